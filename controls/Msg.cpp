@@ -1,0 +1,89 @@
+#include "controls/Msg.h"
+
+#include <cstdio>
+
+namespace {
+
+// Answers what a user who only pressed Enter would answer, so a program without a display never blocks.
+class THeadlessMessages : public IMessageBackend {
+public:
+    int Show(const TMessageRequest& Request) override {
+        static const char* const kTypeNames[] = {"Warning", "Error", "Information", "Confirm", "Message"};
+        std::fprintf(stderr, "[%s] %s\n", kTypeNames[Request.Type], Request.Text.c_str());
+        return FocusedResult(Request);
+    }
+};
+
+THeadlessMessages HeadlessMessages;
+IMessageBackend* Backend = nullptr;
+
+bool Has(TMsgDlgButtons Buttons, TMsgDlgBtn b) { return (Buttons & MsgButton(b)) != 0; }
+
+}  // namespace
+
+int ModalResultOf(TMsgDlgBtn Button) {
+    static const int kResults[MsgButtonCount] = {mrYes, mrNo,  mrOk,      mrCancel,   mrAbort, mrRetry,
+                                                 mrIgnore, mrAll, mrNoToAll, mrYesToAll, mrNone};
+    return (Button >= 0 && Button < MsgButtonCount) ? kResults[Button] : mrNone;
+}
+
+TMsgDlgBtn DefaultButtonOf(TMsgDlgButtons Buttons) {
+    for (TMsgDlgBtn b : {mbOK, mbYes, mbRetry})
+        if (Has(Buttons, b)) return b;
+    return mbHelp;
+}
+
+TMsgDlgBtn CancelButtonOf(TMsgDlgButtons Buttons) {
+    for (TMsgDlgBtn b : {mbAbort, mbCancel, mbNo, mbOK})
+        if (Has(Buttons, b)) return b;
+    return mbHelp;
+}
+
+int FocusedResult(const TMessageRequest& Request) {
+    if (Has(Request.Buttons, Request.FocusButton)) return ModalResultOf(Request.FocusButton);
+    TMsgDlgBtn def = DefaultButtonOf(Request.Buttons);
+    if (def != mbHelp) return ModalResultOf(def);
+    for (int b = 0; b < MsgButtonCount; ++b)
+        if (Has(Request.Buttons, TMsgDlgBtn(b))) return ModalResultOf(TMsgDlgBtn(b));
+    return mrNone;
+}
+
+void SetMessageBackend(IMessageBackend* NewBackend) { Backend = NewBackend; }
+
+IMessageBackend* GetMessageBackend() { return Backend ? Backend : &HeadlessMessages; }
+
+int MsgDlgPos(const std::string& Msg, TMsgDlgType Type, TMsgDlgButtons Buttons, int HelpContext, int X, int Y,
+              TMsgDlgBtn FocusButton) {
+    TMessageRequest request{Msg, Type, Buttons, HelpContext, X, Y, FocusButton};
+    return GetMessageBackend()->Show(request);
+}
+
+int MsgDlg(const std::string& Msg, TMsgDlgType Type, TMsgDlgButtons Buttons, int HelpContext,
+           TMsgDlgBtn FocusButton) {
+    return MsgDlgPos(Msg, Type, Buttons, HelpContext, -1, -1, FocusButton);
+}
+
+int ShowError(const std::string& Msg) { return MsgDlg(Msg, mtError, MsgButton(mbOK), 0, mbOK); }
+
+int ShowWarning(const std::string& Msg) { return MsgDlg(Msg, mtWarning, MsgButton(mbOK), 0, mbOK); }
+
+int ShowInfo(const std::string& Msg) { return MsgDlg(Msg, mtInformation, MsgButton(mbOK), 0, mbOK); }
+
+bool WarningYesNo(const std::string& Msg, bool DefaultYes) {
+    return MsgDlg(Msg, mtWarning, MsgButton(mbYes) | MsgButton(mbNo), 0, DefaultYes ? mbYes : mbNo) == mrYes;
+}
+
+bool ConfirmYesNo(const std::string& Msg, bool DefaultYes) {
+    return MsgDlg(Msg, mtConfirmation, MsgButton(mbYes) | MsgButton(mbNo), 0, DefaultYes ? mbYes : mbNo) ==
+           mrYes;
+}
+
+int ConfirmYesNoCancel(const std::string& Msg, bool DefaultYes) {
+    return MsgDlg(Msg, mtConfirmation, MsgButton(mbYes) | MsgButton(mbNo) | MsgButton(mbCancel), 0,
+                  DefaultYes ? mbYes : mbNo);
+}
+
+bool ConfirmOkCancel(const std::string& Msg, bool DefaultOk) {
+    return MsgDlg(Msg, mtConfirmation, MsgButton(mbOK) | MsgButton(mbCancel), 0, DefaultOk ? mbOK : mbCancel) ==
+           mrOk;
+}

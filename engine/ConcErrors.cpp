@@ -1,0 +1,3 @@
+#include "engine/ConcErrors.h"
+
+void Abort() { throw EAbort(); }

@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test through ctest.
+set -euo pipefail
+cd "$(dirname "$0")"
+source scripts/build.sh
+export QT_QPA_PLATFORM=offscreen
+if [ "${SANITIZE:-}" = "thread" ]; then
+    export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1"
+fi
+cd "$BUILD_DIR"
+ctest --output-on-failure -j "$(nproc)" --timeout 600

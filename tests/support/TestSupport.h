@@ -1,0 +1,30 @@
+// Shared test fixtures: every test process works in its own temporary folders.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+// Points the config folder (TESSIVOR_CONFIG_DIR) and the temporary folder (TMPDIR) of this process at
+// fresh folders under the system's temporary folder, so no test touches the user's files.
+void InstallTestEnvironment();
+
+// A fresh folder, removed with everything in it when the object dies.
+class TTempDir {
+public:
+    TTempDir();
+    ~TTempDir();
+    TTempDir(const TTempDir&) = delete;
+    TTempDir& operator=(const TTempDir&) = delete;
+
+    const std::filesystem::path& Path() const { return FPath; }
+    // Path() / Name as a string.
+    std::string File(const std::string& Name) const;
+    // Writes Bytes to Path() / Name and returns its full path.
+    std::string Write(const std::string& Name, const std::string& Bytes) const;
+
+private:
+    std::filesystem::path FPath;
+};
+
+// The whole content of a file as bytes ("" when it cannot be read).
+std::string ReadWholeFile(const std::string& Path);
