@@ -74,7 +74,7 @@ void TDblProgressWindow::BuildMainPanel() {
     panel->setObjectName(QString::fromLatin1(kPanelNames[dpMain]));
     FPanels[dpMain] = panel;
     const int width = TDoubleProgressForm::ClientWidth - 16;
-    const QRect labelRects[] = {{8, 6, width, 16}, {8, 50, width, 16}, {8, 94, width, 16}, {8, 120, 206, 16}};
+    const QRect labelRects[] = {{8, 6, width, 16}, {8, 50, width, 16}, {8, 94, width, 16}, {8, 120, 198, 16}};
     for (int l = dlSubProgress; l <= dlAction; ++l) {
         FLabels[l] = MakeLabel(panel, QString());
         FLabels[l]->setObjectName(QString::fromLatin1(kLabelNames[l]));
@@ -85,12 +85,12 @@ void TDblProgressWindow::BuildMainPanel() {
 
     CancelBtn = new QPushButton(QStringLiteral("Cancel"), panel);
     CancelBtn->setObjectName(QStringLiteral("CancelBtn"));
-    CancelBtn->setGeometry(226, 116, 75, 25);
+    CancelBtn->setGeometry(214, 116, 75, 25);
     connect(CancelBtn, &QPushButton::clicked, this, [this] { FForm.CancelClicked(); });
 
     DetailsBtn = new QPushButton(panel);
     DetailsBtn->setObjectName(QStringLiteral("DetailsBtn"));
-    DetailsBtn->setGeometry(309, 116, 75, 25);
+    DetailsBtn->setGeometry(297, 116, 87, 25);
     connect(DetailsBtn, &QPushButton::clicked, this, [this] { FForm.ToggleDetails(); });
 }
 
