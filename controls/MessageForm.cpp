@@ -146,8 +146,10 @@ const char* MessageButtonCaption(TMsgDlgBtn Button) {
 }
 
 TMessageForm::TMessageForm(QWidget* Parent) : QDialog(Parent) {
+    // Progress windows stay on top and sit in the middle of the screen, just where this dialog goes;
+    // a message during a long operation must not end up hidden behind one while it blocks the program.
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
-                   Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+                   Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint);
     setSizeGripEnabled(false);
 }
 

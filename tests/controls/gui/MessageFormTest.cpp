@@ -249,9 +249,6 @@ TEST(MessageForm, TextIsPlainWithItsLineBreaks) {
     EXPECT_EQ(form->MessageLabel()->textFormat(), Qt::PlainText);
     const int lineHeight = QFontMetrics(form->MessageLabel()->font()).height();
     EXPECT_EQ(form->MessageLabel()->height(), 2 * lineHeight);
-    // UTF-8 texts arrive intact.
-    auto utf8 = BuildMessageForm(Request("\xD0\x91\xD1\x8A\xD0\xBB", mtInformation, MsgButton(mbOK)));
-    EXPECT_EQ(utf8->MessageLabel()->text(), QString::fromUtf8("\xD0\x91\xD1\x8A\xD0\xBB"));
 }
 
 TEST(MessageForm, PlacedCentredOrWhereAsked) {
