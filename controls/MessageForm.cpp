@@ -34,7 +34,7 @@ const int kIconSize = 32;
 
 // The dialog units of the old platform were computed with MulDiv, which rounds; truncating instead would
 // shrink every margin by up to a pixel and change the layout.
-int MulDiv(int Number, int Numerator, int Denominator) {
+int RoundedMulDiv(int Number, int Numerator, int Denominator) {
     if (Denominator == 0) return 0;
     const int64_t product = int64_t(Number) * Numerator;
     const int64_t magnitude =
@@ -97,13 +97,13 @@ TMessageLayout ComputeMessageLayout(QSize AvgChar, QSize Text, bool HasIcon, int
                                     QSize MinButton) {
     TMessageLayout l;
     const int w = AvgChar.width(), h = AvgChar.height();
-    l.HorzMargin = MulDiv(8, w, 4);
-    l.VertMargin = MulDiv(8, h, 8);
-    l.HorzSpacing = MulDiv(10, w, 4);
-    l.VertSpacing = MulDiv(10, h, 8);
-    l.ButtonWidth = std::max(MulDiv(50, w, 4), MinButton.width());
-    l.ButtonHeight = std::max(MulDiv(14, h, 8), MinButton.height());
-    l.ButtonSpacing = MulDiv(4, w, 4);
+    l.HorzMargin = RoundedMulDiv(8, w, 4);
+    l.VertMargin = RoundedMulDiv(8, h, 8);
+    l.HorzSpacing = RoundedMulDiv(10, w, 4);
+    l.VertSpacing = RoundedMulDiv(10, h, 8);
+    l.ButtonWidth = std::max(RoundedMulDiv(50, w, 4), MinButton.width());
+    l.ButtonHeight = std::max(RoundedMulDiv(14, h, 8), MinButton.height());
+    l.ButtonSpacing = RoundedMulDiv(4, w, 4);
 
     l.TextSize = Text;
     l.IconTextSize = Text;
