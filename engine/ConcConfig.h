@@ -15,6 +15,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "engine/ConcLangs.h"
@@ -155,23 +156,35 @@ public:
 
     int32_t Language;
     std::string FileName;  // a stop-list text file, or empty when the words live in the preferences
-    std::vector<std::string> Words;
-    bool Active = false;  // the list is consulted
+    bool Active = false;   // the list is consulted
 
-    // Empties Words and stores the name.
+    const std::vector<std::string>& Words() const { return FWords; }
+    // Replaces the words; Active is unchanged.
+    void SetWords(std::vector<std::string> Words);
+    // Empties the words and stores the name.
     void SetFileName(const std::string& Name);
-    // Active := Value and Words not empty. Returns whether Words is non-empty.
+    // Active := Value and the list not empty. Returns whether the list is non-empty.
     bool SetActive(bool Value);
-    // False when not Active. Otherwise whether Words holds Word: without regard to case (through the
-    // language's lower-case map) when FrequencyConfigs[Language].IgnoreCase is set at the time of the
-    // call, else byte for byte.
+    // False when not Active. Otherwise whether the list holds Word: without regard to case (through the
+    // lower-case map of LanguageConfigs[Language]) when FrequencyConfigs[Language].IgnoreCase is set at
+    // the time of the call, else byte for byte. Main thread only (it keeps a lookup table).
     bool IsStopWord(std::string_view Word) const;
-    // Loads Words from FileName (one word per line, CR LF or LF); Active := Words not empty. When the
-    // file cannot be read: the error "Unable to load stop-list words from file " CR LF + name, and
-    // Words is left empty.
+    // Loads the words from FileName (one word per line, CR LF or LF); Active := list not empty. When
+    // the file cannot be read: the error "Unable to load stop-list words from file " CR LF + name, and
+    // the list is left empty.
     void LoadFromFile();
-    // The words as one text, one word per line (CR LF after each).
+    // The words as one text, CR LF after each.
     std::string GetWords() const;
+
+private:
+    std::vector<std::string> FWords;
+    // The words as IsStopWord last looked them up: folded or not, and the locale whose map folded them.
+    // Rebuilt when the words, the case rule or the language's locale change.
+    mutable bool FLookupValid = false;
+    mutable bool FLookupFolded = false;
+    mutable uint32_t FLookupLocale = 0;
+    mutable std::unordered_set<std::string> FLookup;
+    mutable std::string FFolded;  // scratch space for a folded word
 };
 
 // ---- Language configuration --------------------------------------------------------------------------

@@ -56,7 +56,7 @@ uint8_t SortKeyFromDisplayName(TSortKeyTable Table, std::string_view Name);
 
 // One key of a sort or one column of an advanced collocation.
 struct TAdvancedSortColItem {
-    uint8_t Key = skNone;
+    uint8_t Key = skSearchTerm;
     bool Reverse = false;
 
     bool operator==(const TAdvancedSortColItem&) const = default;
@@ -69,13 +69,13 @@ using TAdvancedSortColItems = std::vector<TAdvancedSortColItem>;
 // A value-initialised record is all zero (every key the search term), as a new language holds it until
 // the preferences are read; InitSortColOptions gives the "nothing chosen" record.
 struct TAdvancedSortColOptions {
-    std::array<TAdvancedSortColItem, 3> Keys{{{0, false}, {0, false}, {0, false}}};  // first, second, third
-    bool Customised = false;     // the customised order string replaces the three keys
-    std::string CustomisedText;  // the customised order as the user typed it
-    std::string TrackedTag;      // name of the tracked tag that key 12 sorts by
-    int32_t ShowFirst = 0;       // collocation: entries to show, 0..1000, 0 = all
-    bool Span = false;           // collocation: use a span of positions instead of keys
-    int32_t SpanLength = 0;      // collocation: the span, 2..5
+    std::array<TAdvancedSortColItem, 3> Keys{};  // first, second, third
+    bool Customised = false;                     // the customised order string replaces the three keys
+    std::string CustomisedText;                  // the customised order as the user typed it
+    std::string TrackedTag;                      // name of the tracked tag that key 12 sorts by
+    int32_t ShowFirst = 0;                       // collocation: entries to show, 0..1000, 0 = all
+    bool Span = false;                           // collocation: use a span of positions instead of keys
+    int32_t SpanLength = 0;                      // collocation: the span, 2..5
 
     bool operator==(const TAdvancedSortColOptions&) const = default;
 };
