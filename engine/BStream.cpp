@@ -23,7 +23,6 @@ bool IsLineEndOrBlank(unsigned char C) {
 TBufStream::TBufStream(TSynchroStream& Source, int Language, const TCharSet& WordEndSet)
     : FSource(Source), FLanguage(Language), FBuffer(new char[BufferSize + 1]), FWordEndSet(WordEndSet) {
     FBuffer[0] = 0;
-    FWordBuffer.reserve(MaxWordLength + 1);
     FRangeEnd = FSource.GetSize();
     RebuildClassTable();
     FWindowOffset = 0;
@@ -96,11 +95,10 @@ TCharType TBufStream::ClassifyDelimiter(unsigned char P, unsigned char C) {
 
 uint8_t TBufStream::FallbackCode(unsigned char C) const {
     if (FTags.TagStart != 0 && C == static_cast<unsigned char>(FTags.TagStart)) return ckTagStart;
-    if (!FWordEndSet[C]) return ckWord;
-    if (C == kBlank) return ckBlank;
-    if (C == kCR) return ckCR;
+    if (!FWordEndSet[C]) return ctWord;
+    // Only the line feed depends on the byte before it.
     if (C == kLF) return ckLF;
-    return ckDelimiter;
+    return ClassifyDelimiter(0, C);
 }
 
 // The table folds the fixed order of the rules outside tags (mode-1 separator, mode-2 start string,
@@ -154,8 +152,8 @@ TCharType TBufStream::Classify(unsigned char C, unsigned char P, TTagState& Stat
         code = FallbackCode(C);
     }
     switch (code) {
-        case ckWord:
-            return ctWord;
+        case ckLF:
+            return ClassifyDelimiter(P, C);
         case ckTagStart:
             State.InTag = true;
             return ctTag;
@@ -163,7 +161,7 @@ TCharType TBufStream::Classify(unsigned char C, unsigned char P, TTagState& Stat
             State.InPOSTag = true;
             return ctPOSTag;
         default:
-            return ClassifyDelimiter(P, C);
+            return static_cast<TCharType>(code);
     }
 }
 
@@ -248,6 +246,7 @@ void TBufStream::SetPosition(int32_t Offset) {
 void TBufStream::SetRange(int32_t Start, int32_t Stop) {
     FRangeStart = Start;
     FRangeEnd = Stop;
+    FClassified = false;
     FCharTypes.clear();
     ResetTagState();
     UpdateLimit();
@@ -302,7 +301,7 @@ char TBufStream::NextClassifiedChar(TCharType& T) {
 }
 
 char TBufStream::PrevChar(TCharType& T) {
-    if (FCharTypes.empty()) {
+    if (!FClassified) {
         T = ctNone;
         return 0;
     }
@@ -316,8 +315,7 @@ char TBufStream::PrevChar(TCharType& T) {
     return c;
 }
 
-const std::string& TBufStream::NextWord() {
-    FWordBuffer.clear();
+std::string_view TBufStream::NextWord() {
     TCharType type = ctNone;
     char c;
     do {
@@ -325,21 +323,27 @@ const std::string& TBufStream::NextWord() {
     } while (c != 0 && type != ctWord);
     if (c == 0) {
         FWordStart = FWordEnd = GetPosition();
-        return FWordBuffer;
+        FWordBuffer[0] = 0;
+        return {};
     }
     FWordStart = GetPosition() - 1;
+    // Gathered in a local array: stores into a member char array could alias the reader's own fields
+    // and keep the compiler from holding the cursor in a register.
+    char word[MaxWordLength];
     int32_t length = 0;
     while (c != 0 && type == ctWord) {
-        if (length < MaxWordLength) FWordBuffer.push_back(c);
+        if (length < MaxWordLength) word[length] = c;
         ++length;
         c = NextChar(type);
     }
     FWordEnd = FWordStart + length;
-    return FWordBuffer;
+    const int32_t kept = std::min(length, MaxWordLength);
+    std::memcpy(FWordBuffer, word, static_cast<size_t>(kept));
+    FWordBuffer[kept] = 0;
+    return {FWordBuffer, static_cast<size_t>(kept)};
 }
 
-const std::string& TBufStream::PrevWord() {
-    FWordBuffer.clear();
+std::string_view TBufStream::PrevWord() {
     TCharType type = ctNone;
     char c;
     do {
@@ -347,7 +351,8 @@ const std::string& TBufStream::PrevWord() {
     } while (c != 0 && type != ctWord);
     if (c == 0) {
         FWordStart = FWordEnd = GetPosition();
-        return FWordBuffer;
+        FWordBuffer[0] = 0;
+        return {};
     }
     FWordEnd = GetPosition() + 1;
     // Collected backwards; a long word keeps its beginning, so all of it is gathered first.
@@ -358,8 +363,9 @@ const std::string& TBufStream::PrevWord() {
         c = PrevChar(type);
     }
     const size_t kept = std::min<size_t>(FScratch.size(), MaxWordLength);
-    FWordBuffer.assign(FScratch.rbegin(), FScratch.rbegin() + static_cast<std::ptrdiff_t>(kept));
-    return FWordBuffer;
+    std::reverse_copy(FScratch.end() - static_cast<std::ptrdiff_t>(kept), FScratch.end(), FWordBuffer);
+    FWordBuffer[kept] = 0;
+    return {FWordBuffer, kept};
 }
 
 void TBufStream::ValidateBuffer(int32_t Start, int32_t Stop) {
@@ -367,7 +373,6 @@ void TBufStream::ValidateBuffer(int32_t Start, int32_t Stop) {
     SetRange(Start, Stop);
     const int32_t length = std::max(0, Stop - Start);
     if (!EnsureAvailable(length)) {
-        FCharTypes.clear();
         throw EConcError("Internal error:\rValidateBuffer failed");
     }
     // One entry per byte plus the byte after the range (the 0 terminator when it is not loaded).
@@ -381,6 +386,7 @@ void TBufStream::ValidateBuffer(int32_t Start, int32_t Stop) {
             Classify(c, previous, state, [&] { return MatchPOSTagStartIn(text + i, length - i); });
         previous = c;
     }
+    FClassified = true;
 }
 
 // ---------------------------------------------------------------------------------------------------

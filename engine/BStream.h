@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/SynStream.h"
@@ -104,7 +105,7 @@ public:
     char ReadPrevByte();
     // The next byte and its class; 0 at the end (T is ctNone then, or ctDelimiter in classified mode).
     char NextChar(TCharType& T) {
-        if (!FCharTypes.empty()) return NextClassifiedChar(T);
+        if (FClassified) return NextClassifiedChar(T);
         if (FCurrent >= FLimit && !EnsureAvailable(1)) {
             T = ctNone;
             return 0;
@@ -114,8 +115,13 @@ public:
             T = ctNone;
             return 0;
         }
-        if (!FTagState.InTag && !FTagState.InPOSTag && FClass[c] <= ckBlank) {
-            T = SimpleClass(FClass[c]);
+        if (FTagState.InPOSTag) {
+            T = ClassifyAtCursor(c);
+        } else if (FTagState.InTag) {
+            T = ctTag;
+            FTagState.InTag = !FTagStopSet[c];
+        } else if (FClass[c] < ckLF) {
+            T = static_cast<TCharType>(FClass[c]);
         } else {
             T = ClassifyAtCursor(c);
         }
@@ -127,11 +133,12 @@ public:
     char PrevChar(TCharType& T);
     // Skips to the next word byte and reads the run of word bytes; the byte that ended it is consumed.
     // Returns the first 255 bytes of the word ("" at the end of the text); WordStart and WordEnd cover
-    // the whole run. The returned text lives in the reader until the next NextWord or PrevWord.
-    const std::string& NextWord();
+    // the whole run. The returned view points into the reader and holds until the next NextWord or
+    // PrevWord.
+    std::string_view NextWord();
     // Classified mode: the word before the cursor, read backwards. Keeps the word's first 255 bytes;
     // the cursor ends on the byte before the word (or on the word at RangeStart).
-    const std::string& PrevWord();
+    std::string_view PrevWord();
 
     // Classifies [Start, Stop) (cut to 8192 bytes) at once and enters classified mode: NextChar and
     // PrevChar then give the stored classes. Classification starts outside any tag and leaves the
@@ -162,23 +169,15 @@ public:
     int32_t WordEnd() const { return FWordEnd; }
     bool InTag() const { return FTagState.InTag; }
     bool InPOSTag() const { return FTagState.InPOSTag; }
-    bool Classified() const { return !FCharTypes.empty(); }
+    bool Classified() const { return FClassified; }
     const std::vector<TCharType>& CharTypes() const { return FCharTypes; }
     const TCharSet& WordEndSet() const { return FWordEndSet; }
     const TBufStreamTags& Tags() const { return FTags; }
 
 private:
-    // Precomputed class of a byte outside tags. The first three need nothing more.
-    enum TClassCode : uint8_t {
-        ckWord,
-        ckDelimiter,
-        ckBlank,
-        ckCR,
-        ckLF,
-        ckTagStart,
-        ckSeparator,
-        ckPOSStart
-    };
+    // Precomputed class of a byte outside tags: a TCharType when the byte needs nothing more, else one
+    // of these codes.
+    enum TClassCode : uint8_t { ckLF = 8, ckTagStart, ckSeparator, ckPOSStart };
     struct TTagState {
         bool InTag = false;
         bool InPOSTag = false;
@@ -186,9 +185,6 @@ private:
         int32_t PendingPOSBytes = 0;
     };
 
-    static TCharType SimpleClass(uint8_t Code) {
-        return Code == ckWord ? ctWord : Code == ckDelimiter ? ctDelimiter : ctWhiteSpace;
-    }
     static TCharType ClassifyDelimiter(unsigned char P, unsigned char C);
     static TCharSet ClosingSet(char C);
 
@@ -239,8 +235,10 @@ private:
     TTagState FTagState;
     int32_t FPOSStartLength = 0;
 
+    bool FClassified = false;
     std::vector<TCharType> FCharTypes;
-    std::string FWordBuffer;
+    char FWordBuffer[MaxWordLength + 1] = {};
+    // The run of a word read backwards, reversed.
     std::string FScratch;
     int32_t FWordStart = 0;
     int32_t FWordEnd = 0;
