@@ -73,6 +73,7 @@ struct TSegment {
     int32_t Start = 0;
     int32_t End = 0;  // exclusive; the markup aligners also store End below Start
     int32_t Length = 0;
+    bool operator==(const TSegment&) const = default;
 };
 
 // Segments of one file (sections, paragraphs or sentences): entry i starts at the value i, ordered by
