@@ -32,11 +32,11 @@
 // ---- Syntax bits ----------------------------------------------------------------------------------
 
 // The pattern language of search terms, the query check and the tag markers (POSIX extended).
-constexpr uint32_t RE_SYNTAX_POSIX_EXTENDED = 0x3B2DC;
+constexpr uint32_t RegExpSyntaxExtended = 0x3B2DC;
 // Added to the syntax: the first match found at a position is taken, no longer one is looked for.
-constexpr uint32_t RE_NO_POSIX_BACKTRACKING = 0x40000;
+constexpr uint32_t RegExpNoPosixBacktracking = 0x40000;
 // Heading patterns of the segmentation: POSIX extended, first match wins.
-constexpr uint32_t RE_SYNTAX_HEADING = RE_SYNTAX_POSIX_EXTENDED | RE_NO_POSIX_BACKTRACKING;
+constexpr uint32_t RegExpSyntaxHeading = RegExpSyntaxExtended | RegExpNoPosixBacktracking;
 
 // ---- Character tables -----------------------------------------------------------------------------
 
@@ -89,14 +89,14 @@ struct TRegExpCharSource {
 // Builds a table set from its sources; pure, touches no global state.
 std::shared_ptr<const TRegExpCharTables> BuildRegExpCharTables(const TRegExpCharSource& Source);
 
-// Rebuilds the tables of a corpus language (0..3) from its configuration, its locale's code page and
-// the options object, and publishes them for the TRegExp objects created afterwards. When the locale's
-// code page cannot be classified the language keeps the tables it had. Safe to call while other
-// threads create and search patterns.
+// Rebuilds the tables of a corpus language (0..3) from its configuration (the defaults of a new one when
+// the slot is empty), its locale's code page and the options object (IgnoreCase, UseSkipEqualChars), and
+// publishes them for the TRegExp objects created afterwards. When the locale's code page cannot be classified
+// the language keeps the tables it had. Safe to call while other threads create and search patterns.
 void InitRegExpCharTables(int Language);
 
 // The current tables of a language (0..3); built from its configuration on first use. Never null.
-// Raises ERegExp for a language outside 0..3.
+// Raises std::out_of_range for a language outside 0..3 (as do the two functions around it).
 std::shared_ptr<const TRegExpCharTables> RegExpCharTables(int Language);
 
 // Publishes a table set for a language, as InitRegExpCharTables does after building it.
@@ -106,23 +106,23 @@ void SetRegExpCharTables(int Language, std::shared_ptr<const TRegExpCharTables> 
 
 // The engine's error numbers; RegExpErrorText gives their texts.
 enum TRegExpError : int {
-    REG_NOERROR = 0,
-    REG_NOMATCH,
-    REG_BADPAT,
-    REG_ECOLLATE,
-    REG_ECTYPE,
-    REG_EESCAPE,
-    REG_ESUBREG,
-    REG_EBRACK,
-    REG_EPAREN,
-    REG_EBRACE,
-    REG_BADBR,
-    REG_ERANGE,
-    REG_ESPACE,
-    REG_BADRPT,
-    REG_EEND,
-    REG_ESIZE,
-    REG_ERPAREN
+    reNoError = 0,
+    reNoMatch,
+    reBadPattern,
+    reBadCollation,
+    reBadClass,
+    reTrailingBackslash,
+    reBadBackReference,
+    reUnmatchedBracket,
+    reUnmatchedParen,
+    reUnmatchedBrace,
+    reBadInterval,
+    reBadRange,
+    reOutOfMemory,
+    reBadRepetition,
+    rePrematureEnd,
+    reTooBig,
+    reUnmatchedRightParen
 };
 constexpr int RegExpErrorCount = 17;
 
@@ -196,13 +196,17 @@ constexpr int RegExpMaxGroups = 255;
 // up (-2 from the search and the matcher).
 constexpr size_t RegExpFailureStackLimit = size_t(1) << 24;
 
+// Sets the failure-stack limit of the calling thread's matcher; 0 restores RegExpFailureStackLimit.
+// Tests lower it to reach the limit with short texts.
+void SetRegExpThreadStackLimit(size_t Entries);
+
 // The compiled-pattern record. Filled by RegExpCompilePattern and RegExpCompileFastmap, read-only
 // while searched.
 struct TRegExpPattern {
     std::vector<uint8_t> Buffer;  // the byte code (Used bytes of it)
     int32_t Allocated = 0;        // the byte code's reserved size (32, doubling)
     int32_t Used = 0;             // the byte code's length
-    uint32_t Syntax = RE_SYNTAX_POSIX_EXTENDED;
+    uint32_t Syntax = RegExpSyntaxExtended;
     std::array<uint8_t, 256> Fastmap{};    // translated bytes that can begin a match
     std::array<uint8_t, 256> Translate{};  // what each byte compares as; set by the caller
     int32_t NumGroups = 0;                 // groups of the pattern (recorded or not)
@@ -259,7 +263,7 @@ struct TRegExpSpan {
 class TRegExp {
 public:
     // Compiles Pattern for a corpus language with that language's current tables. Syntax is
-    // RE_SYNTAX_POSIX_EXTENDED, optionally with RE_NO_POSIX_BACKTRACKING. Raises ERegExp with the
+    // RegExpSyntaxExtended, optionally with RegExpNoPosixBacktracking. Raises ERegExp with the
     // compiler's message.
     TRegExp(std::string_view Pattern, uint32_t Syntax, int Language);
     // The same over an explicit table set (never null).

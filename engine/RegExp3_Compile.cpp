@@ -166,7 +166,7 @@ private:
 int32_t TParser::NewParent(TNodeKind Kind, std::vector<int32_t> Kids) {
     int32_t Depth = 0;
     for (int32_t K : Kids) Depth = std::max(Depth, Nodes[K].Depth);
-    if (Depth + 1 > MaxNestingDepth) throw TCompileError{REG_ESIZE};
+    if (Depth + 1 > MaxNestingDepth) throw TCompileError{reTooBig};
     int32_t Node = NewNode(Kind);
     Nodes[Node].Depth = Depth + 1;
     Nodes[Node].Kids = std::move(Kids);
@@ -265,7 +265,7 @@ bool TParser::GroupIsOpen(int Group) const {
 // The character after a backslash is read as written (\B and \b stay apart under ignore case); only an
 // ordinary character is translated.
 void TParser::ParseBackslash() {
-    if (I >= N) throw TCompileError{REG_EESCAPE};
+    if (I >= N) throw TCompileError{reTrailingBackslash};
     const uint8_t C = P[I++];
     switch (C) {
         case 'w':
@@ -309,7 +309,7 @@ void TParser::ParseBackslash() {
     }
     if (C >= '1' && C <= '9') {
         const int Group = C - '0';
-        if (Group > GroupsOpened) throw TCompileError{REG_ESUBREG};
+        if (Group > GroupsOpened) throw TCompileError{reBadBackReference};
         if (!GroupIsOpen(Group)) {
             int32_t Node = NewNode(TNodeKind::BackRef);
             Nodes[Node].Index = Group;
@@ -334,13 +334,13 @@ int TParser::ParseClassName(int NameStart) {
                 for (char& Ch : Translated) Ch = char(Tr[uint8_t(Ch)]);
                 Class = ClassIndex(Translated);
             }
-            if (Class < 0) throw TCompileError{REG_ECTYPE};
+            if (Class < 0) throw TCompileError{reBadClass};
             I = K + 2;
             return Class;
         }
         if (P[K] == ']') return -1;
     }
-    throw TCompileError{REG_EEND};
+    throw TCompileError{rePrematureEnd};
 }
 
 // After "[": members are stored translated; a range runs over the translated bytes of its translated
@@ -353,7 +353,7 @@ void TParser::ParseBracket() {
         ++I;
     }
     for (bool First = true;; First = false) {
-        if (I >= N) throw TCompileError{REG_EBRACK};
+        if (I >= N) throw TCompileError{reUnmatchedBracket};
         const uint8_t C = P[I++];
         if (C == ']' && !First) break;
         if (C == '[' && I < N && P[I] == ':') {
@@ -361,7 +361,7 @@ void TParser::ParseBracket() {
             if (Class >= 0) {
                 for (int Ch = 0; Ch < 256; ++Ch)
                     if (InClass(Class, Ch, Classes[Ch])) Set.set(size_t(Ch));
-                if (I + 1 < N && P[I] == '-' && P[I + 1] != ']') throw TCompileError{REG_ERANGE};
+                if (I + 1 < N && P[I] == '-' && P[I + 1] != ']') throw TCompileError{reBadRange};
                 continue;
             }
         }
@@ -369,7 +369,7 @@ void TParser::ParseBracket() {
             const int Low = Tr[C];
             const int High = Tr[P[I + 1]];
             I += 2;
-            if (High < Low) throw TCompileError{REG_ERANGE};
+            if (High < Low) throw TCompileError{reBadRange};
             for (int Ch = Low; Ch <= High; ++Ch) Set.set(Tr[Ch]);
             continue;
         }
@@ -441,7 +441,7 @@ int32_t TParser::Parse() {
                 break;
         }
     }
-    if (Frames.size() > 1) throw TCompileError{REG_EPAREN};
+    if (Frames.size() > 1) throw TCompileError{reUnmatchedParen};
     return CloseAlternatives(Frames.back());
 }
 
@@ -593,7 +593,7 @@ void TCodeGen::ComputeFirsts() {
 }
 
 void TCodeGen::Reserve(int Bytes) {
-    if (int64_t(R.Used) + Bytes > RegExpMaxCodeSize) throw TCompileError{REG_ESIZE};
+    if (int64_t(R.Used) + Bytes > RegExpMaxCodeSize) throw TCompileError{reTooBig};
     while (R.Used + Bytes > R.Allocated) R.Allocated *= 2;
     if (R.Buffer.size() < size_t(R.Allocated)) R.Buffer.resize(size_t(R.Allocated));
 }
@@ -626,7 +626,7 @@ void TCodeGen::Generate(int32_t Root) {
     TFirst End;
     End.Nullable = true;
     Gen(Root, End);
-    if (R.Syntax & RE_NO_POSIX_BACKTRACKING) Op(ro_succeed);
+    if (R.Syntax & RegExpNoPosixBacktracking) Op(ro_succeed);
     R.MemoSlots.clear();
     R.MemoRows = 0;
     if (!Memoizable || Targets.empty()) return;
@@ -816,7 +816,7 @@ void TCodeGen::GenByteLoop(int32_t Body, const TFirst& Next) {
 //     jump_n L0 C min
 // END:
 void TCodeGen::GenCountedLoop(int32_t Body, int32_t Min, int32_t Max, const TFirst& InLoop) {
-    if (R.NumCells + 2 > 0xFFFF) throw TCompileError{REG_ESIZE};
+    if (R.NumCells + 2 > 0xFFFF) throw TCompileError{reTooBig};
     Memoizable = false;
     const uint16_t Cell = uint16_t(R.NumCells);
     R.NumCells += 2;
@@ -851,7 +851,7 @@ const char* RegExpCompilePattern(const char* Text, int Length, TRegExpPattern& R
     Record.NumCells = 0;
     Record.CanBeEmpty = false;
     Record.FastmapAccurate = false;
-    int Error = REG_NOERROR;
+    int Error = reNoError;
     try {
         std::vector<TNode> Nodes;
         std::vector<TByteSet> Sets;
@@ -862,9 +862,9 @@ const char* RegExpCompilePattern(const char* Text, int Length, TRegExpPattern& R
     } catch (const TCompileError& E) {
         Error = E.Code;
     } catch (const std::bad_alloc&) {
-        Error = REG_ESPACE;
+        Error = reOutOfMemory;
     }
-    if (Error == REG_NOERROR) return nullptr;
+    if (Error == reNoError) return nullptr;
     Record.Buffer.clear();
     Record.Buffer.shrink_to_fit();
     Record.MemoSlots.clear();

@@ -48,6 +48,7 @@ struct TWorkspace {
     std::vector<uint64_t> MemoBits;  // memo row x (text length + 1) bits: been there
     std::vector<uint32_t> MemoUses;  // per word of MemoBits: the search that wrote it
     uint32_t MemoUse = 0;            // the current search
+    size_t Limit = RegExpFailureStackLimit;
 };
 
 // The largest memo a search may use, in bits.
@@ -176,7 +177,7 @@ public:
 
 private:
     void Push(int32_t Kind, int32_t Index, int32_t Value) {
-        if (W.Stack.size() >= RegExpFailureStackLimit) throw TGiveUp{};
+        if (W.Stack.size() >= W.Limit) throw TGiveUp{};
         W.Stack.push_back(TEntry{Kind, Index, Value});
     }
     void PushChoice(int32_t Kind, int32_t Pc, int32_t Pos) {
@@ -528,6 +529,10 @@ void AddTestToFastmap(const uint8_t* Op, TRegExpPattern& R) {
 }
 
 }  // namespace
+
+void SetRegExpThreadStackLimit(size_t Entries) {
+    ThreadWorkspace().Limit = Entries == 0 ? RegExpFailureStackLimit : Entries;
+}
 
 int RegExpCompileFastmap(TRegExpPattern& R) {
     R.Fastmap.fill(0);
