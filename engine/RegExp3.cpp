@@ -193,13 +193,6 @@ void TRegExp::Compile(std::string_view Text, uint32_t Syntax,
     if (const char* Error = RegExpCompilePattern(Text.data(), Length, *Record)) throw ERegExp(Error);
     Registers = std::make_unique<TRegExpRegisters>();
     FastmapValid = RegExpCompileFastmap(*Record) == 0;
-    // A byte and its other case compare alike, so a map that admits one admits both.
-    if (FastmapValid && Record->Tables->IgnoreCase) {
-        const auto Admitted = Record->Fastmap;
-        for (int C = 0; C < 256; ++C)
-            if (Admitted[size_t(C)] && Record->Tables->CasePartner[size_t(C)] != 0)
-                Record->Fastmap[Record->Tables->CasePartner[size_t(C)]] = 1;
-    }
     Pattern = std::move(Record);
 }
 

@@ -208,6 +208,7 @@ struct TRegExpPattern {
     int32_t Used = 0;             // the byte code's length
     uint32_t Syntax = RegExpSyntaxExtended;
     std::array<uint8_t, 256> Fastmap{};    // translated bytes that can begin a match
+    std::array<uint8_t, 256> StartMap{};   // raw bytes whose translation Fastmap admits
     std::array<uint8_t, 256> Translate{};  // what each byte compares as; set by the caller
     int32_t NumGroups = 0;                 // groups of the pattern (recorded or not)
     int32_t NumCells = 0;                  // counters of the counted loops
@@ -236,8 +237,9 @@ struct TRegExpRegisters {
 // success, else the error text; Record's byte code is then empty.
 const char* RegExpCompilePattern(const char* Text, int Length, TRegExpPattern& Record);
 
-// Fills Record.Fastmap (and CanBeEmpty) from the byte code. Returns 0, or -2 when its work storage
-// cannot be had.
+// Fills Record.Fastmap (and CanBeEmpty, StartMap) from the byte code; under a table set that ignores
+// case, the other case of every admitted byte is admitted too. Returns 0, or -2 when its work storage
+// cannot be had. Raises ERegExp ("Internal regexp error.") on an unknown operation code.
 int RegExpCompileFastmap(TRegExpPattern& Record);
 
 // The start position of the leftmost match whose start lies in Start..Start+Range (clipped to the

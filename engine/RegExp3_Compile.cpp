@@ -817,7 +817,10 @@ void TCodeGen::GenByteLoop(int32_t Body, const TFirst& Next) {
 // END:
 void TCodeGen::GenCountedLoop(int32_t Body, int32_t Min, int32_t Max, const TFirst& InLoop) {
     if (R.NumCells + 2 > 0xFFFF) throw TCompileError{reTooBig};
-    Memoizable = false;
+    // Without an upper bound and with at most one iteration required, the count cannot change what
+    // follows (the body can match empty), and an iteration that makes no progress leaves the loop: the
+    // matcher's memo stays sound. Other counts are part of the state.
+    if (Max != RegExpUnbounded || Min > 1) Memoizable = false;
     const uint16_t Cell = uint16_t(R.NumCells);
     R.NumCells += 2;
     Reserve(5);

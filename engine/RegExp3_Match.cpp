@@ -6,10 +6,10 @@
 // old values of registers and loop counters changed since, which are restored on the way back. A value
 // is saved only while some alternative is pending: with none left, a failure ends the match anyway.
 //
-// Without back-references and counted loops, what can happen from a point of the byte code at a text
-// position does not depend on how the matcher got there. For such patterns a search remembers the
-// (jump target, text position) pairs it has been at, and fails at once when it comes back to one:
-// everything from there has been tried already, at this start position or at an earlier one that found
+// Without back-references and counted loops whose count matters, what can happen from a point of the
+// byte code at a text position does not depend on how the matcher got there. For such patterns a search
+// remembers the (jump target, text position) pairs it has been at, and fails at once when it comes back to
+// one: everything from there has been tried already, at this start position or at an earlier one that found
 // nothing. Searches that would otherwise take time quadratic or exponential in the text stay linear.
 // The memo's words carry the number of the search that wrote them, so a new search starts from an empty
 // memo without clearing it. The head of a loop over a one-byte test counts
@@ -111,6 +111,11 @@ int OpSize(const uint8_t* Code) {
 }
 
 // Where the jump at Pc goes (its offset counts from the end of the operation).
+// Where the five-byte jump at Pc goes.
+int32_t Jump5Target(const uint8_t* Code, int32_t Pc) {
+    return Pc + 5 + ReadI32(Code + Pc + 1);
+}
+
 int32_t JumpTarget(const uint8_t* Code, int32_t Pc) {
     return Pc + OpSize(Code + Pc) + ReadI32(Code + Pc + 1);
 }
@@ -140,6 +145,41 @@ bool ByteTest(const uint8_t* Code, uint8_t C, const uint8_t* Tr, const uint8_t* 
             return (Words[C] & RW_SPACE) == 0;
         default:
             return false;
+    }
+}
+
+// The end of the run of bytes from Pos (before Stop) that the one-byte test at Code accepts. The test
+// is chosen once per run: this is the inner loop of every repetition of a single byte.
+int32_t RunEnd(const uint8_t* Code, const uint8_t* T, int32_t Pos, int32_t Stop, const uint8_t* Tr,
+               const uint8_t* Words) {
+    auto Run = [&](auto Accepts) {
+        while (Pos < Stop && Accepts(T[Pos])) ++Pos;
+        return Pos;
+    };
+    const uint8_t* Map = Code + 1;
+    switch (Code[0]) {
+        case ro_exactn:
+            return Run([&](uint8_t C) { return Tr[C] == Code[2]; });
+        case ro_anychar:
+            return Run([&](uint8_t C) { return Tr[C] != 0; });
+        case ro_charset:
+            return Run([&](uint8_t C) { return InMap(Map, Tr[C]); });
+        case ro_charset_not:
+            return Run([&](uint8_t C) { return !InMap(Map, Tr[C]); });
+        case ro_wordchar:
+            return Run([&](uint8_t C) { return (Words[C] & RW_WORD) != 0; });
+        case ro_notwordchar:
+            return Run([&](uint8_t C) { return (Words[C] & RW_WORD) == 0; });
+        case ro_digit:
+            return Run([&](uint8_t C) { return (Words[C] & RW_DIGIT) != 0; });
+        case ro_notdigit:
+            return Run([&](uint8_t C) { return (Words[C] & RW_DIGIT) == 0; });
+        case ro_space:
+            return Run([&](uint8_t C) { return (Words[C] & RW_SPACE) != 0; });
+        case ro_notspace:
+            return Run([&](uint8_t C) { return (Words[C] & RW_SPACE) == 0; });
+        default:
+            return Pos;
     }
 }
 
@@ -337,10 +377,14 @@ void TMatcher::DropNewestChoice() {
 
 int TMatcher::Run(int Start) {
     W.Stack.clear();
-    std::fill(W.Starts.begin(), W.Starts.end(), -1);
-    std::fill(W.Ends.begin(), W.Ends.end(), -1);
-    std::fill(W.Cells.begin(), W.Cells.end(), 0);
+    // Runs are tried at most text positions; most patterns have no groups and no counters.
     W.Starts[0] = Start;
+    W.Ends[0] = -1;
+    if (NumRegs > 1) {
+        std::fill(W.Starts.begin() + 1, W.Starts.end(), -1);
+        std::fill(W.Ends.begin() + 1, W.Ends.end(), -1);
+    }
+    if (!W.Cells.empty()) std::fill(W.Cells.begin(), W.Cells.end(), 0);
     int32_t Pc = 0;
     int32_t Pos = Start;
     for (;;) {
@@ -415,39 +459,39 @@ int TMatcher::Run(int Start) {
                 case ro_jump:
                 case ro_jump_past_alt:
                 case ro_dummy_failure_jump:
-                    Pc = JumpTarget(Code, Pc);
+                    Pc = Jump5Target(Code, Pc);
                     continue;
                 case ro_on_failure_jump:
-                    PushChoice(ekChoice, JumpTarget(Code, Pc), Pos);
+                    PushChoice(ekChoice, Jump5Target(Code, Pc), Pos);
                     Pc += 5;
                     continue;
                 case ro_on_failure_keep_string_jump: {
                     const uint8_t* Test = Op + 5;
                     const int32_t From = Pos;
-                    while (Pos < Stop && ByteTest(Test, T[Pos], Tr, Words)) ++Pos;
+                    Pos = RunEnd(Test, T, Pos, Stop, Tr, Words);
                     if (Pos > From) {
                         if (Memo) MarkVisited(Pc, From + 1, Pos);
                         Push(ekRangeLow, 0, From);
-                        PushChoice(ekRange, JumpTarget(Code, Pc), Pos - 1);
+                        PushChoice(ekRange, Jump5Target(Code, Pc), Pos - 1);
                     }
-                    Pc = JumpTarget(Code, Pc);
+                    Pc = Jump5Target(Code, Pc);
                     continue;
                 }
                 case ro_pop_failure_jump:
                     DropNewestChoice();
-                    Pc = JumpTarget(Code, Pc);
+                    Pc = Jump5Target(Code, Pc);
                     continue;
                 case ro_maybe_pop_jump: {
                     // The loop's head is on_failure_jump END followed by the byte test; its alternative
                     // is the newest entry, as the test pushes nothing.
-                    const int32_t Head = JumpTarget(Code, Pc);
-                    const int32_t End = JumpTarget(Code, Head);
+                    const int32_t Head = Jump5Target(Code, Pc);
+                    const int32_t End = Jump5Target(Code, Head);
                     const uint8_t* Test = Code + Head + 5;
                     if (!W.Stack.empty() && W.Stack.back().Kind == ekChoice && W.Stack.back().Index == End) {
                         W.Stack.pop_back();
                         --Choices;
                     }
-                    while (Pos < Stop && ByteTest(Test, T[Pos], Tr, Words)) ++Pos;
+                    Pos = RunEnd(Test, T, Pos, Stop, Tr, Words);
                     Pc = End;
                     continue;
                 }
@@ -458,7 +502,7 @@ int TMatcher::Run(int Start) {
                 case ro_succeed_n: {
                     const int32_t Cell = ReadU16(Op + 5), Min = ReadU16(Op + 7), Max = ReadU16(Op + 9);
                     const int32_t Done = W.Cells[size_t(Cell)];
-                    const int32_t End = JumpTarget(Code, Pc);
+                    const int32_t End = Pc + 11 + ReadI32(Op + 1);
                     if (Max != RegExpUnbounded && Done >= Max) {
                         Pc = End;
                         continue;
@@ -475,7 +519,7 @@ int TMatcher::Run(int Start) {
                     if (Done >= Min && Pos == W.Cells[size_t(Cell) + 1])
                         Pc += 9;
                     else
-                        Pc = JumpTarget(Code, Pc);
+                        Pc = Pc + 9 + ReadI32(Op + 1);
                     continue;
                 }
                 case ro_set_number_at:
@@ -592,6 +636,14 @@ int RegExpCompileFastmap(TRegExpPattern& R) {
     } catch (const std::bad_alloc&) {
         return -2;
     }
+    // A byte and its other case compare alike, so a map that admits one admits both.
+    if (R.Tables->IgnoreCase) {
+        const auto Admitted = R.Fastmap;
+        for (int C = 0; C < 256; ++C)
+            if (Admitted[size_t(C)] && R.Tables->CasePartner[size_t(C)] != 0)
+                R.Fastmap[R.Tables->CasePartner[size_t(C)]] = 1;
+    }
+    for (int C = 0; C < 256; ++C) R.StartMap[size_t(C)] = R.Fastmap[R.Translate[size_t(C)]];
     R.FastmapAccurate = true;
     return 0;
 }
@@ -624,8 +676,7 @@ int RegExpSearchRange(const TRegExpPattern& Record, const char* Text, int Length
     }
     const uint8_t* T = reinterpret_cast<const uint8_t*>(Text);
     const bool Skip = Record.FastmapAccurate && !Record.CanBeEmpty;
-    std::array<uint8_t, 256> Admits;
-    for (int C = 0; C < 256; ++C) Admits[size_t(C)] = Record.Fastmap[Record.Translate[size_t(C)]];
+    const uint8_t* Admits = Record.StartMap.data();
     try {
         TWorkspace& W = ThreadWorkspace();
         TMatcher Matcher(Record, T, Length, Length, W);
