@@ -68,42 +68,55 @@ TFirst Sequence(const TFirst& A, const TFirst& B) {
 
 // ---- Parsing ------------------------------------------------------------------------------------------
 
+enum TClassName {
+    cnAlnum,
+    cnAlpha,
+    cnBlank,
+    cnCntrl,
+    cnDigit,
+    cnGraph,
+    cnLower,
+    cnPrint,
+    cnPunct,
+    cnSpace,
+    cnUpper,
+    cnXDigit
+};
 const char* const ClassNames[] = {"alnum", "alpha", "blank", "cntrl", "digit", "graph",
                                   "lower", "print", "punct", "space", "upper", "xdigit"};
 
-// Whether byte Ch with class bits Cls belongs to the named class (index into ClassNames). Every pattern
-// has a translate table, so "upper" and "lower" both stand for every letter.
+// Whether byte Ch with class bits Cls belongs to the class. Every pattern has a translate table, so
+// "upper" and "lower" both stand for every letter.
 bool InClass(int Class, int Ch, uint8_t Cls) {
     switch (Class) {
-        case 0:
+        case cnAlnum:
             return (Cls & (RC_DIGIT | RC_LETTER)) != 0;
-        case 1:
+        case cnAlpha:
+        case cnLower:
+        case cnUpper:
             return (Cls & RC_LETTER) != 0;
-        case 2:
+        case cnBlank:
             return Ch == ' ' || Ch == '\t';
-        case 3:
+        case cnCntrl:
             return (Cls & RC_CNTRL) != 0;
-        case 4:
+        case cnDigit:
             return (Cls & RC_DIGIT) != 0;
-        case 5:
+        case cnGraph:
             return Cls != 0 && (Cls & (RC_CNTRL | RC_SPACE)) == 0;
-        case 6:
-            return (Cls & RC_LETTER) != 0;
-        case 7:
+        case cnPrint:
             return Cls != 0 && (Cls & RC_CNTRL) == 0;
-        case 8:
+        case cnPunct:
             return (Cls & RC_PUNCT) != 0;
-        case 9:
+        case cnSpace:
             return (Cls & RC_SPACE) != 0;
-        case 10:
-            return (Cls & RC_LETTER) != 0;
         default:
             return (Cls & RC_XDIGIT) != 0;
     }
 }
 
+// The class of a name, -1 for none.
 int ClassIndex(std::string_view Name) {
-    for (int I = 0; I < 12; ++I)
+    for (int I = cnAlnum; I <= cnXDigit; ++I)
         if (Name == ClassNames[I]) return I;
     return -1;
 }
@@ -817,10 +830,12 @@ void TCodeGen::GenByteLoop(int32_t Body, const TFirst& Next) {
 // END:
 void TCodeGen::GenCountedLoop(int32_t Body, int32_t Min, int32_t Max, const TFirst& InLoop) {
     if (R.NumCells + 2 > 0xFFFF) throw TCompileError{reTooBig};
-    // Without an upper bound and with at most one iteration required, the count cannot change what
-    // follows (the body can match empty), and an iteration that makes no progress leaves the loop: the
-    // matcher's memo stays sound. Other counts are part of the state.
-    if (Max != RegExpUnbounded || Min > 1) Memoizable = false;
+    // Without an upper bound and with at most one iteration required, the count cannot change which
+    // matches can follow (the body can match empty), and an iteration that makes no progress leaves the
+    // loop: the longest match stays what it is with the matcher's memo. Other counts are part of the
+    // state. When the first match found is taken, the memo could also change the order in which the
+    // loop's ways are tried, so it is off there.
+    if (Max != RegExpUnbounded || Min > 1 || (R.Syntax & RegExpNoPosixBacktracking)) Memoizable = false;
     const uint16_t Cell = uint16_t(R.NumCells);
     R.NumCells += 2;
     Reserve(5);

@@ -8,13 +8,13 @@
 //
 // Without back-references and counted loops whose count matters, what can happen from a point of the
 // byte code at a text position does not depend on how the matcher got there. For such patterns a search
-// remembers the (jump target, text position) pairs it has been at, and fails at once when it comes back to
-// one: everything from there has been tried already, at this start position or at an earlier one that found
-// nothing. Searches that would otherwise take time quadratic or exponential in the text stay linear.
-// The memo's words carry the number of the search that wrote them, so a new search starts from an empty
-// memo without clearing it. The head of a loop over a one-byte test counts
-// as visited at every position of the run it consumed: from any of them the run ends at the same place,
-// and the exits it would try are among those already being tried, longest first.
+// remembers the (jump target, text position) pairs it has been at, and fails at once when it comes back
+// to one: everything from there has been tried already, at this start position or at an earlier one
+// that found nothing. Searches that would otherwise take time quadratic or exponential in the text stay
+// linear. The memo's words carry the number of the search that wrote them, so a new search starts from
+// an empty memo without clearing it. The head of a loop over a one-byte test counts as visited at every
+// position of the run it consumed: from any of them the run ends at the same place, and the exits it
+// would try are among those already being tried, longest first.
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -29,7 +29,7 @@ enum TEntryKind : int32_t {
     ekRange,     // resume at Index with text positions Value, Value - 1, ... down to the ekRangeLow
     ekRangeLow,  //   entry right below, whose Value is the lowest
     ekDummy,     // fail further
-    ekDropped,   // an alternative taken back by pop_failure_jump / maybe_pop_jump
+    ekDropped,   // an alternative taken back by pop_failure_jump
     ekStart,     // group Index started at Value
     ekEnd,       // group Index ended at Value
     ekCell       // counter cell Index was Value
@@ -110,8 +110,8 @@ int OpSize(const uint8_t* Code) {
     }
 }
 
-// Where the jump at Pc goes (its offset counts from the end of the operation).
-// Where the five-byte jump at Pc goes.
+// Where the jump at Pc goes (its offset counts from the end of the operation); Jump5Target for the
+// five-byte jumps, which the matcher meets most.
 int32_t Jump5Target(const uint8_t* Code, int32_t Pc) {
     return Pc + 5 + ReadI32(Code + Pc + 1);
 }

@@ -6,6 +6,7 @@
 #include <random>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "engine/ConcConfig.h"
@@ -90,6 +91,17 @@ TEST(RegExpMatch, LoopsOverEmptyBodiesEnd) {
                     {"(\\b|a)*c", "aac", 0, 3},
                     {"(a*){5,}", "aa", 0, 2},
                     {"(a?){3}a{3}", "aaa", 0, 3}});
+}
+
+// With the 0x40000 bit the order in which a loop's ways are tried decides the match.
+TEST(RegExpMatch, FirstMatchFollowsTheOrderOfTheWays) {
+    const std::vector<std::tuple<const char*, std::string, int, int>> Cases = {
+        {"1(($|.)?)*", "1a\na", 0, 2},  // the second iteration takes $ before the line feed, then ends
+        {"(a|ab)*c", "abc", 0, 3},
+        {"(a*)*b|a", "aa", 0, 1},
+        {"x(a|b)*?", "xab", 0, 3}};
+    for (const auto& [Pattern, Text, Start, End] : Cases)
+        EXPECT_EQ(Leftmost(Pattern, Text, RegExpSyntaxHeading), std::make_pair(Start, End)) << Pattern;
 }
 
 TEST(RegExpMatch, BackReferencesCompareTranslatedText) {
