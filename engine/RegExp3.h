@@ -218,9 +218,12 @@ struct TRegExpPattern {
     bool NotBol = false;                   // the text's start is not the start of a line
     bool NotEol = false;                   // the text's end is not the end of a line
     bool NewlineAnchor = false;            // ^ and $ also match after / before a line feed
-    // Rows of the matcher's memo of tried states: per byte-code position its row, -1 for none; empty when
-    // the pattern has back-references or counters (its future then depends on more than the position).
+    // The matcher's memo of tried states (see RegExp3_Match.cpp). Per byte-code position: -1, or the
+    // offset in MemoKeys of its key: first row, number of enclosing counted loops, then per loop its
+    // count cell, the number of counts that differ (radix) and the row multiplier. Empty when the memo
+    // cannot be used (back-references; counted loops when the first match is taken).
     std::vector<int32_t> MemoSlots;
+    std::vector<int32_t> MemoKeys;
     int32_t MemoRows = 0;
     std::shared_ptr<const TRegExpCharTables> Tables;  // class and word tables (set by the caller)
 };

@@ -511,7 +511,16 @@ private:
     const std::vector<TNode>& Nodes;
     const std::vector<TByteSet>& Sets;
     std::vector<TFirst> Firsts;
-    std::vector<int32_t> Targets;
+    // A counted loop around the code being generated: its count cell and how many counts differ.
+    struct TOpenLoop {
+        int32_t Cell;
+        int32_t Radix;
+    };
+    void AddTarget(int32_t Target) { Targets.push_back({Target, OpenLoops}); }
+    void NumberMemoRows();
+
+    std::vector<TOpenLoop> OpenLoops;
+    std::vector<std::pair<int32_t, std::vector<TOpenLoop>>> Targets;
     bool Memoizable = true;
 };
 
@@ -620,14 +629,14 @@ int32_t TCodeGen::ForwardJump(TRegExpOp Code) {
 }
 
 void TCodeGen::BackJump(TRegExpOp Code, int32_t Target) {
-    Targets.push_back(Target);
+    AddTarget(Target);
     Reserve(5);
     Byte(Code);
     I32(Target - (Here() + 4));
 }
 
 void TCodeGen::Patch(int32_t From, int32_t End, int32_t Target) {
-    Targets.push_back(Target);
+    AddTarget(Target);
     const uint32_t V = uint32_t(Target - End);
     for (int K = 0; K < 4; ++K) R.Buffer[size_t(From + 1 + K)] = uint8_t(V >> (8 * K));
 }
@@ -640,12 +649,33 @@ void TCodeGen::Generate(int32_t Root) {
     End.Nullable = true;
     Gen(Root, End);
     if (R.Syntax & RegExpNoPosixBacktracking) Op(ro_succeed);
+    NumberMemoRows();
+}
+
+// Every jump target gets one row per combination of the counts of the counted loops around it. A
+// target with too many combinations gets none (the matcher then never skips anything there).
+void TCodeGen::NumberMemoRows() {
+    constexpr int32_t MaxRowsPerTarget = 1024;
     R.MemoSlots.clear();
+    R.MemoKeys.clear();
     R.MemoRows = 0;
     if (!Memoizable || Targets.empty()) return;
     R.MemoSlots.assign(size_t(R.Used) + 1, -1);
-    for (int32_t Target : Targets)
-        if (R.MemoSlots[size_t(Target)] < 0) R.MemoSlots[size_t(Target)] = R.MemoRows++;
+    for (const auto& [Target, Loops] : Targets) {
+        if (R.MemoSlots[size_t(Target)] >= 0) continue;
+        int32_t Rows = 1;
+        for (const TOpenLoop& Loop : Loops) Rows = std::min(Rows * Loop.Radix, MaxRowsPerTarget + 1);
+        if (Rows > MaxRowsPerTarget) continue;
+        R.MemoSlots[size_t(Target)] = int32_t(R.MemoKeys.size());
+        R.MemoKeys.push_back(R.MemoRows);
+        R.MemoKeys.push_back(int32_t(Loops.size()));
+        int32_t Multiplier = 1;
+        for (const TOpenLoop& Loop : Loops) {
+            R.MemoKeys.insert(R.MemoKeys.end(), {Loop.Cell, Loop.Radix, Multiplier});
+            Multiplier *= Loop.Radix;
+        }
+        R.MemoRows += Rows;
+    }
 }
 
 // Next describes whatever may follow Node up to the end of the pattern.
@@ -807,7 +837,7 @@ void TCodeGen::GenByteLoop(int32_t Body, const TFirst& Next) {
         !Next.Nullable && !Next.Unknown && (Firsts[size_t(Body)].Bytes & Next.Bytes).none();
     if (!Exclusive) {
         // The matcher's memo records the loop's head too (see RegExp3_Match.cpp).
-        Targets.push_back(Here());
+        AddTarget(Here());
         int32_t Choice = ForwardJump(ro_on_failure_keep_string_jump);
         Gen(Body, Next);
         PatchHere(Choice);
@@ -830,12 +860,12 @@ void TCodeGen::GenByteLoop(int32_t Body, const TFirst& Next) {
 // END:
 void TCodeGen::GenCountedLoop(int32_t Body, int32_t Min, int32_t Max, const TFirst& InLoop) {
     if (R.NumCells + 2 > 0xFFFF) throw TCompileError{reTooBig};
-    // Without an upper bound and with at most one iteration required, the count cannot change which
-    // matches can follow (the body can match empty), and an iteration that makes no progress leaves the
-    // loop: the longest match stays what it is with the matcher's memo. Other counts are part of the
-    // state. When the first match found is taken, the memo could also change the order in which the
-    // loop's ways are tried, so it is off there.
-    if (Max != RegExpUnbounded || Min > 1 || (R.Syntax & RegExpNoPosixBacktracking)) Memoizable = false;
+    // In the matcher's memo the count is part of the state inside the loop: every count up to the
+    // maximum, or up to the minimum when there is none (beyond it more iterations change nothing). The
+    // position where the iteration began need not be: an empty iteration that would go round again
+    // comes back to a state already being tried. When the first match found is taken, the memo could
+    // change the order in which the loop's ways are tried, so it is off there.
+    if (R.Syntax & RegExpNoPosixBacktracking) Memoizable = false;
     const uint16_t Cell = uint16_t(R.NumCells);
     R.NumCells += 2;
     Reserve(5);
@@ -849,6 +879,7 @@ void TCodeGen::GenCountedLoop(int32_t Body, int32_t Min, int32_t Max, const TFir
     U16(Cell);
     U16(uint16_t(Min));
     U16(uint16_t(Max));
+    OpenLoops.push_back({Cell, (Max == RegExpUnbounded ? Min : Max) + 1});
     Gen(Body, InLoop);
     Reserve(9);
     const int32_t Back = Here();
@@ -857,6 +888,7 @@ void TCodeGen::GenCountedLoop(int32_t Body, int32_t Min, int32_t Max, const TFir
     U16(Cell);
     U16(uint16_t(Min));
     Patch(Back, Back + 9, Loop);
+    OpenLoops.pop_back();
     Patch(Loop, Loop + 11, Here());
 }
 
@@ -886,6 +918,7 @@ const char* RegExpCompilePattern(const char* Text, int Length, TRegExpPattern& R
     Record.Buffer.clear();
     Record.Buffer.shrink_to_fit();
     Record.MemoSlots.clear();
+    Record.MemoKeys.clear();
     Record.MemoRows = 0;
     Record.Allocated = 0;
     Record.Used = 0;

@@ -6,15 +6,15 @@
 // old values of registers and loop counters changed since, which are restored on the way back. A value
 // is saved only while some alternative is pending: with none left, a failure ends the match anyway.
 //
-// Without back-references and counted loops whose count matters, what can happen from a point of the
-// byte code at a text position does not depend on how the matcher got there. For such patterns a search
-// remembers the (jump target, text position) pairs it has been at, and fails at once when it comes back
-// to one: everything from there has been tried already, at this start position or at an earlier one
-// that found nothing. Searches that would otherwise take time quadratic or exponential in the text stay
-// linear. The memo's words carry the number of the search that wrote them, so a new search starts from
-// an empty memo without clearing it. The head of a loop over a one-byte test counts as visited at every
-// position of the run it consumed: from any of them the run ends at the same place, and the exits it
-// would try are among those already being tried, longest first.
+// Without back-references, what can happen from a point of the byte code at a text position depends only
+// on the counts of the counted loops around it, not on how the matcher got there. A search therefore
+// remembers the (jump target, counts, text position) states it has been at, and fails at once when it comes
+// back to one: everything from there has been tried already, at this start position or at an earlier one that
+// found nothing. Searches that would otherwise take time quadratic or exponential in the text stay linear.
+// The memo's words carry the number of the search that wrote them, so a new search starts from an empty memo
+// without clearing it. The head of a loop over a one-byte test counts as visited at every position of the run
+// it consumed: from any of them the run ends at the same place, and the exits it would try are among those
+// already being tried, longest first.
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -239,9 +239,21 @@ private:
         }
         return W.MemoBits[Index];
     }
-    // Whether the matcher has been at Pc with Pos before (and marks it).
+    // The memo row of Pc with the current counts of the loops around it; -1 when Pc has none.
+    int32_t MemoRow(int32_t Pc) const {
+        const int32_t Slot = R.MemoSlots[size_t(Pc)];
+        if (Slot < 0) return -1;
+        const int32_t* Key = R.MemoKeys.data() + Slot;
+        int32_t Row = Key[0];
+        for (int32_t K = 0; K < Key[1]; ++K) {
+            const int32_t* Loop = Key + 2 + 3 * K;
+            Row += std::min(W.Cells[size_t(Loop[0])], Loop[1] - 1) * Loop[2];
+        }
+        return Row;
+    }
+    // Whether the matcher has been at Pc with Pos (and these counts) before; marks it.
     bool Revisit(int32_t Pc, int32_t Pos) {
-        const int32_t Row = R.MemoSlots[size_t(Pc)];
+        const int32_t Row = MemoRow(Pc);
         if (Row < 0) return false;
         const size_t Bit = size_t(Row) * size_t(Length + 1) + size_t(Pos);
         uint64_t& Word = MemoWord(Bit);
@@ -252,7 +264,7 @@ private:
     }
     // Marks Pc as visited at the positions From..To.
     void MarkVisited(int32_t Pc, int32_t From, int32_t To) {
-        const size_t Base = size_t(R.MemoSlots[size_t(Pc)]) * size_t(Length + 1);
+        const size_t Base = size_t(MemoRow(Pc)) * size_t(Length + 1);
         for (size_t Bit = Base + size_t(From); Bit <= Base + size_t(To); ++Bit)
             MemoWord(Bit) |= uint64_t(1) << (Bit & 63);
     }

@@ -90,7 +90,10 @@ TEST(RegExpMatch, LoopsOverEmptyBodiesEnd) {
                     {"(a*|b)*c", "abac", 0, 4},
                     {"(\\b|a)*c", "aac", 0, 3},
                     {"(a*){5,}", "aa", 0, 2},
-                    {"(a?){3}a{3}", "aaa", 0, 3}});
+                    {"(a?){3}a{3}", "aaa", 0, 3},
+                    // The body matches empty only at some positions: the first iteration is not optional.
+                    {"a{0,1}([ab]\\1{0,1}|$^)+.", "a ", 0, 2},
+                    {" \\S?((\\<b|\\s{0,1}a|(..\\d)(b1{0})\\<|\\b))+", " bbccbb1bb\nc", 0, 2}});
 }
 
 // With the 0x40000 bit the order in which a loop's ways are tried decides the match.
@@ -140,7 +143,10 @@ TEST_F(RegExpStackLimit, DeepBacktrackingFindsItsMatch) {
     EXPECT_EQ(Leftmost("(y)*x", Text), std::make_pair(0, 30001));
     EXPECT_EQ(Leftmost("((.*))x", Text), std::make_pair(0, 30001));
     EXPECT_EQ(Leftmost("((.*))x", std::string(9000, 'y')), std::make_pair(-1, -1));
-    // Alternations whose ways to match multiply along the text.
+    // Alternations and nested counted loops whose ways to match multiply along the text.
+    EXPECT_EQ(Leftmost("((\\w+\\s*){2,})*x", std::string(3000, 'a') + " b"), std::make_pair(-1, -1));
+    EXPECT_EQ(Leftmost("\\w{1,2}(((\\w{0,1}){1,2}\\W?){2,}|\\S\\S)*\\>", "ab " + std::string(3000, 'a')),
+              std::make_pair(0, 3003));
     EXPECT_EQ(Leftmost("(a|aa)*c", std::string(300, 'a')), std::make_pair(-1, -1));
     EXPECT_EQ(Leftmost("(a|aa)*c", std::string(300, 'a') + "c"), std::make_pair(0, 301));
 
