@@ -1,0 +1,63 @@
+// Patterns and texts from the fuzzer: compiling may fail only with the engine's exception, searching
+// never, and skipping by the first-character map and the memo of tried states never change the answer.
+//
+// Input: one byte of options (bit 0: take the first match, bit 1: ignore case), the pattern, a NUL
+// byte, the text.
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "engine/ConcConfig.h"
+#include "engine/RegExp3.h"
+#include "platform/Nls.h"
+
+namespace {
+
+std::shared_ptr<const TRegExpCharTables> Tables(bool IgnoreCase) {
+    const platform::TCodePageTables& Page = platform::CodePageTables(1252);
+    TRegExpCharSource Source;
+    Source.CharType1 = Page.CharType1;
+    for (int C = 0; C < 256; ++C)
+        Source.LowerCase[size_t(C)] =
+            (Page.CharType1[size_t(C)] & platform::C1_UPPER) ? Page.LowerCase[size_t(C)] : uint8_t(C);
+    Source.UpperCase = Page.UpperCase;
+    Source.NonWordChars = std::string(DefaultNonWordChars);
+    Source.IgnoreCase = IgnoreCase;
+    return BuildRegExpCharTables(Source);
+}
+
+// {start, end} of the leftmost match, or {code, code} for none (-1) and giving up (-2).
+std::pair<int, int> Leftmost(const TRegExpPattern& Pattern, const std::string& Text) {
+    TRegExpRegisters Regs;
+    const int Pos = RegExpSearchRange(Pattern, Text.data(), int(Text.size()), 0, int(Text.size()), &Regs);
+    return Pos < 0 ? std::make_pair(Pos, Pos) : std::make_pair(Regs.Starts[0], Regs.Ends[0]);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
+    static const auto Plain = Tables(false);
+    static const auto Folding = Tables(true);
+    if (Size < 1 || Size > 512) return 0;
+    const std::string Input(reinterpret_cast<const char*>(Data + 1), Size - 1);
+    const size_t Split = Input.find('\0');
+    const std::string Pattern = Input.substr(0, Split);
+    const std::string Text = Split == std::string::npos ? std::string() : Input.substr(Split + 1);
+    const uint32_t Syntax = (Data[0] & 1) ? RegExpSyntaxHeading : RegExpSyntaxExtended;
+    try {
+        TRegExp Re(Pattern, Syntax, 0, (Data[0] & 2) ? Folding : Plain);
+        SetRegExpThreadStackLimit(100000);
+        const auto Answer = Leftmost(*Re.Pattern, Text);
+        // Without the memo the matcher can take time exponential in the text: compare on short ones.
+        if (Text.size() <= 10) {
+            TRegExpPattern Slow = *Re.Pattern;
+            Slow.CanBeEmpty = true;
+            Slow.MemoSlots.clear();
+            Slow.MemoRows = 0;
+            const auto Expected = Leftmost(Slow, Text);
+            if (Answer.first != -2 && Expected.first != -2 && Answer != Expected) abort();
+        }
+    } catch (const ERegExp&) {
+    }
+    return 0;
+}
