@@ -4,10 +4,17 @@
 // \< \>, and \` \' for the ends of the whole text). Matching is leftmost, then longest: at the first
 // position where any match starts, the longest match there wins. Which characters are letters, digits
 // and blanks, and which compare equal, comes from the tables of the pattern's corpus language, not from
-// a fixed table.
+// a fixed table. Where the language leaves room:
+//   - A character after a backslash is read as written; ordinary characters, bracket members and range
+//     ends are translated (case folding, equal characters) before they are used.
+//   - *, + and ? with nothing to repeat (at the start of the pattern, a group or an alternative, or
+//     after an anchor or word assertion) have no effect; so has a valid interval there.
+//   - A { that does not begin a complete interval, a ) without an open group, and a back-reference to a
+//     group still open are ordinary characters.
+//   - Groups and repetitions nested more than 1000 deep make the pattern "too big".
 //
 // Layers, top to bottom:
-//   - TRegExp: what the search and the dialogs use (compile once, search many zero-based texts).
+//   - TRegExp: what the search and the dialogs use (compile once, search it in many texts).
 //   - The character tables of a language (TRegExpCharTables), one immutable set per language,
 //     rebuilt by InitRegExpCharTables and captured by every TRegExp at creation.
 //   - The engine: the compiled-pattern record, the compiler, the first-character map, the search and
@@ -193,7 +200,9 @@ constexpr int RegExpMaxCodeSize = 65536;
 // Groups beyond this number are parsed but not recorded.
 constexpr int RegExpMaxGroups = 255;
 // The failure stack of a thread grows on demand up to this many entries; a match that needs more gives
-// up (-2 from the search and the matcher).
+// up (-2 from the search and the matcher). Entries: one per pending alternative (two for the shorter
+// runs of a repeated one-byte test, however many), and one per group register or loop counter changed
+// while an alternative is pending. So (y)*x over n bytes without an x needs about 3n entries.
 constexpr size_t RegExpFailureStackLimit = size_t(1) << 24;
 
 // Sets the failure-stack limit of the calling thread's matcher; 0 restores RegExpFailureStackLimit.
@@ -267,9 +276,9 @@ struct TRegExpSpan {
 
 class TRegExp {
 public:
-    // Compiles Pattern for a corpus language with that language's current tables. Syntax is
-    // RegExpSyntaxExtended, optionally with RegExpNoPosixBacktracking. Raises ERegExp with the
-    // compiler's message.
+    // Compiles Pattern (all of it) for a corpus language with that language's current tables. Syntax
+    // is RegExpSyntaxExtended, optionally with RegExpNoPosixBacktracking. Raises ERegExp with the
+    // compiler's message, std::out_of_range for a language outside 0..3.
     TRegExp(std::string_view Pattern, uint32_t Syntax, int Language);
     // The same over an explicit table set (never null).
     TRegExp(std::string_view Pattern, uint32_t Syntax, int Language,
