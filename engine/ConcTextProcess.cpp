@@ -224,8 +224,9 @@ int32_t LookBehindStart(int32_t Start) {
     return Start > LookBehind ? Start - LookBehind : 0;
 }
 
+// A 0 byte never gets here: the reader ends the text at one.
 char AsVisible(char C) {
-    return C == 0 || C == '\t' || C == '\n' || C == '\r' ? Blank : C;
+    return C == '\t' || C == '\n' || C == '\r' ? Blank : C;
 }
 
 }  // namespace

@@ -155,10 +155,11 @@ enum TSuppressOption { soTags = 0, soWords = 1, soPOSTags = 2 };
 // Otherwise the flag changes and the result is True.
 bool ToggleSuppressOption(TSuppressFlags& Flags, int Option);
 
-// The visible text of the bytes [Start, End) of Reader's source: what Flags hide is left out, and 0,
-// TAB, LF and CR come back as blanks. The reader starts 512 bytes before Start so that a tag opened
-// there is recognised; those bytes are never returned. The reader is set to its whole source first
-// when it is classified or limited to a range, and its cursor is left where reading stopped.
+// The visible text of the bytes [Start, End) of Reader's source: what Flags hide is left out, and TAB,
+// LF and CR come back as blanks. A 0 byte ends the text, as it does for every reading of the corpus. The
+// reader starts 512 bytes before Start so that a tag opened there is recognised; those bytes are never
+// returned. The reader is set to its whole source first when it is classified or limited to a range, and its
+// cursor is left where reading stopped.
 void ReadVisibleText(TBufStream& Reader, int32_t Start, int32_t End, std::string& Text,
                      const TSuppressFlags& Flags);
 // The offset of the (N + 1)-th visible byte from Start on, looking no further than offset End itself;

@@ -442,6 +442,9 @@ TEST_F(VisibleTextTest, NothingAtOrBeyondTheEndIsReturned) {
     EXPECT_EQ(Read(0, 7, Tags), "ab");
     EXPECT_EQ(Read(0, 8, Tags), "abc");
     EXPECT_EQ(Read(2, 9, Tags), "cd");
+    Open(std::string("ab\0cd", 5));  // a 0 byte ends the text: no endless loop on it
+    EXPECT_EQ(Read(0, 5, NoFlags), "ab");
+    EXPECT_EQ(Advance(0, 5, 2, Tags), 0);
 }
 
 TEST_F(VisibleTextTest, AdvanceFindsTheNextVisibleByte) {
