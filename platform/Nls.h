@@ -39,8 +39,8 @@ const std::vector<uint32_t>& KnownLocaleIds();
 bool IsKnownLocale(uint32_t Lcid);
 
 // The locale's default ANSI code page (1250..1257, 874, 932, 936, 949, 950, 1361). Looked up by the
-// exact identifier in the known table, then by its primary language (low 10 bits) among the known
-// locales; anything else gives SystemCodePage().
+// language identifier (low 16 bits) in the known table, then by its primary language (low 10 bits)
+// among the known locales; anything else gives SystemCodePage().
 int AnsiCodePage(uint32_t Lcid);
 
 // The code page of the user's default language: AnsiCodePage(UserDefaultLangId()).
