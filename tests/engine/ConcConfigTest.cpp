@@ -24,14 +24,14 @@ protected:
                         const std::string& CopyName = "", int32_t WordCount = 0) {
         Config.Files.push_back(
             {Name, TCorpusFileRecord{Converted, WordCount, CopyName.empty() ? Name : CopyName}});
-        Config.PageStarts.emplace_back();
-        Config.LineStarts.emplace_back();
+        Config.PageStarts.Add(nullptr);
+        Config.LineStarts.Add(nullptr);
         Config.FileTags.emplace_back();
         Config.Streams.emplace_back();
         Config.Readers.emplace_back();
-        Config.SectionIndexes.emplace_back();
-        Config.ParagraphIndexes.emplace_back();
-        Config.SentenceIndexes.emplace_back();
+        Config.SectionIndexes.Add(nullptr);
+        Config.ParagraphIndexes.Add(nullptr);
+        Config.SentenceIndexes.Add(nullptr);
     }
 
     static std::vector<std::string> FileNames(const TConcordConfig& Config) {
@@ -121,7 +121,8 @@ TEST_F(ConfigTest, StartAndEndOfTheProgram) {
 TEST_F(ConfigTest, FreeLanguageConfigsFreesTheCountedLanguagesAndTheAlignments) {
     LanguageConfigs[1] = std::make_unique<TConcordConfig>(1);
     LanguagesCount = 2;
-    Align12 = std::make_unique<TDoubleAlignIndexes>(3);
+    Align12 = std::make_unique<TDoubleAlignIndexes>();
+    Align12->Add(std::make_unique<TDoubleAlignIndex>());
     FreeLanguageConfigs();
     EXPECT_FALSE(LanguageConfigs[0]);
     EXPECT_FALSE(LanguageConfigs[1]);
@@ -337,10 +338,48 @@ TEST_F(ConfigTest, ExchangeFilesMovesRecordsWithTheirNames) {
     EXPECT_THROW(C.ExchangeFiles(0, 3), std::out_of_range);
     EXPECT_THROW(C.ExchangeFiles(-1, 0), std::out_of_range);
     // A list that lost its slot must not be half swapped.
-    C.SentenceIndexes.pop_back();
+    C.SentenceIndexes.Delete(C.SentenceIndexes.Count() - 1);
     EXPECT_FALSE(C.FileListsConsistent());
     EXPECT_THROW(C.ExchangeFiles(0, 2), std::out_of_range);
     EXPECT_EQ(FileNames(C), (std::vector<std::string>{"c", "b", "a"}));
+}
+
+TEST_F(ConfigTest, RemoveFileFreesTheFilesIndexesStreamAndReader) {
+    TTempDir Corpus;
+    TConcordConfig& C = Lang0();
+    for (const char* Name : {"a.txt", "b.txt"}) {
+        const std::string Path = Corpus.Write(Name, std::string("words of ") + Name);
+        AddFile(C, Path);
+        auto Stream = std::make_unique<TFileSynchroStream>(Path, fmOpenRead | fmShareDenyWrite);
+        C.Readers.back() = std::make_unique<TBufStream>(*Stream, 0, TCharSet());
+        C.Streams.back() = std::move(Stream);
+        auto Lines = std::make_unique<TIntegerList>();
+        Lines->Add(0);
+        C.LineStarts.SetItem(C.LineStarts.Count() - 1, std::move(Lines));
+        C.SentenceIndexes.SetItem(C.SentenceIndexes.Count() - 1, std::make_unique<TAlignIndex>());
+    }
+    C.RemoveFile(0);
+    EXPECT_TRUE(C.FileListsConsistent());
+    ASSERT_EQ(C.Files.size(), 1u);
+    EXPECT_EQ(C.Streams[0]->FileName(), Corpus.File("b.txt"));
+    EXPECT_EQ(&C.Readers[0]->Source(), C.Streams[0].get());
+    EXPECT_NE(C.LineStarts.GetItem(0), nullptr);
+    EXPECT_EQ(C.PageStarts.GetItem(0), nullptr);
+}
+
+TEST_F(ConfigTest, TotalCorpusSizeAddsTheOpenStreams) {
+    TTempDir Corpus;
+    TConcordConfig& C = Lang0();
+    EXPECT_EQ(TotalCorpusSize(0), 0);
+    AddFile(C, Corpus.Write("a.txt", std::string(1000, 'a')));
+    AddFile(C, Corpus.Write("b.txt", std::string(234, 'b')));
+    AddFile(C, "never opened");
+    C.Streams[0] = std::make_unique<TFileSynchroStream>(C.Files[0].Name, fmOpenRead);
+    C.Streams[1] = std::make_unique<TFileSynchroStream>(C.Files[1].Name, fmOpenRead);
+    EXPECT_EQ(TotalCorpusSize(0), 1234);
+    EXPECT_EQ(TotalCorpusSize(1), 0);
+    EXPECT_EQ(TotalCorpusSize(-1), 0);
+    EXPECT_EQ(TotalCorpusSize(MaxLanguages), 0);
 }
 
 TEST_F(ConfigTest, WordCountSumsBeyondTheInt32Range) {
