@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "controls/Msg.h"
+#include "engine/ConcUtils.h"
 #include "platform/Nls.h"
 #include "platform/Paths.h"
 
@@ -164,6 +165,7 @@ bool TStopList::IsStopWord(std::string_view Word) const {
 }
 
 void TStopList::LoadFromFile() {
+    TWaitScope Wait;
     std::string Text;
     if (!ReadFileBytes(FileName, Text)) {
         SetWords({});

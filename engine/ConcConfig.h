@@ -23,7 +23,8 @@
 #include "engine/ConcSortKeys.h"
 #include "platform/Owned.h"
 
-// Per-file element types whose units are not part of the program yet. The configuration only owns them.
+// Per-file element types owned here and defined by their own units; declaring them keeps those units
+// out of every file that includes the configuration.
 class TTagsCollection;  // the tag index of one file
 class TFreqList;        // a frequency list
 
@@ -160,7 +161,8 @@ public:
     // lower-case map of LanguageConfigs[Language]) when FrequencyConfigs[Language].IgnoreCase is set at
     // the time of the call, else byte for byte. Main thread only (it keeps a lookup table).
     bool IsStopWord(std::string_view Word) const;
-    // Loads the words from FileName (one word per line, CR LF or LF); Active := list not empty. When
+    // Under the wait cursor, loads the words from FileName (one word per line, CR LF or LF); Active :=
+    // list not empty. When
     // the file cannot be read: the error "Unable to load stop-list words from file " CR LF + name, and
     // the list is left empty.
     void LoadFromFile();

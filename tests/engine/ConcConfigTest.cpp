@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "controls/ScriptedBackend.h"
+#include "engine/ConcUtils.h"
 #include "tests/support/TestSupport.h"
 
 namespace fs = std::filesystem;
@@ -438,6 +439,7 @@ TEST_F(ConfigTest, StopListFollowsActiveAndTheLiveCaseRule) {
 }
 
 TEST_F(ConfigTest, StopListLoadsItsFileOrReportsIt) {
+    TRecordingMessenger Recorder;
     TTempDir Folder;
     TStopList& S = Lang0().StopList;
     S.SetFileName(Folder.Write("stop.txt", "the\r\nand\nof\r\n"));
@@ -466,6 +468,13 @@ TEST_F(ConfigTest, StopListLoadsItsFileOrReportsIt) {
     S.FileName = Folder.Path().string();  // a folder cannot be read as a file
     S.LoadFromFile();
     EXPECT_EQ(Script.Messages.size(), 2u);
+
+    // Each load runs under the wait cursor, failed ones included.
+    ASSERT_EQ(Recorder.Entries.size(), 8u);
+    for (size_t I = 0; I < Recorder.Entries.size(); ++I) {
+        EXPECT_EQ(Recorder.Entries[I].Kind, TRecordingMessenger::rkCursor);
+        EXPECT_EQ(Recorder.Entries[I].Waiting, I % 2 == 0);
+    }
 }
 
 TEST_F(ConfigTest, SearchRecordCopiesAllButEqualChars) {
