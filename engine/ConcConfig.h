@@ -162,9 +162,8 @@ public:
     // the time of the call, else byte for byte. Main thread only (it keeps a lookup table).
     bool IsStopWord(std::string_view Word) const;
     // Under the wait cursor, loads the words from FileName (one word per line, CR LF or LF); Active :=
-    // list not empty. When
-    // the file cannot be read: the error "Unable to load stop-list words from file " CR LF + name, and
-    // the list is left empty.
+    // list not empty. When the file cannot be read: the error "Unable to load stop-list words from
+    // file " CR LF + name, and the list is left empty.
     void LoadFromFile();
     // The words as one text, CR LF after each.
     std::string GetWords() const;
