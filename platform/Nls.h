@@ -87,6 +87,7 @@ struct TCodePageTables {
 
 // The tables of a code page, built on first use and cached for the life of the program. The reference
 // stays valid until the program ends. An invalid code page gives identity maps and Valid == false.
+// The lookup takes a lock: hot loops keep the reference instead of looking it up per byte.
 const TCodePageTables& CodePageTables(int CodePage);
 
 // Whether B starts a two-byte character in CodePage (only 932, 936, 949 and 950 have lead bytes).

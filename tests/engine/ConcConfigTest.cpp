@@ -77,21 +77,6 @@ TEST_F(ConfigTest, NewLanguageHasTheDocumentedDefaults) {
     EXPECT_TRUE(C.FileListsConsistent());
 }
 
-TEST_F(ConfigTest, NameTablesHoldTheStoredTexts) {
-    EXPECT_STREQ(SyntaxNames[1], "Regex");
-    EXPECT_STREQ(OnOffNames[0], "OFF");
-    EXPECT_STREQ(FontKeyNames[ContextHiliteFont], "ContextHiliteFont");
-    EXPECT_STREQ(FontKeyNames[HotWordsFont], "HotWordsFont");
-    EXPECT_STREQ(HistorySuffixes[0], "");
-    EXPECT_STREQ(HistorySuffixes[2], "Tag");
-    EXPECT_STREQ(ContextSizeNames[4], "ContextSegments");
-    EXPECT_EQ(std::vector<int32_t>(std::begin(DefaultContextSizes), std::end(DefaultContextSizes)),
-              (std::vector<int32_t>{40, 8, 3, 1, 1}));
-    EXPECT_STREQ(WordListTitles[1], "Alphabetical Word List");
-    EXPECT_STREQ(CollocatePositionTitles[0], "4-Left");
-    EXPECT_STREQ(CollocatePositionTitles[7], "4-Right");
-}
-
 TEST_F(ConfigTest, StartAndEndOfTheProgram) {
     EXPECT_EQ(VersionText, "Version 1.0 (Build 270)");
     EXPECT_EQ(LanguagesCount, 1);

@@ -149,6 +149,9 @@ TEST(NlsCharTypes, ClassBitsOfRepresentativeBytes) {
     // Letters of other scripts are alphabetic but not hexadecimal digits.
     const auto& Ar = CodePageTables(1256).CharType1;
     EXPECT_EQ(Ar[0xC7] & (C1_ALPHA | C1_UPPER | C1_LOWER | C1_XDIGIT), C1_ALPHA);  // alef
+    // A byte the code page leaves undefined has no class and keeps its case.
+    EXPECT_EQ(CodePageTables(1253).CharType1[0xD2], 0);
+    EXPECT_EQ(CodePageTables(1253).LowerCase[0xD2], 0xD2);
     const auto& Ja = CodePageTables(932).CharType1;
     EXPECT_EQ(Ja[0x82], 0);                    // lead byte
     EXPECT_EQ(Ja[0xB1] & C1_ALPHA, C1_ALPHA);  // half-width katakana A
@@ -191,7 +194,10 @@ TEST(NlsConversion, WhatCannotBeConvertedBecomesAQuestionMark) {
               "a?b");
     // A lead byte cut off at the end of the text, and an undefined byte.
     EXPECT_EQ(CodePageToUtf8(932, "x\x82"), "x?");
-    EXPECT_EQ(CodePageToUtf8(1253, "a\xD2" "b"), "a?b");
+    EXPECT_EQ(CodePageToUtf8(1253,
+                             "a\xD2"
+                             "b"),
+              "a?b");
 }
 
 TEST(NlsConversion, InvalidCodePageOrEmptyInputGivesEmptyText) {
