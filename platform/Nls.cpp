@@ -304,7 +304,9 @@ int SystemCodePage() {
 
 uint32_t LangIdOfLocaleName(const char* IcuLocale) {
     const uint32_t Id = IcuLocale ? uloc_getLCID(IcuLocale) : 0;
-    return IsKnownLocale(Id) ? Id : LANG_ENGLISH_US;
+    const TLocaleCodePage* E = FindExact(Id);
+    // A language whose text cannot be converted here is no default for anyone.
+    return E && IsValidCodePage(E->CodePage) ? Id : LANG_ENGLISH_US;
 }
 
 uint32_t UserDefaultLangId() {

@@ -47,7 +47,8 @@ int AnsiCodePage(uint32_t Lcid);
 int SystemCodePage();
 
 // The user's default language from the environment's locale (LC_ALL, LC_MESSAGES, LANG through ICU).
-// LANG_ENGLISH_US when the locale maps to no identifier of the known table (the C/POSIX locale).
+// LANG_ENGLISH_US when the locale maps to no identifier of the known table (the C/POSIX locale), or to
+// one whose code page has no converter.
 uint32_t UserDefaultLangId();
 // The same rule for a given ICU locale name ("de_DE", "en_US_POSIX"); tests use it to inject a locale.
 uint32_t LangIdOfLocaleName(const char* IcuLocale);

@@ -69,6 +69,7 @@ TEST(NlsLocales, EnvironmentLocaleMapsToAKnownLanguageOrUsEnglish) {
     // The C/POSIX locale and locales the table lacks.
     EXPECT_EQ(LangIdOfLocaleName("en_US_POSIX"), LANG_ENGLISH_US);
     EXPECT_EQ(LangIdOfLocaleName("rm_CH"), LANG_ENGLISH_US);
+    EXPECT_EQ(LangIdOfLocaleName("ko_KP"), LANG_ENGLISH_US);  // Johab: no converter
     EXPECT_EQ(LangIdOfLocaleName(""), LANG_ENGLISH_US);
     EXPECT_EQ(LangIdOfLocaleName(nullptr), LANG_ENGLISH_US);
 }
