@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "engine/ConcConfig.h"
 #include "engine/ConcErrors.h"
 #include "tests/engine/BStreamTestSupport.h"
 
@@ -295,4 +296,35 @@ TEST(BufStreamClassified, RangesAreCutTo8192AndMustLieInTheFile) {
     EXPECT_FALSE(r.Reader.Classified());
     r.Reader.ValidateBuffer(19000, 20000);
     EXPECT_EQ(r.Reader.CharTypes().size(), 1001u);
+}
+
+TEST(BufStreamConfig, ReadersTakeACopyOfTheOptionsAndTheLanguagesWordEnds) {
+    ResetGlobalsForTest();
+    CommonConfig = std::make_unique<TCommonConcordConfig>();
+    CommonConfig->WildCard0orMore = '*';
+    CommonConfig->WildCard0or1 = '%';
+    CommonConfig->WildCardExactly1 = '?';
+    CommonConfig->WildCardMatchWords = '@';
+    CommonConfig->TagStart = '<';
+    CommonConfig->TagStop = '>';
+    CommonConfig->WordTag = 2;
+    CommonConfig->wTagStarts = {"{"};
+    CommonConfig->wTagStop = '}';
+    LanguagesCount = 2;
+    LanguageConfigs[0] = std::make_unique<TConcordConfig>(0);
+    LanguageConfigs[1] = std::make_unique<TConcordConfig>(1);
+    LanguageConfigs[1]->NonWordChars = "-";
+
+    TMemorySynchroStream stream("a-b{NN} c*d <t>.e");
+    TBufStream reader(stream, 1);
+    ConfigureBufStream(reader);
+    CommonConfig->wTagStarts = {"c"};  // too late for this reader
+    EXPECT_EQ(ReadClasses(reader), "WDWPPPPSWDWSTTTWW");
+
+    const TCharSet words0 = NonWordCharSet(0);
+    EXPECT_TRUE(words0['.'] && words0['"'] && words0['@'] && words0['\t']);
+    EXPECT_FALSE(words0['-']);
+    EXPECT_THROW(NonWordCharSet(2), std::out_of_range);
+    ResetGlobalsForTest();
+    EXPECT_THROW(ConfigureBufStream(reader), std::logic_error);
 }
