@@ -168,15 +168,16 @@ TEST(BufStreamFindMarkers, MarkersAcrossASeamAndStrayStopsInOneWindow) {
 TEST(BufStreamFindMarkers, AgreeWithABruteForceSearchWhereverWindowsFall) {
     std::mt19937 random(12345);
     auto pick = [&](int32_t Bound) { return static_cast<int32_t>(random() % static_cast<uint32_t>(Bound)); };
-    const std::vector<std::string> pieces = {"<a>", "</a>", "<hh>", "<a",  "a>",
-                                             " ",   "\r\n", "x",    "xyz", "</"};
+    const std::vector<std::string> fragments = {"<a>", "</a>", "<hh>", "<a",  "a>",
+                                                " ",   "\r\n", "x",    "xyz", "</"};
     for (int round = 0; round < 150; ++round) {
         std::string text;
         const int32_t size = 2000 + pick(30000);
         while (static_cast<int32_t>(text.size()) < size) {
             // Mostly filler, so that markers are sometimes thousands of bytes apart.
-            text += pick(4) == 0 ? pieces[static_cast<size_t>(pick(static_cast<int32_t>(pieces.size())))]
-                                 : std::string(static_cast<size_t>(pick(pick(8) == 0 ? 3000 : 40)), 'x');
+            text += pick(4) == 0
+                        ? fragments[static_cast<size_t>(pick(static_cast<int32_t>(fragments.size())))]
+                        : std::string(static_cast<size_t>(pick(pick(8) == 0 ? 3000 : 40)), 'x');
         }
         const TTextMarker start{"<a>", pick(2) == 0};
         const TTextMarker stop{"</a>", pick(2) == 0};
