@@ -59,7 +59,7 @@ std::string SingleLine(const std::string& s) {
     return s.substr(0, s.find_first_of(std::string("\0\r\n", 3)));
 }
 
-bool ParseInt32(const std::string& Text, int& Result) {
+bool ParseInt32Impl(const std::string& Text, int& Result) {
     const char* p = Text.data();
     const char* end = p + Text.size();
     bool negative = false;
@@ -133,6 +133,10 @@ int WriteAndClose(int Fd, const std::string& Data) {
 }
 
 }  // namespace
+
+bool TryStrToInt(const std::string& Text, int& Value) {
+    return ParseInt32Impl(Text, Value);
+}
 
 TIniFile::TIniFile(std::string FileName, TOpenMode Mode) : FFileName(std::move(FileName)) {
     FSections.push_back(std::make_unique<TSection>());
@@ -226,7 +230,7 @@ int TIniFile::ReadInteger(const std::string& Section, const std::string& Ident, 
     const TLine* line = FindKey(Section, Ident);
     if (!line) return Default;
     int value = 0;
-    return ParseInt32(ReadString(Section, Ident, {}), value) ? value : Default;
+    return TryStrToInt(ReadString(Section, Ident, {}), value) ? value : Default;
 }
 
 bool TIniFile::ReadBool(const std::string& Section, const std::string& Ident, bool Default) const {
@@ -294,22 +298,25 @@ std::string TIniFile::Content() const {
 }
 
 void TIniFile::UpdateFile() {
-    std::string data = Content();
+    ReplaceFileAtomically(FFileName, Content());
+}
+
+void ReplaceFileAtomically(const std::string& Path, const std::string& Data) {
     mode_t mode = 0666;
     struct stat old {};
-    if (::stat(FFileName.c_str(), &old) == 0) mode = old.st_mode & 07777;
+    if (::stat(Path.c_str(), &old) == 0) mode = old.st_mode & 07777;
     std::string temp;
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temp = FFileName + ".~" + std::to_string(::getpid()) + "-" + std::to_string(TempCounter++);
+        temp = Path + ".~" + std::to_string(::getpid()) + "-" + std::to_string(TempCounter++);
         fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd < 0 && errno != EEXIST) break;
     }
-    int error = fd < 0 ? errno : WriteAndClose(fd, data);
-    if (!error && ::rename(temp.c_str(), FFileName.c_str()) != 0) error = errno;
+    int error = fd < 0 ? errno : WriteAndClose(fd, Data);
+    if (!error && ::rename(temp.c_str(), Path.c_str()) != 0) error = errno;
     if (error) {
         if (fd >= 0) ::unlink(temp.c_str());
-        throw EIniFileError("Cannot write " + FFileName + ": " + std::strerror(error));
+        throw EIniFileError("Cannot write " + Path + ": " + std::strerror(error));
     }
 }
 

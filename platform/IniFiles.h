@@ -62,8 +62,8 @@ public:
     // Removes every section of that name with all its lines.
     void EraseSection(const std::string& Section);
 
-    // Writes the content to a new file beside FileName and renames it over FileName, so a failure never
-    // damages the old file. Lines end in CR LF. Raises EIniFileError when the file cannot be replaced.
+    // Replaces FileName by Content() through ReplaceFileAtomically. Lines end in CR LF. Raises
+    // EIniFileError when the file cannot be replaced; the old file is then unchanged.
     void UpdateFile();
     // The text UpdateFile() would write.
     std::string Content() const;
@@ -92,6 +92,13 @@ private:
     std::vector<std::unique_ptr<TSection>> FSections;       // entry 0 holds the lines before the first header
     std::unordered_map<std::string, size_t> FSectionIndex;  // folded name -> first section of that name
 };
+
+// Parses Text as TIniFile::ReadInteger does; false (Value unchanged) when it is no integer.
+bool TryStrToInt(const std::string& Text, int& Value);
+
+// Writes Data to a new file beside Path and renames it over Path (keeping Path's permission bits), so a
+// failure never damages the old file. Raises EIniFileError naming Path when it cannot be done.
+void ReplaceFileAtomically(const std::string& Path, const std::string& Data);
 
 // Whether Path can be opened for reading and writing; creates an empty file there when none exists.
 bool ProbeReadWrite(const std::string& Path);
