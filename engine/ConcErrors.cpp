@@ -1,3 +1,5 @@
 #include "engine/ConcErrors.h"
 
-void Abort() { throw EAbort(); }
+void Abort() {
+    throw EAbort();
+}
