@@ -35,11 +35,13 @@ bool HoldsSettings(const std::string& Path) {
     return FileExists(Path) && fs::file_size(Path, ec) > 0 && !ec;
 }
 
+// "" when the folder is unknown (or the configuration unit is not running), so that nothing is ever read
+// from or written to the current directory instead.
 std::string ProgramIniFile() {
-    return ProgramFolder + IniFileName;
+    return ProgramFolder.empty() ? std::string() : ProgramFolder + IniFileName;
 }
 std::string ConfigIniFile() {
-    return WindowsFolder + IniFileName;
+    return WindowsFolder.empty() ? std::string() : WindowsFolder + IniFileName;
 }
 
 // The config folder's file starts as a copy of a read-only program-folder file, so that settings saved
@@ -72,6 +74,7 @@ std::string GetIniFileNameForWrite() {
     bool programExists = FileExists(program);
     if (programExists && IsWritable(program)) return program;
     std::string config = ConfigIniFile();
+    if (config.empty()) return {};
     bool usable = programExists ? SeedConfigCopy(program, config) : IsWritable(config);
     return usable ? config : std::string();
 }
@@ -253,27 +256,6 @@ uint8_t SortKeyFromIniValue(TSortKeyTable Table, const std::string& Value) {
     else if (n >= 1)
         n += 1;
     return (n >= 0 && n <= skTrackedTag) ? uint8_t(n) : uint8_t(skNone);
-}
-
-void StopListLoadFromIni(TStopList& List, const TIniFile& Ini, const std::string& Section) {
-    List.FileName = Ini.ReadString(Section, "StopListFileName", "");
-    if (List.FileName.empty()) {
-        std::vector<std::string> words;
-        ReadStringList(Ini, LanguageSection("StopList", List.Language), "Word", words);
-        List.SetWords(std::move(words));
-        List.Active = !List.Words().empty();
-    } else {
-        List.LoadFromFile();
-    }
-}
-
-void StopListSaveToIni(const TStopList& List, TIniFile& Ini, const std::string& Section) {
-    Ini.WriteString(Section, "StopListFileName", List.FileName);
-    if (List.FileName.empty() && !List.Words().empty()) {
-        std::string words = LanguageSection("StopList", List.Language);
-        Ini.EraseSection(words);
-        WriteStringList(Ini, words, "Word", List.Words());
-    }
 }
 
 // ---- The options object and the tracked tags ---------------------------------------------------------
@@ -713,7 +695,7 @@ void SaveTextFormat(TIniFile& Ini, const TConcordConfig& Config, int Lang) {
 
 void LoadFrequencySettings(const TIniFile& Ini, TConcordConfig& Config, int Lang) {
     std::string section = LanguageSection("FrequencyConfiguration", Lang);
-    StopListLoadFromIni(Config.StopList, Ini, section);
+    Config.StopList.LoadFromIni(Ini, section);
     TFrequencyConfig& f = FrequencyConfigs[size_t(Lang)];
     f.MinimumFrequency = Ini.ReadInteger(section, "MinimumFrequency", 3);
     f.MaximumFrequency = Ini.ReadInteger(section, "MaximumFrequency", 0);
@@ -727,7 +709,7 @@ void LoadFrequencySettings(const TIniFile& Ini, TConcordConfig& Config, int Lang
 
 void SaveFrequencySettings(TIniFile& Ini, const TConcordConfig& Config, int Lang) {
     std::string section = LanguageSection("FrequencyConfiguration", Lang);
-    StopListSaveToIni(Config.StopList, Ini, section);
+    Config.StopList.SaveToIni(Ini, section);
     const TFrequencyConfig& f = FrequencyConfigs[size_t(Lang)];
     Ini.WriteInteger(section, "MinimumFrequency", f.MinimumFrequency);
     Ini.WriteInteger(section, "MaximumFrequency", f.MaximumFrequency);

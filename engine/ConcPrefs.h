@@ -93,9 +93,3 @@ void FontFromIniString(const std::string& Text, TFontSpec& Font);
 // The key code a stored sort-key value names in Table: the display name (exact), or a decimal number of
 // the older numbering (0 stays, 1..6 add one, 7 and above add two); skNone for anything else.
 uint8_t SortKeyFromIniValue(TSortKeyTable Table, const std::string& Value);
-
-// A stop list's keys: StopListFileName in Section, and its words under the numbered list "Word" of the
-// section StopList.NN of the list's language when they are kept in the preferences. Loading reads the
-// words from the file named there when there is one (showing the stop-list error when it cannot).
-void StopListLoadFromIni(TStopList& List, const TIniFile& Ini, const std::string& Section);
-void StopListSaveToIni(const TStopList& List, TIniFile& Ini, const std::string& Section);
