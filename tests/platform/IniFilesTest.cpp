@@ -1,8 +1,6 @@
 #include "platform/IniFiles.h"
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
 
 #include <filesystem>
 
@@ -153,26 +151,6 @@ TEST(IniFileTest, MissingAndUnreadableFiles) {
     nowhere.WriteString("A", "B", "c");
     EXPECT_THROW(nowhere.UpdateFile(), EIniFileError);
 }
-
-// Root ignores file permissions, so a write failure is forced through the file-size limit.
-class TFileSizeLimit {
-public:
-    explicit TFileSizeLimit(rlim_t Bytes) {
-        getrlimit(RLIMIT_FSIZE, &FOld);
-        FOldHandler = signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = FOld;
-        limit.rlim_cur = Bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~TFileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &FOld);
-        signal(SIGXFSZ, FOldHandler);
-    }
-
-private:
-    rlimit FOld{};
-    sighandler_t FOldHandler;
-};
 
 TEST(IniFileTest, FailedUpdateKeepsTheOldFile) {
     TTempDir dir;
