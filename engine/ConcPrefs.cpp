@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
 
 #include "controls/Msg.h"
 #include "engine/ConcConfig.h"
@@ -496,8 +497,17 @@ void LoadLanguages(const TIniFile& Ini) {
 
 }  // namespace
 
+namespace {
+
+TCommonConcordConfig& RunningCommonConfig() {
+    if (!CommonConfig) throw std::logic_error("the configuration unit is not initialised");
+    return *CommonConfig;
+}
+
+}  // namespace
+
 void LoadGeneralPrefs(const TIniFile& Ini) {
-    TCommonConcordConfig& common = *CommonConfig;
+    TCommonConcordConfig& common = RunningCommonConfig();
     LoadFolders(Ini);
     LoadConcordance(Ini, common);
     LoadAlignFormat(Ini, common);
@@ -510,7 +520,7 @@ void LoadGeneralPrefs(const TIniFile& Ini) {
 }
 
 void SaveGeneralPrefs(TIniFile& Ini) {
-    const TCommonConcordConfig& common = *CommonConfig;
+    const TCommonConcordConfig& common = RunningCommonConfig();
     SaveFolders(Ini);
     SaveConcordance(Ini, common);
     SaveAlignFormat(Ini, common);
@@ -520,8 +530,12 @@ void SaveGeneralPrefs(TIniFile& Ini) {
     SaveHotWordsAndExport(Ini, common);
     SaveWatchedTags(Ini);
     Ini.WriteInteger(kGeneral, "LanguagesCount", LanguagesCount);
-    for (int lang = 0; lang < LanguagesCount; ++lang)
+    for (int lang = 0; lang < LanguagesCount; ++lang) {
+        // A missing language would make the file claim more languages than it describes.
+        if (lang >= MaxLanguages || !LanguageConfigs[size_t(lang)])
+            throw std::logic_error("language " + std::to_string(lang) + " has no configuration");
         SaveLanguagePrefs(Ini, *LanguageConfigs[size_t(lang)], lang);
+    }
 }
 
 // ---- One language ------------------------------------------------------------------------------------

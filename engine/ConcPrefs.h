@@ -51,7 +51,9 @@ bool LoadPrefsFromFile(const std::string& FileName);
 // left as it was.
 bool SavePrefsToFile(const std::string& FileName);
 
-// The sections of the options object, the tracked tags and every language, in load order. May raise.
+// The sections of the options object, the tracked tags and every language, in load order. They raise
+// std::logic_error when CommonConfig does not exist (or, saving, when a counted language is missing),
+// and pass on std::bad_alloc.
 void LoadGeneralPrefs(const TIniFile& Ini);
 void SaveGeneralPrefs(TIniFile& Ini);
 // The per-language sections of language Lang (0..3) into or from Config. May raise.
@@ -74,9 +76,10 @@ void SaveSaveOnExit();
 // The name of a per-language section: Base, ".", and the language index in two digits ("TextFormat.02").
 std::string LanguageSection(const std::string& Base, int Lang);
 
-// A numbered list: the key Prefix + "Count" holds min(size, 10000) and entry i the key Prefix + i, with as
-// many digits as (count - 1) has when that is one, otherwise at least two (so 10 entries use Prefix0 ..
-// Prefix9, 11 entries Prefix00 .. Prefix10, 150 entries Prefix00 .. Prefix99 then Prefix100 .. Prefix149).
+// A numbered list: the key Prefix + "Count" holds n = min(size, 10000), and entry i the key Prefix + i with
+// as many digits as (n - 1) has when that is one digit or i >= 100, else two digits. So 10 entries use
+// Prefix0 .. Prefix9, 11 entries Prefix00 .. Prefix10, 150 entries Prefix00 .. Prefix99 then Prefix100 ..
+// Prefix149, and 1001 entries Prefix00 .. Prefix99 then Prefix0100 .. Prefix1000.
 void WriteStringList(TIniFile& Ini, const std::string& Section, const std::string& Prefix,
                      const std::vector<std::string>& List);
 // Replaces List by the entries of a numbered list, skipping empty values; a missing count key reads as 20.
