@@ -59,6 +59,11 @@ std::string SingleLine(const std::string& s) {
     return s.substr(0, s.find_first_of(std::string("\0\r\n", 3)));
 }
 
+// The form in which section and key names are looked up.
+std::string LookupName(const std::string& s) {
+    return Fold(SingleLine(s));
+}
+
 bool ParseInt32Impl(const std::string& Text, int& Result) {
     const char* p = Text.data();
     const char* end = p + Text.size();
@@ -153,7 +158,8 @@ TIniFile::TIniFile(std::string FileName, TOpenMode Mode) : FFileName(std::move(F
 TIniFile::~TIniFile() = default;
 
 void TIniFile::Parse(const std::string& Data) {
-    size_t start = 0;
+    // Editors may put a UTF-8 byte-order mark before the first section header.
+    size_t start = Data.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
     while (start < Data.size()) {
         size_t end = Data.find('\n', start);
         if (end == std::string::npos) end = Data.size();
@@ -194,12 +200,12 @@ void TIniFile::RebuildSectionIndex() {
 }
 
 const TIniFile::TSection* TIniFile::FindSection(const std::string& Section) const {
-    auto it = FSectionIndex.find(Fold(Section));
+    auto it = FSectionIndex.find(LookupName(Section));
     return it == FSectionIndex.end() ? nullptr : FSections[it->second].get();
 }
 
 TIniFile::TSection& TIniFile::SectionForWrite(const std::string& Section) {
-    auto it = FSectionIndex.find(Fold(Section));
+    auto it = FSectionIndex.find(LookupName(Section));
     if (it != FSectionIndex.end()) return *FSections[it->second];
     TSection& last = *FSections.back();
     // A blank line between sections keeps the file readable for people who edit it.
@@ -214,7 +220,7 @@ TIniFile::TSection& TIniFile::SectionForWrite(const std::string& Section) {
 const TIniFile::TLine* TIniFile::FindKey(const std::string& Section, const std::string& Ident) const {
     const TSection* section = FindSection(Section);
     if (!section) return nullptr;
-    auto it = section->KeyIndex.find(Fold(Ident));
+    auto it = section->KeyIndex.find(LookupName(Ident));
     return it == section->KeyIndex.end() ? nullptr : &section->Lines[it->second];
 }
 
@@ -280,7 +286,7 @@ bool TIniFile::ValueExists(const std::string& Section, const std::string& Ident)
 }
 
 void TIniFile::EraseSection(const std::string& Section) {
-    std::string folded = Fold(Section);
+    std::string folded = LookupName(Section);
     for (size_t i = FSections.size(); i-- > 1;)
         if (Fold(FSections[i]->Name) == folded) FSections.erase(FSections.begin() + std::ptrdiff_t(i));
     RebuildSectionIndex();

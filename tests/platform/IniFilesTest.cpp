@@ -47,6 +47,8 @@ TEST(IniFileTest, ReadsAsTheProfileFunctionsDo) {
     EXPECT_EQ(ini.ReadString("Missing", "Name", "d"), "d");
     EXPECT_FALSE(ini.SectionExists("Missing"));
     EXPECT_FALSE(ini.ValueExists("General", "; a comment"));
+    TIniFile marked(dir.Write("bom.ini", "\xEF\xBB\xBF[A]\r\nB=c\r\n"));
+    EXPECT_EQ(marked.ReadString("A", "B", "d"), "c");
 }
 
 TEST(IniFileTest, WritesInPlaceAndKeepsForeignContent) {
