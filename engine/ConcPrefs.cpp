@@ -11,6 +11,7 @@
 #include "engine/ConcConfig.h"
 #include "engine/ConcLangs.h"
 #include "engine/ConcSortKeys.h"
+#include "engine/ConcTextProcess.h"
 #include "platform/IniFiles.h"
 #include "platform/Nls.h"
 
@@ -103,19 +104,12 @@ const char* const kCorpusExport = "CorpusExport";
 const char* const kUndefinedLanguage = "<undefined>";
 constexpr int kMaxListEntries = 10000;
 
-// Stripping as the Part's "blanks" rule: only the blank character.
-std::string TrimBlanks(const std::string& s) {
-    size_t first = s.find_first_not_of(' ');
-    if (first == std::string::npos) return {};
-    return s.substr(first, s.find_last_not_of(' ') - first + 1);
-}
-
 // Stripping of control characters and blanks at both ends.
-std::string TrimControls(const std::string& s) {
+std::string TrimControls(std::string_view s) {
     size_t first = 0, last = s.size();
     while (first < last && static_cast<unsigned char>(s[first]) <= ' ') ++first;
     while (last > first && static_cast<unsigned char>(s[last - 1]) <= ' ') --last;
-    return s.substr(first, last - first);
+    return std::string(s.substr(first, last - first));
 }
 
 // What of a text survives a line of the INI file (see TIniFile::WriteString).
@@ -123,15 +117,9 @@ std::string StoredPart(const std::string& s) {
     return s.substr(0, s.find_first_of(std::string("\0\r\n", 3)));
 }
 
-int NumberOfDigits(int Value) {
-    int digits = 1;
-    for (int v = Value; v >= 10; v /= 10) ++digits;
-    return digits;
-}
-
 // The key of entry Index of a numbered list of Count entries.
 std::string ListKey(const std::string& Prefix, int Count, int Index) {
-    int width = std::max(1, NumberOfDigits(Count - 1));
+    int width = std::max(1, NumberOfDigits(Count - 1, 10));
     int precision = (width == 1 || Index >= 100) ? width : 2;
     char digits[16];
     std::snprintf(digits, sizeof digits, "%.*d", precision, Index);
@@ -150,7 +138,7 @@ char ReadChar(const TIniFile& Ini, const char* Section, const char* Key, char De
 
 // A character key whose value is stripped first; an empty result gives the default.
 char ReadTrimmedChar(const TIniFile& Ini, const char* Section, const char* Key, char Default,
-                     std::string (*Trim)(const std::string&)) {
+                     std::string (*Trim)(std::string_view)) {
     std::string value = Trim(Ini.ReadString(Section, Key, std::string(1, Default)));
     return value.empty() ? Default : value[0];
 }
