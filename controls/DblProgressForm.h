@@ -1,0 +1,52 @@
+// The window of the double progress form of searches: the current file's gauge, the whole job's gauge,
+// "Cancel", and "Details >>" which unfolds the description of the query. It mirrors its
+// TDoubleProgressForm; the buttons act on the form (Tag, details), which owns this window.
+#pragma once
+
+#include <QDialog>
+#include <initializer_list>
+#include <utility>
+
+#include "controls/ConcDblProgress.h"
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QWidget;
+
+class TDblProgressWindow : public QDialog, public IProgressView {
+    Q_OBJECT
+public:
+    // Form is borrowed: the form owns this window through its view slot.
+    explicit TDblProgressWindow(TDoubleProgressForm& Form);
+
+    // The label showing a TDblProgressLabel; owned by the window.
+    QLabel* Label(TDblProgressLabel Which) const { return FLabels[Which]; }
+    QWidget* Panel(TDblProgressPanel Which) const { return FPanels[Which]; }
+    QProgressBar* SubProgressBar = nullptr;
+    QProgressBar* ProgressBar = nullptr;
+    QPushButton* CancelBtn = nullptr;
+    QPushButton* DetailsBtn = nullptr;
+
+    void Changed() override;
+    void ShowWindow() override;
+    void HideWindow() override;
+
+    // Escape presses "Cancel" and the window stays: the search frees it.
+    void reject() override;
+
+protected:
+    // Closing only hides the window; the search goes on and frees it.
+    void closeEvent(QCloseEvent* Event) override;
+
+private:
+    void BuildMainPanel();
+    // A detail panel of its fixed height holding caption/value pairs, Columns pairs to a row.
+    void BuildDetailPanel(TDblProgressPanel Which, int Columns,
+                          std::initializer_list<std::pair<const char*, TDblProgressLabel>> Pairs);
+    void PlacePanels();
+
+    TDoubleProgressForm& FForm;
+    QLabel* FLabels[dlLabelCount] = {};
+    QWidget* FPanels[dpPanelCount] = {};
+};

@@ -1,0 +1,398 @@
+#include "engine/ConcConfig.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <iterator>
+#include <stdexcept>
+#include <system_error>
+#include <utility>
+
+#include "controls/Msg.h"
+#include "platform/Nls.h"
+#include "platform/Paths.h"
+
+// ---- Globals -----------------------------------------------------------------------------------------
+
+std::unique_ptr<TCommonConcordConfig> CommonConfig;
+std::array<std::unique_ptr<TConcordConfig>, MaxLanguages> LanguageConfigs;
+int32_t LanguagesCount = 1;
+std::unique_ptr<TDoubleAlignIndexes> Align12, Align13, Align14;
+std::vector<TWatchedTag> WatchedTags;
+std::vector<std::string> RecentWorkspaces;
+std::array<TFrequencyConfig, MaxLanguages> FrequencyConfigs;
+THotWordsConfig HotWordsConfig;
+int32_t TranslationPasses = 0;
+int32_t BigContextSize = 0;
+bool KeepLinesPages = false, KeepWatchedTags = false, KeepFrequency = false, KeepSegmentIndexes = true;
+std::string ConcordancePath, FreqPath, CorpusFreqPath;
+std::string WorkspacePath;
+std::string WorkspaceFileName;
+bool WorkspaceLoaded = false;
+bool SaveOnExit = false;
+std::string MainCaption;
+std::string VersionText;
+std::string ProgramFolder, WindowsFolder, TempDir;
+bool SavingWordList = false, PrintingWordList = false;
+
+namespace {
+
+constexpr const char* ProgramVersion = "1.0";
+constexpr int ProgramBuild = 270;
+
+std::string FormatVersionText() {
+    char Buf[64];
+    std::snprintf(Buf, sizeof Buf, "Version %s (Build %.3d)", ProgramVersion, ProgramBuild);
+    return Buf;
+}
+
+std::array<uint8_t, 256> IdentityMap() {
+    std::array<uint8_t, 256> Map;
+    for (int I = 0; I < 256; ++I) Map[I] = static_cast<uint8_t>(I);
+    return Map;
+}
+
+bool StartsWith(const std::string& S, const std::string& Prefix) {
+    return S.size() >= Prefix.size() && S.compare(0, Prefix.size(), Prefix) == 0;
+}
+
+// The lines of a text file as a string list reads them: LF or CR LF ends a line, and a final line end
+// adds no empty entry.
+std::vector<std::string> SplitLines(const std::string& Text) {
+    std::vector<std::string> Lines;
+    size_t Start = 0;
+    while (Start < Text.size()) {
+        size_t End = Text.find('\n', Start);
+        const size_t Next = End == std::string::npos ? Text.size() : End + 1;
+        if (End == std::string::npos) End = Text.size();
+        if (End > Start && Text[End - 1] == '\r') --End;
+        Lines.emplace_back(Text, Start, End - Start);
+        Start = Next;
+    }
+    return Lines;
+}
+
+// The whole file; false when it cannot be opened or read (a folder included).
+bool ReadFileBytes(const std::string& FileName, std::string& Out) {
+    std::FILE* F = std::fopen(FileName.c_str(), "rb");
+    if (!F) return false;
+    char Buf[65536];
+    size_t N;
+    while ((N = std::fread(Buf, 1, sizeof Buf, F)) > 0) Out.append(Buf, N);
+    const bool Ok = !std::ferror(F);
+    std::fclose(F);
+    return Ok;
+}
+
+template <class List>
+void EraseAt(List& L, size_t Index) {
+    if (Index < L.size()) L.erase(L.begin() + static_cast<std::ptrdiff_t>(Index));
+}
+
+template <class List>
+void CheckIndex(const List& L, int Index) {
+    if (Index < 0 || static_cast<size_t>(Index) >= L.size())
+        throw std::out_of_range("List index out of bounds");
+}
+
+}  // namespace
+
+// ---- Records -----------------------------------------------------------------------------------------
+
+TWatchedTag::TWatchedTag(std::string Name, std::string TagStart, std::string TagStop)
+    : Name(std::move(Name)), TagStart(std::move(TagStart)), TagStop(std::move(TagStop)) {
+    NoStop = this->TagStop.empty();
+}
+
+// ---- Stop list ---------------------------------------------------------------------------------------
+
+TStopList::TStopList(int32_t Language) : Language(Language) {}
+
+void TStopList::SetWords(std::vector<std::string> Words) {
+    FWords = std::move(Words);
+    FLookupValid = false;
+}
+
+void TStopList::SetFileName(const std::string& Name) {
+    SetWords({});
+    FileName = Name;
+}
+
+bool TStopList::SetActive(bool Value) {
+    Active = Value && !FWords.empty();
+    return !FWords.empty();
+}
+
+bool TStopList::IsStopWord(std::string_view Word) const {
+    if (!Active) return false;
+    const bool InRange = Language >= 0 && Language < MaxLanguages;
+    const TConcordConfig* Config = InRange ? LanguageConfigs[Language].get() : nullptr;
+    const bool Folded = InRange && FrequencyConfigs[Language].IgnoreCase && Config;
+    const uint32_t Locale = Folded ? Config->LocaleId : 0;
+
+    auto Fold = [&](std::string_view S, std::string& Out) {
+        Out.assign(S);
+        for (char& C : Out) C = static_cast<char>(Config->LowerCaseMap[static_cast<uint8_t>(C)]);
+    };
+    if (!FLookupValid || FLookupFolded != Folded || FLookupLocale != Locale) {
+        FLookup.clear();
+        for (const std::string& W : FWords) {
+            if (Folded) {
+                std::string F;
+                Fold(W, F);
+                FLookup.insert(std::move(F));
+            } else {
+                FLookup.insert(W);
+            }
+        }
+        FLookupValid = true;
+        FLookupFolded = Folded;
+        FLookupLocale = Locale;
+    }
+    if (!Folded) {
+        FFolded.assign(Word);
+        return FLookup.count(FFolded) != 0;
+    }
+    Fold(Word, FFolded);
+    return FLookup.count(FFolded) != 0;
+}
+
+void TStopList::LoadFromFile() {
+    std::string Text;
+    if (!ReadFileBytes(FileName, Text)) {
+        SetWords({});
+        Active = false;
+        ShowError("Unable to load stop-list words from file \r\n" + FileName);
+        return;
+    }
+    SetWords(SplitLines(Text));
+    Active = !FWords.empty();
+}
+
+std::string TStopList::GetWords() const {
+    std::string Text;
+    for (const std::string& W : FWords) {
+        Text += W;
+        Text += "\r\n";
+    }
+    return Text;
+}
+
+// ---- Language configuration --------------------------------------------------------------------------
+
+TConcordConfig::TConcordConfig(int32_t Language) : LowerCaseMap(IdentityMap()), StopList(Language) {
+    Fonts[HiliteFont].Color = clBlue;
+    Fonts[ContextHiliteFont].Color = clBlue;
+    Fonts[HotWordsFont].Color = clBlue;
+    Fonts[CollocatesFont].Color = clRed;
+}
+
+TConcordConfig::~TConcordConfig() {
+    while (!Files.empty()) RemoveFile(0);
+}
+
+void TConcordConfig::Assign(const TConcordConfig& Source) {
+    NonWordChars = Source.NonWordChars;
+    SkippingChars = Source.SkippingChars;
+    EqualChars = Source.EqualChars;
+    // The groups are the parsed form of EqualChars; copying one without the other would leave the
+    // new language with equal characters that no search honours.
+    EqualCharGroups = Source.EqualCharGroups;
+    SentDelimiters = Source.SentDelimiters;
+    SmartAbbrDetect = Source.SmartAbbrDetect;
+    HeadingFormat = Source.HeadingFormat;
+    HStart = Source.HStart;
+    HStop = Source.HStop;
+    HPattern = Source.HPattern;
+    ParagraphFormat = Source.ParagraphFormat;
+    PStart = Source.PStart;
+    PStop = Source.PStop;
+    SentenceFormat = Source.SentenceFormat;
+    SStart = Source.SStart;
+    SStop = Source.SStop;
+    RankFunctionThreshold = Source.RankFunctionThreshold;
+    ParadigmOption = Source.ParadigmOption;
+    ParadigmThreshold = Source.ParadigmThreshold;
+    ParadigmRankThreshold = Source.ParadigmRankThreshold;
+    HiliteNumbers = Source.HiliteNumbers;
+    AdvancedSort = Source.AdvancedSort;
+    CollocationSort = Source.CollocationSort;
+    Fonts = Source.Fonts;
+}
+
+void TConcordConfig::SetLanguage(uint32_t Id, const std::string& Name) {
+    if (Id == LocaleId && Name == LanguageName) return;
+    LocaleId = Id;
+    LanguageName = Name;
+    NoCaseMap = IsNoCaseLocale(Id);
+    LowerCaseMap = IdentityMap();
+    if (NoCaseMap) return;
+    const platform::TCodePageTables& Tables = platform::CodePageTables(platform::AnsiCodePage(Id));
+    if (!Tables.Valid) return;
+    for (int C = 1; C < 256; ++C)
+        if (Tables.CharType1[C] & platform::C1_UPPER) LowerCaseMap[C] = Tables.LowerCase[C];
+}
+
+void TConcordConfig::RemoveFile(int Index) {
+    CheckIndex(Files, Index);
+    const size_t I = static_cast<size_t>(Index);
+    EraseAt(PageStarts, I);
+    EraseAt(LineStarts, I);
+    EraseAt(FileTags, I);
+    // The reader reads through the stream, so it goes first.
+    EraseAt(Readers, I);
+    EraseAt(Streams, I);
+    const TCorpusFileRecord& Record = Files[I].Object;
+    // An empty TempDir would make every copy look temporary, copies kept beside a workspace included.
+    if (Record.Converted && !Record.CopyName.empty() && !TempDir.empty() &&
+        StartsWith(Record.CopyName, TempDir)) {
+        std::error_code Ignored;
+        std::filesystem::remove(Record.CopyName, Ignored);
+    }
+    EraseAt(Files, I);
+    EraseAt(SectionIndexes, I);
+    EraseAt(ParagraphIndexes, I);
+    EraseAt(SentenceIndexes, I);
+}
+
+void TConcordConfig::ExchangeFiles(int I, int J) {
+    // Check every list before touching any, so a failure leaves the lists parallel.
+    CheckIndex(Files, std::max(I, J));
+    CheckIndex(Files, std::min(I, J));
+    auto Check = [&](const auto& L) {
+        CheckIndex(L, I);
+        CheckIndex(L, J);
+    };
+    Check(PageStarts);
+    Check(LineStarts);
+    Check(FileTags);
+    Check(Streams);
+    Check(Readers);
+    Check(SectionIndexes);
+    Check(ParagraphIndexes);
+    Check(SentenceIndexes);
+    auto Swap = [&](auto& L) { std::swap(L[static_cast<size_t>(I)], L[static_cast<size_t>(J)]); };
+    Swap(PageStarts);
+    Swap(LineStarts);
+    Swap(FileTags);
+    Swap(Streams);
+    Swap(Readers);
+    Swap(Files);
+    Swap(SectionIndexes);
+    Swap(ParagraphIndexes);
+    Swap(SentenceIndexes);
+}
+
+int64_t TConcordConfig::GetWordCount() const {
+    int64_t Sum = 0;
+    for (const auto& F : Files) Sum += F.Object.WordCount;
+    return Sum;
+}
+
+bool TConcordConfig::FileListsConsistent() const {
+    const size_t N = Files.size();
+    return PageStarts.size() == N && LineStarts.size() == N && FileTags.size() == N && Streams.size() == N &&
+           Readers.size() == N && SectionIndexes.size() == N && ParagraphIndexes.size() == N &&
+           SentenceIndexes.size() == N;
+}
+
+// ---- Search query ------------------------------------------------------------------------------------
+
+std::unique_ptr<TConcSearchRec> TConcSearchRec::CreateCopy(const TConcSearchRec& Source) {
+    auto Copy = std::make_unique<TConcSearchRec>();
+    Copy->Assign(Source);
+    return Copy;
+}
+
+void TConcSearchRec::Assign(const TConcSearchRec& Source) {
+    Language = Source.Language;
+    Syntax = Source.Syntax;
+    Flags = Source.Flags;
+    LeftContext = Source.LeftContext;
+    RightContext = Source.RightContext;
+    HeadStartMarker = Source.HeadStartMarker;
+    HeadingPattern = Source.HeadingPattern;
+    HeadStopMarker = Source.HeadStopMarker;
+    TextStartMarker = Source.TextStartMarker;
+    TextStopMarker = Source.TextStopMarker;
+    SkippingChars = Source.SkippingChars;
+    Names = Source.Names;
+    Patterns = Source.Patterns;
+    Not = Source.Not;
+    FrequencyOfHits = Source.FrequencyOfHits;
+}
+
+std::string TConcSearchRec::GetTermsText() const {
+    std::string Text;
+    for (size_t I = 0; I < Names.size(); ++I) {
+        if (I > 0) Text += " / ";
+        Text += Names[I];
+    }
+    return Text;
+}
+
+// ---- Language-independent options --------------------------------------------------------------------
+
+void TCommonConcordConfig::ClearTagLists() {
+    wTagStarts.clear();
+    MetaTags.clear();
+}
+
+// ---- Unit state --------------------------------------------------------------------------------------
+
+void ClearWatchedTags() {
+    WatchedTags.clear();
+}
+
+void FreeLanguageConfigs() {
+    const int Count = std::clamp(LanguagesCount, 0, MaxLanguages);
+    for (int L = 0; L < Count; ++L) LanguageConfigs[L].reset();
+    LanguagesCount = 0;
+    Align12.reset();
+    Align13.reset();
+    Align14.reset();
+}
+
+void InitConfigUnit() {
+    VersionText = FormatVersionText();
+    ProgramFolder = platform::ProgramFolder();
+    WindowsFolder = platform::WindowsFolder();
+    TempDir = platform::TempDir();
+    WatchedTags.clear();
+    CommonConfig = std::make_unique<TCommonConcordConfig>();
+    LanguagesCount = 1;
+    LanguageConfigs[0] = std::make_unique<TConcordConfig>(0);
+    Align12.reset();
+    Align13.reset();
+    Align14.reset();
+    RecentWorkspaces.clear();
+    KeepSegmentIndexes = true;
+}
+
+void FinalizeConfigUnit() {
+    ClearWatchedTags();
+    CommonConfig.reset();
+    FreeLanguageConfigs();
+    Align12.reset();
+    Align13.reset();
+    Align14.reset();
+    RecentWorkspaces.clear();
+    for (std::string* S : {&ConcordancePath, &FreqPath, &CorpusFreqPath, &WorkspacePath, &WorkspaceFileName,
+                           &MainCaption, &VersionText, &ProgramFolder, &WindowsFolder, &TempDir})
+        S->clear();
+}
+
+void ResetGlobalsForTest() {
+    FinalizeConfigUnit();
+    for (auto& Config : LanguageConfigs) Config.reset();
+    LanguagesCount = 1;
+    FrequencyConfigs = {};
+    HotWordsConfig = {};
+    TranslationPasses = 0;
+    BigContextSize = 0;
+    KeepLinesPages = KeepWatchedTags = KeepFrequency = false;
+    KeepSegmentIndexes = true;
+    WorkspaceLoaded = false;
+    SaveOnExit = false;
+    SavingWordList = PrintingWordList = false;
+}

@@ -1,0 +1,268 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QMainWindow>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include "controls/DblProgressForm.h"
+#include "controls/ProgressForm.h"
+#include "controls/QtBackend.h"
+
+namespace {
+
+// The real progress windows for one test; the previous backends come back afterwards.
+class ProgressWindows : public testing::Test {
+protected:
+    void SetUp() override {
+        FMessages = GetMessageBackend();
+        FProgress = GetProgressBackend();
+        Backend = &RegisterQtBackend();
+    }
+    void TearDown() override {
+        Backend->SetMainWindow(nullptr);
+        SetMessageBackend(FMessages);
+        SetProgressBackend(FProgress);
+    }
+    static TProgressWindow* Window(TProgressForm& Form) {
+        return dynamic_cast<TProgressWindow*>(Form.View());
+    }
+    static TDblProgressWindow* Window(TDoubleProgressForm& Form) {
+        return dynamic_cast<TDblProgressWindow*>(Form.View());
+    }
+
+    TQtBackend* Backend = nullptr;
+
+private:
+    IMessageBackend* FMessages = nullptr;
+    IProgressBackend* FProgress = nullptr;
+};
+
+// A long operation as its callers run it: a window only above the threshold, the queue pumped every
+// 256 items, stopped by the cancel code. Returns the number of items done.
+int RunJob(int Items, int Threshold, int* Code) {
+    std::unique_ptr<TProgressForm> form = ShowProgressForm(1, "Job", "Working...", Items, 0, "");
+    if (Items > Threshold) ShowUnlessMinimized(form.get());
+    int done = 0;
+    for (; done < Items; ++done) {
+        if (done % 256 == 0) {
+            form->SetProgress(done);
+            ProcessMessages();
+            if (form->Tag != 0) break;
+        }
+    }
+    *Code = form->Tag;
+    return done;
+}
+
+}  // namespace
+
+TEST_F(ProgressWindows, ButtonsOfEachModeWriteTheirCancelCodes) {
+    auto form = ShowProgressForm(1, "Aligning", "File 1 of 3", 100, 0, "special");
+    TProgressWindow* w = Window(*form);
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(ProgressForm, form.get());
+    EXPECT_FALSE(w->isVisible()) << "created, not shown";
+    ShowUnlessMinimized(form.get());
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_TRUE(w->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_FALSE(w->windowFlags().testFlag(Qt::WindowCloseButtonHint));
+    EXPECT_EQ(w->windowTitle(), QStringLiteral("Aligning"));
+    EXPECT_EQ(w->ProgressLabel->text(), QStringLiteral("File 1 of 3"));
+    EXPECT_EQ(w->SpecialText->text(), QStringLiteral("special"));
+    EXPECT_TRUE(w->SpecialText->isHidden());
+    EXPECT_FALSE(w->Cancel1Btn->isHidden());
+    EXPECT_FALSE(w->CancelAllBtn->isHidden());
+    EXPECT_TRUE(w->CancelBtn->isHidden());
+
+    QTest::mouseClick(w->CancelAllBtn, Qt::LeftButton);
+    EXPECT_EQ(form->Tag, 2);
+    QTest::mouseClick(w->Cancel1Btn, Qt::LeftButton);
+    EXPECT_EQ(form->Tag, 1);
+    EXPECT_TRUE(w->isVisible()) << "the operation, not the button, frees the window";
+
+    // The same window set up again for a plain job shows the single Cancel button.
+    form->Tag = 0;
+    form->Setup(0, "Sorting", "Sorting lines", 10, 0, "");
+    EXPECT_TRUE(w->Cancel1Btn->isHidden());
+    EXPECT_TRUE(w->CancelAllBtn->isHidden());
+    EXPECT_FALSE(w->CancelBtn->isHidden());
+    EXPECT_EQ(w->windowTitle(), QStringLiteral("Sorting"));
+    QTest::mouseClick(w->CancelBtn, Qt::LeftButton);
+    EXPECT_EQ(form->Tag, 1);
+
+    form->Setup(2, "Saving", "Saving", 10, 0, "");
+    EXPECT_TRUE(w->Cancel1Btn->isHidden() && w->CancelAllBtn->isHidden() && w->CancelBtn->isHidden());
+
+    QPointer<TProgressWindow> alive(w);
+    form.reset();
+    EXPECT_TRUE(alive.isNull()) << "the form owns its window";
+    EXPECT_EQ(ProgressForm, nullptr);
+}
+
+TEST_F(ProgressWindows, EscapeSetsTheCodeAndTheWindowStays) {
+    for (int mode : {0, 1, 2, 4, 5}) {
+        auto form = ShowProgressForm(mode, "Job", "Text", 10, 0, "");
+        form->Show();
+        TProgressWindow* w = Window(*form);
+        QTest::keyClick(w, Qt::Key_Escape);
+        EXPECT_EQ(form->Tag, mode == 2 ? 0 : 1) << mode;
+        EXPECT_TRUE(w->isVisible()) << mode;
+    }
+}
+
+TEST_F(ProgressWindows, ModeTwoCannotBeClosedOtherModesOnlyHide) {
+    auto locked = ShowProgressForm(2, "Saving", "Text", 10, 0, "");
+    locked->Show();
+    Window(*locked)->close();
+    EXPECT_TRUE(Window(*locked)->isVisible());
+    EXPECT_TRUE(locked->Visible());
+    EXPECT_EQ(locked->Tag, 0);
+
+    auto plain = ShowProgressForm(0, "Sorting", "Text", 10, 0, "");
+    plain->Show();
+    QPointer<TProgressWindow> w(Window(*plain));
+    w->close();
+    ASSERT_FALSE(w.isNull());
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_FALSE(plain->Visible());
+    EXPECT_EQ(plain->Tag, 0) << "closing is not cancelling";
+    ShowUnlessMinimized(plain.get());
+    EXPECT_TRUE(w->isVisible());
+}
+
+TEST_F(ProgressWindows, GaugeShowsZeroForAnEmptyRangeAndClampsProgress) {
+    auto form = ShowProgressForm(0, "Reading", "Empty file", 0, 0, "");
+    QProgressBar* bar = Window(*form)->ProgressBar;
+    EXPECT_LT(bar->minimum(), bar->maximum()) << "no busy animation";
+    EXPECT_EQ(bar->value(), bar->minimum());
+    EXPECT_EQ(bar->text(), QStringLiteral("0%"));
+    form->SetRange(10, 5);
+    EXPECT_EQ(bar->text(), QStringLiteral("0%"));
+
+    form->Setup(0, "Reading", "File", 200, 100, "");
+    EXPECT_EQ(bar->text(), QStringLiteral("0%"));
+    form->SetProgress(150);
+    EXPECT_EQ(bar->text(), QStringLiteral("50%"));
+    form->SetProgress(900);
+    EXPECT_EQ(bar->text(), QStringLiteral("100%"));
+    form->SetProgress(-5);
+    EXPECT_EQ(bar->text(), QStringLiteral("0%"));
+}
+
+TEST_F(ProgressWindows, StaysHiddenWhileTheMainWindowIsMinimised) {
+    QMainWindow main;
+    Backend->SetMainWindow(&main);
+    main.showMinimized();
+    auto form = ShowProgressForm(0, "Job", "Text", 10, 0, "");
+    ShowUnlessMinimized(form.get());
+    EXPECT_FALSE(Window(*form)->isVisible());
+    TDoubleProgressForm dbl;
+    ShowUnlessMinimized(&dbl);
+    EXPECT_FALSE(Window(dbl)->isVisible());
+
+    main.showNormal();
+    ShowUnlessMinimized(form.get());
+    ShowUnlessMinimized(&dbl);
+    EXPECT_TRUE(Window(*form)->isVisible());
+    EXPECT_TRUE(Window(dbl)->isVisible());
+
+    // A main window that is gone no longer counts as minimised.
+    auto gone = std::make_unique<QMainWindow>();
+    Backend->SetMainWindow(gone.get());
+    gone->showMinimized();
+    EXPECT_TRUE(Backend->IsApplicationMinimized());
+    gone.reset();
+    EXPECT_FALSE(Backend->IsApplicationMinimized());
+}
+
+TEST_F(ProgressWindows, AClickWhileTheJobPumpsStopsItAndSmallJobsShowNoWindow) {
+    int code = -1;
+    bool windowSeen = false;
+    QTimer::singleShot(0, [&windowSeen] {
+        ASSERT_NE(ProgressForm, nullptr);
+        auto* w = dynamic_cast<TProgressWindow*>(ProgressForm->View());
+        windowSeen = w->isVisible();
+        QTest::mouseClick(w->CancelAllBtn, Qt::LeftButton);
+    });
+    const int done = RunJob(100000, 512, &code);
+    EXPECT_TRUE(windowSeen);
+    EXPECT_EQ(code, 2);
+    EXPECT_LT(done, 100000);
+    EXPECT_EQ(ProgressForm, nullptr);
+
+    bool smallWindowSeen = true;
+    QTimer::singleShot(0, [&smallWindowSeen] {
+        smallWindowSeen = ProgressForm && dynamic_cast<TProgressWindow*>(ProgressForm->View())->isVisible();
+    });
+    EXPECT_EQ(RunJob(300, 512, &code), 300);
+    EXPECT_FALSE(smallWindowSeen) << "below the threshold the window stays hidden";
+    EXPECT_EQ(code, 0);
+}
+
+TEST_F(ProgressWindows, DoubleWindowMirrorsItsFormAndCancels) {
+    TDoubleProgressForm form;
+    TDblProgressWindow* w = Window(form);
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(w->size(), QSize(392, 151));
+    EXPECT_TRUE(w->DetailsBtn->isHidden());
+    form.SetCaption("Searching");
+    form.SetLabel(dlSubProgress, "a.txt");
+    form.SetLabel(dlSyntax, "Regular expression");
+    form.SetSubRange(0, 0);
+    form.SetRange(0, 4);
+    form.SetProgress(1);
+    EXPECT_EQ(w->windowTitle(), QStringLiteral("Searching"));
+    EXPECT_EQ(w->findChild<QLabel*>(QStringLiteral("SubProgressLabel"))->text(), QStringLiteral("a.txt"));
+    EXPECT_EQ(w->findChild<QLabel*>(QStringLiteral("SyntaxLabel"))->text(),
+              QStringLiteral("Regular expression"));
+    EXPECT_EQ(w->SubProgressBar->text(), QStringLiteral("0%"));
+    EXPECT_EQ(w->ProgressBar->text(), QStringLiteral("25%"));
+
+    form.Show();
+    QTest::keyClick(w, Qt::Key_Escape);
+    EXPECT_EQ(form.Tag, 1);
+    EXPECT_TRUE(w->isVisible());
+    form.Tag = 0;
+    QTest::mouseClick(w->CancelBtn, Qt::LeftButton);
+    EXPECT_EQ(form.Tag, 1);
+    w->close();
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_FALSE(form.Visible());
+}
+
+TEST_F(ProgressWindows, DetailsUnfoldOnlyThePanelsTheQueryUses) {
+    TDoubleProgressForm form;
+    TDblProgressWindow* w = Window(form);
+    form.SetDetailsButtonVisible(true);
+    form.Show();
+    EXPECT_FALSE(w->DetailsBtn->isHidden());
+    EXPECT_EQ(w->DetailsBtn->text(), QStringLiteral("Details >>"));
+
+    // A query without heading or context conditions and without skipping characters: options only.
+    QTest::mouseClick(w->DetailsBtn, Qt::LeftButton);
+    EXPECT_TRUE(form.DetailsShown());
+    EXPECT_EQ(w->DetailsBtn->text(), QStringLiteral("No details <<"));
+    EXPECT_EQ(w->height(), 151 + 20);
+    EXPECT_EQ(w->Panel(dpOptions)->geometry(), QRect(0, 151, 392, 20));
+    EXPECT_TRUE(w->Panel(dpHeading)->isHidden());
+
+    form.SetPanelVisible(dpPadding, true);
+    EXPECT_EQ(w->height(), 151 + 20 + 20);
+    form.SetPanelVisible(dpHeading, true);
+    form.SetPanelVisible(dpContext, true);
+    EXPECT_EQ(w->height(), 151 + 20 + 20 + 54 + 19);
+    // Every visible panel lies inside the unfolded window, the options last.
+    EXPECT_EQ(w->Panel(dpOptions)->geometry().bottom(), w->height() - 1);
+    for (int p = 0; p < dpPanelCount; ++p)
+        EXPECT_TRUE(w->rect().contains(w->Panel(TDblProgressPanel(p))->geometry())) << p;
+
+    QTest::mouseClick(w->DetailsBtn, Qt::LeftButton);
+    EXPECT_EQ(w->DetailsBtn->text(), QStringLiteral("Details >>"));
+    EXPECT_EQ(w->height(), 151);
+    EXPECT_EQ(form.Tag, 0) << "folding is not cancelling";
+}
