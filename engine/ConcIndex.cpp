@@ -224,19 +224,107 @@ void TDoubleAlignIndex::MapToSource(int32_t From, int32_t To, int32_t& SourceSta
     MapBetween(Side2, Side1, From, To, SourceStart, SourceEnd);
 }
 
-// ---- TDoubleAlignCodec ----
+// ---- Slot lists ----
 
-void TDoubleAlignCodec::Save(TStream& Stream, const TDoubleAlignIndex* Item) {
-    SaveOptionalElement(Stream, Item ? &Item->Side1 : nullptr);
-    SaveOptionalElement(Stream, Item ? &Item->Side2 : nullptr);
+namespace {
+
+struct TDoubleAlignCodec {
+    static void Save(TStream& Stream, const TDoubleAlignIndex* Item) {
+        SaveOptionalElement(Stream, Item ? &Item->Side1 : nullptr);
+        SaveOptionalElement(Stream, Item ? &Item->Side2 : nullptr);
+    }
+    static std::unique_ptr<TDoubleAlignIndex> Load(TStream& Stream) {
+        auto Side1 = LoadOptionalElement<TAlignIndex>(Stream);
+        auto Side2 = LoadOptionalElement<TAlignIndex>(Stream);
+        if (!Side1 || !Side2) return nullptr;
+        auto Pair = std::make_unique<TDoubleAlignIndex>();
+        Pair->Side1 = std::move(*Side1);
+        Pair->Side2 = std::move(*Side2);
+        return Pair;
+    }
+};
+
+}  // namespace
+
+void SaveToStream(const TIntegerLists& Lists, TStream& Stream) {
+    SaveSlots(Lists, Stream);
 }
 
-std::unique_ptr<TDoubleAlignIndex> TDoubleAlignCodec::Load(TStream& Stream) {
-    auto Side1 = LoadOptionalElement<TAlignIndex>(Stream);
-    auto Side2 = LoadOptionalElement<TAlignIndex>(Stream);
-    if (!Side1 || !Side2) return nullptr;
-    auto Pair = std::make_unique<TDoubleAlignIndex>();
-    Pair->Side1 = std::move(*Side1);
-    Pair->Side2 = std::move(*Side2);
-    return Pair;
+bool LoadFromStream(TIntegerLists& Lists, TStream& Stream) {
+    return LoadSlots(Lists, Stream);
+}
+
+void SaveToStream(const TAlignIndexes& Lists, TStream& Stream) {
+    SaveSlots(Lists, Stream);
+}
+
+bool LoadFromStream(TAlignIndexes& Lists, TStream& Stream) {
+    return LoadSlots(Lists, Stream);
+}
+
+void SaveToStream(const TDoubleAlignIndexes& Pairs, TStream& Stream) {
+    SaveSlots<TDoubleAlignIndex, TDoubleAlignCodec>(Pairs, Stream);
+}
+
+bool LoadFromStream(TDoubleAlignIndexes& Pairs, TStream& Stream) {
+    return LoadSlots<TDoubleAlignIndex, TDoubleAlignCodec>(Pairs, Stream);
+}
+
+// ---- Segment length ----
+
+int32_t MeasureSegment(TBufStream& Reader, int32_t Start, int32_t End, TCharType ResumeClass,
+                       int32_t& TextBytes) {
+    const int32_t Resume = Reader.GetPosition();
+    Reader.SetPosition(Start);
+    Reader.ResetTagState();
+    int32_t Length = 0;
+    TextBytes = 0;
+    for (int32_t Offset = Start; Offset < End; ++Offset) {
+        TCharType T = ctNone;
+        const char C = Reader.NextChar(T);
+        if (C == 0) break;
+        if (T == ctTag || T == ctPOSTag) continue;
+        if (C == '\n' && T != ctNewLine) continue;
+        ++Length;
+        if (T == ctWord || T == ctDelimiter) ++TextBytes;
+    }
+    Reader.SetPosition(Resume);
+    Reader.SetTagState(ResumeClass);
+    return Length;
+}
+
+// ---- Alignment lookup ----
+
+namespace {
+
+// The pair of File in the alignment of language 1..3 with language 0; nullptr when there is none.
+TDoubleAlignIndex* PairOf(int32_t Language, int32_t File) {
+    const std::unique_ptr<TDoubleAlignIndexes>* Lists[] = {&Align12, &Align13, &Align14};
+    if (Language < 1 || Language > 3) return nullptr;
+    const TDoubleAlignIndexes* Pairs = Lists[Language - 1]->get();
+    if (!Pairs || File < 0 || File >= static_cast<int32_t>(Pairs->size())) return nullptr;
+    return (*Pairs)[static_cast<size_t>(File)].get();
+}
+
+}  // namespace
+
+TAlignIndex* GetAlignIndex(int32_t Language, int32_t File) {
+    if (Language == 0) {
+        TDoubleAlignIndex* Pair = PairOf(1, File);
+        return Pair ? &Pair->Side1 : nullptr;
+    }
+    TDoubleAlignIndex* Pair = PairOf(Language, File);
+    return Pair ? &Pair->Side2 : nullptr;
+}
+
+std::optional<TAlignedRange> MapAlignedRange(int32_t From, int32_t To, int32_t File, int32_t Start,
+                                             int32_t End) {
+    if (From < 0 || From > 3 || To < 0 || To > 3 || (From == 0 && To == 0)) return std::nullopt;
+    const TDoubleAlignIndex* FromPair = From == 0 ? nullptr : PairOf(From, File);
+    const TDoubleAlignIndex* ToPair = To == 0 ? nullptr : PairOf(To, File);
+    if ((From != 0 && !FromPair) || (To != 0 && !ToPair)) return std::nullopt;
+    TAlignedRange Range{Start, End};
+    if (FromPair) FromPair->MapToSource(Range.Start, Range.End, Range.Start, Range.End);
+    if (ToPair) ToPair->MapToTarget(Range.Start, Range.End, Range.Start, Range.End);
+    return Range;
 }

@@ -5,8 +5,11 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
+#include "engine/BStream.h"
+#include "engine/ConcConfig.h"
 #include "engine/ConcStreamUtils.h"
 
 // The text raised by every segment accessor for an index outside the list.
@@ -142,18 +145,44 @@ public:
     void MapToSource(int32_t From, int32_t To, int32_t& SourceStart, int32_t& SourceEnd) const;
 };
 
-// One line-start or page-start list per corpus file of a language.
-class TIntegerLists : public TSlotList<TIntegerList> {};
-
-// One section, paragraph or sentence index per corpus file of a language.
-class TAlignIndexes : public TSlotList<TAlignIndex> {};
-
+// The per-file slot lists (TIntegerLists, TAlignIndexes, TDoubleAlignIndexes) are declared with the
+// configuration that owns them; these write and read them as container blocks. Loading replaces the
+// slots and returns false for a block of an unknown version ("Unknown index version." shown once).
+void SaveToStream(const TIntegerLists& Lists, TStream& Stream);
+bool LoadFromStream(TIntegerLists& Lists, TStream& Stream);
+void SaveToStream(const TAlignIndexes& Lists, TStream& Stream);
+bool LoadFromStream(TAlignIndexes& Lists, TStream& Stream);
 // A pair is saved as two optional halves, Side1 then Side2 (an empty slot is two NoElement values);
 // a pair read back with either half missing leaves its slot empty.
-struct TDoubleAlignCodec {
-    static void Save(TStream& Stream, const TDoubleAlignIndex* Item);
-    static std::unique_ptr<TDoubleAlignIndex> Load(TStream& Stream);
+void SaveToStream(const TDoubleAlignIndexes& Pairs, TStream& Stream);
+bool LoadFromStream(TDoubleAlignIndexes& Pairs, TStream& Stream);
+
+// ---- Segment length ----
+
+// The length stored with every section, paragraph and sentence: the bytes of [Start, End) outside tags
+// and word tags, the line feed of a CR LF pair not counted. TextBytes receives the count of word and
+// delimiter bytes (a segment without any is never stored). The reader is read from Start with its tag
+// state cleared; afterwards its position is restored and its tag state set from ResumeClass (the class
+// of the byte before that position). An End at or below Start measures 0.
+int32_t MeasureSegment(TBufStream& Reader, int32_t Start, int32_t End, TCharType ResumeClass,
+                       int32_t& TextBytes);
+
+// ---- Alignment lookup through Align12, Align13 and Align14 ----
+
+// The aligned units of a file in one language: language 0 is Side1 of the file's pair in Align12,
+// language 1, 2, 3 Side2 of its pair in Align12, Align13, Align14. nullptr (owned by the pair list
+// otherwise) when the language is outside 0..3, the pair list does not exist or the file has no pair.
+TAlignIndex* GetAlignIndex(int32_t Language, int32_t File);
+
+struct TAlignedRange {
+    int32_t Start = 0;
+    int32_t End = 0;
 };
 
-// One alignment pair per file index (language 0 against one target language).
-class TDoubleAlignIndexes : public TSlotList<TDoubleAlignIndex, TDoubleAlignCodec> {};
+// Where [Start, End) of file File in language From lies in language To: 0 to k maps through the target
+// side of the file's pair for k, k to 0 through its source side, j to k through the source language.
+// No range for 0 to 0, a language outside 0..3, or a missing pair list or pair (callers then take
+// their no-alignment path). Raises EConcError "Index is out of bounds." when Start lies before the
+// first segment of the side mapped from, or the side mapped to is empty.
+std::optional<TAlignedRange> MapAlignedRange(int32_t From, int32_t To, int32_t File, int32_t Start,
+                                             int32_t End);

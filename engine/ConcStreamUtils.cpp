@@ -53,8 +53,8 @@ std::string FileErrorText(const char* What, const std::string& FileName, int Err
 
 }  // namespace
 
-TFileStream::TFileStream(const std::string& FileName, TFileMode Mode) : FFileName(FileName) {
-    const char* How = Mode == fmOpenRead ? "rb" : Mode == fmOpenReadWrite ? "r+b" : "w+b";
+TFileStream::TFileStream(const std::string& FileName, uint16_t Mode) : FFileName(FileName) {
+    const char* How = Mode == fmCreate ? "w+b" : (Mode & 3) == fmOpenRead ? "rb" : "r+b";
     FFile = std::fopen(FileName.c_str(), How);
     if (!FFile)
         throw EConcError(

@@ -235,61 +235,39 @@ TEST(DoubleAlignIndex, UnequalSidesAndEmptySides) {
     ExpectOutOfBounds([&] { PairsOf(0, 3).MapToTarget(5, 6, S, E); });
 }
 
-TEST(SlotLists, OwnSlotsAndHandBackReplacedElements) {
-    TAlignIndexes Lists;
-    Lists.Add(std::make_unique<TAlignIndex>(SegmentsOf({{0, 1, 1}})));
-    Lists.Add(nullptr);
-    Lists.Add(std::make_unique<TAlignIndex>(SegmentsOf({{5, 6, 1}, {6, 7, 1}})));
-    auto Old = Lists.SetItem(1, std::make_unique<TAlignIndex>());
-    EXPECT_EQ(Old, nullptr);
-    Old = Lists.SetItem(0, nullptr);
-    ASSERT_NE(Old, nullptr);
-    EXPECT_EQ(Old->Count(), 1);
-    Lists.Delete(1);
-    ASSERT_EQ(Lists.Count(), 2);
-    EXPECT_EQ(Lists.GetItem(1)->Count(), 2);
-    Lists.Exchange(0, 1);
-    EXPECT_EQ(Lists.GetItem(1), nullptr);
-    EXPECT_THROW(Lists.GetItem(2), std::out_of_range);
-    EXPECT_THROW(Lists.Delete(-1), std::out_of_range);
-    EXPECT_THROW(Lists.SetItem(5, nullptr), std::out_of_range);
-    Lists.Clear();
-    EXPECT_EQ(Lists.Count(), 0);
-}
-
 TEST(SlotLists, SegmentListsRoundTripWithEmptySlotsAndEmptyElements) {
     TAlignIndexes Lists;
-    Lists.Add(std::make_unique<TAlignIndex>(SegmentsOf({{0, 10, 5}, {10, 9, 0}})));
-    Lists.Add(nullptr);
-    Lists.Add(std::make_unique<TAlignIndex>());
+    Lists.push_back(std::make_unique<TAlignIndex>(SegmentsOf({{0, 10, 5}, {10, 9, 0}})));
+    Lists.push_back(nullptr);
+    Lists.push_back(std::make_unique<TAlignIndex>());
     TMemoryStream S;
-    Lists.SaveToStream(S);
+    SaveToStream(Lists, S);
     S.SetPosition(0);
     TAlignIndexes Back;
-    EXPECT_TRUE(Back.LoadFromStream(S));
-    ASSERT_EQ(Back.Count(), 3);
-    EXPECT_EQ(AllSegments(*Back.GetItem(0)), AllSegments(*Lists.GetItem(0)));
-    EXPECT_EQ(Back.GetItem(1), nullptr);
-    ASSERT_NE(Back.GetItem(2), nullptr);
-    EXPECT_EQ(Back.GetItem(2)->Count(), 0);
+    EXPECT_TRUE(LoadFromStream(Back, S));
+    ASSERT_EQ(std::ssize(Back), 3);
+    EXPECT_EQ(AllSegments(*Back[0].get()), AllSegments(*Lists[0].get()));
+    EXPECT_EQ(Back[1].get(), nullptr);
+    ASSERT_NE(Back[2].get(), nullptr);
+    EXPECT_EQ(Back[2]->Count(), 0);
     EXPECT_EQ(S.GetPosition(), S.GetSize());
 }
 
 TEST(SlotLists, PairSlotsAreTwoHalvesAndAPairMissingAHalfIsDropped) {
     TDoubleAlignIndexes Pairs;
-    Pairs.Add(std::make_unique<TDoubleAlignIndex>(PairsOf(2, 2)));
-    Pairs.Add(nullptr);
-    Pairs.Add(std::make_unique<TDoubleAlignIndex>());
+    Pairs.push_back(std::make_unique<TDoubleAlignIndex>(PairsOf(2, 2)));
+    Pairs.push_back(nullptr);
+    Pairs.push_back(std::make_unique<TDoubleAlignIndex>());
     TMemoryStream S;
-    Pairs.SaveToStream(S);
+    SaveToStream(Pairs, S);
     S.SetPosition(0);
     TDoubleAlignIndexes Back;
-    EXPECT_TRUE(Back.LoadFromStream(S));
-    ASSERT_EQ(Back.Count(), 3);
-    EXPECT_EQ(AllSegments(Back.GetItem(0)->Side2), AllSegments(Pairs.GetItem(0)->Side2));
-    EXPECT_EQ(Back.GetItem(1), nullptr);
-    ASSERT_NE(Back.GetItem(2), nullptr);
-    EXPECT_EQ(Back.GetItem(2)->Side1.Count(), 0);
+    EXPECT_TRUE(LoadFromStream(Back, S));
+    ASSERT_EQ(std::ssize(Back), 3);
+    EXPECT_EQ(AllSegments(Back[0]->Side2), AllSegments(Pairs[0]->Side2));
+    EXPECT_EQ(Back[1].get(), nullptr);
+    ASSERT_NE(Back[2].get(), nullptr);
+    EXPECT_EQ(Back[2]->Side1.Count(), 0);
 
     // Hand-made: slot 0 has a source half only, slot 1 is whole; slot 1 must still be read as slot 1.
     TMemoryStream H;
@@ -301,29 +279,29 @@ TEST(SlotLists, PairSlotsAreTwoHalvesAndAPairMissingAHalfIsDropped) {
     SegmentsOf({{3, 4, 1}}).SaveToStream(H);
     EndBlock(H, Start);
     H.SetPosition(0);
-    EXPECT_TRUE(Back.LoadFromStream(H));
-    ASSERT_EQ(Back.Count(), 2);
-    EXPECT_EQ(Back.GetItem(0), nullptr);
-    ASSERT_NE(Back.GetItem(1), nullptr);
-    EXPECT_EQ(Back.GetItem(1)->Side1.GetItem(0).Start, 1);
-    EXPECT_EQ(Back.GetItem(1)->Side2.GetItem(0).Start, 3);
+    EXPECT_TRUE(LoadFromStream(Back, H));
+    ASSERT_EQ(std::ssize(Back), 2);
+    EXPECT_EQ(Back[0].get(), nullptr);
+    ASSERT_NE(Back[1].get(), nullptr);
+    EXPECT_EQ(Back[1]->Side1.GetItem(0).Start, 1);
+    EXPECT_EQ(Back[1]->Side2.GetItem(0).Start, 3);
 }
 
 TEST(SlotLists, UnknownVersionOfPairsIsSkippedAndTheNextBlockReads) {
     TScriptedBackend Script;
     TDoubleAlignIndexes Pairs;
-    Pairs.Add(std::make_unique<TDoubleAlignIndex>(PairsOf(3, 3)));
+    Pairs.push_back(std::make_unique<TDoubleAlignIndex>(PairsOf(3, 3)));
     TMemoryStream S;
-    Pairs.SaveToStream(S);
-    Pairs.SaveToStream(S);
+    SaveToStream(Pairs, S);
+    SaveToStream(Pairs, S);
     S.SetPosition(4);
     WriteStreamInteger(S, 0x00010001);
     S.SetPosition(0);
     TDoubleAlignIndexes Back;
-    EXPECT_FALSE(Back.LoadFromStream(S));
-    EXPECT_EQ(Back.Count(), 0);
-    EXPECT_TRUE(Back.LoadFromStream(S));
-    ASSERT_EQ(Back.Count(), 1);
-    EXPECT_EQ(Back.GetItem(0)->Side1.Count(), 3);
+    EXPECT_FALSE(LoadFromStream(Back, S));
+    EXPECT_EQ(std::ssize(Back), 0);
+    EXPECT_TRUE(LoadFromStream(Back, S));
+    ASSERT_EQ(std::ssize(Back), 1);
+    EXPECT_EQ(Back[0]->Side1.Count(), 3);
     EXPECT_EQ(Script.Texts(), std::vector<std::string>{"Unknown index version."});
 }
