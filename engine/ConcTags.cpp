@@ -68,9 +68,10 @@ void TTagsCollection::SaveToStream(TStream& Stream) const {
 
 void TTagsCollection::LoadFromStream(TStream& Stream) {
     Clear();
-    // An entry is at least a name count and an offset count.
-    const int32_t N = ClampCount(ReadStreamInteger(Stream), Stream.Remaining(), 8);
-    for (int32_t I = 0; I < N; ++I) {
+    // An entry is at least a name count and an offset count; none is made up from missing bytes.
+    constexpr int64_t MinEntryBytes = 8;
+    const int32_t N = ClampCount(ReadStreamInteger(Stream), Stream.Remaining(), MinEntryBytes);
+    for (int32_t I = 0; I < N && Stream.Remaining() >= MinEntryBytes; ++I) {
         std::string Name = ReadStreamString(Stream);
         TIntegerList Offsets;
         Offsets.LoadFromStream(Stream);
