@@ -16,7 +16,8 @@
 inline constexpr const char* IndexOutOfBoundsText = "Index is out of bounds.";
 
 // A list of Int32 file offsets kept in ascending order (except where InsertAt places a value by
-// index). Duplicates are allowed. Storage grows in whole blocks of 8192 entries.
+// index). Duplicates are allowed. Storage grows in whole blocks of 8192 entries, by at least half its
+// size at a time so that long runs of appends stay linear.
 class TIntegerList {
 public:
     static constexpr int32_t BlockEntries = 8192;
@@ -37,7 +38,7 @@ public:
     virtual void Clear();
 
     int32_t Count() const { return static_cast<int32_t>(FValues.size()); }
-    // Entries the storage holds without growing: a multiple of BlockEntries.
+    // Entries the storage holds without growing; the list always grows to a multiple of BlockEntries.
     int32_t Capacity() const { return static_cast<int32_t>(FValues.capacity()); }
     // Entry I, unchecked: I must lie in [0, Count).
     int32_t operator[](int32_t I) const { return FValues[static_cast<size_t>(I)]; }
