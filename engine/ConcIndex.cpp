@@ -4,6 +4,7 @@
 #include <limits>
 #include <stdexcept>
 
+#include "engine/ConcConfig.h"
 #include "engine/ConcErrors.h"
 
 // ---- TIntegerList ----
@@ -224,50 +225,21 @@ void TDoubleAlignIndex::MapToSource(int32_t From, int32_t To, int32_t& SourceSta
     MapBetween(Side2, Side1, From, To, SourceStart, SourceEnd);
 }
 
-// ---- Slot lists ----
+// ---- TDoubleAlignCodec ----
 
-namespace {
-
-struct TDoubleAlignCodec {
-    static void Save(TStream& Stream, const TDoubleAlignIndex* Item) {
-        SaveOptionalElement(Stream, Item ? &Item->Side1 : nullptr);
-        SaveOptionalElement(Stream, Item ? &Item->Side2 : nullptr);
-    }
-    static std::unique_ptr<TDoubleAlignIndex> Load(TStream& Stream) {
-        auto Side1 = LoadOptionalElement<TAlignIndex>(Stream);
-        auto Side2 = LoadOptionalElement<TAlignIndex>(Stream);
-        if (!Side1 || !Side2) return nullptr;
-        auto Pair = std::make_unique<TDoubleAlignIndex>();
-        Pair->Side1 = std::move(*Side1);
-        Pair->Side2 = std::move(*Side2);
-        return Pair;
-    }
-};
-
-}  // namespace
-
-void SaveToStream(const TIntegerLists& Lists, TStream& Stream) {
-    SaveSlots(Lists, Stream);
+void TDoubleAlignCodec::Save(TStream& Stream, const TDoubleAlignIndex* Item) {
+    SaveOptionalElement(Stream, Item ? &Item->Side1 : nullptr);
+    SaveOptionalElement(Stream, Item ? &Item->Side2 : nullptr);
 }
 
-bool LoadFromStream(TIntegerLists& Lists, TStream& Stream) {
-    return LoadSlots(Lists, Stream);
-}
-
-void SaveToStream(const TAlignIndexes& Lists, TStream& Stream) {
-    SaveSlots(Lists, Stream);
-}
-
-bool LoadFromStream(TAlignIndexes& Lists, TStream& Stream) {
-    return LoadSlots(Lists, Stream);
-}
-
-void SaveToStream(const TDoubleAlignIndexes& Pairs, TStream& Stream) {
-    SaveSlots<TDoubleAlignIndex, TDoubleAlignCodec>(Pairs, Stream);
-}
-
-bool LoadFromStream(TDoubleAlignIndexes& Pairs, TStream& Stream) {
-    return LoadSlots<TDoubleAlignIndex, TDoubleAlignCodec>(Pairs, Stream);
+std::unique_ptr<TDoubleAlignIndex> TDoubleAlignCodec::Load(TStream& Stream) {
+    auto Side1 = LoadOptionalElement<TAlignIndex>(Stream);
+    auto Side2 = LoadOptionalElement<TAlignIndex>(Stream);
+    if (!Side1 || !Side2) return nullptr;
+    auto Pair = std::make_unique<TDoubleAlignIndex>();
+    Pair->Side1 = std::move(*Side1);
+    Pair->Side2 = std::move(*Side2);
+    return Pair;
 }
 
 // ---- Segment length ----
@@ -302,8 +274,8 @@ TDoubleAlignIndex* PairOf(int32_t Language, int32_t File) {
     const std::unique_ptr<TDoubleAlignIndexes>* Lists[] = {&Align12, &Align13, &Align14};
     if (Language < 1 || Language > 3) return nullptr;
     const TDoubleAlignIndexes* Pairs = Lists[Language - 1]->get();
-    if (!Pairs || File < 0 || File >= static_cast<int32_t>(Pairs->size())) return nullptr;
-    return (*Pairs)[static_cast<size_t>(File)].get();
+    if (!Pairs || File < 0 || File >= Pairs->Count()) return nullptr;
+    return Pairs->GetItem(File);
 }
 
 }  // namespace

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "engine/BStream.h"
-#include "engine/ConcConfig.h"
 #include "engine/ConcStreamUtils.h"
 
 // The text raised by every segment accessor for an index outside the list.
@@ -146,17 +145,21 @@ public:
     void MapToSource(int32_t From, int32_t To, int32_t& SourceStart, int32_t& SourceEnd) const;
 };
 
-// The per-file slot lists (TIntegerLists, TAlignIndexes, TDoubleAlignIndexes) are declared with the
-// configuration that owns them; these write and read them as container blocks. Loading replaces the
-// slots and returns false for a block of an unknown version ("Unknown index version." shown once).
-void SaveToStream(const TIntegerLists& Lists, TStream& Stream);
-bool LoadFromStream(TIntegerLists& Lists, TStream& Stream);
-void SaveToStream(const TAlignIndexes& Lists, TStream& Stream);
-bool LoadFromStream(TAlignIndexes& Lists, TStream& Stream);
+// One line-start or page-start list per corpus file of a language.
+class TIntegerLists : public TSlotList<TIntegerList> {};
+
+// One section, paragraph or sentence index per corpus file of a language.
+class TAlignIndexes : public TSlotList<TAlignIndex> {};
+
 // A pair is saved as two optional halves, Side1 then Side2 (an empty slot is two NoElement values);
 // a pair read back with either half missing leaves its slot empty.
-void SaveToStream(const TDoubleAlignIndexes& Pairs, TStream& Stream);
-bool LoadFromStream(TDoubleAlignIndexes& Pairs, TStream& Stream);
+struct TDoubleAlignCodec {
+    static void Save(TStream& Stream, const TDoubleAlignIndex* Item);
+    static std::unique_ptr<TDoubleAlignIndex> Load(TStream& Stream);
+};
+
+// One alignment pair per file index (language 0 against one target language).
+class TDoubleAlignIndexes : public TSlotList<TDoubleAlignIndex, TDoubleAlignCodec> {};
 
 // ---- Segment length ----
 

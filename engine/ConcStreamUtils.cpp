@@ -55,7 +55,7 @@ std::string FileErrorText(const char* What, const std::string& FileName, int Err
 
 }  // namespace
 
-TFileStream::TFileStream(const std::string& FileName, uint16_t Mode) : FFileName(FileName) {
+TFileStream::TFileStream(const std::string& FileName, TFileMode Mode) : FFileName(FileName) {
     const bool Create = (Mode & fmCreate) == fmCreate;
     const char* How = Create ? "w+b" : (Mode & 3) == fmOpenRead ? "rb" : "r+b";
     FFile = std::fopen(FileName.c_str(), How);

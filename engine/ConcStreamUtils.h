@@ -11,12 +11,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "engine/SynStream.h"
-#include "platform/Owned.h"
 
 enum TSeekOrigin { soBeginning = 0, soCurrent = 1, soEnd = 2 };
 
@@ -59,15 +60,16 @@ private:
     int64_t FPosition = 0;
 };
 
-// Creates a new file or empties an existing one, for reading and writing. The other modes are the
-// open modes of the shared file stream (fmOpenRead, fmOpenWrite, fmOpenReadWrite; share bits ignored).
-constexpr uint16_t fmCreate = 0xFF00;
+// Open modes of a file: the shared file-mode constants (fmOpenRead, fmOpenReadWrite, sharing bits) of
+// SynStream.h, or fmCreate for a new or emptied file opened for reading and writing.
+using TFileMode = uint16_t;
+constexpr TFileMode fmCreate = 0xFF00;
 
 // A stream over a file on disk.
 class TFileStream : public TStream {
 public:
     // Opens FileName; raises EConcError ("Cannot open file ..." / "Cannot create file ...") on failure.
-    TFileStream(const std::string& FileName, uint16_t Mode);
+    TFileStream(const std::string& FileName, TFileMode Mode);
     ~TFileStream() override;
     TFileStream(const TFileStream&) = delete;
     TFileStream& operator=(const TFileStream&) = delete;
@@ -177,35 +179,74 @@ struct TOptionalElementCodec {
 // Shows "Unknown index version." with the message dialog.
 void ReportUnknownIndexVersion();
 
-// Writes per-file slots (an empty slot is an index not computed) as one container block at the
-// stream's position; Codec writes each slot.
+// An owning list with one optional element per corpus file; an empty slot is nullptr. Saved and
+// loaded as one container block whose slots Codec writes and reads.
 template <class T, class Codec = TOptionalElementCodec<T>>
-void SaveSlots(const std::vector<TOwned<T>>& Slots, TStream& Stream) {
-    const int64_t Start = BeginBlock(Stream);
-    WriteStreamInteger(Stream, static_cast<int32_t>(Slots.size()));
-    for (const auto& Item : Slots) Codec::Save(Stream, Item.get());
-    EndBlock(Stream, Start);
-}
+class TSlotList {
+public:
+    TSlotList() = default;
+    virtual ~TSlotList() = default;
+    TSlotList(const TSlotList&) = delete;
+    TSlotList& operator=(const TSlotList&) = delete;
 
-// Replaces Slots with the container block at the stream's position (Codec reads each slot) and leaves
-// the stream at the block's end. Returns false, after showing "Unknown index version." once, for a
-// block of another version or with an impossible end offset (the stream is then left at its end);
-// Slots are then empty. A slot count beyond the block is cut to the slots that start inside it.
-template <class T, class Codec = TOptionalElementCodec<T>>
-bool LoadSlots(std::vector<TOwned<T>>& Slots, TStream& Stream) {
-    Slots.clear();
-    const TBlockHead Head = ReadBlockHead(Stream);
-    const bool Known = Head.Version == IndexBlockVersion && Head.EndValid;
-    if (Known) {
-        const int32_t Declared = ReadStreamInteger(Stream);
-        // Every slot takes at least one Int32.
-        const int32_t Count = ClampCount(Declared, Head.EndOffset - Stream.GetPosition(), 4);
-        Slots.reserve(static_cast<size_t>(Count));
-        for (int32_t I = 0; I < Count && Stream.GetPosition() < Head.EndOffset; ++I)
-            Slots.push_back(Codec::Load(Stream));
-    } else {
-        ReportUnknownIndexVersion();
+    int32_t Count() const { return static_cast<int32_t>(FItems.size()); }
+    // The element of slot I (nullptr for an empty slot), still owned by the list.
+    // Raises std::out_of_range for I outside [0, Count).
+    T* GetItem(int32_t I) const { return FItems[CheckIndex(I)].get(); }
+    // Puts Item into slot I and hands the element it replaces back to the caller.
+    // Raises std::out_of_range for I outside [0, Count).
+    std::unique_ptr<T> SetItem(int32_t I, std::unique_ptr<T> Item) {
+        return std::exchange(FItems[CheckIndex(I)], std::move(Item));
     }
-    SkipBlock(Stream, Head);
-    return Known;
-}
+    // Appends a slot (Item may be nullptr) and returns its index.
+    int32_t Add(std::unique_ptr<T> Item) {
+        FItems.push_back(std::move(Item));
+        return Count() - 1;
+    }
+    // Frees the element of slot I and removes the slot; later slots move down one index.
+    // Raises std::out_of_range for I outside [0, Count).
+    void Delete(int32_t I) { FItems.erase(FItems.begin() + static_cast<std::ptrdiff_t>(CheckIndex(I))); }
+    // Swaps slots I and J. Raises std::out_of_range for either outside [0, Count).
+    void Exchange(int32_t I, int32_t J) { std::swap(FItems[CheckIndex(I)], FItems[CheckIndex(J)]); }
+    // Deletes every slot, from the last to the first.
+    void Clear() {
+        while (!FItems.empty()) FItems.pop_back();
+    }
+
+    // Writes the list as one container block at the stream's position.
+    void SaveToStream(TStream& Stream) const {
+        const int64_t Start = BeginBlock(Stream);
+        WriteStreamInteger(Stream, Count());
+        for (const auto& Item : FItems) Codec::Save(Stream, Item.get());
+        EndBlock(Stream, Start);
+    }
+
+    // Replaces the list with the block at the stream's position and leaves the stream at the block's
+    // end. Returns false, after showing "Unknown index version." once, for a block of another version
+    // or with an impossible end offset (the stream is then left at its end); the list is then empty.
+    bool LoadFromStream(TStream& Stream) {
+        Clear();
+        const TBlockHead Head = ReadBlockHead(Stream);
+        const bool Known = Head.Version == IndexBlockVersion && Head.EndValid;
+        if (Known) {
+            const int32_t Declared = ReadStreamInteger(Stream);
+            // Every slot takes at least one Int32, and a slot must start inside the block.
+            const int32_t Slots = ClampCount(Declared, Head.EndOffset - Stream.GetPosition(), 4);
+            FItems.reserve(static_cast<size_t>(Slots));
+            for (int32_t I = 0; I < Slots && Stream.GetPosition() < Head.EndOffset; ++I)
+                FItems.push_back(Codec::Load(Stream));
+        } else {
+            ReportUnknownIndexVersion();
+        }
+        SkipBlock(Stream, Head);
+        return Known;
+    }
+
+private:
+    size_t CheckIndex(int32_t I) const {
+        if (I < 0 || I >= Count()) throw std::out_of_range("List index out of bounds");
+        return static_cast<size_t>(I);
+    }
+
+    std::vector<std::unique_ptr<T>> FItems;
+};

@@ -79,14 +79,6 @@ void TTagsCollection::LoadFromStream(TStream& Stream) {
     }
 }
 
-void SaveToStream(const TTagsCollections& Collections, TStream& Stream) {
-    SaveSlots(Collections, Stream);
-}
-
-bool LoadFromStream(TTagsCollections& Collections, TStream& Stream) {
-    return LoadSlots(Collections, Stream);
-}
-
 // ---- TTag ----
 
 TTag::TTag(char OpenChar, std::string_view TagText, char CloseChar)

@@ -48,11 +48,9 @@ private:
     TEntries FEntries;
 };
 
-// The tag collections of a language (TTagsCollections, one slot per file, declared with the
-// configuration) as the "TAGS" container block. Loading replaces the slots and returns false for a
-// block of an unknown version ("Unknown index version." shown once).
-void SaveToStream(const TTagsCollections& Collections, TStream& Stream);
-bool LoadFromStream(TTagsCollections& Collections, TStream& Stream);
+// One tag collection per corpus file of a language ("TAGS" block); an empty slot is a file whose
+// tags are not indexed.
+class TTagsCollections : public TSlotList<TTagsCollection> {};
 
 // One tag's text parsed into its name, the rest of its text and its attributes.
 class TTag {

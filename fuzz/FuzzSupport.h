@@ -24,23 +24,23 @@ void DriveBlocks(const uint8_t* Data, size_t Size, TVisit Visit, TSame Same) {
     TMemoryStream Input(std::string_view(reinterpret_cast<const char*>(Data), Size));
     while (Input.Remaining() > 0) {
         TList List;
-        LoadFromStream(List, Input);
+        List.LoadFromStream(Input);
         Visit(List);
         TMemoryStream Copy;
-        SaveToStream(List, Copy);
+        List.SaveToStream(Copy);
         Copy.SetPosition(0);
         TList Again;
-        if (!LoadFromStream(Again, Copy) || Copy.Remaining() != 0 || !Same(List, Again)) __builtin_trap();
+        if (!Again.LoadFromStream(Copy) || Copy.Remaining() != 0 || !Same(List, Again)) __builtin_trap();
     }
 }
 
 // Same slot by slot: both empty, or both present and Equal (A, B).
 template <class TList, class TEqual>
 bool SameSlots(const TList& A, const TList& B, TEqual Equal) {
-    if (A.size() != B.size()) return false;
-    for (size_t I = 0; I < A.size(); ++I) {
-        const auto* X = A[I].get();
-        const auto* Y = B[I].get();
+    if (A.Count() != B.Count()) return false;
+    for (int32_t I = 0; I < A.Count(); ++I) {
+        const auto* X = A.GetItem(I);
+        const auto* Y = B.GetItem(I);
         if ((X == nullptr) != (Y == nullptr)) return false;
         if (X && !Equal(*X, *Y)) return false;
     }

@@ -32,8 +32,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
     DriveBlocks<TAlignIndexes>(
         Data, Size,
         [](const TAlignIndexes& Lists) {
-            for (const auto& Slot : Lists)
-                if (const TAlignIndex* A = Slot.get()) Probe(*A);
+            for (int32_t I = 0; I < Lists.Count(); ++I)
+                if (const TAlignIndex* A = Lists.GetItem(I)) Probe(*A);
         },
         [](const TAlignIndexes& A, const TAlignIndexes& B) { return SameSlots(A, B, SameSegments); });
     return 0;

@@ -31,8 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
     DriveBlocks<TDoubleAlignIndexes>(
         Data, Size,
         [](const TDoubleAlignIndexes& Pairs) {
-            for (const auto& Slot : Pairs)
-                if (const TDoubleAlignIndex* D = Slot.get()) Probe(*D);
+            for (int32_t I = 0; I < Pairs.Count(); ++I)
+                if (const TDoubleAlignIndex* D = Pairs.GetItem(I)) Probe(*D);
         },
         [](const TDoubleAlignIndexes& A, const TDoubleAlignIndexes& B) {
             return SameSlots(A, B, [](const TDoubleAlignIndex& X, const TDoubleAlignIndex& Y) {

@@ -6,8 +6,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
     DriveBlocks<TIntegerLists>(
         Data, Size,
         [](const TIntegerLists& Lists) {
-            for (const auto& Slot : Lists)
-                if (const TIntegerList* L = Slot.get(); L && L->Count() > 0) {
+            for (int32_t I = 0; I < Lists.Count(); ++I)
+                if (const TIntegerList* L = Lists.GetItem(I); L && L->Count() > 0) {
                     int32_t Index = 0;
                     L->Find((*L)[0], Index);
                     L->IndexOfFloor((*L)[L->Count() - 1]);

@@ -25,8 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
     DriveBlocks<TTagsCollections>(
         Data, Size,
         [](const TTagsCollections& Collections) {
-            for (const auto& Slot : Collections)
-                if (const TTagsCollection* C = Slot.get()) Probe(*C);
+            for (int32_t I = 0; I < Collections.Count(); ++I)
+                if (const TTagsCollection* C = Collections.GetItem(I)) Probe(*C);
         },
         [](const TTagsCollections& A, const TTagsCollections& B) { return SameSlots(A, B, SameCollection); });
     if (Size > 0) {

@@ -3,6 +3,7 @@
 #include <functional>
 
 #include "controls/ScriptedBackend.h"
+#include "engine/ConcConfig.h"
 #include "engine/ConcErrors.h"
 #include "engine/ConcIndex.h"
 
@@ -237,37 +238,37 @@ TEST(DoubleAlignIndex, UnequalSidesAndEmptySides) {
 
 TEST(SlotLists, SegmentListsRoundTripWithEmptySlotsAndEmptyElements) {
     TAlignIndexes Lists;
-    Lists.push_back(std::make_unique<TAlignIndex>(SegmentsOf({{0, 10, 5}, {10, 9, 0}})));
-    Lists.push_back(nullptr);
-    Lists.push_back(std::make_unique<TAlignIndex>());
+    Lists.Add(std::make_unique<TAlignIndex>(SegmentsOf({{0, 10, 5}, {10, 9, 0}})));
+    Lists.Add(nullptr);
+    Lists.Add(std::make_unique<TAlignIndex>());
     TMemoryStream S;
-    SaveToStream(Lists, S);
+    Lists.SaveToStream(S);
     S.SetPosition(0);
     TAlignIndexes Back;
-    EXPECT_TRUE(LoadFromStream(Back, S));
-    ASSERT_EQ(std::ssize(Back), 3);
-    EXPECT_EQ(AllSegments(*Back[0].get()), AllSegments(*Lists[0].get()));
-    EXPECT_EQ(Back[1].get(), nullptr);
-    ASSERT_NE(Back[2].get(), nullptr);
-    EXPECT_EQ(Back[2]->Count(), 0);
+    EXPECT_TRUE(Back.LoadFromStream(S));
+    ASSERT_EQ(Back.Count(), 3);
+    EXPECT_EQ(AllSegments(*Back.GetItem(0)), AllSegments(*Lists.GetItem(0)));
+    EXPECT_EQ(Back.GetItem(1), nullptr);
+    ASSERT_NE(Back.GetItem(2), nullptr);
+    EXPECT_EQ(Back.GetItem(2)->Count(), 0);
     EXPECT_EQ(S.GetPosition(), S.GetSize());
 }
 
 TEST(SlotLists, PairSlotsAreTwoHalvesAndAPairMissingAHalfIsDropped) {
     TDoubleAlignIndexes Pairs;
-    Pairs.push_back(std::make_unique<TDoubleAlignIndex>(PairsOf(2, 2)));
-    Pairs.push_back(nullptr);
-    Pairs.push_back(std::make_unique<TDoubleAlignIndex>());
+    Pairs.Add(std::make_unique<TDoubleAlignIndex>(PairsOf(2, 2)));
+    Pairs.Add(nullptr);
+    Pairs.Add(std::make_unique<TDoubleAlignIndex>());
     TMemoryStream S;
-    SaveToStream(Pairs, S);
+    Pairs.SaveToStream(S);
     S.SetPosition(0);
     TDoubleAlignIndexes Back;
-    EXPECT_TRUE(LoadFromStream(Back, S));
-    ASSERT_EQ(std::ssize(Back), 3);
-    EXPECT_EQ(AllSegments(Back[0]->Side2), AllSegments(Pairs[0]->Side2));
-    EXPECT_EQ(Back[1].get(), nullptr);
-    ASSERT_NE(Back[2].get(), nullptr);
-    EXPECT_EQ(Back[2]->Side1.Count(), 0);
+    EXPECT_TRUE(Back.LoadFromStream(S));
+    ASSERT_EQ(Back.Count(), 3);
+    EXPECT_EQ(AllSegments(Back.GetItem(0)->Side2), AllSegments(Pairs.GetItem(0)->Side2));
+    EXPECT_EQ(Back.GetItem(1), nullptr);
+    ASSERT_NE(Back.GetItem(2), nullptr);
+    EXPECT_EQ(Back.GetItem(2)->Side1.Count(), 0);
 
     // Hand-made: slot 0 has a source half only, slot 1 is whole; slot 1 must still be read as slot 1.
     TMemoryStream H;
@@ -279,30 +280,30 @@ TEST(SlotLists, PairSlotsAreTwoHalvesAndAPairMissingAHalfIsDropped) {
     SegmentsOf({{3, 4, 1}}).SaveToStream(H);
     EndBlock(H, Start);
     H.SetPosition(0);
-    EXPECT_TRUE(LoadFromStream(Back, H));
-    ASSERT_EQ(std::ssize(Back), 2);
-    EXPECT_EQ(Back[0].get(), nullptr);
-    ASSERT_NE(Back[1].get(), nullptr);
-    EXPECT_EQ(Back[1]->Side1.GetItem(0).Start, 1);
-    EXPECT_EQ(Back[1]->Side2.GetItem(0).Start, 3);
+    EXPECT_TRUE(Back.LoadFromStream(H));
+    ASSERT_EQ(Back.Count(), 2);
+    EXPECT_EQ(Back.GetItem(0), nullptr);
+    ASSERT_NE(Back.GetItem(1), nullptr);
+    EXPECT_EQ(Back.GetItem(1)->Side1.GetItem(0).Start, 1);
+    EXPECT_EQ(Back.GetItem(1)->Side2.GetItem(0).Start, 3);
 }
 
 TEST(SlotLists, UnknownVersionOfPairsIsSkippedAndTheNextBlockReads) {
     TScriptedBackend Script;
     TDoubleAlignIndexes Pairs;
-    Pairs.push_back(std::make_unique<TDoubleAlignIndex>(PairsOf(3, 3)));
+    Pairs.Add(std::make_unique<TDoubleAlignIndex>(PairsOf(3, 3)));
     TMemoryStream S;
-    SaveToStream(Pairs, S);
-    SaveToStream(Pairs, S);
+    Pairs.SaveToStream(S);
+    Pairs.SaveToStream(S);
     S.SetPosition(4);
     WriteStreamInteger(S, 0x00010001);
     S.SetPosition(0);
     TDoubleAlignIndexes Back;
-    EXPECT_FALSE(LoadFromStream(Back, S));
-    EXPECT_EQ(std::ssize(Back), 0);
-    EXPECT_TRUE(LoadFromStream(Back, S));
-    ASSERT_EQ(std::ssize(Back), 1);
-    EXPECT_EQ(Back[0]->Side1.Count(), 3);
+    EXPECT_FALSE(Back.LoadFromStream(S));
+    EXPECT_EQ(Back.Count(), 0);
+    EXPECT_TRUE(Back.LoadFromStream(S));
+    ASSERT_EQ(Back.Count(), 1);
+    EXPECT_EQ(Back.GetItem(0)->Side1.Count(), 3);
     EXPECT_EQ(Script.Texts(), std::vector<std::string>{"Unknown index version."});
 }
 
@@ -382,8 +383,8 @@ protected:
             Pair->Side1.Add(10 * I, 10 * I + 10, 10);
             Pair->Side2.Add(1000 * K + 100 * I, 1000 * K + 100 * I + 50, 50);
         }
-        List->push_back(std::move(Pair));
-        List->push_back(nullptr);
+        List->Add(std::move(Pair));
+        List->Add(nullptr);
         return List;
     }
 };
@@ -400,8 +401,8 @@ TEST_F(AlignmentLookup, AlignIndexOfEachLanguage) {
     ASSERT_NE(GetAlignIndex(2, 0), nullptr);
     EXPECT_EQ(GetAlignIndex(2, 0)->GetItem(0).Start, 2000);
     Align12 = ListFor(1);
-    EXPECT_EQ(GetAlignIndex(0, 0), &(*Align12)[0]->Side1);
-    EXPECT_EQ(GetAlignIndex(1, 0), &(*Align12)[0]->Side2);
+    EXPECT_EQ(GetAlignIndex(0, 0), &Align12->GetItem(0)->Side1);
+    EXPECT_EQ(GetAlignIndex(1, 0), &Align12->GetItem(0)->Side2);
     EXPECT_EQ(GetAlignIndex(3, 0), nullptr);
     EXPECT_EQ(GetAlignIndex(1, 1), nullptr);  // an empty slot
     EXPECT_EQ(GetAlignIndex(1, 2), nullptr);  // beyond the list

@@ -22,16 +22,16 @@ void WriteSampleLists(TStream& S) {
     auto A = std::make_unique<TIntegerList>();
     A->Add(3);
     A->Add(7);
-    Lists.push_back(std::move(A));
-    Lists.push_back(nullptr);
-    SaveToStream(Lists, S);
+    Lists.Add(std::move(A));
+    Lists.Add(nullptr);
+    Lists.SaveToStream(S);
 }
 
 void ExpectSampleLists(const TIntegerLists& Lists) {
-    ASSERT_EQ(std::ssize(Lists), 2);
-    ASSERT_NE(Lists[0].get(), nullptr);
-    EXPECT_EQ(Lists[0]->Values(), (std::vector<int32_t>{3, 7}));
-    EXPECT_EQ(Lists[1].get(), nullptr);
+    ASSERT_EQ(Lists.Count(), 2);
+    ASSERT_NE(Lists.GetItem(0), nullptr);
+    EXPECT_EQ(Lists.GetItem(0)->Values(), (std::vector<int32_t>{3, 7}));
+    EXPECT_EQ(Lists.GetItem(1), nullptr);
 }
 
 }  // namespace
@@ -117,7 +117,7 @@ TEST(ContainerBlock, EmptyBlockIsTwelveBytesWithAnAbsoluteEndOffset) {
     WriteStreamString(S, "LINES");  // the block need not start at 0
     const int64_t Start = S.GetPosition();
     TIntegerLists Empty;
-    SaveToStream(Empty, S);
+    Empty.SaveToStream(S);
     EXPECT_EQ(S.GetSize(), Start + 12);
     EXPECT_EQ(S.GetPosition(), Start + 12);
     S.SetPosition(Start);
@@ -128,16 +128,16 @@ TEST(ContainerBlock, EmptyBlockIsTwelveBytesWithAnAbsoluteEndOffset) {
 
 TEST(ContainerBlock, AllEmptySlotsAreMinusOnesAndComeBackEmpty) {
     TIntegerLists Lists;
-    for (int I = 0; I < 3; ++I) Lists.push_back(nullptr);
+    for (int I = 0; I < 3; ++I) Lists.Add(nullptr);
     TMemoryStream S;
-    SaveToStream(Lists, S);
+    Lists.SaveToStream(S);
     EXPECT_EQ(S.Bytes().substr(12), Int32Bytes(-1) + Int32Bytes(-1) + Int32Bytes(-1));
     S.SetPosition(0);
     TIntegerLists Back;
-    Back.push_back(std::make_unique<TIntegerList>());  // replaced, not appended to
-    EXPECT_TRUE(LoadFromStream(Back, S));
-    ASSERT_EQ(std::ssize(Back), 3);
-    for (int I = 0; I < 3; ++I) EXPECT_EQ(Back[I].get(), nullptr);
+    Back.Add(std::make_unique<TIntegerList>());  // replaced, not appended to
+    EXPECT_TRUE(Back.LoadFromStream(S));
+    ASSERT_EQ(Back.Count(), 3);
+    for (int I = 0; I < 3; ++I) EXPECT_EQ(Back.GetItem(I), nullptr);
 }
 
 TEST(ContainerBlock, UnknownVersionIsReportedOnceAndSkipped) {
@@ -151,13 +151,13 @@ TEST(ContainerBlock, UnknownVersionIsReportedOnceAndSkipped) {
     S.SetPosition(0);
 
     TIntegerLists Lists;
-    EXPECT_FALSE(LoadFromStream(Lists, S));
-    EXPECT_EQ(std::ssize(Lists), 0);
+    EXPECT_FALSE(Lists.LoadFromStream(S));
+    EXPECT_EQ(Lists.Count(), 0);
     EXPECT_EQ(S.GetPosition(), Second);
     EXPECT_EQ(Script.Texts(), std::vector<std::string>{"Unknown index version."});
     EXPECT_EQ(Script.Messages[0].Type, mtError);
 
-    EXPECT_TRUE(LoadFromStream(Lists, S));
+    EXPECT_TRUE(Lists.LoadFromStream(S));
     ExpectSampleLists(Lists);
     EXPECT_EQ(Script.Messages.size(), 1u);
 }
@@ -172,8 +172,8 @@ TEST(ContainerBlock, ImpossibleEndOffsetCountsAsUnknownAndResumesAtTheEnd) {
         WriteStreamInteger(S, BadEnd);
         S.SetPosition(0);
         TIntegerLists Lists;
-        EXPECT_FALSE(LoadFromStream(Lists, S)) << BadEnd;
-        EXPECT_EQ(std::ssize(Lists), 0);
+        EXPECT_FALSE(Lists.LoadFromStream(S)) << BadEnd;
+        EXPECT_EQ(Lists.Count(), 0);
         EXPECT_EQ(S.GetPosition(), S.GetSize());
         EXPECT_EQ(Script.Texts(), std::vector<std::string>{"Unknown index version."});
     }
@@ -193,11 +193,11 @@ TEST(ContainerBlock, LyingCountsYieldWhatIsReadableAndReadingGoesOnAtTheEnd) {
     S.SetPosition(0);
 
     TIntegerLists Lists;
-    EXPECT_TRUE(LoadFromStream(Lists, S));
-    ASSERT_EQ(std::ssize(Lists), 1);  // the runaway list swallowed the rest; no slot starts past the end
-    EXPECT_LE(Lists[0]->Count(), S.GetSize() / 4);
+    EXPECT_TRUE(Lists.LoadFromStream(S));
+    ASSERT_EQ(Lists.Count(), 1);  // the runaway list swallowed the rest; no slot starts past the end
+    EXPECT_LE(Lists.GetItem(0)->Count(), S.GetSize() / 4);
     EXPECT_EQ(S.GetPosition(), Second);
-    EXPECT_TRUE(LoadFromStream(Lists, S));
+    EXPECT_TRUE(Lists.LoadFromStream(S));
     ExpectSampleLists(Lists);
     EXPECT_TRUE(Script.Messages.empty());
 }
@@ -223,7 +223,7 @@ TEST(FileStream, BlocksRoundTripThroughAFile) {
     EXPECT_EQ(In.GetSize(), static_cast<int64_t>(ReadWholeFile(Name).size()));
     EXPECT_EQ(ReadStreamString(In), "CONCORDS");
     TIntegerLists Lists;
-    EXPECT_TRUE(In.GetPosition() == 12 && LoadFromStream(Lists, In));
+    EXPECT_TRUE(In.GetPosition() == 12 && Lists.LoadFromStream(In));
     ExpectSampleLists(Lists);
     EXPECT_EQ(ReadStreamInteger(In), 42);
     EXPECT_EQ(ReadStreamInteger(In), 0);

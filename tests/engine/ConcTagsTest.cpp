@@ -54,44 +54,44 @@ TEST(TagsCollection, BlockRoundTripWithEmptySlotsAndEmptyCollections) {
     First->AddValue("p", 120);
     First->AddValue("/p", 119);
     First->AddValue("", 7);
-    Tags.push_back(std::move(First));
-    Tags.push_back(nullptr);
-    Tags.push_back(std::make_unique<TTagsCollection>());
+    Tags.Add(std::move(First));
+    Tags.Add(nullptr);
+    Tags.Add(std::make_unique<TTagsCollection>());
     TMemoryStream S;
-    SaveToStream(Tags, S);
+    Tags.SaveToStream(S);
     S.SetPosition(0);
     TTagsCollections Back;
-    EXPECT_TRUE(LoadFromStream(Back, S));
+    EXPECT_TRUE(Back.LoadFromStream(S));
     EXPECT_EQ(S.Remaining(), 0);
-    ASSERT_EQ(Back.size(), 3u);
-    ASSERT_NE(Back[0].get(), nullptr);
-    EXPECT_EQ(Names(*Back[0]), (std::vector<std::string>{"", "/p", "p"}));
-    EXPECT_EQ(OffsetsOf(*Back[0], "p"), (std::vector<int32_t>{0, 120}));
-    EXPECT_EQ(OffsetsOf(*Back[0], "/p"), (std::vector<int32_t>{119}));
-    EXPECT_EQ(Back[1].get(), nullptr);
-    ASSERT_NE(Back[2].get(), nullptr);
-    EXPECT_EQ(Back[2]->Count(), 0);
+    ASSERT_EQ(Back.Count(), 3);
+    ASSERT_NE(Back.GetItem(0), nullptr);
+    EXPECT_EQ(Names(*Back.GetItem(0)), (std::vector<std::string>{"", "/p", "p"}));
+    EXPECT_EQ(OffsetsOf(*Back.GetItem(0), "p"), (std::vector<int32_t>{0, 120}));
+    EXPECT_EQ(OffsetsOf(*Back.GetItem(0), "/p"), (std::vector<int32_t>{119}));
+    EXPECT_EQ(Back.GetItem(1), nullptr);
+    ASSERT_NE(Back.GetItem(2), nullptr);
+    EXPECT_EQ(Back.GetItem(2)->Count(), 0);
 }
 
 TEST(TagsCollection, UnknownVersionIsSkippedAndTheNextBlockReads) {
     TScriptedBackend Script;
     TTagsCollections Tags;
-    Tags.push_back(std::make_unique<TTagsCollection>());
-    Tags[0]->AddValue("s", 3);
+    Tags.Add(std::make_unique<TTagsCollection>());
+    Tags.GetItem(0)->AddValue("s", 3);
     TMemoryStream S;
-    SaveToStream(Tags, S);
+    Tags.SaveToStream(S);
     const int64_t Second = S.GetPosition();
-    SaveToStream(Tags, S);
+    Tags.SaveToStream(S);
     S.SetPosition(4);
     WriteStreamInteger(S, 0x00010001);
     S.SetPosition(0);
     TTagsCollections Back;
-    EXPECT_FALSE(LoadFromStream(Back, S));
-    EXPECT_TRUE(Back.empty());
+    EXPECT_FALSE(Back.LoadFromStream(S));
+    EXPECT_TRUE(Back.Count() == 0);
     EXPECT_EQ(S.GetPosition(), Second);
-    EXPECT_TRUE(LoadFromStream(Back, S));
-    ASSERT_EQ(Back.size(), 1u);
-    EXPECT_EQ(Back[0]->FindValue("S", 10), 3);
+    EXPECT_TRUE(Back.LoadFromStream(S));
+    ASSERT_EQ(Back.Count(), 1);
+    EXPECT_EQ(Back.GetItem(0)->FindValue("S", 10), 3);
     EXPECT_EQ(Script.Texts(), std::vector<std::string>{"Unknown index version."});
 }
 
