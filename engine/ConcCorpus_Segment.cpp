@@ -2,7 +2,7 @@
 // all in one reading of the file.
 #include <algorithm>
 #include <array>
-#include <cstring>
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -60,13 +60,25 @@ bool ExceptionKey(std::string_view W, const std::array<uint8_t, 256>& Map, std::
     return true;
 }
 
-// The offset of a unit boundary with what the segment measure has counted before it: the bytes a
-// segment's length counts, and the word and delimiter bytes that decide whether a unit is kept. A
-// unit's measures are the differences of the marks at its two ends, so no unit is read twice.
+// What the segment measure has counted before a point of the file, packed so that one addition counts
+// a byte: in the low half the bytes a segment's length counts, in the high half the word and delimiter
+// bytes that decide whether a unit is kept.
+using TCounts = uint64_t;
+constexpr TCounts CountsLength = 1;
+constexpr TCounts CountsText = TCounts(1) << 32;
+
+// What one byte of each class adds. Tags and word tags count for nothing.
+constexpr TCounts ClassCounts[] = {
+    0, CountsLength | CountsText, CountsLength, CountsLength, CountsLength | CountsText, 0, 0};
+
+// The offset of a unit boundary with the counts before it. A unit's measures are the differences of the
+// marks at its two ends, so no unit is read twice.
 struct TMark {
     int32_t Offset = 0;
-    int32_t Length = 0;
-    int32_t Text = 0;
+    TCounts Counts = 0;
+
+    int32_t Length() const { return static_cast<int32_t>(static_cast<uint32_t>(Counts)); }
+    int32_t Text() const { return static_cast<int32_t>(Counts >> 32); }
 };
 
 struct TUnit {
@@ -188,7 +200,7 @@ public:
         const int32_t StepSize = std::max<int32_t>(Size / 100, 1);
         int32_t NextStep = 0;
 
-        if (FFlags.BuildSegments) OpenSection(FCum);
+        if (FFlags.BuildSegments) OpenSection(TMark{0, FCounts});
         TByte B;
         while (Fetch(B)) {
             if (B.Offset >= NextStep) {
@@ -196,6 +208,12 @@ public:
                 Progress->SetProgress(B.Offset);
                 if (Progress->Tag != 0) return Progress->Tag;
                 NextStep = B.Offset + StepSize;
+            }
+            // Most bytes continue a word: only the token and the measures change.
+            if (B.T == ctWord && FPrev == ctWord) {
+                if (FTokenLength < TokenCapacity) FToken[FTokenLength++] = B.C;
+                FCounts += CountsLength | CountsText;
+                continue;
             }
             Step(B);
         }
@@ -272,10 +290,13 @@ private:
 
     // ---- Reading ----
 
+    // The reader's next byte. C and T stay in registers, and the byte is stored whole, so that reading
+    // its fields back never waits for narrow stores.
     bool ReadNext(TByte& B) {
-        B.C = FReader->NextChar(B.T);
-        if (B.C == 0) return false;
-        B.Offset = FNextOffset++;
+        TCharType T;
+        const char C = FReader->NextChar(T);
+        if (C == 0) return false;
+        B = TByte{C, T, FNextOffset++};
         return true;
     }
 
@@ -302,25 +323,17 @@ private:
     }
 
     // Where the next byte to be taken begins.
-    TMark Here() {
-        TMark M = FCum;
-        M.Offset = FHeld ? FHeldByte.Offset : FNextOffset;
-        return M;
-    }
+    TMark Here() const { return TMark{FHeld ? FHeldByte.Offset : FNextOffset, FCounts}; }
 
-    // Adds B to the running measures: tags and word tags are not counted, nor the line feed of a CR LF
-    // pair; word and delimiter bytes are text.
+    // Adds B to the running counts. The line feed of a CR LF pair is not counted: the pair is one break.
     void Count(const TByte& B) {
-        if (B.T == ctTag || B.T == ctPOSTag) return;
-        if (!(B.C == '\n' && B.T != ctNewLine)) ++FCum.Length;
-        if (B.T == ctWord || B.T == ctDelimiter) ++FCum.Text;
+        if (!(B.C == '\n' && B.T == ctWhiteSpace)) FCounts += ClassCounts[B.T];
     }
 
     // ---- Bytes ----
 
     void Step(const TByte& B) {
-        TMark At = FCum;
-        At.Offset = B.Offset;
+        const TMark At{B.Offset, FCounts};
         if (FPrev == ctWord && B.T != ctWord) EndWord();
         if ((FPrev == ctTag && B.T != ctTag) || (B.T == ctTag && B.C == FTagStart && FTokenLength > 0))
             EndTag(At);
@@ -359,9 +372,10 @@ private:
 
     void EndWord() {
         if (FTokenLength == 0) return;
-        const std::string_view Word(FToken.data(), static_cast<size_t>(FTokenLength));
+        const std::string_view Word(FToken, static_cast<size_t>(FTokenLength));
         ++FWordCount;
-        std::memcpy(FLastWord.data(), FToken.data(), static_cast<size_t>(FTokenLength));
+        // The word becomes the last word by exchanging the two buffers rather than copying it.
+        std::swap(FToken, FLastWord);
         FLastWordLength = FTokenLength;
         if (FFlags.CountWords) FTargets.Words->AddWord(Word);
         FTokenLength = 0;
@@ -381,7 +395,7 @@ private:
     }
 
     std::string_view TagName() const {
-        std::string_view Name(FToken.data(), static_cast<size_t>(FTokenLength));
+        std::string_view Name(FToken, static_cast<size_t>(FTokenLength));
         if (!Name.empty() && Name.front() == FTagStart) Name.remove_prefix(1);
         for (size_t I = 0; I < Name.size(); ++I) {
             const char C = Name[I];
@@ -422,10 +436,9 @@ private:
 
     // Whether the sentence-end character C follows an abbreviation or an exception word.
     bool SentenceGoesOn(char C) {
-        char W[TokenCapacity + 2];
-        std::memcpy(W, FLastWord.data(), static_cast<size_t>(FLastWordLength));
-        W[FLastWordLength] = C;
-        const std::string_view Word(W, static_cast<size_t>(FLastWordLength) + 1);
+        // The buffer has room for C after the longest word; the last word itself keeps its length.
+        FLastWord[FLastWordLength] = C;
+        const std::string_view Word(FLastWord, static_cast<size_t>(FLastWordLength) + 1);
         if (FSmartAbbr) return IsAbbreviationIn(Word, *FCharClasses);
         return !FExceptions.empty() && ExceptionKey(Word, FConfig.LowerCaseMap, FExceptionKey) &&
                std::binary_search(FExceptions.begin(), FExceptions.end(), FExceptionKey);
@@ -434,8 +447,7 @@ private:
     // ---- Line breaks ----
 
     void LineBreak(const TByte& B) {
-        TMark AfterBreak = FCum;
-        AfterBreak.Offset = B.Offset + 1;
+        const TMark AfterBreak{B.Offset + 1, FCounts};
         if (B.C == '\r') {
             const TByte* Next = Peek();
             if (Next && Next->C == '\n' && (Next->T == ctWhiteSpace || Next->T == ctNewLine)) Consume();
@@ -505,9 +517,9 @@ private:
     void OpenSentence(const TMark& X) { FSentence = TUnit{X}; }
 
     void CloseSentence(const TMark& X) {
-        const int32_t Text = X.Text - FSentence.Start.Text;
+        const int32_t Text = X.Text() - FSentence.Start.Text();
         if (Text <= 0) return;
-        const int32_t Length = X.Length - FSentence.Start.Length;
+        const int32_t Length = X.Length() - FSentence.Start.Length();
         FTargets.Sentences->Add(FSentence.Start.Offset, X.Offset, Length);
         FParagraph.Length += Length;
         FParagraph.Empty = false;
@@ -569,12 +581,14 @@ private:
     int32_t FNextOffset = 0;
     bool FHeld = false;
     TByte FHeldByte;
-    TMark FCum;
+    TCounts FCounts = 0;
     TCharType FPrev = ctNone;
-    std::array<char, TokenCapacity + 1> FToken{};
+    // The token being collected and the last complete word, each in one of two buffers.
+    std::array<char, TokenCapacity + 1> FWordBuffers[2]{};
+    char* FToken = FWordBuffers[0].data();
     int32_t FTokenLength = 0;
     int32_t FTokenStart = 0;
-    std::array<char, TokenCapacity + 1> FLastWord{};
+    char* FLastWord = FWordBuffers[1].data();
     int32_t FLastWordLength = 0;
     int32_t FWordCount = 0;
     bool FEmptyLine = false;
@@ -582,11 +596,6 @@ private:
     bool FHeadingPending = false;
     TUnit FSection, FParagraph, FSentence;
 };
-
-template <class T>
-T* SlotOf(const TFileSlots<T>& Slots, size_t I) {
-    return I < Slots.size() ? Slots[I].get() : nullptr;
-}
 
 template <class T>
 T* SlotOf(const std::vector<std::unique_ptr<T>>& Slots, size_t I) {
