@@ -127,19 +127,9 @@ void Configure(TConcordConfig& Config, const TFormatOptions& F) {
     Config.includeTrailingQuotes = F.TrailingQuotes;
 }
 
-template <class T>
-void AddEmptySlot(TFileSlots<T>& Slots) {
-    Slots.emplace_back();
-}
-
 template <class T, class Codec>
 void AddEmptySlot(TSlotList<T, Codec>& Slots) {
     Slots.Add(nullptr);
-}
-
-template <class T>
-const T* SlotOf(const TFileSlots<T>& Slots, size_t I) {
-    return Slots[I].get();
 }
 
 template <class T, class Codec>

@@ -26,11 +26,6 @@ constexpr const char* NotAvailable = "N/A";
 constexpr int32_t TagValueWindow = 128;
 
 template <class T>
-T* SlotOf(const TFileSlots<T>& Slots, size_t I) {
-    return I < Slots.size() ? Slots[I].get() : nullptr;
-}
-
-template <class T>
 T* SlotOf(const std::vector<std::unique_ptr<T>>& Slots, size_t I) {
     return I < Slots.size() ? Slots[I].get() : nullptr;
 }
@@ -40,19 +35,9 @@ T* SlotOf(const TSlotList<T, Codec>& Slots, size_t I) {
     return static_cast<int32_t>(I) < Slots.Count() ? Slots.GetItem(static_cast<int32_t>(I)) : nullptr;
 }
 
-template <class T>
-void FillSlot(TFileSlots<T>& Slots, size_t I, std::unique_ptr<T> Item) {
-    Slots.at(I) = TOwned<T>(std::move(Item));
-}
-
 template <class T, class Codec>
 void FillSlot(TSlotList<T, Codec>& Slots, size_t I, std::unique_ptr<T> Item) {
     Slots.SetItem(static_cast<int32_t>(I), std::move(Item));
-}
-
-template <class T>
-void EmptySlot(TFileSlots<T>& Slots, size_t I) {
-    if (I < Slots.size()) Slots[I].reset();
 }
 
 template <class T, class Codec>

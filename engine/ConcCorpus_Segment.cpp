@@ -597,21 +597,11 @@ private:
     TUnit FSection, FParagraph, FSentence;
 };
 
-template <class T>
-T* SlotOf(const std::vector<std::unique_ptr<T>>& Slots, size_t I) {
-    return I < Slots.size() ? Slots[I].get() : nullptr;
-}
-
-template <class T, class Codec>
-T* SlotOf(const TSlotList<T, Codec>& Slots, size_t I) {
-    return static_cast<int32_t>(I) < Slots.Count() ? Slots.GetItem(static_cast<int32_t>(I)) : nullptr;
-}
-
 // The slot of file I when Wanted, which must then hold a list.
-template <class TList>
-auto RequiredSlot(const TList& Slots, size_t I, bool Wanted, const char* What) -> decltype(SlotOf(Slots, I)) {
+template <class T, class Codec>
+T* RequiredSlot(const TSlotList<T, Codec>& Slots, size_t I, bool Wanted, const char* What) {
     if (!Wanted) return nullptr;
-    auto* Item = SlotOf(Slots, I);
+    T* Item = static_cast<int32_t>(I) < Slots.Count() ? Slots.GetItem(static_cast<int32_t>(I)) : nullptr;
     if (!Item) throw std::logic_error(std::string("The corpus pass needs the file's ") + What);
     return Item;
 }
@@ -691,7 +681,7 @@ int ProcessFile(int Language, int FileIndex, const TProcessFileFlags& Flags, int
         throw std::out_of_range("File does not exist");
     if (!CommonConfig) throw std::logic_error("The corpus pass needs the options object");
     const size_t I = static_cast<size_t>(FileIndex);
-    TSynchroStream* Stream = SlotOf(Config.Streams, I);
+    TSynchroStream* Stream = I < Config.Streams.size() ? Config.Streams[I].get() : nullptr;
     if (!Stream) throw std::logic_error("The corpus pass needs the file's stream");
 
     TTargets Targets;
