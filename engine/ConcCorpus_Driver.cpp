@@ -118,7 +118,6 @@ int ProcessOneFile(TConcordConfig& Config, int Language, size_t I, bool Building
     const TMissing M = MissingOf(Config, I);
     if (M.Segments) DropPartialSegments(Config, Language, I);
     if (!M.Any() && !BuildingFreqList) return 0;
-    CreateMissing(Config, I, M);
 
     TProcessFileFlags Flags;
     Flags.BuildLines = M.Lines;
@@ -129,6 +128,7 @@ int ProcessOneFile(TConcordConfig& Config, int Language, size_t I, bool Building
     int32_t WordCount = 0;
     int Code = 0;
     try {
+        CreateMissing(Config, I, M);
         Code = ProcessFile(Language, static_cast<int>(I), Flags, WordCount);
     } catch (...) {
         UndoFile(Config, I, M, BuildingFreqList);
