@@ -5,10 +5,12 @@
 
 #include "controls/ConcProgress.h"
 #include "controls/Msg.h"
+#include "engine/ConcConfig.h"
 
 namespace {
 
 IAppMessenger* Messenger = nullptr;
+TFontDialogFunc FontDialog;
 IWaitCursor* Cursor = nullptr;
 std::string ThousandSeparator = ",";
 
@@ -89,6 +91,37 @@ bool LongOperationRunning() {
     return WaitCount > 0 || ProgressForm != nullptr;
 }
 
+bool IsBusy() {
+    return SavingWordList || PrintingWordList;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Corpus state
+
+namespace {
+
+bool HasFileIndex(const TAlignIndexes& Indexes, int FileIndex) {
+    return FileIndex < int(Indexes.size()) && Indexes[FileIndex];
+}
+
+bool HasSegmentIndexesOf(int Language, int FileIndex) {
+    if (Language < 0 || Language >= LanguagesCount || !LanguageConfigs[Language] || FileIndex < 0)
+        return false;
+    const TConcordConfig& c = *LanguageConfigs[Language];
+    return HasFileIndex(c.SectionIndexes, FileIndex) && HasFileIndex(c.ParagraphIndexes, FileIndex) &&
+           HasFileIndex(c.SentenceIndexes, FileIndex);
+}
+
+}  // namespace
+
+bool HasSegmentIndexes(int LanguageA, int LanguageB, int FileIndex) {
+    return HasSegmentIndexesOf(LanguageA, FileIndex) && HasSegmentIndexesOf(LanguageB, FileIndex);
+}
+
+bool RecentWorkspacesAvailable() {
+    return RecentWorkspaces.size() >= (WorkspaceLoaded ? 2u : 1u);
+}
+
 // ---------------------------------------------------------------------------------------------------
 // Recording messenger
 
@@ -162,6 +195,26 @@ std::string FormatCount(int64_t Count, bool WithWord, const std::string& Separat
 
 int ConfirmApplyChanges() {
     return ConfirmYesNoCancel("You have made changes. Apply them now?", true);
+}
+
+void SetFontDialog(TFontDialogFunc Dialog) {
+    FontDialog = std::move(Dialog);
+}
+
+bool ChooseConfigFont(int FontIndex, int Language) {
+    if (FontIndex < 0 || FontIndex >= ConfigFontCount) return false;
+    if (Language < 0 || Language >= LanguagesCount || !LanguageConfigs[Language]) return false;
+    TFontSpec font = LanguageConfigs[Language]->Fonts[FontIndex];
+    if (!FontDialog || !FontDialog(font)) return false;
+    // The dialog runs its own event loop, in which the language may have gone.
+    if (Language >= LanguagesCount || !LanguageConfigs[Language]) return false;
+    LanguageConfigs[Language]->Fonts[FontIndex] = font;
+    BroadcastToChildren(CM_FONTCHANGED, Language, FontIndex);
+    return true;
+}
+
+bool FontsDiffer(const TFontSpec& A, const TFontSpec& B) {
+    return !(A == B);
 }
 
 int AddToHistory(std::vector<std::string>& Items, std::string& Text) {
