@@ -1,0 +1,561 @@
+#include "engine/BStream.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "engine/ConcErrors.h"
+
+namespace {
+
+constexpr unsigned char kLF = 10;
+constexpr unsigned char kCR = 13;
+constexpr unsigned char kBlank = 32;
+
+bool IsLineEndOrBlank(unsigned char C) {
+    return C == kLF || C == kCR || C == kBlank;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------------
+// Construction and settings
+
+TBufStream::TBufStream(TSynchroStream& Source, int Language, const TCharSet& WordEndSet)
+    : FSource(Source), FLanguage(Language), FBuffer(new char[BufferSize + 1]), FWordEndSet(WordEndSet) {
+    FBuffer[0] = 0;
+    FRangeEnd = FSource.GetSize();
+    RebuildClassTable();
+    FWindowOffset = 0;
+    FillBuffer(0);
+}
+
+void TBufStream::Configure(const TBufStreamTags& Tags) {
+    FTags.TagStart = Tags.TagStart;
+    FTags.WordTagMode = Tags.WordTagMode;
+    FTags.POSSeparator = Tags.POSSeparator;
+    SetTagStop(Tags.TagStop);
+    SetPOSTagStop(Tags.POSTagStop);
+    SetPOSTagStarts(Tags.POSTagStarts);
+}
+
+void TBufStream::SetTagStart(char C) {
+    FTags.TagStart = C;
+    RebuildClassTable();
+}
+
+TCharSet TBufStream::ClosingSet(char C) {
+    TCharSet set;
+    if (C == '#') {
+        set.set(kLF).set(kCR).set(kBlank);
+    } else {
+        set.set(static_cast<unsigned char>(C));
+    }
+    return set;
+}
+
+void TBufStream::SetTagStop(char C) {
+    FTags.TagStop = C;
+    FTagStopSet = ClosingSet(C);
+}
+
+void TBufStream::SetWordTagMode(uint8_t Mode) {
+    FTags.WordTagMode = Mode;
+    RebuildClassTable();
+}
+
+void TBufStream::SetPOSTagStarts(const std::vector<std::string>& List) {
+    FTags.POSTagStarts = List;
+    FPOSStartChars.reset();
+    for (const std::string& start : List) {
+        if (!start.empty()) FPOSStartChars.set(static_cast<unsigned char>(start[0]));
+    }
+    RebuildClassTable();
+}
+
+void TBufStream::SetPOSTagStop(char C) {
+    FTags.POSTagStop = C;
+    FPOSTagStopSet = ClosingSet(C);
+}
+
+void TBufStream::SetPOSSeparator(char C) {
+    FTags.POSSeparator = C;
+    RebuildClassTable();
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Classification
+
+TCharType TBufStream::ClassifyDelimiter(unsigned char P, unsigned char C) {
+    if (C == kBlank) return ctWhiteSpace;
+    if (C == kCR) return ctNewLine;
+    // A CR LF pair is one line break, counted on the CR.
+    if (C == kLF) return P == kCR ? ctWhiteSpace : ctNewLine;
+    return ctDelimiter;
+}
+
+uint8_t TBufStream::FallbackCode(unsigned char C) const {
+    if (FTags.TagStart != 0 && C == static_cast<unsigned char>(FTags.TagStart)) return ckTagStart;
+    if (!FWordEndSet[C]) return ctWord;
+    // Only the line feed depends on the byte before it.
+    if (C == kLF) return ckLF;
+    return ClassifyDelimiter(0, C);
+}
+
+// The table folds the fixed order of the rules outside tags (mode-1 separator, mode-2 start string,
+// tag start, word end, word) into one lookup per byte.
+void TBufStream::RebuildClassTable() {
+    const auto separator = static_cast<unsigned char>(FTags.POSSeparator);
+    for (int c = 0; c < 256; ++c) {
+        if (FTags.WordTagMode == 1 && separator != 0 && c == separator) {
+            FClass[c] = ckSeparator;
+        } else if (FTags.WordTagMode == 2 && FPOSStartChars[c]) {
+            FClass[c] = ckPOSStart;
+        } else {
+            FClass[c] = FallbackCode(static_cast<unsigned char>(c));
+        }
+    }
+}
+
+template <class TMatch>
+TCharType TBufStream::Classify(unsigned char C, unsigned char P, TTagState& State, TMatch&& MatchStart) {
+    if (State.InPOSTag) {
+        if (FTags.WordTagMode == 1) {
+            if (!FWordEndSet[C]) return ctPOSTag;
+            State.InPOSTag = false;
+            // "word_NN</s>": the tag start that ends a word tag opens a tag, so the tag is still seen.
+            if (FTags.TagStart != 0 && C == static_cast<unsigned char>(FTags.TagStart)) {
+                State.InTag = true;
+                return ctTag;
+            }
+            return ClassifyDelimiter(P, C);
+        }
+        if (State.PendingPOSBytes > 0) {
+            --State.PendingPOSBytes;
+            return ctPOSTag;
+        }
+        if (FPOSTagStopSet[C]) State.InPOSTag = false;
+        return ctPOSTag;
+    }
+    if (State.InTag) {
+        if (FTagStopSet[C]) State.InTag = false;
+        return ctTag;
+    }
+    uint8_t code = FClass[C];
+    if (code == ckPOSStart) {
+        int32_t length = MatchStart();
+        if (length > 0) {
+            FPOSStartLength = length;
+            State.InPOSTag = true;
+            State.PendingPOSBytes = length - 1;
+            return ctPOSTag;
+        }
+        code = FallbackCode(C);
+    }
+    switch (code) {
+        case ckLF:
+            return ClassifyDelimiter(P, C);
+        case ckTagStart:
+            State.InTag = true;
+            return ctTag;
+        case ckSeparator:
+            State.InPOSTag = true;
+            return ctPOSTag;
+        default:
+            return static_cast<TCharType>(code);
+    }
+}
+
+TCharType TBufStream::ClassifyAtCursor(unsigned char C) {
+    const unsigned char previous = FCurrent > 0 ? static_cast<unsigned char>(FBuffer[FCurrent - 1]) : 0;
+    return Classify(C, previous, FTagState, [this] { return MatchPOSTagStart(); });
+}
+
+int32_t TBufStream::MatchPOSTagStartIn(const char* Text, int32_t Available) const {
+    for (const std::string& start : FTags.POSTagStarts) {
+        const auto length = static_cast<int32_t>(start.size());
+        if (length > 0 && length <= Available && std::memcmp(Text, start.data(), start.size()) == 0) {
+            return length;
+        }
+    }
+    return 0;
+}
+
+int32_t TBufStream::MatchPOSTagStart() {
+    for (const std::string& start : FTags.POSTagStarts) {
+        const auto length = static_cast<int32_t>(start.size());
+        if (length == 0 || !EnsureAvailable(length)) continue;
+        if (std::memcmp(FBuffer.get() + FCurrent, start.data(), start.size()) == 0) return length;
+    }
+    return 0;
+}
+
+void TBufStream::ResetTagState() {
+    FTagState = TTagState();
+}
+
+void TBufStream::SetTagState(TCharType T) {
+    FTagState = TTagState();
+    FTagState.InTag = T == ctTag;
+    FTagState.InPOSTag = T == ctPOSTag;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Window management
+
+void TBufStream::UpdateLimit() {
+    if (FWindowOffset < 0) {
+        FLimit = 0;
+        return;
+    }
+    const int64_t toRangeEnd = static_cast<int64_t>(FRangeEnd) - FWindowOffset;
+    FLimit = static_cast<int32_t>(std::clamp<int64_t>(toRangeEnd, 0, FCount));
+}
+
+// The window's first Kept bytes are valid; reads behind them up to the window's size, never past the
+// range end, and stores the 0 terminator.
+void TBufStream::FillBuffer(int32_t Kept) {
+    FReadPosition = FWindowOffset + Kept;
+    const int64_t toRangeEnd = static_cast<int64_t>(FRangeEnd) - FReadPosition;
+    const auto amount = static_cast<int32_t>(std::clamp<int64_t>(toRangeEnd, 0, BufferSize - Kept));
+    int32_t got = 0;
+    if (amount > 0) got = FSource.ReadAt(FBuffer.get() + Kept, amount, FReadPosition);
+    FAtFileEnd = got < amount;
+    FCount = Kept + got;
+    FBuffer[FCount] = 0;
+    UpdateLimit();
+}
+
+void TBufStream::SetPosition(int32_t Offset) {
+    if (Offset < 0) {
+        FWindowOffset = -1;
+        FCurrent = 0;
+        FCount = 0;
+        FBuffer[0] = 0;
+        UpdateLimit();
+        return;
+    }
+    if (FWindowOffset >= 0 && Offset >= FWindowOffset && Offset - FWindowOffset <= FCount) {
+        FCurrent = Offset - FWindowOffset;
+        return;
+    }
+    FWindowOffset = std::max(0, Offset - KeepBehind);
+    FCurrent = Offset - FWindowOffset;
+    FillBuffer(0);
+}
+
+void TBufStream::SetRange(int32_t Start, int32_t Stop) {
+    FRangeStart = Start;
+    FRangeEnd = Stop;
+    FClassified = false;
+    FCharTypes.clear();
+    ResetTagState();
+    UpdateLimit();
+    SetPosition(Start);
+}
+
+// Makes N bytes from the cursor available. When they are not in the window it moves on: up to 256
+// bytes in front of the cursor (fewer when N needs the room) and everything unread go to the front,
+// and the window is filled behind them; the cursor keeps its place in the text.
+bool TBufStream::EnsureAvailable(int32_t N) {
+    if (FWindowOffset < 0 || N < 0) return false;
+    if (static_cast<int64_t>(FWindowOffset) + FCurrent + N > FRangeEnd) return false;
+    if (FCurrent + N <= FLimit) return true;
+    if (N > BufferSize || FAtFileEnd || FCurrent > FCount) return false;
+    const int32_t keep = std::min({KeepBehind, FCurrent, BufferSize - N});
+    const int32_t front = FCurrent - keep;
+    if (front > 0) {
+        std::memmove(FBuffer.get(), FBuffer.get() + front, static_cast<size_t>(FCount - front));
+        FWindowOffset += front;
+        FCount -= front;
+        FCurrent = keep;
+    }
+    FillBuffer(FCount);
+    return FCurrent + N <= FLimit;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Reading
+
+char TBufStream::ReadPrevByte() {
+    if (FWindowOffset < 0) return 0;
+    const int32_t target = GetPosition() - 1;
+    if (target < FRangeStart || target >= FRangeEnd) return 0;
+    if (target < FWindowOffset || target >= FWindowOffset + FCount) {
+        SetPosition(target);
+        if (target >= FWindowOffset + FCount) return 0;
+    } else {
+        FCurrent = target - FWindowOffset;
+    }
+    return FBuffer[FCurrent];
+}
+
+char TBufStream::NextClassifiedChar(TCharType& T) {
+    const int64_t index = static_cast<int64_t>(GetPosition()) - FRangeStart;
+    if (FWindowOffset < 0 || index < 0 || index >= static_cast<int64_t>(FCharTypes.size())) {
+        T = ctDelimiter;
+        return 0;
+    }
+    const char c = ReadByte();
+    T = c == 0 ? ctDelimiter : FCharTypes[static_cast<size_t>(index)];
+    return c;
+}
+
+char TBufStream::PrevChar(TCharType& T) {
+    if (!FClassified) {
+        T = ctNone;
+        return 0;
+    }
+    const char c = ReadPrevByte();
+    const int64_t index = static_cast<int64_t>(GetPosition()) - FRangeStart;
+    if (c == 0 || index < 0 || index >= static_cast<int64_t>(FCharTypes.size())) {
+        T = ctDelimiter;
+        return 0;
+    }
+    T = FCharTypes[static_cast<size_t>(index)];
+    return c;
+}
+
+std::string_view TBufStream::NextWord() {
+    TCharType type = ctNone;
+    char c;
+    do {
+        c = NextChar(type);
+    } while (c != 0 && type != ctWord);
+    if (c == 0) {
+        FWordStart = FWordEnd = GetPosition();
+        FWordBuffer[0] = 0;
+        return {};
+    }
+    FWordStart = GetPosition() - 1;
+    // Gathered in a local array: stores into a member char array could alias the reader's own fields
+    // and keep the compiler from holding the cursor in a register.
+    char word[MaxWordLength];
+    int32_t length = 0;
+    while (c != 0 && type == ctWord) {
+        if (length < MaxWordLength) word[length] = c;
+        ++length;
+        c = NextChar(type);
+    }
+    FWordEnd = FWordStart + length;
+    const int32_t kept = std::min(length, MaxWordLength);
+    std::memcpy(FWordBuffer, word, static_cast<size_t>(kept));
+    FWordBuffer[kept] = 0;
+    return {FWordBuffer, static_cast<size_t>(kept)};
+}
+
+std::string_view TBufStream::PrevWord() {
+    TCharType type = ctNone;
+    char c;
+    do {
+        c = PrevChar(type);
+    } while (c != 0 && type != ctWord);
+    if (c == 0) {
+        FWordStart = FWordEnd = GetPosition();
+        FWordBuffer[0] = 0;
+        return {};
+    }
+    FWordEnd = GetPosition() + 1;
+    // Collected backwards; a long word keeps its beginning, so all of it is gathered first.
+    FScratch.clear();
+    while (c != 0 && type == ctWord) {
+        FScratch.push_back(c);
+        FWordStart = GetPosition();
+        c = PrevChar(type);
+    }
+    const size_t kept = std::min<size_t>(FScratch.size(), MaxWordLength);
+    std::reverse_copy(FScratch.end() - static_cast<std::ptrdiff_t>(kept), FScratch.end(), FWordBuffer);
+    FWordBuffer[kept] = 0;
+    return {FWordBuffer, kept};
+}
+
+void TBufStream::ValidateBuffer(int32_t Start, int32_t Stop) {
+    if (Stop - Start > BufferSize) Stop = Start + BufferSize;
+    SetRange(Start, Stop);
+    const int32_t length = std::max(0, Stop - Start);
+    if (!EnsureAvailable(length)) {
+        throw EConcError("Internal error:\rValidateBuffer failed");
+    }
+    // One entry per byte plus the byte after the range (the 0 terminator when it is not loaded).
+    FCharTypes.resize(static_cast<size_t>(length) + 1);
+    const char* text = FBuffer.get() + FCurrent;
+    TTagState state;
+    unsigned char previous = 0;
+    for (int32_t i = 0; i <= length; ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        FCharTypes[static_cast<size_t>(i)] =
+            Classify(c, previous, state, [&] { return MatchPOSTagStartIn(text + i, length - i); });
+        previous = c;
+    }
+    FClassified = true;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Searching
+
+struct TBufStream::TScanPattern {
+    std::string_view Text;
+    bool MustEndAtBlank = false;
+    // Bytes an occurrence needs in the window: the pattern, and the byte after it when it must end at
+    // a blank.
+    int32_t Needed = 0;
+    bool EndsAtBlank = false;
+    bool Usable = false;
+
+    TScanPattern(const std::string& Pattern, bool MustEnd) : Text(Pattern), MustEndAtBlank(MustEnd) {
+        Needed = static_cast<int32_t>(Pattern.size()) + (MustEnd ? 1 : 0);
+        EndsAtBlank = !Pattern.empty() && IsLineEndOrBlank(static_cast<unsigned char>(Pattern.back()));
+        Usable = !Pattern.empty() && Needed <= BufferSize;
+    }
+};
+
+// The first accepted occurrence of Pattern beginning in [From, To) of the window and fitting before
+// Limit, or -1.
+int32_t TBufStream::FindCandidate(const TScanPattern& Pattern, int32_t From, int32_t To) const {
+    if (!Pattern.Usable) return -1;
+    const int32_t end = std::min(To, FLimit - Pattern.Needed + 1);
+    const auto length = static_cast<int32_t>(Pattern.Text.size());
+    const char* window = FBuffer.get();
+    int32_t from = From;
+    while (from < end) {
+        const void* hit = memmem(window + from, static_cast<size_t>(end - from + length - 1),
+                                 Pattern.Text.data(), Pattern.Text.size());
+        if (hit == nullptr) return -1;
+        const auto at = static_cast<int32_t>(static_cast<const char*>(hit) - window);
+        if (!Pattern.MustEndAtBlank || Pattern.EndsAtBlank ||
+            IsLineEndOrBlank(static_cast<unsigned char>(window[at + length]))) {
+            return at;
+        }
+        from = at + 1;
+    }
+    return -1;
+}
+
+bool TBufStream::IsLastWindow() const {
+    return static_cast<int64_t>(FWindowOffset) + FLimit >= FRangeEnd || FAtFileEnd;
+}
+
+// Offers every start position in the range, from the cursor on, exactly once to Visit(From, To) as
+// window places [From, To), until Visit returns true; an occurrence of up to LongestLength bytes
+// starting there lies wholly in the window. Between windows the unexamined tail (fewer than
+// LongestLength bytes) moves to the front, so occurrences across a seam are found and none is looked
+// at twice. Returns Found when Visit did, Exhausted at the range end, Stopped when the callback
+// stopped the search.
+template <class TVisit>
+TBufStream::TScanEnd TBufStream::ScanWindows(int32_t LongestLength, const TSearchCallback& Callback,
+                                             bool NoPositions, TVisit&& Visit) {
+    if (FWindowOffset < 0 || FCurrent > FLimit) return TScanEnd::Exhausted;
+    int32_t from = FCurrent;
+    while (true) {
+        if (Callback) {
+            bool stop = false;
+            Callback(NoPositions ? -1 : FWindowOffset + from, stop);
+            if (stop) {
+                FCurrent = from;
+                return TScanEnd::Stopped;
+            }
+        }
+        const bool last = IsLastWindow();
+        const int32_t to = last ? FLimit : std::max(from, FLimit - (LongestLength - 1));
+        if (Visit(from, to)) return TScanEnd::Found;
+        if (last) {
+            FCurrent = FLimit;
+            return TScanEnd::Exhausted;
+        }
+        const int32_t kept = FLimit - to;
+        std::memmove(FBuffer.get(), FBuffer.get() + to, static_cast<size_t>(kept));
+        FWindowOffset += to;
+        FCount = kept;
+        FCurrent = 0;
+        from = 0;
+        FillBuffer(kept);
+    }
+}
+
+int32_t TBufStream::FindText(const std::string& Pattern, bool MustEndAtBlank, const TSearchCallback& Callback,
+                             bool NoPositions) {
+    const TScanPattern pattern(Pattern, MustEndAtBlank);
+    if (!pattern.Usable) return -1;
+    int32_t found = -1;
+    ScanWindows(pattern.Needed, Callback, NoPositions, [&](int32_t From, int32_t To) {
+        const int32_t at = FindCandidate(pattern, From, To);
+        if (at < 0) return false;
+        FCurrent = at;
+        found = FWindowOffset + at;
+        return true;
+    });
+    return found;
+}
+
+TMarkersFound TBufStream::FindMarkers(const TTextMarker& StartMarker, const TTextMarker& StopMarker,
+                                      const TTextMarker& OtherMarker, const TSearchCallback& Callback,
+                                      bool NoPositions) {
+    const TScanPattern start(StartMarker.Text, StartMarker.MustEndAtBlank);
+    const TScanPattern stop(StopMarker.Text, StopMarker.MustEndAtBlank);
+    const TScanPattern other(OtherMarker.Text, OtherMarker.MustEndAtBlank);
+    const bool pairPossible = start.Usable && stop.Usable;
+    TMarkersFound result;
+    if (!pairPossible && !other.Usable) return result;
+    int32_t longest = 1;
+    for (const TScanPattern* p : {&start, &stop, &other}) {
+        if (p->Usable) longest = std::max(longest, p->Needed);
+    }
+    const auto startLength = static_cast<int32_t>(StartMarker.Text.size());
+    int32_t a = -1;
+    int32_t b = -1;
+    int32_t c = -1;
+    // Only what comes before the first other marker decides the answer, so start and stop are looked
+    // for up to it; once the pair is complete only the other marker is still wanted.
+    const TScanEnd end = ScanWindows(longest, Callback, NoPositions, [&](int32_t From, int32_t To) {
+        const int32_t otherAt = FindCandidate(other, From, To);
+        const int32_t bound = otherAt >= 0 ? otherAt + 1 : To;
+        if (pairPossible && a < 0) {
+            const int32_t at = FindCandidate(start, From, bound);
+            if (at >= 0) a = FWindowOffset + at;
+        }
+        if (a >= 0 && b < 0) {
+            const int32_t stopFrom = static_cast<int32_t>(
+                std::max<int64_t>(From, static_cast<int64_t>(a) + startLength - FWindowOffset));
+            const int32_t at = stopFrom < bound ? FindCandidate(stop, stopFrom, bound) : -1;
+            if (at >= 0) b = FWindowOffset + at;
+        }
+        if (otherAt >= 0) {
+            c = FWindowOffset + otherAt;
+            FCurrent = otherAt;
+            return true;
+        }
+        if (b >= 0 && !other.Usable) {
+            FCurrent = To;
+            return true;
+        }
+        return false;
+    });
+    if (end == TScanEnd::Stopped) return result;
+    if (c >= 0 && (b < 0 || c < b)) {
+        result.OtherFound = c;
+    } else if (a >= 0 && b >= 0) {
+        result.StartFound = a;
+        result.StopFound = b;
+        result.OtherFound = c;
+    }
+    return result;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Free helpers
+
+TCharSet NonWordCharSet(const std::string& NonWordChars, const std::string& WildCards) {
+    TCharSet set;
+    for (int c = 0; c <= kBlank; ++c) set.set(static_cast<size_t>(c));
+    for (char c : NonWordChars) set.set(static_cast<unsigned char>(c));
+    for (char c : WildCards) set.set(static_cast<unsigned char>(c));
+    return set;
+}
+
+TCharTypes VisibleCharTypes(bool SuppressTags, bool SuppressPOSTags, bool SuppressWords) {
+    TCharTypes types;
+    for (int t = ctDelimiter; t <= ctPOSTag; ++t) types.set(static_cast<size_t>(t));
+    if (SuppressTags) types.reset(ctTag);
+    if (SuppressPOSTags) types.reset(ctPOSTag);
+    if (SuppressWords) types.reset(ctDelimiter).reset(ctWord);
+    return types;
+}

@@ -1,0 +1,253 @@
+// The classifying buffered reader: the one road by which corpus text is read. It keeps an 8 KB
+// window over a shared stream, hands out one byte at a time with its class (word, delimiter, blank,
+// line break, tag, word tag), and finds exact byte markers for the heading search. A word, a tag and
+// a line break therefore mean the same thing to segmentation, search, concordance lines and views.
+#pragma once
+
+#include <bitset>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/SynStream.h"
+
+// Classes of a byte. The order matters: views show the range ctDelimiter..ctPOSTag.
+enum TCharType : uint8_t { ctNone, ctDelimiter, ctWhiteSpace, ctNewLine, ctWord, ctTag, ctPOSTag };
+
+// A set of classes, indexed by TCharType.
+using TCharTypes = std::bitset<7>;
+// A set of bytes, indexed by the byte value.
+using TCharSet = std::bitset<256>;
+
+// How tags and word (part-of-speech) tags are written. A 0 character means "none".
+struct TBufStreamTags {
+    char TagStart = 0;
+    char TagStop = 0;
+    // 0: no word tags; 1: a word tag follows POSSeparator and runs to the next word-end byte;
+    // 2: a word tag opens with one of POSTagStarts and closes with POSTagStop.
+    uint8_t WordTagMode = 0;
+    std::vector<std::string> POSTagStarts;
+    char POSTagStop = 0;
+    char POSSeparator = 0;
+};
+
+// One marker of FindMarkers. With MustEndAtBlank an occurrence counts only when the byte after it, or
+// its own last byte, is a line feed, a carriage return or a blank.
+struct TTextMarker {
+    std::string Text;
+    bool MustEndAtBlank = false;
+};
+
+// Results of FindMarkers: file offsets, -1 when not reported.
+struct TMarkersFound {
+    int32_t StartFound = -1;
+    int32_t StopFound = -1;
+    int32_t OtherFound = -1;
+};
+
+// Called before each window a search looks at, with the file offset where that window's search
+// begins (-1 when the caller asked for no positions). Setting Stop ends the search with nothing found.
+using TSearchCallback = std::function<void(int32_t Offset, bool& Stop)>;
+
+class TBufStream {
+public:
+    static constexpr int32_t BufferSize = 8192;
+    // Bytes kept in front of the cursor when the window moves on, so they can be read backwards.
+    static constexpr int32_t KeepBehind = 256;
+    static constexpr int32_t MaxWordLength = 255;
+
+    // A reader over Source (borrowed; it must outlive the reader) for the language Language, whose
+    // word-end bytes are WordEndSet. The range is the whole source; the first block is loaded and the
+    // cursor stands on offset 0. No tags are recognised until the reader is configured.
+    TBufStream(TSynchroStream& Source, int Language, const TCharSet& WordEndSet);
+    TBufStream(const TBufStream&) = delete;
+    TBufStream& operator=(const TBufStream&) = delete;
+
+    // Takes over all tag and word-tag settings (a copy; later changes of Tags do not reach the reader).
+    void Configure(const TBufStreamTags& Tags);
+    void SetTagStart(char C);
+    // Closing bytes of a tag: {C}, or {LF, CR, blank} when C is '#' (the closing byte belongs to the tag).
+    void SetTagStop(char C);
+    void SetWordTagMode(uint8_t Mode);
+    // Start strings of mode 2, tried in list order; the first that matches wins. Empty entries never match.
+    void SetPOSTagStarts(const std::vector<std::string>& List);
+    // Closing bytes of a mode-2 word tag, by the rule of SetTagStop.
+    void SetPOSTagStop(char C);
+    void SetPOSSeparator(char C);
+
+    // Positioning. GetPosition is the cursor's file offset (-1 without a cursor).
+    int32_t GetPosition() const { return FWindowOffset < 0 ? -1 : FWindowOffset + FCurrent; }
+    // Moves the cursor to Offset. Inside the window only the cursor moves; otherwise the window is
+    // reloaded with up to 256 bytes in front of Offset, so they can be read backwards without a reload.
+    // A negative Offset leaves the reader without a cursor: every read gives 0.
+    void SetPosition(int32_t Offset);
+    // Limits reading to [Start, Stop), puts the cursor on Start, leaves classified mode and clears the
+    // tag state.
+    void SetRange(int32_t Start, int32_t Stop);
+    void ResetTagState();
+    // Resumes classification inside a tag (T = ctTag) or a word tag (T = ctPOSTag), else outside both;
+    // T is the class of the byte before the new position.
+    void SetTagState(TCharType T);
+    int32_t GetSourceSize() const { return FSource.GetSize(); }
+
+    // The byte under the cursor, advancing it; 0 at the range end, the file end, without a cursor and
+    // at a 0 byte (which ends the text: the cursor stays on it, so every read loop stops there).
+    char ReadByte() {
+        if (FCurrent >= FLimit && !EnsureAvailable(1)) return 0;
+        char c = FBuffer[FCurrent];
+        if (c != 0) ++FCurrent;
+        return c;
+    }
+    // The byte before the cursor, the cursor moving back onto it; 0 at RangeStart.
+    char ReadPrevByte();
+    // The next byte and its class; 0 at the end (T is ctNone then, or ctDelimiter in classified mode).
+    char NextChar(TCharType& T) {
+        if (FClassified) return NextClassifiedChar(T);
+        if (FCurrent >= FLimit && !EnsureAvailable(1)) {
+            T = ctNone;
+            return 0;
+        }
+        const auto c = static_cast<unsigned char>(FBuffer[FCurrent]);
+        if (c == 0) {
+            T = ctNone;
+            return 0;
+        }
+        if (FTagState.InPOSTag) {
+            T = ClassifyAtCursor(c);
+        } else if (FTagState.InTag) {
+            T = ctTag;
+            FTagState.InTag = !FTagStopSet[c];
+        } else if (FClass[c] < ckLF) {
+            T = static_cast<TCharType>(FClass[c]);
+        } else {
+            T = ClassifyAtCursor(c);
+        }
+        ++FCurrent;
+        return static_cast<char>(c);
+    }
+    // Classified mode only: the byte before the cursor with its stored class, the cursor moving back
+    // onto it; 0 with ctDelimiter at RangeStart. Outside classified mode 0 with ctNone.
+    char PrevChar(TCharType& T);
+    // Skips to the next word byte and reads the run of word bytes; the byte that ended it is consumed.
+    // Returns the first 255 bytes of the word ("" at the end of the text); WordStart and WordEnd cover
+    // the whole run. The returned view points into the reader and holds until the next NextWord or
+    // PrevWord.
+    std::string_view NextWord();
+    // Classified mode: the word before the cursor, read backwards. Keeps the word's first 255 bytes;
+    // the cursor ends on the byte before the word (or on the word at RangeStart).
+    std::string_view PrevWord();
+
+    // Classifies [Start, Stop) (cut to 8192 bytes) at once and enters classified mode: NextChar and
+    // PrevChar then give the stored classes. Classification starts outside any tag and leaves the
+    // reader's own tag state alone. Place the cursor with SetPosition before reading. Raises EConcError
+    // "Internal error:\rValidateBuffer failed" when the range cannot be loaded whole (it passes the end
+    // of the file).
+    void ValidateBuffer(int32_t Start, int32_t Stop);
+
+    // The file offset of the first occurrence of Pattern (exact bytes) at or after the cursor that
+    // lies wholly inside the range (with the byte after it when MustEndAtBlank), or -1. On success the
+    // cursor stands on the occurrence; otherwise where the search ended. An empty pattern is never found.
+    int32_t FindText(const std::string& Pattern, bool MustEndAtBlank, const TSearchCallback& Callback = {},
+                     bool NoPositions = false);
+    // Looks for three markers at once from the cursor: start = the first StartMarker, stop = the first
+    // StopMarker that begins after the start marker ends, other = the first OtherMarker. Reports Other
+    // alone when it comes before the stop or when there is no start/stop pair; otherwise Start and Stop,
+    // with Other when one was found after the stop. The result does not depend on where the reader's
+    // windows fall. The cursor afterwards stands where the search ended.
+    TMarkersFound FindMarkers(const TTextMarker& StartMarker, const TTextMarker& StopMarker,
+                              const TTextMarker& OtherMarker, const TSearchCallback& Callback = {},
+                              bool NoPositions = false);
+
+    TSynchroStream& Source() const { return FSource; }
+    int Language() const { return FLanguage; }
+    int32_t RangeStart() const { return FRangeStart; }
+    int32_t RangeEnd() const { return FRangeEnd; }
+    int32_t WordStart() const { return FWordStart; }
+    int32_t WordEnd() const { return FWordEnd; }
+    bool InTag() const { return FTagState.InTag; }
+    bool InPOSTag() const { return FTagState.InPOSTag; }
+    bool Classified() const { return FClassified; }
+    const std::vector<TCharType>& CharTypes() const { return FCharTypes; }
+    const TCharSet& WordEndSet() const { return FWordEndSet; }
+    const TBufStreamTags& Tags() const { return FTags; }
+
+private:
+    // Precomputed class of a byte outside tags: a TCharType when the byte needs nothing more, else one
+    // of these codes.
+    enum TClassCode : uint8_t { ckLF = 8, ckTagStart, ckSeparator, ckPOSStart };
+    struct TTagState {
+        bool InTag = false;
+        bool InPOSTag = false;
+        // Bytes of a matched mode-2 start string still to come; they take no stop test.
+        int32_t PendingPOSBytes = 0;
+    };
+
+    static TCharType ClassifyDelimiter(unsigned char P, unsigned char C);
+    static TCharSet ClosingSet(char C);
+
+    void RebuildClassTable();
+    uint8_t FallbackCode(unsigned char C) const;
+    // Classifies C given the byte before it; MatchStart() gives the length of the mode-2 start string
+    // matching at C (0 for none).
+    template <class TMatch>
+    TCharType Classify(unsigned char C, unsigned char P, TTagState& State, TMatch&& MatchStart);
+    TCharType ClassifyAtCursor(unsigned char C);
+    // The length of the first start string that matches at the cursor, 0 for none.
+    int32_t MatchPOSTagStart();
+    int32_t MatchPOSTagStartIn(const char* Text, int32_t Available) const;
+    char NextClassifiedChar(TCharType& T);
+
+    // Window management.
+    void FillBuffer(int32_t Kept);
+    void UpdateLimit();
+    bool EnsureAvailable(int32_t N);
+    bool IsLastWindow() const;
+
+    // Searching.
+    struct TScanPattern;
+    enum class TScanEnd { Found, Exhausted, Stopped };
+    int32_t FindCandidate(const TScanPattern& Pattern, int32_t From, int32_t To) const;
+    template <class TVisit>
+    TScanEnd ScanWindows(int32_t LongestLength, const TSearchCallback& Callback, bool NoPositions,
+                         TVisit&& Visit);
+
+    TSynchroStream& FSource;
+    int FLanguage;
+    int32_t FReadPosition = 0;
+    int32_t FRangeStart = 0;
+    int32_t FRangeEnd = 0;
+    std::unique_ptr<char[]> FBuffer;
+    bool FAtFileEnd = false;
+    int32_t FCount = 0;
+    int32_t FCurrent = 0;
+    int32_t FLimit = 0;
+    int32_t FWindowOffset = 0;
+
+    TBufStreamTags FTags;
+    TCharSet FWordEndSet;
+    TCharSet FTagStopSet;
+    TCharSet FPOSTagStopSet;
+    TCharSet FPOSStartChars;
+    uint8_t FClass[256] = {};
+    TTagState FTagState;
+    int32_t FPOSStartLength = 0;
+
+    bool FClassified = false;
+    std::vector<TCharType> FCharTypes;
+    char FWordBuffer[MaxWordLength + 1] = {};
+    // The run of a word read backwards, reversed.
+    std::string FScratch;
+    int32_t FWordStart = 0;
+    int32_t FWordEnd = 0;
+};
+
+// The bytes that end a word: the given delimiters, the control bytes 0 to 31, the blank, and the
+// wildcard characters of the query language (which therefore never occur inside a word).
+TCharSet NonWordCharSet(const std::string& NonWordChars, const std::string& WildCards);
+
+// The classes a text view shows: ctDelimiter..ctPOSTag, less ctTag when tags are suppressed, less
+// ctPOSTag when word tags are, less ctDelimiter and ctWord when words are.
+TCharTypes VisibleCharTypes(bool SuppressTags, bool SuppressPOSTags, bool SuppressWords);

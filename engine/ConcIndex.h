@@ -1,0 +1,159 @@
+// The per-file index containers of the corpus: sorted offset lists (line starts, page starts, the
+// positions of one tag), segment lists (sections, paragraphs, sentences) and aligned pairs of segment
+// lists, with their per-file slot lists saved as versioned blocks of the workspace.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "engine/ConcStreamUtils.h"
+
+// The text raised by every segment accessor for an index outside the list.
+inline constexpr const char* IndexOutOfBoundsText = "Index is out of bounds.";
+
+// A list of Int32 file offsets kept in ascending order (except where InsertAt places a value by
+// index). Duplicates are allowed. Storage grows in whole blocks of 8192 entries.
+class TIntegerList {
+public:
+    static constexpr int32_t BlockEntries = 8192;
+
+    TIntegerList() = default;
+    virtual ~TIntegerList() = default;
+    TIntegerList(const TIntegerList&) = default;
+    TIntegerList& operator=(const TIntegerList&) = default;
+    TIntegerList(TIntegerList&&) = default;
+    TIntegerList& operator=(TIntegerList&&) = default;
+
+    // Element encoding: Int32 Count, then Count Int32 values.
+    virtual void SaveToStream(TStream& Stream) const;
+    // Replaces the contents with an element read at the stream's position; a negative count reads as
+    // none and a count beyond the remaining bytes is cut to them.
+    virtual void LoadFromStream(TStream& Stream);
+    // Empties the list and gives its storage back.
+    virtual void Clear();
+
+    int32_t Count() const { return static_cast<int32_t>(FValues.size()); }
+    // Entries the storage holds without growing: a multiple of BlockEntries.
+    int32_t Capacity() const { return static_cast<int32_t>(FValues.capacity()); }
+    // Entry I, unchecked: I must lie in [0, Count).
+    int32_t operator[](int32_t I) const { return FValues[static_cast<size_t>(I)]; }
+    const std::vector<int32_t>& Values() const { return FValues; }
+
+    // Makes room for N entries, rounded up to whole blocks.
+    void Grow(int32_t N);
+    // True when an entry equals V, with Index on the first such entry; otherwise false with Index on
+    // the first entry above V (Count when none).
+    bool Find(int32_t V, int32_t& Index) const;
+    // The last entry at or below V (the last of equal ones); -1 when V is below every entry.
+    int32_t IndexOfFloor(int32_t V) const;
+    // Inserts V after the entries equal to it and returns its index. Appending in order costs no search.
+    int32_t Add(int32_t V);
+    // For 0 <= Index < Count inserts V at Index whatever the order, otherwise Add (V); returns the
+    // index of the new entry. Raises std::out_of_range for a negative Index.
+    int32_t InsertAt(int32_t V, int32_t Index);
+    // Removes entry Index; an Index outside [0, Count) does nothing.
+    void Delete(int32_t Index);
+
+protected:
+    // Derived lists that keep a record per entry keep it parallel to the values through these.
+    virtual void SlotInserted(int32_t Index) {}
+    virtual void SlotDeleted(int32_t Index) {}
+    virtual void SlotsReserved(int32_t Capacity) {}
+
+    // Inserts V at Index (0 <= Index <= Count) and tells the derived list.
+    void InsertValue(int32_t Index, int32_t V);
+
+private:
+    std::vector<int32_t> FValues;
+};
+
+// One entry of a segment list.
+struct TSegment {
+    int32_t Start = 0;
+    int32_t End = 0;  // exclusive; the markup aligners also store End below Start
+    int32_t Length = 0;
+    bool operator==(const TSegment&) const = default;
+};
+
+// Segments of one file (sections, paragraphs or sentences): entry i starts at the value i, ordered by
+// start, and carries its End, measured Length and a Flag that the searches set and clear (not saved).
+class TAlignIndex : public TIntegerList {
+public:
+    TAlignIndex() = default;
+
+    // Element encoding: Int32 Count, then Start, End, Length per entry.
+    void SaveToStream(TStream& Stream) const override;
+    // Replaces the contents with an element read at the stream's position; every Flag is clear.
+    void LoadFromStream(TStream& Stream) override;
+    void Clear() override;
+
+    // Segment I. Raises EConcError "Index is out of bounds." for I outside [0, Count).
+    void GetItem(int32_t I, int32_t& Start, int32_t& End, int32_t& Length) const;
+    TSegment GetItem(int32_t I) const;
+    bool GetFlag(int32_t I) const;
+    void SetFlag(int32_t I, bool B);
+    void ClearFlags();
+
+    // Adds a segment after those with the same start; returns its index.
+    int32_t Add(int32_t Start, int32_t End, int32_t Length);
+    // Inserts a segment at Index whatever the order (the alignment editor keeps the order itself);
+    // an Index at or beyond Count appends in order. Returns the index of the new segment.
+    int32_t Insert(int32_t Index, int32_t Start, int32_t End, int32_t Length);
+
+    // The segment whose [Start, End) holds P; for P in a gap the next segment (Count when none);
+    // 0 for P before the first segment. With equal starts the last of them is taken.
+    int32_t SegmentOf(int32_t P) const;
+    // The last segment that starts strictly before P; -1 when none.
+    int32_t IndexBefore(int32_t P) const;
+    // The whole segments around [From, To): Start of SegmentOf (From), End of IndexBefore (To) and the
+    // sum of the Lengths between them (0 when the second lies before the first).
+    // Raises EConcError "Index is out of bounds." when either index falls outside the list.
+    void GetRange(int32_t From, int32_t To, int32_t& Start, int32_t& End, int32_t& Length) const;
+
+protected:
+    void SlotInserted(int32_t Index) override;
+    void SlotDeleted(int32_t Index) override;
+    void SlotsReserved(int32_t Capacity) override;
+
+private:
+    struct TSegRec {
+        int32_t End = 0;
+        int32_t Length = 0;
+        uint8_t Flag = 0;
+    };
+    size_t Checked(int32_t I) const;
+
+    std::vector<TSegRec> FRecs;
+};
+
+// The alignment of one source file (Side1) with one target file (Side2): entry i of one side is
+// aligned with entry i of the other.
+class TDoubleAlignIndex {
+public:
+    TAlignIndex Side1;
+    TAlignIndex Side2;
+
+    // Maps the source range [From, To) to the target stretch from the start of the pair holding From
+    // to the end of the pair holding To - 1. Raises EConcError "Index is out of bounds." when From lies
+    // before the first source segment or the target side is empty.
+    void MapToTarget(int32_t From, int32_t To, int32_t& TargetStart, int32_t& TargetEnd) const;
+    // The same from the target side to the source side.
+    void MapToSource(int32_t From, int32_t To, int32_t& SourceStart, int32_t& SourceEnd) const;
+};
+
+// One line-start or page-start list per corpus file of a language.
+class TIntegerLists : public TSlotList<TIntegerList> {};
+
+// One section, paragraph or sentence index per corpus file of a language.
+class TAlignIndexes : public TSlotList<TAlignIndex> {};
+
+// A pair is saved as two optional halves, Side1 then Side2 (an empty slot is two NoElement values);
+// a pair read back with either half missing leaves its slot empty.
+struct TDoubleAlignCodec {
+    static void Save(TStream& Stream, const TDoubleAlignIndex* Item);
+    static std::unique_ptr<TDoubleAlignIndex> Load(TStream& Stream);
+};
+
+// One alignment pair per file index (language 0 against one target language).
+class TDoubleAlignIndexes : public TSlotList<TDoubleAlignIndex, TDoubleAlignCodec> {};

@@ -1,0 +1,233 @@
+#include "engine/ConcStreamUtils.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <limits>
+
+#include "controls/Msg.h"
+#include "engine/ConcErrors.h"
+
+int64_t TStream::Remaining() {
+    const int64_t Left = GetSize() - GetPosition();
+    return Left > 0 ? Left : 0;
+}
+
+// ---- TMemoryStream ----
+
+TMemoryStream::TMemoryStream(std::string_view Bytes) : FData(Bytes.begin(), Bytes.end()) {}
+
+int64_t TMemoryStream::Read(void* Buffer, int64_t Count) {
+    const int64_t Size = GetSize();
+    if (Count <= 0 || FPosition >= Size) return 0;
+    const int64_t N = std::min(Count, Size - FPosition);
+    std::memcpy(Buffer, FData.data() + FPosition, static_cast<size_t>(N));
+    FPosition += N;
+    return N;
+}
+
+int64_t TMemoryStream::Write(const void* Buffer, int64_t Count) {
+    if (Count <= 0) return 0;
+    const int64_t End = FPosition + Count;
+    if (End > GetSize()) FData.resize(static_cast<size_t>(End));
+    std::memcpy(FData.data() + FPosition, Buffer, static_cast<size_t>(Count));
+    FPosition = End;
+    return Count;
+}
+
+int64_t TMemoryStream::Seek(int64_t Offset, TSeekOrigin Origin) {
+    int64_t Base = 0;
+    if (Origin == soCurrent) Base = FPosition;
+    if (Origin == soEnd) Base = GetSize();
+    FPosition = std::max<int64_t>(0, Base + Offset);
+    return FPosition;
+}
+
+// ---- TFileStream ----
+
+namespace {
+
+std::string FileErrorText(const char* What, const std::string& FileName, int Error) {
+    return std::string(What) + " \"" + FileName + "\". " + std::strerror(Error);
+}
+
+}  // namespace
+
+TFileStream::TFileStream(const std::string& FileName, TFileMode Mode) : FFileName(FileName) {
+    const char* How = Mode == fmOpenRead ? "rb" : Mode == fmOpenReadWrite ? "r+b" : "w+b";
+    FFile = std::fopen(FileName.c_str(), How);
+    if (!FFile)
+        throw EConcError(
+            FileErrorText(Mode == fmCreate ? "Cannot create file" : "Cannot open file", FileName, errno));
+    if (std::fseek(FFile, 0, SEEK_END) == 0) FSize = std::max<int64_t>(0, ftello(FFile));
+    std::fseek(FFile, 0, SEEK_SET);
+}
+
+TFileStream::~TFileStream() {
+    if (FFile) std::fclose(FFile);
+}
+
+// stdio needs a seek between a read and a write on the same file; re-seeking to our own position
+// keeps both sides in step.
+void TFileStream::SwitchTo(TLastOp Op) {
+    if (FLastOp != Op && FLastOp != TLastOp::None) fseeko(FFile, FPosition, SEEK_SET);
+    FLastOp = Op;
+}
+
+int64_t TFileStream::Read(void* Buffer, int64_t Count) {
+    if (Count <= 0 || FPosition >= FSize) return 0;
+    SwitchTo(TLastOp::Read);
+    const size_t N = std::fread(Buffer, 1, static_cast<size_t>(std::min(Count, FSize - FPosition)), FFile);
+    FPosition += static_cast<int64_t>(N);
+    return static_cast<int64_t>(N);
+}
+
+int64_t TFileStream::Write(const void* Buffer, int64_t Count) {
+    if (Count <= 0) return 0;
+    SwitchTo(TLastOp::Write);
+    const size_t N = std::fwrite(Buffer, 1, static_cast<size_t>(Count), FFile);
+    if (static_cast<int64_t>(N) != Count) FWriteFailed = true;
+    FPosition += static_cast<int64_t>(N);
+    FSize = std::max(FSize, FPosition);
+    return static_cast<int64_t>(N);
+}
+
+int64_t TFileStream::Seek(int64_t Offset, TSeekOrigin Origin) {
+    int64_t Base = 0;
+    if (Origin == soCurrent) Base = FPosition;
+    if (Origin == soEnd) Base = FSize;
+    const int64_t Target = std::max<int64_t>(0, Base + Offset);
+    if (Target != FPosition && fseeko(FFile, Target, SEEK_SET) == 0) {
+        FPosition = Target;
+        FLastOp = TLastOp::None;
+    }
+    return FPosition;
+}
+
+bool TFileStream::Flush() {
+    if (std::fflush(FFile) != 0) FWriteFailed = true;
+    return !FWriteFailed;
+}
+
+// ---- Primitives ----
+
+namespace {
+
+void PutInt32(uint8_t* Out, int32_t Value) {
+    const auto U = static_cast<uint32_t>(Value);
+    Out[0] = static_cast<uint8_t>(U);
+    Out[1] = static_cast<uint8_t>(U >> 8);
+    Out[2] = static_cast<uint8_t>(U >> 16);
+    Out[3] = static_cast<uint8_t>(U >> 24);
+}
+
+int32_t GetInt32(const uint8_t* In) {
+    const uint32_t U = static_cast<uint32_t>(In[0]) | static_cast<uint32_t>(In[1]) << 8 |
+                       static_cast<uint32_t>(In[2]) << 16 | static_cast<uint32_t>(In[3]) << 24;
+    return static_cast<int32_t>(U);
+}
+
+constexpr size_t ChunkValues = 4096;
+
+}  // namespace
+
+void WriteStreamInteger(TStream& Stream, int32_t Value) {
+    uint8_t Bytes[4];
+    PutInt32(Bytes, Value);
+    Stream.Write(Bytes, 4);
+}
+
+void WriteStreamBoolean(TStream& Stream, bool Value) {
+    WriteStreamInteger(Stream, Value ? 1 : 0);
+}
+
+void WriteStreamString(TStream& Stream, std::string_view Value) {
+    WriteStreamInteger(Stream, static_cast<int32_t>(Value.size()));
+    Stream.Write(Value.data(), static_cast<int64_t>(Value.size()));
+}
+
+void WriteStreamIntegers(TStream& Stream, const int32_t* Values, size_t Count) {
+    uint8_t Chunk[ChunkValues * 4];
+    while (Count > 0) {
+        const size_t N = std::min(Count, ChunkValues);
+        for (size_t I = 0; I < N; ++I) PutInt32(Chunk + 4 * I, Values[I]);
+        Stream.Write(Chunk, static_cast<int64_t>(4 * N));
+        Values += N;
+        Count -= N;
+    }
+}
+
+int32_t ReadStreamInteger(TStream& Stream) {
+    uint8_t Bytes[4] = {0, 0, 0, 0};
+    Stream.Read(Bytes, 4);
+    return GetInt32(Bytes);
+}
+
+bool ReadStreamBoolean(TStream& Stream) {
+    return ReadStreamInteger(Stream) != 0;
+}
+
+std::string ReadStreamString(TStream& Stream) {
+    const int32_t Count = ClampCount(ReadStreamInteger(Stream), Stream.Remaining(), 1);
+    std::string Value(static_cast<size_t>(Count), '\0');
+    Value.resize(static_cast<size_t>(Stream.Read(Value.data(), Count)));
+    return Value;
+}
+
+size_t ReadStreamIntegers(TStream& Stream, int32_t* Values, size_t Count) {
+    uint8_t Chunk[ChunkValues * 4];
+    size_t Done = 0;
+    while (Done < Count) {
+        const size_t Want = std::min(Count - Done, ChunkValues);
+        const size_t Got = static_cast<size_t>(Stream.Read(Chunk, static_cast<int64_t>(4 * Want))) / 4;
+        for (size_t I = 0; I < Got; ++I) Values[Done + I] = GetInt32(Chunk + 4 * I);
+        Done += Got;
+        if (Got < Want) break;
+    }
+    return Done;
+}
+
+int32_t ClampCount(int32_t Count, int64_t MaxBytes, int64_t MinElementBytes) {
+    if (Count <= 0 || MaxBytes <= 0) return 0;
+    return static_cast<int32_t>(std::min<int64_t>(Count, MaxBytes / MinElementBytes));
+}
+
+// ---- Blocks ----
+
+int64_t BeginBlock(TStream& Stream, int32_t Version) {
+    const int64_t Start = Stream.GetPosition();
+    WriteStreamInteger(Stream, 0);
+    WriteStreamInteger(Stream, Version);
+    return Start;
+}
+
+// The offset after the block rather than the stream's size: the same when blocks are appended, and
+// still right should a block ever be written in the middle of a stream.
+void EndBlock(TStream& Stream, int64_t Start) {
+    const int64_t End = Stream.GetPosition();
+    if (End > std::numeric_limits<int32_t>::max())
+        throw EConcError("The index data are too large for the workspace file.");
+    Stream.SetPosition(Start);
+    WriteStreamInteger(Stream, static_cast<int32_t>(End));
+    Stream.SetPosition(End);
+}
+
+TBlockHead ReadBlockHead(TStream& Stream) {
+    TBlockHead Head;
+    Head.Start = Stream.GetPosition();
+    Head.EndOffset = ReadStreamInteger(Stream);
+    Head.Version = ReadStreamInteger(Stream);
+    Head.EndValid = Head.EndOffset >= Head.Start + 8 && Head.EndOffset <= Stream.GetSize();
+    return Head;
+}
+
+void SkipBlock(TStream& Stream, const TBlockHead& Head) {
+    if (Head.EndValid)
+        Stream.SetPosition(Head.EndOffset);
+    else
+        Stream.Seek(0, soEnd);
+}
+
+void ReportUnknownIndexVersion() {
+    ShowError(UnknownIndexVersionText);
+}

@@ -1,0 +1,260 @@
+#include <gtest/gtest.h>
+
+#include <limits>
+
+#include "controls/ScriptedBackend.h"
+#include "engine/ConcErrors.h"
+#include "engine/ConcIndex.h"
+#include "engine/ConcStreamUtils.h"
+#include "tests/support/TestSupport.h"
+
+namespace {
+
+std::string Int32Bytes(int32_t V) {
+    TMemoryStream S;
+    WriteStreamInteger(S, V);
+    return S.Bytes();
+}
+
+// A slot list of two integer lists (one empty slot between), used as "some valid block".
+void WriteSampleLists(TStream& S) {
+    TIntegerLists Lists;
+    auto A = std::make_unique<TIntegerList>();
+    A->Add(3);
+    A->Add(7);
+    Lists.Add(std::move(A));
+    Lists.Add(nullptr);
+    Lists.SaveToStream(S);
+}
+
+void ExpectSampleLists(const TIntegerLists& Lists) {
+    ASSERT_EQ(Lists.Count(), 2);
+    ASSERT_NE(Lists.GetItem(0), nullptr);
+    EXPECT_EQ(Lists.GetItem(0)->Values(), (std::vector<int32_t>{3, 7}));
+    EXPECT_EQ(Lists.GetItem(1), nullptr);
+}
+
+}  // namespace
+
+TEST(StreamPrimitives, AreLittleEndianWithCountedStrings) {
+    EXPECT_EQ(Int32Bytes(0x01020304), std::string("\x04\x03\x02\x01", 4));
+    EXPECT_EQ(Int32Bytes(-1), std::string("\xFF\xFF\xFF\xFF", 4));
+    TMemoryStream S;
+    WriteStreamBoolean(S, true);
+    WriteStreamBoolean(S, false);
+    WriteStreamString(S, "");
+    WriteStreamString(S, "ab\0c");
+    WriteStreamString(S, std::string("x\0y", 3));
+    EXPECT_EQ(S.Bytes(), std::string("\x01\0\0\0"
+                                     "\0\0\0\0"
+                                     "\0\0\0\0"
+                                     "\x02\0\0\0ab"
+                                     "\x03\0\0\0x\0y",
+                                     4 + 4 + 4 + 6 + 7));
+    S.SetPosition(0);
+    EXPECT_TRUE(ReadStreamBoolean(S));
+    EXPECT_FALSE(ReadStreamBoolean(S));
+    EXPECT_EQ(ReadStreamString(S), "");
+    EXPECT_EQ(ReadStreamString(S), "ab");
+    EXPECT_EQ(ReadStreamString(S), std::string("x\0y", 3));
+    EXPECT_EQ(S.Remaining(), 0);
+}
+
+TEST(StreamPrimitives, ShortAndHostileReadsNeverOverreach) {
+    TMemoryStream Two(std::string("\x34\x12", 2));
+    EXPECT_EQ(ReadStreamInteger(Two), 0x1234);  // a partial tail gives the partial value
+    EXPECT_EQ(ReadStreamInteger(Two), 0);       // at the end
+
+    TMemoryStream AnyNonZero(Int32Bytes(2));
+    EXPECT_TRUE(ReadStreamBoolean(AnyNonZero));
+
+    TMemoryStream Huge(Int32Bytes(std::numeric_limits<int32_t>::max()) + "abc");
+    EXPECT_EQ(ReadStreamString(Huge), "abc");
+
+    TMemoryStream Negative(Int32Bytes(-5) + "abc");
+    EXPECT_EQ(ReadStreamString(Negative), "");
+    EXPECT_EQ(Negative.GetPosition(), 4);
+
+    EXPECT_EQ(ClampCount(-1, 100, 4), 0);
+    EXPECT_EQ(ClampCount(1000, 10, 4), 2);
+    EXPECT_EQ(ClampCount(3, 100, 4), 3);
+    EXPECT_EQ(ClampCount(3, -8, 4), 0);
+}
+
+TEST(StreamPrimitives, BulkIntegersMatchSingleWritesAcrossChunks) {
+    std::vector<int32_t> Values(10000);
+    for (size_t I = 0; I < Values.size(); ++I) Values[I] = static_cast<int32_t>(I * 2654435761u);
+    TMemoryStream Bulk, Single;
+    WriteStreamIntegers(Bulk, Values.data(), Values.size());
+    for (int32_t V : Values) WriteStreamInteger(Single, V);
+    EXPECT_EQ(Bulk.Data(), Single.Data());
+
+    Bulk.SetPosition(0);
+    std::vector<int32_t> Back(Values.size() + 5);
+    EXPECT_EQ(ReadStreamIntegers(Bulk, Back.data(), Back.size()), Values.size());
+    Back.resize(Values.size());
+    EXPECT_EQ(Back, Values);
+}
+
+TEST(MemoryStream, SeeksClampAtStartAndWritesPastTheEndExtend) {
+    TMemoryStream S;
+    EXPECT_EQ(S.Seek(-10, soBeginning), 0);
+    S.SetPosition(6);
+    S.Write("z", 1);
+    EXPECT_EQ(S.GetSize(), 7);
+    EXPECT_EQ(S.Bytes(), std::string("\0\0\0\0\0\0z", 7));
+    EXPECT_EQ(S.Seek(-2, soEnd), 5);
+    char Buf[8];
+    EXPECT_EQ(S.Read(Buf, 8), 2);
+    EXPECT_EQ(S.Read(Buf, 8), 0);
+    S.SetPosition(100);
+    EXPECT_EQ(S.Remaining(), 0);
+    EXPECT_EQ(S.Read(Buf, 8), 0);
+}
+
+TEST(ContainerBlock, EmptyBlockIsTwelveBytesWithAnAbsoluteEndOffset) {
+    TMemoryStream S;
+    WriteStreamString(S, "LINES");  // the block need not start at 0
+    const int64_t Start = S.GetPosition();
+    TIntegerLists Empty;
+    Empty.SaveToStream(S);
+    EXPECT_EQ(S.GetSize(), Start + 12);
+    EXPECT_EQ(S.GetPosition(), Start + 12);
+    S.SetPosition(Start);
+    EXPECT_EQ(ReadStreamInteger(S), Start + 12);
+    EXPECT_EQ(ReadStreamInteger(S), IndexBlockVersion);
+    EXPECT_EQ(ReadStreamInteger(S), 0);
+}
+
+TEST(ContainerBlock, AllEmptySlotsAreMinusOnesAndComeBackEmpty) {
+    TIntegerLists Lists;
+    for (int I = 0; I < 3; ++I) Lists.Add(nullptr);
+    TMemoryStream S;
+    Lists.SaveToStream(S);
+    EXPECT_EQ(S.Bytes().substr(12), Int32Bytes(-1) + Int32Bytes(-1) + Int32Bytes(-1));
+    S.SetPosition(0);
+    TIntegerLists Back;
+    Back.Add(std::make_unique<TIntegerList>());  // replaced, not appended to
+    EXPECT_TRUE(Back.LoadFromStream(S));
+    ASSERT_EQ(Back.Count(), 3);
+    for (int I = 0; I < 3; ++I) EXPECT_EQ(Back.GetItem(I), nullptr);
+}
+
+TEST(ContainerBlock, UnknownVersionIsReportedOnceAndSkipped) {
+    TScriptedBackend Script;
+    TMemoryStream S;
+    WriteSampleLists(S);
+    const int64_t Second = S.GetPosition();
+    WriteSampleLists(S);
+    S.SetPosition(4);
+    WriteStreamInteger(S, 0x00010001);
+    S.SetPosition(0);
+
+    TIntegerLists Lists;
+    EXPECT_FALSE(Lists.LoadFromStream(S));
+    EXPECT_EQ(Lists.Count(), 0);
+    EXPECT_EQ(S.GetPosition(), Second);
+    EXPECT_EQ(Script.Texts(), std::vector<std::string>{"Unknown index version."});
+    EXPECT_EQ(Script.Messages[0].Type, mtError);
+
+    EXPECT_TRUE(Lists.LoadFromStream(S));
+    ExpectSampleLists(Lists);
+    EXPECT_EQ(Script.Messages.size(), 1u);
+}
+
+TEST(ContainerBlock, ImpossibleEndOffsetCountsAsUnknownAndResumesAtTheEnd) {
+    for (int32_t BadEnd : {0, 7, 1 << 30, -12}) {
+        TScriptedBackend Script;
+        TMemoryStream S;
+        WriteSampleLists(S);
+        WriteSampleLists(S);
+        S.SetPosition(0);
+        WriteStreamInteger(S, BadEnd);
+        S.SetPosition(0);
+        TIntegerLists Lists;
+        EXPECT_FALSE(Lists.LoadFromStream(S)) << BadEnd;
+        EXPECT_EQ(Lists.Count(), 0);
+        EXPECT_EQ(S.GetPosition(), S.GetSize());
+        EXPECT_EQ(Script.Texts(), std::vector<std::string>{"Unknown index version."});
+    }
+}
+
+TEST(ContainerBlock, LyingCountsYieldWhatIsReadableAndReadingGoesOnAtTheEnd) {
+    TScriptedBackend Script;
+    TMemoryStream S;
+    WriteSampleLists(S);
+    const int64_t Second = S.GetPosition();
+    WriteSampleLists(S);
+    // Slot count far beyond the block, and the first list's value count far beyond the stream.
+    S.SetPosition(8);
+    WriteStreamInteger(S, std::numeric_limits<int32_t>::max());
+    S.SetPosition(12);
+    WriteStreamInteger(S, 1 << 28);
+    S.SetPosition(0);
+
+    TIntegerLists Lists;
+    EXPECT_TRUE(Lists.LoadFromStream(S));
+    ASSERT_EQ(Lists.Count(), 1);  // the runaway list swallowed the rest; no slot starts past the end
+    EXPECT_LE(Lists.GetItem(0)->Count(), S.GetSize() / 4);
+    EXPECT_EQ(S.GetPosition(), Second);
+    EXPECT_TRUE(Lists.LoadFromStream(S));
+    ExpectSampleLists(Lists);
+    EXPECT_TRUE(Script.Messages.empty());
+}
+
+TEST(ContainerBlock, EndOffsetThatDoesNotFitItsFieldRaisesInsteadOfLying) {
+    TMemoryStream S;
+    const int64_t Start = BeginBlock(S);
+    S.SetPosition(int64_t{1} << 31);  // nothing written out there, so nothing allocated
+    EXPECT_THROW(EndBlock(S, Start), EConcError);
+}
+
+TEST(FileStream, BlocksRoundTripThroughAFile) {
+    TTempDir Dir;
+    const std::string Name = Dir.File("w.bin");
+    {
+        TFileStream Out(Name, fmCreate);
+        WriteStreamString(Out, "CONCORDS");
+        WriteSampleLists(Out);
+        WriteStreamInteger(Out, 42);
+        EXPECT_TRUE(Out.Flush());
+    }
+    TFileStream In(Name, fmOpenRead);
+    EXPECT_EQ(In.GetSize(), static_cast<int64_t>(ReadWholeFile(Name).size()));
+    EXPECT_EQ(ReadStreamString(In), "CONCORDS");
+    TIntegerLists Lists;
+    EXPECT_TRUE(In.GetPosition() == 12 && Lists.LoadFromStream(In));
+    ExpectSampleLists(Lists);
+    EXPECT_EQ(ReadStreamInteger(In), 42);
+    EXPECT_EQ(ReadStreamInteger(In), 0);
+}
+
+TEST(FileStream, ReadsAndWritesInterleaveOnOneFile) {
+    TTempDir Dir;
+    const std::string Name = Dir.Write("rw.bin", "abcdefgh");
+    TFileStream F(Name, fmOpenReadWrite);
+    char Buf[4] = {};
+    EXPECT_EQ(F.Read(Buf, 2), 2);
+    F.Write("XY", 2);  // at offset 2, right after the read
+    EXPECT_EQ(F.Read(Buf, 2), 2);
+    EXPECT_EQ(std::string(Buf, 2), "ef");
+    F.Seek(0, soEnd);
+    F.Write("!", 1);
+    EXPECT_EQ(F.GetSize(), 9);
+    EXPECT_TRUE(F.Flush());
+    EXPECT_EQ(ReadWholeFile(Name), "abXYefgh!");
+}
+
+TEST(FileStream, MissingFileRaisesWithItsName) {
+    TTempDir Dir;
+    const std::string Name = Dir.File("absent.bin");
+    try {
+        TFileStream F(Name, fmOpenRead);
+        FAIL() << "opened a missing file";
+    } catch (const EConcError& E) {
+        EXPECT_NE(std::string(E.what()).find(Name), std::string::npos);
+    }
+    TFileStream ReadOnly(Dir.Write("ro.bin", "x"), fmOpenRead);
+    EXPECT_EQ(ReadOnly.Write("y", 1), 0);
+    EXPECT_FALSE(ReadOnly.Flush());
+}
