@@ -101,7 +101,7 @@ bool IsBusy() {
 namespace {
 
 bool HasFileIndex(const TAlignIndexes& Indexes, int FileIndex) {
-    return FileIndex < int(Indexes.size()) && Indexes[FileIndex];
+    return FileIndex < Indexes.Count() && Indexes.GetItem(FileIndex) != nullptr;
 }
 
 bool HasSegmentIndexesOf(int Language, int FileIndex) {

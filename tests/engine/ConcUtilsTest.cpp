@@ -286,3 +286,23 @@ TEST(DialogHelpers, FontsDifferInEveryField) {
     }
     EXPECT_FALSE(FontsDiffer(base, TFontSpec()));
 }
+
+TEST_F(ConcUtilsTest, SegmentIndexesNeedAllThreeLevelsInBothLanguages) {
+    LanguageConfigs[1] = std::make_unique<TConcordConfig>(1);
+    LanguagesCount = 2;
+    for (int lang = 0; lang < 2; ++lang) {
+        TConcordConfig& c = *LanguageConfigs[lang];
+        for (TAlignIndexes* level : {&c.SectionIndexes, &c.ParagraphIndexes, &c.SentenceIndexes}) {
+            level->Add(std::make_unique<TAlignIndex>());
+            level->Add(std::make_unique<TAlignIndex>());
+        }
+    }
+    EXPECT_TRUE(HasSegmentIndexes(0, 1, 0));
+    EXPECT_TRUE(HasSegmentIndexes(1, 0, 1));
+    LanguageConfigs[1]->ParagraphIndexes.SetItem(1, nullptr);  // dropped for file 1 only
+    EXPECT_FALSE(HasSegmentIndexes(0, 1, 1));
+    EXPECT_TRUE(HasSegmentIndexes(0, 1, 0));
+    EXPECT_FALSE(HasSegmentIndexes(0, 1, 2));  // beyond the lists
+    EXPECT_FALSE(HasSegmentIndexes(0, 2, 0));  // no such language
+    EXPECT_FALSE(HasSegmentIndexes(0, 1, -1));
+}
