@@ -128,12 +128,21 @@ bool IsBusy();
 // ---------------------------------------------------------------------------------------------------
 // Corpus state.
 
+// False while IsBusy; otherwise true when every file of every language has its alignment index
+// (GetAlignIndex), and also when there is no file at all.
+bool CorpusAligned();
+
 // For each of sections, paragraphs and sentences, both languages hold an index for file FileIndex.
 // False for a language that does not exist or a file beyond its lists.
 bool HasSegmentIndexes(int LanguageA, int LanguageB, int FileIndex);
 
 // True when the recent-workspace list has an entry and no workspace is loaded, or two while one is.
 bool RecentWorkspacesAvailable();
+// After a workspace was opened or saved: WorkspaceFileName goes to the top of RecentWorkspaces. Found
+// (without regard to case) at a later position, it is exchanged with the top entry; not found, it is
+// inserted at the top. The list keeps at most 10 entries and is saved (SaveRecentWorkspaces, which may
+// raise EIniFileError).
+void UpdateRecentWorkspaces();
 
 // ---------------------------------------------------------------------------------------------------
 // A messenger and wait cursor for tests: records every call in order and answers sends as told.
@@ -207,6 +216,9 @@ bool ChooseConfigFont(int FontIndex, int Language);
 
 // True when name, size, style, colour or character set differ.
 bool FontsDiffer(const TFontSpec& A, const TFontSpec& B);
+
+// Whether two UTF-8 texts are equal without regard to case (Unicode case folding).
+bool SameTextIgnoringCase(const std::string& A, const std::string& B);
 
 // The combo-box history rule on plain lists: Text loses its leading and trailing blanks; when it is
 // not empty it goes to the top of Items, either inserted there or, when it is already present at a

@@ -6,6 +6,9 @@
 #include "controls/Msg.h"
 #include "controls/ScriptedBackend.h"
 #include "engine/ConcConfig.h"
+#include "engine/ConcIndex.h"
+#include "engine/ConcPrefs.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 
@@ -305,4 +308,51 @@ TEST_F(ConcUtilsTest, SegmentIndexesNeedAllThreeLevelsInBothLanguages) {
     EXPECT_FALSE(HasSegmentIndexes(0, 1, 2));  // beyond the lists
     EXPECT_FALSE(HasSegmentIndexes(0, 2, 0));  // no such language
     EXPECT_FALSE(HasSegmentIndexes(0, 1, -1));
+}
+
+TEST_F(ConcUtilsTest, CorpusAlignedNeedsAPairForEveryFileAndNoOutputRunning) {
+    EXPECT_TRUE(CorpusAligned());  // no file at all
+    LanguageConfigs[1] = std::make_unique<TConcordConfig>(1);
+    LanguagesCount = 2;
+    for (int lang = 0; lang < 2; ++lang)
+        for (int file = 0; file < 2; ++file)
+            LanguageConfigs[lang]->Files.push_back({"f" + std::to_string(file), {}});
+    EXPECT_FALSE(CorpusAligned());
+    Align12 = std::make_unique<TDoubleAlignIndexes>();
+    Align12->Add(std::make_unique<TDoubleAlignIndex>());
+    Align12->Add(nullptr);
+    EXPECT_FALSE(CorpusAligned());  // file 1 has no pair yet
+    Align12->SetItem(1, std::make_unique<TDoubleAlignIndex>());
+    EXPECT_TRUE(CorpusAligned());
+    SavingWordList = true;
+    EXPECT_FALSE(CorpusAligned());
+}
+
+TEST_F(ConcUtilsTest, RecentWorkspacesExchangeWithTheTopKeepTenAndAreSaved) {
+    RecentWorkspaces = {"/w/A.tws", "/w/B.tws", "/w/C.tws"};
+    WorkspaceFileName = "/w/c.TWS";  // found without regard to case: exchanged, not moved down
+    UpdateRecentWorkspaces();
+    EXPECT_EQ(RecentWorkspaces, (std::vector<std::string>{"/w/C.tws", "/w/B.tws", "/w/A.tws"}));
+
+    RecentWorkspaces = {"/w/A.tws", "/w/B.tws", "/w/C.tws"};
+    WorkspaceFileName = "/w/D.tws";
+    UpdateRecentWorkspaces();
+    EXPECT_EQ(RecentWorkspaces, (std::vector<std::string>{"/w/D.tws", "/w/A.tws", "/w/B.tws", "/w/C.tws"}));
+
+    RecentWorkspaces = {"/w/\xC3\x89t\xC3\xA9.tws"};  // Été
+    WorkspaceFileName = "/w/\xC3\xA9T\xC3\x89.TWS";   // éTÉ
+    UpdateRecentWorkspaces();
+    EXPECT_EQ(RecentWorkspaces.size(), 1u);
+
+    RecentWorkspaces.clear();
+    for (int i = 0; i < 10; ++i) RecentWorkspaces.push_back("/w/" + std::to_string(i) + ".tws");
+    WorkspaceFileName = "/w/new.tws";
+    UpdateRecentWorkspaces();
+    ASSERT_EQ(RecentWorkspaces.size(), 10u);
+    EXPECT_EQ(RecentWorkspaces.front(), "/w/new.tws");
+    EXPECT_EQ(RecentWorkspaces.back(), "/w/8.tws");
+
+    const std::string ini = ReadWholeFile(GetIniFileName());
+    EXPECT_NE(ini.find("RecentWorkspacesCount=10"), std::string::npos);
+    EXPECT_NE(ini.find("/w/new.tws"), std::string::npos);
 }
