@@ -3,7 +3,6 @@
 #include <QAbstractEventDispatcher>
 #include <QAction>
 #include <QCloseEvent>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMdiArea>
@@ -211,7 +210,11 @@ TConcMainForm::TConcMainForm(QWidget* Parent)
 
     connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
             &TConcMainForm::UpdateActions);
-    LoadFormPlacement(GetIniFileName(), PlacementSection, this, false);
+    // An unreadable preferences file is reported; the window then keeps its default placement.
+    DeliverCatching([this] {
+        LoadFormPlacement(GetIniFileName(), PlacementSection, this, false);
+        return true;
+    });
 }
 
 TConcMainForm::~TConcMainForm() {

@@ -44,7 +44,6 @@ int main(int argc, char** argv) {
     TConcApplication app(argc, argv);
     TQtBackend& backend = RegisterQtBackend();
     InitUnits();
-    QApplication::setApplicationName(ProductName);
     if (MainFormHooks.SetTraceModule) MainFormHooks.SetTraceModule(ProductName, BuildNumber);
     int result;
     {
