@@ -321,7 +321,7 @@ void TConcMainForm::RebuildWindowList() {
         QString caption = QString("&%1 %2").arg(++number).arg(sub->windowTitle());
         QAction* item = WindowMenu->addAction(caption);
         item->setCheckable(true);
-        item->setChecked(sub == FMdiArea->activeSubWindow());
+        item->setChecked(sub == FMdiArea->currentSubWindow());
         QPointer<QMdiSubWindow> target(sub);
         connect(item, &QAction::triggered, this, [this, target] {
             if (target) FMdiArea->setActiveSubWindow(target);

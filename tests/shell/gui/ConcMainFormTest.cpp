@@ -540,3 +540,25 @@ TEST(ApplicationObject, ExceptionsAreShownAndTheSilentAbortIsSwallowed) {
     EXPECT_EQ(script.Messages[0].Text, "Invalid alignment.");
     EXPECT_EQ(script.Messages[0].Type, mtError);
 }
+
+TEST_F(MainFormTest, WindowMenuListsTheChildrenAndActivatesTheChosenOne) {
+    TConcMainForm& form = Create();
+    form.show();
+    TTestChild* first = AddChild("Concordance - water");
+    AddChild("Corpus Text - a.txt");
+    emit form.WindowMenu->aboutToShow();
+    QStringList texts;
+    QAction* firstItem = nullptr;
+    for (QAction* a : form.WindowMenu->actions()) {
+        texts << a->text();
+        if (a->text().endsWith("water")) firstItem = a;
+    }
+    EXPECT_EQ(texts, QStringList({"&Tile", "&Cascade", "&Arrange Icons", "", "&1 Concordance - water",
+                                  "&2 Corpus Text - a.txt"}));
+    ASSERT_NE(firstItem, nullptr);
+    EXPECT_FALSE(firstItem->isChecked());
+    firstItem->trigger();
+    EXPECT_EQ(form.MdiArea()->currentSubWindow(), first->parentWidget());
+    emit form.WindowMenu->aboutToShow();
+    EXPECT_TRUE(form.WindowMenu->actions().at(4)->isChecked());
+}
