@@ -61,7 +61,7 @@ TActionStates ComputeActionStates(const TActionInputs& In) {
     s.SearchOptions = L && !B;
     s.FrequencyMenuVisible = L;
     s.SetWordListOrders = L;
-    s.WordListOrders = !B;
+    s.WordListOrders = L && !B;
     s.SaveWorkspace = In.WorkspaceLoaded;
     s.RecentWorkspaces = In.RecentAvailable;
     s.WindowMenuVisible = In.ChildCount > 0;

@@ -205,12 +205,8 @@ TEST_F(MainFormTest, IdleEnablingFollowsTheCorpusState) {
     MainFormHooks.IsConcordanceWindow = [&](QWidget*) { return concordance; };
     form.UpdateActions();
     EXPECT_FALSE(form.SearchMenu->menuAction()->isVisible());
-    EXPECT_FALSE(form.FrequencyMenu->menuAction()->isVisible());
     EXPECT_FALSE(form.WindowMenu->menuAction()->isVisible());
-    EXPECT_FALSE(form.UnloadCorpusAction->isEnabled());
-    EXPECT_FALSE(form.SaveWorkspaceAction->isEnabled());
     EXPECT_TRUE(form.LoadCorpusFileAction->isEnabled());
-    EXPECT_TRUE(form.ExitAction->isEnabled());
 
     // Files without alignment: the search stays off while the corpus commands come on.
     SetLanguages(2);
@@ -478,16 +474,6 @@ TEST_F(MainFormTest, ClosingWithAWorkspaceSavesItOnlyWithSaveOnExit) {
     SaveOnExit = true;
     EXPECT_TRUE(form.close());  // the close goes on whatever the save returned
     EXPECT_EQ(saves, (std::vector<bool>{false}));
-}
-
-TEST_F(MainFormTest, CaptionNamesTheWorkspaceOnceOneIsLoaded) {
-    TConcMainForm& form = Create();
-    WorkspaceFileName = "/data/BIBLE PAIRS.TWS";
-    form.UpdateCaption();
-    EXPECT_EQ(form.windowTitle(), "Tessivor");
-    WorkspaceLoaded = true;
-    form.UpdateCaption();
-    EXPECT_EQ(form.windowTitle(), "Tessivor - Bible pairs");
 }
 
 TEST_F(MainFormTest, CloseAllChildrenDestroysThemWhileTheyCanStillTalk) {
