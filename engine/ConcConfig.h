@@ -10,7 +10,6 @@
 #pragma once
 
 #include <array>
-#include <bitset>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -18,30 +17,23 @@
 #include <unordered_set>
 #include <vector>
 
+#include "engine/BStream.h"
+#include "engine/ConcIndex.h"
 #include "engine/ConcLangs.h"
 #include "engine/ConcSortKeys.h"
 #include "platform/Owned.h"
 
-// Per-file element types, defined by their own units. The configuration only owns them.
-class TIntegerList;        // sorted file offsets (line starts, page starts)
-class TAlignIndex;         // sections, paragraphs or sentences of one file
-class TDoubleAlignIndex;   // the alignment of one source file with one target file
-class TTagsCollection;     // the tag index of one file
-class TFileSynchroStream;  // the shared open corpus file
-class TBufStream;          // the classifying reader over that stream
-class TFreqList;           // a frequency list
+// Per-file element types owned here and defined by their own units; declaring them keeps those units
+// out of every file that includes the configuration.
+class TTagsCollection;  // the tag index of one file
+class TFreqList;        // a frequency list
 
-// One slot per corpus file: entry i belongs to file i; an empty slot is an index not computed (or
-// dropped). The per-file lists of a language always have the same count.
+// One slot per corpus file for element types only declared here: entry i belongs to file i, and an
+// empty slot is an index not computed (or dropped).
 template <class T>
 using TFileSlots = std::vector<TOwned<T>>;
-using TIntegerLists = TFileSlots<TIntegerList>;
-using TAlignIndexes = TFileSlots<TAlignIndex>;
-using TDoubleAlignIndexes = TFileSlots<TDoubleAlignIndex>;
-using TTagsCollections = TFileSlots<TTagsCollection>;
 
-// A set of byte values, and the groups of equal characters of a language.
-using TCharSet = std::bitset<256>;
+// The groups of equal characters of a language.
 using TCharSetArray = std::vector<TCharSet>;
 
 // ---- Fonts and colours -------------------------------------------------------------------------------
@@ -169,9 +161,9 @@ public:
     // lower-case map of LanguageConfigs[Language]) when FrequencyConfigs[Language].IgnoreCase is set at
     // the time of the call, else byte for byte. Main thread only (it keeps a lookup table).
     bool IsStopWord(std::string_view Word) const;
-    // Loads the words from FileName (one word per line, CR LF or LF); Active := list not empty. When
-    // the file cannot be read: the error "Unable to load stop-list words from file " CR LF + name, and
-    // the list is left empty.
+    // Under the wait cursor, loads the words from FileName (one word per line, CR LF or LF); Active :=
+    // list not empty. When the file cannot be read: the error "Unable to load stop-list words from
+    // file " CR LF + name, and the list is left empty.
     void LoadFromFile();
     // The words as one text, CR LF after each.
     std::string GetWords() const;
@@ -223,13 +215,14 @@ public:
     TStopList StopList;
     std::vector<std::string> SentenceExceptions;  // lower-cased
 
-    // The corpus files (name and record) in load order, and the per-file lists parallel to them.
+    // The corpus files (name and record) in load order, and the per-file lists parallel to them. An
+    // empty slot is an index not computed (or dropped).
     std::vector<TNamedItem<TCorpusFileRecord>> Files;
     TOwned<TFreqList> FreqList;
     TIntegerLists PageStarts, LineStarts;
-    TTagsCollections FileTags;
-    TFileSlots<TFileSynchroStream> Streams;
-    TFileSlots<TBufStream> Readers;
+    TFileSlots<TTagsCollection> FileTags;
+    std::vector<std::unique_ptr<TFileSynchroStream>> Streams;
+    std::vector<std::unique_ptr<TBufStream>> Readers;
     TAlignIndexes SectionIndexes, ParagraphIndexes, SentenceIndexes;
 
     std::string CorpusPath, StopListPath, SentDelimitersPath;
@@ -258,8 +251,13 @@ public:
     void ExchangeFiles(int I, int J);
     // The sum of WordCount over the files.
     int64_t GetWordCount() const;
+
     // Whether all nine per-file lists have the same count.
     bool FileListsConsistent() const;
+
+private:
+    // The counts of Files and the eight lists parallel to it.
+    std::array<size_t, 9> ListCounts() const;
 };
 
 // ---- Search query ------------------------------------------------------------------------------------
@@ -363,6 +361,10 @@ extern std::string VersionText;  // "Version 1.0 (Build 270)"
 // Each ends in "/".
 extern std::string ProgramFolder, WindowsFolder, TempDir;
 extern bool SavingWordList, PrintingWordList;
+
+// The sum of the sizes of the language's open streams; 2147483647 when one of them reports that size
+// (unknown) or when the sum exceeds it; 0 for a language that does not exist.
+int32_t TotalCorpusSize(int Language);
 
 // Frees every tracked tag.
 void ClearWatchedTags();

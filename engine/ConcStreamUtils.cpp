@@ -54,7 +54,8 @@ std::string FileErrorText(const char* What, const std::string& FileName, int Err
 }  // namespace
 
 TFileStream::TFileStream(const std::string& FileName, TFileMode Mode) : FFileName(FileName) {
-    const char* How = Mode == fmOpenRead ? "rb" : Mode == fmOpenReadWrite ? "r+b" : "w+b";
+    // Only fmCreate may empty a file; sharing bits do not change how it is opened.
+    const char* How = Mode == fmCreate ? "w+b" : (Mode & 3) == fmOpenReadWrite ? "r+b" : "rb";
     FFile = std::fopen(FileName.c_str(), How);
     if (!FFile)
         throw EConcError(
