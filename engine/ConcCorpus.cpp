@@ -20,6 +20,25 @@ int32_t LastLanguage() {
     return std::min(LanguagesCount, MaxLanguages) - 1;
 }
 
+// Slot access for both kinds of per-file list: the index containers' slot lists and the plain slots
+// of element types the configuration only declares.
+template <class T, class C>
+int32_t SlotCount(const TSlotList<T, C>& Slots) {
+    return Slots.Count();
+}
+template <class T, class C>
+void FreeSlot(TSlotList<T, C>& Slots, int32_t I) {
+    Slots.SetItem(I, nullptr);  // the element handed back is freed here
+}
+template <class T>
+int32_t SlotCount(const TFileSlots<T>& Slots) {
+    return static_cast<int32_t>(Slots.size());
+}
+template <class T>
+void FreeSlot(TFileSlots<T>& Slots, int32_t I) {
+    Slots[static_cast<size_t>(I)].reset();
+}
+
 // Announces and frees one per-file list slot by slot, so that each window hears of a file's index
 // while that index still exists.
 template <class TSlots>
@@ -28,9 +47,9 @@ void ClearFileSlots(int Message, TSlots TConcordConfig::*Slots) {
         TConcordConfig* Config = ConfigOf(Language);
         if (!Config) continue;
         TSlots& List = Config->*Slots;
-        for (size_t File = 0; File < List.size(); ++File) {
-            BroadcastToChildren(Message, Language, static_cast<intptr_t>(File));
-            List[File].reset();
+        for (int32_t File = 0; File < SlotCount(List); ++File) {
+            BroadcastToChildren(Message, Language, File);
+            FreeSlot(List, File);
         }
     }
 }
@@ -102,7 +121,7 @@ void ClearSegmentIndexes(int32_t Language) {
     BroadcastToChildren(CM_SEGMENTINDEXDROPPED, Language, 0);
     for (TAlignIndexes* Indexes :
          {&Config->SectionIndexes, &Config->ParagraphIndexes, &Config->SentenceIndexes})
-        for (auto& Slot : *Indexes) Slot.reset();
+        for (int32_t File = 0; File < Indexes->Count(); ++File) FreeSlot(*Indexes, File);
 }
 
 void ClearFileAlignment(int32_t Language, int32_t File) {
@@ -111,8 +130,8 @@ void ClearFileAlignment(int32_t Language, int32_t File) {
         if (!*Pairs) continue;
         if (File < 0)
             Pairs->reset();
-        else if (static_cast<size_t>(File) < (*Pairs)->size())
-            (**Pairs)[static_cast<size_t>(File)].reset();
+        else if (File < (*Pairs)->Count())
+            FreeSlot(**Pairs, File);
     }
 }
 
