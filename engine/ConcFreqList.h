@@ -99,7 +99,9 @@ public:
     // The item at display position I, still owned by the list. Raises std::out_of_range for I outside
     // [0, Count).
     TFreqItem* GetItem(int32_t I) const;
-    // The display order: one reference (slot shl 14) or bucket per item.
+    // The display order: one reference (slot shl 14) or bucket per item. Before any sort it ascends;
+    // a word added after a sort is placed as an ordered insert would place it. The reference stays
+    // valid until the list next changes.
     const std::vector<int32_t>& Order() const;
     // The item a reference names; nullptr when no item has that reference.
     TFreqItem* ItemOfReference(int32_t Reference) const;
@@ -171,9 +173,10 @@ private:
     bool FIgnoreCase;
     // Allocated on the first word, so that the many small lists of a concordance stay cheap.
     std::unique_ptr<std::array<TBucket, BucketCount>> FBuckets;
-    // The display order, and references of new words not yet placed in it: they are placed (as one
-    // ordered insert each) when the order is next read, which turns the counting of a corpus from
-    // one insert per new word into one merge.
+    // The display order (a plain array, since the sorts rearrange it in place), and references of new
+    // words not yet placed in it: they are placed, as one ordered insert each would place them, when
+    // the order is next read, which turns the counting of a corpus from one insert per new word into
+    // one merge.
     mutable std::vector<int32_t> FOrder;
     mutable std::vector<int32_t> FPending;
     TFreqSort FSortState = TFreqSort::None;
@@ -201,7 +204,8 @@ using TNextSegmentFunc =
 // frequency. Progress is the caller's progress form (its gauge is reset to 0..MaxProgress) or nullptr
 // to open one. Returns the list, owned by the caller, or nullptr when the user cancelled. The flags of
 // each file's aligned segment index are clear before the file is asked for and after it, also when
-// the build is cancelled or fails. Raises what reading raises (EConcError).
+// the build is cancelled or fails. Raises what reading and NextSegment raise (EConcError for a segment
+// outside the file's index), and std::out_of_range for a language that does not exist.
 std::unique_ptr<TFreqList> BuildFreqList(int32_t Language, bool Alphabetical, bool KeepPositions,
                                          TProgressForm* Progress, int32_t MaxProgress,
                                          const TNextSegmentFunc& NextSegment);
