@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <exception>
 #include <filesystem>
 #include <iterator>
 #include <limits>
@@ -10,7 +11,9 @@
 #include <utility>
 
 #include "controls/Msg.h"
+#include "engine/ConcPrefs.h"
 #include "engine/ConcUtils.h"
+#include "platform/IniFiles.h"
 #include "platform/Nls.h"
 #include "platform/Paths.h"
 
@@ -184,6 +187,26 @@ std::string TStopList::GetWords() const {
         Text += "\r\n";
     }
     return Text;
+}
+
+void TStopList::LoadFromIni(const TIniFile& Ini, const std::string& Section) {
+    FileName = Ini.ReadString(Section, "StopListFileName", "");
+    if (!FileName.empty()) {
+        LoadFromFile();
+        return;
+    }
+    std::vector<std::string> Words;
+    ReadStringList(Ini, LanguageSection("StopList", Language), "Word", Words);
+    SetWords(std::move(Words));
+    Active = !FWords.empty();
+}
+
+void TStopList::SaveToIni(TIniFile& Ini, const std::string& Section) const {
+    Ini.WriteString(Section, "StopListFileName", FileName);
+    if (!FileName.empty() || FWords.empty()) return;
+    const std::string WordsSection = LanguageSection("StopList", Language);
+    Ini.EraseSection(WordsSection);
+    WriteStringList(Ini, WordsSection, "Word", FWords);
 }
 
 // ---- Language configuration --------------------------------------------------------------------------
@@ -388,10 +411,15 @@ void InitConfigUnit() {
     Align13.reset();
     Align14.reset();
     RecentWorkspaces.clear();
+    LoadWorkspacePath();
+    LoadRecentWorkspaces();
+    LoadSaveOnExit();
     KeepSegmentIndexes = true;
 }
 
-void FinalizeConfigUnit() {
+namespace {
+
+void FreeUnitState() {
     ClearWatchedTags();
     CommonConfig.reset();
     FreeLanguageConfigs();
@@ -404,8 +432,25 @@ void FinalizeConfigUnit() {
         S->clear();
 }
 
+}  // namespace
+
+void FinalizeConfigUnit() {
+    // The workspace keys are written even when the rest of the preferences was not (a workspace was
+    // loaded); a failure to write them still frees everything before it reaches the caller.
+    std::exception_ptr failure;
+    try {
+        SaveWorkspacePath();
+        SaveRecentWorkspaces();
+        SaveSaveOnExit();
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    FreeUnitState();
+    if (failure) std::rethrow_exception(failure);
+}
+
 void ResetGlobalsForTest() {
-    FinalizeConfigUnit();
+    FreeUnitState();
     for (auto& Config : LanguageConfigs) Config.reset();
     LanguagesCount = 1;
     FrequencyConfigs = {};

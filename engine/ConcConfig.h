@@ -27,6 +27,7 @@
 // out of every file that includes the configuration.
 class TTagsCollection;  // the tag index of one file
 class TFreqList;        // a frequency list
+class TIniFile;         // the preferences file
 
 // One slot per corpus file for element types only declared here: entry i belongs to file i, and an
 // empty slot is an index not computed (or dropped).
@@ -167,6 +168,13 @@ public:
     void LoadFromFile();
     // The words as one text, CR LF after each.
     std::string GetWords() const;
+    // Reads the list from the preferences: FileName from the key StopListFileName of Section (the
+    // language's FrequencyConfiguration section); when it is empty the words are the numbered list "Word"
+    // of the section StopList.NN of the list's language and Active := list not empty, else LoadFromFile.
+    void LoadFromIni(const TIniFile& Ini, const std::string& Section);
+    // Writes StopListFileName; when FileName is empty and there are words, section StopList.NN is erased
+    // and the words written to it.
+    void SaveToIni(TIniFile& Ini, const std::string& Section) const;
 
 private:
     std::vector<std::string> FWords;
@@ -373,12 +381,14 @@ void ClearWatchedTags();
 void FreeLanguageConfigs();
 
 // Program start, after LoadInstalledLanguages: the version text, the folders, the tracked-tag list,
-// CommonConfig, language 0, KeepSegmentIndexes. The preferences' WorkspacePath, RecentWorkspaces and
-// SaveOnExit are read by the caller afterwards.
+// CommonConfig, language 0, then WorkspacePath, RecentWorkspaces (without the files that no longer
+// exist) and SaveOnExit from the preferences file (ConcPrefs), and KeepSegmentIndexes. Raises
+// EIniFileError when the preferences file exists but cannot be read.
 void InitConfigUnit();
-// Program end, after every window is gone (and after the caller has written WorkspacePath,
-// RecentWorkspaces and SaveOnExit): frees the tracked tags, CommonConfig, the languages, the
-// alignments and the recent list, and clears the global texts.
+// Program end, after every window is gone: writes WorkspacePath, RecentWorkspaces and SaveOnExit to the
+// preferences file when it has a write location (ConcPrefs), then frees the tracked tags, CommonConfig,
+// the languages, the alignments and the recent list, and clears the global texts. A failure to write
+// raises EIniFileError after everything is freed.
 void FinalizeConfigUnit();
-// Puts every global of this unit back to its state before InitConfigUnit (tests only).
+// Puts every global of this unit back to its state before InitConfigUnit (tests only); writes nothing.
 void ResetGlobalsForTest();
