@@ -269,7 +269,7 @@ void TConcordConfig::RemoveFile(int Index) {
     const size_t I = static_cast<size_t>(Index);
     EraseSlot(PageStarts, Index);
     EraseSlot(LineStarts, Index);
-    EraseAt(FileTags, I);
+    EraseSlot(FileTags, Index);
     // The reader reads through the stream, so it goes first.
     EraseAt(Readers, I);
     EraseAt(Streams, I);
@@ -294,7 +294,7 @@ void TConcordConfig::ExchangeFiles(int I, int J) {
     }
     PageStarts.Exchange(I, J);
     LineStarts.Exchange(I, J);
-    std::swap(FileTags[I], FileTags[J]);
+    FileTags.Exchange(I, J);
     std::swap(Streams[I], Streams[J]);
     std::swap(Readers[I], Readers[J]);
     std::swap(Files[I], Files[J]);
@@ -314,7 +314,7 @@ std::array<size_t, 9> TConcordConfig::ListCounts() const {
     return {Files.size(),
             N(PageStarts.Count()),
             N(LineStarts.Count()),
-            FileTags.size(),
+            N(FileTags.Count()),
             Streams.size(),
             Readers.size(),
             N(SectionIndexes.Count()),

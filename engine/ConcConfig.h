@@ -21,18 +21,13 @@
 #include "engine/ConcIndex.h"
 #include "engine/ConcLangs.h"
 #include "engine/ConcSortKeys.h"
+#include "engine/ConcTags.h"
 #include "platform/Owned.h"
 
 // Per-file element types owned here and defined by their own units; declaring them keeps those units
 // out of every file that includes the configuration.
-class TTagsCollection;  // the tag index of one file
-class TFreqList;        // a frequency list
-class TIniFile;         // the preferences file
-
-// One slot per corpus file for element types only declared here: entry i belongs to file i, and an
-// empty slot is an index not computed (or dropped).
-template <class T>
-using TFileSlots = std::vector<TOwned<T>>;
+class TFreqList;  // a frequency list
+class TIniFile;   // the preferences file
 
 // The groups of equal characters of a language.
 using TCharSetArray = std::vector<TCharSet>;
@@ -228,7 +223,7 @@ public:
     std::vector<TNamedItem<TCorpusFileRecord>> Files;
     TOwned<TFreqList> FreqList;
     TIntegerLists PageStarts, LineStarts;
-    TFileSlots<TTagsCollection> FileTags;
+    TTagsCollections FileTags;
     std::vector<std::unique_ptr<TFileSynchroStream>> Streams;
     std::vector<std::unique_ptr<TBufStream>> Readers;
     TAlignIndexes SectionIndexes, ParagraphIndexes, SentenceIndexes;

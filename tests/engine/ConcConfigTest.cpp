@@ -27,7 +27,7 @@ protected:
             {Name, TCorpusFileRecord{Converted, WordCount, CopyName.empty() ? Name : CopyName}});
         Config.PageStarts.Add(nullptr);
         Config.LineStarts.Add(nullptr);
-        Config.FileTags.emplace_back();
+        Config.FileTags.Add(nullptr);
         Config.Streams.emplace_back();
         Config.Readers.emplace_back();
         Config.SectionIndexes.Add(nullptr);
