@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "engine/ConcConfig.h"
+#include "engine/ConcTags.h"
 #include "engine/ConcUtils.h"
 
 namespace {
@@ -20,25 +21,6 @@ int32_t LastLanguage() {
     return std::min(LanguagesCount, MaxLanguages) - 1;
 }
 
-// Slot access for both kinds of per-file list: the index containers' slot lists and the plain slots
-// of element types the configuration only declares.
-template <class T, class C>
-int32_t SlotCount(const TSlotList<T, C>& Slots) {
-    return Slots.Count();
-}
-template <class T, class C>
-void FreeSlot(TSlotList<T, C>& Slots, int32_t I) {
-    Slots.SetItem(I, nullptr);  // the element handed back is freed here
-}
-template <class T>
-int32_t SlotCount(const TFileSlots<T>& Slots) {
-    return static_cast<int32_t>(Slots.size());
-}
-template <class T>
-void FreeSlot(TFileSlots<T>& Slots, int32_t I) {
-    Slots[static_cast<size_t>(I)].reset();
-}
-
 // Announces and frees one per-file list slot by slot, so that each window hears of a file's index
 // while that index still exists.
 template <class TSlots>
@@ -47,9 +29,9 @@ void ClearFileSlots(int Message, TSlots TConcordConfig::*Slots) {
         TConcordConfig* Config = ConfigOf(Language);
         if (!Config) continue;
         TSlots& List = Config->*Slots;
-        for (int32_t File = 0; File < SlotCount(List); ++File) {
+        for (int32_t File = 0; File < List.Count(); ++File) {
             BroadcastToChildren(Message, Language, File);
-            FreeSlot(List, File);
+            List.SetItem(File, nullptr);  // the element handed back is freed here
         }
     }
 }
@@ -121,7 +103,7 @@ void ClearSegmentIndexes(int32_t Language) {
     BroadcastToChildren(CM_SEGMENTINDEXDROPPED, Language, 0);
     for (TAlignIndexes* Indexes :
          {&Config->SectionIndexes, &Config->ParagraphIndexes, &Config->SentenceIndexes})
-        for (int32_t File = 0; File < Indexes->Count(); ++File) FreeSlot(*Indexes, File);
+        for (int32_t File = 0; File < Indexes->Count(); ++File) Indexes->SetItem(File, nullptr);
 }
 
 void ClearFileAlignment(int32_t Language, int32_t File) {
@@ -131,7 +113,7 @@ void ClearFileAlignment(int32_t Language, int32_t File) {
         if (File < 0)
             Pairs->reset();
         else if (File < (*Pairs)->Count())
-            FreeSlot(**Pairs, File);
+            (*Pairs)->SetItem(File, nullptr);
     }
 }
 

@@ -26,7 +26,7 @@ protected:
             for (int F = 0; F < 3; ++F) {
                 Config.Files.push_back({"f" + std::to_string(F), TCorpusFileRecord{false, 10 + F, ""}});
                 Config.PageStarts.Add(std::make_unique<TIntegerList>());
-                Config.FileTags.emplace_back();
+                Config.FileTags.Add(nullptr);
                 for (TAlignIndexes* Indexes :
                      {&Config.SectionIndexes, &Config.ParagraphIndexes, &Config.SentenceIndexes})
                     Indexes->Add(std::make_unique<TAlignIndex>());
