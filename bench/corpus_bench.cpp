@@ -26,7 +26,7 @@
 
 #include "engine/BStream.h"
 #include "engine/ConcConfig.h"
-#include "engine/ConcCorpus_PendingDecls.h"
+#include "engine/ConcCorpus.h"
 #include "engine/ConcFreqList.h"
 #include "engine/ConcIndex.h"
 #include "engine/ConcLangs.h"

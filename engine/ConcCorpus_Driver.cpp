@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "engine/ConcConfig.h"
-#include "engine/ConcCorpus_PendingDecls.h"
+#include "engine/ConcCorpus.h"
 #include "engine/ConcFreqList.h"
 #include "engine/ConcIndex.h"
 #include "engine/ConcTags.h"

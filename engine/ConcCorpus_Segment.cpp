@@ -11,7 +11,7 @@
 #include "controls/ConcProgress.h"
 #include "engine/BStream.h"
 #include "engine/ConcConfig.h"
-#include "engine/ConcCorpus_PendingDecls.h"
+#include "engine/ConcCorpus.h"
 #include "engine/ConcFreqList.h"
 #include "engine/ConcIndex.h"
 #include "engine/ConcTags.h"

@@ -378,7 +378,7 @@ TEST_F(SegmentTest, UnitLengthsAgreeWithTheSegmentMeasure) {
         const int Count = 1 + static_cast<int>(Random() % 120);
         for (int K = 0; K < Count; ++K) Text += Pieces[Random() % Pieces.size()];
         Texts.push_back(Text);
-        AddFile(0, "r" + std::to_string(Round) + ".txt", Text);
+        AddFile(0, std::to_string(Round) + ".txt", Text);
     }
     for (int Round = 0; Round < 48; ++Round) {
         L.HeadingFormat = static_cast<uint8_t>(Round % 4);
