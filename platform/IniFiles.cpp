@@ -332,3 +332,7 @@ bool ProbeReadWrite(const std::string& Path) {
     ::close(fd);
     return true;
 }
+
+bool ProbeFolderWritable(const std::string& Folder) {
+    return ::faccessat(AT_FDCWD, Folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
+}

@@ -102,3 +102,5 @@ void ReplaceFileAtomically(const std::string& Path, const std::string& Data);
 
 // Whether Path can be opened for reading and writing; creates an empty file there when none exists.
 bool ProbeReadWrite(const std::string& Path);
+// Whether a new file can be created in Folder (the temporary file of a replacement).
+bool ProbeFolderWritable(const std::string& Folder);

@@ -571,7 +571,7 @@ TEST_F(ConcPrefsTest, LocationOfThePreferencesFile) {
     // where the settings are read from.
     std::filesystem::remove(ConfigIni());
     SetIniWritableProbe(
-        [this](const std::string& Path) { return Path != ProgramIni() && ProbeReadWrite(Path); });
+        [this](const std::string& Path) { return Path != ProgramIni() && IniLocationWritable(Path); });
     EXPECT_EQ(GetIniFileNameForRead(), ProgramIni());
     ASSERT_TRUE(LoadPreferences());
     EXPECT_EQ(LanguageConfigs[0]->CorpusPath, "/program");
@@ -593,6 +593,31 @@ TEST_F(ConcPrefsTest, LocationOfThePreferencesFile) {
     EXPECT_EQ(GetIniFileName(), "");
     EXPECT_FALSE(SavePreferences());
     EXPECT_TRUE(Messages.Messages.empty());
+}
+
+TEST_F(ConcPrefsTest, AWritableFileInAFolderThatTakesNoNewFileIsNotWhereSettingsGo) {
+    // The file itself opens for writing, but the replacement's temporary file cannot be made beside it.
+    Program.Write(IniFileName, "[GeneralConfiguration.00]\nCorpusPath=/program\n");
+    const std::string programFolder = Program.Path().string() + "/";
+    SetIniWritableProbe(
+        [&](const std::string& Path) { return Path != programFolder && IniLocationWritable(Path); });
+    EXPECT_EQ(GetIniFileNameForRead(), ProgramIni());
+    ASSERT_TRUE(LoadPreferences());
+    EXPECT_EQ(GetIniFileName(), ConfigIni());
+    LanguageConfigs[0]->CorpusPath = "/saved";
+    ASSERT_TRUE(SavePreferences());
+    EXPECT_TRUE(Messages.Messages.empty());
+    EXPECT_EQ(GetIniFileNameForRead(), ConfigIni());
+    ASSERT_TRUE(LoadPreferences());
+    EXPECT_EQ(LanguageConfigs[0]->CorpusPath, "/saved");
+
+    // A config folder that takes no new file leaves nowhere to save.
+    const std::string configFolder = Config.Path().string() + "/";
+    SetIniWritableProbe([&](const std::string& Path) {
+        return Path != programFolder && Path != configFolder && IniLocationWritable(Path);
+    });
+    EXPECT_EQ(GetIniFileName(), "");
+    EXPECT_FALSE(SavePreferences());
 }
 
 TEST_F(ConcPrefsTest, FailuresLeaveTheOldFileAndSaySo) {
