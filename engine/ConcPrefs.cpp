@@ -44,7 +44,13 @@ std::string FolderOf(const std::string& Path) {
 // Saving replaces the file through a temporary file beside it, so a writable file in a folder that
 // takes no new file can never be saved: both must be writable.
 bool CanSaveTo(const std::string& Path) {
-    return IsWritable(FolderOf(Path)) && IsWritable(Path);
+    std::string target;
+    try {
+        target = ReplaceTarget(Path);
+    } catch (const EIniFileError&) {
+        return false;
+    }
+    return IsWritable(FolderOf(target)) && IsWritable(Path);
 }
 
 // "" when the folder is unknown (or the configuration unit is not running), so that nothing is ever read

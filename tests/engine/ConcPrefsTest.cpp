@@ -618,6 +618,11 @@ TEST_F(ConcPrefsTest, AWritableFileInAFolderThatTakesNoNewFileIsNotWhereSettings
     });
     EXPECT_EQ(GetIniFileName(), "");
     EXPECT_FALSE(SavePreferences());
+
+    // A program-folder file made read-only by its mode is no write location, even for root.
+    SetIniWritableProbe({});
+    std::filesystem::permissions(ProgramIni(), std::filesystem::perms::owner_read);
+    EXPECT_EQ(GetIniFileName(), ConfigIni());
 }
 
 TEST_F(ConcPrefsTest, FailuresLeaveTheOldFileAndSaySo) {
@@ -629,12 +634,17 @@ TEST_F(ConcPrefsTest, FailuresLeaveTheOldFileAndSaySo) {
     EXPECT_EQ(ReadWholeFile(path), "[GeneralConfiguration]\nLanguagesCount=1\n");
     std::string nowhere = Work.File("no/such/folder/x.TWS");
     EXPECT_FALSE(SaveWorkspacePrefs(nowhere));
+    std::string readOnly = Work.Write("ro.TWS", "[GeneralConfiguration]\nLanguagesCount=1\n");
+    std::filesystem::permissions(readOnly, std::filesystem::perms::owner_read);
+    EXPECT_FALSE(SaveWorkspacePrefs(readOnly));
+    EXPECT_EQ(ReadWholeFile(readOnly), "[GeneralConfiguration]\nLanguagesCount=1\n");
     LanguagesCount = 1;
     EXPECT_FALSE(LoadPrefsFromFile(Work.Path().string()));
     EXPECT_EQ(LanguagesCount, 1);
     EXPECT_EQ(Messages.Texts(), (std::vector<std::string>{
                                     "Could not write to configuration file " + path + "!",
                                     "Could not write to configuration file " + nowhere + "!",
+                                    "Could not write to configuration file " + readOnly + "!",
                                     "Could not read from configuration file " + Work.Path().string() + "!"}));
     for (const TMessageRequest& m : Messages.Messages) EXPECT_EQ(m.Type, mtError);
 }
