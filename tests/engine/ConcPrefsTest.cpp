@@ -649,6 +649,33 @@ TEST_F(ConcPrefsTest, FailuresLeaveTheOldFileAndSaySo) {
     for (const TMessageRequest& m : Messages.Messages) EXPECT_EQ(m.Type, mtError);
 }
 
+// Raises from the message box of a stop list that cannot be read: an error half-way through a language.
+class TFailingStopListMessages : public TScriptedBackend {
+public:
+    int Show(const TMessageRequest& Request) override {
+        if (Request.Text.starts_with("Unable to load stop-list")) throw std::runtime_error("injected");
+        return TScriptedBackend::Show(Request);
+    }
+};
+
+TEST_F(ConcPrefsTest, AFailureHalfWayCountsOnlyTheLanguagesStoredSoFar) {
+    const std::string path = Work.Write("fail.ini",
+                                        "[GeneralConfiguration]\nLanguagesCount=4\n"
+                                        "[GeneralConfiguration.00]\nCorpusPath=/zero\n"
+                                        "[GeneralConfiguration.01]\nCorpusPath=/one\n"
+                                        "[FrequencyConfiguration.01]\nStopListFileName=" +
+                                            Work.File("missing.txt") + "\n");
+    TFailingStopListMessages failing;
+    EXPECT_FALSE(LoadPrefsFromFile(path));
+    EXPECT_EQ(failing.Texts(),
+              std::vector<std::string>{"Could not read from configuration file " + path + "!"});
+    ASSERT_EQ(LanguagesCount, 2);
+    EXPECT_EQ(LanguageConfigs[0]->CorpusPath, "/zero");
+    EXPECT_EQ(LanguageConfigs[1]->CorpusPath, "/one");
+    EXPECT_FALSE(LanguageConfigs[2]);
+    EXPECT_FALSE(LanguageConfigs[3]);
+}
+
 TEST_F(ConcPrefsTest, WorkspaceKeysLiveOnlyInThePreferencesFile) {
     Config.Write(IniFileName, "; mine\r\n[MainForm]\r\nLeft=10\r\n");
     std::string kept = Work.Write("a.TWS", "");
