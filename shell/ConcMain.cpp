@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLocale>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
@@ -18,6 +19,7 @@
 #include "controls/Msg.h"
 #include "engine/ConcConfig.h"
 #include "engine/ConcErrors.h"
+#include "engine/ConcLangs.h"
 #include "engine/ConcPrefs.h"
 
 TMainFormHooks MainFormHooks;
@@ -131,6 +133,53 @@ bool DeliverCatching(const std::function<bool()>& Deliver) {
 
 bool TConcApplication::notify(QObject* Receiver, QEvent* Event) {
     return DeliverCatching([&] { return QApplication::notify(Receiver, Event); });
+}
+
+// ---------------------------------------------------------------------------------------------------
+// The program
+
+namespace {
+
+const char* const BuildNumber = "270";
+
+// The configuration unit reads and writes three keys of the preferences file; a file that cannot be
+// read or written is reported, never fatal.
+void RunReported(void (*Step)()) {
+    DeliverCatching([Step] {
+        Step();
+        return true;
+    });
+}
+
+// Unit start-up in dependency order. Qt runs first here: the message boxes need it.
+void InitUnits() {
+    LoadInstalledLanguages();
+    RunReported(InitConfigUnit);
+    SetThousandSeparator(QLocale::system().groupSeparator().toStdString());
+    RegisterConfigFontDialog();
+}
+
+// Unit end, in reverse order, once the main window and its children are destroyed.
+void FinalizeUnits() {
+    RunReported(FinalizeConfigUnit);
+    FreeInstalledLanguages();
+}
+
+}  // namespace
+
+int RunProgram(const std::function<void(QWidget* MainWindow)>& MainWindowChanged) {
+    InitUnits();
+    if (MainFormHooks.SetTraceModule) MainFormHooks.SetTraceModule(ProductTitle, BuildNumber);
+    int result;
+    {
+        TConcMainForm form;
+        MainWindowChanged(&form);
+        form.show();
+        result = QApplication::exec();
+        MainWindowChanged(nullptr);
+    }
+    FinalizeUnits();
+    return result;
 }
 
 // ---------------------------------------------------------------------------------------------------

@@ -119,6 +119,16 @@ public:
     bool notify(QObject* Receiver, QEvent* Event) override;
 };
 
+// ---- The program -------------------------------------------------------------------------------------
+
+// The program's run on the running QApplication: starts the units in dependency order (installed
+// languages, configuration, thousands separator, font dialog), gives the trace logger the module name
+// "Tessivor" and the version "270", creates and shows the main window and runs the event loop; once
+// the window and its children are destroyed, ends the units in reverse order. MainWindowChanged hears
+// of the window right after its creation and, with nullptr, right before its destruction. Returns the
+// event loop's result. A unit that cannot read or write the preferences file is reported, never fatal.
+int RunProgram(const std::function<void(QWidget* MainWindow)>& MainWindowChanged);
+
 // ---- The main window ---------------------------------------------------------------------------------
 
 class TConcMainForm : public QMainWindow, public TAppMessageReceiver {

@@ -19,6 +19,7 @@
 #include "controls/ScriptedBackend.h"
 #include "engine/ConcConfig.h"
 #include "engine/ConcErrors.h"
+#include "engine/ConcIndex.h"
 #include "engine/ConcPrefs.h"
 #include "shell/ConcMain.h"
 #include "tests/support/TestSupport.h"
@@ -133,6 +134,44 @@ TEST_F(MainFormTest, StartUpReadsThePreferencesAndRestoresThePlacement) {
     EXPECT_EQ(GetAppMessenger() != nullptr, true);
 }
 
+TEST_F(MainFormTest, FixedCaptionsAreSetBeforeThePreferencesAreRead) {
+    WriteIni("[ConcordanceConfiguration]\r\nMaximumHits=1234\r\n");
+    int calls = 0;
+    int hitsAtSetup = 0;
+    MainFormHooks.SetupProductActions = [&](TConcMainForm& Form) {
+        ++calls;
+        hitsAtSetup = CommonConfig->MaximumHits;
+        Form.PartofSpeechTagsAction->setText("&Special Tags...");
+    };
+    TConcMainForm& form = Create();
+    EXPECT_EQ(calls, 1);
+    EXPECT_NE(hitsAtSetup, 1234);
+    EXPECT_EQ(CommonConfig->MaximumHits, 1234);
+    EXPECT_EQ(form.PartofSpeechTagsAction->text(), "&Special Tags...");
+}
+
+TEST_F(MainFormTest, TheProgramStartsTheUnitsNamesItsTraceModuleAndEndsTheUnitsAfterTheWindow) {
+    std::vector<std::string> steps;
+    MainFormHooks.SetTraceModule = [&](const std::string& Module, const std::string& Version) {
+        steps.push_back("trace " + Module + " " + Version + (CommonConfig ? "" : " before the units"));
+    };
+    // Once the window is up: a setting to find in the file the close sequence writes, then Exit, which
+    // closes the last window and so ends the event loop.
+    MainFormHooks.BuildLanguageMenus = [&](TConcMainForm& Form) {
+        CommonConfig->MaximumHits = 321;
+        QTimer::singleShot(0, Form.ExitAction, &QAction::trigger);
+    };
+    const int result = RunProgram([&](QWidget* MainWindow) {
+        steps.push_back(MainWindow ? "window" : "no window");
+        if (MainWindow) EXPECT_TRUE(CommonConfig);
+    });
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(steps, (std::vector<std::string>{"trace Tessivor 270", "window", "no window"}));
+    EXPECT_FALSE(CommonConfig);  // the units ended
+    EXPECT_NE(ReadWholeFile(IniPath()).find("MaximumHits=321"), std::string::npos);
+    EXPECT_TRUE(Script.Messages.empty());
+}
+
 TEST_F(MainFormTest, AMaximisedWindowWritesOnlyItsStateAndKeepsItsEarlierBounds) {
     WriteIni("[MainForm]\r\nWindowState=2\r\nLeft=10\r\nTop=20\r\nHeight=300\r\nWidth=400\r\n");
     TConcMainForm& form = Create();
@@ -243,6 +282,37 @@ TEST_F(MainFormTest, IdleEnablingFollowsTheCorpusState) {
     EXPECT_TRUE(form.SaveWorkspaceAction->isEnabled());
     EXPECT_TRUE(form.SaveOnExitAction->isEnabled());
     EXPECT_TRUE(form.RecentWorkspacesAction->isEnabled());
+}
+
+TEST_F(MainFormTest, ProcessingAndAlignmentWindowStatesReachTheIdleRules) {
+    TConcMainForm& form = Create();
+    bool needsProcessing = true;
+    bool alignWindowsOpen = true;
+    MainFormHooks.CorpusNeedsProcessing = [&] { return needsProcessing; };
+    MainFormHooks.AlignmentWindowsOpen = [&] { return alignWindowsOpen; };
+    SetLanguages(2);
+    AddFiles(0, {5});
+    AddFiles(1, {6});
+
+    // Not aligned: a corpus that needs processing is scanned, not aligned.
+    form.UpdateActions();
+    EXPECT_TRUE(form.CollectTagsAction->isEnabled());
+    EXPECT_FALSE(form.AlignCorpusAction->isEnabled());
+    needsProcessing = false;
+    form.UpdateActions();
+    EXPECT_FALSE(form.CollectTagsAction->isEnabled());
+    EXPECT_TRUE(form.AlignCorpusAction->isEnabled());
+
+    // Aligned: searching waits until the alignment windows are closed.
+    Align12 = std::make_unique<TDoubleAlignIndexes>();
+    Align12->Add(std::make_unique<TDoubleAlignIndex>());
+    form.UpdateActions();
+    EXPECT_FALSE(form.AlignCorpusAction->isEnabled());
+    EXPECT_FALSE(form.SearchAction->isEnabled());
+    alignWindowsOpen = false;
+    form.UpdateActions();
+    EXPECT_TRUE(form.SearchAction->isEnabled());
+    EXPECT_TRUE(form.ParallelSearchAction->isEnabled());
 }
 
 TEST_F(MainFormTest, TheIdleHandlerRunsWhenTheEventLoopWaits) {
