@@ -39,10 +39,9 @@ bool LanguageHasFiles(int Language) {
            !LanguageConfigs[Language]->Files.empty();
 }
 
-// The receiver inside an MDI sub-window: its widget, or the sub-window itself.
+// The receiver inside an MDI sub-window: its widget, when that receives application messages.
 TAppMessageReceiver* ReceiverOf(QMdiSubWindow* Sub) {
-    if (auto* r = dynamic_cast<TAppMessageReceiver*>(Sub->widget())) return r;
-    return dynamic_cast<TAppMessageReceiver*>(Sub);
+    return dynamic_cast<TAppMessageReceiver*>(Sub->widget());
 }
 
 }  // namespace
@@ -196,13 +195,14 @@ public:
     }
 
     // A handler may close or open other children: the snapshot keeps the round fixed, and the guarded
-    // pointers and the closing marks let it pass by whatever has gone meanwhile.
+    // pointers and the closing marks let it pass by whatever has gone meanwhile. A hidden child still
+    // holds its references, so it hears the message like any other.
     void BroadcastToChildren(int Msg, intptr_t WParam, intptr_t LParam) override {
         std::vector<QPointer<QMdiSubWindow>> children;
         for (QMdiSubWindow* sub : FForm.MdiArea()->subWindowList(QMdiArea::StackingOrder))
             children.emplace_back(sub);
         for (const QPointer<QMdiSubWindow>& sub : children) {
-            if (!sub || sub->isHidden()) continue;
+            if (!sub) continue;
             TAppMessageReceiver* receiver = ReceiverOf(sub);
             if (receiver && !receiver->IsClosing()) receiver->HandleAppMessage(Msg, WParam, LParam);
         }

@@ -16,6 +16,7 @@
 #include <fstream>
 #include <memory>
 
+#include "controls/ConcFormUtils.h"
 #include "controls/ScriptedBackend.h"
 #include "engine/ConcConfig.h"
 #include "engine/ConcErrors.h"
@@ -26,8 +27,9 @@
 
 namespace {
 
-// A child window that records what it receives and may act on it.
-class TTestChild : public QWidget, public TAppMessageReceiver {
+// A child window that records what it receives and may act on it. Like any window it has its own
+// closeEvent, which knows nothing of the closing mark.
+class TTestChild : public TAppMessageForm {
 public:
     struct TMessage {
         int Msg;
@@ -36,6 +38,7 @@ public:
     };
     std::vector<TMessage> Received;
     std::function<void(int Msg)> OnMessage;
+    bool RefuseClose = false;
 
     intptr_t HandleAppMessage(int Msg, intptr_t WParam, intptr_t LParam) override {
         Received.push_back({Msg, WParam, LParam});
@@ -45,8 +48,10 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* Event) override {
-        MarkClosing();
-        Event->accept();
+        if (RefuseClose)
+            Event->ignore();
+        else
+            Event->accept();
     }
 };
 
@@ -424,6 +429,27 @@ TEST_F(MainFormTest, BroadcastDeliversOnceToEveryChildStillAliveLastToFirst) {
     EXPECT_EQ(c->Received.back(), (TTestChild::TMessage{CM_MARKERSCHANGED, 0, 0}));
     Settle();
     EXPECT_EQ(form.MdiArea()->subWindowList().size(), 1);
+}
+
+TEST_F(MainFormTest, BroadcastReachesHiddenChildrenAndThoseThatRefusedToClose) {
+    Create();
+    TTestChild* hidden = AddChild("hidden");
+    TTestChild* stubborn = AddChild("stubborn");
+    TTestChild* closed = AddChild("closed");
+    hidden->parentWidget()->hide();
+    stubborn->RefuseClose = true;
+    EXPECT_FALSE(stubborn->parentWidget()->close());
+    QPointer<QWidget> closedSub(closed->parentWidget());
+    EXPECT_TRUE(closedSub->close());
+    ASSERT_FALSE(closedSub.isNull());  // destroyed later, closing meanwhile
+    EXPECT_TRUE(closed->IsClosing());
+    EXPECT_FALSE(stubborn->IsClosing());
+
+    BroadcastToChildren(CM_SEGMENTINDEXDROPPED, 1, 0);
+    const TTestChild::TMessage expected{CM_SEGMENTINDEXDROPPED, 1, 0};
+    EXPECT_EQ(hidden->Received, std::vector<TTestChild::TMessage>{expected});
+    EXPECT_EQ(stubborn->Received, std::vector<TTestChild::TMessage>{expected});
+    EXPECT_TRUE(closed->Received.empty());
 }
 
 TEST_F(MainFormTest, FileMessagesRefreshThePanelAndReachTheChildren) {
