@@ -266,9 +266,10 @@ TConcMainForm::TConcMainForm(QWidget* Parent)
     });
 }
 
+// The children go while the window is whole, since they may still talk to it as they go.
 TConcMainForm::~TConcMainForm() {
-    SavePlacement();
     CloseAllChildren();
+    SavePlacement();
     if (GetAppMessenger() == FMessenger.get()) SetAppMessenger(FPreviousMessenger);
     if (GetWaitCursor() == FCursor.get()) SetWaitCursor(FPreviousCursor);
 }

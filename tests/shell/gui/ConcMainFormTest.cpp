@@ -589,6 +589,16 @@ TEST_F(MainFormTest, CloseAllChildrenDestroysThemWhileTheyCanStillTalk) {
     (void)a;
 }
 
+TEST_F(MainFormTest, DestroyingTheWindowDestroysTheChildrenBeforeWritingThePlacement) {
+    Create();
+    TTestChild* child = AddChild("a");
+    std::string iniWhenTheChildWent = "child not destroyed";
+    QObject::connect(child, &QObject::destroyed, [&] { iniWhenTheChildWent = ReadWholeFile(IniPath()); });
+    Form.reset();
+    EXPECT_EQ(iniWhenTheChildWent.find("[MainForm]"), std::string::npos) << iniWhenTheChildWent;
+    EXPECT_NE(ReadWholeFile(IniPath()).find("[MainForm]"), std::string::npos);
+}
+
 TEST_F(MainFormTest, WaitCursorUsesTheOverrideCursorOnlyAtTheOutermostLevel) {
     Create();
     BeginWait();
