@@ -13,6 +13,7 @@
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 
 #include "controls/ConcFormUtils.h"
@@ -318,45 +319,49 @@ void TConcMainForm::CreateActions() {
 
     // Closing runs the close sequence, whatever asks for it.
     connect(ExitAction, &QAction::triggered, this, &QWidget::close);
+    connect(TileHorizontalAction, &QAction::triggered, this, [this] { FMdiArea->tileSubWindows(); });
+    connect(CascadeAction, &QAction::triggered, this, [this] { FMdiArea->cascadeSubWindows(); });
+    connect(ArrangeAction, &QAction::triggered, this, &TConcMainForm::ArrangeIcons);
 }
 
+// Lines the minimised children up along the bottom of the area in the order they were opened, left to
+// right, starting a new row above when one is full.
+void TConcMainForm::ArrangeIcons() {
+    const int areaWidth = FMdiArea->viewport()->width();
+    int x = 0;
+    int bottom = FMdiArea->viewport()->height();
+    int rowHeight = 0;
+    for (QMdiSubWindow* sub : FMdiArea->subWindowList(QMdiArea::CreationOrder)) {
+        if (!sub->isMinimized() || sub->isHidden()) continue;
+        const QSize size = sub->size();
+        if (x > 0 && x + size.width() > areaWidth) {
+            x = 0;
+            bottom -= rowHeight;
+            rowHeight = 0;
+        }
+        sub->move(x, bottom - size.height());
+        x += size.width();
+        rowHeight = std::max(rowHeight, size.height());
+    }
+}
+
+// The menu bar holds only the commands the program carries out so far: a command that did nothing
+// would pretend to work. The Search and Frequency menus exist already, since the idle handler keeps
+// their states; they and the other commands join the bar together with their handlers.
 void TConcMainForm::CreateMenus() {
     FileMenu = menuBar()->addMenu("&File");
-    FileMenu->addActions({LoadCorpusFileAction, ViewCorpusFileAction, UnloadCorpusAction});
-    FileMenu->addSeparator();
-    FileMenu->addActions({OpenWorkspaceAction, SaveWorkspaceAction, SaveWorkspaceAs, SaveOnExitAction,
-                          RecentWorkspacesAction});
-    FileMenu->addSeparator();
-    TagsSettingsMenu = FileMenu->addMenu("&Tags Settings");
-    TagsSettingsMenu->addActions({NormalTagsAction, PartofSpeechTagsAction});
-    FileMenu->addSeparator();
-    FileMenu->addActions({CollectTagsAction, AlignCorpusAction});
-    FileMenu->addSeparator();
-    FileMenu->addAction(PrintSetupItem);
-    FileMenu->addSeparator();
     FileMenu->addAction(ExitAction);
 
-    SearchMenu = menuBar()->addMenu("&Search");
-    SearchMenu->addActions({SearchAction, AdvancedSearchAction, ParallelSearchAction, SearchOptionsAction});
-
-    FrequencyMenu = menuBar()->addMenu("Fre&quency");
+    SearchMenu = new QMenu("&Search", this);
+    FrequencyMenu = new QMenu("Fre&quency", this);
     CollocateFrequencyDataMenu = FrequencyMenu->addMenu("Collocate Frequency &Data");
     AdvancedCollocationMenu = FrequencyMenu->addMenu("Advanced &Collocation");
     FrequencyOrderMenu = FrequencyMenu->addMenu("&Frequency Order");
     AlphabeticalOrderMenu = FrequencyMenu->addMenu("&Alphabetical Order");
-    FrequencyMenu->addSeparator();
-    FrequencyMenu->addAction(FrequencyOptionsAction);
-    FrequencyMenu->addSeparator();
-    FrequencyMenu->addAction(FrequencyCopyToCB);
-    FrequencyMenu->addSeparator();
-    FrequencyMenu->addActions({FrequencySaveAction, FrequencyPrintAction});
 
     WindowMenu = menuBar()->addMenu("&Window");
     connect(WindowMenu, &QMenu::aboutToShow, this, &TConcMainForm::RebuildWindowList);
     RebuildWindowList();
-
-    InfoMenu = menuBar()->addMenu("&Info");
-    InfoMenu->addAction(AboutAction);
 }
 
 // The Window menu: the arrangement commands, then one checkable entry per child window.

@@ -158,6 +158,9 @@ public:
     void UpdateCaption();
     // Destroys the topmost child again and again until none is left.
     void CloseAllChildren();
+    // Arrange Icons: the minimised children in a row along the bottom of the area, in the order they
+    // were opened, wrapping upwards.
+    void ArrangeIcons();
 
     intptr_t HandleAppMessage(int Msg, intptr_t WParam, intptr_t LParam) override;
     // The posted status text (CM_STATUSTEXT).
@@ -169,7 +172,9 @@ public:
     const std::string& StatusText() const { return FStatusText; }
     const std::string& Hint() const { return FHint; }
 
-    // The commands (the menus show them; their handlers belong to the units that carry them out).
+    // The commands. Exit and the Window menu's commands are carried out here; the others belong to the
+    // units that carry them out, and until those are built they stay out of the menu bar, with the
+    // states the idle handler gives them.
     QAction* LoadCorpusFileAction;
     QAction* ViewCorpusFileAction;
     QAction* UnloadCorpusAction;
@@ -198,7 +203,6 @@ public:
     QAction* AboutAction;
 
     QMenu* FileMenu;
-    QMenu* TagsSettingsMenu;
     QMenu* SearchMenu;
     QMenu* FrequencyMenu;
     QMenu* CollocateFrequencyDataMenu;
@@ -206,7 +210,6 @@ public:
     QMenu* FrequencyOrderMenu;
     QMenu* AlphabeticalOrderMenu;
     QMenu* WindowMenu;
-    QMenu* InfoMenu;
 
 protected:
     void closeEvent(QCloseEvent* Event) override;

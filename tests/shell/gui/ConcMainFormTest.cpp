@@ -8,10 +8,12 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPointer>
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QTimer>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -631,6 +633,53 @@ TEST(ApplicationObject, ExceptionsAreShownAndTheSilentAbortIsSwallowed) {
     ASSERT_EQ(script.Messages.size(), 2u);
     EXPECT_EQ(script.Messages[0].Text, "Invalid alignment.");
     EXPECT_EQ(script.Messages[0].Type, mtError);
+}
+
+TEST_F(MainFormTest, TheMenuBarHoldsOnlyCommandsThatAreCarriedOut) {
+    TConcMainForm& form = Create();
+    QStringList bar;
+    for (QAction* a : form.menuBar()->actions()) bar << a->text();
+    EXPECT_EQ(bar, QStringList({"&File", "&Window"}));
+    EXPECT_EQ(form.FileMenu->actions(), QList<QAction*>{form.ExitAction});
+}
+
+TEST_F(MainFormTest, WindowCommandsTileCascadeAndArrangeTheChildren) {
+    TConcMainForm& form = Create();
+    form.resize(800, 600);
+    form.show();
+    Settle();
+    std::vector<QMdiSubWindow*> subs;
+    for (const char* title : {"a", "b", "c"})
+        subs.push_back(qobject_cast<QMdiSubWindow*>(AddChild(title)->parentWidget()));
+    const QRect area = form.MdiArea()->viewport()->rect();
+
+    form.TileHorizontalAction->trigger();
+    for (size_t i = 0; i < subs.size(); ++i) {
+        EXPECT_TRUE(area.contains(subs[i]->geometry())) << i;
+        for (size_t k = i + 1; k < subs.size(); ++k)
+            EXPECT_FALSE(subs[i]->geometry().intersects(subs[k]->geometry()));
+    }
+
+    // Cascaded, each window stands lower and further right than another one.
+    form.CascadeAction->trigger();
+    std::vector<QPoint> corners;
+    for (QMdiSubWindow* sub : subs) corners.push_back(sub->pos());
+    std::sort(corners.begin(), corners.end(), [](QPoint a, QPoint b) { return a.x() < b.x(); });
+    for (size_t i = 1; i < corners.size(); ++i) {
+        EXPECT_GT(corners[i].x(), corners[i - 1].x());
+        EXPECT_GT(corners[i].y(), corners[i - 1].y());
+    }
+
+    // Minimised windows moved about go back to a row along the bottom, in the order they were opened.
+    subs[0]->showMinimized();
+    subs[2]->showMinimized();
+    subs[0]->move(300, 40);
+    subs[2]->move(10, 200);
+    const QRect normal = subs[1]->geometry();
+    form.ArrangeAction->trigger();
+    EXPECT_EQ(subs[0]->geometry().bottomLeft(), QPoint(0, area.height() - 1));
+    EXPECT_EQ(subs[2]->geometry().bottomLeft(), QPoint(subs[0]->width(), area.height() - 1));
+    EXPECT_EQ(subs[1]->geometry(), normal);
 }
 
 TEST_F(MainFormTest, WindowMenuListsTheChildrenAndActivatesTheChosenOne) {
