@@ -170,7 +170,9 @@ TEST_F(MainFormTest, TheProgramStartsTheUnitsNamesItsTraceModuleAndEndsTheUnitsA
     };
     const int result = RunProgram([&](QWidget* MainWindow) {
         steps.push_back(MainWindow ? "window" : "no window");
-        if (MainWindow) EXPECT_TRUE(CommonConfig);
+        if (MainWindow) {
+            EXPECT_TRUE(CommonConfig);
+        }
     });
     EXPECT_EQ(result, 0);
     EXPECT_EQ(steps, (std::vector<std::string>{"trace Tessivor 270", "window", "no window"}));
