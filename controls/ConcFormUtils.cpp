@@ -1,6 +1,7 @@
 #include "controls/ConcFormUtils.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFontDialog>
@@ -17,6 +18,16 @@
 #include "engine/ConcErrors.h"
 #include "engine/ConcUtils.h"
 #include "platform/IniFiles.h"
+
+// ---------------------------------------------------------------------------------------------------
+// Windows that receive application messages
+
+// The mark follows the outcome of the close, so no window has to remember to set it.
+bool TAppMessageForm::event(QEvent* Event) {
+    const bool handled = QWidget::event(Event);
+    if (Event->type() == QEvent::Close && Event->isAccepted()) MarkClosing();
+    return handled;
+}
 
 namespace {
 

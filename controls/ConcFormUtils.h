@@ -1,21 +1,37 @@
-// The Qt side of the application services: the helpers of the option dialogs on real widgets, window
-// placements, the conversion of model fonts and colours into Qt's, and the font dialog with a colour
-// choice that ChooseConfigFont opens. The rules themselves live Qt-free in engine/ConcUtils.
+// The Qt side of the application services: the base of the windows that receive application messages,
+// the helpers of the option dialogs on real widgets, window placements, the conversion of model fonts
+// and colours into Qt's, and the font dialog with a colour choice that ChooseConfigFont opens. The
+// rules themselves live Qt-free in engine/ConcUtils.
 #pragma once
 
 #include <QColor>
 #include <QDialog>
 #include <QFont>
+#include <QWidget>
 #include <initializer_list>
 #include <string>
 
 #include "engine/ConcConfig.h"
+#include "engine/ConcUtils.h"
 
 class QComboBox;
 class QFontDialog;
 class QLineEdit;
 class QSpinBox;
-class QWidget;
+
+// ---- Windows that receive application messages -------------------------------------------------------
+
+// The base of every child window that receives application messages. Once a close of the window is
+// accepted, by whatever closeEvent the window has, it is marked closing, and broadcasts pass it by for
+// the time it still exists (a closed sub-window is destroyed later).
+class TAppMessageForm : public QWidget, public TAppMessageReceiver {
+    Q_OBJECT
+public:
+    explicit TAppMessageForm(QWidget* Parent = nullptr) : QWidget(Parent) {}
+
+protected:
+    bool event(QEvent* Event) override;
+};
 
 // ---- Colours and fonts -------------------------------------------------------------------------------
 

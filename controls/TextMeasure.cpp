@@ -1,6 +1,7 @@
 #include "controls/TextMeasure.h"
 
 #include <QGuiApplication>
+#include <QPageLayout>
 #include <QPrinter>
 #include <QScreen>
 
@@ -11,16 +12,21 @@ constexpr int DefaultScreenDPI = 96;
 
 }  // namespace
 
+// The parts the device cannot print on are the layout's minimum margins; the margins chosen for the
+// page are a matter of layout, not of the printer.
 TPrinterMargins GetPrinterMargins(const QPrinter& Printer) {
-    const QRectF Paper = Printer.paperRect(QPrinter::DevicePixel);
-    const QRectF Printable = Printer.pageRect(QPrinter::DevicePixel);
+    QPageLayout Layout = Printer.pageLayout();
+    const int DPI = Printer.resolution();
+    const QRect Paper = Layout.fullRectPixels(DPI);
+    Layout.setMargins(Layout.minimumMargins());
+    const QRect Printable = Layout.paintRectPixels(DPI);
     TPrinterMargins M;
-    M.PageHeight = qRound(Paper.height());
-    M.PageWidth = qRound(Paper.width());
-    M.TopMargin = qRound(Printable.top() - Paper.top());
-    M.LeftMargin = qRound(Printable.left() - Paper.left());
-    M.BottomMargin = M.PageHeight - qRound(Printable.height()) - M.TopMargin;
-    M.RightMargin = M.PageWidth - qRound(Printable.width()) - M.LeftMargin;
+    M.PageHeight = Paper.height();
+    M.PageWidth = Paper.width();
+    M.TopMargin = Printable.top() - Paper.top();
+    M.LeftMargin = Printable.left() - Paper.left();
+    M.BottomMargin = M.PageHeight - Printable.height() - M.TopMargin;
+    M.RightMargin = M.PageWidth - Printable.width() - M.LeftMargin;
     return M;
 }
 

@@ -13,7 +13,8 @@ struct TPrinterMargins {
     int RightMargin = 0;   // PageWidth - printable width - LeftMargin
 };
 
-// The paper and unprintable margins of Printer in its own device pixels.
+// The paper and the margins Printer cannot print on (its device's physical offsets, whatever margins
+// the page layout asks for), in its own device pixels.
 TPrinterMargins GetPrinterMargins(const QPrinter& Printer);
 // Vertical logical pixels per inch of the primary screen; 96 when there is no screen.
 int GetScreenDPI();

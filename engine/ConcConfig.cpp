@@ -258,6 +258,9 @@ void TConcordConfig::SetLanguage(uint32_t Id, const std::string& Name) {
     NoCaseMap = IsNoCaseLocale(Id);
     LowerCaseMap = IdentityMap();
     if (NoCaseMap) return;
+    // A locale the table does not know cannot be classified, so it keeps the identity: folding its
+    // text by a code page guessed for conversion could merge letters that the language keeps apart.
+    if (!platform::IsKnownLocale(Id & 0xFFFF)) return;
     const platform::TCodePageTables& Tables = platform::CodePageTables(platform::AnsiCodePage(Id));
     if (!Tables.Valid) return;
     for (int C = 1; C < 256; ++C)

@@ -246,6 +246,8 @@ public:
     void Assign(const TConcordConfig& Source);
     const std::string& GetLanguageName() const { return LanguageName; }
     // Sets the locale and name and rebuilds NoCaseMap and LowerCaseMap; nothing when both are unchanged.
+    // The map is the identity for a caseless locale and for one whose language (low 16 bits) is not in
+    // the known table.
     void SetLanguage(uint32_t Id, const std::string& Name);
     // Removes file Index from every per-file list, freeing its indexes, stream and reader; a converted
     // copy inside TempDir is deleted from the disk. Raises std::out_of_range for a bad index.

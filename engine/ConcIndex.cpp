@@ -17,7 +17,7 @@ void TIntegerList::SaveToStream(TStream& Stream) const {
 void TIntegerList::LoadFromStream(TStream& Stream) {
     Clear();
     const int32_t N = ClampCount(ReadStreamInteger(Stream), Stream.Remaining(), 4);
-    Grow(N);
+    ReserveExactly(N);
     FValues.resize(static_cast<size_t>(N));
     FValues.resize(ReadStreamIntegers(Stream, FValues.data(), FValues.size()));
 }
@@ -38,6 +38,13 @@ void TIntegerList::Grow(int32_t N) {
     const int64_t NewCap = std::min<int64_t>(
         Blocks * BlockEntries, std::numeric_limits<int32_t>::max() / BlockEntries * BlockEntries);
     FValues.reserve(static_cast<size_t>(std::max<int64_t>(NewCap, N)));
+    SlotsReserved(Capacity());
+}
+
+// Not Grow: rounding every loaded list up to a block would let a file of thousands of one-entry lists
+// claim thousands of times its size.
+void TIntegerList::ReserveExactly(int32_t N) {
+    FValues.reserve(static_cast<size_t>(N));
     SlotsReserved(Capacity());
 }
 
@@ -100,7 +107,7 @@ void TAlignIndex::SaveToStream(TStream& Stream) const {
 void TAlignIndex::LoadFromStream(TStream& Stream) {
     Clear();
     const int32_t N = ClampCount(ReadStreamInteger(Stream), Stream.Remaining(), 12);
-    Grow(N);
+    ReserveExactly(N);
     constexpr size_t ChunkSegments = 1024;
     int32_t Chunk[ChunkSegments * 3];
     for (int32_t Done = 0; Done < N;) {

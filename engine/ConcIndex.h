@@ -15,8 +15,9 @@
 inline constexpr const char* IndexOutOfBoundsText = "Index is out of bounds.";
 
 // A list of Int32 file offsets kept in ascending order (except where InsertAt places a value by
-// index). Duplicates are allowed. Storage grows in whole blocks of 8192 entries, by at least half its
-// size at a time so that long runs of appends stay linear.
+// index). Duplicates are allowed. Adding grows the storage in whole blocks of 8192 entries, by at least
+// half its size at a time so that long runs of appends stay linear; a list read from a stream holds
+// exactly the entries read, so that a workspace of many small lists costs what its file holds.
 class TIntegerList {
 public:
     static constexpr int32_t BlockEntries = 8192;
@@ -37,7 +38,8 @@ public:
     virtual void Clear();
 
     int32_t Count() const { return static_cast<int32_t>(FValues.size()); }
-    // Entries the storage holds without growing; the list always grows to a multiple of BlockEntries.
+    // Entries the storage holds without growing: a multiple of BlockEntries once Add or Grow has grown
+    // it, the count read for a list just loaded.
     int32_t Capacity() const { return static_cast<int32_t>(FValues.capacity()); }
     // Entry I, unchecked: I must lie in [0, Count).
     int32_t operator[](int32_t I) const { return FValues[static_cast<size_t>(I)]; }
@@ -66,6 +68,8 @@ protected:
 
     // Inserts V at Index (0 <= Index <= Count) and tells the derived list.
     void InsertValue(int32_t Index, int32_t V);
+    // Makes room for exactly N entries in an empty list (loading knows its count).
+    void ReserveExactly(int32_t N);
 
 private:
     std::vector<int32_t> FValues;
@@ -97,6 +101,8 @@ public:
     bool GetFlag(int32_t I) const;
     void SetFlag(int32_t I, bool B);
     void ClearFlags();
+    // Records the storage holds without growing; it follows Capacity.
+    int32_t RecordCapacity() const { return static_cast<int32_t>(FRecs.capacity()); }
 
     // Adds a segment after those with the same start; returns its index.
     int32_t Add(int32_t Start, int32_t End, int32_t Length);

@@ -24,7 +24,7 @@ namespace fs = std::filesystem;
 std::function<bool(const std::string&)> WritableProbe;
 
 bool IsWritable(const std::string& Path) {
-    return WritableProbe ? WritableProbe(Path) : ProbeReadWrite(Path);
+    return WritableProbe ? WritableProbe(Path) : IniLocationWritable(Path);
 }
 
 bool FileExists(const std::string& Path) {
@@ -37,6 +37,22 @@ bool HoldsSettings(const std::string& Path) {
     return FileExists(Path) && fs::file_size(Path, ec) > 0 && !ec;
 }
 
+std::string FolderOf(const std::string& Path) {
+    return Path.substr(0, Path.rfind('/') + 1);
+}
+
+// Saving replaces the file through a temporary file beside it, so a writable file in a folder that
+// takes no new file can never be saved: both must be writable.
+bool CanSaveTo(const std::string& Path) {
+    std::string target;
+    try {
+        target = ReplaceTarget(Path);
+    } catch (const EIniFileError&) {
+        return false;
+    }
+    return IsWritable(FolderOf(target)) && IsWritable(Path);
+}
+
 // "" when the folder is unknown (or the configuration unit is not running), so that nothing is ever read
 // from or written to the current directory instead.
 std::string ProgramIniFile() {
@@ -46,10 +62,10 @@ std::string ConfigIniFile() {
     return WindowsFolder.empty() ? std::string() : WindowsFolder + IniFileName;
 }
 
-// The config folder's file starts as a copy of a read-only program-folder file, so that settings saved
-// there later are read from there and nothing the program folder held is lost.
+// The config folder's file starts as a copy of a program-folder file that cannot be saved, so that
+// settings saved there later are read from there and nothing the program folder held is lost.
 bool SeedConfigCopy(const std::string& From, const std::string& To) {
-    if (!IsWritable(To)) return false;
+    if (!CanSaveTo(To)) return false;
     if (HoldsSettings(To) || !HoldsSettings(From)) return true;
     std::ifstream in(From, std::ios::binary);
     std::ostringstream bytes;
@@ -65,19 +81,24 @@ bool SeedConfigCopy(const std::string& From, const std::string& To) {
 
 }  // namespace
 
+bool IniLocationWritable(const std::string& Path) {
+    if (!Path.empty() && Path.back() == '/') return ProbeFolderWritable(Path);
+    return ProbeReadWrite(Path);
+}
+
 std::string GetIniFileNameForRead() {
     std::string program = ProgramIniFile();
-    if (FileExists(program) && (IsWritable(program) || !HoldsSettings(ConfigIniFile()))) return program;
+    if (FileExists(program) && (CanSaveTo(program) || !HoldsSettings(ConfigIniFile()))) return program;
     return ConfigIniFile();
 }
 
 std::string GetIniFileNameForWrite() {
     std::string program = ProgramIniFile();
     bool programExists = FileExists(program);
-    if (programExists && IsWritable(program)) return program;
+    if (programExists && CanSaveTo(program)) return program;
     std::string config = ConfigIniFile();
     if (config.empty()) return {};
-    bool usable = programExists ? SeedConfigCopy(program, config) : IsWritable(config);
+    bool usable = programExists ? SeedConfigCopy(program, config) : CanSaveTo(config);
     return usable ? config : std::string();
 }
 

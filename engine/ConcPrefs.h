@@ -18,21 +18,27 @@ class TIniFile;
 // The preferences file's name in the program folder and in the config ("Windows") folder.
 extern const char* const IniFileName;
 
-// Where the preferences are read from: the program folder's file when it exists and is writable, or when
-// the config folder holds no copy of the settings yet; otherwise the config folder's file (which may be
-// missing: a missing file reads as all defaults).
+// A place the preferences can be saved to is a file that can be opened for writing in a folder that
+// takes a new file (saving writes a temporary file beside the old one and renames it over it).
+
+// Where the preferences are read from: the program folder's file when it exists and can be saved to, or
+// when the config folder holds no copy of the settings yet; otherwise the config folder's file (which
+// may be missing: a missing file reads as all defaults).
 std::string GetIniFileNameForRead();
-// Where the preferences are written: the program folder's file when it exists and is writable; otherwise
-// the config folder's file when it can be opened for writing (it is created when missing, as a copy of the
-// program folder's file when that one exists but is read-only, so that the next start reads on from the
-// copy); otherwise "" (nothing is saved).
+// Where the preferences are written: the program folder's file when it exists and can be saved to;
+// otherwise the config folder's file when it can be (it is created when missing, as a copy of the
+// program folder's file when that one exists, so that the next start reads on from the copy);
+// otherwise "" (nothing is saved).
 std::string GetIniFileNameForWrite();
 // The write location; window placements use it.
 std::string GetIniFileName();
 
-// Replaces the test "can this file be opened for reading and writing" (ProbeReadWrite by default; it
-// creates a missing file). Tests running as root use it to make a file read-only. An empty function
-// restores the default.
+// The default writability test: for a folder (a path ending in "/"), whether a new file can be created
+// in it (ProbeFolderWritable); for a file, whether it can be opened for reading and writing
+// (ProbeReadWrite, which creates a missing file).
+bool IniLocationWritable(const std::string& Path);
+// Replaces that test for files and folders alike. Tests running as root use it to make a file or a
+// folder read-only. An empty function restores the default.
 void SetIniWritableProbe(std::function<bool(const std::string&)> Probe);
 
 // Reads every setting from the read location. Returns false after showing the error.

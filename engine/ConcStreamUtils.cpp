@@ -62,10 +62,14 @@ TFileStream::TFileStream(const std::string& FileName, TFileMode Mode) : FFileNam
     if (!FFile)
         throw EConcError(FileErrorText(Create ? "Cannot create file" : "Cannot open file", FileName, errno));
     struct stat Info;
-    if (fstat(fileno(FFile), &Info) != 0 || !S_ISREG(Info.st_mode)) {
+    int Error = 0;
+    if (fstat(fileno(FFile), &Info) != 0)
+        Error = errno;
+    else if (!S_ISREG(Info.st_mode))
+        Error = S_ISDIR(Info.st_mode) ? EISDIR : EINVAL;
+    if (Error != 0) {
         std::fclose(FFile);
-        throw EConcError(
-            FileErrorText("Cannot open file", FileName, S_ISDIR(Info.st_mode) ? EISDIR : EINVAL));
+        throw EConcError(FileErrorText("Cannot open file", FileName, Error));
     }
     FSize = Info.st_size;
 }

@@ -50,8 +50,9 @@ struct TFilePair {
     int32_t Second = 0;
 };
 
-// Every window that receives application messages derives from this. A window calls MarkClosing when
-// it begins to close or to be destroyed; from then on broadcasts pass it by.
+// Every window that receives application messages derives from this (child windows through
+// TAppMessageForm of controls/ConcFormUtils, which marks them closing once a close is accepted; the
+// main window marks what it destroys outright). From the mark on, broadcasts pass the window by.
 class TAppMessageReceiver {
 public:
     virtual ~TAppMessageReceiver() = default;

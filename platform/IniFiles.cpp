@@ -307,19 +307,67 @@ void TIniFile::UpdateFile() {
     ReplaceFileAtomically(FFileName, Content());
 }
 
+namespace {
+
+// Root passes every permission check, yet a file its owner made read-only must stay so; for root the
+// mode bits alone decide (any write bit will do, as any execute bit does for running a file).
+bool ModeAllowsWriting(const std::string& Path, const struct stat& Info) {
+    if (::geteuid() == 0) return (Info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0;
+    return ::faccessat(AT_FDCWD, Path.c_str(), W_OK, AT_EACCESS) == 0;
+}
+
+}  // namespace
+
+std::string ReplaceTarget(const std::string& Path) {
+    namespace fs = std::filesystem;
+    fs::path current = Path;
+    for (int hop = 0; hop < 40; ++hop) {
+        std::error_code ec;
+        if (!fs::is_symlink(fs::symlink_status(current, ec))) return current.string();
+        fs::path target = fs::read_symlink(current, ec);
+        if (ec) throw EIniFileError("Cannot write " + Path + ": " + ec.message());
+        current = target.is_absolute() ? target : current.parent_path() / target;
+    }
+    throw EIniFileError("Cannot write " + Path + ": " + std::strerror(ELOOP));
+}
+
+bool FileModeAllowsWriting(const std::string& Path) {
+    struct stat info {};
+    if (::stat(Path.c_str(), &info) != 0) return errno == ENOENT;
+    return ModeAllowsWriting(Path, info);
+}
+
 void ReplaceFileAtomically(const std::string& Path, const std::string& Data) {
+    // The new file must take the place of the link's target, or the link would become a plain file.
+    const std::string target = ReplaceTarget(Path);
     mode_t mode = 0666;
+    bool keepMode = false;
     struct stat old {};
-    if (::stat(Path.c_str(), &old) == 0) mode = old.st_mode & 07777;
+    if (::stat(target.c_str(), &old) == 0) {
+        // A rename ignores the mode of the file it replaces: refuse here what writing in place would.
+        if (!ModeAllowsWriting(target, old))
+            throw EIniFileError("Cannot write " + Path + ": " + std::strerror(EACCES));
+        mode = old.st_mode & 07777;
+        keepMode = true;
+    }
     std::string temp;
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temp = Path + ".~" + std::to_string(::getpid()) + "-" + std::to_string(TempCounter++);
+        temp = target + ".~" + std::to_string(::getpid()) + "-" + std::to_string(TempCounter++);
         fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd < 0 && errno != EEXIST) break;
     }
-    int error = fd < 0 ? errno : WriteAndClose(fd, Data);
-    if (!error && ::rename(temp.c_str(), Path.c_str()) != 0) error = errno;
+    int error = fd < 0 ? errno : 0;
+    if (fd >= 0) {
+        // The umask applies to a new file; the old file's mode must come through unchanged.
+        if (keepMode && ::fchmod(fd, mode) != 0) {
+            error = errno;
+            ::close(fd);
+        } else {
+            error = WriteAndClose(fd, Data);
+        }
+    }
+    if (!error && ::rename(temp.c_str(), target.c_str()) != 0) error = errno;
     if (error) {
         if (fd >= 0) ::unlink(temp.c_str());
         throw EIniFileError("Cannot write " + Path + ": " + std::strerror(error));
@@ -327,8 +375,13 @@ void ReplaceFileAtomically(const std::string& Path, const std::string& Data) {
 }
 
 bool ProbeReadWrite(const std::string& Path) {
+    if (!FileModeAllowsWriting(Path)) return false;
     int fd = ::open(Path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0) return false;
     ::close(fd);
     return true;
+}
+
+bool ProbeFolderWritable(const std::string& Folder) {
+    return ::faccessat(AT_FDCWD, Folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
 }

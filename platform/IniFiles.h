@@ -97,8 +97,19 @@ private:
 bool TryStrToInt(const std::string& Text, int& Value);
 
 // Writes Data to a new file beside Path and renames it over Path (keeping Path's permission bits), so a
-// failure never damages the old file. Raises EIniFileError naming Path when it cannot be done.
+// failure never damages the old file. A symbolic link keeps pointing where it did: the file it leads to
+// is the one replaced. A file whose mode does not let the caller write it (root included) is not
+// replaced. Raises EIniFileError naming Path when it cannot be done.
 void ReplaceFileAtomically(const std::string& Path, const std::string& Data);
+// The file ReplaceFileAtomically replaces for Path: Path with the symbolic links of its last component
+// followed (the target need not exist). Raises EIniFileError for a link that cannot be read or a loop.
+std::string ReplaceTarget(const std::string& Path);
+// Whether the mode bits of the existing file Path let the caller write it; for root, whether any write
+// bit is set. True for a missing file, false for one that cannot be examined.
+bool FileModeAllowsWriting(const std::string& Path);
 
-// Whether Path can be opened for reading and writing; creates an empty file there when none exists.
+// Whether Path can be opened for reading and writing and its mode lets the caller write it (as
+// FileModeAllowsWriting); creates an empty file there when none exists.
 bool ProbeReadWrite(const std::string& Path);
+// Whether a new file can be created in Folder (the temporary file of a replacement).
+bool ProbeFolderWritable(const std::string& Folder);

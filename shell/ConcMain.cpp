@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLocale>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
@@ -12,12 +13,14 @@
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 
 #include "controls/ConcFormUtils.h"
 #include "controls/Msg.h"
 #include "engine/ConcConfig.h"
 #include "engine/ConcErrors.h"
+#include "engine/ConcLangs.h"
 #include "engine/ConcPrefs.h"
 
 TMainFormHooks MainFormHooks;
@@ -37,10 +40,9 @@ bool LanguageHasFiles(int Language) {
            !LanguageConfigs[Language]->Files.empty();
 }
 
-// The receiver inside an MDI sub-window: its widget, or the sub-window itself.
+// The receiver inside an MDI sub-window: its widget, when that receives application messages.
 TAppMessageReceiver* ReceiverOf(QMdiSubWindow* Sub) {
-    if (auto* r = dynamic_cast<TAppMessageReceiver*>(Sub->widget())) return r;
-    return dynamic_cast<TAppMessageReceiver*>(Sub);
+    return dynamic_cast<TAppMessageReceiver*>(Sub->widget());
 }
 
 }  // namespace
@@ -134,6 +136,53 @@ bool TConcApplication::notify(QObject* Receiver, QEvent* Event) {
 }
 
 // ---------------------------------------------------------------------------------------------------
+// The program
+
+namespace {
+
+const char* const BuildNumber = "270";
+
+// The configuration unit reads and writes three keys of the preferences file; a file that cannot be
+// read or written is reported, never fatal.
+void RunReported(void (*Step)()) {
+    DeliverCatching([Step] {
+        Step();
+        return true;
+    });
+}
+
+// Unit start-up in dependency order. Qt runs first here: the message boxes need it.
+void InitUnits() {
+    LoadInstalledLanguages();
+    RunReported(InitConfigUnit);
+    SetThousandSeparator(QLocale::system().groupSeparator().toStdString());
+    RegisterConfigFontDialog();
+}
+
+// Unit end, in reverse order, once the main window and its children are destroyed.
+void FinalizeUnits() {
+    RunReported(FinalizeConfigUnit);
+    FreeInstalledLanguages();
+}
+
+}  // namespace
+
+int RunProgram(const std::function<void(QWidget* MainWindow)>& MainWindowChanged) {
+    InitUnits();
+    if (MainFormHooks.SetTraceModule) MainFormHooks.SetTraceModule(ProductTitle, BuildNumber);
+    int result;
+    {
+        TConcMainForm form;
+        MainWindowChanged(&form);
+        form.show();
+        result = QApplication::exec();
+        MainWindowChanged(nullptr);
+    }
+    FinalizeUnits();
+    return result;
+}
+
+// ---------------------------------------------------------------------------------------------------
 // Messenger and cursor
 
 class TConcMainForm::TMessenger : public IAppMessenger {
@@ -147,13 +196,14 @@ public:
     }
 
     // A handler may close or open other children: the snapshot keeps the round fixed, and the guarded
-    // pointers and the closing marks let it pass by whatever has gone meanwhile.
+    // pointers and the closing marks let it pass by whatever has gone meanwhile. A hidden child still
+    // holds its references, so it hears the message like any other.
     void BroadcastToChildren(int Msg, intptr_t WParam, intptr_t LParam) override {
         std::vector<QPointer<QMdiSubWindow>> children;
         for (QMdiSubWindow* sub : FForm.MdiArea()->subWindowList(QMdiArea::StackingOrder))
             children.emplace_back(sub);
         for (const QPointer<QMdiSubWindow>& sub : children) {
-            if (!sub || sub->isHidden()) continue;
+            if (!sub) continue;
             TAppMessageReceiver* receiver = ReceiverOf(sub);
             if (receiver && !receiver->IsClosing()) receiver->HandleAppMessage(Msg, WParam, LParam);
         }
@@ -217,9 +267,10 @@ TConcMainForm::TConcMainForm(QWidget* Parent)
     });
 }
 
+// The children go while the window is whole, since they may still talk to it as they go.
 TConcMainForm::~TConcMainForm() {
-    SavePlacement();
     CloseAllChildren();
+    SavePlacement();
     if (GetAppMessenger() == FMessenger.get()) SetAppMessenger(FPreviousMessenger);
     if (GetWaitCursor() == FCursor.get()) SetWaitCursor(FPreviousCursor);
 }
@@ -268,45 +319,49 @@ void TConcMainForm::CreateActions() {
 
     // Closing runs the close sequence, whatever asks for it.
     connect(ExitAction, &QAction::triggered, this, &QWidget::close);
+    connect(TileHorizontalAction, &QAction::triggered, this, [this] { FMdiArea->tileSubWindows(); });
+    connect(CascadeAction, &QAction::triggered, this, [this] { FMdiArea->cascadeSubWindows(); });
+    connect(ArrangeAction, &QAction::triggered, this, &TConcMainForm::ArrangeIcons);
 }
 
+// Lines the minimised children up along the bottom of the area in the order they were opened, left to
+// right, starting a new row above when one is full.
+void TConcMainForm::ArrangeIcons() {
+    const int areaWidth = FMdiArea->viewport()->width();
+    int x = 0;
+    int bottom = FMdiArea->viewport()->height();
+    int rowHeight = 0;
+    for (QMdiSubWindow* sub : FMdiArea->subWindowList(QMdiArea::CreationOrder)) {
+        if (!sub->isMinimized() || sub->isHidden()) continue;
+        const QSize size = sub->size();
+        if (x > 0 && x + size.width() > areaWidth) {
+            x = 0;
+            bottom -= rowHeight;
+            rowHeight = 0;
+        }
+        sub->move(x, bottom - size.height());
+        x += size.width();
+        rowHeight = std::max(rowHeight, size.height());
+    }
+}
+
+// The menu bar holds only the commands the program carries out so far: a command that did nothing
+// would pretend to work. The Search and Frequency menus exist already, since the idle handler keeps
+// their states; they and the other commands join the bar together with their handlers.
 void TConcMainForm::CreateMenus() {
     FileMenu = menuBar()->addMenu("&File");
-    FileMenu->addActions({LoadCorpusFileAction, ViewCorpusFileAction, UnloadCorpusAction});
-    FileMenu->addSeparator();
-    FileMenu->addActions({OpenWorkspaceAction, SaveWorkspaceAction, SaveWorkspaceAs, SaveOnExitAction,
-                          RecentWorkspacesAction});
-    FileMenu->addSeparator();
-    TagsSettingsMenu = FileMenu->addMenu("&Tags Settings");
-    TagsSettingsMenu->addActions({NormalTagsAction, PartofSpeechTagsAction});
-    FileMenu->addSeparator();
-    FileMenu->addActions({CollectTagsAction, AlignCorpusAction});
-    FileMenu->addSeparator();
-    FileMenu->addAction(PrintSetupItem);
-    FileMenu->addSeparator();
     FileMenu->addAction(ExitAction);
 
-    SearchMenu = menuBar()->addMenu("&Search");
-    SearchMenu->addActions({SearchAction, AdvancedSearchAction, ParallelSearchAction, SearchOptionsAction});
-
-    FrequencyMenu = menuBar()->addMenu("Fre&quency");
+    SearchMenu = new QMenu("&Search", this);
+    FrequencyMenu = new QMenu("Fre&quency", this);
     CollocateFrequencyDataMenu = FrequencyMenu->addMenu("Collocate Frequency &Data");
     AdvancedCollocationMenu = FrequencyMenu->addMenu("Advanced &Collocation");
     FrequencyOrderMenu = FrequencyMenu->addMenu("&Frequency Order");
     AlphabeticalOrderMenu = FrequencyMenu->addMenu("&Alphabetical Order");
-    FrequencyMenu->addSeparator();
-    FrequencyMenu->addAction(FrequencyOptionsAction);
-    FrequencyMenu->addSeparator();
-    FrequencyMenu->addAction(FrequencyCopyToCB);
-    FrequencyMenu->addSeparator();
-    FrequencyMenu->addActions({FrequencySaveAction, FrequencyPrintAction});
 
     WindowMenu = menuBar()->addMenu("&Window");
     connect(WindowMenu, &QMenu::aboutToShow, this, &TConcMainForm::RebuildWindowList);
     RebuildWindowList();
-
-    InfoMenu = menuBar()->addMenu("&Info");
-    InfoMenu->addAction(AboutAction);
 }
 
 // The Window menu: the arrangement commands, then one checkable entry per child window.

@@ -119,6 +119,16 @@ public:
     bool notify(QObject* Receiver, QEvent* Event) override;
 };
 
+// ---- The program -------------------------------------------------------------------------------------
+
+// The program's run on the running QApplication: starts the units in dependency order (installed
+// languages, configuration, thousands separator, font dialog), gives the trace logger the module name
+// "Tessivor" and the version "270", creates and shows the main window and runs the event loop; once
+// the window and its children are destroyed, ends the units in reverse order. MainWindowChanged hears
+// of the window right after its creation and, with nullptr, right before its destruction. Returns the
+// event loop's result. A unit that cannot read or write the preferences file is reported, never fatal.
+int RunProgram(const std::function<void(QWidget* MainWindow)>& MainWindowChanged);
+
 // ---- The main window ---------------------------------------------------------------------------------
 
 class TConcMainForm : public QMainWindow, public TAppMessageReceiver {
@@ -148,6 +158,9 @@ public:
     void UpdateCaption();
     // Destroys the topmost child again and again until none is left.
     void CloseAllChildren();
+    // Arrange Icons: the minimised children in a row along the bottom of the area, in the order they
+    // were opened, wrapping upwards.
+    void ArrangeIcons();
 
     intptr_t HandleAppMessage(int Msg, intptr_t WParam, intptr_t LParam) override;
     // The posted status text (CM_STATUSTEXT).
@@ -159,7 +172,9 @@ public:
     const std::string& StatusText() const { return FStatusText; }
     const std::string& Hint() const { return FHint; }
 
-    // The commands (the menus show them; their handlers belong to the units that carry them out).
+    // The commands. Exit and the Window menu's commands are carried out here; the others belong to the
+    // units that carry them out, and until those are built they stay out of the menu bar, with the
+    // states the idle handler gives them.
     QAction* LoadCorpusFileAction;
     QAction* ViewCorpusFileAction;
     QAction* UnloadCorpusAction;
@@ -188,7 +203,6 @@ public:
     QAction* AboutAction;
 
     QMenu* FileMenu;
-    QMenu* TagsSettingsMenu;
     QMenu* SearchMenu;
     QMenu* FrequencyMenu;
     QMenu* CollocateFrequencyDataMenu;
@@ -196,7 +210,6 @@ public:
     QMenu* FrequencyOrderMenu;
     QMenu* AlphabeticalOrderMenu;
     QMenu* WindowMenu;
-    QMenu* InfoMenu;
 
 protected:
     void closeEvent(QCloseEvent* Event) override;

@@ -172,10 +172,15 @@ TEST_F(ConfigTest, SetLanguageWithUnchangedValuesDoesNothing) {
     for (int B = 0; B < 256; ++B) EXPECT_EQ(Fresh.LowerCaseMap[B], B);
     EXPECT_FALSE(Fresh.NoCaseMap);
 
-    // Unknown locales fall back to the system's code page; the high word still counts for the
-    // caseless test.
+    // A locale outside the table cannot be classified and keeps the identity, even after a cased one.
+    Fresh.SetLanguage(0x0419, "Russian");
     Fresh.SetLanguage(0x0417, "");
-    EXPECT_EQ(Fresh.LowerCaseMap['A'], 'a');
+    EXPECT_FALSE(Fresh.NoCaseMap);
+    for (int B = 0; B < 256; ++B) EXPECT_EQ(Fresh.LowerCaseMap[B], B);
+    // The high word (the sort order) does not make a known language unknown, but it does count for the
+    // caseless test.
+    Fresh.SetLanguage(0x00010419, "Russian");
+    EXPECT_EQ(Fresh.LowerCaseMap[0xC0], 0xE0);
     Fresh.SetLanguage(0x00010411, "Japanese");
     EXPECT_FALSE(Fresh.NoCaseMap);
     EXPECT_EQ(Fresh.LowerCaseMap['A'], 'a');

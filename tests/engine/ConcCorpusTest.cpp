@@ -7,6 +7,7 @@
 #include "engine/ConcConfig.h"
 #include "engine/ConcFreqList.h"
 #include "engine/ConcIndex.h"
+#include "engine/ConcTags.h"
 #include "engine/ConcUtils.h"
 
 namespace {
@@ -26,7 +27,7 @@ protected:
             for (int F = 0; F < 3; ++F) {
                 Config.Files.push_back({"f" + std::to_string(F), TCorpusFileRecord{false, 10 + F, ""}});
                 Config.PageStarts.Add(std::make_unique<TIntegerList>());
-                Config.FileTags.Add(nullptr);
+                Config.FileTags.Add(std::make_unique<TTagsCollection>());
                 for (TAlignIndexes* Indexes :
                      {&Config.SectionIndexes, &Config.ParagraphIndexes, &Config.SentenceIndexes})
                     Indexes->Add(std::make_unique<TAlignIndex>());
@@ -50,27 +51,97 @@ protected:
         return Config.SectionIndexes.GetItem(0) && Config.ParagraphIndexes.GetItem(2) &&
                Config.SentenceIndexes.GetItem(1);
     }
+    // How many of language L's section, paragraph and sentence slots hold an index (9 when all do).
+    static int SegmentSlotsFilled(int L) {
+        const TConcordConfig& Config = *LanguageConfigs[L];
+        int Filled = 0;
+        for (const TAlignIndexes* Indexes :
+             {&Config.SectionIndexes, &Config.ParagraphIndexes, &Config.SentenceIndexes})
+            for (int32_t F = 0; F < Indexes->Count(); ++F) Filled += Indexes->GetItem(F) != nullptr;
+        return Filled;
+    }
+    static int PairListsPresent() { return bool(Align12) + bool(Align13) + bool(Align14); }
+
+    // Clear must announce each file of every language with Message while that file's slot of Slots is
+    // still filled, and have emptied the slot of the file announced before.
+    template <class TSlots>
+    void ExpectAnnouncedFileByFile(void (*Clear)(), int Message, TSlots TConcordConfig::*Slots) {
+        std::vector<TMessage> Seen;
+        Recorder.OnBroadcast = [&](int Msg, intptr_t L, intptr_t F) {
+            const TSlots& List = (*LanguageConfigs[L]).*Slots;
+            EXPECT_TRUE(List.GetItem(static_cast<int32_t>(F))) << L << "," << F;
+            if (F > 0) {
+                EXPECT_FALSE(List.GetItem(static_cast<int32_t>(F - 1))) << L << "," << F;
+            }
+            Seen.emplace_back(Msg, L, F);
+        };
+        Clear();
+        const int M = Message;
+        EXPECT_EQ(Seen,
+                  (std::vector<TMessage>{{M, 0, 0}, {M, 0, 1}, {M, 0, 2}, {M, 1, 0}, {M, 1, 1}, {M, 1, 2}}));
+        for (int L = 0; L < 2; ++L) {
+            const TSlots& List = (*LanguageConfigs[L]).*Slots;
+            EXPECT_EQ(List.Count(), 3);
+            for (int32_t F = 0; F < 3; ++F) EXPECT_FALSE(List.GetItem(F)) << L << "," << F;
+        }
+        Recorder.OnBroadcast = nullptr;
+    }
 
     TRecordingMessenger Recorder;
 };
 
 }  // namespace
 
-TEST_F(InvalidationTest, PageListsAreAnnouncedFileByFileBeforeTheyGo) {
-    std::vector<TMessage> Seen;
-    Recorder.OnBroadcast = [&](int Msg, intptr_t L, intptr_t F) {
-        EXPECT_TRUE(LanguageConfigs[L]->PageStarts.GetItem(static_cast<int32_t>(F))) << L << "," << F;
-        if (F > 0) {
-            EXPECT_FALSE(LanguageConfigs[L]->PageStarts.GetItem(static_cast<int32_t>(F - 1)));
-        }
-        Seen.emplace_back(Msg, L, F);
+TEST_F(InvalidationTest, PageListsAndTagIndexesAreAnnouncedFileByFileBeforeTheyGo) {
+    ExpectAnnouncedFileByFile(ClearPageLists, CM_PAGEINDEXDROPPED, &TConcordConfig::PageStarts);
+    ExpectAnnouncedFileByFile(ClearFileTagLists, CM_TAGINDEXDROPPED, &TConcordConfig::FileTags);
+}
+
+TEST_F(InvalidationTest, SegmentIndexesAreAnnouncedOnceWhileEverySlotIsFilled) {
+    std::vector<int> FilledAtMessage;
+    Recorder.OnBroadcast = [&](int, intptr_t L, intptr_t) {
+        FilledAtMessage.push_back(SegmentSlotsFilled(int(L)));
     };
-    ClearPageLists();
-    const int M = CM_PAGEINDEXDROPPED;
-    EXPECT_EQ(Seen,
-              (std::vector<TMessage>{{M, 0, 0}, {M, 0, 1}, {M, 0, 2}, {M, 1, 0}, {M, 1, 1}, {M, 1, 2}}));
-    EXPECT_EQ(LanguageConfigs[1]->PageStarts.Count(), 3);
-    EXPECT_FALSE(LanguageConfigs[1]->PageStarts.GetItem(2));
+    ClearSegmentIndexes(1);
+    EXPECT_EQ(Sent(Recorder), std::vector<TMessage>{TMessage(CM_SEGMENTINDEXDROPPED, 1, 0)});
+    EXPECT_EQ(FilledAtMessage, std::vector<int>{9});
+    EXPECT_EQ(SegmentSlotsFilled(1), 0);
+    EXPECT_EQ(LanguageConfigs[1]->SentenceIndexes.Count(), 3);
+    EXPECT_EQ(SegmentSlotsFilled(0), 9);
+}
+
+// Segments go first, announced while present; the alignment built on them is announced next, while its
+// pairs still exist.
+TEST_F(InvalidationTest, SegmentsThenTheirAlignmentGoLanguageByLanguage) {
+    struct TSeen {
+        TMessage Message;
+        int SegmentsFilled;
+        int PairLists;
+        bool operator==(const TSeen&) const = default;
+    };
+    std::vector<TSeen> Seen;
+    Recorder.OnBroadcast = [&](int Msg, intptr_t L, intptr_t F) {
+        Seen.push_back({TMessage(Msg, L, F), SegmentSlotsFilled(int(L)), PairListsPresent()});
+    };
+    for (int L = 0; L < 2; ++L) {
+        LanguageConfigs[L]->HeadingFormat = 1;
+        LanguageConfigs[L]->ParagraphFormat = 1;
+        LanguageConfigs[L]->SentenceFormat = 2;
+    }
+    LanguageConfigs[1]->ParagraphFormat = 0;  // language 1 cuts paragraphs by tags
+    ClearTagBasedSegments(0, 1);
+    EXPECT_EQ(Seen, (std::vector<TSeen>{{TMessage(CM_SEGMENTINDEXDROPPED, 1, 0), 9, 3},
+                                        {TMessage(CM_ALIGNMENTDROPPED, 1, 0), 0, 3}}));
+    EXPECT_FALSE(Align12);
+    EXPECT_TRUE(Align13 && Align14);
+    EXPECT_EQ(SegmentSlotsFilled(0), 9);
+
+    Seen.clear();
+    LanguageConfigs[0]->SentenceFormat = 1;  // language 0 finds its sentences automatically
+    ClearAutoSentenceSegments(0, 1);
+    EXPECT_EQ(Seen, (std::vector<TSeen>{{TMessage(CM_SEGMENTINDEXDROPPED, 0, 0), 9, 2},
+                                        {TMessage(CM_ALIGNMENTDROPPED, 0, 0), 0, 2}}));
+    EXPECT_FALSE(Align13 || Align14);
 }
 
 TEST_F(InvalidationTest, CorpusFrequencyListGoesAfterChildrenAndMainWindowHeard) {

@@ -254,6 +254,44 @@ TEST(SlotLists, SegmentListsRoundTripWithEmptySlotsAndEmptyElements) {
     EXPECT_EQ(S.GetPosition(), S.GetSize());
 }
 
+// A workspace of many one-entry lists must cost about what its file holds, while lists that grow by
+// Add afterwards still grow in whole blocks.
+TEST(SlotLists, LoadingManySmallListsReservesWhatIsRead) {
+    constexpr int32_t Files = 20000;
+    TAlignIndexes Segments;
+    TIntegerLists Lines;
+    for (int32_t I = 0; I < Files; ++I) {
+        Segments.Add(std::make_unique<TAlignIndex>(SegmentsOf({{I, I + 1, 1}})));
+        Lines.Add(std::make_unique<TIntegerList>(ListOf({I})));
+    }
+    TMemoryStream S;
+    Segments.SaveToStream(S);
+    Lines.SaveToStream(S);
+    S.SetPosition(0);
+    TAlignIndexes SegmentsBack;
+    TIntegerLists LinesBack;
+    ASSERT_TRUE(SegmentsBack.LoadFromStream(S));
+    ASSERT_TRUE(LinesBack.LoadFromStream(S));
+    ASSERT_EQ(SegmentsBack.Count(), Files);
+    ASSERT_EQ(LinesBack.Count(), Files);
+
+    int64_t ReservedBytes = 0;
+    for (int32_t I = 0; I < Files; ++I) {
+        const TAlignIndex& A = *SegmentsBack.GetItem(I);
+        ReservedBytes += int64_t{A.Capacity()} * 4 + int64_t{A.RecordCapacity()} * 12;
+        ReservedBytes += int64_t{LinesBack.GetItem(I)->Capacity()} * 4;
+    }
+    EXPECT_LE(ReservedBytes, 2 * S.GetSize());
+    EXPECT_EQ(SegmentsBack.GetItem(7)->GetItem(0), (TSegment{7, 8, 1}));
+    EXPECT_EQ((*LinesBack.GetItem(7))[0], 7);
+
+    TAlignIndex& Grown = *SegmentsBack.GetItem(0);
+    Grown.Add(5, 6, 1);
+    EXPECT_EQ(Grown.Capacity() % TIntegerList::BlockEntries, 0);
+    EXPECT_GE(Grown.RecordCapacity(), Grown.Capacity());
+    EXPECT_EQ(AllSegments(Grown), (std::vector<TSegment>{{0, 1, 1}, {5, 6, 1}}));
+}
+
 TEST(SlotLists, PairSlotsAreTwoHalvesAndAPairMissingAHalfIsDropped) {
     TDoubleAlignIndexes Pairs;
     Pairs.Add(std::make_unique<TDoubleAlignIndex>(PairsOf(2, 2)));

@@ -571,7 +571,7 @@ TEST_F(ConcPrefsTest, LocationOfThePreferencesFile) {
     // where the settings are read from.
     std::filesystem::remove(ConfigIni());
     SetIniWritableProbe(
-        [this](const std::string& Path) { return Path != ProgramIni() && ProbeReadWrite(Path); });
+        [this](const std::string& Path) { return Path != ProgramIni() && IniLocationWritable(Path); });
     EXPECT_EQ(GetIniFileNameForRead(), ProgramIni());
     ASSERT_TRUE(LoadPreferences());
     EXPECT_EQ(LanguageConfigs[0]->CorpusPath, "/program");
@@ -595,6 +595,36 @@ TEST_F(ConcPrefsTest, LocationOfThePreferencesFile) {
     EXPECT_TRUE(Messages.Messages.empty());
 }
 
+TEST_F(ConcPrefsTest, AWritableFileInAFolderThatTakesNoNewFileIsNotWhereSettingsGo) {
+    // The file itself opens for writing, but the replacement's temporary file cannot be made beside it.
+    Program.Write(IniFileName, "[GeneralConfiguration.00]\nCorpusPath=/program\n");
+    const std::string programFolder = Program.Path().string() + "/";
+    SetIniWritableProbe(
+        [&](const std::string& Path) { return Path != programFolder && IniLocationWritable(Path); });
+    EXPECT_EQ(GetIniFileNameForRead(), ProgramIni());
+    ASSERT_TRUE(LoadPreferences());
+    EXPECT_EQ(GetIniFileName(), ConfigIni());
+    LanguageConfigs[0]->CorpusPath = "/saved";
+    ASSERT_TRUE(SavePreferences());
+    EXPECT_TRUE(Messages.Messages.empty());
+    EXPECT_EQ(GetIniFileNameForRead(), ConfigIni());
+    ASSERT_TRUE(LoadPreferences());
+    EXPECT_EQ(LanguageConfigs[0]->CorpusPath, "/saved");
+
+    // A config folder that takes no new file leaves nowhere to save.
+    const std::string configFolder = Config.Path().string() + "/";
+    SetIniWritableProbe([&](const std::string& Path) {
+        return Path != programFolder && Path != configFolder && IniLocationWritable(Path);
+    });
+    EXPECT_EQ(GetIniFileName(), "");
+    EXPECT_FALSE(SavePreferences());
+
+    // A program-folder file made read-only by its mode is no write location, even for root.
+    SetIniWritableProbe({});
+    std::filesystem::permissions(ProgramIni(), std::filesystem::perms::owner_read);
+    EXPECT_EQ(GetIniFileName(), ConfigIni());
+}
+
 TEST_F(ConcPrefsTest, FailuresLeaveTheOldFileAndSaySo) {
     std::string path = Work.Write("keep.ini", "[GeneralConfiguration]\nLanguagesCount=1\n");
     {
@@ -604,14 +634,46 @@ TEST_F(ConcPrefsTest, FailuresLeaveTheOldFileAndSaySo) {
     EXPECT_EQ(ReadWholeFile(path), "[GeneralConfiguration]\nLanguagesCount=1\n");
     std::string nowhere = Work.File("no/such/folder/x.TWS");
     EXPECT_FALSE(SaveWorkspacePrefs(nowhere));
+    std::string readOnly = Work.Write("ro.TWS", "[GeneralConfiguration]\nLanguagesCount=1\n");
+    std::filesystem::permissions(readOnly, std::filesystem::perms::owner_read);
+    EXPECT_FALSE(SaveWorkspacePrefs(readOnly));
+    EXPECT_EQ(ReadWholeFile(readOnly), "[GeneralConfiguration]\nLanguagesCount=1\n");
     LanguagesCount = 1;
     EXPECT_FALSE(LoadPrefsFromFile(Work.Path().string()));
     EXPECT_EQ(LanguagesCount, 1);
     EXPECT_EQ(Messages.Texts(), (std::vector<std::string>{
                                     "Could not write to configuration file " + path + "!",
                                     "Could not write to configuration file " + nowhere + "!",
+                                    "Could not write to configuration file " + readOnly + "!",
                                     "Could not read from configuration file " + Work.Path().string() + "!"}));
     for (const TMessageRequest& m : Messages.Messages) EXPECT_EQ(m.Type, mtError);
+}
+
+// Raises from the message box of a stop list that cannot be read: an error half-way through a language.
+class TFailingStopListMessages : public TScriptedBackend {
+public:
+    int Show(const TMessageRequest& Request) override {
+        if (Request.Text.starts_with("Unable to load stop-list")) throw std::runtime_error("injected");
+        return TScriptedBackend::Show(Request);
+    }
+};
+
+TEST_F(ConcPrefsTest, AFailureHalfWayCountsOnlyTheLanguagesStoredSoFar) {
+    const std::string path = Work.Write("fail.ini",
+                                        "[GeneralConfiguration]\nLanguagesCount=4\n"
+                                        "[GeneralConfiguration.00]\nCorpusPath=/zero\n"
+                                        "[GeneralConfiguration.01]\nCorpusPath=/one\n"
+                                        "[FrequencyConfiguration.01]\nStopListFileName=" +
+                                            Work.File("missing.txt") + "\n");
+    TFailingStopListMessages failing;
+    EXPECT_FALSE(LoadPrefsFromFile(path));
+    EXPECT_EQ(failing.Texts(),
+              std::vector<std::string>{"Could not read from configuration file " + path + "!"});
+    ASSERT_EQ(LanguagesCount, 2);
+    EXPECT_EQ(LanguageConfigs[0]->CorpusPath, "/zero");
+    EXPECT_EQ(LanguageConfigs[1]->CorpusPath, "/one");
+    EXPECT_FALSE(LanguageConfigs[2]);
+    EXPECT_FALSE(LanguageConfigs[3]);
 }
 
 TEST_F(ConcPrefsTest, WorkspaceKeysLiveOnlyInThePreferencesFile) {

@@ -115,6 +115,27 @@ TEST(TagsCollection, HostileElementsStayBounded) {
     EXPECT_EQ(S.Remaining(), 0);
 }
 
+TEST(TagsCollection, LoadedOffsetListsReserveWhatIsRead) {
+    TTagsCollections Files;
+    for (int32_t I = 0; I < 2000; ++I) {
+        auto C = std::make_unique<TTagsCollection>();
+        C->AddValue("p", I);
+        C->AddValue("s", I + 1);
+        Files.Add(std::move(C));
+    }
+    TMemoryStream S;
+    Files.SaveToStream(S);
+    S.SetPosition(0);
+    TTagsCollections Back;
+    ASSERT_TRUE(Back.LoadFromStream(S));
+    ASSERT_EQ(Back.Count(), 2000);
+    int64_t ReservedOffsets = 0;
+    for (int32_t I = 0; I < Back.Count(); ++I)
+        for (const auto& Entry : Back.GetItem(I)->Entries()) ReservedOffsets += Entry.second.Capacity();
+    EXPECT_LE(ReservedOffsets, 2 * (2 * 2000));
+    EXPECT_EQ(Back.GetItem(9)->FindValue("S", 100), 10);
+}
+
 TEST(Tag, NameAttributesAndText) {
     TTag T('<', "<seg id=5>and then running text", '>');
     EXPECT_EQ(T.Name, "seg");

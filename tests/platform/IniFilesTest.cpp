@@ -169,11 +169,79 @@ TEST(IniFileTest, FailedUpdateKeepsTheOldFile) {
     EXPECT_EQ(TIniFile(path).ReadString("New", "Long", "").size(), 4096u);
 }
 
+size_t FilesIn(const std::filesystem::path& Folder) {
+    return size_t(std::distance(std::filesystem::directory_iterator(Folder), {}));
+}
+
+TEST(IniFileTest, AReadOnlyFileIsNotReplacedEvenByRoot) {
+    namespace fs = std::filesystem;
+    TTempDir dir;
+    std::string path = dir.Write("ro.ini", "[Old]\nA=1\n");
+    fs::permissions(path, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    EXPECT_FALSE(FileModeAllowsWriting(path));
+    EXPECT_FALSE(ProbeReadWrite(path));
+    EXPECT_THROW(ReplaceFileAtomically(path, "[New]\r\n"), EIniFileError);
+    TIniFile ini(path);
+    ini.WriteString("New", "B", "2");
+    EXPECT_THROW(ini.UpdateFile(), EIniFileError);
+    EXPECT_EQ(ReadWholeFile(path), "[Old]\nA=1\n");
+    EXPECT_EQ(FilesIn(dir.Path()), 1u) << "temporary file left";
+
+    // Any write bit makes it writable again, and the replacement keeps the mode.
+    fs::permissions(path, fs::perms::group_write, fs::perm_options::add);
+    EXPECT_TRUE(FileModeAllowsWriting(path));
+    ini.UpdateFile();
+    EXPECT_EQ(TIniFile(path).ReadString("New", "B", ""), "2");
+    EXPECT_EQ(fs::status(path).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::group_read |
+                                                                   fs::perms::group_write |
+                                                                   fs::perms::others_read);
+    EXPECT_TRUE(FileModeAllowsWriting(dir.File("missing.ini")));
+}
+
+TEST(IniFileTest, ALinkKeepsPointingAtTheFileItsTargetIsReplacedBy) {
+    namespace fs = std::filesystem;
+    TTempDir links, targets;
+    std::string real = targets.Write("real.ini", "[Old]\r\n");
+    std::string absolute = links.File("absolute.ini");
+    fs::create_symlink(real, absolute);
+    fs::create_directory(links.File("sub"));
+    targets.Write("second.ini", "");
+    std::string relative = links.File("relative.ini");
+    fs::create_symlink("sub/hop.ini", relative);  // a chain: relative -> sub/hop.ini -> second.ini
+    fs::create_symlink(targets.File("second.ini"), links.File("sub/hop.ini"));
+
+    ReplaceFileAtomically(absolute, "one");
+    ReplaceFileAtomically(relative, "two");
+    EXPECT_TRUE(fs::is_symlink(absolute));
+    EXPECT_TRUE(fs::is_symlink(relative));
+    EXPECT_TRUE(fs::is_symlink(links.File("sub/hop.ini")));
+    EXPECT_EQ(ReadWholeFile(real), "one");
+    EXPECT_EQ(ReadWholeFile(targets.File("second.ini")), "two");
+    EXPECT_EQ(FilesIn(targets.Path()), 2u) << "temporary file left";
+    EXPECT_EQ(FilesIn(links.Path()), 3u) << "temporary file left";
+
+    // A link to a read-only file refuses like the file; a dangling link gets its file.
+    fs::permissions(real, fs::perms::owner_read);
+    EXPECT_THROW(ReplaceFileAtomically(absolute, "three"), EIniFileError);
+    EXPECT_EQ(ReadWholeFile(real), "one");
+    std::string dangling = links.File("dangling.ini");
+    fs::create_symlink(targets.File("new.ini"), dangling);
+    ReplaceFileAtomically(dangling, "four");
+    EXPECT_TRUE(fs::is_symlink(dangling));
+    EXPECT_EQ(ReadWholeFile(targets.File("new.ini")), "four");
+
+    std::string loop = links.File("loop.ini");
+    fs::create_symlink(loop, loop);
+    EXPECT_THROW(ReplaceFileAtomically(loop, "five"), EIniFileError);
+}
+
 TEST(IniFileTest, ProbeCreatesTheFile) {
     TTempDir dir;
     EXPECT_TRUE(ProbeReadWrite(dir.File("p.ini")));
     EXPECT_TRUE(std::filesystem::exists(dir.File("p.ini")));
     EXPECT_FALSE(ProbeReadWrite(dir.File("no/such/p.ini")));
+    EXPECT_TRUE(ProbeFolderWritable(dir.Path().string() + "/"));
+    EXPECT_FALSE(ProbeFolderWritable(dir.File("no/such/")));
 }
 
 }  // namespace

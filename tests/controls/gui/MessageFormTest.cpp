@@ -249,6 +249,13 @@ TEST(MessageForm, TextIsPlainWithItsLineBreaks) {
     EXPECT_EQ(form->MessageLabel()->textFormat(), Qt::PlainText);
     const int lineHeight = QFontMetrics(form->MessageLabel()->font()).height();
     EXPECT_EQ(form->MessageLabel()->height(), 2 * lineHeight);
+
+    // A bare carriage return breaks the line too, and a CR LF pair still gives one break.
+    auto bare = BuildMessageForm(
+        Request("Internal error:\rValidateBuffer failed\r\n\nDone.", mtError, MsgButton(mbOK)));
+    EXPECT_EQ(bare->MessageLabel()->text(),
+              QStringLiteral("Internal error:\nValidateBuffer failed\n\nDone."));
+    EXPECT_EQ(bare->MessageLabel()->height(), 4 * lineHeight);
 }
 
 TEST(MessageForm, PlacedCentredOrWhereAsked) {

@@ -8,25 +8,30 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPointer>
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QTimer>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 
+#include "controls/ConcFormUtils.h"
 #include "controls/ScriptedBackend.h"
 #include "engine/ConcConfig.h"
 #include "engine/ConcErrors.h"
+#include "engine/ConcIndex.h"
 #include "engine/ConcPrefs.h"
 #include "shell/ConcMain.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
 
-// A child window that records what it receives and may act on it.
-class TTestChild : public QWidget, public TAppMessageReceiver {
+// A child window that records what it receives and may act on it. Like any window it has its own
+// closeEvent, which knows nothing of the closing mark.
+class TTestChild : public TAppMessageForm {
 public:
     struct TMessage {
         int Msg;
@@ -35,6 +40,7 @@ public:
     };
     std::vector<TMessage> Received;
     std::function<void(int Msg)> OnMessage;
+    bool RefuseClose = false;
 
     intptr_t HandleAppMessage(int Msg, intptr_t WParam, intptr_t LParam) override {
         Received.push_back({Msg, WParam, LParam});
@@ -44,8 +50,10 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* Event) override {
-        MarkClosing();
-        Event->accept();
+        if (RefuseClose)
+            Event->ignore();
+        else
+            Event->accept();
     }
 };
 
@@ -131,6 +139,46 @@ TEST_F(MainFormTest, StartUpReadsThePreferencesAndRestoresThePlacement) {
     EXPECT_EQ(form.geometry(), QRect(31, 42, 655, 433));
     EXPECT_FALSE(form.isMaximized());
     EXPECT_EQ(GetAppMessenger() != nullptr, true);
+}
+
+TEST_F(MainFormTest, FixedCaptionsAreSetBeforeThePreferencesAreRead) {
+    WriteIni("[ConcordanceConfiguration]\r\nMaximumHits=1234\r\n");
+    int calls = 0;
+    int hitsAtSetup = 0;
+    MainFormHooks.SetupProductActions = [&](TConcMainForm& Form) {
+        ++calls;
+        hitsAtSetup = CommonConfig->MaximumHits;
+        Form.PartofSpeechTagsAction->setText("&Special Tags...");
+    };
+    TConcMainForm& form = Create();
+    EXPECT_EQ(calls, 1);
+    EXPECT_NE(hitsAtSetup, 1234);
+    EXPECT_EQ(CommonConfig->MaximumHits, 1234);
+    EXPECT_EQ(form.PartofSpeechTagsAction->text(), "&Special Tags...");
+}
+
+TEST_F(MainFormTest, TheProgramStartsTheUnitsNamesItsTraceModuleAndEndsTheUnitsAfterTheWindow) {
+    std::vector<std::string> steps;
+    MainFormHooks.SetTraceModule = [&](const std::string& Module, const std::string& Version) {
+        steps.push_back("trace " + Module + " " + Version + (CommonConfig ? "" : " before the units"));
+    };
+    // Once the window is up: a setting to find in the file the close sequence writes, then Exit, which
+    // closes the last window and so ends the event loop.
+    MainFormHooks.BuildLanguageMenus = [&](TConcMainForm& Form) {
+        CommonConfig->MaximumHits = 321;
+        QTimer::singleShot(0, Form.ExitAction, &QAction::trigger);
+    };
+    const int result = RunProgram([&](QWidget* MainWindow) {
+        steps.push_back(MainWindow ? "window" : "no window");
+        if (MainWindow) {
+            EXPECT_TRUE(CommonConfig);
+        }
+    });
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(steps, (std::vector<std::string>{"trace Tessivor 270", "window", "no window"}));
+    EXPECT_FALSE(CommonConfig);  // the units ended
+    EXPECT_NE(ReadWholeFile(IniPath()).find("MaximumHits=321"), std::string::npos);
+    EXPECT_TRUE(Script.Messages.empty());
 }
 
 TEST_F(MainFormTest, AMaximisedWindowWritesOnlyItsStateAndKeepsItsEarlierBounds) {
@@ -245,6 +293,37 @@ TEST_F(MainFormTest, IdleEnablingFollowsTheCorpusState) {
     EXPECT_TRUE(form.RecentWorkspacesAction->isEnabled());
 }
 
+TEST_F(MainFormTest, ProcessingAndAlignmentWindowStatesReachTheIdleRules) {
+    TConcMainForm& form = Create();
+    bool needsProcessing = true;
+    bool alignWindowsOpen = true;
+    MainFormHooks.CorpusNeedsProcessing = [&] { return needsProcessing; };
+    MainFormHooks.AlignmentWindowsOpen = [&] { return alignWindowsOpen; };
+    SetLanguages(2);
+    AddFiles(0, {5});
+    AddFiles(1, {6});
+
+    // Not aligned: a corpus that needs processing is scanned, not aligned.
+    form.UpdateActions();
+    EXPECT_TRUE(form.CollectTagsAction->isEnabled());
+    EXPECT_FALSE(form.AlignCorpusAction->isEnabled());
+    needsProcessing = false;
+    form.UpdateActions();
+    EXPECT_FALSE(form.CollectTagsAction->isEnabled());
+    EXPECT_TRUE(form.AlignCorpusAction->isEnabled());
+
+    // Aligned: searching waits until the alignment windows are closed.
+    Align12 = std::make_unique<TDoubleAlignIndexes>();
+    Align12->Add(std::make_unique<TDoubleAlignIndex>());
+    form.UpdateActions();
+    EXPECT_FALSE(form.AlignCorpusAction->isEnabled());
+    EXPECT_FALSE(form.SearchAction->isEnabled());
+    alignWindowsOpen = false;
+    form.UpdateActions();
+    EXPECT_TRUE(form.SearchAction->isEnabled());
+    EXPECT_TRUE(form.ParallelSearchAction->isEnabled());
+}
+
 TEST_F(MainFormTest, TheIdleHandlerRunsWhenTheEventLoopWaits) {
     TConcMainForm& form = Create();
     form.UpdateActions();
@@ -354,6 +433,27 @@ TEST_F(MainFormTest, BroadcastDeliversOnceToEveryChildStillAliveLastToFirst) {
     EXPECT_EQ(c->Received.back(), (TTestChild::TMessage{CM_MARKERSCHANGED, 0, 0}));
     Settle();
     EXPECT_EQ(form.MdiArea()->subWindowList().size(), 1);
+}
+
+TEST_F(MainFormTest, BroadcastReachesHiddenChildrenAndThoseThatRefusedToClose) {
+    Create();
+    TTestChild* hidden = AddChild("hidden");
+    TTestChild* stubborn = AddChild("stubborn");
+    TTestChild* closed = AddChild("closed");
+    hidden->parentWidget()->hide();
+    stubborn->RefuseClose = true;
+    EXPECT_FALSE(stubborn->parentWidget()->close());
+    QPointer<QWidget> closedSub(closed->parentWidget());
+    EXPECT_TRUE(closedSub->close());
+    ASSERT_FALSE(closedSub.isNull());  // destroyed later, closing meanwhile
+    EXPECT_TRUE(closed->IsClosing());
+    EXPECT_FALSE(stubborn->IsClosing());
+
+    BroadcastToChildren(CM_SEGMENTINDEXDROPPED, 1, 0);
+    const TTestChild::TMessage expected{CM_SEGMENTINDEXDROPPED, 1, 0};
+    EXPECT_EQ(hidden->Received, std::vector<TTestChild::TMessage>{expected});
+    EXPECT_EQ(stubborn->Received, std::vector<TTestChild::TMessage>{expected});
+    EXPECT_TRUE(closed->Received.empty());
 }
 
 TEST_F(MainFormTest, FileMessagesRefreshThePanelAndReachTheChildren) {
@@ -493,6 +593,16 @@ TEST_F(MainFormTest, CloseAllChildrenDestroysThemWhileTheyCanStillTalk) {
     (void)a;
 }
 
+TEST_F(MainFormTest, DestroyingTheWindowDestroysTheChildrenBeforeWritingThePlacement) {
+    Create();
+    TTestChild* child = AddChild("a");
+    std::string iniWhenTheChildWent = "child not destroyed";
+    QObject::connect(child, &QObject::destroyed, [&] { iniWhenTheChildWent = ReadWholeFile(IniPath()); });
+    Form.reset();
+    EXPECT_EQ(iniWhenTheChildWent.find("[MainForm]"), std::string::npos) << iniWhenTheChildWent;
+    EXPECT_NE(ReadWholeFile(IniPath()).find("[MainForm]"), std::string::npos);
+}
+
 TEST_F(MainFormTest, WaitCursorUsesTheOverrideCursorOnlyAtTheOutermostLevel) {
     Create();
     BeginWait();
@@ -525,6 +635,53 @@ TEST(ApplicationObject, ExceptionsAreShownAndTheSilentAbortIsSwallowed) {
     ASSERT_EQ(script.Messages.size(), 2u);
     EXPECT_EQ(script.Messages[0].Text, "Invalid alignment.");
     EXPECT_EQ(script.Messages[0].Type, mtError);
+}
+
+TEST_F(MainFormTest, TheMenuBarHoldsOnlyCommandsThatAreCarriedOut) {
+    TConcMainForm& form = Create();
+    QStringList bar;
+    for (QAction* a : form.menuBar()->actions()) bar << a->text();
+    EXPECT_EQ(bar, QStringList({"&File", "&Window"}));
+    EXPECT_EQ(form.FileMenu->actions(), QList<QAction*>{form.ExitAction});
+}
+
+TEST_F(MainFormTest, WindowCommandsTileCascadeAndArrangeTheChildren) {
+    TConcMainForm& form = Create();
+    form.resize(800, 600);
+    form.show();
+    Settle();
+    std::vector<QMdiSubWindow*> subs;
+    for (const char* title : {"a", "b", "c"})
+        subs.push_back(qobject_cast<QMdiSubWindow*>(AddChild(title)->parentWidget()));
+    const QRect area = form.MdiArea()->viewport()->rect();
+
+    form.TileHorizontalAction->trigger();
+    for (size_t i = 0; i < subs.size(); ++i) {
+        EXPECT_TRUE(area.contains(subs[i]->geometry())) << i;
+        for (size_t k = i + 1; k < subs.size(); ++k)
+            EXPECT_FALSE(subs[i]->geometry().intersects(subs[k]->geometry()));
+    }
+
+    // Cascaded, each window stands lower and further right than another one.
+    form.CascadeAction->trigger();
+    std::vector<QPoint> corners;
+    for (QMdiSubWindow* sub : subs) corners.push_back(sub->pos());
+    std::sort(corners.begin(), corners.end(), [](QPoint a, QPoint b) { return a.x() < b.x(); });
+    for (size_t i = 1; i < corners.size(); ++i) {
+        EXPECT_GT(corners[i].x(), corners[i - 1].x());
+        EXPECT_GT(corners[i].y(), corners[i - 1].y());
+    }
+
+    // Minimised windows moved about go back to a row along the bottom, in the order they were opened.
+    subs[0]->showMinimized();
+    subs[2]->showMinimized();
+    subs[0]->move(300, 40);
+    subs[2]->move(10, 200);
+    const QRect normal = subs[1]->geometry();
+    form.ArrangeAction->trigger();
+    EXPECT_EQ(subs[0]->geometry().bottomLeft(), QPoint(0, area.height() - 1));
+    EXPECT_EQ(subs[2]->geometry().bottomLeft(), QPoint(subs[0]->width(), area.height() - 1));
+    EXPECT_EQ(subs[1]->geometry(), normal);
 }
 
 TEST_F(MainFormTest, WindowMenuListsTheChildrenAndActivatesTheChosenOne) {

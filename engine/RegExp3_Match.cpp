@@ -1,0 +1,702 @@
+// The first-character map, the leftmost search and the backtracking matcher.
+//
+// The matcher explores every way the byte code can match at a position and keeps the longest (the
+// first found among equally long ones), unless a succeed operation ends it at once. The failure stack
+// holds two kinds of entries: alternatives to resume (byte-code position and text position) and the
+// old values of registers and loop counters changed since, which are restored on the way back. A value
+// is saved only while some alternative is pending: with none left, a failure ends the match anyway.
+//
+// Without back-references and counted loops whose count matters, what can happen from a point of the
+// byte code at a text position does not depend on how the matcher got there. For such patterns a search
+// remembers the (jump target, text position) pairs it has been at, and fails at once when it comes back to
+// one: everything from there has been tried already, at this start position or at an earlier one that found
+// nothing. Searches that would otherwise take time quadratic or exponential in the text stay linear.
+// The memo's words carry the number of the search that wrote them, so a new search starts from an empty
+// memo without clearing it. The head of a loop over a one-byte test counts
+// as visited at every position of the run it consumed: from any of them the run ends at the same place,
+// and the exits it would try are among those already being tried, longest first.
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <new>
+
+#include "engine/RegExp3.h"
+
+namespace {
+
+enum TEntryKind : int32_t {
+    ekChoice,    // resume at Index with text position Value
+    ekRange,     // resume at Index with text positions Value, Value - 1, ... down to the ekRangeLow
+    ekRangeLow,  //   entry right below, whose Value is the lowest
+    ekDummy,     // fail further
+    ekDropped,   // an alternative taken back by pop_failure_jump / maybe_pop_jump
+    ekStart,     // group Index started at Value
+    ekEnd,       // group Index ended at Value
+    ekCell       // counter cell Index was Value
+};
+
+struct TEntry {
+    int32_t Kind;
+    int32_t Index;
+    int32_t Value;
+};
+
+// Per thread: compiles and searches of other threads never touch it.
+struct TWorkspace {
+    std::vector<TEntry> Stack;
+    std::vector<int32_t> Starts, Ends, BestStarts, BestEnds, Cells;
+    std::vector<uint64_t> MemoBits;  // memo row x (text length + 1) bits: been there
+    std::vector<uint32_t> MemoUses;  // per word of MemoBits: the search that wrote it
+    uint32_t MemoUse = 0;            // the current search
+    size_t Limit = RegExpFailureStackLimit;
+};
+
+// The largest memo a search may use, in bits.
+constexpr size_t MemoMaxBits = size_t(1) << 26;
+
+// The stack's first size, so that ordinary searches never grow it.
+constexpr size_t InitialStackEntries = 2 * 2000 * 19;
+
+TWorkspace& ThreadWorkspace() {
+    thread_local TWorkspace Workspace;
+    if (Workspace.Stack.capacity() < InitialStackEntries) Workspace.Stack.reserve(InitialStackEntries);
+    return Workspace;
+}
+
+struct TGiveUp {};
+
+int32_t ReadI32(const uint8_t* P) {
+    uint32_t V = 0;
+    for (int K = 3; K >= 0; --K) V = (V << 8) | P[K];
+    return int32_t(V);
+}
+
+uint16_t ReadU16(const uint8_t* P) {
+    return uint16_t(P[0] | (P[1] << 8));
+}
+
+bool InMap(const uint8_t* Map, uint8_t C) {
+    return (Map[C >> 3] >> (C & 7)) & 1;
+}
+
+// The size of the operation at Code, 0 for an unknown code.
+int OpSize(const uint8_t* Code) {
+    switch (Code[0]) {
+        case ro_exactn:
+            return 2 + Code[1];
+        case ro_charset:
+        case ro_charset_not:
+            return 33;
+        case ro_start_memory:
+        case ro_stop_memory:
+        case ro_duplicate:
+            return 2;
+        case ro_jump:
+        case ro_jump_past_alt:
+        case ro_on_failure_jump:
+        case ro_on_failure_keep_string_jump:
+        case ro_pop_failure_jump:
+        case ro_maybe_pop_jump:
+        case ro_dummy_failure_jump:
+            return 5;
+        case ro_succeed_n:
+            return 11;
+        case ro_jump_n:
+            return 9;
+        case ro_set_number_at:
+            return 5;
+        default:
+            return Code[0] <= ro_LastOp ? 1 : 0;
+    }
+}
+
+// Where the jump at Pc goes (its offset counts from the end of the operation).
+// Where the five-byte jump at Pc goes.
+int32_t Jump5Target(const uint8_t* Code, int32_t Pc) {
+    return Pc + 5 + ReadI32(Code + Pc + 1);
+}
+
+int32_t JumpTarget(const uint8_t* Code, int32_t Pc) {
+    return Pc + OpSize(Code + Pc) + ReadI32(Code + Pc + 1);
+}
+
+// Whether the one-byte test at Code accepts byte C.
+bool ByteTest(const uint8_t* Code, uint8_t C, const uint8_t* Tr, const uint8_t* Words) {
+    switch (Code[0]) {
+        case ro_exactn:
+            return Tr[C] == Code[2];
+        case ro_anychar:
+            return Tr[C] != 0;
+        case ro_charset:
+            return InMap(Code + 1, Tr[C]);
+        case ro_charset_not:
+            return !InMap(Code + 1, Tr[C]);
+        case ro_wordchar:
+            return (Words[C] & RW_WORD) != 0;
+        case ro_notwordchar:
+            return (Words[C] & RW_WORD) == 0;
+        case ro_digit:
+            return (Words[C] & RW_DIGIT) != 0;
+        case ro_notdigit:
+            return (Words[C] & RW_DIGIT) == 0;
+        case ro_space:
+            return (Words[C] & RW_SPACE) != 0;
+        case ro_notspace:
+            return (Words[C] & RW_SPACE) == 0;
+        default:
+            return false;
+    }
+}
+
+// The end of the run of bytes from Pos (before Stop) that the one-byte test at Code accepts. The test
+// is chosen once per run: this is the inner loop of every repetition of a single byte.
+int32_t RunEnd(const uint8_t* Code, const uint8_t* T, int32_t Pos, int32_t Stop, const uint8_t* Tr,
+               const uint8_t* Words) {
+    auto Run = [&](auto Accepts) {
+        while (Pos < Stop && Accepts(T[Pos])) ++Pos;
+        return Pos;
+    };
+    const uint8_t* Map = Code + 1;
+    switch (Code[0]) {
+        case ro_exactn:
+            return Run([&](uint8_t C) { return Tr[C] == Code[2]; });
+        case ro_anychar:
+            return Run([&](uint8_t C) { return Tr[C] != 0; });
+        case ro_charset:
+            return Run([&](uint8_t C) { return InMap(Map, Tr[C]); });
+        case ro_charset_not:
+            return Run([&](uint8_t C) { return !InMap(Map, Tr[C]); });
+        case ro_wordchar:
+            return Run([&](uint8_t C) { return (Words[C] & RW_WORD) != 0; });
+        case ro_notwordchar:
+            return Run([&](uint8_t C) { return (Words[C] & RW_WORD) == 0; });
+        case ro_digit:
+            return Run([&](uint8_t C) { return (Words[C] & RW_DIGIT) != 0; });
+        case ro_notdigit:
+            return Run([&](uint8_t C) { return (Words[C] & RW_DIGIT) == 0; });
+        case ro_space:
+            return Run([&](uint8_t C) { return (Words[C] & RW_SPACE) != 0; });
+        case ro_notspace:
+            return Run([&](uint8_t C) { return (Words[C] & RW_SPACE) == 0; });
+        default:
+            return Pos;
+    }
+}
+
+bool IsByteTestOp(uint8_t Op) {
+    return Op == ro_anychar || Op == ro_charset || Op == ro_charset_not ||
+           (Op >= ro_wordchar && Op <= ro_notwordchar) || (Op >= ro_digit && Op <= ro_notspace);
+}
+
+class TMatcher {
+public:
+    TMatcher(const TRegExpPattern& Record, const uint8_t* Text, int Length, int Stop, TWorkspace& W)
+        : R(Record),
+          Code(Record.Buffer.data()),
+          CodeEnd(Record.Used),
+          Tr(Record.Translate.data()),
+          Words(Record.Tables->WordTable.data()),
+          T(Text),
+          Length(Length),
+          Stop(Stop),
+          W(W),
+          NumRegs(std::min(Record.NumGroups, RegExpMaxGroups) + 1),
+          KeepRegs(!Record.NoSub) {
+        W.Starts.resize(size_t(NumRegs));
+        W.Ends.resize(size_t(NumRegs));
+        W.BestStarts.resize(size_t(NumRegs));
+        W.BestEnds.resize(size_t(NumRegs));
+        W.Cells.resize(size_t(Record.NumCells));
+        StartMemo();
+    }
+
+    // The end of the match at Start, -1 when there is none. Raises TGiveUp and ERegExp. Successive runs
+    // of one matcher must be at start positions where no earlier run found a match.
+    int Run(int Start);
+    void CopyRegisters(int Start, int End, TRegExpRegisters& Regs) const;
+
+private:
+    void Push(int32_t Kind, int32_t Index, int32_t Value) {
+        if (W.Stack.size() >= W.Limit) throw TGiveUp{};
+        W.Stack.push_back(TEntry{Kind, Index, Value});
+    }
+    void PushChoice(int32_t Kind, int32_t Pc, int32_t Pos) {
+        Push(Kind, Pc, Pos);
+        ++Choices;
+    }
+    void Set(int32_t Kind, std::vector<int32_t>& Array, int32_t Index, int32_t Value) {
+        if (Choices > 0) Push(Kind, Index, Array[size_t(Index)]);
+        Array[size_t(Index)] = Value;
+    }
+    bool Backtrack(int32_t& Pc, int32_t& Pos);
+    void DropNewestChoice();
+    void StartMemo();
+    uint64_t& MemoWord(size_t Bit) {
+        const size_t Index = Bit >> 6;
+        if (W.MemoUses[Index] != W.MemoUse) {
+            W.MemoUses[Index] = W.MemoUse;
+            W.MemoBits[Index] = 0;
+        }
+        return W.MemoBits[Index];
+    }
+    // Whether the matcher has been at Pc with Pos before (and marks it).
+    bool Revisit(int32_t Pc, int32_t Pos) {
+        const int32_t Row = R.MemoSlots[size_t(Pc)];
+        if (Row < 0) return false;
+        const size_t Bit = size_t(Row) * size_t(Length + 1) + size_t(Pos);
+        uint64_t& Word = MemoWord(Bit);
+        const uint64_t Mask = uint64_t(1) << (Bit & 63);
+        if (Word & Mask) return true;
+        Word |= Mask;
+        return false;
+    }
+    // Marks Pc as visited at the positions From..To.
+    void MarkVisited(int32_t Pc, int32_t From, int32_t To) {
+        const size_t Base = size_t(R.MemoSlots[size_t(Pc)]) * size_t(Length + 1);
+        for (size_t Bit = Base + size_t(From); Bit <= Base + size_t(To); ++Bit)
+            MemoWord(Bit) |= uint64_t(1) << (Bit & 63);
+    }
+    // Records a match ending at Pos; true when no longer one can exist.
+    bool Found(int32_t Pos);
+    bool IsWord(int32_t Pos) const { return (Words[T[Pos]] & RW_WORD) != 0; }
+    bool AtWordBoundary(int32_t Pos) const {
+        return Pos == 0 || Pos == Length || IsWord(Pos - 1) != IsWord(Pos);
+    }
+    bool SameText(int32_t From, int32_t Pos, int32_t Count) const {
+        for (int32_t K = 0; K < Count; ++K)
+            if (Tr[T[From + K]] != Tr[T[Pos + K]]) return false;
+        return true;
+    }
+
+    const TRegExpPattern& R;
+    const uint8_t* Code;
+    const int32_t CodeEnd;
+    const uint8_t* Tr;
+    const uint8_t* Words;
+    const uint8_t* T;
+    const int32_t Length;
+    const int32_t Stop;
+    TWorkspace& W;
+    const int32_t NumRegs;
+    const bool KeepRegs;
+    int32_t Choices = 0;
+    int32_t Best = -1;
+    bool Memo = false;
+};
+
+bool TMatcher::Found(int32_t Pos) {
+    if (Pos > Best) {
+        Best = Pos;
+        if (KeepRegs) {
+            W.Ends[0] = Pos;
+            W.BestStarts = W.Starts;
+            W.BestEnds = W.Ends;
+        }
+    }
+    return Pos == Stop;
+}
+
+bool TMatcher::Backtrack(int32_t& Pc, int32_t& Pos) {
+    while (!W.Stack.empty()) {
+        const TEntry E = W.Stack.back();
+        W.Stack.pop_back();
+        switch (E.Kind) {
+            case ekStart:
+                W.Starts[size_t(E.Index)] = E.Value;
+                break;
+            case ekEnd:
+                W.Ends[size_t(E.Index)] = E.Value;
+                break;
+            case ekCell:
+                W.Cells[size_t(E.Index)] = E.Value;
+                break;
+            case ekDummy:
+                --Choices;
+                break;
+            case ekChoice:
+                --Choices;
+                Pc = E.Index;
+                Pos = E.Value;
+                return true;
+            case ekRange: {
+                // Positions where the operation that follows the loop cannot even begin are passed over.
+                const int32_t Low = W.Stack.back().Value;
+                int32_t Next = E.Value;
+                const uint8_t* After = Code + E.Index;
+                if (E.Index < CodeEnd && (After[0] == ro_exactn || IsByteTestOp(After[0])))
+                    while (Next >= Low && (Next >= Stop || !ByteTest(After, T[Next], Tr, Words))) --Next;
+                if (Next < Low) {
+                    W.Stack.pop_back();
+                    --Choices;
+                    break;
+                }
+                Pc = E.Index;
+                Pos = Next;
+                if (Next > Low) {
+                    W.Stack.push_back(TEntry{ekRange, E.Index, Next - 1});
+                } else {
+                    W.Stack.pop_back();
+                    --Choices;
+                }
+                return true;
+            }
+            default:
+                break;
+        }
+    }
+    return false;
+}
+
+void TMatcher::StartMemo() {
+    const size_t Bits = size_t(R.MemoRows) * size_t(Length + 1);
+    if (R.MemoRows == 0 || Bits > MemoMaxBits) return;
+    const size_t Words = (Bits + 63) / 64;
+    if (W.MemoBits.size() < Words) {
+        W.MemoBits.resize(Words);
+        W.MemoUses.resize(Words, W.MemoUse);
+    }
+    if (++W.MemoUse == 0) {
+        std::fill(W.MemoUses.begin(), W.MemoUses.end(), 0);
+        W.MemoUse = 1;
+    }
+    Memo = true;
+}
+
+// The saved values above the alternative stay: older alternatives still need them restored.
+void TMatcher::DropNewestChoice() {
+    for (size_t K = W.Stack.size(); K-- > 0;) {
+        TEntry& E = W.Stack[K];
+        if (E.Kind == ekChoice || E.Kind == ekRange || E.Kind == ekDummy) {
+            if (E.Kind == ekRange) W.Stack[K - 1].Kind = ekDropped;
+            E.Kind = ekDropped;
+            --Choices;
+            return;
+        }
+    }
+}
+
+int TMatcher::Run(int Start) {
+    W.Stack.clear();
+    // Runs are tried at most text positions; most patterns have no groups and no counters.
+    W.Starts[0] = Start;
+    W.Ends[0] = -1;
+    if (NumRegs > 1) {
+        std::fill(W.Starts.begin() + 1, W.Starts.end(), -1);
+        std::fill(W.Ends.begin() + 1, W.Ends.end(), -1);
+    }
+    if (!W.Cells.empty()) std::fill(W.Cells.begin(), W.Cells.end(), 0);
+    int32_t Pc = 0;
+    int32_t Pos = Start;
+    for (;;) {
+        if (Memo && Revisit(Pc, Pos)) {
+            // Already tried from here: fail.
+        } else if (Pc >= CodeEnd) {
+            if (Found(Pos)) return Best;
+        } else {
+            const uint8_t* Op = Code + Pc;
+            switch (Op[0]) {
+                case ro_no_op:
+                    ++Pc;
+                    continue;
+                case ro_succeed:
+                    Found(Pos);
+                    return Best;
+                case ro_exactn: {
+                    const int32_t Count = Op[1];
+                    if (Stop - Pos < Count) break;
+                    int32_t K = 0;
+                    while (K < Count && Tr[T[Pos + K]] == Op[2 + K]) ++K;
+                    if (K < Count) break;
+                    Pos += Count;
+                    Pc += 2 + Count;
+                    continue;
+                }
+                case ro_anychar:
+                case ro_charset:
+                case ro_charset_not:
+                case ro_wordchar:
+                case ro_notwordchar:
+                case ro_digit:
+                case ro_notdigit:
+                case ro_space:
+                case ro_notspace:
+                    if (Pos >= Stop || !ByteTest(Op, T[Pos], Tr, Words)) break;
+                    ++Pos;
+                    Pc += Op[0] == ro_charset || Op[0] == ro_charset_not ? 33 : 1;
+                    continue;
+                case ro_start_memory:
+                    Set(ekStart, W.Starts, Op[1], Pos);
+                    Pc += 2;
+                    continue;
+                case ro_stop_memory:
+                    Set(ekEnd, W.Ends, Op[1], Pos);
+                    Pc += 2;
+                    continue;
+                case ro_duplicate: {
+                    const int32_t From = W.Starts[Op[1]], To = W.Ends[Op[1]];
+                    if (From < 0 || To < From || Stop - Pos < To - From || !SameText(From, Pos, To - From))
+                        break;
+                    Pos += To - From;
+                    Pc += 2;
+                    continue;
+                }
+                case ro_begline:
+                    if (Pos == 0 ? R.NotBol : !(R.NewlineAnchor && T[Pos - 1] == '\n')) break;
+                    ++Pc;
+                    continue;
+                case ro_endline:
+                    if (Pos == Length ? R.NotEol : !(R.NewlineAnchor && T[Pos] == '\n')) break;
+                    ++Pc;
+                    continue;
+                case ro_begbuf:
+                    if (Pos != 0) break;
+                    ++Pc;
+                    continue;
+                case ro_endbuf:
+                    if (Pos != Length) break;
+                    ++Pc;
+                    continue;
+                case ro_jump:
+                case ro_jump_past_alt:
+                case ro_dummy_failure_jump:
+                    Pc = Jump5Target(Code, Pc);
+                    continue;
+                case ro_on_failure_jump:
+                    PushChoice(ekChoice, Jump5Target(Code, Pc), Pos);
+                    Pc += 5;
+                    continue;
+                case ro_on_failure_keep_string_jump: {
+                    const uint8_t* Test = Op + 5;
+                    const int32_t From = Pos;
+                    Pos = RunEnd(Test, T, Pos, Stop, Tr, Words);
+                    if (Pos > From) {
+                        if (Memo) MarkVisited(Pc, From + 1, Pos);
+                        Push(ekRangeLow, 0, From);
+                        PushChoice(ekRange, Jump5Target(Code, Pc), Pos - 1);
+                    }
+                    Pc = Jump5Target(Code, Pc);
+                    continue;
+                }
+                case ro_pop_failure_jump:
+                    DropNewestChoice();
+                    Pc = Jump5Target(Code, Pc);
+                    continue;
+                case ro_maybe_pop_jump: {
+                    // The loop's head is on_failure_jump END followed by the byte test; its alternative
+                    // is the newest entry, as the test pushes nothing.
+                    const int32_t Head = Jump5Target(Code, Pc);
+                    const int32_t End = Jump5Target(Code, Head);
+                    const uint8_t* Test = Code + Head + 5;
+                    if (!W.Stack.empty() && W.Stack.back().Kind == ekChoice && W.Stack.back().Index == End) {
+                        W.Stack.pop_back();
+                        --Choices;
+                    }
+                    Pos = RunEnd(Test, T, Pos, Stop, Tr, Words);
+                    Pc = End;
+                    continue;
+                }
+                case ro_push_dummy_failure:
+                    PushChoice(ekDummy, 0, 0);
+                    ++Pc;
+                    continue;
+                case ro_succeed_n: {
+                    const int32_t Cell = ReadU16(Op + 5), Min = ReadU16(Op + 7), Max = ReadU16(Op + 9);
+                    const int32_t Done = W.Cells[size_t(Cell)];
+                    const int32_t End = Pc + 11 + ReadI32(Op + 1);
+                    if (Max != RegExpUnbounded && Done >= Max) {
+                        Pc = End;
+                        continue;
+                    }
+                    if (Done >= Min) PushChoice(ekChoice, End, Pos);
+                    Set(ekCell, W.Cells, Cell + 1, Pos);
+                    Pc += 11;
+                    continue;
+                }
+                case ro_jump_n: {
+                    const int32_t Cell = ReadU16(Op + 5), Min = ReadU16(Op + 7);
+                    const int32_t Done = W.Cells[size_t(Cell)] + 1;
+                    Set(ekCell, W.Cells, Cell, Done);
+                    if (Done >= Min && Pos == W.Cells[size_t(Cell) + 1])
+                        Pc += 9;
+                    else
+                        Pc = Pc + 9 + ReadI32(Op + 1);
+                    continue;
+                }
+                case ro_set_number_at:
+                    Set(ekCell, W.Cells, ReadU16(Op + 1), ReadU16(Op + 3));
+                    Pc += 5;
+                    continue;
+                case ro_wordbeg:
+                    if (Pos >= Length || !IsWord(Pos) || (Pos > 0 && IsWord(Pos - 1))) break;
+                    ++Pc;
+                    continue;
+                case ro_wordend:
+                    if (Pos == 0 || !IsWord(Pos - 1) || (Pos < Length && IsWord(Pos))) break;
+                    ++Pc;
+                    continue;
+                case ro_wordbound:
+                    if (!AtWordBoundary(Pos)) break;
+                    ++Pc;
+                    continue;
+                case ro_notwordbound:
+                    if (AtWordBoundary(Pos)) break;
+                    ++Pc;
+                    continue;
+                default:
+                    throw ERegExp(RegExpInternalErrorText);
+            }
+        }
+        if (!Backtrack(Pc, Pos)) return Best;
+    }
+}
+
+void TMatcher::CopyRegisters(int Start, int End, TRegExpRegisters& Regs) const {
+    Regs.NumRegs = NumRegs;
+    Regs.Starts.assign(size_t(NumRegs), -1);
+    Regs.Ends.assign(size_t(NumRegs), -1);
+    if (KeepRegs) {
+        for (int32_t K = 1; K < NumRegs; ++K) {
+            if (W.BestStarts[size_t(K)] < 0 || W.BestEnds[size_t(K)] < W.BestStarts[size_t(K)]) continue;
+            Regs.Starts[size_t(K)] = W.BestStarts[size_t(K)];
+            Regs.Ends[size_t(K)] = W.BestEnds[size_t(K)];
+        }
+    }
+    Regs.Starts[0] = Start;
+    Regs.Ends[0] = End;
+}
+
+// Adds to the map the translated form of every byte the one-byte test at Op accepts.
+void AddTestToFastmap(const uint8_t* Op, TRegExpPattern& R) {
+    const uint8_t* Words = R.Tables->WordTable.data();
+    for (int C = 0; C < 256; ++C)
+        if (ByteTest(Op, uint8_t(C), R.Translate.data(), Words)) R.Fastmap[R.Translate[size_t(C)]] = 1;
+}
+
+}  // namespace
+
+void SetRegExpThreadStackLimit(size_t Entries) {
+    ThreadWorkspace().Limit = Entries == 0 ? RegExpFailureStackLimit : Entries;
+}
+
+int RegExpCompileFastmap(TRegExpPattern& R) {
+    R.Fastmap.fill(0);
+    R.CanBeEmpty = false;
+    R.FastmapAccurate = false;
+    try {
+        const uint8_t* Code = R.Buffer.data();
+        std::vector<bool> Visited(size_t(R.Used) + 1);
+        std::vector<int32_t> Work{0};
+        while (!Work.empty() && !R.CanBeEmpty) {
+            int32_t Pc = Work.back();
+            Work.pop_back();
+            // Follow one path until it consumes a byte or can end the match.
+            while (!R.CanBeEmpty) {
+                if (Pc >= R.Used) {
+                    R.CanBeEmpty = true;
+                    break;
+                }
+                if (Visited[size_t(Pc)]) break;
+                Visited[size_t(Pc)] = true;
+                const uint8_t* Op = Code + Pc;
+                if (Op[0] == ro_exactn) {
+                    R.Fastmap[Op[2]] = 1;
+                    break;
+                }
+                if (IsByteTestOp(Op[0])) {
+                    AddTestToFastmap(Op, R);
+                    break;
+                }
+                switch (Op[0]) {
+                    case ro_succeed:
+                    case ro_duplicate:
+                        R.CanBeEmpty = true;
+                        continue;
+                    case ro_jump:
+                    case ro_jump_past_alt:
+                    case ro_pop_failure_jump:
+                    case ro_maybe_pop_jump:
+                    case ro_dummy_failure_jump:
+                        Pc = JumpTarget(Code, Pc);
+                        continue;
+                    case ro_on_failure_jump:
+                    case ro_on_failure_keep_string_jump:
+                    case ro_jump_n:
+                        Work.push_back(JumpTarget(Code, Pc));
+                        break;
+                    case ro_succeed_n:
+                        if (ReadU16(Op + 7) == 0) Work.push_back(JumpTarget(Code, Pc));
+                        break;
+                    default:
+                        if (OpSize(Op) == 0) throw ERegExp(RegExpInternalErrorText);
+                        break;
+                }
+                Pc += OpSize(Op);
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        return -2;
+    }
+    // A byte and its other case compare alike, so a map that admits one admits both.
+    if (R.Tables->IgnoreCase) {
+        const auto Admitted = R.Fastmap;
+        for (int C = 0; C < 256; ++C)
+            if (Admitted[size_t(C)] && R.Tables->CasePartner[size_t(C)] != 0)
+                R.Fastmap[R.Tables->CasePartner[size_t(C)]] = 1;
+    }
+    for (int C = 0; C < 256; ++C) R.StartMap[size_t(C)] = R.Fastmap[R.Translate[size_t(C)]];
+    R.FastmapAccurate = true;
+    return 0;
+}
+
+int RegExpMatchAt(const TRegExpPattern& Record, const char* Text, int Length, int Position,
+                  TRegExpRegisters* Regs, int Stop) {
+    if (Position < 0 || Position > Length || Record.Tables == nullptr) return -1;
+    Stop = std::clamp(Stop, Position, Length);
+    try {
+        TWorkspace& W = ThreadWorkspace();
+        TMatcher Matcher(Record, reinterpret_cast<const uint8_t*>(Text), Length, Stop, W);
+        const int End = Matcher.Run(Position);
+        if (End < 0) return -1;
+        if (Regs) Matcher.CopyRegisters(Position, End, *Regs);
+        return End - Position;
+    } catch (const TGiveUp&) {
+        return -2;
+    } catch (const std::bad_alloc&) {
+        return -2;
+    }
+}
+
+int RegExpSearchRange(const TRegExpPattern& Record, const char* Text, int Length, int Start, int Range,
+                      TRegExpRegisters* Regs) {
+    if (Start < 0 || Start > Length || Record.Tables == nullptr) return -1;
+    int Last = std::min(int64_t(Start) + std::max(Range, 0), int64_t(Length));
+    if (Record.Used > 0 && Record.Buffer[0] == ro_begbuf) {
+        if (Start > 0) return -1;
+        Last = 0;
+    }
+    const uint8_t* T = reinterpret_cast<const uint8_t*>(Text);
+    const bool Skip = Record.FastmapAccurate && !Record.CanBeEmpty;
+    const uint8_t* Admits = Record.StartMap.data();
+    try {
+        TWorkspace& W = ThreadWorkspace();
+        TMatcher Matcher(Record, T, Length, Length, W);
+        // With the map, a match needs a byte to begin with: the end of the text is never a candidate.
+        const int SkipEnd = std::min(Last + 1, Length);
+        for (int Pos = Start; Pos <= Last; ++Pos) {
+            if (Skip) {
+                while (Pos < SkipEnd && !Admits[T[Pos]]) ++Pos;
+                if (Pos >= SkipEnd) return -1;
+            }
+            const int End = Matcher.Run(Pos);
+            if (End >= 0) {
+                if (Regs) Matcher.CopyRegisters(Pos, End, *Regs);
+                return Pos;
+            }
+        }
+    } catch (const TGiveUp&) {
+        return -2;
+    } catch (const std::bad_alloc&) {
+        return -2;
+    }
+    return -1;
+}

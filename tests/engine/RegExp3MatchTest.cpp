@@ -1,0 +1,303 @@
+// The matcher under the pattern object: counted loops, empty loops, the failure-stack limit, and
+// properties over random patterns.
+#include <gtest/gtest.h>
+#include <regex.h>
+
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "engine/ConcConfig.h"
+#include "engine/RegExp3.h"
+#include "platform/Nls.h"
+
+namespace {
+
+std::shared_ptr<const TRegExpCharTables> TablesOf(int CodePage, bool IgnoreCase = false) {
+    const platform::TCodePageTables& Page = platform::CodePageTables(CodePage);
+    TRegExpCharSource Source;
+    Source.CharType1 = Page.CharType1;
+    for (int C = 0; C < 256; ++C)
+        Source.LowerCase[size_t(C)] =
+            (Page.CharType1[size_t(C)] & platform::C1_UPPER) ? Page.LowerCase[size_t(C)] : uint8_t(C);
+    Source.UpperCase = Page.UpperCase;
+    Source.NonWordChars = std::string(DefaultNonWordChars);
+    Source.IgnoreCase = IgnoreCase;
+    return BuildRegExpCharTables(Source);
+}
+
+const std::shared_ptr<const TRegExpCharTables>& Cp1252() {
+    static const auto Tables = TablesOf(1252);
+    return Tables;
+}
+
+// The leftmost match from 0 as {start, end}; {-1, -1} when none, {-2, -2} when the matcher gave up.
+std::pair<int, int> Leftmost(const TRegExpPattern& Pattern, const std::string& Text) {
+    TRegExpRegisters Regs;
+    const int Length = int(Text.size());
+    const int Pos = RegExpSearchRange(Pattern, Text.data(), Length, 0, Length, &Regs);
+    if (Pos < 0) return {Pos, Pos};
+    return {Regs.Starts[0], Regs.Ends[0]};
+}
+
+std::pair<int, int> Leftmost(const std::string& Pattern, const std::string& Text,
+                             uint32_t Syntax = RegExpSyntaxExtended) {
+    TRegExp Re(Pattern, Syntax, 0, Cp1252());
+    return Leftmost(*Re.Pattern, Text);
+}
+
+struct TCase {
+    const char* Pattern;
+    std::string Text;
+    int Start, End;
+};
+
+void ExpectLeftmost(const std::vector<TCase>& Cases) {
+    for (const TCase& Case : Cases)
+        EXPECT_EQ(Leftmost(Case.Pattern, Case.Text), std::make_pair(Case.Start, Case.End))
+            << Case.Pattern << " on " << Case.Text;
+}
+
+TEST(RegExpMatch, IntervalsNestByPosixRules) {
+    ExpectLeftmost({{"a{0}b", "ab", 1, 2},
+                    {"a{0}", "a", 0, 0},
+                    {"a{3}", "aa", -1, -1},
+                    {"(ab){2}", "ababab", 0, 4},
+                    {"(ab){2,}", "ababab", 0, 6},
+                    {"a{1,3}", "aaaa", 0, 3},
+                    {"a{2,3}a", "aaa", 0, 3},
+                    {"(a{2}){2}", "aaaaa", 0, 4},
+                    {"(a{1,2}){2}", "aaa", 0, 3},
+                    {"(a{2,3}){2}", "aaaaaaa", 0, 6},
+                    {"((ab){1,2}c){2}", "abcababc", 0, 8},
+                    {"(a{2}|b){2}", "aab", 0, 3},
+                    {"x{2}{3}", "xxxxxxx", 0, 6},
+                    {"(a|b){3,}", "abab", 0, 4},
+                    {"(a{2}){0}b", "aab", 2, 3},
+                    {"(a*){2}b", "aab", 0, 3},
+                    {"(){3}x", "x", 0, 1}});
+}
+
+TEST(RegExpMatch, LoopsOverEmptyBodiesEnd) {
+    ExpectLeftmost({{"(a*)*", "aab", 0, 2},
+                    {"(a*)*b", "b", 0, 1},
+                    {"(a*)+b", "aab", 0, 3},
+                    {"(a|)*b", "aab", 0, 3},
+                    {"((a*)*)*c", "aac", 0, 3},
+                    {"()*x", "x", 0, 1},
+                    {"(a*|b)*c", "abac", 0, 4},
+                    {"(\\b|a)*c", "aac", 0, 3},
+                    {"(a*){5,}", "aa", 0, 2},
+                    {"(a?){3}a{3}", "aaa", 0, 3}});
+}
+
+TEST(RegExpMatch, BackReferencesCompareTranslatedText) {
+    TRegExp Re("(ab)\\1", RegExpSyntaxExtended, 0, TablesOf(1252, true));
+    EXPECT_EQ(Leftmost(*Re.Pattern, "xAbaB"), std::make_pair(1, 5));
+    ExpectLeftmost({{"(ab)\\1", "xAbaB", -1, -1}, {"(a|b)*\\1", "abb", 0, 3}});
+}
+
+TEST(RegExpMatch, StopLimitsWhatIsConsumed) {
+    TRegExp Re("a.*\\'", RegExpSyntaxExtended, 0, Cp1252());
+    EXPECT_EQ(RegExpMatchAt(*Re.Pattern, "abc", 3, 0, nullptr, 3), 3);
+    EXPECT_EQ(RegExpMatchAt(*Re.Pattern, "abc", 3, 0, nullptr, 2), -1);  // the end of the text stays the end
+    TRegExp Any("a.*", RegExpSyntaxExtended, 0, Cp1252());
+    EXPECT_EQ(RegExpMatchAt(*Any.Pattern, "abc", 3, 0, nullptr, 2), 2);
+    EXPECT_EQ(RegExpMatchAt(*Any.Pattern, "abc", 3, 4, nullptr, 3), -1);
+}
+
+class RegExpStackLimit : public testing::Test {
+protected:
+    void TearDown() override { SetRegExpThreadStackLimit(0); }
+};
+
+TEST_F(RegExpStackLimit, LoopsThatCannotGiveBackLeaveNoAlternatives) {
+    const std::string As(8192, 'a');
+    SetRegExpThreadStackLimit(64);
+    EXPECT_EQ(Leftmost("a*b", As), std::make_pair(-1, -1));
+    EXPECT_EQ(Leftmost("[ab]*c|x", As), std::make_pair(-1, -1));
+    EXPECT_EQ(Leftmost("(a)*b", As), std::make_pair(-2, -2));  // one alternative per byte
+    SetRegExpThreadStackLimit(0);
+    EXPECT_EQ(Leftmost("(a)*b", As), std::make_pair(-1, -1));
+}
+
+TEST_F(RegExpStackLimit, DeepBacktrackingFindsItsMatch) {
+    // About three entries per byte: far beyond a fixed stack of 76,000 entries.
+    const std::string Text = std::string(30000, 'y') + "x";
+    EXPECT_EQ(Leftmost("(y)*x", Text), std::make_pair(0, 30001));
+    EXPECT_EQ(Leftmost("((.*))x", Text), std::make_pair(0, 30001));
+    EXPECT_EQ(Leftmost("((.*))x", std::string(9000, 'y')), std::make_pair(-1, -1));
+    // Alternations whose ways to match multiply along the text.
+    EXPECT_EQ(Leftmost("(a|aa)*c", std::string(300, 'a')), std::make_pair(-1, -1));
+    EXPECT_EQ(Leftmost("(a|aa)*c", std::string(300, 'a') + "c"), std::make_pair(0, 301));
+
+    // Reaching the limit is no match, without an error.
+    SetRegExpThreadStackLimit(1000);
+    TRegExp Re("(y)*x", RegExpSyntaxExtended, 0, Cp1252());
+    TRegExpSpan Span;
+    EXPECT_FALSE(Re.Search(Text, 0, Span));
+}
+
+TEST(RegExpMatch, UnknownOperationIsAnInternalError) {
+    TRegExp Re("ab", RegExpSyntaxExtended, 0, Cp1252());
+    Re.Pattern->Buffer[0] = ro_LastOp + 1;
+    Re.Pattern->CanBeEmpty = true;
+    TRegExpSpan Span;
+    try {
+        Re.Search("ab", 0, Span);
+        FAIL() << "no exception";
+    } catch (const ERegExp& E) {
+        EXPECT_STREQ(E.what(), "Internal regexp error.");
+    }
+    EXPECT_THROW(RegExpCompileFastmap(*Re.Pattern), ERegExp);
+}
+
+// ---- Random patterns ----------------------------------------------------------------------------------
+
+class TPatternMaker {
+public:
+    TPatternMaker(uint32_t Seed, std::vector<std::string> Atoms, bool WithBackRefs)
+        : Rng(Seed), Atoms(std::move(Atoms)), WithBackRefs(WithBackRefs) {}
+
+    std::string Pattern() {
+        Groups = 0;
+        return Alternation(3);
+    }
+    std::string Text(const std::string& Alphabet, int MaxLength) {
+        std::string T(Pick(MaxLength + 1), ' ');
+        for (char& C : T) C = Alphabet[size_t(Pick(int(Alphabet.size())))];
+        return T;
+    }
+
+private:
+    int Pick(int N) { return std::uniform_int_distribution<int>(0, N - 1)(Rng); }
+    std::string Alternation(int Depth) {
+        std::string P = Sequence(Depth);
+        while (Pick(4) == 0) P += "|" + Sequence(Depth);
+        return P;
+    }
+    std::string Sequence(int Depth) {
+        std::string P;
+        for (int K = 1 + Pick(3); K > 0; --K) P += Item(Depth);
+        return P;
+    }
+    std::string Item(int Depth) {
+        std::string P;
+        bool Repeatable = true;
+        if (Depth > 0 && Pick(4) == 0) {
+            ++Groups;
+            P = "(" + Alternation(Depth - 1) + ")";
+        } else if (WithBackRefs && Groups > 0 && Pick(10) == 0) {
+            P = "\\" + std::to_string(1 + Pick(std::min(Groups, 9)));
+        } else {
+            P = Atoms[size_t(Pick(int(Atoms.size())))];
+            Repeatable = P[0] != '^' && P[0] != '$' &&
+                         (P[0] != '\\' || std::string("bB<>").find(P[1]) == std::string::npos);
+        }
+        static const char* const Repeats[] = {"*", "+", "?", "{2}", "{0,1}", "{1,2}", "{2,}", "{0}"};
+        if (Repeatable && Pick(3) == 0) P += Repeats[Pick(8)];
+        return P;
+    }
+
+    std::mt19937 Rng;
+    std::vector<std::string> Atoms;
+    bool WithBackRefs;
+    int Groups = 0;
+};
+
+// Neither skipping by the first-character map nor the memo of tried states may change an answer.
+TEST(RegExpProperties, FastmapAndMemoNeverChangeTheAnswer) {
+    TPatternMaker Maker(20240611,
+                        {"a", "b", "c", ".", "[ab]", "[^a]", "\\w", "\\W", "\\d", "\\s", "\\S", "\\b", "\\B",
+                         "\\<", "\\>", "^", "$", "1", " "},
+                        true);
+    for (uint32_t Syntax : {RegExpSyntaxExtended, RegExpSyntaxHeading}) {
+        for (int K = 0; K < 1500; ++K) {
+            const std::string Pattern = Maker.Pattern();
+            TRegExp Re(Pattern, Syntax, 0, Cp1252());
+            TRegExpPattern EveryPosition = *Re.Pattern;
+            EveryPosition.CanBeEmpty = true;
+            TRegExpPattern NoMemo = *Re.Pattern;
+            NoMemo.MemoSlots.clear();
+            NoMemo.MemoRows = 0;
+            for (int T = 0; T < 6; ++T) {
+                const std::string Text = Maker.Text("abc1 \n", 14);
+                const auto Expected = Leftmost(EveryPosition, Text);
+                ASSERT_EQ(Leftmost(*Re.Pattern, Text), Expected) << Pattern << " on \"" << Text << "\"";
+                ASSERT_EQ(Leftmost(NoMemo, Text), Expected) << Pattern << " on \"" << Text << "\"";
+            }
+        }
+    }
+}
+
+// Where the C library's POSIX matcher speaks the same language (ASCII classes, no back-references, no
+// anchors or word assertions: its own go wrong inside repeated groups), the leftmost-longest matches
+// agree.
+TEST(RegExpProperties, AgreesWithTheCLibraryOnTheCommonLanguage) {
+    TPatternMaker Maker(7, {"a", "b", ".", "[ab]", "[^a]", "\\w", "\\W", "1", " ", ","}, false);
+    for (int K = 0; K < 2000; ++K) {
+        const std::string Pattern = Maker.Pattern();
+        regex_t Posix;
+        ASSERT_EQ(regcomp(&Posix, Pattern.c_str(), REG_EXTENDED), 0) << Pattern;
+        TRegExp Re(Pattern, RegExpSyntaxExtended, 0, Cp1252());
+        for (int T = 0; T < 6; ++T) {
+            const std::string Text = Maker.Text("ab1 ,", 12);
+            regmatch_t M[1];
+            const std::pair<int, int> Expected = regexec(&Posix, Text.c_str(), 1, M, 0) == 0
+                                                     ? std::make_pair(int(M[0].rm_so), int(M[0].rm_eo))
+                                                     : std::make_pair(-1, -1);
+            EXPECT_EQ(Leftmost(*Re.Pattern, Text), Expected) << Pattern << " on \"" << Text << "\"";
+        }
+        regfree(&Posix);
+    }
+}
+
+// ---- Threads ------------------------------------------------------------------------------------------
+
+struct TLanguageJob {
+    int Language;
+    std::vector<std::string> Patterns;
+    std::vector<std::string> Texts;
+};
+
+// Compiles every pattern with the language's published tables and searches every text.
+std::vector<std::pair<int, int>> RunJob(const TLanguageJob& Job) {
+    std::vector<std::pair<int, int>> Results;
+    for (const std::string& Pattern : Job.Patterns) {
+        TRegExp Re(Pattern, RegExpSyntaxExtended, Job.Language);
+        for (const std::string& Text : Job.Texts) {
+            TRegExpSpan Span{-1, -1};
+            Results.push_back(Re.Search(Text, 0, Span) ? std::make_pair(Span.Start, Span.End)
+                                                       : std::make_pair(-1, -1));
+        }
+    }
+    return Results;
+}
+
+TEST(RegExpThreads, TwoLanguagesAtOnceAnswerAsOneThreadDoes) {
+    SetRegExpCharTables(0, TablesOf(1252, true));
+    SetRegExpCharTables(1, TablesOf(1251, true));
+    const std::string Long = std::string(3000, 'y') + "\xD7\xF7x";
+    const std::vector<std::string> Patterns = {"\\w+",    "\xD7+",          "(\xC9|\xF7)+x",
+                                               "((.*))x", "\\b\\w{2,3}\\b", "(y*)*\xD7"};
+    const std::vector<std::string> Texts = {"\xC9\xE9 \xD7\xF7x", "ab \xD7\xD7\xF7", Long};
+    const TLanguageJob Jobs[] = {{0, Patterns, Texts}, {1, Patterns, Texts}};
+    const auto Expected0 = RunJob(Jobs[0]);
+    const auto Expected1 = RunJob(Jobs[1]);
+    ASSERT_NE(Expected0, Expected1);  // the two code pages classify and fold differently
+
+    std::vector<std::pair<int, int>> Got[2][20];
+    std::thread Workers[2];
+    for (int W = 0; W < 2; ++W)
+        Workers[W] = std::thread([&, W] {
+            for (auto& Round : Got[W]) Round = RunJob(Jobs[W]);
+        });
+    // Publishing a language's tables while others search must not disturb them.
+    for (int K = 0; K < 50; ++K) SetRegExpCharTables(0, TablesOf(1252, true));
+    for (std::thread& Worker : Workers) Worker.join();
+    for (const auto& Round : Got[0]) EXPECT_EQ(Round, Expected0);
+    for (const auto& Round : Got[1]) EXPECT_EQ(Round, Expected1);
+}
+
+}  // namespace
