@@ -88,6 +88,7 @@ TCompiledMarker CompileMarker(std::string_view Marker, int Language);
 // the name equals the text exactly (case counts). An empty marker matches nothing.
 bool MarkerMatches(std::string_view TagName, TCompiledMarker& Marker);
 
+// The three sentence-end tests raise std::out_of_range for a language that does not exist.
 // Whether C is one of the language's sentence-end characters (SentDelimiters).
 bool IsSentenceDelimiter(int Language, char C);
 // Only with the language's SmartAbbrDetect on: whether W (the last word followed by the sentence-end
