@@ -232,22 +232,22 @@ private:
         FParagraphFormat = F.Paragraph;
         FSentenceFormat = F.Sentence;
         InitRegExpCharTables(FLanguage);
-        if (FFlags.BuildSegments) {
-            if (FParagraphFormat == 0) {
-                FPStart = CompileMarker(F.PStart, FLanguage);
-                FPStop = CompileMarker(F.PStop, FLanguage);
-            }
-            if (FHeadingFormat == 0) {
-                FHStart = CompileMarker(FConfig.HStart, FLanguage);
-                FHStop = CompileMarker(FConfig.HStop, FLanguage);
-            }
-            if (FSentenceFormat == 0) {
-                FSStart = CompileMarker(FConfig.SStart, FLanguage);
-                FSStop = CompileMarker(FConfig.SStop, FLanguage);
-            }
-            PrepareHeadingPattern();
-            PrepareSentenceEnds();
+        // Compiled on every pass, also one that builds no segments, so that a bad marker is reported
+        // whenever the corpus is processed instead of only when its segments happen to be rebuilt.
+        if (FParagraphFormat == 0) {
+            FPStart = CompileMarker(F.PStart, FLanguage);
+            FPStop = CompileMarker(F.PStop, FLanguage);
         }
+        if (FHeadingFormat == 0) {
+            FHStart = CompileMarker(FConfig.HStart, FLanguage);
+            FHStop = CompileMarker(FConfig.HStop, FLanguage);
+        }
+        if (FSentenceFormat == 0) {
+            FSStart = CompileMarker(FConfig.SStart, FLanguage);
+            FSStop = CompileMarker(FConfig.SStop, FLanguage);
+        }
+        PrepareHeadingPattern();
+        if (FFlags.BuildSegments) PrepareSentenceEnds();
         FPageSeparator = StripTagDelimiters(Common.PageSeparator);
     }
 

@@ -165,6 +165,28 @@ TEST_F(DriverTest, AnInvalidHeadingExpressionLeavesTheFileUnprocessed) {
     EXPECT_TRUE(ProcessCorpus());
 }
 
+TEST_F(DriverTest, AnInvalidMarkerIsReportedAlsoWhenOnlyTagsAreRebuilt) {
+    TConcordConfig& L = Lang(0);
+    L.ParagraphFormat = 0;
+    L.PStart = "<p>";
+    AddFile(0, "a.txt", "<p>Text.");
+    ASSERT_TRUE(ProcessCorpus());
+    const TAlignIndex* Sentences = L.SentenceIndexes.GetItem(0);
+    // A marker whose expression is too big to compile.
+    std::string TooBig;
+    for (int I = 0; I < 20000; ++I) TooBig += "%d";
+    L.PStop = TooBig;
+    L.FileTags.SetItem(0, nullptr);
+    EXPECT_THROW(ProcessCorpus(), ERegExp);
+    EXPECT_EQ(Present(0, 0), (std::vector<bool>{true, true, false, true, true, true}));
+    EXPECT_EQ(L.SentenceIndexes.GetItem(0), Sentences);
+    EXPECT_TRUE(L.FreqList);
+
+    L.PStop = "</p>";
+    ASSERT_TRUE(ProcessCorpus());
+    EXPECT_FALSE(CorpusNeedsProcessing());
+}
+
 TEST_F(DriverTest, NoLanguageNeedsNothing) {
     LanguagesCount = 0;
     EXPECT_FALSE(CorpusNeedsProcessing());
