@@ -186,7 +186,7 @@ public:
         FReader = std::make_unique<TBufStream>(Stream, Language);
     }
 
-    int Run(const std::string& DisplayName, int32_t& WordCount) {
+    int Run(const std::string& FileName, int32_t& WordCount) {
         TWaitScope Wait;
         ConfigureBufStream(*FReader);
         FTagStart = FReader->Tags().TagStart;
@@ -195,7 +195,7 @@ public:
 
         const int32_t Size = FStream.GetSize();
         std::unique_ptr<TProgressForm> Progress =
-            ShowProgressForm(5, ProcessingCaption, DisplayName, Size, 0, std::string());
+            ShowProgressForm(5, ProcessingCaption, FileName, Size, 0, std::string());
         ShowUnlessMinimized(Progress.get());
         const int32_t StepSize = std::max<int32_t>(Size / 100, 1);
         int32_t NextStep = 0;
@@ -606,11 +606,6 @@ T* RequiredSlot(const TSlotList<T, Codec>& Slots, size_t I, bool Wanted, const c
     return Item;
 }
 
-std::string DisplayName(const std::string& FileName) {
-    const size_t Slash = FileName.find_last_of("/\\");
-    return Slash == std::string::npos ? FileName : FileName.substr(Slash + 1);
-}
-
 }  // namespace
 
 // ---- Markers and sentence ends ----------------------------------------------------------------------------
@@ -697,5 +692,5 @@ int ProcessFile(int Language, int FileIndex, const TProcessFileFlags& Flags, int
     }
 
     TFilePass Pass(Language, Config, *Stream, Flags, Targets);
-    return Pass.Run(DisplayName(Config.Files[I].Name), WordCount);
+    return Pass.Run(Config.Files[I].Name, WordCount);
 }

@@ -30,10 +30,10 @@ protected:
                 C.ParagraphIndexes.GetItem(I) != nullptr, C.SentenceIndexes.GetItem(I) != nullptr};
     }
 
-    // Sets the cancel code of the progress window while it shows FileName.
-    void CancelAt(const std::string& FileName, int Code) {
-        Backend.OnProcessMessages = [=] {
-            if (ProgressForm && ProgressForm->Text() == FileName) ProgressForm->Tag = Code;
+    // Sets the cancel code of the progress window while it shows the file Name of the temporary folder.
+    void CancelAt(const std::string& Name, int Code) {
+        Backend.OnProcessMessages = [=, Path = Dir.File(Name)] {
+            if (ProgressForm && ProgressForm->Text() == Path) ProgressForm->Tag = Code;
         };
     }
 };
@@ -138,8 +138,8 @@ TEST_F(DriverTest, CancelFreesOnlyWhatThisRunCreated) {
 TEST_F(DriverTest, AnErrorDuringAFileUndoesItAsACancelDoes) {
     AddFile(0, "a.txt", "First file.");
     AddFile(0, "b.txt", "Second file.");
-    Backend.OnProcessMessages = [] {
-        if (ProgressForm && ProgressForm->Text() == "b.txt") throw std::runtime_error("read error");
+    Backend.OnProcessMessages = [Path = Dir.File("b.txt")] {
+        if (ProgressForm && ProgressForm->Text() == Path) throw std::runtime_error("read error");
     };
     EXPECT_THROW(ProcessCorpus(), std::runtime_error);
     EXPECT_EQ(Present(0, 0), All);

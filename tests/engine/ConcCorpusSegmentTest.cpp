@@ -349,7 +349,9 @@ TEST_F(SegmentTest, ProgressWindowNamesTheFileAndItsSize) {
     };
     Run(std::string(1000, 'x'));
     EXPECT_EQ(Caption, "Processing corpus");
-    EXPECT_EQ(Text, "text.txt");
+    // The name as the corpus registered it, folder included.
+    EXPECT_EQ(Text, C().Files[0].Name);
+    EXPECT_EQ(Text, Dir.File("text.txt"));
     EXPECT_EQ(Max, 1000);
     // A step of every hundredth of the file.
     EXPECT_GE(Backend.ProcessMessagesCalls, 100);
