@@ -114,12 +114,11 @@ struct TProcessFileFlags {
 // the file's slots, which must exist (the driver creates them); each one asked for is emptied first.
 // With CountWords the words go into the language's FreqList, which must exist, and WordCount receives
 // the number of words. Shows the progress window "Processing corpus" with the file's name as registered
-// and returns 0 when the whole file
-// was read, or the window's cancel code (1 or 2) when the user stopped it; the lists then hold what was
-// built so far. Raises ERegExp, before any byte is read and whatever Flags ask for, for a marker or
-// heading pattern of the text formats in force that does not compile; std::out_of_range for a language or
-// file that does not exist; std::logic_error when a slot asked for, the stream or the frequency list is
-// missing. Errors of the stream pass through.
+// and returns 0 when the whole file was read, or the window's cancel code (1 or 2) when the user stopped
+// it; the lists then hold what was built so far. Raises ERegExp, before any byte is read and whatever
+// Flags ask for, for a marker or heading pattern of the text formats in force that does not compile;
+// std::out_of_range for a language or file that does not exist; std::logic_error when a slot asked for,
+// the stream or the frequency list is missing. Errors of the stream pass through.
 int ProcessFile(int Language, int FileIndex, const TProcessFileFlags& Flags, int32_t& WordCount);
 
 // ---- The corpus pass --------------------------------------------------------------------------------------
