@@ -406,13 +406,24 @@ void TConcMainForm::FormActivate() {
     if (FActivated) return;
     FActivated = true;
     SizeStatusPanels();
-    if (LanguagesCount < 2 && MainFormHooks.LoadCorpusFiles) MainFormHooks.LoadCorpusFiles(*this, true);
-    if (MainFormHooks.ProcessCorpus && MainFormHooks.ProcessCorpus()) {
-        if (MainFormHooks.RunAlignment) MainFormHooks.RunAlignment();
+    // The menus and panels must follow whatever corpus is loaded, also when loading or processing it
+    // raised (a bad heading pattern, a read error); the exception then goes on to the application's
+    // handler. Not a guard object: a menu hook raising during the unwinding would end the program.
+    auto finish = [this] {
+        if (MainFormHooks.BuildLanguageMenus) MainFormHooks.BuildLanguageMenus(*this);
+        UpdateHintPanel();
+        UpdateLanguagePanel();
+    };
+    try {
+        if (LanguagesCount < 2 && MainFormHooks.LoadCorpusFiles) MainFormHooks.LoadCorpusFiles(*this, true);
+        if (MainFormHooks.ProcessCorpus && MainFormHooks.ProcessCorpus()) {
+            if (MainFormHooks.RunAlignment) MainFormHooks.RunAlignment();
+        }
+    } catch (...) {
+        finish();
+        throw;
     }
-    if (MainFormHooks.BuildLanguageMenus) MainFormHooks.BuildLanguageMenus(*this);
-    UpdateHintPanel();
-    UpdateLanguagePanel();
+    finish();
 }
 
 void TConcMainForm::changeEvent(QEvent* Event) {

@@ -231,6 +231,33 @@ TEST_F(MainFormTest, FirstActivationLoadsProcessesAlignsAndBuildsMenusOnce) {
     EXPECT_EQ(calls.size(), 4u);
 }
 
+TEST_F(MainFormTest, ARaisingPassStillBuildsTheMenusAndPanelsAndReachesTheHandler) {
+    std::vector<std::string> calls;
+    MainFormHooks.LoadCorpusFiles = [&](TConcMainForm&, bool) {
+        SetLanguages(2);
+        AddFiles(0, {1000, 234});
+        AddFiles(1, {7});
+        return true;
+    };
+    MainFormHooks.ProcessCorpus = [&]() -> bool {
+        calls.push_back("process");
+        throw EConcError("Invalid heading pattern.");
+    };
+    MainFormHooks.RunAlignment = [&] { calls.push_back("align"); };
+    MainFormHooks.BuildLanguageMenus = [&](TConcMainForm&) { calls.push_back("menus"); };
+    TConcMainForm& form = Create();
+    EXPECT_FALSE(DeliverCatching([&] {
+        form.FormActivate();
+        return true;
+    }));
+    EXPECT_EQ(calls, (std::vector<std::string>{"process", "menus"}));
+    EXPECT_EQ(form.HintPanel()->text(), " 2 parallel files loaded");
+    EXPECT_EQ(form.LanguagePanel()->text(), "1,234 / 7");
+    ASSERT_EQ(Script.Messages.size(), 1u);
+    EXPECT_EQ(Script.Messages[0].Text, "Invalid heading pattern.");
+    EXPECT_EQ(Script.Messages[0].Type, mtError);
+}
+
 TEST_F(MainFormTest, TwoLanguagesSkipTheLoadingDialogAndAFailedPassSkipsAlignment) {
     WriteIni("[GeneralConfiguration]\r\nLanguagesCount=2\r\n");
     std::vector<std::string> calls;
