@@ -128,10 +128,11 @@ int ProcessFile(int Language, int FileIndex, const TProcessFileFlags& Flags, int
 bool CorpusNeedsProcessing();
 // Builds what is missing for one language, file by file: a missing frequency list is built from every
 // file, and a file missing any of its three segment indexes gets all three rebuilt (the surviving ones
-// are dropped after CM_SEGMENTINDEXDROPPED). Returns 0, or the cancel code of the file at which the user
-// stopped. A file that was stopped, or whose pass raised, is left without the indexes that were missing,
-// and a frequency list begun in this call is dropped, so the next call processes it again; the
-// exception then passes on. Does nothing for a language that does not exist.
+// are dropped after CM_SEGMENTINDEXDROPPED, then the file's alignment pairs by ClearFileAlignment). Returns
+// 0, or the cancel code of the file at which the user stopped. A file that was stopped, or whose pass raised,
+// is left without the indexes that were missing, and a frequency list begun in this call is dropped, so the
+// next call processes it again; the exception then passes on. Does nothing for a language that does not
+// exist.
 int ProcessLanguage(int Language);
 // ProcessLanguage for each language in order; false as soon as one is cancelled (the later languages
 // are not processed), otherwise true (also with no language). Exceptions pass on.

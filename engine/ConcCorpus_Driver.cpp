@@ -78,7 +78,8 @@ TMissing MissingOf(const TConcordConfig& Config, size_t I) {
 }
 
 // Frees the segment indexes that survive of a file whose set is incomplete; open windows are told first,
-// since they may hold references into them.
+// since they may hold references into them. The file's alignment pairs count segments of the old
+// indexes, which the rebuilt ones need not match, so they go too.
 void DropPartialSegments(TConcordConfig& Config, int Language, size_t I) {
     const bool Survivor = SlotOf(Config.SectionIndexes, I) || SlotOf(Config.ParagraphIndexes, I) ||
                           SlotOf(Config.SentenceIndexes, I);
@@ -87,6 +88,7 @@ void DropPartialSegments(TConcordConfig& Config, int Language, size_t I) {
     EmptySlot(Config.SectionIndexes, I);
     EmptySlot(Config.ParagraphIndexes, I);
     EmptySlot(Config.SentenceIndexes, I);
+    ClearFileAlignment(Language, static_cast<int32_t>(I));
 }
 
 void CreateMissing(TConcordConfig& Config, size_t I, const TMissing& M) {

@@ -70,7 +70,7 @@ TEST_F(DriverTest, AMissingSentenceIndexRebuildsOnlyTheSegments) {
 
     TRecordingMessenger Messages;
     ASSERT_TRUE(ProcessCorpus());
-    EXPECT_EQ(Messages.Messages(), std::vector<int>{CM_SEGMENTINDEXDROPPED});
+    EXPECT_EQ(Messages.Messages(), (std::vector<int>{CM_SEGMENTINDEXDROPPED, CM_ALIGNMENTDROPPED}));
     EXPECT_EQ(Values(C.LineStarts.GetItem(0)), (std::vector<int32_t>{0, 99}));
     EXPECT_EQ(SegmentTexts(C.SectionIndexes.GetItem(0), "One two. Three"),
               std::vector<std::string>{"One two. Three"});
@@ -79,6 +79,29 @@ TEST_F(DriverTest, AMissingSentenceIndexRebuildsOnlyTheSegments) {
     // The frequency list existed, so the words were not counted again.
     EXPECT_EQ(C.FreqList.get(), Words);
     EXPECT_EQ(C.Files[0].Object.WordCount, 999);
+}
+
+TEST_F(DriverTest, RebuiltSegmentsDropTheFilesAlignmentPairs) {
+    AddFile(0, "a.txt", "One. Two.");
+    AddFile(0, "b.txt", "Three.");
+    AddFile(1, "c.txt", "Un. Deux.");
+    AddFile(1, "d.txt", "Trois.");
+    ASSERT_TRUE(ProcessCorpus());
+    Align12 = std::make_unique<TDoubleAlignIndexes>();
+    Align12->Add(std::make_unique<TDoubleAlignIndex>());
+    Align12->Add(std::make_unique<TDoubleAlignIndex>());
+    const TDoubleAlignIndex* Kept = Align12->GetItem(1);
+    LanguageConfigs[1]->ParagraphIndexes.SetItem(0, nullptr);
+
+    TRecordingMessenger Messages;
+    ASSERT_TRUE(ProcessCorpus());
+    EXPECT_EQ(Messages.Messages(), (std::vector<int>{CM_SEGMENTINDEXDROPPED, CM_ALIGNMENTDROPPED}));
+    EXPECT_EQ(Messages.Entries[0].WParam, 1);
+    EXPECT_EQ(Messages.Entries[1].WParam, 1);
+    ASSERT_TRUE(Align12);
+    EXPECT_EQ(Align12->GetItem(0), nullptr);
+    EXPECT_EQ(Align12->GetItem(1), Kept);
+    EXPECT_EQ(Present(1, 0), All);
 }
 
 TEST_F(DriverTest, AMissingFrequencyListRecountsEveryFileAndBuildsNothingElse) {
