@@ -1,18 +1,25 @@
 // Measures the corpus pass: registers the given files per language, runs the pass over every language
-// and prints, per file, what it built and, per language, the time it took.
+// and prints, per file, what it built and, per language, the time it took. Each language is timed on
+// its own by running ProcessLanguage for it, the same loop over the languages that ProcessCorpus runs.
 //
 //   corpus_bench [format flags] --lang LCID file... [--lang LCID file...]
-//   corpus_bench --generate FILE MEGABYTES
+//   corpus_bench --generate FILE MEGABYTES [--wordtags]
 //
-// Format flags apply to every language given after them:
+// Format flags of a language apply to every language given after them:
 //   --heading N (0 tags, 1 pattern, 2 regular expression, 3 none)   --hstart M --hstop M --hpattern P
 //   --paragraph N (0 tags, 1 each line, 2 empty line, 3 indented)     --pstart M --pstop M
 //   --sentence N (0 tags, 1 automatic, other: paragraph breaks only)  --sstart M --sstop M
+//   --enders CHARS (sentence-end characters)   --exceptions WORD,WORD... (no sentence end after them)
 //   --abbr (abbreviation rules on)   --quotes (trailing quotes end a sentence)
+// Options of the whole corpus, wherever they stand:
 //   --align N (0..3) --delimiter M --astart M --astop M   --pages SEPARATOR   --tags START STOP
+//   --wordtag N (0 none, 1 after a separator, 2 opened and closed)   --wtagsep C   --wtagstarts S,S...
+//   --wtagstop C
 //
 // --generate writes a tagged corpus of about that many megabytes: sections with headings, paragraph
-// and sentence tags, page separators, CR LF lines.
+// and sentence tags, page separators, CR LF lines; with --wordtags every word carries a word tag after
+// "_" (for --wordtag 1 --wtagsep _).
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -40,6 +47,8 @@ struct TFormatOptions {
     std::string HStart = "<h>", HStop = "</h>", HPattern;
     std::string PStart = "<p>", PStop = "</p>";
     std::string SStart = "<s>", SStop = "</s>";
+    std::string SentDelimiters{DefaultSentDelimiters};
+    std::vector<std::string> Exceptions;
     bool Abbreviations = false, TrailingQuotes = false;
 };
 
@@ -53,7 +62,9 @@ struct TLanguageArgs {
     std::fprintf(stderr, "corpus_bench: %s\n", Problem);
     std::fprintf(stderr,
                  "usage: corpus_bench [format flags] --lang LCID file... [--lang LCID file...]\n"
-                 "       corpus_bench --generate FILE MEGABYTES\n");
+                 "       corpus_bench --generate FILE MEGABYTES [--wordtags]\n"
+                 "Each language is timed alone: ProcessLanguage runs for it, the same per-language\n"
+                 "loop that ProcessCorpus runs. See the source's head for the format flags.\n");
     std::exit(2);
 }
 
@@ -69,7 +80,7 @@ private:
     uint64_t FState;
 };
 
-void Generate(const std::string& Path, int64_t Megabytes) {
+void Generate(const std::string& Path, int64_t Megabytes, bool WordTags) {
     TRandom Random(20261207);
     static const char* const Letters = "etaoinshrdlucmfwypvbgkjqxz";
     std::vector<std::string> Words;
@@ -78,6 +89,7 @@ void Generate(const std::string& Path, int64_t Megabytes) {
         const uint32_t Length = 1 + Random.Next(6) + Random.Next(6);
         for (uint32_t K = 0; K < Length; ++K) Word += Letters[Random.Next(K == 0 ? 26 : 12)];
         if (Random.Next(8) == 0) Word[0] = static_cast<char>(Word[0] - 'a' + 'A');
+        if (WordTags) Word += Random.Next(3) == 0 ? "_NN" : Random.Next(2) == 0 ? "_VB" : "_JJ";
         Words.push_back(Word);
     }
     std::ofstream Out(Path, std::ios::binary);
@@ -123,6 +135,13 @@ void Configure(TConcordConfig& Config, const TFormatOptions& F) {
     Config.SentenceFormat = F.Sentence;
     Config.SStart = F.SStart;
     Config.SStop = F.SStop;
+    Config.SentDelimiters = F.SentDelimiters;
+    // Kept lower-cased, as the preferences keep them: words are compared lower-cased.
+    Config.SentenceExceptions.clear();
+    for (std::string Word : F.Exceptions) {
+        for (char& C : Word) C = static_cast<char>(Config.LowerCaseMap[static_cast<uint8_t>(C)]);
+        Config.SentenceExceptions.push_back(Word);
+    }
     Config.SmartAbbrDetect = F.Abbreviations;
     Config.includeTrailingQuotes = F.TrailingQuotes;
 }
@@ -179,11 +198,32 @@ const char* Value(int& I, int Argc, char** Argv) {
     return Argv[++I];
 }
 
+// The one character of a flag's value.
+char CharValue(int& I, int Argc, char** Argv) {
+    const char* Text = Value(I, Argc, Argv);
+    if (std::strlen(Text) != 1) Usage("a flag wants one character");
+    return Text[0];
+}
+
+std::vector<std::string> ListValue(int& I, int Argc, char** Argv) {
+    std::vector<std::string> Items;
+    const std::string Text = Value(I, Argc, Argv);
+    size_t Start = 0;
+    while (Start <= Text.size()) {
+        const size_t Comma = std::min(Text.find(',', Start), Text.size());
+        if (Comma > Start) Items.push_back(Text.substr(Start, Comma - Start));
+        Start = Comma + 1;
+    }
+    return Items;
+}
+
 }  // namespace
 
 int main(int Argc, char** Argv) {
-    if (Argc == 4 && std::strcmp(Argv[1], "--generate") == 0) {
-        Generate(Argv[2], std::atoll(Argv[3]));
+    if (Argc >= 4 && std::strcmp(Argv[1], "--generate") == 0) {
+        const bool WordTags = Argc == 5 && std::strcmp(Argv[4], "--wordtags") == 0;
+        if (Argc > 4 && !WordTags) Usage("--generate takes FILE MEGABYTES [--wordtags]");
+        Generate(Argv[2], std::atoll(Argv[3]), WordTags);
         return 0;
     }
     InitConfigUnit();
@@ -223,6 +263,10 @@ int main(int Argc, char** Argv) {
             Format.SStart = Value(I, Argc, Argv);
         } else if (Arg == "--sstop") {
             Format.SStop = Value(I, Argc, Argv);
+        } else if (Arg == "--enders") {
+            Format.SentDelimiters = Value(I, Argc, Argv);
+        } else if (Arg == "--exceptions") {
+            Format.Exceptions = ListValue(I, Argc, Argv);
         } else if (Arg == "--abbr") {
             Format.Abbreviations = true;
         } else if (Arg == "--quotes") {
@@ -238,8 +282,16 @@ int main(int Argc, char** Argv) {
         } else if (Arg == "--pages") {
             Common.PageSeparator = Value(I, Argc, Argv);
         } else if (Arg == "--tags") {
-            Common.TagStart = Value(I, Argc, Argv)[0];
-            Common.TagStop = Value(I, Argc, Argv)[0];
+            Common.TagStart = CharValue(I, Argc, Argv);
+            Common.TagStop = CharValue(I, Argc, Argv);
+        } else if (Arg == "--wordtag") {
+            Common.WordTag = static_cast<uint8_t>(std::atoi(Value(I, Argc, Argv)));
+        } else if (Arg == "--wtagsep") {
+            Common.wTagDelimiter = CharValue(I, Argc, Argv);
+        } else if (Arg == "--wtagstarts") {
+            Common.wTagStarts = ListValue(I, Argc, Argv);
+        } else if (Arg == "--wtagstop") {
+            Common.wTagStop = CharValue(I, Argc, Argv);
         } else if (!Arg.empty() && Arg[0] != '-' && !Languages.empty()) {
             Languages.back().Files.push_back(Arg);
         } else {
