@@ -249,6 +249,22 @@ TEST_F(DriverTest, LinesAndPagesOfAnOffset) {
     EXPECT_THROW(GetHitLocation(3, 0, 0), std::out_of_range);
 }
 
+TEST_F(DriverTest, APageStartingInsideALineCountsThatLineAsItsFirst) {
+    CommonConfig->PageSeparator = "<pb>";
+    AddFile(0, "a.txt", "l1\nab<pb>cd\nef\n<pb>gh");
+    ASSERT_TRUE(ProcessCorpus());
+    EXPECT_EQ(Values(LanguageConfigs[0]->PageStarts.GetItem(0)), (std::vector<int32_t>{0, 5, 15}));
+    const struct {
+        int32_t Offset, Line, Page, LineInPage;
+    } Cases[] = {{4, 2, 1, 2}, {9, 2, 2, 1}, {13, 3, 2, 2}, {15, 4, 3, 1}, {19, 4, 3, 1}};
+    for (const auto& Case : Cases) {
+        const THitLocation At = GetHitLocation(0, 0, Case.Offset);
+        EXPECT_EQ(At.Line, Case.Line) << Case.Offset;
+        EXPECT_EQ(At.Page, Case.Page) << Case.Offset;
+        EXPECT_EQ(At.LineInPage, Case.LineInPage) << Case.Offset;
+    }
+}
+
 TEST_F(DriverTest, TrackedTagValues) {
     const std::string Text = "intro <div n=\"1\">\r\nA <div\r\n\tn=\"2\">B <title>The\r\nEnd</title> C";
     AddFile(0, "a.txt", Text);

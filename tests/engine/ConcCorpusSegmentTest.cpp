@@ -104,6 +104,30 @@ TEST_F(SegmentTest, WithoutTrailingQuotesTheQuoteStartsTheNextSentence) {
     EXPECT_EQ(Sentences(), (Strings{"He said \"Go.", "\" Then"}));
 }
 
+TEST_F(SegmentTest, AbbreviationsFollowTheLanguagesCodePage) {
+    TConcordConfig& L = Lang(0);
+    L.SetLanguage(0x0419, "Russian");
+    L.SmartAbbrDetect = true;
+    // In windows-1251 0xB8 is a lower-case letter, 0xA8 and 0xDF upper-case ones; in windows-1252 the
+    // first two are symbols and the last a lower-case letter, so none of these would pass there.
+    for (const char* W : {"\xB8.", "\xA8\xE6.", "\xDF\xEA.", "\xC3\xEE\xE4."})
+        EXPECT_TRUE(IsAbbreviation(0, W)) << W;
+    // Four letters and the full stop: too long for the capitalised rule.
+    EXPECT_FALSE(IsAbbreviation(0, "\xC3\xEE\xE4\xE0."));
+    EXPECT_FALSE(IsAbbreviation(0, "\xE3\xEE\xE4."));
+    L.SentenceFormat = 1;
+    Run("\xDF\xEA. \xE4\xE0. \xCD\xE5\xF2");
+    EXPECT_EQ(Sentences(), (Strings{"\xDF\xEA. \xE4\xE0.", "\xCD\xE5\xF2"}));
+
+    L.SmartAbbrDetect = false;
+    L.SentenceExceptions = {"\xF1\xEC"};
+    EXPECT_TRUE(IsSentenceException(0, "\xD1\xCC."));
+
+    L.SetLanguage(1033, "English (United States)");
+    L.SmartAbbrDetect = true;
+    for (const char* W : {"\xB8.", "\xA8\xE6.", "\xDF\xEA."}) EXPECT_FALSE(IsAbbreviation(0, W)) << W;
+}
+
 TEST_F(SegmentTest, UnitsWithoutWordOrPunctuationAreDropped) {
     Lang(0).SentenceFormat = 1;
     Run("  \r\n \n\n");
@@ -135,6 +159,22 @@ TEST_F(SegmentTest, EmptyLineParagraphsWithCrLf) {
     EXPECT_EQ(Paragraphs(), (Strings{"A\r", "B"}));
 }
 
+TEST_F(SegmentTest, SentencesOfTheParagraphFormatAreWholeParagraphs) {
+    // Any sentence format other than tags and automatic: a sentence per kept paragraph, nothing finer.
+    for (const uint8_t Format : {2, 7}) {
+        Lang(0).SentenceFormat = Format;
+        FText = "One. Two!\n\n  \n\nThree? <s>Four";
+        const int File = AddFile(0, "s" + std::to_string(Format) + ".txt", FText);
+        ASSERT_TRUE(ProcessCorpus());
+        const TConcordConfig& L = C();
+        EXPECT_EQ(SegmentTexts(L.SentenceIndexes.GetItem(File), FText),
+                  SegmentTexts(L.ParagraphIndexes.GetItem(File), FText));
+        EXPECT_EQ(SegmentTexts(L.SentenceIndexes.GetItem(File), FText),
+                  (Strings{"One. Two!\n", "Three? <s>Four"}));
+        EXPECT_EQ(Lengths(L.SentenceIndexes.GetItem(File)), Lengths(L.ParagraphIndexes.GetItem(File)));
+    }
+}
+
 TEST_F(SegmentTest, LineParagraphsAndLineStartsAgreeForCrLfAndLf) {
     Lang(0).ParagraphFormat = 1;
     Run("one\r\ntwo\r\nthree");
@@ -154,6 +194,14 @@ TEST_F(SegmentTest, IndentedLineParagraphs) {
     Lang(0).ParagraphFormat = 3;
     Run("first\n  second\nmore\n\tthird");
     EXPECT_EQ(Paragraphs(), (Strings{"first\n", "second\nmore\n", "third"}));
+}
+
+TEST_F(SegmentTest, IndentedLineParagraphsWithCrLf) {
+    Lang(0).ParagraphFormat = 3;
+    Run("first\r\n  second\r\nmore\r\n\tthird");
+    EXPECT_EQ(Paragraphs(), (Strings{"first\r\n", "second\r\nmore\r\n", "third"}));
+    EXPECT_EQ(Lengths(C().ParagraphIndexes.GetItem(0)), (std::vector<int32_t>{6, 12, 5}));
+    EXPECT_EQ(LineStarts(), (std::vector<int32_t>{0, 7, 17, 23}));
 }
 
 TEST_F(SegmentTest, ParagraphAndSentenceTags) {
@@ -240,6 +288,29 @@ TEST_F(SegmentTest, EmptyOrOverlongHeadingPatternFindsNothing) {
     AddFile(0, "long.txt", "a\n" + std::string(40, 'x') + "\nb");
     ASSERT_TRUE(ProcessCorpus());
     EXPECT_EQ(C().SectionIndexes.GetItem(1)->Count(), 1);
+}
+
+TEST_F(SegmentTest, HeadingPatternsAtTagParagraphs) {
+    TConcordConfig& L = Lang(0);
+    L.ParagraphFormat = 0;
+    L.PStart = "<p>";
+    L.PStop = "</p>";
+    const std::string Text = "<p>Intro</p>\n<p>Chapter 2</p>\n<p>Text one</p>\n<p>Chapter x</p>";
+    int File = 0;
+    for (const auto& [Format, Pattern] : {std::pair<uint8_t, std::string>{1, "Chapter %d"},
+                                          std::pair<uint8_t, std::string>{2, "Chapter [0-9]+"}}) {
+        L.HeadingFormat = Format;
+        L.HPattern = Pattern;
+        AddFile(0, std::to_string(File) + ".txt", Text);
+        ASSERT_TRUE(ProcessCorpus());
+        // The heading is checked right after each paragraph tag; the heading paragraph's own section
+        // ends where the next paragraph opens, after its stop tag.
+        EXPECT_EQ(SegmentTexts(C().SectionIndexes.GetItem(File), Text),
+                  (Strings{"<p>Intro</p>\n<p>", "Chapter 2</p>", "\n<p>Text one</p>\n<p>Chapter x</p>"}))
+            << Pattern;
+        EXPECT_EQ(Lengths(C().SectionIndexes.GetItem(File)), (std::vector<int32_t>{5, 9, 17})) << Pattern;
+        ++File;
+    }
 }
 
 TEST_F(SegmentTest, HeadingRegularExpressionMustMatchAtTheParagraphStart) {
