@@ -108,7 +108,9 @@ TEST(MessageForm, CaptionsAndIconsFollowTheType) {
         EXPECT_EQ(form->windowTitle(), QString::fromLatin1(c.Caption)) << c.Type;
         EXPECT_EQ(form->Image() != nullptr, c.Icon) << c.Type;
         EXPECT_EQ(form->findChild<QLabel*>(QStringLiteral("Image")) != nullptr, c.Icon) << c.Type;
-        if (c.Icon) EXPECT_FALSE(form->Image()->pixmap().isNull()) << c.Type;
+        if (c.Icon) {
+            EXPECT_FALSE(form->Image()->pixmap().isNull()) << c.Type;
+        }
         // The text starts right of the icon, or at the margin without one.
         EXPECT_EQ(form->MessageLabel()->x(),
                   form->Layout().HorzMargin + (c.Icon ? 32 + form->Layout().HorzSpacing : 0));
