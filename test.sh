@@ -5,7 +5,7 @@ cd "$(dirname "$0")"
 source scripts/build.sh
 export QT_QPA_PLATFORM=offscreen
 if [ "${SANITIZE:-}" = "thread" ]; then
-    export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1"
+    export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/scripts/tsan.supp"
 fi
 cd "$BUILD_DIR"
 ctest --output-on-failure -j "$(nproc)" --timeout 600

@@ -142,13 +142,13 @@ BENCHMARK(BM_NextWord)->Unit(benchmark::kMillisecond);
 }  // namespace
 
 int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     const std::filesystem::path folder =
         std::filesystem::temp_directory_path() / ("tessivor-bstream-" + std::to_string(::getpid()));
     std::filesystem::create_directories(folder);
     CorpusPath = (folder / "corpus.txt").string();
     WriteCorpus(CorpusPath);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     std::filesystem::remove_all(folder);

@@ -57,10 +57,12 @@ QSize AverageCharSize(const QFontMetrics& Metrics) {
     return QSize(Metrics.horizontalAdvance(letters) / 52, Metrics.height());
 }
 
-// Messages are written with "\r\n" line breaks.
+// Messages are written with "\r\n" line breaks, and some of the engine's with a bare "\r"; both
+// break the line as they did in the old dialogs.
 QString MessageText(const std::string& Text) {
     QString text = QString::fromUtf8(Text.data(), qsizetype(Text.size()));
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     return text;
 }
 

@@ -9,7 +9,9 @@ class THeadlessMessages : public IMessageBackend {
 public:
     int Show(const TMessageRequest& Request) override {
         static const char* const kTypeNames[] = {"Warning", "Error", "Information", "Confirm", "Message"};
-        std::fprintf(stderr, "[%s] %s\n", kTypeNames[Request.Type], Request.Text.c_str());
+        // The dialog shows a type it does not know as the untitled custom one; so does the log.
+        const int Type = Request.Type >= mtWarning && Request.Type <= mtCustom ? Request.Type : mtCustom;
+        std::fprintf(stderr, "[%s] %s\n", kTypeNames[Type], Request.Text.c_str());
         return FocusedResult(Request);
     }
 };
@@ -17,12 +19,14 @@ public:
 THeadlessMessages HeadlessMessages;
 IMessageBackend* Backend = nullptr;
 
-bool Has(TMsgDlgButtons Buttons, TMsgDlgBtn b) { return (Buttons & MsgButton(b)) != 0; }
+bool Has(TMsgDlgButtons Buttons, TMsgDlgBtn b) {
+    return (Buttons & MsgButton(b)) != 0;
+}
 
 }  // namespace
 
 int ModalResultOf(TMsgDlgBtn Button) {
-    static const int kResults[MsgButtonCount] = {mrYes, mrNo,  mrOk,      mrCancel,   mrAbort, mrRetry,
+    static const int kResults[MsgButtonCount] = {mrYes,    mrNo,  mrOk,      mrCancel,   mrAbort, mrRetry,
                                                  mrIgnore, mrAll, mrNoToAll, mrYesToAll, mrNone};
     return (Button >= 0 && Button < MsgButtonCount) ? kResults[Button] : mrNone;
 }
@@ -48,9 +52,13 @@ int FocusedResult(const TMessageRequest& Request) {
     return mrNone;
 }
 
-void SetMessageBackend(IMessageBackend* NewBackend) { Backend = NewBackend; }
+void SetMessageBackend(IMessageBackend* NewBackend) {
+    Backend = NewBackend;
+}
 
-IMessageBackend* GetMessageBackend() { return Backend ? Backend : &HeadlessMessages; }
+IMessageBackend* GetMessageBackend() {
+    return Backend ? Backend : &HeadlessMessages;
+}
 
 int MsgDlgPos(const std::string& Msg, TMsgDlgType Type, TMsgDlgButtons Buttons, int HelpContext, int X, int Y,
               TMsgDlgBtn FocusButton) {
@@ -63,11 +71,17 @@ int MsgDlg(const std::string& Msg, TMsgDlgType Type, TMsgDlgButtons Buttons, int
     return MsgDlgPos(Msg, Type, Buttons, HelpContext, -1, -1, FocusButton);
 }
 
-int ShowError(const std::string& Msg) { return MsgDlg(Msg, mtError, MsgButton(mbOK), 0, mbOK); }
+int ShowError(const std::string& Msg) {
+    return MsgDlg(Msg, mtError, MsgButton(mbOK), 0, mbOK);
+}
 
-int ShowWarning(const std::string& Msg) { return MsgDlg(Msg, mtWarning, MsgButton(mbOK), 0, mbOK); }
+int ShowWarning(const std::string& Msg) {
+    return MsgDlg(Msg, mtWarning, MsgButton(mbOK), 0, mbOK);
+}
 
-int ShowInfo(const std::string& Msg) { return MsgDlg(Msg, mtInformation, MsgButton(mbOK), 0, mbOK); }
+int ShowInfo(const std::string& Msg) {
+    return MsgDlg(Msg, mtInformation, MsgButton(mbOK), 0, mbOK);
+}
 
 bool WarningYesNo(const std::string& Msg, bool DefaultYes) {
     return MsgDlg(Msg, mtWarning, MsgButton(mbYes) | MsgButton(mbNo), 0, DefaultYes ? mbYes : mbNo) == mrYes;
@@ -84,6 +98,6 @@ int ConfirmYesNoCancel(const std::string& Msg, bool DefaultYes) {
 }
 
 bool ConfirmOkCancel(const std::string& Msg, bool DefaultOk) {
-    return MsgDlg(Msg, mtConfirmation, MsgButton(mbOK) | MsgButton(mbCancel), 0, DefaultOk ? mbOK : mbCancel) ==
-           mrOk;
+    return MsgDlg(Msg, mtConfirmation, MsgButton(mbOK) | MsgButton(mbCancel), 0,
+                  DefaultOk ? mbOK : mbCancel) == mrOk;
 }

@@ -3,7 +3,7 @@
 // The functions are Qt-free: they build a TMessageRequest and hand it to the registered backend.
 // The program registers the real dialog; tests register a scripted backend; with none registered the
 // headless backend logs the text to stderr and answers with the button that has the focus.
-// Message texts are UTF-8; "\r\n" inside them is a line break.
+// Message texts are UTF-8; "\r\n" or a bare "\r" inside them is a line break.
 #pragma once
 
 #include <string>
@@ -25,7 +25,9 @@ enum TMsgDlgBtn {
     mbHelp = 10
 };
 using TMsgDlgButtons = unsigned;
-constexpr TMsgDlgButtons MsgButton(TMsgDlgBtn b) { return 1u << b; }
+constexpr TMsgDlgButtons MsgButton(TMsgDlgBtn b) {
+    return 1u << b;
+}
 constexpr int MsgButtonCount = 11;
 
 // Modal results of the buttons (the Help button's is 0).

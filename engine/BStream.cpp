@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <stdexcept>
 
+#include "engine/ConcConfig.h"
 #include "engine/ConcErrors.h"
 
 namespace {
@@ -28,6 +30,9 @@ TBufStream::TBufStream(TSynchroStream& Source, int Language, const TCharSet& Wor
     FWindowOffset = 0;
     FillBuffer(0);
 }
+
+TBufStream::TBufStream(TSynchroStream& Source, int Language)
+    : TBufStream(Source, Language, NonWordCharSet(Language)) {}
 
 void TBufStream::Configure(const TBufStreamTags& Tags) {
     FTags.TagStart = Tags.TagStart;
@@ -542,6 +547,37 @@ TMarkersFound TBufStream::FindMarkers(const TTextMarker& StartMarker, const TTex
 
 // ---------------------------------------------------------------------------------------------------
 // Free helpers
+
+namespace {
+
+const TCommonConcordConfig& Options() {
+    if (!CommonConfig) throw std::logic_error("The options object does not exist.");
+    return *CommonConfig;
+}
+
+}  // namespace
+
+void ConfigureBufStream(TBufStream& Reader) {
+    const TCommonConcordConfig& options = Options();
+    TBufStreamTags tags;
+    tags.TagStart = options.TagStart;
+    tags.TagStop = options.TagStop;
+    tags.WordTagMode = options.WordTag;
+    tags.POSTagStarts = options.wTagStarts;
+    tags.POSTagStop = options.wTagStop;
+    tags.POSSeparator = options.wTagDelimiter;
+    Reader.Configure(tags);
+}
+
+TCharSet NonWordCharSet(int Language) {
+    if (Language < 0 || Language >= MaxLanguages || !LanguageConfigs[static_cast<size_t>(Language)]) {
+        throw std::out_of_range("No configuration for language " + std::to_string(Language) + ".");
+    }
+    const TCommonConcordConfig& options = Options();
+    const std::string wildCards = {options.WildCard0orMore, options.WildCard0or1, options.WildCardExactly1,
+                                   options.WildCardMatchWords};
+    return NonWordCharSet(LanguageConfigs[static_cast<size_t>(Language)]->NonWordChars, wildCards);
+}
 
 TCharSet NonWordCharSet(const std::string& NonWordChars, const std::string& WildCards) {
     TCharSet set;

@@ -63,6 +63,8 @@ public:
     // word-end bytes are WordEndSet. The range is the whole source; the first block is loaded and the
     // cursor stands on offset 0. No tags are recognised until the reader is configured.
     TBufStream(TSynchroStream& Source, int Language, const TCharSet& WordEndSet);
+    // The same with the word-end bytes of the configured language Language (NonWordCharSet (Language)).
+    TBufStream(TSynchroStream& Source, int Language);
     TBufStream(const TBufStream&) = delete;
     TBufStream& operator=(const TBufStream&) = delete;
 
@@ -243,6 +245,16 @@ private:
     int32_t FWordStart = 0;
     int32_t FWordEnd = 0;
 };
+
+// Copies the tag and word-tag settings of the options object (CommonConfig) into Reader: TagStart,
+// TagStop, WordTag, wTagStarts, wTagStop and wTagDelimiter. Later changes of the options reach only
+// readers configured afterwards. Raises std::logic_error when the options object does not exist.
+void ConfigureBufStream(TBufStream& Reader);
+
+// The word-end bytes of the configured language Language: its NonWordChars with the control bytes, the
+// blank and the four wildcard characters of the options object. Raises std::out_of_range for a language
+// that is not configured and std::logic_error when the options object does not exist.
+TCharSet NonWordCharSet(int Language);
 
 // The bytes that end a word: the given delimiters, the control bytes 0 to 31, the blank, and the
 // wildcard characters of the query language (which therefore never occur inside a word).

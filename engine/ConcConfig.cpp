@@ -2,13 +2,18 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <exception>
 #include <filesystem>
 #include <iterator>
+#include <limits>
 #include <stdexcept>
 #include <system_error>
 #include <utility>
 
 #include "controls/Msg.h"
+#include "engine/ConcPrefs.h"
+#include "engine/ConcUtils.h"
+#include "platform/IniFiles.h"
 #include "platform/Nls.h"
 #include "platform/Paths.h"
 
@@ -89,10 +94,15 @@ void EraseAt(List& L, size_t Index) {
     if (Index < L.size()) L.erase(L.begin() + static_cast<std::ptrdiff_t>(Index));
 }
 
-template <class List>
-void CheckIndex(const List& L, int Index) {
-    if (Index < 0 || static_cast<size_t>(Index) >= L.size())
-        throw std::out_of_range("List index out of bounds");
+void CheckIndex(size_t Count, int Index) {
+    if (Index < 0 || static_cast<size_t>(Index) >= Count) throw std::out_of_range("List index out of bounds");
+}
+
+// Deletes slot Index when the list has it, so that a list that lost its slot earlier cannot stop the
+// removal of a file halfway.
+template <class T, class Codec>
+void EraseSlot(TSlotList<T, Codec>& L, int Index) {
+    if (Index < L.Count()) L.Delete(Index);
 }
 
 }  // namespace
@@ -158,6 +168,7 @@ bool TStopList::IsStopWord(std::string_view Word) const {
 }
 
 void TStopList::LoadFromFile() {
+    TWaitScope Wait;
     std::string Text;
     if (!ReadFileBytes(FileName, Text)) {
         SetWords({});
@@ -176,6 +187,26 @@ std::string TStopList::GetWords() const {
         Text += "\r\n";
     }
     return Text;
+}
+
+void TStopList::LoadFromIni(const TIniFile& Ini, const std::string& Section) {
+    FileName = Ini.ReadString(Section, "StopListFileName", "");
+    if (!FileName.empty()) {
+        LoadFromFile();
+        return;
+    }
+    std::vector<std::string> Words;
+    ReadStringList(Ini, LanguageSection("StopList", Language), "Word", Words);
+    SetWords(std::move(Words));
+    Active = !FWords.empty();
+}
+
+void TStopList::SaveToIni(TIniFile& Ini, const std::string& Section) const {
+    Ini.WriteString(Section, "StopListFileName", FileName);
+    if (!FileName.empty() || FWords.empty()) return;
+    const std::string WordsSection = LanguageSection("StopList", Language);
+    Ini.EraseSection(WordsSection);
+    WriteStringList(Ini, WordsSection, "Word", FWords);
 }
 
 // ---- Language configuration --------------------------------------------------------------------------
@@ -227,6 +258,9 @@ void TConcordConfig::SetLanguage(uint32_t Id, const std::string& Name) {
     NoCaseMap = IsNoCaseLocale(Id);
     LowerCaseMap = IdentityMap();
     if (NoCaseMap) return;
+    // A locale the table does not know cannot be classified, so it keeps the identity: folding its
+    // text by a code page guessed for conversion could merge letters that the language keeps apart.
+    if (!platform::IsKnownLocale(Id & 0xFFFF)) return;
     const platform::TCodePageTables& Tables = platform::CodePageTables(platform::AnsiCodePage(Id));
     if (!Tables.Valid) return;
     for (int C = 1; C < 256; ++C)
@@ -234,11 +268,11 @@ void TConcordConfig::SetLanguage(uint32_t Id, const std::string& Name) {
 }
 
 void TConcordConfig::RemoveFile(int Index) {
-    CheckIndex(Files, Index);
+    CheckIndex(Files.size(), Index);
     const size_t I = static_cast<size_t>(Index);
-    EraseAt(PageStarts, I);
-    EraseAt(LineStarts, I);
-    EraseAt(FileTags, I);
+    EraseSlot(PageStarts, Index);
+    EraseSlot(LineStarts, Index);
+    EraseSlot(FileTags, Index);
     // The reader reads through the stream, so it goes first.
     EraseAt(Readers, I);
     EraseAt(Streams, I);
@@ -250,37 +284,26 @@ void TConcordConfig::RemoveFile(int Index) {
         std::filesystem::remove(Record.CopyName, Ignored);
     }
     EraseAt(Files, I);
-    EraseAt(SectionIndexes, I);
-    EraseAt(ParagraphIndexes, I);
-    EraseAt(SentenceIndexes, I);
+    EraseSlot(SectionIndexes, Index);
+    EraseSlot(ParagraphIndexes, Index);
+    EraseSlot(SentenceIndexes, Index);
 }
 
 void TConcordConfig::ExchangeFiles(int I, int J) {
     // Check every list before touching any, so a failure leaves the lists parallel.
-    CheckIndex(Files, std::max(I, J));
-    CheckIndex(Files, std::min(I, J));
-    auto Check = [&](const auto& L) {
-        CheckIndex(L, I);
-        CheckIndex(L, J);
-    };
-    Check(PageStarts);
-    Check(LineStarts);
-    Check(FileTags);
-    Check(Streams);
-    Check(Readers);
-    Check(SectionIndexes);
-    Check(ParagraphIndexes);
-    Check(SentenceIndexes);
-    auto Swap = [&](auto& L) { std::swap(L[static_cast<size_t>(I)], L[static_cast<size_t>(J)]); };
-    Swap(PageStarts);
-    Swap(LineStarts);
-    Swap(FileTags);
-    Swap(Streams);
-    Swap(Readers);
-    Swap(Files);
-    Swap(SectionIndexes);
-    Swap(ParagraphIndexes);
-    Swap(SentenceIndexes);
+    for (size_t Count : ListCounts()) {
+        CheckIndex(Count, I);
+        CheckIndex(Count, J);
+    }
+    PageStarts.Exchange(I, J);
+    LineStarts.Exchange(I, J);
+    FileTags.Exchange(I, J);
+    std::swap(Streams[I], Streams[J]);
+    std::swap(Readers[I], Readers[J]);
+    std::swap(Files[I], Files[J]);
+    SectionIndexes.Exchange(I, J);
+    ParagraphIndexes.Exchange(I, J);
+    SentenceIndexes.Exchange(I, J);
 }
 
 int64_t TConcordConfig::GetWordCount() const {
@@ -289,11 +312,36 @@ int64_t TConcordConfig::GetWordCount() const {
     return Sum;
 }
 
+std::array<size_t, 9> TConcordConfig::ListCounts() const {
+    auto N = [](int32_t Count) { return static_cast<size_t>(Count); };
+    return {Files.size(),
+            N(PageStarts.Count()),
+            N(LineStarts.Count()),
+            N(FileTags.Count()),
+            Streams.size(),
+            Readers.size(),
+            N(SectionIndexes.Count()),
+            N(ParagraphIndexes.Count()),
+            N(SentenceIndexes.Count())};
+}
+
 bool TConcordConfig::FileListsConsistent() const {
-    const size_t N = Files.size();
-    return PageStarts.size() == N && LineStarts.size() == N && FileTags.size() == N && Streams.size() == N &&
-           Readers.size() == N && SectionIndexes.size() == N && ParagraphIndexes.size() == N &&
-           SentenceIndexes.size() == N;
+    const auto Counts = ListCounts();
+    return std::all_of(Counts.begin(), Counts.end(), [&](size_t C) { return C == Counts[0]; });
+}
+
+int32_t TotalCorpusSize(int Language) {
+    constexpr int32_t Unknown = std::numeric_limits<int32_t>::max();
+    if (Language < 0 || Language >= MaxLanguages || !LanguageConfigs[Language]) return 0;
+    int64_t Sum = 0;
+    for (const auto& Stream : LanguageConfigs[Language]->Streams) {
+        if (!Stream) continue;
+        const int32_t Size = Stream->GetSize();
+        if (Size == Unknown) return Unknown;
+        Sum += Size;
+    }
+    // Sizes are 32-bit in the indexes; a corpus above 2 GB reports the largest value rather than wrap.
+    return static_cast<int32_t>(std::min<int64_t>(Sum, Unknown));
 }
 
 // ---- Search query ------------------------------------------------------------------------------------
@@ -366,10 +414,15 @@ void InitConfigUnit() {
     Align13.reset();
     Align14.reset();
     RecentWorkspaces.clear();
+    LoadWorkspacePath();
+    LoadRecentWorkspaces();
+    LoadSaveOnExit();
     KeepSegmentIndexes = true;
 }
 
-void FinalizeConfigUnit() {
+namespace {
+
+void FreeUnitState() {
     ClearWatchedTags();
     CommonConfig.reset();
     FreeLanguageConfigs();
@@ -382,8 +435,25 @@ void FinalizeConfigUnit() {
         S->clear();
 }
 
+}  // namespace
+
+void FinalizeConfigUnit() {
+    // The workspace keys are written even when the rest of the preferences was not (a workspace was
+    // loaded); a failure to write them still frees everything before it reaches the caller.
+    std::exception_ptr failure;
+    try {
+        SaveWorkspacePath();
+        SaveRecentWorkspaces();
+        SaveSaveOnExit();
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    FreeUnitState();
+    if (failure) std::rethrow_exception(failure);
+}
+
 void ResetGlobalsForTest() {
-    FinalizeConfigUnit();
+    FreeUnitState();
     for (auto& Config : LanguageConfigs) Config.reset();
     LanguagesCount = 1;
     FrequencyConfigs = {};

@@ -10,7 +10,6 @@
 #pragma once
 
 #include <array>
-#include <bitset>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -18,30 +17,19 @@
 #include <unordered_set>
 #include <vector>
 
+#include "engine/BStream.h"
+#include "engine/ConcIndex.h"
 #include "engine/ConcLangs.h"
 #include "engine/ConcSortKeys.h"
+#include "engine/ConcTags.h"
 #include "platform/Owned.h"
 
-// Per-file element types, defined by their own units. The configuration only owns them.
-class TIntegerList;        // sorted file offsets (line starts, page starts)
-class TAlignIndex;         // sections, paragraphs or sentences of one file
-class TDoubleAlignIndex;   // the alignment of one source file with one target file
-class TTagsCollection;     // the tag index of one file
-class TFileSynchroStream;  // the shared open corpus file
-class TBufStream;          // the classifying reader over that stream
-class TFreqList;           // a frequency list
+// Per-file element types owned here and defined by their own units; declaring them keeps those units
+// out of every file that includes the configuration.
+class TFreqList;  // a frequency list
+class TIniFile;   // the preferences file
 
-// One slot per corpus file: entry i belongs to file i; an empty slot is an index not computed (or
-// dropped). The per-file lists of a language always have the same count.
-template <class T>
-using TFileSlots = std::vector<TOwned<T>>;
-using TIntegerLists = TFileSlots<TIntegerList>;
-using TAlignIndexes = TFileSlots<TAlignIndex>;
-using TDoubleAlignIndexes = TFileSlots<TDoubleAlignIndex>;
-using TTagsCollections = TFileSlots<TTagsCollection>;
-
-// A set of byte values, and the groups of equal characters of a language.
-using TCharSet = std::bitset<256>;
+// The groups of equal characters of a language.
 using TCharSetArray = std::vector<TCharSet>;
 
 // ---- Fonts and colours -------------------------------------------------------------------------------
@@ -169,12 +157,19 @@ public:
     // lower-case map of LanguageConfigs[Language]) when FrequencyConfigs[Language].IgnoreCase is set at
     // the time of the call, else byte for byte. Main thread only (it keeps a lookup table).
     bool IsStopWord(std::string_view Word) const;
-    // Loads the words from FileName (one word per line, CR LF or LF); Active := list not empty. When
-    // the file cannot be read: the error "Unable to load stop-list words from file " CR LF + name, and
-    // the list is left empty.
+    // Under the wait cursor, loads the words from FileName (one word per line, CR LF or LF); Active :=
+    // list not empty. When the file cannot be read: the error "Unable to load stop-list words from
+    // file " CR LF + name, and the list is left empty.
     void LoadFromFile();
     // The words as one text, CR LF after each.
     std::string GetWords() const;
+    // Reads the list from the preferences: FileName from the key StopListFileName of Section (the
+    // language's FrequencyConfiguration section); when it is empty the words are the numbered list "Word"
+    // of the section StopList.NN of the list's language and Active := list not empty, else LoadFromFile.
+    void LoadFromIni(const TIniFile& Ini, const std::string& Section);
+    // Writes StopListFileName; when FileName is empty and there are words, section StopList.NN is erased
+    // and the words written to it.
+    void SaveToIni(TIniFile& Ini, const std::string& Section) const;
 
 private:
     std::vector<std::string> FWords;
@@ -223,13 +218,14 @@ public:
     TStopList StopList;
     std::vector<std::string> SentenceExceptions;  // lower-cased
 
-    // The corpus files (name and record) in load order, and the per-file lists parallel to them.
+    // The corpus files (name and record) in load order, and the per-file lists parallel to them. An
+    // empty slot is an index not computed (or dropped).
     std::vector<TNamedItem<TCorpusFileRecord>> Files;
     TOwned<TFreqList> FreqList;
     TIntegerLists PageStarts, LineStarts;
     TTagsCollections FileTags;
-    TFileSlots<TFileSynchroStream> Streams;
-    TFileSlots<TBufStream> Readers;
+    std::vector<std::unique_ptr<TFileSynchroStream>> Streams;
+    std::vector<std::unique_ptr<TBufStream>> Readers;
     TAlignIndexes SectionIndexes, ParagraphIndexes, SentenceIndexes;
 
     std::string CorpusPath, StopListPath, SentDelimitersPath;
@@ -250,6 +246,8 @@ public:
     void Assign(const TConcordConfig& Source);
     const std::string& GetLanguageName() const { return LanguageName; }
     // Sets the locale and name and rebuilds NoCaseMap and LowerCaseMap; nothing when both are unchanged.
+    // The map is the identity for a caseless locale and for one whose language (low 16 bits) is not in
+    // the known table.
     void SetLanguage(uint32_t Id, const std::string& Name);
     // Removes file Index from every per-file list, freeing its indexes, stream and reader; a converted
     // copy inside TempDir is deleted from the disk. Raises std::out_of_range for a bad index.
@@ -258,8 +256,13 @@ public:
     void ExchangeFiles(int I, int J);
     // The sum of WordCount over the files.
     int64_t GetWordCount() const;
+
     // Whether all nine per-file lists have the same count.
     bool FileListsConsistent() const;
+
+private:
+    // The counts of Files and the eight lists parallel to it.
+    std::array<size_t, 9> ListCounts() const;
 };
 
 // ---- Search query ------------------------------------------------------------------------------------
@@ -364,6 +367,10 @@ extern std::string VersionText;  // "Version 1.0 (Build 270)"
 extern std::string ProgramFolder, WindowsFolder, TempDir;
 extern bool SavingWordList, PrintingWordList;
 
+// The sum of the sizes of the language's open streams; 2147483647 when one of them reports that size
+// (unknown) or when the sum exceeds it; 0 for a language that does not exist.
+int32_t TotalCorpusSize(int Language);
+
 // Frees every tracked tag.
 void ClearWatchedTags();
 // Frees LanguageConfigs[0..LanguagesCount-1], sets LanguagesCount to 0 and frees the three alignments.
@@ -371,12 +378,14 @@ void ClearWatchedTags();
 void FreeLanguageConfigs();
 
 // Program start, after LoadInstalledLanguages: the version text, the folders, the tracked-tag list,
-// CommonConfig, language 0, KeepSegmentIndexes. The preferences' WorkspacePath, RecentWorkspaces and
-// SaveOnExit are read by the caller afterwards.
+// CommonConfig, language 0, then WorkspacePath, RecentWorkspaces (without the files that no longer
+// exist) and SaveOnExit from the preferences file (ConcPrefs), and KeepSegmentIndexes. Raises
+// EIniFileError when the preferences file exists but cannot be read.
 void InitConfigUnit();
-// Program end, after every window is gone (and after the caller has written WorkspacePath,
-// RecentWorkspaces and SaveOnExit): frees the tracked tags, CommonConfig, the languages, the
-// alignments and the recent list, and clears the global texts.
+// Program end, after every window is gone: writes WorkspacePath, RecentWorkspaces and SaveOnExit to the
+// preferences file when it has a write location (ConcPrefs), then frees the tracked tags, CommonConfig,
+// the languages, the alignments and the recent list, and clears the global texts. A failure to write
+// raises EIniFileError after everything is freed.
 void FinalizeConfigUnit();
-// Puts every global of this unit back to its state before InitConfigUnit (tests only).
+// Puts every global of this unit back to its state before InitConfigUnit (tests only); writes nothing.
 void ResetGlobalsForTest();

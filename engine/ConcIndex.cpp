@@ -4,6 +4,7 @@
 #include <limits>
 #include <stdexcept>
 
+#include "engine/ConcConfig.h"
 #include "engine/ConcErrors.h"
 
 // ---- TIntegerList ----
@@ -16,7 +17,7 @@ void TIntegerList::SaveToStream(TStream& Stream) const {
 void TIntegerList::LoadFromStream(TStream& Stream) {
     Clear();
     const int32_t N = ClampCount(ReadStreamInteger(Stream), Stream.Remaining(), 4);
-    Grow(N);
+    ReserveExactly(N);
     FValues.resize(static_cast<size_t>(N));
     FValues.resize(ReadStreamIntegers(Stream, FValues.data(), FValues.size()));
 }
@@ -37,6 +38,13 @@ void TIntegerList::Grow(int32_t N) {
     const int64_t NewCap = std::min<int64_t>(
         Blocks * BlockEntries, std::numeric_limits<int32_t>::max() / BlockEntries * BlockEntries);
     FValues.reserve(static_cast<size_t>(std::max<int64_t>(NewCap, N)));
+    SlotsReserved(Capacity());
+}
+
+// Not Grow: rounding every loaded list up to a block would let a file of thousands of one-entry lists
+// claim thousands of times its size.
+void TIntegerList::ReserveExactly(int32_t N) {
+    FValues.reserve(static_cast<size_t>(N));
     SlotsReserved(Capacity());
 }
 
@@ -99,7 +107,7 @@ void TAlignIndex::SaveToStream(TStream& Stream) const {
 void TAlignIndex::LoadFromStream(TStream& Stream) {
     Clear();
     const int32_t N = ClampCount(ReadStreamInteger(Stream), Stream.Remaining(), 12);
-    Grow(N);
+    ReserveExactly(N);
     constexpr size_t ChunkSegments = 1024;
     int32_t Chunk[ChunkSegments * 3];
     for (int32_t Done = 0; Done < N;) {
@@ -239,4 +247,63 @@ std::unique_ptr<TDoubleAlignIndex> TDoubleAlignCodec::Load(TStream& Stream) {
     Pair->Side1 = std::move(*Side1);
     Pair->Side2 = std::move(*Side2);
     return Pair;
+}
+
+// ---- Segment length ----
+
+int32_t MeasureSegment(TBufStream& Reader, int32_t Start, int32_t End, TCharType ResumeClass,
+                       int32_t& TextBytes) {
+    const int32_t Resume = Reader.GetPosition();
+    Reader.SetPosition(Start);
+    Reader.ResetTagState();
+    int32_t Length = 0;
+    TextBytes = 0;
+    for (int32_t Offset = Start; Offset < End; ++Offset) {
+        TCharType T = ctNone;
+        const char C = Reader.NextChar(T);
+        if (C == 0) break;
+        if (T == ctTag || T == ctPOSTag) continue;
+        if (C == '\n' && T != ctNewLine) continue;
+        ++Length;
+        if (T == ctWord || T == ctDelimiter) ++TextBytes;
+    }
+    Reader.SetPosition(Resume);
+    Reader.SetTagState(ResumeClass);
+    return Length;
+}
+
+// ---- Alignment lookup ----
+
+namespace {
+
+// The pair of File in the alignment of language 1..3 with language 0; nullptr when there is none.
+TDoubleAlignIndex* PairOf(int32_t Language, int32_t File) {
+    const std::unique_ptr<TDoubleAlignIndexes>* Lists[] = {&Align12, &Align13, &Align14};
+    if (Language < 1 || Language > 3) return nullptr;
+    const TDoubleAlignIndexes* Pairs = Lists[Language - 1]->get();
+    if (!Pairs || File < 0 || File >= Pairs->Count()) return nullptr;
+    return Pairs->GetItem(File);
+}
+
+}  // namespace
+
+TAlignIndex* GetAlignIndex(int32_t Language, int32_t File) {
+    if (Language == 0) {
+        TDoubleAlignIndex* Pair = PairOf(1, File);
+        return Pair ? &Pair->Side1 : nullptr;
+    }
+    TDoubleAlignIndex* Pair = PairOf(Language, File);
+    return Pair ? &Pair->Side2 : nullptr;
+}
+
+std::optional<TAlignedRange> MapAlignedRange(int32_t From, int32_t To, int32_t File, int32_t Start,
+                                             int32_t End) {
+    if (From < 0 || From > 3 || To < 0 || To > 3 || (From == 0 && To == 0)) return std::nullopt;
+    const TDoubleAlignIndex* FromPair = From == 0 ? nullptr : PairOf(From, File);
+    const TDoubleAlignIndex* ToPair = To == 0 ? nullptr : PairOf(To, File);
+    if ((From != 0 && !FromPair) || (To != 0 && !ToPair)) return std::nullopt;
+    TAlignedRange Range{Start, End};
+    if (FromPair) FromPair->MapToSource(Range.Start, Range.End, Range.Start, Range.End);
+    if (ToPair) ToPair->MapToTarget(Range.Start, Range.End, Range.Start, Range.End);
+    return Range;
 }

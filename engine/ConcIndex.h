@@ -5,15 +5,19 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
+#include "engine/BStream.h"
 #include "engine/ConcStreamUtils.h"
 
 // The text raised by every segment accessor for an index outside the list.
 inline constexpr const char* IndexOutOfBoundsText = "Index is out of bounds.";
 
 // A list of Int32 file offsets kept in ascending order (except where InsertAt places a value by
-// index). Duplicates are allowed. Storage grows in whole blocks of 8192 entries.
+// index). Duplicates are allowed. Adding grows the storage in whole blocks of 8192 entries, by at least
+// half its size at a time so that long runs of appends stay linear; a list read from a stream holds
+// exactly the entries read, so that a workspace of many small lists costs what its file holds.
 class TIntegerList {
 public:
     static constexpr int32_t BlockEntries = 8192;
@@ -34,7 +38,8 @@ public:
     virtual void Clear();
 
     int32_t Count() const { return static_cast<int32_t>(FValues.size()); }
-    // Entries the storage holds without growing: a multiple of BlockEntries.
+    // Entries the storage holds without growing: a multiple of BlockEntries once Add or Grow has grown
+    // it, the count read for a list just loaded.
     int32_t Capacity() const { return static_cast<int32_t>(FValues.capacity()); }
     // Entry I, unchecked: I must lie in [0, Count).
     int32_t operator[](int32_t I) const { return FValues[static_cast<size_t>(I)]; }
@@ -63,6 +68,8 @@ protected:
 
     // Inserts V at Index (0 <= Index <= Count) and tells the derived list.
     void InsertValue(int32_t Index, int32_t V);
+    // Makes room for exactly N entries in an empty list (loading knows its count).
+    void ReserveExactly(int32_t N);
 
 private:
     std::vector<int32_t> FValues;
@@ -94,6 +101,8 @@ public:
     bool GetFlag(int32_t I) const;
     void SetFlag(int32_t I, bool B);
     void ClearFlags();
+    // Records the storage holds without growing; it follows Capacity.
+    int32_t RecordCapacity() const { return static_cast<int32_t>(FRecs.capacity()); }
 
     // Adds a segment after those with the same start; returns its index.
     int32_t Add(int32_t Start, int32_t End, int32_t Length);
@@ -157,3 +166,33 @@ struct TDoubleAlignCodec {
 
 // One alignment pair per file index (language 0 against one target language).
 class TDoubleAlignIndexes : public TSlotList<TDoubleAlignIndex, TDoubleAlignCodec> {};
+
+// ---- Segment length ----
+
+// The length stored with every section, paragraph and sentence: the bytes of [Start, End) outside tags
+// and word tags, the line feed of a CR LF pair not counted. TextBytes receives the count of word and
+// delimiter bytes (a segment without any is never stored). The reader is read from Start with its tag
+// state cleared; afterwards its position is restored and its tag state set from ResumeClass (the class
+// of the byte before that position). An End at or below Start measures 0.
+int32_t MeasureSegment(TBufStream& Reader, int32_t Start, int32_t End, TCharType ResumeClass,
+                       int32_t& TextBytes);
+
+// ---- Alignment lookup through Align12, Align13 and Align14 ----
+
+// The aligned units of a file in one language: language 0 is Side1 of the file's pair in Align12,
+// language 1, 2, 3 Side2 of its pair in Align12, Align13, Align14. nullptr (owned by the pair list
+// otherwise) when the language is outside 0..3, the pair list does not exist or the file has no pair.
+TAlignIndex* GetAlignIndex(int32_t Language, int32_t File);
+
+struct TAlignedRange {
+    int32_t Start = 0;
+    int32_t End = 0;
+};
+
+// Where [Start, End) of file File in language From lies in language To: 0 to k maps through the target
+// side of the file's pair for k, k to 0 through its source side, j to k through the source language.
+// No range for 0 to 0, a language outside 0..3, or a missing pair list or pair (callers then take
+// their no-alignment path). Raises EConcError "Index is out of bounds." when Start lies before the
+// first segment of the side mapped from, or the side mapped to is empty.
+std::optional<TAlignedRange> MapAlignedRange(int32_t From, int32_t To, int32_t File, int32_t Start,
+                                             int32_t End);

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <limits>
 
+#include <sys/stat.h>
+
 #include "controls/Msg.h"
 #include "engine/ConcErrors.h"
 
@@ -54,13 +56,22 @@ std::string FileErrorText(const char* What, const std::string& FileName, int Err
 }  // namespace
 
 TFileStream::TFileStream(const std::string& FileName, TFileMode Mode) : FFileName(FileName) {
-    const char* How = Mode == fmOpenRead ? "rb" : Mode == fmOpenReadWrite ? "r+b" : "w+b";
+    const bool Create = (Mode & fmCreate) == fmCreate;
+    const char* How = Create ? "w+b" : (Mode & 3) == fmOpenRead ? "rb" : "r+b";
     FFile = std::fopen(FileName.c_str(), How);
     if (!FFile)
-        throw EConcError(
-            FileErrorText(Mode == fmCreate ? "Cannot create file" : "Cannot open file", FileName, errno));
-    if (std::fseek(FFile, 0, SEEK_END) == 0) FSize = std::max<int64_t>(0, ftello(FFile));
-    std::fseek(FFile, 0, SEEK_SET);
+        throw EConcError(FileErrorText(Create ? "Cannot create file" : "Cannot open file", FileName, errno));
+    struct stat Info;
+    int Error = 0;
+    if (fstat(fileno(FFile), &Info) != 0)
+        Error = errno;
+    else if (!S_ISREG(Info.st_mode))
+        Error = S_ISDIR(Info.st_mode) ? EISDIR : EINVAL;
+    if (Error != 0) {
+        std::fclose(FFile);
+        throw EConcError(FileErrorText("Cannot open file", FileName, Error));
+    }
+    FSize = Info.st_size;
 }
 
 TFileStream::~TFileStream() {

@@ -17,6 +17,8 @@
 #include <utility>
 #include <vector>
 
+#include "engine/SynStream.h"
+
 enum TSeekOrigin { soBeginning = 0, soCurrent = 1, soEnd = 2 };
 
 // A byte stream with a position. Reads past the end give fewer bytes (none at or after the end);
@@ -58,11 +60,10 @@ private:
     int64_t FPosition = 0;
 };
 
-enum TFileMode {
-    fmOpenRead,       // an existing file, read only
-    fmOpenReadWrite,  // an existing file, read and write
-    fmCreate          // a new or emptied file, read and write
-};
+// Open modes of a file: the shared file-mode constants (fmOpenRead, fmOpenReadWrite, sharing bits) of
+// SynStream.h, or fmCreate for a new or emptied file opened for reading and writing.
+using TFileMode = uint16_t;
+constexpr TFileMode fmCreate = 0xFF00;
 
 // A stream over a file on disk.
 class TFileStream : public TStream {

@@ -1,26 +1,27 @@
 #include "engine/ConcUtils.h"
 
+#include <unicode/uchar.h>
+#include <unicode/unistr.h>
+
 #include <cerrno>
 #include <cstdlib>
 
 #include "controls/ConcProgress.h"
 #include "controls/Msg.h"
+#include "engine/ConcConfig.h"
+#include "engine/ConcIndex.h"
+#include "engine/ConcPrefs.h"
+#include "engine/ConcTextProcess.h"
 
 namespace {
 
 IAppMessenger* Messenger = nullptr;
+TFontDialogFunc FontDialog;
 IWaitCursor* Cursor = nullptr;
 std::string ThousandSeparator = ",";
 
 bool IsBlankOrControl(char c) {
     return static_cast<unsigned char>(c) <= ' ';
-}
-
-std::string TrimmedBlanks(const std::string& Text) {
-    size_t first = Text.find_first_not_of(' ');
-    if (first == std::string::npos) return std::string();
-    size_t last = Text.find_last_not_of(' ');
-    return Text.substr(first, last - first + 1);
 }
 
 // Reads a whole text as a decimal 32-bit integer with an optional sign.
@@ -87,6 +88,60 @@ void EndWait() {
 
 bool LongOperationRunning() {
     return WaitCount > 0 || ProgressForm != nullptr;
+}
+
+bool IsBusy() {
+    return SavingWordList || PrintingWordList;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Corpus state
+
+namespace {
+
+bool HasFileIndex(const TAlignIndexes& Indexes, int FileIndex) {
+    return FileIndex < Indexes.Count() && Indexes.GetItem(FileIndex) != nullptr;
+}
+
+bool HasSegmentIndexesOf(int Language, int FileIndex) {
+    if (Language < 0 || Language >= LanguagesCount || !LanguageConfigs[Language] || FileIndex < 0)
+        return false;
+    const TConcordConfig& c = *LanguageConfigs[Language];
+    return HasFileIndex(c.SectionIndexes, FileIndex) && HasFileIndex(c.ParagraphIndexes, FileIndex) &&
+           HasFileIndex(c.SentenceIndexes, FileIndex);
+}
+
+}  // namespace
+
+bool CorpusAligned() {
+    if (IsBusy()) return false;
+    for (int lang = 0; lang < LanguagesCount; ++lang) {
+        if (!LanguageConfigs[lang]) continue;
+        const int files = int(LanguageConfigs[lang]->Files.size());
+        for (int file = 0; file < files; ++file)
+            if (!GetAlignIndex(lang, file)) return false;
+    }
+    return true;
+}
+
+bool HasSegmentIndexes(int LanguageA, int LanguageB, int FileIndex) {
+    return HasSegmentIndexesOf(LanguageA, FileIndex) && HasSegmentIndexesOf(LanguageB, FileIndex);
+}
+
+void UpdateRecentWorkspaces() {
+    constexpr size_t MaxRecentWorkspaces = 10;
+    size_t i = 0;
+    while (i < RecentWorkspaces.size() && !SameTextIgnoringCase(RecentWorkspaces[i], WorkspaceFileName)) ++i;
+    if (i == RecentWorkspaces.size())
+        RecentWorkspaces.insert(RecentWorkspaces.begin(), WorkspaceFileName);
+    else if (i > 0)
+        std::swap(RecentWorkspaces[0], RecentWorkspaces[i]);
+    if (RecentWorkspaces.size() > MaxRecentWorkspaces) RecentWorkspaces.resize(MaxRecentWorkspaces);
+    SaveRecentWorkspaces();
+}
+
+bool RecentWorkspacesAvailable() {
+    return RecentWorkspaces.size() >= (WorkspaceLoaded ? 2u : 1u);
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -164,12 +219,36 @@ int ConfirmApplyChanges() {
     return ConfirmYesNoCancel("You have made changes. Apply them now?", true);
 }
 
+void SetFontDialog(TFontDialogFunc Dialog) {
+    FontDialog = std::move(Dialog);
+}
+
+bool ChooseConfigFont(int FontIndex, int Language) {
+    if (FontIndex < 0 || FontIndex >= ConfigFontCount) return false;
+    if (Language < 0 || Language >= LanguagesCount || !LanguageConfigs[Language]) return false;
+    TFontSpec font = LanguageConfigs[Language]->Fonts[FontIndex];
+    if (!FontDialog || !FontDialog(font)) return false;
+    // The dialog runs its own event loop, in which the language may have gone.
+    if (Language >= LanguagesCount || !LanguageConfigs[Language]) return false;
+    LanguageConfigs[Language]->Fonts[FontIndex] = font;
+    BroadcastToChildren(CM_FONTCHANGED, Language, FontIndex);
+    return true;
+}
+
+bool FontsDiffer(const TFontSpec& A, const TFontSpec& B) {
+    return !(A == B);
+}
+
+bool SameTextIgnoringCase(const std::string& A, const std::string& B) {
+    return icu::UnicodeString::fromUTF8(A).caseCompare(icu::UnicodeString::fromUTF8(B),
+                                                       U_FOLD_CASE_DEFAULT) == 0;
+}
+
 int AddToHistory(std::vector<std::string>& Items, std::string& Text) {
-    Text = TrimmedBlanks(Text);
+    Text = TrimBlanks(Text);
     if (Text.empty()) return -1;
-    size_t i = 0;
-    while (i < Items.size() && Items[i] != Text) ++i;
-    if (i == Items.size())
+    const int i = StringsIndexOf(Text, Items);
+    if (i < 0)
         Items.insert(Items.begin(), Text);
     else if (i > 0)
         std::swap(Items[0], Items[i]);
@@ -178,7 +257,7 @@ int AddToHistory(std::vector<std::string>& Items, std::string& Text) {
 
 int32_t ClampedEditValue(const std::string& Text, int32_t Default, int32_t Minimum, int32_t Maximum) {
     int32_t value;
-    if (!ParseInt32(TrimmedBlanks(Text), value)) value = Default;
+    if (!ParseInt32(TrimBlanks(Text), value)) value = Default;
     if (static_cast<uint32_t>(value) < static_cast<uint32_t>(Minimum))
         value = Minimum;
     else if (static_cast<uint32_t>(value) > static_cast<uint32_t>(Maximum))

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+struct TFontSpec;
+
 // ---------------------------------------------------------------------------------------------------
 // Application messages (WM_USER+100 .. WM_USER+130; 1125-1130, 1134, 1135 and 1137 are unused).
 
@@ -48,8 +50,9 @@ struct TFilePair {
     int32_t Second = 0;
 };
 
-// Every window that receives application messages derives from this. A window calls MarkClosing when
-// it begins to close or to be destroyed; from then on broadcasts pass it by.
+// Every window that receives application messages derives from this (child windows through
+// TAppMessageForm of controls/ConcFormUtils, which marks them closing once a close is accepted; the
+// main window marks what it destroys outright). From the mark on, broadcasts pass the window by.
 class TAppMessageReceiver {
 public:
     virtual ~TAppMessageReceiver() = default;
@@ -120,6 +123,28 @@ public:
 // The main window refuses to close meanwhile, since closing would free the data under the operation.
 bool LongOperationRunning();
 
+// True while a word list is being saved to a file or printed (SavingWordList, PrintingWordList).
+bool IsBusy();
+
+// ---------------------------------------------------------------------------------------------------
+// Corpus state.
+
+// False while IsBusy; otherwise true when every file of every language has its alignment index
+// (GetAlignIndex), and also when there is no file at all.
+bool CorpusAligned();
+
+// For each of sections, paragraphs and sentences, both languages hold an index for file FileIndex.
+// False for a language that does not exist or a file beyond its lists.
+bool HasSegmentIndexes(int LanguageA, int LanguageB, int FileIndex);
+
+// True when the recent-workspace list has an entry and no workspace is loaded, or two while one is.
+bool RecentWorkspacesAvailable();
+// After a workspace was opened or saved: WorkspaceFileName goes to the top of RecentWorkspaces. Found
+// (without regard to case) at a later position, it is exchanged with the top entry; not found, it is
+// inserted at the top. The list keeps at most 10 entries and is saved (SaveRecentWorkspaces, which may
+// raise EIniFileError).
+void UpdateRecentWorkspaces();
+
 // ---------------------------------------------------------------------------------------------------
 // A messenger and wait cursor for tests: records every call in order and answers sends as told.
 
@@ -179,6 +204,22 @@ std::string FormatCount(int64_t Count, bool WithWord, const std::string& Separat
 // Asks "You have made changes. Apply them now?" with Yes, No and Cancel (Yes focused) and returns
 // mrYes, mrNo or mrCancel.
 int ConfirmApplyChanges();
+
+// The font dialog ChooseConfigFont opens: shows Font, returns true on OK with the choice in Font.
+using TFontDialogFunc = std::function<bool(TFontSpec& Font)>;
+// Registers the dialog (the program registers the real one, tests their own). Empty: nothing is chosen.
+void SetFontDialog(TFontDialogFunc Dialog);
+
+// Opens the font dialog on font FontIndex (0..8) of Language; on OK copies the choice into the
+// language's configuration and broadcasts CM_FONTCHANGED (Language, FontIndex). Returns whether a font
+// was chosen. Nothing happens for a language or font index that does not exist.
+bool ChooseConfigFont(int FontIndex, int Language);
+
+// True when name, size, style, colour or character set differ.
+bool FontsDiffer(const TFontSpec& A, const TFontSpec& B);
+
+// Whether two UTF-8 texts are equal without regard to case (Unicode case folding).
+bool SameTextIgnoringCase(const std::string& A, const std::string& B);
 
 // The combo-box history rule on plain lists: Text loses its leading and trailing blanks; when it is
 // not empty it goes to the top of Items, either inserted there or, when it is already present at a

@@ -80,6 +80,11 @@ TFileSynchroStream::~TFileSynchroStream() {
     if (FHandle >= 0) ::close(FHandle);
 }
 
+bool TFileSynchroStream::IsOpen() const {
+    std::lock_guard<std::mutex> guard(FLock);
+    return FHandle >= 0;
+}
+
 int32_t TFileSynchroStream::Read(void* Buffer, int32_t Count) {
     if (FHandle < 0 || Count <= 0 || FPosition < 0) return 0;
     // A file that grew past 2 GiB after opening must not push the position past Int32.

@@ -66,7 +66,7 @@ public:
     ~TFileSynchroStream() override;
 
     int32_t GetSize() const override { return FSize; }
-    bool IsOpen() const override { return FHandle >= 0; }
+    bool IsOpen() const override;
     int32_t Read(void* Buffer, int32_t Count) override;
     int32_t Write(const void* Buffer, int32_t Count) override;
     int32_t Seek(int32_t Offset, int Origin) override;

@@ -55,7 +55,7 @@ const TLocaleCodePage* FindExact(uint32_t Lcid) {
 // The first known locale of the same primary language, in table order; the table lists the base
 // locale (sublanguage 1) first, which carries the language's usual code page.
 const TLocaleCodePage* FindByPrimaryLanguage(uint32_t Lcid) {
-    if (Lcid > 0xFFFF || PrimaryLanguage(Lcid) == 0) return nullptr;
+    if (PrimaryLanguage(Lcid) == 0) return nullptr;
     for (const auto& E : LocaleCodePages)
         if (PrimaryLanguage(E.Lcid) == PrimaryLanguage(Lcid)) return &E;
     return nullptr;
@@ -290,8 +290,10 @@ bool IsKnownLocale(uint32_t Lcid) {
 }
 
 int AnsiCodePage(uint32_t Lcid) {
-    if (const auto* E = FindExact(Lcid)) return E->CodePage;
-    if (const auto* E = FindByPrimaryLanguage(Lcid)) return E->CodePage;
+    // The high word holds the sort order, which does not change the code page.
+    const uint32_t LangId = Lcid & 0xFFFF;
+    if (const auto* E = FindExact(LangId)) return E->CodePage;
+    if (const auto* E = FindByPrimaryLanguage(LangId)) return E->CodePage;
     return SystemCodePage();
 }
 
@@ -302,7 +304,9 @@ int SystemCodePage() {
 
 uint32_t LangIdOfLocaleName(const char* IcuLocale) {
     const uint32_t Id = IcuLocale ? uloc_getLCID(IcuLocale) : 0;
-    return IsKnownLocale(Id) ? Id : LANG_ENGLISH_US;
+    const TLocaleCodePage* E = FindExact(Id);
+    // A language whose text cannot be converted here is no default for anyone.
+    return E && IsValidCodePage(E->CodePage) ? Id : LANG_ENGLISH_US;
 }
 
 uint32_t UserDefaultLangId() {

@@ -39,15 +39,16 @@ const std::vector<uint32_t>& KnownLocaleIds();
 bool IsKnownLocale(uint32_t Lcid);
 
 // The locale's default ANSI code page (1250..1257, 874, 932, 936, 949, 950, 1361). Looked up by the
-// exact identifier in the known table, then by its primary language (low 10 bits) among the known
-// locales; anything else gives SystemCodePage().
+// language identifier (low 16 bits) in the known table, then by its primary language (low 10 bits)
+// among the known locales; anything else gives SystemCodePage().
 int AnsiCodePage(uint32_t Lcid);
 
 // The code page of the user's default language: AnsiCodePage(UserDefaultLangId()).
 int SystemCodePage();
 
 // The user's default language from the environment's locale (LC_ALL, LC_MESSAGES, LANG through ICU).
-// LANG_ENGLISH_US when the locale maps to no identifier of the known table (the C/POSIX locale).
+// LANG_ENGLISH_US when the locale maps to no identifier of the known table (the C/POSIX locale), or to
+// one whose code page has no converter.
 uint32_t UserDefaultLangId();
 // The same rule for a given ICU locale name ("de_DE", "en_US_POSIX"); tests use it to inject a locale.
 uint32_t LangIdOfLocaleName(const char* IcuLocale);
@@ -87,6 +88,7 @@ struct TCodePageTables {
 
 // The tables of a code page, built on first use and cached for the life of the program. The reference
 // stays valid until the program ends. An invalid code page gives identity maps and Valid == false.
+// The lookup takes a lock: hot loops keep the reference instead of looking it up per byte.
 const TCodePageTables& CodePageTables(int CodePage);
 
 // Whether B starts a two-byte character in CodePage (only 932, 936, 949 and 950 have lead bytes).

@@ -1,6 +1,22 @@
-#include <cstdio>
+// The program's entry: the application object and the real message dialogs, the entry points of the
+// units that exist, then the program's run.
+#include "controls/QtBackend.h"
+#include "engine/ConcCorpus.h"
+#include "shell/ConcMain.h"
 
-int main() {
-    std::puts("Tessivor: the engine is built, but the program has no main window yet.");
-    return 0;
+namespace {
+
+// Units still to come leave their hooks empty; the main window then does nothing in their place.
+void InstallUnitHooks() {
+    MainFormHooks.ProcessCorpus = [] { return ProcessCorpus(); };
+    MainFormHooks.CorpusNeedsProcessing = [] { return CorpusNeedsProcessing(); };
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    TConcApplication app(argc, argv);
+    TQtBackend& backend = RegisterQtBackend();
+    InstallUnitHooks();
+    return RunProgram([&backend](QWidget* MainWindow) { backend.SetMainWindow(MainWindow); });
 }

@@ -41,6 +41,17 @@ TEST(MsgRules, FocusOutsideTheSetFallsBackToTheDefaultButton) {
     EXPECT_EQ(FocusedResult(request), mrNone);
 }
 
+TEST(MsgRules, HeadlessBackendLogsEveryTypeAndAnswersWithTheFocus) {
+    SetMessageBackend(nullptr);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(ShowError("Disk full."), mrOk);
+    EXPECT_EQ(MsgDlg("Odd type.", static_cast<TMsgDlgType>(7), MsgButton(mbYes) | MsgButton(mbNo), 0, mbNo),
+              mrNo);
+    EXPECT_EQ(MsgDlg("Past the table.", static_cast<TMsgDlgType>(5), MsgButton(mbOK), 0, mbOK), mrOk);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "[Error] Disk full.\n[Message] Odd type.\n[Message] Past the table.\n");
+}
+
 TEST(ProgressForms, SetupChoosesButtonsByModeAndRegistersTheLiveForm) {
     TScriptedBackend script;
     {

@@ -3,6 +3,7 @@
 #include <functional>
 
 #include "controls/ScriptedBackend.h"
+#include "engine/ConcConfig.h"
 #include "engine/ConcErrors.h"
 #include "engine/ConcIndex.h"
 
@@ -235,28 +236,6 @@ TEST(DoubleAlignIndex, UnequalSidesAndEmptySides) {
     ExpectOutOfBounds([&] { PairsOf(0, 3).MapToTarget(5, 6, S, E); });
 }
 
-TEST(SlotLists, OwnSlotsAndHandBackReplacedElements) {
-    TAlignIndexes Lists;
-    Lists.Add(std::make_unique<TAlignIndex>(SegmentsOf({{0, 1, 1}})));
-    Lists.Add(nullptr);
-    Lists.Add(std::make_unique<TAlignIndex>(SegmentsOf({{5, 6, 1}, {6, 7, 1}})));
-    auto Old = Lists.SetItem(1, std::make_unique<TAlignIndex>());
-    EXPECT_EQ(Old, nullptr);
-    Old = Lists.SetItem(0, nullptr);
-    ASSERT_NE(Old, nullptr);
-    EXPECT_EQ(Old->Count(), 1);
-    Lists.Delete(1);
-    ASSERT_EQ(Lists.Count(), 2);
-    EXPECT_EQ(Lists.GetItem(1)->Count(), 2);
-    Lists.Exchange(0, 1);
-    EXPECT_EQ(Lists.GetItem(1), nullptr);
-    EXPECT_THROW(Lists.GetItem(2), std::out_of_range);
-    EXPECT_THROW(Lists.Delete(-1), std::out_of_range);
-    EXPECT_THROW(Lists.SetItem(5, nullptr), std::out_of_range);
-    Lists.Clear();
-    EXPECT_EQ(Lists.Count(), 0);
-}
-
 TEST(SlotLists, SegmentListsRoundTripWithEmptySlotsAndEmptyElements) {
     TAlignIndexes Lists;
     Lists.Add(std::make_unique<TAlignIndex>(SegmentsOf({{0, 10, 5}, {10, 9, 0}})));
@@ -273,6 +252,44 @@ TEST(SlotLists, SegmentListsRoundTripWithEmptySlotsAndEmptyElements) {
     ASSERT_NE(Back.GetItem(2), nullptr);
     EXPECT_EQ(Back.GetItem(2)->Count(), 0);
     EXPECT_EQ(S.GetPosition(), S.GetSize());
+}
+
+// A workspace of many one-entry lists must cost about what its file holds, while lists that grow by
+// Add afterwards still grow in whole blocks.
+TEST(SlotLists, LoadingManySmallListsReservesWhatIsRead) {
+    constexpr int32_t Files = 20000;
+    TAlignIndexes Segments;
+    TIntegerLists Lines;
+    for (int32_t I = 0; I < Files; ++I) {
+        Segments.Add(std::make_unique<TAlignIndex>(SegmentsOf({{I, I + 1, 1}})));
+        Lines.Add(std::make_unique<TIntegerList>(ListOf({I})));
+    }
+    TMemoryStream S;
+    Segments.SaveToStream(S);
+    Lines.SaveToStream(S);
+    S.SetPosition(0);
+    TAlignIndexes SegmentsBack;
+    TIntegerLists LinesBack;
+    ASSERT_TRUE(SegmentsBack.LoadFromStream(S));
+    ASSERT_TRUE(LinesBack.LoadFromStream(S));
+    ASSERT_EQ(SegmentsBack.Count(), Files);
+    ASSERT_EQ(LinesBack.Count(), Files);
+
+    int64_t ReservedBytes = 0;
+    for (int32_t I = 0; I < Files; ++I) {
+        const TAlignIndex& A = *SegmentsBack.GetItem(I);
+        ReservedBytes += int64_t{A.Capacity()} * 4 + int64_t{A.RecordCapacity()} * 12;
+        ReservedBytes += int64_t{LinesBack.GetItem(I)->Capacity()} * 4;
+    }
+    EXPECT_LE(ReservedBytes, 2 * S.GetSize());
+    EXPECT_EQ(SegmentsBack.GetItem(7)->GetItem(0), (TSegment{7, 8, 1}));
+    EXPECT_EQ((*LinesBack.GetItem(7))[0], 7);
+
+    TAlignIndex& Grown = *SegmentsBack.GetItem(0);
+    Grown.Add(5, 6, 1);
+    EXPECT_EQ(Grown.Capacity() % TIntegerList::BlockEntries, 0);
+    EXPECT_GE(Grown.RecordCapacity(), Grown.Capacity());
+    EXPECT_EQ(AllSegments(Grown), (std::vector<TSegment>{{0, 1, 1}, {5, 6, 1}}));
 }
 
 TEST(SlotLists, PairSlotsAreTwoHalvesAndAPairMissingAHalfIsDropped) {
@@ -326,4 +343,139 @@ TEST(SlotLists, UnknownVersionOfPairsIsSkippedAndTheNextBlockReads) {
     ASSERT_EQ(Back.Count(), 1);
     EXPECT_EQ(Back.GetItem(0)->Side1.Count(), 3);
     EXPECT_EQ(Script.Texts(), std::vector<std::string>{"Unknown index version."});
+}
+
+namespace {
+
+// A reader over Text with tags <...>; WordTagMode 1 uses "_" as the word-tag separator.
+struct TReaderOver {
+    explicit TReaderOver(const std::string& Text, uint8_t WordTagMode = 0)
+        : Source(Text), Reader(Source, 0, NonWordCharSet(std::string(DefaultNonWordChars), "*%?@")) {
+        TBufStreamTags Tags;
+        Tags.TagStart = '<';
+        Tags.TagStop = '>';
+        Tags.WordTagMode = WordTagMode;
+        Tags.POSSeparator = '_';
+        Reader.Configure(Tags);
+    }
+    int32_t Measure(int32_t Start, int32_t End, int32_t& TextBytes) {
+        return MeasureSegment(Reader, Start, End, ctNone, TextBytes);
+    }
+    TMemorySynchroStream Source;
+    TBufStream Reader;
+};
+
+}  // namespace
+
+TEST(SegmentLength, SkipsTagsWordTagsAndTheLineFeedOfCrLf) {
+    int32_t TextBytes = -1;
+    const std::string Text = "ab <p>cd\r\nef.\t\ng";
+    TReaderOver R(Text);
+    // a b blank [tag] c d CR [LF] e f . tab LF g: every byte but the tag and the LF of CR LF.
+    EXPECT_EQ(R.Measure(0, static_cast<int32_t>(Text.size()), TextBytes), 12);
+    EXPECT_EQ(TextBytes, 9);                    // a b c d e f . tab g
+    EXPECT_EQ(R.Measure(6, 10, TextBytes), 3);  // c d CR [LF]
+    EXPECT_EQ(TextBytes, 2);
+    EXPECT_EQ(R.Measure(8, 10, TextBytes), 1);  // CR alone: a line break, no text
+    EXPECT_EQ(TextBytes, 0);
+    EXPECT_EQ(R.Measure(5, 5, TextBytes), 0);
+    EXPECT_EQ(R.Measure(9, 4, TextBytes), 0);      // ends below starts measure nothing
+    EXPECT_EQ(R.Measure(10, 1000, TextBytes), 6);  // stops at the end of the text
+    EXPECT_EQ(TextBytes, 5);
+
+    TReaderOver Tagged("cat_NN dog", 1);
+    EXPECT_EQ(Tagged.Measure(0, 10, TextBytes), 7);
+    EXPECT_EQ(TextBytes, 6);
+}
+
+TEST(SegmentLength, StartsOutsideAnyTagAndRestoresTheReader) {
+    TReaderOver R("<p>one two<q>three");
+    TCharType T = ctNone;
+    R.Reader.SetPosition(11);  // inside <q>
+    R.Reader.SetTagState(ctTag);
+    int32_t TextBytes = 0;
+    // From inside the first tag, with the tag state cleared, "p>" counts as text.
+    EXPECT_EQ(MeasureSegment(R.Reader, 1, 10, ctTag, TextBytes), 9);
+    EXPECT_EQ(R.Reader.GetPosition(), 11);
+    EXPECT_TRUE(R.Reader.InTag());
+    EXPECT_EQ(R.Reader.NextChar(T), 'q');
+    EXPECT_EQ(T, ctTag);
+    EXPECT_EQ(R.Reader.NextChar(T), '>');
+    EXPECT_EQ(T, ctTag);
+    EXPECT_EQ(R.Reader.NextChar(T), 't');
+    EXPECT_EQ(T, ctWord);
+}
+
+class AlignmentLookup : public testing::Test {
+protected:
+    void TearDown() override {
+        Align12.reset();
+        Align13.reset();
+        Align14.reset();
+    }
+    // Language k's pair list: file 0 aligned as PairsOf scaled by k in the target, file 1 empty.
+    static std::unique_ptr<TDoubleAlignIndexes> ListFor(int32_t K) {
+        auto List = std::make_unique<TDoubleAlignIndexes>();
+        auto Pair = std::make_unique<TDoubleAlignIndex>();
+        for (int32_t I = 0; I < 8; ++I) {
+            Pair->Side1.Add(10 * I, 10 * I + 10, 10);
+            Pair->Side2.Add(1000 * K + 100 * I, 1000 * K + 100 * I + 50, 50);
+        }
+        List->Add(std::move(Pair));
+        List->Add(nullptr);
+        return List;
+    }
+};
+
+TEST_F(AlignmentLookup, NothingBeforeAnyAlignment) {
+    for (int32_t L = 0; L < 4; ++L) EXPECT_EQ(GetAlignIndex(L, 0), nullptr);
+    EXPECT_FALSE(MapAlignedRange(0, 1, 0, 5, 6));
+    EXPECT_FALSE(MapAlignedRange(2, 3, 0, 5, 6));
+}
+
+TEST_F(AlignmentLookup, AlignIndexOfEachLanguage) {
+    Align13 = ListFor(2);
+    EXPECT_EQ(GetAlignIndex(0, 0), nullptr);  // the source side is taken from Align12 only
+    ASSERT_NE(GetAlignIndex(2, 0), nullptr);
+    EXPECT_EQ(GetAlignIndex(2, 0)->GetItem(0).Start, 2000);
+    Align12 = ListFor(1);
+    EXPECT_EQ(GetAlignIndex(0, 0), &Align12->GetItem(0)->Side1);
+    EXPECT_EQ(GetAlignIndex(1, 0), &Align12->GetItem(0)->Side2);
+    EXPECT_EQ(GetAlignIndex(3, 0), nullptr);
+    EXPECT_EQ(GetAlignIndex(1, 1), nullptr);  // an empty slot
+    EXPECT_EQ(GetAlignIndex(1, 2), nullptr);  // beyond the list
+    EXPECT_EQ(GetAlignIndex(1, -1), nullptr);
+    EXPECT_EQ(GetAlignIndex(4, 0), nullptr);
+    EXPECT_EQ(GetAlignIndex(-1, 0), nullptr);
+}
+
+TEST_F(AlignmentLookup, MapsBetweenLanguagesThroughTheSource) {
+    Align12 = ListFor(1);
+    Align13 = ListFor(2);
+    Align14 = ListFor(3);
+    auto R = MapAlignedRange(0, 2, 0, 35, 51);  // source pairs 3 to 5
+    ASSERT_TRUE(R);
+    EXPECT_EQ(R->Start, 2300);
+    EXPECT_EQ(R->End, 2550);
+    R = MapAlignedRange(1, 0, 0, 1310, 1320);
+    ASSERT_TRUE(R);
+    EXPECT_EQ(R->Start, 30);
+    EXPECT_EQ(R->End, 40);
+    R = MapAlignedRange(2, 3, 0, 2310, 2520);  // language 2 pairs 3-5, through the source, to language 3
+    ASSERT_TRUE(R);
+    EXPECT_EQ(R->Start, 3300);
+    EXPECT_EQ(R->End, 3550);
+    EXPECT_FALSE(MapAlignedRange(0, 0, 0, 5, 6));
+    EXPECT_FALSE(MapAlignedRange(0, 4, 0, 5, 6));
+    EXPECT_FALSE(MapAlignedRange(-1, 1, 0, 5, 6));
+    EXPECT_THROW(MapAlignedRange(0, 1, 0, -5, 6), EConcError);  // before the first source segment
+}
+
+TEST_F(AlignmentLookup, AMissingPairGivesNoRangeRatherThanFailing) {
+    Align12 = ListFor(1);
+    EXPECT_FALSE(MapAlignedRange(0, 1, 1, 5, 6));  // empty slot
+    EXPECT_FALSE(MapAlignedRange(0, 1, 7, 5, 6));  // no such file
+    EXPECT_FALSE(MapAlignedRange(0, 3, 0, 5, 6));  // no Align14
+    // Even a range the first pair could not map: the missing second pair answers first.
+    EXPECT_FALSE(MapAlignedRange(1, 2, 0, -100, -50));
 }

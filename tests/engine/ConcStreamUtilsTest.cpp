@@ -245,7 +245,7 @@ TEST(FileStream, ReadsAndWritesInterleaveOnOneFile) {
     EXPECT_EQ(ReadWholeFile(Name), "abXYefgh!");
 }
 
-TEST(FileStream, MissingFileRaisesWithItsName) {
+TEST(FileStream, MissingFilesAndFoldersRaiseWithTheirName) {
     TTempDir Dir;
     const std::string Name = Dir.File("absent.bin");
     try {
@@ -254,6 +254,7 @@ TEST(FileStream, MissingFileRaisesWithItsName) {
     } catch (const EConcError& E) {
         EXPECT_NE(std::string(E.what()).find(Name), std::string::npos);
     }
+    EXPECT_THROW(TFileStream(Dir.Path().string(), fmOpenRead), EConcError);  // a folder is no file
     TFileStream ReadOnly(Dir.Write("ro.bin", "x"), fmOpenRead);
     EXPECT_EQ(ReadOnly.Write("y", 1), 0);
     EXPECT_FALSE(ReadOnly.Flush());

@@ -1,5 +1,6 @@
 #include "tests/support/TestSupport.h"
 
+#include <signal.h>
 #include <stdlib.h>
 
 #include <fstream>
@@ -42,7 +43,9 @@ TTempDir::~TTempDir() {
     fs::remove_all(FPath, ec);
 }
 
-std::string TTempDir::File(const std::string& Name) const { return (FPath / Name).string(); }
+std::string TTempDir::File(const std::string& Name) const {
+    return (FPath / Name).string();
+}
 
 std::string TTempDir::Write(const std::string& Name, const std::string& Bytes) const {
     std::string path = File(Name);
@@ -56,4 +59,17 @@ std::string ReadWholeFile(const std::string& Path) {
     std::ostringstream data;
     data << in.rdbuf();
     return data.str();
+}
+
+TFileSizeLimit::TFileSizeLimit(rlim_t Bytes) {
+    getrlimit(RLIMIT_FSIZE, &FOld);
+    FOldHandler = signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = FOld;
+    limit.rlim_cur = Bytes;
+    setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+TFileSizeLimit::~TFileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &FOld);
+    signal(SIGXFSZ, FOldHandler);
 }

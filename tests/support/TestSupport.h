@@ -1,6 +1,8 @@
 // Shared test fixtures: every test process works in its own temporary folders.
 #pragma once
 
+#include <sys/resource.h>
+
 #include <filesystem>
 #include <string>
 
@@ -28,3 +30,17 @@ private:
 
 // The whole content of a file as bytes ("" when it cannot be read).
 std::string ReadWholeFile(const std::string& Path);
+
+// Lowers the file-size limit of the process while it lives, so that writing a file beyond Bytes fails
+// (with SIGXFSZ ignored). Tests run as root, whom permissions do not stop; this still makes a write fail.
+class TFileSizeLimit {
+public:
+    explicit TFileSizeLimit(rlim_t Bytes);
+    ~TFileSizeLimit();
+    TFileSizeLimit(const TFileSizeLimit&) = delete;
+    TFileSizeLimit& operator=(const TFileSizeLimit&) = delete;
+
+private:
+    rlimit FOld{};
+    void (*FOldHandler)(int) = nullptr;
+};

@@ -108,7 +108,9 @@ TEST(MessageForm, CaptionsAndIconsFollowTheType) {
         EXPECT_EQ(form->windowTitle(), QString::fromLatin1(c.Caption)) << c.Type;
         EXPECT_EQ(form->Image() != nullptr, c.Icon) << c.Type;
         EXPECT_EQ(form->findChild<QLabel*>(QStringLiteral("Image")) != nullptr, c.Icon) << c.Type;
-        if (c.Icon) EXPECT_FALSE(form->Image()->pixmap().isNull()) << c.Type;
+        if (c.Icon) {
+            EXPECT_FALSE(form->Image()->pixmap().isNull()) << c.Type;
+        }
         // The text starts right of the icon, or at the margin without one.
         EXPECT_EQ(form->MessageLabel()->x(),
                   form->Layout().HorzMargin + (c.Icon ? 32 + form->Layout().HorzSpacing : 0));
@@ -249,6 +251,13 @@ TEST(MessageForm, TextIsPlainWithItsLineBreaks) {
     EXPECT_EQ(form->MessageLabel()->textFormat(), Qt::PlainText);
     const int lineHeight = QFontMetrics(form->MessageLabel()->font()).height();
     EXPECT_EQ(form->MessageLabel()->height(), 2 * lineHeight);
+
+    // A bare carriage return breaks the line too, and a CR LF pair still gives one break.
+    auto bare = BuildMessageForm(
+        Request("Internal error:\rValidateBuffer failed\r\n\nDone.", mtError, MsgButton(mbOK)));
+    EXPECT_EQ(bare->MessageLabel()->text(),
+              QStringLiteral("Internal error:\nValidateBuffer failed\n\nDone."));
+    EXPECT_EQ(bare->MessageLabel()->height(), 4 * lineHeight);
 }
 
 TEST(MessageForm, PlacedCentredOrWhereAsked) {

@@ -1,0 +1,306 @@
+#include "controls/ConcFormUtils.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFontDialog>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMdiSubWindow>
+#include <QPalette>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+#include "controls/Msg.h"
+#include "engine/ConcErrors.h"
+#include "engine/ConcUtils.h"
+#include "platform/IniFiles.h"
+
+// ---------------------------------------------------------------------------------------------------
+// Windows that receive application messages
+
+// The mark follows the outcome of the close, so no window has to remember to set it.
+bool TAppMessageForm::event(QEvent* Event) {
+    const bool handled = QWidget::event(Event);
+    if (Event->type() == QEvent::Close && Event->isAccepted()) MarkClosing();
+    return handled;
+}
+
+namespace {
+
+QString ToQString(const std::string& Text) {
+    return QString::fromStdString(Text);
+}
+
+// Windows' system colour indexes that the preferences may hold, as palette roles.
+QPalette::ColorRole SystemColorRole(int Index) {
+    switch (Index) {
+        case 5:
+            return QPalette::Base;  // COLOR_WINDOW
+        case 13:
+            return QPalette::Highlight;  // COLOR_HIGHLIGHT
+        case 14:
+            return QPalette::HighlightedText;  // COLOR_HIGHLIGHTTEXT
+        case 15:
+            return QPalette::Button;  // COLOR_BTNFACE
+        case 17:
+            return QPalette::PlaceholderText;  // COLOR_GRAYTEXT
+        case 18:
+            return QPalette::ButtonText;  // COLOR_BTNTEXT
+        case 23:
+            return QPalette::ToolTipText;  // COLOR_INFOTEXT
+        case 24:
+            return QPalette::ToolTipBase;  // COLOR_INFOBK
+        default:
+            return QPalette::WindowText;  // COLOR_WINDOWTEXT and the rest
+    }
+}
+
+// The sixteen colours of the font dialog, in the order Windows lists them.
+struct TBasicColor {
+    const char* Name;
+    TColor Color;
+};
+constexpr TBasicColor BasicColors[] = {
+    {"Black", 0x000000},  {"Maroon", 0x000080},  {"Green", 0x008000}, {"Olive", 0x008080},
+    {"Navy", 0x800000},   {"Purple", 0x800080},  {"Teal", 0x808000},  {"Gray", 0x808080},
+    {"Silver", 0xC0C0C0}, {"Red", 0x0000FF},     {"Lime", 0x00FF00},  {"Yellow", 0x00FFFF},
+    {"Blue", 0xFF0000},   {"Fuchsia", 0xFF00FF}, {"Aqua", 0xFFFF00},  {"White", 0xFFFFFF},
+};
+
+class TNumericKeyFilter : public QObject {
+public:
+    TNumericKeyFilter(QObject* Parent, bool AllowDecimal) : QObject(Parent), FAllowDecimal(AllowDecimal) {}
+
+protected:
+    bool eventFilter(QObject* Watched, QEvent* Event) override {
+        if (Event->type() != QEvent::KeyPress) return QObject::eventFilter(Watched, Event);
+        const QString text = static_cast<QKeyEvent*>(Event)->text();
+        if (text.isEmpty()) return false;  // navigation and modifier keys carry no character
+        const QList<uint> codes = text.toUcs4();
+        const QString decimal = QLocale().decimalPoint();
+        const char32_t separator = decimal.isEmpty() ? U'.' : decimal.toUcs4().value(0);
+        for (uint code : codes)
+            if (FilterNumericKey(code, FAllowDecimal, separator) == 0) return true;
+        return false;
+    }
+
+private:
+    bool FAllowDecimal;
+};
+
+// The widget that carries a form's placement: an MDI child's sub-window, else the form itself.
+QWidget* PlacedWidget(QWidget* Form) {
+    if (auto* sub = qobject_cast<QMdiSubWindow*>(Form->parentWidget())) return sub;
+    return Form;
+}
+
+// The bounds a form has when it is neither minimised nor maximised.
+QRect NormalBounds(QWidget* Widget) {
+    if (Widget->isWindow() && !Widget->normalGeometry().isEmpty()) return Widget->normalGeometry();
+    return Widget->geometry();
+}
+
+int StateNumber(Qt::WindowStates State) {
+    if (State & Qt::WindowMaximized) return 2;
+    if (State & Qt::WindowMinimized) return 1;
+    return 0;
+}
+
+Qt::WindowStates StateFromNumber(Qt::WindowStates Current, int Number) {
+    Qt::WindowStates state = Current & ~(Qt::WindowMinimized | Qt::WindowMaximized);
+    if (Number == 1) state |= Qt::WindowMinimized;
+    if (Number == 2) state |= Qt::WindowMaximized;
+    return state;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------------
+// Colours and fonts
+
+QColor ColorRefToQColor(TColor Color) {
+    if (Color < 0) return QApplication::palette().color(SystemColorRole(Color & 0xFF));
+    return QColor(Color & 0xFF, (Color >> 8) & 0xFF, (Color >> 16) & 0xFF);
+}
+
+TColor QColorToColorRef(const QColor& Color) {
+    return static_cast<TColor>(Color.red() | (Color.green() << 8) | (Color.blue() << 16));
+}
+
+QFont FontSpecToQFont(const TFontSpec& Spec) {
+    QFont font(ToQString(Spec.Name));
+    if (Spec.Size > 0) font.setPointSize(Spec.Size);
+    font.setBold((Spec.Style & fsBold) != 0);
+    font.setItalic((Spec.Style & fsItalic) != 0);
+    font.setUnderline((Spec.Style & fsUnderline) != 0);
+    font.setStrikeOut((Spec.Style & fsStrikeOut) != 0);
+    return font;
+}
+
+void AssignQFont(TFontSpec& Spec, const QFont& Font) {
+    Spec.Name = Font.family().toStdString();
+    if (Font.pointSize() > 0) Spec.Size = Font.pointSize();
+    Spec.Style = (Font.bold() ? fsBold : 0) | (Font.italic() ? fsItalic : 0) |
+                 (Font.underline() ? fsUnderline : 0) | (Font.strikeOut() ? fsStrikeOut : 0);
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Option-dialog helpers
+
+void AddToComboHistory(QComboBox* Combo) {
+    std::vector<std::string> items;
+    items.reserve(Combo->count());
+    for (int i = 0; i < Combo->count(); ++i) items.push_back(Combo->itemText(i).toStdString());
+    std::string text = Combo->currentText().toStdString();
+    const size_t oldCount = items.size();
+    const int select = AddToHistory(items, text);
+    Combo->setEditText(ToQString(text));
+    if (select < 0) return;
+    if (items.size() > oldCount)
+        Combo->insertItem(0, ToQString(items[0]));
+    else
+        for (size_t i = 0; i < items.size(); ++i) Combo->setItemText(int(i), ToQString(items[i]));
+    Combo->setCurrentIndex(select);
+}
+
+int32_t ClampEditValue(QLineEdit* Edit, int32_t Default, int32_t Minimum, int32_t Maximum) {
+    const int32_t value = ClampedEditValue(Edit->text().toStdString(), Default, Minimum, Maximum);
+    Edit->setText(QString::number(value));
+    return value;
+}
+
+int32_t ClampEditToUpDown(QLineEdit* Edit, QSpinBox* UpDown) {
+    const int32_t value = ClampEditValue(Edit, UpDown->value(), UpDown->minimum(), UpDown->maximum());
+    UpDown->setValue(value);
+    return value;
+}
+
+int32_t ClampEditToUpDown(QSpinBox* UpDown) {
+    const int32_t value = ClampedEditValue(UpDown->cleanText().toStdString(), UpDown->value(),
+                                           UpDown->minimum(), UpDown->maximum());
+    UpDown->setValue(value);
+    return value;
+}
+
+void RequireEditText(QLineEdit* Edit, const std::string& Msg) {
+    if (!IsBlankText(Edit->text().toStdString())) return;
+    ShowError(Msg);
+    Edit->setFocus();
+    Abort();
+}
+
+void InstallNumericKeyFilter(QWidget* Edit, bool AllowDecimal) {
+    Edit->installEventFilter(new TNumericKeyFilter(Edit, AllowDecimal));
+}
+
+void CenterOnControl(QWidget* Control, const QWidget* Other) {
+    Control->move(Control->x(), CenteredTop(Other->y(), Other->height(), Control->height()));
+}
+
+void SetTabOrders(QWidget*& Previous, std::initializer_list<QWidget*> Controls) {
+    for (QWidget* control : Controls) {
+        if (Previous) QWidget::setTabOrder(Previous, control);
+        Previous = control;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Window placement
+
+void SaveFormPlacement(const std::string& IniFileName, const std::string& Section, QWidget* Form,
+                       bool SkipState) {
+    if (IniFileName.empty()) return;
+    QWidget* placed = PlacedWidget(Form);
+    TIniFile ini(IniFileName);
+    const int state = StateNumber(placed->windowState());
+    if (!SkipState) ini.WriteInteger(Section, "WindowState", state);
+    if (SkipState || state != 2) {
+        const QRect r = NormalBounds(placed);
+        ini.WriteInteger(Section, "Left", r.x());
+        ini.WriteInteger(Section, "Top", r.y());
+        ini.WriteInteger(Section, "Height", r.height());
+        ini.WriteInteger(Section, "Width", r.width());
+    }
+    ini.UpdateFile();
+}
+
+void LoadFormPlacement(const std::string& IniFileName, const std::string& Section, QWidget* Form,
+                       bool SkipState) {
+    if (IniFileName.empty()) return;
+    QWidget* placed = PlacedWidget(Form);
+    const TIniFile ini(IniFileName);
+    const QRect r = NormalBounds(placed);
+    const int left = ini.ReadInteger(Section, "Left", r.x());
+    const int top = ini.ReadInteger(Section, "Top", r.y());
+    const int height = ini.ReadInteger(Section, "Height", r.height());
+    const int width = ini.ReadInteger(Section, "Width", r.width());
+    placed->setGeometry(left, top, width, height);
+    if (SkipState) return;
+    const int state = ini.ReadInteger(Section, "WindowState", StateNumber(placed->windowState()));
+    placed->setWindowState(StateFromNumber(placed->windowState(), state));
+}
+
+// ---------------------------------------------------------------------------------------------------
+// The font dialog
+
+TConfigFontDialog::TConfigFontDialog(const TFontSpec& Font, QWidget* Parent)
+    : QDialog(Parent), FOriginal(Font) {
+    setWindowTitle("Font");
+    FFontChooser = new QFontDialog(FontSpecToQFont(Font), this);
+    FFontChooser->setOptions(QFontDialog::NoButtons | QFontDialog::DontUseNativeDialog);
+    FFontChooser->setWindowFlags(Qt::Widget);
+    FColorBox = new QComboBox(this);
+    for (const TBasicColor& c : BasicColors) {
+        QPixmap swatch(16, 12);
+        swatch.fill(ColorRefToQColor(c.Color));
+        FColorBox->addItem(QIcon(swatch), c.Name, int(c.Color));
+    }
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(FFontChooser);
+    auto* colorLabel = new QLabel("&Color:", this);
+    colorLabel->setBuddy(FColorBox);
+    layout->addWidget(colorLabel);
+    layout->addWidget(FColorBox);
+    layout->addWidget(buttons);
+    SelectColor(Font.Color);
+}
+
+void TConfigFontDialog::SelectColor(TColor Color) {
+    const QColor wanted = ColorRefToQColor(Color);
+    for (int i = 0; i < FColorBox->count(); ++i) {
+        if (ColorRefToQColor(FColorBox->itemData(i).toInt()) == wanted) {
+            FColorBox->setCurrentIndex(i);
+            return;
+        }
+    }
+    QPixmap swatch(16, 12);
+    swatch.fill(wanted);
+    FColorBox->addItem(QIcon(swatch), "Custom", int(Color));
+    FColorBox->setCurrentIndex(FColorBox->count() - 1);
+}
+
+TFontSpec TConfigFontDialog::SelectedFont() const {
+    TFontSpec font = FOriginal;
+    AssignQFont(font, FFontChooser->currentFont());
+    const TColor chosen = FColorBox->currentData().toInt();
+    // A system colour stays one unless the user picked a different colour.
+    if (ColorRefToQColor(chosen) != ColorRefToQColor(FOriginal.Color)) font.Color = chosen;
+    return font;
+}
+
+void RegisterConfigFontDialog() {
+    SetFontDialog([](TFontSpec& Font) {
+        TConfigFontDialog dialog(Font, QApplication::activeWindow());
+        if (dialog.exec() != QDialog::Accepted) return false;
+        Font = dialog.SelectedFont();
+        return true;
+    });
+}

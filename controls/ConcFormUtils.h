@@ -1,0 +1,107 @@
+// The Qt side of the application services: the base of the windows that receive application messages,
+// the helpers of the option dialogs on real widgets, window placements, the conversion of model fonts
+// and colours into Qt's, and the font dialog with a colour choice that ChooseConfigFont opens. The
+// rules themselves live Qt-free in engine/ConcUtils.
+#pragma once
+
+#include <QColor>
+#include <QDialog>
+#include <QFont>
+#include <QWidget>
+#include <initializer_list>
+#include <string>
+
+#include "engine/ConcConfig.h"
+#include "engine/ConcUtils.h"
+
+class QComboBox;
+class QFontDialog;
+class QLineEdit;
+class QSpinBox;
+
+// ---- Windows that receive application messages -------------------------------------------------------
+
+// The base of every child window that receives application messages. Once a close of the window is
+// accepted, by whatever closeEvent the window has, it is marked closing, and broadcasts pass it by for
+// the time it still exists (a closed sub-window is destroyed later).
+class TAppMessageForm : public QWidget, public TAppMessageReceiver {
+    Q_OBJECT
+public:
+    explicit TAppMessageForm(QWidget* Parent = nullptr) : QWidget(Parent) {}
+
+protected:
+    bool event(QEvent* Event) override;
+};
+
+// ---- Colours and fonts -------------------------------------------------------------------------------
+
+// A COLORREF (0x00BBGGRR) as a colour; a system colour (negative) as the matching role of the
+// application's palette.
+QColor ColorRefToQColor(TColor Color);
+// The COLORREF of an opaque colour.
+TColor QColorToColorRef(const QColor& Color);
+// The font a model font stands for: family, point size and style; colour and character set are not
+// part of a QFont.
+QFont FontSpecToQFont(const TFontSpec& Spec);
+// Copies family, point size and style of Font into Spec; colour and character set stay.
+void AssignQFont(TFontSpec& Spec, const QFont& Font);
+
+// ---- Option-dialog helpers ---------------------------------------------------------------------------
+
+// The history rule of AddToHistory on a combo box: the trimmed text is written back and, when it is
+// not empty, moved to the top of the drop-down list, which is then selected.
+void AddToComboHistory(QComboBox* Combo);
+// Clamps the edit's number to Minimum..Maximum (as ClampedEditValue) and writes it back. Returns it.
+int32_t ClampEditValue(QLineEdit* Edit, int32_t Default, int32_t Minimum, int32_t Maximum);
+// ClampEditValue with the up-down's position as default and its range as limits; the up-down takes
+// the result as its position. The second form clamps a spin box's own text.
+int32_t ClampEditToUpDown(QLineEdit* Edit, QSpinBox* UpDown);
+int32_t ClampEditToUpDown(QSpinBox* UpDown);
+// When the edit holds nothing but blanks and control characters: shows Msg in the error box, gives
+// the edit the focus and raises EAbort, which ends the current operation silently.
+void RequireEditText(QLineEdit* Edit, const std::string& Msg);
+// Makes Edit drop every typed key that FilterNumericKey swallows (digits, the locale's decimal
+// separator when AllowDecimal, the blank and control keys pass). The filter belongs to Edit.
+void InstallNumericKeyFilter(QWidget* Edit, bool AllowDecimal);
+// Moves Control vertically so that it sits centred beside Other (same parent).
+void CenterOnControl(QWidget* Control, const QWidget* Other);
+// Puts Controls into the tab chain one after the other, following Previous (nullptr: the first one
+// starts the chain), and leaves Previous at the last of them.
+void SetTabOrders(QWidget*& Previous, std::initializer_list<QWidget*> Controls);
+
+// ---- Window placement --------------------------------------------------------------------------------
+
+// Form's placement in the INI file IniFileName (an MDI child is placed by its sub-window, in the MDI
+// area's coordinates). Unless SkipState, WindowState (0 normal, 1 minimised, 2 maximised) is written,
+// and a maximised form writes nothing more, so its earlier bounds stay its normal bounds; then Left,
+// Top, Height and Width. Nothing happens when IniFileName is empty. Raises EIniFileError.
+void SaveFormPlacement(const std::string& IniFileName, const std::string& Section, QWidget* Form,
+                       bool SkipState);
+// Reads Left, Top, Height and Width (the form's current values as defaults) and applies them; then,
+// unless SkipState, WindowState (default the current one). Raises EIniFileError.
+void LoadFormPlacement(const std::string& IniFileName, const std::string& Section, QWidget* Form,
+                       bool SkipState);
+
+// ---- The font dialog ---------------------------------------------------------------------------------
+
+// The common font dialog with the colour choice that Qt's own lacks: a font chooser above a list of
+// the sixteen basic colours. The character set of the font is kept as it came.
+class TConfigFontDialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit TConfigFontDialog(const TFontSpec& Font, QWidget* Parent = nullptr);
+    // The font as chosen so far; the colour is the one given unless another was picked.
+    TFontSpec SelectedFont() const;
+    // Selects Color in the colour list (added as "Custom" when it is none of the sixteen).
+    void SelectColor(TColor Color);
+    QFontDialog* FontChooser() const { return FFontChooser; }
+    QComboBox* ColorBox() const { return FColorBox; }
+
+private:
+    TFontSpec FOriginal;
+    QFontDialog* FFontChooser;
+    QComboBox* FColorBox;
+};
+
+// Registers TConfigFontDialog as the dialog of ChooseConfigFont, modal over the active window.
+void RegisterConfigFontDialog();

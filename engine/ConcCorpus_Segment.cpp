@@ -1,0 +1,696 @@
+// The corpus pass over one file: line and page starts, tags, sections, paragraphs, sentences and words,
+// all in one reading of the file.
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "controls/ConcProgress.h"
+#include "engine/BStream.h"
+#include "engine/ConcConfig.h"
+#include "engine/ConcCorpus.h"
+#include "engine/ConcFreqList.h"
+#include "engine/ConcIndex.h"
+#include "engine/ConcTags.h"
+#include "engine/ConcTextProcess.h"
+#include "engine/ConcUtils.h"
+#include "engine/RegExp3.h"
+#include "platform/Nls.h"
+
+namespace {
+
+constexpr const char* ProcessingCaption = "Processing corpus";
+// Words and tags are collected up to this many bytes; longer ones are cut.
+constexpr int32_t TokenCapacity = 255;
+// A heading pattern is tried against this many bytes at a paragraph start.
+constexpr int32_t HeadingSampleSize = 32;
+// The heading samples are served from blocks of this size, so a check per line does not cost a read.
+constexpr int32_t SampleBlockSize = 8192;
+constexpr size_t AbbreviationMaxLength = 20;
+
+TConcordConfig& LanguageAt(int Language) {
+    if (Language < 0 || Language >= MaxLanguages || Language >= LanguagesCount || !LanguageConfigs[Language])
+        throw std::out_of_range("Language does not exist");
+    return *LanguageConfigs[Language];
+}
+
+const std::array<uint16_t, 256>& CharClassesOf(const TConcordConfig& Config) {
+    return platform::CodePageTables(platform::AnsiCodePage(Config.LocaleId)).CharType1;
+}
+
+bool IsAbbreviationIn(std::string_view W, const std::array<uint16_t, 256>& Classes) {
+    if (W.empty() || W.size() > AbbreviationMaxLength || W.back() != '.') return false;
+    auto Has = [&](char C, uint16_t Bits) { return (Classes[static_cast<uint8_t>(C)] & Bits) != 0; };
+    const std::string_view Body = W.substr(0, W.size() - 1);
+    if (W.size() == 2 && Has(W[0], platform::C1_LOWER)) return true;
+    if (std::all_of(Body.begin(), Body.end(), [&](char C) { return Has(C, platform::C1_DIGIT); }))
+        return true;
+    if (W.size() > 4 || !Has(W[0], platform::C1_UPPER)) return false;
+    return std::all_of(Body.begin() + 1, Body.end(), [&](char C) { return Has(C, platform::C1_ALPHA); });
+}
+
+// W without its final "." and lower-cased through Map into Buffer; false when W does not end in ".".
+bool ExceptionKey(std::string_view W, const std::array<uint8_t, 256>& Map, std::string& Buffer) {
+    if (W.empty() || W.back() != '.') return false;
+    Buffer.assign(W.data(), W.size() - 1);
+    for (char& C : Buffer) C = static_cast<char>(Map[static_cast<uint8_t>(C)]);
+    return true;
+}
+
+// What the segment measure has counted before a point of the file, packed so that one addition counts
+// a byte: in the low half the bytes a segment's length counts, in the high half the word and delimiter
+// bytes that decide whether a unit is kept.
+using TCounts = uint64_t;
+constexpr TCounts CountsLength = 1;
+constexpr TCounts CountsText = TCounts(1) << 32;
+
+// What one byte of each class adds. Tags and word tags count for nothing.
+constexpr TCounts ClassCounts[] = {
+    0, CountsLength | CountsText, CountsLength, CountsLength, CountsLength | CountsText, 0, 0};
+
+// The offset of a unit boundary with the counts before it. A unit's measures are the differences of the
+// marks at its two ends, so no unit is read twice.
+struct TMark {
+    int32_t Offset = 0;
+    TCounts Counts = 0;
+
+    int32_t Length() const { return static_cast<int32_t>(static_cast<uint32_t>(Counts)); }
+    int32_t Text() const { return static_cast<int32_t>(Counts >> 32); }
+};
+
+struct TUnit {
+    TMark Start;
+    int32_t Length = 0;
+    bool Empty = true;
+};
+
+// One byte as the reader classified it.
+struct TByte {
+    char C = 0;
+    TCharType T = ctNone;
+    int32_t Offset = 0;
+};
+
+// Samples of the file at paragraph starts for the heading check, read past the reader so its window and
+// tag state stay as they are.
+class THeadingSampler {
+public:
+    explicit THeadingSampler(TSynchroStream& Stream) : FStream(Stream), FBlock(SampleBlockSize) {}
+
+    // Up to 32 bytes from Offset, ending before a 0 byte.
+    std::string_view At(int32_t Offset) {
+        const bool Inside = Offset >= FStart && Offset <= FStart + FCount &&
+                            (Offset + HeadingSampleSize <= FStart + FCount || FAtEnd);
+        if (!Inside) Load(Offset);
+        const int32_t Available = std::min(HeadingSampleSize, FStart + FCount - Offset);
+        std::string_view Sample(FBlock.data() + (Offset - FStart),
+                                static_cast<size_t>(std::max(Available, 0)));
+        const size_t Nul = Sample.find('\0');
+        return Nul == std::string_view::npos ? Sample : Sample.substr(0, Nul);
+    }
+
+private:
+    void Load(int32_t Offset) {
+        int32_t Position = Offset;
+        FCount = FStream.ReadAt(FBlock.data(), SampleBlockSize, Position);
+        FStart = Offset;
+        FAtEnd = FCount < SampleBlockSize;
+    }
+
+    TSynchroStream& FStream;
+    std::vector<char> FBlock;
+    int32_t FStart = 0;
+    int32_t FCount = 0;
+    bool FAtEnd = false;
+};
+
+// The lists one pass fills; a null entry is not built.
+struct TTargets {
+    TIntegerList* Lines = nullptr;
+    TIntegerList* Pages = nullptr;
+    TTagsCollection* Tags = nullptr;
+    TAlignIndex* Sections = nullptr;
+    TAlignIndex* Paragraphs = nullptr;
+    TAlignIndex* Sentences = nullptr;
+    TFreqList* Words = nullptr;
+};
+
+// The text formats in force for a file: the language's, unless the alignment format overrides them.
+struct TFormats {
+    uint8_t Heading = 3;
+    uint8_t Paragraph = 0;
+    uint8_t Sentence = 0;
+    std::string PStart, PStop;
+};
+
+TFormats EffectiveFormats(const TConcordConfig& Config, const TCommonConcordConfig& Common) {
+    TFormats F;
+    F.Sentence = Config.SentenceFormat;
+    switch (Common.AlignFormat) {
+        case 0:
+            F.Heading = Config.HeadingFormat;
+            F.Paragraph = Config.ParagraphFormat;
+            F.PStart = Config.PStart;
+            F.PStop = Config.PStop;
+            break;
+        case 1:
+            F.Paragraph = 1;
+            break;
+        case 2:
+            F.Paragraph = 0;
+            F.PStart = Common.AlignDelimiter;
+            break;
+        default:
+            F.Paragraph = 0;
+            F.PStart = Common.AlignStart;
+            F.PStop = Common.AlignStop;
+            break;
+    }
+    return F;
+}
+
+class TFilePass {
+public:
+    TFilePass(int Language, TConcordConfig& Config, TSynchroStream& Stream, const TProcessFileFlags& Flags,
+              const TTargets& Targets)
+        : FLanguage(Language),
+          FConfig(Config),
+          FStream(Stream),
+          FFlags(Flags),
+          FTargets(Targets),
+          FSampler(Stream) {
+        PrepareFormats();
+        FReader = std::make_unique<TBufStream>(Stream, Language);
+    }
+
+    int Run(const std::string& FileName, int32_t& WordCount) {
+        TWaitScope Wait;
+        ConfigureBufStream(*FReader);
+        FTagStart = FReader->Tags().TagStart;
+        FTagStop = FReader->Tags().TagStop;
+        EmptyTargets();
+
+        const int32_t Size = FStream.GetSize();
+        std::unique_ptr<TProgressForm> Progress =
+            ShowProgressForm(5, ProcessingCaption, FileName, Size, 0, std::string());
+        ShowUnlessMinimized(Progress.get());
+        const int32_t StepSize = std::max<int32_t>(Size / 100, 1);
+        int32_t NextStep = 0;
+
+        if (FFlags.BuildSegments) OpenSection(TMark{0, FCounts});
+        TByte B;
+        while (Fetch(B)) {
+            if (B.Offset >= NextStep) {
+                ProcessMessages();
+                Progress->SetProgress(B.Offset);
+                if (Progress->Tag != 0) return Progress->Tag;
+                NextStep = B.Offset + StepSize;
+            }
+            // Most bytes continue a word: only the token and the measures change.
+            if (B.T == ctWord && FPrev == ctWord) {
+                if (FTokenLength < TokenCapacity) FToken[FTokenLength++] = B.C;
+                FCounts += CountsLength | CountsText;
+                continue;
+            }
+            Step(B);
+        }
+        EndOfText(Size);
+        if (FFlags.CountWords) WordCount = FWordCount;
+        return 0;
+    }
+
+private:
+    // ---- Preparation ----
+
+    void PrepareFormats() {
+        const TCommonConcordConfig& Common = *CommonConfig;
+        const TFormats F = EffectiveFormats(FConfig, Common);
+        FHeadingFormat = F.Heading;
+        FParagraphFormat = F.Paragraph;
+        FSentenceFormat = F.Sentence;
+        InitRegExpCharTables(FLanguage);
+        // Compiled on every pass, also one that builds no segments, so that a bad marker is reported
+        // whenever the corpus is processed instead of only when its segments happen to be rebuilt.
+        if (FParagraphFormat == 0) {
+            FPStart = CompileMarker(F.PStart, FLanguage);
+            FPStop = CompileMarker(F.PStop, FLanguage);
+        }
+        if (FHeadingFormat == 0) {
+            FHStart = CompileMarker(FConfig.HStart, FLanguage);
+            FHStop = CompileMarker(FConfig.HStop, FLanguage);
+        }
+        if (FSentenceFormat == 0) {
+            FSStart = CompileMarker(FConfig.SStart, FLanguage);
+            FSStop = CompileMarker(FConfig.SStop, FLanguage);
+        }
+        PrepareHeadingPattern();
+        if (FFlags.BuildSegments) PrepareSentenceEnds();
+        FPageSeparator = StripTagDelimiters(Common.PageSeparator);
+    }
+
+    void PrepareHeadingPattern() {
+        FHeadingChecks = FHeadingFormat == 1 || FHeadingFormat == 2;
+        // An empty pattern would begin every paragraph; it finds no heading instead.
+        if (!FHeadingChecks || FConfig.HPattern.empty()) return;
+        if (FHeadingFormat == 2) {
+            FHeadingRegExp = std::make_unique<TRegExp>(FConfig.HPattern, RegExpSyntaxHeading, FLanguage);
+            return;
+        }
+        TCompiledMarker Marker = CompileMarker(FConfig.HPattern, FLanguage);
+        FHeadingText = Marker.Text;
+        FHeadingRegExp = std::move(Marker.RegExp);
+    }
+
+    void PrepareSentenceEnds() {
+        if (FSentenceFormat != 1) return;
+        for (char C : FConfig.SentDelimiters) FSentDelimiters.set(static_cast<uint8_t>(C));
+        FSmartAbbr = FConfig.SmartAbbrDetect;
+        FTrailingQuotes = FConfig.includeTrailingQuotes;
+        FCharClasses = &CharClassesOf(FConfig);
+        FExceptions = FConfig.SentenceExceptions;
+        std::sort(FExceptions.begin(), FExceptions.end());
+    }
+
+    void EmptyTargets() {
+        if (FTargets.Lines) {
+            FTargets.Lines->Clear();
+            FTargets.Lines->Add(0);
+        }
+        if (FTargets.Pages) {
+            FTargets.Pages->Clear();
+            FTargets.Pages->Add(0);
+        }
+        if (FTargets.Tags) FTargets.Tags->Clear();
+        for (TAlignIndex* Index : {FTargets.Sections, FTargets.Paragraphs, FTargets.Sentences})
+            if (Index) Index->Clear();
+    }
+
+    // ---- Reading ----
+
+    // The reader's next byte. C and T stay in registers, and the byte is stored whole, so that reading
+    // its fields back never waits for narrow stores.
+    bool ReadNext(TByte& B) {
+        TCharType T;
+        const char C = FReader->NextChar(T);
+        if (C == 0) return false;
+        B = TByte{C, T, FNextOffset++};
+        return true;
+    }
+
+    // The next byte: one looked at ahead and put back, or the reader's next.
+    bool Fetch(TByte& B) {
+        if (FHeld) {
+            B = FHeldByte;
+            FHeld = false;
+            return true;
+        }
+        return ReadNext(B);
+    }
+
+    // The byte after the ones taken so far, left to be taken; null at the end of the text.
+    const TByte* Peek() {
+        if (!FHeld) FHeld = ReadNext(FHeldByte);
+        return FHeld ? &FHeldByte : nullptr;
+    }
+
+    // Takes the byte that Peek showed without processing it.
+    void Consume() {
+        Count(FHeldByte);
+        FHeld = false;
+    }
+
+    // Where the next byte to be taken begins.
+    TMark Here() const { return TMark{FHeld ? FHeldByte.Offset : FNextOffset, FCounts}; }
+
+    // Adds B to the running counts. The line feed of a CR LF pair is not counted: the pair is one break.
+    void Count(const TByte& B) {
+        if (!(B.C == '\n' && B.T == ctWhiteSpace)) FCounts += ClassCounts[B.T];
+    }
+
+    // ---- Bytes ----
+
+    void Step(const TByte& B) {
+        const TMark At{B.Offset, FCounts};
+        if (FPrev == ctWord && B.T != ctWord) EndWord();
+        if ((FPrev == ctTag && B.T != ctTag) || (B.T == ctTag && B.C == FTagStart && FTokenLength > 0))
+            EndTag(At);
+        Count(B);
+        switch (B.T) {
+            case ctDelimiter:
+                if (FFlags.BuildSegments && FSentenceFormat == 1 &&
+                    FSentDelimiters[static_cast<uint8_t>(B.C)])
+                    SentenceDelimiter(B);
+                break;
+            case ctNewLine:
+                LineBreak(B);
+                break;
+            case ctWord:
+            case ctTag:
+                if (FTokenLength == 0) FTokenStart = B.Offset;
+                if (FTokenLength < TokenCapacity) FToken[FTokenLength++] = B.C;
+                break;
+            default:
+                break;
+        }
+        FPrev = B.T;
+    }
+
+    // A virtual last byte, so that a word or tag that reaches the end of the text is taken.
+    void EndOfText(int32_t Size) {
+        TMark At = Here();
+        if (FPrev == ctWord) EndWord();
+        if (FPrev == ctTag) EndTag(At);
+        if (FFlags.BuildSegments) {
+            TMark End = At;
+            End.Offset = Size;
+            CloseSection(End);
+        }
+    }
+
+    void EndWord() {
+        if (FTokenLength == 0) return;
+        const std::string_view Word(FToken, static_cast<size_t>(FTokenLength));
+        ++FWordCount;
+        // The word becomes the last word by exchanging the two buffers rather than copying it.
+        std::swap(FToken, FLastWord);
+        FLastWordLength = FTokenLength;
+        if (FFlags.CountWords) FTargets.Words->AddWord(Word);
+        FTokenLength = 0;
+    }
+
+    // A tag ends before the byte at A. Its position is its first byte, also when it was longer than the
+    // bytes collected.
+    void EndTag(const TMark& A) {
+        TMark P = A;
+        P.Offset = FTokenStart;
+        const std::string_view Name = TagName();
+        if (FFlags.BuildTags) FTargets.Tags->AddValue(Name, P.Offset);
+        if (FFlags.BuildPages && !FPageSeparator.empty() && Name == FPageSeparator)
+            FTargets.Pages->Add(P.Offset);
+        if (FFlags.BuildSegments) SegmentTag(Name, P, A);
+        FTokenLength = 0;
+    }
+
+    std::string_view TagName() const {
+        std::string_view Name(FToken, static_cast<size_t>(FTokenLength));
+        if (!Name.empty() && Name.front() == FTagStart) Name.remove_prefix(1);
+        for (size_t I = 0; I < Name.size(); ++I) {
+            const char C = Name[I];
+            if (C == '\t' || C == '\n' || C == '\r' || C == ' ' || C == FTagStop) return Name.substr(0, I);
+        }
+        return Name;
+    }
+
+    void SegmentTag(std::string_view Name, const TMark& P, const TMark& A) {
+        if (FParagraphFormat == 0 && (MarkerMatches(Name, FPStart) || MarkerMatches(Name, FPStop))) {
+            CloseParagraph(P);
+            OpenParagraph(A);
+            if (FHeadingChecks) CheckHeadingPattern(A);
+        }
+        if (FHeadingFormat == 0 && (MarkerMatches(Name, FHStart) || MarkerMatches(Name, FHStop))) {
+            CloseSection(P);
+            OpenSection(A);
+        }
+        if (FSentenceFormat == 0 && (MarkerMatches(Name, FSStart) || MarkerMatches(Name, FSStop))) {
+            CloseSentence(P);
+            OpenSentence(A);
+        }
+    }
+
+    // ---- Sentence ends ----
+
+    void SentenceDelimiter(const TByte& B) {
+        if (SentenceGoesOn(B.C)) return;
+        if (FTrailingQuotes) {
+            const TByte* Next = Peek();
+            if (Next && (Next->C == '"' || Next->C == '\'') && Next->T != ctTag && Next->T != ctPOSTag)
+                Consume();
+        }
+        CloseSentence(Here());
+        for (const TByte* Next = Peek(); Next && Next->T == ctWhiteSpace; Next = Peek()) Consume();
+        OpenSentence(Here());
+    }
+
+    // Whether the sentence-end character C follows an abbreviation or an exception word.
+    bool SentenceGoesOn(char C) {
+        // The buffer has room for C after the longest word; the last word itself keeps its length.
+        FLastWord[FLastWordLength] = C;
+        const std::string_view Word(FLastWord, static_cast<size_t>(FLastWordLength) + 1);
+        if (FSmartAbbr) return IsAbbreviationIn(Word, *FCharClasses);
+        return !FExceptions.empty() && ExceptionKey(Word, FConfig.LowerCaseMap, FExceptionKey) &&
+               std::binary_search(FExceptions.begin(), FExceptions.end(), FExceptionKey);
+    }
+
+    // ---- Line breaks ----
+
+    void LineBreak(const TByte& B) {
+        const TMark AfterBreak{B.Offset + 1, FCounts};
+        if (B.C == '\r') {
+            const TByte* Next = Peek();
+            if (Next && Next->C == '\n' && (Next->T == ctWhiteSpace || Next->T == ctNewLine)) Consume();
+        }
+        const TMark L = Here();
+        FEmptyLine = FPrev == ctNewLine && !FEmptyLine;
+        if (!FEmptyLine) FLastBreak = AfterBreak;
+        if (FFlags.BuildLines) FTargets.Lines->Add(L.Offset);
+        if (!FFlags.BuildSegments) return;
+        switch (FParagraphFormat) {
+            case 1:
+                NewParagraph(L, L);
+                break;
+            case 2:
+                if (FEmptyLine) NewParagraph(FLastBreak, L);
+                break;
+            case 3:
+                IndentedLine(L);
+                break;
+            default:
+                break;
+        }
+    }
+
+    void NewParagraph(const TMark& CloseAt, const TMark& OpenAt) {
+        CloseParagraph(CloseAt);
+        OpenParagraph(OpenAt);
+        if (FHeadingChecks) CheckHeadingPattern(OpenAt);
+    }
+
+    // A line that begins with blanks or tabs begins a paragraph at its first other byte.
+    void IndentedLine(const TMark& L) {
+        auto IsIndent = [](const TByte* B) { return B && (B->C == ' ' || B->C == '\t'); };
+        if (!IsIndent(Peek())) return;
+        CloseParagraph(L);
+        while (IsIndent(Peek())) Consume();
+        const TMark Start = Here();
+        OpenParagraph(Start);
+        if (FHeadingChecks) CheckHeadingPattern(Start);
+    }
+
+    // ---- Headings ----
+
+    void CheckHeadingPattern(const TMark& X) {
+        if (FHeadingPending) {
+            CloseSection(X);
+            OpenSection(X);
+            FHeadingPending = false;
+        }
+        if (HeadingAt(X.Offset)) {
+            CloseSection(X);
+            OpenSection(X);
+            FHeadingPending = true;
+        }
+    }
+
+    bool HeadingAt(int32_t Offset) {
+        if (FHeadingRegExp) {
+            TRegExpSpan Span;
+            return FHeadingRegExp->Search(FSampler.At(Offset), 0, Span) && Span.Start == 0;
+        }
+        return !FHeadingText.empty() && FSampler.At(Offset).starts_with(FHeadingText);
+    }
+
+    // ---- Units ----
+
+    void OpenSentence(const TMark& X) { FSentence = TUnit{X}; }
+
+    void CloseSentence(const TMark& X) {
+        const int32_t Text = X.Text() - FSentence.Start.Text();
+        if (Text <= 0) return;
+        const int32_t Length = X.Length() - FSentence.Start.Length();
+        FTargets.Sentences->Add(FSentence.Start.Offset, X.Offset, Length);
+        FParagraph.Length += Length;
+        FParagraph.Empty = false;
+        FSection.Length += Length;
+        FSection.Empty = false;
+    }
+
+    void OpenParagraph(const TMark& X) {
+        FParagraph = TUnit{X};
+        OpenSentence(X);
+    }
+
+    void CloseParagraph(const TMark& X) {
+        CloseSentence(X);
+        if (!FParagraph.Empty) FTargets.Paragraphs->Add(FParagraph.Start.Offset, X.Offset, FParagraph.Length);
+        FParagraph.Empty = true;
+        FParagraph.Length = 0;
+    }
+
+    void OpenSection(const TMark& X) {
+        FSection = TUnit{X};
+        OpenParagraph(X);
+    }
+
+    void CloseSection(const TMark& X) {
+        CloseParagraph(X);
+        if (!FSection.Empty) FTargets.Sections->Add(FSection.Start.Offset, X.Offset, FSection.Length);
+        FSection.Empty = true;
+        FSection.Length = 0;
+    }
+
+    // ---- State ----
+
+    const int FLanguage;
+    TConcordConfig& FConfig;
+    TSynchroStream& FStream;
+    const TProcessFileFlags FFlags;
+    const TTargets FTargets;
+    THeadingSampler FSampler;
+    std::unique_ptr<TBufStream> FReader;
+    char FTagStart = 0;
+    char FTagStop = 0;
+
+    uint8_t FHeadingFormat = 3;
+    uint8_t FParagraphFormat = 0;
+    uint8_t FSentenceFormat = 0;
+    TCompiledMarker FPStart, FPStop, FHStart, FHStop, FSStart, FSStop;
+    bool FHeadingChecks = false;
+    std::string FHeadingText;
+    std::unique_ptr<TRegExp> FHeadingRegExp;
+    std::string FPageSeparator;
+    TCharSet FSentDelimiters;
+    bool FSmartAbbr = false;
+    bool FTrailingQuotes = false;
+    const std::array<uint16_t, 256>* FCharClasses = nullptr;
+    std::vector<std::string> FExceptions;
+    std::string FExceptionKey;
+
+    int32_t FNextOffset = 0;
+    bool FHeld = false;
+    TByte FHeldByte;
+    TCounts FCounts = 0;
+    TCharType FPrev = ctNone;
+    // The token being collected and the last complete word, each in one of two buffers.
+    std::array<char, TokenCapacity + 1> FWordBuffers[2]{};
+    char* FToken = FWordBuffers[0].data();
+    int32_t FTokenLength = 0;
+    int32_t FTokenStart = 0;
+    char* FLastWord = FWordBuffers[1].data();
+    int32_t FLastWordLength = 0;
+    int32_t FWordCount = 0;
+    bool FEmptyLine = false;
+    TMark FLastBreak;
+    bool FHeadingPending = false;
+    TUnit FSection, FParagraph, FSentence;
+};
+
+// The slot of file I when Wanted, which must then hold a list.
+template <class T, class Codec>
+T* RequiredSlot(const TSlotList<T, Codec>& Slots, size_t I, bool Wanted, const char* What) {
+    if (!Wanted) return nullptr;
+    T* Item = static_cast<int32_t>(I) < Slots.Count() ? Slots.GetItem(static_cast<int32_t>(I)) : nullptr;
+    if (!Item) throw std::logic_error(std::string("The corpus pass needs the file's ") + What);
+    return Item;
+}
+
+}  // namespace
+
+// ---- Markers and sentence ends ----------------------------------------------------------------------------
+
+TCompiledMarker::TCompiledMarker() = default;
+TCompiledMarker::TCompiledMarker(TCompiledMarker&&) noexcept = default;
+TCompiledMarker& TCompiledMarker::operator=(TCompiledMarker&&) noexcept = default;
+TCompiledMarker::~TCompiledMarker() = default;
+
+std::string MarkerToRegExp(std::string_view Marker, bool& HasPattern) {
+    HasPattern = false;
+    for (size_t I = 0; I + 1 < Marker.size() && !HasPattern; ++I)
+        HasPattern = Marker[I] == '%' && (Marker[I + 1] == 'd' || Marker[I + 1] == 'r');
+    if (!HasPattern) return std::string(Marker);
+    static constexpr std::string_view Special = "$()*+,.?[\\]^{|}";
+    std::string Result;
+    for (size_t I = 0; I < Marker.size(); ++I) {
+        const char C = Marker[I];
+        if (C == '%' && I + 1 < Marker.size() && (Marker[I + 1] == 'd' || Marker[I + 1] == 'r')) {
+            Result += Marker[++I] == 'd' ? "\\d+" : "[IVXLivxl]+";
+            continue;
+        }
+        if (Special.find(C) != std::string_view::npos) Result += '\\';
+        Result += C;
+    }
+    return Result;
+}
+
+TCompiledMarker CompileMarker(std::string_view Marker, int Language) {
+    TCompiledMarker Compiled;
+    bool HasPattern = false;
+    Compiled.Text = MarkerToRegExp(StripTagDelimiters(Marker), HasPattern);
+    if (HasPattern)
+        Compiled.RegExp = std::make_unique<TRegExp>(Compiled.Text, RegExpSyntaxExtended, Language);
+    return Compiled;
+}
+
+bool MarkerMatches(std::string_view TagName, TCompiledMarker& Marker) {
+    if (Marker.Text.empty()) return false;
+    if (!Marker.RegExp) return TagName == Marker.Text;
+    TRegExpSpan Span;
+    return !TagName.empty() && Marker.RegExp->Search(TagName, 0, Span) && Span.Start == 0 &&
+           Span.End == static_cast<int32_t>(TagName.size());
+}
+
+bool IsSentenceDelimiter(int Language, char C) {
+    return LanguageAt(Language).SentDelimiters.find(C) != std::string::npos;
+}
+
+bool IsAbbreviation(int Language, std::string_view W) {
+    const TConcordConfig& Config = LanguageAt(Language);
+    return Config.SmartAbbrDetect && IsAbbreviationIn(W, CharClassesOf(Config));
+}
+
+bool IsSentenceException(int Language, std::string_view W) {
+    const TConcordConfig& Config = LanguageAt(Language);
+    std::string Key;
+    if (Config.SmartAbbrDetect || !ExceptionKey(W, Config.LowerCaseMap, Key)) return false;
+    const auto& List = Config.SentenceExceptions;
+    return std::find(List.begin(), List.end(), Key) != List.end();
+}
+
+// ---- The pass ---------------------------------------------------------------------------------------------
+
+int ProcessFile(int Language, int FileIndex, const TProcessFileFlags& Flags, int32_t& WordCount) {
+    TConcordConfig& Config = LanguageAt(Language);
+    if (FileIndex < 0 || static_cast<size_t>(FileIndex) >= Config.Files.size())
+        throw std::out_of_range("File does not exist");
+    if (!CommonConfig) throw std::logic_error("The corpus pass needs the options object");
+    const size_t I = static_cast<size_t>(FileIndex);
+    TSynchroStream* Stream = I < Config.Streams.size() ? Config.Streams[I].get() : nullptr;
+    if (!Stream) throw std::logic_error("The corpus pass needs the file's stream");
+
+    TTargets Targets;
+    Targets.Lines = RequiredSlot(Config.LineStarts, I, Flags.BuildLines, "line starts");
+    Targets.Pages = RequiredSlot(Config.PageStarts, I, Flags.BuildPages, "page starts");
+    Targets.Tags = RequiredSlot(Config.FileTags, I, Flags.BuildTags, "tag collection");
+    Targets.Sections = RequiredSlot(Config.SectionIndexes, I, Flags.BuildSegments, "sections");
+    Targets.Paragraphs = RequiredSlot(Config.ParagraphIndexes, I, Flags.BuildSegments, "paragraphs");
+    Targets.Sentences = RequiredSlot(Config.SentenceIndexes, I, Flags.BuildSegments, "sentences");
+    if (Flags.CountWords) {
+        Targets.Words = Config.FreqList.get();
+        if (!Targets.Words) throw std::logic_error("The corpus pass needs the language's frequency list");
+    }
+
+    TFilePass Pass(Language, Config, *Stream, Flags, Targets);
+    return Pass.Run(Config.Files[I].Name, WordCount);
+}

@@ -1,0 +1,490 @@
+#include "engine/ConcFreqList.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <stdexcept>
+
+#include "controls/ConcProgress.h"
+#include "controls/Msg.h"
+#include "engine/BStream.h"
+#include "engine/ConcConfig.h"
+#include "engine/ConcIndex.h"
+#include "engine/ConcTextProcess.h"
+#include "engine/ConcUtils.h"
+
+namespace {
+
+// Bob Jenkins' one-at-a-time hash. The bucket is its low 14 bits; the rest lets a bucket scan skip
+// most words without comparing them.
+uint32_t WordHash(std::string_view Word) {
+    uint32_t H = 0;
+    for (const char C : Word) {
+        H += static_cast<unsigned char>(C);
+        H += H << 10;
+        H ^= H >> 6;
+    }
+    H += H << 3;
+    H ^= H >> 11;
+    H += H << 15;
+    return H;
+}
+
+int32_t MakeReference(size_t Slot, uint32_t Bucket) {
+    return static_cast<int32_t>((static_cast<uint32_t>(Slot) << TFreqList::SlotShift) | Bucket);
+}
+
+// The place TIntegerList::Add gives a value: appended when not below the last entry, otherwise after
+// the entries not above it.
+void InsertOrdered(std::vector<int32_t>& Order, int32_t Reference) {
+    auto Place = Order.end();
+    if (!Order.empty() && Reference < Order.back())
+        Place = std::upper_bound(Order.begin(), Order.end(), Reference);
+    Order.insert(Place, Reference);
+}
+
+// Below this many new words, placing them one by one costs less than checking the order and merging.
+constexpr size_t MergeThreshold = 64;
+
+}  // namespace
+
+int32_t HashWord(std::string_view Word) {
+    return static_cast<int32_t>(WordHash(Word) & TFreqList::BucketMask);
+}
+
+// ---- TFreqItem ---------------------------------------------------------------------------------------
+
+std::unique_ptr<TFreqItem> TFreqItem::CreateCopy(const TFreqItem& Source) {
+    auto Copy = std::make_unique<TFreqItem>(Source.Word, Source.Frequency);
+    Copy->Score = Source.Score;
+    Copy->OwnScore = Source.OwnScore;
+    Copy->ParadigmLinked = Source.ParadigmLinked;
+    Copy->Chosen = Source.Chosen;
+    if (Source.Positions) {
+        // An item holds one position per occurrence; a short list must not be read past its end.
+        const size_t Kept =
+            std::min(static_cast<size_t>(std::max(Source.Frequency, 0)), Source.Positions->size());
+        Copy->Positions = std::make_unique<TFreqItemPositions>(
+            Source.Positions->begin(), Source.Positions->begin() + static_cast<ptrdiff_t>(Kept));
+    }
+    return Copy;
+}
+
+std::unique_ptr<TFreqItem> TFreqItem::CreateFromStream(TStream& Stream) {
+    std::string Word = ReadStreamString(Stream);
+    const int32_t Frequency = ReadStreamInteger(Stream);
+    return std::make_unique<TFreqItem>(std::move(Word), Frequency);
+}
+
+void TFreqItem::SaveToStream(TStream& Stream) const {
+    WriteStreamString(Stream, Word);
+    WriteStreamInteger(Stream, Frequency);
+}
+
+// ---- TFreqList: words --------------------------------------------------------------------------------
+
+TFreqList::TFreqList(int32_t Language)
+    : FLanguage(Language),
+      FIgnoreCase(Language >= 0 && Language < MaxLanguages && FrequencyConfigs[Language].IgnoreCase) {}
+
+TFreqList::~TFreqList() = default;
+
+TFreqItem* TFreqList::Find(std::string_view Key, uint32_t Hash) const {
+    if (!FBuckets) return nullptr;
+    for (const TEntry& Entry : (*FBuckets)[Hash & BucketMask])
+        if (Entry.Hash == Hash && Entry.Item->Word == Key) return Entry.Item.get();
+    return nullptr;
+}
+
+// Stored words are already in the list's form, so equal under the case rule means equal bytes.
+TFreqItem* TFreqList::FindWord(std::string_view Key) const {
+    return Find(Key, WordHash(Key));
+}
+
+TFreqItem* TFreqList::CountWord(std::string_view Key) {
+    const uint32_t Hash = WordHash(Key);
+    FSortState = TFreqSort::None;
+    if (TFreqItem* Item = Find(Key, Hash)) {
+        ++Item->Frequency;
+        if (FTopLimit > 0) TopChanged(Item->Frequency - 1, Item->Frequency);
+        return Item;
+    }
+    if (!FBuckets) FBuckets = std::make_unique<std::array<TBucket, BucketCount>>();
+    const uint32_t BucketIndex = Hash & BucketMask;
+    TBucket& Bucket = (*FBuckets)[BucketIndex];
+    Bucket.push_back({Hash, std::make_unique<TFreqItem>(std::string(Key), 1)});
+    FPending.push_back(MakeReference(Bucket.size() - 1, BucketIndex));
+    if (FTopLimit > 0) TopChanged(0, 1);
+    return Bucket.back().Item.get();
+}
+
+TFreqItem* TFreqList::AddWord(std::string_view Word) {
+    if (!FIgnoreCase) return CountWord(Word);
+    // Folded in a buffer the list keeps, so that counting a known word allocates nothing.
+    FKey.assign(Word);
+    LangStrLower(FKey.data(), FKey.data(), FLanguage);
+    return CountWord(FKey);
+}
+
+TFreqItem* TFreqList::AddWordWithPos(std::string_view Word, const TFreqItemPos& Pos) {
+    TFreqItem* Item = AddWord(Word);
+    if (!Item->Positions) Item->Positions = std::make_unique<TFreqItemPositions>();
+    Item->Positions->push_back(Pos);
+    return Item;
+}
+
+int32_t TFreqList::ItemTotal() const {
+    int32_t Total = 0;
+    if (FBuckets)
+        for (const TBucket& Bucket : *FBuckets) Total += static_cast<int32_t>(Bucket.size());
+    return Total;
+}
+
+TFreqItem* TFreqList::ItemOfReference(int32_t Reference) const {
+    if (Reference < 0 || !FBuckets) return nullptr;
+    const TBucket& Bucket = (*FBuckets)[static_cast<size_t>(Reference & BucketMask)];
+    const auto Slot = static_cast<size_t>(Reference >> SlotShift);
+    return Slot < Bucket.size() ? Bucket[Slot].Item.get() : nullptr;
+}
+
+// ---- TFreqList: display order ------------------------------------------------------------------------
+
+void TFreqList::FlushPending() const {
+    if (FPending.empty()) return;
+    // While the order is still the ascending order of references (no sort since the last clear), the
+    // ordered inserts of all pending references give the same result as one merge.
+    if (FPending.size() >= MergeThreshold && std::is_sorted(FOrder.begin(), FOrder.end())) {
+        std::sort(FPending.begin(), FPending.end());
+        const auto Middle = static_cast<ptrdiff_t>(FOrder.size());
+        FOrder.insert(FOrder.end(), FPending.begin(), FPending.end());
+        std::inplace_merge(FOrder.begin(), FOrder.begin() + Middle, FOrder.end());
+    } else {
+        FOrder.reserve(FOrder.size() + FPending.size());
+        for (const int32_t Reference : FPending) InsertOrdered(FOrder, Reference);
+    }
+    FPending.clear();
+}
+
+const std::vector<int32_t>& TFreqList::Order() const {
+    FlushPending();
+    return FOrder;
+}
+
+TFreqItem* TFreqList::GetItem(int32_t I) const {
+    FlushPending();
+    if (I < 0 || static_cast<size_t>(I) >= FOrder.size()) throw std::out_of_range("List index out of bounds");
+    return ItemOfReference(FOrder[static_cast<size_t>(I)]);
+}
+
+void TFreqList::DeleteItem(int32_t I) {
+    FlushPending();
+    if (I < 0 || static_cast<size_t>(I) >= FOrder.size()) throw std::out_of_range("List index out of bounds");
+    const int32_t Reference = FOrder[static_cast<size_t>(I)];
+    const int32_t BucketIndex = Reference & BucketMask;
+    const int32_t Slot = Reference >> SlotShift;
+    TBucket& Bucket = (*FBuckets)[static_cast<size_t>(BucketIndex)];
+    if (FTopLimit > 0) TopChanged(Bucket[static_cast<size_t>(Slot)].Item->Frequency, 0);
+    Bucket.erase(Bucket.begin() + Slot);
+    const bool LaterSlotsMoved = static_cast<size_t>(Slot) < Bucket.size();
+    if (Bucket.empty()) TBucket().swap(Bucket);
+    FOrder.erase(FOrder.begin() + I);
+    if (!LaterSlotsMoved) return;
+    for (int32_t& Other : FOrder)
+        if ((Other & BucketMask) == BucketIndex && (Other >> SlotShift) > Slot) Other -= 1 << SlotShift;
+}
+
+void TFreqList::Clear() {
+    FBuckets.reset();
+    FOrder = {};
+    FPending = {};
+    FFrequencies.clear();
+    FSortState = TFreqSort::None;
+}
+
+void TFreqList::SortOrder(bool Alphabetical) {
+    FlushPending();
+    struct TKey {
+        const TFreqItem* Item;
+        int32_t Reference;
+    };
+    std::vector<TKey> Keys;
+    Keys.reserve(FOrder.size());
+    for (const int32_t Reference : FOrder) Keys.push_back({ItemOfReference(Reference), Reference});
+    const bool Fold = FIgnoreCase;
+    const int32_t Language = FLanguage;
+    // Words of one list are distinct under its case rule, so the keys are total and every correct
+    // sort gives the same order; the reference only makes that independent of the algorithm.
+    auto Compare = [Alphabetical, Fold, Language](const TKey& A, const TKey& B) {
+        const int Words = LangStrComp(A.Item->Word, B.Item->Word, Fold, Language);
+        const int Frequencies = B.Item->Frequency < A.Item->Frequency   ? -1
+                                : A.Item->Frequency < B.Item->Frequency ? 1
+                                                                        : 0;
+        const int First = Alphabetical ? Words : Frequencies;
+        const int Second = Alphabetical ? Frequencies : Words;
+        if (First != 0) return First < 0;
+        if (Second != 0) return Second < 0;
+        return A.Reference < B.Reference;
+    };
+    std::sort(Keys.begin(), Keys.end(), Compare);
+    for (size_t I = 0; I < Keys.size(); ++I) FOrder[I] = Keys[I].Reference;
+    FSortState = Alphabetical ? TFreqSort::Alphabetical : TFreqSort::ByFrequency;
+}
+
+void TFreqList::SortByFrequency() {
+    SortOrder(false);
+}
+
+void TFreqList::SortAlphabetically() {
+    SortOrder(true);
+}
+
+// ---- TFreqList: top frequencies ----------------------------------------------------------------------
+
+// The table is read from a complete count of frequencies: updating only the tracked entries loses
+// frequencies that climb back into the top after dropping out of it.
+void TFreqList::TopChanged(int32_t OldFrequency, int32_t NewFrequency) {
+    if (OldFrequency > 0) {
+        const auto Old = FFrequencies.find(OldFrequency);
+        if (Old != FFrequencies.end() && --Old->second == 0) FFrequencies.erase(Old);
+    }
+    if (NewFrequency > 0) ++FFrequencies[NewFrequency];
+}
+
+void TFreqList::RebuildTop() {
+    FFrequencies.clear();
+    if (FTopLimit == 0 || !FBuckets) return;
+    for (const TBucket& Bucket : *FBuckets)
+        for (const TEntry& Entry : Bucket) TopChanged(0, Entry.Item->Frequency);
+}
+
+void TFreqList::SetTopLimit(int32_t N) {
+    N = std::clamp(N, 0, MaxTopLimit);
+    const bool Larger = N > FTopLimit;
+    FTopLimit = N;
+    if (Larger)
+        RebuildTop();
+    else if (N == 0)
+        FFrequencies.clear();
+}
+
+int32_t TFreqList::TopCount() const {
+    return std::min(FTopLimit, static_cast<int32_t>(FFrequencies.size()));
+}
+
+TTopEntry TFreqList::Top(int32_t I) const {
+    if (I < 0 || I >= TopCount()) throw std::out_of_range("List index out of bounds");
+    auto Entry = FFrequencies.begin();
+    std::advance(Entry, I);
+    return {Entry->first, Entry->second};
+}
+
+int32_t TFreqList::TopIndexOf(int32_t Frequency) const {
+    int32_t Index = 0;
+    for (auto Entry = FFrequencies.begin(); Index < FTopLimit && Entry != FFrequencies.end();
+         ++Entry, ++Index) {
+        if (Entry->first == Frequency) return Index;
+        if (Entry->first < Frequency) break;
+    }
+    return -1;
+}
+
+// ---- TFreqList: stream form --------------------------------------------------------------------------
+
+void TFreqList::SaveToStream(TStream& Stream) const {
+    FlushPending();
+    const int64_t Start = BeginBlock(Stream, StreamVersion);
+    WriteStreamInteger(Stream, BucketCount);
+    for (int32_t B = 0; B < BucketCount; ++B) {
+        if (!FBuckets) {
+            WriteStreamInteger(Stream, 0);
+            continue;
+        }
+        const TBucket& Bucket = (*FBuckets)[static_cast<size_t>(B)];
+        WriteStreamInteger(Stream, static_cast<int32_t>(Bucket.size()));
+        for (const TEntry& Entry : Bucket) Entry.Item->SaveToStream(Stream);
+    }
+    WriteStreamInteger(Stream, static_cast<int32_t>(FOrder.size()));
+    WriteStreamIntegers(Stream, FOrder.data(), FOrder.size());
+    EndBlock(Stream, Start);
+}
+
+// Every item must lie inside the block, count at least once and sit in the bucket its word hashes to:
+// an item elsewhere could never be found again and would be counted twice.
+bool TFreqList::ReadBuckets(TStream& Stream, int64_t EndOffset) {
+    constexpr int64_t MinItemBytes = 8;  // length and frequency
+    for (uint32_t B = 0; B < static_cast<uint32_t>(BucketCount); ++B) {
+        const int32_t Items = ReadStreamInteger(Stream);
+        if (Items < 0 || Items > (EndOffset - Stream.GetPosition()) / MinItemBytes) return false;
+        if (Items == 0) continue;
+        if (!FBuckets) FBuckets = std::make_unique<std::array<TBucket, BucketCount>>();
+        TBucket& Bucket = (*FBuckets)[B];
+        Bucket.reserve(static_cast<size_t>(Items));
+        for (int32_t K = 0; K < Items; ++K) {
+            auto Item = TFreqItem::CreateFromStream(Stream);
+            const uint32_t Hash = WordHash(Item->Word);
+            if (Stream.GetPosition() > EndOffset || Item->Frequency < 1 || (Hash & BucketMask) != B)
+                return false;
+            Bucket.push_back({Hash, std::move(Item)});
+        }
+    }
+    return true;
+}
+
+// The order must name every item exactly once: a reference named twice would outlive its item when
+// the other entry is deleted.
+bool TFreqList::ReadOrder(TStream& Stream, int64_t EndOffset) {
+    const int32_t Total = ItemTotal();
+    const int32_t Declared = ReadStreamInteger(Stream);
+    if (Declared != Total || static_cast<int64_t>(Total) * 4 > EndOffset - Stream.GetPosition()) return false;
+    std::vector<int32_t> Order(static_cast<size_t>(Total));
+    if (ReadStreamIntegers(Stream, Order.data(), Order.size()) != Order.size()) return false;
+    std::vector<int32_t> BucketStart(BucketCount + 1, 0);
+    if (FBuckets)
+        for (int32_t B = 0; B < BucketCount; ++B)
+            BucketStart[B + 1] =
+                BucketStart[B] + static_cast<int32_t>((*FBuckets)[static_cast<size_t>(B)].size());
+    std::vector<bool> Seen(static_cast<size_t>(Total), false);
+    for (const int32_t Reference : Order) {
+        if (!ItemOfReference(Reference)) return false;
+        const auto Flat = static_cast<size_t>(BucketStart[Reference & BucketMask] + (Reference >> SlotShift));
+        if (Seen[Flat]) return false;
+        Seen[Flat] = true;
+    }
+    FOrder = std::move(Order);
+    return true;
+}
+
+bool TFreqList::LoadFromStream(TStream& Stream) {
+    Clear();
+    const TBlockHead Head = ReadBlockHead(Stream);
+    bool Loaded = false;
+    if (Head.Version != StreamVersion || !Head.EndValid) {
+        ShowError(UnknownFreqListVersionText);
+    } else if (ReadStreamInteger(Stream) != BucketCount) {
+        ShowError(FreqListHashSizeText);
+    } else {
+        Loaded = ReadBuckets(Stream, Head.EndOffset) && ReadOrder(Stream, Head.EndOffset);
+        if (Loaded)
+            RebuildTop();
+        else
+            Clear();
+    }
+    SkipBlock(Stream, Head);
+    return Loaded;
+}
+
+// ---- Free routines -----------------------------------------------------------------------------------
+
+void ClearFreqList(TFreqList* List) {
+    if (List) List->Clear();
+}
+
+bool FreqItemPasses(int32_t Language, const TFreqItem& Item) {
+    const TFrequencyConfig& Config = FrequencyConfigs.at(static_cast<size_t>(Language));
+    if (Item.Frequency < Config.MinimumFrequency) return false;
+    if (Config.MaximumFrequency != 0 && Item.Frequency > Config.MaximumFrequency) return false;
+    const auto& Owner = LanguageConfigs[static_cast<size_t>(Language)];
+    return !(Owner && Owner->StopList.IsStopWord(Item.Word));
+}
+
+// ---- Result word lists -------------------------------------------------------------------------------
+
+namespace {
+
+// The flags of a file's aligned segment index are clear when its count begins and however it ends: a
+// flag left set would make the next search or count skip that segment. The index is looked up again
+// at the end, since events handled during the count may have replaced it.
+class TSegmentFlagsGuard {
+public:
+    TSegmentFlagsGuard(int32_t Language, int32_t File) : FLanguage(Language), FFile(File) { ClearFlags(); }
+    ~TSegmentFlagsGuard() { ClearFlags(); }
+    TSegmentFlagsGuard(const TSegmentFlagsGuard&) = delete;
+    TSegmentFlagsGuard& operator=(const TSegmentFlagsGuard&) = delete;
+
+private:
+    void ClearFlags() const {
+        if (TAlignIndex* Index = GetAlignIndex(FLanguage, FFile)) Index->ClearFlags();
+    }
+
+    int32_t FLanguage;
+    int32_t FFile;
+};
+
+// The segment is read sequentially from a clean tag state, so an aligned unit of any length is counted
+// whole and a word that ends at the segment's end is counted too.
+void CountSegment(TFreqList& List, TBufStream& Reader, int32_t File, const TSegment& Segment,
+                  bool KeepPositions) {
+    Reader.SetRange(Segment.Start, Segment.End);
+    for (std::string_view Word = Reader.NextWord(); !Word.empty(); Word = Reader.NextWord()) {
+        if (KeepPositions)
+            List.AddWordWithPos(Word, {File, Segment.Start, Segment.End, Segment.Length, Reader.WordStart(),
+                                       Reader.WordEnd()});
+        else
+            List.AddWord(Word);
+    }
+}
+
+// A segment that holds several hits in a row comes back once per hit; it is counted once.
+void CountFile(TFreqList& List, TBufStream& Reader, int32_t File, bool KeepPositions, TProgressForm& Form,
+               const TNextSegmentFunc& NextSegment) {
+    int32_t Previous = -1;
+    int32_t Position = 0;
+    for (;;) {
+        const int32_t Index = NextSegment(File, Position, true);
+        if (Index < 0) return;
+        if (Index == Previous) continue;
+        Previous = Index;
+        const TAlignIndex* Segments = GetAlignIndex(List.Language(), File);
+        if (!Segments) return;
+        CountSegment(List, Reader, File, Segments->GetItem(Index), KeepPositions);
+        Form.SetProgress(Position);
+        ProcessMessages();
+    }
+}
+
+std::string FileNameOnly(const std::string& Path) {
+    return std::filesystem::path(Path).filename().string();
+}
+
+}  // namespace
+
+std::unique_ptr<TFreqList> BuildFreqList(int32_t Language, bool Alphabetical, bool KeepPositions,
+                                         TProgressForm* Progress, int32_t MaxProgress,
+                                         const TNextSegmentFunc& NextSegment) {
+    if (Language < 0 || Language >= LanguagesCount || !LanguageConfigs[static_cast<size_t>(Language)])
+        throw std::out_of_range("Language index out of bounds");
+    TConcordConfig& Config = *LanguageConfigs[static_cast<size_t>(Language)];
+    auto List = std::make_unique<TFreqList>(Language);
+    TWaitScope Wait;
+
+    const int32_t Maximum = MaxProgress < 1 ? 100 : MaxProgress;
+    std::unique_ptr<TProgressForm> OwnForm;
+    TProgressForm* Form = Progress;
+    if (Form) {
+        Form->SetRange(0, Maximum);
+        Form->SetProgress(0);
+    } else {
+        OwnForm =
+            ShowProgressForm(4, "Counting words in result - " + Config.LanguageName, "", Maximum, 0, "");
+        ShowUnlessMinimized(OwnForm.get());
+        Form = OwnForm.get();
+    }
+
+    const bool SkipTags = FrequencyConfigs[static_cast<size_t>(Language)].SkipTags;
+    const auto Files = static_cast<int32_t>(std::min(Config.Files.size(), Config.Streams.size()));
+    for (int32_t File = 0; File < Files; ++File) {
+        TFileSynchroStream* Stream = Config.Streams[static_cast<size_t>(File)].get();
+        if (!Stream) continue;
+        TBufStream Reader(*Stream, Language);
+        // Without tag settings the reader sees tag characters as ordinary text, and counts them.
+        if (SkipTags) ConfigureBufStream(Reader);
+        Form->SetText("Scanning " + FileNameOnly(Config.Files[static_cast<size_t>(File)].Name) + "...");
+        TSegmentFlagsGuard Flags(Language, File);
+        CountFile(*List, Reader, File, KeepPositions, *Form, NextSegment);
+        if (Form->Tag != 0) return nullptr;
+    }
+    if (Alphabetical)
+        List->SortAlphabetically();
+    else
+        List->SortByFrequency();
+    return List;
+}

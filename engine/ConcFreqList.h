@@ -1,0 +1,214 @@
+// Word-frequency lists: the corpus list of a language (counted by the corpus pass, kept in workspaces
+// as the block "FREQUENCY"), the word lists of search results (with the position of every occurrence)
+// and the collocate lists of a concordance.
+//
+// Words live in a fixed table of 16384 buckets. The table size and the hash are part of the stored
+// form: items are written bucket by bucket and the display order refers to them as
+// (slot shl 14) or bucket, so neither may ever change. Main thread only.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/ConcStreamUtils.h"
+
+class TProgressForm;
+
+// Where one occurrence of a word of a result list was found: the file, the aligned segment that held
+// it (as the file's aligned segment index has it) and the word's own offsets (end exclusive).
+struct TFreqItemPos {
+    int32_t File = 0;
+    int32_t SegmentStart = 0;
+    int32_t SegmentEnd = 0;
+    int32_t SegmentLength = 0;
+    int32_t WordStart = 0;
+    int32_t WordEnd = 0;
+
+    bool operator==(const TFreqItemPos&) const = default;
+};
+
+using TFreqItemPositions = std::vector<TFreqItemPos>;
+
+// One distinct word of a list with its count.
+class TFreqItem {
+public:
+    std::string Word;  // lower-cased when the list folds case
+    int32_t Frequency = 0;
+    // Hot-word fields: set by the hot-word ranking, only copied here, never saved.
+    double Score = 0;
+    double OwnScore = 0;
+    bool ParadigmLinked = false;
+    bool Chosen = false;
+    // Every occurrence, for lists that keep positions; nullptr for lists that do not.
+    std::unique_ptr<TFreqItemPositions> Positions;
+
+    TFreqItem() = default;
+    TFreqItem(std::string Word, int32_t Frequency) : Word(std::move(Word)), Frequency(Frequency) {}
+
+    // A new item with Source's word, frequency and hot-word fields, and, when Source has positions,
+    // its first Frequency positions (fewer when it holds fewer). The caller owns the result.
+    static std::unique_ptr<TFreqItem> CreateCopy(const TFreqItem& Source);
+    // Reads Int32 length, the word's bytes and Int32 frequency at the stream's position. A negative
+    // length reads as an empty word and a length beyond the remaining bytes is cut to them.
+    static std::unique_ptr<TFreqItem> CreateFromStream(TStream& Stream);
+    // Writes the word's length, its bytes and the frequency.
+    void SaveToStream(TStream& Stream) const;
+};
+
+// The bucket of a word: the one-at-a-time hash of its bytes (32-bit unsigned arithmetic) and 0x3FFF.
+// Words never hold a 0 byte (the reader ends text there), so all bytes of Word are hashed.
+int32_t HashWord(std::string_view Word);
+
+// Which sort made the current display order. A list just created, cleared or loaded, and a list
+// counted since its last sort, is None, so it is sorted before it is shown.
+enum class TFreqSort : uint8_t { None, ByFrequency, Alphabetical };
+
+// One entry of the top-frequency table: a frequency and how many words have it.
+struct TTopEntry {
+    int32_t Frequency = 0;
+    int32_t WordCount = 0;
+    bool operator==(const TTopEntry&) const = default;
+};
+
+class TFreqList {
+public:
+    static constexpr int32_t BucketCount = 16384;
+    static constexpr int32_t BucketMask = 0x3FFF;
+    static constexpr int32_t SlotShift = 14;
+    static constexpr int32_t MaxTopLimit = 32;
+    static constexpr int32_t StreamVersion = 0x00010000;
+
+    // An empty list of Language. Its case rule is FrequencyConfigs[Language].IgnoreCase at this moment
+    // (no folding for a language outside 0..3): a list never mixes folded and unfolded words.
+    explicit TFreqList(int32_t Language);
+    ~TFreqList();
+    TFreqList(const TFreqList&) = delete;
+    TFreqList& operator=(const TFreqList&) = delete;
+
+    int32_t Language() const { return FLanguage; }
+    bool IgnoreCase() const { return FIgnoreCase; }
+
+    // The number of distinct words.
+    int32_t Count() const { return static_cast<int32_t>(FOrder.size() + FPending.size()); }
+    // The item at display position I, still owned by the list. Raises std::out_of_range for I outside
+    // [0, Count).
+    TFreqItem* GetItem(int32_t I) const;
+    // The display order: one reference (slot shl 14) or bucket per item. Before any sort it ascends;
+    // a word added after a sort is placed as an ordered insert would place it. The reference stays
+    // valid until the list next changes.
+    const std::vector<int32_t>& Order() const;
+    // The item a reference names; nullptr when no item has that reference.
+    TFreqItem* ItemOfReference(int32_t Reference) const;
+
+    // The item whose word equals Key, or nullptr. Key must be in stored form (lower-cased through the
+    // language's case map when the list folds case).
+    TFreqItem* FindWord(std::string_view Key) const;
+    // Counts one occurrence of Word (folded first when the list folds case): the item's Frequency grows
+    // by one, or a new item with Frequency 1 is made. Returns the item, still owned by the list.
+    TFreqItem* AddWord(std::string_view Word);
+    // AddWord, then Pos appended to the item's positions (made on first use).
+    TFreqItem* AddWordWithPos(std::string_view Word, const TFreqItemPos& Pos);
+    // Frees the item at display position I and removes it from the display order; later items of its
+    // bucket move down one slot and their references are renumbered. Raises std::out_of_range for I
+    // outside [0, Count).
+    void DeleteItem(int32_t I);
+    // Frees every item; the list is empty and unsorted. The top limit is kept.
+    void Clear();
+
+    // Display order by Frequency descending, then word ascending under the case rule.
+    void SortByFrequency();
+    // Display order by word ascending under the case rule (byte order through the lower-case map, not
+    // the locale's collation), then Frequency descending.
+    void SortAlphabetically();
+    TFreqSort SortState() const { return FSortState; }
+    bool SortedAlphabetically() const { return FSortState == TFreqSort::Alphabetical; }
+
+    // Tracks the N highest distinct frequencies (N cut to 0..32; 0 tracks nothing).
+    void SetTopLimit(int32_t N);
+    int32_t TopLimit() const { return FTopLimit; }
+    // Entries in use: TopLimit, or fewer when the list has fewer distinct frequencies.
+    int32_t TopCount() const;
+    // Entry I of the top table (0 = the highest frequency). Raises std::out_of_range for I outside
+    // [0, TopCount).
+    TTopEntry Top(int32_t I) const;
+    // The index of Frequency in the top table, or -1.
+    int32_t TopIndexOf(int32_t Frequency) const;
+    // Counts the frequencies of all items again.
+    void RebuildTop();
+
+    // Writes the block "FREQUENCY": EndOffset (back-patched), version, bucket count, per bucket its item
+    // count and items, then the display order as Int32 count and references. Raises EConcError when the
+    // block ends beyond the 32-bit offsets of the format.
+    void SaveToStream(TStream& Stream) const;
+    // Clears the list and reads a block written by SaveToStream; returns true only when the list was
+    // read, and in every case leaves the stream after the block. Another version (or an impossible end
+    // offset) shows "Unknown frequency list version.", another bucket count "Different hash table size
+    // in frequency list."; a damaged block (an item outside its bucket, a count or reference that
+    // cannot be right) is rejected without a message. A rejected list is left empty.
+    bool LoadFromStream(TStream& Stream);
+
+private:
+    struct TEntry {
+        uint32_t Hash;  // the word's full hash, so most mismatches cost no string comparison
+        std::unique_ptr<TFreqItem> Item;
+    };
+    using TBucket = std::vector<TEntry>;
+
+    TFreqItem* Find(std::string_view Key, uint32_t Hash) const;
+    TFreqItem* CountWord(std::string_view Key);
+    void FlushPending() const;
+    void SortOrder(bool Alphabetical);
+    void TopChanged(int32_t OldFrequency, int32_t NewFrequency);
+    bool ReadBuckets(TStream& Stream, int64_t EndOffset);
+    bool ReadOrder(TStream& Stream, int64_t EndOffset);
+    int32_t ItemTotal() const;
+
+    int32_t FLanguage;
+    bool FIgnoreCase;
+    // Allocated on the first word, so that the many small lists of a concordance stay cheap.
+    std::unique_ptr<std::array<TBucket, BucketCount>> FBuckets;
+    // The display order (a plain array, since the sorts rearrange it in place), and references of new
+    // words not yet placed in it: they are placed, as one ordered insert each would place them, when
+    // the order is next read, which turns the counting of a corpus from one insert per new word into
+    // one merge.
+    mutable std::vector<int32_t> FOrder;
+    mutable std::vector<int32_t> FPending;
+    TFreqSort FSortState = TFreqSort::None;
+    int32_t FTopLimit = 0;
+    // Frequency -> number of words, highest first; complete while TopLimit > 0, empty otherwise.
+    std::map<int32_t, int32_t, std::greater<>> FFrequencies;
+    std::string FKey;  // scratch space for a folded word
+};
+
+// Frees List's items when List is assigned.
+void ClearFreqList(TFreqList* List);
+
+// False when Item's Frequency is below the language's MinimumFrequency, or MaximumFrequency is not 0
+// and the Frequency is above it, or the word is in the language's stop list; true otherwise.
+bool FreqItemPasses(int32_t Language, const TFreqItem& Item);
+
+// The segment source of BuildFreqList: the index of the next segment of file FileIndex's aligned
+// segment index to count, or -1 when the file is done. ProgressPosition receives the gauge position;
+// DistinctUnits asks for each segment once (BuildFreqList always asks so).
+using TNextSegmentFunc =
+    std::function<int32_t(int32_t FileIndex, int32_t& ProgressPosition, bool DistinctUnits)>;
+
+// Counts the words of the segments NextSegment names, file by file over the files of Language, into a
+// new list (with every occurrence's position when KeepPositions), sorted alphabetically or by
+// frequency. Progress is the caller's progress form (its gauge is reset to 0..MaxProgress) or nullptr
+// to open one. Returns the list, owned by the caller, or nullptr when the user cancelled. The flags of
+// each file's aligned segment index are clear before the file is asked for and after it, also when
+// the build is cancelled or fails. Raises what reading and NextSegment raise (EConcError for a segment
+// outside the file's index), and std::out_of_range for a language that does not exist.
+std::unique_ptr<TFreqList> BuildFreqList(int32_t Language, bool Alphabetical, bool KeepPositions,
+                                         TProgressForm* Progress, int32_t MaxProgress,
+                                         const TNextSegmentFunc& NextSegment);
+
+inline constexpr const char* UnknownFreqListVersionText = "Unknown frequency list version.";
+inline constexpr const char* FreqListHashSizeText = "Different hash table size in frequency list.";

@@ -1,0 +1,648 @@
+#include "shell/ConcMain.h"
+
+#include <QAbstractEventDispatcher>
+#include <QAction>
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLocale>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QPointer>
+#include <QStatusBar>
+#include <QStatusTipEvent>
+#include <QTimer>
+#include <algorithm>
+#include <cstdio>
+
+#include "controls/ConcFormUtils.h"
+#include "controls/Msg.h"
+#include "engine/ConcConfig.h"
+#include "engine/ConcErrors.h"
+#include "engine/ConcLangs.h"
+#include "engine/ConcPrefs.h"
+
+TMainFormHooks MainFormHooks;
+
+namespace {
+
+const char* const ProductTitle = "Tessivor";
+const char* const PlacementSection = "MainForm";
+constexpr int LanguagePanelWidth = 195;
+
+QString ToQString(const std::string& Text) {
+    return QString::fromStdString(Text);
+}
+
+bool LanguageHasFiles(int Language) {
+    return Language < LanguagesCount && LanguageConfigs[Language] &&
+           !LanguageConfigs[Language]->Files.empty();
+}
+
+// The receiver inside an MDI sub-window: its widget, when that receives application messages.
+TAppMessageReceiver* ReceiverOf(QMdiSubWindow* Sub) {
+    return dynamic_cast<TAppMessageReceiver*>(Sub->widget());
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------------
+// Rules
+
+TActionStates ComputeActionStates(const TActionInputs& In) {
+    const bool L = In.HasFiles, B = In.Busy, A = In.Aligned;
+    const bool R = L && A && !In.AlignWindowsOpen;
+    TActionStates s;
+    s.ViewCorpusFile = L && !B;
+    s.UnloadCorpus = L && !B;
+    s.CollectTags = In.NeedsProcessing && !B;
+    s.AlignCorpus = L && !A && !In.NeedsProcessing && !B;
+    s.SearchMenuVisible = L;
+    s.Search = R;
+    s.SearchOptions = L && !B;
+    s.FrequencyMenuVisible = L;
+    s.SetWordListOrders = L;
+    s.WordListOrders = L && !B;
+    s.SaveWorkspace = In.WorkspaceLoaded;
+    s.RecentWorkspaces = In.RecentAvailable;
+    s.WindowMenuVisible = In.ChildCount > 0;
+    s.Collocation = In.ConcordanceActive && !B;
+    return s;
+}
+
+std::string HintPanelText(const std::string& Hint, const std::string& StatusText, int FileCount) {
+    if (!Hint.empty()) return " " + Hint;
+    if (!StatusText.empty()) return " " + StatusText;
+    if (FileCount == 0) return " No files added";
+    if (FileCount == 1) return " 1 parallel file loaded";
+    char text[64];
+    std::snprintf(text, sizeof text, "%d parallel files loaded", FileCount);
+    return std::string(" ") + text;
+}
+
+std::string LanguagePanelText(const std::vector<int64_t>& WordCounts, bool Language0HasFiles) {
+    if (!Language0HasFiles) return std::string();
+    std::string text;
+    for (size_t i = 0; i < WordCounts.size(); ++i) {
+        if (i > 0) text += " / ";
+        text += WordCounts[i] == 0 ? "??" : FormatCount(WordCounts[i], false);
+    }
+    return text;
+}
+
+std::string WorkspaceCaption(const std::string& WorkspaceFile) {
+    QString name = ToQString(WorkspaceFile);
+    name = name.mid(name.lastIndexOf('/') + 1);
+    const int dot = name.lastIndexOf('.');
+    if (dot >= 0) name.truncate(dot);
+    name = name.toLower();
+    if (!name.isEmpty()) {
+        // The first character may be a surrogate pair; upper-case it as a whole.
+        const int len = name.at(0).isHighSurrogate() && name.size() > 1 ? 2 : 1;
+        name = name.left(len).toUpper() + name.mid(len);
+    }
+    return std::string(ProductTitle) + " - " + name.toStdString();
+}
+
+TCloseDecision DecideClose(bool Busy, bool WorkspaceLoaded, bool SaveOnExit) {
+    if (Busy) return TCloseDecision::Refuse;
+    if (!WorkspaceLoaded) return TCloseDecision::SavePreferences;
+    return SaveOnExit ? TCloseDecision::SaveWorkspace : TCloseDecision::SaveNothing;
+}
+
+intptr_t PackClientSize(int Width, int Height) {
+    return static_cast<intptr_t>((static_cast<uint32_t>(Width & 0xFFFF) << 16) |
+                                 static_cast<uint32_t>(Height & 0xFFFF));
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Application object
+
+bool DeliverCatching(const std::function<bool()>& Deliver) {
+    try {
+        return Deliver();
+    } catch (const EAbort&) {
+    } catch (const std::exception& e) {
+        ShowError(e.what());
+    } catch (...) {
+        ShowError("Unknown exception.");
+    }
+    return false;
+}
+
+bool TConcApplication::notify(QObject* Receiver, QEvent* Event) {
+    return DeliverCatching([&] { return QApplication::notify(Receiver, Event); });
+}
+
+// ---------------------------------------------------------------------------------------------------
+// The program
+
+namespace {
+
+const char* const BuildNumber = "270";
+
+// The configuration unit reads and writes three keys of the preferences file; a file that cannot be
+// read or written is reported, never fatal.
+void RunReported(void (*Step)()) {
+    DeliverCatching([Step] {
+        Step();
+        return true;
+    });
+}
+
+// Unit start-up in dependency order. Qt runs first here: the message boxes need it.
+void InitUnits() {
+    LoadInstalledLanguages();
+    RunReported(InitConfigUnit);
+    SetThousandSeparator(QLocale::system().groupSeparator().toStdString());
+    RegisterConfigFontDialog();
+}
+
+// Unit end, in reverse order, once the main window and its children are destroyed.
+void FinalizeUnits() {
+    RunReported(FinalizeConfigUnit);
+    FreeInstalledLanguages();
+}
+
+}  // namespace
+
+int RunProgram(const std::function<void(QWidget* MainWindow)>& MainWindowChanged) {
+    InitUnits();
+    if (MainFormHooks.SetTraceModule) MainFormHooks.SetTraceModule(ProductTitle, BuildNumber);
+    int result;
+    {
+        TConcMainForm form;
+        MainWindowChanged(&form);
+        form.show();
+        result = QApplication::exec();
+        MainWindowChanged(nullptr);
+    }
+    FinalizeUnits();
+    return result;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Messenger and cursor
+
+class TConcMainForm::TMessenger : public IAppMessenger {
+public:
+    explicit TMessenger(TConcMainForm& Form) : FForm(Form) {}
+
+    intptr_t SendToMainForm(int Msg, intptr_t WParam, intptr_t LParam) override {
+        const intptr_t result = FForm.HandleAppMessage(Msg, WParam, LParam);
+        QCoreApplication::processEvents();
+        return result;
+    }
+
+    // A handler may close or open other children: the snapshot keeps the round fixed, and the guarded
+    // pointers and the closing marks let it pass by whatever has gone meanwhile. A hidden child still
+    // holds its references, so it hears the message like any other.
+    void BroadcastToChildren(int Msg, intptr_t WParam, intptr_t LParam) override {
+        std::vector<QPointer<QMdiSubWindow>> children;
+        for (QMdiSubWindow* sub : FForm.MdiArea()->subWindowList(QMdiArea::StackingOrder))
+            children.emplace_back(sub);
+        for (const QPointer<QMdiSubWindow>& sub : children) {
+            if (!sub) continue;
+            TAppMessageReceiver* receiver = ReceiverOf(sub);
+            if (receiver && !receiver->IsClosing()) receiver->HandleAppMessage(Msg, WParam, LParam);
+        }
+    }
+
+    // The text travels by value in the queued call; Qt drops the call when the window is gone.
+    void PostStatusText(const std::string& Text) override {
+        TConcMainForm* form = &FForm;
+        QMetaObject::invokeMethod(
+            form, [form, Text] { form->CMStatusText(Text); }, Qt::QueuedConnection);
+    }
+
+private:
+    TConcMainForm& FForm;
+};
+
+// Qt's override cursor is a stack, so only the outermost BeginWait/EndWait pair touches it.
+class TConcMainForm::TCursor : public IWaitCursor {
+public:
+    void SetWaiting(bool Waiting) override {
+        if (Waiting)
+            QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+        else
+            QGuiApplication::restoreOverrideCursor();
+    }
+};
+
+// ---------------------------------------------------------------------------------------------------
+// Creation and destruction
+
+TConcMainForm::TConcMainForm(QWidget* Parent)
+    : QMainWindow(Parent),
+      FMessenger(std::make_unique<TMessenger>(*this)),
+      FCursor(std::make_unique<TCursor>()),
+      FPreviousMessenger(GetAppMessenger()),
+      FPreviousCursor(GetWaitCursor()) {
+    SetAppMessenger(FMessenger.get());
+    SetWaitCursor(FCursor.get());
+
+    QGuiApplication::setApplicationDisplayName(ProductTitle);
+    MainCaption = ProductTitle;
+    setWindowTitle(ToQString(MainCaption));
+    resize(597, 547);
+
+    FMdiArea = new QMdiArea(this);
+    setCentralWidget(FMdiArea);
+    CreateActions();
+    CreateMenus();
+    CreateStatusBar();
+    if (MainFormHooks.SetupProductActions) MainFormHooks.SetupProductActions(*this);
+
+    LoadPreferences();
+    SaveOnExitAction->setChecked(SaveOnExit);
+
+    connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
+            &TConcMainForm::UpdateActions);
+    // An unreadable preferences file is reported; the window then keeps its default placement.
+    DeliverCatching([this] {
+        LoadFormPlacement(GetIniFileName(), PlacementSection, this, false);
+        return true;
+    });
+}
+
+// The children go while the window is whole, since they may still talk to it as they go.
+TConcMainForm::~TConcMainForm() {
+    CloseAllChildren();
+    SavePlacement();
+    if (GetAppMessenger() == FMessenger.get()) SetAppMessenger(FPreviousMessenger);
+    if (GetWaitCursor() == FCursor.get()) SetWaitCursor(FPreviousCursor);
+}
+
+// A destructor must not throw: a placement that cannot be written is reported like any other failure.
+void TConcMainForm::SavePlacement() {
+    DeliverCatching([this] {
+        SaveFormPlacement(GetIniFileName(), PlacementSection, this, false);
+        return true;
+    });
+}
+
+void TConcMainForm::CreateActions() {
+    auto make = [this](const char* Caption, QKeySequence Shortcut = {}) {
+        auto* action = new QAction(Caption, this);
+        action->setShortcut(Shortcut);
+        return action;
+    };
+    LoadCorpusFileAction = make("&Load Corpus File(s)...", QKeySequence("Ctrl+L"));
+    ViewCorpusFileAction = make("&Align Corpus Files...", QKeySequence("Ctrl+V"));
+    UnloadCorpusAction = make("U&nload Corpus");
+    AlignCorpusAction = make("Align Corpus");
+    OpenWorkspaceAction = make("Open &Workspace...", QKeySequence("Ctrl+O"));
+    SaveWorkspaceAction = make("&Save Workspace");
+    SaveWorkspaceAs = make("Save Workspace &As...");
+    SaveOnExitAction = make("Save &On Exit");
+    SaveOnExitAction->setCheckable(true);
+    RecentWorkspacesAction = make("R&ecent Workspaces...");
+    NormalTagsAction = make("&Normal Tags...");
+    PartofSpeechTagsAction = make("Part of &Speech Tags...");
+    CollectTagsAction = make("Scan &Corpus");
+    PrintSetupItem = make("&Print Setup...");
+    ExitAction = make("E&xit", QKeySequence("Ctrl+Q"));
+    SearchAction = make("&Search...", QKeySequence("Ctrl+S"));
+    AdvancedSearchAction = make("&Advanced search...", QKeySequence("Ctrl+A"));
+    ParallelSearchAction = make("&Parallel Search...", QKeySequence("Ctrl+R"));
+    SearchOptionsAction = make("Search &Options...");
+    FrequencyOptionsAction = make("Frequency &Options...");
+    FrequencyCopyToCB = make("Copy to clipboard");
+    FrequencySaveAction = make("&Save as File...");
+    FrequencyPrintAction = make("&Print...", QKeySequence("Ctrl+P"));
+    TileHorizontalAction = make("&Tile");
+    CascadeAction = make("&Cascade", QKeySequence("Shift+F5"));
+    ArrangeAction = make("&Arrange Icons");
+    AboutAction = make("About Tessivor...");
+
+    // Closing runs the close sequence, whatever asks for it.
+    connect(ExitAction, &QAction::triggered, this, &QWidget::close);
+    connect(TileHorizontalAction, &QAction::triggered, this, [this] { FMdiArea->tileSubWindows(); });
+    connect(CascadeAction, &QAction::triggered, this, [this] { FMdiArea->cascadeSubWindows(); });
+    connect(ArrangeAction, &QAction::triggered, this, &TConcMainForm::ArrangeIcons);
+}
+
+// Lines the minimised children up along the bottom of the area in the order they were opened, left to
+// right, starting a new row above when one is full.
+void TConcMainForm::ArrangeIcons() {
+    const int areaWidth = FMdiArea->viewport()->width();
+    int x = 0;
+    int bottom = FMdiArea->viewport()->height();
+    int rowHeight = 0;
+    for (QMdiSubWindow* sub : FMdiArea->subWindowList(QMdiArea::CreationOrder)) {
+        if (!sub->isMinimized() || sub->isHidden()) continue;
+        const QSize size = sub->size();
+        if (x > 0 && x + size.width() > areaWidth) {
+            x = 0;
+            bottom -= rowHeight;
+            rowHeight = 0;
+        }
+        sub->move(x, bottom - size.height());
+        x += size.width();
+        rowHeight = std::max(rowHeight, size.height());
+    }
+}
+
+// The menu bar holds only the commands the program carries out so far: a command that did nothing
+// would pretend to work. The Search and Frequency menus exist already, since the idle handler keeps
+// their states; they and the other commands join the bar together with their handlers.
+void TConcMainForm::CreateMenus() {
+    FileMenu = menuBar()->addMenu("&File");
+    FileMenu->addAction(ExitAction);
+
+    SearchMenu = new QMenu("&Search", this);
+    FrequencyMenu = new QMenu("Fre&quency", this);
+    CollocateFrequencyDataMenu = FrequencyMenu->addMenu("Collocate Frequency &Data");
+    AdvancedCollocationMenu = FrequencyMenu->addMenu("Advanced &Collocation");
+    FrequencyOrderMenu = FrequencyMenu->addMenu("&Frequency Order");
+    AlphabeticalOrderMenu = FrequencyMenu->addMenu("&Alphabetical Order");
+
+    WindowMenu = menuBar()->addMenu("&Window");
+    connect(WindowMenu, &QMenu::aboutToShow, this, &TConcMainForm::RebuildWindowList);
+    RebuildWindowList();
+}
+
+// The Window menu: the arrangement commands, then one checkable entry per child window.
+void TConcMainForm::RebuildWindowList() {
+    WindowMenu->clear();
+    WindowMenu->addActions({TileHorizontalAction, CascadeAction, ArrangeAction});
+    const QList<QMdiSubWindow*> children = FMdiArea->subWindowList(QMdiArea::CreationOrder);
+    if (children.isEmpty()) return;
+    WindowMenu->addSeparator();
+    int number = 0;
+    for (QMdiSubWindow* sub : children) {
+        QString caption = QString("&%1 %2").arg(++number).arg(sub->windowTitle());
+        QAction* item = WindowMenu->addAction(caption);
+        item->setCheckable(true);
+        item->setChecked(sub == FMdiArea->currentSubWindow());
+        QPointer<QMdiSubWindow> target(sub);
+        connect(item, &QAction::triggered, this, [this, target] {
+            if (target) FMdiArea->setActiveSubWindow(target);
+        });
+    }
+}
+
+void TConcMainForm::CreateStatusBar() {
+    for (int i = 0; i < 2; ++i) {
+        FPanels[i] = new QLabel(this);
+        FPanels[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    }
+    FPanels[0]->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    // A long hint must not widen the window: panel 0 takes what it is given.
+    FPanels[0]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    FPanels[1]->setAlignment(Qt::AlignCenter);
+    FPanels[1]->setFixedWidth(LanguagePanelWidth);
+    statusBar()->addWidget(FPanels[0], 1);
+    statusBar()->addWidget(FPanels[1]);
+    statusBar()->setSizeGripEnabled(false);
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Activation
+
+void TConcMainForm::FormActivate() {
+    if (FActivated) return;
+    FActivated = true;
+    SizeStatusPanels();
+    // The menus and panels must follow whatever corpus is loaded, also when loading or processing it
+    // raised (a bad heading pattern, a read error); the exception then goes on to the application's
+    // handler. Not a guard object: a menu hook raising during the unwinding would end the program.
+    auto finish = [this] {
+        if (MainFormHooks.BuildLanguageMenus) MainFormHooks.BuildLanguageMenus(*this);
+        UpdateHintPanel();
+        UpdateLanguagePanel();
+    };
+    try {
+        if (LanguagesCount < 2 && MainFormHooks.LoadCorpusFiles) MainFormHooks.LoadCorpusFiles(*this, true);
+        if (MainFormHooks.ProcessCorpus && MainFormHooks.ProcessCorpus()) {
+            if (MainFormHooks.RunAlignment) MainFormHooks.RunAlignment();
+        }
+    } catch (...) {
+        finish();
+        throw;
+    }
+    finish();
+}
+
+void TConcMainForm::changeEvent(QEvent* Event) {
+    QMainWindow::changeEvent(Event);
+    if (Event->type() == QEvent::ActivationChange && isActiveWindow()) FormActivate();
+}
+
+// Without a window manager a window may never become active; the first show then stands in for it.
+void TConcMainForm::showEvent(QShowEvent* Event) {
+    QMainWindow::showEvent(Event);
+    if (FActivationQueued) return;
+    FActivationQueued = true;
+    QTimer::singleShot(0, this, &TConcMainForm::FormActivate);
+}
+
+void TConcMainForm::resizeEvent(QResizeEvent* Event) {
+    QMainWindow::resizeEvent(Event);
+    SizeStatusPanels();
+}
+
+// Hints go to panel 0 instead of Qt's temporary status message.
+bool TConcMainForm::event(QEvent* Event) {
+    if (Event->type() == QEvent::StatusTip) {
+        FHint = static_cast<QStatusTipEvent*>(Event)->tip().toStdString();
+        UpdateHintPanel();
+        return true;
+    }
+    return QMainWindow::event(Event);
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Idle enabling
+
+TActionInputs TConcMainForm::ReadActionInputs() const {
+    TActionInputs in;
+    for (int i = 0; i < LanguagesCount && !in.HasFiles; ++i) in.HasFiles = LanguageHasFiles(i);
+    in.Busy = IsBusy();
+    in.Aligned = CorpusAligned();
+    in.AlignWindowsOpen = MainFormHooks.AlignmentWindowsOpen && MainFormHooks.AlignmentWindowsOpen();
+    in.NeedsProcessing = MainFormHooks.CorpusNeedsProcessing && MainFormHooks.CorpusNeedsProcessing();
+    QMdiSubWindow* active = FMdiArea->currentSubWindow();
+    in.ConcordanceActive =
+        active && MainFormHooks.IsConcordanceWindow && MainFormHooks.IsConcordanceWindow(active->widget());
+    in.WorkspaceLoaded = WorkspaceLoaded;
+    in.RecentAvailable = RecentWorkspacesAvailable();
+    in.ChildCount = int(FMdiArea->subWindowList().size());
+    return in;
+}
+
+void TConcMainForm::ApplyActionStates(const TActionStates& S) {
+    ViewCorpusFileAction->setEnabled(S.ViewCorpusFile);
+    UnloadCorpusAction->setEnabled(S.UnloadCorpus);
+    CollectTagsAction->setEnabled(S.CollectTags);
+    AlignCorpusAction->setEnabled(S.AlignCorpus);
+    SearchMenu->menuAction()->setVisible(S.SearchMenuVisible);
+    for (QAction* a : {SearchAction, AdvancedSearchAction, ParallelSearchAction}) a->setEnabled(S.Search);
+    SearchOptionsAction->setEnabled(S.SearchOptions);
+    FrequencyMenu->menuAction()->setVisible(S.FrequencyMenuVisible);
+    if (S.SetWordListOrders) {
+        FrequencyOrderMenu->menuAction()->setEnabled(S.WordListOrders);
+        AlphabeticalOrderMenu->menuAction()->setEnabled(S.WordListOrders);
+    }
+    SaveWorkspaceAction->setEnabled(S.SaveWorkspace);
+    SaveOnExitAction->setEnabled(S.SaveWorkspace);
+    RecentWorkspacesAction->setEnabled(S.RecentWorkspaces);
+    WindowMenu->menuAction()->setVisible(S.WindowMenuVisible);
+    CollocateFrequencyDataMenu->menuAction()->setEnabled(S.Collocation);
+    AdvancedCollocationMenu->menuAction()->setEnabled(S.Collocation);
+}
+
+// Runs whenever the event loop is about to wait; setting a state a widget already has costs nothing.
+void TConcMainForm::UpdateActions() {
+    if (FUpdatingActions) return;
+    FUpdatingActions = true;
+    DeliverCatching([this] {
+        ApplyActionStates(ComputeActionStates(ReadActionInputs()));
+        return true;
+    });
+    FUpdatingActions = false;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Status bar and caption
+
+void TConcMainForm::UpdateHintPanel() {
+    const int files = LanguagesCount > 0 && LanguageConfigs[0] ? int(LanguageConfigs[0]->Files.size()) : 0;
+    FPanels[0]->setText(ToQString(HintPanelText(FHint, FStatusText, files)));
+}
+
+void TConcMainForm::UpdateLanguagePanel() {
+    std::vector<int64_t> counts;
+    for (int i = 0; i < LanguagesCount; ++i)
+        counts.push_back(LanguageConfigs[i] ? LanguageConfigs[i]->GetWordCount() : 0);
+    FPanels[1]->setText(ToQString(LanguagePanelText(counts, LanguageHasFiles(0))));
+}
+
+// A bound from above only, so that the window can still be made narrower.
+void TConcMainForm::SizeStatusPanels() {
+    FPanels[0]->setMaximumWidth(std::max(0, statusBar()->width() - LanguagePanelWidth));
+}
+
+void TConcMainForm::UpdateCaption() {
+    if (!WorkspaceLoaded) return;
+    MainCaption = WorkspaceCaption(WorkspaceFileName);
+    setWindowTitle(ToQString(MainCaption));
+}
+
+void TConcMainForm::CloseAllChildren() {
+    for (;;) {
+        const QList<QMdiSubWindow*> children = FMdiArea->subWindowList(QMdiArea::StackingOrder);
+        if (children.isEmpty()) return;
+        QMdiSubWindow* top = children.last();
+        if (TAppMessageReceiver* receiver = ReceiverOf(top)) receiver->MarkClosing();
+        delete top;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Closing
+
+void TConcMainForm::closeEvent(QCloseEvent* Event) {
+    switch (DecideClose(IsBusy() || LongOperationRunning(), WorkspaceLoaded, SaveOnExit)) {
+        case TCloseDecision::Refuse:
+            Event->ignore();
+            return;
+        case TCloseDecision::SavePreferences:
+            SavePreferences();
+            break;
+        case TCloseDecision::SaveWorkspace:
+            if (MainFormHooks.SaveWorkspaceFile) MainFormHooks.SaveWorkspaceFile(*this, false);
+            break;
+        case TCloseDecision::SaveNothing:
+            break;
+    }
+    Event->accept();
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Application messages
+
+intptr_t TConcMainForm::HandleAppMessage(int Msg, intptr_t WParam, intptr_t LParam) {
+    switch (Msg) {
+        case CM_OPENCORPUSVIEW:
+            CMOpenCorpusView(int(WParam), int(LParam));
+            break;
+        case CM_FILEREMOVED:
+            CMFileRemoved(int(WParam), int(LParam));
+            break;
+        case CM_REMOVELANGUAGE:
+            CMRemoveLanguage(int(WParam));
+            break;
+        case CM_FREQSETTINGSCHANGED:
+            CMFreqSettingsChanged(int(WParam), LParam);
+            break;
+        case CM_FILEADDED:
+            CMFileAdded(int(WParam));
+            break;
+        case CM_FILESEXCHANGED:
+            CMFilesExchanged(WParam, LParam);
+            break;
+        case CM_GETCLIENTSIZE:
+            return CMGetClientSize();
+        default:
+            break;
+    }
+    return 0;
+}
+
+void TConcMainForm::CMStatusText(const std::string& Text) {
+    FStatusText = Text;
+    UpdateHintPanel();
+}
+
+void TConcMainForm::CMOpenCorpusView(int Language, int FileIndex) {
+    if (Language < 0 || Language >= LanguagesCount || !LanguageConfigs[Language]) return;
+    const auto& files = LanguageConfigs[Language]->Files;
+    if (FileIndex < 0 || FileIndex >= int(files.size())) return;
+    const std::string fileName = files[FileIndex].Name;
+    if (MainFormHooks.IsCorpusViewOf) {
+        for (QMdiSubWindow* sub : FMdiArea->subWindowList()) {
+            if (!MainFormHooks.IsCorpusViewOf(sub->widget(), Language, fileName)) continue;
+            sub->show();
+            FMdiArea->setActiveSubWindow(sub);
+            sub->showNormal();
+            return;
+        }
+    }
+    if (MainFormHooks.ShowCorpusText) MainFormHooks.ShowCorpusText(*this, fileName, Language);
+}
+
+void TConcMainForm::CMFileRemoved(int Language, int FileIndex) {
+    UpdateLanguagePanel();
+    BroadcastToChildren(CM_DROPFILE, Language, FileIndex);
+}
+
+// The sender drops the language from the array afterwards; resetting the slot here leaves nothing that
+// could reach the freed configuration meanwhile.
+void TConcMainForm::CMRemoveLanguage(int Language) {
+    if (Language < 0 || Language >= MaxLanguages || !LanguageConfigs[Language]) return;
+    for (int i = int(LanguageConfigs[Language]->Files.size()) - 1; i >= 0; --i) {
+        SendToMainForm(CM_FILEREMOVED, Language, i);
+        if (!LanguageConfigs[Language]) return;
+    }
+    LanguageConfigs[Language].reset();
+}
+
+void TConcMainForm::CMFreqSettingsChanged(int Language, intptr_t Dropped) {
+    if (Dropped == 1) UpdateLanguagePanel();
+}
+
+void TConcMainForm::CMFileAdded(int Language) {
+    UpdateLanguagePanel();
+}
+
+void TConcMainForm::CMFilesExchanged(intptr_t WParam, intptr_t LParam) {
+    BroadcastToChildren(CM_FILESEXCHANGED, WParam, LParam);
+}
+
+intptr_t TConcMainForm::CMGetClientSize() const {
+    const QSize size = FMdiArea->viewport()->size();
+    return PackClientSize(size.width(), size.height());
+}

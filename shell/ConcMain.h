@@ -1,0 +1,252 @@
+// The program's frame: the main window TConcMainForm with its status bar, its idle-time enabling of
+// the commands, its first-activation and close sequences and its handlers of the application messages;
+// the Qt messenger and wait cursor behind engine/ConcUtils; and the application object that keeps
+// exceptions from crossing the event loop.
+#pragma once
+
+#include <QApplication>
+#include <QMainWindow>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "engine/ConcUtils.h"
+
+class QAction;
+class QLabel;
+class QMdiArea;
+class QMdiSubWindow;
+class QMenu;
+class TConcMainForm;
+
+// ---- The main window's rules, Qt-free ----------------------------------------------------------------
+
+// The corpus state the idle handler reads, computed afresh each time.
+struct TActionInputs {
+    bool HasFiles = false;           // L: some language has a corpus file
+    bool Busy = false;               // B: IsBusy
+    bool Aligned = false;            // A: CorpusAligned
+    bool AlignWindowsOpen = false;   // W: the sections window or the alignment view exists
+    bool NeedsProcessing = false;    // N: CorpusNeedsProcessing
+    bool ConcordanceActive = false;  // C: the active child is a concordance window
+    bool WorkspaceLoaded = false;
+    bool RecentAvailable = false;  // RecentWorkspacesAvailable
+    int ChildCount = 0;
+};
+
+// What the idle handler sets. WordListOrders is applied only when SetWordListOrders (while L): the
+// order items of the hidden Frequency menu keep their last state otherwise.
+struct TActionStates {
+    bool ViewCorpusFile = false;
+    bool UnloadCorpus = false;
+    bool CollectTags = false;
+    bool AlignCorpus = false;
+    bool SearchMenuVisible = false;
+    bool Search = false;  // Search, Advanced Search and Parallel Search
+    bool SearchOptions = false;
+    bool FrequencyMenuVisible = false;
+    bool SetWordListOrders = false;
+    bool WordListOrders = false;  // Frequency Order and Alphabetical Order
+    bool SaveWorkspace = false;   // Save Workspace and Save On Exit
+    bool RecentWorkspaces = false;
+    bool WindowMenuVisible = false;
+    bool Collocation = false;  // Collocate Frequency Data and Advanced Collocation
+
+    bool operator==(const TActionStates&) const = default;
+};
+
+TActionStates ComputeActionStates(const TActionInputs& In);
+
+// Status panel 0: a blank, then the first non-empty of the hint, the status text and the count of
+// language 0's files ("No files added", "1 parallel file loaded", "%d parallel files loaded").
+std::string HintPanelText(const std::string& Hint, const std::string& StatusText, int FileCount);
+// Status panel 1: empty unless language 0 has files; else each language's word count grouped in
+// thousands ("??" for 0), joined with " / ".
+std::string LanguagePanelText(const std::vector<int64_t>& WordCounts, bool Language0HasFiles);
+// "Tessivor - " and the workspace file's name without folder and extension, its first character in
+// upper case and the rest in lower case (UTF-8 in and out).
+std::string WorkspaceCaption(const std::string& WorkspaceFile);
+
+enum class TCloseDecision { Refuse, SavePreferences, SaveWorkspace, SaveNothing };
+// Busy: a word list is being saved or printed, or a long operation runs.
+TCloseDecision DecideClose(bool Busy, bool WorkspaceLoaded, bool SaveOnExit);
+
+// The answer to CM_GETCLIENTSIZE: the width in the high 16 bits, the height in the low 16 bits.
+intptr_t PackClientSize(int Width, int Height);
+
+// ---- Entry points of the units the main window calls -------------------------------------------------
+
+// Each is filled by the unit that provides it (at start-up) and by tests. An empty hook does nothing
+// and answers "nothing happened" (false), so the program runs without the later units.
+struct TMainFormHooks {
+    // Corpus processing: processes every file that needs it; true when the pass completed.
+    std::function<bool()> ProcessCorpus;
+    // Corpus processing: some file lacks an index or some language its frequency list.
+    std::function<bool()> CorpusNeedsProcessing;
+    // Alignment runs: aligns every file of every language whose alignment is missing, clearing nothing.
+    std::function<void()> RunAlignment;
+    // Alignment windows: the sections window or the alignment view exists.
+    std::function<bool()> AlignmentWindowsOpen;
+    // Corpus loading dialog (for a new corpus or the current one); returns what the dialog returned.
+    std::function<bool(TConcMainForm& Form, bool NewCorpus)> LoadCorpusFiles;
+    // Workspaces: saves the loaded workspace under WorkspaceFileName, asking for its options when Ask.
+    std::function<bool(TConcMainForm& Form, bool Ask)> SaveWorkspaceFile;
+    // Corpus views: opens a view of the file in Language.
+    std::function<void(TConcMainForm& Form, const std::string& FileName, int Language)> ShowCorpusText;
+    // Corpus views: whether Child is a corpus view of that language showing exactly that file.
+    std::function<bool(QWidget* Child, int Language, const std::string& FileName)> IsCorpusViewOf;
+    // Concordance windows: whether Child is one.
+    std::function<bool(QWidget* Child)> IsConcordanceWindow;
+    // Menus: the fixed captions set at creation, and the per-language Frequency submenus.
+    std::function<void(TConcMainForm& Form)> SetupProductActions;
+    std::function<void(TConcMainForm& Form)> BuildLanguageMenus;
+    // Trace logger: the module name and version of its records.
+    std::function<void(const std::string& Module, const std::string& Version)> SetTraceModule;
+};
+
+extern TMainFormHooks MainFormHooks;
+
+// ---- The application object --------------------------------------------------------------------------
+
+// Runs Deliver; an exception it raises is shown with ShowError (EAbort silently) and false returned.
+bool DeliverCatching(const std::function<bool()>& Deliver);
+
+// QApplication whose notify catches what an event handler raises, so nothing crosses the event loop.
+class TConcApplication : public QApplication {
+public:
+    TConcApplication(int& Argc, char** Argv) : QApplication(Argc, Argv) {}
+    bool notify(QObject* Receiver, QEvent* Event) override;
+};
+
+// ---- The program -------------------------------------------------------------------------------------
+
+// The program's run on the running QApplication: starts the units in dependency order (installed
+// languages, configuration, thousands separator, font dialog), gives the trace logger the module name
+// "Tessivor" and the version "270", creates and shows the main window and runs the event loop; once
+// the window and its children are destroyed, ends the units in reverse order. MainWindowChanged hears
+// of the window right after its creation and, with nullptr, right before its destruction. Returns the
+// event loop's result. A unit that cannot read or write the preferences file is reported, never fatal.
+int RunProgram(const std::function<void(QWidget* MainWindow)>& MainWindowChanged);
+
+// ---- The main window ---------------------------------------------------------------------------------
+
+class TConcMainForm : public QMainWindow, public TAppMessageReceiver {
+    Q_OBJECT
+public:
+    // Creation: the title, the fixed captions, the preferences read into the configuration, the Save
+    // On Exit check mark, the idle and hint handlers, the placement of "MainForm". Registers the window
+    // as the application's messenger and wait cursor until it is destroyed.
+    explicit TConcMainForm(QWidget* Parent = nullptr);
+    // Destroys the child windows (they may still send messages while they go), then writes the
+    // placement to "MainForm".
+    ~TConcMainForm() override;
+
+    // The first activation (runs once; later calls do nothing): sizes the panels; below two languages
+    // opens the loading dialog for a new corpus; processes the corpus and, when that completes, aligns
+    // it; rebuilds the language menus and both panels.
+    void FormActivate();
+    bool Activated() const { return FActivated; }
+
+    // Enables and shows every command from the corpus state (the idle handler).
+    void UpdateActions();
+    void UpdateHintPanel();
+    void UpdateLanguagePanel();
+    // Panel 0 takes the width that panel 1 leaves.
+    void SizeStatusPanels();
+    // After a workspace was opened or saved: "Tessivor - " and its name.
+    void UpdateCaption();
+    // Destroys the topmost child again and again until none is left.
+    void CloseAllChildren();
+    // Arrange Icons: the minimised children in a row along the bottom of the area, in the order they
+    // were opened, wrapping upwards.
+    void ArrangeIcons();
+
+    intptr_t HandleAppMessage(int Msg, intptr_t WParam, intptr_t LParam) override;
+    // The posted status text (CM_STATUSTEXT).
+    void CMStatusText(const std::string& Text);
+
+    QMdiArea* MdiArea() const { return FMdiArea; }
+    QLabel* HintPanel() const { return FPanels[0]; }
+    QLabel* LanguagePanel() const { return FPanels[1]; }
+    const std::string& StatusText() const { return FStatusText; }
+    const std::string& Hint() const { return FHint; }
+
+    // The commands. Exit and the Window menu's commands are carried out here; the others belong to the
+    // units that carry them out, and until those are built they stay out of the menu bar, with the
+    // states the idle handler gives them.
+    QAction* LoadCorpusFileAction;
+    QAction* ViewCorpusFileAction;
+    QAction* UnloadCorpusAction;
+    QAction* AlignCorpusAction;
+    QAction* OpenWorkspaceAction;
+    QAction* SaveWorkspaceAction;
+    QAction* SaveWorkspaceAs;
+    QAction* SaveOnExitAction;
+    QAction* RecentWorkspacesAction;
+    QAction* NormalTagsAction;
+    QAction* PartofSpeechTagsAction;
+    QAction* CollectTagsAction;
+    QAction* PrintSetupItem;
+    QAction* ExitAction;
+    QAction* SearchAction;
+    QAction* AdvancedSearchAction;
+    QAction* ParallelSearchAction;
+    QAction* SearchOptionsAction;
+    QAction* FrequencyOptionsAction;
+    QAction* FrequencyCopyToCB;
+    QAction* FrequencySaveAction;
+    QAction* FrequencyPrintAction;
+    QAction* TileHorizontalAction;
+    QAction* CascadeAction;
+    QAction* ArrangeAction;
+    QAction* AboutAction;
+
+    QMenu* FileMenu;
+    QMenu* SearchMenu;
+    QMenu* FrequencyMenu;
+    QMenu* CollocateFrequencyDataMenu;
+    QMenu* AdvancedCollocationMenu;
+    QMenu* FrequencyOrderMenu;
+    QMenu* AlphabeticalOrderMenu;
+    QMenu* WindowMenu;
+
+protected:
+    void closeEvent(QCloseEvent* Event) override;
+    void changeEvent(QEvent* Event) override;
+    void showEvent(QShowEvent* Event) override;
+    void resizeEvent(QResizeEvent* Event) override;
+    bool event(QEvent* Event) override;
+
+private:
+    class TMessenger;
+    class TCursor;
+
+    void CreateActions();
+    void CreateMenus();
+    void CreateStatusBar();
+    void RebuildWindowList();
+    TActionInputs ReadActionInputs() const;
+    void ApplyActionStates(const TActionStates& States);
+    void SavePlacement();
+
+    void CMOpenCorpusView(int Language, int FileIndex);
+    void CMFileRemoved(int Language, int FileIndex);
+    void CMRemoveLanguage(int Language);
+    void CMFreqSettingsChanged(int Language, intptr_t Dropped);
+    void CMFileAdded(int Language);
+    void CMFilesExchanged(intptr_t WParam, intptr_t LParam);
+    intptr_t CMGetClientSize() const;
+
+    QMdiArea* FMdiArea;
+    QLabel* FPanels[2];
+    std::string FStatusText;
+    std::string FHint;
+    bool FActivated = false;
+    bool FActivationQueued = false;
+    bool FUpdatingActions = false;
+    std::unique_ptr<TMessenger> FMessenger;
+    std::unique_ptr<TCursor> FCursor;
+    IAppMessenger* FPreviousMessenger;
+    IWaitCursor* FPreviousCursor;
+};

@@ -1,0 +1,330 @@
+#include "engine/BStream.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "engine/ConcConfig.h"
+#include "engine/ConcErrors.h"
+#include "tests/engine/BStreamTestSupport.h"
+
+namespace {
+
+TBufStreamTags WordTagMode1(char Separator) {
+    TBufStreamTags tags = AngleTags();
+    tags.WordTagMode = 1;
+    tags.POSSeparator = Separator;
+    return tags;
+}
+
+TBufStreamTags WordTagMode2(std::vector<std::string> Starts, char Stop) {
+    TBufStreamTags tags = AngleTags();
+    tags.WordTagMode = 2;
+    tags.POSTagStarts = std::move(Starts);
+    tags.POSTagStop = Stop;
+    return tags;
+}
+
+// Text whose bytes differ from their neighbours, so a misplaced read shows.
+std::string Numbered(size_t Size) {
+    std::string text(Size, ' ');
+    for (size_t i = 0; i < Size; ++i) text[i] = static_cast<char>('a' + (i % 23));
+    return text;
+}
+
+}  // namespace
+
+TEST(BufStreamClasses, LineBreaksBlanksAndTabs) {
+    EXPECT_EQ(Classes("a\r\nb"), "WNSW");
+    EXPECT_EQ(Classes("a\nb"), "WNW");
+    EXPECT_EQ(Classes("a\rb"), "WNW");
+    EXPECT_EQ(Classes("a\r\rb\n\nc"), "WNNWNNW");
+    EXPECT_EQ(Classes("a\tb c"), "WDWSW");
+    EXPECT_EQ(Classes("x, y."), "WDSWD");
+}
+
+TEST(BufStreamClasses, WildCardsAlwaysEndWords) {
+    TTextReader r("ab*cd%e?f@g", AngleTags(), "");
+    EXPECT_EQ(ReadClasses(r.Reader), "WWDWWDWDWDW");
+    const TCharSet set = NonWordCharSet("", kWildCards);
+    EXPECT_TRUE(set[0] && set[31] && set[' ']);
+    EXPECT_FALSE(set['a'] || set['<'] || set[127]);
+}
+
+TEST(BufStreamClasses, Tags) {
+    EXPECT_EQ(Classes("x<p>y"), "WTTTW");
+    EXPECT_EQ(Classes("x<a <b>>y"), "WTTTTTTDW");  // no nesting: the first stop closes
+    TBufStreamTags hash = AngleTags();
+    hash.TagStop = '#';
+    EXPECT_EQ(Classes("<p y", hash), "TTTW");
+    EXPECT_EQ(Classes("<p\r\ny", hash), "TTTSW");
+    EXPECT_EQ(Classes("<p\ty z", hash), "TTTTTW");           // a tab does not close
+    EXPECT_EQ(Classes("x<p>y", TBufStreamTags()), "WDWDW");  // unconfigured: no tags
+}
+
+TEST(BufStreamClasses, WordTagsAfterASeparator) {
+    EXPECT_EQ(Classes("cat_NN dog", WordTagMode1('_')), "WWWPPPSWWW");
+    EXPECT_EQ(Classes("cat_NN,x", WordTagMode1('_')), "WWWPPPDW");
+    // The separator wins over the word-end test and over the tag start.
+    EXPECT_EQ(Classes("cat/NN x", WordTagMode1('/')), "WWWPPPSW");
+    EXPECT_EQ(Classes("a<b", WordTagMode1('<')), "WPP");
+    // A word tag ended by the tag start opens that tag, so the tag is not lost.
+    EXPECT_EQ(Classes("word_NN</s> x", WordTagMode1('_')), "WWWWPPPTTTTSW");
+}
+
+TEST(BufStreamClasses, WordTagsOpenedByStartStrings) {
+    EXPECT_EQ(Classes("cat[NN] dog", WordTagMode2({"["}, ']')), "WWWPPPPSWWW");
+    // Start strings are tried in list order and the first that matches wins.
+    EXPECT_EQ(Classes("[]a]b", WordTagMode2({"[", "[]"}, ']')), "PPWDW");
+    // Every byte of the matched start string belongs to the tag, without the stop test.
+    EXPECT_EQ(Classes("[]a]b", WordTagMode2({"[]"}, ']')), "PPPPW");
+    // A first byte whose start string does not match is classed by the ordinary rules.
+    EXPECT_EQ(Classes("[x <y>", WordTagMode2({"[["}, ']')), "DWSTTT");
+    EXPECT_EQ(Classes("a{t b", WordTagMode2({"{"}, '#')), "WPPPW");
+}
+
+TEST(BufStreamClasses, DoNotDependOnWhereWindowsFall) {
+    std::string text;
+    for (int i = 0; i < 40; ++i) text += "cat{{NN}} <s n=1>dog\r\n";
+    for (const TBufStreamTags& tags : {AngleTags(), WordTagMode2({"{{", "{"}, '}')}) {
+        const std::string expected = Classes(text, tags);
+        for (size_t pad = 8150; pad < 8200; ++pad) {
+            const std::string padded = std::string(pad - 1, 'x') + " " + text;
+            ASSERT_EQ(Classes(padded, tags).substr(pad), expected) << "pad " << pad;
+        }
+    }
+}
+
+TEST(BufStreamClasses, TagStateCanBeResumedAfterARepositioning) {
+    TTextReader r("ab<tag x>cd");
+    r.Reader.SetPosition(5);
+    r.Reader.SetTagState(ctTag);
+    EXPECT_EQ(ReadClasses(r.Reader), "TTTTWW");
+    r.Reader.SetPosition(5);
+    r.Reader.ResetTagState();
+    EXPECT_EQ(ReadClasses(r.Reader), "WSWDWW");
+}
+
+TEST(BufStreamClasses, VisibleCharTypes) {
+    EXPECT_EQ(VisibleCharTypes(false, false, false).to_ulong(), 0b1111110u);
+    const TCharTypes hidden = VisibleCharTypes(true, true, true);
+    EXPECT_TRUE(hidden[ctWhiteSpace] && hidden[ctNewLine]);
+    EXPECT_FALSE(hidden[ctNone] || hidden[ctDelimiter] || hidden[ctWord] || hidden[ctTag] ||
+                 hidden[ctPOSTag]);
+}
+
+TEST(BufStreamReading, AZeroByteEndsTheText) {
+    TTextReader r(std::string("ab\0cd ef", 8));
+    EXPECT_EQ(r.Reader.ReadByte(), 'a');
+    EXPECT_EQ(r.Reader.ReadByte(), 'b');
+    EXPECT_EQ(r.Reader.ReadByte(), 0);
+    EXPECT_EQ(r.Reader.ReadByte(), 0);
+    EXPECT_EQ(r.Reader.GetPosition(), 2);
+    TCharType type;
+    EXPECT_EQ(r.Reader.NextChar(type), 0);
+    r.Reader.SetPosition(0);
+    EXPECT_EQ(r.Reader.NextWord(), "ab");
+    EXPECT_EQ(r.Reader.NextWord(), "");
+    EXPECT_EQ(r.Reader.NextWord(), "");
+}
+
+TEST(BufStreamReading, SequentialReadingAcrossRefillsKeeps256BytesBehind) {
+    const std::string text = Numbered(30000);
+    TTextReader r(text);
+    EXPECT_EQ(r.Stream.ReadCount(), 1);
+    std::string read;
+    // Just past the first window: the refill must have kept the 256 bytes before the cursor.
+    for (int i = 0; i < 8200; ++i) read += r.Reader.ReadByte();
+    EXPECT_TRUE(read == text.substr(0, 8200));
+    const int reads = r.Stream.ReadCount();
+    EXPECT_EQ(reads, 2);
+    for (int i = 1; i <= 256; ++i) ASSERT_EQ(r.Reader.ReadPrevByte(), text[8200 - i]);
+    EXPECT_EQ(r.Reader.GetPosition(), 8200 - 256);
+    EXPECT_EQ(r.Stream.ReadCount(), reads);
+    std::string rest;
+    char c;
+    while ((c = r.Reader.ReadByte()) != 0) rest += c;
+    EXPECT_TRUE(rest == text.substr(8200 - 256));
+}
+
+TEST(BufStreamReading, SetPositionKeeps256BytesToStepBackWithoutAReload) {
+    const std::string text = Numbered(20000);
+    TTextReader r(text);
+    r.Reader.SetPosition(12000);
+    const int reads = r.Stream.ReadCount();
+    for (int i = 1; i <= 256; ++i) ASSERT_EQ(r.Reader.ReadPrevByte(), text[12000 - i]);
+    EXPECT_EQ(r.Stream.ReadCount(), reads);
+    EXPECT_EQ(r.Reader.ReadPrevByte(), text[12000 - 257]);  // now it must reload
+    EXPECT_EQ(r.Reader.GetPosition(), 12000 - 257);
+    EXPECT_EQ(r.Reader.ReadByte(), text[12000 - 257]);
+
+    r.Reader.SetPosition(300);
+    const int before = r.Stream.ReadCount();
+    for (int i = 1; i <= 256; ++i) ASSERT_EQ(r.Reader.ReadPrevByte(), text[300 - i]);
+    EXPECT_EQ(r.Stream.ReadCount(), before);
+}
+
+TEST(BufStreamReading, RangesBoundReadingBothWays) {
+    const std::string text = Numbered(20000);
+    TTextReader r(text);
+    r.Reader.SetRange(100, 110);
+    EXPECT_EQ(r.Reader.GetPosition(), 100);
+    EXPECT_EQ(r.Reader.ReadPrevByte(), 0);
+    std::string read;
+    char c;
+    while ((c = r.Reader.ReadByte()) != 0) read += c;
+    EXPECT_EQ(read, text.substr(100, 10));
+    EXPECT_EQ(r.Reader.ReadPrevByte(), text[109]);
+
+    // A range beyond the loaded window: reading stops at its end after refills.
+    r.Reader.SetRange(9000, 17500);
+    read.clear();
+    while ((c = r.Reader.ReadByte()) != 0) read += c;
+    EXPECT_TRUE(read == text.substr(9000, 8500));
+
+    r.Reader.SetRange(0, 20000);
+    r.Reader.SetPosition(25000);
+    EXPECT_EQ(r.Reader.ReadByte(), 0);
+    r.Reader.SetPosition(-1);
+    EXPECT_EQ(r.Reader.GetPosition(), -1);
+    EXPECT_EQ(r.Reader.ReadByte(), 0);
+    EXPECT_EQ(r.Reader.ReadPrevByte(), 0);
+    EXPECT_EQ(r.Reader.FindText("abc", false), -1);
+    r.Reader.SetPosition(19999);
+    EXPECT_EQ(r.Reader.ReadByte(), text[19999]);
+    EXPECT_EQ(r.Reader.ReadByte(), 0);
+}
+
+TEST(BufStreamWords, NextWordConsumesTheEndingByte) {
+    TTextReader r("  cat, <b>dog");
+    EXPECT_EQ(r.Reader.NextWord(), "cat");
+    EXPECT_EQ(r.Reader.WordStart(), 2);
+    EXPECT_EQ(r.Reader.WordEnd(), 5);
+    EXPECT_EQ(r.Reader.GetPosition(), 6);
+    EXPECT_EQ(r.Reader.NextWord(), "dog");  // the tag's b is no word
+    EXPECT_EQ(r.Reader.WordStart(), 10);
+    EXPECT_EQ(r.Reader.WordEnd(), 13);
+    EXPECT_EQ(r.Reader.NextWord(), "");
+}
+
+TEST(BufStreamWords, LongWordsKeepTheirFirst255BytesBothWays) {
+    std::string word;
+    for (int i = 0; i < 300; ++i) word += static_cast<char>('a' + (i * 7) % 26);
+    const std::string text = "xx " + word + " yy";
+    TTextReader r(text);
+    r.Reader.NextWord();
+    EXPECT_EQ(r.Reader.NextWord(), word.substr(0, 255));
+    EXPECT_EQ(r.Reader.WordStart(), 3);
+    EXPECT_EQ(r.Reader.WordEnd(), 303);
+    EXPECT_EQ(r.Reader.NextWord(), "yy");
+
+    r.Reader.ValidateBuffer(0, static_cast<int32_t>(text.size()));
+    r.Reader.SetPosition(304);
+    EXPECT_EQ(r.Reader.PrevWord(), word.substr(0, 255));
+    EXPECT_EQ(r.Reader.WordStart(), 3);
+    EXPECT_EQ(r.Reader.WordEnd(), 303);
+    EXPECT_EQ(r.Reader.GetPosition(), 2);  // on the blank before the word
+    EXPECT_EQ(r.Reader.PrevWord(), "xx");
+    EXPECT_EQ(r.Reader.WordStart(), 0);
+    EXPECT_EQ(r.Reader.PrevWord(), "");
+}
+
+TEST(BufStreamWords, PrevWordSkipsTagsAndNeedsClassifiedMode) {
+    const std::string text = "one <b>two</b>, three";
+    TTextReader r(text);
+    r.Reader.SetPosition(static_cast<int32_t>(text.size()));
+    EXPECT_EQ(r.Reader.PrevWord(), "");  // not classified
+    r.Reader.ValidateBuffer(0, static_cast<int32_t>(text.size()));
+    r.Reader.SetPosition(static_cast<int32_t>(text.size()));
+    EXPECT_EQ(r.Reader.PrevWord(), "three");
+    EXPECT_EQ(r.Reader.PrevWord(), "two");
+    EXPECT_EQ(r.Reader.WordStart(), 7);
+    EXPECT_EQ(r.Reader.PrevWord(), "one");
+}
+
+TEST(BufStreamClassified, ReadsStoredClassesBothWays) {
+    TTextReader r("ab<tag x>cd e\r\nf");
+    r.Reader.SetPosition(5);
+    r.Reader.SetTagState(ctTag);
+    r.Reader.ValidateBuffer(5, 16);  // starts inside the tag, but classifies from outside
+    EXPECT_EQ(r.Reader.CharTypes().size(), 12u);
+    r.Reader.SetPosition(5);
+    EXPECT_EQ(ReadClasses(r.Reader), "WSWDWWSWNSW");
+    TCharType type;
+    EXPECT_EQ(r.Reader.NextChar(type), 0);
+    EXPECT_EQ(type, ctDelimiter);
+    std::string backwards;
+    char c;
+    while ((c = r.Reader.PrevChar(type)) != 0) backwards += ClassLetter(type);
+    EXPECT_EQ(backwards, "WSNWSWWDWSW");
+    EXPECT_EQ(type, ctDelimiter);
+    EXPECT_EQ(r.Reader.GetPosition(), 5);
+
+    r.Reader.SetRange(0, 16);  // leaves classified mode
+    EXPECT_FALSE(r.Reader.Classified());
+    r.Reader.SetPosition(3);
+    EXPECT_EQ(r.Reader.PrevChar(type), 0);
+    EXPECT_EQ(type, ctNone);
+}
+
+TEST(BufStreamClassified, RangesAreCutTo8192AndMustLieInTheFile) {
+    const std::string text = Numbered(20000);
+    TTextReader r(text);
+    r.Reader.SetPosition(300);
+    r.Reader.ValidateBuffer(5000, 15000);
+    EXPECT_EQ(r.Reader.RangeEnd(), 5000 + 8192);
+    EXPECT_EQ(r.Reader.CharTypes().size(), 8193u);
+    r.Reader.SetPosition(5000);
+    std::string read;
+    char c;
+    TCharType type;
+    while ((c = r.Reader.NextChar(type)) != 0) read += c;
+    EXPECT_TRUE(read == text.substr(5000, 8192));
+
+    // A range from 256 bytes into a fresh window needs the whole window.
+    r.Reader.SetRange(0, 20000);
+    r.Reader.SetPosition(300);
+    r.Reader.ValidateBuffer(11000, 19192);
+    EXPECT_EQ(r.Reader.CharTypes().size(), 8193u);
+
+    try {
+        r.Reader.ValidateBuffer(19000, 20001);
+        FAIL() << "a range past the end must raise";
+    } catch (const EConcError& e) {
+        EXPECT_EQ(std::string(e.what()), "Internal error:\rValidateBuffer failed");
+    }
+    EXPECT_FALSE(r.Reader.Classified());
+    r.Reader.ValidateBuffer(19000, 20000);
+    EXPECT_EQ(r.Reader.CharTypes().size(), 1001u);
+}
+
+TEST(BufStreamConfig, ReadersTakeACopyOfTheOptionsAndTheLanguagesWordEnds) {
+    ResetGlobalsForTest();
+    CommonConfig = std::make_unique<TCommonConcordConfig>();
+    CommonConfig->WildCard0orMore = '*';
+    CommonConfig->WildCard0or1 = '%';
+    CommonConfig->WildCardExactly1 = '?';
+    CommonConfig->WildCardMatchWords = '@';
+    CommonConfig->TagStart = '<';
+    CommonConfig->TagStop = '>';
+    CommonConfig->WordTag = 2;
+    CommonConfig->wTagStarts = {"{"};
+    CommonConfig->wTagStop = '}';
+    LanguagesCount = 2;
+    LanguageConfigs[0] = std::make_unique<TConcordConfig>(0);
+    LanguageConfigs[1] = std::make_unique<TConcordConfig>(1);
+    LanguageConfigs[1]->NonWordChars = "-";
+
+    TMemorySynchroStream stream("a-b{NN} c*d <t>.e");
+    TBufStream reader(stream, 1);
+    ConfigureBufStream(reader);
+    CommonConfig->wTagStarts = {"c"};  // too late for this reader
+    EXPECT_EQ(ReadClasses(reader), "WDWPPPPSWDWSTTTWW");
+
+    const TCharSet words0 = NonWordCharSet(0);
+    EXPECT_TRUE(words0['.'] && words0['"'] && words0['@'] && words0['\t']);
+    EXPECT_FALSE(words0['-']);
+    EXPECT_THROW(NonWordCharSet(2), std::out_of_range);
+    ResetGlobalsForTest();
+    EXPECT_THROW(ConfigureBufStream(reader), std::logic_error);
+}

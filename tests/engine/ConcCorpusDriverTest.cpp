@@ -1,0 +1,328 @@
+// The corpus pass over languages (what is rebuilt, what a cancel or an error leaves behind) and the
+// lookups of hit locations and tracked-tag values.
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "engine/ConcFreqList.h"
+#include "engine/ConcUtils.h"
+#include "engine/RegExp3.h"
+#include "platform/Nls.h"
+#include "tests/engine/ConcCorpusTestSupport.h"
+
+namespace {
+
+class DriverTest : public TCorpusTest {
+protected:
+    void SetUp() override {
+        TCorpusTest::SetUp();
+        Lang(0).SentenceFormat = 1;
+        Lang(0).ParagraphFormat = 2;
+    }
+
+    // Whether file I of language L has each of its six indexes.
+    static std::vector<bool> Present(int L, int I) {
+        const TConcordConfig& C = *LanguageConfigs[L];
+        return {C.LineStarts.GetItem(I) != nullptr,       C.PageStarts.GetItem(I) != nullptr,
+                C.FileTags.GetItem(I) != nullptr,         C.SectionIndexes.GetItem(I) != nullptr,
+                C.ParagraphIndexes.GetItem(I) != nullptr, C.SentenceIndexes.GetItem(I) != nullptr};
+    }
+
+    // Sets the cancel code of the progress window while it shows the file Name of the temporary folder.
+    void CancelAt(const std::string& Name, int Code) {
+        Backend.OnProcessMessages = [=, Path = Dir.File(Name)] {
+            if (ProgressForm && ProgressForm->Text() == Path) ProgressForm->Tag = Code;
+        };
+    }
+};
+
+const std::vector<bool> All(6, true);
+const std::vector<bool> None(6, false);
+
+TEST_F(DriverTest, NothingIsProcessedTwice) {
+    AddFile(0, "a.txt", "One two. Three");
+    AddFile(1, "b.txt", "Four");
+    EXPECT_TRUE(CorpusNeedsProcessing());
+    ASSERT_TRUE(ProcessCorpus());
+    EXPECT_FALSE(CorpusNeedsProcessing());
+    EXPECT_EQ(LanguageConfigs[0]->Files[0].Object.WordCount, 3);
+    EXPECT_EQ(LanguageConfigs[1]->Files[0].Object.WordCount, 1);
+    EXPECT_EQ(LanguageConfigs[0]->FreqList->SortState(), TFreqSort::ByFrequency);
+
+    const int Calls = Backend.ProcessMessagesCalls;
+    ASSERT_TRUE(ProcessCorpus());
+    EXPECT_EQ(Backend.ProcessMessagesCalls, Calls);
+}
+
+TEST_F(DriverTest, AMissingSentenceIndexRebuildsOnlyTheSegments) {
+    AddFile(0, "a.txt", "One two. Three");
+    ASSERT_TRUE(ProcessCorpus());
+    TConcordConfig& C = *LanguageConfigs[0];
+    // Marks that a rebuilt list would lose.
+    C.LineStarts.GetItem(0)->Add(99);
+    C.SectionIndexes.GetItem(0)->Add(90, 95, 5);
+    C.Files[0].Object.WordCount = 999;
+    const TFreqList* Words = C.FreqList.get();
+    C.SentenceIndexes.SetItem(0, nullptr);
+    EXPECT_TRUE(CorpusNeedsProcessing());
+
+    TRecordingMessenger Messages;
+    ASSERT_TRUE(ProcessCorpus());
+    EXPECT_EQ(Messages.Messages(), (std::vector<int>{CM_SEGMENTINDEXDROPPED, CM_ALIGNMENTDROPPED}));
+    EXPECT_EQ(Values(C.LineStarts.GetItem(0)), (std::vector<int32_t>{0, 99}));
+    EXPECT_EQ(SegmentTexts(C.SectionIndexes.GetItem(0), "One two. Three"),
+              std::vector<std::string>{"One two. Three"});
+    EXPECT_EQ(SegmentTexts(C.SentenceIndexes.GetItem(0), "One two. Three"),
+              (std::vector<std::string>{"One two.", "Three"}));
+    // The frequency list existed, so the words were not counted again.
+    EXPECT_EQ(C.FreqList.get(), Words);
+    EXPECT_EQ(C.Files[0].Object.WordCount, 999);
+}
+
+TEST_F(DriverTest, RebuiltSegmentsDropTheFilesAlignmentPairs) {
+    AddFile(0, "a.txt", "One. Two.");
+    AddFile(0, "b.txt", "Three.");
+    AddFile(1, "c.txt", "Un. Deux.");
+    AddFile(1, "d.txt", "Trois.");
+    ASSERT_TRUE(ProcessCorpus());
+    Align12 = std::make_unique<TDoubleAlignIndexes>();
+    Align12->Add(std::make_unique<TDoubleAlignIndex>());
+    Align12->Add(std::make_unique<TDoubleAlignIndex>());
+    const TDoubleAlignIndex* Kept = Align12->GetItem(1);
+    LanguageConfigs[1]->ParagraphIndexes.SetItem(0, nullptr);
+
+    TRecordingMessenger Messages;
+    ASSERT_TRUE(ProcessCorpus());
+    EXPECT_EQ(Messages.Messages(), (std::vector<int>{CM_SEGMENTINDEXDROPPED, CM_ALIGNMENTDROPPED}));
+    EXPECT_EQ(Messages.Entries[0].WParam, 1);
+    EXPECT_EQ(Messages.Entries[1].WParam, 1);
+    ASSERT_TRUE(Align12);
+    EXPECT_EQ(Align12->GetItem(0), nullptr);
+    EXPECT_EQ(Align12->GetItem(1), Kept);
+    EXPECT_EQ(Present(1, 0), All);
+}
+
+TEST_F(DriverTest, AMissingFrequencyListRecountsEveryFileAndBuildsNothingElse) {
+    AddFile(0, "a.txt", "a b a");
+    AddFile(0, "b.txt", "c a");
+    ASSERT_TRUE(ProcessCorpus());
+    TConcordConfig& C = *LanguageConfigs[0];
+    C.LineStarts.GetItem(1)->Add(77);
+    C.FreqList.reset();
+    C.Files[0].Object.WordCount = 0;
+    ASSERT_TRUE(ProcessCorpus());
+    ASSERT_TRUE(C.FreqList);
+    EXPECT_EQ(C.FreqList->FindWord("a")->Frequency, 3);
+    EXPECT_EQ(C.Files[0].Object.WordCount, 3);
+    EXPECT_EQ(C.Files[1].Object.WordCount, 2);
+    EXPECT_EQ(Values(C.LineStarts.GetItem(1)), (std::vector<int32_t>{0, 77}));
+}
+
+TEST_F(DriverTest, CancelOnTheSecondFileUndoesItAndStopsTheCorpus) {
+    AddFile(0, "a.txt", "First file.");
+    AddFile(0, "b.txt", "Second file.");
+    AddFile(1, "c.txt", "Other language.");
+    CancelAt("b.txt", 1);
+    EXPECT_FALSE(ProcessCorpus());
+    EXPECT_EQ(Present(0, 0), All);
+    EXPECT_EQ(Present(0, 1), None);
+    EXPECT_FALSE(LanguageConfigs[0]->FreqList);
+    EXPECT_EQ(LanguageConfigs[0]->Files[1].Object.WordCount, 0);
+    // The next language was not started.
+    EXPECT_EQ(Present(1, 0), None);
+    EXPECT_FALSE(LanguageConfigs[1]->FreqList);
+
+    CancelAt("b.txt", 2);
+    EXPECT_EQ(ProcessLanguage(0), 2);
+
+    Backend.OnProcessMessages = nullptr;
+    ASSERT_TRUE(ProcessCorpus());
+    EXPECT_FALSE(CorpusNeedsProcessing());
+    EXPECT_EQ(LanguageConfigs[0]->Files[1].Object.WordCount, 2);
+}
+
+TEST_F(DriverTest, CancelFreesOnlyWhatThisRunCreated) {
+    AddFile(0, "a.txt", "First.");
+    AddFile(0, "b.txt", "Second.");
+    ASSERT_TRUE(ProcessCorpus());
+    TConcordConfig& C = *LanguageConfigs[0];
+    C.FileTags.SetItem(1, nullptr);
+    const TIntegerList* Lines = C.LineStarts.GetItem(1);
+    CancelAt("b.txt", 1);
+    EXPECT_FALSE(ProcessCorpus());
+    EXPECT_EQ(Present(0, 1), (std::vector<bool>{true, true, false, true, true, true}));
+    EXPECT_EQ(C.LineStarts.GetItem(1), Lines);
+    // The frequency list was not built by this run, so it stays.
+    EXPECT_TRUE(C.FreqList);
+}
+
+TEST_F(DriverTest, AnErrorDuringAFileUndoesItAsACancelDoes) {
+    AddFile(0, "a.txt", "First file.");
+    AddFile(0, "b.txt", "Second file.");
+    Backend.OnProcessMessages = [Path = Dir.File("b.txt")] {
+        if (ProgressForm && ProgressForm->Text() == Path) throw std::runtime_error("read error");
+    };
+    EXPECT_THROW(ProcessCorpus(), std::runtime_error);
+    EXPECT_EQ(Present(0, 0), All);
+    EXPECT_EQ(Present(0, 1), None);
+    EXPECT_FALSE(LanguageConfigs[0]->FreqList);
+    EXPECT_TRUE(CorpusNeedsProcessing());
+    EXPECT_EQ(WaitCount, 0);
+    EXPECT_EQ(ProgressForm, nullptr);
+}
+
+TEST_F(DriverTest, AnInvalidHeadingExpressionLeavesTheFileUnprocessed) {
+    TConcordConfig& L = Lang(0);
+    L.HeadingFormat = 2;
+    L.HPattern = "(chapter";
+    AddFile(0, "a.txt", "Text.");
+    EXPECT_THROW(ProcessCorpus(), ERegExp);
+    EXPECT_EQ(Present(0, 0), None);
+    EXPECT_FALSE(L.FreqList);
+    // Nothing was read, so no progress window was shown.
+    EXPECT_EQ(Backend.ProcessMessagesCalls, 0);
+
+    L.HPattern = "(chapter)";
+    EXPECT_TRUE(ProcessCorpus());
+}
+
+TEST_F(DriverTest, AnInvalidMarkerIsReportedAlsoWhenOnlyTagsAreRebuilt) {
+    TConcordConfig& L = Lang(0);
+    L.ParagraphFormat = 0;
+    L.PStart = "<p>";
+    AddFile(0, "a.txt", "<p>Text.");
+    ASSERT_TRUE(ProcessCorpus());
+    const TAlignIndex* Sentences = L.SentenceIndexes.GetItem(0);
+    // A marker whose expression is too big to compile.
+    std::string TooBig;
+    for (int I = 0; I < 20000; ++I) TooBig += "%d";
+    L.PStop = TooBig;
+    L.FileTags.SetItem(0, nullptr);
+    EXPECT_THROW(ProcessCorpus(), ERegExp);
+    EXPECT_EQ(Present(0, 0), (std::vector<bool>{true, true, false, true, true, true}));
+    EXPECT_EQ(L.SentenceIndexes.GetItem(0), Sentences);
+    EXPECT_TRUE(L.FreqList);
+
+    L.PStop = "</p>";
+    ASSERT_TRUE(ProcessCorpus());
+    EXPECT_FALSE(CorpusNeedsProcessing());
+}
+
+TEST_F(DriverTest, NoLanguageNeedsNothing) {
+    LanguagesCount = 0;
+    EXPECT_FALSE(CorpusNeedsProcessing());
+    EXPECT_TRUE(ProcessCorpus());
+}
+
+TEST_F(DriverTest, LinesAndPagesOfAnOffset) {
+    AddFile(0, "a.txt", "ab\ncd\nef");
+    CommonConfig->PageSeparator = "<pb>";
+    AddFile(0, "b.txt", "l1\nl2\n<pb>l3\nl4");
+    ASSERT_TRUE(ProcessCorpus());
+    CommonConfig->PageSeparator.clear();
+    THitLocation At = GetHitLocation(0, 0, 0);
+    EXPECT_EQ(At.Line, 1);
+    EXPECT_EQ(GetHitLocation(0, 0, 5).Line, 2);
+    EXPECT_EQ(GetHitLocation(0, 0, 6).Line, 3);
+    // No page separator: no pages, even though the file has page starts.
+    EXPECT_EQ(At.Page, -1);
+    EXPECT_EQ(At.LineInPage, -1);
+    EXPECT_FALSE(At.TagValues.has_value());
+
+    CommonConfig->PageSeparator = "<pb>";
+    At = GetHitLocation(0, 1, 14);
+    EXPECT_EQ(At.Line, 4);
+    EXPECT_EQ(At.Page, 2);
+    EXPECT_EQ(At.LineInPage, 2);
+    At = GetHitLocation(0, 1, 1);
+    EXPECT_EQ(At.Page, 1);
+    EXPECT_EQ(At.LineInPage, 1);
+
+    LanguageConfigs[0]->LineStarts.SetItem(1, nullptr);
+    At = GetHitLocation(0, 1, 14);
+    EXPECT_EQ(At.Line, -1);
+    EXPECT_EQ(At.Page, 2);
+    EXPECT_EQ(At.LineInPage, -1);
+    EXPECT_THROW(GetHitLocation(0, 2, 0), std::out_of_range);
+    EXPECT_THROW(GetHitLocation(3, 0, 0), std::out_of_range);
+}
+
+TEST_F(DriverTest, APageStartingInsideALineCountsThatLineAsItsFirst) {
+    CommonConfig->PageSeparator = "<pb>";
+    AddFile(0, "a.txt", "l1\nab<pb>cd\nef\n<pb>gh");
+    ASSERT_TRUE(ProcessCorpus());
+    EXPECT_EQ(Values(LanguageConfigs[0]->PageStarts.GetItem(0)), (std::vector<int32_t>{0, 5, 15}));
+    const struct {
+        int32_t Offset, Line, Page, LineInPage;
+    } Cases[] = {{4, 2, 1, 2}, {9, 2, 2, 1}, {13, 3, 2, 2}, {15, 4, 3, 1}, {19, 4, 3, 1}};
+    for (const auto& Case : Cases) {
+        const THitLocation At = GetHitLocation(0, 0, Case.Offset);
+        EXPECT_EQ(At.Line, Case.Line) << Case.Offset;
+        EXPECT_EQ(At.Page, Case.Page) << Case.Offset;
+        EXPECT_EQ(At.LineInPage, Case.LineInPage) << Case.Offset;
+    }
+}
+
+TEST_F(DriverTest, TrackedTagValues) {
+    const std::string Text = "intro <div n=\"1\">\r\nA <div\r\n\tn=\"2\">B <title>The\r\nEnd</title> C";
+    AddFile(0, "a.txt", Text);
+    ASSERT_TRUE(ProcessCorpus());
+    WatchedTags = {TWatchedTag("<div>", "", ""), TWatchedTag("<div>", "<title>", "</title>"),
+                   TWatchedTag("<div>", "<none>", "x")};
+    const int32_t AtA = static_cast<int32_t>(Text.find('A'));
+    const int32_t AtEnd = static_cast<int32_t>(Text.size()) - 1;
+
+    THitLocation At = GetHitLocation(0, 0, 0);
+    ASSERT_TRUE(At.TagValues.has_value());
+    EXPECT_EQ(*At.TagValues, (std::vector<std::string>{"N/A", "N/A", "N/A"}));
+
+    // The whole tag with its delimiters; a line break becomes a blank and a tab goes.
+    EXPECT_EQ(GetTrackedTagValue(0, 0, AtA, 0), "<div n=\"1\">");
+    EXPECT_EQ(GetTrackedTagValue(0, 0, AtEnd, 0), "<div n=\"2\">");
+    // With a stop marker the value runs to the end of the first tag that begins with the start marker.
+    EXPECT_EQ(GetTrackedTagValue(0, 0, AtEnd, 1), "<div n=\"2\">B <title>");
+    // Without such a tag it runs over everything read.
+    EXPECT_EQ(GetTrackedTagValue(0, 0, AtEnd, 2), "<div n=\"2\">B <title>The End</title> C");
+    EXPECT_THROW(GetTrackedTagValue(0, 0, 0, 3), std::out_of_range);
+
+    LanguageConfigs[0]->FileTags.SetItem(0, nullptr);
+    EXPECT_EQ(*GetHitLocation(0, 0, AtEnd).TagValues, (std::vector<std::string>{"N/A", "N/A", "N/A"}));
+    EXPECT_EQ(GetTrackedTagValue(0, 0, AtEnd, 0), "");
+}
+
+TEST_F(DriverTest, TrackedTagValueReadsAtMost128BytesAndStopsAtANulByte) {
+    AddFile(0, "a.txt", "<a " + std::string(200, 'x') + ">");
+    AddFile(0, "b.txt", std::string("<a>xy\0zz", 8));
+    ASSERT_TRUE(ProcessCorpus());
+    TConcordConfig& C = *LanguageConfigs[0];
+    const TWatchedTag Open("<a>", "", "");
+    EXPECT_EQ(TagValueAt(Open, *C.FileTags.GetItem(0), *C.Streams[0], 500), "<a " + std::string(125, 'x'));
+    const TWatchedTag Closed("<a>", "<b>", "</b>");
+    EXPECT_EQ(TagValueAt(Closed, *C.FileTags.GetItem(1), *C.Streams[1], 5), "<a>xy");
+}
+
+TEST_F(DriverTest, HashTagStopEndsTagsAtBlanks) {
+    CommonConfig->TagStop = '#';
+    AddFile(0, "a.txt", "<p id=5 rest");
+    ASSERT_TRUE(ProcessCorpus());
+    TConcordConfig& C = *LanguageConfigs[0];
+    // The blank that ends the tag is part of the value without a stop marker, and not with one.
+    EXPECT_EQ(TagValueAt(TWatchedTag("p", "", ""), *C.FileTags.GetItem(0), *C.Streams[0], 4), "<p ");
+    EXPECT_EQ(TagValueAt(TWatchedTag("p", "p", "q"), *C.FileTags.GetItem(0), *C.Streams[0], 4), "<p");
+
+    EXPECT_EQ(FindValueEnd("ab\tc d"), 2u);
+    CommonConfig->TagStop = '>';
+    EXPECT_EQ(FindValueEnd("ab c>d"), 4u);
+    EXPECT_EQ(FindValueEnd("abc"), 3u);
+}
+
+TEST_F(DriverTest, LocaleCodePages) {
+    EXPECT_EQ(LocaleCodePage(0x0419), 1251);
+    EXPECT_EQ(LocaleCodePage(0x0411), 932);
+    EXPECT_EQ(LocaleCodePage(0x0409), 1252);
+    EXPECT_EQ(LocaleCodePage(0x7777), platform::SystemCodePage());
+}
+
+}  // namespace

@@ -1,0 +1,160 @@
+#include "engine/SynStream.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "engine/ConcErrors.h"
+#include "tests/support/TestSupport.h"
+
+namespace {
+
+std::string Pattern(size_t Size) {
+    std::string bytes(Size, 0);
+    for (size_t i = 0; i < Size; ++i) bytes[i] = static_cast<char>('a' + (i * 7 + i / 26) % 26);
+    return bytes;
+}
+
+std::string ExpectOpenError(const std::string& Path) {
+    try {
+        TFileSynchroStream stream(Path, fmOpenRead | fmShareDenyWrite);
+    } catch (const EConcError& e) {
+        return e.what();
+    }
+    return "no error";
+}
+
+}  // namespace
+
+TEST(FileSynchroStream, ReadAtAdvancesByWhatWasReadAndStopsAtTheEnd) {
+    TTempDir dir;
+    const std::string bytes = Pattern(1000);
+    TFileSynchroStream stream(dir.Write("a.txt", bytes), fmOpenRead | fmShareDenyWrite);
+    EXPECT_EQ(stream.GetSize(), 1000);
+    EXPECT_TRUE(stream.IsOpen());
+
+    char buffer[64];
+    int32_t position = 500;
+    EXPECT_EQ(stream.ReadAt(buffer, 10, position), 10);
+    EXPECT_EQ(position, 510);
+    EXPECT_EQ(std::string(buffer, 10), bytes.substr(500, 10));
+
+    position = 990;  // a short read is not an error
+    EXPECT_EQ(stream.ReadAt(buffer, 64, position), 10);
+    EXPECT_EQ(position, 1000);
+    EXPECT_EQ(std::string(buffer, 10), bytes.substr(990));
+
+    EXPECT_EQ(stream.ReadAt(buffer, 64, position), 0);
+    EXPECT_EQ(position, 1000);
+    position = 5000;
+    EXPECT_EQ(stream.ReadAt(buffer, 64, position), 0);
+    EXPECT_EQ(position, 5000);
+    position = -4;
+    EXPECT_EQ(stream.ReadAt(buffer, 64, position), 0);
+    EXPECT_EQ(position, -4);
+}
+
+TEST(FileSynchroStream, SizeIsTakenOnceAtOpening) {
+    TTempDir dir;
+    const std::string path = dir.Write("grow.txt", "12345");
+    TFileSynchroStream stream(path, fmOpenRead | fmShareDenyWrite);
+    std::ofstream(path, std::ios::app | std::ios::binary) << "6789";
+    EXPECT_EQ(stream.GetSize(), 5);
+    int32_t position = 0;
+    EXPECT_EQ(stream.SeekLocked(-2, soFromEnd, position), 3);
+    EXPECT_EQ(position, 3);
+}
+
+TEST(FileSynchroStream, OpenFailuresNameThePath) {
+    TTempDir dir;
+    const std::string missing = dir.File("missing.txt");
+    EXPECT_EQ(ExpectOpenError(missing), "Unable to open file: " + missing + ".");
+    EXPECT_EQ(ExpectOpenError(dir.Path().string()), "Unable to open file: " + dir.Path().string() + ".");
+}
+
+TEST(FileSynchroStream, FilesOf2GiBOrMoreAreRefused) {
+    TTempDir dir;
+    const std::string path = dir.File("huge.txt");
+    const int handle = ::open(path.c_str(), O_CREAT | O_WRONLY, 0600);
+    ASSERT_GE(handle, 0);
+    // Sparse: no disk space is used.
+    ASSERT_EQ(::ftruncate(handle, 0x80000000LL), 0);
+    ::close(handle);
+    EXPECT_EQ(ExpectOpenError(path), "Unable to open file: " + path + ".");
+    ASSERT_EQ(::truncate(path.c_str(), 0x7FFFFFFFLL), 0);
+    TFileSynchroStream largest(path, fmOpenRead);
+    EXPECT_EQ(largest.GetSize(), 0x7FFFFFFF);
+}
+
+TEST(FileSynchroStream, ReopenMovesOntoTheCopyAndAFailureKeepsTheOldFile) {
+    TTempDir dir;
+    const std::string original = dir.Write("orig.txt", "original text");
+    const std::string copy = dir.Write("copy.txt", "copied text, longer");
+    TFileSynchroStream stream(original, fmOpenRead | fmShareDenyWrite);
+    stream.Seek(4, soFromBeginning);
+
+    stream.Reopen(copy);
+    EXPECT_EQ(stream.FileName(), copy);
+    EXPECT_EQ(stream.GetSize(), 13);  // not measured again
+    char buffer[4];
+    EXPECT_EQ(stream.Read(buffer, 4), 4);  // the position was kept
+    EXPECT_EQ(std::string(buffer, 4), "ed t");
+
+    const std::string missing = dir.File("gone.txt");
+    try {
+        stream.Reopen(missing);
+        FAIL() << "Reopen on a missing file must raise";
+    } catch (const EConcError& e) {
+        EXPECT_EQ(std::string(e.what()), "Unable to open file: " + missing + ".");
+    }
+    EXPECT_EQ(stream.FileName(), copy);
+    int32_t position = 0;
+    EXPECT_EQ(stream.ReadAt(buffer, 4, position), 4);
+    EXPECT_EQ(std::string(buffer, 4), "copi");
+}
+
+TEST(FileSynchroStream, ThreadsReadingOneStreamEachGetTheirOwnBytes) {
+    TTempDir dir;
+    const std::string bytes = Pattern(256 * 1024);
+    TFileSynchroStream stream(dir.Write("shared.txt", bytes), fmOpenRead | fmShareDenyWrite);
+    auto reader = [&](int32_t Step, int32_t FirstStart, int* Mismatches) {
+        std::vector<char> block(static_cast<size_t>(Step));
+        for (int round = 0; round < 20; ++round) {
+            int32_t position = (FirstStart + round * 7919) % stream.GetSize();
+            while (true) {
+                const int32_t at = position;
+                const int32_t got = stream.ReadAt(block.data(), Step, position);
+                if (got == 0) break;
+                if (position != at + got || std::memcmp(block.data(), bytes.data() + at, got) != 0) {
+                    ++*Mismatches;
+                }
+            }
+        }
+    };
+    int first = 0, second = 0;
+    std::thread a(reader, 4096, 0, &first);
+    std::thread b(reader, 1000, 100000, &second);
+    a.join();
+    b.join();
+    EXPECT_EQ(first, 0);
+    EXPECT_EQ(second, 0);
+}
+
+TEST(MemorySynchroStream, CountsReadsAndSeeksFromEachOrigin) {
+    TMemorySynchroStream stream("0123456789");
+    int32_t position = 0;
+    EXPECT_EQ(stream.SeekLocked(3, soFromBeginning, position), 3);
+    EXPECT_EQ(stream.SeekLocked(2, soFromCurrent, position), 5);
+    EXPECT_EQ(stream.SeekLocked(-1, soFromEnd, position), 9);
+    char buffer[4];
+    position = 8;
+    EXPECT_EQ(stream.ReadAt(buffer, 4, position), 2);
+    EXPECT_EQ(std::string(buffer, 2), "89");
+    EXPECT_EQ(stream.ReadCount(), 1);
+}

@@ -1,0 +1,734 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPointer>
+#include <QStatusBar>
+#include <QStatusTipEvent>
+#include <QTimer>
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+#include "controls/ConcFormUtils.h"
+#include "controls/ScriptedBackend.h"
+#include "engine/ConcConfig.h"
+#include "engine/ConcErrors.h"
+#include "engine/ConcIndex.h"
+#include "engine/ConcPrefs.h"
+#include "shell/ConcMain.h"
+#include "tests/support/TestSupport.h"
+
+namespace {
+
+// A child window that records what it receives and may act on it. Like any window it has its own
+// closeEvent, which knows nothing of the closing mark.
+class TTestChild : public TAppMessageForm {
+public:
+    struct TMessage {
+        int Msg;
+        intptr_t WParam, LParam;
+        bool operator==(const TMessage&) const = default;
+    };
+    std::vector<TMessage> Received;
+    std::function<void(int Msg)> OnMessage;
+    bool RefuseClose = false;
+
+    intptr_t HandleAppMessage(int Msg, intptr_t WParam, intptr_t LParam) override {
+        Received.push_back({Msg, WParam, LParam});
+        if (OnMessage) OnMessage(Msg);
+        return 0;
+    }
+
+protected:
+    void closeEvent(QCloseEvent* Event) override {
+        if (RefuseClose)
+            Event->ignore();
+        else
+            Event->accept();
+    }
+};
+
+// The preferences file in the config folder, known before the configuration unit starts.
+std::string IniPath() {
+    const char* dir = std::getenv("TESSIVOR_CONFIG_DIR");
+    return std::string(dir ? dir : "") + "/" + IniFileName;
+}
+
+void WriteIni(const std::string& Content) {
+    std::ofstream(IniPath(), std::ios::binary) << Content;
+}
+
+// The events a message, a queued call or a deferred deletion left behind.
+void Settle() {
+    for (int i = 0; i < 3; ++i) {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCoreApplication::processEvents();
+    }
+}
+
+void AddFiles(int Language, std::initializer_list<int32_t> WordCounts) {
+    for (int32_t words : WordCounts) {
+        TNamedItem<TCorpusFileRecord> file;
+        file.Name = "/corpus/" + std::to_string(Language) + "-" +
+                    std::to_string(LanguageConfigs[Language]->Files.size()) + ".txt";
+        file.Object.WordCount = words;
+        LanguageConfigs[Language]->Files.push_back(std::move(file));
+    }
+}
+
+void SetLanguages(int Count) {
+    for (int i = LanguagesCount; i < Count; ++i) LanguageConfigs[i] = std::make_unique<TConcordConfig>(i);
+    LanguagesCount = Count;
+}
+
+class MainFormTest : public testing::Test {
+protected:
+    void SetUp() override {
+        std::filesystem::remove(IniPath());
+        MainFormHooks = {};
+        SetThousandSeparator(",");
+    }
+    void TearDown() override {
+        Form.reset();
+        Settle();
+        MainFormHooks = {};
+        while (WaitCount > 0) EndWait();
+        ResetGlobalsForTest();
+    }
+
+    TConcMainForm& Create() {
+        InitConfigUnit();
+        Form = std::make_unique<TConcMainForm>();
+        return *Form;
+    }
+
+    TTestChild* AddChild(const QString& Title) {
+        auto* child = new TTestChild;
+        child->setWindowTitle(Title);
+        QMdiSubWindow* sub = Form->MdiArea()->addSubWindow(child);
+        sub->show();
+        return child;
+    }
+
+    TScriptedBackend Script;
+    std::unique_ptr<TConcMainForm> Form;
+};
+
+}  // namespace
+
+TEST_F(MainFormTest, StartUpReadsThePreferencesAndRestoresThePlacement) {
+    WriteIni(
+        "[GeneralConfiguration]\r\nLanguagesCount=2\r\nSaveOnExit=1\r\n"
+        "[ConcordanceConfiguration]\r\nMaximumHits=1234\r\n"
+        "[MainForm]\r\nWindowState=0\r\nLeft=31\r\nTop=42\r\nHeight=433\r\nWidth=655\r\n");
+    TConcMainForm& form = Create();
+    EXPECT_EQ(form.windowTitle(), "Tessivor");
+    EXPECT_EQ(MainCaption, "Tessivor");
+    EXPECT_EQ(LanguagesCount, 2);
+    EXPECT_EQ(CommonConfig->MaximumHits, 1234);
+    EXPECT_TRUE(form.SaveOnExitAction->isChecked());
+    EXPECT_EQ(form.geometry(), QRect(31, 42, 655, 433));
+    EXPECT_FALSE(form.isMaximized());
+    EXPECT_EQ(GetAppMessenger() != nullptr, true);
+}
+
+TEST_F(MainFormTest, FixedCaptionsAreSetBeforeThePreferencesAreRead) {
+    WriteIni("[ConcordanceConfiguration]\r\nMaximumHits=1234\r\n");
+    int calls = 0;
+    int hitsAtSetup = 0;
+    MainFormHooks.SetupProductActions = [&](TConcMainForm& Form) {
+        ++calls;
+        hitsAtSetup = CommonConfig->MaximumHits;
+        Form.PartofSpeechTagsAction->setText("&Special Tags...");
+    };
+    TConcMainForm& form = Create();
+    EXPECT_EQ(calls, 1);
+    EXPECT_NE(hitsAtSetup, 1234);
+    EXPECT_EQ(CommonConfig->MaximumHits, 1234);
+    EXPECT_EQ(form.PartofSpeechTagsAction->text(), "&Special Tags...");
+}
+
+TEST_F(MainFormTest, TheProgramStartsTheUnitsNamesItsTraceModuleAndEndsTheUnitsAfterTheWindow) {
+    std::vector<std::string> steps;
+    MainFormHooks.SetTraceModule = [&](const std::string& Module, const std::string& Version) {
+        steps.push_back("trace " + Module + " " + Version + (CommonConfig ? "" : " before the units"));
+    };
+    // Once the window is up: a setting to find in the file the close sequence writes, then Exit, which
+    // closes the last window and so ends the event loop.
+    MainFormHooks.BuildLanguageMenus = [&](TConcMainForm& Form) {
+        CommonConfig->MaximumHits = 321;
+        QTimer::singleShot(0, Form.ExitAction, &QAction::trigger);
+    };
+    const int result = RunProgram([&](QWidget* MainWindow) {
+        steps.push_back(MainWindow ? "window" : "no window");
+        if (MainWindow) {
+            EXPECT_TRUE(CommonConfig);
+        }
+    });
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(steps, (std::vector<std::string>{"trace Tessivor 270", "window", "no window"}));
+    EXPECT_FALSE(CommonConfig);  // the units ended
+    EXPECT_NE(ReadWholeFile(IniPath()).find("MaximumHits=321"), std::string::npos);
+    EXPECT_TRUE(Script.Messages.empty());
+}
+
+TEST_F(MainFormTest, AMaximisedWindowWritesOnlyItsStateAndKeepsItsEarlierBounds) {
+    WriteIni("[MainForm]\r\nWindowState=2\r\nLeft=10\r\nTop=20\r\nHeight=300\r\nWidth=400\r\n");
+    TConcMainForm& form = Create();
+    EXPECT_TRUE(form.windowState() & Qt::WindowMaximized);
+    form.show();
+    Settle();
+    Form.reset();
+    const std::string ini = ReadWholeFile(IniPath());
+    EXPECT_NE(ini.find("WindowState=2"), std::string::npos);
+    EXPECT_NE(ini.find("Left=10"), std::string::npos);
+    EXPECT_NE(ini.find("Width=400"), std::string::npos);
+
+    // Restored to normal, the window writes its bounds again.
+    Create();
+    EXPECT_EQ(Form->normalGeometry(), QRect(10, 20, 400, 300));
+    Form->setWindowState(Qt::WindowNoState);
+    Form->setGeometry(15, 25, 420, 320);
+    Form.reset();
+    ResetGlobalsForTest();
+    Create();
+    EXPECT_FALSE(Form->isMaximized());
+    EXPECT_EQ(Form->geometry(), QRect(15, 25, 420, 320));
+}
+
+TEST_F(MainFormTest, FirstActivationLoadsProcessesAlignsAndBuildsMenusOnce) {
+    std::vector<std::string> calls;
+    bool processed = true;
+    MainFormHooks.LoadCorpusFiles = [&](TConcMainForm&, bool NewCorpus) {
+        calls.push_back(NewCorpus ? "load new" : "load");
+        return false;
+    };
+    MainFormHooks.ProcessCorpus = [&] {
+        calls.push_back("process");
+        return processed;
+    };
+    MainFormHooks.RunAlignment = [&] { calls.push_back("align"); };
+    MainFormHooks.BuildLanguageMenus = [&](TConcMainForm&) { calls.push_back("menus"); };
+    TConcMainForm& form = Create();
+    EXPECT_TRUE(calls.empty());
+    form.show();
+    Settle();
+    EXPECT_TRUE(form.Activated());
+    EXPECT_EQ(calls, (std::vector<std::string>{"load new", "process", "align", "menus"}));
+    EXPECT_EQ(form.HintPanel()->text(), " No files added");
+    form.FormActivate();
+    form.activateWindow();
+    Settle();
+    EXPECT_EQ(calls.size(), 4u);
+}
+
+TEST_F(MainFormTest, ARaisingPassStillBuildsTheMenusAndPanelsAndReachesTheHandler) {
+    std::vector<std::string> calls;
+    MainFormHooks.LoadCorpusFiles = [&](TConcMainForm&, bool) {
+        SetLanguages(2);
+        AddFiles(0, {1000, 234});
+        AddFiles(1, {7});
+        return true;
+    };
+    MainFormHooks.ProcessCorpus = [&]() -> bool {
+        calls.push_back("process");
+        throw EConcError("Invalid heading pattern.");
+    };
+    MainFormHooks.RunAlignment = [&] { calls.push_back("align"); };
+    MainFormHooks.BuildLanguageMenus = [&](TConcMainForm&) { calls.push_back("menus"); };
+    TConcMainForm& form = Create();
+    EXPECT_FALSE(DeliverCatching([&] {
+        form.FormActivate();
+        return true;
+    }));
+    EXPECT_EQ(calls, (std::vector<std::string>{"process", "menus"}));
+    EXPECT_EQ(form.HintPanel()->text(), " 2 parallel files loaded");
+    EXPECT_EQ(form.LanguagePanel()->text(), "1,234 / 7");
+    ASSERT_EQ(Script.Messages.size(), 1u);
+    EXPECT_EQ(Script.Messages[0].Text, "Invalid heading pattern.");
+    EXPECT_EQ(Script.Messages[0].Type, mtError);
+}
+
+TEST_F(MainFormTest, TwoLanguagesSkipTheLoadingDialogAndAFailedPassSkipsAlignment) {
+    WriteIni("[GeneralConfiguration]\r\nLanguagesCount=2\r\n");
+    std::vector<std::string> calls;
+    MainFormHooks.LoadCorpusFiles = [&](TConcMainForm&, bool) {
+        calls.push_back("load");
+        return true;
+    };
+    MainFormHooks.ProcessCorpus = [&] {
+        calls.push_back("process");
+        return false;
+    };
+    MainFormHooks.RunAlignment = [&] { calls.push_back("align"); };
+    Create().FormActivate();
+    EXPECT_EQ(calls, (std::vector<std::string>{"process"}));
+}
+
+TEST_F(MainFormTest, IdleEnablingFollowsTheCorpusState) {
+    TConcMainForm& form = Create();
+    bool concordance = false;
+    MainFormHooks.IsConcordanceWindow = [&](QWidget*) { return concordance; };
+    form.UpdateActions();
+    EXPECT_FALSE(form.SearchMenu->menuAction()->isVisible());
+    EXPECT_FALSE(form.WindowMenu->menuAction()->isVisible());
+    EXPECT_TRUE(form.LoadCorpusFileAction->isEnabled());
+
+    // Files without alignment: the search stays off while the corpus commands come on.
+    SetLanguages(2);
+    AddFiles(0, {10});
+    AddFiles(1, {12});
+    form.UpdateActions();
+    EXPECT_TRUE(form.SearchMenu->menuAction()->isVisible());
+    EXPECT_FALSE(form.SearchAction->isEnabled());
+    EXPECT_TRUE(form.UnloadCorpusAction->isEnabled());
+    EXPECT_TRUE(form.AlignCorpusAction->isEnabled());
+
+    // A word list being printed disables the order items; unloading hides the menu and they keep that.
+    PrintingWordList = true;
+    form.UpdateActions();
+    EXPECT_FALSE(form.FrequencyOrderMenu->menuAction()->isEnabled());
+    EXPECT_FALSE(form.UnloadCorpusAction->isEnabled());
+    LanguageConfigs[0]->Files.clear();
+    LanguageConfigs[1]->Files.clear();
+    PrintingWordList = false;
+    form.UpdateActions();
+    EXPECT_FALSE(form.FrequencyMenu->menuAction()->isVisible());
+    EXPECT_FALSE(form.FrequencyOrderMenu->menuAction()->isEnabled());
+
+    // Children show the Window menu; an active concordance window enables the collocation menus.
+    AddChild("Concordance");
+    concordance = true;
+    form.UpdateActions();
+    EXPECT_TRUE(form.WindowMenu->menuAction()->isVisible());
+    EXPECT_TRUE(form.CollocateFrequencyDataMenu->menuAction()->isEnabled());
+
+    WorkspaceLoaded = true;
+    RecentWorkspaces = {"/a.tws", "/b.tws"};
+    form.UpdateActions();
+    EXPECT_TRUE(form.SaveWorkspaceAction->isEnabled());
+    EXPECT_TRUE(form.SaveOnExitAction->isEnabled());
+    EXPECT_TRUE(form.RecentWorkspacesAction->isEnabled());
+}
+
+TEST_F(MainFormTest, ProcessingAndAlignmentWindowStatesReachTheIdleRules) {
+    TConcMainForm& form = Create();
+    bool needsProcessing = true;
+    bool alignWindowsOpen = true;
+    MainFormHooks.CorpusNeedsProcessing = [&] { return needsProcessing; };
+    MainFormHooks.AlignmentWindowsOpen = [&] { return alignWindowsOpen; };
+    SetLanguages(2);
+    AddFiles(0, {5});
+    AddFiles(1, {6});
+
+    // Not aligned: a corpus that needs processing is scanned, not aligned.
+    form.UpdateActions();
+    EXPECT_TRUE(form.CollectTagsAction->isEnabled());
+    EXPECT_FALSE(form.AlignCorpusAction->isEnabled());
+    needsProcessing = false;
+    form.UpdateActions();
+    EXPECT_FALSE(form.CollectTagsAction->isEnabled());
+    EXPECT_TRUE(form.AlignCorpusAction->isEnabled());
+
+    // Aligned: searching waits until the alignment windows are closed.
+    Align12 = std::make_unique<TDoubleAlignIndexes>();
+    Align12->Add(std::make_unique<TDoubleAlignIndex>());
+    form.UpdateActions();
+    EXPECT_FALSE(form.AlignCorpusAction->isEnabled());
+    EXPECT_FALSE(form.SearchAction->isEnabled());
+    alignWindowsOpen = false;
+    form.UpdateActions();
+    EXPECT_TRUE(form.SearchAction->isEnabled());
+    EXPECT_TRUE(form.ParallelSearchAction->isEnabled());
+}
+
+TEST_F(MainFormTest, TheIdleHandlerRunsWhenTheEventLoopWaits) {
+    TConcMainForm& form = Create();
+    form.UpdateActions();
+    ASSERT_FALSE(form.UnloadCorpusAction->isEnabled());
+    AddFiles(0, {3});
+    QEventLoop loop;
+    QTimer::singleShot(20, &loop, &QEventLoop::quit);
+    loop.exec();
+    EXPECT_TRUE(form.UnloadCorpusAction->isEnabled());
+}
+
+TEST_F(MainFormTest, StatusPanelsShowHintStatusTextFilesAndWordCounts) {
+    TConcMainForm& form = Create();
+    form.UpdateHintPanel();
+    form.UpdateLanguagePanel();
+    EXPECT_EQ(form.HintPanel()->text(), " No files added");
+    EXPECT_EQ(form.LanguagePanel()->text(), "");
+
+    SetLanguages(3);
+    AddFiles(0, {1000, 234});
+    AddFiles(1, {0, 0});
+    AddFiles(2, {7});
+    form.UpdateHintPanel();
+    form.UpdateLanguagePanel();
+    EXPECT_EQ(form.HintPanel()->text(), " 2 parallel files loaded");
+    EXPECT_EQ(form.LanguagePanel()->text(), "1,234 / ?? / 7");
+
+    PostStatusText("Scanning corpus");
+    EXPECT_EQ(form.HintPanel()->text(), " 2 parallel files loaded");  // posted, not yet delivered
+    Settle();
+    EXPECT_EQ(form.HintPanel()->text(), " Scanning corpus");
+
+    QStatusTipEvent tip("Loads the corpus files");
+    QCoreApplication::sendEvent(&form, &tip);
+    EXPECT_EQ(form.HintPanel()->text(), " Loads the corpus files");
+    QStatusTipEvent none("");
+    QCoreApplication::sendEvent(&form, &none);
+    PostStatusText("");
+    Settle();
+    EXPECT_EQ(form.HintPanel()->text(), " 2 parallel files loaded");
+
+    form.resize(700, 500);
+    form.show();
+    Settle();
+    EXPECT_EQ(form.LanguagePanel()->width(), 195);
+    EXPECT_LE(form.HintPanel()->width(), form.statusBar()->width() - 195);
+    EXPECT_GT(form.HintPanel()->width(), 300);
+    form.HintPanel()->setText(QString(500, 'x'));  // a long text does not hold the window wide
+    form.resize(400, 500);
+    Settle();
+    EXPECT_EQ(form.width(), 400);
+    EXPECT_LE(form.HintPanel()->width(), form.statusBar()->width() - 195);
+}
+
+TEST_F(MainFormTest, AStatusTextPostedToADestroyedWindowIsDropped) {
+    Create();
+    PostStatusText("late");
+    Form.reset();
+    Settle();
+    EXPECT_EQ(GetAppMessenger(), nullptr);
+}
+
+TEST_F(MainFormTest, BroadcastDeliversOnceToEveryChildStillAliveLastToFirst) {
+    TConcMainForm& form = Create();
+    TTestChild* a = AddChild("a");
+    TTestChild* b = AddChild("b");
+    TTestChild* c = AddChild("c");
+    TTestChild* d = AddChild("d");
+    std::vector<QString> order;
+    for (TTestChild* child : {a, b, c, d})
+        child->OnMessage = [&order, child](int) { order.push_back(child->windowTitle()); };
+    BroadcastToChildren(CM_FONTCHANGED, 1, 3);
+    EXPECT_EQ(order, (std::vector<QString>{"a", "b", "c", "d"}));  // the topmost child last
+
+    // b closes d (not reached yet) and a (already reached): d gets nothing, nobody gets it twice.
+    order.clear();
+    QPointer<TTestChild> gone1(a), gone2(d);
+    b->OnMessage = [&](int) {
+        order.push_back("b");
+        d->parentWidget()->close();
+        a->parentWidget()->close();
+    };
+    BroadcastToChildren(CM_DROPFILE, 0, 2);
+    EXPECT_EQ(order, (std::vector<QString>{"a", "b", "c"}));
+    Settle();
+    EXPECT_TRUE(gone1.isNull());
+    EXPECT_TRUE(gone2.isNull());
+
+    // A child that closes itself, and the topmost child destroyed outright by another's handler.
+    TTestChild* e = AddChild("e");
+    form.MdiArea()->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(e->parentWidget()));
+    std::vector<QString> expected;
+    for (QMdiSubWindow* sub : form.MdiArea()->subWindowList(QMdiArea::StackingOrder))
+        if (sub->widget() != e) expected.push_back(sub->widget()->windowTitle());
+    ASSERT_EQ(expected.size(), 2u);
+    order.clear();
+    b->OnMessage = [&](int) {
+        order.push_back("b");
+        b->parentWidget()->close();
+    };
+    c->OnMessage = [&](int) {
+        order.push_back("c");
+        delete e->parentWidget();
+    };
+    BroadcastToChildren(CM_MARKERSCHANGED, 0, 0);
+    EXPECT_EQ(order, expected);
+    EXPECT_EQ(c->Received.back(), (TTestChild::TMessage{CM_MARKERSCHANGED, 0, 0}));
+    Settle();
+    EXPECT_EQ(form.MdiArea()->subWindowList().size(), 1);
+}
+
+TEST_F(MainFormTest, BroadcastReachesHiddenChildrenAndThoseThatRefusedToClose) {
+    Create();
+    TTestChild* hidden = AddChild("hidden");
+    TTestChild* stubborn = AddChild("stubborn");
+    TTestChild* closed = AddChild("closed");
+    hidden->parentWidget()->hide();
+    stubborn->RefuseClose = true;
+    EXPECT_FALSE(stubborn->parentWidget()->close());
+    QPointer<QWidget> closedSub(closed->parentWidget());
+    EXPECT_TRUE(closedSub->close());
+    ASSERT_FALSE(closedSub.isNull());  // destroyed later, closing meanwhile
+    EXPECT_TRUE(closed->IsClosing());
+    EXPECT_FALSE(stubborn->IsClosing());
+
+    BroadcastToChildren(CM_SEGMENTINDEXDROPPED, 1, 0);
+    const TTestChild::TMessage expected{CM_SEGMENTINDEXDROPPED, 1, 0};
+    EXPECT_EQ(hidden->Received, std::vector<TTestChild::TMessage>{expected});
+    EXPECT_EQ(stubborn->Received, std::vector<TTestChild::TMessage>{expected});
+    EXPECT_TRUE(closed->Received.empty());
+}
+
+TEST_F(MainFormTest, FileMessagesRefreshThePanelAndReachTheChildren) {
+    TConcMainForm& form = Create();
+    SetLanguages(2);
+    AddFiles(0, {100});
+    AddFiles(1, {50, 60, 70});
+    TTestChild* child = AddChild("result");
+    SendToMainForm(CM_FILEADDED, 1, 0);
+    EXPECT_EQ(form.LanguagePanel()->text(), "100 / 180");
+
+    LanguageConfigs[1]->Files[2].Object.WordCount = 0;
+    LanguageConfigs[1]->Files[1].Object.WordCount = 0;
+    LanguageConfigs[1]->Files[0].Object.WordCount = 0;
+    SendToMainForm(CM_FREQSETTINGSCHANGED, 1, 0);  // settings only: the panel stays
+    EXPECT_EQ(form.LanguagePanel()->text(), "100 / 180");
+    SendToMainForm(CM_FREQSETTINGSCHANGED, 1, 1);
+    EXPECT_EQ(form.LanguagePanel()->text(), "100 / ??");
+
+    SendToMainForm(CM_FILEREMOVED, 1, 2);
+    ASSERT_EQ(child->Received.size(), 1u);
+    EXPECT_EQ(child->Received[0], (TTestChild::TMessage{CM_DROPFILE, 1, 2}));
+
+    TFilePair pair{0, 2};
+    SendToMainForm(CM_FILESEXCHANGED, 1, reinterpret_cast<intptr_t>(&pair));
+    ASSERT_EQ(child->Received.size(), 2u);
+    EXPECT_EQ(child->Received[1],
+              (TTestChild::TMessage{CM_FILESEXCHANGED, 1, reinterpret_cast<intptr_t>(&pair)}));
+}
+
+TEST_F(MainFormTest, RemovingALanguageDropsItsFilesLastToFirstThenFreesIt) {
+    Create();
+    SetLanguages(3);
+    AddFiles(2, {1, 2, 3});
+    TTestChild* child = AddChild("view");
+    bool configAliveDuringDrops = true;
+    child->OnMessage = [&](int) { configAliveDuringDrops &= LanguageConfigs[2] != nullptr; };
+    SendToMainForm(CM_REMOVELANGUAGE, 2, 0);
+    EXPECT_EQ(child->Received, (std::vector<TTestChild::TMessage>{
+                                   {CM_DROPFILE, 2, 2}, {CM_DROPFILE, 2, 1}, {CM_DROPFILE, 2, 0}}));
+    EXPECT_TRUE(configAliveDuringDrops);
+    EXPECT_EQ(LanguageConfigs[2], nullptr);
+    EXPECT_EQ(LanguagesCount, 3);        // the sender drops the slot from the array
+    SendToMainForm(CM_FILEADDED, 0, 0);  // the panel copes with the empty slot meanwhile
+}
+
+TEST_F(MainFormTest, OpenCorpusViewReusesAViewOfExactlyThatFile) {
+    TConcMainForm& form = Create();
+    SetLanguages(2);
+    AddFiles(1, {5, 6});
+    std::vector<std::string> opened;
+    MainFormHooks.ShowCorpusText = [&](TConcMainForm&, const std::string& FileName, int Language) {
+        opened.push_back(std::to_string(Language) + ":" + FileName);
+    };
+    TTestChild* view = AddChild("view");
+    TTestChild* other = AddChild("other");
+    MainFormHooks.IsCorpusViewOf = [&](QWidget* Child, int Language, const std::string& FileName) {
+        return Child == view && Language == 1 && FileName == "/corpus/1-1.txt";
+    };
+    view->parentWidget()->showMinimized();
+    form.MdiArea()->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(other->parentWidget()));
+
+    SendToMainForm(CM_OPENCORPUSVIEW, 1, 1);
+    EXPECT_TRUE(opened.empty());
+    EXPECT_EQ(form.MdiArea()->activeSubWindow(), view->parentWidget());
+    EXPECT_FALSE(view->parentWidget()->isMinimized());
+
+    SendToMainForm(CM_OPENCORPUSVIEW, 1, 0);
+    EXPECT_EQ(opened, (std::vector<std::string>{"1:/corpus/1-0.txt"}));
+    SendToMainForm(CM_OPENCORPUSVIEW, 1, 9);  // no such file: nothing
+    EXPECT_EQ(opened.size(), 1u);
+}
+
+TEST_F(MainFormTest, ClientSizeAnswersTheMdiAreaPacked) {
+    TConcMainForm& form = Create();
+    form.resize(640, 480);
+    form.show();
+    Settle();
+    const QSize size = form.MdiArea()->viewport()->size();
+    const intptr_t packed = SendToMainForm(CM_GETCLIENTSIZE, 0, 0);
+    EXPECT_EQ(packed >> 16, size.width());
+    EXPECT_EQ(packed & 0xFFFF, size.height());
+    EXPECT_GT(size.height(), 0);
+}
+
+TEST_F(MainFormTest, ClosingIsRefusedWhileBusyAndWritesThePreferencesOtherwise) {
+    TConcMainForm& form = Create();
+    CommonConfig->MaximumHits = 777;
+    std::filesystem::remove(IniPath());
+
+    PrintingWordList = true;
+    EXPECT_FALSE(form.close());
+    PrintingWordList = false;
+    BeginWait();  // a long operation pumping events
+    EXPECT_FALSE(form.close());
+    EndWait();
+    EXPECT_TRUE(Script.Messages.empty());
+    EXPECT_EQ(ReadWholeFile(IniPath()), "");
+
+    EXPECT_TRUE(form.close());
+    EXPECT_NE(ReadWholeFile(IniPath()).find("MaximumHits=777"), std::string::npos);
+}
+
+TEST_F(MainFormTest, ClosingWithAWorkspaceSavesItOnlyWithSaveOnExit) {
+    TConcMainForm& form = Create();
+    std::vector<bool> saves;
+    MainFormHooks.SaveWorkspaceFile = [&](TConcMainForm&, bool Ask) {
+        saves.push_back(Ask);
+        return false;
+    };
+    WorkspaceLoaded = true;
+    SaveOnExit = false;
+    std::filesystem::remove(IniPath());
+    EXPECT_TRUE(form.close());
+    EXPECT_TRUE(saves.empty());
+    EXPECT_FALSE(std::filesystem::exists(IniPath()) && !ReadWholeFile(IniPath()).empty());
+
+    SaveOnExit = true;
+    EXPECT_TRUE(form.close());  // the close goes on whatever the save returned
+    EXPECT_EQ(saves, (std::vector<bool>{false}));
+}
+
+TEST_F(MainFormTest, CloseAllChildrenDestroysThemWhileTheyCanStillTalk) {
+    TConcMainForm& form = Create();
+    TTestChild* a = AddChild("a");
+    AddChild("b");
+    TTestChild* c = AddChild("c");
+    int farewells = 0;
+    // A child that announces its end to the others as it is destroyed.
+    QObject::connect(c, &QObject::destroyed, [&] {
+        BroadcastToChildren(CM_CONCORDCLOSED, 0, 0);
+        ++farewells;
+    });
+    form.CloseAllChildren();
+    EXPECT_EQ(farewells, 1);
+    EXPECT_TRUE(form.MdiArea()->subWindowList().isEmpty());
+    (void)a;
+}
+
+TEST_F(MainFormTest, DestroyingTheWindowDestroysTheChildrenBeforeWritingThePlacement) {
+    Create();
+    TTestChild* child = AddChild("a");
+    std::string iniWhenTheChildWent = "child not destroyed";
+    QObject::connect(child, &QObject::destroyed, [&] { iniWhenTheChildWent = ReadWholeFile(IniPath()); });
+    Form.reset();
+    EXPECT_EQ(iniWhenTheChildWent.find("[MainForm]"), std::string::npos) << iniWhenTheChildWent;
+    EXPECT_NE(ReadWholeFile(IniPath()).find("[MainForm]"), std::string::npos);
+}
+
+TEST_F(MainFormTest, WaitCursorUsesTheOverrideCursorOnlyAtTheOutermostLevel) {
+    Create();
+    BeginWait();
+    BeginWait();
+    ASSERT_NE(QGuiApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    EndWait();
+    EXPECT_NE(QGuiApplication::overrideCursor(), nullptr);
+    EndWait();
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(MainFormTest, ExitActionRunsTheCloseSequence) {
+    TConcMainForm& form = Create();
+    form.show();
+    PrintingWordList = true;
+    form.ExitAction->trigger();
+    EXPECT_TRUE(form.isVisible());
+    PrintingWordList = false;
+    form.ExitAction->trigger();
+    EXPECT_FALSE(form.isVisible());
+}
+
+TEST(ApplicationObject, ExceptionsAreShownAndTheSilentAbortIsSwallowed) {
+    TScriptedBackend script;
+    EXPECT_FALSE(DeliverCatching([]() -> bool { throw EConcError("Invalid alignment."); }));
+    EXPECT_FALSE(DeliverCatching([]() -> bool { Abort(); }));
+    EXPECT_FALSE(DeliverCatching([]() -> bool { throw 42; }));
+    EXPECT_TRUE(DeliverCatching([] { return true; }));
+    ASSERT_EQ(script.Messages.size(), 2u);
+    EXPECT_EQ(script.Messages[0].Text, "Invalid alignment.");
+    EXPECT_EQ(script.Messages[0].Type, mtError);
+}
+
+TEST_F(MainFormTest, TheMenuBarHoldsOnlyCommandsThatAreCarriedOut) {
+    TConcMainForm& form = Create();
+    QStringList bar;
+    for (QAction* a : form.menuBar()->actions()) bar << a->text();
+    EXPECT_EQ(bar, QStringList({"&File", "&Window"}));
+    EXPECT_EQ(form.FileMenu->actions(), QList<QAction*>{form.ExitAction});
+}
+
+TEST_F(MainFormTest, WindowCommandsTileCascadeAndArrangeTheChildren) {
+    TConcMainForm& form = Create();
+    form.resize(800, 600);
+    form.show();
+    Settle();
+    std::vector<QMdiSubWindow*> subs;
+    for (const char* title : {"a", "b", "c"})
+        subs.push_back(qobject_cast<QMdiSubWindow*>(AddChild(title)->parentWidget()));
+    const QRect area = form.MdiArea()->viewport()->rect();
+
+    form.TileHorizontalAction->trigger();
+    for (size_t i = 0; i < subs.size(); ++i) {
+        EXPECT_TRUE(area.contains(subs[i]->geometry())) << i;
+        for (size_t k = i + 1; k < subs.size(); ++k)
+            EXPECT_FALSE(subs[i]->geometry().intersects(subs[k]->geometry()));
+    }
+
+    // Cascaded, each window stands lower and further right than another one.
+    form.CascadeAction->trigger();
+    std::vector<QPoint> corners;
+    for (QMdiSubWindow* sub : subs) corners.push_back(sub->pos());
+    std::sort(corners.begin(), corners.end(), [](QPoint a, QPoint b) { return a.x() < b.x(); });
+    for (size_t i = 1; i < corners.size(); ++i) {
+        EXPECT_GT(corners[i].x(), corners[i - 1].x());
+        EXPECT_GT(corners[i].y(), corners[i - 1].y());
+    }
+
+    // Minimised windows moved about go back to a row along the bottom, in the order they were opened.
+    subs[0]->showMinimized();
+    subs[2]->showMinimized();
+    subs[0]->move(300, 40);
+    subs[2]->move(10, 200);
+    const QRect normal = subs[1]->geometry();
+    form.ArrangeAction->trigger();
+    EXPECT_EQ(subs[0]->geometry().bottomLeft(), QPoint(0, area.height() - 1));
+    EXPECT_EQ(subs[2]->geometry().bottomLeft(), QPoint(subs[0]->width(), area.height() - 1));
+    EXPECT_EQ(subs[1]->geometry(), normal);
+}
+
+TEST_F(MainFormTest, WindowMenuListsTheChildrenAndActivatesTheChosenOne) {
+    TConcMainForm& form = Create();
+    form.show();
+    TTestChild* first = AddChild("Concordance - water");
+    AddChild("Corpus Text - a.txt");
+    emit form.WindowMenu->aboutToShow();
+    QStringList texts;
+    QAction* firstItem = nullptr;
+    for (QAction* a : form.WindowMenu->actions()) {
+        texts << a->text();
+        if (a->text().endsWith("water")) firstItem = a;
+    }
+    EXPECT_EQ(texts, QStringList({"&Tile", "&Cascade", "&Arrange Icons", "", "&1 Concordance - water",
+                                  "&2 Corpus Text - a.txt"}));
+    ASSERT_NE(firstItem, nullptr);
+    EXPECT_FALSE(firstItem->isChecked());
+    firstItem->trigger();
+    EXPECT_EQ(form.MdiArea()->currentSubWindow(), first->parentWidget());
+    emit form.WindowMenu->aboutToShow();
+    EXPECT_TRUE(form.WindowMenu->actions().at(4)->isChecked());
+}
