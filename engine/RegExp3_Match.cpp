@@ -54,6 +54,8 @@ struct TWorkspace {
 // The largest memo a search may use, in bits.
 constexpr size_t MemoMaxBits = size_t(1) << 26;
 
+struct TGiveUp {};
+
 // The stack's first size, so that ordinary searches never grow it.
 constexpr size_t InitialStackEntries = 2 * 2000 * 19;
 
@@ -63,7 +65,28 @@ TWorkspace& ThreadWorkspace() {
     return Workspace;
 }
 
-struct TGiveUp {};
+// A search that needed a far larger stack leaves the thread with the ordinary one again.
+void ReleaseLargeStack(TWorkspace& W) {
+    if (W.Stack.capacity() <= 4 * InitialStackEntries) return;
+    std::vector<TEntry>().swap(W.Stack);
+    W.Stack.reserve(InitialStackEntries);
+}
+
+// Runs a matcher job on the thread's workspace: giving up and running out of memory become -2.
+template <class TJob>
+int WithWorkspace(TJob Job) {
+    TWorkspace& W = ThreadWorkspace();
+    int Result;
+    try {
+        Result = Job(W);
+    } catch (const TGiveUp&) {
+        Result = -2;
+    } catch (const std::bad_alloc&) {
+        Result = -2;
+    }
+    ReleaseLargeStack(W);
+    return Result;
+}
 
 int32_t ReadI32(const uint8_t* P) {
     uint32_t V = 0;
@@ -664,24 +687,19 @@ int RegExpMatchAt(const TRegExpPattern& Record, const char* Text, int Length, in
                   TRegExpRegisters* Regs, int Stop) {
     if (Position < 0 || Position > Length || Record.Tables == nullptr) return -1;
     Stop = std::clamp(Stop, Position, Length);
-    try {
-        TWorkspace& W = ThreadWorkspace();
+    return WithWorkspace([&](TWorkspace& W) {
         TMatcher Matcher(Record, reinterpret_cast<const uint8_t*>(Text), Length, Stop, W);
         const int End = Matcher.Run(Position);
         if (End < 0) return -1;
         if (Regs) Matcher.CopyRegisters(Position, End, *Regs);
         return End - Position;
-    } catch (const TGiveUp&) {
-        return -2;
-    } catch (const std::bad_alloc&) {
-        return -2;
-    }
+    });
 }
 
 int RegExpSearchRange(const TRegExpPattern& Record, const char* Text, int Length, int Start, int Range,
                       TRegExpRegisters* Regs) {
     if (Start < 0 || Start > Length || Record.Tables == nullptr) return -1;
-    int Last = std::min(int64_t(Start) + std::max(Range, 0), int64_t(Length));
+    int Last = int(std::min(int64_t(Start) + std::max(Range, 0), int64_t(Length)));
     if (Record.Used > 0 && Record.Buffer[0] == ro_begbuf) {
         if (Start > 0) return -1;
         Last = 0;
@@ -689,8 +707,7 @@ int RegExpSearchRange(const TRegExpPattern& Record, const char* Text, int Length
     const uint8_t* T = reinterpret_cast<const uint8_t*>(Text);
     const bool Skip = Record.FastmapAccurate && !Record.CanBeEmpty;
     const uint8_t* Admits = Record.StartMap.data();
-    try {
-        TWorkspace& W = ThreadWorkspace();
+    return WithWorkspace([&](TWorkspace& W) {
         TMatcher Matcher(Record, T, Length, Length, W);
         // With the map, a match needs a byte to begin with: the end of the text is never a candidate.
         const int SkipEnd = std::min(Last + 1, Length);
@@ -705,10 +722,6 @@ int RegExpSearchRange(const TRegExpPattern& Record, const char* Text, int Length
                 return Pos;
             }
         }
-    } catch (const TGiveUp&) {
-        return -2;
-    } catch (const std::bad_alloc&) {
-        return -2;
-    }
-    return -1;
+        return -1;
+    });
 }
