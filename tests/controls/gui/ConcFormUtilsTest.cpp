@@ -140,13 +140,13 @@ TEST(FormHelpers, ColoursAndFontsCrossToQtAndBack) {
     EXPECT_EQ(QColorToColorRef(QColor(0x12, 0x34, 0x56)), 0x00563412);
     EXPECT_EQ(ColorRefToQColor(clWindowText), QApplication::palette().color(QPalette::WindowText));
 
-    TFontSpec spec;
-    spec.Name = "Serif";
-    spec.Size = 11;
-    spec.Style = fsBold | fsUnderline;
-    spec.Color = clBlue;
-    spec.Charset = 204;
-    const QFont font = FontSpecToQFont(spec);
+    TFontSpec record;
+    record.Name = "Serif";
+    record.Size = 11;
+    record.Style = fsBold | fsUnderline;
+    record.Color = clBlue;
+    record.Charset = 204;
+    const QFont font = FontSpecToQFont(record);
     EXPECT_EQ(font.family(), "Serif");
     EXPECT_EQ(font.pointSize(), 11);
     EXPECT_TRUE(font.bold());
@@ -164,12 +164,12 @@ TEST(FormHelpers, ColoursAndFontsCrossToQtAndBack) {
 }
 
 TEST(FormHelpers, FontDialogOffersTheSixteenColoursAndKeepsWhatWasNotChanged) {
-    TFontSpec spec;
-    spec.Name = "Serif";
-    spec.Size = 10;
-    spec.Color = 0x123456;
-    spec.Charset = 238;
-    TConfigFontDialog dialog(spec);
+    TFontSpec record;
+    record.Name = "Serif";
+    record.Size = 10;
+    record.Color = 0x123456;
+    record.Charset = 238;
+    TConfigFontDialog dialog(record);
     EXPECT_EQ(dialog.ColorBox()->count(), 16 + 1);  // a colour that is none of the sixteen
     EXPECT_EQ(dialog.ColorBox()->currentText(), "Custom");
     TFontSpec chosen = dialog.SelectedFont();
@@ -186,14 +186,14 @@ TEST(FormHelpers, FontDialogOffersTheSixteenColoursAndKeepsWhatWasNotChanged) {
     EXPECT_TRUE(chosen.Style & fsItalic);
     EXPECT_EQ(chosen.Color, 0x000080);
 
-    spec.Color = clBlue;
-    TConfigFontDialog blue(spec);
+    record.Color = clBlue;
+    TConfigFontDialog blue(record);
     EXPECT_EQ(blue.ColorBox()->count(), 16);
     EXPECT_EQ(blue.ColorBox()->currentText(), "Blue");
 
     // A system colour shows as the basic colour it resolves to and stays a system colour unless changed.
-    spec.Color = clWindowText;
-    TConfigFontDialog system(spec);
+    record.Color = clWindowText;
+    TConfigFontDialog system(record);
     EXPECT_EQ(ColorRefToQColor(system.ColorBox()->currentData().toInt()), ColorRefToQColor(clWindowText));
     EXPECT_EQ(system.SelectedFont().Color, clWindowText);
 }
