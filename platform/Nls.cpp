@@ -137,12 +137,12 @@ UConverter* ThreadConverter(int CodePage) {
     return It->second.get();
 }
 
-std::u16string Decode(UConverter* C, std::string_view Bytes) {
-    std::u16string Out(Bytes.size() + 1, u'\0');  // a code-page byte yields at most one UTF-16 unit
+// Runs an ICU conversion into Out, growing Out once when ICU says how much it needs; "" on failure.
+template <typename TOut, typename TConvert>
+TOut ConvertGrowing(TOut Out, TConvert Convert) {
     for (;;) {
         UErrorCode Err = U_ZERO_ERROR;
-        int32_t N = ucnv_toUChars(C, Out.data(), static_cast<int32_t>(Out.size()), Bytes.data(),
-                                  static_cast<int32_t>(Bytes.size()), &Err);
+        const int32_t N = Convert(Out.data(), static_cast<int32_t>(Out.size()), &Err);
         if (Err == U_BUFFER_OVERFLOW_ERROR) {
             Out.resize(static_cast<size_t>(N) + 1);
             continue;
@@ -153,20 +153,20 @@ std::u16string Decode(UConverter* C, std::string_view Bytes) {
     }
 }
 
+std::u16string Decode(UConverter* C, std::string_view Bytes) {
+    // A code-page byte yields at most one UTF-16 unit.
+    return ConvertGrowing(
+        std::u16string(Bytes.size() + 1, u'\0'), [&](char16_t* To, int32_t Size, UErrorCode* Err) {
+            return ucnv_toUChars(C, To, Size, Bytes.data(), static_cast<int32_t>(Bytes.size()), Err);
+        });
+}
+
 std::string Encode(UConverter* C, std::u16string_view Text) {
-    std::string Out(Text.size() * 2 + 1, '\0');  // at most two bytes per unit in these code pages
-    for (;;) {
-        UErrorCode Err = U_ZERO_ERROR;
-        int32_t N = ucnv_fromUChars(C, Out.data(), static_cast<int32_t>(Out.size()), Text.data(),
-                                    static_cast<int32_t>(Text.size()), &Err);
-        if (Err == U_BUFFER_OVERFLOW_ERROR) {
-            Out.resize(static_cast<size_t>(N) + 1);
-            continue;
-        }
-        if (U_FAILURE(Err)) return {};
-        Out.resize(static_cast<size_t>(N));
-        return Out;
-    }
+    // At most two bytes per unit in these code pages.
+    return ConvertGrowing(
+        std::string(Text.size() * 2 + 1, '\0'), [&](char* To, int32_t Size, UErrorCode* Err) {
+            return ucnv_fromUChars(C, To, Size, Text.data(), static_cast<int32_t>(Text.size()), Err);
+        });
 }
 
 std::u16string Utf8ToUtf16(std::string_view Utf8) {
