@@ -480,7 +480,10 @@ bool TStringsViewModel::SelectItem(int32_t I, TSVSelectSource Source, bool Ctrl,
             Changed |= Add(I);
         }
     } else if (!WasSelected) {
+        // Normally only the old focus is selected; after the focus was dropped (-1) another item may
+        // still be, and single selection must not end with two.
         Remove(Old);
+        for (int32_t Index : FSelection.Items()) Remove(Index);
         Changed = Add(I);
     }
     FItemIndex = I;
