@@ -102,7 +102,8 @@ TEST(StringsViewWrap, PropertiesOverRandomTextsWithDoubleByteCharacters) {
         std::string Text;
         for (int K = int(Rng() % 40); K > 0; --K) Text += Alphabet[Rng() % Alphabet.size()];
         TSVFormatArray Format;
-        if (Rng() % 2) Format.push_back(MakeRun(int32_t(Rng() % 10) + 1, int32_t(Rng() % 10), int32_t(Rng() % 8)));
+        if (Rng() % 2)
+            Format.push_back(MakeRun(int32_t(Rng() % 10) + 1, int32_t(Rng() % 10), int32_t(Rng() % 8)));
         const int32_t Area = int32_t(Rng() % 120) + 4;
         const auto W = SVWrapText(Text, Format, Area, 15, &Lead, FakeMeasure);
         ASSERT_EQ(Join(W.Lines), Text);
@@ -136,7 +137,9 @@ TEST(StringsViewWrap, PropertiesOverRandomTextsWithDoubleByteCharacters) {
 
 TEST(StringsViewWrap, DoubleByteTextWrapsOnCharactersWithRunsOnTheDecodedPositions) {
     // Shift-JIS: "a", two two-byte characters, "b".
-    const std::string Text = "a\x82\xA0\x82\xA2" "b";
+    const std::string Text =
+        "a\x82\xA0\x82\xA2"
+        "b";
     std::vector<int32_t> Map;
     const std::u16string U = platform::CodePageToUtf16Mapped(932, Text, Map);
     ASSERT_EQ(U.size(), 4u);
@@ -148,7 +151,9 @@ TEST(StringsViewWrap, DoubleByteTextWrapsOnCharactersWithRunsOnTheDecodedPositio
     EXPECT_EQ(Map[size_t(Pieces[1].Start + Pieces[1].Length)], 3);
     const auto& Lead = platform::CodePageTables(932).LeadByte;
     auto W = SVWrapText(Text, {}, 24, 15, &Lead, FakeMeasure);
-    EXPECT_EQ(W.Lines, (TSVStringsArray{"a\x82\xA0", "\x82\xA2" "b"}));
+    EXPECT_EQ(W.Lines, (TSVStringsArray{"a\x82\xA0",
+                                        "\x82\xA2"
+                                        "b"}));
     W = SVWrapText(Text, {}, 14, 15, &Lead, FakeMeasure);
     EXPECT_EQ(W.Lines, (TSVStringsArray{"a", "\x82\xA0", "\x82\xA2", "b"}));
     // A plain code page maps byte for byte.
@@ -400,13 +405,19 @@ TEST(StringsViewSelection, EventsReplayedElsewhereAlwaysGiveTheSameSelection) {
         for (int Step = 0; Step < 3000; ++Step) {
             const int32_t I = int32_t(Rng() % 54) - 2;
             switch (Rng() % 6) {
-                case 0: M.ClearSelection(); break;
+                case 0:
+                    M.ClearSelection();
+                    break;
                 case 1:
                     // Code may select more than one item even in single selection; keep that mode pure.
                     if (Mode > 0) M.SetSelected(I, Rng() % 2);
                     break;
-                case 2: M.SetItemIndex(I, Rng() % 2, Rng() % 2); break;
-                default: M.SelectItem(I, TSVSelectSource(Rng() % 3), Rng() % 2, Rng() % 2); break;
+                case 2:
+                    M.SetItemIndex(I, Rng() % 2, Rng() % 2);
+                    break;
+                default:
+                    M.SelectItem(I, TSVSelectSource(Rng() % 3), Rng() % 2, Rng() % 2);
+                    break;
             }
             const auto Items = M.Selection().Items();
             ASSERT_EQ(std::set<int32_t>(Items.begin(), Items.end()), Mirror);
