@@ -412,7 +412,9 @@ bool AddWatchedTag(TWatchedTag Tag) {
 
 bool SameSettingName(std::string_view A, std::string_view B) {
     // The preferences file keeps a name only up to a line end or NUL, and finds sections ignoring case.
-    auto Stored = [](std::string_view S) { return S.substr(0, S.find_first_of(std::string_view("\0\r\n", 3))); };
+    auto Stored = [](std::string_view S) {
+        return S.substr(0, S.find_first_of(std::string_view("\0\r\n", 3)));
+    };
     auto Fold = [](char C) { return C >= 'A' && C <= 'Z' ? static_cast<char>(C - 'A' + 'a') : C; };
     A = Stored(A);
     B = Stored(B);

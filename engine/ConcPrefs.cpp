@@ -348,7 +348,8 @@ void LoadConcordance(const TIniFile& Ini, TCommonConcordConfig& C) {
     C.WildCardExactly1 = ReadChar(Ini, kConcordance, "WildCardExactly1", '?');
     C.WildCardMatchWords = ReadChar(Ini, kConcordance, "WildCardMatchWords", '@');
     C.MatchWordsHi = static_cast<uint8_t>(ReadClamped(Ini, kConcordance, "MatchWordsHi", 5, 1, 9));
-    C.MatchWordsLo = static_cast<uint8_t>(ReadClamped(Ini, kConcordance, "MatchWordsLo", 2, 0, C.MatchWordsHi));
+    C.MatchWordsLo =
+        static_cast<uint8_t>(ReadClamped(Ini, kConcordance, "MatchWordsLo", 2, 0, C.MatchWordsHi));
     C.IgnoreCase = Ini.ReadBool(kConcordance, "IgnoreCase", true);
     C.UseSkipEqualChars = Ini.ReadBool(kConcordance, "UseSkipEqualChars", false);
     C.RegularExpressions = Ini.ReadBool(kConcordance, "RegularExpressions", false);
@@ -479,7 +480,8 @@ void SaveWordTags(TIniFile& Ini, const TCommonConcordConfig& C) {
 }
 
 void LoadHotWordsAndExport(const TIniFile& Ini, TCommonConcordConfig& C) {
-    HotWordsConfig.MinHitsForHotWords = ReadClamped(Ini, kGlobalHotWords, "MinHitsForHotWords", 5, 1, kMaxUpDown);
+    HotWordsConfig.MinHitsForHotWords =
+        ReadClamped(Ini, kGlobalHotWords, "MinHitsForHotWords", 5, 1, kMaxUpDown);
     HotWordsConfig.MaxHotWordsCandidates =
         ReadClamped(Ini, kGlobalHotWords, "MaxHotWordsCandidates", 10, 1, kMaxUpDown);
     TranslationPasses = ReadClamped(Ini, kGlobalHotWords, "TranslationPasses", 4, 1, kMaxTranslationPasses);
@@ -512,7 +514,8 @@ void LoadWatchedTags(const TIniFile& Ini) {
     for (int i = 0; i < count; ++i) {
         const std::string& name = names[size_t(i)];
         std::string section = kWatchedPrefix + name;
-        AddWatchedTag(TWatchedTag(name, Ini.ReadString(section, "TagStart", ""), Ini.ReadString(section, "TagStop", "")));
+        AddWatchedTag(TWatchedTag(name, Ini.ReadString(section, "TagStart", ""),
+                                  Ini.ReadString(section, "TagStop", "")));
     }
 }
 
@@ -852,11 +855,21 @@ namespace {
 const char* const kOwnedSections[] = {kGeneral,         kConcordance,    kAlignFormat, kTagSettings,
                                       kWordTagSettings, kGlobalHotWords, kCorpusExport};
 // The bases of the per-language sections ("Base.NN").
-const char* const kLanguageSectionBases[] = {
-    "GeneralConfiguration", "ConcordanceConfiguration", "DelimiterHistory", "SkippingHistory",
-    "EqualHistory", "SearchHistory", "Headings", "SentDelimitersExcepts", "FullSentence", "TextFormat",
-    "AdvancedSort", "FrequencyConfiguration", "StopList", "LanguageHotWordsConfiguration",
-    "AlignmentMarkers"};
+const char* const kLanguageSectionBases[] = {"GeneralConfiguration",
+                                             "ConcordanceConfiguration",
+                                             "DelimiterHistory",
+                                             "SkippingHistory",
+                                             "EqualHistory",
+                                             "SearchHistory",
+                                             "Headings",
+                                             "SentDelimitersExcepts",
+                                             "FullSentence",
+                                             "TextFormat",
+                                             "AdvancedSort",
+                                             "FrequencyConfiguration",
+                                             "StopList",
+                                             "LanguageHotWordsConfiguration",
+                                             "AlignmentMarkers"};
 
 std::string AsciiLower(std::string s) {
     for (char& c : s)

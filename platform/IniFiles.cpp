@@ -369,8 +369,7 @@ void ReplaceFileAtomically(const std::string& Path, const std::string& Data) {
     struct stat old {};
     if (::stat(target.c_str(), &old) == 0) {
         // A FIFO or a device is no settings file, whatever name it goes by.
-        if (!S_ISREG(old.st_mode))
-            throw EIniFileError("Cannot write " + Path + ": it is not a regular file");
+        if (!S_ISREG(old.st_mode)) throw EIniFileError("Cannot write " + Path + ": it is not a regular file");
         // A rename ignores the mode of the file it replaces: refuse here what writing in place would.
         if (!ModeAllowsWriting(target, old))
             throw EIniFileError("Cannot write " + Path + ": " + std::strerror(EACCES));

@@ -26,8 +26,9 @@ public:
 
     // ReadExisting loads FileName when it exists (a missing file is an empty one) and raises EIniFileError
     // when it exists but cannot be read, is not a regular file (a FIFO or a device is never opened for
-    // blocking reads) or is larger than platform::MaxWholeFileSize. StartEmpty ignores the old content: UpdateFile() then replaces the
-    // file by exactly what was written through this object, as if it had been deleted first.
+    // blocking reads) or is larger than platform::MaxWholeFileSize. StartEmpty ignores the old content:
+    // UpdateFile() then replaces the file by exactly what was written through this object, as if it had been
+    // deleted first.
     explicit TIniFile(std::string FileName, TOpenMode Mode = TOpenMode::ReadExisting);
     ~TIniFile();
     TIniFile(const TIniFile&) = delete;

@@ -243,7 +243,8 @@ std::unique_ptr<TCodePageTables> BuildTables(int CodePage) {
     UBool Starters[256] = {};
     UErrorCode Err = U_ZERO_ERROR;
     if (ucnv_getType(C.get()) != UCNV_SBCS) ucnv_getStarters(C.get(), Starters, &Err);
-    if (U_SUCCESS(Err)) T->DoubleByte = std::any_of(std::begin(Starters), std::end(Starters), [](UBool B) { return B != 0; });
+    if (U_SUCCESS(Err))
+        T->DoubleByte = std::any_of(std::begin(Starters), std::end(Starters), [](UBool B) { return B != 0; });
 
     // Decode every byte, remembering which byte each character came from (the first one wins).
     std::array<int, 256> Units;

@@ -117,9 +117,13 @@ TEST(IniFileTest, NumbersAndBooleans) {
         EXPECT_EQ(ini.ReadFloat("N", key, 9), 9) << key;
 
     // Plain decimal text, never an exponent, and still the same double on reading.
-    const std::pair<double, const char*> floats[] = {
-        {0.0001, "0.0001"}, {1e-7, "0.0000001"}, {0.6, "0.6"}, {1e21, "1000000000000000000000"},
-        {-2.5, "-2.5"},     {0, "0"},            {1.0 / 3, "0.3333333333333333"}};
+    const std::pair<double, const char*> floats[] = {{0.0001, "0.0001"},
+                                                     {1e-7, "0.0000001"},
+                                                     {0.6, "0.6"},
+                                                     {1e21, "1000000000000000000000"},
+                                                     {-2.5, "-2.5"},
+                                                     {0, "0"},
+                                                     {1.0 / 3, "0.3333333333333333"}};
     for (const auto& [value, text] : floats) {
         ini.WriteFloat("N", "W", value);
         EXPECT_EQ(ini.ReadString("N", "W", ""), text);
@@ -260,7 +264,8 @@ TEST(IniFileTest, EveryLineEndAndANulEndALine) {
 
 TEST(IniFileTest, SectionsAreListedOnceAndCopiedAsTheyStand) {
     TTempDir dir;
-    TIniFile from(dir.Write("from.ini", "[One]\n; note\nA=1\n\n[two]\nB=2\n[ONE]\nC=3\n[Three]\nD=\"  x  \"\n"));
+    TIniFile from(
+        dir.Write("from.ini", "[One]\n; note\nA=1\n\n[two]\nB=2\n[ONE]\nC=3\n[Three]\nD=\"  x  \"\n"));
     EXPECT_EQ(from.ReadSections(), (std::vector<std::string>{"One", "two", "Three"}));
     TIniFile to(dir.Write("to.ini", "[one]\nOld=1\n[Keep]\nK=k\n[one]\nOlder=2\n"));
     to.CopySection(from, "one");

@@ -196,11 +196,12 @@ TEST(NlsCaseMaps, GoldenTablesOfTheCodePages) {
     }
     // Key pairs beyond those above, one or two per code page.
     const std::tuple<int, uint8_t, uint8_t> Pairs[] = {
-        {874, 'A', 'a'},   {874, 0xA1, 0xA1}, {932, 'Z', 'z'},   {932, 0xB1, 0xB1}, {936, 'Q', 'q'},
-        {949, 'Q', 'q'},   {950, 'Q', 'q'},   {1250, 0xA5, 0xB9}, {1250, 0xBC, 0xBE}, {1251, 0x81, 0x83},
+        {874, 'A', 'a'},    {874, 0xA1, 0xA1},  {932, 'Z', 'z'},    {932, 0xB1, 0xB1},  {936, 'Q', 'q'},
+        {949, 'Q', 'q'},    {950, 'Q', 'q'},    {1250, 0xA5, 0xB9}, {1250, 0xBC, 0xBE}, {1251, 0x81, 0x83},
         {1251, 0xA1, 0xA2}, {1255, 0xE0, 0xE0}, {1256, 0x8C, 0x9C}, {1257, 0xA8, 0xB8}, {1257, 0xDE, 0xFE},
     };
-    for (auto [CodePage, Upper, Lower] : Pairs) EXPECT_EQ(CodePageTables(CodePage).LowerCase[Upper], Lower) << CodePage;
+    for (auto [CodePage, Upper, Lower] : Pairs)
+        EXPECT_EQ(CodePageTables(CodePage).LowerCase[Upper], Lower) << CodePage;
     EXPECT_TRUE(CodePageTables(932).LeadByte[0x81] && CodePageTables(932).LeadByte[0xFC]);
     EXPECT_FALSE(CodePageTables(932).LeadByte[0xA0]);
 }
