@@ -704,9 +704,9 @@ bool TSearchContext::FillRegExpBuffer() {
 bool TSearchContext::SearchRegExp(bool ShowProgress) {
     if (Owner != nullptr) Owner->SpeedOff = true;
     const int32_t start = MatchStart;
-    FBufferEndIndex = -1;
     const bool reused = ReuseRegExpBuffer(start);
     FBufferReader = nullptr;
+    FBufferEndIndex = -1;
     if (!reused && !StartRegExpBuffer(start)) return false;
     TRegExp& expression = *Terms[0]->RegExp;
     while (true) {
