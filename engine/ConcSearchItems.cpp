@@ -482,8 +482,8 @@ TBufStream& FileReader(int32_t Language, int32_t FileIndex) {
     return *Reader;
 }
 
-std::string BuildItemLine(const TConcordItem& Item, uint8_t ContextType, int32_t Size, const TLineShading& Shading,
-                          const TCharTypes& VisibleTypes, TSVFormatArray& Runs) {
+std::string BuildItemLine(const TConcordItem& Item, uint8_t ContextType, int32_t Size,
+                          const TLineShading& Shading, const TCharTypes& VisibleTypes, TSVFormatArray& Runs) {
     TItemRanges Ranges;
     Ranges.reserve(Item.SubItems.size() + 1);
     Ranges.push_back({Item.HitStart, Item.HitEnd});
@@ -513,11 +513,11 @@ std::string BuildItemLine(const TConcordItem& Item, uint8_t ContextType, int32_t
     return BuildConcordLine(Args);
 }
 
-std::string BuildDisplayLine(const TConcordItem& Item, const TConcordDisplay& Display, const TLineShading& Shading,
-                             const TCharTypes& VisibleTypes, TSVFormatArray& Runs) {
-    const int32_t Size = Display.ContextType < Display.ContextSizes.size()
-                             ? Display.ContextSizes[Display.ContextType]
-                             : 0;
+std::string BuildDisplayLine(const TConcordItem& Item, const TConcordDisplay& Display,
+                             const TLineShading& Shading, const TCharTypes& VisibleTypes,
+                             TSVFormatArray& Runs) {
+    const int32_t Size =
+        Display.ContextType < Display.ContextSizes.size() ? Display.ContextSizes[Display.ContextType] : 0;
     return BuildItemLine(Item, Display.ContextType, Size, Shading, VisibleTypes, Runs);
 }
 
@@ -527,13 +527,14 @@ void ConcealRuns(std::string& Line, const TSVFormatArray& Runs, bool ConcealHits
         if (!Conceal) continue;
         const auto From = static_cast<size_t>(std::max(Run.Start - 1, 0));
         const auto To = std::min(Line.size(), static_cast<size_t>(std::max(Run.Start - 1 + Run.Length, 0)));
-        if (From < To) std::fill(Line.begin() + static_cast<std::ptrdiff_t>(From),
-                                 Line.begin() + static_cast<std::ptrdiff_t>(To), '-');
+        if (From < To)
+            std::fill(Line.begin() + static_cast<std::ptrdiff_t>(From),
+                      Line.begin() + static_cast<std::ptrdiff_t>(To), '-');
     }
 }
 
-std::string ReadContextWindow(int32_t Language, TBufStream& Reader, int32_t HitStart, const TCharTypes& VisibleTypes,
-                              int32_t HitEnd, TSVFormatArray& Runs) {
+std::string ReadContextWindow(int32_t Language, TBufStream& Reader, int32_t HitStart,
+                              const TCharTypes& VisibleTypes, int32_t HitEnd, TSVFormatArray& Runs) {
     const TConcordConfig& Config = LangConfig(Language);
     const TCharBoundaries Chars(Language, Reader.Source());
     const int32_t Reach = 512 * BigContextSize;

@@ -87,28 +87,29 @@ public:
     // An empty item of Language: no texts, no file (-1), no letter, unknown line, not aligned, no hit.
     explicit TConcordItem(int32_t Language);
 
+    // Fields are grouped by size so that an item takes 208 bytes.
     TItemTexts Texts;
     std::array<int32_t, ItemSlotCount> WordStarts{};  // file offset of each slot's word
     std::array<int32_t, ItemSlotCount> WordEnds{};    // just past each slot's word
     // Rank of each slot's word among the collocates of its position (0 = most frequent).
     std::array<uint8_t, ItemSlotCount> CollocRanks;
-    // The value of the tracked tag at the hit, cached for sorting; nullptr when none is cached.
-    std::unique_ptr<std::string> SortString;
+    uint8_t Letter = NoLetter;
+    // 0 = the row has no hit of its own; 1 = a hit of a query; 2 = a hit of hot words or translations.
+    uint8_t HitState = 0;
     int32_t Language;
     int32_t Sequence = 0;  // the index the item had when it was added to its list
     int32_t FileIndex = -1;
     int32_t HitStart = 0;
-    int32_t HitEnd = 0;  // exclusive
-    // The runs of the line last built for the item; empty until a line is built.
-    TSVFormatArray Runs;
-    uint8_t Letter = NoLetter;
+    int32_t HitEnd = 0;      // exclusive
     int32_t LineIndex = -1;  // 0-based line holding HitStart; -1 = unknown
     int32_t AlignedStart = -1;
     int32_t AlignedEnd = -1;  // -1 / -1 = not aligned
     int32_t AlignedLength = 0;
+    // The value of the tracked tag at the hit, cached for sorting; nullptr when none is cached.
+    std::unique_ptr<std::string> SortString;
+    // The runs of the line last built for the item; empty until a line is built.
+    TSVFormatArray Runs;
     std::vector<TTessivorSubItem> SubItems;  // in file order after the hit
-    // 0 = the row has no hit of its own; 1 = a hit of a query; 2 = a hit of hot words or translations.
-    uint8_t HitState = 0;
 
     // Makes every text missing, zeroes the word offsets and ranks (0), LineIndex := -1.
     void ClearTexts();
@@ -172,8 +173,9 @@ std::string BuildConcordLine(const TLineBuildArgs& Args);
 // The display settings of an item list.
 struct TConcordDisplay {
     uint8_t ContextType = ctxSegment;
-    std::array<int32_t, 5> ContextSizes{DefaultContextSizes[0], DefaultContextSizes[1], DefaultContextSizes[2],
-                                        DefaultContextSizes[3], DefaultContextSizes[4]};
+    std::array<int32_t, 5> ContextSizes{DefaultContextSizes[0], DefaultContextSizes[1],
+                                        DefaultContextSizes[2], DefaultContextSizes[3],
+                                        DefaultContextSizes[4]};
     bool ConcealHits = false;
     bool ConcealCollocates = false;
     bool SuppressNormalTags = false;
@@ -198,11 +200,12 @@ TBufStream& FileReader(int32_t Language, int32_t FileIndex);
 // The line of Item in ContextType with Size: its hit and sub-items highlighted, read through the
 // language's reader of the item's file configured with the global tag options. Runs receive the runs.
 // Raises as BuildConcordLine.
-std::string BuildItemLine(const TConcordItem& Item, uint8_t ContextType, int32_t Size, const TLineShading& Shading,
-                          const TCharTypes& VisibleTypes, TSVFormatArray& Runs);
+std::string BuildItemLine(const TConcordItem& Item, uint8_t ContextType, int32_t Size,
+                          const TLineShading& Shading, const TCharTypes& VisibleTypes, TSVFormatArray& Runs);
 // BuildItemLine with the context type of Display and the size of that type.
-std::string BuildDisplayLine(const TConcordItem& Item, const TConcordDisplay& Display, const TLineShading& Shading,
-                             const TCharTypes& VisibleTypes, TSVFormatArray& Runs);
+std::string BuildDisplayLine(const TConcordItem& Item, const TConcordDisplay& Display,
+                             const TLineShading& Shading, const TCharTypes& VisibleTypes,
+                             TSVFormatArray& Runs);
 
 // Hides text a line's runs cover: every character of the hit's run (IsHit) becomes "-" with ConcealHits,
 // every character of another run except a sub-hit's (colour SubHitColour) with ConcealCollocates. Runs
@@ -213,8 +216,8 @@ void ConcealRuns(std::string& Line, const TSVFormatArray& Runs, bool ConcealHits
 // the hit to as many after it, line breaks unchanged. Reader (configured with the tag options) reads
 // from 512 bytes earlier so that a tag open there is recognised. Runs receive one run for the hit
 // (language's hilite font, IsHit set). Raises std::out_of_range for a language that does not exist.
-std::string ReadContextWindow(int32_t Language, TBufStream& Reader, int32_t HitStart, const TCharTypes& VisibleTypes,
-                              int32_t HitEnd, TSVFormatArray& Runs);
+std::string ReadContextWindow(int32_t Language, TBufStream& Reader, int32_t HitStart,
+                              const TCharTypes& VisibleTypes, int32_t HitEnd, TSVFormatArray& Runs);
 
 // Posts the status text of an item: the language name; with an item of a file, "<language> - <file
 // name>"; when the item holds its texts and the file its line starts, "<language> - <file name>, line:
