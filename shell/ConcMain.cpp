@@ -17,6 +17,7 @@
 #include <cstdio>
 
 #include "controls/ConcFormUtils.h"
+#include "controls/FileDialogForm.h"
 #include "controls/Msg.h"
 #include "engine/ConcConfig.h"
 #include "engine/ConcErrors.h"
@@ -168,6 +169,7 @@ void InitUnits() {
     RunReported(InitConfigUnitQuietly);
     SetThousandSeparator(QLocale::system().groupSeparator().toStdString());
     RegisterConfigFontDialog();
+    RegisterFileDialog();
 }
 
 // Unit end, in reverse order, once the main window and its children are destroyed.
