@@ -7,7 +7,10 @@
 #include <stdexcept>
 
 #include "controls/ConcProgress.h"
+#include "controls/Msg.h"
+#include "engine/ConcCorpus.h"
 #include "engine/ConcErrors.h"
+#include "engine/ConcFreqList.h"
 #include "engine/ConcTextProcess.h"
 #include "engine/ConcUtils.h"
 #include "platform/Nls.h"
@@ -584,4 +587,376 @@ void PostItemStatusText(int32_t Language, const TConcordItem* Item) {
         Text += " - " + FileName;
     }
     PostStatusText(Text);
+}
+
+// ---- Item lists --------------------------------------------------------------------------------------
+
+TConcordItems::TConcordItems(int32_t Language) : Language(Language) {
+    if (Language >= 0 && Language < MaxLanguages && LanguageConfigs[static_cast<size_t>(Language)])
+        HitColour = LanguageConfigs[static_cast<size_t>(Language)]->Fonts[HiliteFont].Color;
+}
+
+TConcordItems::~TConcordItems() = default;
+
+void TConcordItems::CheckRow(int32_t I) const {
+    if (I < 0 || I >= Count())
+        throw std::out_of_range("List index out of bounds (" + std::to_string(I) + ")");
+}
+
+std::unique_ptr<TConcordItem> TConcordItems::Put(int32_t I, std::unique_ptr<TConcordItem> Item) {
+    CheckRow(I);
+    std::swap(FItems[static_cast<size_t>(I)], Item);
+    return Item;
+}
+
+void TConcordItems::Delete(int32_t I) {
+    CheckRow(I);
+    FItems.erase(FItems.begin() + I);
+}
+
+void TConcordItems::Exchange(int32_t I, int32_t J) {
+    CheckRow(I);
+    CheckRow(J);
+    std::swap(FItems[static_cast<size_t>(I)], FItems[static_cast<size_t>(J)]);
+}
+
+int32_t TConcordItems::Add(std::unique_ptr<TConcordItem> Item) {
+    TConcordItem& Added = *Item;
+    FItems.push_back(std::move(Item));
+    if (HighlightCollocates) {
+        CountItemCollocates(Added);
+        RankItemCollocates(Added);
+    }
+    return Count() - 1;
+}
+
+std::string TConcordItems::GetLineText(int32_t I) {
+    try {
+        CheckRow(I);
+        TConcordItem& Item = *FItems[static_cast<size_t>(I)];
+        TLineShading Shading;
+        Shading.HitColour = HitColour;
+        Shading.CollocColour = CollocColour;
+        if (HighlightCollocates) {
+            Shading.PosLo = PosLo;
+            Shading.PosHi = PosHi;
+            // A cancelled build leaves no lists: the lines then go unshaded.
+            const TFreqList* Top = CollocList(PosLo);
+            Shading.TopCount = Top ? Top->TopLimit() : 0;
+        }
+        const TCharTypes Visible =
+            VisibleCharTypes(Display.SuppressNormalTags, Display.SuppressPOSTags, Display.SuppressWords);
+        std::string Line = BuildDisplayLine(Item, Display, Shading, Visible, Item.Runs);
+        ConcealRuns(Line, Item.Runs, Display.ConcealHits, Display.ConcealCollocates);
+        return Line;
+    } catch (...) {
+        return LineFailedText;
+    }
+}
+
+// ---- Sorting -----------------------------------------------------------------------------------------
+
+// The comparison of one sort, with everything it reads from the configuration looked up once.
+struct TConcordItems::TSorter {
+    TAdvancedSortColItems Keys;
+    const uint8_t* Map = nullptr;    // the case map when case is ignored, else the identity
+    const TCharSet* Skip = nullptr;  // skipping characters left out of words, or none
+    std::array<uint8_t, 256> Identity{};
+    TCharSet SkipSet;
+
+    explicit TSorter(const TConcordItems& List) {
+        for (int C = 0; C < 256; ++C) Identity[static_cast<size_t>(C)] = static_cast<uint8_t>(C);
+        Map = Identity.data();
+        const TConcordConfig& Config = LangConfig(List.Language);
+        if (CommonConfig && CommonConfig->IgnoreCase) Map = Config.LowerCaseMap.data();
+        if (CommonConfig && CommonConfig->UseSkipEqualChars && !Config.SkippingChars.empty()) {
+            SkipSet = CharSetOf(Config.SkippingChars);
+            Skip = &SkipSet;
+        }
+        if (!List.AdvancedKeys.empty()) {
+            Keys = List.AdvancedKeys;
+        } else {
+            for (const TAdvancedSortColItem& Key : List.SortKeys)
+                if (Key.Key != skNone) Keys.push_back(Key);
+        }
+    }
+
+    // Byte order through Map from the first byte; a word that is the start of the other comes first.
+    static int Forward(std::string_view A, std::string_view B, const uint8_t* Map, const TCharSet* Skip) {
+        size_t I = 0, J = 0;
+        for (;;) {
+            if (Skip) {
+                while (I < A.size() && (*Skip)[static_cast<unsigned char>(A[I])]) ++I;
+                while (J < B.size() && (*Skip)[static_cast<unsigned char>(B[J])]) ++J;
+            }
+            const int CA = I < A.size() ? Map[static_cast<unsigned char>(A[I])] : -1;
+            const int CB = J < B.size() ? Map[static_cast<unsigned char>(B[J])] : -1;
+            if (CA != CB) return CA < CB ? -1 : 1;
+            if (CA < 0) return 0;
+            ++I;
+            ++J;
+        }
+    }
+
+    // The same from the last byte; a word that is the end of the other comes first.
+    static int Backward(std::string_view A, std::string_view B, const uint8_t* Map, const TCharSet* Skip) {
+        size_t I = A.size(), J = B.size();
+        for (;;) {
+            if (Skip) {
+                while (I > 0 && (*Skip)[static_cast<unsigned char>(A[I - 1])]) --I;
+                while (J > 0 && (*Skip)[static_cast<unsigned char>(B[J - 1])]) --J;
+            }
+            if (I == 0 || J == 0) return I == J ? 0 : (I > 0 ? 1 : -1);
+            const int CA = Map[static_cast<unsigned char>(A[--I])];
+            const int CB = Map[static_cast<unsigned char>(B[--J])];
+            if (CA != CB) return CA < CB ? -1 : 1;
+        }
+    }
+
+    static int Order(int32_t A, int32_t B) { return A < B ? -1 : (A > B ? 1 : 0); }
+
+    int CompareKey(const TConcordItem& A, const TConcordItem& B, const TAdvancedSortColItem& Key) const {
+        switch (Key.Key) {
+            case skOriginalOrder:
+                return Order(A.Sequence, B.Sequence);
+            case skDefined:
+                return Order(A.Letter, B.Letter);
+            case skTrackedTag:
+                if (A.SortString && B.SortString) return Forward(*A.SortString, *B.SortString, Map, nullptr);
+                return Order(A.SortString != nullptr, B.SortString != nullptr);
+            case skNone:
+                return 0;
+            default: {
+                const int Slot = Key.Key;
+                const bool HasA = A.Texts.Has(Slot), HasB = B.Texts.Has(Slot);
+                if (HasA && HasB)
+                    return Key.Reverse ? Backward(A.Texts[Slot], B.Texts[Slot], Map, Skip)
+                                       : Forward(A.Texts[Slot], B.Texts[Slot], Map, Skip);
+                return Order(HasB, HasA);
+            }
+        }
+    }
+
+    int Compare(const TConcordItem& A, const TConcordItem& B) const {
+        for (const TAdvancedSortColItem& Key : Keys)
+            if (const int Result = CompareKey(A, B, Key)) return Result;
+        return 0;
+    }
+};
+
+// Hoare's quicksort with the middle item as pivot. The smaller part is sorted first by recursion and
+// the larger one by the loop, which keeps the stack shallow; the parts are disjoint, so the order in
+// which they are sorted changes neither the result nor the exchanges made within each.
+void TConcordItems::QuickSort(TSorter& Sorter, int32_t L, int32_t R) {
+    auto Item = [this](int32_t K) -> const TConcordItem& { return *FItems[static_cast<size_t>(K)]; };
+    while (L < R) {
+        int32_t I = L, J = R;
+        const TConcordItem* Pivot = FItems[static_cast<size_t>(L + (R - L) / 2)].get();
+        do {
+            while (Sorter.Compare(Item(I), *Pivot) < 0) ++I;
+            while (Sorter.Compare(Item(J), *Pivot) > 0) --J;
+            if (I <= J) {
+                if (OnSwap) OnSwap(I, J);
+                std::swap(FItems[static_cast<size_t>(I)], FItems[static_cast<size_t>(J)]);
+                ++I;
+                --J;
+            }
+        } while (I <= J);
+        if (J - L < R - I) {
+            if (L < J) QuickSort(Sorter, L, J);
+            L = I;
+        } else {
+            if (I < R) QuickSort(Sorter, I, R);
+            R = J;
+        }
+    }
+}
+
+void TConcordItems::SortBy(const TAdvancedSortColOptions& Spec, const TAdvancedSortColItems* Advanced,
+                           TSwapEvent Swap) {
+    if (Count() < 2) return;
+    SortKeys = Spec.Keys;
+    AdvancedKeys = Advanced ? *Advanced : TAdvancedSortColItems();
+    OnSwap = std::move(Swap);
+
+    auto IsTag = [](const TAdvancedSortColItem& Key) { return Key.Key == skTrackedTag; };
+    const bool TagKey = std::any_of(SortKeys.begin(), SortKeys.end(), IsTag) ||
+                        std::any_of(AdvancedKeys.begin(), AdvancedKeys.end(), IsTag);
+    if (TagKey && !Spec.TrackedTag.empty()) {
+        const auto Found = std::find_if(WatchedTags.begin(), WatchedTags.end(),
+                                        [&](const TWatchedTag& Tag) { return Tag.Name == Spec.TrackedTag; });
+        const int32_t Index =
+            Found == WatchedTags.end() ? -1 : static_cast<int32_t>(Found - WatchedTags.begin());
+        if (Index != TrackedTagIndex) {
+            // Values of another tag must not stay behind to be sorted on.
+            if (Index < 0) {
+                ClearSortStrings();
+            } else {
+                TrackedTagIndex = Index;
+                FillSortStrings();
+            }
+        }
+    }
+    TSorter Sorter(*this);
+    QuickSort(Sorter, 0, Count() - 1);
+}
+
+void TConcordItems::ClearSortStrings() {
+    for (auto& Item : FItems) Item->SortString.reset();
+    TrackedTagIndex = -1;
+}
+
+void TConcordItems::FillSortStrings() {
+    if (TrackedTagIndex < 0) return;
+    for (auto& Item : FItems) {
+        if (Item->FileIndex < 0) {
+            Item->SortString.reset();
+            continue;
+        }
+        Item->SortString = std::make_unique<std::string>(
+            GetTrackedTagValue(Language, Item->FileIndex, Item->HitStart, TrackedTagIndex));
+    }
+}
+
+// ---- Collocates --------------------------------------------------------------------------------------
+
+TFreqList* TConcordItems::CollocList(int Position) const {
+    if (Position < 1 || Position > CollocatePositionCount) return nullptr;
+    return FCollocLists[static_cast<size_t>(Position - 1)].get();
+}
+
+void TConcordItems::SetHighlightCollocates(bool On) {
+    if (On == HighlightCollocates) return;
+    const TFrequencyConfig& Frequency = FrequencyConfigs.at(static_cast<size_t>(Language));
+    const int Span = std::clamp(Frequency.CollocateSpan, 1, 4);
+    const auto Lo = static_cast<uint8_t>(5 - Span);
+    const auto Hi = static_cast<uint8_t>(4 + Span);
+    HighlightCollocates = On;
+    if (!On) return;
+    if (CollocateListsReady(Lo, Hi)) {
+        for (int P = Lo; P <= Hi; ++P) CollocList(P)->SetTopLimit(Frequency.CollocHighLightTop);
+        RankAllCollocates();
+    } else {
+        BuildCollocateLists(Lo, Hi, nullptr);
+    }
+}
+
+void TConcordItems::InitCollocateLists(uint8_t Lo, uint8_t Hi) {
+    if (Lo < 1 || Hi > CollocatePositionCount || Lo > Hi)
+        throw std::out_of_range("Collocate positions " + std::to_string(Lo) + ".." + std::to_string(Hi));
+    PosLo = Lo;
+    PosHi = Hi;
+    const int32_t Top =
+        HighlightCollocates ? FrequencyConfigs.at(static_cast<size_t>(Language)).CollocHighLightTop : 0;
+    for (int P = Lo; P <= Hi; ++P) {
+        std::unique_ptr<TFreqList>& List = FCollocLists[static_cast<size_t>(P - 1)];
+        if (List)
+            List->Clear();
+        else
+            List = std::make_unique<TFreqList>(Language);
+        List->SetTopLimit(Top);
+    }
+}
+
+void TConcordItems::BuildCollocateLists(uint8_t Lo, uint8_t Hi, TProgressForm* Progress) {
+    try {
+        InitCollocateLists(Lo, Hi);
+        const int Start = Progress ? Progress->Progress() : 0;
+        for (int32_t I = 0; I < Count(); ++I) {
+            if (Progress && I % 256 == 0) {
+                Progress->SetProgress(Start + I);
+                ProcessMessages();
+                if (Progress->Tag != 0) Abort();
+            }
+            CountItemCollocates(*FItems[static_cast<size_t>(I)]);
+        }
+        if (Progress) Progress->SetProgress(Start + Count() - 1);
+        RankAllCollocates();
+        for (int P = Lo; P <= Hi; ++P) CollocList(P)->SortByFrequency();
+    } catch (const EAbort&) {
+        FreeCollocateLists();
+    } catch (const std::exception& E) {
+        FreeCollocateLists();
+        ShowError(E.what());
+    }
+}
+
+bool TConcordItems::CollocateListsReady(uint8_t Lo, uint8_t Hi) const {
+    if (Lo != PosLo || Hi != PosHi) return false;
+    for (int P = Lo; P <= Hi; ++P)
+        if (!CollocList(P)) return false;
+    return true;
+}
+
+void TConcordItems::CountItemCollocates(const TConcordItem& Item) {
+    const TStopList& Stop = LangConfig(Language).StopList;
+    for (int P = PosLo; P <= PosHi; ++P) {
+        TFreqList* List = CollocList(P);
+        if (!List || !Item.Texts.Has(P)) continue;
+        const std::string_view Word = Item.Texts[P];
+        if (!Stop.IsStopWord(Word)) List->AddWord(Word);
+    }
+}
+
+void TConcordItems::RankItemCollocates(TConcordItem& Item) const {
+    for (int P = PosLo; P <= PosHi; ++P) {
+        const TFreqList* List = CollocList(P);
+        if (!List || !Item.Texts.Has(P)) continue;
+        const std::string_view Word = Item.Texts[P];
+        const TFreqItem* Found =
+            List->FindWord(List->IgnoreCase() ? LangLowerCase(Word, Language) : std::string(Word));
+        uint8_t Rank = Unranked;
+        if (Found && Found->Frequency > 1) {
+            const int32_t Index = List->TopIndexOf(Found->Frequency);
+            if (Index >= 0) Rank = static_cast<uint8_t>(Index);
+        }
+        Item.CollocRanks[static_cast<size_t>(P)] = Rank;
+    }
+}
+
+void TConcordItems::RankAllCollocates() {
+    for (auto& Item : FItems) RankItemCollocates(*Item);
+}
+
+void TConcordItems::FreeCollocateLists() {
+    for (auto& List : FCollocLists) List.reset();
+}
+
+// ---- The lists as strings ----------------------------------------------------------------------------
+
+void TConcordStrings::Clear() {
+    throw EConcError("\"Clear\" is unsupported method for TConcordStrings");
+}
+
+void TConcordStrings::Insert(int, const std::string&) {
+    throw EConcError("\"Insert\" is unsupported method for TConcordStrings");
+}
+
+std::string TTessivorordStrings::GetTranslationText(int Index) const {
+    const TConcordItem& Item = *FItems.GetItem(Index);
+    if (Item.IsFilled()) return FItems.GetLineText(Index);
+    if (Item.AlignedStart < 0 || Item.AlignedEnd < 0) return "N/A";
+    try {
+        TBufStream& Reader = FileReader(Language, Item.FileIndex);
+        ConfigureBufStream(Reader);
+        Reader.ResetTagState();
+        const TConcordDisplay& Display = FItems.Display;
+        // The view takes the item's runs for the row: a passage has none, and must not wipe them.
+        TSVFormatArray Scratch;
+        TLineBuildArgs Args;
+        Args.Language = Language;
+        Args.Item = &Item;
+        Args.Reader = &Reader;
+        Args.FileIndex = Item.FileIndex;
+        Args.AlignedEnd = Item.AlignedEnd;
+        Args.AlignedStart = Item.AlignedStart;
+        Args.HitColour = FItems.HitColour;
+        Args.Runs = &Scratch;
+        Args.VisibleTypes =
+            VisibleCharTypes(Display.SuppressNormalTags, Display.SuppressPOSTags, Display.SuppressWords);
+        Args.ContextType = ctxSegment;
+        return BuildConcordLine(Args);
+    } catch (...) {
+        return LineFailedText;
+    }
 }
