@@ -206,6 +206,7 @@ public:
     std::string Build();
 
 private:
+    bool FollowsCR(int32_t Offset) const;
     void ReadContextText(int32_t From, int32_t To, TSideText& Out);
     void ReadClippedText(int32_t From, int32_t To, const TClip& Clip, TSideText& Out);
     int32_t FindContextStart(int32_t S);
@@ -229,8 +230,17 @@ private:
     std::array<double, 3> FStep{};
 };
 
+// Whether the byte before Offset is a carriage return.
+bool TLineBuilder::FollowsCR(int32_t Offset) const {
+    char Previous = 0;
+    int32_t Position = Offset - 1;
+    return Offset > 0 && R.Source().ReadAt(&Previous, 1, Position) == 1 && Previous == '\r';
+}
+
 // Keeps the characters of the visible classes of [From, To); any run of line breaks becomes one
-// blank (a line feed that opens the text is dropped), a tab a blank.
+// blank, a tab a blank. A line feed that opens the text is dropped when it ends a CR LF pair whose CR
+// lies before the text (a Lines context starts there); a line feed of its own still separates the
+// text from what precedes it.
 void TLineBuilder::ReadContextText(int32_t From, int32_t To, TSideText& Out) {
     if (To <= From) return;
     R.ValidateBuffer(From, To);
@@ -244,7 +254,7 @@ void TLineBuilder::ReadContextText(int32_t From, int32_t To, TSideText& Out) {
         if (!A.VisibleTypes[Type]) continue;
         const bool AfterCR = Out.Text.size() > Begin && Out.Text.back() == '\r';
         if (C == '\n') {
-            if (Out.Text.size() == Begin || AfterCR) continue;
+            if (AfterCR || (Out.Text.size() == Begin && FollowsCR(Offset))) continue;
             C = '\r';
         } else if (C == '\r') {
             if (AfterCR) continue;
