@@ -667,12 +667,30 @@ std::string TConcordItems::GetLineText(int32_t I) {
 // ---- Sorting -----------------------------------------------------------------------------------------
 
 // The comparison of one sort, with everything it reads from the configuration looked up once.
+//
+// Comparing items means reading words from two heap blocks per item. So that most comparisons read
+// neither, the sort works on entries that hold, for each of the first keys, the first eight bytes of
+// the key's word as the comparison sees them (mapped, skipping characters left out, from the end for
+// Reverse) packed big-endian into one number. Unequal numbers order as the words do, since words hold
+// no 0 byte; equal ones decide only when both words are complete in them. Otherwise, and for missing
+// words, the items themselves are compared, so the result is that of the key rules in every case.
 struct TConcordItems::TSorter {
+    static constexpr size_t CachedKeys = 3;
+    static constexpr uint8_t Present = 1;   // the entry holds the key's value
+    static constexpr uint8_t Complete = 2;  // ... all of it
+
+    struct TEntry {
+        std::array<uint64_t, CachedKeys> Prefix{};
+        std::array<uint8_t, CachedKeys> Flags{};
+        const TConcordItem* Item = nullptr;
+    };
+
     TAdvancedSortColItems Keys;
     const uint8_t* Map = nullptr;    // the case map when case is ignored, else the identity
     const TCharSet* Skip = nullptr;  // skipping characters left out of words, or none
     std::array<uint8_t, 256> Identity{};
     TCharSet SkipSet;
+    std::vector<TEntry> Entries;  // parallel to the list's rows while the sort runs
 
     explicit TSorter(const TConcordItems& List) {
         for (int C = 0; C < 256; ++C) Identity[static_cast<size_t>(C)] = static_cast<uint8_t>(C);
@@ -689,16 +707,65 @@ struct TConcordItems::TSorter {
             for (const TAdvancedSortColItem& Key : List.SortKeys)
                 if (Key.Key != skNone) Keys.push_back(Key);
         }
+        Entries.resize(List.FItems.size());
+        for (size_t I = 0; I < Entries.size(); ++I) Entries[I] = MakeEntry(*List.FItems[I]);
+    }
+
+    bool Skipped(char C, const TCharSet* SkipSet) const {
+        return SkipSet && (*SkipSet)[static_cast<unsigned char>(C)];
+    }
+
+    // The first eight bytes of W as compared, and whether nothing else of it is compared.
+    uint64_t WordPrefix(std::string_view W, bool Reverse, const TCharSet* SkipSet, uint8_t& Flags) const {
+        uint64_t Prefix = 0;
+        int Taken = 0;
+        size_t Rest = W.size();
+        for (size_t K = 0; K < W.size(); ++K, --Rest) {
+            const char C = Reverse ? W[W.size() - 1 - K] : W[K];
+            if (Skipped(C, SkipSet)) continue;
+            if (Taken == 8) break;
+            Prefix |= static_cast<uint64_t>(Map[static_cast<unsigned char>(C)]) << (56 - 8 * Taken++);
+        }
+        Flags = Rest == 0 ? Present | Complete : Present;
+        return Prefix;
+    }
+
+    TEntry MakeEntry(const TConcordItem& Item) const {
+        TEntry Entry;
+        Entry.Item = &Item;
+        for (size_t K = 0; K < std::min(CachedKeys, Keys.size()); ++K) {
+            const TAdvancedSortColItem& Key = Keys[K];
+            uint8_t& Flags = Entry.Flags[K];
+            uint64_t& Prefix = Entry.Prefix[K];
+            switch (Key.Key) {
+                case skOriginalOrder:
+                    Prefix = static_cast<uint64_t>(static_cast<int64_t>(Item.Sequence) - INT32_MIN);
+                    Flags = Present | Complete;
+                    break;
+                case skDefined:
+                    Prefix = Item.Letter;
+                    Flags = Present | Complete;
+                    break;
+                case skNone:
+                    Flags = Present | Complete;
+                    break;
+                case skTrackedTag:
+                    if (Item.SortString) Prefix = WordPrefix(*Item.SortString, false, nullptr, Flags);
+                    break;
+                default:
+                    if (Item.Texts.Has(Key.Key))
+                        Prefix = WordPrefix(Item.Texts[Key.Key], Key.Reverse, Skip, Flags);
+            }
+        }
+        return Entry;
     }
 
     // Byte order through Map from the first byte; a word that is the start of the other comes first.
-    static int Forward(std::string_view A, std::string_view B, const uint8_t* Map, const TCharSet* Skip) {
+    int Forward(std::string_view A, std::string_view B, const TCharSet* SkipSet) const {
         size_t I = 0, J = 0;
         for (;;) {
-            if (Skip) {
-                while (I < A.size() && (*Skip)[static_cast<unsigned char>(A[I])]) ++I;
-                while (J < B.size() && (*Skip)[static_cast<unsigned char>(B[J])]) ++J;
-            }
+            while (I < A.size() && Skipped(A[I], SkipSet)) ++I;
+            while (J < B.size() && Skipped(B[J], SkipSet)) ++J;
             const int CA = I < A.size() ? Map[static_cast<unsigned char>(A[I])] : -1;
             const int CB = J < B.size() ? Map[static_cast<unsigned char>(B[J])] : -1;
             if (CA != CB) return CA < CB ? -1 : 1;
@@ -709,13 +776,11 @@ struct TConcordItems::TSorter {
     }
 
     // The same from the last byte; a word that is the end of the other comes first.
-    static int Backward(std::string_view A, std::string_view B, const uint8_t* Map, const TCharSet* Skip) {
+    int Backward(std::string_view A, std::string_view B) const {
         size_t I = A.size(), J = B.size();
         for (;;) {
-            if (Skip) {
-                while (I > 0 && (*Skip)[static_cast<unsigned char>(A[I - 1])]) --I;
-                while (J > 0 && (*Skip)[static_cast<unsigned char>(B[J - 1])]) --J;
-            }
+            while (I > 0 && Skipped(A[I - 1], Skip)) --I;
+            while (J > 0 && Skipped(B[J - 1], Skip)) --J;
             if (I == 0 || J == 0) return I == J ? 0 : (I > 0 ? 1 : -1);
             const int CA = Map[static_cast<unsigned char>(A[--I])];
             const int CB = Map[static_cast<unsigned char>(B[--J])];
@@ -732,7 +797,7 @@ struct TConcordItems::TSorter {
             case skDefined:
                 return Order(A.Letter, B.Letter);
             case skTrackedTag:
-                if (A.SortString && B.SortString) return Forward(*A.SortString, *B.SortString, Map, nullptr);
+                if (A.SortString && B.SortString) return Forward(*A.SortString, *B.SortString, nullptr);
                 return Order(A.SortString != nullptr, B.SortString != nullptr);
             case skNone:
                 return 0;
@@ -740,16 +805,21 @@ struct TConcordItems::TSorter {
                 const int Slot = Key.Key;
                 const bool HasA = A.Texts.Has(Slot), HasB = B.Texts.Has(Slot);
                 if (HasA && HasB)
-                    return Key.Reverse ? Backward(A.Texts[Slot], B.Texts[Slot], Map, Skip)
-                                       : Forward(A.Texts[Slot], B.Texts[Slot], Map, Skip);
+                    return Key.Reverse ? Backward(A.Texts[Slot], B.Texts[Slot])
+                                       : Forward(A.Texts[Slot], B.Texts[Slot], Skip);
                 return Order(HasB, HasA);
             }
         }
     }
 
-    int Compare(const TConcordItem& A, const TConcordItem& B) const {
-        for (const TAdvancedSortColItem& Key : Keys)
-            if (const int Result = CompareKey(A, B, Key)) return Result;
+    int Compare(const TEntry& A, const TEntry& B) const {
+        for (size_t K = 0; K < Keys.size(); ++K) {
+            if (K < CachedKeys && (A.Flags[K] & B.Flags[K] & Present)) {
+                if (A.Prefix[K] != B.Prefix[K]) return A.Prefix[K] < B.Prefix[K] ? -1 : 1;
+                if (A.Flags[K] & B.Flags[K] & Complete) continue;
+            }
+            if (const int Result = CompareKey(*A.Item, *B.Item, Keys[K])) return Result;
+        }
         return 0;
     }
 };
@@ -758,16 +828,18 @@ struct TConcordItems::TSorter {
 // the larger one by the loop, which keeps the stack shallow; the parts are disjoint, so the order in
 // which they are sorted changes neither the result nor the exchanges made within each.
 void TConcordItems::QuickSort(TSorter& Sorter, int32_t L, int32_t R) {
-    auto Item = [this](int32_t K) -> const TConcordItem& { return *FItems[static_cast<size_t>(K)]; };
+    std::vector<TSorter::TEntry>& Entries = Sorter.Entries;
+    auto Entry = [&Entries](int32_t K) -> const TSorter::TEntry& { return Entries[static_cast<size_t>(K)]; };
     while (L < R) {
         int32_t I = L, J = R;
-        const TConcordItem* Pivot = FItems[static_cast<size_t>(L + (R - L) / 2)].get();
+        const TSorter::TEntry Pivot = Entry(L + (R - L) / 2);
         do {
-            while (Sorter.Compare(Item(I), *Pivot) < 0) ++I;
-            while (Sorter.Compare(Item(J), *Pivot) > 0) --J;
+            while (Sorter.Compare(Entry(I), Pivot) < 0) ++I;
+            while (Sorter.Compare(Entry(J), Pivot) > 0) --J;
             if (I <= J) {
                 if (OnSwap) OnSwap(I, J);
                 std::swap(FItems[static_cast<size_t>(I)], FItems[static_cast<size_t>(J)]);
+                std::swap(Entries[static_cast<size_t>(I)], Entries[static_cast<size_t>(J)]);
                 ++I;
                 --J;
             }
