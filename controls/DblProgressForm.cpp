@@ -134,6 +134,7 @@ void TDblProgressWindow::Changed() {
     setWindowTitle(FromUtf8(FForm.Caption()));
     for (int l = 0; l < dlLabelCount; ++l) FLabels[l]->setText(FromUtf8(FForm.Label(TDblProgressLabel(l))));
     ShowGauge(SubProgressBar, FForm.SubMin(), FForm.SubMax(), FForm.SubProgress());
+    SubProgressBar->setVisible(FForm.SubGaugeVisible());
     ShowGauge(ProgressBar, FForm.Min(), FForm.Max(), FForm.Progress());
     DetailsBtn->setText(QString::fromLatin1(FForm.DetailsCaption()));
     DetailsBtn->setVisible(FForm.DetailsButtonVisible());
