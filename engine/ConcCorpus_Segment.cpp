@@ -27,6 +27,9 @@ constexpr const char* ProcessingCaption = "Processing corpus";
 constexpr int32_t TokenCapacity = 255;
 // A heading pattern is tried against this many bytes at a paragraph start.
 constexpr int32_t HeadingSampleSize = 32;
+// The sample carries the byte after it, so that $ and the word assertions at the sample's end see the
+// text that really follows (the sample's end is not the end of a line or of the paragraph).
+constexpr int32_t HeadingLookAhead = 1;
 // The heading samples are served from blocks of this size, so a check per line does not cost a read.
 constexpr int32_t SampleBlockSize = 8192;
 constexpr size_t AbbreviationMaxLength = 20;
@@ -100,12 +103,13 @@ class THeadingSampler {
 public:
     explicit THeadingSampler(TSynchroStream& Stream) : FStream(Stream), FBlock(SampleBlockSize) {}
 
-    // Up to 32 bytes from Offset, ending before a 0 byte.
+    // Up to 32 bytes from Offset and the byte after them, ending before a 0 byte.
     std::string_view At(int32_t Offset) {
-        const bool Inside = Offset >= FStart && Offset <= FStart + FCount &&
-                            (Offset + HeadingSampleSize <= FStart + FCount || FAtEnd);
+        constexpr int32_t Wanted = HeadingSampleSize + HeadingLookAhead;
+        const bool Inside =
+            Offset >= FStart && Offset <= FStart + FCount && (Offset + Wanted <= FStart + FCount || FAtEnd);
         if (!Inside) Load(Offset);
-        const int32_t Available = std::min(HeadingSampleSize, FStart + FCount - Offset);
+        const int32_t Available = std::min(Wanted, FStart + FCount - Offset);
         std::string_view Sample(FBlock.data() + (Offset - FStart),
                                 static_cast<size_t>(std::max(Available, 0)));
         const size_t Nul = Sample.find('\0');
@@ -505,11 +509,13 @@ private:
     }
 
     bool HeadingAt(int32_t Offset) {
+        const std::string_view Sample = FSampler.At(Offset);
+        const int32_t SampleEnd = std::min<int32_t>(HeadingSampleSize, int32_t(Sample.size()));
         if (FHeadingRegExp) {
             TRegExpSpan Span;
-            return FHeadingRegExp->Search(FSampler.At(Offset), 0, Span) && Span.Start == 0;
+            return FHeadingRegExp->Search(Sample, 0, SampleEnd, Span) && Span.Start == 0;
         }
-        return !FHeadingText.empty() && FSampler.At(Offset).starts_with(FHeadingText);
+        return !FHeadingText.empty() && Sample.substr(0, size_t(SampleEnd)).starts_with(FHeadingText);
     }
 
     // ---- Units ----

@@ -107,14 +107,17 @@ const TCharClassTable& LangCharClasses(int L);
 bool ParseEqualChars(int L);
 
 // Rebuilds and returns the search character map of language L from CommonConfig's IgnoreCase and
-// UseSkipEqualChars: with neither, the identity; with IgnoreCase, every upper-case byte maps to its
-// lower case; with UseSkipEqualChars, every byte of each equal-character group (and with IgnoreCase its
-// other-case partner) maps to the group's lowest byte, lower-cased with IgnoreCase; a later group wins.
-// Byte 0 always maps to itself. The map is kept per language; building one language never disturbs
-// another's.
+// UseSkipEqualChars: with neither, the identity; with IgnoreCase, every upper-case byte (by the
+// language's regular-expression class table, InitRegExpCharTables) maps to its lower case; with
+// UseSkipEqualChars, every byte of each equal-character group (and with IgnoreCase its other-case
+// partner) maps to the group's lowest byte, lower-cased with IgnoreCase; a later group wins. Byte 0
+// always maps to itself. The map is the one the language's regular-expression tables carry: building it
+// rebuilds those tables (InitRegExpCharTables), so patterns compiled afterwards fold exactly as the
+// text helpers do. Building one language never disturbs another's. Raises std::out_of_range when L does
+// not exist.
 TSearchCharMap BuildSearchCharMap(int L);
-// The search character map BuildSearchCharMap last built for language index L (the identity before
-// the first build). Raises std::out_of_range for an index outside 0..3.
+// The search character map last built for language index L (built from L's configuration on first
+// use). Raises std::out_of_range for an index outside 0..3.
 TSearchCharMap SearchCharMap(int L);
 
 // ---- Tags, files and measures ------------------------------------------------------------------------

@@ -164,6 +164,9 @@ std::shared_ptr<const TRegExpCharTables> RegExpCharTables(int Language) {
 }
 
 const char* const RegExpInternalErrorText = "Internal regexp error.";
+const char* const RegExpTooDeepText = "Regular expression nested too deeply";
+const char* const RegExpTooManyStepsText =
+    "The regular expression needs too much work on this text; the search was stopped.";
 
 const char* RegExpErrorText(int Error) {
     if (Error < 0 || Error >= RegExpErrorCount) return "";
@@ -197,12 +200,18 @@ void TRegExp::Compile(std::string_view Text, uint32_t Syntax,
 }
 
 bool TRegExp::Search(std::string_view Text, int Start, TRegExpSpan& Span) {
+    return Search(Text, Start, INT_MAX, Span);
+}
+
+bool TRegExp::Search(std::string_view Text, int Start, int Stop, TRegExpSpan& Span) {
     Registers->NumRegs = 0;
     Registers->Starts.clear();
     Registers->Ends.clear();
     const int Length = int(std::min<size_t>(Text.size(), INT_MAX));
     const int Found =
-        RegExpSearchRange(*Pattern, Text.data(), Length, Start, Length - Start, Registers.get());
+        RegExpSearchRange(*Pattern, Text.data(), Length, Start, Length - Start, Registers.get(), Stop);
+    if (Found == RegExpCancelled) Abort();
+    if (Found == RegExpTooManySteps) throw ERegExp(RegExpTooManyStepsText);
     if (Found < 0 || Registers->Ends[0] - Registers->Starts[0] < 1) return false;
     Span.Start = Registers->Starts[0];
     Span.End = Registers->Ends[0];

@@ -11,7 +11,11 @@
 //     after an anchor or word assertion) have no effect; so has a valid interval there.
 //   - A { that does not begin a complete interval, a ) without an open group, and a back-reference to a
 //     group still open are ordinary characters.
-//   - Groups and repetitions nested more than 1000 deep make the pattern "too big".
+//   - Groups and repetitions nested more than 1000 deep are refused ("Regular expression nested too
+//     deeply").
+//   - Positions outside the text count as non-word characters for \b \B \< \>. A caller that searches
+//     a window of a longer text passes the bytes around the window (a lead-in before Start, and bytes
+//     from Stop on), so that a window that cuts a word does not make a boundary there.
 //
 // Layers, top to bottom:
 //   - TRegExp: what the search and the dialogs use (compile once, search it in many texts).
@@ -27,6 +31,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <bitset>
 #include <cstdint>
 #include <memory>
@@ -138,6 +143,10 @@ const char* RegExpErrorText(int Error);
 
 // The text of the exception raised when the matcher meets an operation it does not know.
 extern const char* const RegExpInternalErrorText;
+// The compile error of a pattern whose groups and repetitions nest more than RegExpMaxNesting deep.
+extern const char* const RegExpTooDeepText;
+// The text of the exception raised when one search exceeds its step limit (see TRegExpControl).
+extern const char* const RegExpTooManyStepsText;
 
 // Raised by TRegExp when a pattern does not compile (with one text of the table above) and when the
 // matcher meets an unknown operation ("Internal regexp error.").
@@ -182,8 +191,8 @@ enum TRegExpOp : uint8_t {
     ro_notwordchar,                  // a byte that is not a word byte
     ro_wordbeg,                      // the start of a word
     ro_wordend,                      // the end of a word
-    ro_wordbound,                    // a word boundary (always at the ends of the text)
-    ro_notwordbound,                 // not a word boundary (never at the ends of the text)
+    ro_wordbound,                    // a word byte on one side only (none outside the text)
+    ro_notwordbound,                 // word bytes on both sides or on neither
     ro_digit,                        // a digit byte (untranslated)
     ro_notdigit,                     // a byte that is not a digit
     ro_space,                        // a space byte (untranslated)
@@ -191,6 +200,8 @@ enum TRegExpOp : uint8_t {
     ro_LastOp = ro_notspace
 };
 
+// The deepest nesting of groups and repetitions a pattern may have.
+constexpr int RegExpMaxNesting = 1000;
 // An unbounded repetition count in the byte code.
 constexpr uint16_t RegExpUnbounded = 0xFFFF;
 // The largest interval bound a pattern may give.
@@ -199,15 +210,58 @@ constexpr int RegExpDupMax = 0x7FFF;
 constexpr int RegExpMaxCodeSize = 65536;
 // Groups beyond this number are parsed but not recorded.
 constexpr int RegExpMaxGroups = 255;
-// The failure stack of a thread grows on demand up to this many entries; a match that needs more gives
-// up (-2 from the search and the matcher). Entries: one per pending alternative (two for the shorter
-// runs of a repeated one-byte test, however many), and one per group register or loop counter changed
-// while an alternative is pending. So (y)*x over n bytes without an x needs about 3n entries.
-constexpr size_t RegExpFailureStackLimit = size_t(1) << 24;
+// The failure stack of a thread grows on demand up to 24 MB (entries of 12 bytes); a match that needs
+// more gives up (-2 from the search and the matcher). Entries: one per pending alternative (two for
+// the shorter runs of a repeated one-byte test, however many), and one per group register or loop
+// counter changed while an alternative is pending. So (y)*x over n bytes without an x needs about 3n
+// entries.
+constexpr size_t RegExpFailureStackEntryBytes = 12;
+constexpr size_t RegExpFailureStackLimit = (size_t(24) << 20) / RegExpFailureStackEntryBytes;
 
 // Sets the failure-stack limit of the calling thread's matcher; 0 restores RegExpFailureStackLimit.
 // Tests lower it to reach the limit with short texts.
 void SetRegExpThreadStackLimit(size_t Entries);
+
+// ---- Cancelling and bounding a search -------------------------------------------------------------
+
+// Results of the search and the matcher besides a position or length.
+constexpr int RegExpNoMatch = -1;
+constexpr int RegExpGaveUp = -2;        // the failure stack or memory ran out
+constexpr int RegExpCancelled = -3;     // the thread's cancel flag was set
+constexpr int RegExpTooManySteps = -4;  // the thread's step limit was exceeded
+
+// The steps one search or match may take by default. A step is one operation of the byte code (or one
+// alternative resumed); patterns without back-references need a small multiple of the text's length
+// times the pattern's size, so only back-references and huge counted loops come near it. About a
+// second of work.
+constexpr uint64_t RegExpDefaultStepLimit = 200'000'000;
+
+// How the searches of a thread are stopped from outside. The matcher reads Cancel (when set) every
+// 1,024 steps, which is well under a millisecond, so a search ends within about 100 ms of the flag
+// being set however long its text or hard its pattern. The flag belongs to the caller and must
+// outlive the scope that installs it.
+struct TRegExpControl {
+    const std::atomic<bool>* Cancel = nullptr;
+    uint64_t StepLimit = RegExpDefaultStepLimit;  // per call of RegExpSearchRange / RegExpMatchAt
+};
+
+// Installs a control for every search and match the calling thread runs while the scope lives (the
+// search of a query, a parallel-search thread, the corpus pass), and restores the previous one on
+// destruction. Without one a thread runs with no cancel flag and RegExpDefaultStepLimit. Scopes nest;
+// each must be destroyed on the thread that made it.
+class TRegExpControlScope {
+public:
+    explicit TRegExpControlScope(const TRegExpControl& Control);
+    ~TRegExpControlScope();
+    TRegExpControlScope(const TRegExpControlScope&) = delete;
+    TRegExpControlScope& operator=(const TRegExpControlScope&) = delete;
+
+private:
+    TRegExpControl FPrevious;
+};
+
+// The control the calling thread's searches run with.
+TRegExpControl RegExpThreadControl();
 
 // The compiled-pattern record. Filled by RegExpCompilePattern and RegExpCompileFastmap, read-only
 // while searched.
@@ -254,16 +308,19 @@ const char* RegExpCompilePattern(const char* Text, int Length, TRegExpPattern& R
 // cannot be had. Raises ERegExp ("Internal regexp error.") on an unknown operation code.
 int RegExpCompileFastmap(TRegExpPattern& Record);
 
-// The start position of the leftmost match whose start lies in Start..Start+Range (clipped to the
-// text; a negative Range tries Start only), -1 when there is none, -2 when the matcher gave up (its
-// failure stack full, or out of memory). Regs (may be null) receives the match's registers. Raises
-// ERegExp ("Internal regexp error.") on an unknown operation code.
+// The start position of the leftmost match whose start lies in Start..Start+Range (clipped to Stop; a
+// negative Range tries Start only) and that consumes nothing at or beyond Stop (clipped to Start..Length;
+// the bytes from Stop on are seen only by the anchors and word assertions, and \' matches only at
+// Length). -1 (RegExpNoMatch) when there is none, -2 when the matcher gave up (its failure stack full,
+// or out of memory), -3 when the thread's cancel flag was set, -4 when the thread's step limit was
+// exceeded (TRegExpControl). Regs (may be null) receives the match's registers. Raises ERegExp
+// ("Internal regexp error.") on an unknown operation code.
 int RegExpSearchRange(const TRegExpPattern& Record, const char* Text, int Length, int Start, int Range,
-                      TRegExpRegisters* Regs);
+                      TRegExpRegisters* Regs, int Stop = INT32_MAX);
 
 // The length of the match at Position (the longest, or the first found with the 0x40000 syntax bit),
 // consuming nothing at or beyond Stop (Stop <= Length; anchors still see the whole text). -1 when
-// there is none or Position lies outside the text, -2 when the matcher gave up. Regs may be null.
+// there is none or Position lies outside the text; -2, -3, -4 as RegExpSearchRange. Regs may be null.
 int RegExpMatchAt(const TRegExpPattern& Record, const char* Text, int Length, int Position,
                   TRegExpRegisters* Regs, int Stop);
 
@@ -290,8 +347,14 @@ public:
     // True when a match of length 1 or more starts at the leftmost position from Start on where any
     // match starts; Span receives its start and end (exclusive) in Text. False when there is no match,
     // when the leftmost match is empty (no later position is tried), and when the matcher gave up.
-    // Raises ERegExp ("Internal regexp error.") on corrupt byte code.
+    // Raises EAbort when the thread's cancel flag is set during the search, ERegExp with
+    // RegExpTooManyStepsText when the search exceeds the thread's step limit (TRegExpControlScope), and
+    // ERegExp ("Internal regexp error.") on corrupt byte code.
     bool Search(std::string_view Text, int Start, TRegExpSpan& Span);
+    // The same, for a window Text[..Stop) of a longer text: the match consumes nothing from Stop on,
+    // while ^ $ \b \B \< \> see the bytes there (a window that ends inside a word, or before a line
+    // feed, is judged by the text that follows it). \' matches only at the end of Text.
+    bool Search(std::string_view Text, int Start, int Stop, TRegExpSpan& Span);
 
     int32_t Language;
     std::unique_ptr<TRegExpPattern> Pattern;

@@ -13,9 +13,10 @@
 
 namespace {
 
-// Nesting deeper than this (groups within groups, repetitions of repetitions) is refused as too big:
-// the code generator recurses once per level.
-constexpr int MaxNestingDepth = 1000;
+// Nesting deeper than RegExpMaxNesting (groups within groups, repetitions of repetitions) is refused
+// with its own message: the code generator recurses once per level, and a thread's stack must hold it.
+// Its code lies outside the engine's numbered messages.
+constexpr int TooDeepError = -1;
 
 struct TCompileError {
     int Code;
@@ -179,7 +180,7 @@ private:
 int32_t TParser::NewParent(TNodeKind Kind, std::vector<int32_t> Kids) {
     int32_t Depth = 0;
     for (int32_t K : Kids) Depth = std::max(Depth, Nodes[K].Depth);
-    if (Depth + 1 > MaxNestingDepth) throw TCompileError{reTooBig};
+    if (Depth + 1 > RegExpMaxNesting) throw TCompileError{TooDeepError};
     int32_t Node = NewNode(Kind);
     Nodes[Node].Depth = Depth + 1;
     Nodes[Node].Kids = std::move(Kids);
@@ -356,8 +357,9 @@ int TParser::ParseClassName(int NameStart) {
     throw TCompileError{rePrematureEnd};
 }
 
-// After "[": members are stored translated; a range runs over the translated bytes of its translated
-// ends, which must be in order.
+// After "[": members are stored translated. A range runs over the raw bytes between its ends, which
+// must be in order, and each member is translated: translating the ends first would make a range of
+// the representatives of equal characters, which can lie anywhere.
 void TParser::ParseBracket() {
     TByteSet Set;
     bool Negated = false;
@@ -379,8 +381,8 @@ void TParser::ParseBracket() {
             }
         }
         if (I + 1 < N && P[I] == '-' && P[I + 1] != ']') {
-            const int Low = Tr[C];
-            const int High = Tr[P[I + 1]];
+            const int Low = C;
+            const int High = P[I + 1];
             I += 2;
             if (High < Low) throw TCompileError{reBadRange};
             for (int Ch = Low; Ch <= High; ++Ch) Set.set(Tr[Ch]);
@@ -922,5 +924,5 @@ const char* RegExpCompilePattern(const char* Text, int Length, TRegExpPattern& R
     Record.MemoRows = 0;
     Record.Allocated = 0;
     Record.Used = 0;
-    return RegExpErrorText(Error);
+    return Error == TooDeepError ? RegExpTooDeepText : RegExpErrorText(Error);
 }

@@ -55,6 +55,10 @@ struct TWorkspace {
 constexpr size_t MemoMaxBits = size_t(1) << 26;
 
 struct TGiveUp {};
+struct TCancelled {};
+struct TOutOfSteps {};
+
+thread_local TRegExpControl ThreadControl;
 
 // The stack's first size, so that ordinary searches never grow it.
 constexpr size_t InitialStackEntries = 2 * 2000 * 19;
@@ -80,9 +84,13 @@ int WithWorkspace(TJob Job) {
     try {
         Result = Job(W);
     } catch (const TGiveUp&) {
-        Result = -2;
+        Result = RegExpGaveUp;
     } catch (const std::bad_alloc&) {
-        Result = -2;
+        Result = RegExpGaveUp;
+    } catch (const TCancelled&) {
+        Result = RegExpCancelled;
+    } catch (const TOutOfSteps&) {
+        Result = RegExpTooManySteps;
     }
     ReleaseLargeStack(W);
     return Result;
@@ -224,7 +232,8 @@ public:
           Stop(Stop),
           W(W),
           NumRegs(std::min(Record.NumGroups, RegExpMaxGroups) + 1),
-          KeepRegs(!Record.NoSub) {
+          KeepRegs(!Record.NoSub),
+          Control(ThreadControl) {
         W.Starts.resize(size_t(NumRegs));
         W.Ends.resize(size_t(NumRegs));
         W.BestStarts.resize(size_t(NumRegs));
@@ -287,15 +296,25 @@ private:
     }
     // Marks Pc as visited at the positions From..To.
     void MarkVisited(int32_t Pc, int32_t From, int32_t To) {
-        const size_t Base = size_t(MemoRow(Pc)) * size_t(Length + 1);
+        const int32_t Row = MemoRow(Pc);
+        if (Row < 0) return;
+        const size_t Base = size_t(Row) * size_t(Length + 1);
         for (size_t Bit = Base + size_t(From); Bit <= Base + size_t(To); ++Bit)
             MemoWord(Bit) |= uint64_t(1) << (Bit & 63);
     }
     // Records a match ending at Pos; true when no longer one can exist.
     bool Found(int32_t Pos);
     bool IsWord(int32_t Pos) const { return (Words[T[Pos]] & RW_WORD) != 0; }
+    // Outside the text there are no word characters.
     bool AtWordBoundary(int32_t Pos) const {
-        return Pos == 0 || Pos == Length || IsWord(Pos - 1) != IsWord(Pos);
+        return (Pos > 0 && IsWord(Pos - 1)) != (Pos < Length && IsWord(Pos));
+    }
+    // Counts one step; every 1,024 steps looks at the cancel flag and the step limit.
+    void Step() {
+        if (++Steps < NextPoll) return;
+        NextPoll = Steps + 1024;
+        if (Control.Cancel && Control.Cancel->load(std::memory_order_relaxed)) throw TCancelled{};
+        if (Steps > Control.StepLimit) throw TOutOfSteps{};
     }
     bool SameText(int32_t From, int32_t Pos, int32_t Count) const {
         for (int32_t K = 0; K < Count; ++K)
@@ -314,6 +333,9 @@ private:
     TWorkspace& W;
     const int32_t NumRegs;
     const bool KeepRegs;
+    const TRegExpControl Control;
+    uint64_t Steps = 0;
+    uint64_t NextPoll = 1024;
     int32_t Choices = 0;
     int32_t Best = -1;
     bool Memo = false;
@@ -423,6 +445,7 @@ int TMatcher::Run(int Start) {
     int32_t Pc = 0;
     int32_t Pos = Start;
     for (;;) {
+        Step();
         if (Memo && Revisit(Pc, Pos)) {
             // Already tried from here: fail.
         } else if (Pc >= CodeEnd) {
@@ -609,6 +632,18 @@ void AddTestToFastmap(const uint8_t* Op, TRegExpPattern& R) {
 
 }  // namespace
 
+TRegExpControlScope::TRegExpControlScope(const TRegExpControl& Control) : FPrevious(ThreadControl) {
+    ThreadControl = Control;
+}
+
+TRegExpControlScope::~TRegExpControlScope() {
+    ThreadControl = FPrevious;
+}
+
+TRegExpControl RegExpThreadControl() {
+    return ThreadControl;
+}
+
 void SetRegExpThreadStackLimit(size_t Entries) {
     ThreadWorkspace().Limit = Entries == 0 ? RegExpFailureStackLimit : Entries;
 }
@@ -697,9 +732,10 @@ int RegExpMatchAt(const TRegExpPattern& Record, const char* Text, int Length, in
 }
 
 int RegExpSearchRange(const TRegExpPattern& Record, const char* Text, int Length, int Start, int Range,
-                      TRegExpRegisters* Regs) {
+                      TRegExpRegisters* Regs, int Stop) {
     if (Start < 0 || Start > Length || Record.Tables == nullptr) return -1;
-    int Last = int(std::min(int64_t(Start) + std::max(Range, 0), int64_t(Length)));
+    Stop = std::clamp(Stop, Start, Length);
+    int Last = int(std::min(int64_t(Start) + std::max(Range, 0), int64_t(Stop)));
     if (Record.Used > 0 && Record.Buffer[0] == ro_begbuf) {
         if (Start > 0) return -1;
         Last = 0;
@@ -708,9 +744,9 @@ int RegExpSearchRange(const TRegExpPattern& Record, const char* Text, int Length
     const bool Skip = Record.FastmapAccurate && !Record.CanBeEmpty;
     const uint8_t* Admits = Record.StartMap.data();
     return WithWorkspace([&](TWorkspace& W) {
-        TMatcher Matcher(Record, T, Length, Length, W);
-        // With the map, a match needs a byte to begin with: the end of the text is never a candidate.
-        const int SkipEnd = std::min(Last + 1, Length);
+        TMatcher Matcher(Record, T, Length, Stop, W);
+        // With the map, a match needs a byte to begin with: the end of the window is never a candidate.
+        const int SkipEnd = std::min(Last + 1, Stop);
         for (int Pos = Start; Pos <= Last; ++Pos) {
             if (Skip) {
                 while (Pos < SkipEnd && !Admits[T[Pos]]) ++Pos;

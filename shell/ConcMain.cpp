@@ -17,6 +17,7 @@
 #include <cstdio>
 
 #include "controls/ConcFormUtils.h"
+#include "controls/FileDialogForm.h"
 #include "controls/Msg.h"
 #include "engine/ConcConfig.h"
 #include "engine/ConcErrors.h"
@@ -157,6 +158,7 @@ void InitUnits() {
     RunReported(InitConfigUnit);
     SetThousandSeparator(QLocale::system().groupSeparator().toStdString());
     RegisterConfigFontDialog();
+    RegisterFileDialog();
 }
 
 // Unit end, in reverse order, once the main window and its children are destroyed.

@@ -322,6 +322,18 @@ TEST_F(SegmentTest, HeadingRegularExpressionMustMatchAtTheParagraphStart) {
     EXPECT_EQ(Sections(), (Strings{"Intro\n", "12. Title\n", "Text x 3. y\nEnd"}));
 }
 
+// The sample's end is not the end of the paragraph: $ there needs a line feed after it.
+TEST_F(SegmentTest, HeadingSampleEndIsNotALineEnd) {
+    TConcordConfig& L = Lang(0);
+    L.HeadingFormat = 2;
+    L.HPattern = "^[A-Z ]+$";
+    L.ParagraphFormat = 1;
+    const std::string Capitals = "THE HOUSE BY THE RIVER AND THE MILL";  // 35 bytes
+    Run("Intro\n" + Capitals + " was old\nCHAPTER ONE\nText\n" + Capitals.substr(0, 32) + "\nEnd");
+    EXPECT_EQ(Sections(), (Strings{"Intro\n" + Capitals + " was old\n", "CHAPTER ONE\n", "Text\n",
+                                   Capitals.substr(0, 32) + "\n", "End"}));
+}
+
 TEST_F(SegmentTest, PagesAndTagPositions) {
     CommonConfig->PageSeparator = "<pb>";
     Run("one<pb>two <PB> three<pb>");

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 #include <regex.h>
 
+#include <atomic>
+#include <chrono>
+#include <limits>
 #include <random>
 #include <string>
 #include <thread>
@@ -155,6 +158,59 @@ TEST_F(RegExpStackLimit, DeepBacktrackingFindsItsMatch) {
     TRegExp Re("(y)*x", RegExpSyntaxExtended, 0, Cp1252());
     TRegExpSpan Span;
     EXPECT_FALSE(Re.Search(Text, 0, Span));
+}
+
+// One-byte loops that can give bytes back, inside counted loops with many count combinations.
+TEST(RegExpMatch, LoopsUnderManyCountsDoNotCrash) {
+    ExpectLeftmost({{"(.*,){1,1024}x", "aaab,bbaa,", -1, -1},
+                    {"((.+ ){1,40}){1,30}x", "the house by the river", -1, -1},
+                    {"((.+ ){1,40}){1,30}r", "the house by the river", 0, 18},
+                    {"(.*,){1,1024}a", "aaab,bbaa,a", 0, 11}});
+}
+
+TEST_F(RegExpStackLimit, TheStackIsBoundedInBytes) {
+    EXPECT_LE(RegExpFailureStackLimit * RegExpFailureStackEntryBytes, size_t(32) << 20);
+    // About eight entries per byte: far more than the limit allows on a megabyte.
+    EXPECT_EQ(Leftmost("(((((((y)))))))*x", std::string(1 << 20, 'y')), std::make_pair(-2, -2));
+}
+
+// A search stops when its thread's cancel flag is set or its step limit is reached, however hard the
+// pattern.
+TEST(RegExpControl, CancelAndStepLimitEndTheSearch) {
+    const std::string Text = std::string(8000, 'a') + "b";
+    TRegExp Re("(.+)(.+)\\2\\1q", RegExpSyntaxExtended, 0, Cp1252());
+    std::atomic<bool> Cancel{true};
+    TRegExpSpan Span;
+    {
+        TRegExpControlScope Scope({&Cancel, RegExpDefaultStepLimit});
+        EXPECT_EQ(RegExpThreadControl().Cancel, &Cancel);
+        EXPECT_EQ(Leftmost(*Re.Pattern, Text), std::make_pair(RegExpCancelled, RegExpCancelled));
+        EXPECT_THROW(Re.Search(Text, 0, Span), EAbort);
+        {
+            TRegExpControlScope Inner({nullptr, 20000});
+            EXPECT_EQ(Leftmost(*Re.Pattern, Text), std::make_pair(RegExpTooManySteps, RegExpTooManySteps));
+            try {
+                Re.Search(Text, 0, Span);
+                FAIL() << "no exception";
+            } catch (const ERegExp& E) {
+                EXPECT_STREQ(E.what(), RegExpTooManyStepsText);
+            }
+            // An easy search needs few steps.
+            EXPECT_EQ(Leftmost("a+b", Text), std::make_pair(0, 8001));
+        }
+        EXPECT_EQ(RegExpThreadControl().StepLimit, RegExpDefaultStepLimit);
+    }
+    EXPECT_EQ(RegExpThreadControl().Cancel, nullptr);
+
+    // Set from another thread while the search runs.
+    Cancel = false;
+    std::thread Canceller([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        Cancel = true;
+    });
+    TRegExpControlScope Scope({&Cancel, std::numeric_limits<uint64_t>::max()});
+    EXPECT_EQ(Leftmost(*Re.Pattern, Text), std::make_pair(RegExpCancelled, RegExpCancelled));
+    Canceller.join();
 }
 
 TEST(RegExpMatch, UnknownOperationIsAnInternalError) {

@@ -2,9 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "engine/ConcConfig.h"
+#include "engine/ConcTextProcess.h"
 #include "engine/RegExp3.h"
 #include "platform/Nls.h"
 
@@ -130,7 +132,8 @@ TEST(RegExpPattern, EveryErrorText) {
         {"[[:alpha:]-", "Unmatched [ or [^"},
         {"[[:foo:]]", "Invalid character class name"},
         {std::string(70000, 'a'), "Regular expression too big"},
-        {std::string(2000, '(') + std::string(2000, ')'), "Regular expression too big"},
+        {std::string(1001, '(') + std::string(1001, ')'), "Regular expression nested too deeply"},
+        {std::string(999, '(') + "a" + std::string(999, ')'), ""},
         {std::string(60000, 'a'), ""},
         {"[Z-a]", ""},
         {"[[:alpha:]-]", ""},
@@ -138,8 +141,9 @@ TEST(RegExpPattern, EveryErrorText) {
         {"(a\\1)", ""}};
     for (const auto& [Pattern, Text] : Cases)
         EXPECT_EQ(CompileError(Pattern, SourceOf(1252)), Text) << Pattern.substr(0, 20);
-    // Ranges are translated before their order is checked.
-    EXPECT_EQ(CompileError("[Z-a]", SourceOf(1252, true)), "Invalid range end");
+    // Ranges are ordered by their raw ends, then each member is translated.
+    EXPECT_EQ(CompileError("[Z-a]", SourceOf(1252, true)), "");
+    EXPECT_EQ(CompileError("[a-Z]", SourceOf(1252, true)), "Invalid range end");
 }
 
 TEST(RegExpPattern, AnErrorIsARegExpExceptionOfTheEngine) {
@@ -200,7 +204,9 @@ TEST(RegExpPattern, WordDigitAndSpaceEscapes) {
                    {"\\s", "a\xA0", 1, 2},
                    {"\\S+", "ab! ", 0, 3},  // a letter and punctuation alike
                    {"[[:alpha:]]+", "l'\xE9t\xE9!", 0, 5},
-                   {"\\bfoo\\b", "foo", 0, 3},  // the ends of the text are boundaries
+                   {"\\bfoo\\b", "foo", 0, 3},  // outside the text there are no word characters
+                   {"\\b ", " a", -1, -1},
+                   {" \\B", "a ", 1, 2},
                    {"\\Bfoo", "foo", -1, -1},
                    {"foo\\B", "foo", -1, -1},
                    {"\\Boo", "foo", 1, 3},
@@ -235,6 +241,17 @@ TEST(RegExpPattern, CaseFoldingAndEqualCharacters) {
     Source.UseSkipEqualChars = true;
     Source.EqualCharGroups = {GroupOf("e\xE9\xE8"), GroupOf("a\xE0")};
     ExpectMatches({{"caf\xE9", "cafe", 0, 4}, {"[e]", "\xE8", 0, 1}, {"\xE0", "A", -1, -1}}, Source);
+    // A range is formed on the raw bytes: with a = \xE0, [\xE0-\xFF] is not a-\xFF; with z = \xFD,
+    // [\xE0-\xFD] is a valid range that admits z.
+    ExpectMatches({{"[\xE0-\xFF]", "b", -1, -1},
+                   {"[\xE0-\xFF]+",
+                    "b\xE9"
+                    "a\xE0",
+                    1, 4},
+                   {"[^\xE0-\xFF]+", "abc", 1, 3}},
+                  Source);
+    Source.EqualCharGroups = {GroupOf("z\xFD")};
+    ExpectMatches({{"[\xE0-\xFD]+", "yz\xFD\xE9", 1, 4}, {"[a-c]", "z", -1, -1}}, Source);
 
     Source.IgnoreCase = true;
     Source.EqualCharGroups = {GroupOf("e\xE9")};
@@ -313,6 +330,23 @@ TEST(RegExpPattern, SearchStartsAtTheGivenPosition) {
     EXPECT_FALSE(Re.Search("a", 2, Span));
     EXPECT_FALSE(Re.Search("a", -1, Span));
 
+    // A window that ends inside a word, or before a line feed, is judged by the bytes after it; nothing
+    // from Stop on is consumed, and \' is the end of the whole text only.
+    const auto Tables = BuildRegExpCharTables(SourceOf(1252));
+    const std::vector<std::tuple<const char*, std::string, int, int, int>> Windows = {
+        {"foo\\b", "a foobar", 5, -1, -1}, {"foo\\b", "a foo bar", 5, 2, 5}, {"foo\\B", "a foobar", 5, 2, 5},
+        {"o\\>", "foo", 2, -1, -1},        {"b$", "ab\nc", 2, 1, 2},         {"b$", "abc", 2, -1, -1},
+        {"b\\'", "abc", 2, -1, -1},        {"b\\'", "ab", 2, 1, 2},          {"a+", "aaaa", 2, 0, 2},
+        {"a*b", "aab", 2, -1, -1},         {"\\w+", "  ab", 2, -1, -1}};
+    for (const auto& [Pattern, Text, Stop, Start, End] : Windows) {
+        TRegExp Re(Pattern, RegExpSyntaxExtended, 0, Tables);
+        TRegExpSpan Span{-1, -1};
+        const bool Found = Re.Search(Text, 0, Stop, Span);
+        EXPECT_EQ(Found ? std::make_pair(Span.Start, Span.End) : std::make_pair(-1, -1),
+                  std::make_pair(Start, End))
+            << Pattern << " on " << Text << " to " << Stop;
+    }
+
     TRegExp Begin("\\`a", RegExpSyntaxExtended, 0, BuildRegExpCharTables(SourceOf(1252)));
     EXPECT_EQ(RegExpSearchRange(*Begin.Pattern, "aa", 2, 1, 1, nullptr), -1);
     EXPECT_EQ(RegExpSearchRange(*Begin.Pattern, "aa", 2, 0, 2, nullptr), 0);
@@ -365,6 +399,27 @@ TEST_F(RegExpLanguageTables, EqualCharactersFromTheConfiguration) {
     EXPECT_FALSE(Finds(0, "caf\xE9", "CAFE"));  // still the tables built before the change
     InitRegExpCharTables(0);
     EXPECT_TRUE(Finds(0, "caf\xE9", "CAFE"));
+}
+
+// The text helpers' search map and the patterns' translate table are one map, also for letters listed
+// among the word delimiters.
+TEST_F(RegExpLanguageTables, TextHelpersAndPatternsShareOneSearchMap) {
+    LanguageConfigs[0]->NonWordChars += "XY\xC0\xD7";
+    LanguageConfigs[0]->EqualCharGroups = {GroupOf("e\xE9")};
+    CommonConfig->UseSkipEqualChars = true;
+    const std::string Bytes =
+        "XxYy\xC0\xE0\xD7\xF7"
+        "eE\xE9\xC9";
+    for (bool IgnoreCase : {false, true}) {
+        CommonConfig->IgnoreCase = IgnoreCase;
+        const TSearchCharMap Map = BuildSearchCharMap(0);
+        EXPECT_EQ(Map, RegExpCharTables(0)->CharMap);
+        EXPECT_EQ(SearchCharMap(0), Map);
+        for (char A : Bytes)
+            for (char B : Bytes)
+                EXPECT_EQ(Finds(0, std::string(1, A), std::string(1, B)), Map[uint8_t(A)] == Map[uint8_t(B)])
+                    << IgnoreCase << " " << int(uint8_t(A)) << " " << int(uint8_t(B));
+    }
 }
 
 TEST_F(RegExpLanguageTables, UnknownLanguageIsRefused) {

@@ -1,0 +1,446 @@
+#include "engine/UTF8_to_ASCII.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string_view>
+#include <system_error>
+#include <unordered_map>
+
+#include "controls/ConcProgress.h"
+#include "controls/Msg.h"
+#include "engine/BStream.h"
+#include "engine/ConcConfig.h"
+#include "engine/ConcCorpus.h"
+#include "engine/ConcLangs.h"
+#include "engine/ConcStreamUtils.h"
+#include "engine/ConcUtils.h"
+#include "engine/SynStream.h"
+#include "platform/Nls.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int32_t BlockSize = 1024;
+constexpr int32_t LookAhead = 10;
+// Decoded text is handed to the code-page converter in batches, and the window is pumped once per
+// batch: per 1 KB block both would cost more than the conversion itself.
+constexpr int32_t BlocksPerBatch = 64;
+
+// The bits a sequence of N bytes carries (index N), and the largest value a sequence of N - 1 bytes
+// can carry: a value at or below it is an overlong encoding.
+constexpr uint32_t ValueMask[7] = {0, 0x7F, 0x7FF, 0xFFFF, 0x1FFFFF, 0x3FFFFFF, 0x7FFFFFFF};
+constexpr uint32_t ShorterMax[7] = {0, 0, 0x7F, 0x7FF, 0xFFFF, 0x1FFFFF, 0x3FFFFFF};
+
+std::string Hex(const char* Format, uint32_t Value) {
+    char Buffer[64];
+    std::snprintf(Buffer, sizeof Buffer, Format, Value);
+    return Buffer;
+}
+
+[[noreturn]] void RaiseSequence(const std::string& Bytes, const char* Prefix) {
+    throw EConvertError(std::string(Prefix) + "\"" + Bytes + "\"");
+}
+
+// The length of the sequence a lead byte 11xxxxxx starts: 1 plus the 1 bits that follow the leading 11.
+int SequenceLength(uint8_t Lead) {
+    int N = 1;
+    for (uint8_t Mask = 0x40; Mask != 0 && (Lead & Mask) != 0; Mask >>= 1) ++N;
+    return N;
+}
+
+void AppendValue(uint32_t Value, std::u16string& Text) {
+    if (Value < 0xD800 || (Value >= 0xE000 && Value <= 0xFFFD)) {
+        Text.push_back(static_cast<char16_t>(Value));
+    } else if (Value <= 0xFFFF) {
+        throw EConvertError(Hex("Invalid UCS-4 character $%8.8X", Value));
+    } else if (Value <= 0x10FFFF) {
+        Text.push_back(static_cast<char16_t>(0xD800 + ((Value - 0x10000) >> 10)));
+        Text.push_back(static_cast<char16_t>(0xDC00 | (Value & 0x3FF)));
+    } else {
+        throw EConvertError(Hex("Cannot convert $%8.8X to UTF-16", Value));
+    }
+}
+
+// Deletes a file on scope exit unless released; a failed conversion never leaves a half copy behind.
+class TRemoveOnFailure {
+public:
+    explicit TRemoveOnFailure(std::string Path) : FPath(std::move(Path)) {}
+    ~TRemoveOnFailure() {
+        if (FArmed) RemoveQuietly(FPath);
+    }
+    void Release() { FArmed = false; }
+    static void RemoveQuietly(const std::string& Path) {
+        std::error_code Ignored;
+        if (!Path.empty()) fs::remove(Path, Ignored);
+    }
+
+private:
+    std::string FPath;
+    bool FArmed = true;
+};
+
+// A gauge maximum for a file size, and the divisor that keeps positions in an int.
+int GaugeScale(int64_t Size) {
+    return Size > INT_MAX ? static_cast<int>(Size / INT_MAX + 1) : 1;
+}
+
+TConcordConfig& LanguageConfig(int32_t Language) {
+    if (Language < 0 || Language >= MaxLanguages || !LanguageConfigs[Language])
+        throw EConcError("Language " + std::to_string(Language) + " does not exist.");
+    return *LanguageConfigs[Language];
+}
+
+int FindFile(const TConcordConfig& Config, const std::string& Name) {
+    for (size_t I = 0; I < Config.Files.size(); ++I)
+        if (Config.Files[I].Name == Name) return static_cast<int>(I);
+    return -1;
+}
+
+// The stream and reader of one path, opened together so that a failure leaves nothing half made.
+struct TOpenedFile {
+    std::unique_ptr<TFileSynchroStream> Stream;
+    std::unique_ptr<TBufStream> Reader;
+};
+
+TOpenedFile OpenCorpusPath(const std::string& Path, int32_t Language) {
+    TOpenedFile F;
+    F.Stream = std::make_unique<TFileSynchroStream>(Path, fmOpenRead | fmShareDenyWrite);
+    F.Reader = std::make_unique<TBufStream>(*F.Stream, Language);
+    return F;
+}
+
+// Makes the 8-bit copy of FileName for Language under the "Converting..." window. Returns the copy's
+// path, or "" when the conversion was cancelled or failed (a failure is shown; nothing is left).
+std::string MakeConvertedCopy(const std::string& FileName, int32_t Language) {
+    const std::string CopyName = MakeAsciiCopyName(FileName, WorkspaceFileName);
+    if (CopyName.empty()) {
+        ShowError("Can't create a converted copy of " + FileName + ".");
+        return {};
+    }
+    std::unique_ptr<TProgressForm> Progress = ShowProgressForm(5, "Converting...", FileName, 0, 0, "");
+    try {
+        const int CodePage = LocaleCodePage(LanguageConfig(Language).LocaleId);
+        if (!ConvertUTF8File(FileName, CopyName, CodePage, Progress.get())) return {};
+    } catch (const std::exception& E) {
+        Progress.reset();
+        ShowError(E.what());
+        return {};
+    }
+    return CopyName;
+}
+
+}  // namespace
+
+void UTF8Decode(const uint8_t* Bytes, int32_t Length, std::u16string& Text, TStream& Source) {
+    Text.reserve(Text.size() + static_cast<size_t>(std::max(Length, 0)) + 1);
+    int32_t I = 0;
+    while (I < Length) {
+        const uint8_t Lead = Bytes[I];
+        if (Lead < 0x80) {
+            Text.push_back(Lead);
+            ++I;
+            continue;
+        }
+        if ((Lead & 0xC0) == 0x80) throw EConvertError(Hex("Invalid UTF-8 sequence %2.2X", Lead));
+
+        const int N = SequenceLength(Lead);
+        std::string Sequence(1, static_cast<char>(Lead));
+        uint32_t Value = Lead;
+        // Bytes of the sequence come from the block, then from the look-ahead read from Source.
+        const uint8_t* From = Bytes;
+        int32_t FromLength = Length;
+        int32_t J = I + 1;
+        uint8_t Ahead[LookAhead] = {};
+        int64_t AheadRead = -1;
+        for (int K = 1; K < N; ++K) {
+            if (J >= FromLength && AheadRead < 0) {
+                AheadRead = Source.Read(Ahead, LookAhead);
+                From = Ahead;
+                FromLength = LookAhead;
+                J = 0;
+            }
+            const uint8_t C = J < FromLength ? From[J] : 0;
+            ++J;
+            Sequence.push_back(static_cast<char>(C));
+            if ((C & 0xC0) != 0x80) throw EConvertError(Hex("Invalid UTF-8 sequence $%2.2X", C));
+            Value = (Value << 6) | (C & 0x3F);
+        }
+        if (N > 6) RaiseSequence(Sequence, "Invalid UTF-8 sequence ");
+        Value &= ValueMask[N];
+        if (Value <= ShorterMax[N]) RaiseSequence(Sequence, "Invalid UTF-8 encoding ");
+        AppendValue(Value, Text);
+
+        if (AheadRead >= 0) {
+            // The sequence ended inside the look-ahead: what it did not use belongs to the next block.
+            const int64_t Unused = std::max<int64_t>(AheadRead - J, 0);
+            if (Unused > 0) Source.Seek(-Unused, soCurrent);
+            return;
+        }
+        I = J;
+    }
+}
+
+void SkipBOM(TStream& Source) {
+    uint8_t Head[3] = {};
+    const int64_t Got = Source.Read(Head, 3);
+    if (Got != 3 || Head[0] != 0xEF || Head[1] != 0xBB || Head[2] != 0xBF) Source.SetPosition(0);
+}
+
+bool ConvertUTF8File(const std::string& SourceName, const std::string& DestName, int CodePage,
+                     TProgressForm* Progress) {
+    std::error_code Error;
+    if (!fs::is_regular_file(SourceName, Error)) {
+        ShowError("The source file dose not exists!");
+        return false;
+    }
+    if (!platform::IsValidCodePage(CodePage)) {
+        char Text[64];
+        std::snprintf(Text, sizeof Text, "Invaid CodePage '%d'", CodePage);
+        ShowError(Text);
+        return false;
+    }
+
+    TFileStream Source(SourceName, fmOpenRead | fmShareDenyWrite);
+    const int64_t Size = Source.GetSize();
+    const int Scale = GaugeScale(Size);
+    if (Progress) {
+        Progress->SetCaption("Processing UTF-8 File");
+        Progress->SetText("File Progress");
+        Progress->SetRange(0, static_cast<int>(Size / Scale));
+        Progress->SetProgress(0);
+        ShowUnlessMinimized(Progress);
+    }
+
+    TRemoveOnFailure::RemoveQuietly(DestName);
+    TRemoveOnFailure Cleanup(DestName);
+    TFileStream Dest(DestName, fmCreate);
+    SkipBOM(Source);
+
+    uint8_t Block[BlockSize];
+    std::u16string Text;
+    std::string Bytes;
+    int Blocks = 0;
+    auto Flush = [&] {
+        Bytes = platform::Utf16ToCodePage(CodePage, Text);
+        Text.clear();
+        if (!Bytes.empty() && Dest.Write(Bytes.data(), static_cast<int64_t>(Bytes.size())) !=
+                                  static_cast<int64_t>(Bytes.size()))
+            throw EConcError("Unable to write file: " + DestName + ".");
+    };
+    while (Source.GetPosition() < Size) {
+        const int64_t Got = Source.Read(Block, BlockSize);
+        if (Got <= 0) break;
+        UTF8Decode(Block, static_cast<int32_t>(Got), Text, Source);
+        if (++Blocks % BlocksPerBatch != 0) continue;
+        if (Progress) {
+            Progress->SetProgress(static_cast<int>(Source.GetPosition() / Scale));
+            ProcessMessages();
+            if (Progress->Tag == 1) return false;
+        }
+        Flush();
+    }
+    Flush();
+    if (!Dest.Flush()) throw EConcError("Unable to write file: " + DestName + ".");
+    if (Progress) Progress->SetProgress(static_cast<int>(Size / Scale));
+    Cleanup.Release();
+    return true;
+}
+
+std::string MakeAsciiCopyName(const std::string& SourceName, const std::string& WorkspaceFileName) {
+    std::string Folder;
+    if (!WorkspaceFileName.empty()) {
+        const fs::path Workspace(WorkspaceFileName);
+        const fs::path Dir = Workspace.parent_path() / Workspace.stem();
+        std::error_code Error;
+        fs::create_directories(Dir, Error);
+        Folder = Dir.string();
+    } else {
+        Folder = TempDir;
+    }
+    if (Folder.empty()) return {};
+    if (Folder.back() != '/') Folder += '/';
+
+    const fs::path Source(SourceName);
+    const std::string Stem = Source.stem().string();
+    const std::string Ext = Source.extension().string();
+    std::string Name = Folder + Stem + "_ASCII" + Ext;
+    std::error_code Error;
+    for (int K = 1; fs::exists(Name, Error); ++K) Name = Folder + Stem + "_ASCII_" + std::to_string(K) + Ext;
+    return Name;
+}
+
+bool ConvertCorpusFile(const std::string& FileName, const std::string& CopyName, bool IsUTF8,
+                       int32_t Language) {
+    try {
+        TConcordConfig& Config = LanguageConfig(Language);
+        const int Existing = FindFile(Config, FileName);
+        if (Existing >= 0) {
+            SendToMainForm(CM_OPENCORPUSVIEW, Language, Existing);
+            return false;
+        }
+        std::string Path = CopyName.empty() ? FileName : CopyName;
+        const bool MadeCopy = IsUTF8 && CopyName.empty();
+        if (MadeCopy) {
+            Path = MakeConvertedCopy(FileName, Language);
+            if (Path.empty()) return false;
+        }
+        TRemoveOnFailure Cleanup(MadeCopy ? Path : std::string());
+        TOpenedFile Opened = OpenCorpusPath(Path, Language);
+
+        TNamedItem<TCorpusFileRecord> Entry;
+        Entry.Name = FileName;
+        Entry.Object.Converted = IsUTF8;
+        Entry.Object.CopyName = Path;
+        Config.Streams.push_back(std::move(Opened.Stream));
+        Config.Readers.push_back(std::move(Opened.Reader));
+        Config.Files.push_back(std::move(Entry));
+        Config.PageStarts.Add(nullptr);
+        Config.LineStarts.Add(nullptr);
+        Config.FileTags.Add(nullptr);
+        Config.SectionIndexes.Add(nullptr);
+        Config.ParagraphIndexes.Add(nullptr);
+        Config.SentenceIndexes.Add(nullptr);
+        Cleanup.Release();
+        SendToMainForm(CM_FILEADDED, Language, 0);
+        return true;
+    } catch (const EAbort&) {
+        return false;
+    } catch (const std::exception& E) {
+        ShowError(E.what());
+        return false;
+    }
+}
+
+bool SetFileConverted(int32_t Language, int32_t FileIndex, bool Converted) {
+    TConcordConfig& Config = LanguageConfig(Language);
+    if (FileIndex < 0 || static_cast<size_t>(FileIndex) >= Config.Files.size())
+        throw std::out_of_range("File index out of range");
+    TNamedItem<TCorpusFileRecord>& File = Config.Files[static_cast<size_t>(FileIndex)];
+    if (File.Object.Converted == Converted) return true;
+
+    std::string Path = File.Name;
+    if (Converted) {
+        Path = MakeConvertedCopy(File.Name, Language);
+        if (Path.empty()) return false;
+    }
+    TRemoveOnFailure Cleanup(Converted ? Path : std::string());
+    TOpenedFile Opened;
+    try {
+        Opened = OpenCorpusPath(Path, Language);
+    } catch (const std::exception& E) {
+        ShowError(E.what());
+        return false;
+    }
+    Cleanup.Release();
+
+    const size_t I = static_cast<size_t>(FileIndex);
+    // The reader reads through the stream, so it goes first.
+    Config.Readers[I] = std::move(Opened.Reader);
+    Config.Streams[I] = std::move(Opened.Stream);
+    if (!Converted && File.Object.CopyName != File.Name)
+        TRemoveOnFailure::RemoveQuietly(File.Object.CopyName);
+    File.Object.Converted = Converted;
+    File.Object.CopyName = Path;
+    Config.PageStarts.SetItem(FileIndex, nullptr);
+    Config.LineStarts.SetItem(FileIndex, nullptr);
+    Config.FileTags.SetItem(FileIndex, nullptr);
+    Config.SectionIndexes.SetItem(FileIndex, nullptr);
+    Config.ParagraphIndexes.SetItem(FileIndex, nullptr);
+    Config.SentenceIndexes.SetItem(FileIndex, nullptr);
+    return true;
+}
+
+void ExchangeCorpusFiles(int32_t Language, int32_t I, int32_t J) {
+    LanguageConfig(Language).ExchangeFiles(I, J);
+    TFilePair Pair{I, J};
+    SendToMainForm(CM_FILESEXCHANGED, Language, reinterpret_cast<intptr_t>(&Pair));
+}
+
+namespace {
+
+struct TLoadChanges {
+    bool Removed = false;
+    bool Switched = false;
+    bool Added = false;
+    bool Exchanged = false;
+};
+
+void RemoveAndSwitch(int32_t Language, const std::vector<TNewCorpusFile>& NewFiles, TLoadChanges& Changes) {
+    TConcordConfig& Config = LanguageConfig(Language);
+    for (int I = static_cast<int>(Config.Files.size()) - 1; I >= 0; --I) {
+        const TNamedItem<TCorpusFileRecord>& File = Config.Files[static_cast<size_t>(I)];
+        const auto Listed = std::find_if(NewFiles.begin(), NewFiles.end(),
+                                         [&](const TNewCorpusFile& F) { return F.Name == File.Name; });
+        if (Listed == NewFiles.end()) {
+            SendToMainForm(CM_FILEREMOVED, Language, I);
+            LanguageConfig(Language).RemoveFile(I);
+            Changes.Removed = true;
+        } else if (Listed->IsUTF8 != File.Object.Converted) {
+            // Windows drop their references to the file before its stream and indexes go.
+            SendToMainForm(CM_FILEREMOVED, Language, I);
+            if (SetFileConverted(Language, I, Listed->IsUTF8)) Changes.Switched = true;
+        }
+    }
+}
+
+// Puts the registered files in the order of NewFiles; a listed file that is not registered (its
+// registration failed) has no place in that order.
+void ReorderFiles(int32_t Language, const std::vector<TNewCorpusFile>& NewFiles, TLoadChanges& Changes) {
+    TConcordConfig& Config = LanguageConfig(Language);
+    std::unordered_map<std::string, int> Target;
+    for (const TNewCorpusFile& F : NewFiles)
+        if (FindFile(Config, F.Name) >= 0 && !Target.count(F.Name))
+            Target.emplace(F.Name, int(Target.size()));
+    for (int K = 0; K < static_cast<int>(Config.Files.size()); ++K) {
+        for (;;) {
+            const auto It = Target.find(Config.Files[static_cast<size_t>(K)].Name);
+            if (It == Target.end() || It->second == K) break;
+            ExchangeCorpusFiles(Language, K, It->second);
+            Changes.Exchanged = true;
+        }
+    }
+}
+
+}  // namespace
+
+void LoadLanguageFiles(int32_t Language, bool RealignRequested, bool FormatChanged,
+                       const std::string& LanguageName, uint32_t LCID,
+                       const std::vector<TNewCorpusFile>& NewFiles, bool ForceRealign) {
+    std::string Name = LanguageName;
+    if (LCID == 0) {
+        LCID = 1033;
+        Name = LanguageNameOfLCID(1033);
+    }
+    const bool LocaleChanged = LanguageConfig(Language).LocaleId != LCID;
+    if (LocaleChanged) {
+        ClearScannedInfo(Language, true, true, true, true, true, true);
+        FreeAllAlignments();
+    }
+    LanguageConfig(Language).SetLanguage(LCID, Name);
+
+    TLoadChanges Changes;
+    RemoveAndSwitch(Language, NewFiles, Changes);
+    for (const TNewCorpusFile& F : NewFiles)
+        if (FindFile(LanguageConfig(Language), F.Name) < 0 &&
+            ConvertCorpusFile(F.Name, "", F.IsUTF8, Language))
+            Changes.Added = true;
+    ReorderFiles(Language, NewFiles, Changes);
+
+    if (!LocaleChanged) {
+        const bool Converted = Changes.Switched;
+        const bool AnyChange = Changes.Removed || Changes.Added || Changes.Exchanged || Changes.Switched;
+        ClearScannedInfo(Language, Converted, Converted, FormatChanged || Converted,
+                         AnyChange || FormatChanged || Converted, Converted, Converted);
+        if (RealignRequested || ForceRealign || Changes.Exchanged || Changes.Removed || Changes.Switched)
+            FreeAllAlignments();
+    }
+    // Segments cut with the old format would survive the next pass, which only builds what is missing.
+    if (FormatChanged) {
+        ClearSegmentIndexes(Language);
+        ClearFileAlignment(Language, -1);
+    }
+}

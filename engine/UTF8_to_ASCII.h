@@ -1,0 +1,81 @@
+// UTF-8 corpus files and the registration of corpus files with a language.
+//
+// The whole engine reads bytes of a language's 8-bit code page, so a UTF-8 file is converted once
+// into an 8-bit copy and the copy is what the language opens. This unit holds the decoder, the file
+// conversion, the naming of copies, and the registration that keeps a language's nine per-file lists
+// (Files, Streams, Readers and the six index slots) parallel while files are added, switched between
+// the file and its copy, exchanged and removed.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/ConcErrors.h"
+
+class TStream;
+class TProgressForm;
+
+// A decoding error; the text is one of the decoder's six messages.
+class EConvertError : public EConcError {
+public:
+    using EConcError::EConcError;
+};
+
+// Decodes Length bytes at Bytes and appends the UTF-16 units to Text. A sequence that runs past the
+// block is completed from Source (up to 10 more bytes; bytes beyond its end read as 0), and Source is
+// then moved back so that the bytes not used are read with the next block; decoding of the block
+// ends with that sequence. Raises EConvertError for a malformed sequence, an overlong encoding, a
+// surrogate or non-character (U+FFFE, U+FFFF) and a value beyond U+10FFFF.
+void UTF8Decode(const uint8_t* Bytes, int32_t Length, std::u16string& Text, TStream& Source);
+
+// Reads 3 bytes; when they are not the UTF-8 byte-order mark, Source goes back to its start.
+void SkipBOM(TStream& Source);
+
+// Converts the UTF-8 file SourceName into DestName in CodePage (characters the code page lacks become
+// "?"). With Progress, shows the file's progress on it and stops when its Tag is 1. A missing source or
+// an invalid code page is reported with ShowError and makes no copy. Returns true when the copy is
+// complete; after a cancel the copy is deleted and the result is false. Raises EConvertError for bad
+// UTF-8 and EConcError when a file cannot be opened or written; the partial copy is deleted first.
+bool ConvertUTF8File(const std::string& SourceName, const std::string& DestName, int CodePage,
+                     TProgressForm* Progress);
+
+// The name for the 8-bit copy of SourceName: in the folder named after the workspace (beside
+// WorkspaceFileName, created when missing) when one is given, else in the temporary folder; the first
+// of "<name>_ASCII<ext>", "<name>_ASCII_1<ext>", ... that does not exist.
+std::string MakeAsciiCopyName(const std::string& SourceName, const std::string& WorkspaceFileName);
+
+// Registers FileName with Language: converts it first when IsUTF8 and no CopyName is given (under a
+// "Converting..." progress window), opens its shared stream and reader on CopyName (or the file), adds
+// its record and six empty index slots, and sends CM_FILEADDED. A file already registered is not added:
+// CM_OPENCORPUSVIEW (Language, its index) is sent instead. Errors are shown with ShowError; a cancelled
+// conversion registers nothing silently. Returns whether the file was added.
+bool ConvertCorpusFile(const std::string& FileName, const std::string& CopyName, bool IsUTF8,
+                       int32_t Language);
+
+// Switches file FileIndex of Language between reading the file itself and reading an 8-bit copy. The
+// new copy, stream and reader are made first and swapped in only when all succeeded; then the old
+// reader and stream are freed, the old copy is deleted when going back to the file, and the six index
+// slots are freed. On failure nothing changes and the error is shown. Returns whether it switched
+// (true too when Converted already matches and nothing had to be done).
+bool SetFileConverted(int32_t Language, int32_t FileIndex, bool Converted);
+
+// Exchanges files I and J in every per-file list of Language and sends CM_FILESEXCHANGED with the pair.
+void ExchangeCorpusFiles(int32_t Language, int32_t I, int32_t J);
+
+// One file of the corpus loading dialog's list.
+struct TNewCorpusFile {
+    std::string Name;
+    bool IsUTF8 = false;
+};
+
+// Applies the loading dialog's list to Language: a new locale (LCID 0 is US English) drops all its
+// computed data and alignments first; files no longer listed are removed (CM_FILEREMOVED first); files
+// whose UTF-8 mark changed are switched (CM_FILEREMOVED first); new files are registered; the files
+// are put in the list's order (files that failed to register are left out of that order); then the
+// segment indexes, frequency lists and alignments that the changes invalidate are dropped. A changed
+// text format drops the language's segment indexes and alignment pairs too, so the next pass cuts the
+// files with the new format.
+void LoadLanguageFiles(int32_t Language, bool RealignRequested, bool FormatChanged,
+                       const std::string& LanguageName, uint32_t LCID,
+                       const std::vector<TNewCorpusFile>& NewFiles, bool ForceRealign);
