@@ -352,6 +352,10 @@ std::string_view TBufStream::NextWord() {
     char c;
     do {
         c = NextChar(type);
+        // The piece of a word that began before a classified range is no word of the range.
+        if (c != 0 && type == ctWord && FClassified && FStartsInWord && GetPosition() - 1 == FRangeStart) {
+            while (c != 0 && type == ctWord) c = NextChar(type);
+        }
     } while (c != 0 && type != ctWord);
     if (c == 0) {
         FWordStart = FWordEnd = GetPosition();
@@ -394,6 +398,11 @@ std::string_view TBufStream::PrevWord() {
         FWordStart = GetPosition();
         c = PrevChar(type);
     }
+    if (FStartsInWord && FWordStart == FRangeStart) {
+        FWordEnd = FWordStart;
+        FWordBuffer[0] = 0;
+        return {};
+    }
     const size_t kept = std::min<size_t>(FScratch.size(), MaxWordLength);
     std::reverse_copy(FScratch.end() - static_cast<std::ptrdiff_t>(kept), FScratch.end(), FWordBuffer);
     FWordBuffer[kept] = 0;
@@ -415,10 +424,7 @@ void TBufStream::ValidateBuffer(int32_t Start, int32_t Stop) {
     const char* text = FBuffer.get() + FCurrent;
     ClassifyRun(text, length + 1, FCount - FCurrent, Start, previous, state,
                 [&](int32_t i, TCharType t) { FCharTypes[static_cast<size_t>(i)] = t; });
-    // A word that began before the range is not a word of the range.
-    if (before == ctWord)
-        for (size_t i = 0; i < static_cast<size_t>(length) && FCharTypes[i] == ctWord; ++i)
-            FCharTypes[i] = ctNone;
+    FStartsInWord = before == ctWord && length > 0 && FCharTypes[0] == ctWord;
     FClassified = true;
 }
 

@@ -150,7 +150,8 @@ public:
     // Classifies [Start, Stop) (cut to 8192 bytes) at once and enters classified mode: NextChar and
     // PrevChar then give the stored classes. Classification starts in the tag state in force at Start
     // (as found from the MaxTagLength bytes before it) and leaves the reader's own tag state alone; the
-    // bytes of a word that began before Start get ctNone, so no word is cut at the range's start. Place
+    // piece of a word that began before Start keeps its class but NextWord and PrevWord pass it over,
+    // so no word read from the range is cut at its start. Place
     // the cursor with SetPosition before reading. Raises EConcError "Internal error:\rValidateBuffer
     // failed" when the range cannot be loaded whole (it passes the end of the file).
     void ValidateBuffer(int32_t Start, int32_t Stop);
@@ -257,6 +258,8 @@ private:
     int32_t FPOSStartLength = 0;
 
     bool FClassified = false;
+    // The classified range begins inside a word.
+    bool FStartsInWord = false;
     std::vector<TCharType> FCharTypes;
     char FWordBuffer[MaxWordLength + 1] = {};
     // Bytes read past the window: a tag's possible end, the lead-in of a classified range, a measure.
