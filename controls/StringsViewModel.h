@@ -24,9 +24,9 @@ public:
 // view's own, so a run can never be pure black (colour 0 means "keep").
 struct TSVFontInfo {
     std::string Name;
-    uint8_t Style = 0;    // fs* bits, as the configuration's fonts
-    int32_t Colour = 0;   // COLORREF
-    int32_t Size = 0;     // points
+    uint8_t Style = 0;   // fs* bits, as the configuration's fonts
+    int32_t Colour = 0;  // COLORREF
+    int32_t Size = 0;    // points
 };
 
 // A formatting run: Start counts characters (bytes of the code page) from 1.

@@ -4,18 +4,19 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <mutex>
 #include <stdexcept>
 
 #include "engine/BStream.h"
 #include "engine/ConcConfig.h"
+#include "engine/RegExp3.h"
 #include "platform/Nls.h"
 #include "platform/Paths.h"
+#include "platform/WholeFile.h"
 
 namespace {
 
@@ -62,12 +63,6 @@ uint8_t Byte(char C) {
     return static_cast<uint8_t>(C);
 }
 
-TSearchCharMap IdentityCharMap() {
-    TSearchCharMap Map;
-    for (size_t B = 0; B < Map.size(); ++B) Map[B] = static_cast<uint8_t>(B);
-    return Map;
-}
-
 char CasePartner(const TConcordConfig& Config, const platform::TCodePageTables& Tables, uint8_t C) {
     if (Tables.CharType1[C] & platform::C1_UPPER) return static_cast<char>(Config.LowerCaseMap[C]);
     if (Tables.CharType1[C] & platform::C1_LOWER) return static_cast<char>(Tables.UpperCase[C]);
@@ -94,59 +89,6 @@ bool ParseEqualGroup(std::string_view Group, TCharSet& Set) {
         }
     }
     return true;
-}
-
-size_t LowestMember(const TCharSet& Set) {
-    for (size_t B = 0; B < Set.size(); ++B)
-        if (Set.test(B)) return B;
-    return 0;
-}
-
-TSearchCharMap ComputeSearchCharMap(int L) {
-    TSearchCharMap Map = IdentityCharMap();
-    const TConcordConfig& Config = LangConfig(L);
-    const bool IgnoreCase = CommonConfig && CommonConfig->IgnoreCase;
-    const bool UseEqualChars = CommonConfig && CommonConfig->UseSkipEqualChars;
-    if (!IgnoreCase && !UseEqualChars) return Map;
-
-    const platform::TCodePageTables& Tables = LangTables(Config, L);
-    if (IgnoreCase)
-        for (size_t B = 1; B < Map.size(); ++B)
-            if (Tables.CharType1[B] & platform::C1_UPPER) Map[B] = Config.LowerCaseMap[B];
-    if (!UseEqualChars) return Map;
-
-    for (const TCharSet& Group : Config.EqualCharGroups) {
-        if (Group.none()) continue;
-        uint8_t Representative = static_cast<uint8_t>(LowestMember(Group));
-        if (IgnoreCase) Representative = Config.LowerCaseMap[Representative];
-        for (size_t B = 1; B < Group.size(); ++B) {
-            if (!Group.test(B)) continue;
-            Map[B] = Representative;
-            if (!IgnoreCase) continue;
-            // A character without case has partner 0, which must keep mapping to itself: the
-            // regular-expression engine relies on 0 ending its text.
-            const uint8_t Partner = Byte(CasePartner(Config, Tables, static_cast<uint8_t>(B)));
-            if (Partner != 0) Map[Partner] = Representative;
-        }
-    }
-    return Map;
-}
-
-struct TStoredCharMap {
-    std::mutex Lock;
-    TSearchCharMap Map = IdentityCharMap();
-};
-
-// One map per language: threads preparing searches in different languages build theirs at once.
-std::array<TStoredCharMap, MaxLanguages>& StoredCharMaps() {
-    static std::array<TStoredCharMap, MaxLanguages> Maps;
-    return Maps;
-}
-
-TStoredCharMap& StoredCharMap(int L) {
-    if (L < 0 || L >= MaxLanguages)
-        throw std::out_of_range("No search character map for language " + std::to_string(L));
-    return StoredCharMaps()[static_cast<size_t>(L)];
 }
 
 bool IsControlByte(uint8_t B) {
@@ -432,8 +374,7 @@ const TCharClassTable& LangCharClasses(int L) {
 
 // ---- Equal characters and the search character map -------------------------------------------------
 
-bool ParseEqualChars(int L) {
-    TConcordConfig& Config = MutableLangConfig(L);
+bool ParseEqualChars(TConcordConfig& Config) {
     Config.EqualCharGroups.clear();
     std::string Text = RemoveBlanks(TrimControls(Config.EqualChars));
     if (Text.empty()) return true;
@@ -451,18 +392,20 @@ bool ParseEqualChars(int L) {
     return true;
 }
 
+bool ParseEqualChars(int L) {
+    return ParseEqualChars(MutableLangConfig(L));
+}
+
+// The map lives in the language's regular-expression tables, so that the text helpers and the patterns
+// fold alike: one build, one map per language.
 TSearchCharMap BuildSearchCharMap(int L) {
-    TStoredCharMap& Stored = StoredCharMap(L);
-    const TSearchCharMap Map = ComputeSearchCharMap(L);
-    std::lock_guard<std::mutex> Guard(Stored.Lock);
-    Stored.Map = Map;
-    return Map;
+    LangConfig(L);
+    InitRegExpCharTables(L);
+    return SearchCharMap(L);
 }
 
 TSearchCharMap SearchCharMap(int L) {
-    TStoredCharMap& Stored = StoredCharMap(L);
-    std::lock_guard<std::mutex> Guard(Stored.Lock);
-    return Stored.Map;
+    return RegExpCharTables(L)->CharMap;
 }
 
 // ---- Tags, files and measures ----------------------------------------------------------------------
@@ -486,13 +429,16 @@ std::string MakeTempFileName(const std::string& Prefix) {
 }
 
 bool IsTextFile(const std::string& FileName) {
-    std::ifstream File(FileName, std::ios::binary);
-    if (!File) return true;
+    // A FIFO or a device is no file that cannot be opened: it is never opened for a blocking read.
+    const int Handle = platform::OpenRegularFileForReading(FileName);
+    if (Handle < 0) return true;
     char Head[256];
-    File.read(Head, sizeof Head);
-    const std::streamsize Got = File.gcount();
+    ssize_t Got;
+    do Got = ::read(Handle, Head, sizeof Head);
+    while (Got < 0 && errno == EINTR);
+    ::close(Handle);
     int Controls = 0;
-    for (std::streamsize I = 0; I < Got; ++I)
+    for (ssize_t I = 0; I < Got; ++I)
         if (IsControlByte(Byte(Head[I]))) ++Controls;
     return Controls < 5;
 }
@@ -508,6 +454,8 @@ std::string MakeValidFileName(const std::string& Name, const std::string& Defaul
             platform::WithTrailingSlash(Error ? Name.substr(0, Slash + 1) : Full.lexically_normal().string());
     }
     File.erase(std::remove_if(File.begin(), File.end(), IsInvalidFileNameChar), File.end());
+    // No file can be saved under such a name: the folder itself, its parent, or an extension alone.
+    if (File.empty() || File == "." || File == "..") return {};
 
     const size_t Dot = File.rfind('.');
     const bool HasExtension = Dot != std::string::npos && Dot + 1 < File.size();

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/ConcConfig.h"
+#include "engine/ConcTextProcess.h"
 #include "engine/RegExp3.h"
 #include "platform/Nls.h"
 
@@ -398,6 +399,27 @@ TEST_F(RegExpLanguageTables, EqualCharactersFromTheConfiguration) {
     EXPECT_FALSE(Finds(0, "caf\xE9", "CAFE"));  // still the tables built before the change
     InitRegExpCharTables(0);
     EXPECT_TRUE(Finds(0, "caf\xE9", "CAFE"));
+}
+
+// The text helpers' search map and the patterns' translate table are one map, also for letters listed
+// among the word delimiters.
+TEST_F(RegExpLanguageTables, TextHelpersAndPatternsShareOneSearchMap) {
+    LanguageConfigs[0]->NonWordChars += "XY\xC0\xD7";
+    LanguageConfigs[0]->EqualCharGroups = {GroupOf("e\xE9")};
+    CommonConfig->UseSkipEqualChars = true;
+    const std::string Bytes =
+        "XxYy\xC0\xE0\xD7\xF7"
+        "eE\xE9\xC9";
+    for (bool IgnoreCase : {false, true}) {
+        CommonConfig->IgnoreCase = IgnoreCase;
+        const TSearchCharMap Map = BuildSearchCharMap(0);
+        EXPECT_EQ(Map, RegExpCharTables(0)->CharMap);
+        EXPECT_EQ(SearchCharMap(0), Map);
+        for (char A : Bytes)
+            for (char B : Bytes)
+                EXPECT_EQ(Finds(0, std::string(1, A), std::string(1, B)), Map[uint8_t(A)] == Map[uint8_t(B)])
+                    << IgnoreCase << " " << int(uint8_t(A)) << " " << int(uint8_t(B));
+    }
 }
 
 TEST_F(RegExpLanguageTables, UnknownLanguageIsRefused) {
