@@ -10,8 +10,6 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "controls/FileDialogs.h"
 #include "controls/InpQuery.h"
@@ -20,6 +18,7 @@
 #include "engine/ConcConfig.h"
 #include "engine/ConcUtils.h"
 #include "platform/IniFiles.h"
+#include "platform/WholeFile.h"
 #include "results/ConcOptionRules.h"
 
 namespace fs = std::filesystem;
@@ -37,16 +36,6 @@ std::string FolderOf(const std::string& FileName) {
     return fs::path(FileName).parent_path().string();
 }
 
-// A word file is read whole: only a regular file of a sane size, so a FIFO or device never blocks.
-bool ReadWordFile(const std::string& FileName, std::string& Bytes) {
-    constexpr uintmax_t MaxBytes = 64u << 20;
-    std::error_code Error;
-    if (!fs::is_regular_file(FileName, Error) || fs::file_size(FileName, Error) > MaxBytes || Error)
-        return false;
-    std::ifstream In(FileName, std::ios::binary);
-    Bytes.assign(std::istreambuf_iterator<char>(In), std::istreambuf_iterator<char>());
-    return !In.bad();
-}
 
 }  // namespace
 
@@ -206,7 +195,7 @@ void TSentenceExceptionsForm::LoadWords() {
     const std::string FileName = WithDefaultExtension(Chosen.front(), "TXT");
     TWaitScope Wait;
     std::string Bytes;
-    if (!ReadWordFile(FileName, Bytes)) {
+    if (platform::ReadRegularFile(FileName, Bytes) != platform::TWholeFileStatus::Ok) {
         ShowError("Unable to load words from \r\n" + FileName + ".");
         return;
     }
