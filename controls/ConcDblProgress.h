@@ -39,6 +39,9 @@ public:
     TDoubleProgressForm(const TDoubleProgressForm&) = delete;
     TDoubleProgressForm& operator=(const TDoubleProgressForm&) = delete;
 
+    // How many forms exist: a search that shows one is running.
+    static int LiveCount();
+
     static constexpr int ClientWidth = 392;
     // Heights of the panels, in the order of TDblProgressPanel.
     static int PanelHeight(TDblProgressPanel Panel);
