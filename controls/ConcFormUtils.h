@@ -10,6 +10,7 @@
 #include <QWidget>
 #include <initializer_list>
 #include <string>
+#include <vector>
 
 #include "engine/ConcConfig.h"
 #include "engine/ConcUtils.h"
@@ -71,14 +72,24 @@ void SetTabOrders(QWidget*& Previous, std::initializer_list<QWidget*> Controls);
 
 // ---- Window placement --------------------------------------------------------------------------------
 
-// Form's placement in the INI file IniFileName (an MDI child is placed by its sub-window, in the MDI
-// area's coordinates). Unless SkipState, WindowState (0 normal, 1 minimised, 2 maximised) is written,
-// and a maximised form writes nothing more, so its earlier bounds stay its normal bounds; then Left,
-// Top, Height and Width. Nothing happens when IniFileName is empty. Raises EIniFileError.
+// Left and Top are the position of the window's frame (an MDI child's sub-window, in the MDI area's
+// coordinates); Width and Height its size as QWidget::size gives it.
+
+// Where a stored placement may put a window: the rectangle kept on the usable area of the area that
+// holds the most of it, shrunk to that area when larger and moved inside it. Null when it cannot be
+// used (no area holds any of it, or it is smaller than MinSize): the window keeps its default placement.
+QRect FitPlacement(const QRect& Stored, const std::vector<QRect>& Areas, const QSize& MinSize);
+
+// Form's placement in the INI file IniFileName. Unless SkipState, WindowState (0 normal, 1 minimised,
+// 2 maximised) is written; then Left, Top, Height and Width of the bounds the form has when it is
+// neither minimised nor maximised. Nothing happens when IniFileName is empty. Raises EIniFileError.
 void SaveFormPlacement(const std::string& IniFileName, const std::string& Section, QWidget* Form,
                        bool SkipState);
-// Reads Left, Top, Height and Width (the form's current values as defaults) and applies them; then,
-// unless SkipState, WindowState (default the current one). Raises EIniFileError.
+// Applies the stored Left, Top, Height and Width when all four are stored and FitPlacement accepts them
+// on the screens' usable areas (a child: its MDI area); otherwise the form keeps its placement and a
+// top-level window is placed by the window manager. Then, unless SkipState, the stored WindowState (a
+// minimised state restores as normal, since a window that starts minimised shows nothing). Raises
+// EIniFileError.
 void LoadFormPlacement(const std::string& IniFileName, const std::string& Section, QWidget* Form,
                        bool SkipState);
 

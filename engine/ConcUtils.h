@@ -119,12 +119,17 @@ public:
     TWaitScope& operator=(const TWaitScope&) = delete;
 };
 
-// A long operation that pumps events is running: the wait cursor is on or a progress form is alive.
-// The main window refuses to close meanwhile, since closing would free the data under the operation.
+// A long operation that pumps events is running: the wait cursor is on or a progress form (single or
+// double) is alive.
 bool LongOperationRunning();
 
 // True while a word list is being saved to a file or printed (SavingWordList, PrintingWordList).
 bool IsBusy();
+
+// The main window's one busy test, both for closing and for enabling the commands that free, replace
+// or save the corpus: IsBusy, or LongOperationRunning (closing or unloading then would free the data
+// under the operation).
+bool CorpusInUse();
 
 // ---------------------------------------------------------------------------------------------------
 // Corpus state.

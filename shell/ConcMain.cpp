@@ -23,6 +23,7 @@
 #include "engine/ConcErrors.h"
 #include "engine/ConcLangs.h"
 #include "engine/ConcPrefs.h"
+#include "platform/IniFiles.h"
 
 TMainFormHooks MainFormHooks;
 
@@ -60,15 +61,16 @@ TActionStates ComputeActionStates(const TActionInputs& In) {
     s.CollectTags = In.NeedsProcessing && !B;
     s.AlignCorpus = L && !A && !In.NeedsProcessing && !B;
     s.SearchMenuVisible = L;
-    s.Search = R;
+    s.Search = R && !B;
     s.SearchOptions = L && !B;
     s.FrequencyMenuVisible = L;
     s.SetWordListOrders = L;
     s.WordListOrders = L && !B;
-    s.SaveWorkspace = In.WorkspaceLoaded;
-    s.RecentWorkspaces = In.RecentAvailable;
+    s.SaveWorkspace = In.WorkspaceLoaded && !B;
+    s.RecentWorkspaces = In.RecentAvailable && !B;
     s.WindowMenuVisible = In.ChildCount > 0;
     s.Collocation = In.ConcordanceActive && !B;
+    s.CorpusCommands = !B;
     return s;
 }
 
@@ -152,10 +154,19 @@ void RunReported(void (*Step)()) {
     });
 }
 
+// The configuration unit reads three keys of the preferences file that the main window reads whole
+// right after; a file that cannot be read is reported there, with the program's own message, once.
+void InitConfigUnitQuietly() {
+    try {
+        InitConfigUnit();
+    } catch (const EIniFileError&) {
+    }
+}
+
 // Unit start-up in dependency order. Qt runs first here: the message boxes need it.
 void InitUnits() {
     LoadInstalledLanguages();
-    RunReported(InitConfigUnit);
+    RunReported(InitConfigUnitQuietly);
     SetThousandSeparator(QLocale::system().groupSeparator().toStdString());
     RegisterConfigFontDialog();
     RegisterFileDialog();
@@ -222,15 +233,23 @@ private:
     TConcMainForm& FForm;
 };
 
-// Qt's override cursor is a stack, so only the outermost BeginWait/EndWait pair touches it.
+// Qt's override cursor is a stack, so only the outermost BeginWait/EndWait pair touches it. A wait
+// begins a long operation: the commands that must not run meanwhile go off at once.
 class TConcMainForm::TCursor : public IWaitCursor {
 public:
+    explicit TCursor(TConcMainForm& Form) : FForm(Form) {}
+
     void SetWaiting(bool Waiting) override {
-        if (Waiting)
+        if (Waiting) {
             QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-        else
+            FForm.UpdateActions();
+        } else {
             QGuiApplication::restoreOverrideCursor();
+        }
     }
+
+private:
+    TConcMainForm& FForm;
 };
 
 // ---------------------------------------------------------------------------------------------------
@@ -239,13 +258,14 @@ public:
 TConcMainForm::TConcMainForm(QWidget* Parent)
     : QMainWindow(Parent),
       FMessenger(std::make_unique<TMessenger>(*this)),
-      FCursor(std::make_unique<TCursor>()),
+      FCursor(std::make_unique<TCursor>(*this)),
       FPreviousMessenger(GetAppMessenger()),
       FPreviousCursor(GetWaitCursor()) {
     SetAppMessenger(FMessenger.get());
     SetWaitCursor(FCursor.get());
 
-    QGuiApplication::setApplicationDisplayName(ProductTitle);
+    // The application's title, not its display name: Qt appends a display name to every caption.
+    QCoreApplication::setApplicationName(ProductTitle);
     MainCaption = ProductTitle;
     setWindowTitle(ToQString(MainCaption));
     resize(597, 547);
@@ -262,11 +282,12 @@ TConcMainForm::TConcMainForm(QWidget* Parent)
 
     connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
             &TConcMainForm::UpdateActions);
-    // An unreadable preferences file is reported; the window then keeps its default placement.
-    DeliverCatching([this] {
+    // An unreadable preferences file has just been reported by LoadPreferences; the window then keeps
+    // its default placement.
+    try {
         LoadFormPlacement(GetIniFileName(), PlacementSection, this, false);
-        return true;
-    });
+    } catch (const EIniFileError&) {
+    }
 }
 
 // The children go while the window is whole, since they may still talk to it as they go.
@@ -428,9 +449,16 @@ void TConcMainForm::FormActivate() {
     finish();
 }
 
+void TConcMainForm::FirstActivation() {
+    DeliverCatching([this] {
+        FormActivate();
+        return true;
+    });
+}
+
 void TConcMainForm::changeEvent(QEvent* Event) {
     QMainWindow::changeEvent(Event);
-    if (Event->type() == QEvent::ActivationChange && isActiveWindow()) FormActivate();
+    if (Event->type() == QEvent::ActivationChange && isActiveWindow()) FirstActivation();
 }
 
 // Without a window manager a window may never become active; the first show then stands in for it.
@@ -438,7 +466,7 @@ void TConcMainForm::showEvent(QShowEvent* Event) {
     QMainWindow::showEvent(Event);
     if (FActivationQueued) return;
     FActivationQueued = true;
-    QTimer::singleShot(0, this, &TConcMainForm::FormActivate);
+    QTimer::singleShot(0, this, &TConcMainForm::FirstActivation);
 }
 
 void TConcMainForm::resizeEvent(QResizeEvent* Event) {
@@ -462,7 +490,7 @@ bool TConcMainForm::event(QEvent* Event) {
 TActionInputs TConcMainForm::ReadActionInputs() const {
     TActionInputs in;
     for (int i = 0; i < LanguagesCount && !in.HasFiles; ++i) in.HasFiles = LanguageHasFiles(i);
-    in.Busy = IsBusy();
+    in.Busy = CorpusInUse();
     in.Aligned = CorpusAligned();
     in.AlignWindowsOpen = MainFormHooks.AlignmentWindowsOpen && MainFormHooks.AlignmentWindowsOpen();
     in.NeedsProcessing = MainFormHooks.CorpusNeedsProcessing && MainFormHooks.CorpusNeedsProcessing();
@@ -494,6 +522,9 @@ void TConcMainForm::ApplyActionStates(const TActionStates& S) {
     WindowMenu->menuAction()->setVisible(S.WindowMenuVisible);
     CollocateFrequencyDataMenu->menuAction()->setEnabled(S.Collocation);
     AdvancedCollocationMenu->menuAction()->setEnabled(S.Collocation);
+    for (QAction* a : {LoadCorpusFileAction, OpenWorkspaceAction, SaveWorkspaceAs, NormalTagsAction,
+                       PartofSpeechTagsAction, FrequencyOptionsAction})
+        a->setEnabled(S.CorpusCommands);
 }
 
 // Runs whenever the event loop is about to wait; setting a state a widget already has costs nothing.
@@ -547,7 +578,7 @@ void TConcMainForm::CloseAllChildren() {
 // Closing
 
 void TConcMainForm::closeEvent(QCloseEvent* Event) {
-    switch (DecideClose(IsBusy() || LongOperationRunning(), WorkspaceLoaded, SaveOnExit)) {
+    switch (DecideClose(CorpusInUse(), WorkspaceLoaded, SaveOnExit)) {
         case TCloseDecision::Refuse:
             Event->ignore();
             return;

@@ -25,7 +25,7 @@ class TConcMainForm;
 // The corpus state the idle handler reads, computed afresh each time.
 struct TActionInputs {
     bool HasFiles = false;           // L: some language has a corpus file
-    bool Busy = false;               // B: IsBusy
+    bool Busy = false;               // B: CorpusInUse (a word list is saved or printed, or a job runs)
     bool Aligned = false;            // A: CorpusAligned
     bool AlignWindowsOpen = false;   // W: the sections window or the alignment view exists
     bool NeedsProcessing = false;    // N: CorpusNeedsProcessing
@@ -52,6 +52,9 @@ struct TActionStates {
     bool RecentWorkspaces = false;
     bool WindowMenuVisible = false;
     bool Collocation = false;  // Collocate Frequency Data and Advanced Collocation
+    // Load Corpus File(s), Open Workspace, Save Workspace As, the two tag settings and Frequency Options:
+    // each may free, replace or save the corpus, so none may run while it is in use.
+    bool CorpusCommands = false;
 
     bool operator==(const TActionStates&) const = default;
 };
@@ -69,7 +72,7 @@ std::string LanguagePanelText(const std::vector<int64_t>& WordCounts, bool Langu
 std::string WorkspaceCaption(const std::string& WorkspaceFile);
 
 enum class TCloseDecision { Refuse, SavePreferences, SaveWorkspace, SaveNothing };
-// Busy: a word list is being saved or printed, or a long operation runs.
+// Busy: CorpusInUse, the same test that disables the corpus commands.
 TCloseDecision DecideClose(bool Busy, bool WorkspaceLoaded, bool SaveOnExit);
 
 // The answer to CM_GETCLIENTSIZE: the width in the high 16 bits, the height in the low 16 bits.
@@ -144,12 +147,14 @@ public:
 
     // The first activation (runs once; later calls do nothing): sizes the panels; below two languages
     // opens the loading dialog for a new corpus; processes the corpus and, when that completes, aligns
-    // it; rebuilds the language menus and both panels.
+    // it; rebuilds the language menus and both panels. Passes on what the steps raise, after the menus
+    // and panels are rebuilt; the window's own event handlers report it instead.
     void FormActivate();
     bool Activated() const { return FActivated; }
 
-    // Enables and shows every command from the corpus state (the idle handler).
-    void UpdateActions();
+    // Enables and shows every command from the corpus state (the idle handler; also run when a long
+    // operation starts, since the event loop it pumps never waits and so never runs the idle handler).
+    Q_INVOKABLE void UpdateActions();
     void UpdateHintPanel();
     void UpdateLanguagePanel();
     // Panel 0 takes the width that panel 1 leaves.
@@ -229,6 +234,9 @@ private:
     TActionInputs ReadActionInputs() const;
     void ApplyActionStates(const TActionStates& States);
     void SavePlacement();
+    // FormActivate from an event handler or a timer: what it raises is reported here, since nothing
+    // may cross Qt's event code.
+    void FirstActivation();
 
     void CMOpenCorpusView(int Language, int FileIndex);
     void CMFileRemoved(int Language, int FileIndex);
