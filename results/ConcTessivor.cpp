@@ -51,13 +51,20 @@ std::string QueryPanelText(const std::string& QueryText) {
 
 std::string SortKeyCaption(uint8_t Key) {
     switch (Key & 0x7F) {
-        case skSearchTerm: return "Search word";
-        case sk2L: return "2nd left";
-        case sk1L: return "1st left";
-        case sk1R: return "1st right";
-        case sk2R: return "2nd right";
-        case skOriginalOrder: return "Original text order";
-        default: return "";
+        case skSearchTerm:
+            return "Search word";
+        case sk2L:
+            return "2nd left";
+        case sk1L:
+            return "1st left";
+        case sk1R:
+            return "1st right";
+        case sk2R:
+            return "2nd right";
+        case skOriginalOrder:
+            return "Original text order";
+        default:
+            return "";
     }
 }
 
@@ -66,7 +73,8 @@ std::string SortCaption(const TSortCaptionInputs& In, const std::function<std::s
     if (In.PrimaryCount == 0) return "";
     if (In.SortedLanguage < 0) return LanguageName(In.PrimaryLanguage) + " - Original text order";
     const auto& K = In.Sort.Keys;
-    const bool Reversed = std::any_of(K.begin(), K.end(), [](const TAdvancedSortColItem& I) { return I.Reverse; });
+    const bool Reversed =
+        std::any_of(K.begin(), K.end(), [](const TAdvancedSortColItem& I) { return I.Reverse; });
     std::string Order = "Advanced sort";
     if (!In.Advanced && K[2].Key == skNone && !Reversed) {
         Order = SortKeyCaption(K[0].Key);
@@ -123,7 +131,8 @@ void DropRows(const std::vector<TConcordItems*>& Lists, const std::vector<bool>&
         while (List->Count() > Kept) List->Delete(List->Count() - 1);
         for (int32_t R = 0; R < List->Count(); ++R) {
             TConcordItem* Item = List->GetItem(R);
-            Item->Sequence -= int32_t(std::lower_bound(Gone.begin(), Gone.end(), Item->Sequence) - Gone.begin());
+            Item->Sequence -=
+                int32_t(std::lower_bound(Gone.begin(), Gone.end(), Item->Sequence) - Gone.begin());
         }
     }
 }
@@ -243,9 +252,13 @@ TStringsView* TTessivorForm::CreatePane(int Language) {
         if (!FPopupMenu->isEmpty()) FPopupMenu->exec(V->viewport()->mapToGlobal(P));
     });
     V->OnFormatItem = [this, Language](TStringsView&, int Row, std::string& Text, TSVFormatArray& Format,
-                                       TSVLabelInfo& Label) { FormatLine(Language, Row, Text, Format, Label); };
+                                       TSVLabelInfo& Label) {
+        FormatLine(Language, Row, Text, Format, Label);
+    };
     V->OnItemChanged = [this](TStringsView& View) { ItemChanged(View); };
-    V->OnItemSelection = [this](TStringsView& View, bool Selected, int Row) { ItemSelection(View, Selected, Row); };
+    V->OnItemSelection = [this](TStringsView& View, bool Selected, int Row) {
+        ItemSelection(View, Selected, Row);
+    };
     V->OnEnter = [this](TStringsView& View) { FocusEntered(View); };
     V->OnExit = [](TStringsView&) { PostStatusText(""); };
     V->OnDblClick = [this](TStringsView& View) {
@@ -539,9 +552,12 @@ void TTessivorForm::DeleteRows(const std::vector<bool>& Drop) {
             V->ClearSelection();
             V->ItemsChanged();
             const int Count = Lists[size_t(L)]->Count();
-            if (Count == 0) V->SetItemIndex(-1);
-            else if (V->ItemIndex() >= Count) V->SetItemIndex(Count - 1);
-            else if (V->ItemIndex() >= 0) V->SetSelected(V->ItemIndex(), true);
+            if (Count == 0)
+                V->SetItemIndex(-1);
+            else if (V->ItemIndex() >= Count)
+                V->SetItemIndex(Count - 1);
+            else if (V->ItemIndex() >= 0)
+                V->SetSelected(V->ItemIndex(), true);
             V->UpdateView();
         }
     }
@@ -585,8 +601,10 @@ void TTessivorForm::CollocSettingsChanged(int Language, int Kind) {
 }
 
 void TTessivorForm::CloseWindow() {
-    if (auto* Sub = qobject_cast<QMdiSubWindow*>(parentWidget())) Sub->close();
-    else close();
+    if (auto* Sub = qobject_cast<QMdiSubWindow*>(parentWidget()))
+        Sub->close();
+    else
+        close();
 }
 
 std::vector<TTessivorForm::TMergedMenu> TTessivorForm::MergedMenus() const {
@@ -626,12 +644,18 @@ intptr_t TTessivorForm::HandleAppMessage(int Msg, intptr_t WParam, intptr_t LPar
                 TessivorFormHooks.ClearHotWords(*this, Language, false);
             break;
         case CM_DISTRIBCLOSED:
-            if (Distribution && WParam == reinterpret_cast<intptr_t>(Distribution.data())) Distribution = nullptr;
+            if (Distribution && WParam == reinterpret_cast<intptr_t>(Distribution.data()))
+                Distribution = nullptr;
             break;
         case CM_ALIGNMENTDROPPED:
-        case CM_SEGMENTINDEXDROPPED: CloseWindow(); break;
-        case CM_TAGINDEXDROPPED: ResetSort(); break;
-        default: break;
+        case CM_SEGMENTINDEXDROPPED:
+            CloseWindow();
+            break;
+        case CM_TAGINDEXDROPPED:
+            ResetSort();
+            break;
+        default:
+            break;
     }
     return 0;
 }

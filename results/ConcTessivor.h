@@ -208,7 +208,9 @@ protected:
     bool event(QEvent* Event) override;
 
 private:
-    bool Shows(int Language) const { return Language >= 0 && Language < LanguageCount && Views[size_t(Language)]; }
+    bool Shows(int Language) const {
+        return Language >= 0 && Language < LanguageCount && Views[size_t(Language)];
+    }
     TStringsView* CreatePane(int Language);
     void LayoutPanes();
     void FormatLine(int Language, int Row, std::string& Text, TSVFormatArray& Format, TSVLabelInfo& Label);
