@@ -268,7 +268,7 @@ void ReadBin(const std::string& BinName, const std::string& Folder,
         ShowInfo(E.what());
         throw EWorkspaceRefused("");
     }
-    TReader R{*File};
+    TReader R{*File, 0, Folder, {}};
     R.Folder = Folder;
     if (ReadStreamString(R.S) != Header)
         throw EWorkspaceRefused(BinName + " is not the data file of a workspace.");

@@ -206,7 +206,9 @@ TEST_F(WorkspaceTest, CutShortOrHostileDataFilesAreRefusedOrRecoveredCleanly) {
         Dir.Write("work/Corpus.BIN", Whole.substr(0, Cut));
         FreeLanguageConfigs();
         const bool Opened = LoadWorkspace(Workspace);
-        if (Cut < size_t(Trailer)) EXPECT_FALSE(Opened) << "cut at " << Cut;
+        if (Cut < size_t(Trailer)) {
+            EXPECT_FALSE(Opened) << "cut at " << Cut;
+        }
         for (int L = 0; L < LanguagesCount; ++L)
             EXPECT_TRUE(LanguageConfigs[size_t(L)]->FileListsConsistent());
         EXPECT_EQ(ReadWholeFile(Bin), Whole.substr(0, Cut));
