@@ -395,6 +395,32 @@ std::u16string CodePageToUtf16(int CodePage, std::string_view Bytes) {
     return C && !Bytes.empty() ? Decode(C, Bytes) : std::u16string();
 }
 
+std::u16string CodePageToUtf16Mapped(int CodePage, std::string_view Bytes, std::vector<int32_t>& ByteToUnit) {
+    ByteToUnit.assign(Bytes.size() + 1, -1);
+    UConverter* C = ThreadConverter(CodePage);
+    std::u16string Out;
+    if (C && !Bytes.empty()) {
+        // A code-page byte yields at most one UTF-16 unit, and so does each undecodable sequence.
+        Out.resize(Bytes.size());
+        std::vector<int32_t> Offsets(Bytes.size());
+        char16_t* Target = Out.data();
+        const char* Source = Bytes.data();
+        UErrorCode Err = U_ZERO_ERROR;
+        ucnv_toUnicode(C, &Target, Out.data() + Out.size(), &Source, Bytes.data() + Bytes.size(),
+                       Offsets.data(), true, &Err);
+        if (U_FAILURE(Err)) Target = Out.data();
+        Out.resize(size_t(Target - Out.data()));
+        for (size_t U = Out.size(); U-- > 0;) {
+            const int32_t B = Offsets[U];
+            if (B >= 0 && size_t(B) < Bytes.size()) ByteToUnit[size_t(B)] = int32_t(U);
+        }
+    }
+    ByteToUnit.back() = int32_t(Out.size());
+    for (size_t B = Bytes.size(); B-- > 0;)
+        if (ByteToUnit[B] < 0) ByteToUnit[B] = ByteToUnit[B + 1];
+    return Out;
+}
+
 std::string Utf16ToCodePage(int CodePage, std::u16string_view Text) {
     UConverter* C = ThreadConverter(CodePage);
     return C && !Text.empty() ? Encode(C, Text) : std::string();

@@ -76,6 +76,11 @@ bool IsValidCodePage(int CodePage);
 // result. UTF-8 input is decoded with "?" for ill-formed sequences.
 std::u16string CodePageToUtf16(int CodePage, std::string_view Bytes);
 std::string Utf16ToCodePage(int CodePage, std::u16string_view Text);
+// CodePageToUtf16 with the position of every byte in the result, for placing byte ranges (runs,
+// carets) on the decoded text: ByteToUnit gets Bytes.size() + 1 entries; entry i is the first UTF-16
+// unit of the character byte i starts; a byte inside a character maps to where the next character
+// starts; the last entry is the result's length.
+std::u16string CodePageToUtf16Mapped(int CodePage, std::string_view Bytes, std::vector<int32_t>& ByteToUnit);
 std::string CodePageToUtf8(int CodePage, std::string_view Bytes);
 std::string Utf8ToCodePage(int CodePage, std::string_view Utf8);
 
