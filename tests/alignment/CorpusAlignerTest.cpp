@@ -185,6 +185,14 @@ TEST_F(CorpusAlignerTest, ParagraphMismatchNamesTheSectionAndOpensBeforeTheLastC
     // The counts are one short (3 and 2), so the view opens on paragraph 1, not 2.
     EXPECT_EQ(Opened, (std::vector<std::array<int, 6>>{{AlignViewParagraphLevel, 0, 1, 1, 1, 0}}));
     EXPECT_FALSE(PairOf(1, 0));
+    // Cancel, or a dialog closed otherwise, stops the run without opening anything.
+    for (int Answer : {2, 0}) {
+        Answers = {Answer};
+        AlignCorpus();
+        EXPECT_EQ(Opened.size(), 1u);
+        EXPECT_FALSE(PairOf(1, 0));
+    }
+    EXPECT_EQ(Asked.size(), 3u);
 }
 
 TEST_F(CorpusAlignerTest, TooManySentencesAboveTheProductLimit) {
@@ -199,6 +207,11 @@ TEST_F(CorpusAlignerTest, TooManySentencesAboveTheProductLimit) {
                                 "Too many sentences in section 2, paragraph 2. Please split the paragraphs.",
                                 "Cancel", "Fix"}));
     EXPECT_FALSE(PairOf(1, 0));
+    EXPECT_TRUE(Opened.empty());
+    Answers = {1};
+    AlignCorpus();
+    EXPECT_EQ(Opened, (std::vector<std::array<int, 6>>{{AlignViewParagraphLevel, 0, 1, 1, 1, 0}}));
+    Asked.clear();
 
     LanguageConfigs[1]->SentenceIndexes.Clear();
     LanguageConfigs[1]->ParagraphIndexes.Clear();
@@ -206,7 +219,7 @@ TEST_F(CorpusAlignerTest, TooManySentencesAboveTheProductLimit) {
     LanguageConfigs[1]->Files.clear();
     AddFile(1, {{{10}}, {{10}, S640}});
     AlignCorpus();
-    EXPECT_EQ(Asked.size(), 1u);
+    EXPECT_TRUE(Asked.empty());
     ASSERT_TRUE(PairOf(1, 0));
     EXPECT_EQ(PairOf(1, 0)->Side1.Count(), PairOf(1, 0)->Side2.Count());
 }
