@@ -2,6 +2,7 @@
 // units that exist, then the program's run.
 #include "controls/QtBackend.h"
 #include "engine/ConcCorpus.h"
+#include "results/ConcTessivor.h"
 #include "shell/ConcMain.h"
 
 namespace {
@@ -10,6 +11,9 @@ namespace {
 void InstallUnitHooks() {
     MainFormHooks.ProcessCorpus = [] { return ProcessCorpus(); };
     MainFormHooks.CorpusNeedsProcessing = [] { return CorpusNeedsProcessing(); };
+    MainFormHooks.IsConcordanceWindow = [](QWidget* Child) {
+        return qobject_cast<TTessivorForm*>(Child) != nullptr;
+    };
 }
 
 }  // namespace
