@@ -4,6 +4,7 @@
 #include "alignment/concAlignErrorDialog.h"
 #include "controls/QtBackend.h"
 #include "engine/ConcCorpus.h"
+#include "results/ConcTessivor.h"
 #include "shell/ConcMain.h"
 
 namespace {
@@ -15,6 +16,9 @@ void InstallUnitHooks() {
     MainFormHooks.RunAlignment = [] { RunAlignment(false, -1, -1); };
     RegisterAlignmentRun();
     RegisterAlignErrorDialog();
+    MainFormHooks.IsConcordanceWindow = [](QWidget* Child) {
+        return qobject_cast<TTessivorForm*>(Child) != nullptr;
+    };
 }
 
 }  // namespace
