@@ -110,6 +110,7 @@ public:
 
 private:
     TFontSpec FOriginal;
+    QFont FShown;  // what the chooser showed at first
     QFontDialog* FFontChooser;
     QComboBox* FColorBox;
 };
