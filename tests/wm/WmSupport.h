@@ -41,7 +41,7 @@ void Iconify(uint32_t Window);
 void Activate(uint32_t Window);
 
 // Lets the program handle events until Done holds or TimeoutMs passes; returns Done().
-bool WaitFor(const std::function<bool()>& Done, int TimeoutMs = 3000);
+bool WaitFor(const std::function<bool()>& Done, int TimeoutMs = 10000);
 // Lets the program and the window manager settle for a while.
 void Settle(int Ms = 200);
 
