@@ -606,20 +606,20 @@ void TConcMainForm::CloseAllChildren() {
 // ---------------------------------------------------------------------------------------------------
 // Closing
 
+// The close goes on whatever the save did; a save that raised is reported here, inside the handler.
 void TConcMainForm::closeEvent(QCloseEvent* Event) {
-    switch (DecideClose(CorpusInUse(), WorkspaceLoaded, SaveOnExit)) {
-        case TCloseDecision::Refuse:
-            Event->ignore();
-            return;
-        case TCloseDecision::SavePreferences:
-            SavePreferences();
-            break;
-        case TCloseDecision::SaveWorkspace:
-            SaveWorkspaceFile(false);
-            break;
-        case TCloseDecision::SaveNothing:
-            break;
+    const TCloseDecision decision = DecideClose(CorpusInUse(), WorkspaceLoaded, SaveOnExit);
+    if (decision == TCloseDecision::Refuse) {
+        Event->ignore();
+        return;
     }
+    DeliverCatching([&] {
+        if (decision == TCloseDecision::SavePreferences)
+            SavePreferences();
+        else if (decision == TCloseDecision::SaveWorkspace)
+            SaveWorkspaceFile(false);
+        return true;
+    });
     Event->accept();
 }
 
