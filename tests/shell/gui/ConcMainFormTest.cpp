@@ -701,8 +701,14 @@ TEST_F(MainFormTest, TheMenuBarHoldsOnlyCommandsThatAreCarriedOut) {
     TConcMainForm& form = Create();
     QStringList bar;
     for (QAction* a : form.menuBar()->actions()) bar << a->text();
-    EXPECT_EQ(bar, QStringList({"&File", "&Window"}));
-    EXPECT_EQ(form.FileMenu->actions(), QList<QAction*>{form.ExitAction});
+    EXPECT_EQ(bar, QStringList({"&File", "&Search", "&Window"}));
+    QList<QAction*> file;
+    for (QAction* a : form.FileMenu->actions())
+        if (!a->isSeparator()) file << a;
+    EXPECT_EQ(file, (QList<QAction*>{form.LoadCorpusFileAction, form.UnloadCorpusAction, form.CollectTagsAction,
+                                     form.ExitAction}));
+    EXPECT_EQ(form.SearchMenu->actions(), QList<QAction*>{form.SearchOptionsAction});
+    EXPECT_EQ(form.LoadCorpusFileAction->shortcut(), QKeySequence("Ctrl+L"));
 }
 
 TEST_F(MainFormTest, WindowCommandsTileCascadeAndArrangeTheChildren) {
