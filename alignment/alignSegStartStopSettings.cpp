@@ -57,3 +57,9 @@ bool EditStartStopSegSettings() {
                            QStringToOptionText(Form.AttributeEdit->text()));
     return true;
 }
+
+bool ShowSegmentAlignSettings(int Mode) {
+    if (Mode == 2) return EditDelSegsSettings();
+    if (Mode == 3) return EditStartStopSegSettings();
+    return false;
+}

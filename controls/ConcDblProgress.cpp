@@ -57,6 +57,11 @@ void TDoubleProgressForm::SetProgress(int Progress) {
     Changed();
 }
 
+void TDoubleProgressForm::SetSubGaugeVisible(bool Visible) {
+    FSubGaugeVisible = Visible;
+    Changed();
+}
+
 void TDoubleProgressForm::SetPanelVisible(TDblProgressPanel Panel, bool Visible) {
     FPanelVisible[Panel] = Visible;
     Changed();

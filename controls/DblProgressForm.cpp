@@ -159,6 +159,7 @@ void TDblProgressWindow::Changed() {
     for (TDblProgressLabel l : {dlSubProgress, dlProgress, dlSpecial})
         SetElidedText(FLabels[l], FromUtf8(FForm.Label(l)));
     ShowGauge(SubProgressBar, FForm.SubMin(), FForm.SubMax(), FForm.SubProgress());
+    SubProgressBar->setVisible(FForm.SubGaugeVisible());
     ShowGauge(ProgressBar, FForm.Min(), FForm.Max(), FForm.Progress());
     DetailsBtn->setText(QString::fromLatin1(FForm.DetailsCaption()));
     DetailsBtn->setVisible(FForm.DetailsButtonVisible());

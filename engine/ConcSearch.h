@@ -13,7 +13,10 @@
 #pragma once
 
 #include <array>
+#include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -22,6 +25,8 @@
 #include "engine/BStream.h"
 #include "engine/RegExp3.h"
 
+class TConcordItem;
+class TConcSearchRec;
 class TDoubleProgressForm;
 
 enum TTermKind : uint8_t { tkWord = 0, tkTag, tkMetaTag, tkRegExp, tkSkip, tkSkipAny };
@@ -72,6 +77,9 @@ public:
     int32_t WordsScanned = 0;
     // The progress window of a search on the main thread (borrowed); nullptr on a search thread.
     TDoubleProgressForm* ProgressWindow = nullptr;
+    // Set from any thread to stop the search: the next cancel poll sets Cancelled, and a regular
+    // expression being matched gives up within about 100 ms.
+    std::atomic<bool> StopRequested{false};
 
     // A search reached file offset Position; Force asks for the gauges to move now.
     virtual void UpdateProgress(int32_t Position, bool Force) = 0;
@@ -221,3 +229,98 @@ private:
     int32_t FBufferMatchEnd = -1;
     int32_t FBufferEndIndex = -1;
 };
+
+// ---- Search execution ------------------------------------------------------------------------------
+
+// Receives each new hit and owns it from then on. Raising EAbort rejects the hit (the callback keeps or
+// frees the item as it likes): a rejected hit counts neither for the frequency of hits nor for the
+// maximum. Any other exception ends the search.
+using HitFn = std::function<void(std::unique_ptr<TConcordItem> Item)>;
+// Names the next entry of file File's alignment index to search, or a negative value when the file has
+// no further one. Cookie is the callback's own (0 when a file begins); Once is false. It may set the
+// search's Cancelled to stop the whole search.
+using RangeFn = std::function<int32_t(int32_t File, int32_t& Cookie, bool Once)>;
+
+// A heading marker as the search looks for it: "#" stands for a blank, CR or LF that must follow.
+struct THeadMarker {
+    std::string Text;    // without the trailing blank
+    int32_t Length = 0;  // bytes the marker covers in the text, trailing blank included
+    bool TrailingBlank = false;
+};
+
+// One query run over every aligned unit of every file of its language.
+class TSearch : public TSearchOwner {
+public:
+    TSearch();
+    ~TSearch() override;
+    TSearch(const TSearch&) = delete;
+    TSearch& operator=(const TSearch&) = delete;
+
+    // Builds the search from a copy of Query: its frequency of hits becomes the option FrequencyOfHits,
+    // its equal characters the language's (with the skipping/equal-characters flag) or none. Stage 0 on
+    // success. When a regular expression does not compile, ErrorText receives the message and Stage
+    // names the pattern: 3 heading, 1 left context, 2 right context, 4 a search pattern; the search must
+    // then not be executed. Other exceptions (a language that does not exist) pass on.
+    void Prepare(const TConcSearchRec& Query, uint8_t& Stage, std::string& ErrorText);
+
+    // Runs the prepared search over every file of the query's language until all are done or Cancelled
+    // is set (by the progress window's Cancel, OnRange, or the MaxHits-th reported hit; MaxHits 0 means
+    // no limit). OnRange (may be empty) names the entries to search; RangeTotal, when not 0, is the
+    // number of entries it will name (the overall gauge counts them). With IsThread no window, message
+    // or cursor is touched. Exceptions of the matching ("Unknown meta tag: ...") and of OnHit pass on,
+    // after the readers, the window and the wait cursor are released; the hits reported stay with the
+    // caller. The flags the range callbacks set in the files' alignment indexes are cleared.
+    void Execute(bool IsThread, int32_t MaxHits, const HitFn& OnHit, const RangeFn& OnRange,
+                 int32_t RangeTotal);
+
+    // The progress window's gauges and speed text; nothing without a window.
+    void UpdateProgress(int32_t Position, bool Force) override;
+
+    std::unique_ptr<TConcSearchRec> Query;
+    bool MatchCase = false;
+    TCharSet SkipSet;
+    bool HeadingSearch = false;
+    THeadMarker HeadStart, HeadStop, TextStart, TextStop;
+    std::unique_ptr<TSearchContext> HeadingContext;
+    bool ContextSearch = false;
+    std::unique_ptr<TSearchContext> LeftContext, RightContext;
+    int32_t RightPatternLength = 0;
+    std::vector<std::unique_ptr<TSearchContext>> Contexts;
+
+    int32_t GaugeCounter = 0, SpeedCounter = 0;
+    bool OverallFrozen = false;
+    std::chrono::steady_clock::time_point StartTick, LastTick;
+    int64_t OverallProgress = 0;
+    int32_t LastPosition = 0;
+    bool RangeMode = false;
+    int32_t RangesDone = 0;
+    // Matches found (after sentence mode) and hits reported in the last Execute.
+    int32_t FoundCount = 0, ReportedCount = 0;
+
+private:
+    struct TFileRun;
+    std::unique_ptr<TSearchContext> MakeContext(const std::string& Pattern);
+    void SearchFile(int32_t File);
+    void SearchEntry(TFileRun& Run, int32_t Entry);
+    void SearchHeadings(TFileRun& Run, int32_t Start, int32_t End);
+    void SearchText(TFileRun& Run, int32_t Start, int32_t End);
+    void SearchContextRange(TFileRun& Run, int32_t Start, int32_t End);
+    void HandleMatch(TFileRun& Run, TSearchContext& Context);
+    bool InOneSentence(const TFileRun& Run, int32_t Start, int32_t End) const;
+    void ReportHit(TFileRun& Run, TSearchContext& Context, int32_t Start, int32_t End);
+    void SetAction(const char* Text);
+    void SetCaption(const std::string& Text);
+    bool MarkerProgress(int32_t Position);
+
+    bool FIsThread = false;
+    int32_t FMaxHits = 0;
+    const HitFn* FOnHit = nullptr;
+    const RangeFn* FOnRange = nullptr;
+};
+
+// Fills the nine word slots of Item for the hit [Start, End) of its file, read through Reader (which it
+// moves and classifies): slot 0 the hit text (at most 60 characters; in the regular-expression syntax
+// the raw text with line breaks as one blank, cut to its first 27 and last 28 characters around
+// " ... "; otherwise its words joined by blanks), slots 4 to 1 the four words before the hit, 5 to 8
+// the four after it, with their offsets. End must be at most the file size.
+void BuildKwicLine(TBufStream& Reader, int32_t Start, int32_t End, TConcordItem& Item, uint8_t Syntax);

@@ -7,7 +7,10 @@
 #include <stdexcept>
 
 #include "controls/ConcProgress.h"
+#include "controls/Msg.h"
+#include "engine/ConcCorpus.h"
 #include "engine/ConcErrors.h"
+#include "engine/ConcFreqList.h"
 #include "engine/ConcTextProcess.h"
 #include "engine/ConcUtils.h"
 #include "platform/Nls.h"
@@ -203,6 +206,7 @@ public:
     std::string Build();
 
 private:
+    bool FollowsCR(int32_t Offset) const;
     void ReadContextText(int32_t From, int32_t To, TSideText& Out);
     void ReadClippedText(int32_t From, int32_t To, const TClip& Clip, TSideText& Out);
     int32_t FindContextStart(int32_t S);
@@ -226,8 +230,17 @@ private:
     std::array<double, 3> FStep{};
 };
 
+// Whether the byte before Offset is a carriage return.
+bool TLineBuilder::FollowsCR(int32_t Offset) const {
+    char Previous = 0;
+    int32_t Position = Offset - 1;
+    return Offset > 0 && R.Source().ReadAt(&Previous, 1, Position) == 1 && Previous == '\r';
+}
+
 // Keeps the characters of the visible classes of [From, To); any run of line breaks becomes one
-// blank (a line feed that opens the text is dropped), a tab a blank.
+// blank, a tab a blank. A line feed that opens the text is dropped when it ends a CR LF pair whose CR
+// lies before the text (a Lines context starts there); a line feed of its own still separates the
+// text from what precedes it.
 void TLineBuilder::ReadContextText(int32_t From, int32_t To, TSideText& Out) {
     if (To <= From) return;
     R.ValidateBuffer(From, To);
@@ -241,7 +254,7 @@ void TLineBuilder::ReadContextText(int32_t From, int32_t To, TSideText& Out) {
         if (!A.VisibleTypes[Type]) continue;
         const bool AfterCR = Out.Text.size() > Begin && Out.Text.back() == '\r';
         if (C == '\n') {
-            if (Out.Text.size() == Begin || AfterCR) continue;
+            if (AfterCR || (Out.Text.size() == Begin && FollowsCR(Offset))) continue;
             C = '\r';
         } else if (C == '\r') {
             if (AfterCR) continue;
@@ -584,4 +597,448 @@ void PostItemStatusText(int32_t Language, const TConcordItem* Item) {
         Text += " - " + FileName;
     }
     PostStatusText(Text);
+}
+
+// ---- Item lists --------------------------------------------------------------------------------------
+
+TConcordItems::TConcordItems(int32_t Language) : Language(Language) {
+    if (Language >= 0 && Language < MaxLanguages && LanguageConfigs[static_cast<size_t>(Language)])
+        HitColour = LanguageConfigs[static_cast<size_t>(Language)]->Fonts[HiliteFont].Color;
+}
+
+TConcordItems::~TConcordItems() = default;
+
+void TConcordItems::CheckRow(int32_t I) const {
+    if (I < 0 || I >= Count())
+        throw std::out_of_range("List index out of bounds (" + std::to_string(I) + ")");
+}
+
+std::unique_ptr<TConcordItem> TConcordItems::Put(int32_t I, std::unique_ptr<TConcordItem> Item) {
+    CheckRow(I);
+    std::swap(FItems[static_cast<size_t>(I)], Item);
+    return Item;
+}
+
+void TConcordItems::Delete(int32_t I) {
+    CheckRow(I);
+    FItems.erase(FItems.begin() + I);
+}
+
+void TConcordItems::Exchange(int32_t I, int32_t J) {
+    CheckRow(I);
+    CheckRow(J);
+    std::swap(FItems[static_cast<size_t>(I)], FItems[static_cast<size_t>(J)]);
+}
+
+int32_t TConcordItems::Add(std::unique_ptr<TConcordItem> Item) {
+    TConcordItem& Added = *Item;
+    FItems.push_back(std::move(Item));
+    if (HighlightCollocates) {
+        CountItemCollocates(Added);
+        RankItemCollocates(Added);
+    }
+    return Count() - 1;
+}
+
+std::string TConcordItems::GetLineText(int32_t I) {
+    try {
+        CheckRow(I);
+        TConcordItem& Item = *FItems[static_cast<size_t>(I)];
+        TLineShading Shading;
+        Shading.HitColour = HitColour;
+        Shading.CollocColour = CollocColour;
+        if (HighlightCollocates) {
+            Shading.PosLo = PosLo;
+            Shading.PosHi = PosHi;
+            // A cancelled build leaves no lists: the lines then go unshaded.
+            const TFreqList* Top = CollocList(PosLo);
+            Shading.TopCount = Top ? Top->TopLimit() : 0;
+        }
+        const TCharTypes Visible =
+            VisibleCharTypes(Display.SuppressNormalTags, Display.SuppressPOSTags, Display.SuppressWords);
+        std::string Line = BuildDisplayLine(Item, Display, Shading, Visible, Item.Runs);
+        ConcealRuns(Line, Item.Runs, Display.ConcealHits, Display.ConcealCollocates);
+        return Line;
+    } catch (...) {
+        return LineFailedText;
+    }
+}
+
+// ---- Sorting -----------------------------------------------------------------------------------------
+
+// The comparison of one sort, with everything it reads from the configuration looked up once.
+//
+// Comparing items means reading words from two heap blocks per item. So that most comparisons read
+// neither, the sort works on entries that hold, for each of the first keys, the first eight bytes of
+// the key's word as the comparison sees them (mapped, skipping characters left out, from the end for
+// Reverse) packed big-endian into one number. Unequal numbers order as the words do, since words hold
+// no 0 byte; equal ones decide only when both words are complete in them. Otherwise, and for missing
+// words, the items themselves are compared, so the result is that of the key rules in every case.
+struct TConcordItems::TSorter {
+    static constexpr size_t CachedKeys = 3;
+    static constexpr uint8_t Present = 1;   // the entry holds the key's value
+    static constexpr uint8_t Complete = 2;  // ... all of it
+
+    struct TEntry {
+        std::array<uint64_t, CachedKeys> Prefix{};
+        std::array<uint8_t, CachedKeys> Flags{};
+        const TConcordItem* Item = nullptr;
+    };
+
+    TAdvancedSortColItems Keys;
+    const uint8_t* Map = nullptr;    // the case map when case is ignored, else the identity
+    const TCharSet* Skip = nullptr;  // skipping characters left out of words, or none
+    std::array<uint8_t, 256> Identity{};
+    TCharSet SkipSet;
+    std::vector<TEntry> Entries;  // parallel to the list's rows while the sort runs
+
+    explicit TSorter(const TConcordItems& List) {
+        for (int C = 0; C < 256; ++C) Identity[static_cast<size_t>(C)] = static_cast<uint8_t>(C);
+        Map = Identity.data();
+        const TConcordConfig& Config = LangConfig(List.Language);
+        if (CommonConfig && CommonConfig->IgnoreCase) Map = Config.LowerCaseMap.data();
+        if (CommonConfig && CommonConfig->UseSkipEqualChars && !Config.SkippingChars.empty()) {
+            SkipSet = CharSetOf(Config.SkippingChars);
+            Skip = &SkipSet;
+        }
+        if (!List.AdvancedKeys.empty()) {
+            Keys = List.AdvancedKeys;
+        } else {
+            for (const TAdvancedSortColItem& Key : List.SortKeys)
+                if (Key.Key != skNone) Keys.push_back(Key);
+        }
+        Entries.resize(List.FItems.size());
+        for (size_t I = 0; I < Entries.size(); ++I) Entries[I] = MakeEntry(*List.FItems[I]);
+    }
+
+    bool Skipped(char C, const TCharSet* SkipSet) const {
+        return SkipSet && (*SkipSet)[static_cast<unsigned char>(C)];
+    }
+
+    // The first eight bytes of W as compared, and whether nothing else of it is compared.
+    uint64_t WordPrefix(std::string_view W, bool Reverse, const TCharSet* SkipSet, uint8_t& Flags) const {
+        uint64_t Prefix = 0;
+        int Taken = 0;
+        size_t Rest = W.size();
+        for (size_t K = 0; K < W.size(); ++K, --Rest) {
+            const char C = Reverse ? W[W.size() - 1 - K] : W[K];
+            if (Skipped(C, SkipSet)) continue;
+            if (Taken == 8) break;
+            Prefix |= static_cast<uint64_t>(Map[static_cast<unsigned char>(C)]) << (56 - 8 * Taken++);
+        }
+        Flags = Rest == 0 ? Present | Complete : Present;
+        return Prefix;
+    }
+
+    TEntry MakeEntry(const TConcordItem& Item) const {
+        TEntry Entry;
+        Entry.Item = &Item;
+        for (size_t K = 0; K < std::min(CachedKeys, Keys.size()); ++K) {
+            const TAdvancedSortColItem& Key = Keys[K];
+            uint8_t& Flags = Entry.Flags[K];
+            uint64_t& Prefix = Entry.Prefix[K];
+            switch (Key.Key) {
+                case skOriginalOrder:
+                    Prefix = static_cast<uint64_t>(static_cast<int64_t>(Item.Sequence) - INT32_MIN);
+                    Flags = Present | Complete;
+                    break;
+                case skDefined:
+                    Prefix = Item.Letter;
+                    Flags = Present | Complete;
+                    break;
+                case skNone:
+                    Flags = Present | Complete;
+                    break;
+                case skTrackedTag:
+                    if (Item.SortString) Prefix = WordPrefix(*Item.SortString, false, nullptr, Flags);
+                    break;
+                default:
+                    if (Item.Texts.Has(Key.Key))
+                        Prefix = WordPrefix(Item.Texts[Key.Key], Key.Reverse, Skip, Flags);
+            }
+        }
+        return Entry;
+    }
+
+    // Byte order through Map from the first byte; a word that is the start of the other comes first.
+    int Forward(std::string_view A, std::string_view B, const TCharSet* SkipSet) const {
+        size_t I = 0, J = 0;
+        for (;;) {
+            while (I < A.size() && Skipped(A[I], SkipSet)) ++I;
+            while (J < B.size() && Skipped(B[J], SkipSet)) ++J;
+            const int CA = I < A.size() ? Map[static_cast<unsigned char>(A[I])] : -1;
+            const int CB = J < B.size() ? Map[static_cast<unsigned char>(B[J])] : -1;
+            if (CA != CB) return CA < CB ? -1 : 1;
+            if (CA < 0) return 0;
+            ++I;
+            ++J;
+        }
+    }
+
+    // The same from the last byte; a word that is the end of the other comes first.
+    int Backward(std::string_view A, std::string_view B) const {
+        size_t I = A.size(), J = B.size();
+        for (;;) {
+            while (I > 0 && Skipped(A[I - 1], Skip)) --I;
+            while (J > 0 && Skipped(B[J - 1], Skip)) --J;
+            if (I == 0 || J == 0) return I == J ? 0 : (I > 0 ? 1 : -1);
+            const int CA = Map[static_cast<unsigned char>(A[--I])];
+            const int CB = Map[static_cast<unsigned char>(B[--J])];
+            if (CA != CB) return CA < CB ? -1 : 1;
+        }
+    }
+
+    static int Order(int32_t A, int32_t B) { return A < B ? -1 : (A > B ? 1 : 0); }
+
+    int CompareKey(const TConcordItem& A, const TConcordItem& B, const TAdvancedSortColItem& Key) const {
+        switch (Key.Key) {
+            case skOriginalOrder:
+                return Order(A.Sequence, B.Sequence);
+            case skDefined:
+                return Order(A.Letter, B.Letter);
+            case skTrackedTag:
+                if (A.SortString && B.SortString) return Forward(*A.SortString, *B.SortString, nullptr);
+                return Order(A.SortString != nullptr, B.SortString != nullptr);
+            case skNone:
+                return 0;
+            default: {
+                const int Slot = Key.Key;
+                const bool HasA = A.Texts.Has(Slot), HasB = B.Texts.Has(Slot);
+                if (HasA && HasB)
+                    return Key.Reverse ? Backward(A.Texts[Slot], B.Texts[Slot])
+                                       : Forward(A.Texts[Slot], B.Texts[Slot], Skip);
+                return Order(HasB, HasA);
+            }
+        }
+    }
+
+    int Compare(const TEntry& A, const TEntry& B) const {
+        for (size_t K = 0; K < Keys.size(); ++K) {
+            if (K < CachedKeys && (A.Flags[K] & B.Flags[K] & Present)) {
+                if (A.Prefix[K] != B.Prefix[K]) return A.Prefix[K] < B.Prefix[K] ? -1 : 1;
+                if (A.Flags[K] & B.Flags[K] & Complete) continue;
+            }
+            if (const int Result = CompareKey(*A.Item, *B.Item, Keys[K])) return Result;
+        }
+        return 0;
+    }
+};
+
+// Hoare's quicksort with the middle item as pivot. The smaller part is sorted first by recursion and
+// the larger one by the loop, which keeps the stack shallow; the parts are disjoint, so the order in
+// which they are sorted changes neither the result nor the exchanges made within each.
+void TConcordItems::QuickSort(TSorter& Sorter, int32_t L, int32_t R) {
+    std::vector<TSorter::TEntry>& Entries = Sorter.Entries;
+    auto Entry = [&Entries](int32_t K) -> const TSorter::TEntry& { return Entries[static_cast<size_t>(K)]; };
+    while (L < R) {
+        int32_t I = L, J = R;
+        const TSorter::TEntry Pivot = Entry(L + (R - L) / 2);
+        do {
+            while (Sorter.Compare(Entry(I), Pivot) < 0) ++I;
+            while (Sorter.Compare(Entry(J), Pivot) > 0) --J;
+            if (I <= J) {
+                if (OnSwap) OnSwap(I, J);
+                std::swap(FItems[static_cast<size_t>(I)], FItems[static_cast<size_t>(J)]);
+                std::swap(Entries[static_cast<size_t>(I)], Entries[static_cast<size_t>(J)]);
+                ++I;
+                --J;
+            }
+        } while (I <= J);
+        if (J - L < R - I) {
+            if (L < J) QuickSort(Sorter, L, J);
+            L = I;
+        } else {
+            if (I < R) QuickSort(Sorter, I, R);
+            R = J;
+        }
+    }
+}
+
+void TConcordItems::SortBy(const TAdvancedSortColOptions& Spec, const TAdvancedSortColItems* Advanced,
+                           TSwapEvent Swap) {
+    if (Count() < 2) return;
+    SortKeys = Spec.Keys;
+    AdvancedKeys = Advanced ? *Advanced : TAdvancedSortColItems();
+    OnSwap = std::move(Swap);
+
+    auto IsTag = [](const TAdvancedSortColItem& Key) { return Key.Key == skTrackedTag; };
+    const bool TagKey = std::any_of(SortKeys.begin(), SortKeys.end(), IsTag) ||
+                        std::any_of(AdvancedKeys.begin(), AdvancedKeys.end(), IsTag);
+    if (TagKey && !Spec.TrackedTag.empty()) {
+        const auto Found = std::find_if(WatchedTags.begin(), WatchedTags.end(),
+                                        [&](const TWatchedTag& Tag) { return Tag.Name == Spec.TrackedTag; });
+        const int32_t Index =
+            Found == WatchedTags.end() ? -1 : static_cast<int32_t>(Found - WatchedTags.begin());
+        if (Index != TrackedTagIndex) {
+            // Values of another tag must not stay behind to be sorted on.
+            if (Index < 0) {
+                ClearSortStrings();
+            } else {
+                TrackedTagIndex = Index;
+                FillSortStrings();
+            }
+        }
+    }
+    TSorter Sorter(*this);
+    QuickSort(Sorter, 0, Count() - 1);
+}
+
+void TConcordItems::ClearSortStrings() {
+    for (auto& Item : FItems) Item->SortString.reset();
+    TrackedTagIndex = -1;
+}
+
+void TConcordItems::FillSortStrings() {
+    if (TrackedTagIndex < 0) return;
+    for (auto& Item : FItems) {
+        if (Item->FileIndex < 0) {
+            Item->SortString.reset();
+            continue;
+        }
+        Item->SortString = std::make_unique<std::string>(
+            GetTrackedTagValue(Language, Item->FileIndex, Item->HitStart, TrackedTagIndex));
+    }
+}
+
+// ---- Collocates --------------------------------------------------------------------------------------
+
+TFreqList* TConcordItems::CollocList(int Position) const {
+    if (Position < 1 || Position > CollocatePositionCount) return nullptr;
+    return FCollocLists[static_cast<size_t>(Position - 1)].get();
+}
+
+void TConcordItems::SetHighlightCollocates(bool On) {
+    if (On == HighlightCollocates) return;
+    const TFrequencyConfig& Frequency = FrequencyConfigs.at(static_cast<size_t>(Language));
+    const int Span = std::clamp(Frequency.CollocateSpan, 1, 4);
+    const auto Lo = static_cast<uint8_t>(5 - Span);
+    const auto Hi = static_cast<uint8_t>(4 + Span);
+    HighlightCollocates = On;
+    if (!On) return;
+    if (CollocateListsReady(Lo, Hi)) {
+        for (int P = Lo; P <= Hi; ++P) CollocList(P)->SetTopLimit(Frequency.CollocHighLightTop);
+        RankAllCollocates();
+    } else {
+        BuildCollocateLists(Lo, Hi, nullptr);
+    }
+}
+
+void TConcordItems::InitCollocateLists(uint8_t Lo, uint8_t Hi) {
+    if (Lo < 1 || Hi > CollocatePositionCount || Lo > Hi)
+        throw std::out_of_range("Collocate positions " + std::to_string(Lo) + ".." + std::to_string(Hi));
+    PosLo = Lo;
+    PosHi = Hi;
+    const int32_t Top =
+        HighlightCollocates ? FrequencyConfigs.at(static_cast<size_t>(Language)).CollocHighLightTop : 0;
+    for (int P = Lo; P <= Hi; ++P) {
+        std::unique_ptr<TFreqList>& List = FCollocLists[static_cast<size_t>(P - 1)];
+        if (List)
+            List->Clear();
+        else
+            List = std::make_unique<TFreqList>(Language);
+        List->SetTopLimit(Top);
+    }
+}
+
+void TConcordItems::BuildCollocateLists(uint8_t Lo, uint8_t Hi, TProgressForm* Progress) {
+    try {
+        InitCollocateLists(Lo, Hi);
+        const int Start = Progress ? Progress->Progress() : 0;
+        for (int32_t I = 0; I < Count(); ++I) {
+            if (Progress && I % 256 == 0) {
+                Progress->SetProgress(Start + I);
+                ProcessMessages();
+                if (Progress->Tag != 0) Abort();
+            }
+            CountItemCollocates(*FItems[static_cast<size_t>(I)]);
+        }
+        if (Progress) Progress->SetProgress(Start + Count() - 1);
+        RankAllCollocates();
+        for (int P = Lo; P <= Hi; ++P) CollocList(P)->SortByFrequency();
+    } catch (const EAbort&) {
+        FreeCollocateLists();
+    } catch (const std::exception& E) {
+        FreeCollocateLists();
+        ShowError(E.what());
+    }
+}
+
+bool TConcordItems::CollocateListsReady(uint8_t Lo, uint8_t Hi) const {
+    if (Lo != PosLo || Hi != PosHi) return false;
+    for (int P = Lo; P <= Hi; ++P)
+        if (!CollocList(P)) return false;
+    return true;
+}
+
+void TConcordItems::CountItemCollocates(const TConcordItem& Item) {
+    const TStopList& Stop = LangConfig(Language).StopList;
+    for (int P = PosLo; P <= PosHi; ++P) {
+        TFreqList* List = CollocList(P);
+        if (!List || !Item.Texts.Has(P)) continue;
+        const std::string_view Word = Item.Texts[P];
+        if (!Stop.IsStopWord(Word)) List->AddWord(Word);
+    }
+}
+
+void TConcordItems::RankItemCollocates(TConcordItem& Item) const {
+    for (int P = PosLo; P <= PosHi; ++P) {
+        const TFreqList* List = CollocList(P);
+        if (!List || !Item.Texts.Has(P)) continue;
+        const std::string_view Word = Item.Texts[P];
+        const TFreqItem* Found =
+            List->FindWord(List->IgnoreCase() ? LangLowerCase(Word, Language) : std::string(Word));
+        uint8_t Rank = Unranked;
+        if (Found && Found->Frequency > 1) {
+            const int32_t Index = List->TopIndexOf(Found->Frequency);
+            if (Index >= 0) Rank = static_cast<uint8_t>(Index);
+        }
+        Item.CollocRanks[static_cast<size_t>(P)] = Rank;
+    }
+}
+
+void TConcordItems::RankAllCollocates() {
+    for (auto& Item : FItems) RankItemCollocates(*Item);
+}
+
+void TConcordItems::FreeCollocateLists() {
+    for (auto& List : FCollocLists) List.reset();
+}
+
+// ---- The lists as strings ----------------------------------------------------------------------------
+
+void TConcordStrings::Clear() {
+    throw EConcError("\"Clear\" is unsupported method for TConcordStrings");
+}
+
+void TConcordStrings::Insert(int, const std::string&) {
+    throw EConcError("\"Insert\" is unsupported method for TConcordStrings");
+}
+
+std::string TTessivorordStrings::GetTranslationText(int Index) const {
+    const TConcordItem& Item = *FItems.GetItem(Index);
+    if (Item.IsFilled()) return FItems.GetLineText(Index);
+    if (Item.AlignedStart < 0 || Item.AlignedEnd < 0) return "N/A";
+    try {
+        TBufStream& Reader = FileReader(Language, Item.FileIndex);
+        ConfigureBufStream(Reader);
+        Reader.ResetTagState();
+        const TConcordDisplay& Display = FItems.Display;
+        // The view takes the item's runs for the row: a passage has none, and must not wipe them.
+        TSVFormatArray Scratch;
+        TLineBuildArgs Args;
+        Args.Language = Language;
+        Args.Item = &Item;
+        Args.Reader = &Reader;
+        Args.FileIndex = Item.FileIndex;
+        Args.AlignedEnd = Item.AlignedEnd;
+        Args.AlignedStart = Item.AlignedStart;
+        Args.HitColour = FItems.HitColour;
+        Args.Runs = &Scratch;
+        Args.VisibleTypes =
+            VisibleCharTypes(Display.SuppressNormalTags, Display.SuppressPOSTags, Display.SuppressWords);
+        Args.ContextType = ctxSegment;
+        return BuildConcordLine(Args);
+    } catch (...) {
+        return LineFailedText;
+    }
 }

@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -223,3 +224,144 @@ std::string ReadContextWindow(int32_t Language, TBufStream& Reader, int32_t HitS
 // name>"; when the item holds its texts and the file its line starts, "<language> - <file name>, line:
 // <n>" (1-based). Nothing is posted for a language that does not exist.
 void PostItemStatusText(int32_t Language, const TConcordItem* Item);
+
+// ---- Item lists --------------------------------------------------------------------------------------
+
+class TFreqList;
+class TProgressForm;
+
+// Told before every exchange the sort makes (also of a row with itself), so that the lists of the other
+// languages can make the same exchange and keep their rows in step.
+using TSwapEvent = std::function<void(int32_t I, int32_t J)>;
+
+// The line shown for a row whose line could not be built.
+inline constexpr const char* LineFailedText = "<out of memory>";
+constexpr int CollocatePositionCount = 8;  // context positions 1..8 = item slots 1..8
+
+// The items of one language of a concordance window, in display order; row i of every language's list
+// belongs to the same hit. Owns its items and its collocate lists. Callers pass row indexes in
+// [0, Count); an index outside raises std::out_of_range. Main thread only.
+class TConcordItems {
+public:
+    // An empty list of Language: Segment context, the default context sizes, yellow collocates, the
+    // hit colour of the language's hilite font (black when the language does not exist), no sort keys.
+    explicit TConcordItems(int32_t Language);
+    ~TConcordItems();
+    TConcordItems(const TConcordItems&) = delete;
+    TConcordItems& operator=(const TConcordItems&) = delete;
+
+    int32_t Count() const { return static_cast<int32_t>(FItems.size()); }
+    // Row I, still owned by the list.
+    TConcordItem* GetItem(int32_t I) const { return FItems.at(static_cast<size_t>(I)).get(); }
+    // Puts Item at row I and hands the item that was there back to the caller.
+    std::unique_ptr<TConcordItem> Put(int32_t I, std::unique_ptr<TConcordItem> Item);
+    // Frees row I and closes the gap.
+    void Delete(int32_t I);
+    void Exchange(int32_t I, int32_t J);
+    // Appends Item (the caller has set its Sequence to Count) and returns its row. With collocate
+    // highlighting on, the item's collocates are counted and ranked at once; earlier rows keep their
+    // ranks.
+    int32_t Add(std::unique_ptr<TConcordItem> Item);
+
+    // The display line of row I (its runs go to the item's Runs): the context of the display record,
+    // collocates shaded while highlighting is on, hits and collocates concealed as the record says.
+    // Never raises: a line that cannot be built is LineFailedText.
+    std::string GetLineText(int32_t I);
+
+    // Sorts the rows by the three keys of Spec, or by AdvancedKeys when it holds any (kept as a copy),
+    // calling OnSwap before every exchange. Key codes are those of ConcSortKeys: 0..8 the word slots (a
+    // missing word last; Reverse compares from the last letter), 9 the Sequence, 11 the Letter, 12 the
+    // tracked-tag value (a missing value first); keys 9, 11 and 12 ignore Reverse, key 10 is skipped.
+    // Words compare by unsigned bytes, through the language's lower-case map when the search options
+    // ignore case, without the language's skipping characters when the options use them. Equal rows
+    // end in an order that depends only on the input. With key 12 the values of the tracked tag named
+    // in Spec are cached first (none when no tracked tag has that name). A list of fewer than two rows
+    // is left alone, keys included. Raises what reading tag values raises.
+    void SortBy(const TAdvancedSortColOptions& Spec, const TAdvancedSortColItems* AdvancedKeys,
+                TSwapEvent OnSwap);
+    // Drops every item's SortString; TrackedTagIndex := -1.
+    void ClearSortStrings();
+    // With TrackedTagIndex >= 0: every item of a file gets the value of that tracked tag at its hit.
+    void FillSortStrings();
+
+    // Turns collocate shading on or off. On: over the span of the language's frequency settings
+    // (positions 5 - span .. 4 + span), with lists already built for it their top limits are set and
+    // every row ranked again, otherwise the lists are built. Off keeps lists and ranks.
+    void SetHighlightCollocates(bool On);
+    // PosLo := Lo, PosHi := Hi (1..8); the lists of those positions are emptied or made, their top
+    // limit the language's CollocHighLightTop while highlighting is on, else 0.
+    void InitCollocateLists(uint8_t Lo, uint8_t Hi);
+    // Counts and ranks every row into fresh lists Lo..Hi, sorted by frequency. With Progress its gauge
+    // moves every 256 rows and its cancel code stops the build. A cancelled or failed build frees all
+    // lists (a failure other than the cancel is shown with ShowError); it never raises.
+    void BuildCollocateLists(uint8_t Lo, uint8_t Hi, TProgressForm* Progress);
+    // Whether lists for exactly Lo..Hi exist.
+    bool CollocateListsReady(uint8_t Lo, uint8_t Hi) const;
+    // Adds Item's words at positions PosLo..PosHi (not stop words) to their lists.
+    void CountItemCollocates(const TConcordItem& Item);
+    // Item's CollocRanks at PosLo..PosHi: the word's place among the top frequencies of its list, or
+    // Unranked for a word seen once, not counted or not among the top.
+    void RankItemCollocates(TConcordItem& Item) const;
+    void RankAllCollocates();
+    void FreeCollocateLists();
+    // The collocate list of Position (1..8), or nullptr.
+    TFreqList* CollocList(int Position) const;
+
+    std::array<TAdvancedSortColItem, 3> SortKeys{{{skNone, false}, {skNone, false}, {skNone, false}}};
+    TAdvancedSortColItems AdvancedKeys;
+    int32_t TrackedTagIndex = -1;  // in WatchedTags; -1 = no values cached
+    TSwapEvent OnSwap;
+    uint8_t PosLo = NoCollocatePosition;
+    uint8_t PosHi = NoCollocatePosition;
+    bool HighlightCollocates = false;
+    TColor CollocColour = 0x00FFFF;
+    TColor HitColour = 0;
+    TConcordDisplay Display;
+    int32_t Language;
+    bool RowsFilled = false;        // set and read by the concordance window
+    bool QueryHitsPresent = false;  // set and read by the concordance window
+
+private:
+    struct TSorter;
+    void QuickSort(TSorter& Sorter, int32_t L, int32_t R);
+    void CheckRow(int32_t I) const;
+
+    std::vector<std::unique_ptr<TConcordItem>> FItems;
+    std::array<std::unique_ptr<TFreqList>, CollocatePositionCount> FCollocLists;
+};
+
+// ---- The lists as strings ----------------------------------------------------------------------------
+
+// The rows of the primary language's list for a string-list view. The list is borrowed.
+class TConcordStrings : public TStrings {
+public:
+    explicit TConcordStrings(TConcordItems& Items) : FItems(Items) {}
+
+    int GetCount() const override { return FItems.Count(); }
+    // GetLineText of row Index.
+    std::string Get(int Index) const override { return FItems.GetLineText(Index); }
+    // Raises EConcError: the rows come only from searches.
+    void Clear() override;
+    // Frees row Index.
+    void Delete(int Index) override { FItems.Delete(Index); }
+    // Raises EConcError.
+    void Insert(int Index, const std::string& S) override;
+
+protected:
+    TConcordItems& FItems;
+};
+
+// The rows of another language's list: a row's own hit line, else its aligned passage, else "N/A".
+class TTessivorordStrings : public TConcordStrings {
+public:
+    TTessivorordStrings(TConcordItems& Items, int32_t Language)
+        : TConcordStrings(Items), Language(Language) {}
+
+    std::string Get(int Index) const override { return GetTranslationText(Index); }
+    // A filled row: its line (GetLineText). A row with an aligned range: the passage, line breaks as
+    // single blanks, more than 1280 bytes clipped to the first 634 and last 636; the item's runs are
+    // left as they are; LineFailedText when it cannot be read. Otherwise "N/A".
+    std::string GetTranslationText(int Index) const;
+
+    int32_t Language;
+};

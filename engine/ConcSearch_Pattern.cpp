@@ -443,6 +443,7 @@ void TSearchContext::GiveBack(const TMark& M) {
 
 bool TSearchContext::PollCancel() {
     if (Owner == nullptr) return false;
+    if (Owner->StopRequested.load(std::memory_order_relaxed)) Owner->Cancelled = true;
     CheckSearchCancel(Owner->ProgressWindow, Owner->Cancelled);
     return Owner->Cancelled;
 }
@@ -713,8 +714,14 @@ bool TSearchContext::SearchRegExp(bool ShowProgress) {
         TRegExpSpan span;
         bool found = false;
         for (int32_t from = FStartIndex; from < FCount;) {
-            found =
-                expression.Search(std::string_view(FChars.data(), static_cast<size_t>(FCount)), from, span);
+            try {
+                found = expression.Search(std::string_view(FChars.data(), static_cast<size_t>(FCount)), from,
+                                          span);
+            } catch (const EAbort&) {
+                // The search's stop flag reached the matcher.
+                if (Owner != nullptr) Owner->Cancelled = true;
+                return false;
+            }
             if (!found || !FDoubleByte || FByteKinds[static_cast<size_t>(span.Start)] != 2) break;
             // A match cannot begin on the second byte of a character.
             found = false;

@@ -16,6 +16,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "alignment/ConcAligner.h"
+#include "alignment/ConcParaAligners.h"
 #include "controls/ConcFormUtils.h"
 #include "controls/FileDialogForm.h"
 #include "controls/Msg.h"
@@ -34,6 +36,9 @@ void InstallMainFormHooks() {
     MainFormHooks.ProcessCorpus = [] { return ProcessCorpus(); };
     MainFormHooks.CorpusNeedsProcessing = [] { return CorpusNeedsProcessing(); };
     MainFormHooks.LoadCorpusFiles = [](TConcMainForm&, bool NewCorpus) { return LoadCorpusFiles(NewCorpus); };
+    MainFormHooks.RunAlignment = [] { RunAlignment(false, -1, -1); };
+    MainFormHooks.EnsureAlignIndexLists = [] { EnsureAlignIndexLists(); };
+    RegisterAlignmentRun();
 }
 
 namespace {
@@ -352,6 +357,7 @@ void TConcMainForm::CreateActions() {
     connect(LoadCorpusFileAction, &QAction::triggered, this, &TConcMainForm::LoadCorpus);
     connect(UnloadCorpusAction, &QAction::triggered, this, &TConcMainForm::UnloadCorpus);
     connect(CollectTagsAction, &QAction::triggered, this, &TConcMainForm::ScanCorpus);
+    connect(AlignCorpusAction, &QAction::triggered, this, [] { AlignCorpus(); });
     connect(SearchOptionsAction, &QAction::triggered, this, [] { ShowSearchOptions(false, 0); });
     // Closing runs the close sequence, whatever asks for it.
     connect(ExitAction, &QAction::triggered, this, &QWidget::close);
@@ -388,7 +394,7 @@ void TConcMainForm::CreateMenus() {
     FileMenu = menuBar()->addMenu("&File");
     FileMenu->addActions({LoadCorpusFileAction, UnloadCorpusAction});
     FileMenu->addSeparator();
-    FileMenu->addAction(CollectTagsAction);
+    FileMenu->addActions({CollectTagsAction, AlignCorpusAction});
     FileMenu->addSeparator();
     FileMenu->addAction(ExitAction);
 

@@ -112,7 +112,8 @@ struct TMainFormHooks {
 
 extern TMainFormHooks MainFormHooks;
 
-// Fills the hooks of the units the program has: corpus processing and the corpus loading dialog.
+// Fills the hooks of the units the program has: corpus processing, the corpus loading dialog and the
+// alignment runs (also the one that follows a pass made on demand).
 void InstallMainFormHooks();
 
 // ---- The application object --------------------------------------------------------------------------
@@ -194,8 +195,8 @@ public:
     const std::string& StatusText() const { return FStatusText; }
     const std::string& Hint() const { return FHint; }
 
-    // The commands. Those whose unit exists are in the menus: loading, unloading and scanning the
-    // corpus, the search options, Exit and the Window menu's commands. The others stay out of the menu
+    // The commands. Those whose unit exists are in the menus: loading, unloading, scanning and aligning
+    // the corpus, the search options, Exit and the Window menu's commands. The others stay out of the menu
     // bar until the units that carry them out are built, with the states the idle handler gives them.
     QAction* LoadCorpusFileAction;
     QAction* ViewCorpusFileAction;

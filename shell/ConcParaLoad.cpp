@@ -10,7 +10,7 @@
 #include <QScreen>
 #include <algorithm>
 
-#include "alignment/alignDelSegsSettings.h"
+#include "alignment/ConcParaAligners.h"
 #include "alignment/alignSegStartStopSettings.h"
 #include "controls/ConcFormUtils.h"
 #include "controls/FileDialogs.h"
@@ -40,8 +40,6 @@ constexpr int ButtonWidth = 75;
 constexpr int ButtonHeight = 24;
 constexpr int ButtonTop = ParaLoadClientHeight - ButtonHeight - 4;
 
-const char* const AlignFormatNames[4] = {"Not aligned", "New line delimiter", "Delimiter", "Start/stop tags"};
-
 std::function<void()> Terminator;
 
 void TerminateProgram() {
@@ -52,13 +50,7 @@ void TerminateProgram() {
 }
 
 bool AlignFormatHasOptions(int Format) {
-    return Format == 2 || Format == 3;
-}
-
-bool EditAlignSettings(int Format) {
-    if (Format == 2) return EditDelSegsSettings();
-    if (Format == 3) return EditStartStopSegSettings();
-    return false;
+    return Format == afDelimiter || Format == afStartStopTags;
 }
 
 QString DisplayName(const std::string& Name, bool FullPath) {
@@ -170,7 +162,7 @@ void TParaLoadForm::BuildFixedControls() {
         AlignOptionsBtn->setEnabled(AlignFormatHasOptions(Format));
     });
     connect(AlignOptionsBtn, &QPushButton::clicked, this,
-            [this] { EditAlignSettings(AlignFormatBox->currentIndex()); });
+            [this] { ShowSegmentAlignSettings(AlignFormatBox->currentIndex()); });
 
     auto* Line = new QFrame(this);
     Line->setObjectName("AlignLine");

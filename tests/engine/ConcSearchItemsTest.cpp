@@ -169,6 +169,9 @@ TEST_F(ItemLineTest, LinesContextFoldsLineBreaks) {
     EXPECT_EQ(Line(Four, ctxLines, 3), "One two Three four five six seven ");
     // Any mix of CR and LF inside a Characters context is one blank, a tab a blank.
     EXPECT_EQ(Line(Four, ctxCharacters, 12), "... wo Three four five six se ...");
+    // A lone LF right after the hit is a line break of its own, not the tail of a CR LF.
+    TConcordItem Five = Item("five");
+    EXPECT_EQ(Line(Five, ctxWords, 1), "... four five six  ...");
     TConcordItem End = Item("end");
     EXPECT_EQ(Line(End, ctxLines, 10), "Zero One two Three four five six seven end");
     EXPECT_EQ(Runs[0].Start, 40);

@@ -180,8 +180,8 @@ TEST_F(SearchPatternTest, WordsAndSkipsInText) {
     EXPECT_EQ(Hits("A", "a A", 0, "", true), (Strings{"A"}));
     // Without word tags a tag's name is a word like any other.
     EXPECT_EQ(Hits("p", "<p>text</p>"), (Strings{"p", "p"}));
-    // A 0 byte ends the range for the word reader; a word at the range end keeps its last byte.
-    EXPECT_EQ(Hits("a*", std::string("ab ac\0ad", 8)), (Strings{"ab", "ac"}));
+    // A 0 byte reads as a blank; a word at the range end keeps its last byte.
+    EXPECT_EQ(Hits("a*", std::string("ab ac\0ad", 8)), (Strings{"ab", "ac", "ad"}));
     EXPECT_EQ(Hits("@@", "a b c"), Strings{}) << "a pattern of skips alone matches nothing";
     EXPECT_EQ(Hits("*", "one, two"), (Strings{"one", "two"}));
 }
@@ -256,7 +256,7 @@ TEST_F(SearchPatternTest, RegularExpressionBuffer) {
     EXPECT_EQ(Hits("\\bab", "ab xab ab, ab", 1), (Strings{"ab", "ab", "ab"}));
     EXPECT_EQ(Hits("a", "aaa", 1), (Strings{"a", "a", "a"}));
     EXPECT_EQ(Hits("x*", "abc", 1), Strings{}) << "an empty match is no hit";
-    EXPECT_EQ(Hits("b", std::string("ab\0b", 4), 1), (Strings{"b"})) << "a 0 byte ends the fill";
+    EXPECT_EQ(Hits("b", std::string("ab\0b", 4), 1), (Strings{"b", "b"})) << "a 0 byte reads as a blank";
 
     // Matches across the 4096 slide and the 8192 end of the buffer, and a hit per window.
     std::string text(20000, 'x');

@@ -456,9 +456,9 @@ TEST_F(VisibleTextTest, NothingAtOrBeyondTheEndIsReturned) {
     EXPECT_EQ(Read(0, 7, Tags), "ab");
     EXPECT_EQ(Read(0, 8, Tags), "abc");
     EXPECT_EQ(Read(2, 9, Tags), "cd");
-    Open(std::string("ab\0cd", 5));  // a 0 byte ends the text: no endless loop on it
-    EXPECT_EQ(Read(0, 5, NoFlags), "ab");
-    EXPECT_EQ(Advance(0, 5, 2, Tags), 0);
+    Open(std::string("ab\0cd", 5));  // a 0 byte reads as a blank and hides nothing after it
+    EXPECT_EQ(Read(0, 5, NoFlags), "ab cd");
+    EXPECT_EQ(Advance(0, 5, 2, Tags), 2);
 }
 
 TEST_F(VisibleTextTest, AdvanceFindsTheNextVisibleByte) {

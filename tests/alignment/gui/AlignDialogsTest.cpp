@@ -281,3 +281,14 @@ TEST_F(AlignDialogs, StartStopSettingsNeedAStartTag) {
         EXPECT_EQ(CommonConfig->AlignStop, "/seg");
     }
 }
+
+TEST_F(AlignDialogs, SegmentSettingsOfTheAlignFormat) {
+    EXPECT_FALSE(ShowSegmentAlignSettings(0));
+    EXPECT_FALSE(ShowSegmentAlignSettings(1));
+    OnModal<TDelSegsSettingsForm>([](TDelSegsSettingsForm* F) { QTest::mouseClick(F->OkButton, Qt::LeftButton); });
+    CommonConfig->AlignDelimiter = "d";
+    EXPECT_TRUE(ShowSegmentAlignSettings(2));
+    OnModal<TStartStopSegSettingsForm>(
+        [](TStartStopSegSettingsForm* F) { QTest::mouseClick(F->CancelButton, Qt::LeftButton); });
+    EXPECT_FALSE(ShowSegmentAlignSettings(3));
+}

@@ -705,8 +705,8 @@ TEST_F(MainFormTest, TheMenuBarHoldsOnlyCommandsThatAreCarriedOut) {
     QList<QAction*> file;
     for (QAction* a : form.FileMenu->actions())
         if (!a->isSeparator()) file << a;
-    EXPECT_EQ(file, (QList<QAction*>{form.LoadCorpusFileAction, form.UnloadCorpusAction, form.CollectTagsAction,
-                                     form.ExitAction}));
+    EXPECT_EQ(file, (QList<QAction*>{form.LoadCorpusFileAction, form.UnloadCorpusAction,
+                                     form.CollectTagsAction, form.AlignCorpusAction, form.ExitAction}));
     EXPECT_EQ(form.SearchMenu->actions(), QList<QAction*>{form.SearchOptionsAction});
     EXPECT_EQ(form.LoadCorpusFileAction->shortcut(), QKeySequence("Ctrl+L"));
 }
