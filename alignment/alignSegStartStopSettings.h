@@ -22,9 +22,6 @@ public:
     QLineEdit* AttributeEdit;
     QPushButton* OkButton;
     QPushButton* CancelButton;
-
-private:
-    void UpdateOk();
 };
 
 // Runs the dialog; on "&Ok" stores the trimmed texts and returns true, else false with nothing stored.

@@ -4,6 +4,7 @@
 #include <QEvent>
 #include <QFontMetrics>
 #include <QLabel>
+#include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QSplitter>
@@ -11,10 +12,12 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
+#include <set>
 
 #include "engine/ConcFreqList.h"
 #include "engine/ConcUtils.h"
 #include "platform/Nls.h"
+#include "results/ConcParaContext.h"
 
 TTessivorFormHooks TessivorFormHooks;
 
@@ -211,6 +214,8 @@ TTessivorForm::TTessivorForm(QWidget* Parent) : TAppMessageForm(Parent) {
 
 TTessivorForm::~TTessivorForm() {
     MarkClosing();
+    // The larger-context windows hold items of the lists: they go before the lists do.
+    CloseContextWindows(nullptr);
     DetachViews();
     delete FSplitter;
     FSplitter = nullptr;
@@ -525,6 +530,28 @@ void TTessivorForm::ResetSort() {
     InitSortColOptions(SortRecord);
 }
 
+void TTessivorForm::CloseContextWindowsWhere(const std::function<bool(const TConcordItem*)>& Matches) {
+    // Freeing one window frees its own top-level children (menus) too: hold the others weakly.
+    std::vector<QPointer<QWidget>> Windows;
+    if (QMdiArea* Area = MdiAreaOf(this)) {
+        for (QMdiSubWindow* Sub : Area->subWindowList()) Windows.push_back(Sub->widget());
+    } else {
+        for (QWidget* W : QApplication::topLevelWidgets()) Windows.push_back(W);
+    }
+    for (const QPointer<QWidget>& W : Windows) {
+        auto* Context = qobject_cast<TParaContextForm*>(W.data());
+        if (!Context || Context->Owner() != this || !Matches(Context->Item())) continue;
+        if (auto* Sub = qobject_cast<QMdiSubWindow*>(Context->parentWidget()))
+            delete Sub;
+        else
+            delete Context;
+    }
+}
+
+void TTessivorForm::CloseContextWindows(const TConcordItem* Item) {
+    CloseContextWindowsWhere([Item](const TConcordItem* Of) { return !Item || Of == Item; });
+}
+
 void TTessivorForm::RefreshDistribution() {
     if (Distribution) Distribution->HandleAppMessage(CM_DISTRIBREFRESH, 0, 0);
 }
@@ -542,6 +569,11 @@ void TTessivorForm::DeleteRows(const std::vector<bool>& Drop) {
     std::vector<TConcordItems*> Shown{Lists[size_t(PrimaryLanguage)].get()};
     for (int L = 0; L < LanguageCount; ++L)
         if (L != PrimaryLanguage) Shown.push_back(Lists[size_t(L)].get());
+    std::set<const TConcordItem*> Going;
+    for (const TConcordItems* List : Shown)
+        for (int32_t R = 0; R < List->Count() && size_t(R) < Drop.size(); ++R)
+            if (Drop[size_t(R)]) Going.insert(List->GetItem(R));
+    if (!Going.empty()) CloseContextWindowsWhere([&](const TConcordItem* Of) { return Going.count(Of) > 0; });
     DropRows(Shown, Drop);
     {
         // Row numbers moved: the old selection would mark other lines, so it goes, in every pane alike.

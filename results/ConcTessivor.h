@@ -109,8 +109,8 @@ public:
     // per language, the window's copies of TranslationPasses and HotWordsConfig, no sort (all keys
     // none, no language sorted), the status bar laid out. Deleted when closed.
     explicit TTessivorForm(QWidget* Parent = nullptr);
-    // Closes the window's view of its lists first, then frees them and broadcasts CM_CONCORDCLOSED with
-    // the window as WParam.
+    // Closes the window's views of its lists and its larger-context windows first, then frees the lists
+    // and broadcasts CM_CONCORDCLOSED with the window as WParam.
     ~TTessivorForm() override;
 
     // Creates the panes of languages 0 .. LanguageCount - 1: the primary language's view (centred, over
@@ -150,13 +150,16 @@ public:
     void HighlightOff(int Language);
     // Every list drops its cached sort values; the sort record becomes all keys none.
     void ResetSort();
+    // Frees every larger-context window this window opened, or only those over Item when it is given.
+    void CloseContextWindows(const TConcordItem* Item);
     // Performs CM_DISTRIBREFRESH on the distribution window, when there is one.
     void RefreshDistribution();
     // Broadcasts CM_COLLOCDATADROPPED (this window, Language) for Language, or for every language of the
     // window when Language is -1.
     void BroadcastCollocDataDropped(int Language);
-    // Removes the lines where Drop is true from every pane (lists, views, current lines), renumbering the
-    // sequence numbers; then the match count and the focused line's status.
+    // Removes the lines where Drop is true from every pane (lists, views, current lines, the larger-context
+    // windows of their items), renumbering the sequence numbers; then the match count and the focused
+    // line's status.
     void DeleteRows(const std::vector<bool>& Drop);
     // The menus the main window merges: "&Display" (group 4) and "S&ort" (group 5).
     std::vector<TMergedMenu> MergedMenus() const;
@@ -222,6 +225,8 @@ private:
     void DropFile(int Language, int FileIndex);
     void CollocSettingsChanged(int Language, int Kind);
     void CloseWindow();
+    // Frees the larger-context windows of this window whose item Matches says.
+    void CloseContextWindowsWhere(const std::function<bool(const TConcordItem*)>& Matches);
     void DetachViews();
 
     QStatusBar* FStatusBar;

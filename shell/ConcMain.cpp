@@ -28,6 +28,7 @@
 #include "engine/ConcPrefs.h"
 #include "platform/IniFiles.h"
 #include "results/ConcSearchOptions.h"
+#include "results/ConcTessivor.h"
 #include "shell/ConcParaLoad.h"
 
 TMainFormHooks MainFormHooks;
@@ -39,6 +40,9 @@ void InstallMainFormHooks() {
     MainFormHooks.RunAlignment = [] { RunAlignment(false, -1, -1); };
     MainFormHooks.EnsureAlignIndexLists = [] { EnsureAlignIndexLists(); };
     RegisterAlignmentRun();
+    MainFormHooks.IsConcordanceWindow = [](QWidget* Child) {
+        return qobject_cast<TTessivorForm*>(Child) != nullptr;
+    };
 }
 
 namespace {

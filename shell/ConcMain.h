@@ -112,8 +112,9 @@ struct TMainFormHooks {
 
 extern TMainFormHooks MainFormHooks;
 
-// Fills the hooks of the units the program has: corpus processing, the corpus loading dialog and the
-// alignment runs (also the one that follows a pass made on demand).
+// Fills the hooks of the units the program has: corpus processing, the corpus loading dialog, the
+// alignment runs (also the one that follows a pass made on demand) and the test for a concordance
+// window.
 void InstallMainFormHooks();
 
 // ---- The application object --------------------------------------------------------------------------

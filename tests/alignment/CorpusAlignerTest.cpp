@@ -13,6 +13,7 @@
 #include "controls/ScriptedBackend.h"
 #include "engine/ConcConfig.h"
 #include "engine/ConcUtils.h"
+#include "tests/alignment/AlignTestSupport.h"
 
 namespace {
 
@@ -45,15 +46,6 @@ protected:
         SetAlignErrorDialog(nullptr);
         AlignViewHooks = {};
         ResetGlobalsForTest();
-    }
-
-    void Languages(int Count) {
-        const char* Names[] = {"English", "German", "French", "Czech"};
-        for (int k = 0; k < Count; ++k) {
-            if (!LanguageConfigs[k]) LanguageConfigs[k] = std::make_unique<TConcordConfig>(k);
-            LanguageConfigs[k]->LanguageName = Names[k];
-        }
-        LanguagesCount = Count;
     }
 
     // Registers a file of language L whose indexes follow Shape: sentences one byte apart, a paragraph
@@ -113,7 +105,7 @@ const TShape ThreeSections{{{40, 50}}, {{60}}, {{70}}};
 }  // namespace
 
 TEST_F(CorpusAlignerTest, DifferentFileCountsOnlyTellTheUser) {
-    Languages(2);
+    MakeLanguages(2);
     for (int f = 0; f < 3; ++f) AddFile(0, TwoSections);
     for (int f = 0; f < 4; ++f) AddFile(1, ThreeSections);
     AlignCorpus();
@@ -129,7 +121,7 @@ TEST_F(CorpusAlignerTest, DifferentFileCountsOnlyTellTheUser) {
 
 TEST_F(CorpusAlignerTest, SectionMismatchAnswers) {
     // Ignore Sections merges both files for good and the whole files are then aligned.
-    Languages(2);
+    MakeLanguages(2);
     AddFile(0, TwoSections);
     AddFile(1, ThreeSections);
     Answers = {2};
@@ -147,7 +139,7 @@ TEST_F(CorpusAlignerTest, SectionMismatchAnswers) {
     for (int Answer : {1, 0}) {
         ResetGlobalsForTest();
         InitConfigUnit();
-        Languages(2);
+        MakeLanguages(2);
         AddFile(0, TwoSections);
         AddFile(1, ThreeSections);
         Asked.clear();
@@ -173,7 +165,7 @@ TEST_F(CorpusAlignerTest, SectionMismatchAnswers) {
 }
 
 TEST_F(CorpusAlignerTest, ParagraphMismatchNamesTheSectionAndOpensBeforeTheLastCommonParagraph) {
-    Languages(2);
+    MakeLanguages(2);
     AddFile(0, {{{10}}, {{10}, {20}, {30}, {40}}});
     AddFile(1, {{{10}}, {{10}, {20}, {30}}});
     Answers = {1};
@@ -185,10 +177,18 @@ TEST_F(CorpusAlignerTest, ParagraphMismatchNamesTheSectionAndOpensBeforeTheLastC
     // The counts are one short (3 and 2), so the view opens on paragraph 1, not 2.
     EXPECT_EQ(Opened, (std::vector<std::array<int, 6>>{{AlignViewParagraphLevel, 0, 1, 1, 1, 0}}));
     EXPECT_FALSE(PairOf(1, 0));
+    // Cancel, or a dialog closed otherwise, stops the run without opening anything.
+    for (int Answer : {2, 0}) {
+        Answers = {Answer};
+        AlignCorpus();
+        EXPECT_EQ(Opened.size(), 1u);
+        EXPECT_FALSE(PairOf(1, 0));
+    }
+    EXPECT_EQ(Asked.size(), 3u);
 }
 
 TEST_F(CorpusAlignerTest, TooManySentencesAboveTheProductLimit) {
-    Languages(2);
+    MakeLanguages(2);
     const std::vector<int> S800(800, 50), S641(641, 50), S640(640, 50);
     AddFile(0, {{{10}}, {{10}, S800}});
     AddFile(1, {{{10}}, {{10}, S641}});
@@ -199,6 +199,11 @@ TEST_F(CorpusAlignerTest, TooManySentencesAboveTheProductLimit) {
                                 "Too many sentences in section 2, paragraph 2. Please split the paragraphs.",
                                 "Cancel", "Fix"}));
     EXPECT_FALSE(PairOf(1, 0));
+    EXPECT_TRUE(Opened.empty());
+    Answers = {1};
+    AlignCorpus();
+    EXPECT_EQ(Opened, (std::vector<std::array<int, 6>>{{AlignViewParagraphLevel, 0, 1, 1, 1, 0}}));
+    Asked.clear();
 
     LanguageConfigs[1]->SentenceIndexes.Clear();
     LanguageConfigs[1]->ParagraphIndexes.Clear();
@@ -206,13 +211,13 @@ TEST_F(CorpusAlignerTest, TooManySentencesAboveTheProductLimit) {
     LanguageConfigs[1]->Files.clear();
     AddFile(1, {{{10}}, {{10}, S640}});
     AlignCorpus();
-    EXPECT_EQ(Asked.size(), 1u);
+    EXPECT_TRUE(Asked.empty());
     ASSERT_TRUE(PairOf(1, 0));
     EXPECT_EQ(PairOf(1, 0)->Side1.Count(), PairOf(1, 0)->Side2.Count());
 }
 
 TEST_F(CorpusAlignerTest, EmptyFilesAndParagraphsWithoutSentences) {
-    Languages(2);
+    MakeLanguages(2);
     AddFile(0, {});
     AddFile(1, {});
     AddFile(0, {{{}, {30, 40}}});
@@ -233,7 +238,7 @@ TEST_F(CorpusAlignerTest, EmptyFilesAndParagraphsWithoutSentences) {
 }
 
 TEST_F(CorpusAlignerTest, AFileEmptyOnOneSideOnlyIsAMismatchThatIgnoringCannotMend) {
-    Languages(2);
+    MakeLanguages(2);
     AddFile(0, {});
     AddFile(1, TwoSections);
     AddFile(0, TwoSections);
@@ -248,7 +253,7 @@ TEST_F(CorpusAlignerTest, AFileEmptyOnOneSideOnlyIsAMismatchThatIgnoringCannotMe
 }
 
 TEST_F(CorpusAlignerTest, OnlyFilesWaitingForAlignmentAreAligned) {
-    Languages(3);
+    MakeLanguages(3);
     for (int f = 0; f < 2; ++f)
         for (int L = 0; L < 3; ++L) AddFile(L, TwoSections);
     EnsureAlignIndexLists();
@@ -271,7 +276,7 @@ TEST_F(CorpusAlignerTest, StoredPairsCoverEverySentenceOnceInOrder) {
         ResetGlobalsForTest();
         InitConfigUnit();
         const int Langs = 2 + Trial % 3;
-        Languages(Langs);
+        MakeLanguages(Langs);
         const int Files = 1 + static_cast<int>(Rng() % 3);
         for (int f = 0; f < Files; ++f) {
             const size_t SectionCount = Rng() % 3;

@@ -8,6 +8,7 @@
 #include <QStatusBar>
 #include <QTest>
 
+#include "results/ConcParaContext.h"
 #include "results/ConcTessivor.h"
 #include "tests/engine/ConcCorpusTestSupport.h"
 
@@ -195,8 +196,15 @@ TEST_F(TessivorFormTest, DisplayModeFollowsTheContextType) {
 
 TEST_F(TessivorFormTest, ADroppedFileTakesItsLinesFromEveryPaneAndRenumbersTheLaterFile) {
     Build(3);
+    // Larger contexts of a line in the dropped file and of one in the other file.
+    QPointer<TParaContextForm> Dropped = ShowLargerContext(Form->Lists[1]->GetItem(2), Form, 0);
+    QPointer<TParaContextForm> Kept = ShowLargerContext(Form->Lists[0]->GetItem(7), Form, 0);
+    ASSERT_TRUE(Dropped && Kept);
     Messages.Entries.clear();
     Form->HandleAppMessage(CM_DROPFILE, 0, 0);
+    EXPECT_FALSE(Dropped);
+    ASSERT_TRUE(Kept);
+    EXPECT_EQ(Kept->Item(), Form->Lists[0]->GetItem(2));
     for (int L = 0; L < 3; ++L) {
         const TConcordItems& List = *Form->Lists[size_t(L)];
         ASSERT_EQ(List.Count(), 5);
@@ -213,6 +221,9 @@ TEST_F(TessivorFormTest, ADroppedFileTakesItsLinesFromEveryPaneAndRenumbersTheLa
         if (E.Kind == TRecordingMessenger::rkBroadcast) {
             EXPECT_EQ(E.WParam, reinterpret_cast<intptr_t>(Form.data()));
         }
+    // The window's remaining larger contexts go with it.
+    delete Form.data();
+    EXPECT_FALSE(Kept);
 }
 
 TEST_F(TessivorFormTest, MessagesThatCloseTheWindowOrChangeItsSettings) {
