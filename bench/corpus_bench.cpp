@@ -5,6 +5,7 @@
 //   corpus_bench [format flags] [--align] [--align-out FILE] --lang LCID file... [--lang LCID file...]
 //   corpus_bench --generate FILE MEGABYTES [--wordtags]
 //   corpus_bench --generate-pair SOURCE TARGET MEGABYTES
+//   corpus_bench [flags] --lang LCID file... --search QUERY [--syntax N] [--lang-index L] [--hits-out FILE]
 //
 // Format flags of a language apply to every language given after them:
 //   --heading N (0 tags, 1 pattern, 2 regular expression, 3 none)   --hstart M --hstop M --hpattern P
@@ -17,6 +18,12 @@
 //   --pages SEPARATOR   --tags START STOP
 //   --wordtag N (0 none, 1 after a separator, 2 opened and closed)   --wtagsep C   --wtagstarts S,S...
 //   --wtagstop C
+//
+// --search runs QUERY (syntax 0 text, 1 regular expression, 2 tag; ignoring case) over language L (0)
+// after the corpus pass (and the alignment), as a search thread runs it (no window), and prints the hits, the
+// time and the speed, then runs "grep -c -w -i QUERY" over the same files for comparison. A file without
+// aligned units (no aligner has run) is searched by its paragraphs. --hits-out writes one line per hit: file
+// index, hit start, hit end (byte offsets, end exclusive).
 //
 // --generate writes a tagged corpus of about that many megabytes: sections with headings, paragraph
 // and sentence tags, page separators, CR LF lines; with --wordtags every word carries a word tag after
@@ -51,7 +58,10 @@
 #include "engine/ConcFreqList.h"
 #include "engine/ConcIndex.h"
 #include "engine/ConcLangs.h"
+#include "engine/ConcSearch.h"
+#include "engine/ConcSearchItems.h"
 #include "engine/ConcTags.h"
+#include "engine/RegExp3.h"
 #include "engine/SynStream.h"
 
 namespace {
@@ -357,6 +367,110 @@ std::vector<std::string> ListValue(int& I, int Argc, char** Argv) {
     return Items;
 }
 
+struct TSearchArgs {
+    std::string Query;
+    uint8_t Syntax = 0;
+    int Language = 0;
+    std::string HitsOut;
+};
+
+// The language's side of each file's alignment with language 0; a file that has none gets its
+// paragraphs as units.
+void EnsureUnits(int Language) {
+    TConcordConfig& Config = *LanguageConfigs[static_cast<size_t>(Language)];
+    std::unique_ptr<TDoubleAlignIndexes>* Pairs[4] = {&Align12, &Align12, &Align13, &Align14};
+    std::unique_ptr<TDoubleAlignIndexes>& List = *Pairs[Language];
+    if (!List) List = std::make_unique<TDoubleAlignIndexes>();
+    for (size_t F = 0; F < Config.Files.size(); ++F) {
+        if (GetAlignIndex(Language, static_cast<int32_t>(F)) != nullptr) continue;
+        while (List->Count() <= static_cast<int32_t>(F)) List->Add(nullptr);
+        if (!List->GetItem(static_cast<int32_t>(F)))
+            List->SetItem(static_cast<int32_t>(F), std::make_unique<TDoubleAlignIndex>());
+        TDoubleAlignIndex& Pair = *List->GetItem(static_cast<int32_t>(F));
+        TAlignIndex& Side = Language == 0 ? Pair.Side1 : Pair.Side2;
+        const TAlignIndex* Paragraphs = Config.ParagraphIndexes.GetItem(static_cast<int32_t>(F));
+        for (int32_t I = 0; Paragraphs && I < Paragraphs->Count(); ++I) {
+            const TSegment S = Paragraphs->GetItem(I);
+            Side.Add(S.Start, S.End, S.Length);
+        }
+    }
+}
+
+std::string ShellQuoted(const std::string& Text) {
+    std::string Quoted = "'";
+    for (char C : Text) Quoted += C == '\'' ? std::string("'\\''") : std::string(1, C);
+    return Quoted + "'";
+}
+
+// Runs grep over the files and returns the sum of its counts (-1 when it could not run).
+int64_t GrepCount(const std::string& Query, const std::vector<std::string>& Files, double& Seconds) {
+    std::string Command = "grep -c -w -i -- " + ShellQuoted(Query);
+    for (const std::string& File : Files) Command += " " + ShellQuoted(File);
+    const auto Start = std::chrono::steady_clock::now();
+    FILE* Pipe = popen(Command.c_str(), "r");
+    if (!Pipe) return -1;
+    int64_t Count = 0;
+    char Line[4096];
+    while (std::fgets(Line, sizeof Line, Pipe)) {
+        const char* Colon = std::strrchr(Line, ':');
+        Count += std::atoll(Colon ? Colon + 1 : Line);
+    }
+    pclose(Pipe);
+    Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - Start).count();
+    return Count;
+}
+
+int RunSearch(const TSearchArgs& Args, const std::vector<std::string>& Files) {
+    if (Args.Language < 0 || Args.Language >= LanguagesCount) Usage("--lang-index names no language");
+    TCommonConcordConfig& Common = *CommonConfig;
+    Common.IgnoreCase = true;
+    Common.FrequencyOfHits = 1;
+    InitRegExpCharTables(Args.Language);
+    EnsureUnits(Args.Language);
+    TConcSearchRec Query;
+    Query.Language = Args.Language;
+    Query.Syntax = Args.Syntax;
+    Query.Names = {Args.Query};
+    Query.Patterns = {Args.Query};
+    TSearch Search;
+    uint8_t Stage = 0;
+    std::string Error;
+    Search.Prepare(Query, Stage, Error);
+    if (Stage != 0) {
+        std::fprintf(stderr, "corpus_bench: the query does not compile: %s\n", Error.c_str());
+        return 1;
+    }
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> Out(nullptr, &std::fclose);
+    if (!Args.HitsOut.empty()) {
+        Out.reset(std::fopen(Args.HitsOut.c_str(), "w"));
+        if (!Out) Usage("cannot write the hits file");
+    }
+    int64_t Hits = 0;
+    const HitFn OnHit = [&](std::unique_ptr<TConcordItem> Item) {
+        ++Hits;
+        if (Out) std::fprintf(Out.get(), "%d %d %d\n", Item->FileIndex, Item->HitStart, Item->HitEnd);
+    };
+    const auto Start = std::chrono::steady_clock::now();
+    Search.Execute(true, 0, OnHit, {}, 0);
+    const double Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - Start).count();
+    int64_t Bytes = 0;
+    for (const auto& Stream : LanguageConfigs[static_cast<size_t>(Args.Language)]->Streams)
+        Bytes += Stream->GetSize();
+    const double Megabytes = static_cast<double>(Bytes) / (1024.0 * 1024.0);
+    std::printf("search [%s] syntax %d, language %d: %lld hits in %.3f s, %.1f MB/s\n", Args.Query.c_str(),
+                Args.Syntax, Args.Language, static_cast<long long>(Hits), Seconds,
+                Seconds > 0 ? Megabytes / Seconds : 0.0);
+    double GrepSeconds = 0;
+    const int64_t GrepLines = GrepCount(Args.Query, Files, GrepSeconds);
+    if (GrepLines >= 0) {
+        std::printf("grep -c -w -i: %lld lines in %.3f s, %.1f MB/s; search time / grep time = %.2f\n",
+                    static_cast<long long>(GrepLines), GrepSeconds,
+                    GrepSeconds > 0 ? Megabytes / GrepSeconds : 0.0,
+                    GrepSeconds > 0 ? Seconds / GrepSeconds : 0.0);
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int Argc, char** Argv) {
@@ -382,6 +496,7 @@ int main(int Argc, char** Argv) {
 
     TFormatOptions Format;
     std::vector<TLanguageArgs> Languages;
+    TSearchArgs SearchArgs;
     bool Align = false;
     std::string AlignOut;
     for (int I = 1; I < Argc; ++I) {
@@ -445,6 +560,14 @@ int main(int Argc, char** Argv) {
             Common.wTagStarts = ListValue(I, Argc, Argv);
         } else if (Arg == "--wtagstop") {
             Common.wTagStop = CharValue(I, Argc, Argv);
+        } else if (Arg == "--search") {
+            SearchArgs.Query = Value(I, Argc, Argv);
+        } else if (Arg == "--syntax") {
+            SearchArgs.Syntax = static_cast<uint8_t>(std::atoi(Value(I, Argc, Argv)));
+        } else if (Arg == "--lang-index") {
+            SearchArgs.Language = std::atoi(Value(I, Argc, Argv));
+        } else if (Arg == "--hits-out") {
+            SearchArgs.HitsOut = Value(I, Argc, Argv);
         } else if (!Arg.empty() && Arg[0] != '-' && !Languages.empty()) {
             Languages.back().Files.push_back(Arg);
         } else {
@@ -487,6 +610,12 @@ int main(int Argc, char** Argv) {
                 std::fprintf(stderr, "corpus_bench: the alignment stopped at a count check\n");
                 return 1;
             }
+        }
+        if (!SearchArgs.Query.empty()) {
+            if (SearchArgs.Language < 0 || static_cast<size_t>(SearchArgs.Language) >= Languages.size())
+                Usage("--lang-index names no language");
+            const int Code = RunSearch(SearchArgs, Languages[static_cast<size_t>(SearchArgs.Language)].Files);
+            if (Code != 0) return Code;
         }
     } catch (const std::exception& E) {
         std::fprintf(stderr, "corpus_bench: %s\n", E.what());
