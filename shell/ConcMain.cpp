@@ -663,20 +663,20 @@ void TConcMainForm::ScanCorpus() {
 // ---------------------------------------------------------------------------------------------------
 // Closing
 
+// The close goes on whatever the save did; a save that raised is reported here, inside the handler.
 void TConcMainForm::closeEvent(QCloseEvent* Event) {
-    switch (DecideClose(CorpusInUse(), WorkspaceLoaded, SaveOnExit)) {
-        case TCloseDecision::Refuse:
-            Event->ignore();
-            return;
-        case TCloseDecision::SavePreferences:
-            SavePreferences();
-            break;
-        case TCloseDecision::SaveWorkspace:
-            if (MainFormHooks.SaveWorkspaceFile) MainFormHooks.SaveWorkspaceFile(*this, false);
-            break;
-        case TCloseDecision::SaveNothing:
-            break;
+    const TCloseDecision decision = DecideClose(CorpusInUse(), WorkspaceLoaded, SaveOnExit);
+    if (decision == TCloseDecision::Refuse) {
+        Event->ignore();
+        return;
     }
+    DeliverCatching([&] {
+        if (decision == TCloseDecision::SavePreferences)
+            SavePreferences();
+        else if (decision == TCloseDecision::SaveWorkspace && MainFormHooks.SaveWorkspaceFile)
+            MainFormHooks.SaveWorkspaceFile(*this, false);
+        return true;
+    });
     Event->accept();
 }
 

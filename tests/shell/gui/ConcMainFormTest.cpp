@@ -634,6 +634,14 @@ TEST_F(MainFormTest, ClosingWithAWorkspaceSavesItOnlyWithSaveOnExit) {
     SaveOnExit = true;
     EXPECT_TRUE(form.close());  // the close goes on whatever the save returned
     EXPECT_EQ(saves, (std::vector<bool>{false}));
+
+    // A save that raises is reported inside the close handler, and the close still goes on.
+    MainFormHooks.SaveWorkspaceFile = [](TConcMainForm&, bool) -> bool { throw EConcError("Disk full."); };
+    bool closed = false;
+    EXPECT_NO_THROW(closed = form.close());
+    EXPECT_TRUE(closed);
+    ASSERT_EQ(Script.Messages.size(), 1u);
+    EXPECT_EQ(Script.Messages[0].Text, "Disk full.");
 }
 
 TEST_F(MainFormTest, CloseAllChildrenDestroysThemWhileTheyCanStillTalk) {
