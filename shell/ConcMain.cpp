@@ -20,6 +20,7 @@
 #include "alignment/ConcParaAligners.h"
 #include "controls/ConcFormUtils.h"
 #include "controls/FileDialogForm.h"
+#include "controls/FileDialogs.h"
 #include "controls/Msg.h"
 #include "engine/ConcConfig.h"
 #include "engine/ConcCorpus.h"
@@ -30,6 +31,9 @@
 #include "results/ConcSearchOptions.h"
 #include "results/ConcTessivor.h"
 #include "shell/ConcParaLoad.h"
+#include "shell/ConcRecentWorkspaces.h"
+#include "shell/ConcWorkOptions.h"
+#include "shell/ConcWorkspace.h"
 
 TMainFormHooks MainFormHooks;
 
@@ -337,7 +341,7 @@ void TConcMainForm::CreateActions() {
     AlignCorpusAction = make("Align Corpus");
     OpenWorkspaceAction = make("Open &Workspace...", QKeySequence("Ctrl+O"));
     SaveWorkspaceAction = make("&Save Workspace");
-    SaveWorkspaceAs = make("Save Workspace &As...");
+    SaveWorkspaceAsAction = make("Save Workspace &As...");
     SaveOnExitAction = make("Save &On Exit");
     SaveOnExitAction->setCheckable(true);
     RecentWorkspacesAction = make("R&ecent Workspaces...");
@@ -364,6 +368,11 @@ void TConcMainForm::CreateActions() {
     connect(CollectTagsAction, &QAction::triggered, this, &TConcMainForm::ScanCorpus);
     connect(AlignCorpusAction, &QAction::triggered, this, [] { AlignCorpus(); });
     connect(SearchOptionsAction, &QAction::triggered, this, [] { ShowSearchOptions(false, 0); });
+    connect(OpenWorkspaceAction, &QAction::triggered, this, &TConcMainForm::OpenWorkspace);
+    connect(SaveWorkspaceAction, &QAction::triggered, this, [this] { SaveWorkspaceFile(true); });
+    connect(SaveWorkspaceAsAction, &QAction::triggered, this, &TConcMainForm::SaveWorkspaceAs);
+    connect(SaveOnExitAction, &QAction::triggered, this, &TConcMainForm::ToggleSaveOnExit);
+    connect(RecentWorkspacesAction, &QAction::triggered, this, &TConcMainForm::OpenRecentWorkspace);
     // Closing runs the close sequence, whatever asks for it.
     connect(ExitAction, &QAction::triggered, this, &QWidget::close);
     connect(TileHorizontalAction, &QAction::triggered, this, [this] { FMdiArea->tileSubWindows(); });
@@ -398,6 +407,9 @@ void TConcMainForm::ArrangeIcons() {
 void TConcMainForm::CreateMenus() {
     FileMenu = menuBar()->addMenu("&File");
     FileMenu->addActions({LoadCorpusFileAction, UnloadCorpusAction});
+    FileMenu->addSeparator();
+    FileMenu->addActions({OpenWorkspaceAction, SaveWorkspaceAction, SaveWorkspaceAsAction, SaveOnExitAction,
+                          RecentWorkspacesAction});
     FileMenu->addSeparator();
     FileMenu->addActions({CollectTagsAction, AlignCorpusAction});
     FileMenu->addSeparator();
@@ -567,7 +579,7 @@ void TConcMainForm::ApplyActionStates(const TActionStates& S) {
     WindowMenu->menuAction()->setVisible(S.WindowMenuVisible);
     CollocateFrequencyDataMenu->menuAction()->setEnabled(S.Collocation);
     AdvancedCollocationMenu->menuAction()->setEnabled(S.Collocation);
-    for (QAction* a : {LoadCorpusFileAction, OpenWorkspaceAction, SaveWorkspaceAs, NormalTagsAction,
+    for (QAction* a : {LoadCorpusFileAction, OpenWorkspaceAction, SaveWorkspaceAsAction, NormalTagsAction,
                        PartofSpeechTagsAction, FrequencyOptionsAction})
         a->setEnabled(S.CorpusCommands);
 }
@@ -673,11 +685,104 @@ void TConcMainForm::closeEvent(QCloseEvent* Event) {
     DeliverCatching([&] {
         if (decision == TCloseDecision::SavePreferences)
             SavePreferences();
-        else if (decision == TCloseDecision::SaveWorkspace && MainFormHooks.SaveWorkspaceFile)
-            MainFormHooks.SaveWorkspaceFile(*this, false);
+        else if (decision == TCloseDecision::SaveWorkspace)
+            SaveWorkspaceFile(false);
         return true;
     });
     Event->accept();
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Workspaces
+
+namespace {
+
+// Names typed without an extension get ".TWS"; a save replaces an existing file without asking.
+std::string ChooseWorkspaceFile(bool Save, const char* Title) {
+    TFileDialogRequest request;
+    request.Save = Save;
+    request.ConfirmOverwrite = false;
+    request.Title = Title;
+    request.Folder = WorkspacePath;
+    request.Filter = "Tessivor Pro Workspaces (*.TWS *.tws);;All Files (*)";
+    request.DefaultSuffix = "TWS";
+    const std::vector<std::string> chosen = ExecuteFileDialog(request);
+    return chosen.empty() ? std::string() : chosen.front();
+}
+
+}  // namespace
+
+void TConcMainForm::OpenWorkspace() {
+    const std::string name = ChooseWorkspaceFile(false, "Select Workspace to Open");
+    if (!name.empty()) OpenWorkspaceFile(name);
+}
+
+void TConcMainForm::OpenWorkspaceFile(const std::string& FileName) {
+    CloseAllChildren();
+    FreeLanguageConfigs();
+    // Whatever the open did, the menus and panels must show the languages and files now configured;
+    // an exception then goes on to the application's handler.
+    auto finish = [this] {
+        // Settings that could not be read leave no language; every window expects language 0.
+        if (LanguagesCount == 0) {
+            LanguageConfigs[0] = std::make_unique<TConcordConfig>(0);
+            LanguagesCount = 1;
+        }
+        if (MainFormHooks.BuildLanguageMenus) MainFormHooks.BuildLanguageMenus(*this);
+        PostStatusText("");
+        UpdateHintPanel();
+        UpdateLanguagePanel();
+    };
+    try {
+        if (LoadWorkspace(FileName)) WorkspaceOpened();
+    } catch (...) {
+        finish();
+        throw;
+    }
+    finish();
+}
+
+void TConcMainForm::OpenRecentWorkspace() {
+    const std::string name = ChooseRecentWorkspace();
+    if (!name.empty()) OpenWorkspaceFile(name);
+}
+
+bool TConcMainForm::SaveWorkspaceFile(bool Ask) {
+    // After a failed open there is no current workspace, and the one that failed must stay as it is.
+    if (WorkspaceFileName.empty()) return false;
+    if (Ask && !ShowWorkspaceOptions(false)) return false;
+    return SaveWorkspace(WorkspaceFileName);
+}
+
+void TConcMainForm::SaveWorkspaceAs() {
+    const std::string name = ChooseWorkspaceFile(true, "Save Workspace As");
+    if (name.empty()) return;
+    if (name == WorkspaceFileName) {
+        ShowError(
+            "This is the currently loaded workspace and you can not overwrite it. Please use \"Save "
+            "Workspace...\" command or choose a new name.");
+        return;
+    }
+    if (!ShowWorkspaceOptions(true) || !SaveWorkspace(name)) return;
+    WorkspaceFileName = name;
+    WorkspaceOpened();
+}
+
+void TConcMainForm::ToggleSaveOnExit() {
+    SaveOnExit = !SaveOnExit;
+    SaveOnExitAction->setChecked(SaveOnExit);
+}
+
+void TConcMainForm::WorkspaceOpened() {
+    WorkspaceLoaded = true;
+    WorkspacePath = WorkspaceFolder(WorkspaceFileName);
+    // The workspace is open whether or not the recent list reaches the preferences file.
+    DeliverCatching([] {
+        UpdateRecentWorkspaces();
+        return true;
+    });
+    UpdateCaption();
+    if (MainFormHooks.BuildLanguageMenus) MainFormHooks.BuildLanguageMenus(*this);
 }
 
 // ---------------------------------------------------------------------------------------------------

@@ -96,8 +96,6 @@ struct TMainFormHooks {
     std::function<bool()> AlignmentWindowsOpen;
     // Corpus loading dialog (for a new corpus or the current one); returns what the dialog returned.
     std::function<bool(TConcMainForm& Form, bool NewCorpus)> LoadCorpusFiles;
-    // Workspaces: saves the loaded workspace under WorkspaceFileName, asking for its options when Ask.
-    std::function<bool(TConcMainForm& Form, bool Ask)> SaveWorkspaceFile;
     // Corpus views: opens a view of the file in Language.
     std::function<void(TConcMainForm& Form, const std::string& FileName, int Language)> ShowCorpusText;
     // Corpus views: whether Child is a corpus view of that language showing exactly that file.
@@ -187,6 +185,31 @@ public:
     // were opened, wrapping upwards.
     void ArrangeIcons();
 
+    // ---- Workspaces (opening and saving a processed corpus, see ConcWorkspace) ----
+    // Open Workspace: asks for a workspace file in WorkspacePath and opens the one chosen.
+    void OpenWorkspace();
+    // Closes every child, frees the languages and the alignments and opens FileName (LoadWorkspace,
+    // which reports what went wrong). On success WorkspaceOpened; in every case the language menus and
+    // both panels are rebuilt and the status text emptied. A failed open leaves no corpus file loaded,
+    // WorkspaceFileName empty and at least language 0 configured.
+    void OpenWorkspaceFile(const std::string& FileName);
+    // Recent Workspaces: the chooser of the recent list; opens the workspace chosen.
+    void OpenRecentWorkspace();
+    // Save Workspace: saves the corpus under WorkspaceFileName, first asking for the Keep options when
+    // Ask (Cancel saves nothing). Does nothing without a current workspace (after a failed open).
+    // Returns whether both files were written.
+    bool SaveWorkspaceFile(bool Ask);
+    // Save Workspace As: asks for a name (an existing file is replaced without asking); refuses the
+    // current workspace's own name with an error; otherwise asks for the Keep options (all checked)
+    // and saves. A saved workspace becomes the current one (WorkspaceOpened).
+    void SaveWorkspaceAs();
+    // Save On Exit: inverts SaveOnExit; the item's check mark follows it.
+    void ToggleSaveOnExit();
+    // After a workspace was opened or saved under a new name: marks a workspace loaded, makes its folder
+    // WorkspacePath, puts it at the top of the recent list (a preferences file that cannot be written
+    // is reported), shows its name in the caption and rebuilds the language menus.
+    void WorkspaceOpened();
+
     intptr_t HandleAppMessage(int Msg, intptr_t WParam, intptr_t LParam) override;
     // The posted status text (CM_STATUSTEXT).
     void CMStatusText(const std::string& Text);
@@ -198,15 +221,16 @@ public:
     const std::string& Hint() const { return FHint; }
 
     // The commands. Those whose unit exists are in the menus: loading, unloading, scanning and aligning
-    // the corpus, the search options, Exit and the Window menu's commands. The others stay out of the menu
-    // bar until the units that carry them out are built, with the states the idle handler gives them.
+    // the corpus, the workspace commands, the search options, Exit and the Window menu's commands. The
+    // others stay out of the menu bar until the units that carry them out are built, with the states the
+    // idle handler gives them.
     QAction* LoadCorpusFileAction;
     QAction* ViewCorpusFileAction;
     QAction* UnloadCorpusAction;
     QAction* AlignCorpusAction;
     QAction* OpenWorkspaceAction;
     QAction* SaveWorkspaceAction;
-    QAction* SaveWorkspaceAs;
+    QAction* SaveWorkspaceAsAction;  // its command is SaveWorkspaceAs
     QAction* SaveOnExitAction;
     QAction* RecentWorkspacesAction;
     QAction* NormalTagsAction;
