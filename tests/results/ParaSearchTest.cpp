@@ -163,6 +163,11 @@ protected:
         return Rows;
     }
 
+    const TUnit& UnitAt(int L, int32_t File, int32_t Start) const {
+        const TFileModel& Units = Model[size_t(L)][size_t(File)];
+        return *std::find_if(Units.begin(), Units.end(), [&](const TUnit& U) { return U.Start == Start; });
+    }
+
     void NewLists(int Languages) {
         for (auto& List : Lists) List.reset();
         for (int L = 0; L < Languages; ++L) Lists[size_t(L)] = std::make_unique<TConcordItems>(L);
@@ -363,6 +368,132 @@ TEST_F(ParaSearchTest, StressRandomCancels) {
                       std::vector<TRowModel>(Want[size_t(L)].begin(), Want[size_t(L)].begin() + long(Got)))
                 << "run " << Run << ", language " << L;
         }
+    }
+}
+
+
+// A single search and an appended one fill every language in step; the lines are then reordered as a sort
+// would and some rows excluded; two searches within the current lines of language 1 put every
+// occurrence of their words in each row's passage into that row, the earliest shown (taking the place
+// of a later hit, whose sub-item keeps whether it came from hot words), the others as sub-items in file
+// order. With distinct units the range callback names each unit of a file once.
+TEST_F(ParaSearchTest, AppendAndSearchWithinTheLinesKeepThePanesInStep) {
+    std::mt19937 Random(4);
+    Generate(Random, 3, 3);
+    NewLists(3);
+    auto Single = [&](const TConcSearchRec& Q) {
+        TSearch Search;
+        uint8_t Stage = 0;
+        std::string Error;
+        Search.Prepare(Q, Stage, Error);
+        Search.Execute(true, 0, [&](std::unique_ptr<TConcordItem> Hit) { AddSearchHit(Lists, 3, 0, std::move(Hit)); },
+                       {}, 0);
+    };
+    auto First = Query(0, "ab");
+    Single(*First);
+    auto Second = Query(0, "cd");
+    JoinAppendedQuery(*Second, *First);
+    EXPECT_EQ(Second->Names[0], "ab / cd");
+    Single(*Second);
+
+    // What every row should show: the units of the hits of "ab", then those of "cd".
+    std::vector<std::vector<TRowModel>> Want(3);
+    for (const char* Word : {"ab", "cd"}) {
+        for (size_t F = 0; F < 3; ++F) {
+            for (size_t U = 0; U < Model[0][F].size(); ++U) {
+                for (int32_t Start : Occurrences(Model[0][F][U], Word)) {
+                    Want[0].push_back({int32_t(F), Model[0][F][U].Start, Model[0][F][U].End, {Start}});
+                    for (size_t L = 1; L < 3; ++L) {
+                        Want[L].push_back({int32_t(F), Model[L][F][U].Start, Model[L][F][U].End, {}});
+                    }
+                }
+            }
+        }
+    }
+    ASSERT_GT(Want[0].size(), 6u);
+    ExpectRows(Want, 3, "after the appended search");
+
+    // Reordered as a sort does it, in every list alike; every third row excluded; some rows marked as
+    // holding a hit of hot words, placed at the end of their passage.
+    const int32_t Count = Lists[0]->Count();
+    for (int32_t I = Count - 1; I > 0; --I) {
+        const int32_t J = static_cast<int32_t>(Random() % (I + 1));
+        for (size_t L = 0; L < 3; ++L) {
+            Lists[L]->Exchange(I, J);
+            std::swap(Want[L][size_t(I)], Want[L][size_t(J)]);
+        }
+    }
+    TRowExclusions Excluded;
+    std::vector<bool> Marked(size_t(Count), false);
+    for (int32_t I = 0; I < Count; ++I) {
+        TConcordItem& Row = *Lists[1]->GetItem(I);
+        if (I % 3 == 2) {
+            Excluded.insert(&Row);
+        } else if (I % 4 == 1 && Row.AlignedEnd > Row.AlignedStart + 1) {
+            Row.Texts.Set(0, "x");
+            Row.HitStart = Row.AlignedEnd - 1;
+            Row.HitEnd = Row.AlignedEnd;
+            Row.HitState = 2;
+            Marked[size_t(I)] = true;
+            Want[1][size_t(I)].HitStarts = {Row.HitStart};
+        }
+    }
+    TReaderList Readers = OpenReaders(1);
+    for (const char* Word : {"ef", "ab"}) {
+        TSearch Search;
+        uint8_t Stage = 0;
+        std::string Error;
+        Search.Prepare(*Query(1, Word), Stage, Error);
+        SearchWithinRows(Search, *Lists[1], &Excluded, Readers, true, 0);
+        for (int32_t I = 0; I < Count; ++I) {
+            if (I % 3 == 2) continue;
+            const TRowModel& Row = Want[1][size_t(I)];
+            const TUnit& Unit = UnitAt(1, Row.File, Row.AlignedStart);
+            std::vector<int32_t>& Hits = Want[1][size_t(I)].HitStarts;
+            for (int32_t Start : Occurrences(Unit, Word)) Hits.push_back(Start);
+            std::sort(Hits.begin(), Hits.end());
+        }
+    }
+    ExpectRows(Want, 3, "after the searches within the lines");
+    int Swapped = 0, WithSubItems = 0;
+    for (int32_t I = 0; I < Count; ++I) {
+        const TConcordItem& Row = *Lists[1]->GetItem(I);
+        if (!Row.IsFilled()) continue;
+        const size_t Hits = 1 + Row.SubItems.size();
+        if (Marked[size_t(I)] && Hits > 1) {
+            EXPECT_EQ(Row.HitState, 1);
+            EXPECT_EQ(Row.SubItems.back().HitEnd, Row.AlignedEnd);
+            EXPECT_TRUE(Row.SubItems.back().Flag) << "the hot-word hit keeps its origin";
+            ++Swapped;
+        }
+        WithSubItems += Hits > 1;
+        const TUnit& Unit = UnitAt(1, Row.FileIndex, Row.AlignedStart);
+        const auto Word = std::find_if(Unit.Words.begin(), Unit.Words.end(),
+                                       [&](const TWord& W) { return W.Start == Row.HitStart; });
+        EXPECT_EQ(Row.Texts[0], Word == Unit.Words.end() ? "x" : Word->Text) << "the words of the shown hit";
+    }
+    EXPECT_GT(Swapped, 0);
+    EXPECT_GT(WithSubItems, 2);
+    EXPECT_TRUE(Lists[1]->QueryHitsPresent);
+    for (int32_t L : {0, 2}) EXPECT_EQ(Lists[size_t(L)]->Count(), Count);
+
+    // Distinct units: one entry per unit of each file, in row order, however many rows share it.
+    TRowRangeCursor Cursor(*Lists[1], 1, &Excluded);
+    for (int32_t F = 0; F < 3; ++F) {
+        GetAlignIndex(1, F)->ClearFlags();
+        std::vector<int32_t> Named, Expect;
+        int32_t Row = 0;
+        for (int32_t Entry = Cursor.NextRowRange(F, Row, true); Entry >= 0; Entry = Cursor.NextRowRange(F, Row, true)) {
+            EXPECT_EQ(Lists[1]->GetItem(Row)->FileIndex, F);
+            Named.push_back(Entry);
+        }
+        for (int32_t I = 0; I < Count; ++I) {
+            const TConcordItem& Item = *Lists[1]->GetItem(I);
+            if (Item.FileIndex != F || Excluded.count(&Item)) continue;
+            const int32_t Entry = GetAlignIndex(1, F)->SegmentOf(Item.AlignedStart);
+            if (std::find(Expect.begin(), Expect.end(), Entry) == Expect.end()) Expect.push_back(Entry);
+        }
+        EXPECT_EQ(Named, Expect) << "file " << F;
     }
 }
 
