@@ -1,7 +1,10 @@
 // The program's entry: the application object and the real message dialogs, the entry points of the
 // units that exist, then the program's run.
+#include "alignment/ConcParaAligners.h"
+#include "alignment/concAlignErrorDialog.h"
 #include "controls/QtBackend.h"
 #include "engine/ConcCorpus.h"
+#include "results/ConcTessivor.h"
 #include "shell/ConcMain.h"
 
 namespace {
@@ -10,6 +13,12 @@ namespace {
 void InstallUnitHooks() {
     MainFormHooks.ProcessCorpus = [] { return ProcessCorpus(); };
     MainFormHooks.CorpusNeedsProcessing = [] { return CorpusNeedsProcessing(); };
+    MainFormHooks.RunAlignment = [] { RunAlignment(false, -1, -1); };
+    RegisterAlignmentRun();
+    RegisterAlignErrorDialog();
+    MainFormHooks.IsConcordanceWindow = [](QWidget* Child) {
+        return qobject_cast<TTessivorForm*>(Child) != nullptr;
+    };
 }
 
 }  // namespace
