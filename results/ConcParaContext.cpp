@@ -93,7 +93,7 @@ void TParaContextForm::UpdateChecks() {
         FSuppressActions[I]->setChecked(FlagOf(FSuppress, SuppressEntries[I].second));
 }
 
-std::vector<TParaContextForm::TMergedMenu> TParaContextForm::MergedMenus() const {
+std::vector<TAppMessageForm::TMergedMenu> TParaContextForm::MergedMenus() const {
     return {{4, FDisplayMenu}};
 }
 

@@ -16,11 +16,6 @@ class QTextEdit;
 class TParaContextForm : public TAppMessageForm {
     Q_OBJECT
 public:
-    struct TMergedMenu {
-        int GroupIndex;
-        QMenu* Menu;
-    };
-
     // A window over Item (borrowed: the owning concordance window closes this window before it frees
     // its items) with the suppress flags packed as PackSuppressFlags does.
     TParaContextForm(TConcordItem* Item, QWidget* Owner, uint32_t SuppressFlags, QWidget* Parent = nullptr);
@@ -37,7 +32,7 @@ public:
     void Fill();
     void SelectHit();
     // "&Display" (group 4), merged by the main window while this window is active.
-    std::vector<TMergedMenu> MergedMenus() const;
+    std::vector<TMergedMenu> MergedMenus() const override;
     QMenu* DisplayMenu() const { return FDisplayMenu; }
     QAction* SizeAction(int Size) const;
     QAction* SuppressAction(int Option) const;

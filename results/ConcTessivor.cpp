@@ -645,7 +645,7 @@ void TTessivorForm::CloseWindow() {
         close();
 }
 
-std::vector<TTessivorForm::TMergedMenu> TTessivorForm::MergedMenus() const {
+std::vector<TAppMessageForm::TMergedMenu> TTessivorForm::MergedMenus() const {
     return {{4, FDisplayMenu}, {5, FSortMenu}};
 }
 

@@ -99,13 +99,6 @@ extern TTessivorFormHooks TessivorFormHooks;
 class TTessivorForm : public TAppMessageForm {
     Q_OBJECT
 public:
-    // A menu the main window merges into its menu bar while this window is active, in the order of the
-    // group indexes.
-    struct TMergedMenu {
-        int GroupIndex;
-        QMenu* Menu;
-    };
-
     // An empty window: one item list per corpus language (segment context, default sizes, collocates
     // highlighted, yellow collocates, the hilite font's colour for hits), an empty chosen-hot-word list
     // per language, the window's copies of TranslationPasses and HotWordsConfig, no sort (all keys
@@ -164,7 +157,7 @@ public:
     // line's status.
     void DeleteRows(const std::vector<bool>& Drop);
     // The menus the main window merges: "&Display" (group 4) and "S&ort" (group 5).
-    std::vector<TMergedMenu> MergedMenus() const;
+    std::vector<TMergedMenu> MergedMenus() const override;
 
     intptr_t HandleAppMessage(int Msg, intptr_t WParam, intptr_t LParam) override;
 

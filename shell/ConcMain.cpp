@@ -274,6 +274,7 @@ TConcMainForm::TConcMainForm(QWidget* Parent)
     setCentralWidget(FMdiArea);
     CreateActions();
     CreateMenus();
+    connect(FMdiArea, &QMdiArea::subWindowActivated, this, &TConcMainForm::MergeChildMenus);
     CreateStatusBar();
     if (MainFormHooks.SetupProductActions) MainFormHooks.SetupProductActions(*this);
 
@@ -385,6 +386,22 @@ void TConcMainForm::CreateMenus() {
     WindowMenu = menuBar()->addMenu("&Window");
     connect(WindowMenu, &QMenu::aboutToShow, this, &TConcMainForm::RebuildWindowList);
     RebuildWindowList();
+}
+
+void TConcMainForm::MergeChildMenus(QMdiSubWindow* Active) {
+    for (const QPointer<QAction>& A : FMergedMenuActions)
+        if (A) menuBar()->removeAction(A);
+    FMergedMenuActions.clear();
+    const auto* Form = Active ? qobject_cast<TAppMessageForm*>(Active->widget()) : nullptr;
+    if (!Form) return;
+    std::vector<TAppMessageForm::TMergedMenu> Menus = Form->MergedMenus();
+    std::stable_sort(Menus.begin(), Menus.end(),
+                     [](const auto& A, const auto& B) { return A.GroupIndex < B.GroupIndex; });
+    // The children's groups lie between the main window's Frequency (3) and Window (6) menus; a menu
+    // whose commands are not built yet stays out of the bar.
+    for (const auto& M : Menus)
+        if (M.Menu && !M.Menu->actions().isEmpty())
+            FMergedMenuActions.emplace_back(menuBar()->insertMenu(WindowMenu->menuAction(), M.Menu));
 }
 
 // The Window menu: the arrangement commands, then one checkable entry per child window.

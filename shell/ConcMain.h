@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QMainWindow>
+#include <QPointer>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -231,6 +232,8 @@ private:
     void CreateMenus();
     void CreateStatusBar();
     void RebuildWindowList();
+    // Shows the merged menus of the active child among the main menus, by their group indexes.
+    void MergeChildMenus(QMdiSubWindow* Active);
     TActionInputs ReadActionInputs() const;
     void ApplyActionStates(const TActionStates& States);
     void SavePlacement();
@@ -247,6 +250,7 @@ private:
     intptr_t CMGetClientSize() const;
 
     QMdiArea* FMdiArea;
+    std::vector<QPointer<QAction>> FMergedMenuActions;
     QLabel* FPanels[2];
     std::string FStatusText;
     std::string FHint;

@@ -40,8 +40,9 @@ void Maximize(uint32_t Window, bool On);
 void Iconify(uint32_t Window);
 void Activate(uint32_t Window);
 
-// Lets the program handle events until Done holds or TimeoutMs passes; returns Done().
-bool WaitFor(const std::function<bool()>& Done, int TimeoutMs = 3000);
+// Lets the program handle events until Done holds or TimeoutMs passes; returns Done(). The window
+// manager answers late on a busy machine, so the default waits long: a wait that succeeds ends at once.
+bool WaitFor(const std::function<bool()>& Done, int TimeoutMs = 20000);
 // Lets the program and the window manager settle for a while.
 void Settle(int Ms = 200);
 
