@@ -59,7 +59,6 @@
 
 #include "alignment/ConcAligner.h"
 #include "alignment/ConcParaAligners.h"
-#include "results/ConcParaSearchThread.h"
 #include "engine/BStream.h"
 #include "engine/ConcConfig.h"
 #include "engine/ConcCorpus.h"
@@ -68,10 +67,10 @@
 #include "engine/ConcLangs.h"
 #include "engine/ConcSearch.h"
 #include "engine/ConcSearchItems.h"
-#include "engine/ConcSearchItems.h"
 #include "engine/ConcTags.h"
 #include "engine/RegExp3.h"
 #include "engine/SynStream.h"
+#include "results/ConcParaSearchThread.h"
 
 namespace {
 
@@ -457,7 +456,8 @@ int RunParallelSearch(const TSearchArgs& Args) {
         Records[static_cast<size_t>(P.Language)]->Not = P.Not;
     }
     TItemLists Lists;
-    for (int L = 0; L < LanguagesCount; ++L) Lists[static_cast<size_t>(L)] = std::make_unique<TConcordItems>(L);
+    for (int L = 0; L < LanguagesCount; ++L)
+        Lists[static_cast<size_t>(L)] = std::make_unique<TConcordItems>(L);
     TSearch Search;
     uint8_t Stage = 0;
     std::string Error;
@@ -467,10 +467,11 @@ int RunParallelSearch(const TSearchArgs& Args) {
     const std::exception_ptr Failure = RunParallelRows(Search, Threads, Lists, true, 0, {}, {});
     const double Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - Start).count();
     if (Failure) std::rethrow_exception(Failure);
-    std::printf("parallel search, %zu other queries: %d of %d hits kept in %.3f s; parallel time / single "
-                "search time = %.2f\n",
-                Args.Para.size(), Lists[static_cast<size_t>(Args.Language)]->Count(), Search.ReportedCount,
-                Seconds, Args.Seconds > 0 ? Seconds / Args.Seconds : 0.0);
+    std::printf(
+        "parallel search, %zu other queries: %d of %d hits kept in %.3f s; parallel time / single "
+        "search time = %.2f\n",
+        Args.Para.size(), Lists[static_cast<size_t>(Args.Language)]->Count(), Search.ReportedCount, Seconds,
+        Args.Seconds > 0 ? Seconds / Args.Seconds : 0.0);
     return 0;
 }
 

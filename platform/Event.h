@@ -50,7 +50,6 @@ private:
     bool FSet = false;  // guarded by the group's mutex
 };
 
-
 // Blocks until at least one of Events is set (none is reset) and returns the index of the lowest one
 // that is set; -1 when Timeout passed first. Every event must belong to the same group; raises
 // std::invalid_argument otherwise, or for an empty list.

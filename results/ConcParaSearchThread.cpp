@@ -200,7 +200,8 @@ bool SyncParallelHit(TParallelSearch& Search, TItemLists& Lists, std::unique_ptr
         if (L != Search.Primary) {
             TConcordItem& Row = AddAlignedRow(List, Search.Primary, Kept);
             if (TParaSearchThread* Thread = Search.Thread(L)) {
-                for (auto& Found : Thread->Hits) AddSecondaryHit(List, std::move(Found), Row, nullptr, Thread->Syntax);
+                for (auto& Found : Thread->Hits)
+                    AddSecondaryHit(List, std::move(Found), Row, nullptr, Thread->Syntax);
             }
         }
         if (RowsChanged) RowsChanged(L);
@@ -208,8 +209,8 @@ bool SyncParallelHit(TParallelSearch& Search, TItemLists& Lists, std::unique_ptr
     return true;
 }
 
-std::exception_ptr RunParallelRows(TSearch& Search, TParallelSearch& Threads, TItemLists& Lists, bool IsThread,
-                                   int32_t MaxHits, const TCancelPoll& Poll,
+std::exception_ptr RunParallelRows(TSearch& Search, TParallelSearch& Threads, TItemLists& Lists,
+                                   bool IsThread, int32_t MaxHits, const TCancelPoll& Poll,
                                    const std::function<void(int32_t Language)>& RowsChanged) {
     struct TTerminate {
         TParallelSearch& Threads;

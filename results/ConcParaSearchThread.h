@@ -100,7 +100,9 @@ public:
     // from its "Not" flag; false once Poll asked to stop (Cancelled is then set).
     bool Step(const TConcordItem& Hit, const TCancelPoll& Poll);
     // The thread of Language, or nullptr.
-    TParaSearchThread* Thread(int32_t Language) const { return FThreads[static_cast<size_t>(Language)].get(); }
+    TParaSearchThread* Thread(int32_t Language) const {
+        return FThreads[static_cast<size_t>(Language)].get();
+    }
     // Terminates and joins every thread (the threads stay, for their Failure). Idempotent.
     void Terminate();
     // The first failure of a thread, in language order, after Terminate; nullptr when none failed. A
@@ -130,6 +132,6 @@ bool SyncParallelHit(TParallelSearch& Search, TItemLists& Lists, std::unique_ptr
 // every hit reported, kept or not). A cancel from Poll also stops Search. The threads are terminated
 // and joined afterwards, also when the search raises (which passes on). Returns what Threads.FirstFailure
 // returns.
-std::exception_ptr RunParallelRows(TSearch& Search, TParallelSearch& Threads, TItemLists& Lists, bool IsThread,
-                                   int32_t MaxHits, const TCancelPoll& Poll,
+std::exception_ptr RunParallelRows(TSearch& Search, TParallelSearch& Threads, TItemLists& Lists,
+                                   bool IsThread, int32_t MaxHits, const TCancelPoll& Poll,
                                    const std::function<void(int32_t Language)>& RowsChanged);

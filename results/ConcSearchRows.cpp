@@ -22,7 +22,8 @@ bool LanguageHasFile(int32_t Language, int32_t File) {
 
 // The hit's passage in Language, or nothing. A hit before the first unit or an empty side of a pair
 // only leaves its row without a passage: one odd alignment must not end the whole search.
-std::optional<TAlignedRange> MappedPassage(int32_t PrimaryLanguage, int32_t Language, const TConcordItem& Hit) {
+std::optional<TAlignedRange> MappedPassage(int32_t PrimaryLanguage, int32_t Language,
+                                           const TConcordItem& Hit) {
     if (Hit.AlignedStart < 0) return std::nullopt;
     try {
         std::optional<TAlignedRange> Range =

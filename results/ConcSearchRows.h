@@ -35,7 +35,8 @@ TConcordItem& AddAlignedRow(TConcordItems& List, int32_t PrimaryLanguage, const 
 
 // One hit of a single search: appended to the primary list (AddHitRow), and every other language of
 // the window, 0 .. LanguageCount - 1, gets its aligned row (AddAlignedRow). Lists must hold those lists.
-void AddSearchHit(TItemLists& Lists, int32_t LanguageCount, int32_t Primary, std::unique_ptr<TConcordItem> Hit);
+void AddSearchHit(TItemLists& Lists, int32_t LanguageCount, int32_t Primary,
+                  std::unique_ptr<TConcordItem> Hit);
 
 // Puts Hit, found inside Row's passage, into Row of List and frees it. An empty row takes the hit's
 // words, offsets and line, state 1, and sets both flags of List. A filled row keeps its earliest hit in

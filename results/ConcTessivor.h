@@ -294,4 +294,4 @@ TTessivorForm* NewConcordanceWindow(QMdiArea* Area, std::unique_ptr<TConcSearchR
 // every record's language has a pane; a language in between without a record is shown but not
 // searched. A window whose search raises is freed and the exception passes on.
 TTessivorForm* NewParallelConcordanceWindow(QMdiArea* Area,
-                                           const std::vector<std::unique_ptr<TConcSearchRec>>& Records);
+                                            const std::vector<std::unique_ptr<TConcSearchRec>>& Records);

@@ -120,8 +120,8 @@ void TTessivorForm::RunSearch() {
     QueryText = Record.Names.empty() ? std::string() : Record.Names.front();
     UpdateCaption();
     Search.Execute(
-        false, CommonConfig->MaximumHits, [this](std::unique_ptr<TConcordItem> Hit) { SearchHit(std::move(Hit)); },
-        {}, 0);
+        false, CommonConfig->MaximumHits,
+        [this](std::unique_ptr<TConcordItem> Hit) { SearchHit(std::move(Hit)); }, {}, 0);
     if (HighlightCollocates[size_t(PrimaryLanguage)]) {
         TConcordItems& Primary = *Lists[size_t(PrimaryLanguage)];
         Primary.CollocColour = CollocateColour(PrimaryLanguage);
@@ -254,7 +254,7 @@ TTessivorForm* NewConcordanceWindow(QMdiArea* Area, std::unique_ptr<TConcSearchR
 }
 
 TTessivorForm* NewParallelConcordanceWindow(QMdiArea* Area,
-                                           const std::vector<std::unique_ptr<TConcSearchRec>>& Records) {
+                                            const std::vector<std::unique_ptr<TConcSearchRec>>& Records) {
     if (Records.empty()) return nullptr;
     auto* Form = new TTessivorForm;
     Form->PrimaryLanguage = Records.front()->Language;

@@ -73,8 +73,8 @@ protected:
                     for (int W = 0; W < Words; ++W) {
                         if (W > 0) Text += ' ';
                         const std::string& Word = Vocabulary[Random() % Vocabulary.size()];
-                        Unit.Words.push_back(
-                            {static_cast<int32_t>(Text.size()), static_cast<int32_t>(Text.size() + Word.size()), Word});
+                        Unit.Words.push_back({static_cast<int32_t>(Text.size()),
+                                              static_cast<int32_t>(Text.size() + Word.size()), Word});
                         Text += Word;
                     }
                     Text += "\n";
@@ -88,7 +88,8 @@ protected:
                 if (K == Lacking && F == Files - 1) continue;
                 auto Pair = std::make_unique<TDoubleAlignIndex>();
                 for (const TUnit& U : Model[0][size_t(F)]) Pair->Side1.Add(U.Start, U.End, U.End - U.Start);
-                for (const TUnit& U : Model[size_t(K)][size_t(F)]) Pair->Side2.Add(U.Start, U.End, U.End - U.Start);
+                for (const TUnit& U : Model[size_t(K)][size_t(F)])
+                    Pair->Side2.Add(U.Start, U.End, U.End - U.Start);
                 TDoubleAlignIndexes& List = **Pairs[size_t(K - 1)];
                 while (List.Count() <= F) List.Add(nullptr);
                 List.SetItem(F, std::move(Pair));
@@ -118,9 +119,9 @@ protected:
     // The rows a parallel search should give, language by language, by looking at the texts: every
     // Frequency-th occurrence of the primary word, kept when each language with a query finds (or,
     // with Not, does not find) its word in the hit's unit.
-    std::vector<std::vector<TRowModel>> Expected(int32_t Primary, int Languages,
-                                                 const std::array<std::unique_ptr<TConcSearchRec>, MaxLanguages>& Q,
-                                                 int Frequency = 1) const {
+    std::vector<std::vector<TRowModel>> Expected(
+        int32_t Primary, int Languages, const std::array<std::unique_ptr<TConcSearchRec>, MaxLanguages>& Q,
+        int Frequency = 1) const {
         std::vector<std::vector<TRowModel>> Rows(static_cast<size_t>(Languages));
         int Found = 0;
         const auto& Files = Model[size_t(Primary)];
@@ -174,7 +175,8 @@ protected:
     }
 
     // A whole parallel search into fresh lists; returns the first failure of a thread.
-    std::exception_ptr RunParallel(int32_t Primary, int Languages, int32_t MaxHits = 0, const TCancelPoll& Poll = {},
+    std::exception_ptr RunParallel(int32_t Primary, int Languages, int32_t MaxHits = 0,
+                                   const TCancelPoll& Poll = {},
                                    const std::function<void(int32_t)>& RowsChanged = {}) {
         NewLists(Languages);
         TParallelSearch Threads(Primary, Languages, Records);
@@ -186,7 +188,8 @@ protected:
         return RunParallelRows(Search, Threads, Lists, true, MaxHits, Poll, RowsChanged);
     }
 
-    void ExpectRows(const std::vector<std::vector<TRowModel>>& Want, int Languages, const std::string& Trace) {
+    void ExpectRows(const std::vector<std::vector<TRowModel>>& Want, int Languages,
+                    const std::string& Trace) {
         for (int L = 0; L < Languages; ++L) {
             EXPECT_EQ(RowsOf(*Lists[size_t(L)]), Want[size_t(L)]) << Trace << ", language " << L;
         }
@@ -314,7 +317,8 @@ TEST_F(ParaSearchTest, CancelAtEachStage) {
         });
         for (int L = 0; L < 4; ++L) {
             auto Rows = RowsOf(*Lists[size_t(L)]);
-            EXPECT_EQ(Rows, std::vector<TRowModel>(Want[size_t(L)].begin(), Want[size_t(L)].begin() + long(Stop)));
+            EXPECT_EQ(Rows,
+                      std::vector<TRowModel>(Want[size_t(L)].begin(), Want[size_t(L)].begin() + long(Stop)));
         }
     }
 
@@ -346,7 +350,8 @@ TEST_F(ParaSearchTest, StressRandomCancels) {
     std::mt19937 Random(99);
     Generate(Random, 4, 4, 3);
     for (int Run = 0; Run < 300; ++Run) {
-        for (int L = 0; L < 4; ++L) Records[size_t(L)] = Query(L, Vocabulary[Random() % 3], L > 0 && Random() % 2);
+        for (int L = 0; L < 4; ++L)
+            Records[size_t(L)] = Query(L, Vocabulary[Random() % 3], L > 0 && Random() % 2);
         const auto Want = Expected(0, 4, Records);
         const size_t Stop = Random() % (Want[0].size() + 2);
         NewLists(4);
@@ -371,7 +376,6 @@ TEST_F(ParaSearchTest, StressRandomCancels) {
     }
 }
 
-
 // A single search and an appended one fill every language in step; the lines are then reordered as a sort
 // would and some rows excluded; two searches within the current lines of language 1 put every
 // occurrence of their words in each row's passage into that row, the earliest shown (taking the place
@@ -386,8 +390,9 @@ TEST_F(ParaSearchTest, AppendAndSearchWithinTheLinesKeepThePanesInStep) {
         uint8_t Stage = 0;
         std::string Error;
         Search.Prepare(Q, Stage, Error);
-        Search.Execute(true, 0, [&](std::unique_ptr<TConcordItem> Hit) { AddSearchHit(Lists, 3, 0, std::move(Hit)); },
-                       {}, 0);
+        Search.Execute(
+            true, 0, [&](std::unique_ptr<TConcordItem> Hit) { AddSearchHit(Lists, 3, 0, std::move(Hit)); },
+            {}, 0);
     };
     auto First = Query(0, "ab");
     Single(*First);
@@ -483,7 +488,8 @@ TEST_F(ParaSearchTest, AppendAndSearchWithinTheLinesKeepThePanesInStep) {
         GetAlignIndex(1, F)->ClearFlags();
         std::vector<int32_t> Named, Expect;
         int32_t Row = 0;
-        for (int32_t Entry = Cursor.NextRowRange(F, Row, true); Entry >= 0; Entry = Cursor.NextRowRange(F, Row, true)) {
+        for (int32_t Entry = Cursor.NextRowRange(F, Row, true); Entry >= 0;
+             Entry = Cursor.NextRowRange(F, Row, true)) {
             EXPECT_EQ(Lists[1]->GetItem(Row)->FileIndex, F);
             Named.push_back(Entry);
         }
