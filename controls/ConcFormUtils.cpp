@@ -352,6 +352,7 @@ TConfigFontDialog::TConfigFontDialog(const TFontSpec& Font, QWidget* Parent)
     setWindowTitle("Font");
     FFontChooser = new QFontDialog(WithStyleName(FontSpecToQFont(Font)), this);
     FFontChooser->setOptions(QFontDialog::NoButtons | QFontDialog::DontUseNativeDialog);
+    FShown = FFontChooser->currentFont();
     FFontChooser->setWindowFlags(Qt::Widget);
     FColorBox = new QComboBox(this);
     for (const TBasicColor& c : BasicColors) {
@@ -389,7 +390,8 @@ void TConfigFontDialog::SelectColor(TColor Color) {
 
 TFontSpec TConfigFontDialog::SelectedFont() const {
     TFontSpec font = FOriginal;
-    AssignQFont(font, FFontChooser->currentFont());
+    // The chooser shows a family that is not installed as another one; untouched, the font stays.
+    if (FFontChooser->currentFont() != FShown) AssignQFont(font, FFontChooser->currentFont());
     const TColor chosen = FColorBox->currentData().toInt();
     // A system colour stays one unless the user picked a different colour.
     if (ColorRefToQColor(chosen) != ColorRefToQColor(FOriginal.Color)) font.Color = chosen;

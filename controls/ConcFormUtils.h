@@ -121,6 +121,7 @@ public:
 
 private:
     TFontSpec FOriginal;
+    QFont FShown;  // what the chooser showed at first
     QFontDialog* FFontChooser;
     QComboBox* FColorBox;
 };

@@ -10,32 +10,11 @@
 #include "engine/UTF8_to_ASCII.h"
 #include "platform/Paths.h"
 #include "tests/engine/ConcCorpusTestSupport.h"
+#include "tests/shell/WorkspaceTestSupport.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-// The bytes a list is stored as: two lists store alike exactly when they hold the same data.
-template <class T>
-std::string Stored(const T& Object) {
-    TMemoryStream S;
-    Object.SaveToStream(S);
-    return S.Bytes();
-}
-
-// Everything a language and the alignments keep, as bytes.
-std::string Snapshot() {
-    std::string All;
-    for (int L = 0; L < LanguagesCount; ++L) {
-        const TConcordConfig& C = *LanguageConfigs[size_t(L)];
-        for (const auto& F : C.Files) All += F.Name + "|" + std::to_string(F.Object.WordCount) + "|";
-        All += Stored(C.LineStarts) + Stored(C.PageStarts) + Stored(C.FileTags) + Stored(C.SectionIndexes) +
-               Stored(C.ParagraphIndexes) + Stored(C.SentenceIndexes);
-        All += C.FreqList ? Stored(*C.FreqList) : "no list";
-    }
-    for (const auto* A : {&Align12, &Align13, &Align14}) All += *A ? Stored(**A) : "no pairs";
-    return All;
-}
 
 // Pairs every sentence of language 0 with the same sentence of language K, file by file.
 std::unique_ptr<TDoubleAlignIndexes> SentencePairs(int K) {
@@ -96,7 +75,7 @@ protected:
 }  // namespace
 
 TEST_F(WorkspaceTest, SaveAndReopenGiveBackEveryIndexListAndAlignment) {
-    const std::string Before = Snapshot();
+    const std::string Before = CorpusSnapshot();
     ASSERT_TRUE(SaveWorkspace(Workspace));
     // The UTF-8 file's copy moved beside the workspace and is read there.
     const TCorpusFileRecord& Record = LanguageConfigs[2]->Files[0].Object;
@@ -105,7 +84,7 @@ TEST_F(WorkspaceTest, SaveAndReopenGiveBackEveryIndexListAndAlignment) {
 
     Reopen();
     EXPECT_EQ(WorkspaceFileName, Workspace);
-    EXPECT_TRUE(Snapshot() == Before);
+    EXPECT_TRUE(CorpusSnapshot() == Before);
     EXPECT_TRUE(LanguageConfigs[2]->Files[0].Object.Converted);
     for (int L = 0; L < 3; ++L) EXPECT_TRUE(LanguageConfigs[size_t(L)]->FileListsConsistent());
     EXPECT_FALSE(CorpusNeedsProcessing());
