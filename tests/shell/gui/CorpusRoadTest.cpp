@@ -1,6 +1,6 @@
 // The corpus road through the real main window: the program's hooks, the first activation's loading
-// dialog answered through the file dialog hook, the conversion, the corpus pass, the alignment, and
-// unloading.
+// dialog answered through the file dialog hook, the conversion, the corpus pass, the alignment, a
+// search into a concordance window, and unloading.
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -9,6 +9,9 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <QListWidget>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
 #include <QPushButton>
 #include <QTimer>
 #include <filesystem>
@@ -19,6 +22,7 @@
 #include "engine/ConcLangs.h"
 #include "engine/ConcPrefs.h"
 #include "engine/ConcUtils.h"
+#include "results/ConcTessivor.h"
 #include "shell/ConcMain.h"
 #include "shell/ConcParaLoad.h"
 #include "tests/support/TestSupport.h"
@@ -150,6 +154,22 @@ TEST_F(CorpusRoadTest, ANewCorpusIsLoadedProcessedAlignedAndUnloaded) {
     EXPECT_TRUE(Form->SearchOptionsAction->isEnabled());
     EXPECT_FALSE(Form->AlignCorpusAction->isEnabled()) << "aligned already";
 
+    // Searched: the hit in its line, beside the aligned lines of both translations.
+    CommonConfig->FrequencyOfHits = 1;
+    auto Query = std::make_unique<TConcSearchRec>();
+    Query->Names = {"dog"};
+    Query->Patterns = {"dog"};
+    TTessivorForm* Concordance = NewConcordanceWindow(Form->MdiArea(), std::move(Query));
+    ASSERT_NE(Concordance, nullptr);
+    EXPECT_EQ(Concordance->StatusPanel(0)->text(), "1 match");
+    ASSERT_EQ(Concordance->Lists[2]->Count(), 1);
+    EXPECT_EQ(Concordance->Adapters[1]->Get(0), "Le chien court.");
+    EXPECT_EQ(Concordance->Adapters[2]->Get(0), "Der Hund l\xE4uft.");
+    Form->MdiArea()->setActiveSubWindow(Form->MdiArea()->subWindowList().front());
+    Form->UpdateActions();
+    EXPECT_TRUE(Form->CollocateFrequencyDataMenu->menuAction()->isEnabled())
+        << "a concordance window is active";
+
     // Unloaded: nothing registered, the copy gone, the languages and their settings kept.
     Form->UnloadCorpusAction->trigger();
     Settle();
@@ -166,6 +186,7 @@ TEST_F(CorpusRoadTest, ANewCorpusIsLoadedProcessedAlignedAndUnloaded) {
     EXPECT_FALSE(Align12 || Align13 || Align14);
     EXPECT_FALSE(std::filesystem::exists(Copy));
     EXPECT_EQ(Form->HintPanel()->text(), " No files added");
+    EXPECT_TRUE(Form->MdiArea()->subWindowList().empty());
     EXPECT_EQ(Form->LanguagePanel()->text(), "");
     EXPECT_EQ(WaitCount, 0);
     Form->UpdateActions();
