@@ -1,6 +1,7 @@
 #include "results/ConcTessivor.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QEvent>
 #include <QFontMetrics>
 #include <QLabel>
@@ -526,6 +527,11 @@ bool TTessivorForm::event(QEvent* Event) {
 }
 
 void TTessivorForm::closeEvent(QCloseEvent* Event) {
+    // The search's callbacks fill this window's lists until it returns.
+    if (FSearching) {
+        Event->ignore();
+        return;
+    }
     TAppMessageForm::closeEvent(Event);
     PostStatusText("");
     DetachViews();
