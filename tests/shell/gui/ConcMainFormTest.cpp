@@ -707,13 +707,17 @@ TEST_F(MainFormTest, TheMenuBarHoldsOnlyCommandsThatAreCarriedOut) {
     TConcMainForm& form = Create();
     QStringList bar;
     for (QAction* a : form.menuBar()->actions()) bar << a->text();
-    EXPECT_EQ(bar, QStringList({"&File", "&Window"}));
+    EXPECT_EQ(bar, QStringList({"&File", "&Search", "&Window"}));
     QList<QAction*> file;
     for (QAction* a : form.FileMenu->actions())
         if (!a->isSeparator()) file << a;
     EXPECT_EQ(file,
-              (QList<QAction*>{form.OpenWorkspaceAction, form.SaveWorkspaceAction, form.SaveWorkspaceAsAction,
-                               form.SaveOnExitAction, form.RecentWorkspacesAction, form.ExitAction}));
+              (QList<QAction*>{form.LoadCorpusFileAction, form.UnloadCorpusAction, form.OpenWorkspaceAction,
+                               form.SaveWorkspaceAction, form.SaveWorkspaceAsAction, form.SaveOnExitAction,
+                               form.RecentWorkspacesAction, form.CollectTagsAction, form.AlignCorpusAction,
+                               form.ExitAction}));
+    EXPECT_EQ(form.SearchMenu->actions(), QList<QAction*>{form.SearchOptionsAction});
+    EXPECT_EQ(form.LoadCorpusFileAction->shortcut(), QKeySequence("Ctrl+L"));
 }
 
 TEST_F(MainFormTest, WindowCommandsTileCascadeAndArrangeTheChildren) {
