@@ -53,8 +53,13 @@ bool AlignFormatHasOptions(int Format) {
     return Format == afDelimiter || Format == afStartStopTags;
 }
 
-// The width a control is given, widened when its caption needs more in the font at hand.
+// The width a control is given, widened when its caption needs more in the font at hand. A push
+// button's own size hint asks for a wide minimum, so a button is measured by its caption alone.
 int FitWidth(const QWidget* Control, int Given) {
+    if (const auto* Button = qobject_cast<const QPushButton*>(Control)) {
+        const QString Caption = QString(Button->text()).remove('&');
+        return std::max(Given, Button->fontMetrics().horizontalAdvance(Caption) + 12);
+    }
     return std::max(Given, Control->sizeHint().width());
 }
 
