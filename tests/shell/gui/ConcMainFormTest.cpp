@@ -716,7 +716,11 @@ TEST_F(MainFormTest, TheMenuBarHoldsOnlyCommandsThatAreCarriedOut) {
                                form.SaveWorkspaceAction, form.SaveWorkspaceAsAction, form.SaveOnExitAction,
                                form.RecentWorkspacesAction, form.CollectTagsAction, form.AlignCorpusAction,
                                form.ExitAction}));
-    EXPECT_EQ(form.SearchMenu->actions(), QList<QAction*>{form.SearchOptionsAction});
+    EXPECT_EQ(form.SearchMenu->actions(),
+              (QList<QAction*>{form.SearchAction, form.AdvancedSearchAction, form.ParallelSearchAction,
+                               form.SearchOptionsAction}));
+    EXPECT_EQ(form.SearchAction->shortcut(), QKeySequence("Ctrl+S"));
+    EXPECT_EQ(form.ParallelSearchAction->shortcut(), QKeySequence("Ctrl+R"));
     EXPECT_EQ(form.LoadCorpusFileAction->shortcut(), QKeySequence("Ctrl+L"));
 }
 
