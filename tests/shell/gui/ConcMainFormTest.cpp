@@ -861,3 +861,37 @@ TEST_F(MainFormTest, AnUnreadablePreferencesFileIsReportedOnce) {
     ASSERT_EQ(Script.Messages.size(), 1u);
     EXPECT_EQ(Script.Messages[0].Text, "Could not read from configuration file " + IniPath() + "!");
 }
+
+TEST_F(MainFormTest, LoadAndScanCommandsProcessThenAlignOrOnlyFitThePairLists) {
+    std::vector<std::string> calls;
+    bool loaded = false, processed = false;
+    MainFormHooks.LoadCorpusFiles = [&](TConcMainForm&, bool NewCorpus) {
+        calls.push_back(NewCorpus ? "load new" : "load");
+        return loaded;
+    };
+    MainFormHooks.ProcessCorpus = [&] {
+        calls.push_back("process");
+        return processed;
+    };
+    MainFormHooks.RunAlignment = [&] { calls.push_back("align"); };
+    MainFormHooks.EnsureAlignIndexLists = [&] { calls.push_back("fit"); };
+    MainFormHooks.BuildLanguageMenus = [&](TConcMainForm&) { calls.push_back("menus"); };
+    TConcMainForm& form = Create();
+    form.LoadCorpusFileAction->trigger();
+    EXPECT_EQ(calls, std::vector<std::string>{"load"}) << "a cancelled dialog changes nothing";
+    loaded = true;
+    calls.clear();
+    form.LoadCorpusFileAction->trigger();
+    EXPECT_EQ(calls, (std::vector<std::string>{"load", "process", "fit", "menus"}));
+    processed = true;
+    calls.clear();
+    form.LoadCorpusFileAction->trigger();
+    EXPECT_EQ(calls, (std::vector<std::string>{"load", "process", "align", "menus"}));
+    calls.clear();
+    form.CollectTagsAction->trigger();
+    EXPECT_EQ(calls, (std::vector<std::string>{"process", "align"}));
+    processed = false;
+    calls.clear();
+    form.CollectTagsAction->trigger();
+    EXPECT_EQ(calls, std::vector<std::string>{"process"});
+}
