@@ -20,6 +20,7 @@
 #include "engine/ConcSortKeys.h"
 #include "results/ConcSearchRows.h"
 
+class QAction;
 class QLabel;
 class QMdiArea;
 class QMenu;
@@ -88,8 +89,6 @@ struct TTessivorFormHooks {
     std::function<void(TTessivorForm& Form, int Language, bool Force)> ClearHotWords;
     // The enabled and checked state of the commands for Language.
     std::function<void(TTessivorForm& Form, int Language)> UpdateCommands;
-    // A double click on a line of Language: the larger context of its focused line.
-    std::function<void(TTessivorForm& Form, int Language)> OpenContext;
 };
 
 extern TTessivorFormHooks TessivorFormHooks;
@@ -122,6 +121,11 @@ public:
     // The language of the pane that has the application's keyboard focus; -1 when the focus is not on a
     // pane of this window.
     int FocusedLanguage() const;
+    // The larger context of line Row of Language (a double click on it); nothing for a row outside the
+    // list or without text to show.
+    void OpenLargerContext(int Language, int Row);
+    // "&Display Info...": the hit information of the focused line, when it holds a hit.
+    void ShowFocusedInfo();
     // The item of the focused pane's current line, or nullptr. Owned by the list.
     TConcordItem* FocusedItem() const;
 
@@ -268,6 +272,7 @@ private:
     QMenu* FDisplayMenu;
     QMenu* FSortMenu;
     QMenu* FPopupMenu;
+    QAction* FDisplayInfoAction;
     QSplitter* FSplitter = nullptr;
     QSplitter* FSecondaryPanel = nullptr;
     bool FItemChanging = false;

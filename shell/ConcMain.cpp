@@ -28,7 +28,9 @@
 #include "engine/ConcLangs.h"
 #include "engine/ConcPrefs.h"
 #include "platform/IniFiles.h"
+#include "results/ConcParaSearch.h"
 #include "results/ConcSearchOptions.h"
+#include "results/ConcSearchQuery.h"
 #include "results/ConcTessivor.h"
 #include "shell/ConcParaLoad.h"
 #include "shell/ConcRecentWorkspaces.h"
@@ -367,7 +369,11 @@ void TConcMainForm::CreateActions() {
     connect(UnloadCorpusAction, &QAction::triggered, this, &TConcMainForm::UnloadCorpus);
     connect(CollectTagsAction, &QAction::triggered, this, &TConcMainForm::ScanCorpus);
     connect(AlignCorpusAction, &QAction::triggered, this, [] { AlignCorpus(); });
-    connect(SearchOptionsAction, &QAction::triggered, this, [] { ShowSearchOptions(false, 0); });
+    connect(SearchAction, &QAction::triggered, this, [this] { Search(false); });
+    connect(AdvancedSearchAction, &QAction::triggered, this, [this] { Search(true); });
+    connect(ParallelSearchAction, &QAction::triggered, this, &TConcMainForm::ParallelSearch);
+    connect(SearchOptionsAction, &QAction::triggered, this,
+            [] { ShowSearchOptions(false, CommonConfig ? CommonConfig->LastUsedLanguage : 0); });
     connect(OpenWorkspaceAction, &QAction::triggered, this, &TConcMainForm::OpenWorkspace);
     connect(SaveWorkspaceAction, &QAction::triggered, this, [this] { SaveWorkspaceFile(true); });
     connect(SaveWorkspaceAsAction, &QAction::triggered, this, &TConcMainForm::SaveWorkspaceAs);
@@ -378,6 +384,23 @@ void TConcMainForm::CreateActions() {
     connect(TileHorizontalAction, &QAction::triggered, this, [this] { FMdiArea->tileSubWindows(); });
     connect(CascadeAction, &QAction::triggered, this, [this] { FMdiArea->cascadeSubWindows(); });
     connect(ArrangeAction, &QAction::triggered, this, &TConcMainForm::ArrangeIcons);
+}
+
+void TConcMainForm::Search(bool Advanced) {
+    if (!CommonConfig || LanguagesCount < 1) return;
+    if (CommonConfig->LastUsedLanguage < 0 || CommonConfig->LastUsedLanguage >= LanguagesCount)
+        CommonConfig->LastUsedLanguage = 0;
+    const QMdiSubWindow* Active = FMdiArea->activeSubWindow();
+    const auto* Window = Active ? qobject_cast<const TTessivorForm*>(Active->widget()) : nullptr;
+    std::unique_ptr<TConcSearchRec> Query =
+        ShowSearchQuery(Advanced, Window ? Window->PrimaryLanguage : -1, false, nullptr,
+                        CommonConfig->LastUsedLanguage, false);
+    if (Query) NewConcordanceWindow(FMdiArea, std::move(Query));
+}
+
+void TConcMainForm::ParallelSearch() {
+    std::vector<std::unique_ptr<TConcSearchRec>> Queries;
+    if (ShowParallelSearch(Queries)) NewParallelConcordanceWindow(FMdiArea, Queries);
 }
 
 // Lines the minimised children up along the bottom of the area in the order they were opened, left to
@@ -416,7 +439,7 @@ void TConcMainForm::CreateMenus() {
     FileMenu->addAction(ExitAction);
 
     SearchMenu = menuBar()->addMenu("&Search");
-    SearchMenu->addAction(SearchOptionsAction);
+    SearchMenu->addActions({SearchAction, AdvancedSearchAction, ParallelSearchAction, SearchOptionsAction});
     FrequencyMenu = new QMenu("Fre&quency", this);
     CollocateFrequencyDataMenu = FrequencyMenu->addMenu("Collocate Frequency &Data");
     AdvancedCollocationMenu = FrequencyMenu->addMenu("Advanced &Collocation");

@@ -181,6 +181,11 @@ public:
     void UnloadCorpus();
     // Scan Corpus: processes the corpus and, when the pass completed, aligns it; refreshes panel 1.
     void ScanCorpus();
+    // Search and Advanced Search: the query dialog (simple or advanced) for the remembered search
+    // language; its query runs in a new concordance window, or is appended to the active one.
+    void Search(bool Advanced);
+    // Parallel Search: the parallel search dialog, then a parallel concordance window of its queries.
+    void ParallelSearch();
     // Arrange Icons: the minimised children in a row along the bottom of the area, in the order they
     // were opened, wrapping upwards.
     void ArrangeIcons();

@@ -53,6 +53,16 @@ bool AlignFormatHasOptions(int Format) {
     return Format == afDelimiter || Format == afStartStopTags;
 }
 
+// The width a control is given, widened when its caption needs more in the font at hand. A push
+// button's own size hint asks for a wide minimum, so a button is measured by its caption alone.
+int FitWidth(const QWidget* Control, int Given) {
+    if (const auto* Button = qobject_cast<const QPushButton*>(Control)) {
+        const QString Caption = QString(Button->text()).remove('&');
+        return std::max(Given, Button->fontMetrics().horizontalAdvance(Caption) + 12);
+    }
+    return std::max(Given, Control->sizeHint().width());
+}
+
 QString DisplayName(const std::string& Name, bool FullPath) {
     const QString Path = QString::fromStdString(Name);
     return FullPath ? Path : Path.mid(Path.lastIndexOf('/') + 1);
@@ -128,10 +138,10 @@ TParaLoadForm::~TParaLoadForm() = default;
 
 void TParaLoadForm::BuildFixedControls() {
     auto* CountLabel = new QLabel("&Parallel texts:", this);
-    CountLabel->setGeometry(ParaLoadSpacing, 4, 80, RowHeight);
+    CountLabel->setGeometry(ParaLoadSpacing, 4, FitWidth(CountLabel, 80), RowHeight);
     CountBox = new QComboBox(this);
     CountBox->addItems({"2", "3", "4"});
-    CountBox->setGeometry(88, 4, 50, RowHeight);
+    CountBox->setGeometry(CountLabel->geometry().right() + 5, 4, FitWidth(CountBox, 50), RowHeight);
     CountLabel->setBuddy(CountBox);
     connect(CountBox, &QComboBox::activated, this,
             [this](int Entry) { SetLanguageCount(Entry + MinParallelTexts); });
@@ -148,14 +158,16 @@ void TParaLoadForm::BuildFixedControls() {
     });
 
     auto* AlignLabel = new QLabel("&Align format:", this);
-    AlignLabel->setGeometry(ParaLoadSpacing, AlignRow, 72, RowHeight);
+    AlignLabel->setGeometry(ParaLoadSpacing, AlignRow, FitWidth(AlignLabel, 72), RowHeight);
     AlignFormatBox = new QComboBox(this);
     for (const char* Name : AlignFormatNames) AlignFormatBox->addItem(Name);
-    AlignFormatBox->setGeometry(78, AlignRow, 132, RowHeight);
+    AlignFormatBox->setGeometry(AlignLabel->geometry().right() + 3, AlignRow, FitWidth(AlignFormatBox, 132),
+                                RowHeight);
     AlignFormatBox->setCurrentIndex(std::clamp(FModel.AlignFormat, 0, 3));
     AlignLabel->setBuddy(AlignFormatBox);
     AlignOptionsBtn = new QPushButton("Op&tions...", this);
-    AlignOptionsBtn->setGeometry(214, AlignRow, 70, RowHeight);
+    AlignOptionsBtn->setGeometry(AlignFormatBox->geometry().right() + 5, AlignRow,
+                                 FitWidth(AlignOptionsBtn, 70), RowHeight);
     AlignOptionsBtn->setEnabled(AlignFormatHasOptions(AlignFormatBox->currentIndex()));
     connect(AlignFormatBox, &QComboBox::currentIndexChanged, this, [this](int Format) {
         FModel.AlignFormat = Format;
@@ -187,19 +199,20 @@ void TParaLoadForm::BuildPanel(int Language) {
     P.LanguageBox->setCurrentIndex(LanguageChoiceIndex(FChoices, FModel.Panel(Language).Name));
     P.LanguageBox->setGeometry(0, 0, ParaLoadPanelWidth, RowHeight);
     P.FontBtn = new QPushButton("Font...", P.Panel);
-    P.FontBtn->setGeometry(0, FontRow, SmallButtonWidth, RowHeight);
+    const int FontWidth = FitWidth(P.FontBtn, SmallButtonWidth);
+    P.FontBtn->setGeometry(0, FontRow, FontWidth, RowHeight);
     P.FontLabel = new QLabel(P.Panel);
-    P.FontLabel->setGeometry(SmallButtonWidth + 4, FontRow, ParaLoadPanelWidth - SmallButtonWidth - 4,
-                             RowHeight);
+    P.FontLabel->setGeometry(FontWidth + 4, FontRow, ParaLoadPanelWidth - FontWidth - 4, RowHeight);
     P.FormatBtn = new QPushButton("Format...", P.Panel);
-    P.FormatBtn->setGeometry(0, FormatRow, 60, RowHeight);
+    const int FormatWidth = FitWidth(P.FormatBtn, 60);
+    P.FormatBtn->setGeometry(0, FormatRow, FormatWidth, RowHeight);
     P.Utf8Check = new TUtf8CheckBox("UTF-8", P.Panel);
     P.Utf8Check->setTristate(true);
-    P.Utf8Check->setGeometry(66, FormatRow, ParaLoadPanelWidth - 66, RowHeight);
+    P.Utf8Check->setGeometry(FormatWidth + 6, FormatRow, ParaLoadPanelWidth - FormatWidth - 6, RowHeight);
     P.FileList = new TParaLoadFileList(P.Panel);
     P.FileList->setGeometry(0, ListTop, ParaLoadPanelWidth, ListHeight);
     P.AddBtn = new QPushButton("Add", P.Panel);
-    P.AddBtn->setGeometry(0, AddRow, 35, RowHeight);
+    P.AddBtn->setGeometry(0, AddRow, FitWidth(P.AddBtn, 35), RowHeight);
     P.Panel->setGeometry(ParaLoadPanelLeft(Language), PanelTop, ParaLoadPanelWidth, PanelHeight);
 
     // The dialog sets the language box's entry itself; only the user's choice names the language.
@@ -235,8 +248,10 @@ void TParaLoadForm::LayOut() {
     const int Width = ParaLoadClientWidth(Count);
     setFixedSize(Width, ParaLoadClientHeight);
     const int Right = ParaLoadPanelLeft(Count - 1) + ParaLoadPanelWidth;
-    RemoveBtn->setGeometry(Right - SmallButtonWidth, PanelTop + AddRow, SmallButtonWidth, RowHeight);
-    ShowBtn->setGeometry(Right - 2 * SmallButtonWidth - 4, PanelTop + AddRow, SmallButtonWidth, RowHeight);
+    const int RemoveWidth = FitWidth(RemoveBtn, SmallButtonWidth),
+              ShowWidth = FitWidth(ShowBtn, SmallButtonWidth);
+    RemoveBtn->setGeometry(Right - RemoveWidth, PanelTop + AddRow, RemoveWidth, RowHeight);
+    ShowBtn->setGeometry(Right - RemoveWidth - 4 - ShowWidth, PanelTop + AddRow, ShowWidth, RowHeight);
     findChild<QFrame*>("AlignLine")->setFixedWidth(Width - 2 * ParaLoadSpacing);
     CancelBtn->setGeometry(Width - ParaLoadSpacing - ButtonWidth, ButtonTop, ButtonWidth, ButtonHeight);
     OkBtn->setGeometry(Width - 2 * (ParaLoadSpacing + ButtonWidth), ButtonTop, ButtonWidth, ButtonHeight);

@@ -89,14 +89,6 @@ TEST(ParaLoadRules, Utf8BoxFollowsTheSelectionAndAClickMarksItWhole) {
     EXPECT_EQ(NextUtf8State(TCheckState::Unchecked), TCheckState::Checked);
 }
 
-TEST(ParaLoadRules, LayoutArithmetic) {
-    EXPECT_EQ(ParaLoadClientWidth(2), 332);
-    EXPECT_EQ(ParaLoadClientWidth(4), 660);
-    EXPECT_EQ(ParaLoadPanelLeft(0), 4);
-    EXPECT_EQ(ParaLoadPanelLeft(3), 496);
-    EXPECT_EQ(ParaLoadPanelLeft(3) + ParaLoadPanelWidth + ParaLoadSpacing, ParaLoadClientWidth(4));
-}
-
 TEST_F(ParaLoadModelTest, SnapshotComparesOnlyTheTextsItsFormatsUse) {
     L0().HeadingFormat = 3;
     L0().ParagraphFormat = 4;
