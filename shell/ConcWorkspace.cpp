@@ -166,6 +166,20 @@ void AddEmptyEntry(TConcordConfig& Config) {
     Config.AddFile({}, nullptr, nullptr);
 }
 
+// Whether Copy is named as MakeAsciiCopyName names the copies of File ("<stem>_ASCII<ext>" or
+// "<stem>_ASCII_<k><ext>", in any folder). The copy of a changed file is deleted, so a stored name that
+// is anything else (the file itself, some other file) must never be taken for a copy.
+bool IsCopyNameOf(const std::string& Copy, const std::string& File) {
+    const fs::path CopyPath(Copy), FilePath(File);
+    if (CopyPath.extension() != FilePath.extension()) return false;
+    const std::string Stem = CopyPath.stem().string();
+    const std::string Prefix = FilePath.stem().string() + "_ASCII";
+    if (Stem.compare(0, Prefix.size(), Prefix) != 0) return false;
+    const std::string Number = Stem.substr(Prefix.size());
+    return Number.empty() || (Number.size() > 1 && Number[0] == '_' &&
+                              Number.find_first_not_of("0123456789", 1) == std::string::npos);
+}
+
 void RegisterStoredFile(int L, const std::string& Stored, const std::string& Name, const std::string& Copy,
                         bool Converted) {
     TConcordConfig& Config = *LanguageConfigs[size_t(L)];
@@ -174,9 +188,9 @@ void RegisterStoredFile(int L, const std::string& Stored, const std::string& Nam
     if (!fs::exists(Name, Error)) {
         ShowError("File \"" + Stored + "\" not found.");
     } else {
-        // A copy that is gone is made again from the file.
+        // A copy that is gone, or a name that is not one of the file's copies, is made again from the file.
         const std::string UsableCopy =
-            Converted && !Copy.empty() && fs::exists(Copy, Error) ? Copy : std::string();
+            Converted && IsCopyNameOf(Copy, Name) && fs::exists(Copy, Error) ? Copy : std::string();
         ConvertCorpusFile(Name, UsableCopy, Converted, L);
     }
     if (Config.Files.size() == Before) AddEmptyEntry(Config);

@@ -1,6 +1,6 @@
 // The corpus road through the real main window: the program's hooks, the first activation's loading
 // dialog answered through the file dialog hook, the conversion, the corpus pass, the alignment, a
-// search into a concordance window, and unloading.
+// search from the menu into a concordance window, and unloading.
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <filesystem>
+#include <memory>
 
 #include "controls/FileDialogs.h"
 #include "controls/ScriptedBackend.h"
@@ -22,6 +23,7 @@
 #include "engine/ConcLangs.h"
 #include "engine/ConcPrefs.h"
 #include "engine/ConcUtils.h"
+#include "results/ConcSearchQuery.h"
 #include "results/ConcTessivor.h"
 #include "shell/ConcMain.h"
 #include "shell/ConcParaLoad.h"
@@ -30,12 +32,15 @@
 namespace {
 
 // Runs Action once a modal dialog of type T is up, whenever that happens (the main window opens it from
-// a queued first activation); a dialog the action leaves open is closed, so a failure never hangs.
+// a queued first activation); a dialog the action leaves open is closed, so a failure never hangs. The
+// watch gives up after a while, so that it cannot act on another test's dialog.
 template <class T>
 void WhenModal(std::function<void(T*)> Action) {
     auto* Poll = new QTimer;
-    QObject::connect(Poll, &QTimer::timeout, [Poll, Action] {
+    auto Ticks = std::make_shared<int>(0);
+    QObject::connect(Poll, &QTimer::timeout, [Poll, Action, Ticks] {
         auto* Form = qobject_cast<T*>(QApplication::activeModalWidget());
+        if (!Form && ++*Ticks > 2000) Poll->deleteLater();
         if (!Form) return;
         Poll->stop();
         Poll->deleteLater();
@@ -154,15 +159,22 @@ TEST_F(CorpusRoadTest, ANewCorpusIsLoadedProcessedAlignedAndUnloaded) {
     EXPECT_TRUE(Form->SearchOptionsAction->isEnabled());
     EXPECT_FALSE(Form->AlignCorpusAction->isEnabled()) << "aligned already";
 
-    // Searched: the hit in its line, beside the aligned lines of both translations.
+    // Searched from the menu: the hit in its line, beside the aligned lines of both translations.
     CommonConfig->FrequencyOfHits = 1;
-    auto Query = std::make_unique<TConcSearchRec>();
-    Query->Names = {"dog"};
-    Query->Patterns = {"dog"};
-    TTessivorForm* Concordance = NewConcordanceWindow(Form->MdiArea(), std::move(Query));
+    Form->UpdateActions();
+    ASSERT_TRUE(Form->SearchAction->isEnabled());
+    WhenModal<TSearchQueryForm>([](TSearchQueryForm* Query) {
+        Query->PatternBox->setEditText("dog");
+        Query->OkBtn->click();
+    });
+    Form->SearchAction->trigger();
+    Settle();
+    ASSERT_EQ(Form->MdiArea()->subWindowList().size(), 1);
+    auto* Concordance = qobject_cast<TTessivorForm*>(Form->MdiArea()->subWindowList().front()->widget());
     ASSERT_NE(Concordance, nullptr);
     EXPECT_EQ(Concordance->StatusPanel(0)->text(), "1 match");
     ASSERT_EQ(Concordance->Lists[2]->Count(), 1);
+    EXPECT_NE(Concordance->Adapters[0]->Get(0).find("dog"), std::string::npos);
     EXPECT_EQ(Concordance->Adapters[1]->Get(0), "Le chien court.");
     EXPECT_EQ(Concordance->Adapters[2]->Get(0), "Der Hund l\xE4uft.");
     Form->MdiArea()->setActiveSubWindow(Form->MdiArea()->subWindowList().front());
