@@ -4,6 +4,7 @@
 // so a single wait sees any of them being set. A group must outlive its events.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <initializer_list>
@@ -47,7 +48,8 @@ public:
 private:
     friend int WaitForAny(std::initializer_list<const TEvent*> Events, std::chrono::milliseconds Timeout);
     TEventGroup& FGroup;
-    bool FSet = false;  // guarded by the group's mutex
+    // Written under the group's mutex; read without it only by the short spin of a wait.
+    std::atomic<bool> FSet{false};
 };
 
 // Blocks until at least one of Events is set (none is reset) and returns the index of the lowest one

@@ -34,25 +34,32 @@ TParaSearchThread::~TParaSearchThread() {
 void TParaSearchThread::Terminate() {
     if (!FThread.joinable()) return;
     FTerminate.SetEvent();
-    FSearch->StopRequested = true;
+    RequestStop();
     FThread.join();
 }
 
-bool TParaSearchThread::Step(const TCancelPoll& Poll) {
+void TParaSearchThread::StartStep() {
+    if (FThread.joinable()) FGo.SetEvent();
+}
+
+bool TParaSearchThread::FinishStep(const TCancelPoll& Poll) {
     bool Stopped = false;
     if (!FThread.joinable()) {
         Hits.clear();
         return Stopped;
     }
-    FGo.SetEvent();
     while (!FDone.WaitFor(PollInterval)) {
         if (!Stopped && Poll && Poll()) {
             Stopped = true;
-            FSearch->StopRequested = true;
+            RequestStop();
         }
     }
     FDone.ResetEvent();
     return Stopped;
+}
+
+void TParaSearchThread::RequestStop() {
+    FSearch->StopRequested = true;
 }
 
 // The previous range has been searched: its hits are in Hits. Go is reset before Done is set, so that
@@ -173,10 +180,18 @@ std::exception_ptr TParallelSearch::FirstFailure() const {
 
 bool TParallelSearch::Step(const TConcordItem& Hit, const TCancelPoll& Poll) {
     FSlot.Hit = &Hit;
+    for (auto& Thread : FThreads) {
+        if (Thread) Thread->StartStep();
+    }
     bool Keep = true;
     for (auto& Thread : FThreads) {
         if (!Thread) continue;
-        if (Thread->Step(Cancelled ? TCancelPoll() : Poll)) Cancelled = true;
+        if (Thread->FinishStep(Cancelled ? TCancelPoll() : Poll)) {
+            Cancelled = true;
+            for (auto& Other : FThreads) {
+                if (Other) Other->RequestStop();
+            }
+        }
         Keep = Keep && (!Thread->Hits.empty() != Thread->Not);
     }
     return Keep && !Cancelled;

@@ -3,11 +3,12 @@
 // the main thread, which keeps the hit only when every such language's answer ("found a match")
 // differs from its "Not" flag.
 //
-// The lock-step: the main thread writes the current hit into the shared slot, sets a thread's Go and
-// waits for its Done; the thread reads the hit only after Go, searches the one unit, resets Go and sets
-// Done. The threads are stepped one after another, so no two run at once and none runs while the main
-// thread touches its hit list. A thread leaves the lock-step only through Terminate; after its search
-// ends for any other reason (out of files, a failure) it answers every step with no hits.
+// The lock-step: the main thread writes the current hit into the shared slot, sets the Go of every
+// thread and waits for each one's Done; a thread reads the hit only after Go, searches the one unit,
+// resets Go and sets Done. The threads search their units at the same time (each its own language's
+// files, reading the shared corpus state only), and none runs while the main thread touches its hit
+// list or the hit. A thread leaves the lock-step only through Terminate; after its search ends for any
+// other reason (out of files, a failure, a stop) it answers every step with no hits.
 #pragma once
 
 #include <array>
@@ -47,11 +48,16 @@ public:
     TParaSearchThread(const TParaSearchThread&) = delete;
     TParaSearchThread& operator=(const TParaSearchThread&) = delete;
 
-    // Main thread: lets the thread search the unit of the slot's hit and waits until it has. While
-    // waiting, Poll (may be empty) is asked about every 50 ms; once it answers true the thread's search is
-    // asked to stop (a regular expression gives up within about 100 ms) and the answer is worthless.
-    // Returns whether Poll asked to stop. The hits found are in Hits until the next Step.
-    bool Step(const TCancelPoll& Poll);
+    // Main thread: lets the thread search the unit of the slot's hit; FinishStep must follow before the
+    // slot changes.
+    void StartStep();
+    // Main thread: waits until the thread has searched the unit. While waiting, Poll (may be empty) is
+    // asked about every 50 ms; once it answers true the thread's search is asked to stop and the answer is
+    // worthless. Returns whether Poll asked to stop. The hits found are in Hits until the next StartStep.
+    bool FinishStep(const TCancelPoll& Poll);
+    // Asks the thread's search to stop, from any thread: a regular expression gives up within about
+    // 100 ms, and the steps from the next one on find nothing.
+    void RequestStop();
     // Sets Terminate, stops the thread's search and joins the thread. Idempotent.
     void Terminate();
     // After Terminate: what the thread's search raised (also a query that did not compile, as
@@ -61,8 +67,8 @@ public:
     const int32_t Language;
     const bool Not;
     const uint8_t Syntax;  // of the thread's query
-    // The hits of the last step, in file order; owned. Touched by the main thread only between Step and
-    // the next Step.
+    // The hits of the last step, in file order; owned. Touched by the main thread only between FinishStep
+    // and the next StartStep.
     std::vector<std::unique_ptr<TConcordItem>> Hits;
 
 private:
@@ -95,8 +101,8 @@ public:
     TParallelSearch(const TParallelSearch&) = delete;
     TParallelSearch& operator=(const TParallelSearch&) = delete;
 
-    // Steps every thread for Hit (borrowed until the next Step), in language order, every one of them
-    // even when the hit is already lost. Returns Keep: for every thread, whether it found a match differs
+    // Steps every thread for Hit (borrowed until the next Step), every one of them even when the hit is
+    // already lost. Returns Keep: for every thread, whether it found a match differs
     // from its "Not" flag; false once Poll asked to stop (Cancelled is then set).
     bool Step(const TConcordItem& Hit, const TCancelPoll& Poll);
     // The thread of Language, or nullptr.

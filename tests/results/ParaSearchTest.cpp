@@ -55,9 +55,11 @@ protected:
         C.wTagDelimiter = '_';
     }
 
-    // Languages random texts of Files files each (language Lacking, when not -1, has one file less),
+    // Languages random texts of Files files each (language Lacking, when not -1, has one file less;
+    // language Unpaired has file 1 but no alignment of it),
     // each file cut into units of 0 to 4 words, one line each, aligned one to one with language 0.
-    void Generate(std::mt19937& Random, int Languages, int Files, int Lacking = -1) {
+    void Generate(std::mt19937& Random, int Languages, int Files, int Lacking = -1, int Unpaired = -1) {
+        this->Unpaired = Unpaired;
         Model.assign(static_cast<size_t>(Languages), {});
         std::array<std::unique_ptr<TDoubleAlignIndexes>*, 3> Pairs = {&Align12, &Align13, &Align14};
         for (int K = 1; K < Languages; ++K) *Pairs[size_t(K - 1)] = std::make_unique<TDoubleAlignIndexes>();
@@ -85,7 +87,7 @@ protected:
                 Model[size_t(L)].push_back(File);
             }
             for (int K = 1; K < Languages; ++K) {
-                if (K == Lacking && F == Files - 1) continue;
+                if ((K == Lacking && F == Files - 1) || (K == Unpaired && F == 1)) continue;
                 auto Pair = std::make_unique<TDoubleAlignIndex>();
                 for (const TUnit& U : Model[0][size_t(F)]) Pair->Side1.Add(U.Start, U.End, U.End - U.Start);
                 for (const TUnit& U : Model[size_t(K)][size_t(F)])
@@ -137,7 +139,9 @@ protected:
                             Row = {int32_t(F), Files[F][U].Start, Files[F][U].End, {Start}};
                             continue;
                         }
-                        if (F < Model[size_t(L)].size()) {
+                        if (L == Unpaired && F == 1) {
+                            Row = {int32_t(F), -1, -1, {}};
+                        } else if (F < Model[size_t(L)].size()) {
                             const TUnit& Unit = Model[size_t(L)][F][U];
                             Row = {int32_t(F), Unit.Start, Unit.End, {}};
                             if (Q[size_t(L)]) Row.HitStarts = Occurrences(Unit, Q[size_t(L)]->Names[0]);
@@ -196,12 +200,14 @@ protected:
     }
 
     std::vector<std::vector<TFileModel>> Model;  // [language][file]
+    int Unpaired = -1;
     std::array<std::unique_ptr<TConcSearchRec>, MaxLanguages> Records;
     TItemLists Lists;
 };
 
 // Random corpora of three and four languages, random queries with and without "Not", primary language
-// 0 or another, a language lacking its last file, a language without a query, the frequency of hits
+// 0 or another, a language lacking its last file or the alignment of a file (which its thread's search
+// then passes), a language without a query, the frequency of hits
 // thinning the primary hits only: the kept rows of every language against the brute-force answer.
 TEST_F(ParaSearchTest, KeptHitsAndTheirRowsAgainstABruteForceAnswer) {
     std::mt19937 Random(27);
@@ -211,7 +217,7 @@ TEST_F(ParaSearchTest, KeptHitsAndTheirRowsAgainstABruteForceAnswer) {
         SetUp();
         const int Languages = Round % 2 == 0 ? 3 : 4;
         const int Lacking = Round % 3 == 0 ? 2 : -1;
-        Generate(Random, Languages, 3, Lacking);
+        Generate(Random, Languages, 3, Lacking, Round % 3 == 1 ? 2 : -1);
         const int32_t Primary = Round % 4 == 1 ? 1 : 0;
         const int Frequency = Round % 5 == 4 ? 2 : 1;
         CommonConfig->FrequencyOfHits = Frequency;
@@ -501,6 +507,37 @@ TEST_F(ParaSearchTest, AppendAndSearchWithinTheLinesKeepThePanesInStep) {
         }
         EXPECT_EQ(Named, Expect) << "file " << F;
     }
+}
+
+// Hits whose passage cannot be mapped (an empty side of a pair, a hit that is not aligned) get rows
+// without a passage instead of ending the search, and their language counts as "no match".
+TEST_F(ParaSearchTest, HitsWithoutAPassageInALanguage) {
+    std::mt19937 Random(3);
+    Generate(Random, 3, 1);
+    Align13->SetItem(0, std::make_unique<TDoubleAlignIndex>());
+    for (const TUnit& U : Model[0][0]) Align13->GetItem(0)->Side1.Add(U.Start, U.End, U.End - U.Start);
+    Records[0] = Query(0, "ab");
+    Records[1] = Query(1, "zz", true);
+    Records[2] = Query(2, "*", true);
+    EXPECT_EQ(RunParallel(0, 3), nullptr);
+    const int32_t Hits = Lists[0]->Count();
+    ASSERT_GT(Hits, 0);
+    for (int32_t I = 0; I < Hits; ++I) {
+        const TConcordItem& Row = *Lists[2]->GetItem(I);
+        EXPECT_EQ(std::vector<int32_t>({Row.FileIndex, Row.AlignedStart, Row.AlignedEnd, Row.AlignedLength}),
+                  std::vector<int32_t>({0, -1, -1, 0}));
+        EXPECT_FALSE(Row.IsFilled());
+    }
+    Records[2]->Not = false;
+    EXPECT_EQ(RunParallel(0, 3), nullptr);
+    EXPECT_EQ(Lists[0]->Count(), 0);
+
+    TConcordItem Unaligned(0);
+    Unaligned.FileIndex = 0;
+    Unaligned.AlignedStart = Unaligned.AlignedEnd = -1;
+    const TConcordItem& Row = AddAlignedRow(*Lists[1], 0, Unaligned);
+    EXPECT_EQ(std::vector<int32_t>({Row.FileIndex, Row.AlignedStart, Row.AlignedEnd, Row.Sequence}),
+              std::vector<int32_t>({0, -1, -1, 0}));
 }
 
 }  // namespace

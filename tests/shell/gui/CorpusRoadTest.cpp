@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <filesystem>
+#include <memory>
 
 #include "controls/FileDialogs.h"
 #include "controls/ScriptedBackend.h"
@@ -31,12 +32,15 @@
 namespace {
 
 // Runs Action once a modal dialog of type T is up, whenever that happens (the main window opens it from
-// a queued first activation); a dialog the action leaves open is closed, so a failure never hangs.
+// a queued first activation); a dialog the action leaves open is closed, so a failure never hangs. The
+// watch gives up after a while, so that it cannot act on another test's dialog.
 template <class T>
 void WhenModal(std::function<void(T*)> Action) {
     auto* Poll = new QTimer;
-    QObject::connect(Poll, &QTimer::timeout, [Poll, Action] {
+    auto Ticks = std::make_shared<int>(0);
+    QObject::connect(Poll, &QTimer::timeout, [Poll, Action, Ticks] {
         auto* Form = qobject_cast<T*>(QApplication::activeModalWidget());
+        if (!Form && ++*Ticks > 2000) Poll->deleteLater();
         if (!Form) return;
         Poll->stop();
         Poll->deleteLater();
