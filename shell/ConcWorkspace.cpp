@@ -163,15 +163,7 @@ void FitToFiles(List& L, size_t Files) {
 
 // An entry that keeps the per-file lists in step for a file that could not be registered.
 void AddEmptyEntry(TConcordConfig& Config) {
-    Config.Files.emplace_back();
-    Config.Streams.emplace_back();
-    Config.Readers.emplace_back();
-    Config.PageStarts.Add(nullptr);
-    Config.LineStarts.Add(nullptr);
-    Config.FileTags.Add(nullptr);
-    Config.SectionIndexes.Add(nullptr);
-    Config.ParagraphIndexes.Add(nullptr);
-    Config.SentenceIndexes.Add(nullptr);
+    Config.AddFile({}, nullptr, nullptr);
 }
 
 // Whether Copy is named as MakeAsciiCopyName names the copies of File ("<stem>_ASCII<ext>" or
