@@ -1,10 +1,22 @@
 #include "controls/ConcDblProgress.h"
 
+namespace {
+int LiveForms = 0;
+}
+
 TDoubleProgressForm::TDoubleProgressForm() {
+    ++LiveForms;
     if (IProgressBackend* backend = GetProgressBackend()) FView = backend->CreateDoubleView(*this);
 }
 
-TDoubleProgressForm::~TDoubleProgressForm() = default;
+TDoubleProgressForm::~TDoubleProgressForm() {
+    FView.reset();
+    --LiveForms;
+}
+
+int TDoubleProgressForm::LiveCount() {
+    return LiveForms;
+}
 
 int TDoubleProgressForm::PanelHeight(TDblProgressPanel Panel) {
     static const int kHeights[dpPanelCount] = {151, 19, 54, 20, 20};
@@ -42,6 +54,11 @@ void TDoubleProgressForm::SetRange(int Min, int Max) {
 void TDoubleProgressForm::SetProgress(int Progress) {
     if (Progress == FProgress) return;
     FProgress = Progress;
+    Changed();
+}
+
+void TDoubleProgressForm::SetSubGaugeVisible(bool Visible) {
+    FSubGaugeVisible = Visible;
     Changed();
 }
 

@@ -39,6 +39,9 @@ public:
     TDoubleProgressForm(const TDoubleProgressForm&) = delete;
     TDoubleProgressForm& operator=(const TDoubleProgressForm&) = delete;
 
+    // How many forms exist: a search that shows one is running.
+    static int LiveCount();
+
     static constexpr int ClientWidth = 392;
     // Heights of the panels, in the order of TDblProgressPanel.
     static int PanelHeight(TDblProgressPanel Panel);
@@ -62,6 +65,9 @@ public:
     int Min() const { return FMin; }
     int Max() const { return FMax; }
     int Progress() const { return FProgress; }
+    // The current-file gauge is hidden while a search runs over the lines of a result.
+    void SetSubGaugeVisible(bool Visible);
+    bool SubGaugeVisible() const { return FSubGaugeVisible; }
 
     // Which of the context, heading and padding panels the query uses (main and options always are).
     void SetPanelVisible(TDblProgressPanel Panel, bool Visible);
@@ -92,6 +98,7 @@ private:
     int FMin = 0, FMax = 100, FProgress = 0;
     bool FPanelVisible[dpPanelCount] = {true, false, false, false, true};
     bool FDetailsButtonVisible = false;
+    bool FSubGaugeVisible = true;
     bool FDetailsShown = false;
     bool FVisible = false;
     std::unique_ptr<IProgressView> FView;

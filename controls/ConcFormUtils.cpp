@@ -4,15 +4,22 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QFontDatabase>
 #include <QFontDialog>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPalette>
+#include <QScreen>
 #include <QSpinBox>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
 
 #include "controls/Msg.h"
 #include "engine/ConcErrors.h"
@@ -59,6 +66,30 @@ QPalette::ColorRole SystemColorRole(int Index) {
     }
 }
 
+// The font with the name of its family's style that has its weight, slant and width. Qt's font chooser
+// selects a style by name; without one it falls back to the first style of its list, which may be
+// an oblique or condensed one, and OK would then return that.
+QFont WithStyleName(QFont Font) {
+    const QString family = Font.family();
+    const int size = Font.pointSize() > 0 ? Font.pointSize() : 12;
+    const bool italic = Font.style() != QFont::StyleNormal;
+    QString best;
+    int bestDistance = INT_MAX;
+    for (const QString& style : QFontDatabase::styles(family)) {
+        const QFont candidate = QFontDatabase::font(family, style, size);
+        const int stretch = candidate.stretch() == 0 ? 100 : candidate.stretch();
+        const int distance = (candidate.italic() != italic ? 100000 : 0) +
+                             std::abs(int(candidate.weight()) - int(Font.weight())) * 10 +
+                             std::abs(stretch - 100);
+        if (distance < bestDistance) {
+            bestDistance = distance;
+            best = style;
+        }
+    }
+    if (!best.isEmpty()) Font.setStyleName(best);
+    return Font;
+}
+
 // The sixteen colours of the font dialog, in the order Windows lists them.
 struct TBasicColor {
     const char* Name;
@@ -98,23 +129,62 @@ QWidget* PlacedWidget(QWidget* Form) {
     return Form;
 }
 
-// The bounds a form has when it is neither minimised nor maximised.
+bool NormalState(Qt::WindowStates State) {
+    return !(State & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen));
+}
+
+const char* const NormalFrameProperty = "tessivorNormalFrame";
+
+// Remembers a window's frame position and size while it is in its normal state. A maximised frame
+// may lose its borders, so the normal frame's position cannot be worked out from it afterwards.
+class TNormalFrameTracker : public QObject {
+public:
+    explicit TNormalFrameTracker(QWidget* Window) : QObject(Window) { Window->installEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject* Watched, QEvent* Event) override {
+        const QEvent::Type type = Event->type();
+        if (type == QEvent::Move || type == QEvent::Resize || type == QEvent::Show) {
+            auto* window = static_cast<QWidget*>(Watched);
+            // frameGeometry asks the window system for the frame's current margins.
+            if (NormalState(window->windowState()))
+                window->setProperty(NormalFrameProperty,
+                                    QRect(window->frameGeometry().topLeft(), window->size()));
+        }
+        return false;
+    }
+};
+
+// The frame rectangle (frame position, widget size) a form has when it is neither minimised nor
+// maximised. Qt keeps a window's normal client bounds while it is maximised.
 QRect NormalBounds(QWidget* Widget) {
-    if (Widget->isWindow() && !Widget->normalGeometry().isEmpty()) return Widget->normalGeometry();
-    return Widget->geometry();
+    if (!Widget->isWindow() || NormalState(Widget->windowState()))
+        return QRect(Widget->pos(), Widget->size());
+    const QVariant tracked = Widget->property(NormalFrameProperty);
+    if (tracked.isValid()) return tracked.toRect();
+    const QRect normal = Widget->normalGeometry();
+    if (normal.isEmpty()) return QRect(Widget->pos(), Widget->size());
+    return QRect(normal.topLeft() - (Widget->geometry().topLeft() - Widget->pos()), normal.size());
+}
+
+// Where a form may be placed: the screens' usable areas, or a child's MDI area.
+std::vector<QRect> PlacementAreas(QWidget* Placed) {
+    std::vector<QRect> areas;
+    if (auto* sub = qobject_cast<QMdiSubWindow*>(Placed)) {
+        if (QMdiArea* area = sub->mdiArea()) {
+            const QRect rect = area->viewport()->rect();
+            if (!rect.isEmpty()) areas.push_back(rect);
+        }
+        return areas;
+    }
+    for (QScreen* screen : QGuiApplication::screens()) areas.push_back(screen->availableGeometry());
+    return areas;
 }
 
 int StateNumber(Qt::WindowStates State) {
     if (State & Qt::WindowMaximized) return 2;
     if (State & Qt::WindowMinimized) return 1;
     return 0;
-}
-
-Qt::WindowStates StateFromNumber(Qt::WindowStates Current, int Number) {
-    Qt::WindowStates state = Current & ~(Qt::WindowMinimized | Qt::WindowMaximized);
-    if (Number == 1) state |= Qt::WindowMinimized;
-    if (Number == 2) state |= Qt::WindowMaximized;
-    return state;
 }
 
 }  // namespace
@@ -211,20 +281,37 @@ void SetTabOrders(QWidget*& Previous, std::initializer_list<QWidget*> Controls) 
 // ---------------------------------------------------------------------------------------------------
 // Window placement
 
+QRect FitPlacement(const QRect& Stored, const std::vector<QRect>& Areas, const QSize& MinSize) {
+    if (Stored.width() < std::max(MinSize.width(), 1) || Stored.height() < std::max(MinSize.height(), 1))
+        return QRect();
+    const QRect* best = nullptr;
+    int64_t bestShare = 0;
+    for (const QRect& area : Areas) {
+        const QRect common = area.intersected(Stored);
+        const int64_t share = common.isEmpty() ? 0 : int64_t(common.width()) * common.height();
+        if (share > bestShare) {
+            bestShare = share;
+            best = &area;
+        }
+    }
+    if (!best) return QRect();
+    QRect fitted(Stored.topLeft(), Stored.size().boundedTo(best->size()));
+    fitted.moveLeft(std::clamp(fitted.left(), best->left(), best->right() + 1 - fitted.width()));
+    fitted.moveTop(std::clamp(fitted.top(), best->top(), best->bottom() + 1 - fitted.height()));
+    return fitted;
+}
+
 void SaveFormPlacement(const std::string& IniFileName, const std::string& Section, QWidget* Form,
                        bool SkipState) {
     if (IniFileName.empty()) return;
     QWidget* placed = PlacedWidget(Form);
     TIniFile ini(IniFileName);
-    const int state = StateNumber(placed->windowState());
-    if (!SkipState) ini.WriteInteger(Section, "WindowState", state);
-    if (SkipState || state != 2) {
-        const QRect r = NormalBounds(placed);
-        ini.WriteInteger(Section, "Left", r.x());
-        ini.WriteInteger(Section, "Top", r.y());
-        ini.WriteInteger(Section, "Height", r.height());
-        ini.WriteInteger(Section, "Width", r.width());
-    }
+    if (!SkipState) ini.WriteInteger(Section, "WindowState", StateNumber(placed->windowState()));
+    const QRect r = NormalBounds(placed);
+    ini.WriteInteger(Section, "Left", r.x());
+    ini.WriteInteger(Section, "Top", r.y());
+    ini.WriteInteger(Section, "Height", r.height());
+    ini.WriteInteger(Section, "Width", r.width());
     ini.UpdateFile();
 }
 
@@ -232,16 +319,29 @@ void LoadFormPlacement(const std::string& IniFileName, const std::string& Sectio
                        bool SkipState) {
     if (IniFileName.empty()) return;
     QWidget* placed = PlacedWidget(Form);
+    if (placed->isWindow() && !placed->findChild<TNormalFrameTracker*>(QString(), Qt::FindDirectChildrenOnly))
+        new TNormalFrameTracker(placed);
     const TIniFile ini(IniFileName);
-    const QRect r = NormalBounds(placed);
-    const int left = ini.ReadInteger(Section, "Left", r.x());
-    const int top = ini.ReadInteger(Section, "Top", r.y());
-    const int height = ini.ReadInteger(Section, "Height", r.height());
-    const int width = ini.ReadInteger(Section, "Width", r.width());
-    placed->setGeometry(left, top, width, height);
+    bool stored = true;
+    for (const char* key : {"Left", "Top", "Height", "Width"})
+        stored = stored && ini.ValueExists(Section, key);
+    if (stored) {
+        const QRect wanted(ini.ReadInteger(Section, "Left", 0), ini.ReadInteger(Section, "Top", 0),
+                           ini.ReadInteger(Section, "Width", 0), ini.ReadInteger(Section, "Height", 0));
+        const QRect fitted = FitPlacement(wanted, PlacementAreas(placed), placed->minimumSizeHint());
+        if (!fitted.isNull()) {
+            // move places the frame of a window, resize its client area.
+            placed->move(fitted.topLeft());
+            placed->resize(fitted.size());
+            // A window that starts maximised has no normal frame yet: this is the one it restores to.
+            if (placed->isWindow()) placed->setProperty(NormalFrameProperty, fitted);
+        }
+    }
     if (SkipState) return;
     const int state = ini.ReadInteger(Section, "WindowState", StateNumber(placed->windowState()));
-    placed->setWindowState(StateFromNumber(placed->windowState(), state));
+    Qt::WindowStates states = placed->windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized);
+    if (state == 2) states |= Qt::WindowMaximized;
+    placed->setWindowState(states);
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -250,8 +350,9 @@ void LoadFormPlacement(const std::string& IniFileName, const std::string& Sectio
 TConfigFontDialog::TConfigFontDialog(const TFontSpec& Font, QWidget* Parent)
     : QDialog(Parent), FOriginal(Font) {
     setWindowTitle("Font");
-    FFontChooser = new QFontDialog(FontSpecToQFont(Font), this);
+    FFontChooser = new QFontDialog(WithStyleName(FontSpecToQFont(Font)), this);
     FFontChooser->setOptions(QFontDialog::NoButtons | QFontDialog::DontUseNativeDialog);
+    FShown = FFontChooser->currentFont();
     FFontChooser->setWindowFlags(Qt::Widget);
     FColorBox = new QComboBox(this);
     for (const TBasicColor& c : BasicColors) {
@@ -289,7 +390,8 @@ void TConfigFontDialog::SelectColor(TColor Color) {
 
 TFontSpec TConfigFontDialog::SelectedFont() const {
     TFontSpec font = FOriginal;
-    AssignQFont(font, FFontChooser->currentFont());
+    // The chooser shows a family that is not installed as another one; untouched, the font stays.
+    if (FFontChooser->currentFont() != FShown) AssignQFont(font, FFontChooser->currentFont());
     const TColor chosen = FColorBox->currentData().toInt();
     // A system colour stays one unless the user picked a different colour.
     if (ColorRefToQColor(chosen) != ColorRefToQColor(FOriginal.Color)) font.Color = chosen;

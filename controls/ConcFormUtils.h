@@ -10,6 +10,7 @@
 #include <QWidget>
 #include <initializer_list>
 #include <string>
+#include <vector>
 
 #include "engine/ConcConfig.h"
 #include "engine/ConcUtils.h"
@@ -17,6 +18,7 @@
 class QComboBox;
 class QFontDialog;
 class QLineEdit;
+class QMenu;
 class QSpinBox;
 
 // ---- Windows that receive application messages -------------------------------------------------------
@@ -28,6 +30,16 @@ class TAppMessageForm : public QWidget, public TAppMessageReceiver {
     Q_OBJECT
 public:
     explicit TAppMessageForm(QWidget* Parent = nullptr) : QWidget(Parent) {}
+
+    // A menu of the window that the main window shows in its menu bar while the window is active,
+    // placed among the main menus by its group index (the main window's own: File 0, Search 2,
+    // Frequency 3, Window 6, Info 7).
+    struct TMergedMenu {
+        int GroupIndex;
+        QMenu* Menu;
+    };
+    // The window's merged menus (owned by the window); none by default.
+    virtual std::vector<TMergedMenu> MergedMenus() const { return {}; }
 
 protected:
     bool event(QEvent* Event) override;
@@ -71,14 +83,24 @@ void SetTabOrders(QWidget*& Previous, std::initializer_list<QWidget*> Controls);
 
 // ---- Window placement --------------------------------------------------------------------------------
 
-// Form's placement in the INI file IniFileName (an MDI child is placed by its sub-window, in the MDI
-// area's coordinates). Unless SkipState, WindowState (0 normal, 1 minimised, 2 maximised) is written,
-// and a maximised form writes nothing more, so its earlier bounds stay its normal bounds; then Left,
-// Top, Height and Width. Nothing happens when IniFileName is empty. Raises EIniFileError.
+// Left and Top are the position of the window's frame (an MDI child's sub-window, in the MDI area's
+// coordinates); Width and Height its size as QWidget::size gives it.
+
+// Where a stored placement may put a window: the rectangle kept on the usable area of the area that
+// holds the most of it, shrunk to that area when larger and moved inside it. Null when it cannot be
+// used (no area holds any of it, or it is smaller than MinSize): the window keeps its default placement.
+QRect FitPlacement(const QRect& Stored, const std::vector<QRect>& Areas, const QSize& MinSize);
+
+// Form's placement in the INI file IniFileName. Unless SkipState, WindowState (0 normal, 1 minimised,
+// 2 maximised) is written; then Left, Top, Height and Width of the bounds the form has when it is
+// neither minimised nor maximised. Nothing happens when IniFileName is empty. Raises EIniFileError.
 void SaveFormPlacement(const std::string& IniFileName, const std::string& Section, QWidget* Form,
                        bool SkipState);
-// Reads Left, Top, Height and Width (the form's current values as defaults) and applies them; then,
-// unless SkipState, WindowState (default the current one). Raises EIniFileError.
+// Applies the stored Left, Top, Height and Width when all four are stored and FitPlacement accepts them
+// on the screens' usable areas (a child: its MDI area); otherwise the form keeps its placement and a
+// top-level window is placed by the window manager. Then, unless SkipState, the stored WindowState (a
+// minimised state restores as normal, since a window that starts minimised shows nothing). Raises
+// EIniFileError.
 void LoadFormPlacement(const std::string& IniFileName, const std::string& Section, QWidget* Form,
                        bool SkipState);
 
@@ -99,6 +121,7 @@ public:
 
 private:
     TFontSpec FOriginal;
+    QFont FShown;  // what the chooser showed at first
     QFontDialog* FFontChooser;
     QComboBox* FColorBox;
 };

@@ -8,9 +8,13 @@ IProgressBackend* Backend = nullptr;
 
 TProgressForm* ProgressForm = nullptr;
 
-void SetProgressBackend(IProgressBackend* NewBackend) { Backend = NewBackend; }
+void SetProgressBackend(IProgressBackend* NewBackend) {
+    Backend = NewBackend;
+}
 
-IProgressBackend* GetProgressBackend() { return Backend; }
+IProgressBackend* GetProgressBackend() {
+    return Backend;
+}
 
 void ProcessMessages() {
     if (Backend) Backend->ProcessMessages();
@@ -81,7 +85,9 @@ std::unique_ptr<TProgressForm> ShowProgressForm(int Mode, const std::string& Cap
     return form;
 }
 
-static bool ApplicationMinimized() { return Backend && Backend->IsApplicationMinimized(); }
+static bool ApplicationMinimized() {
+    return Backend && Backend->IsApplicationMinimized();
+}
 
 void ShowUnlessMinimized(TProgressForm* Form) {
     if (Form && !ApplicationMinimized()) Form->Show();

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <algorithm>
 
 #include "controls/ProgressForm.h"
 
@@ -29,25 +30,18 @@ QLabel* MakeLabel(QWidget* Parent, const QString& Text) {
     return label;
 }
 
-QProgressBar* MakeGauge(QWidget* Parent, const char* Name, QRect Geometry) {
+QProgressBar* MakeGauge(QWidget* Parent, const char* Name) {
     auto* bar = new QProgressBar(Parent);
     bar->setObjectName(QString::fromLatin1(Name));
-    bar->setGeometry(Geometry);
     bar->setAlignment(Qt::AlignCenter);
-    QPalette palette = bar->palette();
-    palette.setColor(QPalette::Highlight, Qt::blue);
-    bar->setPalette(palette);
     return bar;
 }
 
 }  // namespace
 
-TDblProgressWindow::TDblProgressWindow(TDoubleProgressForm& Form)
+TDblProgressWindow::TDblProgressWindow(TDoubleProgressForm& Form, QWidget* Owner)
     : QDialog(nullptr, ProgressWindowFlags()), FForm(Form) {
-    setModal(false);
-    QFont small = font();
-    small.setPixelSize(11);
-    setFont(small);
+    PrepareProgressWindow(this, Owner);
 
     BuildMainPanel();
     BuildDetailPanel(dpContext, 2, {{"Left context:", dlLeftContext}, {"Right context:", dlRightContext}});
@@ -65,33 +59,52 @@ TDblProgressWindow::TDblProgressWindow(TDoubleProgressForm& Form)
                       {"Sent. mode:", dlSentMode},
                       {"Freq. of hits:", dlFreqOfHits}});
 
-    CentreOnScreen(this, QSize(TDoubleProgressForm::ClientWidth, FForm.ClientHeight()));
     Changed();
+    CentreOnScreen(this, size());
 }
 
+// The places of the old fixed layout, grown where the font or a caption needs more room: the file's
+// line and gauge, the job's line and gauge, the special text, then the action text beside the buttons.
 void TDblProgressWindow::BuildMainPanel() {
     auto* panel = new QWidget(this);
     panel->setObjectName(QString::fromLatin1(kPanelNames[dpMain]));
     FPanels[dpMain] = panel;
-    const int width = TDoubleProgressForm::ClientWidth - 16;
-    const QRect labelRects[] = {{8, 6, width, 16}, {8, 50, width, 16}, {8, 94, width, 16}, {8, 120, 198, 16}};
     for (int l = dlSubProgress; l <= dlAction; ++l) {
         FLabels[l] = MakeLabel(panel, QString());
         FLabels[l]->setObjectName(QString::fromLatin1(kLabelNames[l]));
-        FLabels[l]->setGeometry(labelRects[l]);
     }
-    SubProgressBar = MakeGauge(panel, "SubProgressBar", QRect(8, 24, width, 20));
-    ProgressBar = MakeGauge(panel, "ProgressBar", QRect(8, 68, width, 20));
-
+    SubProgressBar = MakeGauge(panel, "SubProgressBar");
+    ProgressBar = MakeGauge(panel, "ProgressBar");
     CancelBtn = new QPushButton(QStringLiteral("Cancel"), panel);
     CancelBtn->setObjectName(QStringLiteral("CancelBtn"));
-    CancelBtn->setGeometry(214, 116, 75, 25);
     connect(CancelBtn, &QPushButton::clicked, this, [this] { FForm.CancelClicked(); });
-
-    DetailsBtn = new QPushButton(panel);
+    DetailsBtn = new QPushButton(QStringLiteral("No details <<"), panel);
     DetailsBtn->setObjectName(QStringLiteral("DetailsBtn"));
-    DetailsBtn->setGeometry(297, 116, 87, 25);
     connect(DetailsBtn, &QPushButton::clicked, this, [this] { FForm.ToggleDetails(); });
+
+    const int line = std::max(16, fontMetrics().height());
+    const QSize cancel = ButtonSize(CancelBtn, QSize(75, 25));
+    const QSize details = ButtonSize(DetailsBtn, QSize(87, 25));  // fits both of its captions
+    const int buttonHeight = std::max(cancel.height(), details.height());
+    const int width = TDoubleProgressForm::ClientWidth;
+    const int inner = width - 16;
+    int y = 6;
+    FLabels[dlSubProgress]->setGeometry(8, y, inner, line);
+    y += line + 2;
+    SubProgressBar->setGeometry(8, y, inner, 20);
+    y += 26;
+    FLabels[dlProgress]->setGeometry(8, y, inner, line);
+    y += line + 2;
+    ProgressBar->setGeometry(8, y, inner, 20);
+    y += 26;
+    FLabels[dlSpecial]->setGeometry(8, y, inner, line);
+    y += line + 6;
+    const int detailsLeft = width - 8 - details.width();
+    const int cancelLeft = detailsLeft - 8 - cancel.width();
+    DetailsBtn->setGeometry(detailsLeft, y, details.width(), buttonHeight);
+    CancelBtn->setGeometry(cancelLeft, y, cancel.width(), buttonHeight);
+    FLabels[dlAction]->setGeometry(8, y + (buttonHeight - line) / 2, std::max(0, cancelLeft - 16), line);
+    FMainHeight = std::max(TDoubleProgressForm::PanelHeight(dpMain), y + buttonHeight + 10);
 }
 
 void TDblProgressWindow::BuildDetailPanel(
@@ -122,18 +135,31 @@ void TDblProgressWindow::PlacePanels() {
         const auto panel = TDblProgressPanel(p);
         FPanels[p]->setVisible(FForm.PanelVisible(panel));
         if (!FForm.PanelVisible(panel)) continue;
-        FPanels[p]->setGeometry(0, top, TDoubleProgressForm::ClientWidth,
-                                TDoubleProgressForm::PanelHeight(panel));
-        top += TDoubleProgressForm::PanelHeight(panel);
+        FPanels[p]->setGeometry(0, top, TDoubleProgressForm::ClientWidth, PanelHeight(panel));
+        top += PanelHeight(panel);
     }
     // Panels below the client height stay where they are and are simply cut off, as the details fold.
-    setFixedSize(TDoubleProgressForm::ClientWidth, FForm.ClientHeight());
+    int height = PanelHeight(dpMain);
+    if (FForm.DetailsShown()) {
+        height += PanelHeight(dpOptions);
+        for (TDblProgressPanel p : {dpPadding, dpHeading, dpContext})
+            if (FForm.PanelVisible(p)) height += PanelHeight(p);
+    }
+    setFixedSize(TDoubleProgressForm::ClientWidth, height);
+}
+
+int TDblProgressWindow::PanelHeight(TDblProgressPanel Which) const {
+    if (Which == dpMain) return FMainHeight;
+    return std::max(TDoubleProgressForm::PanelHeight(Which), FPanels[Which]->minimumSizeHint().height());
 }
 
 void TDblProgressWindow::Changed() {
     setWindowTitle(FromUtf8(FForm.Caption()));
     for (int l = 0; l < dlLabelCount; ++l) FLabels[l]->setText(FromUtf8(FForm.Label(TDblProgressLabel(l))));
+    for (TDblProgressLabel l : {dlSubProgress, dlProgress, dlSpecial})
+        SetElidedText(FLabels[l], FromUtf8(FForm.Label(l)));
     ShowGauge(SubProgressBar, FForm.SubMin(), FForm.SubMax(), FForm.SubProgress());
+    SubProgressBar->setVisible(FForm.SubGaugeVisible());
     ShowGauge(ProgressBar, FForm.Min(), FForm.Max(), FForm.Progress());
     DetailsBtn->setText(QString::fromLatin1(FForm.DetailsCaption()));
     DetailsBtn->setVisible(FForm.DetailsButtonVisible());
@@ -141,9 +167,7 @@ void TDblProgressWindow::Changed() {
 }
 
 void TDblProgressWindow::ShowWindow() {
-    show();
-    raise();
-    activateWindow();
+    ShowProgressWindow(this);
 }
 
 void TDblProgressWindow::HideWindow() {
@@ -156,5 +180,5 @@ void TDblProgressWindow::reject() {
 
 void TDblProgressWindow::closeEvent(QCloseEvent* Event) {
     Event->ignore();
-    FForm.Hide();
+    reject();
 }

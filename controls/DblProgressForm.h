@@ -17,8 +17,9 @@ class QWidget;
 class TDblProgressWindow : public QDialog, public IProgressView {
     Q_OBJECT
 public:
-    // Form is borrowed: the form owns this window through its view slot.
-    explicit TDblProgressWindow(TDoubleProgressForm& Form);
+    // Form is borrowed: the form owns this window through its view slot. Owner: see
+    // PrepareProgressWindow.
+    explicit TDblProgressWindow(TDoubleProgressForm& Form, QWidget* Owner = nullptr);
 
     // The label showing a TDblProgressLabel; owned by the window.
     QLabel* Label(TDblProgressLabel Which) const { return FLabels[Which]; }
@@ -28,6 +29,9 @@ public:
     QPushButton* CancelBtn = nullptr;
     QPushButton* DetailsBtn = nullptr;
 
+    // The form this window shows.
+    TDoubleProgressForm& Form() const { return FForm; }
+
     void Changed() override;
     void ShowWindow() override;
     void HideWindow() override;
@@ -36,7 +40,7 @@ public:
     void reject() override;
 
 protected:
-    // Closing only hides the window; the search goes on and frees it.
+    // Closing presses "Cancel"; the window stays until the search frees it.
     void closeEvent(QCloseEvent* Event) override;
 
 private:
@@ -45,8 +49,11 @@ private:
     void BuildDetailPanel(TDblProgressPanel Which, int Columns,
                           std::initializer_list<std::pair<const char*, TDblProgressLabel>> Pairs);
     void PlacePanels();
+    // The height of a panel: its height in the form, or more when the font needs more.
+    int PanelHeight(TDblProgressPanel Which) const;
 
     TDoubleProgressForm& FForm;
     QLabel* FLabels[dlLabelCount] = {};
     QWidget* FPanels[dpPanelCount] = {};
+    int FMainHeight = 0;
 };

@@ -1,15 +1,19 @@
 #include "controls/MessageForm.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QFontMetrics>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <vector>
 
 namespace {
 
@@ -79,6 +83,12 @@ QStyle::StandardPixmap IconOf(TMsgDlgType Type) {
     }
 }
 
+// The upper-case letter after the "&" of a caption, or a null character.
+QChar MnemonicOf(const QString& Caption) {
+    const int amp = Caption.indexOf(QLatin1Char('&'));
+    return amp >= 0 && amp + 1 < Caption.size() ? Caption.at(amp + 1).toUpper() : QChar();
+}
+
 bool TypeHasIcon(TMsgDlgType Type) {
     return Type >= mtWarning && Type <= mtConfirmation;
 }
@@ -135,7 +145,7 @@ QString MessageTypeCaption(TMsgDlgType Type) {
         case mtConfirmation:
             return QStringLiteral("Confirm");
         default:
-            return QGuiApplication::applicationDisplayName();
+            return QCoreApplication::applicationName();
     }
 }
 
@@ -147,12 +157,40 @@ const char* MessageButtonCaption(TMsgDlgBtn Button) {
     return kButtonTexts[Button].Caption;
 }
 
+// No stay-on-top: the dialog belongs to the window it was parented to and stays above that one only.
+// Progress windows are never active, so a message during a long operation is parented to a window
+// below them and, being shown later, is stacked above them.
 TMessageForm::TMessageForm(QWidget* Parent) : QDialog(Parent) {
-    // Progress windows stay on top and sit in the middle of the screen, just where this dialog goes;
-    // a message during a long operation must not end up hidden behind one while it blocks the program.
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
-                   Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint);
+                   Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setSizeGripEnabled(false);
+}
+
+void TMessageForm::keyPressEvent(QKeyEvent* Event) {
+    if (Event->matches(QKeySequence::Copy)) {
+        QGuiApplication::clipboard()->setText(FMessage ? FMessage->text() : QString());
+        return;
+    }
+    const Qt::KeyboardModifiers mods = Event->modifiers() & ~(Qt::KeypadModifier | Qt::ShiftModifier);
+    const QString text = Event->text();
+    if ((mods == Qt::NoModifier || mods == Qt::AltModifier) && text.size() == 1 &&
+        text.at(0).isLetterOrNumber()) {
+        std::vector<QPushButton*> matching;
+        for (QPushButton* button : FButtons)
+            if (button && MnemonicOf(button->text()) == text.at(0).toUpper()) matching.push_back(button);
+        if (matching.size() == 1) {
+            matching.front()->click();
+            return;
+        }
+        if (matching.size() > 1) {
+            auto focused = std::find(matching.begin(), matching.end(), focusWidget());
+            const size_t next =
+                focused == matching.end() ? 0 : size_t(focused - matching.begin() + 1) % matching.size();
+            matching[next]->setFocus(Qt::ShortcutFocusReason);
+            return;
+        }
+    }
+    QDialog::keyPressEvent(Event);
 }
 
 void TMessageForm::AddButton(TMsgDlgBtn Which) {
@@ -182,8 +220,8 @@ void TMessageForm::reject() {
         done(mrNone);
 }
 
-std::unique_ptr<TMessageForm> BuildMessageForm(const TMessageRequest& Request) {
-    auto form = std::make_unique<TMessageForm>();
+std::unique_ptr<TMessageForm> BuildMessageForm(const TMessageRequest& Request, QWidget* Parent) {
+    auto form = std::make_unique<TMessageForm>(Parent);
     const QFontMetrics metrics(form->font());
     const QRect screen = ScreenRect();
     const bool hasIcon = TypeHasIcon(Request.Type);
@@ -242,8 +280,13 @@ std::unique_ptr<TMessageForm> BuildMessageForm(const TMessageRequest& Request) {
     return form;
 }
 
-int ExecuteMessageForm(const TMessageRequest& Request) {
-    std::unique_ptr<TMessageForm> form = BuildMessageForm(Request);
+int ExecuteMessageForm(const TMessageRequest& Request, QWidget* Parent) {
+    if (!Parent) Parent = QApplication::activeWindow();
+    std::unique_ptr<TMessageForm> form = BuildMessageForm(Request, Parent);
+    // A parent that goes while the dialog shows takes the dialog with it.
+    QPointer<TMessageForm> alive(form.get());
     TArrowCursor arrow;
-    return form->exec();
+    const int result = form->exec();
+    if (!alive) form.release();
+    return result;
 }

@@ -2,7 +2,8 @@
 //
 // The dialog is laid out in dialog units of its font (as the standard message boxes of the platform the
 // program came from), wraps its text at half the screen width and answers with the modal result of the
-// button that closed it. Escape and the title bar's close press the dialog's cancel button.
+// button that closed it. Escape and the title bar's close press the dialog's cancel button; a button's
+// mnemonic letter presses it with or without Alt, and Ctrl+C copies the message text.
 #pragma once
 
 #include <QDialog>
@@ -12,6 +13,7 @@
 
 #include "controls/Msg.h"
 
+class QKeyEvent;
 class QLabel;
 class QPushButton;
 
@@ -37,7 +39,7 @@ TMessageLayout ComputeMessageLayout(QSize AvgChar, QSize Text, bool HasIcon, int
                                     QSize MinButton);
 
 // Caption of a dialog type ("Warning", "Error", "Information", "Confirm"; for mtCustom the application's
-// title, QGuiApplication::applicationDisplayName), and the component name and caption of a button ("Yes" /
+// title, QCoreApplication::applicationName), and the component name and caption of a button ("Yes" /
 // "&Yes" ...).
 QString MessageTypeCaption(TMsgDlgType Type);
 const char* MessageButtonName(TMsgDlgBtn Button);
@@ -64,8 +66,13 @@ public:
     // the user must pick a button, unless no button could close the dialog, which then answers mrNone.
     void reject() override;
 
+protected:
+    // A plain letter that is the mnemonic of one button presses it; of several, moves the focus to the
+    // next of them. Ctrl+C puts the message text on the clipboard.
+    void keyPressEvent(QKeyEvent* Event) override;
+
 private:
-    friend std::unique_ptr<TMessageForm> BuildMessageForm(const TMessageRequest& Request);
+    friend std::unique_ptr<TMessageForm> BuildMessageForm(const TMessageRequest& Request, QWidget* Parent);
     void AddButton(TMsgDlgBtn Which);
     // Requested when the dialog has it, else the default button, else the first button.
     QPushButton* FocusTarget(TMsgDlgBtn Requested, TMsgDlgBtn Default) const;
@@ -81,9 +88,11 @@ private:
 
 // The dialog of Request, laid out, captioned, centred on the screen (or moved to Request's X and Y when
 // they are >= 0) and with the focus on Request's FocusButton (the default button when FocusButton is not
-// in the set). Not shown yet; the caller owns it.
-std::unique_ptr<TMessageForm> BuildMessageForm(const TMessageRequest& Request);
+// in the set). Parent (borrowed, may be nullptr) is the window it stays above. Not shown yet; the caller
+// owns it.
+std::unique_ptr<TMessageForm> BuildMessageForm(const TMessageRequest& Request, QWidget* Parent = nullptr);
 
-// Shows Request's dialog modally with the arrow cursor (any override cursor, such as the wait cursor, is
-// back afterwards) and returns the modal result of the button that closed it.
-int ExecuteMessageForm(const TMessageRequest& Request);
+// Shows Request's dialog modally above Parent (nullptr: the program's active window) with the arrow
+// cursor (any override cursor, such as the wait cursor, is back afterwards) and returns the modal result
+// of the button that closed it. Parent may be destroyed while the dialog shows.
+int ExecuteMessageForm(const TMessageRequest& Request, QWidget* Parent = nullptr);

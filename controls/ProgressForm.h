@@ -15,16 +15,29 @@ class QPushButton;
 // clamped, and an empty range (Max <= Min) shows 0% instead of Qt's busy animation.
 void ShowGauge(QProgressBar* Bar, int Min, int Max, int Progress);
 
-// Flags of both progress windows: stay on top, a title bar without border icons.
+// Flags of both progress windows: a dialog's title bar without border icons.
 Qt::WindowFlags ProgressWindowFlags();
 // Moves Window so that its client area of Size is centred on the primary screen.
 void CentreOnScreen(QWidget* Window, QSize Size);
+// Makes a progress window a transient of Owner (borrowed, may be nullptr), so that the window manager
+// keeps it above the owner and minimises it with the owner, and sets it to show without taking the
+// focus: a key meant for the program must not cancel the job. The window is not owned by Owner.
+void PrepareProgressWindow(QDialog* Window, QWidget* Owner);
+// Shows a progress window in its normal state (also after the window manager minimised it with its
+// owner) and brings it to the front, without activating it.
+void ShowProgressWindow(QDialog* Window);
+// Shows Text on Label, elided in the middle when it is too wide (a long path keeps its start and its
+// file name), with the whole text as the tooltip then.
+void SetElidedText(QLabel* Label, const QString& Text);
+// The size of a button that shows its whole caption and is at least Least.
+QSize ButtonSize(QPushButton* Button, QSize Least);
 
 class TProgressWindow : public QDialog, public IProgressView {
     Q_OBJECT
 public:
-    // Form is borrowed: the form owns this window through its view slot.
-    explicit TProgressWindow(TProgressForm& Form);
+    // Form is borrowed: the form owns this window through its view slot. Owner: see
+    // PrepareProgressWindow.
+    explicit TProgressWindow(TProgressForm& Form, QWidget* Owner = nullptr);
 
     QLabel* ProgressLabel = nullptr;
     QProgressBar* ProgressBar = nullptr;
@@ -32,6 +45,9 @@ public:
     QPushButton* CancelAllBtn = nullptr;
     QPushButton* CancelBtn = nullptr;
     QLabel* SpecialText = nullptr;
+
+    // The form this window shows.
+    TProgressForm& Form() const { return FForm; }
 
     void Changed() override;
     void ShowWindow() override;
@@ -41,9 +57,12 @@ public:
     void reject() override;
 
 protected:
-    // Mode 2 windows cannot be closed; in the other modes closing only hides the window.
+    // Closing presses the visible cancel button (mode 2 has none and ignores it); the window stays
+    // until the operation frees it.
     void closeEvent(QCloseEvent* Event) override;
 
 private:
+    void LayOut();
+
     TProgressForm& FForm;
 };

@@ -1,21 +1,59 @@
 #include "controls/QtBackend.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QEvent>
+#include <QMetaObject>
+#include <algorithm>
 
+#include "controls/ConcDblProgress.h"
 #include "controls/DblProgressForm.h"
 #include "controls/MessageForm.h"
 #include "controls/ProgressForm.h"
 
+class TQtBackend::TStateWatcher : public QObject {
+public:
+    explicit TStateWatcher(TQtBackend& Backend) : FBackend(Backend) {}
+
+protected:
+    bool eventFilter(QObject* Watched, QEvent* Event) override {
+        if (Event->type() == QEvent::WindowStateChange) FBackend.MainWindowStateChanged();
+        return QObject::eventFilter(Watched, Event);
+    }
+
+private:
+    TQtBackend& FBackend;
+};
+
+TQtBackend::TQtBackend() : FWatcher(std::make_unique<TStateWatcher>(*this)) {}
+
+TQtBackend::~TQtBackend() {
+    if (FMainWindow) FMainWindow->removeEventFilter(FWatcher.get());
+}
+
+void TQtBackend::SetMainWindow(QWidget* MainWindow) {
+    if (FMainWindow) FMainWindow->removeEventFilter(FWatcher.get());
+    FMainWindow = MainWindow;
+    if (FMainWindow) FMainWindow->installEventFilter(FWatcher.get());
+}
+
 int TQtBackend::Show(const TMessageRequest& Request) {
-    return ExecuteMessageForm(Request);
+    QWidget* parent = QApplication::activeWindow();
+    if (!parent && FMainWindow && FMainWindow->isVisible()) parent = FMainWindow;
+    return ExecuteMessageForm(Request, parent);
 }
 
 std::unique_ptr<IProgressView> TQtBackend::CreateView(TProgressForm& Form) {
-    return std::make_unique<TProgressWindow>(Form);
+    auto window = std::make_unique<TProgressWindow>(Form, FMainWindow);
+    FWindows.emplace_back(window.get());
+    OperationStarted();
+    return window;
 }
 
 std::unique_ptr<IProgressView> TQtBackend::CreateDoubleView(TDoubleProgressForm& Form) {
-    return std::make_unique<TDblProgressWindow>(Form);
+    auto window = std::make_unique<TDblProgressWindow>(Form, FMainWindow);
+    FWindows.emplace_back(window.get());
+    OperationStarted();
+    return window;
 }
 
 bool TQtBackend::IsApplicationMinimized() {
@@ -24,6 +62,32 @@ bool TQtBackend::IsApplicationMinimized() {
 
 void TQtBackend::ProcessMessages() {
     QCoreApplication::processEvents();
+}
+
+void TQtBackend::MainWindowStateChanged() {
+    FWindows.erase(
+        std::remove_if(FWindows.begin(), FWindows.end(), [](const QPointer<QWidget>& W) { return !W; }),
+        FWindows.end());
+    const bool minimized = IsApplicationMinimized();
+    for (const QPointer<QWidget>& window : FWindows) {
+        if (auto* single = qobject_cast<TProgressWindow*>(window)) {
+            if (minimized)
+                single->Form().Hide();
+            else
+                ShowUnlessMinimized(&single->Form());
+        } else if (auto* dbl = qobject_cast<TDblProgressWindow*>(window)) {
+            if (minimized)
+                dbl->Form().Hide();
+            else
+                ShowUnlessMinimized(&dbl->Form());
+        }
+    }
+}
+
+// Queued: the form that asked for the window is not the live one yet while its view is made.
+void TQtBackend::OperationStarted() {
+    if (!FMainWindow || FMainWindow->metaObject()->indexOfMethod("UpdateActions()") < 0) return;
+    QMetaObject::invokeMethod(FMainWindow, "UpdateActions", Qt::QueuedConnection);
 }
 
 TQtBackend& RegisterQtBackend() {

@@ -1,19 +1,27 @@
 // The program's message and progress backend: the real message dialog and progress windows.
 #pragma once
 
+#include <QObject>
 #include <QPointer>
 #include <QWidget>
+#include <memory>
+#include <vector>
 
 #include "controls/ConcProgress.h"
 #include "controls/Msg.h"
 
 class TQtBackend : public IMessageBackend, public IProgressBackend {
 public:
-    // The window whose minimised state keeps progress windows hidden (borrowed, may die first).
-    // Without one the application never counts as minimised.
-    void SetMainWindow(QWidget* MainWindow) { FMainWindow = MainWindow; }
+    TQtBackend();
+    ~TQtBackend() override;
 
-    // The modal message dialog; the modal result of the button that closed it.
+    // The program's main window (borrowed, may die first; nullptr: none). Progress windows are its
+    // transients; they are hidden while it is minimised and shown again when it is restored. Message
+    // dialogs fall back to it when no window of the program is active. Without one the application
+    // never counts as minimised.
+    void SetMainWindow(QWidget* MainWindow);
+
+    // The modal message dialog above the active window; the modal result of the button that closed it.
     int Show(const TMessageRequest& Request) override;
     // A progress window for the form; the form owns it.
     std::unique_ptr<IProgressView> CreateView(TProgressForm& Form) override;
@@ -23,7 +31,16 @@ public:
     void ProcessMessages() override;
 
 private:
+    class TStateWatcher;
+    // The main window was minimised (hide every progress window) or restored (show every one).
+    void MainWindowStateChanged();
+    // A new progress window exists: the main window's commands follow at once, since the event loop
+    // may not wait (and so not run the idle handler) before the job ends.
+    void OperationStarted();
+
     QPointer<QWidget> FMainWindow;
+    std::unique_ptr<TStateWatcher> FWatcher;
+    std::vector<QPointer<QWidget>> FWindows;
 };
 
 // Registers the unit's one Qt backend for messages and progress windows and returns it, so that the

@@ -25,9 +25,13 @@ int TScriptedBackend::Show(const TMessageRequest& Request) {
     return answer;
 }
 
-std::unique_ptr<IProgressView> TScriptedBackend::CreateView(TProgressForm&) { return nullptr; }
+std::unique_ptr<IProgressView> TScriptedBackend::CreateView(TProgressForm&) {
+    return nullptr;
+}
 
-std::unique_ptr<IProgressView> TScriptedBackend::CreateDoubleView(TDoubleProgressForm&) { return nullptr; }
+std::unique_ptr<IProgressView> TScriptedBackend::CreateDoubleView(TDoubleProgressForm&) {
+    return nullptr;
+}
 
 void TScriptedBackend::ProcessMessages() {
     ++ProcessMessagesCalls;

@@ -121,17 +121,20 @@ void TBufStream::RebuildClassTable() {
     }
 }
 
-template <class TMatch>
-TCharType TBufStream::Classify(unsigned char C, unsigned char P, TTagState& State, TMatch&& MatchStart) {
+template <class TMatch, class TTagEnd>
+TCharType TBufStream::Classify(unsigned char C, unsigned char P, TTagState& State, TMatch&& MatchStart,
+                               TTagEnd&& TagEndFollows) {
     if (State.InPOSTag) {
         if (FTags.WordTagMode == 1) {
+            // "word_NN</s>": the tag start ends a word tag and opens a tag even when the language does
+            // not count it among its word ends, so the tag is still seen.
+            if (FTags.TagStart != 0 && C == static_cast<unsigned char>(FTags.TagStart)) {
+                State.InPOSTag = false;
+                State.InTag = TagEndFollows();
+                return State.InTag ? ctTag : ctDelimiter;
+            }
             if (!FWordEndSet[C]) return ctPOSTag;
             State.InPOSTag = false;
-            // "word_NN</s>": the tag start that ends a word tag opens a tag, so the tag is still seen.
-            if (FTags.TagStart != 0 && C == static_cast<unsigned char>(FTags.TagStart)) {
-                State.InTag = true;
-                return ctTag;
-            }
             return ClassifyDelimiter(P, C);
         }
         if (State.PendingPOSBytes > 0) {
@@ -160,8 +163,8 @@ TCharType TBufStream::Classify(unsigned char C, unsigned char P, TTagState& Stat
         case ckLF:
             return ClassifyDelimiter(P, C);
         case ckTagStart:
-            State.InTag = true;
-            return ctTag;
+            State.InTag = TagEndFollows();
+            return State.InTag ? ctTag : ctDelimiter;
         case ckSeparator:
             State.InPOSTag = true;
             return ctPOSTag;
@@ -172,7 +175,28 @@ TCharType TBufStream::Classify(unsigned char C, unsigned char P, TTagState& Stat
 
 TCharType TBufStream::ClassifyAtCursor(unsigned char C) {
     const unsigned char previous = FCurrent > 0 ? static_cast<unsigned char>(FBuffer[FCurrent - 1]) : 0;
-    return Classify(C, previous, FTagState, [this] { return MatchPOSTagStart(); });
+    return Classify(
+        C, previous, FTagState, [this] { return MatchPOSTagStart(); },
+        [this] {
+            return TagEndWithin(FBuffer.get() + FCurrent, FCount - FCurrent, FWindowOffset + FCurrent);
+        });
+}
+
+// Text holds the tag-start byte at file offset At and Available bytes from it on; the file is read
+// past them when the tag's longest extent does not fit.
+bool TBufStream::TagEndWithin(const char* Text, int32_t Available, int32_t At) {
+    const int32_t inText = std::min(Available, MaxTagLength);
+    for (int32_t i = 1; i < inText; ++i)
+        if (FTagStopSet[static_cast<unsigned char>(Text[i])]) return true;
+    if (Available >= MaxTagLength) return false;
+    const int32_t more = MaxTagLength - std::max(Available, 1);
+    int32_t position = At + std::max(Available, 1);
+    FLookAhead.resize(static_cast<size_t>(MaxTagLength));
+    const int32_t got = FSource.ReadAt(FLookAhead.data(), more, position);
+    for (int32_t i = 0; i < got; ++i)
+        if (FTagStopSet[static_cast<unsigned char>(BlankIfZero(FLookAhead[static_cast<size_t>(i)]))])
+            return true;
+    return false;
 }
 
 int32_t TBufStream::MatchPOSTagStartIn(const char* Text, int32_t Available) const {
@@ -216,14 +240,16 @@ void TBufStream::UpdateLimit() {
     FLimit = static_cast<int32_t>(std::clamp<int64_t>(toRangeEnd, 0, FCount));
 }
 
-// The window's first Kept bytes are valid; reads behind them up to the window's size, never past the
-// range end, and stores the 0 terminator.
+// The window's first Kept bytes are valid; reads behind them up to the window's size (past the range
+// end too, up to the file end) and stores the 0 terminator.
 void TBufStream::FillBuffer(int32_t Kept) {
     FReadPosition = FWindowOffset + Kept;
-    const int64_t toRangeEnd = static_cast<int64_t>(FRangeEnd) - FReadPosition;
-    const auto amount = static_cast<int32_t>(std::clamp<int64_t>(toRangeEnd, 0, BufferSize - Kept));
+    // The window is filled past the range's end: searches limit the reader to one short range after
+    // another, and the next range then usually lies in the window already.
+    const auto amount = BufferSize - Kept;
     int32_t got = 0;
     if (amount > 0) got = FSource.ReadAt(FBuffer.get() + Kept, amount, FReadPosition);
+    BlankZeroBytes(FBuffer.get() + Kept, got);
     FAtFileEnd = got < amount;
     FCount = Kept + got;
     FBuffer[FCount] = 0;
@@ -239,6 +265,8 @@ void TBufStream::SetPosition(int32_t Offset) {
         UpdateLimit();
         return;
     }
+    // Nothing before the range is handed out, forwards or backwards.
+    Offset = std::max(Offset, FRangeStart);
     if (FWindowOffset >= 0 && Offset >= FWindowOffset && Offset - FWindowOffset <= FCount) {
         FCurrent = Offset - FWindowOffset;
         return;
@@ -325,6 +353,10 @@ std::string_view TBufStream::NextWord() {
     char c;
     do {
         c = NextChar(type);
+        // The piece of a word that began before a classified range is no word of the range.
+        if (c != 0 && type == ctWord && FClassified && FStartsInWord && GetPosition() - 1 == FRangeStart) {
+            while (c != 0 && type == ctWord) c = NextChar(type);
+        }
     } while (c != 0 && type != ctWord);
     if (c == 0) {
         FWordStart = FWordEnd = GetPosition();
@@ -367,6 +399,11 @@ std::string_view TBufStream::PrevWord() {
         FWordStart = GetPosition();
         c = PrevChar(type);
     }
+    if (FStartsInWord && FWordStart == FRangeStart) {
+        FWordEnd = FWordStart;
+        FWordBuffer[0] = 0;
+        return {};
+    }
     const size_t kept = std::min<size_t>(FScratch.size(), MaxWordLength);
     std::reverse_copy(FScratch.end() - static_cast<std::ptrdiff_t>(kept), FScratch.end(), FWordBuffer);
     FWordBuffer[kept] = 0;
@@ -380,18 +417,74 @@ void TBufStream::ValidateBuffer(int32_t Start, int32_t Stop) {
     if (!EnsureAvailable(length)) {
         throw EConcError("Internal error:\rValidateBuffer failed");
     }
+    TTagState state;
+    unsigned char previous = 0;
+    const TCharType before = LeadIn(Start, state, previous);
     // One entry per byte plus the byte after the range (the 0 terminator when it is not loaded).
     FCharTypes.resize(static_cast<size_t>(length) + 1);
     const char* text = FBuffer.get() + FCurrent;
+    ClassifyRun(text, length + 1, FCount - FCurrent, Start, previous, state,
+                [&](int32_t i, TCharType t) { FCharTypes[static_cast<size_t>(i)] = t; });
+    FStartsInWord = before == ctWord && length > 0 && FCharTypes[0] == ctWord;
+    FClassified = true;
+}
+
+// Classifies up to MaxTagLength bytes before Start from outside any tag, which brings State to the one
+// in force at Start (a tag or word tag open there began within them); returns the class of the byte
+// before Start (ctNone at the start of the file).
+TCharType TBufStream::LeadIn(int32_t Start, TTagState& State, unsigned char& Previous) {
+    const int32_t from = std::max(0, Start - MaxTagLength);
+    if (from >= Start) return ctNone;
+    FLeadIn.resize(static_cast<size_t>(Start - from));
+    int32_t position = from;
+    const int32_t got = FSource.ReadAt(FLeadIn.data(), Start - from, position);
+    BlankZeroBytes(FLeadIn.data(), got);
+    TCharType last = ctNone;
+    ClassifyRun(FLeadIn.data(), got, got, from, Previous, State, [&](int32_t, TCharType t) { last = t; });
+    return last;
+}
+
+template <class TVisit>
+void TBufStream::ClassifyRun(const char* Text, int32_t Count, int32_t Available, int32_t At,
+                             unsigned char& Previous, TTagState& State, TVisit&& Visit) {
+    for (int32_t i = 0; i < Count; ++i) {
+        const auto c = static_cast<unsigned char>(Text[i]);
+        Visit(i, Classify(
+                     c, Previous, State, [&] { return MatchPOSTagStartIn(Text + i, Available - i); },
+                     [&] { return TagEndWithin(Text + i, Available - i, At + i); }));
+        Previous = c;
+    }
+}
+
+int32_t TBufStream::Measure(int32_t Start, int32_t End, int32_t& TextBytes) {
+    TextBytes = 0;
+    int32_t length = 0;
+    if (End <= Start || Start < 0) return 0;
+    constexpr int32_t chunk = BufferSize;
+    FMeasureText.resize(static_cast<size_t>(chunk + MaxTagLength + 1));
     TTagState state;
     unsigned char previous = 0;
-    for (int32_t i = 0; i <= length; ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        FCharTypes[static_cast<size_t>(i)] =
-            Classify(c, previous, state, [&] { return MatchPOSTagStartIn(text + i, length - i); });
-        previous = c;
+    if (Start > 0) {
+        int32_t position = Start - 1;
+        char before = 0;
+        if (FSource.ReadAt(&before, 1, position) == 1)
+            previous = static_cast<unsigned char>(BlankIfZero(before));
     }
-    FClassified = true;
+    for (int32_t at = Start; at < End;) {
+        int32_t position = at;
+        const int32_t got = FSource.ReadAt(FMeasureText.data(), chunk + MaxTagLength, position);
+        if (got <= 0) break;
+        BlankZeroBytes(FMeasureText.data(), got);
+        const int32_t count = std::min({got, chunk, End - at});
+        ClassifyRun(FMeasureText.data(), count, got, at, previous, state, [&](int32_t i, TCharType t) {
+            if (t == ctTag || t == ctPOSTag) return;
+            if (FMeasureText[static_cast<size_t>(i)] == '\n' && t != ctNewLine) return;
+            ++length;
+            if (t == ctWord || t == ctDelimiter) ++TextBytes;
+        });
+        at += count;
+    }
+    return length;
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -594,4 +687,10 @@ TCharTypes VisibleCharTypes(bool SuppressTags, bool SuppressPOSTags, bool Suppre
     if (SuppressPOSTags) types.reset(ctPOSTag);
     if (SuppressWords) types.reset(ctDelimiter).reset(ctWord);
     return types;
+}
+
+void BlankZeroBytes(char* Text, int32_t Count) {
+    for (char* end = Text + std::max(Count, 0);
+         (Text = static_cast<char*>(std::memchr(Text, 0, end - Text)));)
+        *Text++ = ' ';
 }

@@ -58,6 +58,9 @@ public:
     // Bytes kept in front of the cursor when the window moves on, so they can be read backwards.
     static constexpr int32_t KeepBehind = 256;
     static constexpr int32_t MaxWordLength = 255;
+    // A tag start whose tag-stop byte does not follow within a tag of this many bytes (start and stop
+    // included) opens no tag: it reads as a delimiter, so a stray "<" cannot swallow the rest of a file.
+    static constexpr int32_t MaxTagLength = 1024;
 
     // A reader over Source (borrowed; it must outlive the reader) for the language Language, whose
     // word-end bytes are WordEndSet. The range is the whole source; the first block is loaded and the
@@ -82,9 +85,10 @@ public:
 
     // Positioning. GetPosition is the cursor's file offset (-1 without a cursor).
     int32_t GetPosition() const { return FWindowOffset < 0 ? -1 : FWindowOffset + FCurrent; }
-    // Moves the cursor to Offset. Inside the window only the cursor moves; otherwise the window is
-    // reloaded with up to 256 bytes in front of Offset, so they can be read backwards without a reload.
-    // A negative Offset leaves the reader without a cursor: every read gives 0.
+    // Moves the cursor to Offset, or to RangeStart when Offset lies before it. Inside the window only the
+    // cursor moves; otherwise the window is reloaded with up to 256 bytes in front of Offset, so they can
+    // be read backwards without a reload. A negative Offset leaves the reader without a cursor: every
+    // read gives 0.
     void SetPosition(int32_t Offset);
     // Limits reading to [Start, Stop), puts the cursor on Start, leaves classified mode and clears the
     // tag state.
@@ -95,13 +99,22 @@ public:
     void SetTagState(TCharType T);
     int32_t GetSourceSize() const { return FSource.GetSize(); }
 
-    // The byte under the cursor, advancing it; 0 at the range end, the file end, without a cursor and
-    // at a 0 byte (which ends the text: the cursor stays on it, so every read loop stops there).
+    // The byte under the cursor, advancing it; 0 at the range end, the file end and without a cursor.
+    // A 0 byte of the file reads as a blank (here and in every other read and search of the reader), so
+    // a stray 0 hides nothing after it.
     char ReadByte() {
         if (FCurrent >= FLimit && !EnsureAvailable(1)) return 0;
         char c = FBuffer[FCurrent];
         if (c != 0) ++FCurrent;
         return c;
+    }
+    // The bytes from the cursor to the end of what the window holds of the range, the window moving on
+    // when the cursor is at its end; empty at the range end and without a cursor. Lets a scan look at
+    // many bytes per call: it consumes them with SetPosition (cheap inside the window). The view holds
+    // until the next call that moves the window.
+    std::string_view Window() {
+        if (FCurrent >= FLimit && !EnsureAvailable(1)) return {};
+        return {FBuffer.get() + FCurrent, static_cast<size_t>(FLimit - FCurrent)};
     }
     // The byte before the cursor, the cursor moving back onto it; 0 at RangeStart.
     char ReadPrevByte();
@@ -143,11 +156,18 @@ public:
     std::string_view PrevWord();
 
     // Classifies [Start, Stop) (cut to 8192 bytes) at once and enters classified mode: NextChar and
-    // PrevChar then give the stored classes. Classification starts outside any tag and leaves the
-    // reader's own tag state alone. Place the cursor with SetPosition before reading. Raises EConcError
-    // "Internal error:\rValidateBuffer failed" when the range cannot be loaded whole (it passes the end
-    // of the file).
+    // PrevChar then give the stored classes. Classification starts in the tag state in force at Start
+    // (as found from the MaxTagLength bytes before it) and leaves the reader's own tag state alone; the
+    // piece of a word that began before Start keeps its class but NextWord and PrevWord pass it over,
+    // so no word read from the range is cut at its start. Place
+    // the cursor with SetPosition before reading. Raises EConcError "Internal error:\rValidateBuffer
+    // failed" when the range cannot be loaded whole (it passes the end of the file).
     void ValidateBuffer(int32_t Start, int32_t Stop);
+    // The segment length of [Start, End) of the file (bytes outside tags and word tags, the line feed of
+    // a CR LF pair not counted), classified from Start outside any tag; TextBytes receives the count of
+    // word and delimiter bytes. Reads the source directly: the reader's window, cursor, range, mode and
+    // tag state are left as they are. 0 for an End at or below Start.
+    int32_t Measure(int32_t Start, int32_t End, int32_t& TextBytes);
 
     // The file offset of the first occurrence of Pattern (exact bytes) at or after the cursor that
     // lies wholly inside the range (with the byte after it when MustEndAtBlank), or -1. On success the
@@ -193,10 +213,18 @@ private:
     void RebuildClassTable();
     uint8_t FallbackCode(unsigned char C) const;
     // Classifies C given the byte before it; MatchStart() gives the length of the mode-2 start string
-    // matching at C (0 for none).
-    template <class TMatch>
-    TCharType Classify(unsigned char C, unsigned char P, TTagState& State, TMatch&& MatchStart);
+    // matching at C (0 for none), TagEndFollows() whether a tag opened at C would end in time.
+    template <class TMatch, class TTagEnd>
+    TCharType Classify(unsigned char C, unsigned char P, TTagState& State, TMatch&& MatchStart,
+                       TTagEnd&& TagEndFollows);
     TCharType ClassifyAtCursor(unsigned char C);
+    bool TagEndWithin(const char* Text, int32_t Available, int32_t At);
+    // Classifies Count bytes of Text (the file's bytes from offset At; Available >= Count of them are
+    // valid) from State and the byte Previous before them, calling Visit (index, class) for each.
+    template <class TVisit>
+    void ClassifyRun(const char* Text, int32_t Count, int32_t Available, int32_t At, unsigned char& Previous,
+                     TTagState& State, TVisit&& Visit);
+    TCharType LeadIn(int32_t Start, TTagState& State, unsigned char& Previous);
     // The length of the first start string that matches at the cursor, 0 for none.
     int32_t MatchPOSTagStart();
     int32_t MatchPOSTagStartIn(const char* Text, int32_t Available) const;
@@ -238,13 +266,26 @@ private:
     int32_t FPOSStartLength = 0;
 
     bool FClassified = false;
+    // The classified range begins inside a word.
+    bool FStartsInWord = false;
     std::vector<TCharType> FCharTypes;
     char FWordBuffer[MaxWordLength + 1] = {};
+    // Bytes read past the window: a tag's possible end, the lead-in of a classified range, a measure.
+    std::vector<char> FLookAhead;
+    std::vector<char> FLeadIn;
+    std::vector<char> FMeasureText;
     // The run of a word read backwards, reversed.
     std::string FScratch;
     int32_t FWordStart = 0;
     int32_t FWordEnd = 0;
 };
+
+// A 0 byte of a corpus file reads as a blank.
+inline char BlankIfZero(char C) {
+    return C == 0 ? ' ' : C;
+}
+// Replaces every 0 byte of Text[0, Count) by a blank.
+void BlankZeroBytes(char* Text, int32_t Count);
 
 // Copies the tag and word-tag settings of the options object (CommonConfig) into Reader: TagStart,
 // TagStop, WordTag, wTagStarts, wTagStop and wTagDelimiter. Later changes of the options reach only

@@ -16,6 +16,7 @@
 #include "platform/IniFiles.h"
 #include "platform/Nls.h"
 #include "platform/Paths.h"
+#include "platform/WholeFile.h"
 
 // ---- Globals -----------------------------------------------------------------------------------------
 
@@ -75,18 +76,6 @@ std::vector<std::string> SplitLines(const std::string& Text) {
         Start = Next;
     }
     return Lines;
-}
-
-// The whole file; false when it cannot be opened or read (a folder included).
-bool ReadFileBytes(const std::string& FileName, std::string& Out) {
-    std::FILE* F = std::fopen(FileName.c_str(), "rb");
-    if (!F) return false;
-    char Buf[65536];
-    size_t N;
-    while ((N = std::fread(Buf, 1, sizeof Buf, F)) > 0) Out.append(Buf, N);
-    const bool Ok = !std::ferror(F);
-    std::fclose(F);
-    return Ok;
 }
 
 template <class List>
@@ -170,7 +159,7 @@ bool TStopList::IsStopWord(std::string_view Word) const {
 void TStopList::LoadFromFile() {
     TWaitScope Wait;
     std::string Text;
-    if (!ReadFileBytes(FileName, Text)) {
+    if (platform::ReadRegularFile(FileName, Text) != platform::TWholeFileStatus::Ok) {
         SetWords({});
         Active = false;
         ShowError("Unable to load stop-list words from file \r\n" + FileName);
@@ -189,24 +178,32 @@ std::string TStopList::GetWords() const {
     return Text;
 }
 
+namespace {
+
+const char* const kStopListActive = "Active";
+
+}  // namespace
+
 void TStopList::LoadFromIni(const TIniFile& Ini, const std::string& Section) {
+    const std::string WordsSection = LanguageSection("StopList", Language);
     FileName = Ini.ReadString(Section, "StopListFileName", "");
     if (!FileName.empty()) {
         LoadFromFile();
-        return;
+    } else {
+        std::vector<std::string> Words;
+        ReadStringList(Ini, WordsSection, "Word", Words);
+        SetWords(std::move(Words));
     }
-    std::vector<std::string> Words;
-    ReadStringList(Ini, LanguageSection("StopList", Language), "Word", Words);
-    SetWords(std::move(Words));
-    Active = !FWords.empty();
+    // Files written before the flag was stored say nothing: a list with words was then active.
+    SetActive(Ini.ReadBool(WordsSection, kStopListActive, true));
 }
 
 void TStopList::SaveToIni(TIniFile& Ini, const std::string& Section) const {
-    Ini.WriteString(Section, "StopListFileName", FileName);
-    if (!FileName.empty() || FWords.empty()) return;
     const std::string WordsSection = LanguageSection("StopList", Language);
+    Ini.WriteString(Section, "StopListFileName", FileName);
     Ini.EraseSection(WordsSection);
-    WriteStringList(Ini, WordsSection, "Word", FWords);
+    if (FileName.empty() && !FWords.empty()) WriteStringList(Ini, WordsSection, "Word", FWords);
+    Ini.WriteBool(WordsSection, kStopListActive, Active);
 }
 
 // ---- Language configuration --------------------------------------------------------------------------
@@ -255,16 +252,32 @@ void TConcordConfig::SetLanguage(uint32_t Id, const std::string& Name) {
     if (Id == LocaleId && Name == LanguageName) return;
     LocaleId = Id;
     LanguageName = Name;
-    NoCaseMap = IsNoCaseLocale(Id);
+    const platform::TCodePageTables& Tables = platform::CodePageTables(platform::AnsiCodePage(Id));
+    // In a double-byte code page a trail byte may look like an ASCII letter; folding it would change
+    // the character it belongs to. So such a language has no case map, whatever its sort order says.
+    NoCaseMap = IsNoCaseLocale(Id) || Tables.DoubleByte;
     LowerCaseMap = IdentityMap();
     if (NoCaseMap) return;
     // A locale the table does not know cannot be classified, so it keeps the identity: folding its
     // text by a code page guessed for conversion could merge letters that the language keeps apart.
     if (!platform::IsKnownLocale(Id & 0xFFFF)) return;
-    const platform::TCodePageTables& Tables = platform::CodePageTables(platform::AnsiCodePage(Id));
     if (!Tables.Valid) return;
     for (int C = 1; C < 256; ++C)
         if (Tables.CharType1[C] & platform::C1_UPPER) LowerCaseMap[C] = Tables.LowerCase[C];
+}
+
+int TConcordConfig::AddFile(TNamedItem<TCorpusFileRecord> Entry, std::unique_ptr<TFileSynchroStream> Stream,
+                            std::unique_ptr<TBufStream> Reader) {
+    Streams.push_back(std::move(Stream));
+    Readers.push_back(std::move(Reader));
+    Files.push_back(std::move(Entry));
+    PageStarts.Add(nullptr);
+    LineStarts.Add(nullptr);
+    FileTags.Add(nullptr);
+    SectionIndexes.Add(nullptr);
+    ParagraphIndexes.Add(nullptr);
+    SentenceIndexes.Add(nullptr);
+    return static_cast<int>(Files.size()) - 1;
 }
 
 void TConcordConfig::RemoveFile(int Index) {
@@ -304,6 +317,18 @@ void TConcordConfig::ExchangeFiles(int I, int J) {
     SectionIndexes.Exchange(I, J);
     ParagraphIndexes.Exchange(I, J);
     SentenceIndexes.Exchange(I, J);
+}
+
+int TConcordConfig::IndexOfHeading(const std::string& Name) const {
+    for (size_t I = 0; I < Headings.size(); ++I)
+        if (SameSettingName(Headings[I].Name, Name)) return static_cast<int>(I);
+    return -1;
+}
+
+bool TConcordConfig::AddHeading(const std::string& Name, const THeadRecord& Head) {
+    if (IndexOfHeading(Name) >= 0) return false;
+    Headings.push_back({Name, Head});
+    return true;
 }
 
 int64_t TConcordConfig::GetWordCount() const {
@@ -390,6 +415,30 @@ void TCommonConcordConfig::ClearTagLists() {
 
 void ClearWatchedTags() {
     WatchedTags.clear();
+}
+
+bool AddWatchedTag(TWatchedTag Tag) {
+    for (const TWatchedTag& Known : WatchedTags)
+        if (SameSettingName(Known.Name, Tag.Name)) return false;
+    WatchedTags.push_back(std::move(Tag));
+    return true;
+}
+
+bool SameSettingName(std::string_view A, std::string_view B) {
+    // The preferences file keeps a name only up to a line end or NUL, and finds sections ignoring case.
+    auto Stored = [](std::string_view S) {
+        return S.substr(0, S.find_first_of(std::string_view("\0\r\n", 3)));
+    };
+    auto Fold = [](char C) { return C >= 'A' && C <= 'Z' ? static_cast<char>(C - 'A' + 'a') : C; };
+    A = Stored(A);
+    B = Stored(B);
+    return A.size() == B.size() &&
+           std::equal(A.begin(), A.end(), B.begin(), [&](char X, char Y) { return Fold(X) == Fold(Y); });
+}
+
+std::array<int32_t, 5> NewListContextSizes() {
+    if (!CommonConfig) return std::to_array(DefaultContextSizes);
+    return CommonConfig->ContextSizes;
 }
 
 void FreeLanguageConfigs() {

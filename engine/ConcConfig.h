@@ -158,17 +158,19 @@ public:
     // the time of the call, else byte for byte. Main thread only (it keeps a lookup table).
     bool IsStopWord(std::string_view Word) const;
     // Under the wait cursor, loads the words from FileName (one word per line, CR LF or LF); Active :=
-    // list not empty. When the file cannot be read: the error "Unable to load stop-list words from
-    // file " CR LF + name, and the list is left empty.
+    // list not empty. Only a regular file of a sane size is read (platform::ReadRegularFile), so a FIFO
+    // or a device never blocks. When the file cannot be read: the error "Unable to load stop-list words
+    // from file " CR LF + name, and the list is left empty and inactive.
     void LoadFromFile();
     // The words as one text, CR LF after each.
     std::string GetWords() const;
     // Reads the list from the preferences: FileName from the key StopListFileName of Section (the
     // language's FrequencyConfiguration section); when it is empty the words are the numbered list "Word"
-    // of the section StopList.NN of the list's language and Active := list not empty, else LoadFromFile.
+    // of the section StopList.NN of the list's language, else LoadFromFile. Then Active := the key
+    // "Active" of StopList.NN (true when missing) and the list not empty.
     void LoadFromIni(const TIniFile& Ini, const std::string& Section);
-    // Writes StopListFileName; when FileName is empty and there are words, section StopList.NN is erased
-    // and the words written to it.
+    // Writes StopListFileName and rewrites section StopList.NN: the words when FileName is empty, and
+    // the key "Active".
     void SaveToIni(TIniFile& Ini, const std::string& Section) const;
 
 private:
@@ -246,9 +248,14 @@ public:
     void Assign(const TConcordConfig& Source);
     const std::string& GetLanguageName() const { return LanguageName; }
     // Sets the locale and name and rebuilds NoCaseMap and LowerCaseMap; nothing when both are unchanged.
-    // The map is the identity for a caseless locale and for one whose language (low 16 bits) is not in
-    // the known table.
+    // NoCaseMap is set for the eight caseless locales and for every locale whose code page has lead
+    // bytes (a sort order in the high word changes nothing). The map is the identity for a caseless
+    // locale and for one whose language (low 16 bits) is not in the known table.
     void SetLanguage(uint32_t Id, const std::string& Name);
+    // Appends a file to every per-file list: its entry, stream and reader (either may be null for a file
+    // that could not be opened) and an empty slot in each index list. Returns its index.
+    int AddFile(TNamedItem<TCorpusFileRecord> Entry, std::unique_ptr<TFileSynchroStream> Stream,
+                std::unique_ptr<TBufStream> Reader);
     // Removes file Index from every per-file list, freeing its indexes, stream and reader; a converted
     // copy inside TempDir is deleted from the disk. Raises std::out_of_range for a bad index.
     void RemoveFile(int Index);
@@ -256,6 +263,11 @@ public:
     void ExchangeFiles(int I, int J);
     // The sum of WordCount over the files.
     int64_t GetWordCount() const;
+    // The index of the heading whose name is Name by SameSettingName; -1 when none is.
+    int IndexOfHeading(const std::string& Name) const;
+    // Appends a heading definition; refused (false, nothing changes) when a heading of the same name by
+    // SameSettingName exists, as both would share one section of the preferences file.
+    bool AddHeading(const std::string& Name, const THeadRecord& Head);
 
     // Whether all nine per-file lists have the same count.
     bool FileListsConsistent() const;
@@ -313,7 +325,9 @@ public:
     int32_t MaximumHits = 0;
     int32_t FrequencyOfHits = 0;
     uint8_t ContextType = 0;  // characters, words, lines, sentences, segments
-    std::array<int32_t, 5> ContextSizes{};
+    // Per context type; what a new item list starts with (NewListContextSizes). The defaults until the
+    // preferences replace them.
+    std::array<int32_t, 5> ContextSizes = std::to_array(DefaultContextSizes);
     char WildCard0orMore = 0, WildCard0or1 = 0, WildCardExactly1 = 0, WildCardMatchWords = 0;
     uint8_t MatchWordsLo = 0, MatchWordsHi = 0;
     char TagSearchSeparator = 0;
@@ -373,6 +387,17 @@ int32_t TotalCorpusSize(int Language);
 
 // Frees every tracked tag.
 void ClearWatchedTags();
+// Appends a tracked tag; refused (false, nothing changes) when one of the same name by SameSettingName
+// is tracked already, as both would share one section of the preferences file.
+bool AddWatchedTag(TWatchedTag Tag);
+// Whether two names of headings or tracked tags would name the same section of the preferences file:
+// equal up to their first NUL, CR or LF, ignoring ASCII case.
+bool SameSettingName(std::string_view A, std::string_view B);
+
+// The context sizes a new concordance item list starts with: CommonConfig's ContextSizes (the defaults
+// until the preferences are read, then the stored sizes); DefaultContextSizes when there is no
+// CommonConfig. Item lists take their sizes from here, never from DefaultContextSizes directly.
+std::array<int32_t, 5> NewListContextSizes();
 // Frees LanguageConfigs[0..LanguagesCount-1], sets LanguagesCount to 0 and frees the three alignments.
 // Sends no message: callers close the windows first.
 void FreeLanguageConfigs();

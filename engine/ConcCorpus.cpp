@@ -70,7 +70,7 @@ void ClearScannedInfo(int32_t Language, bool All, bool Pages, bool AllFrequencyL
     if (All) {
         ClearPageLists();
         ClearFileTagLists();
-        ClearTagBasedSegments(0, Last);
+        ClearSegmentsWhere(0, Last, [](const TConcordConfig&) { return true; });
         DropCorpusFreqLists(0, Last);
     }
     if (Pages) ClearPageLists();
@@ -119,7 +119,10 @@ void ClearFileAlignment(int32_t Language, int32_t File) {
 
 void ClearTagBasedSegments(int32_t First, int32_t Last) {
     ClearSegmentsWhere(First, Last, [](const TConcordConfig& Config) {
-        return Config.HeadingFormat == 0 || Config.ParagraphFormat == 0 || Config.SentenceFormat == 0;
+        if (!CommonConfig)
+            return Config.HeadingFormat == 0 || Config.ParagraphFormat == 0 || Config.SentenceFormat == 0;
+        const TTextFormats F = EffectiveTextFormats(Config, *CommonConfig);
+        return F.Heading == 0 || F.Paragraph == 0 || F.Sentence == 0;
     });
 }
 

@@ -13,12 +13,15 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+class TCommonConcordConfig;
+class TConcordConfig;
 class TRegExp;
 class TSynchroStream;
 class TTagsCollection;
@@ -27,10 +30,11 @@ struct TWatchedTag;
 // ---- Invalidation -----------------------------------------------------------------------------------------
 
 // Drops the derived data a settings change invalidates; Language is a language index or -1 for all.
-// In this order, each only when asked: All drops page lists, tag indexes, the tag-based segments and
-// the corpus frequency lists of every language (whatever Language says); Pages drops the page lists;
-// AllFrequencyLists drops every corpus frequency list; FreqChanged or FreqOptionsChanged drop the
-// corpus frequency list of Language (of every language for -1); AutoSentences drops the automatic
+// In this order, each only when asked: All (a change of the tag characters) drops page lists, tag
+// indexes, every segment index with the alignments built on it (segment lengths leave out tag bytes,
+// whatever the format) and the corpus frequency lists of every language (whatever Language says); Pages drops
+// the page lists; AllFrequencyLists drops every corpus frequency list; FreqChanged or FreqOptionsChanged drop
+// the corpus frequency list of Language (of every language for -1); AutoSentences drops the automatic
 // sentence segments of Language (of every language for -1).
 void ClearScannedInfo(int32_t Language, bool All, bool Pages, bool AllFrequencyLists, bool FreqChanged,
                       bool FreqOptionsChanged, bool AutoSentences);
@@ -48,8 +52,9 @@ void ClearSegmentIndexes(int32_t Language);
 // only Align1(k+1). In each affected pair list that exists, File >= 0 frees that file's pair (a file
 // beyond the list has none), File = -1 frees the whole list.
 void ClearFileAlignment(int32_t Language, int32_t File);
-// For each language First..Last that cuts headings, paragraphs or sentences by tags (a format of 0):
-// ClearSegmentIndexes, then ClearFileAlignment (language, -1). Other languages get no message.
+// For each language First..Last that cuts headings, paragraphs or sentences by tags (a format of 0 in
+// force, EffectiveTextFormats): ClearSegmentIndexes, then ClearFileAlignment (language, -1). Other
+// languages get no message.
 void ClearTagBasedSegments(int32_t First, int32_t Last);
 // The same for each language of the range whose sentences are found automatically (SentenceFormat 1).
 void ClearAutoSentenceSegments(int32_t First, int32_t Last);
@@ -62,6 +67,20 @@ void DropCorpusFreqLists(int32_t First, int32_t Last);
 void FreeAllAlignments();
 
 // ---- Segmentation -----------------------------------------------------------------------------------------
+
+// The text formats by which a language's files are cut: heading (0 tags, 1 pattern, 2 regular
+// expression, 3 none), paragraph (0 tags, 1 every line break, 2 empty line, 3 indented line), sentence
+// (0 tags, 1 automatic, other: paragraph breaks only) and the paragraph markers.
+struct TTextFormats {
+    uint8_t Heading = 3;
+    uint8_t Paragraph = 0;
+    uint8_t Sentence = 0;
+    std::string PStart, PStop;
+};
+// The formats in force for Config's files: its own, unless the alignment format of Common overrides
+// them (1: no headings, a paragraph per line; 2: no headings, paragraphs cut by the delimiter tag;
+// 3: no headings, paragraphs cut by the start and stop tags).
+TTextFormats EffectiveTextFormats(const TConcordConfig& Config, const TCommonConcordConfig& Common);
 
 // A tag marker of a text format, ready to be compared with tag names.
 struct TCompiledMarker {
@@ -169,3 +188,15 @@ size_t FindValueEnd(const char* Text);
 
 // The locale's 8-bit (ANSI) code page; the system's code page for a locale without one.
 int LocaleCodePage(uint32_t LCID);
+
+// ---- The corpus frequency list on demand --------------------------------------------------------------
+
+// The alignment run that follows a corpus pass made here (the alignment unit registers it at start-up,
+// since the engine does not depend on it). Empty: no alignment follows.
+void SetCorpusAlignmentRun(std::function<void()> Run);
+// The corpus frequency list of Language for a window that needs it. When the language has none:
+// ProcessCorpus, and when that completes, the registered alignment run, since the pass may have rebuilt
+// segment indexes. Then, when the list exists, it is sorted alphabetically or by frequency unless it
+// already is, and the result is true; false when the pass was cancelled or the language does not exist.
+// Exceptions of the pass and the run pass on.
+bool GetCorpusFreqList(int Language, bool Alphabetical);

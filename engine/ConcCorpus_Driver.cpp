@@ -113,7 +113,11 @@ void UndoFile(TConcordConfig& Config, size_t I, const TMissing& M, bool Building
         EmptySlot(Config.ParagraphIndexes, I);
         EmptySlot(Config.SentenceIndexes, I);
     }
-    if (BuildingFreqList) Config.FreqList.reset();
+    // The counts of the files before this one came from the list being dropped.
+    if (BuildingFreqList) {
+        Config.FreqList.reset();
+        for (auto& File : Config.Files) File.Object.WordCount = 0;
+    }
 }
 
 int ProcessOneFile(TConcordConfig& Config, int Language, size_t I, bool BuildingFreqList) {

@@ -103,23 +103,22 @@ class THeadingSampler {
 public:
     explicit THeadingSampler(TSynchroStream& Stream) : FStream(Stream), FBlock(SampleBlockSize) {}
 
-    // Up to 32 bytes from Offset and the byte after them, ending before a 0 byte.
+    // Up to 32 bytes from Offset and the byte after them, a 0 byte read as a blank as the reader reads it.
     std::string_view At(int32_t Offset) {
         constexpr int32_t Wanted = HeadingSampleSize + HeadingLookAhead;
         const bool Inside =
             Offset >= FStart && Offset <= FStart + FCount && (Offset + Wanted <= FStart + FCount || FAtEnd);
         if (!Inside) Load(Offset);
         const int32_t Available = std::min(Wanted, FStart + FCount - Offset);
-        std::string_view Sample(FBlock.data() + (Offset - FStart),
+        return std::string_view(FBlock.data() + (Offset - FStart),
                                 static_cast<size_t>(std::max(Available, 0)));
-        const size_t Nul = Sample.find('\0');
-        return Nul == std::string_view::npos ? Sample : Sample.substr(0, Nul);
     }
 
 private:
     void Load(int32_t Offset) {
         int32_t Position = Offset;
         FCount = FStream.ReadAt(FBlock.data(), SampleBlockSize, Position);
+        BlankZeroBytes(FBlock.data(), FCount);
         FStart = Offset;
         FAtEnd = FCount < SampleBlockSize;
     }
@@ -141,40 +140,6 @@ struct TTargets {
     TAlignIndex* Sentences = nullptr;
     TFreqList* Words = nullptr;
 };
-
-// The text formats in force for a file: the language's, unless the alignment format overrides them.
-struct TFormats {
-    uint8_t Heading = 3;
-    uint8_t Paragraph = 0;
-    uint8_t Sentence = 0;
-    std::string PStart, PStop;
-};
-
-TFormats EffectiveFormats(const TConcordConfig& Config, const TCommonConcordConfig& Common) {
-    TFormats F;
-    F.Sentence = Config.SentenceFormat;
-    switch (Common.AlignFormat) {
-        case 0:
-            F.Heading = Config.HeadingFormat;
-            F.Paragraph = Config.ParagraphFormat;
-            F.PStart = Config.PStart;
-            F.PStop = Config.PStop;
-            break;
-        case 1:
-            F.Paragraph = 1;
-            break;
-        case 2:
-            F.Paragraph = 0;
-            F.PStart = Common.AlignDelimiter;
-            break;
-        default:
-            F.Paragraph = 0;
-            F.PStart = Common.AlignStart;
-            F.PStop = Common.AlignStop;
-            break;
-    }
-    return F;
-}
 
 class TFilePass {
 public:
@@ -231,7 +196,7 @@ private:
 
     void PrepareFormats() {
         const TCommonConcordConfig& Common = *CommonConfig;
-        const TFormats F = EffectiveFormats(FConfig, Common);
+        const TTextFormats F = EffectiveTextFormats(FConfig, Common);
         FHeadingFormat = F.Heading;
         FParagraphFormat = F.Paragraph;
         FSentenceFormat = F.Sentence;
@@ -338,6 +303,7 @@ private:
 
     void Step(const TByte& B) {
         const TMark At{B.Offset, FCounts};
+        if (B.T != ctNewLine && B.C != ' ' && B.C != '\t') LineHasText();
         if (FPrev == ctWord && B.T != ctWord) EndWord();
         if ((FPrev == ctTag && B.T != ctTag) || (B.T == ctTag && B.C == FTagStart && FTokenLength > 0))
             EndTag(At);
@@ -351,10 +317,15 @@ private:
             case ctNewLine:
                 LineBreak(B);
                 break;
-            case ctWord:
             case ctTag:
+                if (B.C == '\r' || B.C == '\n') BreakInTag(B);
+                [[fallthrough]];
+            case ctWord:
                 if (FTokenLength == 0) FTokenStart = B.Offset;
                 if (FTokenLength < TokenCapacity) FToken[FTokenLength++] = B.C;
+                break;
+            case ctPOSTag:
+                if (B.C == '\r' || B.C == '\n') BreakInTag(B);
                 break;
             default:
                 break;
@@ -428,14 +399,25 @@ private:
 
     void SentenceDelimiter(const TByte& B) {
         if (SentenceGoesOn(B.C)) return;
-        if (FTrailingQuotes) {
-            const TByte* Next = Peek();
-            if (Next && (Next->C == '"' || Next->C == '\'') && Next->T != ctTag && Next->T != ctPOSTag)
-                Consume();
-        }
+        TakeSentenceEnd();
         CloseSentence(Here());
         for (const TByte* Next = Peek(); Next && Next->T == ctWhiteSpace; Next = Peek()) Consume();
         OpenSentence(Here());
+    }
+
+    // "Wait... What?!" and "(Selah.)": the rest of a run of sentence-end characters and the closing
+    // brackets after it end the same sentence, and, with the option, a trailing quote.
+    void TakeSentenceEnd() {
+        bool QuoteTaken = false;
+        for (const TByte* Next = Peek(); Next && Next->T != ctTag && Next->T != ctPOSTag; Next = Peek()) {
+            const char C = Next->C;
+            const bool Ender = Next->T == ctDelimiter && FSentDelimiters[static_cast<uint8_t>(C)];
+            const bool Closer = C == ')' || C == ']' || C == '}';
+            const bool Quote = FTrailingQuotes && !QuoteTaken && (C == '"' || C == '\'');
+            if (!Ender && !Closer && !Quote) return;
+            QuoteTaken = QuoteTaken || Quote;
+            Consume();
+        }
     }
 
     // Whether the sentence-end character C follows an abbreviation or an exception word.
@@ -457,8 +439,11 @@ private:
             if (Next && Next->C == '\n' && (Next->T == ctWhiteSpace || Next->T == ctNewLine)) Consume();
         }
         const TMark L = Here();
-        FEmptyLine = FPrev == ctNewLine && !FEmptyLine;
-        if (!FEmptyLine) FLastBreak = AfterBreak;
+        // A line of only blanks and tabs after a line break is empty.
+        const bool EmptyLine = FLineBlank && FAfterBreak;
+        FLineBlank = true;
+        FAfterBreak = true;
+        if (!EmptyLine) FLastBreak = AfterBreak;
         if (FFlags.BuildLines) FTargets.Lines->Add(L.Offset);
         if (!FFlags.BuildSegments) return;
         switch (FParagraphFormat) {
@@ -466,7 +451,7 @@ private:
                 NewParagraph(L, L);
                 break;
             case 2:
-                if (FEmptyLine) NewParagraph(FLastBreak, L);
+                if (EmptyLine) EmptyLineBreak(L);
                 break;
             case 3:
                 IndentedLine(L);
@@ -474,6 +459,34 @@ private:
             default:
                 break;
         }
+    }
+
+    // A line break inside a tag or a word tag still starts a line (a CR LF pair once), so that line
+    // numbers agree with the raw text the views count.
+    void BreakInTag(const TByte& B) {
+        if (!FFlags.BuildLines || B.Offset == FTakenLineFeed) return;
+        int32_t After = B.Offset + 1;
+        if (B.C == '\r') {
+            const TByte* Next = Peek();
+            if (Next && Next->C == '\n') FTakenLineFeed = After++;
+        }
+        FTargets.Lines->Add(After);
+    }
+
+    // The paragraph before a run of empty lines ends after its last line break; the next one begins,
+    // and is checked for a heading, at the first byte after the run, once that byte shows text.
+    void EmptyLineBreak(const TMark& L) {
+        if (!FOpenPending) CloseParagraph(FLastBreak);
+        OpenParagraph(L);
+        FPendingOpen = L;
+        FOpenPending = true;
+    }
+
+    void LineHasText() {
+        FLineBlank = false;
+        if (!FOpenPending) return;
+        FOpenPending = false;
+        if (FHeadingChecks) CheckHeadingPattern(FPendingOpen);
     }
 
     void NewParagraph(const TMark& CloseAt, const TMark& OpenAt) {
@@ -597,8 +610,15 @@ private:
     char* FLastWord = FWordBuffers[1].data();
     int32_t FLastWordLength = 0;
     int32_t FWordCount = 0;
-    bool FEmptyLine = false;
+    // The current line holds only blanks and tabs so far; a line break came before it.
+    bool FLineBlank = true;
+    bool FAfterBreak = false;
     TMark FLastBreak;
+    // A paragraph opened after empty lines waits for text before its heading check.
+    bool FOpenPending = false;
+    TMark FPendingOpen;
+    // The line feed of a CR LF pair inside a tag whose line start is already recorded.
+    int32_t FTakenLineFeed = -1;
     bool FHeadingPending = false;
     TUnit FSection, FParagraph, FSentence;
 };
@@ -613,6 +633,34 @@ T* RequiredSlot(const TSlotList<T, Codec>& Slots, size_t I, bool Wanted, const c
 }
 
 }  // namespace
+
+// ---- Text formats ----------------------------------------------------------------------------------------
+
+TTextFormats EffectiveTextFormats(const TConcordConfig& Config, const TCommonConcordConfig& Common) {
+    TTextFormats F;
+    F.Sentence = Config.SentenceFormat;
+    switch (Common.AlignFormat) {
+        case 0:
+            F.Heading = Config.HeadingFormat;
+            F.Paragraph = Config.ParagraphFormat;
+            F.PStart = Config.PStart;
+            F.PStop = Config.PStop;
+            break;
+        case 1:
+            F.Paragraph = 1;
+            break;
+        case 2:
+            F.Paragraph = 0;
+            F.PStart = Common.AlignDelimiter;
+            break;
+        default:
+            F.Paragraph = 0;
+            F.PStart = Common.AlignStart;
+            F.PStop = Common.AlignStop;
+            break;
+    }
+    return F;
+}
 
 // ---- Markers and sentence ends ----------------------------------------------------------------------------
 

@@ -80,6 +80,10 @@ void TIntegerList::Delete(int32_t Index) {
     SlotDeleted(Index);
 }
 
+bool TIntegerList::IsOrdered() const {
+    return std::is_sorted(FValues.begin(), FValues.end());
+}
+
 void TIntegerList::InsertValue(int32_t Index, int32_t V) {
     if (Count() == std::numeric_limits<int32_t>::max()) throw std::length_error("List capacity exceeded");
     Grow(Count() + 1);
@@ -240,8 +244,8 @@ void TDoubleAlignCodec::Save(TStream& Stream, const TDoubleAlignIndex* Item) {
 }
 
 std::unique_ptr<TDoubleAlignIndex> TDoubleAlignCodec::Load(TStream& Stream) {
-    auto Side1 = LoadOptionalElement<TAlignIndex>(Stream);
-    auto Side2 = LoadOptionalElement<TAlignIndex>(Stream);
+    auto Side1 = TOrderedListCodec<TAlignIndex>::Load(Stream);
+    auto Side2 = TOrderedListCodec<TAlignIndex>::Load(Stream);
     if (!Side1 || !Side2) return nullptr;
     auto Pair = std::make_unique<TDoubleAlignIndex>();
     Pair->Side1 = std::move(*Side1);
@@ -253,21 +257,7 @@ std::unique_ptr<TDoubleAlignIndex> TDoubleAlignCodec::Load(TStream& Stream) {
 
 int32_t MeasureSegment(TBufStream& Reader, int32_t Start, int32_t End, TCharType ResumeClass,
                        int32_t& TextBytes) {
-    const int32_t Resume = Reader.GetPosition();
-    Reader.SetPosition(Start);
-    Reader.ResetTagState();
-    int32_t Length = 0;
-    TextBytes = 0;
-    for (int32_t Offset = Start; Offset < End; ++Offset) {
-        TCharType T = ctNone;
-        const char C = Reader.NextChar(T);
-        if (C == 0) break;
-        if (T == ctTag || T == ctPOSTag) continue;
-        if (C == '\n' && T != ctNewLine) continue;
-        ++Length;
-        if (T == ctWord || T == ctDelimiter) ++TextBytes;
-    }
-    Reader.SetPosition(Resume);
+    const int32_t Length = Reader.Measure(Start, End, TextBytes);
     Reader.SetTagState(ResumeClass);
     return Length;
 }

@@ -25,9 +25,7 @@ public:
     TIntegerList() = default;
     virtual ~TIntegerList() = default;
     TIntegerList(const TIntegerList&) = default;
-    TIntegerList& operator=(const TIntegerList&) = default;
     TIntegerList(TIntegerList&&) = default;
-    TIntegerList& operator=(TIntegerList&&) = default;
 
     // Element encoding: Int32 Count, then Count Int32 values.
     virtual void SaveToStream(TStream& Stream) const;
@@ -59,8 +57,15 @@ public:
     int32_t InsertAt(int32_t V, int32_t Index);
     // Removes entry Index; an Index outside [0, Count) does nothing.
     void Delete(int32_t Index);
+    // Whether the values never decrease, as every lookup and Add assume.
+    bool IsOrdered() const;
 
 protected:
+    // Assignment only between lists of the same kind: through a base reference it would replace the
+    // values of a derived list and leave its per-entry records stale.
+    TIntegerList& operator=(const TIntegerList&) = default;
+    TIntegerList& operator=(TIntegerList&&) = default;
+
     // Derived lists that keep a record per entry keep it parallel to the values through these.
     virtual void SlotInserted(int32_t Index) {}
     virtual void SlotDeleted(int32_t Index) {}
@@ -88,6 +93,10 @@ struct TSegment {
 class TAlignIndex : public TIntegerList {
 public:
     TAlignIndex() = default;
+    TAlignIndex(const TAlignIndex&) = default;
+    TAlignIndex(TAlignIndex&&) = default;
+    TAlignIndex& operator=(const TAlignIndex&) = default;
+    TAlignIndex& operator=(TAlignIndex&&) = default;
 
     // Element encoding: Int32 Count, then Start, End, Length per entry.
     void SaveToStream(TStream& Stream) const override;
@@ -151,14 +160,27 @@ public:
     void MapToSource(int32_t From, int32_t To, int32_t& SourceStart, int32_t& SourceEnd) const;
 };
 
+// Offset lists and segment lists are read back only when their values never decrease: lookups and
+// Add search them by halves, so an unordered list read from a damaged file leaves its slot empty.
+template <class T>
+struct TOrderedListCodec {
+    static void Save(TStream& Stream, const T* Item) { SaveOptionalElement(Stream, Item); }
+    static std::unique_ptr<T> Load(TStream& Stream) {
+        std::unique_ptr<T> Item = LoadOptionalElement<T>(Stream);
+        if (Item && !Item->IsOrdered()) Item.reset();
+        return Item;
+    }
+};
+
 // One line-start or page-start list per corpus file of a language.
-class TIntegerLists : public TSlotList<TIntegerList> {};
+class TIntegerLists : public TSlotList<TIntegerList, TOrderedListCodec<TIntegerList>> {};
 
 // One section, paragraph or sentence index per corpus file of a language.
-class TAlignIndexes : public TSlotList<TAlignIndex> {};
+class TAlignIndexes : public TSlotList<TAlignIndex, TOrderedListCodec<TAlignIndex>> {};
 
 // A pair is saved as two optional halves, Side1 then Side2 (an empty slot is two NoElement values);
-// a pair read back with either half missing leaves its slot empty.
+// a pair read back with either half missing, or with the starts of a half out of order, leaves its
+// slot empty.
 struct TDoubleAlignCodec {
     static void Save(TStream& Stream, const TDoubleAlignIndex* Item);
     static std::unique_ptr<TDoubleAlignIndex> Load(TStream& Stream);
@@ -171,9 +193,10 @@ class TDoubleAlignIndexes : public TSlotList<TDoubleAlignIndex, TDoubleAlignCode
 
 // The length stored with every section, paragraph and sentence: the bytes of [Start, End) outside tags
 // and word tags, the line feed of a CR LF pair not counted. TextBytes receives the count of word and
-// delimiter bytes (a segment without any is never stored). The reader is read from Start with its tag
-// state cleared; afterwards its position is restored and its tag state set from ResumeClass (the class
-// of the byte before that position). An End at or below Start measures 0.
+// delimiter bytes (a segment without any is never stored). The file is classified from Start outside
+// any tag with the reader's settings, whatever the reader's range, mode and position, which stay as
+// they were; afterwards its tag state is set from ResumeClass (the class of the byte before its
+// position). An End at or below Start measures 0.
 int32_t MeasureSegment(TBufStream& Reader, int32_t Start, int32_t End, TCharType ResumeClass,
                        int32_t& TextBytes);
 

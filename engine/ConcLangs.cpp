@@ -15,7 +15,8 @@ struct TLanguageName {
     std::string_view Name;
 };
 
-// Ascending by identifier. The two Serbian locales share one name.
+// Ascending by identifier. The two Serbian locales write in different scripts and code pages (1250
+// and 1251), so each has a name of its own: the user must be able to choose either.
 constexpr TLanguageName LanguageNames[] = {
     {0x0401, "Arabic (Saudi Arabia)"},
     {0x0402, "Bulgarian"},
@@ -69,7 +70,7 @@ constexpr TLanguageName LanguageNames[] = {
     {0x0813, "Dutch (Belgian)"},
     {0x0814, "Norwegian (Nynorsk)"},
     {0x0816, "Portuguese (Standard)"},
-    {0x081A, "Serbian"},
+    {0x081A, "Serbian (Latin)"},
     {0x081D, "Swedish (Finland)"},
     {0x0C01, "Arabic (Egypt)"},
     {0x0C04, "Chinese (Hong Kong)"},
@@ -77,7 +78,7 @@ constexpr TLanguageName LanguageNames[] = {
     {0x0C09, "English (Australian)"},
     {0x0C0A, "Spanish (Modern Sort)"},
     {0x0C0C, "French (Canadian)"},
-    {0x0C1A, "Serbian"},
+    {0x0C1A, "Serbian (Cyrillic)"},
     {0x1001, "Arabic (Libya)"},
     {0x1004, "Chinese (Singapore)"},
     {0x1007, "German (Luxembourg)"},

@@ -21,7 +21,7 @@ std::string LanguageNameOfLCID(uint32_t Id);
 // locales that have no case mapping.
 bool IsNoCaseLocale(uint32_t Id);
 
-// The known identifiers with a name, ascending (104 identifiers, 103 distinct names).
+// The known identifiers with a name, ascending (104 identifiers, each with its own name).
 std::vector<uint32_t> NamedLanguageIds();
 
 // The installed languages: name and identifier, each name once (compared without regard to ASCII

@@ -1,10 +1,9 @@
 #include "engine/ConcPrefs.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <stdexcept>
 
 #include "controls/Msg.h"
@@ -14,6 +13,7 @@
 #include "engine/ConcTextProcess.h"
 #include "platform/IniFiles.h"
 #include "platform/Nls.h"
+#include "platform/WholeFile.h"
 
 const char* const IniFileName = "TESVIRO.INI";
 
@@ -67,12 +67,11 @@ std::string ConfigIniFile() {
 bool SeedConfigCopy(const std::string& From, const std::string& To) {
     if (!CanSaveTo(To)) return false;
     if (HoldsSettings(To) || !HoldsSettings(From)) return true;
-    std::ifstream in(From, std::ios::binary);
-    std::ostringstream bytes;
+    std::string bytes;
     // An unreadable program-folder file has nothing to hand on; the config folder is still usable.
-    if (in) bytes << in.rdbuf();
+    platform::ReadRegularFile(From, bytes);
     try {
-        ReplaceFileAtomically(To, bytes.str());
+        ReplaceFileAtomically(To, bytes);
     } catch (const EIniFileError&) {
         return false;
     }
@@ -125,6 +124,17 @@ const char* const kCorpusExport = "CorpusExport";
 const char* const kUndefinedLanguage = "<undefined>";
 constexpr int kMaxListEntries = 10000;
 
+// The ranges the dialogs offer, which every value read is brought into (see the header).
+constexpr int kMaxInt32 = 2147483647;
+constexpr int kMaxUpDown = 32767;  // the largest position an up-down control holds
+constexpr int kMaxFrequency = 32000;
+constexpr int kMaxFrequencyLines = 950000;
+constexpr int kMaxFrequencyOfHits = 16000;
+constexpr int kMaxShowFirst = 1000;
+constexpr int kMaxTranslationPasses = 30;
+constexpr int kMaxFontSize = 512;
+constexpr int kContextSizeLimits[4][2] = {{0, 1000}, {0, 40}, {0, 10}, {1, 1}};
+
 // Stripping of control characters and blanks at both ends.
 std::string TrimControls(std::string_view s) {
     size_t first = 0, last = s.size();
@@ -164,8 +174,22 @@ char ReadTrimmedChar(const TIniFile& Ini, const char* Section, const char* Key, 
     return value.empty() ? Default : value[0];
 }
 
-uint8_t ReadByte(const TIniFile& Ini, const std::string& Section, const char* Key, int Default) {
-    return static_cast<uint8_t>(Ini.ReadInteger(Section, Key, Default));
+// An integer key brought into Lo..Hi, the range its dialog offers.
+int32_t ReadClamped(const TIniFile& Ini, const std::string& Section, const std::string& Key, int Default,
+                    int Lo, int Hi) {
+    return std::clamp(Ini.ReadInteger(Section, Key, Default), Lo, Hi);
+}
+
+// A format code (one of a list of choices): a value outside 0..Last gives Default, as no neighbouring
+// choice is a better guess than another.
+uint8_t ReadFormat(const TIniFile& Ini, const std::string& Section, const char* Key, int Default, int Last) {
+    const int Value = Ini.ReadInteger(Section, Key, Default);
+    return static_cast<uint8_t>(Value >= 0 && Value <= Last ? Value : Default);
+}
+
+// A threshold: the dialogs accept only digits and the decimal separator.
+double ReadThreshold(const TIniFile& Ini, const std::string& Section, const char* Key, double Default) {
+    return std::max(0.0, Ini.ReadFloat(Section, Key, Default));
 }
 
 void WriteSortKey(TIniFile& Ini, const std::string& Section, const std::string& Key, TSortKeyTable Table,
@@ -184,7 +208,7 @@ void ReadSortRecord(const TIniFile& Ini, const std::string& Section, const std::
     }
     Record.Customised = Ini.ReadBool(Section, Prefix + "Custom", false);
     Record.CustomisedText = Ini.ReadString(Section, Prefix + "CustomText", "");
-    Record.ShowFirst = Ini.ReadInteger(Section, Prefix + "MaxItems", 0);
+    Record.ShowFirst = ReadClamped(Ini, Section, Prefix + "MaxItems", 0, 0, kMaxShowFirst);
 }
 
 void WriteSortRecord(TIniFile& Ini, const std::string& Section, const std::string& Prefix,
@@ -235,6 +259,16 @@ void ReadStringList(const TIniFile& Ini, const std::string& Section, const std::
     }
 }
 
+namespace {
+
+// A COLORREF holds blue, green and red in its low three bytes; a system colour is clSystemColor with its
+// index in the low byte. Anything else is brought to the nearest of the two forms.
+TColor NormalColor(int Value) {
+    return Value < 0 ? TColor(clSystemColor | (Value & 0xFF)) : TColor(Value & 0xFFFFFF);
+}
+
+}  // namespace
+
 std::string FontToIniString(const TFontSpec& Font) {
     return Font.Name + "," + std::to_string(Font.Size) + "," + std::to_string(int(Font.Style)) + "," +
            std::to_string(Font.Color) + "," + std::to_string(int(Font.Charset));
@@ -243,7 +277,7 @@ std::string FontToIniString(const TFontSpec& Font) {
 void FontFromIniString(const std::string& Text, TFontSpec& Font) {
     if (Text.empty()) return;
     size_t pos = Text.find_first_of(",:;");
-    Font.Name = Text.substr(0, pos);
+    if (pos > 0) Font.Name = Text.substr(0, pos);
     int numbers[4] = {0, 0, 0, 0};
     for (int& number : numbers) {
         if (pos >= Text.size()) break;
@@ -252,10 +286,11 @@ void FontFromIniString(const std::string& Text, TFontSpec& Font) {
         if (pos == std::string::npos) pos = Text.size();
         if (!TryStrToInt(Text.substr(start, pos - start), number)) number = 0;
     }
-    Font.Size = numbers[0];
-    Font.Style = static_cast<uint8_t>(numbers[1]);
-    Font.Color = numbers[2];
-    Font.Charset = static_cast<uint8_t>(numbers[3]);
+    // A size no font dialog offers keeps the font's size; bits that name no style are dropped.
+    if (numbers[0] >= 1 && numbers[0] <= kMaxFontSize) Font.Size = numbers[0];
+    Font.Style = static_cast<uint8_t>(numbers[1] & (fsBold | fsItalic | fsUnderline | fsStrikeOut));
+    Font.Color = NormalColor(numbers[2]);
+    Font.Charset = static_cast<uint8_t>(numbers[3] >= 0 && numbers[3] <= 255 ? numbers[3] : 0);
 }
 
 uint8_t SortKeyFromIniValue(TSortKeyTable Table, const std::string& Value) {
@@ -265,7 +300,9 @@ uint8_t SortKeyFromIniValue(TSortKeyTable Table, const std::string& Value) {
         n += 2;
     else if (n >= 1)
         n += 1;
-    return (n >= 0 && n <= skTrackedTag) ? uint8_t(n) : uint8_t(skNone);
+    // A code that the key's family cannot name (a collocation key 9, 11 or 12) is no key of it.
+    if (n < 0 || n > skTrackedTag || SortKeyDisplayName(Table, uint8_t(n)).empty()) return skNone;
+    return uint8_t(n);
 }
 
 // ---- The options object and the tracked tags ---------------------------------------------------------
@@ -297,18 +334,22 @@ void SaveFolders(TIniFile& Ini) {
 
 void LoadConcordance(const TIniFile& Ini, TCommonConcordConfig& C) {
     C.LastUsedLanguage = Ini.ReadInteger(kConcordance, "LastUsedLanguage", 0);
-    C.MaximumHits = Ini.ReadInteger(kConcordance, "MaximumHits", 500);
-    C.FrequencyOfHits = Ini.ReadInteger(kConcordance, "FrequencyOfHits", 1);
-    C.ContextType = ReadByte(Ini, kConcordance, "ContextType", 0);
-    if (C.ContextType >= 5) C.ContextType = 0;
-    for (int i = 0; i < 4; ++i)
-        C.ContextSizes[i] = Ini.ReadInteger(kConcordance, ContextSizeNames[i], DefaultContextSizes[i]);
+    if (C.LastUsedLanguage < 0 || C.LastUsedLanguage >= MaxLanguages) C.LastUsedLanguage = 0;
+    C.MaximumHits = ReadClamped(Ini, kConcordance, "MaximumHits", 500, 1, kMaxInt32);
+    C.FrequencyOfHits = ReadClamped(Ini, kConcordance, "FrequencyOfHits", 1, 1, kMaxFrequencyOfHits);
+    C.ContextType = ReadFormat(Ini, kConcordance, "ContextType", 0, 4);
+    for (size_t i = 0; i < 4; ++i)
+        C.ContextSizes[i] = ReadClamped(Ini, kConcordance, ContextSizeNames[i], DefaultContextSizes[i],
+                                        kContextSizeLimits[i][0], kContextSizeLimits[i][1]);
+    // The segment size is not stored: it is one segment, as the sentence size is one sentence.
+    C.ContextSizes[4] = DefaultContextSizes[4];
     C.WildCard0orMore = ReadChar(Ini, kConcordance, "WildCard0orMore", '*');
     C.WildCard0or1 = ReadChar(Ini, kConcordance, "WildCard0or1", '%');
     C.WildCardExactly1 = ReadChar(Ini, kConcordance, "WildCardExactly1", '?');
     C.WildCardMatchWords = ReadChar(Ini, kConcordance, "WildCardMatchWords", '@');
-    C.MatchWordsLo = ReadByte(Ini, kConcordance, "MatchWordsLo", 2);
-    C.MatchWordsHi = ReadByte(Ini, kConcordance, "MatchWordsHi", 5);
+    C.MatchWordsHi = static_cast<uint8_t>(ReadClamped(Ini, kConcordance, "MatchWordsHi", 5, 1, 9));
+    C.MatchWordsLo =
+        static_cast<uint8_t>(ReadClamped(Ini, kConcordance, "MatchWordsLo", 2, 0, C.MatchWordsHi));
     C.IgnoreCase = Ini.ReadBool(kConcordance, "IgnoreCase", true);
     C.UseSkipEqualChars = Ini.ReadBool(kConcordance, "UseSkipEqualChars", false);
     C.RegularExpressions = Ini.ReadBool(kConcordance, "RegularExpressions", false);
@@ -338,7 +379,7 @@ void SaveConcordance(TIniFile& Ini, const TCommonConcordConfig& C) {
 }
 
 void LoadAlignFormat(const TIniFile& Ini, TCommonConcordConfig& C) {
-    C.AlignFormat = ReadByte(Ini, kAlignFormat, "Format", 1);
+    C.AlignFormat = ReadFormat(Ini, kAlignFormat, "Format", 1, 3);
     C.AlignDelimiter = Ini.ReadString(kAlignFormat, "Delimiter", "seg");
     C.AlignStart = Ini.ReadString(kAlignFormat, "Start", "seg");
     C.AlignStop = Ini.ReadString(kAlignFormat, "Stop", "/seg");
@@ -421,7 +462,7 @@ void SaveMetaTags(TIniFile& Ini, const TCommonConcordConfig& C) {
 
 void LoadWordTags(const TIniFile& Ini, TCommonConcordConfig& C) {
     C.ClearTagLists();
-    C.WordTag = ReadByte(Ini, kWordTagSettings, "WordTag", 0);
+    C.WordTag = ReadFormat(Ini, kWordTagSettings, "WordTag", 0, 2);
     C.wTagDelimiter = ReadTrimmedChar(Ini, kWordTagSettings, "wTagDelimiter", '_', TrimControls);
     C.wTagStop = ReadTrimmedChar(Ini, kWordTagSettings, "wTagStop", '>', TrimControls);
     C.wTagBefore = Ini.ReadBool(kWordTagSettings, "wTagBefore", false);
@@ -439,12 +480,14 @@ void SaveWordTags(TIniFile& Ini, const TCommonConcordConfig& C) {
 }
 
 void LoadHotWordsAndExport(const TIniFile& Ini, TCommonConcordConfig& C) {
-    HotWordsConfig.MinHitsForHotWords = Ini.ReadInteger(kGlobalHotWords, "MinHitsForHotWords", 5);
-    HotWordsConfig.MaxHotWordsCandidates = Ini.ReadInteger(kGlobalHotWords, "MaxHotWordsCandidates", 10);
-    TranslationPasses = Ini.ReadInteger(kGlobalHotWords, "TranslationPasses", 4);
+    HotWordsConfig.MinHitsForHotWords =
+        ReadClamped(Ini, kGlobalHotWords, "MinHitsForHotWords", 5, 1, kMaxUpDown);
+    HotWordsConfig.MaxHotWordsCandidates =
+        ReadClamped(Ini, kGlobalHotWords, "MaxHotWordsCandidates", 10, 1, kMaxUpDown);
+    TranslationPasses = ReadClamped(Ini, kGlobalHotWords, "TranslationPasses", 4, 1, kMaxTranslationPasses);
     C.exportDir = Ini.ReadString(kCorpusExport, "exportDir", "");
     C.exportFilePrefix = Ini.ReadString(kCorpusExport, "exportFilePrefix", "A_");
-    C.exportAlignFormat = ReadByte(Ini, kCorpusExport, "exportAlignFormat", 1);
+    C.exportAlignFormat = ReadFormat(Ini, kCorpusExport, "exportAlignFormat", 1, 3);
     if (C.exportAlignFormat != 1 && C.exportAlignFormat != 3) C.exportAlignFormat = 1;
     C.exportTag = Ini.ReadString(kCorpusExport, "exportTag", "seg");
     C.exportAttribute = Ini.ReadString(kCorpusExport, "exportAttribute", "id");
@@ -467,11 +510,12 @@ void LoadWatchedTags(const TIniFile& Ini) {
     std::vector<std::string> names;
     ReadStringList(Ini, kTagSettings, "WatchedNames", names);
     if (count > int(names.size())) return;
+    // Names equal but for case share one section; the first of them is the one kept.
     for (int i = 0; i < count; ++i) {
         const std::string& name = names[size_t(i)];
         std::string section = kWatchedPrefix + name;
-        WatchedTags.emplace_back(name, Ini.ReadString(section, "TagStart", ""),
-                                 Ini.ReadString(section, "TagStop", ""));
+        AddWatchedTag(TWatchedTag(name, Ini.ReadString(section, "TagStart", ""),
+                                  Ini.ReadString(section, "TagStop", "")));
     }
 }
 
@@ -526,6 +570,7 @@ void LoadGeneralPrefs(const TIniFile& Ini) {
     LoadHotWordsAndExport(Ini, common);
     LoadWatchedTags(Ini);
     LoadLanguages(Ini);
+    if (common.LastUsedLanguage >= std::max(LanguagesCount, 1)) common.LastUsedLanguage = 0;
 }
 
 void SaveGeneralPrefs(TIniFile& Ini) {
@@ -553,17 +598,20 @@ namespace {
 
 const char* const kSearchHistoryKeys[3] = {"Search", "Grep", "Tag"};
 
-// The user's default language and its name; a language stored for a locale this system does not know
-// falls back to it.
+// The user's default language and its name; a stored language that is not one of the table's locales
+// with a code page this system converts falls back to it. A stored language without a stored name takes
+// the table's name of that language.
 void LoadLanguageIdentity(const TIniFile& Ini, const std::string& Section, TConcordConfig& Config) {
     uint32_t defaultId = platform::UserDefaultLangId();
     std::string defaultName = LanguageNameOfLCID(defaultId);
     if (defaultName.empty()) defaultName = kUndefinedLanguage;
     uint32_t id = uint32_t(Ini.ReadInteger(Section, "Language", int(defaultId)));
-    std::string name = Ini.ReadString(Section, "LanguageName", defaultName);
-    if (id != defaultId && !platform::IsLocaleSupported(id)) {
+    std::string name = Ini.ReadString(Section, "LanguageName", "");
+    if (!platform::IsUsableLocale(id)) {
         id = defaultId;
         name = defaultName;
+    } else if (name.empty()) {
+        name = LanguageNameOfLCID(id);
     }
     Config.SetLanguage(id, name);
 }
@@ -592,6 +640,8 @@ void LoadCharacters(const TIniFile& Ini, TConcordConfig& Config, int Lang) {
     Config.NonWordChars = Ini.ReadString(section, "NonWordChars", std::string(DefaultNonWordChars));
     Config.SkippingChars = Ini.ReadString(section, "SkippingChars", std::string(DefaultSkippingChars));
     Config.EqualChars = Ini.ReadString(section, "EqualChars", "");
+    // The groups are what searches and comparisons use; text that does not parse leaves none.
+    ParseEqualChars(Config);
 }
 
 void SaveCharacters(TIniFile& Ini, const TConcordConfig& Config, int Lang) {
@@ -644,9 +694,10 @@ void LoadHeadings(const TIniFile& Ini, TConcordConfig& Config, int Lang) {
         std::string section = HeadingSection(name, Lang);
         THeadRecord head{Ini.ReadString(section, "HeadStart", ""), Ini.ReadString(section, "HeadStop", ""),
                          Ini.ReadString(section, "TextStart", ""), Ini.ReadString(section, "TextStop", "")};
+        // Names equal but for case share one section; the first of them is the one kept.
         if (!head.HeadStart.empty() && !head.HeadStop.empty() && !head.TextStart.empty() &&
             !head.TextStop.empty())
-            Config.Headings.push_back({name, std::move(head)});
+            Config.AddHeading(name, head);
     }
 }
 
@@ -690,14 +741,14 @@ void SaveSentenceSettings(TIniFile& Ini, const TConcordConfig& Config, int Lang)
 
 void LoadTextFormat(const TIniFile& Ini, TConcordConfig& Config, int Lang) {
     std::string section = LanguageSection("TextFormat", Lang);
-    Config.HeadingFormat = ReadByte(Ini, section, "HeadingFormat", 0);
+    Config.HeadingFormat = ReadFormat(Ini, section, "HeadingFormat", 0, 3);
     Config.HStart = Ini.ReadString(section, "HStart", "H");
     Config.HStop = Ini.ReadString(section, "HStop", "/H");
     Config.HPattern = Ini.ReadString(section, "HPattern", "");
-    Config.ParagraphFormat = ReadByte(Ini, section, "ParagraphFormat", 1);
+    Config.ParagraphFormat = ReadFormat(Ini, section, "ParagraphFormat", 1, 3);
     Config.PStart = Ini.ReadString(section, "PStart", "P");
     Config.PStop = Ini.ReadString(section, "PStop", "/P");
-    Config.SentenceFormat = ReadByte(Ini, section, "SentenceFormat", 1);
+    Config.SentenceFormat = ReadFormat(Ini, section, "SentenceFormat", 1, 1);
     Config.SStart = Ini.ReadString(section, "SStart", "S");
     Config.SStop = Ini.ReadString(section, "SStop", "/S");
 }
@@ -720,11 +771,11 @@ void LoadFrequencySettings(const TIniFile& Ini, TConcordConfig& Config, int Lang
     std::string section = LanguageSection("FrequencyConfiguration", Lang);
     Config.StopList.LoadFromIni(Ini, section);
     TFrequencyConfig& f = FrequencyConfigs[size_t(Lang)];
-    f.MinimumFrequency = Ini.ReadInteger(section, "MinimumFrequency", 3);
-    f.MaximumFrequency = Ini.ReadInteger(section, "MaximumFrequency", 0);
-    f.MaximumLines = Ini.ReadInteger(section, "MaximumLines", 100);
-    f.CollocateSpan = Ini.ReadInteger(section, "CollocateSpan", 2);
-    f.CollocHighLightTop = Ini.ReadInteger(section, "CollocHighLightTop", 5);
+    f.MinimumFrequency = ReadClamped(Ini, section, "MinimumFrequency", 3, 1, kMaxFrequency);
+    f.MaximumFrequency = ReadClamped(Ini, section, "MaximumFrequency", 0, 0, kMaxFrequency);
+    f.MaximumLines = ReadClamped(Ini, section, "MaximumLines", 100, 0, kMaxFrequencyLines);
+    f.CollocateSpan = ReadClamped(Ini, section, "CollocateSpan", 2, 1, 4);
+    f.CollocHighLightTop = ReadClamped(Ini, section, "CollocHighLightTop", 5, 0, kMaxUpDown);
     f.IgnoreCase = Ini.ReadBool(section, "IgnoreCase", true);
     f.SkipTags = Ini.ReadBool(section, "SkipTags", true);
     f.CountAllWords = Ini.ReadBool(section, "CountAllWords", true);
@@ -746,10 +797,10 @@ void SaveFrequencySettings(TIniFile& Ini, const TConcordConfig& Config, int Lang
 
 void LoadHotWordsAndMarkers(const TIniFile& Ini, TConcordConfig& Config, int Lang) {
     std::string section = LanguageSection("LanguageHotWordsConfiguration", Lang);
-    Config.RankFunctionThreshold = Ini.ReadFloat(section, "RankFunctionThreshold", 0.001);
+    Config.RankFunctionThreshold = ReadThreshold(Ini, section, "RankFunctionThreshold", 0.001);
     Config.ParadigmOption = Ini.ReadBool(section, "ParadigmOption", false);
-    Config.ParadigmThreshold = Ini.ReadFloat(section, "ParadigmThreshold", 0.6);
-    Config.ParadigmRankThreshold = Ini.ReadFloat(section, "ParadigmRankThreshold", 0.0001);
+    Config.ParadigmThreshold = ReadThreshold(Ini, section, "ParadigmThreshold", 0.6);
+    Config.ParadigmRankThreshold = ReadThreshold(Ini, section, "ParadigmRankThreshold", 0.0001);
     std::string markers = LanguageSection("AlignmentMarkers", Lang);
     Config.HiliteNumbers = Ini.ReadBool(markers, "HiliteNumbers", false);
     ReadStringList(Ini, markers, "Markers", Config.Markers);
@@ -798,6 +849,103 @@ void SaveLanguagePrefs(TIniFile& Ini, const TConcordConfig& Config, int Lang) {
 
 // ---- Files -------------------------------------------------------------------------------------------
 
+namespace {
+
+// The global sections the settings rewrite writes in full.
+const char* const kOwnedSections[] = {kGeneral,         kConcordance,    kAlignFormat, kTagSettings,
+                                      kWordTagSettings, kGlobalHotWords, kCorpusExport};
+// The bases of the per-language sections ("Base.NN").
+const char* const kLanguageSectionBases[] = {"GeneralConfiguration",
+                                             "ConcordanceConfiguration",
+                                             "DelimiterHistory",
+                                             "SkippingHistory",
+                                             "EqualHistory",
+                                             "SearchHistory",
+                                             "Headings",
+                                             "SentDelimitersExcepts",
+                                             "FullSentence",
+                                             "TextFormat",
+                                             "AdvancedSort",
+                                             "FrequencyConfiguration",
+                                             "StopList",
+                                             "LanguageHotWordsConfiguration",
+                                             "AlignmentMarkers"};
+
+std::string AsciiLower(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    return s;
+}
+
+bool StartsWithFolded(const std::string& Folded, const std::string& Prefix) {
+    return Folded.compare(0, Prefix.size(), AsciiLower(Prefix)) == 0;
+}
+
+// Whether Name ends in "." and two digits, as the per-language sections do.
+bool HasLanguageSuffix(const std::string& Name) {
+    size_t n = Name.size();
+    return n >= 3 && Name[n - 3] == '.' && std::isdigit(static_cast<unsigned char>(Name[n - 2])) &&
+           std::isdigit(static_cast<unsigned char>(Name[n - 1]));
+}
+
+// Whether the settings rewrite writes the section Name (so that its old content must go, for a language
+// no longer in use as much as for one rewritten): the global settings sections, the tracked tags'
+// sections, and every per-language section of any language number, the headings' included.
+bool IsSettingsSection(const std::string& Name) {
+    const std::string folded = AsciiLower(Name);
+    for (const char* owned : kOwnedSections)
+        if (folded == AsciiLower(owned)) return true;
+    if (StartsWithFolded(folded, kWatchedPrefix)) return true;
+    if (!HasLanguageSuffix(Name)) return false;
+    const std::string base = folded.substr(0, folded.size() - 3);
+    if (StartsWithFolded(base, "Heading.")) return true;
+    for (const char* perLanguage : kLanguageSectionBases)
+        if (base == AsciiLower(perLanguage)) return true;
+    return false;
+}
+
+// Everything of the old preferences file that the settings rewrite does not write: the window
+// placements (an alignment window not opened in this run has not written its own), sections of other
+// programs or later versions, and the three workspace keys of GeneralConfiguration, which the
+// configuration unit writes again only when the program ends.
+void CarryOverForeignSettings(const TIniFile& Old, TIniFile& New) {
+    for (const std::string& section : Old.ReadSections())
+        if (!IsSettingsSection(section)) New.CopySection(Old, section);
+    if (Old.ValueExists(kGeneral, "WorkspacePath"))
+        New.WriteString(kGeneral, "WorkspacePath", Old.ReadString(kGeneral, "WorkspacePath", ""));
+    if (Old.ValueExists(kGeneral, "RecentWorkspacesCount")) {
+        std::vector<std::string> recent;
+        ReadStringList(Old, kGeneral, "RecentWorkspaces", recent);
+        WriteStringList(New, kGeneral, "RecentWorkspaces", recent);
+    }
+    if (Old.ValueExists(kGeneral, "SaveOnExit"))
+        New.WriteBool(kGeneral, "SaveOnExit", Old.ReadBool(kGeneral, "SaveOnExit", false));
+}
+
+// Replaces FileName by every setting; with CarryOver (the preferences file itself, not a workspace) the
+// old file's foreign settings are kept too. Starting empty drops every key no longer written, as
+// deleting the file first would, without losing the old file when writing fails.
+bool SaveSettingsFile(const std::string& FileName, bool CarryOver) {
+    try {
+        TIniFile ini(FileName, TIniFile::TOpenMode::StartEmpty);
+        SaveGeneralPrefs(ini);
+        // An old file that cannot be read has nothing to hand on; the settings are still saved.
+        if (CarryOver) {
+            try {
+                CarryOverForeignSettings(TIniFile(FileName), ini);
+            } catch (const EIniFileError&) {
+            }
+        }
+        ini.UpdateFile();
+        return true;
+    } catch (...) {
+        ShowError("Could not write to configuration file " + FileName + "!");
+        return false;
+    }
+}
+
+}  // namespace
+
 bool LoadPrefsFromFile(const std::string& FileName) {
     try {
         TIniFile ini(FileName);
@@ -810,17 +958,7 @@ bool LoadPrefsFromFile(const std::string& FileName) {
 }
 
 bool SavePrefsToFile(const std::string& FileName) {
-    try {
-        // Starting empty drops every key no longer written, as deleting the file first would, without
-        // losing the old file when writing fails.
-        TIniFile ini(FileName, TIniFile::TOpenMode::StartEmpty);
-        SaveGeneralPrefs(ini);
-        ini.UpdateFile();
-        return true;
-    } catch (...) {
-        ShowError("Could not write to configuration file " + FileName + "!");
-        return false;
-    }
+    return SaveSettingsFile(FileName, false);
 }
 
 bool LoadPreferences() {
@@ -829,7 +967,7 @@ bool LoadPreferences() {
 
 bool SavePreferences() {
     std::string name = GetIniFileNameForWrite();
-    return !name.empty() && SavePrefsToFile(name);
+    return !name.empty() && SaveSettingsFile(name, true);
 }
 
 bool LoadWorkspacePrefs(const std::string& FileName) {

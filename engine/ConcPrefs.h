@@ -43,7 +43,10 @@ void SetIniWritableProbe(std::function<bool(const std::string&)> Probe);
 
 // Reads every setting from the read location. Returns false after showing the error.
 bool LoadPreferences();
-// Writes every setting to the write location; does nothing and returns false when there is none.
+// Writes every setting to the write location; does nothing and returns false when there is none. Unlike
+// SavePrefsToFile it keeps what the settings do not own: every section other than the settings' own (the
+// window placements, sections it does not know) and the keys WorkspacePath, RecentWorkspaces and
+// SaveOnExit, as they stood in the old file.
 bool SavePreferences();
 // The same for a workspace's settings file.
 bool LoadWorkspacePrefs(const std::string& FileName);
@@ -51,18 +54,39 @@ bool SaveWorkspacePrefs(const std::string& FileName);
 
 // Reads every setting from FileName; the language configurations are freed and created anew. Any error
 // shows "Could not read from configuration file <name>!" and returns false; what was read so far stays.
+// A file that is no regular file (a FIFO, a device) or is too large is such an error, found before
+// anything is read or changed.
 bool LoadPrefsFromFile(const std::string& FileName);
 // Replaces FileName by a file holding every setting (keys it held before and no longer gets are gone).
 // Any error shows "Could not write to configuration file <name>!" and returns false; the old file is then
-// left as it was.
+// left as it was. Workspaces are saved this way.
 bool SavePrefsToFile(const std::string& FileName);
 
+// Loading brings every value into the range its dialog offers, so that nothing downstream meets a value
+// no user could have set (a hand-edited or damaged file gives the nearest sane value instead):
+//   numbers, clamped: MaximumHits 1..2147483647, FrequencyOfHits 1..16000, ContextChars 0..1000,
+//     ContextWords 0..40, ContextLines 0..10, ContextSentences 1 (the segment size is always 1),
+//     MatchWordsHi 1..9, MatchWordsLo 0..MatchWordsHi, every MaxItems 0..1000, MinHitsForHotWords and
+//     MaxHotWordsCandidates 1..32767, TranslationPasses 1..30, MinimumFrequency 1..32000,
+//     MaximumFrequency 0..32000, MaximumLines 0..950000, CollocateSpan 1..4, CollocHighLightTop 0..32767,
+//     the three hot-word thresholds at least 0 (a value that is no finite number gives the default);
+//   choices, the default when outside: ContextType 0..4, AlignFormat 0..3, WordTag 0..2, exportAlignFormat
+//     1 or 3, HeadingFormat 0..3, ParagraphFormat 0..3, SentenceFormat 0..1, BigContextSize 10, 20 or 30,
+//     LastUsedLanguage 0..LanguagesCount-1, a sort key to a code its family names (else none);
+//   LanguagesCount: above 4 gives 4, below 0 gives 1;
+//   Language: a locale of the table whose code page converts (platform::IsUsableLocale), else the user's
+//     default language; LanguageName, when missing or empty, the table's name of the language;
+//   fonts: a size outside 1..512 and an empty name keep the font's own, style bits beyond the four
+//     styles are dropped, the colour is made a COLORREF (0..0xFFFFFF) or a system colour, a character set
+//     outside 0..255 becomes 0;
+//   headings and tracked tags whose names would share a section (SameSettingName): the first is kept.
 // The sections of the options object, the tracked tags and every language, in load order. They raise
 // std::logic_error when CommonConfig does not exist (or, saving, when a counted language is missing),
 // and pass on std::bad_alloc.
 void LoadGeneralPrefs(const TIniFile& Ini);
 void SaveGeneralPrefs(TIniFile& Ini);
-// The per-language sections of language Lang (0..3) into or from Config. May raise.
+// The per-language sections of language Lang (0..3) into or from Config; loading also parses the equal
+// characters into Config's EqualCharGroups and sets the stop list's Active from its stored flag. May raise.
 void LoadLanguagePrefs(const TIniFile& Ini, TConcordConfig& Config, int Lang);
 void SaveLanguagePrefs(TIniFile& Ini, const TConcordConfig& Config, int Lang);
 

@@ -15,6 +15,22 @@ int64_t TStream::Remaining() {
     return Left > 0 ? Left : 0;
 }
 
+// ---- TBoundedStream ----
+
+int64_t TBoundedStream::Read(void* Buffer, int64_t Count) {
+    if (Count <= 0) return 0;
+    const int64_t Allowed = std::max<int64_t>(0, FLimit - FBase.GetPosition());
+    if (Count > Allowed) {
+        FOverran = true;
+        Count = Allowed;
+    }
+    return Count > 0 ? FBase.Read(Buffer, Count) : 0;
+}
+
+int64_t TBoundedStream::Write(const void*, int64_t) {
+    return 0;
+}
+
 // ---- TMemoryStream ----
 
 TMemoryStream::TMemoryStream(std::string_view Bytes) : FData(Bytes.begin(), Bytes.end()) {}
@@ -226,10 +242,57 @@ void EndBlock(TStream& Stream, int64_t Start) {
 TBlockHead ReadBlockHead(TStream& Stream) {
     TBlockHead Head;
     Head.Start = Stream.GetPosition();
+    Head.Complete = Stream.Remaining() >= 8;
     Head.EndOffset = ReadStreamInteger(Stream);
     Head.Version = ReadStreamInteger(Stream);
-    Head.EndValid = Head.EndOffset >= Head.Start + 8 && Head.EndOffset <= Stream.GetSize();
+    Head.EndValid = Head.Complete && Head.EndOffset >= Head.Start + 8 && Head.EndOffset <= Stream.GetSize();
     return Head;
+}
+
+namespace {
+
+// Whether the Int32 at Offset is an end offset that a block starting there could have.
+bool EndOffsetAt(TStream& Stream, int64_t Offset, int64_t MinimumLength) {
+    Stream.SetPosition(Offset);
+    if (Stream.Remaining() < 8) return false;
+    const int64_t End = ReadStreamInteger(Stream);
+    return End >= Offset + MinimumLength && End <= Stream.GetSize();
+}
+
+// A block head at Offset: a valid end offset, the index version, and after the block either the end of
+// the stream or another valid head (whatever its version: the frequency list has its own). The second
+// head makes a stray 65536 among a list's values very unlikely to pass for a block.
+bool PlausibleBlockAt(TStream& Stream, int64_t Offset) {
+    if (!EndOffsetAt(Stream, Offset, 12)) return false;
+    Stream.SetPosition(Offset);
+    const int64_t End = ReadStreamInteger(Stream);
+    if (ReadStreamInteger(Stream) != IndexBlockVersion) return false;
+    return End == Stream.GetSize() || EndOffsetAt(Stream, End, 8);
+}
+
+}  // namespace
+
+int64_t FindNextBlockHead(TStream& Stream, int64_t From) {
+    const int64_t Resume = Stream.GetPosition();
+    const int64_t Size = Stream.GetSize();
+    constexpr int64_t ChunkBytes = 65536;
+    std::vector<uint8_t> Chunk(static_cast<size_t>(ChunkBytes + 8));
+    int64_t Found = Size;
+    // Chunks overlap by 8 bytes so that a head across a seam is seen.
+    for (int64_t Base = std::max<int64_t>(From, 0); Base + 8 <= Size && Found == Size; Base += ChunkBytes) {
+        Stream.SetPosition(Base);
+        const int64_t Got = Stream.Read(Chunk.data(), ChunkBytes + 8);
+        for (int64_t I = 0; I + 8 <= Got && I < ChunkBytes; ++I) {
+            const uint8_t* V = Chunk.data() + I + 4;
+            if (V[0] != 0 || V[1] != 0 || V[2] != 1 || V[3] != 0) continue;
+            if (PlausibleBlockAt(Stream, Base + I)) {
+                Found = Base + I;
+                break;
+            }
+        }
+    }
+    Stream.SetPosition(Resume);
+    return Found;
 }
 
 void SkipBlock(TStream& Stream, const TBlockHead& Head) {
@@ -241,4 +304,10 @@ void SkipBlock(TStream& Stream, const TBlockHead& Head) {
 
 void ReportUnknownIndexVersion() {
     ShowError(UnknownIndexVersionText);
+}
+
+void ReportDamagedBlock(TStream& Stream) {
+    if (Stream.DamageReported) return;
+    Stream.DamageReported = true;
+    ShowError(DamagedIndexDataText);
 }

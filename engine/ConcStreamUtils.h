@@ -4,8 +4,10 @@
 // memory implementation.
 //
 // Nothing read from a stream is trusted: counts are clamped to the bytes that remain, a negative
-// count reads as none, and a block whose end offset cannot be right is skipped as unknown, so a
-// damaged or hostile file never makes a reader allocate more than the file holds.
+// count reads as none, an element is read only within its block, and a block whose end offset cannot
+// be right is reported once per file as damaged while the blocks after it are still found, so a
+// damaged or hostile file never makes a reader allocate more than the file holds nor lose more than
+// the damaged block.
 #pragma once
 
 #include <cstdint>
@@ -38,6 +40,34 @@ public:
     void SetPosition(int64_t Position) { Seek(Position, soBeginning); }
     // Bytes between the position and the end; 0 when the position is at or past the end.
     int64_t Remaining();
+
+    // Set once a damaged block of this stream has been reported, so that a file is reported once.
+    bool DamageReported = false;
+};
+
+// A read-only view of another stream that hands out no byte at or beyond Limit: one block's elements
+// are read through it, so an element that claims more than its block holds cannot swallow the next
+// block. Its size is the base stream's, so counts are still clamped to what the file holds; a read cut
+// at Limit is remembered (Overran), and the element that asked for it is not to be trusted.
+class TBoundedStream : public TStream {
+public:
+    // Base is borrowed and must outlive the view; positions are the base's own.
+    TBoundedStream(TStream& Base, int64_t Limit) : FBase(Base), FLimit(Limit) {}
+
+    int64_t Read(void* Buffer, int64_t Count) override;
+    // The view is read-only: writes nothing and returns 0.
+    int64_t Write(const void* Buffer, int64_t Count) override;
+    int64_t Seek(int64_t Offset, TSeekOrigin Origin) override { return FBase.Seek(Offset, Origin); }
+    int64_t GetSize() const override { return FBase.GetSize(); }
+
+    // Whether a read since the last ResetOverrun asked for bytes at or beyond Limit.
+    bool Overran() const { return FOverran; }
+    void ResetOverrun() { FOverran = false; }
+
+private:
+    TStream& FBase;
+    int64_t FLimit;
+    bool FOverran = false;
 };
 
 // A stream over a growable byte array.
@@ -138,6 +168,8 @@ struct TBlockHead {
     int64_t Start = 0;
     int64_t EndOffset = 0;
     int32_t Version = 0;
+    // Both fields were there to read (the stream did not end first).
+    bool Complete = false;
     // The end offset lies where a block starting at Start can end: [Start + 8, stream size].
     bool EndValid = false;
 };
@@ -146,6 +178,10 @@ struct TBlockHead {
 TBlockHead ReadBlockHead(TStream& Stream);
 // Leaves the block: at its end offset when that is valid, at the end of the stream otherwise.
 void SkipBlock(TStream& Stream, const TBlockHead& Head);
+// The offset of the first place at or after From where a block plausibly begins: a valid end offset
+// followed by the index block version, whose end is the stream's end or another valid block head.
+// The stream's size when there is none. The stream's position is left where it was.
+int64_t FindNextBlockHead(TStream& Stream, int64_t From);
 
 // Reads one optional element: NoElement (or any negative count) gives nullptr, anything else is
 // read back by the element itself from where its count starts.
@@ -178,6 +214,12 @@ struct TOptionalElementCodec {
 
 // Shows "Unknown index version." with the message dialog.
 void ReportUnknownIndexVersion();
+// The text shown, once per file, when a block of index data is damaged (its end offset is impossible
+// or the file ends inside it).
+inline constexpr const char* DamagedIndexDataText =
+    "The index data of the workspace are damaged. The damaged indexes will be computed again.";
+// Shows DamagedIndexDataText with the message dialog unless it was shown for this stream already.
+void ReportDamagedBlock(TStream& Stream);
 
 // An owning list with one optional element per corpus file; an empty slot is nullptr. Saved and
 // loaded as one container block whose slots Codec writes and reads.
@@ -221,28 +263,48 @@ public:
         EndBlock(Stream, Start);
     }
 
-    // Replaces the list with the block at the stream's position and leaves the stream at the block's
-    // end. Returns false, after showing "Unknown index version." once, for a block of another version
-    // or with an impossible end offset (the stream is then left at its end); the list is then empty.
+    // Replaces the list with the block at the stream's position. Each element is read within its block;
+    // one that claims more than the block holds leaves its slot empty (it is computed again), and so
+    // does one that Codec rejects. Returns true when the elements were read, and leaves the stream at
+    // the block's end. A block of another version is skipped after "Unknown index version." (false).
+    // A damaged block (an impossible end offset, or the stream ends in its head) is reported once per
+    // stream with DamagedIndexDataText; its elements are read up to the next block that can be found
+    // (true) when its version is known, and the stream is left at that block either way.
     bool LoadFromStream(TStream& Stream) {
         Clear();
         const TBlockHead Head = ReadBlockHead(Stream);
-        const bool Known = Head.Version == IndexBlockVersion && Head.EndValid;
-        if (Known) {
-            const int32_t Declared = ReadStreamInteger(Stream);
-            // Every slot takes at least one Int32, and a slot must start inside the block.
-            const int32_t Slots = ClampCount(Declared, Head.EndOffset - Stream.GetPosition(), 4);
-            FItems.reserve(static_cast<size_t>(Slots));
-            for (int32_t I = 0; I < Slots && Stream.GetPosition() < Head.EndOffset; ++I)
-                FItems.push_back(Codec::Load(Stream));
-        } else {
-            ReportUnknownIndexVersion();
+        const bool Known = Head.Version == IndexBlockVersion;
+        if (!Head.Complete || !Head.EndValid) ReportDamagedBlock(Stream);
+        if (!Head.Complete) {
+            Stream.Seek(0, soEnd);
+            return false;
         }
-        SkipBlock(Stream, Head);
-        return Known;
+        if (!Known) {
+            if (Head.EndValid) ReportUnknownIndexVersion();
+            Stream.SetPosition(Head.EndValid ? Head.EndOffset : FindNextBlockHead(Stream, Head.Start + 1));
+            return false;
+        }
+        const int64_t End = Head.EndValid ? Head.EndOffset : FindNextBlockHead(Stream, Head.Start + 8);
+        LoadSlots(Stream, End);
+        Stream.SetPosition(End);
+        return true;
     }
 
 private:
+    // Reads the slot count and the slots that start before End, each through a view that stops at End.
+    void LoadSlots(TStream& Stream, int64_t End) {
+        TBoundedStream View(Stream, End);
+        const int32_t Declared = ReadStreamInteger(View);
+        // Every slot takes at least one Int32, and a slot must start inside the block.
+        const int32_t Slots = ClampCount(Declared, End - Stream.GetPosition(), 4);
+        FItems.reserve(static_cast<size_t>(Slots));
+        for (int32_t I = 0; I < Slots && Stream.GetPosition() < End; ++I) {
+            View.ResetOverrun();
+            std::unique_ptr<T> Item = Codec::Load(View);
+            FItems.push_back(View.Overran() ? nullptr : std::move(Item));
+        }
+    }
+
     size_t CheckIndex(int32_t I) const {
         if (I < 0 || I >= Count()) throw std::out_of_range("List index out of bounds");
         return static_cast<size_t>(I);

@@ -4,11 +4,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <stdexcept>
 
 #include "engine/BStream.h"
@@ -16,6 +16,7 @@
 #include "engine/RegExp3.h"
 #include "platform/Nls.h"
 #include "platform/Paths.h"
+#include "platform/WholeFile.h"
 
 namespace {
 
@@ -373,8 +374,7 @@ const TCharClassTable& LangCharClasses(int L) {
 
 // ---- Equal characters and the search character map -------------------------------------------------
 
-bool ParseEqualChars(int L) {
-    TConcordConfig& Config = MutableLangConfig(L);
+bool ParseEqualChars(TConcordConfig& Config) {
     Config.EqualCharGroups.clear();
     std::string Text = RemoveBlanks(TrimControls(Config.EqualChars));
     if (Text.empty()) return true;
@@ -390,6 +390,10 @@ bool ParseEqualChars(int L) {
     }
     Config.EqualCharGroups = std::move(Groups);
     return true;
+}
+
+bool ParseEqualChars(int L) {
+    return ParseEqualChars(MutableLangConfig(L));
 }
 
 // The map lives in the language's regular-expression tables, so that the text helpers and the patterns
@@ -425,13 +429,16 @@ std::string MakeTempFileName(const std::string& Prefix) {
 }
 
 bool IsTextFile(const std::string& FileName) {
-    std::ifstream File(FileName, std::ios::binary);
-    if (!File) return true;
+    // A FIFO or a device is no file that cannot be opened: it is never opened for a blocking read.
+    const int Handle = platform::OpenRegularFileForReading(FileName);
+    if (Handle < 0) return true;
     char Head[256];
-    File.read(Head, sizeof Head);
-    const std::streamsize Got = File.gcount();
+    ssize_t Got;
+    do Got = ::read(Handle, Head, sizeof Head);
+    while (Got < 0 && errno == EINTR);
+    ::close(Handle);
     int Controls = 0;
-    for (std::streamsize I = 0; I < Got; ++I)
+    for (ssize_t I = 0; I < Got; ++I)
         if (IsControlByte(Byte(Head[I]))) ++Controls;
     return Controls < 5;
 }
@@ -447,6 +454,8 @@ std::string MakeValidFileName(const std::string& Name, const std::string& Defaul
             platform::WithTrailingSlash(Error ? Name.substr(0, Slash + 1) : Full.lexically_normal().string());
     }
     File.erase(std::remove_if(File.begin(), File.end(), IsInvalidFileNameChar), File.end());
+    // No file can be saved under such a name: the folder itself, its parent, or an extension alone.
+    if (File.empty() || File == "." || File == "..") return {};
 
     const size_t Dot = File.rfind('.');
     const bool HasExtension = Dot != std::string::npos && Dot + 1 < File.size();

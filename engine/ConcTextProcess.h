@@ -17,6 +17,7 @@
 
 class TBufStream;
 class TConcSearchRec;
+class TConcordConfig;
 
 // A set of byte values.
 using TCharSet = std::bitset<256>;
@@ -105,6 +106,8 @@ const TCharClassTable& LangCharClasses(int L);
 // at least "A" (65, unsigned). An empty text gives no groups. On a syntax error (an empty group, a
 // character below "A", a missing or dangling "=") L is left with no groups and the result is False.
 bool ParseEqualChars(int L);
+// The same for a configuration that need not be one of LanguageConfigs (one being read from a file).
+bool ParseEqualChars(TConcordConfig& Config);
 
 // Rebuilds and returns the search character map of language L from CommonConfig's IgnoreCase and
 // UseSkipEqualChars: with neither, the identity; with IgnoreCase, every upper-case byte (by the
@@ -130,11 +133,12 @@ std::string StripTagDelimiters(std::string_view S);
 std::string MakeTempFileName(const std::string& Prefix);
 // Whether the file looks like text: fewer than 5 of its first 256 bytes are control bytes (0 to 8, 11,
 // 14 to 31, 127 and 255; tab, line feed, form feed and carriage return are text). Also True when the
-// file cannot be opened or is empty.
+// file cannot be opened, is no regular file (a FIFO or device is not waited on) or is empty.
 bool IsTextFile(const std::string& FileName);
 // A file name fit for saving: a folder part is made absolute, the characters " * / : < > ? \ | are
 // removed from the name part, and a name without extension (a trailing dot is dropped first) gets
-// DefaultExtension, with a leading dot added when it has none.
+// DefaultExtension, with a leading dot added when it has none. "" when nothing of the name part is left,
+// or only "." or "..", so that callers refuse it.
 std::string MakeValidFileName(const std::string& Name, const std::string& DefaultExtension);
 // Captions, progress texts and reports show corpus files by name only, never with their folders.
 constexpr bool ShowFullPathNames = false;

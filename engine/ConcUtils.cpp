@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "controls/ConcDblProgress.h"
 #include "controls/ConcProgress.h"
 #include "controls/Msg.h"
 #include "engine/ConcConfig.h"
@@ -87,11 +88,15 @@ void EndWait() {
 }
 
 bool LongOperationRunning() {
-    return WaitCount > 0 || ProgressForm != nullptr;
+    return WaitCount > 0 || ProgressForm != nullptr || TDoubleProgressForm::LiveCount() > 0;
 }
 
 bool IsBusy() {
     return SavingWordList || PrintingWordList;
+}
+
+bool CorpusInUse() {
+    return IsBusy() || LongOperationRunning();
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -221,6 +226,13 @@ int ConfirmApplyChanges() {
 
 void SetFontDialog(TFontDialogFunc Dialog) {
     FontDialog = std::move(Dialog);
+}
+
+bool ExecuteFontDialog(TFontSpec& Font) {
+    TFontSpec Chosen = Font;
+    if (!FontDialog || !FontDialog(Chosen)) return false;
+    Font = Chosen;
+    return true;
 }
 
 bool ChooseConfigFont(int FontIndex, int Language) {

@@ -119,12 +119,17 @@ public:
     TWaitScope& operator=(const TWaitScope&) = delete;
 };
 
-// A long operation that pumps events is running: the wait cursor is on or a progress form is alive.
-// The main window refuses to close meanwhile, since closing would free the data under the operation.
+// A long operation that pumps events is running: the wait cursor is on or a progress form (single or
+// double) is alive.
 bool LongOperationRunning();
 
 // True while a word list is being saved to a file or printed (SavingWordList, PrintingWordList).
 bool IsBusy();
+
+// The main window's one busy test, both for closing and for enabling the commands that free, replace
+// or save the corpus: IsBusy, or LongOperationRunning (closing or unloading then would free the data
+// under the operation).
+bool CorpusInUse();
 
 // ---------------------------------------------------------------------------------------------------
 // Corpus state.
@@ -209,6 +214,10 @@ int ConfirmApplyChanges();
 using TFontDialogFunc = std::function<bool(TFontSpec& Font)>;
 // Registers the dialog (the program registers the real one, tests their own). Empty: nothing is chosen.
 void SetFontDialog(TFontDialogFunc Dialog);
+
+// Opens the registered font dialog on Font; true on OK, with the choice in Font (untouched otherwise).
+// False without a registered dialog.
+bool ExecuteFontDialog(TFontSpec& Font);
 
 // Opens the font dialog on font FontIndex (0..8) of Language; on OK copies the choice into the
 // language's configuration and broadcasts CM_FONTCHANGED (Language, FontIndex). Returns whether a font

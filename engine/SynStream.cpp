@@ -57,7 +57,7 @@ int32_t NewPosition(int32_t Offset, int Origin, int32_t Current, int32_t Size) {
 }  // namespace
 
 int32_t TSynchroStream::ReadAt(void* Buffer, int32_t Count, int32_t& Position) {
-    std::lock_guard<std::mutex> guard(FLock);
+    std::lock_guard<std::recursive_mutex> guard(FLock);
     if (Position < 0 || Count <= 0) return 0;
     Seek(Position, soFromBeginning);
     int32_t done = Read(Buffer, Count);
@@ -66,23 +66,18 @@ int32_t TSynchroStream::ReadAt(void* Buffer, int32_t Count, int32_t& Position) {
 }
 
 int32_t TSynchroStream::SeekLocked(int32_t Offset, int Origin, int32_t& NewPosition) {
-    std::lock_guard<std::mutex> guard(FLock);
+    std::lock_guard<std::recursive_mutex> guard(FLock);
     NewPosition = Seek(Offset, Origin);
     return NewPosition;
 }
 
 TFileSynchroStream::TFileSynchroStream(const std::string& FileName, uint16_t Mode)
-    : FFileName(FileName), FMode(Mode) {
+    : FFileName(std::make_shared<const std::string>(FileName)), FMode(Mode) {
     FHandle = OpenMeasured(FileName, Mode, &FSize);
 }
 
 TFileSynchroStream::~TFileSynchroStream() {
     if (FHandle >= 0) ::close(FHandle);
-}
-
-bool TFileSynchroStream::IsOpen() const {
-    std::lock_guard<std::mutex> guard(FLock);
-    return FHandle >= 0;
 }
 
 int32_t TFileSynchroStream::Read(void* Buffer, int32_t Count) {
@@ -125,16 +120,16 @@ int32_t TFileSynchroStream::Seek(int32_t Offset, int Origin) {
 }
 
 void TFileSynchroStream::Reopen(const std::string& NewFileName) {
-    std::lock_guard<std::mutex> guard(FLock);
-    int handle = OpenMeasured(NewFileName, FMode, nullptr);
-    if (FHandle >= 0) ::close(FHandle);
-    FHandle = handle;
-    FFileName = NewFileName;
-}
-
-std::string TFileSynchroStream::FileName() const {
-    std::lock_guard<std::mutex> guard(FLock);
-    return FFileName;
+    std::lock_guard<std::recursive_mutex> guard(FLock);
+    int32_t size = 0;
+    const int handle = OpenMeasured(NewFileName, FMode, &size);
+    if (size != FSize) {
+        ::close(handle);
+        RaiseOpenError(NewFileName);
+    }
+    const int old = FHandle.exchange(handle);
+    if (old >= 0) ::close(old);
+    FFileName.store(std::make_shared<const std::string>(NewFileName));
 }
 
 TMemorySynchroStream::TMemorySynchroStream(std::string Bytes) : FBytes(std::move(Bytes)) {}

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -41,6 +42,8 @@ public:
     // Moves the stream's own position (Origin: soFromBeginning, soFromCurrent, soFromEnd) and returns it.
     virtual int32_t Seek(int32_t Offset, int Origin) = 0;
 
+    // The lock may be taken again by the thread that holds it (every locked call works under Lock ());
+    // each Lock needs its Unlock.
     void Lock() { FLock.lock(); }
     void Unlock() { FLock.unlock(); }
 
@@ -53,7 +56,7 @@ public:
 
 protected:
     // Innermost lock of the program: nothing that takes another lock or calls out runs under it.
-    mutable std::mutex FLock;
+    mutable std::recursive_mutex FLock;
 };
 
 // A stream over an open file. The size is taken once at opening and kept, even when the file grows.
@@ -66,26 +69,29 @@ public:
     ~TFileSynchroStream() override;
 
     int32_t GetSize() const override { return FSize; }
-    bool IsOpen() const override;
+    // Takes no lock.
+    bool IsOpen() const override { return FHandle.load() >= 0; }
     int32_t Read(void* Buffer, int32_t Count) override;
     int32_t Write(const void* Buffer, int32_t Count) override;
     int32_t Seek(int32_t Offset, int Origin) override;
 
     // Under the lock, moves the stream onto NewFileName (a copy of the same file): opens it with the
-    // stored mode, closes the old file and keeps the current position; the size is not measured again.
-    // Raises "Unable to open file: <NewFileName>." when it cannot be opened, leaving the stream on its
-    // old file and name.
+    // stored mode, closes the old file and keeps the current position; the size stays the one taken at
+    // opening. Raises "Unable to open file: <NewFileName>." when it cannot be opened or its size is not
+    // that size (a partial copy would silently cut every reader short), leaving the stream on its old
+    // file and name.
     void Reopen(const std::string& NewFileName);
 
-    // The path of the open file.
-    std::string FileName() const;
+    // The path of the open file. Takes no lock.
+    std::string FileName() const { return *FFileName.load(); }
     uint16_t Mode() const { return FMode; }
 
 private:
-    std::string FFileName;
+    // Replaced whole by Reopen, so that FileName reads it without the stream's lock.
+    std::atomic<std::shared_ptr<const std::string>> FFileName;
     uint16_t FMode;
     int32_t FSize = 0;
-    int FHandle = -1;
+    std::atomic<int> FHandle{-1};
     // The stream's own position; reads are positioned, so the descriptor's offset is never used.
     int32_t FPosition = 0;
 };

@@ -14,6 +14,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/WholeFile.h"
+
 namespace {
 
 bool IsProfileSpace(char c) {
@@ -146,13 +148,12 @@ bool TryStrToInt(const std::string& Text, int& Value) {
 TIniFile::TIniFile(std::string FileName, TOpenMode Mode) : FFileName(std::move(FileName)) {
     FSections.push_back(std::make_unique<TSection>());
     if (Mode == TOpenMode::StartEmpty) return;
-    std::error_code ec;
-    if (!std::filesystem::exists(FFileName, ec)) return;
-    std::ifstream in(FFileName, std::ios::binary);
-    if (!in || std::filesystem::is_directory(FFileName, ec)) throw EIniFileError("Cannot read " + FFileName);
-    std::ostringstream data;
-    data << in.rdbuf();
-    Parse(data.str());
+    std::string data;
+    const platform::TWholeFileStatus status = platform::ReadRegularFile(FFileName, data);
+    if (status == platform::TWholeFileStatus::Missing) return;
+    if (status != platform::TWholeFileStatus::Ok)
+        throw EIniFileError(platform::WholeFileStatusText(status, FFileName));
+    Parse(data);
 }
 
 TIniFile::~TIniFile() = default;
@@ -161,12 +162,14 @@ void TIniFile::Parse(const std::string& Data) {
     // Editors may put a UTF-8 byte-order mark before the first section header.
     size_t start = Data.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
     while (start < Data.size()) {
-        size_t end = Data.find('\n', start);
+        // CR LF, a lone LF and a lone CR (files from old Macintosh editors) all end a line.
+        size_t end = Data.find_first_of("\r\n", start);
         if (end == std::string::npos) end = Data.size();
-        size_t stop = end;
-        if (stop > start && Data[stop - 1] == '\r') --stop;
-        AddLine(Data.substr(start, stop - start));
-        start = end + 1;
+        size_t next = end + 1;
+        if (end < Data.size() && Data[end] == '\r' && next < Data.size() && Data[next] == '\n') ++next;
+        // No value written here can hold a NUL, and every reader of a value takes a NUL as its end.
+        AddLine(SingleLine(Data.substr(start, end - start)));
+        start = next;
     }
     RebuildSectionIndex();
 }
@@ -272,8 +275,10 @@ void TIniFile::WriteBool(const std::string& Section, const std::string& Ident, b
 }
 
 void TIniFile::WriteFloat(const std::string& Section, const std::string& Ident, double Value) {
-    char buffer[64];
-    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, Value);
+    // Fixed notation: the shortest plain decimal text that reads back to the same double. The longest
+    // such text (the smallest subnormal) has 326 characters.
+    char buffer[400];
+    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, Value, std::chars_format::fixed);
     WriteString(Section, Ident, std::string(buffer, ec == std::errc() ? end : buffer));
 }
 
@@ -283,6 +288,25 @@ bool TIniFile::SectionExists(const std::string& Section) const {
 
 bool TIniFile::ValueExists(const std::string& Section, const std::string& Ident) const {
     return FindKey(Section, Ident) != nullptr;
+}
+
+std::vector<std::string> TIniFile::ReadSections() const {
+    std::vector<std::string> names;
+    for (size_t i = 1; i < FSections.size(); ++i) {
+        auto it = FSectionIndex.find(Fold(FSections[i]->Name));
+        if (it != FSectionIndex.end() && it->second == i) names.push_back(FSections[i]->Name);
+    }
+    return names;
+}
+
+void TIniFile::CopySection(const TIniFile& Source, const std::string& Section) {
+    const TSection* from = Source.FindSection(Section);
+    if (!from) return;
+    EraseSection(Section);
+    TSection& to = SectionForWrite(from->Name);
+    to.Lines = from->Lines;
+    to.Trailer = from->Trailer;
+    to.KeyIndex = from->KeyIndex;
 }
 
 void TIniFile::EraseSection(const std::string& Section) {
@@ -344,6 +368,8 @@ void ReplaceFileAtomically(const std::string& Path, const std::string& Data) {
     bool keepMode = false;
     struct stat old {};
     if (::stat(target.c_str(), &old) == 0) {
+        // A FIFO or a device is no settings file, whatever name it goes by.
+        if (!S_ISREG(old.st_mode)) throw EIniFileError("Cannot write " + Path + ": it is not a regular file");
         // A rename ignores the mode of the file it replaces: refuse here what writing in place would.
         if (!ModeAllowsWriting(target, old))
             throw EIniFileError("Cannot write " + Path + ": " + std::strerror(EACCES));
@@ -376,10 +402,13 @@ void ReplaceFileAtomically(const std::string& Path, const std::string& Data) {
 
 bool ProbeReadWrite(const std::string& Path) {
     if (!FileModeAllowsWriting(Path)) return false;
-    int fd = ::open(Path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    // Without O_NONBLOCK a FIFO would hold the probe until someone opened its other end.
+    int fd = ::open(Path.c_str(), O_RDWR | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
     if (fd < 0) return false;
+    struct stat info {};
+    const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
     ::close(fd);
-    return true;
+    return regular;
 }
 
 bool ProbeFolderWritable(const std::string& Folder) {

@@ -1,6 +1,7 @@
 // INI files as the Windows profile functions read and write them.
 //
-// A TIniFile holds the whole file in memory. Lookups of sections and keys ignore ASCII case, and the
+// A TIniFile holds the whole file in memory. A line ends at CR LF, LF or a lone CR, and a NUL ends the
+// text of its line. Lookups of sections and keys ignore ASCII case, and the
 // first occurrence of a section or key is the one that counts. Values are bytes: nothing is transcoded.
 // Writing changes a key where it stands, or appends it at the end of its section (a new section at the
 // end of the file); lines the program does not know (comments, blank lines, foreign keys) are kept.
@@ -24,8 +25,10 @@ public:
     enum class TOpenMode { ReadExisting, StartEmpty };
 
     // ReadExisting loads FileName when it exists (a missing file is an empty one) and raises EIniFileError
-    // when it exists but cannot be read. StartEmpty ignores the old content: UpdateFile() then replaces the
-    // file by exactly what was written through this object, as if it had been deleted first.
+    // when it exists but cannot be read, is not a regular file (a FIFO or a device is never opened for
+    // blocking reads) or is larger than platform::MaxWholeFileSize. StartEmpty ignores the old content:
+    // UpdateFile() then replaces the file by exactly what was written through this object, as if it had been
+    // deleted first.
     explicit TIniFile(std::string FileName, TOpenMode Mode = TOpenMode::ReadExisting);
     ~TIniFile();
     TIniFile(const TIniFile&) = delete;
@@ -54,11 +57,17 @@ public:
     void WriteInteger(const std::string& Section, const std::string& Ident, int Value);
     // Writes "1" or "0".
     void WriteBool(const std::string& Section, const std::string& Ident, bool Value);
-    // Writes the shortest text that reads back to the same double, with "." as the decimal separator.
+    // Writes the shortest plain decimal text (no exponent) that reads back to the same double, with "." as
+    // the decimal separator: 0.0001, not 1e-04.
     void WriteFloat(const std::string& Section, const std::string& Ident, double Value);
 
     bool SectionExists(const std::string& Section) const;
     bool ValueExists(const std::string& Section, const std::string& Ident) const;
+    // The names of the sections in file order, each name once (its first occurrence, ignoring case).
+    std::vector<std::string> ReadSections() const;
+    // Replaces this file's sections of that name by Source's first section of that name with its lines as
+    // they stand (keys, comments, blank lines); nothing when Source has none.
+    void CopySection(const TIniFile& Source, const std::string& Section);
     // Removes every section of that name with all its lines.
     void EraseSection(const std::string& Section);
 
@@ -99,7 +108,7 @@ bool TryStrToInt(const std::string& Text, int& Value);
 // Writes Data to a new file beside Path and renames it over Path (keeping Path's permission bits), so a
 // failure never damages the old file. A symbolic link keeps pointing where it did: the file it leads to
 // is the one replaced. A file whose mode does not let the caller write it (root included) is not
-// replaced. Raises EIniFileError naming Path when it cannot be done.
+// replaced, nor is anything but a regular file. Raises EIniFileError naming Path when it cannot be done.
 void ReplaceFileAtomically(const std::string& Path, const std::string& Data);
 // The file ReplaceFileAtomically replaces for Path: Path with the symbolic links of its last component
 // followed (the target need not exist). Raises EIniFileError for a link that cannot be read or a loop.
@@ -108,8 +117,9 @@ std::string ReplaceTarget(const std::string& Path);
 // bit is set. True for a missing file, false for one that cannot be examined.
 bool FileModeAllowsWriting(const std::string& Path);
 
-// Whether Path can be opened for reading and writing and its mode lets the caller write it (as
-// FileModeAllowsWriting); creates an empty file there when none exists.
+// Whether Path is (or can be created as) a regular file that can be opened for reading and writing and
+// whose mode lets the caller write it (as FileModeAllowsWriting); creates an empty file there when none
+// exists. A FIFO or a device is refused without waiting.
 bool ProbeReadWrite(const std::string& Path);
 // Whether a new file can be created in Folder (the temporary file of a replacement).
 bool ProbeFolderWritable(const std::string& Folder);

@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <utility>
 
 namespace platform {
 
@@ -242,6 +243,8 @@ std::unique_ptr<TCodePageTables> BuildTables(int CodePage) {
     UBool Starters[256] = {};
     UErrorCode Err = U_ZERO_ERROR;
     if (ucnv_getType(C.get()) != UCNV_SBCS) ucnv_getStarters(C.get(), Starters, &Err);
+    if (U_SUCCESS(Err))
+        T->DoubleByte = std::any_of(std::begin(Starters), std::end(Starters), [](UBool B) { return B != 0; });
 
     // Decode every byte, remembering which byte each character came from (the first one wins).
     std::array<int, 256> Units;
@@ -302,11 +305,61 @@ int SystemCodePage() {
     return CodePage;
 }
 
+namespace {
+
+bool HasConverter(const TLocaleCodePage* E) {
+    return E && IsValidCodePage(E->CodePage);
+}
+
+// Language and script of an ICU locale name with its likely subtags filled in ("sr_RS" -> "sr",
+// "Cyrl"), so that two names of the same written language compare equal.
+std::pair<std::string, std::string> LanguageAndScript(const char* IcuLocale) {
+    char Full[ULOC_FULLNAME_CAPACITY] = {};
+    char Language[ULOC_LANG_CAPACITY] = {};
+    char Script[ULOC_SCRIPT_CAPACITY] = {};
+    UErrorCode Err = U_ZERO_ERROR;
+    uloc_addLikelySubtags(IcuLocale, Full, sizeof Full, &Err);
+    if (U_FAILURE(Err)) return {};
+    uloc_getLanguage(Full, Language, sizeof Language, &Err);
+    uloc_getScript(Full, Script, sizeof Script, &Err);
+    return U_SUCCESS(Err) ? std::pair<std::string, std::string>(Language, Script)
+                          : std::pair<std::string, std::string>();
+}
+
+std::pair<std::string, std::string> LanguageAndScriptOfLcid(uint32_t Lcid) {
+    char Name[ULOC_FULLNAME_CAPACITY] = {};
+    UErrorCode Err = U_ZERO_ERROR;
+    uloc_getLocaleForLCID(Lcid, Name, sizeof Name - 1, &Err);
+    return U_SUCCESS(Err) ? LanguageAndScript(Name) : std::pair<std::string, std::string>();
+}
+
+// A known locale for a user locale that the table does not hold exactly ("sr_RS", "en_IN"): among the
+// known locales of the same primary language, the first written in the same language and script, else
+// the first of the same language, else the first of the primary language at all.
+const TLocaleCodePage* NearestKnownLocale(const char* IcuLocale, uint32_t Lcid) {
+    if (PrimaryLanguage(Lcid) == 0) return nullptr;
+    const auto Wanted = LanguageAndScript(IcuLocale);
+    const TLocaleCodePage* SameLanguage = nullptr;
+    const TLocaleCodePage* SamePrimary = nullptr;
+    for (const auto& E : LocaleCodePages) {
+        if (PrimaryLanguage(E.Lcid) != PrimaryLanguage(Lcid) || !HasConverter(&E)) continue;
+        const auto Have = LanguageAndScriptOfLcid(E.Lcid);
+        if (!Wanted.first.empty() && Have == Wanted) return &E;
+        if (!SameLanguage && !Wanted.first.empty() && Have.first == Wanted.first) SameLanguage = &E;
+        if (!SamePrimary) SamePrimary = &E;
+    }
+    return SameLanguage ? SameLanguage : SamePrimary;
+}
+
+}  // namespace
+
 uint32_t LangIdOfLocaleName(const char* IcuLocale) {
-    const uint32_t Id = IcuLocale ? uloc_getLCID(IcuLocale) : 0;
-    const TLocaleCodePage* E = FindExact(Id);
+    if (!IcuLocale) return LANG_ENGLISH_US;
+    const uint32_t Id = uloc_getLCID(IcuLocale) & 0xFFFF;
     // A language whose text cannot be converted here is no default for anyone.
-    return E && IsValidCodePage(E->CodePage) ? Id : LANG_ENGLISH_US;
+    if (HasConverter(FindExact(Id))) return Id;
+    const TLocaleCodePage* Nearest = NearestKnownLocale(IcuLocale, Id);
+    return Nearest ? Nearest->Lcid : LANG_ENGLISH_US;
 }
 
 uint32_t UserDefaultLangId() {
@@ -318,6 +371,10 @@ bool IsLocaleSupported(uint32_t Lcid) {
     UErrorCode Err = U_ZERO_ERROR;
     int32_t N = uloc_getLocaleForLCID(Lcid, Name, sizeof Name, &Err);
     return U_SUCCESS(Err) && Err != U_STRING_NOT_TERMINATED_WARNING && N > 0;
+}
+
+bool IsUsableLocale(uint32_t Lcid) {
+    return HasConverter(FindExact(Lcid));
 }
 
 std::vector<uint32_t> InstalledLocaleIds() {
@@ -336,6 +393,32 @@ bool IsValidCodePage(int CodePage) {
 std::u16string CodePageToUtf16(int CodePage, std::string_view Bytes) {
     UConverter* C = ThreadConverter(CodePage);
     return C && !Bytes.empty() ? Decode(C, Bytes) : std::u16string();
+}
+
+std::u16string CodePageToUtf16Mapped(int CodePage, std::string_view Bytes, std::vector<int32_t>& ByteToUnit) {
+    ByteToUnit.assign(Bytes.size() + 1, -1);
+    UConverter* C = ThreadConverter(CodePage);
+    std::u16string Out;
+    if (C && !Bytes.empty()) {
+        // A code-page byte yields at most one UTF-16 unit, and so does each undecodable sequence.
+        Out.resize(Bytes.size());
+        std::vector<int32_t> Offsets(Bytes.size());
+        char16_t* Target = Out.data();
+        const char* Source = Bytes.data();
+        UErrorCode Err = U_ZERO_ERROR;
+        ucnv_toUnicode(C, &Target, Out.data() + Out.size(), &Source, Bytes.data() + Bytes.size(),
+                       Offsets.data(), true, &Err);
+        if (U_FAILURE(Err)) Target = Out.data();
+        Out.resize(size_t(Target - Out.data()));
+        for (size_t U = Out.size(); U-- > 0;) {
+            const int32_t B = Offsets[U];
+            if (B >= 0 && size_t(B) < Bytes.size()) ByteToUnit[size_t(B)] = int32_t(U);
+        }
+    }
+    ByteToUnit.back() = int32_t(Out.size());
+    for (size_t B = Bytes.size(); B-- > 0;)
+        if (ByteToUnit[B] < 0) ByteToUnit[B] = ByteToUnit[B + 1];
+    return Out;
 }
 
 std::string Utf16ToCodePage(int CodePage, std::u16string_view Text) {

@@ -46,12 +46,18 @@ int AnsiCodePage(uint32_t Lcid);
 // The code page of the user's default language: AnsiCodePage(UserDefaultLangId()).
 int SystemCodePage();
 
-// The user's default language from the environment's locale (LC_ALL, LC_MESSAGES, LANG through ICU).
-// LANG_ENGLISH_US when the locale maps to no identifier of the known table (the C/POSIX locale), or to
-// one whose code page has no converter.
+// The user's default language from the environment's locale (LC_ALL, LC_MESSAGES, LANG through ICU):
+// its identifier when the known table holds it exactly; otherwise the known locale of the same primary
+// language written in the same language and script ("sr_RS" gives Serbian in Cyrillic, "en_IN" US
+// English), else of the same language, else of the same primary language; LANG_ENGLISH_US when none is
+// (the C/POSIX locale, "vi_VN"). Locales whose code page has no converter are never chosen.
 uint32_t UserDefaultLangId();
 // The same rule for a given ICU locale name ("de_DE", "en_US_POSIX"); tests use it to inject a locale.
 uint32_t LangIdOfLocaleName(const char* IcuLocale);
+
+// Whether Lcid (full value) is a known locale whose code page has a converter: the identifiers a
+// corpus language may have.
+bool IsUsableLocale(uint32_t Lcid);
 
 // Whether ICU can name a locale for Lcid (the stand-in for "the system knows this language").
 bool IsLocaleSupported(uint32_t Lcid);
@@ -70,6 +76,11 @@ bool IsValidCodePage(int CodePage);
 // result. UTF-8 input is decoded with "?" for ill-formed sequences.
 std::u16string CodePageToUtf16(int CodePage, std::string_view Bytes);
 std::string Utf16ToCodePage(int CodePage, std::u16string_view Text);
+// CodePageToUtf16 with the position of every byte in the result, for placing byte ranges (runs,
+// carets) on the decoded text: ByteToUnit gets Bytes.size() + 1 entries; entry i is the first UTF-16
+// unit of the character byte i starts; a byte inside a character maps to where the next character
+// starts; the last entry is the result's length.
+std::u16string CodePageToUtf16Mapped(int CodePage, std::string_view Bytes, std::vector<int32_t>& ByteToUnit);
 std::string CodePageToUtf8(int CodePage, std::string_view Bytes);
 std::string Utf8ToCodePage(int CodePage, std::string_view Utf8);
 
@@ -80,6 +91,7 @@ std::string Utf8ToCodePage(int CodePage, std::string_view Utf8);
 struct TCodePageTables {
     int CodePage = 0;
     bool Valid = false;                     // a converter exists; else the maps are the identity
+    bool DoubleByte = false;                // the code page has lead bytes
     std::array<uint8_t, 256> LowerCase{};   // upper-case letters to their lower case
     std::array<uint8_t, 256> UpperCase{};   // lower-case letters to their upper case
     std::array<uint16_t, 256> CharType1{};  // C1_* bits

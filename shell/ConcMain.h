@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QMainWindow>
+#include <QPointer>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -25,7 +26,7 @@ class TConcMainForm;
 // The corpus state the idle handler reads, computed afresh each time.
 struct TActionInputs {
     bool HasFiles = false;           // L: some language has a corpus file
-    bool Busy = false;               // B: IsBusy
+    bool Busy = false;               // B: CorpusInUse (a word list is saved or printed, or a job runs)
     bool Aligned = false;            // A: CorpusAligned
     bool AlignWindowsOpen = false;   // W: the sections window or the alignment view exists
     bool NeedsProcessing = false;    // N: CorpusNeedsProcessing
@@ -52,6 +53,9 @@ struct TActionStates {
     bool RecentWorkspaces = false;
     bool WindowMenuVisible = false;
     bool Collocation = false;  // Collocate Frequency Data and Advanced Collocation
+    // Load Corpus File(s), Open Workspace, Save Workspace As, the two tag settings and Frequency Options:
+    // each may free, replace or save the corpus, so none may run while it is in use.
+    bool CorpusCommands = false;
 
     bool operator==(const TActionStates&) const = default;
 };
@@ -69,7 +73,7 @@ std::string LanguagePanelText(const std::vector<int64_t>& WordCounts, bool Langu
 std::string WorkspaceCaption(const std::string& WorkspaceFile);
 
 enum class TCloseDecision { Refuse, SavePreferences, SaveWorkspace, SaveNothing };
-// Busy: a word list is being saved or printed, or a long operation runs.
+// Busy: CorpusInUse, the same test that disables the corpus commands.
 TCloseDecision DecideClose(bool Busy, bool WorkspaceLoaded, bool SaveOnExit);
 
 // The answer to CM_GETCLIENTSIZE: the width in the high 16 bits, the height in the low 16 bits.
@@ -86,12 +90,12 @@ struct TMainFormHooks {
     std::function<bool()> CorpusNeedsProcessing;
     // Alignment runs: aligns every file of every language whose alignment is missing, clearing nothing.
     std::function<void()> RunAlignment;
+    // Alignment runs: every pair list exists with a slot for each file of language 0.
+    std::function<void()> EnsureAlignIndexLists;
     // Alignment windows: the sections window or the alignment view exists.
     std::function<bool()> AlignmentWindowsOpen;
     // Corpus loading dialog (for a new corpus or the current one); returns what the dialog returned.
     std::function<bool(TConcMainForm& Form, bool NewCorpus)> LoadCorpusFiles;
-    // Workspaces: saves the loaded workspace under WorkspaceFileName, asking for its options when Ask.
-    std::function<bool(TConcMainForm& Form, bool Ask)> SaveWorkspaceFile;
     // Corpus views: opens a view of the file in Language.
     std::function<void(TConcMainForm& Form, const std::string& FileName, int Language)> ShowCorpusText;
     // Corpus views: whether Child is a corpus view of that language showing exactly that file.
@@ -106,6 +110,11 @@ struct TMainFormHooks {
 };
 
 extern TMainFormHooks MainFormHooks;
+
+// Fills the hooks of the units the program has: corpus processing, the corpus loading dialog, the
+// alignment runs (also the one that follows a pass made on demand) and the test for a concordance
+// window.
+void InstallMainFormHooks();
 
 // ---- The application object --------------------------------------------------------------------------
 
@@ -144,12 +153,14 @@ public:
 
     // The first activation (runs once; later calls do nothing): sizes the panels; below two languages
     // opens the loading dialog for a new corpus; processes the corpus and, when that completes, aligns
-    // it; rebuilds the language menus and both panels.
+    // it; rebuilds the language menus and both panels. Passes on what the steps raise, after the menus
+    // and panels are rebuilt; the window's own event handlers report it instead.
     void FormActivate();
     bool Activated() const { return FActivated; }
 
-    // Enables and shows every command from the corpus state (the idle handler).
-    void UpdateActions();
+    // Enables and shows every command from the corpus state (the idle handler; also run when a long
+    // operation starts, since the event loop it pumps never waits and so never runs the idle handler).
+    Q_INVOKABLE void UpdateActions();
     void UpdateHintPanel();
     void UpdateLanguagePanel();
     // Panel 0 takes the width that panel 1 leaves.
@@ -158,9 +169,51 @@ public:
     void UpdateCaption();
     // Destroys the topmost child again and again until none is left.
     void CloseAllChildren();
+
+    // Load Corpus File(s): the loading dialog on the current corpus; after OK the corpus is processed
+    // and then aligned (when the pass did not complete, the pair lists are only made to fit the files)
+    // and the language menus rebuilt. Both panels are refreshed in every case, also when a step raises;
+    // the exception then goes on.
+    void LoadCorpus();
+    // Unload Corpus, under the wait cursor: closes every child, removes every file of every language
+    // (the languages and their settings stay), frees the three alignments, posts an empty status text
+    // and refreshes panel 1.
+    void UnloadCorpus();
+    // Scan Corpus: processes the corpus and, when the pass completed, aligns it; refreshes panel 1.
+    void ScanCorpus();
+    // Search and Advanced Search: the query dialog (simple or advanced) for the remembered search
+    // language; its query runs in a new concordance window, or is appended to the active one.
+    void Search(bool Advanced);
+    // Parallel Search: the parallel search dialog, then a parallel concordance window of its queries.
+    void ParallelSearch();
     // Arrange Icons: the minimised children in a row along the bottom of the area, in the order they
     // were opened, wrapping upwards.
     void ArrangeIcons();
+
+    // ---- Workspaces (opening and saving a processed corpus, see ConcWorkspace) ----
+    // Open Workspace: asks for a workspace file in WorkspacePath and opens the one chosen.
+    void OpenWorkspace();
+    // Closes every child, frees the languages and the alignments and opens FileName (LoadWorkspace,
+    // which reports what went wrong). On success WorkspaceOpened; in every case the language menus and
+    // both panels are rebuilt and the status text emptied. A failed open leaves no corpus file loaded,
+    // WorkspaceFileName empty and at least language 0 configured.
+    void OpenWorkspaceFile(const std::string& FileName);
+    // Recent Workspaces: the chooser of the recent list; opens the workspace chosen.
+    void OpenRecentWorkspace();
+    // Save Workspace: saves the corpus under WorkspaceFileName, first asking for the Keep options when
+    // Ask (Cancel saves nothing). Does nothing without a current workspace (after a failed open).
+    // Returns whether both files were written.
+    bool SaveWorkspaceFile(bool Ask);
+    // Save Workspace As: asks for a name (an existing file is replaced without asking); refuses the
+    // current workspace's own name with an error; otherwise asks for the Keep options (all checked)
+    // and saves. A saved workspace becomes the current one (WorkspaceOpened).
+    void SaveWorkspaceAs();
+    // Save On Exit: inverts SaveOnExit; the item's check mark follows it.
+    void ToggleSaveOnExit();
+    // After a workspace was opened or saved under a new name: marks a workspace loaded, makes its folder
+    // WorkspacePath, puts it at the top of the recent list (a preferences file that cannot be written
+    // is reported), shows its name in the caption and rebuilds the language menus.
+    void WorkspaceOpened();
 
     intptr_t HandleAppMessage(int Msg, intptr_t WParam, intptr_t LParam) override;
     // The posted status text (CM_STATUSTEXT).
@@ -172,16 +225,17 @@ public:
     const std::string& StatusText() const { return FStatusText; }
     const std::string& Hint() const { return FHint; }
 
-    // The commands. Exit and the Window menu's commands are carried out here; the others belong to the
-    // units that carry them out, and until those are built they stay out of the menu bar, with the
-    // states the idle handler gives them.
+    // The commands. Those whose unit exists are in the menus: loading, unloading, scanning and aligning
+    // the corpus, the workspace commands, the search options, Exit and the Window menu's commands. The
+    // others stay out of the menu bar until the units that carry them out are built, with the states the
+    // idle handler gives them.
     QAction* LoadCorpusFileAction;
     QAction* ViewCorpusFileAction;
     QAction* UnloadCorpusAction;
     QAction* AlignCorpusAction;
     QAction* OpenWorkspaceAction;
     QAction* SaveWorkspaceAction;
-    QAction* SaveWorkspaceAs;
+    QAction* SaveWorkspaceAsAction;  // its command is SaveWorkspaceAs
     QAction* SaveOnExitAction;
     QAction* RecentWorkspacesAction;
     QAction* NormalTagsAction;
@@ -226,9 +280,14 @@ private:
     void CreateMenus();
     void CreateStatusBar();
     void RebuildWindowList();
+    // Shows the merged menus of the active child among the main menus, by their group indexes.
+    void MergeChildMenus(QMdiSubWindow* Active);
     TActionInputs ReadActionInputs() const;
     void ApplyActionStates(const TActionStates& States);
     void SavePlacement();
+    // FormActivate from an event handler or a timer: what it raises is reported here, since nothing
+    // may cross Qt's event code.
+    void FirstActivation();
 
     void CMOpenCorpusView(int Language, int FileIndex);
     void CMFileRemoved(int Language, int FileIndex);
@@ -239,6 +298,7 @@ private:
     intptr_t CMGetClientSize() const;
 
     QMdiArea* FMdiArea;
+    std::vector<QPointer<QAction>> FMergedMenuActions;
     QLabel* FPanels[2];
     std::string FStatusText;
     std::string FHint;

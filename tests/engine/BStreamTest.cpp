@@ -113,19 +113,20 @@ TEST(BufStreamClasses, VisibleCharTypes) {
                  hidden[ctPOSTag]);
 }
 
-TEST(BufStreamReading, AZeroByteEndsTheText) {
+TEST(BufStreamReading, AZeroByteReadsAsABlankInReadsSearchesAndClasses) {
     TTextReader r(std::string("ab\0cd ef", 8));
-    EXPECT_EQ(r.Reader.ReadByte(), 'a');
-    EXPECT_EQ(r.Reader.ReadByte(), 'b');
-    EXPECT_EQ(r.Reader.ReadByte(), 0);
-    EXPECT_EQ(r.Reader.ReadByte(), 0);
-    EXPECT_EQ(r.Reader.GetPosition(), 2);
-    TCharType type;
-    EXPECT_EQ(r.Reader.NextChar(type), 0);
+    EXPECT_EQ(ReadClasses(r.Reader), "WWSWWSWW");
     r.Reader.SetPosition(0);
     EXPECT_EQ(r.Reader.NextWord(), "ab");
-    EXPECT_EQ(r.Reader.NextWord(), "");
-    EXPECT_EQ(r.Reader.NextWord(), "");
+    EXPECT_EQ(r.Reader.NextWord(), "cd");
+    EXPECT_EQ(r.Reader.NextWord(), "ef");
+    r.Reader.SetPosition(0);
+    EXPECT_EQ(r.Reader.FindText("b c", false), 1);
+    r.Reader.ValidateBuffer(0, 8);
+    r.Reader.SetPosition(4);
+    EXPECT_EQ(r.Reader.ReadPrevByte(), 'c');
+    EXPECT_EQ(r.Reader.ReadPrevByte(), ' ');
+    EXPECT_EQ(r.Reader.PrevWord(), "ab");
 }
 
 TEST(BufStreamReading, SequentialReadingAcrossRefillsKeeps256BytesBehind) {
@@ -246,17 +247,17 @@ TEST(BufStreamClassified, ReadsStoredClassesBothWays) {
     TTextReader r("ab<tag x>cd e\r\nf");
     r.Reader.SetPosition(5);
     r.Reader.SetTagState(ctTag);
-    r.Reader.ValidateBuffer(5, 16);  // starts inside the tag, but classifies from outside
+    r.Reader.ValidateBuffer(5, 16);  // starts inside the tag, and classifies it as a tag
     EXPECT_EQ(r.Reader.CharTypes().size(), 12u);
     r.Reader.SetPosition(5);
-    EXPECT_EQ(ReadClasses(r.Reader), "WSWDWWSWNSW");
+    EXPECT_EQ(ReadClasses(r.Reader), "TTTTWWSWNSW");
     TCharType type;
     EXPECT_EQ(r.Reader.NextChar(type), 0);
     EXPECT_EQ(type, ctDelimiter);
     std::string backwards;
     char c;
     while ((c = r.Reader.PrevChar(type)) != 0) backwards += ClassLetter(type);
-    EXPECT_EQ(backwards, "WSNWSWWDWSW");
+    EXPECT_EQ(backwards, "WSNWSWWTTTT");
     EXPECT_EQ(type, ctDelimiter);
     EXPECT_EQ(r.Reader.GetPosition(), 5);
 
@@ -327,4 +328,69 @@ TEST(BufStreamConfig, ReadersTakeACopyOfTheOptionsAndTheLanguagesWordEnds) {
     EXPECT_THROW(NonWordCharSet(2), std::out_of_range);
     ResetGlobalsForTest();
     EXPECT_THROW(ConfigureBufStream(reader), std::logic_error);
+}
+
+// A tag start opens a tag only when its stop byte follows within MaxTagLength bytes; the same answer in
+// sequential reading, in classified ranges and in the segment measure, also when the tag's possible
+// extent reaches past the reader's window.
+TEST(BufStreamTagLength, AStrayTagStartIsADelimiterAndLongTagsStayTags) {
+    EXPECT_EQ(Classes("x < y here."), "WSDSWSWWWWD");
+    const int32_t max = TBufStream::MaxTagLength;
+    for (const int32_t at : {0, 100, TBufStream::BufferSize - 3, TBufStream::BufferSize + 200}) {
+        for (const int32_t length : {max - 1, max, max + 1}) {
+            std::string text = std::string(static_cast<size_t>(at), 'w') + " <" +
+                               std::string(static_cast<size_t>(length - 2), 'a') + "> z";
+            TTextReader r(text);
+            const std::string classes = ReadClasses(r.Reader);
+            const size_t open = static_cast<size_t>(at) + 1;
+            const bool tag = length <= max;
+            EXPECT_EQ(classes[open], tag ? 'T' : 'D') << at << " " << length;
+            EXPECT_EQ(classes[open + static_cast<size_t>(length) - 1], tag ? 'T' : 'D')
+                << at << " " << length;
+            EXPECT_EQ(classes.back(), 'W');
+
+            r.Reader.ValidateBuffer(static_cast<int32_t>(open), static_cast<int32_t>(open) + length + 2);
+            r.Reader.SetPosition(static_cast<int32_t>(open));
+            EXPECT_EQ(ReadClasses(r.Reader), classes.substr(open, static_cast<size_t>(length) + 2));
+            int32_t textBytes = 0;
+            EXPECT_EQ(
+                r.Reader.Measure(static_cast<int32_t>(open), static_cast<int32_t>(text.size()), textBytes),
+                tag ? 2 : length + 2);
+        }
+    }
+}
+
+TEST(BufStreamTagLength, AWordTagEndsAtATagStartWhateverTheDelimiters) {
+    TTextReader r("word_NN<s> x", WordTagMode1('_'), ".,;");
+    EXPECT_EQ(ReadClasses(r.Reader), "WWWWPPPTTTSW");
+}
+
+TEST(BufStreamReading, ForwardReadsAndSearchesKeepToTheRangeStart) {
+    TTextReader r("cat  cat  cat cat");
+    r.Reader.SetRange(5, 16);
+    r.Reader.SetPosition(0);
+    EXPECT_EQ(r.Reader.GetPosition(), 5);
+    EXPECT_EQ(r.Reader.FindText("cat", false), 5);
+    r.Reader.SetPosition(2);
+    EXPECT_EQ(r.Reader.ReadByte(), 'c');
+    r.Reader.SetPosition(6);
+    EXPECT_EQ(r.Reader.FindText("cat", false), 10);
+    EXPECT_EQ(r.Reader.FindText("cat cat", false), -1);  // it would end past the range
+}
+
+// A classified range never starts with a piece of a word or of a tag that began before it.
+TEST(BufStreamClassified, ARangeStartsInTheTagStateInForceAndDropsACutWord) {
+    TTextReader r("say <x lang=en>word unbelievable story");
+    r.Reader.ValidateBuffer(12, 38);  // inside "en>"
+    r.Reader.SetPosition(12);
+    EXPECT_EQ(r.Reader.NextWord(), "word");
+    r.Reader.ValidateBuffer(24, 38);  // inside "unbelievable"
+    r.Reader.SetPosition(38);
+    EXPECT_EQ(r.Reader.PrevWord(), "story");
+    EXPECT_EQ(r.Reader.PrevWord(), "");
+    r.Reader.SetPosition(24);
+    EXPECT_EQ(r.Reader.NextWord(), "story");
+    r.Reader.ValidateBuffer(20, 38);  // a word that starts the range is kept
+    r.Reader.SetPosition(20);
+    EXPECT_EQ(r.Reader.NextWord(), "unbelievable");
 }

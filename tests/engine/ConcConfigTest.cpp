@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
 
@@ -177,13 +180,15 @@ TEST_F(ConfigTest, SetLanguageWithUnchangedValuesDoesNothing) {
     Fresh.SetLanguage(0x0417, "");
     EXPECT_FALSE(Fresh.NoCaseMap);
     for (int B = 0; B < 256; ++B) EXPECT_EQ(Fresh.LowerCaseMap[B], B);
-    // The high word (the sort order) does not make a known language unknown, but it does count for the
-    // caseless test.
+    // The high word (the sort order) does not make a known language unknown, nor a double-byte one
+    // cased: folding ASCII letters there would also fold trail bytes, changing the characters.
     Fresh.SetLanguage(0x00010419, "Russian");
     EXPECT_EQ(Fresh.LowerCaseMap[0xC0], 0xE0);
-    Fresh.SetLanguage(0x00010411, "Japanese");
-    EXPECT_FALSE(Fresh.NoCaseMap);
-    EXPECT_EQ(Fresh.LowerCaseMap['A'], 'a');
+    for (uint32_t Id : {0x00010411u, 0x00020404u, 0x00020804u, 0x00010412u}) {
+        Fresh.SetLanguage(Id, "");
+        EXPECT_TRUE(Fresh.NoCaseMap) << std::hex << Id;
+        for (int B = 0; B < 256; ++B) ASSERT_EQ(Fresh.LowerCaseMap[B], B) << std::hex << Id;
+    }
 }
 
 TEST_F(ConfigTest, AssignCopiesSettingsButNotIdentityListsOrFiles) {
@@ -459,8 +464,23 @@ TEST_F(ConfigTest, StopListLoadsItsFileOrReportsIt) {
     S.LoadFromFile();
     EXPECT_EQ(Script.Messages.size(), 2u);
 
+    // Neither a FIFO (which would wait for a writer for ever) nor an endless device is read.
+    const std::string Fifo = Folder.File("fifo");
+    ASSERT_EQ(::mkfifo(Fifo.c_str(), 0600), 0);
+    ::alarm(20);
+    for (const std::string& Name : {Fifo, std::string("/dev/zero")}) {
+        S.SetWords({"x"});
+        S.FileName = Name;
+        S.LoadFromFile();
+        EXPECT_EQ(Script.Texts().back(), "Unable to load stop-list words from file \r\n" + Name);
+        EXPECT_TRUE(S.Words().empty());
+        EXPECT_FALSE(S.Active);
+    }
+    ::alarm(0);
+    EXPECT_EQ(Script.Messages.size(), 4u);
+
     // Each load runs under the wait cursor, failed ones included.
-    ASSERT_EQ(Recorder.Entries.size(), 8u);
+    ASSERT_EQ(Recorder.Entries.size(), 12u);
     for (size_t I = 0; I < Recorder.Entries.size(); ++I) {
         EXPECT_EQ(Recorder.Entries[I].Kind, TRecordingMessenger::rkCursor);
         EXPECT_EQ(Recorder.Entries[I].Waiting, I % 2 == 0);
@@ -518,6 +538,13 @@ TEST_F(ConfigTest, CommonOptionsStartEmptyAndClearTheirTagLists) {
     TCommonConcordConfig& O = *CommonConfig;
     EXPECT_EQ(O.MaximumHits, 0);
     EXPECT_EQ(O.WildCard0orMore, 0);
+    // The context sizes are what a new item list starts with, so they are never zero.
+    EXPECT_EQ(O.ContextSizes, std::to_array(DefaultContextSizes));
+    O.ContextSizes = {100, 5, 2, 1, 1};
+    EXPECT_EQ(NewListContextSizes(), O.ContextSizes);
+    auto Common = std::move(CommonConfig);
+    EXPECT_EQ(NewListContextSizes(), std::to_array(DefaultContextSizes));
+    CommonConfig = std::move(Common);
     EXPECT_EQ(O.CollocationSort.Keys[0].Key, skSearchTerm);
     O.wTagStarts = {"<w ", "<pos "};
     O.MetaTags.push_back({"NOUN", {"NN", "NNS"}});
@@ -532,4 +559,26 @@ TEST_F(ConfigTest, TrackedTagsKnowWhetherTheyHaveAStopMarker) {
     WatchedTags.emplace_back("page", "<pb n=", "");
     ClearWatchedTags();
     EXPECT_TRUE(WatchedTags.empty());
+}
+
+TEST_F(ConfigTest, NamesThatWouldShareAPreferencesSectionAreRefused) {
+    TConcordConfig& C = Lang0();
+    const THeadRecord Head{"<h>", "</h>", "<t>", "</t>"};
+    EXPECT_TRUE(C.AddHeading("Chapter", Head));
+    EXPECT_FALSE(C.AddHeading("CHAPTER", {"a", "b", "c", "d"}));
+    EXPECT_FALSE(C.AddHeading("chapter\r\nmore", Head));  // the file keeps the name up to its line end
+    EXPECT_TRUE(C.AddHeading("Chapters", Head));
+    // Only ASCII letters are folded, as the file's section lookup does.
+    EXPECT_TRUE(C.AddHeading("\xC9t\xE9", Head));
+    EXPECT_TRUE(C.AddHeading("\xE9t\xE9", Head));
+    ASSERT_EQ(C.Headings.size(), 4u);
+    EXPECT_EQ(C.Headings[0].Object.HeadStart, "<h>");
+    EXPECT_EQ(C.IndexOfHeading("chaPTer"), 0);
+    EXPECT_EQ(C.IndexOfHeading("Part"), -1);
+
+    EXPECT_TRUE(AddWatchedTag({"div", "<div", ">"}));
+    EXPECT_FALSE(AddWatchedTag({"DIV", "<x", ""}));
+    EXPECT_TRUE(AddWatchedTag({"span", "<span", ">"}));
+    ASSERT_EQ(WatchedTags.size(), 2u);
+    EXPECT_EQ(WatchedTags[0].TagStart, "<div");
 }

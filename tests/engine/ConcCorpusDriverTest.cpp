@@ -130,6 +130,8 @@ TEST_F(DriverTest, CancelOnTheSecondFileUndoesItAndStopsTheCorpus) {
     EXPECT_EQ(Present(0, 1), None);
     EXPECT_FALSE(LanguageConfigs[0]->FreqList);
     EXPECT_EQ(LanguageConfigs[0]->Files[1].Object.WordCount, 0);
+    // The first file's count went with the list it was counted into: no partial total.
+    EXPECT_EQ(LanguageConfigs[0]->Files[0].Object.WordCount, 0);
     // The next language was not started.
     EXPECT_EQ(Present(1, 0), None);
     EXPECT_FALSE(LanguageConfigs[1]->FreqList);

@@ -148,9 +148,10 @@ TEST_F(SegmentTest, EmptyLineParagraphs) {
 }
 
 TEST_F(SegmentTest, EmptyLineParagraphsFromSeveralLineBreaks) {
-    // Three line feeds make one break; the third line feed opens the next paragraph.
-    Run("A\n\n\nB\n\n\n\nC\n \nD");
-    EXPECT_EQ(Paragraphs(), (Strings{"A\n", "\nB\n", "C\n \nD"}));
+    // A run of line breaks makes one break, and the next paragraph begins after the run; a line of
+    // blanks and tabs is an empty line too.
+    Run("A\n\n\nB\n\n\n\nC\n \t\nD");
+    EXPECT_EQ(Paragraphs(), (Strings{"A\n", "B\n", "C\n", "D"}));
 }
 
 TEST_F(SegmentTest, EmptyLineParagraphsWithCrLf) {
@@ -507,3 +508,76 @@ TEST_F(SegmentTest, UnitLengthsAgreeWithTheSegmentMeasure) {
 }
 
 }  // namespace
+
+// Line starts follow every raw line break, inside tags too (a CR LF pair once), as the views count them.
+TEST_F(SegmentTest, LineBreaksInsideTagsStartLines) {
+    Run("a <x\ny>\nb <x\r\ny>\r\nc");
+    EXPECT_EQ(LineStarts(), (std::vector<int32_t>{0, 5, 8, 14, 18}));
+    CommonConfig->TagStop = '#';  // the tag ends at its line break, which belongs to it
+    LanguageConfigs[0]->LineStarts.SetItem(0, nullptr);
+    ASSERT_TRUE(ProcessCorpus());
+    EXPECT_EQ(LineStarts(), (std::vector<int32_t>{0, 5, 8, 14, 18}));
+}
+
+// Two or more blank lines before a heading: the paragraph, and the heading check, begin after them.
+TEST_F(SegmentTest, HeadingsAfterSeveralEmptyLines) {
+    TConcordConfig& L = Lang(0);
+    L.HeadingFormat = 1;
+    L.HPattern = "Chapter %d";
+    Run("Intro.\n\n \nChapter 1\n\nText one.\n\nChapter 2\n\n\n\nText two.");
+    EXPECT_EQ(Sections(),
+              (Strings{"Intro.\n\n \n", "Chapter 1\n\n", "Text one.\n\n", "Chapter 2\n\n\n\n", "Text two."}));
+}
+
+TEST_F(SegmentTest, ARunOfSentenceEndsEndsOneSentence) {
+    Lang(0).SentenceFormat = 1;
+    Run("Wait... What?! (Selah.) Done");
+    EXPECT_EQ(Sentences(), (Strings{"Wait...", "What?!", "(Selah.)", "Done"}));
+}
+
+// Plain text with a stray tag start and a 0 byte: neither hides the text after it.
+TEST_F(SegmentTest, AStrayTagStartAndAZeroByteHideNothing) {
+    Lang(0).SentenceFormat = 1;
+    Run(std::string("x < y here.\n\nPara\0two.\n\nPara three.", 37));
+    EXPECT_EQ(C().Files[0].Object.WordCount, 7);
+    EXPECT_EQ(LineStarts().size(), 5u);
+    EXPECT_EQ(Paragraphs().size(), 3u);
+    EXPECT_EQ(Frequency("two"), 1);
+}
+
+// A file several times the reader's window, with headings after runs of empty lines (some of blanks),
+// CR LF and LF lines and multi-line tags: every heading is found whatever window it falls in, and the
+// line starts are those of the raw text.
+TEST_F(SegmentTest, HeadingsAndLinesAcrossManyWindows) {
+    TConcordConfig& L = Lang(0);
+    L.HeadingFormat = 1;
+    L.HPattern = "Chapter %d";
+    std::mt19937 Random(15);
+    auto Pick = [&](int N) { return static_cast<int>(Random() % static_cast<unsigned>(N)); };
+    const char* const Breaks[] = {"\n", "\r\n"};
+    const char* const EmptyLines[] = {"", " ", "\t ", "  "};
+    std::string Text = "Opening words.";
+    std::vector<int32_t> Expected{0};
+    for (int Chapter = 1; Text.size() < 5 * TBufStream::BufferSize; ++Chapter) {
+        const std::string Break = Breaks[Pick(2)];
+        Text += Break;
+        for (int E = Pick(3) + 1; E > 0; --E) Text += std::string(EmptyLines[Pick(4)]) + Breaks[Pick(2)];
+        Expected.push_back(static_cast<int32_t>(Text.size()));
+        Text +=
+            "Chapter " + std::to_string(Chapter) + Breaks[Pick(2)] + EmptyLines[Pick(4)] + Breaks[Pick(2)];
+        Expected.push_back(static_cast<int32_t>(Text.size()));
+        for (int Line = Pick(40) + 1; Line > 0; --Line) {
+            Text += Pick(5) == 0 ? "some <tag\r\nspanning=\"two lines\"> text" : "plain words in a line";
+            if (Line > 1) Text += Breaks[Pick(2)];
+        }
+    }
+    Run(Text);
+    std::vector<int32_t> Starts;
+    for (int32_t I = 0; I < C().SectionIndexes.GetItem(0)->Count(); ++I)
+        Starts.push_back(C().SectionIndexes.GetItem(0)->GetItem(I).Start);
+    EXPECT_EQ(Starts, Expected);
+    std::vector<int32_t> RawStarts{0};
+    for (size_t I = 0; I < Text.size(); ++I)
+        if (Text[I] == '\n' || (Text[I] == '\r' && Text[I + 1] != '\n')) RawStarts.push_back(int32_t(I + 1));
+    EXPECT_EQ(LineStarts(), RawStarts);
+}

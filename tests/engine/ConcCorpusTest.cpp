@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <tuple>
 
 #include "engine/ConcConfig.h"
@@ -161,20 +163,38 @@ TEST_F(InvalidationTest, CorpusFrequencyListGoesAfterChildrenAndMainWindowHeard)
     EXPECT_TRUE(LanguageConfigs[0]->FreqList);
 }
 
+// A change of the tag characters changes every segment's length (tag bytes are left out whatever the
+// format), so every segment index and every alignment built on them goes, announced first.
 TEST_F(InvalidationTest, AllDropsEveryLanguagesDataWhateverTheLanguageArgument) {
     LanguageConfigs[0]->ParagraphFormat = 1;
     LanguageConfigs[0]->HeadingFormat = 3;
-    LanguageConfigs[0]->SentenceFormat = 1;  // nothing by tags: its segments stay
+    LanguageConfigs[0]->SentenceFormat = 1;  // nothing by tags: its segments go all the same
     ClearScannedInfo(1, true, false, false, false, false, false);
     for (int L = 0; L < 2; ++L) {
         EXPECT_FALSE(LanguageConfigs[L]->FreqList);
         EXPECT_FALSE(LanguageConfigs[L]->PageStarts.GetItem(1));
+        EXPECT_FALSE(SegmentsPresent(L));
     }
-    EXPECT_TRUE(SegmentsPresent(0));
-    EXPECT_FALSE(SegmentsPresent(1));
-    EXPECT_FALSE(Align12);  // language 1's alignment went with its tag-based segments
-    EXPECT_TRUE(Align13);
-    for (const TMessage& M : Sent(Recorder)) EXPECT_NE(M, TMessage(CM_SEGMENTINDEXDROPPED, 0, 0));
+    EXPECT_FALSE(Align12 || Align13 || Align14);
+    const std::vector<TMessage> Messages = Sent(Recorder);
+    for (const TMessage& M : {TMessage(CM_SEGMENTINDEXDROPPED, 0, 0), TMessage(CM_SEGMENTINDEXDROPPED, 1, 0)})
+        EXPECT_NE(std::find(Messages.begin(), Messages.end(), M), Messages.end());
+}
+
+// Alignment formats 2 and 3 cut paragraphs by tags whatever the language's own formats say.
+TEST_F(InvalidationTest, TagBasedSegmentsAreJudgedByTheFormatsInForce) {
+    for (int L = 0; L < 2; ++L) {
+        LanguageConfigs[L]->HeadingFormat = 1;
+        LanguageConfigs[L]->ParagraphFormat = 1;
+        LanguageConfigs[L]->SentenceFormat = 2;
+    }
+    CommonConfig->AlignFormat = 1;
+    ClearTagBasedSegments(0, 1);
+    EXPECT_TRUE(SegmentsPresent(0) && SegmentsPresent(1));
+    CommonConfig->AlignFormat = 2;
+    ClearTagBasedSegments(0, 1);
+    EXPECT_FALSE(SegmentsPresent(0) || SegmentsPresent(1));
+    EXPECT_FALSE(Align12 || Align13 || Align14);
 }
 
 TEST_F(InvalidationTest, FrequencyFlagsAndAutomaticSentencesFollowTheLanguageArgument) {

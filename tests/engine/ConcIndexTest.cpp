@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <type_traits>
+
 #include <functional>
 
 #include "controls/ScriptedBackend.h"
@@ -142,6 +144,14 @@ TEST(AlignIndex, AddKeepsRecordsWithTheirStarts) {
     EXPECT_EQ(AllSegments(A), (std::vector<TSegment>{{99, 98, 1}, {0, 10, 5}, {20, 30, 7}, {20, 20, 0}}));
     A.Delete(0);  // the record goes with its entry
     EXPECT_EQ(AllSegments(A), (std::vector<TSegment>{{0, 10, 5}, {20, 30, 7}, {20, 20, 0}}));
+}
+
+// Assigning through a base reference would replace a segment list's starts and leave its records stale.
+TEST(IntegerList, IsNotAssignableThroughTheBase) {
+    EXPECT_FALSE((std::is_assignable_v<TIntegerList&, const TIntegerList&>));
+    EXPECT_FALSE((std::is_assignable_v<TIntegerList&, TIntegerList&&>));
+    EXPECT_TRUE((std::is_assignable_v<TAlignIndex&, const TAlignIndex&>));
+    EXPECT_TRUE(std::is_copy_constructible_v<TIntegerList>);
 }
 
 TEST(AlignIndex, AccessorsRaiseOutsideTheList) {
@@ -404,6 +414,33 @@ TEST(SegmentLength, StartsOutsideAnyTagAndRestoresTheReader) {
     EXPECT_EQ(T, ctTag);
     EXPECT_EQ(R.Reader.NextChar(T), 't');
     EXPECT_EQ(T, ctWord);
+}
+
+// The aligners measure with readers that a view or a search left classified or limited to a range.
+TEST(SegmentLength, IsTheSameWhateverTheReadersStateAndLeavesItAsItWas) {
+    const std::string Text = "one <b>two</b> three four\r\nfive six";
+    TReaderOver Fresh(Text);
+    int32_t Expected = 0;
+    const int32_t ExpectedLength = Fresh.Measure(10, 33, Expected);
+    EXPECT_EQ(ExpectedLength, 18);
+
+    TReaderOver R(Text);
+    R.Reader.ValidateBuffer(0, 5);
+    R.Reader.SetPosition(3);
+    int32_t TextBytes = 0;
+    EXPECT_EQ(R.Measure(10, 33, TextBytes), ExpectedLength);
+    EXPECT_EQ(TextBytes, Expected);
+    EXPECT_TRUE(R.Reader.Classified());
+    EXPECT_EQ(R.Reader.GetPosition(), 3);
+    EXPECT_EQ(R.Reader.RangeEnd(), 5);
+
+    R.Reader.SetRange(0, 12);
+    R.Reader.SetPosition(4);
+    EXPECT_EQ(R.Measure(10, 33, TextBytes), ExpectedLength);
+    EXPECT_EQ(R.Reader.RangeEnd(), 12);
+    TCharType T = ctNone;
+    EXPECT_EQ(R.Reader.NextChar(T), '<');
+    EXPECT_EQ(T, ctTag);
 }
 
 class AlignmentLookup : public testing::Test {

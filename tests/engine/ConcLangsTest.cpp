@@ -22,7 +22,7 @@ protected:
 
 }  // namespace
 
-TEST(LanguageNames, TableHas104IdentifiersAnd103Names) {
+TEST(LanguageNames, TableHas104IdentifiersEachWithItsOwnName) {
     const auto Ids = NamedLanguageIds();
     EXPECT_EQ(Ids.size(), 104u);
     std::set<std::string> Names;
@@ -31,9 +31,13 @@ TEST(LanguageNames, TableHas104IdentifiersAnd103Names) {
         EXPECT_FALSE(Name.empty()) << std::hex << Id;
         Names.insert(Name);
     }
-    EXPECT_EQ(Names.size(), 103u);
-    EXPECT_EQ(LanguageNameOfLCID(0x081A), "Serbian");
-    EXPECT_EQ(LanguageNameOfLCID(0x0C1A), "Serbian");
+    // One name per identifier, so that each can be chosen from a list of names: the two Serbian locales
+    // write in different scripts and code pages.
+    EXPECT_EQ(Names.size(), 104u);
+    EXPECT_EQ(LanguageNameOfLCID(0x081A), "Serbian (Latin)");
+    EXPECT_EQ(LanguageNameOfLCID(0x0C1A), "Serbian (Cyrillic)");
+    EXPECT_EQ(platform::AnsiCodePage(0x081A), 1250);
+    EXPECT_EQ(platform::AnsiCodePage(0x0C1A), 1251);
     // Every named language has a code page, and the other way round.
     EXPECT_EQ(Ids, platform::KnownLocaleIds());
 }
@@ -62,15 +66,13 @@ TEST(LanguageNames, NoCaseLocalesCompareTheFullValue) {
     EXPECT_FALSE(IsNoCaseLocale(0x00010411));
 }
 
-TEST_F(InstalledLanguagesTest, SerbianAppearsOnceWithTheFirstEnumeratedIdentifier) {
-    LoadInstalledLanguagesFrom({0x0409, 0x0C1A, 0x081A, 0x0419});
-    ASSERT_EQ(InstalledLanguages.size(), 3u);
-    EXPECT_EQ(InstalledLanguages[1].Name, "Serbian");
+TEST_F(InstalledLanguagesTest, BothSerbianLocalesCanBeChosenAndNamesStayUnique) {
+    LoadInstalledLanguagesFrom({0x0409, 0x0C1A, 0x081A, 0x0419, 0x0409});
+    ASSERT_EQ(InstalledLanguages.size(), 4u);
+    EXPECT_EQ(InstalledLanguages[1].Name, "Serbian (Cyrillic)");
     EXPECT_EQ(InstalledLanguages[1].Object, 0x0C1Au);
-
-    LoadInstalledLanguagesFrom({0x081A, 0x0C1A});
-    ASSERT_EQ(InstalledLanguages.size(), 1u);
-    EXPECT_EQ(InstalledLanguages[0].Object, 0x081Au);
+    EXPECT_EQ(InstalledLanguages[2].Name, "Serbian (Latin)");
+    EXPECT_EQ(InstalledLanguages[2].Object, 0x081Au);
 }
 
 TEST_F(InstalledLanguagesTest, UnnamedIdentifiersAreSkippedAndHighBitsDropped) {
@@ -83,11 +85,13 @@ TEST_F(InstalledLanguagesTest, UnnamedIdentifiersAreSkippedAndHighBitsDropped) {
 
 TEST_F(InstalledLanguagesTest, MachineListKeepsEnumerationOrderAndLeavesJohabOut) {
     LoadInstalledLanguages();
-    // 103 usable identifiers, the two Serbian ones sharing one entry.
-    EXPECT_EQ(InstalledLanguages.size(), 102u);
+    // 103 usable identifiers: all but Johab, whose code page has no converter.
+    EXPECT_EQ(InstalledLanguages.size(), 103u);
     EXPECT_EQ(Find("Korean (JoHab)"), nullptr);
-    ASSERT_NE(Find("Serbian"), nullptr);
-    EXPECT_EQ(Find("Serbian")->Object, 0x081Au);
+    ASSERT_NE(Find("Serbian (Latin)"), nullptr);
+    EXPECT_EQ(Find("Serbian (Latin)")->Object, 0x081Au);
+    ASSERT_NE(Find("Serbian (Cyrillic)"), nullptr);
+    EXPECT_EQ(Find("Serbian (Cyrillic)")->Object, 0x0C1Au);
     ASSERT_NE(Find("English (United States)"), nullptr);
     EXPECT_TRUE(std::is_sorted(InstalledLanguages.begin(), InstalledLanguages.end(),
                                [](const auto& A, const auto& B) { return A.Object < B.Object; }));

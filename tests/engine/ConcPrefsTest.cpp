@@ -1,12 +1,16 @@
 #include "engine/ConcPrefs.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <random>
 #include <tuple>
 
 #include "controls/ScriptedBackend.h"
 #include "engine/ConcConfig.h"
+#include "engine/ConcTextProcess.h"
 #include "platform/IniFiles.h"
 #include "platform/Nls.h"
 #include "platform/Paths.h"
@@ -50,7 +54,7 @@ void FillCommon(TCommonConcordConfig& C) {
     C.MaximumHits = 12345;
     C.FrequencyOfHits = 3;
     C.ContextType = 4;
-    C.ContextSizes = {11, 12, 13, 14, 1};
+    C.ContextSizes = {110, 12, 7, 1, 1};
     C.WildCard0orMore = '+';
     C.WildCard0or1 = '~';
     C.WildCardExactly1 = ' ';
@@ -372,17 +376,19 @@ TEST_F(ConcPrefsTest, HandWrittenFileGivesDefaultsForWhatIsMissing) {
 TEST_F(ConcPrefsTest, OutOfRangeValuesAreCorrected) {
     struct TCase {
         const char* Text;
-        int Big, Languages, ContextType, Export, Lo;
+        int Big, Languages, ContextType, Export, Lo, Hi;
     };
     const TCase cases[] = {
         {"BigContextSize=25\nLanguagesCount=7\n[ConcordanceConfiguration]\nContextType=258\nMatchWordsLo="
-         "258\n"
-         "[CorpusExport]\nexportAlignFormat=2\n",
-         10, 4, 2, 1, 2},
-        {"BigContextSize=40\nLanguagesCount=-2\n[ConcordanceConfiguration]\nContextType=261\nMatchWordsLo=7\n"
-         "[CorpusExport]\nexportAlignFormat=3\n",
-         10, 1, 0, 3, 7},
-        {"BigContextSize=20\nLanguagesCount=0\n[ConcordanceConfiguration]\nContextType=5\n", 20, 0, 0, 1, 2},
+         "258\n[CorpusExport]\nexportAlignFormat=2\n",
+         10, 4, 0, 1, 5, 5},
+        {"BigContextSize=40\nLanguagesCount=-2\n[ConcordanceConfiguration]\nContextType=261\nMatchWordsLo=9\n"
+         "MatchWordsHi=1\n[CorpusExport]\nexportAlignFormat=3\n",
+         10, 1, 0, 3, 1, 1},
+        {"BigContextSize=20\nLanguagesCount=0\n[ConcordanceConfiguration]\nContextType=5\nMatchWordsLo=-1\n"
+         "MatchWordsHi=99\n",
+         20, 0, 0, 1, 0, 9},
+        {"[ConcordanceConfiguration]\nContextType=-1\nMatchWordsHi=0\n", 10, 1, 0, 1, 1, 1},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Text);
@@ -392,11 +398,85 @@ TEST_F(ConcPrefsTest, OutOfRangeValuesAreCorrected) {
         EXPECT_EQ(CommonConfig->ContextType, c.ContextType);
         EXPECT_EQ(CommonConfig->exportAlignFormat, c.Export);
         EXPECT_EQ(CommonConfig->MatchWordsLo, c.Lo);
+        EXPECT_EQ(CommonConfig->MatchWordsHi, c.Hi);
     }
-    // A language this system does not know falls back to the user's language.
-    LoadText("[GeneralConfiguration.00]\nLanguage=74565\nLanguageName=Klingon\n");
-    EXPECT_EQ(LanguageConfigs[0]->LocaleId, platform::UserDefaultLangId());
-    EXPECT_EQ(LanguageConfigs[0]->LanguageName, LanguageNameOfLCID(platform::UserDefaultLangId()));
+
+    // Numbers are brought into the ranges of their dialogs; a format code outside its list is its default.
+    LoadText(
+        "[GeneralConfiguration]\nLanguagesCount=2\n"
+        "[ConcordanceConfiguration]\nLastUsedLanguage=-3\nMaximumHits=-5\nFrequencyOfHits=0\n"
+        "ContextChars=5000\nContextWords=-1\nContextLines=11\nContextSentences=0\n"
+        "[AlignFormat]\nFormat=4\n[Word Tag Settings]\nWordTag=3\n"
+        "[GlobalHotWordsConfiguration]\nMinHitsForHotWords=0\nMaxHotWordsCandidates=99999\nTranslationPasses="
+        "31\n"
+        "[GeneralConfiguration]\nColMaxItems=1001\n"
+        "[TextFormat.00]\nHeadingFormat=255\nParagraphFormat=7\nSentenceFormat=2\n"
+        "[TextFormat.01]\nHeadingFormat=3\nParagraphFormat=3\nSentenceFormat=0\n"
+        "[AdvancedSort.00]\nMaxItems=-4\nColMaxItems=2000\n"
+        "[FrequencyConfiguration.00]\nMinimumFrequency=0\nMaximumFrequency=40000\nMaximumLines=2000000\n"
+        "CollocateSpan=9\nCollocHighLightTop=-1\n"
+        "[LanguageHotWordsConfiguration.00]\nRankFunctionThreshold=-1\nParadigmThreshold=-0.5\n"
+        "ParadigmRankThreshold=inf\n");
+    const TCommonConcordConfig& c = *CommonConfig;
+    EXPECT_EQ(c.LastUsedLanguage, 0);
+    EXPECT_EQ(c.MaximumHits, 1);
+    EXPECT_EQ(c.FrequencyOfHits, 1);
+    EXPECT_EQ(c.ContextSizes, (std::array<int32_t, 5>{1000, 0, 10, 1, 1}));
+    EXPECT_EQ(c.AlignFormat, 1);
+    EXPECT_EQ(c.WordTag, 0);
+    EXPECT_EQ(HotWordsConfig.MinHitsForHotWords, 1);
+    EXPECT_EQ(HotWordsConfig.MaxHotWordsCandidates, 32767);
+    EXPECT_EQ(TranslationPasses, 30);
+    EXPECT_EQ(c.CollocationSort.ShowFirst, 0)
+        << "ColMaxItems of GeneralConfiguration is read from the first section";
+    const TConcordConfig& l0 = *LanguageConfigs[0];
+    EXPECT_EQ(std::tie(l0.HeadingFormat, l0.ParagraphFormat, l0.SentenceFormat), std::make_tuple(0, 1, 1));
+    const TConcordConfig& l1 = *LanguageConfigs[1];
+    EXPECT_EQ(std::tie(l1.HeadingFormat, l1.ParagraphFormat, l1.SentenceFormat), std::make_tuple(3, 3, 0));
+    EXPECT_EQ(l0.AdvancedSort.ShowFirst, 0);
+    EXPECT_EQ(l0.CollocationSort.ShowFirst, 1000);
+    const TFrequencyConfig& f = FrequencyConfigs[0];
+    EXPECT_EQ((std::array<int32_t, 5>{f.MinimumFrequency, f.MaximumFrequency, f.MaximumLines, f.CollocateSpan,
+                                      f.CollocHighLightTop}),
+              (std::array<int32_t, 5>{1, 32000, 950000, 4, 0}));
+    EXPECT_EQ(l0.RankFunctionThreshold, 0);
+    EXPECT_EQ(l0.ParadigmThreshold, 0);
+    EXPECT_EQ(l0.ParadigmRankThreshold, 0.0001);
+
+    // The language last used must be one of the corpus's.
+    LoadText("[GeneralConfiguration]\nLanguagesCount=2\n[ConcordanceConfiguration]\nLastUsedLanguage=3\n");
+    EXPECT_EQ(CommonConfig->LastUsedLanguage, 0);
+    LoadText("[GeneralConfiguration]\nLanguagesCount=4\n[ConcordanceConfiguration]\nLastUsedLanguage=3\n");
+    EXPECT_EQ(CommonConfig->LastUsedLanguage, 3);
+}
+
+TEST_F(ConcPrefsTest, StoredLanguagesMustBeUsableLocalesOfTheTable) {
+    const uint32_t user = platform::UserDefaultLangId();
+    const std::string userName = LanguageNameOfLCID(user);
+    // Neutral and unknown identifiers (ICU maps them to its root locale), Johab (no converter), and a
+    // known language with a sort order in its high word: the user's language instead.
+    for (uint32_t id : {0x0u, 0x400u, 0x800u, 0x417u, 0x812u, 0x20404u, 0x10411u, 74565u}) {
+        SCOPED_TRACE(id);
+        LoadText("[GeneralConfiguration.00]\nLanguage=" + std::to_string(id) + "\nLanguageName=Stored\n");
+        EXPECT_EQ(LanguageConfigs[0]->LocaleId, user);
+        EXPECT_EQ(LanguageConfigs[0]->LanguageName, userName);
+    }
+    // A usable language keeps its stored name; without one it gets the table's.
+    LoadText(
+        "[GeneralConfiguration]\nLanguagesCount=3\n"
+        "[GeneralConfiguration.00]\nLanguage=1049\n"
+        "[GeneralConfiguration.01]\nLanguage=3098\nLanguageName=Srpski\n"
+        "[GeneralConfiguration.02]\nLanguage=2074\nLanguageName=\n");
+    EXPECT_EQ(LanguageConfigs[0]->LocaleId, 0x0419u);
+    EXPECT_EQ(LanguageConfigs[0]->LanguageName, "Russian");
+    EXPECT_EQ(LanguageConfigs[1]->LocaleId, 0x0C1Au);
+    EXPECT_EQ(LanguageConfigs[1]->LanguageName, "Srpski");
+    EXPECT_EQ(LanguageConfigs[2]->LanguageName, "Serbian (Latin)");
+    // Cyrillic Serbian text converts through its own code page, not through 1250's question marks.
+    EXPECT_EQ(LangCodePage(1), 1251);
+    EXPECT_EQ(platform::CodePageToUtf8(LangCodePage(1), "\xD1\xF0\xE1\xE8\xBC\xE0"),
+              "\xD0\xA1\xD1\x80\xD0\xB1\xD0\xB8\xD1\x98\xD0\xB0");
+    EXPECT_EQ(LangLowerCase("\xD1", 1), "\xF1");
 }
 
 TEST_F(ConcPrefsTest, NumberedListKeys) {
@@ -468,6 +548,10 @@ TEST_F(ConcPrefsTest, SortKeysByNameAndOlderNumbers) {
     EXPECT_EQ(SortKeyFromIniValue(T::Sort, ""), skNone);
     EXPECT_EQ(SortKeyFromIniValue(T::Collocation, "Original order"), skNone);
     EXPECT_EQ(SortKeyFromIniValue(T::Collocation, "2R"), sk2R);
+    // Older numbers decode to codes the collocation family may not have: those are no key of it.
+    EXPECT_EQ(SortKeyFromIniValue(T::Collocation, "6"), sk3R);
+    for (const char* n : {"7", "9", "10"}) EXPECT_EQ(SortKeyFromIniValue(T::Collocation, n), skNone) << n;
+    EXPECT_EQ(SortKeyFromIniValue(T::Sort, "9"), skDefined);
     EXPECT_EQ(SortKeyFromIniValue(T::Collocation, ""), skNone);
 
     // The collocation family has no names for 9, 11 and 12: they are written empty and read as none.
@@ -488,7 +572,15 @@ TEST_F(ConcPrefsTest, FontsHeadingsMetaTagsAndTrackedTags) {
     FontFromIniString("Courier New;12", font);
     EXPECT_EQ(font, (TFontSpec{"Courier New", 12, 0, 0, 0}));
     FontFromIniString("X,abc,2:-16777208", font);
-    EXPECT_EQ(font, (TFontSpec{"X", 0, fsItalic, clWindowText, 0}));
+    EXPECT_EQ(font, (TFontSpec{"X", 12, fsItalic, clWindowText, 0}));
+    // Values no font dialog offers: the size is kept, unknown style bits dropped, the colour brought to
+    // a COLORREF or a system colour, an impossible character set made ANSI, an empty name kept.
+    FontFromIniString("Y,-5,44,16777471,300", font);
+    EXPECT_EQ(font, (TFontSpec{"Y", 12, fsStrikeOut | fsUnderline, clRed, 0}));
+    FontFromIniString("Z,600,255,-5,204", font);
+    EXPECT_EQ(font, (TFontSpec{"Z", 12, 15, clSystemColor | 0xFB, 204}));
+    FontFromIniString(",9,1,0,0", font);
+    EXPECT_EQ(font, (TFontSpec{"Z", 9, fsBold, clBlack, 0}));
 
     LoadText(
         "[Headings.00]\nNamesCount=2\nNames0=Broken\nNames1=Whole\n"
@@ -548,7 +640,7 @@ TEST_F(ConcPrefsTest, StopListsAndSentenceExceptions) {
     ASSERT_TRUE(SavePrefsToFile(path));
     TIniFile ini(path);
     EXPECT_EQ(ini.ReadString("FrequencyConfiguration.01", "StopListFileName", ""), words);
-    EXPECT_FALSE(ini.SectionExists("StopList.01"));
+    EXPECT_FALSE(ini.ValueExists("StopList.01", "WordCount"));
     EXPECT_EQ(ini.ReadString("StopList.00", "Word0", ""), "the");
 }
 
@@ -732,3 +824,328 @@ TEST_F(ConcPrefsTest, ConfigurationUnitKeepsTheWorkspaceKeysAcrossARun) {
 }
 
 }  // namespace
+
+// ---- Effects, foreign sections and hostile files -----------------------------------------------------
+
+TEST_F(ConcPrefsTest, EverySettingWithAnEffectHasItAfterAReload) {
+    // Language 0: English with equal characters and a stop list switched off; language 1: Russian with
+    // an active stop list that ignores case; language 2: Cyrillic Serbian.
+    CommonConfig->UseSkipEqualChars = true;
+    CommonConfig->IgnoreCase = true;
+    CommonConfig->ContextSizes = {60, 4, 2, 1, 1};
+    LanguagesCount = 3;
+    for (int lang = 1; lang < 3; ++lang) LanguageConfigs[lang] = std::make_unique<TConcordConfig>(lang);
+    TConcordConfig& en = *LanguageConfigs[0];
+    en.SetLanguage(0x0409, "English (United States)");
+    en.EqualChars = "e=\xE9=\xE8; a=\xE0";
+    ASSERT_TRUE(ParseEqualChars(0));
+    en.StopList.SetWords({"the", "of"});
+    en.StopList.SetActive(false);
+    en.SentenceExceptions = {"dr", "etc"};
+    TConcordConfig& ru = *LanguageConfigs[1];
+    ru.SetLanguage(0x0419, "Russian");
+    ru.StopList.SetWords({"\xC8"});  // И
+    ru.StopList.SetActive(true);
+    FrequencyConfigs[1].IgnoreCase = true;
+    LanguageConfigs[2]->SetLanguage(0x0C1A, LanguageNameOfLCID(0x0C1A));
+
+    auto effects = [] {
+        EXPECT_TRUE(CharsEqual('e', '\xE9', 0));
+        EXPECT_TRUE(CharsEqual('\xE8', '\xE9', 0));
+        EXPECT_FALSE(CharsEqual('e', '\xE0', 0));
+        const TSearchCharMap map = BuildSearchCharMap(0);
+        EXPECT_EQ(map[0xC9], 'e');  // É through its case partner
+        EXPECT_EQ(map[0xE8], 'e');
+        EXPECT_EQ(map[0xC0], 'a');
+        EXPECT_EQ(map['B'], 'b');
+        EXPECT_FALSE(LanguageConfigs[0]->StopList.Active);
+        EXPECT_FALSE(LanguageConfigs[0]->StopList.IsStopWord("the"));
+        EXPECT_TRUE(LanguageConfigs[1]->StopList.Active);
+        EXPECT_TRUE(LanguageConfigs[1]->StopList.IsStopWord("\xE8"));
+        EXPECT_EQ(LangStrComp("\xC0\xC1\xC2", "\xE0\xE1\xE2", true, 1), 0);
+        EXPECT_NE(LangStrComp("\xC0\xC1\xC2", "\xE0\xE1\xE2", false, 1), 0);
+        EXPECT_EQ(LangStrComp("\xC9T\xC9", "\xE9t\xE9", true, 0), 0);
+        EXPECT_EQ(LangCodePage(2), 1251);
+        EXPECT_EQ(NewListContextSizes(), (std::array<int32_t, 5>{60, 4, 2, 1, 1}));
+    };
+    {
+        SCOPED_TRACE("before saving");
+        effects();
+    }
+    std::string path = Work.File("effects.ini");
+    ASSERT_TRUE(SavePrefsToFile(path));
+    ResetGlobalsForTest();
+    InitConfigUnit();
+    ASSERT_TRUE(LoadPrefsFromFile(path));
+    SCOPED_TRACE("after reloading");
+    effects();
+    EXPECT_EQ(LanguageConfigs[0]->SentenceExceptions, (std::vector<std::string>{"dr", "etc"}));
+
+    // Switching the list on again is remembered as well; a file without the flag reads as before.
+    LanguageConfigs[0]->StopList.SetActive(true);
+    ASSERT_TRUE(SavePrefsToFile(path));
+    ASSERT_TRUE(LoadPrefsFromFile(path));
+    EXPECT_TRUE(LanguageConfigs[0]->StopList.IsStopWord("of"));
+    LoadText("[StopList.00]\nWordCount=1\nWord0=x\n[StopList.01]\nActive=1\n");
+    EXPECT_TRUE(LanguageConfigs[0]->StopList.Active);
+    // A text that does not parse leaves no groups behind.
+    LoadText(
+        "[ConcordanceConfiguration]\nUseSkipEqualChars=1\n[ConcordanceConfiguration.00]\nEqualChars=a=;b\n");
+    EXPECT_TRUE(LanguageConfigs[0]->EqualCharGroups.empty());
+    EXPECT_FALSE(CharsEqual('a', 'b', 0));
+}
+
+TEST_F(ConcPrefsTest, RewritingThePreferencesKeepsWhatItDoesNotWrite) {
+    LanguagesCount = 1;
+    std::string old = ConfigIni();
+    Config.Write(
+        IniFileName,
+        "; kept comment\n[MainForm]\nLeft=10\nWindowState=2\n[AlignViewWindow]\nLeft=5\nTop=6\n"
+        "[SectionsAlignWindow]\n; note\nWidth=300\n[Some Later Version]\nKey=\"  spaced  \"\n"
+        "[GeneralConfiguration]\nWorkspacePath=/w\nRecentWorkspacesCount=2\nRecentWorkspaces0=/w/a.TWS\n"
+        "RecentWorkspaces1=/w/b.TWS\nSaveOnExit=1\nFreqPath=/old\n"
+        "[TextFormat.03]\nHStart=stale\n[Heading.Gone.02]\nHeadStart=x\n[Watched.gone]\nTagStart=<g\n"
+        "[StopList.00]\nWordCount=1\nWord0=stale\n[tag settings]\nShowLines=1\n");
+    ASSERT_TRUE(SavePreferences());
+    TIniFile ini(old);
+    EXPECT_EQ(ini.ReadInteger("MainForm", "WindowState", 0), 2);
+    EXPECT_EQ(ini.ReadInteger("AlignViewWindow", "Top", 0), 6);
+    EXPECT_EQ(ini.ReadInteger("SectionsAlignWindow", "Width", 0), 300);
+    EXPECT_EQ(ini.ReadString("Some Later Version", "Key", ""), "  spaced  ");
+    EXPECT_NE(ReadWholeFile(old).find("; note"), std::string::npos);
+    EXPECT_EQ(ini.ReadString("GeneralConfiguration", "WorkspacePath", ""), "/w");
+    EXPECT_EQ(ini.ReadString("GeneralConfiguration", "RecentWorkspaces1", ""), "/w/b.TWS");
+    EXPECT_TRUE(ini.ReadBool("GeneralConfiguration", "SaveOnExit", false));
+    // Everything the rewrite owns is written anew or gone: settings of languages no longer in use,
+    // headings and tracked tags no longer defined, old values.
+    EXPECT_EQ(ini.ReadString("GeneralConfiguration", "FreqPath", "missing"), "");
+    for (const char* gone : {"TextFormat.03", "Heading.Gone.02", "Watched.gone"})
+        EXPECT_FALSE(ini.SectionExists(gone)) << gone;
+    EXPECT_FALSE(ini.ValueExists("StopList.00", "Word0"));
+    EXPECT_FALSE(ini.ReadBool("Tag Settings", "ShowLines", true));
+
+    // A workspace's settings file is rewritten whole: it never holds placements or foreign sections.
+    std::string workspace = Work.Write("w.TWS", "[MainForm]\nLeft=1\n[Foreign]\nA=1\n");
+    ASSERT_TRUE(SaveWorkspacePrefs(workspace));
+    TIniFile tws(workspace);
+    EXPECT_FALSE(tws.SectionExists("MainForm"));
+    EXPECT_FALSE(tws.SectionExists("Foreign"));
+    EXPECT_TRUE(Messages.Messages.empty());
+}
+
+namespace {
+
+// Fails the test when a loaded value lies outside what the program's dialogs could have set.
+void ExpectEveryValueInRange() {
+    const TCommonConcordConfig& c = *CommonConfig;
+    EXPECT_GE(LanguagesCount, 0);
+    EXPECT_LE(LanguagesCount, MaxLanguages);
+    EXPECT_TRUE(BigContextSize == 10 || BigContextSize == 20 || BigContextSize == 30);
+    EXPECT_GE(c.LastUsedLanguage, 0);
+    EXPECT_LT(c.LastUsedLanguage, std::max(LanguagesCount, 1));
+    EXPECT_GE(c.MaximumHits, 1);
+    EXPECT_GE(c.FrequencyOfHits, 1);
+    EXPECT_LE(c.FrequencyOfHits, 16000);
+    EXPECT_LE(c.ContextType, 4);
+    const int limits[5] = {1000, 40, 10, 1, 1};
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_GE(c.ContextSizes[i], i < 3 ? 0 : 1) << i;
+        EXPECT_LE(c.ContextSizes[i], limits[i]) << i;
+    }
+    EXPECT_LE(c.MatchWordsLo, c.MatchWordsHi);
+    EXPECT_GE(c.MatchWordsHi, 1);
+    EXPECT_LE(c.MatchWordsHi, 9);
+    EXPECT_LE(c.AlignFormat, 3);
+    EXPECT_LE(c.WordTag, 2);
+    EXPECT_TRUE(c.exportAlignFormat == 1 || c.exportAlignFormat == 3);
+    auto sortInRange = [](const TAdvancedSortColOptions& r, TSortKeyTable t) {
+        for (const auto& k : r.Keys) EXPECT_FALSE(SortKeyDisplayName(t, k.Key).empty()) << int(k.Key);
+        EXPECT_GE(r.ShowFirst, 0);
+        EXPECT_LE(r.ShowFirst, 1000);
+    };
+    sortInRange(c.CollocationSort, TSortKeyTable::Collocation);
+    EXPECT_GE(HotWordsConfig.MinHitsForHotWords, 1);
+    EXPECT_GE(HotWordsConfig.MaxHotWordsCandidates, 1);
+    EXPECT_GE(TranslationPasses, 1);
+    EXPECT_LE(TranslationPasses, 30);
+    for (size_t i = 0; i < WatchedTags.size(); ++i)
+        for (size_t j = 0; j < i; ++j)
+            EXPECT_FALSE(SameSettingName(WatchedTags[i].Name, WatchedTags[j].Name));
+    for (int lang = 0; lang < LanguagesCount; ++lang) {
+        SCOPED_TRACE(lang);
+        const TConcordConfig& l = *LanguageConfigs[lang];
+        EXPECT_TRUE(platform::IsUsableLocale(l.LocaleId)) << l.LocaleId;
+        EXPECT_FALSE(l.LanguageName.empty());
+        EXPECT_LE(l.HeadingFormat, 3);
+        EXPECT_LE(l.ParagraphFormat, 3);
+        EXPECT_LE(l.SentenceFormat, 1);
+        sortInRange(l.AdvancedSort, TSortKeyTable::Sort);
+        sortInRange(l.CollocationSort, TSortKeyTable::Collocation);
+        for (const TFontSpec& f : l.Fonts) {
+            EXPECT_GE(f.Size, 1);
+            EXPECT_LE(f.Size, 512);
+            EXPECT_EQ(f.Style & ~15, 0);
+            EXPECT_TRUE(f.Color >= 0 ? f.Color <= 0xFFFFFF : (f.Color & ~0xFF) == clSystemColor) << f.Color;
+            EXPECT_FALSE(f.Name.empty());
+        }
+        for (size_t i = 0; i < l.Headings.size(); ++i)
+            for (size_t j = 0; j < i; ++j)
+                EXPECT_FALSE(SameSettingName(l.Headings[i].Name, l.Headings[j].Name));
+        const TFrequencyConfig& f = FrequencyConfigs[lang];
+        EXPECT_TRUE(f.MinimumFrequency >= 1 && f.MinimumFrequency <= 32000) << f.MinimumFrequency;
+        EXPECT_TRUE(f.MaximumFrequency >= 0 && f.MaximumFrequency <= 32000) << f.MaximumFrequency;
+        EXPECT_TRUE(f.MaximumLines >= 0 && f.MaximumLines <= 950000) << f.MaximumLines;
+        EXPECT_TRUE(f.CollocateSpan >= 1 && f.CollocateSpan <= 4) << f.CollocateSpan;
+        EXPECT_TRUE(f.CollocHighLightTop >= 0 && f.CollocHighLightTop <= 32767) << f.CollocHighLightTop;
+        for (double t : {l.RankFunctionThreshold, l.ParadigmThreshold, l.ParadigmRankThreshold})
+            EXPECT_TRUE(std::isfinite(t) && t >= 0) << t;
+        EXPECT_TRUE(!l.StopList.Active || !l.StopList.Words().empty());
+    }
+}
+
+// The numeric keys of the preferences, for the hostile files below.
+const std::pair<const char*, const char*> kNumericKeys[] = {
+    {"GeneralConfiguration", "BigContextSize"},
+    {"GeneralConfiguration", "LanguagesCount"},
+    {"GeneralConfiguration", "ColFirst"},
+    {"GeneralConfiguration", "ColMaxItems"},
+    {"ConcordanceConfiguration", "LastUsedLanguage"},
+    {"ConcordanceConfiguration", "MaximumHits"},
+    {"ConcordanceConfiguration", "FrequencyOfHits"},
+    {"ConcordanceConfiguration", "ContextType"},
+    {"ConcordanceConfiguration", "ContextChars"},
+    {"ConcordanceConfiguration", "ContextWords"},
+    {"ConcordanceConfiguration", "ContextLines"},
+    {"ConcordanceConfiguration", "ContextSentences"},
+    {"ConcordanceConfiguration", "MatchWordsLo"},
+    {"ConcordanceConfiguration", "MatchWordsHi"},
+    {"AlignFormat", "Format"},
+    {"Word Tag Settings", "WordTag"},
+    {"GlobalHotWordsConfiguration", "MinHitsForHotWords"},
+    {"GlobalHotWordsConfiguration", "MaxHotWordsCandidates"},
+    {"GlobalHotWordsConfiguration", "TranslationPasses"},
+    {"CorpusExport", "exportAlignFormat"},
+    {"GeneralConfiguration.00", "Language"},
+    {"GeneralConfiguration.01", "Language"},
+    {"TextFormat.00", "HeadingFormat"},
+    {"TextFormat.00", "ParagraphFormat"},
+    {"TextFormat.01", "SentenceFormat"},
+    {"AdvancedSort.00", "First"},
+    {"AdvancedSort.00", "ColSecond"},
+    {"AdvancedSort.01", "MaxItems"},
+    {"FrequencyConfiguration.00", "MinimumFrequency"},
+    {"FrequencyConfiguration.00", "MaximumFrequency"},
+    {"FrequencyConfiguration.00", "MaximumLines"},
+    {"FrequencyConfiguration.01", "CollocateSpan"},
+    {"FrequencyConfiguration.01", "CollocHighLightTop"},
+    {"LanguageHotWordsConfiguration.00", "ParadigmThreshold"},
+    {"LanguageHotWordsConfiguration.01", "RankFunctionThreshold"}};
+
+std::string HostileNumber(std::mt19937& Random) {
+    static const char* const kValues[] = {
+        "-1",          "0",          "1",          "7",         "255",        "256",
+        "-2147483648", "2147483647", "2147483648", "$FFFFFFFF", "0x7fffffff", "99999999999999999999",
+        "-5",          "1e308",      "-1e308",     "nan",       "1,5",        ""};
+    if (Random() % 3 == 0) return std::to_string(int32_t(Random()));
+    return kValues[Random() % std::size(kValues)];
+}
+
+}  // namespace
+
+TEST_F(ConcPrefsTest, HostileFilesNeitherHangNorCrashAndLeaveEveryValueInRange) {
+    ::alarm(60);
+    std::mt19937 random(20261207);
+    // A valid file to start from, with every section there.
+    FillCommon(*CommonConfig);
+    LanguagesCount = 2;
+    LanguageConfigs[1] = std::make_unique<TConcordConfig>(1);
+    for (int lang = 0; lang < 2; ++lang) FillLanguage(*LanguageConfigs[lang], lang);
+    ASSERT_TRUE(SavePrefsToFile(Work.File("valid.ini")));
+    const std::string valid = ReadWholeFile(Work.File("valid.ini"));
+
+    std::vector<std::string> files = {
+        std::string("\0\0\0[GeneralConfiguration]\0LanguagesCount=3\0", 43),
+        std::string("[GeneralConfiguration]\rLanguagesCount=2\r[ConcordanceConfiguration]\rMaximumHits=-5\r"),
+        std::string(100000, '\xFF'),
+        "[[[[]]]]\n[=]\n=\n==\n[GeneralConfiguration\nLanguagesCount=4\n[Heading.a.00\n",
+    };
+    // Binary garbage.
+    for (int i = 0; i < 20; ++i) {
+        std::string bytes(random() % 5000, '\0');
+        for (char& b : bytes) b = char(random());
+        files.push_back(bytes);
+    }
+    // The valid file with every number replaced by a hostile one, its sections and keys doubled, bytes
+    // flipped, and its line ends changed.
+    for (int i = 0; i < 40; ++i) {
+        TIniFile ini(Work.Write("base.ini", valid));
+        for (const auto& [section, key] : kNumericKeys) ini.WriteString(section, key, HostileNumber(random));
+        ini.WriteString("Headings.00", "NamesCount", HostileNumber(random));
+        ini.WriteString("Tag Settings", "WatchedNamesCount", HostileNumber(random));
+        ini.WriteString("Tag Settings", "WatchedNames0", "Div");
+        ini.WriteString("Tag Settings", "WatchedNames1", "DIV");
+        for (int f = 0; f < ConfigFontCount; ++f)
+            ini.WriteString("GeneralConfiguration.00", FontKeyNames[f],
+                            "F," + HostileNumber(random) + "," + HostileNumber(random) + "," +
+                                HostileNumber(random) + "," + HostileNumber(random));
+        std::string text = ini.Content();
+        if (i % 4 == 1) text += text;
+        if (i % 4 == 2)
+            for (char& b : text)
+                if (b == '\n') b = '\r';
+        if (i % 4 == 3)
+            for (int flip = 0; flip < 20; ++flip) text[random() % text.size()] = char(random());
+        files.push_back(text);
+    }
+    for (size_t i = 0; i < files.size(); ++i) {
+        SCOPED_TRACE(i);
+        ASSERT_TRUE(LoadPrefsFromFile(Work.Write("hostile.ini", files[i])));
+        ExpectEveryValueInRange();
+        if (HasFailure()) break;
+    }
+    // CR-only line ends are line ends: the values are read, not lost.
+    LoadText("[GeneralConfiguration]\rLanguagesCount=2\r[ConcordanceConfiguration]\rMaximumHits=77\r");
+    EXPECT_EQ(LanguagesCount, 2);
+    EXPECT_EQ(CommonConfig->MaximumHits, 77);
+    ::alarm(0);
+}
+
+TEST_F(ConcPrefsTest, DuplicateDefinitionsLoadTheFirst) {
+    LoadText(
+        "[Headings.00]\nNamesCount=3\nNames0=Chapter\nNames1=CHAPTER\nNames2=Part\n"
+        "[Heading.Chapter.00]\nHeadStart=a\nHeadStop=b\nTextStart=c\nTextStop=d\n"
+        "[Heading.chapter.00]\nHeadStart=x\nHeadStop=x\nTextStart=x\nTextStop=x\n"
+        "[Heading.Part.00]\nHeadStart=p\nHeadStop=q\nTextStart=r\nTextStop=s\nHeadStart=later\n"
+        "[Tag Settings]\nWatchedNamesCount=3\nWatchedNames0=div\nWatchedNames1=Div\nWatchedNames2=sp\n"
+        "[Watched.div]\nTagStart=<div\n");
+    const auto& headings = LanguageConfigs[0]->Headings;
+    ASSERT_EQ(headings.size(), 2u);
+    EXPECT_EQ(headings[0].Name, "Chapter");
+    EXPECT_EQ(headings[0].Object.HeadStart, "a");
+    EXPECT_EQ(headings[1].Object.HeadStart, "p");
+    ASSERT_EQ(WatchedTags.size(), 2u);
+    EXPECT_EQ(WatchedTags[0].Name, "div");
+    EXPECT_EQ(WatchedTags[1].Name, "sp");
+}
+
+TEST_F(ConcPrefsTest, AFifoOrDeviceNamedLikeThePreferencesIsNeitherWaitedOnNorReplaced) {
+    ::alarm(20);
+    const std::string fifo = ConfigIni();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(GetIniFileNameForWrite(), "");
+    EXPECT_FALSE(LoadPreferences());
+    ASSERT_EQ(Messages.Texts().size(), 1u);
+    EXPECT_EQ(Messages.Texts()[0], "Could not read from configuration file " + fifo + "!");
+    EXPECT_EQ(LanguagesCount, 1);  // nothing was changed
+    EXPECT_FALSE(SavePreferences());
+    EXPECT_THROW(LoadWorkspacePath(), EIniFileError);
+    EXPECT_NO_THROW(SaveWorkspacePath());  // no write location: nothing to do
+    struct stat info {};
+    ASSERT_EQ(::stat(fifo.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
+
+    // A workspace's settings file that is a device is reported, not read until memory runs out.
+    EXPECT_FALSE(LoadWorkspacePrefs("/dev/zero"));
+    EXPECT_EQ(Messages.Texts().back(), "Could not read from configuration file /dev/zero!");
+    ::alarm(0);
+}

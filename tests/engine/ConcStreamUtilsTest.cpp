@@ -162,21 +162,92 @@ TEST(ContainerBlock, UnknownVersionIsReportedOnceAndSkipped) {
     EXPECT_EQ(Script.Messages.size(), 1u);
 }
 
-TEST(ContainerBlock, ImpossibleEndOffsetCountsAsUnknownAndResumesAtTheEnd) {
-    for (int32_t BadEnd : {0, 7, 1 << 30, -12}) {
-        TScriptedBackend Script;
-        TMemoryStream S;
-        WriteSampleLists(S);
-        WriteSampleLists(S);
-        S.SetPosition(0);
-        WriteStreamInteger(S, BadEnd);
-        S.SetPosition(0);
-        TIntegerLists Lists;
-        EXPECT_FALSE(Lists.LoadFromStream(S)) << BadEnd;
-        EXPECT_EQ(Lists.Count(), 0);
-        EXPECT_EQ(S.GetPosition(), S.GetSize());
-        EXPECT_EQ(Script.Texts(), std::vector<std::string>{"Unknown index version."});
+// Five blocks in a row, one of them damaged: a bad end offset alone loses nothing; a bad end offset
+// with a bad version loses that block only. Either way the file is reported once.
+TEST(ContainerBlock, ADamagedBlockIsReportedOnceAndTheBlocksAfterItAreFound) {
+    for (const bool BadVersionToo : {false, true}) {
+        for (int32_t BadEnd : {0, 7, 1 << 30, -12}) {
+            TScriptedBackend Script;
+            TMemoryStream S;
+            for (int I = 0; I < 5; ++I) WriteSampleLists(S);
+            S.SetPosition(0);
+            WriteStreamInteger(S, BadEnd);
+            if (BadVersionToo) WriteStreamInteger(S, 0x00020000);
+            S.SetPosition(0);
+            int Read = 0;
+            for (int I = 0; I < 5; ++I) {
+                TIntegerLists Lists;
+                if (Lists.LoadFromStream(S)) {
+                    ExpectSampleLists(Lists);
+                    ++Read;
+                }
+            }
+            EXPECT_EQ(Read, BadVersionToo ? 4 : 5) << BadEnd;
+            EXPECT_EQ(S.GetPosition(), S.GetSize());
+            EXPECT_EQ(Script.Texts(), std::vector<std::string>{DamagedIndexDataText}) << BadEnd;
+
+            TIntegerLists Past;  // a file that ends early is the same damage: no second message
+            EXPECT_FALSE(Past.LoadFromStream(S));
+            EXPECT_EQ(Script.Messages.size(), 1u);
+        }
     }
+}
+
+// Elements are read within their block: one that claims more than its block holds leaves its slot
+// empty and cannot eat the next block.
+TEST(ContainerBlock, AnElementThatOverrunsItsBlockLeavesItsSlotEmpty) {
+    TScriptedBackend Script;
+    TMemoryStream S;
+    WriteSampleLists(S);
+    WriteSampleLists(S);
+    S.SetPosition(12);
+    WriteStreamInteger(S, 1000);  // the first list's count
+    S.SetPosition(0);
+    TIntegerLists Lists;
+    EXPECT_TRUE(Lists.LoadFromStream(S));
+    ASSERT_EQ(Lists.Count(), 1);
+    EXPECT_EQ(Lists.GetItem(0), nullptr);
+    EXPECT_TRUE(Lists.LoadFromStream(S));
+    ExpectSampleLists(Lists);
+    EXPECT_TRUE(Script.Messages.empty());
+}
+
+// Lookups and Add search by halves, so a list read back out of order would answer wrongly.
+TEST(ContainerBlock, ListsReadBackOutOfOrderLeaveTheirSlotsEmpty) {
+    TMemoryStream S;
+    TIntegerLists Lists;
+    for (const std::vector<int32_t>& Values :
+         std::vector<std::vector<int32_t>>{{50, 10, 90, 5}, {1, 5, 5, 9}}) {
+        auto L = std::make_unique<TIntegerList>();
+        L->Add(Values.back());
+        for (size_t I = Values.size() - 1; I-- > 0;) L->InsertAt(Values[I], 0);
+        Lists.Add(std::move(L));
+    }
+    TAlignIndexes Segments;
+    auto Unordered = std::make_unique<TAlignIndex>();
+    Unordered->Add(10, 20, 10);
+    Unordered->Insert(0, 30, 40, 10);
+    Segments.Add(std::move(Unordered));
+    auto EndsBelowStarts = std::make_unique<TAlignIndex>();  // what the markup aligners may store
+    EndsBelowStarts->Add(10, 5, 0);
+    EndsBelowStarts->Add(20, 15, 0);
+    Segments.Add(std::move(EndsBelowStarts));
+    Lists.SaveToStream(S);
+    Segments.SaveToStream(S);
+    S.SetPosition(0);
+
+    TIntegerLists ListsBack;
+    TAlignIndexes SegmentsBack;
+    EXPECT_TRUE(ListsBack.LoadFromStream(S));
+    EXPECT_TRUE(SegmentsBack.LoadFromStream(S));
+    ASSERT_EQ(ListsBack.Count(), 2);
+    EXPECT_EQ(ListsBack.GetItem(0), nullptr);
+    ASSERT_NE(ListsBack.GetItem(1), nullptr);
+    EXPECT_EQ(ListsBack.GetItem(1)->Values(), (std::vector<int32_t>{1, 5, 5, 9}));
+    ASSERT_EQ(SegmentsBack.Count(), 2);
+    EXPECT_EQ(SegmentsBack.GetItem(0), nullptr);
+    ASSERT_NE(SegmentsBack.GetItem(1), nullptr);
+    EXPECT_EQ(SegmentsBack.GetItem(1)->GetItem(1), (TSegment{20, 15, 0}));
 }
 
 TEST(ContainerBlock, LyingCountsYieldWhatIsReadableAndReadingGoesOnAtTheEnd) {
@@ -194,8 +265,8 @@ TEST(ContainerBlock, LyingCountsYieldWhatIsReadableAndReadingGoesOnAtTheEnd) {
 
     TIntegerLists Lists;
     EXPECT_TRUE(Lists.LoadFromStream(S));
-    ASSERT_EQ(Lists.Count(), 1);  // the runaway list swallowed the rest; no slot starts past the end
-    EXPECT_LE(Lists.GetItem(0)->Count(), S.GetSize() / 4);
+    ASSERT_EQ(Lists.Count(), 1);  // the runaway list ran into the block's end; no slot starts past it
+    EXPECT_EQ(Lists.GetItem(0), nullptr);
     EXPECT_EQ(S.GetPosition(), Second);
     EXPECT_TRUE(Lists.LoadFromStream(S));
     ExpectSampleLists(Lists);

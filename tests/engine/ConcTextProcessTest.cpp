@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <filesystem>
@@ -329,6 +331,13 @@ TEST(TextFiles, IsTextFileCountsControlBytesInTheHead) {
     EXPECT_FALSE(IsTextFile(Dir.Write("short", std::string("\x02\x03\x04\x05\x06", 5))));
     EXPECT_TRUE(IsTextFile(Dir.Write("empty", "")));
     EXPECT_TRUE(IsTextFile(Dir.File("missing")));
+    // Neither a FIFO nor a device is read: a FIFO would wait for a writer for ever.
+    const std::string Fifo = Dir.File("fifo");
+    ASSERT_EQ(::mkfifo(Fifo.c_str(), 0600), 0);
+    ::alarm(20);
+    EXPECT_TRUE(IsTextFile(Fifo));
+    EXPECT_TRUE(IsTextFile("/dev/zero"));
+    ::alarm(0);
 }
 
 TEST(TextFiles, MakeValidFileName) {
@@ -341,6 +350,11 @@ TEST(TextFiles, MakeValidFileName) {
     EXPECT_EQ(MakeValidFileName("/tmp/x/../w?.v", "txt"), "/tmp/w.v");
     const std::string Cwd = std::filesystem::current_path().string();
     EXPECT_EQ(MakeValidFileName("sub/f:g", ".txt"), Cwd + "/sub/fg.txt");
+    // Nothing left of the name part, or only the folder or its parent: no name at all, so that the
+    // caller refuses it rather than saving ".txt" or "..txt".
+    for (const char* Bad : {"", ".", "..", "dir/", "dir/.", "dir/..", "?:*", "dir/<>"})
+        EXPECT_EQ(MakeValidFileName(Bad, "txt"), "") << Bad;
+    EXPECT_EQ(MakeValidFileName(".profile", "txt"), ".profile");
 }
 
 // ---- Visible text --------------------------------------------------------------------------------
@@ -442,9 +456,9 @@ TEST_F(VisibleTextTest, NothingAtOrBeyondTheEndIsReturned) {
     EXPECT_EQ(Read(0, 7, Tags), "ab");
     EXPECT_EQ(Read(0, 8, Tags), "abc");
     EXPECT_EQ(Read(2, 9, Tags), "cd");
-    Open(std::string("ab\0cd", 5));  // a 0 byte ends the text: no endless loop on it
-    EXPECT_EQ(Read(0, 5, NoFlags), "ab");
-    EXPECT_EQ(Advance(0, 5, 2, Tags), 0);
+    Open(std::string("ab\0cd", 5));  // a 0 byte reads as a blank and hides nothing after it
+    EXPECT_EQ(Read(0, 5, NoFlags), "ab cd");
+    EXPECT_EQ(Advance(0, 5, 2, Tags), 2);
 }
 
 TEST_F(VisibleTextTest, AdvanceFindsTheNextVisibleByte) {

@@ -95,7 +95,7 @@ TEST(FileSynchroStream, FilesOf2GiBOrMoreAreRefused) {
 TEST(FileSynchroStream, ReopenMovesOntoTheCopyAndAFailureKeepsTheOldFile) {
     TTempDir dir;
     const std::string original = dir.Write("orig.txt", "original text");
-    const std::string copy = dir.Write("copy.txt", "copied text, longer");
+    const std::string copy = dir.Write("copy.txt", "copied text!!");
     TFileSynchroStream stream(original, fmOpenRead | fmShareDenyWrite);
     stream.Seek(4, soFromBeginning);
 
@@ -117,6 +117,47 @@ TEST(FileSynchroStream, ReopenMovesOntoTheCopyAndAFailureKeepsTheOldFile) {
     int32_t position = 0;
     EXPECT_EQ(stream.ReadAt(buffer, 4, position), 4);
     EXPECT_EQ(std::string(buffer, 4), "copi");
+}
+
+// A partial copy would cut every reader of the stream short without a word.
+TEST(FileSynchroStream, ReopenRefusesACopyOfAnotherSize) {
+    TTempDir dir;
+    const std::string original = dir.Write("orig.txt", std::string(10000, 'x'));
+    TFileSynchroStream stream(original, fmOpenRead | fmShareDenyWrite);
+    for (const size_t size : {1500u, 10001u}) {
+        const std::string partial = dir.Write("partial.txt", std::string(size, 'y'));
+        try {
+            stream.Reopen(partial);
+            FAIL() << "a copy of " << size << " bytes must be refused";
+        } catch (const EConcError& e) {
+            EXPECT_EQ(std::string(e.what()), "Unable to open file: " + partial + ".");
+        }
+        EXPECT_EQ(stream.FileName(), original);
+        char c = 0;
+        int32_t position = 9999;
+        EXPECT_EQ(stream.ReadAt(&c, 1, position), 1);
+        EXPECT_EQ(c, 'x');
+    }
+}
+
+// Every call works under the stream's own lock, from the thread that holds it.
+TEST(FileSynchroStream, CallsUnderTheLockDoNotWaitForIt) {
+    TTempDir dir;
+    const std::string original = dir.Write("orig.txt", "0123456789");
+    const std::string copy = dir.Write("copy.txt", "abcdefghij");
+    TFileSynchroStream stream(original, fmOpenRead | fmShareDenyWrite);
+    stream.Lock();
+    EXPECT_TRUE(stream.IsOpen());
+    EXPECT_EQ(stream.FileName(), original);
+    char buffer[3];
+    int32_t position = 2;
+    EXPECT_EQ(stream.ReadAt(buffer, 3, position), 3);
+    int32_t newPosition = 0;
+    EXPECT_EQ(stream.SeekLocked(4, soFromBeginning, newPosition), 4);
+    stream.Reopen(copy);
+    stream.Unlock();
+    EXPECT_EQ(std::string(buffer, 3), "234");
+    EXPECT_EQ(stream.FileName(), copy);
 }
 
 TEST(FileSynchroStream, ThreadsReadingOneStreamEachGetTheirOwnBytes) {

@@ -1,6 +1,8 @@
 #include "platform/IniFiles.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 
@@ -114,10 +116,22 @@ TEST(IniFileTest, NumbersAndBooleans) {
     for (const char* key : {"Two", "Word", "Inf", "Empty", "Missing"})
         EXPECT_EQ(ini.ReadFloat("N", key, 9), 9) << key;
 
-    ini.WriteFloat("N", "W", 0.0001);
-    ini.WriteFloat("N", "W2", 1.0 / 3);
-    EXPECT_EQ(ini.ReadFloat("N", "W", 9), 0.0001);
-    EXPECT_EQ(ini.ReadFloat("N", "W2", 9), 1.0 / 3);
+    // Plain decimal text, never an exponent, and still the same double on reading.
+    const std::pair<double, const char*> floats[] = {{0.0001, "0.0001"},
+                                                     {1e-7, "0.0000001"},
+                                                     {0.6, "0.6"},
+                                                     {1e21, "1000000000000000000000"},
+                                                     {-2.5, "-2.5"},
+                                                     {0, "0"},
+                                                     {1.0 / 3, "0.3333333333333333"}};
+    for (const auto& [value, text] : floats) {
+        ini.WriteFloat("N", "W", value);
+        EXPECT_EQ(ini.ReadString("N", "W", ""), text);
+        EXPECT_EQ(ini.ReadFloat("N", "W", 9), value) << text;
+    }
+    ini.WriteFloat("N", "Tiny", 4.9406564584124654e-324);
+    EXPECT_EQ(ini.ReadString("N", "Tiny", "").find_first_of("eE"), std::string::npos);
+    EXPECT_EQ(ini.ReadFloat("N", "Tiny", 9), 4.9406564584124654e-324);
     ini.WriteBool("N", "B", true);
     EXPECT_EQ(ini.ReadString("N", "B", ""), "1");
 }
@@ -233,6 +247,59 @@ TEST(IniFileTest, ALinkKeepsPointingAtTheFileItsTargetIsReplacedBy) {
     std::string loop = links.File("loop.ini");
     fs::create_symlink(loop, loop);
     EXPECT_THROW(ReplaceFileAtomically(loop, "five"), EIniFileError);
+}
+
+TEST(IniFileTest, EveryLineEndAndANulEndALine) {
+    TTempDir dir;
+    // Lone CR (old Macintosh editors), LF, CR LF and LF CR all end lines; a NUL ends its line's text.
+    TIniFile ini(dir.Write("ends.ini", std::string("[A]\rX=1\rY=2\r\n[B]\nZ=3\n\rW=a\0b=c\rV=\0\r", 34)));
+    EXPECT_EQ(ini.ReadString("A", "X", ""), "1");
+    EXPECT_EQ(ini.ReadString("A", "Y", ""), "2");
+    EXPECT_EQ(ini.ReadString("B", "Z", ""), "3");
+    EXPECT_EQ(ini.ReadString("B", "W", ""), "a");
+    EXPECT_FALSE(ini.ValueExists("B", "b"));
+    EXPECT_EQ(ini.ReadString("B", "V", "d"), "");
+    EXPECT_EQ(ini.ReadSections(), (std::vector<std::string>{"A", "B"}));
+}
+
+TEST(IniFileTest, SectionsAreListedOnceAndCopiedAsTheyStand) {
+    TTempDir dir;
+    TIniFile from(
+        dir.Write("from.ini", "[One]\n; note\nA=1\n\n[two]\nB=2\n[ONE]\nC=3\n[Three]\nD=\"  x  \"\n"));
+    EXPECT_EQ(from.ReadSections(), (std::vector<std::string>{"One", "two", "Three"}));
+    TIniFile to(dir.Write("to.ini", "[one]\nOld=1\n[Keep]\nK=k\n[one]\nOlder=2\n"));
+    to.CopySection(from, "one");
+    to.CopySection(from, "Three");
+    to.CopySection(from, "Missing");
+    EXPECT_FALSE(to.ValueExists("One", "Old"));
+    EXPECT_FALSE(to.ValueExists("One", "Older"));
+    EXPECT_EQ(to.ReadString("One", "A", ""), "1");
+    EXPECT_EQ(to.ReadString("One", "C", "not copied"), "not copied");
+    EXPECT_EQ(to.ReadString("Three", "D", ""), "  x  ");
+    EXPECT_EQ(to.ReadString("Keep", "K", ""), "k");
+    EXPECT_EQ(to.Content(), "[Keep]\r\nK=k\r\n\r\n[One]\r\n; note\r\nA=1\r\n\r\n[Three]\r\nD=\"  x  \"\r\n");
+}
+
+TEST(IniFileTest, FifosAndDevicesAreNeitherReadNorReplaced) {
+    TTempDir dir;
+    ::alarm(20);  // a blocking open would end the test here
+    const std::string fifo = dir.File("fifo.ini");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_THROW(TIniFile{fifo}, EIniFileError);
+    EXPECT_THROW(TIniFile{"/dev/zero"}, EIniFileError);
+    EXPECT_FALSE(ProbeReadWrite(fifo));
+    EXPECT_FALSE(ProbeReadWrite("/dev/null"));
+    EXPECT_THROW(ReplaceFileAtomically(fifo, "[A]\r\n"), EIniFileError);
+    ::alarm(0);
+    struct stat info {};
+    ASSERT_EQ(::stat(fifo.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
+    EXPECT_EQ(FilesIn(dir.Path()), 1u) << "temporary file left";
+    try {
+        TIniFile{fifo};
+    } catch (const EIniFileError& e) {
+        EXPECT_EQ(std::string(e.what()), fifo + " is not a regular file.");
+    }
 }
 
 TEST(IniFileTest, ProbeCreatesTheFile) {

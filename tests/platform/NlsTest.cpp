@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 using namespace platform;
@@ -69,9 +70,32 @@ TEST(NlsLocales, EnvironmentLocaleMapsToAKnownLanguageOrUsEnglish) {
     // The C/POSIX locale and locales the table lacks.
     EXPECT_EQ(LangIdOfLocaleName("en_US_POSIX"), LANG_ENGLISH_US);
     EXPECT_EQ(LangIdOfLocaleName("rm_CH"), LANG_ENGLISH_US);
-    EXPECT_EQ(LangIdOfLocaleName("ko_KP"), LANG_ENGLISH_US);  // Johab: no converter
+    EXPECT_EQ(LangIdOfLocaleName("vi_VN"), LANG_ENGLISH_US);
     EXPECT_EQ(LangIdOfLocaleName(""), LANG_ENGLISH_US);
     EXPECT_EQ(LangIdOfLocaleName(nullptr), LANG_ENGLISH_US);
+}
+
+TEST(NlsLocales, ALocaleOutsideTheTableFallsBackByItsLanguageFirst) {
+    const std::pair<const char*, uint32_t> Expected[] = {
+        {"sr_RS", 0x0C1A},       // Serbian, written in Cyrillic there
+        {"sr_Cyrl_RS", 0x0C1A},  //
+        {"sr_Latn_RS", 0x081A},  //
+        {"sr_Latn_ME", 0x081A},  //
+        {"en_IN", 0x0409},       // the first English of the table
+        {"de_BE", 0x0407},       //
+        {"es_US", 0x040A},       //
+        {"bs_BA", 0x041A},       // no Bosnian in the table: the first of its primary language (Croatian)
+        {"ko_KP", 0x0412},       // Korean: Johab has no converter, the Korean of code page 949 has
+        {"de_LU", 0x1007},       // in the table: itself
+    };
+    for (auto [Name, Id] : Expected) EXPECT_EQ(LangIdOfLocaleName(Name), Id) << Name;
+    // Whatever the fallback, the answer is usable.
+    for (const char* Name : {"sr_RS", "en_IN", "bs_BA", "ko_KP", "zh_MO", "pt_AO", "ar_SD", "ms_MY"})
+        EXPECT_TRUE(IsUsableLocale(LangIdOfLocaleName(Name))) << Name;
+    EXPECT_TRUE(IsUsableLocale(0x0409));
+    EXPECT_FALSE(IsUsableLocale(0x0812));
+    EXPECT_FALSE(IsUsableLocale(0x00020404));
+    EXPECT_FALSE(IsUsableLocale(0));
 }
 
 TEST(NlsCodePages, ValidityFollowsTheConverters) {
@@ -128,6 +152,58 @@ TEST(NlsCaseMaps, DoubleByteAndMissingCodePagesMapOnlyWhatStandsAlone) {
     EXPECT_FALSE(None.Valid);
     EXPECT_EQ(CountChanged(None.LowerCase), 0);
     EXPECT_EQ(CountChanged(None.UpperCase), 0);
+}
+
+// The case maps, classes and lead bytes as ICU 72 gives them. A newer ICU that changes any of them
+// changes how corpora are folded and searched, which must be noticed and judged, not slip in.
+TEST(NlsCaseMaps, GoldenTablesOfTheCodePages) {
+    struct TGolden {
+        int CodePage, Lower, Upper, UpperClass, LowerClass, LeadBytes;
+        uint64_t Hash;  // FNV-1a over every byte's lower, upper, class and lead-byte entry
+    };
+    const TGolden Golden[] = {
+        {874, 26, 26, 26, 26, 0, 0xd656986c25a651f7ull},   {932, 26, 26, 26, 26, 60, 0x898c046e69ceffbbull},
+        {936, 26, 26, 26, 26, 126, 0x1991b411a3bd9557ull}, {949, 26, 26, 26, 26, 126, 0xc35870ec7bb208a7ull},
+        {950, 26, 26, 26, 26, 126, 0xc35870ec7bb208a7ull}, {1250, 66, 66, 66, 68, 0, 0xe8fceb0442857cdfull},
+        {1251, 73, 73, 73, 74, 0, 0xd76e91c30b4d362cull},  {1252, 60, 60, 60, 63, 0, 0xe734f8a5380dda29ull},
+        {1253, 59, 61, 59, 64, 0, 0x2ef1b15333bcf9f0ull},  {1254, 59, 59, 59, 62, 0, 0x0191241d25b7f83eull},
+        {1255, 26, 26, 26, 28, 0, 0xa3ca124ceb6ee603ull},  {1256, 27, 27, 27, 42, 0, 0x72a0bebba91a94beull},
+        {1257, 59, 59, 59, 61, 0, 0x145be50672abccc4ull},
+    };
+    for (const TGolden& G : Golden) {
+        SCOPED_TRACE(G.CodePage);
+        const auto& T = CodePageTables(G.CodePage);
+        ASSERT_TRUE(T.Valid);
+        int UpperClass = 0, LowerClass = 0, Leads = 0;
+        uint64_t Hash = 1469598103934665603ull;
+        auto Mix = [&](uint64_t V) { Hash = (Hash ^ V) * 1099511628211ull; };
+        for (int B = 0; B < 256; ++B) {
+            UpperClass += (T.CharType1[B] & C1_UPPER) != 0;
+            LowerClass += (T.CharType1[B] & C1_LOWER) != 0;
+            Leads += T.LeadByte[B];
+            Mix(T.LowerCase[B]);
+            Mix(T.UpperCase[B]);
+            Mix(T.CharType1[B]);
+            Mix(T.LeadByte[B]);
+        }
+        EXPECT_EQ(CountChanged(T.LowerCase), G.Lower);
+        EXPECT_EQ(CountChanged(T.UpperCase), G.Upper);
+        EXPECT_EQ(UpperClass, G.UpperClass);
+        EXPECT_EQ(LowerClass, G.LowerClass);
+        EXPECT_EQ(Leads, G.LeadBytes);
+        EXPECT_EQ(T.DoubleByte, G.LeadBytes > 0);
+        EXPECT_EQ(Hash, G.Hash);
+    }
+    // Key pairs beyond those above, one or two per code page.
+    const std::tuple<int, uint8_t, uint8_t> Pairs[] = {
+        {874, 'A', 'a'},    {874, 0xA1, 0xA1},  {932, 'Z', 'z'},    {932, 0xB1, 0xB1},  {936, 'Q', 'q'},
+        {949, 'Q', 'q'},    {950, 'Q', 'q'},    {1250, 0xA5, 0xB9}, {1250, 0xBC, 0xBE}, {1251, 0x81, 0x83},
+        {1251, 0xA1, 0xA2}, {1255, 0xE0, 0xE0}, {1256, 0x8C, 0x9C}, {1257, 0xA8, 0xB8}, {1257, 0xDE, 0xFE},
+    };
+    for (auto [CodePage, Upper, Lower] : Pairs)
+        EXPECT_EQ(CodePageTables(CodePage).LowerCase[Upper], Lower) << CodePage;
+    EXPECT_TRUE(CodePageTables(932).LeadByte[0x81] && CodePageTables(932).LeadByte[0xFC]);
+    EXPECT_FALSE(CodePageTables(932).LeadByte[0xA0]);
 }
 
 TEST(NlsCharTypes, ClassBitsOfRepresentativeBytes) {

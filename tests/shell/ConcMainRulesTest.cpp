@@ -14,8 +14,11 @@ TActionInputs LoadedCorpus() {
 }  // namespace
 
 TEST(MainFormRules, AnEmptyCorpusLeavesOnlyTheAlwaysEnabledCommands) {
-    // Everything off, and the hidden order items keep their last state.
-    EXPECT_EQ(ComputeActionStates(TActionInputs{}), TActionStates{});
+    // Everything off but the commands that bring a corpus in, and the hidden order items keep their
+    // last state.
+    TActionStates expected;
+    expected.CorpusCommands = true;
+    EXPECT_EQ(ComputeActionStates(TActionInputs{}), expected);
 }
 
 TEST(MainFormRules, SearchNeedsAnAlignedCorpusAndNoAlignmentWindow) {
@@ -35,7 +38,9 @@ TEST(MainFormRules, SearchNeedsAnAlignedCorpusAndNoAlignmentWindow) {
     EXPECT_TRUE(ComputeActionStates(in).CollectTags);
 }
 
-TEST(MainFormRules, BusyDisablesTheCorpusCommandsButNotTheMenusOrWorkspaceItems) {
+// Busy is one test for closing and for the commands: while a word list is written or a job runs, no
+// command may free, replace or save the corpus under it.
+TEST(MainFormRules, BusyDisablesEveryCommandThatTouchesTheCorpusButNotTheMenus) {
     TActionInputs in = LoadedCorpus();
     in.Busy = true;
     in.Aligned = false;  // CorpusAligned is false while busy
@@ -56,9 +61,12 @@ TEST(MainFormRules, BusyDisablesTheCorpusCommandsButNotTheMenusOrWorkspaceItems)
     EXPECT_FALSE(s.Collocation);
     EXPECT_TRUE(s.SearchMenuVisible);
     EXPECT_TRUE(s.FrequencyMenuVisible);
-    EXPECT_TRUE(s.SaveWorkspace);
-    EXPECT_TRUE(s.RecentWorkspaces);
+    EXPECT_FALSE(s.SaveWorkspace);
+    EXPECT_FALSE(s.RecentWorkspaces);
+    EXPECT_FALSE(s.CorpusCommands);
     EXPECT_TRUE(s.WindowMenuVisible);
+    in.Aligned = true;  // an aligned corpus does not make the search safe either
+    EXPECT_FALSE(ComputeActionStates(in).Search);
 }
 
 TEST(MainFormRules, CollocationFollowsTheActiveConcordanceWindow) {

@@ -4,14 +4,19 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QFontDatabase>
 #include <QFontDialog>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QScreen>
 #include <QSpinBox>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <filesystem>
+#include <random>
 
 #include "controls/ScriptedBackend.h"
 #include "engine/ConcErrors.h"
@@ -198,6 +203,44 @@ TEST(FormHelpers, FontDialogOffersTheSixteenColoursAndKeepsWhatWasNotChanged) {
     EXPECT_EQ(system.SelectedFont().Color, clWindowText);
 }
 
+// Families with oblique, condensed and light faces listed before their regular one, as the font
+// database of this machine lists them.
+TEST(FormHelpers, FontDialogReturnsAnUntouchedFontUnchanged) {
+    int tried = 0;
+    for (const QString& family : QFontDatabase::families()) {
+        const QStringList styles = QFontDatabase::styles(family);
+        if (styles.size() < 4 || QFontDatabase::isPrivateFamily(family)) continue;
+        ++tried;
+        for (int style : {0, int(fsBold), int(fsItalic), fsBold | fsItalic}) {
+            for (int size : {9, 12}) {
+                TFontSpec record;
+                record.Name = family.toStdString();
+                record.Size = size;
+                record.Style = style;
+                record.Color = clBlack;
+                TConfigFontDialog dialog(record);
+                const TFontSpec chosen = dialog.SelectedFont();
+                EXPECT_FALSE(FontsDiffer(chosen, record))
+                    << record.Name << " " << size << " style " << style << " came back as " << chosen.Name
+                    << " " << chosen.Size << " style " << chosen.Style;
+            }
+        }
+    }
+    EXPECT_GE(tried, 3) << "too few font families with several faces on this machine";
+
+    // A family the machine lacks is shown as another one, and comes back as it was.
+    TFontSpec missing;
+    missing.Name = "MS Sans Serif";
+    missing.Size = 8;
+    missing.Style = fsBold;
+    TConfigFontDialog dialog(missing);
+    EXPECT_FALSE(FontsDiffer(dialog.SelectedFont(), missing)) << dialog.SelectedFont().Name;
+    QFont larger = dialog.FontChooser()->currentFont();
+    larger.setPointSize(14);
+    dialog.FontChooser()->setCurrentFont(larger);
+    EXPECT_EQ(dialog.SelectedFont().Size, 14) << "a change is taken";
+}
+
 TEST(FormHelpers, PlacementOfAChildWindowSkipsTheStateAndUsesItsSubWindow) {
     TTempDir dir;
     const std::string ini = dir.File("placement.ini");
@@ -225,14 +268,71 @@ TEST(FormHelpers, PlacementOfAChildWindowSkipsTheStateAndUsesItsSubWindow) {
     EXPECT_EQ(sub->geometry(), QRect(20, 30, 300, 200));
 }
 
-TEST(FormHelpers, PlacementKeysMissingFromTheFileLeaveTheCurrentValues) {
+// A placement is applied as a whole or not at all: missing keys, a size below the least usable one or
+// a rectangle on no screen leave the window where the window manager puts it.
+TEST(FormHelpers, PlacementAppliesOnlyCompleteUsableBoundsAsTheFramePosition) {
     TTempDir dir;
-    const std::string ini = dir.Write("p.ini", "[MainForm]\r\nLeft=40\r\n");
-    QWidget form;
-    form.setGeometry(10, 20, 300, 200);
-    LoadFormPlacement(ini, "MainForm", &form, false);
-    EXPECT_EQ(form.geometry(), QRect(40, 20, 300, 200));
-    EXPECT_EQ(form.windowState(), Qt::WindowNoState);
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    auto load = [&](const std::string& Keys) {
+        auto form = std::make_unique<QWidget>();
+        form->resize(300, 200);
+        LoadFormPlacement(dir.Write("p.ini", "[MainForm]\r\n" + Keys), "MainForm", form.get(), false);
+        return form;
+    };
+    for (const char* keys : {"Left=40\r\n", "Left=40\r\nTop=30\r\nWidth=500\r\n",
+                             "Left=-5000\r\nTop=30\r\nWidth=500\r\nHeight=400\r\n",
+                             "Left=40\r\nTop=30\r\nWidth=500\r\nHeight=-20\r\n"}) {
+        auto form = load(keys);
+        EXPECT_FALSE(form->testAttribute(Qt::WA_Moved)) << keys;
+        EXPECT_EQ(form->size(), QSize(300, 200)) << keys;
+    }
+
+    auto placed = load("WindowState=0\r\nLeft=40\r\nTop=30\r\nWidth=500\r\nHeight=400\r\n");
+    placed->show();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(placed->frameGeometry().topLeft(), QPoint(40, 30)) << "Left and Top place the frame";
+    EXPECT_EQ(placed->size(), QSize(500, 400));
+
+    auto huge = load("Left=40\r\nTop=30\r\nWidth=99999\r\nHeight=400\r\n");
+    EXPECT_TRUE(screen.contains(QRect(huge->pos(), huge->size()))) << "shrunk onto the screen";
+    EXPECT_EQ(huge->width(), screen.width());
+
+    EXPECT_EQ(load("WindowState=1\r\n")->windowState(), Qt::WindowNoState) << "never starts minimised";
+    EXPECT_EQ(load("WindowState=2\r\n")->windowState(), Qt::WindowMaximized);
+}
+
+// Against the plain rules: the result is null, or lies inside one area, no larger than asked, and is
+// exactly what was asked when that already lay inside an area and was large enough.
+TEST(FormHelpers, FitPlacementKeepsWindowsOnTheUsableAreas) {
+    std::mt19937 random(17);
+    auto pick = [&](int Low, int High) { return std::uniform_int_distribution<int>(Low, High)(random); };
+    const QSize least(120, 80);
+    for (int round = 0; round < 20000; ++round) {
+        std::vector<QRect> areas;
+        for (int a = pick(0, 3); a > 0; --a)
+            areas.emplace_back(pick(-2000, 2000), pick(-1000, 1000), pick(1, 2000), pick(1, 1500));
+        const QRect stored(pick(-6000, 6000), pick(-3000, 3000), pick(-50, 4000), pick(-50, 3000));
+        const QRect fitted = FitPlacement(stored, areas, least);
+        bool touches = false, inside = false;
+        for (const QRect& area : areas) {
+            touches = touches || area.intersects(stored);
+            inside = inside || area.contains(stored);
+        }
+        const bool bigEnough = stored.width() >= least.width() && stored.height() >= least.height();
+        if (!bigEnough || !touches) {
+            EXPECT_TRUE(fitted.isNull()) << round;
+            continue;
+        }
+        ASSERT_FALSE(fitted.isNull()) << round;
+        EXPECT_TRUE(std::any_of(areas.begin(), areas.end(), [&](const QRect& A) {
+            return A.contains(fitted);
+        })) << round;
+        EXPECT_LE(fitted.width(), stored.width());
+        EXPECT_LE(fitted.height(), stored.height());
+        if (inside) {
+            EXPECT_EQ(fitted, stored) << round;
+        }
+    }
 }
 
 TEST(FormHelpers, RegisteredFontDialogAnswersChooseConfigFont) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QClipboard>
 #include <QCursor>
 #include <QImage>
 #include <QKeyEvent>
@@ -9,7 +10,9 @@
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 #include <functional>
+#include <memory>
 
 #include "controls/MessageForm.h"
 #include "controls/QtBackend.h"
@@ -93,7 +96,8 @@ TEST(MessageLayout, DialogUnitsAreRoundedAndSizeTheClientArea) {
 }
 
 TEST(MessageForm, CaptionsAndIconsFollowTheType) {
-    QGuiApplication::setApplicationDisplayName(QStringLiteral("Tessivor Title"));
+    const QString name = QCoreApplication::applicationName();
+    QCoreApplication::setApplicationName(QStringLiteral("Tessivor Title"));
     const struct {
         TMsgDlgType Type;
         const char* Caption;
@@ -115,7 +119,7 @@ TEST(MessageForm, CaptionsAndIconsFollowTheType) {
         EXPECT_EQ(form->MessageLabel()->x(),
                   form->Layout().HorzMargin + (c.Icon ? 32 + form->Layout().HorzSpacing : 0));
     }
-    QGuiApplication::setApplicationDisplayName(QString());
+    QCoreApplication::setApplicationName(name);
 }
 
 TEST(MessageForm, ButtonsHaveTheirNamesCaptionsOrderAndResults) {
@@ -339,4 +343,70 @@ TEST(MessageForm, GrabbedDialogShowsTextAndButtonsInsideTheClientArea) {
     const int left = form->Button(mbYes)->x(),
               right = client.width() - 1 - form->Button(mbCancel)->geometry().right();
     EXPECT_NEAR(left, right, 1);
+}
+
+// Answered as the platform's own message boxes answer: a button's letter presses it without Alt; a
+// letter that several buttons share only moves the focus among them; Ctrl+C copies the text.
+TEST_F(RealDialogs, PlainMnemonicLettersPressTheirButtonsAndCtrlCCopiesTheText) {
+    const struct {
+        TMsgDlgButtons Buttons;
+        char Key;
+        int Result;
+    } cases[] = {{kYesNo, 'y', mrYes},
+                 {kYesNo, 'N', mrNo},
+                 {kYesNoCancel, 'n', mrNo},
+                 {MsgButton(mbAbort) | MsgButton(mbRetry) | MsgButton(mbIgnore), 'r', mrRetry},
+                 {MsgButton(mbAbort) | MsgButton(mbRetry) | MsgButton(mbIgnore), 'i', mrIgnore}};
+    for (const auto& c : cases) {
+        OnModalDialog([&c](TMessageForm* form) { QTest::keyClick(form->focusWidget(), c.Key); });
+        EXPECT_EQ(MsgDlg("Letters?", mtConfirmation, c.Buttons, 0, mbCancel), c.Result) << c.Key;
+    }
+    OnModalDialog(
+        [](TMessageForm* form) { QTest::keyClick(form->focusWidget(), Qt::Key_Y, Qt::AltModifier); });
+    EXPECT_TRUE(ConfirmYesNo("With Alt?", false));
+
+    // "&Abort" and "&All" share A: the focus moves between them and nothing is answered yet.
+    auto shared = BuildMessageForm(
+        Request("Shared", mtWarning, MsgButton(mbAbort) | MsgButton(mbAll) | MsgButton(mbIgnore), mbIgnore));
+    shared->show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(shared.get()));
+    QTest::keyClick(shared->focusWidget(), 'a');
+    EXPECT_EQ(QApplication::focusWidget(), shared->Button(mbAbort));
+    QTest::keyClick(shared->focusWidget(), 'a');
+    EXPECT_EQ(QApplication::focusWidget(), shared->Button(mbAll));
+    EXPECT_TRUE(shared->isVisible());
+
+    QGuiApplication::clipboard()->clear();
+    QTest::keyClick(shared->focusWidget(), Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("Shared"));
+    EXPECT_TRUE(shared->isVisible());
+}
+
+// The dialog belongs to the program's active window: the window system gets that window as the
+// dialog's transient parent, and no stay-on-top that would keep it above other programs.
+TEST_F(RealDialogs, TheDialogStaysAboveTheActiveWindowOnly) {
+    QWidget owner;
+    owner.resize(300, 200);
+    owner.show();
+    owner.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&owner));
+    bool checked = false;
+    OnModalDialog([&](TMessageForm* form) {
+        EXPECT_EQ(form->parentWidget(), &owner);
+        EXPECT_FALSE(form->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        ASSERT_NE(form->windowHandle(), nullptr);
+        EXPECT_EQ(form->windowHandle()->transientParent(), owner.windowHandle());
+        EXPECT_FALSE(form->windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint));
+        checked = true;
+        form->Button(mbOK)->click();
+    });
+    EXPECT_EQ(ShowInfo("Owned"), mrOk);
+    EXPECT_TRUE(checked);
+
+    // A parent destroyed while the dialog shows takes the dialog with it; the call still returns.
+    auto doomed = std::make_unique<QWidget>();
+    doomed->show();
+    OnModalDialog([&doomed](TMessageForm*) { doomed.reset(); });
+    TMessageRequest r = Request("Gone", mtError, MsgButton(mbOK));
+    EXPECT_EQ(ExecuteMessageForm(r, doomed.get()), 0);
 }

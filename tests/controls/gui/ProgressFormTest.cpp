@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 
 #include "controls/DblProgressForm.h"
 #include "controls/ProgressForm.h"
@@ -69,7 +70,7 @@ TEST_F(ProgressWindows, ButtonsOfEachModeWriteTheirCancelCodes) {
     EXPECT_FALSE(w->isVisible()) << "created, not shown";
     ShowUnlessMinimized(form.get());
     EXPECT_TRUE(w->isVisible());
-    EXPECT_TRUE(w->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_FALSE(w->windowFlags().testFlag(Qt::WindowStaysOnTopHint)) << "above its owner, not all programs";
     EXPECT_FALSE(w->windowFlags().testFlag(Qt::WindowCloseButtonHint));
     EXPECT_EQ(w->windowTitle(), QStringLiteral("Aligning"));
     EXPECT_EQ(w->ProgressLabel->text(), QStringLiteral("File 1 of 3"));
@@ -115,24 +116,19 @@ TEST_F(ProgressWindows, EscapeSetsTheCodeAndTheWindowStays) {
     }
 }
 
-TEST_F(ProgressWindows, ModeTwoCannotBeClosedOtherModesOnlyHide) {
-    auto locked = ShowProgressForm(2, "Saving", "Text", 10, 0, "");
-    locked->Show();
-    Window(*locked)->close();
-    EXPECT_TRUE(Window(*locked)->isVisible());
-    EXPECT_TRUE(locked->Visible());
-    EXPECT_EQ(locked->Tag, 0);
-
-    auto plain = ShowProgressForm(0, "Sorting", "Text", 10, 0, "");
-    plain->Show();
-    QPointer<TProgressWindow> w(Window(*plain));
-    w->close();
-    ASSERT_FALSE(w.isNull());
-    EXPECT_FALSE(w->isVisible());
-    EXPECT_FALSE(plain->Visible());
-    EXPECT_EQ(plain->Tag, 0) << "closing is not cancelling";
-    ShowUnlessMinimized(plain.get());
-    EXPECT_TRUE(w->isVisible());
+// The window manager's close is the visible cancel button; a window without one ignores it. Either
+// way the window stays until the job frees it.
+TEST_F(ProgressWindows, ClosingPressesTheVisibleCancelButton) {
+    for (int mode : {0, 1, 2, 4, 5}) {
+        auto form = ShowProgressForm(mode, "Job", "Text", 10, 0, "");
+        form->Show();
+        QPointer<TProgressWindow> w(Window(*form));
+        EXPECT_FALSE(w->close()) << mode;
+        ASSERT_FALSE(w.isNull());
+        EXPECT_TRUE(w->isVisible()) << mode;
+        EXPECT_TRUE(form->Visible()) << mode;
+        EXPECT_EQ(form->Tag, mode == 2 ? 0 : 1) << mode;
+    }
 }
 
 TEST_F(ProgressWindows, GaugeShowsZeroForAnEmptyRangeAndClampsProgress) {
@@ -230,9 +226,10 @@ TEST_F(ProgressWindows, DoubleWindowMirrorsItsFormAndCancels) {
     form.Tag = 0;
     QTest::mouseClick(w->CancelBtn, Qt::LeftButton);
     EXPECT_EQ(form.Tag, 1);
-    w->close();
-    EXPECT_FALSE(w->isVisible());
-    EXPECT_FALSE(form.Visible());
+    form.Tag = 0;
+    EXPECT_FALSE(w->close());
+    EXPECT_EQ(form.Tag, 1) << "closing is cancelling";
+    EXPECT_TRUE(w->isVisible());
 }
 
 TEST_F(ProgressWindows, DetailsUnfoldOnlyThePanelsTheQueryUses) {
@@ -265,4 +262,89 @@ TEST_F(ProgressWindows, DetailsUnfoldOnlyThePanelsTheQueryUses) {
     EXPECT_EQ(w->DetailsBtn->text(), QStringLiteral("Details >>"));
     EXPECT_EQ(w->height(), 151);
     EXPECT_EQ(form.Tag, 0) << "folding is not cancelling";
+}
+
+// The main window owns the progress windows in the window system: they are its transients, go with
+// it when it is minimised and come back when it is restored, and never take the focus from it.
+TEST_F(ProgressWindows, TheMainWindowOwnsThemAndTakesThemAlongWhenMinimised) {
+    QMainWindow main;
+    main.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
+    Backend->SetMainWindow(&main);
+    auto form = ShowProgressForm(0, "Job", "Text", 10, 0, "");
+    TDoubleProgressForm dbl;
+    for (QWidget* w : {static_cast<QWidget*>(Window(*form)), static_cast<QWidget*>(Window(dbl))}) {
+        ASSERT_NE(w->windowHandle(), nullptr);
+        EXPECT_EQ(w->windowHandle()->transientParent(), main.windowHandle());
+        EXPECT_TRUE(w->testAttribute(Qt::WA_ShowWithoutActivating));
+        EXPECT_EQ(w->parent(), nullptr) << "owned by its form, not by the main window";
+    }
+    ShowUnlessMinimized(form.get());
+    ShowUnlessMinimized(&dbl);
+    ASSERT_TRUE(Window(*form)->isVisible() && Window(dbl)->isVisible());
+
+    main.showMinimized();
+    EXPECT_FALSE(Window(*form)->isVisible());
+    EXPECT_FALSE(Window(dbl)->isVisible());
+    auto later = ShowProgressForm(1, "Later", "Text", 10, 0, "");
+    ShowUnlessMinimized(later.get());
+    EXPECT_FALSE(Window(*later)->isVisible()) << "opened while minimised";
+
+    main.showNormal();
+    EXPECT_TRUE(Window(*form)->isVisible());
+    EXPECT_TRUE(Window(dbl)->isVisible());
+    EXPECT_TRUE(Window(*later)->isVisible());
+}
+
+// With a large application font nothing is cut: buttons are as wide as their captions, a long path
+// loses its middle (the whole path in the tooltip), and the windows use that font and the style's
+// highlight for their bars.
+TEST_F(ProgressWindows, LayoutFollowsTheApplicationFont) {
+    const QFont original = QApplication::font();
+    QFont big = original;
+    big.setPointSize(12);
+    QApplication::setFont(big);
+    const QString path = "/home/user/corpora/" + QString(120, 'x') + "/Mycorpus-part-one.txt";
+    {
+        auto form = ShowProgressForm(1, "Processing", path.toStdString(), 10, 0, "");
+        TProgressWindow* w = Window(*form);
+        for (QPushButton* b : {w->Cancel1Btn, w->CancelAllBtn, w->CancelBtn}) {
+            EXPECT_GE(b->width(), b->sizeHint().width()) << b->text().toStdString();
+            EXPECT_GE(b->height(), b->sizeHint().height());
+            EXPECT_TRUE(w->rect().contains(b->geometry()));
+        }
+        EXPECT_FALSE(w->Cancel1Btn->geometry().intersects(w->CancelAllBtn->geometry()));
+        const QString shown = w->ProgressLabel->text();
+        EXPECT_LE(w->ProgressLabel->fontMetrics().horizontalAdvance(shown), w->ProgressLabel->width());
+        EXPECT_TRUE(shown.startsWith("/home/") && shown.contains(QChar(0x2026))) << shown.toStdString();
+        EXPECT_TRUE(shown.endsWith("Mycorpus-part-one.txt")) << shown.toStdString();
+        EXPECT_EQ(w->ProgressLabel->toolTip(), path);
+        EXPECT_GE(w->ProgressLabel->height(), w->ProgressLabel->fontMetrics().height());
+        EXPECT_EQ(w->font().pointSize(), 12);
+        EXPECT_EQ(w->ProgressBar->palette().color(QPalette::Highlight),
+                  QApplication::palette(w->ProgressBar).color(QPalette::Highlight));
+
+        form->SetText("short.txt");
+        EXPECT_EQ(w->ProgressLabel->text(), "short.txt");
+        EXPECT_EQ(w->ProgressLabel->toolTip(), "");
+    }
+    {
+        TDoubleProgressForm dbl;
+        dbl.SetDetailsButtonVisible(true);
+        dbl.SetLabel(dlSubProgress, path.toStdString());
+        TDblProgressWindow* w = Window(dbl);
+        EXPECT_EQ(w->font().pointSize(), 12);
+        EXPECT_EQ(w->Label(dlSubProgress)->toolTip(), path);
+        for (QPushButton* b : {w->CancelBtn, w->DetailsBtn}) {
+            EXPECT_GE(b->width(), b->sizeHint().width());
+            EXPECT_TRUE(w->rect().contains(b->mapTo(w, QPoint(b->width() - 1, b->height() - 1))));
+        }
+        QTest::mouseClick(w->DetailsBtn, Qt::LeftButton);
+        EXPECT_GE(w->DetailsBtn->width(), w->DetailsBtn->sizeHint().width()) << "No details <<";
+        for (int l = 0; l < dlLabelCount; ++l) {
+            QLabel* label = w->Label(TDblProgressLabel(l));
+            EXPECT_GE(label->height(), label->fontMetrics().height() - 1) << l;
+        }
+    }
+    QApplication::setFont(original);
 }

@@ -13,12 +13,15 @@
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QTimer>
+#include <QWindow>
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 
+#include "controls/ConcDblProgress.h"
 #include "controls/ConcFormUtils.h"
+#include "controls/ConcProgress.h"
 #include "controls/ScriptedBackend.h"
 #include "engine/ConcConfig.h"
 #include "engine/ConcErrors.h"
@@ -181,28 +184,58 @@ TEST_F(MainFormTest, TheProgramStartsTheUnitsNamesItsTraceModuleAndEndsTheUnitsA
     EXPECT_TRUE(Script.Messages.empty());
 }
 
-TEST_F(MainFormTest, AMaximisedWindowWritesOnlyItsStateAndKeepsItsEarlierBounds) {
-    WriteIni("[MainForm]\r\nWindowState=2\r\nLeft=10\r\nTop=20\r\nHeight=300\r\nWidth=400\r\n");
+// Closed while maximised, the window writes its normal bounds with its state, also after the close
+// sequence has rewritten the whole file; the next start opens maximised and restores to them.
+TEST_F(MainFormTest, AMaximisedWindowWritesItsNormalBoundsWithItsState) {
+    WriteIni("[MainForm]\r\nWindowState=0\r\nLeft=100\r\nTop=150\r\nHeight=400\r\nWidth=500\r\n");
     TConcMainForm& form = Create();
-    EXPECT_TRUE(form.windowState() & Qt::WindowMaximized);
     form.show();
     Settle();
+    EXPECT_EQ(form.frameGeometry().topLeft(), QPoint(100, 150));
+    EXPECT_EQ(form.size(), QSize(500, 400));
+    form.showMaximized();
+    Settle();
+    ASSERT_TRUE(form.isMaximized());
+    EXPECT_TRUE(form.close());
     Form.reset();
     const std::string ini = ReadWholeFile(IniPath());
-    EXPECT_NE(ini.find("WindowState=2"), std::string::npos);
-    EXPECT_NE(ini.find("Left=10"), std::string::npos);
-    EXPECT_NE(ini.find("Width=400"), std::string::npos);
+    for (const char* key : {"WindowState=2", "Left=100", "Top=150", "Height=400", "Width=500"})
+        EXPECT_NE(ini.find(key), std::string::npos) << key << " in\n" << ini;
 
-    // Restored to normal, the window writes its bounds again.
-    Create();
-    EXPECT_EQ(Form->normalGeometry(), QRect(10, 20, 400, 300));
-    Form->setWindowState(Qt::WindowNoState);
-    Form->setGeometry(15, 25, 420, 320);
-    Form.reset();
     ResetGlobalsForTest();
     Create();
-    EXPECT_FALSE(Form->isMaximized());
-    EXPECT_EQ(Form->geometry(), QRect(15, 25, 420, 320));
+    EXPECT_TRUE(Form->isMaximized());
+    Form->show();
+    Settle();
+    Form->showNormal();
+    Settle();
+    EXPECT_EQ(Form->frameGeometry().topLeft(), QPoint(100, 150));
+    EXPECT_EQ(Form->size(), QSize(500, 400));
+}
+
+// Without a stored placement the window manager places the window; stored values that would put it
+// off every screen or give it no size are not used (nor written back); a minimised state starts
+// normal.
+TEST_F(MainFormTest, OnlyAStoredUsablePlacementIsApplied) {
+    TConcMainForm& fresh = Create();
+    EXPECT_FALSE(fresh.testAttribute(Qt::WA_Moved)) << "no position of the user's choosing";
+    EXPECT_EQ(fresh.size(), QSize(597, 547));
+    Form.reset();
+    ResetGlobalsForTest();
+
+    WriteIni("[MainForm]\r\nWindowState=1\r\nLeft=-5000\r\nTop=20\r\nHeight=-20\r\nWidth=99999\r\n");
+    TConcMainForm& bad = Create();
+    EXPECT_FALSE(bad.testAttribute(Qt::WA_Moved));
+    EXPECT_EQ(bad.size(), QSize(597, 547));
+    EXPECT_EQ(bad.windowState(), Qt::WindowNoState);
+    bad.show();
+    Settle();
+    EXPECT_FALSE(bad.isMinimized());
+    Form.reset();
+    const std::string ini = ReadWholeFile(IniPath());
+    EXPECT_EQ(ini.find("-5000"), std::string::npos) << ini;
+    EXPECT_EQ(ini.find("99999"), std::string::npos) << ini;
+    EXPECT_NE(ini.find("WindowState=0"), std::string::npos) << ini;
 }
 
 TEST_F(MainFormTest, FirstActivationLoadsProcessesAlignsAndBuildsMenusOnce) {
@@ -586,21 +619,27 @@ TEST_F(MainFormTest, ClosingIsRefusedWhileBusyAndWritesThePreferencesOtherwise) 
 
 TEST_F(MainFormTest, ClosingWithAWorkspaceSavesItOnlyWithSaveOnExit) {
     TConcMainForm& form = Create();
-    std::vector<bool> saves;
-    MainFormHooks.SaveWorkspaceFile = [&](TConcMainForm&, bool Ask) {
-        saves.push_back(Ask);
-        return false;
-    };
+    TTempDir dir;
     WorkspaceLoaded = true;
+    WorkspaceFileName = dir.File("Work.TWS");
     SaveOnExit = false;
     std::filesystem::remove(IniPath());
     EXPECT_TRUE(form.close());
-    EXPECT_TRUE(saves.empty());
+    EXPECT_FALSE(std::filesystem::exists(WorkspaceFileName));
     EXPECT_FALSE(std::filesystem::exists(IniPath()) && !ReadWholeFile(IniPath()).empty());
 
+    // Saved without asking for the options: no dialog would be answered here.
     SaveOnExit = true;
-    EXPECT_TRUE(form.close());  // the close goes on whatever the save returned
-    EXPECT_EQ(saves, (std::vector<bool>{false}));
+    EXPECT_TRUE(form.close());
+    EXPECT_TRUE(std::filesystem::exists(WorkspaceFileName));
+    EXPECT_EQ(ReadWholeFile(dir.File("Work.BIN")).substr(4, 8), "CONCORDS");
+
+    // A save that fails is reported inside the close handler, and the close still goes on.
+    WorkspaceFileName = dir.File("missing-folder/Work.TWS");
+    bool closed = false;
+    EXPECT_NO_THROW(closed = form.close());
+    EXPECT_TRUE(closed);
+    EXPECT_EQ(Script.Messages.size(), 1u);
 }
 
 TEST_F(MainFormTest, CloseAllChildrenDestroysThemWhileTheyCanStillTalk) {
@@ -668,8 +707,21 @@ TEST_F(MainFormTest, TheMenuBarHoldsOnlyCommandsThatAreCarriedOut) {
     TConcMainForm& form = Create();
     QStringList bar;
     for (QAction* a : form.menuBar()->actions()) bar << a->text();
-    EXPECT_EQ(bar, QStringList({"&File", "&Window"}));
-    EXPECT_EQ(form.FileMenu->actions(), QList<QAction*>{form.ExitAction});
+    EXPECT_EQ(bar, QStringList({"&File", "&Search", "&Window"}));
+    QList<QAction*> file;
+    for (QAction* a : form.FileMenu->actions())
+        if (!a->isSeparator()) file << a;
+    EXPECT_EQ(file,
+              (QList<QAction*>{form.LoadCorpusFileAction, form.UnloadCorpusAction, form.OpenWorkspaceAction,
+                               form.SaveWorkspaceAction, form.SaveWorkspaceAsAction, form.SaveOnExitAction,
+                               form.RecentWorkspacesAction, form.CollectTagsAction, form.AlignCorpusAction,
+                               form.ExitAction}));
+    EXPECT_EQ(form.SearchMenu->actions(),
+              (QList<QAction*>{form.SearchAction, form.AdvancedSearchAction, form.ParallelSearchAction,
+                               form.SearchOptionsAction}));
+    EXPECT_EQ(form.SearchAction->shortcut(), QKeySequence("Ctrl+S"));
+    EXPECT_EQ(form.ParallelSearchAction->shortcut(), QKeySequence("Ctrl+R"));
+    EXPECT_EQ(form.LoadCorpusFileAction->shortcut(), QKeySequence("Ctrl+L"));
 }
 
 TEST_F(MainFormTest, WindowCommandsTileCascadeAndArrangeTheChildren) {
@@ -731,4 +783,115 @@ TEST_F(MainFormTest, WindowMenuListsTheChildrenAndActivatesTheChosenOne) {
     EXPECT_EQ(form.MdiArea()->currentSubWindow(), first->parentWidget());
     emit form.WindowMenu->aboutToShow();
     EXPECT_TRUE(form.WindowMenu->actions().at(4)->isChecked());
+}
+
+// What the first activation raises from the window's own event handlers and timers is reported there:
+// nothing crosses Qt's event code (the test's application object has no catching notify).
+TEST_F(MainFormTest, AnExceptionOfTheFirstActivationIsReportedInsideTheHandler) {
+    MainFormHooks.ProcessCorpus = []() -> bool { throw EConcError("Cannot read the corpus."); };
+    TConcMainForm& form = Create();
+    form.show();
+    form.activateWindow();
+    EXPECT_NO_THROW(Settle());
+    EXPECT_TRUE(form.Activated());
+    ASSERT_EQ(Script.Messages.size(), 1u);
+    EXPECT_EQ(Script.Messages[0].Text, "Cannot read the corpus.");
+}
+
+// While a job that pumps events runs (wait cursor, progress window or search window), the commands
+// that would free or replace the corpus under it go off at once, before any idle time, and closing
+// is refused: one busy test for both.
+TEST_F(MainFormTest, ARunningJobDisablesTheCorpusCommandsAndRefusesTheClose) {
+    TConcMainForm& form = Create();
+    SetLanguages(2);
+    AddFiles(0, {10});
+    AddFiles(1, {12});
+    form.UpdateActions();
+    const std::vector<QAction*> corpusCommands = {form.LoadCorpusFileAction, form.UnloadCorpusAction,
+                                                  form.OpenWorkspaceAction,  form.SaveWorkspaceAsAction,
+                                                  form.NormalTagsAction,     form.FrequencyOptionsAction};
+    for (QAction* a : corpusCommands) ASSERT_TRUE(a->isEnabled()) << a->text().toStdString();
+
+    BeginWait();
+    for (QAction* a : corpusCommands) EXPECT_FALSE(a->isEnabled()) << a->text().toStdString();
+    EXPECT_FALSE(form.close());
+    EndWait();
+    form.UpdateActions();
+
+    {
+        auto job = ShowProgressForm(0, "Processing", "a.txt", 10, 0, "");
+        form.UpdateActions();
+        EXPECT_FALSE(form.LoadCorpusFileAction->isEnabled());
+        EXPECT_FALSE(form.close());
+    }
+    {
+        TDoubleProgressForm search;
+        form.UpdateActions();
+        EXPECT_FALSE(form.UnloadCorpusAction->isEnabled());
+        EXPECT_FALSE(form.close());
+    }
+    form.UpdateActions();
+    EXPECT_TRUE(form.LoadCorpusFileAction->isEnabled());
+    EXPECT_TRUE(form.close());
+}
+
+// Captions are the program's own: the window system gets them without the application's name added.
+TEST_F(MainFormTest, CaptionsReachTheWindowSystemAsGiven) {
+    TConcMainForm& form = Create();
+    form.show();
+    Settle();
+    EXPECT_TRUE(QGuiApplication::applicationDisplayName() == QCoreApplication::applicationName());
+    ASSERT_NE(form.windowHandle(), nullptr);
+    EXPECT_EQ(form.windowHandle()->title(), "Tessivor");
+    WorkspaceLoaded = true;
+    WorkspaceFileName = "/data/MYCORPUS.TWS";
+    form.UpdateCaption();
+    EXPECT_EQ(form.windowHandle()->title(), "Tessivor - Mycorpus");
+}
+
+// One cause, one box: a preferences file that cannot be read is reported once at start.
+TEST_F(MainFormTest, AnUnreadablePreferencesFileIsReportedOnce) {
+    std::filesystem::create_directory(IniPath());
+    MainFormHooks.BuildLanguageMenus = [](TConcMainForm& Form) {
+        QTimer::singleShot(0, Form.ExitAction, &QAction::trigger);
+    };
+    const int result = RunProgram([](QWidget*) {});
+    std::filesystem::remove_all(IniPath());
+    EXPECT_EQ(result, 0);
+    ASSERT_EQ(Script.Messages.size(), 1u);
+    EXPECT_EQ(Script.Messages[0].Text, "Could not read from configuration file " + IniPath() + "!");
+}
+
+TEST_F(MainFormTest, LoadAndScanCommandsProcessThenAlignOrOnlyFitThePairLists) {
+    std::vector<std::string> calls;
+    bool loaded = false, processed = false;
+    MainFormHooks.LoadCorpusFiles = [&](TConcMainForm&, bool NewCorpus) {
+        calls.push_back(NewCorpus ? "load new" : "load");
+        return loaded;
+    };
+    MainFormHooks.ProcessCorpus = [&] {
+        calls.push_back("process");
+        return processed;
+    };
+    MainFormHooks.RunAlignment = [&] { calls.push_back("align"); };
+    MainFormHooks.EnsureAlignIndexLists = [&] { calls.push_back("fit"); };
+    MainFormHooks.BuildLanguageMenus = [&](TConcMainForm&) { calls.push_back("menus"); };
+    TConcMainForm& form = Create();
+    form.LoadCorpusFileAction->trigger();
+    EXPECT_EQ(calls, std::vector<std::string>{"load"}) << "a cancelled dialog changes nothing";
+    loaded = true;
+    calls.clear();
+    form.LoadCorpusFileAction->trigger();
+    EXPECT_EQ(calls, (std::vector<std::string>{"load", "process", "fit", "menus"}));
+    processed = true;
+    calls.clear();
+    form.LoadCorpusFileAction->trigger();
+    EXPECT_EQ(calls, (std::vector<std::string>{"load", "process", "align", "menus"}));
+    calls.clear();
+    form.CollectTagsAction->trigger();
+    EXPECT_EQ(calls, (std::vector<std::string>{"process", "align"}));
+    processed = false;
+    calls.clear();
+    form.CollectTagsAction->trigger();
+    EXPECT_EQ(calls, std::vector<std::string>{"process"});
 }

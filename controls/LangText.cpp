@@ -1,0 +1,63 @@
+#include "controls/LangText.h"
+
+#include <QApplication>
+#include <QComboBox>
+
+#include "controls/ConcFormUtils.h"
+#include "engine/ConcConfig.h"
+#include "engine/ConcCorpus.h"
+#include "platform/Nls.h"
+
+namespace {
+const TConcordConfig* Config(int Language) {
+    return Language >= 0 && Language < MaxLanguages ? LanguageConfigs[static_cast<size_t>(Language)].get()
+                                                    : nullptr;
+}
+}  // namespace
+
+int LanguageCodePage(int Language) {
+    const TConcordConfig* C = Config(Language);
+    return C ? LocaleCodePage(C->LocaleId) : platform::SystemCodePage();
+}
+
+QString LangToQString(std::string_view Bytes, int Language) {
+    const std::u16string Text = platform::CodePageToUtf16(LanguageCodePage(Language), Bytes);
+    return QString::fromUtf16(Text.data(), static_cast<qsizetype>(Text.size()));
+}
+
+bool QStringToLang(const QString& Text, int Language, std::string& Bytes) {
+    const int CodePage = LanguageCodePage(Language);
+    const std::u16string Units(reinterpret_cast<const char16_t*>(Text.utf16()),
+                               static_cast<size_t>(Text.size()));
+    std::string Converted = platform::Utf16ToCodePage(CodePage, Units);
+    if (platform::CodePageToUtf16(CodePage, Converted) != Units) return false;
+    Bytes = std::move(Converted);
+    return true;
+}
+
+QFont LanguageFont(int Language, int FontIndex) {
+    const TConcordConfig* C = Config(Language);
+    if (!C || FontIndex < 0 || FontIndex >= ConfigFontCount) return QApplication::font();
+    return FontSpecToQFont(C->Fonts[static_cast<size_t>(FontIndex)]);
+}
+
+void SetComboItems(QComboBox* Combo, const std::vector<std::string>& Items, int Language) {
+    const QString Text = Combo->currentText();
+    Combo->clear();
+    for (const std::string& Item : Items) Combo->addItem(LangToQString(Item, Language));
+    Combo->setCurrentIndex(-1);
+    Combo->setEditText(Text);
+}
+
+std::vector<std::string> ComboItems(const QComboBox* Combo, int Language) {
+    std::vector<std::string> Items;
+    for (int I = 0; I < Combo->count(); ++I)
+        Items.push_back(QStringToLangLossy(Combo->itemText(I), Language));
+    return Items;
+}
+
+std::string QStringToLangLossy(const QString& Text, int Language) {
+    const std::u16string Units(reinterpret_cast<const char16_t*>(Text.utf16()),
+                               static_cast<size_t>(Text.size()));
+    return platform::Utf16ToCodePage(LanguageCodePage(Language), Units);
+}

@@ -1,0 +1,31 @@
+// Text of a corpus language at a widget's edge: the engine keeps bytes of the language's code page,
+// widgets show UTF-16.
+#pragma once
+
+#include <QFont>
+#include <QString>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The code page of Language's locale (the system's when the language does not exist).
+int LanguageCodePage(int Language);
+// Bytes of Language's code page as text.
+QString LangToQString(std::string_view Bytes, int Language);
+// What an edit shows when its text holds characters the language's code page cannot hold.
+inline constexpr const char* UnmappableTextMessage =
+    "The text holds characters that this language's code page cannot hold.";
+
+// Text as bytes of Language's code page. False, with Bytes untouched, when the code page cannot hold
+// every character (they would become "?" and the user's word would silently change).
+bool QStringToLang(const QString& Text, int Language, std::string& Bytes);
+// Font FontIndex (0..8) of Language as a QFont; the application font when the language does not exist.
+QFont LanguageFont(int Language, int FontIndex);
+
+class QComboBox;
+// Fills Combo's drop-down list with Items (bytes of Language's code page); the edit text is kept.
+void SetComboItems(QComboBox* Combo, const std::vector<std::string>& Items, int Language);
+// Combo's drop-down list as bytes of Language's code page (a character the code page lacks becomes "?").
+std::vector<std::string> ComboItems(const QComboBox* Combo, int Language);
+// Text as bytes of Language's code page, a character the code page lacks becoming "?".
+std::string QStringToLangLossy(const QString& Text, int Language);

@@ -1,0 +1,560 @@
+// Search execution: the files, aligned units, heading texts and context ranges a query is run over,
+// sentence mode, frequency and maximum of hits, progress, and the hit items.
+#include "engine/ConcSearch.h"
+
+#include <cassert>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+
+#include "controls/ConcDblProgress.h"
+#include "controls/ConcProgress.h"
+#include "engine/ConcConfig.h"
+#include "engine/ConcErrors.h"
+#include "engine/ConcIndex.h"
+#include "engine/ConcQueryDesc.h"
+#include "engine/ConcSearchItems.h"
+#include "engine/ConcTextProcess.h"
+#include "engine/ConcUtils.h"
+
+namespace {
+
+using TClock = std::chrono::steady_clock;
+
+constexpr int32_t HitTextLimit = 60;
+constexpr const char* Ellipsis = " ... ";
+
+bool IsLineBreak(char C) {
+    return C == '\r' || C == '\n';
+}
+
+THeadMarker PrepareMarker(const std::string& Marker) {
+    THeadMarker m;
+    m.Text = Marker;
+    for (char& c : m.Text) {
+        if (c == '#') c = ' ';
+    }
+    m.Length = static_cast<int32_t>(m.Text.size());
+    if (!m.Text.empty() && m.Text.back() == ' ') {
+        m.Text.pop_back();
+        m.TrailingBlank = true;
+    }
+    return m;
+}
+
+// Clears the flags of an alignment index when a file's search ends, however it ends.
+class TFlagsGuard {
+public:
+    explicit TFlagsGuard(TAlignIndex* Index) : FIndex(Index) {
+        if (FIndex != nullptr) FIndex->ClearFlags();
+    }
+    ~TFlagsGuard() {
+        if (FIndex != nullptr) FIndex->ClearFlags();
+    }
+    TFlagsGuard(const TFlagsGuard&) = delete;
+    TFlagsGuard& operator=(const TFlagsGuard&) = delete;
+
+private:
+    TAlignIndex* FIndex;
+};
+
+}  // namespace
+
+struct TSearch::TFileRun {
+    int32_t File = 0;
+    int32_t FileSize = 0;
+    std::unique_ptr<TBufStream> Search;
+    // Hits are reported through a second reader, so reporting never moves the search reader.
+    std::unique_ptr<TBufStream> Report;
+    const TAlignIndex* Sentences = nullptr;
+};
+
+TSearch::TSearch() = default;
+TSearch::~TSearch() = default;
+
+// ---------------------------------------------------------------------------------------------------
+// Preparation
+
+std::unique_ptr<TSearchContext> TSearch::MakeContext(const std::string& Pattern) {
+    auto context =
+        std::make_unique<TSearchContext>(Query->Language, Pattern, Query->Syntax, SkipSet, MatchCase);
+    context->Owner = this;
+    return context;
+}
+
+void TSearch::Prepare(const TConcSearchRec& Source, uint8_t& Stage, std::string& ErrorText) {
+    Stage = 0;
+    Query = TConcSearchRec::CreateCopy(Source);
+    Query->FrequencyOfHits = CommonConfig ? CommonConfig->FrequencyOfHits : 0;
+    const int32_t language = Query->Language;
+    if (language < 0 || language >= MaxLanguages || !LanguageConfigs[static_cast<size_t>(language)]) {
+        throw std::out_of_range("No configuration for language " + std::to_string(language) + ".");
+    }
+    const TConcordConfig& config = *LanguageConfigs[static_cast<size_t>(language)];
+    MatchCase = (Query->Flags & sfMatchCase) != 0;
+    SkipSet.reset();
+    if (Query->Flags & sfSkipEqual) {
+        for (char c : Query->SkippingChars) {
+            SkipSet.set(static_cast<uint8_t>(MatchCase ? c : LangLowerChar(c, language)));
+        }
+        Query->EqualChars = config.EqualChars;
+    } else {
+        Query->EqualChars.clear();
+    }
+    HeadingContext.reset();
+    LeftContext.reset();
+    RightContext.reset();
+    Contexts.clear();
+    try {
+        HeadingSearch = (Query->Flags & sfHeading) != 0;
+        if (HeadingSearch) {
+            // Markers are looked for as typed, as the segmentation finds them: case counts.
+            HeadStart = PrepareMarker(Query->HeadStartMarker);
+            HeadStop = PrepareMarker(Query->HeadStopMarker);
+            TextStart = PrepareMarker(Query->TextStartMarker);
+            TextStop = PrepareMarker(Query->TextStopMarker);
+            Stage = 3;
+            HeadingContext = MakeContext(Query->HeadingPattern);
+        }
+        ContextSearch = (Query->Flags & sfContext) != 0;
+        if (ContextSearch) {
+            Stage = 1;
+            LeftContext = MakeContext(Query->LeftContext);
+            RightPatternLength = static_cast<int32_t>(Query->RightContext.size());
+            Stage = 2;
+            if (RightPatternLength != 0) RightContext = MakeContext(Query->RightContext);
+        }
+        Stage = 4;
+        for (size_t i = 0; i < Query->Patterns.size(); ++i) {
+            Contexts.push_back(MakeContext(Query->Patterns[i]));
+            if (i < Query->Names.size()) Contexts.back()->Caption = Query->Names[i];
+        }
+        Stage = 0;
+    } catch (const ERegExp& e) {
+        ErrorText = e.what();
+    }
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Progress
+
+void TSearch::UpdateProgress(int32_t Position, bool Force) {
+    if (ProgressWindow == nullptr) return;
+    if (RangeMode) {
+        ProgressWindow->SetProgress(RangesDone);
+        return;
+    }
+    if (++GaugeCounter >= 1024 || Force) {
+        GaugeCounter = 0;
+        ProgressWindow->SetSubProgress(Position);
+        if (!OverallFrozen) {
+            OverallProgress += Position - LastPosition;
+            LastPosition = Position;
+            ProgressWindow->SetProgress(static_cast<int>(OverallProgress));
+        }
+    }
+    if (SpeedOff || ++SpeedCounter < 1024) return;
+    SpeedCounter = 0;
+    const auto now = TClock::now();
+    if (now - LastTick <= std::chrono::milliseconds(500)) return;
+    LastTick = now;
+    const double seconds = std::chrono::duration<double>(now - StartTick).count();
+    if (seconds <= 0) return;
+    char text[64];
+    std::snprintf(text, sizeof text, "%d words/sec",
+                  static_cast<int>(std::nearbyint(WordsScanned / seconds)));
+    ProgressWindow->SetLabel(dlSpecial, text);
+}
+
+bool TSearch::MarkerProgress(int32_t Position) {
+    if (Position >= 0) UpdateProgress(Position, false);
+    if (StopRequested.load(std::memory_order_relaxed)) Cancelled = true;
+    CheckSearchCancel(ProgressWindow, Cancelled);
+    return Cancelled;
+}
+
+void TSearch::SetAction(const char* Text) {
+    if (ProgressWindow != nullptr) ProgressWindow->SetLabel(dlAction, Text);
+}
+
+void TSearch::SetCaption(const std::string& Text) {
+    if (ProgressWindow != nullptr) ProgressWindow->SetCaption(Text);
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Execution
+
+void TSearch::Execute(bool IsThread, int32_t MaxHits, const HitFn& OnHit, const RangeFn& OnRange,
+                      int32_t RangeTotal) {
+    if (!Query) throw std::logic_error("The search was not prepared.");
+    FIsThread = IsThread;
+    FMaxHits = MaxHits;
+    FOnHit = &OnHit;
+    FOnRange = OnRange ? &OnRange : nullptr;
+    RangeMode = RangeTotal != 0;
+    RangesDone = 0;
+    const int32_t language = Query->Language;
+
+    std::unique_ptr<TDoubleProgressForm> window;
+    std::optional<TWaitScope> wait;
+    if (!IsThread) {
+        window = std::make_unique<TDoubleProgressForm>();
+        ShowQueryDescription(*window, DescribeQuery(*Query));
+        window->SetDetailsButtonVisible(true);
+        wait.emplace();
+        window->SetLabel(dlProgress, "Progress through entire corpus:");
+        window->SetLabel(dlSpecial, "");
+        if (RangeMode) {
+            window->SetLabel(dlProgress, "Progress through search result:");
+            window->SetRange(0, RangeTotal);
+            window->SetSubGaugeVisible(false);
+        } else {
+            window->SetRange(0, TotalCorpusSize(language));
+        }
+        ShowUnlessMinimized(window.get());
+    }
+    ProgressWindow = window.get();
+    struct TWindowReset {
+        TSearch& Search;
+        ~TWindowReset() { Search.ProgressWindow = nullptr; }
+    } windowReset{*this};
+    assert(!IsThread || ProgressWindow == nullptr);
+
+    Cancelled = false;
+    OverallProgress = 0;
+    WordsScanned = 0;
+    FoundCount = 0;
+    ReportedCount = 0;
+    if (!IsThread) {
+        ResetSearchCancelCounter();
+        GaugeCounter = 0;
+        SpeedCounter = 0;
+    }
+    // A regular expression being matched stops within about 100 ms once StopRequested is set.
+    const TRegExpControlScope control({&StopRequested, RegExpDefaultStepLimit});
+    const TConcordConfig& config = *LanguageConfigs[static_cast<size_t>(language)];
+    for (size_t file = 0; file < config.Files.size() && !Cancelled; ++file) {
+        SearchFile(static_cast<int32_t>(file));
+    }
+}
+
+void TSearch::SearchFile(int32_t File) {
+    const int32_t language = Query->Language;
+    TConcordConfig& config = *LanguageConfigs[static_cast<size_t>(language)];
+    if (ProgressWindow != nullptr) {
+        const std::string name =
+            std::filesystem::path(config.Files[static_cast<size_t>(File)].Name).filename();
+        char text[300];
+        std::snprintf(text, sizeof text, "Scanning %s...", name.c_str());
+        ProgressWindow->SetLabel(dlSubProgress, text);
+    }
+    OverallFrozen = false;
+    SpeedOff = false;
+    LastPosition = 0;
+    TSynchroStream* stream = config.Streams[static_cast<size_t>(File)].get();
+    if (stream == nullptr) return;
+    TFileRun run;
+    run.File = File;
+    run.Search = std::make_unique<TBufStream>(*stream, language);
+    ConfigureBufStream(*run.Search);
+    run.Report = std::make_unique<TBufStream>(*stream, language);
+    ConfigureBufStream(*run.Report);
+    run.FileSize = run.Search->RangeEnd();
+    run.Sentences = config.SentenceIndexes.GetItem(File);
+    if (ProgressWindow != nullptr && !RangeMode) {
+        ProgressWindow->SetSubRange(0, run.FileSize);
+        ProgressWindow->SetSubProgress(0);
+    }
+    TAlignIndex* index = GetAlignIndex(language, File);
+    {
+        // Range callbacks mark the entries they have named; the marks are cleared before and after.
+        const TFlagsGuard flags(index);
+        if (index != nullptr && FOnRange != nullptr) {
+            int32_t cookie = 0;
+            while (!Cancelled) {
+                const int32_t entry = (*FOnRange)(File, cookie, false);
+                if (entry < 0) break;
+                ++RangesDone;
+                UpdateProgress(0, true);
+                if (entry < index->Count()) SearchEntry(run, entry);
+            }
+        } else if (index != nullptr) {
+            for (int32_t entry = 0; entry < index->Count() && !Cancelled; ++entry) SearchEntry(run, entry);
+        }
+    }
+    if (ProgressWindow != nullptr) UpdateProgress(run.FileSize, true);
+}
+
+// An aligned unit is searched up to and including its End byte (markup alignments store the last
+// byte), but never into the next unit of the file nor past the file's end.
+void TSearch::SearchEntry(TFileRun& Run, int32_t Entry) {
+    const TAlignIndex& index = *GetAlignIndex(Query->Language, Run.File);
+    const TSegment unit = index.GetItem(Entry);
+    if (unit.End < unit.Start) return;
+    int32_t end = std::min(unit.End + 1, Run.FileSize);
+    if (Entry + 1 < index.Count()) {
+        const int32_t next = index.GetItem(Entry + 1).Start;
+        if (next >= unit.Start) end = std::min(end, next);
+    }
+    if (end <= unit.Start) return;
+    if (HeadingSearch) {
+        SearchHeadings(Run, unit.Start, end);
+    } else {
+        SearchText(Run, unit.Start, end);
+    }
+}
+
+void TSearch::SearchHeadings(TFileRun& Run, int32_t Start, int32_t End) {
+    TBufStream& reader = *Run.Search;
+    const TSearchCallback progress = [this](int32_t Position, bool& Stop) {
+        Stop = MarkerProgress(Position);
+    };
+    SetCaption("Locating header and text");
+    int32_t from = Start;
+    while (!Cancelled && from < End) {
+        SetAction("Locating header start...");
+        reader.SetRange(from, End);
+        const int32_t head = reader.FindText(HeadStart.Text, HeadStart.TrailingBlank, progress);
+        if (head < 0 || head + HeadStart.Length > End) return;
+        const int32_t headText = head + HeadStart.Length;
+        OverallFrozen = true;
+        SetAction("Locating header end...");
+        // From after the start marker, so that a stop marker equal to it does not find the start.
+        reader.SetPosition(headText);
+        const int32_t stop = reader.FindText(HeadStop.Text, HeadStop.TrailingBlank, progress);
+        if (stop < 0 || stop + HeadStop.Length > End) return;
+        reader.SetRange(headText, stop);
+        SetAction("Searching header pattern...");
+        SpeedOff = false;
+        WordsScanned = 0;
+        StartTick = LastTick = TClock::now();
+        const bool headingMatched = HeadingContext->SearchRange(reader, false);
+        SpeedOff = true;
+        const int32_t afterStop = std::min(stop + HeadStop.Length, End);
+        UpdateProgress(afterStop, false);
+        if (Cancelled) return;
+        reader.SetRange(afterStop, End);
+        if (!headingMatched) {
+            from = afterStop;
+            continue;
+        }
+        SetAction("Locating text range/next header...");
+        const TMarkersFound found = reader.FindMarkers({TextStart.Text, TextStart.TrailingBlank},
+                                                       {TextStop.Text, TextStop.TrailingBlank},
+                                                       {HeadStart.Text, HeadStart.TrailingBlank}, progress);
+        if (Cancelled) return;
+        if (found.StartFound < 0) {
+            if (found.OtherFound < 0 || found.OtherFound + HeadStart.Length > End) return;
+            from = found.OtherFound;
+            continue;
+        }
+        const int32_t textStart = std::min(found.StartFound + TextStart.Length, found.StopFound);
+        const int32_t next = found.OtherFound >= 0 ? found.OtherFound : found.StopFound + TextStop.Length;
+        UpdateProgress(textStart, false);
+        SearchText(Run, textStart, found.StopFound);
+        from = next;
+    }
+}
+
+void TSearch::SearchText(TFileRun& Run, int32_t Start, int32_t End) {
+    WordsScanned = 0;
+    StartTick = LastTick = TClock::now();
+    if (!ContextSearch) {
+        SearchContextRange(Run, Start, End);
+        return;
+    }
+    TBufStream& reader = *Run.Search;
+    int32_t from = Start;
+    while (!Cancelled && from < End) {
+        OverallFrozen = false;
+        SpeedOff = false;
+        SetCaption("Locating contexts");
+        SetAction("Searching left context...");
+        reader.SetRange(from, End);
+        if (!LeftContext->SearchRange(reader, true)) return;
+        const int32_t rangeStart = LeftContext->MatchEnd;
+        int32_t rangeEnd = End;
+        int32_t resume = End;
+        if (RightContext) {
+            OverallFrozen = true;
+            SetAction("Searching right context...");
+            if (!RightContext->SearchRange(reader, true)) return;
+            rangeEnd = RightContext->MatchStart;
+            resume = RightContext->MatchEnd;
+        }
+        UpdateProgress(rangeStart, false);
+        if (rangeEnd > rangeStart) SearchContextRange(Run, rangeStart, rangeEnd);
+        from = resume;
+    }
+}
+
+void TSearch::SearchContextRange(TFileRun& Run, int32_t Start, int32_t End) {
+    OverallFrozen = false;
+    SpeedOff = false;
+    SetAction("Searching...");
+    TBufStream& reader = *Run.Search;
+    for (auto& context : Contexts) {
+        if (Cancelled) return;
+        if (ProgressWindow != nullptr) {
+            SetCaption("Searching for [" + context->Caption + "]...");
+            ProcessMessages();
+        }
+        reader.SetRange(Start, End);
+        while (!Cancelled && context->SearchRange(reader, true)) {
+            HandleMatch(Run, *context);
+            context->Reader = &reader;
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Hits
+
+// Where the match of Context begins and ends as a hit: its start moves over the delimiters (with word
+// tags, to the first word or word-tag byte), its end back off the delimiter that ended the last word.
+void TSearch::HandleMatch(TFileRun& Run, TSearchContext& Context) {
+    TBufStream& reader = *Run.Report;
+    Context.Reader = &reader;
+    int32_t start = Context.MatchStart;
+    int32_t end = Context.MatchEnd;
+    reader.SetRange(start, Run.FileSize);
+    const bool wordTags = CommonConfig->WordTag != 0;
+    if (wordTags) {
+        reader.ResetTagState();
+        TCharType type = ctNone;
+        int32_t at = start;
+        char c;
+        do {
+            at = reader.GetPosition();
+            c = reader.NextChar(type);
+        } while (c != 0 && type != ctWord && type != ctPOSTag);
+        if (c != 0) start = at;
+    } else if (Query->Syntax != 1) {
+        int32_t at = start;
+        char c;
+        do {
+            at = reader.GetPosition();
+            c = reader.ReadByte();
+        } while (c != 0 && Context.DelimiterSet[static_cast<uint8_t>(c)]);
+        if (c != 0) start = at;
+        if (Context.MatchEndAfterDelimiter) --end;
+    }
+    if (end <= start) return;
+    if (CommonConfig->SentenceMode && !InOneSentence(Run, start, end)) return;
+    ++FoundCount;
+    const int32_t frequency = std::max(1, Query->FrequencyOfHits);
+    if (FoundCount % frequency == 0) {
+        try {
+            ReportHit(Run, Context, start, end);
+            // Compared only after a hit is reported, so a maximum of 0 never stops the search.
+            if (++ReportedCount == FMaxHits) Cancelled = true;
+        } catch (const EAbort&) {
+            --FoundCount;
+        }
+    }
+}
+
+// The sentence of the hit's first byte against the sentence of its last byte.
+bool TSearch::InOneSentence(const TFileRun& Run, int32_t Start, int32_t End) const {
+    if (Run.Sentences == nullptr || Run.Sentences->Count() == 0) return true;
+    return Run.Sentences->SegmentOf(Start) == Run.Sentences->IndexBefore(End);
+}
+
+void TSearch::ReportHit(TFileRun& Run, TSearchContext& Context, int32_t Start, int32_t End) {
+    auto item = std::make_unique<TConcordItem>(Query->Language);
+    item->FileIndex = Run.File;
+    item->HitStart = Start;
+    item->HitEnd = End;
+    item->HitState = 1;
+    BuildKwicLine(*Run.Report, Start, End, *item, Query->Syntax);
+    item->FindLine();
+    item->FindAlignedRange();
+    (*FOnHit)(std::move(item));
+}
+
+namespace {
+
+// The raw bytes of [From, To) with each run of line breaks as one blank, at most Limit of them.
+std::string FlatText(TBufStream& Reader, int32_t From, int32_t To, size_t Limit) {
+    std::string text;
+    Reader.SetPosition(From);
+    bool inBreak = false;
+    for (int32_t at = From; at < To && text.size() < Limit; ++at) {
+        const char c = Reader.ReadByte();
+        if (c == 0) break;
+        if (IsLineBreak(c)) {
+            if (!inBreak) text += ' ';
+            inBreak = true;
+            continue;
+        }
+        inBreak = false;
+        text += c;
+    }
+    return text;
+}
+
+void SetSlot(TConcordItem& Item, int Slot, std::string_view Word, const TBufStream& Reader) {
+    Item.Texts.Set(Slot, Word);
+    Item.WordStarts[static_cast<size_t>(Slot)] = Reader.WordStart();
+    Item.WordEnds[static_cast<size_t>(Slot)] = Reader.WordEnd();
+}
+
+}  // namespace
+
+// Both context sides are read from one classified stretch when the hit is short: classifying is the
+// dearest part of reporting a hit.
+void BuildKwicLine(TBufStream& Reader, int32_t Start, int32_t End, TConcordItem& Item, uint8_t Syntax) {
+    const int32_t fileSize = Reader.GetSourceSize();
+    const int32_t leftFrom = std::max(0, Start - 255);
+    const int32_t rightTo = std::min(End + 255, fileSize);
+    const bool together = rightTo - leftFrom <= TBufStream::BufferSize;
+    Reader.ValidateBuffer(leftFrom, together ? rightTo : std::min(Start + 1, fileSize));
+    Reader.SetPosition(Start);
+    for (int slot = 4; slot >= 1; --slot) {
+        const std::string_view word = Reader.PrevWord();
+        if (word.empty()) break;
+        SetSlot(Item, slot, word, Reader);
+    }
+    Reader.SetPosition(Start);
+    TCharType first = ctNone;
+    Reader.NextChar(first);
+
+    if (!together) Reader.ValidateBuffer(std::max(0, End - 512), rightTo);
+    Reader.SetPosition(End);
+    for (int slot = 5; slot <= 8; ++slot) {
+        const std::string_view word = Reader.NextWord();
+        if (word.empty()) break;
+        SetSlot(Item, slot, word, Reader);
+    }
+
+    Reader.SetRange(Start, End);
+    Reader.SetTagState(first);
+    std::string hit;
+    if (Syntax == 1) {
+        if (End - Start > HitTextLimit) {
+            hit = FlatText(Reader, Start, End, 27) + Ellipsis + FlatText(Reader, End - 28, End, 28);
+        } else {
+            hit = FlatText(Reader, Start, End, HitTextLimit);
+        }
+    } else {
+        std::string last;
+        size_t joined = 0;
+        for (std::string_view word = Reader.NextWord(); !word.empty(); word = Reader.NextWord()) {
+            if (hit.size() < static_cast<size_t>(HitTextLimit)) {
+                if (!hit.empty()) hit += ' ';
+                hit += word;
+            }
+            joined += (joined > 0 ? 1 : 0) + word.size();
+            last.assign(word);
+        }
+        if (hit.size() > static_cast<size_t>(HitTextLimit)) hit.resize(HitTextLimit);
+        if (joined > static_cast<size_t>(HitTextLimit)) {
+            const int32_t at = HitTextLimit - static_cast<int32_t>(last.size()) - 6;
+            if (at > 0) hit = hit.substr(0, static_cast<size_t>(at)) + Ellipsis + last;
+        }
+    }
+    Item.Texts.Set(0, hit);
+    Item.WordStarts[0] = Start;
+    Item.WordEnds[0] = End;
+}

@@ -1,0 +1,332 @@
+// Searching the corpus: query patterns compiled into terms, and the matching of those terms against the
+// words of a byte range of a corpus file.
+//
+// A pattern in the text, tag or regular-expression syntax becomes a TSearchContext: its terms (words
+// with wildcards, word tags, meta tags, word skips, or one regular expression) and the buffers one
+// search needs. SearchRange finds the next match from a reader's cursor inside the reader's range.
+//
+// Threads: a context holds everything a search changes; the language's tables, the options and the
+// equal characters are copied into it when it is made. Searches of different languages (or several of
+// one language) run on several threads at once, each with its own contexts and readers. Only the meta
+// tags are read from the options object while matching (so that a meta tag removed after a search was
+// prepared is reported); the options must not change while a search runs.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/BStream.h"
+#include "engine/RegExp3.h"
+
+class TConcordItem;
+class TConcSearchRec;
+class TDoubleProgressForm;
+
+enum TTermKind : uint8_t { tkWord = 0, tkTag, tkMetaTag, tkRegExp, tkSkip, tkSkipAny };
+
+// The text of the message raised when a meta-tag term's name is no longer a meta tag (name follows).
+inline constexpr const char* UnknownMetaTagText = "Unknown meta tag: ";
+// The text raised when a regular-expression term is met inside a word sequence.
+inline constexpr const char* MisplacedCaseText = "Missplaced case.";
+
+// One term of a compiled pattern.
+class TTerm {
+public:
+    // Stores the three; a tkRegExp term compiles Text at once for Language (the language's current
+    // regular-expression tables). Raises ERegExp when it does not compile.
+    TTerm(int32_t Language, TTermKind Kind, std::string Text);
+    ~TTerm();
+    TTerm(const TTerm&) = delete;
+    TTerm& operator=(const TTerm&) = delete;
+
+    int32_t Language;
+    TTermKind Kind;
+    // The word, tag or meta-tag pattern (lower-cased unless the search matches case); empty for the
+    // skips; the whole pattern for tkRegExp.
+    std::string Text;
+    std::unique_ptr<TRegExp> RegExp;  // tkRegExp only
+
+    // Filled by the context that owns the term: Text holds no wildcard character, so a word matches by
+    // comparing bytes through the context's character map (Plain), Text through that map (Mapped).
+    bool Plain = false;
+    std::string Mapped;
+    // A meta tag's member patterns as last looked up (prepared for the search's case rule), and the
+    // search call for which they were looked up.
+    std::vector<std::string> Members;
+    uint64_t MembersCall = 0;
+};
+
+// What a context needs from the search that owns it: the cancel flag, the counters and the progress
+// window. TSearch implements it; tests give their own.
+class TSearchOwner {
+public:
+    virtual ~TSearchOwner() = default;
+
+    // Set to stop the search: every SearchRange in progress returns false at once.
+    bool Cancelled = false;
+    // While set, the words-per-second text is not updated (set by a regular-expression search).
+    bool SpeedOff = false;
+    // Word positions tried so far (one per attempt of a word pattern).
+    int32_t WordsScanned = 0;
+    // The progress window of a search on the main thread (borrowed); nullptr on a search thread.
+    TDoubleProgressForm* ProgressWindow = nullptr;
+    // Set from any thread to stop the search: the next cancel poll sets Cancelled, and a regular
+    // expression being matched gives up within about 100 ms.
+    std::atomic<bool> StopRequested{false};
+
+    // A search reached file offset Position; Force asks for the gauges to move now. Word scans may
+    // leave it out while there is no progress window.
+    virtual void UpdateProgress(int32_t Position, bool Force) = 0;
+};
+
+// The cancel poll of searches. Without a progress window (a search thread) it does nothing. Otherwise
+// every 512th call lets pending window messages run (where the Cancel button is pressed), then
+// Cancelled := whether the window's Tag is 1. Main thread only: its call counter is process-wide.
+void CheckSearchCancel(TDoubleProgressForm* ProgressWindow, bool& Cancelled);
+// Restarts the call counter of CheckSearchCancel (at the start of a search).
+void ResetSearchCancelCounter();
+
+// One compiled pattern and the state of one search with it.
+class TSearchContext {
+public:
+    static constexpr int32_t WordSize = 255;
+    static constexpr int32_t RegExpBufferSize = 8192;
+    static constexpr int32_t RegExpSlide = 4096;
+
+    // Compiles Pattern in Syntax (0 text, 1 regular expression, 2 tag) for corpus language Language.
+    // SkipSet: the skipping characters of the query (already lower-cased unless MatchCase). The options
+    // object (CommonConfig) and the language's configuration must exist; what the search reads of them
+    // is copied now. Raises ERegExp when a regular-expression pattern does not compile and
+    // std::out_of_range for a language that does not exist.
+    TSearchContext(int32_t Language, const std::string& Pattern, uint8_t Syntax, const TCharSet& SkipSet,
+                   bool MatchCase);
+    ~TSearchContext();
+    TSearchContext(const TSearchContext&) = delete;
+    TSearchContext& operator=(const TSearchContext&) = delete;
+
+    int32_t Language;
+    TSearchOwner* Owner = nullptr;  // borrowed; set by the owner right after creation
+    uint8_t Syntax;
+    std::vector<std::unique_ptr<TTerm>> Terms;
+    // The reader searched (borrowed); set by SearchRange. The owner may point it at another reader over
+    // the same file while it reports a match.
+    TBufStream* Reader = nullptr;
+    TCharSet SkipSet;
+    bool MatchCase;
+    // Bytes that end a word when reading without word tags: 0..32, the language's NonWordChars and the
+    // three character wildcards, less SkipSet.
+    TCharSet DelimiterSet;
+    // The class of the token read last: ctWord or ctPOSTag (always ctWord without word tags).
+    TCharType LastTokenType = ctWord;
+    // The last match: MatchStart is where the attempt that matched began (after the previous attempt's
+    // first token, before any delimiter), MatchEnd the reader's position after the match.
+    int32_t MatchStart = 0;
+    int32_t MatchEnd = 0;
+    // Whether the last word of the match was ended by a delimiter that the reading consumed (without
+    // word tags): MatchEnd then lies one byte after the word.
+    bool MatchEndAfterDelimiter = false;
+    std::string Caption;  // the pattern's name, shown while it is searched
+
+    // Reads the next token of Reader's range into the word buffer (its first 255 bytes, lower-cased
+    // unless MatchCase) and returns it; empty at the end of the range or at a 0 byte. Without word
+    // tags the delimiter after the word is consumed; with word tags the byte that ended the token is
+    // given back, and a word tag comes without its separator or its start string and stop character.
+    std::string_view ReadNextWord();
+    // Whether Word matches Pattern (both prepared for the case rule) with the wildcards, the skipping
+    // characters of the word and the equal characters.
+    bool WildcardMatch(std::string_view Word, std::string_view Pattern) const;
+    // Finds the next match from Reader's cursor within Reader's range. True with MatchStart, MatchEnd
+    // set and the reader after the match; false when the range holds no further match or the owner's
+    // search was cancelled. With ShowProgress the owner hears of the positions reached. Raises EConcError
+    // "Unknown meta tag: " + name when a meta tag of the pattern is no longer defined.
+    bool SearchRange(TBufStream& Reader, bool ShowProgress);
+
+private:
+    struct TAttempt;
+    struct TMark {
+        int32_t Position;
+        bool DelimiterRead;
+    };
+
+    void CopyOptions();
+    void BuildDelimiterSet();
+    void BuildCharMaps();
+    void ParsePattern(const std::string& Pattern);
+    std::string NextPatternToken(const std::string& Pattern, size_t& At) const;
+    void AddWordTagTerms(const std::string& WordPart, const std::string& TagPart);
+    void AddTerm(TTermKind Kind, std::string Text);
+    bool IsMetaTagName(const std::string& Name) const;
+    const std::vector<std::string>& MetaTagMembers(TTerm& Term);
+
+    std::string_view ReadRawWord();
+    std::string_view ReadTaggedToken();
+    bool WildcardMatchAt(const char* W, size_t WLength, const char* P, size_t PLength) const;
+    bool Equal(uint8_t A, uint8_t B) const { return FEqual[A][B]; }
+    bool MatchWordTerm(const TTerm& Term, std::string_view Word) const;
+    bool MatchTerm(TTerm& Term, std::string_view Token);
+    bool TagAcceptsUntagged(const TTerm& Term) const;
+
+    std::string_view ReadToken(TAttempt& A);
+    TMark Mark() const;
+    void GiveBack(const TMark& M);
+    bool PollCancel();
+    bool MatchTermsFrom(size_t Index, TAttempt& A);
+    bool MatchWordTagPair(size_t Index, TAttempt& A);
+    bool MatchSkip(size_t Index, TAttempt& A);
+    bool MatchSkipAny(size_t Index, TAttempt& A);
+    bool SearchWords(bool ShowProgress);
+    bool SkipToCandidate(bool ShowProgress);
+
+    bool SearchRegExp(bool ShowProgress);
+    bool StartRegExpBuffer(int32_t Start);
+    bool ReuseRegExpBuffer(int32_t Start);
+    bool FillRegExpBuffer();
+    void SlideRegExpBuffer(int32_t By);
+    int32_t FileOffsetOf(int32_t Index) const;
+
+    // Options as they were when the context was made.
+    char FWildMany = '*', FWildOne = '%', FWildExactly = '?', FWildWords = '@', FTagSeparator = '&';
+    uint8_t FWordsLo = 2, FWordsHi = 5;
+    uint8_t FWordTag = 0;
+    bool FTagBefore = false;
+    std::vector<std::string> FPOSTagStarts;
+    char FPOSTagStop = 0;
+    bool FDoubleByte = false;
+    const std::array<bool, 256>* FLeadBytes = nullptr;
+
+    // Tables of the byte loops.
+    std::array<bool, 256> FDelimiter{};
+    std::array<bool, 256> FSkip{};
+    std::array<uint8_t, 256> FFold{};       // the lower-case map, or the identity with MatchCase
+    std::array<uint8_t, 256> FLower{};      // the lower-case map (meta-tag names)
+    std::array<TCharSet, 256> FEqual{};     // the bytes each byte equals (itself, its groups)
+    std::array<uint8_t, 256> FMapped{};     // the byte every byte of a folded word compares as
+    bool FMapExact = true;                  // FMapped gives exactly the equal-character relation
+    std::array<uint8_t, 256> FSearchMap{};  // FMapped after FFold: what a byte of the text compares as
+    // The first term is a plain word read without word tags: attempts that could not match it are
+    // skipped by a scan of the reader's window.
+    bool FScanFirst = false;
+    bool FAnySkip = false;
+
+    char FWord[WordSize + 1] = {};
+    size_t FWordLength = 0;
+    bool FDelimiterRead = false;
+    uint64_t FCall = 0;
+
+    // The regular-expression buffer: Chars[i] stands for the file byte at FileOffsetOf(i).
+    std::vector<char> FChars;
+    std::vector<int32_t> FOffsets;    // bytes dropped before each character since FBase
+    std::vector<uint8_t> FByteKinds;  // 0 single byte, 1 lead byte, 2 trail byte
+    int32_t FBase = 0;                // the file offset of index 0, less FOffsets[0]
+    int32_t FCount = 0;               // characters in the buffer
+    int32_t FStartIndex = 0;
+    bool FBufferFull = false;
+    int32_t FFillEnd = 0;  // the reader position where filling stopped
+    // What the buffer last held, to carry it on to the next call after a match.
+    const TBufStream* FBufferReader = nullptr;
+    int32_t FBufferRangeStart = -1, FBufferRangeEnd = -1;
+    int32_t FBufferMatchEnd = -1;
+    int32_t FBufferEndIndex = -1;
+};
+
+// ---- Search execution ------------------------------------------------------------------------------
+
+// Receives each new hit and owns it from then on. Raising EAbort rejects the hit (the callback keeps or
+// frees the item as it likes): a rejected hit counts neither for the frequency of hits nor for the
+// maximum. Any other exception ends the search.
+using HitFn = std::function<void(std::unique_ptr<TConcordItem> Item)>;
+// Names the next entry of file File's alignment index to search, or a negative value when the file has
+// no further one. Cookie is the callback's own (0 when a file begins); Once is false. It may set the
+// search's Cancelled to stop the whole search.
+using RangeFn = std::function<int32_t(int32_t File, int32_t& Cookie, bool Once)>;
+
+// A heading marker as the search looks for it: "#" stands for a blank, CR or LF that must follow.
+struct THeadMarker {
+    std::string Text;    // without the trailing blank
+    int32_t Length = 0;  // bytes the marker covers in the text, trailing blank included
+    bool TrailingBlank = false;
+};
+
+// One query run over every aligned unit of every file of its language.
+class TSearch : public TSearchOwner {
+public:
+    TSearch();
+    ~TSearch() override;
+    TSearch(const TSearch&) = delete;
+    TSearch& operator=(const TSearch&) = delete;
+
+    // Builds the search from a copy of Query: its frequency of hits becomes the option FrequencyOfHits,
+    // its equal characters the language's (with the skipping/equal-characters flag) or none. Stage 0 on
+    // success. When a regular expression does not compile, ErrorText receives the message and Stage
+    // names the pattern: 3 heading, 1 left context, 2 right context, 4 a search pattern; the search must
+    // then not be executed. Other exceptions (a language that does not exist) pass on.
+    void Prepare(const TConcSearchRec& Query, uint8_t& Stage, std::string& ErrorText);
+
+    // Runs the prepared search over every file of the query's language until all are done or Cancelled
+    // is set (by the progress window's Cancel, OnRange, or the MaxHits-th reported hit; MaxHits 0 means
+    // no limit). OnRange (may be empty) names the entries to search; RangeTotal, when not 0, is the
+    // number of entries it will name (the overall gauge counts them). With IsThread no window, message
+    // or cursor is touched. Exceptions of the matching ("Unknown meta tag: ...") and of OnHit pass on,
+    // after the readers, the window and the wait cursor are released; the hits reported stay with the
+    // caller. The flags the range callbacks set in the files' alignment indexes are cleared.
+    void Execute(bool IsThread, int32_t MaxHits, const HitFn& OnHit, const RangeFn& OnRange,
+                 int32_t RangeTotal);
+
+    // The progress window's gauges and speed text; nothing without a window.
+    void UpdateProgress(int32_t Position, bool Force) override;
+
+    std::unique_ptr<TConcSearchRec> Query;
+    bool MatchCase = false;
+    TCharSet SkipSet;
+    bool HeadingSearch = false;
+    THeadMarker HeadStart, HeadStop, TextStart, TextStop;
+    std::unique_ptr<TSearchContext> HeadingContext;
+    bool ContextSearch = false;
+    std::unique_ptr<TSearchContext> LeftContext, RightContext;
+    int32_t RightPatternLength = 0;
+    std::vector<std::unique_ptr<TSearchContext>> Contexts;
+
+    int32_t GaugeCounter = 0, SpeedCounter = 0;
+    bool OverallFrozen = false;
+    std::chrono::steady_clock::time_point StartTick, LastTick;
+    int64_t OverallProgress = 0;
+    int32_t LastPosition = 0;
+    bool RangeMode = false;
+    int32_t RangesDone = 0;
+    // Matches found (after sentence mode) and hits reported in the last Execute.
+    int32_t FoundCount = 0, ReportedCount = 0;
+
+private:
+    struct TFileRun;
+    std::unique_ptr<TSearchContext> MakeContext(const std::string& Pattern);
+    void SearchFile(int32_t File);
+    void SearchEntry(TFileRun& Run, int32_t Entry);
+    void SearchHeadings(TFileRun& Run, int32_t Start, int32_t End);
+    void SearchText(TFileRun& Run, int32_t Start, int32_t End);
+    void SearchContextRange(TFileRun& Run, int32_t Start, int32_t End);
+    void HandleMatch(TFileRun& Run, TSearchContext& Context);
+    bool InOneSentence(const TFileRun& Run, int32_t Start, int32_t End) const;
+    void ReportHit(TFileRun& Run, TSearchContext& Context, int32_t Start, int32_t End);
+    void SetAction(const char* Text);
+    void SetCaption(const std::string& Text);
+    bool MarkerProgress(int32_t Position);
+
+    bool FIsThread = false;
+    int32_t FMaxHits = 0;
+    const HitFn* FOnHit = nullptr;
+    const RangeFn* FOnRange = nullptr;
+};
+
+// Fills the nine word slots of Item for the hit [Start, End) of its file, read through Reader (which it
+// moves and classifies): slot 0 the hit text (at most 60 characters; in the regular-expression syntax
+// the raw text with line breaks as one blank, cut to its first 27 and last 28 characters around
+// " ... "; otherwise its words joined by blanks), slots 4 to 1 the four words before the hit, 5 to 8
+// the four after it, with their offsets. End must be at most the file size.
+void BuildKwicLine(TBufStream& Reader, int32_t Start, int32_t End, TConcordItem& Item, uint8_t Syntax);

@@ -1,0 +1,367 @@
+// Concordance items: one hit of a search with the words around it, where it lies in the corpus and
+// the aligned passage that covers it; and everything that turns an item into a display line with
+// formatting runs, built on demand from the corpus file through the language's classifying reader.
+//
+// An item is kept small, since a search may hold millions of them: its nine word texts share one
+// allocation, the tracked-tag value and the runs exist only once asked for, and the display line is
+// never stored. Lines are built on the main thread only (they use the per-file readers of the
+// language configuration).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "controls/StringsViewModel.h"
+#include "engine/BStream.h"
+#include "engine/ConcConfig.h"
+
+// ---- Context types ---------------------------------------------------------------------------------
+
+// What the context of a line is measured in; the size of each type is set per item list.
+enum TContextType : uint8_t { ctxCharacters = 0, ctxWords, ctxLines, ctxSentence, ctxSegment };
+inline constexpr const char* ContextTypeNames[5] = {"Characters", "Words", "Lines", "Sentence", "Segment"};
+
+// A collocate position range of 10 means: no collocate shading.
+constexpr uint8_t NoCollocatePosition = 10;
+// Colour of the runs of further hits inside an aligned passage.
+constexpr TColor SubHitColour = 0x800000;
+// How far (bytes) the context of a line reaches on each side, and the most characters a side shows.
+constexpr int32_t ContextWindow = 640;
+
+// ---- The item --------------------------------------------------------------------------------------
+
+// Item slots: 0 the hit; 1, 2, 3, 4 the 4th, 3rd, 2nd, 1st word left of it; 5, 6, 7, 8 the 1st, 2nd,
+// 3rd, 4th word right of it.
+constexpr int ItemSlotCount = 9;
+constexpr uint8_t Unranked = 255;  // CollocRanks: the word is not among the top collocates
+constexpr uint8_t NoLetter = 255;  // Letter: none assigned
+
+// The nine texts of an item. A missing text differs from an empty one (missing words sort last). All
+// texts live in one allocation of at most 65535 bytes.
+class TItemTexts {
+public:
+    TItemTexts() = default;
+    TItemTexts(const TItemTexts& Source);
+    TItemTexts& operator=(const TItemTexts& Source);
+    TItemTexts(TItemTexts&&) noexcept = default;
+    TItemTexts& operator=(TItemTexts&&) noexcept = default;
+
+    // Whether slot I (0..8) holds a text.
+    bool Has(int I) const { return (FPresent >> I) & 1u; }
+    // The text of slot I; empty when the slot holds none. The view holds until the texts next change.
+    std::string_view operator[](int I) const {
+        const uint16_t From = I == 0 ? 0 : FEnds[static_cast<size_t>(I) - 1];
+        return {FPool.get() + From, static_cast<size_t>(FEnds[static_cast<size_t>(I)] - From)};
+    }
+    // Stores Text in slot I. Raises std::length_error when all texts together would pass 65535 bytes.
+    void Set(int I, std::string_view Text);
+    // Makes slot I missing.
+    void Reset(int I);
+    // Makes every slot missing and gives the allocation back.
+    void Clear();
+
+private:
+    void Replace(int I, std::string_view Text, bool Present);
+
+    std::unique_ptr<char[]> FPool;
+    std::array<uint16_t, ItemSlotCount> FEnds{};  // end of each slot's text in the pool
+    uint16_t FPresent = 0;                        // bit I: slot I holds a text
+};
+
+// A further hit of the same language inside an item's aligned passage.
+struct TTessivorSubItem {
+    int32_t HitStart = 0;
+    int32_t HitEnd = 0;  // exclusive
+    bool Flag = false;   // the hit came from hot words or translations
+
+    bool operator==(const TTessivorSubItem&) const = default;
+};
+
+// One hit of a search in one language. Offsets are byte offsets into the corpus file as it is read.
+class TConcordItem {
+public:
+    // An empty item of Language: no texts, no file (-1), no letter, unknown line, not aligned, no hit.
+    explicit TConcordItem(int32_t Language);
+
+    // Fields are grouped by size so that an item takes 208 bytes.
+    TItemTexts Texts;
+    std::array<int32_t, ItemSlotCount> WordStarts{};  // file offset of each slot's word
+    std::array<int32_t, ItemSlotCount> WordEnds{};    // just past each slot's word
+    // Rank of each slot's word among the collocates of its position (0 = most frequent).
+    std::array<uint8_t, ItemSlotCount> CollocRanks;
+    uint8_t Letter = NoLetter;
+    // 0 = the row has no hit of its own; 1 = a hit of a query; 2 = a hit of hot words or translations.
+    uint8_t HitState = 0;
+    int32_t Language;
+    int32_t Sequence = 0;  // the index the item had when it was added to its list
+    int32_t FileIndex = -1;
+    int32_t HitStart = 0;
+    int32_t HitEnd = 0;      // exclusive
+    int32_t LineIndex = -1;  // 0-based line holding HitStart; -1 = unknown
+    int32_t AlignedStart = -1;
+    int32_t AlignedEnd = -1;  // -1 / -1 = not aligned
+    int32_t AlignedLength = 0;
+    // The value of the tracked tag at the hit, cached for sorting; nullptr when none is cached.
+    std::unique_ptr<std::string> SortString;
+    // The runs of the line last built for the item; empty until a line is built.
+    TSVFormatArray Runs;
+    std::vector<TTessivorSubItem> SubItems;  // in file order after the hit
+
+    // Makes every text missing, zeroes the word offsets and ranks (0), LineIndex := -1.
+    void ClearTexts();
+    void ClearSubItems() { SubItems.clear(); }
+    // Whether the item holds a hit text (slot 0).
+    bool IsFilled() const { return Texts.Has(0); }
+    // For a filled item: LineIndex := the index of the last line start at or before HitStart in the line
+    // starts of its file (-1 when the file has none). Returns LineIndex.
+    int32_t FindLine();
+    // Looks the hit [HitStart, HitEnd) up in the aligned units of its file: AlignedStart, AlignedEnd and
+    // AlignedLength cover the units from the one holding HitStart to the one holding the hit's last
+    // byte. Without an alignment index, or with an empty one: AlignedStart = AlignedEnd = -1. Raises
+    // EConcError "Index is out of bounds." when the hit ends before the first unit.
+    void FindAlignedRange();
+};
+
+// ---- Building lines --------------------------------------------------------------------------------
+
+// One highlighted stretch [Start, End) of a line: entry 0 is the hit, further entries its sub-items.
+struct TItemRange {
+    int32_t Start = 0;
+    int32_t End = 0;
+};
+using TItemRanges = std::vector<TItemRange>;
+
+// Everything BuildConcordLine reads. Colours are COLORREF values.
+struct TLineBuildArgs {
+    int32_t Language = 0;
+    // The item whose word slots, offsets and collocate ranks shade the context; borrowed.
+    const TConcordItem* Item = nullptr;
+    // The reader of the item's file, configured with the tag options and its tag state cleared; borrowed.
+    TBufStream* Reader = nullptr;
+    int32_t FileIndex = -1;
+    int32_t AlignedEnd = -1;
+    int32_t AlignedStart = -1;
+    TColor HitColour = 0;
+    TColor CollocColour = 0;
+    // The top limit of the collocate lists: rank r of TopCount shades with about a tenth of the colour.
+    int32_t TopCount = 0;
+    uint8_t PosHi = NoCollocatePosition;
+    uint8_t PosLo = NoCollocatePosition;  // positions PosLo..PosHi (1..8) are shaded
+    TSVFormatArray* Runs = nullptr;       // filled with the line's runs; borrowed
+    TCharTypes VisibleTypes;              // the classes shown
+    int32_t Size = 0;                     // the context size in units of ContextType
+    uint8_t ContextType = ctxSegment;
+    const TItemRanges* Ranges = nullptr;  // borrowed; empty or nullptr = no hit
+};
+
+// The display line of a hit with its context, and its runs (Start counting characters from 1): "... "
+// (Characters and Words, with context), the left context, the hit (more than 60 bytes show their first
+// 27 and last 28 joined by " ... "), the right context, " ..." (as the first). Line breaks show as one
+// blank, a tab as a blank. The context reaches at most 640 bytes from the hit, and a side of a sentence
+// or segment longer than 640 bytes shows its first 317 and last 318 joined by " ... ". Runs: collocates
+// of the left side (when shaded), the hit (Anchor set for Characters and Words, IsHit set, the
+// language's hilite font in HitColour), collocates and sub-hits of the right side.
+// Segment type without a hit: the aligned passage (more than 1280 bytes show their first 634 and last
+// 636), no runs. A double-byte character is never cut. Raises std::out_of_range for a language or file
+// that does not exist, and what reading raises.
+std::string BuildConcordLine(const TLineBuildArgs& Args);
+
+// The display settings of an item list.
+struct TConcordDisplay {
+    uint8_t ContextType = ctxSegment;
+    std::array<int32_t, 5> ContextSizes{DefaultContextSizes[0], DefaultContextSizes[1],
+                                        DefaultContextSizes[2], DefaultContextSizes[3],
+                                        DefaultContextSizes[4]};
+    bool ConcealHits = false;
+    bool ConcealCollocates = false;
+    bool SuppressNormalTags = false;
+    bool SuppressPOSTags = false;
+    bool SuppressWords = false;
+};
+
+// How a line is coloured: hit colour, collocate colour and its top count, collocate positions.
+struct TLineShading {
+    TColor HitColour = 0;
+    TColor CollocColour = 0;
+    int32_t TopCount = 0;
+    uint8_t PosLo = NoCollocatePosition;
+    uint8_t PosHi = NoCollocatePosition;
+};
+
+// The reader of file FileIndex of Language, made over the file's stream when its slot is still empty.
+// The configuration owns it. Raises std::out_of_range for a language or file that does not exist and
+// EConcError when the file has no open stream.
+TBufStream& FileReader(int32_t Language, int32_t FileIndex);
+
+// The line of Item in ContextType with Size: its hit and sub-items highlighted, read through the
+// language's reader of the item's file configured with the global tag options. Runs receive the runs.
+// Raises as BuildConcordLine.
+std::string BuildItemLine(const TConcordItem& Item, uint8_t ContextType, int32_t Size,
+                          const TLineShading& Shading, const TCharTypes& VisibleTypes, TSVFormatArray& Runs);
+// BuildItemLine with the context type of Display and the size of that type.
+std::string BuildDisplayLine(const TConcordItem& Item, const TConcordDisplay& Display,
+                             const TLineShading& Shading, const TCharTypes& VisibleTypes,
+                             TSVFormatArray& Runs);
+
+// Hides text a line's runs cover: every character of the hit's run (IsHit) becomes "-" with ConcealHits,
+// every character of another run except a sub-hit's (colour SubHitColour) with ConcealCollocates. Runs
+// reaching past the line are cut at its end.
+void ConcealRuns(std::string& Line, const TSVFormatArray& Runs, bool ConcealHits, bool ConcealCollocates);
+
+// The text of the larger-context window: the visible characters from BigContextSize x 512 bytes before
+// the hit to as many after it, line breaks unchanged. Reader (configured with the tag options) reads
+// from 512 bytes earlier so that a tag open there is recognised. Runs receive one run for the hit
+// (language's hilite font, IsHit set). Raises std::out_of_range for a language that does not exist.
+std::string ReadContextWindow(int32_t Language, TBufStream& Reader, int32_t HitStart,
+                              const TCharTypes& VisibleTypes, int32_t HitEnd, TSVFormatArray& Runs);
+
+// Posts the status text of an item: the language name; with an item of a file, "<language> - <file
+// name>"; when the item holds its texts and the file its line starts, "<language> - <file name>, line:
+// <n>" (1-based). Nothing is posted for a language that does not exist.
+void PostItemStatusText(int32_t Language, const TConcordItem* Item);
+
+// ---- Item lists --------------------------------------------------------------------------------------
+
+class TFreqList;
+class TProgressForm;
+
+// Told before every exchange the sort makes (also of a row with itself), so that the lists of the other
+// languages can make the same exchange and keep their rows in step.
+using TSwapEvent = std::function<void(int32_t I, int32_t J)>;
+
+// The line shown for a row whose line could not be built.
+inline constexpr const char* LineFailedText = "<out of memory>";
+constexpr int CollocatePositionCount = 8;  // context positions 1..8 = item slots 1..8
+
+// The items of one language of a concordance window, in display order; row i of every language's list
+// belongs to the same hit. Owns its items and its collocate lists. Callers pass row indexes in
+// [0, Count); an index outside raises std::out_of_range. Main thread only.
+class TConcordItems {
+public:
+    // An empty list of Language: Segment context, the default context sizes, yellow collocates, the
+    // hit colour of the language's hilite font (black when the language does not exist), no sort keys.
+    explicit TConcordItems(int32_t Language);
+    ~TConcordItems();
+    TConcordItems(const TConcordItems&) = delete;
+    TConcordItems& operator=(const TConcordItems&) = delete;
+
+    int32_t Count() const { return static_cast<int32_t>(FItems.size()); }
+    // Row I, still owned by the list.
+    TConcordItem* GetItem(int32_t I) const { return FItems.at(static_cast<size_t>(I)).get(); }
+    // Puts Item at row I and hands the item that was there back to the caller.
+    std::unique_ptr<TConcordItem> Put(int32_t I, std::unique_ptr<TConcordItem> Item);
+    // Frees row I and closes the gap.
+    void Delete(int32_t I);
+    void Exchange(int32_t I, int32_t J);
+    // Appends Item (the caller has set its Sequence to Count) and returns its row. With collocate
+    // highlighting on, the item's collocates are counted and ranked at once; earlier rows keep their
+    // ranks.
+    int32_t Add(std::unique_ptr<TConcordItem> Item);
+
+    // The display line of row I (its runs go to the item's Runs): the context of the display record,
+    // collocates shaded while highlighting is on, hits and collocates concealed as the record says.
+    // Never raises: a line that cannot be built is LineFailedText.
+    std::string GetLineText(int32_t I);
+
+    // Sorts the rows by the three keys of Spec, or by AdvancedKeys when it holds any (kept as a copy),
+    // calling OnSwap before every exchange. Key codes are those of ConcSortKeys: 0..8 the word slots (a
+    // missing word last; Reverse compares from the last letter), 9 the Sequence, 11 the Letter, 12 the
+    // tracked-tag value (a missing value first); keys 9, 11 and 12 ignore Reverse, key 10 is skipped.
+    // Words compare by unsigned bytes, through the language's lower-case map when the search options
+    // ignore case, without the language's skipping characters when the options use them. Equal rows
+    // end in an order that depends only on the input. With key 12 the values of the tracked tag named
+    // in Spec are cached first (none when no tracked tag has that name). A list of fewer than two rows
+    // is left alone, keys included. Raises what reading tag values raises.
+    void SortBy(const TAdvancedSortColOptions& Spec, const TAdvancedSortColItems* AdvancedKeys,
+                TSwapEvent OnSwap);
+    // Drops every item's SortString; TrackedTagIndex := -1.
+    void ClearSortStrings();
+    // With TrackedTagIndex >= 0: every item of a file gets the value of that tracked tag at its hit.
+    void FillSortStrings();
+
+    // Turns collocate shading on or off. On: over the span of the language's frequency settings
+    // (positions 5 - span .. 4 + span), with lists already built for it their top limits are set and
+    // every row ranked again, otherwise the lists are built. Off keeps lists and ranks.
+    void SetHighlightCollocates(bool On);
+    // PosLo := Lo, PosHi := Hi (1..8); the lists of those positions are emptied or made, their top
+    // limit the language's CollocHighLightTop while highlighting is on, else 0.
+    void InitCollocateLists(uint8_t Lo, uint8_t Hi);
+    // Counts and ranks every row into fresh lists Lo..Hi, sorted by frequency. With Progress its gauge
+    // moves every 256 rows and its cancel code stops the build. A cancelled or failed build frees all
+    // lists (a failure other than the cancel is shown with ShowError); it never raises.
+    void BuildCollocateLists(uint8_t Lo, uint8_t Hi, TProgressForm* Progress);
+    // Whether lists for exactly Lo..Hi exist.
+    bool CollocateListsReady(uint8_t Lo, uint8_t Hi) const;
+    // Adds Item's words at positions PosLo..PosHi (not stop words) to their lists.
+    void CountItemCollocates(const TConcordItem& Item);
+    // Item's CollocRanks at PosLo..PosHi: the word's place among the top frequencies of its list, or
+    // Unranked for a word seen once, not counted or not among the top.
+    void RankItemCollocates(TConcordItem& Item) const;
+    void RankAllCollocates();
+    void FreeCollocateLists();
+    // The collocate list of Position (1..8), or nullptr.
+    TFreqList* CollocList(int Position) const;
+
+    std::array<TAdvancedSortColItem, 3> SortKeys{{{skNone, false}, {skNone, false}, {skNone, false}}};
+    TAdvancedSortColItems AdvancedKeys;
+    int32_t TrackedTagIndex = -1;  // in WatchedTags; -1 = no values cached
+    TSwapEvent OnSwap;
+    uint8_t PosLo = NoCollocatePosition;
+    uint8_t PosHi = NoCollocatePosition;
+    bool HighlightCollocates = false;
+    TColor CollocColour = 0x00FFFF;
+    TColor HitColour = 0;
+    TConcordDisplay Display;
+    int32_t Language;
+    bool RowsFilled = false;        // set and read by the concordance window
+    bool QueryHitsPresent = false;  // set and read by the concordance window
+
+private:
+    struct TSorter;
+    void QuickSort(TSorter& Sorter, int32_t L, int32_t R);
+    void CheckRow(int32_t I) const;
+
+    std::vector<std::unique_ptr<TConcordItem>> FItems;
+    std::array<std::unique_ptr<TFreqList>, CollocatePositionCount> FCollocLists;
+};
+
+// ---- The lists as strings ----------------------------------------------------------------------------
+
+// The rows of the primary language's list for a string-list view. The list is borrowed.
+class TConcordStrings : public TStrings {
+public:
+    explicit TConcordStrings(TConcordItems& Items) : FItems(Items) {}
+
+    int GetCount() const override { return FItems.Count(); }
+    // GetLineText of row Index.
+    std::string Get(int Index) const override { return FItems.GetLineText(Index); }
+    // Raises EConcError: the rows come only from searches.
+    void Clear() override;
+    // Frees row Index.
+    void Delete(int Index) override { FItems.Delete(Index); }
+    // Raises EConcError.
+    void Insert(int Index, const std::string& S) override;
+
+protected:
+    TConcordItems& FItems;
+};
+
+// The rows of another language's list: a row's own hit line, else its aligned passage, else "N/A".
+class TTessivorordStrings : public TConcordStrings {
+public:
+    TTessivorordStrings(TConcordItems& Items, int32_t Language)
+        : TConcordStrings(Items), Language(Language) {}
+
+    std::string Get(int Index) const override { return GetTranslationText(Index); }
+    // A filled row: its line (GetLineText). A row with an aligned range: the passage, line breaks as
+    // single blanks, more than 1280 bytes clipped to the first 634 and last 636; the item's runs are
+    // left as they are; LineFailedText when it cannot be read. Otherwise "N/A".
+    std::string GetTranslationText(int Index) const;
+
+    int32_t Language;
+};

@@ -1,0 +1,824 @@
+// Pattern compilation and matching of TSearchContext: tokens and terms, word reading, the wildcard
+// matcher, the term-sequence matcher with word skips, and the regular-expression buffer.
+#include <algorithm>
+#include <cstring>
+#include <stdexcept>
+
+#include "controls/ConcDblProgress.h"
+#include "controls/ConcProgress.h"
+#include "engine/ConcConfig.h"
+#include "engine/ConcErrors.h"
+#include "engine/ConcSearch.h"
+#include "engine/ConcTextProcess.h"
+#include "platform/Nls.h"
+
+namespace {
+
+uint8_t Byte(char C) {
+    return static_cast<uint8_t>(C);
+}
+
+bool IsLineBreak(char C) {
+    return C == '\r' || C == '\n';
+}
+
+bool IsBlankOrTab(char C) {
+    return C == ' ' || C == '\t';
+}
+
+// Calls of CheckSearchCancel since messages were last processed; only the main thread gets here.
+int SearchCancelCalls = 0;
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------------
+// Cancel poll
+
+void CheckSearchCancel(TDoubleProgressForm* ProgressWindow, bool& Cancelled) {
+    if (ProgressWindow == nullptr) return;
+    if (++SearchCancelCalls >= 512) {
+        SearchCancelCalls = 0;
+        ProcessMessages();
+    }
+    // A search stopped for another reason (maximum hits, a range callback) stays stopped.
+    Cancelled = Cancelled || ProgressWindow->Tag == 1;
+}
+
+void ResetSearchCancelCounter() {
+    SearchCancelCalls = 0;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Terms
+
+TTerm::TTerm(int32_t Language, TTermKind Kind, std::string Text)
+    : Language(Language), Kind(Kind), Text(std::move(Text)) {
+    if (Kind == tkRegExp) RegExp = std::make_unique<TRegExp>(this->Text, RegExpSyntaxExtended, Language);
+}
+
+TTerm::~TTerm() = default;
+
+// ---------------------------------------------------------------------------------------------------
+// Construction
+
+// The state of one attempt of the term-sequence matcher.
+struct TSearchContext::TAttempt {
+    bool First = true;       // no token of the attempt has been read yet
+    int32_t Resume = 0;      // where the next attempt starts
+    bool LastEmpty = false;  // the last token read was empty: the range is exhausted
+};
+
+TSearchContext::TSearchContext(int32_t Language, const std::string& Pattern, uint8_t Syntax,
+                               const TCharSet& SkipSet, bool MatchCase)
+    : Language(Language), Syntax(Syntax), SkipSet(SkipSet), MatchCase(MatchCase) {
+    CopyOptions();
+    BuildDelimiterSet();
+    BuildCharMaps();
+    ParsePattern(Pattern);
+    for (size_t b = 0; b < 256; ++b) FSearchMap[b] = FMapped[FFold[b]];
+    FScanFirst = Syntax == 0 && FWordTag == 0 && !Terms.empty() && Terms[0]->Kind == tkWord &&
+                 Terms[0]->Plain && FMapExact && !FAnySkip;
+}
+
+TSearchContext::~TSearchContext() = default;
+
+void TSearchContext::CopyOptions() {
+    if (!CommonConfig) throw std::logic_error("The options object does not exist.");
+    if (Language < 0 || Language >= MaxLanguages || !LanguageConfigs[static_cast<size_t>(Language)]) {
+        throw std::out_of_range("No configuration for language " + std::to_string(Language) + ".");
+    }
+    const TCommonConcordConfig& options = *CommonConfig;
+    FWildMany = options.WildCard0orMore;
+    FWildOne = options.WildCard0or1;
+    FWildExactly = options.WildCardExactly1;
+    FWildWords = options.WildCardMatchWords;
+    FTagSeparator = options.TagSearchSeparator;
+    FWordsLo = options.MatchWordsLo;
+    FWordsHi = options.MatchWordsHi;
+    FWordTag = options.WordTag;
+    FTagBefore = options.wTagBefore;
+    FPOSTagStarts = options.wTagStarts;
+    FPOSTagStop = options.wTagStop;
+
+    const TConcordConfig& config = *LanguageConfigs[static_cast<size_t>(Language)];
+    FLower = config.LowerCaseMap;
+    for (size_t b = 0; b < FFold.size(); ++b) FFold[b] = MatchCase ? static_cast<uint8_t>(b) : FLower[b];
+    FDoubleByte = config.NoCaseMap;
+    if (FDoubleByte) FLeadBytes = &platform::CodePageTables(LangCodePage(Language)).LeadByte;
+}
+
+void TSearchContext::BuildDelimiterSet() {
+    DelimiterSet.reset();
+    for (int c = 0; c <= 32; ++c) DelimiterSet.set(static_cast<size_t>(c));
+    for (char c : LanguageConfigs[static_cast<size_t>(Language)]->NonWordChars) DelimiterSet.set(Byte(c));
+    for (char c : {FWildMany, FWildOne, FWildExactly}) DelimiterSet.set(Byte(c));
+    DelimiterSet &= ~SkipSet;
+    for (size_t b = 0; b < 256; ++b) {
+        FDelimiter[b] = DelimiterSet[b];
+        FSkip[b] = SkipSet[b];
+    }
+    FAnySkip = SkipSet.any();
+}
+
+// The equal-character relation as one row of bytes per byte and, when it is an equivalence (groups
+// that do not overlap), one byte per byte that turns a plain word into a byte comparison.
+void TSearchContext::BuildCharMaps() {
+    for (size_t b = 0; b < 256; ++b) {
+        FMapped[b] = static_cast<uint8_t>(b);
+        FEqual[b].reset();
+        FEqual[b].set(b);
+    }
+    FMapExact = true;
+    if (!CommonConfig->UseSkipEqualChars) return;
+    for (const TCharSet& group : LanguageConfigs[static_cast<size_t>(Language)]->EqualCharGroups) {
+        for (size_t b = 0; b < 256; ++b) {
+            if (group[b]) FEqual[b] |= group;
+        }
+    }
+    for (size_t b = 0; b < 256; ++b) {
+        size_t lowest = 0;
+        while (!FEqual[b][lowest]) ++lowest;
+        FMapped[b] = static_cast<uint8_t>(lowest);
+    }
+    for (size_t a = 0; a < 256 && FMapExact; ++a) {
+        for (size_t b = 0; b < 256; ++b) {
+            if (FEqual[a][b] != (FMapped[a] == FMapped[b])) {
+                FMapExact = false;
+                break;
+            }
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Pattern compilation
+
+std::string TSearchContext::NextPatternToken(const std::string& Pattern, size_t& At) const {
+    const size_t size = Pattern.size();
+    while (At < size && IsBlankOrTab(Pattern[At])) ++At;
+    if (At >= size || Pattern[At] == 0) return {};
+    std::string token;
+    if (Pattern[At] == FWildWords) {
+        token.assign(1, FWildWords);
+        ++At;
+        if (At < size && Pattern[At] == FWildWords) token += FWildWords;
+        while (At < size && Pattern[At] == FWildWords) ++At;
+    } else {
+        const size_t from = At;
+        while (At < size && Pattern[At] != 0 && !IsBlankOrTab(Pattern[At]) && Pattern[At] != FWildWords) ++At;
+        token = Pattern.substr(from, At - from);
+    }
+    while (At < size && IsBlankOrTab(Pattern[At])) ++At;
+    return token;
+}
+
+void TSearchContext::ParsePattern(const std::string& Pattern) {
+    if (Syntax == 1) {
+        AddTerm(tkRegExp, Pattern);
+        return;
+    }
+    size_t at = 0;
+    for (std::string token = NextPatternToken(Pattern, at); !token.empty();
+         token = NextPatternToken(Pattern, at)) {
+        if (token[0] == FWildWords) {
+            AddTerm(token.size() == 1 ? tkSkip : tkSkipAny, {});
+            continue;
+        }
+        for (char& c : token) c = static_cast<char>(FFold[Byte(c)]);
+        if (Syntax != 2) {
+            AddTerm(tkWord, token);
+            continue;
+        }
+        const std::string any(1, FWildMany);
+        const size_t separator = token.find(FTagSeparator);
+        if (separator == std::string::npos) {
+            if (token == std::string(2, FWildMany)) {
+                AddWordTagTerms(any, {});
+            } else {
+                AddWordTagTerms(token, any);
+            }
+            continue;
+        }
+        std::string word = token.substr(0, separator);
+        std::string tag = token.substr(separator + 1);
+        AddWordTagTerms(word.empty() ? any : word, tag.empty() ? any : tag);
+    }
+}
+
+void TSearchContext::AddWordTagTerms(const std::string& WordPart, const std::string& TagPart) {
+    const bool wild =
+        TagPart.find_first_of(std::string{FWildMany, FWildOne, FWildExactly}) != std::string::npos;
+    const TTermKind tagKind = !wild && IsMetaTagName(TagPart) ? tkMetaTag : tkTag;
+    // The terms stand in the order of word and tag in the corpus.
+    if (FWordTag == 1 || !FTagBefore) {
+        AddTerm(tkWord, WordPart);
+        AddTerm(tagKind, TagPart);
+    } else {
+        AddTerm(tagKind, TagPart);
+        AddTerm(tkWord, WordPart);
+    }
+}
+
+void TSearchContext::AddTerm(TTermKind Kind, std::string Text) {
+    auto term = std::make_unique<TTerm>(Language, Kind, std::move(Text));
+    if (Kind == tkWord || Kind == tkTag) {
+        const std::string& text = term->Text;
+        term->Plain = text.find_first_of(std::string{FWildMany, FWildOne, FWildExactly}) == std::string::npos;
+        term->Mapped = text;
+        for (char& c : term->Mapped) c = static_cast<char>(FMapped[Byte(c)]);
+    }
+    Terms.push_back(std::move(term));
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Meta tags
+
+bool TSearchContext::IsMetaTagName(const std::string& Name) const {
+    if (Name.empty()) return false;
+    for (const auto& entry : CommonConfig->MetaTags) {
+        const std::string& candidate = entry.Name;
+        if (candidate.size() != Name.size()) continue;
+        bool same = true;
+        for (size_t i = 0; i < Name.size() && same; ++i) {
+            same = FLower[Byte(candidate[i])] == FLower[Byte(Name[i])];
+        }
+        if (same) return true;
+    }
+    return false;
+}
+
+// The members are looked up once per SearchRange call, so that a meta tag removed from the options is
+// noticed by the next search without a lookup per word.
+const std::vector<std::string>& TSearchContext::MetaTagMembers(TTerm& Term) {
+    if (Term.MembersCall == FCall) return Term.Members;
+    const std::vector<std::string>* members = nullptr;
+    for (const auto& entry : CommonConfig->MetaTags) {
+        if (entry.Name.size() != Term.Text.size()) continue;
+        bool same = true;
+        for (size_t i = 0; i < Term.Text.size() && same; ++i) {
+            same = FLower[Byte(entry.Name[i])] == FLower[Byte(Term.Text[i])];
+        }
+        if (same) {
+            members = &entry.Object;
+            break;
+        }
+    }
+    if (members == nullptr) throw EConcError(UnknownMetaTagText + Term.Text);
+    Term.Members.resize(members->size());
+    for (size_t i = 0; i < members->size(); ++i) {
+        Term.Members[i] = (*members)[i];
+        for (char& c : Term.Members[i]) c = static_cast<char>(FFold[Byte(c)]);
+    }
+    Term.MembersCall = FCall;
+    return Term.Members;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Reading words
+
+std::string_view TSearchContext::ReadNextWord() {
+    return FWordTag == 0 ? ReadRawWord() : ReadTaggedToken();
+}
+
+std::string_view TSearchContext::ReadRawWord() {
+    TBufStream& reader = *Reader;
+    char c;
+    do {
+        c = reader.ReadByte();
+    } while (c != 0 && FDelimiter[Byte(c)]);
+    // Gathered in a local array: stores through a char pointer into the context could alias the
+    // reader's fields and keep its cursor out of a register.
+    char word[WordSize];
+    size_t length = 0;
+    while (c != 0 && !FDelimiter[Byte(c)]) {
+        if (length < static_cast<size_t>(WordSize)) word[length++] = static_cast<char>(FFold[Byte(c)]);
+        c = reader.ReadByte();
+    }
+    FDelimiterRead = c != 0;
+    std::memcpy(FWord, word, length);
+    FWord[length] = 0;
+    FWordLength = length;
+    return {FWord, length};
+}
+
+std::string_view TSearchContext::ReadTaggedToken() {
+    TBufStream& reader = *Reader;
+    TCharType type = ctNone;
+    char c;
+    do {
+        c = reader.NextChar(type);
+    } while (c != 0 && type != ctWord && type != ctPOSTag);
+    FDelimiterRead = false;
+    if (c == 0) {
+        FWord[0] = 0;
+        FWordLength = 0;
+        return {};
+    }
+    const TCharType kind = type;
+    LastTokenType = kind;
+    size_t length = 0;
+    size_t total = 0;
+    while (c != 0 && type == kind) {
+        if (length < static_cast<size_t>(WordSize)) FWord[length++] = c;
+        ++total;
+        c = reader.NextChar(type);
+    }
+    // The byte that ended the token starts the next read, classified afresh.
+    if (c != 0) {
+        reader.SetPosition(reader.GetPosition() - 1);
+        reader.ResetTagState();
+    }
+    size_t from = 0;
+    if (kind == ctPOSTag) {
+        if (FWordTag == 1) {
+            from = 1;
+        } else {
+            for (const std::string& start : FPOSTagStarts) {
+                if (!start.empty() && start.size() <= length &&
+                    std::memcmp(FWord, start.data(), start.size()) == 0) {
+                    from = start.size();
+                    break;
+                }
+            }
+            const char last = FWord[length - 1];
+            const bool closed = FPOSTagStop == '#' ? (last == ' ' || IsLineBreak(last)) : last == FPOSTagStop;
+            if (total == length && length > from && closed) --length;
+        }
+        from = std::min(from, length);
+        std::memmove(FWord, FWord + from, length - from);
+        length -= from;
+    }
+    for (size_t i = 0; i < length; ++i) FWord[i] = static_cast<char>(FFold[Byte(FWord[i])]);
+    FWord[length] = 0;
+    FWordLength = length;
+    return {FWord, length};
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Wildcard matching
+
+bool TSearchContext::WildcardMatch(std::string_view Word, std::string_view Pattern) const {
+    return WildcardMatchAt(Word.data(), Word.size(), Pattern.data(), Pattern.size());
+}
+
+bool TSearchContext::WildcardMatchAt(const char* W, size_t WLength, const char* P, size_t PLength) const {
+    size_t i = 0;
+    size_t j = 0;
+    while (i < WLength && j < PLength) {
+        while (i < WLength && FSkip[Byte(W[i])]) ++i;
+        if (i >= WLength) break;
+        const char p = P[j];
+        if (p == FWildMany) {
+            ++j;
+            if (j >= PLength) return true;
+            for (size_t k = i; k < WLength; ++k) {
+                if (WildcardMatchAt(W + k, WLength - k, P + j, PLength - j)) return true;
+            }
+            return false;
+        }
+        if (p == FWildOne) {
+            ++j;
+            if (j >= PLength) return WLength - i == 1;
+            if (WildcardMatchAt(W + i, WLength - i, P + j, PLength - j)) return true;
+            return i + 1 < WLength && WildcardMatchAt(W + i + 1, WLength - i - 1, P + j, PLength - j);
+        }
+        if (p != FWildExactly && !Equal(Byte(W[i]), Byte(p))) return false;
+        ++i;
+        ++j;
+    }
+    if (j < PLength) {
+        for (; j < PLength; ++j) {
+            if (P[j] != FWildMany && P[j] != FWildOne) return false;
+        }
+        return true;
+    }
+    while (i < WLength && FSkip[Byte(W[i])]) ++i;
+    return i >= WLength;
+}
+
+bool TSearchContext::MatchWordTerm(const TTerm& Term, std::string_view Word) const {
+    if (Term.Plain && FMapExact && !FAnySkip) {
+        const size_t size = Word.size();
+        if (size != Term.Mapped.size()) return false;
+        const char* mapped = Term.Mapped.data();
+        for (size_t i = 0; i < size; ++i) {
+            if (FMapped[Byte(Word[i])] != Byte(mapped[i])) return false;
+        }
+        return true;
+    }
+    return WildcardMatch(Word, Term.Text);
+}
+
+bool TSearchContext::MatchTerm(TTerm& Term, std::string_view Token) {
+    if (Term.Kind != tkMetaTag) return MatchWordTerm(Term, Token);
+    for (const std::string& member : MetaTagMembers(Term)) {
+        if (WildcardMatch(Token, member)) return true;
+    }
+    return false;
+}
+
+bool TSearchContext::TagAcceptsUntagged(const TTerm& Term) const {
+    return Term.Kind == tkTag && (Term.Text.empty() || (Term.Text.size() == 1 && Term.Text[0] == FWildMany));
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Term sequences
+
+std::string_view TSearchContext::ReadToken(TAttempt& A) {
+    const std::string_view token = ReadNextWord();
+    A.LastEmpty = token.empty();
+    if (A.First) {
+        A.First = false;
+        A.Resume = Reader->GetPosition();
+    }
+    return token;
+}
+
+TSearchContext::TMark TSearchContext::Mark() const {
+    return {Reader->GetPosition(), FDelimiterRead};
+}
+
+void TSearchContext::GiveBack(const TMark& M) {
+    Reader->SetPosition(M.Position);
+    Reader->ResetTagState();
+    FDelimiterRead = M.DelimiterRead;
+}
+
+bool TSearchContext::PollCancel() {
+    if (Owner == nullptr) return false;
+    if (Owner->StopRequested.load(std::memory_order_relaxed)) Owner->Cancelled = true;
+    CheckSearchCancel(Owner->ProgressWindow, Owner->Cancelled);
+    return Owner->Cancelled;
+}
+
+bool TSearchContext::MatchTermsFrom(size_t Index, TAttempt& A) {
+    if (PollCancel() || Index >= Terms.size()) return false;
+    TTerm& term = *Terms[Index];
+    switch (term.Kind) {
+        case tkWord:
+        case tkTag:
+        case tkMetaTag: {
+            if (Syntax == 2) return MatchWordTagPair(Index, A);
+            const std::string_view token = ReadToken(A);
+            if (token.empty()) return false;
+            if (FWordTag != 0 && LastTokenType != ctWord) return false;
+            if (!MatchTerm(term, token)) return false;
+            return Index + 1 >= Terms.size() || MatchTermsFrom(Index + 1, A);
+        }
+        case tkRegExp:
+            throw EConcError(MisplacedCaseText);
+        case tkSkip:
+            return MatchSkip(Index, A);
+        case tkSkipAny:
+            return MatchSkipAny(Index, A);
+    }
+    return false;
+}
+
+// A word term and its tag term, in corpus order. The token after a word is read to see whether it is
+// the word's tag; a token that is not is given back. When the first pair of an attempt fails after
+// reading the tag, the next attempt starts after that tag.
+bool TSearchContext::MatchWordTagPair(size_t Index, TAttempt& A) {
+    if (Index + 1 >= Terms.size()) return false;
+    TTerm& first = *Terms[Index];
+    TTerm& second = *Terms[Index + 1];
+    const bool firstPair = A.First;
+    const std::string_view token = ReadToken(A);
+    if (token.empty()) return false;
+    bool matched = false;
+    if (first.Kind == tkWord) {
+        const bool wordMatched = LastTokenType == ctWord && MatchTerm(first, token);
+        const TMark mark = Mark();
+        const std::string_view tag = ReadToken(A);
+        if (tag.empty() || LastTokenType != ctPOSTag) {
+            GiveBack(mark);
+            matched = wordMatched && TagAcceptsUntagged(second);
+        } else {
+            matched = wordMatched && MatchTerm(second, tag);
+            if (!matched && firstPair) A.Resume = Reader->GetPosition();
+        }
+    } else if (LastTokenType != ctPOSTag) {
+        matched = TagAcceptsUntagged(first) && MatchTerm(second, token);
+    } else {
+        const bool tagMatched = MatchTerm(first, token);
+        const TMark mark = Mark();
+        const std::string_view word = ReadToken(A);
+        if (word.empty() || LastTokenType != ctWord) {
+            GiveBack(mark);
+        } else {
+            matched = tagMatched && MatchTerm(second, word);
+            if (!matched && firstPair) A.Resume = Reader->GetPosition();
+        }
+    }
+    if (!matched) return false;
+    return Index + 2 >= Terms.size() || MatchTermsFrom(Index + 2, A);
+}
+
+bool TSearchContext::MatchSkip(size_t Index, TAttempt& A) {
+    // In the tag syntax a word counts as two tokens, the word and its tag.
+    const int tokensPerWord = Syntax == 2 ? 2 : 1;
+    auto readWord = [&] {
+        for (int t = 0; t < tokensPerWord; ++t) {
+            if (ReadToken(A).empty()) return false;
+        }
+        return true;
+    };
+    for (int w = 0; w < FWordsLo; ++w) {
+        if (!readWord()) return false;
+    }
+    if (Index + 1 >= Terms.size()) return true;
+    for (int words = FWordsLo;; ++words) {
+        const TMark mark = Mark();
+        if (MatchTermsFrom(Index + 1, A)) return true;
+        if (Owner != nullptr && Owner->Cancelled) return false;
+        if (words >= FWordsHi) return false;
+        GiveBack(mark);
+        if (!readWord()) return false;
+    }
+}
+
+bool TSearchContext::MatchSkipAny(size_t Index, TAttempt& A) {
+    if (Index + 1 >= Terms.size()) return true;
+    while (true) {
+        const TMark mark = Mark();
+        if (MatchTermsFrom(Index + 1, A)) return true;
+        if (Owner != nullptr && Owner->Cancelled) return false;
+        GiveBack(mark);
+        if (ReadToken(A).empty()) return false;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Searching a range
+
+bool TSearchContext::SearchRange(TBufStream& R, bool ShowProgress) {
+    Reader = &R;
+    MatchStart = R.GetPosition();
+    ++FCall;
+    if (PollCancel()) return false;
+    if (Syntax == 1) return SearchRegExp(ShowProgress);
+    return SearchWords(ShowProgress);
+}
+
+bool TSearchContext::SearchWords(bool ShowProgress) {
+    TAttempt attempt;
+    attempt.Resume = MatchStart;
+    if (Owner != nullptr) ++Owner->WordsScanned;
+    while (true) {
+        if (FScanFirst && !SkipToCandidate(ShowProgress)) return false;
+        attempt.First = true;
+        attempt.LastEmpty = false;
+        const bool matched = MatchTermsFrom(0, attempt);
+        // A pattern of skips alone matches without reading a word: that is no match, and trying again
+        // would never move on.
+        if (attempt.First) return false;
+        if (matched) break;
+        if (PollCancel() || attempt.LastEmpty) return false;
+        Reader->SetPosition(attempt.Resume);
+        Reader->ResetTagState();
+        MatchStart = attempt.Resume;
+        if (Owner != nullptr) {
+            ++Owner->WordsScanned;
+            if (ShowProgress) Owner->UpdateProgress(attempt.Resume, false);
+        }
+    }
+    if (Owner != nullptr && Owner->Cancelled) return false;
+    MatchEnd = Reader->GetPosition();
+    MatchEndAfterDelimiter = FDelimiterRead;
+    if (ShowProgress && Owner != nullptr) Owner->UpdateProgress(MatchEnd, false);
+    return true;
+}
+
+// Moves the reader and MatchStart to the start of the next attempt whose first word matches the first
+// term, counting the attempts passed over as failed ones. False at the range's end or on cancel.
+bool TSearchContext::SkipToCandidate(bool ShowProgress) {
+    TBufStream& reader = *Reader;
+    const auto* want = reinterpret_cast<const uint8_t*>(Terms[0]->Mapped.data());
+    const size_t wantLength = Terms[0]->Mapped.size();
+    int32_t attemptStart = reader.GetPosition();
+    bool inWord = false;
+    bool same = true;
+    size_t length = 0;
+    auto candidate = [&] {
+        reader.SetPosition(attemptStart);
+        MatchStart = attemptStart;
+        return true;
+    };
+    while (true) {
+        const std::string_view window = reader.Window();
+        const int32_t base = reader.GetPosition();
+        if (window.empty()) return inWord && same && length == wantLength && candidate();
+        const auto* bytes = reinterpret_cast<const uint8_t*>(window.data());
+        const size_t count = window.size();
+        size_t i = 0;
+        while (i < count) {
+            if (!inWord) {
+                while (i < count && FDelimiter[bytes[i]]) ++i;
+                if (i == count) break;
+                inWord = true;
+                same = true;
+                length = 0;
+            }
+            for (; i < count && same && !FDelimiter[bytes[i]]; ++i) {
+                if (length < static_cast<size_t>(WordSize)) {
+                    same = length < wantLength && FSearchMap[bytes[i]] == want[length];
+                    ++length;
+                }
+            }
+            // Most words differ at once: the rest of them is passed over without comparing.
+            while (i < count && !FDelimiter[bytes[i]]) ++i;
+            if (i == count) break;
+            inWord = false;
+            if (same && length == wantLength) return candidate();
+            ++i;
+            attemptStart = base + static_cast<int32_t>(i);
+            if (Owner != nullptr) {
+                ++Owner->WordsScanned;
+                if (Owner->ProgressWindow == nullptr) {
+                    if (Owner->StopRequested.load(std::memory_order_relaxed)) Owner->Cancelled = true;
+                    if (Owner->Cancelled) return false;
+                    continue;
+                }
+                if (ShowProgress) Owner->UpdateProgress(attemptStart, false);
+                if (PollCancel()) return false;
+            }
+        }
+        reader.SetPosition(base + static_cast<int32_t>(count));
+    }
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Regular expressions over the buffer
+
+int32_t TSearchContext::FileOffsetOf(int32_t Index) const {
+    return FBase + Index + FOffsets[static_cast<size_t>(Index)];
+}
+
+bool TSearchContext::StartRegExpBuffer(int32_t Start) {
+    if (FChars.empty()) {
+        FChars.resize(RegExpBufferSize + 1);
+        FOffsets.resize(RegExpBufferSize + 1);
+        FByteKinds.resize(RegExpBufferSize + 1);
+    }
+    FBase = Start;
+    FCount = 0;
+    FStartIndex = 0;
+    // The byte before the search start lets anchors and word boundaries at the start see it.
+    if (Start > Reader->RangeStart()) {
+        Reader->SetPosition(Start - 1);
+        FChars[0] = Reader->ReadByte();
+        FBase = Start - 1;
+        FOffsets[0] = 0;
+        FByteKinds[0] = 2;
+        FCount = 1;
+        FStartIndex = 1;
+    }
+    Reader->SetPosition(Start);
+    return FillRegExpBuffer() && FCount > FStartIndex;
+}
+
+// After a match the buffer from the byte before the match's end on is what a fresh fill from there
+// would store; moving it to the front spares reading it again for every match.
+bool TSearchContext::ReuseRegExpBuffer(int32_t Start) {
+    const int32_t index = FBufferEndIndex;
+    if (FBufferReader != Reader || FBufferMatchEnd != Start || index < 1 || index >= FCount ||
+        FBufferRangeStart != Reader->RangeStart() || FBufferRangeEnd != Reader->RangeEnd() ||
+        Start <= Reader->RangeStart()) {
+        return false;
+    }
+    if (FileOffsetOf(index) != Start || FileOffsetOf(index - 1) != Start - 1) return false;
+    if (FDoubleByte && FByteKinds[static_cast<size_t>(index)] == 2) return false;
+    Reader->SetPosition(Start - 1);
+    if (Reader->ReadByte() != FChars[static_cast<size_t>(index - 1)]) return false;
+    SlideRegExpBuffer(index - 1);
+    FByteKinds[0] = 2;
+    FStartIndex = 1;
+    Reader->SetPosition(FFillEnd);
+    return FillRegExpBuffer() && FCount > FStartIndex;
+}
+
+void TSearchContext::SlideRegExpBuffer(int32_t By) {
+    const auto kept = static_cast<size_t>(FCount - By);
+    std::memmove(FChars.data(), FChars.data() + By, kept);
+    std::memmove(FOffsets.data(), FOffsets.data() + By, kept * sizeof(int32_t));
+    std::memmove(FByteKinds.data(), FByteKinds.data() + By, kept);
+    FCount -= By;
+    FBase += By;
+}
+
+// Appends the range's text from the reader's cursor until the buffer is full or the range ends. A run
+// of line breaks becomes one blank, skipping characters are dropped. False when the search was
+// cancelled meanwhile.
+bool TSearchContext::FillRegExpBuffer() {
+    TBufStream& reader = *Reader;
+    FBufferFull = false;
+    bool inWord = false;
+    auto store = [this](char C, int32_t Position, uint8_t Kind) {
+        const auto at = static_cast<size_t>(FCount);
+        FChars[at] = C;
+        FOffsets[at] = Position - FBase - FCount;
+        FByteKinds[at] = Kind;
+        ++FCount;
+    };
+    while (FCount < RegExpBufferSize) {
+        const int32_t position = reader.GetPosition();
+        const char c = reader.ReadByte();
+        if (c == 0) break;
+        if (FDelimiter[Byte(c)]) {
+            if (inWord && PollCancel()) return false;
+            inWord = false;
+        } else {
+            inWord = true;
+        }
+        if (IsLineBreak(c)) {
+            store(' ', position, 0);
+            while (true) {
+                const int32_t next = reader.GetPosition();
+                const char d = reader.ReadByte();
+                if (IsLineBreak(d)) continue;
+                if (d != 0) reader.SetPosition(next);
+                break;
+            }
+            continue;
+        }
+        if (FSkip[Byte(c)]) continue;
+        if (FDoubleByte && (*FLeadBytes)[Byte(c)]) {
+            const int32_t trailAt = reader.GetPosition();
+            const char trail = reader.ReadByte();
+            if (trail != 0) {
+                if (FCount + 2 > RegExpBufferSize) {
+                    reader.SetPosition(position);
+                    FBufferFull = true;
+                    break;
+                }
+                store(c, position, 1);
+                store(trail, trailAt, 2);
+                continue;
+            }
+        }
+        store(c, position, 0);
+    }
+    if (FCount >= RegExpBufferSize) FBufferFull = true;
+    FChars[static_cast<size_t>(FCount)] = 0;
+    FFillEnd = reader.GetPosition();
+    return Owner == nullptr || !Owner->Cancelled;
+}
+
+bool TSearchContext::SearchRegExp(bool ShowProgress) {
+    if (Owner != nullptr) Owner->SpeedOff = true;
+    const int32_t start = MatchStart;
+    const bool reused = ReuseRegExpBuffer(start);
+    FBufferReader = nullptr;
+    FBufferEndIndex = -1;
+    if (!reused && !StartRegExpBuffer(start)) return false;
+    TRegExp& expression = *Terms[0]->RegExp;
+    while (true) {
+        TRegExpSpan span;
+        bool found = false;
+        for (int32_t from = FStartIndex; from < FCount;) {
+            try {
+                found = expression.Search(std::string_view(FChars.data(), static_cast<size_t>(FCount)), from,
+                                          span);
+            } catch (const EAbort&) {
+                // The search's stop flag reached the matcher.
+                if (Owner != nullptr) Owner->Cancelled = true;
+                return false;
+            }
+            if (!found || !FDoubleByte || FByteKinds[static_cast<size_t>(span.Start)] != 2) break;
+            // A match cannot begin on the second byte of a character.
+            found = false;
+            from = span.Start + 1;
+        }
+        if (found) {
+            const int32_t first = FileOffsetOf(span.Start);
+            const int32_t last = span.End < FCount ? FileOffsetOf(span.End) : FileOffsetOf(span.End - 1) + 1;
+            if (last > first) {
+                MatchStart = std::min(first, Reader->RangeEnd() - 1);
+                MatchEnd = std::min(last, Reader->RangeEnd());
+                // A match that ends on the blank of a line break ends before the break.
+                Reader->SetPosition(MatchEnd);
+                if (IsLineBreak(Reader->ReadByte())) {
+                    while (MatchEnd > MatchStart) {
+                        Reader->SetPosition(MatchEnd - 1);
+                        if (!IsLineBreak(Reader->ReadByte())) break;
+                        --MatchEnd;
+                    }
+                }
+                Reader->SetPosition(MatchEnd);
+                MatchEndAfterDelimiter = false;
+                FBufferReader = Reader;
+                FBufferRangeStart = Reader->RangeStart();
+                FBufferRangeEnd = Reader->RangeEnd();
+                FBufferMatchEnd = MatchEnd;
+                FBufferEndIndex = span.End;
+                if (ShowProgress && Owner != nullptr) Owner->UpdateProgress(MatchEnd, false);
+                return true;
+            }
+        }
+        if (!FBufferFull) return false;
+        SlideRegExpBuffer(RegExpSlide);
+        if (FDoubleByte) FStartIndex = 0;
+        Reader->SetPosition(FFillEnd);
+        if (!FillRegExpBuffer()) return false;
+    }
+}

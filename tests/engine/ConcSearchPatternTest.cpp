@@ -1,0 +1,349 @@
+// Search patterns: compilation into terms, word reading, the wildcard matcher, term sequences with
+// word skips, tag queries and the regular-expression buffer, over small texts written here.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "controls/ConcDblProgress.h"
+#include "controls/ScriptedBackend.h"
+#include "engine/BStream.h"
+#include "engine/ConcConfig.h"
+#include "engine/ConcSearch.h"
+#include "engine/ConcTextProcess.h"
+#include "engine/SynStream.h"
+
+namespace {
+
+struct TFakeOwner : TSearchOwner {
+    std::vector<int32_t> Positions;
+    void UpdateProgress(int32_t Position, bool) override { Positions.push_back(Position); }
+};
+
+class SearchPatternTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetGlobalsForTest();
+        InitConfigUnit();
+        TCommonConcordConfig& C = *CommonConfig;
+        C.TagStart = '<';
+        C.TagStop = '>';
+        C.WildCard0orMore = '*';
+        C.WildCard0or1 = '%';
+        C.WildCardExactly1 = '?';
+        C.WildCardMatchWords = '@';
+        C.TagSearchSeparator = '&';
+        C.MatchWordsLo = 2;
+        C.MatchWordsHi = 5;
+        C.wTagDelimiter = '_';
+        C.wTagStop = ']';
+        C.wTagStarts = {"["};
+        LanguageConfigs[0]->SetLanguage(1033, "English (United States)");
+        LanguagesCount = 1;
+    }
+    void TearDown() override { ResetGlobalsForTest(); }
+
+    std::unique_ptr<TSearchContext> Context(const std::string& Pattern, uint8_t Syntax = 0,
+                                            const std::string& Skip = "", bool MatchCase = false) {
+        auto context = std::make_unique<TSearchContext>(0, Pattern, Syntax, CharSetOf(Skip), MatchCase);
+        context->Owner = &Owner;
+        return context;
+    }
+
+    // Every match of Pattern in Text as the matched bytes: from the first byte after the delimiters
+    // before the match to MatchEnd, less the delimiter the reading consumed after the last word.
+    std::vector<std::string> Hits(const std::string& Pattern, const std::string& Text, uint8_t Syntax = 0,
+                                  const std::string& Skip = "", bool MatchCase = false) {
+        auto context = Context(Pattern, Syntax, Skip, MatchCase);
+        TMemorySynchroStream stream(Text);
+        TBufStream reader(stream, 0);
+        ConfigureBufStream(reader);
+        std::vector<std::string> hits;
+        while (context->SearchRange(reader, true)) {
+            int32_t start = context->MatchStart;
+            // Before a word tag written in front of its word only blanks are passed over.
+            auto passed = [&](unsigned char c) {
+                return context->DelimiterSet[c] && (CommonConfig->WordTag == 0 || c <= ' ');
+            };
+            while (Syntax != 1 && passed(static_cast<unsigned char>(Text[start]))) ++start;
+            const int32_t end = context->MatchEnd - (context->MatchEndAfterDelimiter ? 1 : 0);
+            hits.push_back(Text.substr(start, end - start));
+            if (hits.size() > 100000) break;
+        }
+        return hits;
+    }
+
+    std::vector<std::string> Tokens(const std::string& Text) {
+        auto context = Context("x");
+        TMemorySynchroStream stream(Text);
+        TBufStream reader(stream, 0);
+        ConfigureBufStream(reader);
+        context->Reader = &reader;
+        std::vector<std::string> tokens;
+        for (auto word = context->ReadNextWord(); !word.empty(); word = context->ReadNextWord()) {
+            tokens.push_back(std::string(word) + (context->LastTokenType == ctPOSTag ? "/T" : ""));
+        }
+        return tokens;
+    }
+
+    static std::string Describe(const TSearchContext& Context) {
+        static const char* kinds[] = {"w", "t", "m", "r", "@", "@@"};
+        std::string text;
+        for (const auto& term : Context.Terms) {
+            if (!text.empty()) text += ' ';
+            text += std::string(kinds[term->Kind]) + ":" + term->Text;
+        }
+        return text;
+    }
+
+    TFakeOwner Owner;
+    TScriptedBackend Backend;
+};
+
+using Strings = std::vector<std::string>;
+
+TEST_F(SearchPatternTest, WildcardsSkippingAndEqualCharacters) {
+    CommonConfig->UseSkipEqualChars = true;
+    LanguageConfigs[0]->EqualChars = "e=\xE9";
+    ASSERT_TRUE(ParseEqualChars(0));
+    auto context = Context("x", 0, "-");
+    struct TCase {
+        const char* Word;
+        const char* Pattern;
+        bool Match;
+    };
+    const TCase cases[] = {
+        {"co-operate", "cooperate", true},
+        {"cooperate", "co-operate", false},
+        {"co-", "co", true},
+        {"anything", "*", true},
+        {"ab", "ab*", true},
+        {"a", "a%", true},
+        {"ab", "a%", true},
+        {"abc", "a%", false},
+        {"ac", "a%c", true},
+        {"abc", "a%c", true},
+        {"abbc", "a%c", false},
+        {"-", "?", false},
+        {"a-bc", "a?c", true},
+        {"sing", "*ing", true},
+        {"cats", "c*t", false},
+        {"cat", "c*t", true},
+        {"at", "%at", true},
+        {"scat", "%at", false},
+        {"caf\xE9", "cafe", true},
+        {"cafe", "caf\xE9", true},
+        {"caf\xE8", "cafe", false},
+        {"ab", "*b*", true},
+        {"b", "a*", false},
+        {"ab", "abc", false},
+    };
+    for (const TCase& c : cases) {
+        EXPECT_EQ(context->WildcardMatch(c.Word, c.Pattern), c.Match) << c.Word << " ~ " << c.Pattern;
+    }
+    // The equal characters reach plain words through the search as well.
+    EXPECT_EQ(Hits("cafe", "caf\xE9 CAFE caf\xE8"), (Strings{"caf\xE9", "CAFE"}));
+}
+
+TEST_F(SearchPatternTest, PatternsBecomeTerms) {
+    CommonConfig->MetaTags.push_back({"Noun", {"NN*", "NP"}});
+    EXPECT_EQ(Describe(*Context("The  a@b @@@ c\t@ d")), "w:the w:a @: w:b @@: w:c @: w:d");
+    EXPECT_EQ(Describe(*Context("The", 0, "", true)), "w:The");
+    CommonConfig->WordTag = 1;
+    EXPECT_EQ(Describe(*Context("cat&NN &vb dog& & ** x&noun y&no*", 2)),
+              "w:cat t:nn w:* t:vb w:dog t:* w:* t:* w:* t: w:x m:noun w:y t:no*");
+    // Tags written before their words are matched in that order (list mode only).
+    CommonConfig->WordTag = 2;
+    CommonConfig->wTagBefore = true;
+    EXPECT_EQ(Describe(*Context("cat&nn @ dog", 2)), "t:nn w:cat @: t:* w:dog");
+    // The "any word without a tag" token follows the configured wildcard.
+    CommonConfig->WordTag = 1;
+    CommonConfig->wTagBefore = false;
+    CommonConfig->WildCard0orMore = '+';
+    EXPECT_EQ(Describe(*Context("++ **", 2)), "w:+ t: w:** t:+");
+    EXPECT_EQ(Describe(*Context("a(b)", 1)), "r:a(b)") << "regular expressions are not split";
+    EXPECT_THROW(Context("a(b", 1), ERegExp);
+}
+
+TEST_F(SearchPatternTest, WordsAndSkipsInText) {
+    const std::string text = "x a y q x a b y, x a b c d e f y q x a b c d e y";
+    EXPECT_EQ(Hits("x @ y", text), (Strings{"x a b y", "x a b c d e y"}));
+    EXPECT_EQ(Hits("x @@ y", "x y x a y x a b c d e f g y"), (Strings{"x y", "x a y", "x a b c d e f g y"}));
+    // A trailing skip needs its lower count of words; a leading one resumes after its first word.
+    EXPECT_EQ(Hits("b @", "a b c d b e"), (Strings{"b c d"}));
+    EXPECT_EQ(Hits("@ d", "a b c d b e d"), (Strings{"a b c d", "b e d"}));
+    // A failed attempt resumes right after its first word, so overlapping candidates are found.
+    EXPECT_EQ(Hits("a b", "a a b A B"), (Strings{"a b", "A B"}));
+    EXPECT_EQ(Hits("a b", "a a b", 0, "", true), (Strings{"a b"}));
+    EXPECT_EQ(Hits("A", "a A", 0, "", true), (Strings{"A"}));
+    // Without word tags a tag's name is a word like any other.
+    EXPECT_EQ(Hits("p", "<p>text</p>"), (Strings{"p", "p"}));
+    // A 0 byte reads as a blank; a word at the range end keeps its last byte.
+    EXPECT_EQ(Hits("a*", std::string("ab ac\0ad", 8)), (Strings{"ab", "ac", "ad"}));
+    EXPECT_EQ(Hits("@@", "a b c"), Strings{}) << "a pattern of skips alone matches nothing";
+    EXPECT_EQ(Hits("*", "one, two"), (Strings{"one", "two"}));
+}
+
+TEST_F(SearchPatternTest, ReadingTokensWithWordTags) {
+    EXPECT_EQ(Tokens("The, cat"), (Strings{"the", "cat"}));
+    CommonConfig->WordTag = 1;
+    EXPECT_EQ(Tokens("The_DT cat_NN<b> sat"), (Strings{"the", "dt/T", "cat", "nn/T", "sat"}));
+    CommonConfig->WordTag = 2;
+    EXPECT_EQ(Tokens("cat[NN] dog[VB]! x[Y"), (Strings{"cat", "nn/T", "dog", "vb/T", "x", "y/T"}));
+}
+
+TEST_F(SearchPatternTest, TagQueries) {
+    CommonConfig->WordTag = 1;
+    const std::string text = "The_DT cat_NN sat_VBD on the mat_NN .";
+    EXPECT_EQ(Hits("&nn", text, 2), (Strings{"cat_NN", "mat_NN"}));
+    EXPECT_EQ(Hits("the&", text, 2), (Strings{"The_DT", "the"}));
+    EXPECT_EQ(Hits("**", text, 2), (Strings{"on", "the"}));
+    EXPECT_EQ(Hits("cat&nn sat", text, 2), (Strings{"cat_NN sat_VBD"}));
+    // A skip counts two tokens a word, whether the words carry tags or not.
+    EXPECT_EQ(Hits("the @ c&nn", "the_DT a_X b_Y c_NN", 2), (Strings{"the_DT a_X b_Y c_NN"}));
+    EXPECT_EQ(Hits("the @ c&nn", "the_DT a b c_NN", 2), Strings{});
+    EXPECT_EQ(Hits("cat @@ &nn", text, 2), (Strings{"cat_NN sat_VBD on the mat_NN"}));
+    // A failed first pair lets the next attempt start after its tag.
+    EXPECT_EQ(Hits("sat&vbd", "sat_NN sat_VBD", 2), (Strings{"sat_VBD"}));
+
+    CommonConfig->MetaTags.push_back({"NOUN", {"NN*", "NP"}});
+    EXPECT_EQ(Hits("&noun", "a_NNS b_NP c_VB d_NN", 2), (Strings{"a_NNS", "b_NP", "d_NN"}));
+    auto context = Context("&noun", 2);
+    CommonConfig->MetaTags.clear();
+    TMemorySynchroStream stream("a_NN");
+    TBufStream reader(stream, 0);
+    ConfigureBufStream(reader);
+    try {
+        context->SearchRange(reader, false);
+        FAIL() << "a removed meta tag must stop the search";
+    } catch (const EConcError& e) {
+        EXPECT_STREQ(e.what(), "Unknown meta tag: noun");
+    }
+
+    // List mode: the tag loses exactly its start string and stop character.
+    CommonConfig->WordTag = 2;
+    EXPECT_EQ(Hits("cat&nn", "the[DT] cat[NN] cat[VB]", 2), (Strings{"cat[NN]"}));
+    CommonConfig->wTagBefore = true;
+    EXPECT_EQ(Hits("cat&nn", "[DT]the [NN]cat [VB]cat", 2), (Strings{"[NN]cat"}));
+    // Text queries read tags as tokens of their own, which end a word sequence.
+    CommonConfig->wTagBefore = false;
+    EXPECT_EQ(Hits("cat", "the[DT] cat[NN]", 0), (Strings{"cat"}));
+}
+
+TEST_F(SearchPatternTest, TagsAcrossReaderWindows) {
+    CommonConfig->WordTag = 2;
+    CommonConfig->wTagStarts = {"[[", "["};
+    std::string text;
+    int tagged = 0;
+    for (int i = 0; text.size() < 3 * TBufStream::BufferSize; ++i) {
+        text += i % 3 == 0 ? "word[[NN]] " : (i % 3 == 1 ? "other[VB] " : "x ");
+        tagged += i % 3 == 0;
+    }
+    const auto hits = Hits("word&nn", text, 2);
+    EXPECT_EQ(static_cast<int>(hits.size()), tagged);
+    for (const auto& hit : hits) ASSERT_EQ(hit, "word[[NN]") << "the second \"]\" is a delimiter";
+}
+
+TEST_F(SearchPatternTest, RegularExpressionBuffer) {
+    // Line breaks are one blank; skipping characters are dropped before the expression sees the text.
+    EXPECT_EQ(Hits("end start", "the end\r\n\r\nstart. end\r\r\nstart", 1),
+              (Strings{"end\r\n\r\nstart", "end\r\r\nstart"}));
+    EXPECT_EQ(Hits("cooperate", "co-operate", 1, "-"), (Strings{"co-operate"}));
+    EXPECT_EQ(Hits("end ", "the end\r\n", 1), (Strings{"end"})) << "a match ends before a line break";
+    // Offsets stay exact hit after hit, and the byte before the start is seen by word boundaries.
+    EXPECT_EQ(Hits("\\bab", "ab xab ab, ab", 1), (Strings{"ab", "ab", "ab"}));
+    EXPECT_EQ(Hits("a", "aaa", 1), (Strings{"a", "a", "a"}));
+    EXPECT_EQ(Hits("x*", "abc", 1), Strings{}) << "an empty match is no hit";
+    EXPECT_EQ(Hits("b", std::string("ab\0b", 4), 1), (Strings{"b", "b"})) << "a 0 byte reads as a blank";
+
+    // Matches across the 4096 slide and the 8192 end of the buffer, and a hit per window.
+    std::string text(20000, 'x');
+    for (int32_t at : {100, 4094, 8190, 12286, 16000}) text.replace(at, 5, "HELLO");
+    const auto hits = Hits("HELLO", text, 1);
+    EXPECT_EQ(hits, Strings(5, "HELLO"));
+}
+
+TEST_F(SearchPatternTest, RegularExpressionsInADoubleByteCodePage) {
+    LanguageConfigs[0]->SetLanguage(1041, "Japanese");
+    ASSERT_TRUE(LanguageConfigs[0]->NoCaseMap);
+    InitRegExpCharTables(0);
+    // 0x83 0x41 is one character whose second byte is "A".
+    const std::string text = "\x83\x41 A \x83\x41\x83\x41";
+    auto context = Context("A", 1, "", true);
+    TMemorySynchroStream stream(text);
+    TBufStream reader(stream, 0);
+    std::vector<int32_t> starts;
+    while (context->SearchRange(reader, false)) starts.push_back(context->MatchStart);
+    EXPECT_EQ(starts, (std::vector<int32_t>{3}));
+    EXPECT_EQ(Hits("\x83\x41\x83\x41", text, 1, "", true), (Strings{"\x83\x41\x83\x41"}));
+}
+
+TEST_F(SearchPatternTest, CancelStopsTheSearch) {
+    TDoubleProgressForm window;
+    Owner.ProgressWindow = &window;
+    EXPECT_EQ(Hits("a", "a a a"), Strings(3, "a"));
+    window.Tag = 1;
+    EXPECT_EQ(Hits("a", "a a a"), Strings{});
+    EXPECT_TRUE(Owner.Cancelled);
+}
+
+// Plain-word queries against a word-by-word comparison through the language's case map.
+TEST_F(SearchPatternTest, PlainWordsMatchLikeABruteForceComparison) {
+    std::mt19937 random(7);
+    const std::string letters = "aAbB\xC9\xE9";
+    const std::string delimiters[] = {" ", ", ", "\r\n", ".", "  (", "\t"};
+    const auto& lower = LanguageConfigs[0]->LowerCaseMap;
+    auto fold = [&](std::string s) {
+        for (char& c : s) c = static_cast<char>(lower[static_cast<unsigned char>(c)]);
+        return s;
+    };
+    for (int round = 0; round < 40; ++round) {
+        std::string text;
+        std::vector<std::pair<int32_t, int32_t>> words;
+        const int count = 200 + static_cast<int>(random() % 3000);
+        for (int w = 0; w < count; ++w) {
+            text += delimiters[random() % 6];
+            const int32_t start = static_cast<int32_t>(text.size());
+            const int length = 1 + static_cast<int>(random() % 3);
+            for (int k = 0; k < length; ++k) text += letters[random() % letters.size()];
+            words.push_back({start, static_cast<int32_t>(text.size())});
+        }
+        const bool matchCase = round % 4 == 3;
+        const int terms = 1 + static_cast<int>(random() % 2);
+        std::vector<std::string> query;
+        for (int t = 0; t < terms; ++t) {
+            const auto& [s, e] = words[random() % words.size()];
+            query.push_back(text.substr(s, e - s));
+        }
+        std::string pattern = query[0] + (terms > 1 ? " " + query[1] : "");
+        std::vector<std::pair<int32_t, int32_t>> expected;
+        auto same = [&](size_t w, const std::string& q) {
+            const std::string word = text.substr(words[w].first, words[w].second - words[w].first);
+            return matchCase ? word == q : fold(word) == fold(q);
+        };
+        for (size_t w = 0; w + terms <= words.size();) {
+            bool all = true;
+            for (int t = 0; t < terms && all; ++t) all = same(w + t, query[t]);
+            if (all) {
+                expected.push_back({words[w].first, words[w + terms - 1].second});
+                w += terms;
+            } else {
+                ++w;
+            }
+        }
+        auto context = Context(pattern, 0, "", matchCase);
+        TMemorySynchroStream stream(text);
+        TBufStream reader(stream, 0);
+        std::vector<std::pair<int32_t, int32_t>> found;
+        while (context->SearchRange(reader, false)) {
+            int32_t start = context->MatchStart;
+            while (context->DelimiterSet[static_cast<unsigned char>(text[start])]) ++start;
+            found.push_back({start, context->MatchEnd - (context->MatchEndAfterDelimiter ? 1 : 0)});
+        }
+        ASSERT_EQ(found, expected) << "round " << round << " pattern " << pattern;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,435 @@
+// Search execution over small aligned corpora written here: every occurrence found once, headings and
+// contexts, sentence mode, frequency and maximum of hits, range callbacks, cancel, the hit texts and
+// the query description.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <set>
+#include <thread>
+#include <tuple>
+
+#include "controls/ConcDblProgress.h"
+#include "engine/ConcQueryDesc.h"
+#include "engine/ConcSearch.h"
+#include "engine/ConcSearchItems.h"
+#include "engine/ConcTextProcess.h"
+#include "engine/ConcUtils.h"
+#include "engine/RegExp3.h"
+#include "tests/engine/ConcCorpusTestSupport.h"
+
+namespace {
+
+struct THit {
+    int32_t File, Start, End;
+    std::string Text;
+    bool operator<(const THit& O) const {
+        return std::tie(File, Start, End) < std::tie(O.File, O.Start, O.End);
+    }
+    bool operator==(const THit& O) const {
+        return std::tie(File, Start, End) == std::tie(O.File, O.Start, O.End);
+    }
+};
+
+std::ostream& operator<<(std::ostream& Out, const THit& H) {
+    return Out << "{" << H.File << ", " << H.Start << ", " << H.End << ", \"" << H.Text << "\"}";
+}
+
+class SearchTest : public TCorpusTest {
+protected:
+    void SetUp() override {
+        TCorpusTest::SetUp();
+        TCommonConcordConfig& C = *CommonConfig;
+        C.TagSearchSeparator = '&';
+        C.MatchWordsLo = 2;
+        C.MatchWordsHi = 5;
+        C.FrequencyOfHits = 1;
+        C.wTagDelimiter = '_';
+        Align12 = std::make_unique<TDoubleAlignIndexes>();
+    }
+
+    // A file of language Language (0 or 1) whose aligned units are Units (start, end) as given.
+    int File(const std::string& Text, const std::vector<TSegment>& Units, int Language = 0) {
+        const int f = AddFile(Language, "f" + std::to_string(Texts.size()) + ".txt", Text);
+        Texts.push_back(Text);
+        while (Align12->Count() <= f) Align12->Add(std::make_unique<TDoubleAlignIndex>());
+        TDoubleAlignIndex& pair = *Align12->GetItem(f);
+        for (const TSegment& u : Units)
+            (Language == 0 ? pair.Side1 : pair.Side2).Add(u.Start, u.End, u.End - u.Start);
+        return f;
+    }
+
+    // A file that is one unit [0, size) (exclusive end, as the length-based aligner stores it).
+    int File(const std::string& Text) { return File(Text, {{0, static_cast<int32_t>(Text.size()), 0}}); }
+
+    static TConcSearchRec Query(const std::string& Pattern, uint8_t Syntax = 0, uint8_t Flags = 0) {
+        TConcSearchRec q;
+        q.Syntax = Syntax;
+        q.Flags = Flags;
+        q.Names = {Pattern};
+        q.Patterns = {Pattern};
+        return q;
+    }
+
+    std::vector<THit> Run(const TConcSearchRec& Q, int32_t MaxHits = 0, const RangeFn& OnRange = {},
+                          int32_t RangeTotal = 0, bool IsThread = false) {
+        uint8_t stage = 99;
+        std::string error;
+        Search = std::make_unique<TSearch>();
+        Search->Prepare(Q, stage, error);
+        EXPECT_EQ(stage, 0) << error;
+        std::vector<THit> hits;
+        Search->Execute(
+            IsThread, MaxHits,
+            [&](std::unique_ptr<TConcordItem> Item) {
+                if (OnHitSpy) OnHitSpy(*Item);
+                hits.push_back({Item->FileIndex, Item->HitStart, Item->HitEnd, std::string(Item->Texts[0])});
+                Items.push_back(std::move(Item));
+            },
+            OnRange, RangeTotal);
+        return hits;
+    }
+
+    std::vector<std::string> Texts;
+    std::unique_ptr<TSearch> Search;
+    std::vector<std::unique_ptr<TConcordItem>> Items;
+    std::function<void(TConcordItem&)> OnHitSpy;
+};
+
+std::vector<std::string> HitTexts(const std::vector<THit>& Hits) {
+    std::vector<std::string> texts;
+    for (const THit& h : Hits) texts.push_back(h.Text);
+    return texts;
+}
+
+using Strings = std::vector<std::string>;
+
+// Random texts cut into units that touch (exclusive ends, some empty), searched for a random word, a
+// one-letter word and "*": every occurrence is found exactly once, with exact offsets.
+TEST_F(SearchTest, EveryOccurrenceOnceAgainstABruteForceCount) {
+    std::mt19937 random(11);
+    const Strings vocabulary = {"a", "I", "an", "bar", "Bar", "cab", "abc"};
+    const Strings separators = {" ", " ", ", ", "\r\n", ". ", "\n("};
+    for (int round = 0; round < 12; ++round) {
+        ResetGlobalsForTest();
+        SetUp();
+        struct TWord {
+            int32_t Start, End;
+        };
+        std::vector<std::vector<TWord>> words;
+        for (int f = 0; f < 2; ++f) {
+            std::string text;
+            std::vector<TWord> fileWords;
+            std::vector<TSegment> units;
+            int32_t unitStart = 0;
+            const int count = 20 + static_cast<int>(random() % 200);
+            for (int w = 0; w < count; ++w) {
+                if (w > 0) text += separators[random() % separators.size()];
+                if (random() % 7 == 0 && static_cast<int32_t>(text.size()) > unitStart) {
+                    units.push_back({unitStart, static_cast<int32_t>(text.size()), 0});
+                    if (random() % 3 == 0)
+                        units.push_back(
+                            {static_cast<int32_t>(text.size()), static_cast<int32_t>(text.size()), 0});
+                    unitStart = static_cast<int32_t>(text.size());
+                }
+                const std::string& word = vocabulary[random() % vocabulary.size()];
+                fileWords.push_back(
+                    {static_cast<int32_t>(text.size()), static_cast<int32_t>(text.size() + word.size())});
+                text += word;
+            }
+            // The last word of the file has no line break after it.
+            units.push_back({unitStart, static_cast<int32_t>(text.size()), 0});
+            File(text, units);
+            words.push_back(fileWords);
+        }
+        for (const char* pattern : {"a", "bar", "*", "?"}) {
+            std::set<THit> expected;
+            for (int f = 0; f < 2; ++f) {
+                for (const TWord& w : words[static_cast<size_t>(f)]) {
+                    const std::string word =
+                        LangLowerCase(Texts[static_cast<size_t>(f)].substr(w.Start, w.End - w.Start), 0);
+                    const std::string p = pattern;
+                    const bool match = p == "*" || (p == "?" ? word.size() == 1 : word == p);
+                    if (match) expected.insert({f, w.Start, w.End, ""});
+                }
+            }
+            const auto hits = Run(Query(pattern));
+            const std::set<THit> found(hits.begin(), hits.end());
+            ASSERT_EQ(found.size(), hits.size()) << "a hit was reported twice, pattern " << pattern;
+            ASSERT_EQ(found, expected) << "round " << round << ", pattern " << pattern;
+        }
+        Texts.clear();
+    }
+}
+
+TEST_F(SearchTest, UnitsWithAnInclusiveEndAndPhrasesWithinOneUnit) {
+    // Markup alignments store the unit's last byte as its End.
+    const std::string text = "one two three\nfour five six";
+    File(text, {{0, 12, 0}, {14, 26, 0}});
+    EXPECT_EQ(HitTexts(Run(Query("three"))), Strings{"three"});
+    EXPECT_EQ(HitTexts(Run(Query("six"))), Strings{"six"});
+    EXPECT_EQ(HitTexts(Run(Query("three four"))), Strings{}) << "a match never crosses two units";
+    EXPECT_EQ(HitTexts(Run(Query("two @ five"))), Strings{});
+    EXPECT_EQ(HitTexts(Run(Query("one @@ three"))), Strings{"one two three"});
+}
+
+TEST_F(SearchTest, HeadingsAndContexts) {
+    const std::string text =
+        "<H>Intro</H>\n<t>alpha beta</t>\n<H>Other</H>\n<t>alpha gamma</t>\n"
+        "TITLE: intro TITLE:x <t>alpha delta</t>";
+    File(text);
+    TConcSearchRec q = Query("alpha", 0, sfHeading);
+    q.HeadStartMarker = "<H>";
+    q.HeadStopMarker = "</H>";
+    q.HeadingPattern = "intro";
+    q.TextStartMarker = "<t>";
+    q.TextStopMarker = "</t>";
+    const auto hits = Run(q);
+    ASSERT_EQ(HitTexts(hits), Strings{"alpha"});
+    EXPECT_EQ(hits[0].Start, static_cast<int32_t>(text.find("alpha")));
+    // The word before the text's stop marker keeps its last byte.
+    q.Patterns = {"beta"};
+    EXPECT_EQ(HitTexts(Run(q)), Strings{"beta"});
+    // A marker with a trailing "#" needs a blank after it, which is not part of the heading.
+    q.Patterns = {"alpha"};
+    q.HeadStartMarker = "TITLE:#";
+    q.HeadStopMarker = "TITLE:";
+    q.HeadingPattern = "intro";
+    const auto titled = Run(q);
+    ASSERT_EQ(HitTexts(titled), Strings{"alpha"});
+    EXPECT_EQ(titled[0].Start, static_cast<int32_t>(text.rfind("alpha")));
+
+    const std::string contexts = "a start a b stop a start b a stop a start a";
+    File(contexts);
+    TConcSearchRec c = Query("a", 0, sfContext);
+    c.LeftContext = "start";
+    c.RightContext = "stop";
+    const auto between = Run(c);
+    EXPECT_EQ(between.size(), 2u);
+    for (const THit& h : between) EXPECT_EQ(h.File, 1);
+    // Without a right context one range runs from the first left match to the end of the text.
+    c.RightContext.clear();
+    const auto open = Run(c);
+    std::vector<int32_t> starts;
+    for (const THit& h : open) {
+        if (h.File == 1) starts.push_back(h.Start);
+    }
+    EXPECT_EQ(starts, (std::vector<int32_t>{8, 17, 27, 34, 42}));
+}
+
+TEST_F(SearchTest, SentenceModeComparesTheSentencesOfTheHitsFirstAndLastByte) {
+    CommonConfig->SentenceMode = true;
+    CommonConfig->WordTag = 1;
+    const std::string text = "a_X end_NN. start_VB b_X.";
+    const int f = File(text);
+    auto sentences = std::make_unique<TAlignIndex>();
+    sentences->Add(0, 11, 9);
+    sentences->Add(12, 25, 12);
+    LanguageConfigs[0]->SentenceIndexes.SetItem(f, std::move(sentences));
+    EXPECT_EQ(HitTexts(Run(Query("start"))), Strings{"start"});
+    EXPECT_EQ(HitTexts(Run(Query("end @@ b"))), Strings{});
+    EXPECT_EQ(HitTexts(Run(Query("start b", 2))), Strings{"start b"});
+    CommonConfig->SentenceMode = false;
+    EXPECT_EQ(HitTexts(Run(Query("end @@ b"))), Strings{"end start b"});
+}
+
+TEST_F(SearchTest, FrequencyMaximumAndRejectedHits) {
+    File("w1 w2 w3 w4 w5 w6 w7 w8 w9 w10");
+    File("w11 w12");
+    CommonConfig->FrequencyOfHits = 3;
+    EXPECT_EQ(HitTexts(Run(Query("w*"))), (Strings{"w3", "w6", "w9", "w12"}));
+    EXPECT_EQ(Search->Query->FrequencyOfHits, 3) << "the search keeps the frequency it used";
+    int calls = 0;
+    OnHitSpy = [&](TConcordItem&) {
+        if (++calls == 1) throw EAbort();
+    };
+    EXPECT_EQ(HitTexts(Run(Query("w*"))), (Strings{"w4", "w7", "w10"}));
+    OnHitSpy = nullptr;
+    CommonConfig->FrequencyOfHits = 1;
+    EXPECT_EQ(HitTexts(Run(Query("w*"), 2)), (Strings{"w1", "w2"}));
+    EXPECT_EQ(Search->FoundCount, 2) << "the search stops right after the maximum";
+}
+
+TEST_F(SearchTest, RangeCallbacksProgressAndCancel) {
+    const int f = File("x a y\nb a\na c a", {{0, 6, 0}, {6, 10, 0}, {10, 15, 0}});
+    std::vector<int32_t> order = {2, 0};
+    const RangeFn onRange = [&](int32_t File, int32_t& Cookie, bool) -> int32_t {
+        if (Cookie >= static_cast<int32_t>(order.size())) return -1;
+        const int32_t entry = order[static_cast<size_t>(Cookie++)];
+        GetAlignIndex(0, File)->SetFlag(entry, true);
+        return entry;
+    };
+    std::string label;
+    bool subGauge = true;
+    OnHitSpy = [&](TConcordItem&) {
+        label = Search->ProgressWindow->Label(dlProgress);
+        subGauge = Search->ProgressWindow->SubGaugeVisible();
+    };
+    const auto hits = Run(Query("a"), 0, onRange, 2);
+    EXPECT_EQ(hits, (std::vector<THit>{{f, 10, 11, ""}, {f, 14, 15, ""}, {f, 2, 3, ""}}));
+    EXPECT_EQ(label, "Progress through search result:");
+    EXPECT_FALSE(subGauge);
+    for (int32_t i = 0; i < 3; ++i) EXPECT_FALSE(GetAlignIndex(0, f)->GetFlag(i)) << "flags cleared";
+    EXPECT_EQ(Search->ProgressWindow, nullptr);
+
+    // Cancel from the window: the hits reported stay, nothing else comes, and everything is released.
+    std::string caption, scanning;
+    OnHitSpy = [&](TConcordItem&) {
+        caption = Search->ProgressWindow->Caption();
+        scanning = Search->ProgressWindow->Label(dlSubProgress);
+        Search->ProgressWindow->Tag = 1;
+    };
+    EXPECT_EQ(Run(Query("a")).size(), 1u);
+    EXPECT_EQ(caption, "Searching for [a]...");
+    EXPECT_EQ(scanning, "Scanning f0.txt...");
+    EXPECT_EQ(WaitCount, 0);
+    // An exception of the callback ends the search and passes on, after the same release.
+    OnHitSpy = [&](TConcordItem&) {
+        GetAlignIndex(0, f)->SetFlag(1, true);
+        throw std::runtime_error("disk full");
+    };
+    EXPECT_THROW(Run(Query("a")), std::runtime_error);
+    EXPECT_FALSE(GetAlignIndex(0, f)->GetFlag(1));
+    EXPECT_EQ(WaitCount, 0);
+    EXPECT_EQ(Search->ProgressWindow, nullptr);
+    // A thread's search touches no window and stops through its flag.
+    OnHitSpy = [&](TConcordItem&) { Search->Cancelled = true; };
+    EXPECT_EQ(Run(Query("a"), 0, {}, 0, true).size(), 1u);
+    EXPECT_EQ(Backend.ProcessMessagesCalls, Backend.ProcessMessagesCalls);
+}
+
+// Two languages searched on two threads at once find what each finds alone; a search told to stop
+// from another thread ends.
+TEST_F(SearchTest, SearchesOfTwoLanguagesRunOnThreadsAtOnce) {
+    Lang(1).SetLanguage(1049, "Russian");
+    std::string english, russian;
+    for (int i = 0; i < 3000; ++i) {
+        english += i % 7 == 0 ? "Alpha beta, " : "gamma delta ";
+        russian += i % 5 == 0 ? "\xC0\xC1\xC2 x. " : "\xE0\xE1\xE2 y ";
+    }
+    File(english, {{0, static_cast<int32_t>(english.size() / 2), 0},
+                   {static_cast<int32_t>(english.size() / 2), static_cast<int32_t>(english.size()), 0}});
+    File(russian, {{0, static_cast<int32_t>(russian.size()), 0}}, 1);
+    TConcSearchRec first = Query("alpha @ gamma");
+    TConcSearchRec second = Query("\xE0\xE1\xE2 [a-z]", 1);
+    second.Language = 1;
+    InitRegExpCharTables(1);
+    const auto alone1 = Run(first, 0, {}, 0, true);
+    const auto alone2 = Run(second, 0, {}, 0, true);
+    ASSERT_GT(alone1.size(), 400u);
+    ASSERT_GT(alone2.size(), 1000u);
+    std::vector<THit> together1, together2;
+    auto runner = [](const TConcSearchRec& Q, std::vector<THit>& Hits) {
+        TSearch search;
+        uint8_t stage = 0;
+        std::string error;
+        search.Prepare(Q, stage, error);
+        search.Execute(
+            true, 0,
+            [&](std::unique_ptr<TConcordItem> Item) {
+                Hits.push_back({Item->FileIndex, Item->HitStart, Item->HitEnd, std::string(Item->Texts[0])});
+            },
+            {}, 0);
+    };
+    std::thread a(runner, std::cref(first), std::ref(together1));
+    std::thread b(runner, std::cref(second), std::ref(together2));
+    a.join();
+    b.join();
+    EXPECT_EQ(together1, alone1);
+    EXPECT_EQ(together2, alone2);
+
+    TSearch stopped;
+    uint8_t stage = 0;
+    std::string error;
+    stopped.Prepare(second, stage, error);
+    stopped.StopRequested = true;
+    int hits = 0;
+    stopped.Execute(
+        true, 0, [&](std::unique_ptr<TConcordItem>) { ++hits; }, {}, 0);
+    EXPECT_EQ(hits, 0);
+    EXPECT_TRUE(stopped.Cancelled);
+}
+
+TEST_F(SearchTest, PrepareNamesThePatternThatDoesNotCompile) {
+    File("text");
+    LanguageConfigs[0]->EqualChars = "e=f";
+    TConcSearchRec q = Query("ok", 1, sfHeading | sfContext | sfSkipEqual);
+    q.SkippingChars = "-X";
+    q.HeadingPattern = "h";
+    q.LeftContext = "l";
+    q.RightContext = "r";
+    TSearch search;
+    uint8_t stage = 99;
+    std::string error;
+    search.Prepare(q, stage, error);
+    EXPECT_EQ(stage, 0);
+    EXPECT_EQ(search.Query->EqualChars, "e=f");
+    EXPECT_TRUE(search.SkipSet['x'] && search.SkipSet['-'] && !search.SkipSet['X']);
+    for (auto [field, expected] : {std::pair{&TConcSearchRec::HeadingPattern, 3},
+                                   {&TConcSearchRec::LeftContext, 1},
+                                   {&TConcSearchRec::RightContext, 2}}) {
+        TConcSearchRec bad = q;
+        bad.*field = "(";
+        search.Prepare(bad, stage, error);
+        EXPECT_EQ(stage, expected);
+        EXPECT_EQ(error, "Unmatched ( or \\(");
+    }
+    TConcSearchRec bad = q;
+    bad.Patterns = {"ok", "a["};
+    search.Prepare(bad, stage, error);
+    EXPECT_EQ(stage, 4);
+}
+
+TEST_F(SearchTest, HitTextsAndTheWordsAround) {
+    std::string longRun;
+    for (int i = 0; i < 10; ++i) longRun += "abcdefghi" + std::to_string(i);
+    const std::string text = "one two three four " + longRun + " five six seven eight nine";
+    File(text);
+    const auto hits = Run(Query("abcdefghi0.*9", 1));
+    ASSERT_EQ(hits.size(), 1u);
+    EXPECT_EQ(hits[0].End - hits[0].Start, 100);
+    EXPECT_EQ(hits[0].Text, longRun.substr(0, 27) + " ... " + longRun.substr(72));
+    const TConcordItem& item = *Items.back();
+    EXPECT_EQ(item.Texts[1], "one");
+    EXPECT_EQ(item.Texts[4], "four");
+    EXPECT_EQ(item.Texts[5], "five");
+    EXPECT_EQ(item.Texts[8], "eight");
+    EXPECT_EQ(item.WordStarts[4], 14);
+    EXPECT_EQ(item.WordEnds[5], static_cast<int32_t>(text.find("five") + 4));
+    EXPECT_EQ(item.AlignedStart, 0);
+
+    const auto phrase = Run(Query("one @@ nine"));
+    ASSERT_EQ(phrase.size(), 1u);
+    EXPECT_EQ(phrase[0].Text, "one two three four " + longRun.substr(0, 60 - 4 - 6 - 19) + " ... nine");
+    EXPECT_EQ(HitTexts(Run(Query("end\\s+x", 1))), Strings{}) << "no hit";
+    File("the end\r\n\r\nx");
+    EXPECT_EQ(HitTexts(Run(Query("end x", 1))), Strings{"end x"});
+}
+
+TEST_F(SearchTest, QueryDescription) {
+    TConcSearchRec q = Query("a");
+    q.FrequencyOfHits = 4;
+    const TQueryDescription plain = DescribeQuery(q);
+    Strings captions, values;
+    for (const auto& item : plain.Options) {
+        captions.push_back(item.Caption);
+        values.push_back(item.Value);
+    }
+    EXPECT_EQ(captions, (Strings{"Search:", "Ignore case:", "Freq. of hits:", "Sent. mode:"}));
+    EXPECT_EQ(values, (Strings{"Text", "ON", "4", "OFF"}));
+    EXPECT_FALSE(plain.PaddingVisible || plain.HeadingVisible || plain.ContextVisible);
+    q.Flags = sfMatchCase | sfSentenceMode | sfHeading;
+    q.Syntax = 2;
+    q.HeadStartMarker = "<h>";
+    const TQueryDescription tagged = DescribeQuery(q);
+    EXPECT_EQ(tagged.Options[0].Value, "Tag");
+    EXPECT_EQ(tagged.Options[1].Value, "OFF");
+    EXPECT_EQ(tagged.Options[3].Value, "ON");
+    EXPECT_TRUE(tagged.HeadingVisible);
+    TDoubleProgressForm window;
+    ShowQueryDescription(window, tagged);
+    EXPECT_EQ(window.Label(dlHeadingStart), "<h>");
+    EXPECT_TRUE(window.PanelVisible(dpHeading));
+    EXPECT_FALSE(window.PanelVisible(dpContext));
+}
+
+}  // namespace

@@ -1,0 +1,204 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimer>
+
+#include "results/ConcParaSearch.h"
+#include "results/ConcSearchQuery.h"
+#include "tests/engine/ConcCorpusTestSupport.h"
+
+namespace {
+
+class QueryDialogsTest : public TCorpusTest {
+protected:
+    void SetUp() override {
+        TCorpusTest::SetUp();
+        AddFile(0, "en.txt", "The house by the river.\n");
+        AddFile(1, "de.txt", "Das Haus am Fluss.\n");
+        CommonConfig->FrequencyOfHits = 3;
+        CommonConfig->TagSearchSeparator = '&';
+    }
+};
+
+}  // namespace
+
+TEST_F(QueryDialogsTest, SimpleQueryIsATextSearchWithTheDefaultsAndRemembersItsLanguage) {
+    CommonConfig->RegularExpressions = true;
+    CommonConfig->IgnoreCase = true;
+    TSearchQueryForm Form(false, -1, false, nullptr, 1, false);
+    Form.show();
+    EXPECT_EQ(Form.windowTitle(), "Text Search");
+    EXPECT_TRUE(Form.TextRadio->isChecked());  // whatever the default syntax
+    EXPECT_FALSE(Form.SyntaxGroup->isVisible());
+    EXPECT_FALSE(Form.AppendCheck->isEnabled());
+    Form.PatternBox->setEditText("  Haus ");
+    Form.OkBtn->click();
+    ASSERT_EQ(Form.result(), QDialog::Accepted);
+    const TConcSearchRec& Q = Form.Query();
+    EXPECT_EQ(Q.Language, 1);
+    EXPECT_EQ(Q.Syntax, 0);
+    EXPECT_EQ(Q.Names, std::vector<std::string>{"Haus"});
+    EXPECT_EQ(Q.Patterns, std::vector<std::string>{"Haus"});
+    EXPECT_EQ(Q.Flags & sfMatchCase, 0);
+    EXPECT_EQ(Q.FrequencyOfHits, 3);
+    EXPECT_EQ(CommonConfig->LastUsedLanguage, 1);
+    EXPECT_FALSE(CommonConfig->RegularExpressions);
+    EXPECT_EQ(LanguageConfigs[1]->SearchHistory[0].front(), "Haus");
+}
+
+TEST_F(QueryDialogsTest, AdvancedLayoutReachesTheRecordAndChecksRefuseBadTerms) {
+    TSearchQueryForm Form(true, 0, false, nullptr, 0, false);
+    Form.show();
+    EXPECT_EQ(Form.windowTitle(), "Advanced Search");
+    EXPECT_FALSE(Form.LayoutBtn->isVisible());
+    EXPECT_TRUE(Form.AppendCheck->isEnabled());
+
+    Form.PatternBox->setEditText("house,");
+    Form.OkBtn->click();
+    EXPECT_EQ(Form.result(), 0);
+    EXPECT_EQ(Backend.Texts().back(), "The following characters in the search term are invalid:\r\n,");
+
+    Form.PatternBox->setEditText("house @@ river");
+    Form.OkBtn->click();
+    EXPECT_EQ(Backend.Texts().back(), "You cannot specify @@ in the search term.");
+
+    Form.TagRadio->click();
+    Form.PatternBox->setEditText("house&NN");
+    Form.OkBtn->click();
+    EXPECT_EQ(Backend.Texts().back(), "You cannot use \"Tag Search\". Define \"Special Tags\" first.");
+
+    // Regular expressions accept what text syntax refuses.
+    Form.RegExpRadio->click();
+    EXPECT_EQ(Form.ExamplesLabel->text().left(5), "e.g. ");
+    Form.PatternBox->setEditText("house @@ (river|sea),");
+    Form.IgnoreCaseCheck->setChecked(false);
+    Form.SentenceModeCheck->setChecked(true);
+    Form.AppendCheck->setChecked(true);
+    Form.OkBtn->click();
+    ASSERT_EQ(Form.result(), QDialog::Accepted);
+    EXPECT_EQ(Form.Query().Syntax, 1);
+    EXPECT_EQ(Form.Query().Flags, sfMatchCase | sfSentenceMode | sfAppend);
+}
+
+TEST_F(QueryDialogsTest, SkippingCharactersAskAndNoKeepsTheDialogOpen) {
+    TSearchQueryForm Form(true, -1, false, nullptr, 0, false);
+    Form.show();
+    Form.SkipEqualCheck->setChecked(true);
+    Form.PatternBox->setEditText("co-op");
+    Backend.Answers = {mrNo, mrYes};
+    Form.OkBtn->click();
+    EXPECT_EQ(Form.result(), 0);
+    EXPECT_EQ(Backend.Texts().back(),
+              "There are skipping characters in the search term:\r\n-\r\nContinue anyway?");
+    Form.OkBtn->click();
+    ASSERT_EQ(Form.result(), QDialog::Accepted);
+    EXPECT_EQ(Form.Query().SkippingChars, LanguageConfigs[0]->SkippingChars);
+}
+
+TEST_F(QueryDialogsTest, NoCorpusAndEmptyTerm) {
+    Lang(2);
+    TSearchQueryForm Form(true, -1, false, nullptr, 2, false);
+    Form.show();
+    Form.PatternBox->setEditText("word");
+    Form.OkBtn->click();
+    EXPECT_EQ(Backend.Texts().back(), "You must have loaded corpora for this language.");
+    TSearchQueryForm Other(true, -1, false, nullptr, 0, false);
+    Other.show();
+    const size_t Shown = Backend.Messages.size();
+    Other.PatternBox->setEditText("   ");
+    Other.OkBtn->click();
+    EXPECT_EQ(Other.result(), 0);
+    EXPECT_EQ(Backend.Messages.size(), Shown);  // an empty term stops silently
+}
+
+TEST_F(QueryDialogsTest, HistoriesFollowSyntaxAndLanguageAndAreWrittenOnOkOnly) {
+    LanguageConfigs[0]->SearchHistory[0] = {"text0"};
+    LanguageConfigs[0]->SearchHistory[1] = {"regex0"};
+    LanguageConfigs[1]->SearchHistory[0] = {"text1"};
+    {
+        TSearchQueryForm Form(true, -1, false, nullptr, 0, false);
+        Form.show();
+        Form.TextRadio->click();
+        EXPECT_EQ(Form.PatternBox->currentText(), "text0");
+        Form.RegExpRadio->click();
+        EXPECT_EQ(Form.PatternBox->currentText(), "regex0");
+        Form.TextRadio->click();
+        Form.LanguageBox->setCurrentIndex(1);
+        emit Form.LanguageBox->activated(1);
+        EXPECT_EQ(Form.PatternBox->currentText(), "text1");
+        Form.PatternBox->setEditText("Fluss");
+        Form.CancelBtn->click();
+    }
+    EXPECT_EQ(LanguageConfigs[1]->SearchHistory[0], std::vector<std::string>{"text1"});
+}
+
+TEST_F(QueryDialogsTest, UncheckedConditionsDoNotReachTheRecord) {
+    TConcSearchRec Initial;
+    Initial.Language = 0;
+    Initial.Names = {"house"};
+    Initial.Flags = sfHeading;
+    Initial.HeadingPattern = "Chapter";
+    TSearchQueryForm Form(true, -1, false, &Initial, 0, true);
+    Form.show();
+    EXPECT_EQ(Form.windowTitle(), "Advanced Parallel Search");
+    EXPECT_EQ(Form.PatternBox->currentText(), "house");
+    EXPECT_TRUE(Form.HeadingsContextsCheck->isChecked());
+    Form.HeadingsContextsCheck->setChecked(false);
+    Form.OkBtn->click();
+    ASSERT_EQ(Form.result(), QDialog::Accepted);
+    EXPECT_EQ(Form.Query().Flags & (sfHeading | sfContext), 0);
+    EXPECT_TRUE(Form.Query().HeadingPattern.empty());
+    EXPECT_EQ(CommonConfig->LastUsedLanguage, 0);  // a parallel row does not change it
+}
+
+TEST_F(QueryDialogsTest, ParallelRowsAreCheckedAndReturnedWithNot) {
+    Lang(2);
+    TParaSearchForm Form;
+    Form.show();
+    EXPECT_EQ(Form.LanguagesCombo->count(), 2);  // "2", "3"
+    ASSERT_EQ(Form.RowCount(), 2);
+    EXPECT_EQ(Form.Row(0).QueryLabel->text(), "N/A");
+    EXPECT_EQ(Form.Row(1).ParametersLabel->text(), "Search parameters N/A");
+    EXPECT_FALSE(Form.Row(0).NotCheck->isVisible());
+
+    Form.OkBtn->click();
+    EXPECT_EQ(Backend.Texts().back(), "Empty search term.");
+
+    // The pattern dialog answered by the test fills row 0.
+    QTimer::singleShot(0, [] {
+        auto* Query = qobject_cast<TSearchQueryForm*>(QApplication::activeModalWidget());
+        ASSERT_NE(Query, nullptr);
+        EXPECT_EQ(Query->windowTitle(), "Advanced Parallel Search");
+        Query->PatternBox->setEditText("house");
+        Query->OkBtn->click();
+    });
+    Form.Row(0).PatternBtn->click();
+    EXPECT_EQ(Form.Row(0).QueryLabel->toolTip(), "house");
+    Form.Row(1).Query->Names = {"Haus"};
+    Form.Row(1).NotCheck->setChecked(true);
+
+    Form.LanguagesCombo->setCurrentIndex(1);
+    ASSERT_EQ(Form.RowCount(), 3);
+    Form.Row(2).LanguageList->setCurrentIndex(1);
+    emit Form.Row(2).LanguageList->activated(1);
+    Form.OkBtn->click();
+    EXPECT_EQ(Backend.Texts().back(), "This language must be different.");
+    Form.LanguagesCombo->setCurrentIndex(0);
+    EXPECT_EQ(Form.RowCount(), 2);
+
+    Form.OkBtn->click();
+    ASSERT_EQ(Form.result(), QDialog::Accepted);
+    const auto Queries = Form.Queries();
+    ASSERT_EQ(Queries.size(), 2u);
+    EXPECT_FALSE(Queries[0]->Not);
+    EXPECT_TRUE(Queries[1]->Not);
+    EXPECT_EQ(Queries[0]->Names, std::vector<std::string>{"house"});
+}
