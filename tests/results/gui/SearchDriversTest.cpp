@@ -9,6 +9,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 
+#include "controls/ConcDblProgress.h"
 #include "engine/ConcErrors.h"
 #include "results/ConcTessivor.h"
 #include "tests/engine/ConcCorpusTestSupport.h"
@@ -145,6 +146,56 @@ TEST_F(SearchDriversTest, AWindowWhoseSearchFailsIsFreed) {
     QApplication::processEvents();
     EXPECT_TRUE(Area->subWindowList().empty());
     EXPECT_EQ(Main.windowTitle(), "Tessivor - Work");
+}
+
+// Records the double progress window a search opens, so that a test can press its Cancel.
+class TCancellingBackend : public TScriptedBackend {
+public:
+    std::unique_ptr<IProgressView> CreateDoubleView(TDoubleProgressForm& Form) override {
+        Window = &Form;
+        return TScriptedBackend::CreateDoubleView(Form);
+    }
+    TDoubleProgressForm* Window = nullptr;
+};
+
+// While a thread searches a long passage with a hard pattern, the window pumps messages: it refuses to
+// close, the main caption says it searches, and the progress window's Cancel ends the search at once.
+TEST_F(SearchDriversTest, CancelAndCloseWhileAThreadSearches) {
+    ResetGlobalsForTest();
+    TCorpusTest::SetUp();
+    AddFile(0, "p.txt", "ab\n");
+    const std::string Long = std::string(8000, 'a') + "\n";
+    AddFile(1, "s.txt", Long);
+    Align12 = std::make_unique<TDoubleAlignIndexes>();
+    auto Pair = std::make_unique<TDoubleAlignIndex>();
+    Pair->Side1.Add(0, 3, 3);
+    Pair->Side2.Add(0, int32_t(Long.size()), int32_t(Long.size()));
+    Align12->Add(std::move(Pair));
+
+    TCancellingBackend Script;
+    bool CloseRefused = false;
+    QString Caption;
+    Script.OnProcessMessages = [&] {
+        QMdiSubWindow* Sub = Area->subWindowList().value(0);
+        if (!Sub || !Script.Window) return;
+        CloseRefused = !Sub->widget()->close();
+        Caption = Main.windowTitle();
+        // The first call comes with the primary search; the later ones from the wait for the thread.
+        if (Script.ProcessMessagesCalls >= 3) Script.Window->Tag = 1;
+    };
+    std::vector<std::unique_ptr<TConcSearchRec>> Records;
+    Records.push_back(Query(0, "ab"));
+    // Searched to its end, the passage would have no match, and "Not" would keep the hit.
+    Records.push_back(Query(1, "(.+)(.+)\\2\\1q", 0, true, 1));
+    TTessivorForm* Form = NewParallelConcordanceWindow(Area, Records);
+    Script.OnProcessMessages = nullptr;
+    EXPECT_GE(Script.ProcessMessagesCalls, 3);
+    EXPECT_TRUE(CloseRefused);
+    EXPECT_EQ(Caption, QApplication::applicationName() + " - Searching");
+    EXPECT_EQ(Form->Lists[0]->Count(), 0) << "the hit whose answer was cut short is dropped";
+    EXPECT_TRUE(Script.Messages.empty()) << "a cancel is no failure";
+    EXPECT_EQ(Main.windowTitle(), "Tessivor - Work");
+    EXPECT_TRUE(Form->close());
 }
 
 }  // namespace
