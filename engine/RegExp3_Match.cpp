@@ -53,6 +53,18 @@ public:
     // Whether State was marked in this search; marks it.
     bool TestAndSet(uint64_t State) { return Dense ? DenseWord(State, true) : SparseFind(State, true); }
     bool Test(uint64_t State) { return Dense ? DenseWord(State, false) : SparseFind(State, false); }
+    // Gives back storage above a few megabytes, which only rare patterns need.
+    void Trim() {
+        if (Bits.size() * 12 > TrimBytes) {
+            std::vector<uint64_t>().swap(Bits);
+            std::vector<uint32_t>().swap(Uses);
+        }
+        if (Slots.size() * 12 > TrimBytes) {
+            std::vector<uint64_t>().swap(Slots);
+            std::vector<uint32_t>().swap(SlotUses);
+        }
+    }
+    static constexpr size_t TrimBytes = size_t(4) << 20;
 
 private:
     bool DenseWord(uint64_t State, bool Set);
@@ -166,6 +178,12 @@ public:
         return false;
     }
 
+    void Trim() {
+        if (Counts.size() * 8 <= TMemo::TrimBytes) return;
+        std::vector<int32_t>().swap(Counts);
+        std::vector<uint32_t>().swap(Uses);
+    }
+
 private:
     static constexpr uint64_t CountMemoMaxStates = uint64_t(1) << 21;
     uint32_t Use = 0;
@@ -197,8 +215,11 @@ TWorkspace& ThreadWorkspace() {
     return Workspace;
 }
 
-// A search that needed a far larger stack leaves the thread with the ordinary one again.
+// A search that needed a far larger stack or memo leaves the thread with the ordinary sizes again: four
+// search threads must not each keep tens of megabytes.
 void ReleaseLargeStack(TWorkspace& W) {
+    W.Memo.Trim();
+    W.CountMemo.Trim();
     if (W.Stack.capacity() <= 4 * InitialStackEntries) return;
     std::vector<TEntry>().swap(W.Stack);
     W.Stack.reserve(InitialStackEntries);
