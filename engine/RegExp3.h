@@ -24,6 +24,12 @@
 //   - The engine: the compiled-pattern record, the compiler, the first-character map, the search and
 //     the matcher (RegExpCompilePattern, RegExpCompileFastmap, RegExpSearchRange, RegExpMatchAt).
 //
+// Work: a pattern without back-references is searched in time linear in the text (the matcher remembers
+// the states it has tried; see RegExp3_Match.cpp for how counted loops are kept from multiplying them).
+// Nested intervals with large bounds over one another, such as (a{1,100}){1,100}, still cost their
+// counts' product per byte. Back-references can take time exponential in the text; every search is
+// bounded by the thread's step limit and can be cancelled (TRegExpControl).
+//
 // Threads: a compiled pattern is read-only while it is searched; the matcher's working storage (its
 // failure stack and registers) belongs to the calling thread. Several threads may compile and search
 // patterns of different languages at once. One TRegExp must not be searched by two threads at once

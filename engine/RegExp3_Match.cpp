@@ -7,14 +7,22 @@
 // is saved only while some alternative is pending: with none left, a failure ends the match anyway.
 //
 // Without back-references, what can happen from a point of the byte code at a text position depends only
-// on the counts of the counted loops around it, not on how the matcher got there. A search therefore
-// remembers the (jump target, counts, text position) states it has been at, and fails at once when it comes
-// back to one: everything from there has been tried already, at this start position or at an earlier one that
-// found nothing. Searches that would otherwise take time quadratic or exponential in the text stay linear.
-// The memo's words carry the number of the search that wrote them, so a new search starts from an empty memo
-// without clearing it. The head of a loop over a one-byte test counts as visited at every position of the run
-// it consumed: from any of them the run ends at the same place, and the exits it would try are among those
-// already being tried, longest first.
+// on the counts of the counted loops around it (and, when the first match is taken, on whether each
+// loop's iteration began at that position), not on how the matcher got there. A search therefore
+// remembers the (jump target, counts, text position) states it has been at, and fails at once when it
+// comes back to one: everything from there has been tried already, at this start position or at an
+// earlier one that found nothing. Every state is entered at most once per search, so the time is linear
+// in the text for a fixed pattern; the constant is the number of jump targets times the count
+// combinations, which two rules keep small:
+//   - An interval over one byte test is a bounded run without a counter (ro_repeat_test).
+//   - When the longest match is wanted, a count of a bounded loop at or above its minimum is dominated
+//     by a smaller one (more iterations still allowed, none still owed), so the memo keeps the smallest
+//     count per state and fails a larger one. Greedy loops reach a position first with their smallest
+//     count, so (.+ ){1,40} costs about what (.+ )+ does.
+// The head of a loop over a one-byte test counts as visited at every position of the run it consumed:
+// from any of them the run ends at the same place, and a later entry scans only up to the first position
+// already visited, trying only the shorter runs that are new. Quadratic rescans of long runs (.*.*x) are
+// so avoided.
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
