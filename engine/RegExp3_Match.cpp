@@ -676,8 +676,11 @@ int TMatcher::Run(int Start) {
                     continue;
                 case ro_duplicate: {
                     const int32_t From = W.Starts[Op[1]], To = W.Ends[Op[1]];
-                    if (From < 0 || To < From || Stop - Pos < To - From || !SameText(From, Pos, To - From))
-                        break;
+                    if (From < 0 || To < From || Stop - Pos < To - From) break;
+                    // A comparison costs a step per byte: the step limit bounds the time, not the count of
+                    // operations.
+                    Steps += uint64_t(To - From);
+                    if (!SameText(From, Pos, To - From)) break;
                     Pos += To - From;
                     Pc += 2;
                     continue;
