@@ -573,6 +573,7 @@ bool TMatcher::Backtrack(int32_t& Pc, int32_t& Pos) {
                 const uint8_t* After = Code + E.Index;
                 if (E.Index < CodeEnd && (After[0] == ro_exactn || IsByteTestOp(After[0])))
                     while (Next >= Low && (Next >= Stop || !ByteTest(After, T[Next], Tr, Words))) --Next;
+                Steps += uint64_t(E.Value - Next);
                 if (Next < Low) {
                     W.Stack.pop_back();
                     --Choices;
@@ -677,8 +678,8 @@ int TMatcher::Run(int Start) {
                 case ro_duplicate: {
                     const int32_t From = W.Starts[Op[1]], To = W.Ends[Op[1]];
                     if (From < 0 || To < From || Stop - Pos < To - From) break;
-                    // A comparison costs a step per byte: the step limit bounds the time, not the count of
-                    // operations.
+                    // A comparison costs a step per byte, as do the scans of runs: the step limit bounds the
+                    // time, not the count of operations.
                     Steps += uint64_t(To - From);
                     if (!SameText(From, Pos, To - From)) break;
                     Pos += To - From;
@@ -717,6 +718,7 @@ int TMatcher::Run(int Start) {
                     const int32_t Exit = Jump5Target(Code, Pc);
                     Covered = false;
                     Pos = NewRunEnd(Pc, Op + 5, Pos);
+                    Steps += uint64_t(Pos - From);
                     if (Covered) --Pos;
                     if (Pos > From) {
                         Push(ekRangeLow, 0, From);
@@ -742,7 +744,9 @@ int TMatcher::Run(int Start) {
                     // From any position of the run the loop ends where it ends from here: where it meets a
                     // position its head has been at, that end is being tried already.
                     Covered = false;
+                    const int32_t From = Pos;
                     Pos = NewRunEnd(Head, Test, Pos);
+                    Steps += uint64_t(Pos - From);
                     if (Covered) break;
                     Pc = End;
                     continue;
@@ -784,6 +788,7 @@ int TMatcher::Run(int Start) {
                         Max == RegExpUnbounded ? Stop : int32_t(std::min<int64_t>(Stop, int64_t(Pos) + Max));
                     const int32_t From = Pos;
                     Pos = RunEnd(Op + 5, T, Pos, Limit, Tr, Words);
+                    Steps += uint64_t(Pos - From);
                     if (Pos - From < Min) break;
                     const int32_t Next = Pc + OpSize(Op);
                     if (Pos > From + Min) {
