@@ -6,6 +6,7 @@
 //   corpus_bench --generate FILE MEGABYTES [--wordtags]
 //   corpus_bench --generate-pair SOURCE TARGET MEGABYTES
 //   corpus_bench [flags] --lang LCID file... --search QUERY [--syntax N] [--lang-index L] [--hits-out FILE]
+//                [--para L QUERY]... [--para-not L QUERY]...
 //
 // Format flags of a language apply to every language given after them:
 //   --heading N (0 tags, 1 pattern, 2 regular expression, 3 none)   --hstart M --hstop M --hpattern P
@@ -25,6 +26,11 @@
 // aligned units (no aligner has run) is searched by its paragraphs. --hits-out writes one line per hit: file
 // index, hit start, hit end (byte offsets, end exclusive).
 //
+// --para and --para-not add a query for language L: after the single search, the parallel search runs
+// with the --search query as its primary query and one thread per --para language, which keeps a hit
+// when the aligned unit of that language matches its query (--para-not: does not match); it prints the
+// hits kept, the time, and the time against that of the single search.
+//
 // --generate writes a tagged corpus of about that many megabytes: sections with headings, paragraph
 // and sentence tags, page separators, CR LF lines; with --wordtags every word carries a word tag after
 // "_" (for --wordtag 1 --wtagsep _). --generate-pair writes two such files of the same sections and
@@ -38,6 +44,7 @@
 // writes every aligned pair as a line: language, file index, source start, source end, target start,
 // target end (byte offsets, ends exclusive), separated by tabs.
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -63,6 +70,7 @@
 #include "engine/ConcTags.h"
 #include "engine/RegExp3.h"
 #include "engine/SynStream.h"
+#include "results/ConcParaSearchThread.h"
 
 namespace {
 
@@ -367,11 +375,19 @@ std::vector<std::string> ListValue(int& I, int Argc, char** Argv) {
     return Items;
 }
 
+struct TParaArgs {
+    int Language = 0;
+    std::string Query;
+    bool Not = false;
+};
+
 struct TSearchArgs {
     std::string Query;
     uint8_t Syntax = 0;
     int Language = 0;
     std::string HitsOut;
+    std::vector<TParaArgs> Para;
+    double Seconds = 0;  // of the single search, once it ran
 };
 
 // The language's side of each file's alignment with language 0; a file that has none gets its
@@ -420,7 +436,46 @@ int64_t GrepCount(const std::string& Query, const std::vector<std::string>& File
     return Count;
 }
 
-int RunSearch(const TSearchArgs& Args, const std::vector<std::string>& Files) {
+std::unique_ptr<TConcSearchRec> MakeQuery(int Language, uint8_t Syntax, const std::string& Text) {
+    auto Query = std::make_unique<TConcSearchRec>();
+    Query->Language = Language;
+    Query->Syntax = Syntax;
+    Query->Names = {Text};
+    Query->Patterns = {Text};
+    return Query;
+}
+
+int RunParallelSearch(const TSearchArgs& Args) {
+    std::array<std::unique_ptr<TConcSearchRec>, MaxLanguages> Records;
+    Records[static_cast<size_t>(Args.Language)] = MakeQuery(Args.Language, Args.Syntax, Args.Query);
+    for (const TParaArgs& P : Args.Para) {
+        if (P.Language < 0 || P.Language >= LanguagesCount || P.Language == Args.Language)
+            Usage("--para names no other language");
+        EnsureUnits(P.Language);
+        Records[static_cast<size_t>(P.Language)] = MakeQuery(P.Language, Args.Syntax, P.Query);
+        Records[static_cast<size_t>(P.Language)]->Not = P.Not;
+    }
+    TItemLists Lists;
+    for (int L = 0; L < LanguagesCount; ++L)
+        Lists[static_cast<size_t>(L)] = std::make_unique<TConcordItems>(L);
+    TSearch Search;
+    uint8_t Stage = 0;
+    std::string Error;
+    Search.Prepare(*Records[static_cast<size_t>(Args.Language)], Stage, Error);
+    const auto Start = std::chrono::steady_clock::now();
+    TParallelSearch Threads(Args.Language, LanguagesCount, Records);
+    const std::exception_ptr Failure = RunParallelRows(Search, Threads, Lists, true, 0, {}, {});
+    const double Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - Start).count();
+    if (Failure) std::rethrow_exception(Failure);
+    std::printf(
+        "parallel search, %zu other queries: %d of %d hits kept in %.3f s; parallel time / single "
+        "search time = %.2f\n",
+        Args.Para.size(), Lists[static_cast<size_t>(Args.Language)]->Count(), Search.ReportedCount, Seconds,
+        Args.Seconds > 0 ? Seconds / Args.Seconds : 0.0);
+    return 0;
+}
+
+int RunSearch(TSearchArgs& Args, const std::vector<std::string>& Files) {
     if (Args.Language < 0 || Args.Language >= LanguagesCount) Usage("--lang-index names no language");
     TCommonConcordConfig& Common = *CommonConfig;
     Common.IgnoreCase = true;
@@ -453,6 +508,7 @@ int RunSearch(const TSearchArgs& Args, const std::vector<std::string>& Files) {
     const auto Start = std::chrono::steady_clock::now();
     Search.Execute(true, 0, OnHit, {}, 0);
     const double Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - Start).count();
+    Args.Seconds = Seconds;
     int64_t Bytes = 0;
     for (const auto& Stream : LanguageConfigs[static_cast<size_t>(Args.Language)]->Streams)
         Bytes += Stream->GetSize();
@@ -568,6 +624,12 @@ int main(int Argc, char** Argv) {
             SearchArgs.Language = std::atoi(Value(I, Argc, Argv));
         } else if (Arg == "--hits-out") {
             SearchArgs.HitsOut = Value(I, Argc, Argv);
+        } else if (Arg == "--para" || Arg == "--para-not") {
+            TParaArgs Para;
+            Para.Not = Arg == "--para-not";
+            Para.Language = std::atoi(Value(I, Argc, Argv));
+            Para.Query = Value(I, Argc, Argv);
+            SearchArgs.Para.push_back(Para);
         } else if (!Arg.empty() && Arg[0] != '-' && !Languages.empty()) {
             Languages.back().Files.push_back(Arg);
         } else {
@@ -614,7 +676,8 @@ int main(int Argc, char** Argv) {
         if (!SearchArgs.Query.empty()) {
             if (SearchArgs.Language < 0 || static_cast<size_t>(SearchArgs.Language) >= Languages.size())
                 Usage("--lang-index names no language");
-            const int Code = RunSearch(SearchArgs, Languages[static_cast<size_t>(SearchArgs.Language)].Files);
+            int Code = RunSearch(SearchArgs, Languages[static_cast<size_t>(SearchArgs.Language)].Files);
+            if (Code == 0 && !SearchArgs.Para.empty()) Code = RunParallelSearch(SearchArgs);
             if (Code != 0) return Code;
         }
     } catch (const std::exception& E) {

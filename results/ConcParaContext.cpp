@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QApplication>
 #include <QEvent>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -183,6 +184,16 @@ TParaContextForm* ShowLargerContext(TConcordItem* Item, QWidget* Owner, uint32_t
             if (Form && Form->Item() == Item) {
                 Sub->showNormal();
                 Area->setActiveSubWindow(Sub);
+                return Form;
+            }
+        }
+    }
+    if (!Area) {
+        for (QWidget* W : QApplication::topLevelWidgets()) {
+            auto* Form = qobject_cast<TParaContextForm*>(W);
+            if (Form && Form->Item() == Item && Form->isVisible()) {
+                Form->showNormal();
+                Form->activateWindow();
                 return Form;
             }
         }

@@ -1,6 +1,7 @@
 #include "results/ConcTessivor.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QEvent>
 #include <QFontMetrics>
 #include <QLabel>
@@ -17,6 +18,8 @@
 #include "engine/ConcFreqList.h"
 #include "engine/ConcUtils.h"
 #include "platform/Nls.h"
+#include "results/ConcHitInfo.h"
+#include "results/ConcMatchInfo.h"
 #include "results/ConcParaContext.h"
 
 TTessivorFormHooks TessivorFormHooks;
@@ -209,6 +212,11 @@ TTessivorForm::TTessivorForm(QWidget* Parent) : TAppMessageForm(Parent) {
     FDisplayMenu = new QMenu("&Display", this);
     FSortMenu = new QMenu("S&ort", this);
     FPopupMenu = new QMenu(this);
+    FDisplayInfoAction = FPopupMenu->addAction("&Display Info...", this, &TTessivorForm::ShowFocusedInfo);
+    connect(FPopupMenu, &QMenu::aboutToShow, this, [this] {
+        const TConcordItem* Item = FocusedItem();
+        FDisplayInfoAction->setEnabled(Item && Item->IsFilled());
+    });
     LayoutStatusBar();
 }
 
@@ -266,9 +274,7 @@ TStringsView* TTessivorForm::CreatePane(int Language) {
     };
     V->OnEnter = [this](TStringsView& View) { FocusEntered(View); };
     V->OnExit = [](TStringsView&) { PostStatusText(""); };
-    V->OnDblClick = [this](TStringsView& View) {
-        if (TessivorFormHooks.OpenContext) TessivorFormHooks.OpenContext(*this, View.Tag());
-    };
+    V->OnDblClick = [this](TStringsView& View) { OpenLargerContext(View.Tag(), View.ItemIndex()); };
     V->installEventFilter(this);
     Views[size_t(Language)] = V;
     return V;
@@ -397,6 +403,20 @@ int TTessivorForm::FocusedLanguage() const {
     return -1;
 }
 
+void TTessivorForm::OpenLargerContext(int Language, int Row) {
+    const TConcordItems& List = *Lists[size_t(Language)];
+    if (Row < 0 || Row >= List.Count()) return;
+    TSuppressFlags Flags;
+    Flags.HideTags = List.Display.SuppressNormalTags;
+    Flags.HidePOSTags = List.Display.SuppressPOSTags;
+    Flags.HideWords = List.Display.SuppressWords;
+    ShowLargerContext(List.GetItem(Row), this, PackSuppressFlags(Flags));
+}
+
+void TTessivorForm::ShowFocusedInfo() {
+    if (const TConcordItem* Item = FocusedItem(); Item && Item->IsFilled()) ShowMatchInfo(*Item);
+}
+
 TConcordItem* TTessivorForm::FocusedItem() const {
     const int L = FocusedLanguage();
     if (L < 0) return nullptr;
@@ -507,6 +527,11 @@ bool TTessivorForm::event(QEvent* Event) {
 }
 
 void TTessivorForm::closeEvent(QCloseEvent* Event) {
+    // The search's callbacks fill this window's lists until it returns.
+    if (FSearching) {
+        Event->ignore();
+        return;
+    }
     TAppMessageForm::closeEvent(Event);
     PostStatusText("");
     DetachViews();

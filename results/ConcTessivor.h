@@ -18,8 +18,11 @@
 #include "engine/ConcConfig.h"
 #include "engine/ConcSearchItems.h"
 #include "engine/ConcSortKeys.h"
+#include "results/ConcSearchRows.h"
 
+class QAction;
 class QLabel;
+class QMdiArea;
 class QMenu;
 class QSplitter;
 class QStatusBar;
@@ -86,8 +89,6 @@ struct TTessivorFormHooks {
     std::function<void(TTessivorForm& Form, int Language, bool Force)> ClearHotWords;
     // The enabled and checked state of the commands for Language.
     std::function<void(TTessivorForm& Form, int Language)> UpdateCommands;
-    // A double click on a line of Language: the larger context of its focused line.
-    std::function<void(TTessivorForm& Form, int Language)> OpenContext;
 };
 
 extern TTessivorFormHooks TessivorFormHooks;
@@ -120,6 +121,11 @@ public:
     // The language of the pane that has the application's keyboard focus; -1 when the focus is not on a
     // pane of this window.
     int FocusedLanguage() const;
+    // The larger context of line Row of Language (a double click on it); nothing for a row outside the
+    // list or without text to show.
+    void OpenLargerContext(int Language, int Row);
+    // "&Display Info...": the hit information of the focused line, when it holds a hit.
+    void ShowFocusedInfo();
     // The item of the focused pane's current line, or nullptr. Owned by the list.
     TConcordItem* FocusedItem() const;
 
@@ -158,6 +164,45 @@ public:
     std::vector<TMergedMenu> MergedMenus() const override;
 
     intptr_t HandleAppMessage(int Msg, intptr_t WParam, intptr_t LParam) override;
+
+    // ---- Searches (ConcTessivor_Search.cpp) --------------------------------------------------------
+    // While one runs, the window refuses to close and refuses to start another; the main window's
+    // caption reads the application's name and " - Searching" until it ends, however it ends.
+
+    // Runs the primary language's record over the corpus: each hit becomes a line of the primary pane
+    // and every other pane gets the hit's aligned passage; the lines come while the search runs (a
+    // progress window can cancel it; the lines found so far stay). Then the counts, the sort caption
+    // and the query panel. Raises what the search raises (EConcError with the message when the query
+    // does not compile), the lines found so far staying.
+    void RunSearch();
+    // Adds the lines of Record (a query of the primary language; taken over) after the current ones: its
+    // first name becomes "<old> / <new>", the old record is freed, the collocates of the primary pane
+    // turn yellow and the other panes lose their hot words; a sorted window is left "Undefined". Raises
+    // as RunSearch. Nothing happens while a search runs.
+    void AppendSearch(std::unique_ptr<TConcSearchRec> Record);
+    // The parallel search of the window's records: the primary record's search keeps a hit only when,
+    // for every other language with a record, its aligned unit has a match of that record ("Not": has
+    // none); kept hits get a line in every pane with the matches found in it. One thread per such
+    // language, all joined before this returns. A language whose thread failed counts as "no match"
+    // and its failure is shown (ShowError) after the search. Raises as RunSearch.
+    void RunParallelSearch();
+    // Asks for a query of the language of the focused pane (nothing without one, or when cancelled)
+    // and runs it with SearchWithinLines.
+    void SearchWithinResults();
+    // Searches Record (taken over; it replaces Language's record) inside the aligned passage of each
+    // line of Language's pane (lines of ExclusionList skipped): every match is put into the line whose
+    // passage holds it, the earliest shown. Then the pane's collocates, its commands, the distribution
+    // window and CM_COLLOCDATADROPPED for Language. Raises as RunSearch; the matches put so far stay.
+    // Nothing happens while a search runs.
+    void SearchWithinLines(int Language, std::unique_ptr<TConcSearchRec> Record);
+    bool SearchRunning() const { return FSearching; }
+
+    // The language of the last search within the lines; -1 before one.
+    int32_t SearchLanguage = -1;
+    // One reader per file of the searched language, open only during a search within the lines.
+    TReaderList Readers;
+    // Lines a search within the lines skips; nullptr normally.
+    std::unique_ptr<TRowExclusions> ExclusionList;
 
     // ---- State (filled by the search drivers and the commands) -----------------------------------
 
@@ -227,8 +272,31 @@ private:
     QMenu* FDisplayMenu;
     QMenu* FSortMenu;
     QMenu* FPopupMenu;
+    QAction* FDisplayInfoAction;
     QSplitter* FSplitter = nullptr;
     QSplitter* FSecondaryPanel = nullptr;
     bool FItemChanging = false;
     bool FSelecting = false;
+
+    friend class TSearchScope;
+    void SearchHit(std::unique_ptr<TConcordItem> Hit);
+    void RowsGrew(int Language);
+    void ShowSearchState();
+    bool FSearching = false;
 };
+
+// ---- Opening a window with a search (the Search, Advanced Search and Parallel Search commands) ---------
+
+// Runs the single search of Record (taken over) and returns the window that shows it. With the append
+// flag (sfAppend) the search is appended to the active concordance window of Area when that window's
+// primary language is the record's and it runs no search; otherwise a new window is made for every
+// language of the corpus, the record's language primary, as a sub-window of Area (a top-level window
+// without one). A new window whose search raises is freed and the exception passes on.
+TTessivorForm* NewConcordanceWindow(QMdiArea* Area, std::unique_ptr<TConcSearchRec> Record);
+// Runs the parallel search of Records (the first is the primary query; each language at most once;
+// the caller keeps them, the window stores copies) in a new window of Area (as NewConcordanceWindow)
+// and returns it. The window shows the languages 0 up to the highest language of the records, so that
+// every record's language has a pane; a language in between without a record is shown but not
+// searched. A window whose search raises is freed and the exception passes on.
+TTessivorForm* NewParallelConcordanceWindow(QMdiArea* Area,
+                                            const std::vector<std::unique_ptr<TConcSearchRec>>& Records);

@@ -16,20 +16,40 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "alignment/ConcAligner.h"
+#include "alignment/ConcParaAligners.h"
 #include "controls/ConcFormUtils.h"
 #include "controls/FileDialogForm.h"
 #include "controls/FileDialogs.h"
 #include "controls/Msg.h"
 #include "engine/ConcConfig.h"
+#include "engine/ConcCorpus.h"
 #include "engine/ConcErrors.h"
 #include "engine/ConcLangs.h"
 #include "engine/ConcPrefs.h"
 #include "platform/IniFiles.h"
+#include "results/ConcParaSearch.h"
+#include "results/ConcSearchOptions.h"
+#include "results/ConcSearchQuery.h"
+#include "results/ConcTessivor.h"
+#include "shell/ConcParaLoad.h"
 #include "shell/ConcRecentWorkspaces.h"
 #include "shell/ConcWorkOptions.h"
 #include "shell/ConcWorkspace.h"
 
 TMainFormHooks MainFormHooks;
+
+void InstallMainFormHooks() {
+    MainFormHooks.ProcessCorpus = [] { return ProcessCorpus(); };
+    MainFormHooks.CorpusNeedsProcessing = [] { return CorpusNeedsProcessing(); };
+    MainFormHooks.LoadCorpusFiles = [](TConcMainForm&, bool NewCorpus) { return LoadCorpusFiles(NewCorpus); };
+    MainFormHooks.RunAlignment = [] { RunAlignment(false, -1, -1); };
+    MainFormHooks.EnsureAlignIndexLists = [] { EnsureAlignIndexLists(); };
+    RegisterAlignmentRun();
+    MainFormHooks.IsConcordanceWindow = [](QWidget* Child) {
+        return qobject_cast<TTessivorForm*>(Child) != nullptr;
+    };
+}
 
 namespace {
 
@@ -345,6 +365,15 @@ void TConcMainForm::CreateActions() {
     ArrangeAction = make("&Arrange Icons");
     AboutAction = make("About Tessivor...");
 
+    connect(LoadCorpusFileAction, &QAction::triggered, this, &TConcMainForm::LoadCorpus);
+    connect(UnloadCorpusAction, &QAction::triggered, this, &TConcMainForm::UnloadCorpus);
+    connect(CollectTagsAction, &QAction::triggered, this, &TConcMainForm::ScanCorpus);
+    connect(AlignCorpusAction, &QAction::triggered, this, [] { AlignCorpus(); });
+    connect(SearchAction, &QAction::triggered, this, [this] { Search(false); });
+    connect(AdvancedSearchAction, &QAction::triggered, this, [this] { Search(true); });
+    connect(ParallelSearchAction, &QAction::triggered, this, &TConcMainForm::ParallelSearch);
+    connect(SearchOptionsAction, &QAction::triggered, this,
+            [] { ShowSearchOptions(false, CommonConfig ? CommonConfig->LastUsedLanguage : 0); });
     connect(OpenWorkspaceAction, &QAction::triggered, this, &TConcMainForm::OpenWorkspace);
     connect(SaveWorkspaceAction, &QAction::triggered, this, [this] { SaveWorkspaceFile(true); });
     connect(SaveWorkspaceAsAction, &QAction::triggered, this, &TConcMainForm::SaveWorkspaceAs);
@@ -355,6 +384,23 @@ void TConcMainForm::CreateActions() {
     connect(TileHorizontalAction, &QAction::triggered, this, [this] { FMdiArea->tileSubWindows(); });
     connect(CascadeAction, &QAction::triggered, this, [this] { FMdiArea->cascadeSubWindows(); });
     connect(ArrangeAction, &QAction::triggered, this, &TConcMainForm::ArrangeIcons);
+}
+
+void TConcMainForm::Search(bool Advanced) {
+    if (!CommonConfig || LanguagesCount < 1) return;
+    if (CommonConfig->LastUsedLanguage < 0 || CommonConfig->LastUsedLanguage >= LanguagesCount)
+        CommonConfig->LastUsedLanguage = 0;
+    const QMdiSubWindow* Active = FMdiArea->activeSubWindow();
+    const auto* Window = Active ? qobject_cast<const TTessivorForm*>(Active->widget()) : nullptr;
+    std::unique_ptr<TConcSearchRec> Query =
+        ShowSearchQuery(Advanced, Window ? Window->PrimaryLanguage : -1, false, nullptr,
+                        CommonConfig->LastUsedLanguage, false);
+    if (Query) NewConcordanceWindow(FMdiArea, std::move(Query));
+}
+
+void TConcMainForm::ParallelSearch() {
+    std::vector<std::unique_ptr<TConcSearchRec>> Queries;
+    if (ShowParallelSearch(Queries)) NewParallelConcordanceWindow(FMdiArea, Queries);
 }
 
 // Lines the minimised children up along the bottom of the area in the order they were opened, left to
@@ -379,16 +425,21 @@ void TConcMainForm::ArrangeIcons() {
 }
 
 // The menu bar holds only the commands the program carries out so far: a command that did nothing
-// would pretend to work. The Search and Frequency menus exist already, since the idle handler keeps
-// their states; they and the other commands join the bar together with their handlers.
+// would pretend to work. The Frequency menu exists already, since the idle handler keeps its states;
+// it and the other commands join the bar together with their handlers.
 void TConcMainForm::CreateMenus() {
     FileMenu = menuBar()->addMenu("&File");
+    FileMenu->addActions({LoadCorpusFileAction, UnloadCorpusAction});
+    FileMenu->addSeparator();
     FileMenu->addActions({OpenWorkspaceAction, SaveWorkspaceAction, SaveWorkspaceAsAction, SaveOnExitAction,
                           RecentWorkspacesAction});
     FileMenu->addSeparator();
+    FileMenu->addActions({CollectTagsAction, AlignCorpusAction});
+    FileMenu->addSeparator();
     FileMenu->addAction(ExitAction);
 
-    SearchMenu = new QMenu("&Search", this);
+    SearchMenu = menuBar()->addMenu("&Search");
+    SearchMenu->addActions({SearchAction, AdvancedSearchAction, ParallelSearchAction, SearchOptionsAction});
     FrequencyMenu = new QMenu("Fre&quency", this);
     CollocateFrequencyDataMenu = FrequencyMenu->addMenu("Collocate Frequency &Data");
     AdvancedCollocationMenu = FrequencyMenu->addMenu("Advanced &Collocation");
@@ -601,6 +652,47 @@ void TConcMainForm::CloseAllChildren() {
         if (TAppMessageReceiver* receiver = ReceiverOf(top)) receiver->MarkClosing();
         delete top;
     }
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Corpus commands
+
+void TConcMainForm::LoadCorpus() {
+    try {
+        if (MainFormHooks.LoadCorpusFiles && MainFormHooks.LoadCorpusFiles(*this, false)) {
+            if (MainFormHooks.ProcessCorpus && MainFormHooks.ProcessCorpus()) {
+                if (MainFormHooks.RunAlignment) MainFormHooks.RunAlignment();
+            } else if (MainFormHooks.EnsureAlignIndexLists) {
+                MainFormHooks.EnsureAlignIndexLists();
+            }
+            if (MainFormHooks.BuildLanguageMenus) MainFormHooks.BuildLanguageMenus(*this);
+        }
+    } catch (...) {
+        UpdateHintPanel();
+        UpdateLanguagePanel();
+        throw;
+    }
+    UpdateHintPanel();
+    UpdateLanguagePanel();
+}
+
+void TConcMainForm::UnloadCorpus() {
+    TWaitScope wait;
+    CloseAllChildren();
+    for (int language = 0; language < LanguagesCount; ++language) {
+        TConcordConfig* config = LanguageConfigs[language].get();
+        for (int file = config ? int(config->Files.size()) - 1 : -1; file >= 0; --file)
+            config->RemoveFile(file);
+    }
+    for (std::unique_ptr<TDoubleAlignIndexes>* pairs : {&Align12, &Align13, &Align14}) pairs->reset();
+    PostStatusText("");
+    UpdateLanguagePanel();
+}
+
+void TConcMainForm::ScanCorpus() {
+    if (MainFormHooks.ProcessCorpus && MainFormHooks.ProcessCorpus() && MainFormHooks.RunAlignment)
+        MainFormHooks.RunAlignment();
+    UpdateLanguagePanel();
 }
 
 // ---------------------------------------------------------------------------------------------------

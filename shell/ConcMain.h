@@ -90,6 +90,8 @@ struct TMainFormHooks {
     std::function<bool()> CorpusNeedsProcessing;
     // Alignment runs: aligns every file of every language whose alignment is missing, clearing nothing.
     std::function<void()> RunAlignment;
+    // Alignment runs: every pair list exists with a slot for each file of language 0.
+    std::function<void()> EnsureAlignIndexLists;
     // Alignment windows: the sections window or the alignment view exists.
     std::function<bool()> AlignmentWindowsOpen;
     // Corpus loading dialog (for a new corpus or the current one); returns what the dialog returned.
@@ -108,6 +110,11 @@ struct TMainFormHooks {
 };
 
 extern TMainFormHooks MainFormHooks;
+
+// Fills the hooks of the units the program has: corpus processing, the corpus loading dialog, the
+// alignment runs (also the one that follows a pass made on demand) and the test for a concordance
+// window.
+void InstallMainFormHooks();
 
 // ---- The application object --------------------------------------------------------------------------
 
@@ -162,6 +169,23 @@ public:
     void UpdateCaption();
     // Destroys the topmost child again and again until none is left.
     void CloseAllChildren();
+
+    // Load Corpus File(s): the loading dialog on the current corpus; after OK the corpus is processed
+    // and then aligned (when the pass did not complete, the pair lists are only made to fit the files)
+    // and the language menus rebuilt. Both panels are refreshed in every case, also when a step raises;
+    // the exception then goes on.
+    void LoadCorpus();
+    // Unload Corpus, under the wait cursor: closes every child, removes every file of every language
+    // (the languages and their settings stay), frees the three alignments, posts an empty status text
+    // and refreshes panel 1.
+    void UnloadCorpus();
+    // Scan Corpus: processes the corpus and, when the pass completed, aligns it; refreshes panel 1.
+    void ScanCorpus();
+    // Search and Advanced Search: the query dialog (simple or advanced) for the remembered search
+    // language; its query runs in a new concordance window, or is appended to the active one.
+    void Search(bool Advanced);
+    // Parallel Search: the parallel search dialog, then a parallel concordance window of its queries.
+    void ParallelSearch();
     // Arrange Icons: the minimised children in a row along the bottom of the area, in the order they
     // were opened, wrapping upwards.
     void ArrangeIcons();
@@ -201,9 +225,10 @@ public:
     const std::string& StatusText() const { return FStatusText; }
     const std::string& Hint() const { return FHint; }
 
-    // The commands. Exit, the workspace commands and the Window menu's commands are carried out here;
-    // the others belong to the units that carry them out, and until those are built they stay out of
-    // the menu bar, with the states the idle handler gives them.
+    // The commands. Those whose unit exists are in the menus: loading, unloading, scanning and aligning
+    // the corpus, the workspace commands, the search options, Exit and the Window menu's commands. The
+    // others stay out of the menu bar until the units that carry them out are built, with the states the
+    // idle handler gives them.
     QAction* LoadCorpusFileAction;
     QAction* ViewCorpusFileAction;
     QAction* UnloadCorpusAction;

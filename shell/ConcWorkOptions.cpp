@@ -30,6 +30,9 @@ TWkSpaceOptionsForm::TWkSpaceOptionsForm(bool NewName, QWidget* Parent) : QDialo
     auto* Line = new QFrame(this);
     Line->setFrameShape(QFrame::HLine);
     Line->setFrameShadow(QFrame::Sunken);
+    // As narrow as its boxes, the dialog would lose its title in the window manager's title bar, which
+    // also holds its icon and buttons (and often a bold font).
+    Line->setMinimumWidth(fontMetrics().horizontalAdvance(windowTitle()) * 5 / 4 + 96);
     Layout->addWidget(Line);
     auto* Buttons = new QHBoxLayout;
     Buttons->addStretch();

@@ -163,15 +163,21 @@ void FitToFiles(List& L, size_t Files) {
 
 // An entry that keeps the per-file lists in step for a file that could not be registered.
 void AddEmptyEntry(TConcordConfig& Config) {
-    Config.Files.emplace_back();
-    Config.Streams.emplace_back();
-    Config.Readers.emplace_back();
-    Config.PageStarts.Add(nullptr);
-    Config.LineStarts.Add(nullptr);
-    Config.FileTags.Add(nullptr);
-    Config.SectionIndexes.Add(nullptr);
-    Config.ParagraphIndexes.Add(nullptr);
-    Config.SentenceIndexes.Add(nullptr);
+    Config.AddFile({}, nullptr, nullptr);
+}
+
+// Whether Copy is named as MakeAsciiCopyName names the copies of File ("<stem>_ASCII<ext>" or
+// "<stem>_ASCII_<k><ext>", in any folder). The copy of a changed file is deleted, so a stored name that
+// is anything else (the file itself, some other file) must never be taken for a copy.
+bool IsCopyNameOf(const std::string& Copy, const std::string& File) {
+    const fs::path CopyPath(Copy), FilePath(File);
+    if (CopyPath.extension() != FilePath.extension()) return false;
+    const std::string Stem = CopyPath.stem().string();
+    const std::string Prefix = FilePath.stem().string() + "_ASCII";
+    if (Stem.compare(0, Prefix.size(), Prefix) != 0) return false;
+    const std::string Number = Stem.substr(Prefix.size());
+    return Number.empty() || (Number.size() > 1 && Number[0] == '_' &&
+                              Number.find_first_not_of("0123456789", 1) == std::string::npos);
 }
 
 void RegisterStoredFile(int L, const std::string& Stored, const std::string& Name, const std::string& Copy,
@@ -182,9 +188,9 @@ void RegisterStoredFile(int L, const std::string& Stored, const std::string& Nam
     if (!fs::exists(Name, Error)) {
         ShowError("File \"" + Stored + "\" not found.");
     } else {
-        // A copy that is gone is made again from the file.
+        // A copy that is gone, or a name that is not one of the file's copies, is made again from the file.
         const std::string UsableCopy =
-            Converted && !Copy.empty() && fs::exists(Copy, Error) ? Copy : std::string();
+            Converted && IsCopyNameOf(Copy, Name) && fs::exists(Copy, Error) ? Copy : std::string();
         ConvertCorpusFile(Name, UsableCopy, Converted, L);
     }
     if (Config.Files.size() == Before) AddEmptyEntry(Config);

@@ -32,7 +32,8 @@ bool SaveWorkspace(const std::string& FileName);
 
 // Opens the workspace FileName into the configuration (the caller has closed the windows and freed the
 // languages): the .TWS settings, then the corpus files (a missing file is reported and left out, a file
-// that cannot be registered counts as missing, a file whose stored copy is gone is converted again)
+// that cannot be registered counts as missing, a file whose stored copy is gone or is not named as one
+// of its copies is converted again, so that no other file is ever read or deleted as a copy)
 // and the stored data of each; data of files changed since saving are dropped (DropStaleFileData).
 // WorkspaceFileName is FileName on success. On failure (the .BIN missing or unreadable, not a
 // workspace, of an unknown version, cut short, or listing more languages than the settings define) the

@@ -240,3 +240,38 @@ TEST(WorkspacePathsTest, NamesAndTimes) {
     EXPECT_EQ(WorkspaceBinName("/a/b.TWS"), "/a/b.BIN");
     EXPECT_EQ(WorkspaceFolder("/a/b.TWS"), "/a/");
 }
+
+// The copy of a changed file is deleted: a stored copy name that is another file, or the file itself,
+// must not make the workspace delete it.
+TEST_F(WorkspaceTest, StoredCopyNamesThatAreNotCopiesAreNeitherReadNorDeleted) {
+    const std::string Precious = Dir.Write("precious.txt", "Keep me.\n");
+    TMemoryStream S;
+    WriteStreamString(S, "CONCORDS");
+    WriteStreamInteger(S, 0);
+    WriteStreamInteger(S, WorkspaceVersion);
+    WriteStreamInteger(S, 1);
+    WriteStreamString(S, "FILES");
+    WriteStreamInteger(S, 2);
+    for (const std::string& Copy : {Precious, Files[0][1]}) {
+        WriteStreamString(S, Files[0][Copy == Precious ? 0 : 1]);
+        WriteStreamInteger(S, 3);
+        WriteStreamInteger(S, 0);  // changed since: its copy is made again and the old one deleted
+        WriteStreamBoolean(S, true);
+        WriteStreamString(S, Copy);
+    }
+    const int64_t Trailer = S.GetSize();
+    S.SetPosition(12);
+    WriteStreamInteger(S, int32_t(Trailer));
+    ASSERT_TRUE(SaveWorkspace(Workspace));
+    Dir.Write("work/Corpus.BIN", S.Bytes());
+    const std::string En2 = ReadWholeFile(Files[0][1]);
+    Reopen();
+    EXPECT_EQ(ReadWholeFile(Precious), "Keep me.\n");
+    EXPECT_EQ(ReadWholeFile(Files[0][1]), En2);
+    ASSERT_EQ(LanguageConfigs[0]->Files.size(), 2u);
+    for (const auto& File : LanguageConfigs[0]->Files) {
+        EXPECT_TRUE(File.Object.Converted);
+        EXPECT_NE(File.Object.CopyName.find("_ASCII"), std::string::npos) << File.Object.CopyName;
+        EXPECT_TRUE(fs::exists(File.Object.CopyName));
+    }
+}

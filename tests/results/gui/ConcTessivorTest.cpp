@@ -7,6 +7,7 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTest>
+#include <QTextEdit>
 
 #include "results/ConcParaContext.h"
 #include "results/ConcTessivor.h"
@@ -263,4 +264,24 @@ TEST_F(TessivorFormTest, ADroppedAlignmentClosesTheWindow) {
     Form->HandleAppMessage(CM_ALIGNMENTDROPPED, -1, 0);
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(Form);
+}
+
+TEST_F(TessivorFormTest, ADoubleClickOpensTheLargerContextOfTheLineOnce) {
+    Build(2);
+    TStringsView& View = *Form->Views[1];
+    View.setFocus();
+    View.SetItemIndex(2);
+    QTest::mouseDClick(View.viewport(), Qt::LeftButton, {}, RowPoint(1, 2));
+    QTest::mouseDClick(View.viewport(), Qt::LeftButton, {}, RowPoint(1, 2));
+    std::vector<TParaContextForm*> Opened;
+    for (QWidget* W : QApplication::topLevelWidgets())
+        if (auto* F = qobject_cast<TParaContextForm*>(W); F && F->isVisible()) Opened.push_back(F);
+    ASSERT_EQ(Opened.size(), 1u);
+    EXPECT_EQ(Opened[0]->Item(), Form->Lists[1]->GetItem(2));
+    EXPECT_EQ(Opened[0]->ContextLines->textCursor().selectedText(), "hit2");
+    // Deleting the window closes its larger contexts first.
+    QPointer<TParaContextForm> Context = Opened[0];
+    delete Form.data();
+    QApplication::processEvents();
+    EXPECT_TRUE(!Context || !Context->isVisible());
 }
