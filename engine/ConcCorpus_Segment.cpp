@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -130,6 +131,123 @@ private:
     bool FAtEnd = false;
 };
 
+// The words of one file, counted in a table of the pass's own and handed to the language's frequency
+// list once, in the order first seen, when the file is done: a file's distinct words are few and their
+// table stays in the cache, where the list's items lie all over the heap. A slot holds a word's count
+// and its first eight bytes, so most words are found and counted without looking further.
+class TWordTally {
+public:
+    TWordTally() : FSlots(InitialSlots) {}
+
+    // Counts Word. The count lands one word later: the word's slot is fetched now, while the previous
+    // word is counted, so that the two cache misses overlap with the work between words.
+    void Add(std::string_view Word) {
+        TPending Next{HeadOf(Word), 0, static_cast<uint32_t>(Word.size())};
+        Next.Hash = HashOf(Word, Next.Head);
+        __builtin_prefetch(&FSlots[Next.Hash & (FSlots.size() - 1)]);
+        if (FHasPending) Count(FPending, FPendingBytes.data());
+        FPending = Next;
+        FHasPending = true;
+        if (Word.size() > 8) std::memcpy(FPendingBytes.data(), Word.data(), Word.size());
+    }
+
+    // Counts every word into List, in the order first seen, and empties the tally.
+    void MoveTo(TFreqList& List) {
+        if (FHasPending) Count(FPending, FPendingBytes.data());
+        FHasPending = false;
+        std::vector<const TSlot*> Used;
+        Used.reserve(FUsed);
+        for (const TSlot& Slot : FSlots)
+            if (Slot.Count != 0) Used.push_back(&Slot);
+        std::sort(Used.begin(), Used.end(),
+                  [](const TSlot* A, const TSlot* B) { return A->Offset < B->Offset; });
+        for (const TSlot* Slot : Used)
+            List.AddWord(std::string_view(FBytes.data() + Slot->Offset, Slot->Length), Slot->Count);
+        FBytes.clear();
+        FSlots.assign(InitialSlots, TSlot{});
+        FUsed = 0;
+    }
+
+private:
+    static constexpr size_t InitialSlots = 4096;
+    // A word waiting to be counted: its head, hash and length; Bytes holds its bytes after the head.
+    struct TPending {
+        uint64_t Head;
+        uint32_t Hash;
+        uint32_t Length;
+    };
+    struct TSlot {
+        uint64_t Head = 0;  // the first eight bytes, zero-padded
+        uint32_t Hash = 0;
+        int32_t Count = 0;  // 0 for a free slot
+        uint32_t Offset = 0;
+        uint32_t Length = 0;
+    };
+
+    void Count(const TPending& W, const char* Bytes) {
+        const size_t Mask = FSlots.size() - 1;
+        for (size_t I = W.Hash & Mask;; I = (I + 1) & Mask) {
+            TSlot& Slot = FSlots[I];
+            if (Slot.Count == 0) {
+                Insert(Slot, W, Bytes);
+                return;
+            }
+            if (Slot.Hash == W.Hash && Slot.Head == W.Head && Slot.Length == W.Length &&
+                (W.Length <= 8 ||
+                 std::memcmp(FBytes.data() + Slot.Offset + 8, Bytes + 8, W.Length - 8) == 0)) {
+                ++Slot.Count;
+                return;
+            }
+        }
+    }
+
+    static uint64_t HeadOf(std::string_view Word) {
+        uint64_t V = 0;
+        const size_t N = std::min<size_t>(Word.size(), 8);
+        for (size_t I = 0; I < N; ++I)
+            V |= static_cast<uint64_t>(static_cast<unsigned char>(Word[I])) << (8 * I);
+        return V;
+    }
+
+    static uint32_t HashOf(std::string_view Word, uint64_t Head) {
+        uint64_t H = (0x9E3779B97F4A7C15ULL ^ Word.size() ^ Head) * 0xBF58476D1CE4E5B9ULL;
+        for (size_t At = 8; At < Word.size(); At += 8) {
+            uint64_t V = 0;
+            const size_t N = std::min<size_t>(Word.size() - At, 8);
+            std::memcpy(&V, Word.data() + At, N);
+            H = ((H ^ (H >> 31)) ^ V) * 0x94D049BB133111EBULL;
+        }
+        return static_cast<uint32_t>(H >> 32);
+    }
+
+    void Insert(TSlot& Slot, const TPending& W, const char* Bytes) {
+        Slot = TSlot{W.Head, W.Hash, 1, static_cast<uint32_t>(FBytes.size()), W.Length};
+        for (uint32_t I = 0; I < std::min<uint32_t>(W.Length, 8); ++I)
+            FBytes += static_cast<char>(W.Head >> (8 * I));
+        if (W.Length > 8) FBytes.append(Bytes + 8, W.Length - 8);
+        if (++FUsed * 2 > FSlots.size()) Grow();
+    }
+
+    void Grow() {
+        std::vector<TSlot> Old(FSlots.size() * 2);
+        Old.swap(FSlots);
+        const size_t Mask = FSlots.size() - 1;
+        for (const TSlot& Slot : Old) {
+            if (Slot.Count == 0) continue;
+            size_t I = Slot.Hash & Mask;
+            while (FSlots[I].Count != 0) I = (I + 1) & Mask;
+            FSlots[I] = Slot;
+        }
+    }
+
+    std::vector<TSlot> FSlots;
+    std::string FBytes;
+    size_t FUsed = 0;
+    TPending FPending{};
+    bool FHasPending = false;
+    std::array<char, 256> FPendingBytes{};
+};
+
 // The lists one pass fills; a null entry is not built.
 struct TTargets {
     TIntegerList* Lines = nullptr;
@@ -167,27 +285,39 @@ public:
             ShowProgressForm(5, ProcessingCaption, FileName, Size, 0, std::string());
         ShowUnlessMinimized(Progress.get());
         const int32_t StepSize = std::max<int32_t>(Size / 100, 1);
-        int32_t NextStep = 0;
 
         if (FFlags.BuildSegments) OpenSection(TMark{0, FCounts});
         TByte B;
         while (Fetch(B)) {
-            if (B.Offset >= NextStep) {
+            if (B.Offset >= FNextStep) {
                 ProcessMessages();
                 Progress->SetProgress(B.Offset);
-                if (Progress->Tag != 0) return Progress->Tag;
-                NextStep = B.Offset + StepSize;
+                if (Progress->Tag != 0) {
+                    if (FFlags.CountWords) FTally.MoveTo(*FTargets.Words);
+                    return Progress->Tag;
+                }
+                FNextStep = B.Offset + StepSize;
             }
-            // Most bytes continue a word: only the token and the measures change.
+            // Most bytes continue a word or a tag: only the token and the measures change, and the rest
+            // of a word is taken at once.
             if (B.T == ctWord && FPrev == ctWord) {
                 if (FTokenLength < TokenCapacity) FToken[FTokenLength++] = B.C;
                 FCounts += CountsLength | CountsText;
+                TakeWordRun();
+                continue;
+            }
+            if (B.T == ctTag && FPrev == ctTag && B.C != FTagStart && B.C != '\r' && B.C != '\n') {
+                if (FTokenLength < TokenCapacity) FToken[FTokenLength++] = B.C;
                 continue;
             }
             Step(B);
+            if (B.T == ctWord) TakeWordRun();
         }
         EndOfText(Size);
-        if (FFlags.CountWords) WordCount = FWordCount;
+        if (FFlags.CountWords) {
+            FTally.MoveTo(*FTargets.Words);
+            WordCount = FWordCount;
+        }
         return 0;
     }
 
@@ -333,6 +463,17 @@ private:
         FPrev = B.T;
     }
 
+    // The word bytes after the one just taken, up to the window's end, in one go.
+    void TakeWordRun() {
+        if (FHeld) return;
+        // Not past the next progress step, so the gauge and the message pump keep their pace.
+        const int32_t Run = FReader->ReadWordRun(FToken + FTokenLength, TokenCapacity - FTokenLength,
+                                                 FNextStep - FNextOffset);
+        FTokenLength += std::min(Run, TokenCapacity - FTokenLength);
+        FCounts += static_cast<TCounts>(Run) * (CountsLength | CountsText);
+        FNextOffset += Run;
+    }
+
     // A virtual last byte, so that a word or tag that reaches the end of the text is taken.
     void EndOfText(int32_t Size) {
         TMark At = Here();
@@ -352,7 +493,7 @@ private:
         // The word becomes the last word by exchanging the two buffers rather than copying it.
         std::swap(FToken, FLastWord);
         FLastWordLength = FTokenLength;
-        if (FFlags.CountWords) FTargets.Words->AddWord(Word);
+        if (FFlags.CountWords) FTally.Add(Word);
         FTokenLength = 0;
     }
 
@@ -598,6 +739,7 @@ private:
     std::string FExceptionKey;
 
     int32_t FNextOffset = 0;
+    int32_t FNextStep = 0;
     bool FHeld = false;
     TByte FHeldByte;
     TCounts FCounts = 0;
@@ -610,6 +752,7 @@ private:
     char* FLastWord = FWordBuffers[1].data();
     int32_t FLastWordLength = 0;
     int32_t FWordCount = 0;
+    TWordTally FTally;
     // The current line holds only blanks and tabs so far; a line break came before it.
     bool FLineBlank = true;
     bool FAfterBreak = false;
