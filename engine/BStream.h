@@ -147,9 +147,37 @@ public:
         const char* const first = FBuffer.get() + FCurrent;
         const char* const end = FBuffer.get() + std::min(FLimit, FCurrent + MaxRun);
         const char* p = first;
-        while (p < end && FClass[static_cast<unsigned char>(*p)] == ctWord) ++p;
+        // Copied while scanned: words are short, and a call to copy each would cost more.
+        const char* const copyEnd =
+            first + std::max(std::min<std::ptrdiff_t>(Room, end - first), std::ptrdiff_t{0});
+        while (p < copyEnd && FClass[static_cast<unsigned char>(*p)] == ctWord) *Out++ = *p++;
+        if (p == copyEnd)
+            while (p < end && FClass[static_cast<unsigned char>(*p)] == ctWord) ++p;
         const auto length = static_cast<int32_t>(p - first);
-        std::memcpy(Out, first, static_cast<size_t>(std::min(length, std::max(Room, 0))));
+        FCurrent += length;
+        return length;
+    }
+    // Sequential mode, inside a tag: consumes the tag's bytes from the cursor, at most MaxRun of them and
+    // up to the end of the window, stopping before a tag start, a carriage return or a line feed, and
+    // after a byte that closes the tag (the tag then ends, as NextChar would end it); copies the first
+    // Room bytes to Out and returns how many were consumed (all of class ctTag).
+    int32_t ReadTagRun(char* Out, int32_t Room, int32_t MaxRun) {
+        if (FClassified || !FTagState.InTag || MaxRun <= 0) return 0;
+        const char* const first = FBuffer.get() + FCurrent;
+        const char* const end = FBuffer.get() + std::min(FLimit, FCurrent + MaxRun);
+        const char tagStart = FTags.TagStart;
+        const char* p = first;
+        while (p < end) {
+            const char c = *p;
+            if (c == tagStart || c == '\r' || c == '\n') break;
+            if (p - first < Room) *Out++ = c;
+            ++p;
+            if (FTagStopSet[static_cast<unsigned char>(c)]) {
+                FTagState.InTag = false;
+                break;
+            }
+        }
+        const auto length = static_cast<int32_t>(p - first);
         FCurrent += length;
         return length;
     }

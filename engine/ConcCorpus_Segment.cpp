@@ -131,16 +131,21 @@ private:
     bool FAtEnd = false;
 };
 
-// The words of one file, counted in a table of the pass's own and handed to the language's frequency
-// list once, in the order first seen, when the file is done: a file's distinct words are few and their
-// table stays in the cache, where the list's items lie all over the heap. A slot holds a word's count
-// and its first eight bytes, so most words are found and counted without looking further.
+// The words of a file, counted in a table of the corpus pass's own and handed to the language's
+// frequency list once, in the order first seen, when the file is done: the table is compact and stays
+// in the cache, where the list's items lie all over the heap. It keeps its words from file to file (a
+// corpus's files share most of their words), so a file's words are mostly found, not inserted.
 class TWordTally {
 public:
-    TWordTally() : FSlots(InitialSlots) {}
+    // The tally of the calling thread; the corpus pass runs on one thread at a time.
+    static TWordTally& OfThisThread() {
+        static thread_local TWordTally Tally;
+        return Tally;
+    }
 
-    // Counts Word. The count lands one word later: the word's slot is fetched now, while the previous
-    // word is counted, so that the two cache misses overlap with the work between words.
+    // Counts Word, whose buffer must hold at least 8 bytes from Word's start. The count lands one word
+    // later: the word's slot is fetched now, while the previous word is counted, so that the two cache
+    // misses overlap with the work between words.
     void Add(std::string_view Word) {
         TPending Next{HeadOf(Word), 0, static_cast<uint32_t>(Word.size())};
         Next.Hash = HashOf(Word, Next.Head);
@@ -151,62 +156,90 @@ public:
         if (Word.size() > 8) std::memcpy(FPendingBytes.data(), Word.data(), Word.size());
     }
 
-    // Counts every word into List, in the order first seen, and empties the tally.
+    // Counts the words counted since the last call into List, in the order first seen, and starts
+    // the next file's count.
     void MoveTo(TFreqList& List) {
         if (FHasPending) Count(FPending, FPendingBytes.data());
         FHasPending = false;
-        std::vector<const TSlot*> Used;
-        Used.reserve(FUsed);
-        for (const TSlot& Slot : FSlots)
-            if (Slot.Count != 0) Used.push_back(&Slot);
-        std::sort(Used.begin(), Used.end(),
-                  [](const TSlot* A, const TSlot* B) { return A->Offset < B->Offset; });
-        for (const TSlot* Slot : Used)
-            List.AddWord(std::string_view(FBytes.data() + Slot->Offset, Slot->Length), Slot->Count);
-        FBytes.clear();
-        FSlots.assign(InitialSlots, TSlot{});
-        FUsed = 0;
+        for (const uint32_t Index : FTouched) {
+            const TEntry& Entry = FEntries[Index];
+            List.AddWord(std::string_view(FBytes.data() + Entry.Offset, Entry.Length), SlotOf(Index).Count);
+        }
+        FTouched.clear();
+        ++FGeneration;
+        if (FEntries.size() > MaxEntries) *this = TWordTally();
     }
 
 private:
     static constexpr size_t InitialSlots = 4096;
+    // Beyond this many words the table starts afresh rather than keep growing for ever.
+    static constexpr size_t MaxEntries = size_t{1} << 22;
     // A word waiting to be counted: its head, hash and length; Bytes holds its bytes after the head.
     struct TPending {
         uint64_t Head;
         uint32_t Hash;
         uint32_t Length;
     };
+    // A word's count lives in its slot, so that a word of up to eight bytes is counted from its slot
+    // alone.
     struct TSlot {
-        uint64_t Head = 0;  // the first eight bytes, zero-padded
+        uint64_t Head = 0;  // the first eight bytes, zero-padded (words hold no 0 byte)
         uint32_t Hash = 0;
-        int32_t Count = 0;  // 0 for a free slot
-        uint32_t Offset = 0;
-        uint32_t Length = 0;
+        uint32_t Entry = 0;       // index + 1 into FEntries; 0 for a free slot
+        uint32_t Generation = 0;  // the file Count belongs to
+        int32_t Count = 0;
     };
+    struct TEntry {
+        uint32_t Offset;
+        uint32_t Length;
+        uint32_t Hash;
+    };
+
+    TWordTally() : FSlots(InitialSlots) {}
 
     void Count(const TPending& W, const char* Bytes) {
         const size_t Mask = FSlots.size() - 1;
         for (size_t I = W.Hash & Mask;; I = (I + 1) & Mask) {
             TSlot& Slot = FSlots[I];
-            if (Slot.Count == 0) {
+            if (Slot.Entry == 0) {
                 Insert(Slot, W, Bytes);
                 return;
             }
-            if (Slot.Hash == W.Hash && Slot.Head == W.Head && Slot.Length == W.Length &&
-                (W.Length <= 8 ||
-                 std::memcmp(FBytes.data() + Slot.Offset + 8, Bytes + 8, W.Length - 8) == 0)) {
-                ++Slot.Count;
-                return;
+            if (Slot.Hash != W.Hash || Slot.Head != W.Head) continue;
+            if (W.Length > 8) {
+                const TEntry& Entry = FEntries[Slot.Entry - 1];
+                if (Entry.Length != W.Length || !SameTail(FBytes.data() + Entry.Offset, Bytes, W.Length))
+                    continue;
             }
+            if (Slot.Generation != FGeneration) {
+                Slot.Generation = FGeneration;
+                Slot.Count = 0;
+                FTouched.push_back(Slot.Entry - 1);
+            }
+            ++Slot.Count;
+            return;
         }
     }
 
+    const TSlot& SlotOf(uint32_t Index) const {
+        const size_t Mask = FSlots.size() - 1;
+        size_t I = FEntries[Index].Hash & Mask;
+        while (FSlots[I].Entry != Index + 1) I = (I + 1) & Mask;
+        return FSlots[I];
+    }
+
+    // Whether the bytes after the first eight agree; words are short, so no call is made to compare.
+    static bool SameTail(const char* A, const char* B, size_t Length) {
+        for (size_t I = 8; I < Length; ++I)
+            if (A[I] != B[I]) return false;
+        return true;
+    }
+
+    // The first eight bytes in one load; the caller's buffer holds them.
     static uint64_t HeadOf(std::string_view Word) {
         uint64_t V = 0;
-        const size_t N = std::min<size_t>(Word.size(), 8);
-        for (size_t I = 0; I < N; ++I)
-            V |= static_cast<uint64_t>(static_cast<unsigned char>(Word[I])) << (8 * I);
-        return V;
+        std::memcpy(&V, Word.data(), 8);
+        return Word.size() >= 8 ? V : V & ((uint64_t{1} << (8 * Word.size())) - 1);
     }
 
     static uint32_t HashOf(std::string_view Word, uint64_t Head) {
@@ -221,11 +254,14 @@ private:
     }
 
     void Insert(TSlot& Slot, const TPending& W, const char* Bytes) {
-        Slot = TSlot{W.Head, W.Hash, 1, static_cast<uint32_t>(FBytes.size()), W.Length};
+        const auto Index = static_cast<uint32_t>(FEntries.size());
+        FEntries.push_back(TEntry{static_cast<uint32_t>(FBytes.size()), W.Length, W.Hash});
+        FTouched.push_back(Index);
         for (uint32_t I = 0; I < std::min<uint32_t>(W.Length, 8); ++I)
             FBytes += static_cast<char>(W.Head >> (8 * I));
         if (W.Length > 8) FBytes.append(Bytes + 8, W.Length - 8);
-        if (++FUsed * 2 > FSlots.size()) Grow();
+        Slot = TSlot{W.Head, W.Hash, Index + 1, FGeneration, 1};
+        if (FEntries.size() * 2 > FSlots.size()) Grow();
     }
 
     void Grow() {
@@ -233,16 +269,19 @@ private:
         Old.swap(FSlots);
         const size_t Mask = FSlots.size() - 1;
         for (const TSlot& Slot : Old) {
-            if (Slot.Count == 0) continue;
+            if (Slot.Entry == 0) continue;
             size_t I = Slot.Hash & Mask;
-            while (FSlots[I].Count != 0) I = (I + 1) & Mask;
+            while (FSlots[I].Entry != 0) I = (I + 1) & Mask;
             FSlots[I] = Slot;
         }
     }
 
     std::vector<TSlot> FSlots;
+    std::vector<TEntry> FEntries;
     std::string FBytes;
-    size_t FUsed = 0;
+    // The entries counted in the current file, in the order first seen.
+    std::vector<uint32_t> FTouched;
+    uint32_t FGeneration = 0;
     TPending FPending{};
     bool FHasPending = false;
     std::array<char, 256> FPendingBytes{};
@@ -308,10 +347,12 @@ public:
             }
             if (B.T == ctTag && FPrev == ctTag && B.C != FTagStart && B.C != '\r' && B.C != '\n') {
                 if (FTokenLength < TokenCapacity) FToken[FTokenLength++] = B.C;
+                TakeTagRun();
                 continue;
             }
             Step(B);
             if (B.T == ctWord) TakeWordRun();
+            if (B.T == ctTag) TakeTagRun();
         }
         EndOfText(Size);
         if (FFlags.CountWords) {
@@ -471,6 +512,16 @@ private:
                                                  FNextStep - FNextOffset);
         FTokenLength += std::min(Run, TokenCapacity - FTokenLength);
         FCounts += static_cast<TCounts>(Run) * (CountsLength | CountsText);
+        FNextOffset += Run;
+    }
+
+    // The bytes of a tag after the one just taken, up to its end or its next line break, in one go;
+    // they count for nothing in the segment measures.
+    void TakeTagRun() {
+        if (FHeld) return;
+        const int32_t Run =
+            FReader->ReadTagRun(FToken + FTokenLength, TokenCapacity - FTokenLength, FNextStep - FNextOffset);
+        FTokenLength += std::min(Run, TokenCapacity - FTokenLength);
         FNextOffset += Run;
     }
 
@@ -752,7 +803,7 @@ private:
     char* FLastWord = FWordBuffers[1].data();
     int32_t FLastWordLength = 0;
     int32_t FWordCount = 0;
-    TWordTally FTally;
+    TWordTally& FTally = TWordTally::OfThisThread();
     // The current line holds only blanks and tabs so far; a line break came before it.
     bool FLineBlank = true;
     bool FAfterBreak = false;
