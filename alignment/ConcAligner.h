@@ -10,6 +10,7 @@
 #include <vector>
 
 class TAlignIndex;
+class TDoubleAlignIndex;
 
 // The largest product of the two unit counts that callers hand to the aligner; above it they refuse
 // with their own message, since time and memory grow with the product.
@@ -74,3 +75,64 @@ void SetAlignErrorDialog(TAlignErrorFunc Dialog);
 // closed some other way. Without a registered dialog the question goes to stderr and the answer is 0.
 int ShowAlignError(const std::string& FileName1, const std::string& FileName2, const std::string& Message,
                    const std::string& Caption2, const std::string& Caption1);
+
+// ---- The corpus aligner --------------------------------------------------------------------------------
+//
+// Aligns the sentences of every target language (1 .. LanguagesCount - 1) with language 0 within
+// paragraph pairs, after checking that files, sections and paragraphs pair up. Results go into the
+// target's pair list (Align12, Align13, Align14), one TDoubleAlignIndex per file; only empty slots are
+// filled. Entries of these pairs have exclusive ends; an empty entry is {s, s, 0}. Main thread only.
+
+// The level at which "Fix" opens the alignment view: its paragraph mode.
+inline constexpr int AlignViewParagraphLevel = 1;
+
+// The alignment view's entry points, filled by the view when it exists (tests fill their own).
+struct TAlignViewHooks {
+    // Opens the alignment windows of File for the two languages at Section and Paragraph (from 0
+    // within the section), in paragraph mode when Level is not 0.
+    std::function<void(int Level, int SourceLanguage, int TargetLanguage, int Paragraph, int Section,
+                       int File)>
+        OpenAlignmentView;
+    // File of TargetLanguage has just been aligned: a view showing it switches to aligned sentences.
+    std::function<void(int TargetLanguage, int File)> FileAligned;
+};
+extern TAlignViewHooks AlignViewHooks;
+
+inline constexpr const char* AlignViewMissingText = "The Alignment View is not available.";
+
+// "Fix": OpenAlignmentView through the hook; without one, shows AlignViewMissingText with ShowError.
+void OpenAlignmentView(int Level, int SourceLanguage, int TargetLanguage, int Paragraph, int Section,
+                       int File);
+
+// Makes sure the pair lists exist with a slot per source file (EnsureAlignIndexLists), then runs four
+// passes, each over the target languages in order, and stops at the first that fails: file counts,
+// section counts, paragraph counts, sentence alignment. Failures have told the user already. Raises what
+// the index accessors raise ("Index is out of bounds.") and InvalidAlignmentText; the file pair being
+// built is then not stored.
+void AlignCorpus();
+// Whether the two languages have the same number of files; otherwise shows "The number of files for %s
+// and %s is different.\r\nThe automatic alignment is not possible." and returns false.
+bool CheckFileCounts(int Source, int Target);
+// For every file (aligned ones included): whether the section counts agree. A difference is put to the
+// user with ShowAlignError ("Different number of sections."): "Ignore Sections" merges the sections of
+// both files (MergeAllSections) and the check goes on; "Fix" opens the alignment view at the last common
+// section and fails; any other answer fails. When one side has no section at all merging cannot help,
+// so the buttons are "Cancel" and "Fix". Files whose indexes are missing are passed over.
+bool CheckSectionCounts(int Source, int Target);
+// For every file not yet aligned with Target, section by section: whether the paragraph counts agree;
+// otherwise ShowAlignError ("Different number of paragraphs in section N.", "Cancel", "Fix"), "Fix"
+// opening the view there, and false.
+bool CheckParagraphCounts(int Target);
+// Aligns every file not yet aligned with Target and stores its pair; false at the first file that fails
+// (the user was told, or a section's paragraph counts differ), its slot staying empty.
+bool AlignLanguageSentences(int Target);
+// Replaces all entries of a section index by one {first start, last end, sum of lengths}; an empty index
+// stays empty.
+void MergeAllSections(TAlignIndex& Index);
+// The sentences of source paragraph SourceParagraph and target paragraph TargetParagraph (entries of
+// the file's paragraph indexes) appended to Pair, one entry per side per bead. A paragraph without
+// sentence, or without text, pairs whole with the other. Above kMaxAlignProduct sentence pairs the user
+// is told ("Too many sentences in section S, paragraph P. Please split the paragraphs.", numbers from 1,
+// ParagraphInSection from 0) with "Cancel" and "Fix", and the result is false.
+bool AlignSentencesInParagraph(int Target, int File, TDoubleAlignIndex& Pair, int ParagraphInSection,
+                               int Section, int TargetParagraph, int SourceParagraph);

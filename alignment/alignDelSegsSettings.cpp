@@ -60,37 +60,43 @@ std::string QStringToOptionText(const QString& Text) {
                                                          static_cast<size_t>(Text.size())));
 }
 
-void RefuseBlanksInTagEdit(QLineEdit* Edit) {
+QLineEdit* AddTagEdit(QDialog* Form, const char* Caption, const char* Name, int Top,
+                      const std::string& Value) {
+    auto* Label = new QLabel(Caption, Form);
+    Label->setGeometry(8, Top + 4, 80, 16);
+    auto* Edit = new QLineEdit(Form);
+    Edit->setObjectName(Name);
+    Edit->setGeometry(92, Top, 140, 23);
+    Edit->setText(OptionTextToQString(Value));
+    Label->setBuddy(Edit);
     Edit->setValidator(new TTagTextValidator(Edit));
     QObject::connect(Edit, &QLineEdit::inputRejected, Edit, [] { QApplication::beep(); });
+    return Edit;
+}
+
+void AddSegSettingsButtons(QDialog* Form, int Top, QLineEdit* FirstEdit, QPushButton*& Ok,
+                           QPushButton*& Cancel) {
+    Ok = new QPushButton("&Ok", Form);
+    Ok->setGeometry(76, Top, 75, 25);
+    Ok->setDefault(true);
+    Cancel = new QPushButton("Cancel", Form);
+    Cancel->setGeometry(157, Top, 75, 25);
+    QObject::connect(Ok, &QPushButton::clicked, Form, &QDialog::accept);
+    QObject::connect(Cancel, &QPushButton::clicked, Form, &QDialog::reject);
+    auto Update = [Ok, FirstEdit] {
+        Ok->setEnabled(SegSettingsAcceptable(QStringToOptionText(FirstEdit->text())));
+    };
+    QObject::connect(FirstEdit, &QLineEdit::textChanged, Ok, Update);
+    Update();
 }
 
 TDelSegsSettingsForm::TDelSegsSettingsForm(QWidget* Parent) : QDialog(Parent) {
     setWindowTitle("Settings");
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(240, 84);
-    auto* Label = new QLabel("Delimiter tag:", this);
-    Label->setGeometry(8, 14, 80, 16);
-    DelimiterEdit = new QLineEdit(this);
-    DelimiterEdit->setObjectName("DelimiterEdit");
-    DelimiterEdit->setGeometry(92, 10, 140, 23);
-    DelimiterEdit->setText(OptionTextToQString(CommonConfig->AlignDelimiter));
-    Label->setBuddy(DelimiterEdit);
-    RefuseBlanksInTagEdit(DelimiterEdit);
-    OkButton = new QPushButton("&Ok", this);
-    OkButton->setGeometry(76, 50, 75, 25);
-    OkButton->setDefault(true);
-    CancelButton = new QPushButton("Cancel", this);
-    CancelButton->setGeometry(157, 50, 75, 25);
-    connect(OkButton, &QPushButton::clicked, this, &QDialog::accept);
-    connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
-    connect(DelimiterEdit, &QLineEdit::textChanged, this, &TDelSegsSettingsForm::UpdateOk);
-    UpdateOk();
+    DelimiterEdit = AddTagEdit(this, "Delimiter tag:", "DelimiterEdit", 10, CommonConfig->AlignDelimiter);
+    AddSegSettingsButtons(this, 50, DelimiterEdit, OkButton, CancelButton);
     CenterOnScreen(this);
-}
-
-void TDelSegsSettingsForm::UpdateOk() {
-    OkButton->setEnabled(SegSettingsAcceptable(QStringToOptionText(DelimiterEdit->text())));
 }
 
 bool EditDelSegsSettings() {

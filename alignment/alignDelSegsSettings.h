@@ -26,8 +26,14 @@ void StoreDelimiterSetting(const std::string& Delimiter);
 // The options' tag texts are bytes of the user's code page; these convert them at the edit's edge.
 QString OptionTextToQString(const std::string& Text);
 std::string QStringToOptionText(const QString& Text);
-// Makes Edit refuse tabs and blanks with a beep; the validator belongs to Edit.
-void RefuseBlanksInTagEdit(QLineEdit* Edit);
+// A labelled tag edit of a settings dialog at Top, filled with Value (bytes of the user's code page),
+// refusing tabs and blanks with a beep. Owned by Form.
+QLineEdit* AddTagEdit(QDialog* Form, const char* Caption, const char* Name, int Top,
+                      const std::string& Value);
+// "&Ok" (default, accepts) and "Cancel" (rejects) at Top, owned by Form; "&Ok" is enabled only while
+// FirstEdit passes SegSettingsAcceptable.
+void AddSegSettingsButtons(QDialog* Form, int Top, QLineEdit* FirstEdit, QPushButton*& Ok,
+                           QPushButton*& Cancel);
 
 // ---- The dialog ---------------------------------------------------------------------------------------
 
@@ -40,9 +46,6 @@ public:
     QLineEdit* DelimiterEdit;
     QPushButton* OkButton;
     QPushButton* CancelButton;
-
-private:
-    void UpdateOk();
 };
 
 // Runs the dialog; on "&Ok" stores the trimmed delimiter and returns true, else false with nothing stored.

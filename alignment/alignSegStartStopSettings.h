@@ -22,10 +22,11 @@ public:
     QLineEdit* AttributeEdit;
     QPushButton* OkButton;
     QPushButton* CancelButton;
-
-private:
-    void UpdateOk();
 };
 
 // Runs the dialog; on "&Ok" stores the trimmed texts and returns true, else false with nothing stored.
 bool EditStartStopSegSettings();
+
+// The load dialog's settings button of the alignment format: mode 2 runs the delimiter-tag dialog, mode 3
+// this one; the result is theirs. Any other mode has no settings: false.
+bool ShowSegmentAlignSettings(int Mode);

@@ -133,21 +133,23 @@ bool NormalState(Qt::WindowStates State) {
     return !(State & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen));
 }
 
-const char* const FrameOffsetProperty = "tessivorFrameOffset";
+const char* const NormalFrameProperty = "tessivorNormalFrame";
 
-// Remembers how far a window's client area lies from its frame while the window is in its normal
-// state: a maximised frame may lose its borders, and the normal frame's position is wanted.
-class TFrameOffsetTracker : public QObject {
+// Remembers a window's frame position and size while it is in its normal state. A maximised frame
+// may lose its borders, so the normal frame's position cannot be worked out from it afterwards.
+class TNormalFrameTracker : public QObject {
 public:
-    explicit TFrameOffsetTracker(QWidget* Window) : QObject(Window) { Window->installEventFilter(this); }
+    explicit TNormalFrameTracker(QWidget* Window) : QObject(Window) { Window->installEventFilter(this); }
 
 protected:
     bool eventFilter(QObject* Watched, QEvent* Event) override {
         const QEvent::Type type = Event->type();
         if (type == QEvent::Move || type == QEvent::Resize || type == QEvent::Show) {
             auto* window = static_cast<QWidget*>(Watched);
+            // frameGeometry asks the window system for the frame's current margins.
             if (NormalState(window->windowState()))
-                window->setProperty(FrameOffsetProperty, window->geometry().topLeft() - window->pos());
+                window->setProperty(NormalFrameProperty,
+                                    QRect(window->frameGeometry().topLeft(), window->size()));
         }
         return false;
     }
@@ -156,13 +158,13 @@ protected:
 // The frame rectangle (frame position, widget size) a form has when it is neither minimised nor
 // maximised. Qt keeps a window's normal client bounds while it is maximised.
 QRect NormalBounds(QWidget* Widget) {
-    if (!Widget->isWindow() || NormalState(Widget->windowState()) || Widget->normalGeometry().isEmpty())
+    if (!Widget->isWindow() || NormalState(Widget->windowState()))
         return QRect(Widget->pos(), Widget->size());
-    const QVariant tracked = Widget->property(FrameOffsetProperty);
-    const QPoint offset =
-        tracked.isValid() ? tracked.toPoint() : Widget->geometry().topLeft() - Widget->pos();
+    const QVariant tracked = Widget->property(NormalFrameProperty);
+    if (tracked.isValid()) return tracked.toRect();
     const QRect normal = Widget->normalGeometry();
-    return QRect(normal.topLeft() - offset, normal.size());
+    if (normal.isEmpty()) return QRect(Widget->pos(), Widget->size());
+    return QRect(normal.topLeft() - (Widget->geometry().topLeft() - Widget->pos()), normal.size());
 }
 
 // Where a form may be placed: the screens' usable areas, or a child's MDI area.
@@ -317,8 +319,8 @@ void LoadFormPlacement(const std::string& IniFileName, const std::string& Sectio
                        bool SkipState) {
     if (IniFileName.empty()) return;
     QWidget* placed = PlacedWidget(Form);
-    if (placed->isWindow() && !placed->findChild<TFrameOffsetTracker*>(QString(), Qt::FindDirectChildrenOnly))
-        new TFrameOffsetTracker(placed);
+    if (placed->isWindow() && !placed->findChild<TNormalFrameTracker*>(QString(), Qt::FindDirectChildrenOnly))
+        new TNormalFrameTracker(placed);
     const TIniFile ini(IniFileName);
     bool stored = true;
     for (const char* key : {"Left", "Top", "Height", "Width"})
@@ -331,6 +333,8 @@ void LoadFormPlacement(const std::string& IniFileName, const std::string& Sectio
             // move places the frame of a window, resize its client area.
             placed->move(fitted.topLeft());
             placed->resize(fitted.size());
+            // A window that starts maximised has no normal frame yet: this is the one it restores to.
+            if (placed->isWindow()) placed->setProperty(NormalFrameProperty, fitted);
         }
     }
     if (SkipState) return;
@@ -348,6 +352,7 @@ TConfigFontDialog::TConfigFontDialog(const TFontSpec& Font, QWidget* Parent)
     setWindowTitle("Font");
     FFontChooser = new QFontDialog(WithStyleName(FontSpecToQFont(Font)), this);
     FFontChooser->setOptions(QFontDialog::NoButtons | QFontDialog::DontUseNativeDialog);
+    FShown = FFontChooser->currentFont();
     FFontChooser->setWindowFlags(Qt::Widget);
     FColorBox = new QComboBox(this);
     for (const TBasicColor& c : BasicColors) {
@@ -385,7 +390,8 @@ void TConfigFontDialog::SelectColor(TColor Color) {
 
 TFontSpec TConfigFontDialog::SelectedFont() const {
     TFontSpec font = FOriginal;
-    AssignQFont(font, FFontChooser->currentFont());
+    // The chooser shows a family that is not installed as another one; untouched, the font stays.
+    if (FFontChooser->currentFont() != FShown) AssignQFont(font, FFontChooser->currentFont());
     const TColor chosen = FColorBox->currentData().toInt();
     // A system colour stays one unless the user picked a different colour.
     if (ColorRefToQColor(chosen) != ColorRefToQColor(FOriginal.Color)) font.Color = chosen;

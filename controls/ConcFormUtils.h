@@ -18,6 +18,7 @@
 class QComboBox;
 class QFontDialog;
 class QLineEdit;
+class QMenu;
 class QSpinBox;
 
 // ---- Windows that receive application messages -------------------------------------------------------
@@ -29,6 +30,16 @@ class TAppMessageForm : public QWidget, public TAppMessageReceiver {
     Q_OBJECT
 public:
     explicit TAppMessageForm(QWidget* Parent = nullptr) : QWidget(Parent) {}
+
+    // A menu of the window that the main window shows in its menu bar while the window is active,
+    // placed among the main menus by its group index (the main window's own: File 0, Search 2,
+    // Frequency 3, Window 6, Info 7).
+    struct TMergedMenu {
+        int GroupIndex;
+        QMenu* Menu;
+    };
+    // The window's merged menus (owned by the window); none by default.
+    virtual std::vector<TMergedMenu> MergedMenus() const { return {}; }
 
 protected:
     bool event(QEvent* Event) override;
@@ -110,6 +121,7 @@ public:
 
 private:
     TFontSpec FOriginal;
+    QFont FShown;  // what the chooser showed at first
     QFontDialog* FFontChooser;
     QComboBox* FColorBox;
 };

@@ -167,8 +167,7 @@ void TDblProgressWindow::Changed() {
 }
 
 void TDblProgressWindow::ShowWindow() {
-    show();
-    raise();
+    ShowProgressWindow(this);
 }
 
 void TDblProgressWindow::HideWindow() {

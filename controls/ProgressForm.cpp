@@ -45,6 +45,14 @@ void PrepareProgressWindow(QDialog* Window, QWidget* Owner) {
     Window->windowHandle()->setTransientParent(Owner->window()->windowHandle());
 }
 
+// A window manager minimises a transient with its owner, and Qt then holds the window minimised: shown
+// again as it is, it would come back as an icon only.
+void ShowProgressWindow(QDialog* Window) {
+    if (Window->isMinimized()) Window->setWindowState(Window->windowState() & ~Qt::WindowMinimized);
+    Window->show();
+    Window->raise();
+}
+
 void SetElidedText(QLabel* Label, const QString& Text) {
     const QFontMetrics metrics = Label->fontMetrics();
     const int width = Label->width();
@@ -136,8 +144,7 @@ void TProgressWindow::Changed() {
 }
 
 void TProgressWindow::ShowWindow() {
-    show();
-    raise();
+    ShowProgressWindow(this);
 }
 
 void TProgressWindow::HideWindow() {

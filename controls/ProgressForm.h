@@ -23,6 +23,9 @@ void CentreOnScreen(QWidget* Window, QSize Size);
 // keeps it above the owner and minimises it with the owner, and sets it to show without taking the
 // focus: a key meant for the program must not cancel the job. The window is not owned by Owner.
 void PrepareProgressWindow(QDialog* Window, QWidget* Owner);
+// Shows a progress window in its normal state (also after the window manager minimised it with its
+// owner) and brings it to the front, without activating it.
+void ShowProgressWindow(QDialog* Window);
 // Shows Text on Label, elided in the middle when it is too wide (a long path keeps its start and its
 // file name), with the whole text as the tooltip then.
 void SetElidedText(QLabel* Label, const QString& Text);

@@ -240,12 +240,13 @@ void TBufStream::UpdateLimit() {
     FLimit = static_cast<int32_t>(std::clamp<int64_t>(toRangeEnd, 0, FCount));
 }
 
-// The window's first Kept bytes are valid; reads behind them up to the window's size, never past the
-// range end, and stores the 0 terminator.
+// The window's first Kept bytes are valid; reads behind them up to the window's size (past the range
+// end too, up to the file end) and stores the 0 terminator.
 void TBufStream::FillBuffer(int32_t Kept) {
     FReadPosition = FWindowOffset + Kept;
-    const int64_t toRangeEnd = static_cast<int64_t>(FRangeEnd) - FReadPosition;
-    const auto amount = static_cast<int32_t>(std::clamp<int64_t>(toRangeEnd, 0, BufferSize - Kept));
+    // The window is filled past the range's end: searches limit the reader to one short range after
+    // another, and the next range then usually lies in the window already.
+    const auto amount = BufferSize - Kept;
     int32_t got = 0;
     if (amount > 0) got = FSource.ReadAt(FBuffer.get() + Kept, amount, FReadPosition);
     BlankZeroBytes(FBuffer.get() + Kept, got);

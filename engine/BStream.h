@@ -110,6 +110,14 @@ public:
         if (c != 0) ++FCurrent;
         return c;
     }
+    // The bytes from the cursor to the end of what the window holds of the range, the window moving on
+    // when the cursor is at its end; empty at the range end and without a cursor. Lets a scan look at
+    // many bytes per call: it consumes them with SetPosition (cheap inside the window). The view holds
+    // until the next call that moves the window.
+    std::string_view Window() {
+        if (FCurrent >= FLimit && !EnsureAvailable(1)) return {};
+        return {FBuffer.get() + FCurrent, static_cast<size_t>(FLimit - FCurrent)};
+    }
     // The byte before the cursor, the cursor moving back onto it; 0 at RangeStart.
     char ReadPrevByte();
     // The next byte and its class; 0 at the end (T is ctNone then, or ctDelimiter in classified mode).

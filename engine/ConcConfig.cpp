@@ -266,6 +266,20 @@ void TConcordConfig::SetLanguage(uint32_t Id, const std::string& Name) {
         if (Tables.CharType1[C] & platform::C1_UPPER) LowerCaseMap[C] = Tables.LowerCase[C];
 }
 
+int TConcordConfig::AddFile(TNamedItem<TCorpusFileRecord> Entry, std::unique_ptr<TFileSynchroStream> Stream,
+                            std::unique_ptr<TBufStream> Reader) {
+    Streams.push_back(std::move(Stream));
+    Readers.push_back(std::move(Reader));
+    Files.push_back(std::move(Entry));
+    PageStarts.Add(nullptr);
+    LineStarts.Add(nullptr);
+    FileTags.Add(nullptr);
+    SectionIndexes.Add(nullptr);
+    ParagraphIndexes.Add(nullptr);
+    SentenceIndexes.Add(nullptr);
+    return static_cast<int>(Files.size()) - 1;
+}
+
 void TConcordConfig::RemoveFile(int Index) {
     CheckIndex(Files.size(), Index);
     const size_t I = static_cast<size_t>(Index);

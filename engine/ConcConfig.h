@@ -252,6 +252,10 @@ public:
     // bytes (a sort order in the high word changes nothing). The map is the identity for a caseless
     // locale and for one whose language (low 16 bits) is not in the known table.
     void SetLanguage(uint32_t Id, const std::string& Name);
+    // Appends a file to every per-file list: its entry, stream and reader (either may be null for a file
+    // that could not be opened) and an empty slot in each index list. Returns its index.
+    int AddFile(TNamedItem<TCorpusFileRecord> Entry, std::unique_ptr<TFileSynchroStream> Stream,
+                std::unique_ptr<TBufStream> Reader);
     // Removes file Index from every per-file list, freeing its indexes, stream and reader; a converted
     // copy inside TempDir is deleted from the disk. Raises std::out_of_range for a bad index.
     void RemoveFile(int Index);

@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -187,3 +188,15 @@ size_t FindValueEnd(const char* Text);
 
 // The locale's 8-bit (ANSI) code page; the system's code page for a locale without one.
 int LocaleCodePage(uint32_t LCID);
+
+// ---- The corpus frequency list on demand --------------------------------------------------------------
+
+// The alignment run that follows a corpus pass made here (the alignment unit registers it at start-up,
+// since the engine does not depend on it). Empty: no alignment follows.
+void SetCorpusAlignmentRun(std::function<void()> Run);
+// The corpus frequency list of Language for a window that needs it. When the language has none:
+// ProcessCorpus, and when that completes, the registered alignment run, since the pass may have rebuilt
+// segment indexes. Then, when the list exists, it is sorted alphabetically or by frequency unless it
+// already is, and the result is true; false when the pass was cancelled or the language does not exist.
+// Exceptions of the pass and the run pass on.
+bool GetCorpusFreqList(int Language, bool Alphabetical);

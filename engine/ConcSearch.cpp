@@ -502,19 +502,32 @@ void SetSlot(TConcordItem& Item, int Slot, std::string_view Word, const TBufStre
 
 }  // namespace
 
+// Both context sides are read from one classified stretch when the hit is short: classifying is the
+// dearest part of reporting a hit.
 void BuildKwicLine(TBufStream& Reader, int32_t Start, int32_t End, TConcordItem& Item, uint8_t Syntax) {
     const int32_t fileSize = Reader.GetSourceSize();
-    Reader.ValidateBuffer(std::max(0, Start - 255), std::min(Start + 1, fileSize));
+    const int32_t leftFrom = std::max(0, Start - 255);
+    const int32_t rightTo = std::min(End + 255, fileSize);
+    const bool together = rightTo - leftFrom <= TBufStream::BufferSize;
+    Reader.ValidateBuffer(leftFrom, together ? rightTo : std::min(Start + 1, fileSize));
     Reader.SetPosition(Start);
     for (int slot = 4; slot >= 1; --slot) {
         const std::string_view word = Reader.PrevWord();
         if (word.empty()) break;
         SetSlot(Item, slot, word, Reader);
     }
-
     Reader.SetPosition(Start);
     TCharType first = ctNone;
     Reader.NextChar(first);
+
+    if (!together) Reader.ValidateBuffer(std::max(0, End - 512), rightTo);
+    Reader.SetPosition(End);
+    for (int slot = 5; slot <= 8; ++slot) {
+        const std::string_view word = Reader.NextWord();
+        if (word.empty()) break;
+        SetSlot(Item, slot, word, Reader);
+    }
+
     Reader.SetRange(Start, End);
     Reader.SetTagState(first);
     std::string hit;
@@ -544,12 +557,4 @@ void BuildKwicLine(TBufStream& Reader, int32_t Start, int32_t End, TConcordItem&
     Item.Texts.Set(0, hit);
     Item.WordStarts[0] = Start;
     Item.WordEnds[0] = End;
-
-    Reader.ValidateBuffer(std::max(0, End - 512), std::min(End + 255, fileSize));
-    Reader.SetPosition(End);
-    for (int slot = 5; slot <= 8; ++slot) {
-        const std::string_view word = Reader.NextWord();
-        if (word.empty()) break;
-        SetSlot(Item, slot, word, Reader);
-    }
 }

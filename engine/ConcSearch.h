@@ -81,7 +81,8 @@ public:
     // expression being matched gives up within about 100 ms.
     std::atomic<bool> StopRequested{false};
 
-    // A search reached file offset Position; Force asks for the gauges to move now.
+    // A search reached file offset Position; Force asks for the gauges to move now. Word scans may
+    // leave it out while there is no progress window.
     virtual void UpdateProgress(int32_t Position, bool Force) = 0;
 };
 
@@ -181,6 +182,7 @@ private:
     bool MatchSkip(size_t Index, TAttempt& A);
     bool MatchSkipAny(size_t Index, TAttempt& A);
     bool SearchWords(bool ShowProgress);
+    bool SkipToCandidate(bool ShowProgress);
 
     bool SearchRegExp(bool ShowProgress);
     bool StartRegExpBuffer(int32_t Start);
@@ -202,11 +204,15 @@ private:
     // Tables of the byte loops.
     std::array<bool, 256> FDelimiter{};
     std::array<bool, 256> FSkip{};
-    std::array<uint8_t, 256> FFold{};    // the lower-case map, or the identity with MatchCase
-    std::array<uint8_t, 256> FLower{};   // the lower-case map (meta-tag names)
-    std::array<TCharSet, 256> FEqual{};  // the bytes each byte equals (itself, its groups)
-    std::array<uint8_t, 256> FMapped{};  // the byte every byte of a folded word compares as
-    bool FMapExact = true;               // FMapped gives exactly the equal-character relation
+    std::array<uint8_t, 256> FFold{};       // the lower-case map, or the identity with MatchCase
+    std::array<uint8_t, 256> FLower{};      // the lower-case map (meta-tag names)
+    std::array<TCharSet, 256> FEqual{};     // the bytes each byte equals (itself, its groups)
+    std::array<uint8_t, 256> FMapped{};     // the byte every byte of a folded word compares as
+    bool FMapExact = true;                  // FMapped gives exactly the equal-character relation
+    std::array<uint8_t, 256> FSearchMap{};  // FMapped after FFold: what a byte of the text compares as
+    // The first term is a plain word read without word tags: attempts that could not match it are
+    // skipped by a scan of the reader's window.
+    bool FScanFirst = false;
     bool FAnySkip = false;
 
     char FWord[WordSize + 1] = {};

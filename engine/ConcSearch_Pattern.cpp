@@ -75,6 +75,9 @@ TSearchContext::TSearchContext(int32_t Language, const std::string& Pattern, uin
     BuildDelimiterSet();
     BuildCharMaps();
     ParsePattern(Pattern);
+    for (size_t b = 0; b < 256; ++b) FSearchMap[b] = FMapped[FFold[b]];
+    FScanFirst = Syntax == 0 && FWordTag == 0 && !Terms.empty() && Terms[0]->Kind == tkWord &&
+                 Terms[0]->Plain && FMapExact && !FAnySkip;
 }
 
 TSearchContext::~TSearchContext() = default;
@@ -562,6 +565,7 @@ bool TSearchContext::SearchWords(bool ShowProgress) {
     attempt.Resume = MatchStart;
     if (Owner != nullptr) ++Owner->WordsScanned;
     while (true) {
+        if (FScanFirst && !SkipToCandidate(ShowProgress)) return false;
         attempt.First = true;
         attempt.LastEmpty = false;
         const bool matched = MatchTermsFrom(0, attempt);
@@ -583,6 +587,64 @@ bool TSearchContext::SearchWords(bool ShowProgress) {
     MatchEndAfterDelimiter = FDelimiterRead;
     if (ShowProgress && Owner != nullptr) Owner->UpdateProgress(MatchEnd, false);
     return true;
+}
+
+// Moves the reader and MatchStart to the start of the next attempt whose first word matches the first
+// term, counting the attempts passed over as failed ones. False at the range's end or on cancel.
+bool TSearchContext::SkipToCandidate(bool ShowProgress) {
+    TBufStream& reader = *Reader;
+    const auto* want = reinterpret_cast<const uint8_t*>(Terms[0]->Mapped.data());
+    const size_t wantLength = Terms[0]->Mapped.size();
+    int32_t attemptStart = reader.GetPosition();
+    bool inWord = false;
+    bool same = true;
+    size_t length = 0;
+    auto candidate = [&] {
+        reader.SetPosition(attemptStart);
+        MatchStart = attemptStart;
+        return true;
+    };
+    while (true) {
+        const std::string_view window = reader.Window();
+        const int32_t base = reader.GetPosition();
+        if (window.empty()) return inWord && same && length == wantLength && candidate();
+        const auto* bytes = reinterpret_cast<const uint8_t*>(window.data());
+        const size_t count = window.size();
+        size_t i = 0;
+        while (i < count) {
+            if (!inWord) {
+                while (i < count && FDelimiter[bytes[i]]) ++i;
+                if (i == count) break;
+                inWord = true;
+                same = true;
+                length = 0;
+            }
+            for (; i < count && same && !FDelimiter[bytes[i]]; ++i) {
+                if (length < static_cast<size_t>(WordSize)) {
+                    same = length < wantLength && FSearchMap[bytes[i]] == want[length];
+                    ++length;
+                }
+            }
+            // Most words differ at once: the rest of them is passed over without comparing.
+            while (i < count && !FDelimiter[bytes[i]]) ++i;
+            if (i == count) break;
+            inWord = false;
+            if (same && length == wantLength) return candidate();
+            ++i;
+            attemptStart = base + static_cast<int32_t>(i);
+            if (Owner != nullptr) {
+                ++Owner->WordsScanned;
+                if (Owner->ProgressWindow == nullptr) {
+                    if (Owner->StopRequested.load(std::memory_order_relaxed)) Owner->Cancelled = true;
+                    if (Owner->Cancelled) return false;
+                    continue;
+                }
+                if (ShowProgress) Owner->UpdateProgress(attemptStart, false);
+                if (PollCancel()) return false;
+            }
+        }
+        reader.SetPosition(base + static_cast<int32_t>(count));
+    }
 }
 
 // ---------------------------------------------------------------------------------------------------

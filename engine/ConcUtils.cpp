@@ -228,6 +228,13 @@ void SetFontDialog(TFontDialogFunc Dialog) {
     FontDialog = std::move(Dialog);
 }
 
+bool ExecuteFontDialog(TFontSpec& Font) {
+    TFontSpec Chosen = Font;
+    if (!FontDialog || !FontDialog(Chosen)) return false;
+    Font = Chosen;
+    return true;
+}
+
 bool ChooseConfigFont(int FontIndex, int Language) {
     if (FontIndex < 0 || FontIndex >= ConfigFontCount) return false;
     if (Language < 0 || Language >= LanguagesCount || !LanguageConfigs[Language]) return false;

@@ -215,6 +215,10 @@ using TFontDialogFunc = std::function<bool(TFontSpec& Font)>;
 // Registers the dialog (the program registers the real one, tests their own). Empty: nothing is chosen.
 void SetFontDialog(TFontDialogFunc Dialog);
 
+// Opens the registered font dialog on Font; true on OK, with the choice in Font (untouched otherwise).
+// False without a registered dialog.
+bool ExecuteFontDialog(TFontSpec& Font);
+
 // Opens the font dialog on font FontIndex (0..8) of Language; on OK copies the choice into the
 // language's configuration and broadcasts CM_FONTCHANGED (Language, FontIndex). Returns whether a font
 // was chosen. Nothing happens for a language or font index that does not exist.

@@ -295,15 +295,7 @@ bool ConvertCorpusFile(const std::string& FileName, const std::string& CopyName,
         Entry.Name = FileName;
         Entry.Object.Converted = IsUTF8;
         Entry.Object.CopyName = Path;
-        Config.Streams.push_back(std::move(Opened.Stream));
-        Config.Readers.push_back(std::move(Opened.Reader));
-        Config.Files.push_back(std::move(Entry));
-        Config.PageStarts.Add(nullptr);
-        Config.LineStarts.Add(nullptr);
-        Config.FileTags.Add(nullptr);
-        Config.SectionIndexes.Add(nullptr);
-        Config.ParagraphIndexes.Add(nullptr);
-        Config.SentenceIndexes.Add(nullptr);
+        Config.AddFile(std::move(Entry), std::move(Opened.Stream), std::move(Opened.Reader));
         Cleanup.Release();
         SendToMainForm(CM_FILEADDED, Language, 0);
         return true;

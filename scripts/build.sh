@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
-PACKAGES="cmake g++ qt6-base-dev qt6-charts-dev libqt6charts6 libicu-dev libgtest-dev libgmock-dev libbenchmark-dev libgl-dev"
+PACKAGES="cmake g++ qt6-base-dev qt6-charts-dev libqt6charts6 libicu-dev libgtest-dev libgmock-dev libbenchmark-dev libgl-dev xvfb openbox x11-utils"
 missing=""
 for p in $PACKAGES; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

@@ -16,16 +16,40 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "alignment/ConcAligner.h"
+#include "alignment/ConcParaAligners.h"
 #include "controls/ConcFormUtils.h"
 #include "controls/FileDialogForm.h"
+#include "controls/FileDialogs.h"
 #include "controls/Msg.h"
 #include "engine/ConcConfig.h"
+#include "engine/ConcCorpus.h"
 #include "engine/ConcErrors.h"
 #include "engine/ConcLangs.h"
 #include "engine/ConcPrefs.h"
 #include "platform/IniFiles.h"
+#include "results/ConcParaSearch.h"
+#include "results/ConcSearchOptions.h"
+#include "results/ConcSearchQuery.h"
+#include "results/ConcTessivor.h"
+#include "shell/ConcParaLoad.h"
+#include "shell/ConcRecentWorkspaces.h"
+#include "shell/ConcWorkOptions.h"
+#include "shell/ConcWorkspace.h"
 
 TMainFormHooks MainFormHooks;
+
+void InstallMainFormHooks() {
+    MainFormHooks.ProcessCorpus = [] { return ProcessCorpus(); };
+    MainFormHooks.CorpusNeedsProcessing = [] { return CorpusNeedsProcessing(); };
+    MainFormHooks.LoadCorpusFiles = [](TConcMainForm&, bool NewCorpus) { return LoadCorpusFiles(NewCorpus); };
+    MainFormHooks.RunAlignment = [] { RunAlignment(false, -1, -1); };
+    MainFormHooks.EnsureAlignIndexLists = [] { EnsureAlignIndexLists(); };
+    RegisterAlignmentRun();
+    MainFormHooks.IsConcordanceWindow = [](QWidget* Child) {
+        return qobject_cast<TTessivorForm*>(Child) != nullptr;
+    };
+}
 
 namespace {
 
@@ -274,6 +298,7 @@ TConcMainForm::TConcMainForm(QWidget* Parent)
     setCentralWidget(FMdiArea);
     CreateActions();
     CreateMenus();
+    connect(FMdiArea, &QMdiArea::subWindowActivated, this, &TConcMainForm::MergeChildMenus);
     CreateStatusBar();
     if (MainFormHooks.SetupProductActions) MainFormHooks.SetupProductActions(*this);
 
@@ -318,7 +343,7 @@ void TConcMainForm::CreateActions() {
     AlignCorpusAction = make("Align Corpus");
     OpenWorkspaceAction = make("Open &Workspace...", QKeySequence("Ctrl+O"));
     SaveWorkspaceAction = make("&Save Workspace");
-    SaveWorkspaceAs = make("Save Workspace &As...");
+    SaveWorkspaceAsAction = make("Save Workspace &As...");
     SaveOnExitAction = make("Save &On Exit");
     SaveOnExitAction->setCheckable(true);
     RecentWorkspacesAction = make("R&ecent Workspaces...");
@@ -340,11 +365,42 @@ void TConcMainForm::CreateActions() {
     ArrangeAction = make("&Arrange Icons");
     AboutAction = make("About Tessivor...");
 
+    connect(LoadCorpusFileAction, &QAction::triggered, this, &TConcMainForm::LoadCorpus);
+    connect(UnloadCorpusAction, &QAction::triggered, this, &TConcMainForm::UnloadCorpus);
+    connect(CollectTagsAction, &QAction::triggered, this, &TConcMainForm::ScanCorpus);
+    connect(AlignCorpusAction, &QAction::triggered, this, [] { AlignCorpus(); });
+    connect(SearchAction, &QAction::triggered, this, [this] { Search(false); });
+    connect(AdvancedSearchAction, &QAction::triggered, this, [this] { Search(true); });
+    connect(ParallelSearchAction, &QAction::triggered, this, &TConcMainForm::ParallelSearch);
+    connect(SearchOptionsAction, &QAction::triggered, this,
+            [] { ShowSearchOptions(false, CommonConfig ? CommonConfig->LastUsedLanguage : 0); });
+    connect(OpenWorkspaceAction, &QAction::triggered, this, &TConcMainForm::OpenWorkspace);
+    connect(SaveWorkspaceAction, &QAction::triggered, this, [this] { SaveWorkspaceFile(true); });
+    connect(SaveWorkspaceAsAction, &QAction::triggered, this, &TConcMainForm::SaveWorkspaceAs);
+    connect(SaveOnExitAction, &QAction::triggered, this, &TConcMainForm::ToggleSaveOnExit);
+    connect(RecentWorkspacesAction, &QAction::triggered, this, &TConcMainForm::OpenRecentWorkspace);
     // Closing runs the close sequence, whatever asks for it.
     connect(ExitAction, &QAction::triggered, this, &QWidget::close);
     connect(TileHorizontalAction, &QAction::triggered, this, [this] { FMdiArea->tileSubWindows(); });
     connect(CascadeAction, &QAction::triggered, this, [this] { FMdiArea->cascadeSubWindows(); });
     connect(ArrangeAction, &QAction::triggered, this, &TConcMainForm::ArrangeIcons);
+}
+
+void TConcMainForm::Search(bool Advanced) {
+    if (!CommonConfig || LanguagesCount < 1) return;
+    if (CommonConfig->LastUsedLanguage < 0 || CommonConfig->LastUsedLanguage >= LanguagesCount)
+        CommonConfig->LastUsedLanguage = 0;
+    const QMdiSubWindow* Active = FMdiArea->activeSubWindow();
+    const auto* Window = Active ? qobject_cast<const TTessivorForm*>(Active->widget()) : nullptr;
+    std::unique_ptr<TConcSearchRec> Query =
+        ShowSearchQuery(Advanced, Window ? Window->PrimaryLanguage : -1, false, nullptr,
+                        CommonConfig->LastUsedLanguage, false);
+    if (Query) NewConcordanceWindow(FMdiArea, std::move(Query));
+}
+
+void TConcMainForm::ParallelSearch() {
+    std::vector<std::unique_ptr<TConcSearchRec>> Queries;
+    if (ShowParallelSearch(Queries)) NewParallelConcordanceWindow(FMdiArea, Queries);
 }
 
 // Lines the minimised children up along the bottom of the area in the order they were opened, left to
@@ -369,13 +425,21 @@ void TConcMainForm::ArrangeIcons() {
 }
 
 // The menu bar holds only the commands the program carries out so far: a command that did nothing
-// would pretend to work. The Search and Frequency menus exist already, since the idle handler keeps
-// their states; they and the other commands join the bar together with their handlers.
+// would pretend to work. The Frequency menu exists already, since the idle handler keeps its states;
+// it and the other commands join the bar together with their handlers.
 void TConcMainForm::CreateMenus() {
     FileMenu = menuBar()->addMenu("&File");
+    FileMenu->addActions({LoadCorpusFileAction, UnloadCorpusAction});
+    FileMenu->addSeparator();
+    FileMenu->addActions({OpenWorkspaceAction, SaveWorkspaceAction, SaveWorkspaceAsAction, SaveOnExitAction,
+                          RecentWorkspacesAction});
+    FileMenu->addSeparator();
+    FileMenu->addActions({CollectTagsAction, AlignCorpusAction});
+    FileMenu->addSeparator();
     FileMenu->addAction(ExitAction);
 
-    SearchMenu = new QMenu("&Search", this);
+    SearchMenu = menuBar()->addMenu("&Search");
+    SearchMenu->addActions({SearchAction, AdvancedSearchAction, ParallelSearchAction, SearchOptionsAction});
     FrequencyMenu = new QMenu("Fre&quency", this);
     CollocateFrequencyDataMenu = FrequencyMenu->addMenu("Collocate Frequency &Data");
     AdvancedCollocationMenu = FrequencyMenu->addMenu("Advanced &Collocation");
@@ -385,6 +449,22 @@ void TConcMainForm::CreateMenus() {
     WindowMenu = menuBar()->addMenu("&Window");
     connect(WindowMenu, &QMenu::aboutToShow, this, &TConcMainForm::RebuildWindowList);
     RebuildWindowList();
+}
+
+void TConcMainForm::MergeChildMenus(QMdiSubWindow* Active) {
+    for (const QPointer<QAction>& A : FMergedMenuActions)
+        if (A) menuBar()->removeAction(A);
+    FMergedMenuActions.clear();
+    const auto* Form = Active ? qobject_cast<TAppMessageForm*>(Active->widget()) : nullptr;
+    if (!Form) return;
+    std::vector<TAppMessageForm::TMergedMenu> Menus = Form->MergedMenus();
+    std::stable_sort(Menus.begin(), Menus.end(),
+                     [](const auto& A, const auto& B) { return A.GroupIndex < B.GroupIndex; });
+    // The children's groups lie between the main window's Frequency (3) and Window (6) menus; a menu
+    // whose commands are not built yet stays out of the bar.
+    for (const auto& M : Menus)
+        if (M.Menu && !M.Menu->actions().isEmpty())
+            FMergedMenuActions.emplace_back(menuBar()->insertMenu(WindowMenu->menuAction(), M.Menu));
 }
 
 // The Window menu: the arrangement commands, then one checkable entry per child window.
@@ -522,7 +602,7 @@ void TConcMainForm::ApplyActionStates(const TActionStates& S) {
     WindowMenu->menuAction()->setVisible(S.WindowMenuVisible);
     CollocateFrequencyDataMenu->menuAction()->setEnabled(S.Collocation);
     AdvancedCollocationMenu->menuAction()->setEnabled(S.Collocation);
-    for (QAction* a : {LoadCorpusFileAction, OpenWorkspaceAction, SaveWorkspaceAs, NormalTagsAction,
+    for (QAction* a : {LoadCorpusFileAction, OpenWorkspaceAction, SaveWorkspaceAsAction, NormalTagsAction,
                        PartofSpeechTagsAction, FrequencyOptionsAction})
         a->setEnabled(S.CorpusCommands);
 }
@@ -575,23 +655,157 @@ void TConcMainForm::CloseAllChildren() {
 }
 
 // ---------------------------------------------------------------------------------------------------
+// Corpus commands
+
+void TConcMainForm::LoadCorpus() {
+    try {
+        if (MainFormHooks.LoadCorpusFiles && MainFormHooks.LoadCorpusFiles(*this, false)) {
+            if (MainFormHooks.ProcessCorpus && MainFormHooks.ProcessCorpus()) {
+                if (MainFormHooks.RunAlignment) MainFormHooks.RunAlignment();
+            } else if (MainFormHooks.EnsureAlignIndexLists) {
+                MainFormHooks.EnsureAlignIndexLists();
+            }
+            if (MainFormHooks.BuildLanguageMenus) MainFormHooks.BuildLanguageMenus(*this);
+        }
+    } catch (...) {
+        UpdateHintPanel();
+        UpdateLanguagePanel();
+        throw;
+    }
+    UpdateHintPanel();
+    UpdateLanguagePanel();
+}
+
+void TConcMainForm::UnloadCorpus() {
+    TWaitScope wait;
+    CloseAllChildren();
+    for (int language = 0; language < LanguagesCount; ++language) {
+        TConcordConfig* config = LanguageConfigs[language].get();
+        for (int file = config ? int(config->Files.size()) - 1 : -1; file >= 0; --file)
+            config->RemoveFile(file);
+    }
+    for (std::unique_ptr<TDoubleAlignIndexes>* pairs : {&Align12, &Align13, &Align14}) pairs->reset();
+    PostStatusText("");
+    UpdateLanguagePanel();
+}
+
+void TConcMainForm::ScanCorpus() {
+    if (MainFormHooks.ProcessCorpus && MainFormHooks.ProcessCorpus() && MainFormHooks.RunAlignment)
+        MainFormHooks.RunAlignment();
+    UpdateLanguagePanel();
+}
+
+// ---------------------------------------------------------------------------------------------------
 // Closing
 
+// The close goes on whatever the save did; a save that raised is reported here, inside the handler.
 void TConcMainForm::closeEvent(QCloseEvent* Event) {
-    switch (DecideClose(CorpusInUse(), WorkspaceLoaded, SaveOnExit)) {
-        case TCloseDecision::Refuse:
-            Event->ignore();
-            return;
-        case TCloseDecision::SavePreferences:
-            SavePreferences();
-            break;
-        case TCloseDecision::SaveWorkspace:
-            if (MainFormHooks.SaveWorkspaceFile) MainFormHooks.SaveWorkspaceFile(*this, false);
-            break;
-        case TCloseDecision::SaveNothing:
-            break;
+    const TCloseDecision decision = DecideClose(CorpusInUse(), WorkspaceLoaded, SaveOnExit);
+    if (decision == TCloseDecision::Refuse) {
+        Event->ignore();
+        return;
     }
+    DeliverCatching([&] {
+        if (decision == TCloseDecision::SavePreferences)
+            SavePreferences();
+        else if (decision == TCloseDecision::SaveWorkspace)
+            SaveWorkspaceFile(false);
+        return true;
+    });
     Event->accept();
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Workspaces
+
+namespace {
+
+// Names typed without an extension get ".TWS"; a save replaces an existing file without asking.
+std::string ChooseWorkspaceFile(bool Save, const char* Title) {
+    TFileDialogRequest request;
+    request.Save = Save;
+    request.ConfirmOverwrite = false;
+    request.Title = Title;
+    request.Folder = WorkspacePath;
+    request.Filter = "Tessivor Pro Workspaces (*.TWS *.tws);;All Files (*)";
+    request.DefaultSuffix = "TWS";
+    const std::vector<std::string> chosen = ExecuteFileDialog(request);
+    return chosen.empty() ? std::string() : chosen.front();
+}
+
+}  // namespace
+
+void TConcMainForm::OpenWorkspace() {
+    const std::string name = ChooseWorkspaceFile(false, "Select Workspace to Open");
+    if (!name.empty()) OpenWorkspaceFile(name);
+}
+
+void TConcMainForm::OpenWorkspaceFile(const std::string& FileName) {
+    CloseAllChildren();
+    FreeLanguageConfigs();
+    // Whatever the open did, the menus and panels must show the languages and files now configured;
+    // an exception then goes on to the application's handler.
+    auto finish = [this] {
+        // Settings that could not be read leave no language; every window expects language 0.
+        if (LanguagesCount == 0) {
+            LanguageConfigs[0] = std::make_unique<TConcordConfig>(0);
+            LanguagesCount = 1;
+        }
+        if (MainFormHooks.BuildLanguageMenus) MainFormHooks.BuildLanguageMenus(*this);
+        PostStatusText("");
+        UpdateHintPanel();
+        UpdateLanguagePanel();
+    };
+    try {
+        if (LoadWorkspace(FileName)) WorkspaceOpened();
+    } catch (...) {
+        finish();
+        throw;
+    }
+    finish();
+}
+
+void TConcMainForm::OpenRecentWorkspace() {
+    const std::string name = ChooseRecentWorkspace();
+    if (!name.empty()) OpenWorkspaceFile(name);
+}
+
+bool TConcMainForm::SaveWorkspaceFile(bool Ask) {
+    // After a failed open there is no current workspace, and the one that failed must stay as it is.
+    if (WorkspaceFileName.empty()) return false;
+    if (Ask && !ShowWorkspaceOptions(false)) return false;
+    return SaveWorkspace(WorkspaceFileName);
+}
+
+void TConcMainForm::SaveWorkspaceAs() {
+    const std::string name = ChooseWorkspaceFile(true, "Save Workspace As");
+    if (name.empty()) return;
+    if (name == WorkspaceFileName) {
+        ShowError(
+            "This is the currently loaded workspace and you can not overwrite it. Please use \"Save "
+            "Workspace...\" command or choose a new name.");
+        return;
+    }
+    if (!ShowWorkspaceOptions(true) || !SaveWorkspace(name)) return;
+    WorkspaceFileName = name;
+    WorkspaceOpened();
+}
+
+void TConcMainForm::ToggleSaveOnExit() {
+    SaveOnExit = !SaveOnExit;
+    SaveOnExitAction->setChecked(SaveOnExit);
+}
+
+void TConcMainForm::WorkspaceOpened() {
+    WorkspaceLoaded = true;
+    WorkspacePath = WorkspaceFolder(WorkspaceFileName);
+    // The workspace is open whether or not the recent list reaches the preferences file.
+    DeliverCatching([] {
+        UpdateRecentWorkspaces();
+        return true;
+    });
+    UpdateCaption();
+    if (MainFormHooks.BuildLanguageMenus) MainFormHooks.BuildLanguageMenus(*this);
 }
 
 // ---------------------------------------------------------------------------------------------------

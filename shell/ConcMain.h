@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QMainWindow>
+#include <QPointer>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -89,12 +90,12 @@ struct TMainFormHooks {
     std::function<bool()> CorpusNeedsProcessing;
     // Alignment runs: aligns every file of every language whose alignment is missing, clearing nothing.
     std::function<void()> RunAlignment;
+    // Alignment runs: every pair list exists with a slot for each file of language 0.
+    std::function<void()> EnsureAlignIndexLists;
     // Alignment windows: the sections window or the alignment view exists.
     std::function<bool()> AlignmentWindowsOpen;
     // Corpus loading dialog (for a new corpus or the current one); returns what the dialog returned.
     std::function<bool(TConcMainForm& Form, bool NewCorpus)> LoadCorpusFiles;
-    // Workspaces: saves the loaded workspace under WorkspaceFileName, asking for its options when Ask.
-    std::function<bool(TConcMainForm& Form, bool Ask)> SaveWorkspaceFile;
     // Corpus views: opens a view of the file in Language.
     std::function<void(TConcMainForm& Form, const std::string& FileName, int Language)> ShowCorpusText;
     // Corpus views: whether Child is a corpus view of that language showing exactly that file.
@@ -109,6 +110,11 @@ struct TMainFormHooks {
 };
 
 extern TMainFormHooks MainFormHooks;
+
+// Fills the hooks of the units the program has: corpus processing, the corpus loading dialog, the
+// alignment runs (also the one that follows a pass made on demand) and the test for a concordance
+// window.
+void InstallMainFormHooks();
 
 // ---- The application object --------------------------------------------------------------------------
 
@@ -163,9 +169,51 @@ public:
     void UpdateCaption();
     // Destroys the topmost child again and again until none is left.
     void CloseAllChildren();
+
+    // Load Corpus File(s): the loading dialog on the current corpus; after OK the corpus is processed
+    // and then aligned (when the pass did not complete, the pair lists are only made to fit the files)
+    // and the language menus rebuilt. Both panels are refreshed in every case, also when a step raises;
+    // the exception then goes on.
+    void LoadCorpus();
+    // Unload Corpus, under the wait cursor: closes every child, removes every file of every language
+    // (the languages and their settings stay), frees the three alignments, posts an empty status text
+    // and refreshes panel 1.
+    void UnloadCorpus();
+    // Scan Corpus: processes the corpus and, when the pass completed, aligns it; refreshes panel 1.
+    void ScanCorpus();
+    // Search and Advanced Search: the query dialog (simple or advanced) for the remembered search
+    // language; its query runs in a new concordance window, or is appended to the active one.
+    void Search(bool Advanced);
+    // Parallel Search: the parallel search dialog, then a parallel concordance window of its queries.
+    void ParallelSearch();
     // Arrange Icons: the minimised children in a row along the bottom of the area, in the order they
     // were opened, wrapping upwards.
     void ArrangeIcons();
+
+    // ---- Workspaces (opening and saving a processed corpus, see ConcWorkspace) ----
+    // Open Workspace: asks for a workspace file in WorkspacePath and opens the one chosen.
+    void OpenWorkspace();
+    // Closes every child, frees the languages and the alignments and opens FileName (LoadWorkspace,
+    // which reports what went wrong). On success WorkspaceOpened; in every case the language menus and
+    // both panels are rebuilt and the status text emptied. A failed open leaves no corpus file loaded,
+    // WorkspaceFileName empty and at least language 0 configured.
+    void OpenWorkspaceFile(const std::string& FileName);
+    // Recent Workspaces: the chooser of the recent list; opens the workspace chosen.
+    void OpenRecentWorkspace();
+    // Save Workspace: saves the corpus under WorkspaceFileName, first asking for the Keep options when
+    // Ask (Cancel saves nothing). Does nothing without a current workspace (after a failed open).
+    // Returns whether both files were written.
+    bool SaveWorkspaceFile(bool Ask);
+    // Save Workspace As: asks for a name (an existing file is replaced without asking); refuses the
+    // current workspace's own name with an error; otherwise asks for the Keep options (all checked)
+    // and saves. A saved workspace becomes the current one (WorkspaceOpened).
+    void SaveWorkspaceAs();
+    // Save On Exit: inverts SaveOnExit; the item's check mark follows it.
+    void ToggleSaveOnExit();
+    // After a workspace was opened or saved under a new name: marks a workspace loaded, makes its folder
+    // WorkspacePath, puts it at the top of the recent list (a preferences file that cannot be written
+    // is reported), shows its name in the caption and rebuilds the language menus.
+    void WorkspaceOpened();
 
     intptr_t HandleAppMessage(int Msg, intptr_t WParam, intptr_t LParam) override;
     // The posted status text (CM_STATUSTEXT).
@@ -177,16 +225,17 @@ public:
     const std::string& StatusText() const { return FStatusText; }
     const std::string& Hint() const { return FHint; }
 
-    // The commands. Exit and the Window menu's commands are carried out here; the others belong to the
-    // units that carry them out, and until those are built they stay out of the menu bar, with the
-    // states the idle handler gives them.
+    // The commands. Those whose unit exists are in the menus: loading, unloading, scanning and aligning
+    // the corpus, the workspace commands, the search options, Exit and the Window menu's commands. The
+    // others stay out of the menu bar until the units that carry them out are built, with the states the
+    // idle handler gives them.
     QAction* LoadCorpusFileAction;
     QAction* ViewCorpusFileAction;
     QAction* UnloadCorpusAction;
     QAction* AlignCorpusAction;
     QAction* OpenWorkspaceAction;
     QAction* SaveWorkspaceAction;
-    QAction* SaveWorkspaceAs;
+    QAction* SaveWorkspaceAsAction;  // its command is SaveWorkspaceAs
     QAction* SaveOnExitAction;
     QAction* RecentWorkspacesAction;
     QAction* NormalTagsAction;
@@ -231,6 +280,8 @@ private:
     void CreateMenus();
     void CreateStatusBar();
     void RebuildWindowList();
+    // Shows the merged menus of the active child among the main menus, by their group indexes.
+    void MergeChildMenus(QMdiSubWindow* Active);
     TActionInputs ReadActionInputs() const;
     void ApplyActionStates(const TActionStates& States);
     void SavePlacement();
@@ -247,6 +298,7 @@ private:
     intptr_t CMGetClientSize() const;
 
     QMdiArea* FMdiArea;
+    std::vector<QPointer<QAction>> FMergedMenuActions;
     QLabel* FPanels[2];
     std::string FStatusText;
     std::string FHint;

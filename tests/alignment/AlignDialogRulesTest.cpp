@@ -6,6 +6,7 @@
 #include "alignment/concAlignErrorDialog.h"
 #include "alignment/concAlignMarkersConfig.h"
 #include "engine/ConcConfig.h"
+#include "tests/alignment/AlignTestSupport.h"
 
 namespace {
 
@@ -16,29 +17,12 @@ protected:
         InitConfigUnit();
     }
     void TearDown() override { ResetGlobalsForTest(); }
-
-    void AddLanguages(int Count) {
-        const char* Names[] = {"English (United States)", "German (Germany)", "French (France)", "Czech"};
-        for (int k = 0; k < Count; ++k) {
-            if (!LanguageConfigs[k]) LanguageConfigs[k] = std::make_unique<TConcordConfig>(k);
-            LanguageConfigs[k]->LanguageName = Names[k];
-        }
-        LanguagesCount = Count;
-    }
-    // Gives file File of Language the three segment indexes, or only the first Have of them.
-    void GiveIndexes(int Language, int File, int Have = 3) {
-        TConcordConfig& C = *LanguageConfigs[Language];
-        for (TAlignIndexes* Slots : {&C.SectionIndexes, &C.ParagraphIndexes, &C.SentenceIndexes}) {
-            while (Slots->Count() <= File) Slots->Add(nullptr);
-            if (Have-- > 0) Slots->SetItem(File, std::make_unique<TAlignIndex>());
-        }
-    }
 };
 
 }  // namespace
 
 TEST_F(AlignDialogRules, MarkersAreTrimmedAndBlankRowsDropped) {
-    AddLanguages(1);
+    MakeLanguages(1);
     TConcordConfig& C = *LanguageConfigs[0];
     C.Markers = {"old"};
     StoreAlignMarkers(C, true, {"  <p> ", "", "   ", "\t", "a b", "\tx\r\n"});
@@ -66,16 +50,16 @@ TEST_F(AlignDialogRules, SegmentSettingsNeedAStartAndStoreTrimmedTexts) {
 }
 
 TEST_F(AlignDialogRules, ChooserListsOnlyPairsWithAllIndexesOnBothSides) {
-    AddLanguages(4);
-    GiveIndexes(0, 1);
-    GiveIndexes(1, 1);
-    GiveIndexes(2, 1, 2);  // no sentences
-    GiveIndexes(3, 1);
+    MakeLanguages(4);
+    GiveSegmentIndexes(0, 1);
+    GiveSegmentIndexes(1, 1);
+    GiveSegmentIndexes(2, 1, 2);  // no sentences
+    GiveSegmentIndexes(3, 1);
     const std::vector<TAlignmentPairRow> Rows = AlignmentPairRows(1);
     ASSERT_EQ(Rows.size(), 2u);
-    EXPECT_EQ(Rows[0].Text, "English (United States) <-> German (Germany)");
+    EXPECT_EQ(Rows[0].Text, "English <-> German");
     EXPECT_EQ(Rows[0].Language, 1);
-    EXPECT_EQ(Rows[1].Text, "English (United States) <-> Czech");
+    EXPECT_EQ(Rows[1].Text, "English <-> Czech");
     EXPECT_EQ(Rows[1].Language, 3);
     EXPECT_TRUE(AlignmentPairRows(0).empty());
     EXPECT_TRUE(AlignmentPairRows(7).empty());

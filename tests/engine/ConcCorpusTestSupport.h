@@ -53,16 +53,9 @@ protected:
         TNamedItem<TCorpusFileRecord> Entry;
         Entry.Name = Path;
         Entry.Object.CopyName = Path;
-        Config.Streams.push_back(std::make_unique<TFileSynchroStream>(Path, fmOpenRead | fmShareDenyWrite));
-        Config.Readers.emplace_back();
-        Config.Files.push_back(std::move(Entry));
-        Config.LineStarts.Add(nullptr);
-        Config.PageStarts.Add(nullptr);
-        Config.FileTags.Add(nullptr);
-        Config.SectionIndexes.Add(nullptr);
-        Config.ParagraphIndexes.Add(nullptr);
-        Config.SentenceIndexes.Add(nullptr);
-        return static_cast<int>(Config.Files.size()) - 1;
+        return Config.AddFile(std::move(Entry),
+                              std::make_unique<TFileSynchroStream>(Path, fmOpenRead | fmShareDenyWrite),
+                              nullptr);
     }
 
     TTempDir Dir;

@@ -5,6 +5,7 @@
 
 #include <random>
 #include <set>
+#include <thread>
 #include <tuple>
 
 #include "controls/ConcDblProgress.h"
@@ -13,6 +14,7 @@
 #include "engine/ConcSearchItems.h"
 #include "engine/ConcTextProcess.h"
 #include "engine/ConcUtils.h"
+#include "engine/RegExp3.h"
 #include "tests/engine/ConcCorpusTestSupport.h"
 
 namespace {
@@ -45,14 +47,14 @@ protected:
         Align12 = std::make_unique<TDoubleAlignIndexes>();
     }
 
-    // A file of language 0 whose aligned units are Units (start, end) as given.
-    int File(const std::string& Text, const std::vector<TSegment>& Units, const std::string& Name = "") {
-        const int f = AddFile(0, Name.empty() ? "f" + std::to_string(Texts.size()) + ".txt" : Name, Text);
+    // A file of language Language (0 or 1) whose aligned units are Units (start, end) as given.
+    int File(const std::string& Text, const std::vector<TSegment>& Units, int Language = 0) {
+        const int f = AddFile(Language, "f" + std::to_string(Texts.size()) + ".txt", Text);
         Texts.push_back(Text);
-        auto pair = std::make_unique<TDoubleAlignIndex>();
-        for (const TSegment& u : Units) pair->Side1.Add(u.Start, u.End, u.End - u.Start);
-        while (Align12->Count() <= f) Align12->Add(nullptr);
-        Align12->SetItem(f, std::move(pair));
+        while (Align12->Count() <= f) Align12->Add(std::make_unique<TDoubleAlignIndex>());
+        TDoubleAlignIndex& pair = *Align12->GetItem(f);
+        for (const TSegment& u : Units)
+            (Language == 0 ? pair.Side1 : pair.Side2).Add(u.Start, u.End, u.End - u.Start);
         return f;
     }
 
@@ -293,6 +295,58 @@ TEST_F(SearchTest, RangeCallbacksProgressAndCancel) {
     OnHitSpy = [&](TConcordItem&) { Search->Cancelled = true; };
     EXPECT_EQ(Run(Query("a"), 0, {}, 0, true).size(), 1u);
     EXPECT_EQ(Backend.ProcessMessagesCalls, Backend.ProcessMessagesCalls);
+}
+
+// Two languages searched on two threads at once find what each finds alone; a search told to stop
+// from another thread ends.
+TEST_F(SearchTest, SearchesOfTwoLanguagesRunOnThreadsAtOnce) {
+    Lang(1).SetLanguage(1049, "Russian");
+    std::string english, russian;
+    for (int i = 0; i < 3000; ++i) {
+        english += i % 7 == 0 ? "Alpha beta, " : "gamma delta ";
+        russian += i % 5 == 0 ? "\xC0\xC1\xC2 x. " : "\xE0\xE1\xE2 y ";
+    }
+    File(english, {{0, static_cast<int32_t>(english.size() / 2), 0},
+                   {static_cast<int32_t>(english.size() / 2), static_cast<int32_t>(english.size()), 0}});
+    File(russian, {{0, static_cast<int32_t>(russian.size()), 0}}, 1);
+    TConcSearchRec first = Query("alpha @ gamma");
+    TConcSearchRec second = Query("\xE0\xE1\xE2 [a-z]", 1);
+    second.Language = 1;
+    InitRegExpCharTables(1);
+    const auto alone1 = Run(first, 0, {}, 0, true);
+    const auto alone2 = Run(second, 0, {}, 0, true);
+    ASSERT_GT(alone1.size(), 400u);
+    ASSERT_GT(alone2.size(), 1000u);
+    std::vector<THit> together1, together2;
+    auto runner = [](const TConcSearchRec& Q, std::vector<THit>& Hits) {
+        TSearch search;
+        uint8_t stage = 0;
+        std::string error;
+        search.Prepare(Q, stage, error);
+        search.Execute(
+            true, 0,
+            [&](std::unique_ptr<TConcordItem> Item) {
+                Hits.push_back({Item->FileIndex, Item->HitStart, Item->HitEnd, std::string(Item->Texts[0])});
+            },
+            {}, 0);
+    };
+    std::thread a(runner, std::cref(first), std::ref(together1));
+    std::thread b(runner, std::cref(second), std::ref(together2));
+    a.join();
+    b.join();
+    EXPECT_EQ(together1, alone1);
+    EXPECT_EQ(together2, alone2);
+
+    TSearch stopped;
+    uint8_t stage = 0;
+    std::string error;
+    stopped.Prepare(second, stage, error);
+    stopped.StopRequested = true;
+    int hits = 0;
+    stopped.Execute(
+        true, 0, [&](std::unique_ptr<TConcordItem>) { ++hits; }, {}, 0);
+    EXPECT_EQ(hits, 0);
+    EXPECT_TRUE(stopped.Cancelled);
 }
 
 TEST_F(SearchTest, PrepareNamesThePatternThatDoesNotCompile) {

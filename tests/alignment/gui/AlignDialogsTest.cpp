@@ -18,6 +18,7 @@
 #include "alignment/concAlignErrorDialog.h"
 #include "alignment/concAlignMarkersConfig.h"
 #include "engine/ConcConfig.h"
+#include "tests/alignment/AlignTestSupport.h"
 
 namespace {
 
@@ -48,22 +49,6 @@ protected:
         InitConfigUnit();
     }
     void TearDown() override { ResetGlobalsForTest(); }
-
-    void AddLanguages(int Count) {
-        const char* Names[] = {"English (United States)", "German (Germany)", "French (France)", "Czech"};
-        for (int k = 0; k < Count; ++k) {
-            if (!LanguageConfigs[k]) LanguageConfigs[k] = std::make_unique<TConcordConfig>(k);
-            LanguageConfigs[k]->SetLanguage(1033, Names[k]);
-        }
-        LanguagesCount = Count;
-    }
-    void GiveIndexes(int Language, int File) {
-        TConcordConfig& C = *LanguageConfigs[Language];
-        for (TAlignIndexes* Slots : {&C.SectionIndexes, &C.ParagraphIndexes, &C.SentenceIndexes}) {
-            while (Slots->Count() <= File) Slots->Add(nullptr);
-            Slots->SetItem(File, std::make_unique<TAlignIndex>());
-        }
-    }
 };
 
 }  // namespace
@@ -104,13 +89,13 @@ TEST_F(AlignDialogs, ErrorDialogAnswersOnlyWithItsButtons) {
 }
 
 TEST_F(AlignDialogs, MarkersDialogEditsEachLanguageAndStoresOnOkOnly) {
-    AddLanguages(3);
+    MakeLanguages(3);
     LanguageConfigs[1]->Markers = {"<p>", "<div>"};
     LanguageConfigs[2]->HiliteNumbers = true;
     OnModal<TAlignMarkersConfigForm>([](TAlignMarkersConfigForm* F) {
         EXPECT_EQ(F->windowTitle(), "Alignment Markers Settings");
         ASSERT_EQ(F->Groups.size(), 3u);
-        EXPECT_EQ(F->Groups[1].LangGroupBox->title(), " German (Germany) ");
+        EXPECT_EQ(F->Groups[1].LangGroupBox->title(), " German ");
         EXPECT_EQ(F->Groups[2].HiliteCB->objectName(), "HiliteCB3");
         EXPECT_TRUE(F->Groups[2].HiliteCB->isChecked());
         EXPECT_EQ(F->Groups[1].LangGroupBox->x(), F->Groups[0].LangGroupBox->geometry().right() + 1 + 2);
@@ -168,13 +153,13 @@ TEST_F(AlignDialogs, MarkersDialogEditsEachLanguageAndStoresOnOkOnly) {
 }
 
 TEST_F(AlignDialogs, ChooserReturnsTheChosenPairAndNothingWithoutARow) {
-    AddLanguages(3);
-    for (int k = 0; k < 3; ++k) GiveIndexes(k, 0);
+    MakeLanguages(3);
+    for (int k = 0; k < 3; ++k) GiveSegmentIndexes(k, 0);
     int L1 = -5, L2 = -5;
     OnModal<TAlignmentChooseForm>([](TAlignmentChooseForm* F) {
         EXPECT_EQ(F->windowTitle(), "Choose Alignment View");
         ASSERT_EQ(F->AlignmentsList->count(), 2);
-        EXPECT_EQ(F->AlignmentsList->item(1)->text(), "English (United States) <-> French (France)");
+        EXPECT_EQ(F->AlignmentsList->item(1)->text(), "English <-> French");
         EXPECT_EQ(F->AlignmentsList->currentRow(), 0);
         EXPECT_TRUE(F->OkButton->isEnabled());
         F->AlignmentsList->setCurrentRow(1);
@@ -280,4 +265,16 @@ TEST_F(AlignDialogs, StartStopSettingsNeedAStartTag) {
         EXPECT_FALSE(EditStartStopSegSettings());
         EXPECT_EQ(CommonConfig->AlignStop, "/seg");
     }
+}
+
+TEST_F(AlignDialogs, SegmentSettingsOfTheAlignFormat) {
+    EXPECT_FALSE(ShowSegmentAlignSettings(0));
+    EXPECT_FALSE(ShowSegmentAlignSettings(1));
+    OnModal<TDelSegsSettingsForm>(
+        [](TDelSegsSettingsForm* F) { QTest::mouseClick(F->OkButton, Qt::LeftButton); });
+    CommonConfig->AlignDelimiter = "d";
+    EXPECT_TRUE(ShowSegmentAlignSettings(2));
+    OnModal<TStartStopSegSettingsForm>(
+        [](TStartStopSegSettingsForm* F) { QTest::mouseClick(F->CancelButton, Qt::LeftButton); });
+    EXPECT_FALSE(ShowSegmentAlignSettings(3));
 }

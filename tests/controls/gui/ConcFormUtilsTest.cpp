@@ -227,6 +227,18 @@ TEST(FormHelpers, FontDialogReturnsAnUntouchedFontUnchanged) {
         }
     }
     EXPECT_GE(tried, 3) << "too few font families with several faces on this machine";
+
+    // A family the machine lacks is shown as another one, and comes back as it was.
+    TFontSpec missing;
+    missing.Name = "MS Sans Serif";
+    missing.Size = 8;
+    missing.Style = fsBold;
+    TConfigFontDialog dialog(missing);
+    EXPECT_FALSE(FontsDiffer(dialog.SelectedFont(), missing)) << dialog.SelectedFont().Name;
+    QFont larger = dialog.FontChooser()->currentFont();
+    larger.setPointSize(14);
+    dialog.FontChooser()->setCurrentFont(larger);
+    EXPECT_EQ(dialog.SelectedFont().Size, 14) << "a change is taken";
 }
 
 TEST(FormHelpers, PlacementOfAChildWindowSkipsTheStateAndUsesItsSubWindow) {

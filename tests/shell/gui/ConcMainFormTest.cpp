@@ -619,21 +619,27 @@ TEST_F(MainFormTest, ClosingIsRefusedWhileBusyAndWritesThePreferencesOtherwise) 
 
 TEST_F(MainFormTest, ClosingWithAWorkspaceSavesItOnlyWithSaveOnExit) {
     TConcMainForm& form = Create();
-    std::vector<bool> saves;
-    MainFormHooks.SaveWorkspaceFile = [&](TConcMainForm&, bool Ask) {
-        saves.push_back(Ask);
-        return false;
-    };
+    TTempDir dir;
     WorkspaceLoaded = true;
+    WorkspaceFileName = dir.File("Work.TWS");
     SaveOnExit = false;
     std::filesystem::remove(IniPath());
     EXPECT_TRUE(form.close());
-    EXPECT_TRUE(saves.empty());
+    EXPECT_FALSE(std::filesystem::exists(WorkspaceFileName));
     EXPECT_FALSE(std::filesystem::exists(IniPath()) && !ReadWholeFile(IniPath()).empty());
 
+    // Saved without asking for the options: no dialog would be answered here.
     SaveOnExit = true;
-    EXPECT_TRUE(form.close());  // the close goes on whatever the save returned
-    EXPECT_EQ(saves, (std::vector<bool>{false}));
+    EXPECT_TRUE(form.close());
+    EXPECT_TRUE(std::filesystem::exists(WorkspaceFileName));
+    EXPECT_EQ(ReadWholeFile(dir.File("Work.BIN")).substr(4, 8), "CONCORDS");
+
+    // A save that fails is reported inside the close handler, and the close still goes on.
+    WorkspaceFileName = dir.File("missing-folder/Work.TWS");
+    bool closed = false;
+    EXPECT_NO_THROW(closed = form.close());
+    EXPECT_TRUE(closed);
+    EXPECT_EQ(Script.Messages.size(), 1u);
 }
 
 TEST_F(MainFormTest, CloseAllChildrenDestroysThemWhileTheyCanStillTalk) {
@@ -701,8 +707,21 @@ TEST_F(MainFormTest, TheMenuBarHoldsOnlyCommandsThatAreCarriedOut) {
     TConcMainForm& form = Create();
     QStringList bar;
     for (QAction* a : form.menuBar()->actions()) bar << a->text();
-    EXPECT_EQ(bar, QStringList({"&File", "&Window"}));
-    EXPECT_EQ(form.FileMenu->actions(), QList<QAction*>{form.ExitAction});
+    EXPECT_EQ(bar, QStringList({"&File", "&Search", "&Window"}));
+    QList<QAction*> file;
+    for (QAction* a : form.FileMenu->actions())
+        if (!a->isSeparator()) file << a;
+    EXPECT_EQ(file,
+              (QList<QAction*>{form.LoadCorpusFileAction, form.UnloadCorpusAction, form.OpenWorkspaceAction,
+                               form.SaveWorkspaceAction, form.SaveWorkspaceAsAction, form.SaveOnExitAction,
+                               form.RecentWorkspacesAction, form.CollectTagsAction, form.AlignCorpusAction,
+                               form.ExitAction}));
+    EXPECT_EQ(form.SearchMenu->actions(),
+              (QList<QAction*>{form.SearchAction, form.AdvancedSearchAction, form.ParallelSearchAction,
+                               form.SearchOptionsAction}));
+    EXPECT_EQ(form.SearchAction->shortcut(), QKeySequence("Ctrl+S"));
+    EXPECT_EQ(form.ParallelSearchAction->shortcut(), QKeySequence("Ctrl+R"));
+    EXPECT_EQ(form.LoadCorpusFileAction->shortcut(), QKeySequence("Ctrl+L"));
 }
 
 TEST_F(MainFormTest, WindowCommandsTileCascadeAndArrangeTheChildren) {
@@ -789,7 +808,7 @@ TEST_F(MainFormTest, ARunningJobDisablesTheCorpusCommandsAndRefusesTheClose) {
     AddFiles(1, {12});
     form.UpdateActions();
     const std::vector<QAction*> corpusCommands = {form.LoadCorpusFileAction, form.UnloadCorpusAction,
-                                                  form.OpenWorkspaceAction,  form.SaveWorkspaceAs,
+                                                  form.OpenWorkspaceAction,  form.SaveWorkspaceAsAction,
                                                   form.NormalTagsAction,     form.FrequencyOptionsAction};
     for (QAction* a : corpusCommands) ASSERT_TRUE(a->isEnabled()) << a->text().toStdString();
 
@@ -841,4 +860,38 @@ TEST_F(MainFormTest, AnUnreadablePreferencesFileIsReportedOnce) {
     EXPECT_EQ(result, 0);
     ASSERT_EQ(Script.Messages.size(), 1u);
     EXPECT_EQ(Script.Messages[0].Text, "Could not read from configuration file " + IniPath() + "!");
+}
+
+TEST_F(MainFormTest, LoadAndScanCommandsProcessThenAlignOrOnlyFitThePairLists) {
+    std::vector<std::string> calls;
+    bool loaded = false, processed = false;
+    MainFormHooks.LoadCorpusFiles = [&](TConcMainForm&, bool NewCorpus) {
+        calls.push_back(NewCorpus ? "load new" : "load");
+        return loaded;
+    };
+    MainFormHooks.ProcessCorpus = [&] {
+        calls.push_back("process");
+        return processed;
+    };
+    MainFormHooks.RunAlignment = [&] { calls.push_back("align"); };
+    MainFormHooks.EnsureAlignIndexLists = [&] { calls.push_back("fit"); };
+    MainFormHooks.BuildLanguageMenus = [&](TConcMainForm&) { calls.push_back("menus"); };
+    TConcMainForm& form = Create();
+    form.LoadCorpusFileAction->trigger();
+    EXPECT_EQ(calls, std::vector<std::string>{"load"}) << "a cancelled dialog changes nothing";
+    loaded = true;
+    calls.clear();
+    form.LoadCorpusFileAction->trigger();
+    EXPECT_EQ(calls, (std::vector<std::string>{"load", "process", "fit", "menus"}));
+    processed = true;
+    calls.clear();
+    form.LoadCorpusFileAction->trigger();
+    EXPECT_EQ(calls, (std::vector<std::string>{"load", "process", "align", "menus"}));
+    calls.clear();
+    form.CollectTagsAction->trigger();
+    EXPECT_EQ(calls, (std::vector<std::string>{"process", "align"}));
+    processed = false;
+    calls.clear();
+    form.CollectTagsAction->trigger();
+    EXPECT_EQ(calls, std::vector<std::string>{"process"});
 }

@@ -1,0 +1,186 @@
+// The workspace reader (LoadWorkspace) on an arbitrary ".BIN" beside fixed settings and corpus files:
+// whatever it reads, nothing crashes, every language's per-file lists stay in step, and no file of the
+// fixture is lost. The fixture (two languages, one file read through an 8-bit copy, processed and
+// paired sentence by sentence) is saved once as a workspace whose data file is the seed.
+#include <stdlib.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+
+#include "engine/ConcConfig.h"
+#include "engine/ConcCorpus.h"
+#include "engine/ConcIndex.h"
+#include "engine/ConcLangs.h"
+#include "engine/UTF8_to_ASCII.h"
+#include "fuzz/FuzzSupport.h"
+#include "platform/Paths.h"
+#include "shell/ConcWorkspace.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ReadAll(const fs::path& Path) {
+    std::ifstream In(Path, std::ios::binary);
+    std::ostringstream Out;
+    Out << In.rdbuf();
+    return Out.str();
+}
+
+void WriteAll(const fs::path& Path, const std::string& Bytes) {
+    fs::create_directories(Path.parent_path());
+    std::ofstream(Path, std::ios::binary | std::ios::trunc) << Bytes;
+}
+
+// Sentence i of language 0 with sentence i of language 1, file by file.
+std::unique_ptr<TDoubleAlignIndexes> SentencePairs() {
+    auto Pairs = std::make_unique<TDoubleAlignIndexes>();
+    for (size_t F = 0; F < LanguageConfigs[0]->Files.size(); ++F) {
+        auto Pair = std::make_unique<TDoubleAlignIndex>();
+        const TAlignIndex* A = LanguageConfigs[0]->SentenceIndexes.GetItem(int32_t(F));
+        const TAlignIndex* B = LanguageConfigs[1]->SentenceIndexes.GetItem(int32_t(F));
+        for (int32_t I = 0; A && B && I < std::min(A->Count(), B->Count()); ++I) {
+            Pair->Side1.Add(A->GetItem(I).Start, A->GetItem(I).End, A->GetItem(I).Length);
+            Pair->Side2.Add(B->GetItem(I).Start, B->GetItem(I).End, B->GetItem(I).Length);
+        }
+        Pairs->Add(std::move(Pair));
+    }
+    return Pairs;
+}
+
+struct TFixture {
+    fs::path Folder;
+    std::string Workspace;
+    std::string Seed;
+    std::map<fs::path, std::string> Kept;  // every file the reader must leave in place, with its bytes
+};
+
+// Files of the fixture's folder, the private config and temporary folders left out.
+std::vector<fs::path> FixtureFiles(const TFixture& F) {
+    std::vector<fs::path> Files;
+    for (auto It = fs::recursive_directory_iterator(F.Folder); It != fs::recursive_directory_iterator();
+         ++It) {
+        const std::string Name = It->path().filename().string();
+        if (It.depth() == 0 && It->is_directory() && (Name == "config" || Name == "tmp")) {
+            It.disable_recursion_pending();
+            continue;
+        }
+        if (It->is_regular_file()) Files.push_back(It->path());
+    }
+    return Files;
+}
+
+TFixture MakeFixture() {
+    TFixture F;
+    std::string Template = (fs::temp_directory_path() / "tessivor-workspace-fuzz-XXXXXX").string();
+    if (!mkdtemp(Template.data())) std::abort();
+    F.Folder = Template;
+    fs::create_directories(F.Folder / "config");
+    fs::create_directories(F.Folder / "tmp");
+    setenv("TESSIVOR_CONFIG_DIR", (F.Folder / "config").c_str(), 1);
+    setenv("TMPDIR", (F.Folder / "tmp").c_str(), 1);
+
+    LoadInstalledLanguages();
+    InitConfigUnit();
+    LanguageConfigs[1] = std::make_unique<TConcordConfig>(1);
+    LanguagesCount = 2;
+    const char* Texts[2][2] = {{"<p>The house stands.</p>\n<p>The river runs. It is wide.</p>\n",
+                                "A dog barks. A cat sleeps.\n\nThe end.\n"},
+                               {"<p>Das Haus steht.</p>\n<p>Der Fluss flie\xC3\x9Ft. Er ist breit.</p>\n",
+                                "Ein Hund bellt. Eine Katze schl\xC3\xA4"
+                                "ft.\n\nDas Ende.\n"}};
+    for (int L = 0; L < 2; ++L) {
+        std::vector<TNewCorpusFile> New;
+        for (int I = 0; I < 2; ++I) {
+            const fs::path Path = F.Folder / ("corpus" + std::to_string(L) + std::to_string(I) + ".txt");
+            WriteAll(Path, Texts[L][I]);
+            New.push_back({Path.string(), L == 1 && I == 0});
+        }
+        LoadLanguageFiles(L, false, false, "English (United States)", 1033, New, false);
+    }
+    if (!ProcessCorpus()) std::abort();
+    Align12 = SentencePairs();
+    KeepLinesPages = KeepWatchedTags = KeepFrequency = KeepSegmentIndexes = true;
+    F.Workspace = (F.Folder / "Work.TWS").string();
+    if (!SaveWorkspace(F.Workspace)) std::abort();
+    // Inputs keep out of "/" (see below). The copy moves up beside the workspace and is stored as
+    // "Work\\<name>", which is not found as such and so resolves to its last component: the seed then
+    // names every file without a "/" and still opens whole.
+    F.Seed = ReadAll(WorkspaceBinName(F.Workspace));
+    for (size_t At; (At = F.Seed.find("Work/")) != std::string::npos;) F.Seed[At + 4] = '\\';
+    for (const fs::path& Copy : fs::directory_iterator(F.Folder / "Work"))
+        fs::rename(Copy, F.Folder / Copy.filename());
+    WriteAll(WorkspaceBinName(F.Workspace), F.Seed);
+    FreeLanguageConfigs();
+    if (!LoadWorkspace(F.Workspace) || LanguageConfigs[1]->Files.size() != 2 ||
+        LanguageConfigs[1]->Files[0].Object.CopyName != (F.Folder / "corpus10_ASCII.txt").string() ||
+        CorpusNeedsProcessing()) {
+        std::fprintf(stderr, "the seed workspace does not open whole\n");
+        std::abort();
+    }
+    for (const fs::path& Path : FixtureFiles(F))
+        if (Path != fs::path(WorkspaceBinName(F.Workspace))) F.Kept[Path] = ReadAll(Path);
+    FreeLanguageConfigs();
+    return F;
+}
+
+TFixture& Fixture() {
+    static TSilentMessages Silent;
+    static TFixture F = MakeFixture();
+    return F;
+}
+
+bool IsCopy(const fs::path& Path) {
+    return Path.filename().string().find("_ASCII") != std::string::npos;
+}
+
+// The copies a run made go; the stored copy, which a changed file's stored age rightly deletes, comes
+// back; any other fixture file removed or changed is a finding.
+void CheckAndRestore(const TFixture& F) {
+    for (const auto& [Path, Bytes] : F.Kept) {
+        if (IsCopy(Path)) {
+            if (!fs::exists(Path)) WriteAll(Path, Bytes);
+        } else if (!fs::exists(Path) || fs::file_size(Path) != Bytes.size()) {
+            __builtin_trap();
+        }
+    }
+    for (const fs::path& Path : FixtureFiles(F))
+        if (!F.Kept.count(Path) && Path != fs::path(WorkspaceBinName(F.Workspace))) fs::remove(Path);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int* Argc, char*** Argv) {
+    const TFixture& F = Fixture();
+    // The saved data file seeds the first corpus folder given.
+    for (int I = 1; I < *Argc; ++I) {
+        const std::string Arg = (*Argv)[I];
+        if (Arg.empty() || Arg[0] == '-' || !fs::is_directory(Arg)) continue;
+        if (fs::is_empty(Arg)) WriteAll(fs::path(Arg) / "seed.bin", F.Seed);
+        break;
+    }
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
+    // A stored name with a "/" may be absolute or climb out of the fixture, and one with a drive colon
+    // is taken from the working folder: the reader would open (and, for a changed file, convert) files
+    // of the machine it runs on. Without both every name resolves inside the fixture.
+    if (std::memchr(Data, '/', Size) || std::memchr(Data, ':', Size)) return -1;
+    const TFixture& F = Fixture();
+    WriteAll(WorkspaceBinName(F.Workspace), std::string(reinterpret_cast<const char*>(Data), Size));
+    FreeLanguageConfigs();
+    LoadWorkspace(F.Workspace);
+    for (int L = 0; L < LanguagesCount; ++L)
+        if (!LanguageConfigs[size_t(L)] || !LanguageConfigs[size_t(L)]->FileListsConsistent())
+            __builtin_trap();
+    CorpusNeedsProcessing();
+    CheckAndRestore(F);
+    return 0;
+}

@@ -1,0 +1,243 @@
+#include "results/ConcParaSearchThread.h"
+
+#include <chrono>
+#include <limits>
+
+#include "engine/ConcErrors.h"
+#include "engine/ConcIndex.h"
+#include "engine/ConcSearch.h"
+#include "engine/ConcSearchItems.h"
+
+namespace {
+
+constexpr std::chrono::milliseconds PollInterval{50};
+constexpr int GoSignalled = 0;
+
+}  // namespace
+
+// ---- TParaSearchThread --------------------------------------------------------------------------------
+
+TParaSearchThread::TParaSearchThread(const TConcSearchRec& Record, const TParaHitSlot& Slot)
+    : Language(Record.Language),
+      Not(Record.Not),
+      Syntax(Record.Syntax),
+      FRecord(TConcSearchRec::CreateCopy(Record)),
+      FSlot(Slot),
+      FSearch(std::make_unique<TSearch>()) {
+    FThread = std::thread([this] { Execute(); });
+}
+
+TParaSearchThread::~TParaSearchThread() {
+    Terminate();
+}
+
+void TParaSearchThread::Terminate() {
+    if (!FThread.joinable()) return;
+    FTerminate.SetEvent();
+    RequestStop();
+    FThread.join();
+}
+
+void TParaSearchThread::StartStep() {
+    if (FThread.joinable()) FGo.SetEvent();
+}
+
+bool TParaSearchThread::FinishStep(const TCancelPoll& Poll) {
+    bool Stopped = false;
+    if (!FThread.joinable()) {
+        Hits.clear();
+        return Stopped;
+    }
+    while (!FDone.WaitFor(PollInterval)) {
+        if (!Stopped && Poll && Poll()) {
+            Stopped = true;
+            RequestStop();
+        }
+    }
+    FDone.ResetEvent();
+    return Stopped;
+}
+
+void TParaSearchThread::RequestStop() {
+    FSearch->StopRequested = true;
+}
+
+// The previous range has been searched: its hits are in Hits. Go is reset before Done is set, so that
+// the main thread's next Go is never lost.
+void TParaSearchThread::ReportPending() {
+    if (!FRangePending) return;
+    FRangePending = false;
+    FGo.ResetEvent();
+    FDone.SetEvent();
+}
+
+bool TParaSearchThread::WaitGo() {
+    return WaitForAny({&FGo, &FTerminate}) == GoSignalled;
+}
+
+void TParaSearchThread::Execute() {
+    try {
+        uint8_t Stage = 0;
+        std::string ErrorText;
+        FSearch->Prepare(*FRecord, Stage, ErrorText);
+        if (Stage != 0) throw EConcError(ErrorText);
+        // Whether a passage has a match must not depend on the matches of earlier passages.
+        FSearch->Query->FrequencyOfHits = 1;
+        FSearch->Execute(
+            true, std::numeric_limits<int32_t>::max(),
+            [this](std::unique_ptr<TConcordItem> Item) { Hits.push_back(std::move(Item)); },
+            [this](int32_t File, int32_t&, bool) { return NextRange(File); }, 0);
+    } catch (...) {
+        FFailure = std::current_exception();
+    }
+    // Out of files, failed or terminated: every further hit has no match here, until Terminate.
+    for (;;) {
+        Hits.clear();
+        ReportPending();
+        if (!WaitGo()) return;
+        FRangePending = true;
+    }
+}
+
+int32_t TParaSearchThread::NextRange(int32_t File) {
+    for (;;) {
+        ReportPending();
+        if (!WaitGo()) {
+            FSearch->Cancelled = true;
+            return -1;
+        }
+        const TConcordItem& Hit = *FSlot.Hit;
+        // Go stays set: the search moves on to the hit's file and asks again.
+        if (Hit.FileIndex > File) return -1;
+        FRangePending = true;
+        // A file this language lacks, or one the search has passed, answers the hit with no match.
+        if (Hit.FileIndex < File) continue;
+        const int32_t Entry = UnitOfHit(Hit, File);
+        if (Entry >= 0) return Entry;
+    }
+}
+
+int32_t TParaSearchThread::UnitOfHit(const TConcordItem& Hit, int32_t File) const {
+    if (Hit.AlignedStart < 0) return -1;
+    try {
+        const std::optional<TAlignedRange> Range =
+            MapAlignedRange(FSlot.PrimaryLanguage, Language, File, Hit.AlignedStart, Hit.AlignedEnd);
+        const TAlignIndex* Units = GetAlignIndex(Language, File);
+        if (!Range || !Units || Range->Start < 0 || Range->Start > Range->End) return -1;
+        const int32_t Entry = Units->SegmentOf(Range->Start);
+        return Entry < Units->Count() ? Entry : -1;
+    } catch (const EConcError&) {
+        return -1;
+    }
+}
+
+// ---- TParallelSearch ----------------------------------------------------------------------------------
+
+TParallelSearch::TParallelSearch(int32_t Primary, int32_t LanguageCount,
+                                 const std::array<std::unique_ptr<TConcSearchRec>, MaxLanguages>& Records)
+    : Primary(Primary), LanguageCount(LanguageCount) {
+    FSlot.PrimaryLanguage = Primary;
+    for (int32_t L = 0; L < LanguageCount && L < MaxLanguages; ++L) {
+        const auto& Record = Records[static_cast<size_t>(L)];
+        if (L == Primary || !Record) continue;
+        TConcSearchRec Own;
+        Own.Assign(*Record);
+        Own.Language = L;
+        FThreads[static_cast<size_t>(L)] = std::make_unique<TParaSearchThread>(Own, FSlot);
+    }
+}
+
+TParallelSearch::~TParallelSearch() {
+    Terminate();
+}
+
+void TParallelSearch::Terminate() {
+    for (auto& Thread : FThreads) {
+        if (Thread) Thread->Terminate();
+    }
+}
+
+namespace {
+
+bool IsCancel(const std::exception_ptr& Failure) {
+    try {
+        std::rethrow_exception(Failure);
+    } catch (const EAbort&) {
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+}  // namespace
+
+std::exception_ptr TParallelSearch::FirstFailure() const {
+    for (const auto& Thread : FThreads) {
+        if (Thread && Thread->Failure() && !IsCancel(Thread->Failure())) return Thread->Failure();
+    }
+    return nullptr;
+}
+
+bool TParallelSearch::Step(const TConcordItem& Hit, const TCancelPoll& Poll) {
+    FSlot.Hit = &Hit;
+    for (auto& Thread : FThreads) {
+        if (Thread) Thread->StartStep();
+    }
+    bool Keep = true;
+    for (auto& Thread : FThreads) {
+        if (!Thread) continue;
+        if (Thread->FinishStep(Cancelled ? TCancelPoll() : Poll)) {
+            Cancelled = true;
+            for (auto& Other : FThreads) {
+                if (Other) Other->RequestStop();
+            }
+        }
+        Keep = Keep && (!Thread->Hits.empty() != Thread->Not);
+    }
+    return Keep && !Cancelled;
+}
+
+bool SyncParallelHit(TParallelSearch& Search, TItemLists& Lists, std::unique_ptr<TConcordItem> Hit,
+                     const TCancelPoll& Poll, const std::function<void(int32_t Language)>& RowsChanged) {
+    struct TClearHits {
+        TParallelSearch& Search;
+        ~TClearHits() {
+            for (int32_t L = 0; L < MaxLanguages; ++L) {
+                if (TParaSearchThread* Thread = Search.Thread(L)) Thread->Hits.clear();
+            }
+        }
+    } ClearHits{Search};
+    if (!Search.Step(*Hit, Poll)) return false;
+    const TConcordItem& Kept = *Hit;
+    AddHitRow(*Lists[static_cast<size_t>(Search.Primary)], std::move(Hit));
+    for (int32_t L = 0; L < Search.LanguageCount; ++L) {
+        TConcordItems& List = *Lists[static_cast<size_t>(L)];
+        if (L != Search.Primary) {
+            TConcordItem& Row = AddAlignedRow(List, Search.Primary, Kept);
+            if (TParaSearchThread* Thread = Search.Thread(L)) {
+                for (auto& Found : Thread->Hits)
+                    AddSecondaryHit(List, std::move(Found), Row, nullptr, Thread->Syntax);
+            }
+        }
+        if (RowsChanged) RowsChanged(L);
+    }
+    return true;
+}
+
+std::exception_ptr RunParallelRows(TSearch& Search, TParallelSearch& Threads, TItemLists& Lists,
+                                   bool IsThread, int32_t MaxHits, const TCancelPoll& Poll,
+                                   const std::function<void(int32_t Language)>& RowsChanged) {
+    struct TTerminate {
+        TParallelSearch& Threads;
+        ~TTerminate() { Threads.Terminate(); }
+    } Terminate{Threads};
+    Search.Execute(
+        IsThread, MaxHits,
+        [&](std::unique_ptr<TConcordItem> Hit) {
+            SyncParallelHit(Threads, Lists, std::move(Hit), Poll, RowsChanged);
+            if (Threads.Cancelled) Search.Cancelled = true;
+        },
+        {}, 0);
+    Threads.Terminate();
+    return Threads.FirstFailure();
+}

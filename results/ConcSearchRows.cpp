@@ -1,0 +1,186 @@
+#include "results/ConcSearchRows.h"
+
+#include <algorithm>
+
+#include "engine/BStream.h"
+#include "engine/ConcErrors.h"
+#include "engine/ConcIndex.h"
+#include "engine/ConcSearch.h"
+
+int32_t AddHitRow(TConcordItems& Primary, std::unique_ptr<TConcordItem> Hit) {
+    Hit->Sequence = Primary.Count();
+    return Primary.Add(std::move(Hit));
+}
+
+namespace {
+
+bool LanguageHasFile(int32_t Language, int32_t File) {
+    if (Language < 0 || Language >= MaxLanguages || File < 0) return false;
+    const auto& Config = LanguageConfigs[static_cast<size_t>(Language)];
+    return Config && static_cast<size_t>(File) < Config->Files.size();
+}
+
+// The hit's passage in Language, or nothing. A hit before the first unit or an empty side of a pair
+// only leaves its row without a passage: one odd alignment must not end the whole search.
+std::optional<TAlignedRange> MappedPassage(int32_t PrimaryLanguage, int32_t Language,
+                                           const TConcordItem& Hit) {
+    if (Hit.AlignedStart < 0) return std::nullopt;
+    try {
+        std::optional<TAlignedRange> Range =
+            MapAlignedRange(PrimaryLanguage, Language, Hit.FileIndex, Hit.AlignedStart, Hit.AlignedEnd);
+        if (!Range || Range->Start < 0 || Range->Start > Range->End) return std::nullopt;
+        return Range;
+    } catch (const EConcError&) {
+        return std::nullopt;
+    }
+}
+
+void InsertInFileOrder(std::vector<TTessivorSubItem>& SubItems, const TTessivorSubItem& Sub) {
+    const auto At = std::upper_bound(
+        SubItems.begin(), SubItems.end(), Sub,
+        [](const TTessivorSubItem& A, const TTessivorSubItem& B) { return A.HitStart < B.HitStart; });
+    SubItems.insert(At, Sub);
+}
+
+void TakeHit(TConcordItem& Row, TConcordItem& Hit) {
+    Row.Texts = std::move(Hit.Texts);
+    Row.WordStarts = Hit.WordStarts;
+    Row.WordEnds = Hit.WordEnds;
+    Row.HitStart = Hit.HitStart;
+    Row.HitEnd = Hit.HitEnd;
+    Row.FindLine();
+    Row.HitState = 1;
+}
+
+}  // namespace
+
+TConcordItem& AddAlignedRow(TConcordItems& List, int32_t PrimaryLanguage, const TConcordItem& Hit) {
+    auto Row = std::make_unique<TConcordItem>(List.Language);
+    Row->FileIndex = LanguageHasFile(List.Language, Hit.FileIndex) ? Hit.FileIndex : -1;
+    const std::optional<TAlignedRange> Passage =
+        Row->FileIndex < 0 ? std::nullopt : MappedPassage(PrimaryLanguage, List.Language, Hit);
+    if (Passage) {
+        Row->AlignedStart = Passage->Start;
+        Row->AlignedEnd = Passage->End;
+        Row->AlignedLength = Passage->End - Passage->Start;
+    } else {
+        Row->AlignedStart = Row->AlignedEnd = -1;
+        Row->AlignedLength = 0;
+    }
+    Row->Sequence = List.Count();
+    return *List.GetItem(List.Add(std::move(Row)));
+}
+
+void AddSearchHit(TItemLists& Lists, int32_t LanguageCount, int32_t Primary,
+                  std::unique_ptr<TConcordItem> Hit) {
+    const TConcordItem& Added = *Hit;
+    AddHitRow(*Lists[static_cast<size_t>(Primary)], std::move(Hit));
+    for (int32_t L = 0; L < LanguageCount; ++L) {
+        if (L != Primary) AddAlignedRow(*Lists[static_cast<size_t>(L)], Primary, Added);
+    }
+}
+
+void AddSecondaryHit(TConcordItems& List, std::unique_ptr<TConcordItem> Hit, TConcordItem& Row,
+                     TBufStream* Reader, uint8_t Syntax) {
+    if (!Row.IsFilled()) {
+        TakeHit(Row, *Hit);
+        List.RowsFilled = true;
+        List.QueryHitsPresent = true;
+        return;
+    }
+    TTessivorSubItem Sub{Hit->HitStart, Hit->HitEnd, false};
+    if (Sub.HitStart < Row.HitStart) {
+        const bool WasMarked = Row.HitState == 2;
+        Row.ClearTexts();
+        SwapHit(Row, Sub, Reader ? *Reader : FileReader(Row.Language, Row.FileIndex), Syntax);
+        Sub.Flag = WasMarked;
+        Row.HitState = 1;
+    }
+    InsertInFileOrder(Row.SubItems, Sub);
+    List.QueryHitsPresent = true;
+}
+
+void SwapHit(TConcordItem& Row, TTessivorSubItem& Sub, TBufStream& Reader, uint8_t Syntax) {
+    std::swap(Row.HitStart, Sub.HitStart);
+    std::swap(Row.HitEnd, Sub.HitEnd);
+    const int32_t FileSize = Reader.GetSourceSize();
+    // Words of the neighbouring units are no context of a passage's hit.
+    if (Row.AlignedStart >= 0 && Row.AlignedStart <= Row.AlignedEnd) {
+        Reader.SetRange(Row.AlignedStart, std::min(FileSize, std::max(Row.AlignedEnd, Row.HitEnd)));
+    }
+    BuildKwicLine(Reader, Row.HitStart, std::min(Row.HitEnd, FileSize), Row, Syntax);
+    Reader.SetRange(0, FileSize);
+    Row.FindLine();
+}
+
+int32_t TRowRangeCursor::NextRowOfFile(int32_t From) const {
+    for (int32_t I = From; I < FList.Count(); ++I) {
+        if (FList.GetItem(I)->FileIndex == CurrentFile) return I;
+    }
+    return FList.Count();
+}
+
+int32_t TRowRangeCursor::NextRowRange(int32_t File, int32_t& Row, bool Distinct) {
+    if (File != CurrentFile) {
+        CurrentFile = File;
+        CurrentRow = NextRowOfFile(0);
+    } else {
+        CurrentRow = NextRowOfFile(CurrentRow + 1);
+    }
+    TAlignIndex* Units = GetAlignIndex(FLanguage, File);
+    for (; CurrentRow < FList.Count(); CurrentRow = NextRowOfFile(CurrentRow + 1)) {
+        const TConcordItem& Item = *FList.GetItem(CurrentRow);
+        if (FExclusions && FExclusions->count(&Item)) continue;
+        if (Item.AlignedStart < 0 || Item.AlignedStart > Item.AlignedEnd || !Units) continue;
+        const int32_t Entry = Units->SegmentOf(Item.AlignedStart);
+        if (Entry < 0 || Entry >= Units->Count()) continue;
+        if (Distinct) {
+            if (Units->GetFlag(Entry)) continue;
+            Units->SetFlag(Entry, true);
+        }
+        Row = CurrentRow;
+        return Entry;
+    }
+    Row = CurrentRow;
+    return -1;
+}
+
+TReaderList OpenReaders(int32_t Language) {
+    TConcordConfig& Config = *LanguageConfigs.at(static_cast<size_t>(Language));
+    TReaderList Readers;
+    for (const auto& Stream : Config.Streams) {
+        std::unique_ptr<TBufStream> Reader;
+        if (Stream) {
+            Reader = std::make_unique<TBufStream>(*Stream, Language);
+            ConfigureBufStream(*Reader);
+        }
+        Readers.push_back(std::move(Reader));
+    }
+    return Readers;
+}
+
+void SearchWithinRows(TSearch& Search, TConcordItems& List, const TRowExclusions* Exclusions,
+                      TReaderList& Readers, bool IsThread, int32_t MaxHits) {
+    TRowRangeCursor Cursor(List, List.Language, Exclusions);
+    const uint8_t Syntax = Search.Query ? Search.Query->Syntax : 0;
+    Search.Execute(
+        IsThread, MaxHits,
+        [&](std::unique_ptr<TConcordItem> Hit) {
+            TConcordItem& Row = *List.GetItem(Cursor.CurrentRow);
+            const size_t File = static_cast<size_t>(Row.FileIndex);
+            TBufStream* Reader = File < Readers.size() ? Readers[File].get() : nullptr;
+            AddSecondaryHit(List, std::move(Hit), Row, Reader, Syntax);
+        },
+        [&](int32_t File, int32_t& Row, bool Distinct) { return Cursor.NextRowRange(File, Row, Distinct); },
+        List.Count());
+}
+
+std::string AppendedQueryName(const std::string& OldName, const std::string& NewName) {
+    return OldName + " / " + NewName;
+}
+
+void JoinAppendedQuery(TConcSearchRec& New, const TConcSearchRec& Old) {
+    const std::string OldName = Old.Names.empty() ? std::string() : Old.Names.front();
+    if (New.Names.empty()) New.Names.emplace_back();
+    New.Names.front() = AppendedQueryName(OldName, New.Names.front());
+}

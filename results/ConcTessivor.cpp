@@ -1,0 +1,718 @@
+#include "results/ConcTessivor.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QEvent>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
+#include <set>
+
+#include "engine/ConcFreqList.h"
+#include "engine/ConcUtils.h"
+#include "platform/Nls.h"
+#include "results/ConcHitInfo.h"
+#include "results/ConcMatchInfo.h"
+#include "results/ConcParaContext.h"
+
+TTessivorFormHooks TessivorFormHooks;
+
+// ---- Rules ----------------------------------------------------------------------------------------------
+
+namespace {
+
+constexpr int SplitterWidth = 3;
+constexpr TColor LabelColour = clBlue;
+constexpr TColor CollocateYellow = 0x00FFFF;
+// What panel 0 must hold at its widest.
+constexpr const char* MatchPanelSample = "W WWWWWWW matches W";
+
+}  // namespace
+
+int PaneHeight(int ClientHeight, int LanguageCount) {
+    if (LanguageCount <= 0) return 0;
+    return (ClientHeight - SplitterWidth * (LanguageCount - 1)) / LanguageCount;
+}
+
+std::string MatchCountText(int Count) {
+    if (Count == 0) return "No matches";
+    if (Count == 1) return "1 match";
+    return std::to_string(Count) + " matches";
+}
+
+std::string ConcordanceCaption(const std::string& QueryText) {
+    return "Parallel Concordance - [" + QueryText + "]";
+}
+
+std::string QueryPanelText(const std::string& QueryText) {
+    return " Strings matching: " + QueryText;
+}
+
+std::string SortKeyCaption(uint8_t Key) {
+    switch (Key & 0x7F) {
+        case skSearchTerm:
+            return "Search word";
+        case sk2L:
+            return "2nd left";
+        case sk1L:
+            return "1st left";
+        case sk1R:
+            return "1st right";
+        case sk2R:
+            return "2nd right";
+        case skOriginalOrder:
+            return "Original text order";
+        default:
+            return "";
+    }
+}
+
+std::string SortCaption(const TSortCaptionInputs& In, const std::function<std::string(int)>& LanguageName) {
+    if (In.Undefined) return "Undefined";
+    if (In.PrimaryCount == 0) return "";
+    if (In.SortedLanguage < 0) return LanguageName(In.PrimaryLanguage) + " - Original text order";
+    const auto& K = In.Sort.Keys;
+    const bool Reversed =
+        std::any_of(K.begin(), K.end(), [](const TAdvancedSortColItem& I) { return I.Reverse; });
+    std::string Order = "Advanced sort";
+    if (!In.Advanced && K[2].Key == skNone && !Reversed) {
+        Order = SortKeyCaption(K[0].Key);
+        const std::string Second = SortKeyCaption(K[1].Key);
+        if (!Second.empty()) Order += ", " + Second;
+    }
+    return LanguageName(In.SortedLanguage) + " - " + Order;
+}
+
+std::string LineLabelText(int Row, uint8_t Letter, bool ShowLineNumbers) {
+    const std::string Number = std::to_string(Row + 1);
+    if (Letter != NoLetter) {
+        const std::string L(1, char(Letter));
+        return ShowLineNumbers ? Number + " " + L + " " : L + " ";
+    }
+    return ShowLineNumbers ? Number + "   " : "";
+}
+
+int LabelColumnChars(int LineCount, bool HasLetters) {
+    return int(std::to_string(std::max(LineCount, 0)).size()) + (HasLetters ? 1 : 0) + 2;
+}
+
+bool FontChangeApplies(int Kind) {
+    return Kind == NormalFont || Kind == HiliteFont || Kind == CollocatesFont || Kind >= FrequencyFont;
+}
+
+std::array<int, 3> StatusPanelWidths(int ClientWidth, int Panel0Width) {
+    const int Rest = ClientWidth - Panel0Width;
+    const int Half = int(std::nearbyint(Rest * 0.5));
+    return {Panel0Width, Half, Rest - Half};
+}
+
+bool ContextTypeWraps(uint8_t ContextType) {
+    return ContextType >= ctxLines;
+}
+
+void DropRows(const std::vector<TConcordItems*>& Lists, const std::vector<bool>& Drop) {
+    if (Lists.empty()) return;
+    // The sequence numbers of the lines that go, read from the first list, close up in every list.
+    std::vector<int32_t> Gone;
+    const int32_t Rows = std::min<int32_t>(Lists.front()->Count(), int32_t(Drop.size()));
+    for (int32_t R = 0; R < Rows; ++R)
+        if (Drop[size_t(R)]) Gone.push_back(Lists.front()->GetItem(R)->Sequence);
+    std::sort(Gone.begin(), Gone.end());
+    for (TConcordItems* List : Lists) {
+        const int32_t N = List->Count();
+        int32_t Kept = 0;
+        for (int32_t R = 0; R < N; ++R) {
+            if (size_t(R) < Drop.size() && Drop[size_t(R)]) continue;
+            if (Kept != R) List->Exchange(Kept, R);
+            ++Kept;
+        }
+        // The dropped rows are all at the end now, where deleting moves nothing.
+        while (List->Count() > Kept) List->Delete(List->Count() - 1);
+        for (int32_t R = 0; R < List->Count(); ++R) {
+            TConcordItem* Item = List->GetItem(R);
+            Item->Sequence -=
+                int32_t(std::lower_bound(Gone.begin(), Gone.end(), Item->Sequence) - Gone.begin());
+        }
+    }
+}
+
+bool FilesExchangeCloses(const TConcordItems& List, const TFilePair& Pair) {
+    const int32_t Lower = std::min(Pair.First, Pair.Second);
+    for (int32_t R = 0; R < List.Count(); ++R)
+        if (List.GetItem(R)->FileIndex >= Lower) return true;
+    return false;
+}
+
+// ---- The window -----------------------------------------------------------------------------------------
+
+namespace {
+
+int LanguageCodePage(int Language) {
+    const auto& Config = LanguageConfigs[size_t(Language)];
+    return Config ? platform::AnsiCodePage(Config->LocaleId) : platform::SystemCodePage();
+}
+
+std::string LanguageName(int Language) {
+    if (Language < 0 || Language >= MaxLanguages || !LanguageConfigs[size_t(Language)]) return "";
+    return LanguageConfigs[size_t(Language)]->GetLanguageName();
+}
+
+// Text of a language (code-page bytes) as a QString.
+QString LanguageText(int Language, const std::string& Text) {
+    return QString::fromStdU16String(platform::CodePageToUtf16(LanguageCodePage(Language), Text));
+}
+
+// Sets Flag for the life of the object.
+class TGuard {
+public:
+    explicit TGuard(bool& Flag) : FFlag(Flag) { FFlag = true; }
+    ~TGuard() { FFlag = false; }
+    TGuard(const TGuard&) = delete;
+    TGuard& operator=(const TGuard&) = delete;
+
+private:
+    bool& FFlag;
+};
+
+}  // namespace
+
+TTessivorForm::TTessivorForm(QWidget* Parent) : TAppMessageForm(Parent) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    resize(532, 412);
+    for (int L = 0; L < LanguagesCount && L < MaxLanguages; ++L) {
+        Lists[size_t(L)] = std::make_unique<TConcordItems>(L);
+        ChosenHotWords[size_t(L)] = std::make_unique<TFreqList>(L);
+        HighlightCollocates[size_t(L)] = true;
+    }
+    WindowTranslationPasses = TranslationPasses;
+    WindowHotWordsConfig = HotWordsConfig;
+    InitSortColOptions(SortRecord);
+
+    auto* Box = new QVBoxLayout(this);
+    Box->setContentsMargins(0, 0, 0, 0);
+    Box->setSpacing(0);
+    FStatusBar = new QStatusBar(this);
+    FStatusBar->setSizeGripEnabled(false);
+    const Qt::Alignment Alignments[3] = {Qt::AlignCenter, Qt::AlignCenter, Qt::AlignLeft | Qt::AlignVCenter};
+    for (size_t I = 0; I < FPanels.size(); ++I) {
+        FPanels[I] = new QLabel(FStatusBar);
+        FPanels[I]->setAlignment(Alignments[I]);
+        FPanels[I]->setFixedWidth(50);
+        FStatusBar->addWidget(FPanels[I]);
+    }
+    Box->addStretch(1);
+    Box->addWidget(FStatusBar);
+    FDisplayMenu = new QMenu("&Display", this);
+    FSortMenu = new QMenu("S&ort", this);
+    FPopupMenu = new QMenu(this);
+    FDisplayInfoAction = FPopupMenu->addAction("&Display Info...", this, &TTessivorForm::ShowFocusedInfo);
+    connect(FPopupMenu, &QMenu::aboutToShow, this, [this] {
+        const TConcordItem* Item = FocusedItem();
+        FDisplayInfoAction->setEnabled(Item && Item->IsFilled());
+    });
+    LayoutStatusBar();
+}
+
+TTessivorForm::~TTessivorForm() {
+    MarkClosing();
+    // The larger-context windows hold items of the lists: they go before the lists do.
+    CloseContextWindows(nullptr);
+    DetachViews();
+    delete FSplitter;
+    FSplitter = nullptr;
+    Views.fill(nullptr);
+    PrimaryView = nullptr;
+    if (Distribution) Distribution->deleteLater();
+    Distribution = nullptr;
+    for (size_t L = 0; L < MaxLanguages; ++L) {
+        Adapters[L].reset();
+        Lists[L].reset();
+        if (ChosenHotWords[L]) ChosenHotWords[L]->Clear();
+        ChosenHotWords[L].reset();
+        HotWordLists[L].reset();
+        TranslationLists[L].reset();
+        Records[L].reset();
+    }
+    BroadcastToChildren(CM_CONCORDCLOSED, reinterpret_cast<intptr_t>(this), 0);
+}
+
+void TTessivorForm::DetachViews() {
+    const TGuard ItemGuard(FItemChanging), SelectionGuard(FSelecting);
+    for (TStringsView* V : Views) {
+        if (!V) continue;
+        V->OnEnter = nullptr;
+        V->OnExit = nullptr;
+        V->SetStrings(nullptr);
+    }
+}
+
+TStringsView* TTessivorForm::CreatePane(int Language) {
+    auto* V = new TStringsView;
+    V->SetTag(Language);
+    V->SetCodePage(LanguageCodePage(Language));
+    V->SetEnableSelect(true);
+    V->SetMultiSelect(true);
+    V->SetExtendedSelect(true);
+    V->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(V, &QWidget::customContextMenuRequested, this, [this, V](const QPoint& P) {
+        if (!FPopupMenu->isEmpty()) FPopupMenu->exec(V->viewport()->mapToGlobal(P));
+    });
+    V->OnFormatItem = [this, Language](TStringsView&, int Row, std::string& Text, TSVFormatArray& Format,
+                                       TSVLabelInfo& Label) {
+        FormatLine(Language, Row, Text, Format, Label);
+    };
+    V->OnItemChanged = [this](TStringsView& View) { ItemChanged(View); };
+    V->OnItemSelection = [this](TStringsView& View, bool Selected, int Row) {
+        ItemSelection(View, Selected, Row);
+    };
+    V->OnEnter = [this](TStringsView& View) { FocusEntered(View); };
+    V->OnExit = [](TStringsView&) { PostStatusText(""); };
+    V->OnDblClick = [this](TStringsView& View) { OpenLargerContext(View.Tag(), View.ItemIndex()); };
+    V->installEventFilter(this);
+    Views[size_t(Language)] = V;
+    return V;
+}
+
+void TTessivorForm::BuildPanels() {
+    TConcordItems& Primary = *Lists[size_t(PrimaryLanguage)];
+    if (CommonConfig) {
+        Primary.Display.ContextType = CommonConfig->ContextType;
+        Primary.Display.ContextSizes = CommonConfig->ContextSizes;
+    }
+    FSplitter = new QSplitter(Qt::Vertical, this);
+    FSplitter->setHandleWidth(SplitterWidth);
+    FSplitter->setChildrenCollapsible(false);
+    FSecondaryPanel = new QSplitter(Qt::Vertical);
+    FSecondaryPanel->setHandleWidth(SplitterWidth);
+    FSecondaryPanel->setChildrenCollapsible(false);
+    for (int L = 0; L < LanguageCount; ++L) {
+        TStringsView* V = CreatePane(L);
+        if (L == PrimaryLanguage) {
+            Adapters[size_t(L)] = std::make_unique<TConcordStrings>(*Lists[size_t(L)]);
+            V->SetAlignment(svaCenter);
+            PrimaryView = V;
+        } else {
+            Adapters[size_t(L)] = std::make_unique<TTessivorordStrings>(*Lists[size_t(L)], L);
+            FSecondaryPanel->addWidget(V);
+        }
+        V->SetStrings(Adapters[size_t(L)].get());
+        ApplyFonts(L);
+    }
+    FSplitter->addWidget(PrimaryView);
+    FSplitter->addWidget(FSecondaryPanel);
+    FSecondaryPanel->setVisible(LanguageCount > 1);
+    auto* Box = static_cast<QVBoxLayout*>(layout());
+    delete Box->takeAt(0);  // the stretch that held the place
+    Box->insertWidget(0, FSplitter, 1);
+    LayoutPanes();
+    PrimaryView->setFocus();
+    SetDisplayMode(PrimaryLanguage);
+    UpdateSortCaption();
+}
+
+void TTessivorForm::LayoutPanes() {
+    if (!FSplitter || LanguageCount <= 0) return;
+    // Both on building and on resizing every pane gets the same share.
+    const int Client = std::max(height() - FStatusBar->sizeHint().height(), 0);
+    const int H = PaneHeight(Client, LanguageCount);
+    if (LanguageCount == 1) return;
+    const int Rest = Client - H - SplitterWidth;
+    FSplitter->setSizes({H, Rest});
+    const int Secondary = PaneHeight(Rest, LanguageCount - 1);
+    FSecondaryPanel->setSizes(QList<int>(LanguageCount - 1, Secondary));
+}
+
+void TTessivorForm::resizeEvent(QResizeEvent* Event) {
+    TAppMessageForm::resizeEvent(Event);
+    LayoutStatusBar();
+    LayoutPanes();
+}
+
+bool TTessivorForm::eventFilter(QObject* Watched, QEvent* Event) {
+    // A pane created narrow refused its label column; it takes it once it is wide enough.
+    if (Event->type() == QEvent::Resize) {
+        for (int L = 0; L < LanguageCount; ++L)
+            if (Views[size_t(L)] == Watched) UpdateLabel(L);
+    }
+    return TAppMessageForm::eventFilter(Watched, Event);
+}
+
+void TTessivorForm::LayoutStatusBar() {
+    const int Panel0 = QFontMetrics(font()).horizontalAdvance(QString::fromLatin1(MatchPanelSample));
+    const std::array<int, 3> W = StatusPanelWidths(width(), Panel0);
+    for (size_t I = 0; I < FPanels.size(); ++I) FPanels[I]->setFixedWidth(std::max(W[I], 0));
+}
+
+// ---- Texts ----------------------------------------------------------------------------------------------
+
+std::string TTessivorForm::GetQueryText(int Language) const {
+    if (Language < 0 || Language >= MaxLanguages || !Lists[size_t(Language)]) return "";
+    const TConcordItems& List = *Lists[size_t(Language)];
+    if (Language != PrimaryLanguage && !List.QueryHitsPresent) {
+        bool OwnHits = false;
+        for (int32_t R = 0; R < List.Count() && !OwnHits; ++R) OwnHits = List.GetItem(R)->HitState != 0;
+        if (!OwnHits) return "N/A";
+        std::string Words;
+        const TFreqList* Chosen = ChosenHotWords[size_t(Language)].get();
+        for (int32_t I = 0; Chosen && I < Chosen->Count(); ++I)
+            Words += (I > 0 ? " / " : "") + Chosen->GetItem(I)->Word;
+        return Words;
+    }
+    const auto& Record = Records[size_t(Language)];
+    return Record && !Record->Names.empty() ? Record->Names.front() : "";
+}
+
+void TTessivorForm::UpdateCaption() {
+    setWindowTitle(LanguageText(PrimaryLanguage, ConcordanceCaption(QueryText)));
+}
+
+void TTessivorForm::UpdateMatchCount() {
+    const TConcordItems* Primary = Lists[size_t(PrimaryLanguage)].get();
+    FPanels[0]->setText(QString::fromStdString(MatchCountText(Primary ? Primary->Count() : 0)));
+}
+
+void TTessivorForm::UpdateSortCaption() {
+    TSortCaptionInputs In;
+    In.Undefined = SortUndefined;
+    In.PrimaryCount = Lists[size_t(PrimaryLanguage)] ? Lists[size_t(PrimaryLanguage)]->Count() : 0;
+    In.SortedLanguage = SortedLanguage;
+    In.PrimaryLanguage = PrimaryLanguage;
+    In.Advanced = AdvancedSort;
+    In.Sort = SortRecord;
+    FPanels[1]->setText(QString::fromStdString(SortCaption(In, LanguageName)));
+}
+
+void TTessivorForm::UpdateQueryPanel() {
+    FPanels[2]->setText(LanguageText(PrimaryLanguage, QueryPanelText(QueryText)));
+}
+
+// ---- Panes ----------------------------------------------------------------------------------------------
+
+int TTessivorForm::FocusedLanguage() const {
+    auto* V = qobject_cast<TStringsView*>(QApplication::focusWidget());
+    if (!V) return -1;
+    for (int L = 0; L < LanguageCount; ++L)
+        if (Views[size_t(L)] == V) return V->Tag();
+    return -1;
+}
+
+void TTessivorForm::OpenLargerContext(int Language, int Row) {
+    const TConcordItems& List = *Lists[size_t(Language)];
+    if (Row < 0 || Row >= List.Count()) return;
+    TSuppressFlags Flags;
+    Flags.HideTags = List.Display.SuppressNormalTags;
+    Flags.HidePOSTags = List.Display.SuppressPOSTags;
+    Flags.HideWords = List.Display.SuppressWords;
+    ShowLargerContext(List.GetItem(Row), this, PackSuppressFlags(Flags));
+}
+
+void TTessivorForm::ShowFocusedInfo() {
+    if (const TConcordItem* Item = FocusedItem(); Item && Item->IsFilled()) ShowMatchInfo(*Item);
+}
+
+TConcordItem* TTessivorForm::FocusedItem() const {
+    const int L = FocusedLanguage();
+    if (L < 0) return nullptr;
+    const int Row = Views[size_t(L)]->ItemIndex();
+    const TConcordItems& List = *Lists[size_t(L)];
+    return Row >= 0 && Row < List.Count() ? List.GetItem(Row) : nullptr;
+}
+
+void TTessivorForm::Redraw(int Language) {
+    if (Shows(Language)) Views[size_t(Language)]->UpdateView();
+}
+
+void TTessivorForm::SetDisplayMode(int Language) {
+    if (!Shows(Language)) return;
+    TStringsView* V = Views[size_t(Language)];
+    if (ContextTypeWraps(Lists[size_t(Language)]->Display.ContextType)) {
+        V->SetWordWrap(WordWrap[size_t(Language)]);
+        V->SetAlignment(svaLeft);
+    } else {
+        V->SetWordWrap(false);
+        V->SetAlignment(svaCenter);
+    }
+    Redraw(Language);
+}
+
+void TTessivorForm::ApplyFonts(int Language) {
+    if (!Shows(Language) || !LanguageConfigs[size_t(Language)]) return;
+    const auto& Fonts = LanguageConfigs[size_t(Language)]->Fonts;
+    TStringsView* V = Views[size_t(Language)];
+    // The collocate font is in the set too: collocate runs use it, and a larger one must not be clipped.
+    V->SetFonts({FontSpecToQFont(Fonts[NormalFont]), FontSpecToQFont(Fonts[HiliteFont]),
+                 FontSpecToQFont(Fonts[CollocatesFont]), FontSpecToQFont(Fonts[HotWordsFont])});
+    V->setFont(FontSpecToQFont(Fonts[NormalFont]));
+    QPalette P = V->palette();
+    P.setColor(QPalette::Text, ColorRefToQColor(Fonts[NormalFont].Color));
+    V->setPalette(P);
+    TConcordItems& List = *Lists[size_t(Language)];
+    List.HitColour = Fonts[HiliteFont].Color;
+    List.CollocColour = Fonts[CollocatesFont].Color;
+    Redraw(Language);
+}
+
+void TTessivorForm::FormatLine(int Language, int Row, std::string& Text, TSVFormatArray& Format,
+                               TSVLabelInfo& Label) {
+    TConcordItems& List = *Lists[size_t(Language)];
+    if (Row < 0 || Row >= List.Count()) return;
+    // The adapter builds the line and, for a row with a hit of its own, leaves its runs in the item.
+    Text = Adapters[size_t(Language)]->Get(Row);
+    const TConcordItem* Item = List.GetItem(Row);
+    if (Item->IsFilled()) Format = Item->Runs;
+    if (Item->Letter != NoLetter || ShowLineNumbers) {
+        Label.Text = LineLabelText(Row, Item->Letter, ShowLineNumbers);
+        Label.Font.Colour = LabelColour;
+    }
+}
+
+void TTessivorForm::UpdateLabel(int Language) {
+    if (!Shows(Language)) return;
+    const TConcordItems& List = *Lists[size_t(Language)];
+    bool Letters = false;
+    for (int32_t R = 0; R < List.Count() && !Letters; ++R) Letters = List.GetItem(R)->Letter != NoLetter;
+    TStringsView* V = Views[size_t(Language)];
+    V->SetShowLabels(ShowLineNumbers || Letters);
+    V->SetLabelWidth(LabelColumnChars(List.Count(), Letters) * V->CharWidth());
+    V->UpdateView();
+}
+
+void TTessivorForm::UpdateLabels() {
+    for (int L = 0; L < LanguageCount; ++L) UpdateLabel(L);
+}
+
+void TTessivorForm::PostFocusedStatus(int Language) {
+    if (!Shows(Language)) return;
+    const TConcordItems& List = *Lists[size_t(Language)];
+    const int Row = Views[size_t(Language)]->ItemIndex();
+    PostItemStatusText(Language, Row >= 0 && Row < List.Count() ? List.GetItem(Row) : nullptr);
+}
+
+void TTessivorForm::ItemChanged(TStringsView& View) {
+    if (FItemChanging) return;
+    {
+        const TGuard Guard(FItemChanging);
+        for (TStringsView* V : Views)
+            if (V && V != &View) V->SetItemIndex(View.ItemIndex());
+    }
+    PostFocusedStatus(View.Tag());
+}
+
+void TTessivorForm::ItemSelection(TStringsView& View, bool Selected, int Row) {
+    if (FSelecting) return;
+    const TGuard Guard(FSelecting);
+    for (TStringsView* V : Views)
+        if (V && V != &View) V->SetSelected(Row, Selected);
+}
+
+void TTessivorForm::FocusEntered(TStringsView& View) {
+    PostFocusedStatus(View.Tag());
+    if (TessivorFormHooks.UpdateCommands) TessivorFormHooks.UpdateCommands(*this, View.Tag());
+}
+
+bool TTessivorForm::event(QEvent* Event) {
+    const bool Handled = TAppMessageForm::event(Event);
+    if (Event->type() == QEvent::WindowActivate) {
+        const int L = FocusedLanguage();
+        if (L >= 0) FocusEntered(*Views[size_t(L)]);
+    }
+    return Handled;
+}
+
+void TTessivorForm::closeEvent(QCloseEvent* Event) {
+    // The search's callbacks fill this window's lists until it returns.
+    if (FSearching) {
+        Event->ignore();
+        return;
+    }
+    TAppMessageForm::closeEvent(Event);
+    PostStatusText("");
+    DetachViews();
+}
+
+// ---- Lists ----------------------------------------------------------------------------------------------
+
+void TTessivorForm::HighlightOff(int Language) {
+    if (!Shows(Language)) return;
+    HighlightCollocates[size_t(Language)] = false;
+    TConcordItems& List = *Lists[size_t(Language)];
+    List.SetHighlightCollocates(false);
+    List.FreeCollocateLists();
+    Redraw(Language);
+    if (TessivorFormHooks.UpdateCommands) TessivorFormHooks.UpdateCommands(*this, Language);
+}
+
+void TTessivorForm::ResetSort() {
+    for (auto& List : Lists)
+        if (List) List->ClearSortStrings();
+    InitSortColOptions(SortRecord);
+}
+
+void TTessivorForm::CloseContextWindowsWhere(const std::function<bool(const TConcordItem*)>& Matches) {
+    // Freeing one window frees its own top-level children (menus) too: hold the others weakly.
+    std::vector<QPointer<QWidget>> Windows;
+    if (QMdiArea* Area = MdiAreaOf(this)) {
+        for (QMdiSubWindow* Sub : Area->subWindowList()) Windows.push_back(Sub->widget());
+    } else {
+        for (QWidget* W : QApplication::topLevelWidgets()) Windows.push_back(W);
+    }
+    for (const QPointer<QWidget>& W : Windows) {
+        auto* Context = qobject_cast<TParaContextForm*>(W.data());
+        if (!Context || Context->Owner() != this || !Matches(Context->Item())) continue;
+        if (auto* Sub = qobject_cast<QMdiSubWindow*>(Context->parentWidget()))
+            delete Sub;
+        else
+            delete Context;
+    }
+}
+
+void TTessivorForm::CloseContextWindows(const TConcordItem* Item) {
+    CloseContextWindowsWhere([Item](const TConcordItem* Of) { return !Item || Of == Item; });
+}
+
+void TTessivorForm::RefreshDistribution() {
+    if (Distribution) Distribution->HandleAppMessage(CM_DISTRIBREFRESH, 0, 0);
+}
+
+void TTessivorForm::BroadcastCollocDataDropped(int Language) {
+    const intptr_t Self = reinterpret_cast<intptr_t>(this);
+    if (Language >= 0) {
+        BroadcastToChildren(CM_COLLOCDATADROPPED, Self, Language);
+        return;
+    }
+    for (int L = 0; L < LanguageCount; ++L) BroadcastToChildren(CM_COLLOCDATADROPPED, Self, L);
+}
+
+void TTessivorForm::DeleteRows(const std::vector<bool>& Drop) {
+    std::vector<TConcordItems*> Shown{Lists[size_t(PrimaryLanguage)].get()};
+    for (int L = 0; L < LanguageCount; ++L)
+        if (L != PrimaryLanguage) Shown.push_back(Lists[size_t(L)].get());
+    std::set<const TConcordItem*> Going;
+    for (const TConcordItems* List : Shown)
+        for (int32_t R = 0; R < List->Count() && size_t(R) < Drop.size(); ++R)
+            if (Drop[size_t(R)]) Going.insert(List->GetItem(R));
+    if (!Going.empty()) CloseContextWindowsWhere([&](const TConcordItem* Of) { return Going.count(Of) > 0; });
+    DropRows(Shown, Drop);
+    {
+        // Row numbers moved: the old selection would mark other lines, so it goes, in every pane alike.
+        const TGuard ItemGuard(FItemChanging), SelectionGuard(FSelecting);
+        for (int L = 0; L < LanguageCount; ++L) {
+            TStringsView* V = Views[size_t(L)];
+            if (!V) continue;
+            V->ClearSelection();
+            V->ItemsChanged();
+            const int Count = Lists[size_t(L)]->Count();
+            if (Count == 0)
+                V->SetItemIndex(-1);
+            else if (V->ItemIndex() >= Count)
+                V->SetItemIndex(Count - 1);
+            else if (V->ItemIndex() >= 0)
+                V->SetSelected(V->ItemIndex(), true);
+            V->UpdateView();
+        }
+    }
+    UpdateMatchCount();
+    PostFocusedStatus(FocusedLanguage());
+}
+
+void TTessivorForm::DropFile(int Language, int FileIndex) {
+    const TWaitScope Wait;
+    TConcordItems& List = *Lists[size_t(Language)];
+    std::vector<bool> Drop(size_t(List.Count()));
+    for (int32_t R = 0; R < List.Count(); ++R) Drop[size_t(R)] = List.GetItem(R)->FileIndex == FileIndex;
+    DeleteRows(Drop);
+    for (int32_t R = 0; R < List.Count(); ++R) {
+        TConcordItem* Item = List.GetItem(R);
+        if (Item->FileIndex > FileIndex) --Item->FileIndex;
+    }
+    RefreshDistribution();
+    BroadcastCollocDataDropped(-1);
+    Redraw(Language);
+}
+
+void TTessivorForm::CollocSettingsChanged(int Language, int Kind) {
+    if (Kind == 2 || Kind == 4) {
+        HighlightOff(Language);
+        return;
+    }
+    if (Kind != 3 || !HighlightCollocates[size_t(Language)]) return;
+    TConcordItems& List = *Lists[size_t(Language)];
+    if (List.PosLo == NoCollocatePosition) return;
+    // A cancelled build may have freed the lists: only those that exist get the new limit.
+    bool Any = false;
+    for (int P = List.PosLo; P <= List.PosHi; ++P)
+        if (TFreqList* C = List.CollocList(P)) {
+            C->SetTopLimit(FrequencyConfigs[size_t(Language)].CollocHighLightTop);
+            Any = true;
+        }
+    if (!Any) return;
+    List.RankAllCollocates();
+    Redraw(Language);
+}
+
+void TTessivorForm::CloseWindow() {
+    if (auto* Sub = qobject_cast<QMdiSubWindow*>(parentWidget()))
+        Sub->close();
+    else
+        close();
+}
+
+std::vector<TAppMessageForm::TMergedMenu> TTessivorForm::MergedMenus() const {
+    return {{4, FDisplayMenu}, {5, FSortMenu}};
+}
+
+intptr_t TTessivorForm::HandleAppMessage(int Msg, intptr_t WParam, intptr_t LParam) {
+    const int Language = int(WParam);
+    switch (Msg) {
+        case CM_DROPFILE:
+            if (Shows(Language)) DropFile(Language, int(LParam));
+            break;
+        case CM_FILESEXCHANGED:
+            if (Shows(Language) && LParam &&
+                FilesExchangeCloses(*Lists[size_t(Language)], *reinterpret_cast<const TFilePair*>(LParam))) {
+                if (Distribution) Distribution->deleteLater();
+                Distribution = nullptr;
+                CloseWindow();
+            }
+            break;
+        case CM_FONTCHANGED:
+            if (FontChangeApplies(int(LParam))) ApplyFonts(Language);
+            break;
+        case CM_FREQSETTINGSCHANGED:
+            if (Shows(Language) && LParam == 1) {
+                if (TessivorFormHooks.ClearHotWords) TessivorFormHooks.ClearHotWords(*this, Language, false);
+                HotWordLists[size_t(Language)].reset();
+                TranslationLists[size_t(Language)].reset();
+                HighlightOff(Language);
+            }
+            break;
+        case CM_COLLOCSETTINGSCHANGED:
+            if (Shows(Language)) CollocSettingsChanged(Language, int(LParam));
+            break;
+        case CM_CLEARHOTWORDS:
+            if (Shows(Language) && !ChoosingHotWords && TessivorFormHooks.ClearHotWords)
+                TessivorFormHooks.ClearHotWords(*this, Language, false);
+            break;
+        case CM_DISTRIBCLOSED:
+            if (Distribution && WParam == reinterpret_cast<intptr_t>(Distribution.data()))
+                Distribution = nullptr;
+            break;
+        case CM_ALIGNMENTDROPPED:
+        case CM_SEGMENTINDEXDROPPED:
+            CloseWindow();
+            break;
+        case CM_TAGINDEXDROPPED:
+            ResetSort();
+            break;
+        default:
+            break;
+    }
+    return 0;
+}

@@ -1,0 +1,302 @@
+// The concordance window TTessivorForm: the result of one search, one pane per shown language (the
+// primary language's key-word-in-context lines above a splitter, the rows of the other languages below,
+// every row of every pane belonging to the same hit), kept in step; its status texts and captions, its
+// display modes and fonts, and its answers to the application messages. The window's texts and figures
+// come from Qt-free rules below, tested without a display; the window reads its state and applies them.
+#pragma once
+
+#include <QPointer>
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "controls/ConcFormUtils.h"
+#include "controls/StringsView.h"
+#include "engine/ConcConfig.h"
+#include "engine/ConcSearchItems.h"
+#include "engine/ConcSortKeys.h"
+#include "results/ConcSearchRows.h"
+
+class QAction;
+class QLabel;
+class QMdiArea;
+class QMenu;
+class QSplitter;
+class QStatusBar;
+class TFreqList;
+class TTessivorForm;
+
+// ---- The window's rules, Qt-free ---------------------------------------------------------------------
+
+// The height of each pane of a window of LanguageCount panes over ClientHeight pixels, the 3-pixel
+// splitters taken off first: (ClientHeight - 3 x (count - 1)) div count; 0 for no pane.
+int PaneHeight(int ClientHeight, int LanguageCount);
+// Status panel 0: "No matches", "1 match" or "%d matches".
+std::string MatchCountText(int Count);
+// "Parallel Concordance - [%s]".
+std::string ConcordanceCaption(const std::string& QueryText);
+// Status panel 2: " Strings matching: %s".
+std::string QueryPanelText(const std::string& QueryText);
+// The name of a sort key in the sort caption: "Search word", "2nd left", "1st left", "1st right",
+// "2nd right", "Original text order"; "" for every other key.
+std::string SortKeyCaption(uint8_t Key);
+
+// What the sort caption reads.
+struct TSortCaptionInputs {
+    bool Undefined = false;   // lines were added to a sorted window
+    int PrimaryCount = 0;     // lines of the primary list
+    int SortedLanguage = -1;  // -1: lines in search order
+    int PrimaryLanguage = 0;
+    bool Advanced = false;  // the order came from an advanced sort with a key list
+    TAdvancedSortColOptions Sort;
+};
+// Status panel 1: "Undefined"; "" for an empty window; else "<language> - <order>", the order being
+// "Original text order" (no language sorted), the first key's name with ", " and the second's when that
+// is not empty, or "Advanced sort" (advanced, a third key, or a reversed key). LanguageName gives the
+// name of a language.
+std::string SortCaption(const TSortCaptionInputs& In, const std::function<std::string(int)>& LanguageName);
+
+// The label before line Row (0-based) of a pane: "%d %s " (line number, letter), "%s " (letter) or
+// "%d   " (line number); "" when the line has no letter (NoLetter) and line numbers are off.
+std::string LineLabelText(int Row, uint8_t Letter, bool ShowLineNumbers);
+// The label column of a pane in characters: the digits of LineCount, one more with letters, plus 2.
+int LabelColumnChars(int LineCount, bool HasLetters);
+// Which font kinds of CM_FONTCHANGED the window shows: normal, hilite, collocates and from hot words on.
+bool FontChangeApplies(int Kind);
+// The widths of the three status panels over ClientWidth when panel 0 needs Panel0Width: panel 1 half
+// of what is left (rounded half to even), panel 2 the rest.
+std::array<int, 3> StatusPanelWidths(int ClientWidth, int Panel0Width);
+// A list's context type wraps and aligns left from Lines on; Characters and Words centre on the hit.
+bool ContextTypeWraps(uint8_t ContextType);
+
+// Removes the rows where Drop is true from every list (rows beyond Drop stay), keeping the others in
+// order, and lowers every remaining item's Sequence by the number of removed rows of the first list with
+// a lower Sequence, so that sequence numbers stay dense. Linear in the rows, however many go.
+void DropRows(const std::vector<TConcordItems*>& Lists, const std::vector<bool>& Drop);
+// Whether an exchange of the files Pair of a language closes a window whose list of that language is
+// List: some row lies in a file at or after the lower of the two.
+bool FilesExchangeCloses(const TConcordItems& List, const TFilePair& Pair);
+
+// ---- Entry points of the commands the window's menus will carry -------------------------------------
+
+// Filled by the unit of the window's commands; an empty hook does nothing.
+struct TTessivorFormHooks {
+    // Drops the hot words of Language (rows they marked, their runs, the chosen list when Force or
+    // when they are shown).
+    std::function<void(TTessivorForm& Form, int Language, bool Force)> ClearHotWords;
+    // The enabled and checked state of the commands for Language.
+    std::function<void(TTessivorForm& Form, int Language)> UpdateCommands;
+};
+
+extern TTessivorFormHooks TessivorFormHooks;
+
+// ---- The window --------------------------------------------------------------------------------------
+
+class TTessivorForm : public TAppMessageForm {
+    Q_OBJECT
+public:
+    // An empty window: one item list per corpus language (segment context, default sizes, collocates
+    // highlighted, yellow collocates, the hilite font's colour for hits), an empty chosen-hot-word list
+    // per language, the window's copies of TranslationPasses and HotWordsConfig, no sort (all keys
+    // none, no language sorted), the status bar laid out. Deleted when closed.
+    explicit TTessivorForm(QWidget* Parent = nullptr);
+    // Closes the window's views of its lists and its larger-context windows first, then frees the lists
+    // and broadcasts CM_CONCORDCLOSED with the window as WParam.
+    ~TTessivorForm() override;
+
+    // Creates the panes of languages 0 .. LanguageCount - 1: the primary language's view (centred, over
+    // a TConcordStrings) above a splitter, the others (over TTessivorordStrings) stacked below it in
+    // language order; each pane gets the same height. The primary list takes the search options' context
+    // type and sizes. The primary view gets the focus and its display mode; the sort caption is shown.
+    // Call once, after LanguageCount and PrimaryLanguage are set.
+    void BuildPanels();
+
+    // The text that describes Language's query to other windows: the first pattern name of its record;
+    // for a language other than the primary without query hits, "N/A" when no row of it holds a hit of
+    // its own, else its chosen hot words joined by " / ".
+    std::string GetQueryText(int Language) const;
+    // The language of the pane that has the application's keyboard focus; -1 when the focus is not on a
+    // pane of this window.
+    int FocusedLanguage() const;
+    // The larger context of line Row of Language (a double click on it); nothing for a row outside the
+    // list or without text to show.
+    void OpenLargerContext(int Language, int Row);
+    // "&Display Info...": the hit information of the focused line, when it holds a hit.
+    void ShowFocusedInfo();
+    // The item of the focused pane's current line, or nullptr. Owned by the list.
+    TConcordItem* FocusedItem() const;
+
+    void UpdateCaption();
+    void UpdateMatchCount();
+    void UpdateSortCaption();
+    void UpdateQueryPanel();
+    void LayoutStatusBar();
+    // Lines, Sentence and Segment: wrapped as Language's word-wrap flag says, aligned left; Characters
+    // and Words: one line each, centred on the hit. Redraws.
+    void SetDisplayMode(int Language);
+    // The pane's fonts: the language's normal, hilite, collocate and hot-word fonts; its own font the
+    // normal one; the list's hit and collocate colours from the hilite and collocate fonts. Redraws.
+    void ApplyFonts(int Language);
+    // Posts the status text of Language's current line (of no line when there is none).
+    void PostFocusedStatus(int Language);
+    // Shows the label column of each pane that has line numbers on or a lettered line, wide enough for
+    // its line count. A pane too narrow for the column keeps its old one until the window is resized.
+    void UpdateLabels();
+    // Collocate highlighting of Language off: its flag and the list's, the list's collocate lists freed.
+    void HighlightOff(int Language);
+    // Every list drops its cached sort values; the sort record becomes all keys none.
+    void ResetSort();
+    // Frees every larger-context window this window opened, or only those over Item when it is given.
+    void CloseContextWindows(const TConcordItem* Item);
+    // Performs CM_DISTRIBREFRESH on the distribution window, when there is one.
+    void RefreshDistribution();
+    // Broadcasts CM_COLLOCDATADROPPED (this window, Language) for Language, or for every language of the
+    // window when Language is -1.
+    void BroadcastCollocDataDropped(int Language);
+    // Removes the lines where Drop is true from every pane (lists, views, current lines, the larger-context
+    // windows of their items), renumbering the sequence numbers; then the match count and the focused
+    // line's status.
+    void DeleteRows(const std::vector<bool>& Drop);
+    // The menus the main window merges: "&Display" (group 4) and "S&ort" (group 5).
+    std::vector<TMergedMenu> MergedMenus() const override;
+
+    intptr_t HandleAppMessage(int Msg, intptr_t WParam, intptr_t LParam) override;
+
+    // ---- Searches (ConcTessivor_Search.cpp) --------------------------------------------------------
+    // While one runs, the window refuses to close and refuses to start another; the main window's
+    // caption reads the application's name and " - Searching" until it ends, however it ends.
+
+    // Runs the primary language's record over the corpus: each hit becomes a line of the primary pane
+    // and every other pane gets the hit's aligned passage; the lines come while the search runs (a
+    // progress window can cancel it; the lines found so far stay). Then the counts, the sort caption
+    // and the query panel. Raises what the search raises (EConcError with the message when the query
+    // does not compile), the lines found so far staying.
+    void RunSearch();
+    // Adds the lines of Record (a query of the primary language; taken over) after the current ones: its
+    // first name becomes "<old> / <new>", the old record is freed, the collocates of the primary pane
+    // turn yellow and the other panes lose their hot words; a sorted window is left "Undefined". Raises
+    // as RunSearch. Nothing happens while a search runs.
+    void AppendSearch(std::unique_ptr<TConcSearchRec> Record);
+    // The parallel search of the window's records: the primary record's search keeps a hit only when,
+    // for every other language with a record, its aligned unit has a match of that record ("Not": has
+    // none); kept hits get a line in every pane with the matches found in it. One thread per such
+    // language, all joined before this returns. A language whose thread failed counts as "no match"
+    // and its failure is shown (ShowError) after the search. Raises as RunSearch.
+    void RunParallelSearch();
+    // Asks for a query of the language of the focused pane (nothing without one, or when cancelled)
+    // and runs it with SearchWithinLines.
+    void SearchWithinResults();
+    // Searches Record (taken over; it replaces Language's record) inside the aligned passage of each
+    // line of Language's pane (lines of ExclusionList skipped): every match is put into the line whose
+    // passage holds it, the earliest shown. Then the pane's collocates, its commands, the distribution
+    // window and CM_COLLOCDATADROPPED for Language. Raises as RunSearch; the matches put so far stay.
+    // Nothing happens while a search runs.
+    void SearchWithinLines(int Language, std::unique_ptr<TConcSearchRec> Record);
+    bool SearchRunning() const { return FSearching; }
+
+    // The language of the last search within the lines; -1 before one.
+    int32_t SearchLanguage = -1;
+    // One reader per file of the searched language, open only during a search within the lines.
+    TReaderList Readers;
+    // Lines a search within the lines skips; nullptr normally.
+    std::unique_ptr<TRowExclusions> ExclusionList;
+
+    // ---- State (filled by the search drivers and the commands) -----------------------------------
+
+    // The query of each language; owned; nullptr for a language without one.
+    std::array<std::unique_ptr<TConcSearchRec>, MaxLanguages> Records;
+    std::string QueryText;
+    int32_t LanguageCount = 0;
+    int32_t PrimaryLanguage = 0;
+    // One per corpus language, from creation on.
+    std::array<std::unique_ptr<TConcordItems>, MaxLanguages> Lists;
+    // One per shown language, from BuildPanels on.
+    std::array<std::unique_ptr<TConcordStrings>, MaxLanguages> Adapters;
+    std::array<TStringsView*, MaxLanguages> Views{};
+    TStringsView* PrimaryView = nullptr;
+    bool ShowLineNumbers = false;
+    std::array<bool, MaxLanguages> WordWrap{};
+    std::array<bool, MaxLanguages> HotWordsShown{};
+    std::array<bool, MaxLanguages> HighlightCollocates{};
+    // Cached hot-word and translation candidates (nullptr until built) and the chosen hot words.
+    std::array<std::unique_ptr<TFreqList>, MaxLanguages> HotWordLists;
+    std::array<std::unique_ptr<TFreqList>, MaxLanguages> TranslationLists;
+    std::array<std::unique_ptr<TFreqList>, MaxLanguages> ChosenHotWords;
+    bool ChoosingHotWords = false;
+    bool AdvancedSort = false;
+    int32_t SortedLanguage = -1;
+    TAdvancedSortColOptions SortRecord;
+    bool SortUndefined = false;
+    int32_t WindowTranslationPasses = 0;
+    THotWordsConfig WindowHotWordsConfig;
+    // The window's distribution window, or nullptr.
+    QPointer<TAppMessageForm> Distribution;
+
+    QStatusBar* StatusBar() const { return FStatusBar; }
+    QLabel* StatusPanel(int I) const { return FPanels[size_t(I)]; }
+    QMenu* ParaDisplayMenu() const { return FDisplayMenu; }
+    QMenu* SortMenu() const { return FSortMenu; }
+    QMenu* TessivorPopupMenu() const { return FPopupMenu; }
+    QSplitter* PaneSplitter() const { return FSplitter; }
+
+protected:
+    void resizeEvent(QResizeEvent* Event) override;
+    bool eventFilter(QObject* Watched, QEvent* Event) override;
+    void closeEvent(QCloseEvent* Event) override;
+    bool event(QEvent* Event) override;
+
+private:
+    bool Shows(int Language) const {
+        return Language >= 0 && Language < LanguageCount && Views[size_t(Language)];
+    }
+    TStringsView* CreatePane(int Language);
+    void LayoutPanes();
+    void FormatLine(int Language, int Row, std::string& Text, TSVFormatArray& Format, TSVLabelInfo& Label);
+    void ItemChanged(TStringsView& View);
+    void ItemSelection(TStringsView& View, bool Selected, int Row);
+    void FocusEntered(TStringsView& View);
+    void Redraw(int Language);
+    void UpdateLabel(int Language);
+    void DropFile(int Language, int FileIndex);
+    void CollocSettingsChanged(int Language, int Kind);
+    void CloseWindow();
+    // Frees the larger-context windows of this window whose item Matches says.
+    void CloseContextWindowsWhere(const std::function<bool(const TConcordItem*)>& Matches);
+    void DetachViews();
+
+    QStatusBar* FStatusBar;
+    std::array<QLabel*, 3> FPanels;
+    QMenu* FDisplayMenu;
+    QMenu* FSortMenu;
+    QMenu* FPopupMenu;
+    QAction* FDisplayInfoAction;
+    QSplitter* FSplitter = nullptr;
+    QSplitter* FSecondaryPanel = nullptr;
+    bool FItemChanging = false;
+    bool FSelecting = false;
+
+    friend class TSearchScope;
+    void SearchHit(std::unique_ptr<TConcordItem> Hit);
+    void RowsGrew(int Language);
+    void ShowSearchState();
+    bool FSearching = false;
+};
+
+// ---- Opening a window with a search (the Search, Advanced Search and Parallel Search commands) ---------
+
+// Runs the single search of Record (taken over) and returns the window that shows it. With the append
+// flag (sfAppend) the search is appended to the active concordance window of Area when that window's
+// primary language is the record's and it runs no search; otherwise a new window is made for every
+// language of the corpus, the record's language primary, as a sub-window of Area (a top-level window
+// without one). A new window whose search raises is freed and the exception passes on.
+TTessivorForm* NewConcordanceWindow(QMdiArea* Area, std::unique_ptr<TConcSearchRec> Record);
+// Runs the parallel search of Records (the first is the primary query; each language at most once;
+// the caller keeps them, the window stores copies) in a new window of Area (as NewConcordanceWindow)
+// and returns it. The window shows the languages 0 up to the highest language of the records, so that
+// every record's language has a pane; a language in between without a record is shown but not
+// searched. A window whose search raises is freed and the exception passes on.
+TTessivorForm* NewParallelConcordanceWindow(QMdiArea* Area,
+                                            const std::vector<std::unique_ptr<TConcSearchRec>>& Records);

@@ -1,0 +1,277 @@
+// The searches that fill a concordance window: a single search, an appended one, one within the current
+// lines, and the parallel search with its threads.
+#include <QApplication>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+
+#include "controls/ConcDblProgress.h"
+#include "controls/ConcProgress.h"
+#include "controls/Msg.h"
+#include "engine/ConcErrors.h"
+#include "engine/ConcFreqList.h"
+#include "engine/ConcSearch.h"
+#include "results/ConcParaContext.h"
+#include "results/ConcParaSearchThread.h"
+#include "results/ConcSearchQuery.h"
+#include "results/ConcTessivor.h"
+
+namespace {
+
+constexpr TColor Yellow = 0x00FFFF;
+// The primary list switches its collocate shading on once it holds this many lines.
+constexpr int32_t CollocateStartCount = 100;
+
+QWidget* MainWindowOf(QWidget* Form) {
+    QMdiArea* Area = MdiAreaOf(Form);
+    return Area ? Area->window() : nullptr;
+}
+
+void Prepare(TSearch& Search, const TConcSearchRec& Record) {
+    uint8_t Stage = 0;
+    std::string Error;
+    Search.Prepare(Record, Stage, Error);
+    if (Stage != 0) throw EConcError(Error);
+}
+
+TColor CollocateColour(int Language) {
+    return LanguageConfigs[size_t(Language)]->Fonts[CollocatesFont].Color;
+}
+
+void ShowInArea(QMdiArea* Area, TTessivorForm* Form) {
+    if (Area) {
+        QMdiSubWindow* Sub = Area->addSubWindow(Form);
+        Sub->setAttribute(Qt::WA_DeleteOnClose);
+        Sub->show();
+    } else {
+        Form->show();
+    }
+}
+
+// Frees a window whose first search failed, with its sub-window.
+void FreeWindow(TTessivorForm* Form) {
+    if (auto* Sub = qobject_cast<QMdiSubWindow*>(Form->parentWidget()))
+        delete Sub;
+    else
+        delete Form;
+}
+
+TTessivorForm* ActiveConcordance(QMdiArea* Area) {
+    if (!Area || !Area->activeSubWindow()) return nullptr;
+    return qobject_cast<TTessivorForm*>(Area->activeSubWindow()->widget());
+}
+
+}  // namespace
+
+// The time a search runs: the window is marked busy and the main window's caption says so; both are
+// undone however the search ends.
+class TSearchScope {
+public:
+    explicit TSearchScope(TTessivorForm& Form) : FForm(Form), FMain(MainWindowOf(&Form)) {
+        FForm.FSearching = true;
+        if (FMain) {
+            FCaption = FMain->windowTitle();
+            FMain->setWindowTitle(QApplication::applicationName() + " - Searching");
+        }
+    }
+    ~TSearchScope() {
+        FForm.FSearching = false;
+        if (FMain) FMain->setWindowTitle(FCaption);
+    }
+    TSearchScope(const TSearchScope&) = delete;
+    TSearchScope& operator=(const TSearchScope&) = delete;
+
+private:
+    TTessivorForm& FForm;
+    QPointer<QWidget> FMain;
+    QString FCaption;
+};
+
+// ---- The window's searches ------------------------------------------------------------------------------
+
+void TTessivorForm::RowsGrew(int Language) {
+    if (Language == PrimaryLanguage) {
+        TConcordItems& Primary = *Lists[size_t(Language)];
+        if (HighlightCollocates[size_t(Language)] && Primary.Count() == CollocateStartCount &&
+            !Primary.HighlightCollocates) {
+            Primary.SetHighlightCollocates(true);
+            Redraw(Language);
+        }
+    }
+    if (Views[size_t(Language)]) Views[size_t(Language)]->ItemsChanged();
+}
+
+void TTessivorForm::SearchHit(std::unique_ptr<TConcordItem> Hit) {
+    AddSearchHit(Lists, LanguageCount, PrimaryLanguage, std::move(Hit));
+    for (int L = 0; L < LanguageCount; ++L) RowsGrew(L);
+    UpdateMatchCount();
+}
+
+void TTessivorForm::ShowSearchState() {
+    UpdateMatchCount();
+    UpdateSortCaption();
+    UpdateQueryPanel();
+}
+
+void TTessivorForm::RunSearch() {
+    const TSearchScope Scope(*this);
+    const TConcSearchRec& Record = *Records[size_t(PrimaryLanguage)];
+    TSearch Search;
+    Prepare(Search, Record);
+    QueryText = Record.Names.empty() ? std::string() : Record.Names.front();
+    UpdateCaption();
+    Search.Execute(
+        false, CommonConfig->MaximumHits,
+        [this](std::unique_ptr<TConcordItem> Hit) { SearchHit(std::move(Hit)); }, {}, 0);
+    if (HighlightCollocates[size_t(PrimaryLanguage)]) {
+        TConcordItems& Primary = *Lists[size_t(PrimaryLanguage)];
+        Primary.CollocColour = CollocateColour(PrimaryLanguage);
+        Primary.SetHighlightCollocates(true);
+        Redraw(PrimaryLanguage);
+    }
+    ShowSearchState();
+}
+
+void TTessivorForm::AppendSearch(std::unique_ptr<TConcSearchRec> Record) {
+    if (FSearching || !Record) return;
+    auto& Old = Records[size_t(PrimaryLanguage)];
+    if (Old) JoinAppendedQuery(*Record, *Old);
+    Old = std::move(Record);
+    for (int L = 0; L < LanguageCount; ++L) {
+        if (!HighlightCollocates[size_t(L)]) continue;
+        if (L == PrimaryLanguage) {
+            Lists[size_t(L)]->CollocColour = Yellow;
+            Redraw(L);
+        } else {
+            if (TessivorFormHooks.ClearHotWords) TessivorFormHooks.ClearHotWords(*this, L, false);
+            HotWordLists[size_t(L)].reset();
+            TranslationLists[size_t(L)].reset();
+        }
+    }
+    if (auto* Sub = qobject_cast<QMdiSubWindow*>(parentWidget())) {
+        Sub->showNormal();
+        if (QMdiArea* Area = MdiAreaOf(this)) Area->setActiveSubWindow(Sub);
+    } else {
+        showNormal();
+        raise();
+    }
+    const int32_t Before = Lists[size_t(PrimaryLanguage)]->Count();
+    RunSearch();
+    if (Lists[size_t(PrimaryLanguage)]->Count() > Before && SortedLanguage >= 0) {
+        ResetSort();
+        SortedLanguage = -1;
+        SortUndefined = true;
+        UpdateSortCaption();
+    }
+}
+
+void TTessivorForm::RunParallelSearch() {
+    const TSearchScope Scope(*this);
+    TParallelSearch Threads(PrimaryLanguage, LanguageCount, Records);
+    const TConcSearchRec& Record = *Records[size_t(PrimaryLanguage)];
+    TSearch Search;
+    Prepare(Search, Record);
+    QueryText = Record.Names.empty() ? std::string() : Record.Names.front();
+    UpdateCaption();
+    // The threads answer at once unless a unit is huge or a pattern hard: the Cancel button must still
+    // be heard while the main thread waits for them.
+    const TCancelPoll Poll = [&Search] {
+        ProcessMessages();
+        return Search.ProgressWindow != nullptr && Search.ProgressWindow->Tag == 1;
+    };
+    const std::exception_ptr Failure =
+        RunParallelRows(Search, Threads, Lists, false, CommonConfig->MaximumHits, Poll, [this](int32_t L) {
+            RowsGrew(L);
+            if (L == PrimaryLanguage) UpdateMatchCount();
+        });
+    ShowSearchState();
+    if (!Failure) return;
+    try {
+        std::rethrow_exception(Failure);
+    } catch (const std::exception& E) {
+        ShowError(E.what());
+    }
+}
+
+void TTessivorForm::SearchWithinResults() {
+    if (FSearching) return;
+    const int Language = FocusedLanguage();
+    if (Language < 0) return;
+    std::unique_ptr<TConcSearchRec> Record =
+        ShowSearchQuery(false, PrimaryLanguage, true, Records[size_t(Language)].get(), Language, false);
+    if (Record) SearchWithinLines(Language, std::move(Record));
+}
+
+void TTessivorForm::SearchWithinLines(int Language, std::unique_ptr<TConcSearchRec> Record) {
+    if (FSearching || !Record || Language < 0 || Language >= LanguageCount) return;
+    SearchLanguage = Language;
+    Records[size_t(Language)] = std::move(Record);
+    struct TFreeReaders {
+        TReaderList& Readers;
+        ~TFreeReaders() { Readers.clear(); }
+    } FreeReaders{Readers};
+    Readers = OpenReaders(Language);
+    {
+        const TSearchScope Scope(*this);
+        TSearch Search;
+        Prepare(Search, *Records[size_t(Language)]);
+        SearchWithinRows(Search, *Lists[size_t(Language)], ExclusionList.get(), Readers, false,
+                         CommonConfig->MaximumHits);
+    }
+    TConcordItems& List = *Lists[size_t(Language)];
+    if (HighlightCollocates[size_t(Language)]) {
+        List.CollocColour = CollocateColour(Language);
+        List.SetHighlightCollocates(true);
+    }
+    Redraw(Language);
+    if (TessivorFormHooks.UpdateCommands) TessivorFormHooks.UpdateCommands(*this, Language);
+    RefreshDistribution();
+    BroadcastCollocDataDropped(Language);
+}
+
+// ---- Opening windows ----------------------------------------------------------------------------------
+
+TTessivorForm* NewConcordanceWindow(QMdiArea* Area, std::unique_ptr<TConcSearchRec> Record) {
+    if (Record->Flags & sfAppend) {
+        TTessivorForm* Active = ActiveConcordance(Area);
+        if (Active && Active->PrimaryLanguage == Record->Language && !Active->SearchRunning()) {
+            Active->AppendSearch(std::move(Record));
+            return Active;
+        }
+    }
+    auto* Form = new TTessivorForm;
+    Form->LanguageCount = std::min<int32_t>(LanguagesCount, MaxLanguages);
+    Form->PrimaryLanguage = Record->Language;
+    Form->Records[size_t(Record->Language)] = std::move(Record);
+    Form->BuildPanels();
+    ShowInArea(Area, Form);
+    try {
+        Form->RunSearch();
+    } catch (...) {
+        FreeWindow(Form);
+        throw;
+    }
+    return Form;
+}
+
+TTessivorForm* NewParallelConcordanceWindow(QMdiArea* Area,
+                                            const std::vector<std::unique_ptr<TConcSearchRec>>& Records) {
+    if (Records.empty()) return nullptr;
+    auto* Form = new TTessivorForm;
+    Form->PrimaryLanguage = Records.front()->Language;
+    int32_t Count = static_cast<int32_t>(Records.size());
+    for (const auto& Record : Records) Count = std::max(Count, Record->Language + 1);
+    Form->LanguageCount = std::min<int32_t>(Count, std::min<int32_t>(LanguagesCount, MaxLanguages));
+    for (const auto& Record : Records) {
+        if (Record->Language < Form->LanguageCount)
+            Form->Records[size_t(Record->Language)] = TConcSearchRec::CreateCopy(*Record);
+    }
+    Form->BuildPanels();
+    ShowInArea(Area, Form);
+    try {
+        Form->RunParallelSearch();
+    } catch (...) {
+        FreeWindow(Form);
+        throw;
+    }
+    return Form;
+}

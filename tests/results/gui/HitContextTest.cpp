@@ -1,0 +1,120 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QTextEdit>
+#include <QTreeWidget>
+
+#include "engine/ConcUtils.h"
+#include "results/ConcHitInfo.h"
+#include "results/ConcMatchInfo.h"
+#include "results/ConcParaContext.h"
+#include "tests/engine/ConcCorpusTestSupport.h"
+
+namespace {
+
+// Delivers broadcasts to the larger-context windows of one MDI area, as the main window does.
+class TAreaMessenger : public TRecordingMessenger {
+public:
+    explicit TAreaMessenger(QMdiArea& Area) {
+        OnBroadcast = [&Area](int Msg, intptr_t WParam, intptr_t LParam) {
+            for (QMdiSubWindow* Sub : Area.subWindowList())
+                if (auto* Form = qobject_cast<TParaContextForm*>(Sub->widget()))
+                    Form->HandleAppMessage(Msg, WParam, LParam);
+        };
+    }
+};
+
+class HitContextTest : public TCorpusTest {
+protected:
+    void SetUp() override {
+        TCorpusTest::SetUp();
+        BigContextSize = 10;
+        Text = "First line.\nThe house by the river.\nLast line.\n";
+        AddFile(0, "en.txt", Text);
+        ASSERT_TRUE(ProcessCorpus());
+        Item = std::make_unique<TConcordItem>(0);
+        Item->FileIndex = 0;
+        Item->HitStart = static_cast<int32_t>(Text.find("house"));
+        Item->HitEnd = Item->HitStart + 5;
+    }
+    std::string Text;
+    std::unique_ptr<TConcordItem> Item;
+};
+
+}  // namespace
+
+TEST_F(HitContextTest, SuppressFlagsPackOneByteEach) {
+    TSuppressFlags F;
+    F.HidePOSTags = true;
+    EXPECT_EQ(PackSuppressFlags(F), 0x100u);
+    const TSuppressFlags Back = UnpackSuppressFlags(0x010001);
+    EXPECT_TRUE(Back.HideTags && Back.HideWords && !Back.HidePOSTags);
+}
+
+TEST_F(HitContextTest, LinesWithoutTextToShowOpenNothing) {
+    TConcordItem Missing(0);  // no file in its language
+    EXPECT_FALSE(HitHasContext(Missing));
+    TConcordItem Unaligned(0);
+    Unaligned.FileIndex = 0;  // no hit and no aligned passage: "N/A"
+    EXPECT_FALSE(HitHasContext(Unaligned));
+    Unaligned.AlignedStart = 12;
+    EXPECT_TRUE(HitHasContext(Unaligned));
+    EXPECT_EQ(ContextHitSpan(Unaligned), std::make_pair(12, 12));
+    QMdiArea Area;
+    EXPECT_EQ(ShowLargerContext(&Missing, &Area, 0), nullptr);
+}
+
+TEST_F(HitContextTest, LargerContextHighlightsTheHitAndIsReusedAndResized) {
+    QMdiArea Area;
+    Area.resize(600, 400);
+    Area.show();
+    TAreaMessenger Messenger(Area);
+    TParaContextForm* Form = ShowLargerContext(Item.get(), &Area, 0);
+    ASSERT_NE(Form, nullptr);
+    EXPECT_EQ(Form->windowTitle(), "Larger Context");
+    EXPECT_EQ(Form->ContextLines->toPlainText().toStdString(), Text);
+    EXPECT_EQ(Form->ContextLines->textCursor().selectedText(), "house");
+    EXPECT_TRUE(Form->SizeAction(10)->isChecked());
+
+    // The same line again: the window is brought forward, not opened twice.
+    EXPECT_EQ(ShowLargerContext(Item.get(), &Area, 0), Form);
+    EXPECT_EQ(Area.subWindowList().size(), 1);
+
+    TConcordItem Other(0);
+    Other.FileIndex = 0;
+    Other.HitStart = 0;
+    Other.HitEnd = 5;
+    TParaContextForm* Second = ShowLargerContext(&Other, &Area, 0);
+    ASSERT_NE(Second, Form);
+    // 20K chosen in one window re-reads and re-checks every one.
+    Second->SizeAction(20)->trigger();
+    EXPECT_EQ(BigContextSize, 20);
+    EXPECT_TRUE(Form->SizeAction(20)->isChecked());
+    EXPECT_EQ(Form->ContextLines->textCursor().selectedText(), "house");
+
+    // Suppressing words leaves no text of them.
+    Form->SuppressAction(1)->trigger();
+    EXPECT_TRUE(Form->Suppress().HideWords);
+    EXPECT_EQ(Form->ContextLines->toPlainText().indexOf("river"), -1);
+}
+
+TEST_F(HitContextTest, HitInformationFollowsThePageOptions) {
+    CommonConfig->ShowPages = false;
+    THitInfoTexts T = HitInfoTexts(*Item);
+    EXPECT_EQ(T.AbsoluteLine, "2");
+    EXPECT_EQ(T.Page, "N/A");
+    EXPECT_EQ(T.Line, "N/A");
+    EXPECT_EQ(T.File, LanguageConfigs[0]->Files[0].Name);
+
+    WatchedTags.emplace_back("<chapter>", "", "");
+    TMatchInfoForm Form(*Item);
+    EXPECT_EQ(Form.windowTitle(), "Info");
+    EXPECT_EQ(Form.AbsoluteLineValue->text(), "2");
+    EXPECT_EQ(Form.TagsGroup->title(), " Normal Tags ");
+    ASSERT_EQ(Form.TagsList->topLevelItemCount(), 1);
+    EXPECT_EQ(Form.TagsList->topLevelItem(0)->text(0), "<chapter>");
+}

@@ -1,0 +1,337 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPointer>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <deque>
+#include <filesystem>
+#include <functional>
+
+#include "alignment/ConcParaAligners.h"
+#include "controls/FileDialogs.h"
+#include "controls/zynWideList.h"
+#include "engine/ConcPrefs.h"
+#include "engine/UTF8_to_ASCII.h"
+#include "platform/Paths.h"
+#include "shell/ConcMain.h"
+#include "shell/ConcRecentWorkspaces.h"
+#include "shell/ConcWorkOptions.h"
+#include "shell/ConcWorkspace.h"
+#include "tests/engine/ConcCorpusTestSupport.h"
+#include "tests/shell/WorkspaceTestSupport.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* const Refusal =
+    "This is the currently loaded workspace and you can not overwrite it. Please use \"Save Workspace...\" "
+    "command or choose a new name.";
+
+// Answers the modal dialogs that the commands open, in the order given. A dialog that nobody expected
+// fails the test and is rejected, so a wrong turn never hangs the run.
+class TModalAnswers : public QObject {
+public:
+    TModalAnswers() {
+        FTimer.setInterval(5);
+        connect(&FTimer, &QTimer::timeout, this, &TModalAnswers::Poll);
+        FTimer.start();
+    }
+
+    template <class T>
+    void Expect(std::function<void(T&)> Action) {
+        FQueue.push_back([Action](QDialog* Dialog) {
+            auto* Form = qobject_cast<T*>(Dialog);
+            if (!Form) {
+                ADD_FAILURE() << "unexpected dialog " << Dialog->metaObject()->className();
+                Dialog->reject();
+                return;
+            }
+            Action(*Form);
+        });
+    }
+    size_t Pending() const { return FQueue.size(); }
+
+private:
+    void Poll() {
+        auto* Dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!Dialog || Dialog == FLast) return;
+        FLast = Dialog;
+        if (FQueue.empty()) {
+            ADD_FAILURE() << "no dialog was expected: " << Dialog->windowTitle().toStdString();
+            Dialog->reject();
+            return;
+        }
+        auto Answer = std::move(FQueue.front());
+        FQueue.pop_front();
+        Answer(Dialog);
+    }
+
+    QTimer FTimer;
+    QPointer<QDialog> FLast;
+    std::deque<std::function<void(QDialog*)>> FQueue;
+};
+
+class WorkspaceCommandsTest : public TCorpusTest {
+protected:
+    void SetUp() override {
+        TCorpusTest::SetUp();
+        fs::remove(std::string(std::getenv("TESSIVOR_CONFIG_DIR")) + "/" + IniFileName);
+        MainFormHooks = {};
+        TempDir = platform::TempDir();
+        Form = std::make_unique<TConcMainForm>();
+        SetFileDialog([this](const TFileDialogRequest& Request) {
+            Requests.push_back(Request);
+            std::vector<std::string> Answer;
+            if (!FileAnswers.empty()) {
+                if (!FileAnswers.front().empty()) Answer.push_back(FileAnswers.front());
+                FileAnswers.pop_front();
+            }
+            return Answer;
+        });
+        // Two languages of two files each, one of them UTF-8 (read through an 8-bit copy), processed
+        // and aligned as the program does it.
+        const std::vector<std::vector<std::string>> Texts = {
+            {"The house stands.\nThe river runs.\n", "A dog barks. A cat sleeps.\n"},
+            {"Das Haus steht.\nDer Fluss flie\xC3\x9Ft.\n",
+             "Ein Hund bellt. Eine Katze schl\xC3\xA4"
+             "ft.\n"}};
+        fs::create_directories(Dir.Path() / "corpus");
+        for (int L = 0; L < 2; ++L) {
+            Lang(L);
+            std::vector<TNewCorpusFile> New;
+            for (size_t F = 0; F < 2; ++F)
+                New.push_back({Dir.Write("corpus/" + std::to_string(L) + "-" + std::to_string(F) + ".txt",
+                                         Texts[size_t(L)][F]),
+                               L == 1 && F == 0});
+            LoadLanguageFiles(L, false, false, "English (United States)", 1033, New, false);
+            ASSERT_EQ(LanguageConfigs[size_t(L)]->Files.size(), 2u);
+        }
+        ASSERT_TRUE(ProcessCorpus());
+        RunAlignment(false, -1, -1);
+        ASSERT_TRUE(Align12 && Align12->GetItem(1));
+        ASSERT_TRUE(Backend.Messages.empty()) << Backend.Texts().front();
+        fs::create_directories(Dir.Path() / "ws");
+    }
+
+    void TearDown() override {
+        Form.reset();
+        SetFileDialog(nullptr);
+        MainFormHooks = {};
+        EXPECT_EQ(Modals.Pending(), 0u) << "an expected dialog never opened";
+        TCorpusTest::TearDown();
+    }
+
+    // An action as the user finds it: in the state the idle handler gives it, triggered when enabled.
+    void Trigger(QAction* Action) {
+        Form->UpdateActions();
+        ASSERT_TRUE(Action->isEnabled()) << Action->text().toStdString();
+        Action->trigger();
+    }
+
+    // Save Workspace As through the menu, the options dialog answered with OK as it opens.
+    void SaveAs(const std::string& Name) {
+        FileAnswers.push_back(Name);
+        Modals.Expect<TWkSpaceOptionsForm>([](TWkSpaceOptionsForm& F) { F.OkBtn->click(); });
+        Trigger(Form->SaveWorkspaceAsAction);
+    }
+
+    std::string Workspace(const std::string& Name) const { return Dir.File("ws/" + Name + ".TWS"); }
+
+    std::unique_ptr<TConcMainForm> Form;
+    std::vector<TFileDialogRequest> Requests;
+    std::deque<std::string> FileAnswers;  // "" cancels
+    TModalAnswers Modals;
+};
+
+}  // namespace
+
+TEST_F(WorkspaceCommandsTest, SaveAsAndOpenThroughTheMenusGiveTheCorpusBack) {
+    Form->UpdateActions();
+    EXPECT_FALSE(Form->SaveWorkspaceAction->isEnabled());
+    EXPECT_FALSE(Form->SaveOnExitAction->isEnabled());
+    EXPECT_FALSE(Form->RecentWorkspacesAction->isEnabled());
+    EXPECT_TRUE(Form->SaveWorkspaceAsAction->isEnabled());
+
+    // Save As starts with every Keep option checked.
+    const std::string Ws = Workspace("MyCorpus");
+    FileAnswers.push_back(Ws);
+    Modals.Expect<TWkSpaceOptionsForm>([](TWkSpaceOptionsForm& F) {
+        for (QCheckBox* Box : {F.LinesPagesCheck, F.TagsCheck, F.FrequencyCheck, F.SegmentsCheck})
+            EXPECT_TRUE(Box->isChecked());
+        F.OkBtn->click();
+    });
+    Trigger(Form->SaveWorkspaceAsAction);
+    ASSERT_EQ(Requests.size(), 1u);
+    EXPECT_TRUE(Requests[0].Save);
+    EXPECT_FALSE(Requests[0].ConfirmOverwrite);
+    EXPECT_EQ(Requests[0].Title, "Save Workspace As");
+    EXPECT_EQ(Requests[0].Filter, "Tessivor Pro Workspaces (*.TWS *.tws);;All Files (*)");
+    EXPECT_EQ(Requests[0].DefaultSuffix, "TWS");
+    EXPECT_TRUE(fs::exists(Ws) && fs::exists(WorkspaceBinName(Ws)));
+    EXPECT_EQ(WorkspaceFileName, Ws);
+    EXPECT_EQ(WorkspacePath, Dir.File("ws/"));
+    EXPECT_EQ(RecentWorkspaces, std::vector<std::string>{Ws});
+    EXPECT_EQ(Form->windowTitle(), "Tessivor - Mycorpus");
+    Form->UpdateActions();
+    EXPECT_TRUE(Form->SaveWorkspaceAction->isEnabled());
+    EXPECT_TRUE(Form->SaveOnExitAction->isEnabled());
+
+    // Ctrl+O opens a workspace: the open windows close, the corpus is replaced by the stored one.
+    const std::string Before = CorpusSnapshot();
+    QPointer<QWidget> Child = new QWidget;
+    Form->MdiArea()->addSubWindow(Child)->show();
+    FileAnswers.push_back(Ws);
+    Form->show();
+    Form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(Form.get()));
+    QTest::keyClick(Form.get(), Qt::Key_O, Qt::ControlModifier);
+    ASSERT_EQ(Requests.size(), 2u);
+    EXPECT_FALSE(Requests[1].Save);
+    EXPECT_EQ(Requests[1].Title, "Select Workspace to Open");
+    EXPECT_EQ(Requests[1].Folder, Dir.File("ws/"));
+    EXPECT_EQ(Requests[1].Filter, Requests[0].Filter);
+    EXPECT_FALSE(Child);
+    EXPECT_EQ(WorkspaceFileName, Ws);
+    EXPECT_TRUE(Backend.Messages.empty()) << Backend.Texts().front();
+    EXPECT_TRUE(CorpusSnapshot() == Before);
+    ASSERT_EQ(LanguagesCount, 2);
+    ASSERT_EQ(LanguageConfigs[1]->Files.size(), 2u);
+    EXPECT_TRUE(LanguageConfigs[1]->Files[0].Object.Converted);
+    EXPECT_FALSE(CorpusNeedsProcessing());
+    QCoreApplication::processEvents();  // the posted empty status text
+    EXPECT_EQ(Form->HintPanel()->text(), " 2 parallel files loaded");
+    EXPECT_FALSE(Form->LanguagePanel()->text().isEmpty());
+
+    // A cancelled dialog opens nothing.
+    FileAnswers.push_back("");
+    Trigger(Form->OpenWorkspaceAction);
+    EXPECT_TRUE(CorpusSnapshot() == Before);
+}
+
+TEST_F(WorkspaceCommandsTest, SaveAsOntoTheCurrentWorkspaceIsRefusedAndSaveAsksForTheKeepOptions) {
+    const std::string Ws = Workspace("Corpus");
+    SaveAs(Ws);
+    const std::string Bin = ReadWholeFile(WorkspaceBinName(Ws));
+    const std::string Tws = ReadWholeFile(Ws);
+    ASSERT_NE(Bin.find("FREQUENCY"), std::string::npos);
+
+    // Refused before the options are asked for (no dialog is expected).
+    FileAnswers.push_back(Ws);
+    Trigger(Form->SaveWorkspaceAsAction);
+    ASSERT_FALSE(Backend.Messages.empty());
+    EXPECT_EQ(Backend.Texts().back(), Refusal);
+    EXPECT_EQ(ReadWholeFile(WorkspaceBinName(Ws)), Bin);
+    EXPECT_EQ(ReadWholeFile(Ws), Tws);
+
+    // Save shows the stored options; Cancel saves nothing and keeps them.
+    KeepFrequency = true;
+    KeepWatchedTags = false;
+    Modals.Expect<TWkSpaceOptionsForm>([](TWkSpaceOptionsForm& F) {
+        EXPECT_FALSE(F.TagsCheck->isChecked());
+        F.FrequencyCheck->setChecked(false);
+        F.CancelBtn->click();
+    });
+    Trigger(Form->SaveWorkspaceAction);
+    EXPECT_TRUE(KeepFrequency);
+    EXPECT_EQ(ReadWholeFile(WorkspaceBinName(Ws)), Bin);
+
+    // OK stores the options and saves with them.
+    Modals.Expect<TWkSpaceOptionsForm>([](TWkSpaceOptionsForm& F) {
+        F.FrequencyCheck->setChecked(false);
+        F.OkBtn->click();
+    });
+    Trigger(Form->SaveWorkspaceAction);
+    EXPECT_FALSE(KeepFrequency);
+    const std::string Saved = ReadWholeFile(WorkspaceBinName(Ws));
+    EXPECT_EQ(Saved.find("FREQUENCY"), std::string::npos);
+    EXPECT_EQ(Saved.find("\x04\0\0\0TAGS", 0, 8), std::string::npos);
+    EXPECT_NE(Saved.find("SENTENCES"), std::string::npos);
+}
+
+TEST_F(WorkspaceCommandsTest, RecentWorkspacesOfferTheOthersAndOpenTheChosenOne) {
+    const std::string A = Workspace("Alpha"), B = Workspace("Beta");
+    SaveAs(A);
+    const std::string Stored = CorpusSnapshot();
+    SaveAs(B);
+    EXPECT_EQ(RecentWorkspaces, (std::vector<std::string>{B, A}));
+    Form->UpdateActions();
+    ASSERT_TRUE(Form->RecentWorkspacesAction->isEnabled());
+
+    Modals.Expect<TRecentWorkspacesForm>([](TRecentWorkspacesForm& F) {
+        ASSERT_EQ(F.WorkspacesList->count(), 1);
+        EXPECT_EQ(F.WorkspacesList->item(0)->text(), "Alpha.TWS");
+        F.OkBtn->click();
+    });
+    Trigger(Form->RecentWorkspacesAction);
+    EXPECT_EQ(WorkspaceFileName, A);
+    EXPECT_EQ(RecentWorkspaces, (std::vector<std::string>{A, B}));
+    EXPECT_EQ(Form->windowTitle(), "Tessivor - Alpha");
+    EXPECT_TRUE(CorpusSnapshot() == Stored);
+
+    // Cancel opens nothing.
+    Modals.Expect<TRecentWorkspacesForm>([](TRecentWorkspacesForm& F) { F.CancelBtn->click(); });
+    Trigger(Form->RecentWorkspacesAction);
+    EXPECT_EQ(WorkspaceFileName, A);
+}
+
+TEST_F(WorkspaceCommandsTest, AFailedOpenFollowedBySaveAndExitLeavesTheWorkspaceUnchanged) {
+    const std::string Ws = Workspace("Corpus");
+    SaveAs(Ws);
+    Trigger(Form->SaveOnExitAction);
+    ASSERT_TRUE(SaveOnExit);
+    std::string Bin = ReadWholeFile(WorkspaceBinName(Ws));
+    Bin[16] = 0x07;  // written by a newer version
+    Dir.Write("ws/Corpus.BIN", Bin);
+    const std::string Tws = ReadWholeFile(Ws);
+
+    FileAnswers.push_back(Ws);
+    Trigger(Form->OpenWorkspaceAction);
+    ASSERT_FALSE(Backend.Messages.empty());
+    EXPECT_EQ(Backend.Texts().back(), "Unknown file version.");
+    EXPECT_TRUE(WorkspaceFileName.empty());
+    for (int L = 0; L < LanguagesCount; ++L) EXPECT_TRUE(LanguageConfigs[size_t(L)]->Files.empty());
+    EXPECT_FALSE(Align12);
+
+    // Save stays enabled (a workspace was loaded in this run) but has nothing to save: no dialog opens.
+    Form->UpdateActions();
+    EXPECT_TRUE(Form->SaveWorkspaceAction->isEnabled());
+    Trigger(Form->SaveWorkspaceAction);
+    EXPECT_TRUE(Form->close());
+    EXPECT_EQ(ReadWholeFile(WorkspaceBinName(Ws)), Bin);
+    EXPECT_EQ(ReadWholeFile(Ws), Tws);
+
+    // Settings that cannot be read at all still leave language 0 for the windows.
+    fs::create_directories(Dir.Path() / "ws" / "Folder.TWS");
+    Form->OpenWorkspaceFile(Dir.File("ws/Folder.TWS"));
+    EXPECT_EQ(LanguagesCount, 1);
+    EXPECT_TRUE(LanguageConfigs[0]);
+    EXPECT_TRUE(WorkspaceFileName.empty());
+}
+
+TEST_F(WorkspaceCommandsTest, SaveOnExitTogglesAndClosingSavesWithTheStoredOptionsWithoutAsking) {
+    const std::string Ws = Workspace("Corpus");
+    SaveAs(Ws);
+    SaveOnExit = false;
+    Form->SaveOnExitAction->setChecked(false);
+    Trigger(Form->SaveOnExitAction);
+    EXPECT_TRUE(SaveOnExit);
+    EXPECT_TRUE(Form->SaveOnExitAction->isChecked());
+    Trigger(Form->SaveOnExitAction);
+    EXPECT_FALSE(SaveOnExit);
+    EXPECT_FALSE(Form->SaveOnExitAction->isChecked());
+    Trigger(Form->SaveOnExitAction);
+
+    KeepFrequency = false;
+    EXPECT_TRUE(Form->close());
+    const std::string Saved = ReadWholeFile(WorkspaceBinName(Ws));
+    EXPECT_EQ(Saved.substr(4, 8), "CONCORDS");
+    EXPECT_EQ(Saved.find("FREQUENCY"), std::string::npos);
+}
