@@ -602,6 +602,7 @@ void PostItemStatusText(int32_t Language, const TConcordItem* Item) {
 // ---- Item lists --------------------------------------------------------------------------------------
 
 TConcordItems::TConcordItems(int32_t Language) : Language(Language) {
+    Display.ContextSizes = NewListContextSizes();
     if (Language >= 0 && Language < MaxLanguages && LanguageConfigs[static_cast<size_t>(Language)])
         HitColour = LanguageConfigs[static_cast<size_t>(Language)]->Fonts[HiliteFont].Color;
 }

@@ -243,8 +243,9 @@ constexpr int CollocatePositionCount = 8;  // context positions 1..8 = item slot
 // [0, Count); an index outside raises std::out_of_range. Main thread only.
 class TConcordItems {
 public:
-    // An empty list of Language: Segment context, the default context sizes, yellow collocates, the
-    // hit colour of the language's hilite font (black when the language does not exist), no sort keys.
+    // An empty list of Language: Segment context, the context sizes of the options (NewListContextSizes),
+    // yellow collocates, the hit colour of the language's hilite font (black when the language does not
+    // exist), no sort keys.
     explicit TConcordItems(int32_t Language);
     ~TConcordItems();
     TConcordItems(const TConcordItems&) = delete;

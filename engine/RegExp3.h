@@ -197,7 +197,10 @@ enum TRegExpOp : uint8_t {
     ro_notdigit,                     // a byte that is not a digit
     ro_space,                        // a space byte (untranslated)
     ro_notspace,                     // a byte that is not a space
-    ro_LastOp = ro_notspace
+    ro_repeat_test,                  // min(2) max(2) <test>: from min to max bytes the one-byte test
+                                     //   that follows accepts, as many as it can first, and the shorter
+                                     //   runs as its alternatives (counted repetitions of one byte)
+    ro_LastOp = ro_repeat_test
 };
 
 // The deepest nesting of groups and repetitions a pattern may have.
@@ -283,11 +286,15 @@ struct TRegExpPattern {
     bool NewlineAnchor = false;            // ^ and $ also match after / before a line feed
     // The matcher's memo of tried states (see RegExp3_Match.cpp). Per byte-code position: -1, or the
     // offset in MemoKeys of its key: first row, number of enclosing counted loops, then per loop its
-    // count cell, the number of counts that differ (radix) and the row multiplier. Empty when the memo
-    // cannot be used (back-references; counted loops when the first match is taken).
+    // count cell, the number of counts that differ (radix), the row multiplier of the count and the
+    // row multiplier of "the loop's iteration began here" (0 when that does not matter: without
+    // 0x40000); last the first dominance row of the target (-1 for none) and the minimum count of its
+    // innermost loop, from which on a smaller count dominates a larger one. Empty when the memo cannot
+    // be used (back-references).
     std::vector<int32_t> MemoSlots;
-    std::vector<int32_t> MemoKeys;
-    int32_t MemoRows = 0;
+    std::vector<int64_t> MemoKeys;
+    int64_t MemoRows = 0;
+    int64_t MemoDominanceRows = 0;
     std::shared_ptr<const TRegExpCharTables> Tables;  // class and word tables (set by the caller)
 };
 

@@ -487,6 +487,7 @@ private:
     void GenRepeat(const TNode& Node, const TFirst& Next);
     void GenByteLoop(int32_t Body, const TFirst& Next);
     void GenCountedLoop(int32_t Body, int32_t Min, int32_t Max, const TFirst& InLoop);
+    void GenByteRepeat(int32_t Body, int32_t Min, int32_t Max, const TFirst& Next);
 
     void Reserve(int Bytes);
     int32_t Here() const { return R.Used; }
@@ -517,6 +518,8 @@ private:
     struct TOpenLoop {
         int32_t Cell;
         int32_t Radix;
+        int32_t Min;
+        bool Bounded;  // an upper bound above the minimum
     };
     void AddTarget(int32_t Target) { Targets.push_back({Target, OpenLoops}); }
     void NumberMemoRows();
@@ -654,29 +657,47 @@ void TCodeGen::Generate(int32_t Root) {
     NumberMemoRows();
 }
 
-// Every jump target gets one row per combination of the counts of the counted loops around it. A
-// target with too many combinations gets none (the matcher then never skips anything there).
+// Every jump target gets one row per combination of the counts of the counted loops around it (and,
+// when the first match is taken, of whether each loop's iteration began at the current position: that
+// decides whether an empty iteration ends the loop, and so the order in which its ways are tried). A
+// target whose combinations could not be numbered in 64 bits with the text position gets none: the
+// matcher then never skips anything there.
+//
+// When the longest match is wanted and the innermost loop around a target has an upper bound, a count
+// at or above its minimum is dominated by any smaller such count: from the smaller one every way to
+// go on is open that is open from the larger. Such a target also gets a dominance row per combination
+// of the outer loops' counts, where the matcher keeps the smallest count it has been there with.
 void TCodeGen::NumberMemoRows() {
-    constexpr int32_t MaxRowsPerTarget = 1024;
+    constexpr int64_t MaxMemoRows = int64_t(1) << 32;
     R.MemoSlots.clear();
     R.MemoKeys.clear();
     R.MemoRows = 0;
+    R.MemoDominanceRows = 0;
     if (!Memoizable || Targets.empty()) return;
+    const bool FirstMatch = (R.Syntax & RegExpNoPosixBacktracking) != 0;
+    const int64_t EmptyFactor = FirstMatch ? 2 : 1;
     R.MemoSlots.assign(size_t(R.Used) + 1, -1);
     for (const auto& [Target, Loops] : Targets) {
         if (R.MemoSlots[size_t(Target)] >= 0) continue;
-        int32_t Rows = 1;
-        for (const TOpenLoop& Loop : Loops) Rows = std::min(Rows * Loop.Radix, MaxRowsPerTarget + 1);
-        if (Rows > MaxRowsPerTarget) continue;
+        int64_t Rows = 1;
+        for (const TOpenLoop& Loop : Loops) Rows = std::min(Rows * Loop.Radix * EmptyFactor, MaxMemoRows + 1);
+        if (Rows > MaxMemoRows - R.MemoRows) continue;
         R.MemoSlots[size_t(Target)] = int32_t(R.MemoKeys.size());
         R.MemoKeys.push_back(R.MemoRows);
-        R.MemoKeys.push_back(int32_t(Loops.size()));
-        int32_t Multiplier = 1;
+        R.MemoKeys.push_back(int64_t(Loops.size()));
+        int64_t Multiplier = 1;
         for (const TOpenLoop& Loop : Loops) {
-            R.MemoKeys.insert(R.MemoKeys.end(), {Loop.Cell, Loop.Radix, Multiplier});
-            Multiplier *= Loop.Radix;
+            R.MemoKeys.insert(R.MemoKeys.end(), {Loop.Cell, Loop.Radix, Multiplier,
+                                                 EmptyFactor == 2 ? Multiplier * Loop.Radix : 0});
+            Multiplier *= Loop.Radix * EmptyFactor;
         }
         R.MemoRows += Rows;
+        const bool Dominance = !FirstMatch && !Loops.empty() && Loops.back().Bounded;
+        // Outer combinations: the innermost loop's multiplier.
+        const int64_t OuterRows = Dominance ? Multiplier / Loops.back().Radix : 0;
+        R.MemoKeys.push_back(Dominance ? R.MemoDominanceRows : -1);
+        R.MemoKeys.push_back(Dominance ? Loops.back().Min : 0);
+        R.MemoDominanceRows += OuterRows;
     }
 }
 
@@ -807,6 +828,10 @@ void TCodeGen::GenRepeat(const TNode& Node, const TFirst& Next) {
     InLoop.Nullable = true;
     InLoop = Sequence(InLoop, Next);
 
+    if (IsByteTest(Nodes[size_t(Body)]) && (Node.Max != RegExpUnbounded || Node.Min > 1)) {
+        GenByteRepeat(Body, Node.Min, Node.Max, Next);
+        return;
+    }
     if (BodyFirst.Nullable || Node.Max != RegExpUnbounded || Node.Min > 1) {
         GenCountedLoop(Body, Node.Min, Node.Max, InLoop);
         return;
@@ -852,6 +877,19 @@ void TCodeGen::GenByteLoop(int32_t Body, const TFirst& Next) {
     PatchHere(Choice);
 }
 
+// An interval over a one-byte test is one run: no counter, so the matcher's memo needs no row per count
+// for it, and the run is taken in one scan.
+//     repeat_test min max <test>
+void TCodeGen::GenByteRepeat(int32_t Body, int32_t Min, int32_t Max, const TFirst& Next) {
+    AddTarget(Here());
+    Reserve(5);
+    Byte(ro_repeat_test);
+    U16(uint16_t(Min));
+    U16(uint16_t(Max));
+    Gen(Body, Next);
+    AddTarget(Here());
+}
+
 // Intervals, and loops whose body can match the empty string. Two counter cells per loop: the number
 // of iterations done, and where the current iteration began (an empty iteration once the minimum is
 // reached leaves the loop, so loops over empty bodies end).
@@ -864,10 +902,9 @@ void TCodeGen::GenCountedLoop(int32_t Body, int32_t Min, int32_t Max, const TFir
     if (R.NumCells + 2 > 0xFFFF) throw TCompileError{reTooBig};
     // In the matcher's memo the count is part of the state inside the loop: every count up to the
     // maximum, or up to the minimum when there is none (beyond it more iterations change nothing). The
-    // position where the iteration began need not be: an empty iteration that would go round again
-    // comes back to a state already being tried. When the first match found is taken, the memo could
-    // change the order in which the loop's ways are tried, so it is off there.
-    if (R.Syntax & RegExpNoPosixBacktracking) Memoizable = false;
+    // position where the iteration began need not be when the longest match is wanted: an empty
+    // iteration that would go round again comes back to a state already being tried. When the first
+    // match found is taken, whether the iteration began here is part of the state (NumberMemoRows).
     const uint16_t Cell = uint16_t(R.NumCells);
     R.NumCells += 2;
     Reserve(5);
@@ -881,7 +918,8 @@ void TCodeGen::GenCountedLoop(int32_t Body, int32_t Min, int32_t Max, const TFir
     U16(Cell);
     U16(uint16_t(Min));
     U16(uint16_t(Max));
-    OpenLoops.push_back({Cell, (Max == RegExpUnbounded ? Min : Max) + 1});
+    OpenLoops.push_back(
+        {Cell, (Max == RegExpUnbounded ? Min : Max) + 1, Min, Max != RegExpUnbounded && Max > Min});
     Gen(Body, InLoop);
     Reserve(9);
     const int32_t Back = Here();
@@ -922,6 +960,7 @@ const char* RegExpCompilePattern(const char* Text, int Length, TRegExpPattern& R
     Record.MemoSlots.clear();
     Record.MemoKeys.clear();
     Record.MemoRows = 0;
+    Record.MemoDominanceRows = 0;
     Record.Allocated = 0;
     Record.Used = 0;
     return Error == TooDeepError ? RegExpTooDeepText : RegExpErrorText(Error);

@@ -41,18 +41,146 @@ struct TEntry {
     int32_t Value;
 };
 
+// The states a search has been at, numbered row x (text length + 1) + position. A bit per state while
+// that fits MemoMaxBits, else a hash set of the states actually visited (patterns whose counted loops
+// have many combinations of counts), which stops growing at MemoMaxSlots: beyond it states are no
+// longer remembered, which costs time, never an answer. Entries carry the number of the search that
+// wrote them, so a new search starts empty without clearing anything.
+class TMemo {
+public:
+    // Starts a search over States states.
+    void Start(uint64_t States);
+    // Whether State was marked in this search; marks it.
+    bool TestAndSet(uint64_t State) { return Dense ? DenseWord(State, true) : SparseFind(State, true); }
+    bool Test(uint64_t State) { return Dense ? DenseWord(State, false) : SparseFind(State, false); }
+
+private:
+    bool DenseWord(uint64_t State, bool Set);
+    bool SparseFind(uint64_t State, bool Insert);
+    void Grow();
+    uint32_t NextUse();
+
+    bool Dense = true;
+    uint32_t Use = 0;
+    std::vector<uint64_t> Bits;   // dense: the bits
+    std::vector<uint32_t> Uses;   // per word of Bits / per slot of Slots: the search that wrote it
+    std::vector<uint64_t> Slots;  // sparse: state + 1 per slot
+    std::vector<uint32_t> SlotUses;
+    size_t Count = 0;
+};
+
+constexpr uint64_t MemoMaxBits = uint64_t(1) << 26;
+constexpr size_t MemoMaxSlots = size_t(1) << 21;
+
+uint32_t TMemo::NextUse() {
+    if (++Use == 0) {
+        std::fill(Uses.begin(), Uses.end(), 0);
+        std::fill(SlotUses.begin(), SlotUses.end(), 0);
+        Use = 1;
+    }
+    return Use;
+}
+
+void TMemo::Start(uint64_t States) {
+    NextUse();
+    Dense = States <= MemoMaxBits;
+    Count = 0;
+    if (Dense) {
+        const size_t Words = size_t((States + 63) / 64);
+        if (Bits.size() < Words) {
+            Bits.resize(Words);
+            Uses.resize(Words, 0);
+        }
+    } else if (Slots.empty()) {
+        Slots.resize(size_t(1) << 12);
+        SlotUses.resize(Slots.size(), 0);
+    }
+}
+
+bool TMemo::DenseWord(uint64_t State, bool Set) {
+    const size_t Index = size_t(State >> 6);
+    if (Uses[Index] != Use) {
+        Uses[Index] = Use;
+        Bits[Index] = 0;
+    }
+    const uint64_t Mask = uint64_t(1) << (State & 63);
+    const bool Was = (Bits[Index] & Mask) != 0;
+    if (Set) Bits[Index] |= Mask;
+    return Was;
+}
+
+bool TMemo::SparseFind(uint64_t State, bool Insert) {
+    const size_t Mask = Slots.size() - 1;
+    size_t H = size_t((State * 0x9E3779B97F4A7C15ull) >> 20) & Mask;
+    while (SlotUses[H] == Use) {
+        if (Slots[H] == State + 1) return true;
+        H = (H + 1) & Mask;
+    }
+    if (!Insert) return false;
+    if ((Count + 1) * 2 > Slots.size()) {
+        if (Slots.size() >= MemoMaxSlots) return false;
+        Grow();
+        return SparseFind(State, true);
+    }
+    SlotUses[H] = Use;
+    Slots[H] = State + 1;
+    ++Count;
+    return false;
+}
+
+void TMemo::Grow() {
+    std::vector<uint64_t> Old;
+    Old.reserve(Count);
+    for (size_t K = 0; K < Slots.size(); ++K)
+        if (SlotUses[K] == Use) Old.push_back(Slots[K] - 1);
+    Slots.assign(Slots.size() * 2, 0);
+    SlotUses.assign(Slots.size(), 0);
+    Count = 0;
+    for (uint64_t State : Old) SparseFind(State, true);
+}
+
+// The smallest loop count a search has been at each dominance state with (see NumberMemoRows in
+// RegExp3_Compile.cpp). Dense, so it is used only while it fits CountMemoMaxStates; beyond that the
+// search keeps every count apart in TMemo.
+class TCountMemo {
+public:
+    // Starts a search over States states; false when they do not fit.
+    bool Start(uint64_t States) {
+        if (States > CountMemoMaxStates) return false;
+        if (++Use == 0) {
+            std::fill(Uses.begin(), Uses.end(), 0);
+            Use = 1;
+        }
+        if (Counts.size() < States) {
+            Counts.resize(size_t(States));
+            Uses.resize(size_t(States), 0);
+        }
+        return true;
+    }
+    // Whether State was reached before with a count at most Count; records Count otherwise.
+    bool Dominated(uint64_t State, int32_t Count) {
+        const size_t I = size_t(State);
+        if (Uses[I] == Use && Counts[I] <= Count) return true;
+        Uses[I] = Use;
+        Counts[I] = Count;
+        return false;
+    }
+
+private:
+    static constexpr uint64_t CountMemoMaxStates = uint64_t(1) << 21;
+    uint32_t Use = 0;
+    std::vector<int32_t> Counts;
+    std::vector<uint32_t> Uses;
+};
+
 // Per thread: compiles and searches of other threads never touch it.
 struct TWorkspace {
     std::vector<TEntry> Stack;
     std::vector<int32_t> Starts, Ends, BestStarts, BestEnds, Cells;
-    std::vector<uint64_t> MemoBits;  // memo row x (text length + 1) bits: been there
-    std::vector<uint32_t> MemoUses;  // per word of MemoBits: the search that wrote it
-    uint32_t MemoUse = 0;            // the current search
+    TMemo Memo;
+    TCountMemo CountMemo;
     size_t Limit = RegExpFailureStackLimit;
 };
-
-// The largest memo a search may use, in bits.
-constexpr size_t MemoMaxBits = size_t(1) << 26;
 
 struct TGiveUp {};
 struct TCancelled {};
@@ -110,6 +238,11 @@ bool InMap(const uint8_t* Map, uint8_t C) {
     return (Map[C >> 3] >> (C & 7)) & 1;
 }
 
+bool IsByteTestCode(uint8_t Op) {
+    return Op == ro_exactn || Op == ro_anychar || Op == ro_charset || Op == ro_charset_not ||
+           (Op >= ro_wordchar && Op <= ro_notwordchar) || (Op >= ro_digit && Op <= ro_notspace);
+}
+
 // The size of the operation at Code, 0 for an unknown code.
 int OpSize(const uint8_t* Code) {
     switch (Code[0]) {
@@ -136,6 +269,10 @@ int OpSize(const uint8_t* Code) {
             return 9;
         case ro_set_number_at:
             return 5;
+        case ro_repeat_test: {
+            const int Test = OpSize(Code + 5);
+            return Test == 0 || !IsByteTestCode(Code[5]) ? 0 : 5 + Test;
+        }
         default:
             return Code[0] <= ro_LastOp ? 1 : 0;
     }
@@ -263,44 +400,67 @@ private:
     bool Backtrack(int32_t& Pc, int32_t& Pos);
     void DropNewestChoice();
     void StartMemo();
-    uint64_t& MemoWord(size_t Bit) {
-        const size_t Index = Bit >> 6;
-        if (W.MemoUses[Index] != W.MemoUse) {
-            W.MemoUses[Index] = W.MemoUse;
-            W.MemoBits[Index] = 0;
-        }
-        return W.MemoBits[Index];
-    }
-    // The memo row of Pc with the current counts of the loops around it; -1 when Pc has none.
-    int32_t MemoRow(int32_t Pc) const {
+    // Where the memo keeps Pc with the current counts of the loops around it, as seen at Pos.
+    struct TMemoKey {
+        int64_t Row = -1;        // -1: Pc is not remembered
+        bool Dominance = false;  // Row is a dominance row, Count the innermost loop's count
+        int32_t Count = 0;
+    };
+    TMemoKey MemoKeyAt(int32_t Pc, int32_t Pos) const {
+        TMemoKey Result;
         const int32_t Slot = R.MemoSlots[size_t(Pc)];
-        if (Slot < 0) return -1;
-        const int32_t* Key = R.MemoKeys.data() + Slot;
-        int32_t Row = Key[0];
-        for (int32_t K = 0; K < Key[1]; ++K) {
-            const int32_t* Loop = Key + 2 + 3 * K;
-            Row += std::min(W.Cells[size_t(Loop[0])], Loop[1] - 1) * Loop[2];
+        if (Slot < 0) return Result;
+        const int64_t* Key = R.MemoKeys.data() + Slot;
+        const int64_t Loops = Key[1];
+        const int64_t* Dominance = Key + 2 + 4 * Loops;
+        if (Dominated && Dominance[0] >= 0) {
+            const int32_t Count = W.Cells[size_t(Key[2 + 4 * (Loops - 1)])];
+            if (Count >= Dominance[1]) {
+                int64_t Row = Dominance[0];
+                for (int64_t K = 0; K + 1 < Loops; ++K) {
+                    const int64_t* Loop = Key + 2 + 4 * K;
+                    Row += std::min<int64_t>(W.Cells[size_t(Loop[0])], Loop[1] - 1) * Loop[2];
+                }
+                Result.Row = Row;
+                Result.Dominance = true;
+                Result.Count = Count;
+                return Result;
+            }
         }
-        return Row;
+        int64_t Row = Key[0];
+        for (int64_t K = 0; K < Loops; ++K) {
+            const int64_t* Loop = Key + 2 + 4 * K;
+            const size_t Cell = size_t(Loop[0]);
+            Row += std::min<int64_t>(W.Cells[Cell], Loop[1] - 1) * Loop[2];
+            if (Loop[3] != 0 && W.Cells[Cell + 1] == Pos) Row += Loop[3];
+        }
+        Result.Row = Row;
+        return Result;
+    }
+    // Whether the state was tried before (or one that dominates it); marks it.
+    bool TestAndSet(const TMemoKey& Key, int32_t Pos) {
+        const uint64_t State = uint64_t(Key.Row) * uint64_t(Length + 1) + uint64_t(Pos);
+        return Key.Dominance ? W.CountMemo.Dominated(State, Key.Count) : W.Memo.TestAndSet(State);
     }
     // Whether the matcher has been at Pc with Pos (and these counts) before; marks it.
     bool Revisit(int32_t Pc, int32_t Pos) {
-        const int32_t Row = MemoRow(Pc);
-        if (Row < 0) return false;
-        const size_t Bit = size_t(Row) * size_t(Length + 1) + size_t(Pos);
-        uint64_t& Word = MemoWord(Bit);
-        const uint64_t Mask = uint64_t(1) << (Bit & 63);
-        if (Word & Mask) return true;
-        Word |= Mask;
-        return false;
+        const TMemoKey Key = MemoKeyAt(Pc, Pos);
+        return Key.Row >= 0 && TestAndSet(Key, Pos);
     }
-    // Marks Pc as visited at the positions From..To.
-    void MarkVisited(int32_t Pc, int32_t From, int32_t To) {
-        const int32_t Row = MemoRow(Pc);
-        if (Row < 0) return;
-        const size_t Base = size_t(Row) * size_t(Length + 1);
-        for (size_t Bit = Base + size_t(From); Bit <= Base + size_t(To); ++Bit)
-            MemoWord(Bit) |= uint64_t(1) << (Bit & 63);
+    // The end of the run of bytes from Pos that the one-byte test after the loop head at Head accepts,
+    // as far as the head has not been at them before (with the memo); marks the head at each. Every
+    // iteration began before Pos, so the key is the same at all of them.
+    int32_t NewRunEnd(int32_t Head, const uint8_t* Test, int32_t Pos) {
+        const TMemoKey Key = Memo ? MemoKeyAt(Head, Pos + 1) : TMemoKey();
+        if (Key.Row < 0) return RunEnd(Test, T, Pos, Stop, Tr, Words);
+        while (Pos < Stop && ByteTest(Test, T[Pos], Tr, Words)) {
+            ++Pos;
+            if (TestAndSet(Key, Pos)) {
+                Covered = true;
+                break;
+            }
+        }
+        return Pos;
     }
     // Records a match ending at Pos; true when no longer one can exist.
     bool Found(int32_t Pos);
@@ -339,6 +499,8 @@ private:
     int32_t Choices = 0;
     int32_t Best = -1;
     bool Memo = false;
+    bool Dominated = false;  // the dominance rows are in use
+    bool Covered = false;    // NewRunEnd stopped where the head had been before
 };
 
 bool TMatcher::Found(int32_t Pos) {
@@ -405,17 +567,10 @@ bool TMatcher::Backtrack(int32_t& Pc, int32_t& Pos) {
 }
 
 void TMatcher::StartMemo() {
-    const size_t Bits = size_t(R.MemoRows) * size_t(Length + 1);
-    if (R.MemoRows == 0 || Bits > MemoMaxBits) return;
-    const size_t Words = (Bits + 63) / 64;
-    if (W.MemoBits.size() < Words) {
-        W.MemoBits.resize(Words);
-        W.MemoUses.resize(Words, W.MemoUse);
-    }
-    if (++W.MemoUse == 0) {
-        std::fill(W.MemoUses.begin(), W.MemoUses.end(), 0);
-        W.MemoUse = 1;
-    }
+    if (R.MemoRows == 0) return;
+    W.Memo.Start(uint64_t(R.MemoRows) * uint64_t(Length + 1));
+    Dominated =
+        R.MemoDominanceRows > 0 && W.CountMemo.Start(uint64_t(R.MemoDominanceRows) * uint64_t(Length + 1));
     Memo = true;
 }
 
@@ -524,15 +679,18 @@ int TMatcher::Run(int Start) {
                     Pc += 5;
                     continue;
                 case ro_on_failure_keep_string_jump: {
-                    const uint8_t* Test = Op + 5;
+                    // Where the run reaches a position the head has been at, the exits from there on
+                    // are being tried already: only the shorter runs are new.
                     const int32_t From = Pos;
-                    Pos = RunEnd(Test, T, Pos, Stop, Tr, Words);
+                    const int32_t Exit = Jump5Target(Code, Pc);
+                    Covered = false;
+                    Pos = NewRunEnd(Pc, Op + 5, Pos);
+                    if (Covered) --Pos;
                     if (Pos > From) {
-                        if (Memo) MarkVisited(Pc, From + 1, Pos);
                         Push(ekRangeLow, 0, From);
-                        PushChoice(ekRange, Jump5Target(Code, Pc), Pos - 1);
+                        PushChoice(ekRange, Exit, Pos - 1);
                     }
-                    Pc = Jump5Target(Code, Pc);
+                    Pc = Exit;
                     continue;
                 }
                 case ro_pop_failure_jump:
@@ -549,7 +707,11 @@ int TMatcher::Run(int Start) {
                         W.Stack.pop_back();
                         --Choices;
                     }
-                    Pos = RunEnd(Test, T, Pos, Stop, Tr, Words);
+                    // From any position of the run the loop ends where it ends from here: where it meets a
+                    // position its head has been at, that end is being tried already.
+                    Covered = false;
+                    Pos = NewRunEnd(Head, Test, Pos);
+                    if (Covered) break;
                     Pc = End;
                     continue;
                 }
@@ -584,6 +746,21 @@ int TMatcher::Run(int Start) {
                     Set(ekCell, W.Cells, ReadU16(Op + 1), ReadU16(Op + 3));
                     Pc += 5;
                     continue;
+                case ro_repeat_test: {
+                    const int32_t Min = ReadU16(Op + 1), Max = ReadU16(Op + 3);
+                    const int32_t Limit =
+                        Max == RegExpUnbounded ? Stop : int32_t(std::min<int64_t>(Stop, int64_t(Pos) + Max));
+                    const int32_t From = Pos;
+                    Pos = RunEnd(Op + 5, T, Pos, Limit, Tr, Words);
+                    if (Pos - From < Min) break;
+                    const int32_t Next = Pc + OpSize(Op);
+                    if (Pos > From + Min) {
+                        Push(ekRangeLow, 0, From + Min);
+                        PushChoice(ekRange, Next, Pos - 1);
+                    }
+                    Pc = Next;
+                    continue;
+                }
                 case ro_wordbeg:
                     if (Pos >= Length || !IsWord(Pos) || (Pos > 0 && IsWord(Pos - 1))) break;
                     ++Pc;
@@ -675,6 +852,16 @@ int RegExpCompileFastmap(TRegExpPattern& R) {
                 if (IsByteTestOp(Op[0])) {
                     AddTestToFastmap(Op, R);
                     break;
+                }
+                if (Op[0] == ro_repeat_test) {
+                    if (OpSize(Op) == 0) throw ERegExp(RegExpInternalErrorText);
+                    if (Op[5] == ro_exactn)
+                        R.Fastmap[Op[7]] = 1;
+                    else
+                        AddTestToFastmap(Op + 5, R);
+                    if (ReadU16(Op + 1) > 0) break;
+                    Pc += OpSize(Op);
+                    continue;
                 }
                 switch (Op[0]) {
                     case ro_succeed:

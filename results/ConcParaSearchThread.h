@@ -102,8 +102,8 @@ public:
     TParallelSearch& operator=(const TParallelSearch&) = delete;
 
     // Steps every thread for Hit (borrowed until the next Step), every one of them even when the hit is
-    // already lost. Returns Keep: for every thread, whether it found a match differs
-    // from its "Not" flag; false once Poll asked to stop (Cancelled is then set).
+    // already lost. Returns Keep: for every thread, whether it found a match differs from its "Not"
+    // flag; false once Poll asked to stop (Cancelled is then set, and every thread asked to stop).
     bool Step(const TConcordItem& Hit, const TCancelPoll& Poll);
     // The thread of Language, or nullptr.
     TParaSearchThread* Thread(int32_t Language) const {

@@ -213,6 +213,72 @@ TEST(RegExpControl, CancelAndStepLimitEndTheSearch) {
     Canceller.join();
 }
 
+// ---- Work bounded by steps ---------------------------------------------------------------------------
+
+// Words without x, y, z, q or c, so that the patterns below that end in one of them find nothing.
+std::string EnglishWithout(size_t Length) {
+    static const char* const Words[] = {"the ",       "house ", "on ",     "river, ", "walked ",
+                                        "singing.\n", "1999 ",  "answer ", "and ",    "old ",
+                                        "mill ",      "in ",    "garden; "};
+    std::mt19937 Rng(99);
+    std::string Text;
+    while (Text.size() < Length) Text += Words[Rng() % std::size(Words)];
+    Text.resize(Length);
+    return Text;
+}
+
+// The leftmost match found within StepsPerByte steps per byte of text; {RegExpTooManySteps, ...} when it
+// took more.
+std::pair<int, int> WithinSteps(const std::string& Pattern, const std::string& Text, uint32_t Syntax,
+                                uint64_t StepsPerByte) {
+    TRegExpControlScope Scope({nullptr, StepsPerByte * (Text.size() + 1) + 10000});
+    return Leftmost(Pattern, Text, Syntax);
+}
+
+// Patterns without back-references take a number of steps linear in the text: the same budget per byte
+// serves a short text and one eight times longer.
+TEST(RegExpWork, PatternsWithoutBackReferencesTakeLinearSteps) {
+    struct TWork {
+        const char* Pattern;
+        uint32_t Syntax;
+        char Letter;       // 0: English-like text, else a run of this letter
+        const char* Tail;  // appended to the text for a second search that matches it all
+        uint64_t StepsPerByte;
+    };
+    const TWork Cases[] = {{".*.*x", RegExpSyntaxExtended, 0, "x", 32},
+                           {".*.*.*.*x", RegExpSyntaxExtended, 0, "x", 32},
+                           {"(.*) (.*) (.*)z", RegExpSyntaxExtended, 0, " z", 32},
+                           {"(.*){1,30}q", RegExpSyntaxExtended, 0, "q", 32},
+                           {"(.+ ){1,40}q", RegExpSyntaxExtended, 0, " q", 32},
+                           {"(.*,){1,1024}x", RegExpSyntaxExtended, 0, ",x", 32},
+                           {"(x+x+)+y", RegExpSyntaxExtended, 'x', "y", 32},
+                           {"(.+ ){1,40}q", RegExpSyntaxHeading, 0, " q", 128},
+                           {"(a*)*b", RegExpSyntaxHeading, 'a', "b", 32},
+                           {"^(\\w+ ?)+[0-9]{1,3}$", RegExpSyntaxHeading, 'a', " 12", 32},
+                           {"a{1,1000}b", RegExpSyntaxExtended, 'a', "b", 5000},
+                           {"((a|aa){0,40}){0,40}c", RegExpSyntaxExtended, 'a', "c", 16000}};
+    for (const TWork& Case : Cases) {
+        for (size_t Length : {size_t(1000), size_t(8000)}) {
+            if (Case.StepsPerByte > 1000 && Length > 1000) continue;
+            const std::string Text =
+                Case.Letter ? std::string(Length / 4, Case.Letter) : EnglishWithout(Length);
+            EXPECT_EQ(WithinSteps(Case.Pattern, Text, Case.Syntax, Case.StepsPerByte), std::make_pair(-1, -1))
+                << Case.Pattern << " on " << Text.size();
+            const std::string Matched = Text + Case.Tail;
+            EXPECT_EQ(WithinSteps(Case.Pattern, Matched, Case.Syntax, Case.StepsPerByte),
+                      std::make_pair(0, int(Matched.size())))
+                << Case.Pattern << " on " << Matched.size();
+        }
+    }
+    // The heading pattern that a 32-letter word used to hang, and counted loops over empty bodies when
+    // the first match is taken.
+    const std::string Word(32, 'w');
+    EXPECT_EQ(WithinSteps("^(\\w+ ?)+[0-9]{1,3}$", Word, RegExpSyntaxHeading, 32), std::make_pair(-1, -1));
+    EXPECT_EQ(WithinSteps("(a?){30}a{30}", std::string(30, 'a'), RegExpSyntaxHeading, 1000),
+              std::make_pair(0, 30));
+    EXPECT_EQ(WithinSteps("(a*)*b", std::string(30, 'a'), RegExpSyntaxHeading, 1000), std::make_pair(-1, -1));
+}
+
 TEST(RegExpMatch, UnknownOperationIsAnInternalError) {
     TRegExp Re("ab", RegExpSyntaxExtended, 0, Cp1252());
     Re.Pattern->Buffer[0] = ro_LastOp + 1;
@@ -234,9 +300,18 @@ public:
     TPatternMaker(uint32_t Seed, std::vector<std::string> Atoms, bool WithBackRefs)
         : Rng(Seed), Atoms(std::move(Atoms)), WithBackRefs(WithBackRefs) {}
 
+    // Repetitions drawn from Repeats, groups nested up to Depth; assertions (^ $ \b ...) only outside
+    // groups when AssertionsOutsideGroups.
+    TPatternMaker& With(std::vector<std::string> NewRepeats, int NewDepth, bool AssertionsOutsideGroups) {
+        Repeats = std::move(NewRepeats);
+        MaxDepth = NewDepth;
+        TopAssertionsOnly = AssertionsOutsideGroups;
+        return *this;
+    }
+
     std::string Pattern() {
         Groups = 0;
-        return Alternation(3);
+        return Alternation(MaxDepth);
     }
     std::string Text(const std::string& Alphabet, int MaxLength) {
         std::string T(Pick(MaxLength + 1), ' ');
@@ -265,18 +340,22 @@ private:
         } else if (WithBackRefs && Groups > 0 && Pick(10) == 0) {
             P = "\\" + std::to_string(1 + Pick(std::min(Groups, 9)));
         } else {
-            P = Atoms[size_t(Pick(int(Atoms.size())))];
-            Repeatable = P[0] != '^' && P[0] != '$' &&
-                         (P[0] != '\\' || std::string("bB<>").find(P[1]) == std::string::npos);
+            do {
+                P = Atoms[size_t(Pick(int(Atoms.size())))];
+                Repeatable = P[0] != '^' && P[0] != '$' &&
+                             (P[0] != '\\' || std::string("bB<>").find(P[1]) == std::string::npos);
+            } while (!Repeatable && TopAssertionsOnly && Depth < MaxDepth);
         }
-        static const char* const Repeats[] = {"*", "+", "?", "{2}", "{0,1}", "{1,2}", "{2,}", "{0}"};
-        if (Repeatable && Pick(3) == 0) P += Repeats[Pick(8)];
+        if (Repeatable && Pick(3) == 0) P += Repeats[size_t(Pick(int(Repeats.size())))];
         return P;
     }
 
     std::mt19937 Rng;
     std::vector<std::string> Atoms;
     bool WithBackRefs;
+    std::vector<std::string> Repeats = {"*", "+", "?", "{2}", "{0,1}", "{1,2}", "{2,}", "{0}"};
+    int MaxDepth = 3;
+    bool TopAssertionsOnly = false;
     int Groups = 0;
 };
 
@@ -324,6 +403,80 @@ TEST(RegExpProperties, AgreesWithTheCLibraryOnTheCommonLanguage) {
             EXPECT_EQ(Leftmost(*Re.Pattern, Text), Expected) << Pattern << " on \"" << Text << "\"";
         }
         regfree(&Posix);
+    }
+}
+
+// Large intervals and deep nesting: the memo's dominance rows and its hash set must not change an
+// answer either. Searches that exceed the step limit without the memo are left out.
+TEST(RegExpProperties, LargeIntervalsAndDeepNestingKeepTheAnswer) {
+    TPatternMaker Maker(77, {"a", "b", ".", "[ab]", "\\w", " ", "^", "$", "\\b", "\\<"}, false);
+    Maker.With({"*", "+", "?", "{1,3}", "{0,4}", "{2,5}", "{1,40}", "{0,100}", "{3,300}", "{2,}", "{1,1000}"}, 6,
+               false);
+    TRegExpControlScope Scope({nullptr, 2'000'000});
+    int Compared = 0;
+    for (uint32_t Syntax : {RegExpSyntaxExtended, RegExpSyntaxHeading}) {
+        for (int K = 0; K < 600; ++K) {
+            const std::string Pattern = Maker.Pattern();
+            TRegExp Re(Pattern, Syntax, 0, Cp1252());
+            TRegExpPattern NoMemo = *Re.Pattern;
+            NoMemo.MemoSlots.clear();
+            NoMemo.MemoRows = 0;
+            NoMemo.CanBeEmpty = true;
+            for (int T = 0; T < 4; ++T) {
+                const std::string Text = Maker.Text("aaab \n", 40);
+                const auto Expected = Leftmost(NoMemo, Text);
+                if (Expected.first < RegExpGaveUp) continue;
+                ASSERT_EQ(Leftmost(*Re.Pattern, Text), Expected) << Pattern << " on \"" << Text << "\"";
+                ++Compared;
+            }
+        }
+    }
+    EXPECT_GT(Compared, 4000);
+}
+
+// The C library's matcher on the options a search uses: line anchors (REG_NEWLINE; its dot and negated
+// sets then stop at a line feed, so those are left out), ignore case (REG_ICASE against tables that
+// fold), and searches from an offset that see the text before it (REG_STARTEND, in every mode). Without
+// REG_NEWLINE its anchors see only the ends of the text, so those texts have no line feed. Anchors
+// stand only outside groups: inside repeated ones the C library goes wrong.
+TEST(RegExpProperties, AgreesWithTheCLibraryOnAnchorsCaseAndOffsets) {
+    const auto Folding = TablesOf(1252, true);
+    struct TMode {
+        int Flags;
+        std::vector<std::string> Atoms;
+        const char* Alphabet;
+    };
+    const TMode Modes[] = {{REG_NEWLINE, {"a", "b", "[ab]", "1", " ", "^", "$", "\\w", "\\W"}, "ab1 \n"},
+                           {REG_ICASE, {"a", "B", "[aB]", "[^A]", ".", "^", "$", "1"}, "aAbB1"},
+                           {0, {"a", "b", ".", "[ab]", "[^a]", "^", "$", "\\w", " "}, "ab 1"}};
+    std::mt19937 Offsets(5);
+    for (const TMode& Mode : Modes) {
+        TPatternMaker Maker(11 + Mode.Flags, Mode.Atoms, false);
+        Maker.With({"*", "+", "?", "{2}", "{1,3}", "{2,}"}, 2, true);
+        for (int K = 0; K < 1500; ++K) {
+            const std::string Pattern = Maker.Pattern();
+            regex_t Posix;
+            ASSERT_EQ(regcomp(&Posix, Pattern.c_str(), REG_EXTENDED | Mode.Flags), 0) << Pattern;
+            TRegExp Re(Pattern, RegExpSyntaxExtended, 0, Mode.Flags == REG_ICASE ? Folding : Cp1252());
+            for (int T = 0; T < 4; ++T) {
+                const std::string Text = Maker.Text(Mode.Alphabet, 12);
+                const int Start = std::uniform_int_distribution<int>(0, int(Text.size()))(Offsets);
+                regmatch_t M[1];
+                M[0].rm_so = Start;
+                M[0].rm_eo = regoff_t(Text.size());
+                const std::pair<int, int> Expected = regexec(&Posix, Text.c_str(), 1, M, REG_STARTEND) == 0
+                                                         ? std::make_pair(int(M[0].rm_so), int(M[0].rm_eo))
+                                                         : std::make_pair(-1, -1);
+                TRegExpRegisters Regs;
+                const int Found = RegExpSearchRange(*Re.Pattern, Text.data(), int(Text.size()), Start,
+                                                    int(Text.size()), &Regs);
+                const std::pair<int, int> Got =
+                    Found < 0 ? std::make_pair(Found, Found) : std::make_pair(Regs.Starts[0], Regs.Ends[0]);
+                EXPECT_EQ(Got, Expected)
+                    << Pattern << " on \"" << Text << "\" from " << Start << " flags " << Mode.Flags;
+            }
+            regfree(&Posix);
+        }
     }
 }
 
