@@ -294,7 +294,7 @@ TEST_F(DriverTest, TrackedTagValues) {
     EXPECT_EQ(GetTrackedTagValue(0, 0, AtEnd, 0), "");
 }
 
-TEST_F(DriverTest, TrackedTagValueReadsAtMost128BytesAndStopsAtANulByte) {
+TEST_F(DriverTest, TrackedTagValueReadsAtMost128BytesAndReadsANulByteAsABlank) {
     AddFile(0, "a.txt", "<a " + std::string(200, 'x') + ">");
     AddFile(0, "b.txt", std::string("<a>xy\0zz", 8));
     ASSERT_TRUE(ProcessCorpus());
@@ -302,7 +302,7 @@ TEST_F(DriverTest, TrackedTagValueReadsAtMost128BytesAndStopsAtANulByte) {
     const TWatchedTag Open("<a>", "", "");
     EXPECT_EQ(TagValueAt(Open, *C.FileTags.GetItem(0), *C.Streams[0], 500), "<a " + std::string(125, 'x'));
     const TWatchedTag Closed("<a>", "<b>", "</b>");
-    EXPECT_EQ(TagValueAt(Closed, *C.FileTags.GetItem(1), *C.Streams[1], 5), "<a>xy");
+    EXPECT_EQ(TagValueAt(Closed, *C.FileTags.GetItem(1), *C.Streams[1], 5), "<a>xy zz");
 }
 
 TEST_F(DriverTest, HashTagStopEndsTagsAtBlanks) {
