@@ -35,6 +35,8 @@ TParaContextForm::TParaContextForm(TConcordItem* Item, QWidget* Owner, uint32_t 
                                    QWidget* Parent)
     : TAppMessageForm(Parent), FItem(Item), FOwner(Owner), FSuppress(UnpackSuppressFlags(SuppressFlags)) {
     setWindowTitle("Larger Context");
+    // As large as the concordance window it comes from: its rich text needs room more than the lines do.
+    resize(532, 412);
     ContextLines = new QTextEdit(this);
     ContextLines->setReadOnly(true);
     ContextLines->setLineWrapMode(QTextEdit::NoWrap);
@@ -199,14 +201,7 @@ TParaContextForm* ShowLargerContext(TConcordItem* Item, QWidget* Owner, uint32_t
         }
     }
     auto* Form = new TParaContextForm(Item, Owner, SuppressFlags);
-    if (Area) {
-        QMdiSubWindow* Sub = Area->addSubWindow(Form);
-        Sub->setAttribute(Qt::WA_DeleteOnClose);
-        Sub->show();
-    } else {
-        Form->setAttribute(Qt::WA_DeleteOnClose);
-        Form->show();
-    }
+    ShowMdiChild(Area, Form);
     Form->Fill();
     return Form;
 }

@@ -118,3 +118,12 @@ TEST_F(HitContextTest, HitInformationFollowsThePageOptions) {
     ASSERT_EQ(Form.TagsList->topLevelItemCount(), 1);
     EXPECT_EQ(Form.TagsList->topLevelItem(0)->text(0), "<chapter>");
 }
+
+TEST_F(HitContextTest, LargerContextOpensAsLargeAsTheConcordanceWindow) {
+    QMdiArea Area;
+    Area.resize(900, 700);
+    Area.show();
+    TParaContextForm* Form = ShowLargerContext(Item.get(), &Area, 0);
+    ASSERT_NE(Form, nullptr);
+    EXPECT_EQ(Form->size(), QSize(532, 412));
+}
