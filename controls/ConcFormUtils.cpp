@@ -295,7 +295,11 @@ QMdiSubWindow* ShowMdiChild(QMdiArea* Area, QWidget* Form) {
     if (Sized && !Sub->isMaximized()) {
         // The frame is what the sub-window adds around the form once it has laid the form out.
         const QSize Frame = Sub->size() - Form->size();
-        Sub->resize((Wanted + Frame).boundedTo(Area->viewport()->size()).expandedTo(Sub->minimumSizeHint()));
+        const QSize Room = Area->viewport()->size();
+        Sub->resize((Wanted + Frame).boundedTo(Room).expandedTo(Sub->minimumSizeHint()));
+        // The area placed the sub-window for its first, smaller size; it is kept inside the area.
+        Sub->move(std::clamp(Sub->x(), 0, std::max(Room.width() - Sub->width(), 0)),
+                  std::clamp(Sub->y(), 0, std::max(Room.height() - Sub->height(), 0)));
     }
     return Sub;
 }

@@ -87,7 +87,8 @@ void SetTabOrders(QWidget*& Previous, std::initializer_list<QWidget*> Controls);
 
 // Shows Form as a child of Area in a new sub-window that is freed when it closes, and returns that
 // sub-window (owned by Area). A form that was given a size keeps it, as far as the area's viewport
-// allows; a sub-window otherwise takes only its contents' size hint. Without an area the form is shown
+// allows, and its sub-window lies wholly inside the viewport; a sub-window otherwise takes only its
+// contents' size hint. Without an area the form is shown
 // as a top-level window, freed when it closes, and the result is null.
 QMdiSubWindow* ShowMdiChild(QMdiArea* Area, QWidget* Form);
 

@@ -376,17 +376,24 @@ TEST(FormHelpers, MdiChildKeepsTheSizeItsFormWasGiven) {
     EXPECT_TRUE(sub->isVisible());
     EXPECT_EQ(sized->size(), QSize(532, 412));
 
+    // The area places a new sub-window where it overlaps the others least, for the size it first has:
+    // grown afterwards, it still lies inside the area.
+    auto* second = new QWidget;
+    second->resize(532, 412);
+    QMdiSubWindow* placed = ShowMdiChild(&area, second);
+    EXPECT_EQ(second->size(), QSize(532, 412));
+    EXPECT_TRUE(QRect(QPoint(0, 0), area.viewport()->size()).contains(placed->geometry())) << placed->x();
+
     auto* huge = new QWidget;
     huge->resize(2000, 1500);
     QMdiSubWindow* bounded = ShowMdiChild(&area, huge);
-    EXPECT_LE(bounded->width(), area.viewport()->width());
-    EXPECT_LE(bounded->height(), area.viewport()->height());
+    EXPECT_TRUE(QRect(QPoint(0, 0), area.viewport()->size()).contains(bounded->geometry()));
 
     QPointer<QWidget> gone = sized;
     sub->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(gone.isNull());
-    EXPECT_EQ(area.subWindowList().size(), 1);
+    EXPECT_EQ(area.subWindowList().size(), 2);
 
     // Without an area the form is a window of its own.
     auto* alone = new QWidget;
