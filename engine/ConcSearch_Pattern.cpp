@@ -772,10 +772,11 @@ bool TSearchContext::SearchRegExp(bool ShowProgress) {
     FBufferEndIndex = -1;
     if (!reused && !StartRegExpBuffer(start)) return false;
     TRegExp& expression = *Terms[0]->RegExp;
+    int32_t searchFrom = FStartIndex;
     while (true) {
         TRegExpSpan span;
         bool found = false;
-        for (int32_t from = FStartIndex; from < FCount;) {
+        for (int32_t from = searchFrom; from < FCount;) {
             try {
                 found = expression.Search(std::string_view(FChars.data(), static_cast<size_t>(FCount)), from,
                                           span);
@@ -793,17 +794,25 @@ bool TSearchContext::SearchRegExp(bool ShowProgress) {
             const int32_t first = FileOffsetOf(span.Start);
             const int32_t last = span.End < FCount ? FileOffsetOf(span.End) : FileOffsetOf(span.End - 1) + 1;
             if (last > first) {
-                MatchStart = std::min(first, Reader->RangeEnd() - 1);
-                MatchEnd = std::min(last, Reader->RangeEnd());
+                const int32_t hitStart = std::min(first, Reader->RangeEnd() - 1);
+                int32_t hitEnd = std::min(last, Reader->RangeEnd());
                 // A match that ends on the blank of a line break ends before the break.
-                Reader->SetPosition(MatchEnd);
+                Reader->SetPosition(hitEnd);
                 if (IsLineBreak(Reader->ReadByte())) {
-                    while (MatchEnd > MatchStart) {
-                        Reader->SetPosition(MatchEnd - 1);
+                    while (hitEnd > hitStart) {
+                        Reader->SetPosition(hitEnd - 1);
                         if (!IsLineBreak(Reader->ReadByte())) break;
-                        --MatchEnd;
+                        --hitEnd;
                     }
                 }
+                if (hitEnd <= hitStart) {
+                    // The match was nothing but a line break: no hit, and the search goes on after it
+                    // (returning it would find the same break again and again).
+                    searchFrom = span.End;
+                    continue;
+                }
+                MatchStart = hitStart;
+                MatchEnd = hitEnd;
                 Reader->SetPosition(MatchEnd);
                 MatchEndAfterDelimiter = false;
                 FBufferReader = Reader;
@@ -818,6 +827,7 @@ bool TSearchContext::SearchRegExp(bool ShowProgress) {
         if (!FBufferFull) return false;
         SlideRegExpBuffer(RegExpSlide);
         if (FDoubleByte) FStartIndex = 0;
+        searchFrom = FStartIndex;
         Reader->SetPosition(FFillEnd);
         if (!FillRegExpBuffer()) return false;
     }

@@ -5,7 +5,9 @@
 #include <cstring>
 #include <limits>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "controls/Msg.h"
 #include "engine/ConcErrors.h"
@@ -73,19 +75,29 @@ std::string FileErrorText(const char* What, const std::string& FileName, int Err
 
 TFileStream::TFileStream(const std::string& FileName, TFileMode Mode) : FFileName(FileName) {
     const bool Create = (Mode & fmCreate) == fmCreate;
-    const char* How = Create ? "w+b" : (Mode & 3) == fmOpenRead ? "rb" : "r+b";
-    FFile = std::fopen(FileName.c_str(), How);
-    if (!FFile)
-        throw EConcError(FileErrorText(Create ? "Cannot create file" : "Cannot open file", FileName, errno));
+    const bool ReadOnly = !Create && (Mode & 3) == fmOpenRead;
+    const char* What = Create ? "Cannot create file" : "Cannot open file";
+    // Without O_NONBLOCK, opening a FIFO waits for its other end for ever; the file type is checked on
+    // the open descriptor before anything is read or written.
+    const int Flags =
+        (ReadOnly ? O_RDONLY : O_RDWR) | (Create ? O_CREAT | O_TRUNC : 0) | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+    const int Fd = ::open(FileName.c_str(), Flags, 0666);
+    if (Fd < 0) throw EConcError(FileErrorText(What, FileName, errno));
     struct stat Info;
     int Error = 0;
-    if (fstat(fileno(FFile), &Info) != 0)
+    if (fstat(Fd, &Info) != 0)
         Error = errno;
     else if (!S_ISREG(Info.st_mode))
         Error = S_ISDIR(Info.st_mode) ? EISDIR : EINVAL;
+    else if (const int Now = ::fcntl(Fd, F_GETFL); Now < 0 || ::fcntl(Fd, F_SETFL, Now & ~O_NONBLOCK) < 0)
+        Error = errno;
+    if (Error == 0) {
+        FFile = ::fdopen(Fd, Create ? "w+b" : ReadOnly ? "rb" : "r+b");
+        if (!FFile) Error = errno;
+    }
     if (Error != 0) {
-        std::fclose(FFile);
-        throw EConcError(FileErrorText("Cannot open file", FileName, Error));
+        ::close(Fd);
+        throw EConcError(FileErrorText(What, FileName, Error));
     }
     FSize = Info.st_size;
 }

@@ -197,7 +197,10 @@ enum TRegExpOp : uint8_t {
     ro_notdigit,                     // a byte that is not a digit
     ro_space,                        // a space byte (untranslated)
     ro_notspace,                     // a byte that is not a space
-    ro_LastOp = ro_notspace
+    ro_repeat_test,                  // min(2) max(2) <test>: from min to max bytes the one-byte test
+                                     //   that follows accepts, as many as it can first, and the shorter
+                                     //   runs as its alternatives (counted repetitions of one byte)
+    ro_LastOp = ro_repeat_test
 };
 
 // The deepest nesting of groups and repetitions a pattern may have.

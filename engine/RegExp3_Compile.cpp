@@ -487,6 +487,7 @@ private:
     void GenRepeat(const TNode& Node, const TFirst& Next);
     void GenByteLoop(int32_t Body, const TFirst& Next);
     void GenCountedLoop(int32_t Body, int32_t Min, int32_t Max, const TFirst& InLoop);
+    void GenByteRepeat(int32_t Body, int32_t Min, int32_t Max, const TFirst& Next);
 
     void Reserve(int Bytes);
     int32_t Here() const { return R.Used; }
@@ -827,6 +828,10 @@ void TCodeGen::GenRepeat(const TNode& Node, const TFirst& Next) {
     InLoop.Nullable = true;
     InLoop = Sequence(InLoop, Next);
 
+    if (IsByteTest(Nodes[size_t(Body)]) && (Node.Max != RegExpUnbounded || Node.Min > 1)) {
+        GenByteRepeat(Body, Node.Min, Node.Max, Next);
+        return;
+    }
     if (BodyFirst.Nullable || Node.Max != RegExpUnbounded || Node.Min > 1) {
         GenCountedLoop(Body, Node.Min, Node.Max, InLoop);
         return;
@@ -870,6 +875,19 @@ void TCodeGen::GenByteLoop(int32_t Body, const TFirst& Next) {
     Gen(Body, Next);
     BackJump(ro_maybe_pop_jump, Loop);
     PatchHere(Choice);
+}
+
+// An interval over a one-byte test is one run: no counter, so the matcher's memo needs no row per count
+// for it, and the run is taken in one scan.
+//     repeat_test min max <test>
+void TCodeGen::GenByteRepeat(int32_t Body, int32_t Min, int32_t Max, const TFirst& Next) {
+    AddTarget(Here());
+    Reserve(5);
+    Byte(ro_repeat_test);
+    U16(uint16_t(Min));
+    U16(uint16_t(Max));
+    Gen(Body, Next);
+    AddTarget(Here());
 }
 
 // Intervals, and loops whose body can match the empty string. Two counter cells per loop: the number

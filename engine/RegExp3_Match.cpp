@@ -238,6 +238,11 @@ bool InMap(const uint8_t* Map, uint8_t C) {
     return (Map[C >> 3] >> (C & 7)) & 1;
 }
 
+bool IsByteTestCode(uint8_t Op) {
+    return Op == ro_exactn || Op == ro_anychar || Op == ro_charset || Op == ro_charset_not ||
+           (Op >= ro_wordchar && Op <= ro_notwordchar) || (Op >= ro_digit && Op <= ro_notspace);
+}
+
 // The size of the operation at Code, 0 for an unknown code.
 int OpSize(const uint8_t* Code) {
     switch (Code[0]) {
@@ -264,6 +269,10 @@ int OpSize(const uint8_t* Code) {
             return 9;
         case ro_set_number_at:
             return 5;
+        case ro_repeat_test: {
+            const int Test = OpSize(Code + 5);
+            return Test == 0 || !IsByteTestCode(Code[5]) ? 0 : 5 + Test;
+        }
         default:
             return Code[0] <= ro_LastOp ? 1 : 0;
     }
@@ -737,6 +746,21 @@ int TMatcher::Run(int Start) {
                     Set(ekCell, W.Cells, ReadU16(Op + 1), ReadU16(Op + 3));
                     Pc += 5;
                     continue;
+                case ro_repeat_test: {
+                    const int32_t Min = ReadU16(Op + 1), Max = ReadU16(Op + 3);
+                    const int32_t Limit =
+                        Max == RegExpUnbounded ? Stop : int32_t(std::min<int64_t>(Stop, int64_t(Pos) + Max));
+                    const int32_t From = Pos;
+                    Pos = RunEnd(Op + 5, T, Pos, Limit, Tr, Words);
+                    if (Pos - From < Min) break;
+                    const int32_t Next = Pc + OpSize(Op);
+                    if (Pos > From + Min) {
+                        Push(ekRangeLow, 0, From + Min);
+                        PushChoice(ekRange, Next, Pos - 1);
+                    }
+                    Pc = Next;
+                    continue;
+                }
                 case ro_wordbeg:
                     if (Pos >= Length || !IsWord(Pos) || (Pos > 0 && IsWord(Pos - 1))) break;
                     ++Pc;
@@ -828,6 +852,16 @@ int RegExpCompileFastmap(TRegExpPattern& R) {
                 if (IsByteTestOp(Op[0])) {
                     AddTestToFastmap(Op, R);
                     break;
+                }
+                if (Op[0] == ro_repeat_test) {
+                    if (OpSize(Op) == 0) throw ERegExp(RegExpInternalErrorText);
+                    if (Op[5] == ro_exactn)
+                        R.Fastmap[Op[7]] = 1;
+                    else
+                        AddTestToFastmap(Op + 5, R);
+                    if (ReadU16(Op + 1) > 0) break;
+                    Pc += OpSize(Op);
+                    continue;
                 }
                 switch (Op[0]) {
                     case ro_succeed:

@@ -10,6 +10,7 @@
 
 #include "controls/ScriptedBackend.h"
 #include "engine/ConcConfig.h"
+#include "engine/ConcSearchItems.h"
 #include "engine/ConcTextProcess.h"
 #include "platform/IniFiles.h"
 #include "platform/Nls.h"
@@ -867,6 +868,7 @@ TEST_F(ConcPrefsTest, EverySettingWithAnEffectHasItAfterAReload) {
         EXPECT_EQ(LangStrComp("\xC9T\xC9", "\xE9t\xE9", true, 0), 0);
         EXPECT_EQ(LangCodePage(2), 1251);
         EXPECT_EQ(NewListContextSizes(), (std::array<int32_t, 5>{60, 4, 2, 1, 1}));
+        EXPECT_EQ(TConcordItems(0).Display.ContextSizes, (std::array<int32_t, 5>{60, 4, 2, 1, 1}));
     };
     {
         SCOPED_TRACE("before saving");

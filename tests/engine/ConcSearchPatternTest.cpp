@@ -257,6 +257,21 @@ TEST_F(SearchPatternTest, RegularExpressionBuffer) {
     EXPECT_EQ(Hits("a", "aaa", 1), (Strings{"a", "a", "a"}));
     EXPECT_EQ(Hits("x*", "abc", 1), Strings{}) << "an empty match is no hit";
     EXPECT_EQ(Hits("b", std::string("ab\0b", 4), 1), (Strings{"b", "b"})) << "a 0 byte reads as a blank";
+    // A match of nothing but the line break that ends the text or the range is no hit, and the search
+    // ends instead of finding that break again and again.
+    EXPECT_EQ(Hits(".", "ab\r\n", 1), (Strings{"a", "b"}));
+    EXPECT_EQ(Hits(" |x", "a b\r\n\r\n", 1), (Strings{" "}));
+    {
+        auto context = Context(" ", 1);
+        TMemorySynchroStream stream("one\r\ntwo three");
+        TBufStream reader(stream, 0);
+        ConfigureBufStream(reader);
+        reader.SetRange(0, 5);
+        reader.SetPosition(0);
+        int32_t found = 0;
+        while (context->SearchRange(reader, false) && found < 10) ++found;
+        EXPECT_EQ(found, 0);
+    }
 
     // Matches across the 4096 slide and the 8192 end of the buffer, and a hit per window.
     std::string text(20000, 'x');

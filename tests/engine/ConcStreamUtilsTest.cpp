@@ -2,6 +2,9 @@
 
 #include <limits>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "controls/ScriptedBackend.h"
 #include "engine/ConcErrors.h"
 #include "engine/ConcIndex.h"
@@ -329,4 +332,24 @@ TEST(FileStream, MissingFilesAndFoldersRaiseWithTheirName) {
     TFileStream ReadOnly(Dir.Write("ro.bin", "x"), fmOpenRead);
     EXPECT_EQ(ReadOnly.Write("y", 1), 0);
     EXPECT_FALSE(ReadOnly.Flush());
+}
+
+TEST(FileStream, FifosAndDevicesAreRefusedWithoutWaitingForAWriter) {
+    TTempDir Dir;
+    const std::string Fifo = Dir.File("fifo");
+    ASSERT_EQ(::mkfifo(Fifo.c_str(), 0600), 0);
+    ::alarm(20);  // a blocking open would hang the test run instead of failing it
+    for (const TFileMode Mode : {TFileMode(fmOpenRead), TFileMode(fmOpenReadWrite), fmCreate})
+        for (const std::string& Name : {Fifo, std::string("/dev/zero")}) {
+            try {
+                TFileStream F(Name, Mode);
+                ADD_FAILURE() << "opened " << Name << " in mode " << Mode;
+            } catch (const EConcError& E) {
+                EXPECT_NE(std::string(E.what()).find(Name), std::string::npos);
+            }
+        }
+    ::alarm(0);
+    struct stat Info {};
+    ASSERT_EQ(::stat(Fifo.c_str(), &Info), 0);
+    EXPECT_TRUE(S_ISFIFO(Info.st_mode));
 }
