@@ -137,9 +137,19 @@ const char* const NormalFrameProperty = "tessivorNormalFrame";
 
 // Remembers a window's frame position and size while it is in its normal state. A maximised frame
 // may lose its borders, so the normal frame's position cannot be worked out from it afterwards.
+// Found again by its name: without Q_OBJECT, findChild<TNormalFrameTracker*> would take any child.
 class TNormalFrameTracker : public QObject {
 public:
-    explicit TNormalFrameTracker(QWidget* Window) : QObject(Window) { Window->installEventFilter(this); }
+    static constexpr const char* Name = "tessivorNormalFrameTracker";
+
+    explicit TNormalFrameTracker(QWidget* Window) : QObject(Window) {
+        setObjectName(Name);
+        Window->installEventFilter(this);
+    }
+
+    static void InstallOnce(QWidget* Window) {
+        if (!Window->findChild<QObject*>(Name, Qt::FindDirectChildrenOnly)) new TNormalFrameTracker(Window);
+    }
 
 protected:
     bool eventFilter(QObject* Watched, QEvent* Event) override {
@@ -345,8 +355,7 @@ void LoadFormPlacement(const std::string& IniFileName, const std::string& Sectio
                        bool SkipState) {
     if (IniFileName.empty()) return;
     QWidget* placed = PlacedWidget(Form);
-    if (placed->isWindow() && !placed->findChild<TNormalFrameTracker*>(QString(), Qt::FindDirectChildrenOnly))
-        new TNormalFrameTracker(placed);
+    if (placed->isWindow()) TNormalFrameTracker::InstallOnce(placed);
     const TIniFile ini(IniFileName);
     bool stored = true;
     for (const char* key : {"Left", "Top", "Height", "Width"})
