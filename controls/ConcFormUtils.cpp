@@ -289,6 +289,32 @@ void SetTabOrders(QWidget*& Previous, std::initializer_list<QWidget*> Controls) 
 }
 
 // ---------------------------------------------------------------------------------------------------
+// MDI children
+
+QMdiSubWindow* ShowMdiChild(QMdiArea* Area, QWidget* Form) {
+    if (!Area) {
+        Form->setAttribute(Qt::WA_DeleteOnClose);
+        Form->show();
+        return nullptr;
+    }
+    const bool Sized = Form->testAttribute(Qt::WA_Resized);
+    const QSize Wanted = Form->size();
+    QMdiSubWindow* Sub = Area->addSubWindow(Form);
+    Sub->setAttribute(Qt::WA_DeleteOnClose);
+    Sub->show();
+    if (Sized && !Sub->isMaximized()) {
+        // The frame is what the sub-window adds around the form once it has laid the form out.
+        const QSize Frame = Sub->size() - Form->size();
+        const QSize Room = Area->viewport()->size();
+        Sub->resize((Wanted + Frame).boundedTo(Room).expandedTo(Sub->minimumSizeHint()));
+        // The area placed the sub-window for its first, smaller size; it is kept inside the area.
+        Sub->move(std::clamp(Sub->x(), 0, std::max(Room.width() - Sub->width(), 0)),
+                  std::clamp(Sub->y(), 0, std::max(Room.height() - Sub->height(), 0)));
+    }
+    return Sub;
+}
+
+// ---------------------------------------------------------------------------------------------------
 // Window placement
 
 QRect FitPlacement(const QRect& Stored, const std::vector<QRect>& Areas, const QSize& MinSize) {
