@@ -161,9 +161,18 @@ public:
     void MoveTo(TFreqList& List) {
         if (FHasPending) Count(FPending, FPendingBytes.data());
         FHasPending = false;
+        // An entry remembers the item it was counted into, so that a word of every file is looked up in
+        // the list once, not once per file.
         for (const uint32_t Index : FTouched) {
-            const TEntry& Entry = FEntries[Index];
-            List.AddWord(std::string_view(FBytes.data() + Entry.Offset, Entry.Length), SlotOf(Index).Count);
+            TEntry& Entry = FEntries[Index];
+            const int32_t Count = SlotOf(Index).Count;
+            if (Entry.List == &List && Entry.ListStamp == List.Stamp()) {
+                List.CountItem(*Entry.Item, Count);
+                continue;
+            }
+            Entry.Item = List.AddWord(std::string_view(FBytes.data() + Entry.Offset, Entry.Length), Count);
+            Entry.List = &List;
+            Entry.ListStamp = List.Stamp();
         }
         FTouched.clear();
         ++FGeneration;
@@ -193,6 +202,10 @@ private:
         uint32_t Offset;
         uint32_t Length;
         uint32_t Hash;
+        // The item the word was last counted into, valid while List has that stamp.
+        const TFreqList* List = nullptr;
+        uint64_t ListStamp = 0;
+        TFreqItem* Item = nullptr;
     };
 
     TWordTally() : FSlots(InitialSlots) {}
@@ -255,7 +268,8 @@ private:
 
     void Insert(TSlot& Slot, const TPending& W, const char* Bytes) {
         const auto Index = static_cast<uint32_t>(FEntries.size());
-        FEntries.push_back(TEntry{static_cast<uint32_t>(FBytes.size()), W.Length, W.Hash});
+        FEntries.push_back(
+            TEntry{static_cast<uint32_t>(FBytes.size()), W.Length, W.Hash, nullptr, 0, nullptr});
         FTouched.push_back(Index);
         for (uint32_t I = 0; I < std::min<uint32_t>(W.Length, 8); ++I)
             FBytes += static_cast<char>(W.Head >> (8 * I));

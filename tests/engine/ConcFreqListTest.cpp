@@ -130,6 +130,29 @@ TEST_F(FreqListTest, DisplayOrderFollowsOrderedInsertsOfNewReferences) {
     EXPECT_EQ(List.Order(), Model);
 }
 
+// Counting many at once is counting one by one; the stamp tells a keeper of item pointers when they
+// may have been freed.
+TEST_F(FreqListTest, CountsOfManyAndStampsOfItemLifetimes) {
+    TFreqList A(0), B(0);
+    A.SetTopLimit(3);
+    EXPECT_NE(A.Stamp(), B.Stamp());
+    TFreqItem* Cat = A.AddWord("cat", 4);
+    A.AddWord("dog");
+    A.AddWord("cat");
+    A.CountItem(*Cat, 2);
+    EXPECT_EQ(Cat->Frequency, 7);
+    EXPECT_EQ(A.Top(0), (TTopEntry{7, 1}));
+    EXPECT_EQ(A.Top(1), (TTopEntry{1, 1}));
+    const uint64_t Before = A.Stamp();
+    A.AddWord("emu");
+    EXPECT_EQ(A.Stamp(), Before);
+    A.DeleteItem(0);
+    EXPECT_NE(A.Stamp(), Before);
+    const uint64_t AfterDelete = A.Stamp();
+    A.Clear();
+    EXPECT_NE(A.Stamp(), AfterDelete);
+}
+
 TEST_F(FreqListTest, DeletingAnItemKeepsTheRestOfItsBucketReachable) {
     const std::vector<std::string> Words = CollidingWords(4);
     TFreqList List(0);
