@@ -156,6 +156,13 @@ public:
         if (Word.size() > 8) std::memcpy(FPendingBytes.data(), Word.data(), Word.size());
     }
 
+    // Forgets the counts of a file that was not finished (its pass raised), before the next file.
+    void Restart() {
+        FHasPending = false;
+        FTouched.clear();
+        ++FGeneration;
+    }
+
     // Counts the words counted since the last call into List, in the order first seen, and starts
     // the next file's count.
     void MoveTo(TFreqList& List) {
@@ -328,6 +335,7 @@ public:
 
     int Run(const std::string& FileName, int32_t& WordCount) {
         TWaitScope Wait;
+        FTally.Restart();
         ConfigureBufStream(*FReader);
         FTagStart = FReader->Tags().TagStart;
         FTagStop = FReader->Tags().TagStop;

@@ -448,7 +448,13 @@ bool TFreqList::LoadFromStream(TStream& Stream) {
     Clear();
     const TBlockHead Head = ReadBlockHead(Stream);
     bool Loaded = false;
-    if (Head.Version != StreamVersion || !Head.EndValid) {
+    if (!Head.Complete || !Head.EndValid) {
+        // A damaged block: reported once per file, and the blocks after it are still found.
+        ReportDamagedBlock(Stream);
+        Stream.SetPosition(Head.Complete ? FindNextBlockHead(Stream, Head.Start + 1) : Stream.GetSize());
+        return false;
+    }
+    if (Head.Version != StreamVersion) {
         ShowError(UnknownFreqListVersionText);
     } else if (ReadStreamInteger(Stream) != BucketCount) {
         ShowError(FreqListHashSizeText);

@@ -155,10 +155,12 @@ public:
     // block ends beyond the 32-bit offsets of the format.
     void SaveToStream(TStream& Stream) const;
     // Clears the list and reads a block written by SaveToStream; returns true only when the list was
-    // read, and in every case leaves the stream after the block. Another version (or an impossible end
-    // offset) shows "Unknown frequency list version.", another bucket count "Different hash table size
-    // in frequency list."; a damaged block (an item outside its bucket, a count or reference that
-    // cannot be right) is rejected without a message. A rejected list is left empty.
+    // read, and in every case leaves the stream after the block. Another version shows "Unknown
+    // frequency list version.", another bucket count "Different hash table size in frequency list."; a
+    // block whose end offset is impossible (or the stream ends in its head) is reported once per stream
+    // as damaged (DamagedIndexDataText) and the stream is left at the next block that can be found; a
+    // block whose contents cannot be right (an item outside its bucket, a count or reference out of
+    // range) is rejected without a message. A rejected list is left empty.
     bool LoadFromStream(TStream& Stream);
 
 private:

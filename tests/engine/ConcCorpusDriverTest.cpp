@@ -178,6 +178,26 @@ TEST_F(DriverTest, AnErrorDuringAFileUndoesItAsACancelDoes) {
     EXPECT_EQ(ProgressForm, nullptr);
 }
 
+// Words counted before a file's pass raised are not counted into the next pass's list.
+TEST_F(DriverTest, AnErrorHalfWayThroughAFileLeavesNoCountBehind) {
+    std::string Text;
+    for (int I = 0; I < 100; ++I) Text += "second word ";
+    AddFile(0, "a.txt", "First file.");
+    AddFile(0, "b.txt", Text);
+    int Calls = 0;
+    Backend.OnProcessMessages = [&, Path = Dir.File("b.txt")] {
+        if (ProgressForm && ProgressForm->Text() == Path && ++Calls == 50)
+            throw std::runtime_error("read error");
+    };
+    EXPECT_THROW(ProcessCorpus(), std::runtime_error);
+    Backend.OnProcessMessages = nullptr;
+    ASSERT_TRUE(ProcessCorpus());
+    const TFreqItem* Second = LanguageConfigs[0]->FreqList->FindWord("second");
+    ASSERT_NE(Second, nullptr);
+    EXPECT_EQ(Second->Frequency, 100);
+    EXPECT_EQ(LanguageConfigs[0]->FreqList->FindWord("First")->Frequency, 1);
+}
+
 TEST_F(DriverTest, AnInvalidHeadingExpressionLeavesTheFileUnprocessed) {
     TConcordConfig& L = Lang(0);
     L.HeadingFormat = 2;

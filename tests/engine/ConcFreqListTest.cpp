@@ -323,10 +323,9 @@ TEST_F(FreqListTest, ForeignBlocksAreSkippedWithTheirMessage) {
         int32_t Value;
         const char* Text;
     };
-    for (const TCase& Case :
-         {TCase{4, 0x00010001, "Unknown frequency list version."},
-          TCase{8, 8192, "Different hash table size in frequency list."},
-          TCase{0, static_cast<int32_t>(Good.size() + 100), "Unknown frequency list version."}}) {
+    for (const TCase& Case : {TCase{4, 0x00010001, "Unknown frequency list version."},
+                              TCase{8, 8192, "Different hash table size in frequency list."},
+                              TCase{0, static_cast<int32_t>(Good.size() + 100), DamagedIndexDataText}}) {
         std::string Bytes = Good;
         PatchInteger(Bytes, Case.Offset, Case.Value);
         TMemoryStream Stream(Bytes);
@@ -339,6 +338,25 @@ TEST_F(FreqListTest, ForeignBlocksAreSkippedWithTheirMessage) {
             EXPECT_EQ(ReadStreamInteger(Stream), Sentinel);
         }
     }
+}
+
+// A damaged end offset loses that list only: the block after it is found and read.
+TEST_F(FreqListTest, TheListAfterADamagedBlockIsStillRead) {
+    TFreqList First(0), Second(0);
+    Add(First, "word", 2);
+    Add(Second, "other", 3);
+    TMemoryStream Stream;
+    First.SaveToStream(Stream);
+    Second.SaveToStream(Stream);
+    Stream.SetPosition(0);
+    WriteStreamInteger(Stream, 3);
+    Stream.SetPosition(0);
+    TFreqList A(0), B(0);
+    EXPECT_FALSE(A.LoadFromStream(Stream));
+    EXPECT_TRUE(B.LoadFromStream(Stream));
+    ASSERT_NE(B.FindWord("other"), nullptr);
+    EXPECT_EQ(B.FindWord("other")->Frequency, 3);
+    EXPECT_EQ(Script.Texts(), std::vector<std::string>{DamagedIndexDataText});
 }
 
 // Damage inside a block must never leave a list whose order names a missing or shared item.
