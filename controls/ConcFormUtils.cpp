@@ -389,6 +389,13 @@ TConfigFontDialog::TConfigFontDialog(const TFontSpec& Font, QWidget* Parent)
     FFontChooser->setOptions(QFontDialog::NoButtons | QFontDialog::DontUseNativeDialog);
     FShown = FFontChooser->currentFont();
     FFontChooser->setWindowFlags(Qt::Widget);
+    // Embedded, the chooser is still a dialog of its own: Escape or Return in it would only close the
+    // chooser, leaving an empty window, and its size grip would sit in the middle of this one.
+    FFontChooser->setSizeGripEnabled(false);
+    connect(FFontChooser, &QDialog::finished, this, [this](int Result) {
+        FFontChooser->show();
+        done(Result == QDialog::Accepted ? QDialog::Accepted : QDialog::Rejected);
+    });
     FColorBox = new QComboBox(this);
     for (const TBasicColor& c : BasicColors) {
         QPixmap swatch(16, 12);

@@ -78,7 +78,8 @@ TSearchContext::TSearchContext(int32_t Language, const std::string& Pattern, uin
     for (size_t b = 0; b < 256; ++b) FSearchMap[b] = FMapped[FFold[b]];
     // The scan looks at single bytes and would take a trail byte for a delimiter.
     FScanFirst = Syntax == 0 && FWordTag == 0 && !Terms.empty() && Terms[0]->Kind == tkWord &&
-                 Terms[0]->Plain && FMapExact && !FAnySkip && !FDoubleByte;
+                 Terms[0]->Plain && FMapExact && !FAnySkip &&
+                 !(FDoubleByte && platform::CodePageTables(LangCodePage(Language)).DoubleByte);
 }
 
 TSearchContext::~TSearchContext() = default;

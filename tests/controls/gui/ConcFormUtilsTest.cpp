@@ -12,6 +12,7 @@
 #include <QMdiSubWindow>
 #include <QPointer>
 #include <QScreen>
+#include <QSizeGrip>
 #include <QSpinBox>
 #include <QTest>
 #include <QTimer>
@@ -401,4 +402,30 @@ TEST(FormHelpers, MdiChildKeepsTheSizeItsFormWasGiven) {
     EXPECT_TRUE(alone->isWindow() && alone->isVisible());
     EXPECT_TRUE(alone->testAttribute(Qt::WA_DeleteOnClose));
     alone->close();
+}
+
+// Escape in the embedded chooser cancels the whole dialog (it once hid only the chooser, leaving an empty
+// window on the screen), Return in it confirms, and the chooser shows no size grip of its own.
+TEST(FormHelpers, FontDialogKeysActOnTheWholeDialog) {
+    TFontSpec record;
+    record.Name = "Sans Serif";
+    record.Size = 10;
+    {
+        TConfigFontDialog dialog(record);
+        dialog.show();
+        QApplication::setActiveWindow(&dialog);
+        QWidget* field = dialog.FontChooser()->focusWidget();
+        ASSERT_NE(field, nullptr);
+        QTest::keyClick(field, Qt::Key_Escape);
+        EXPECT_FALSE(dialog.isVisible());
+        EXPECT_EQ(dialog.result(), QDialog::Rejected);
+        EXPECT_TRUE(dialog.FontChooser()->isVisibleTo(&dialog)) << "ready to be shown again";
+        for (const QSizeGrip* grip : dialog.FontChooser()->findChildren<QSizeGrip*>())
+            EXPECT_FALSE(grip->isVisibleTo(&dialog));
+    }
+    TConfigFontDialog dialog(record);
+    dialog.show();
+    QApplication::setActiveWindow(&dialog);
+    QTest::keyClick(dialog.FontChooser()->focusWidget(), Qt::Key_Return);
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
 }
