@@ -289,6 +289,32 @@ void SetTabOrders(QWidget*& Previous, std::initializer_list<QWidget*> Controls) 
 }
 
 // ---------------------------------------------------------------------------------------------------
+// MDI children
+
+QMdiSubWindow* ShowMdiChild(QMdiArea* Area, QWidget* Form) {
+    if (!Area) {
+        Form->setAttribute(Qt::WA_DeleteOnClose);
+        Form->show();
+        return nullptr;
+    }
+    const bool Sized = Form->testAttribute(Qt::WA_Resized);
+    const QSize Wanted = Form->size();
+    QMdiSubWindow* Sub = Area->addSubWindow(Form);
+    Sub->setAttribute(Qt::WA_DeleteOnClose);
+    Sub->show();
+    if (Sized && !Sub->isMaximized()) {
+        // The frame is what the sub-window adds around the form once it has laid the form out.
+        const QSize Frame = Sub->size() - Form->size();
+        const QSize Room = Area->viewport()->size();
+        Sub->resize((Wanted + Frame).boundedTo(Room).expandedTo(Sub->minimumSizeHint()));
+        // The area placed the sub-window for its first, smaller size; it is kept inside the area.
+        Sub->move(std::clamp(Sub->x(), 0, std::max(Room.width() - Sub->width(), 0)),
+                  std::clamp(Sub->y(), 0, std::max(Room.height() - Sub->height(), 0)));
+    }
+    return Sub;
+}
+
+// ---------------------------------------------------------------------------------------------------
 // Window placement
 
 QRect FitPlacement(const QRect& Stored, const std::vector<QRect>& Areas, const QSize& MinSize) {
@@ -363,6 +389,13 @@ TConfigFontDialog::TConfigFontDialog(const TFontSpec& Font, QWidget* Parent)
     FFontChooser->setOptions(QFontDialog::NoButtons | QFontDialog::DontUseNativeDialog);
     FShown = FFontChooser->currentFont();
     FFontChooser->setWindowFlags(Qt::Widget);
+    // Embedded, the chooser is still a dialog of its own: Escape or Return in it would only close the
+    // chooser, leaving an empty window, and its size grip would sit in the middle of this one.
+    FFontChooser->setSizeGripEnabled(false);
+    connect(FFontChooser, &QDialog::finished, this, [this](int Result) {
+        FFontChooser->show();
+        done(Result == QDialog::Accepted ? QDialog::Accepted : QDialog::Rejected);
+    });
     FColorBox = new QComboBox(this);
     for (const TBasicColor& c : BasicColors) {
         QPixmap swatch(16, 12);

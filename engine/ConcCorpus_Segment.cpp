@@ -156,14 +156,30 @@ public:
         if (Word.size() > 8) std::memcpy(FPendingBytes.data(), Word.data(), Word.size());
     }
 
+    // Forgets the counts of a file that was not finished (its pass raised), before the next file.
+    void Restart() {
+        FHasPending = false;
+        FTouched.clear();
+        ++FGeneration;
+    }
+
     // Counts the words counted since the last call into List, in the order first seen, and starts
     // the next file's count.
     void MoveTo(TFreqList& List) {
         if (FHasPending) Count(FPending, FPendingBytes.data());
         FHasPending = false;
+        // An entry remembers the item it was counted into, so that a word of every file is looked up in
+        // the list once, not once per file.
         for (const uint32_t Index : FTouched) {
-            const TEntry& Entry = FEntries[Index];
-            List.AddWord(std::string_view(FBytes.data() + Entry.Offset, Entry.Length), SlotOf(Index).Count);
+            TEntry& Entry = FEntries[Index];
+            const int32_t Count = SlotOf(Index).Count;
+            if (Entry.List == &List && Entry.ListStamp == List.Stamp()) {
+                List.CountItem(*Entry.Item, Count);
+                continue;
+            }
+            Entry.Item = List.AddWord(std::string_view(FBytes.data() + Entry.Offset, Entry.Length), Count);
+            Entry.List = &List;
+            Entry.ListStamp = List.Stamp();
         }
         FTouched.clear();
         ++FGeneration;
@@ -193,6 +209,10 @@ private:
         uint32_t Offset;
         uint32_t Length;
         uint32_t Hash;
+        // The item the word was last counted into, valid while List has that stamp.
+        const TFreqList* List = nullptr;
+        uint64_t ListStamp = 0;
+        TFreqItem* Item = nullptr;
     };
 
     TWordTally() : FSlots(InitialSlots) {}
@@ -255,7 +275,8 @@ private:
 
     void Insert(TSlot& Slot, const TPending& W, const char* Bytes) {
         const auto Index = static_cast<uint32_t>(FEntries.size());
-        FEntries.push_back(TEntry{static_cast<uint32_t>(FBytes.size()), W.Length, W.Hash});
+        FEntries.push_back(
+            TEntry{static_cast<uint32_t>(FBytes.size()), W.Length, W.Hash, nullptr, 0, nullptr});
         FTouched.push_back(Index);
         for (uint32_t I = 0; I < std::min<uint32_t>(W.Length, 8); ++I)
             FBytes += static_cast<char>(W.Head >> (8 * I));
@@ -314,6 +335,7 @@ public:
 
     int Run(const std::string& FileName, int32_t& WordCount) {
         TWaitScope Wait;
+        FTally.Restart();
         ConfigureBufStream(*FReader);
         FTagStart = FReader->Tags().TagStart;
         FTagStop = FReader->Tags().TagStop;
@@ -353,6 +375,7 @@ public:
             Step(B);
             if (B.T == ctWord) TakeWordRun();
             if (B.T == ctTag) TakeTagRun();
+            if (B.T == ctPOSTag) TakeWordTagRun();
         }
         EndOfText(Size);
         if (FFlags.CountWords) {
@@ -523,6 +546,11 @@ private:
             FReader->ReadTagRun(FToken + FTokenLength, TokenCapacity - FTokenLength, FNextStep - FNextOffset);
         FTokenLength += std::min(Run, TokenCapacity - FTokenLength);
         FNextOffset += Run;
+    }
+
+    // The rest of a word tag after a separator: it counts for nothing and collects nothing.
+    void TakeWordTagRun() {
+        if (!FHeld) FNextOffset += FReader->ReadWordTagRun(FNextStep - FNextOffset);
     }
 
     // A virtual last byte, so that a word or tag that reaches the end of the text is taken.

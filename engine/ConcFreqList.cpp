@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstring>
 #include <filesystem>
 #include <stdexcept>
@@ -47,6 +48,11 @@ uint32_t IndexHash(std::string_view Word) {
     for (size_t I = 0; I < N; ++I) V |= static_cast<uint64_t>(static_cast<unsigned char>(P[I])) << (8 * I);
     H = (H ^ V) * 0x94D049BB133111EBULL;
     return static_cast<uint32_t>(H ^ (H >> 32));
+}
+
+uint64_t NewStamp() {
+    static std::atomic<uint64_t> Next{1};
+    return Next.fetch_add(1);
 }
 
 int32_t MakeReference(size_t Slot, uint32_t Bucket) {
@@ -104,7 +110,8 @@ void TFreqItem::SaveToStream(TStream& Stream) const {
 
 TFreqList::TFreqList(int32_t Language)
     : FLanguage(Language),
-      FIgnoreCase(Language >= 0 && Language < MaxLanguages && FrequencyConfigs[Language].IgnoreCase) {}
+      FIgnoreCase(Language >= 0 && Language < MaxLanguages && FrequencyConfigs[Language].IgnoreCase),
+      FStamp(NewStamp()) {}
 
 TFreqList::~TFreqList() = default;
 
@@ -197,6 +204,12 @@ TFreqItem* TFreqList::AddWord(std::string_view Word, int32_t Count) {
     return CountWord(FKey, Count);
 }
 
+void TFreqList::CountItem(TFreqItem& Item, int32_t Count) {
+    FSortState = TFreqSort::None;
+    Item.Frequency += Count;
+    if (FTopLimit > 0) TopChanged(Item.Frequency - Count, Item.Frequency);
+}
+
 TFreqItem* TFreqList::AddWordWithPos(std::string_view Word, const TFreqItemPos& Pos) {
     TFreqItem* Item = AddWord(Word);
     if (!Item->Positions) Item->Positions = std::make_unique<TFreqItemPositions>();
@@ -249,6 +262,7 @@ TFreqItem* TFreqList::GetItem(int32_t I) const {
 
 void TFreqList::DeleteItem(int32_t I) {
     FlushPending();
+    FStamp = NewStamp();
     if (I < 0 || static_cast<size_t>(I) >= FOrder.size()) throw std::out_of_range("List index out of bounds");
     const int32_t Reference = FOrder[static_cast<size_t>(I)];
     const int32_t BucketIndex = Reference & BucketMask;
@@ -266,6 +280,7 @@ void TFreqList::DeleteItem(int32_t I) {
 }
 
 void TFreqList::Clear() {
+    FStamp = NewStamp();
     FBuckets.reset();
     FIndex = {};
     FIndexed = 0;
@@ -433,7 +448,13 @@ bool TFreqList::LoadFromStream(TStream& Stream) {
     Clear();
     const TBlockHead Head = ReadBlockHead(Stream);
     bool Loaded = false;
-    if (Head.Version != StreamVersion || !Head.EndValid) {
+    if (!Head.Complete || !Head.EndValid) {
+        // A damaged block: reported once per file, and the blocks after it are still found.
+        ReportDamagedBlock(Stream);
+        Stream.SetPosition(Head.Complete ? FindNextBlockHead(Stream, Head.Start + 1) : Stream.GetSize());
+        return false;
+    }
+    if (Head.Version != StreamVersion) {
         ShowError(UnknownFreqListVersionText);
     } else if (ReadStreamInteger(Stream) != BucketCount) {
         ShowError(FreqListHashSizeText);

@@ -113,6 +113,13 @@ public:
     // Frequency grows by Count, or a new item with Frequency Count is made. Returns the item, still
     // owned by the list.
     TFreqItem* AddWord(std::string_view Word, int32_t Count = 1);
+    // Counts Count more occurrences of Item, an item of this list handed out by AddWord while Stamp had
+    // its present value (the caller checks that), as AddWord of its word would.
+    void CountItem(TFreqItem& Item, int32_t Count);
+    // A value that no other list and no other state of this list has had in this process: it changes
+    // whenever items may have been freed (Clear, DeleteItem, LoadFromStream), so that a caller that
+    // keeps item pointers can tell whether they still hold.
+    uint64_t Stamp() const { return FStamp; }
     // AddWord, then Pos appended to the item's positions (made on first use).
     TFreqItem* AddWordWithPos(std::string_view Word, const TFreqItemPos& Pos);
     // Frees the item at display position I and removes it from the display order; later items of its
@@ -148,10 +155,12 @@ public:
     // block ends beyond the 32-bit offsets of the format.
     void SaveToStream(TStream& Stream) const;
     // Clears the list and reads a block written by SaveToStream; returns true only when the list was
-    // read, and in every case leaves the stream after the block. Another version (or an impossible end
-    // offset) shows "Unknown frequency list version.", another bucket count "Different hash table size
-    // in frequency list."; a damaged block (an item outside its bucket, a count or reference that
-    // cannot be right) is rejected without a message. A rejected list is left empty.
+    // read, and in every case leaves the stream after the block. Another version shows "Unknown
+    // frequency list version.", another bucket count "Different hash table size in frequency list."; a
+    // block whose end offset is impossible (or the stream ends in its head) is reported once per stream
+    // as damaged (DamagedIndexDataText) and the stream is left at the next block that can be found; a
+    // block whose contents cannot be right (an item outside its bucket, a count or reference out of
+    // range) is rejected without a message. A rejected list is left empty.
     bool LoadFromStream(TStream& Stream);
 
 private:
@@ -196,6 +205,7 @@ private:
     std::map<int32_t, int32_t, std::greater<>> FFrequencies;
     std::string FKey;                // scratch space for a folded word
     std::vector<TIndexSlot> FIndex;  // empty, or a power of two of slots at most half full
+    uint64_t FStamp;
     int32_t FIndexed = 0;
 };
 

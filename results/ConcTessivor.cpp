@@ -199,6 +199,9 @@ TTessivorForm::TTessivorForm(QWidget* Parent) : TAppMessageForm(Parent) {
     Box->setSpacing(0);
     FStatusBar = new QStatusBar(this);
     FStatusBar->setSizeGripEnabled(false);
+    // Its panels are sized from the window's width on every resize; their sum must not become the
+    // least width of the window, or the window could never be made narrower again.
+    FStatusBar->setSizePolicy(QSizePolicy::Ignored, FStatusBar->sizePolicy().verticalPolicy());
     const Qt::Alignment Alignments[3] = {Qt::AlignCenter, Qt::AlignCenter, Qt::AlignLeft | Qt::AlignVCenter};
     for (size_t I = 0; I < FPanels.size(); ++I) {
         FPanels[I] = new QLabel(FStatusBar);
