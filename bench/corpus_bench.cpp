@@ -4,6 +4,7 @@
 //
 //   corpus_bench [format flags] [--align] [--align-out FILE] --lang LCID file... [--lang LCID file...]
 //   corpus_bench --generate FILE MEGABYTES [--wordtags]
+//   corpus_bench --generate-dir FOLDER COUNT MINKB MAXKB [--wordtags]
 //   corpus_bench --generate-pair SOURCE TARGET MEGABYTES
 //   corpus_bench [flags] --lang LCID file... --search QUERY [--syntax N] [--lang-index L] [--hits-out FILE]
 //                [--para L QUERY]... [--para-not L QUERY]...
@@ -33,7 +34,9 @@
 //
 // --generate writes a tagged corpus of about that many megabytes: sections with headings, paragraph
 // and sentence tags, page separators, CR LF lines; with --wordtags every word carries a word tag after
-// "_" (for --wordtag 1 --wtagsep _). --generate-pair writes two such files of the same sections and
+// "_" (for --wordtag 1 --wtagsep _). --generate-dir writes COUNT such files named 001.txt, 002.txt, ...
+// into FOLDER (which must exist), each of a random size between MINKB and MAXKB kilobytes, all of one
+// vocabulary. --generate-pair writes two such files of the same sections and
 // paragraphs, the target's sentences in another vocabulary, each about as long as its source sentence,
 // one in 25 split in two and one in 25 merged with the next.
 //
@@ -96,6 +99,7 @@ struct TLanguageArgs {
                  "usage: corpus_bench [format flags] [--align] [--align-out FILE] --lang LCID file...\n"
                  "                    [--lang LCID file...]\n"
                  "       corpus_bench --generate FILE MEGABYTES [--wordtags]\n"
+                 "       corpus_bench --generate-dir FOLDER COUNT MINKB MAXKB [--wordtags]\n"
                  "       corpus_bench --generate-pair SOURCE TARGET MEGABYTES\n"
                  "Each language is timed alone: ProcessLanguage runs for it, the same per-language\n"
                  "loop that ProcessCorpus runs. See the source's head for the format flags.\n");
@@ -114,7 +118,8 @@ private:
     uint64_t FState;
 };
 
-void Generate(const std::string& Path, int64_t Megabytes, bool WordTags) {
+// The files of one corpus share their vocabulary; Seed varies only the text made of it.
+void Generate(const std::string& Path, int64_t Bytes, bool WordTags, uint64_t Seed = 20261207) {
     TRandom Random(20261207);
     static const char* const Letters = "etaoinshrdlucmfwypvbgkjqxz";
     std::vector<std::string> Words;
@@ -126,9 +131,10 @@ void Generate(const std::string& Path, int64_t Megabytes, bool WordTags) {
         if (WordTags) Word += Random.Next(3) == 0 ? "_NN" : Random.Next(2) == 0 ? "_VB" : "_JJ";
         Words.push_back(Word);
     }
+    if (Seed != 20261207) Random = TRandom(Seed);
     std::ofstream Out(Path, std::ios::binary);
     if (!Out) Usage("cannot write the generated corpus");
-    const int64_t Target = Megabytes * 1024 * 1024;
+    const int64_t Target = Bytes;
     int64_t Written = 0;
     int Chapter = 0;
     std::string Chunk;
@@ -533,7 +539,23 @@ int main(int Argc, char** Argv) {
     if (Argc >= 4 && std::strcmp(Argv[1], "--generate") == 0) {
         const bool WordTags = Argc == 5 && std::strcmp(Argv[4], "--wordtags") == 0;
         if (Argc > 4 && !WordTags) Usage("--generate takes FILE MEGABYTES [--wordtags]");
-        Generate(Argv[2], std::atoll(Argv[3]), WordTags);
+        Generate(Argv[2], std::atoll(Argv[3]) * 1024 * 1024, WordTags);
+        return 0;
+    }
+    if (Argc >= 6 && std::strcmp(Argv[1], "--generate-dir") == 0) {
+        const bool WordTags = Argc == 7 && std::strcmp(Argv[6], "--wordtags") == 0;
+        if (Argc > 6 && !WordTags) Usage("--generate-dir takes FOLDER COUNT MINKB MAXKB [--wordtags]");
+        const int Count = std::atoi(Argv[3]);
+        const int64_t MinKB = std::atoll(Argv[4]);
+        const int64_t MaxKB = std::max<int64_t>(std::atoll(Argv[5]), MinKB);
+        TRandom Sizes(1207);
+        for (int I = 1; I <= Count; ++I) {
+            char Name[16];
+            std::snprintf(Name, sizeof Name, "%03d.txt", I);
+            const int64_t KB = MinKB + Sizes.Next(static_cast<uint32_t>(MaxKB - MinKB + 1));
+            Generate(std::string(Argv[2]) + "/" + Name, KB * 1024, WordTags,
+                     20261207 + static_cast<uint64_t>(I));
+        }
         return 0;
     }
     if (Argc == 5 && std::strcmp(Argv[1], "--generate-pair") == 0) {

@@ -137,9 +137,19 @@ const char* const NormalFrameProperty = "tessivorNormalFrame";
 
 // Remembers a window's frame position and size while it is in its normal state. A maximised frame
 // may lose its borders, so the normal frame's position cannot be worked out from it afterwards.
+// Found again by its name: without Q_OBJECT, findChild<TNormalFrameTracker*> would take any child.
 class TNormalFrameTracker : public QObject {
 public:
-    explicit TNormalFrameTracker(QWidget* Window) : QObject(Window) { Window->installEventFilter(this); }
+    static constexpr const char* Name = "tessivorNormalFrameTracker";
+
+    explicit TNormalFrameTracker(QWidget* Window) : QObject(Window) {
+        setObjectName(Name);
+        Window->installEventFilter(this);
+    }
+
+    static void InstallOnce(QWidget* Window) {
+        if (!Window->findChild<QObject*>(Name, Qt::FindDirectChildrenOnly)) new TNormalFrameTracker(Window);
+    }
 
 protected:
     bool eventFilter(QObject* Watched, QEvent* Event) override {
@@ -279,6 +289,32 @@ void SetTabOrders(QWidget*& Previous, std::initializer_list<QWidget*> Controls) 
 }
 
 // ---------------------------------------------------------------------------------------------------
+// MDI children
+
+QMdiSubWindow* ShowMdiChild(QMdiArea* Area, QWidget* Form) {
+    if (!Area) {
+        Form->setAttribute(Qt::WA_DeleteOnClose);
+        Form->show();
+        return nullptr;
+    }
+    const bool Sized = Form->testAttribute(Qt::WA_Resized);
+    const QSize Wanted = Form->size();
+    QMdiSubWindow* Sub = Area->addSubWindow(Form);
+    Sub->setAttribute(Qt::WA_DeleteOnClose);
+    Sub->show();
+    if (Sized && !Sub->isMaximized()) {
+        // The frame is what the sub-window adds around the form once it has laid the form out.
+        const QSize Frame = Sub->size() - Form->size();
+        const QSize Room = Area->viewport()->size();
+        Sub->resize((Wanted + Frame).boundedTo(Room).expandedTo(Sub->minimumSizeHint()));
+        // The area placed the sub-window for its first, smaller size; it is kept inside the area.
+        Sub->move(std::clamp(Sub->x(), 0, std::max(Room.width() - Sub->width(), 0)),
+                  std::clamp(Sub->y(), 0, std::max(Room.height() - Sub->height(), 0)));
+    }
+    return Sub;
+}
+
+// ---------------------------------------------------------------------------------------------------
 // Window placement
 
 QRect FitPlacement(const QRect& Stored, const std::vector<QRect>& Areas, const QSize& MinSize) {
@@ -319,8 +355,7 @@ void LoadFormPlacement(const std::string& IniFileName, const std::string& Sectio
                        bool SkipState) {
     if (IniFileName.empty()) return;
     QWidget* placed = PlacedWidget(Form);
-    if (placed->isWindow() && !placed->findChild<TNormalFrameTracker*>(QString(), Qt::FindDirectChildrenOnly))
-        new TNormalFrameTracker(placed);
+    if (placed->isWindow()) TNormalFrameTracker::InstallOnce(placed);
     const TIniFile ini(IniFileName);
     bool stored = true;
     for (const char* key : {"Left", "Top", "Height", "Width"})
@@ -354,6 +389,13 @@ TConfigFontDialog::TConfigFontDialog(const TFontSpec& Font, QWidget* Parent)
     FFontChooser->setOptions(QFontDialog::NoButtons | QFontDialog::DontUseNativeDialog);
     FShown = FFontChooser->currentFont();
     FFontChooser->setWindowFlags(Qt::Widget);
+    // Embedded, the chooser is still a dialog of its own: Escape or Return in it would only close the
+    // chooser, leaving an empty window, and its size grip would sit in the middle of this one.
+    FFontChooser->setSizeGripEnabled(false);
+    connect(FFontChooser, &QDialog::finished, this, [this](int Result) {
+        FFontChooser->show();
+        done(Result == QDialog::Accepted ? QDialog::Accepted : QDialog::Rejected);
+    });
     FColorBox = new QComboBox(this);
     for (const TBasicColor& c : BasicColors) {
         QPixmap swatch(16, 12);

@@ -18,6 +18,8 @@
 class QComboBox;
 class QFontDialog;
 class QLineEdit;
+class QMdiArea;
+class QMdiSubWindow;
 class QMenu;
 class QSpinBox;
 
@@ -80,6 +82,15 @@ void CenterOnControl(QWidget* Control, const QWidget* Other);
 // Puts Controls into the tab chain one after the other, following Previous (nullptr: the first one
 // starts the chain), and leaves Previous at the last of them.
 void SetTabOrders(QWidget*& Previous, std::initializer_list<QWidget*> Controls);
+
+// ---- MDI children ------------------------------------------------------------------------------------
+
+// Shows Form as a child of Area in a new sub-window that is freed when it closes, and returns that
+// sub-window (owned by Area). A form that was given a size keeps it, as far as the area's viewport
+// allows, and its sub-window lies wholly inside the viewport; a sub-window otherwise takes only its
+// contents' size hint. Without an area the form is shown
+// as a top-level window, freed when it closes, and the result is null.
+QMdiSubWindow* ShowMdiChild(QMdiArea* Area, QWidget* Form);
 
 // ---- Window placement --------------------------------------------------------------------------------
 

@@ -646,13 +646,13 @@ void TStringsView::wheelEvent(QWheelEvent* Event) {
 void TStringsView::focusInEvent(QFocusEvent* Event) {
     QAbstractScrollArea::focusInEvent(Event);
     viewport()->update();
-    if (OnEnter) OnEnter(*this);
+    if (OnEnter && Event->reason() != Qt::PopupFocusReason) OnEnter(*this);
 }
 
 void TStringsView::focusOutEvent(QFocusEvent* Event) {
     QAbstractScrollArea::focusOutEvent(Event);
     viewport()->update();
-    if (OnExit) OnExit(*this);
+    if (OnExit && Event->reason() != Qt::PopupFocusReason) OnExit(*this);
 }
 
 void TStringsView::changeEvent(QEvent* Event) {

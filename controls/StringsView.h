@@ -154,7 +154,8 @@ public:
     // The focused item changed, or its selection state did.
     std::function<void(TStringsView& View)> OnItemChanged;
     std::function<void(TStringsView& View)> OnTopIndexChanged;
-    // Keyboard focus entered or left the view; a double click.
+    // Keyboard focus entered or left the view (a popup menu opened on the view and closed again takes
+    // the focus for its time without leaving the view); a double click.
     std::function<void(TStringsView& View)> OnEnter;
     std::function<void(TStringsView& View)> OnExit;
     std::function<void(TStringsView& View)> OnDblClick;

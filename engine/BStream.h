@@ -4,8 +4,10 @@
 // a line break therefore mean the same thing to segmentation, search, concordance lines and views.
 #pragma once
 
+#include <algorithm>
 #include <bitset>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
@@ -142,6 +144,64 @@ public:
         }
         ++FCurrent;
         return static_cast<char>(c);
+    }
+    // Sequential mode, outside tags and word tags: consumes the run of word bytes from the cursor, at
+    // most MaxRun of them and up to the end of the window (the word bytes NextChar would hand out one by
+    // one), copies its first Room bytes to Out and returns the run's length; 0 when the next byte is not
+    // such a word byte or is not in the window. A reader of many words calls it after a word byte to
+    // take the rest at once.
+    int32_t ReadWordRun(char* Out, int32_t Room, int32_t MaxRun) {
+        if (FClassified || FTagState.InTag || FTagState.InPOSTag || MaxRun <= 0) return 0;
+        const char* const first = FBuffer.get() + FCurrent;
+        const char* const end = FBuffer.get() + std::min(FLimit, FCurrent + MaxRun);
+        const char* p = first;
+        // Copied while scanned: words are short, and a call to copy each would cost more.
+        const char* const copyEnd =
+            first + std::max(std::min<std::ptrdiff_t>(Room, end - first), std::ptrdiff_t{0});
+        while (p < copyEnd && FClass[static_cast<unsigned char>(*p)] == ctWord) *Out++ = *p++;
+        if (p == copyEnd)
+            while (p < end && FClass[static_cast<unsigned char>(*p)] == ctWord) ++p;
+        const auto length = static_cast<int32_t>(p - first);
+        FCurrent += length;
+        return length;
+    }
+    // Sequential mode, inside a tag: consumes the tag's bytes from the cursor, at most MaxRun of them and
+    // up to the end of the window, stopping before a tag start, a carriage return or a line feed, and
+    // after a byte that closes the tag (the tag then ends, as NextChar would end it); copies the first
+    // Room bytes to Out and returns how many were consumed (all of class ctTag).
+    int32_t ReadTagRun(char* Out, int32_t Room, int32_t MaxRun) {
+        if (FClassified || !FTagState.InTag || MaxRun <= 0) return 0;
+        const char* const first = FBuffer.get() + FCurrent;
+        const char* const end = FBuffer.get() + std::min(FLimit, FCurrent + MaxRun);
+        const char tagStart = FTags.TagStart;
+        const char* p = first;
+        while (p < end) {
+            const char c = *p;
+            if (c == tagStart || c == '\r' || c == '\n') break;
+            if (p - first < Room) *Out++ = c;
+            ++p;
+            if (FTagStopSet[static_cast<unsigned char>(c)]) {
+                FTagState.InTag = false;
+                break;
+            }
+        }
+        const auto length = static_cast<int32_t>(p - first);
+        FCurrent += length;
+        return length;
+    }
+    // Sequential mode, inside a word tag that follows a separator (mode 1): consumes the rest of the word
+    // tag from the cursor, at most MaxRun bytes and up to the end of the window, stopping before the byte
+    // that ends it (a word end or a tag start); returns how many were consumed (all of class ctPOSTag).
+    int32_t ReadWordTagRun(int32_t MaxRun) {
+        if (FClassified || !FTagState.InPOSTag || FTags.WordTagMode != 1 || MaxRun <= 0) return 0;
+        const char* const first = FBuffer.get() + FCurrent;
+        const char* const end = FBuffer.get() + std::min(FLimit, FCurrent + MaxRun);
+        const char tagStart = FTags.TagStart;
+        const char* p = first;
+        while (p < end && *p != tagStart && !FWordEndSet[static_cast<unsigned char>(*p)]) ++p;
+        const auto length = static_cast<int32_t>(p - first);
+        FCurrent += length;
+        return length;
     }
     // Classified mode only: the byte before the cursor with its stored class, the cursor moving back
     // onto it; 0 with ctDelimiter at RangeStart. Outside classified mode 0 with ctNone.

@@ -174,7 +174,7 @@ THitLocation GetHitLocation(int Language, int FileIndex, int32_t Offset);
 // collection. Raises std::out_of_range for a language, file or tag index that does not exist.
 std::string GetTrackedTagValue(int Language, int FileIndex, int32_t Offset, int TagIndex);
 // The text of the tracked tag in force at Offset: the last tag named Tag.Name (without its delimiters)
-// at or before Offset, read from the file through Stream (at most 128 bytes, a 0 byte ending them),
+// at or before Offset, read from the file through Stream (at most 128 bytes, a 0 byte read as a blank),
 // with its line breaks flattened to blanks. Without a stop marker the value is that tag up to and
 // including its end character; with one, it runs to the end of the first tag in the text read that
 // begins with the tag-start character and the start marker. "N/A" when no such tag lies at or before

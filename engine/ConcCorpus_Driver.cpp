@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/BStream.h"
 #include "engine/ConcConfig.h"
 #include "engine/ConcCorpus.h"
 #include "engine/ConcFreqList.h"
@@ -229,6 +230,7 @@ std::string TagValueAt(const TWatchedTag& Tag, const TTagsCollection& Collection
     std::array<char, TagValueWindow + 1> T{};
     int32_t Position = P;
     const int32_t Read = Stream.ReadAt(T.data(), TagValueWindow, Position);
+    BlankZeroBytes(T.data(), Read);  // as the reader reads them
     T[static_cast<size_t>(std::max(Read, 0))] = 0;
     const char* Text = T.data();
     const size_t Length = std::strlen(Text);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -130,6 +131,183 @@ private:
     bool FAtEnd = false;
 };
 
+// The words of a file, counted in a table of the corpus pass's own and handed to the language's
+// frequency list once, in the order first seen, when the file is done: the table is compact and stays
+// in the cache, where the list's items lie all over the heap. It keeps its words from file to file (a
+// corpus's files share most of their words), so a file's words are mostly found, not inserted.
+class TWordTally {
+public:
+    // The tally of the calling thread; the corpus pass runs on one thread at a time.
+    static TWordTally& OfThisThread() {
+        static thread_local TWordTally Tally;
+        return Tally;
+    }
+
+    // Counts Word, whose buffer must hold at least 8 bytes from Word's start. The count lands one word
+    // later: the word's slot is fetched now, while the previous word is counted, so that the two cache
+    // misses overlap with the work between words.
+    void Add(std::string_view Word) {
+        TPending Next{HeadOf(Word), 0, static_cast<uint32_t>(Word.size())};
+        Next.Hash = HashOf(Word, Next.Head);
+        __builtin_prefetch(&FSlots[Next.Hash & (FSlots.size() - 1)]);
+        if (FHasPending) Count(FPending, FPendingBytes.data());
+        FPending = Next;
+        FHasPending = true;
+        if (Word.size() > 8) std::memcpy(FPendingBytes.data(), Word.data(), Word.size());
+    }
+
+    // Forgets the counts of a file that was not finished (its pass raised), before the next file.
+    void Restart() {
+        FHasPending = false;
+        FTouched.clear();
+        ++FGeneration;
+    }
+
+    // Counts the words counted since the last call into List, in the order first seen, and starts
+    // the next file's count.
+    void MoveTo(TFreqList& List) {
+        if (FHasPending) Count(FPending, FPendingBytes.data());
+        FHasPending = false;
+        // An entry remembers the item it was counted into, so that a word of every file is looked up in
+        // the list once, not once per file.
+        for (const uint32_t Index : FTouched) {
+            TEntry& Entry = FEntries[Index];
+            const int32_t Count = SlotOf(Index).Count;
+            if (Entry.List == &List && Entry.ListStamp == List.Stamp()) {
+                List.CountItem(*Entry.Item, Count);
+                continue;
+            }
+            Entry.Item = List.AddWord(std::string_view(FBytes.data() + Entry.Offset, Entry.Length), Count);
+            Entry.List = &List;
+            Entry.ListStamp = List.Stamp();
+        }
+        FTouched.clear();
+        ++FGeneration;
+        if (FEntries.size() > MaxEntries) *this = TWordTally();
+    }
+
+private:
+    static constexpr size_t InitialSlots = 4096;
+    // Beyond this many words the table starts afresh rather than keep growing for ever.
+    static constexpr size_t MaxEntries = size_t{1} << 22;
+    // A word waiting to be counted: its head, hash and length; Bytes holds its bytes after the head.
+    struct TPending {
+        uint64_t Head;
+        uint32_t Hash;
+        uint32_t Length;
+    };
+    // A word's count lives in its slot, so that a word of up to eight bytes is counted from its slot
+    // alone.
+    struct TSlot {
+        uint64_t Head = 0;  // the first eight bytes, zero-padded (words hold no 0 byte)
+        uint32_t Hash = 0;
+        uint32_t Entry = 0;       // index + 1 into FEntries; 0 for a free slot
+        uint32_t Generation = 0;  // the file Count belongs to
+        int32_t Count = 0;
+    };
+    struct TEntry {
+        uint32_t Offset;
+        uint32_t Length;
+        uint32_t Hash;
+        // The item the word was last counted into, valid while List has that stamp.
+        const TFreqList* List = nullptr;
+        uint64_t ListStamp = 0;
+        TFreqItem* Item = nullptr;
+    };
+
+    TWordTally() : FSlots(InitialSlots) {}
+
+    void Count(const TPending& W, const char* Bytes) {
+        const size_t Mask = FSlots.size() - 1;
+        for (size_t I = W.Hash & Mask;; I = (I + 1) & Mask) {
+            TSlot& Slot = FSlots[I];
+            if (Slot.Entry == 0) {
+                Insert(Slot, W, Bytes);
+                return;
+            }
+            if (Slot.Hash != W.Hash || Slot.Head != W.Head) continue;
+            if (W.Length > 8) {
+                const TEntry& Entry = FEntries[Slot.Entry - 1];
+                if (Entry.Length != W.Length || !SameTail(FBytes.data() + Entry.Offset, Bytes, W.Length))
+                    continue;
+            }
+            if (Slot.Generation != FGeneration) {
+                Slot.Generation = FGeneration;
+                Slot.Count = 0;
+                FTouched.push_back(Slot.Entry - 1);
+            }
+            ++Slot.Count;
+            return;
+        }
+    }
+
+    const TSlot& SlotOf(uint32_t Index) const {
+        const size_t Mask = FSlots.size() - 1;
+        size_t I = FEntries[Index].Hash & Mask;
+        while (FSlots[I].Entry != Index + 1) I = (I + 1) & Mask;
+        return FSlots[I];
+    }
+
+    // Whether the bytes after the first eight agree; words are short, so no call is made to compare.
+    static bool SameTail(const char* A, const char* B, size_t Length) {
+        for (size_t I = 8; I < Length; ++I)
+            if (A[I] != B[I]) return false;
+        return true;
+    }
+
+    // The first eight bytes in one load; the caller's buffer holds them.
+    static uint64_t HeadOf(std::string_view Word) {
+        uint64_t V = 0;
+        std::memcpy(&V, Word.data(), 8);
+        return Word.size() >= 8 ? V : V & ((uint64_t{1} << (8 * Word.size())) - 1);
+    }
+
+    static uint32_t HashOf(std::string_view Word, uint64_t Head) {
+        uint64_t H = (0x9E3779B97F4A7C15ULL ^ Word.size() ^ Head) * 0xBF58476D1CE4E5B9ULL;
+        for (size_t At = 8; At < Word.size(); At += 8) {
+            uint64_t V = 0;
+            const size_t N = std::min<size_t>(Word.size() - At, 8);
+            std::memcpy(&V, Word.data() + At, N);
+            H = ((H ^ (H >> 31)) ^ V) * 0x94D049BB133111EBULL;
+        }
+        return static_cast<uint32_t>(H >> 32);
+    }
+
+    void Insert(TSlot& Slot, const TPending& W, const char* Bytes) {
+        const auto Index = static_cast<uint32_t>(FEntries.size());
+        FEntries.push_back(
+            TEntry{static_cast<uint32_t>(FBytes.size()), W.Length, W.Hash, nullptr, 0, nullptr});
+        FTouched.push_back(Index);
+        for (uint32_t I = 0; I < std::min<uint32_t>(W.Length, 8); ++I)
+            FBytes += static_cast<char>(W.Head >> (8 * I));
+        if (W.Length > 8) FBytes.append(Bytes + 8, W.Length - 8);
+        Slot = TSlot{W.Head, W.Hash, Index + 1, FGeneration, 1};
+        if (FEntries.size() * 2 > FSlots.size()) Grow();
+    }
+
+    void Grow() {
+        std::vector<TSlot> Old(FSlots.size() * 2);
+        Old.swap(FSlots);
+        const size_t Mask = FSlots.size() - 1;
+        for (const TSlot& Slot : Old) {
+            if (Slot.Entry == 0) continue;
+            size_t I = Slot.Hash & Mask;
+            while (FSlots[I].Entry != 0) I = (I + 1) & Mask;
+            FSlots[I] = Slot;
+        }
+    }
+
+    std::vector<TSlot> FSlots;
+    std::vector<TEntry> FEntries;
+    std::string FBytes;
+    // The entries counted in the current file, in the order first seen.
+    std::vector<uint32_t> FTouched;
+    uint32_t FGeneration = 0;
+    TPending FPending{};
+    bool FHasPending = false;
+    std::array<char, 256> FPendingBytes{};
+};
+
 // The lists one pass fills; a null entry is not built.
 struct TTargets {
     TIntegerList* Lines = nullptr;
@@ -157,6 +335,7 @@ public:
 
     int Run(const std::string& FileName, int32_t& WordCount) {
         TWaitScope Wait;
+        FTally.Restart();
         ConfigureBufStream(*FReader);
         FTagStart = FReader->Tags().TagStart;
         FTagStop = FReader->Tags().TagStop;
@@ -167,27 +346,42 @@ public:
             ShowProgressForm(5, ProcessingCaption, FileName, Size, 0, std::string());
         ShowUnlessMinimized(Progress.get());
         const int32_t StepSize = std::max<int32_t>(Size / 100, 1);
-        int32_t NextStep = 0;
 
         if (FFlags.BuildSegments) OpenSection(TMark{0, FCounts});
         TByte B;
         while (Fetch(B)) {
-            if (B.Offset >= NextStep) {
+            if (B.Offset >= FNextStep) {
                 ProcessMessages();
                 Progress->SetProgress(B.Offset);
-                if (Progress->Tag != 0) return Progress->Tag;
-                NextStep = B.Offset + StepSize;
+                if (Progress->Tag != 0) {
+                    if (FFlags.CountWords) FTally.MoveTo(*FTargets.Words);
+                    return Progress->Tag;
+                }
+                FNextStep = B.Offset + StepSize;
             }
-            // Most bytes continue a word: only the token and the measures change.
+            // Most bytes continue a word or a tag: only the token and the measures change, and the rest
+            // of a word is taken at once.
             if (B.T == ctWord && FPrev == ctWord) {
                 if (FTokenLength < TokenCapacity) FToken[FTokenLength++] = B.C;
                 FCounts += CountsLength | CountsText;
+                TakeWordRun();
+                continue;
+            }
+            if (B.T == ctTag && FPrev == ctTag && B.C != FTagStart && B.C != '\r' && B.C != '\n') {
+                if (FTokenLength < TokenCapacity) FToken[FTokenLength++] = B.C;
+                TakeTagRun();
                 continue;
             }
             Step(B);
+            if (B.T == ctWord) TakeWordRun();
+            if (B.T == ctTag) TakeTagRun();
+            if (B.T == ctPOSTag) TakeWordTagRun();
         }
         EndOfText(Size);
-        if (FFlags.CountWords) WordCount = FWordCount;
+        if (FFlags.CountWords) {
+            FTally.MoveTo(*FTargets.Words);
+            WordCount = FWordCount;
+        }
         return 0;
     }
 
@@ -333,6 +527,32 @@ private:
         FPrev = B.T;
     }
 
+    // The word bytes after the one just taken, up to the window's end, in one go.
+    void TakeWordRun() {
+        if (FHeld) return;
+        // Not past the next progress step, so the gauge and the message pump keep their pace.
+        const int32_t Run = FReader->ReadWordRun(FToken + FTokenLength, TokenCapacity - FTokenLength,
+                                                 FNextStep - FNextOffset);
+        FTokenLength += std::min(Run, TokenCapacity - FTokenLength);
+        FCounts += static_cast<TCounts>(Run) * (CountsLength | CountsText);
+        FNextOffset += Run;
+    }
+
+    // The bytes of a tag after the one just taken, up to its end or its next line break, in one go;
+    // they count for nothing in the segment measures.
+    void TakeTagRun() {
+        if (FHeld) return;
+        const int32_t Run =
+            FReader->ReadTagRun(FToken + FTokenLength, TokenCapacity - FTokenLength, FNextStep - FNextOffset);
+        FTokenLength += std::min(Run, TokenCapacity - FTokenLength);
+        FNextOffset += Run;
+    }
+
+    // The rest of a word tag after a separator: it counts for nothing and collects nothing.
+    void TakeWordTagRun() {
+        if (!FHeld) FNextOffset += FReader->ReadWordTagRun(FNextStep - FNextOffset);
+    }
+
     // A virtual last byte, so that a word or tag that reaches the end of the text is taken.
     void EndOfText(int32_t Size) {
         TMark At = Here();
@@ -352,7 +572,7 @@ private:
         // The word becomes the last word by exchanging the two buffers rather than copying it.
         std::swap(FToken, FLastWord);
         FLastWordLength = FTokenLength;
-        if (FFlags.CountWords) FTargets.Words->AddWord(Word);
+        if (FFlags.CountWords) FTally.Add(Word);
         FTokenLength = 0;
     }
 
@@ -598,6 +818,7 @@ private:
     std::string FExceptionKey;
 
     int32_t FNextOffset = 0;
+    int32_t FNextStep = 0;
     bool FHeld = false;
     TByte FHeldByte;
     TCounts FCounts = 0;
@@ -610,6 +831,7 @@ private:
     char* FLastWord = FWordBuffers[1].data();
     int32_t FLastWordLength = 0;
     int32_t FWordCount = 0;
+    TWordTally& FTally = TWordTally::OfThisThread();
     // The current line holds only blanks and tabs so far; a line break came before it.
     bool FLineBlank = true;
     bool FAfterBreak = false;

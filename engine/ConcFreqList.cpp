@@ -1,6 +1,9 @@
 #include "engine/ConcFreqList.h"
 
 #include <algorithm>
+#include <array>
+#include <atomic>
+#include <cstring>
 #include <filesystem>
 #include <stdexcept>
 
@@ -27,6 +30,29 @@ uint32_t WordHash(std::string_view Word) {
     H ^= H >> 11;
     H += H << 15;
     return H;
+}
+
+// The hash of the word index: eight bytes at a time, so that finding a known word costs a few
+// multiplications instead of the byte-by-byte bucket hash, which only a new word needs.
+uint32_t IndexHash(std::string_view Word) {
+    const char* P = Word.data();
+    size_t N = Word.size();
+    uint64_t H = 0x9E3779B97F4A7C15ULL ^ N;
+    for (; N >= 8; P += 8, N -= 8) {
+        uint64_t V;
+        std::memcpy(&V, P, 8);
+        H = (H ^ V) * 0xBF58476D1CE4E5B9ULL;
+        H ^= H >> 31;
+    }
+    uint64_t V = 0;
+    for (size_t I = 0; I < N; ++I) V |= static_cast<uint64_t>(static_cast<unsigned char>(P[I])) << (8 * I);
+    H = (H ^ V) * 0x94D049BB133111EBULL;
+    return static_cast<uint32_t>(H ^ (H >> 32));
+}
+
+uint64_t NewStamp() {
+    static std::atomic<uint64_t> Next{1};
+    return Next.fetch_add(1);
 }
 
 int32_t MakeReference(size_t Slot, uint32_t Bucket) {
@@ -84,45 +110,104 @@ void TFreqItem::SaveToStream(TStream& Stream) const {
 
 TFreqList::TFreqList(int32_t Language)
     : FLanguage(Language),
-      FIgnoreCase(Language >= 0 && Language < MaxLanguages && FrequencyConfigs[Language].IgnoreCase) {}
+      FIgnoreCase(Language >= 0 && Language < MaxLanguages && FrequencyConfigs[Language].IgnoreCase),
+      FStamp(NewStamp()) {}
 
 TFreqList::~TFreqList() = default;
 
+namespace {
+
+size_t IndexSlotOf(uint32_t Hash, size_t Mask) {
+    return static_cast<size_t>(Hash) & Mask;
+}
+
+// Words are short: a plain loop beats a call.
+bool SameBytes(const char* A, const char* B, size_t Length) {
+    for (size_t I = 0; I < Length; ++I)
+        if (A[I] != B[I]) return false;
+    return true;
+}
+
+}  // namespace
+
 TFreqItem* TFreqList::Find(std::string_view Key, uint32_t Hash) const {
-    if (!FBuckets) return nullptr;
-    for (const TEntry& Entry : (*FBuckets)[Hash & BucketMask])
-        if (Entry.Hash == Hash && Entry.Item->Word == Key) return Entry.Item.get();
-    return nullptr;
+    if (FIndex.empty()) return nullptr;
+    const size_t Mask = FIndex.size() - 1;
+    for (size_t I = IndexSlotOf(Hash, Mask);; I = (I + 1) & Mask) {
+        const TIndexSlot& Slot = FIndex[I];
+        if (!Slot.Item) return nullptr;
+        if (Slot.Hash == Hash && Slot.Length == Key.size() &&
+            SameBytes(Slot.Item->Word.data(), Key.data(), Key.size()))
+            return Slot.Item;
+    }
+}
+
+void TFreqList::IndexItem(uint32_t Hash, TFreqItem* Item) {
+    if (static_cast<size_t>(FIndexed + 1) * 2 > FIndex.size()) {
+        ++FIndexed;
+        RebuildIndex();
+        return;
+    }
+    const size_t Mask = FIndex.size() - 1;
+    size_t I = IndexSlotOf(Hash, Mask);
+    while (FIndex[I].Item) I = (I + 1) & Mask;
+    FIndex[I] = TIndexSlot{Hash, static_cast<uint32_t>(Item->Word.size()), Item};
+    ++FIndexed;
+}
+
+// Indexes every item of the buckets afresh, in a table with room for twice as many.
+void TFreqList::RebuildIndex() {
+    FIndexed = FBuckets ? ItemTotal() : 0;
+    size_t Size = 1024;
+    while (Size < static_cast<size_t>(FIndexed) * 2) Size *= 2;
+    FIndex.assign(Size, TIndexSlot{});
+    if (!FBuckets) return;
+    const size_t Mask = Size - 1;
+    for (const TBucket& Bucket : *FBuckets)
+        for (const TEntry& Entry : Bucket) {
+            size_t I = IndexSlotOf(Entry.Hash, Mask);
+            while (FIndex[I].Item) I = (I + 1) & Mask;
+            FIndex[I] =
+                TIndexSlot{Entry.Hash, static_cast<uint32_t>(Entry.Item->Word.size()), Entry.Item.get()};
+        }
 }
 
 // Stored words are already in the list's form, so equal under the case rule means equal bytes.
 TFreqItem* TFreqList::FindWord(std::string_view Key) const {
-    return Find(Key, WordHash(Key));
+    return Find(Key, IndexHash(Key));
 }
 
-TFreqItem* TFreqList::CountWord(std::string_view Key) {
-    const uint32_t Hash = WordHash(Key);
+TFreqItem* TFreqList::CountWord(std::string_view Key, int32_t Count) {
+    const uint32_t Hash = IndexHash(Key);
     FSortState = TFreqSort::None;
     if (TFreqItem* Item = Find(Key, Hash)) {
-        ++Item->Frequency;
-        if (FTopLimit > 0) TopChanged(Item->Frequency - 1, Item->Frequency);
+        Item->Frequency += Count;
+        if (FTopLimit > 0) TopChanged(Item->Frequency - Count, Item->Frequency);
         return Item;
     }
     if (!FBuckets) FBuckets = std::make_unique<std::array<TBucket, BucketCount>>();
-    const uint32_t BucketIndex = Hash & BucketMask;
+    const uint32_t BucketIndex = WordHash(Key) & BucketMask;
     TBucket& Bucket = (*FBuckets)[BucketIndex];
-    Bucket.push_back({Hash, std::make_unique<TFreqItem>(std::string(Key), 1)});
+    Bucket.push_back({Hash, std::make_unique<TFreqItem>(std::string(Key), Count)});
     FPending.push_back(MakeReference(Bucket.size() - 1, BucketIndex));
-    if (FTopLimit > 0) TopChanged(0, 1);
-    return Bucket.back().Item.get();
+    if (FTopLimit > 0) TopChanged(0, Count);
+    TFreqItem* Item = Bucket.back().Item.get();
+    IndexItem(Hash, Item);
+    return Item;
 }
 
-TFreqItem* TFreqList::AddWord(std::string_view Word) {
-    if (!FIgnoreCase) return CountWord(Word);
+TFreqItem* TFreqList::AddWord(std::string_view Word, int32_t Count) {
+    if (!FIgnoreCase) return CountWord(Word, Count);
     // Folded in a buffer the list keeps, so that counting a known word allocates nothing.
     FKey.assign(Word);
     LangStrLower(FKey.data(), FKey.data(), FLanguage);
-    return CountWord(FKey);
+    return CountWord(FKey, Count);
+}
+
+void TFreqList::CountItem(TFreqItem& Item, int32_t Count) {
+    FSortState = TFreqSort::None;
+    Item.Frequency += Count;
+    if (FTopLimit > 0) TopChanged(Item.Frequency - Count, Item.Frequency);
 }
 
 TFreqItem* TFreqList::AddWordWithPos(std::string_view Word, const TFreqItemPos& Pos) {
@@ -177,6 +262,7 @@ TFreqItem* TFreqList::GetItem(int32_t I) const {
 
 void TFreqList::DeleteItem(int32_t I) {
     FlushPending();
+    FStamp = NewStamp();
     if (I < 0 || static_cast<size_t>(I) >= FOrder.size()) throw std::out_of_range("List index out of bounds");
     const int32_t Reference = FOrder[static_cast<size_t>(I)];
     const int32_t BucketIndex = Reference & BucketMask;
@@ -187,13 +273,17 @@ void TFreqList::DeleteItem(int32_t I) {
     const bool LaterSlotsMoved = static_cast<size_t>(Slot) < Bucket.size();
     if (Bucket.empty()) TBucket().swap(Bucket);
     FOrder.erase(FOrder.begin() + I);
+    RebuildIndex();
     if (!LaterSlotsMoved) return;
     for (int32_t& Other : FOrder)
         if ((Other & BucketMask) == BucketIndex && (Other >> SlotShift) > Slot) Other -= 1 << SlotShift;
 }
 
 void TFreqList::Clear() {
+    FStamp = NewStamp();
     FBuckets.reset();
+    FIndex = {};
+    FIndexed = 0;
     FOrder = {};
     FPending = {};
     FFrequencies.clear();
@@ -320,9 +410,10 @@ bool TFreqList::ReadBuckets(TStream& Stream, int64_t EndOffset) {
         Bucket.reserve(static_cast<size_t>(Items));
         for (int32_t K = 0; K < Items; ++K) {
             auto Item = TFreqItem::CreateFromStream(Stream);
-            const uint32_t Hash = WordHash(Item->Word);
-            if (Stream.GetPosition() > EndOffset || Item->Frequency < 1 || (Hash & BucketMask) != B)
+            if (Stream.GetPosition() > EndOffset || Item->Frequency < 1 ||
+                (WordHash(Item->Word) & BucketMask) != B)
                 return false;
+            const uint32_t Hash = IndexHash(Item->Word);
             Bucket.push_back({Hash, std::move(Item)});
         }
     }
@@ -357,15 +448,22 @@ bool TFreqList::LoadFromStream(TStream& Stream) {
     Clear();
     const TBlockHead Head = ReadBlockHead(Stream);
     bool Loaded = false;
-    if (Head.Version != StreamVersion || !Head.EndValid) {
+    if (!Head.Complete || !Head.EndValid) {
+        // A damaged block: reported once per file, and the blocks after it are still found.
+        ReportDamagedBlock(Stream);
+        Stream.SetPosition(Head.Complete ? FindNextBlockHead(Stream, Head.Start + 1) : Stream.GetSize());
+        return false;
+    }
+    if (Head.Version != StreamVersion) {
         ShowError(UnknownFreqListVersionText);
     } else if (ReadStreamInteger(Stream) != BucketCount) {
         ShowError(FreqListHashSizeText);
     } else {
         Loaded = ReadBuckets(Stream, Head.EndOffset) && ReadOrder(Stream, Head.EndOffset);
-        if (Loaded)
+        if (Loaded) {
             RebuildTop();
-        else
+            RebuildIndex();
+        } else
             Clear();
     }
     SkipBlock(Stream, Head);

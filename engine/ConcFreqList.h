@@ -109,9 +109,17 @@ public:
     // The item whose word equals Key, or nullptr. Key must be in stored form (lower-cased through the
     // language's case map when the list folds case).
     TFreqItem* FindWord(std::string_view Key) const;
-    // Counts one occurrence of Word (folded first when the list folds case): the item's Frequency grows
-    // by one, or a new item with Frequency 1 is made. Returns the item, still owned by the list.
-    TFreqItem* AddWord(std::string_view Word);
+    // Counts Count (at least 1) occurrences of Word (folded first when the list folds case): the item's
+    // Frequency grows by Count, or a new item with Frequency Count is made. Returns the item, still
+    // owned by the list.
+    TFreqItem* AddWord(std::string_view Word, int32_t Count = 1);
+    // Counts Count more occurrences of Item, an item of this list handed out by AddWord while Stamp had
+    // its present value (the caller checks that), as AddWord of its word would.
+    void CountItem(TFreqItem& Item, int32_t Count);
+    // A value that no other list and no other state of this list has had in this process: it changes
+    // whenever items may have been freed (Clear, DeleteItem, LoadFromStream), so that a caller that
+    // keeps item pointers can tell whether they still hold.
+    uint64_t Stamp() const { return FStamp; }
     // AddWord, then Pos appended to the item's positions (made on first use).
     TFreqItem* AddWordWithPos(std::string_view Word, const TFreqItemPos& Pos);
     // Frees the item at display position I and removes it from the display order; later items of its
@@ -147,21 +155,33 @@ public:
     // block ends beyond the 32-bit offsets of the format.
     void SaveToStream(TStream& Stream) const;
     // Clears the list and reads a block written by SaveToStream; returns true only when the list was
-    // read, and in every case leaves the stream after the block. Another version (or an impossible end
-    // offset) shows "Unknown frequency list version.", another bucket count "Different hash table size
-    // in frequency list."; a damaged block (an item outside its bucket, a count or reference that
-    // cannot be right) is rejected without a message. A rejected list is left empty.
+    // read, and in every case leaves the stream after the block. Another version shows "Unknown
+    // frequency list version.", another bucket count "Different hash table size in frequency list."; a
+    // block whose end offset is impossible (or the stream ends in its head) is reported once per stream
+    // as damaged (DamagedIndexDataText) and the stream is left at the next block that can be found; a
+    // block whose contents cannot be right (an item outside its bucket, a count or reference out of
+    // range) is rejected without a message. A rejected list is left empty.
     bool LoadFromStream(TStream& Stream);
 
 private:
     struct TEntry {
-        uint32_t Hash;  // the word's full hash, so most mismatches cost no string comparison
+        uint32_t Hash;  // the word's hash in the word index
         std::unique_ptr<TFreqItem> Item;
     };
     using TBucket = std::vector<TEntry>;
 
+    // Open addressing over every item, so that finding a word costs one probe of a flat table rather
+    // than a walk through its bucket's separately allocated entries.
+    struct TIndexSlot {
+        uint32_t Hash = 0;
+        uint32_t Length = 0;
+        TFreqItem* Item = nullptr;
+    };
+
     TFreqItem* Find(std::string_view Key, uint32_t Hash) const;
-    TFreqItem* CountWord(std::string_view Key);
+    TFreqItem* CountWord(std::string_view Key, int32_t Count);
+    void IndexItem(uint32_t Hash, TFreqItem* Item);
+    void RebuildIndex();
     void FlushPending() const;
     void SortOrder(bool Alphabetical);
     void TopChanged(int32_t OldFrequency, int32_t NewFrequency);
@@ -183,7 +203,10 @@ private:
     int32_t FTopLimit = 0;
     // Frequency -> number of words, highest first; complete while TopLimit > 0, empty otherwise.
     std::map<int32_t, int32_t, std::greater<>> FFrequencies;
-    std::string FKey;  // scratch space for a folded word
+    std::string FKey;                // scratch space for a folded word
+    std::vector<TIndexSlot> FIndex;  // empty, or a power of two of slots at most half full
+    uint64_t FStamp;
+    int32_t FIndexed = 0;
 };
 
 // Frees List's items when List is assigned.

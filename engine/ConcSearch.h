@@ -177,6 +177,8 @@ private:
     TMark Mark() const;
     void GiveBack(const TMark& M);
     bool PollCancel();
+    // Whether C opens a two-byte character of the language's code page.
+    bool IsLeadByte(char C) const { return FDoubleByte && (*FLeadBytes)[static_cast<uint8_t>(C)]; }
     bool MatchTermsFrom(size_t Index, TAttempt& A);
     bool MatchWordTagPair(size_t Index, TAttempt& A);
     bool MatchSkip(size_t Index, TAttempt& A);

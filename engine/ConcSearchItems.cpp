@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <limits>
 #include <stdexcept>
 
 #include "controls/ConcProgress.h"
@@ -111,8 +112,21 @@ void TConcordItem::FindAlignedRange() {
         AlignedStart = AlignedEnd = -1;
         return;
     }
-    // An empty hit still belongs to the unit that holds its start.
-    Units->GetRange(HitStart, std::max(HitEnd, HitStart + 1), AlignedStart, AlignedEnd, AlignedLength);
+    // A search reads a unit up to and including the byte at its End (a markup unit's last byte, or the
+    // byte after a length-based unit), so the last unit starting at or before the hit holds its first
+    // byte unless the hit starts past that End. An empty hit still belongs to the unit of its start.
+    const int32_t Floor = Units->IndexOfFloor(HitStart);
+    const int32_t Last = Units->IndexBefore(std::max(HitEnd, HitStart + 1));
+    int32_t First = std::max(Floor, 0);
+    if (Floor >= 0 && HitStart > Units->GetItem(Floor).End) ++First;
+    First = std::min(First, Last);
+    int32_t Ignored = 0;
+    Units->GetItem(Last, Ignored, AlignedEnd, Ignored);
+    Units->GetItem(First, AlignedStart, Ignored, Ignored);
+    int64_t Sum = 0;
+    for (int32_t K = First; K <= Last; ++K) Sum += Units->GetItem(K).Length;
+    AlignedLength = static_cast<int32_t>(
+        std::clamp<int64_t>(Sum, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
 }
 
 // ---- Building lines --------------------------------------------------------------------------------

@@ -122,8 +122,10 @@ public:
     int32_t FindLine();
     // Looks the hit [HitStart, HitEnd) up in the aligned units of its file: AlignedStart, AlignedEnd and
     // AlignedLength cover the units from the one holding HitStart to the one holding the hit's last
-    // byte. Without an alignment index, or with an empty one: AlignedStart = AlignedEnd = -1. Raises
-    // EConcError "Index is out of bounds." when the hit ends before the first unit.
+    // byte, a unit holding the byte at its End as a search reads it (so the last byte of a markup unit,
+    // whose End is inclusive, stays in that unit). Without an alignment index, or with an empty one:
+    // AlignedStart = AlignedEnd = -1. Raises EConcError "Index is out of bounds." when the hit ends
+    // before the first unit.
     void FindAlignedRange();
 };
 

@@ -76,8 +76,10 @@ TSearchContext::TSearchContext(int32_t Language, const std::string& Pattern, uin
     BuildCharMaps();
     ParsePattern(Pattern);
     for (size_t b = 0; b < 256; ++b) FSearchMap[b] = FMapped[FFold[b]];
+    // The scan looks at single bytes and would take a trail byte for a delimiter.
     FScanFirst = Syntax == 0 && FWordTag == 0 && !Terms.empty() && Terms[0]->Kind == tkWord &&
-                 Terms[0]->Plain && FMapExact && !FAnySkip;
+                 Terms[0]->Plain && FMapExact && !FAnySkip &&
+                 !(FDoubleByte && platform::CodePageTables(LangCodePage(Language)).DoubleByte);
 }
 
 TSearchContext::~TSearchContext() = default;
@@ -165,7 +167,8 @@ std::string TSearchContext::NextPatternToken(const std::string& Pattern, size_t&
         while (At < size && Pattern[At] == FWildWords) ++At;
     } else {
         const size_t from = At;
-        while (At < size && Pattern[At] != 0 && !IsBlankOrTab(Pattern[At]) && Pattern[At] != FWildWords) ++At;
+        while (At < size && Pattern[At] != 0 && !IsBlankOrTab(Pattern[At]) && Pattern[At] != FWildWords)
+            At += IsLeadByte(Pattern[At]) && At + 1 < size && Pattern[At + 1] != 0 ? 2 : 1;
         token = Pattern.substr(from, At - from);
     }
     while (At < size && IsBlankOrTab(Pattern[At])) ++At;
@@ -292,6 +295,12 @@ std::string_view TSearchContext::ReadRawWord() {
     size_t length = 0;
     while (c != 0 && !FDelimiter[Byte(c)]) {
         if (length < static_cast<size_t>(WordSize)) word[length++] = static_cast<char>(FFold[Byte(c)]);
+        // A trail byte belongs to its character, whatever it would mean on its own ("[", "\\", "]"...).
+        if (IsLeadByte(c)) {
+            c = reader.ReadByte();
+            if (c == 0) break;
+            if (length < static_cast<size_t>(WordSize)) word[length++] = static_cast<char>(FFold[Byte(c)]);
+        }
         c = reader.ReadByte();
     }
     FDelimiterRead = c != 0;
@@ -791,6 +800,9 @@ bool TSearchContext::SearchRegExp(bool ShowProgress) {
             from = span.Start + 1;
         }
         if (found) {
+            // The expression compares bytes: a match that stops after a first byte takes its second.
+            if (FDoubleByte && span.End < FCount && FByteKinds[static_cast<size_t>(span.End)] == 2)
+                ++span.End;
             const int32_t first = FileOffsetOf(span.Start);
             const int32_t last = span.End < FCount ? FileOffsetOf(span.End) : FileOffsetOf(span.End - 1) + 1;
             if (last > first) {

@@ -81,6 +81,12 @@ TFixture MakeFixture() {
     std::string Template = (fs::temp_directory_path() / "tessivor-workspace-fuzz-XXXXXX").string();
     if (!mkdtemp(Template.data())) std::abort();
     F.Folder = Template;
+    // A run that ends normally leaves nothing behind; after a crash the folder stays for a look.
+    static const fs::path Remove = F.Folder;
+    std::atexit([] {
+        std::error_code Ignored;
+        fs::remove_all(Remove, Ignored);
+    });
     fs::create_directories(F.Folder / "config");
     fs::create_directories(F.Folder / "tmp");
     setenv("TESSIVOR_CONFIG_DIR", (F.Folder / "config").c_str(), 1);

@@ -4,6 +4,7 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QEvent>
+#include <QFocusEvent>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -35,6 +36,8 @@ TParaContextForm::TParaContextForm(TConcordItem* Item, QWidget* Owner, uint32_t 
                                    QWidget* Parent)
     : TAppMessageForm(Parent), FItem(Item), FOwner(Owner), FSuppress(UnpackSuppressFlags(SuppressFlags)) {
     setWindowTitle("Larger Context");
+    // As large as the concordance window it comes from: its rich text needs room more than the lines do.
+    resize(532, 412);
     ContextLines = new QTextEdit(this);
     ContextLines->setReadOnly(true);
     ContextLines->setLineWrapMode(QTextEdit::NoWrap);
@@ -43,6 +46,7 @@ TParaContextForm::TParaContextForm(TConcordItem* Item, QWidget* Owner, uint32_t 
     auto* Layout = new QVBoxLayout(this);
     Layout->setContentsMargins(0, 0, 0, 0);
     Layout->addWidget(ContextLines);
+    ContextLines->installEventFilter(this);
 
     FDisplayMenu = new QMenu("&Display", this);
     FDisplayMenu->addAction("Change &Font...", this,
@@ -143,10 +147,20 @@ void TParaContextForm::SelectHit() {
     Cursor.setPosition(FHitStart + FHitLength);
     ContextLines->setTextCursor(Cursor);
     ContextLines->ensureCursorVisible();
+    const QRect End = ContextLines->cursorRect();
     Cursor.setPosition(FHitStart);
+    ContextLines->setTextCursor(Cursor);
+    const QRect Start = ContextLines->cursorRect();
+    // Scrolled only far enough to show it, the hit would sit on the view's edge with nothing of the
+    // text around it in sight on that side.
+    const QRect Viewport = ContextLines->viewport()->rect();
+    QScrollBar* H = ContextLines->horizontalScrollBar();
+    QScrollBar* V = ContextLines->verticalScrollBar();
+    if (Start.top() == End.top())
+        H->setValue(H->value() + (Start.left() + End.right()) / 2 - Viewport.center().x());
+    V->setValue(V->value() + Start.center().y() - Viewport.center().y());
     Cursor.setPosition(FHitStart + FHitLength, QTextCursor::KeepAnchor);
     ContextLines->setTextCursor(Cursor);
-    ContextLines->ensureCursorVisible();
 }
 
 intptr_t TParaContextForm::HandleAppMessage(int Msg, intptr_t WParam, intptr_t LParam) {
@@ -160,13 +174,17 @@ intptr_t TParaContextForm::HandleAppMessage(int Msg, intptr_t WParam, intptr_t L
     return 0;
 }
 
-void TParaContextForm::changeEvent(QEvent* Event) {
-    TAppMessageForm::changeEvent(Event);
-    if (Event->type() != QEvent::ActivationChange) return;
-    if (isActiveWindow() || (parentWidget() && parentWidget()->isActiveWindow()))
-        PostItemStatusText(FItem->Language, FItem);
-    else
-        PostStatusText("");
+// An MDI child's activation is no activation of a top-level window: the focus of its only control is
+// what follows it.
+bool TParaContextForm::eventFilter(QObject* Watched, QEvent* Event) {
+    if (Watched == ContextLines && (Event->type() == QEvent::FocusIn || Event->type() == QEvent::FocusOut) &&
+        static_cast<QFocusEvent*>(Event)->reason() != Qt::PopupFocusReason) {
+        if (Event->type() == QEvent::FocusIn)
+            PostItemStatusText(FItem->Language, FItem);
+        else
+            PostStatusText("");
+    }
+    return TAppMessageForm::eventFilter(Watched, Event);
 }
 
 QMdiArea* MdiAreaOf(QWidget* Widget) {
@@ -199,14 +217,7 @@ TParaContextForm* ShowLargerContext(TConcordItem* Item, QWidget* Owner, uint32_t
         }
     }
     auto* Form = new TParaContextForm(Item, Owner, SuppressFlags);
-    if (Area) {
-        QMdiSubWindow* Sub = Area->addSubWindow(Form);
-        Sub->setAttribute(Qt::WA_DeleteOnClose);
-        Sub->show();
-    } else {
-        Form->setAttribute(Qt::WA_DeleteOnClose);
-        Form->show();
-    }
+    ShowMdiChild(Area, Form);
     Form->Fill();
     return Form;
 }

@@ -30,6 +30,8 @@ public:
 
     // Reads the text around the hit again and shows it with the hit selected.
     void Fill();
+    // Selects the hit and scrolls the text so that the hit stands in the middle of the view, with as much
+    // of the text around it in sight as the view holds.
     void SelectHit();
     // "&Display" (group 4), merged by the main window while this window is active.
     std::vector<TMergedMenu> MergedMenus() const override;
@@ -41,7 +43,9 @@ public:
     intptr_t HandleAppMessage(int Msg, intptr_t WParam, intptr_t LParam) override;
 
 protected:
-    void changeEvent(QEvent* Event) override;
+    // The window is active while its text has the keyboard focus: that posts the item's status text,
+    // losing it clears the status text (a popup menu on the text does neither).
+    bool eventFilter(QObject* Watched, QEvent* Event) override;
 
 private:
     int AppendText(const std::string& Text, int FontIndex);

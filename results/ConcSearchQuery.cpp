@@ -192,8 +192,12 @@ void TSearchQueryForm::SetLayout(bool Advanced, bool FocusPattern) {
     if (FocusPattern) PatternBox->setFocus();
     adjustSize();
     if (const QScreen* Screen = screen()) {
+        // Moving the dialog before it is shown also fixes its left edge, so it is centred on the screen
+        // across as well; once shown it keeps the left edge the user may have given it.
         const QRect Area = Screen->availableGeometry();
-        move(x(), Area.top() + std::max((Area.height() - frameGeometry().height()) / 2, 0));
+        const int Left =
+            isVisible() ? x() : Area.left() + std::max((Area.width() - frameGeometry().width()) / 2, 0);
+        move(Left, Area.top() + std::max((Area.height() - frameGeometry().height()) / 2, 0));
     }
     setWindowTitle(QString::fromStdString(QueryCaption(FAdvanced, FSearchWithin, FParallel)));
 }

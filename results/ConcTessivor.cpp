@@ -5,7 +5,6 @@
 #include <QEvent>
 #include <QFontMetrics>
 #include <QLabel>
-#include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QSplitter>
@@ -200,6 +199,9 @@ TTessivorForm::TTessivorForm(QWidget* Parent) : TAppMessageForm(Parent) {
     Box->setSpacing(0);
     FStatusBar = new QStatusBar(this);
     FStatusBar->setSizeGripEnabled(false);
+    // Its panels are sized from the window's width on every resize; their sum must not become the
+    // least width of the window, or the window could never be made narrower again.
+    FStatusBar->setSizePolicy(QSizePolicy::Ignored, FStatusBar->sizePolicy().verticalPolicy());
     const Qt::Alignment Alignments[3] = {Qt::AlignCenter, Qt::AlignCenter, Qt::AlignLeft | Qt::AlignVCenter};
     for (size_t I = 0; I < FPanels.size(); ++I) {
         FPanels[I] = new QLabel(FStatusBar);
@@ -556,20 +558,18 @@ void TTessivorForm::ResetSort() {
 }
 
 void TTessivorForm::CloseContextWindowsWhere(const std::function<bool(const TConcordItem*)>& Matches) {
-    // Freeing one window frees its own top-level children (menus) too: hold the others weakly.
-    std::vector<QPointer<QWidget>> Windows;
-    if (QMdiArea* Area = MdiAreaOf(this)) {
-        for (QMdiSubWindow* Sub : Area->subWindowList()) Windows.push_back(Sub->widget());
-    } else {
-        for (QWidget* W : QApplication::topLevelWidgets()) Windows.push_back(W);
-    }
-    for (const QPointer<QWidget>& W : Windows) {
-        auto* Context = qobject_cast<TParaContextForm*>(W.data());
+    // Freeing one window frees its own top-level children (menus) too: hold the others weakly. Not
+    // through the MDI area's list: when this window goes with its sub-window, that sub-window is still
+    // listed there half destroyed, no longer usable as a sub-window.
+    std::vector<QPointer<TParaContextForm>> Windows;
+    for (QWidget* W : QApplication::allWidgets())
+        if (auto* Context = qobject_cast<TParaContextForm*>(W)) Windows.push_back(Context);
+    for (const QPointer<TParaContextForm>& Context : Windows) {
         if (!Context || Context->Owner() != this || !Matches(Context->Item())) continue;
         if (auto* Sub = qobject_cast<QMdiSubWindow*>(Context->parentWidget()))
             delete Sub;
         else
-            delete Context;
+            delete Context.data();
     }
 }
 

@@ -37,16 +37,6 @@ TColor CollocateColour(int Language) {
     return LanguageConfigs[size_t(Language)]->Fonts[CollocatesFont].Color;
 }
 
-void ShowInArea(QMdiArea* Area, TTessivorForm* Form) {
-    if (Area) {
-        QMdiSubWindow* Sub = Area->addSubWindow(Form);
-        Sub->setAttribute(Qt::WA_DeleteOnClose);
-        Sub->show();
-    } else {
-        Form->show();
-    }
-}
-
 // Frees a window whose first search failed, with its sub-window.
 void FreeWindow(TTessivorForm* Form) {
     if (auto* Sub = qobject_cast<QMdiSubWindow*>(Form->parentWidget()))
@@ -243,7 +233,7 @@ TTessivorForm* NewConcordanceWindow(QMdiArea* Area, std::unique_ptr<TConcSearchR
     Form->PrimaryLanguage = Record->Language;
     Form->Records[size_t(Record->Language)] = std::move(Record);
     Form->BuildPanels();
-    ShowInArea(Area, Form);
+    ShowMdiChild(Area, Form);
     try {
         Form->RunSearch();
     } catch (...) {
@@ -266,7 +256,7 @@ TTessivorForm* NewParallelConcordanceWindow(QMdiArea* Area,
             Form->Records[size_t(Record->Language)] = TConcSearchRec::CreateCopy(*Record);
     }
     Form->BuildPanels();
-    ShowInArea(Area, Form);
+    ShowMdiChild(Area, Form);
     try {
         Form->RunParallelSearch();
     } catch (...) {

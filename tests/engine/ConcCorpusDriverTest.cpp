@@ -2,11 +2,14 @@
 // lookups of hit locations and tracked-tag values.
 #include <gtest/gtest.h>
 
+#include <map>
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "engine/ConcFreqList.h"
+#include "engine/ConcTextProcess.h"
 #include "engine/ConcUtils.h"
 #include "engine/RegExp3.h"
 #include "platform/Nls.h"
@@ -175,6 +178,26 @@ TEST_F(DriverTest, AnErrorDuringAFileUndoesItAsACancelDoes) {
     EXPECT_EQ(ProgressForm, nullptr);
 }
 
+// Words counted before a file's pass raised are not counted into the next pass's list.
+TEST_F(DriverTest, AnErrorHalfWayThroughAFileLeavesNoCountBehind) {
+    std::string Text;
+    for (int I = 0; I < 100; ++I) Text += "second word ";
+    AddFile(0, "a.txt", "First file.");
+    AddFile(0, "b.txt", Text);
+    int Calls = 0;
+    Backend.OnProcessMessages = [&, Path = Dir.File("b.txt")] {
+        if (ProgressForm && ProgressForm->Text() == Path && ++Calls == 50)
+            throw std::runtime_error("read error");
+    };
+    EXPECT_THROW(ProcessCorpus(), std::runtime_error);
+    Backend.OnProcessMessages = nullptr;
+    ASSERT_TRUE(ProcessCorpus());
+    const TFreqItem* Second = LanguageConfigs[0]->FreqList->FindWord("second");
+    ASSERT_NE(Second, nullptr);
+    EXPECT_EQ(Second->Frequency, 100);
+    EXPECT_EQ(LanguageConfigs[0]->FreqList->FindWord("First")->Frequency, 1);
+}
+
 TEST_F(DriverTest, AnInvalidHeadingExpressionLeavesTheFileUnprocessed) {
     TConcordConfig& L = Lang(0);
     L.HeadingFormat = 2;
@@ -294,7 +317,7 @@ TEST_F(DriverTest, TrackedTagValues) {
     EXPECT_EQ(GetTrackedTagValue(0, 0, AtEnd, 0), "");
 }
 
-TEST_F(DriverTest, TrackedTagValueReadsAtMost128BytesAndStopsAtANulByte) {
+TEST_F(DriverTest, TrackedTagValueReadsAtMost128BytesAndReadsANulByteAsABlank) {
     AddFile(0, "a.txt", "<a " + std::string(200, 'x') + ">");
     AddFile(0, "b.txt", std::string("<a>xy\0zz", 8));
     ASSERT_TRUE(ProcessCorpus());
@@ -302,7 +325,7 @@ TEST_F(DriverTest, TrackedTagValueReadsAtMost128BytesAndStopsAtANulByte) {
     const TWatchedTag Open("<a>", "", "");
     EXPECT_EQ(TagValueAt(Open, *C.FileTags.GetItem(0), *C.Streams[0], 500), "<a " + std::string(125, 'x'));
     const TWatchedTag Closed("<a>", "<b>", "</b>");
-    EXPECT_EQ(TagValueAt(Closed, *C.FileTags.GetItem(1), *C.Streams[1], 5), "<a>xy");
+    EXPECT_EQ(TagValueAt(Closed, *C.FileTags.GetItem(1), *C.Streams[1], 5), "<a>xy zz");
 }
 
 TEST_F(DriverTest, HashTagStopEndsTagsAtBlanks) {
@@ -328,3 +351,50 @@ TEST_F(DriverTest, LocaleCodePages) {
 }
 
 }  // namespace
+
+// The corpus frequency lists against a plain count: files of two languages sharing words of every
+// length, counted, dropped and counted again, and a language whose list folds case; every word's
+// frequency and each file's word count must be those of splitting the text at its delimiters.
+TEST_F(DriverTest, FrequencyListsAgreeWithAPlainCountAcrossFilesLanguagesAndRebuilds) {
+    std::mt19937 Random(15);
+    std::vector<std::string> Vocabulary;
+    for (int I = 0; I < 300; ++I) {
+        std::string Word;
+        const int Length = 1 + static_cast<int>(Random() % 20);
+        for (int K = 0; K < Length; ++K)
+            Word += static_cast<char>((Random() % 7 == 0 ? 'A' : 'a') + Random() % 26);
+        Vocabulary.push_back(Word);
+    }
+    const char* const Separators[] = {" ", ", ", ".\n", "  ", "\r\n"};
+    std::map<std::string, int32_t> Expected[2];
+    std::vector<int32_t> Counts[2];
+    for (int L = 0; L < 2; ++L) {
+        for (int F = 0; F < 4; ++F) {
+            std::string Text;
+            const int Words = 1 + static_cast<int>(Random() % 3000);
+            for (int W = 0; W < Words; ++W) {
+                const std::string& Word = Vocabulary[Random() % (L == 0 ? 300 : 150)];
+                Text += Word + Separators[Random() % 5];
+                ++Expected[L][L == 1 ? LangLowerCase(Word, 0) : Word];
+            }
+            AddFile(L, "f" + std::to_string(L) + std::to_string(F) + ".txt", Text);
+            Counts[L].push_back(Words);
+        }
+    }
+    FrequencyConfigs[1].IgnoreCase = true;
+    for (int Round = 0; Round < 2; ++Round) {
+        ASSERT_TRUE(ProcessCorpus());
+        for (int L = 0; L < 2; ++L) {
+            const TFreqList& List = *LanguageConfigs[L]->FreqList;
+            ASSERT_EQ(List.Count(), static_cast<int32_t>(Expected[L].size())) << L;
+            for (const auto& [Word, Frequency] : Expected[L]) {
+                const TFreqItem* Item = List.FindWord(Word);
+                ASSERT_NE(Item, nullptr) << Word;
+                EXPECT_EQ(Item->Frequency, Frequency) << Word;
+            }
+            for (size_t F = 0; F < Counts[L].size(); ++F)
+                EXPECT_EQ(LanguageConfigs[L]->Files[F].Object.WordCount, Counts[L][F]);
+        }
+        DropCorpusFreqLists(0, 1);
+    }
+}

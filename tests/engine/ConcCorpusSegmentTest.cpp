@@ -538,7 +538,8 @@ TEST_F(SegmentTest, ARunOfSentenceEndsEndsOneSentence) {
 // Plain text with a stray tag start and a 0 byte: neither hides the text after it.
 TEST_F(SegmentTest, AStrayTagStartAndAZeroByteHideNothing) {
     Lang(0).SentenceFormat = 1;
-    Run(std::string("x < y here.\n\nPara\0two.\n\nPara three.", 37));
+    const char Text[] = "x < y here.\n\nPara\0two.\n\nPara three.";
+    Run(std::string(Text, sizeof Text - 1));
     EXPECT_EQ(C().Files[0].Object.WordCount, 7);
     EXPECT_EQ(LineStarts().size(), 5u);
     EXPECT_EQ(Paragraphs().size(), 3u);

@@ -130,6 +130,29 @@ TEST_F(FreqListTest, DisplayOrderFollowsOrderedInsertsOfNewReferences) {
     EXPECT_EQ(List.Order(), Model);
 }
 
+// Counting many at once is counting one by one; the stamp tells a keeper of item pointers when they
+// may have been freed.
+TEST_F(FreqListTest, CountsOfManyAndStampsOfItemLifetimes) {
+    TFreqList A(0), B(0);
+    A.SetTopLimit(3);
+    EXPECT_NE(A.Stamp(), B.Stamp());
+    TFreqItem* Cat = A.AddWord("cat", 4);
+    A.AddWord("dog");
+    A.AddWord("cat");
+    A.CountItem(*Cat, 2);
+    EXPECT_EQ(Cat->Frequency, 7);
+    EXPECT_EQ(A.Top(0), (TTopEntry{7, 1}));
+    EXPECT_EQ(A.Top(1), (TTopEntry{1, 1}));
+    const uint64_t Before = A.Stamp();
+    A.AddWord("emu");
+    EXPECT_EQ(A.Stamp(), Before);
+    A.DeleteItem(0);
+    EXPECT_NE(A.Stamp(), Before);
+    const uint64_t AfterDelete = A.Stamp();
+    A.Clear();
+    EXPECT_NE(A.Stamp(), AfterDelete);
+}
+
 TEST_F(FreqListTest, DeletingAnItemKeepsTheRestOfItsBucketReachable) {
     const std::vector<std::string> Words = CollidingWords(4);
     TFreqList List(0);
@@ -300,10 +323,9 @@ TEST_F(FreqListTest, ForeignBlocksAreSkippedWithTheirMessage) {
         int32_t Value;
         const char* Text;
     };
-    for (const TCase& Case :
-         {TCase{4, 0x00010001, "Unknown frequency list version."},
-          TCase{8, 8192, "Different hash table size in frequency list."},
-          TCase{0, static_cast<int32_t>(Good.size() + 100), "Unknown frequency list version."}}) {
+    for (const TCase& Case : {TCase{4, 0x00010001, "Unknown frequency list version."},
+                              TCase{8, 8192, "Different hash table size in frequency list."},
+                              TCase{0, static_cast<int32_t>(Good.size() + 100), DamagedIndexDataText}}) {
         std::string Bytes = Good;
         PatchInteger(Bytes, Case.Offset, Case.Value);
         TMemoryStream Stream(Bytes);
@@ -316,6 +338,25 @@ TEST_F(FreqListTest, ForeignBlocksAreSkippedWithTheirMessage) {
             EXPECT_EQ(ReadStreamInteger(Stream), Sentinel);
         }
     }
+}
+
+// A damaged end offset loses that list only: the block after it is found and read.
+TEST_F(FreqListTest, TheListAfterADamagedBlockIsStillRead) {
+    TFreqList First(0), Second(0);
+    Add(First, "word", 2);
+    Add(Second, "other", 3);
+    TMemoryStream Stream;
+    First.SaveToStream(Stream);
+    Second.SaveToStream(Stream);
+    Stream.SetPosition(0);
+    WriteStreamInteger(Stream, 3);
+    Stream.SetPosition(0);
+    TFreqList A(0), B(0);
+    EXPECT_FALSE(A.LoadFromStream(Stream));
+    EXPECT_TRUE(B.LoadFromStream(Stream));
+    ASSERT_NE(B.FindWord("other"), nullptr);
+    EXPECT_EQ(B.FindWord("other")->Frequency, 3);
+    EXPECT_EQ(Script.Texts(), std::vector<std::string>{DamagedIndexDataText});
 }
 
 // Damage inside a block must never leave a list whose order names a missing or shared item.

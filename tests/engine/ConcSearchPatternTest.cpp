@@ -293,6 +293,29 @@ TEST_F(SearchPatternTest, RegularExpressionsInADoubleByteCodePage) {
     while (context->SearchRange(reader, false)) starts.push_back(context->MatchStart);
     EXPECT_EQ(starts, (std::vector<int32_t>{3}));
     EXPECT_EQ(Hits("\x83\x41\x83\x41", text, 1, "", true), (Strings{"\x83\x41\x83\x41"}));
+    // A match never ends inside a character, so the next one never starts inside it.
+    EXPECT_EQ(Hits(".",
+                   "\x95\x5C\x81\x42"
+                   "a",
+                   1),
+              (Strings{"\x95\x5C", "\x81\x42", "a"}));
+    EXPECT_EQ(Hits("\x95", "\x95\x5C \x95\x5C", 1), (Strings{"\x95\x5C", "\x95\x5C"}));
+}
+
+TEST_F(SearchPatternTest, WordsInADoubleByteCodePageKeepTheirTrailBytes) {
+    LanguageConfigs[0]->SetLanguage(1041, "Japanese");
+    // Second bytes that are delimiters on their own: 0x5C "\\" (0x955C, 0x835C), 0x5B "[" (0x815B), and
+    // 0x40 "@", the word-skip character (0x8140, 0x8340).
+    const std::string hyo = "\x95\x5C", ji = "\x8E\xA6", so = "\x83\x5C", bo = "\x81\x5B", a = "\x83\x40";
+    const std::string text =
+        "a " + hyo + ji + " " + so + bo + " x" + hyo + "a " + hyo + "\r\n" + a + "\x81\x40";
+    EXPECT_EQ(Hits(hyo + ji, text), Strings{hyo + ji});
+    EXPECT_EQ(Hits(so + bo, text), Strings{so + bo});
+    EXPECT_EQ(Hits(hyo, text), Strings{hyo}) << "the word alone, not inside another";
+    EXPECT_EQ(Hits("a", text), Strings{"a"}) << "not the \"a\" after a second byte";
+    EXPECT_EQ(Hits("x*", text), Strings{"x" + hyo + "a"});
+    EXPECT_EQ(Hits(a + "*", text), Strings{a + "\x81\x40"});
+    EXPECT_EQ(Hits("*", text).size(), 6u);
 }
 
 TEST_F(SearchPatternTest, CancelStopsTheSearch) {

@@ -170,6 +170,15 @@ TEST_F(SearchTest, UnitsWithAnInclusiveEndAndPhrasesWithinOneUnit) {
     EXPECT_EQ(HitTexts(Run(Query("three four"))), Strings{}) << "a match never crosses two units";
     EXPECT_EQ(HitTexts(Run(Query("two @ five"))), Strings{});
     EXPECT_EQ(HitTexts(Run(Query("one @@ three"))), Strings{"one two three"});
+
+    // A one-letter word that is a unit's last byte lies in that unit, the file's last unit included.
+    const int letters = File("x a y b", {{0, 2, 0}, {3, 6, 0}});
+    Items.clear();
+    EXPECT_EQ(HitTexts(Run(Query("?"))).size(), 4u);
+    std::vector<std::pair<int32_t, int32_t>> aligned;
+    for (const auto& item : Items)
+        if (item->FileIndex == letters) aligned.emplace_back(item->AlignedStart, item->AlignedEnd);
+    EXPECT_EQ(aligned, (std::vector<std::pair<int32_t, int32_t>>{{0, 2}, {0, 2}, {3, 6}, {3, 6}}));
 }
 
 TEST_F(SearchTest, HeadingsAndContexts) {

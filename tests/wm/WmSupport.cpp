@@ -60,7 +60,7 @@ std::vector<uint32_t> Cardinals(xcb_window_t Window, const char* Name, xcb_atom_
     uint8_t format = 0;
     const std::vector<uint8_t> bytes = Property(Window, Atom(Name), Type, &format);
     std::vector<uint32_t> items(bytes.size() / 4);
-    if (format == 32) std::memcpy(items.data(), bytes.data(), items.size() * 4);
+    if (format == 32 && !items.empty()) std::memcpy(items.data(), bytes.data(), items.size() * 4);
     return items;
 }
 

@@ -10,10 +10,13 @@
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QPointer>
 #include <QScreen>
+#include <QSizeGrip>
 #include <QSpinBox>
 #include <QTest>
 #include <QTimer>
+#include <QVBoxLayout>
 #include <algorithm>
 #include <filesystem>
 #include <random>
@@ -355,4 +358,74 @@ TEST(FormHelpers, RegisteredFontDialogAnswersChooseConfigFont) {
     EXPECT_EQ(rec.Messages(), (std::vector<int>{CM_FONTCHANGED}));
     SetFontDialog(nullptr);
     ResetGlobalsForTest();
+}
+
+// A child window opens at the size its form was given, not at the size hint of what it holds (a
+// concordance window's views hint at a narrow strip); it never outgrows the area, and it is freed with
+// its sub-window.
+TEST(FormHelpers, MdiChildKeepsTheSizeItsFormWasGiven) {
+    QMdiArea area;
+    area.resize(900, 700);
+    area.show();
+    auto* sized = new QWidget;
+    auto* layout = new QVBoxLayout(sized);
+    layout->addWidget(new QLineEdit);
+    sized->resize(532, 412);
+    QMdiSubWindow* sub = ShowMdiChild(&area, sized);
+    ASSERT_NE(sub, nullptr);
+    EXPECT_EQ(sub->widget(), sized);
+    EXPECT_TRUE(sub->isVisible());
+    EXPECT_EQ(sized->size(), QSize(532, 412));
+
+    // The area places a new sub-window where it overlaps the others least, for the size it first has:
+    // grown afterwards, it still lies inside the area.
+    auto* second = new QWidget;
+    second->resize(532, 412);
+    QMdiSubWindow* placed = ShowMdiChild(&area, second);
+    EXPECT_EQ(second->size(), QSize(532, 412));
+    EXPECT_TRUE(QRect(QPoint(0, 0), area.viewport()->size()).contains(placed->geometry())) << placed->x();
+
+    auto* huge = new QWidget;
+    huge->resize(2000, 1500);
+    QMdiSubWindow* bounded = ShowMdiChild(&area, huge);
+    EXPECT_TRUE(QRect(QPoint(0, 0), area.viewport()->size()).contains(bounded->geometry()));
+
+    QPointer<QWidget> gone = sized;
+    sub->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(gone.isNull());
+    EXPECT_EQ(area.subWindowList().size(), 2);
+
+    // Without an area the form is a window of its own.
+    auto* alone = new QWidget;
+    EXPECT_EQ(ShowMdiChild(nullptr, alone), nullptr);
+    EXPECT_TRUE(alone->isWindow() && alone->isVisible());
+    EXPECT_TRUE(alone->testAttribute(Qt::WA_DeleteOnClose));
+    alone->close();
+}
+
+// Escape in the embedded chooser cancels the whole dialog (it once hid only the chooser, leaving an empty
+// window on the screen), Return in it confirms, and the chooser shows no size grip of its own.
+TEST(FormHelpers, FontDialogKeysActOnTheWholeDialog) {
+    TFontSpec record;
+    record.Name = "Sans Serif";
+    record.Size = 10;
+    {
+        TConfigFontDialog dialog(record);
+        dialog.show();
+        QApplication::setActiveWindow(&dialog);
+        QWidget* field = dialog.FontChooser()->focusWidget();
+        ASSERT_NE(field, nullptr);
+        QTest::keyClick(field, Qt::Key_Escape);
+        EXPECT_FALSE(dialog.isVisible());
+        EXPECT_EQ(dialog.result(), QDialog::Rejected);
+        EXPECT_TRUE(dialog.FontChooser()->isVisibleTo(&dialog)) << "ready to be shown again";
+        for (const QSizeGrip* grip : dialog.FontChooser()->findChildren<QSizeGrip*>())
+            EXPECT_FALSE(grip->isVisibleTo(&dialog));
+    }
+    TConfigFontDialog dialog(record);
+    dialog.show();
+    QApplication::setActiveWindow(&dialog);
+    QTest::keyClick(dialog.FontChooser()->focusWidget(), Qt::Key_Return);
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
 }

@@ -2,8 +2,11 @@
 
 #include <QApplication>
 #include <QImage>
+#include <QLineEdit>
+#include <QMenu>
 #include <QScrollBar>
 #include <QTest>
+#include <QVBoxLayout>
 #include <QWheelEvent>
 #include <thread>
 
@@ -265,4 +268,38 @@ TEST(StringsViewWidget, SelectedItemsArePaintedInTheSelectionColours) {
     const QPoint Outside(F.View.ItemRect(5).right() - 3, F.View.ItemRect(5).center().y());
     EXPECT_NE(Image.pixelColor(Inside), Image.pixelColor(Outside));
     EXPECT_EQ(Image.pixelColor(Outside), F.View.palette().color(QPalette::Base));
+}
+
+// A popup menu opened on the view borrows the keyboard focus: that is neither leaving nor entering the
+// view (the concordance window would blank the status line for every right click). Moving the focus
+// to another control is.
+TEST(StringsView, PopupMenuDoesNotLeaveTheView) {
+    QWidget Window;
+    auto* Layout = new QVBoxLayout(&Window);
+    auto* View = new TStringsView;
+    auto* Other = new QLineEdit;
+    Layout->addWidget(View);
+    Layout->addWidget(Other);
+    std::vector<std::string> Log;
+    View->OnEnter = [&Log](TStringsView&) { Log.push_back("enter"); };
+    View->OnExit = [&Log](TStringsView&) { Log.push_back("exit"); };
+    Window.show();
+    QApplication::setActiveWindow(&Window);
+    View->setFocus(Qt::MouseFocusReason);
+    QApplication::processEvents();
+    ASSERT_TRUE(View->hasFocus());
+    EXPECT_EQ(Log, std::vector<std::string>{"enter"});
+    Log.clear();
+
+    QMenu Menu;
+    Menu.addAction("Display Info...");
+    Menu.popup(View->mapToGlobal(QPoint(10, 10)));
+    QApplication::processEvents();
+    Menu.close();
+    QApplication::processEvents();
+    EXPECT_TRUE(Log.empty()) << Log.front();
+
+    Other->setFocus(Qt::TabFocusReason);
+    QApplication::processEvents();
+    EXPECT_EQ(Log, std::vector<std::string>{"exit"});
 }

@@ -157,6 +157,20 @@ TEST_F(TessivorFormTest, StatusPanelsAndCaption) {
     EXPECT_EQ(Form->MergedMenus()[1].GroupIndex, 5);
 }
 
+// The status panels follow the window's width; they must not hold the window at the width it had (the
+// user could not make it narrower, and tiling the windows stretched the main window instead).
+TEST_F(TessivorFormTest, TheWindowCanBeMadeNarrowerThanItsStatusPanelsWere) {
+    Build(2);
+    Form->resize(900, 500);
+    QApplication::processEvents();
+    EXPECT_LT(Form->minimumSizeHint().width(), 300);
+    Form->resize(300, 400);
+    QApplication::processEvents();
+    EXPECT_EQ(Form->width(), 300);
+    const int Panel0 = QFontMetrics(Form->font()).horizontalAdvance("W WWWWWWW matches W");
+    EXPECT_EQ(Form->StatusPanel(1)->width(), StatusPanelWidths(300, Panel0)[1]);
+}
+
 TEST_F(TessivorFormTest, AnEmptyResultSaysNoMatchesWithoutASortCaption) {
     Build(2, 0);
     EXPECT_EQ(Form->StatusPanel(0)->text(), "No matches");

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QTextCursor>
 #include <QTextEdit>
 #include <QTreeWidget>
 
@@ -117,4 +120,60 @@ TEST_F(HitContextTest, HitInformationFollowsThePageOptions) {
     EXPECT_EQ(Form.TagsGroup->title(), " Normal Tags ");
     ASSERT_EQ(Form.TagsList->topLevelItemCount(), 1);
     EXPECT_EQ(Form.TagsList->topLevelItem(0)->text(0), "<chapter>");
+}
+
+TEST_F(HitContextTest, LargerContextOpensAsLargeAsTheConcordanceWindow) {
+    QMdiArea Area;
+    Area.resize(900, 700);
+    Area.show();
+    TParaContextForm* Form = ShowLargerContext(Item.get(), &Area, 0);
+    ASSERT_NE(Form, nullptr);
+    EXPECT_EQ(Form->size(), QSize(532, 412));
+}
+
+// Long lines and many of them: the hit comes into the middle of the view, with text on every side of it,
+// and the window's activation as an MDI child (its text taking the focus) posts the line's status.
+TEST_F(HitContextTest, LargerContextCentresTheHitAndPostsItsStatusWhenActive) {
+    std::string Long;
+    for (int Line = 0; Line < 60; ++Line) {
+        for (int Word = 0; Word < 40; ++Word) Long += Line == 30 && Word == 20 ? "house " : "word ";
+        Long += "\n";
+    }
+    AddFile(0, "long.txt", Long);
+    ASSERT_TRUE(ProcessCorpus());
+    TConcordItem Hit(0);
+    Hit.FileIndex = 1;
+    Hit.HitStart = static_cast<int32_t>(Long.find("house"));
+    Hit.HitEnd = Hit.HitStart + 5;
+
+    QMdiArea Area;
+    Area.resize(900, 700);
+    Area.show();
+    auto* Other = new QLineEdit;
+    Area.addSubWindow(Other)->show();
+    TRecordingMessenger Messenger;
+    TParaContextForm* Form = ShowLargerContext(&Hit, &Area, 0);
+    ASSERT_NE(Form, nullptr);
+    QApplication::processEvents();
+    QTextCursor AtHit = Form->ContextLines->textCursor();
+    AtHit.setPosition(Form->HitStart());
+    const QRect Place = Form->ContextLines->cursorRect(AtHit);
+    const QRect View = Form->ContextLines->viewport()->rect();
+    EXPECT_GT(Place.left(), View.width() / 4) << Place.left() << " of " << View.width();
+    EXPECT_LT(Place.left(), View.width() * 3 / 4);
+    EXPECT_GT(Place.top(), View.height() / 4) << Place.top() << " of " << View.height();
+    EXPECT_LT(Place.top(), View.height() * 3 / 4);
+    EXPECT_EQ(Form->ContextLines->textCursor().selectedText(), "house");
+
+    auto LastPost = [&Messenger] {
+        for (auto It = Messenger.Entries.rbegin(); It != Messenger.Entries.rend(); ++It)
+            if (It->Kind == TRecordingMessenger::rkPost) return It->Text;
+        return std::string("(none)");
+    };
+    Area.setActiveSubWindow(qobject_cast<QMdiSubWindow*>(Other->parentWidget()));
+    QApplication::processEvents();
+    EXPECT_EQ(LastPost(), "");
+    Area.setActiveSubWindow(qobject_cast<QMdiSubWindow*>(Form->parentWidget()));
+    QApplication::processEvents();
+    EXPECT_NE(LastPost().find("long.txt"), std::string::npos) << LastPost();
 }

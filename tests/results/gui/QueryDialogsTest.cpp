@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 
@@ -201,4 +202,19 @@ TEST_F(QueryDialogsTest, ParallelRowsAreCheckedAndReturnedWithNot) {
     EXPECT_FALSE(Queries[0]->Not);
     EXPECT_TRUE(Queries[1]->Not);
     EXPECT_EQ(Queries[0]->Names, std::vector<std::string>{"house"});
+}
+
+// The simple layout is placed before the dialog shows: it must then sit in the middle of the screen,
+// not at its left edge; switching layouts later re-centres it vertically only.
+TEST_F(QueryDialogsTest, SimpleDialogOpensInTheMiddleOfTheScreen) {
+    TSearchQueryForm Form(false, -1, false, nullptr, 0, false);
+    Form.show();
+    const QRect Area = Form.screen()->availableGeometry();
+    const QRect Frame = Form.frameGeometry();
+    EXPECT_LE(std::abs(Frame.center().x() - Area.center().x()), 2) << Frame.x() << " of " << Area.width();
+    EXPECT_LE(std::abs(Frame.center().y() - Area.center().y()), 2);
+    Form.move(Area.left() + 10, Form.y());
+    Form.LayoutBtn->click();
+    EXPECT_EQ(Form.frameGeometry().x(), Area.left() + 10);
+    EXPECT_LE(std::abs(Form.frameGeometry().center().y() - Area.center().y()), 2);
 }

@@ -116,6 +116,24 @@ TEST_F(MainWindowUnderWm, AMaximisedCloseKeepsTheNormalPlacement) {
     EXPECT_EQ(wm::ClientRect(main).size(), QSize(700, 500));
 }
 
+// Moved after the start, the window keeps tracking its normal frame: closed while maximised, it
+// writes where it was moved to, not where it started.
+TEST_F(MainWindowUnderWm, AMoveAfterTheStartIsTheNormalPlacementOfAMaximisedClose) {
+    WriteIni(Placement(0, 300, 250, 700, 500));
+    const uint32_t main = Start();
+    Form->move(200, 150);
+    ASSERT_TRUE(wm::WaitFor([&] { return wm::FrameRect(main).topLeft() == QPoint(200, 150); }))
+        << wm::FrameRect(main).x() << "," << wm::FrameRect(main).y();
+    wm::Maximize(main, true);
+    ASSERT_TRUE(wm::WaitFor([&] { return Form->isMaximized(); }));
+    wm::Settle();
+    EXPECT_TRUE(Form->close());
+    Stop();
+    const std::string ini = ReadWholeFile(IniPath());
+    for (const char* key : {"WindowState=2", "Left=200", "Top=150", "Height=500", "Width=700"})
+        EXPECT_NE(ini.find(key), std::string::npos) << key << " in\n" << ini;
+}
+
 // Stored values that would put the window off the screen, or give it no size, are not used (nor
 // written back); a stored minimised state does not hide the program at start.
 TEST_F(MainWindowUnderWm, UnusableStoredPlacementsFallBackToTheDefault) {
