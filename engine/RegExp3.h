@@ -239,10 +239,10 @@ constexpr int RegExpGaveUp = -2;        // the failure stack or memory ran out
 constexpr int RegExpCancelled = -3;     // the thread's cancel flag was set
 constexpr int RegExpTooManySteps = -4;  // the thread's step limit was exceeded
 
-// The steps one search or match may take by default. A step is one operation of the byte code (or one
-// alternative resumed); patterns without back-references need a small multiple of the text's length
-// times the pattern's size, so only back-references and huge counted loops come near it. About a
-// second of work.
+// The steps one search or match may take by default. A step is one operation of the byte code, one
+// alternative resumed, or 64 bytes scanned or compared; patterns without back-references need a small
+// multiple of the text's length times the pattern's size, so only back-references and nested large
+// intervals come near it. A fraction of a second to a few seconds of work.
 constexpr uint64_t RegExpDefaultStepLimit = 200'000'000;
 
 // How the searches of a thread are stopped from outside. The matcher reads Cancel (when set) every
