@@ -189,6 +189,20 @@ public:
         FCurrent += length;
         return length;
     }
+    // Sequential mode, inside a word tag that follows a separator (mode 1): consumes the rest of the word
+    // tag from the cursor, at most MaxRun bytes and up to the end of the window, stopping before the byte
+    // that ends it (a word end or a tag start); returns how many were consumed (all of class ctPOSTag).
+    int32_t ReadWordTagRun(int32_t MaxRun) {
+        if (FClassified || !FTagState.InPOSTag || FTags.WordTagMode != 1 || MaxRun <= 0) return 0;
+        const char* const first = FBuffer.get() + FCurrent;
+        const char* const end = FBuffer.get() + std::min(FLimit, FCurrent + MaxRun);
+        const char tagStart = FTags.TagStart;
+        const char* p = first;
+        while (p < end && *p != tagStart && !FWordEndSet[static_cast<unsigned char>(*p)]) ++p;
+        const auto length = static_cast<int32_t>(p - first);
+        FCurrent += length;
+        return length;
+    }
     // Classified mode only: the byte before the cursor with its stored class, the cursor moving back
     // onto it; 0 with ctDelimiter at RangeStart. Outside classified mode 0 with ctNone.
     char PrevChar(TCharType& T);

@@ -375,6 +375,7 @@ public:
             Step(B);
             if (B.T == ctWord) TakeWordRun();
             if (B.T == ctTag) TakeTagRun();
+            if (B.T == ctPOSTag) TakeWordTagRun();
         }
         EndOfText(Size);
         if (FFlags.CountWords) {
@@ -545,6 +546,11 @@ private:
             FReader->ReadTagRun(FToken + FTokenLength, TokenCapacity - FTokenLength, FNextStep - FNextOffset);
         FTokenLength += std::min(Run, TokenCapacity - FTokenLength);
         FNextOffset += Run;
+    }
+
+    // The rest of a word tag after a separator: it counts for nothing and collects nothing.
+    void TakeWordTagRun() {
+        if (!FHeld) FNextOffset += FReader->ReadWordTagRun(FNextStep - FNextOffset);
     }
 
     // A virtual last byte, so that a word or tag that reaches the end of the text is taken.

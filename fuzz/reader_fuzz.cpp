@@ -195,11 +195,18 @@ void CheckSequentialRange(TBufStream& Reader, const TModel& M, int32_t From, int
         TCharType T = ctNone;
         const char C = Reader.NextChar(T);
         Check(C == M.Text()[static_cast<size_t>(I)] && T == Expected[static_cast<size_t>(I - From)]);
-        if (!Runs || (T != ctWord && T != ctTag) || Runs->Next(2) == 0) continue;
-        const auto Room = static_cast<int32_t>(Runs->Next(12));
+        if (!Runs || (T != ctWord && T != ctTag && T != ctPOSTag) || Runs->Next(2) == 0) continue;
+        auto Room = static_cast<int32_t>(Runs->Next(12));
         const auto MaxRun = static_cast<int32_t>(Runs->Next(40));
-        const int32_t Run =
-            T == ctWord ? Reader.ReadWordRun(Taken, Room, MaxRun) : Reader.ReadTagRun(Taken, Room, MaxRun);
+        int32_t Run = 0;
+        if (T == ctWord) {
+            Run = Reader.ReadWordRun(Taken, Room, MaxRun);
+        } else if (T == ctTag) {
+            Run = Reader.ReadTagRun(Taken, Room, MaxRun);
+        } else {
+            Run = Reader.ReadWordTagRun(MaxRun);
+            Room = 0;
+        }
         Check(Run <= MaxRun && I + Run < To);
         for (int32_t K = 0; K < Run; ++K) {
             const auto At = static_cast<size_t>(I + 1 + K);
