@@ -5,7 +5,6 @@
 #include <QEvent>
 #include <QFontMetrics>
 #include <QLabel>
-#include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QSplitter>
@@ -559,20 +558,18 @@ void TTessivorForm::ResetSort() {
 }
 
 void TTessivorForm::CloseContextWindowsWhere(const std::function<bool(const TConcordItem*)>& Matches) {
-    // Freeing one window frees its own top-level children (menus) too: hold the others weakly.
-    std::vector<QPointer<QWidget>> Windows;
-    if (QMdiArea* Area = MdiAreaOf(this)) {
-        for (QMdiSubWindow* Sub : Area->subWindowList()) Windows.push_back(Sub->widget());
-    } else {
-        for (QWidget* W : QApplication::topLevelWidgets()) Windows.push_back(W);
-    }
-    for (const QPointer<QWidget>& W : Windows) {
-        auto* Context = qobject_cast<TParaContextForm*>(W.data());
+    // Freeing one window frees its own top-level children (menus) too: hold the others weakly. Not
+    // through the MDI area's list: when this window goes with its sub-window, that sub-window is still
+    // listed there half destroyed, no longer usable as a sub-window.
+    std::vector<QPointer<TParaContextForm>> Windows;
+    for (QWidget* W : QApplication::allWidgets())
+        if (auto* Context = qobject_cast<TParaContextForm*>(W)) Windows.push_back(Context);
+    for (const QPointer<TParaContextForm>& Context : Windows) {
         if (!Context || Context->Owner() != this || !Matches(Context->Item())) continue;
         if (auto* Sub = qobject_cast<QMdiSubWindow*>(Context->parentWidget()))
             delete Sub;
         else
-            delete Context;
+            delete Context.data();
     }
 }
 
