@@ -6,6 +6,8 @@
 
 #include "engine/ConcConfig.h"
 #include "engine/ConcErrors.h"
+#include "engine/ConcTextProcess.h"
+#include "platform/Nls.h"
 
 namespace {
 
@@ -22,9 +24,17 @@ bool IsLineEndOrBlank(unsigned char C) {
 // ---------------------------------------------------------------------------------------------------
 // Construction and settings
 
-TBufStream::TBufStream(TSynchroStream& Source, int Language, const TCharSet& WordEndSet)
+TBufStream::TBufStream(TSynchroStream& Source, int Language, const TCharSet& WordEndSet, int CodePage)
     : FSource(Source), FLanguage(Language), FBuffer(new char[BufferSize + 1]), FWordEndSet(WordEndSet) {
     FBuffer[0] = 0;
+    if (CodePage != 0) {
+        const platform::TCodePageTables& tables = platform::CodePageTables(CodePage);
+        if (tables.DoubleByte) {
+            FLeadBytes = &tables.LeadByte;
+            FDoubleByte = true;
+        }
+    }
+    UpdateSlowNext();
     FRangeEnd = FSource.GetSize();
     RebuildClassTable();
     FWindowOffset = 0;
@@ -32,7 +42,7 @@ TBufStream::TBufStream(TSynchroStream& Source, int Language, const TCharSet& Wor
 }
 
 TBufStream::TBufStream(TSynchroStream& Source, int Language)
-    : TBufStream(Source, Language, NonWordCharSet(Language)) {}
+    : TBufStream(Source, Language, NonWordCharSet(Language), LangCodePage(Language)) {}
 
 void TBufStream::Configure(const TBufStreamTags& Tags) {
     FTags.TagStart = Tags.TagStart;
@@ -173,6 +183,29 @@ TCharType TBufStream::Classify(unsigned char C, unsigned char P, TTagState& Stat
     }
 }
 
+template <class TMatch, class TTagEnd>
+TCharType TBufStream::ClassifyPaired(unsigned char C, unsigned char P, TTagState& State, TMatch&& MatchStart,
+                                     TTagEnd&& TagEndFollows) {
+    if (State.Trail != ctNone) {
+        const TCharType lead = State.Trail;
+        State.Trail = ctNone;
+        if (C >= FirstTrailByte) {
+            // A start string that ends on a lead byte has its trail byte still to come.
+            if (State.PendingPOSBytes > 0) --State.PendingPOSBytes;
+            return lead;
+        }
+    }
+    const TCharType type = Classify(C, P, State, MatchStart, TagEndFollows);
+    if ((*FLeadBytes)[C]) State.Trail = type;
+    return type;
+}
+
+TCharType TBufStream::LeadClass(unsigned char Lead, TTagState State) {
+    State.Trail = ctNone;
+    return Classify(
+        Lead, 0, State, [] { return 0; }, [] { return false; });
+}
+
 TCharType TBufStream::ClassifyAtCursor(unsigned char C) {
     const unsigned char previous = FCurrent > 0 ? static_cast<unsigned char>(FBuffer[FCurrent - 1]) : 0;
     return Classify(
@@ -185,6 +218,7 @@ TCharType TBufStream::ClassifyAtCursor(unsigned char C) {
 // Text holds the tag-start byte at file offset At and Available bytes from it on; the file is read
 // past them when the tag's longest extent does not fit.
 bool TBufStream::TagEndWithin(const char* Text, int32_t Available, int32_t At) {
+    if (FDoubleByte) return PairedTagEndWithin(Text, Available, At);
     const int32_t inText = std::min(Available, MaxTagLength);
     for (int32_t i = 1; i < inText; ++i)
         if (FTagStopSet[static_cast<unsigned char>(Text[i])]) return true;
@@ -196,6 +230,30 @@ bool TBufStream::TagEndWithin(const char* Text, int32_t Available, int32_t At) {
     for (int32_t i = 0; i < got; ++i)
         if (FTagStopSet[static_cast<unsigned char>(BlankIfZero(FLookAhead[static_cast<size_t>(i)]))])
             return true;
+    return false;
+}
+
+// The bytes of the tag are gathered first so that they pair up in one pass: a trail byte that looks
+// like the closing byte ("]" in 0x815D) closes nothing.
+bool TBufStream::PairedTagEndWithin(const char* Text, int32_t Available, int32_t At) {
+    const int32_t inText = std::max(std::min(Available, MaxTagLength), 1);
+    FLookAhead.assign(Text, Text + inText);
+    if (inText < MaxTagLength) {
+        int32_t position = At + inText;
+        FLookAhead.resize(static_cast<size_t>(MaxTagLength));
+        const int32_t got = FSource.ReadAt(FLookAhead.data() + inText, MaxTagLength - inText, position);
+        FLookAhead.resize(static_cast<size_t>(inText + std::max(got, 0)));
+    }
+    bool trail = false;
+    for (size_t i = 1; i < FLookAhead.size(); ++i) {
+        const auto c = static_cast<unsigned char>(BlankIfZero(FLookAhead[i]));
+        if (trail && c >= FirstTrailByte) {
+            trail = false;
+            continue;
+        }
+        if (FTagStopSet[c]) return true;
+        trail = (*FLeadBytes)[c];
+    }
     return false;
 }
 
@@ -218,14 +276,55 @@ int32_t TBufStream::MatchPOSTagStart() {
     return 0;
 }
 
+// The tag state decides the class a trail byte under the cursor takes from its lead byte, so in a
+// double-byte code page the pairing is found afresh after a change of it.
 void TBufStream::ResetTagState() {
     FTagState = TTagState();
+    FTrailUnknown = FDoubleByte;
 }
 
 void TBufStream::SetTagState(TCharType T) {
     FTagState = TTagState();
     FTagState.InTag = T == ctTag;
     FTagState.InPOSTag = T == ctPOSTag;
+    FTrailUnknown = FDoubleByte;
+}
+
+bool TBufStream::TrailByteAt(int32_t Offset) {
+    if (Offset <= 0) return false;
+    const int32_t index = Offset - FWindowOffset;
+    if (FWindowOffset < 0 || index <= 0 || index >= FCount) {
+        int32_t position = Offset;
+        char c = 0;
+        if (FSource.ReadAt(&c, 1, position) != 1) return false;
+        return IsTrailByte(LeadByteRunBefore(FSource, Offset, *FLeadBytes), static_cast<unsigned char>(c));
+    }
+    // Counted in the window as far as it goes: the run is nearly always short.
+    int32_t run = 0;
+    int32_t i = index - 1;
+    while (i >= 0 && (*FLeadBytes)[static_cast<unsigned char>(FBuffer[i])]) {
+        ++run;
+        --i;
+    }
+    if (i < 0 && FWindowOffset > 0) run += LeadByteRunBefore(FSource, FWindowOffset, *FLeadBytes);
+    return IsTrailByte(run, static_cast<unsigned char>(FBuffer[index]));
+}
+
+void TBufStream::ResolveTrail() {
+    FTrailUnknown = false;
+    FTagState.Trail = ctNone;
+    const int32_t position = GetPosition();
+    if (!TrailByteAt(position)) return;
+    // The lead byte is in the window or just before it.
+    const int32_t index = position - 1 - FWindowOffset;
+    char lead = 0;
+    if (index >= 0) {
+        lead = FBuffer[index];
+    } else {
+        int32_t at = position - 1;
+        FSource.ReadAt(&lead, 1, at);
+    }
+    FTagState.Trail = LeadClass(static_cast<unsigned char>(BlankIfZero(lead)), FTagState);
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -265,6 +364,7 @@ void TBufStream::SetPosition(int32_t Offset) {
         UpdateLimit();
         return;
     }
+    FTrailUnknown = FDoubleByte;
     // Nothing before the range is handed out, forwards or backwards.
     Offset = std::max(Offset, FRangeStart);
     if (FWindowOffset >= 0 && Offset >= FWindowOffset && Offset - FWindowOffset <= FCount) {
@@ -280,6 +380,7 @@ void TBufStream::SetRange(int32_t Start, int32_t Stop) {
     FRangeStart = Start;
     FRangeEnd = Stop;
     FClassified = false;
+    UpdateSlowNext();
     FCharTypes.clear();
     ResetTagState();
     UpdateLimit();
@@ -311,6 +412,7 @@ bool TBufStream::EnsureAvailable(int32_t N) {
 
 char TBufStream::ReadPrevByte() {
     if (FWindowOffset < 0) return 0;
+    FTrailUnknown = FDoubleByte;
     const int32_t target = GetPosition() - 1;
     if (target < FRangeStart || target >= FRangeEnd) return 0;
     if (target < FWindowOffset || target >= FWindowOffset + FCount) {
@@ -331,6 +433,54 @@ char TBufStream::NextClassifiedChar(TCharType& T) {
     const char c = ReadByte();
     T = c == 0 ? ctDelimiter : FCharTypes[static_cast<size_t>(index)];
     return c;
+}
+
+char TBufStream::NextSlowChar(TCharType& T) {
+    return FClassified ? NextClassifiedChar(T) : NextPairedChar(T);
+}
+
+char TBufStream::NextPairedChar(TCharType& T) {
+    if (FCurrent >= FLimit && !EnsureAvailable(1)) {
+        T = ctNone;
+        return 0;
+    }
+    const auto c = static_cast<unsigned char>(FBuffer[FCurrent]);
+    if (c == 0) {
+        T = ctNone;
+        return 0;
+    }
+    if (FTrailUnknown) ResolveTrail();
+    const unsigned char previous = FCurrent > 0 ? static_cast<unsigned char>(FBuffer[FCurrent - 1]) : 0;
+    T = ClassifyPaired(
+        c, previous, FTagState, [this] { return MatchPOSTagStart(); },
+        [this] { return TagEndWithin(FBuffer.get() + FCurrent, FCount - FCurrent, GetPosition()); });
+    ++FCurrent;
+    return static_cast<char>(c);
+}
+
+// A word's characters are taken whole: a lead byte brings its trail byte, which may be any byte of
+// 0x40 or above, "[" and "\\" too.
+int32_t TBufStream::ReadPairedWordRun(char* Out, int32_t Room, int32_t MaxRun) {
+    if (FTrailUnknown) ResolveTrail();
+    const char* const first = FBuffer.get() + FCurrent;
+    const char* const end = FBuffer.get() + std::min(FLimit, FCurrent + MaxRun);
+    const char* p = first;
+    TCharType& trail = FTagState.Trail;
+    while (p < end) {
+        const auto c = static_cast<unsigned char>(*p);
+        if (trail != ctNone && c >= FirstTrailByte) {
+            if (trail != ctWord) break;
+            trail = ctNone;
+        } else {
+            if (FClass[c] != ctWord) break;
+            trail = (*FLeadBytes)[c] ? ctWord : ctNone;
+        }
+        if (p - first < Room) *Out++ = static_cast<char>(c);
+        ++p;
+    }
+    const auto length = static_cast<int32_t>(p - first);
+    FCurrent += length;
+    return length;
 }
 
 char TBufStream::PrevChar(TCharType& T) {
@@ -427,13 +577,16 @@ void TBufStream::ValidateBuffer(int32_t Start, int32_t Stop) {
                 [&](int32_t i, TCharType t) { FCharTypes[static_cast<size_t>(i)] = t; });
     FStartsInWord = before == ctWord && length > 0 && FCharTypes[0] == ctWord;
     FClassified = true;
+    UpdateSlowNext();
 }
 
 // Classifies up to MaxTagLength bytes before Start from outside any tag, which brings State to the one
 // in force at Start (a tag or word tag open there began within them); returns the class of the byte
 // before Start (ctNone at the start of the file).
 TCharType TBufStream::LeadIn(int32_t Start, TTagState& State, unsigned char& Previous) {
-    const int32_t from = std::max(0, Start - MaxTagLength);
+    int32_t from = std::max(0, Start - MaxTagLength);
+    // Begun on a lead byte, the lead-in pairs the bytes as a reading from the file's start would.
+    if (FDoubleByte && TrailByteAt(from)) --from;
     if (from >= Start) return ctNone;
     FLeadIn.resize(static_cast<size_t>(Start - from));
     int32_t position = from;
@@ -447,6 +600,16 @@ TCharType TBufStream::LeadIn(int32_t Start, TTagState& State, unsigned char& Pre
 template <class TVisit>
 void TBufStream::ClassifyRun(const char* Text, int32_t Count, int32_t Available, int32_t At,
                              unsigned char& Previous, TTagState& State, TVisit&& Visit) {
+    if (FDoubleByte) {
+        for (int32_t i = 0; i < Count; ++i) {
+            const auto c = static_cast<unsigned char>(Text[i]);
+            Visit(i, ClassifyPaired(
+                         c, Previous, State, [&] { return MatchPOSTagStartIn(Text + i, Available - i); },
+                         [&] { return TagEndWithin(Text + i, Available - i, At + i); }));
+            Previous = c;
+        }
+        return;
+    }
     for (int32_t i = 0; i < Count; ++i) {
         const auto c = static_cast<unsigned char>(Text[i]);
         Visit(i, Classify(
@@ -469,6 +632,7 @@ int32_t TBufStream::Measure(int32_t Start, int32_t End, int32_t& TextBytes) {
         char before = 0;
         if (FSource.ReadAt(&before, 1, position) == 1)
             previous = static_cast<unsigned char>(BlankIfZero(before));
+        if (FDoubleByte && TrailByteAt(Start)) state.Trail = LeadClass(previous, state);
     }
     for (int32_t at = Start; at < End;) {
         int32_t position = at;
@@ -687,6 +851,22 @@ TCharTypes VisibleCharTypes(bool SuppressTags, bool SuppressPOSTags, bool Suppre
     if (SuppressPOSTags) types.reset(ctPOSTag);
     if (SuppressWords) types.reset(ctDelimiter).reset(ctWord);
     return types;
+}
+
+int32_t LeadByteRunBefore(TSynchroStream& Source, int32_t Pos, const std::array<bool, 256>& LeadBytes) {
+    int32_t run = 0;
+    char buffer[256];
+    for (int32_t to = Pos; to > 0;) {
+        const int32_t count = std::min<int32_t>(to, sizeof buffer);
+        int32_t from = to - count;
+        if (Source.ReadAt(buffer, count, from) != count) return run;
+        for (int32_t i = count - 1; i >= 0; --i) {
+            if (!LeadBytes[static_cast<unsigned char>(buffer[i])]) return run;
+            ++run;
+        }
+        to -= count;
+    }
+    return run;
 }
 
 void BlankZeroBytes(char* Text, int32_t Count) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <bitset>
 #include <cstdint>
 #include <cstring>
@@ -65,10 +66,16 @@ public:
     static constexpr int32_t MaxTagLength = 1024;
 
     // A reader over Source (borrowed; it must outlive the reader) for the language Language, whose
-    // word-end bytes are WordEndSet. The range is the whole source; the first block is loaded and the
-    // cursor stands on offset 0. No tags are recognised until the reader is configured.
-    TBufStream(TSynchroStream& Source, int Language, const TCharSet& WordEndSet);
-    // The same with the word-end bytes of the configured language Language (NonWordCharSet (Language)).
+    // word-end bytes are WordEndSet and whose text is in code page CodePage (0: a single-byte one). The
+    // range is the whole source; the first block is loaded and the cursor stands on offset 0. No tags
+    // are recognised until the reader is configured.
+    // In a double-byte code page (932, 936, 949, 950) a lead byte takes the byte after it into its own
+    // class, whatever that byte would be alone ("[", "\\", "@"...), in every classified read; a byte
+    // below 0x40 is never a trail byte and keeps its own class. Raw reads (ReadByte, ReadPrevByte,
+    // Window, the searches) hand out bytes as they are.
+    TBufStream(TSynchroStream& Source, int Language, const TCharSet& WordEndSet, int CodePage = 0);
+    // The same with the word-end bytes and the code page of the configured language Language
+    // (NonWordCharSet (Language), LangCodePage (Language)).
     TBufStream(TSynchroStream& Source, int Language);
     TBufStream(const TBufStream&) = delete;
     TBufStream& operator=(const TBufStream&) = delete;
@@ -122,7 +129,7 @@ public:
     char ReadPrevByte();
     // The next byte and its class; 0 at the end (T is ctNone then, or ctDelimiter in classified mode).
     char NextChar(TCharType& T) {
-        if (FClassified) return NextClassifiedChar(T);
+        if (FSlowNext) return NextSlowChar(T);
         if (FCurrent >= FLimit && !EnsureAvailable(1)) {
             T = ctNone;
             return 0;
@@ -152,6 +159,7 @@ public:
     // take the rest at once.
     int32_t ReadWordRun(char* Out, int32_t Room, int32_t MaxRun) {
         if (FClassified || FTagState.InTag || FTagState.InPOSTag || MaxRun <= 0) return 0;
+        if (FDoubleByte) return ReadPairedWordRun(Out, Room, MaxRun);
         const char* const first = FBuffer.get() + FCurrent;
         const char* const end = FBuffer.get() + std::min(FLimit, FCurrent + MaxRun);
         const char* p = first;
@@ -168,9 +176,10 @@ public:
     // Sequential mode, inside a tag: consumes the tag's bytes from the cursor, at most MaxRun of them and
     // up to the end of the window, stopping before a tag start, a carriage return or a line feed, and
     // after a byte that closes the tag (the tag then ends, as NextChar would end it); copies the first
-    // Room bytes to Out and returns how many were consumed (all of class ctTag).
+    // Room bytes to Out and returns how many were consumed (all of class ctTag). Always 0 in a
+    // double-byte code page, where a closing byte may be a trail byte.
     int32_t ReadTagRun(char* Out, int32_t Room, int32_t MaxRun) {
-        if (FClassified || !FTagState.InTag || MaxRun <= 0) return 0;
+        if (FClassified || !FTagState.InTag || MaxRun <= 0 || FDoubleByte) return 0;
         const char* const first = FBuffer.get() + FCurrent;
         const char* const end = FBuffer.get() + std::min(FLimit, FCurrent + MaxRun);
         const char tagStart = FTags.TagStart;
@@ -192,8 +201,10 @@ public:
     // Sequential mode, inside a word tag that follows a separator (mode 1): consumes the rest of the word
     // tag from the cursor, at most MaxRun bytes and up to the end of the window, stopping before the byte
     // that ends it (a word end or a tag start); returns how many were consumed (all of class ctPOSTag).
+    // Always 0 in a double-byte code page, where a word end may be a trail byte.
     int32_t ReadWordTagRun(int32_t MaxRun) {
-        if (FClassified || !FTagState.InPOSTag || FTags.WordTagMode != 1 || MaxRun <= 0) return 0;
+        if (FClassified || !FTagState.InPOSTag || FTags.WordTagMode != 1 || MaxRun <= 0 || FDoubleByte)
+            return 0;
         const char* const first = FBuffer.get() + FCurrent;
         const char* const end = FBuffer.get() + std::min(FLimit, FCurrent + MaxRun);
         const char tagStart = FTags.TagStart;
@@ -265,6 +276,9 @@ private:
         bool InPOSTag = false;
         // Bytes of a matched mode-2 start string still to come; they take no stop test.
         int32_t PendingPOSBytes = 0;
+        // Not ctNone: the next byte is the trail byte of a double-byte character whose lead byte had
+        // this class, if it can be one (0x40 or above).
+        TCharType Trail = ctNone;
     };
 
     static TCharType ClassifyDelimiter(unsigned char P, unsigned char C);
@@ -277,8 +291,20 @@ private:
     template <class TMatch, class TTagEnd>
     TCharType Classify(unsigned char C, unsigned char P, TTagState& State, TMatch&& MatchStart,
                        TTagEnd&& TagEndFollows);
+    // Classify, with a lead byte taking the byte after it into its class (double-byte code pages).
+    template <class TMatch, class TTagEnd>
+    TCharType ClassifyPaired(unsigned char C, unsigned char P, TTagState& State, TMatch&& MatchStart,
+                             TTagEnd&& TagEndFollows);
+    // The class a lead byte has in State, opening nothing: what its trail byte takes when reading
+    // begins on that trail byte.
+    TCharType LeadClass(unsigned char Lead, TTagState State);
     TCharType ClassifyAtCursor(unsigned char C);
+    // Whether the byte at file offset Offset is a trail byte (double-byte code pages only).
+    bool TrailByteAt(int32_t Offset);
+    // Sets the pairing state at a cursor that has just been placed, when it is not known yet.
+    void ResolveTrail();
     bool TagEndWithin(const char* Text, int32_t Available, int32_t At);
+    bool PairedTagEndWithin(const char* Text, int32_t Available, int32_t At);
     // Classifies Count bytes of Text (the file's bytes from offset At; Available >= Count of them are
     // valid) from State and the byte Previous before them, calling Visit (index, class) for each.
     template <class TVisit>
@@ -289,6 +315,11 @@ private:
     int32_t MatchPOSTagStart();
     int32_t MatchPOSTagStartIn(const char* Text, int32_t Available) const;
     char NextClassifiedChar(TCharType& T);
+    char NextSlowChar(TCharType& T);
+    // NextChar in sequential mode for a double-byte code page.
+    char NextPairedChar(TCharType& T);
+    int32_t ReadPairedWordRun(char* Out, int32_t Room, int32_t MaxRun);
+    void UpdateSlowNext() { FSlowNext = FClassified || FDoubleByte; }
 
     // Window management.
     void FillBuffer(int32_t Kept);
@@ -324,6 +355,13 @@ private:
     uint8_t FClass[256] = {};
     TTagState FTagState;
     int32_t FPOSStartLength = 0;
+    // The lead bytes of a double-byte code page; null in a single-byte one.
+    const std::array<bool, 256>* FLeadBytes = nullptr;
+    bool FDoubleByte = false;
+    // The cursor moved without reading: whether it stands on a trail byte is found at the next read.
+    bool FTrailUnknown = false;
+    // NextChar leaves its single-byte sequential path (classified mode, double-byte code page).
+    bool FSlowNext = false;
 
     bool FClassified = false;
     // The classified range begins inside a word.
@@ -346,6 +384,21 @@ inline char BlankIfZero(char C) {
 }
 // Replaces every 0 byte of Text[0, Count) by a blank.
 void BlankZeroBytes(char* Text, int32_t Count);
+
+// The lowest byte that can follow a lead byte as its trail byte in the double-byte code pages; a lead
+// byte before a lower one (a line break, a blank, a tag start) stands alone.
+constexpr unsigned char FirstTrailByte = 0x40;
+
+// How many bytes just before Pos of Source are lead-byte values of LeadBytes (a trail byte may have
+// such a value too, so only the run's length tells where characters start: the byte before the run
+// ends a character, and the run pairs up from there).
+int32_t LeadByteRunBefore(TSynchroStream& Source, int32_t Pos, const std::array<bool, 256>& LeadBytes);
+
+// Whether B, the byte after a run of LeadRun lead-byte values, is the trail byte of a double-byte
+// character.
+inline bool IsTrailByte(int32_t LeadRun, unsigned char B) {
+    return LeadRun % 2 == 1 && B >= FirstTrailByte;
+}
 
 // Copies the tag and word-tag settings of the options object (CommonConfig) into Reader: TagStart,
 // TagStop, WordTag, wTagStarts, wTagStop and wTagDelimiter. Later changes of the options reach only

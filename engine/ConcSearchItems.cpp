@@ -181,27 +181,15 @@ public:
     // Pos lies in.
     int32_t Align(int32_t Pos, bool Up) const {
         if (!FLeadBytes || Pos <= 0 || Pos >= FSize) return Pos;
-        if (LeadRunBefore(Pos) % 2 == 0) return Pos;
+        int32_t At = Pos;
+        char C = 0;
+        if (FSource.ReadAt(&C, 1, At) != 1) return Pos;
+        if (!IsTrailByte(LeadByteRunBefore(FSource, Pos, *FLeadBytes), static_cast<unsigned char>(C)))
+            return Pos;
         return Up ? Pos + 1 : Pos - 1;
     }
 
 private:
-    int32_t LeadRunBefore(int32_t Pos) const {
-        int32_t Run = 0;
-        char Buffer[256];
-        for (int32_t To = Pos; To > 0;) {
-            const int32_t Count = std::min<int32_t>(To, sizeof Buffer);
-            int32_t From = To - Count;
-            if (FSource.ReadAt(Buffer, Count, From) != Count) return Run;
-            for (int32_t I = Count - 1; I >= 0; --I) {
-                if (!(*FLeadBytes)[static_cast<unsigned char>(Buffer[I])]) return Run;
-                ++Run;
-            }
-            To -= Count;
-        }
-        return Run;
-    }
-
     TSynchroStream& FSource;
     int32_t FSize;
     const std::array<bool, 256>* FLeadBytes = nullptr;

@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
+#include <utility>
 
 #include "engine/ConcConfig.h"
 #include "engine/ConcErrors.h"
+#include "platform/Nls.h"
 #include "tests/engine/BStreamTestSupport.h"
 
 namespace {
@@ -393,4 +396,140 @@ TEST(BufStreamClassified, ARangeStartsInTheTagStateInForceAndDropsACutWord) {
     r.Reader.ValidateBuffer(20, 38);  // a word that starts the range is kept
     r.Reader.SetPosition(20);
     EXPECT_EQ(r.Reader.NextWord(), "unbelievable");
+}
+
+namespace {
+
+// 表示, コーヒー and ソフト in code page 932: the trail bytes of 表 and ソ are "\", of ー "[".
+const std::string kHyoji = "\x95\x5C\x8E\xA6";
+const std::string kCoffee = "\x83\x52\x81\x5B\x83\x71\x81\x5B";
+const std::string kSoft = "\x83\x5C\x83\x74\x83\x67";
+
+struct TCodePageReader {
+    TMemorySynchroStream Stream;
+    TBufStream Reader;
+
+    TCodePageReader(const std::string& Text, int CodePage, const TBufStreamTags& Tags = AngleTags())
+        : Stream(Text), Reader(Stream, 0, NonWordCharSet(kDelimiters, kWildCards), CodePage) {
+        Reader.Configure(Tags);
+    }
+};
+
+}  // namespace
+
+TEST(BufStreamDoubleByte, ACharacterKeepsItsTrailByteInItsClass) {
+    const std::string text = kHyoji + " (" + kCoffee + ")," + kSoft + "_NN.";
+    TCodePageReader japanese(text, 932, WordTagMode1('_'));
+    EXPECT_EQ(ReadClasses(japanese.Reader),
+              "WWWWSD"
+              "WWWWWWWW"
+              "DD"
+              "WWWWWW"
+              "PPPD");
+    // A single-byte code page keeps the classes of each byte on its own.
+    TCodePageReader western(text, 1252, WordTagMode1('_'));
+    EXPECT_EQ(ReadClasses(western.Reader),
+              "WDWWSD"
+              "WWWDWWWD"
+              "DD"
+              "WDWWWW"
+              "PPPD");
+
+    // Whole words both ways, from either side of each word.
+    japanese.Reader.ValidateBuffer(0, static_cast<int32_t>(text.size()));
+    japanese.Reader.SetPosition(0);
+    EXPECT_EQ(japanese.Reader.NextWord(), kHyoji);
+    EXPECT_EQ(japanese.Reader.NextWord(), kCoffee);
+    EXPECT_EQ(japanese.Reader.NextWord(), kSoft);
+    EXPECT_EQ(japanese.Reader.PrevWord(), kSoft);
+    EXPECT_EQ(japanese.Reader.PrevWord(), kCoffee);
+    EXPECT_EQ(japanese.Reader.WordStart(), 6);
+    EXPECT_EQ(japanese.Reader.WordEnd(), 14);
+    EXPECT_EQ(japanese.Reader.PrevWord(), kHyoji);
+    // A range that starts on the trail byte of "ー" drops the rest of its word, as any cut word.
+    japanese.Reader.ValidateBuffer(9, static_cast<int32_t>(text.size()));
+    japanese.Reader.SetPosition(9);
+    EXPECT_EQ(japanese.Reader.NextWord(), kSoft);
+    // Sequential reading that starts on a trail byte gives it its lead byte's class.
+    japanese.Reader.SetRange(9, 14);
+    EXPECT_EQ(ReadClasses(japanese.Reader), "WWWWW");
+}
+
+// In a double-byte code page the reader must classify a text as a single-byte reader classifies the
+// same text with every trail byte (found by one pass from the file's start) replaced by its lead
+// byte: whatever the window, range, lead-in or read.
+TEST(BufStreamDoubleByte, ReadsAsTheTextWithEachTrailByteReplacedByItsLeadByte) {
+    static const char Alphabet[] = "ab \r\n\t<>_[]\\@^`{|}~.\x81\x83\x95\xA0\xE0";
+    const auto& leads = platform::CodePageTables(932).LeadByte;
+    std::mt19937 random(932);
+    for (int round = 0; round < 60; ++round) {
+        std::string text;
+        const size_t size = 1 + random() % 20000;
+        while (text.size() < size) {
+            if (random() % 60 == 0)
+                text.append(random() % 2500, static_cast<char>(random() % 2 ? 'a' : '\x81'));
+            text += Alphabet[random() % (sizeof Alphabet - 1)];
+        }
+        std::string paired = text;
+        for (size_t i = 0; i + 1 < paired.size(); ++i) {
+            if (leads[static_cast<unsigned char>(text[i])] &&
+                static_cast<unsigned char>(text[i + 1]) >= FirstTrailByte) {
+                paired[i + 1] = text[i];
+                ++i;
+            }
+        }
+        TBufStreamTags tags = AngleTags();
+        if (round % 2) {
+            tags.TagStart = '[';
+            tags.TagStop = ']';
+        }
+        tags.WordTagMode = static_cast<uint8_t>(round % 3);
+        tags.POSSeparator = '_';
+        tags.POSTagStarts = {"{"};
+        tags.POSTagStop = '}';
+        TCodePageReader japanese(text, 932, tags);
+        TCodePageReader model(paired, 0, tags);
+        const auto n = static_cast<int32_t>(text.size());
+        for (int range = 0; range < 6; ++range) {
+            const int32_t from = range == 0 ? 0 : static_cast<int32_t>(random() % n);
+            const int32_t to = range == 0 ? n : from + static_cast<int32_t>(random() % (n - from + 1));
+            std::string got, expected;
+            for (auto [reader, out] :
+                 {std::pair{&japanese.Reader, &got}, std::pair{&model.Reader, &expected}}) {
+                reader->SetRange(from, to);
+                TCharType type;
+                char word[8];
+                while (reader->NextChar(type) != 0) {
+                    *out += ClassLetter(type);
+                    if (type == ctWord)
+                        out->append(static_cast<size_t>(reader->ReadWordRun(word, 8, 7)), 'w');
+                }
+            }
+            ASSERT_EQ(got, expected) << "round " << round << " range " << from << "-" << to;
+
+            const int32_t stop = std::min(to, from + TBufStream::BufferSize);
+            japanese.Reader.ValidateBuffer(from, stop);
+            model.Reader.ValidateBuffer(from, stop);
+            ASSERT_EQ(japanese.Reader.CharTypes(), model.Reader.CharTypes()) << "round " << round;
+            for (TBufStream* reader : {&japanese.Reader, &model.Reader}) reader->SetPosition(from);
+            do {
+                japanese.Reader.NextWord();
+                model.Reader.NextWord();
+                ASSERT_EQ(japanese.Reader.WordStart(), model.Reader.WordStart());
+                ASSERT_EQ(japanese.Reader.WordEnd(), model.Reader.WordEnd());
+            } while (model.Reader.WordEnd() > model.Reader.WordStart());
+            for (TBufStream* reader : {&japanese.Reader, &model.Reader}) reader->SetPosition(stop);
+            do {
+                japanese.Reader.PrevWord();
+                model.Reader.PrevWord();
+                ASSERT_EQ(japanese.Reader.WordStart(), model.Reader.WordStart());
+                ASSERT_EQ(japanese.Reader.WordEnd(), model.Reader.WordEnd());
+            } while (model.Reader.WordEnd() > model.Reader.WordStart());
+
+            int32_t textBytes = 0, modelTextBytes = 0;
+            ASSERT_EQ(japanese.Reader.Measure(from, to, textBytes),
+                      model.Reader.Measure(from, to, modelTextBytes));
+            ASSERT_EQ(textBytes, modelTextBytes);
+        }
+    }
 }

@@ -416,6 +416,33 @@ TEST_F(SegmentTest, WordsAreCountedIntoTheFrequencyList) {
     EXPECT_EQ(Frequency("end"), 1);
 }
 
+// In code page 932 the trail bytes of 表 and ソ are "\\", of ー "[", of ダ "_": word ends and the
+// word-tag separator on their own. The pass reads each character whole.
+TEST_F(SegmentTest, DoubleByteWordsAreNotCutAtTrailBytesThatLookLikeDelimiters) {
+    const std::string Hyoji = "\x95\x5C\x8E\xA6";
+    const std::string Coffee = "\x83\x52\x81\x5B\x83\x71\x81\x5B";
+    const std::string Soft = "\x83\x5C\x83\x74\x83\x67";
+    const std::string Da = "\x83\x5F";
+    CommonConfig->WordTag = 1;
+    CommonConfig->wTagDelimiter = '_';
+    TConcordConfig& L = Lang(0);
+    L.SetLanguage(1041, "Japanese");
+    L.SentenceFormat = 1;
+    const std::string First = Hyoji + "_N [" + Coffee + "] " + Da + " " + Soft + "_V.";
+    const std::string Second = Soft + ".";
+    Run(First + " " + Second);
+    EXPECT_EQ(C().Files[0].Object.WordCount, 5);
+    EXPECT_EQ(Frequency(Hyoji), 1);
+    EXPECT_EQ(Frequency(Coffee), 1);
+    EXPECT_EQ(Frequency(Da), 1);
+    EXPECT_EQ(Frequency(Soft), 2);
+    EXPECT_EQ(Sentences(), (Strings{First, Second}));
+    // Every byte counts but those of the two word tags.
+    EXPECT_EQ(
+        Lengths(C().SentenceIndexes.GetItem(0)),
+        (std::vector<int32_t>{static_cast<int32_t>(First.size()) - 4, static_cast<int32_t>(Second.size())}));
+}
+
 TEST_F(SegmentTest, FoldedFrequencyList) {
     FrequencyConfigs[0].IgnoreCase = true;
     Run("The cat, the CAT.");
