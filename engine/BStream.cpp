@@ -458,31 +458,6 @@ char TBufStream::NextPairedChar(TCharType& T) {
     return static_cast<char>(c);
 }
 
-// A word's characters are taken whole: a lead byte brings its trail byte, which may be any byte of
-// 0x40 or above, "[" and "\\" too.
-int32_t TBufStream::ReadPairedWordRun(char* Out, int32_t Room, int32_t MaxRun) {
-    if (FTrailUnknown) ResolveTrail();
-    const char* const first = FBuffer.get() + FCurrent;
-    const char* const end = FBuffer.get() + std::min(FLimit, FCurrent + MaxRun);
-    const char* p = first;
-    TCharType& trail = FTagState.Trail;
-    while (p < end) {
-        const auto c = static_cast<unsigned char>(*p);
-        if (trail != ctNone && c >= FirstTrailByte) {
-            if (trail != ctWord) break;
-            trail = ctNone;
-        } else {
-            if (FClass[c] != ctWord) break;
-            trail = (*FLeadBytes)[c] ? ctWord : ctNone;
-        }
-        if (p - first < Room) *Out++ = static_cast<char>(c);
-        ++p;
-    }
-    const auto length = static_cast<int32_t>(p - first);
-    FCurrent += length;
-    return length;
-}
-
 char TBufStream::PrevChar(TCharType& T) {
     if (!FClassified) {
         T = ctNone;

@@ -156,10 +156,10 @@ public:
     // most MaxRun of them and up to the end of the window (the word bytes NextChar would hand out one by
     // one), copies its first Room bytes to Out and returns the run's length; 0 when the next byte is not
     // such a word byte or is not in the window. A reader of many words calls it after a word byte to
-    // take the rest at once.
+    // take the rest at once. Always 0 in a double-byte code page, whose characters NextChar pairs up.
     int32_t ReadWordRun(char* Out, int32_t Room, int32_t MaxRun) {
-        if (FClassified || FTagState.InTag || FTagState.InPOSTag || MaxRun <= 0) return 0;
-        if (FDoubleByte) return ReadPairedWordRun(Out, Room, MaxRun);
+        // FSlowNext stands for the classified mode and the double-byte code pages at the cost of one test.
+        if (FSlowNext || FTagState.InTag || FTagState.InPOSTag || MaxRun <= 0) return 0;
         const char* const first = FBuffer.get() + FCurrent;
         const char* const end = FBuffer.get() + std::min(FLimit, FCurrent + MaxRun);
         const char* p = first;
@@ -179,7 +179,7 @@ public:
     // Room bytes to Out and returns how many were consumed (all of class ctTag). Always 0 in a
     // double-byte code page, where a closing byte may be a trail byte.
     int32_t ReadTagRun(char* Out, int32_t Room, int32_t MaxRun) {
-        if (FClassified || !FTagState.InTag || MaxRun <= 0 || FDoubleByte) return 0;
+        if (FSlowNext || !FTagState.InTag || MaxRun <= 0) return 0;
         const char* const first = FBuffer.get() + FCurrent;
         const char* const end = FBuffer.get() + std::min(FLimit, FCurrent + MaxRun);
         const char tagStart = FTags.TagStart;
@@ -203,8 +203,7 @@ public:
     // that ends it (a word end or a tag start); returns how many were consumed (all of class ctPOSTag).
     // Always 0 in a double-byte code page, where a word end may be a trail byte.
     int32_t ReadWordTagRun(int32_t MaxRun) {
-        if (FClassified || !FTagState.InPOSTag || FTags.WordTagMode != 1 || MaxRun <= 0 || FDoubleByte)
-            return 0;
+        if (FSlowNext || !FTagState.InPOSTag || FTags.WordTagMode != 1 || MaxRun <= 0) return 0;
         const char* const first = FBuffer.get() + FCurrent;
         const char* const end = FBuffer.get() + std::min(FLimit, FCurrent + MaxRun);
         const char tagStart = FTags.TagStart;
@@ -318,7 +317,6 @@ private:
     char NextSlowChar(TCharType& T);
     // NextChar in sequential mode for a double-byte code page.
     char NextPairedChar(TCharType& T);
-    int32_t ReadPairedWordRun(char* Out, int32_t Room, int32_t MaxRun);
     void UpdateSlowNext() { FSlowNext = FClassified || FDoubleByte; }
 
     // Window management.

@@ -502,7 +502,7 @@ TEST(BufStreamDoubleByte, ReadsAsTheTextWithEachTrailByteReplacedByItsLeadByte) 
                 while (reader->NextChar(type) != 0) {
                     *out += ClassLetter(type);
                     if (type == ctWord)
-                        out->append(static_cast<size_t>(reader->ReadWordRun(word, 8, 7)), 'w');
+                        out->append(static_cast<size_t>(reader->ReadWordRun(word, 8, 7)), 'W');
                 }
             }
             ASSERT_EQ(got, expected) << "round " << round << " range " << from << "-" << to;
