@@ -273,11 +273,11 @@ private:
     struct TTagState {
         bool InTag = false;
         bool InPOSTag = false;
+        // Not ctNone: the next byte is the trail byte of a double-byte character whose lead byte had
+        // this class, if it can be one (0x40 or above). Beside the flags, where it takes no room.
+        TCharType Trail = ctNone;
         // Bytes of a matched mode-2 start string still to come; they take no stop test.
         int32_t PendingPOSBytes = 0;
-        // Not ctNone: the next byte is the trail byte of a double-byte character whose lead byte had
-        // this class, if it can be one (0x40 or above).
-        TCharType Trail = ctNone;
     };
 
     static TCharType ClassifyDelimiter(unsigned char P, unsigned char C);
@@ -353,17 +353,15 @@ private:
     uint8_t FClass[256] = {};
     TTagState FTagState;
     int32_t FPOSStartLength = 0;
-    // The lead bytes of a double-byte code page; null in a single-byte one.
-    const std::array<bool, 256>* FLeadBytes = nullptr;
-    bool FDoubleByte = false;
-    // The cursor moved without reading: whether it stands on a trail byte is found at the next read.
-    bool FTrailUnknown = false;
-    // NextChar leaves its single-byte sequential path (classified mode, double-byte code page).
-    bool FSlowNext = false;
 
     bool FClassified = false;
     // The classified range begins inside a word.
     bool FStartsInWord = false;
+    // NextChar leaves its single-byte sequential path (classified mode, double-byte code page).
+    bool FSlowNext = false;
+    bool FDoubleByte = false;
+    // The cursor moved without reading: whether it stands on a trail byte is found at the next read.
+    bool FTrailUnknown = false;
     std::vector<TCharType> FCharTypes;
     char FWordBuffer[MaxWordLength + 1] = {};
     // Bytes read past the window: a tag's possible end, the lead-in of a classified range, a measure.
@@ -374,6 +372,8 @@ private:
     std::string FScratch;
     int32_t FWordStart = 0;
     int32_t FWordEnd = 0;
+    // The lead bytes of a double-byte code page; null in a single-byte one.
+    const std::array<bool, 256>* FLeadBytes = nullptr;
 };
 
 // A 0 byte of a corpus file reads as a blank.

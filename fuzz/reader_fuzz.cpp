@@ -1,7 +1,9 @@
 // The classifying reader against a plain model: random texts of words, tags, word tags, stray tag
 // starts, 0 bytes and mixed line breaks, read whole and in random ranges, forwards, backwards, word by
 // word and by search. The model classifies the whole text byte by byte in one pass, with no window, so
-// every difference is a fault of the reader's windows, refills, look-ahead or ranges.
+// every difference is a fault of the reader's windows, refills, look-ahead or ranges. In code page 932
+// the model pairs the text in one pass from its start and classifies each trail byte as a copy of its
+// lead byte, so a reader that cuts a character or loses the pairing at a seam or range start differs.
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -10,6 +12,7 @@
 
 #include "engine/BStream.h"
 #include "engine/SynStream.h"
+#include "platform/Nls.h"
 
 namespace {
 
@@ -36,18 +39,39 @@ private:
 };
 
 // The text: most input bytes pick a character of a small alphabet rich in markup; a few stand for a
-// long run of letters, so tags near the 1024-byte limit and texts of several windows are common.
-std::string MakeText(const uint8_t* Data, size_t Size) {
+// long run of letters, so tags near the 1024-byte limit and texts of several windows are common. A
+// double-byte text adds lead bytes (0x81, 0x83, 0x95), a high byte that is none (0xA0), and runs of
+// lead bytes, whose pairing only a look far back decides.
+std::string MakeText(const uint8_t* Data, size_t Size, bool DoubleByte) {
     static const char Alphabet[] = "ab ab\n\r\t<>_[].#\0x";
+    static const char DoubleByteAlphabet[] = "ab ab\n\r\t<>_[].#\0x\x81\x83\x95\xA0\x81\\@{";
+    const char* Letters = DoubleByte ? DoubleByteAlphabet : Alphabet;
+    const size_t Count = DoubleByte ? sizeof(DoubleByteAlphabet) - 1 : sizeof(Alphabet) - 1;
     std::string Text;
     for (size_t I = 0; I < Size; ++I) {
         const uint8_t B = Data[I];
         if (B >= 248)
-            Text.append(static_cast<size_t>(B - 247) * 150, 'a');
+            Text.append(static_cast<size_t>(B - 247) * 150, DoubleByte && (B & 1) ? '\x81' : 'a');
         else
-            Text += Alphabet[B % (sizeof(Alphabet) - 1)];
+            Text += Letters[B % Count];
     }
     return Text;
+}
+
+// Text with each trail byte, found by one pass from the start, replaced by its lead byte.
+std::string PairedText(const std::string& Text, int CodePage) {
+    std::string Result = Text;
+    if (CodePage == 0) return Result;
+    const auto& Leads = platform::CodePageTables(CodePage).LeadByte;
+    for (size_t I = 0; I + 1 < Text.size(); ++I) {
+        const auto C = static_cast<unsigned char>(Text[I]);
+        const auto Next = static_cast<unsigned char>(Text[I + 1]);
+        if (Leads[C] && Next >= FirstTrailByte) {
+            Result[I + 1] = Text[I];
+            ++I;
+        }
+    }
+    return Result;
 }
 
 TBufStreamTags MakeTags(uint8_t Choice) {
@@ -63,10 +87,11 @@ TBufStreamTags MakeTags(uint8_t Choice) {
 
 class TModel {
 public:
-    TModel(const std::string& Raw, const TBufStreamTags& Tags, const TCharSet& WordEnd)
+    TModel(const std::string& Raw, const TBufStreamTags& Tags, const TCharSet& WordEnd, int CodePage)
         : FTags(Tags), FWordEnd(WordEnd) {
         FText = Raw;
         std::replace(FText.begin(), FText.end(), '\0', ' ');
+        FClassText = PairedText(FText, CodePage);
         FTagStop = Closing(Tags.TagStop);
         FPOSStop = Closing(Tags.POSTagStop);
     }
@@ -97,7 +122,10 @@ private:
         return Set;
     }
 
-    unsigned char At(int32_t I) const { return static_cast<unsigned char>(FText[static_cast<size_t>(I)]); }
+    // The byte that decides the class at I.
+    unsigned char At(int32_t I) const {
+        return static_cast<unsigned char>(FClassText[static_cast<size_t>(I)]);
+    }
 
     bool TagEndFollows(int32_t I) const {
         const int32_t Last = std::min(Size(), I + TBufStream::MaxTagLength);
@@ -149,6 +177,7 @@ private:
     }
 
     std::string FText;
+    std::string FClassText;
     TBufStreamTags FTags;
     TCharSet FWordEnd;
     TCharSet FTagStop;
@@ -276,11 +305,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
     if (Size < 2) return 0;
     const TBufStreamTags Tags = MakeTags(Data[0]);
     const std::string Delimiters = (Data[1] & 1) ? ".,;" : ".,;:!#$^&()[]{}<>+=/\\|`~\"";
-    const std::string Raw = MakeText(Data + 2, Size - 2);
+    const int CodePage = (Data[1] & 2) ? 932 : 0;
+    const std::string Raw = MakeText(Data + 2, Size - 2, CodePage != 0);
     const TCharSet WordEnd = NonWordCharSet(Delimiters, "*%?@");
-    const TModel M(Raw, Tags, WordEnd);
+    const TModel M(Raw, Tags, WordEnd, CodePage);
     TMemorySynchroStream Stream(Raw);
-    TBufStream Reader(Stream, 0, WordEnd);
+    TBufStream Reader(Stream, 0, WordEnd, CodePage);
     Reader.Configure(Tags);
 
     const int32_t N = M.Size();
