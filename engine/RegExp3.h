@@ -290,6 +290,11 @@ struct TRegExpPattern {
     bool NotBol = false;                   // the text's start is not the start of a line
     bool NotEol = false;                   // the text's end is not the end of a line
     bool NewlineAnchor = false;            // ^ and $ also match after / before a line feed
+    // Raw bytes one of which every match ends with (only word or line assertions may follow it), so
+    // that a search ends its matches and its start positions at the last such byte of the text.
+    // HasLastBytes is false when the pattern has no such byte.
+    bool HasLastBytes = false;
+    std::array<uint8_t, 256> LastBytes{};
     // The matcher's memo of tried states (see RegExp3_Match.cpp). Per byte-code position: -1, or the
     // offset in MemoKeys of its key: first row, number of enclosing counted loops, then per loop its
     // count cell, the number of counts that differ (radix), the row multiplier of the count and the

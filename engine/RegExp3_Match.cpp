@@ -967,6 +967,15 @@ int RegExpSearchRange(const TRegExpPattern& Record, const char* Text, int Length
         Last = 0;
     }
     const uint8_t* T = reinterpret_cast<const uint8_t*>(Text);
+    // Every match ends with one of the last bytes: none starts after the last of them in the window,
+    // and none consumes beyond it.
+    if (Record.HasLastBytes) {
+        int LastByte = Stop - 1;
+        while (LastByte >= Start && !Record.LastBytes[T[LastByte]]) --LastByte;
+        if (LastByte < Start) return -1;
+        Stop = LastByte + 1;
+        Last = std::min(Last, LastByte);
+    }
     const bool Skip = Record.FastmapAccurate && !Record.CanBeEmpty;
     const uint8_t* Admits = Record.StartMap.data();
     return WithWorkspace([&](TWorkspace& W) {

@@ -58,6 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
         if (Text.size() <= 12) {
             TRegExpPattern Slow = *Re.Pattern;
             Slow.CanBeEmpty = true;
+            Slow.HasLastBytes = false;
             Slow.MemoSlots.clear();
             Slow.MemoRows = 0;
             const auto Expected = Leftmost(Slow, Text);
