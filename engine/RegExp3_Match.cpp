@@ -951,6 +951,30 @@ int RegExpMatchAt(const TRegExpPattern& Record, const char* Text, int Length, in
     });
 }
 
+namespace {
+
+// The one-byte test X when the pattern begins with X+ (X, then a loop over X), else null. A search
+// where X+ found no match at a position needs no start later in the run of X: every way to match from
+// there is a way from the earlier start, with the loop taking the bytes between.
+const uint8_t* LeadingRunTest(const TRegExpPattern& R) {
+    const uint8_t* Code = R.Buffer.data();
+    if (R.Used < 1 || !(Code[0] == ro_exactn || IsByteTestOp(Code[0]))) return nullptr;
+    const int Size = OpSize(Code);
+    if (Code[0] == ro_exactn && Code[1] != 1) return nullptr;
+    if (Size + 5 + Size > R.Used) return nullptr;
+    const uint8_t Head = Code[Size];
+    if (Head != ro_on_failure_keep_string_jump && Head != ro_on_failure_jump) return nullptr;
+    if (std::memcmp(Code, Code + Size + 5, size_t(Size)) != 0) return nullptr;
+    // on_failure_jump heads only the loops that end in maybe_pop_jump back to it.
+    if (Head == ro_on_failure_jump &&
+        (Size + 5 + Size + 5 > R.Used || Code[Size + 5 + Size] != ro_maybe_pop_jump ||
+         Jump5Target(Code, Size + 5 + Size) != Size))
+        return nullptr;
+    return Code;
+}
+
+}  // namespace
+
 int RegExpSearchRange(const TRegExpPattern& Record, const char* Text, int Length, int Start, int Range,
                       TRegExpRegisters* Regs, int Stop) {
     if (Start < 0 || Start > Length || Record.Tables == nullptr) return -1;
@@ -972,6 +996,8 @@ int RegExpSearchRange(const TRegExpPattern& Record, const char* Text, int Length
     }
     const bool Skip = Record.FastmapAccurate && !Record.CanBeEmpty;
     const uint8_t* Admits = Record.StartMap.data();
+    const uint8_t* LeadingRun = LeadingRunTest(Record);
+    const uint8_t* Words = Record.Tables->WordTable.data();
     return WithWorkspace([&](TWorkspace& W) {
         TMatcher Matcher(Record, T, Length, Stop, W);
         // With the map, a match needs a byte to begin with: the end of the window is never a candidate.
@@ -986,6 +1012,9 @@ int RegExpSearchRange(const TRegExpPattern& Record, const char* Text, int Length
                 if (Regs) Matcher.CopyRegisters(Pos, End, *Regs);
                 return Pos;
             }
+            // After X+ failed at Pos, a start later in the run of X would only retry a part of it.
+            if (Skip && LeadingRun && ByteTest(LeadingRun, T[Pos], Record.Translate.data(), Words))
+                Pos = RunEnd(LeadingRun, T, Pos + 1, SkipEnd, Record.Translate.data(), Words) - 1;
         }
         return -1;
     });
