@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QEvent>
 #include <QMetaObject>
+#include <QTimer>
 #include <algorithm>
 
 #include "controls/ConcDblProgress.h"
@@ -24,16 +25,47 @@ private:
     TQtBackend& FBackend;
 };
 
-TQtBackend::TQtBackend() : FWatcher(std::make_unique<TStateWatcher>(*this)) {}
+// The window manager gives the focus back to a closed dialog's owner only when it has settled which
+// window had it: a dialog that closes right after a question of its own (a message box that has just
+// handed the focus back to it) leaves the focus with nobody, and no key reaches the program until the
+// user clicks one of its windows. So the owner asks for it itself.
+class TQtBackend::TFocusKeeper : public QObject {
+protected:
+    bool eventFilter(QObject* Watched, QEvent* Event) override {
+        if (Event->type() == QEvent::Hide && Watched->isWidgetType()) {
+            auto* widget = static_cast<QWidget*>(Watched);
+            // Modal dialogs only: they close at the user's word, while a progress window may close while the
+            // user works in another program, which must keep the focus.
+            if (widget->isWindow() && widget->windowType() == Qt::Dialog && widget->isModal() &&
+                widget->parentWidget()) {
+                QPointer<QWidget> owner = widget->parentWidget()->window();
+                QTimer::singleShot(0, owner, [owner] {
+                    const QWidget* active = QApplication::activeWindow();
+                    if (owner && owner->isVisible() && !owner->isMinimized() &&
+                        (!active || !active->isVisible()))
+                        owner->activateWindow();
+                });
+            }
+        }
+        return QObject::eventFilter(Watched, Event);
+    }
+};
+
+TQtBackend::TQtBackend()
+    : FWatcher(std::make_unique<TStateWatcher>(*this)), FFocusKeeper(std::make_unique<TFocusKeeper>()) {}
 
 TQtBackend::~TQtBackend() {
-    if (FMainWindow) FMainWindow->removeEventFilter(FWatcher.get());
+    SetMainWindow(nullptr);
 }
 
 void TQtBackend::SetMainWindow(QWidget* MainWindow) {
     if (FMainWindow) FMainWindow->removeEventFilter(FWatcher.get());
+    if (qApp) qApp->removeEventFilter(FFocusKeeper.get());
     FMainWindow = MainWindow;
-    if (FMainWindow) FMainWindow->installEventFilter(FWatcher.get());
+    if (FMainWindow) {
+        FMainWindow->installEventFilter(FWatcher.get());
+        qApp->installEventFilter(FFocusKeeper.get());
+    }
 }
 
 int TQtBackend::Show(const TMessageRequest& Request) {

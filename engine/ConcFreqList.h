@@ -62,7 +62,7 @@ public:
 };
 
 // The bucket of a word: the one-at-a-time hash of its bytes (32-bit unsigned arithmetic) and 0x3FFF.
-// Words never hold a 0 byte (the reader ends text there), so all bytes of Word are hashed.
+// Words never hold a 0 byte (the reader reads one as a blank), so all bytes of Word are hashed.
 int32_t HashWord(std::string_view Word);
 
 // Which sort made the current display order. A list just created, cleared or loaded, and a list

@@ -166,7 +166,7 @@ int32_t LookBehindStart(int32_t Start) {
     return Start > LookBehind ? Start - LookBehind : 0;
 }
 
-// A 0 byte never gets here: the reader ends the text at one.
+// A 0 byte never gets here: the reader hands it out as a blank.
 char AsVisible(char C) {
     return C == '\t' || C == '\n' || C == '\r' ? Blank : C;
 }

@@ -163,7 +163,7 @@ enum TSuppressOption { soTags = 0, soWords = 1, soPOSTags = 2 };
 bool ToggleSuppressOption(TSuppressFlags& Flags, int Option);
 
 // The visible text of the bytes [Start, End) of Reader's source: what Flags hide is left out, and TAB,
-// LF and CR come back as blanks. A 0 byte ends the text, as it does for every reading of the corpus. The
+// LF and CR come back as blanks. A 0 byte reads as a blank, as it does for every reading of the corpus. The
 // reader starts 512 bytes before Start so that a tag opened there is recognised; those bytes are never
 // returned. The reader is set to its whole source first when it is classified or limited to a range, and its
 // cursor is left where reading stopped.

@@ -24,6 +24,12 @@
 //   - The engine: the compiled-pattern record, the compiler, the first-character map, the search and
 //     the matcher (RegExpCompilePattern, RegExpCompileFastmap, RegExpSearchRange, RegExpMatchAt).
 //
+// Work: a pattern without back-references is searched in time linear in the text (the matcher remembers
+// the states it has tried; see RegExp3_Match.cpp for how counted loops are kept from multiplying them).
+// Nested intervals with large bounds over one another, such as (a{1,100}){1,100}, still cost their
+// counts' product per byte. Back-references can take time exponential in the text; every search is
+// bounded by the thread's step limit and can be cancelled (TRegExpControl).
+//
 // Threads: a compiled pattern is read-only while it is searched; the matcher's working storage (its
 // failure stack and registers) belongs to the calling thread. Several threads may compile and search
 // patterns of different languages at once. One TRegExp must not be searched by two threads at once
@@ -233,10 +239,10 @@ constexpr int RegExpGaveUp = -2;        // the failure stack or memory ran out
 constexpr int RegExpCancelled = -3;     // the thread's cancel flag was set
 constexpr int RegExpTooManySteps = -4;  // the thread's step limit was exceeded
 
-// The steps one search or match may take by default. A step is one operation of the byte code (or one
-// alternative resumed); patterns without back-references need a small multiple of the text's length
-// times the pattern's size, so only back-references and huge counted loops come near it. About a
-// second of work.
+// The steps one search or match may take by default. A step is one operation of the byte code, one
+// alternative resumed, or 64 bytes scanned or compared; patterns without back-references need a small
+// multiple of the text's length times the pattern's size, so only back-references and nested large
+// intervals come near it. A fraction of a second to a few seconds of work.
 constexpr uint64_t RegExpDefaultStepLimit = 200'000'000;
 
 // How the searches of a thread are stopped from outside. The matcher reads Cancel (when set) every
@@ -284,6 +290,11 @@ struct TRegExpPattern {
     bool NotBol = false;                   // the text's start is not the start of a line
     bool NotEol = false;                   // the text's end is not the end of a line
     bool NewlineAnchor = false;            // ^ and $ also match after / before a line feed
+    // Raw bytes one of which every match ends with (only word or line assertions may follow it), so
+    // that a search ends its matches and its start positions at the last such byte of the text.
+    // HasLastBytes is false when the pattern has no such byte.
+    bool HasLastBytes = false;
+    std::array<uint8_t, 256> LastBytes{};
     // The matcher's memo of tried states (see RegExp3_Match.cpp). Per byte-code position: -1, or the
     // offset in MemoKeys of its key: first row, number of enclosing counted loops, then per loop its
     // count cell, the number of counts that differ (radix), the row multiplier of the count and the

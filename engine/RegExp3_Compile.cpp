@@ -476,6 +476,7 @@ public:
 private:
     void ComputeFirsts();
     TByteSet ByteTestSet(const TNode& Node) const;
+    bool LastByteSet(int32_t Index, TByteSet& Set) const;
     bool IsByteTest(const TNode& Node) const {
         return Node.Kind == TNodeKind::Char || Node.Kind == TNodeKind::Any || Node.Kind == TNodeKind::Set ||
                Node.Kind == TNodeKind::Test;
@@ -655,6 +656,41 @@ void TCodeGen::Generate(int32_t Root) {
     Gen(Root, End);
     if (R.Syntax & RegExpNoPosixBacktracking) Op(ro_succeed);
     NumberMemoRows();
+    TByteSet Last;
+    R.HasLastBytes = LastByteSet(Root, Last);
+    for (int C = 0; C < 256; ++C) R.LastBytes[size_t(C)] = R.HasLastBytes && Last[size_t(C)];
+}
+
+// Whether every match of the node ends with a byte of Set (zero-width assertions after it aside).
+bool TCodeGen::LastByteSet(int32_t Index, TByteSet& Set) const {
+    const TNode& Node = Nodes[size_t(Index)];
+    switch (Node.Kind) {
+        case TNodeKind::Char:
+        case TNodeKind::Any:
+        case TNodeKind::Set:
+        case TNodeKind::Test:
+            Set = ByteTestSet(Node);
+            return true;
+        case TNodeKind::Group:
+            return LastByteSet(Node.Kids[0], Set);
+        case TNodeKind::Repeat:
+            return Node.Min >= 1 && LastByteSet(Node.Kids[0], Set);
+        case TNodeKind::Concat:
+            for (auto Kid = Node.Kids.rbegin(); Kid != Node.Kids.rend(); ++Kid)
+                if (Nodes[size_t(*Kid)].Kind != TNodeKind::Assert) return LastByteSet(*Kid, Set);
+            return false;
+        case TNodeKind::Alt: {
+            Set.reset();
+            for (int32_t Kid : Node.Kids) {
+                TByteSet KidSet;
+                if (!LastByteSet(Kid, KidSet)) return false;
+                Set |= KidSet;
+            }
+            return true;
+        }
+        default:
+            return false;
+    }
 }
 
 // Every jump target gets one row per combination of the counts of the counted loops around it (and,
@@ -939,6 +975,7 @@ const char* RegExpCompilePattern(const char* Text, int Length, TRegExpPattern& R
     Record.NewlineAnchor = true;
     Record.NumGroups = 0;
     Record.NumCells = 0;
+    Record.HasLastBytes = false;
     Record.CanBeEmpty = false;
     Record.FastmapAccurate = false;
     int Error = reNoError;

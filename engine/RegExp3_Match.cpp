@@ -7,14 +7,22 @@
 // is saved only while some alternative is pending: with none left, a failure ends the match anyway.
 //
 // Without back-references, what can happen from a point of the byte code at a text position depends only
-// on the counts of the counted loops around it, not on how the matcher got there. A search therefore
-// remembers the (jump target, counts, text position) states it has been at, and fails at once when it comes
-// back to one: everything from there has been tried already, at this start position or at an earlier one that
-// found nothing. Searches that would otherwise take time quadratic or exponential in the text stay linear.
-// The memo's words carry the number of the search that wrote them, so a new search starts from an empty memo
-// without clearing it. The head of a loop over a one-byte test counts as visited at every position of the run
-// it consumed: from any of them the run ends at the same place, and the exits it would try are among those
-// already being tried, longest first.
+// on the counts of the counted loops around it (and, when the first match is taken, on whether each
+// loop's iteration began at that position), not on how the matcher got there. A search therefore
+// remembers the (jump target, counts, text position) states it has been at, and fails at once when it
+// comes back to one: everything from there has been tried already, at this start position or at an
+// earlier one that found nothing. Every state is entered at most once per search, so the time is linear
+// in the text for a fixed pattern; the constant is the number of jump targets times the count
+// combinations, which two rules keep small:
+//   - An interval over one byte test is a bounded run without a counter (ro_repeat_test).
+//   - When the longest match is wanted, a count of a bounded loop at or above its minimum is dominated
+//     by a smaller one (more iterations still allowed, none still owed), so the memo keeps the smallest
+//     count per state and fails a larger one. Greedy loops reach a position first with their smallest
+//     count, so (.+ ){1,40} costs about what (.+ )+ does.
+// The head of a loop over a one-byte test counts as visited at every position of the run it consumed:
+// from any of them the run ends at the same place, and a later entry scans only up to the first position
+// already visited, trying only the shorter runs that are new. Quadratic rescans of long runs (.*.*x) are
+// so avoided.
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -52,7 +60,18 @@ public:
     void Start(uint64_t States);
     // Whether State was marked in this search; marks it.
     bool TestAndSet(uint64_t State) { return Dense ? DenseWord(State, true) : SparseFind(State, true); }
-    bool Test(uint64_t State) { return Dense ? DenseWord(State, false) : SparseFind(State, false); }
+    // Gives back storage above a few megabytes, which only rare patterns need.
+    void Trim() {
+        if (Bits.size() * 12 > TrimBytes) {
+            std::vector<uint64_t>().swap(Bits);
+            std::vector<uint32_t>().swap(Uses);
+        }
+        if (Slots.size() * 12 > TrimBytes) {
+            std::vector<uint64_t>().swap(Slots);
+            std::vector<uint32_t>().swap(SlotUses);
+        }
+    }
+    static constexpr size_t TrimBytes = size_t(4) << 20;
 
 private:
     bool DenseWord(uint64_t State, bool Set);
@@ -166,6 +185,12 @@ public:
         return false;
     }
 
+    void Trim() {
+        if (Counts.size() * 8 <= TMemo::TrimBytes) return;
+        std::vector<int32_t>().swap(Counts);
+        std::vector<uint32_t>().swap(Uses);
+    }
+
 private:
     static constexpr uint64_t CountMemoMaxStates = uint64_t(1) << 21;
     uint32_t Use = 0;
@@ -197,8 +222,11 @@ TWorkspace& ThreadWorkspace() {
     return Workspace;
 }
 
-// A search that needed a far larger stack leaves the thread with the ordinary one again.
+// A search that needed a far larger stack or memo leaves the thread with the ordinary sizes again: four
+// search threads must not each keep tens of megabytes.
 void ReleaseLargeStack(TWorkspace& W) {
+    W.Memo.Trim();
+    W.CountMemo.Trim();
     if (W.Stack.capacity() <= 4 * InitialStackEntries) return;
     std::vector<TEntry>().swap(W.Stack);
     W.Stack.reserve(InitialStackEntries);
@@ -238,8 +266,8 @@ bool InMap(const uint8_t* Map, uint8_t C) {
     return (Map[C >> 3] >> (C & 7)) & 1;
 }
 
-bool IsByteTestCode(uint8_t Op) {
-    return Op == ro_exactn || Op == ro_anychar || Op == ro_charset || Op == ro_charset_not ||
+bool IsByteTestOp(uint8_t Op) {
+    return Op == ro_anychar || Op == ro_charset || Op == ro_charset_not ||
            (Op >= ro_wordchar && Op <= ro_notwordchar) || (Op >= ro_digit && Op <= ro_notspace);
 }
 
@@ -271,7 +299,7 @@ int OpSize(const uint8_t* Code) {
             return 5;
         case ro_repeat_test: {
             const int Test = OpSize(Code + 5);
-            return Test == 0 || !IsByteTestCode(Code[5]) ? 0 : 5 + Test;
+            return Test == 0 || !(Code[5] == ro_exactn || IsByteTestOp(Code[5])) ? 0 : 5 + Test;
         }
         default:
             return Code[0] <= ro_LastOp ? 1 : 0;
@@ -349,11 +377,6 @@ int32_t RunEnd(const uint8_t* Code, const uint8_t* T, int32_t Pos, int32_t Stop,
         default:
             return Pos;
     }
-}
-
-bool IsByteTestOp(uint8_t Op) {
-    return Op == ro_anychar || Op == ro_charset || Op == ro_charset_not ||
-           (Op >= ro_wordchar && Op <= ro_notwordchar) || (Op >= ro_digit && Op <= ro_notspace);
 }
 
 class TMatcher {
@@ -469,6 +492,8 @@ private:
     bool AtWordBoundary(int32_t Pos) const {
         return (Pos > 0 && IsWord(Pos - 1)) != (Pos < Length && IsWord(Pos));
     }
+    // Scanning or comparing bytes costs far less per byte than an operation: a step per 64 bytes.
+    void ChargeBytes(int64_t Bytes) { Steps += uint64_t(Bytes) / 64; }
     // Counts one step; every 1,024 steps looks at the cancel flag and the step limit.
     void Step() {
         if (++Steps < NextPoll) return;
@@ -544,6 +569,7 @@ bool TMatcher::Backtrack(int32_t& Pc, int32_t& Pos) {
                 const uint8_t* After = Code + E.Index;
                 if (E.Index < CodeEnd && (After[0] == ro_exactn || IsByteTestOp(After[0])))
                     while (Next >= Low && (Next >= Stop || !ByteTest(After, T[Next], Tr, Words))) --Next;
+                ChargeBytes(E.Value - Next);
                 if (Next < Low) {
                     W.Stack.pop_back();
                     --Choices;
@@ -647,8 +673,11 @@ int TMatcher::Run(int Start) {
                     continue;
                 case ro_duplicate: {
                     const int32_t From = W.Starts[Op[1]], To = W.Ends[Op[1]];
-                    if (From < 0 || To < From || Stop - Pos < To - From || !SameText(From, Pos, To - From))
-                        break;
+                    if (From < 0 || To < From || Stop - Pos < To - From) break;
+                    // Comparisons and the scans of runs are charged by their bytes: the step limit bounds the
+                    // time, not the count of operations.
+                    ChargeBytes(To - From);
+                    if (!SameText(From, Pos, To - From)) break;
                     Pos += To - From;
                     Pc += 2;
                     continue;
@@ -685,6 +714,7 @@ int TMatcher::Run(int Start) {
                     const int32_t Exit = Jump5Target(Code, Pc);
                     Covered = false;
                     Pos = NewRunEnd(Pc, Op + 5, Pos);
+                    ChargeBytes(Pos - From);
                     if (Covered) --Pos;
                     if (Pos > From) {
                         Push(ekRangeLow, 0, From);
@@ -710,7 +740,9 @@ int TMatcher::Run(int Start) {
                     // From any position of the run the loop ends where it ends from here: where it meets a
                     // position its head has been at, that end is being tried already.
                     Covered = false;
+                    const int32_t From = Pos;
                     Pos = NewRunEnd(Head, Test, Pos);
+                    ChargeBytes(Pos - From);
                     if (Covered) break;
                     Pc = End;
                     continue;
@@ -752,6 +784,7 @@ int TMatcher::Run(int Start) {
                         Max == RegExpUnbounded ? Stop : int32_t(std::min<int64_t>(Stop, int64_t(Pos) + Max));
                     const int32_t From = Pos;
                     Pos = RunEnd(Op + 5, T, Pos, Limit, Tr, Words);
+                    ChargeBytes(Pos - From);
                     if (Pos - From < Min) break;
                     const int32_t Next = Pc + OpSize(Op);
                     if (Pos > From + Min) {
@@ -928,6 +961,15 @@ int RegExpSearchRange(const TRegExpPattern& Record, const char* Text, int Length
         Last = 0;
     }
     const uint8_t* T = reinterpret_cast<const uint8_t*>(Text);
+    // Every match ends with one of the last bytes: none starts after the last of them in the window,
+    // and none consumes beyond it.
+    if (Record.HasLastBytes) {
+        int LastByte = Stop - 1;
+        while (LastByte >= Start && !Record.LastBytes[T[LastByte]]) --LastByte;
+        if (LastByte < Start) return -1;
+        Stop = LastByte + 1;
+        Last = std::min(Last, LastByte);
+    }
     const bool Skip = Record.FastmapAccurate && !Record.CanBeEmpty;
     const uint8_t* Admits = Record.StartMap.data();
     return WithWorkspace([&](TWorkspace& W) {

@@ -143,22 +143,23 @@ void TParaContextForm::Fill() {
 
 void TParaContextForm::SelectHit() {
     if (FHitLength < 0) return;
-    QTextCursor Cursor(ContextLines->document());
-    Cursor.setPosition(FHitStart + FHitLength);
-    ContextLines->setTextCursor(Cursor);
-    ContextLines->ensureCursorVisible();
-    const QRect End = ContextLines->cursorRect();
-    Cursor.setPosition(FHitStart);
-    ContextLines->setTextCursor(Cursor);
-    const QRect Start = ContextLines->cursorRect();
-    // Scrolled only far enough to show it, the hit would sit on the view's edge with nothing of the
-    // text around it in sight on that side.
-    const QRect Viewport = ContextLines->viewport()->rect();
     QScrollBar* H = ContextLines->horizontalScrollBar();
     QScrollBar* V = ContextLines->verticalScrollBar();
-    if (Start.top() == End.top())
-        H->setValue(H->value() + (Start.left() + End.right()) / 2 - Viewport.center().x());
-    V->setValue(V->value() + Start.center().y() - Viewport.center().y());
+    H->setValue(0);
+    V->setValue(0);
+    QTextCursor Cursor(ContextLines->document());
+    Cursor.setPosition(FHitStart);
+    const QRect Start = ContextLines->cursorRect(Cursor);
+    Cursor.setPosition(FHitStart + FHitLength);
+    const QRect End = ContextLines->cursorRect(Cursor);
+    // The text is shown from its beginning when the hit is well in sight there. Otherwise the hit comes
+    // into the middle: scrolled only far enough to show it, it would sit on the view's edge with nothing
+    // of the text around it in sight on that side.
+    const QRect Viewport = ContextLines->viewport()->rect();
+    if (End.right() > Viewport.width() * 3 / 4 && Start.top() == End.top())
+        H->setValue((Start.left() + End.right()) / 2 - Viewport.center().x());
+    if (End.bottom() > Viewport.height() * 3 / 4) V->setValue(Start.center().y() - Viewport.center().y());
+    Cursor.setPosition(FHitStart);
     Cursor.setPosition(FHitStart + FHitLength, QTextCursor::KeepAnchor);
     ContextLines->setTextCursor(Cursor);
 }

@@ -30,8 +30,8 @@ public:
 
     // Reads the text around the hit again and shows it with the hit selected.
     void Fill();
-    // Selects the hit and scrolls the text so that the hit stands in the middle of the view, with as much
-    // of the text around it in sight as the view holds.
+    // Selects the hit; the text shows from its beginning when the hit is well in sight there (within
+    // three quarters of the view's width and height), otherwise the hit is brought into the middle.
     void SelectHit();
     // "&Display" (group 4), merged by the main window while this window is active.
     std::vector<TMergedMenu> MergedMenus() const override;

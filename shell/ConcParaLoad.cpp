@@ -241,8 +241,8 @@ void TParaLoadForm::RemovePanel(int Language) {
     FPanels.erase(FPanels.begin() + Language, FPanels.end());
 }
 
-// Client width n x 160 + (n + 1) x 4, centred horizontally on the screen; "&Show" and "&Remove" under
-// the last panel's list, right-aligned with it.
+// Client width n x 160 + (n + 1) x 4, centred horizontally on the screen (and vertically when it opens);
+// "&Show" and "&Remove" under the last panel's list, right-aligned with it.
 void TParaLoadForm::LayOut() {
     const int Count = PanelCount();
     const int Width = ParaLoadClientWidth(Count);
@@ -256,8 +256,11 @@ void TParaLoadForm::LayOut() {
     CancelBtn->setGeometry(Width - ParaLoadSpacing - ButtonWidth, ButtonTop, ButtonWidth, ButtonHeight);
     OkBtn->setGeometry(Width - 2 * (ParaLoadSpacing + ButtonWidth), ButtonTop, ButtonWidth, ButtonHeight);
     if (const QScreen* Screen = screen()) {
+        // Placed before it is first shown, the dialog would otherwise keep the top edge of the screen.
         const QRect Area = Screen->availableGeometry();
-        move(Area.left() + (Area.width() - frameGeometry().width()) / 2, y());
+        const int Top =
+            isVisible() ? y() : Area.top() + std::max((Area.height() - frameGeometry().height()) / 2, 0);
+        move(Area.left() + (Area.width() - frameGeometry().width()) / 2, Top);
     }
     SetTabChain();
 }

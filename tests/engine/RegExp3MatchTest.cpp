@@ -134,10 +134,11 @@ TEST_F(RegExpStackLimit, LoopsThatCannotGiveBackLeaveNoAlternatives) {
     const std::string As(8192, 'a');
     SetRegExpThreadStackLimit(64);
     EXPECT_EQ(Leftmost("a*b", As), std::make_pair(-1, -1));
-    EXPECT_EQ(Leftmost("[ab]*c|x", As), std::make_pair(-1, -1));
-    EXPECT_EQ(Leftmost("(a)*b", As), std::make_pair(-2, -2));  // one alternative per byte
+    // (Patterns that need not end with a given byte: the search cannot stop before the end.)
+    EXPECT_EQ(Leftmost("[ab]*c|xy?", As), std::make_pair(-1, -1));
+    EXPECT_EQ(Leftmost("(a)*bc*", As), std::make_pair(-2, -2));  // one alternative per byte
     SetRegExpThreadStackLimit(0);
-    EXPECT_EQ(Leftmost("(a)*b", As), std::make_pair(-1, -1));
+    EXPECT_EQ(Leftmost("(a)*bc*", As), std::make_pair(-1, -1));
 }
 
 TEST_F(RegExpStackLimit, DeepBacktrackingFindsItsMatch) {
@@ -171,13 +172,13 @@ TEST(RegExpMatch, LoopsUnderManyCountsDoNotCrash) {
 TEST_F(RegExpStackLimit, TheStackIsBoundedInBytes) {
     EXPECT_LE(RegExpFailureStackLimit * RegExpFailureStackEntryBytes, size_t(32) << 20);
     // About eight entries per byte: far more than the limit allows on a megabyte.
-    EXPECT_EQ(Leftmost("(((((((y)))))))*x", std::string(1 << 20, 'y')), std::make_pair(-2, -2));
+    EXPECT_EQ(Leftmost("(((((((y)))))))*xz*", std::string(1 << 20, 'y')), std::make_pair(-2, -2));
 }
 
 // A search stops when its thread's cancel flag is set or its step limit is reached, however hard the
 // pattern.
 TEST(RegExpControl, CancelAndStepLimitEndTheSearch) {
-    const std::string Text = std::string(8000, 'a') + "b";
+    const std::string Text = std::string(8000, 'a') + "bq";
     TRegExp Re("(.+)(.+)\\2\\1q", RegExpSyntaxExtended, 0, Cp1252());
     std::atomic<bool> Cancel{true};
     TRegExpSpan Span;
@@ -359,7 +360,8 @@ private:
     int Groups = 0;
 };
 
-// Neither skipping by the first-character map nor the memo of tried states may change an answer.
+// Neither skipping by the first-character map, nor stopping at the last byte a match can end with, nor
+// the memo of tried states may change an answer.
 TEST(RegExpProperties, FastmapAndMemoNeverChangeTheAnswer) {
     TPatternMaker Maker(20240611,
                         {"a", "b", "c", ".", "[ab]", "[^a]", "\\w", "\\W", "\\d", "\\s", "\\S", "\\b", "\\B",
@@ -371,6 +373,7 @@ TEST(RegExpProperties, FastmapAndMemoNeverChangeTheAnswer) {
             TRegExp Re(Pattern, Syntax, 0, Cp1252());
             TRegExpPattern EveryPosition = *Re.Pattern;
             EveryPosition.CanBeEmpty = true;
+            EveryPosition.HasLastBytes = false;
             TRegExpPattern NoMemo = *Re.Pattern;
             NoMemo.MemoSlots.clear();
             NoMemo.MemoRows = 0;
@@ -422,6 +425,7 @@ TEST(RegExpProperties, LargeIntervalsAndDeepNestingKeepTheAnswer) {
             NoMemo.MemoSlots.clear();
             NoMemo.MemoRows = 0;
             NoMemo.CanBeEmpty = true;
+            NoMemo.HasLastBytes = false;
             for (int T = 0; T < 4; ++T) {
                 const std::string Text = Maker.Text("aaab \n", 40);
                 const auto Expected = Leftmost(NoMemo, Text);

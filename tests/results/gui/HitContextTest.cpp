@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QScrollBar>
 #include <QTextCursor>
 #include <QTextEdit>
 #include <QTreeWidget>
@@ -164,6 +165,18 @@ TEST_F(HitContextTest, LargerContextCentresTheHitAndPostsItsStatusWhenActive) {
     EXPECT_GT(Place.top(), View.height() / 4) << Place.top() << " of " << View.height();
     EXPECT_LT(Place.top(), View.height() * 3 / 4);
     EXPECT_EQ(Form->ContextLines->textCursor().selectedText(), "house");
+
+    // A hit in sight without scrolling leaves the text at its beginning.
+    TConcordItem Early(0);
+    Early.FileIndex = 1;
+    Early.HitStart = 5;
+    Early.HitEnd = 9;
+    TParaContextForm* AtStart = ShowLargerContext(&Early, &Area, 0);
+    ASSERT_NE(AtStart, nullptr);
+    QApplication::processEvents();
+    EXPECT_EQ(AtStart->ContextLines->horizontalScrollBar()->value(), 0);
+    EXPECT_EQ(AtStart->ContextLines->verticalScrollBar()->value(), 0);
+    EXPECT_EQ(AtStart->ContextLines->textCursor().selectedText(), "word");
 
     auto LastPost = [&Messenger] {
         for (auto It = Messenger.Entries.rbegin(); It != Messenger.Entries.rend(); ++It)

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QStackedWidget>
 #include <QTest>
 #include <QTimer>
@@ -213,6 +214,20 @@ TEST_F(LoadDialogsTest, ANewCorpusOpensWithTwoPanelsAndAnUndefinedSecondLanguage
     Again.close();
     EXPECT_FALSE(Again.isVisible());
     EXPECT_EQ(Terminated, 1);
+}
+
+// The dialog opens in the middle of the screen (it used to open against the top edge); a change of the
+// language count later centres it across again and leaves its height on the screen as it is.
+TEST_F(LoadDialogsTest, TheDialogOpensInTheMiddleOfTheScreen) {
+    TParaLoadForm Form(true);
+    Form.show();
+    const QRect Area = Form.screen()->availableGeometry();
+    EXPECT_LE(std::abs(Form.frameGeometry().center().x() - Area.center().x()), 2);
+    EXPECT_LE(std::abs(Form.frameGeometry().center().y() - Area.center().y()), 2) << Form.y();
+    Form.move(Form.x(), Area.top() + 20);
+    Form.SetLanguageCount(3);
+    EXPECT_EQ(Form.y(), Area.top() + 20);
+    EXPECT_LE(std::abs(Form.frameGeometry().center().x() - Area.center().x()), 2);
 }
 
 TEST_F(LoadDialogsTest, AddingRemovingMarkingAndShowingFiles) {

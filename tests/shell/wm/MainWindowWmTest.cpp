@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
 #include <QPushButton>
 #include <QTimer>
 #include <algorithm>
@@ -223,4 +224,34 @@ TEST_F(MainWindowUnderWm, AMessageBelongsToTheActiveWindowAndKeepsItsCaption) {
     WorkspaceFileName = "/data/MYCORPUS.TWS";
     Form->UpdateCaption();
     EXPECT_TRUE(wm::WaitFor([&] { return wm::Caption(main) == "Tessivor - Mycorpus"; })) << wm::Caption(main);
+}
+
+// A settings dialog that asks a question on OK and then closes (the search options asking whether the
+// scanned information may go): the keyboard focus comes back to the main window. It once stayed with
+// the window manager, so that no shortcut reached the program until the user clicked it.
+TEST_F(MainWindowUnderWm, AQuestionBeforeADialogClosesLeavesTheFocusWithTheMainWindow) {
+    const uint32_t main = Start();
+    wm::Activate(main);
+    ASSERT_TRUE(wm::WaitFor([&] { return wm::ActiveWindow() == main; }));
+
+    QDialog dialog(Form.get());
+    auto* ok = new QPushButton("OK", &dialog);
+    QObject::connect(ok, &QPushButton::clicked, &dialog, [&] {
+        QTimer::singleShot(0, [] {
+            auto* box = qobject_cast<TMessageForm*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            const uint32_t message = wm::WindowOf(box);
+            ASSERT_TRUE(wm::WaitFor([&] { return wm::ActiveWindow() == message; }));
+            box->Button(mbYes)->click();
+        });
+        if (WarningYesNo("Word delimiters are changed. Continue?", true)) dialog.accept();
+    });
+    QTimer::singleShot(0, [&] {
+        const uint32_t window = wm::WindowOf(&dialog);
+        ASSERT_TRUE(wm::WaitFor([&] { return wm::ActiveWindow() == window; }));
+        ok->click();
+    });
+    EXPECT_EQ(dialog.exec(), QDialog::Accepted);
+    EXPECT_TRUE(wm::WaitFor([&] { return wm::ActiveWindow() == main && Form->isActiveWindow(); }, 3000))
+        << wm::ActiveWindow();
 }
