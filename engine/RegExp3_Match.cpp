@@ -60,7 +60,6 @@ public:
     void Start(uint64_t States);
     // Whether State was marked in this search; marks it.
     bool TestAndSet(uint64_t State) { return Dense ? DenseWord(State, true) : SparseFind(State, true); }
-    bool Test(uint64_t State) { return Dense ? DenseWord(State, false) : SparseFind(State, false); }
     // Gives back storage above a few megabytes, which only rare patterns need.
     void Trim() {
         if (Bits.size() * 12 > TrimBytes) {
@@ -267,8 +266,8 @@ bool InMap(const uint8_t* Map, uint8_t C) {
     return (Map[C >> 3] >> (C & 7)) & 1;
 }
 
-bool IsByteTestCode(uint8_t Op) {
-    return Op == ro_exactn || Op == ro_anychar || Op == ro_charset || Op == ro_charset_not ||
+bool IsByteTestOp(uint8_t Op) {
+    return Op == ro_anychar || Op == ro_charset || Op == ro_charset_not ||
            (Op >= ro_wordchar && Op <= ro_notwordchar) || (Op >= ro_digit && Op <= ro_notspace);
 }
 
@@ -300,7 +299,7 @@ int OpSize(const uint8_t* Code) {
             return 5;
         case ro_repeat_test: {
             const int Test = OpSize(Code + 5);
-            return Test == 0 || !IsByteTestCode(Code[5]) ? 0 : 5 + Test;
+            return Test == 0 || !(Code[5] == ro_exactn || IsByteTestOp(Code[5])) ? 0 : 5 + Test;
         }
         default:
             return Code[0] <= ro_LastOp ? 1 : 0;
@@ -378,11 +377,6 @@ int32_t RunEnd(const uint8_t* Code, const uint8_t* T, int32_t Pos, int32_t Stop,
         default:
             return Pos;
     }
-}
-
-bool IsByteTestOp(uint8_t Op) {
-    return Op == ro_anychar || Op == ro_charset || Op == ro_charset_not ||
-           (Op >= ro_wordchar && Op <= ro_notwordchar) || (Op >= ro_digit && Op <= ro_notspace);
 }
 
 class TMatcher {
