@@ -34,7 +34,10 @@ protected:
     bool eventFilter(QObject* Watched, QEvent* Event) override {
         if (Event->type() == QEvent::Hide && Watched->isWidgetType()) {
             auto* widget = static_cast<QWidget*>(Watched);
-            if (widget->isWindow() && widget->windowType() == Qt::Dialog && widget->parentWidget()) {
+            // Modal dialogs only: they close at the user's word, while a progress window may close while the
+            // user works in another program, which must keep the focus.
+            if (widget->isWindow() && widget->windowType() == Qt::Dialog && widget->isModal() &&
+                widget->parentWidget()) {
                 QPointer<QWidget> owner = widget->parentWidget()->window();
                 QTimer::singleShot(0, owner, [owner] {
                     const QWidget* active = QApplication::activeWindow();

@@ -18,8 +18,8 @@ public:
     // The program's main window (borrowed, may die first; nullptr: none). Progress windows are its
     // transients; they are hidden while it is minimised and shown again when it is restored. Message
     // dialogs fall back to it when no window of the program is active. Without one the application
-    // never counts as minimised. While there is one, a dialog that closes and leaves no window of the
-    // program active gives the focus back to the window it belongs to.
+    // never counts as minimised. While there is one, a modal dialog that closes and leaves no window of
+    // the program active gives the focus back to the window it belongs to.
     void SetMainWindow(QWidget* MainWindow);
 
     // The modal message dialog above the active window; the modal result of the button that closed it.

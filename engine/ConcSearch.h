@@ -135,9 +135,10 @@ public:
     std::string Caption;  // the pattern's name, shown while it is searched
 
     // Reads the next token of Reader's range into the word buffer (its first 255 bytes, lower-cased
-    // unless MatchCase) and returns it; empty at the end of the range or at a 0 byte. Without word
-    // tags the delimiter after the word is consumed; with word tags the byte that ended the token is
-    // given back, and a word tag comes without its separator or its start string and stop character.
+    // unless MatchCase) and returns it; empty at the end of the range (a 0 byte in the text reads as a
+    // blank). Without word tags the delimiter after the word is consumed; with word tags the byte that ended
+    // the token is given back, and a word tag comes without its separator or its start string and stop
+    // character.
     std::string_view ReadNextWord();
     // Whether Word matches Pattern (both prepared for the case rule) with the wildcards, the skipping
     // characters of the word and the equal characters.

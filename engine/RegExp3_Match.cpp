@@ -60,7 +60,6 @@ public:
     void Start(uint64_t States);
     // Whether State was marked in this search; marks it.
     bool TestAndSet(uint64_t State) { return Dense ? DenseWord(State, true) : SparseFind(State, true); }
-    bool Test(uint64_t State) { return Dense ? DenseWord(State, false) : SparseFind(State, false); }
     // Gives back storage above a few megabytes, which only rare patterns need.
     void Trim() {
         if (Bits.size() * 12 > TrimBytes) {
@@ -267,8 +266,8 @@ bool InMap(const uint8_t* Map, uint8_t C) {
     return (Map[C >> 3] >> (C & 7)) & 1;
 }
 
-bool IsByteTestCode(uint8_t Op) {
-    return Op == ro_exactn || Op == ro_anychar || Op == ro_charset || Op == ro_charset_not ||
+bool IsByteTestOp(uint8_t Op) {
+    return Op == ro_anychar || Op == ro_charset || Op == ro_charset_not ||
            (Op >= ro_wordchar && Op <= ro_notwordchar) || (Op >= ro_digit && Op <= ro_notspace);
 }
 
@@ -300,7 +299,7 @@ int OpSize(const uint8_t* Code) {
             return 5;
         case ro_repeat_test: {
             const int Test = OpSize(Code + 5);
-            return Test == 0 || !IsByteTestCode(Code[5]) ? 0 : 5 + Test;
+            return Test == 0 || !(Code[5] == ro_exactn || IsByteTestOp(Code[5])) ? 0 : 5 + Test;
         }
         default:
             return Code[0] <= ro_LastOp ? 1 : 0;
@@ -378,11 +377,6 @@ int32_t RunEnd(const uint8_t* Code, const uint8_t* T, int32_t Pos, int32_t Stop,
         default:
             return Pos;
     }
-}
-
-bool IsByteTestOp(uint8_t Op) {
-    return Op == ro_anychar || Op == ro_charset || Op == ro_charset_not ||
-           (Op >= ro_wordchar && Op <= ro_notwordchar) || (Op >= ro_digit && Op <= ro_notspace);
 }
 
 class TMatcher {
@@ -957,6 +951,30 @@ int RegExpMatchAt(const TRegExpPattern& Record, const char* Text, int Length, in
     });
 }
 
+namespace {
+
+// The one-byte test X when the pattern begins with X+ (X, then a loop over X), else null. A search
+// where X+ found no match at a position needs no start later in the run of X: every way to match from
+// there is a way from the earlier start, with the loop taking the bytes between.
+const uint8_t* LeadingRunTest(const TRegExpPattern& R) {
+    const uint8_t* Code = R.Buffer.data();
+    if (R.Used < 1 || !(Code[0] == ro_exactn || IsByteTestOp(Code[0]))) return nullptr;
+    const int Size = OpSize(Code);
+    if (Code[0] == ro_exactn && Code[1] != 1) return nullptr;
+    if (Size + 5 + Size > R.Used) return nullptr;
+    const uint8_t Head = Code[Size];
+    if (Head != ro_on_failure_keep_string_jump && Head != ro_on_failure_jump) return nullptr;
+    if (std::memcmp(Code, Code + Size + 5, size_t(Size)) != 0) return nullptr;
+    // on_failure_jump heads only the loops that end in maybe_pop_jump back to it.
+    if (Head == ro_on_failure_jump &&
+        (Size + 5 + Size + 5 > R.Used || Code[Size + 5 + Size] != ro_maybe_pop_jump ||
+         Jump5Target(Code, Size + 5 + Size) != Size))
+        return nullptr;
+    return Code;
+}
+
+}  // namespace
+
 int RegExpSearchRange(const TRegExpPattern& Record, const char* Text, int Length, int Start, int Range,
                       TRegExpRegisters* Regs, int Stop) {
     if (Start < 0 || Start > Length || Record.Tables == nullptr) return -1;
@@ -978,6 +996,8 @@ int RegExpSearchRange(const TRegExpPattern& Record, const char* Text, int Length
     }
     const bool Skip = Record.FastmapAccurate && !Record.CanBeEmpty;
     const uint8_t* Admits = Record.StartMap.data();
+    const uint8_t* LeadingRun = LeadingRunTest(Record);
+    const uint8_t* Words = Record.Tables->WordTable.data();
     return WithWorkspace([&](TWorkspace& W) {
         TMatcher Matcher(Record, T, Length, Stop, W);
         // With the map, a match needs a byte to begin with: the end of the window is never a candidate.
@@ -992,6 +1012,9 @@ int RegExpSearchRange(const TRegExpPattern& Record, const char* Text, int Length
                 if (Regs) Matcher.CopyRegisters(Pos, End, *Regs);
                 return Pos;
             }
+            // After X+ failed at Pos, a start later in the run of X would only retry a part of it.
+            if (Skip && LeadingRun && ByteTest(LeadingRun, T[Pos], Record.Translate.data(), Words))
+                Pos = RunEnd(LeadingRun, T, Pos + 1, SkipEnd, Record.Translate.data(), Words) - 1;
         }
         return -1;
     });

@@ -52,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
     try {
         TRegExp Re(Pattern, Syntax, 0, (Data[0] & 2) ? Folding : Plain);
         SetRegExpThreadStackLimit(100000);
-        TRegExpControlScope Budget({nullptr, 20'000'000});
+        TRegExpControlScope Budget({nullptr, 2'000'000});
         const auto Answer = Leftmost(*Re.Pattern, Text);
         // Without the memo the matcher can take time exponential in the text: compare on short ones.
         if (Text.size() <= 12) {

@@ -141,8 +141,8 @@ TSearchOptionsForm::TSearchOptionsForm(bool LockLanguage, int Language, QWidget*
     Layout->addWidget(SkippingCombo);
     Layout->addWidget(Buddy("&Equal characters:", EqualCombo, this));
     Layout->addWidget(EqualCombo);
+    Layout->addWidget(RevertBtn, 0, Qt::AlignRight);
     auto* Buttons = new QHBoxLayout;
-    Buttons->addWidget(RevertBtn);
     Buttons->addStretch();
     Buttons->addWidget(OkBtn);
     Buttons->addWidget(CancelBtn);

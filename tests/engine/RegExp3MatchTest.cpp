@@ -413,8 +413,8 @@ TEST(RegExpProperties, AgreesWithTheCLibraryOnTheCommonLanguage) {
 // answer either. Searches that exceed the step limit without the memo are left out.
 TEST(RegExpProperties, LargeIntervalsAndDeepNestingKeepTheAnswer) {
     TPatternMaker Maker(77, {"a", "b", ".", "[ab]", "\\w", " ", "^", "$", "\\b", "\\<"}, false);
-    Maker.With({"*", "+", "?", "{1,3}", "{0,4}", "{2,5}", "{1,40}", "{0,100}", "{3,300}", "{2,}", "{1,1000}"}, 6,
-               false);
+    Maker.With({"*", "+", "?", "{1,3}", "{0,4}", "{2,5}", "{1,40}", "{0,100}", "{3,300}", "{2,}", "{1,1000}"},
+               6, false);
     TRegExpControlScope Scope({nullptr, 2'000'000});
     int Compared = 0;
     for (uint32_t Syntax : {RegExpSyntaxExtended, RegExpSyntaxHeading}) {
