@@ -412,35 +412,44 @@ void TStringsView::BringIntoView(int Index) {
     }
 }
 
+namespace {
+
+// The view's scroll action for a scroll bar's action; false for one the view does not act on.
+bool ScrollActionOf(int Action, TSVScrollAction& A) {
+    switch (Action) {
+        case QAbstractSlider::SliderSingleStepSub:
+            A = svsLineUp;
+            return true;
+        case QAbstractSlider::SliderSingleStepAdd:
+            A = svsLineDown;
+            return true;
+        case QAbstractSlider::SliderPageStepSub:
+            A = svsPageUp;
+            return true;
+        case QAbstractSlider::SliderPageStepAdd:
+            A = svsPageDown;
+            return true;
+        case QAbstractSlider::SliderToMinimum:
+            A = svsFirst;
+            return true;
+        case QAbstractSlider::SliderToMaximum:
+            A = svsLast;
+            return true;
+        case QAbstractSlider::SliderMove:
+            A = svsThumb;
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
 void TStringsView::OnVertAction(int Action) {
     QScrollBar* V = verticalScrollBar();
     const int N = Count();
     TSVScrollAction A;
-    switch (Action) {
-        case QAbstractSlider::SliderSingleStepSub:
-            A = svsLineUp;
-            break;
-        case QAbstractSlider::SliderSingleStepAdd:
-            A = svsLineDown;
-            break;
-        case QAbstractSlider::SliderPageStepSub:
-            A = svsPageUp;
-            break;
-        case QAbstractSlider::SliderPageStepAdd:
-            A = svsPageDown;
-            break;
-        case QAbstractSlider::SliderToMinimum:
-            A = svsFirst;
-            break;
-        case QAbstractSlider::SliderToMaximum:
-            A = svsLast;
-            break;
-        case QAbstractSlider::SliderMove:
-            A = svsThumb;
-            break;
-        default:
-            return;
-    }
+    if (!ScrollActionOf(Action, A)) return;
     const int Thumb = V->sliderPosition();
     if (N > 0 && viewport()->height() >= FLineHeight) {
         const int Target = SVVertScrollTarget(A, Thumb, FTopIndex, N, FVisibleLines);
@@ -454,31 +463,7 @@ void TStringsView::OnVertAction(int Action) {
 void TStringsView::OnHorzAction(int Action) {
     QScrollBar* H = horizontalScrollBar();
     TSVScrollAction A;
-    switch (Action) {
-        case QAbstractSlider::SliderSingleStepSub:
-            A = svsLineUp;
-            break;
-        case QAbstractSlider::SliderSingleStepAdd:
-            A = svsLineDown;
-            break;
-        case QAbstractSlider::SliderPageStepSub:
-            A = svsPageUp;
-            break;
-        case QAbstractSlider::SliderPageStepAdd:
-            A = svsPageDown;
-            break;
-        case QAbstractSlider::SliderToMinimum:
-            A = svsFirst;
-            break;
-        case QAbstractSlider::SliderToMaximum:
-            A = svsLast;
-            break;
-        case QAbstractSlider::SliderMove:
-            A = svsThumb;
-            break;
-        default:
-            return;
-    }
+    if (!ScrollActionOf(Action, A)) return;
     if (Count() > 0 && viewport()->height() >= FLineHeight)
         ScrollHorzTo(SVHorzScrollTarget(A, H->sliderPosition(), FHorzScroll, FVisibleChars, FMaxChars));
     H->setSliderPosition(FHorzScroll);
