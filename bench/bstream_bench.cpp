@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchRandom.h"
 #include "engine/BStream.h"
 #include "engine/SynStream.h"
 
@@ -19,18 +20,6 @@ namespace {
 
 constexpr int64_t kCorpusBytes = 100LL * 1024 * 1024;
 std::string CorpusPath;
-
-class TRandom {
-public:
-    explicit TRandom(uint64_t Seed) : FState(Seed) {}
-    uint32_t Next(uint32_t Bound) {
-        FState = FState * 6364136223846793005ULL + 1442695040888963407ULL;
-        return static_cast<uint32_t>(FState >> 33) % Bound;
-    }
-
-private:
-    uint64_t FState;
-};
 
 std::vector<std::string> MakeVocabulary(TRandom& Random) {
     static const char* const kLetters = "etaoinshrdlucmfwypvbgkjqxz";

@@ -62,6 +62,7 @@
 
 #include "alignment/ConcAligner.h"
 #include "alignment/ConcParaAligners.h"
+#include "bench/BenchRandom.h"
 #include "engine/BStream.h"
 #include "engine/ConcConfig.h"
 #include "engine/ConcCorpus.h"
@@ -105,18 +106,6 @@ struct TLanguageArgs {
                  "loop that ProcessCorpus runs. See the source's head for the format flags.\n");
     std::exit(2);
 }
-
-class TRandom {
-public:
-    explicit TRandom(uint64_t Seed) : FState(Seed) {}
-    uint32_t Next(uint32_t Bound) {
-        FState = FState * 6364136223846793005ULL + 1442695040888963407ULL;
-        return static_cast<uint32_t>(FState >> 33) % Bound;
-    }
-
-private:
-    uint64_t FState;
-};
 
 // The files of one corpus share their vocabulary; Seed varies only the text made of it.
 void Generate(const std::string& Path, int64_t Bytes, bool WordTags, uint64_t Seed = 20261207) {

@@ -15,6 +15,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "bench/BenchRandom.h"
 #include "engine/BStream.h"
 #include "engine/ConcConfig.h"
 #include "engine/ConcFreqList.h"
@@ -24,19 +25,6 @@ namespace {
 
 constexpr int64_t CorpusBytes = 100LL * 1024 * 1024;
 constexpr uint32_t VocabularySize = 200000;
-
-class TRandom {
-public:
-    explicit TRandom(uint64_t Seed) : FState(Seed) {}
-    uint32_t Next(uint32_t Bound) {
-        FState = FState * 6364136223846793005ULL + 1442695040888963407ULL;
-        return static_cast<uint32_t>(FState >> 33) % Bound;
-    }
-    double Unit() { return Next(1u << 30) / double(1u << 30); }
-
-private:
-    uint64_t FState;
-};
 
 // Words of 1 to 14 letters, some capitalised, drawn with a Zipf-like law as in natural text: a few
 // words make most of the running text and most words are rare.

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchRandom.h"
 #include "engine/ConcConfig.h"
 #include "engine/ConcSearchItems.h"
 
@@ -20,19 +21,6 @@ namespace {
 constexpr int32_t HitCount = 1000000;
 constexpr uint32_t VocabularySize = 200000;
 constexpr uint32_t SearchTerms = 20;
-
-class TRandom {
-public:
-    explicit TRandom(uint64_t Seed) : FState(Seed) {}
-    uint32_t Next(uint32_t Bound) {
-        FState = FState * 6364136223846793005ULL + 1442695040888963407ULL;
-        return static_cast<uint32_t>(FState >> 33) % Bound;
-    }
-    double Unit() { return Next(1u << 30) / double(1u << 30); }
-
-private:
-    uint64_t FState;
-};
 
 // Words of 1 to 13 letters drawn with a Zipf-like law, as in natural text.
 std::vector<std::string> MakeVocabulary(TRandom& Random) {
