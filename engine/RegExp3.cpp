@@ -194,6 +194,8 @@ void TRegExp::Compile(std::string_view Text, uint32_t Syntax,
     Record->Tables = std::move(Tables);
     const int Length = int(std::min<size_t>(Text.size(), INT_MAX));
     if (const char* Error = RegExpCompilePattern(Text.data(), Length, *Record)) throw ERegExp(Error);
+    // Only the whole match is read: the search need not run the matcher for the groups.
+    Record->NoSub = true;
     Registers = std::make_unique<TRegExpRegisters>();
     FastmapValid = RegExpCompileFastmap(*Record) == 0;
     Pattern = std::move(Record);

@@ -24,11 +24,12 @@
 //   - The engine: the compiled-pattern record, the compiler, the first-character map, the search and
 //     the matcher (RegExpCompilePattern, RegExpCompileFastmap, RegExpSearchRange, RegExpMatchAt).
 //
-// Work: a pattern without back-references is searched in time linear in the text (the matcher remembers
-// the states it has tried; see RegExp3_Match.cpp for how counted loops are kept from multiplying them).
-// Nested intervals with large bounds over one another, such as (a{1,100}){1,100}, still cost their
-// counts' product per byte. Back-references can take time exponential in the text; every search is
-// bounded by the thread's step limit and can be cancelled (TRegExpControl).
+// Work: a pattern without back-references is searched in time linear in the text: where the longest
+// match is wanted, by a deterministic automaton built as the text needs it (RegExp3_Dfa.h), which leaves
+// the matcher only the group registers of the match it found; otherwise by the matcher, which remembers
+// the states it has tried (see RegExp3_Match.cpp for how counted loops are kept from multiplying them).
+// Back-references can take time exponential in the text; every search is bounded by the thread's step
+// limit and can be cancelled (TRegExpControl).
 //
 // Threads: a compiled pattern is read-only while it is searched; the matcher's working storage (its
 // failure stack and registers) belongs to the calling thread. Several threads may compile and search
@@ -306,6 +307,12 @@ struct TRegExpPattern {
     std::vector<int64_t> MemoKeys;
     int64_t MemoRows = 0;
     int64_t MemoDominanceRows = 0;
+    // The search finds matches with a deterministic automaton where it can (no back-references, longest
+    // match; see RegExp3_Dfa.h); false keeps it to the backtracking matcher. The answers are the same.
+    bool UseAutomaton = true;
+    // Tells compiled patterns apart: a thread keeps the automata of the patterns it searched by it. A
+    // pattern's byte code must not change once it has been searched.
+    uint64_t Serial = 0;
     std::shared_ptr<const TRegExpCharTables> Tables;  // class and word tables (set by the caller)
 };
 
@@ -376,6 +383,7 @@ public:
 
     int32_t Language;
     std::unique_ptr<TRegExpPattern> Pattern;
+    // The whole match of the last search (entry 0); the pattern object does not record its groups.
     std::unique_ptr<TRegExpRegisters> Registers;
     bool FastmapValid = false;
 

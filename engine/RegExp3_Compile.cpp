@@ -6,6 +6,7 @@
 // byte test may finish without leaving alternatives behind (nothing after it can begin with a byte the
 // loop consumes, so giving bytes back can never help).
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <new>
 
@@ -971,6 +972,9 @@ void TCodeGen::GenCountedLoop(int32_t Body, int32_t Min, int32_t Max, const TFir
 }  // namespace
 
 const char* RegExpCompilePattern(const char* Text, int Length, TRegExpPattern& Record) {
+    static std::atomic<uint64_t> LastSerial{0};
+    Record.Serial = ++LastSerial;
+    Record.UseAutomaton = true;
     Record.NoSub = false;
     Record.NewlineAnchor = true;
     Record.NumGroups = 0;

@@ -29,6 +29,10 @@
 #include <new>
 
 #include "engine/RegExp3.h"
+#include "engine/RegExp3_Code.h"
+#include "engine/RegExp3_Dfa.h"
+
+using namespace RegExpCode;
 
 namespace {
 
@@ -250,98 +254,6 @@ int WithWorkspace(TJob Job) {
     }
     ReleaseLargeStack(W);
     return Result;
-}
-
-int32_t ReadI32(const uint8_t* P) {
-    uint32_t V = 0;
-    for (int K = 3; K >= 0; --K) V = (V << 8) | P[K];
-    return int32_t(V);
-}
-
-uint16_t ReadU16(const uint8_t* P) {
-    return uint16_t(P[0] | (P[1] << 8));
-}
-
-bool InMap(const uint8_t* Map, uint8_t C) {
-    return (Map[C >> 3] >> (C & 7)) & 1;
-}
-
-bool IsByteTestOp(uint8_t Op) {
-    return Op == ro_anychar || Op == ro_charset || Op == ro_charset_not ||
-           (Op >= ro_wordchar && Op <= ro_notwordchar) || (Op >= ro_digit && Op <= ro_notspace);
-}
-
-// The size of the operation at Code, 0 for an unknown code.
-int OpSize(const uint8_t* Code) {
-    switch (Code[0]) {
-        case ro_exactn:
-            return 2 + Code[1];
-        case ro_charset:
-        case ro_charset_not:
-            return 33;
-        case ro_start_memory:
-        case ro_stop_memory:
-        case ro_duplicate:
-            return 2;
-        case ro_jump:
-        case ro_jump_past_alt:
-        case ro_on_failure_jump:
-        case ro_on_failure_keep_string_jump:
-        case ro_pop_failure_jump:
-        case ro_maybe_pop_jump:
-        case ro_dummy_failure_jump:
-            return 5;
-        case ro_succeed_n:
-            return 11;
-        case ro_jump_n:
-            return 9;
-        case ro_set_number_at:
-            return 5;
-        case ro_repeat_test: {
-            const int Test = OpSize(Code + 5);
-            return Test == 0 || !(Code[5] == ro_exactn || IsByteTestOp(Code[5])) ? 0 : 5 + Test;
-        }
-        default:
-            return Code[0] <= ro_LastOp ? 1 : 0;
-    }
-}
-
-// Where the jump at Pc goes (its offset counts from the end of the operation); Jump5Target for the
-// five-byte jumps, which the matcher meets most.
-int32_t Jump5Target(const uint8_t* Code, int32_t Pc) {
-    return Pc + 5 + ReadI32(Code + Pc + 1);
-}
-
-int32_t JumpTarget(const uint8_t* Code, int32_t Pc) {
-    return Pc + OpSize(Code + Pc) + ReadI32(Code + Pc + 1);
-}
-
-// Whether the one-byte test at Code accepts byte C.
-bool ByteTest(const uint8_t* Code, uint8_t C, const uint8_t* Tr, const uint8_t* Words) {
-    switch (Code[0]) {
-        case ro_exactn:
-            return Tr[C] == Code[2];
-        case ro_anychar:
-            return Tr[C] != 0;
-        case ro_charset:
-            return InMap(Code + 1, Tr[C]);
-        case ro_charset_not:
-            return !InMap(Code + 1, Tr[C]);
-        case ro_wordchar:
-            return (Words[C] & RW_WORD) != 0;
-        case ro_notwordchar:
-            return (Words[C] & RW_WORD) == 0;
-        case ro_digit:
-            return (Words[C] & RW_DIGIT) != 0;
-        case ro_notdigit:
-            return (Words[C] & RW_DIGIT) == 0;
-        case ro_space:
-            return (Words[C] & RW_SPACE) != 0;
-        case ro_notspace:
-            return (Words[C] & RW_SPACE) == 0;
-        default:
-            return false;
-    }
 }
 
 // The end of the run of bytes from Pos (before Stop) that the one-byte test at Code accepts. The test
@@ -995,6 +907,32 @@ int RegExpSearchRange(const TRegExpPattern& Record, const char* Text, int Length
         Last = std::min(Last, LastByte);
     }
     const bool Skip = Record.FastmapAccurate && !Record.CanBeEmpty;
+    int Resume = Start;
+    if (Record.UseAutomaton) {
+        int End = -1;
+        const int Found = RegExpAutomatonSearch(Record, T, Length, Start, Last, Stop, Skip, End, Resume);
+        if (Found != RegExpAutomatonDeclined) {
+            if (Found < 0 || !Regs) return Found;
+            if (Record.NoSub || Record.NumGroups == 0) {
+                Regs->NumRegs = std::min(Record.NumGroups, RegExpMaxGroups) + 1;
+                Regs->Starts.assign(size_t(Regs->NumRegs), -1);
+                Regs->Ends.assign(size_t(Regs->NumRegs), -1);
+                Regs->Starts[0] = Found;
+                Regs->Ends[0] = End;
+                return Found;
+            }
+            // The groups of the match: the matcher at its start, which ends it where the automaton did.
+            const int Registers = WithWorkspace([&](TWorkspace& W) {
+                TMatcher Matcher(Record, T, Length, Stop, W);
+                const int MatchEnd = Matcher.Run(Found);
+                if (MatchEnd != End) return RegExpAutomatonDeclined;
+                Matcher.CopyRegisters(Found, End, *Regs);
+                return Found;
+            });
+            if (Registers != RegExpAutomatonDeclined) return Registers;
+            Resume = Start;
+        }
+    }
     const uint8_t* Admits = Record.StartMap.data();
     const uint8_t* LeadingRun = LeadingRunTest(Record);
     const uint8_t* Words = Record.Tables->WordTable.data();
@@ -1002,7 +940,7 @@ int RegExpSearchRange(const TRegExpPattern& Record, const char* Text, int Length
         TMatcher Matcher(Record, T, Length, Stop, W);
         // With the map, a match needs a byte to begin with: the end of the window is never a candidate.
         const int SkipEnd = std::min(Last + 1, Stop);
-        for (int Pos = Start; Pos <= Last; ++Pos) {
+        for (int Pos = Resume; Pos <= Last; ++Pos) {
             if (Skip) {
                 while (Pos < SkipEnd && !Admits[T[Pos]]) ++Pos;
                 if (Pos >= SkipEnd) return -1;

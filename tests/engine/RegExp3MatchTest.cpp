@@ -14,6 +14,7 @@
 
 #include "engine/ConcConfig.h"
 #include "engine/RegExp3.h"
+#include "engine/RegExp3_Dfa.h"
 #include "platform/Nls.h"
 
 namespace {
@@ -48,6 +49,13 @@ std::pair<int, int> Leftmost(const TRegExpPattern& Pattern, const std::string& T
 std::pair<int, int> Leftmost(const std::string& Pattern, const std::string& Text,
                              uint32_t Syntax = RegExpSyntaxExtended) {
     TRegExp Re(Pattern, Syntax, 0, Cp1252());
+    return Leftmost(*Re.Pattern, Text);
+}
+
+// The same by the backtracking matcher alone (its failure stack is what some tests are about).
+std::pair<int, int> LeftmostByMatcher(const std::string& Pattern, const std::string& Text) {
+    TRegExp Re(Pattern, RegExpSyntaxExtended, 0, Cp1252());
+    Re.Pattern->UseAutomaton = false;
     return Leftmost(*Re.Pattern, Text);
 }
 
@@ -133,30 +141,39 @@ protected:
 TEST_F(RegExpStackLimit, LoopsThatCannotGiveBackLeaveNoAlternatives) {
     const std::string As(8192, 'a');
     SetRegExpThreadStackLimit(64);
-    EXPECT_EQ(Leftmost("a*b", As), std::make_pair(-1, -1));
+    EXPECT_EQ(LeftmostByMatcher("a*b", As), std::make_pair(-1, -1));
     // (Patterns that need not end with a given byte: the search cannot stop before the end.)
-    EXPECT_EQ(Leftmost("[ab]*c|xy?", As), std::make_pair(-1, -1));
-    EXPECT_EQ(Leftmost("(a)*bc*", As), std::make_pair(-2, -2));  // one alternative per byte
-    SetRegExpThreadStackLimit(0);
+    EXPECT_EQ(LeftmostByMatcher("[ab]*c|xy?", As), std::make_pair(-1, -1));
+    EXPECT_EQ(LeftmostByMatcher("(a)*bc*", As), std::make_pair(-2, -2));  // one alternative per byte
+    // The automaton needs no failure stack.
     EXPECT_EQ(Leftmost("(a)*bc*", As), std::make_pair(-1, -1));
+    SetRegExpThreadStackLimit(0);
+    EXPECT_EQ(LeftmostByMatcher("(a)*bc*", As), std::make_pair(-1, -1));
 }
 
 TEST_F(RegExpStackLimit, DeepBacktrackingFindsItsMatch) {
     // About three entries per byte: far beyond a fixed stack of 76,000 entries.
     const std::string Text = std::string(30000, 'y') + "x";
-    EXPECT_EQ(Leftmost("(y)*x", Text), std::make_pair(0, 30001));
-    EXPECT_EQ(Leftmost("((.*))x", Text), std::make_pair(0, 30001));
-    EXPECT_EQ(Leftmost("((.*))x", std::string(9000, 'y')), std::make_pair(-1, -1));
-    // Alternations and nested counted loops whose ways to match multiply along the text.
-    EXPECT_EQ(Leftmost("((\\w+\\s*){2,})*x", std::string(3000, 'a') + " b"), std::make_pair(-1, -1));
-    EXPECT_EQ(Leftmost("\\w{1,2}(((\\w{0,1}){1,2}\\W?){2,}|\\S\\S)*\\>", "ab " + std::string(3000, 'a')),
-              std::make_pair(0, 3003));
-    EXPECT_EQ(Leftmost("(a|aa)*c", std::string(300, 'a')), std::make_pair(-1, -1));
-    EXPECT_EQ(Leftmost("(a|aa)*c", std::string(300, 'a') + "c"), std::make_pair(0, 301));
+    const std::pair<std::string, std::string> Cases[] = {
+        {"(y)*x", Text},
+        {"((.*))x", Text},
+        {"((.*))x", std::string(9000, 'y')},
+        // Alternations and nested counted loops whose ways to match multiply along the text.
+        {"((\\w+\\s*){2,})*x", std::string(3000, 'a') + " b"},
+        {"\\w{1,2}(((\\w{0,1}){1,2}\\W?){2,}|\\S\\S)*\\>", "ab " + std::string(3000, 'a')},
+        {"(a|aa)*c", std::string(300, 'a')},
+        {"(a|aa)*c", std::string(300, 'a') + "c"}};
+    const std::pair<int, int> Expected[] = {{0, 30001}, {0, 30001}, {-1, -1}, {-1, -1},
+                                            {0, 3003},  {-1, -1},   {0, 301}};
+    for (size_t K = 0; K < std::size(Cases); ++K) {
+        EXPECT_EQ(LeftmostByMatcher(Cases[K].first, Cases[K].second), Expected[K]) << Cases[K].first;
+        EXPECT_EQ(Leftmost(Cases[K].first, Cases[K].second), Expected[K]) << Cases[K].first;
+    }
 
     // Reaching the limit is no match, without an error.
     SetRegExpThreadStackLimit(1000);
     TRegExp Re("(y)*x", RegExpSyntaxExtended, 0, Cp1252());
+    Re.Pattern->UseAutomaton = false;
     TRegExpSpan Span;
     EXPECT_FALSE(Re.Search(Text, 0, Span));
 }
@@ -172,7 +189,7 @@ TEST(RegExpMatch, LoopsUnderManyCountsDoNotCrash) {
 TEST_F(RegExpStackLimit, TheStackIsBoundedInBytes) {
     EXPECT_LE(RegExpFailureStackLimit * RegExpFailureStackEntryBytes, size_t(32) << 20);
     // About eight entries per byte: far more than the limit allows on a megabyte.
-    EXPECT_EQ(Leftmost("(((((((y)))))))*xz*", std::string(1 << 20, 'y')), std::make_pair(-2, -2));
+    EXPECT_EQ(LeftmostByMatcher("(((((((y)))))))*xz*", std::string(1 << 20, 'y')), std::make_pair(-2, -2));
 }
 
 // A search stops when its thread's cancel flag is set or its step limit is reached, however hard the
@@ -233,7 +250,13 @@ std::string EnglishWithout(size_t Length) {
 std::pair<int, int> WithinSteps(const std::string& Pattern, const std::string& Text, uint32_t Syntax,
                                 uint64_t StepsPerByte) {
     TRegExpControlScope Scope({nullptr, StepsPerByte * (Text.size() + 1) + 10000});
-    return Leftmost(Pattern, Text, Syntax);
+    // Both ways of searching keep within the budget: the automaton, and the matcher it falls back to.
+    TRegExp Re(Pattern, Syntax, 0, Cp1252());
+    TRegExpPattern Matcher = *Re.Pattern;
+    Matcher.UseAutomaton = false;
+    const std::pair<int, int> ByMatcher = Leftmost(Matcher, Text);
+    EXPECT_EQ(Leftmost(*Re.Pattern, Text), ByMatcher) << Pattern << " on " << Text.size();
+    return ByMatcher;
 }
 
 // Patterns without back-references take a number of steps linear in the text: the same budget per byte
@@ -436,6 +459,73 @@ TEST(RegExpProperties, LargeIntervalsAndDeepNestingKeepTheAnswer) {
         }
     }
     EXPECT_GT(Compared, 4000);
+}
+
+// The search's automaton against the matcher alone: the same leftmost-longest match and the same groups,
+// over random patterns (assertions anywhere, intervals small and large, nesting), texts, folding and
+// plain tables, line anchors on and off, and windows (a start after a lead-in, a range, a stop with bytes
+// after it). Patterns whose automata outgrow their limits must fall back to the same answers.
+TEST(RegExpProperties, TheAutomatonFindsWhatTheMatcherFinds) {
+    const auto Folding = TablesOf(1252, true);
+    TPatternMaker Maker(4242,
+                        {"a", "b", "c", "A", ".", "[ab]", "[^a]", "\\w", "\\W", "\\s", "\\b", "\\B", "\\<",
+                         "\\>", "^", "$", "\\`", "\\'", " ", "\n"},
+                        false);
+    Maker.With({"*", "+", "?", "{2}", "{0,1}", "{1,3}", "{2,}", "{0}", "{1,40}", "{0,100}", "{3,300}"}, 4, false);
+    std::mt19937 Windows(99);
+    auto Pick = [&](int Low, int High) { return std::uniform_int_distribution<int>(Low, High)(Windows); };
+    TRegExpControlScope Scope({nullptr, 2'000'000});
+    auto Search = [](const TRegExpPattern& P, const std::string& Text, int Start, int Range, int Stop) {
+        TRegExpRegisters Regs;
+        const int Found = RegExpSearchRange(P, Text.data(), int(Text.size()), Start, Range, &Regs, Stop);
+        if (Found < 0) Regs = TRegExpRegisters();
+        return std::make_tuple(Found, Regs.Starts, Regs.Ends);
+    };
+    int Compared = 0, Matched = 0;
+    for (int K = 0; K < 2500; ++K) {
+        const std::string Pattern = Maker.Pattern();
+        TRegExp Re(Pattern, RegExpSyntaxExtended, 0, K % 3 == 0 ? Folding : Cp1252());
+        TRegExpPattern& Automaton = *Re.Pattern;
+        Automaton.NoSub = false;
+        Automaton.NewlineAnchor = K % 2 == 0;
+        TRegExpPattern Matcher = Automaton;
+        Matcher.UseAutomaton = false;
+        for (int T = 0; T < 6; ++T) {
+            const std::string Text = Maker.Text("aAbc \n", 30);
+            const int Length = int(Text.size());
+            const int Start = Pick(0, Length);
+            const int Range = Pick(-1, Length);
+            const int Stop = Pick(0, 3) == 0 ? INT32_MAX : Pick(Start, Length);
+            const auto Expected = Search(Matcher, Text, Start, Range, Stop);
+            if (std::get<0>(Expected) < RegExpNoMatch) continue;
+            ASSERT_EQ(Search(Automaton, Text, Start, Range, Stop), Expected)
+                << Pattern << " on \"" << Text << "\" from " << Start << " range " << Range << " stop " << Stop;
+            ++Compared;
+            Matched += std::get<0>(Expected) >= 0;
+        }
+    }
+    EXPECT_GT(Compared, 12000);
+    EXPECT_GT(Matched, 3000);
+
+    // A large minimum over a group that can be empty keeps few states per set; an automaton that needs
+    // tens of thousands of states (the byte 15 before the end) outgrows its limit on a long text, and
+    // after a few such searches the pattern is left to the matcher.
+    TRegExpControlScope Default({nullptr, RegExpDefaultStepLimit});
+    std::mt19937 Letters(3);
+    std::string AB(60000, 'a');
+    for (char& C : AB) C = "ab"[Letters() % 2];
+    for (const char* Pattern : {"((a|b){0,2}){300,1000}b", "(a|b)*a(a|b){14}c?"}) {
+        TRegExp Re(Pattern, RegExpSyntaxExtended, 0, Cp1252());
+        TRegExpPattern Matcher = *Re.Pattern;
+        Matcher.UseAutomaton = false;
+        for (int Start : {0, 1000, 2500}) {
+            const std::string Text = Pattern[0] == '(' && Pattern[1] == '(' ? AB.substr(0, 3000) : AB;
+            EXPECT_EQ(Search(*Re.Pattern, Text, Start, 3000, INT32_MAX),
+                      Search(Matcher, Text, Start, 3000, INT32_MAX))
+                << Pattern << " from " << Start;
+        }
+        EXPECT_EQ(RegExpAutomatonUsable(*Re.Pattern), Pattern[1] == '(') << Pattern;
+    }
 }
 
 // The C library's matcher on the options a search uses: line anchors (REG_NEWLINE; its dot and negated
