@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -49,7 +50,7 @@ constexpr size_t MaxCells = 512;
 // Automata kept per thread.
 constexpr size_t CachedAutomata = 8;
 
-constexpr int32_t Unknown = -1;
+constexpr int32_t Unknown = -1;  // a transition not computed yet
 constexpr int PollBytes = 1 << 16;
 enum TStateKind : uint8_t { skLive, skIdle, skDead };
 
@@ -68,12 +69,16 @@ public:
     void Prepare(const TRegExpPattern& R);
     void Reset();
 
-    // The transition of State on byte class Cls (NumClasses: the end of the text): the next state times
-    // two, plus one when a match ends before the byte. Raises TOverflow.
+    // The transition of State on byte class Cls (NumClasses: the end of the text): the next state's
+    // row in Table times four, plus VIdle when that state is idle or dead, plus VAccept when a match ends
+    // before the byte. Raises TOverflow.
     int32_t Next(int32_t State, int Cls) {
         const int32_t V = Table[size_t(State) * Stride + size_t(Cls)];
         return V != Unknown ? V : Compute(State, Cls);
     }
+    static constexpr int32_t VAccept = 1, VIdle = 2;
+    int32_t StateOfValue(int32_t V) const { return V >> (2 + StrideShift); }
+    int32_t StateOfRow(int32_t Row) const { return Row >> StrideShift; }
     int32_t Idle(char32_t Ctx);      // nothing under way, a match may begin
     int32_t Anchored(char32_t Ctx);  // a match begins here, no other may
     int32_t WithoutBeginnings(int32_t State);
@@ -86,7 +91,8 @@ public:
 
     std::array<uint8_t, 256> Class{};
     int32_t NumClasses = 0;
-    size_t Stride = 1;
+    size_t Stride = 1;  // a power of two above NumClasses: a row's state is its index shifted
+    int StrideShift = 0;
     std::vector<int32_t> Table;
     std::vector<uint8_t> Kind;
 
@@ -103,6 +109,15 @@ private:
     std::array<uint8_t, 256> Tr{};
     std::array<uint8_t, 256> Words{};
     bool NotBol = false, NotEol = false, NewlineAnchor = false;
+
+public:
+    // Whether the pattern has anchors or word assertions: without them the byte before a position does
+    // not matter, and states are not told apart by it.
+    bool Assertions = false;
+    // The one byte every match begins with, by the first-character map; -1 when there are more.
+    int SingleStart = -1;
+
+private:
     size_t Width = ThCells;
     std::vector<int32_t> After;  // per consuming operation: where the byte code goes on after its byte
     std::vector<TLoop> Loops;
@@ -131,6 +146,7 @@ void TAutomaton::Reset() {
 void TAutomaton::Prepare(const TRegExpPattern& R) {
     Reset();
     Usable = false;
+    Assertions = false;
     Loops.clear();
     Code = R.Buffer.data();
     Used = R.Used;
@@ -152,6 +168,8 @@ void TAutomaton::Prepare(const TRegExpPattern& R) {
         const int Size = OpSize(Op);
         if (Size == 0 || Pc + Size > Used || Op[0] == ro_duplicate || Op[0] == ro_succeed) return;
         IsOp[size_t(Pc)] = 1;
+        if ((Op[0] >= ro_begline && Op[0] <= ro_endbuf) || (Op[0] >= ro_wordbeg && Op[0] <= ro_notwordbound))
+            Assertions = true;
         if (Op[0] == ro_exactn || IsByteTestOp(Op[0])) {
             After[size_t(Pc)] = Pc + Size;
             Tests.push_back(Op);
@@ -224,7 +242,12 @@ void TAutomaton::Prepare(const TRegExpPattern& R) {
         Class[size_t(C)] = It->second;
     }
     NumClasses = int32_t(Rep.size());
-    Stride = size_t(NumClasses) + 1;
+    SingleStart = -1;
+    if (R.FastmapAccurate && std::count(R.StartMap.begin(), R.StartMap.end(), 1) == 1)
+        SingleStart = int(std::find(R.StartMap.begin(), R.StartMap.end(), 1) - R.StartMap.begin());
+    StrideShift = 0;
+    while ((1 << StrideShift) < NumClasses + 1) ++StrideShift;
+    Stride = size_t(1) << StrideShift;
     Usable = true;
 }
 
@@ -309,6 +332,7 @@ int32_t TAutomaton::StateOf(char32_t Ctx, std::vector<TThread>& Kernel) {
     if (const auto It = Index.find(Key); It != Index.end()) return It->second;
     const size_t Cost = Key.size() * sizeof(char32_t) * 2 + Stride * sizeof(int32_t) + 64;
     if (Bytes + Cost > MaxAutomatonBytes) throw TOverflow{};
+    static_assert(MaxAutomatonBytes <= size_t(1) << 29, "rows times four must fit a transition");
     Bytes += Cost;
     const int32_t State = int32_t(Keys.size());
     Index.emplace(Key, State);
@@ -520,8 +544,11 @@ int32_t TAutomaton::Compute(int32_t State, int Cls) {
         Kernel.erase(std::unique(Kernel.begin(), Kernel.end()), Kernel.end());
         Prune(Kernel);
         const char32_t NextCtx =
-            (NextWord ? CtxWord : 0) | (NextNewline ? CtxNewline : 0) | (Ctx & CtxInject);
-        Value = StateOf(NextCtx, Kernel) * 2 + (Accept ? 1 : 0);
+            Assertions ? (NextWord ? CtxWord : 0) | (NextNewline ? CtxNewline : 0) | (Ctx & CtxInject)
+                       : Ctx & CtxInject;
+        const int32_t Next = StateOf(NextCtx, Kernel);
+        Value = int32_t(size_t(Next) * Stride * 4) + (Kind[size_t(Next)] != skLive ? VIdle : 0) +
+                (Accept ? VAccept : 0);
     }
     Table[size_t(State) * Stride + size_t(Cls)] = Value;
     return Value;
@@ -560,24 +587,33 @@ public:
         : A(A), R(R), T(T), Length(Length), Stop(Stop), Words(R.Tables->WordTable.data()),
           Control(RegExpThreadControl()), Charged(A.Work) {}
 
-    // Pass 1: the earliest end of a match beginning in Start..Last; -1 when there is none.
-    int EarliestEnd(int Start, int Last, bool Skip);
-    // Pass 2: the first candidate from Start to Until with a match (End receives its longest end); -1
-    // when the budget ran out first (Resume: the candidate to go on from).
-    int LeftmostStart(int Start, int Until, bool Skip, int& End, int& Resume);
+    // The leftmost match beginning in Start..Last: its start (End receives its longest end), -1 when
+    // there is none, -2 when the matcher must go on from Resume.
+    int Leftmost(int Start, int Last, bool Skip, int& End, int& Resume);
 
 private:
+    // The earliest end of a match beginning in Start..Last; -1 when there is none.
+    int EarliestEnd(int Start, int Last, bool Skip);
+    // The first position from Pos before Limit with a byte a match can begin with; Limit when none.
+    int NextCandidate(int Pos, int Limit) const {
+        if (A.SingleStart >= 0) {
+            const void* Found = Pos < Limit ? std::memchr(T + Pos, A.SingleStart, size_t(Limit - Pos)) : nullptr;
+            return Found ? int(static_cast<const uint8_t*>(Found) - T) : Limit;
+        }
+        const uint8_t* Admits = R.StartMap.data();
+        while (Pos < Limit && !Admits[T[Pos]]) ++Pos;
+        return Pos;
+    }
     char32_t CtxAt(int Pos) const {
+        if (!A.Assertions) return 0;
         if (Pos == 0) return CtxStart;
         const uint8_t C = T[Pos - 1];
         return ((Words[C] & RW_WORD) ? CtxWord : 0) | (C == '\n' ? CtxNewline : 0);
     }
     // Whether a match ends at Stop in State.
     bool AcceptsAtStop(int32_t State) {
-        return (A.Next(State, Stop == Length ? A.NumClasses : A.Class[T[Stop]]) & 1) != 0;
+        return (A.Next(State, Stop == Length ? A.NumClasses : A.Class[T[Stop]]) & TAutomaton::VAccept) != 0;
     }
-    // Whether enough has been scanned or built since the last poll to look again.
-    bool PollDue(int64_t Bytes) const { return Bytes >= PollBytes || A.Work - Charged >= 1024; }
     // Charges the bytes scanned since the last poll and the automaton's building, and looks at the
     // cancel flag and the step limit.
     void Poll(int64_t Bytes) {
@@ -585,6 +621,12 @@ private:
         Charged = A.Work;
         if (Control.Cancel && Control.Cancel->load(std::memory_order_relaxed)) throw TStopped{RegExpCancelled};
         if (Steps > Control.StepLimit) throw TStopped{RegExpTooManySteps};
+    }
+    // Polls when enough has been scanned or built since the last poll.
+    void MaybePoll(int Pos, int& Polled) {
+        if (Pos - Polled < PollBytes && A.Work - Charged < 1024) return;
+        Poll(Pos - Polled);
+        Polled = Pos;
     }
 
     TAutomaton& A;
@@ -600,17 +642,17 @@ private:
 
 int TSearch::EarliestEnd(int Start, int Last, bool Skip) {
     const int Beginnings = std::min(Last + 1, Stop);  // positions before it may begin a match
-    const uint8_t* Admits = R.StartMap.data();
+    const uint8_t* Class = A.Class.data();
     int32_t State = A.Idle(CtxAt(Start));
     int Polled = Start;
-    for (int Pos = Start;; ++Pos) {
+    int Pos = Start;
+    for (;;) {
         if (Pos == Last + 1) State = A.WithoutBeginnings(State);
         if (A.Kind[size_t(State)] != skLive) {
             if (A.Kind[size_t(State)] == skDead) return -1;
             if (Skip) {
                 // Nothing under way: the next match begins at a byte a match can begin with.
-                int Next = Pos;
-                while (Next < Beginnings && !Admits[T[Next]]) ++Next;
+                const int Next = NextCandidate(Pos, Beginnings);
                 if (Next >= Beginnings) return -1;
                 if (Next > Pos) {
                     Pos = Next;
@@ -619,17 +661,29 @@ int TSearch::EarliestEnd(int Start, int Last, bool Skip) {
             }
         }
         if (Pos == Stop) return AcceptsAtStop(State) ? Stop : -1;
-        const int32_t V = A.Next(State, A.Class[T[Pos]]);
-        if (V & 1) return Pos;
-        State = V >> 1;
-        if (PollDue(Pos - Polled)) {
-            Poll(Pos - Polled);
-            Polled = Pos;
+        // The automaton's inner loop, up to where beginnings end or the next poll.
+        const int Limit = std::min(Pos <= Last ? Beginnings : Stop, Pos + PollBytes);
+        const int32_t* Table = A.Table.data();
+        int32_t Row = int32_t(size_t(State) * A.Stride);
+        int32_t V = 0;
+        while (Pos < Limit) {
+            V = Table[Row + Class[T[Pos]]];
+            if (V & (TAutomaton::VAccept | TAutomaton::VIdle | int32_t(0x80000000))) break;
+            Row = V >> 2;
+            ++Pos;
         }
+        State = A.StateOfRow(Row);
+        if (Pos < Limit) {
+            if (V == Unknown) V = A.Next(State, Class[T[Pos]]);
+            if (V & TAutomaton::VAccept) return Pos;
+            State = A.StateOfValue(V);
+            ++Pos;
+        }
+        MaybePoll(Pos, Polled);
     }
 }
 
-int TSearch::LeftmostStart(int Start, int Until, bool Skip, int& End, int& Resume) {
+int TSearch::Leftmost(int Start, int Last, bool Skip, int& End, int& Resume) {
     TThreadAutomata& Work = ThreadAutomata;
     if (++Work.Stamp == 0) {
         std::fill(Work.Seen.begin(), Work.Seen.end(), 0);
@@ -638,49 +692,66 @@ int TSearch::LeftmostStart(int Start, int Until, bool Skip, int& End, int& Resum
     const uint64_t Stamp = uint64_t(Work.Stamp) << 32;
     if (Work.Seen.size() < size_t(Stop - Start) + 1) Work.Seen.resize(size_t(Stop - Start) + 1, 0);
     uint64_t* Seen = Work.Seen.data() - Start;
-    // Failed candidates may scan this much in all before the matcher takes over.
-    int64_t Budget = 8 * int64_t(Stop - Start) + 4096;
-    const uint8_t* Admits = R.StartMap.data();
+    const uint8_t* Class = A.Class.data();
+    int Until = Last;
+    bool EndKnown = false;
+    int64_t Failed = 0;  // bytes scanned by candidates without a match
     for (int Begin = Start; Begin <= Until; ++Begin) {
-        if (Skip && (Begin == Stop || !Admits[T[Begin]])) continue;
-        int32_t State = A.Anchored(CtxAt(Begin));
-        int Last = -1;
+        if (Skip) {
+            Begin = NextCandidate(Begin, std::min(Until + 1, Stop));
+            if (Begin > Until || Begin == Stop) break;
+        }
+        // Failed candidates that scan far: the earliest end of a match bounds the candidates (and a
+        // window without one is done), and past a budget the matcher takes over.
+        if (!EndKnown && Failed > 4 * int64_t(Begin - Start) + 1024) {
+            const int Earliest = EarliestEnd(Begin, Last, Skip);
+            if (Earliest < 0) return -1;
+            Until = std::min(Last, Earliest);
+            EndKnown = true;
+        }
+        if (EndKnown && Failed > 8 * int64_t(Stop - Start) + 4096) {
+            Resume = Begin;
+            return -2;
+        }
+        int32_t Row = int32_t(size_t(A.Anchored(CtxAt(Begin))) * A.Stride);
+        const int32_t* Table = A.Table.data();
+        int Longest = -1;
         int Pos = Begin;
         int Polled = Begin;
         for (;; ++Pos) {
             if (Pos == Stop) {
-                if (AcceptsAtStop(State)) Last = Stop;
+                if (AcceptsAtStop(A.StateOfRow(Row))) Longest = Stop;
                 break;
             }
             // A failed candidate was here in this state: nothing ends from here on.
-            if (Pos > Begin && Seen[Pos] == (Stamp | uint32_t(State))) break;
-            Seen[Pos] = Stamp | uint32_t(State);
-            const int32_t V = A.Next(State, A.Class[T[Pos]]);
-            if (V & 1) Last = Pos;
-            State = V >> 1;
-            if (A.Kind[size_t(State)] == skDead) {
+            if (Pos > Begin && Seen[Pos] == (Stamp | uint32_t(Row))) break;
+            Seen[Pos] = Stamp | uint32_t(Row);
+            int32_t V = Table[Row + Class[T[Pos]]];
+            if (V == Unknown) {
+                V = A.Next(A.StateOfRow(Row), Class[T[Pos]]);
+                Table = A.Table.data();
+                MaybePoll(Pos, Polled);
+            }
+            if (V & TAutomaton::VAccept) Longest = Pos;
+            Row = V >> 2;
+            // Without beginnings, the only state with nothing under way is the dead one.
+            if (V & TAutomaton::VIdle) {
                 ++Pos;
                 break;
             }
-            if (PollDue(Pos - Polled)) {
-                Poll(Pos - Polled);
-                Polled = Pos;
-            }
+            if ((Pos & 0xFFFF) == 0) MaybePoll(Pos, Polled);
         }
-        if (Last >= 0) {
-            End = Last;
+        if (Longest >= 0) {
+            End = Longest;
             return Begin;
         }
-        Budget -= Pos - Begin + 1;
+        Failed += Pos - Begin + 1;
         Poll(Pos - Polled + 1);
-        if (Budget < 0) {
-            Resume = Begin + 1;
-            return -1;
-        }
     }
-    // Pass 1 saw a match end, so some candidate has one: only a fault of the automaton comes here.
+    if (!EndKnown) return -1;
+    // A match was seen to end, so some candidate has one: only a fault of the automaton comes here.
     Resume = Start;
-    return -1;
+    return -2;
 }
 
 }  // namespace
@@ -696,10 +767,8 @@ int RegExpAutomatonSearch(const TRegExpPattern& R, const uint8_t* Text, int Leng
     TAutomaton& A = *AutomatonFor(R);
     TSearch Search(A, R, Text, Length, Stop);
     try {
-        const int EarliestEnd = Search.EarliestEnd(Start, Last, Skip);
-        if (EarliestEnd < 0) return RegExpNoMatch;
-        const int Found = Search.LeftmostStart(Start, std::min(Last, EarliestEnd), Skip, End, Resume);
-        return Found >= 0 ? Found : RegExpAutomatonDeclined;
+        const int Found = Search.Leftmost(Start, Last, Skip, End, Resume);
+        return Found >= 0 ? Found : Found == -1 ? RegExpNoMatch : RegExpAutomatonDeclined;
     } catch (const TStopped& Stopped) {
         return Stopped.Code;
     } catch (const TOverflow&) {
