@@ -43,12 +43,12 @@ constexpr char32_t CtxInject = 8;   // a match may begin here
 
 // The limits of one automaton; past them the search falls back to the matcher, and after a few such
 // searches the pattern is left to the matcher on this thread.
-constexpr size_t MaxAutomatonBytes = size_t(8) << 20;
+constexpr size_t MaxAutomatonBytes = size_t(4) << 20;
 constexpr size_t MaxClosureThreads = 20000;
 constexpr int MaxOverflows = 3;
 constexpr size_t MaxCells = 512;
 // Automata kept per thread.
-constexpr size_t CachedAutomata = 8;
+constexpr size_t CachedAutomata = 6;
 
 constexpr int32_t Unknown = -1;  // a transition not computed yet
 constexpr int PollBytes = 1 << 16;

@@ -1,5 +1,6 @@
 // Patterns and texts from the fuzzer: compiling may fail only with the engine's exception, searching
-// never, and skipping by the first-character map and the memo of tried states never change the answer.
+// never, and neither the search's automaton, nor skipping by the first-character map, nor the memo of
+// tried states changes the answer.
 // Every search runs under a step limit, so no input can hold the fuzzer up for long; texts are repeated
 // to reach lengths where a matcher that is not linear shows.
 //
@@ -54,6 +55,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
         SetRegExpThreadStackLimit(100000);
         TRegExpControlScope Budget({nullptr, 2'000'000});
         const auto Answer = Leftmost(*Re.Pattern, Text);
+        // The search's automaton and the matcher alone agree on every text.
+        TRegExpPattern ByMatcher = *Re.Pattern;
+        ByMatcher.UseAutomaton = false;
+        const auto Matched = Leftmost(ByMatcher, Text);
+        if (Answer.first >= RegExpNoMatch && Matched.first >= RegExpNoMatch && Answer != Matched) abort();
         // Without the memo the matcher can take time exponential in the text: compare on short ones.
         if (Text.size() <= 12) {
             TRegExpPattern Slow = *Re.Pattern;
