@@ -49,6 +49,8 @@ constexpr int MaxOverflows = 3;
 constexpr size_t MaxCells = 512;
 // Automata kept per thread.
 constexpr size_t CachedAutomata = 6;
+// Positions of a window whose states of failed candidates are remembered (8 bytes each, per thread).
+constexpr int64_t SeenPositions = int64_t(1) << 18;
 
 constexpr int32_t Unknown = -1;  // a transition not computed yet
 constexpr int PollBytes = 1 << 16;
@@ -690,7 +692,9 @@ int TSearch::Leftmost(int Start, int Last, bool Skip, int& End, int& Resume) {
         Work.Stamp = 1;
     }
     const uint64_t Stamp = uint64_t(Work.Stamp) << 32;
-    if (Work.Seen.size() < size_t(Stop - Start) + 1) Work.Seen.resize(size_t(Stop - Start) + 1, 0);
+    // The states of failed candidates are remembered over the first stretch of a long window only.
+    const int Remembered = int(std::min<int64_t>(Stop, int64_t(Start) + SeenPositions));
+    if (Work.Seen.size() < size_t(Remembered - Start) + 1) Work.Seen.resize(size_t(Remembered - Start) + 1, 0);
     uint64_t* Seen = Work.Seen.data() - Start;
     const uint8_t* Class = A.Class.data();
     int Until = Last;
@@ -724,8 +728,10 @@ int TSearch::Leftmost(int Start, int Last, bool Skip, int& End, int& Resume) {
                 break;
             }
             // A failed candidate was here in this state: nothing ends from here on.
-            if (Pos > Begin && Seen[Pos] == (Stamp | uint32_t(Row))) break;
-            Seen[Pos] = Stamp | uint32_t(Row);
+            if (Pos < Remembered) {
+                if (Pos > Begin && Seen[Pos] == (Stamp | uint32_t(Row))) break;
+                Seen[Pos] = Stamp | uint32_t(Row);
+            }
             int32_t V = Table[Row + Class[T[Pos]]];
             if (V == Unknown) {
                 V = A.Next(A.StateOfRow(Row), Class[T[Pos]]);

@@ -216,6 +216,13 @@ TEST(RegExpControl, CancelAndStepLimitEndTheSearch) {
             // An easy search needs few steps.
             EXPECT_EQ(Leftmost("a+b", Text), std::make_pair(0, 8001));
         }
+        // The automaton looks at the flag and the limit too.
+        const std::string Long = std::string(1 << 20, 'a') + "x";
+        EXPECT_EQ(Leftmost(".*.*x", Long), std::make_pair(RegExpCancelled, RegExpCancelled));
+        {
+            TRegExpControlScope Inner({nullptr, 1000});
+            EXPECT_EQ(Leftmost(".*.*x", Long), std::make_pair(RegExpTooManySteps, RegExpTooManySteps));
+        }
         EXPECT_EQ(RegExpThreadControl().StepLimit, RegExpDefaultStepLimit);
     }
     EXPECT_EQ(RegExpThreadControl().Cancel, nullptr);
@@ -506,6 +513,31 @@ TEST(RegExpProperties, TheAutomatonFindsWhatTheMatcherFinds) {
     }
     EXPECT_GT(Compared, 12000);
     EXPECT_GT(Matched, 3000);
+
+    // Long texts where candidates fail after long runs: the search bounds them by the earliest end of a
+    // match, and past a budget hands the window to the matcher.
+    TPatternMaker Long(777, {"a", "b", "c", ".", "[^c]", "[ab]", "\\w", " ", "\\b", "$", "\n"}, false);
+    Long.With({"*", "+", "?", "{1,3}", "{2,}", "{0,30}"}, 3, false);
+    int LongCompared = 0;
+    for (int K = 0; K < 300; ++K) {
+        static const char* const Endings[] = {"", "c", "[ab]{5,40}c", ".{10,50}c"};
+        const std::string Pattern = Long.Pattern() + Endings[K % 4];
+        TRegExp Re(Pattern, RegExpSyntaxExtended, 0, Cp1252());
+        TRegExpPattern Matcher = *Re.Pattern;
+        Matcher.UseAutomaton = false;
+        for (int T = 0; T < 2; ++T) {
+            std::string Text = Long.Text(T == 0 ? "aaaabbbbb \n" : "aaaabbb   \n", 3000);
+            for (int C = Pick(0, 3); C > 0; --C) Text[size_t(Pick(0, int(Text.size()) - 1))] = 'c';
+            if (Pick(0, 1) == 0) Text += " c";
+            const int Start = Pick(0, int(Text.size()) / 2);
+            const auto Expected = Search(Matcher, Text, Start, int(Text.size()), INT32_MAX);
+            if (std::get<0>(Expected) < RegExpNoMatch) continue;
+            ASSERT_EQ(Search(*Re.Pattern, Text, Start, int(Text.size()), INT32_MAX), Expected)
+                << Pattern << " from " << Start << " on " << Text.size() << " bytes";
+            ++LongCompared;
+        }
+    }
+    EXPECT_GT(LongCompared, 500);
 
     // A large maximum over a group that can be empty keeps few states per set; an automaton that needs
     // tens of thousands of states (the byte 15 before the end) outgrows its limit on a long text, and
