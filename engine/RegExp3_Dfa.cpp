@@ -1,14 +1,13 @@
 // The search's automaton (see RegExp3_Dfa.h).
 //
-// A search runs in two passes over the window:
-//   1. From Start, with a new match allowed to begin at every position up to Last, the automaton runs
-//      until a match ends (the earliest end of any match) or the window ends (no match: done).
-//   2. The leftmost match begins at or before that end. The candidate starts from Start on are tried in
-//      order, each by the automaton without new beginnings, which runs while some way is still open and
-//      records the last position where a match ended: the first candidate with a match is the leftmost
-//      start, and its last end the longest match. A candidate that reaches a position in the state a
-//      failed candidate had there can end no match from there on, so it stops; candidates that fail
-//      after long runs are bounded by a budget, past which the matcher takes over.
+// A search tries the candidate starts from Start on in order (with the first-character map, only bytes a
+// match can begin with), each by the automaton without new beginnings: it runs while some way is still
+// open and records the last position where a match ended, so the first candidate with a match is the
+// leftmost start and its last end the longest match. A candidate that reaches a position in the state a
+// failed candidate had there can end no match from there on, so it stops. Candidates rarely scan far
+// without a match; when they do, a pass with a new match allowed to begin at every position finds the
+// earliest end of any match (a window without one is done), no later candidate need be tried, and past a
+// budget proportional to the window the matcher takes over.
 // Transitions are computed the first time the text asks for them, over classes of bytes that every test
 // of the pattern (and the word and line-feed tests of the assertions) treats alike.
 #include "engine/RegExp3_Dfa.h"

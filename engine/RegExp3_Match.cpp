@@ -1,5 +1,9 @@
 // The first-character map, the leftmost search and the backtracking matcher.
 //
+// Where the longest match is wanted and the pattern has no back-references, the search asks the
+// automaton of RegExp3_Dfa.cpp first; the matcher then only fills the group registers of the match it
+// found (when the caller wants them), or searches on where the automaton gave up.
+//
 // The matcher explores every way the byte code can match at a position and keeps the longest (the
 // first found among equally long ones), unless a succeed operation ends it at once. The failure stack
 // holds two kinds of entries: alternatives to resume (byte-code position and text position) and the
