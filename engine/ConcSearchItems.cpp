@@ -211,6 +211,7 @@ private:
     bool FollowsCR(int32_t Offset) const;
     void ReadContextText(int32_t From, int32_t To, TSideText& Out);
     void ReadClippedText(int32_t From, int32_t To, const TClip& Clip, TSideText& Out);
+    int32_t PassageEnd() const;
     int32_t FindContextStart(int32_t S);
     int32_t FindContextEnd(int32_t E);
     int32_t WalkBack(int32_t S, int32_t Limit);
@@ -237,6 +238,19 @@ bool TLineBuilder::FollowsCR(int32_t Offset) const {
     char Previous = 0;
     int32_t Position = Offset - 1;
     return Offset > 0 && R.Source().ReadAt(&Previous, 1, Position) == 1 && Previous == '\r';
+}
+
+// Where the aligned passage's text ends. Passages read [AlignedStart, AlignedEnd), which leaves out the
+// line break or tag that ends a unit of the markup alignments (their End is the unit's last byte). The
+// last unit of a file without a closing line break ends on the file's last byte, which is text: the
+// search reads it as part of the unit, and so does the passage.
+int32_t TLineBuilder::PassageEnd() const {
+    const int32_t End = std::min(A.AlignedEnd, FFileSize);
+    if (End != FFileSize - 1 || End < 0) return End;
+    char Last = 0;
+    int32_t Position = End;
+    if (R.Source().ReadAt(&Last, 1, Position) != 1 || Last == '\n' || Last == '\r') return End;
+    return FFileSize;
 }
 
 // Keeps the characters of the visible classes of [From, To); any run of line breaks becomes one
@@ -420,8 +434,7 @@ std::string TLineBuilder::Build() {
     const bool Aligned = A.AlignedStart >= 0 && A.AlignedEnd >= 0;
     if (Ranges.empty()) {
         TSideText Passage;
-        if (A.ContextType == ctxSegment && Aligned)
-            ReadClippedText(A.AlignedStart, std::min(A.AlignedEnd, FFileSize), PassageClip, Passage);
+        if (A.ContextType == ctxSegment && Aligned) ReadClippedText(A.AlignedStart, PassageEnd(), PassageClip, Passage);
         return std::move(Passage.Text);
     }
 
@@ -440,7 +453,7 @@ std::string TLineBuilder::Build() {
     if (A.ContextType == ctxSegment) {
         if (Aligned) {
             ReadClippedText(A.AlignedStart, S, SideClip, Left);
-            ReadClippedText(E, std::min(A.AlignedEnd, FFileSize), SideClip, Right);
+            ReadClippedText(E, PassageEnd(), SideClip, Right);
         }
     } else if (A.ContextType == ctxSentence) {
         ReadSentenceSides(S, E, Left, Right);

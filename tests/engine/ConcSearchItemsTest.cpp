@@ -271,6 +271,30 @@ TEST_F(ItemLineTest, OneByteHitsFindTheirOwnUnit) {
     EXPECT_EQ(Alone.AlignedStart, -1);
 }
 
+// Markup units end on their last byte (a line's line feed, the delimiter's first byte): the passage
+// leaves that out, but the last unit of a file without a closing line break ends on text, which it shows.
+TEST_F(ItemLineTest, MarkupPassagesKeepTheFilesLastCharacter) {
+    File("One line\nlast line");
+    Align(0, {{0, 8, 0}, {9, 17, 0}});
+    TConcordItem One = Item("One");
+    One.FindAlignedRange();
+    EXPECT_EQ(Line(One, ctxSegment, 1), "One line");
+    TConcordItem Last = Item("last");
+    Last.FindAlignedRange();
+    EXPECT_EQ(Line(Last, ctxSegment, 1), "last line");
+    TConcordItem E = Item("e", 17);
+    E.FindAlignedRange();
+    EXPECT_EQ(Line(E, ctxSegment, 1), "last line");
+}
+
+TEST_F(ItemLineTest, MarkupPassagesLeaveOutTheFilesClosingLineBreak) {
+    File("One line\nlast\n");
+    Align(0, {{0, 8, 0}, {9, 13, 0}});
+    TConcordItem Closed = Item("last");
+    Closed.FindAlignedRange();
+    EXPECT_EQ(Line(Closed, ctxSegment, 1), "last");
+}
+
 TEST_F(ItemLineTest, CollocatesAndSubHitsAreShaded) {
     File("a big dog ran x far away now");
     TConcordItem It = Item("dog");
