@@ -687,7 +687,9 @@ bool TSearchContext::StartRegExpBuffer(int32_t Start) {
 }
 
 // After a match the buffer from the byte before the match's end on is what a fresh fill from there
-// would store; moving it to the front spares reading it again for every match.
+// would store, so the search goes on in it: while the match's end lies in the buffer's first half the
+// buffer stays as it is (sliding it for every match moved the whole buffer once per hit), and beyond
+// that its rest moves to the front and the freed part is filled.
 bool TSearchContext::ReuseRegExpBuffer(int32_t Start) {
     const int32_t index = FBufferEndIndex;
     if (FBufferReader != Reader || FBufferMatchEnd != Start || index < 1 || index >= FCount ||
@@ -699,6 +701,11 @@ bool TSearchContext::ReuseRegExpBuffer(int32_t Start) {
     if (FDoubleByte && FByteKinds[static_cast<size_t>(index)] == 2) return false;
     Reader->SetPosition(Start - 1);
     if (Reader->ReadByte() != FChars[static_cast<size_t>(index - 1)]) return false;
+    if (index <= RegExpSlide) {
+        FStartIndex = index;
+        Reader->SetPosition(FFillEnd);
+        return true;
+    }
     SlideRegExpBuffer(index - 1);
     FByteKinds[0] = 2;
     FStartIndex = 1;
@@ -838,7 +845,9 @@ bool TSearchContext::SearchRegExp(bool ShowProgress) {
         }
         if (!FBufferFull) return false;
         SlideRegExpBuffer(RegExpSlide);
-        if (FDoubleByte) FStartIndex = 0;
+        // What was searched of the kept part is searched again: a match may go on into the new text.
+        // Nothing before the start of this search is.
+        FStartIndex = std::max(FStartIndex - RegExpSlide, FDoubleByte ? 0 : 1);
         searchFrom = FStartIndex;
         Reader->SetPosition(FFillEnd);
         if (!FillRegExpBuffer()) return false;

@@ -13,6 +13,7 @@
 #include "engine/ConcConfig.h"
 #include "engine/ConcSearch.h"
 #include "engine/ConcTextProcess.h"
+#include "engine/RegExp3.h"
 #include "engine/SynStream.h"
 
 namespace {
@@ -278,6 +279,36 @@ TEST_F(SearchPatternTest, RegularExpressionBuffer) {
     for (int32_t at : {100, 4094, 8190, 12286, 16000}) text.replace(at, 5, "HELLO");
     const auto hits = Hits("HELLO", text, 1);
     EXPECT_EQ(hits, Strings(5, "HELLO"));
+}
+
+// Hit after hit over texts several buffers long, the search's buffer answers what the expression finds
+// in the whole text, each search from the end of the last match. The patterns' matches are short, so no
+// match reaches the end of a buffer, and they look at no byte after the match, which a buffer would
+// hide.
+TEST_F(SearchPatternTest, RegularExpressionHitsAgreeWithTheWholeText) {
+    std::mt19937 rng(8);
+    auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); };
+    const char* const atoms[] = {"a", "b", "c", "[ab]", ".", "(a|bc)", "\\<a", "^b"};
+    const char* const repeats[] = {"", "", "?", "{1,3}", "{2}"};
+    for (int k = 0; k < 60; ++k) {
+        std::string pattern;
+        for (int n = 1 + pick(3); n > 0; --n) pattern += std::string(atoms[pick(8)]) + (n > 1 ? repeats[pick(5)] : "");
+        std::string text(20000 + pick(5000), ' ');
+        for (char& c : text) c = "aabbc  "[pick(7)];
+        TRegExp whole(pattern, RegExpSyntaxExtended, 0);
+        std::vector<std::pair<int32_t, int32_t>> expected;
+        TRegExpSpan span;
+        for (int from = 0; whole.Search(text, from, span); from = span.End) expected.push_back({span.Start, span.End});
+
+        auto context = Context(pattern, 1);
+        TMemorySynchroStream stream(text);
+        TBufStream reader(stream, 0);
+        ConfigureBufStream(reader);
+        std::vector<std::pair<int32_t, int32_t>> got;
+        while (context->SearchRange(reader, false) && got.size() <= expected.size())
+            got.push_back({context->MatchStart, context->MatchEnd});
+        ASSERT_EQ(got, expected) << pattern;
+    }
 }
 
 TEST_F(SearchPatternTest, RegularExpressionsInADoubleByteCodePage) {
