@@ -207,6 +207,8 @@ private:
     // Tables of the byte loops.
     std::array<bool, 256> FDelimiter{};
     std::array<bool, 256> FSkip{};
+    std::array<bool, 256> FPlain{};  // bytes the regular-expression buffer stores as they are
+    bool FPlainReady = false;
     std::array<uint8_t, 256> FFold{};       // the lower-case map, or the identity with MatchCase
     std::array<uint8_t, 256> FLower{};      // the lower-case map (meta-tag names)
     std::array<TCharSet, 256> FEqual{};     // the bytes each byte equals (itself, its groups)

@@ -669,6 +669,12 @@ bool TSearchContext::StartRegExpBuffer(int32_t Start) {
         FOffsets.resize(RegExpBufferSize + 1);
         FByteKinds.resize(RegExpBufferSize + 1);
     }
+    if (!FPlainReady) {
+        for (int c = 0; c < 256; ++c)
+            FPlain[static_cast<size_t>(c)] = c != 0 && !IsLineBreak(static_cast<char>(c)) && !FSkip[static_cast<size_t>(c)] &&
+                                             !(FDoubleByte && (*FLeadBytes)[static_cast<size_t>(c)]);
+        FPlainReady = true;
+    }
     FBase = Start;
     FCount = 0;
     FStartIndex = 0;
@@ -737,6 +743,23 @@ bool TSearchContext::FillRegExpBuffer() {
         ++FCount;
     };
     while (FCount < RegExpBufferSize) {
+        // A run of bytes stored as they are is copied at once; the cancel flag is looked at after it.
+        const std::string_view window = reader.Window();
+        const size_t room = std::min(window.size(), static_cast<size_t>(RegExpBufferSize - FCount));
+        size_t run = 0;
+        while (run < room && FPlain[Byte(window[run])]) ++run;
+        if (run > 0) {
+            const int32_t from = reader.GetPosition();
+            const auto at = static_cast<size_t>(FCount);
+            std::memcpy(FChars.data() + at, window.data(), run);
+            std::fill_n(FOffsets.data() + at, run, from - FBase - FCount);
+            std::fill_n(FByteKinds.data() + at, run, uint8_t{0});
+            inWord = !FDelimiter[Byte(window[run - 1])];
+            FCount += static_cast<int32_t>(run);
+            reader.SetPosition(from + static_cast<int32_t>(run));
+            if (PollCancel()) return false;
+            continue;
+        }
         const int32_t position = reader.GetPosition();
         const char c = reader.ReadByte();
         if (c == 0) break;
