@@ -391,7 +391,7 @@ private:
 };
 
 // Neither skipping by the first-character map, nor stopping at the last byte a match can end with, nor
-// the memo of tried states may change an answer.
+// the memo of tried states, nor the search's automaton may change an answer.
 TEST(RegExpProperties, FastmapAndMemoNeverChangeTheAnswer) {
     TPatternMaker Maker(20240611,
                         {"a", "b", "c", ".", "[ab]", "[^a]", "\\w", "\\W", "\\d", "\\s", "\\S", "\\b", "\\B",
@@ -401,16 +401,21 @@ TEST(RegExpProperties, FastmapAndMemoNeverChangeTheAnswer) {
         for (int K = 0; K < 1500; ++K) {
             const std::string Pattern = Maker.Pattern();
             TRegExp Re(Pattern, Syntax, 0, Cp1252());
+            // The matcher alone, at every position, is the reference.
             TRegExpPattern EveryPosition = *Re.Pattern;
             EveryPosition.CanBeEmpty = true;
             EveryPosition.HasLastBytes = false;
-            TRegExpPattern NoMemo = *Re.Pattern;
+            EveryPosition.UseAutomaton = false;
+            TRegExpPattern NoMemo = EveryPosition;
             NoMemo.MemoSlots.clear();
             NoMemo.MemoRows = 0;
+            TRegExpPattern Matcher = *Re.Pattern;
+            Matcher.UseAutomaton = false;
             for (int T = 0; T < 6; ++T) {
                 const std::string Text = Maker.Text("abc1 \n", 14);
                 const auto Expected = Leftmost(EveryPosition, Text);
                 ASSERT_EQ(Leftmost(*Re.Pattern, Text), Expected) << Pattern << " on \"" << Text << "\"";
+                ASSERT_EQ(Leftmost(Matcher, Text), Expected) << Pattern << " on \"" << Text << "\"";
                 ASSERT_EQ(Leftmost(NoMemo, Text), Expected) << Pattern << " on \"" << Text << "\"";
             }
         }
@@ -439,8 +444,9 @@ TEST(RegExpProperties, AgreesWithTheCLibraryOnTheCommonLanguage) {
     }
 }
 
-// Large intervals and deep nesting: the memo's dominance rows and its hash set must not change an
-// answer either. Searches that exceed the step limit without the memo are left out.
+// Large intervals and deep nesting: the memo's dominance rows and its hash set, and the automaton's
+// pruned counts, must not change an answer either. Searches that exceed the step limit without the memo
+// are left out.
 TEST(RegExpProperties, LargeIntervalsAndDeepNestingKeepTheAnswer) {
     TPatternMaker Maker(77, {"a", "b", ".", "[ab]", "\\w", " ", "^", "$", "\\b", "\\<"}, false);
     Maker.With({"*", "+", "?", "{1,3}", "{0,4}", "{2,5}", "{1,40}", "{0,100}", "{3,300}", "{2,}", "{1,1000}"},
@@ -456,10 +462,14 @@ TEST(RegExpProperties, LargeIntervalsAndDeepNestingKeepTheAnswer) {
             NoMemo.MemoRows = 0;
             NoMemo.CanBeEmpty = true;
             NoMemo.HasLastBytes = false;
+            NoMemo.UseAutomaton = false;
+            TRegExpPattern Matcher = *Re.Pattern;
+            Matcher.UseAutomaton = false;
             for (int T = 0; T < 4; ++T) {
                 const std::string Text = Maker.Text("aaab \n", 40);
                 const auto Expected = Leftmost(NoMemo, Text);
                 if (Expected.first < RegExpGaveUp) continue;
+                ASSERT_EQ(Leftmost(Matcher, Text), Expected) << Pattern << " on \"" << Text << "\"";
                 ASSERT_EQ(Leftmost(*Re.Pattern, Text), Expected) << Pattern << " on \"" << Text << "\"";
                 ++Compared;
             }
