@@ -409,24 +409,16 @@ int32_t TAutomaton::Compute(int32_t State, int Cls) {
         auto GoIf = [&](bool Passes) {
             if (Passes) Go(Pc + 1);
         };
+        // A string of no bytes consumes nothing; every other string or byte test waits for the byte.
+        if (Op[0] == ro_exactn && Op[1] == 0) {
+            Go(Pc + 2);
+            continue;
+        }
+        if (Op[0] == ro_exactn || IsByteTestOp(Op[0])) {
+            Consumers.push_back(std::move(T));
+            continue;
+        }
         switch (Op[0]) {
-            case ro_exactn:
-                if (Op[1] == 0) {
-                    Go(Pc + 2);
-                    break;
-                }
-                [[fallthrough]];
-            case ro_anychar:
-            case ro_charset:
-            case ro_charset_not:
-            case ro_wordchar:
-            case ro_notwordchar:
-            case ro_digit:
-            case ro_notdigit:
-            case ro_space:
-            case ro_notspace:
-                Consumers.push_back(std::move(T));
-                break;
             case ro_repeat_test: {
                 const int32_t Run = int32_t(T[ThRun]), Min = ReadU16(Op + 1), Max = ReadU16(Op + 3);
                 if (Max == RegExpUnbounded || Run < Max) Consumers.push_back(T);
@@ -759,17 +751,25 @@ int TSearch::Leftmost(int Start, int Last, bool Skip, int& End, int& Resume) {
     return -2;
 }
 
+// The thread's automaton of the pattern when the automaton can search it, else null.
+TAutomaton* UsableAutomaton(const TRegExpPattern& R) {
+    if (!R.UseAutomaton || R.Serial == 0 || R.Tables == nullptr) return nullptr;
+    TAutomaton* A = AutomatonFor(R);
+    return A->Usable ? A : nullptr;
+}
+
 }  // namespace
 
 bool RegExpAutomatonUsable(const TRegExpPattern& R) {
-    return R.UseAutomaton && R.Serial != 0 && R.Tables != nullptr && AutomatonFor(R)->Usable;
+    return UsableAutomaton(R) != nullptr;
 }
 
 int RegExpAutomatonSearch(const TRegExpPattern& R, const uint8_t* Text, int Length, int Start, int Last,
                           int Stop, bool Skip, int& End, int& Resume) {
     Resume = Start;
-    if (!RegExpAutomatonUsable(R)) return RegExpAutomatonDeclined;
-    TAutomaton& A = *AutomatonFor(R);
+    TAutomaton* const Usable = UsableAutomaton(R);
+    if (!Usable) return RegExpAutomatonDeclined;
+    TAutomaton& A = *Usable;
     TSearch Search(A, R, Text, Length, Stop);
     try {
         const int Found = Search.Leftmost(Start, Last, Skip, End, Resume);
