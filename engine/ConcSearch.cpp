@@ -419,8 +419,10 @@ void TSearch::HandleMatch(TFileRun& Run, TSearchContext& Context) {
     int32_t start = Context.MatchStart;
     int32_t end = Context.MatchEnd;
     reader.SetRange(start, Run.FileSize);
-    const bool wordTags = CommonConfig->WordTag != 0;
-    if (wordTags) {
+    // A regular expression's hit is its match, whatever it holds.
+    if (Query->Syntax != 1 && CommonConfig->WordTag != 0) {
+        // The text syntax passes over word tags before a word; the tag syntax may begin with one.
+        const bool tagStarts = Query->Syntax == 2;
         reader.ResetTagState();
         TCharType type = ctNone;
         int32_t at = start;
@@ -428,16 +430,11 @@ void TSearch::HandleMatch(TFileRun& Run, TSearchContext& Context) {
         do {
             at = reader.GetPosition();
             c = reader.NextChar(type);
-        } while (c != 0 && type != ctWord && type != ctPOSTag);
+        } while (c != 0 && type != ctWord && !(tagStarts && type == ctPOSTag));
         if (c != 0) start = at;
     } else if (Query->Syntax != 1) {
-        int32_t at = start;
-        char c;
-        do {
-            at = reader.GetPosition();
-            c = reader.ReadByte();
-        } while (c != 0 && Context.DelimiterSet[static_cast<uint8_t>(c)]);
-        if (c != 0) start = at;
+        const int32_t first = Context.FirstWordByte(reader, start);
+        if (first >= 0) start = first;
         if (Context.MatchEndAfterDelimiter) --end;
     }
     if (end <= start) return;
