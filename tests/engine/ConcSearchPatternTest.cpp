@@ -353,6 +353,16 @@ TEST_F(SearchPatternTest, RegularExpressionsInADoubleByteCodePage) {
                    1),
               (Strings{"\x95\x5C", "\x81\x42", "a"}));
     EXPECT_EQ(Hits("\x95", "\x95\x5C \x95\x5C", 1), (Strings{"\x95\x5C", "\x95\x5C"}));
+
+    // A pattern's characters pair up as the text's do: a second byte 0x5C is no backslash, 0x5D no "]".
+    const std::string hyo = "\x95\x5C", ji = "\x8E\xA6", so = "\x83\x5C", bo = "\x81\x5D";
+    const std::string words = hyo + ji + " " + hyo + hyo + " " + so + " x" + bo + ji;
+    EXPECT_EQ(Hits(hyo, words, 1), (Strings{hyo, hyo, hyo}));
+    EXPECT_EQ(Hits(hyo + ji, words, 1), (Strings{hyo + ji}));
+    EXPECT_EQ(Hits(hyo + "+", words, 1), (Strings{hyo, hyo + hyo})) << "the character repeats as one";
+    EXPECT_EQ(Hits("\\" + so, words, 1), (Strings{so}));
+    EXPECT_EQ(Hits("x[" + bo + "]", words, 1), (Strings{"x" + bo}));
+    EXPECT_THROW(Context("x\\", 1), ERegExp) << "a backslash of its own still escapes";
 }
 
 TEST_F(SearchPatternTest, WordsInADoubleByteCodePageKeepTheirTrailBytes) {
