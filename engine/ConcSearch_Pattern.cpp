@@ -924,12 +924,19 @@ bool TSearchContext::SearchRegExp(bool ShowProgress) {
     TRegExp& expression = *Terms[0]->RegExp;
     int32_t searchFrom = FStartIndex;
     while (true) {
+        // The end of a full buffer is not the end of the text: the expression may consume nothing of
+        // its last character, which only tells anchors and word boundaries what follows, and a match
+        // is taken only when it starts in the first half, where every shorter match than the slide
+        // ends inside the buffer. A later one is looked for again once the buffer has moved on.
+        const int32_t stop = FBufferFull ? FCount - 1 : FCount;
+        // Index RegExpSlide becomes the character before the next search start after a slide.
+        const int32_t decided = FBufferFull ? RegExpSlide + 1 : FCount;
         TRegExpSpan span;
         bool found = false;
-        for (int32_t from = searchFrom; from < FCount;) {
+        for (int32_t from = searchFrom; from < stop;) {
             try {
                 found = expression.Search(std::string_view(FChars.data(), static_cast<size_t>(FCount)), from,
-                                          span);
+                                          stop, span);
             } catch (const EAbort&) {
                 // The search's stop flag reached the matcher.
                 if (Owner != nullptr) Owner->Cancelled = true;
@@ -940,6 +947,7 @@ bool TSearchContext::SearchRegExp(bool ShowProgress) {
             found = false;
             from = span.Start + 1;
         }
+        if (found && span.Start >= decided) found = false;
         if (found) {
             // The expression compares bytes: a match that stops after a first byte takes its second.
             if (FDoubleByte && span.End < FCount && FByteKinds[static_cast<size_t>(span.End)] == 2)

@@ -333,6 +333,47 @@ TEST_F(SearchPatternTest, RegularExpressionHitsAgreeWithTheWholeText) {
     }
 }
 
+// Texts of 20 to 40 KB with long words that cross the buffer's halves and end: expressions with end
+// anchors, word boundaries and greedy loops find, hit after hit, what they find in the whole text.
+TEST_F(SearchPatternTest, RegularExpressionsAtTheBufferEdgeAgreeWithTheWholeText) {
+    std::mt19937 rng(7);
+    auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); };
+    const char* const patterns[] = {"a\\w*",      ".$",          "b\\'",         "\\w+$",
+                                    "c\\b",       "\\ba[ab]*\\>", "(ab)+c?",        "\\<b\\w*a\\>",
+                                    "[^ ]+ [^ ]+$", "a\\B",        "[abc]{3}\\b",  "\\w{40,}b"};
+    int compared = 0;
+    for (int k = 0; k < 96; ++k) {
+        const std::string pattern = patterns[k % 12];
+        std::string text;
+        const size_t size = 20000 + static_cast<size_t>(pick(20000));
+        while (text.size() < size) {
+            const int length = pick(8) == 0 ? 1000 + pick(2900) : 1 + pick(6);
+            for (int i = 0; i < length; ++i) text += "abc"[pick(3)];
+            text += pick(5) == 0 ? ", " : " ";
+        }
+        if (pick(2) == 0) text.pop_back();  // a text that ends inside a word
+        TRegExp whole(pattern, RegExpSyntaxExtended, 0);
+        std::vector<std::pair<int32_t, int32_t>> expected;
+        TRegExpSpan span;
+        bool short_ = true;
+        for (int from = 0; whole.Search(text, from, span); from = span.End) {
+            expected.push_back({span.Start, span.End});
+            short_ = short_ && span.End - span.Start < TSearchContext::RegExpSlide;
+        }
+        if (!short_) continue;
+        ++compared;
+        auto context = Context(pattern, 1);
+        TMemorySynchroStream stream(text);
+        TBufStream reader(stream, 0);
+        ConfigureBufStream(reader);
+        std::vector<std::pair<int32_t, int32_t>> got;
+        while (context->SearchRange(reader, false) && got.size() <= expected.size())
+            got.push_back({context->MatchStart, context->MatchEnd});
+        ASSERT_EQ(got, expected) << pattern << " over " << text.size() << " bytes";
+    }
+    EXPECT_GT(compared, 60);
+}
+
 TEST_F(SearchPatternTest, RegularExpressionsInADoubleByteCodePage) {
     LanguageConfigs[0]->SetLanguage(1041, "Japanese");
     ASSERT_TRUE(LanguageConfigs[0]->NoCaseMap);
