@@ -26,8 +26,10 @@ bool IsBlankOrTab(char C) {
     return C == ' ' || C == '\t';
 }
 
-// Calls of CheckSearchCancel since messages were last processed; only the main thread gets here.
+// Calls of CheckSearchCancel since the clock was last read, and when messages last ran; only the main
+// thread gets here.
 int SearchCancelCalls = 0;
+std::chrono::steady_clock::time_point LastSearchPump;
 
 }  // namespace
 
@@ -36,16 +38,26 @@ int SearchCancelCalls = 0;
 
 void CheckSearchCancel(TDoubleProgressForm* ProgressWindow, bool& Cancelled) {
     if (ProgressWindow == nullptr) return;
-    if (++SearchCancelCalls >= 512) {
+    if (++SearchCancelCalls >= 16) {
         SearchCancelCalls = 0;
-        ProcessMessages();
+        ServiceSearchWindow(ProgressWindow);
     }
     // A search stopped for another reason (maximum hits, a range callback) stays stopped.
     Cancelled = Cancelled || ProgressWindow->Tag == 1;
 }
 
+void ServiceSearchWindow(TDoubleProgressForm* ProgressWindow) {
+    if (ProgressWindow == nullptr) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (now - LastSearchPump < SearchPumpInterval) return;
+    // Timed from the end of the pump: a slow repaint must not make the next one due at once.
+    ProcessMessages();
+    LastSearchPump = std::chrono::steady_clock::now();
+}
+
 void ResetSearchCancelCounter() {
     SearchCancelCalls = 0;
+    LastSearchPump = std::chrono::steady_clock::now();
 }
 
 // ---------------------------------------------------------------------------------------------------
