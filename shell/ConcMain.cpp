@@ -28,11 +28,11 @@
 #include "engine/ConcLangs.h"
 #include "engine/ConcPrefs.h"
 #include "platform/IniFiles.h"
+#include "results/ConcFreqOptions.h"
 #include "results/ConcParaSearch.h"
 #include "results/ConcSearchOptions.h"
 #include "results/ConcSearchQuery.h"
 #include "results/ConcTessivor.h"
-#include "results/ConcFreqOptions.h"
 #include "results/ConcWordListForm.h"
 #include "shell/ConcParaLoad.h"
 #include "shell/ConcRecentWorkspaces.h"
@@ -395,7 +395,8 @@ void TConcMainForm::FrequencyOptions() {
     QWidget* Child = Active ? Active->widget() : nullptr;
     if (const auto* List = qobject_cast<const TWordListForm*>(Child); List && List->FocusedLanguage() >= 0)
         Language = List->FocusedLanguage();
-    else if (const auto* Window = qobject_cast<const TTessivorForm*>(Child); Window && Window->FocusedLanguage() >= 0)
+    else if (const auto* Window = qobject_cast<const TTessivorForm*>(Child);
+             Window && Window->FocusedLanguage() >= 0)
         Language = Window->FocusedLanguage();
     ShowFreqOptions(Language, false);
 }
@@ -414,11 +415,12 @@ void FillLanguageMenu(QMenu* Menu, const std::function<void(int Language)>& Hand
 
 void TConcMainForm::BuildLanguageMenus() {
     for (const bool Alphabetical : {false, true}) {
-        FillLanguageMenu(Alphabetical ? AlphabeticalOrderMenu : FrequencyOrderMenu, [this, Alphabetical](int L) {
-            // The list may have needed a corpus pass, which changes the word counts.
-            ShowWordList(FMdiArea, L, Alphabetical);
-            UpdateLanguagePanel();
-        });
+        FillLanguageMenu(Alphabetical ? AlphabeticalOrderMenu : FrequencyOrderMenu,
+                         [this, Alphabetical](int L) {
+                             // The list may have needed a corpus pass, which changes the word counts.
+                             ShowWordList(FMdiArea, L, Alphabetical);
+                             UpdateLanguagePanel();
+                         });
     }
     if (MainFormHooks.BuildLanguageMenus) MainFormHooks.BuildLanguageMenus(*this);
 }
