@@ -13,14 +13,10 @@
 #include <vector>
 
 #include "controls/ConcFormUtils.h"
-#if __has_include("controls/PrintDialogs.h")
-#include "controls/PrintDialogs.h"
-#define WL_HAS_PRINT 1
-#endif
 #include "engine/ConcConfig.h"
 #include "engine/ConcTextProcess.h"
 
-TConcFreqOutForm::TConcFreqOutForm(const std::string& Caption, bool ShowPrinterButton,
+TConcFreqOutForm::TConcFreqOutForm(const std::string& Caption, const std::function<void()>& PrinterSetup,
                                    const TFreqOutOptions& Options, QWidget* Parent)
     : QDialog(Parent), LanguageCombo(nullptr), PrinterBtn(nullptr), FOptions(Options) {
     setWindowTitle(QString::fromStdString(Caption));
@@ -59,12 +55,10 @@ TConcFreqOutForm::TConcFreqOutForm(const std::string& Caption, bool ShowPrinterB
     OkBtn->setDefault(true);
     CancelBtn = new QPushButton("Cancel", this);
     auto* Buttons = new QHBoxLayout;
-    if (ShowPrinterButton) {
+    if (PrinterSetup) {
         PrinterBtn = new QPushButton("Printer...", this);
         Buttons->addWidget(PrinterBtn);
-#ifdef WL_HAS_PRINT
-        connect(PrinterBtn, &QPushButton::clicked, this, [] { ExecutePrintDialog(SharedPrinter()); });
-#endif
+        connect(PrinterBtn, &QPushButton::clicked, this, PrinterSetup);
     }
     Buttons->addStretch();
     Buttons->addWidget(OkBtn);
@@ -82,8 +76,9 @@ TFreqOutOptions TConcFreqOutForm::Options() {
     return Result;
 }
 
-bool ShowFreqOutOptions(const std::string& Caption, bool ShowPrinterButton, TFreqOutOptions& Options) {
-    TConcFreqOutForm Form(Caption, ShowPrinterButton, Options, QApplication::activeWindow());
+bool ShowFreqOutOptions(const std::string& Caption, const std::function<void()>& PrinterSetup,
+                        TFreqOutOptions& Options) {
+    TConcFreqOutForm Form(Caption, PrinterSetup, Options, QApplication::activeWindow());
     if (Form.exec() != QDialog::Accepted) return false;
     Options = Form.Options();
     return true;

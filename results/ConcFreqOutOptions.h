@@ -4,6 +4,7 @@
 
 #include <QDialog>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 class QCheckBox;
@@ -21,10 +22,11 @@ struct TFreqOutOptions {
 class TConcFreqOutForm : public QDialog {
     Q_OBJECT
 public:
-    // Caption as given; "Printer..." only with ShowPrinterButton. Options.Language -1 offers "All" and
+    // Caption as given; a "Printer..." button that runs PrinterSetup (the printer set-up dialog of the
+    // printer the list will go to) only when PrinterSetup is given. Options.Language -1 offers "All" and
     // the corpus languages (starting at "All"); a language names it in a label instead of the list.
-    TConcFreqOutForm(const std::string& Caption, bool ShowPrinterButton, const TFreqOutOptions& Options,
-                     QWidget* Parent = nullptr);
+    TConcFreqOutForm(const std::string& Caption, const std::function<void()>& PrinterSetup,
+                     const TFreqOutOptions& Options, QWidget* Parent = nullptr);
 
     QLabel* LanguageLabel;
     QComboBox* LanguageCombo;  // nullptr for one language
@@ -41,5 +43,7 @@ private:
     TFreqOutOptions FOptions;
 };
 
-// Asks for the options; true on OK, with Options set as chosen (untouched otherwise).
-bool ShowFreqOutOptions(const std::string& Caption, bool ShowPrinterButton, TFreqOutOptions& Options);
+// Asks for the options; true on OK, with Options set as chosen (untouched otherwise). PrinterSetup as
+// for the form: printing passes its printer's set-up dialog, saving passes nothing.
+bool ShowFreqOutOptions(const std::string& Caption, const std::function<void()>& PrinterSetup,
+                        TFreqOutOptions& Options);

@@ -320,11 +320,15 @@ TEST_F(WordListTest, StopListEditorAddsOnceSavesLoadsAndKeepsEditedWords) {
 
 TEST_F(WordListTest, OutputOptionsNameOneLanguageOrOfferAll) {
     TFreqOutOptions One{1, 40000, true};
-    TConcFreqOutForm Form("Frequency - Print Options", true, One);
+    int SetUps = 0;
+    TConcFreqOutForm Form(
+        "Frequency - Print Options", [&] { ++SetUps; }, One);
     Form.show();
     EXPECT_EQ(Form.LanguageCombo, nullptr);
     EXPECT_EQ(Form.LanguageLabel->text(), "Language: English (United States)");
     ASSERT_NE(Form.PrinterBtn, nullptr);
+    ClickAt(Form.PrinterBtn);
+    EXPECT_EQ(SetUps, 1);
     const TFreqOutOptions Got = Form.Options();
     EXPECT_EQ(Got.Language, 1);
     EXPECT_EQ(Got.MaxLines, 32767);
@@ -338,7 +342,7 @@ TEST_F(WordListTest, OutputOptionsNameOneLanguageOrOfferAll) {
         ClickAt(F->IncludeFreqCheck);
         ClickAt(F->OkBtn);
     });
-    EXPECT_TRUE(ShowFreqOutOptions("Frequency - Save as File Options", false, Options));
+    EXPECT_TRUE(ShowFreqOutOptions("Frequency - Save as File Options", nullptr, Options));
     EXPECT_EQ(Options.Language, 1);
     EXPECT_EQ(Options.MaxLines, 10);
     EXPECT_TRUE(Options.IncludeFrequencies);
