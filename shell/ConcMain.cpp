@@ -479,11 +479,9 @@ void TConcMainForm::CreateMenus() {
     SearchMenu = menuBar()->addMenu("&Search");
     SearchMenu->addActions({SearchAction, AdvancedSearchAction, ParallelSearchAction, SearchOptionsAction});
     FrequencyMenu = menuBar()->addMenu("Fre&quency");
-    CollocateFrequencyDataMenu = FrequencyMenu->addMenu("Collocate Frequency &Data");
-    AdvancedCollocationMenu = FrequencyMenu->addMenu("Advanced &Collocation");
     // The collocation commands join the menu together with the collocation windows.
-    CollocateFrequencyDataMenu->menuAction()->setVisible(false);
-    AdvancedCollocationMenu->menuAction()->setVisible(false);
+    CollocateFrequencyDataMenu = new QMenu("Collocate Frequency &Data", this);
+    AdvancedCollocationMenu = new QMenu("Advanced &Collocation", this);
     FrequencyOrderMenu = FrequencyMenu->addMenu("&Frequency Order");
     AlphabeticalOrderMenu = FrequencyMenu->addMenu("&Alphabetical Order");
     FrequencyMenu->addSeparator();
