@@ -21,6 +21,7 @@
 #include <QWidget>
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 #include "controls/FileDialogs.h"
 #include "controls/Msg.h"
@@ -209,11 +210,14 @@ void TDistributionForm::BuildDescription() {
 
     // ShowQueryOptions places the options row itself, so that panel has no layout.
     Description.OptionsPanel = new QWidget(this);
-    for (size_t i = 0; i < Description.OptionCaptions.size(); ++i) {
-        Description.OptionCaptions[i] = new QLabel(Description.OptionsPanel);
-        Description.OptionValues[i] = new QLabel(Description.OptionsPanel);
-    }
     FixRowHeight(Description.OptionsPanel);
+    for (size_t i = 0; i < Description.OptionCaptions.size(); ++i) {
+        for (QLabel*& label :
+             {std::ref(Description.OptionCaptions[i]), std::ref(Description.OptionValues[i])}) {
+            label = new QLabel(Description.OptionsPanel);
+            label->setGeometry(0, 0, 0, Description.OptionsPanel->height());
+        }
+    }
     column->addWidget(Description.OptionsPanel);
     column->addWidget(pattern);
 
@@ -342,6 +346,10 @@ void TDistributionForm::Draw() {
         for (size_t i = size_t(categories.size()); i < labels.size(); ++i) categories << FromUtf8(labels[i]);
         for (const TDistribItem& item : list) highest = std::max<int64_t>(highest, item.Hits);
     }
+    // Bar categories count from the bottom; files read from the top down.
+    FReversed = axis == TDistribAxis::Files;
+    FCategoryCount = int(categories.size());
+    if (FReversed) std::reverse(categories.begin(), categories.end());
     for (int L = 0; L < FLanguageCount; ++L) {
         QBarSet* set = FSets[size_t(L)];
         if (!set) continue;
@@ -349,11 +357,11 @@ void TDistributionForm::Draw() {
         QList<qreal> values;
         for (const TDistribItem& item : FLists[size_t(L)]) values << qreal(item.Hits);
         while (values.size() < categories.size()) values << 0;
+        if (FReversed) std::reverse(values.begin(), values.end());
         set->append(values);
     }
     CategoryAxis->clear();
     CategoryAxis->append(categories);
-    CategoryAxis->setReverse(axis == TDistribAxis::Files);
     CategoryAxis->setTitleText(FromUtf8(DistribAxisTitle(axis)));
     // Room right of the longest bar for its mark.
     ValueAxis->setRange(0, std::max<qreal>(std::ceil(qreal(highest) * 1.25), 4));
@@ -391,7 +399,8 @@ void TDistributionForm::PlaceMarks() {
             const int32_t hits = FLists[size_t(L)][i].Hits;
             QGraphicsSimpleTextItem* mark = marks[i];
             mark->setText(FromUtf8(DistribMarkText(hits, FTotals[size_t(L)])));
-            const qreal centre = qreal(i) - Series->barWidth() / 2 + (setIndex + 0.5) * slot;
+            const qreal category = FReversed ? FCategoryCount - 1 - int(i) : int(i);
+            const qreal centre = category - Series->barWidth() / 2 + (setIndex + 0.5) * slot;
             const QPointF end = Chart->mapToPosition(QPointF(hits, centre), Series);
             mark->setPos(end.x() + 4, end.y() - mark->boundingRect().height() / 2);
             mark->setVisible(LabelsCheck->isChecked() && Chart->plotArea().contains(end));

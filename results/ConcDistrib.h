@@ -138,6 +138,8 @@ private:
     std::array<TDistribList, MaxLanguages> FLists;
     std::array<int64_t, MaxLanguages> FTotals{};
     std::array<QBarSet*, MaxLanguages> FSets{};
+    int FCategoryCount = 0;
+    bool FReversed = false;  // the first bucket is the top category
     // Per language, one mark per bar.
     std::array<std::vector<QGraphicsSimpleTextItem*>, MaxLanguages> FMarks;
 };
