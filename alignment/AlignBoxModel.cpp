@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "alignment/ConcAligner.h"
+#include "engine/ConcConfig.h"
 #include "engine/ConcUtils.h"
 
 namespace {
@@ -378,4 +379,100 @@ std::optional<TAlignUndo> TAlignEditor::Undo() {
     J.Commit();
     FUndo.pop_back();
     return Done;
+}
+
+// ---- The corpus side of the Alignment View ------------------------------------------------------------
+
+namespace {
+
+TAlignIndex* FileSlot(const TAlignIndexes& Indexes, int File) {
+    return File >= 0 && File < Indexes.Count() ? Indexes.GetItem(File) : nullptr;
+}
+
+TDoubleAlignIndexes* PairListOf(int Language1, int Language2, int File) {
+    const int Target = Language1 == 0 ? Language2 : Language2 == 0 ? Language1 : -1;
+    if (Target < 1 || Target > 3) return nullptr;
+    TDoubleAlignIndexes* Lists[] = {Align12.get(), Align13.get(), Align14.get()};
+    TDoubleAlignIndexes* List = Lists[Target - 1];
+    return List && File >= 0 && File < List->Count() ? List : nullptr;
+}
+
+const TConcordConfig* LanguageConfig(int Language) {
+    return Language >= 0 && Language < MaxLanguages ? LanguageConfigs[size_t(Language)].get() : nullptr;
+}
+
+}  // namespace
+
+TDoubleAlignIndex* FilePairAlignment(int Language1, int Language2, int File) {
+    TDoubleAlignIndexes* List = PairListOf(Language1, Language2, File);
+    return List ? List->GetItem(File) : nullptr;
+}
+
+void DropFilePairAlignment(int Language1, int Language2, int File) {
+    if (TDoubleAlignIndexes* List = PairListOf(Language1, Language2, File)) List->SetItem(File, nullptr);
+}
+
+bool FilePairAligned(int Language1, int Language2, int File) {
+    const TDoubleAlignIndex* Pair = FilePairAlignment(Language1, Language2, File);
+    if (!Pair || Pair->Side1.Count() == 0 || Pair->Side2.Count() == 0) return false;
+    for (int L : {Language1, Language2}) {
+        const TConcordConfig* C = LanguageConfig(L);
+        const TAlignIndex* Sentences = C ? FileSlot(C->SentenceIndexes, File) : nullptr;
+        if (!Sentences || Sentences->Count() == 0) return false;
+    }
+    return true;
+}
+
+TAlignBoxSide AlignBoxSideOf(int Language, int Other, int File, uint8_t Mode) {
+    TAlignBoxSide Side;
+    const TConcordConfig* C = LanguageConfig(Language);
+    if (!C) return Side;
+    Side.Sections = FileSlot(C->SectionIndexes, File);
+    Side.Small = FileSlot(C->SentenceIndexes, File);
+    if (Mode == 0) {
+        Side.Large = FileSlot(C->ParagraphIndexes, File);
+    } else if (TDoubleAlignIndex* Pair = FilePairAlignment(Language, Other, File)) {
+        Side.Large = Language == 0 ? &Pair->Side1 : &Pair->Side2;
+    }
+    return Side;
+}
+
+TAlignPopupStates ComputeAlignPopupStates(const TAlignEditor& Editor, int Side, const TAlignCaret& Caret) {
+    TAlignPopupStates P;
+    P.Undo = Editor.CanUndo();
+    P.AutoAlign = Editor.Mode() == 0 && Editor.SectionOf(0) && Editor.SectionOf(1);
+    if (Side < 0 || Side > 1) return P;
+    P.SmallSplit = Editor.CanSplit(Side, true, Caret);
+    P.LargeSplit = Editor.CanSplit(Side, false, Caret);
+    P.SmallMergeNext = Editor.CanMerge(Side, true, true, Caret);
+    P.SmallMergePrev = Editor.CanMerge(Side, true, false, Caret);
+    P.LargeMergeNext = Editor.CanMerge(Side, false, true, Caret);
+    P.LargeMergePrev = Editor.CanMerge(Side, false, false, Caret);
+    P.InsertEmpty = Editor.CanInsertEmpty(Side, Caret);
+    P.SplitSection = Editor.Mode() == 0 && Editor.CanSplitSection(Side, Caret);
+    P.MergeSection = Editor.Mode() == 0 && Editor.CanMergeSection(Side);
+    return P;
+}
+
+const char* SmallUnitName() {
+    return "Sentence";
+}
+
+const char* LargeUnitName(uint8_t Mode) {
+    return Mode == 0 ? "Paragraph" : "Segment";
+}
+
+std::string FormatWithName(const char* Format, const std::string& Name) {
+    std::string Text(Format);
+    const size_t At = Text.find("%s");
+    if (At != std::string::npos) Text.replace(At, 2, Name);
+    return Text;
+}
+
+std::string AlignViewCaption(const std::string& Language1, const std::string& Language2,
+                             const std::string& File1, const std::string& File2, uint8_t Mode) {
+    std::string Text = "Alignment %s - %s (%s - %s): %ss";
+    for (const std::string* Part : {&Language1, &Language2, &File1, &File2})
+        Text = FormatWithName(Text.c_str(), *Part);
+    return FormatWithName(Text.c_str(), LargeUnitName(Mode));
 }

@@ -9,7 +9,9 @@
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "engine/ConcIndex.h"
@@ -141,3 +143,39 @@ private:
     uint8_t FMode = 0;
     std::deque<TAlignUndo> FUndo;
 };
+
+// ---- The corpus side of the Alignment View ------------------------------------------------------------
+
+// The alignment of File between Language1 and Language2, held in the target language's pair list
+// (Align12, Align13, Align14) when one of the two is language 0; nullptr otherwise or when that list
+// does not exist or lacks it. Owned by the list.
+TDoubleAlignIndex* FilePairAlignment(int Language1, int Language2, int File);
+// Empties that slot and frees the alignment; nothing when there is none.
+void DropFilePairAlignment(int Language1, int Language2, int File);
+// The file pair is aligned: its alignment exists with entries on both sides, and both files' sentence
+// indexes have entries.
+bool FilePairAligned(int Language1, int Language2, int File);
+// The indexes the editor shows for Language's side of the pair with Other in Mode: sections, sentences
+// and, as large units, paragraphs (mode 0) or this language's half of the pair's alignment (mode 1).
+// Missing indexes stay nullptr.
+TAlignBoxSide AlignBoxSideOf(int Language, int Other, int File, uint8_t Mode);
+
+// ---- Rules of the Alignment View's menus and caption ---------------------------------------------------
+
+// Which popup commands apply, for the pane of side Side (-1: the popup opened on neither pane).
+struct TAlignPopupStates {
+    bool SmallSplit = false, SmallMergeNext = false, SmallMergePrev = false;
+    bool LargeSplit = false, LargeMergeNext = false, LargeMergePrev = false;
+    bool InsertEmpty = false, SplitSection = false, MergeSection = false, AutoAlign = false, Undo = false;
+};
+TAlignPopupStates ComputeAlignPopupStates(const TAlignEditor& Editor, int Side, const TAlignCaret& Caret);
+
+// "Sentence" for the small units; "Paragraph" (mode 0) or "Segment" (mode 1) for the large ones.
+const char* SmallUnitName();
+const char* LargeUnitName(uint8_t Mode);
+// Format with its one "%s" replaced by Name.
+std::string FormatWithName(const char* Format, const std::string& Name);
+// "Alignment %s - %s (%s - %s): %ss" with the two language names, the two file names without folders
+// and the large unit name.
+std::string AlignViewCaption(const std::string& Language1, const std::string& Language2,
+                             const std::string& File1, const std::string& File2, uint8_t Mode);
