@@ -90,6 +90,11 @@ void TSearch::Prepare(const TConcSearchRec& Source, uint8_t& Stage, std::string&
     Stage = 0;
     Query = TConcSearchRec::CreateCopy(Source);
     Query->FrequencyOfHits = CommonConfig ? CommonConfig->FrequencyOfHits : 0;
+    // The search drops hits by the option, not by the query's flag: the copy, which describes the
+    // search in its progress window, says so.
+    const bool sentenceMode = CommonConfig && CommonConfig->SentenceMode;
+    Query->Flags = static_cast<uint8_t>(sentenceMode ? Query->Flags | sfSentenceMode
+                                                     : Query->Flags & ~sfSentenceMode);
     const int32_t language = Query->Language;
     if (language < 0 || language >= MaxLanguages || !LanguageConfigs[static_cast<size_t>(language)]) {
         throw std::out_of_range("No configuration for language " + std::to_string(language) + ".");

@@ -523,6 +523,16 @@ TEST_F(SearchTest, QueryDescription) {
     EXPECT_EQ(window.Label(dlHeadingStart), "<h>");
     EXPECT_TRUE(window.PanelVisible(dpHeading));
     EXPECT_FALSE(window.PanelVisible(dpContext));
+
+    // A search describes the sentence mode it applies, the option's, whatever the query's flag says.
+    File("a b");
+    for (const bool option : {false, true}) {
+        CommonConfig->SentenceMode = option;
+        for (const uint8_t flags : {uint8_t{0}, sfSentenceMode}) {
+            Run(Query("a", 0, flags));
+            EXPECT_EQ(DescribeQuery(*Search->Query).Options[3].Value, option ? "ON" : "OFF");
+        }
+    }
 }
 
 }  // namespace

@@ -28,6 +28,12 @@ TEST_F(QueryRulesTest, CaptionsAndExamplesFollowTheLayoutAndTheSpecialCharacters
     CommonConfig->TagSearchSeparator = '_';
     EXPECT_EQ(QueryExamples(0), "e.g. \"colo%r\", \"a + of\", \"thr?w\", \"made # mind\"");
     EXPECT_EQ(QueryExamples(2), "e.g. \"computer_ _NNS\", \"run_VBN _N\"");
+    // Characters swapped among the wildcards and the word skip each keep their own place.
+    CommonConfig->WildCard0orMore = '%';
+    CommonConfig->WildCard0or1 = '*';
+    CommonConfig->WildCardExactly1 = '@';
+    CommonConfig->WildCardMatchWords = '?';
+    EXPECT_EQ(QueryExamples(0), "e.g. \"colo*r\", \"a % of\", \"thr@w\", \"made ? mind\"");
 }
 
 TEST_F(QueryRulesTest, PatternChecksInTheirOrder) {
