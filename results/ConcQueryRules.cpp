@@ -91,6 +91,30 @@ std::string DoubleWordSkipError(const std::string& Pattern, int Syntax) {
     return "You cannot specify " + Twice + " in the search term.";
 }
 
+TConditionCheck CheckQueryConditions(const TConcSearchRec& Query, int Language) {
+    struct TCondition {
+        uint8_t Flag;
+        const std::string* Pattern;
+        const char* Name;
+        const char* Field;  // empty when the pattern may be left empty
+    };
+    const TCondition Conditions[] = {{sfHeading, &Query.HeadingPattern, "heading pattern", "Pattern:"},
+                                     {sfContext, &Query.LeftContext, "left context pattern", "Left:"},
+                                     {sfContext, &Query.RightContext, "right context pattern", ""}};
+    const bool SkipEqual = Query.Flags & sfSkipEqual;
+    for (int I = 0; I < 3; ++I) {
+        const TCondition& Condition = Conditions[I];
+        if (!(Query.Flags & Condition.Flag)) continue;
+        if (Condition.Pattern->empty() && *Condition.Field) {
+            return {I + 1, std::string("The ") + Condition.Name + " (\"" + Condition.Field +
+                               "\") is empty. Enter a pattern or switch the condition off."};
+        }
+        const TPatternCheck Check = ValidatePattern(*Condition.Pattern, Condition.Name, Query.Syntax, Language, SkipEqual);
+        if (Check.Verdict == TPatternVerdict::Fail) return {I + 1, Check.Message};
+    }
+    return {};
+}
+
 bool AppendPossible(int ActiveConcordanceLanguage, int Language) {
     return ActiveConcordanceLanguage >= 0 && ActiveConcordanceLanguage == Language;
 }
