@@ -87,10 +87,22 @@ void SetTabOrders(QWidget*& Previous, std::initializer_list<QWidget*> Controls);
 
 // Shows Form as a child of Area in a new sub-window that is freed when it closes, and returns that
 // sub-window (owned by Area). A form that was given a size keeps it, as far as the area's viewport
-// allows, and its sub-window lies wholly inside the viewport; a sub-window otherwise takes only its
-// contents' size hint. Without an area the form is shown
-// as a top-level window, freed when it closes, and the result is null.
+// allows; a sub-window otherwise takes only its contents' size hint. The sub-window goes one cascade
+// step below and to the right of the child opened last (NextCascadeRect), wholly inside the viewport.
+// Without an area the form is shown as a top-level window, freed when it closes, and the result is null.
 QMdiSubWindow* ShowMdiChild(QMdiArea* Area, QWidget* Form);
+
+// Where a cascaded window of Size goes after one at Previous (nullptr: it is the first) in an area of
+// AreaSize: Step pixels right of and below Previous, back at the area's top-left corner when it would
+// not fit there. The size is kept, only bounded to the area.
+QRect NextCascadeRect(const QRect* Previous, const QSize& Size, const QSize& AreaSize, int Step);
+// The cascade step of Area's children: a sub-window's title bar and frame above its contents, so that
+// each window's caption stays in sight below the next; a fixed 24 pixels without children.
+int MdiCascadeStep(const QMdiArea* Area);
+// "Cascade": the visible children that are not minimised, from the bottom of the stack to the top,
+// restored when maximised and placed by NextCascadeRect, each keeping its size as far as the area
+// allows (the area's own cascade would shrink every window to its contents' size hint).
+void CascadeMdiChildren(QMdiArea* Area);
 
 // ---- Window placement --------------------------------------------------------------------------------
 
