@@ -231,6 +231,14 @@ void AssignQFont(TFontSpec& Spec, const QFont& Font) {
 // ---------------------------------------------------------------------------------------------------
 // Option-dialog helpers
 
+QComboBox* NewHistoryCombo(QWidget* Parent) {
+    auto* Box = new QComboBox(Parent);
+    Box->setEditable(true);
+    Box->setInsertPolicy(QComboBox::NoInsert);
+    Box->setCompleter(nullptr);
+    return Box;
+}
+
 void AddToComboHistory(QComboBox* Combo) {
     std::vector<std::string> items;
     items.reserve(Combo->count());

@@ -65,6 +65,9 @@ void AssignQFont(TFontSpec& Spec, const QFont& Font);
 // The history rule of AddToHistory on a combo box: the trimmed text is written back and, when it is
 // not empty, moved to the top of the drop-down list, which is then selected.
 void AddToComboHistory(QComboBox* Combo);
+// A new editable combo box whose drop-down list holds a history (owned by Parent). It never completes
+// what is typed from the history: "lord" would become an older "lord god" and Enter would search that.
+QComboBox* NewHistoryCombo(QWidget* Parent);
 // Clamps the edit's number to Minimum..Maximum (as ClampedEditValue) and writes it back. Returns it.
 int32_t ClampEditValue(QLineEdit* Edit, int32_t Default, int32_t Minimum, int32_t Maximum);
 // ClampEditValue with the up-down's position as default and its range as limits; the up-down takes

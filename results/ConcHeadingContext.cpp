@@ -25,9 +25,7 @@ TConcordConfig& Config(int Language) {
 }
 
 QComboBox* MakePatternBox(QWidget* Parent, const std::vector<std::string>& History, int Language) {
-    auto* Box = new QComboBox(Parent);
-    Box->setEditable(true);
-    Box->setInsertPolicy(QComboBox::NoInsert);
+    QComboBox* Box = NewHistoryCombo(Parent);
     Box->lineEdit()->setMaxLength(MaxPatternLength);
     Box->setFont(LanguageFont(Language, SystemFont));
     SetComboItems(Box, History, Language);

@@ -69,9 +69,7 @@ TSearchQueryForm::TSearchQueryForm(bool AdvancedOnly, int ActiveConcordanceLangu
 
     auto* PatternGroup = new QGroupBox(this);
     auto* PatternLayout = new QVBoxLayout(PatternGroup);
-    PatternBox = new QComboBox(PatternGroup);
-    PatternBox->setEditable(true);
-    PatternBox->setInsertPolicy(QComboBox::NoInsert);
+    PatternBox = NewHistoryCombo(PatternGroup);
     auto* PatternLabel = new QLabel("Enter &pattern to search for:", PatternGroup);
     PatternLabel->setBuddy(PatternBox);
     ExamplesLabel = new QLabel("e.g. set by code", PatternGroup);

@@ -12,7 +12,9 @@
 #include <QTest>
 #include <QTimer>
 
+#include "results/ConcHeadingContext.h"
 #include "results/ConcParaSearch.h"
+#include "results/ConcSearchOptions.h"
 #include "results/ConcSearchQuery.h"
 #include "tests/engine/ConcCorpusTestSupport.h"
 
@@ -217,4 +219,41 @@ TEST_F(QueryDialogsTest, SimpleDialogOpensInTheMiddleOfTheScreen) {
     Form.LayoutBtn->click();
     EXPECT_EQ(Form.frameGeometry().x(), Area.left() + 10);
     EXPECT_LE(std::abs(Form.frameGeometry().center().y() - Area.center().y()), 2);
+}
+
+// A history box never completes what is typed: "lord" once showed an older "lord god", and Enter
+// searched that. Every enabled history box of the query, heading and options dialogs keeps the typed text.
+TEST_F(QueryDialogsTest, TypingIntoAHistoryBoxKeepsWhatWasTyped) {
+    const auto TypeLord = [](QComboBox* Box) {
+        if (Box->findText("lord god") < 0) Box->addItem("lord god");
+        Box->setEditText("");
+        Box->lineEdit()->setFocus();
+        QTest::keyClicks(Box->lineEdit(), "lord");
+        return Box->currentText().toStdString();
+    };
+    LanguageConfigs[0]->SearchHistory[0] = {"lord god"};
+    TSearchQueryForm Form(false, 0, false, nullptr, 0, false);
+    Form.show();
+    QApplication::setActiveWindow(&Form);
+    EXPECT_EQ(TypeLord(Form.PatternBox), "lord");
+    QTest::keyClick(Form.PatternBox->lineEdit(), Qt::Key_Return);
+    ASSERT_EQ(Form.result(), QDialog::Accepted);
+    EXPECT_EQ(Form.Query().Names, std::vector<std::string>{"lord"});
+
+    LanguageConfigs[0]->Headings.push_back({"Chapter", {"<h1>", "</h1>", "<p>", "</p>"}});
+    TConcSearchRec Query;
+    THeadingContextForm Heading(Query, 0, 0);
+    TSearchOptionsForm Options(false, 0);
+    for (QDialog* Dialog : std::initializer_list<QDialog*>{&Heading, &Options}) {
+        Dialog->show();
+        QApplication::setActiveWindow(Dialog);
+        for (QCheckBox* Check : Dialog->findChildren<QCheckBox*>()) Check->setChecked(true);
+        int Boxes = 0;
+        for (QComboBox* Box : Dialog->findChildren<QComboBox*>()) {
+            if (!Box->isEditable() || !Box->isEnabled()) continue;
+            ++Boxes;
+            EXPECT_EQ(TypeLord(Box), "lord") << Dialog->windowTitle().toStdString();
+        }
+        EXPECT_GE(Boxes, 2) << Dialog->windowTitle().toStdString();
+    }
 }
