@@ -72,6 +72,10 @@ THeadingContextForm::THeadingContextForm(TConcSearchRec& Query, int Language, in
     Buttons->addWidget(CloseBtn);
     Layout->addLayout(Buttons, 5, 0, 1, 4);
     Layout->setColumnStretch(2, 1);
+    // The heading pattern is created before the definition box above it; Tab reads the rows in order.
+    QWidget* Previous = nullptr;
+    SetTabOrders(Previous, {HeadingCheck, HeadingCombo, EditBtn, HeadingPattern, ContextCheck, LeftPattern,
+                            RightPattern, CloseBtn});
 
     FLastHeading = C.LastHeading;
     if (Query.Flags & sfHeading) {

@@ -108,7 +108,7 @@ TSearchQueryForm::TSearchQueryForm(bool AdvancedOnly, int ActiveConcordanceLangu
     Layout->addWidget(AdditionalGroup);
 
     OptionsBtn = new QPushButton("&Options...", this);
-    LayoutBtn = new QPushButton("<< Simp&le", this);
+    LayoutBtn = new QPushButton("<< &Simple", this);
     OkBtn = new QPushButton("OK", this);
     OkBtn->setDefault(true);
     CancelBtn = new QPushButton("Cancel", this);
@@ -181,7 +181,7 @@ void TSearchQueryForm::SetLayout(bool Advanced, bool FocusPattern) {
     SyntaxGroup->setEnabled(Advanced);
     GeneralGroup->setEnabled(Advanced);
     AdditionalGroup->setEnabled(Advanced);
-    LayoutBtn->setText(Advanced ? "<< Simp&le" : "Advance&d >>");
+    LayoutBtn->setText(Advanced ? "<< &Simple" : "Advance&d >>");
     if (!Advanced && !TextRadio->isChecked()) {
         // A simple query is always a text search.
         TextRadio->setChecked(true);
