@@ -22,6 +22,7 @@
 #include "controls/FileDialogForm.h"
 #include "controls/FileDialogs.h"
 #include "controls/Msg.h"
+#include "controls/PrintDialogs.h"
 #include "engine/ConcConfig.h"
 #include "engine/ConcCorpus.h"
 #include "engine/ConcErrors.h"
@@ -194,6 +195,7 @@ void InitUnits() {
     SetThousandSeparator(QLocale::system().groupSeparator().toStdString());
     RegisterConfigFontDialog();
     RegisterFileDialog();
+    RegisterPrintDialog();
 }
 
 // Unit end, in reverse order, once the main window and its children are destroyed.
