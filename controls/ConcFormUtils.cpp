@@ -311,13 +311,14 @@ QMdiSubWindow* LastPlacedChild(const QMdiArea* Area, const QMdiSubWindow* Except
 
 }  // namespace
 
-QRect NextCascadeRect(const QRect* Previous, const QSize& Size, const QSize& AreaSize, int Step) {
-    const QSize Kept = Size.boundedTo(AreaSize);
+QRect NextCascadeRect(const QRect* Previous, const QSize& Size, const QSize& AreaSize, int Step,
+                      const QSize& LeastSize) {
     QPoint At = Previous ? Previous->topLeft() + QPoint(Step, Step) : QPoint(0, 0);
-    if (At.x() < 0 || At.y() < 0 || At.x() + Kept.width() > AreaSize.width() ||
-        At.y() + Kept.height() > AreaSize.height())
+    const QSize Least = LeastSize.boundedTo(AreaSize);
+    if (At.x() < 0 || At.y() < 0 || At.x() + Least.width() > AreaSize.width() ||
+        At.y() + Least.height() > AreaSize.height())
         At = QPoint(0, 0);
-    return QRect(At, Kept);
+    return QRect(At, Size.boundedTo(AreaSize - QSize(At.x(), At.y())));
 }
 
 int MdiCascadeStep(const QMdiArea* Area) {
@@ -348,8 +349,9 @@ QMdiSubWindow* ShowMdiChild(QMdiArea* Area, QWidget* Form) {
     // practice the top-left corner, hiding the window opened before it.
     const QMdiSubWindow* Previous = LastPlacedChild(Area, Sub);
     const QRect PreviousRect = Previous ? Previous->geometry() : QRect();
-    Sub->setGeometry(
-        NextCascadeRect(Previous ? &PreviousRect : nullptr, Sub->size(), Room, MdiCascadeStep(Area)));
+    // A new window keeps its whole size: where it does not fit one step on, it starts again at the corner.
+    Sub->setGeometry(NextCascadeRect(Previous ? &PreviousRect : nullptr, Sub->size(), Room,
+                                     MdiCascadeStep(Area), Sub->size()));
     return Sub;
 }
 
@@ -361,7 +363,8 @@ void CascadeMdiChildren(QMdiArea* Area) {
     for (QMdiSubWindow* Sub : Area->subWindowList(QMdiArea::StackingOrder)) {
         if (!Sub->isVisible() || Sub->isMinimized()) continue;
         if (Sub->isMaximized()) Sub->showNormal();
-        Previous = NextCascadeRect(First ? nullptr : &Previous, Sub->size(), Room, Step);
+        const QSize Least = (Sub->size() / 2).expandedTo(Sub->minimumSizeHint());
+        Previous = NextCascadeRect(First ? nullptr : &Previous, Sub->size(), Room, Step, Least);
         Sub->setGeometry(Previous);
         First = false;
     }

@@ -96,15 +96,17 @@ void SetTabOrders(QWidget*& Previous, std::initializer_list<QWidget*> Controls);
 QMdiSubWindow* ShowMdiChild(QMdiArea* Area, QWidget* Form);
 
 // Where a cascaded window of Size goes after one at Previous (nullptr: it is the first) in an area of
-// AreaSize: Step pixels right of and below Previous, back at the area's top-left corner when it would
-// not fit there. The size is kept, only bounded to the area.
-QRect NextCascadeRect(const QRect* Previous, const QSize& Size, const QSize& AreaSize, int Step);
+// AreaSize: Step pixels right of and below Previous, keeping its size where it fits and cut to the room
+// left below and to the right where it does not; back at the area's top-left corner when that room is
+// narrower or lower than LeastSize.
+QRect NextCascadeRect(const QRect* Previous, const QSize& Size, const QSize& AreaSize, int Step,
+                      const QSize& LeastSize);
 // The cascade step of Area's children: a sub-window's title bar and frame above its contents, so that
 // each window's caption stays in sight below the next; a fixed 24 pixels without children.
 int MdiCascadeStep(const QMdiArea* Area);
 // "Cascade": the visible children that are not minimised, from the bottom of the stack to the top,
-// restored when maximised and placed by NextCascadeRect, each keeping its size as far as the area
-// allows (the area's own cascade would shrink every window to its contents' size hint).
+// restored when maximised and placed by NextCascadeRect, each keeping its size where it fits and at
+// least half of it (the area's own cascade would shrink every window to its contents' size hint).
 void CascadeMdiChildren(QMdiArea* Area);
 
 // ---- Window placement --------------------------------------------------------------------------------

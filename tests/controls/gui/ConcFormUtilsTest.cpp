@@ -438,7 +438,9 @@ TEST(FormHelpers, ChildrenCascadeFromTheLastOneAndKeepTheirSizes) {
     }
     EXPECT_EQ(wraps, 1);
 
-    // Scattered, one made small and one maximised: the cascade keeps each size and restores the maximised.
+    // Scattered, one made small and one maximised: the cascade keeps each size where it fits, cuts the
+    // windows low in the area to the room left, never below half their size, and restores the maximised.
+    const QSize standard = subs[0]->size();
     subs[3]->move(300, 200);
     subs[4]->resize(300, 200);
     subs[5]->showMaximized();
@@ -446,16 +448,23 @@ TEST(FormHelpers, ChildrenCascadeFromTheLastOneAndKeepTheirSizes) {
     const QList<QMdiSubWindow*> stack = area.subWindowList(QMdiArea::StackingOrder);
     ASSERT_EQ(stack.size(), 12);
     EXPECT_EQ(stack.front()->pos(), QPoint(0, 0));
+    int cut = 0;
     for (qsizetype i = 0; i < stack.size(); ++i) {
         QMdiSubWindow* sub = stack[i];
+        const QSize own = sub == subs[4] ? QSize(300, 200) : standard;
         EXPECT_FALSE(sub->isMaximized());
-        EXPECT_EQ(sub->size(), sub == subs[4] ? QSize(300, 200) : subs[0]->size()) << i;
+        EXPECT_TRUE(room.contains(sub->geometry())) << i;
+        EXPECT_EQ(sub->size(), own.boundedTo(room.size() - QSize(sub->x(), sub->y()))) << i;
+        EXPECT_GE(sub->height(), own.height() / 2) << i;
+        cut += sub->size() != own;
         if (i > 0 && sub->pos() != QPoint(0, 0)) {
             EXPECT_EQ(sub->pos(), stack[i - 1]->pos() + QPoint(step, step)) << i;
         }
     }
+    EXPECT_GT(cut, 0);
     // A window larger than the area is cut to it.
-    EXPECT_EQ(NextCascadeRect(nullptr, QSize(2000, 300), room.size(), step), QRect(0, 0, room.width(), 300));
+    EXPECT_EQ(NextCascadeRect(nullptr, QSize(2000, 300), room.size(), step, QSize(100, 100)),
+              QRect(0, 0, room.width(), 300));
 }
 
 // Escape in the embedded chooser cancels the whole dialog (it once hid only the chooser, leaving an empty
