@@ -389,7 +389,7 @@ void TConcMainForm::CreateActions() {
     // Closing runs the close sequence, whatever asks for it.
     connect(ExitAction, &QAction::triggered, this, &QWidget::close);
     connect(TileHorizontalAction, &QAction::triggered, this, [this] { FMdiArea->tileSubWindows(); });
-    connect(CascadeAction, &QAction::triggered, this, [this] { FMdiArea->cascadeSubWindows(); });
+    connect(CascadeAction, &QAction::triggered, this, [this] { CascadeMdiChildren(FMdiArea); });
     connect(ArrangeAction, &QAction::triggered, this, &TConcMainForm::ArrangeIcons);
     connect(AboutAction, &QAction::triggered, this, [this] { ShowAboutBox(this); });
     connect(FrequencyOptionsAction, &QAction::triggered, this, &TConcMainForm::FrequencyOptions);
