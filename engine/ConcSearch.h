@@ -302,6 +302,12 @@ public:
     void Execute(bool IsThread, int32_t MaxHits, const HitFn& OnHit, const RangeFn& OnRange,
                  int32_t RangeTotal);
 
+    // The part of the entry a range callback names that is searched: [ClipStart, ClipEnd). The search
+    // opens it wide before each call of the callback, which narrows it to a passage that covers only
+    // part of its units.
+    int32_t ClipStart = 0;
+    int32_t ClipEnd = INT32_MAX;
+
     // The progress window's gauges and speed text; nothing without a window.
     void UpdateProgress(int32_t Position, bool Force) override;
 
@@ -334,7 +340,7 @@ private:
     std::unique_ptr<TSearchContext> MakeContext(const std::string& Pattern);
     void SearchFile(int32_t File);
     void SearchEntry(TFileRun& Run, int32_t Entry);
-    void SearchHeadings(TFileRun& Run, int32_t Start, int32_t End);
+    void LocateHeadingTexts(TFileRun& Run, int32_t Start, int32_t End);
     void SearchText(TFileRun& Run, int32_t Start, int32_t End);
     void SearchContextRange(TFileRun& Run, int32_t Start, int32_t End);
     void HandleMatch(TFileRun& Run, TSearchContext& Context);

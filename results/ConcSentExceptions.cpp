@@ -34,7 +34,6 @@ std::string FolderOf(const std::string& FileName) {
     return fs::path(FileName).parent_path().string();
 }
 
-
 }  // namespace
 
 TSentenceExceptionsForm::TSentenceExceptionsForm(int Language, QWidget* Parent)
@@ -176,10 +175,10 @@ void TSentenceExceptionsForm::LoadWords() {
     Request.Title = "Load New Sentence Delimiters Exceptions";
     Request.Folder = Config(FLanguage).SentDelimitersPath;
     Request.Filter = FileFilter;
-    Request.DefaultSuffix = "TXT";
+    // No default suffix for the dialog: it would add ".TXT" to a chosen list that has no extension.
     const std::vector<std::string> Chosen = ExecuteFileDialog(Request);
     if (Chosen.empty()) return;
-    const std::string FileName = WithDefaultExtension(Chosen.front(), "TXT");
+    const std::string FileName = LoadedFileName(Chosen.front(), "TXT");
     TWaitScope Wait;
     std::string Bytes;
     if (platform::ReadRegularFile(FileName, Bytes) != platform::TWholeFileStatus::Ok) {

@@ -22,6 +22,7 @@
 #include "controls/ConcFormUtils.h"
 #include "controls/FileDialogForm.h"
 #include "controls/FileDialogs.h"
+#include "controls/zynStackTrace.h"
 #include "controls/Msg.h"
 #include "controls/PrintDialogs.h"
 #include "engine/ConcConfig.h"
@@ -36,6 +37,7 @@
 #include "results/ConcSearchQuery.h"
 #include "results/ConcTessivor.h"
 #include "results/ConcWordListForm.h"
+#include "shell/ConcAbout.h"
 #include "shell/ConcParaLoad.h"
 #include "shell/ConcRecentWorkspaces.h"
 #include "shell/ConcWorkOptions.h"
@@ -56,9 +58,10 @@ void InstallMainFormHooks() {
     };
 }
 
+const char* const ProductTitle = "Tessivor";
+
 namespace {
 
-const char* const ProductTitle = "Tessivor";
 const char* const PlacementSection = "MainForm";
 constexpr int LanguagePanelWidth = 195;
 
@@ -212,7 +215,7 @@ void FinalizeUnits() {
 
 int RunProgram(const std::function<void(QWidget* MainWindow)>& MainWindowChanged) {
     InitUnits();
-    if (MainFormHooks.SetTraceModule) MainFormHooks.SetTraceModule(ProductTitle, BuildNumber);
+    SetTraceModule(ProductTitle, BuildNumber);
     int result;
     {
         TConcMainForm form;
@@ -389,8 +392,9 @@ void TConcMainForm::CreateActions() {
     // Closing runs the close sequence, whatever asks for it.
     connect(ExitAction, &QAction::triggered, this, &QWidget::close);
     connect(TileHorizontalAction, &QAction::triggered, this, [this] { FMdiArea->tileSubWindows(); });
-    connect(CascadeAction, &QAction::triggered, this, [this] { FMdiArea->cascadeSubWindows(); });
+    connect(CascadeAction, &QAction::triggered, this, [this] { CascadeMdiChildren(FMdiArea); });
     connect(ArrangeAction, &QAction::triggered, this, &TConcMainForm::ArrangeIcons);
+    connect(AboutAction, &QAction::triggered, this, [this] { ShowAboutBox(this); });
     connect(FrequencyOptionsAction, &QAction::triggered, this, &TConcMainForm::FrequencyOptions);
 }
 
@@ -495,6 +499,9 @@ void TConcMainForm::CreateMenus() {
     WindowMenu = menuBar()->addMenu("&Window");
     connect(WindowMenu, &QMenu::aboutToShow, this, &TConcMainForm::RebuildWindowList);
     RebuildWindowList();
+
+    InfoMenu = menuBar()->addMenu("&Info");
+    InfoMenu->addAction(AboutAction);
 }
 
 void TConcMainForm::MergeChildMenus(QMdiSubWindow* Active) {
