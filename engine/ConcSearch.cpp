@@ -283,6 +283,8 @@ void TSearch::SearchFile(int32_t File) {
         if (index != nullptr && FOnRange != nullptr) {
             int32_t cookie = 0;
             while (!Cancelled) {
+                ClipStart = 0;
+                ClipEnd = INT32_MAX;
                 const int32_t entry = (*FOnRange)(File, cookie, false);
                 if (entry < 0) break;
                 ++RangesDone;
@@ -307,11 +309,13 @@ void TSearch::SearchEntry(TFileRun& Run, int32_t Entry) {
         const int32_t next = index.GetItem(Entry + 1).Start;
         if (next >= unit.Start) end = std::min(end, next);
     }
-    if (end <= unit.Start) return;
+    const int32_t start = std::max(unit.Start, ClipStart);
+    if (ClipEnd < unit.End) end = std::min(end, ClipEnd);
+    if (end <= start) return;
     if (HeadingSearch) {
-        SearchHeadings(Run, unit.Start, end);
+        SearchHeadings(Run, start, end);
     } else {
-        SearchText(Run, unit.Start, end);
+        SearchText(Run, start, end);
     }
 }
 

@@ -302,6 +302,12 @@ public:
     void Execute(bool IsThread, int32_t MaxHits, const HitFn& OnHit, const RangeFn& OnRange,
                  int32_t RangeTotal);
 
+    // The part of the entry a range callback names that is searched: [ClipStart, ClipEnd). The search
+    // opens it wide before each call of the callback, which narrows it to a passage that covers only
+    // part of its units.
+    int32_t ClipStart = 0;
+    int32_t ClipEnd = INT32_MAX;
+
     // The progress window's gauges and speed text; nothing without a window.
     void UpdateProgress(int32_t Position, bool Force) override;
 
