@@ -100,6 +100,8 @@ TEST_F(ShowQueryOptionsTest, PanelsFollowTheFlags) {
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHorizontalBarSeries>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QPrinter>
 #include <QPushButton>
 #include <QTest>
@@ -265,6 +267,25 @@ TEST_F(DistributionWindowTest, RefreshDropsAVanishedFileAndClosingIsAnnounced) {
     EXPECT_EQ(last.Kind, TRecordingMessenger::rkBroadcast);
     EXPECT_EQ(last.Msg, CM_DISTRIBCLOSED);
     EXPECT_EQ(last.WParam, self);
+}
+
+TEST_F(DistributionWindowTest, TheOwnerFreeingTheWindowTakesItsFrameAlong) {
+    QMdiArea area;
+    area.resize(800, 600);
+    area.show();
+    QPointer<TDistributionForm> form =
+        ShowDistribution(&area, 0, {Lists[0].get(), Lists[1].get()}, {&Query, nullptr});
+    ASSERT_EQ(area.subWindowList().size(), 1);
+    form->deleteLater();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(form.isNull());
+    EXPECT_TRUE(area.subWindowList().isEmpty());
+    // Closed by the user, the frame frees the window.
+    form = ShowDistribution(&area, 0, {Lists[0].get(), Lists[1].get()}, {&Query, nullptr});
+    area.subWindowList().front()->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(form.isNull());
 }
 
 TEST_F(DistributionWindowTest, SavesTheReportAndPrintsThroughTheDialog) {
