@@ -113,6 +113,7 @@ TEST_F(ShowQueryOptionsTest, PanelsFollowTheFlags) {
 #include "engine/ConcSearchItems.h"
 #include "engine/ConcUtils.h"
 #include "tests/engine/ConcCorpusTestSupport.h"
+#include "tests/support/DialogChecks.h"
 
 namespace {
 
@@ -204,6 +205,7 @@ protected:
 TEST_F(DistributionWindowTest, ChartShowsTheCountsOfEveryLanguageAndFollowsTheControls) {
     auto form = Open();
     EXPECT_EQ(form->windowTitle(), "Distribution");
+    EXPECT_EQ(dialogchecks::MnemonicClashes(form.get()), std::vector<std::string>{});
     EXPECT_EQ(form->HitsValue->text(), "5");
     EXPECT_EQ(form->PatternValue->text(), "one");
     // Two files: one bar per file, the first at the top; the step controls have nothing to do.
