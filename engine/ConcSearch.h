@@ -158,6 +158,9 @@ public:
     // search was cancelled. With ShowProgress the owner hears of the positions reached. Raises EConcError
     // "Unknown meta tag: " + name when a meta tag of the pattern is no longer defined.
     bool SearchRange(TBufStream& Reader, bool ShowProgress);
+    // Without word tags: the file offset of the first word byte at or after From on R, passing over
+    // delimiters and tags as the word reading does; -1 when R's range holds none. Moves R's cursor.
+    int32_t FirstWordByte(TBufStream& R, int32_t From);
 
 private:
     struct TAttempt;
@@ -177,6 +180,9 @@ private:
     const std::vector<std::string>& MetaTagMembers(TTerm& Term);
 
     std::string_view ReadRawWord();
+    bool TagOpensAt(int32_t Position);
+    // Reads the tag that opens at the cursor, leaving the cursor after it.
+    void PassTag();
     std::string_view ReadTaggedToken();
     bool WildcardMatchAt(const char* W, size_t WLength, const char* P, size_t PLength) const;
     bool Equal(uint8_t A, uint8_t B) const { return FEqual[A][B]; }
@@ -185,6 +191,8 @@ private:
     bool TagAcceptsUntagged(const TTerm& Term) const;
 
     std::string_view ReadToken(TAttempt& A);
+    std::string_view ReadWordToken(TAttempt& A);
+    bool SkipWord(TAttempt& A);
     TMark Mark() const;
     void GiveBack(const TMark& M);
     bool PollCancel();
@@ -293,6 +301,12 @@ public:
     // caller. The flags the range callbacks set in the files' alignment indexes are cleared.
     void Execute(bool IsThread, int32_t MaxHits, const HitFn& OnHit, const RangeFn& OnRange,
                  int32_t RangeTotal);
+
+    // The part of the entry a range callback names that is searched: [ClipStart, ClipEnd). The search
+    // opens it wide before each call of the callback, which narrows it to a passage that covers only
+    // part of its units.
+    int32_t ClipStart = 0;
+    int32_t ClipEnd = INT32_MAX;
 
     // The progress window's gauges and speed text; nothing without a window.
     void UpdateProgress(int32_t Position, bool Force) override;

@@ -1,7 +1,6 @@
 #include "results/ConcSentExceptions.h"
 
 #include <QApplication>
-#include <QCollator>
 #include <QEvent>
 #include <QGridLayout>
 #include <QLabel>
@@ -26,7 +25,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* FileFilter = "Text Files (*.TXT *.txt);;All Files (*)";
-constexpr int WordRole = Qt::UserRole;
 
 TConcordConfig& Config(int Language) {
     return *LanguageConfigs.at(static_cast<size_t>(Language));
@@ -83,10 +81,7 @@ TSentenceExceptionsForm::TSentenceExceptionsForm(int Language, QWidget* Parent)
 }
 
 std::vector<std::string> TSentenceExceptionsForm::Words() const {
-    std::vector<std::string> Words;
-    for (int I = 0; I < WordsList->count(); ++I)
-        Words.push_back(WordsList->item(I)->data(WordRole).toByteArray().toStdString());
-    return Words;
+    return ListWords(WordsList);
 }
 
 void TSentenceExceptionsForm::SetWords(const std::vector<std::string>& Words) {
@@ -95,15 +90,7 @@ void TSentenceExceptionsForm::SetWords(const std::vector<std::string>& Words) {
 }
 
 int TSentenceExceptionsForm::InsertSorted(const std::string& Word) {
-    QCollator Collator;
-    Collator.setCaseSensitivity(Qt::CaseInsensitive);
-    const QString Text = LangToQString(Word, FLanguage);
-    int Row = 0;
-    while (Row < WordsList->count() && Collator.compare(WordsList->item(Row)->text(), Text) <= 0) ++Row;
-    auto* Item = new QListWidgetItem(Text);
-    Item->setData(WordRole, QByteArray::fromStdString(Word));
-    WordsList->insertItem(Row, Item);
-    return Row;
+    return InsertSortedWord(WordsList, Word, FLanguage);
 }
 
 void TSentenceExceptionsForm::UpdateButtons() {
