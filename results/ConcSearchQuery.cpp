@@ -69,9 +69,7 @@ TSearchQueryForm::TSearchQueryForm(bool AdvancedOnly, int ActiveConcordanceLangu
 
     auto* PatternGroup = new QGroupBox(this);
     auto* PatternLayout = new QVBoxLayout(PatternGroup);
-    PatternBox = new QComboBox(PatternGroup);
-    PatternBox->setEditable(true);
-    PatternBox->setInsertPolicy(QComboBox::NoInsert);
+    PatternBox = NewHistoryCombo(PatternGroup);
     auto* PatternLabel = new QLabel("Enter &pattern to search for:", PatternGroup);
     PatternLabel->setBuddy(PatternBox);
     ExamplesLabel = new QLabel("e.g. set by code", PatternGroup);
@@ -110,7 +108,7 @@ TSearchQueryForm::TSearchQueryForm(bool AdvancedOnly, int ActiveConcordanceLangu
     Layout->addWidget(AdditionalGroup);
 
     OptionsBtn = new QPushButton("&Options...", this);
-    LayoutBtn = new QPushButton("<< Simp&le", this);
+    LayoutBtn = new QPushButton("<< &Simple", this);
     OkBtn = new QPushButton("OK", this);
     OkBtn->setDefault(true);
     CancelBtn = new QPushButton("Cancel", this);
@@ -183,7 +181,7 @@ void TSearchQueryForm::SetLayout(bool Advanced, bool FocusPattern) {
     SyntaxGroup->setEnabled(Advanced);
     GeneralGroup->setEnabled(Advanced);
     AdditionalGroup->setEnabled(Advanced);
-    LayoutBtn->setText(Advanced ? "<< Simp&le" : "Advance&d >>");
+    LayoutBtn->setText(Advanced ? "<< &Simple" : "Advance&d >>");
     if (!Advanced && !TextRadio->isChecked()) {
         // A simple query is always a text search.
         TextRadio->setChecked(true);
@@ -292,22 +290,10 @@ bool TSearchQueryForm::ValidateQuery() {
     FQuery.Patterns.push_back(Term);
 
     const bool SkipEqual = FQuery.Flags & sfSkipEqual;
-    struct TCondition {
-        uint8_t Flag;
-        const std::string* Pattern;
-        const char* Name;
-        int Focus;
-    };
-    const TCondition Conditions[] = {{sfHeading, &FQuery.HeadingPattern, "heading pattern", 1},
-                                     {sfContext, &FQuery.LeftContext, "left context pattern", 2},
-                                     {sfContext, &FQuery.RightContext, "right context pattern", 3}};
-    for (const TCondition& Condition : Conditions) {
-        if (!(FQuery.Flags & Condition.Flag)) continue;
-        const TPatternCheck Check =
-            ValidatePattern(*Condition.Pattern, Condition.Name, FQuery.Syntax, FLanguage, SkipEqual);
-        if (Check.Verdict != TPatternVerdict::Fail) continue;
-        ShowError(Check.Message);
-        ShowHeadingContextSearch(FQuery, FLanguage, FQuery.Syntax, Condition.Focus);
+    const TConditionCheck Conditions = CheckQueryConditions(FQuery, FLanguage);
+    if (Conditions.Focus != 0) {
+        ShowError(Conditions.Message);
+        ShowHeadingContextSearch(FQuery, FLanguage, FQuery.Syntax, Conditions.Focus);
         return false;
     }
     if (SkipEqual) FQuery.SkippingChars = L.SkippingChars;
