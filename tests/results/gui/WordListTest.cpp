@@ -114,7 +114,14 @@ TEST_F(WordListTest, CorpusListsOpenOncePerLanguageAndOrderAndCloseWhenTheSettin
     EXPECT_EQ(Column(*Alpha->Grid(0), 2), (std::vector<std::string>{"and", "bird", "cat", "dog", "the"}));
     EXPECT_EQ(ShowWordList(&Area, 0, true), Alpha);  // brought to the front, not made again
     EXPECT_EQ(Area.activeSubWindow()->widget(), Alpha);
+    Messenger.Entries.clear();
     EXPECT_EQ(ShowWordList(&Area, 0, false), Freq);
+    QApplication::processEvents();
+    // Activating a word list clears the status text that another window left.
+    const auto Posts = std::count_if(Messenger.Entries.begin(), Messenger.Entries.end(), [](const auto& E) {
+        return E.Kind == TRecordingMessenger::rkPost && E.Text.empty();
+    });
+    EXPECT_GE(Posts, 1);
 
     TWordListForm* All = ShowWordList(&Area, -1, false);
     EXPECT_EQ(All->windowTitle(), "Corpus Frequency List - All");
