@@ -25,6 +25,7 @@
 #include "results/ConcStopList.h"
 #include "results/ConcWordListForm.h"
 #include "tests/engine/ConcCorpusTestSupport.h"
+#include "tests/support/DialogChecks.h"
 
 namespace {
 
@@ -236,6 +237,7 @@ TEST_F(WordListTest, OptionsApplyOnlyWhenAcceptedAndTellTheWindows) {
 
     TFreqConfigForm Form(0, true);
     Form.show();
+    EXPECT_EQ(dialogchecks::MnemonicClashes(&Form), std::vector<std::string>{});
     EXPECT_FALSE(Form.LanguageCombo->isEnabled());
     ClickAt(Form.ContentWordsRadio);
     Form.MaxLinesEdit->setText("2000000");
@@ -264,6 +266,7 @@ TEST_F(WordListTest, StopListEditorAddsOnceSavesLoadsAndKeepsEditedWords) {
         TStopListForm Form(0, List);
         Form.show();
         EXPECT_EQ(Form.windowTitle(), "View Stop List - English (United States)");
+        EXPECT_EQ(dialogchecks::MnemonicClashes(&Form), std::vector<std::string>{});
         EXPECT_FALSE(Form.RemoveBtn->isEnabled());
         EXPECT_TRUE(Form.ClearBtn->isEnabled());
         OnNextModal<TInputQueryForm>([](TInputQueryForm* F) {
@@ -347,6 +350,7 @@ TEST_F(WordListTest, OutputOptionsNameOneLanguageOrOfferAll) {
     TFreqOutOptions Options{-1, 10, false};
     OnNextModal<TConcFreqOutForm>([](TConcFreqOutForm* F) {
         EXPECT_EQ(F->PrinterBtn, nullptr);
+        EXPECT_EQ(dialogchecks::MnemonicClashes(F), std::vector<std::string>{});
         EXPECT_EQ(F->LanguageCombo->currentText(), "All");
         F->LanguageCombo->setCurrentIndex(2);
         ClickAt(F->IncludeFreqCheck);
