@@ -21,6 +21,7 @@
 #include "controls/ConcFormUtils.h"
 #include "controls/FileDialogForm.h"
 #include "controls/FileDialogs.h"
+#include "controls/zynStackTrace.h"
 #include "controls/Msg.h"
 #include "controls/PrintDialogs.h"
 #include "engine/ConcConfig.h"
@@ -35,8 +36,11 @@
 #include "results/ConcSearchQuery.h"
 #include "results/ConcTessivor.h"
 #include "results/ConcWordListForm.h"
+#include "shell/ConcAbout.h"
+#include "shell/ConcPOSTags.h"
 #include "shell/ConcParaLoad.h"
 #include "shell/ConcRecentWorkspaces.h"
+#include "shell/ConcTagConfig.h"
 #include "shell/ConcWorkOptions.h"
 #include "shell/ConcWorkspace.h"
 
@@ -54,9 +58,10 @@ void InstallMainFormHooks() {
     };
 }
 
+const char* const ProductTitle = "Tessivor";
+
 namespace {
 
-const char* const ProductTitle = "Tessivor";
 const char* const PlacementSection = "MainForm";
 constexpr int LanguagePanelWidth = 195;
 
@@ -214,7 +219,7 @@ void FinalizeUnits() {
 
 int RunProgram(const std::function<void(QWidget* MainWindow)>& MainWindowChanged) {
     InitUnits();
-    if (MainFormHooks.SetTraceModule) MainFormHooks.SetTraceModule(ProductTitle, BuildNumber);
+    SetTraceModule(ProductTitle, BuildNumber);
     int result;
     {
         TConcMainForm form;
@@ -378,6 +383,10 @@ void TConcMainForm::CreateActions() {
     connect(LoadCorpusFileAction, &QAction::triggered, this, &TConcMainForm::LoadCorpus);
     connect(UnloadCorpusAction, &QAction::triggered, this, &TConcMainForm::UnloadCorpus);
     connect(CollectTagsAction, &QAction::triggered, this, &TConcMainForm::ScanCorpus);
+    connect(NormalTagsAction, &QAction::triggered, this, &TConcMainForm::NormalTags);
+    connect(PartofSpeechTagsAction, &QAction::triggered, this, [] {
+        if (ConfigureSpecialTags()) DropAfterSpecialTags();
+    });
     connect(AlignCorpusAction, &QAction::triggered, this, [] { AlignCorpus(); });
     connect(SearchAction, &QAction::triggered, this, [this] { Search(false); });
     connect(AdvancedSearchAction, &QAction::triggered, this, [this] { Search(true); });
@@ -394,6 +403,7 @@ void TConcMainForm::CreateActions() {
     connect(TileHorizontalAction, &QAction::triggered, this, [this] { FMdiArea->tileSubWindows(); });
     connect(CascadeAction, &QAction::triggered, this, [this] { CascadeMdiChildren(FMdiArea); });
     connect(ArrangeAction, &QAction::triggered, this, &TConcMainForm::ArrangeIcons);
+    connect(AboutAction, &QAction::triggered, this, [this] { ShowAboutBox(this); });
     connect(FrequencyOptionsAction, &QAction::triggered, this, &TConcMainForm::FrequencyOptions);
 }
 
@@ -431,6 +441,11 @@ void TConcMainForm::BuildLanguageMenus() {
                          });
     }
     if (MainFormHooks.BuildLanguageMenus) MainFormHooks.BuildLanguageMenus(*this);
+}
+
+void TConcMainForm::NormalTags() {
+    bool Delimiters = false, PageDelimiter = false;
+    if (ConfigureTags(Delimiters, PageDelimiter) && DropAfterTagSettings(Delimiters, PageDelimiter)) ScanCorpus();
 }
 
 void TConcMainForm::Search(bool Advanced) {
@@ -480,6 +495,11 @@ void TConcMainForm::CreateMenus() {
     FileMenu->addActions({OpenWorkspaceAction, SaveWorkspaceAction, SaveWorkspaceAsAction, SaveOnExitAction,
                           RecentWorkspacesAction});
     FileMenu->addSeparator();
+    TagsSettingsMenu = FileMenu->addMenu("&Tags Settings");
+    TagsSettingsMenu->addActions({NormalTagsAction, PartofSpeechTagsAction});
+    // The action's own caption says what it is; the menu item the shorter name users know it by.
+    PartofSpeechTagsAction->setText("&Special Tags...");
+    FileMenu->addSeparator();
     FileMenu->addActions({CollectTagsAction, AlignCorpusAction});
     FileMenu->addSeparator();
     FileMenu->addAction(ExitAction);
@@ -498,6 +518,9 @@ void TConcMainForm::CreateMenus() {
     WindowMenu = menuBar()->addMenu("&Window");
     connect(WindowMenu, &QMenu::aboutToShow, this, &TConcMainForm::RebuildWindowList);
     RebuildWindowList();
+
+    InfoMenu = menuBar()->addMenu("&Info");
+    InfoMenu->addAction(AboutAction);
 }
 
 void TConcMainForm::MergeChildMenus(QMdiSubWindow* Active) {
@@ -739,6 +762,11 @@ void TConcMainForm::UnloadCorpus() {
             config->RemoveFile(file);
     }
     for (std::unique_ptr<TDoubleAlignIndexes>* pairs : {&Align12, &Align13, &Align14}) pairs->reset();
+    // The workspace ends with its corpus: a corpus loaded next must never be saved over it on exit.
+    WorkspaceFileName.clear();
+    WorkspaceIncomplete = false;
+    MainCaption = ProductTitle;
+    setWindowTitle(ToQString(MainCaption));
     PostStatusText("");
     UpdateLanguagePanel();
 }
@@ -828,6 +856,8 @@ bool TConcMainForm::SaveWorkspaceFile(bool Ask) {
     // After a failed open there is no current workspace, and the one that failed must stay as it is.
     if (WorkspaceFileName.empty()) return false;
     if (Ask && !ShowWorkspaceOptions(false)) return false;
+    if (WorkspaceIncomplete && !WarningYesNo(IncompleteWorkspaceQuestion(WorkspaceFileName), false))
+        return false;
     return SaveWorkspace(WorkspaceFileName);
 }
 

@@ -110,8 +110,6 @@ struct TMainFormHooks {
     // Menus: the fixed captions set at creation, and the per-language Frequency submenus.
     std::function<void(TConcMainForm& Form)> SetupProductActions;
     std::function<void(TConcMainForm& Form)> BuildLanguageMenus;
-    // Trace logger: the module name and version of its records.
-    std::function<void(const std::string& Module, const std::string& Version)> SetTraceModule;
 };
 
 extern TMainFormHooks MainFormHooks;
@@ -124,6 +122,9 @@ void FillLanguageMenu(QMenu* Menu, const std::function<void(int Language)>& Hand
 // alignment runs (also the one that follows a pass made on demand) and the test for a concordance
 // window.
 void InstallMainFormHooks();
+
+// "Tessivor": the product's title in captions, the about box and the trace records.
+extern const char* const ProductTitle;
 
 // ---- The application object --------------------------------------------------------------------------
 
@@ -190,6 +191,8 @@ public:
     void UnloadCorpus();
     // Scan Corpus: processes the corpus and, when the pass completed, aligns it; refreshes panel 1.
     void ScanCorpus();
+    // "Tags Settings"; a change of the tag or page delimiters drops what it invalidates and offers a scan.
+    void NormalTags();
     // Search and Advanced Search: the query dialog (simple or advanced) for the remembered search
     // language; its query runs in a new concordance window, or is appended to the active one.
     void Search(bool Advanced);
@@ -273,6 +276,7 @@ public:
     QAction* AboutAction;
 
     QMenu* FileMenu;
+    QMenu* TagsSettingsMenu;
     QMenu* SearchMenu;
     QMenu* FrequencyMenu;
     QMenu* CollocateFrequencyDataMenu;
@@ -280,6 +284,7 @@ public:
     QMenu* FrequencyOrderMenu;
     QMenu* AlphabeticalOrderMenu;
     QMenu* WindowMenu;
+    QMenu* InfoMenu;
 
 protected:
     void closeEvent(QCloseEvent* Event) override;
