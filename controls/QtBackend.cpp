@@ -69,7 +69,10 @@ void TQtBackend::SetMainWindow(QWidget* MainWindow) {
 }
 
 int TQtBackend::Show(const TMessageRequest& Request) {
-    QWidget* parent = QApplication::activeWindow();
+    // A message belongs to the modal window the user works in: right after a file dialog closes, the
+    // active window may still be the main window, and a box parented there would lie over the dialog.
+    QWidget* parent = QApplication::activeModalWidget();
+    if (!parent) parent = QApplication::activeWindow();
     if (!parent && FMainWindow && FMainWindow->isVisible()) parent = FMainWindow;
     return ExecuteMessageForm(Request, parent);
 }
