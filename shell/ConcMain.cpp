@@ -21,9 +21,9 @@
 #include "controls/ConcFormUtils.h"
 #include "controls/FileDialogForm.h"
 #include "controls/FileDialogs.h"
-#include "controls/zynStackTrace.h"
 #include "controls/Msg.h"
 #include "controls/PrintDialogs.h"
+#include "controls/zynStackTrace.h"
 #include "engine/ConcConfig.h"
 #include "engine/ConcCorpus.h"
 #include "engine/ConcErrors.h"
@@ -584,6 +584,9 @@ void TConcMainForm::FormActivate() {
         UpdateLanguagePanel();
     };
     try {
+        // Closing with a workspace open never writes the corpus's languages to the preferences, so once
+        // workspaces are used the preferences hold no corpus: the last workspace is where the user was.
+        if (LanguagesCount < 2 && !RecentWorkspaces.empty()) OpenWorkspaceFile(RecentWorkspaces.front());
         if (LanguagesCount < 2 && MainFormHooks.LoadCorpusFiles) MainFormHooks.LoadCorpusFiles(*this, true);
         if (MainFormHooks.ProcessCorpus && MainFormHooks.ProcessCorpus()) {
             if (MainFormHooks.RunAlignment) MainFormHooks.RunAlignment();

@@ -157,7 +157,8 @@ public:
     ~TConcMainForm() override;
 
     // The first activation (runs once; later calls do nothing): sizes the panels; below two languages
-    // opens the loading dialog for a new corpus; processes the corpus and, when that completes, aligns
+    // opens the most recent workspace when there is one, and when still below two languages the
+    // loading dialog for a new corpus; processes the corpus and, when that completes, aligns
     // it; rebuilds the language menus and both panels. Passes on what the steps raise, after the menus
     // and panels are rebuilt; the window's own event handlers report it instead.
     void FormActivate();
