@@ -186,6 +186,8 @@ TEST_F(CommandsTest, SortingKeepsThePanesInStepAndSortsAgainOnlyForAnotherOrderO
     Popup(1, {"&Clear Search Query"});
     EXPECT_FALSE(Form->Lists[1]->GetItem(0)->IsFilled());
     EXPECT_FALSE(Form->SortMenu()->menuAction()->isVisible());
+    QTest::keyClick(&View(1), Qt::Key_F1, Qt::ControlModifier);
+    EXPECT_EQ(Form->StatusPanel(1)->text().toStdString(), "English - Search word, 1st right");
 }
 
 TEST_F(CommandsTest, LettersGoToTheSelectedLinesAndThePopupChecksTheCurrentLinesLetter) {
