@@ -111,7 +111,7 @@ int SpanOf(int Language) {
 }  // namespace
 
 TCollocationForm::TCollocationForm(TTessivorForm* Owner, int Language, QWidget* Parent)
-    : TAppMessageForm(Parent), FLanguage(Language), FOwner(Owner) {
+    : TAppMessageForm(Parent), FLanguage(Language), FOwner(Owner), FOwnerForm(Owner) {
     setWindowTitle(Language < 0 ? "Filling lists..." : "Filling list...");
     FDisplayMenu = new QMenu("&Display", this);
     FChangeFontAction = FDisplayMenu->addAction("Change &Font...");
@@ -123,9 +123,9 @@ std::vector<int> TCollocationForm::ShownLanguages() const {
     std::vector<int> Languages;
     if (!FOwner) return Languages;
     const int First = FLanguage < 0 ? 0 : FLanguage;
-    const int Last = FLanguage < 0 ? FOwner->LanguageCount - 1 : FLanguage;
+    const int Last = FLanguage < 0 ? FOwnerForm->LanguageCount - 1 : FLanguage;
     for (int L = First; L <= Last; ++L)
-        if (L >= 0 && L < MaxLanguages && L < LanguagesCount && FOwner->Lists[size_t(L)])
+        if (L >= 0 && L < MaxLanguages && L < LanguagesCount && FOwnerForm->Lists[size_t(L)])
             Languages.push_back(L);
     return Languages;
 }
@@ -238,7 +238,7 @@ bool TCollocationForm::Build() {
     std::vector<std::string> Labels(MaxLanguages, std::string());
     for (int L : Languages) {
         Labels[size_t(L)] = CollocationLabelText(LanguageConfigs[size_t(L)]->GetLanguageName(),
-                                                 LangToQString(FOwner->GetQueryText(L), L).toStdString());
+                                                 LangToQString(FOwnerForm->GetQueryText(L), L).toStdString());
         if (QLabel* Label = this->Label(L)) {
             Label->setText(QString::fromStdString(Labels[size_t(L)]));
             Label->adjustSize();
@@ -261,7 +261,7 @@ bool TCollocationForm::BuildMissingCollocates() {
     int Total = 0;
     for (int L : ShownLanguages()) {
         const TCollocateRange Range = CollocateRange(SpanOf(L));
-        const TConcordItems& Items = *FOwner->Lists[size_t(L)];
+        const TConcordItems& Items = *FOwnerForm->Lists[size_t(L)];
         if (Items.CollocateListsReady(uint8_t(Range.Lo), uint8_t(Range.Hi))) continue;
         Missing.push_back(L);
         Total += Items.Count();
@@ -273,12 +273,12 @@ bool TCollocationForm::BuildMissingCollocates() {
     const TWaitScope Wait;
     for (int L : Missing) {
         const TCollocateRange Range = CollocateRange(SpanOf(L));
-        TConcordItems& Items = *FOwner->Lists[size_t(L)];
+        TConcordItems& Items = *FOwnerForm->Lists[size_t(L)];
         Items.BuildCollocateLists(uint8_t(Range.Lo), uint8_t(Range.Hi), Progress.get());
         // A cancelled build has freed the lists and returned as if nothing happened: stop here, before
         // anything reads them.
         if (!Alive || !FOwner || Progress->Tag != 0 ||
-            !FOwner->Lists[size_t(L)]->CollocateListsReady(uint8_t(Range.Lo), uint8_t(Range.Hi)))
+            !FOwnerForm->Lists[size_t(L)]->CollocateListsReady(uint8_t(Range.Lo), uint8_t(Range.Hi)))
             return false;
     }
     return true;
@@ -296,7 +296,7 @@ bool TCollocationForm::FillList(int Language) {
     ClearListWithProgress(ListText(Language), Tree);
     if (!Alive || !FOwner) return false;
     const TCollocateRange Range = CollocateRange(SpanOf(Language));
-    const TConcordItems& Items = *FOwner->Lists[size_t(Language)];
+    const TConcordItems& Items = *FOwnerForm->Lists[size_t(Language)];
     std::vector<const TFreqList*> Lists;
     for (int P = Range.Lo; P <= Range.Hi; ++P) {
         TFreqList* Positional = Items.CollocList(P);
@@ -399,8 +399,10 @@ void TCollocationForm::closeEvent(QCloseEvent* Event) {
     if (!FCleared) {
         FCleared = true;
         const QPointer<TCollocationForm> Alive(this);
-        for (int L : ShownLanguages()) {
-            ClearListWithProgress(ListText(L), List(L));
+        // The lists alone: the owner may be halfway through its destruction when it closes this window.
+        for (int L = 0; L < MaxLanguages; ++L) {
+            if (!FLists[size_t(L)]) continue;
+            ClearListWithProgress(ListText(L), FLists[size_t(L)]);
             if (!Alive) return;
         }
     }
@@ -420,7 +422,7 @@ bool TCollocationForm::eventFilter(QObject* Watched, QEvent* Event) {
 
 void TCollocationForm::CopyToClipboard() {
     for (QTreeWidget* Tree : FLists)
-        if (Tree && Tree->hasFocus()) {
+        if (Tree && focusWidget() == Tree) {
             CopyListToClipboard(Tree);
             return;
         }

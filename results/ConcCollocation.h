@@ -77,7 +77,8 @@ public:
     bool Build();
 
     int Language() const { return FLanguage; }
-    TTessivorForm* Owner() const { return FOwner; }
+    // The concordance window whose hits it shows; nullptr once that window is gone.
+    TTessivorForm* Owner() const { return FOwner ? FOwnerForm : nullptr; }
     bool Stacked() const { return FStacked; }
     // The list of Language, or nullptr when the window does not show it.
     QTreeWidget* List(int Language) const;
@@ -117,7 +118,8 @@ private:
     std::string ListText(int Language) const;
 
     int FLanguage;
-    QPointer<TTessivorForm> FOwner;
+    QPointer<TAppMessageForm> FOwner;  // tells whether FOwnerForm is still there
+    TTessivorForm* FOwnerForm;
     bool FStacked = false;
     bool FBusy = false;
     bool FCleared = false;

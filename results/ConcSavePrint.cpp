@@ -36,13 +36,17 @@ int32_t OutputRowCount(const std::vector<TOutGrid>& Grids, int32_t MaxLines) {
 
 std::string BuildOutputLine(const std::vector<TOutGrid>& Grids, int32_t Row, bool IncludeFrequencies) {
     std::string Line;
+    // Counting cells rather than looking at the line: an empty first cell must still be followed by a
+    // tab, or the row's later columns would shift left.
+    bool FirstCell = true;
     for (size_t G = 0; G < Grids.size(); ++G) {
         const TWordListItems& Items = *Grids[G].Items;
         const bool HasRow = Row < Items.RowCount();
         if (!HasRow && G + 1 == Grids.size()) break;
         for (int Col = 0; Col < 3; ++Col) {
             if (Col == 1 && !IncludeFrequencies) continue;
-            if (!Line.empty()) Line += '\t';
+            if (!FirstCell) Line += '\t';
+            FirstCell = false;
             if (HasRow) Line += Items.GetCellText(Col, Row);
         }
         Line += char(Grids[G].Language + 1);
