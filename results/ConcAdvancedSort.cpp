@@ -22,10 +22,6 @@ namespace {
 
 constexpr const char* KeyCaptions[3] = {" First Sort ", " Second Sort ", " Third Sort "};
 
-std::string LanguageNameOf(int Language) {
-    if (Language < 0 || Language >= MaxLanguages || !LanguageConfigs[size_t(Language)]) return {};
-    return LanguageConfigs[size_t(Language)]->GetLanguageName();
-}
 
 // A stored key the table lacks (a collocation record can hold an old sort code) shows as unused.
 int ComboIndexOf(TSortKeyTable Table, uint8_t Code) {

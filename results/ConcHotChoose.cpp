@@ -26,10 +26,6 @@ QString RankText(double Score) {
     return Locale.toString(Score, 'f', 2);
 }
 
-std::string LanguageNameOf(int Language) {
-    if (Language < 0 || Language >= MaxLanguages || !LanguageConfigs[size_t(Language)]) return {};
-    return LanguageConfigs[size_t(Language)]->GetLanguageName();
-}
 
 }  // namespace
 

@@ -55,10 +55,6 @@ void ReadThreshold(const QLineEdit* Edit, double& Value) {
     if (Ok && std::isfinite(Read) && Read >= 0) Value = Read;
 }
 
-std::string LanguageNameOf(int Language) {
-    if (Language < 0 || Language >= MaxLanguages || !LanguageConfigs[size_t(Language)]) return {};
-    return LanguageConfigs[size_t(Language)]->GetLanguageName();
-}
 
 }  // namespace
 
