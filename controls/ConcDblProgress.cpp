@@ -24,11 +24,13 @@ int TDoubleProgressForm::PanelHeight(TDblProgressPanel Panel) {
 }
 
 void TDoubleProgressForm::SetCaption(const std::string& Caption) {
+    if (Caption == FCaption) return;
     FCaption = Caption;
     Changed();
 }
 
 void TDoubleProgressForm::SetLabel(TDblProgressLabel Label, const std::string& Text) {
+    if (Text == FLabels[Label]) return;
     FLabels[Label] = Text;
     Changed();
 }

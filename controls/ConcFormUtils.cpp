@@ -231,6 +231,14 @@ void AssignQFont(TFontSpec& Spec, const QFont& Font) {
 // ---------------------------------------------------------------------------------------------------
 // Option-dialog helpers
 
+QComboBox* NewHistoryCombo(QWidget* Parent) {
+    auto* Box = new QComboBox(Parent);
+    Box->setEditable(true);
+    Box->setInsertPolicy(QComboBox::NoInsert);
+    Box->setCompleter(nullptr);
+    return Box;
+}
+
 void AddToComboHistory(QComboBox* Combo) {
     std::vector<std::string> items;
     items.reserve(Combo->count());
@@ -291,6 +299,34 @@ void SetTabOrders(QWidget*& Previous, std::initializer_list<QWidget*> Controls) 
 // ---------------------------------------------------------------------------------------------------
 // MDI children
 
+namespace {
+
+// The child opened last that is still in sight in its normal state: the one a new child cascades from.
+QMdiSubWindow* LastPlacedChild(const QMdiArea* Area, const QMdiSubWindow* Except) {
+    const QList<QMdiSubWindow*> Children = Area->subWindowList(QMdiArea::CreationOrder);
+    for (auto It = Children.rbegin(); It != Children.rend(); ++It)
+        if (*It != Except && (*It)->isVisible() && !(*It)->isMinimized() && !(*It)->isMaximized()) return *It;
+    return nullptr;
+}
+
+}  // namespace
+
+QRect NextCascadeRect(const QRect* Previous, const QSize& Size, const QSize& AreaSize, int Step,
+                      const QSize& LeastSize) {
+    QPoint At = Previous ? Previous->topLeft() + QPoint(Step, Step) : QPoint(0, 0);
+    const QSize Least = LeastSize.boundedTo(AreaSize);
+    if (At.x() < 0 || At.y() < 0 || At.x() + Least.width() > AreaSize.width() ||
+        At.y() + Least.height() > AreaSize.height())
+        At = QPoint(0, 0);
+    return QRect(At, Size.boundedTo(AreaSize - QSize(At.x(), At.y())));
+}
+
+int MdiCascadeStep(const QMdiArea* Area) {
+    for (const QMdiSubWindow* Sub : Area->subWindowList())
+        if (Sub->widget()) return std::max(Sub->widget()->mapTo(Sub, QPoint(0, 0)).y(), 1);
+    return 24;
+}
+
 QMdiSubWindow* ShowMdiChild(QMdiArea* Area, QWidget* Form) {
     if (!Area) {
         Form->setAttribute(Qt::WA_DeleteOnClose);
@@ -302,16 +338,36 @@ QMdiSubWindow* ShowMdiChild(QMdiArea* Area, QWidget* Form) {
     QMdiSubWindow* Sub = Area->addSubWindow(Form);
     Sub->setAttribute(Qt::WA_DeleteOnClose);
     Sub->show();
-    if (Sized && !Sub->isMaximized()) {
+    if (Sub->isMaximized()) return Sub;
+    const QSize Room = Area->viewport()->size();
+    if (Sized) {
         // The frame is what the sub-window adds around the form once it has laid the form out.
         const QSize Frame = Sub->size() - Form->size();
-        const QSize Room = Area->viewport()->size();
         Sub->resize((Wanted + Frame).boundedTo(Room).expandedTo(Sub->minimumSizeHint()));
-        // The area placed the sub-window for its first, smaller size; it is kept inside the area.
-        Sub->move(std::clamp(Sub->x(), 0, std::max(Room.width() - Sub->width(), 0)),
-                  std::clamp(Sub->y(), 0, std::max(Room.height() - Sub->height(), 0)));
     }
+    // The area would put every new child where it overlaps least for its first, smaller size: in
+    // practice the top-left corner, hiding the window opened before it.
+    const QMdiSubWindow* Previous = LastPlacedChild(Area, Sub);
+    const QRect PreviousRect = Previous ? Previous->geometry() : QRect();
+    // A new window keeps its whole size: where it does not fit one step on, it starts again at the corner.
+    Sub->setGeometry(NextCascadeRect(Previous ? &PreviousRect : nullptr, Sub->size(), Room,
+                                     MdiCascadeStep(Area), Sub->size()));
     return Sub;
+}
+
+void CascadeMdiChildren(QMdiArea* Area) {
+    const QSize Room = Area->viewport()->size();
+    const int Step = MdiCascadeStep(Area);
+    QRect Previous;
+    bool First = true;
+    for (QMdiSubWindow* Sub : Area->subWindowList(QMdiArea::StackingOrder)) {
+        if (!Sub->isVisible() || Sub->isMinimized()) continue;
+        if (Sub->isMaximized()) Sub->showNormal();
+        const QSize Least = (Sub->size() / 2).expandedTo(Sub->minimumSizeHint());
+        Previous = NextCascadeRect(First ? nullptr : &Previous, Sub->size(), Room, Step, Least);
+        Sub->setGeometry(Previous);
+        First = false;
+    }
 }
 
 // ---------------------------------------------------------------------------------------------------

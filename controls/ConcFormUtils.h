@@ -65,6 +65,9 @@ void AssignQFont(TFontSpec& Spec, const QFont& Font);
 // The history rule of AddToHistory on a combo box: the trimmed text is written back and, when it is
 // not empty, moved to the top of the drop-down list, which is then selected.
 void AddToComboHistory(QComboBox* Combo);
+// A new editable combo box whose drop-down list holds a history (owned by Parent). It never completes
+// what is typed from the history: "lord" would become an older "lord god" and Enter would search that.
+QComboBox* NewHistoryCombo(QWidget* Parent);
 // Clamps the edit's number to Minimum..Maximum (as ClampedEditValue) and writes it back. Returns it.
 int32_t ClampEditValue(QLineEdit* Edit, int32_t Default, int32_t Minimum, int32_t Maximum);
 // ClampEditValue with the up-down's position as default and its range as limits; the up-down takes
@@ -87,10 +90,24 @@ void SetTabOrders(QWidget*& Previous, std::initializer_list<QWidget*> Controls);
 
 // Shows Form as a child of Area in a new sub-window that is freed when it closes, and returns that
 // sub-window (owned by Area). A form that was given a size keeps it, as far as the area's viewport
-// allows, and its sub-window lies wholly inside the viewport; a sub-window otherwise takes only its
-// contents' size hint. Without an area the form is shown
-// as a top-level window, freed when it closes, and the result is null.
+// allows; a sub-window otherwise takes only its contents' size hint. The sub-window goes one cascade
+// step below and to the right of the child opened last (NextCascadeRect), wholly inside the viewport.
+// Without an area the form is shown as a top-level window, freed when it closes, and the result is null.
 QMdiSubWindow* ShowMdiChild(QMdiArea* Area, QWidget* Form);
+
+// Where a cascaded window of Size goes after one at Previous (nullptr: it is the first) in an area of
+// AreaSize: Step pixels right of and below Previous, keeping its size where it fits and cut to the room
+// left below and to the right where it does not; back at the area's top-left corner when that room is
+// narrower or lower than LeastSize.
+QRect NextCascadeRect(const QRect* Previous, const QSize& Size, const QSize& AreaSize, int Step,
+                      const QSize& LeastSize);
+// The cascade step of Area's children: a sub-window's title bar and frame above its contents, so that
+// each window's caption stays in sight below the next; a fixed 24 pixels without children.
+int MdiCascadeStep(const QMdiArea* Area);
+// "Cascade": the visible children that are not minimised, from the bottom of the stack to the top,
+// restored when maximised and placed by NextCascadeRect, each keeping its size where it fits and at
+// least half of it (the area's own cascade would shrink every window to its contents' size hint).
+void CascadeMdiChildren(QMdiArea* Area);
 
 // ---- Window placement --------------------------------------------------------------------------------
 

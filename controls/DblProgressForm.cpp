@@ -154,15 +154,48 @@ int TDblProgressWindow::PanelHeight(TDblProgressPanel Which) const {
 }
 
 void TDblProgressWindow::Changed() {
-    setWindowTitle(FromUtf8(FForm.Caption()));
-    for (int l = 0; l < dlLabelCount; ++l) FLabels[l]->setText(FromUtf8(FForm.Label(TDblProgressLabel(l))));
-    for (TDblProgressLabel l : {dlSubProgress, dlProgress, dlSpecial})
-        SetElidedText(FLabels[l], FromUtf8(FForm.Label(l)));
-    ShowGauge(SubProgressBar, FForm.SubMin(), FForm.SubMax(), FForm.SubProgress());
-    SubProgressBar->setVisible(FForm.SubGaugeVisible());
-    ShowGauge(ProgressBar, FForm.Min(), FForm.Max(), FForm.Progress());
+    const bool all = !FShown.Valid;
+    FShown.Valid = true;
+    if (all || FShown.Caption != FForm.Caption()) {
+        FShown.Caption = FForm.Caption();
+        setWindowTitle(FromUtf8(FShown.Caption));
+    }
+    for (int l = 0; l < dlLabelCount; ++l) {
+        const auto which = TDblProgressLabel(l);
+        if (!all && FShown.Labels[l] == FForm.Label(which)) continue;
+        FShown.Labels[l] = FForm.Label(which);
+        if (which == dlSubProgress || which == dlProgress || which == dlSpecial)
+            SetElidedText(FLabels[l], FromUtf8(FShown.Labels[l]));
+        else
+            FLabels[l]->setText(FromUtf8(FShown.Labels[l]));
+    }
+    if (all || FShown.SubMin != FForm.SubMin() || FShown.SubMax != FForm.SubMax() ||
+        FShown.SubProgress != FForm.SubProgress()) {
+        FShown.SubMin = FForm.SubMin();
+        FShown.SubMax = FForm.SubMax();
+        FShown.SubProgress = FForm.SubProgress();
+        ShowGauge(SubProgressBar, FShown.SubMin, FShown.SubMax, FShown.SubProgress);
+    }
+    if (all || FShown.Min != FForm.Min() || FShown.Max != FForm.Max() || FShown.Progress != FForm.Progress()) {
+        FShown.Min = FForm.Min();
+        FShown.Max = FForm.Max();
+        FShown.Progress = FForm.Progress();
+        ShowGauge(ProgressBar, FShown.Min, FShown.Max, FShown.Progress);
+    }
+    bool layout = all || FShown.SubGaugeVisible != FForm.SubGaugeVisible() ||
+                  FShown.DetailsButtonVisible != FForm.DetailsButtonVisible() ||
+                  FShown.DetailsShown != FForm.DetailsShown();
+    for (int p = 0; p < dpPanelCount; ++p) {
+        layout = layout || FShown.PanelVisible[p] != FForm.PanelVisible(TDblProgressPanel(p));
+        FShown.PanelVisible[p] = FForm.PanelVisible(TDblProgressPanel(p));
+    }
+    if (!layout) return;
+    FShown.SubGaugeVisible = FForm.SubGaugeVisible();
+    FShown.DetailsButtonVisible = FForm.DetailsButtonVisible();
+    FShown.DetailsShown = FForm.DetailsShown();
+    SubProgressBar->setVisible(FShown.SubGaugeVisible);
     DetailsBtn->setText(QString::fromLatin1(FForm.DetailsCaption()));
-    DetailsBtn->setVisible(FForm.DetailsButtonVisible());
+    DetailsBtn->setVisible(FShown.DetailsButtonVisible);
     PlacePanels();
 }
 

@@ -5,6 +5,7 @@
 
 #include <QDialog>
 #include <initializer_list>
+#include <string>
 #include <utility>
 
 #include "controls/ConcDblProgress.h"
@@ -32,6 +33,8 @@ public:
     // The form this window shows.
     TDoubleProgressForm& Form() const { return FForm; }
 
+    // Touches only the widgets whose state in the form differs from what they show: a search calls it
+    // for every caption, label and gauge it sets.
     void Changed() override;
     void ShowWindow() override;
     void HideWindow() override;
@@ -52,7 +55,18 @@ private:
     // The height of a panel: its height in the form, or more when the font needs more.
     int PanelHeight(TDblProgressPanel Which) const;
 
+    // What the widgets show, to compare the form with.
+    struct TShown {
+        bool Valid = false;
+        std::string Caption;
+        std::string Labels[dlLabelCount];
+        int SubMin = 0, SubMax = 0, SubProgress = 0, Min = 0, Max = 0, Progress = 0;
+        bool SubGaugeVisible = false, DetailsButtonVisible = false, DetailsShown = false;
+        bool PanelVisible[dpPanelCount] = {};
+    };
+
     TDoubleProgressForm& FForm;
+    TShown FShown;
     QLabel* FLabels[dlLabelCount] = {};
     QWidget* FPanels[dpPanelCount] = {};
     int FMainHeight = 0;

@@ -14,7 +14,8 @@ class QPushButton;
 class TInputQueryForm : public QDialog {
     Q_OBJECT
 public:
-    // Client 327 x 86; the edit box in Font, empty.
+    // Client 327 x 86, taller by what the edit box needs beyond its place for Font; the edit box in
+    // Font, empty.
     TInputQueryForm(const QString& Caption, const QString& Prompt, const TFontSpec& Font,
                     QWidget* Parent = nullptr);
 

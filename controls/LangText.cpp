@@ -1,7 +1,9 @@
 #include "controls/LangText.h"
 
 #include <QApplication>
+#include <QCollator>
 #include <QComboBox>
+#include <QListWidget>
 
 #include "controls/ConcFormUtils.h"
 #include "engine/ConcConfig.h"
@@ -60,4 +62,38 @@ std::string QStringToLangLossy(const QString& Text, int Language) {
     const std::u16string Units(reinterpret_cast<const char16_t*>(Text.utf16()),
                                static_cast<size_t>(Text.size()));
     return platform::Utf16ToCodePage(LanguageCodePage(Language), Units);
+}
+
+namespace {
+
+// Where a list item keeps the bytes of its word.
+constexpr int WordBytesRole = Qt::UserRole;
+
+}  // namespace
+
+int InsertSortedWord(QListWidget* List, const std::string& Word, int Language) {
+    QCollator Collator;
+    Collator.setCaseSensitivity(Qt::CaseInsensitive);
+    const QString Text = LangToQString(Word, Language);
+    // Binary search: a loaded stop list may hold many thousands of words.
+    int Low = 0, High = List->count();
+    while (Low < High) {
+        const int Mid = (Low + High) / 2;
+        if (Collator.compare(List->item(Mid)->text(), Text) <= 0)
+            Low = Mid + 1;
+        else
+            High = Mid;
+    }
+    auto* Item = new QListWidgetItem(Text);
+    Item->setData(WordBytesRole, QByteArray::fromStdString(Word));
+    List->insertItem(Low, Item);
+    return Low;
+}
+
+std::vector<std::string> ListWords(const QListWidget* List) {
+    std::vector<std::string> Words;
+    Words.reserve(size_t(List->count()));
+    for (int I = 0; I < List->count(); ++I)
+        Words.push_back(List->item(I)->data(WordBytesRole).toByteArray().toStdString());
+    return Words;
 }

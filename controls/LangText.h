@@ -29,3 +29,11 @@ void SetComboItems(QComboBox* Combo, const std::vector<std::string>& Items, int 
 std::vector<std::string> ComboItems(const QComboBox* Combo, int Language);
 // Text as bytes of Language's code page, a character the code page lacks becoming "?".
 std::string QStringToLangLossy(const QString& Text, int Language);
+
+class QListWidget;
+// Inserts Word (bytes of Language's code page) into List where the list's order puts it: the user's
+// collation without regard to case. The item keeps the bytes, so that the words come back unchanged
+// whatever the code page shows of them. Returns its row.
+int InsertSortedWord(QListWidget* List, const std::string& Word, int Language);
+// The bytes of every word InsertSortedWord put into List, in list order.
+std::vector<std::string> ListWords(const QListWidget* List);

@@ -393,15 +393,18 @@ void TStringsView::ScrollHorzTo(int H) {
     UpdateHorzRange();
 }
 
-void TStringsView::BringIntoView(int Index) {
-    std::unordered_map<int32_t, int32_t> Heights;
-    const auto Height = [&](int32_t I) {
+TSVHeightFunc TStringsView::CachedHeights(std::unordered_map<int32_t, int32_t>& Heights) {
+    return [this, &Heights](int32_t I) {
         auto It = Heights.find(I);
         if (It == Heights.end()) It = Heights.emplace(I, ItemHeight(I)).first;
         return It->second;
     };
-    const int Top =
-        SVBringIntoViewTop(Index, FTopIndex, FTopLine, Count(), viewport()->height(), FLineHeight, Height);
+}
+
+void TStringsView::BringIntoView(int Index) {
+    std::unordered_map<int32_t, int32_t> Heights;
+    const int Top = SVBringIntoViewTop(Index, FTopIndex, FTopLine, Count(), viewport()->height(), FLineHeight,
+                                       CachedHeights(Heights));
     if (Top != FTopIndex) {
         ScrollTo(Top);
     } else if (Index == FTopIndex && FTopLine > 0) {
@@ -531,7 +534,40 @@ bool TStringsView::CanHandleInput() const {
     return Count() > 0 && viewport()->height() >= FLineHeight;
 }
 
+bool TStringsView::event(QEvent* Event) {
+    // The window system places a keyboard popup at the mouse pointer, which may be anywhere; the user
+    // asked about the current line.
+    if (Event->type() == QEvent::ContextMenu &&
+        static_cast<QContextMenuEvent*>(Event)->reason() == QContextMenuEvent::Keyboard) {
+        OpenKeyboardPopup(static_cast<QContextMenuEvent*>(Event)->modifiers());
+        return true;
+    }
+    return QAbstractScrollArea::event(Event);
+}
+
+QPoint TStringsView::KeyboardPopupPoint() {
+    const int Current = FModel.ItemIndex() >= 0 ? FModel.ItemIndex() : FTopIndex;
+    if (Current >= 0 && Current < Count()) BringIntoView(Current);
+    const QRect Rect = ItemRect(Current);
+    if (Rect.isEmpty()) return QPoint(TextLeft() + 2, 0);
+    const int Y = Rect.top() + std::min(Rect.height(), FLineHeight);
+    return QPoint(TextLeft() + 2, std::clamp(Y, 0, std::max(viewport()->height() - 1, 0)));
+}
+
+void TStringsView::OpenKeyboardPopup(Qt::KeyboardModifiers Modifiers) {
+    const QPoint P = KeyboardPopupPoint();
+    QContextMenuEvent Popup(QContextMenuEvent::Keyboard, P, viewport()->mapToGlobal(P), Modifiers);
+    // Sent as the viewport's own popup event, so the owner reads viewport coordinates as for a click.
+    QAbstractScrollArea::viewportEvent(&Popup);
+}
+
 void TStringsView::keyPressEvent(QKeyEvent* Event) {
+    const bool ShiftF10 = Event->key() == Qt::Key_F10 && (Event->modifiers() & Qt::ShiftModifier);
+    if (Event->key() == Qt::Key_Menu || ShiftF10) {
+        Event->accept();
+        OpenKeyboardPopup(Event->modifiers());
+        return;
+    }
     TSVKey Key;
     switch (Event->key()) {
         case Qt::Key_PageUp:
@@ -593,10 +629,18 @@ void TStringsView::HandleKeyAction(TSVKeyAction Action, Qt::KeyboardModifiers Mo
         default:
             break;
     }
-    if (FModel.EnableSelect)
+    if (FModel.EnableSelect) {
         SelectAt(SVKeyTarget(Action, FModel.ItemIndex(), Count(), FVisibleLines), svssKey, Modifiers);
-    else
-        ScrollTo(SVKeyTarget(Action, FTopIndex, Count(), FVisibleLines));
+        return;
+    }
+    int Target = SVKeyTarget(Action, FTopIndex, Count(), FVisibleLines);
+    // Keys going down stop at the last full screen; a top the scroll bar put lower stays where it is.
+    if (Action == svkaLast || Action == svkaPageDown) {
+        std::unordered_map<int32_t, int32_t> Heights;
+        const int LastTop = SVLastScreenTop(Count(), viewport()->height(), CachedHeights(Heights));
+        Target = std::min(Target, std::max(LastTop, FTopIndex));
+    }
+    ScrollTo(Target);
 }
 
 void TStringsView::mousePressEvent(QMouseEvent* Event) {

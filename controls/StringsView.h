@@ -11,6 +11,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "controls/StringsViewModel.h"
@@ -161,6 +162,7 @@ public:
     std::function<void(TStringsView& View)> OnDblClick;
 
 protected:
+    bool event(QEvent* Event) override;
     void paintEvent(QPaintEvent* Event) override;
     void resizeEvent(QResizeEvent* Event) override;
     void keyPressEvent(QKeyEvent* Event) override;
@@ -198,9 +200,15 @@ private:
     void UpdateHorzRange();
     void ScrollTo(int Index);
     void ScrollHorzTo(int H);
+    // Item heights measured once per call that holds Heights, however often the rule asks.
+    TSVHeightFunc CachedHeights(std::unordered_map<int32_t, int32_t>& Heights);
     void BringIntoView(int Index);
     void SelectAt(int Index, TSVSelectSource Source, Qt::KeyboardModifiers Modifiers);
     void HandleKeyAction(TSVKeyAction Action, Qt::KeyboardModifiers Modifiers);
+    // Shift+F10 and the Menu key: the popup opens just below the current line's first line (the top
+    // item's without a current line), brought into view first.
+    QPoint KeyboardPopupPoint();
+    void OpenKeyboardPopup(Qt::KeyboardModifiers Modifiers);
     void ItemsChangedNow();
     void OnVertAction(int Action);
     void OnHorzAction(int Action);

@@ -181,10 +181,18 @@ int32_t SVBringIntoViewTop(int32_t I, int32_t Top, int32_t TopLine, int32_t Coun
         return Top;
     }
     if (I == 0) return 0;
-    if (I == Count - 1) return Count - 1;
+    if (I == Count - 1) return SVLastScreenTop(Count, ClientHeight, Height);
     if (I < Top) return I;
     if (I == L.BottomIndex + 1) return StepDownTop(I, Top, TopLine, Count, ClientHeight, LineHeight, Height);
     return FirstTopShowing(I, ClientHeight, Height);
+}
+
+int32_t SVLastScreenTop(int32_t Count, int32_t ClientHeight, const TSVHeightFunc& Height) {
+    if (Count <= 0) return 0;
+    int32_t Top = Count - 1;
+    int64_t Sum = Height(Top);
+    while (Top > 0 && Sum + Height(Top - 1) <= ClientHeight) Sum += Height(--Top);
+    return Top;
 }
 
 // ---- Scrolling --------------------------------------------------------------------------------------

@@ -155,9 +155,15 @@ TSVScreenLayout SVLayoutScreen(int32_t Top, int32_t TopLine, int32_t Count, int3
 // The top item after the focused item I was brought into view, from a screen showing Top (with
 // TopLine). Only items near the screen are measured, however long the list: an item far below is
 // reached by measuring back from it. Returns Top itself when I is already in view; I when the top
-// item is partly scrolled off and I is it (the caller then shows it from its first line).
+// item is partly scrolled off and I is it (the caller then shows it from its first line); the last
+// screenful's top (SVLastScreenTop) when I is the last item and out of view.
 int32_t SVBringIntoViewTop(int32_t I, int32_t Top, int32_t TopLine, int32_t Count, int32_t ClientHeight,
                            int32_t LineHeight, const TSVHeightFunc& Height);
+
+// The top item of the last screenful: the lowest top from which the last item is wholly visible at
+// the bottom, so that reaching the end never leaves the screen half empty; Count - 1 when the last item
+// alone is taller than the screen, 0 for an empty list. Only the last screenful is measured.
+int32_t SVLastScreenTop(int32_t Count, int32_t ClientHeight, const TSVHeightFunc& Height);
 
 // ---- Scrolling --------------------------------------------------------------------------------------
 

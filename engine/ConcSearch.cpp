@@ -142,10 +142,11 @@ void TSearch::Prepare(const TConcSearchRec& Source, uint8_t& Stage, std::string&
 void TSearch::UpdateProgress(int32_t Position, bool Force) {
     if (ProgressWindow == nullptr) return;
     if (RangeMode) {
-        ProgressWindow->SetProgress(RangesDone);
+        // Every range forces an update: only the clock keeps the gauge from repainting per range.
+        if (GaugeDue(false)) ProgressWindow->SetProgress(RangesDone);
         return;
     }
-    if (++GaugeCounter >= 1024 || Force) {
+    if ((++GaugeCounter >= 1024 || Force) && GaugeDue(Force)) {
         GaugeCounter = 0;
         ProgressWindow->SetSubProgress(Position);
         if (!OverallFrozen) {
@@ -165,6 +166,14 @@ void TSearch::UpdateProgress(int32_t Position, bool Force) {
     std::snprintf(text, sizeof text, "%d words/sec",
                   static_cast<int>(std::nearbyint(WordsScanned / seconds)));
     ProgressWindow->SetLabel(dlSpecial, text);
+}
+
+// Moving a gauge repaints it at once: the gauges follow the search by the clock, not by its counters.
+bool TSearch::GaugeDue(bool Force) {
+    const auto now = TClock::now();
+    if (!Force && now - GaugeTick < SearchGaugeInterval) return false;
+    GaugeTick = now;
+    return true;
 }
 
 bool TSearch::MarkerProgress(int32_t Position) {
@@ -229,6 +238,7 @@ void TSearch::Execute(bool IsThread, int32_t MaxHits, const HitFn& OnHit, const 
     if (!IsThread) {
         ResetSearchCancelCounter();
         GaugeCounter = 0;
+        GaugeTick = {};
         SpeedCounter = 0;
     }
     // A regular expression being matched stops within about 100 ms once StopRequested is set.
@@ -273,6 +283,8 @@ void TSearch::SearchFile(int32_t File) {
         if (index != nullptr && FOnRange != nullptr) {
             int32_t cookie = 0;
             while (!Cancelled) {
+                ClipStart = 0;
+                ClipEnd = INT32_MAX;
                 const int32_t entry = (*FOnRange)(File, cookie, false);
                 if (entry < 0) break;
                 ++RangesDone;
@@ -297,11 +309,13 @@ void TSearch::SearchEntry(TFileRun& Run, int32_t Entry) {
         const int32_t next = index.GetItem(Entry + 1).Start;
         if (next >= unit.Start) end = std::min(end, next);
     }
-    if (end <= unit.Start) return;
+    const int32_t start = std::max(unit.Start, ClipStart);
+    if (ClipEnd < unit.End) end = std::min(end, ClipEnd);
+    if (end <= start) return;
     if (HeadingSearch) {
-        SearchHeadings(Run, unit.Start, end);
+        SearchHeadings(Run, start, end);
     } else {
-        SearchText(Run, unit.Start, end);
+        SearchText(Run, start, end);
     }
 }
 
@@ -398,7 +412,7 @@ void TSearch::SearchContextRange(TFileRun& Run, int32_t Start, int32_t End) {
         if (Cancelled) return;
         if (ProgressWindow != nullptr) {
             SetCaption("Searching for [" + context->Caption + "]...");
-            ProcessMessages();
+            ServiceSearchWindow(ProgressWindow);
         }
         reader.SetRange(Start, End);
         while (!Cancelled && context->SearchRange(reader, true)) {
@@ -419,8 +433,10 @@ void TSearch::HandleMatch(TFileRun& Run, TSearchContext& Context) {
     int32_t start = Context.MatchStart;
     int32_t end = Context.MatchEnd;
     reader.SetRange(start, Run.FileSize);
-    const bool wordTags = CommonConfig->WordTag != 0;
-    if (wordTags) {
+    // A regular expression's hit is its match, whatever it holds.
+    if (Query->Syntax != 1 && CommonConfig->WordTag != 0) {
+        // The text syntax passes over word tags before a word; the tag syntax may begin with one.
+        const bool tagStarts = Query->Syntax == 2;
         reader.ResetTagState();
         TCharType type = ctNone;
         int32_t at = start;
@@ -428,16 +444,11 @@ void TSearch::HandleMatch(TFileRun& Run, TSearchContext& Context) {
         do {
             at = reader.GetPosition();
             c = reader.NextChar(type);
-        } while (c != 0 && type != ctWord && type != ctPOSTag);
+        } while (c != 0 && type != ctWord && !(tagStarts && type == ctPOSTag));
         if (c != 0) start = at;
     } else if (Query->Syntax != 1) {
-        int32_t at = start;
-        char c;
-        do {
-            at = reader.GetPosition();
-            c = reader.ReadByte();
-        } while (c != 0 && Context.DelimiterSet[static_cast<uint8_t>(c)]);
-        if (c != 0) start = at;
+        const int32_t first = Context.FirstWordByte(reader, start);
+        if (first >= 0) start = first;
         if (Context.MatchEndAfterDelimiter) --end;
     }
     if (end <= start) return;

@@ -86,11 +86,21 @@ public:
     virtual void UpdateProgress(int32_t Position, bool Force) = 0;
 };
 
-// The cancel poll of searches. Without a progress window (a search thread) it does nothing. Otherwise
-// every 512th call lets pending window messages run (where the Cancel button is pressed), then
-// Cancelled := whether the window's Tag is 1. Main thread only: its call counter is process-wide.
+// How often a search on the main thread lets window messages run: often enough that Cancel and the
+// window answer at once, seldom enough that painting never costs more than a small part of the search.
+inline constexpr std::chrono::milliseconds SearchPumpInterval{30};
+// How often the gauges of a search's progress window move at most.
+inline constexpr std::chrono::milliseconds SearchGaugeInterval{50};
+
+// The cancel poll of searches. Without a progress window (a search thread) it does nothing. Otherwise it
+// lets pending window messages run (where the Cancel button is pressed) when SearchPumpInterval has
+// passed since they last ran (the clock is read on every 16th call only), then Cancelled := whether the
+// window's Tag is 1. Main thread only: its state is process-wide.
 void CheckSearchCancel(TDoubleProgressForm* ProgressWindow, bool& Cancelled);
-// Restarts the call counter of CheckSearchCancel (at the start of a search).
+// Lets pending window messages run when SearchPumpInterval has passed since they last ran (for the
+// places of a search that are reached seldom: reads the clock on every call). Nothing without a window.
+void ServiceSearchWindow(TDoubleProgressForm* ProgressWindow);
+// Restarts the call counter and the clock of CheckSearchCancel (at the start of a search).
 void ResetSearchCancelCounter();
 
 // One compiled pattern and the state of one search with it.
@@ -148,6 +158,9 @@ public:
     // search was cancelled. With ShowProgress the owner hears of the positions reached. Raises EConcError
     // "Unknown meta tag: " + name when a meta tag of the pattern is no longer defined.
     bool SearchRange(TBufStream& Reader, bool ShowProgress);
+    // Without word tags: the file offset of the first word byte at or after From on R, passing over
+    // delimiters and tags as the word reading does; -1 when R's range holds none. Moves R's cursor.
+    int32_t FirstWordByte(TBufStream& R, int32_t From);
 
 private:
     struct TAttempt;
@@ -167,6 +180,9 @@ private:
     const std::vector<std::string>& MetaTagMembers(TTerm& Term);
 
     std::string_view ReadRawWord();
+    bool TagOpensAt(int32_t Position);
+    // Reads the tag that opens at the cursor, leaving the cursor after it.
+    void PassTag();
     std::string_view ReadTaggedToken();
     bool WildcardMatchAt(const char* W, size_t WLength, const char* P, size_t PLength) const;
     bool Equal(uint8_t A, uint8_t B) const { return FEqual[A][B]; }
@@ -175,6 +191,8 @@ private:
     bool TagAcceptsUntagged(const TTerm& Term) const;
 
     std::string_view ReadToken(TAttempt& A);
+    std::string_view ReadWordToken(TAttempt& A);
+    bool SkipWord(TAttempt& A);
     TMark Mark() const;
     void GiveBack(const TMark& M);
     bool PollCancel();
@@ -284,6 +302,12 @@ public:
     void Execute(bool IsThread, int32_t MaxHits, const HitFn& OnHit, const RangeFn& OnRange,
                  int32_t RangeTotal);
 
+    // The part of the entry a range callback names that is searched: [ClipStart, ClipEnd). The search
+    // opens it wide before each call of the callback, which narrows it to a passage that covers only
+    // part of its units.
+    int32_t ClipStart = 0;
+    int32_t ClipEnd = INT32_MAX;
+
     // The progress window's gauges and speed text; nothing without a window.
     void UpdateProgress(int32_t Position, bool Force) override;
 
@@ -301,6 +325,9 @@ public:
     int32_t GaugeCounter = 0, SpeedCounter = 0;
     bool OverallFrozen = false;
     std::chrono::steady_clock::time_point StartTick, LastTick;
+    // When the gauges last moved: they move at most every SearchGaugeInterval, however often the
+    // counters call for it.
+    std::chrono::steady_clock::time_point GaugeTick;
     int64_t OverallProgress = 0;
     int32_t LastPosition = 0;
     bool RangeMode = false;
@@ -322,6 +349,7 @@ private:
     void SetAction(const char* Text);
     void SetCaption(const std::string& Text);
     bool MarkerProgress(int32_t Position);
+    bool GaugeDue(bool Force);
 
     bool FIsThread = false;
     int32_t FMaxHits = 0;

@@ -26,8 +26,10 @@ bool IsBlankOrTab(char C) {
     return C == ' ' || C == '\t';
 }
 
-// Calls of CheckSearchCancel since messages were last processed; only the main thread gets here.
+// Calls of CheckSearchCancel since the clock was last read, and when messages last ran; only the main
+// thread gets here.
 int SearchCancelCalls = 0;
+std::chrono::steady_clock::time_point LastSearchPump;
 
 }  // namespace
 
@@ -36,16 +38,26 @@ int SearchCancelCalls = 0;
 
 void CheckSearchCancel(TDoubleProgressForm* ProgressWindow, bool& Cancelled) {
     if (ProgressWindow == nullptr) return;
-    if (++SearchCancelCalls >= 512) {
+    if (++SearchCancelCalls >= 16) {
         SearchCancelCalls = 0;
-        ProcessMessages();
+        ServiceSearchWindow(ProgressWindow);
     }
     // A search stopped for another reason (maximum hits, a range callback) stays stopped.
     Cancelled = Cancelled || ProgressWindow->Tag == 1;
 }
 
+void ServiceSearchWindow(TDoubleProgressForm* ProgressWindow) {
+    if (ProgressWindow == nullptr) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (now - LastSearchPump < SearchPumpInterval) return;
+    // Timed from the end of the pump: a slow repaint must not make the next one due at once.
+    ProcessMessages();
+    LastSearchPump = std::chrono::steady_clock::now();
+}
+
 void ResetSearchCancelCounter() {
     SearchCancelCalls = 0;
+    LastSearchPump = std::chrono::steady_clock::now();
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -283,17 +295,57 @@ std::string_view TSearchContext::ReadNextWord() {
     return FWordTag == 0 ? ReadRawWord() : ReadTaggedToken();
 }
 
+// Outside a tag only the tag-start byte can open one, so the byte loops compare against it and ask the
+// reader's classification only there; a "<" that opens no tag stays what it is without tags.
+bool TSearchContext::TagOpensAt(int32_t Position) {
+    TBufStream& reader = *Reader;
+    const int32_t cursor = reader.GetPosition();
+    reader.SetPosition(Position);
+    reader.ResetTagState();
+    TCharType type = ctNone;
+    reader.NextChar(type);
+    reader.SetPosition(cursor);
+    reader.ResetTagState();
+    return type == ctTag;
+}
+
+void TSearchContext::PassTag() {
+    TBufStream& reader = *Reader;
+    reader.ResetTagState();
+    TCharType type = ctNone;
+    if (reader.NextChar(type) == 0) return;
+    while (reader.InTag() && reader.NextChar(type) != 0) {
+    }
+    reader.ResetTagState();
+}
+
 std::string_view TSearchContext::ReadRawWord() {
     TBufStream& reader = *Reader;
+    const char tagStart = reader.Tags().TagStart;
     char c;
-    do {
+    while (true) {
         c = reader.ReadByte();
-    } while (c != 0 && FDelimiter[Byte(c)]);
+        if (c == 0) break;
+        // Tags are markup, not words, just as the frequency list reads them.
+        if (c == tagStart && TagOpensAt(reader.GetPosition() - 1)) {
+            reader.SetPosition(reader.GetPosition() - 1);
+            PassTag();
+            continue;
+        }
+        if (!FDelimiter[Byte(c)]) break;
+    }
     // Gathered in a local array: stores through a char pointer into the context could alias the
     // reader's fields and keep its cursor out of a register.
     char word[WordSize];
     size_t length = 0;
+    bool tagFollows = false;
     while (c != 0 && !FDelimiter[Byte(c)]) {
+        // A tag ends the word but is left for the next read, so that no read starts inside a tag.
+        if (c == tagStart && TagOpensAt(reader.GetPosition() - 1)) {
+            reader.SetPosition(reader.GetPosition() - 1);
+            tagFollows = true;
+            break;
+        }
         if (length < static_cast<size_t>(WordSize)) word[length++] = static_cast<char>(FFold[Byte(c)]);
         // A trail byte belongs to its character, whatever it would mean on its own ("[", "\\", "]"...).
         if (IsLeadByte(c)) {
@@ -303,7 +355,11 @@ std::string_view TSearchContext::ReadRawWord() {
         }
         c = reader.ReadByte();
     }
-    FDelimiterRead = c != 0;
+    if (c != 0 && !tagFollows && c == tagStart && TagOpensAt(reader.GetPosition() - 1)) {
+        reader.SetPosition(reader.GetPosition() - 1);
+        tagFollows = true;
+    }
+    FDelimiterRead = c != 0 && !tagFollows;
     std::memcpy(FWord, word, length);
     FWord[length] = 0;
     FWordLength = length;
@@ -443,6 +499,44 @@ std::string_view TSearchContext::ReadToken(TAttempt& A) {
     return token;
 }
 
+// The next word token: word tags before it are passed over (with word tags, a word's own tag is no
+// word of the sequence).
+std::string_view TSearchContext::ReadWordToken(TAttempt& A) {
+    std::string_view token = ReadNextWord();
+    while (FWordTag != 0 && !token.empty() && LastTokenType != ctWord) token = ReadNextWord();
+    A.LastEmpty = token.empty();
+    if (A.First) {
+        A.First = false;
+        A.Resume = Reader->GetPosition();
+    }
+    return token;
+}
+
+int32_t TSearchContext::FirstWordByte(TBufStream& R, int32_t From) {
+    TBufStream* const searched = Reader;
+    Reader = &R;
+    R.SetPosition(From);
+    R.ResetTagState();
+    const char tagStart = R.Tags().TagStart;
+    int32_t at = -1;
+    while (true) {
+        const int32_t position = R.GetPosition();
+        const char c = R.ReadByte();
+        if (c == 0) break;
+        if (c == tagStart && TagOpensAt(position)) {
+            R.SetPosition(position);
+            PassTag();
+            continue;
+        }
+        if (!FDelimiter[Byte(c)]) {
+            at = position;
+            break;
+        }
+    }
+    Reader = searched;
+    return at;
+}
+
 TSearchContext::TMark TSearchContext::Mark() const {
     return {Reader->GetPosition(), FDelimiterRead};
 }
@@ -468,9 +562,8 @@ bool TSearchContext::MatchTermsFrom(size_t Index, TAttempt& A) {
         case tkTag:
         case tkMetaTag: {
             if (Syntax == 2) return MatchWordTagPair(Index, A);
-            const std::string_view token = ReadToken(A);
+            const std::string_view token = ReadWordToken(A);
             if (token.empty()) return false;
-            if (FWordTag != 0 && LastTokenType != ctWord) return false;
             if (!MatchTerm(term, token)) return false;
             return Index + 1 >= Terms.size() || MatchTermsFrom(Index + 1, A);
         }
@@ -523,17 +616,20 @@ bool TSearchContext::MatchWordTagPair(size_t Index, TAttempt& A) {
     return Index + 2 >= Terms.size() || MatchTermsFrom(Index + 2, A);
 }
 
+// A skipped word is one word token, with the word tag that belongs to it when there is one: its tags
+// are passed over in the text syntax and read with it in the tag syntax.
+bool TSearchContext::SkipWord(TAttempt& A) {
+    if (ReadWordToken(A).empty()) return false;
+    if (Syntax != 2 || FWordTag == 0 || (FWordTag == 2 && FTagBefore)) return true;
+    const TMark mark = Mark();
+    const std::string_view tag = ReadNextWord();
+    if (tag.empty() || LastTokenType != ctPOSTag) GiveBack(mark);
+    return true;
+}
+
 bool TSearchContext::MatchSkip(size_t Index, TAttempt& A) {
-    // In the tag syntax a word counts as two tokens, the word and its tag.
-    const int tokensPerWord = Syntax == 2 ? 2 : 1;
-    auto readWord = [&] {
-        for (int t = 0; t < tokensPerWord; ++t) {
-            if (ReadToken(A).empty()) return false;
-        }
-        return true;
-    };
     for (int w = 0; w < FWordsLo; ++w) {
-        if (!readWord()) return false;
+        if (!SkipWord(A)) return false;
     }
     if (Index + 1 >= Terms.size()) return true;
     for (int words = FWordsLo;; ++words) {
@@ -542,7 +638,7 @@ bool TSearchContext::MatchSkip(size_t Index, TAttempt& A) {
         if (Owner != nullptr && Owner->Cancelled) return false;
         if (words >= FWordsHi) return false;
         GiveBack(mark);
-        if (!readWord()) return false;
+        if (!SkipWord(A)) return false;
     }
 }
 
@@ -599,26 +695,55 @@ bool TSearchContext::SearchWords(bool ShowProgress) {
 }
 
 // Moves the reader and MatchStart to the start of the next attempt whose first word matches the first
-// term, counting the attempts passed over as failed ones. False at the range's end or on cancel.
+// term, counting the attempts passed over as failed ones. False at the range's end or on cancel. A tag
+// ends a word as a delimiter does: the scan stops before each tag that opens and passes it through the
+// reader.
 bool TSearchContext::SkipToCandidate(bool ShowProgress) {
     TBufStream& reader = *Reader;
     const auto* want = reinterpret_cast<const uint8_t*>(Terms[0]->Mapped.data());
     const size_t wantLength = Terms[0]->Mapped.size();
+    const char tagStart = reader.Tags().TagStart;
     int32_t attemptStart = reader.GetPosition();
     bool inWord = false;
     bool same = true;
     size_t length = 0;
     auto candidate = [&] {
         reader.SetPosition(attemptStart);
+        reader.ResetTagState();
         MatchStart = attemptStart;
         return true;
+    };
+    // A word passed over: the next attempt starts at NextStart.
+    auto passed = [&](int32_t NextStart) {
+        attemptStart = NextStart;
+        if (Owner == nullptr) return true;
+        ++Owner->WordsScanned;
+        if (Owner->ProgressWindow == nullptr) {
+            if (Owner->StopRequested.load(std::memory_order_relaxed)) Owner->Cancelled = true;
+            return !Owner->Cancelled;
+        }
+        if (ShowProgress) Owner->UpdateProgress(attemptStart, false);
+        return !PollCancel();
     };
     while (true) {
         const std::string_view window = reader.Window();
         const int32_t base = reader.GetPosition();
         if (window.empty()) return inWord && same && length == wantLength && candidate();
         const auto* bytes = reinterpret_cast<const uint8_t*>(window.data());
-        const size_t count = window.size();
+        size_t count = window.size();
+        bool tagAtEnd = false;
+        if (tagStart != 0) {
+            for (size_t k = 0; k < count; ++k) {
+                const void* found = std::memchr(bytes + k, tagStart, count - k);
+                if (found == nullptr) break;
+                k = static_cast<size_t>(static_cast<const uint8_t*>(found) - bytes);
+                if (TagOpensAt(base + static_cast<int32_t>(k))) {
+                    count = k;
+                    tagAtEnd = true;
+                    break;
+                }
+            }
+        }
         size_t i = 0;
         while (i < count) {
             if (!inWord) {
@@ -640,19 +765,17 @@ bool TSearchContext::SkipToCandidate(bool ShowProgress) {
             inWord = false;
             if (same && length == wantLength) return candidate();
             ++i;
-            attemptStart = base + static_cast<int32_t>(i);
-            if (Owner != nullptr) {
-                ++Owner->WordsScanned;
-                if (Owner->ProgressWindow == nullptr) {
-                    if (Owner->StopRequested.load(std::memory_order_relaxed)) Owner->Cancelled = true;
-                    if (Owner->Cancelled) return false;
-                    continue;
-                }
-                if (ShowProgress) Owner->UpdateProgress(attemptStart, false);
-                if (PollCancel()) return false;
-            }
+            if (!passed(base + static_cast<int32_t>(i))) return false;
         }
-        reader.SetPosition(base + static_cast<int32_t>(count));
+        const int32_t stop = base + static_cast<int32_t>(count);
+        reader.SetPosition(stop);
+        if (!tagAtEnd) continue;
+        if (inWord) {
+            inWord = false;
+            if (same && length == wantLength) return candidate();
+            if (!passed(stop)) return false;
+        }
+        PassTag();
     }
 }
 
@@ -813,12 +936,19 @@ bool TSearchContext::SearchRegExp(bool ShowProgress) {
     TRegExp& expression = *Terms[0]->RegExp;
     int32_t searchFrom = FStartIndex;
     while (true) {
+        // The end of a full buffer is not the end of the text: the expression may consume nothing of
+        // its last character, which only tells anchors and word boundaries what follows, and a match
+        // is taken only when it starts in the first half, where every shorter match than the slide
+        // ends inside the buffer. A later one is looked for again once the buffer has moved on.
+        const int32_t stop = FBufferFull ? FCount - 1 : FCount;
+        // Index RegExpSlide becomes the character before the next search start after a slide.
+        const int32_t decided = FBufferFull ? RegExpSlide + 1 : FCount;
         TRegExpSpan span;
         bool found = false;
-        for (int32_t from = searchFrom; from < FCount;) {
+        for (int32_t from = searchFrom; from < stop;) {
             try {
                 found = expression.Search(std::string_view(FChars.data(), static_cast<size_t>(FCount)), from,
-                                          span);
+                                          stop, span);
             } catch (const EAbort&) {
                 // The search's stop flag reached the matcher.
                 if (Owner != nullptr) Owner->Cancelled = true;
@@ -829,6 +959,7 @@ bool TSearchContext::SearchRegExp(bool ShowProgress) {
             found = false;
             from = span.Start + 1;
         }
+        if (found && span.Start >= decided) found = false;
         if (found) {
             // The expression compares bytes: a match that stops after a first byte takes its second.
             if (FDoubleByte && span.End < FCount && FByteKinds[static_cast<size_t>(span.End)] == 2)

@@ -123,6 +123,8 @@ bool LanguageSource(int Language, TRegExpCharSource& Source) {
     Source.IgnoreCase = CommonConfig && CommonConfig->IgnoreCase;
     Source.UseSkipEqualChars = CommonConfig && CommonConfig->UseSkipEqualChars;
     Source.EqualCharGroups = Config.EqualCharGroups;
+    // As the search's buffer pairs the bytes of the text.
+    if (Config.NoCaseMap && CodePage.DoubleByte) Source.LeadByte = CodePage.LeadByte;
     return true;
 }
 
@@ -134,6 +136,7 @@ std::shared_ptr<const TRegExpCharTables> BuildRegExpCharTables(const TRegExpChar
     BuildCasePartners(Source, *Tables);
     BuildCharMap(Source, *Tables);
     Tables->IgnoreCase = Source.IgnoreCase;
+    Tables->LeadByte = Source.LeadByte;
     return Tables;
 }
 

@@ -92,6 +92,9 @@ struct TRegExpCharTables {
     // lower-case letter's upper case; 0 for a byte without case or whose other case is itself.
     std::array<uint8_t, 256> CasePartner{};
     bool IgnoreCase = false;  // the map folds case, and patterns admit both cases at their first byte
+    // The first bytes of two-byte characters (none in a one-byte code page): in a pattern such a byte
+    // takes the byte after it as the rest of its character, never as an operator.
+    std::array<bool, 256> LeadByte{};
 };
 
 // Everything a language's tables are derived from.
@@ -103,6 +106,7 @@ struct TRegExpCharSource {
     bool IgnoreCase = false;
     bool UseSkipEqualChars = false;
     std::vector<TByteSet> EqualCharGroups;  // in text order; a later group overrides an earlier one
+    std::array<bool, 256> LeadByte{};       // of a double-byte language's code page
 };
 
 // Builds a table set from its sources; pure, touches no global state.

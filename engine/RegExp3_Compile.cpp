@@ -131,6 +131,7 @@ public:
           N(Length),
           Tr(Record.Translate),
           Classes(Record.Tables->ClassTable),
+          Lead(Record.Tables->LeadByte),
           Nodes(Nodes),
           Sets(Sets) {}
 
@@ -154,6 +155,7 @@ private:
     int32_t NewParent(TNodeKind Kind, std::vector<int32_t> Kids);
     void AddItem(int32_t Node, bool Repeatable);
     void AddChar(uint8_t Raw);
+    bool AddCharacterAt(uint8_t Raw);
     void AddOp(TNodeKind Kind, uint8_t Op) { AddItem(NewOpNode(Kind, Op), Kind == TNodeKind::Test); }
     int32_t NewOpNode(TNodeKind Kind, uint8_t Op);
     void ApplyRepeat(int32_t Min, int32_t Max);
@@ -172,6 +174,7 @@ private:
     int I = 0;
     const std::array<uint8_t, 256>& Tr;
     const std::array<uint8_t, 256>& Classes;
+    const std::array<bool, 256>& Lead;
     std::vector<TNode>& Nodes;
     std::vector<TByteSet>& Sets;
     std::vector<TFrame> Frames;
@@ -201,6 +204,16 @@ void TParser::AddItem(int32_t Node, bool Repeatable) {
 
 void TParser::AddChar(uint8_t Raw) {
     AddItem(NewOpNode(TNodeKind::Char, Tr[Raw]), true);
+}
+
+// A lead byte and the byte after it are one character: repeated as one, and the second byte is never
+// read as an operator ("\\" is the second byte of many characters). False for any other byte.
+bool TParser::AddCharacterAt(uint8_t Raw) {
+    if (!Lead[Raw] || I >= N) return false;
+    const int32_t First = NewOpNode(TNodeKind::Char, Tr[Raw]);
+    const int32_t Second = NewOpNode(TNodeKind::Char, Tr[P[I++]]);
+    AddItem(NewParent(TNodeKind::Concat, {First, Second}), true);
+    return true;
 }
 
 // A repetition operator with nothing to repeat (at the start of the pattern, a group or an alternative,
@@ -282,6 +295,7 @@ bool TParser::GroupIsOpen(int Group) const {
 void TParser::ParseBackslash() {
     if (I >= N) throw TCompileError{reTrailingBackslash};
     const uint8_t C = P[I++];
+    if (AddCharacterAt(C)) return;
     switch (C) {
         case 'w':
             AddOp(TNodeKind::Test, ro_wordchar);
@@ -371,6 +385,12 @@ void TParser::ParseBracket() {
     for (bool First = true;; First = false) {
         if (I >= N) throw TCompileError{reUnmatchedBracket};
         const uint8_t C = P[I++];
+        if (Lead[C] && I < N) {
+            // A set holds bytes: a character of two stands for both, and its second byte is no "]".
+            Set.set(Tr[C]);
+            Set.set(Tr[P[I++]]);
+            continue;
+        }
         if (C == ']' && !First) break;
         if (C == '[' && I < N && P[I] == ':') {
             const int Class = ParseClassName(I + 1);
@@ -402,6 +422,7 @@ int32_t TParser::Parse() {
     Frames.emplace_back();
     while (I < N) {
         const uint8_t C = P[I++];
+        if (AddCharacterAt(C)) continue;
         switch (C) {
             case '^':
                 AddOp(TNodeKind::Assert, ro_begline);

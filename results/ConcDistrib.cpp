@@ -1,12 +1,35 @@
 #include "results/ConcDistrib.h"
 
+#include <QBarCategoryAxis>
+#include <QBarSet>
+#include <QChart>
+#include <QChartView>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QEvent>
 #include <QFontMetrics>
+#include <QGraphicsSimpleTextItem>
+#include <QHBoxLayout>
+#include <QHorizontalBarSeries>
 #include <QLabel>
+#include <QLegend>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <QValueAxis>
 #include <QWidget>
+#include <algorithm>
+#include <cmath>
+#include <functional>
 
+#include "controls/FileDialogs.h"
+#include "controls/Msg.h"
 #include "engine/ConcConfig.h"
 #include "engine/ConcQueryDesc.h"
+#include "engine/ConcSearchItems.h"
 #include "engine/ConcTextProcess.h"
+#include "engine/ConcUtils.h"
 #include "platform/Nls.h"
 
 namespace {
@@ -62,4 +85,377 @@ int ShowQueryOptions(const TConcSearchRec& Query, TQueryOptionsLabels& Labels) {
     return ShowPanel(Labels.PaddingPanel, d.PaddingVisible) +
            ShowPanel(Labels.HeadingPanel, d.HeadingVisible) +
            ShowPanel(Labels.ContextPanel, d.ContextVisible);
+}
+
+// ---- The distribution window -----------------------------------------------------------------------
+
+namespace {
+
+QString FromUtf8(const std::string& Text) {
+    return QString::fromStdString(Text);
+}
+
+const TConcordConfig* Config(int Language) {
+    if (Language < 0 || Language >= MaxLanguages) return nullptr;
+    return LanguageConfigs[size_t(Language)].get();
+}
+
+std::vector<std::string> FileNamesOf(int Language) {
+    std::vector<std::string> names;
+    if (const TConcordConfig* config = Config(Language)) {
+        for (const auto& file : config->Files) names.push_back(file.Name);
+    }
+    return names;
+}
+
+QLabel* AddPair(QWidget* Panel, QHBoxLayout* Row, QLabel*& Caption, QLabel*& Value) {
+    Caption = new QLabel(Panel);
+    Value = new QLabel(Panel);
+    Value->setTextFormat(Qt::PlainText);
+    Row->addWidget(Caption);
+    Row->addWidget(Value);
+    Row->addSpacing(LabelGap * 2);
+    return Value;
+}
+
+QWidget* RowPanel(QWidget* Parent, QHBoxLayout*& Row) {
+    auto* panel = new QWidget(Parent);
+    Row = new QHBoxLayout(panel);
+    Row->setContentsMargins(0, 0, 0, 0);
+    Row->setSpacing(LabelGap);
+    return panel;
+}
+
+// A row is as tall as its text, so that the heights ShowQueryOptions adds up are the shown ones.
+void FixRowHeight(QWidget* Panel) {
+    Panel->setFixedHeight(QFontMetrics(Panel->font()).height() + 4);
+}
+
+}  // namespace
+
+TDistributionForm::TDistributionForm(int PrimaryLanguage, const TDistribHitLists& HitLists,
+                                     const TDistribQueries& Queries, QWidget* Parent)
+    : TAppMessageForm(Parent),
+      FPrimaryLanguage(PrimaryLanguage),
+      FHitLists(HitLists),
+      FQueries(Queries),
+      FLanguageCount(std::clamp(int(LanguagesCount), 0, int(MaxLanguages))),
+      FScope(DefaultDistribScope(int(FileNamesOf(0).size()))) {
+    setWindowTitle("Distribution");
+    resize(640, 480);
+    BuildControls();
+    BuildDescription();
+    BuildChart();
+    FillScopeCombo();
+    FillDescription();
+    Recompute();
+}
+
+TDistributionForm::~TDistributionForm() {
+    MarkClosing();
+    BroadcastToChildren(CM_DISTRIBCLOSED, reinterpret_cast<intptr_t>(this), 0);
+    // A frame whose own destruction is freeing this window is no QMdiSubWindow any more at this point.
+    if (auto* frame = qobject_cast<QMdiSubWindow*>(parentWidget())) frame->deleteLater();
+}
+
+void TDistributionForm::BuildControls() {
+    ScopeCombo = new QComboBox(this);
+    ScopeCombo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    StepLabel = new QLabel("&Step:", this);
+    StepCombo = new QComboBox(this);
+    for (int32_t step : DistribSteps) StepCombo->addItem(QString::number(step) + "%");
+    StepCombo->setCurrentIndex(FStepIndex);
+    StepLabel->setBuddy(StepCombo);
+    PercentCheck = new QCheckBox("Per&cent", this);
+    PercentCheck->setChecked(true);
+    LabelsCheck = new QCheckBox("&Labels", this);
+    LabelsCheck->setChecked(true);
+    PrintBtn = new QPushButton("&Print", this);
+    SaveBtn = new QPushButton("&Save...", this);
+
+    auto* row = new QHBoxLayout;
+    row->addWidget(ScopeCombo);
+    row->addSpacing(8);
+    row->addWidget(StepLabel);
+    row->addWidget(StepCombo);
+    row->addSpacing(8);
+    row->addWidget(PercentCheck);
+    row->addWidget(LabelsCheck);
+    row->addStretch(1);
+    row->addWidget(PrintBtn);
+    row->addWidget(SaveBtn);
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(6, 6, 6, 6);
+    column->setSpacing(2);
+    column->addLayout(row);
+
+    connect(ScopeCombo, &QComboBox::activated, this, &TDistributionForm::ScopeChosen);
+    connect(StepCombo, &QComboBox::activated, this, &TDistributionForm::StepChosen);
+    connect(PercentCheck, &QCheckBox::toggled, this, [this] { Draw(); });
+    connect(LabelsCheck, &QCheckBox::toggled, this, [this] { PlaceMarks(); });
+    connect(PrintBtn, &QPushButton::clicked, this, &TDistributionForm::Print);
+    connect(SaveBtn, &QPushButton::clicked, this, &TDistributionForm::SaveReport);
+}
+
+void TDistributionForm::BuildDescription() {
+    auto* column = static_cast<QVBoxLayout*>(layout());
+    QHBoxLayout* row = nullptr;
+    QWidget* pattern = RowPanel(this, row);
+    AddPair(pattern, row, PatternCaption, PatternValue);
+    AddPair(pattern, row, HitsCaption, HitsValue);
+    row->addStretch(1);
+    PatternCaption->setText("Search pattern:");
+    HitsCaption->setText("Hits:");
+    FixRowHeight(pattern);
+
+    // ShowQueryOptions places the options row itself, so that panel has no layout.
+    Description.OptionsPanel = new QWidget(this);
+    FixRowHeight(Description.OptionsPanel);
+    for (size_t i = 0; i < Description.OptionCaptions.size(); ++i) {
+        for (QLabel*& label :
+             {std::ref(Description.OptionCaptions[i]), std::ref(Description.OptionValues[i])}) {
+            label = new QLabel(Description.OptionsPanel);
+            label->setGeometry(0, 0, 0, Description.OptionsPanel->height());
+        }
+    }
+    column->addWidget(Description.OptionsPanel);
+    column->addWidget(pattern);
+
+    Description.PaddingPanel = RowPanel(this, row);
+    for (size_t i = 0; i < 2; ++i)
+        AddPair(Description.PaddingPanel, row, Description.PaddingCaptions[i], Description.PaddingValues[i]);
+    row->addStretch(1);
+    Description.HeadingPanel = RowPanel(this, row);
+    for (size_t i = 0; i < 5; ++i)
+        AddPair(Description.HeadingPanel, row, Description.HeadingCaptions[i], Description.HeadingValues[i]);
+    row->addStretch(1);
+    Description.ContextPanel = RowPanel(this, row);
+    for (size_t i = 0; i < 2; ++i)
+        AddPair(Description.ContextPanel, row, Description.ContextCaptions[i], Description.ContextValues[i]);
+    row->addStretch(1);
+    for (QWidget* panel : {Description.PaddingPanel, Description.HeadingPanel, Description.ContextPanel}) {
+        FixRowHeight(panel);
+        column->addWidget(panel);
+    }
+}
+
+void TDistributionForm::BuildChart() {
+    Chart = new QChart;
+    Series = new QHorizontalBarSeries(Chart);
+    for (int L = 0; L < FLanguageCount; ++L) {
+        if (!FHitLists[size_t(L)]) continue;
+        const TConcordConfig* config = Config(L);
+        FSets[size_t(L)] = new QBarSet(config ? FromUtf8(config->GetLanguageName()) : QString(), Series);
+        Series->append(FSets[size_t(L)]);
+    }
+    Chart->addSeries(Series);
+    CategoryAxis = new QBarCategoryAxis(Chart);
+    ValueAxis = new QValueAxis(Chart);
+    ValueAxis->setLabelFormat("%d");
+    Chart->addAxis(CategoryAxis, Qt::AlignLeft);
+    Chart->addAxis(ValueAxis, Qt::AlignBottom);
+    Series->attachAxis(CategoryAxis);
+    Series->attachAxis(ValueAxis);
+    Chart->legend()->setVisible(true);
+    Chart->legend()->setAlignment(Qt::AlignBottom);
+    ChartView = new QChartView(Chart, this);
+    ChartView->setRenderHint(QPainter::Antialiasing);
+    static_cast<QVBoxLayout*>(layout())->addWidget(ChartView, 1);
+    connect(Chart, &QChart::plotAreaChanged, this, [this] { PlaceMarks(); });
+}
+
+void TDistributionForm::FillScopeCombo() {
+    ScopeCombo->clear();
+    for (const std::string& item : DistribScopeItems(FileNamesOf(0))) ScopeCombo->addItem(FromUtf8(item));
+    ScopeCombo->setCurrentIndex(FScope + 2);
+    EnableStepControls();
+}
+
+void TDistributionForm::EnableStepControls() {
+    const bool steps = FScope != ScopeFiles;
+    StepLabel->setEnabled(steps);
+    StepCombo->setEnabled(steps);
+    PercentCheck->setEnabled(steps);
+}
+
+void TDistributionForm::FillDescription() {
+    const TConcSearchRec* query = FPrimaryLanguage >= 0 && FPrimaryLanguage < MaxLanguages
+                                      ? FQueries[size_t(FPrimaryLanguage)]
+                                      : nullptr;
+    if (query) {
+        ShowQueryOptions(*query, Description);
+        PatternValue->setText(ValueText(query->GetTermsText(), query->Language));
+    } else {
+        for (QWidget* panel : {Description.PaddingPanel, Description.HeadingPanel, Description.ContextPanel})
+            panel->hide();
+    }
+    if (const TConcordConfig* config = Config(FPrimaryLanguage)) {
+        QFont font = FontSpecToQFont(config->Fonts[SystemFont]);
+        font.setBold(true);
+        PatternValue->setFont(font);
+    }
+    const TConcordItems* hits = FPrimaryLanguage >= 0 && FPrimaryLanguage < MaxLanguages
+                                    ? FHitLists[size_t(FPrimaryLanguage)]
+                                    : nullptr;
+    HitsValue->setText(QString::number(hits ? hits->Count() : 0));
+}
+
+void TDistributionForm::ScopeChosen(int Index) {
+    if (Index < 0 || Index - 2 == FScope) return;
+    FScope = Index - 2;
+    EnableStepControls();
+    Recompute();
+}
+
+void TDistributionForm::StepChosen(int Index) {
+    if (Index < 0 || Index == FStepIndex) return;
+    FStepIndex = Index;
+    Recompute();
+}
+
+void TDistributionForm::Recompute() {
+    {
+        TWaitScope wait;
+        for (int L = 0; L < MaxLanguages; ++L) {
+            FLists[size_t(L)].clear();
+            const TConcordItems* hits = L < FLanguageCount ? FHitLists[size_t(L)] : nullptr;
+            if (!hits) continue;
+            FLists[size_t(L)] = FScope == ScopeFiles
+                                    ? BuildFileDistribution(L, *hits)
+                                    : BuildPositionDistribution(L, FScope, FStepIndex, *hits);
+        }
+    }
+    Draw();
+}
+
+TDistribAxis TDistributionForm::Axis() const {
+    if (FScope == ScopeFiles) return TDistribAxis::Files;
+    return PercentCheck->isChecked() ? TDistribAxis::Percent : TDistribAxis::Lines;
+}
+
+void TDistributionForm::Draw() {
+    const TDistribAxis axis = Axis();
+    // Categories run as far as the longest list; each takes its label from the first language that has
+    // that bucket (language 0 first), as languages may be cut into different steps.
+    QStringList categories;
+    int64_t highest = 0;
+    for (int L = 0; L < FLanguageCount; ++L) {
+        const TDistribList& list = FLists[size_t(L)];
+        FTotals[size_t(L)] = DistribTotal(list);
+        const std::vector<std::string> labels = DistribBarLabels(list, axis, FileNamesOf(L));
+        for (size_t i = size_t(categories.size()); i < labels.size(); ++i) categories << FromUtf8(labels[i]);
+        for (const TDistribItem& item : list) highest = std::max<int64_t>(highest, item.Hits);
+    }
+    // Bar categories count from the bottom; files read from the top down.
+    FReversed = axis == TDistribAxis::Files;
+    FCategoryCount = int(categories.size());
+    if (FReversed) std::reverse(categories.begin(), categories.end());
+    for (int L = 0; L < FLanguageCount; ++L) {
+        QBarSet* set = FSets[size_t(L)];
+        if (!set) continue;
+        set->remove(0, set->count());
+        QList<qreal> values;
+        for (const TDistribItem& item : FLists[size_t(L)]) values << qreal(item.Hits);
+        while (values.size() < categories.size()) values << 0;
+        if (FReversed) std::reverse(values.begin(), values.end());
+        set->append(values);
+    }
+    CategoryAxis->clear();
+    CategoryAxis->append(categories);
+    CategoryAxis->setTitleText(FromUtf8(DistribAxisTitle(axis)));
+    // Room right of the longest bar for its mark.
+    ValueAxis->setRange(0, std::max<qreal>(std::ceil(qreal(highest) * 1.25), 4));
+    ValueAxis->applyNiceNumbers();
+    PlaceMarks();
+}
+
+QString TDistributionForm::MarkText(int Language, int Bucket) const {
+    if (Language < 0 || Language >= MaxLanguages) return {};
+    const auto& marks = FMarks[size_t(Language)];
+    if (Bucket < 0 || size_t(Bucket) >= marks.size() || !marks[size_t(Bucket)]->isVisible()) return {};
+    return marks[size_t(Bucket)]->text();
+}
+
+// Qt's bar sets take their labels from one format for every bar, so the marks are text items laid over
+// the chart beside the end of each bar.
+void TDistributionForm::PlaceMarks() {
+    const int setCount = Series->count();
+    const qreal slot = Series->barWidth() / std::max(setCount, 1);
+    int setIndex = 0;
+    for (int L = 0; L < MaxLanguages; ++L) {
+        auto& marks = FMarks[size_t(L)];
+        QBarSet* set = FSets[size_t(L)];
+        const size_t wanted = set ? FLists[size_t(L)].size() : 0;
+        while (marks.size() > wanted) {
+            delete marks.back();
+            marks.pop_back();
+        }
+        while (marks.size() < wanted) {
+            marks.push_back(new QGraphicsSimpleTextItem(Chart));
+            marks.back()->setZValue(10);
+        }
+        if (!set) continue;
+        for (size_t i = 0; i < marks.size(); ++i) {
+            const int32_t hits = FLists[size_t(L)][i].Hits;
+            QGraphicsSimpleTextItem* mark = marks[i];
+            mark->setText(FromUtf8(DistribMarkText(hits, FTotals[size_t(L)])));
+            const qreal category = FReversed ? FCategoryCount - 1 - int(i) : int(i);
+            const qreal centre = category - Series->barWidth() / 2 + (setIndex + 0.5) * slot;
+            const QPointF end = Chart->mapToPosition(QPointF(hits, centre), Series);
+            mark->setPos(end.x() + 4, end.y() - mark->boundingRect().height() / 2);
+            mark->setVisible(LabelsCheck->isChecked() && Chart->plotArea().contains(end));
+        }
+        ++setIndex;
+    }
+}
+
+std::vector<TDistribColumn> TDistributionForm::ReportColumns() const {
+    std::vector<TDistribColumn> columns;
+    for (int L = 0; L < FLanguageCount; ++L) {
+        const TConcordConfig* config = Config(L);
+        columns.push_back(
+            {config ? config->GetLanguageName() : std::string(), &FLists[size_t(L)], FileNamesOf(L)});
+    }
+    return columns;
+}
+
+void TDistributionForm::SaveReport() {
+    TFileDialogRequest request;
+    request.Save = true;
+    request.Title = "Select where to save hits distribution";
+    request.Filter = "Text files (*.txt);;All files (*)";
+    request.DefaultSuffix = "txt";
+    const std::vector<std::string> chosen = ExecuteFileDialog(request);
+    if (chosen.empty()) return;
+    try {
+        if (FScope == ScopeFiles)
+            SaveFileDistribution(chosen.front(), ReportColumns());
+        else
+            SavePositionDistribution(chosen.front(), ReportColumns());
+    } catch (const std::exception& Error) {
+        MsgDlg(Error.what(), mtCustom, MsgButton(mbOK), 0, mbOK);
+    }
+}
+
+intptr_t TDistributionForm::HandleAppMessage(int Msg, intptr_t WParam, intptr_t LParam) {
+    if (Msg == CM_DISTRIBREFRESH) {
+        FScope = RefreshedDistribScope(FScope, int(FileNamesOf(0).size()));
+        FillScopeCombo();
+        FillDescription();
+        Recompute();
+    }
+    return 0;
+}
+
+bool TDistributionForm::event(QEvent* Event) {
+    const bool handled = TAppMessageForm::event(Event);
+    if (Event->type() == QEvent::WindowActivate) PostStatusText("");
+    return handled;
+}
+
+TDistributionForm* ShowDistribution(QMdiArea* Area, int PrimaryLanguage, const TDistribHitLists& HitLists,
+                                    const TDistribQueries& Queries) {
+    auto* form = new TDistributionForm(PrimaryLanguage, HitLists, Queries);
+    ShowMdiChild(Area, form);
+    return form;
 }

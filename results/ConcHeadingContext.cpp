@@ -25,9 +25,7 @@ TConcordConfig& Config(int Language) {
 }
 
 QComboBox* MakePatternBox(QWidget* Parent, const std::vector<std::string>& History, int Language) {
-    auto* Box = new QComboBox(Parent);
-    Box->setEditable(true);
-    Box->setInsertPolicy(QComboBox::NoInsert);
+    QComboBox* Box = NewHistoryCombo(Parent);
     Box->lineEdit()->setMaxLength(MaxPatternLength);
     Box->setFont(LanguageFont(Language, SystemFont));
     SetComboItems(Box, History, Language);
@@ -74,6 +72,10 @@ THeadingContextForm::THeadingContextForm(TConcSearchRec& Query, int Language, in
     Buttons->addWidget(CloseBtn);
     Layout->addLayout(Buttons, 5, 0, 1, 4);
     Layout->setColumnStretch(2, 1);
+    // The heading pattern is created before the definition box above it; Tab reads the rows in order.
+    QWidget* Previous = nullptr;
+    SetTabOrders(Previous, {HeadingCheck, HeadingCombo, EditBtn, HeadingPattern, ContextCheck, LeftPattern,
+                            RightPattern, CloseBtn});
 
     FLastHeading = C.LastHeading;
     if (Query.Flags & sfHeading) {

@@ -10,8 +10,10 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "controls/ConcFormUtils.h"
 #include "controls/LangText.h"
 #include "controls/Msg.h"
+#include "engine/ConcConfig.h"
 #include "results/ConcHitInfo.h"
 
 TMatchInfoForm::TMatchInfoForm(const TConcordItem& Item, QWidget* Parent) : QDialog(Parent) {
@@ -41,6 +43,13 @@ TMatchInfoForm::TMatchInfoForm(const TConcordItem& Item, QWidget* Parent) : QDia
     auto* MatchLayout = new QVBoxLayout(Match);
     MatchLabel = new QLabel(LangToQString(Info.Match, Item.Language), Match);
     MatchLabel->setFont(LanguageFont(Item.Language, HiliteFont));
+    // The hit reads here as it does in the lines: in the highlight font's colour too.
+    if (Item.Language >= 0 && Item.Language < MaxLanguages && LanguageConfigs[size_t(Item.Language)]) {
+        QPalette Palette = MatchLabel->palette();
+        Palette.setColor(QPalette::WindowText,
+                         ColorRefToQColor(LanguageConfigs[size_t(Item.Language)]->Fonts[HiliteFont].Color));
+        MatchLabel->setPalette(Palette);
+    }
     MatchLayout->addWidget(MatchLabel);
 
     TagsGroup = new QGroupBox(" Tracked Tags ", this);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <climits>
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 
 #include "controls/Msg.h"
 #include "engine/ConcCorpus.h"
@@ -85,6 +87,12 @@ std::string WithDefaultExtension(const std::string& FileName, const std::string&
     const size_t Dot = FileName.find_last_of('.');
     const bool HasExtension = Dot != std::string::npos && (Slash == std::string::npos || Dot > Slash + 1);
     return HasExtension ? FileName : FileName + "." + Extension;
+}
+
+std::string LoadedFileName(const std::string& FileName, const std::string& Extension) {
+    std::error_code Error;
+    return std::filesystem::is_regular_file(FileName, Error) ? FileName
+                                                             : WithDefaultExtension(FileName, Extension);
 }
 
 bool HeadingNameTaken(const std::vector<TNamedItem<THeadRecord>>& Headings, const std::string& Name,

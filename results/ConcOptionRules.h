@@ -57,6 +57,9 @@ std::vector<std::string> ParseExceptionFile(std::string_view Bytes, int Language
 std::string FormatExceptionFile(const std::vector<std::string>& Words);
 // FileName with "." + Extension added when its last component has no extension.
 std::string WithDefaultExtension(const std::string& FileName, const std::string& Extension);
+// The file to read for a name chosen to load: the name itself when such a file exists (a word list may
+// have no extension), else WithDefaultExtension of it.
+std::string LoadedFileName(const std::string& FileName, const std::string& Extension);
 
 // ---- Heading definitions -----------------------------------------------------------------------------
 

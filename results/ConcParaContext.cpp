@@ -159,8 +159,9 @@ void TParaContextForm::SelectHit() {
     if (End.right() > Viewport.width() * 3 / 4 && Start.top() == End.top())
         H->setValue((Start.left() + End.right()) / 2 - Viewport.center().x());
     if (End.bottom() > Viewport.height() * 3 / 4) V->setValue(Start.center().y() - Viewport.center().y());
+    // The caret goes to the hit without selecting it: a selection would paint over the highlight font
+    // that marks the hit, and the keys then move on from the hit.
     Cursor.setPosition(FHitStart);
-    Cursor.setPosition(FHitStart + FHitLength, QTextCursor::KeepAnchor);
     ContextLines->setTextCursor(Cursor);
 }
 

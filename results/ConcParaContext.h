@@ -28,10 +28,11 @@ public:
     int HitLength() const { return FHitLength; }
     const TSuppressFlags& Suppress() const { return FSuppress; }
 
-    // Reads the text around the hit again and shows it with the hit selected.
+    // Reads the text around the hit again and shows it with the hit in sight.
     void Fill();
-    // Selects the hit; the text shows from its beginning when the hit is well in sight there (within
-    // three quarters of the view's width and height), otherwise the hit is brought into the middle.
+    // Brings the hit into sight, unselected, with the caret at its start: the text shows from its
+    // beginning when the hit is well in sight there (within three quarters of the view's width and
+    // height), otherwise the hit is brought into the middle.
     void SelectHit();
     // "&Display" (group 4), merged by the main window while this window is active.
     std::vector<TMergedMenu> MergedMenus() const override;

@@ -44,7 +44,9 @@ TParaSearchForm::TParaSearchForm(QWidget* Parent) : QDialog(Parent) {
     Bottom->addWidget(CancelBtn);
     Layout->addLayout(Bottom);
     Layout->setSizeConstraint(QLayout::SetFixedSize);
-    setMinimumWidth(397);
+    // A fixed-size layout overrides the dialog's own minimum width; a strut in the layout holds the
+    // 397-pixel client width, so the rows' query labels get room.
+    Layout->addStrut(397 - Layout->contentsMargins().left() - Layout->contentsMargins().right());
 
     connect(LanguagesCombo, &QComboBox::currentIndexChanged, this,
             [this](int Index) { SetRowCount(Index + 2); });

@@ -1,5 +1,6 @@
 #include "results/ConcParaSearchThread.h"
 
+#include <algorithm>
 #include <chrono>
 #include <limits>
 
@@ -101,6 +102,12 @@ void TParaSearchThread::Execute() {
 
 int32_t TParaSearchThread::NextRange(int32_t File) {
     for (;;) {
+        // The rest of the passage belongs to the same step.
+        if (FNextEntry <= FLastEntry) {
+            FSearch->ClipStart = FPassageStart;
+            FSearch->ClipEnd = FPassageEnd;
+            return FNextEntry++;
+        }
         ReportPending();
         if (!WaitGo()) {
             FSearch->Cancelled = true;
@@ -112,22 +119,32 @@ int32_t TParaSearchThread::NextRange(int32_t File) {
         FRangePending = true;
         // A file this language lacks, or one the search has passed, answers the hit with no match.
         if (Hit.FileIndex < File) continue;
-        const int32_t Entry = UnitOfHit(Hit, File);
-        if (Entry >= 0) return Entry;
+        UnitsOfHit(Hit, File);
     }
 }
 
-int32_t TParaSearchThread::UnitOfHit(const TConcordItem& Hit, int32_t File) const {
-    if (Hit.AlignedStart < 0) return -1;
+// The passage of the hit in this language may cover several of its units (each target language is
+// aligned with language 0 on its own): every one of them is searched.
+bool TParaSearchThread::UnitsOfHit(const TConcordItem& Hit, int32_t File) {
+    FNextEntry = 0;
+    FLastEntry = -1;
+    if (Hit.AlignedStart < 0) return false;
     try {
         const std::optional<TAlignedRange> Range =
             MapAlignedRange(FSlot.PrimaryLanguage, Language, File, Hit.AlignedStart, Hit.AlignedEnd);
         const TAlignIndex* Units = GetAlignIndex(Language, File);
-        if (!Range || !Units || Range->Start < 0 || Range->Start > Range->End) return -1;
-        const int32_t Entry = Units->SegmentOf(Range->Start);
-        return Entry < Units->Count() ? Entry : -1;
+        if (!Range || !Units || Range->Start < 0 || Range->Start > Range->End) return false;
+        const int32_t First = Units->SegmentOf(Range->Start);
+        if (First >= Units->Count()) return false;
+        FNextEntry = First;
+        FLastEntry = std::max(First, std::min(Units->IndexBefore(Range->End), Units->Count() - 1));
+        // Language 0's units are those of its pair with language 1: a passage mapped through another
+        // pair may cover only part of one.
+        FPassageStart = Range->Start;
+        FPassageEnd = Range->End;
+        return true;
     } catch (const EConcError&) {
-        return -1;
+        return false;
     }
 }
 
@@ -234,8 +251,13 @@ std::exception_ptr RunParallelRows(TSearch& Search, TParallelSearch& Threads, TI
     Search.Execute(
         IsThread, MaxHits,
         [&](std::unique_ptr<TConcordItem> Hit) {
-            SyncParallelHit(Threads, Lists, std::move(Hit), Poll, RowsChanged);
-            if (Threads.Cancelled) Search.Cancelled = true;
+            const bool Kept = SyncParallelHit(Threads, Lists, std::move(Hit), Poll, RowsChanged);
+            if (Threads.Cancelled) {
+                Search.Cancelled = true;
+                return;
+            }
+            // A line the other languages reject counts neither for the maximum nor the frequency.
+            if (!Kept) throw EAbort();
         },
         {}, 0);
     Threads.Terminate();

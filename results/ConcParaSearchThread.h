@@ -1,7 +1,8 @@
 // The parallel search without the window: one TParaSearchThread per language other than the primary
 // searches, for each primary hit, the aligned unit of that hit in its own language, in lock-step with
-// the main thread, which keeps the hit only when every such language's answer ("found a match")
-// differs from its "Not" flag.
+// the main thread, which keeps the hit only when every such language's answer ("found a match" anywhere
+// in the hit's aligned passage, whatever number of that language's units it covers) differs from its
+// "Not" flag.
 //
 // The lock-step: the main thread writes the current hit into the shared slot, sets the Go of every
 // thread and waits for each one's Done; a thread reads the hit only after Go, searches the one unit,
@@ -74,7 +75,7 @@ public:
 private:
     void Execute();
     int32_t NextRange(int32_t File);
-    int32_t UnitOfHit(const TConcordItem& Hit, int32_t File) const;
+    bool UnitsOfHit(const TConcordItem& Hit, int32_t File);
     void ReportPending();
     bool WaitGo();
 
@@ -84,6 +85,9 @@ private:
     TEventGroup FEvents;
     TEvent FGo{FEvents}, FDone{FEvents}, FTerminate{FEvents};
     bool FRangePending = false;  // thread side only
+    // Thread side: the entries of the current hit's passage still to search.
+    int32_t FNextEntry = 0, FLastEntry = -1;
+    int32_t FPassageStart = 0, FPassageEnd = 0;
     std::exception_ptr FFailure;
     std::thread FThread;
 };
@@ -134,8 +138,9 @@ bool SyncParallelHit(TParallelSearch& Search, TItemLists& Lists, std::unique_ptr
                      const TCancelPoll& Poll, const std::function<void(int32_t Language)>& RowsChanged);
 
 // The parallel search of a window's lists: runs Search (prepared with the primary record) with
-// SyncParallelHit as its hit callback, IsThread and MaxHits going to TSearch::Execute (MaxHits counts
-// every hit reported, kept or not). A cancel from Poll also stops Search. The threads are terminated
+// SyncParallelHit as its hit callback, IsThread and MaxHits going to TSearch::Execute. A hit that is not
+// kept is rejected with the silent abort, so the maximum and the frequency of hits count kept lines
+// only. A cancel from Poll also stops Search. The threads are terminated
 // and joined afterwards, also when the search raises (which passes on). Returns what Threads.FirstFailure
 // returns.
 std::exception_ptr RunParallelRows(TSearch& Search, TParallelSearch& Threads, TItemLists& Lists,

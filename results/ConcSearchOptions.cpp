@@ -30,13 +30,6 @@ QLineEdit* CharEdit(QWidget* Parent) {
     return E;
 }
 
-QComboBox* HistoryCombo(QWidget* Parent) {
-    auto* Box = new QComboBox(Parent);
-    Box->setEditable(true);
-    Box->setInsertPolicy(QComboBox::NoInsert);
-    return Box;
-}
-
 QLabel* Buddy(const char* Text, QWidget* Control, QWidget* Parent) {
     auto* L = new QLabel(Text, Parent);
     L->setBuddy(Control);
@@ -110,9 +103,9 @@ TSearchOptionsForm::TSearchOptionsForm(bool LockLanguage, int Language, QWidget*
     EditHeadingsBtn = new QPushButton("&Headings...", this);
 
     TagSeparatorEdit = CharEdit(this);
-    DelimitersCombo = HistoryCombo(this);
-    SkippingCombo = HistoryCombo(this);
-    EqualCombo = HistoryCombo(this);
+    DelimitersCombo = NewHistoryCombo(this);
+    SkippingCombo = NewHistoryCombo(this);
+    EqualCombo = NewHistoryCombo(this);
     RevertBtn = new QPushButton("&Revert to default", this);
     RevertBtn->setFixedWidth(QFontMetrics(RevertBtn->font()).horizontalAdvance(RevertBtn->text()) + 8 + 16);
     OkBtn = new QPushButton("OK", this);

@@ -69,9 +69,7 @@ TSearchQueryForm::TSearchQueryForm(bool AdvancedOnly, int ActiveConcordanceLangu
 
     auto* PatternGroup = new QGroupBox(this);
     auto* PatternLayout = new QVBoxLayout(PatternGroup);
-    PatternBox = new QComboBox(PatternGroup);
-    PatternBox->setEditable(true);
-    PatternBox->setInsertPolicy(QComboBox::NoInsert);
+    PatternBox = NewHistoryCombo(PatternGroup);
     auto* PatternLabel = new QLabel("Enter &pattern to search for:", PatternGroup);
     PatternLabel->setBuddy(PatternBox);
     ExamplesLabel = new QLabel("e.g. set by code", PatternGroup);
@@ -110,7 +108,7 @@ TSearchQueryForm::TSearchQueryForm(bool AdvancedOnly, int ActiveConcordanceLangu
     Layout->addWidget(AdditionalGroup);
 
     OptionsBtn = new QPushButton("&Options...", this);
-    LayoutBtn = new QPushButton("<< Simp&le", this);
+    LayoutBtn = new QPushButton("<< &Simple", this);
     OkBtn = new QPushButton("OK", this);
     OkBtn->setDefault(true);
     CancelBtn = new QPushButton("Cancel", this);
@@ -183,7 +181,7 @@ void TSearchQueryForm::SetLayout(bool Advanced, bool FocusPattern) {
     SyntaxGroup->setEnabled(Advanced);
     GeneralGroup->setEnabled(Advanced);
     AdditionalGroup->setEnabled(Advanced);
-    LayoutBtn->setText(Advanced ? "<< Simp&le" : "Advance&d >>");
+    LayoutBtn->setText(Advanced ? "<< &Simple" : "Advance&d >>");
     if (!Advanced && !TextRadio->isChecked()) {
         // A simple query is always a text search.
         TextRadio->setChecked(true);

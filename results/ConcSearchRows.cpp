@@ -120,24 +120,47 @@ int32_t TRowRangeCursor::NextRowOfFile(int32_t From) const {
     return FList.Count();
 }
 
+int32_t TRowRangeCursor::NextEntryOfRow(TAlignIndex& Units, bool Distinct) {
+    while (FNextEntry <= FLastEntry) {
+        const int32_t Entry = FNextEntry++;
+        if (Distinct) {
+            if (Units.GetFlag(Entry)) continue;
+            Units.SetFlag(Entry, true);
+        }
+        return Entry;
+    }
+    return -1;
+}
+
 int32_t TRowRangeCursor::NextRowRange(int32_t File, int32_t& Row, bool Distinct) {
+    TAlignIndex* Units = GetAlignIndex(FLanguage, File);
     if (File != CurrentFile) {
         CurrentFile = File;
         CurrentRow = NextRowOfFile(0);
+        FNextEntry = 0;
+        FLastEntry = -1;
+    } else if (Units != nullptr) {
+        const int32_t Entry = NextEntryOfRow(*Units, Distinct);
+        if (Entry >= 0) {
+            Row = CurrentRow;
+            return Entry;
+        }
+        CurrentRow = NextRowOfFile(CurrentRow + 1);
     } else {
         CurrentRow = NextRowOfFile(CurrentRow + 1);
     }
-    TAlignIndex* Units = GetAlignIndex(FLanguage, File);
     for (; CurrentRow < FList.Count(); CurrentRow = NextRowOfFile(CurrentRow + 1)) {
         const TConcordItem& Item = *FList.GetItem(CurrentRow);
         if (FExclusions && FExclusions->count(&Item)) continue;
         if (Item.AlignedStart < 0 || Item.AlignedStart > Item.AlignedEnd || !Units) continue;
-        const int32_t Entry = Units->SegmentOf(Item.AlignedStart);
-        if (Entry < 0 || Entry >= Units->Count()) continue;
-        if (Distinct) {
-            if (Units->GetFlag(Entry)) continue;
-            Units->SetFlag(Entry, true);
-        }
+        const int32_t First = Units->SegmentOf(Item.AlignedStart);
+        if (First < 0 || First >= Units->Count()) continue;
+        FNextEntry = First;
+        FLastEntry = std::max(First, std::min(Units->IndexBefore(Item.AlignedEnd), Units->Count() - 1));
+        PassageStart = Item.AlignedStart;
+        PassageEnd = Item.AlignedEnd;
+        const int32_t Entry = NextEntryOfRow(*Units, Distinct);
+        if (Entry < 0) continue;
         Row = CurrentRow;
         return Entry;
     }
@@ -171,7 +194,12 @@ void SearchWithinRows(TSearch& Search, TConcordItems& List, const TRowExclusions
             TBufStream* Reader = File < Readers.size() ? Readers[File].get() : nullptr;
             AddSecondaryHit(List, std::move(Hit), Row, Reader, Syntax);
         },
-        [&](int32_t File, int32_t& Row, bool Distinct) { return Cursor.NextRowRange(File, Row, Distinct); },
+        [&](int32_t File, int32_t& Row, bool Distinct) {
+            const int32_t Entry = Cursor.NextRowRange(File, Row, Distinct);
+            Search.ClipStart = Cursor.PassageStart;
+            Search.ClipEnd = Cursor.PassageEnd;
+            return Entry;
+        },
         List.Count());
 }
 

@@ -15,6 +15,8 @@
 #include "engine/ConcConfig.h"
 #include "engine/ConcSearchItems.h"
 
+class TAlignIndex;
+
 class TBufStream;
 class TSearch;
 
@@ -62,19 +64,26 @@ public:
     TRowRangeCursor(const TConcordItems& List, int32_t Language, const TRowExclusions* Exclusions)
         : FList(List), FLanguage(Language), FExclusions(Exclusions) {}
 
-    // The alignment-index entry of file File that holds the aligned start of the next row of that file
-    // with an aligned passage, Row := that row; -1 when the file has no further one. With Distinct an
-    // entry is named once per file: its flag in the file's alignment index is set when it is named (the
-    // search clears the flags before it asks for a file). Rows of excluded items, without an aligned
-    // passage, or whose start no entry holds are passed over.
+    // The next alignment-index entry of file File to search, Row := the row it belongs to; -1 when the
+    // file has no further one. A row's entries are those of its whole aligned passage, in file order:
+    // from the entry that holds its aligned start to the last that starts before its aligned end. With
+    // Distinct an entry is named once per file: its flag in the file's alignment index is set when it is
+    // named (the search clears the flags before it asks for a file). Rows of excluded items, without an
+    // aligned passage, or whose start no entry holds are passed over.
     int32_t NextRowRange(int32_t File, int32_t& Row, bool Distinct);
 
-    // The row whose unit is being searched; -1 before the first.
+    // The passage of the row being searched (an entry may reach beyond it).
+    int32_t PassageStart = 0, PassageEnd = 0;
+    // The row whose passage is being searched; -1 before the first.
     int32_t CurrentRow = -1;
     int32_t CurrentFile = -1;
 
 private:
     int32_t NextRowOfFile(int32_t From) const;
+    int32_t NextEntryOfRow(TAlignIndex& Units, bool Distinct);
+
+    // The entries of the current row's passage still to name.
+    int32_t FNextEntry = 0, FLastEntry = -1;
 
     const TConcordItems& FList;
     int32_t FLanguage;

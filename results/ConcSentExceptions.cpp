@@ -1,7 +1,6 @@
 #include "results/ConcSentExceptions.h"
 
 #include <QApplication>
-#include <QCollator>
 #include <QEvent>
 #include <QGridLayout>
 #include <QLabel>
@@ -26,7 +25,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* FileFilter = "Text Files (*.TXT *.txt);;All Files (*)";
-constexpr int WordRole = Qt::UserRole;
 
 TConcordConfig& Config(int Language) {
     return *LanguageConfigs.at(static_cast<size_t>(Language));
@@ -35,7 +33,6 @@ TConcordConfig& Config(int Language) {
 std::string FolderOf(const std::string& FileName) {
     return fs::path(FileName).parent_path().string();
 }
-
 
 }  // namespace
 
@@ -83,10 +80,7 @@ TSentenceExceptionsForm::TSentenceExceptionsForm(int Language, QWidget* Parent)
 }
 
 std::vector<std::string> TSentenceExceptionsForm::Words() const {
-    std::vector<std::string> Words;
-    for (int I = 0; I < WordsList->count(); ++I)
-        Words.push_back(WordsList->item(I)->data(WordRole).toByteArray().toStdString());
-    return Words;
+    return ListWords(WordsList);
 }
 
 void TSentenceExceptionsForm::SetWords(const std::vector<std::string>& Words) {
@@ -95,15 +89,7 @@ void TSentenceExceptionsForm::SetWords(const std::vector<std::string>& Words) {
 }
 
 int TSentenceExceptionsForm::InsertSorted(const std::string& Word) {
-    QCollator Collator;
-    Collator.setCaseSensitivity(Qt::CaseInsensitive);
-    const QString Text = LangToQString(Word, FLanguage);
-    int Row = 0;
-    while (Row < WordsList->count() && Collator.compare(WordsList->item(Row)->text(), Text) <= 0) ++Row;
-    auto* Item = new QListWidgetItem(Text);
-    Item->setData(WordRole, QByteArray::fromStdString(Word));
-    WordsList->insertItem(Row, Item);
-    return Row;
+    return InsertSortedWord(WordsList, Word, FLanguage);
 }
 
 void TSentenceExceptionsForm::UpdateButtons() {
@@ -189,10 +175,10 @@ void TSentenceExceptionsForm::LoadWords() {
     Request.Title = "Load New Sentence Delimiters Exceptions";
     Request.Folder = Config(FLanguage).SentDelimitersPath;
     Request.Filter = FileFilter;
-    Request.DefaultSuffix = "TXT";
+    // No default suffix for the dialog: it would add ".TXT" to a chosen list that has no extension.
     const std::vector<std::string> Chosen = ExecuteFileDialog(Request);
     if (Chosen.empty()) return;
-    const std::string FileName = WithDefaultExtension(Chosen.front(), "TXT");
+    const std::string FileName = LoadedFileName(Chosen.front(), "TXT");
     TWaitScope Wait;
     std::string Bytes;
     if (platform::ReadRegularFile(FileName, Bytes) != platform::TWholeFileStatus::Ok) {

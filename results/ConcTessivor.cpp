@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QEvent>
 #include <QFontMetrics>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -338,6 +339,16 @@ void TTessivorForm::resizeEvent(QResizeEvent* Event) {
 }
 
 bool TTessivorForm::eventFilter(QObject* Watched, QEvent* Event) {
+    // Enter on a line does what a double click on it does.
+    if (Event->type() == QEvent::KeyPress) {
+        const auto* Key = static_cast<QKeyEvent*>(Event);
+        const bool Enter = Key->key() == Qt::Key_Return || Key->key() == Qt::Key_Enter;
+        for (int L = 0; Enter && L < LanguageCount; ++L) {
+            if (Views[size_t(L)] != Watched) continue;
+            OpenLargerContext(L, Views[size_t(L)]->ItemIndex());
+            return true;
+        }
+    }
     // A pane created narrow refused its label column; it takes it once it is wide enough.
     if (Event->type() == QEvent::Resize) {
         for (int L = 0; L < LanguageCount; ++L)

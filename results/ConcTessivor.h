@@ -7,6 +7,7 @@
 
 #include <QPointer>
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -279,10 +280,15 @@ private:
     bool FSelecting = false;
 
     friend class TSearchScope;
+    struct TFinalRows;
     void SearchHit(std::unique_ptr<TConcordItem> Hit);
     void RowsGrew(int Language);
+    // The panes and the match count follow a running search by the clock: a pane told of every hit
+    // repainted the whole window at each turn of the event loop. Now: at once, as a search ends.
+    void ShowGrownRows(bool Now);
     void ShowSearchState();
     bool FSearching = false;
+    std::chrono::steady_clock::time_point FRowsShown;
 };
 
 // ---- Opening a window with a search (the Search, Advanced Search and Parallel Search commands) ---------

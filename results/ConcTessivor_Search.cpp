@@ -20,6 +20,8 @@ namespace {
 constexpr TColor Yellow = 0x00FFFF;
 // The primary list switches its collocate shading on once it holds this many lines.
 constexpr int32_t CollocateStartCount = 100;
+// How often the panes and the match count follow a running search.
+constexpr std::chrono::milliseconds PaneRefreshInterval{100};
 
 QWidget* MainWindowOf(QWidget* Form) {
     QMdiArea* Area = MdiAreaOf(Form);
@@ -76,6 +78,16 @@ private:
     QString FCaption;
 };
 
+// The panes show every line a search found once it ends, however it ends; the window starts the search
+// with its panes up to date, so the first hits show at once.
+struct TTessivorForm::TFinalRows {
+    TTessivorForm& Form;
+    explicit TFinalRows(TTessivorForm& Form) : Form(Form) { Form.FRowsShown = {}; }
+    ~TFinalRows() { Form.ShowGrownRows(true); }
+    TFinalRows(const TFinalRows&) = delete;
+    TFinalRows& operator=(const TFinalRows&) = delete;
+};
+
 // ---- The window's searches ------------------------------------------------------------------------------
 
 void TTessivorForm::RowsGrew(int Language) {
@@ -87,13 +99,22 @@ void TTessivorForm::RowsGrew(int Language) {
             Redraw(Language);
         }
     }
-    if (Views[size_t(Language)]) Views[size_t(Language)]->ItemsChanged();
+}
+
+void TTessivorForm::ShowGrownRows(bool Now) {
+    const auto Tick = std::chrono::steady_clock::now();
+    if (!Now && Tick - FRowsShown < PaneRefreshInterval) return;
+    FRowsShown = Tick;
+    for (int L = 0; L < LanguageCount; ++L) {
+        if (Views[size_t(L)]) Views[size_t(L)]->ItemsChanged();
+    }
+    UpdateMatchCount();
 }
 
 void TTessivorForm::SearchHit(std::unique_ptr<TConcordItem> Hit) {
     AddSearchHit(Lists, LanguageCount, PrimaryLanguage, std::move(Hit));
     for (int L = 0; L < LanguageCount; ++L) RowsGrew(L);
-    UpdateMatchCount();
+    ShowGrownRows(false);
 }
 
 void TTessivorForm::ShowSearchState() {
@@ -104,6 +125,7 @@ void TTessivorForm::ShowSearchState() {
 
 void TTessivorForm::RunSearch() {
     const TSearchScope Scope(*this);
+    const TFinalRows FinalRows{*this};
     const TConcSearchRec& Record = *Records[size_t(PrimaryLanguage)];
     TSearch Search;
     Prepare(Search, Record);
@@ -156,6 +178,7 @@ void TTessivorForm::AppendSearch(std::unique_ptr<TConcSearchRec> Record) {
 
 void TTessivorForm::RunParallelSearch() {
     const TSearchScope Scope(*this);
+    const TFinalRows FinalRows{*this};
     TParallelSearch Threads(PrimaryLanguage, LanguageCount, Records);
     const TConcSearchRec& Record = *Records[size_t(PrimaryLanguage)];
     TSearch Search;
@@ -171,7 +194,8 @@ void TTessivorForm::RunParallelSearch() {
     const std::exception_ptr Failure =
         RunParallelRows(Search, Threads, Lists, false, CommonConfig->MaximumHits, Poll, [this](int32_t L) {
             RowsGrew(L);
-            if (L == PrimaryLanguage) UpdateMatchCount();
+            // The languages of a kept hit come in order: the last one ends the hit.
+            if (L == LanguageCount - 1) ShowGrownRows(false);
         });
     ShowSearchState();
     if (!Failure) return;

@@ -22,16 +22,19 @@
 #include "controls/FileDialogForm.h"
 #include "controls/FileDialogs.h"
 #include "controls/Msg.h"
+#include "controls/PrintDialogs.h"
 #include "engine/ConcConfig.h"
 #include "engine/ConcCorpus.h"
 #include "engine/ConcErrors.h"
 #include "engine/ConcLangs.h"
 #include "engine/ConcPrefs.h"
 #include "platform/IniFiles.h"
+#include "results/ConcFreqOptions.h"
 #include "results/ConcParaSearch.h"
 #include "results/ConcSearchOptions.h"
 #include "results/ConcSearchQuery.h"
 #include "results/ConcTessivor.h"
+#include "results/ConcWordListForm.h"
 #include "shell/ConcParaLoad.h"
 #include "shell/ConcRecentWorkspaces.h"
 #include "shell/ConcWorkOptions.h"
@@ -194,6 +197,7 @@ void InitUnits() {
     SetThousandSeparator(QLocale::system().groupSeparator().toStdString());
     RegisterConfigFontDialog();
     RegisterFileDialog();
+    RegisterPrintDialog();
 }
 
 // Unit end, in reverse order, once the main window and its children are destroyed.
@@ -382,8 +386,45 @@ void TConcMainForm::CreateActions() {
     // Closing runs the close sequence, whatever asks for it.
     connect(ExitAction, &QAction::triggered, this, &QWidget::close);
     connect(TileHorizontalAction, &QAction::triggered, this, [this] { FMdiArea->tileSubWindows(); });
-    connect(CascadeAction, &QAction::triggered, this, [this] { FMdiArea->cascadeSubWindows(); });
+    connect(CascadeAction, &QAction::triggered, this, [this] { CascadeMdiChildren(FMdiArea); });
     connect(ArrangeAction, &QAction::triggered, this, &TConcMainForm::ArrangeIcons);
+    connect(FrequencyOptionsAction, &QAction::triggered, this, &TConcMainForm::FrequencyOptions);
+}
+
+void TConcMainForm::FrequencyOptions() {
+    int Language = 0;
+    const QMdiSubWindow* Active = FMdiArea->activeSubWindow();
+    QWidget* Child = Active ? Active->widget() : nullptr;
+    if (const auto* List = qobject_cast<const TWordListForm*>(Child); List && List->FocusedLanguage() >= 0)
+        Language = List->FocusedLanguage();
+    else if (const auto* Window = qobject_cast<const TTessivorForm*>(Child);
+             Window && Window->FocusedLanguage() >= 0)
+        Language = Window->FocusedLanguage();
+    ShowFreqOptions(Language, false);
+}
+
+void FillLanguageMenu(QMenu* Menu, const std::function<void(int Language)>& Handler) {
+    Menu->clear();
+    Menu->addAction("All", [Handler] { Handler(-1); })->setData(-1);
+    Menu->addSeparator()->setData(-2);
+    for (int L = 0; L < LanguagesCount && L < MaxLanguages; ++L) {
+        if (!LanguageConfigs[size_t(L)]) continue;
+        QAction* Item = Menu->addAction(ToQString(LanguageConfigs[size_t(L)]->GetLanguageName()),
+                                        [Handler, L] { Handler(L); });
+        Item->setData(L);
+    }
+}
+
+void TConcMainForm::BuildLanguageMenus() {
+    for (const bool Alphabetical : {false, true}) {
+        FillLanguageMenu(Alphabetical ? AlphabeticalOrderMenu : FrequencyOrderMenu,
+                         [this, Alphabetical](int L) {
+                             // The list may have needed a corpus pass, which changes the word counts.
+                             ShowWordList(FMdiArea, L, Alphabetical);
+                             UpdateLanguagePanel();
+                         });
+    }
+    if (MainFormHooks.BuildLanguageMenus) MainFormHooks.BuildLanguageMenus(*this);
 }
 
 void TConcMainForm::Search(bool Advanced) {
@@ -425,8 +466,7 @@ void TConcMainForm::ArrangeIcons() {
 }
 
 // The menu bar holds only the commands the program carries out so far: a command that did nothing
-// would pretend to work. The Frequency menu exists already, since the idle handler keeps its states;
-// it and the other commands join the bar together with their handlers.
+// would pretend to work. The other commands join the bar together with their handlers.
 void TConcMainForm::CreateMenus() {
     FileMenu = menuBar()->addMenu("&File");
     FileMenu->addActions({LoadCorpusFileAction, UnloadCorpusAction});
@@ -440,11 +480,14 @@ void TConcMainForm::CreateMenus() {
 
     SearchMenu = menuBar()->addMenu("&Search");
     SearchMenu->addActions({SearchAction, AdvancedSearchAction, ParallelSearchAction, SearchOptionsAction});
-    FrequencyMenu = new QMenu("Fre&quency", this);
-    CollocateFrequencyDataMenu = FrequencyMenu->addMenu("Collocate Frequency &Data");
-    AdvancedCollocationMenu = FrequencyMenu->addMenu("Advanced &Collocation");
+    FrequencyMenu = menuBar()->addMenu("Fre&quency");
+    // The collocation commands join the menu together with the collocation windows.
+    CollocateFrequencyDataMenu = new QMenu("Collocate Frequency &Data", this);
+    AdvancedCollocationMenu = new QMenu("Advanced &Collocation", this);
     FrequencyOrderMenu = FrequencyMenu->addMenu("&Frequency Order");
     AlphabeticalOrderMenu = FrequencyMenu->addMenu("&Alphabetical Order");
+    FrequencyMenu->addSeparator();
+    FrequencyMenu->addAction(FrequencyOptionsAction);
 
     WindowMenu = menuBar()->addMenu("&Window");
     connect(WindowMenu, &QMenu::aboutToShow, this, &TConcMainForm::RebuildWindowList);
@@ -513,7 +556,7 @@ void TConcMainForm::FormActivate() {
     // raised (a bad heading pattern, a read error); the exception then goes on to the application's
     // handler. Not a guard object: a menu hook raising during the unwinding would end the program.
     auto finish = [this] {
-        if (MainFormHooks.BuildLanguageMenus) MainFormHooks.BuildLanguageMenus(*this);
+        BuildLanguageMenus();
         UpdateHintPanel();
         UpdateLanguagePanel();
     };
@@ -665,7 +708,7 @@ void TConcMainForm::LoadCorpus() {
             } else if (MainFormHooks.EnsureAlignIndexLists) {
                 MainFormHooks.EnsureAlignIndexLists();
             }
-            if (MainFormHooks.BuildLanguageMenus) MainFormHooks.BuildLanguageMenus(*this);
+            BuildLanguageMenus();
         }
     } catch (...) {
         UpdateHintPanel();
@@ -751,7 +794,7 @@ void TConcMainForm::OpenWorkspaceFile(const std::string& FileName) {
             LanguageConfigs[0] = std::make_unique<TConcordConfig>(0);
             LanguagesCount = 1;
         }
-        if (MainFormHooks.BuildLanguageMenus) MainFormHooks.BuildLanguageMenus(*this);
+        BuildLanguageMenus();
         PostStatusText("");
         UpdateHintPanel();
         UpdateLanguagePanel();
@@ -805,7 +848,7 @@ void TConcMainForm::WorkspaceOpened() {
         return true;
     });
     UpdateCaption();
-    if (MainFormHooks.BuildLanguageMenus) MainFormHooks.BuildLanguageMenus(*this);
+    BuildLanguageMenus();
 }
 
 // ---------------------------------------------------------------------------------------------------

@@ -111,6 +111,10 @@ struct TMainFormHooks {
 
 extern TMainFormHooks MainFormHooks;
 
+// Refills Menu with "All" (data -1), a separator (data -2) and one item per corpus language, captioned
+// with its name (data: the language); choosing an item calls Handler with its data.
+void FillLanguageMenu(QMenu* Menu, const std::function<void(int Language)>& Handler);
+
 // Fills the hooks of the units the program has: corpus processing, the corpus loading dialog, the
 // alignment runs (also the one that follows a pass made on demand) and the test for a concordance
 // window.
@@ -186,6 +190,12 @@ public:
     void Search(bool Advanced);
     // Parallel Search: the parallel search dialog, then a parallel concordance window of its queries.
     void ParallelSearch();
+    // Frequency Options: the options of the focused language of the active word-list window, else of
+    // the focused pane of the active concordance window, else of language 0.
+    void FrequencyOptions();
+    // Refills the per-language submenus of the Frequency menu ("All", a separator, each corpus language)
+    // whose commands exist (Frequency Order, Alphabetical Order), then runs the BuildLanguageMenus hook.
+    void BuildLanguageMenus();
     // Arrange Icons: the minimised children in a row along the bottom of the area, in the order they
     // were opened, wrapping upwards.
     void ArrangeIcons();
@@ -226,7 +236,8 @@ public:
     const std::string& Hint() const { return FHint; }
 
     // The commands. Those whose unit exists are in the menus: loading, unloading, scanning and aligning
-    // the corpus, the workspace commands, the search options, Exit and the Window menu's commands. The
+    // the corpus, the workspace commands, the search options, the word lists and the frequency options,
+    // Exit and the Window menu's commands. The
     // others stay out of the menu bar until the units that carry them out are built, with the states the
     // idle handler gives them.
     QAction* LoadCorpusFileAction;

@@ -128,6 +128,7 @@ void TUtf8CheckBox::nextCheckState() {
 TParaLoadForm::TParaLoadForm(bool NewCorpus, QWidget* Parent)
     : QDialog(Parent), FModel(NewCorpus), FChoices(LanguageChoices(platform::UserDefaultLangId())) {
     setWindowTitle("Load Corpus Files");
+    FPanelWidth = LanguageBoxWidth();
     BuildFixedControls();
     SetLanguageCount(NewCorpus ? MinParallelTexts
                                : std::clamp(LanguagesCount, MinParallelTexts, MaxParallelTexts));
@@ -135,6 +136,14 @@ TParaLoadForm::TParaLoadForm(bool NewCorpus, QWidget* Parent)
 }
 
 TParaLoadForm::~TParaLoadForm() = default;
+
+int TParaLoadForm::LanguageBoxWidth() const {
+    // A language box as wide as its longest name needs, measured by a box like it holding every name.
+    QComboBox Probe;
+    Probe.setFont(font());
+    for (const TNamedItem<uint32_t>& Choice : FChoices) Probe.addItem(QString::fromStdString(Choice.Name));
+    return std::max(ParaLoadPanelWidth, Probe.sizeHint().width());
+}
 
 void TParaLoadForm::BuildFixedControls() {
     auto* CountLabel = new QLabel("&Parallel texts:", this);
@@ -151,7 +160,7 @@ void TParaLoadForm::BuildFixedControls() {
     connect(ShowBtn, &QPushButton::clicked, this, &TParaLoadForm::ShowSelected);
     connect(RemoveBtn, &QPushButton::clicked, this, &TParaLoadForm::RemoveSelected);
 
-    FullPathCheck = new QCheckBox("Show full &path names", this);
+    FullPathCheck = new QCheckBox("Show &full path names", this);
     FullPathCheck->setGeometry(ParaLoadSpacing, FullPathTop, 200, 20);
     connect(FullPathCheck, &QCheckBox::clicked, this, [this] {
         for (int L = 0; L < PanelCount(); ++L) FillList(L, SelectedRows(L));
@@ -180,8 +189,8 @@ void TParaLoadForm::BuildFixedControls() {
     Line->setObjectName("AlignLine");
     Line->setFrameShape(QFrame::HLine);
     Line->setFrameShadow(QFrame::Sunken);
-    Line->setGeometry(ParaLoadSpacing, LineTop, ParaLoadClientWidth(MinParallelTexts) - 2 * ParaLoadSpacing,
-                      2);
+    Line->setGeometry(ParaLoadSpacing, LineTop,
+                      ParaLoadClientWidth(MinParallelTexts, FPanelWidth) - 2 * ParaLoadSpacing, 2);
 
     OkBtn = new QPushButton("OK", this);
     OkBtn->setDefault(true);
@@ -197,23 +206,23 @@ void TParaLoadForm::BuildPanel(int Language) {
     for (const TNamedItem<uint32_t>& Choice : FChoices)
         P.LanguageBox->addItem(QString::fromStdString(Choice.Name));
     P.LanguageBox->setCurrentIndex(LanguageChoiceIndex(FChoices, FModel.Panel(Language).Name));
-    P.LanguageBox->setGeometry(0, 0, ParaLoadPanelWidth, RowHeight);
+    P.LanguageBox->setGeometry(0, 0, FPanelWidth, RowHeight);
     P.FontBtn = new QPushButton("Font...", P.Panel);
     const int FontWidth = FitWidth(P.FontBtn, SmallButtonWidth);
     P.FontBtn->setGeometry(0, FontRow, FontWidth, RowHeight);
     P.FontLabel = new QLabel(P.Panel);
-    P.FontLabel->setGeometry(FontWidth + 4, FontRow, ParaLoadPanelWidth - FontWidth - 4, RowHeight);
+    P.FontLabel->setGeometry(FontWidth + 4, FontRow, FPanelWidth - FontWidth - 4, RowHeight);
     P.FormatBtn = new QPushButton("Format...", P.Panel);
     const int FormatWidth = FitWidth(P.FormatBtn, 60);
     P.FormatBtn->setGeometry(0, FormatRow, FormatWidth, RowHeight);
     P.Utf8Check = new TUtf8CheckBox("UTF-8", P.Panel);
     P.Utf8Check->setTristate(true);
-    P.Utf8Check->setGeometry(FormatWidth + 6, FormatRow, ParaLoadPanelWidth - FormatWidth - 6, RowHeight);
+    P.Utf8Check->setGeometry(FormatWidth + 6, FormatRow, FPanelWidth - FormatWidth - 6, RowHeight);
     P.FileList = new TParaLoadFileList(P.Panel);
-    P.FileList->setGeometry(0, ListTop, ParaLoadPanelWidth, ListHeight);
+    P.FileList->setGeometry(0, ListTop, FPanelWidth, ListHeight);
     P.AddBtn = new QPushButton("Add", P.Panel);
     P.AddBtn->setGeometry(0, AddRow, FitWidth(P.AddBtn, 35), RowHeight);
-    P.Panel->setGeometry(ParaLoadPanelLeft(Language), PanelTop, ParaLoadPanelWidth, PanelHeight);
+    P.Panel->setGeometry(ParaLoadPanelLeft(Language, FPanelWidth), PanelTop, FPanelWidth, PanelHeight);
 
     // The dialog sets the language box's entry itself; only the user's choice names the language.
     connect(P.LanguageBox, &QComboBox::activated, this,
@@ -241,13 +250,14 @@ void TParaLoadForm::RemovePanel(int Language) {
     FPanels.erase(FPanels.begin() + Language, FPanels.end());
 }
 
-// Client width n x 160 + (n + 1) x 4, centred horizontally on the screen (and vertically when it opens);
+// Client width n x 160 + (n + 1) x 4 (wider panels when a language name needs them), centred
+// horizontally on the screen (and vertically when it opens);
 // "&Show" and "&Remove" under the last panel's list, right-aligned with it.
 void TParaLoadForm::LayOut() {
     const int Count = PanelCount();
-    const int Width = ParaLoadClientWidth(Count);
+    const int Width = ParaLoadClientWidth(Count, FPanelWidth);
     setFixedSize(Width, ParaLoadClientHeight);
-    const int Right = ParaLoadPanelLeft(Count - 1) + ParaLoadPanelWidth;
+    const int Right = ParaLoadPanelLeft(Count - 1, FPanelWidth) + FPanelWidth;
     const int RemoveWidth = FitWidth(RemoveBtn, SmallButtonWidth),
               ShowWidth = FitWidth(ShowBtn, SmallButtonWidth);
     RemoveBtn->setGeometry(Right - RemoveWidth, PanelTop + AddRow, RemoveWidth, RowHeight);
@@ -269,7 +279,7 @@ void TParaLoadForm::SetTabChain() {
     QWidget* Previous = nullptr;
     SetTabOrders(Previous, {CountBox});
     for (const TParaLoadPanel& P : FPanels)
-        SetTabOrders(Previous, {P.LanguageBox, P.FontBtn, P.FileList, P.AddBtn});
+        SetTabOrders(Previous, {P.LanguageBox, P.FontBtn, P.FormatBtn, P.Utf8Check, P.FileList, P.AddBtn});
     SetTabOrders(Previous,
                  {ShowBtn, RemoveBtn, FullPathCheck, AlignFormatBox, AlignOptionsBtn, OkBtn, CancelBtn});
 }

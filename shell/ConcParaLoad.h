@@ -107,11 +107,14 @@ private:
     void ShowSelected();
     void RemoveSelected();
     void SetTabChain();
+    // The width of every panel: the standard 160 pixels, more when the longest language name needs it.
+    int LanguageBoxWidth() const;
 
     TParaLoadModel FModel;
     std::vector<TParaLoadPanel> FPanels;
     std::vector<TNamedItem<uint32_t>> FChoices;
     bool FUpdating = false;
+    int FPanelWidth = ParaLoadPanelWidth;
 };
 
 // What "The program will now exit." does: ends the application's event loop. Tests replace it; an empty

@@ -230,11 +230,11 @@ private:
 constexpr int ParaLoadPanelWidth = 160;
 constexpr int ParaLoadSpacing = 4;
 constexpr int ParaLoadClientHeight = 312;
-// The client width for Count panels: Count x 160 + (Count + 1) x 4.
-constexpr int ParaLoadClientWidth(int Count) {
-    return Count * ParaLoadPanelWidth + (Count + 1) * ParaLoadSpacing;
+// The client width for Count panels of PanelWidth: Count x 160 + (Count + 1) x 4 at the standard width.
+constexpr int ParaLoadClientWidth(int Count, int PanelWidth = ParaLoadPanelWidth) {
+    return Count * PanelWidth + (Count + 1) * ParaLoadSpacing;
 }
-// The left edge of panel Index: 4 + Index x 164.
-constexpr int ParaLoadPanelLeft(int Index) {
-    return ParaLoadSpacing + Index * (ParaLoadPanelWidth + ParaLoadSpacing);
+// The left edge of panel Index: 4 + Index x 164 at the standard width.
+constexpr int ParaLoadPanelLeft(int Index, int PanelWidth = ParaLoadPanelWidth) {
+    return ParaLoadSpacing + Index * (PanelWidth + ParaLoadSpacing);
 }

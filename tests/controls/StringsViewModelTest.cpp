@@ -187,7 +187,12 @@ int32_t OracleTop(int32_t I, int32_t Top, int32_t Count, int32_t CH, const TSVHe
     const auto L = Layout(Top);
     if (I >= Top && I <= L.BottomIndex) return I == L.BottomIndex && !L.BottomComplete ? StepDown(Top) : Top;
     if (I == 0) return 0;
-    if (I == Count - 1) return Count - 1;
+    if (I == Count - 1) {
+        // The end shows a full last screen: the first top from which the last item is wholly visible.
+        for (int32_t T = 0; T < Count - 1; ++T)
+            if (Layout(T).BottomIndex == Count - 1 && Layout(T).BottomComplete) return T;
+        return Count - 1;
+    }
     if (I < Top) return I;
     if (I == L.BottomIndex + 1) return StepDown(Top);
     int32_t T = Top;

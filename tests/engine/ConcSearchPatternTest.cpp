@@ -64,16 +64,31 @@ protected:
         std::vector<std::string> hits;
         while (context->SearchRange(reader, true)) {
             int32_t start = context->MatchStart;
-            // Before a word tag written in front of its word only blanks are passed over.
-            auto passed = [&](unsigned char c) {
-                return context->DelimiterSet[c] && (CommonConfig->WordTag == 0 || c <= ' ');
-            };
-            while (Syntax != 1 && passed(static_cast<unsigned char>(Text[start]))) ++start;
+            start = HitStart(*context, Text, start, Syntax);
             const int32_t end = context->MatchEnd - (context->MatchEndAfterDelimiter ? 1 : 0);
             hits.push_back(Text.substr(start, end - start));
             if (hits.size() > 100000) break;
         }
         return hits;
+    }
+
+    // Where a hit found from Start begins, as the search reports it: the first word byte (the first
+    // word or word-tag byte in the tag syntax), or Start itself for a regular expression.
+    static int32_t HitStart(TSearchContext& Context, const std::string& Text, int32_t Start, uint8_t Syntax) {
+        if (Syntax == 1) return Start;
+        TMemorySynchroStream stream(Text);
+        TBufStream reader(stream, 0);
+        ConfigureBufStream(reader);
+        if (CommonConfig->WordTag == 0) {
+            const int32_t first = Context.FirstWordByte(reader, Start);
+            return first < 0 ? Start : first;
+        }
+        reader.SetPosition(Start);
+        TCharType type = ctNone;
+        for (int32_t at = Start;; ++at) {
+            if (reader.NextChar(type) == 0) return Start;
+            if (type == ctWord || (Syntax == 2 && type == ctPOSTag)) return at;
+        }
     }
 
     std::vector<std::string> Tokens(const std::string& Text) {
@@ -179,8 +194,13 @@ TEST_F(SearchPatternTest, WordsAndSkipsInText) {
     EXPECT_EQ(Hits("a b", "a a b A B"), (Strings{"a b", "A B"}));
     EXPECT_EQ(Hits("a b", "a a b", 0, "", true), (Strings{"a b"}));
     EXPECT_EQ(Hits("A", "a A", 0, "", true), (Strings{"A"}));
-    // Without word tags a tag's name is a word like any other.
-    EXPECT_EQ(Hits("p", "<p>text</p>"), (Strings{"p", "p"}));
+    // Without word tags a tag is still markup: its name is no word, and it ends the word before it.
+    EXPECT_EQ(Hits("p", "<p>text</p>"), Strings{});
+    EXPECT_EQ(Hits("p text", "<p>p<b> text</p>"), (Strings{"p<b> text"}));
+    EXPECT_EQ(Hits("a<b", "a<b"), Strings{}) << "the search character stays a delimiter in the pattern";
+    EXPECT_EQ(Hits("x", "x< y x<"), (Strings{"x", "x"})) << "a \"<\" that opens no tag";
+    CommonConfig->TagStart = 0;
+    EXPECT_EQ(Hits("p", "<p>text</p>"), (Strings{"p", "p"})) << "with tags switched off nothing changes";
     // A 0 byte reads as a blank; a word at the range end keeps its last byte.
     EXPECT_EQ(Hits("a*", std::string("ab ac\0ad", 8)), (Strings{"ab", "ac", "ad"}));
     EXPECT_EQ(Hits("@@", "a b c"), Strings{}) << "a pattern of skips alone matches nothing";
@@ -202,9 +222,10 @@ TEST_F(SearchPatternTest, TagQueries) {
     EXPECT_EQ(Hits("the&", text, 2), (Strings{"The_DT", "the"}));
     EXPECT_EQ(Hits("**", text, 2), (Strings{"on", "the"}));
     EXPECT_EQ(Hits("cat&nn sat", text, 2), (Strings{"cat_NN sat_VBD"}));
-    // A skip counts two tokens a word, whether the words carry tags or not.
+    // A skipped word is one word with its tag when it has one.
     EXPECT_EQ(Hits("the @ c&nn", "the_DT a_X b_Y c_NN", 2), (Strings{"the_DT a_X b_Y c_NN"}));
-    EXPECT_EQ(Hits("the @ c&nn", "the_DT a b c_NN", 2), Strings{});
+    EXPECT_EQ(Hits("the @ c&nn", "the_DT a b c_NN", 2), (Strings{"the_DT a b c_NN"}));
+    EXPECT_EQ(Hits("a @ d", "a_X b c_X d_X e", 2), (Strings{"a_X b c_X d_X"}));
     EXPECT_EQ(Hits("cat @@ &nn", text, 2), (Strings{"cat_NN sat_VBD on the mat_NN"}));
     // A failed first pair lets the next attempt start after its tag.
     EXPECT_EQ(Hits("sat&vbd", "sat_NN sat_VBD", 2), (Strings{"sat_VBD"}));
@@ -228,9 +249,10 @@ TEST_F(SearchPatternTest, TagQueries) {
     EXPECT_EQ(Hits("cat&nn", "the[DT] cat[NN] cat[VB]", 2), (Strings{"cat[NN]"}));
     CommonConfig->wTagBefore = true;
     EXPECT_EQ(Hits("cat&nn", "[DT]the [NN]cat [VB]cat", 2), (Strings{"[NN]cat"}));
-    // Text queries read tags as tokens of their own, which end a word sequence.
+    // Text queries pass over the word tags between their words.
     CommonConfig->wTagBefore = false;
     EXPECT_EQ(Hits("cat", "the[DT] cat[NN]", 0), (Strings{"cat"}));
+    EXPECT_EQ(Hits("the cat", "the[DT] cat[NN] the cat", 0), (Strings{"the[DT] cat", "the cat"}));
 }
 
 TEST_F(SearchPatternTest, TagsAcrossReaderWindows) {
@@ -311,6 +333,47 @@ TEST_F(SearchPatternTest, RegularExpressionHitsAgreeWithTheWholeText) {
     }
 }
 
+// Texts of 20 to 40 KB with long words that cross the buffer's halves and end: expressions with end
+// anchors, word boundaries and greedy loops find, hit after hit, what they find in the whole text.
+TEST_F(SearchPatternTest, RegularExpressionsAtTheBufferEdgeAgreeWithTheWholeText) {
+    std::mt19937 rng(7);
+    auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); };
+    const char* const patterns[] = {"a\\w*",      ".$",          "b\\'",         "\\w+$",
+                                    "c\\b",       "\\ba[ab]*\\>", "(ab)+c?",        "\\<b\\w*a\\>",
+                                    "[^ ]+ [^ ]+$", "a\\B",        "[abc]{3}\\b",  "\\w{40,}b"};
+    int compared = 0;
+    for (int k = 0; k < 96; ++k) {
+        const std::string pattern = patterns[k % 12];
+        std::string text;
+        const size_t size = 20000 + static_cast<size_t>(pick(20000));
+        while (text.size() < size) {
+            const int length = pick(8) == 0 ? 1000 + pick(2900) : 1 + pick(6);
+            for (int i = 0; i < length; ++i) text += "abc"[pick(3)];
+            text += pick(5) == 0 ? ", " : " ";
+        }
+        if (pick(2) == 0) text.pop_back();  // a text that ends inside a word
+        TRegExp whole(pattern, RegExpSyntaxExtended, 0);
+        std::vector<std::pair<int32_t, int32_t>> expected;
+        TRegExpSpan span;
+        bool short_ = true;
+        for (int from = 0; whole.Search(text, from, span); from = span.End) {
+            expected.push_back({span.Start, span.End});
+            short_ = short_ && span.End - span.Start < TSearchContext::RegExpSlide;
+        }
+        if (!short_) continue;
+        ++compared;
+        auto context = Context(pattern, 1);
+        TMemorySynchroStream stream(text);
+        TBufStream reader(stream, 0);
+        ConfigureBufStream(reader);
+        std::vector<std::pair<int32_t, int32_t>> got;
+        while (context->SearchRange(reader, false) && got.size() <= expected.size())
+            got.push_back({context->MatchStart, context->MatchEnd});
+        ASSERT_EQ(got, expected) << pattern << " over " << text.size() << " bytes";
+    }
+    EXPECT_GT(compared, 60);
+}
+
 TEST_F(SearchPatternTest, RegularExpressionsInADoubleByteCodePage) {
     LanguageConfigs[0]->SetLanguage(1041, "Japanese");
     ASSERT_TRUE(LanguageConfigs[0]->NoCaseMap);
@@ -331,6 +394,16 @@ TEST_F(SearchPatternTest, RegularExpressionsInADoubleByteCodePage) {
                    1),
               (Strings{"\x95\x5C", "\x81\x42", "a"}));
     EXPECT_EQ(Hits("\x95", "\x95\x5C \x95\x5C", 1), (Strings{"\x95\x5C", "\x95\x5C"}));
+
+    // A pattern's characters pair up as the text's do: a second byte 0x5C is no backslash, 0x5D no "]".
+    const std::string hyo = "\x95\x5C", ji = "\x8E\xA6", so = "\x83\x5C", bo = "\x81\x5D";
+    const std::string words = hyo + ji + " " + hyo + hyo + " " + so + " x" + bo + ji;
+    EXPECT_EQ(Hits(hyo, words, 1), (Strings{hyo, hyo, hyo}));
+    EXPECT_EQ(Hits(hyo + ji, words, 1), (Strings{hyo + ji}));
+    EXPECT_EQ(Hits(hyo + "+", words, 1), (Strings{hyo, hyo + hyo})) << "the character repeats as one";
+    EXPECT_EQ(Hits("\\" + so, words, 1), (Strings{so}));
+    EXPECT_EQ(Hits("x[" + bo + "]", words, 1), (Strings{"x" + bo}));
+    EXPECT_THROW(Context("x\\", 1), ERegExp) << "a backslash of its own still escapes";
 }
 
 TEST_F(SearchPatternTest, WordsInADoubleByteCodePageKeepTheirTrailBytes) {
@@ -416,3 +489,127 @@ TEST_F(SearchPatternTest, PlainWordsMatchLikeABruteForceComparison) {
 }
 
 }  // namespace
+
+// Word and tag queries over random texts with tags, word tags and untagged words, against a model that
+// sees the text as the list of its words: tags are never words, a text query passes over word tags, a
+// skipped word is one word (with its tag), and the hits follow one another without overlapping.
+namespace {
+
+struct TModelWord {
+    std::string Text, Tag;
+    int32_t Start = 0, End = 0, TagEnd = 0;
+};
+
+struct TModelTerm {
+    bool Skip = false;
+    std::string Word, Tag;  // Word "*" or "x*" or exact; Tag "*" any or none, "" none, else exact
+};
+
+bool ModelWordMatches(const TModelTerm& Term, const TModelWord& W) {
+    const std::string& p = Term.Word;
+    const bool word = p == "*" || (p.size() == 2 && p[1] == '*' ? W.Text[0] == p[0] : W.Text == p);
+    if (!word) return false;
+    if (Term.Tag == "*") return true;
+    return W.Tag == Term.Tag;
+}
+
+int ModelMatchFrom(const std::vector<TModelTerm>& Q, size_t T, size_t W, const std::vector<TModelWord>& Words,
+                   int Lo, int Hi) {
+    if (T == Q.size()) return static_cast<int>(W);
+    if (Q[T].Skip) {
+        for (int k = Lo; k <= Hi; ++k) {
+            if (W + k > Words.size()) return -1;
+            if (T + 1 == Q.size()) return static_cast<int>(W) + k;
+            const int end = ModelMatchFrom(Q, T + 1, W + k, Words, Lo, Hi);
+            if (end >= 0) return end;
+        }
+        return -1;
+    }
+    if (W >= Words.size() || !ModelWordMatches(Q[T], Words[W])) return -1;
+    return ModelMatchFrom(Q, T + 1, W + 1, Words, Lo, Hi);
+}
+
+}  // namespace
+
+TEST_F(SearchPatternTest, WordQueriesAroundTagsAgreeWithAWordListModel) {
+    std::mt19937 random(37);
+    auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+    CommonConfig->MatchWordsLo = 1;
+    CommonConfig->MatchWordsHi = 3;
+    CommonConfig->wTagDelimiter = '_';
+    const char* const wordTexts[] = {"a", "b", "p", "s", "ab", "ba"};
+    const char* const tagTexts[] = {"x", "y", "p"};
+    const char* const separators[] = {" ", ", ", " <p>", "<b>", " </s> ", "\r\n", "<s>", "</p>\r\n<p>"};
+    for (int round = 0; round < 150; ++round) {
+        const int mode = round % 3;  // 0 text without word tags, 1 text with word tags, 2 tag syntax
+        CommonConfig->WordTag = mode == 0 ? 0 : 1;
+        const uint8_t syntax = mode == 2 ? 2 : 0;
+        std::string text;
+        std::vector<TModelWord> words;
+        const int count = round % 10 == 0 ? 6000 : 20 + pick(200);
+        for (int w = 0; w < count; ++w) {
+            text += separators[pick(8)];
+            TModelWord word;
+            word.Text = wordTexts[pick(6)];
+            word.Start = static_cast<int32_t>(text.size());
+            text += word.Text;
+            word.End = word.TagEnd = static_cast<int32_t>(text.size());
+            if (mode != 0 && pick(3) != 0) {
+                word.Tag = tagTexts[pick(3)];
+                text += "_" + word.Tag;
+                word.TagEnd = static_cast<int32_t>(text.size());
+            }
+            words.push_back(word);
+        }
+        text += separators[pick(8)];
+
+        std::vector<TModelTerm> query;
+        std::string pattern;
+        const int terms = 1 + pick(3);
+        for (int t = 0; t < terms; ++t) {
+            TModelTerm term;
+            std::string token;
+            if (t > 0 && pick(4) == 0) {
+                term.Skip = true;
+                token = "@";
+            } else if (syntax == 0) {
+                const char* const texts[] = {"a", "b", "p", "s", "a*", "*"};
+                term.Word = token = texts[pick(6)];
+                term.Tag = "*";
+            } else {
+                const int kind = pick(4);
+                term.Word = wordTexts[pick(6)];
+                term.Tag = tagTexts[pick(3)];
+                if (kind == 0) token = term.Word + "&" + term.Tag;
+                if (kind == 1) token = term.Word, term.Tag = "*";
+                if (kind == 2) token = "&" + term.Tag, term.Word = "*";
+                if (kind == 3) token = "**", term.Word = "*", term.Tag = "";
+            }
+            query.push_back(term);
+            pattern += (t > 0 ? " " : "") + token;
+        }
+
+        std::vector<std::pair<int32_t, int32_t>> expected;
+        for (size_t w = 0; w < words.size();) {
+            const int end = ModelMatchFrom(query, 0, w, words, 1, 3);
+            if (end < 0) {
+                ++w;
+                continue;
+            }
+            const TModelWord& last = words[static_cast<size_t>(end - 1)];
+            expected.push_back({words[w].Start, syntax == 2 ? last.TagEnd : last.End});
+            w = static_cast<size_t>(end);
+        }
+
+        auto context = Context(pattern, syntax);
+        TMemorySynchroStream stream(text);
+        TBufStream reader(stream, 0);
+        ConfigureBufStream(reader);
+        std::vector<std::pair<int32_t, int32_t>> found;
+        while (context->SearchRange(reader, false) && found.size() <= expected.size()) {
+            const int32_t start = HitStart(*context, text, context->MatchStart, syntax);
+            found.push_back({start, context->MatchEnd - (context->MatchEndAfterDelimiter ? 1 : 0)});
+        }
+        ASSERT_EQ(found, expected) << "round " << round << " mode " << mode << " pattern " << pattern;
+    }
+}

@@ -414,6 +414,30 @@ TEST_F(SearchTest, HitTextsAndTheWordsAround) {
     EXPECT_EQ(HitTexts(Run(Query("end x", 1))), Strings{"end x"});
 }
 
+// A hit of a regular expression is its match with word tags as without; a word query's hit begins at
+// its first word, past the tags and word tags before it.
+TEST_F(SearchTest, HitsBeginWhereTheirMatchOrFirstWordBegins) {
+    CommonConfig->WordTag = 1;
+    const std::string text = "<s>The_DT cat_NN sat_VBD .</s> <s>A_DT dog_NN ran_VBD , fast_RB ;</s>";
+    File(text);
+    const auto ends = Run(Query("</s>", 1));
+    ASSERT_EQ(ends.size(), 2u);
+    EXPECT_EQ(ends[0].Start, static_cast<int32_t>(text.find("</s>")));
+    EXPECT_EQ(ends[0].Text, "</s>");
+    EXPECT_EQ(HitTexts(Run(Query("[.,;:]", 1))), (Strings{".", ",", ";"}));
+    EXPECT_EQ(HitTexts(Run(Query("_NN", 1))), (Strings{"_NN", "_NN"}));
+    const auto phrase = Run(Query("dog ran", 0));
+    ASSERT_EQ(phrase.size(), 1u);
+    EXPECT_EQ(phrase[0].Start, static_cast<int32_t>(text.find("dog")));
+    EXPECT_EQ(phrase[0].End, static_cast<int32_t>(text.find("ran") + 3));
+    CommonConfig->WordTag = 0;
+    const auto plain = Run(Query("s", 0));
+    EXPECT_EQ(plain.size(), 0u) << "the tags <s> and </s> hold no word";
+    const auto second = Run(Query("a_dt", 0));
+    ASSERT_EQ(second.size(), 1u);
+    EXPECT_EQ(second[0].Start, static_cast<int32_t>(text.find("A_DT"))) << "past the tag before it";
+}
+
 TEST_F(SearchTest, QueryDescription) {
     TConcSearchRec q = Query("a");
     q.FrequencyOfHits = 4;

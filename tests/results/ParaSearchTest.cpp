@@ -542,3 +542,175 @@ TEST_F(ParaSearchTest, HitsWithoutAPassageInALanguage) {
 }
 
 }  // namespace
+
+// Languages 1 to 3 each aligned with language 0 on their own, grouping language 0's lines differently,
+// so that a hit's passage in another language covers one or several of that language's units. A
+// model maps every passage through language 0 and looks for the words in the whole passage; the
+// maximum and the frequency of hits count kept lines only. The search within the lines of a language
+// without a query then finds every occurrence in each row's passage.
+TEST_F(ParaSearchTest, PassagesOfSeveralUnitsAndCountsOfKeptLines) {
+    struct TText {
+        std::string Text;
+        std::vector<TWord> Words;
+        std::vector<std::pair<int32_t, int32_t>> Units;
+    };
+    using TGroups = std::vector<std::pair<int, int>>;  // first and last line of language 0
+    std::mt19937 Random(37);
+    auto pick = [&](int N) { return static_cast<int>(Random() % static_cast<unsigned>(N)); };
+    auto Lines = [&](int Count) {
+        TText T;
+        for (int U = 0; U < Count; ++U) {
+            const auto Start = static_cast<int32_t>(T.Text.size());
+            for (int W = pick(4); W > 0; --W) {
+                const std::string& Word = Vocabulary[static_cast<size_t>(pick(3))];
+                T.Words.push_back({static_cast<int32_t>(T.Text.size()),
+                                   static_cast<int32_t>(T.Text.size() + Word.size()), Word});
+                T.Text += Word + (W > 1 ? " " : "");
+            }
+            T.Text += "\n";
+            T.Units.push_back({Start, static_cast<int32_t>(T.Text.size())});
+        }
+        return T;
+    };
+    auto WordsIn = [](const TText& T, int32_t From, int32_t To, const std::string& Word) {
+        std::vector<int32_t> Starts;
+        for (const TWord& W : T.Words) {
+            if (W.Start >= From && W.End <= To && W.Text == Word) Starts.push_back(W.Start);
+        }
+        return Starts;
+    };
+    int Kept = 0, Several = 0;
+    for (int Round = 0; Round < 30; ++Round) {
+        ResetGlobalsForTest();
+        SetUp();
+        const int Languages = 3 + Round % 2;
+        const int Files = 2;
+        std::vector<std::vector<TText>> Texts(static_cast<size_t>(Languages));  // [language][file]
+        std::vector<std::vector<TGroups>> Groups(static_cast<size_t>(Languages));
+        std::array<std::unique_ptr<TDoubleAlignIndexes>*, 3> Pairs = {&Align12, &Align13, &Align14};
+        for (int K = 1; K < Languages; ++K) *Pairs[size_t(K - 1)] = std::make_unique<TDoubleAlignIndexes>();
+        for (int F = 0; F < Files; ++F) {
+            const TText Zero = Lines(2 + pick(6));
+            Texts[0].push_back(Zero);
+            AddFile(0, "l0f" + std::to_string(F) + ".txt", Zero.Text);
+            for (int K = 1; K < Languages; ++K) {
+                TGroups G;
+                for (int First = 0; First < static_cast<int>(Zero.Units.size());) {
+                    const int Last = std::min(First + pick(3), static_cast<int>(Zero.Units.size()) - 1);
+                    G.push_back({First, Last});
+                    First = Last + 1;
+                }
+                const TText Own = Lines(static_cast<int>(G.size()));
+                auto Pair = std::make_unique<TDoubleAlignIndex>();
+                for (size_t I = 0; I < G.size(); ++I) {
+                    const int32_t S = Zero.Units[size_t(G[I].first)].first, E = Zero.Units[size_t(G[I].second)].second;
+                    Pair->Side1.Add(S, E, E - S);
+                    Pair->Side2.Add(Own.Units[I].first, Own.Units[I].second, Own.Units[I].second - Own.Units[I].first);
+                }
+                (*Pairs[size_t(K - 1)])->Add(std::move(Pair));
+                Texts[size_t(K)].push_back(Own);
+                Groups[size_t(K)].push_back(G);
+                AddFile(K, "l" + std::to_string(K) + "f" + std::to_string(F) + ".txt", Own.Text);
+            }
+        }
+        // A range of language From in file F as a range of language To, through language 0.
+        auto Map = [&](int From, int To, int F, std::pair<int32_t, int32_t> R) {
+            const TText& Zero = Texts[0][size_t(F)];
+            if (From != 0) {
+                const auto& G = Groups[size_t(From)][size_t(F)];
+                const auto& Units = Texts[size_t(From)][size_t(F)].Units;
+                const auto I = static_cast<size_t>(std::find(Units.begin(), Units.end(), R) - Units.begin());
+                R = {Zero.Units[size_t(G[I].first)].first, Zero.Units[size_t(G[I].second)].second};
+            }
+            if (To == 0) return R;
+            const auto& G = Groups[size_t(To)][size_t(F)];
+            const auto& Units = Texts[size_t(To)][size_t(F)].Units;
+            std::pair<int32_t, int32_t> Out{-1, -1};
+            for (size_t I = 0; I < G.size(); ++I) {
+                if (Zero.Units[size_t(G[I].first)].first >= R.second ||
+                    Zero.Units[size_t(G[I].second)].second <= R.first)
+                    continue;
+                if (Out.first < 0) Out.first = Units[I].first;
+                Out.second = Units[I].second;
+            }
+            return Out;
+        };
+
+        const int32_t Primary = Round % 3;
+        const int Frequency = Round % 4 == 3 ? 2 : 1;
+        const int32_t MaxHits = Round % 5 == 2 ? 1 + pick(3) : 0;
+        CommonConfig->FrequencyOfHits = Frequency;
+        const int Silent = Round % 2 == 0 ? (Primary == 1 ? 2 : 1) : -1;  // a language without a query
+        for (auto& R : Records) R.reset();
+        for (int L = 0; L < Languages; ++L) {
+            if (L == Silent) continue;
+            Records[size_t(L)] = Query(L, Vocabulary[size_t(pick(3))], L != Primary && pick(3) == 0);
+        }
+
+        std::vector<std::vector<TRowModel>> Want(static_cast<size_t>(Languages));
+        int Found = 0, Reported = 0;
+        for (int F = 0; F < Files && (MaxHits == 0 || Reported < MaxHits); ++F) {
+            // Language 0 is searched in the units of its pair with language 1.
+            std::vector<std::pair<int32_t, int32_t>> Units = Texts[size_t(Primary)][size_t(F)].Units;
+            if (Primary == 0) {
+                Units.clear();
+                for (const auto& G : Groups[1][size_t(F)])
+                    Units.push_back({Texts[0][size_t(F)].Units[size_t(G.first)].first,
+                                     Texts[0][size_t(F)].Units[size_t(G.second)].second});
+            }
+            for (const auto& Unit : Units) {
+                const auto Hits = WordsIn(Texts[size_t(Primary)][size_t(F)], Unit.first, Unit.second,
+                                          Records[size_t(Primary)]->Names[0]);
+                for (int32_t Start : Hits) {
+                    if (MaxHits != 0 && Reported == MaxHits) break;
+                    if (++Found % Frequency != 0) continue;
+                    std::vector<TRowModel> Row(static_cast<size_t>(Languages));
+                    bool Keep = true;
+                    for (int L = 0; L < Languages; ++L) {
+                        if (L == Primary) {
+                            Row[size_t(L)] = {F, Unit.first, Unit.second, {Start}};
+                            continue;
+                        }
+                        const auto Passage = Map(Primary, L, F, Unit);
+                        Row[size_t(L)] = {F, Passage.first, Passage.second, {}};
+                        const auto& Own = Texts[size_t(L)][size_t(F)].Units;
+                        Several += std::count_if(Own.begin(), Own.end(), [&](const auto& U) {
+                                       return U.first >= Passage.first && U.second <= Passage.second;
+                                   }) > 1;
+                        if (!Records[size_t(L)]) continue;
+                        Row[size_t(L)].HitStarts = WordsIn(Texts[size_t(L)][size_t(F)], Passage.first,
+                                                           Passage.second, Records[size_t(L)]->Names[0]);
+                        Keep = Keep && (!Row[size_t(L)].HitStarts.empty() != Records[size_t(L)]->Not);
+                    }
+                    if (!Keep) {
+                        --Found;
+                        continue;
+                    }
+                    ++Reported;
+                    for (int L = 0; L < Languages; ++L) Want[size_t(L)].push_back(Row[size_t(L)]);
+                }
+            }
+        }
+        Kept += static_cast<int>(Want[0].size());
+        EXPECT_EQ(RunParallel(Primary, Languages, MaxHits), nullptr);
+        ExpectRows(Want, Languages, "round " + std::to_string(Round));
+
+        if (Silent < 0) continue;
+        const std::string Word = Vocabulary[size_t(pick(3))];
+        TSearch Search;
+        uint8_t Stage = 9;
+        std::string Error;
+        Search.Prepare(*Query(Silent, Word), Stage, Error);
+        TReaderList Readers = OpenReaders(Silent);
+        SearchWithinRows(Search, *Lists[size_t(Silent)], nullptr, Readers, true, 0);
+        const TConcordItems& List = *Lists[size_t(Silent)];
+        ASSERT_EQ(List.Count(), static_cast<int32_t>(Want[size_t(Silent)].size()));
+        for (int32_t I = 0; I < List.Count(); ++I) {
+            TRowModel Row = Want[size_t(Silent)][size_t(I)];
+            Row.HitStarts = WordsIn(Texts[size_t(Silent)][size_t(Row.File)], Row.AlignedStart, Row.AlignedEnd, Word);
+            EXPECT_EQ(RowsOf(List)[size_t(I)], Row) << "round " << Round << ", row " << I;
+        }
+    }
+    EXPECT_GT(Kept, 30);
+    EXPECT_GT(Several, 30);
+}

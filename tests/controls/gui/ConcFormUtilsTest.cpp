@@ -404,6 +404,69 @@ TEST(FormHelpers, MdiChildKeepsTheSizeItsFormWasGiven) {
     alone->close();
 }
 
+// Each new child opens one cascade step below and right of the one opened before (the area itself would
+// stack them all in its top-left corner), starting again at the corner when the next step would leave the
+// area; "Cascade" lays them out the same way and keeps their sizes (the area's own cascade shrinks them
+// to their contents' size hint).
+TEST(FormHelpers, ChildrenCascadeFromTheLastOneAndKeepTheirSizes) {
+    QMdiArea area;
+    area.resize(900, 700);
+    area.show();
+    const QRect room(QPoint(0, 0), area.viewport()->size());
+    std::vector<QMdiSubWindow*> subs;
+    for (int i = 0; i < 12; ++i) {
+        auto* form = new QWidget;
+        new QVBoxLayout(form);
+        form->layout()->addWidget(new QLineEdit);
+        form->resize(532, 412);
+        subs.push_back(ShowMdiChild(&area, form));
+        EXPECT_EQ(form->size(), QSize(532, 412));
+    }
+    const int step = MdiCascadeStep(&area);
+    EXPECT_GE(step, subs[0]->widget()->y());
+    EXPECT_GT(step, 10);
+    EXPECT_EQ(subs[0]->pos(), QPoint(0, 0));
+    int wraps = 0;
+    for (size_t i = 1; i < subs.size(); ++i) {
+        EXPECT_TRUE(room.contains(subs[i]->geometry())) << i;
+        if (subs[i]->pos() == QPoint(0, 0)) {
+            ++wraps;
+            EXPECT_GT(subs[i - 1]->y() + step + subs[i]->height(), room.height()) << i;
+        } else {
+            EXPECT_EQ(subs[i]->pos(), subs[i - 1]->pos() + QPoint(step, step)) << i;
+        }
+    }
+    EXPECT_EQ(wraps, 1);
+
+    // Scattered, one made small and one maximised: the cascade keeps each size where it fits, cuts the
+    // windows low in the area to the room left, never below half their size, and restores the maximised.
+    const QSize standard = subs[0]->size();
+    subs[3]->move(300, 200);
+    subs[4]->resize(300, 200);
+    subs[5]->showMaximized();
+    CascadeMdiChildren(&area);
+    const QList<QMdiSubWindow*> stack = area.subWindowList(QMdiArea::StackingOrder);
+    ASSERT_EQ(stack.size(), 12);
+    EXPECT_EQ(stack.front()->pos(), QPoint(0, 0));
+    int cut = 0;
+    for (qsizetype i = 0; i < stack.size(); ++i) {
+        QMdiSubWindow* sub = stack[i];
+        const QSize own = sub == subs[4] ? QSize(300, 200) : standard;
+        EXPECT_FALSE(sub->isMaximized());
+        EXPECT_TRUE(room.contains(sub->geometry())) << i;
+        EXPECT_EQ(sub->size(), own.boundedTo(room.size() - QSize(sub->x(), sub->y()))) << i;
+        EXPECT_GE(sub->height(), own.height() / 2) << i;
+        cut += sub->size() != own;
+        if (i > 0 && sub->pos() != QPoint(0, 0)) {
+            EXPECT_EQ(sub->pos(), stack[i - 1]->pos() + QPoint(step, step)) << i;
+        }
+    }
+    EXPECT_GT(cut, 0);
+    // A window larger than the area is cut to it.
+    EXPECT_EQ(NextCascadeRect(nullptr, QSize(2000, 300), room.size(), step, QSize(100, 100)),
+              QRect(0, 0, room.width(), 300));
+}
+
 // Escape in the embedded chooser cancels the whole dialog (it once hid only the chooser, leaving an empty
 // window on the screen), Return in it confirms, and the chooser shows no size grip of its own.
 TEST(FormHelpers, FontDialogKeysActOnTheWholeDialog) {

@@ -67,6 +67,25 @@ TEST_F(InputQueryTest, TextTheCodePageCannotHoldIsRefusedAndThePromptStays) {
     EXPECT_EQ(Backend.Messages.size(), 1u);
 }
 
+// A language font larger than the dialog's: the edit is as tall as its font needs, and the bevel and the
+// buttons move down below it inside the dialog instead of covering it.
+TEST_F(InputQueryTest, ALargeLanguageFontGetsAnEditTallEnoughForIt) {
+    TFontSpec Large;
+    Large.Size = 20;
+    TInputQueryForm Form("Add to List", "Enter word to add:", Large);
+    Form.show();
+    EXPECT_EQ(Form.EditBox->font().pointSize(), 20);
+    EXPECT_GE(Form.EditBox->height(), Form.EditBox->sizeHint().height());
+    EXPECT_GE(Form.EditBox->height(), QFontMetrics(Form.EditBox->font()).height() + 4);
+    for (QPushButton* Button : {Form.OkBtn, Form.CancelBtn}) {
+        EXPECT_GT(Button->y(), Form.EditBox->geometry().bottom());
+        EXPECT_TRUE(Form.rect().contains(Button->geometry()));
+    }
+    // The dialog's own font keeps the standard size.
+    TInputQueryForm Plain("Add to List", "Enter word to add:", TFontSpec());
+    EXPECT_EQ(Plain.size(), QSize(327, 86));
+}
+
 TEST(WideListTest, ExtentFollowsTheWidestItem) {
     TzynWideListBox List;
     List.resize(80, 100);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QImage>
 #include <QLineEdit>
 #include <QMenu>
@@ -90,6 +91,68 @@ TEST(StringsViewWidget, AsksOnlyForTheItemsOnScreenHoweverLongTheList) {
     EXPECT_LE(F.View.TopIndex(), F.View.ItemIndex());
     EXPECT_GE(F.View.BottomIndex(), F.View.ItemIndex());
     EXPECT_TRUE(F.View.BottomComplete() || F.View.BottomIndex() > F.View.ItemIndex());
+}
+
+// Reaching the end by End or by paging shows a full last screen with the last item at its bottom, not the
+// last item alone at the top of an empty pane; so does a view without selection, whose keys move the top.
+TEST(StringsViewWidget, TheEndShowsAFullLastScreen) {
+    TCountingStrings List(100);
+    TViewFixture F(&List);
+    const auto ExpectFullLastScreen = [&F](const char* How) {
+        EXPECT_EQ(F.View.BottomIndex(), 99) << How;
+        EXPECT_TRUE(F.View.BottomComplete()) << How;
+        EXPECT_EQ(F.View.TopIndex(), 100 - F.View.viewport()->height() / F.View.LineHeight()) << How;
+    };
+    QTest::keyClick(&F.View, Qt::Key_End);
+    EXPECT_EQ(F.View.ItemIndex(), 99);
+    ExpectFullLastScreen("End");
+    const int LastTop = F.View.TopIndex();
+    QTest::keyClick(&F.View, Qt::Key_Home);
+    while (F.View.ItemIndex() < 99) QTest::keyClick(&F.View, Qt::Key_PageDown);
+    ExpectFullLastScreen("Page Down");
+    EXPECT_EQ(F.View.TopIndex(), LastTop);
+
+    F.View.SetEnableSelect(false);
+    F.View.SetTopIndex(0);
+    for (int I = 0; I < 20; ++I) QTest::keyClick(&F.View, Qt::Key_PageDown);
+    ExpectFullLastScreen("Page Down without selection");
+    EXPECT_EQ(F.View.TopIndex(), LastTop);
+    F.View.SetTopIndex(0);
+    QTest::keyClick(&F.View, Qt::Key_End);
+    ExpectFullLastScreen("End without selection");
+}
+
+// Shift+F10 and the Menu key open the popup at the current line, brought into view first; a keyboard
+// popup the window system sends at the mouse pointer is moved there too. The owner reads viewport
+// coordinates, as for a right click.
+TEST(StringsViewWidget, KeyboardPopupOpensAtTheCurrentLine) {
+    TCountingStrings List(100);
+    TViewFixture F(&List);
+    std::vector<QPoint> Asked;
+    F.View.setContextMenuPolicy(Qt::CustomContextMenu);
+    QObject::connect(&F.View, &QWidget::customContextMenuRequested,
+                     [&Asked](const QPoint& P) { Asked.push_back(P); });
+    QTest::mouseClick(F.View.viewport(), Qt::LeftButton, {}, F.PointOf(3));
+    QTest::keyClick(&F.View, Qt::Key_F10, Qt::ShiftModifier);
+    ASSERT_EQ(Asked.size(), 1u);
+    EXPECT_EQ(Asked.back().y(), F.View.ItemRect(3).top() + F.View.LineHeight());
+    EXPECT_TRUE(F.View.viewport()->rect().contains(Asked.back()));
+
+    F.View.SetTopIndex(60);
+    QTest::keyClick(&F.View, Qt::Key_Menu);
+    ASSERT_EQ(Asked.size(), 2u);
+    EXPECT_EQ(F.View.TopIndex(), 3);
+    EXPECT_EQ(Asked.back().y(), F.View.ItemRect(3).top() + F.View.LineHeight());
+
+    QTest::keyClick(&F.View, Qt::Key_Down);
+    QContextMenuEvent AtPointer(QContextMenuEvent::Keyboard, QPoint(5, 190),
+                                F.View.mapToGlobal(QPoint(5, 190)));
+    QApplication::sendEvent(&F.View, &AtPointer);
+    ASSERT_EQ(Asked.size(), 3u);
+    EXPECT_EQ(Asked.back().y(), F.View.ItemRect(4).top() + F.View.LineHeight());
+    // F10 alone is no popup key.
+    QTest::keyClick(&F.View, Qt::Key_F10);
+    EXPECT_EQ(Asked.size(), 3u);
 }
 
 TEST(StringsViewWidget, MouseSelectionReportsToTheOwnerInOrder) {

@@ -91,3 +91,232 @@ TEST_F(ShowQueryOptionsTest, PanelsFollowTheFlags) {
 }
 
 }  // namespace
+
+// ---- The distribution window --------------------------------------------------------------------------
+
+#include <QBarCategoryAxis>
+#include <QBarSet>
+#include <QChart>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QHorizontalBarSeries>
+#include <QPrinter>
+#include <QPushButton>
+#include <QTest>
+#include <cstdio>
+#include <filesystem>
+
+#include "controls/FileDialogs.h"
+#include "controls/PrintDialogs.h"
+#include "engine/ConcSearchItems.h"
+#include "engine/ConcUtils.h"
+#include "tests/engine/ConcCorpusTestSupport.h"
+
+namespace {
+
+// Clicks the middle of Target where the shown top-level window's own hit-testing finds it, so that a
+// widget lying over it takes the click instead.
+void ClickInWindow(QWidget* Target) {
+    QWidget* top = Target->window();
+    const QPoint at = Target->mapTo(top, Target->rect().center());
+    QWidget* hit = top->childAt(at);
+    ASSERT_NE(hit, nullptr);
+    QTest::mouseClick(hit, Qt::LeftButton, {}, hit->mapFrom(top, at));
+}
+
+// Picks the combo's item Index as a user does: a click gives it the focus (its list opens and is
+// closed again), the arrow keys walk to the item.
+void ChooseInCombo(QComboBox* Combo, int Index) {
+    ClickInWindow(Combo);
+    if (QWidget* popup = QApplication::activePopupWidget()) QTest::keyClick(popup, Qt::Key_Escape);
+    while (Combo->currentIndex() < Index) QTest::keyClick(Combo, Qt::Key_Down);
+    while (Combo->currentIndex() > Index) QTest::keyClick(Combo, Qt::Key_Up);
+}
+
+class DistributionWindowTest : public TCorpusTest {
+protected:
+    void SetUp() override {
+        TCorpusTest::SetUp();
+        // English: a.txt of four lines, b.txt of two; German: c.txt of two lines, d.txt of one.
+        AddLines(0, "a.txt", "one\ntwo\nthree\nfour", {0, 4, 8, 14});
+        AddLines(0, "b.txt", "five\nsix", {0, 5});
+        AddLines(1, "c.txt", "eins\nzwei", {0, 5});
+        AddLines(1, "d.txt", "drei", {0});
+        Lang(1).SetLanguage(1031, "German (Standard)");
+        for (int L = 0; L < 2; ++L) Lists[size_t(L)] = std::make_unique<TConcordItems>(L);
+        // English hits on lines 1, 2 and 3 of a.txt and line 1 of b.txt, and a row without a hit.
+        for (auto [file, start] : {std::pair{0, 0}, {0, 4}, {0, 9}, {1, 0}}) AddRow(0, file, start, true);
+        AddRow(0, 0, 14, false);
+        // German: one hit in each file, the others rows without a hit of their own.
+        for (auto [file, start, filled] :
+             {std::tuple{0, 5, true}, {0, 0, false}, {1, 0, true}, {1, 0, false}})
+            AddRow(1, file, start, filled);
+        Query.Names = {"one"};
+        Query.FrequencyOfHits = 1;
+    }
+
+    void TearDown() override {
+        SetFileDialog(nullptr);
+        SetPrintDialog(nullptr);
+        TCorpusTest::TearDown();
+    }
+
+    void AddLines(int L, const std::string& Name, const std::string& Text, std::vector<int32_t> Starts) {
+        const int file = AddFile(L, Name, Text);
+        auto lines = std::make_unique<TIntegerList>();
+        for (int32_t start : Starts) lines->Add(start);
+        Lang(L).LineStarts.SetItem(file, std::move(lines));
+    }
+
+    void AddRow(int L, int File, int32_t Start, bool Filled) {
+        auto item = std::make_unique<TConcordItem>(L);
+        item->FileIndex = File;
+        item->HitStart = Start;
+        if (Filled) item->Texts.Set(0, "hit");
+        item->Sequence = Lists[size_t(L)]->Count();
+        Lists[size_t(L)]->Add(std::move(item));
+    }
+
+    std::unique_ptr<TDistributionForm> Open() {
+        auto form = std::make_unique<TDistributionForm>(0, TDistribHitLists{Lists[0].get(), Lists[1].get()},
+                                                        TDistribQueries{&Query, nullptr});
+        form->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+        return form;
+    }
+
+    static QStringList Categories(const TDistributionForm& Form) { return Form.CategoryAxis->categories(); }
+    static QList<qreal> Values(const TDistributionForm& Form, int Set) {
+        QBarSet* set = Form.Series->barSets().at(Set);
+        QList<qreal> values;
+        for (int i = 0; i < set->count(); ++i) values << set->at(i);
+        return values;
+    }
+
+    std::array<std::unique_ptr<TConcordItems>, 2> Lists;
+    TConcSearchRec Query;
+};
+
+}  // namespace
+
+TEST_F(DistributionWindowTest, ChartShowsTheCountsOfEveryLanguageAndFollowsTheControls) {
+    auto form = Open();
+    EXPECT_EQ(form->windowTitle(), "Distribution");
+    EXPECT_EQ(form->HitsValue->text(), "5");
+    EXPECT_EQ(form->PatternValue->text(), "one");
+    // Two files: one bar per file, the first at the top; the step controls have nothing to do.
+    EXPECT_EQ(form->ScopeCombo->currentText(), "Files distribution");
+    EXPECT_FALSE(form->StepCombo->isEnabled() || form->PercentCheck->isEnabled() ||
+                 form->StepLabel->isEnabled());
+    ASSERT_EQ(form->Series->count(), 2);
+    EXPECT_EQ(form->Series->barSets().at(1)->label(), "German (Standard)");
+    EXPECT_EQ(form->CategoryAxis->titleText(), "Files");
+    // Categories count from the bottom.
+    EXPECT_EQ(Categories(*form), (QStringList{"b.txt", "a.txt"}));
+    EXPECT_EQ(Values(*form, 0), (QList<qreal>{1, 3}));
+    EXPECT_EQ(Values(*form, 1), (QList<qreal>{1, 1}));
+    EXPECT_EQ(form->MarkText(0, 0), "3 (75.00%)");
+    EXPECT_EQ(form->MarkText(1, 1), "1 (50.00%)");
+
+    // All files at 50 %: English has six lines (buckets end at lines 3 and 6), German three, which
+    // forces 33 % on it: three buckets, so the chart has three categories.
+    ChooseInCombo(form->ScopeCombo, 0);
+    EXPECT_EQ(form->Scope(), ScopeAll);
+    EXPECT_TRUE(form->StepCombo->isEnabled() && form->PercentCheck->isEnabled());
+    ChooseInCombo(form->StepCombo, 6);
+    EXPECT_EQ(form->StepIndex(), 6);
+    EXPECT_EQ(form->CategoryAxis->titleText(), "Percent");
+    EXPECT_EQ(Categories(*form), (QStringList{"0 - 50", "50 - 100", "66 - 99"}));
+    EXPECT_EQ(Values(*form, 0), (QList<qreal>{3, 1, 0}));
+    EXPECT_EQ(Values(*form, 1), (QList<qreal>{0, 1, 1}));
+    EXPECT_EQ(form->MarkText(1, 2), "1 (50.00%)");
+
+    ClickInWindow(form->PercentCheck);
+    EXPECT_EQ(form->CategoryAxis->titleText(), "Lines");
+    EXPECT_EQ(Categories(*form), (QStringList{"1 - 3", "4 - 6", "3 - 3"}));
+
+    ClickInWindow(form->LabelsCheck);
+    EXPECT_EQ(form->MarkText(0, 0), "");
+    ClickInWindow(form->LabelsCheck);
+    EXPECT_EQ(form->MarkText(0, 0), "3 (75.00%)");
+}
+
+TEST_F(DistributionWindowTest, RefreshDropsAVanishedFileAndClosingIsAnnounced) {
+    TRecordingMessenger messenger;
+    auto form = Open();
+    ChooseInCombo(form->ScopeCombo, 3);
+    EXPECT_EQ(form->Scope(), 1);
+    EXPECT_EQ(Values(*form, 0), (QList<qreal>{1, 0}));  // two lines of b.txt at 50 %, the hit on the first
+
+    // The owner drops b.txt and its row, then tells the window.
+    Lang(0).RemoveFile(1);
+    Lists[0]->Delete(3);
+    form->HandleAppMessage(CM_DISTRIBREFRESH, 0, 0);
+    EXPECT_EQ(form->Scope(), ScopeAll);
+    EXPECT_EQ(form->ScopeCombo->count(), 3);
+    EXPECT_EQ(form->ScopeCombo->currentText(), "All");
+    EXPECT_EQ(form->HitsValue->text(), "4");
+    EXPECT_EQ(DistribTotal(form->List(0)), 3);
+
+    const intptr_t self = reinterpret_cast<intptr_t>(form.get());
+    form.reset();
+    ASSERT_FALSE(messenger.Entries.empty());
+    const auto& last = messenger.Entries.back();
+    EXPECT_EQ(last.Kind, TRecordingMessenger::rkBroadcast);
+    EXPECT_EQ(last.Msg, CM_DISTRIBCLOSED);
+    EXPECT_EQ(last.WParam, self);
+}
+
+TEST_F(DistributionWindowTest, SavesTheReportAndPrintsThroughTheDialog) {
+    auto form = Open();
+    std::string chosen = Dir.File("hits.txt");
+    TFileDialogRequest asked;
+    SetFileDialog([&](const TFileDialogRequest& Request) {
+        asked = Request;
+        return std::vector<std::string>{chosen};
+    });
+    ClickInWindow(form->SaveBtn);
+    EXPECT_EQ(asked.Title, "Select where to save hits distribution");
+    EXPECT_EQ(asked.DefaultSuffix, "txt");
+    EXPECT_EQ(ReadWholeFile(chosen),
+              "   English (United States)             German (Standard)          \r\n"
+              "File name                  Hits   File name                  Hits   \r\n"
+              "--------------------------------------------------------------------\r\n"
+              "a.txt                         3   c.txt                         1   \r\n"
+              "b.txt                         1   d.txt                         1   \r\n");
+    chosen = Dir.File("missing/hits.txt");
+    ClickInWindow(form->SaveBtn);
+    ASSERT_EQ(Backend.Messages.size(), 1u);
+    EXPECT_EQ(Backend.Messages[0].Type, mtCustom);
+    EXPECT_NE(Backend.Messages[0].Text.find(chosen), std::string::npos);
+
+    // Printing goes to a PDF file; the page is landscape (portrait at 2 %) only for the job.
+    QPrinter& printer = SharedPrinter();
+    printer.setPageOrientation(QPageLayout::Portrait);
+    std::vector<QPageLayout::Orientation> orientations;
+    const std::string pdf = Dir.File("hits.pdf");
+    SetPrintDialog([&](QPrinter& Printer) {
+        orientations.push_back(Printer.pageLayout().orientation());
+        Printer.setOutputFormat(QPrinter::PdfFormat);
+        Printer.setOutputFileName(QString::fromStdString(pdf));
+        return true;
+    });
+    ClickInWindow(form->PrintBtn);
+    const std::string landscape = ReadWholeFile(pdf);
+    EXPECT_EQ(landscape.substr(0, 5), "%PDF-");
+    double width = 0, height = 0;
+    const size_t box = landscape.find("/MediaBox [");
+    ASSERT_NE(box, std::string::npos);
+    ASSERT_EQ(std::sscanf(landscape.c_str() + box, "/MediaBox [0 0 %lf %lf", &width, &height), 2);
+    EXPECT_GT(width, height);
+    EXPECT_EQ(printer.pageLayout().orientation(), QPageLayout::Portrait);
+    ChooseInCombo(form->ScopeCombo, 0);
+    ChooseInCombo(form->StepCombo, 0);
+    ClickInWindow(form->PrintBtn);
+    EXPECT_EQ(orientations, (std::vector{QPageLayout::Landscape, QPageLayout::Portrait}));
+    // Cancelled: nothing is printed.
+    std::filesystem::remove(pdf);
+    SetPrintDialog([](QPrinter&) { return false; });
+    ClickInWindow(form->PrintBtn);
+    EXPECT_FALSE(std::filesystem::exists(pdf));
+}

@@ -8,6 +8,7 @@
 #include <QStatusBar>
 #include <QTest>
 #include <QTextEdit>
+#include <QTimer>
 
 #include "results/ConcParaContext.h"
 #include "results/ConcTessivor.h"
@@ -292,10 +293,48 @@ TEST_F(TessivorFormTest, ADoubleClickOpensTheLargerContextOfTheLineOnce) {
         if (auto* F = qobject_cast<TParaContextForm*>(W); F && F->isVisible()) Opened.push_back(F);
     ASSERT_EQ(Opened.size(), 1u);
     EXPECT_EQ(Opened[0]->Item(), Form->Lists[1]->GetItem(2));
-    EXPECT_EQ(Opened[0]->ContextLines->textCursor().selectedText(), "hit2");
+    EXPECT_FALSE(Opened[0]->ContextLines->textCursor().hasSelection());
+    EXPECT_EQ(Opened[0]->ContextLines->toPlainText().mid(Opened[0]->HitStart(), Opened[0]->HitLength()),
+              "hit2");
     // Deleting the window closes its larger contexts first.
     QPointer<TParaContextForm> Context = Opened[0];
     delete Form.data();
     QApplication::processEvents();
     EXPECT_TRUE(!Context || !Context->isVisible());
+}
+
+// The keyboard reaches what the mouse does: Enter on a line opens its larger context as a double click
+// does, and Shift+F10 opens the popup just below the current line with "Display Info..." enabled for it.
+TEST_F(TessivorFormTest, EnterOpensTheLargerContextAndShiftF10ThePopupAtTheLine) {
+    Build(2);
+    QApplication::setActiveWindow(Form);
+    TStringsView& View = *Form->Views[1];
+    View.setFocus();
+    QTest::keyClick(&View, Qt::Key_Down);
+    QTest::keyClick(&View, Qt::Key_Down);
+    ASSERT_EQ(View.ItemIndex(), 2);
+    QTest::keyClick(&View, Qt::Key_Return);
+    std::vector<TParaContextForm*> Opened;
+    for (QWidget* W : QApplication::topLevelWidgets())
+        if (auto* F = qobject_cast<TParaContextForm*>(W); F && F->isVisible()) Opened.push_back(F);
+    ASSERT_EQ(Opened.size(), 1u);
+    EXPECT_EQ(Opened[0]->Item(), Form->Lists[1]->GetItem(2));
+    Opened[0]->close();
+
+    QApplication::setActiveWindow(Form);
+    View.setFocus();
+    QRect PopupAt;
+    bool InfoEnabled = false;
+    QTimer::singleShot(0, [&] {
+        if (auto* Menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+            PopupAt = Menu->geometry();
+            InfoEnabled = Menu->actions().value(0) && Menu->actions()[0]->isEnabled();
+            Menu->close();
+        }
+    });
+    QTest::keyClick(&View, Qt::Key_F10, Qt::ShiftModifier);
+    ASSERT_FALSE(PopupAt.isNull());
+    const QRect Line(View.viewport()->mapToGlobal(View.ItemRect(2).topLeft()), View.ItemRect(2).size());
+    EXPECT_EQ(PopupAt.top(), Line.top() + View.LineHeight());
+    EXPECT_TRUE(InfoEnabled);
 }

@@ -12,9 +12,16 @@
 #include <QTest>
 #include <QTimer>
 
+#include "results/ConcContextType.h"
+#include "results/ConcHeadingContext.h"
+#include "results/ConcHeadings.h"
 #include "results/ConcParaSearch.h"
+#include "results/ConcSearchOptions.h"
 #include "results/ConcSearchQuery.h"
+#include "results/ConcSentExceptions.h"
+#include "results/ConcSentOptions.h"
 #include "tests/engine/ConcCorpusTestSupport.h"
+#include "tests/support/DialogChecks.h"
 
 namespace {
 
@@ -217,4 +224,105 @@ TEST_F(QueryDialogsTest, SimpleDialogOpensInTheMiddleOfTheScreen) {
     Form.LayoutBtn->click();
     EXPECT_EQ(Form.frameGeometry().x(), Area.left() + 10);
     EXPECT_LE(std::abs(Form.frameGeometry().center().y() - Area.center().y()), 2);
+}
+
+// A history box never completes what is typed: "lord" once showed an older "lord god", and Enter
+// searched that. Every enabled history box of the query, heading and options dialogs keeps the typed text.
+TEST_F(QueryDialogsTest, TypingIntoAHistoryBoxKeepsWhatWasTyped) {
+    const auto TypeLord = [](QComboBox* Box) {
+        if (Box->findText("lord god") < 0) Box->addItem("lord god");
+        Box->setEditText("");
+        Box->lineEdit()->setFocus();
+        QTest::keyClicks(Box->lineEdit(), "lord");
+        return Box->currentText().toStdString();
+    };
+    LanguageConfigs[0]->SearchHistory[0] = {"lord god"};
+    TSearchQueryForm Form(false, 0, false, nullptr, 0, false);
+    Form.show();
+    QApplication::setActiveWindow(&Form);
+    EXPECT_EQ(TypeLord(Form.PatternBox), "lord");
+    QTest::keyClick(Form.PatternBox->lineEdit(), Qt::Key_Return);
+    ASSERT_EQ(Form.result(), QDialog::Accepted);
+    EXPECT_EQ(Form.Query().Names, std::vector<std::string>{"lord"});
+
+    LanguageConfigs[0]->Headings.push_back({"Chapter", {"<h1>", "</h1>", "<p>", "</p>"}});
+    TConcSearchRec Query;
+    THeadingContextForm Heading(Query, 0, 0);
+    TSearchOptionsForm Options(false, 0);
+    for (QDialog* Dialog : std::initializer_list<QDialog*>{&Heading, &Options}) {
+        Dialog->show();
+        QApplication::setActiveWindow(Dialog);
+        for (QCheckBox* Check : Dialog->findChildren<QCheckBox*>()) Check->setChecked(true);
+        int Boxes = 0;
+        for (QComboBox* Box : Dialog->findChildren<QComboBox*>()) {
+            if (!Box->isEditable() || !Box->isEnabled()) continue;
+            ++Boxes;
+            EXPECT_EQ(TypeLord(Box), "lord") << Dialog->windowTitle().toStdString();
+        }
+        EXPECT_GE(Boxes, 2) << Dialog->windowTitle().toStdString();
+    }
+}
+
+// An accelerator shared by two controls only moves the focus between them: every letter is unique in
+// each query and settings dialog, in every layout.
+TEST_F(QueryDialogsTest, AcceleratorsAreUniqueInEveryDialog) {
+    using dialogchecks::MnemonicClashes;
+    using TClashes = std::vector<std::string>;
+    LanguageConfigs[0]->Headings.push_back({"Chapter", {"<h1>", "</h1>", "<p>", "</p>"}});
+    TSearchQueryForm Advanced(true, -1, false, nullptr, 0, false);
+    Advanced.show();
+    EXPECT_EQ(MnemonicClashes(&Advanced), TClashes{});
+    TSearchQueryForm Simple(false, -1, false, nullptr, 0, false);
+    Simple.show();
+    EXPECT_EQ(MnemonicClashes(&Simple), TClashes{});
+    Simple.LayoutBtn->click();
+    EXPECT_EQ(MnemonicClashes(&Simple), TClashes{});
+    TParaSearchForm Parallel;
+    Parallel.show();
+    EXPECT_EQ(MnemonicClashes(&Parallel), TClashes{});
+    TConcSearchRec Query;
+    THeadingContextForm Heading(Query, 0, 0);
+    Heading.show();
+    EXPECT_EQ(MnemonicClashes(&Heading), TClashes{});
+    TSearchOptionsForm Options(false, 0);
+    Options.show();
+    EXPECT_EQ(MnemonicClashes(&Options), TClashes{});
+    TSentenceExceptionsForm Exceptions(0);
+    Exceptions.show();
+    EXPECT_EQ(MnemonicClashes(&Exceptions), TClashes{});
+    TSentenceOptionsForm Sentences(0);
+    Sentences.show();
+    EXPECT_EQ(MnemonicClashes(&Sentences), TClashes{});
+    THeadingsForm Headings(0);
+    Headings.show();
+    EXPECT_EQ(MnemonicClashes(&Headings), TClashes{});
+    TContextSettings Settings;
+    for (int Type = 0; Type < 5; ++Type) {
+        TContextTypeForm ContextType(0, Settings);
+        ContextType.show();
+        ContextType.ContextTypeCombo->setCurrentIndex(Type);
+        EXPECT_EQ(MnemonicClashes(&ContextType), TClashes{}) << Type;
+    }
+}
+
+// Tab follows the reading order: in "Headings/Contexts Search" it once went from the heading check box
+// down to the pattern and back up to the definition box.
+TEST_F(QueryDialogsTest, TabReadsTheHeadingDialogInOrder) {
+    LanguageConfigs[0]->Headings.push_back({"Chapter", {"<h1>", "</h1>", "<p>", "</p>"}});
+    TConcSearchRec Query;
+    Query.Flags = sfHeading | sfContext;
+    THeadingContextForm Form(Query, 0, 0);
+    Form.show();
+    Form.HeadingCheck->setFocus();
+    const std::vector<QWidget*> Visits = dialogchecks::TabVisits(&Form);
+    EXPECT_EQ(Visits.size(), 8u);
+    EXPECT_EQ(dialogchecks::ReadingOrderBreak(&Form, Visits), "");
+}
+
+// "Parallel Search" opens at its 397-pixel client width (a fixed-size layout once overrode it).
+TEST_F(QueryDialogsTest, ParallelSearchOpensAtItsFullWidth) {
+    TParaSearchForm Form;
+    Form.show();
+    EXPECT_GE(Form.width(), 397);
+    EXPECT_LE(Form.width(), 397 + 40);
 }

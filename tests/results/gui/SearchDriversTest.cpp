@@ -8,6 +8,8 @@
 #include <QMainWindow>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QScrollBar>
+#include <array>
 
 #include "controls/ConcDblProgress.h"
 #include "engine/ConcErrors.h"
@@ -197,6 +199,58 @@ TEST_F(SearchDriversTest, CancelAndCloseWhileAThreadSearches) {
     EXPECT_TRUE(Script.Messages.empty()) << "a cancel is no failure";
     EXPECT_EQ(Main.windowTitle(), "Tessivor - Work");
     EXPECT_TRUE(Form->close());
+}
+
+// Hits come much faster than the panes follow them: when the search ends, every pane and the match count
+// show what a pane told of each hit would show, for a single and for a parallel search.
+TEST_F(SearchDriversTest, PanesAndCountShowEveryLineWhenTheSearchEnds) {
+    ResetGlobalsForTest();
+    TCorpusTest::SetUp();
+    CommonConfig->FrequencyOfHits = 1;
+    const int Lines = 700;
+    std::string English, French;
+    Align12 = std::make_unique<TDoubleAlignIndexes>();
+    auto Pair = std::make_unique<TDoubleAlignIndex>();
+    for (int I = 0; I < Lines; ++I) {
+        const std::string E = I % 3 == 0 ? "a dog ran\n" : "the cat sat\n";
+        const std::string F = I % 2 == 0 ? "le chat\n" : "un chien\n";
+        Pair->Side1.Add(int32_t(English.size()), int32_t(English.size() + E.size()), int32_t(E.size()));
+        Pair->Side2.Add(int32_t(French.size()), int32_t(French.size() + F.size()), int32_t(F.size()));
+        English += E;
+        French += F;
+    }
+    AddFile(0, "en.txt", English);
+    AddFile(1, "fr.txt", French);
+    Align12->Add(std::move(Pair));
+
+    // What the panes show, then what they show once told again that their lines changed.
+    auto Shown = [](TTessivorForm& Form) {
+        std::vector<std::array<int, 3>> State;
+        for (int L = 0; L < Form.LanguageCount; ++L) {
+            TStringsView& View = *Form.Views[size_t(L)];
+            State.push_back({View.verticalScrollBar()->maximum(), View.BottomIndex(), View.TopIndex()});
+        }
+        return State;
+    };
+    auto ExpectUpToDate = [&](TTessivorForm& Form, int Hits) {
+        EXPECT_EQ(Form.Lists[0]->Count(), Hits);
+        EXPECT_EQ(Form.Lists[1]->Count(), Hits);
+        EXPECT_EQ(Form.StatusPanel(0)->text(), QString::number(Hits) + " matches");
+        const auto AtEnd = Shown(Form);
+        for (int L = 0; L < Form.LanguageCount; ++L) Form.Views[size_t(L)]->ItemsChanged();
+        EXPECT_EQ(Shown(Form), AtEnd);
+        EXPECT_GT(AtEnd[0][0], 0) << "more lines than the pane holds";
+    };
+
+    TTessivorForm* Form = NewConcordanceWindow(Area, Query(0, "cat"));
+    ExpectUpToDate(*Form, Lines - (Lines + 2) / 3);
+    std::vector<std::unique_ptr<TConcSearchRec>> Records;
+    Records.push_back(Query(0, "cat"));
+    Records.push_back(Query(1, "chat"));
+    Form = NewParallelConcordanceWindow(Area, Records);
+    int Kept = 0;
+    for (int I = 0; I < Lines; ++I) Kept += I % 3 != 0 && I % 2 == 0;
+    ExpectUpToDate(*Form, Kept);
 }
 
 }  // namespace

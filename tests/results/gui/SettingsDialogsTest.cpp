@@ -98,6 +98,19 @@ TEST_F(SettingsDialogsTest, ExceptionsAreAddedLoadedAndSavedNormalised) {
     Form.LoadBtn->click();
     EXPECT_EQ(Form.Words(), (std::vector<std::string>{"dr", "etc", "mr"}));  // sorted without case
     EXPECT_EQ(Form.FileLabel->text(), "abbr.txt");
+    // A list without extension loads as chosen; a name typed without one finds the ".TXT" file.
+    Dir.Write("plain", "Jr.\n");
+    Dir.Write("typed.TXT", "Sr.\n");
+    for (const auto& [Name, Word] : {std::pair{"plain", "jr"}, std::pair{"typed", "sr"}}) {
+        SetFileDialog([&, Name = std::string(Name)](const TFileDialogRequest& R) {
+            EXPECT_TRUE(R.DefaultSuffix.empty());
+            return std::vector<std::string>{Dir.File(Name)};
+        });
+        Form.LoadBtn->click();
+        EXPECT_EQ(Form.Words(), std::vector<std::string>{Word}) << Name;
+    }
+    SetFileDialog([&](const TFileDialogRequest&) { return std::vector<std::string>{File}; });
+    Form.LoadBtn->click();
 
     // Saving under a new name without extension: ".TXT" is added (clear the current file first).
     Backend.Answers = {mrYes};

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QLabel>
@@ -27,6 +29,8 @@
 #include "engine/ConcErrors.h"
 #include "engine/ConcIndex.h"
 #include "engine/ConcPrefs.h"
+#include "results/ConcFreqOptions.h"
+#include "results/ConcWordListForm.h"
 #include "shell/ConcMain.h"
 #include "tests/support/TestSupport.h"
 
@@ -707,7 +711,13 @@ TEST_F(MainFormTest, TheMenuBarHoldsOnlyCommandsThatAreCarriedOut) {
     TConcMainForm& form = Create();
     QStringList bar;
     for (QAction* a : form.menuBar()->actions()) bar << a->text();
-    EXPECT_EQ(bar, QStringList({"&File", "&Search", "&Window"}));
+    EXPECT_EQ(bar, QStringList({"&File", "&Search", "Fre&quency", "&Window"}));
+    QList<QAction*> frequency;
+    for (QAction* a : form.FrequencyMenu->actions())
+        if (!a->isSeparator()) frequency << a;
+    EXPECT_EQ(frequency,
+              (QList<QAction*>{form.FrequencyOrderMenu->menuAction(),
+                               form.AlphabeticalOrderMenu->menuAction(), form.FrequencyOptionsAction}));
     QList<QAction*> file;
     for (QAction* a : form.FileMenu->actions())
         if (!a->isSeparator()) file << a;
@@ -722,6 +732,43 @@ TEST_F(MainFormTest, TheMenuBarHoldsOnlyCommandsThatAreCarriedOut) {
     EXPECT_EQ(form.SearchAction->shortcut(), QKeySequence("Ctrl+S"));
     EXPECT_EQ(form.ParallelSearchAction->shortcut(), QKeySequence("Ctrl+R"));
     EXPECT_EQ(form.LoadCorpusFileAction->shortcut(), QKeySequence("Ctrl+L"));
+}
+
+TEST_F(MainFormTest, FrequencySubmenusListTheLanguagesAndTheOptionsFollowTheFocusedGrid) {
+    TConcMainForm& form = Create();
+    const char* Names[3] = {"English (United States)", "French (France)", "German (Germany)"};
+    for (int L = 0; L < 3; ++L) {
+        if (!LanguageConfigs[size_t(L)]) LanguageConfigs[size_t(L)] = std::make_unique<TConcordConfig>(L);
+        LanguageConfigs[size_t(L)]->SetLanguage(1033, Names[L]);
+    }
+    LanguagesCount = 3;
+    form.BuildLanguageMenus();
+    for (QMenu* menu : {form.FrequencyOrderMenu, form.AlphabeticalOrderMenu}) {
+        QStringList texts;
+        QList<int> tags;
+        for (QAction* a : menu->actions()) {
+            texts << a->text();
+            tags << a->data().toInt();
+        }
+        EXPECT_EQ(texts, QStringList({"All", "", Names[0], Names[1], Names[2]}));
+        EXPECT_EQ(tags, QList<int>({-1, -2, 0, 1, 2}));
+    }
+
+    form.resize(800, 600);
+    form.show();
+    TWordListForm* list =
+        TWordListForm::CreateForList(form.MdiArea(), nullptr, -1, TWordListMode::FrequencyOrder);
+    list->Grid(2)->setFocus();
+    int shown = -1;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<TFreqConfigForm*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        shown = dialog->ShownLanguage();
+        EXPECT_TRUE(dialog->LanguageCombo->isEnabled());
+        dialog->done(QDialog::Rejected);
+    });
+    form.FrequencyOptionsAction->trigger();
+    EXPECT_EQ(shown, 2);
 }
 
 TEST_F(MainFormTest, WindowCommandsTileCascadeAndArrangeTheChildren) {

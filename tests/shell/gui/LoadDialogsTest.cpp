@@ -19,6 +19,7 @@
 #include "shell/ConcParaLoad.h"
 #include "shell/concTxtCfgDialog.h"
 #include "tests/engine/ConcCorpusTestSupport.h"
+#include "tests/support/DialogChecks.h"
 
 namespace {
 
@@ -173,9 +174,12 @@ TEST_F(LoadDialogsTest, ANewCorpusOpensWithTwoPanelsAndAnUndefinedSecondLanguage
     ASSERT_EQ(Form.PanelCount(), 2);
     EXPECT_EQ(LanguagesCount, 2);
     EXPECT_EQ(Form.CountBox->currentText(), "2");
-    EXPECT_EQ(Form.width(), 332);
+    // Panels of 160 pixels, or as wide as the longest language name needs, 4 pixels apart.
+    const int PanelWidth = Form.Panel(0).Panel->width();
+    EXPECT_GE(PanelWidth, 160);
+    EXPECT_EQ(Form.width(), 2 * PanelWidth + 12);
     EXPECT_EQ(Form.height(), 312);
-    EXPECT_EQ(Form.Panel(1).Panel->x(), 168);
+    EXPECT_EQ(Form.Panel(1).Panel->x(), PanelWidth + 8);
     EXPECT_EQ(L(0).LocaleId, platform::UserDefaultLangId());
     EXPECT_EQ(Form.Model().Panel(1).LCID, 0u);
     EXPECT_EQ(L(1).LocaleId, 0u);
@@ -346,7 +350,7 @@ TEST_F(LoadDialogsTest, LanguagesAddedAndRemovedWhileOpen) {
         Form.show();
         Select(Form.Panel(0).FileList, {1});
         Form.SetLanguageCount(4);
-        EXPECT_EQ(Form.width(), 660);
+        EXPECT_EQ(Form.width(), 4 * Form.Panel(0).Panel->width() + 20);
         EXPECT_EQ(Form.SelectedRows(0), std::vector<int>{1}) << "open panels keep their state";
         EXPECT_EQ(L(3).LocaleId, 0u);
         // The new language's text format is edited through its Format button, and undone on Cancel.
@@ -415,4 +419,42 @@ TEST_F(LoadDialogsTest, OkAppliesFontsAndHandsTheListsToTheLoader) {
 
     OnModal<TParaLoadForm>([](TParaLoadForm* Form) { Form->CancelBtn->click(); });
     EXPECT_FALSE(LoadCorpusFiles(false));
+}
+
+// What a keyboard user meets in "Load Corpus Files": every accelerator letter is unique with two or four
+// panels; Tab reads each panel top to bottom ("Format..." and "UTF-8" once came after Cancel), then the
+// controls below the panels; and the language boxes are wide enough for the longest language name.
+TEST_F(LoadDialogsTest, KeyboardOrderAcceleratorsAndLanguageBoxWidths) {
+    LoadInstalledLanguagesFrom({1033, 1036, 0x1C0A});
+    TParaLoadForm Form(true);
+    Form.show();
+    EXPECT_EQ(dialogchecks::MnemonicClashes(&Form), std::vector<std::string>{});
+    Form.SetLanguageCount(4);
+    EXPECT_EQ(dialogchecks::MnemonicClashes(&Form), std::vector<std::string>{});
+    Form.SetLanguageCount(2);
+
+    for (int L = 0; L < Form.PanelCount(); ++L) {
+        QComboBox* Box = Form.Panel(L).LanguageBox;
+        EXPECT_GE(Box->width(), Box->sizeHint().width()) << "the longest name fits";
+        EXPECT_GE(Box->width(), 160);
+        EXPECT_TRUE(Form.rect().contains(QRect(Box->mapTo(&Form, QPoint(0, 0)), Box->size())));
+    }
+    EXPECT_LE(Form.Panel(0).Panel->geometry().right(), Form.Panel(1).Panel->x());
+
+    // Every control takes part, all enabled here: files selected in both lists.
+    Form.Panel(0).FileList->setFocus();
+    Form.CountBox->setFocus();
+    const std::vector<QWidget*> Visits = dialogchecks::TabVisits(&Form);
+    std::vector<QWidget*> Expected{Form.CountBox};
+    for (int L = 0; L < Form.PanelCount(); ++L) {
+        const TParaLoadPanel& P = Form.Panel(L);
+        for (QWidget* W : std::initializer_list<QWidget*>{P.LanguageBox, P.FontBtn, P.FormatBtn, P.Utf8Check,
+                                                          P.FileList, P.AddBtn})
+            if (W->isEnabled()) Expected.push_back(W);
+    }
+    for (QWidget* W : std::initializer_list<QWidget*>{Form.ShowBtn, Form.RemoveBtn, Form.FullPathCheck,
+                                                      Form.AlignFormatBox, Form.AlignOptionsBtn, Form.OkBtn,
+                                                      Form.CancelBtn})
+        if (W->isEnabled()) Expected.push_back(W);
+    EXPECT_EQ(Visits, Expected);
 }

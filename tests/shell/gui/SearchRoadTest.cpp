@@ -83,8 +83,10 @@ TEST_F(SearchRoadTest, ASearchFromTheMenuShowsEveryHitBesideItsTranslationAndIts
     for (QMdiSubWindow* Sub : Main->MdiArea()->subWindowList())
         if (auto* F = qobject_cast<TParaContextForm*>(Sub->widget())) Context = F;
     ASSERT_NE(Context, nullptr);
-    EXPECT_EQ(Context->ContextLines->textCursor().selectedText(), "house");
-    EXPECT_EQ(Context->ContextLines->textCursor().selectionStart(),
+    // The hit is shown in its highlight font, not selected: the caret waits at its start.
+    EXPECT_FALSE(Context->ContextLines->textCursor().hasSelection());
+    EXPECT_EQ(Context->ContextLines->toPlainText().mid(Context->HitStart(), Context->HitLength()), "house");
+    EXPECT_EQ(Context->ContextLines->textCursor().position(),
               Context->ContextLines->toPlainText().lastIndexOf("house"));
 }
 

@@ -1,0 +1,244 @@
+#include "results/ConcStopList.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QGridLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <filesystem>
+
+#include "controls/FileDialogs.h"
+#include "controls/InpQuery.h"
+#include "controls/LangText.h"
+#include "controls/Msg.h"
+#include "engine/ConcConfig.h"
+#include "engine/ConcTextProcess.h"
+#include "engine/ConcUtils.h"
+#include "platform/IniFiles.h"
+#include "platform/WholeFile.h"
+#include "results/ConcOptionRules.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* FileFilter = "Text Files (*.TXT *.txt);;All Files (*)";
+
+TConcordConfig& Config(int Language) {
+    return *LanguageConfigs.at(static_cast<size_t>(Language));
+}
+
+std::string FolderOf(const std::string& FileName) {
+    return fs::path(FileName).parent_path().string();
+}
+
+// The lines of a stop-list file (CR LF, LF or CR ends), blanks trimmed, empty ones left out.
+std::vector<std::string> ParseStopListFile(const std::string& Bytes) {
+    std::vector<std::string> Words;
+    size_t Start = 0;
+    while (Start <= Bytes.size()) {
+        size_t End = Bytes.find_first_of("\r\n", Start);
+        if (End == std::string::npos) End = Bytes.size();
+        std::string Word = Bytes.substr(Start, End - Start);
+        const size_t First = Word.find_first_not_of(" \t");
+        if (First != std::string::npos)
+            Words.push_back(Word.substr(First, Word.find_last_not_of(" \t") - First + 1));
+        Start = End + 1;
+    }
+    return Words;
+}
+
+}  // namespace
+
+std::vector<std::string> SplitStopWords(const std::string& Answer, const TCharSet& Delimiters) {
+    std::string Cuts;
+    for (int B = 0; B < 256; ++B)
+        if (Delimiters.test(size_t(B))) Cuts += char(B);
+    std::vector<std::string> Words;
+    std::string Rest = Answer, Token;
+    while (!Rest.empty()) {
+        ExtractToken(Rest, Cuts, Token);
+        if (!Token.empty()) Words.push_back(Token);
+    }
+    return Words;
+}
+
+TStopListForm::TStopListForm(int Language, TStopList& List, QWidget* Parent)
+    : QDialog(Parent), FLanguage(Language), FList(List), FFileName(List.FileName) {
+    setWindowTitle(QString::fromStdString("View Stop List - " + Config(Language).GetLanguageName()));
+    auto* Label = new QLabel("Words in stop list:", this);
+    WordsList = new QListWidget(this);
+    WordsList->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    WordsList->setFont(LanguageFont(Language, SystemFont));
+    Label->setBuddy(WordsList);
+    FileLabel = new QLabel(this);
+    AddBtn = new QPushButton("&Add...", this);
+    RemoveBtn = new QPushButton("&Remove", this);
+    ClearBtn = new QPushButton("&Clear", this);
+    SaveBtn = new QPushButton("&Save...", this);
+    LoadBtn = new QPushButton("&Load...", this);
+    OkBtn = new QPushButton("OK", this);
+    OkBtn->setDefault(true);
+    CancelBtn = new QPushButton("Cancel", this);
+
+    auto* Layout = new QGridLayout(this);
+    Layout->addWidget(Label, 0, 0);
+    Layout->addWidget(WordsList, 1, 0);
+    Layout->addWidget(FileLabel, 2, 0);
+    auto* Buttons = new QVBoxLayout;
+    for (QPushButton* B : {AddBtn, RemoveBtn, ClearBtn, SaveBtn, LoadBtn}) Buttons->addWidget(B);
+    Buttons->addStretch();
+    Buttons->addWidget(OkBtn);
+    Buttons->addWidget(CancelBtn);
+    Layout->addLayout(Buttons, 0, 1, 3, 1);
+
+    for (const std::string& W : List.Words()) InsertSortedWord(WordsList, W, FLanguage);
+    SetFile(FFileName);
+    connect(AddBtn, &QPushButton::clicked, this, &TStopListForm::AddWords);
+    connect(RemoveBtn, &QPushButton::clicked, this, &TStopListForm::RemoveSelected);
+    connect(ClearBtn, &QPushButton::clicked, this, &TStopListForm::ClearWords);
+    connect(SaveBtn, &QPushButton::clicked, this, &TStopListForm::SaveWords);
+    connect(LoadBtn, &QPushButton::clicked, this, &TStopListForm::LoadWords);
+    connect(OkBtn, &QPushButton::clicked, this, &TStopListForm::accept);
+    connect(CancelBtn, &QPushButton::clicked, this, &TStopListForm::reject);
+    connect(WordsList, &QListWidget::itemSelectionChanged, this, &TStopListForm::UpdateButtons);
+    UpdateButtons();
+}
+
+std::vector<std::string> TStopListForm::Words() const {
+    return ListWords(WordsList);
+}
+
+void TStopListForm::UpdateButtons() {
+    RemoveBtn->setEnabled(!WordsList->selectedItems().isEmpty());
+    ClearBtn->setEnabled(WordsList->count() > 0);
+}
+
+void TStopListForm::SetFile(const std::string& FileName) {
+    FFileName = FileName;
+    FileLabel->setText(
+        QString::fromStdString(FileName.empty() ? "" : fs::path(FileName).filename().string()));
+}
+
+void TStopListForm::AddWord(const std::string& Word) {
+    // The list's own search ignores case, as the list box's exact-match search does.
+    const QString Text = LangToQString(Word, FLanguage);
+    if (!WordsList->findItems(Text, Qt::MatchFixedString).isEmpty()) return;
+    InsertSortedWord(WordsList, Word, FLanguage);
+    FModified = FChangedSinceFile = true;
+}
+
+void TStopListForm::AddWords() {
+    std::string Answer;
+    if (!InputQueryDialog("Add to Stop List", "Enter word(s) to add to stop list:",
+                          Config(FLanguage).Fonts[SystemFont], Answer, FLanguage))
+        return;
+    try {
+        for (const std::string& Word : SplitStopWords(Answer, NonWordCharSet(FLanguage))) AddWord(Word);
+    } catch (const std::bad_alloc&) {
+        ShowWarning("List box cannot accept more entries.");
+    }
+    UpdateButtons();
+}
+
+void TStopListForm::RemoveSelected() {
+    for (int Row = WordsList->count() - 1; Row >= 0; --Row) {
+        if (!WordsList->item(Row)->isSelected()) continue;
+        delete WordsList->takeItem(Row);
+        FModified = FChangedSinceFile = true;
+    }
+    UpdateButtons();
+}
+
+void TStopListForm::ClearWords() {
+    if (WordsList->count() == 0 || !ConfirmOkCancel("Remove all words from stop list?", true)) return;
+    WordsList->clear();
+    SetFile("");
+    FModified = FChangedSinceFile = true;
+    UpdateButtons();
+}
+
+void TStopListForm::SaveWords() {
+    std::string FileName = FFileName;
+    if (FileName.empty()) {
+        TFileDialogRequest Request;
+        Request.Save = true;
+        Request.Title = "Save Stop List";
+        Request.Folder = Config(FLanguage).StopListPath;
+        Request.Filter = FileFilter;
+        Request.DefaultSuffix = "TXT";
+        const std::vector<std::string> Chosen = ExecuteFileDialog(Request);
+        if (Chosen.empty()) return;
+        FileName = MakeValidFileName(Chosen.front(), "TXT");
+        if (FileName.empty()) return;
+    }
+    try {
+        ReplaceFileAtomically(FileName, FormatExceptionFile(Words()));
+    } catch (const std::exception&) {
+        SetFile("");
+        ShowError("Unable to save to file \r\n" + FileName);
+        return;
+    }
+    Config(FLanguage).StopListPath = FolderOf(FileName);
+    SetFile(FileName);
+    FChangedSinceFile = false;
+}
+
+void TStopListForm::LoadWords() {
+    TFileDialogRequest Request;
+    Request.Title = "Load New Stop List";
+    Request.Folder = Config(FLanguage).StopListPath;
+    Request.Filter = FileFilter;
+    Request.DefaultSuffix = "TXT";
+    const std::vector<std::string> Chosen = ExecuteFileDialog(Request);
+    if (Chosen.empty()) return;
+    const std::string FileName = MakeValidFileName(Chosen.front(), "TXT");
+    std::string Bytes;
+    {
+        const TWaitScope Wait;
+        if (FileName.empty() ||
+            platform::ReadRegularFile(FileName, Bytes) != platform::TWholeFileStatus::Ok) {
+            ShowError("Unable to load words from \r\n" + (FileName.empty() ? Chosen.front() : FileName));
+            return;
+        }
+        // The file's words as they stand: a list that matches case may hold "The" beside "the".
+        WordsList->clear();
+        for (const std::string& W : ParseStopListFile(Bytes)) InsertSortedWord(WordsList, W, FLanguage);
+    }
+    Config(FLanguage).StopListPath = FolderOf(FileName);
+    SetFile(FileName);
+    FModified = true;
+    FChangedSinceFile = false;
+    UpdateButtons();
+}
+
+void TStopListForm::accept() {
+    FList.SetFileName(FChangedSinceFile ? std::string() : FFileName);
+    FList.SetWords(Words());
+    FList.SetActive(true);
+    QDialog::accept();
+}
+
+void TStopListForm::reject() {
+    if (FModified) {
+        const int Answer = ConfirmApplyChanges();
+        if (Answer == mrCancel) return;
+        if (Answer == mrYes) {
+            accept();
+            return;
+        }
+    }
+    QDialog::reject();
+}
+
+bool EditStopList(int Language, TStopList& List) {
+    TStopListForm Form(Language, List, QApplication::activeWindow());
+    return Form.exec() == QDialog::Accepted;
+}
+
+bool ShowStopList(int Language) {
+    if (Language < 0 || Language >= MaxLanguages || !LanguageConfigs[size_t(Language)]) return false;
+    return EditStopList(Language, LanguageConfigs[size_t(Language)]->StopList);
+}

@@ -1,0 +1,223 @@
+#include "results/ConcWordListForm.h"
+
+#include <QAction>
+#include <QEvent>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QResizeEvent>
+
+#include "controls/LangText.h"
+#include "engine/ConcCorpus.h"
+#include "engine/ConcFreqList.h"
+#include "engine/ConcUtils.h"
+
+namespace {
+
+// What the window is given at first for each grid it shows.
+constexpr int GridWidth = 300;
+constexpr int WindowHeight = 420;
+
+QColor FontColor(int Language, int FontIndex) {
+    return ColorRefToQColor(LanguageConfigs[size_t(Language)]->Fonts[size_t(FontIndex)].Color);
+}
+
+}  // namespace
+
+TWordListForm::TWordListForm(QWidget* Owner, int Language, TWordListMode Mode, QWidget* Parent)
+    : TAppMessageForm(Parent), FLanguage(Language), FMode(Mode), FOwner(Owner) {
+    const bool All = Language < 0;
+    setWindowTitle(All ? "Filling lists..." : "Filling list...");
+    FDisplayMenu = new QMenu("&Display", this);
+    FChangeFontAction = FDisplayMenu->addAction("Change &Font...");
+    connect(FChangeFontAction, &QAction::triggered, this, &TWordListForm::ChangeFont);
+
+    const int First = All ? 0 : Language;
+    const int Last = All ? LanguagesCount - 1 : Language;
+    if (All) {
+        FTopPanel = new QWidget(this);
+        FTopPanel->setFixedHeight(QFontMetrics(font()).height() + 10);
+    }
+    for (int L = First; L <= Last; ++L) {
+        if (L < 0 || L >= MaxLanguages || !LanguageConfigs[size_t(L)]) continue;
+        FGrids[size_t(L)] = new TWordListGrid(L, this);
+        if (All) {
+            FLabels[size_t(L)] = new QLabel(FTopPanel);
+            FLabels[size_t(L)]->move(5, 5);
+        }
+        ApplyFont(L);
+    }
+    if (TWordListGrid* Focus = Grid(All ? 0 : Language)) setFocusProxy(Focus);
+    int Shown = 0;
+    for (TWordListGrid* G : FGrids) Shown += G ? 1 : 0;
+    resize(GridWidth * std::max(Shown, 1), WindowHeight);
+    // The corpus lists belong to the application; a collocation's list lives only as long as the window
+    // whose hits it counted.
+    if (Owner) connect(Owner, &QObject::destroyed, this, &TWordListForm::CloseWindow);
+    LayoutGrids();
+}
+
+TWordListForm* TWordListForm::CreateForList(QMdiArea* Area, QWidget* Owner, int Language,
+                                            TWordListMode Mode) {
+    auto* Form = new TWordListForm(Owner, Language, Mode);
+    ShowMdiChild(Area, Form);
+    if (TWordListGrid* Focus = Form->Grid(Language < 0 ? 0 : Language)) Focus->setFocus();
+    return Form;
+}
+
+TWordListGrid* TWordListForm::Grid(int Language) const {
+    return Language >= 0 && Language < MaxLanguages ? FGrids[size_t(Language)] : nullptr;
+}
+
+QLabel* TWordListForm::Label(int Language) const {
+    return Language >= 0 && Language < MaxLanguages ? FLabels[size_t(Language)] : nullptr;
+}
+
+void TWordListForm::AddFreqList(int Language, int64_t Total, int32_t MaxLines, const TFreqList& List) {
+    TWordListGrid* G = Grid(Language);
+    if (!G) return;
+    FillWordListItems(G->Items(), List, Language, Total, MaxLines, FMode);
+    G->ItemsChanged();
+}
+
+void TWordListForm::SetCaptions(const std::string& Title, const std::vector<std::string>& Labels) {
+    setWindowTitle(QString::fromStdString(Title));
+    for (size_t L = 0; L < Labels.size() && L < FLabels.size(); ++L) {
+        if (!FLabels[L]) continue;
+        FLabels[L]->setText(QString::fromStdString(Labels[L]));
+        FLabels[L]->adjustSize();
+    }
+}
+
+int TWordListForm::FocusedLanguage() const {
+    for (TWordListGrid* G : FGrids)
+        if (G && focusWidget() == G) return G->Language();
+    return -1;
+}
+
+void TWordListForm::ChangeFont() {
+    const int L = FocusedLanguage();
+    if (L >= 0) ChooseConfigFont(FrequencyFont, L);
+}
+
+void TWordListForm::ApplyFont(int Language) {
+    TWordListGrid* G = Grid(Language);
+    if (!G) return;
+    const QFont Font = LanguageFont(Language, FrequencyFont);
+    G->SetGridFont(Font);
+    QPalette Colors = G->palette();
+    Colors.setColor(QPalette::Text, FontColor(Language, FrequencyFont));
+    G->setPalette(Colors);
+    if (QLabel* L = Label(Language)) {
+        L->setFont(Font);
+        QPalette LabelColors = L->palette();
+        LabelColors.setColor(QPalette::WindowText, FontColor(Language, FrequencyFont));
+        L->setPalette(LabelColors);
+        L->adjustSize();
+    }
+    LayoutGrids();
+}
+
+std::vector<TAppMessageForm::TMergedMenu> TWordListForm::MergedMenus() const {
+    return {{4, FDisplayMenu}};
+}
+
+void TWordListForm::LayoutGrids() {
+    std::vector<TWordListGrid*> Shown;
+    for (TWordListGrid* G : FGrids)
+        if (G) Shown.push_back(G);
+    if (Shown.empty()) return;
+    const int Top = FTopPanel ? FTopPanel->height() : 0;
+    if (FTopPanel) FTopPanel->setGeometry(0, 0, width(), Top);
+    const int N = int(Shown.size());
+    const int W = width() / N;
+    for (int I = 0; I < N; ++I) {
+        const int X = I * W;
+        const int GridW = I == N - 1 ? width() - (N - 1) * W : W;
+        Shown[size_t(I)]->setGeometry(X, Top, GridW, height() - Top);
+        if (QLabel* L = Label(Shown[size_t(I)]->Language())) L->move(X + 5, 5);
+        Shown[size_t(I)]->FitWordColumn();
+    }
+}
+
+void TWordListForm::resizeEvent(QResizeEvent* Event) {
+    TAppMessageForm::resizeEvent(Event);
+    LayoutGrids();
+}
+
+bool TWordListForm::event(QEvent* Event) {
+    if (Event->type() == QEvent::WindowActivate) PostStatusText(std::string());
+    return TAppMessageForm::event(Event);
+}
+
+void TWordListForm::CloseWindow() {
+    if (IsClosing()) return;
+    if (auto* Sub = qobject_cast<QMdiSubWindow*>(parentWidget()))
+        Sub->close();
+    else
+        close();
+}
+
+intptr_t TWordListForm::HandleAppMessage(int Msg, intptr_t WParam, intptr_t LParam) {
+    const int L = int(WParam);
+    const bool CorpusList = FMode != TWordListMode::AdvancedCollocation;
+    switch (Msg) {
+        case CM_FONTCHANGED:
+            if (LParam == FrequencyFont && Shows(L)) ApplyFont(L);
+            break;
+        case CM_FREQSETTINGSCHANGED:
+            if (CorpusList && Concerns(L)) CloseWindow();
+            break;
+        case CM_COLLOCDATADROPPED:
+            if (!CorpusList && FOwner && WParam == reinterpret_cast<intptr_t>(FOwner.data()) &&
+                Concerns(int(LParam)))
+                CloseWindow();
+            break;
+        case CM_COLLOCSETTINGSCHANGED:
+            if (!CorpusList && LParam == 4 && Concerns(L)) CloseWindow();
+            break;
+        default:
+            break;
+    }
+    return 0;
+}
+
+// ---------------------------------------------------------------------------------------------------
+
+TWordListForm* ShowWordList(QMdiArea* Area, int Language, bool Alphabetical) {
+    const TWordListMode Mode = Alphabetical ? TWordListMode::Alphabetical : TWordListMode::FrequencyOrder;
+    if (Area) {
+        for (QMdiSubWindow* Sub : Area->subWindowList()) {
+            auto* Open = qobject_cast<TWordListForm*>(Sub->widget());
+            if (!Open || Open->IsClosing() || Open->Language() != Language || Open->Mode() != Mode) continue;
+            Sub->show();
+            Area->setActiveSubWindow(Sub);
+            Sub->showNormal();
+            return Open;
+        }
+    }
+    const int First = Language < 0 ? 0 : Language;
+    const int Last = Language < 0 ? LanguagesCount - 1 : Language;
+    if (First > Last || Last >= LanguagesCount) return nullptr;
+    const TWaitScope Wait;
+    for (int L = First; L <= Last; ++L)
+        if (!GetCorpusFreqList(L, Alphabetical)) return nullptr;
+
+    TWordListForm* Form = TWordListForm::CreateForList(Area, nullptr, Language, Mode);
+    const std::string Title = WordListTitles[Alphabetical ? 1 : 0];
+    std::vector<std::string> Labels;
+    for (int L = First; L <= Last; ++L) {
+        const TConcordConfig& Config = *LanguageConfigs[size_t(L)];
+        if (Config.FreqList)
+            Form->AddFreqList(L, Config.GetWordCount(), FrequencyConfigs[size_t(L)].MaximumLines,
+                              *Config.FreqList);
+        Labels.resize(size_t(L) + 1);
+        Labels[size_t(L)] = Config.GetLanguageName();
+    }
+    Form->SetCaptions(Language < 0 ? Title + " - All"
+                                   : Title + " - " + LanguageConfigs[size_t(Language)]->GetLanguageName(),
+                      Labels);
+    return Form;
+}

@@ -1,0 +1,95 @@
+// The word-list window: one grid per language, side by side, showing a corpus frequency list in
+// frequency or alphabetical order, or the word sequences of an advanced collocation. Other windows
+// reach it through CreateForList, AddFreqList, SetCaptions and Grid (to fill it, or to save and print
+// what it shows).
+#pragma once
+
+#include <QPointer>
+#include <array>
+#include <string>
+#include <vector>
+
+#include "controls/ConcFormUtils.h"
+#include "engine/ConcConfig.h"
+#include "results/ConcWordList.h"
+
+class QAction;
+class QLabel;
+class QMdiArea;
+class QMenu;
+class TFreqList;
+
+class TWordListForm : public TAppMessageForm {
+    Q_OBJECT
+public:
+    // An empty window of Language (-1: one grid per corpus language, with a label panel above them) in
+    // Mode, caption "Filling list..." ("Filling lists..." for all languages). Owner is the concordance
+    // window of an advanced collocation: the word list closes when it goes. nullptr for the corpus
+    // lists, which belong to the application.
+    TWordListForm(QWidget* Owner, int Language, TWordListMode Mode, QWidget* Parent = nullptr);
+
+    // Makes the window (as the constructor) as an MDI child of Area (a top-level window without one),
+    // shows it with the grid of Language (or of language 0) focused, and returns it. Owned by Area; it
+    // is freed when it closes.
+    static TWordListForm* CreateForList(QMdiArea* Area, QWidget* Owner, int Language, TWordListMode Mode);
+
+    // Fills Language's grid from List (FillWordListItems with the window's mode). Nothing for a language
+    // the window does not show. List stays the caller's: the grid keeps copies.
+    void AddFreqList(int Language, int64_t Total, int32_t MaxLines, const TFreqList& List);
+    // The window's caption, and the text of each shown language's label (all-languages windows only;
+    // Labels[i] belongs to language i, missing entries leave their labels as they are). UTF-8.
+    void SetCaptions(const std::string& Title, const std::vector<std::string>& Labels);
+    // The language of the grid that is this window's focus widget; -1 when that is no grid of it.
+    int FocusedLanguage() const;
+
+    int Language() const { return FLanguage; }
+    TWordListMode Mode() const { return FMode; }
+    QWidget* Owner() const { return FOwner; }
+    // The grid of Language, or nullptr when the window does not show that language.
+    TWordListGrid* Grid(int Language) const;
+    QLabel* Label(int Language) const;
+    QWidget* TopPanel() const { return FTopPanel; }
+    QMenu* DisplayMenu() const { return FDisplayMenu; }
+    QAction* ChangeFontAction() const { return FChangeFontAction; }
+
+    // "Change &Font...": the frequency font of the focused grid's language (ChooseConfigFont, which tells
+    // every window). Nothing when no grid is focused.
+    void ChangeFont();
+
+    // "&Display" (group 4).
+    std::vector<TMergedMenu> MergedMenus() const override;
+    // CM_FONTCHANGED of the frequency font: the grid and label of that language take it.
+    // CM_FREQSETTINGSCHANGED closes a corpus list of that language (or of all languages), whatever
+    // LParam says; CM_COLLOCDATADROPPED (of its owner) and CM_COLLOCSETTINGSCHANGED with LParam 4 close an
+    // advanced collocation of that language (or of all).
+    intptr_t HandleAppMessage(int Msg, intptr_t WParam, intptr_t LParam) override;
+
+protected:
+    void resizeEvent(QResizeEvent* Event) override;
+    bool event(QEvent* Event) override;
+
+private:
+    bool Shows(int Language) const { return Grid(Language) != nullptr; }
+    // Both: a window of all languages is about any language.
+    bool Concerns(int Language) const { return FLanguage < 0 || FLanguage == Language; }
+    void ApplyFont(int Language);
+    void LayoutGrids();
+    void CloseWindow();
+
+    int FLanguage;
+    TWordListMode FMode;
+    QPointer<QWidget> FOwner;
+    QWidget* FTopPanel = nullptr;
+    std::array<TWordListGrid*, MaxLanguages> FGrids{};
+    std::array<QLabel*, MaxLanguages> FLabels{};
+    QMenu* FDisplayMenu;
+    QAction* FChangeFontAction;
+};
+
+// The Frequency Order and Alphabetical Order commands: brings an open corpus word list of Language (-1:
+// all languages) in that order to the front (restored to its normal size), or, once GetCorpusFreqList
+// has the corpus list of every language concerned, opens one in Area, captioned with the list's title
+// and " - " with the language's name (" - All" with a label per language). Returns the window, or
+// nullptr when some corpus list could not be made (the pass was cancelled). Raises what the corpus pass
+// raises.
+TWordListForm* ShowWordList(QMdiArea* Area, int Language, bool Alphabetical);

@@ -1,0 +1,349 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include "controls/FileDialogs.h"
+#include "controls/InpQuery.h"
+#include "engine/ConcFreqList.h"
+#include "results/ConcFreqOptions.h"
+#include "results/ConcFreqOutOptions.h"
+#include "results/ConcStopList.h"
+#include "results/ConcWordListForm.h"
+#include "tests/engine/ConcCorpusTestSupport.h"
+
+namespace {
+
+// Clicks Control where the user would: at its centre, through the hit-testing of its shown window, so
+// that a widget lying over it takes the click instead.
+void ClickAt(QWidget* Control) {
+    QWidget* Top = Control->window();
+    const QPoint At = Control->mapTo(Top, Control->rect().center());
+    QWidget* Hit = Top->childAt(At);
+    ASSERT_TRUE(Hit == Control || Control->isAncestorOf(Hit))
+        << "covered: " << Control->objectName().toStdString();
+    QTest::mouseClick(Hit, Qt::LeftButton, {}, Hit->mapFrom(Top, At));
+}
+
+template <class T>
+void OnNextModal(std::function<void(T*)> Action) {
+    QTimer::singleShot(0, [Action] {
+        auto* Form = qobject_cast<T*>(QApplication::activeModalWidget());
+        ASSERT_NE(Form, nullptr);
+        Action(Form);
+    });
+}
+
+class WordListTest : public TCorpusTest {
+protected:
+    void SetUp() override {
+        TCorpusTest::SetUp();
+        Lang(1);
+        for (TFrequencyConfig& F : FrequencyConfigs) F = {1, 0, 100, 2, 5, false, false, true};
+        AddFile(0, "en.txt", "the cat and the dog and the bird\r\n");
+        AddFile(1, "fr.txt", "le chat et le chien\r\n");
+        Area.resize(900, 600);
+        Area.show();
+        // Broadcasts reach the area's windows as the main window delivers them: last to first, each one
+        // still open.
+        Messenger.OnBroadcast = [this](int Msg, intptr_t WParam, intptr_t LParam) {
+            const QList<QMdiSubWindow*> Subs = Area.subWindowList();
+            for (auto It = Subs.rbegin(); It != Subs.rend(); ++It) {
+                auto* Form = qobject_cast<TAppMessageForm*>((*It)->widget());
+                if (Form && !Form->IsClosing()) Form->HandleAppMessage(Msg, WParam, LParam);
+            }
+        };
+    }
+    void TearDown() override {
+        for (QMdiSubWindow* Sub : Area.subWindowList()) delete Sub;
+        SetFileDialog(nullptr);
+        TCorpusTest::TearDown();
+    }
+    std::vector<std::string> Column(const TWordListGrid& Grid, int Col) {
+        std::vector<std::string> Texts;
+        for (int Row = 1; Row <= Grid.Items().Count(); ++Row) Texts.push_back(Grid.GetCellText(Col, Row));
+        return Texts;
+    }
+    int OpenLists() {
+        QApplication::processEvents();
+        int Count = 0;
+        for (QMdiSubWindow* Sub : Area.subWindowList())
+            if (qobject_cast<TWordListForm*>(Sub->widget()) && Sub->isVisible()) ++Count;
+        return Count;
+    }
+
+    QMdiArea Area;
+    TRecordingMessenger Messenger;
+};
+
+}  // namespace
+
+TEST_F(WordListTest, CorpusListsOpenOncePerLanguageAndOrderAndCloseWhenTheSettingsChange) {
+    FrequencyConfigs[0].MaximumLines = 2;
+    TWordListForm* Freq = ShowWordList(&Area, 0, false);
+    ASSERT_NE(Freq, nullptr);
+    EXPECT_EQ(Freq->windowTitle(), "Corpus Frequency List - English (United States)");
+    TWordListGrid* Grid = Freq->Grid(0);
+    ASSERT_NE(Grid, nullptr);
+    EXPECT_EQ(Freq->Grid(1), nullptr);
+    EXPECT_EQ(Column(*Grid, 2), (std::vector<std::string>{"the", "and"}));  // two lines at most
+    EXPECT_EQ(Column(*Grid, 1), (std::vector<std::string>{"37.5000%", "25.0000%"}));
+    EXPECT_EQ(Grid->model()->headerData(1, Qt::Horizontal).toString(), "Pct");
+    EXPECT_EQ(Grid->model()->index(0, 2).data().toString(), "the");
+
+    FrequencyConfigs[0].MaximumLines = 0;
+    TWordListForm* Alpha = ShowWordList(&Area, 0, true);
+    ASSERT_NE(Alpha, Freq);
+    EXPECT_EQ(Column(*Alpha->Grid(0), 2), (std::vector<std::string>{"and", "bird", "cat", "dog", "the"}));
+    EXPECT_EQ(ShowWordList(&Area, 0, true), Alpha);  // brought to the front, not made again
+    EXPECT_EQ(Area.activeSubWindow()->widget(), Alpha);
+    EXPECT_EQ(ShowWordList(&Area, 0, false), Freq);
+
+    TWordListForm* All = ShowWordList(&Area, -1, false);
+    EXPECT_EQ(All->windowTitle(), "Corpus Frequency List - All");
+    ASSERT_NE(All->Grid(1), nullptr);
+    EXPECT_EQ(All->Label(1)->text(), "English (United States)");
+    EXPECT_EQ(Column(*All->Grid(1), 2).front(), "le");
+    EXPECT_EQ(OpenLists(), 3);
+
+    // The settings of language 1 change: its list and the all-languages list go, language 0's stay.
+    BroadcastToChildren(CM_FREQSETTINGSCHANGED, 1, 0);
+    EXPECT_EQ(OpenLists(), 2);
+    EXPECT_TRUE(All->IsClosing());
+    // Receiving the message twice (as the options dialog sends it) does no harm.
+    BroadcastToChildren(CM_FREQSETTINGSCHANGED, 0, 1);
+    BroadcastToChildren(CM_FREQSETTINGSCHANGED, 0, 1);
+    EXPECT_EQ(OpenLists(), 0);
+}
+
+TEST_F(WordListTest, CollocationListsKeepEveryEntryAndLiveWithTheirOwner) {
+    auto* Owner = new QWidget;
+    TFreqList List(0);
+    List.AddWord("the", 9);
+    List.AddWord("rare", 1);
+    List.SortByFrequency();
+    FrequencyConfigs[0].MinimumFrequency = 5;
+    TWordListForm* Form = TWordListForm::CreateForList(&Area, Owner, 0, TWordListMode::AdvancedCollocation);
+    Form->AddFreqList(0, 10, 0, List);
+    Form->SetCaptions("Advanced Collocation", {});
+    EXPECT_EQ(Column(*Form->Grid(0), 2), (std::vector<std::string>{"the", "rare"}));
+
+    BroadcastToChildren(CM_FREQSETTINGSCHANGED, 0, 1);  // not a corpus list
+    BroadcastToChildren(CM_COLLOCSETTINGSCHANGED, 0, 3);
+    BroadcastToChildren(CM_COLLOCDATADROPPED, reinterpret_cast<intptr_t>(&Area), 0);  // another owner
+    EXPECT_EQ(OpenLists(), 1);
+    delete Owner;
+    EXPECT_EQ(OpenLists(), 0);
+
+    auto* Second = new QWidget;
+    TWordListForm::CreateForList(&Area, Second, 0, TWordListMode::AdvancedCollocation);
+    BroadcastToChildren(CM_COLLOCSETTINGSCHANGED, 0, 4);
+    EXPECT_EQ(OpenLists(), 0);
+    TWordListForm::CreateForList(&Area, Second, -1, TWordListMode::AdvancedCollocation);
+    BroadcastToChildren(CM_COLLOCDATADROPPED, reinterpret_cast<intptr_t>(Second), 1);
+    EXPECT_EQ(OpenLists(), 0);
+    delete Second;
+}
+
+TEST_F(WordListTest, GridShowsFocusFontsAndCopiesListViews) {
+    TWordListForm* All = ShowWordList(&Area, -1, false);
+    ASSERT_NE(All, nullptr);
+    QApplication::setActiveWindow(&Area);
+    ClickAt(All->Grid(1)->viewport());
+    EXPECT_EQ(All->FocusedLanguage(), 1);
+    // The two grids share the width; each fills the height below the label panel.
+    EXPECT_EQ(All->Grid(1)->x(), All->width() / 2);
+    EXPECT_EQ(All->Grid(0)->y(), All->TopPanel()->height());
+
+    TFontSpec Big = LanguageConfigs[1]->Fonts[FrequencyFont];
+    Big.Size = 20;
+    SetFontDialog([&](TFontSpec& F) {
+        F = Big;
+        return true;
+    });
+    const int Before = All->Grid(1)->verticalHeader()->defaultSectionSize();
+    All->ChangeFontAction()->trigger();
+    EXPECT_GT(All->Grid(1)->verticalHeader()->defaultSectionSize(), Before);
+    EXPECT_EQ(All->Grid(0)->verticalHeader()->defaultSectionSize(), Before);
+    SetFontDialog(nullptr);
+
+    QTreeWidget Tree;
+    Tree.setColumnCount(3);
+    Tree.setSelectionMode(QAbstractItemView::ExtendedSelection);
+    for (int I = 0; I < 300; ++I)
+        new QTreeWidgetItem(&Tree, {"", QString::number(I), I == 1 ? "" : "w" + QString::number(I)});
+    Tree.show();
+    Tree.setCurrentItem(Tree.topLevelItem(1));
+    CopyListToClipboard(&Tree);
+    const QString All300 = QGuiApplication::clipboard()->text();
+    EXPECT_TRUE(All300.startsWith("0\tw0\r\n1\t\r\n2\tw2\r\n"));
+    EXPECT_EQ(All300.count("\r\n"), 300);
+    ClearListWithProgress("Collocates", &Tree);
+    EXPECT_EQ(Tree.topLevelItemCount(), 0);
+}
+
+TEST_F(WordListTest, OptionsApplyOnlyWhenAcceptedAndTellTheWindows) {
+    LanguageConfigs[0]->StopList.SetWords({"the"});
+    LanguageConfigs[0]->StopList.SetActive(false);
+    TRecordingMessenger Recorder;
+    {
+        TFreqConfigForm Form(0, false);
+        Form.show();
+        EXPECT_FALSE(Form.MaxFreqLabel->isEnabled());
+        ClickAt(Form.ContentWordsRadio);  // the list has words: no editor
+        ClickAt(Form.IgnoreCaseCheck);
+        Form.MaxFreqUpDown->setValue(40);
+        EXPECT_TRUE(Form.MaxFreqLabel->isEnabled());
+        // Another language shown and back: the first one's edits are kept in the dialog only.
+        Form.LanguageCombo->setCurrentIndex(1);
+        emit Form.LanguageCombo->activated(1);
+        EXPECT_FALSE(Form.IgnoreCaseCheck->isChecked());
+        emit Form.LanguageCombo->activated(0);
+        EXPECT_TRUE(Form.IgnoreCaseCheck->isChecked());
+        Backend.Answers = {mrNo};
+        ClickAt(Form.CancelBtn);
+        EXPECT_EQ(Form.result(), QDialog::Rejected);
+    }
+    // Declined: neither the record nor the stop list's activation changed, and nobody was told.
+    EXPECT_FALSE(FrequencyConfigs[0].IgnoreCase);
+    EXPECT_FALSE(LanguageConfigs[0]->StopList.Active);
+    EXPECT_TRUE(Recorder.Messages().empty());
+    ASSERT_EQ(Backend.Texts().size(), 1u);
+
+    TFreqConfigForm Form(0, true);
+    Form.show();
+    EXPECT_FALSE(Form.LanguageCombo->isEnabled());
+    ClickAt(Form.ContentWordsRadio);
+    Form.MaxLinesEdit->setText("2000000");
+    ClickAt(Form.OkBtn);
+    EXPECT_EQ(Form.result(), QDialog::Accepted);
+    EXPECT_TRUE(LanguageConfigs[0]->StopList.Active);
+    EXPECT_EQ(FrequencyConfigs[0].MaximumLines, 950000);
+    EXPECT_FALSE(FrequencyConfigs[0].CountAllWords);
+    EXPECT_EQ(Recorder.Messages(),
+              (std::vector<int>{CM_FREQSETTINGSCHANGED, CM_FREQSETTINGSCHANGED, CM_FREQSETTINGSCHANGED,
+                                CM_FREQSETTINGSCHANGED, CM_COLLOCSETTINGSCHANGED, CM_COLLOCSETTINGSCHANGED}));
+
+    // Nothing changed: OK closes as cancelled and says nothing.
+    Recorder.Entries.clear();
+    TFreqConfigForm Same(0, false);
+    Same.show();
+    ClickAt(Same.OkBtn);
+    EXPECT_EQ(Same.result(), QDialog::Rejected);
+    EXPECT_TRUE(Recorder.Messages().empty());
+}
+
+TEST_F(WordListTest, StopListEditorAddsOnceSavesLoadsAndKeepsEditedWords) {
+    TStopList List(0);
+    List.SetWords({"The"});
+    {
+        TStopListForm Form(0, List);
+        Form.show();
+        EXPECT_EQ(Form.windowTitle(), "View Stop List - English (United States)");
+        EXPECT_FALSE(Form.RemoveBtn->isEnabled());
+        EXPECT_TRUE(Form.ClearBtn->isEnabled());
+        OnNextModal<TInputQueryForm>([](TInputQueryForm* F) {
+            F->EditBox->setText("a, b a the");
+            ClickAt(F->OkBtn);
+        });
+        ClickAt(Form.AddBtn);
+        EXPECT_EQ(Form.Words(), (std::vector<std::string>{"a", "b", "The"}));  // "the" is "The"
+
+        // A save to a name without extension gets ".TXT"; the folder is remembered.
+        SetFileDialog([&](const TFileDialogRequest& R) {
+            EXPECT_EQ(R.Title, "Save Stop List");
+            return std::vector<std::string>{Dir.File("stop")};
+        });
+        ClickAt(Form.SaveBtn);
+        EXPECT_EQ(ReadWholeFile(Dir.File("stop.TXT")), "a\r\nb\r\nThe\r\n");
+        EXPECT_EQ(Form.FileLabel->text(), "stop.TXT");
+        EXPECT_EQ(LanguageConfigs[0]->StopListPath, Dir.Path().string());
+
+        // Changed after the save: OK keeps the words in the preferences, not with the stale file.
+        Form.WordsList->setCurrentRow(0);
+        EXPECT_TRUE(Form.RemoveBtn->isEnabled());
+        ClickAt(Form.RemoveBtn);
+        ClickAt(Form.OkBtn);
+        EXPECT_EQ(Form.result(), QDialog::Accepted);
+    }
+    EXPECT_EQ(List.Words(), (std::vector<std::string>{"b", "The"}));
+    EXPECT_EQ(List.FileName, "");
+    EXPECT_TRUE(List.Active);
+
+    // Loading keeps the file's words as they are, and the file while the words stay unchanged.
+    const std::string File = Dir.Write("words.txt", "the\r\nThe\n\n  of \r");
+    {
+        TStopListForm Form(0, List);
+        Form.show();
+        SetFileDialog([&](const TFileDialogRequest&) { return std::vector<std::string>{File}; });
+        ClickAt(Form.LoadBtn);
+        EXPECT_EQ(Form.Words().size(), 3u);
+        ClickAt(Form.OkBtn);
+    }
+    EXPECT_EQ(List.FileName, File);
+    EXPECT_EQ(List.Words().size(), 3u);
+
+    // A failed save names the file and forgets it; Cancel with changes asks, No leaves the list.
+    {
+        TStopListForm Form(0, List);
+        Form.show();
+        SetFileDialog(
+            [&](const TFileDialogRequest&) { return std::vector<std::string>{"/nonexistent/x/stop"}; });
+        Form.ClearBtn->setEnabled(true);
+        Backend.Answers = {mrOk};
+        ClickAt(Form.ClearBtn);
+        EXPECT_TRUE(Form.Words().empty());
+        EXPECT_FALSE(Form.ClearBtn->isEnabled());
+        ClickAt(Form.SaveBtn);
+        EXPECT_EQ(Backend.Texts().back(), "Unable to save to file \r\n/nonexistent/x/stop.TXT");
+        EXPECT_EQ(Form.FileName(), "");
+        Backend.Answers = {mrNo};
+        ClickAt(Form.CancelBtn);
+        EXPECT_EQ(Form.result(), QDialog::Rejected);
+    }
+    EXPECT_EQ(List.Words().size(), 3u);
+}
+
+TEST_F(WordListTest, OutputOptionsNameOneLanguageOrOfferAll) {
+    TFreqOutOptions One{1, 40000, true};
+    int SetUps = 0;
+    TConcFreqOutForm Form(
+        "Frequency - Print Options", [&] { ++SetUps; }, One);
+    Form.show();
+    EXPECT_EQ(Form.LanguageCombo, nullptr);
+    EXPECT_EQ(Form.LanguageLabel->text(), "Language: English (United States)");
+    ASSERT_NE(Form.PrinterBtn, nullptr);
+    ClickAt(Form.PrinterBtn);
+    EXPECT_EQ(SetUps, 1);
+    const TFreqOutOptions Got = Form.Options();
+    EXPECT_EQ(Got.Language, 1);
+    EXPECT_EQ(Got.MaxLines, 32767);
+    EXPECT_TRUE(Got.IncludeFrequencies);
+
+    TFreqOutOptions Options{-1, 10, false};
+    OnNextModal<TConcFreqOutForm>([](TConcFreqOutForm* F) {
+        EXPECT_EQ(F->PrinterBtn, nullptr);
+        EXPECT_EQ(F->LanguageCombo->currentText(), "All");
+        F->LanguageCombo->setCurrentIndex(2);
+        ClickAt(F->IncludeFreqCheck);
+        ClickAt(F->OkBtn);
+    });
+    EXPECT_TRUE(ShowFreqOutOptions("Frequency - Save as File Options", nullptr, Options));
+    EXPECT_EQ(Options.Language, 1);
+    EXPECT_EQ(Options.MaxLines, 10);
+    EXPECT_TRUE(Options.IncludeFrequencies);
+}

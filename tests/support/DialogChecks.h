@@ -1,0 +1,87 @@
+// Checks of what a keyboard user meets in a dialog: the accelerator letters of its controls and the
+// order Tab visits them in. Header-only: only the window test programs, which link Qt, include it.
+#pragma once
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QGroupBox>
+#include <QLabel>
+#include <QTest>
+#include <QWidget>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace dialogchecks {
+
+// The accelerator letter of a caption ("&&" is a plain ampersand), lower case; 0 without one.
+inline QChar MnemonicOf(const QString& Caption) {
+    for (qsizetype I = 0; I + 1 < Caption.size(); ++I) {
+        if (Caption[I] != '&') continue;
+        if (Caption[I + 1] != '&') return Caption[I + 1].toLower();
+        ++I;
+    }
+    return QChar();
+}
+
+// Every accelerator letter that two or more controls the user can see in Dialog share, as
+// "x: caption / caption". Labels count only with a buddy (without one their ampersand does nothing).
+inline std::vector<std::string> MnemonicClashes(const QWidget* Dialog) {
+    std::map<QChar, std::vector<QString>> Owners;
+    for (const QWidget* W : Dialog->findChildren<QWidget*>()) {
+        if (!W->isVisibleTo(Dialog)) continue;
+        QString Caption;
+        if (const auto* Button = qobject_cast<const QAbstractButton*>(W))
+            Caption = Button->text();
+        else if (const auto* Label = qobject_cast<const QLabel*>(W); Label && Label->buddy())
+            Caption = Label->text();
+        else if (const auto* Group = qobject_cast<const QGroupBox*>(W))
+            Caption = Group->title();
+        if (const QChar Letter = MnemonicOf(Caption); !Letter.isNull()) Owners[Letter].push_back(Caption);
+    }
+    std::vector<std::string> Clashes;
+    for (const auto& [Letter, Captions] : Owners) {
+        if (Captions.size() < 2) continue;
+        std::string Line = QString(Letter).toStdString() + ":";
+        for (const QString& C : Captions) Line += " " + C.toStdString() + " /";
+        Clashes.push_back(Line);
+    }
+    return Clashes;
+}
+
+// The widgets Tab visits in Dialog (shown and active), starting from the one with the focus, until the
+// focus comes back to it or Limit presses were made.
+inline std::vector<QWidget*> TabVisits(QWidget* Dialog, int Limit = 60) {
+    QApplication::setActiveWindow(Dialog);
+    std::vector<QWidget*> Visits{QApplication::focusWidget()};
+    for (int I = 0; I < Limit && Visits.front(); ++I) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QWidget* Now = QApplication::focusWidget();
+        if (Now == Visits.front()) break;
+        Visits.push_back(Now);
+    }
+    return Visits;
+}
+
+// Where a visited widget lies in Dialog; an editable combo box's edit stands for its box.
+inline QRect PlaceIn(const QWidget* Dialog, const QWidget* W) {
+    if (W->parentWidget() && qobject_cast<const QComboBox*>(W->parentWidget())) W = W->parentWidget();
+    return QRect(W->mapTo(Dialog, QPoint(0, 0)), W->size());
+}
+
+// The first pair of consecutive visits that breaks the reading order (left to right along a row, rows
+// top to bottom), as "caption -> caption"; "" when Tab reads the dialog in order.
+inline std::string ReadingOrderBreak(const QWidget* Dialog, const std::vector<QWidget*>& Visits) {
+    for (size_t I = 1; I < Visits.size(); ++I) {
+        const QRect A = PlaceIn(Dialog, Visits[I - 1]), B = PlaceIn(Dialog, Visits[I]);
+        const bool SameRow = B.top() <= A.bottom() && A.top() <= B.bottom();
+        const bool After = SameRow ? B.left() > A.left() : B.top() > A.top();
+        if (!After)
+            return Visits[I - 1]->metaObject()->className() + std::string(" -> ") +
+                   Visits[I]->metaObject()->className() + " at " + std::to_string(B.x()) + "," +
+                   std::to_string(B.y());
+    }
+    return "";
+}
+
+}  // namespace dialogchecks
