@@ -19,6 +19,7 @@
 #include "results/ConcHotChoose.h"
 #include "results/ConcHotWordsOptions.h"
 #include "tests/engine/ConcCorpusTestSupport.h"
+#include "tests/support/DialogChecks.h"
 
 namespace {
 
@@ -191,6 +192,23 @@ TEST_F(HotWordsDialogsTest, ExecuteAdvancedSortCopiesBackOnlyOnOk) {
     EXPECT_TRUE(ExecuteAdvancedSort(1, false, Options, Items));
     EXPECT_EQ(Options.Keys[0].Key, sk4L);
     EXPECT_EQ(Items, (TAdvancedSortColItems{{sk4L}}));
+}
+
+TEST_F(HotWordsDialogsTest, KeyboardUsersMeetOneLetterPerControlAndTabInReadingOrder) {
+    TAdvancedSortColOptions Sort;
+    InitSortColOptions(Sort);
+    for (bool Collocation : {false, true}) {
+        TAdvancedSortColForm Form(0, Collocation, Sort);
+        Form.show();
+        EXPECT_EQ(dialogchecks::MnemonicClashes(&Form), std::vector<std::string>{});
+    }
+    THotWordsOptionsForm Form(0, hoHotWords, {{5, 10}, 4}, {0.001, true, 0.6, 0.0001});
+    Form.show();
+    EXPECT_EQ(dialogchecks::MnemonicClashes(&Form), std::vector<std::string>{});
+    Form.MinHitsEdit->setFocus();
+    const std::vector<QWidget*> Visits = dialogchecks::TabVisits(&Form);
+    EXPECT_EQ(Visits.size(), 9u);
+    EXPECT_EQ(dialogchecks::ReadingOrderBreak(&Form, Visits), "");
 }
 
 // ---- Hot-words options ---------------------------------------------------------------------------------
