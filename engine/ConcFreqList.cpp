@@ -292,26 +292,48 @@ void TFreqList::Clear() {
 
 void TFreqList::SortOrder(bool Alphabetical) {
     FlushPending();
+    // Each key carries the frequency and the first bytes of its word, so that most comparisons of a
+    // large list touch no item: following a pointer per comparison made sorting a corpus list of
+    // 400,000 words take half a second. The prefix goes through the case map as the comparison does
+    // (a list read from a workspace may hold words its case rule would have folded), so both always agree.
     struct TKey {
+        uint64_t Prefix;
         const TFreqItem* Item;
+        int32_t Frequency;
         int32_t Reference;
+    };
+    const bool Fold = FIgnoreCase;
+    const int32_t Language = FLanguage;
+    const bool HasMap = Fold && Language >= 0 && Language < MaxLanguages && LanguageConfigs[size_t(Language)];
+    const uint8_t* Map = HasMap ? LanguageConfigs[size_t(Language)]->LowerCaseMap.data() : nullptr;
+    auto PrefixOf = [Map](const std::string& Word) {
+        uint64_t Prefix = 0;
+        for (size_t I = 0; I < sizeof Prefix; ++I) {
+            const uint8_t B = I < Word.size() ? static_cast<uint8_t>(Word[I]) : 0;
+            Prefix = Prefix << 8 | (Map ? Map[B] : B);
+        }
+        return Prefix;
     };
     std::vector<TKey> Keys;
     Keys.reserve(FOrder.size());
-    for (const int32_t Reference : FOrder) Keys.push_back({ItemOfReference(Reference), Reference});
-    const bool Fold = FIgnoreCase;
-    const int32_t Language = FLanguage;
+    for (const int32_t Reference : FOrder) {
+        const TFreqItem* Item = ItemOfReference(Reference);
+        Keys.push_back({PrefixOf(Item->Word), Item, Item->Frequency, Reference});
+    }
+    // Words hold no 0 byte, so equal prefixes differ, if at all, only after their first eight bytes, and
+    // the prefixes order as LangStrComp orders the words.
+    auto CompareWords = [Fold, Language](const TKey& A, const TKey& B) {
+        if (A.Prefix != B.Prefix) return A.Prefix < B.Prefix ? -1 : 1;
+        return LangStrComp(A.Item->Word, B.Item->Word, Fold, Language);
+    };
     // Words of one list are distinct under its case rule, so the keys are total and every correct
     // sort gives the same order; the reference only makes that independent of the algorithm.
-    auto Compare = [Alphabetical, Fold, Language](const TKey& A, const TKey& B) {
-        const int Words = LangStrComp(A.Item->Word, B.Item->Word, Fold, Language);
-        const int Frequencies = B.Item->Frequency < A.Item->Frequency   ? -1
-                                : A.Item->Frequency < B.Item->Frequency ? 1
-                                                                        : 0;
-        const int First = Alphabetical ? Words : Frequencies;
-        const int Second = Alphabetical ? Frequencies : Words;
-        if (First != 0) return First < 0;
-        if (Second != 0) return Second < 0;
+    auto Compare = [Alphabetical, &CompareWords](const TKey& A, const TKey& B) {
+        const int Frequencies = B.Frequency < A.Frequency ? -1 : A.Frequency < B.Frequency ? 1 : 0;
+        if (!Alphabetical && Frequencies != 0) return Frequencies < 0;
+        const int Words = CompareWords(A, B);
+        if (Words != 0) return Words < 0;
+        if (Frequencies != 0) return Frequencies < 0;
         return A.Reference < B.Reference;
     };
     std::sort(Keys.begin(), Keys.end(), Compare);

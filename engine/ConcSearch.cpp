@@ -2,6 +2,7 @@
 // sentence mode, frequency and maximum of hits, progress, and the hit items.
 #include "engine/ConcSearch.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cmath>
 #include <cstdio>
@@ -68,6 +69,8 @@ struct TSearch::TFileRun {
     // Hits are reported through a second reader, so reporting never moves the search reader.
     std::unique_ptr<TBufStream> Report;
     const TAlignIndex* Sentences = nullptr;
+    // With heading search: the texts under matching headings, located over the whole file, in order.
+    std::vector<std::pair<int32_t, int32_t>> HeadingTexts;
 };
 
 TSearch::TSearch() = default;
@@ -87,6 +90,11 @@ void TSearch::Prepare(const TConcSearchRec& Source, uint8_t& Stage, std::string&
     Stage = 0;
     Query = TConcSearchRec::CreateCopy(Source);
     Query->FrequencyOfHits = CommonConfig ? CommonConfig->FrequencyOfHits : 0;
+    // The search drops hits by the option, not by the query's flag: the copy, which describes the
+    // search in its progress window, says so.
+    const bool sentenceMode = CommonConfig && CommonConfig->SentenceMode;
+    Query->Flags = static_cast<uint8_t>(sentenceMode ? Query->Flags | sfSentenceMode
+                                                     : Query->Flags & ~sfSentenceMode);
     const int32_t language = Query->Language;
     if (language < 0 || language >= MaxLanguages || !LanguageConfigs[static_cast<size_t>(language)]) {
         throw std::out_of_range("No configuration for language " + std::to_string(language) + ".");
@@ -277,6 +285,12 @@ void TSearch::SearchFile(int32_t File) {
         ProgressWindow->SetSubProgress(0);
     }
     TAlignIndex* index = GetAlignIndex(language, File);
+    // A heading and its text need not share an aligned unit (sentence units never hold both).
+    if (HeadingSearch && index != nullptr) {
+        OverallFrozen = true;
+        LocateHeadingTexts(run, 0, run.FileSize);
+        OverallFrozen = false;
+    }
     {
         // Range callbacks mark the entries they have named; the marks are cleared before and after.
         const TFlagsGuard flags(index);
@@ -312,14 +326,24 @@ void TSearch::SearchEntry(TFileRun& Run, int32_t Entry) {
     const int32_t start = std::max(unit.Start, ClipStart);
     if (ClipEnd < unit.End) end = std::min(end, ClipEnd);
     if (end <= start) return;
-    if (HeadingSearch) {
-        SearchHeadings(Run, start, end);
-    } else {
+    if (!HeadingSearch) {
         SearchText(Run, start, end);
+        return;
+    }
+    const auto& texts = Run.HeadingTexts;
+    auto text = std::lower_bound(texts.begin(), texts.end(), start,
+                                 [](const std::pair<int32_t, int32_t>& T, int32_t P) { return T.second <= P; });
+    for (; text != texts.end() && text->first < end && !Cancelled; ++text) {
+        const int32_t from = std::max(text->first, start);
+        const int32_t to = std::min(text->second, end);
+        if (from >= to) continue;
+        UpdateProgress(from, false);
+        SearchText(Run, from, to);
     }
 }
 
-void TSearch::SearchHeadings(TFileRun& Run, int32_t Start, int32_t End) {
+void TSearch::LocateHeadingTexts(TFileRun& Run, int32_t Start, int32_t End) {
+    Run.HeadingTexts.clear();
     TBufStream& reader = *Run.Search;
     const TSearchCallback progress = [this](int32_t Position, bool& Stop) {
         Stop = MarkerProgress(Position);
@@ -366,7 +390,7 @@ void TSearch::SearchHeadings(TFileRun& Run, int32_t Start, int32_t End) {
         const int32_t textStart = std::min(found.StartFound + TextStart.Length, found.StopFound);
         const int32_t next = found.OtherFound >= 0 ? found.OtherFound : found.StopFound + TextStop.Length;
         UpdateProgress(textStart, false);
-        SearchText(Run, textStart, found.StopFound);
+        if (textStart < found.StopFound) Run.HeadingTexts.push_back({textStart, found.StopFound});
         from = next;
     }
 }

@@ -340,7 +340,7 @@ private:
     std::unique_ptr<TSearchContext> MakeContext(const std::string& Pattern);
     void SearchFile(int32_t File);
     void SearchEntry(TFileRun& Run, int32_t Entry);
-    void SearchHeadings(TFileRun& Run, int32_t Start, int32_t End);
+    void LocateHeadingTexts(TFileRun& Run, int32_t Start, int32_t End);
     void SearchText(TFileRun& Run, int32_t Start, int32_t End);
     void SearchContextRange(TFileRun& Run, int32_t Start, int32_t End);
     void HandleMatch(TFileRun& Run, TSearchContext& Context);

@@ -108,14 +108,13 @@ std::vector<std::string> FileNamesOf(int Language) {
     return names;
 }
 
-QLabel* AddPair(QWidget* Panel, QHBoxLayout* Row, QLabel*& Caption, QLabel*& Value) {
+void AddPair(QWidget* Panel, QHBoxLayout* Row, QLabel*& Caption, QLabel*& Value) {
     Caption = new QLabel(Panel);
     Value = new QLabel(Panel);
     Value->setTextFormat(Qt::PlainText);
     Row->addWidget(Caption);
     Row->addWidget(Value);
     Row->addSpacing(LabelGap * 2);
-    return Value;
 }
 
 QWidget* RowPanel(QWidget* Parent, QHBoxLayout*& Row) {
@@ -161,7 +160,7 @@ TDistributionForm::~TDistributionForm() {
 void TDistributionForm::BuildControls() {
     ScopeCombo = new QComboBox(this);
     ScopeCombo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-    StepLabel = new QLabel("&Step:", this);
+    StepLabel = new QLabel("S&tep:", this);
     StepCombo = new QComboBox(this);
     for (int32_t step : DistribSteps) StepCombo->addItem(QString::number(step) + "%");
     StepCombo->setCurrentIndex(FStepIndex);

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -128,6 +129,8 @@ QLabel* Buddy(const char* Text, QWidget* Control, QWidget* Parent) {
 TFreqConfigForm::TFreqConfigForm(int Language, bool LockLanguage, QWidget* Parent)
     : QDialog(Parent), FLanguage(Language) {
     setWindowTitle("Frequency and Collocation Options");
+    // Wide enough for the caption, which window managers would otherwise cut.
+    setMinimumWidth(QFontMetrics(font()).horizontalAdvance(windowTitle()) + 160);
     for (int L = 0; L < LanguagesCount && L < MaxLanguages; ++L)
         if (LanguageConfigs[size_t(L)]) FCopies[size_t(L)] = CopyFreqOptions(L);
 
@@ -137,31 +140,27 @@ TFreqConfigForm::TFreqConfigForm(int Language, bool LockLanguage, QWidget* Paren
     for (const std::string& N : Names) LanguageCombo->addItem(QString::fromStdString(N));
     LanguageCombo->setEnabled(!LockLanguage);
 
-    auto* Lists = new QGroupBox(" Frequency Lists ", this);
-    MinFreqUpDown = UpDown(1, 32000, Lists);
-    MaxFreqUpDown = UpDown(0, 32000, Lists);
-    MaxFreqLabel = Buddy("Ma&ximum Frequency:", MaxFreqUpDown, Lists);
-    MaxLinesEdit = new QLineEdit(Lists);
+    MinFreqUpDown = UpDown(1, 32000, this);
+    MaxFreqUpDown = UpDown(0, 32000, this);
+    MaxFreqLabel = Buddy("Ma&ximum Frequency:", MaxFreqUpDown, this);
+    MaxLinesEdit = new QLineEdit(this);
     MaxLinesEdit->setMaxLength(10);
     InstallNumericKeyFilter(MaxLinesEdit, false);
-    auto* ListsLayout = new QGridLayout(Lists);
-    ListsLayout->addWidget(Buddy("Mi&nimum Frequency:", MinFreqUpDown, Lists), 0, 0);
-    ListsLayout->addWidget(MinFreqUpDown, 0, 1);
-    ListsLayout->addWidget(MaxFreqLabel, 1, 0);
-    ListsLayout->addWidget(MaxFreqUpDown, 1, 1);
-    ListsLayout->addWidget(Buddy("Maximum &Lines:", MaxLinesEdit, Lists), 2, 0);
-    ListsLayout->addWidget(MaxLinesEdit, 2, 1);
-
-    auto* Colloc = new QGroupBox(" Collocations ", this);
-    SpanCombo = new QComboBox(Colloc);
+    SpanCombo = new QComboBox(this);
     SpanCombo->addItems({"1L-1R", "2L-2R", "3L-3R", "4L-4R"});
-    HighlightUpDown = UpDown(0, 32767, Colloc);
-    auto* CollocLayout = new QGridLayout(Colloc);
-    CollocLayout->addWidget(Buddy("Collocate Span:", SpanCombo, Colloc), 0, 0);
-    CollocLayout->addWidget(SpanCombo, 0, 1, 1, 2);
-    CollocLayout->addWidget(Buddy("Highlight top:", HighlightUpDown, Colloc), 1, 0);
-    CollocLayout->addWidget(HighlightUpDown, 1, 1);
-    CollocLayout->addWidget(new QLabel("Collocates", Colloc), 1, 2);
+    HighlightUpDown = UpDown(0, 32767, this);
+    auto* Numbers = new QGridLayout;
+    Numbers->addWidget(Buddy("Mi&nimum Frequency:", MinFreqUpDown, this), 0, 0);
+    Numbers->addWidget(MinFreqUpDown, 0, 1);
+    Numbers->addWidget(MaxFreqLabel, 1, 0);
+    Numbers->addWidget(MaxFreqUpDown, 1, 1);
+    Numbers->addWidget(Buddy("Maximum &Lines:", MaxLinesEdit, this), 2, 0);
+    Numbers->addWidget(MaxLinesEdit, 2, 1);
+    Numbers->addWidget(Buddy("Collocate Span:", SpanCombo, this), 3, 0);
+    Numbers->addWidget(SpanCombo, 3, 1);
+    Numbers->addWidget(Buddy("Highlight top:", HighlightUpDown, this), 4, 0);
+    Numbers->addWidget(HighlightUpDown, 4, 1);
+    Numbers->addWidget(new QLabel("Collocates", this), 4, 2);
 
     IgnoreCaseCheck = new QCheckBox("&Ignore case of letters", this);
     SkipTagsCheck = new QCheckBox("Skip &tags", this);
@@ -184,8 +183,7 @@ TFreqConfigForm::TFreqConfigForm(int Language, bool LockLanguage, QWidget* Paren
     LanguageRow->addWidget(Buddy("Lan&guage:", LanguageCombo, this));
     LanguageRow->addWidget(LanguageCombo, 1);
     Layout->addLayout(LanguageRow);
-    Layout->addWidget(Lists);
-    Layout->addWidget(Colloc);
+    Layout->addLayout(Numbers);
     Layout->addWidget(IgnoreCaseCheck);
     Layout->addWidget(SkipTagsCheck);
     Layout->addWidget(Stop);

@@ -10,6 +10,7 @@
 #include "engine/ConcCorpus.h"
 #include "engine/ConcTextProcess.h"
 #include "engine/ConcUtils.h"
+#include "platform/Nls.h"
 
 namespace {
 
@@ -187,9 +188,58 @@ void RevertSearchOptions(TSearchOptionsEdits& Edits) {
     Edits.EqualChars.clear();
 }
 
+namespace {
+
+struct TSpecialEdit {
+    const std::string* Text;
+    const char* Name;
+    TSearchOptionsResult Refusal;
+};
+
+// A search reads the special characters as word ends, so a letter or digit among them would cut the
+// words that hold it, and one character in two wildcard roles would be read in one of them only.
+TSearchOptionsResult CheckSpecialCharacters(int Language, const TSearchOptionsEdits& Edits) {
+    const TSpecialEdit Wildcards[] = {
+        {&Edits.WordSkipChar, "word skip", TSearchOptionsResult::BadWordSkipChar},
+        {&Edits.WildCard0orMore, "0 or more", TSearchOptionsResult::Bad0orMore},
+        {&Edits.WildCard0or1, "0 or 1", TSearchOptionsResult::Bad0or1},
+        {&Edits.WildCardExactly1, "exactly 1", TSearchOptionsResult::BadExactly1},
+        {&Edits.TagSeparator, "tag search separator", TSearchOptionsResult::BadTagSeparator}};
+    const auto& Classes = platform::CodePageTables(LangCodePage(Language)).CharType1;
+    for (const TSpecialEdit& Edit : Wildcards) {
+        const char C = TextChar(*Edit.Text);
+        if (C != 0 && (Classes[static_cast<uint8_t>(C)] & (platform::C1_ALPHA | platform::C1_DIGIT)) != 0) {
+            ShowError("The \"" + std::string(Edit.Name) + "\" character cannot be a letter or a digit (\"" +
+                      std::string(1, C) + "\"): words holding it could not be found.");
+            return Edit.Refusal;
+        }
+    }
+    for (size_t I = 1; I < 4; ++I) {
+        const char C = TextChar(*Wildcards[I].Text);
+        for (size_t J = 0; J < I && C != 0; ++J) {
+            if (TextChar(*Wildcards[J].Text) != C) continue;
+            ShowError("\"" + std::string(1, C) + "\" cannot be both the \"" + Wildcards[J].Name +
+                      "\" and the \"" + Wildcards[I].Name + "\" character.");
+            return Wildcards[I].Refusal;
+        }
+    }
+    const int32_t Lo = ClampedEditValue(Edits.WordSkipLo, CommonConfig->MatchWordsLo, 0, 9);
+    const int32_t Hi = ClampedEditValue(Edits.WordSkipHi, CommonConfig->MatchWordsHi, 1, 9);
+    if (Lo > Hi) {
+        ShowError("The word skip cannot match between " + std::to_string(Lo) + " and " + std::to_string(Hi) +
+                  " words: the first number must not be above the second.");
+        return TSearchOptionsResult::BadWordSkipRange;
+    }
+    return TSearchOptionsResult::Stored;
+}
+
+}  // namespace
+
 TSearchOptionsResult ApplySearchOptions(int Language, const TSearchOptionsEdits& Edits) {
     TCommonConcordConfig& C = *CommonConfig;
     TConcordConfig& L = Config(Language);
+    const TSearchOptionsResult Special = CheckSpecialCharacters(Language, Edits);
+    if (Special != TSearchOptionsResult::Stored) return Special;
 
     const std::string OldEqual = L.EqualChars;
     L.EqualChars = Edits.EqualChars;

@@ -114,9 +114,23 @@ TSearchOptionsEdits ReadSearchOptions(int Language);
 // context sizes, which keep Edits' texts.
 void RevertSearchOptions(TSearchOptionsEdits& Edits);
 
-enum class TSearchOptionsResult { Stored, BadEqualChars, DelimitersKept };
+enum class TSearchOptionsResult {
+    Stored,
+    BadEqualChars,
+    DelimitersKept,
+    // A refused special character (the edit named) or word-skip range; the message has been shown.
+    BadWordSkipChar,
+    Bad0orMore,
+    Bad0or1,
+    BadExactly1,
+    BadTagSeparator,
+    BadWordSkipRange
+};
 
-// The OK of the search options dialog over Language: parses the equal characters (on failure shows
+// The OK of the search options dialog over Language: first refuses, with a message naming the field, a
+// wildcard, word-skip or tag-separator character that is a letter or a digit of the language (it would
+// cut every word that holds it), one character given to two of the four wildcard roles, and a word-skip
+// range whose first number is above its second; then parses the equal characters (on failure shows
 // "Wrong "equal characters" syntax." and restores the old ones), asks before changing the word
 // delimiters (No restores the equal characters; Yes drops the language's corpus frequency list),
 // clamps every number to its control's range, and stores the options, the language's character sets

@@ -7,9 +7,19 @@
 
 namespace {
 
-std::string WithSpecial(std::string Text, char Placeholder, char Actual) {
-    std::replace(Text.begin(), Text.end(), Placeholder, Actual ? Actual : Placeholder);
-    return Text;
+// Every placeholder is replaced in one pass, so that special characters swapped among themselves
+// (the "0 or more" character set to the default "0 or 1" one and the other way round) stay apart.
+std::string WithSpecials(const std::string& Text, const std::vector<std::pair<char, char>>& Specials) {
+    std::string Out = Text;
+    for (char& C : Out) {
+        for (const auto& [Placeholder, Actual] : Specials) {
+            if (C == Placeholder) {
+                C = Actual ? Actual : Placeholder;
+                break;
+            }
+        }
+    }
+    return Out;
 }
 
 // Characters of Set found in Pattern, each once, in the order of Set; in tag syntax the separator's
@@ -38,12 +48,12 @@ std::string QueryCaption(bool Advanced, bool SearchWithin, bool Parallel) {
 std::string QueryExamples(int Syntax) {
     const TCommonConcordConfig& C = *CommonConfig;
     if (Syntax == 1) return "e.g. \"colou?r\", \"\\ba\\W\\w+\\Wof\\b\", \"(\\b[A-Z]\\w*\\W){2}\"";
-    if (Syntax == 2) return WithSpecial("e.g. \"computer& &NNS\", \"run&VBN &N\"", '&', C.TagSearchSeparator);
-    std::string Text = "e.g. \"colo%r\", \"a * of\", \"thr?w\", \"made @ mind\"";
-    Text = WithSpecial(Text, '%', C.WildCard0or1);
-    Text = WithSpecial(Text, '*', C.WildCard0orMore);
-    Text = WithSpecial(Text, '?', C.WildCardExactly1);
-    return WithSpecial(Text, '@', C.WildCardMatchWords);
+    if (Syntax == 2) return WithSpecials("e.g. \"computer& &NNS\", \"run&VBN &N\"", {{'&', C.TagSearchSeparator}});
+    return WithSpecials("e.g. \"colo%r\", \"a * of\", \"thr?w\", \"made @ mind\"",
+                        {{'%', C.WildCard0or1},
+                         {'*', C.WildCard0orMore},
+                         {'?', C.WildCardExactly1},
+                         {'@', C.WildCardMatchWords}});
 }
 
 TPatternCheck ValidatePattern(const std::string& Pattern, const std::string& Name, int Syntax, int Language,
@@ -79,6 +89,30 @@ std::string DoubleWordSkipError(const std::string& Pattern, int Syntax) {
     const std::string Twice(2, Skip);
     if (Pattern.find(Twice) == std::string::npos) return {};
     return "You cannot specify " + Twice + " in the search term.";
+}
+
+TConditionCheck CheckQueryConditions(const TConcSearchRec& Query, int Language) {
+    struct TCondition {
+        uint8_t Flag;
+        const std::string* Pattern;
+        const char* Name;
+        const char* Field;  // empty when the pattern may be left empty
+    };
+    const TCondition Conditions[] = {{sfHeading, &Query.HeadingPattern, "heading pattern", "Pattern:"},
+                                     {sfContext, &Query.LeftContext, "left context pattern", "Left:"},
+                                     {sfContext, &Query.RightContext, "right context pattern", ""}};
+    const bool SkipEqual = Query.Flags & sfSkipEqual;
+    for (int I = 0; I < 3; ++I) {
+        const TCondition& Condition = Conditions[I];
+        if (!(Query.Flags & Condition.Flag)) continue;
+        if (Condition.Pattern->empty() && *Condition.Field) {
+            return {I + 1, std::string("The ") + Condition.Name + " (\"" + Condition.Field +
+                               "\") is empty. Enter a pattern or switch the condition off."};
+        }
+        const TPatternCheck Check = ValidatePattern(*Condition.Pattern, Condition.Name, Query.Syntax, Language, SkipEqual);
+        if (Check.Verdict == TPatternVerdict::Fail) return {I + 1, Check.Message};
+    }
+    return {};
 }
 
 bool AppendPossible(int ActiveConcordanceLanguage, int Language) {

@@ -34,6 +34,17 @@ TPatternCheck ValidatePattern(const std::string& Pattern, const std::string& Nam
 // not (and always for a regular expression, or when no word-skip character is set).
 std::string DoubleWordSkipError(const std::string& Pattern, int Syntax);
 
+// The heading and context conditions of Query that are switched on, checked in the order heading
+// pattern, left context pattern, right context pattern: the heading and left patterns must not be empty
+// (they would find nothing, so the search would find nothing), and each must pass ValidatePattern's
+// errors for Query's syntax and language (its questions are not asked here). Focus names the first that
+// fails (1 heading, 2 left, 3 right; 0 when all pass) and Message says why.
+struct TConditionCheck {
+    int Focus = 0;
+    std::string Message;
+};
+TConditionCheck CheckQueryConditions(const TConcSearchRec& Query, int Language);
+
 // Whether a search can be appended: a concordance window is active (its primary language is
 // ActiveConcordanceLanguage, -1 for none) and searched the dialog's language.
 bool AppendPossible(int ActiveConcordanceLanguage, int Language);

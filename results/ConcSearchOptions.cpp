@@ -262,6 +262,24 @@ void TSearchOptionsForm::accept() {
             break;
         case TSearchOptionsResult::DelimitersKept:
             break;
+        case TSearchOptionsResult::BadWordSkipChar:
+            CharWordMatch->setFocus();
+            break;
+        case TSearchOptionsResult::Bad0orMore:
+            Char0orMore->setFocus();
+            break;
+        case TSearchOptionsResult::Bad0or1:
+            Char0or1->setFocus();
+            break;
+        case TSearchOptionsResult::BadExactly1:
+            CharExactly1->setFocus();
+            break;
+        case TSearchOptionsResult::BadTagSeparator:
+            TagSeparatorEdit->setFocus();
+            break;
+        case TSearchOptionsResult::BadWordSkipRange:
+            WordMatchLoEdit->setFocus();
+            break;
     }
 }
 

@@ -290,22 +290,10 @@ bool TSearchQueryForm::ValidateQuery() {
     FQuery.Patterns.push_back(Term);
 
     const bool SkipEqual = FQuery.Flags & sfSkipEqual;
-    struct TCondition {
-        uint8_t Flag;
-        const std::string* Pattern;
-        const char* Name;
-        int Focus;
-    };
-    const TCondition Conditions[] = {{sfHeading, &FQuery.HeadingPattern, "heading pattern", 1},
-                                     {sfContext, &FQuery.LeftContext, "left context pattern", 2},
-                                     {sfContext, &FQuery.RightContext, "right context pattern", 3}};
-    for (const TCondition& Condition : Conditions) {
-        if (!(FQuery.Flags & Condition.Flag)) continue;
-        const TPatternCheck Check =
-            ValidatePattern(*Condition.Pattern, Condition.Name, FQuery.Syntax, FLanguage, SkipEqual);
-        if (Check.Verdict != TPatternVerdict::Fail) continue;
-        ShowError(Check.Message);
-        ShowHeadingContextSearch(FQuery, FLanguage, FQuery.Syntax, Condition.Focus);
+    const TConditionCheck Conditions = CheckQueryConditions(FQuery, FLanguage);
+    if (Conditions.Focus != 0) {
+        ShowError(Conditions.Message);
+        ShowHeadingContextSearch(FQuery, FLanguage, FQuery.Syntax, Conditions.Focus);
         return false;
     }
     if (SkipEqual) FQuery.SkippingChars = L.SkippingChars;

@@ -21,6 +21,7 @@
 #include "controls/ConcFormUtils.h"
 #include "controls/FileDialogForm.h"
 #include "controls/FileDialogs.h"
+#include "controls/zynStackTrace.h"
 #include "controls/Msg.h"
 #include "controls/PrintDialogs.h"
 #include "engine/ConcConfig.h"
@@ -35,6 +36,7 @@
 #include "results/ConcSearchQuery.h"
 #include "results/ConcTessivor.h"
 #include "results/ConcWordListForm.h"
+#include "shell/ConcAbout.h"
 #include "shell/ConcParaLoad.h"
 #include "shell/ConcRecentWorkspaces.h"
 #include "shell/ConcWorkOptions.h"
@@ -54,9 +56,10 @@ void InstallMainFormHooks() {
     };
 }
 
+const char* const ProductTitle = "Tessivor";
+
 namespace {
 
-const char* const ProductTitle = "Tessivor";
 const char* const PlacementSection = "MainForm";
 constexpr int LanguagePanelWidth = 195;
 
@@ -210,7 +213,7 @@ void FinalizeUnits() {
 
 int RunProgram(const std::function<void(QWidget* MainWindow)>& MainWindowChanged) {
     InitUnits();
-    if (MainFormHooks.SetTraceModule) MainFormHooks.SetTraceModule(ProductTitle, BuildNumber);
+    SetTraceModule(ProductTitle, BuildNumber);
     int result;
     {
         TConcMainForm form;
@@ -388,6 +391,7 @@ void TConcMainForm::CreateActions() {
     connect(TileHorizontalAction, &QAction::triggered, this, [this] { FMdiArea->tileSubWindows(); });
     connect(CascadeAction, &QAction::triggered, this, [this] { CascadeMdiChildren(FMdiArea); });
     connect(ArrangeAction, &QAction::triggered, this, &TConcMainForm::ArrangeIcons);
+    connect(AboutAction, &QAction::triggered, this, [this] { ShowAboutBox(this); });
     connect(FrequencyOptionsAction, &QAction::triggered, this, &TConcMainForm::FrequencyOptions);
 }
 
@@ -492,6 +496,9 @@ void TConcMainForm::CreateMenus() {
     WindowMenu = menuBar()->addMenu("&Window");
     connect(WindowMenu, &QMenu::aboutToShow, this, &TConcMainForm::RebuildWindowList);
     RebuildWindowList();
+
+    InfoMenu = menuBar()->addMenu("&Info");
+    InfoMenu->addAction(AboutAction);
 }
 
 void TConcMainForm::MergeChildMenus(QMdiSubWindow* Active) {

@@ -105,8 +105,6 @@ struct TMainFormHooks {
     // Menus: the fixed captions set at creation, and the per-language Frequency submenus.
     std::function<void(TConcMainForm& Form)> SetupProductActions;
     std::function<void(TConcMainForm& Form)> BuildLanguageMenus;
-    // Trace logger: the module name and version of its records.
-    std::function<void(const std::string& Module, const std::string& Version)> SetTraceModule;
 };
 
 extern TMainFormHooks MainFormHooks;
@@ -119,6 +117,9 @@ void FillLanguageMenu(QMenu* Menu, const std::function<void(int Language)>& Hand
 // alignment runs (also the one that follows a pass made on demand) and the test for a concordance
 // window.
 void InstallMainFormHooks();
+
+// "Tessivor": the product's title in captions, the about box and the trace records.
+extern const char* const ProductTitle;
 
 // ---- The application object --------------------------------------------------------------------------
 
@@ -275,6 +276,7 @@ public:
     QMenu* FrequencyOrderMenu;
     QMenu* AlphabeticalOrderMenu;
     QMenu* WindowMenu;
+    QMenu* InfoMenu;
 
 protected:
     void closeEvent(QCloseEvent* Event) override;

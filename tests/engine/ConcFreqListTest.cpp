@@ -12,6 +12,7 @@
 #include "engine/ConcErrors.h"
 #include "engine/ConcIndex.h"
 #include "engine/ConcStreamUtils.h"
+#include "engine/ConcTextProcess.h"
 #include "engine/ConcUtils.h"
 #include "engine/SynStream.h"
 #include "tests/support/TestSupport.h"
@@ -96,6 +97,38 @@ TEST_F(FreqListTest, SortsByFrequencyOrByWordThroughTheCaseMap) {
     // A count after a sort may break the order, so the list no longer claims one.
     List.AddWord("a");
     EXPECT_EQ(List.SortState(), TFreqSort::None);
+}
+
+// Both orders against a plain sort by the word comparison itself, over words that share long beginnings
+// and differ in case and in bytes above 127, so that every part of the comparison decides some pairs.
+TEST_F(FreqListTest, SortsAgreeWithAPlainSortOverLongSharedBeginnings) {
+    std::mt19937 Random(110);
+    const std::string Letters = "abAB\xC9\xE9z";
+    for (const bool Fold : {false, true}) {
+        FrequencyConfigs[0].IgnoreCase = Fold;
+        for (int Round = 0; Round < 20; ++Round) {
+            TFreqList List(0);
+            for (int W = 0; W < 400; ++W) {
+                std::string Word = Random() % 2 ? "prefixprefix" : "";
+                for (size_t N = 1 + Random() % 12; N > 0; --N) Word += Letters[Random() % Letters.size()];
+                List.AddWord(Word, 1 + int(Random() % 4));
+            }
+            auto Expected = Entries(List);
+            for (const bool Alphabetical : {true, false}) {
+                std::sort(Expected.begin(), Expected.end(), [&](const auto& A, const auto& B) {
+                    const int Words = LangStrComp(A.first, B.first, Fold, 0);
+                    if (Alphabetical && Words != 0) return Words < 0;
+                    if (A.second != B.second) return A.second > B.second;
+                    return Words < 0;
+                });
+                if (Alphabetical)
+                    List.SortAlphabetically();
+                else
+                    List.SortByFrequency();
+                ASSERT_EQ(Entries(List), Expected) << Fold << Alphabetical << Round;
+            }
+        }
+    }
 }
 
 // The display order before any sort is the ascending order of references, however many words arrive

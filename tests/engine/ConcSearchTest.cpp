@@ -225,6 +225,66 @@ TEST_F(SearchTest, HeadingsAndContexts) {
     EXPECT_EQ(starts, (std::vector<int32_t>{8, 17, 27, 34, 42}));
 }
 
+// Headings and their texts in random files cut into units that split a heading from its text (as
+// sentence units do) or hold each heading with its text (as markup units do): the hits are the words
+// under a matching heading, within one unit, against a model of the file.
+TEST_F(SearchTest, HeadingTextsAreFoundWhateverTheUnits) {
+    std::mt19937 random(5);
+    auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+    const Strings words = {"alpha", "beta", "intro", "gamma"};
+    int found = 0;
+    for (int round = 0; round < 40; ++round) {
+        ResetGlobalsForTest();
+        SetUp();
+        Texts.clear();
+        const bool markup = round % 2 == 1;
+        std::string text;
+        std::vector<TSegment> units;
+        std::vector<std::pair<int32_t, bool>> model;  // word starts of the texts, under a matching heading
+        std::vector<int32_t> cuts{0};
+        for (int h = 2 + pick(5); h > 0; --h) {
+            const std::string heading = words[static_cast<size_t>(pick(4))];
+            text += "<H>" + heading + (pick(3) == 0 ? " extra" : "") + "</H>\n";
+            if (!markup && pick(2) == 0) cuts.push_back(static_cast<int32_t>(text.size()));
+            text += "<t>";
+            for (int w = 1 + pick(8); w > 0; --w) {
+                const auto start = static_cast<int32_t>(text.size());
+                text += words[static_cast<size_t>(pick(4))] + (w > 1 ? " " : "");
+                model.push_back({start, heading == "intro"});
+                if (!markup && pick(4) == 0) {
+                    text += " ";
+                    cuts.push_back(static_cast<int32_t>(text.size()));
+                }
+            }
+            text += "</t>\n";
+            if (markup || pick(2) == 0) cuts.push_back(static_cast<int32_t>(text.size()));
+        }
+        if (cuts.back() != static_cast<int32_t>(text.size())) cuts.push_back(static_cast<int32_t>(text.size()));
+        for (size_t i = 0; i + 1 < cuts.size(); ++i) {
+            if (cuts[i] < cuts[i + 1]) units.push_back({cuts[i], cuts[i + 1], 0});
+        }
+        File(text, units);
+        const std::string word = words[static_cast<size_t>(pick(2))];
+        TConcSearchRec q = Query(word, 0, sfHeading);
+        q.HeadStartMarker = "<H>";
+        q.HeadStopMarker = "</H>";
+        q.HeadingPattern = "intro";
+        q.TextStartMarker = "<t>";
+        q.TextStopMarker = "</t>";
+        std::vector<int32_t> expected;
+        for (const auto& [start, under] : model) {
+            if (under && text.compare(static_cast<size_t>(start), word.size(), word) == 0 &&
+                !std::isalpha(static_cast<unsigned char>(text[static_cast<size_t>(start) + word.size()])))
+                expected.push_back(start);
+        }
+        std::vector<int32_t> starts;
+        for (const THit& h : Run(q)) starts.push_back(h.Start);
+        ASSERT_EQ(starts, expected) << "round " << round << "\n" << text;
+        found += static_cast<int>(expected.size());
+    }
+    EXPECT_GT(found, 20);
+}
+
 TEST_F(SearchTest, SentenceModeComparesTheSentencesOfTheHitsFirstAndLastByte) {
     CommonConfig->SentenceMode = true;
     CommonConfig->WordTag = 1;
@@ -463,6 +523,16 @@ TEST_F(SearchTest, QueryDescription) {
     EXPECT_EQ(window.Label(dlHeadingStart), "<h>");
     EXPECT_TRUE(window.PanelVisible(dpHeading));
     EXPECT_FALSE(window.PanelVisible(dpContext));
+
+    // A search describes the sentence mode it applies, the option's, whatever the query's flag says.
+    File("a b");
+    for (const bool option : {false, true}) {
+        CommonConfig->SentenceMode = option;
+        for (const uint8_t flags : {uint8_t{0}, sfSentenceMode}) {
+            Run(Query("a", 0, flags));
+            EXPECT_EQ(DescribeQuery(*Search->Query).Options[3].Value, option ? "ON" : "OFF");
+        }
+    }
 }
 
 }  // namespace

@@ -200,11 +200,6 @@ TEST(DistribTextsTest, LabelsMarksAndScopes) {
     EXPECT_EQ(DistribMarkText(3, 3), "3 (100.00%)");
     EXPECT_EQ(DistribScopeItems({"/x/one.txt", "two"}),
               (std::vector<std::string>{"All", "Files distribution", "one.txt", "two"}));
-    EXPECT_EQ(DefaultDistribScope(1), ScopeAll);
-    EXPECT_EQ(DefaultDistribScope(2), ScopeFiles);
-    EXPECT_EQ(RefreshedDistribScope(2, 2), ScopeAll);
-    EXPECT_EQ(RefreshedDistribScope(1, 2), 1);
-    EXPECT_EQ(RefreshedDistribScope(ScopeFiles, 0), ScopeFiles);
 }
 
 std::string Report(void (*Write)(std::ostream&, const std::vector<TDistribColumn>&),

@@ -36,6 +36,7 @@ TEST_F(OptionRulesTest, SearchOptionsStoreWhatWasEditedClampedToTheControlsRange
     E.WildCard0or1.clear();
     E.TagSeparator.clear();
     E.WordSkipLo = "9";
+    E.WordSkipHi = "9";
     E.SkippingChars = "-";
     E.EqualChars = "e=\xE9";
     E.DelimiterHistory = {".,"};
@@ -80,6 +81,49 @@ TEST_F(OptionRulesTest, RefusalsRestoreTheEqualCharactersAndStoreNothing) {
     EXPECT_FALSE(CharsEqual('c', 'd', 0));
     EXPECT_EQ(CommonConfig->MaximumHits, 500);
     EXPECT_EQ(L0().NonWordChars.find('_'), std::string::npos);
+}
+
+// A special character that is a letter or digit, one character in two wildcard roles, and a word-skip
+// range read backwards are refused before anything is stored, each with a message naming its field.
+TEST_F(OptionRulesTest, SpecialCharactersAndWordSkipRangesThatWouldChangeEverySearchAreRefused) {
+    const TSearchOptionsEdits Start = ReadSearchOptions(0);
+    struct TCase {
+        std::string TSearchOptionsEdits::*Edit;
+        std::string Value;
+        TSearchOptionsResult Result;
+        std::string Named;
+    };
+    const TCase Cases[] = {
+        {&TSearchOptionsEdits::WildCard0orMore, "e", TSearchOptionsResult::Bad0orMore, "\"0 or more\""},
+        {&TSearchOptionsEdits::WildCardExactly1, "7", TSearchOptionsResult::BadExactly1, "\"exactly 1\""},
+        {&TSearchOptionsEdits::WordSkipChar, "\xE9", TSearchOptionsResult::BadWordSkipChar, "\"word skip\""},
+        {&TSearchOptionsEdits::TagSeparator, "x", TSearchOptionsResult::BadTagSeparator, "\"tag search separator\""},
+        {&TSearchOptionsEdits::WildCard0or1, "*", TSearchOptionsResult::Bad0or1, "\"0 or more\" and the \"0 or 1\""},
+        {&TSearchOptionsEdits::WildCardExactly1, "@", TSearchOptionsResult::BadExactly1, "\"word skip\" and the \"exactly 1\""},
+        {&TSearchOptionsEdits::WordSkipLo, "6", TSearchOptionsResult::BadWordSkipRange, "between 6 and 5 words"},
+    };
+    for (const TCase& Case : Cases) {
+        TSearchOptionsEdits E = Start;
+        E.MaxHits = "42";
+        E.Delimiters = L0().NonWordChars + "_";
+        E.*Case.Edit = Case.Value;
+        Backend.Messages.clear();
+        EXPECT_EQ(ApplySearchOptions(0, E), Case.Result) << Case.Value;
+        ASSERT_EQ(Backend.Messages.size(), 1u) << "no question about the delimiters first";
+        EXPECT_NE(Backend.Messages[0].Text.find(Case.Named), std::string::npos) << Backend.Messages[0].Text;
+        EXPECT_EQ(CommonConfig->MaximumHits, 500);
+        EXPECT_EQ(CommonConfig->WildCard0orMore, '*');
+    }
+    // Swapped characters, an empty one and an equal range are fine.
+    TSearchOptionsEdits E = Start;
+    E.WildCard0orMore = "%";
+    E.WildCard0or1 = "*";
+    E.WildCardExactly1.clear();
+    E.WordSkipLo = E.WordSkipHi = "3";
+    ASSERT_EQ(ApplySearchOptions(0, E), TSearchOptionsResult::Stored);
+    EXPECT_EQ(CommonConfig->WildCard0orMore, '%');
+    EXPECT_EQ(CommonConfig->MatchWordsLo, 3);
+    EXPECT_EQ(CommonConfig->MatchWordsHi, 3);
 }
 
 TEST_F(OptionRulesTest, NewDelimitersDropTheFrequencyListAfterSayingSoAndLoseTheWordTagDelimiter) {

@@ -28,6 +28,34 @@ TEST_F(QueryRulesTest, CaptionsAndExamplesFollowTheLayoutAndTheSpecialCharacters
     CommonConfig->TagSearchSeparator = '_';
     EXPECT_EQ(QueryExamples(0), "e.g. \"colo%r\", \"a + of\", \"thr?w\", \"made # mind\"");
     EXPECT_EQ(QueryExamples(2), "e.g. \"computer_ _NNS\", \"run_VBN _N\"");
+    // Characters swapped among the wildcards and the word skip each keep their own place.
+    CommonConfig->WildCard0orMore = '%';
+    CommonConfig->WildCard0or1 = '*';
+    CommonConfig->WildCardExactly1 = '@';
+    CommonConfig->WildCardMatchWords = '?';
+    EXPECT_EQ(QueryExamples(0), "e.g. \"colo*r\", \"a % of\", \"thr@w\", \"made ? mind\"");
+}
+
+TEST_F(QueryRulesTest, HeadingAndContextConditionsNeedTheirPatterns) {
+    TConcSearchRec Q;
+    Q.Flags = sfHeading | sfContext;
+    Q.HeadingPattern = "intro";
+    Q.LeftContext = "start";
+    EXPECT_EQ(CheckQueryConditions(Q, 0).Focus, 0) << "an empty right context runs to the text's end";
+    Q.LeftContext.clear();
+    const TConditionCheck Left = CheckQueryConditions(Q, 0);
+    EXPECT_EQ(Left.Focus, 2);
+    EXPECT_NE(Left.Message.find("\"Left:\""), std::string::npos) << Left.Message;
+    Q.HeadingPattern.clear();
+    const TConditionCheck Heading = CheckQueryConditions(Q, 0);
+    EXPECT_EQ(Heading.Focus, 1);
+    EXPECT_NE(Heading.Message.find("heading pattern"), std::string::npos) << Heading.Message;
+    Q.Flags = 0;
+    EXPECT_EQ(CheckQueryConditions(Q, 0).Focus, 0) << "conditions switched off are not checked";
+    Q.Flags = sfContext;
+    Q.LeftContext = "a,b";
+    Q.RightContext = "c";
+    EXPECT_EQ(CheckQueryConditions(Q, 0).Focus, 2) << "a delimiter in the pattern is still refused";
 }
 
 TEST_F(QueryRulesTest, PatternChecksInTheirOrder) {

@@ -100,6 +100,8 @@ TEST_F(ShowQueryOptionsTest, PanelsFollowTheFlags) {
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHorizontalBarSeries>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QPrinter>
 #include <QPushButton>
 #include <QTest>
@@ -111,6 +113,7 @@ TEST_F(ShowQueryOptionsTest, PanelsFollowTheFlags) {
 #include "engine/ConcSearchItems.h"
 #include "engine/ConcUtils.h"
 #include "tests/engine/ConcCorpusTestSupport.h"
+#include "tests/support/DialogChecks.h"
 
 namespace {
 
@@ -202,6 +205,7 @@ protected:
 TEST_F(DistributionWindowTest, ChartShowsTheCountsOfEveryLanguageAndFollowsTheControls) {
     auto form = Open();
     EXPECT_EQ(form->windowTitle(), "Distribution");
+    EXPECT_EQ(dialogchecks::MnemonicClashes(form.get()), std::vector<std::string>{});
     EXPECT_EQ(form->HitsValue->text(), "5");
     EXPECT_EQ(form->PatternValue->text(), "one");
     // Two files: one bar per file, the first at the top; the step controls have nothing to do.
@@ -265,6 +269,25 @@ TEST_F(DistributionWindowTest, RefreshDropsAVanishedFileAndClosingIsAnnounced) {
     EXPECT_EQ(last.Kind, TRecordingMessenger::rkBroadcast);
     EXPECT_EQ(last.Msg, CM_DISTRIBCLOSED);
     EXPECT_EQ(last.WParam, self);
+}
+
+TEST_F(DistributionWindowTest, TheOwnerFreeingTheWindowTakesItsFrameAlong) {
+    QMdiArea area;
+    area.resize(800, 600);
+    area.show();
+    QPointer<TDistributionForm> form =
+        ShowDistribution(&area, 0, {Lists[0].get(), Lists[1].get()}, {&Query, nullptr});
+    ASSERT_EQ(area.subWindowList().size(), 1);
+    form->deleteLater();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(form.isNull());
+    EXPECT_TRUE(area.subWindowList().isEmpty());
+    // Closed by the user, the frame frees the window.
+    form = ShowDistribution(&area, 0, {Lists[0].get(), Lists[1].get()}, {&Query, nullptr});
+    area.subWindowList().front()->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(form.isNull());
 }
 
 TEST_F(DistributionWindowTest, SavesTheReportAndPrintsThroughTheDialog) {

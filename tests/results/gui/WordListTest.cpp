@@ -28,11 +28,14 @@
 
 namespace {
 
-// Clicks Control where the user would: at its centre, through the hit-testing of its shown window, so
-// that a widget lying over it takes the click instead.
+// Clicks Control where the user would (a check box or radio button on its box, anything else at its
+// centre), through the hit-testing of its shown window, so that a widget lying over it takes the click.
 void ClickAt(QWidget* Control) {
     QWidget* Top = Control->window();
-    const QPoint At = Control->mapTo(Top, Control->rect().center());
+    const bool Box = qobject_cast<QCheckBox*>(Control) || qobject_cast<QRadioButton*>(Control);
+    const QPoint Inside =
+        Box ? QPoint(Control->height() / 2, Control->height() / 2) : Control->rect().center();
+    const QPoint At = Control->mapTo(Top, Inside);
     QWidget* Hit = Top->childAt(At);
     ASSERT_TRUE(Hit == Control || Control->isAncestorOf(Hit))
         << "covered: " << Control->objectName().toStdString();

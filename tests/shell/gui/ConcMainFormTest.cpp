@@ -25,10 +25,12 @@
 #include "controls/ConcFormUtils.h"
 #include "controls/ConcProgress.h"
 #include "controls/ScriptedBackend.h"
+#include "controls/zynStackTrace.h"
 #include "engine/ConcConfig.h"
 #include "engine/ConcErrors.h"
 #include "engine/ConcIndex.h"
 #include "engine/ConcPrefs.h"
+#include "controls/zynStackTrace.h"
 #include "results/ConcFreqOptions.h"
 #include "results/ConcWordListForm.h"
 #include "shell/ConcMain.h"
@@ -166,9 +168,7 @@ TEST_F(MainFormTest, FixedCaptionsAreSetBeforeThePreferencesAreRead) {
 
 TEST_F(MainFormTest, TheProgramStartsTheUnitsNamesItsTraceModuleAndEndsTheUnitsAfterTheWindow) {
     std::vector<std::string> steps;
-    MainFormHooks.SetTraceModule = [&](const std::string& Module, const std::string& Version) {
-        steps.push_back("trace " + Module + " " + Version + (CommonConfig ? "" : " before the units"));
-    };
+    SetTraceModule("(unknown)", "0.0.0");
     // Once the window is up: a setting to find in the file the close sequence writes, then Exit, which
     // closes the last window and so ends the event loop.
     MainFormHooks.BuildLanguageMenus = [&](TConcMainForm& Form) {
@@ -176,6 +176,7 @@ TEST_F(MainFormTest, TheProgramStartsTheUnitsNamesItsTraceModuleAndEndsTheUnitsA
         QTimer::singleShot(0, Form.ExitAction, &QAction::trigger);
     };
     const int result = RunProgram([&](QWidget* MainWindow) {
+        if (MainWindow) steps.push_back("trace " + TraceModuleName() + " " + TraceVersion());
         steps.push_back(MainWindow ? "window" : "no window");
         if (MainWindow) {
             EXPECT_TRUE(CommonConfig);
@@ -711,7 +712,8 @@ TEST_F(MainFormTest, TheMenuBarHoldsOnlyCommandsThatAreCarriedOut) {
     TConcMainForm& form = Create();
     QStringList bar;
     for (QAction* a : form.menuBar()->actions()) bar << a->text();
-    EXPECT_EQ(bar, QStringList({"&File", "&Search", "Fre&quency", "&Window"}));
+    EXPECT_EQ(bar, QStringList({"&File", "&Search", "Fre&quency", "&Window", "&Info"}));
+    EXPECT_EQ(form.InfoMenu->actions(), QList<QAction*>{form.AboutAction});
     QList<QAction*> frequency;
     for (QAction* a : form.FrequencyMenu->actions())
         if (!a->isSeparator()) frequency << a;
