@@ -3,7 +3,12 @@
 #include <QApplication>
 #include <QCollator>
 #include <QComboBox>
+#include <QDialog>
+#include <QGridLayout>
+#include <QLabel>
 #include <QListWidget>
+#include <QPushButton>
+#include <QVBoxLayout>
 
 #include "controls/ConcFormUtils.h"
 #include "engine/ConcConfig.h"
@@ -96,4 +101,31 @@ std::vector<std::string> ListWords(const QListWidget* List) {
     for (int I = 0; I < List->count(); ++I)
         Words.push_back(List->item(I)->data(WordBytesRole).toByteArray().toStdString());
     return Words;
+}
+
+TWordFileControls BuildWordFileDialog(QDialog* Dialog, const char* Caption, int Language,
+                                      const std::vector<const char*>& CommandCaptions) {
+    TWordFileControls C;
+    auto* Label = new QLabel(Caption, Dialog);
+    C.List = new QListWidget(Dialog);
+    C.List->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    C.List->setFont(LanguageFont(Language, SystemFont));
+    Label->setBuddy(C.List);
+    C.FileLabel = new QLabel(Dialog);
+    for (const char* Text : CommandCaptions) C.Commands.push_back(new QPushButton(Text, Dialog));
+    C.Ok = new QPushButton("OK", Dialog);
+    C.Ok->setDefault(true);
+    C.Cancel = new QPushButton("Cancel", Dialog);
+
+    auto* Layout = new QGridLayout(Dialog);
+    Layout->addWidget(Label, 0, 0);
+    Layout->addWidget(C.List, 1, 0);
+    Layout->addWidget(C.FileLabel, 2, 0);
+    auto* Buttons = new QVBoxLayout;
+    for (QPushButton* B : C.Commands) Buttons->addWidget(B);
+    Buttons->addStretch();
+    Buttons->addWidget(C.Ok);
+    Buttons->addWidget(C.Cancel);
+    Layout->addLayout(Buttons, 0, 1, 3, 1);
+    return C;
 }

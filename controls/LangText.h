@@ -37,3 +37,20 @@ class QListWidget;
 int InsertSortedWord(QListWidget* List, const std::string& Word, int Language);
 // The bytes of every word InsertSortedWord put into List, in list order.
 std::vector<std::string> ListWords(const QListWidget* List);
+
+class QDialog;
+class QLabel;
+class QPushButton;
+// The controls of a dialog that edits a word list of Language kept in text files, laid out in Dialog:
+// Caption (a label, the list's buddy) above the list (several rows selectable, in Language's system
+// font), the file label below it, and at the right a column of the command buttons in the order given,
+// then OK (the default button) and Cancel at the bottom. Everything belongs to Dialog.
+struct TWordFileControls {
+    QListWidget* List;
+    QLabel* FileLabel;
+    std::vector<QPushButton*> Commands;  // in the order of their captions
+    QPushButton* Ok;
+    QPushButton* Cancel;
+};
+TWordFileControls BuildWordFileDialog(QDialog* Dialog, const char* Caption, int Language,
+                                      const std::vector<const char*>& CommandCaptions);

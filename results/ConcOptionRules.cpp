@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "controls/FileDialogs.h"
 #include "controls/Msg.h"
 #include "engine/ConcCorpus.h"
 #include "engine/ConcTextProcess.h"
@@ -286,4 +287,31 @@ TSearchOptionsResult ApplySearchOptions(int Language, const TSearchOptionsEdits&
     L.SkippingHistory = Edits.SkippingHistory;
     L.EqualHistory = Edits.EqualHistory;
     return TSearchOptionsResult::Stored;
+}
+
+namespace {
+
+constexpr const char* WordFileFilter = "Text Files (*.TXT *.txt);;All Files (*)";
+
+}  // namespace
+
+std::string AskWordFileToSave(const std::string& Title, const std::string& Folder) {
+    TFileDialogRequest Request;
+    Request.Save = true;
+    Request.Title = Title;
+    Request.Folder = Folder;
+    Request.Filter = WordFileFilter;
+    Request.DefaultSuffix = "TXT";
+    const std::vector<std::string> Chosen = ExecuteFileDialog(Request);
+    return Chosen.empty() ? std::string() : WithDefaultExtension(Chosen.front(), "TXT");
+}
+
+std::string AskWordFileToLoad(const std::string& Title, const std::string& Folder) {
+    TFileDialogRequest Request;
+    Request.Title = Title;
+    Request.Folder = Folder;
+    Request.Filter = WordFileFilter;
+    // No default suffix for the dialog: it would add ".TXT" to a chosen list that has no extension.
+    const std::vector<std::string> Chosen = ExecuteFileDialog(Request);
+    return Chosen.empty() ? std::string() : LoadedFileName(Chosen.front(), "TXT");
 }

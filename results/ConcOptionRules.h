@@ -60,6 +60,12 @@ std::string WithDefaultExtension(const std::string& FileName, const std::string&
 // The file to read for a name chosen to load: the name itself when such a file exists (a word list may
 // have no extension), else WithDefaultExtension of it.
 std::string LoadedFileName(const std::string& FileName, const std::string& Extension);
+// The save dialog of a word-list text file (Title, starting in Folder, text files offered first); the
+// name chosen with ".TXT" when it has no extension, "" when cancelled.
+std::string AskWordFileToSave(const std::string& Title, const std::string& Folder);
+// The open dialog of a word-list text file, the same way; the file to read (LoadedFileName), "" when
+// cancelled.
+std::string AskWordFileToLoad(const std::string& Title, const std::string& Folder);
 
 // ---- Heading definitions -----------------------------------------------------------------------------
 

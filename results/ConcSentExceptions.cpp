@@ -2,15 +2,12 @@
 
 #include <QApplication>
 #include <QEvent>
-#include <QGridLayout>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
-#include <QVBoxLayout>
 #include <algorithm>
 #include <filesystem>
 
-#include "controls/FileDialogs.h"
 #include "controls/InpQuery.h"
 #include "controls/LangText.h"
 #include "controls/Msg.h"
@@ -23,8 +20,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-constexpr const char* FileFilter = "Text Files (*.TXT *.txt);;All Files (*)";
 
 TConcordConfig& Config(int Language) {
     return *LanguageConfigs.at(static_cast<size_t>(Language));
@@ -39,31 +34,17 @@ std::string FolderOf(const std::string& FileName) {
 TSentenceExceptionsForm::TSentenceExceptionsForm(int Language, QWidget* Parent)
     : QDialog(Parent), FLanguage(Language) {
     setWindowTitle("Sentence Delimiters Exceptions List");
-    auto* Label = new QLabel("&Words in file:", this);
-    WordsList = new QListWidget(this);
-    WordsList->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    WordsList->setFont(LanguageFont(Language, SystemFont));
-    Label->setBuddy(WordsList);
-    FileLabel = new QLabel(this);
-    AddBtn = new QPushButton("&Add...", this);
-    RemoveBtn = new QPushButton("&Remove", this);
-    SaveBtn = new QPushButton("&Save...", this);
-    LoadBtn = new QPushButton("&Load...", this);
-    ClearBtn = new QPushButton("&Clear", this);
-    OkBtn = new QPushButton("OK", this);
-    OkBtn->setDefault(true);
-    CancelBtn = new QPushButton("Cancel", this);
-
-    auto* Layout = new QGridLayout(this);
-    Layout->addWidget(Label, 0, 0);
-    Layout->addWidget(WordsList, 1, 0);
-    Layout->addWidget(FileLabel, 2, 0);
-    auto* Buttons = new QVBoxLayout;
-    for (QPushButton* B : {AddBtn, RemoveBtn, SaveBtn, LoadBtn, ClearBtn}) Buttons->addWidget(B);
-    Buttons->addStretch();
-    Buttons->addWidget(OkBtn);
-    Buttons->addWidget(CancelBtn);
-    Layout->addLayout(Buttons, 0, 1, 3, 1);
+    const TWordFileControls C = BuildWordFileDialog(this, "&Words in file:", Language,
+                                                    {"&Add...", "&Remove", "&Save...", "&Load...", "&Clear"});
+    WordsList = C.List;
+    FileLabel = C.FileLabel;
+    AddBtn = C.Commands[0];
+    RemoveBtn = C.Commands[1];
+    SaveBtn = C.Commands[2];
+    LoadBtn = C.Commands[3];
+    ClearBtn = C.Commands[4];
+    OkBtn = C.Ok;
+    CancelBtn = C.Cancel;
 
     SetWords(Config(Language).SentenceExceptions);
     WordsList->installEventFilter(this);
@@ -148,17 +129,10 @@ void TSentenceExceptionsForm::SetCurrentFile(const std::string& FileName) {
 
 void TSentenceExceptionsForm::SaveWords() {
     std::string FileName = FCurrentFile;
-    if (FileName.empty()) {
-        TFileDialogRequest Request;
-        Request.Save = true;
-        Request.Title = "Save Sentence Delimiters Exceptions";
-        Request.Folder = Config(FLanguage).SentDelimitersPath;
-        Request.Filter = FileFilter;
-        Request.DefaultSuffix = "TXT";
-        const std::vector<std::string> Chosen = ExecuteFileDialog(Request);
-        if (Chosen.empty()) return;
-        FileName = WithDefaultExtension(Chosen.front(), "TXT");
-    }
+    if (FileName.empty())
+        FileName =
+            AskWordFileToSave("Save Sentence Delimiters Exceptions", Config(FLanguage).SentDelimitersPath);
+    if (FileName.empty()) return;
     try {
         ReplaceFileAtomically(FileName, FormatExceptionFile(Words()));
     } catch (const std::exception&) {
@@ -171,14 +145,9 @@ void TSentenceExceptionsForm::SaveWords() {
 }
 
 void TSentenceExceptionsForm::LoadWords() {
-    TFileDialogRequest Request;
-    Request.Title = "Load New Sentence Delimiters Exceptions";
-    Request.Folder = Config(FLanguage).SentDelimitersPath;
-    Request.Filter = FileFilter;
-    // No default suffix for the dialog: it would add ".TXT" to a chosen list that has no extension.
-    const std::vector<std::string> Chosen = ExecuteFileDialog(Request);
-    if (Chosen.empty()) return;
-    const std::string FileName = LoadedFileName(Chosen.front(), "TXT");
+    const std::string FileName =
+        AskWordFileToLoad("Load New Sentence Delimiters Exceptions", Config(FLanguage).SentDelimitersPath);
+    if (FileName.empty()) return;
     TWaitScope Wait;
     std::string Bytes;
     if (platform::ReadRegularFile(FileName, Bytes) != platform::TWholeFileStatus::Ok) {

@@ -2,14 +2,11 @@
 
 #include <QApplication>
 #include <QEvent>
-#include <QGridLayout>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
-#include <QVBoxLayout>
 #include <filesystem>
 
-#include "controls/FileDialogs.h"
 #include "controls/InpQuery.h"
 #include "controls/LangText.h"
 #include "controls/Msg.h"
@@ -23,8 +20,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-constexpr const char* FileFilter = "Text Files (*.TXT *.txt);;All Files (*)";
 
 TConcordConfig& Config(int Language) {
     return *LanguageConfigs.at(static_cast<size_t>(Language));
@@ -68,31 +63,17 @@ std::vector<std::string> SplitStopWords(const std::string& Answer, const TCharSe
 TStopListForm::TStopListForm(int Language, TStopList& List, QWidget* Parent)
     : QDialog(Parent), FLanguage(Language), FList(List), FFileName(List.FileName) {
     setWindowTitle(QString::fromStdString("View Stop List - " + Config(Language).GetLanguageName()));
-    auto* Label = new QLabel("Words in stop list:", this);
-    WordsList = new QListWidget(this);
-    WordsList->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    WordsList->setFont(LanguageFont(Language, SystemFont));
-    Label->setBuddy(WordsList);
-    FileLabel = new QLabel(this);
-    AddBtn = new QPushButton("&Add...", this);
-    RemoveBtn = new QPushButton("&Remove", this);
-    ClearBtn = new QPushButton("&Clear", this);
-    SaveBtn = new QPushButton("&Save...", this);
-    LoadBtn = new QPushButton("&Load...", this);
-    OkBtn = new QPushButton("OK", this);
-    OkBtn->setDefault(true);
-    CancelBtn = new QPushButton("Cancel", this);
-
-    auto* Layout = new QGridLayout(this);
-    Layout->addWidget(Label, 0, 0);
-    Layout->addWidget(WordsList, 1, 0);
-    Layout->addWidget(FileLabel, 2, 0);
-    auto* Buttons = new QVBoxLayout;
-    for (QPushButton* B : {AddBtn, RemoveBtn, ClearBtn, SaveBtn, LoadBtn}) Buttons->addWidget(B);
-    Buttons->addStretch();
-    Buttons->addWidget(OkBtn);
-    Buttons->addWidget(CancelBtn);
-    Layout->addLayout(Buttons, 0, 1, 3, 1);
+    const TWordFileControls C = BuildWordFileDialog(this, "Words in stop list:", Language,
+                                                    {"&Add...", "&Remove", "&Clear", "&Save...", "&Load..."});
+    WordsList = C.List;
+    FileLabel = C.FileLabel;
+    AddBtn = C.Commands[0];
+    RemoveBtn = C.Commands[1];
+    ClearBtn = C.Commands[2];
+    SaveBtn = C.Commands[3];
+    LoadBtn = C.Commands[4];
+    OkBtn = C.Ok;
+    CancelBtn = C.Cancel;
 
     for (const std::string& W : List.Words()) InsertSortedWord(WordsList, W, FLanguage);
     SetFile(FFileName);
@@ -162,18 +143,8 @@ void TStopListForm::ClearWords() {
 
 void TStopListForm::SaveWords() {
     std::string FileName = FFileName;
-    if (FileName.empty()) {
-        TFileDialogRequest Request;
-        Request.Save = true;
-        Request.Title = "Save Stop List";
-        Request.Folder = Config(FLanguage).StopListPath;
-        Request.Filter = FileFilter;
-        Request.DefaultSuffix = "TXT";
-        const std::vector<std::string> Chosen = ExecuteFileDialog(Request);
-        if (Chosen.empty()) return;
-        FileName = MakeValidFileName(Chosen.front(), "TXT");
-        if (FileName.empty()) return;
-    }
+    if (FileName.empty()) FileName = AskWordFileToSave("Save Stop List", Config(FLanguage).StopListPath);
+    if (FileName.empty()) return;
     try {
         ReplaceFileAtomically(FileName, FormatExceptionFile(Words()));
     } catch (const std::exception&) {
@@ -187,20 +158,13 @@ void TStopListForm::SaveWords() {
 }
 
 void TStopListForm::LoadWords() {
-    TFileDialogRequest Request;
-    Request.Title = "Load New Stop List";
-    Request.Folder = Config(FLanguage).StopListPath;
-    Request.Filter = FileFilter;
-    Request.DefaultSuffix = "TXT";
-    const std::vector<std::string> Chosen = ExecuteFileDialog(Request);
-    if (Chosen.empty()) return;
-    const std::string FileName = MakeValidFileName(Chosen.front(), "TXT");
+    const std::string FileName = AskWordFileToLoad("Load New Stop List", Config(FLanguage).StopListPath);
+    if (FileName.empty()) return;
     std::string Bytes;
     {
         const TWaitScope Wait;
-        if (FileName.empty() ||
-            platform::ReadRegularFile(FileName, Bytes) != platform::TWholeFileStatus::Ok) {
-            ShowError("Unable to load words from \r\n" + (FileName.empty() ? Chosen.front() : FileName));
+        if (platform::ReadRegularFile(FileName, Bytes) != platform::TWholeFileStatus::Ok) {
+            ShowError("Unable to load words from \r\n" + FileName);
             return;
         }
         // The file's words as they stand: a list that matches case may hold "The" beside "the".
