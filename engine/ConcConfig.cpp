@@ -13,6 +13,7 @@
 #include "controls/Msg.h"
 #include "engine/ConcPrefs.h"
 #include "engine/ConcUtils.h"
+#include "engine/UTF8_to_ASCII.h"
 #include "platform/IniFiles.h"
 #include "platform/Nls.h"
 #include "platform/Paths.h"
@@ -56,10 +57,6 @@ std::array<uint8_t, 256> IdentityMap() {
     std::array<uint8_t, 256> Map;
     for (int I = 0; I < 256; ++I) Map[I] = static_cast<uint8_t>(I);
     return Map;
-}
-
-bool StartsWith(const std::string& S, const std::string& Prefix) {
-    return S.size() >= Prefix.size() && S.compare(0, Prefix.size(), Prefix) == 0;
 }
 
 // The lines of a text file as a string list reads them: LF or CR LF ends a line, and a final line end
@@ -290,12 +287,7 @@ void TConcordConfig::RemoveFile(int Index) {
     EraseAt(Readers, I);
     EraseAt(Streams, I);
     const TCorpusFileRecord& Record = Files[I].Object;
-    // An empty TempDir would make every copy look temporary, copies kept beside a workspace included.
-    if (Record.Converted && !Record.CopyName.empty() && !TempDir.empty() &&
-        StartsWith(Record.CopyName, TempDir)) {
-        std::error_code Ignored;
-        std::filesystem::remove(Record.CopyName, Ignored);
-    }
+    if (Record.Converted) DiscardCopy(Record.CopyName);
     EraseAt(Files, I);
     EraseSlot(SectionIndexes, Index);
     EraseSlot(ParagraphIndexes, Index);

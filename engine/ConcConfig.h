@@ -256,8 +256,9 @@ public:
     // that could not be opened) and an empty slot in each index list. Returns its index.
     int AddFile(TNamedItem<TCorpusFileRecord> Entry, std::unique_ptr<TFileSynchroStream> Stream,
                 std::unique_ptr<TBufStream> Reader);
-    // Removes file Index from every per-file list, freeing its indexes, stream and reader; a converted
-    // copy inside TempDir is deleted from the disk. Raises std::out_of_range for a bad index.
+    // Removes file Index from every per-file list, freeing its indexes, stream and reader; its converted
+    // copy is discarded (DiscardCopy: deleted only when nothing will read it again). Raises
+    // std::out_of_range for a bad index.
     void RemoveFile(int Index);
     // Exchanges files I and J in every per-file list. Raises std::out_of_range for a bad index.
     void ExchangeFiles(int I, int J);

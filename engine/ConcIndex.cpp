@@ -16,10 +16,13 @@ void TIntegerList::SaveToStream(TStream& Stream) const {
 
 void TIntegerList::LoadFromStream(TStream& Stream) {
     Clear();
-    const int32_t N = ClampCount(ReadStreamInteger(Stream), Stream.Remaining(), 4);
+    const int32_t Declared = ReadStreamInteger(Stream);
+    const int32_t N = ClampCount(Declared, Stream.Remaining(), 4);
     ReserveExactly(N);
     FValues.resize(static_cast<size_t>(N));
     FValues.resize(ReadStreamIntegers(Stream, FValues.data(), FValues.size()));
+    // A list cut short would pass for a whole one: its owner must compute it again.
+    if (Declared > 0 && FValues.size() < size_t(Declared)) Stream.MarkElementDamaged();
 }
 
 // Storage is given back rather than kept at one block: a workspace can hold thousands of lists
@@ -110,7 +113,8 @@ void TAlignIndex::SaveToStream(TStream& Stream) const {
 
 void TAlignIndex::LoadFromStream(TStream& Stream) {
     Clear();
-    const int32_t N = ClampCount(ReadStreamInteger(Stream), Stream.Remaining(), 12);
+    const int32_t Declared = ReadStreamInteger(Stream);
+    const int32_t N = ClampCount(Declared, Stream.Remaining(), 12);
     ReserveExactly(N);
     constexpr size_t ChunkSegments = 1024;
     int32_t Chunk[ChunkSegments * 3];
@@ -124,6 +128,8 @@ void TAlignIndex::LoadFromStream(TStream& Stream) {
         if (Got < Want) break;
         Done += static_cast<int32_t>(Got);
     }
+    // An index cut short would pass for a whole one: its owner must compute it again.
+    if (Declared > 0 && Count() < Declared) Stream.MarkElementDamaged();
 }
 
 void TAlignIndex::Clear() {
@@ -247,6 +253,12 @@ std::unique_ptr<TDoubleAlignIndex> TDoubleAlignCodec::Load(TStream& Stream) {
     auto Side1 = TOrderedListCodec<TAlignIndex>::Load(Stream);
     auto Side2 = TOrderedListCodec<TAlignIndex>::Load(Stream);
     if (!Side1 || !Side2) return nullptr;
+    // Entry i of one side is paired with entry i of the other: sides of different lengths pair nothing
+    // reliably.
+    if (Side1->Count() != Side2->Count()) {
+        Stream.MarkElementDamaged();
+        return nullptr;
+    }
     auto Pair = std::make_unique<TDoubleAlignIndex>();
     Pair->Side1 = std::move(*Side1);
     Pair->Side2 = std::move(*Side2);

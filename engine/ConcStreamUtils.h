@@ -43,6 +43,10 @@ public:
 
     // Set once a damaged block of this stream has been reported, so that a file is reported once.
     bool DamageReported = false;
+
+    // An element being read found itself damaged (it declares more than the stream holds, or its
+    // parts disagree). A view that reads one block's elements then treats the element as overrun.
+    virtual void MarkElementDamaged() {}
 };
 
 // A read-only view of another stream that hands out no byte at or beyond Limit: one block's elements
@@ -60,7 +64,9 @@ public:
     int64_t Seek(int64_t Offset, TSeekOrigin Origin) override { return FBase.Seek(Offset, Origin); }
     int64_t GetSize() const override { return FBase.GetSize(); }
 
-    // Whether a read since the last ResetOverrun asked for bytes at or beyond Limit.
+    void MarkElementDamaged() override { FOverran = true; }
+    // Whether a read since the last ResetOverrun asked for bytes at or beyond Limit, or an element
+    // marked itself damaged.
     bool Overran() const { return FOverran; }
     void ResetOverrun() { FOverran = false; }
 
@@ -264,12 +270,12 @@ public:
     }
 
     // Replaces the list with the block at the stream's position. Each element is read within its block;
-    // one that claims more than the block holds leaves its slot empty (it is computed again), and so
-    // does one that Codec rejects. Returns true when the elements were read, and leaves the stream at
-    // the block's end. A block of another version is skipped after "Unknown index version." (false).
-    // A damaged block (an impossible end offset, or the stream ends in its head) is reported once per
-    // stream with DamagedIndexDataText; its elements are read up to the next block that can be found
-    // (true) when its version is known, and the stream is left at that block either way.
+    // one that claims more than the block holds or marks itself damaged leaves its slot empty (it is
+    // computed again), and so does one that Codec rejects. Returns true when the elements were read, and
+    // leaves the stream at the block's end. A block of another version is skipped after "Unknown index
+    // version." (false). A damaged block (an impossible end offset, or the stream ends in its head) is
+    // reported once per stream with DamagedIndexDataText; its elements are read up to the next block that can
+    // be found (true) when its version is known, and the stream is left at that block either way.
     bool LoadFromStream(TStream& Stream) {
         Clear();
         const TBlockHead Head = ReadBlockHead(Stream);

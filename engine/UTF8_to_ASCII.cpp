@@ -8,6 +8,8 @@
 #include <string_view>
 #include <system_error>
 #include <unordered_map>
+#include <unordered_set>
+#include <utility>
 
 #include "controls/ConcProgress.h"
 #include "controls/Msg.h"
@@ -113,6 +115,8 @@ TOpenedFile OpenCorpusPath(const std::string& Path, int32_t Language) {
     return F;
 }
 
+void NoteCopyMade(const std::string& Copy);
+
 // Makes the 8-bit copy of FileName for Language under the "Converting..." window. Returns the copy's
 // path, or "" when the conversion was cancelled or failed (a failure is shown; nothing is left).
 std::string MakeConvertedCopy(const std::string& FileName, int32_t Language) {
@@ -125,6 +129,7 @@ std::string MakeConvertedCopy(const std::string& FileName, int32_t Language) {
     try {
         const int CodePage = LocaleCodePage(LanguageConfig(Language).LocaleId);
         if (!ConvertUTF8File(FileName, CopyName, CodePage, Progress.get())) return {};
+        NoteCopyMade(CopyName);
     } catch (const std::exception& E) {
         Progress.reset();
         ShowError(E.what());
@@ -250,6 +255,75 @@ bool ConvertUTF8File(const std::string& SourceName, const std::string& DestName,
     return true;
 }
 
+namespace {
+
+struct TCopyRegistry {
+    std::unordered_set<std::string> Made;
+    std::unordered_map<std::string, std::vector<std::string>> ByWorkspace;
+    std::unordered_set<std::string> Reserved;
+};
+
+TCopyRegistry& Copies() {
+    static TCopyRegistry Registry;
+    return Registry;
+}
+
+bool IsCopyOfRegisteredFile(const std::string& Name) {
+    for (const auto& Config : LanguageConfigs)
+        if (Config)
+            for (const auto& File : Config->Files)
+                if (File.Object.Converted && File.Object.CopyName == Name) return true;
+    return false;
+}
+
+bool CopyNameTaken(const std::string& Name) {
+    std::error_code Error;
+    return fs::exists(Name, Error) || Copies().Reserved.count(Name) || IsCopyOfRegisteredFile(Name);
+}
+
+}  // namespace
+
+namespace {
+void NoteCopyMade(const std::string& Copy) {
+    Copies().Made.insert(Copy);
+}
+}  // namespace
+
+bool IsTemporaryCopy(const std::string& Copy) {
+    if (TempDir.empty() || Copy.empty()) return false;
+    std::string Parent = fs::path(Copy).parent_path().string();
+    std::string Temp = TempDir;
+    while (Temp.size() > 1 && Temp.back() == '/') Temp.pop_back();
+    return Parent == Temp;
+}
+
+void RecordWorkspaceCopies(const std::string& Workspace, std::vector<std::string> Named, bool DeleteDropped) {
+    std::vector<std::string> Before = std::exchange(Copies().ByWorkspace[Workspace], std::move(Named));
+    if (!DeleteDropped) return;
+    for (const std::string& Old : Before)
+        if (!IsRecordedCopy(Old) && !IsCopyOfRegisteredFile(Old)) {
+            TRemoveOnFailure::RemoveQuietly(Old);
+            Copies().Made.erase(Old);
+        }
+}
+
+bool IsRecordedCopy(const std::string& Copy) {
+    for (const auto& [Workspace, Named] : Copies().ByWorkspace)
+        if (std::find(Named.begin(), Named.end(), Copy) != Named.end()) return true;
+    return false;
+}
+
+void ReserveCopyNames(std::vector<std::string> Names) {
+    Copies().Reserved = {Names.begin(), Names.end()};
+}
+
+void DiscardCopy(const std::string& Copy) {
+    if (Copy.empty() || IsRecordedCopy(Copy)) return;
+    if (!Copies().Made.count(Copy) && !IsTemporaryCopy(Copy)) return;
+    TRemoveOnFailure::RemoveQuietly(Copy);
+    Copies().Made.erase(Copy);
+}
+
 std::string MakeAsciiCopyName(const std::string& SourceName, const std::string& WorkspaceFileName) {
     std::string Folder;
     if (!WorkspaceFileName.empty()) {
@@ -268,8 +342,7 @@ std::string MakeAsciiCopyName(const std::string& SourceName, const std::string& 
     const std::string Stem = Source.stem().string();
     const std::string Ext = Source.extension().string();
     std::string Name = Folder + Stem + "_ASCII" + Ext;
-    std::error_code Error;
-    for (int K = 1; fs::exists(Name, Error); ++K) Name = Folder + Stem + "_ASCII_" + std::to_string(K) + Ext;
+    for (int K = 1; CopyNameTaken(Name); ++K) Name = Folder + Stem + "_ASCII_" + std::to_string(K) + Ext;
     return Name;
 }
 
@@ -333,8 +406,7 @@ bool SetFileConverted(int32_t Language, int32_t FileIndex, bool Converted) {
     // The reader reads through the stream, so it goes first.
     Config.Readers[I] = std::move(Opened.Reader);
     Config.Streams[I] = std::move(Opened.Stream);
-    if (!Converted && File.Object.CopyName != File.Name)
-        TRemoveOnFailure::RemoveQuietly(File.Object.CopyName);
+    if (!Converted && File.Object.CopyName != File.Name) DiscardCopy(File.Object.CopyName);
     File.Object.Converted = Converted;
     File.Object.CopyName = Path;
     Config.PageStarts.SetItem(FileIndex, nullptr);

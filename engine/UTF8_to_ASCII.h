@@ -42,8 +42,29 @@ bool ConvertUTF8File(const std::string& SourceName, const std::string& DestName,
 
 // The name for the 8-bit copy of SourceName: in the folder named after the workspace (beside
 // WorkspaceFileName, created when missing) when one is given, else in the temporary folder; the first
-// of "<name>_ASCII<ext>", "<name>_ASCII_1<ext>", ... that does not exist.
+// of "<name>_ASCII<ext>", "<name>_ASCII_1<ext>", ... that does not exist, is not the copy of a
+// registered file and is not reserved (ReserveCopyNames), so that no two files ever share a copy.
 std::string MakeAsciiCopyName(const std::string& SourceName, const std::string& WorkspaceFileName);
+
+// ---- Which copies may be deleted ---------------------------------------------------------------------
+// A copy is deleted only when nothing will read it again: this run made it (or it lies in the
+// temporary folder itself, where no workspace keeps copies) and no workspace saved or opened in this
+// run names it. All of this is main-thread state.
+
+// Whether Copy lies directly in the temporary folder (TempDir), where copies wait for a workspace.
+bool IsTemporaryCopy(const std::string& Copy);
+// Notes Copies as the copies the workspace Workspace names from now on (on disk: after opening it, what
+// its data file names; after saving it, what its files read). With DeleteDropped, the copies it named
+// before and names no more are deleted when no registered file reads them and no other workspace names
+// them: nothing would ever read them again.
+void RecordWorkspaceCopies(const std::string& Workspace, std::vector<std::string> Copies, bool DeleteDropped);
+// Whether a workspace saved or opened in this run names Copy.
+bool IsRecordedCopy(const std::string& Copy);
+// Names MakeAsciiCopyName must not hand out (the copies a workspace being opened names); replaces the
+// previous reservation. An empty list ends it.
+void ReserveCopyNames(std::vector<std::string> Names);
+// Deletes Copy when this run made it or it is a temporary copy, and no workspace names it.
+void DiscardCopy(const std::string& Copy);
 
 // Registers FileName with Language: converts it first when IsUTF8 and no CopyName is given (under a
 // "Converting..." progress window), opens its shared stream and reader on CopyName (or the file), adds

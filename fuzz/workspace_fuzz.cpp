@@ -1,7 +1,8 @@
 // The workspace reader (LoadWorkspace) on an arbitrary ".BIN" beside fixed settings and corpus files:
-// whatever it reads, nothing crashes, every language's per-file lists stay in step, and no file of the
-// fixture is lost. The fixture (two languages, one file read through an 8-bit copy, processed and
-// paired sentence by sentence) is saved once as a workspace whose data file is the seed.
+// whatever it reads, nothing crashes, every language's per-file lists stay in step, no file of the
+// fixture is lost, and an open either reports the damage once or gives back every file the settings
+// list with pairs whose sides are equal. The fixture (two languages, one file read through an 8-bit copy,
+// processed and paired sentence by sentence) is saved once as a workspace whose data file is the seed.
 #include <stdlib.h>
 
 #include <cstdio>
@@ -17,6 +18,7 @@
 #include "engine/ConcCorpus.h"
 #include "engine/ConcIndex.h"
 #include "engine/ConcLangs.h"
+#include "engine/ConcStreamUtils.h"
 #include "engine/UTF8_to_ASCII.h"
 #include "fuzz/FuzzSupport.h"
 #include "platform/Paths.h"
@@ -59,6 +61,7 @@ struct TFixture {
     std::string Workspace;
     std::string Seed;
     std::map<fs::path, std::string> Kept;  // every file the reader must leave in place, with its bytes
+    std::vector<std::vector<std::string>> Listed;  // each language's files, as the settings list them
 };
 
 // Files of the fixture's folder, the private config and temporary folders left out.
@@ -132,14 +135,55 @@ TFixture MakeFixture() {
     }
     for (const fs::path& Path : FixtureFiles(F))
         if (Path != fs::path(WorkspaceBinName(F.Workspace))) F.Kept[Path] = ReadAll(Path);
+    for (int L = 0; L < LanguagesCount; ++L) {
+        F.Listed.emplace_back();
+        for (const auto& File : LanguageConfigs[size_t(L)]->Files) F.Listed.back().push_back(File.Name);
+    }
     FreeLanguageConfigs();
     return F;
 }
 
+// Counts the damage reports and the boxes of one open.
+class TCountingMessages : public IMessageBackend {
+public:
+    TCountingMessages() { SetMessageBackend(this); }
+    int Show(const TMessageRequest& Request) override {
+        ++Boxes;
+        if (Request.Text == DamagedIndexDataText) ++DamageReports;
+        return mrOk;
+    }
+    int Boxes = 0;
+    int DamageReports = 0;
+};
+
+TCountingMessages& Messages() {
+    static TCountingMessages Counting;
+    return Counting;
+}
+
 TFixture& Fixture() {
-    static TSilentMessages Silent;
+    Messages();
     static TFixture F = MakeFixture();
     return F;
+}
+
+// An open that did not report damage gives back every file of every language the settings list, and
+// pairs whose sides are equal; a damaged one says so once and asks nothing more of the user.
+void CheckNothingSilentlyLost(const std::vector<std::vector<std::string>>& Listed) {
+    const TCountingMessages& M = Messages();
+    if (M.DamageReports > 1 || M.Boxes > 32) __builtin_trap();
+    for (const auto* Pairs : {&Align12, &Align13, &Align14})
+        for (int32_t I = 0; *Pairs && I < (*Pairs)->Count(); ++I)
+            if (const TDoubleAlignIndex* Pair = (*Pairs)->GetItem(I))
+                if (Pair->Side1.Count() != Pair->Side2.Count()) __builtin_trap();
+    if (M.DamageReports == 1) return;
+    if (LanguagesCount != int(Listed.size())) __builtin_trap();
+    for (size_t L = 0; L < Listed.size(); ++L) {
+        const TConcordConfig& Config = *LanguageConfigs[L];
+        if (Config.Files.size() != Listed[L].size()) __builtin_trap();
+        for (size_t I = 0; I < Listed[L].size(); ++I)
+            if (Config.Files[I].Name != Listed[L][I]) __builtin_trap();
+    }
 }
 
 bool IsCopy(const fs::path& Path) {
@@ -182,10 +226,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
     const TFixture& F = Fixture();
     WriteAll(WorkspaceBinName(F.Workspace), std::string(reinterpret_cast<const char*>(Data), Size));
     FreeLanguageConfigs();
-    LoadWorkspace(F.Workspace);
+    Messages().Boxes = Messages().DamageReports = 0;
+    const bool Opened = LoadWorkspace(F.Workspace);
     for (int L = 0; L < LanguagesCount; ++L)
         if (!LanguageConfigs[size_t(L)] || !LanguageConfigs[size_t(L)]->FileListsConsistent())
             __builtin_trap();
+    if (Opened) CheckNothingSilentlyLost(F.Listed);
     CorpusNeedsProcessing();
     CheckAndRestore(F);
     return 0;

@@ -735,6 +735,11 @@ void TConcMainForm::UnloadCorpus() {
             config->RemoveFile(file);
     }
     for (std::unique_ptr<TDoubleAlignIndexes>* pairs : {&Align12, &Align13, &Align14}) pairs->reset();
+    // The workspace ends with its corpus: a corpus loaded next must never be saved over it on exit.
+    WorkspaceFileName.clear();
+    WorkspaceIncomplete = false;
+    MainCaption = ProductTitle;
+    setWindowTitle(ToQString(MainCaption));
     PostStatusText("");
     UpdateLanguagePanel();
 }
@@ -824,6 +829,8 @@ bool TConcMainForm::SaveWorkspaceFile(bool Ask) {
     // After a failed open there is no current workspace, and the one that failed must stay as it is.
     if (WorkspaceFileName.empty()) return false;
     if (Ask && !ShowWorkspaceOptions(false)) return false;
+    if (WorkspaceIncomplete && !WarningYesNo(IncompleteWorkspaceQuestion(WorkspaceFileName), false))
+        return false;
     return SaveWorkspace(WorkspaceFileName);
 }
 

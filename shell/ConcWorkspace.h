@@ -41,6 +41,17 @@ bool SaveWorkspace(const std::string& FileName);
 // nothing is written to either file. Returns whether the workspace was opened.
 bool LoadWorkspace(const std::string& FileName);
 
+// Set by LoadWorkspace when the opened workspace's data file was damaged (the damage was reported once
+// and the damaged data are computed again).
+extern bool WorkspaceDamaged;
+// Set by LoadWorkspace when the workspace opened with data missing (damage, or a file not found), so
+// that saving it over itself makes a loss permanent; cleared by a successful SaveWorkspace under the
+// same name. The main window asks before such a save.
+extern bool WorkspaceIncomplete;
+
+// The question asked before a workspace that opened with data missing is saved over itself.
+std::string IncompleteWorkspaceQuestion(const std::string& FileName);
+
 // The full name of a stored file name: relative names (not starting with "/" or "\" and without a
 // drive colon second) are taken from Folder; when no file of that name exists, Folder and the stored
 // name's last component (after the last "/", "\" or ":").

@@ -6,8 +6,10 @@
 #include <random>
 
 #include "engine/ConcFreqList.h"
+#include "engine/ConcPrefs.h"
 #include "engine/ConcStreamUtils.h"
 #include "engine/UTF8_to_ASCII.h"
+#include "platform/IniFiles.h"
 #include "platform/Paths.h"
 #include "tests/engine/ConcCorpusTestSupport.h"
 #include "tests/shell/WorkspaceTestSupport.h"
@@ -31,6 +33,23 @@ std::unique_ptr<TDoubleAlignIndexes> SentencePairs(int K) {
         Pairs->Add(std::move(Pair));
     }
     return Pairs;
+}
+
+// A settings file as workspaces were saved before they listed their files.
+void DropFileLists(const std::string& Tws) {
+    TIniFile Ini(Tws);
+    for (int L = 0; L < 4; ++L) Ini.EraseSection(LanguageSection("CorpusFiles", L));
+    Ini.UpdateFile();
+}
+
+// A hand-made data file up to the first language's file count: header, trailer placeholder, version,
+// one language, "FILES".
+void WriteOneLanguageHead(TStream& S, int32_t Version) {
+    WriteStreamString(S, "CONCORDS");
+    WriteStreamInteger(S, 0);
+    WriteStreamInteger(S, Version);
+    WriteStreamInteger(S, 1);
+    WriteStreamString(S, "FILES");
 }
 
 void SetAge(const std::string& Path, int Seconds) {
@@ -206,11 +225,7 @@ TEST_F(WorkspaceTest, CutShortOrHostileDataFilesAreRefusedOrRecoveredCleanly) {
 
 TEST_F(WorkspaceTest, AnOlderVersionWithoutCopiesOpens) {
     TMemoryStream S;
-    WriteStreamString(S, "CONCORDS");
-    WriteStreamInteger(S, 0);
-    WriteStreamInteger(S, WorkspaceVersionWithoutCopies);
-    WriteStreamInteger(S, 1);
-    WriteStreamString(S, "FILES");
+    WriteOneLanguageHead(S, WorkspaceVersionWithoutCopies);
     WriteStreamInteger(S, 1);
     WriteStreamString(S, "en2.txt");  // relative to the workspace's folder
     WriteStreamInteger(S, 4);
@@ -220,6 +235,7 @@ TEST_F(WorkspaceTest, AnOlderVersionWithoutCopiesOpens) {
     WriteStreamInteger(S, int32_t(Trailer));
     const std::string Old = Dir.File("Old.TWS");
     ASSERT_TRUE(SaveWorkspace(Old));
+    DropFileLists(Old);
     Dir.Write("Old.BIN", S.Bytes());
     Workspace = Old;
     Reopen();
@@ -246,11 +262,7 @@ TEST(WorkspacePathsTest, NamesAndTimes) {
 TEST_F(WorkspaceTest, StoredCopyNamesThatAreNotCopiesAreNeitherReadNorDeleted) {
     const std::string Precious = Dir.Write("precious.txt", "Keep me.\n");
     TMemoryStream S;
-    WriteStreamString(S, "CONCORDS");
-    WriteStreamInteger(S, 0);
-    WriteStreamInteger(S, WorkspaceVersion);
-    WriteStreamInteger(S, 1);
-    WriteStreamString(S, "FILES");
+    WriteOneLanguageHead(S, WorkspaceVersion);
     WriteStreamInteger(S, 2);
     for (const std::string& Copy : {Precious, Files[0][1]}) {
         WriteStreamString(S, Files[0][Copy == Precious ? 0 : 1]);
@@ -263,6 +275,7 @@ TEST_F(WorkspaceTest, StoredCopyNamesThatAreNotCopiesAreNeitherReadNorDeleted) {
     S.SetPosition(12);
     WriteStreamInteger(S, int32_t(Trailer));
     ASSERT_TRUE(SaveWorkspace(Workspace));
+    DropFileLists(Workspace);
     Dir.Write("work/Corpus.BIN", S.Bytes());
     const std::string En2 = ReadWholeFile(Files[0][1]);
     Reopen();
@@ -274,4 +287,213 @@ TEST_F(WorkspaceTest, StoredCopyNamesThatAreNotCopiesAreNeitherReadNorDeleted) {
         EXPECT_NE(File.Object.CopyName.find("_ASCII"), std::string::npos) << File.Object.CopyName;
         EXPECT_TRUE(fs::exists(File.Object.CopyName));
     }
+}
+
+namespace {
+
+// The offsets of a saved data file's fields, found by walking it as the reader does.
+struct TBinLayout {
+    size_t LanguageCount = 20;
+    std::vector<size_t> FileCounts;  // per language, the offset of the "FILES" count
+    size_t Trailer = 0;
+    std::vector<size_t> TrailerBlocks;  // the offsets of the trailer's pair blocks
+};
+
+TBinLayout Layout(const std::string& Bin) {
+    TBinLayout Out;
+    TMemoryStream S(Bin);
+    S.SetPosition(12);
+    Out.Trailer = size_t(ReadStreamInteger(S));
+    for (size_t At = 24; (At = Bin.find("FILES", At)) != std::string::npos && At < Out.Trailer; At += 5)
+        Out.FileCounts.push_back(At + 5);
+    S.SetPosition(int64_t(Out.Trailer));
+    while (S.Remaining() > 0) {
+        ReadStreamString(S);
+        Out.TrailerBlocks.push_back(size_t(S.GetPosition()));
+        const TBlockHead Head = ReadBlockHead(S);
+        SkipBlock(S, Head);
+    }
+    return Out;
+}
+
+std::string WithInteger(std::string Bin, size_t At, int32_t Value) {
+    for (int I = 0; I < 4; ++I) Bin[At + size_t(I)] = char(uint32_t(Value) >> (8 * I));
+    return Bin;
+}
+
+int32_t IntegerAt(const std::string& Bin, size_t At) {
+    TMemoryStream S(Bin);
+    S.SetPosition(int64_t(At));
+    return ReadStreamInteger(S);
+}
+
+std::vector<std::vector<std::string>> FileNames() {
+    std::vector<std::vector<std::string>> Names;
+    for (int L = 0; L < LanguagesCount; ++L) {
+        Names.emplace_back();
+        for (const auto& F : LanguageConfigs[size_t(L)]->Files) Names.back().push_back(F.Name);
+    }
+    return Names;
+}
+
+size_t CountOf(const std::vector<std::string>& Texts, const std::string& Text) {
+    return size_t(std::count(Texts.begin(), Texts.end(), Text));
+}
+
+}  // namespace
+
+// Damage of every kind the format allows: the open either says once that the data file is damaged,
+// or gives back everything. Either way every file the settings list is there (or named as missing),
+// no pair has sides of different lengths, and what was dropped is processed again.
+TEST_F(WorkspaceTest, DamagedDataFilesAreReportedOnceAndLoseNoFile) {
+    ASSERT_TRUE(SaveWorkspace(Workspace));
+    const auto Names = FileNames();
+    const std::string Bin = WorkspaceBinName(Workspace);
+    const std::string Whole = ReadWholeFile(Bin);
+    const TBinLayout At = Layout(Whole);
+    ASSERT_EQ(At.FileCounts.size(), 3u);
+    ASSERT_FALSE(At.TrailerBlocks.empty());
+    struct TDamage {
+        const char* What;
+        std::string Bytes;
+    };
+    std::vector<TDamage> Damages = {
+        {"a flipped file count",
+         WithInteger(Whole, At.FileCounts[1], IntegerAt(Whole, At.FileCounts[1]) ^ 0x00040000)},
+        {"a file count one more", WithInteger(Whole, At.FileCounts[1], 3)},
+        {"a file count one less", WithInteger(Whole, At.FileCounts[0], 1)},
+        {"a negative file count", WithInteger(Whole, At.FileCounts[2], -2)},
+        {"a lower language count", WithInteger(Whole, At.LanguageCount, 2)},
+        {"a trailer offset 7 bytes off", WithInteger(Whole, 12, int32_t(At.Trailer) - 7)},
+        {"a block end 7 bytes off",
+         WithInteger(Whole, At.TrailerBlocks[0], IntegerAt(Whole, At.TrailerBlocks[0]) - 7)},
+        {"cut inside the pairs", Whole.substr(0, At.TrailerBlocks[0] + 40)},
+    };
+    for (const TDamage& D : Damages) {
+        SCOPED_TRACE(D.What);
+        Dir.Write("work/Corpus.BIN", D.Bytes);
+        Backend.Messages.clear();
+        Reopen();
+        const auto Texts = Backend.Texts();
+        EXPECT_EQ(CountOf(Texts, DamagedIndexDataText), 1u);
+        EXPECT_LE(Texts.size(), 2u);
+        EXPECT_TRUE(WorkspaceIncomplete);
+        EXPECT_EQ(FileNames(), Names);
+        for (const auto* Pairs : {&Align12, &Align13})
+            for (int32_t I = 0; *Pairs && I < (*Pairs)->Count(); ++I)
+                if (const TDoubleAlignIndex* Pair = (*Pairs)->GetItem(I))
+                    EXPECT_EQ(Pair->Side1.Count(), Pair->Side2.Count());
+        for (int L = 0; L < LanguagesCount; ++L)
+            EXPECT_TRUE(LanguageConfigs[size_t(L)]->FileListsConsistent());
+        EXPECT_TRUE(CorpusNeedsProcessing() || !Align12 || !Align13 || D.Bytes.size() < Whole.size());
+    }
+    // An undamaged file opens whole and silently.
+    Dir.Write("work/Corpus.BIN", Whole);
+    Backend.Messages.clear();
+    Reopen();
+    EXPECT_TRUE(Backend.Messages.empty());
+    EXPECT_FALSE(WorkspaceIncomplete);
+}
+
+// A data file of a workspace saved before settings listed its files: a flipped count may only cost
+// one message for the names it cannot find, and an empty name is no file (not the workspace's folder).
+TEST_F(WorkspaceTest, WithoutAFileListCountsAreBoundAndMissingFilesShareOneMessage) {
+    ASSERT_TRUE(SaveWorkspace(Workspace));
+    DropFileLists(Workspace);
+    TMemoryStream S;
+    WriteOneLanguageHead(S, WorkspaceVersionWithoutCopies);
+    WriteStreamInteger(S, 3);
+    for (const std::string& Name : {std::string(), Files[0][0], std::string("gone.txt")}) {
+        WriteStreamString(S, Name);
+        WriteStreamInteger(S, 0);
+        WriteStreamInteger(S, 0);
+    }
+    const int64_t Trailer = S.GetSize();
+    S.SetPosition(12);
+    WriteStreamInteger(S, int32_t(Trailer));
+    Dir.Write("work/Corpus.BIN", S.Bytes());
+    Reopen();
+    ASSERT_EQ(LanguageConfigs[0]->Files.size(), 1u);
+    EXPECT_EQ(LanguageConfigs[0]->Files[0].Name, Files[0][0]);
+    const auto Texts = Backend.Texts();
+    EXPECT_EQ(CountOf(Texts, "File \"\" not found.\nFile \"gone.txt\" not found."), 1u);
+    EXPECT_TRUE(WorkspaceIncomplete);
+
+    // A flipped count: one damage report and no box per name.
+    S.SetPosition(24 + 4 + 5);
+    WriteStreamInteger(S, 3 ^ 0x00040000);
+    Dir.Write("work/Corpus.BIN", S.Bytes());
+    Backend.Messages.clear();
+    Reopen();
+    EXPECT_LE(Backend.Messages.size(), 2u);
+    EXPECT_EQ(CountOf(Backend.Texts(), DamagedIndexDataText), 1u);
+}
+
+// Copies of a workspace under the temporary folder: freeing the corpus keeps them, saving again keeps
+// their names, and two languages' files of one name never share a copy, even when both copies are lost.
+TEST_F(WorkspaceTest, CopiesOfAWorkspaceUnderTheTemporaryFolderStayTheirFilesOwn) {
+    ASSERT_EQ(fs::path(Workspace).string().rfind(TempDir, 0), 0u) << "the workspace lies under TempDir";
+    FreeLanguageConfigs();
+    for (const char* Sub : {"es", "pl", "en"}) fs::create_directories(Dir.Path() / Sub);
+    const std::string Es = Dir.Write("es/text.txt", "El r\xC3\xADo.\n");
+    const std::string Pl = Dir.Write("pl/text.txt", "Wa\xC5\x82\xC4\x99sa.\n");
+    const std::string En = Dir.Write("en/text.txt", "The river.\n");
+    for (int L = 0; L < 3; ++L) {
+        Lang(L);
+        LoadLanguageFiles(L, false, false, "English (United States)", 1033,
+                          {{L == 0   ? En
+                            : L == 1 ? Es
+                                     : Pl,
+                            L > 0}},
+                          false);
+    }
+    ASSERT_TRUE(ProcessCorpus());
+    ASSERT_TRUE(SaveWorkspace(Workspace));
+    const std::string EsCopy = LanguageConfigs[1]->Files[0].Object.CopyName;
+    const std::string PlCopy = LanguageConfigs[2]->Files[0].Object.CopyName;
+    ASSERT_NE(EsCopy, PlCopy);
+    ASSERT_TRUE(SaveWorkspace(Workspace));  // a second save moves nothing
+    EXPECT_EQ(LanguageConfigs[1]->Files[0].Object.CopyName, EsCopy);
+    EXPECT_EQ(LanguageConfigs[2]->Files[0].Object.CopyName, PlCopy);
+    Reopen();
+    EXPECT_TRUE(fs::exists(EsCopy));
+    EXPECT_TRUE(fs::exists(PlCopy));
+    EXPECT_EQ(LanguageConfigs[1]->Files[0].Object.CopyName, EsCopy);
+
+    fs::remove(EsCopy);
+    fs::remove(PlCopy);
+    Reopen();
+    const std::string EsNow = LanguageConfigs[1]->Files[0].Object.CopyName;
+    const std::string PlNow = LanguageConfigs[2]->Files[0].Object.CopyName;
+    EXPECT_NE(EsNow, PlNow);
+    EXPECT_EQ(ReadWholeFile(EsNow), "El r\xEDo.\n");
+    EXPECT_NE(ReadWholeFile(PlNow).find("Wa"), std::string::npos);
+    EXPECT_EQ(ReadWholeFile(PlNow).find("\xED"), std::string::npos);
+    Backend.Messages.clear();
+    EXPECT_TRUE(SaveWorkspace(Workspace));
+    EXPECT_TRUE(Backend.Messages.empty()) << Backend.Texts().front();
+}
+
+// A UTF-8 file changed since saving is converted once per open, and an open that is not saved leaves
+// no copy that nothing names.
+TEST_F(WorkspaceTest, AChangedUtf8FileIsConvertedOnceAndLeavesNoOrphanCopy) {
+    ASSERT_TRUE(SaveWorkspace(Workspace));
+    SetAge(Files[2][0], 10);
+    const fs::path CopyFolder = Dir.Path() / "work" / "Corpus";
+    auto Copies = [&] {
+        size_t N = 0;
+        for (const auto& Entry : fs::directory_iterator(CopyFolder))
+            N += Entry.path().string().find("_ASCII") != std::string::npos;
+        return N;
+    };
+    for (int Open = 0; Open < 3; ++Open) {
+        Reopen();
+        EXPECT_EQ(Copies(), 1u) << "open " << Open;
+        FreeLanguageConfigs();
+        EXPECT_LE(Copies(), 1u) << "open " << Open;
+    }
+    Reopen();
+    ASSERT_TRUE(SaveWorkspace(Workspace));
+    FreeLanguageConfigs();
+    EXPECT_EQ(Copies(), 1u);
 }

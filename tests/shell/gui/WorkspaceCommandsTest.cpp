@@ -335,3 +335,45 @@ TEST_F(WorkspaceCommandsTest, SaveOnExitTogglesAndClosingSavesWithTheStoredOptio
     EXPECT_EQ(Saved.substr(4, 8), "CONCORDS");
     EXPECT_EQ(Saved.find("FREQUENCY"), std::string::npos);
 }
+
+// Unloading ends the workspace: with Save On Exit on, a corpus loaded afterwards is never saved over it.
+TEST_F(WorkspaceCommandsTest, UnloadEndsTheWorkspaceSoExitDoesNotOverwriteIt) {
+    const std::string Ws = Workspace("Corpus");
+    SaveAs(Ws);
+    SaveOnExit = true;
+    const std::string Bin = ReadWholeFile(WorkspaceBinName(Ws));
+    const std::vector<std::string> Recent = RecentWorkspaces;
+    Trigger(Form->UnloadCorpusAction);
+    EXPECT_TRUE(WorkspaceFileName.empty());
+    EXPECT_EQ(Form->windowTitle().toStdString(), "Tessivor");
+    EXPECT_EQ(RecentWorkspaces, Recent);
+    LoadLanguageFiles(0, false, false, "English (United States)", 1033,
+                      {{Dir.Write("other.txt", "Another text.\n")}}, false);
+    EXPECT_TRUE(Form->close());
+    EXPECT_EQ(ReadWholeFile(WorkspaceBinName(Ws)), Bin);
+}
+
+// A workspace that opened with a file missing is saved over itself only when the user says so.
+TEST_F(WorkspaceCommandsTest, AWorkspaceOpenedWithDataMissingIsNotOverwrittenWithoutAsking) {
+    const std::string Ws = Workspace("Corpus");
+    SaveAs(Ws);
+    const std::string Bin = ReadWholeFile(WorkspaceBinName(Ws));
+    const std::string Gone = LanguageConfigs[0]->Files[1].Name;
+    fs::rename(Gone, Gone + ".away");
+    Form->OpenWorkspaceFile(Ws);
+    ASSERT_EQ(LanguageConfigs[0]->Files.size(), 1u);
+    SaveOnExit = true;
+    Backend.Messages.clear();
+    Backend.Answers.push_back(mrNo);
+    EXPECT_TRUE(Form->close());
+    ASSERT_EQ(Backend.Texts(), std::vector<std::string>{IncompleteWorkspaceQuestion(Ws)});
+    EXPECT_EQ(ReadWholeFile(WorkspaceBinName(Ws)), Bin);
+
+    // Yes saves, and the workspace is whole again as far as the next save is concerned.
+    Backend.Answers.push_back(mrYes);
+    EXPECT_TRUE(Form->SaveWorkspaceFile(false));
+    EXPECT_NE(ReadWholeFile(WorkspaceBinName(Ws)), Bin);
+    Backend.Messages.clear();
+    EXPECT_TRUE(Form->SaveWorkspaceFile(false));
+    EXPECT_TRUE(Backend.Messages.empty());
+}
