@@ -135,14 +135,6 @@ constexpr int kMaxTranslationPasses = 30;
 constexpr int kMaxFontSize = 512;
 constexpr int kContextSizeLimits[4][2] = {{0, 1000}, {0, 40}, {0, 10}, {1, 1}};
 
-// Stripping of control characters and blanks at both ends.
-std::string TrimControls(std::string_view s) {
-    size_t first = 0, last = s.size();
-    while (first < last && static_cast<unsigned char>(s[first]) <= ' ') ++first;
-    while (last > first && static_cast<unsigned char>(s[last - 1]) <= ' ') --last;
-    return std::string(s.substr(first, last - first));
-}
-
 // What of a text survives a line of the INI file (see TIniFile::WriteString).
 std::string StoredPart(const std::string& s) {
     return s.substr(0, s.find_first_of(std::string("\0\r\n", 3)));
@@ -410,26 +402,6 @@ void SaveTagSettings(TIniFile& Ini, const TCommonConcordConfig& C) {
     Ini.WriteBool(kTagSettings, "ShowLines", C.ShowLines);
     Ini.WriteBool(kTagSettings, "ShowPages", C.ShowPages);
     Ini.WriteBool(kTagSettings, "RelativeLines", C.RelativeLines);
-}
-
-// The members of a meta tag from its stored text: the pieces between commas, stripped, empty ones dropped.
-std::vector<std::string> SplitMembers(const std::string& Text) {
-    std::vector<std::string> members;
-    size_t start = 0;
-    while (start <= Text.size()) {
-        size_t comma = Text.find(',', start);
-        if (comma == std::string::npos) comma = Text.size();
-        std::string piece = TrimControls(Text.substr(start, comma - start));
-        if (!piece.empty()) members.push_back(std::move(piece));
-        start = comma + 1;
-    }
-    return members;
-}
-
-std::string JoinMembers(const std::vector<std::string>& Members) {
-    std::string text;
-    for (size_t i = 0; i < Members.size(); ++i) text += (i ? ", " : "") + Members[i];
-    return text;
 }
 
 void LoadMetaTags(const TIniFile& Ini, TCommonConcordConfig& C) {
@@ -1018,4 +990,30 @@ void LoadSaveOnExit() {
 
 void SaveSaveOnExit() {
     UpdatePreferencesFile([](TIniFile& Ini) { Ini.WriteBool(kGeneral, "SaveOnExit", SaveOnExit); });
+}
+
+std::string TrimControls(std::string_view s) {
+    size_t first = 0, last = s.size();
+    while (first < last && static_cast<unsigned char>(s[first]) <= ' ') ++first;
+    while (last > first && static_cast<unsigned char>(s[last - 1]) <= ' ') --last;
+    return std::string(s.substr(first, last - first));
+}
+
+std::vector<std::string> SplitMembers(const std::string& Text) {
+    std::vector<std::string> members;
+    size_t start = 0;
+    while (start <= Text.size()) {
+        size_t comma = Text.find(',', start);
+        if (comma == std::string::npos) comma = Text.size();
+        std::string piece = TrimControls(Text.substr(start, comma - start));
+        if (!piece.empty()) members.push_back(std::move(piece));
+        start = comma + 1;
+    }
+    return members;
+}
+
+std::string JoinMembers(const std::vector<std::string>& Members) {
+    std::string text;
+    for (size_t i = 0; i < Members.size(); ++i) text += (i ? ", " : "") + Members[i];
+    return text;
 }

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/ConcConfig.h"
@@ -84,6 +85,12 @@ bool SavePrefsToFile(const std::string& FileName);
 // std::logic_error when CommonConfig does not exist (or, saving, when a counted language is missing),
 // and pass on std::bad_alloc.
 void LoadGeneralPrefs(const TIniFile& Ini);
+// Text without the control characters and blanks at both ends.
+std::string TrimControls(std::string_view Text);
+// A meta tag's members from their comma-separated text: the pieces between commas, trimmed, empty ones
+// dropped; and the members joined with ", " (what the preferences file and the settings dialog show).
+std::vector<std::string> SplitMembers(const std::string& Text);
+std::string JoinMembers(const std::vector<std::string>& Members);
 void SaveGeneralPrefs(TIniFile& Ini);
 // The per-language sections of language Lang (0..3) into or from Config; loading also parses the equal
 // characters into Config's EqualCharGroups and sets the stop list's Active from its stored flag. May raise.

@@ -237,6 +237,27 @@ private:
     // skipped by a scan of the reader's window.
     bool FScanFirst = false;
     bool FAnySkip = false;
+    // The scan's jump over words that cannot be the first term's word: every byte of a text word that
+    // compares equal to the term's byte at Offset[0] (and at Offset[1] for words of two bytes or more)
+    // is one of that position's few bytes, so the jump looks for those bytes sixteen starts at a time.
+    struct TJumpPlan {
+        bool Usable = false;
+        int Positions = 0;  // 1 or 2
+        size_t Offset[2] = {0, 0};
+        uint8_t Bytes[2][8] = {};
+        int Count[2] = {0, 0};
+        std::array<bool, 256> Member[2]{};
+    };
+    TJumpPlan FJump;
+    void PlanJump();
+    struct TJump {
+        size_t To;        // the boundary the byte loop goes on from
+        size_t Words;     // words passed over on the way
+        bool LastWordEnd; // a word ends before To: the next attempt starts after its delimiter
+        size_t LastWord;  // the index of that word's last byte
+    };
+    TJump JumpToCandidate(const uint8_t* Bytes, size_t From, size_t Count, bool CountWords) const;
+    bool IsCandidateAt(const uint8_t* Bytes, size_t From, size_t At) const;
 
     char FWord[WordSize + 1] = {};
     size_t FWordLength = 0;

@@ -92,6 +92,7 @@ TSearchContext::TSearchContext(int32_t Language, const std::string& Pattern, uin
     FScanFirst = Syntax == 0 && FWordTag == 0 && !Terms.empty() && Terms[0]->Kind == tkWord &&
                  Terms[0]->Plain && FMapExact && !FAnySkip &&
                  !(FDoubleByte && platform::CodePageTables(LangCodePage(Language)).DoubleByte);
+    PlanJump();
 }
 
 TSearchContext::~TSearchContext() = default;
@@ -725,6 +726,13 @@ bool TSearchContext::SkipToCandidate(bool ShowProgress) {
         if (ShowProgress) Owner->UpdateProgress(attemptStart, false);
         return !PollCancel();
     };
+    // Many words passed over at once by the jump; only a progress window shows how many.
+    const bool countWords = Owner != nullptr && Owner->ProgressWindow != nullptr;
+    auto jumped = [&](int32_t NextStart, size_t Words) {
+        // passed counts the last of them.
+        if (Owner != nullptr && Words > 1) Owner->WordsScanned += static_cast<int32_t>(Words - 1);
+        return passed(NextStart);
+    };
     while (true) {
         const std::string_view window = reader.Window();
         const int32_t base = reader.GetPosition();
@@ -747,6 +755,12 @@ bool TSearchContext::SkipToCandidate(bool ShowProgress) {
         size_t i = 0;
         while (i < count) {
             if (!inWord) {
+                if (FJump.Usable) {
+                    const TJump jump = JumpToCandidate(bytes, i, count, countWords);
+                    i = jump.To;
+                    if (jump.LastWordEnd && !jumped(base + static_cast<int32_t>(jump.LastWord) + 2, jump.Words))
+                        return false;
+                }
                 while (i < count && FDelimiter[bytes[i]]) ++i;
                 if (i == count) break;
                 inWord = true;

@@ -37,8 +37,10 @@
 #include "results/ConcTessivor.h"
 #include "results/ConcWordListForm.h"
 #include "shell/ConcAbout.h"
+#include "shell/ConcPOSTags.h"
 #include "shell/ConcParaLoad.h"
 #include "shell/ConcRecentWorkspaces.h"
+#include "shell/ConcTagConfig.h"
 #include "shell/ConcWorkOptions.h"
 #include "shell/ConcWorkspace.h"
 
@@ -375,6 +377,10 @@ void TConcMainForm::CreateActions() {
     connect(LoadCorpusFileAction, &QAction::triggered, this, &TConcMainForm::LoadCorpus);
     connect(UnloadCorpusAction, &QAction::triggered, this, &TConcMainForm::UnloadCorpus);
     connect(CollectTagsAction, &QAction::triggered, this, &TConcMainForm::ScanCorpus);
+    connect(NormalTagsAction, &QAction::triggered, this, &TConcMainForm::NormalTags);
+    connect(PartofSpeechTagsAction, &QAction::triggered, this, [] {
+        if (ConfigureSpecialTags()) DropAfterSpecialTags();
+    });
     connect(AlignCorpusAction, &QAction::triggered, this, [] { AlignCorpus(); });
     connect(SearchAction, &QAction::triggered, this, [this] { Search(false); });
     connect(AdvancedSearchAction, &QAction::triggered, this, [this] { Search(true); });
@@ -431,6 +437,11 @@ void TConcMainForm::BuildLanguageMenus() {
     if (MainFormHooks.BuildLanguageMenus) MainFormHooks.BuildLanguageMenus(*this);
 }
 
+void TConcMainForm::NormalTags() {
+    bool Delimiters = false, PageDelimiter = false;
+    if (ConfigureTags(Delimiters, PageDelimiter) && DropAfterTagSettings(Delimiters, PageDelimiter)) ScanCorpus();
+}
+
 void TConcMainForm::Search(bool Advanced) {
     if (!CommonConfig || LanguagesCount < 1) return;
     if (CommonConfig->LastUsedLanguage < 0 || CommonConfig->LastUsedLanguage >= LanguagesCount)
@@ -477,6 +488,11 @@ void TConcMainForm::CreateMenus() {
     FileMenu->addSeparator();
     FileMenu->addActions({OpenWorkspaceAction, SaveWorkspaceAction, SaveWorkspaceAsAction, SaveOnExitAction,
                           RecentWorkspacesAction});
+    FileMenu->addSeparator();
+    TagsSettingsMenu = FileMenu->addMenu("&Tags Settings");
+    TagsSettingsMenu->addActions({NormalTagsAction, PartofSpeechTagsAction});
+    // The action's own caption says what it is; the menu item the shorter name users know it by.
+    PartofSpeechTagsAction->setText("&Special Tags...");
     FileMenu->addSeparator();
     FileMenu->addActions({CollectTagsAction, AlignCorpusAction});
     FileMenu->addSeparator();

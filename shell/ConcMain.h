@@ -186,6 +186,8 @@ public:
     void UnloadCorpus();
     // Scan Corpus: processes the corpus and, when the pass completed, aligns it; refreshes panel 1.
     void ScanCorpus();
+    // "Tags Settings"; a change of the tag or page delimiters drops what it invalidates and offers a scan.
+    void NormalTags();
     // Search and Advanced Search: the query dialog (simple or advanced) for the remembered search
     // language; its query runs in a new concordance window, or is appended to the active one.
     void Search(bool Advanced);
@@ -269,6 +271,7 @@ public:
     QAction* AboutAction;
 
     QMenu* FileMenu;
+    QMenu* TagsSettingsMenu;
     QMenu* SearchMenu;
     QMenu* FrequencyMenu;
     QMenu* CollocateFrequencyDataMenu;

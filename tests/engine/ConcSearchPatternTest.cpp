@@ -613,3 +613,94 @@ TEST_F(SearchPatternTest, WordQueriesAroundTagsAgreeWithAWordListModel) {
         ASSERT_EQ(found, expected) << "round " << round << " mode " << mode << " pattern " << pattern;
     }
 }
+
+// The first-word scan jumps over the text to the words that may be the query's first word; the word
+// reader reads every word. Over random texts (tags, a "<" that opens none, word tags, skipping and equal
+// characters, a double-byte code page, words longer than the word buffer, texts over several reader
+// windows) a query finds exactly the runs of words that the word reader reads and the matcher accepts.
+TEST_F(SearchPatternTest, TheFirstWordScanFindsWhatTheWordReaderFinds) {
+    std::mt19937 random(2026);
+    auto pick = [&](size_t n) { return static_cast<size_t>(random() % n); };
+    const std::string so = "\x83\x5C", a = "\x83\x40";
+    for (int round = 0; round < 200; ++round) {
+        ResetGlobalsForTest();
+        SetUp();
+        const int mode = round % 5;  // 0 plain, 1 equal characters, 2 skipping characters, 3 word tags,
+                                     // 4 a double-byte code page
+        if (mode == 1) {
+            CommonConfig->UseSkipEqualChars = true;
+            LanguageConfigs[0]->EqualChars = "e=\xE9";
+            ASSERT_TRUE(ParseEqualChars(0));
+        }
+        if (mode == 3) CommonConfig->WordTag = 1;
+        if (mode == 4) LanguageConfigs[0]->SetLanguage(1041, "Japanese");
+        std::vector<std::string> pieces = {"a", "A", "b", "B", "e", "E", "ab", "Ba", "eb"};
+        if (mode == 1) pieces.insert(pieces.end(), {"\xE9", "\xC9"});
+        if (mode == 2) pieces.insert(pieces.end(), {"a-", "-b"});
+        if (mode == 4) pieces.insert(pieces.end(), {so, a, "x" + so});
+        const char* const separators[] = {" ", ", ", "\r\n", ".", "\t", "<p>", " </s> ", "<s n=\"a b\">",
+                                          " < ", "<", "  "};
+        std::string text;
+        std::vector<std::string> words;
+        const size_t count = round % 10 == 0 ? 4000 : 5 + pick(300);
+        for (size_t w = 0; w < count; ++w) {
+            text += separators[pick(11)];
+            std::string word;
+            for (size_t k = 1 + pick(2); k > 0; --k) word += pieces[pick(pieces.size())];
+            if (pick(400) == 0) word = std::string(254 + pick(3), 'b');
+            text += word;
+            if (mode == 3 && pick(2) == 0) text += "_x";
+            words.push_back(word);
+        }
+        text += separators[pick(11)];
+
+        const bool matchCase = round % 7 == 3;
+        std::string pattern = words[pick(words.size())];
+        if (pick(3) == 0) pattern += " " + words[pick(words.size())];
+        if (pick(10) == 0) pattern = "bab";
+        auto context = Context(pattern, 0, mode == 2 ? "-" : "", matchCase);
+
+        // The word reader's tokens with where they lie, the word tags left out as a text query leaves them.
+        TMemorySynchroStream stream(text);
+        TBufStream reader(stream, 0);
+        ConfigureBufStream(reader);
+        context->Reader = &reader;
+        struct TToken {
+            std::string Text;
+            int32_t Start, End;
+        };
+        std::vector<TToken> tokens;
+        for (int32_t before = 0;; before = reader.GetPosition()) {
+            const std::string_view token = context->ReadNextWord();
+            if (token.empty()) break;
+            if (context->LastTokenType != ctWord || token.size() >= static_cast<size_t>(TSearchContext::WordSize))
+                continue;
+            const std::string word(token);
+            const int32_t start = HitStart(*context, text, before, 0);
+            context->Reader = &reader;
+            tokens.push_back({word, start, start + static_cast<int32_t>(word.size())});
+        }
+        std::vector<std::string> terms;
+        for (const auto& term : context->Terms) terms.push_back(term->Text);
+        std::vector<std::pair<int32_t, int32_t>> expected;
+        for (size_t t = 0; t + terms.size() <= tokens.size();) {
+            bool all = true;
+            for (size_t k = 0; k < terms.size() && all; ++k) all = context->WildcardMatch(tokens[t + k].Text, terms[k]);
+            if (!all) {
+                ++t;
+                continue;
+            }
+            expected.push_back({tokens[t].Start, tokens[t + terms.size() - 1].End});
+            t += terms.size();
+        }
+
+        TBufStream searched(stream, 0);
+        ConfigureBufStream(searched);
+        std::vector<std::pair<int32_t, int32_t>> found;
+        while (context->SearchRange(searched, round % 2 == 0) && found.size() <= expected.size()) {
+            const int32_t start = HitStart(*context, text, context->MatchStart, 0);
+            found.push_back({start, context->MatchEnd - (context->MatchEndAfterDelimiter ? 1 : 0)});
+        }
+        ASSERT_EQ(found, expected) << "round " << round << " mode " << mode << " pattern " << pattern;
+    }
+}

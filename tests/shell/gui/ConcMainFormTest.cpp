@@ -714,6 +714,9 @@ TEST_F(MainFormTest, TheMenuBarHoldsOnlyCommandsThatAreCarriedOut) {
     for (QAction* a : form.menuBar()->actions()) bar << a->text();
     EXPECT_EQ(bar, QStringList({"&File", "&Search", "Fre&quency", "&Window", "&Info"}));
     EXPECT_EQ(form.InfoMenu->actions(), QList<QAction*>{form.AboutAction});
+    EXPECT_EQ(form.TagsSettingsMenu->actions(),
+              (QList<QAction*>{form.NormalTagsAction, form.PartofSpeechTagsAction}));
+    EXPECT_EQ(form.PartofSpeechTagsAction->text(), "&Special Tags...");
     QList<QAction*> frequency;
     for (QAction* a : form.FrequencyMenu->actions())
         if (!a->isSeparator()) frequency << a;
@@ -726,7 +729,8 @@ TEST_F(MainFormTest, TheMenuBarHoldsOnlyCommandsThatAreCarriedOut) {
     EXPECT_EQ(file,
               (QList<QAction*>{form.LoadCorpusFileAction, form.UnloadCorpusAction, form.OpenWorkspaceAction,
                                form.SaveWorkspaceAction, form.SaveWorkspaceAsAction, form.SaveOnExitAction,
-                               form.RecentWorkspacesAction, form.CollectTagsAction, form.AlignCorpusAction,
+                               form.RecentWorkspacesAction, form.TagsSettingsMenu->menuAction(),
+                               form.CollectTagsAction, form.AlignCorpusAction,
                                form.ExitAction}));
     EXPECT_EQ(form.SearchMenu->actions(),
               (QList<QAction*>{form.SearchAction, form.AdvancedSearchAction, form.ParallelSearchAction,

@@ -1,0 +1,154 @@
+// The jump of the first-word scan of TSearchContext: from a word boundary straight to the next word that
+// may be the first term's word, looking at sixteen word starts at a time. The byte loop of
+// SkipToCandidate still decides every word it stops at, so the jump only has to be sure of what it
+// passes over.
+#include <algorithm>
+#include <cstring>
+
+#include "engine/ConcSearch.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace {
+
+// How often a byte stands in running text, roughly: the jump looks for the term's rarest bytes. Only
+// the order matters.
+int ByteWeight(uint8_t B) {
+    static const int Letters[26] = {82, 15, 28, 43, 127, 22, 20, 61, 70, 2, 8, 40, 24,
+                                    67, 75, 19, 1,  60, 63, 91, 28, 10, 24, 2, 20, 1};
+    if (B >= 'a' && B <= 'z') return Letters[B - 'a'] * 10;
+    if (B >= 'A' && B <= 'Z') return Letters[B - 'A'];
+    if (B >= '0' && B <= '9') return 50;
+    if (B < 128) return 30;
+    return 40;
+}
+
+}  // namespace
+
+// The term's bytes that a text byte must equal are few (a letter and its other case, or an equal
+// character's group); positions whose group is larger are not looked for.
+void TSearchContext::PlanJump() {
+    FJump = TJumpPlan();
+    if (!FScanFirst) return;
+    const std::string& want = Terms[0]->Mapped;
+    if (want.empty() || want.size() >= static_cast<size_t>(WordSize)) return;
+    struct TChoice {
+        long Weight;
+        size_t Offset;
+    };
+    std::vector<TChoice> choices;
+    for (size_t k = 0; k < want.size(); ++k) {
+        int members = 0;
+        long weight = 0;
+        for (int b = 0; b < 256; ++b) {
+            if (FSearchMap[static_cast<size_t>(b)] != static_cast<uint8_t>(want[k]) || FDelimiter[static_cast<size_t>(b)])
+                continue;
+            ++members;
+            weight += ByteWeight(static_cast<uint8_t>(b));
+        }
+        if (members <= 8) choices.push_back({weight, k});
+    }
+    if (choices.empty()) return;
+    std::stable_sort(choices.begin(), choices.end(),
+                     [](const TChoice& A, const TChoice& B) { return A.Weight < B.Weight; });
+    FJump.Positions = std::min<int>(2, static_cast<int>(choices.size()));
+    for (int n = 0; n < FJump.Positions; ++n) {
+        const size_t k = choices[static_cast<size_t>(n)].Offset;
+        FJump.Offset[n] = k;
+        for (int b = 0; b < 256; ++b) {
+            const bool member = FSearchMap[static_cast<size_t>(b)] == static_cast<uint8_t>(want[k]) &&
+                                !FDelimiter[static_cast<size_t>(b)];
+            FJump.Member[n][static_cast<size_t>(b)] = member;
+            if (member) FJump.Bytes[n][FJump.Count[n]++] = static_cast<uint8_t>(b);
+        }
+    }
+    FJump.Usable = true;
+}
+
+// Whether the word that starts at At (From being a word boundary) is the first term's word, ended by a
+// delimiter inside the bytes.
+bool TSearchContext::IsCandidateAt(const uint8_t* Bytes, size_t From, size_t At) const {
+    if (At > From && !FDelimiter[Bytes[At - 1]]) return false;
+    const std::string& want = Terms[0]->Mapped;
+    const size_t length = want.size();
+    for (size_t m = 0; m < length; ++m) {
+        const uint8_t b = Bytes[At + m];
+        if (FDelimiter[b] || FSearchMap[b] != static_cast<uint8_t>(want[m])) return false;
+    }
+    return FDelimiter[Bytes[At + length]];
+}
+
+// Bytes[From, Count) holds no tag, and From is a word boundary. Every word that starts before Count -
+// length is either the candidate the jump stops at or certainly no candidate; the few bytes after that
+// are left to the byte loop, which sees where the last words end.
+TSearchContext::TJump TSearchContext::JumpToCandidate(const uint8_t* Bytes, size_t From, size_t Count,
+                                                      bool CountWords) const {
+    const size_t length = Terms[0]->Mapped.size();
+    TJump jump{From, 0, false, 0};
+    if (Count <= From + length) return jump;
+    const size_t limit = Count - length;  // word starts whose next byte lies inside the bytes
+    size_t to = limit;
+    bool found = false;
+    const size_t a = FJump.Offset[0];
+    const size_t c = FJump.Positions > 1 ? FJump.Offset[1] : FJump.Offset[0];
+    const auto& inA = FJump.Member[0];
+    const auto& inC = FJump.Member[FJump.Positions > 1 ? 1 : 0];
+    size_t p = From;
+#if defined(__SSE2__)
+    __m128i setA[8], setC[8];
+    for (int n = 0; n < FJump.Count[0]; ++n) setA[n] = _mm_set1_epi8(static_cast<char>(FJump.Bytes[0][n]));
+    const int countC = FJump.Positions > 1 ? FJump.Count[1] : 0;
+    for (int n = 0; n < countC; ++n) setC[n] = _mm_set1_epi8(static_cast<char>(FJump.Bytes[1][n]));
+    for (; p + 16 <= limit && !found; p += 16) {
+        const __m128i atA = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Bytes + p + a));
+        __m128i hitA = _mm_setzero_si128();
+        for (int n = 0; n < FJump.Count[0]; ++n) hitA = _mm_or_si128(hitA, _mm_cmpeq_epi8(atA, setA[n]));
+        unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hitA));
+        if (mask == 0) continue;
+        if (countC > 0) {
+            const __m128i atC = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Bytes + p + c));
+            __m128i hitC = _mm_setzero_si128();
+            for (int n = 0; n < countC; ++n) hitC = _mm_or_si128(hitC, _mm_cmpeq_epi8(atC, setC[n]));
+            mask &= static_cast<unsigned>(_mm_movemask_epi8(hitC));
+        }
+        for (; mask != 0; mask &= mask - 1) {
+            const size_t at = p + static_cast<size_t>(__builtin_ctz(mask));
+            if (IsCandidateAt(Bytes, From, at)) {
+                to = at;
+                found = true;
+                break;
+            }
+        }
+    }
+#endif
+    for (; p < limit && !found; ++p) {
+        if (inA[Bytes[p + a]] && inC[Bytes[p + c]] && IsCandidateAt(Bytes, From, p)) {
+            to = p;
+            found = true;
+        }
+    }
+    // Not found: the word that holds the first start not looked at is the byte loop's to read whole.
+    if (!found && !FDelimiter[Bytes[to]]) {
+        while (to > From && !FDelimiter[Bytes[to - 1]]) --to;
+    }
+    jump.To = to;
+    size_t last = to;
+    while (last > From && FDelimiter[Bytes[last - 1]]) --last;
+    if (last > From) {
+        jump.LastWordEnd = true;
+        jump.LastWord = last - 1;
+    }
+    if (CountWords) {
+        size_t words = 0;
+        bool before = true;
+        for (size_t m = From; m < to; ++m) {
+            const bool delimiter = FDelimiter[Bytes[m]];
+            words += before && !delimiter;
+            before = delimiter;
+        }
+        jump.Words = words;
+    }
+    return jump;
+}
