@@ -111,6 +111,20 @@ std::array<int, 3> StatusPanelWidths(int ClientWidth, int Panel0Width) {
     return {Panel0Width, Half, Rest - Half};
 }
 
+std::array<int, 3> FittedStatusPanelWidths(int ClientWidth, int Panel0Width, int Need1, int Need2) {
+    std::array<int, 3> W = StatusPanelWidths(ClientWidth, Panel0Width);
+    if (Need1 > W[1] && Need2 < W[2]) {
+        const int Moved = std::min(Need1 - W[1], W[2] - Need2);
+        W[1] += Moved;
+        W[2] -= Moved;
+    } else if (Need2 > W[2] && Need1 < W[1]) {
+        const int Moved = std::min(Need2 - W[2], W[1] - Need1);
+        W[2] += Moved;
+        W[1] -= Moved;
+    }
+    return W;
+}
+
 bool ContextTypeWraps(uint8_t ContextType) {
     return ContextType >= ctxLines;
 }
@@ -203,7 +217,7 @@ TTessivorForm::TTessivorForm(QWidget* Parent) : TAppMessageForm(Parent) {
     FStatusBar->setSizePolicy(QSizePolicy::Ignored, FStatusBar->sizePolicy().verticalPolicy());
     const Qt::Alignment Alignments[3] = {Qt::AlignCenter, Qt::AlignCenter, Qt::AlignLeft | Qt::AlignVCenter};
     for (size_t I = 0; I < FPanels.size(); ++I) {
-        FPanels[I] = new QLabel(FStatusBar);
+        FPanels[I] = new TElidingLabel(FStatusBar);
         FPanels[I]->setAlignment(Alignments[I]);
         FPanels[I]->setFixedWidth(50);
         FStatusBar->addWidget(FPanels[I]);
@@ -351,7 +365,8 @@ bool TTessivorForm::eventFilter(QObject* Watched, QEvent* Event) {
 
 void TTessivorForm::LayoutStatusBar() {
     const int Panel0 = QFontMetrics(font()).horizontalAdvance(QString::fromLatin1(MatchPanelSample));
-    const std::array<int, 3> W = StatusPanelWidths(width(), Panel0);
+    const std::array<int, 3> W =
+        FittedStatusPanelWidths(width(), Panel0, FPanels[1]->FullTextWidth(), FPanels[2]->FullTextWidth());
     for (size_t I = 0; I < FPanels.size(); ++I) FPanels[I]->setFixedWidth(std::max(W[I], 0));
 }
 
@@ -380,7 +395,7 @@ void TTessivorForm::UpdateCaption() {
 
 void TTessivorForm::UpdateMatchCount() {
     const TConcordItems* Primary = Lists[size_t(PrimaryLanguage)].get();
-    FPanels[0]->setText(QString::fromStdString(MatchCountText(Primary ? Primary->Count() : 0)));
+    FPanels[0]->SetFullText(QString::fromStdString(MatchCountText(Primary ? Primary->Count() : 0)));
     // The sort menu shows only while there are lines to sort.
     UpdateCommands(CommandLanguage());
 }
@@ -393,11 +408,13 @@ void TTessivorForm::UpdateSortCaption() {
     In.PrimaryLanguage = PrimaryLanguage;
     In.Advanced = AdvancedSort;
     In.Sort = SortRecord;
-    FPanels[1]->setText(QString::fromStdString(SortCaption(In, LanguageName)));
+    FPanels[1]->SetFullText(QString::fromStdString(SortCaption(In, LanguageName)));
+    LayoutStatusBar();
 }
 
 void TTessivorForm::UpdateQueryPanel() {
-    FPanels[2]->setText(LanguageText(PrimaryLanguage, QueryPanelText(QueryText)));
+    FPanels[2]->SetFullText(LanguageText(PrimaryLanguage, QueryPanelText(QueryText)));
+    LayoutStatusBar();
 }
 
 // ---- Panes ----------------------------------------------------------------------------------------------

@@ -70,6 +70,9 @@ bool FontChangeApplies(int Kind);
 // The widths of the three status panels over ClientWidth when panel 0 needs Panel0Width: panel 1 half
 // of what is left (rounded half to even), panel 2 the rest.
 std::array<int, 3> StatusPanelWidths(int ClientWidth, int Panel0Width);
+// The same halves, except that a panel whose text needs more than its half (Need1, Need2) takes what
+// the other panel's text leaves of its own half, so that both texts show whole where the width allows.
+std::array<int, 3> FittedStatusPanelWidths(int ClientWidth, int Panel0Width, int Need1, int Need2);
 // A list's context type wraps and aligns left from Lines on; Characters and Words centre on the hit.
 bool ContextTypeWraps(uint8_t ContextType);
 
@@ -273,7 +276,7 @@ public:
     QPointer<TAppMessageForm> Distribution;
 
     QStatusBar* StatusBar() const { return FStatusBar; }
-    QLabel* StatusPanel(int I) const { return FPanels[size_t(I)]; }
+    TElidingLabel* StatusPanel(int I) const { return FPanels[size_t(I)]; }
     QMenu* ParaDisplayMenu() const { return FDisplayMenu; }
     QMenu* SortMenu() const { return FSortMenu; }
     QMenu* TessivorPopupMenu() const { return FPopupMenu; }
@@ -344,7 +347,7 @@ private:
     void DetachViews();
 
     QStatusBar* FStatusBar;
-    std::array<QLabel*, 3> FPanels;
+    std::array<TElidingLabel*, 3> FPanels;
     QMenu* FDisplayMenu;
     QMenu* FSortMenu;
     QMenu* FPopupMenu;
