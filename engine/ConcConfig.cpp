@@ -500,6 +500,7 @@ void FinalizeConfigUnit() {
 
 void ResetGlobalsForTest() {
     FreeUnitState();
+    UnreadablePreferencesFile.clear();
     for (auto& Config : LanguageConfigs) Config.reset();
     LanguagesCount = 1;
     FrequencyConfigs = {};
