@@ -390,7 +390,9 @@ void TConcMainForm::CreateActions() {
     SearchAction = make("&Search...", QKeySequence("Ctrl+S"));
     AdvancedSearchAction = make("&Advanced search...", QKeySequence("Ctrl+A"));
     ParallelSearchAction = make("&Parallel Search...", QKeySequence("Ctrl+R"));
-    SearchOptionsAction = make("Search &Options...");
+    // The item shows Ctrl+O as it always has, but Ctrl+O opens a workspace: two real shortcuts on one key
+    // would leave both dead.
+    SearchOptionsAction = make("Search &Options...\tCtrl+O");
     FrequencyOptionsAction = make("Frequency &Options...");
     FrequencyCopyToCB = make("Copy to clipboard");
     FrequencySaveAction = make("&Save as File...");
@@ -425,6 +427,7 @@ void TConcMainForm::CreateActions() {
     connect(CascadeAction, &QAction::triggered, this, [this] { CascadeMdiChildren(FMdiArea); });
     connect(ArrangeAction, &QAction::triggered, this, &TConcMainForm::ArrangeIcons);
     connect(AboutAction, &QAction::triggered, this, [this] { ShowAboutBox(this); });
+    connect(PrintSetupItem, &QAction::triggered, this, [] { ExecutePrintDialog(SharedPrinter()); });
     connect(FrequencyOptionsAction, &QAction::triggered, this, &TConcMainForm::FrequencyOptions);
     connect(FrequencyCopyToCB, &QAction::triggered, this, [this] {
         if (auto* Form = qobject_cast<TCollocationForm*>(ActiveChild())) Form->CopyToClipboard();
@@ -455,8 +458,11 @@ void FillLanguageMenu(QMenu* Menu, const std::function<void(int Language)>& Hand
     Menu->addSeparator()->setData(-2);
     for (int L = 0; L < LanguagesCount && L < MaxLanguages; ++L) {
         if (!LanguageConfigs[size_t(L)]) continue;
+        // A language removed since the menu was built is passed over, not reached through a freed slot.
         QAction* Item = Menu->addAction(ToQString(LanguageConfigs[size_t(L)]->GetLanguageName()),
-                                        [Handler, L] { Handler(L); });
+                                        [Handler, L] {
+                                            if (L < LanguagesCount && LanguageConfigs[size_t(L)]) Handler(L);
+                                        });
         Item->setData(L);
     }
 }
@@ -538,6 +544,8 @@ void TConcMainForm::CreateMenus() {
     PartofSpeechTagsAction->setText("&Special Tags...");
     FileMenu->addSeparator();
     FileMenu->addActions({CollectTagsAction, AlignCorpusAction});
+    FileMenu->addSeparator();
+    FileMenu->addAction(PrintSetupItem);
     FileMenu->addSeparator();
     FileMenu->addAction(ExitAction);
 
@@ -794,9 +802,11 @@ void TConcMainForm::LoadCorpus() {
             } else if (MainFormHooks.EnsureAlignIndexLists) {
                 MainFormHooks.EnsureAlignIndexLists();
             }
-            BuildLanguageMenus();
         }
+        // The dialog changes the languages at once, also when it is then cancelled: the menus follow.
+        BuildLanguageMenus();
     } catch (...) {
+        BuildLanguageMenus();
         UpdateHintPanel();
         UpdateLanguagePanel();
         throw;
