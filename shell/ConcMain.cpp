@@ -29,6 +29,7 @@
 #include "engine/ConcErrors.h"
 #include "engine/ConcLangs.h"
 #include "engine/ConcPrefs.h"
+#include "engine/UTF8_to_ASCII.h"
 #include "platform/IniFiles.h"
 #include "results/ConcFreqOptions.h"
 #include "results/ConcParaSearch.h"
@@ -445,7 +446,8 @@ void TConcMainForm::BuildLanguageMenus() {
 
 void TConcMainForm::NormalTags() {
     bool Delimiters = false, PageDelimiter = false;
-    if (ConfigureTags(Delimiters, PageDelimiter) && DropAfterTagSettings(Delimiters, PageDelimiter)) ScanCorpus();
+    if (ConfigureTags(Delimiters, PageDelimiter) && DropAfterTagSettings(Delimiters, PageDelimiter))
+        ScanCorpus();
 }
 
 void TConcMainForm::Search(bool Advanced) {
@@ -775,6 +777,8 @@ void TConcMainForm::UnloadCorpus() {
 }
 
 void TConcMainForm::ScanCorpus() {
+    // A file changed since it was processed is read anew and processed again.
+    ReopenChangedCorpusFiles();
     if (MainFormHooks.ProcessCorpus && MainFormHooks.ProcessCorpus() && MainFormHooks.RunAlignment)
         MainFormHooks.RunAlignment();
     UpdateLanguagePanel();
