@@ -242,7 +242,10 @@ TEST_F(CollocationTest, PrintingAWordListToPdfSurvivesCloseRequests) {
     TScriptedBackend Backend;
     int Pumps = 0;
     Backend.OnProcessMessages = [&] {
-        if (++Pumps != 2) return;
+        ++Pumps;
+        // Cancel stops after the row just printed and still ends the document.
+        if (Pumps == 3 && ProgressForm && ProgressForm->Caption() == "Printing...") ProgressForm->Tag = 1;
+        if (Pumps != 2) return;
         EXPECT_TRUE(PrintingWordList);
         EXPECT_FALSE(Sub->close());
         BroadcastToChildren(CM_FREQSETTINGSCHANGED, 0, 1);
@@ -259,7 +262,7 @@ TEST_F(CollocationTest, PrintingAWordListToPdfSurvivesCloseRequests) {
     });
     List->PrintLists();
     EXPECT_EQ(Dialogs, 1);
-    EXPECT_GT(Pumps, 2);
+    EXPECT_EQ(Pumps, 3);
     EXPECT_FALSE(PrintingWordList);
     const std::string Bytes = ReadWholeFile(Pdf);
     EXPECT_EQ(Bytes.substr(0, 5), "%PDF-");
