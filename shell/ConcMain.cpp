@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "alignment/ConcAlignView.h"
 #include "alignment/ConcAligner.h"
 #include "alignment/ConcParaAligners.h"
 #include "controls/ConcFormUtils.h"
@@ -54,6 +55,7 @@ void InstallMainFormHooks() {
     MainFormHooks.RunAlignment = [] { RunAlignment(false, -1, -1); };
     MainFormHooks.EnsureAlignIndexLists = [] { EnsureAlignIndexLists(); };
     RegisterAlignmentRun();
+    MainFormHooks.AlignmentWindowsOpen = [] { return AlignmentWindowsOpen(); };
     MainFormHooks.IsConcordanceWindow = [](QWidget* Child) {
         return qobject_cast<TTessivorForm*>(Child) != nullptr;
     };
@@ -314,6 +316,7 @@ TConcMainForm::TConcMainForm(QWidget* Parent)
     resize(597, 547);
 
     FMdiArea = new QMdiArea(this);
+    RegisterAlignmentView(FMdiArea);
     setCentralWidget(FMdiArea);
     CreateActions();
     CreateMenus();
