@@ -81,6 +81,8 @@ protected:
         };
     }
     void TearDown() override {
+        // A sub-window being deleted is no longer one when its form broadcasts from its destructor.
+        Messenger.OnBroadcast = nullptr;
         for (QMdiSubWindow* Sub : Area->subWindowList()) delete Sub;
         SetPrintDialog(nullptr);
         SetFileDialog(nullptr);
@@ -160,7 +162,7 @@ TEST_F(CollocationTest, CollocatesByPositionFollowTheirConcordanceWindowAndSetti
     EXPECT_FALSE(Open(Both));
     BroadcastToChildren(CM_CONCORDCLOSED, reinterpret_cast<intptr_t>(Form), 0);
     EXPECT_TRUE(Open(Form));
-    delete Concordance->parentWidget();
+    delete Concordance;
     EXPECT_FALSE(Open(Form));
 }
 
