@@ -73,6 +73,8 @@ void Search(benchmark::State& State, const char* Pattern, uint8_t Syntax) {
         TSearchContext context(0, Pattern, Syntax, TCharSet(), false);
         context.Owner = &owner;
         TBufStream reader(stream, 0);
+        // As every search configures its readers: tags on, so the word reading looks out for them.
+        ConfigureBufStream(reader);
         hits = 0;
         while (context.SearchRange(reader, true)) ++hits;
     }

@@ -13,7 +13,9 @@
 #include <QLocale>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QPainter>
 #include <QPalette>
+#include <QPixmap>
 #include <QScreen>
 #include <QSpinBox>
 #include <QVBoxLayout>
@@ -297,6 +299,34 @@ void SetTabOrders(QWidget*& Previous, std::initializer_list<QWidget*> Controls) 
 }
 
 // ---------------------------------------------------------------------------------------------------
+// The program's icon
+
+QIcon ProgramIcon() {
+    QIcon Icon;
+    for (const int Size : {16, 24, 32, 48, 64}) {
+        QPixmap Pixmap(Size, Size);
+        Pixmap.fill(Qt::transparent);
+        QPainter Painter(&Pixmap);
+        Painter.setRenderHint(QPainter::Antialiasing);
+        Painter.scale(Size / 32.0, Size / 32.0);
+        Painter.setPen(QPen(QColor(0x1F, 0x3A, 0x7A), 1.5));
+        Painter.setBrush(Qt::white);
+        for (const int Left : {2, 17}) {
+            Painter.drawRect(QRectF(Left + 0.75, 3.75, 12.5, 24.5));
+            Painter.setPen(QPen(QColor(0x80, 0x80, 0x80), 1.5));
+            for (int Y = 9; Y <= 24; Y += 5)
+                Painter.drawLine(QPointF(Left + 3.5, Y), QPointF(Left + 10.5, Y));
+            Painter.setPen(QPen(QColor(0x1F, 0x3A, 0x7A), 1.5));
+        }
+        Painter.setPen(QPen(QColor(0xD0, 0x20, 0x20), 2.5));
+        Painter.drawLine(QPointF(5, 16.5), QPointF(27, 16.5));
+        Painter.end();
+        Icon.addPixmap(Pixmap);
+    }
+    return Icon;
+}
+
+// ---------------------------------------------------------------------------------------------------
 // MDI children
 
 namespace {
@@ -433,6 +463,69 @@ void LoadFormPlacement(const std::string& IniFileName, const std::string& Sectio
     Qt::WindowStates states = placed->windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized);
     if (state == 2) states |= Qt::WindowMaximized;
     placed->setWindowState(states);
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Eliding label
+
+void TElidingLabel::SetFullText(const QString& Text) {
+    FFullText = Text;
+    Elide();
+}
+
+namespace {
+
+// The indent a label puts before its text: a framed label without an indent of its own indents by half an
+// "x".
+int EffectiveIndent(const QLabel* Label) {
+    if (Label->indent() >= 0) return Label->indent();
+    return Label->frameWidth() > 0 ? Label->fontMetrics().horizontalAdvance(QLatin1Char('x')) / 2 : 0;
+}
+
+}  // namespace
+
+// Room kept free beside the text, so that a cut text never runs into the next panel's.
+int TElidingLabel::Padding() const {
+    return fontMetrics().horizontalAdvance(QLatin1Char(' ')) * 2;
+}
+
+int TElidingLabel::FullTextWidth() const {
+    const QMargins M = contentsMargins();
+    return fontMetrics().horizontalAdvance(FFullText) + M.left() + M.right() + 2 * margin() +
+           EffectiveIndent(this) + 2 * frameWidth() + Padding();
+}
+
+QSize TElidingLabel::sizeHint() const {
+    return QSize(FullTextWidth(), QLabel::sizeHint().height());
+}
+
+QSize TElidingLabel::minimumSizeHint() const {
+    const int Text = fontMetrics().horizontalAdvance(QString(QChar(0x2026)));
+    return QSize(FullTextWidth() - fontMetrics().horizontalAdvance(FFullText) + Text,
+                 QLabel::minimumSizeHint().height());
+}
+
+void TElidingLabel::resizeEvent(QResizeEvent* Event) {
+    QLabel::resizeEvent(Event);
+    Elide();
+}
+
+void TElidingLabel::showEvent(QShowEvent* Event) {
+    QLabel::showEvent(Event);
+    Elide();
+}
+
+void TElidingLabel::Elide() {
+    // A label not yet shown has no width of its own to cut the text to.
+    if (!isVisible()) {
+        setText(FFullText);
+        setToolTip(QString());
+        return;
+    }
+    const int Room = contentsRect().width() - 2 * margin() - EffectiveIndent(this) - Padding();
+    const QString Shown = fontMetrics().elidedText(FFullText, Qt::ElideRight, std::max(Room, 0));
+    setText(Shown);
+    setToolTip(Shown == FFullText ? QString() : FFullText);
 }
 
 // ---------------------------------------------------------------------------------------------------

@@ -7,6 +7,8 @@
 #include <QColor>
 #include <QDialog>
 #include <QFont>
+#include <QIcon>
+#include <QLabel>
 #include <QWidget>
 #include <initializer_list>
 #include <string>
@@ -86,6 +88,10 @@ void CenterOnControl(QWidget* Control, const QWidget* Other);
 // starts the chain), and leaves Previous at the last of them.
 void SetTabOrders(QWidget*& Previous, std::initializer_list<QWidget*> Controls);
 
+// The program's icon, drawn at the usual sizes: two pages of text side by side with one aligned line
+// marked across both. Windows without an icon of their own show a toolkit's logo instead.
+QIcon ProgramIcon();
+
 // ---- MDI children ------------------------------------------------------------------------------------
 
 // Shows Form as a child of Area in a new sub-window that is freed when it closes, and returns that
@@ -136,6 +142,32 @@ void LoadFormPlacement(const std::string& IniFileName, const std::string& Sectio
 
 // The common font dialog with the colour choice that Qt's own lacks: a font chooser above a list of
 // the sixteen basic colours. The character set of the font is kept as it came.
+// A label that shows as much of its text as its width allows: cut at the right with an ellipsis when
+// the whole text does not fit, the whole text then in its tooltip (no tooltip while it fits). Status
+// panels use it so that a long text never runs under the next panel.
+class TElidingLabel : public QLabel {
+    Q_OBJECT
+public:
+    explicit TElidingLabel(QWidget* Parent = nullptr) : QLabel(Parent) {}
+    // Replaces the whole text and shows it at the current width.
+    void SetFullText(const QString& Text);
+    const QString& FullText() const { return FFullText; }
+    // The width the whole text needs, frame and margins included.
+    int FullTextWidth() const;
+    // The whole text's width; the label may shrink down to an ellipsis.
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+protected:
+    void resizeEvent(QResizeEvent* Event) override;
+    void showEvent(QShowEvent* Event) override;
+
+private:
+    int Padding() const;
+    void Elide();
+    QString FFullText;
+};
+
 class TConfigFontDialog : public QDialog {
     Q_OBJECT
 public:

@@ -40,9 +40,11 @@ protected:
                 widget->parentWidget()) {
                 QPointer<QWidget> owner = widget->parentWidget()->window();
                 QTimer::singleShot(0, owner, [owner] {
+                    // Qt may still count the owner as active while the window manager has given the
+                    // focus to no window: asking again costs nothing.
                     const QWidget* active = QApplication::activeWindow();
                     if (owner && owner->isVisible() && !owner->isMinimized() &&
-                        (!active || !active->isVisible()))
+                        (!active || !active->isVisible() || active == owner))
                         owner->activateWindow();
                 });
             }
@@ -69,7 +71,12 @@ void TQtBackend::SetMainWindow(QWidget* MainWindow) {
 }
 
 int TQtBackend::Show(const TMessageRequest& Request) {
+    // A message belongs to the modal window the user works in: right after a file dialog closes, the
+    // active window may still be the main window that the dialog blocks, and a box parented there
+    // would lie over the dialog.
     QWidget* parent = QApplication::activeWindow();
+    QWidget* modal = QApplication::activeModalWidget();
+    if (parent && modal && parent != modal && !modal->isAncestorOf(parent)) parent = modal;
     if (!parent && FMainWindow && FMainWindow->isVisible()) parent = FMainWindow;
     return ExecuteMessageForm(Request, parent);
 }

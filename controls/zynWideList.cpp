@@ -3,12 +3,35 @@
 #include <QEvent>
 #include <QFontMetrics>
 #include <QScrollBar>
+#include <QStyledItemDelegate>
 #include <algorithm>
 #include <cmath>
+
+namespace {
+
+// Each item asks for the width its text is measured with, so that the view's own layout gives the
+// horizontal extent. Setting the scroll range over the view's own made the two disagree, and a bar
+// that appears and vanishes on every layout relaid the view without end.
+class TWideItemDelegate : public QStyledItemDelegate {
+public:
+    explicit TWideItemDelegate(TzynWideListBox& List) : QStyledItemDelegate(&List), FList(List) {}
+
+    QSize sizeHint(const QStyleOptionViewItem& Option, const QModelIndex& Index) const override {
+        QSize Size = QStyledItemDelegate::sizeHint(Option, Index);
+        Size.setWidth(std::max(Size.width(), FList.ItemWidth(Index.data().toString())));
+        return Size;
+    }
+
+private:
+    TzynWideListBox& FList;
+};
+
+}  // namespace
 
 TzynWideListBox::TzynWideListBox(QWidget* Parent) : QListWidget(Parent) {
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setItemDelegate(new TWideItemDelegate(*this));
 }
 
 int TzynWideListBox::ItemWidth(const QString& Text) const {
@@ -57,13 +80,5 @@ void TzynWideListBox::Recalculate() {
 }
 
 void TzynWideListBox::ApplyExtent() {
-    updateGeometries();
-}
-
-void TzynWideListBox::updateGeometries() {
-    QListWidget::updateGeometries();
-    // The view scrolls by pixels over the widest item measured with a trailing "x", so that item's last
-    // character stays clear of the edge.
-    horizontalScrollBar()->setRange(0, std::max(0, FMaxExtent - viewport()->width()));
-    horizontalScrollBar()->setPageStep(viewport()->width());
+    scheduleDelayedItemsLayout();
 }

@@ -24,7 +24,6 @@ public:
 
 protected:
     void changeEvent(QEvent* Event) override;
-    void updateGeometries() override;
 
 private:
     void Recalculate();

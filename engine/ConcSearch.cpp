@@ -93,8 +93,8 @@ void TSearch::Prepare(const TConcSearchRec& Source, uint8_t& Stage, std::string&
     // The search drops hits by the option, not by the query's flag: the copy, which describes the
     // search in its progress window, says so.
     const bool sentenceMode = CommonConfig && CommonConfig->SentenceMode;
-    Query->Flags = static_cast<uint8_t>(sentenceMode ? Query->Flags | sfSentenceMode
-                                                     : Query->Flags & ~sfSentenceMode);
+    Query->Flags =
+        static_cast<uint8_t>(sentenceMode ? Query->Flags | sfSentenceMode : Query->Flags & ~sfSentenceMode);
     const int32_t language = Query->Language;
     if (language < 0 || language >= MaxLanguages || !LanguageConfigs[static_cast<size_t>(language)]) {
         throw std::out_of_range("No configuration for language " + std::to_string(language) + ".");
@@ -335,8 +335,9 @@ void TSearch::SearchEntry(TFileRun& Run, int32_t Entry) {
         return;
     }
     const auto& texts = Run.HeadingTexts;
-    auto text = std::lower_bound(texts.begin(), texts.end(), start,
-                                 [](const std::pair<int32_t, int32_t>& T, int32_t P) { return T.second <= P; });
+    auto text =
+        std::lower_bound(texts.begin(), texts.end(), start,
+                         [](const std::pair<int32_t, int32_t>& T, int32_t P) { return T.second <= P; });
     for (; text != texts.end() && text->first < end && !Cancelled; ++text) {
         const int32_t from = std::max(text->first, start);
         const int32_t to = std::min(text->second, end);

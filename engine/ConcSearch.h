@@ -201,6 +201,7 @@ private:
     bool MatchSkipAny(size_t Index, TAttempt& A);
     bool SearchWords(bool ShowProgress);
     bool SkipToCandidate(bool ShowProgress);
+    int32_t NextTagBefore(int32_t Base, std::string_view Window);
 
     bool SearchRegExp(bool ShowProgress);
     bool StartRegExpBuffer(int32_t Start);
@@ -234,6 +235,11 @@ private:
     // skipped by a scan of the reader's window.
     bool FScanFirst = false;
     bool FAnySkip = false;
+    // What the scan has learnt of the tags ahead in one file: no tag opens in [FTagScanFrom,
+    // FTagScanTo), and one opens at FTagScanTo when FTagScanFound.
+    const TSynchroStream* FTagScanSource = nullptr;
+    int32_t FTagScanFrom = 0, FTagScanTo = 0;
+    bool FTagScanFound = false;
     // The scan's jump over words that cannot be the first term's word: every byte of a text word that
     // compares equal to the term's byte at Offset[0] (and at Offset[1] for words of two bytes or more)
     // is one of that position's few bytes, so the jump looks for those bytes sixteen starts at a time.

@@ -694,6 +694,31 @@ bool TSearchContext::SearchWords(bool ShowProgress) {
     return true;
 }
 
+// The file offset of the first tag that opens in Window (which starts at Base), or -1. A scan asks again
+// for each candidate, a few words on: what it learnt of the window is kept, so that each byte is looked
+// at once.
+int32_t TSearchContext::NextTagBefore(int32_t Base, std::string_view Window) {
+    const auto end = Base + static_cast<int32_t>(Window.size());
+    const TSynchroStream* source = &Reader->Source();
+    if (FTagScanSource != source || Base < FTagScanFrom || Base > FTagScanTo) {
+        FTagScanSource = source;
+        FTagScanFrom = FTagScanTo = Base;
+        FTagScanFound = false;
+    }
+    const char tagStart = Reader->Tags().TagStart;
+    for (size_t k = static_cast<size_t>(FTagScanTo - Base); !FTagScanFound && k < Window.size(); ++k) {
+        const void* found = std::memchr(Window.data() + k, tagStart, Window.size() - k);
+        if (found == nullptr) break;
+        k = static_cast<size_t>(static_cast<const char*>(found) - Window.data());
+        if (TagOpensAt(Base + static_cast<int32_t>(k))) {
+            FTagScanTo = Base + static_cast<int32_t>(k);
+            FTagScanFound = true;
+        }
+    }
+    if (!FTagScanFound) FTagScanTo = std::max(FTagScanTo, end);
+    return FTagScanFound && FTagScanTo < end ? FTagScanTo : -1;
+}
+
 // Moves the reader and MatchStart to the start of the next attempt whose first word matches the first
 // term, counting the attempts passed over as failed ones. False at the range's end or on cancel. A tag
 // ends a word as a delimiter does: the scan stops before each tag that opens and passes it through the
@@ -740,15 +765,10 @@ bool TSearchContext::SkipToCandidate(bool ShowProgress) {
         size_t count = window.size();
         bool tagAtEnd = false;
         if (tagStart != 0) {
-            for (size_t k = 0; k < count; ++k) {
-                const void* found = std::memchr(bytes + k, tagStart, count - k);
-                if (found == nullptr) break;
-                k = static_cast<size_t>(static_cast<const uint8_t*>(found) - bytes);
-                if (TagOpensAt(base + static_cast<int32_t>(k))) {
-                    count = k;
-                    tagAtEnd = true;
-                    break;
-                }
+            const int32_t next = NextTagBefore(base, window);
+            if (next >= 0) {
+                count = static_cast<size_t>(next - base);
+                tagAtEnd = true;
             }
         }
         size_t i = 0;

@@ -48,7 +48,8 @@ std::string QueryCaption(bool Advanced, bool SearchWithin, bool Parallel) {
 std::string QueryExamples(int Syntax) {
     const TCommonConcordConfig& C = *CommonConfig;
     if (Syntax == 1) return "e.g. \"colou?r\", \"\\ba\\W\\w+\\Wof\\b\", \"(\\b[A-Z]\\w*\\W){2}\"";
-    if (Syntax == 2) return WithSpecials("e.g. \"computer& &NNS\", \"run&VBN &N\"", {{'&', C.TagSearchSeparator}});
+    if (Syntax == 2)
+        return WithSpecials("e.g. \"computer& &NNS\", \"run&VBN &N\"", {{'&', C.TagSearchSeparator}});
     return WithSpecials("e.g. \"colo%r\", \"a * of\", \"thr?w\", \"made @ mind\"",
                         {{'%', C.WildCard0or1},
                          {'*', C.WildCard0orMore},
@@ -109,7 +110,8 @@ TConditionCheck CheckQueryConditions(const TConcSearchRec& Query, int Language) 
             return {I + 1, std::string("The ") + Condition.Name + " (\"" + Condition.Field +
                                "\") is empty. Enter a pattern or switch the condition off."};
         }
-        const TPatternCheck Check = ValidatePattern(*Condition.Pattern, Condition.Name, Query.Syntax, Language, SkipEqual);
+        const TPatternCheck Check =
+            ValidatePattern(*Condition.Pattern, Condition.Name, Query.Syntax, Language, SkipEqual);
         if (Check.Verdict == TPatternVerdict::Fail) return {I + 1, Check.Message};
     }
     return {};

@@ -35,13 +35,6 @@ std::optional<TAlignedRange> MappedPassage(int32_t PrimaryLanguage, int32_t Lang
     }
 }
 
-void InsertInFileOrder(std::vector<TTessivorSubItem>& SubItems, const TTessivorSubItem& Sub) {
-    const auto At = std::upper_bound(
-        SubItems.begin(), SubItems.end(), Sub,
-        [](const TTessivorSubItem& A, const TTessivorSubItem& B) { return A.HitStart < B.HitStart; });
-    SubItems.insert(At, Sub);
-}
-
 void TakeHit(TConcordItem& Row, TConcordItem& Hit) {
     Row.Texts = std::move(Hit.Texts);
     Row.WordStarts = Hit.WordStarts;
@@ -53,6 +46,13 @@ void TakeHit(TConcordItem& Row, TConcordItem& Hit) {
 }
 
 }  // namespace
+
+void InsertInFileOrder(std::vector<TTessivorSubItem>& SubItems, const TTessivorSubItem& Sub) {
+    const auto At = std::upper_bound(
+        SubItems.begin(), SubItems.end(), Sub,
+        [](const TTessivorSubItem& A, const TTessivorSubItem& B) { return A.HitStart < B.HitStart; });
+    SubItems.insert(At, Sub);
+}
 
 TConcordItem& AddAlignedRow(TConcordItems& List, int32_t PrimaryLanguage, const TConcordItem& Hit) {
     auto Row = std::make_unique<TConcordItem>(List.Language);

@@ -50,6 +50,9 @@ void AddSearchHit(TItemLists& Lists, int32_t LanguageCount, int32_t Primary,
 void AddSecondaryHit(TConcordItems& List, std::unique_ptr<TConcordItem> Hit, TConcordItem& Row,
                      TBufStream* Reader, uint8_t Syntax);
 
+// Inserts Sub into SubItems after every sub-item that does not start after it.
+void InsertInFileOrder(std::vector<TTessivorSubItem>& SubItems, const TTessivorSubItem& Sub);
+
 // Exchanges Row's hit offsets with Sub's, then reads the nine words around the row's new hit again
 // through Reader, limited to the row's aligned passage when it has one, and looks its line up.
 // Reader's range is the whole file afterwards. Raises what reading raises.

@@ -22,8 +22,6 @@
 #include "results/ConcMatchInfo.h"
 #include "results/ConcParaContext.h"
 
-TTessivorFormHooks TessivorFormHooks;
-
 // ---- Rules ----------------------------------------------------------------------------------------------
 
 namespace {
@@ -111,6 +109,20 @@ std::array<int, 3> StatusPanelWidths(int ClientWidth, int Panel0Width) {
     const int Rest = ClientWidth - Panel0Width;
     const int Half = int(std::nearbyint(Rest * 0.5));
     return {Panel0Width, Half, Rest - Half};
+}
+
+std::array<int, 3> FittedStatusPanelWidths(int ClientWidth, int Panel0Width, int Need1, int Need2) {
+    std::array<int, 3> W = StatusPanelWidths(ClientWidth, Panel0Width);
+    if (Need1 > W[1] && Need2 < W[2]) {
+        const int Moved = std::min(Need1 - W[1], W[2] - Need2);
+        W[1] += Moved;
+        W[2] -= Moved;
+    } else if (Need2 > W[2] && Need1 < W[1]) {
+        const int Moved = std::min(Need2 - W[2], W[1] - Need1);
+        W[2] += Moved;
+        W[1] -= Moved;
+    }
+    return W;
 }
 
 bool ContextTypeWraps(uint8_t ContextType) {
@@ -205,7 +217,7 @@ TTessivorForm::TTessivorForm(QWidget* Parent) : TAppMessageForm(Parent) {
     FStatusBar->setSizePolicy(QSizePolicy::Ignored, FStatusBar->sizePolicy().verticalPolicy());
     const Qt::Alignment Alignments[3] = {Qt::AlignCenter, Qt::AlignCenter, Qt::AlignLeft | Qt::AlignVCenter};
     for (size_t I = 0; I < FPanels.size(); ++I) {
-        FPanels[I] = new QLabel(FStatusBar);
+        FPanels[I] = new TElidingLabel(FStatusBar);
         FPanels[I]->setAlignment(Alignments[I]);
         FPanels[I]->setFixedWidth(50);
         FStatusBar->addWidget(FPanels[I]);
@@ -215,11 +227,7 @@ TTessivorForm::TTessivorForm(QWidget* Parent) : TAppMessageForm(Parent) {
     FDisplayMenu = new QMenu("&Display", this);
     FSortMenu = new QMenu("S&ort", this);
     FPopupMenu = new QMenu(this);
-    FDisplayInfoAction = FPopupMenu->addAction("&Display Info...", this, &TTessivorForm::ShowFocusedInfo);
-    connect(FPopupMenu, &QMenu::aboutToShow, this, [this] {
-        const TConcordItem* Item = FocusedItem();
-        FDisplayInfoAction->setEnabled(Item && Item->IsFilled());
-    });
+    BuildCommandMenus();
     LayoutStatusBar();
 }
 
@@ -264,9 +272,7 @@ TStringsView* TTessivorForm::CreatePane(int Language) {
     V->SetMultiSelect(true);
     V->SetExtendedSelect(true);
     V->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(V, &QWidget::customContextMenuRequested, this, [this, V](const QPoint& P) {
-        if (!FPopupMenu->isEmpty()) FPopupMenu->exec(V->viewport()->mapToGlobal(P));
-    });
+    connect(V, &QWidget::customContextMenuRequested, this, [this, V](const QPoint& P) { PopupAt(V, P); });
     V->OnFormatItem = [this, Language](TStringsView&, int Row, std::string& Text, TSVFormatArray& Format,
                                        TSVLabelInfo& Label) {
         FormatLine(Language, Row, Text, Format, Label);
@@ -359,7 +365,8 @@ bool TTessivorForm::eventFilter(QObject* Watched, QEvent* Event) {
 
 void TTessivorForm::LayoutStatusBar() {
     const int Panel0 = QFontMetrics(font()).horizontalAdvance(QString::fromLatin1(MatchPanelSample));
-    const std::array<int, 3> W = StatusPanelWidths(width(), Panel0);
+    const std::array<int, 3> W =
+        FittedStatusPanelWidths(width(), Panel0, FPanels[1]->FullTextWidth(), FPanels[2]->FullTextWidth());
     for (size_t I = 0; I < FPanels.size(); ++I) FPanels[I]->setFixedWidth(std::max(W[I], 0));
 }
 
@@ -388,7 +395,9 @@ void TTessivorForm::UpdateCaption() {
 
 void TTessivorForm::UpdateMatchCount() {
     const TConcordItems* Primary = Lists[size_t(PrimaryLanguage)].get();
-    FPanels[0]->setText(QString::fromStdString(MatchCountText(Primary ? Primary->Count() : 0)));
+    FPanels[0]->SetFullText(QString::fromStdString(MatchCountText(Primary ? Primary->Count() : 0)));
+    // The sort menu shows only while there are lines to sort.
+    UpdateCommands(CommandLanguage());
 }
 
 void TTessivorForm::UpdateSortCaption() {
@@ -399,11 +408,13 @@ void TTessivorForm::UpdateSortCaption() {
     In.PrimaryLanguage = PrimaryLanguage;
     In.Advanced = AdvancedSort;
     In.Sort = SortRecord;
-    FPanels[1]->setText(QString::fromStdString(SortCaption(In, LanguageName)));
+    FPanels[1]->SetFullText(QString::fromStdString(SortCaption(In, LanguageName)));
+    LayoutStatusBar();
 }
 
 void TTessivorForm::UpdateQueryPanel() {
-    FPanels[2]->setText(LanguageText(PrimaryLanguage, QueryPanelText(QueryText)));
+    FPanels[2]->SetFullText(LanguageText(PrimaryLanguage, QueryPanelText(QueryText)));
+    LayoutStatusBar();
 }
 
 // ---- Panes ----------------------------------------------------------------------------------------------
@@ -427,7 +438,7 @@ void TTessivorForm::OpenLargerContext(int Language, int Row) {
 }
 
 void TTessivorForm::ShowFocusedInfo() {
-    if (const TConcordItem* Item = FocusedItem(); Item && Item->IsFilled()) ShowMatchInfo(*Item);
+    if (const TConcordItem* Item = CommandItem(); Item && Item->IsFilled()) ShowMatchInfo(*Item);
 }
 
 TConcordItem* TTessivorForm::FocusedItem() const {
@@ -526,8 +537,9 @@ void TTessivorForm::ItemSelection(TStringsView& View, bool Selected, int Row) {
 }
 
 void TTessivorForm::FocusEntered(TStringsView& View) {
+    FLastFocused = View.Tag();
     PostFocusedStatus(View.Tag());
-    if (TessivorFormHooks.UpdateCommands) TessivorFormHooks.UpdateCommands(*this, View.Tag());
+    UpdateCommands(View.Tag());
 }
 
 bool TTessivorForm::event(QEvent* Event) {
@@ -540,8 +552,8 @@ bool TTessivorForm::event(QEvent* Event) {
 }
 
 void TTessivorForm::closeEvent(QCloseEvent* Event) {
-    // The search's callbacks fill this window's lists until it returns.
-    if (FSearching) {
+    // A search's callbacks, or a command pumping events, use this window's lists until they return.
+    if (Busy()) {
         Event->ignore();
         return;
     }
@@ -559,7 +571,7 @@ void TTessivorForm::HighlightOff(int Language) {
     List.SetHighlightCollocates(false);
     List.FreeCollocateLists();
     Redraw(Language);
-    if (TessivorFormHooks.UpdateCommands) TessivorFormHooks.UpdateCommands(*this, Language);
+    UpdateCommands(Language);
 }
 
 void TTessivorForm::ResetSort() {
@@ -601,7 +613,7 @@ void TTessivorForm::BroadcastCollocDataDropped(int Language) {
     for (int L = 0; L < LanguageCount; ++L) BroadcastToChildren(CM_COLLOCDATADROPPED, Self, L);
 }
 
-void TTessivorForm::DeleteRows(const std::vector<bool>& Drop) {
+void TTessivorForm::DeleteRows(const std::vector<bool>& Drop, bool KeepCurrentLine) {
     std::vector<TConcordItems*> Shown{Lists[size_t(PrimaryLanguage)].get()};
     for (int L = 0; L < LanguageCount; ++L)
         if (L != PrimaryLanguage) Shown.push_back(Lists[size_t(L)].get());
@@ -620,7 +632,7 @@ void TTessivorForm::DeleteRows(const std::vector<bool>& Drop) {
             V->ClearSelection();
             V->ItemsChanged();
             const int Count = Lists[size_t(L)]->Count();
-            if (Count == 0)
+            if (Count == 0 || !KeepCurrentLine)
                 V->SetItemIndex(-1);
             else if (V->ItemIndex() >= Count)
                 V->SetItemIndex(Count - 1);
@@ -643,6 +655,10 @@ void TTessivorForm::DropFile(int Language, int FileIndex) {
         TConcordItem* Item = List.GetItem(R);
         if (Item->FileIndex > FileIndex) --Item->FileIndex;
     }
+    const QPointer<TTessivorForm> Self(this);
+    if (HotWordsShown[size_t(Language)]) DropChosenFile(Language, FileIndex);
+    if (!Self) return;
+    // Lines went from every pane, whatever the hot words did.
     RefreshDistribution();
     BroadcastCollocDataDropped(-1);
     Redraw(Language);
@@ -698,7 +714,7 @@ intptr_t TTessivorForm::HandleAppMessage(int Msg, intptr_t WParam, intptr_t LPar
             break;
         case CM_FREQSETTINGSCHANGED:
             if (Shows(Language) && LParam == 1) {
-                if (TessivorFormHooks.ClearHotWords) TessivorFormHooks.ClearHotWords(*this, Language, false);
+                ClearHotWords(Language, false);
                 HotWordLists[size_t(Language)].reset();
                 TranslationLists[size_t(Language)].reset();
                 HighlightOff(Language);
@@ -708,8 +724,7 @@ intptr_t TTessivorForm::HandleAppMessage(int Msg, intptr_t WParam, intptr_t LPar
             if (Shows(Language)) CollocSettingsChanged(Language, int(LParam));
             break;
         case CM_CLEARHOTWORDS:
-            if (Shows(Language) && !ChoosingHotWords && TessivorFormHooks.ClearHotWords)
-                TessivorFormHooks.ClearHotWords(*this, Language, false);
+            if (Shows(Language) && !ChoosingHotWords) ClearHotWords(Language, false);
             break;
         case CM_DISTRIBCLOSED:
             if (Distribution && WParam == reinterpret_cast<intptr_t>(Distribution.data()))

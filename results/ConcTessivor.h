@@ -70,6 +70,9 @@ bool FontChangeApplies(int Kind);
 // The widths of the three status panels over ClientWidth when panel 0 needs Panel0Width: panel 1 half
 // of what is left (rounded half to even), panel 2 the rest.
 std::array<int, 3> StatusPanelWidths(int ClientWidth, int Panel0Width);
+// The same halves, except that a panel whose text needs more than its half (Need1, Need2) takes what
+// the other panel's text leaves of its own half, so that both texts show whole where the width allows.
+std::array<int, 3> FittedStatusPanelWidths(int ClientWidth, int Panel0Width, int Need1, int Need2);
 // A list's context type wraps and aligns left from Lines on; Characters and Words centre on the hit.
 bool ContextTypeWraps(uint8_t ContextType);
 
@@ -80,19 +83,6 @@ void DropRows(const std::vector<TConcordItems*>& Lists, const std::vector<bool>&
 // Whether an exchange of the files Pair of a language closes a window whose list of that language is
 // List: some row lies in a file at or after the lower of the two.
 bool FilesExchangeCloses(const TConcordItems& List, const TFilePair& Pair);
-
-// ---- Entry points of the commands the window's menus will carry -------------------------------------
-
-// Filled by the unit of the window's commands; an empty hook does nothing.
-struct TTessivorFormHooks {
-    // Drops the hot words of Language (rows they marked, their runs, the chosen list when Force or
-    // when they are shown).
-    std::function<void(TTessivorForm& Form, int Language, bool Force)> ClearHotWords;
-    // The enabled and checked state of the commands for Language.
-    std::function<void(TTessivorForm& Form, int Language)> UpdateCommands;
-};
-
-extern TTessivorFormHooks TessivorFormHooks;
 
 // ---- The window --------------------------------------------------------------------------------------
 
@@ -125,7 +115,8 @@ public:
     // The larger context of line Row of Language (a double click on it); nothing for a row outside the
     // list or without text to show.
     void OpenLargerContext(int Language, int Row);
-    // "&Display Info...": the hit information of the focused line, when it holds a hit.
+    // "&Display Info...": the hit information of the command language's current line, when it holds a
+    // hit.
     void ShowFocusedInfo();
     // The item of the focused pane's current line, or nullptr. Owned by the list.
     TConcordItem* FocusedItem() const;
@@ -157,12 +148,60 @@ public:
     // Broadcasts CM_COLLOCDATADROPPED (this window, Language) for Language, or for every language of the
     // window when Language is -1.
     void BroadcastCollocDataDropped(int Language);
-    // Removes the lines where Drop is true from every pane (lists, views, current lines, the larger-context
-    // windows of their items), renumbering the sequence numbers; then the match count and the focused
-    // line's status.
-    void DeleteRows(const std::vector<bool>& Drop);
+    // Removes the lines where Drop is true from every pane (lists, views, the larger-context windows of
+    // their items), renumbering the sequence numbers; the selections go, and the current line stays
+    // where it was (within the lines left) when KeepCurrentLine, else no line is current. Then the match
+    // count and the focused line's status.
+    void DeleteRows(const std::vector<bool>& Drop, bool KeepCurrentLine = true);
     // The menus the main window merges: "&Display" (group 4) and "S&ort" (group 5).
     std::vector<TMergedMenu> MergedMenus() const override;
+
+    // ---- Commands (ConcTessivor_Commands.cpp) ------------------------------------------------------
+    // Each acts on the language CommandLanguage names. None runs while a search or another command
+    // that waits for the user or pumps events runs in this window; the window refuses to close then.
+
+    // The language the commands act on: the focused pane's, else the pane that had the focus last,
+    // else the primary language.
+    int CommandLanguage() const;
+    // Whether a search or a command is running in this window.
+    bool Busy() const { return FSearching || FCommandRunning; }
+
+    // Sorts the command language's lines by First, then Second (skNone: no second key).
+    bool SortBy(uint8_t First, uint8_t Second);
+    // Sorts the command language's lines by Record, or by Keys when it holds any, every other pane
+    // making the same moves; nothing when the lines are already in that order of that language (an
+    // advanced key list always sorts). Then every pane is redrawn and the sort caption shown. Returns
+    // whether it sorted.
+    bool SortLines(const TAdvancedSortColOptions& Record, const TAdvancedSortColItems* Keys);
+    // "&KWIC Sort": by the search term, then the first word on the right; a list so sorted shows
+    // eight words of context.
+    void KwicSort();
+    // "&Advanced Sort...": the options dialog on the command language's sort record; on OK, SortLines.
+    void AdvancedSortLines();
+    // "&Delete Item(s)": the selected lines of the command language's pane go from every pane (nothing
+    // without a selection); the other languages' hot words and cached candidates go with them.
+    void DeleteLines();
+    // Gives every selected line of the command language Letter ('a' .. 'z').
+    void AssignLetter(uint8_t Letter);
+    // The current line of the command language loses its letter.
+    void RemoveLetter();
+    // Every line of the command language loses its letter.
+    void RemoveAllLetters();
+
+    // Removes the hits of Origin (1 queries, 2 hot words or translations) from Language's rows; a row
+    // keeps its earliest remaining hit. RowsFilled follows what is left.
+    void ClearMarks(int Origin, int Language);
+    // "&Clear Search Query": Language's query hits go; its collocates are counted again, its commands
+    // updated when UpdateCommands, CM_COLLOCDATADROPPED is broadcast for it.
+    void DropQueryHits(int Language, bool UpdateCommands);
+    // Language's hot words and translations go from its rows; its collocate shading goes off. With Force,
+    // or while they are shown, the chosen words go too and the sort is reset.
+    void ClearHotWords(int Language, bool Force);
+    // Puts Language's chosen words into its rows, under a progress window that can cancel it (the rows
+    // marked so far stay marked). False when the window went meanwhile: the caller must not touch it.
+    bool ApplyHotWords(int Language);
+    // The enabled, visible and checked state of the commands for Language, and the popup's.
+    void UpdateCommands(int Language);
 
     intptr_t HandleAppMessage(int Msg, intptr_t WParam, intptr_t LParam) override;
 
@@ -237,10 +276,11 @@ public:
     QPointer<TAppMessageForm> Distribution;
 
     QStatusBar* StatusBar() const { return FStatusBar; }
-    QLabel* StatusPanel(int I) const { return FPanels[size_t(I)]; }
+    TElidingLabel* StatusPanel(int I) const { return FPanels[size_t(I)]; }
     QMenu* ParaDisplayMenu() const { return FDisplayMenu; }
     QMenu* SortMenu() const { return FSortMenu; }
     QMenu* TessivorPopupMenu() const { return FPopupMenu; }
+    QMenu* AssignLetterMenu() const;
     QSplitter* PaneSplitter() const { return FSplitter; }
 
 protected:
@@ -264,16 +304,56 @@ private:
     void DropFile(int Language, int FileIndex);
     void CollocSettingsChanged(int Language, int Kind);
     void CloseWindow();
+    // Commands (ConcTessivor_Commands.cpp).
+    // The command entries whose state follows the command language.
+    struct TCommandActions {
+        QAction* HotWordsFont = nullptr;
+        QAction* ContextType = nullptr;
+        std::array<QAction*, 3> Suppress{};  // by suppress option
+        QAction* Highlight = nullptr;
+        QAction* WordWrap = nullptr;
+        QAction* LineNumbers = nullptr;
+        QAction* ConcealHits = nullptr;
+        QAction* ConcealCollocates = nullptr;
+        // The popup's entries that only the other languages' panes show, with their separators.
+        std::vector<QAction*> Secondary;
+        QAction* ClearSearchQuery = nullptr;
+        QAction* ClearHotWords = nullptr;
+        QMenu* LetterMenu = nullptr;
+        std::array<QAction*, 26> Letters{};  // "&a" .. "&z"
+        QAction* Kwic = nullptr;
+        QAction* DisplayInfo = nullptr;
+    };
+    class TCommandScope;
+    void BuildCommandMenus();
+    void BuildDisplayMenu();
+    void BuildSortMenu();
+    void BuildPopupMenu();
+    void PopupAt(TStringsView* View, const QPoint& At);
+    TConcordItem* CommandItem() const;
+    void ChooseFont(int Kind);
+    void ChooseContextType();
+    void ToggleSuppress(int Option);
+    void ToggleHighlight();
+    void ToggleWordWrap();
+    void ToggleLineNumbers();
+    void ToggleConceal();
+    void OpenDistribution();
+    void ClearSearchQuery();
+    void RecountCollocates(int Language);
+    void DropChosenFile(int Language, int FileIndex);
     // Frees the larger-context windows of this window whose item Matches says.
     void CloseContextWindowsWhere(const std::function<bool(const TConcordItem*)>& Matches);
     void DetachViews();
 
     QStatusBar* FStatusBar;
-    std::array<QLabel*, 3> FPanels;
+    std::array<TElidingLabel*, 3> FPanels;
     QMenu* FDisplayMenu;
     QMenu* FSortMenu;
     QMenu* FPopupMenu;
-    QAction* FDisplayInfoAction;
+    std::unique_ptr<TCommandActions> FActions;
+    int FLastFocused = -1;
+    bool FCommandRunning = false;
     QSplitter* FSplitter = nullptr;
     QSplitter* FSecondaryPanel = nullptr;
     bool FItemChanging = false;
@@ -291,7 +371,8 @@ private:
     std::chrono::steady_clock::time_point FRowsShown;
 };
 
-// ---- Opening a window with a search (the Search, Advanced Search and Parallel Search commands) ---------
+// ---- Opening a window with a search (the Search, Advanced Search and Parallel Search commands)
+// ---------
 
 // Runs the single search of Record (taken over) and returns the window that shows it. With the append
 // flag (sfAppend) the search is appended to the active concordance window of Area when that window's

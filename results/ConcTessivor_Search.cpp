@@ -154,7 +154,7 @@ void TTessivorForm::AppendSearch(std::unique_ptr<TConcSearchRec> Record) {
             Lists[size_t(L)]->CollocColour = Yellow;
             Redraw(L);
         } else {
-            if (TessivorFormHooks.ClearHotWords) TessivorFormHooks.ClearHotWords(*this, L, false);
+            ClearHotWords(L, false);
             HotWordLists[size_t(L)].reset();
             TranslationLists[size_t(L)].reset();
         }
@@ -207,9 +207,8 @@ void TTessivorForm::RunParallelSearch() {
 }
 
 void TTessivorForm::SearchWithinResults() {
-    if (FSearching) return;
-    const int Language = FocusedLanguage();
-    if (Language < 0) return;
+    if (Busy()) return;
+    const int Language = CommandLanguage();
     std::unique_ptr<TConcSearchRec> Record =
         ShowSearchQuery(false, PrimaryLanguage, true, Records[size_t(Language)].get(), Language, false);
     if (Record) SearchWithinLines(Language, std::move(Record));
@@ -237,7 +236,7 @@ void TTessivorForm::SearchWithinLines(int Language, std::unique_ptr<TConcSearchR
         List.SetHighlightCollocates(true);
     }
     Redraw(Language);
-    if (TessivorFormHooks.UpdateCommands) TessivorFormHooks.UpdateCommands(*this, Language);
+    UpdateCommands(Language);
     RefreshDistribution();
     BroadcastCollocDataDropped(Language);
 }

@@ -21,9 +21,9 @@
 #include "controls/ConcFormUtils.h"
 #include "controls/FileDialogForm.h"
 #include "controls/FileDialogs.h"
-#include "controls/zynStackTrace.h"
 #include "controls/Msg.h"
 #include "controls/PrintDialogs.h"
+#include "controls/zynStackTrace.h"
 #include "engine/ConcConfig.h"
 #include "engine/ConcCorpus.h"
 #include "engine/ConcErrors.h"
@@ -114,6 +114,10 @@ std::string HintPanelText(const std::string& Hint, const std::string& StatusText
     char text[64];
     std::snprintf(text, sizeof text, "%d parallel files loaded", FileCount);
     return std::string(" ") + text;
+}
+
+int LanguagePanelWidthFor(int Needed, int BarWidth) {
+    return std::clamp(Needed, LanguagePanelWidth, std::max(LanguagePanelWidth, BarWidth * 2 / 3));
 }
 
 std::string LanguagePanelText(const std::vector<int64_t>& WordCounts, bool Language0HasFiles) {
@@ -296,6 +300,8 @@ TConcMainForm::TConcMainForm(QWidget* Parent)
       FPreviousCursor(GetWaitCursor()) {
     SetAppMessenger(FMessenger.get());
     SetWaitCursor(FCursor.get());
+    // Child windows and dialogs without an icon of their own take the main window's.
+    setWindowIcon(ProgramIcon());
 
     // The application's title, not its display name: Qt appends a display name to every caption.
     QCoreApplication::setApplicationName(ProductTitle);
@@ -555,14 +561,15 @@ void TConcMainForm::RebuildWindowList() {
 
 void TConcMainForm::CreateStatusBar() {
     for (int i = 0; i < 2; ++i) {
-        FPanels[i] = new QLabel(this);
+        FPanels[i] = new TElidingLabel(this);
         FPanels[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     }
     FPanels[0]->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     // A long hint must not widen the window: panel 0 takes what it is given.
     FPanels[0]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     FPanels[1]->setAlignment(Qt::AlignCenter);
-    FPanels[1]->setFixedWidth(LanguagePanelWidth);
+    FPanels[1]->setMinimumWidth(LanguagePanelWidth);
+    FPanels[1]->setMaximumWidth(LanguagePanelWidth);
     statusBar()->addWidget(FPanels[0], 1);
     statusBar()->addWidget(FPanels[1]);
     statusBar()->setSizeGripEnabled(false);
@@ -584,6 +591,9 @@ void TConcMainForm::FormActivate() {
         UpdateLanguagePanel();
     };
     try {
+        // Closing with a workspace open never writes the corpus's languages to the preferences, so once
+        // workspaces are used the preferences hold no corpus: the last workspace is where the user was.
+        if (LanguagesCount < 2 && !RecentWorkspaces.empty()) OpenWorkspaceFile(RecentWorkspaces.front());
         if (LanguagesCount < 2 && MainFormHooks.LoadCorpusFiles) MainFormHooks.LoadCorpusFiles(*this, true);
         if (MainFormHooks.ProcessCorpus && MainFormHooks.ProcessCorpus()) {
             if (MainFormHooks.RunAlignment) MainFormHooks.RunAlignment();
@@ -689,19 +699,23 @@ void TConcMainForm::UpdateActions() {
 
 void TConcMainForm::UpdateHintPanel() {
     const int files = LanguagesCount > 0 && LanguageConfigs[0] ? int(LanguageConfigs[0]->Files.size()) : 0;
-    FPanels[0]->setText(ToQString(HintPanelText(FHint, FStatusText, files)));
+    FPanels[0]->SetFullText(ToQString(HintPanelText(FHint, FStatusText, files)));
 }
 
 void TConcMainForm::UpdateLanguagePanel() {
     std::vector<int64_t> counts;
     for (int i = 0; i < LanguagesCount; ++i)
         counts.push_back(LanguageConfigs[i] ? LanguageConfigs[i]->GetWordCount() : 0);
-    FPanels[1]->setText(ToQString(LanguagePanelText(counts, LanguageHasFiles(0))));
+    FPanels[1]->SetFullText(ToQString(LanguagePanelText(counts, LanguageHasFiles(0))));
+    SizeStatusPanels();
 }
 
 // A bound from above only, so that the window can still be made narrower.
 void TConcMainForm::SizeStatusPanels() {
-    FPanels[0]->setMaximumWidth(std::max(0, statusBar()->width() - LanguagePanelWidth));
+    // Only bounds, never a fixed width: the window must still be narrowed below what the panels show.
+    const int Language = LanguagePanelWidthFor(FPanels[1]->FullTextWidth(), statusBar()->width());
+    FPanels[1]->setMaximumWidth(Language);
+    FPanels[0]->setMaximumWidth(std::max(0, statusBar()->width() - Language));
 }
 
 void TConcMainForm::UpdateCaption() {

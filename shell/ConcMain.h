@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "controls/ConcFormUtils.h"
 #include "engine/ConcUtils.h"
 
 class QAction;
@@ -68,6 +69,10 @@ std::string HintPanelText(const std::string& Hint, const std::string& StatusText
 // Status panel 1: empty unless language 0 has files; else each language's word count grouped in
 // thousands ("??" for 0), joined with " / ".
 std::string LanguagePanelText(const std::vector<int64_t>& WordCounts, bool Language0HasFiles);
+// The width of the word-count panel on a status bar BarWidth pixels wide when its text needs Needed
+// pixels: at least the standard 195, as much as the text needs up to two thirds of the bar (the hint
+// panel keeps the rest); a text wider than that is cut with its whole in the tooltip.
+int LanguagePanelWidthFor(int Needed, int BarWidth);
 // "Tessivor - " and the workspace file's name without folder and extension, its first character in
 // upper case and the rest in lower case (UTF-8 in and out).
 std::string WorkspaceCaption(const std::string& WorkspaceFile);
@@ -157,7 +162,8 @@ public:
     ~TConcMainForm() override;
 
     // The first activation (runs once; later calls do nothing): sizes the panels; below two languages
-    // opens the loading dialog for a new corpus; processes the corpus and, when that completes, aligns
+    // opens the most recent workspace when there is one, and when still below two languages the
+    // loading dialog for a new corpus; processes the corpus and, when that completes, aligns
     // it; rebuilds the language menus and both panels. Passes on what the steps raise, after the menus
     // and panels are rebuilt; the window's own event handlers report it instead.
     void FormActivate();
@@ -315,7 +321,7 @@ private:
 
     QMdiArea* FMdiArea;
     std::vector<QPointer<QAction>> FMergedMenuActions;
-    QLabel* FPanels[2];
+    TElidingLabel* FPanels[2];
     std::string FStatusText;
     std::string FHint;
     bool FActivated = false;

@@ -237,6 +237,8 @@ void TParaLoadForm::BuildPanel(int Language) {
     });
     P.FileList->OnDrop = [this, Language](int Row) { DropOnRow(Language, Row); };
     FPanels.push_back(P);
+    // The language the box shows is the panel's language: a panel never looks chosen yet count as undefined.
+    if (FModel.Panel(Language).LCID == 0) LanguageChosen(Language, P.LanguageBox->currentIndex());
 
     const TFontSpec& Font = FModel.Panel(Language).Font;
     P.FontLabel->setFont(FontSpecToQFont(Font));
@@ -262,6 +264,9 @@ void TParaLoadForm::LayOut() {
               ShowWidth = FitWidth(ShowBtn, SmallButtonWidth);
     RemoveBtn->setGeometry(Right - RemoveWidth, PanelTop + AddRow, RemoveWidth, RowHeight);
     ShowBtn->setGeometry(Right - RemoveWidth - 4 - ShowWidth, PanelTop + AddRow, ShowWidth, RowHeight);
+    // They share the last panel's Add row, and panels built later lie above them: clicks must reach them.
+    ShowBtn->raise();
+    RemoveBtn->raise();
     findChild<QFrame*>("AlignLine")->setFixedWidth(Width - 2 * ParaLoadSpacing);
     CancelBtn->setGeometry(Width - ParaLoadSpacing - ButtonWidth, ButtonTop, ButtonWidth, ButtonHeight);
     OkBtn->setGeometry(Width - 2 * (ParaLoadSpacing + ButtonWidth), ButtonTop, ButtonWidth, ButtonHeight);
@@ -435,6 +440,7 @@ void TParaLoadForm::Utf8Clicked(int Language) {
 
 void TParaLoadForm::accept() {
     FModel.ApplyChanges();
+    FModel.CommitLanguageCount();
     QDialog::accept();
 }
 
@@ -447,10 +453,16 @@ void TParaLoadForm::reject() {
     } else if (FModel.ChangesPending(false)) {
         const int Answer = ConfirmApplyChanges();
         if (Answer == mrCancel) return;
-        if (Answer == mrYes) FModel.ApplyChanges();
+        // Yes applies everything OK applies, the file lists included.
+        if (Answer == mrYes) {
+            accept();
+            return;
+        }
     }
     FModel.RestoreSnapshots();
-    if (FModel.HasUndefinedConfiguration()) SetLanguageCount(FModel.OpeningCount());
+    FModel.RestoreLanguageCount([this](int Language) {
+        if (Language < PanelCount()) RemovePanel(Language);
+    });
     QDialog::reject();
 }
 

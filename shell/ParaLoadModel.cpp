@@ -341,16 +341,40 @@ void TParaLoadModel::BuildPanel(int Language) {
 }
 
 int TParaLoadModel::SetLanguageCount(int Count, const std::function<void(int Language)>& OnRemovePanel) {
+    // A language set aside comes back as it was, its configuration still in its slot.
+    std::erase_if(FSetAside, [&](int Language) { return Language < Count; });
     SetCorpusLanguageCount(Count, FNewCorpus, [&](int Language) {
         if (Language < PanelCount()) {
             if (OnRemovePanel) OnRemovePanel(Language);
             FLanguages.erase(FLanguages.begin() + Language, FLanguages.end());
         }
-        RemoveCorpusLanguage(Language);
+        // Cancel must be able to give back a language the corpus had; OK removes it.
+        if (Language < FOpeningCount && ConfigOf(Language)) {
+            if (std::find(FSetAside.begin(), FSetAside.end(), Language) == FSetAside.end())
+                FSetAside.push_back(Language);
+        } else {
+            RemoveCorpusLanguage(Language);
+        }
     });
     const int FirstBuilt = PanelCount();
     for (int L = FirstBuilt; L < LanguagesCount; ++L) BuildPanel(L);
     return FirstBuilt;
+}
+
+void TParaLoadModel::CommitLanguageCount() {
+    std::sort(FSetAside.rbegin(), FSetAside.rend());
+    for (int Language : FSetAside)
+        if (Language >= LanguagesCount) RemoveCorpusLanguage(Language);
+    FSetAside.clear();
+}
+
+void TParaLoadModel::RestoreLanguageCount(const std::function<void(int Language)>& OnRemovePanel) {
+    if (LanguagesCount > FOpeningCount) {
+        SetLanguageCount(FOpeningCount, OnRemovePanel);
+    } else if (LanguagesCount < FOpeningCount) {
+        LanguagesCount = FOpeningCount;
+    }
+    FSetAside.clear();
 }
 
 bool TParaLoadModel::AlignFormatChanged() const {
@@ -358,13 +382,18 @@ bool TParaLoadModel::AlignFormatChanged() const {
 }
 
 bool TParaLoadModel::ChangesPending(bool WithTextFormats) const {
-    if (CountChanged() || AlignFormatChanged()) return true;
+    // A new corpus gets its first count from the dialog itself: that is no change of the user's.
+    if ((CountChanged() &&
+         !(FNewCorpus && FOpeningCount < MinParallelTexts && LanguagesCount == MinParallelTexts)) ||
+        AlignFormatChanged())
+        return true;
     for (int L = 0; L < std::min(PanelCount(), LanguagesCount); ++L) {
         const TConcordConfig* Config = ConfigOf(L);
         if (!Config) continue;
         const TParaLoadLanguage& P = Panel(L);
         if (FontsDiffer(P.Font, Config->Fonts[SystemFont])) return true;
-        if (P.LCID != 0 && P.LCID != Config->LocaleId) return true;
+        // A language the dialog created is a change of the count, not of its language.
+        if (P.LCID != 0 && P.LCID != Config->LocaleId && L < FOpeningCount) return true;
         if (WithTextFormats && P.Snapshot && P.Snapshot->Differs(*Config)) return true;
         if (FilesChanged(P.Files, *Config)) return true;
     }

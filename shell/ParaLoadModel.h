@@ -189,9 +189,16 @@ public:
     // The count of languages applied at once (SetCorpusLanguageCount): panels of removed languages go
     // with their snapshots (OnRemovePanel is called for each, from the last, before the language is
     // removed); a panel is built for each language that has none, filled from its configuration, with a
-    // snapshot. Panels already built keep their edits. Returns the first language whose panel was built
-    // (PanelCount() when none was).
+    // snapshot. Panels already built keep their edits. A language the corpus had when the dialog opened
+    // is only set aside (its configuration stays, beyond LanguagesCount) until CommitLanguageCount or
+    // RestoreLanguageCount; a language the dialog created goes at once. Returns the first language whose
+    // panel was built (PanelCount() when none was).
     int SetLanguageCount(int Count, const std::function<void(int Language)>& OnRemovePanel = {});
+    // OK: the languages set aside are removed for good (RemoveCorpusLanguage, from the last).
+    void CommitLanguageCount();
+    // Cancel: the count the dialog opened with comes back, with the languages set aside; languages the
+    // dialog created are removed (their panels first, through OnRemovePanel).
+    void RestoreLanguageCount(const std::function<void(int Language)>& OnRemovePanel = {});
 
     // The alignment format chosen in the dialog.
     int AlignFormat = 0;
@@ -223,6 +230,7 @@ private:
     int FOpeningCount;
     bool FAlignFormatApplied = false;
     std::vector<TParaLoadLanguage> FLanguages;
+    std::vector<int> FSetAside;  // languages of the opening corpus above the current count
 };
 
 // ---- Layout ----------------------------------------------------------------------------------------------

@@ -79,6 +79,8 @@ TTxtFmtConfigDialog::TTxtFmtConfigDialog(int Language, bool Aligned, QWidget* Pa
     const TConcordConfig& Config = *LanguageConfigs.at(size_t(Language));
     FSentDelimiters = Config.SentDelimiters;
     FSmartAbbrDetect = Config.SmartAbbrDetect;
+    FTrailingQuotes = Config.includeTrailingQuotes;
+    FSentenceExceptions = Config.SentenceExceptions;
 
     HeadingsGroup = FormatGroup(" Headings ", HeadingFormatBox, HeadingPages, this);
     HeadingFormatBox->addItems({MarkersFormat, "Pattern", "Regular expression"});
@@ -188,6 +190,9 @@ void TTxtFmtConfigDialog::reject() {
     if (!FClosingByBox && Config) {
         Config->SentDelimiters = FSentDelimiters;
         Config->SmartAbbrDetect = FSmartAbbrDetect;
+        // Every sentence option goes back: the options dialog stores all of them at once.
+        Config->includeTrailingQuotes = FTrailingQuotes;
+        Config->SentenceExceptions = FSentenceExceptions;
     }
     QDialog::reject();
 }

@@ -5,6 +5,7 @@
 
 #include <QDialog>
 #include <string>
+#include <vector>
 
 class QComboBox;
 class QGroupBox;
@@ -63,6 +64,8 @@ private:
     bool FClosingByBox = false;
     std::string FSentDelimiters;
     bool FSmartAbbrDetect;
+    bool FTrailingQuotes;
+    std::vector<std::string> FSentenceExceptions;
 };
 
 // Shows the dialog for Language modally with its top left corner at (Left, Top) on the screen.

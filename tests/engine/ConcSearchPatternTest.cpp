@@ -2,6 +2,7 @@
 // word skips, tag queries and the regular-expression buffer, over small texts written here.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <utility>
@@ -89,6 +90,30 @@ protected:
             if (reader.NextChar(type) == 0) return Start;
             if (type == ctWord || (Syntax == 2 && type == ctPOSTag)) return at;
         }
+    }
+
+    using Spans = std::vector<std::pair<int32_t, int32_t>>;
+
+    // The matches of a regular expression over the whole of Text, each search from the last one's end.
+    static Spans WholeTextSpans(const std::string& Pattern, const std::string& Text) {
+        TRegExp whole(Pattern, RegExpSyntaxExtended, 0);
+        Spans spans;
+        TRegExpSpan span;
+        for (int from = 0; whole.Search(Text, from, span); from = span.End)
+            spans.push_back({span.Start, span.End});
+        return spans;
+    }
+
+    // The matches the search's buffer finds in Text, hit after hit; at most Most + 1 of them.
+    Spans BufferSpans(const std::string& Pattern, const std::string& Text, size_t Most) {
+        auto context = Context(Pattern, 1);
+        TMemorySynchroStream stream(Text);
+        TBufStream reader(stream, 0);
+        ConfigureBufStream(reader);
+        Spans spans;
+        while (context->SearchRange(reader, false) && spans.size() <= Most)
+            spans.push_back({context->MatchStart, context->MatchEnd});
+        return spans;
     }
 
     std::vector<std::string> Tokens(const std::string& Text) {
@@ -314,22 +339,12 @@ TEST_F(SearchPatternTest, RegularExpressionHitsAgreeWithTheWholeText) {
     const char* const repeats[] = {"", "", "?", "{1,3}", "{2}"};
     for (int k = 0; k < 60; ++k) {
         std::string pattern;
-        for (int n = 1 + pick(3); n > 0; --n) pattern += std::string(atoms[pick(8)]) + (n > 1 ? repeats[pick(5)] : "");
+        for (int n = 1 + pick(3); n > 0; --n)
+            pattern += std::string(atoms[pick(8)]) + (n > 1 ? repeats[pick(5)] : "");
         std::string text(20000 + pick(5000), ' ');
         for (char& c : text) c = "aabbc  "[pick(7)];
-        TRegExp whole(pattern, RegExpSyntaxExtended, 0);
-        std::vector<std::pair<int32_t, int32_t>> expected;
-        TRegExpSpan span;
-        for (int from = 0; whole.Search(text, from, span); from = span.End) expected.push_back({span.Start, span.End});
-
-        auto context = Context(pattern, 1);
-        TMemorySynchroStream stream(text);
-        TBufStream reader(stream, 0);
-        ConfigureBufStream(reader);
-        std::vector<std::pair<int32_t, int32_t>> got;
-        while (context->SearchRange(reader, false) && got.size() <= expected.size())
-            got.push_back({context->MatchStart, context->MatchEnd});
-        ASSERT_EQ(got, expected) << pattern;
+        const auto expected = WholeTextSpans(pattern, text);
+        ASSERT_EQ(BufferSpans(pattern, text, expected.size()), expected) << pattern;
     }
 }
 
@@ -338,9 +353,9 @@ TEST_F(SearchPatternTest, RegularExpressionHitsAgreeWithTheWholeText) {
 TEST_F(SearchPatternTest, RegularExpressionsAtTheBufferEdgeAgreeWithTheWholeText) {
     std::mt19937 rng(7);
     auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); };
-    const char* const patterns[] = {"a\\w*",      ".$",          "b\\'",         "\\w+$",
-                                    "c\\b",       "\\ba[ab]*\\>", "(ab)+c?",        "\\<b\\w*a\\>",
-                                    "[^ ]+ [^ ]+$", "a\\B",        "[abc]{3}\\b",  "\\w{40,}b"};
+    const char* const patterns[] = {"a\\w*",        ".$",           "b\\'",        "\\w+$",
+                                    "c\\b",         "\\ba[ab]*\\>", "(ab)+c?",     "\\<b\\w*a\\>",
+                                    "[^ ]+ [^ ]+$", "a\\B",         "[abc]{3}\\b", "\\w{40,}b"};
     int compared = 0;
     for (int k = 0; k < 96; ++k) {
         const std::string pattern = patterns[k % 12];
@@ -352,24 +367,14 @@ TEST_F(SearchPatternTest, RegularExpressionsAtTheBufferEdgeAgreeWithTheWholeText
             text += pick(5) == 0 ? ", " : " ";
         }
         if (pick(2) == 0) text.pop_back();  // a text that ends inside a word
-        TRegExp whole(pattern, RegExpSyntaxExtended, 0);
-        std::vector<std::pair<int32_t, int32_t>> expected;
-        TRegExpSpan span;
-        bool short_ = true;
-        for (int from = 0; whole.Search(text, from, span); from = span.End) {
-            expected.push_back({span.Start, span.End});
-            short_ = short_ && span.End - span.Start < TSearchContext::RegExpSlide;
-        }
-        if (!short_) continue;
+        const auto expected = WholeTextSpans(pattern, text);
+        const bool allShort = std::all_of(expected.begin(), expected.end(), [](const auto& Span) {
+            return Span.second - Span.first < TSearchContext::RegExpSlide;
+        });
+        if (!allShort) continue;
         ++compared;
-        auto context = Context(pattern, 1);
-        TMemorySynchroStream stream(text);
-        TBufStream reader(stream, 0);
-        ConfigureBufStream(reader);
-        std::vector<std::pair<int32_t, int32_t>> got;
-        while (context->SearchRange(reader, false) && got.size() <= expected.size())
-            got.push_back({context->MatchStart, context->MatchEnd});
-        ASSERT_EQ(got, expected) << pattern << " over " << text.size() << " bytes";
+        ASSERT_EQ(BufferSpans(pattern, text, expected.size()), expected)
+            << pattern << " over " << text.size() << " bytes";
     }
     EXPECT_GT(compared, 60);
 }

@@ -259,7 +259,8 @@ TEST_F(SearchTest, HeadingTextsAreFoundWhateverTheUnits) {
             text += "</t>\n";
             if (markup || pick(2) == 0) cuts.push_back(static_cast<int32_t>(text.size()));
         }
-        if (cuts.back() != static_cast<int32_t>(text.size())) cuts.push_back(static_cast<int32_t>(text.size()));
+        if (cuts.back() != static_cast<int32_t>(text.size()))
+            cuts.push_back(static_cast<int32_t>(text.size()));
         for (size_t i = 0; i + 1 < cuts.size(); ++i) {
             if (cuts[i] < cuts[i + 1]) units.push_back({cuts[i], cuts[i + 1], 0});
         }

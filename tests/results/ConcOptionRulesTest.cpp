@@ -97,10 +97,14 @@ TEST_F(OptionRulesTest, SpecialCharactersAndWordSkipRangesThatWouldChangeEverySe
         {&TSearchOptionsEdits::WildCard0orMore, "e", TSearchOptionsResult::Bad0orMore, "\"0 or more\""},
         {&TSearchOptionsEdits::WildCardExactly1, "7", TSearchOptionsResult::BadExactly1, "\"exactly 1\""},
         {&TSearchOptionsEdits::WordSkipChar, "\xE9", TSearchOptionsResult::BadWordSkipChar, "\"word skip\""},
-        {&TSearchOptionsEdits::TagSeparator, "x", TSearchOptionsResult::BadTagSeparator, "\"tag search separator\""},
-        {&TSearchOptionsEdits::WildCard0or1, "*", TSearchOptionsResult::Bad0or1, "\"0 or more\" and the \"0 or 1\""},
-        {&TSearchOptionsEdits::WildCardExactly1, "@", TSearchOptionsResult::BadExactly1, "\"word skip\" and the \"exactly 1\""},
-        {&TSearchOptionsEdits::WordSkipLo, "6", TSearchOptionsResult::BadWordSkipRange, "between 6 and 5 words"},
+        {&TSearchOptionsEdits::TagSeparator, "x", TSearchOptionsResult::BadTagSeparator,
+         "\"tag search separator\""},
+        {&TSearchOptionsEdits::WildCard0or1, "*", TSearchOptionsResult::Bad0or1,
+         "\"0 or more\" and the \"0 or 1\""},
+        {&TSearchOptionsEdits::WildCardExactly1, "@", TSearchOptionsResult::BadExactly1,
+         "\"word skip\" and the \"exactly 1\""},
+        {&TSearchOptionsEdits::WordSkipLo, "6", TSearchOptionsResult::BadWordSkipRange,
+         "between 6 and 5 words"},
     };
     for (const TCase& Case : Cases) {
         TSearchOptionsEdits E = Start;

@@ -65,6 +65,11 @@ TEST(TessivorRules, CountsLabelsAndPanels) {
     // Panel 1 takes half of what panel 0 leaves, a half rounded to even.
     EXPECT_EQ(StatusPanelWidths(201, 100), (std::array<int, 3>{100, 50, 51}));
     EXPECT_EQ(StatusPanelWidths(203, 100), (std::array<int, 3>{100, 52, 51}));
+    // A panel whose text needs more than its half takes what the other's text leaves, no more.
+    EXPECT_EQ(FittedStatusPanelWidths(300, 100, 140, 30), (std::array<int, 3>{100, 140, 60}));
+    EXPECT_EQ(FittedStatusPanelWidths(300, 100, 190, 30), (std::array<int, 3>{100, 170, 30}));
+    EXPECT_EQ(FittedStatusPanelWidths(300, 100, 20, 150), (std::array<int, 3>{100, 50, 150}));
+    EXPECT_EQ(FittedStatusPanelWidths(300, 100, 120, 120), (std::array<int, 3>{100, 100, 100}));
     // Two panes share the height less one splitter; the same rule for more panes.
     EXPECT_EQ(PaneHeight(403, 2), 200);
     EXPECT_EQ(PaneHeight(406, 3), 133);

@@ -603,9 +603,11 @@ TEST_F(ParaSearchTest, PassagesOfSeveralUnitsAndCountsOfKeptLines) {
                 const TText Own = Lines(static_cast<int>(G.size()));
                 auto Pair = std::make_unique<TDoubleAlignIndex>();
                 for (size_t I = 0; I < G.size(); ++I) {
-                    const int32_t S = Zero.Units[size_t(G[I].first)].first, E = Zero.Units[size_t(G[I].second)].second;
+                    const int32_t S = Zero.Units[size_t(G[I].first)].first,
+                                  E = Zero.Units[size_t(G[I].second)].second;
                     Pair->Side1.Add(S, E, E - S);
-                    Pair->Side2.Add(Own.Units[I].first, Own.Units[I].second, Own.Units[I].second - Own.Units[I].first);
+                    Pair->Side2.Add(Own.Units[I].first, Own.Units[I].second,
+                                    Own.Units[I].second - Own.Units[I].first);
                 }
                 (*Pairs[size_t(K - 1)])->Add(std::move(Pair));
                 Texts[size_t(K)].push_back(Own);
@@ -707,7 +709,8 @@ TEST_F(ParaSearchTest, PassagesOfSeveralUnitsAndCountsOfKeptLines) {
         ASSERT_EQ(List.Count(), static_cast<int32_t>(Want[size_t(Silent)].size()));
         for (int32_t I = 0; I < List.Count(); ++I) {
             TRowModel Row = Want[size_t(Silent)][size_t(I)];
-            Row.HitStarts = WordsIn(Texts[size_t(Silent)][size_t(Row.File)], Row.AlignedStart, Row.AlignedEnd, Word);
+            Row.HitStarts =
+                WordsIn(Texts[size_t(Silent)][size_t(Row.File)], Row.AlignedStart, Row.AlignedEnd, Word);
             EXPECT_EQ(RowsOf(List)[size_t(I)], Row) << "round " << Round << ", row " << I;
         }
     }

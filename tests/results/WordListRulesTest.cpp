@@ -73,8 +73,9 @@ TEST_F(WordListRulesTest, FillKeepsWhatPassesInDisplayOrderUpToTheLineLimit) {
         FillWordListItems(Items, List, 0, Total, MaxLines, Mode);
         ASSERT_EQ(Rows(Items), Expected) << "round " << Round;
         ASSERT_EQ(Items.RowCount(), std::max<int32_t>(int32_t(Expected.size()) + 1, 2));
-        if (!Expected.empty())
+        if (!Expected.empty()) {
             EXPECT_DOUBLE_EQ(Items.Percentage(0), double(Expected[0].Count) / double(Total) * 100.0);
+        }
     }
 }
 

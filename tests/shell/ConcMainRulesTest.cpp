@@ -90,6 +90,10 @@ TEST(MainFormRules, LanguagePanelGroupsCountsAndMarksEmptyLanguages) {
     EXPECT_EQ(LanguagePanelText({1234567, 0, 12}, true), "1,234,567 / ?? / 12");
     EXPECT_EQ(LanguagePanelText({5}, true), "5");
     EXPECT_EQ(LanguagePanelText({1234, 5678}, false), "");
+    EXPECT_EQ(LanguagePanelWidthFor(100, 600), 195);
+    EXPECT_EQ(LanguagePanelWidthFor(300, 600), 300);
+    EXPECT_EQ(LanguagePanelWidthFor(500, 600), 400);
+    EXPECT_EQ(LanguagePanelWidthFor(500, 200), 195);
 }
 
 TEST(MainFormRules, WorkspaceCaptionCapitalisesTheBaseNameOnly) {

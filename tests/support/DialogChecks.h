@@ -2,6 +2,7 @@
 // order Tab visits them in. Header-only: only the window test programs, which link Qt, include it.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
@@ -83,6 +84,17 @@ inline std::string ReadingOrderBreak(const QWidget* Dialog, const std::vector<QW
                    std::to_string(B.y());
     }
     return "";
+}
+
+// Clicks where the user would: at the control's centre, through the hit-testing of its shown window,
+// so that a widget lying over it takes the click (and the check fails).
+inline void ClickThroughWindow(QWidget* Control) {
+    QWidget* Top = Control->window();
+    const QPoint At = Control->mapTo(Top, Control->rect().center());
+    QWidget* Hit = Top->childAt(At);
+    ASSERT_TRUE(Hit == Control || Control->isAncestorOf(Hit))
+        << "something lies over " << Control->objectName().toStdString();
+    QTest::mouseClick(Hit, Qt::LeftButton, {}, Hit->mapFrom(Top, At));
 }
 
 }  // namespace dialogchecks

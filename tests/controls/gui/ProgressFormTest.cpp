@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDialog>
 #include <QLabel>
 #include <QMainWindow>
 #include <QPointer>
@@ -11,6 +12,7 @@
 #include <QWindow>
 
 #include "controls/DblProgressForm.h"
+#include "controls/Msg.h"
 #include "controls/ProgressForm.h"
 #include "controls/QtBackend.h"
 
@@ -347,4 +349,27 @@ TEST_F(ProgressWindows, LayoutFollowsTheApplicationFont) {
         }
     }
     QApplication::setFont(original);
+}
+
+// A box raised while a modal dialog is open belongs to that dialog, even when the main window still
+// counts as active (as it does right after a file dialog closes): parented to the main window it would
+// lie over the dialog the user works in.
+TEST_F(ProgressWindows, AMessageBelongsToTheModalDialogOpen) {
+    QMainWindow Main;
+    Main.show();
+    Backend->SetMainWindow(&Main);
+    QDialog Dialog(&Main);
+    QWidget* Parent = nullptr;
+    QTimer::singleShot(0, [&] {
+        QApplication::setActiveWindow(&Main);
+        QTimer::singleShot(0, [&] {
+            QWidget* Box = QApplication::activeModalWidget();
+            Parent = Box ? Box->parentWidget() : nullptr;
+            if (Box) Box->close();
+        });
+        ShowError("A warning.");
+        Dialog.done(0);
+    });
+    Dialog.exec();
+    EXPECT_EQ(Parent, &Dialog);
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QLabel>
 #include <QMenu>
@@ -152,7 +153,9 @@ TEST_F(TessivorFormTest, StatusPanelsAndCaption) {
     EXPECT_EQ(Form->StatusPanel(2)->text(), " Strings matching: hit*");
     const int Panel0 = QFontMetrics(Form->font()).horizontalAdvance("W WWWWWWW matches W");
     EXPECT_EQ(Form->StatusPanel(0)->width(), Panel0);
-    EXPECT_EQ(Form->StatusPanel(1)->width(), StatusPanelWidths(Form->width(), Panel0)[1]);
+    EXPECT_EQ(Form->StatusPanel(1)->width(),
+              FittedStatusPanelWidths(Form->width(), Panel0, Form->StatusPanel(1)->FullTextWidth(),
+                                      Form->StatusPanel(2)->FullTextWidth())[1]);
     EXPECT_EQ(Form->MergedMenus().size(), 2u);
     EXPECT_EQ(Form->MergedMenus()[0].Menu->title(), "&Display");
     EXPECT_EQ(Form->MergedMenus()[1].GroupIndex, 5);
@@ -169,7 +172,32 @@ TEST_F(TessivorFormTest, TheWindowCanBeMadeNarrowerThanItsStatusPanelsWere) {
     QApplication::processEvents();
     EXPECT_EQ(Form->width(), 300);
     const int Panel0 = QFontMetrics(Form->font()).horizontalAdvance("W WWWWWWW matches W");
-    EXPECT_EQ(Form->StatusPanel(1)->width(), StatusPanelWidths(300, Panel0)[1]);
+    EXPECT_EQ(Form->StatusPanel(1)->width(),
+              FittedStatusPanelWidths(300, Panel0, Form->StatusPanel(1)->FullTextWidth(),
+                                      Form->StatusPanel(2)->FullTextWidth())[1]);
+}
+
+// A sort caption longer than half of what panel 0 leaves takes the room the query panel does not need;
+// where the window is too narrow for it, it is cut with an ellipsis and shows whole in its tooltip.
+TEST_F(TessivorFormTest, StatusPanelsShowTheirTextsWholeOrElidedWithATooltip) {
+    Build(2);
+    Lang(0).LanguageName = "English (United States)";
+    Form->UpdateSortCaption();
+    Form->resize(700, 412);
+    QApplication::processEvents();
+    for (int I = 0; I < 3; ++I) {
+        EXPECT_EQ(Form->StatusPanel(I)->text(), Form->StatusPanel(I)->FullText()) << I;
+        EXPECT_GE(Form->StatusPanel(I)->width(), Form->StatusPanel(I)->FullTextWidth()) << I;
+        EXPECT_TRUE(Form->StatusPanel(I)->toolTip().isEmpty()) << I;
+    }
+    EXPECT_EQ(Form->StatusPanel(1)->text(), "English (United States) - Original text order");
+    Form->resize(300, 412);
+    QApplication::processEvents();
+    TElidingLabel* Sort = Form->StatusPanel(1);
+    EXPECT_NE(Sort->text(), Sort->FullText());
+    EXPECT_TRUE(Sort->text().endsWith(QChar(0x2026))) << Sort->text().toStdString();
+    EXPECT_LE(Sort->fontMetrics().horizontalAdvance(Sort->text()), Sort->contentsRect().width());
+    EXPECT_EQ(Sort->toolTip(), Sort->FullText());
 }
 
 TEST_F(TessivorFormTest, AnEmptyResultSaysNoMatchesWithoutASortCaption) {
@@ -328,7 +356,8 @@ TEST_F(TessivorFormTest, EnterOpensTheLargerContextAndShiftF10ThePopupAtTheLine)
     QTimer::singleShot(0, [&] {
         if (auto* Menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
             PopupAt = Menu->geometry();
-            InfoEnabled = Menu->actions().value(0) && Menu->actions()[0]->isEnabled();
+            for (QAction* A : Menu->actions())
+                if (A->text() == "&Display Info...") InfoEnabled = A->isEnabled();
             Menu->close();
         }
     });

@@ -25,6 +25,7 @@
 #include "results/ConcStopList.h"
 #include "results/ConcWordListForm.h"
 #include "tests/engine/ConcCorpusTestSupport.h"
+#include "tests/support/DialogChecks.h"
 
 namespace {
 
@@ -114,7 +115,14 @@ TEST_F(WordListTest, CorpusListsOpenOncePerLanguageAndOrderAndCloseWhenTheSettin
     EXPECT_EQ(Column(*Alpha->Grid(0), 2), (std::vector<std::string>{"and", "bird", "cat", "dog", "the"}));
     EXPECT_EQ(ShowWordList(&Area, 0, true), Alpha);  // brought to the front, not made again
     EXPECT_EQ(Area.activeSubWindow()->widget(), Alpha);
+    Messenger.Entries.clear();
     EXPECT_EQ(ShowWordList(&Area, 0, false), Freq);
+    QApplication::processEvents();
+    // Activating a word list clears the status text that another window left.
+    const auto Posts = std::count_if(Messenger.Entries.begin(), Messenger.Entries.end(), [](const auto& E) {
+        return E.Kind == TRecordingMessenger::rkPost && E.Text.empty();
+    });
+    EXPECT_GE(Posts, 1);
 
     TWordListForm* All = ShowWordList(&Area, -1, false);
     EXPECT_EQ(All->windowTitle(), "Corpus Frequency List - All");
@@ -229,6 +237,7 @@ TEST_F(WordListTest, OptionsApplyOnlyWhenAcceptedAndTellTheWindows) {
 
     TFreqConfigForm Form(0, true);
     Form.show();
+    EXPECT_EQ(dialogchecks::MnemonicClashes(&Form), std::vector<std::string>{});
     EXPECT_FALSE(Form.LanguageCombo->isEnabled());
     ClickAt(Form.ContentWordsRadio);
     Form.MaxLinesEdit->setText("2000000");
@@ -257,6 +266,7 @@ TEST_F(WordListTest, StopListEditorAddsOnceSavesLoadsAndKeepsEditedWords) {
         TStopListForm Form(0, List);
         Form.show();
         EXPECT_EQ(Form.windowTitle(), "View Stop List - English (United States)");
+        EXPECT_EQ(dialogchecks::MnemonicClashes(&Form), std::vector<std::string>{});
         EXPECT_FALSE(Form.RemoveBtn->isEnabled());
         EXPECT_TRUE(Form.ClearBtn->isEnabled());
         OnNextModal<TInputQueryForm>([](TInputQueryForm* F) {
@@ -340,6 +350,7 @@ TEST_F(WordListTest, OutputOptionsNameOneLanguageOrOfferAll) {
     TFreqOutOptions Options{-1, 10, false};
     OnNextModal<TConcFreqOutForm>([](TConcFreqOutForm* F) {
         EXPECT_EQ(F->PrinterBtn, nullptr);
+        EXPECT_EQ(dialogchecks::MnemonicClashes(F), std::vector<std::string>{});
         EXPECT_EQ(F->LanguageCombo->currentText(), "All");
         F->LanguageCombo->setCurrentIndex(2);
         ClickAt(F->IncludeFreqCheck);

@@ -400,6 +400,33 @@ TEST_F(MainFormTest, TheIdleHandlerRunsWhenTheEventLoopWaits) {
     EXPECT_TRUE(form.UnloadCorpusAction->isEnabled());
 }
 
+// Four languages of millions of words: the word-count panel grows to show them whole, and in a window
+// too narrow for them it shows the start with an ellipsis and the whole counts in its tooltip. The
+// window can still be made narrow.
+TEST_F(MainFormTest, WordCountsOfFourLanguagesShowWholeOrElidedWithATooltip) {
+    TConcMainForm& form = Create();
+    form.resize(800, 500);
+    form.show();
+    Settle();
+    SetLanguages(4);
+    for (int i = 0; i < 4; ++i) AddFiles(i, {12345678});
+    form.UpdateLanguagePanel();
+    Settle();
+    TElidingLabel* counts = static_cast<TElidingLabel*>(form.LanguagePanel());
+    EXPECT_EQ(counts->text(), "12,345,678 / 12,345,678 / 12,345,678 / 12,345,678");
+    EXPECT_GE(counts->width(), counts->FullTextWidth());
+    EXPECT_TRUE(counts->toolTip().isEmpty());
+    EXPECT_LE(counts->geometry().right(), form.statusBar()->width());
+    EXPECT_LE(form.HintPanel()->geometry().right(), counts->x());
+
+    form.resize(330, 500);
+    Settle();
+    EXPECT_EQ(form.width(), 330);
+    EXPECT_TRUE(counts->text().endsWith(QChar(0x2026))) << counts->text().toStdString();
+    EXPECT_LE(counts->fontMetrics().horizontalAdvance(counts->text()), counts->contentsRect().width());
+    EXPECT_EQ(counts->toolTip(), counts->FullText());
+}
+
 TEST_F(MainFormTest, StatusPanelsShowHintStatusTextFilesAndWordCounts) {
     TConcMainForm& form = Create();
     form.UpdateHintPanel();
@@ -786,6 +813,9 @@ TEST_F(MainFormTest, WindowCommandsTileCascadeAndArrangeTheChildren) {
     for (const char* title : {"a", "b", "c"})
         subs.push_back(qobject_cast<QMdiSubWindow*>(AddChild(title)->parentWidget()));
     const QRect area = form.MdiArea()->viewport()->rect();
+    // The children carry the program's icon, not the toolkit's logo.
+    EXPECT_FALSE(form.windowIcon().isNull());
+    for (QMdiSubWindow* sub : subs) EXPECT_EQ(sub->windowIcon().cacheKey(), form.windowIcon().cacheKey());
 
     form.TileHorizontalAction->trigger();
     for (size_t i = 0; i < subs.size(); ++i) {

@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QStackedWidget>
 #include <QTest>
 #include <QTimer>
@@ -167,7 +168,7 @@ TEST_F(LoadDialogsTest, TextFormatCancelRestoresTheSentenceOptionsButTheCloseBox
 
 // ---- Load Corpus Files -----------------------------------------------------------------------------------
 
-TEST_F(LoadDialogsTest, ANewCorpusOpensWithTwoPanelsAndAnUndefinedSecondLanguage) {
+TEST_F(LoadDialogsTest, ANewCorpusOpensWithTwoPanelsEachShowingItsLanguage) {
     LanguagesCount = 1;
     TParaLoadForm Form(true);
     Form.show();
@@ -181,9 +182,9 @@ TEST_F(LoadDialogsTest, ANewCorpusOpensWithTwoPanelsAndAnUndefinedSecondLanguage
     EXPECT_EQ(Form.height(), 312);
     EXPECT_EQ(Form.Panel(1).Panel->x(), PanelWidth + 8);
     EXPECT_EQ(L(0).LocaleId, platform::UserDefaultLangId());
-    EXPECT_EQ(Form.Model().Panel(1).LCID, 0u);
+    EXPECT_EQ(Form.Model().Panel(1).LCID, 1033u) << "the language shown is the panel's";
     EXPECT_EQ(L(1).LocaleId, 0u);
-    EXPECT_EQ(Form.Panel(1).LanguageBox->currentText(), "English (United States)") << "shown, not chosen";
+    EXPECT_EQ(Form.Panel(1).LanguageBox->currentText(), "English (United States)");
     EXPECT_EQ(Form.Panel(0).LanguageBox->count(), 3 + 4);
     EXPECT_EQ(Form.Panel(0).LanguageBox->itemText(3), "Additional 1");
     EXPECT_EQ(Form.focusWidget(), Form.Panel(0).FileList);
@@ -196,28 +197,23 @@ TEST_F(LoadDialogsTest, ANewCorpusOpensWithTwoPanelsAndAnUndefinedSecondLanguage
     }
     Form.AlignFormatBox->setCurrentIndex(0);
 
-    // Cancel with an undefined language: the program ends when the user agrees.
-    Backend.Answers = {mrNo};
-    Form.CancelBtn->click();
-    EXPECT_TRUE(Form.isVisible());
-    EXPECT_EQ(Terminated, 0);
+    // Every panel shows a language, so Cancel never says there are undefined ones; the count the dialog
+    // gave the new corpus is no change of the user's either.
     ChooseLanguage(Form.Panel(1).LanguageBox, LanguageNameOfLCID(1031));
     EXPECT_EQ(Form.Model().Panel(1).LCID, 1031u);
     EXPECT_EQ(L(1).LocaleId, 0u) << "the configuration learns it on OK";
-    Backend.Answers = {mrNo};
-    QTest::keyClick(&Form, Qt::Key_Escape);  // no more undefined panels: the changes question
+    QTest::keyClick(&Form, Qt::Key_Escape);
     EXPECT_FALSE(Form.isVisible());
-    EXPECT_EQ(Backend.Texts(),
-              (std::vector<std::string>{"There are undefined languages. The program will now exit.",
-                                        "You have made changes. Apply them now?"}));
-    EXPECT_EQ(LanguagesCount, 1) << "the undefined configured language goes again";
+    EXPECT_TRUE(Backend.Messages.empty()) << Backend.Texts().front();
+    EXPECT_EQ(LanguagesCount, 1) << "Cancel gives back the count the dialog opened with";
 
+    Backend.Messages.clear();
     TParaLoadForm Again(true);
     Again.show();
-    Backend.Answers = {mrYes};
     Again.close();
     EXPECT_FALSE(Again.isVisible());
-    EXPECT_EQ(Terminated, 1);
+    EXPECT_TRUE(Backend.Messages.empty());
+    EXPECT_EQ(Terminated, 0);
 }
 
 // The dialog opens in the middle of the screen (it used to open against the top edge); a change of the
@@ -333,9 +329,10 @@ TEST_F(LoadDialogsTest, EveryWayOfClosingWithoutOkAsksFirstAndRestoresOnlyOnClos
             if (Way == CloseBox) Form.close();
             EXPECT_EQ(Backend.Texts(), std::vector<std::string>{"You have made changes. Apply them now?"});
             EXPECT_EQ(Form.isVisible(), Answer == mrCancel);
-            EXPECT_EQ(L(0).SStart, Answer == mrCancel ? "<sent>" : "<s>") << "restored only when it closes";
+            // No puts back only when it closes; Yes applies what OK applies and keeps the edit.
+            EXPECT_EQ(L(0).SStart, Answer == mrNo ? "<s>" : "<sent>");
             EXPECT_EQ(CommonConfig->AlignFormat, Answer == mrYes ? 1 : 0);
-            EXPECT_EQ(Form.result(), QDialog::Rejected);
+            EXPECT_EQ(Form.result(), Answer == mrYes ? QDialog::Accepted : QDialog::Rejected);
             L(0).SStart = "<s>";
         }
     }
@@ -371,19 +368,30 @@ TEST_F(LoadDialogsTest, LanguagesAddedAndRemovedWhileOpen) {
     EXPECT_EQ(LanguagesCount, 2) << "the undefined new language went back with the count";
     EXPECT_EQ(L(0).Files.size(), 2u);
 
-    // Lowering a loaded corpus's count drops that language for good, Cancel or not.
+    // Lowering a loaded corpus's count sets that language aside: Cancel gives it back whole, OK removes it.
     Lang(2).SetLanguage(1031, LanguageNameOfLCID(1031));
     AddFile(2, "g.txt", "G");
-    Messenger.Entries.clear();
-    TParaLoadForm Form(false);
-    Form.show();
-    ASSERT_EQ(Form.PanelCount(), 3);
-    Form.SetLanguageCount(2);
-    EXPECT_EQ(Messenger.Messages(), (std::vector<int>{CM_ALIGNMENTDROPPED, CM_REMOVELANGUAGE}));
-    Backend.Answers = {mrNo};
-    Form.CancelBtn->click();
-    EXPECT_EQ(LanguagesCount, 2);
-    EXPECT_FALSE(LanguageConfigs[2]);
+    for (bool Ok : {false, true}) {
+        SCOPED_TRACE(Ok);
+        Messenger.Entries.clear();
+        TParaLoadForm Form(false);
+        Form.show();
+        ASSERT_EQ(Form.PanelCount(), 3);
+        Form.SetLanguageCount(2);
+        EXPECT_TRUE(Messenger.Messages().empty());
+        Backend.Answers = {mrNo};
+        (Ok ? Form.OkBtn : Form.CancelBtn)->click();
+        if (!Ok) {
+            EXPECT_EQ(LanguagesCount, 3);
+            ASSERT_TRUE(LanguageConfigs[2]);
+            EXPECT_EQ(L(2).Files.size(), 1u);
+            EXPECT_EQ(L(2).LocaleId, 1031u);
+        } else {
+            EXPECT_EQ(Messenger.Messages(), (std::vector<int>{CM_ALIGNMENTDROPPED, CM_REMOVELANGUAGE}));
+            EXPECT_EQ(LanguagesCount, 2);
+            EXPECT_FALSE(LanguageConfigs[2]);
+        }
+    }
 }
 
 TEST_F(LoadDialogsTest, OkAppliesFontsAndHandsTheListsToTheLoader) {
@@ -457,4 +465,94 @@ TEST_F(LoadDialogsTest, KeyboardOrderAcceleratorsAndLanguageBoxWidths) {
                                                       Form.CancelBtn})
         if (W->isEnabled()) Expected.push_back(W);
     EXPECT_EQ(Visits, Expected);
+}
+
+// ---- What a user meets in Load Corpus Files ---------------------------------------------------------------
+
+// "&Show" and "&Remove" share the last panel's row: clicked where they are seen, with two to four panels.
+TEST_F(LoadDialogsTest, ShowAndRemoveTakeTheClicksWhereTheyAreSeen) {
+    LoadedCorpus();
+    TRecordingMessenger Messenger;
+    TParaLoadForm Form(false);
+    Form.show();
+    for (int Count : {2, 3, 4}) {
+        SCOPED_TRACE(Count);
+        Form.SetLanguageCount(Count);
+        Select(Form.Panel(1).FileList, {0});
+        Messenger.Entries.clear();
+        dialogchecks::ClickThroughWindow(Form.ShowBtn);
+        EXPECT_EQ(Messenger.Messages(), std::vector<int>{CM_OPENCORPUSVIEW});
+    }
+    Select(Form.Panel(0).FileList, {1});
+    dialogchecks::ClickThroughWindow(Form.RemoveBtn);
+    EXPECT_EQ(Items(Form.Panel(0).FileList), QStringList({"a.txt"}));
+}
+
+// A list refilled with a selected file whose shown name is about as wide as the list once made its
+// scroll bar come and go without end. Names from well inside to well beyond the list's width, shown as
+// the user switches full path names on and off; the last one can be scrolled to its end.
+TEST_F(LoadDialogsTest, RefillingAListWithAFileAsWideAsItKeepsTheDialogAlive) {
+    LoadedCorpus();
+    std::string Chosen;
+    SetFileDialog([&](const TFileDialogRequest&) { return std::vector<std::string>{Chosen}; });
+    TParaLoadForm Form(false);
+    Form.show();
+    TParaLoadFileList* List = Form.Panel(1).FileList;
+    const int Path = List->fontMetrics().horizontalAdvance(QString::fromStdString(Dir.File("")));
+    const int Wanted = List->viewport()->width() - Path;
+    for (int Extra = -40; Extra <= 40; Extra += 2) {
+        std::string Name;
+        while (List->fontMetrics().horizontalAdvance(QString::fromStdString(Name + "w.txt")) < Wanted + Extra)
+            Name += "w";
+        Chosen = Dir.Write(Name + "w.txt", "W");
+        dialogchecks::ClickThroughWindow(Form.Panel(1).AddBtn);
+        Select(List, {List->count() - 1});
+        for (int Click = 0; Click < 3; ++Click) {
+            dialogchecks::ClickThroughWindow(Form.FullPathCheck);
+            QApplication::processEvents();
+        }
+        ASSERT_TRUE(Form.FullPathCheck->isChecked());
+        QScrollBar* Bar = List->horizontalScrollBar();
+        EXPECT_GE(Bar->maximum() + List->viewport()->width(), List->MaxExtent() - 2) << Extra;
+        Select(List, {List->count() - 1});
+        dialogchecks::ClickThroughWindow(Form.RemoveBtn);
+        dialogchecks::ClickThroughWindow(Form.FullPathCheck);
+    }
+}
+
+// "You have made changes. Apply them now?" answered Yes applies what OK applies: the file lists too.
+TEST_F(LoadDialogsTest, YesToApplyingChangesHandsTheFileListsOnAsOkDoes) {
+    LoadedCorpus();
+    const std::string D = Dir.Write("d.txt", "D");
+    SetFileDialog([&](const TFileDialogRequest&) { return std::vector<std::string>{D}; });
+    OnModal<TParaLoadForm>([this](TParaLoadForm* Form) {
+        Select(Form->Panel(0).FileList, {0});
+        dialogchecks::ClickThroughWindow(Form->RemoveBtn);
+        dialogchecks::ClickThroughWindow(Form->Panel(1).AddBtn);
+        Backend.Answers = {mrYes};
+        dialogchecks::ClickThroughWindow(Form->CancelBtn);
+    });
+    EXPECT_TRUE(LoadCorpusFiles(false));
+    ASSERT_EQ(L(0).Files.size(), 1u);
+    EXPECT_EQ(L(0).Files[0].Name, Dir.File("b.txt"));
+    ASSERT_EQ(L(1).Files.size(), 2u);
+    EXPECT_EQ(L(1).Files[1].Name, D);
+}
+
+// The text format dialog's Cancel puts back every sentence option its options dialog stored.
+TEST_F(LoadDialogsTest, TextFormatCancelPutsBackTrailingQuotesAndExceptionWords) {
+    L(0).SentenceFormat = 1;
+    L(0).SentenceExceptions = {"etc"};
+    TTxtFmtConfigDialog Form(0, false);
+    Form.show();
+    OnModal<TSentenceOptionsForm>([this](TSentenceOptionsForm* Options) {
+        Options->TrailingQuotesCheck->setChecked(true);
+        L(0).SentenceExceptions = {"etc", "cf"};  // as the exception-words dialog stores them
+        Options->OkBtn->click();
+    });
+    Form.OptionsBtn->click();
+    ASSERT_TRUE(L(0).includeTrailingQuotes);
+    dialogchecks::ClickThroughWindow(Form.CancelBtn);
+    EXPECT_FALSE(L(0).includeTrailingQuotes);
+    EXPECT_EQ(L(0).SentenceExceptions, std::vector<std::string>{"etc"});
 }

@@ -377,3 +377,34 @@ TEST_F(WorkspaceCommandsTest, AWorkspaceOpenedWithDataMissingIsNotOverwrittenWit
     EXPECT_TRUE(Form->SaveWorkspaceFile(false));
     EXPECT_TRUE(Backend.Messages.empty());
 }
+
+// Closing with a workspace open leaves the preferences without a corpus: the next start opens the last
+// workspace instead of asking for a new corpus every time.
+TEST_F(WorkspaceCommandsTest, AStartWithoutACorpusInThePreferencesOpensTheLastWorkspace) {
+    const std::string Ws = Workspace("Corpus");
+    SaveAs(Ws);
+    const std::string Before = CorpusSnapshot();
+    Form.reset();
+    FreeLanguageConfigs();
+    LanguageConfigs[0] = std::make_unique<TConcordConfig>(0);
+    LanguagesCount = 1;
+    WorkspaceLoaded = false;
+    WorkspaceFileName.clear();
+    int Dialogs = 0;
+    MainFormHooks.LoadCorpusFiles = [&](TConcMainForm&, bool) { return ++Dialogs, false; };
+    Form = std::make_unique<TConcMainForm>();
+    Form->FormActivate();
+    EXPECT_EQ(Dialogs, 0);
+    EXPECT_EQ(WorkspaceFileName, Ws);
+    EXPECT_TRUE(CorpusSnapshot() == Before);
+
+    // Without a workspace to go back to, the new corpus dialog opens as before.
+    Form.reset();
+    FreeLanguageConfigs();
+    LanguageConfigs[0] = std::make_unique<TConcordConfig>(0);
+    LanguagesCount = 1;
+    RecentWorkspaces.clear();
+    Form = std::make_unique<TConcMainForm>();
+    Form->FormActivate();
+    EXPECT_EQ(Dialogs, 1);
+}

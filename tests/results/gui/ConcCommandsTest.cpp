@@ -1,0 +1,236 @@
+// The commands of a concordance window as a user reaches them: its "&Display" and "S&ort" menus in the
+// main window's menu bar, its popup (Shift+F10 on a line) and its keys, over a search of a small
+// two-language corpus written here. Every choice is a click on the entry where the menu shows it.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include "engine/ConcFreqList.h"
+#include "results/ConcContextType.h"
+#include "results/ConcDistrib.h"
+#include "results/ConcLineCommands.h"
+#include "results/ConcParaContext.h"
+#include "results/ConcSearchQuery.h"
+#include "results/ConcTessivor.h"
+#include "tests/engine/ConcCorpusTestSupport.h"
+
+namespace {
+
+const std::vector<std::string> Lines0 = {"the cat sat",   "the dog ran", "the cat ran",
+                                         "the bird flew", "the dog sat", "the fox ran"};
+const std::vector<std::string> Lines1 = {"le chat assis",  "le chien court", "le chat court",
+                                         "un oiseau vole", "le chien assis", "un renard court"};
+
+// Clicks, one after the other, the entries Path names in the menus that open, starting with the
+// popup open now.
+void ClickThrough(QStringList Path) {
+    auto* Menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_TRUE(Menu) << Path.join(" > ").toStdString();
+    const QString Caption = Path.takeFirst();
+    QAction* Entry = nullptr;
+    for (QAction* A : Menu->actions())
+        if (A->text() == Caption && A->isVisible()) Entry = A;
+    ASSERT_TRUE(Entry) << Caption.toStdString();
+    const QPoint At = Menu->actionGeometry(Entry).center();
+    QTest::mouseMove(Menu, At);
+    QTest::mouseClick(Menu, Qt::LeftButton, {}, At);
+    if (Path.isEmpty()) return;
+    QTRY_VERIFY(Entry->menu() && Entry->menu()->isVisible());
+    ClickThrough(Path);
+}
+
+class CommandsTest : public TCorpusTest {
+protected:
+    void SetUp() override {
+        TCorpusTest::SetUp();
+        CommonConfig->FrequencyOfHits = 1;
+        CommonConfig->TagSearchSeparator = '&';
+        Lang(0).LanguageName = "English";
+        Lang(1).LanguageName = "French";
+        std::vector<std::string> Texts(2);
+        auto Pair = std::make_unique<TDoubleAlignIndex>();
+        for (size_t I = 0; I < Lines0.size(); ++I) {
+            for (int L = 0; L < 2; ++L) {
+                const std::string& Line = (L == 0 ? Lines0 : Lines1)[I];
+                const auto Start = int32_t(Texts[size_t(L)].size());
+                Texts[size_t(L)] += Line + "\n";
+                (L == 0 ? Pair->Side1 : Pair->Side2).Add(Start, Start + int32_t(Line.size()) + 1, 0);
+            }
+        }
+        AddFile(0, "en.txt", Texts[0]);
+        AddFile(1, "fr.txt", Texts[1]);
+        Align12 = std::make_unique<TDoubleAlignIndexes>();
+        Align12->Add(std::move(Pair));
+        Main.setCentralWidget(Area);
+        Main.resize(900, 700);
+        Main.show();
+        auto Query = std::make_unique<TConcSearchRec>();
+        Query->Names = Query->Patterns = {"the"};
+        Form = NewConcordanceWindow(Area, std::move(Query));
+        // As the main window does: the active child's menus go into the menu bar.
+        for (const auto& M : Form->MergedMenus()) Main.menuBar()->addMenu(M.Menu);
+        QApplication::setActiveWindow(&Main);
+        Click(0, 0);
+    }
+
+    void TearDown() override {
+        for (QMdiSubWindow* Sub : Area->subWindowList()) delete Sub;
+        TCorpusTest::TearDown();
+    }
+
+    TStringsView& View(int L) { return *Form->Views[size_t(L)]; }
+    // A click on a line; it activates the main window, as a click on it does under a window manager.
+    void Click(int L, int Row, Qt::KeyboardModifiers Keys = {}) {
+        QApplication::setActiveWindow(&Main);
+        QTest::mouseClick(View(L).viewport(), Qt::LeftButton, Keys, View(L).ItemRect(Row).center());
+    }
+    // Opens Title in the menu bar and clicks through Path.
+    void Menu(const QString& Title, const QStringList& Path) {
+        QAction* Entry = nullptr;
+        for (QAction* A : Main.menuBar()->actions())
+            if (A->text() == Title) Entry = A;
+        ASSERT_TRUE(Entry && Entry->isVisible()) << Title.toStdString();
+        QTest::mouseClick(Main.menuBar(), Qt::LeftButton, {}, Main.menuBar()->actionGeometry(Entry).center());
+        ClickThrough(Path);
+    }
+    // Shift+F10 on pane L's current line, then Path; Look sees the popup before the click.
+    void Popup(int L, const QStringList& Path, std::function<void(QMenu&)> Look = {}) {
+        QTimer::singleShot(0, [=] {
+            if (auto* M = qobject_cast<QMenu*>(QApplication::activePopupWidget()); M && Look) Look(*M);
+            ClickThrough(Path);
+        });
+        QTest::keyClick(&View(L), Qt::Key_F10, Qt::ShiftModifier);
+    }
+    // Answers the next query dialog with Pattern.
+    static void AnswerQuery(const QString& Pattern) {
+        QTimer::singleShot(0, [Pattern] {
+            auto* Dialog = qobject_cast<TSearchQueryForm*>(QApplication::activeModalWidget());
+            if (!Dialog) return AnswerQuery(Pattern);
+            Dialog->PatternBox->setEditText(Pattern);
+            QTest::mouseClick(Dialog->OkBtn, Qt::LeftButton);
+        });
+    }
+    std::vector<int32_t> Sequences(int L) const {
+        std::vector<int32_t> S;
+        for (int32_t R = 0; R < Form->Lists[size_t(L)]->Count(); ++R)
+            S.push_back(Form->Lists[size_t(L)]->GetItem(R)->Sequence);
+        return S;
+    }
+    static QAction* Entry(QMenu& Menu, const QString& Caption) {
+        for (QAction* A : Menu.actions())
+            if (A->text() == Caption) return A;
+        return nullptr;
+    }
+
+    QMainWindow Main;
+    QMdiArea* Area = new QMdiArea;
+    QPointer<TTessivorForm> Form;
+    TRecordingMessenger Messages;
+};
+
+}  // namespace
+
+TEST_F(CommandsTest, SortingKeepsThePanesInStepAndSortsAgainOnlyForAnotherOrderOrPane) {
+    ASSERT_EQ(Sequences(0).size(), 6u);
+    // The other pane gets hits of its own to sort by: every word, the first shown.
+    Click(1, 0);
+    EXPECT_FALSE(Form->SortMenu()->menuAction()->isVisible());
+    AnswerQuery("*");
+    Popup(1, {"&Search Query"});
+    ASSERT_TRUE(Form->Lists[1]->RowsFilled);
+    Menu("S&ort", {"1st &Right", "2n&d Right"});
+    const std::vector<int32_t> ByFrench{0, 2, 4, 1, 3, 5};
+    EXPECT_EQ(Sequences(1), ByFrench);
+    EXPECT_EQ(Sequences(0), ByFrench);
+    EXPECT_EQ(Form->StatusPanel(1)->text().toStdString(), "French - 1st right, 2nd right");
+    // The same order again sorts nothing: rows moved by hand stay where they are.
+    for (int L = 0; L < 2; ++L) Form->Lists[size_t(L)]->Exchange(0, 1);
+    Menu("S&ort", {"1st &Right", "2n&d Right"});
+    EXPECT_EQ(Sequences(1), (std::vector<int32_t>{2, 0, 4, 1, 3, 5}));
+    // The same keys in the other pane sort by its words.
+    Click(0, 0);
+    Menu("S&ort", {"1st &Right", "2n&d Right"});
+    EXPECT_EQ(Sequences(0), (std::vector<int32_t>{3, 2, 0, 1, 4, 5}));
+    EXPECT_EQ(Sequences(1), Sequences(0));
+    EXPECT_EQ(Form->StatusPanel(1)->text().toStdString(), "English - 1st right, 2nd right");
+    QTest::keyClick(&View(0), Qt::Key_F1, Qt::ControlModifier);
+    EXPECT_EQ(Form->StatusPanel(1)->text().toStdString(), "English - 1st right, 1st left");
+    Menu("S&ort", {"&Original Order"});
+    EXPECT_EQ(Sequences(1), (std::vector<int32_t>{0, 1, 2, 3, 4, 5}));
+    // KWIC shows eight words around the hit once it sorted.
+    Form->Lists[0]->Display.ContextType = ctxSegment;
+    Popup(0, {"&KWIC/Highlight"});
+    EXPECT_EQ(Form->StatusPanel(1)->text().toStdString(), "English - Search word, 1st right");
+    EXPECT_EQ(Form->Lists[0]->Display.ContextType, ctxWords);
+    EXPECT_EQ(Form->Lists[0]->Display.ContextSizes[ctxWords], 8);
+    // A pane whose hits were cleared has nothing to sort by.
+    EXPECT_TRUE(Form->SortMenu()->menuAction()->isVisible());
+    Click(1, 0);
+    Popup(1, {"&Clear Search Query"});
+    EXPECT_FALSE(Form->Lists[1]->GetItem(0)->IsFilled());
+    EXPECT_FALSE(Form->SortMenu()->menuAction()->isVisible());
+}
+
+TEST_F(CommandsTest, LettersGoToTheSelectedLinesAndThePopupChecksTheCurrentLinesLetter) {
+    Click(0, 1);
+    Click(0, 3, Qt::ControlModifier);
+    Popup(0, {"&Assign Letter", "&c"});
+    EXPECT_EQ(Form->Lists[0]->GetItem(1)->Letter, 'c');
+    EXPECT_EQ(Form->Lists[0]->GetItem(3)->Letter, 'c');
+    EXPECT_EQ(Form->Lists[0]->GetItem(2)->Letter, NoLetter);
+    EXPECT_EQ(Form->Lists[1]->GetItem(1)->Letter, NoLetter);
+    EXPECT_TRUE(View(0).ShowLabels());
+    QStringList CheckedLetters;
+    Popup(0, {"&Remove Letter"}, [&](QMenu&) {
+        for (QAction* A : Form->AssignLetterMenu()->actions())
+            if (A->isChecked()) CheckedLetters << A->text();
+    });
+    EXPECT_EQ(CheckedLetters, QStringList{"&c"});
+    EXPECT_EQ(Form->Lists[0]->GetItem(3)->Letter, NoLetter);
+    EXPECT_EQ(Form->Lists[0]->GetItem(1)->Letter, 'c');
+    Popup(0, {"R&emove All Letters"});
+    EXPECT_EQ(Form->Lists[0]->GetItem(1)->Letter, NoLetter);
+    EXPECT_FALSE(View(0).ShowLabels());
+}
+
+TEST_F(CommandsTest, DeleteTakesTheSelectedLinesFromEveryPaneAndNothingWithoutASelection) {
+    View(0).ClearSelection();
+    Messages.Entries.clear();
+    QTest::keyClick(&View(0), Qt::Key_D, Qt::ControlModifier);
+    EXPECT_EQ(Sequences(0).size(), 6u);
+    EXPECT_TRUE(Messages.Messages().empty());
+    // One selected line goes, not the line the focus moved on to.
+    Click(0, 2);
+    QTest::keyClick(&View(0), Qt::Key_Down, Qt::ControlModifier);
+    QTest::keyClick(&View(0), Qt::Key_Down, Qt::ControlModifier);
+    ASSERT_EQ(View(0).ItemIndex(), 4);
+    QTest::keyClick(&View(0), Qt::Key_D, Qt::ControlModifier);
+    EXPECT_EQ(Sequences(0), (std::vector<int32_t>{0, 1, 2, 3, 4}));
+    EXPECT_EQ(Form->Lists[1]->GetItem(2)->AlignedStart,
+              int32_t(Lines1[0].size() + Lines1[1].size() + 2 + Lines1[2].size() + 1));
+    EXPECT_EQ(Form->StatusPanel(0)->text().toStdString(), "5 matches");
+    // Several lines: their larger contexts close, no line stays current.
+    QPointer<TParaContextForm> Context = ShowLargerContext(Form->Lists[1]->GetItem(1), Form, 0);
+    ASSERT_TRUE(Context);
+    Click(1, 0);
+    Click(1, 1, Qt::ShiftModifier);
+    Messages.Entries.clear();
+    QTest::keyClick(&View(1), Qt::Key_D, Qt::ControlModifier);
+    EXPECT_FALSE(Context);
+    EXPECT_EQ(Sequences(1), (std::vector<int32_t>{0, 1, 2}));
+    EXPECT_EQ(Sequences(0), Sequences(1));
+    EXPECT_EQ(View(0).ItemIndex(), -1);
+    EXPECT_TRUE(View(1).SelectedItems().empty());
+    EXPECT_EQ(Messages.Messages(), (std::vector<int>{CM_COLLOCDATADROPPED, CM_COLLOCDATADROPPED}));
+}
