@@ -101,8 +101,8 @@ bool AlignFileSentences(int Target, int File, TDoubleAlignIndex& Pair) {
     const int32_t Sections = Src.Sections->Count();
     if (Sections != Tgt.Sections->Count()) return false;
     for (int32_t s = 0; s < Sections; ++s) {
-        const TRun SrcParas = RunInside(*Src.Paragraphs, Src.Sections->GetItem(s));
-        const TRun TgtParas = RunInside(*Tgt.Paragraphs, Tgt.Sections->GetItem(s));
+        const TUnitRun SrcParas = UnitsOfSection(*Src.Paragraphs, Src.Sections->GetItem(s));
+        const TUnitRun TgtParas = UnitsOfSection(*Tgt.Paragraphs, Tgt.Sections->GetItem(s));
         if (SrcParas.Count() != TgtParas.Count()) return false;
         for (int32_t p = 0; p < SrcParas.Count(); ++p)
             if (!AlignSentencesInParagraph(Target, File, Pair, p, s, TgtParas.First + p, SrcParas.First + p))
@@ -173,12 +173,8 @@ bool CheckParagraphCounts(int Target) {
         const int32_t Sections = std::min(Src.Sections->Count(), Tgt.Sections->Count());
         for (int32_t s = 0; s < Sections; ++s) {
             const TSegment SrcSection = Src.Sections->GetItem(s), TgtSection = Tgt.Sections->GetItem(s);
-            // Counted as the aligner has always counted them, one short of the paragraphs; equal counts
-            // are equal either way, and the view opens on the row before the last common paragraph.
-            const int32_t A =
-                Src.Paragraphs->IndexBefore(SrcSection.End) - Src.Paragraphs->SegmentOf(SrcSection.Start);
-            const int32_t B =
-                Tgt.Paragraphs->IndexBefore(TgtSection.End) - Tgt.Paragraphs->SegmentOf(TgtSection.Start);
+            const int32_t A = UnitsOfSection(*Src.Paragraphs, SrcSection).Count();
+            const int32_t B = UnitsOfSection(*Tgt.Paragraphs, TgtSection).Count();
             if (A == B) continue;
             const std::string Message =
                 "Different number of paragraphs in section " + std::to_string(s + 1) + ".";

@@ -215,6 +215,34 @@ void TAlignIndex::SlotsReserved(int32_t Capacity) {
     FRecs.reserve(static_cast<size_t>(Capacity));
 }
 
+// ---- The units of a section ----
+
+namespace {
+
+bool IsPlainEmptyUnit(const TAlignIndex& Units, int32_t I, int32_t At) {
+    const TSegment S = Units.GetItem(I);
+    return S.Start == At && S.Length == 0 && S.End == S.Start;
+}
+
+}  // namespace
+
+TUnitRun UnitsOfSection(const TAlignIndex& Units, const TSegment& Section) {
+    const int32_t Count = Units.Count();
+    TUnitRun Run;
+    const int32_t Floor = Units.IndexOfFloor(Section.Start);
+    if (Floor >= 0 && Units.GetItem(Floor).Start < Section.Start &&
+        Section.Start < Units.GetItem(Floor).End) {
+        Run.First = Floor;
+    } else {
+        Units.Find(Section.Start, Run.First);
+        while (Run.First < Count && IsPlainEmptyUnit(Units, Run.First, Section.Start)) ++Run.First;
+    }
+    Run.Last = Units.IndexBefore(Section.End);
+    while (Run.Last + 1 < Count && IsPlainEmptyUnit(Units, Run.Last + 1, Section.End)) ++Run.Last;
+    if (Run.Last < Run.First) Run.Last = Run.First - 1;
+    return Run;
+}
+
 // ---- TDoubleAlignIndex ----
 
 namespace {

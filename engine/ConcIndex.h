@@ -145,6 +145,38 @@ private:
     std::vector<TSegRec> FRecs;
 };
 
+// ---- The units of a section ----
+//
+// An empty unit ({x, x, 0}) lying where one section ends and the next begins cannot tell by its start
+// alone to which of the two it belongs. The editor therefore writes an empty unit that opens a section
+// (one inserted before the section's first unit) as {x, x - 1, 0}, an opening empty unit, and every other
+// empty unit as {x, x, 0}: at a shared boundary the plain ones close the earlier section and the opening
+// ones open the later one.
+
+// Whether Segment is an empty unit that opens the section starting at its Start.
+inline bool IsOpeningEmptyUnit(const TSegment& Segment) {
+    return Segment.Length == 0 && Segment.End < Segment.Start;
+}
+// The empty unit the editor writes at X; Opening when X is the start of the unit's section.
+inline TSegment EmptyUnitAt(int32_t X, bool Opening) {
+    return {X, Opening ? X - 1 : X, 0};
+}
+
+// A run of entries First..Last of a segment list (Last < First when the run is empty).
+struct TUnitRun {
+    int32_t First = 0;
+    int32_t Last = -1;
+    int32_t Count() const { return Last - First + 1; }
+    bool operator==(const TUnitRun&) const = default;
+};
+
+// The entries of Units (paragraphs, sentences or aligned segments of one file) that belong to Section:
+// those starting inside [Section.Start, Section.End) and a unit straddling Section.Start, plus the
+// empty units at its edges as described above (an opening empty unit at Section.Start belongs to it, a
+// plain empty unit at Section.Start to the section before; a plain empty unit at Section.End belongs to
+// it). Every caller that counts, lists or aligns the units of a section asks this one function.
+TUnitRun UnitsOfSection(const TAlignIndex& Units, const TSegment& Section);
+
 // The alignment of one source file (Side1) with one target file (Side2): entry i of one side is
 // aligned with entry i of the other.
 class TDoubleAlignIndex {

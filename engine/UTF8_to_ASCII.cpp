@@ -43,8 +43,11 @@ std::string Hex(const char* Format, uint32_t Value) {
     return Buffer;
 }
 
+// The bytes of a sequence as "$XX" each: raw bytes of a broken sequence are no text a message can show.
 [[noreturn]] void RaiseSequence(const std::string& Bytes, const char* Prefix) {
-    throw EConvertError(std::string(Prefix) + "\"" + Bytes + "\"");
+    std::string Shown;
+    for (char B : Bytes) Shown += Hex("$%2.2X", uint8_t(B));
+    throw EConvertError(std::string(Prefix) + "\"" + Shown + "\"");
 }
 
 // The length of the sequence a lead byte 11xxxxxx starts: 1 plus the 1 bits that follow the leading 11.
@@ -168,6 +171,8 @@ void UTF8Decode(const uint8_t* Bytes, int32_t Length, std::u16string& Text, TStr
                 FromLength = LookAhead;
                 J = 0;
             }
+            // A file that ends inside a character: the bytes it holds are the broken sequence.
+            if (From == Ahead && J >= AheadRead) RaiseSequence(Sequence, "Invalid UTF-8 sequence ");
             const uint8_t C = J < FromLength ? From[J] : 0;
             ++J;
             Sequence.push_back(static_cast<char>(C));
@@ -230,16 +235,23 @@ bool ConvertUTF8File(const std::string& SourceName, const std::string& DestName,
     std::string Bytes;
     int Blocks = 0;
     auto Flush = [&] {
-        Bytes = platform::Utf16ToCodePage(CodePage, Text);
+        Bytes = platform::Utf16ToCodePageNearest(CodePage, Text);
         Text.clear();
         if (!Bytes.empty() && Dest.Write(Bytes.data(), static_cast<int64_t>(Bytes.size())) !=
                                   static_cast<int64_t>(Bytes.size()))
             throw EConcError("Unable to write file: " + DestName + ".");
     };
     while (Source.GetPosition() < Size) {
+        const int64_t At = Source.GetPosition();
         const int64_t Got = Source.Read(Block, BlockSize);
         if (Got <= 0) break;
-        UTF8Decode(Block, static_cast<int32_t>(Got), Text, Source);
+        try {
+            UTF8Decode(Block, static_cast<int32_t>(Got), Text, Source);
+        } catch (const EConvertError& E) {
+            // Which file, and about where, so that the user can mend it.
+            throw EConvertError(std::string(E.what()) + " in \"" + SourceName + "\" (bytes " +
+                                std::to_string(At) + " to " + std::to_string(At + Got) + ").");
+        }
         if (++Blocks % BlocksPerBatch != 0) continue;
         if (Progress) {
             Progress->SetProgress(static_cast<int>(Source.GetPosition() / Scale));

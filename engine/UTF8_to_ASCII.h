@@ -32,11 +32,12 @@ void UTF8Decode(const uint8_t* Bytes, int32_t Length, std::u16string& Text, TStr
 // Reads 3 bytes; when they are not the UTF-8 byte-order mark, Source goes back to its start.
 void SkipBOM(TStream& Source);
 
-// Converts the UTF-8 file SourceName into DestName in CodePage (characters the code page lacks become
-// "?"). With Progress, shows the file's progress on it and stops when its Tag is 1. A missing source or
-// an invalid code page is reported with ShowError and makes no copy. Returns true when the copy is
-// complete; after a cancel the copy is deleted and the result is false. Raises EConvertError for bad
-// UTF-8 and EConcError when a file cannot be opened or written; the partial copy is deleted first.
+// Converts the UTF-8 file SourceName into DestName in CodePage (a character the code page lacks becomes
+// its nearest one there, platform::Utf16ToCodePageNearest, and only without one "?"). With Progress, shows
+// the file's progress on it and stops when its Tag is 1. A missing source or an invalid code page is reported
+// with ShowError and makes no copy. Returns true when the copy is complete; after a cancel the copy is
+// deleted and the result is false. Raises EConvertError for bad UTF-8 and EConcError when a file cannot be
+// opened or written; the partial copy is deleted first.
 bool ConvertUTF8File(const std::string& SourceName, const std::string& DestName, int CodePage,
                      TProgressForm* Progress);
 

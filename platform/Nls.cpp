@@ -1,15 +1,19 @@
 #include "platform/Nls.h"
 
+#include <unicode/normalizer2.h>
+#include <unicode/translit.h>
 #include <unicode/uchar.h>
 #include <unicode/ucnv.h>
 #include <unicode/ucnv_cb.h>
 #include <unicode/uloc.h>
+#include <unicode/unistr.h>
 #include <unicode/ustring.h>
 
 #include <algorithm>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <unordered_map>
 #include <utility>
 
 namespace platform {
@@ -424,6 +428,109 @@ std::u16string CodePageToUtf16Mapped(int CodePage, std::string_view Bytes, std::
 std::string Utf16ToCodePage(int CodePage, std::u16string_view Text) {
     UConverter* C = ThreadConverter(CodePage);
     return C && !Text.empty() ? Encode(C, Text) : std::string();
+}
+
+namespace {
+
+// For a code page: the bytes that stand for each character it lacks, where a near one exists.
+using TNearestTable = std::unordered_map<UChar32, std::string>;
+
+// The bytes of Text in the code page, empty when a character has no mapping (fallbacks allowed).
+std::string EncodeExactly(UConverter* Strict, const icu::UnicodeString& Text) {
+    std::string Out(size_t(Text.length()) * 4 + 4, '\0');
+    UErrorCode Err = U_ZERO_ERROR;
+    ucnv_reset(Strict);
+    const int32_t N =
+        ucnv_fromUChars(Strict, Out.data(), int32_t(Out.size()), Text.getBuffer(), Text.length(), &Err);
+    if (U_FAILURE(Err)) return {};
+    Out.resize(size_t(N));
+    return Out;
+}
+
+// Built once per code page over the blocks where letters and signs have a Latin or plain look-alike:
+// the character's base letter when the code page has it (r for r with caron), else its Latin-ASCII
+// transliteration (l for l with stroke, ss for sharp s, quotes and dashes), never "?" ahead of these.
+TNearestTable BuildNearestTable(int CodePage) {
+    TNearestTable Table;
+    TConverterPtr Strict = OpenConverter(CodePage, false);
+    if (!Strict) return Table;
+    ucnv_setFallback(Strict.get(), true);
+    UErrorCode Err = U_ZERO_ERROR;
+    const icu::Normalizer2* Nfd = icu::Normalizer2::getNFDInstance(Err);
+    std::unique_ptr<icu::Transliterator> ToAscii(
+        icu::Transliterator::createInstance("Latin-ASCII", UTRANS_FORWARD, Err));
+    if (U_FAILURE(Err)) return Table;
+    constexpr std::pair<UChar32, UChar32> Blocks[] = {{0x00A0, 0x02FF}, {0x1E00, 0x1EFF}, {0x2000, 0x206F},
+                                                      {0x20A0, 0x20CF}, {0x2100, 0x218F}, {0xFB00, 0xFB06}};
+    for (const auto& [First, Last] : Blocks) {
+        for (UChar32 Cp = First; Cp <= Last; ++Cp) {
+            const icu::UnicodeString Alone(Cp);
+            if (!EncodeExactly(Strict.get(), Alone).empty()) continue;
+            UErrorCode NfdErr = U_ZERO_ERROR;
+            const icu::UnicodeString Decomposed = Nfd->normalize(Alone, NfdErr);
+            std::string Bytes;
+            if (U_SUCCESS(NfdErr) && Decomposed.length() > 1)
+                Bytes = EncodeExactly(Strict.get(), icu::UnicodeString(Decomposed.char32At(0)));
+            if (Bytes.empty()) {
+                icu::UnicodeString Latin(Alone);
+                ToAscii->transliterate(Latin);
+                if (Latin != Alone && Latin.length() > 0) Bytes = EncodeExactly(Strict.get(), Latin);
+            }
+            if (!Bytes.empty()) Table.emplace(Cp, std::move(Bytes));
+        }
+    }
+    return Table;
+}
+
+const TNearestTable& NearestTable(int CodePage) {
+    static std::mutex Lock;
+    static std::map<int, std::unique_ptr<TNearestTable>> Tables;
+    std::lock_guard<std::mutex> Guard(Lock);
+    auto& Slot = Tables[CodePage];
+    if (!Slot) Slot = std::make_unique<TNearestTable>(BuildNearestTable(CodePage));
+    return *Slot;
+}
+
+void FromUnicodeNearest(const void* Context, UConverterFromUnicodeArgs* Args, const UChar*, int32_t,
+                        UChar32 CodePoint, UConverterCallbackReason Reason, UErrorCode* Err) {
+    if (Reason > UCNV_IRREGULAR) return;  // reset, close, clone: nothing to write
+    const auto& Table = *static_cast<const TNearestTable*>(Context);
+    const auto It = Table.find(CodePoint);
+    *Err = U_ZERO_ERROR;
+    if (It != Table.end())
+        ucnv_cbFromUWriteBytes(Args, It->second.data(), int32_t(It->second.size()), 0, Err);
+    else
+        ucnv_cbFromUWriteBytes(Args, "?", 1, 0, Err);
+}
+
+UConverter* ThreadNearestConverter(int CodePage) {
+    thread_local std::map<int, TConverterPtr> Converters;
+    auto It = Converters.find(CodePage);
+    if (It == Converters.end()) {
+        TConverterPtr C = OpenConverter(CodePage, true);
+        UErrorCode Err = U_ZERO_ERROR;
+        if (C) {
+            ucnv_setFallback(C.get(), true);
+            ucnv_setFromUCallBack(C.get(), FromUnicodeNearest, &NearestTable(CodePage), nullptr, nullptr,
+                                  &Err);
+            if (U_FAILURE(Err)) C.reset();
+        }
+        It = Converters.emplace(CodePage, std::move(C)).first;
+    }
+    if (It->second) ucnv_reset(It->second.get());
+    return It->second.get();
+}
+
+}  // namespace
+
+std::string Utf16ToCodePageNearest(int CodePage, std::u16string_view Text) {
+    UConverter* C = ThreadNearestConverter(CodePage);
+    if (!C || Text.empty()) return {};
+    // A character may become several (sharp s as "ss"); ICU says when the first guess is short.
+    return ConvertGrowing(
+        std::string(Text.size() * 2 + 16, '\0'), [&](char* To, int32_t Size, UErrorCode* Err) {
+            return ucnv_fromUChars(C, To, Size, Text.data(), static_cast<int32_t>(Text.size()), Err);
+        });
 }
 
 std::string CodePageToUtf8(int CodePage, std::string_view Bytes) {

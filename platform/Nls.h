@@ -76,6 +76,11 @@ bool IsValidCodePage(int CodePage);
 // result. UTF-8 input is decoded with "?" for ill-formed sequences.
 std::u16string CodePageToUtf16(int CodePage, std::string_view Bytes);
 std::string Utf16ToCodePage(int CodePage, std::u16string_view Text);
+// Utf16ToCodePage for text that must stay readable and searchable (converted corpus files): a
+// character the code page lacks takes ICU's fallback mapping, else its base letter or Latin
+// transliteration when the code page holds that (l for l with stroke, ss for sharp s), and only then
+// "?" (a wildcard and word end in a corpus). The table of near characters is built once per code page.
+std::string Utf16ToCodePageNearest(int CodePage, std::u16string_view Text);
 // CodePageToUtf16 with the position of every byte in the result, for placing byte ranges (runs,
 // carets) on the decoded text: ByteToUnit gets Bytes.size() + 1 entries; entry i is the first UTF-16
 // unit of the character byte i starts; a byte inside a character maps to where the next character

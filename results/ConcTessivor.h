@@ -313,6 +313,7 @@ private:
         QAction* Highlight = nullptr;
         QAction* WordWrap = nullptr;
         QAction* LineNumbers = nullptr;
+        std::vector<QAction*> SortKeys;  // the sort entries with shortcuts
         QAction* ConcealHits = nullptr;
         QAction* ConcealCollocates = nullptr;
         // The popup's entries that only the other languages' panes show, with their separators.

@@ -127,11 +127,11 @@ void TTessivorForm::BuildSortMenu() {
         }
     }
     FSortMenu->addSeparator();
-    AddCommand(
-        this, FSortMenu, "&1st Right, 1st Left", [this] { SortBy(sk1R, sk1L); }, QKeySequence("Ctrl+F1"));
-    AddCommand(
-        this, FSortMenu, "1s&t Left, 1st Right", [this] { SortBy(sk1L, sk1R); },
-        QKeySequence("Shift+Ctrl+F1"));
+    const auto ByRightThenLeft = [this] { SortBy(sk1R, sk1L); };
+    const auto ByLeftThenRight = [this] { SortBy(sk1L, sk1R); };
+    FActions->SortKeys = {
+        AddCommand(this, FSortMenu, "&1st Right, 1st Left", ByRightThenLeft, QKeySequence("Ctrl+F1")),
+        AddCommand(this, FSortMenu, "1s&t Left, 1st Right", ByLeftThenRight, QKeySequence("Shift+Ctrl+F1"))};
     AddCommand(this, FSortMenu, "&Original Order", [this] { SortBy(skOriginalOrder, skNone); });
 }
 
@@ -217,6 +217,8 @@ void TTessivorForm::UpdateCommands(int Language) {
     A.Kwic->setEnabled(S.KwicEnabled);
     A.Kwic->setText(QString::fromLatin1(S.KwicCaption.c_str()));
     FSortMenu->menuAction()->setVisible(S.SortMenuVisible);
+    // Their keys do nothing while the menu is hidden.
+    for (QAction* Key : A.SortKeys) Key->setEnabled(S.SortMenuVisible);
     A.WordWrap->setChecked(S.WordWrapChecked);
     A.Highlight->setChecked(S.HighlightChecked);
     for (size_t I = 0; I < A.Suppress.size(); ++I) A.Suppress[I]->setChecked(S.SuppressChecked[I]);

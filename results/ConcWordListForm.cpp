@@ -1,6 +1,7 @@
 #include "results/ConcWordListForm.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QEvent>
 #include <QFontMetrics>
 #include <QLabel>
@@ -9,10 +10,15 @@
 #include <QMenu>
 #include <QResizeEvent>
 
+#include <filesystem>
+
+#include "controls/FileDialogs.h"
 #include "controls/LangText.h"
+#include "controls/PrintDialogs.h"
 #include "engine/ConcCorpus.h"
 #include "engine/ConcFreqList.h"
 #include "engine/ConcUtils.h"
+#include "results/ConcSavePrint.h"
 
 namespace {
 
@@ -152,8 +158,21 @@ bool TWordListForm::event(QEvent* Event) {
     return TAppMessageForm::event(Event);
 }
 
+void TWordListForm::closeEvent(QCloseEvent* Event) {
+    // The print job reads the grids between its pumps; the window goes once the job has ended.
+    if (FPrinting) {
+        Event->ignore();
+        return;
+    }
+    TAppMessageForm::closeEvent(Event);
+}
+
 void TWordListForm::CloseWindow() {
     if (IsClosing()) return;
+    if (FPrinting) {
+        FCloseWhenPrinted = true;
+        return;
+    }
     if (auto* Sub = qobject_cast<QMdiSubWindow*>(parentWidget()))
         Sub->close();
     else
@@ -182,6 +201,48 @@ intptr_t TWordListForm::HandleAppMessage(int Msg, intptr_t WParam, intptr_t LPar
             break;
     }
     return 0;
+}
+
+std::vector<TOutGrid> TWordListForm::OutGrids(int Language) const {
+    std::vector<TOutGrid> Grids;
+    for (TWordListGrid* G : FGrids)
+        if (G && (Language < 0 || G->Language() == Language)) Grids.push_back({G->Language(), &G->Items()});
+    return Grids;
+}
+
+void TWordListForm::SaveToFile() {
+    FSaveOptions.Language = FLanguage;
+    if (!ShowFreqOutOptions("Frequency - Save as File Options", {}, FSaveOptions)) return;
+    TFileDialogRequest Request;
+    Request.Save = true;
+    Request.Title = "Select file name to save to";
+    Request.Folder = ConcordancePath;
+    Request.Filter = "Text Files (*.txt);;All Files (*)";
+    Request.DefaultSuffix = "txt";
+    const std::vector<std::string> Chosen = ExecuteFileDialog(Request);
+    if (Chosen.empty()) return;
+    ConcordancePath = std::filesystem::path(Chosen.front()).parent_path().string();
+    SaveWordList(Chosen.front(), WordListTitle(FMode), OutGrids(FSaveOptions.Language), FSaveOptions);
+}
+
+void TWordListForm::PrintLists() {
+    if (FPrinting) return;
+    FPrintOptions.Language = FLanguage;
+    if (!ShowFreqOutOptions(
+            "Frequency - Print Options", [] { ExecutePrintDialog(SharedPrinter()); }, FPrintOptions))
+        return;
+    const QPointer<TWordListForm> Alive(this);
+    FPrinting = true;
+    try {
+        PrintWordList(WordListTitle(FMode), OutGrids(FPrintOptions.Language), FPrintOptions,
+                      [&Alive] { return !Alive.isNull(); });
+    } catch (...) {
+        if (Alive) FPrinting = false;
+        throw;
+    }
+    if (!Alive) return;
+    FPrinting = false;
+    if (FCloseWhenPrinted) CloseWindow();
 }
 
 // ---------------------------------------------------------------------------------------------------

@@ -11,6 +11,7 @@
 
 #include "controls/ConcFormUtils.h"
 #include "engine/ConcConfig.h"
+#include "results/ConcFreqOutOptions.h"
 #include "results/ConcWordList.h"
 
 class QAction;
@@ -18,6 +19,7 @@ class QLabel;
 class QMdiArea;
 class QMenu;
 class TFreqList;
+struct TOutGrid;
 
 class TWordListForm : public TAppMessageForm {
     Q_OBJECT
@@ -55,6 +57,13 @@ public:
     // "Change &Font...": the frequency font of the focused grid's language (ChooseConfigFont, which tells
     // every window). Nothing when no grid is focused.
     void ChangeFont();
+    // "&Save as File...": asks the output options (starting at the window's language) and a file name
+    // (starting in ConcordancePath, which takes the folder chosen), then writes the chosen grids.
+    void SaveToFile();
+    // "&Print...": asks the output options (with the printer's set-up) and prints the chosen grids. While
+    // the job runs the window refuses to close; a close asked for by a message waits for the job's end.
+    void PrintLists();
+    bool Printing() const { return FPrinting; }
 
     // "&Display" (group 4).
     std::vector<TMergedMenu> MergedMenus() const override;
@@ -66,6 +75,7 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* Event) override;
+    void closeEvent(QCloseEvent* Event) override;
     bool event(QEvent* Event) override;
 
 private:
@@ -75,6 +85,8 @@ private:
     void ApplyFont(int Language);
     void LayoutGrids();
     void CloseWindow();
+    // The grids of Language (-1: every grid) as the row writer takes them.
+    std::vector<TOutGrid> OutGrids(int Language) const;
 
     int FLanguage;
     TWordListMode FMode;
@@ -84,6 +96,10 @@ private:
     std::array<QLabel*, MaxLanguages> FLabels{};
     QMenu* FDisplayMenu;
     QAction* FChangeFontAction;
+    TFreqOutOptions FSaveOptions;
+    TFreqOutOptions FPrintOptions;
+    bool FPrinting = false;
+    bool FCloseWhenPrinted = false;
 };
 
 // The Frequency Order and Alphabetical Order commands: brings an open corpus word list of Language (-1:

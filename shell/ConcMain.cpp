@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "alignment/ConcAlignView.h"
 #include "alignment/ConcAligner.h"
 #include "alignment/ConcParaAligners.h"
 #include "controls/ConcFormUtils.h"
@@ -30,6 +31,7 @@
 #include "engine/ConcLangs.h"
 #include "engine/ConcPrefs.h"
 #include "platform/IniFiles.h"
+#include "results/ConcCollocation.h"
 #include "results/ConcFreqOptions.h"
 #include "results/ConcParaSearch.h"
 #include "results/ConcSearchOptions.h"
@@ -53,6 +55,7 @@ void InstallMainFormHooks() {
     MainFormHooks.RunAlignment = [] { RunAlignment(false, -1, -1); };
     MainFormHooks.EnsureAlignIndexLists = [] { EnsureAlignIndexLists(); };
     RegisterAlignmentRun();
+    MainFormHooks.AlignmentWindowsOpen = [] { return AlignmentWindowsOpen(); };
     MainFormHooks.IsConcordanceWindow = [](QWidget* Child) {
         return qobject_cast<TTessivorForm*>(Child) != nullptr;
     };
@@ -102,6 +105,9 @@ TActionStates ComputeActionStates(const TActionInputs& In) {
     s.RecentWorkspaces = In.RecentAvailable && !B;
     s.WindowMenuVisible = In.ChildCount > 0;
     s.Collocation = In.ConcordanceActive && !B;
+    // One list at a time is saved or printed: the flags they set say so.
+    s.WordListOutput = In.WordListActive && !B;
+    s.CollocationCopy = In.CollocationActive;
     s.CorpusCommands = !B;
     return s;
 }
@@ -310,6 +316,7 @@ TConcMainForm::TConcMainForm(QWidget* Parent)
     resize(597, 547);
 
     FMdiArea = new QMdiArea(this);
+    RegisterAlignmentView(FMdiArea);
     setCentralWidget(FMdiArea);
     CreateActions();
     CreateMenus();
@@ -405,6 +412,15 @@ void TConcMainForm::CreateActions() {
     connect(ArrangeAction, &QAction::triggered, this, &TConcMainForm::ArrangeIcons);
     connect(AboutAction, &QAction::triggered, this, [this] { ShowAboutBox(this); });
     connect(FrequencyOptionsAction, &QAction::triggered, this, &TConcMainForm::FrequencyOptions);
+    connect(FrequencyCopyToCB, &QAction::triggered, this, [this] {
+        if (auto* Form = qobject_cast<TCollocationForm*>(ActiveChild())) Form->CopyToClipboard();
+    });
+    connect(FrequencySaveAction, &QAction::triggered, this, [this] {
+        if (auto* Form = qobject_cast<TWordListForm*>(ActiveChild())) Form->SaveToFile();
+    });
+    connect(FrequencyPrintAction, &QAction::triggered, this, [this] {
+        if (auto* Form = qobject_cast<TWordListForm*>(ActiveChild())) Form->PrintLists();
+    });
 }
 
 void TConcMainForm::FrequencyOptions() {
@@ -431,7 +447,13 @@ void FillLanguageMenu(QMenu* Menu, const std::function<void(int Language)>& Hand
     }
 }
 
+QWidget* TConcMainForm::ActiveChild() const {
+    const QMdiSubWindow* Active = FMdiArea->activeSubWindow();
+    return Active ? Active->widget() : nullptr;
+}
+
 void TConcMainForm::BuildLanguageMenus() {
+    FillLanguageMenu(CollocateFrequencyDataMenu, [this](int L) { ShowCollocation(FMdiArea, L); });
     for (const bool Alphabetical : {false, true}) {
         FillLanguageMenu(Alphabetical ? AlphabeticalOrderMenu : FrequencyOrderMenu,
                          [this, Alphabetical](int L) {
@@ -445,7 +467,8 @@ void TConcMainForm::BuildLanguageMenus() {
 
 void TConcMainForm::NormalTags() {
     bool Delimiters = false, PageDelimiter = false;
-    if (ConfigureTags(Delimiters, PageDelimiter) && DropAfterTagSettings(Delimiters, PageDelimiter)) ScanCorpus();
+    if (ConfigureTags(Delimiters, PageDelimiter) && DropAfterTagSettings(Delimiters, PageDelimiter))
+        ScanCorpus();
 }
 
 void TConcMainForm::Search(bool Advanced) {
@@ -507,13 +530,17 @@ void TConcMainForm::CreateMenus() {
     SearchMenu = menuBar()->addMenu("&Search");
     SearchMenu->addActions({SearchAction, AdvancedSearchAction, ParallelSearchAction, SearchOptionsAction});
     FrequencyMenu = menuBar()->addMenu("Fre&quency");
-    // The collocation commands join the menu together with the collocation windows.
-    CollocateFrequencyDataMenu = new QMenu("Collocate Frequency &Data", this);
+    CollocateFrequencyDataMenu = FrequencyMenu->addMenu("Collocate Frequency &Data");
+    // Advanced collocation joins the menu together with the order dialog it opens first.
     AdvancedCollocationMenu = new QMenu("Advanced &Collocation", this);
     FrequencyOrderMenu = FrequencyMenu->addMenu("&Frequency Order");
     AlphabeticalOrderMenu = FrequencyMenu->addMenu("&Alphabetical Order");
     FrequencyMenu->addSeparator();
     FrequencyMenu->addAction(FrequencyOptionsAction);
+    FrequencyMenu->addSeparator();
+    FrequencyMenu->addAction(FrequencyCopyToCB);
+    FrequencyMenu->addSeparator();
+    FrequencyMenu->addActions({FrequencySaveAction, FrequencyPrintAction});
 
     WindowMenu = menuBar()->addMenu("&Window");
     connect(WindowMenu, &QMenu::aboutToShow, this, &TConcMainForm::RebuildWindowList);
@@ -653,6 +680,8 @@ TActionInputs TConcMainForm::ReadActionInputs() const {
     QMdiSubWindow* active = FMdiArea->currentSubWindow();
     in.ConcordanceActive =
         active && MainFormHooks.IsConcordanceWindow && MainFormHooks.IsConcordanceWindow(active->widget());
+    in.WordListActive = active && qobject_cast<TWordListForm*>(active->widget());
+    in.CollocationActive = active && qobject_cast<TCollocationForm*>(active->widget());
     in.WorkspaceLoaded = WorkspaceLoaded;
     in.RecentAvailable = RecentWorkspacesAvailable();
     in.ChildCount = int(FMdiArea->subWindowList().size());
@@ -678,6 +707,12 @@ void TConcMainForm::ApplyActionStates(const TActionStates& S) {
     WindowMenu->menuAction()->setVisible(S.WindowMenuVisible);
     CollocateFrequencyDataMenu->menuAction()->setEnabled(S.Collocation);
     AdvancedCollocationMenu->menuAction()->setEnabled(S.Collocation);
+    FrequencySaveAction->setEnabled(S.WordListOutput);
+    FrequencyPrintAction->setEnabled(S.WordListOutput);
+    FrequencyCopyToCB->setEnabled(S.CollocationCopy);
+    // Ctrl+C belongs to the children's own controls unless the copy command can use it.
+    const QKeySequence CopyKey = S.CollocationCopy ? QKeySequence("Ctrl+C") : QKeySequence();
+    if (FrequencyCopyToCB->shortcut() != CopyKey) FrequencyCopyToCB->setShortcut(CopyKey);
     for (QAction* a : {LoadCorpusFileAction, OpenWorkspaceAction, SaveWorkspaceAsAction, NormalTagsAction,
                        PartofSpeechTagsAction, FrequencyOptionsAction})
         a->setEnabled(S.CorpusCommands);

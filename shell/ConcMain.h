@@ -32,6 +32,8 @@ struct TActionInputs {
     bool AlignWindowsOpen = false;   // W: the sections window or the alignment view exists
     bool NeedsProcessing = false;    // N: CorpusNeedsProcessing
     bool ConcordanceActive = false;  // C: the active child is a concordance window
+    bool WordListActive = false;     // the active child is a word-list window
+    bool CollocationActive = false;  // the active child is a collocation window
     bool WorkspaceLoaded = false;
     bool RecentAvailable = false;  // RecentWorkspacesAvailable
     int ChildCount = 0;
@@ -53,7 +55,9 @@ struct TActionStates {
     bool SaveWorkspace = false;   // Save Workspace and Save On Exit
     bool RecentWorkspaces = false;
     bool WindowMenuVisible = false;
-    bool Collocation = false;  // Collocate Frequency Data and Advanced Collocation
+    bool Collocation = false;      // Collocate Frequency Data and Advanced Collocation
+    bool WordListOutput = false;   // Save as File and Print: a word list is active and nothing is busy
+    bool CollocationCopy = false;  // Copy to clipboard: a collocation window is active
     // Load Corpus File(s), Open Workspace, Save Workspace As, the two tag settings and Frequency Options:
     // each may free, replace or save the corpus, so none may run while it is in use.
     bool CorpusCommands = false;
@@ -203,7 +207,8 @@ public:
     // the focused pane of the active concordance window, else of language 0.
     void FrequencyOptions();
     // Refills the per-language submenus of the Frequency menu ("All", a separator, each corpus language)
-    // whose commands exist (Frequency Order, Alphabetical Order), then runs the BuildLanguageMenus hook.
+    // whose commands exist (Collocate Frequency Data, Frequency Order, Alphabetical Order), then runs the
+    // BuildLanguageMenus hook.
     void BuildLanguageMenus();
     // Arrange Icons: the minimised children in a row along the bottom of the area, in the order they
     // were opened, wrapping upwards.
@@ -300,6 +305,8 @@ private:
 
     void CreateActions();
     void CreateMenus();
+    // The widget of the active MDI child, or nullptr.
+    QWidget* ActiveChild() const;
     void CreateStatusBar();
     void RebuildWindowList();
     // Shows the merged menus of the active child among the main menus, by their group indexes.

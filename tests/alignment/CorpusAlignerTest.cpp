@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "alignment/AlignBoxModel.h"
 #include "alignment/ConcAligner.h"
 #include "alignment/ConcParaAligners.h"
 #include "controls/ScriptedBackend.h"
@@ -164,7 +165,7 @@ TEST_F(CorpusAlignerTest, SectionMismatchAnswers) {
     EXPECT_FALSE(PairOf(1, 0));
 }
 
-TEST_F(CorpusAlignerTest, ParagraphMismatchNamesTheSectionAndOpensBeforeTheLastCommonParagraph) {
+TEST_F(CorpusAlignerTest, ParagraphMismatchNamesTheSectionAndOpensAtTheLastCommonParagraph) {
     MakeLanguages(2);
     AddFile(0, {{{10}}, {{10}, {20}, {30}, {40}}});
     AddFile(1, {{{10}}, {{10}, {20}, {30}}});
@@ -174,8 +175,8 @@ TEST_F(CorpusAlignerTest, ParagraphMismatchNamesTheSectionAndOpensBeforeTheLastC
     EXPECT_EQ(Asked[0].Message, "Different number of paragraphs in section 2.");
     EXPECT_EQ(Asked[0].Caption2, "Cancel");
     EXPECT_EQ(Asked[0].Caption1, "Fix");
-    // The counts are one short (3 and 2), so the view opens on paragraph 1, not 2.
-    EXPECT_EQ(Opened, (std::vector<std::array<int, 6>>{{AlignViewParagraphLevel, 0, 1, 1, 1, 0}}));
+    // Four paragraphs against three: the view opens on the third, the last both sides have.
+    EXPECT_EQ(Opened, (std::vector<std::array<int, 6>>{{AlignViewParagraphLevel, 0, 1, 2, 1, 0}}));
     EXPECT_FALSE(PairOf(1, 0));
     // Cancel, or a dialog closed otherwise, stops the run without opening anything.
     for (int Answer : {2, 0}) {
@@ -341,4 +342,33 @@ TEST_F(CorpusAlignerTest, StoredPairsCoverEverySentenceOnceInOrder) {
             }
         }
     }
+}
+
+TEST_F(CorpusAlignerTest, FixOpensTheEditorWhereAutomaticParagraphAlignmentRepairsTheCorpus) {
+    MakeLanguages(2);
+    AddFile(0, {{{10}}, {{10}, {20}, {30}, {400}}});
+    AddFile(1, {{{10}}, {{10}, {20}, {30}}});
+    // "Fix" opens the editor on the pair; its automatic paragraph alignment balances the section.
+    AlignViewHooks.OpenAlignmentView = [this](int Level, int L1, int L2, int P, int S, int F) {
+        Opened.push_back({Level, L1, L2, P, S, F});
+        auto SideOf = [F](int L) {
+            TConcordConfig& C = *LanguageConfigs[L];
+            return TAlignBoxSide{C.SectionIndexes.GetItem(F), C.ParagraphIndexes.GetItem(F),
+                                 C.SentenceIndexes.GetItem(F)};
+        };
+        TAlignEditor Editor;
+        Editor.Reset(SideOf(L1), SideOf(L2), S, 0);
+        ASSERT_EQ(Editor.AlignParagraphsAutomatically(0), TAlignEditor::aaAligned);
+        EXPECT_EQ(Editor.LargeRun(0).Count(), Editor.LargeRun(1).Count());
+    };
+    Answers = {1};
+    AlignCorpus();
+    ASSERT_EQ(Opened.size(), 1u);
+    EXPECT_EQ(Opened[0], (std::array<int, 6>{AlignViewParagraphLevel, 0, 1, 2, 1, 0}));
+    EXPECT_FALSE(PairOf(1, 0));
+    // The next run finds equal counts and aligns the file, the empty paragraph pairing whole.
+    AlignCorpus();
+    EXPECT_EQ(Asked.size(), 1u);
+    ASSERT_TRUE(PairOf(1, 0));
+    EXPECT_EQ(PairOf(1, 0)->Side1.Count(), PairOf(1, 0)->Side2.Count());
 }

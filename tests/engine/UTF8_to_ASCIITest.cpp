@@ -61,16 +61,17 @@ protected:
 TEST(Utf8DecodeTest, EachMalformedFormRaisesItsOwnText) {
     EXPECT_EQ(Decode(Bytes({0x80})).second, "Invalid UTF-8 sequence 80");
     EXPECT_EQ(Decode(Bytes({0xC3, 0x28})).second, "Invalid UTF-8 sequence $28");
-    EXPECT_EQ(Decode(Bytes({0xC0, 0x80})).second, "Invalid UTF-8 encoding \"" + Bytes({0xC0, 0x80}) + "\"");
+    // The bytes of a broken sequence are shown as "$XX", never as raw bytes a message cannot show.
+    EXPECT_EQ(Decode(Bytes({0xC0, 0x80})).second, "Invalid UTF-8 encoding \"$C0$80\"");
     EXPECT_EQ(Decode(Bytes({0xED, 0xA0, 0x80})).second, "Invalid UCS-4 character $0000D800");
     EXPECT_EQ(Decode(Bytes({0xEF, 0xBF, 0xBE})).second, "Invalid UCS-4 character $0000FFFE");
     EXPECT_EQ(Decode(Bytes({0xF4, 0x90, 0x80, 0x80})).second, "Cannot convert $00110000 to UTF-16");
     const std::string Seven = Bytes({0xFE, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80});
-    EXPECT_EQ(Decode(Seven).second, "Invalid UTF-8 sequence \"" + Seven + "\"");
+    EXPECT_EQ(Decode(Seven).second, "Invalid UTF-8 sequence \"$FE$80$80$80$80$80$80\"");
     const std::string Eight = Bytes({0xFF, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80});
-    EXPECT_EQ(Decode(Eight).second, "Invalid UTF-8 sequence \"" + Eight + "\"");
-    // A sequence cut by the end of the text reads zeros for what is missing.
-    EXPECT_EQ(Decode(Bytes({'a', 0xE2, 0x82})).second, "Invalid UTF-8 sequence $00");
+    EXPECT_EQ(Decode(Eight).second, "Invalid UTF-8 sequence \"$FF$80$80$80$80$80$80$80\"");
+    // A sequence cut by the end of the text names the bytes the text holds, not a 0 it does not.
+    EXPECT_EQ(Decode(Bytes({'a', 0xE2, 0x82})).second, "Invalid UTF-8 sequence \"$E2$82\"");
 }
 
 TEST(Utf8DecodeTest, ValidFormsGiveTheirUnits) {
@@ -97,7 +98,7 @@ TEST_F(Utf8Test, ConversionEqualsAWholeFileConversionOnRandomTexts) {
             bool Ok = false;
             const std::string Got = Convert((WithBom ? Bytes({0xEF, 0xBB, 0xBF}) : "") + Text, CodePage, &Ok);
             ASSERT_TRUE(Ok);
-            EXPECT_EQ(Got, platform::Utf8ToCodePage(CodePage, Text))
+            EXPECT_EQ(Got, platform::Utf16ToCodePageNearest(CodePage, Decode(Text).first))
                 << "round " << Round << " cp " << CodePage;
         }
     }
@@ -241,7 +242,9 @@ TEST_F(LoadFilesTest, FailedRegistrationsAndSwitchesLoseNothing) {
     // The bad UTF-8 file cannot be added; the order is that of the files that were.
     LoadLanguageFiles(0, false, false, "x", 1033, {{Bad, true}, {Good}}, false);
     EXPECT_EQ(Names(), std::vector<std::string>{Good});
-    ASSERT_EQ(Backend.Texts(), std::vector<std::string>{"Invalid UTF-8 sequence $28"});
+    // The message names the file and where in it the fault lies.
+    ASSERT_EQ(Backend.Texts(),
+              std::vector<std::string>{"Invalid UTF-8 sequence $28 in \"" + Bad + "\" (bytes 0 to 3)."});
 
     // Switching a file that is not valid UTF-8 keeps it readable as it was.
     LoadLanguageFiles(0, false, false, "x", 1033, {{Good}, {Bad}}, false);

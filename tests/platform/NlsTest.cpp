@@ -1,6 +1,7 @@
 #include "platform/Nls.h"
 
 #include <gtest/gtest.h>
+#include <unicode/uchar.h>
 
 #include <algorithm>
 #include <thread>
@@ -318,4 +319,30 @@ TEST(NlsThreads, TablesAndConvertersServeSeveralThreadsAtOnce) {
     for (int F : Failures) EXPECT_EQ(F, 0);
     // Every thread got the same cached object.
     EXPECT_EQ(&CodePageTables(1252), &CodePageTables(1252));
+}
+
+// A converted corpus must keep its words whole: "?" is a wildcard and a word end there. Characters a
+// code page lacks become their fallback, base letter or Latin transliteration; "?" only without one.
+TEST(NlsConversion, NearestConversionKeepsLettersLettersWhereTheCodePageLacksThem) {
+    EXPECT_EQ(Utf16ToCodePageNearest(1252, u"Wa\u0142\u0119sa Dvo\u0159\u00E1k \u0141\u00F3d\u017A"),
+              "Walesa Dvor\xE1k L\xF3"
+              "dz");
+    EXPECT_EQ(Utf16ToCodePageNearest(1250, u"Wa\u0142\u0119sa Stra\u00DFe \u00E6"),
+              "Wa\xB3\xEAsa Stra\xDF"
+              "e ae");
+    EXPECT_EQ(Utf16ToCodePageNearest(1251, u"caf\u00E9 \u2014 \u0416"), "cafe \x97 \xC6");
+    // What has no near character still becomes one "?", a character above U+FFFF included.
+    EXPECT_EQ(Utf16ToCodePageNearest(1252, u"a\u0416\U0001F600z"), "a??z");
+    EXPECT_EQ(Utf16ToCodePageNearest(932, u"\u3042\u0142"), "\x82\xA0l");
+    // Every letter of Latin Extended-A stays a letter (one or more; n preceded by an apostrophe keeps its
+    // apostrophe, which is no word end) in every Western and Central European code page.
+    for (int CodePage : {1250, 1252, 1254, 1257}) {
+        for (char16_t C = 0x0100; C <= 0x017F; ++C) {
+            const std::u16string Back =
+                CodePageToUtf16(CodePage, Utf16ToCodePageNearest(CodePage, std::u16string(1, C)));
+            ASSERT_FALSE(Back.empty()) << CodePage << " U+" << std::hex << int(C);
+            for (char16_t U : Back)
+                EXPECT_TRUE(u_isalpha(U) || U == u'\'') << CodePage << " U+" << std::hex << int(C);
+        }
+    }
 }

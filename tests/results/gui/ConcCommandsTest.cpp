@@ -112,13 +112,19 @@ protected:
         });
         QTest::keyClick(&View(L), Qt::Key_F10, Qt::ShiftModifier);
     }
-    // Answers the next query dialog with Pattern.
+    // Acts on the next modal dialog of type T once it shows.
+    template <class T>
+    static void Answer(std::function<void(T&)> Act) {
+        QTimer::singleShot(0, [Act] {
+            auto* Dialog = qobject_cast<T*>(QApplication::activeModalWidget());
+            if (!Dialog) return Answer<T>(Act);
+            Act(*Dialog);
+        });
+    }
     static void AnswerQuery(const QString& Pattern) {
-        QTimer::singleShot(0, [Pattern] {
-            auto* Dialog = qobject_cast<TSearchQueryForm*>(QApplication::activeModalWidget());
-            if (!Dialog) return AnswerQuery(Pattern);
-            Dialog->PatternBox->setEditText(Pattern);
-            QTest::mouseClick(Dialog->OkBtn, Qt::LeftButton);
+        Answer<TSearchQueryForm>([Pattern](TSearchQueryForm& Dialog) {
+            Dialog.PatternBox->setEditText(Pattern);
+            QTest::mouseClick(Dialog.OkBtn, Qt::LeftButton);
         });
     }
     std::vector<int32_t> Sequences(int L) const {
@@ -180,6 +186,8 @@ TEST_F(CommandsTest, SortingKeepsThePanesInStepAndSortsAgainOnlyForAnotherOrderO
     Popup(1, {"&Clear Search Query"});
     EXPECT_FALSE(Form->Lists[1]->GetItem(0)->IsFilled());
     EXPECT_FALSE(Form->SortMenu()->menuAction()->isVisible());
+    QTest::keyClick(&View(1), Qt::Key_F1, Qt::ControlModifier);
+    EXPECT_EQ(Form->StatusPanel(1)->text().toStdString(), "English - Search word, 1st right");
 }
 
 TEST_F(CommandsTest, LettersGoToTheSelectedLinesAndThePopupChecksTheCurrentLinesLetter) {
@@ -233,4 +241,100 @@ TEST_F(CommandsTest, DeleteTakesTheSelectedLinesFromEveryPaneAndNothingWithoutAS
     EXPECT_EQ(View(0).ItemIndex(), -1);
     EXPECT_TRUE(View(1).SelectedItems().empty());
     EXPECT_EQ(Messages.Messages(), (std::vector<int>{CM_COLLOCDATADROPPED, CM_COLLOCDATADROPPED}));
+}
+
+TEST_F(CommandsTest, DisplayEntriesChangeTheCommandPaneOrEveryPaneAndOpenTheirWindowsOnce) {
+    Menu("&Display", {"&Suppress", "&Words"});
+    EXPECT_TRUE(Form->Lists[0]->Display.SuppressWords);
+    EXPECT_TRUE(Form->Lists[1]->Display.SuppressWords);
+    Menu("&Display", {"&Suppress", "&Words"});
+    EXPECT_FALSE(Form->Lists[1]->Display.SuppressWords);
+    Menu("&Display", {"Show &Line Numbers"});
+    EXPECT_TRUE(View(0).ShowLabels() && View(1).ShowLabels());
+    Menu("&Display", {"Co&nceal Hits"});
+    EXPECT_NE(Form->Lists[0]->GetLineText(0).find("--- cat sat"), std::string::npos)
+        << Form->Lists[0]->GetLineText(0);
+    EXPECT_TRUE(Form->Lists[1]->Display.ConcealHits);
+    // Wrapping and shading belong to the pane the commands act on.
+    Form->Lists[0]->Display.ContextType = ctxLines;
+    Form->SetDisplayMode(0);
+    Menu("&Display", {"Word &Wrap"});
+    EXPECT_TRUE(View(0).WordWrap());
+    EXPECT_FALSE(Form->WordWrap[1]);
+    const bool Shaded = Form->HighlightCollocates[0];
+    Menu("&Display", {"Highlight Co&llocates"});
+    EXPECT_NE(Form->HighlightCollocates[0], Shaded);
+    EXPECT_NE(Form->Lists[0]->HighlightCollocates, Shaded);
+    EXPECT_EQ(Form->HighlightCollocates[1], true);
+    Answer<TContextTypeForm>([](TContextTypeForm& Dialog) {
+        Dialog.ContextTypeCombo->setCurrentIndex(ctxCharacters);
+        QTest::mouseClick(Dialog.OkBtn, Qt::LeftButton);
+    });
+    Menu("&Display", {"Context &Type..."});
+    EXPECT_EQ(Form->Lists[0]->Display.ContextType, ctxCharacters);
+    EXPECT_EQ(View(0).Alignment(), svaCenter);
+    // One distribution window, brought to the front each time.
+    Menu("&Display", {"Distri&bution..."});
+    Area->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(Form->parentWidget()));
+    Menu("&Display", {"Distri&bution..."});
+    int Distributions = 0;
+    for (QMdiSubWindow* Sub : Area->subWindowList())
+        Distributions += bool(qobject_cast<TDistributionForm*>(Sub->widget()));
+    EXPECT_EQ(Distributions, 1);
+    ASSERT_TRUE(Area->activeSubWindow());
+    EXPECT_EQ(Area->activeSubWindow()->widget(), Form->Distribution.data());
+    // The hot-word font only for the other panes; a new font reaches the windows by message.
+    Click(0, 0);
+    SetFontDialog([](TFontSpec& Font) {
+        Font.Size = 17;
+        return true;
+    });
+    Messages.Entries.clear();
+    Menu("&Display", {"Font", "Change &Font..."});
+    EXPECT_EQ(LanguageConfigs[0]->Fonts[NormalFont].Size, 17);
+    EXPECT_EQ(Messages.Messages(), std::vector<int>{CM_FONTCHANGED});
+    SetFontDialog({});
+    QMenu* Fonts = Entry(*Form->ParaDisplayMenu(), "Font")->menu();
+    EXPECT_FALSE(Entry(*Fonts, "Change H&ot Words Font...")->isEnabled());
+    Click(1, 0);
+    EXPECT_TRUE(Entry(*Fonts, "Change H&ot Words Font...")->isEnabled());
+}
+
+TEST_F(CommandsTest, ApplyingHotWordsCanBeCancelledKeepsTheWindowOpenAndClearHotWordsTakesThemAway) {
+    Click(1, 0);
+    const std::unique_ptr<TFreqList> Words = BuildRowWordList(*Form->Lists[1], nullptr, nullptr);
+    for (int32_t I = 0; I < Words->Count(); ++I) {
+        const TFreqItem& Item = *Words->GetItem(I);
+        if (Item.Word != "court" && Item.Word != "chien") continue;
+        for (const TFreqItemPos& Pos : *Item.Positions)
+            Form->ChosenHotWords[1]->AddWordWithPos(Item.Word, Pos);
+    }
+    ASSERT_EQ(PositionCount(*Form->ChosenHotWords[1]), 5);
+    std::string Shown;
+    int Steps = 0;
+    Backend.OnProcessMessages = [&] {
+        if (!ProgressForm) return;
+        Shown = ProgressForm->Caption() + " / " + ProgressForm->Text();
+        // Closing the window meanwhile is refused; its lists are in use.
+        if (auto* Sub = qobject_cast<QMdiSubWindow*>(Form->parentWidget())) Sub->close();
+        if (++Steps == 2) ProgressForm->Tag = 1;
+    };
+    EXPECT_TRUE(Form->ApplyHotWords(1));
+    Backend.OnProcessMessages = nullptr;
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_TRUE(Form);
+    EXPECT_FALSE(Form->Busy());
+    EXPECT_EQ(Shown, "Applying hot words / Applying hot words - French...");
+    int Marks = 0;
+    for (int32_t R = 0; R < 6; ++R) {
+        const TConcordItem& Row = *Form->Lists[1]->GetItem(R);
+        Marks += (Row.HitState == 2) + int(Row.SubItems.size());
+    }
+    EXPECT_EQ(Marks, 2);
+    Form->HotWordsShown[1] = true;
+    Popup(1, {"C&lear Hot Words"});
+    for (int32_t R = 0; R < 6; ++R) EXPECT_FALSE(Form->Lists[1]->GetItem(R)->IsFilled());
+    EXPECT_FALSE(Form->HotWordsShown[1]);
+    EXPECT_EQ(Form->ChosenHotWords[1]->Count(), 0);
+    EXPECT_FALSE(Form->Lists[1]->RowsFilled);
 }

@@ -748,8 +748,9 @@ TEST_F(MainFormTest, TheMenuBarHoldsOnlyCommandsThatAreCarriedOut) {
     for (QAction* a : form.FrequencyMenu->actions())
         if (!a->isSeparator()) frequency << a;
     EXPECT_EQ(frequency,
-              (QList<QAction*>{form.FrequencyOrderMenu->menuAction(),
-                               form.AlphabeticalOrderMenu->menuAction(), form.FrequencyOptionsAction}));
+              (QList<QAction*>{form.CollocateFrequencyDataMenu->menuAction(), form.FrequencyOrderMenu->menuAction(),
+                               form.AlphabeticalOrderMenu->menuAction(), form.FrequencyOptionsAction,
+                               form.FrequencyCopyToCB, form.FrequencySaveAction, form.FrequencyPrintAction}));
     QList<QAction*> file;
     for (QAction* a : form.FileMenu->actions())
         if (!a->isSeparator()) file << a;

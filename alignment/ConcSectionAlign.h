@@ -1,0 +1,87 @@
+// The "Sections" window: the sections of one file pair side by side, one row per section with the first
+// lines of its text in both languages, so that the user sees where the two files' sections part and can
+// open a section in the Alignment View. There is at most one.
+#pragma once
+
+#include <QPointer>
+#include <QStyledItemDelegate>
+#include <functional>
+#include <string>
+
+#include "controls/ConcFormUtils.h"
+
+class QLabel;
+class QListWidget;
+class QMdiArea;
+
+// Why the Sections window calls back: its selection changed, a row was double-clicked, it is going.
+enum TSectionsReason { srSelected = 0, srDoubleClicked = 1, srDestroyed = 2 };
+using TSectionsCallback = std::function<void(int Reason)>;
+
+// The MDI area in which the alignment windows open (the main window sets it; nullptr: top-level windows).
+void SetAlignWindowsArea(QMdiArea* Area);
+QMdiArea* AlignWindowsArea();
+
+// The lines a row shows for one language: the visible text of the section's paragraphs (tags and
+// special tags hidden), each wrapped to Width, at most 3 lines in all. None for a section the file lacks.
+std::vector<std::string> SectionPreviewLines(int Language, int File, int Section, int Width);
+
+class TConcSectionsAlignForm : public TAppMessageForm {
+    Q_OBJECT
+public:
+    TConcSectionsAlignForm(int Language1, int Language2, int File, TSectionsCallback Callback,
+                           QWidget* Parent = nullptr);
+    ~TConcSectionsAlignForm() override;
+
+    int Language1() const { return FLanguage[0]; }
+    int Language2() const { return FLanguage[1]; }
+    int File() const { return FFile; }
+    void SetCallback(TSectionsCallback Callback) { FCallback = std::move(Callback); }
+
+    // The selected row (-1 none); setting it selects the row without calling back.
+    int CurrentSection() const;
+    void SetCurrentSection(int Section);
+    // Rows = the larger of the two section counts; the list repaints.
+    void RefreshCounts();
+    // Row height: 3 lines of the taller language font plus 4 pixels.
+    int RowHeight() const;
+    // The middle column between the two halves, for the current width.
+    QRect MiddleColumn() const;
+    bool ShowFullPath() const { return FShowFullPath; }
+    // Set once a message closes the window: rows are no longer read.
+    bool Closing() const { return FClosing; }
+
+    QListWidget* Sections() const { return FList; }
+    QLabel* FileLabel(int Side) const { return FFileLabel[Side]; }
+    QLabel* LanguageLabel(int Side) const { return FLanguageLabel[Side]; }
+    QWidget* LanguagePanel(int Side) const { return FPanel[Side]; }
+
+    intptr_t HandleAppMessage(int Msg, intptr_t WParam, intptr_t LParam) override;
+
+protected:
+    bool eventFilter(QObject* Watched, QEvent* Event) override;
+    void resizeEvent(QResizeEvent* Event) override;
+
+private:
+    void SetLabels();
+    void ArrangeColumns();
+    void CloseForGood();
+
+    int FLanguage[2];
+    int FFile;
+    TSectionsCallback FCallback;
+    bool FShowFullPath = false;
+    bool FClosing = false;
+    QListWidget* FList;
+    QWidget* FPanel[2];
+    QLabel* FFileLabel[2];
+    QLabel* FLanguageLabel[2];
+};
+
+// Shows the Sections window of File for the two languages at Section: the open one when it shows the same
+// file and languages (it takes Callback, selects the section and comes to the front), else a new one
+// replacing any other. Returns the window.
+TConcSectionsAlignForm* ShowSectionsAlignForm(int Language1, int Language2, int File,
+                                              TSectionsCallback Callback, int Section);
+// The window while it exists, else nullptr.
+TConcSectionsAlignForm* SectionsAlignForm();

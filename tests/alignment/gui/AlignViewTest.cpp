@@ -1,0 +1,325 @@
+// The alignment windows on a processed corpus: opening both from the corpus aligner's "Fix", the
+// Sections window driving the view by mouse and keyboard, edits from the popup with their undo, the
+// question before an alignment is destroyed, scrolling keys, and the messages that renumber or close.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QListWidget>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QScrollBar>
+#include <QTest>
+
+#include "alignment/ConcAlignView.h"
+#include "alignment/ConcAligner.h"
+#include "alignment/ConcSectionAlign.h"
+#include "controls/Splitter.h"
+#include "engine/ConcStreamUtils.h"
+#include "engine/ConcUtils.h"
+#include "tests/engine/ConcCorpusTestSupport.h"
+
+namespace {
+
+// Delivers broadcasts to the MDI children as the main window does, and tells the client size.
+class TAreaMessenger : public TRecordingMessenger {
+public:
+    explicit TAreaMessenger(QMdiArea& Area) {
+        OnBroadcast = [&Area](int Msg, intptr_t WParam, intptr_t LParam) {
+            for (QMdiSubWindow* Sub : Area.subWindowList(QMdiArea::StackingOrder))
+                if (auto* R = dynamic_cast<TAppMessageReceiver*>(Sub->widget()); R && !R->IsClosing())
+                    R->HandleAppMessage(Msg, WParam, LParam);
+        };
+        OnSend = [&Area](int Msg, intptr_t, intptr_t) -> intptr_t {
+            return Msg == CM_GETCLIENTSIZE ? (intptr_t(Area.width()) << 16) | Area.height() : 0;
+        };
+    }
+};
+
+std::string Bytes(const TAlignIndex* Index) {
+    TMemoryStream Stream;
+    Index->SaveToStream(Stream);
+    return Stream.Bytes();
+}
+
+// One paragraph per line; the sections are cut by hand after the corpus pass, by paragraph counts.
+std::string Paragraphs(const std::string& Word, int Count) {
+    std::string Text;
+    for (int K = 0; K < Count; ++K)
+        Text += Word + " number " + std::to_string(K + 1) + " opens. It closes " + Word + " " +
+                std::to_string(K + 1) + ".\n";
+    return Text;
+}
+
+class AlignViewTest : public TCorpusTest {
+protected:
+    void SetUp() override {
+        TCorpusTest::SetUp();
+        Area.resize(900, 640);
+        Area.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&Area));
+        RegisterAlignmentView(&Area);
+    }
+    void TearDown() override {
+        for (QMdiSubWindow* Sub : Area.subWindowList()) delete Sub;
+        AlignViewHooks = {};
+        SetAlignWindowsArea(nullptr);
+        TCorpusTest::TearDown();
+    }
+
+    // Two languages with one file each, Shape1 and Shape2 paragraphs per section.
+    void MakeCorpus(const std::vector<int>& Shape1, const std::vector<int>& Shape2) {
+        int Total[2] = {0, 0};
+        for (int P : Shape1) Total[0] += P;
+        for (int P : Shape2) Total[1] += P;
+        for (int L = 0; L < 2; ++L) {
+            TConcordConfig& C = Lang(L);
+            C.HeadingFormat = 3;
+            C.ParagraphFormat = 1;
+            C.SentenceFormat = 1;
+            File = AddFile(L, L == 0 ? "Source.txt" : "Target.txt",
+                           Paragraphs(L == 0 ? "alpha" : "beta", Total[L]));
+        }
+        LanguageConfigs[1]->SetLanguage(1033, "German");
+        LanguageConfigs[0]->SetLanguage(1033, "English");
+        ASSERT_TRUE(ProcessCorpus());
+        for (int L = 0; L < 2; ++L) {
+            TConcordConfig& C = *LanguageConfigs[L];
+            const TAlignIndex& Paras = *C.ParagraphIndexes.GetItem(File);
+            auto Sections = std::make_unique<TAlignIndex>();
+            int32_t First = 0;
+            for (int P : L == 0 ? Shape1 : Shape2) {
+                const TSegment A = Paras.GetItem(First), B = Paras.GetItem(First + P - 1);
+                int32_t Length = 0;
+                for (int32_t K = First; K < First + P; ++K) Length += Paras.GetItem(K).Length;
+                Sections->Add(A.Start, B.End, Length);
+                First += P;
+            }
+            C.SectionIndexes.SetItem(File, std::move(Sections));
+        }
+    }
+
+    TAlignViewForm* View() const { return AlignViewForm(); }
+    TAlignBox* Box() const { return View()->Box(); }
+    TAlignIndex* Paras(int L) const { return LanguageConfigs[L]->ParagraphIndexes.GetItem(0); }
+    TAlignIndex* Sents(int L) const { return LanguageConfigs[L]->SentenceIndexes.GetItem(0); }
+
+    // Presses the left button at Point of the box's viewport, found through the area's hit-testing.
+    void ClickInBox(QPoint Point, Qt::MouseButton Button = Qt::LeftButton) {
+        QWidget* Top = Area.window();
+        const QPoint At = Box()->viewport()->mapTo(Top, Point);
+        QWidget* Hit = Top->childAt(At);
+        ASSERT_EQ(Hit, Box()->viewport()) << "something lies over the box at that point";
+        QTest::mouseClick(Hit, Button, {}, Hit->mapFrom(Top, At));
+    }
+    // A point on the K-th byte-sized cell of the first line of Row in pane Side, as last painted.
+    QPoint PointInRow(int Side, int Row, int Dx) {
+        QApplication::processEvents();
+        Box()->viewport()->repaint();
+        const QRect R = Box()->RowRect(Row);
+        return QPoint(Box()->PaneRect(Side).left() + Dx, R.top() + 3);
+    }
+    // Runs a popup command as opened over Point.
+    void Popup(QPoint Point, const char* Item) {
+        QMenu* Menu = View()->PreparePopup(Point);
+        QAction* A = View()->PopupAction(Item);
+        ASSERT_NE(A, nullptr);
+        ASSERT_TRUE(Menu->actions().contains(A));
+        ASSERT_TRUE(A->isEnabled()) << Item;
+        A->trigger();
+    }
+
+    QMdiArea Area;
+    int File = 0;
+};
+
+}  // namespace
+
+TEST_F(AlignViewTest, FixOpensBothWindowsAndAutoAlignRepairsTheCorpus) {
+    MakeCorpus({2, 4}, {2, 3});
+    TAreaMessenger Messenger(Area);
+    SetAlignErrorDialog([](auto&&...) { return 1; });  // "Fix"
+    AlignCorpus();
+    SetAlignErrorDialog(nullptr);
+    ASSERT_NE(View(), nullptr);
+    ASSERT_NE(SectionsAlignForm(), nullptr);
+    EXPECT_TRUE(AlignmentWindowsOpen());
+    EXPECT_EQ(View()->windowTitle(), "Alignment English - German (Source.txt - Target.txt): Paragraphs");
+    EXPECT_EQ(View()->Section(), 1);
+    EXPECT_EQ(Box()->TopRow(), 2);  // the last paragraph both sides have
+    EXPECT_EQ(Box()->RowCount(), 4);
+    EXPECT_EQ(SectionsAlignForm()->CurrentSection(), 1);
+    EXPECT_EQ(SectionsAlignForm()->Sections()->count(), 2);
+
+    Popup(PointInRow(0, 2, 3), "ParaAutoAlignItem");
+    EXPECT_EQ(Box()->RowCount(0), Box()->RowCount(1));
+    ASSERT_TRUE(AlignViewHooks.FileAligned);
+    AlignCorpus();
+    ASSERT_TRUE(Align12 && Align12->GetItem(0));
+    // The view showing the file switched to its aligned sentences.
+    EXPECT_EQ(View()->ViewMode(), 1);
+    EXPECT_TRUE(View()->AlignedSentencesAction()->isChecked());
+    EXPECT_EQ(View()->windowTitle(), "Alignment English - German (Source.txt - Target.txt): Segments");
+    EXPECT_FALSE(View()->PopupAction("SplitSectItem")->isVisible());
+}
+
+TEST_F(AlignViewTest, TheSectionsWindowDrivesTheViewByKeyboardAndMouse) {
+    MakeCorpus({2, 2, 1}, {2, 3});
+    TAreaMessenger Messenger(Area);
+    OpenAlignmentWindows(1, 0, 1, 0, 0, 0);
+    TConcSectionsAlignForm* Sections = SectionsAlignForm();
+    ASSERT_NE(Sections, nullptr);
+    EXPECT_EQ(Sections->Sections()->count(), 3);
+    EXPECT_EQ(Sections->LanguageLabel(0)->text(), "Language: English");
+    EXPECT_EQ(Sections->FileLabel(1)->text(), "File: target.txt");
+    // A click on the panel shows the whole path, another the name again.
+    QTest::mouseClick(Sections->FileLabel(1), Qt::LeftButton);
+    EXPECT_TRUE(Sections->FileLabel(1)->text().endsWith("/target.txt"));
+    EXPECT_GT(Sections->FileLabel(1)->text().size(), QString("File: target.txt").size());
+    QTest::mouseClick(Sections->LanguagePanel(1), Qt::LeftButton);
+    EXPECT_EQ(Sections->FileLabel(1)->text(), "File: target.txt");
+
+    // The keyboard moves the selection, and the view follows.
+    Sections->Sections()->setFocus();
+    QTest::keyClick(Sections->Sections()->viewport(), Qt::Key_Down);
+    EXPECT_EQ(View()->Section(), 1);
+    EXPECT_EQ(Box()->RowCount(), 3);
+    // The third section exists only on the left: the view closes, and a section both have opens it again.
+    QTest::keyClick(Sections->Sections()->viewport(), Qt::Key_Down);
+    QApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(View(), nullptr);
+    const QRect Row0 = Sections->Sections()->visualItemRect(Sections->Sections()->item(0));
+    QTest::mouseDClick(Sections->Sections()->viewport(), Qt::LeftButton, {}, Row0.center());
+    ASSERT_NE(View(), nullptr);
+    EXPECT_EQ(View()->Section(), 0);
+    // Closing the Sections window closes the view.
+    Sections->parentWidget()->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QApplication::processEvents();
+    EXPECT_FALSE(AlignmentWindowsOpen());
+}
+
+TEST_F(AlignViewTest, PopupEditsWithUndoAndTheQuestionBeforeAnAlignmentIsLost) {
+    MakeCorpus({3}, {3});
+    TAreaMessenger Messenger(Area);
+    AlignCorpus();
+    ASSERT_TRUE(Align12->GetItem(0));
+    OpenAlignmentWindows(1, 0, 1, 0, 0, 0);
+    ASSERT_NE(View(), nullptr);
+    // Opened at row 0 the Sections window lies over the view; the user brings the view forward.
+    Area.setActiveSubWindow(qobject_cast<QMdiSubWindow*>(View()->parentWidget()));
+    EXPECT_TRUE(View()->AlignedSentencesAction()->isEnabled());
+    const std::string Before = Bytes(Paras(0)) + Bytes(Sents(0));
+    // The caret on the "t" of "It", the second sentence of the first paragraph, on the row's second line.
+    const std::string First = "alpha number 1 opens. It";
+    const QPoint OnIt = PointInRow(0, 0, QFontMetrics(AlignLanguageFont(0)).horizontalAdvance("I") + 1) +
+                        QPoint(0, LanguageLineHeight(0));
+    ClickInBox(OnIt);
+    EXPECT_EQ(Box()->Caret(0).Row, 0);
+    EXPECT_EQ(Box()->Caret(0).Pos, int32_t(First.size()) - 1);
+    // Splitting the paragraph asks first: No leaves everything, Yes drops the alignment.
+    Backend.Answers = {mrNo};
+    Popup(OnIt, "LargeSplitItem");
+    EXPECT_EQ(Bytes(Paras(0)) + Bytes(Sents(0)), Before);
+    Backend.Answers = {mrYes};
+    Popup(OnIt, "LargeSplitItem");
+    EXPECT_EQ(Backend.Messages.size(), 2u);
+    EXPECT_FALSE(Align12->GetItem(0));
+    EXPECT_FALSE(View()->AlignedSentencesAction()->isEnabled());
+    EXPECT_EQ(Box()->RowCount(0), 4);
+    EXPECT_EQ(Paras(0)->Count(), 4);
+    // The next edit does not ask again; Ctrl+Z takes both back, byte for byte.
+    Popup(PointInRow(0, 2, 3), "InsertEmptyItem");
+    EXPECT_EQ(Backend.Messages.size(), 2u);
+    EXPECT_EQ(Box()->RowCount(0), 5);
+    Box()->setFocus();
+    QTest::keyClick(Box(), Qt::Key_Z, Qt::ControlModifier);
+    QTest::keyClick(Box(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(Bytes(Paras(0)) + Bytes(Sents(0)), Before);
+    EXPECT_FALSE(View()->PopupAction("UndoItem")->isEnabled());
+    // Captions name the units of the mode; over neither pane nothing but Undo and the automatic
+    // alignment applies.
+    QMenu* Menu = View()->PreparePopup(QPoint(1, 1));
+    EXPECT_EQ(View()->PopupLanguage(), -1);
+    EXPECT_EQ(View()->PopupAction("SmallSplitItem")->text(), "Split Sentence");
+    EXPECT_EQ(View()->PopupAction("LargeMergePrevItem")->text(), "Merge with Previous Paragraph");
+    EXPECT_EQ(View()->PopupAction("InsertEmptyItem")->text(), "Insert Empty Paragraph");
+    EXPECT_FALSE(View()->PopupAction("LargeSplitItem")->isEnabled());
+    (void)Menu;
+}
+
+TEST_F(AlignViewTest, KeysScrollTheRowsAndTheSplitterKeepsItsShare) {
+    MakeCorpus({60}, {60});
+    TAreaMessenger Messenger(Area);
+    OpenAlignmentWindows(1, 0, 1, 0, 0, 0);
+    ASSERT_NE(View(), nullptr);
+    Box()->setFocus();
+    Box()->viewport()->repaint();
+    EXPECT_EQ(Box()->TopRow(), 0);
+    QTest::keyClick(Box(), Qt::Key_Down);
+    EXPECT_TRUE(Box()->TopRow() == 1 || Box()->TopLine() == 1);
+    EXPECT_TRUE(Box()->hasFocus());  // the arrows stay with the box
+    QTest::keyClick(Box(), Qt::Key_End);
+    Box()->viewport()->repaint();
+    EXPECT_EQ(Box()->LastRowDrawn(), 59);
+    const int EndTop = Box()->TopRow();
+    QTest::keyClick(Box(), Qt::Key_Down);
+    EXPECT_EQ(Box()->TopRow(), EndTop);  // the last row is drawn to its end already
+    QTest::keyClick(Box(), Qt::Key_Home);
+    Box()->viewport()->repaint();
+    const int LastOnFirstPage = Box()->LastRowDrawn();
+    EXPECT_EQ(Box()->verticalScrollBar()->value(), 0);
+    QTest::keyClick(Box(), Qt::Key_PageDown);
+    EXPECT_EQ(Box()->TopRow(), LastOnFirstPage);
+    // The scroll bar follows the text position at the top.
+    EXPECT_EQ(Box()->verticalScrollBar()->value(), Paras(0)->GetItem(LastOnFirstPage).Start);
+    QTest::keyClick(Box(), Qt::Key_PageUp);
+    EXPECT_LT(Box()->TopRow(), LastOnFirstPage);
+    // Dragging the thumb to a paragraph's text shows that paragraph at the top.
+    Box()->verticalScrollBar()->setSliderPosition(Paras(0)->GetItem(30).Start + 2);
+    EXPECT_EQ(Box()->TopRow(), 30);
+    // Wider, the splitter keeps its share of the width.
+    const double Share = double(Box()->Splitter()->x()) / Box()->viewport()->width();
+    QWidget* Frame = View()->parentWidget();
+    Frame->resize(Frame->width() + 200, Frame->height());
+    QApplication::processEvents();
+    EXPECT_NEAR(double(Box()->Splitter()->x()) / Box()->viewport()->width(), Share, 0.02);
+}
+
+TEST_F(AlignViewTest, MessagesRenumberOrCloseTheWindows) {
+    // Two other files come first in both languages; the windows show the third.
+    for (int L = 0; L < 2; ++L)
+        for (int F = 0; F < 2; ++F) AddFile(L, "other" + std::to_string(F) + ".txt", Paragraphs("gamma", 2));
+    MakeCorpus({2}, {2});
+    TAreaMessenger Messenger(Area);
+    OpenAlignmentWindows(1, 0, 1, 0, 0, 2);
+    ASSERT_NE(View(), nullptr);
+    EXPECT_EQ(View()->windowTitle(), "Alignment English - German (Source.txt - Target.txt): Paragraphs");
+    const int Rows = Box()->RowCount();
+    // The first file goes from both languages: one lower index, the same text.
+    for (int L = 0; L < 2; ++L) {
+        LanguageConfigs[L]->RemoveFile(0);
+        BroadcastToChildren(CM_DROPFILE, L, 0);
+    }
+    EXPECT_EQ(View()->File(), 1);
+    EXPECT_EQ(SectionsAlignForm()->File(), 1);
+    // Two files change places in the source language.
+    for (int L = 0; L < 2; ++L) LanguageConfigs[L]->ExchangeFiles(0, 1);
+    TFilePair Pair{0, 1};
+    BroadcastToChildren(CM_FILESEXCHANGED, 0, reinterpret_cast<intptr_t>(&Pair));
+    EXPECT_EQ(View()->File(), 0);
+    Box()->Reload(-1);
+    Box()->viewport()->repaint();
+    EXPECT_EQ(Box()->RowCount(), Rows);
+    EXPECT_EQ(View()->windowTitle(), "Alignment English - German (Source.txt - Target.txt): Paragraphs");
+    // Other languages' segment indexes going do not matter; these languages' do.
+    BroadcastToChildren(CM_SEGMENTINDEXDROPPED, 2, 0);
+    EXPECT_TRUE(View() && !View()->Closing());
+    BroadcastToChildren(CM_SEGMENTINDEXDROPPED, 1, 0);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QApplication::processEvents();
+    EXPECT_FALSE(AlignmentWindowsOpen());
+}

@@ -1,0 +1,268 @@
+// The collocation window, advanced collocation and word-list printing over a search of a small
+// two-language corpus written here, shown in an MDI area as the main window shows them.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMainWindow>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPrinter>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+#include <filesystem>
+
+#include "controls/ConcProgress.h"
+#include "controls/PrintDialogs.h"
+#include "controls/ScriptedBackend.h"
+#include "results/ConcAdvCollocation.h"
+#include "results/ConcCollocation.h"
+#include "results/ConcFreqOutOptions.h"
+#include "results/ConcTessivor.h"
+#include "results/ConcWordListForm.h"
+#include "tests/engine/ConcCorpusTestSupport.h"
+#include "tests/support/TestSupport.h"
+
+namespace {
+
+const std::vector<std::string> Lines0 = {"the cat sat",   "the dog ran", "the cat ran",
+                                         "the bird flew", "the dog sat", "the fox ran"};
+const std::vector<std::string> Lines1 = {"le chat assis",  "le chien court", "le chat court",
+                                         "un oiseau vole", "le chien assis", "un renard court"};
+
+void ClickInWindow(QWidget* Target) {
+    QWidget* Top = Target->window();
+    const QPoint At = Target->mapTo(Top, Target->rect().center());
+    QWidget* Hit = Top->childAt(At);
+    ASSERT_TRUE(Hit == Target || Target->isAncestorOf(Hit));
+    QTest::mouseClick(Hit, Qt::LeftButton, {}, Hit->mapFrom(Top, At));
+}
+
+class CollocationTest : public TCorpusTest {
+protected:
+    void SetUp() override {
+        TCorpusTest::SetUp();
+        CommonConfig->FrequencyOfHits = 1;
+        Lang(0).LanguageName = "English";
+        Lang(1).LanguageName = "French";
+        for (TFrequencyConfig& F : FrequencyConfigs) F = {1, 0, 100, 2, 5, false, false, true};
+        std::vector<std::string> Texts(2);
+        auto Pair = std::make_unique<TDoubleAlignIndex>();
+        for (size_t I = 0; I < Lines0.size(); ++I) {
+            for (int L = 0; L < 2; ++L) {
+                const std::string& Line = (L == 0 ? Lines0 : Lines1)[I];
+                const auto Start = int32_t(Texts[size_t(L)].size());
+                Texts[size_t(L)] += Line + "\n";
+                (L == 0 ? Pair->Side1 : Pair->Side2).Add(Start, Start + int32_t(Line.size()) + 1, 0);
+            }
+        }
+        AddFile(0, "en.txt", Texts[0]);
+        AddFile(1, "fr.txt", Texts[1]);
+        Align12 = std::make_unique<TDoubleAlignIndexes>();
+        Align12->Add(std::move(Pair));
+        Main.setCentralWidget(Area);
+        Main.resize(1000, 700);
+        Main.show();
+        auto Query = std::make_unique<TConcSearchRec>();
+        Query->Names = Query->Patterns = {"the"};
+        Concordance = NewConcordanceWindow(Area, std::move(Query));
+        ASSERT_NE(Concordance, nullptr);
+        Messenger.OnBroadcast = [this](int Msg, intptr_t WParam, intptr_t LParam) {
+            const QList<QMdiSubWindow*> Subs = Area->subWindowList();
+            for (auto It = Subs.rbegin(); It != Subs.rend(); ++It) {
+                auto* Form = qobject_cast<TAppMessageForm*>((*It)->widget());
+                if (Form && !Form->IsClosing()) Form->HandleAppMessage(Msg, WParam, LParam);
+            }
+        };
+    }
+    void TearDown() override {
+        for (QMdiSubWindow* Sub : Area->subWindowList()) delete Sub;
+        SetPrintDialog(nullptr);
+        TCorpusTest::TearDown();
+    }
+    void ActivateConcordance() {
+        Area->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(Concordance->parentWidget()));
+    }
+    // The count and word of every row at the position whose word column is Col.
+    static std::vector<std::string> Column(QTreeWidget* List, int Col) {
+        std::vector<std::string> Cells;
+        for (int R = 0; R < List->topLevelItemCount(); ++R)
+            Cells.push_back((List->topLevelItem(R)->text(Col - 1) + " " + List->topLevelItem(R)->text(Col))
+                                .toStdString());
+        return Cells;
+    }
+    bool Open(QWidget* Form) {
+        QApplication::processEvents();
+        for (QMdiSubWindow* Sub : Area->subWindowList())
+            if (Sub->widget() == Form && Sub->isVisible()) return true;
+        return false;
+    }
+
+    QMainWindow Main;
+    QMdiArea* Area = new QMdiArea;
+    TTessivorForm* Concordance = nullptr;
+    TRecordingMessenger Messenger;
+};
+
+}  // namespace
+
+TEST_F(CollocationTest, CollocatesByPositionFollowTheirConcordanceWindowAndSettings) {
+    FrequencyConfigs[0].MaximumLines = 3;
+    ActivateConcordance();
+    TCollocationForm* Form = ShowCollocation(Area, 0);
+    ASSERT_NE(Form, nullptr);
+    EXPECT_EQ(Form->windowTitle(), "Frequency Statistics - English - [the]");
+    QTreeWidget* List = Form->List(0);
+    ASSERT_NE(List, nullptr);
+    ASSERT_EQ(List->columnCount(), 12);  // span 2: 2-Left .. 2-Right
+    EXPECT_EQ(List->headerItem()->text(8), "1-Right");
+    EXPECT_TRUE(List->isColumnHidden(6));
+    // At most MaximumLines rows; equal counts by word.
+    EXPECT_EQ(Column(List, 8), (std::vector<std::string>{"2 cat", "2 dog", "1 bird"}));
+    EXPECT_EQ(Column(List, 11), (std::vector<std::string>{"3 ran", "2 sat", "1 flew"}));
+    EXPECT_GT(List->columnWidth(8), 0);
+    EXPECT_LE(List->geometry().right(), Form->width());
+
+    // Copying: one selected row copies every row, the never-seen cells included.
+    QTest::mouseClick(List->viewport(), Qt::LeftButton, {},
+                      List->visualItemRect(List->topLevelItem(0)).center());
+    Form->CopyToClipboard();
+    const QString Copied = QApplication::clipboard()->text();
+    EXPECT_EQ(Copied.count("\r\n"), 3);
+    EXPECT_TRUE(Copied.contains("\t\t2\tcat\t\t3\tran\r\n")) << Copied.toStdString();
+
+    // Asked again it comes to the front; another language or another concordance window is another one.
+    ActivateConcordance();
+    EXPECT_EQ(ShowCollocation(Area, 0), Form);
+    EXPECT_EQ(Area->activeSubWindow()->widget(), Form);
+    ActivateConcordance();
+    TCollocationForm* Both = ShowCollocation(Area, -1);
+    ASSERT_NE(Both, nullptr);
+    ASSERT_NE(Both, Form);
+    EXPECT_EQ(Both->windowTitle(), "Frequency Statistics - All");
+    EXPECT_FALSE(Both->Stacked());
+    ASSERT_NE(Both->Label(1), nullptr);
+    EXPECT_TRUE(Both->Label(1)->text().startsWith("French - ["));
+    ASSERT_NE(Both->List(1), nullptr);
+    EXPECT_EQ(Column(Both->List(0), 8), Column(List, 8));
+
+    // Maximum lines and highlighting leave the windows; a span change of French closes the window of all
+    // languages only; the concordance window's going closes both.
+    for (int Kind : {1, 3}) BroadcastToChildren(CM_COLLOCSETTINGSCHANGED, 0, Kind);
+    BroadcastToChildren(CM_COLLOCSETTINGSCHANGED, 1, 2);
+    EXPECT_TRUE(Open(Form));
+    EXPECT_FALSE(Open(Both));
+    BroadcastToChildren(CM_CONCORDCLOSED, reinterpret_cast<intptr_t>(Form), 0);
+    EXPECT_TRUE(Open(Form));
+    delete Concordance->parentWidget();
+    EXPECT_FALSE(Open(Form));
+}
+
+TEST_F(CollocationTest, SpansAboveTwelveStackAndACancelledBuildShowsNothing) {
+    FrequencyConfigs[0].CollocateSpan = 3;
+    FrequencyConfigs[1].CollocateSpan = 4;
+    TScriptedBackend Backend;
+    Backend.OnProcessMessages = [] {
+        if (ProgressForm && ProgressForm->Caption() == "Creating list...") ProgressForm->Tag = 1;
+    };
+    ActivateConcordance();
+    EXPECT_EQ(ShowCollocation(Area, -1), nullptr);
+    QApplication::processEvents();
+    EXPECT_EQ(Area->subWindowList().size(), 1);
+    EXPECT_TRUE(Backend.Texts().empty());
+
+    Backend.OnProcessMessages = nullptr;
+    ActivateConcordance();
+    TCollocationForm* Form = ShowCollocation(Area, -1);
+    ASSERT_NE(Form, nullptr);
+    EXPECT_TRUE(Form->Stacked());
+    EXPECT_EQ(Form->List(0)->columnCount(), 18);
+    EXPECT_EQ(Form->List(1)->columnCount(), 24);
+    EXPECT_LT(Form->List(0)->geometry().bottom(), Form->List(1)->geometry().top());
+    Form->parentWidget()->resize(700, 500);
+    QApplication::processEvents();
+    EXPECT_NEAR(Form->List(1)->geometry().bottom(), Form->height(), 4);
+}
+
+TEST_F(CollocationTest, AdvancedCollocationCountsSequencesIntoAWordList) {
+    TAdvancedSortColOptions& Record = LanguageConfigs[0]->CollocationSort;
+    InitSortColOptions(Record);
+    Record.Span = true;
+    Record.SpanLength = 2;
+    TWordListForm* List = ShowAdvancedCollocation(Area, Concordance, 0, {});
+    ASSERT_NE(List, nullptr);
+    EXPECT_EQ(List->Mode(), TWordListMode::AdvancedCollocation);
+    EXPECT_EQ(List->windowTitle(), "Advanced Collocation - English - [the] - Span 2");
+    const TWordListItems& Items = List->Grid(0)->Items();
+    ASSERT_GE(Items.Count(), 4);
+    // Both windows of every hit, the left word reaching into the line before; equal counts by word.
+    std::vector<std::string> Top;
+    for (int Row = 1; Row <= 4; ++Row)
+        Top.push_back(Items.GetCellText(0, Row) + " " + Items.GetCellText(2, Row));
+    EXPECT_EQ(Top, (std::vector<std::string>{"2 ran the", "2 sat the", "2 the cat", "2 the dog"}));
+    // Percentages of what was counted.
+    int Total = 0;
+    for (int32_t I = 0; I < Items.Count(); ++I) Total += Items.ItemCount(I);
+    EXPECT_DOUBLE_EQ(Items.Percentage(0), 200.0 / Total);
+
+    // The open list comes to the front whatever is chosen now.
+    EXPECT_EQ(ShowAdvancedCollocation(Area, Concordance, 0, {{sk1R, false}}), List);
+    // Nothing chosen, nothing opened.
+    Record.Span = false;
+    EXPECT_EQ(ShowAdvancedCollocation(Area, Concordance, 1, {}), nullptr);
+    LanguageConfigs[1]->CollocationSort = Record;
+    TWordListForm* Columns = ShowAdvancedCollocation(Area, Concordance, 1, {{sk1R, false}});
+    ASSERT_NE(Columns, nullptr);
+    EXPECT_EQ(Columns->windowTitle().toStdString(), "Advanced Collocation - French - [N/A] - 1R");
+}
+
+// Printing goes to a PDF file through the options dialog's "Printer..."; while it runs the window
+// refuses to close and a closing message waits for the job's end.
+TEST_F(CollocationTest, PrintingAWordListToPdfSurvivesCloseRequests) {
+    TTempDir Dir;
+    const std::string Pdf = Dir.File("list.pdf");
+    int Dialogs = 0;
+    SetPrintDialog([&](QPrinter& Printer) {
+        ++Dialogs;
+        Printer.setOutputFormat(QPrinter::PdfFormat);
+        Printer.setOutputFileName(QString::fromStdString(Pdf));
+        return true;
+    });
+    FrequencyConfigs[0].MaximumLines = 0;
+    TWordListForm* List = ShowWordList(Area, 0, false);
+    ASSERT_NE(List, nullptr);
+    QMdiSubWindow* Sub = qobject_cast<QMdiSubWindow*>(List->parentWidget());
+    const QPointer<TWordListForm> Alive(List);
+    TScriptedBackend Backend;
+    int Pumps = 0;
+    Backend.OnProcessMessages = [&] {
+        if (++Pumps != 2) return;
+        EXPECT_TRUE(PrintingWordList);
+        EXPECT_FALSE(Sub->close());
+        BroadcastToChildren(CM_FREQSETTINGSCHANGED, 0, 1);
+        QApplication::processEvents();
+        EXPECT_TRUE(Alive);
+    };
+    QTimer::singleShot(0, [] {
+        auto* Options = qobject_cast<TConcFreqOutForm*>(QApplication::activeModalWidget());
+        ASSERT_NE(Options, nullptr);
+        EXPECT_EQ(Options->windowTitle(), "Frequency - Print Options");
+        ASSERT_NE(Options->PrinterBtn, nullptr);
+        ClickInWindow(Options->PrinterBtn);
+        ClickInWindow(Options->OkBtn);
+    });
+    List->PrintLists();
+    EXPECT_EQ(Dialogs, 1);
+    EXPECT_GT(Pumps, 2);
+    EXPECT_FALSE(PrintingWordList);
+    const std::string Bytes = ReadWholeFile(Pdf);
+    EXPECT_EQ(Bytes.substr(0, 5), "%PDF-");
+    EXPECT_NE(Bytes.find("/Type /Page"), std::string::npos);
+    QApplication::processEvents();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(Alive);
+}
