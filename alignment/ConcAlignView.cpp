@@ -57,9 +57,8 @@ std::string FileNameOnly(int Language, int File) {
 }
 
 int SectionCount(int Language, int File) {
-    return AlignBoxSideOf(Language, -1, File, 0).Sections
-               ? AlignBoxSideOf(Language, -1, File, 0).Sections->Count()
-               : 0;
+    const TAlignIndex* Sections = AlignBoxSideOf(Language, -1, File, 0).Sections;
+    return Sections ? Sections->Count() : 0;
 }
 
 QWidget* FrameOf(QWidget* Form) {

@@ -1,6 +1,7 @@
 #include "alignment/ConcSectionAlign.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QEvent>
 #include <QLabel>
 #include <QListWidget>
@@ -245,6 +246,15 @@ bool TConcSectionsAlignForm::eventFilter(QObject* Watched, QEvent* Event) {
         return true;
     }
     return TAppMessageForm::eventFilter(Watched, Event);
+}
+
+void TConcSectionsAlignForm::closeEvent(QCloseEvent* Event) {
+    try {
+        SaveFormPlacement(GetIniFileName(), PlacementSection, this, true);
+    } catch (const std::exception&) {
+        // The placement is a convenience: a preferences file that cannot be written keeps the old one.
+    }
+    TAppMessageForm::closeEvent(Event);
 }
 
 void TConcSectionsAlignForm::CloseForGood() {

@@ -61,6 +61,7 @@ public:
 protected:
     bool eventFilter(QObject* Watched, QEvent* Event) override;
     void resizeEvent(QResizeEvent* Event) override;
+    void closeEvent(QCloseEvent* Event) override;
 
 private:
     void SetLabels();

@@ -8,6 +8,9 @@
 // per-shape recall shows it.
 // Reports units aligned per second (source and target sentences together, and source alone) and the
 // bead precision and recall against the generated truth.
+// Also the alignment editor's edits on one section of N paragraphs of three sentences each: an edit
+// near the section's middle with its undo, and the automatic paragraph alignment of a section pair
+// with its undo.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -19,6 +22,7 @@
 #include <tuple>
 #include <vector>
 
+#include "alignment/AlignBoxModel.h"
 #include "alignment/ConcAligner.h"
 
 namespace {
@@ -172,6 +176,58 @@ void BM_AlignParagraphs(benchmark::State& State) {
     State.counters["recall"] = static_cast<double>(Correct) / static_cast<double>(True);
 }
 BENCHMARK(BM_AlignParagraphs)->Arg(1)->Arg(0);
+
+// One section of Paragraphs paragraphs of three sentences of 40 to 120 bytes.
+struct TEditedFile {
+    TAlignIndex Sections, Paragraphs, Sentences;
+    TAlignBoxSide Side() { return {&Sections, &Paragraphs, &Sentences}; }
+    TEditedFile(int Paragraphs, uint32_t Seed) {
+        std::mt19937 Rng(Seed);
+        int32_t Pos = 0;
+        for (int P = 0; P < Paragraphs; ++P) {
+            const int32_t Start = Pos;
+            for (int S = 0; S < 3; ++S) {
+                const int32_t L = std::uniform_int_distribution<int32_t>(40, 120)(Rng);
+                this->Sentences.Add(Pos, Pos + L, L);
+                Pos += L;
+            }
+            this->Paragraphs.Add(Start, Pos, Pos - Start);
+        }
+        Sections.Add(0, Pos, Pos);
+    }
+};
+
+void BM_EditAndUndo(benchmark::State& State) {
+    TEditedFile Src(int(State.range(0)), 1), Tgt(int(State.range(0)), 2);
+    TAlignEditor Editor;
+    Editor.Reset(Src.Side(), Tgt.Side(), 0, 0);
+    const int32_t Row = int32_t(State.range(0) / 2);
+    const TSegment Middle = Src.Paragraphs.GetItem(Row);
+    const TAlignCaret Caret{Middle.Start + 50, Row};
+    for (auto _ : State) {
+        Editor.Split(0, false, Caret, 0);
+        Editor.Undo();
+        Editor.InsertEmpty(0, Caret, 0);
+        Editor.Undo();
+        Editor.Merge(0, false, true, Caret, 0);
+        Editor.Undo();
+        benchmark::DoNotOptimize(BuildAlignBoxRows(Src.Side(), 0).size());
+    }
+    State.counters["edits"] = benchmark::Counter(3.0, benchmark::Counter::kIsIterationInvariantRate);
+}
+BENCHMARK(BM_EditAndUndo)->Arg(2000)->Unit(benchmark::kMicrosecond);
+
+void BM_AutoAlignAndUndo(benchmark::State& State) {
+    const int N = int(State.range(0));
+    TEditedFile Src(N, 3), Tgt(N - N / 50, 4);
+    TAlignEditor Editor;
+    Editor.Reset(Src.Side(), Tgt.Side(), 0, 0);
+    for (auto _ : State) {
+        if (Editor.AlignParagraphsAutomatically(0) != TAlignEditor::aaAligned) State.SkipWithError("refused");
+        Editor.Undo();
+    }
+}
+BENCHMARK(BM_AutoAlignAndUndo)->Arg(700)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -495,6 +495,7 @@ void FinalizeConfigUnit() {
 
 void ResetGlobalsForTest() {
     FreeUnitState();
+    UnreadablePreferencesFile.clear();
     for (auto& Config : LanguageConfigs) Config.reset();
     LanguagesCount = 1;
     FrequencyConfigs = {};

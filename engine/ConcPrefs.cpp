@@ -16,6 +16,7 @@
 #include "platform/WholeFile.h"
 
 const char* const IniFileName = "TESVIRO.INI";
+std::string UnreadablePreferencesFile;
 
 namespace {
 
@@ -94,9 +95,10 @@ std::string GetIniFileNameForRead() {
 std::string GetIniFileNameForWrite() {
     std::string program = ProgramIniFile();
     bool programExists = FileExists(program);
-    if (programExists && CanSaveTo(program)) return program;
+    if (programExists && CanSaveTo(program))
+        return program == UnreadablePreferencesFile ? std::string() : program;
     std::string config = ConfigIniFile();
-    if (config.empty()) return {};
+    if (config.empty() || config == UnreadablePreferencesFile) return {};
     bool usable = programExists ? SeedConfigCopy(program, config) : CanSaveTo(config);
     return usable ? config : std::string();
 }
@@ -934,7 +936,14 @@ bool SavePrefsToFile(const std::string& FileName) {
 }
 
 bool LoadPreferences() {
-    return LoadPrefsFromFile(GetIniFileNameForRead());
+    const std::string name = GetIniFileNameForRead();
+    if (LoadPrefsFromFile(name)) return true;
+    // The options become those of a missing file, and the file is left as it is for the rest of the run:
+    // writing it back would replace the user's settings by these defaults.
+    UnreadablePreferencesFile = name;
+    TIniFile none(name, TIniFile::TOpenMode::StartEmpty);
+    LoadGeneralPrefs(none);
+    return false;
 }
 
 bool SavePreferences() {

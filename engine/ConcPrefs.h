@@ -29,7 +29,7 @@ std::string GetIniFileNameForRead();
 // Where the preferences are written: the program folder's file when it exists and can be saved to;
 // otherwise the config folder's file when it can be (it is created when missing, as a copy of the
 // program folder's file when that one exists, so that the next start reads on from the copy);
-// otherwise "" (nothing is saved).
+// otherwise "" (nothing is saved). Never the file that could not be read (UnreadablePreferencesFile).
 std::string GetIniFileNameForWrite();
 // The write location; window placements use it.
 std::string GetIniFileName();
@@ -42,8 +42,12 @@ bool IniLocationWritable(const std::string& Path);
 // folder read-only. An empty function restores the default.
 void SetIniWritableProbe(std::function<bool(const std::string&)> Probe);
 
-// Reads every setting from the read location. Returns false after showing the error.
+// Reads every setting from the read location. When the file cannot be read: shows the error, gives every
+// setting the value of a missing file, remembers the file in UnreadablePreferencesFile and returns false.
 bool LoadPreferences();
+// The preferences file that could not be read in this run: no write location names it, so it stays as it
+// was (the settings in force are defaults, not the user's). Empty when none.
+extern std::string UnreadablePreferencesFile;
 // Writes every setting to the write location; does nothing and returns false when there is none. Unlike
 // SavePrefsToFile it keeps what the settings do not own: every section other than the settings' own (the
 // window placements, sections it does not know) and the keys WorkspacePath, RecentWorkspaces and

@@ -322,7 +322,7 @@ void TSearch::SearchEntry(TFileRun& Run, int32_t Entry) {
     const TAlignIndex& index = *GetAlignIndex(Query->Language, Run.File);
     const TSegment unit = index.GetItem(Entry);
     if (unit.End < unit.Start) return;
-    int32_t end = std::min(unit.End + 1, Run.FileSize);
+    int32_t end = OffsetWithin(unit.End, 1, 0, Run.FileSize);
     if (Entry + 1 < index.Count()) {
         const int32_t next = index.GetItem(Entry + 1).Start;
         if (next >= unit.Start) end = std::min(end, next);
@@ -548,8 +548,8 @@ void SetSlot(TConcordItem& Item, int Slot, std::string_view Word, const TBufStre
 // dearest part of reporting a hit.
 void BuildKwicLine(TBufStream& Reader, int32_t Start, int32_t End, TConcordItem& Item, uint8_t Syntax) {
     const int32_t fileSize = Reader.GetSourceSize();
-    const int32_t leftFrom = std::max(0, Start - 255);
-    const int32_t rightTo = std::min(End + 255, fileSize);
+    const int32_t leftFrom = OffsetWithin(Start, -255, 0, fileSize);
+    const int32_t rightTo = OffsetWithin(End, 255, 0, fileSize);
     const bool together = rightTo - leftFrom <= TBufStream::BufferSize;
     Reader.ValidateBuffer(leftFrom, together ? rightTo : std::min(Start + 1, fileSize));
     Reader.SetPosition(Start);

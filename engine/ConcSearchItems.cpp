@@ -332,14 +332,14 @@ int32_t TLineBuilder::WalkForward(int32_t E, int32_t Limit) {
 
 // A Characters context never reaches beyond the window either, so that a side keeps within it.
 int32_t TLineBuilder::FindContextStart(int32_t S) {
-    const int32_t Limit = std::max(S - ContextWindow, 0);
-    if (A.ContextType == ctxCharacters) return FChars.Align(std::max(S - A.Size, Limit), true);
+    const int32_t Limit = OffsetWithin(S, -int64_t(ContextWindow), 0, S);
+    if (A.ContextType == ctxCharacters) return FChars.Align(OffsetWithin(S, -int64_t(A.Size), Limit, S), true);
     return FChars.Align(WalkBack(S, Limit), true);
 }
 
 int32_t TLineBuilder::FindContextEnd(int32_t E) {
-    const int32_t Limit = std::min(E + ContextWindow, FFileSize);
-    if (A.ContextType == ctxCharacters) return FChars.Align(std::min(E + A.Size, Limit), false);
+    const int32_t Limit = OffsetWithin(E, ContextWindow, E, FFileSize);
+    if (A.ContextType == ctxCharacters) return FChars.Align(OffsetWithin(E, A.Size, E, Limit), false);
     return FChars.Align(WalkForward(E, Limit), false);
 }
 
@@ -565,11 +565,11 @@ std::string ReadContextWindow(int32_t Language, TBufStream& Reader, int32_t HitS
                               const TCharTypes& VisibleTypes, int32_t HitEnd, TSVFormatArray& Runs) {
     const TConcordConfig& Config = LangConfig(Language);
     const TCharBoundaries Chars(Language, Reader.Source());
-    const int32_t Reach = 512 * BigContextSize;
+    const int64_t Reach = 512 * int64_t(BigContextSize);
     const int32_t Size = Reader.GetSourceSize();
-    const int32_t From = Chars.Align(std::max(HitStart - Reach - 512, 0), true);
-    const int32_t KeepFrom = Chars.Align(std::max(HitStart - Reach, 0), true);
-    const int32_t To = Chars.Align(std::min(HitEnd + Reach, Size), false);
+    const int32_t From = Chars.Align(OffsetWithin(HitStart, -Reach - 512, 0, Size), true);
+    const int32_t KeepFrom = Chars.Align(OffsetWithin(HitStart, -Reach, 0, Size), true);
+    const int32_t To = Chars.Align(OffsetWithin(HitEnd, Reach, 0, Size), false);
 
     std::string Text;
     int32_t HitFirst = -1;

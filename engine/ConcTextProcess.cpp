@@ -429,9 +429,10 @@ std::string MakeTempFileName(const std::string& Prefix) {
 }
 
 bool IsTextFile(const std::string& FileName) {
-    // A FIFO or a device is no file that cannot be opened: it is never opened for a blocking read.
+    // A FIFO or a device is never text (and never opened for a blocking read); a file that cannot be
+    // opened is let through, for the open to say why.
     const int Handle = platform::OpenRegularFileForReading(FileName);
-    if (Handle < 0) return true;
+    if (Handle < 0) return errno != EINVAL;
     char Head[256];
     ssize_t Got;
     do Got = ::read(Handle, Head, sizeof Head);

@@ -133,7 +133,8 @@ std::string StripTagDelimiters(std::string_view S);
 std::string MakeTempFileName(const std::string& Prefix);
 // Whether the file looks like text: fewer than 5 of its first 256 bytes are control bytes (0 to 8, 11,
 // 14 to 31, 127 and 255; tab, line feed, form feed and carriage return are text). Also True when the
-// file cannot be opened, is no regular file (a FIFO or device is not waited on) or is empty.
+// file cannot be opened (its open says why later) or is empty; False for anything but a regular file (a
+// FIFO or device is not waited on).
 bool IsTextFile(const std::string& FileName);
 // A file name fit for saving: a folder part is made absolute, the characters " * / : < > ? \ | are
 // removed from the name part, and a name without extension (a trailing dot is dropped first) gets

@@ -241,6 +241,13 @@ int AddToHistory(std::vector<std::string>& Items, std::string& Text);
 // Maximum, so a negative entry becomes Maximum.
 int32_t ClampedEditValue(const std::string& Text, int32_t Default, int32_t Minimum, int32_t Maximum);
 
+// Offset + Delta kept within Low..High, added in 64 bits: a context bound near the end of a file of almost
+// 2 GiB would wrap around in 32.
+constexpr int32_t OffsetWithin(int64_t Offset, int64_t Delta, int32_t Low, int32_t High) {
+    const int64_t Sum = Offset + Delta;
+    return static_cast<int32_t>(Sum < Low ? Low : Sum > High ? High : Sum);
+}
+
 // The key a numeric edit keeps: the blank and control keys pass, digits pass, DecimalSeparator passes
 // when AllowDecimal; every other key becomes 0 (swallowed).
 char32_t FilterNumericKey(char32_t Key, bool AllowDecimal, char32_t DecimalSeparator);

@@ -17,6 +17,10 @@ namespace {
     throw EConcError("Unable to open file: " + FileName + ".");
 }
 
+[[noreturn]] void RaiseTooLarge(const std::string& FileName) {
+    throw EConcError(CorpusFileTooLargeText(FileName));
+}
+
 int AccessFlags(uint16_t Mode) {
     switch (Mode & 0x0003) {
         case fmOpenWrite:
@@ -28,20 +32,24 @@ int AccessFlags(uint16_t Mode) {
     }
 }
 
-// Opens FileName and measures it; raises the open error when that fails or when the file is too
-// large for 32-bit offsets. Sharing bits have no POSIX counterpart and are not enforced.
+// Opens FileName and measures it; raises the open error when that fails, when the name is not a regular
+// file (opened without waiting, so that a FIFO cannot block the program) or when the file is too large
+// for 32-bit offsets. Sharing bits have no POSIX counterpart and are not enforced.
 int OpenMeasured(const std::string& FileName, uint16_t Mode, int32_t* Size) {
     int handle;
     do {
-        handle = ::open(FileName.c_str(), AccessFlags(Mode) | O_CLOEXEC);
+        handle = ::open(FileName.c_str(), AccessFlags(Mode) | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     } while (handle < 0 && errno == EINTR);
     if (handle < 0) RaiseOpenError(FileName);
     struct stat info {};
-    if (::fstat(handle, &info) != 0 || !S_ISREG(info.st_mode) ||
-        info.st_size > std::numeric_limits<int32_t>::max()) {
+    const bool regular = ::fstat(handle, &info) == 0 && S_ISREG(info.st_mode);
+    if (!regular || info.st_size > MaxCorpusFileSize) {
         ::close(handle);
+        if (regular) RaiseTooLarge(FileName);
         RaiseOpenError(FileName);
     }
+    const int flags = ::fcntl(handle, F_GETFL);
+    if (flags >= 0) ::fcntl(handle, F_SETFL, flags & ~O_NONBLOCK);
     if (Size) *Size = static_cast<int32_t>(info.st_size);
     return handle;
 }
@@ -55,6 +63,17 @@ int32_t NewPosition(int32_t Offset, int Origin, int32_t Current, int32_t Size) {
 }
 
 }  // namespace
+
+std::string CorpusFileTooLargeText(const std::string& FileName) {
+    return "Unable to open file: " + FileName +
+           ". The file is too large: a corpus file may hold at most 2,147,483,647 bytes.";
+}
+
+void CheckCorpusFileSize(const std::string& FileName) {
+    struct stat info {};
+    if (::stat(FileName.c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_size > MaxCorpusFileSize)
+        RaiseTooLarge(FileName);
+}
 
 int32_t TSynchroStream::ReadAt(void* Buffer, int32_t Count, int32_t& Position) {
     std::lock_guard<std::recursive_mutex> guard(FLock);

@@ -59,7 +59,17 @@ protected:
     mutable std::recursive_mutex FLock;
 };
 
+// The largest corpus file: every offset of the program is 32-bit.
+inline constexpr int64_t MaxCorpusFileSize = 2147483647;
+// "Unable to open file: <name>." with the reason that the file exceeds MaxCorpusFileSize.
+std::string CorpusFileTooLargeText(const std::string& FileName);
+// Raises EConcError with CorpusFileTooLargeText when FileName is a regular file larger than
+// MaxCorpusFileSize, so that nothing (a conversion, a copy) starts on it; anything else passes.
+void CheckCorpusFileSize(const std::string& FileName);
+
 // A stream over an open file. The size is taken once at opening and kept, even when the file grows.
+// Opening refuses, with "Unable to open file: <name>.", anything but a regular file (without waiting on a
+// FIFO), and a file larger than MaxCorpusFileSize with the reason.
 class TFileSynchroStream : public TSynchroStream {
 public:
     // Opens FileName with Mode (fmOpenRead | fmShareDenyWrite for corpus files). Raises EConcError

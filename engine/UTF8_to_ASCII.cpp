@@ -123,6 +123,13 @@ void NoteCopyMade(const std::string& Copy);
 // Makes the 8-bit copy of FileName for Language under the "Converting..." window. Returns the copy's
 // path, or "" when the conversion was cancelled or failed (a failure is shown; nothing is left).
 std::string MakeConvertedCopy(const std::string& FileName, int32_t Language) {
+    // Said before anything is written: a copy of a file that cannot be read would be refused afterwards.
+    try {
+        CheckCorpusFileSize(FileName);
+    } catch (const EConcError& E) {
+        ShowError(E.what());
+        return {};
+    }
     const std::string CopyName = MakeAsciiCopyName(FileName, WorkspaceFileName);
     if (CopyName.empty()) {
         ShowError("Can't create a converted copy of " + FileName + ".");

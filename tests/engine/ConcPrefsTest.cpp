@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <random>
 #include <tuple>
 
@@ -15,6 +16,7 @@
 #include "platform/IniFiles.h"
 #include "platform/Nls.h"
 #include "platform/Paths.h"
+#include "platform/WholeFile.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -1053,6 +1055,37 @@ std::string HostileNumber(std::mt19937& Random) {
 }
 
 }  // namespace
+
+// A file over the whole-file limit could not be read: every option kept its bare value (no hit limit, no
+// wildcards, no tag characters) and the exit wrote those over the user's file.
+TEST_F(ConcPrefsTest, AFileThatCannotBeReadGivesTheDefaultsAndIsLeftAsItWas) {
+    const std::string Path = ConfigIni();
+    { std::ofstream(Path, std::ios::binary) << "[ConcordanceConfiguration]\r\nMaximumHits=7\r\n"; }
+    ASSERT_EQ(::truncate(Path.c_str(), static_cast<off_t>(platform::MaxWholeFileSize + 1)), 0);
+    struct stat Before {};
+    ASSERT_EQ(::stat(Path.c_str(), &Before), 0);
+    EXPECT_FALSE(LoadPreferences());
+    EXPECT_EQ(Messages.Texts(),
+              std::vector<std::string>{"Could not read from configuration file " + Path + "!"});
+    EXPECT_EQ(CommonConfig->MaximumHits, 500);
+    EXPECT_EQ(CommonConfig->WildCard0orMore, '*');
+    EXPECT_EQ(CommonConfig->TagStart, '<');
+    EXPECT_EQ(GetIniFileNameForWrite(), "");
+    EXPECT_FALSE(SavePreferences());
+    SaveWorkspacePath();
+    SaveSaveOnExit();
+    FinalizeConfigUnit();
+    struct stat After {};
+    ASSERT_EQ(::stat(Path.c_str(), &After), 0);
+    EXPECT_EQ(After.st_size, Before.st_size);
+    EXPECT_EQ(After.st_mtim.tv_sec, Before.st_mtim.tv_sec);
+    EXPECT_EQ(After.st_mtim.tv_nsec, Before.st_mtim.tv_nsec);
+    std::ifstream In(Path, std::ios::binary);
+    const std::string Written = "[ConcordanceConfiguration]\r\nMaximumHits=7\r\n";
+    std::string First(Written.size(), '\0');
+    In.read(First.data(), static_cast<std::streamsize>(First.size()));
+    EXPECT_EQ(First, Written);
+}
 
 TEST_F(ConcPrefsTest, HostileFilesNeitherHangNorCrashAndLeaveEveryValueInRange) {
     ::alarm(60);

@@ -3,6 +3,7 @@
 // the query description.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <random>
 #include <set>
 #include <thread>
@@ -15,6 +16,7 @@
 #include "engine/ConcTextProcess.h"
 #include "engine/ConcUtils.h"
 #include "engine/RegExp3.h"
+#include "engine/SynStream.h"
 #include "tests/engine/ConcCorpusTestSupport.h"
 
 namespace {
@@ -473,6 +475,32 @@ TEST_F(SearchTest, HitTextsAndTheWordsAround) {
     EXPECT_EQ(HitTexts(Run(Query("end\\s+x", 1))), Strings{}) << "no hit";
     File("the end\r\n\r\nx");
     EXPECT_EQ(HitTexts(Run(Query("end x", 1))), Strings{"end x"});
+}
+
+// Within 255 bytes of the largest file size the right context's bound wrapped around to a negative offset
+// and the search ended with an internal error. The file is sparse: it takes no room on the disk.
+TEST_F(SearchTest, HitsAtTheEndOfTheLargestFileKeepTheirContext) {
+    const std::string Tail = " first second needle tail end";
+    const std::string Path = Dir.File("largest.txt");
+    {
+        std::ofstream Out(Path, std::ios::binary);
+        Out.seekp(0x7FFFFFFFLL - static_cast<int64_t>(Tail.size()));
+        Out << Tail;
+    }
+    TNamedItem<TCorpusFileRecord> Entry;
+    Entry.Name = Entry.Object.CopyName = Path;
+    const int f =
+        Lang(0).AddFile(std::move(Entry), std::make_unique<TFileSynchroStream>(Path, fmOpenRead), nullptr);
+    while (Align12->Count() <= f) Align12->Add(std::make_unique<TDoubleAlignIndex>());
+    const int32_t Size = 0x7FFFFFFF, From = Size - 300;
+    Align12->GetItem(f)->Side1.Add(From, Size, Size - From);
+    const auto Hits = Run(Query("needle"));
+    ASSERT_EQ(Hits.size(), 1u);
+    EXPECT_EQ(Hits[0].Start, Size - static_cast<int32_t>(Tail.size() - Tail.find("needle")));
+    EXPECT_EQ(Items.back()->Texts[4], "second");
+    EXPECT_EQ(Items.back()->Texts[5], "tail");
+    EXPECT_EQ(Items.back()->Texts[6], "end");
+    EXPECT_EQ(HitTexts(Run(Query("end"))), Strings{"end"});
 }
 
 // A hit of a regular expression is its match with word tags as without; a word query's hit begins at

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "engine/ConcErrors.h"
+#include "engine/ConcTextProcess.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -86,10 +88,27 @@ TEST(FileSynchroStream, FilesOf2GiBOrMoreAreRefused) {
     // Sparse: no disk space is used.
     ASSERT_EQ(::ftruncate(handle, 0x80000000LL), 0);
     ::close(handle);
-    EXPECT_EQ(ExpectOpenError(path), "Unable to open file: " + path + ".");
+    // The message says why: the name alone sent the user looking for a missing or locked file.
+    EXPECT_EQ(ExpectOpenError(path), CorpusFileTooLargeText(path));
+    EXPECT_NE(CorpusFileTooLargeText(path).find("too large"), std::string::npos);
+    EXPECT_THROW(CheckCorpusFileSize(path), EConcError);
     ASSERT_EQ(::truncate(path.c_str(), 0x7FFFFFFFLL), 0);
+    EXPECT_NO_THROW(CheckCorpusFileSize(path));
     TFileSynchroStream largest(path, fmOpenRead);
     EXPECT_EQ(largest.GetSize(), 0x7FFFFFFF);
+}
+
+// Opening a FIFO for reading waits for a writer: the program hung at OK of the loading dialog.
+TEST(FileSynchroStream, AFifoIsRefusedAtOnceAndIsNoTextFile) {
+    ::alarm(30);  // a hang fails the test instead of the whole run
+    TTempDir dir;
+    const std::string fifo = dir.File("pipe.txt");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(ExpectOpenError(fifo), "Unable to open file: " + fifo + ".");
+    EXPECT_FALSE(IsTextFile(fifo));
+    EXPECT_TRUE(IsTextFile(dir.File("missing.txt")));  // its open says why later
+    EXPECT_TRUE(IsTextFile(dir.Write("plain.txt", "Some words.\r\n")));
+    ::alarm(0);
 }
 
 TEST(FileSynchroStream, ReopenMovesOntoTheCopyAndAFailureKeepsTheOldFile) {

@@ -1,6 +1,8 @@
+#include "engine/SynStream.h"
 #include "engine/UTF8_to_ASCII.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -124,6 +126,20 @@ TEST_F(Utf8Test, FailuresLeaveNoCopyAndAreReportedOnce) {
     Big += Bytes({0xC3, 0x28});
     EXPECT_THROW(ConvertUTF8File(Dir.Write("bad.txt", Big), Dest, 1252, nullptr), EConvertError);
     EXPECT_FALSE(fs::exists(Dest));
+}
+
+// A UTF-8 file of 2 GiB was converted whole (3 GB written) before the copy was refused under the copy's
+// name; the size is now said first, naming the user's file, and nothing is written.
+TEST_F(Utf8Test, AFileTooLargeIsRefusedByItsOwnNameBeforeAnyConversion) {
+    Lang(0);
+    const std::string Huge = Dir.File("huge.txt");
+    { std::ofstream(Huge) << "x"; }
+    ASSERT_EQ(::truncate(Huge.c_str(), 0x80000000LL), 0);
+    const auto Before = std::distance(fs::directory_iterator(Dir.Path()), fs::directory_iterator());
+    EXPECT_FALSE(ConvertCorpusFile(Huge, "", true, 0));
+    EXPECT_EQ(Backend.Texts(), std::vector<std::string>{CorpusFileTooLargeText(Huge)});
+    EXPECT_EQ(std::distance(fs::directory_iterator(Dir.Path()), fs::directory_iterator()), Before);
+    EXPECT_TRUE(LanguageConfigs[0]->Files.empty());
 }
 
 TEST_F(Utf8Test, CancelDeletesTheCopy) {
