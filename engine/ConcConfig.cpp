@@ -347,6 +347,11 @@ bool TConcordConfig::FileListsConsistent() const {
     return std::all_of(Counts.begin(), Counts.end(), [&](size_t C) { return C == Counts[0]; });
 }
 
+std::string LanguageNameOf(int Language) {
+    if (Language < 0 || Language >= MaxLanguages || !LanguageConfigs[size_t(Language)]) return {};
+    return LanguageConfigs[size_t(Language)]->GetLanguageName();
+}
+
 int32_t TotalCorpusSize(int Language) {
     constexpr int32_t Unknown = std::numeric_limits<int32_t>::max();
     if (Language < 0 || Language >= MaxLanguages || !LanguageConfigs[Language]) return 0;

@@ -385,6 +385,8 @@ extern bool SavingWordList, PrintingWordList;
 // The sum of the sizes of the language's open streams; 2147483647 when one of them reports that size
 // (unknown) or when the sum exceeds it; 0 for a language that does not exist.
 int32_t TotalCorpusSize(int Language);
+// The name of corpus language Language; empty for a language that does not exist.
+std::string LanguageNameOf(int Language);
 
 // Frees every tracked tag.
 void ClearWatchedTags();

@@ -41,6 +41,8 @@
 #include "shell/ConcAbout.h"
 #include "shell/ConcPOSTags.h"
 #include "shell/ConcParaLoad.h"
+#include "shell/ConcParallelFiles.h"
+#include "shell/ConcView.h"
 #include "shell/ConcRecentWorkspaces.h"
 #include "shell/ConcTagConfig.h"
 #include "shell/ConcWorkOptions.h"
@@ -56,6 +58,12 @@ void InstallMainFormHooks() {
     MainFormHooks.EnsureAlignIndexLists = [] { EnsureAlignIndexLists(); };
     RegisterAlignmentRun();
     MainFormHooks.AlignmentWindowsOpen = [] { return AlignmentWindowsOpen(); };
+    MainFormHooks.ShowCorpusText = [](TConcMainForm& Form, const std::string& FileName, int Language) {
+        ShowCorpusText(Form.MdiArea(), FileName, Language);
+    };
+    MainFormHooks.IsCorpusViewOf = [](QWidget* Child, int Language, const std::string& FileName) {
+        return IsCorpusViewOf(Child, Language, FileName);
+    };
     MainFormHooks.IsConcordanceWindow = [](QWidget* Child) {
         return qobject_cast<TTessivorForm*>(Child) != nullptr;
     };
@@ -360,7 +368,9 @@ void TConcMainForm::CreateActions() {
         return action;
     };
     LoadCorpusFileAction = make("&Load Corpus File(s)...", QKeySequence("Ctrl+L"));
-    ViewCorpusFileAction = make("&Align Corpus Files...", QKeySequence("Ctrl+V"));
+    // The menu shows the command by what it opens; the action keeps its own name for lists of commands.
+    ViewCorpusFileAction = make("&View Corpus Alignment...", QKeySequence("Ctrl+V"));
+    ViewCorpusFileAction->setIconText("&Align Corpus Files...");
     UnloadCorpusAction = make("U&nload Corpus");
     AlignCorpusAction = make("Align Corpus");
     OpenWorkspaceAction = make("Open &Workspace...", QKeySequence("Ctrl+O"));
@@ -388,6 +398,7 @@ void TConcMainForm::CreateActions() {
     AboutAction = make("About Tessivor...");
 
     connect(LoadCorpusFileAction, &QAction::triggered, this, &TConcMainForm::LoadCorpus);
+    connect(ViewCorpusFileAction, &QAction::triggered, this, [this] { SelectFilesToView(FMdiArea); });
     connect(UnloadCorpusAction, &QAction::triggered, this, &TConcMainForm::UnloadCorpus);
     connect(CollectTagsAction, &QAction::triggered, this, &TConcMainForm::ScanCorpus);
     connect(NormalTagsAction, &QAction::triggered, this, &TConcMainForm::NormalTags);
@@ -513,7 +524,7 @@ void TConcMainForm::ArrangeIcons() {
 // would pretend to work. The other commands join the bar together with their handlers.
 void TConcMainForm::CreateMenus() {
     FileMenu = menuBar()->addMenu("&File");
-    FileMenu->addActions({LoadCorpusFileAction, UnloadCorpusAction});
+    FileMenu->addActions({LoadCorpusFileAction, ViewCorpusFileAction, UnloadCorpusAction});
     FileMenu->addSeparator();
     FileMenu->addActions({OpenWorkspaceAction, SaveWorkspaceAction, SaveWorkspaceAsAction, SaveOnExitAction,
                           RecentWorkspacesAction});

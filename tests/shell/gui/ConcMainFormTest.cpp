@@ -30,7 +30,6 @@
 #include "engine/ConcErrors.h"
 #include "engine/ConcIndex.h"
 #include "engine/ConcPrefs.h"
-#include "controls/zynStackTrace.h"
 #include "results/ConcFreqOptions.h"
 #include "results/ConcWordListForm.h"
 #include "shell/ConcMain.h"
@@ -747,25 +746,28 @@ TEST_F(MainFormTest, TheMenuBarHoldsOnlyCommandsThatAreCarriedOut) {
     QList<QAction*> frequency;
     for (QAction* a : form.FrequencyMenu->actions())
         if (!a->isSeparator()) frequency << a;
-    EXPECT_EQ(frequency,
-              (QList<QAction*>{form.CollocateFrequencyDataMenu->menuAction(), form.FrequencyOrderMenu->menuAction(),
-                               form.AlphabeticalOrderMenu->menuAction(), form.FrequencyOptionsAction,
-                               form.FrequencyCopyToCB, form.FrequencySaveAction, form.FrequencyPrintAction}));
+    EXPECT_EQ(
+        frequency,
+        (QList<QAction*>{form.CollocateFrequencyDataMenu->menuAction(), form.FrequencyOrderMenu->menuAction(),
+                         form.AlphabeticalOrderMenu->menuAction(), form.FrequencyOptionsAction,
+                         form.FrequencyCopyToCB, form.FrequencySaveAction, form.FrequencyPrintAction}));
     QList<QAction*> file;
     for (QAction* a : form.FileMenu->actions())
         if (!a->isSeparator()) file << a;
     EXPECT_EQ(file,
-              (QList<QAction*>{form.LoadCorpusFileAction, form.UnloadCorpusAction, form.OpenWorkspaceAction,
-                               form.SaveWorkspaceAction, form.SaveWorkspaceAsAction, form.SaveOnExitAction,
-                               form.RecentWorkspacesAction, form.TagsSettingsMenu->menuAction(),
-                               form.CollectTagsAction, form.AlignCorpusAction,
-                               form.ExitAction}));
+              (QList<QAction*>{form.LoadCorpusFileAction, form.ViewCorpusFileAction, form.UnloadCorpusAction,
+                               form.OpenWorkspaceAction, form.SaveWorkspaceAction, form.SaveWorkspaceAsAction,
+                               form.SaveOnExitAction, form.RecentWorkspacesAction,
+                               form.TagsSettingsMenu->menuAction(), form.CollectTagsAction,
+                               form.AlignCorpusAction, form.ExitAction}));
     EXPECT_EQ(form.SearchMenu->actions(),
               (QList<QAction*>{form.SearchAction, form.AdvancedSearchAction, form.ParallelSearchAction,
                                form.SearchOptionsAction}));
     EXPECT_EQ(form.SearchAction->shortcut(), QKeySequence("Ctrl+S"));
     EXPECT_EQ(form.ParallelSearchAction->shortcut(), QKeySequence("Ctrl+R"));
     EXPECT_EQ(form.LoadCorpusFileAction->shortcut(), QKeySequence("Ctrl+L"));
+    EXPECT_EQ(form.ViewCorpusFileAction->text(), "&View Corpus Alignment...");
+    EXPECT_EQ(form.ViewCorpusFileAction->shortcut(), QKeySequence("Ctrl+V"));
 }
 
 TEST_F(MainFormTest, FrequencySubmenusListTheLanguagesAndTheOptionsFollowTheFocusedGrid) {
