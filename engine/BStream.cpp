@@ -582,11 +582,17 @@ bool TBufStream::ShortLeadIn(int32_t From, int32_t Start, unsigned char& Previou
     if (FDoubleByte || FTags.WordTagMode != 0) return false;
     constexpr int32_t look = 128;
     const int32_t from = std::max(From, Start - look);
-    char bytes[look];
-    int32_t position = from;
-    const int32_t got = FSource.ReadAt(bytes, Start - from, position);
-    if (got != Start - from) return false;
-    BlankZeroBytes(bytes, got);
+    char copy[look];
+    const char* bytes = copy;
+    const int32_t got = Start - from;
+    // A window placed at Start keeps bytes behind it: most hits need no read of their own.
+    if (FWindowOffset >= 0 && from >= FWindowOffset && Start <= FWindowOffset + FCount) {
+        bytes = FBuffer.get() + (from - FWindowOffset);
+    } else {
+        int32_t position = from;
+        if (FSource.ReadAt(copy, got, position) != got) return false;
+        BlankZeroBytes(copy, got);
+    }
     int32_t stop = -1;
     for (int32_t i = got - 1; i >= 0 && stop < 0; --i) {
         const auto c = static_cast<unsigned char>(bytes[i]);
