@@ -243,7 +243,7 @@ std::string TAlignBox::UnitText(int Side, int32_t Small) {
     return Text;
 }
 
-const TAlignBox::TItemLayout& TAlignBox::Layout(int Side, int Row) {
+TAlignBox::TItemLayout& TAlignBox::Layout(int Side, int Row) {
     const int Width = std::max(1, PaneRect(Side).width() - 1);
     if (FLayoutWidth[size_t(Side)] != Width) {
         FLayouts[size_t(Side)].clear();
@@ -525,7 +525,7 @@ void TAlignBox::PaintRows(QPainter& Painter) {
         for (int S = 0; S < 2; ++S) {
             const QRect Pane = PaneRect(S);
             const int Lh = LineHeight(S);
-            TItemLayout& Item = const_cast<TItemLayout&>(Layout(S, Row));
+            TItemLayout& Item = Layout(S, Row);
             int Line = 0, Yy = Y;
             for (size_t K = 0; K < Item.Units.size(); ++K) {
                 TUnitLayout& U = Item.Units[K];

@@ -105,7 +105,8 @@ private:
 
     class TBusy;
     TAlignBoxSide SideIndexes(int Side) const;
-    const TItemLayout& Layout(int Side, int Row);
+    // The wrapped lines of Row on Side, laid out when not cached; painting stores the lines' rectangles.
+    TItemLayout& Layout(int Side, int Row);
     int LineHeight(int Side) const;
     int RowLines(int Side, int Row);
     // Height in pixels of Row from line From on: the taller of the two items.

@@ -1,6 +1,10 @@
 #include "controls/Msg.h"
 
 #include <cstdio>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <new>
 
 namespace {
 
@@ -73,6 +77,37 @@ int MsgDlg(const std::string& Msg, TMsgDlgType Type, TMsgDlgButtons Buttons, int
 
 int ShowError(const std::string& Msg) {
     return MsgDlg(Msg, mtError, MsgButton(mbOK), 0, mbOK);
+}
+
+namespace {
+constexpr size_t EmergencyReserveSize = 4u << 20;
+std::mutex ReserveLock;
+std::unique_ptr<char[]> EmergencyReserve;
+}  // namespace
+
+void ReserveEmergencyMemory() {
+    std::lock_guard<std::mutex> Guard(ReserveLock);
+    if (EmergencyReserve) return;
+    EmergencyReserve.reset(new (std::nothrow) char[EmergencyReserveSize]);
+    // Touch every page, so that the block is really the process's and not just promised.
+    if (EmergencyReserve) std::memset(EmergencyReserve.get(), 0, EmergencyReserveSize);
+}
+
+void ShowOutOfMemory(const char* Text) {
+    {
+        std::lock_guard<std::mutex> Guard(ReserveLock);
+        EmergencyReserve.reset();
+    }
+    try {
+        ShowError(Text);
+    } catch (...) {
+        std::fputs(Text, stderr);
+        std::fputc('\n', stderr);
+    }
+    try {
+        ReserveEmergencyMemory();
+    } catch (...) {
+    }
 }
 
 int ShowWarning(const std::string& Msg) {

@@ -78,6 +78,18 @@ void SetMessageBackend(IMessageBackend* Backend);
 IMessageBackend* GetMessageBackend();
 
 int ShowError(const std::string& Msg);
+
+// What is said when memory ran out during a search: the lines found so far stay in the window.
+inline constexpr const char* SearchOutOfMemoryText =
+    "There is not enough memory for more lines: the search was stopped, and the lines found so far are kept.";
+// What is said when memory ran out elsewhere.
+inline constexpr const char* OutOfMemoryText = "There is not enough memory to complete the operation.";
+// Holds back a block of memory (a few megabytes, once) for ShowOutOfMemory: a message box needs memory
+// of its own, and when memory has run out there is none left to build one.
+void ReserveEmergencyMemory();
+// Releases that block, shows Text (a fixed text: nothing is formatted) with ShowError, then holds a block
+// back again where it can. Never raises: when even the box cannot be shown, Text goes to stderr.
+void ShowOutOfMemory(const char* Text);
 int ShowWarning(const std::string& Msg);
 int ShowInfo(const std::string& Msg);
 // Yes/No warning; true on Yes. The focus is on Yes when DefaultYes, else on No.

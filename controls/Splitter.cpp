@@ -193,9 +193,12 @@ void TCommonSplitter::ShowDragLine(QPoint Global) {
 }
 
 bool TCommonSplitter::eventFilter(QObject* Watched, QEvent* Event) {
-    if (Watched != FBar) return QFrame::eventFilter(Watched, Event);
+    const QEvent::Type Type = Event->type();
+    if (Watched != FBar ||
+        (Type != QEvent::MouseButtonPress && Type != QEvent::MouseMove && Type != QEvent::MouseButtonRelease))
+        return QFrame::eventFilter(Watched, Event);
     auto* Mouse = static_cast<QMouseEvent*>(Event);
-    switch (Event->type()) {
+    switch (Type) {
         case QEvent::MouseButtonPress:
             if (Mouse->button() != Qt::LeftButton) break;
             FDragging = true;

@@ -333,7 +333,8 @@ int32_t TLineBuilder::WalkForward(int32_t E, int32_t Limit) {
 // A Characters context never reaches beyond the window either, so that a side keeps within it.
 int32_t TLineBuilder::FindContextStart(int32_t S) {
     const int32_t Limit = OffsetWithin(S, -int64_t(ContextWindow), 0, S);
-    if (A.ContextType == ctxCharacters) return FChars.Align(OffsetWithin(S, -int64_t(A.Size), Limit, S), true);
+    if (A.ContextType == ctxCharacters)
+        return FChars.Align(OffsetWithin(S, -int64_t(A.Size), Limit, S), true);
     return FChars.Align(WalkBack(S, Limit), true);
 }
 
@@ -434,7 +435,8 @@ std::string TLineBuilder::Build() {
     const bool Aligned = A.AlignedStart >= 0 && A.AlignedEnd >= 0;
     if (Ranges.empty()) {
         TSideText Passage;
-        if (A.ContextType == ctxSegment && Aligned) ReadClippedText(A.AlignedStart, PassageEnd(), PassageClip, Passage);
+        if (A.ContextType == ctxSegment && Aligned)
+            ReadClippedText(A.AlignedStart, PassageEnd(), PassageClip, Passage);
         return std::move(Passage.Text);
     }
 
@@ -654,6 +656,14 @@ int32_t TConcordItems::Add(std::unique_ptr<TConcordItem> Item) {
         RankItemCollocates(Added);
     }
     return Count() - 1;
+}
+
+void TConcordItems::ReserveRow() {
+    if (FItems.size() == FItems.capacity()) FItems.reserve(std::max<size_t>(64, FItems.capacity() * 2));
+}
+
+void TConcordItems::DropLastRow() noexcept {
+    if (!FItems.empty()) FItems.pop_back();
 }
 
 std::string TConcordItems::GetLineText(int32_t I) {

@@ -265,6 +265,10 @@ public:
     // highlighting on, the item's collocates are counted and ranked at once; earlier rows keep their
     // ranks.
     int32_t Add(std::unique_ptr<TConcordItem> Item);
+    // Makes room for one more row, so that the next Add cannot fail for the list's own storage.
+    void ReserveRow();
+    // Frees the last row (taking back an Add of rows that must be added together). Never raises.
+    void DropLastRow() noexcept;
 
     // The display line of row I (its runs go to the item's Runs): the context of the display record,
     // collocates shaded while highlighting is on, hits and collocates concealed as the record says.

@@ -55,7 +55,6 @@ void ReadThreshold(const QLineEdit* Edit, double& Value) {
     if (Ok && std::isfinite(Read) && Read >= 0) Value = Read;
 }
 
-
 }  // namespace
 
 THotWordsOptionsForm::THotWordsOptionsForm(int Language, int Mode, const THotWordsGlobals& Globals,
@@ -64,6 +63,8 @@ THotWordsOptionsForm::THotWordsOptionsForm(int Language, int Mode, const THotWor
     setWindowTitle(Mode == hoHotWords ? "Hot Words Options" : "Translations Options");
 
     GlobalGroup = new QGroupBox(" Global Options ", this);
+    // Without the language options the dialog would be narrower than its own caption.
+    GlobalGroup->setMinimumWidth(240);
     HotWordsPage = new QWidget(GlobalGroup);
     MinHitsEdit = CountEdit(MaxHotWordCount, HotWordsPage);
     MaxCandidatesEdit = CountEdit(MaxHotWordCount, HotWordsPage);

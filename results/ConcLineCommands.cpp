@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "controls/ConcProgress.h"
 #include "engine/BStream.h"
 #include "engine/ConcFreqList.h"
 #include "engine/ConcIndex.h"
@@ -198,6 +199,31 @@ std::unique_ptr<TFreqList> BuildRowWordList(const TConcordItems& List, const TRo
                              Position = Row;
                              return Unit;
                          });
+}
+
+std::unique_ptr<TFreqList> BuildTranslationList(const TConcordItems& List, const TFreqList& Reference,
+                                                const THotWordsOptions& Options, int32_t Passes,
+                                                TProgressForm& Progress) {
+    auto Result = std::make_unique<TFreqList>(List.Language);
+    const TPassageRows Rows(List);
+    TRowExclusions Covered;
+    for (int32_t Pass = 1; Pass <= Passes; ++Pass) {
+        Progress.SetText("Translation " + std::to_string(Pass));
+        const std::unique_ptr<TFreqList> Local = BuildRowWordList(List, &Covered, &Progress);
+        if (!Local) return nullptr;
+        if (Local->Count() == 0) break;
+        THotWordCandidates Candidates;
+        RankKeywordCandidates(List.Language, Reference, *Local, Options, Candidates);
+        if (Candidates.empty()) break;
+        SortByScore(Candidates);
+        const TFreqItem& Best = *Candidates.front();
+        if (Best.Score < Options.RankFunctionThreshold) break;
+        AddFreqItemCopy(*Result, Best);
+        if (!Best.Positions) continue;
+        for (const TFreqItemPos& Pos : *Best.Positions)
+            for (const int32_t R : Rows.RowsOf(Pos.File, Pos.SegmentStart)) Covered.insert(List.GetItem(R));
+    }
+    return Result;
 }
 
 // ---- States ----------------------------------------------------------------------------------------

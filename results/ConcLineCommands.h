@@ -15,6 +15,7 @@
 
 #include "engine/ConcSearchItems.h"
 #include "engine/ConcSortKeys.h"
+#include "results/ConcHotWordsRules.h"
 #include "results/ConcSearchRows.h"
 
 class TFreqList;
@@ -102,6 +103,17 @@ bool DropChosenFile(TFreqList& Chosen, int32_t File);
 // Returns the list (the caller owns it), or nullptr when the user cancelled. Raises as BuildFreqList.
 std::unique_ptr<TFreqList> BuildRowWordList(const TConcordItems& List, const TRowExclusions* Exclusions,
                                             TProgressForm* Progress);
+
+// The translations of List's passages, one word a pass for at most Passes passes (a greedy cover): each
+// pass counts the words of the passages of the rows no earlier word covers (BuildRowWordList), ranks
+// them against Reference with Options (RankKeywordCandidates) and keeps the best, by score, when it
+// reaches Options.RankFunctionThreshold; every row holding one of its positions is then covered. The
+// passes end early when no word is left, none ranks, or the best falls short. Progress shows
+// "Translation %d" and its gauge counts rows. Returns the words kept (with their positions and scores;
+// the caller owns the list), or nullptr when the user cancelled. Raises what counting raises.
+std::unique_ptr<TFreqList> BuildTranslationList(const TConcordItems& List, const TFreqList& Reference,
+                                                const THotWordsOptions& Options, int32_t Passes,
+                                                TProgressForm& Progress);
 
 // ---- The commands' states ----------------------------------------------------------------------------
 

@@ -225,19 +225,16 @@ bool SyncParallelHit(TParallelSearch& Search, TItemLists& Lists, std::unique_ptr
         }
     } ClearHits{Search};
     if (!Search.Step(*Hit, Poll)) return false;
-    const TConcordItem& Kept = *Hit;
-    AddHitRow(*Lists[static_cast<size_t>(Search.Primary)], std::move(Hit));
-    for (int32_t L = 0; L < Search.LanguageCount; ++L) {
-        TConcordItems& List = *Lists[static_cast<size_t>(L)];
-        if (L != Search.Primary) {
-            TConcordItem& Row = AddAlignedRow(List, Search.Primary, Kept);
-            if (TParaSearchThread* Thread = Search.Thread(L)) {
-                for (auto& Found : Thread->Hits)
-                    AddSecondaryHit(List, std::move(Found), Row, nullptr, Thread->Syntax);
-            }
-        }
-        if (RowsChanged) RowsChanged(L);
-    }
+    AddRowsInStep(Lists, Search.LanguageCount, Search.Primary, std::move(Hit),
+                  [&](int32_t L, TConcordItem& Row) {
+                      TParaSearchThread* Thread = Search.Thread(L);
+                      if (!Thread) return;
+                      for (auto& Found : Thread->Hits)
+                          AddSecondaryHit(*Lists[static_cast<size_t>(L)], std::move(Found), Row, nullptr,
+                                          Thread->Syntax);
+                  });
+    if (RowsChanged)
+        for (int32_t L = 0; L < Search.LanguageCount; ++L) RowsChanged(L);
     return true;
 }
 

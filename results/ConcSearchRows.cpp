@@ -1,6 +1,7 @@
 #include "results/ConcSearchRows.h"
 
 #include <algorithm>
+#include <array>
 
 #include "engine/BStream.h"
 #include "engine/ConcErrors.h"
@@ -54,7 +55,8 @@ void InsertInFileOrder(std::vector<TTessivorSubItem>& SubItems, const TTessivorS
     SubItems.insert(At, Sub);
 }
 
-TConcordItem& AddAlignedRow(TConcordItems& List, int32_t PrimaryLanguage, const TConcordItem& Hit) {
+std::unique_ptr<TConcordItem> NewAlignedRow(const TConcordItems& List, int32_t PrimaryLanguage,
+                                            const TConcordItem& Hit) {
     auto Row = std::make_unique<TConcordItem>(List.Language);
     Row->FileIndex = LanguageHasFile(List.Language, Hit.FileIndex) ? Hit.FileIndex : -1;
     const std::optional<TAlignedRange> Passage =
@@ -68,16 +70,43 @@ TConcordItem& AddAlignedRow(TConcordItems& List, int32_t PrimaryLanguage, const 
         Row->AlignedLength = 0;
     }
     Row->Sequence = List.Count();
-    return *List.GetItem(List.Add(std::move(Row)));
+    return Row;
+}
+
+TConcordItem& AddAlignedRow(TConcordItems& List, int32_t PrimaryLanguage, const TConcordItem& Hit) {
+    return *List.GetItem(List.Add(NewAlignedRow(List, PrimaryLanguage, Hit)));
+}
+
+void AddRowsInStep(TItemLists& Lists, int32_t LanguageCount, int32_t Primary,
+                   std::unique_ptr<TConcordItem> Hit,
+                   const std::function<void(int32_t Language, TConcordItem& Row)>& FillRow) {
+    // Everything that may fail is made first; then each list takes its row, or none does.
+    std::array<std::unique_ptr<TConcordItem>, MaxLanguages> Rows;
+    for (int32_t L = 0; L < LanguageCount; ++L)
+        if (L != Primary) Rows[size_t(L)] = NewAlignedRow(*Lists[size_t(L)], Primary, *Hit);
+    for (int32_t L = 0; L < LanguageCount; ++L) Lists[size_t(L)]->ReserveRow();
+    std::array<bool, MaxLanguages> Added{};
+    try {
+        AddHitRow(*Lists[size_t(Primary)], std::move(Hit));
+        Added[size_t(Primary)] = true;
+        for (int32_t L = 0; L < LanguageCount; ++L) {
+            if (L == Primary) continue;
+            Lists[size_t(L)]->Add(std::move(Rows[size_t(L)]));
+            Added[size_t(L)] = true;
+        }
+        if (FillRow)
+            for (int32_t L = 0; L < LanguageCount; ++L)
+                if (L != Primary) FillRow(L, *Lists[size_t(L)]->GetItem(Lists[size_t(L)]->Count() - 1));
+    } catch (...) {
+        for (int32_t L = 0; L < LanguageCount; ++L)
+            if (Added[size_t(L)]) Lists[size_t(L)]->DropLastRow();
+        throw;
+    }
 }
 
 void AddSearchHit(TItemLists& Lists, int32_t LanguageCount, int32_t Primary,
                   std::unique_ptr<TConcordItem> Hit) {
-    const TConcordItem& Added = *Hit;
-    AddHitRow(*Lists[static_cast<size_t>(Primary)], std::move(Hit));
-    for (int32_t L = 0; L < LanguageCount; ++L) {
-        if (L != Primary) AddAlignedRow(*Lists[static_cast<size_t>(L)], Primary, Added);
-    }
+    AddRowsInStep(Lists, LanguageCount, Primary, std::move(Hit), {});
 }
 
 void AddSecondaryHit(TConcordItems& List, std::unique_ptr<TConcordItem> Hit, TConcordItem& Row,

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <unordered_set>
@@ -35,8 +36,16 @@ int32_t AddHitRow(TConcordItems& Primary, std::unique_ptr<TConcordItem> Hit);
 // missing or empty alignment.
 TConcordItem& AddAlignedRow(TConcordItems& List, int32_t PrimaryLanguage, const TConcordItem& Hit);
 
-// One hit of a single search: appended to the primary list (AddHitRow), and every other language of
-// the window, 0 .. LanguageCount - 1, gets its aligned row (AddAlignedRow). Lists must hold those lists.
+// One hit, added to every list in step: the primary list takes Hit (AddHitRow), every other language of
+// the window, 0 .. LanguageCount - 1, its aligned row (as AddAlignedRow makes it), and then FillRow (when
+// given) completes each of those rows. The rows are made before any list takes one, and when anything
+// raises (memory running out) every row added is taken back before the exception goes on: the lists never
+// fall out of step.
+void AddRowsInStep(TItemLists& Lists, int32_t LanguageCount, int32_t Primary,
+                   std::unique_ptr<TConcordItem> Hit,
+                   const std::function<void(int32_t Language, TConcordItem& Row)>& FillRow);
+
+// One hit of a single search: AddRowsInStep without rows to complete.
 void AddSearchHit(TItemLists& Lists, int32_t LanguageCount, int32_t Primary,
                   std::unique_ptr<TConcordItem> Hit);
 

@@ -202,6 +202,7 @@ TTessivorForm::TTessivorForm(QWidget* Parent) : TAppMessageForm(Parent) {
         Lists[size_t(L)] = std::make_unique<TConcordItems>(L);
         ChosenHotWords[size_t(L)] = std::make_unique<TFreqList>(L);
         HighlightCollocates[size_t(L)] = true;
+        HotWordsOptions[size_t(L)] = LanguageHotWordsOptions(L);
     }
     WindowTranslationPasses = TranslationPasses;
     WindowHotWordsConfig = HotWordsConfig;

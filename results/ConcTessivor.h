@@ -19,6 +19,7 @@
 #include "engine/ConcConfig.h"
 #include "engine/ConcSearchItems.h"
 #include "engine/ConcSortKeys.h"
+#include "results/ConcHotWordsRules.h"
 #include "results/ConcSearchRows.h"
 
 class QAction;
@@ -200,6 +201,13 @@ public:
     // Puts Language's chosen words into its rows, under a progress window that can cancel it (the rows
     // marked so far stay marked). False when the window went meanwhile: the caller must not touch it.
     bool ApplyHotWords(int Language);
+    // "&Hot Words...": makes sure Language's corpus frequency list exists, lets the user choose among the
+    // words the passages of its rows hold more often than the corpus, and shows a changed choice in its
+    // rows instead of the old one.
+    void ChooseHotWordsOf(int Language);
+    // "Translations": as ChooseHotWordsOf, with the candidates of the translation passes (their options
+    // asked for first while none are cached).
+    void ChooseTranslationsOf(int Language);
     // The enabled, visible and checked state of the commands for Language, and the popup's.
     void UpdateCommands(int Language);
 
@@ -272,6 +280,8 @@ public:
     bool SortUndefined = false;
     int32_t WindowTranslationPasses = 0;
     THotWordsConfig WindowHotWordsConfig;
+    // The window's copies of each language's hot-word options, taken at creation.
+    std::array<THotWordsOptions, MaxLanguages> HotWordsOptions{};
     // The window's distribution window, or nullptr.
     QPointer<TAppMessageForm> Distribution;
 
@@ -319,6 +329,7 @@ private:
         // The popup's entries that only the other languages' panes show, with their separators.
         std::vector<QAction*> Secondary;
         QAction* ClearSearchQuery = nullptr;
+        QAction* HotWords = nullptr;
         QAction* ClearHotWords = nullptr;
         QMenu* LetterMenu = nullptr;
         std::array<QAction*, 26> Letters{};  // "&a" .. "&z"
@@ -343,6 +354,11 @@ private:
     void ClearSearchQuery();
     void RecountCollocates(int Language);
     void DropChosenFile(int Language, int FileIndex);
+    bool CorpusListReady(int Language);
+    std::unique_ptr<TFreqList> BuildRowWords(int Language);
+    std::unique_ptr<TFreqList> BuildTranslations(int Language);
+    void FreeOtherTranslations(int Language);
+    void ShowChosenWords(int Language, bool HotWords);
     // Frees the larger-context windows of this window whose item Matches says.
     void CloseContextWindowsWhere(const std::function<bool(const TConcordItem*)>& Matches);
     void DetachViews();

@@ -5,12 +5,17 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QScopedValueRollback>
 
 #include "controls/ConcProgress.h"
+#include "engine/ConcCorpus.h"
 #include "engine/ConcFreqList.h"
 #include "engine/ConcTextProcess.h"
+#include "results/ConcAdvancedSort.h"
 #include "results/ConcContextType.h"
 #include "results/ConcDistrib.h"
+#include "results/ConcHotChoose.h"
+#include "results/ConcHotWordsOptions.h"
 #include "results/ConcLineCommands.h"
 #include "results/ConcParaContext.h"
 #include "results/ConcTessivor.h"
@@ -133,6 +138,8 @@ void TTessivorForm::BuildSortMenu() {
         AddCommand(this, FSortMenu, "&1st Right, 1st Left", ByRightThenLeft, QKeySequence("Ctrl+F1")),
         AddCommand(this, FSortMenu, "1s&t Left, 1st Right", ByLeftThenRight, QKeySequence("Shift+Ctrl+F1"))};
     AddCommand(this, FSortMenu, "&Original Order", [this] { SortBy(skOriginalOrder, skNone); });
+    FSortMenu->addSeparator();
+    AddCommand(this, FSortMenu, "&Advanced Sort...", [this] { AdvancedSortLines(); });
 }
 
 void TTessivorForm::BuildPopupMenu() {
@@ -143,9 +150,13 @@ void TTessivorForm::BuildPopupMenu() {
     });
     A.ClearSearchQuery = AddCommand(this, FPopupMenu, "&Clear Search Query", [this] { ClearSearchQuery(); });
     A.Secondary = {Search, A.ClearSearchQuery, FPopupMenu->addSeparator()};
+    A.HotWords = AddCheck(this, FPopupMenu, "&Hot Words...", [this] { ChooseHotWordsOf(CommandLanguage()); });
+    QAction* Translations =
+        AddCommand(this, FPopupMenu, "Translations", [this] { ChooseTranslationsOf(CommandLanguage()); });
     A.ClearHotWords =
         AddCommand(this, FPopupMenu, "C&lear Hot Words", [this] { ClearHotWords(CommandLanguage(), true); });
-    A.Secondary.insert(A.Secondary.end(), {A.ClearHotWords, FPopupMenu->addSeparator()});
+    A.Secondary.insert(A.Secondary.end(),
+                       {A.HotWords, Translations, A.ClearHotWords, FPopupMenu->addSeparator()});
     A.LetterMenu = FPopupMenu->addMenu("&Assign Letter");
     for (size_t I = 0; I < A.Letters.size(); ++I) {
         const char Letter = char('a' + I);
@@ -223,6 +234,7 @@ void TTessivorForm::UpdateCommands(int Language) {
     A.Highlight->setChecked(S.HighlightChecked);
     for (size_t I = 0; I < A.Suppress.size(); ++I) A.Suppress[I]->setChecked(S.SuppressChecked[I]);
     A.LineNumbers->setChecked(S.LineNumbersChecked);
+    A.HotWords->setChecked(S.HotWordsChecked);
     for (QAction* Entry : A.Secondary) Entry->setVisible(S.SecondaryEntriesVisible);
     A.ClearSearchQuery->setEnabled(S.ClearQueryEnabled);
     A.ClearHotWords->setEnabled(S.ClearHotWordsEnabled);
@@ -343,6 +355,18 @@ bool TTessivorForm::SortLines(const TAdvancedSortColOptions& Record, const TAdva
     for (int Shown = 0; Shown < LanguageCount; ++Shown) Redraw(Shown);
     UpdateSortCaption();
     return true;
+}
+
+void TTessivorForm::AdvancedSortLines() {
+    const int L = CommandLanguage();
+    if (!Shows(L)) return;
+    TAdvancedSortColItems Keys;
+    TAdvancedSortColOptions& Record = LanguageConfigs[size_t(L)]->AdvancedSort;
+    {
+        const TCommandScope Scope(*this);
+        if (!ExecuteAdvancedSort(L, false, Record, Keys)) return;
+    }
+    SortLines(Record, &Keys);
 }
 
 void TTessivorForm::KwicSort() {
@@ -490,4 +514,96 @@ void TTessivorForm::DropChosenFile(int Language, int FileIndex) {
         ApplyHotWords(Language);
     else
         ClearHotWords(Language, false);
+}
+
+// ---- Hot words and translations ------------------------------------------------------------------------
+
+bool TTessivorForm::CorpusListReady(int Language) {
+    // The list is wanted only for its words: it keeps the order it has.
+    const TFreqList* List = LanguageConfigs[size_t(Language)]->FreqList.get();
+    return GetCorpusFreqList(Language, List && List->SortedAlphabetically()) &&
+           LanguageConfigs[size_t(Language)]->FreqList;
+}
+
+std::unique_ptr<TFreqList> TTessivorForm::BuildRowWords(int Language) {
+    const TWaitScope Wait;
+    SearchLanguage = Language;
+    // Counted without a progress window: the rows are the hits of one search.
+    TProgressForm Unshown;
+    return BuildRowWordList(*Lists[size_t(Language)], nullptr, &Unshown);
+}
+
+std::unique_ptr<TFreqList> TTessivorForm::BuildTranslations(int Language) {
+    SearchLanguage = Language;
+    const TConcordItems& List = *Lists[size_t(Language)];
+    const std::unique_ptr<TProgressForm> Progress =
+        ShowProgressForm(0, "Translations", "", std::max(List.Count(), 1), 0, "");
+    ShowUnlessMinimized(Progress.get());
+    return BuildTranslationList(List, *LanguageConfigs[size_t(Language)]->FreqList,
+                                HotWordsOptions[size_t(Language)], WindowTranslationPasses, *Progress);
+}
+
+void TTessivorForm::FreeOtherTranslations(int Language) {
+    for (size_t L = 0; L < MaxLanguages; ++L)
+        if (int(L) != Language) TranslationLists[L].reset();
+}
+
+void TTessivorForm::ChooseHotWordsOf(int Language) {
+    if (!Shows(Language) || Language == PrimaryLanguage) return;
+    const TCommandScope Scope(*this);
+    if (!CorpusListReady(Language)) return;
+    bool Confirmed = false;
+    {
+        // Another window's "Set as default" must not clear what the chooser works on.
+        const QScopedValueRollback<bool> Choosing(ChoosingHotWords, true);
+        bool TranslationOptionsChanged = false;
+        Confirmed =
+            ChooseHotWords(Language, Lists[size_t(PrimaryLanguage)]->Count(), HotWordLists[size_t(Language)],
+                           TranslationOptionsChanged, hcHotWords, WindowTranslationPasses,
+                           HotWordsOptions[size_t(Language)], WindowHotWordsConfig,
+                           *ChosenHotWords[size_t(Language)], [this](int L) { return BuildRowWords(L); });
+    }
+    if (Confirmed) ShowChosenWords(Language, true);
+}
+
+void TTessivorForm::ChooseTranslationsOf(int Language) {
+    if (!Shows(Language) || Language == PrimaryLanguage) return;
+    const TCommandScope Scope(*this);
+    if (!CorpusListReady(Language)) return;
+    if (!TranslationLists[size_t(Language)]) {
+        if (!ShowHotWordsOptions(Language, WindowHotWordsConfig, HotWordsOptions[size_t(Language)],
+                                 hoTranslationsOnly, WindowTranslationPasses))
+            return;
+        // Other languages' candidates were made with the passes of before.
+        if (TranslationPasses != WindowTranslationPasses) FreeOtherTranslations(Language);
+        TranslationPasses = WindowTranslationPasses;
+    }
+    bool Confirmed = false;
+    bool OptionsChanged = false;
+    {
+        // Another window's "Set as default" must not clear what the chooser works on.
+        const QScopedValueRollback<bool> Choosing(ChoosingHotWords, true);
+        Confirmed =
+            ChooseHotWords(Language, 0, TranslationLists[size_t(Language)], OptionsChanged, hcTranslations,
+                           WindowTranslationPasses, HotWordsOptions[size_t(Language)], WindowHotWordsConfig,
+                           *ChosenHotWords[size_t(Language)], [this](int L) { return BuildTranslations(L); });
+    }
+    if (OptionsChanged) FreeOtherTranslations(Language);
+    if (Confirmed) ShowChosenWords(Language, false);
+}
+
+void TTessivorForm::ShowChosenWords(int Language, bool HotWords) {
+    const bool Has = ChosenHotWords[size_t(Language)]->Count() > 0;
+    const bool Changed = Has != HotWordsShown[size_t(Language)] || !Lists[size_t(Language)]->QueryHitsPresent;
+    // The old choice's marks go first: words no longer chosen must not stay marked.
+    ClearMarks(moHotWords, Language);
+    // A cancelled application still shows what it marked, so that it can be cleared.
+    if (Has && !ApplyHotWords(Language)) return;
+    if (!HotWords || Changed) {
+        HotWordsShown[size_t(Language)] = Has;
+        UpdateCommands(Language);
+    }
+    if (HotWords && Changed) ResetSort();
+    RefreshDistribution();
+    Redraw(Language);
 }

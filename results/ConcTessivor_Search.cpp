@@ -15,6 +15,8 @@
 #include "results/ConcSearchQuery.h"
 #include "results/ConcTessivor.h"
 
+#include <new>
+
 namespace {
 
 constexpr TColor Yellow = 0x00FFFF;
@@ -131,9 +133,16 @@ void TTessivorForm::RunSearch() {
     Prepare(Search, Record);
     QueryText = Record.Names.empty() ? std::string() : Record.Names.front();
     UpdateCaption();
-    Search.Execute(
-        false, CommonConfig->MaximumHits,
-        [this](std::unique_ptr<TConcordItem> Hit) { SearchHit(std::move(Hit)); }, {}, 0);
+    bool OutOfMemory = false;
+    try {
+        Search.Execute(
+            false, CommonConfig->MaximumHits,
+            [this](std::unique_ptr<TConcordItem> Hit) { SearchHit(std::move(Hit)); }, {}, 0);
+    } catch (const std::bad_alloc&) {
+        // The hits found so far are whole and in step in every pane: they are what the user keeps.
+        OutOfMemory = true;
+    }
+    if (OutOfMemory) ShowOutOfMemory(SearchOutOfMemoryText);
     if (HighlightCollocates[size_t(PrimaryLanguage)]) {
         TConcordItems& Primary = *Lists[size_t(PrimaryLanguage)];
         Primary.CollocColour = CollocateColour(PrimaryLanguage);
@@ -191,16 +200,23 @@ void TTessivorForm::RunParallelSearch() {
         ProcessMessages();
         return Search.ProgressWindow != nullptr && Search.ProgressWindow->Tag == 1;
     };
-    const std::exception_ptr Failure =
-        RunParallelRows(Search, Threads, Lists, false, CommonConfig->MaximumHits, Poll, [this](int32_t L) {
-            RowsGrew(L);
-            // The languages of a kept hit come in order: the last one ends the hit.
-            if (L == LanguageCount - 1) ShowGrownRows(false);
-        });
+    std::exception_ptr Failure;
+    try {
+        Failure = RunParallelRows(Search, Threads, Lists, false, CommonConfig->MaximumHits, Poll,
+                                  [this](int32_t L) {
+                                      RowsGrew(L);
+                                      // The languages of a kept hit come in order: the last one ends it.
+                                      if (L == LanguageCount - 1) ShowGrownRows(false);
+                                  });
+    } catch (const std::bad_alloc&) {
+        Failure = std::current_exception();
+    }
     ShowSearchState();
     if (!Failure) return;
     try {
         std::rethrow_exception(Failure);
+    } catch (const std::bad_alloc&) {
+        ShowOutOfMemory(SearchOutOfMemoryText);
     } catch (const std::exception& E) {
         ShowError(E.what());
     }

@@ -176,6 +176,8 @@ bool DeliverCatching(const std::function<bool()>& Deliver) {
     try {
         return Deliver();
     } catch (const EAbort&) {
+    } catch (const std::bad_alloc&) {
+        ShowOutOfMemory(OutOfMemoryText);
     } catch (const std::exception& e) {
         ShowError(e.what());
     } catch (...) {
@@ -215,6 +217,7 @@ void InitConfigUnitQuietly() {
 
 // Unit start-up in dependency order. Qt runs first here: the message boxes need it.
 void InitUnits() {
+    ReserveEmergencyMemory();
     LoadInstalledLanguages();
     RunReported(InitConfigUnitQuietly);
     SetThousandSeparator(QLocale::system().groupSeparator().toStdString());

@@ -211,6 +211,12 @@ void TPOSTagsConfigForm::resizeEvent(QResizeEvent* Event) {
     FitColumns();
 }
 
+// The list has its final width only once the dialog's layout has run, which happens when it is shown.
+void TPOSTagsConfigForm::showEvent(QShowEvent* Event) {
+    QDialog::showEvent(Event);
+    FitColumns();
+}
+
 TSpecialTagsEdits TPOSTagsConfigForm::Edits() const {
     TSpecialTagsEdits E;
     E.Mode = FMode;

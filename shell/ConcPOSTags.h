@@ -46,6 +46,7 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* Event) override;
+    void showEvent(QShowEvent* Event) override;
 
 private:
     void SetMode(uint8_t Mode);

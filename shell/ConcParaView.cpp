@@ -78,13 +78,7 @@ void TParallelViewForm::BuildMenu() {
         Item->setData(L);
     }
     FMenu->addSeparator();
-    QMenu* Suppress = FMenu->addMenu("&Suppress");
-    for (size_t K = 0; K < CorpusSuppressItems.size(); ++K) {
-        const int Option = CorpusSuppressItems[K].second;
-        FSuppressItems[K] = Suppress->addAction(CorpusSuppressItems[K].first, this,
-                                                [this, Option] { ToggleSuppress(Option); });
-        FSuppressItems[K]->setCheckable(true);
-    }
+    FSuppressItems = AddSuppressMenu(FMenu, [this](int Option) { ToggleSuppress(Option); });
     FWordWrap = FMenu->addAction("&Word Wrap", this, [this] { ToggleWordWrap(); });
     FMenu->addSeparator();
     FEqualWidthsItem = FMenu->addAction("&Equal Widths", this, [this] { SetEqualWidths(!FEqualWidths); });
@@ -95,17 +89,13 @@ void TParallelViewForm::BuildMenu() {
 }
 
 QAction* TParallelViewForm::SuppressAction(int Option) const {
-    for (size_t K = 0; K < CorpusSuppressItems.size(); ++K)
-        if (CorpusSuppressItems[K].second == Option) return FSuppressItems[K];
-    return nullptr;
+    return SuppressItemOf(FSuppressItems, Option);
 }
 
 void TParallelViewForm::UpdateChecks() {
     if (FViews.empty()) return;
     if (TCorpusFileText* First = FTexts.empty() ? nullptr : FTexts.front().get())
-        for (size_t K = 0; K < CorpusSuppressItems.size(); ++K)
-            FSuppressItems[K]->setChecked(
-                SuppressFlagOf(First->Lines().Suppress, CorpusSuppressItems[K].second));
+        CheckSuppressItems(FSuppressItems, First->Lines().Suppress);
     FWordWrap->setChecked(FViews.front()->WordWrap());
     FEqualWidthsItem->setChecked(FEqualWidths);
     FSynchronizeItem->setChecked(FSynchronize);

@@ -45,7 +45,6 @@ TParaFilesForm::TParaFilesForm(QMdiArea* Area, QWidget* Parent) : QDialog(Parent
             SelectRow(Row);
             UpdateButtons();
         });
-        connect(List, &QListWidget::itemDoubleClicked, this, [this] { ShowClick(); });
         Labels.push_back(Label);
         Lists.push_back(List);
     }
@@ -105,8 +104,8 @@ int TParaFilesForm::SelectedRow() const {
 void TParaFilesForm::SelectRow(int Row) {
     if (FSelecting) return;
     FSelecting = true;
-    for (TzynWideListBox* List : Lists)
-        if (List->currentRow() != Row) List->setCurrentRow(Row);
+    // The list that took the focus may hold its row as current without showing it selected.
+    for (TzynWideListBox* List : Lists) List->setCurrentRow(Row);
     FSelecting = false;
 }
 

@@ -69,6 +69,29 @@ bool SuppressFlagOf(const TSuppressFlags& Flags, int Option) {
     return Option == soTags ? Flags.HideTags : Option == soWords ? Flags.HideWords : Flags.HidePOSTags;
 }
 
+std::array<QAction*, 3> AddSuppressMenu(QMenu* Menu, const std::function<void(int Option)>& Toggle) {
+    QMenu* Suppress = Menu->addMenu("&Suppress");
+    std::array<QAction*, 3> Items{};
+    for (size_t K = 0; K < CorpusSuppressItems.size(); ++K) {
+        const int Option = CorpusSuppressItems[K].second;
+        Items[K] =
+            Suppress->addAction(CorpusSuppressItems[K].first, Suppress, [Toggle, Option] { Toggle(Option); });
+        Items[K]->setCheckable(true);
+    }
+    return Items;
+}
+
+QAction* SuppressItemOf(const std::array<QAction*, 3>& Items, int Option) {
+    for (size_t K = 0; K < CorpusSuppressItems.size(); ++K)
+        if (CorpusSuppressItems[K].second == Option) return Items[K];
+    return nullptr;
+}
+
+void CheckSuppressItems(const std::array<QAction*, 3>& Items, const TSuppressFlags& Flags) {
+    for (size_t K = 0; K < CorpusSuppressItems.size(); ++K)
+        Items[K]->setChecked(SuppressFlagOf(Flags, CorpusSuppressItems[K].second));
+}
+
 void ApplyCorpusFont(TStringsView& View, int Language) {
     const TConcordConfig& Config = ConfigOf(Language);
     View.SetCodePage(LangCodePage(Language));
@@ -96,13 +119,7 @@ TCorpusViewForm::TCorpusViewForm(int Language, const std::string& FileName, int 
     FMenu = new QMenu("Corpus &Text", this);
     FMenu->addAction("Change &Font...", this, [this] { ChooseConfigFont(CorpusFont, FLanguage); });
     FMenu->addSeparator();
-    QMenu* Suppress = FMenu->addMenu("&Suppress");
-    for (size_t K = 0; K < CorpusSuppressItems.size(); ++K) {
-        const int Option = CorpusSuppressItems[K].second;
-        FSuppressItems[K] = Suppress->addAction(CorpusSuppressItems[K].first, this,
-                                                [this, Option] { ToggleSuppress(Option); });
-        FSuppressItems[K]->setCheckable(true);
-    }
+    FSuppressItems = AddSuppressMenu(FMenu, [this](int Option) { ToggleSuppress(Option); });
     FWordWrap = FMenu->addAction("Word W&rap", this, [this] { ToggleWordWrap(); });
     FWordWrap->setCheckable(true);
 
@@ -117,9 +134,7 @@ TCorpusViewForm::~TCorpusViewForm() {
 }
 
 QAction* TCorpusViewForm::SuppressAction(int Option) const {
-    for (size_t K = 0; K < CorpusSuppressItems.size(); ++K)
-        if (CorpusSuppressItems[K].second == Option) return FSuppressItems[K];
-    return nullptr;
+    return SuppressItemOf(FSuppressItems, Option);
 }
 
 void TCorpusViewForm::ToggleSuppress(int Option) {
@@ -134,10 +149,7 @@ void TCorpusViewForm::ToggleWordWrap() {
 }
 
 void TCorpusViewForm::UpdateChecks() {
-    if (FText)
-        for (size_t K = 0; K < CorpusSuppressItems.size(); ++K)
-            FSuppressItems[K]->setChecked(
-                SuppressFlagOf(FText->Lines().Suppress, CorpusSuppressItems[K].second));
+    if (FText) CheckSuppressItems(FSuppressItems, FText->Lines().Suppress);
     FWordWrap->setChecked(FTextWindow->WordWrap());
 }
 

@@ -53,6 +53,13 @@ inline constexpr std::array<std::pair<const char*, int>, 3> CorpusSuppressItems{
     {{"&Normal Tags", 0}, {"&Special Tags", 2}, {"&Words", 1}}};
 // Whether Flags hide what Option names.
 bool SuppressFlagOf(const TSuppressFlags& Flags, int Option);
+// Adds the "&Suppress" submenu to Menu: checkable items in CorpusSuppressItems order, each calling
+// Toggle with its option. Returns the items (owned by the menu).
+std::array<QAction*, 3> AddSuppressMenu(QMenu* Menu, const std::function<void(int Option)>& Toggle);
+// The item of Option among Items; nullptr for an unknown option.
+QAction* SuppressItemOf(const std::array<QAction*, 3>& Items, int Option);
+// Checks each item whose kind of text Flags hide.
+void CheckSuppressItems(const std::array<QAction*, 3>& Items, const TSuppressFlags& Flags);
 // Gives View the corpus-text font and the code page of Language.
 void ApplyCorpusFont(TStringsView& View, int Language);
 

@@ -287,3 +287,70 @@ TEST_F(LineCommandsTest, TheSameOrderOfTheSameLanguageIsNotSortedAgain) {
     EXPECT_FALSE(SortNeeded(1, ByTag, false, 1, ByTag));
     EXPECT_TRUE(SortNeeded(1, ByTag, false, 1, ByOtherTag));
 }
+
+// Each pass takes the best-scoring word of the passages still uncovered (counted once per unit), and
+// covers every row holding one of its positions; a cancelled build gives nothing.
+TEST_F(LineCommandsTest, TranslationPassesPickTheBestWordOfTheUncoveredPassagesEachTime) {
+    for (unsigned Seed = 1; Seed <= 40; ++Seed) {
+        std::mt19937 Random(Seed);
+        List.reset();
+        TCorpusTest::SetUp();
+        Texts.clear();
+        Generate(Random, 2);
+        MakeRows(Random, 10);
+        // A reference list in which every word of the texts is rare.
+        TFreqList Reference(1);
+        for (const std::string& W : Vocabulary) Reference.AddWord(W);
+        for (int I = 0; I < 500; ++I) Reference.AddWord("filler" + std::to_string(I));
+        THotWordsOptions Options;
+        Options.RankFunctionThreshold = 0.5;
+        const int Passes = 1 + int(Seed % 4);
+        TProgressForm Progress;
+        const std::unique_ptr<TFreqList> Result =
+            BuildTranslationList(*List, Reference, Options, Passes, Progress);
+        ASSERT_TRUE(Result);
+        EXPECT_LE(Result->Count(), Passes);
+
+        // The oracle: the same greedy cover, counted off the texts.
+        std::set<int32_t> Covered;
+        std::vector<std::string> Picks;
+        for (int Pass = 0; Pass < Passes; ++Pass) {
+            std::set<std::pair<int32_t, int32_t>> Units;  // (file, unit start) of uncovered rows
+            for (int32_t R = 0; R < List->Count(); ++R) {
+                const TConcordItem& Row = *List->GetItem(R);
+                if (Covered.count(R) || Row.FileIndex < 0) continue;
+                for (const TUnit& U : Texts[size_t(Row.FileIndex)])
+                    if (U.Start >= Row.AlignedStart && U.End <= Row.AlignedEnd)
+                        Units.insert({Row.FileIndex, U.Start});
+            }
+            std::map<std::string, int> Counts;
+            for (const auto& [File, Start] : Units)
+                for (const TUnit& U : Texts[size_t(File)])
+                    if (U.Start == Start)
+                        for (const TWord& W : U.Words) ++Counts[W.Text];
+            if (Counts.empty()) break;
+            const long double C = Counts.size(), D = Reference.Count();
+            std::string Best;
+            long double BestScore = -1;
+            for (const auto& [Word, A] : Counts) {
+                if (A / C <= 1 / D) continue;
+                const long double Score = LogLikelihoodScore(A, C, 1, D);
+                if (Score > BestScore + 1e-9) Best = Word, BestScore = Score;
+            }
+            if (Best.empty() || BestScore < Options.RankFunctionThreshold) break;
+            Picks.push_back(Best);
+            for (int32_t R = 0; R < List->Count(); ++R)
+                if (!Occurrences(R, {Best}).empty()) Covered.insert(R);
+        }
+        ASSERT_EQ(Result->Count(), int32_t(Picks.size())) << "seed " << Seed;
+        for (const std::string& Word : Picks) {
+            const TFreqItem* Item = Result->FindWord(Word);
+            ASSERT_TRUE(Item) << "seed " << Seed << ": " << Word;
+            EXPECT_EQ(Item->Frequency, int32_t(Item->Positions->size()));
+        }
+    }
+    TProgressForm Cancelled;
+    Cancelled.Tag = 1;
+    TFreqList Reference(1);
+    EXPECT_FALSE(BuildTranslationList(*List, Reference, THotWordsOptions{}, 3, Cancelled));
+}

@@ -13,12 +13,17 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTest>
 #include <QTimer>
+#include <QTreeWidget>
 
 #include "engine/ConcFreqList.h"
+#include "results/ConcAdvancedSort.h"
 #include "results/ConcContextType.h"
 #include "results/ConcDistrib.h"
+#include "results/ConcHotChoose.h"
+#include "results/ConcHotWordsOptions.h"
 #include "results/ConcLineCommands.h"
 #include "results/ConcParaContext.h"
 #include "results/ConcSearchQuery.h"
@@ -337,4 +342,108 @@ TEST_F(CommandsTest, ApplyingHotWordsCanBeCancelledKeepsTheWindowOpenAndClearHot
     EXPECT_FALSE(Form->HotWordsShown[1]);
     EXPECT_EQ(Form->ChosenHotWords[1]->Count(), 0);
     EXPECT_FALSE(Form->Lists[1]->RowsFilled);
+}
+
+namespace {
+
+// Selects exactly the entries of Words in the chooser, clicking them with Ctrl held, and confirms.
+void ChooseWords(TChooseHotWordsForm& Chooser, const QStringList& Words) {
+    QTreeWidget* List = Chooser.WordsList;
+    for (int I = 0; I < List->topLevelItemCount(); ++I) {
+        QTreeWidgetItem* Item = List->topLevelItem(I);
+        if (Item->isSelected() == Words.contains(Item->text(2))) continue;
+        QTest::mouseClick(List->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                          List->visualItemRect(Item).center());
+    }
+    QTest::mouseClick(Chooser.OkBtn, Qt::LeftButton);
+}
+
+}  // namespace
+
+TEST_F(CommandsTest, AHotWordChoiceReplacesTheMarksOfTheOldOneAndTranslationsCoverThePassages) {
+    // The corpus list, in which the words of the lines are rare.
+    LanguageConfigs[1]->FreqList = MakeOwned<TFreqList>(1);
+    for (const std::string& Line : Lines1)
+        for (size_t At = 0, End; At < Line.size(); At = End + 1) {
+            End = std::min(Line.find(' ', At), Line.size());
+            LanguageConfigs[1]->FreqList->AddWord(Line.substr(At, End - At));
+        }
+    for (int I = 0; I < 300; ++I) LanguageConfigs[1]->FreqList->AddWord("w" + std::to_string(I));
+    Form->WindowHotWordsConfig = {1, 20};
+    auto MarkedRows = [this](int State) {
+        std::vector<int32_t> Rows;
+        for (int32_t R = 0; R < 6; ++R)
+            if (Form->Lists[1]->GetItem(R)->HitState == State) Rows.push_back(R);
+        return Rows;
+    };
+    Click(1, 0);
+    // The first choice; its application is cancelled after one word, which still shows.
+    Backend.OnProcessMessages = [] {
+        if (ProgressForm && ProgressForm->Caption() == "Applying hot words") ProgressForm->Tag = 1;
+    };
+    Answer<TChooseHotWordsForm>([](TChooseHotWordsForm& C) { ChooseWords(C, {"chien", "court"}); });
+    Popup(1, {"&Hot Words..."});
+    Backend.OnProcessMessages = nullptr;
+    EXPECT_EQ(MarkedRows(2).size(), 1u);
+    EXPECT_TRUE(Form->HotWordsShown[1]);
+    bool Checked = false, ClearEnabled = false;
+    Answer<TChooseHotWordsForm>([](TChooseHotWordsForm& C) { ChooseWords(C, {"chien"}); });
+    Popup(1, {"&Hot Words..."}, [&](QMenu& M) {
+        Checked = Entry(M, "&Hot Words...")->isChecked();
+        ClearEnabled = Entry(M, "C&lear Hot Words")->isEnabled();
+    });
+    EXPECT_TRUE(Checked && ClearEnabled);
+    // Only the words chosen now are marked.
+    EXPECT_EQ(MarkedRows(2), (std::vector<int32_t>{1, 4}));
+    EXPECT_EQ(Form->GetQueryText(1), "chien");
+    EXPECT_TRUE(Form->SortMenu()->menuAction()->isVisible());
+    // Choosing nothing takes every mark away.
+    Answer<TChooseHotWordsForm>([](TChooseHotWordsForm& C) { ChooseWords(C, {}); });
+    Popup(1, {"&Hot Words..."});
+    EXPECT_TRUE(MarkedRows(2).empty());
+    EXPECT_FALSE(Form->HotWordsShown[1]);
+    EXPECT_FALSE(Form->Lists[1]->RowsFilled);
+    // Translations: the passes' options first, then the words found.
+    QStringList Offered;
+    Answer<THotWordsOptionsForm>([&](THotWordsOptionsForm& O) {
+        O.TranslationPassesEdit->setValue(2);
+        QTest::mouseClick(O.OkBtn, Qt::LeftButton);
+        Answer<TChooseHotWordsForm>([&](TChooseHotWordsForm& C) {
+            for (int I = 0; I < C.WordsList->topLevelItemCount(); ++I)
+                Offered << C.WordsList->topLevelItem(I)->text(2);
+            ChooseWords(C, Offered);
+        });
+    });
+    Popup(1, {"Translations"});
+    EXPECT_EQ(TranslationPasses, 2);
+    ASSERT_EQ(Offered.size(), 2);
+    EXPECT_TRUE(Form->HotWordsShown[1]);
+    // Two passes of a greedy cover: the second word comes from lines the first left.
+    std::set<int32_t> First, Second;
+    for (int32_t R = 0; R < 6; ++R) {
+        const std::string Line = Lines1[size_t(Form->Lists[1]->GetItem(R)->Sequence)];
+        if (Line.find(Offered[0].toStdString()) != std::string::npos) First.insert(R);
+        if (Line.find(Offered[1].toStdString()) != std::string::npos) Second.insert(R);
+    }
+    EXPECT_FALSE(First.empty() || Second.empty());
+    EXPECT_NE(First, Second);
+    const std::vector<int32_t> Rows = MarkedRows(2);
+    const std::set<int32_t> Marked(Rows.begin(), Rows.end());
+    std::set<int32_t> Both(First);
+    Both.insert(Second.begin(), Second.end());
+    EXPECT_EQ(Marked, Both);
+}
+
+TEST_F(CommandsTest, AdvancedSortSortsByTheKeysChosenAndSaysSo) {
+    Answer<TAdvancedSortColForm>([](TAdvancedSortColForm& Dialog) {
+        Dialog.KeyCombos[0]->setCurrentIndex(SortKeyIndex(TSortKeyTable::Sort, sk1R));
+        Dialog.KeyCombos[1]->setCurrentIndex(SortKeyIndex(TSortKeyTable::Sort, sk2R));
+        Dialog.KeyCombos[2]->setCurrentIndex(SortKeyIndex(TSortKeyTable::Sort, skNone));
+        QTest::mouseClick(Dialog.OkBtn, Qt::LeftButton);
+    });
+    Menu("S&ort", {"&Advanced Sort..."});
+    EXPECT_EQ(Sequences(0), (std::vector<int32_t>{3, 2, 0, 1, 4, 5}));
+    EXPECT_EQ(Sequences(1), Sequences(0));
+    EXPECT_EQ(LanguageConfigs[0]->AdvancedSort.Keys[0].Key, sk1R);
+    EXPECT_EQ(Form->StatusPanel(1)->text().toStdString(), "English - Advanced sort");
 }

@@ -21,6 +21,7 @@
 #include "results/ConcSentExceptions.h"
 #include "results/ConcSentOptions.h"
 #include "tests/engine/ConcCorpusTestSupport.h"
+#include "tests/support/DialogChecks.h"
 
 namespace {
 
@@ -298,6 +299,36 @@ TEST_F(SettingsDialogsTest, SearchOptionsStoreOnOkAndRefuseBadEqualCharacters) {
     EXPECT_EQ(CommonConfig->ContextSizes[1], 12);
     EXPECT_EQ(CommonConfig->WildCard0orMore, '+');
     EXPECT_EQ(L0().EqualChars, "a=b");
+}
+
+// A letter as a wildcard and a word-skip range read backwards keep the dialog open with the field in
+// question focused, and store nothing.
+TEST_F(SettingsDialogsTest, SearchOptionsRefuseSpecialCharactersThatWouldChangeEverySearch) {
+    TSearchOptionsForm Form(false, 0);
+    Form.show();
+    QApplication::setActiveWindow(&Form);
+    Form.MaxSearchHitsEdit->setText("7");
+    Form.Char0orMore->setText("e");
+    dialogchecks::ClickThroughWindow(Form.OkBtn);
+    EXPECT_TRUE(Form.isVisible());
+    EXPECT_NE(Backend.Texts().back().find("\"0 or more\""), std::string::npos) << Backend.Texts().back();
+    EXPECT_EQ(QApplication::focusWidget(), Form.Char0orMore);
+    EXPECT_EQ(CommonConfig->WildCard0orMore, '*');
+
+    Form.Char0orMore->setText("*");
+    Form.WordMatchLoEdit->setValue(6);
+    Form.WordMatchHiEdit->setValue(4);
+    dialogchecks::ClickThroughWindow(Form.OkBtn);
+    EXPECT_TRUE(Form.isVisible());
+    EXPECT_NE(Backend.Texts().back().find("between 6 and 4 words"), std::string::npos);
+    EXPECT_EQ(CommonConfig->MaximumHits, 500);
+
+    Form.WordMatchHiEdit->setValue(6);
+    dialogchecks::ClickThroughWindow(Form.OkBtn);
+    EXPECT_FALSE(Form.isVisible());
+    EXPECT_EQ(CommonConfig->MaximumHits, 7);
+    EXPECT_EQ(CommonConfig->MatchWordsLo, 6);
+    EXPECT_EQ(CommonConfig->MatchWordsHi, 6);
 }
 
 TEST_F(SettingsDialogsTest, RevertFillsTheControlsOnly) {

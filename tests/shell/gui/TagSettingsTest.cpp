@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QStyle>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -263,6 +264,10 @@ TEST_F(TagSettingsTest, OutsideWordTagsNeedEveryStartAndAStopAndOnlyTheyCountAsA
     Form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&Form));
     EXPECT_TRUE(dialogchecks::MnemonicClashes(&Form).empty());
+    // The meta-tag columns share the list's width.
+    EXPECT_GE(Form.MetaList->columnWidth(0) + Form.MetaList->columnWidth(1),
+              Form.MetaList->viewport()->width() - Form.style()->pixelMetric(QStyle::PM_ScrollBarExtent));
+    EXPECT_GE(Form.MetaList->columnWidth(0), Form.MetaList->viewport()->width() / 4);
     EXPECT_FALSE(Form.DelimiterGroup->isEnabled() || Form.OutsideGroup->isEnabled());
     ClickThroughWindow(Form.EmbeddedCheck);
     EXPECT_TRUE(Form.DelimiterGroup->isEnabled());
