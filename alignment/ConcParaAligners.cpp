@@ -285,7 +285,10 @@ void AlignByMarkup(int Mode, int Language, int File) {
             if (f < Pairs->Count() && !Pairs->GetItem(f)) Pairs->SetItem(f, AlignFilePair(Mode, k, f));
         };
         if (File < 0) {
-            if (Files != FileCount(k) || Files == 0) continue;
+            if (Files == 0) continue;
+            // Files of different counts cannot be paired by their markup: the user must hear why nothing
+            // of this language can be searched.
+            if (!CheckFileCounts(0, k)) continue;
             for (int f = 0; f < Files; ++f) AlignFile(f);
         } else if (File < Files && File < FileCount(k)) {
             AlignFile(File);

@@ -34,7 +34,8 @@ void ClearAlignments(int Language, int File);
 void EnsureAlignIndexLists();
 // Mode 1 lines, 2 delimiter tag, 3 start/stop tags. Language < 1: languages 1 .. LanguagesCount - 1,
 // otherwise that one; File < 0: every file whose slot is empty, provided both languages have the same
-// number of files and it is not 0 (otherwise the language is passed over without a message); File >= 0:
+// number of files (otherwise the language is passed over after the file-count message of
+// CheckFileCounts) and language 0 has files (otherwise nothing happens); File >= 0:
 // that file when its slot is empty and both languages have it. The pair lists must exist.
 void AlignByMarkup(int Mode, int Language, int File);
 // A new pair for file File of language 0 and Language, filled by mode 1, 2 or 3 (empty for any other

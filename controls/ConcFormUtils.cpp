@@ -341,6 +341,20 @@ QMdiSubWindow* LastPlacedChild(const QMdiArea* Area, const QMdiSubWindow* Except
 
 }  // namespace
 
+QWidget* RaiseMdiChild(QMdiArea* Area, const std::function<bool(QWidget* Form)>& Matches) {
+    if (!Area) return nullptr;
+    for (QMdiSubWindow* Sub : Area->subWindowList()) {
+        QWidget* Form = Sub->widget();
+        const auto* Receiver = dynamic_cast<const TAppMessageReceiver*>(Form);
+        if (!Form || (Receiver && Receiver->IsClosing()) || !Matches(Form)) continue;
+        Sub->show();
+        Area->setActiveSubWindow(Sub);
+        Sub->showNormal();
+        return Form;
+    }
+    return nullptr;
+}
+
 QRect NextCascadeRect(const QRect* Previous, const QSize& Size, const QSize& AreaSize, int Step,
                       const QSize& LeastSize) {
     QPoint At = Previous ? Previous->topLeft() + QPoint(Step, Step) : QPoint(0, 0);

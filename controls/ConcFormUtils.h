@@ -10,6 +10,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QWidget>
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -100,6 +101,10 @@ QIcon ProgramIcon();
 // step below and to the right of the child opened last (NextCascadeRect), wholly inside the viewport.
 // Without an area the form is shown as a top-level window, freed when it closes, and the result is null.
 QMdiSubWindow* ShowMdiChild(QMdiArea* Area, QWidget* Form);
+
+// The first child of Area whose form Matches (forms already closing never match), its sub-window shown,
+// activated and restored to its normal size; nullptr when none matches or there is no area.
+QWidget* RaiseMdiChild(QMdiArea* Area, const std::function<bool(QWidget* Form)>& Matches);
 
 // Where a cascaded window of Size goes after one at Previous (nullptr: it is the first) in an area of
 // AreaSize: Step pixels right of and below Previous, keeping its size where it fits and cut to the room

@@ -11,6 +11,7 @@
 
 #include "controls/ConcDblProgress.h"
 #include "controls/ConcProgress.h"
+#include "controls/Msg.h"
 #include "engine/ConcConfig.h"
 #include "engine/ConcErrors.h"
 #include "engine/ConcIndex.h"
@@ -18,6 +19,7 @@
 #include "engine/ConcSearchItems.h"
 #include "engine/ConcTextProcess.h"
 #include "engine/ConcUtils.h"
+#include "engine/UTF8_to_ASCII.h"
 
 namespace {
 
@@ -272,6 +274,12 @@ void TSearch::SearchFile(int32_t File) {
     LastPosition = 0;
     TSynchroStream* stream = config.Streams[static_cast<size_t>(File)].get();
     if (stream == nullptr) return;
+    // The indexes were computed from the file as it was opened; read against other bytes they point
+    // nowhere.
+    if (stream->ChangedSinceOpened()) {
+        if (!FIsThread) ShowWarning(ChangedFileText(config.Files[static_cast<size_t>(File)].Name));
+        return;
+    }
     TFileRun run;
     run.File = File;
     run.Search = std::make_unique<TBufStream>(*stream, language);

@@ -32,10 +32,15 @@ int AccessFlags(uint16_t Mode) {
     }
 }
 
+// A file's modification time in nanoseconds.
+int64_t ModifiedNs(const struct stat& Info) {
+    return int64_t(Info.st_mtim.tv_sec) * 1000000000 + Info.st_mtim.tv_nsec;
+}
+
 // Opens FileName and measures it; raises the open error when that fails, when the name is not a regular
 // file (opened without waiting, so that a FIFO cannot block the program) or when the file is too large
 // for 32-bit offsets. Sharing bits have no POSIX counterpart and are not enforced.
-int OpenMeasured(const std::string& FileName, uint16_t Mode, int32_t* Size) {
+int OpenMeasured(const std::string& FileName, uint16_t Mode, int32_t* Size, int64_t* Modified = nullptr) {
     int handle;
     do {
         handle = ::open(FileName.c_str(), AccessFlags(Mode) | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
@@ -51,6 +56,7 @@ int OpenMeasured(const std::string& FileName, uint16_t Mode, int32_t* Size) {
     const int flags = ::fcntl(handle, F_GETFL);
     if (flags >= 0) ::fcntl(handle, F_SETFL, flags & ~O_NONBLOCK);
     if (Size) *Size = static_cast<int32_t>(info.st_size);
+    if (Modified) *Modified = ModifiedNs(info);
     return handle;
 }
 
@@ -92,7 +98,13 @@ int32_t TSynchroStream::SeekLocked(int32_t Offset, int Origin, int32_t& NewPosit
 
 TFileSynchroStream::TFileSynchroStream(const std::string& FileName, uint16_t Mode)
     : FFileName(std::make_shared<const std::string>(FileName)), FMode(Mode) {
-    FHandle = OpenMeasured(FileName, Mode, &FSize);
+    FHandle = OpenMeasured(FileName, Mode, &FSize, &FModified);
+}
+
+bool TFileSynchroStream::ChangedSinceOpened() const {
+    struct stat info {};
+    if (::stat(FileName().c_str(), &info) != 0) return true;
+    return info.st_size != FSize || ModifiedNs(info) != FModified;
 }
 
 TFileSynchroStream::~TFileSynchroStream() {
@@ -141,13 +153,15 @@ int32_t TFileSynchroStream::Seek(int32_t Offset, int Origin) {
 void TFileSynchroStream::Reopen(const std::string& NewFileName) {
     std::lock_guard<std::recursive_mutex> guard(FLock);
     int32_t size = 0;
-    const int handle = OpenMeasured(NewFileName, FMode, &size);
+    int64_t modified = 0;
+    const int handle = OpenMeasured(NewFileName, FMode, &size, &modified);
     if (size != FSize) {
         ::close(handle);
         RaiseOpenError(NewFileName);
     }
     const int old = FHandle.exchange(handle);
     if (old >= 0) ::close(old);
+    FModified = modified;
     FFileName.store(std::make_shared<const std::string>(NewFileName));
 }
 

@@ -47,6 +47,10 @@ public:
     void Lock() { FLock.lock(); }
     void Unlock() { FLock.unlock(); }
 
+    // Whether what the stream reads changed on disk since it was opened (its size or time differ, or it
+    // is gone): indexes computed from it no longer fit it. Streams not over a file never change.
+    virtual bool ChangedSinceOpened() const { return false; }
+
     // Under the lock: seeks to Position, reads up to Count bytes into Buffer and adds the bytes read
     // to Position. Returns the bytes read; 0 at or beyond the end, Position then unchanged. A short
     // read is not an error. The lock is released also when the read throws.
@@ -94,6 +98,7 @@ public:
 
     // The path of the open file. Takes no lock.
     std::string FileName() const { return *FFileName.load(); }
+    bool ChangedSinceOpened() const override;
     uint16_t Mode() const { return FMode; }
 
 private:
@@ -101,6 +106,7 @@ private:
     std::atomic<std::shared_ptr<const std::string>> FFileName;
     uint16_t FMode;
     int32_t FSize = 0;
+    int64_t FModified = 0;  // the file's modification time when opened, in nanoseconds
     std::atomic<int> FHandle{-1};
     // The stream's own position; reads are positioned, so the descriptor's offset is never used.
     int32_t FPosition = 0;

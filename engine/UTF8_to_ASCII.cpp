@@ -120,6 +120,16 @@ TOpenedFile OpenCorpusPath(const std::string& Path, int32_t Language) {
 
 void NoteCopyMade(const std::string& Copy);
 
+// Frees the six index slots of file F: they were computed from other bytes.
+void FreeFileIndexes(TConcordConfig& Config, int32_t F) {
+    Config.PageStarts.SetItem(F, nullptr);
+    Config.LineStarts.SetItem(F, nullptr);
+    Config.FileTags.SetItem(F, nullptr);
+    Config.SectionIndexes.SetItem(F, nullptr);
+    Config.ParagraphIndexes.SetItem(F, nullptr);
+    Config.SentenceIndexes.SetItem(F, nullptr);
+}
+
 // Makes the 8-bit copy of FileName for Language under the "Converting..." window. Returns the copy's
 // path, or "" when the conversion was cancelled or failed (a failure is shown; nothing is left).
 std::string MakeConvertedCopy(const std::string& FileName, int32_t Language) {
@@ -428,13 +438,43 @@ bool SetFileConverted(int32_t Language, int32_t FileIndex, bool Converted) {
     if (!Converted && File.Object.CopyName != File.Name) DiscardCopy(File.Object.CopyName);
     File.Object.Converted = Converted;
     File.Object.CopyName = Path;
-    Config.PageStarts.SetItem(FileIndex, nullptr);
-    Config.LineStarts.SetItem(FileIndex, nullptr);
-    Config.FileTags.SetItem(FileIndex, nullptr);
-    Config.SectionIndexes.SetItem(FileIndex, nullptr);
-    Config.ParagraphIndexes.SetItem(FileIndex, nullptr);
-    Config.SentenceIndexes.SetItem(FileIndex, nullptr);
+    FreeFileIndexes(Config, FileIndex);
     return true;
+}
+
+std::string ChangedFileText(const std::string& FileName) {
+    return "The file \"" + FileName +
+           "\" has changed since it was processed and is left out of this search. File > \"Scan Corpus\" "
+           "processes it again.";
+}
+
+int ReopenChangedCorpusFiles() {
+    int Reopened = 0;
+    for (int32_t L = 0; L < LanguagesCount && L < MaxLanguages; ++L) {
+        if (!LanguageConfigs[L]) continue;
+        TConcordConfig& Config = *LanguageConfigs[L];
+        for (size_t I = 0; I < Config.Files.size(); ++I) {
+            if (!Config.Streams[I] || !Config.Streams[I]->ChangedSinceOpened()) continue;
+            const int32_t F = static_cast<int32_t>(I);
+            SendToMainForm(CM_FILEREMOVED, L, F);
+            TOpenedFile Opened;
+            try {
+                Opened = OpenCorpusPath(Config.Files[I].Object.CopyName, L);
+            } catch (const std::exception& E) {
+                ShowError(E.what());
+                continue;
+            }
+            // The reader reads through the stream, so it goes first.
+            Config.Readers[I] = std::move(Opened.Reader);
+            Config.Streams[I] = std::move(Opened.Stream);
+            FreeFileIndexes(Config, F);
+            Config.FreqList.reset();
+            for (auto& Each : Config.Files) Each.Object.WordCount = 0;
+            ClearFileAlignment(L, F);
+            ++Reopened;
+        }
+    }
+    return Reopened;
 }
 
 void ExchangeCorpusFiles(int32_t Language, int32_t I, int32_t J) {

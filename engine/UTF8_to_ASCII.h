@@ -82,6 +82,16 @@ bool ConvertCorpusFile(const std::string& FileName, const std::string& CopyName,
 // (true too when Converted already matches and nothing had to be done).
 bool SetFileConverted(int32_t Language, int32_t FileIndex, bool Converted);
 
+// The warning for a corpus file whose text changed since it was processed (a search leaves it out).
+std::string ChangedFileText(const std::string& FileName);
+
+// For every registered file whose text changed on disk since its stream was opened: the windows are
+// told (CM_FILEREMOVED), a new stream and reader are opened on it, its six index slots and its pairs
+// are freed, and its language's frequency list and word counts are dropped, so that the next corpus
+// pass processes it again. A file that cannot be opened again is reported and keeps its old stream.
+// Returns how many files were opened again.
+int ReopenChangedCorpusFiles();
+
 // Exchanges files I and J in every per-file list of Language and sends CM_FILESEXCHANGED with the pair.
 void ExchangeCorpusFiles(int32_t Language, int32_t I, int32_t J);
 

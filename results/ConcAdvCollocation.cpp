@@ -108,17 +108,11 @@ bool CountSequences(const std::vector<const TConcordItems*>& Lists, const TAdvCo
 TWordListForm* ShowAdvancedCollocation(QMdiArea* Area, TTessivorForm* Window, int Language,
                                        TAdvancedSortColItems Columns) {
     if (!Window || Language >= Window->LanguageCount) return nullptr;
-    if (Area) {
-        for (QMdiSubWindow* Sub : Area->subWindowList()) {
-            auto* Open = qobject_cast<TWordListForm*>(Sub->widget());
-            if (!Open || Open->IsClosing() || Open->Owner() != Window || Open->Language() != Language)
-                continue;
-            Sub->show();
-            Area->setActiveSubWindow(Sub);
-            Sub->showNormal();
-            return Open;
-        }
-    }
+    if (QWidget* Open = RaiseMdiChild(Area, [Language, Window](QWidget* Form) {
+            auto* List = qobject_cast<TWordListForm*>(Form);
+            return List && List->Owner() == Window && List->Language() == Language;
+        }))
+        return static_cast<TWordListForm*>(Open);
     const TAdvancedSortColOptions& Record =
         Language < 0 ? CommonConfig->CollocationSort : LanguageConfigs[size_t(Language)]->CollocationSort;
     const TAdvCollocChoice Choice = AdvCollocChoice(Record, Columns);

@@ -478,14 +478,11 @@ TCollocationForm* ShowCollocation(QMdiArea* Area, int Language) {
     auto* Owner = Active ? qobject_cast<TTessivorForm*>(Active->widget()) : nullptr;
     if (!Owner) return nullptr;
     if (Language >= Owner->LanguageCount) return nullptr;
-    for (QMdiSubWindow* Sub : Area->subWindowList()) {
-        auto* Open = qobject_cast<TCollocationForm*>(Sub->widget());
-        if (!Open || Open->IsClosing() || Open->Language() != Language || Open->Owner() != Owner) continue;
-        Sub->show();
-        Area->setActiveSubWindow(Sub);
-        Sub->showNormal();
-        return Open;
-    }
+    if (QWidget* Open = RaiseMdiChild(Area, [Language, Owner](QWidget* Form) {
+            auto* Collocation = qobject_cast<TCollocationForm*>(Form);
+            return Collocation && Collocation->Language() == Language && Collocation->Owner() == Owner;
+        }))
+        return static_cast<TCollocationForm*>(Open);
     auto* Form = new TCollocationForm(Owner, Language);
     QMdiSubWindow* Sub = ShowMdiChild(Area, Form);
     const QPointer<TCollocationForm> Alive(Form);

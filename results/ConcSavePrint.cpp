@@ -6,7 +6,6 @@
 #include <QLocale>
 #include <QPainter>
 #include <QPrinter>
-#include <QTextOption>
 #include <QTime>
 #include <algorithm>
 #include <cinttypes>
@@ -206,16 +205,11 @@ public:
         for (const TMarkedGroup& Group : Groups) {
             const QFont Font = GroupFont(Group.Language);
             const QFontMetricsF Metrics(Font, &FPrinter);
-            QTextOption Option(Qt::AlignLeft | Qt::AlignTop);
-            Option.setWrapMode(QTextOption::NoWrap);
-            Option.setTabStopDistance(8 * Metrics.averageCharWidth());
-            const QRectF Cell(X, FFlow.Y(), FGeometry.ColumnWidth, LineHeight);
             FPainter.save();
-            FPainter.setClipRect(Cell);
+            FPainter.setClipRect(QRectF(X, FFlow.Y(), FGeometry.ColumnWidth, LineHeight));
             FPainter.setFont(Font);
-            FPainter.drawText(
-                QRectF(X, FFlow.Y() + LineHeight - Metrics.height(), FGeometry.ColumnWidth, Metrics.height()),
-                LangToQString(Group.Text, Group.Language), Option);
+            DrawExpandingTabs(LangToQString(Group.Text, Group.Language), Metrics, X,
+                              FFlow.Y() + LineHeight - Metrics.height() + Metrics.ascent());
             FPainter.restore();
             X += FGeometry.ColumnWidth + FGeometry.Gap;
         }
@@ -223,8 +217,32 @@ public:
     }
 
 private:
+    // Tabs stop every 8 average characters from the group's start. Laid out here rather than by
+    // QTextOption, whose tab stops do not follow a high-resolution printer's scale.
+    void DrawExpandingTabs(const QString& Text, const QFontMetricsF& Metrics, qreal Left, qreal Baseline) {
+        const qreal Tab = 8 * Metrics.averageCharWidth();
+        qreal At = 0;
+        bool First = true;
+        for (const QString& Part : Text.split('\t')) {
+            if (!First && Tab > 0) At = (std::floor(At / Tab) + 1) * Tab;
+            First = false;
+            if (!Part.isEmpty()) FPainter.drawText(QPointF(Left + At, Baseline), Part);
+            At += Metrics.horizontalAdvance(Part);
+        }
+    }
+
+    // The painter's origin is the printable area's corner: the margins are where the paper and that area
+    // differ, not the device's minimum ones.
     TPrintGeometry Layout(int Columns) {
-        const TPrinterMargins M = GetPrinterMargins(FPrinter);
+        const QRect Paper = FPrinter.paperRect(QPrinter::DevicePixel).toRect();
+        const QRect Page = FPrinter.pageRect(QPrinter::DevicePixel).toRect();
+        TPrinterMargins M;
+        M.PageWidth = Paper.width();
+        M.PageHeight = Paper.height();
+        M.LeftMargin = Page.left() - Paper.left();
+        M.TopMargin = Page.top() - Paper.top();
+        M.RightMargin = Paper.right() - Page.right();
+        M.BottomMargin = Paper.bottom() - Page.bottom();
         const int FooterHeight = int(std::ceil(QFontMetricsF(FooterFont(), &FPrinter).height()));
         FGeometry = PrintGeometry(M.PageWidth, M.PageHeight, M.LeftMargin, M.TopMargin, M.RightMargin,
                                   M.BottomMargin, FPrinter.resolution(), FooterHeight, Columns);

@@ -249,16 +249,11 @@ void TWordListForm::PrintLists() {
 
 TWordListForm* ShowWordList(QMdiArea* Area, int Language, bool Alphabetical) {
     const TWordListMode Mode = Alphabetical ? TWordListMode::Alphabetical : TWordListMode::FrequencyOrder;
-    if (Area) {
-        for (QMdiSubWindow* Sub : Area->subWindowList()) {
-            auto* Open = qobject_cast<TWordListForm*>(Sub->widget());
-            if (!Open || Open->IsClosing() || Open->Language() != Language || Open->Mode() != Mode) continue;
-            Sub->show();
-            Area->setActiveSubWindow(Sub);
-            Sub->showNormal();
-            return Open;
-        }
-    }
+    if (QWidget* Open = RaiseMdiChild(Area, [Language, Mode](QWidget* Form) {
+            auto* List = qobject_cast<TWordListForm*>(Form);
+            return List && List->Language() == Language && List->Mode() == Mode;
+        }))
+        return static_cast<TWordListForm*>(Open);
     const int First = Language < 0 ? 0 : Language;
     const int Last = Language < 0 ? LanguagesCount - 1 : Language;
     if (First > Last || Last >= LanguagesCount) return nullptr;

@@ -30,7 +30,10 @@
 #include "engine/ConcErrors.h"
 #include "engine/ConcLangs.h"
 #include "engine/ConcPrefs.h"
+#include "engine/UTF8_to_ASCII.h"
 #include "platform/IniFiles.h"
+#include "results/ConcAdvCollocation.h"
+#include "results/ConcAdvancedSort.h"
 #include "results/ConcCollocation.h"
 #include "results/ConcFreqOptions.h"
 #include "results/ConcParaSearch.h"
@@ -42,9 +45,9 @@
 #include "shell/ConcPOSTags.h"
 #include "shell/ConcParaLoad.h"
 #include "shell/ConcParallelFiles.h"
-#include "shell/ConcView.h"
 #include "shell/ConcRecentWorkspaces.h"
 #include "shell/ConcTagConfig.h"
+#include "shell/ConcView.h"
 #include "shell/ConcWorkOptions.h"
 #include "shell/ConcWorkspace.h"
 
@@ -461,6 +464,19 @@ void FillLanguageMenu(QMenu* Menu, const std::function<void(int Language)>& Hand
     }
 }
 
+void TConcMainForm::AdvancedCollocation(int Language) {
+    auto* Window = qobject_cast<TTessivorForm*>(ActiveChild());
+    if (!Window || !CommonConfig || Language >= LanguagesCount) return;
+    if (Language >= 0 && !LanguageConfigs[size_t(Language)]) return;
+    TAdvancedSortColOptions& Record =
+        Language < 0 ? CommonConfig->CollocationSort : LanguageConfigs[size_t(Language)]->CollocationSort;
+    TAdvancedSortColItems Columns;
+    const QPointer<TTessivorForm> Alive(Window);
+    if (!ExecuteAdvancedSort(Language, true, Record, Columns) || !Alive) return;
+    if (Columns.empty() && !Record.Span) return;
+    ShowAdvancedCollocation(FMdiArea, Window, Language, std::move(Columns));
+}
+
 QWidget* TConcMainForm::ActiveChild() const {
     const QMdiSubWindow* Active = FMdiArea->activeSubWindow();
     return Active ? Active->widget() : nullptr;
@@ -468,6 +484,7 @@ QWidget* TConcMainForm::ActiveChild() const {
 
 void TConcMainForm::BuildLanguageMenus() {
     FillLanguageMenu(CollocateFrequencyDataMenu, [this](int L) { ShowCollocation(FMdiArea, L); });
+    FillLanguageMenu(AdvancedCollocationMenu, [this](int L) { AdvancedCollocation(L); });
     for (const bool Alphabetical : {false, true}) {
         FillLanguageMenu(Alphabetical ? AlphabeticalOrderMenu : FrequencyOrderMenu,
                          [this, Alphabetical](int L) {
@@ -545,8 +562,7 @@ void TConcMainForm::CreateMenus() {
     SearchMenu->addActions({SearchAction, AdvancedSearchAction, ParallelSearchAction, SearchOptionsAction});
     FrequencyMenu = menuBar()->addMenu("Fre&quency");
     CollocateFrequencyDataMenu = FrequencyMenu->addMenu("Collocate Frequency &Data");
-    // Advanced collocation joins the menu together with the order dialog it opens first.
-    AdvancedCollocationMenu = new QMenu("Advanced &Collocation", this);
+    AdvancedCollocationMenu = FrequencyMenu->addMenu("Advanced &Collocation");
     FrequencyOrderMenu = FrequencyMenu->addMenu("&Frequency Order");
     AlphabeticalOrderMenu = FrequencyMenu->addMenu("&Alphabetical Order");
     FrequencyMenu->addSeparator();
@@ -824,6 +840,8 @@ void TConcMainForm::UnloadCorpus() {
 }
 
 void TConcMainForm::ScanCorpus() {
+    // A file changed since it was processed is read anew and processed again.
+    ReopenChangedCorpusFiles();
     if (MainFormHooks.ProcessCorpus && MainFormHooks.ProcessCorpus() && MainFormHooks.RunAlignment)
         MainFormHooks.RunAlignment();
     UpdateLanguagePanel();

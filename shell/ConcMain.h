@@ -207,9 +207,13 @@ public:
     // the focused pane of the active concordance window, else of language 0.
     void FrequencyOptions();
     // Refills the per-language submenus of the Frequency menu ("All", a separator, each corpus language)
-    // whose commands exist (Collocate Frequency Data, Frequency Order, Alphabetical Order), then runs the
+    // (Collocate Frequency Data, Advanced Collocation, Frequency Order, Alphabetical Order), then runs the
     // BuildLanguageMenus hook.
     void BuildLanguageMenus();
+    // Advanced Collocation: with a concordance window active, the collocation order dialog on the
+    // collocation record of Language (CommonConfig's for -1); when it is confirmed with positions or a
+    // span, the sequences are counted into a word list (ShowAdvancedCollocation).
+    void AdvancedCollocation(int Language);
     // Arrange Icons: the minimised children in a row along the bottom of the area, in the order they
     // were opened, wrapping upwards.
     void ArrangeIcons();

@@ -62,8 +62,11 @@ TEST(SortRulesTest, CustomisedOrderStrings) {
         const bool Valid = ParseCustomisedOrder(C.Table, C.Text, Items, Error);
         EXPECT_EQ(Valid, *C.Message == 0);
         EXPECT_EQ(Error.Message, C.Message);
-        if (Valid) EXPECT_EQ(Items, C.Items);
-        if (!Valid) EXPECT_EQ(Error.Position, C.Position);
+        if (Valid) {
+            EXPECT_EQ(Items, C.Items);
+        } else {
+            EXPECT_EQ(Error.Position, C.Position);
+        }
     }
     TAdvancedSortColItems Items{{sk4R}};
     TSortOrderError Error;

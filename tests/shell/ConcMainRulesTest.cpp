@@ -116,3 +116,18 @@ TEST(MainFormRules, ClientSizePacksWidthHighAndHeightLow) {
     EXPECT_EQ(PackClientSize(0, 0), 0);
     EXPECT_EQ(PackClientSize(1, 0xFFFF) & 0xFFFF, 0xFFFF);
 }
+
+TEST(MainFormRules, WordListOutputWaitsForAnyJobAndCopyFollowsTheCollocationWindow) {
+    TActionInputs in;
+    in.WordListActive = true;
+    EXPECT_TRUE(ComputeActionStates(in).WordListOutput);
+    EXPECT_FALSE(ComputeActionStates(in).CollocationCopy);
+    in.Busy = true;
+    EXPECT_FALSE(ComputeActionStates(in).WordListOutput);
+    in = TActionInputs{};
+    in.CollocationActive = true;
+    in.Busy = true;
+    const TActionStates s = ComputeActionStates(in);
+    EXPECT_TRUE(s.CollocationCopy);
+    EXPECT_FALSE(s.WordListOutput);
+}

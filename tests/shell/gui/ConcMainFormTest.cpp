@@ -748,7 +748,8 @@ TEST_F(MainFormTest, TheMenuBarHoldsOnlyCommandsThatAreCarriedOut) {
         if (!a->isSeparator()) frequency << a;
     EXPECT_EQ(
         frequency,
-        (QList<QAction*>{form.CollocateFrequencyDataMenu->menuAction(), form.FrequencyOrderMenu->menuAction(),
+        (QList<QAction*>{form.CollocateFrequencyDataMenu->menuAction(),
+                         form.AdvancedCollocationMenu->menuAction(), form.FrequencyOrderMenu->menuAction(),
                          form.AlphabeticalOrderMenu->menuAction(), form.FrequencyOptionsAction,
                          form.FrequencyCopyToCB, form.FrequencySaveAction, form.FrequencyPrintAction}));
     QList<QAction*> file;
