@@ -310,6 +310,7 @@ private:
     void ClassifyRun(const char* Text, int32_t Count, int32_t Available, int32_t At, unsigned char& Previous,
                      TTagState& State, TVisit&& Visit);
     TCharType LeadIn(int32_t Start, TTagState& State, unsigned char& Previous);
+    bool ShortLeadIn(int32_t From, int32_t Start, unsigned char& Previous, TCharType& Last);
     // The length of the first start string that matches at the cursor, 0 for none.
     int32_t MatchPOSTagStart();
     int32_t MatchPOSTagStartIn(const char* Text, int32_t Available) const;

@@ -156,13 +156,15 @@ void TSearch::UpdateProgress(int32_t Position, bool Force) {
         if (GaugeDue(false)) ProgressWindow->SetProgress(RangesDone);
         return;
     }
-    if ((++GaugeCounter >= 1024 || Force) && GaugeDue(Force)) {
+    if (++GaugeCounter >= 1024 || Force) {
         GaugeCounter = 0;
-        ProgressWindow->SetSubProgress(Position);
-        if (!OverallFrozen) {
-            OverallProgress += Position - LastPosition;
-            LastPosition = Position;
-            ProgressWindow->SetProgress(static_cast<int>(OverallProgress));
+        if (GaugeDue(Force)) {
+            ProgressWindow->SetSubProgress(Position);
+            if (!OverallFrozen) {
+                OverallProgress += Position - LastPosition;
+                LastPosition = Position;
+                ProgressWindow->SetProgress(static_cast<int>(OverallProgress));
+            }
         }
     }
     if (SpeedOff || ++SpeedCounter < 1024) return;
@@ -247,6 +249,8 @@ void TSearch::Execute(bool IsThread, int32_t MaxHits, const HitFn& OnHit, const 
     ReportedCount = 0;
     if (!IsThread) {
         ResetSearchCancelCounter();
+        FCaptions.clear();
+        for (const auto& context : Contexts) FCaptions.push_back("Searching for [" + context->Caption + "]...");
         GaugeCounter = 0;
         GaugeTick = {};
         SpeedCounter = 0;
@@ -406,7 +410,8 @@ void TSearch::LocateHeadingTexts(TFileRun& Run, int32_t Start, int32_t End) {
 
 void TSearch::SearchText(TFileRun& Run, int32_t Start, int32_t End) {
     WordsScanned = 0;
-    StartTick = LastTick = TClock::now();
+    // Only the speed text reads the ticks; a search thread saves the clock per unit.
+    if (ProgressWindow != nullptr) StartTick = LastTick = TClock::now();
     if (!ContextSearch) {
         SearchContextRange(Run, Start, End);
         return;
@@ -441,11 +446,12 @@ void TSearch::SearchContextRange(TFileRun& Run, int32_t Start, int32_t End) {
     SpeedOff = false;
     SetAction("Searching...");
     TBufStream& reader = *Run.Search;
-    for (auto& context : Contexts) {
+    for (size_t c = 0; c < Contexts.size(); ++c) {
+        TSearchContext* context = Contexts[c].get();
         if (Cancelled) return;
         if (ProgressWindow != nullptr) {
-            SetCaption("Searching for [" + context->Caption + "]...");
-            ServiceSearchWindow(ProgressWindow);
+            SetCaption(FCaptions[c]);
+            CheckSearchCancel(ProgressWindow, Cancelled);
         }
         reader.SetRange(Start, End);
         while (!Cancelled && context->SearchRange(reader, true)) {

@@ -97,9 +97,6 @@ inline constexpr std::chrono::milliseconds SearchGaugeInterval{50};
 // passed since they last ran (the clock is read on every 16th call only), then Cancelled := whether the
 // window's Tag is 1. Main thread only: its state is process-wide.
 void CheckSearchCancel(TDoubleProgressForm* ProgressWindow, bool& Cancelled);
-// Lets pending window messages run when SearchPumpInterval has passed since they last ran (for the
-// places of a search that are reached seldom: reads the clock on every call). Nothing without a window.
-void ServiceSearchWindow(TDoubleProgressForm* ProgressWindow);
 // Restarts the call counter and the clock of CheckSearchCancel (at the start of a search).
 void ResetSearchCancelCounter();
 
@@ -380,6 +377,8 @@ private:
 
     bool FIsThread = false;
     int32_t FMaxHits = 0;
+    // "Searching for [name]..." of each pattern context, made once per run rather than once per unit.
+    std::vector<std::string> FCaptions;
     const HitFn* FOnHit = nullptr;
     const RangeFn* FOnRange = nullptr;
 };

@@ -31,6 +31,14 @@ bool IsBlankOrTab(char C) {
 int SearchCancelCalls = 0;
 std::chrono::steady_clock::time_point LastSearchPump;
 
+void ServiceSearchWindow() {
+    const auto now = std::chrono::steady_clock::now();
+    if (now - LastSearchPump < SearchPumpInterval) return;
+    ProcessMessages();
+    // Timed from the end of the pump: a slow repaint must not make the next one due at once.
+    LastSearchPump = std::chrono::steady_clock::now();
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------------
@@ -40,19 +48,10 @@ void CheckSearchCancel(TDoubleProgressForm* ProgressWindow, bool& Cancelled) {
     if (ProgressWindow == nullptr) return;
     if (++SearchCancelCalls >= 16) {
         SearchCancelCalls = 0;
-        ServiceSearchWindow(ProgressWindow);
+        ServiceSearchWindow();
     }
     // A search stopped for another reason (maximum hits, a range callback) stays stopped.
     Cancelled = Cancelled || ProgressWindow->Tag == 1;
-}
-
-void ServiceSearchWindow(TDoubleProgressForm* ProgressWindow) {
-    if (ProgressWindow == nullptr) return;
-    const auto now = std::chrono::steady_clock::now();
-    if (now - LastSearchPump < SearchPumpInterval) return;
-    // Timed from the end of the pump: a slow repaint must not make the next one due at once.
-    ProcessMessages();
-    LastSearchPump = std::chrono::steady_clock::now();
 }
 
 void ResetSearchCancelCounter() {

@@ -62,7 +62,6 @@ void TCorpusFileText::LinesCounted() {
 void TCorpusFileText::Finished() {
     FDone = true;
     LinesCounted();
-    if (OnCountingDone) OnCountingDone();
 }
 
 bool SuppressFlagOf(const TSuppressFlags& Flags, int Option) {

@@ -33,9 +33,8 @@ public:
     ~TCorpusFileText() override;
 
     TFileStrings& Lines() { return *FLines; }
+    // Every line is counted and the view shows the final count.
     bool CountingDone() const { return FDone; }
-    // Runs on the GUI thread once every line is counted.
-    std::function<void()> OnCountingDone;
 
 private:
     void LinesCounted();

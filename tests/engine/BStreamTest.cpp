@@ -533,3 +533,56 @@ TEST(BufStreamDoubleByte, ReadsAsTheTextWithEachTrailByteReplacedByItsLeadByte) 
         }
     }
 }
+
+// A classified range takes the tag state in force at its start from the bytes before it. Over random
+// texts with tags of every length (some longer than what a shortened look back covers), stray tag starts
+// and stops and line breaks, the classes of a range and the words read from its start are those of a
+// reading that starts 1,024 bytes before the range (or at the file's start) and classifies every byte.
+TEST(BufStreamClassified, ARangeClassifiesAsAReadingFromItsLeadIn) {
+    std::mt19937 random(3601);
+    auto pick = [&](size_t n) { return static_cast<size_t>(random() % n); };
+    const char* const pieces[] = {"word ", "ab", " ", "\r\n", "\n", "<s>", "</s> ", ">", "<", "x>y", "a<b ",
+                                  "<p n=\"1 2\">", "end. "};
+    for (int round = 0; round < 60; ++round) {
+        std::string text;
+        while (text.size() < 6000) {
+            if (pick(25) == 0) {
+                text += "<long " + std::string(50 + pick(900), 'q') + ">";
+            } else {
+                text += pieces[pick(13)];
+            }
+        }
+        for (int trial = 0; trial < 40; ++trial) {
+            const int32_t start = static_cast<int32_t>(pick(text.size() - 600));
+            const int32_t stop = start + 1 + static_cast<int32_t>(pick(500));
+            const int32_t from = std::max(0, start - TBufStream::MaxTagLength);
+            const std::string all = Classes(text.substr(static_cast<size_t>(from)));
+            auto classAt = [&](int32_t At) { return all[static_cast<size_t>(At - from)]; };
+            const std::string expected = all.substr(static_cast<size_t>(start - from), static_cast<size_t>(stop - start));
+            std::vector<std::string> expectedWords;
+            int32_t at = start;
+            // A word cut by the range start is not the range's.
+            if (at > from && classAt(at - 1) == 'W')
+                while (at < stop && classAt(at) == 'W') ++at;
+            while (at < stop) {
+                if (classAt(at) != 'W') {
+                    ++at;
+                    continue;
+                }
+                const int32_t wordStart = at;
+                while (at < stop && classAt(at) == 'W') ++at;
+                expectedWords.push_back(text.substr(static_cast<size_t>(wordStart), static_cast<size_t>(at - wordStart)));
+            }
+
+            TTextReader r(text);
+            r.Reader.ValidateBuffer(start, stop);
+            r.Reader.SetPosition(start);
+            ASSERT_EQ(ReadClasses(r.Reader), expected) << "round " << round << " range " << start;
+            r.Reader.SetPosition(start);
+            std::vector<std::string> words;
+            for (auto word = r.Reader.NextWord(); !word.empty(); word = r.Reader.NextWord())
+                words.emplace_back(word);
+            ASSERT_EQ(words, expectedWords) << "round " << round << " range " << start;
+        }
+    }
+}
