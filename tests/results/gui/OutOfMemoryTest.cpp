@@ -45,6 +45,23 @@ void operator delete(void* P, std::size_t) noexcept {
 void operator delete[](void* P, std::size_t) noexcept {
     std::free(P);
 }
+// The no-throw forms too (the sorts' temporary buffers use them): every pair must meet the same heap.
+void* operator new(std::size_t Size, const std::nothrow_t&) noexcept {
+    try {
+        return Allocate(Size);
+    } catch (...) {
+        return nullptr;
+    }
+}
+void* operator new[](std::size_t Size, const std::nothrow_t& Tag) noexcept {
+    return operator new(Size, Tag);
+}
+void operator delete(void* P, const std::nothrow_t&) noexcept {
+    std::free(P);
+}
+void operator delete[](void* P, const std::nothrow_t&) noexcept {
+    std::free(P);
+}
 
 namespace {
 
