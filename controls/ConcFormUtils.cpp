@@ -611,3 +611,15 @@ void RegisterConfigFontDialog() {
         return true;
     });
 }
+
+void CloseAskingToApply(QDialog& Dialog, bool Changed, const std::function<void()>& Apply) {
+    if (Changed) {
+        const int Answer = ConfirmApplyChanges();
+        if (Answer == mrCancel) return;
+        if (Answer == mrYes) {
+            Apply();
+            return;
+        }
+    }
+    Dialog.QDialog::reject();
+}

@@ -93,6 +93,11 @@ void SetTabOrders(QWidget*& Previous, std::initializer_list<QWidget*> Controls);
 // marked across both. Windows without an icon of their own show a toolkit's logo instead.
 QIcon ProgramIcon();
 
+// The settings dialogs' rule for closing other than with OK: without Changed the dialog closes as
+// cancelled; otherwise "You have made changes. Apply them now?": Yes runs Apply (the OK path, which may
+// keep the dialog open after a failed check), No closes as cancelled, Cancel keeps the dialog open.
+void CloseAskingToApply(QDialog& Dialog, bool Changed, const std::function<void()>& Apply);
+
 // ---- MDI children ------------------------------------------------------------------------------------
 
 // Shows Form as a child of Area in a new sub-window that is freed when it closes, and returns that

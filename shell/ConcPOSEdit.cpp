@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "controls/ConcFormUtils.h"
 #include "controls/LangText.h"
 #include "controls/Msg.h"
 #include "engine/ConcPrefs.h"
@@ -73,15 +74,8 @@ void TPOSTageEditForm::accept() {
 }
 
 void TPOSTageEditForm::reject() {
-    if (Name() != TrimControls(FName) || Contents() != TrimControls(FContents)) {
-        const int Answer = ConfirmApplyChanges();
-        if (Answer == mrCancel) return;
-        if (Answer == mrYes) {
-            accept();
-            return;
-        }
-    }
-    QDialog::reject();
+    CloseAskingToApply(*this, Name() != TrimControls(FName) || Contents() != TrimControls(FContents),
+                       [this] { accept(); });
 }
 
 bool EditMetaTag(std::string& Name, std::string& Contents, bool Adding,

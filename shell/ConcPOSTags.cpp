@@ -16,6 +16,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "controls/ConcFormUtils.h"
 #include "controls/LangText.h"
 #include "controls/Msg.h"
 #include "engine/ConcConfig.h"
@@ -261,15 +262,8 @@ void TPOSTagsConfigForm::accept() {
 
 void TPOSTagsConfigForm::reject() {
     const TSpecialTagsEdits E = Edits();
-    if (WordTagsChanged(E, *CommonConfig) || MetaTagsChanged(E, *CommonConfig)) {
-        const int Answer = ConfirmApplyChanges();
-        if (Answer == mrCancel) return;
-        if (Answer == mrYes) {
-            accept();
-            return;
-        }
-    }
-    QDialog::reject();
+    CloseAskingToApply(*this, WordTagsChanged(E, *CommonConfig) || MetaTagsChanged(E, *CommonConfig),
+                       [this] { accept(); });
 }
 
 bool ConfigureSpecialTags() {

@@ -12,6 +12,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "controls/ConcFormUtils.h"
 #include "controls/LangText.h"
 #include "controls/Msg.h"
 #include "engine/ConcUtils.h"
@@ -193,15 +194,8 @@ void TTagConfigForm::accept() {
 }
 
 void TTagConfigForm::reject() {
-    if (CompareTagSettings(Edits(), *CommonConfig, WatchedTags).Any) {
-        const int Answer = ConfirmApplyChanges();
-        if (Answer == mrCancel) return;
-        if (Answer == mrYes) {
-            accept();
-            return;
-        }
-    }
-    QDialog::reject();
+    CloseAskingToApply(*this, CompareTagSettings(Edits(), *CommonConfig, WatchedTags).Any,
+                       [this] { accept(); });
 }
 
 bool ConfigureTags(bool& DelimitersChanged, bool& PageDelimiterChanged) {

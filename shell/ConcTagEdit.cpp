@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "controls/ConcFormUtils.h"
 #include "controls/LangText.h"
 #include "controls/Msg.h"
 #include "engine/ConcPrefs.h"
@@ -121,15 +122,7 @@ void TTagEditForm::accept() {
 }
 
 void TTagEditForm::reject() {
-    if (Changed()) {
-        const int Answer = ConfirmApplyChanges();
-        if (Answer == mrCancel) return;
-        if (Answer == mrYes) {
-            accept();
-            return;
-        }
-    }
-    QDialog::reject();
+    CloseAskingToApply(*this, Changed(), [this] { accept(); });
 }
 
 bool EditTrackedTag(bool Adding, std::string& Name, std::string& Start, int Item,
