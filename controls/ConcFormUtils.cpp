@@ -7,6 +7,7 @@
 #include <QFontDatabase>
 #include <QFontDialog>
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -16,6 +17,7 @@
 #include <QPainter>
 #include <QPalette>
 #include <QPixmap>
+#include <QPushButton>
 #include <QScreen>
 #include <QSpinBox>
 #include <QVBoxLayout>
@@ -622,4 +624,15 @@ void CloseAskingToApply(QDialog& Dialog, bool Changed, const std::function<void(
         }
     }
     Dialog.QDialog::reject();
+}
+
+QHBoxLayout* NewOkCancelRow(QWidget* Dialog, QPushButton*& Ok, QPushButton*& Cancel) {
+    Ok = new QPushButton("OK", Dialog);
+    Ok->setDefault(true);
+    Cancel = new QPushButton("Cancel", Dialog);
+    auto* Row = new QHBoxLayout;
+    Row->addStretch();
+    Row->addWidget(Ok);
+    Row->addWidget(Cancel);
+    return Row;
 }

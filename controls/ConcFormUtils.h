@@ -93,6 +93,12 @@ void SetTabOrders(QWidget*& Previous, std::initializer_list<QWidget*> Controls);
 // marked across both. Windows without an icon of their own show a toolkit's logo instead.
 QIcon ProgramIcon();
 
+class QHBoxLayout;
+class QPushButton;
+// The row of a dialog's "OK" (the default button) and "Cancel", at the right; the buttons belong to Dialog,
+// the row to the layout the caller adds it to.
+QHBoxLayout* NewOkCancelRow(QWidget* Dialog, QPushButton*& Ok, QPushButton*& Cancel);
+
 // The settings dialogs' rule for closing other than with OK: without Changed the dialog closes as
 // cancelled; otherwise "You have made changes. Apply them now?": Yes runs Apply (the OK path, which may
 // keep the dialog open after a failed check), No closes as cancelled, Cancel keeps the dialog open.

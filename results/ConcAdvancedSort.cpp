@@ -22,7 +22,6 @@ namespace {
 
 constexpr const char* KeyCaptions[3] = {" First Sort ", " Second Sort ", " Third Sort "};
 
-
 // A stored key the table lacks (a collocation record can hold an old sort code) shows as unused.
 int ComboIndexOf(TSortKeyTable Table, uint8_t Code) {
     const int Index = SortKeyIndex(Table, Code);
@@ -101,13 +100,7 @@ TAdvancedSortColForm::TAdvancedSortColForm(int Language, bool Collocation,
     SortPanel->setVisible(!Collocation);
     CollocationPanel->setVisible(Collocation);
 
-    OkBtn = new QPushButton("OK", this);
-    OkBtn->setDefault(true);
-    CancelBtn = new QPushButton("Cancel", this);
-    auto* Buttons = new QHBoxLayout;
-    Buttons->addStretch();
-    Buttons->addWidget(OkBtn);
-    Buttons->addWidget(CancelBtn);
+    auto* Buttons = NewOkCancelRow(this, OkBtn, CancelBtn);
 
     auto* Layout = new QVBoxLayout(this);
     Layout->setSizeConstraint(QLayout::SetFixedSize);

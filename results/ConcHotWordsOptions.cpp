@@ -112,13 +112,7 @@ THotWordsOptionsForm::THotWordsOptionsForm(int Language, int Mode, const THotWor
     Bevel->setVisible(LanguageOptions);
     SetDefaultCheck->setVisible(LanguageOptions);
 
-    OkBtn = new QPushButton("OK", this);
-    OkBtn->setDefault(true);
-    CancelBtn = new QPushButton("Cancel", this);
-    auto* Buttons = new QHBoxLayout;
-    Buttons->addStretch();
-    Buttons->addWidget(OkBtn);
-    Buttons->addWidget(CancelBtn);
+    auto* Buttons = NewOkCancelRow(this, OkBtn, CancelBtn);
 
     auto* Layout = new QVBoxLayout(this);
     Layout->setSizeConstraint(QLayout::SetFixedSize);

@@ -112,13 +112,7 @@ TPOSTagsConfigForm::TPOSTagsConfigForm(QWidget* Parent) : QDialog(Parent) {
     MetaLayout->addWidget(MetaList);
     MetaLayout->addLayout(MetaButtons);
 
-    OkBtn = new QPushButton("OK", this);
-    OkBtn->setDefault(true);
-    CancelBtn = new QPushButton("Cancel", this);
-    auto* Buttons = new QHBoxLayout;
-    Buttons->addStretch();
-    Buttons->addWidget(OkBtn);
-    Buttons->addWidget(CancelBtn);
+    auto* Buttons = NewOkCancelRow(this, OkBtn, CancelBtn);
     auto* Layout = new QVBoxLayout(this);
     Layout->addWidget(Format);
     Layout->addWidget(Meta);

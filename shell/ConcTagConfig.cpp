@@ -82,13 +82,7 @@ TTagConfigForm::TTagConfigForm(QWidget* Parent) : QDialog(Parent), FRows(Watched
     OptionsLayout->addWidget(ShowPagesCheck);
     OptionsLayout->addWidget(RelativeLinesCheck);
 
-    OkBtn = new QPushButton("OK", this);
-    OkBtn->setDefault(true);
-    CancelBtn = new QPushButton("Cancel", this);
-    auto* Buttons = new QHBoxLayout;
-    Buttons->addStretch();
-    Buttons->addWidget(OkBtn);
-    Buttons->addWidget(CancelBtn);
+    auto* Buttons = NewOkCancelRow(this, OkBtn, CancelBtn);
     auto* Layout = new QVBoxLayout(this);
     Layout->addWidget(Delimiters);
     Layout->addWidget(Tracked);

@@ -11,6 +11,7 @@
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
+#include "controls/ConcFormUtils.h"
 #include "controls/LangText.h"
 #include "controls/Msg.h"
 #include "engine/ConcConfig.h"
@@ -107,13 +108,7 @@ TTxtFmtConfigDialog::TTxtFmtConfigDialog(int Language, bool Aligned, QWidget* Pa
     SentencePages->addWidget(new QWidget(SentencePages));
     FollowFormat(SentenceFormatBox, SentencePages, {0, 1});
 
-    OkBtn = new QPushButton("OK", this);
-    OkBtn->setDefault(true);
-    CancelBtn = new QPushButton("Cancel", this);
-    auto* Buttons = new QHBoxLayout;
-    Buttons->addStretch();
-    Buttons->addWidget(OkBtn);
-    Buttons->addWidget(CancelBtn);
+    auto* Buttons = NewOkCancelRow(this, OkBtn, CancelBtn);
     auto* Layout = new QVBoxLayout(this);
     Layout->addWidget(HeadingsGroup);
     Layout->addWidget(ParagraphsGroup);
