@@ -177,6 +177,10 @@ TFreqItem* TFreqList::FindWord(std::string_view Key) const {
     return Find(Key, IndexHash(Key));
 }
 
+void TFreqList::PrefetchWord(std::string_view Key) const {
+    if (!FIndex.empty()) __builtin_prefetch(&FIndex[IndexSlotOf(IndexHash(Key), FIndex.size() - 1)]);
+}
+
 TFreqItem* TFreqList::CountWord(std::string_view Key, int32_t Count) {
     const uint32_t Hash = IndexHash(Key);
     FSortState = TFreqSort::None;
