@@ -30,30 +30,32 @@ bool IsBlankOrTab(char C) {
 // Calls of CheckSearchCancel since the clock was last read, and when messages last ran; only the main
 // thread gets here.
 int SearchCancelCalls = 0;
-std::chrono::nanoseconds LastSearchPump{0};
-
-// A search reads this clock hundreds of thousands of times a second. The coarse clock costs a fifth of
-// the fine one, and its few milliseconds of resolution are a small part of the pump interval.
-std::chrono::nanoseconds PumpClock() {
-#if defined(CLOCK_MONOTONIC_COARSE)
-    timespec now{};
-    if (clock_gettime(CLOCK_MONOTONIC_COARSE, &now) == 0)
-        return std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec);
-#endif
-    return std::chrono::steady_clock::now().time_since_epoch();
-}
+std::chrono::steady_clock::time_point LastSearchPump;
 
 void ServiceSearchWindow() {
-    if (PumpClock() - LastSearchPump < SearchPumpInterval) return;
+    if (SearchTick() - LastSearchPump < SearchPumpInterval) return;
     ProcessMessages();
     // Timed from the end of the pump: a slow repaint must not make the next one due at once.
-    LastSearchPump = PumpClock();
+    LastSearchPump = SearchTick();
 }
 
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------------
 // Cancel poll
+
+// The coarse clock costs a fifth of the fine one, and its few milliseconds of resolution are a small
+// part of every interval a search measures with it.
+std::chrono::steady_clock::time_point SearchTick() {
+#if defined(CLOCK_MONOTONIC_COARSE)
+    timespec now{};
+    if (clock_gettime(CLOCK_MONOTONIC_COARSE, &now) == 0)
+        return std::chrono::steady_clock::time_point(
+            std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec)));
+#endif
+    return std::chrono::steady_clock::now();
+}
 
 void CheckSearchCancel(TDoubleProgressForm* ProgressWindow, bool& Cancelled) {
     if (ProgressWindow == nullptr) return;
@@ -67,7 +69,7 @@ void CheckSearchCancel(TDoubleProgressForm* ProgressWindow, bool& Cancelled) {
 
 void ResetSearchCancelCounter() {
     SearchCancelCalls = 0;
-    LastSearchPump = PumpClock();
+    LastSearchPump = SearchTick();
 }
 
 // ---------------------------------------------------------------------------------------------------
