@@ -184,6 +184,8 @@ private:
     TFreqItem* Find(std::string_view Key, uint32_t Hash) const;
     TFreqItem* CountWord(std::string_view Key, int32_t Count);
     void IndexItem(uint32_t Hash, TFreqItem* Item);
+    void PlaceInIndex(const TIndexSlot& Slot);
+    void GrowIndex();
     void RebuildIndex();
     void FlushPending() const;
     void SortOrder(bool Alphabetical);
