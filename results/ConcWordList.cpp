@@ -202,6 +202,31 @@ void TWordListGrid::ClearItems() {
 
 void TWordListGrid::ItemsChanged() {
     FModel->Reset();
+    FitNumberColumns();
+}
+
+// The columns start at six and eight digits wide; a count of millions or a share of ten percent or more
+// needs more, and a number cut at its left edge reads as a different number.
+void TWordListGrid::FitNumberColumns() {
+    const QFontMetrics Metrics(font());
+    const int Digit = Metrics.horizontalAdvance('0');
+    int32_t MaxCount = 0;
+    double MaxShare = 0;
+    for (int32_t I = 0; I < FItems.Count(); ++I) {
+        MaxCount = std::max(MaxCount, FItems.ItemCount(I));
+        MaxShare = std::max(MaxShare, FItems.Percentage(I));
+    }
+    // The cell's margins on both sides and the grid line.
+    constexpr int Padding = 2 * 2 + 2;
+    const auto Needed = [&](const std::string& Text) {
+        return Metrics.horizontalAdvance(QString::fromStdString(Text)) + Padding;
+    };
+    const int CountWidth = std::max(6 * Digit, Needed(std::to_string(MaxCount)));
+    const int ShareWidth = std::max(8 * Digit, Needed(FormatPercentage(MaxShare)));
+    if (CountWidth == columnWidth(0) && ShareWidth == columnWidth(1)) return;
+    setColumnWidth(0, CountWidth);
+    setColumnWidth(1, ShareWidth);
+    FitWordColumn();
 }
 
 void TWordListGrid::SetGridFont(const QFont& Font) {
@@ -213,6 +238,7 @@ void TWordListGrid::SetGridFont(const QFont& Font) {
     horizontalHeader()->setFont(Font);
     setColumnWidth(0, 6 * Digit);
     setColumnWidth(1, 8 * Digit);
+    FitNumberColumns();
 }
 
 void TWordListGrid::FitWordColumn() {

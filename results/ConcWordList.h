@@ -110,7 +110,7 @@ public:
     int32_t RowCount() const { return FItems.RowCount(); }
 
     // Takes Font and recomputes the row height (the height of "0" + 4) and the "Count" and "Pct" widths
-    // (6 and 8 widths of "0").
+    // (6 and 8 widths of "0", or what the widest number of the list needs).
     void SetGridFont(const QFont& Font);
     // Gives the "Word" column what the grid's width leaves: width - "Count" - "Pct" - a vertical
     // scroll bar - 8, never below 20.
@@ -120,6 +120,8 @@ protected:
     void focusInEvent(QFocusEvent* Event) override;
 
 private:
+    void FitNumberColumns();
+
     int FLanguage;
     TWordListItems FItems;
     TWordListModel* FModel;
