@@ -211,8 +211,11 @@ void TWordListGrid::SetGridFont(const QFont& Font) {
     verticalHeader()->setMinimumSectionSize(1);
     verticalHeader()->setDefaultSectionSize(Metrics.height() + 4);
     horizontalHeader()->setFont(Font);
-    setColumnWidth(0, 6 * Digit);
-    setColumnWidth(1, 8 * Digit);
+    // A cell pads its text on both sides and draws a grid line: without room for them a percentage such
+    // as "23.6842%" would show cut.
+    const int Padding = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1) + 1;
+    setColumnWidth(0, 6 * Digit + Padding);
+    setColumnWidth(1, std::max(8 * Digit, Metrics.horizontalAdvance(QStringLiteral("100.0000%"))) + Padding);
 }
 
 void TWordListGrid::FitWordColumn() {
