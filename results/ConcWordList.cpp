@@ -205,24 +205,18 @@ void TWordListGrid::ItemsChanged() {
     FitNumberColumns();
 }
 
-// The columns start at six and eight digits wide; a count of millions or a share of ten percent or more
-// needs more, and a number cut at its left edge reads as a different number.
+// A cell pads its text on both sides and draws a grid line: without room for them a percentage such as
+// "23.6842%" would show cut. The count column starts six digits wide and grows for a list whose largest
+// count is longer (a corpus of millions of words), since a number cut at its left edge reads as another.
 void TWordListGrid::FitNumberColumns() {
     const QFontMetrics Metrics(font());
     const int Digit = Metrics.horizontalAdvance('0');
+    const int Padding = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1) + 1;
     int32_t MaxCount = 0;
-    double MaxShare = 0;
-    for (int32_t I = 0; I < FItems.Count(); ++I) {
-        MaxCount = std::max(MaxCount, FItems.ItemCount(I));
-        MaxShare = std::max(MaxShare, FItems.Percentage(I));
-    }
-    // The cell's margins on both sides and the grid line.
-    constexpr int Padding = 2 * 2 + 2;
-    const auto Needed = [&](const std::string& Text) {
-        return Metrics.horizontalAdvance(QString::fromStdString(Text)) + Padding;
-    };
-    const int CountWidth = std::max(6 * Digit, Needed(std::to_string(MaxCount)));
-    const int ShareWidth = std::max(8 * Digit, Needed(FormatPercentage(MaxShare)));
+    for (int32_t I = 0; I < FItems.Count(); ++I) MaxCount = std::max(MaxCount, FItems.ItemCount(I));
+    const int CountWidth =
+        std::max(6 * Digit, Metrics.horizontalAdvance(QString::number(MaxCount))) + Padding;
+    const int ShareWidth = std::max(8 * Digit, Metrics.horizontalAdvance(QStringLiteral("100.0000%"))) + Padding;
     if (CountWidth == columnWidth(0) && ShareWidth == columnWidth(1)) return;
     setColumnWidth(0, CountWidth);
     setColumnWidth(1, ShareWidth);
@@ -232,12 +226,9 @@ void TWordListGrid::FitNumberColumns() {
 void TWordListGrid::SetGridFont(const QFont& Font) {
     setFont(Font);
     const QFontMetrics Metrics(Font);
-    const int Digit = Metrics.horizontalAdvance('0');
     verticalHeader()->setMinimumSectionSize(1);
     verticalHeader()->setDefaultSectionSize(Metrics.height() + 4);
     horizontalHeader()->setFont(Font);
-    setColumnWidth(0, 6 * Digit);
-    setColumnWidth(1, 8 * Digit);
     FitNumberColumns();
 }
 
