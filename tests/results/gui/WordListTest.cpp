@@ -13,6 +13,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QStyle>
+#include <QStyleOptionViewItem>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -192,6 +194,28 @@ TEST_F(WordListTest, GridShowsFocusFontsAndCopiesListViews) {
     EXPECT_EQ(All->Grid(0)->verticalHeader()->defaultSectionSize(), Before);
     SetFontDialog(nullptr);
 
+    // A six-digit count and every percentage show whole in either font, as the cell draws them.
+    for (TWordListGrid* Grid : {All->Grid(0), All->Grid(1)}) {
+        Grid->ClearItems();
+        Grid->AddItem(999999, "a", 100.0);
+        Grid->AddItem(1, "b", 23.6842);
+        Grid->ItemsChanged();
+        for (int Row = 0; Row < 2; ++Row) {
+            for (int Col = 0; Col < 2; ++Col) {
+                const QModelIndex Cell = Grid->model()->index(Row, Col);
+                QStyleOptionViewItem Option;
+                Option.initFrom(Grid->viewport());
+                Option.rect = Grid->visualRect(Cell);
+                Option.font = Grid->font();
+                Option.features = QStyleOptionViewItem::HasDisplay;
+                Option.text = Cell.data().toString();
+                const QRect Text = Grid->style()->subElementRect(QStyle::SE_ItemViewItemText, &Option, Grid);
+                EXPECT_LE(QFontMetrics(Grid->font()).horizontalAdvance(Option.text), Text.width())
+                    << Option.text.toStdString();
+            }
+        }
+    }
+
     QTreeWidget Tree;
     Tree.setColumnCount(3);
     Tree.setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -205,6 +229,38 @@ TEST_F(WordListTest, GridShowsFocusFontsAndCopiesListViews) {
     EXPECT_EQ(All300.count("\r\n"), 300);
     ClearListWithProgress("Collocates", &Tree);
     EXPECT_EQ(Tree.topLevelItemCount(), 0);
+}
+
+// Every count and share is shown whole: a count of millions or a share of ten percent and more must not
+// lose its first digits at the cell's edge, in the grid's own font and in a larger one.
+TEST_F(WordListTest, NumberColumnsShowTheirWidestNumbersWhole) {
+    TWordListGrid Grid(0);
+    Grid.resize(420, 300);
+    Grid.AddItem(12345678, "the", 100.0);
+    Grid.AddItem(7, "of", 9.8765);
+    Grid.ItemsChanged();
+    Grid.show();
+    for (const int PointSize : {0, 18}) {
+        if (PointSize) {
+            QFont Big = Grid.font();
+            Big.setPointSize(PointSize);
+            Grid.SetGridFont(Big);
+        }
+        const QFontMetrics Metrics(Grid.font());
+        for (int Row = 0; Row < 2; ++Row)
+            for (int Col = 0; Col < 2; ++Col) {
+                const QModelIndex Cell = Grid.model()->index(Row, Col);
+                const QString Text = Cell.data().toString();
+                EXPECT_GE(Grid.visualRect(Cell).width() - 4, Metrics.horizontalAdvance(Text))
+                    << Text.toStdString() << " at " << PointSize;
+            }
+    }
+    // A list of short counts gives the room back.
+    const int Wide = Grid.columnWidth(0);
+    Grid.ClearItems();
+    Grid.AddItem(3, "a", 1.5);
+    Grid.ItemsChanged();
+    EXPECT_LT(Grid.columnWidth(0), Wide);
 }
 
 TEST_F(WordListTest, OptionsApplyOnlyWhenAcceptedAndTellTheWindows) {
