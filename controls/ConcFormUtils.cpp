@@ -384,7 +384,11 @@ QMdiSubWindow* ShowMdiChild(QMdiArea* Area, QWidget* Form) {
     QMdiSubWindow* Sub = Area->addSubWindow(Form);
     Sub->setAttribute(Qt::WA_DeleteOnClose);
     Sub->show();
-    if (Sub->isMaximized()) return Sub;
+    // While the children are maximised the area maximises the new one before it is laid out, and would
+    // later restore it to that bare size. It is placed in its normal state first, then maximised again,
+    // all before the area paints.
+    const bool Maximized = Sub->isMaximized();
+    if (Maximized) Sub->showNormal();
     const QSize Room = Area->viewport()->size();
     if (Sized) {
         // The frame is what the sub-window adds around the form once it has laid the form out.
@@ -398,6 +402,7 @@ QMdiSubWindow* ShowMdiChild(QMdiArea* Area, QWidget* Form) {
     // A new window keeps its whole size: where it does not fit one step on, it starts again at the corner.
     Sub->setGeometry(NextCascadeRect(Previous ? &PreviousRect : nullptr, Sub->size(), Room,
                                      MdiCascadeStep(Area), Sub->size()));
+    if (Maximized) Sub->showMaximized();
     return Sub;
 }
 

@@ -110,7 +110,8 @@ public:
     int32_t RowCount() const { return FItems.RowCount(); }
 
     // Takes Font and recomputes the row height (the height of "0" + 4) and the "Count" and "Pct" widths
-    // (6 widths of "0", and room for "100.0000%"), each with room for the cell's padding.
+    // (6 widths of "0" or the list's largest count, and room for "100.0000%"), each with room for the
+    // cell's padding.
     void SetGridFont(const QFont& Font);
     // Gives the "Word" column what the grid's width leaves: width - "Count" - "Pct" - a vertical
     // scroll bar - 8, never below 20.
@@ -120,6 +121,8 @@ protected:
     void focusInEvent(QFocusEvent* Event) override;
 
 private:
+    void FitNumberColumns();
+
     int FLanguage;
     TWordListItems FItems;
     TWordListModel* FModel;

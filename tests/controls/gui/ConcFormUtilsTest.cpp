@@ -404,6 +404,37 @@ TEST(FormHelpers, MdiChildKeepsTheSizeItsFormWasGiven) {
     alone->close();
 }
 
+// While the children are maximised a new one joins them maximised, and restored later (as the
+// distribution window is when it is brought forward) it has the size its form was given, not the bare
+// size it had before it was laid out; so do the children opened before it.
+TEST(FormHelpers, ChildOpenedAmongMaximisedOnesRestoresToItsOwnSize) {
+    QMdiArea area;
+    area.resize(1000, 800);
+    area.show();
+    auto makeForm = [] {
+        auto* form = new QWidget;
+        new QVBoxLayout(form);
+        form->layout()->addWidget(new QLineEdit);
+        form->resize(640, 480);
+        return form;
+    };
+    QMdiSubWindow* first = ShowMdiChild(&area, makeForm());
+    first->showMaximized();
+    QMdiSubWindow* second = ShowMdiChild(&area, makeForm());
+    EXPECT_TRUE(second->isMaximized());
+    QMdiSubWindow* third = ShowMdiChild(&area, makeForm());
+    EXPECT_TRUE(third->isMaximized());
+    EXPECT_EQ(area.activeSubWindow(), third);
+    third->showNormal();
+    QCoreApplication::processEvents();
+    const QRect room(QPoint(0, 0), area.viewport()->size());
+    for (QMdiSubWindow* sub : {second, third}) {
+        EXPECT_FALSE(sub->isMaximized());
+        EXPECT_EQ(sub->widget()->size(), QSize(640, 480));
+        EXPECT_TRUE(room.contains(sub->geometry()));
+    }
+}
+
 // Each new child opens one cascade step below and right of the one opened before (the area itself would
 // stack them all in its top-left corner), starting again at the corner when the next step would leave the
 // area; "Cascade" lays them out the same way and keeps their sizes (the area's own cascade shrinks them

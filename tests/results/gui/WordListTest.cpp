@@ -231,6 +231,38 @@ TEST_F(WordListTest, GridShowsFocusFontsAndCopiesListViews) {
     EXPECT_EQ(Tree.topLevelItemCount(), 0);
 }
 
+// Every count and share is shown whole: a count of millions or a share of ten percent and more must not
+// lose its first digits at the cell's edge, in the grid's own font and in a larger one.
+TEST_F(WordListTest, NumberColumnsShowTheirWidestNumbersWhole) {
+    TWordListGrid Grid(0);
+    Grid.resize(420, 300);
+    Grid.AddItem(12345678, "the", 100.0);
+    Grid.AddItem(7, "of", 9.8765);
+    Grid.ItemsChanged();
+    Grid.show();
+    for (const int PointSize : {0, 18}) {
+        if (PointSize) {
+            QFont Big = Grid.font();
+            Big.setPointSize(PointSize);
+            Grid.SetGridFont(Big);
+        }
+        const QFontMetrics Metrics(Grid.font());
+        for (int Row = 0; Row < 2; ++Row)
+            for (int Col = 0; Col < 2; ++Col) {
+                const QModelIndex Cell = Grid.model()->index(Row, Col);
+                const QString Text = Cell.data().toString();
+                EXPECT_GE(Grid.visualRect(Cell).width() - 4, Metrics.horizontalAdvance(Text))
+                    << Text.toStdString() << " at " << PointSize;
+            }
+    }
+    // A list of short counts gives the room back.
+    const int Wide = Grid.columnWidth(0);
+    Grid.ClearItems();
+    Grid.AddItem(3, "a", 1.5);
+    Grid.ItemsChanged();
+    EXPECT_LT(Grid.columnWidth(0), Wide);
+}
+
 TEST_F(WordListTest, OptionsApplyOnlyWhenAcceptedAndTellTheWindows) {
     LanguageConfigs[0]->StopList.SetWords({"the"});
     LanguageConfigs[0]->StopList.SetActive(false);
