@@ -110,6 +110,7 @@ struct TByteRows {
     TByteRows() = default;
     explicit TByteRows(const std::array<bool, 256>& Members);
     alignas(16) uint8_t Rows[2][16] = {};
+    bool High = false;  // some byte above 127 is in the set
 };
 
 // The words (runs of bytes outside Delimiters) that start in Bytes[From, To); the byte at From starts a

@@ -41,77 +41,84 @@ size_t CountWordStartsScalar(const uint8_t* Bytes, size_t From, size_t To,
 }
 
 #if defined(TESSIVOR_AVX2_COUNT)
-// The delimiter bits of Bytes[At, At + 16): bit k for the byte at At + k.
+// The delimiter bits of Bytes[At, At + 16): bit k for the byte at At + k. Without delimiters above 127
+// (the usual case) a byte with its top bit set reads a 0 row, as the byte shuffle gives for such an index.
+template <bool High>
 __attribute__((target("ssse3"))) inline unsigned DelimiterBits(const uint8_t* Bytes, size_t At,
                                                                const __m128i& LowRows,
                                                                const __m128i& HighRows) {
     const __m128i bits = _mm_setr_epi8(1, 2, 4, 8, 16, 32, 64, -128, 1, 2, 4, 8, 16, 32, 64, -128);
     const __m128i nibble = _mm_set1_epi8(0x0F);
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Bytes + At));
-    const __m128i low = _mm_and_si128(v, nibble);
     const __m128i high = _mm_and_si128(_mm_srli_epi16(v, 4), nibble);
-    const __m128i upper = _mm_cmpgt_epi8(high, _mm_set1_epi8(7));
-    const __m128i row = _mm_or_si128(_mm_andnot_si128(upper, _mm_shuffle_epi8(LowRows, low)),
-                                     _mm_and_si128(upper, _mm_shuffle_epi8(HighRows, low)));
+    __m128i row;
+    if constexpr (High) {
+        const __m128i low = _mm_and_si128(v, nibble);
+        const __m128i upper = _mm_cmpgt_epi8(high, _mm_set1_epi8(7));
+        row = _mm_or_si128(_mm_andnot_si128(upper, _mm_shuffle_epi8(LowRows, low)),
+                           _mm_and_si128(upper, _mm_shuffle_epi8(HighRows, low)));
+    } else {
+        row = _mm_shuffle_epi8(LowRows, _mm_and_si128(v, _mm_set1_epi8(static_cast<char>(0x8F))));
+    }
     const __m128i bit = _mm_shuffle_epi8(bits, high);
     return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_and_si128(row, bit), bit)));
 }
 
-// The words that start in Bytes[P, To) (To - P below 32, To at least 16), Before telling whether the
-// byte before P is a delimiter or P is where the count began. The last bytes are looked at as blocks
-// that end at To rather than one by one: the stretches between tags are short.
-__attribute__((target("ssse3,popcnt"))) size_t CountLastWordStarts(const uint8_t* Bytes, size_t P, size_t To,
-                                                                   unsigned Before, const __m128i& LowRows,
-                                                                   const __m128i& HighRows) {
-    size_t words = 0;
-    if (P + 16 <= To) {
-        const unsigned delimiters = DelimiterBits(Bytes, P, LowRows, HighRows);
-        words +=
-            static_cast<size_t>(__builtin_popcount(~delimiters & ((delimiters << 1) | Before) & 0xFFFFu));
-        Before = delimiters >> 15;
-        P += 16;
+// The same for Bytes[At, At + 32).
+template <bool High>
+__attribute__((target("avx2"))) inline uint32_t DelimiterBits32(const uint8_t* Bytes, size_t At,
+                                                                const __m256i& LowRows,
+                                                                const __m256i& HighRows) {
+    const __m256i bits = _mm256_broadcastsi128_si256(
+        _mm_setr_epi8(1, 2, 4, 8, 16, 32, 64, -128, 1, 2, 4, 8, 16, 32, 64, -128));
+    const __m256i nibble = _mm256_set1_epi8(0x0F);
+    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(Bytes + At));
+    const __m256i high = _mm256_and_si256(_mm256_srli_epi16(v, 4), nibble);
+    __m256i row;
+    if constexpr (High) {
+        const __m256i low = _mm256_and_si256(v, nibble);
+        const __m256i upper = _mm256_cmpgt_epi8(high, _mm256_set1_epi8(7));
+        row = _mm256_or_si256(_mm256_andnot_si256(upper, _mm256_shuffle_epi8(LowRows, low)),
+                              _mm256_and_si256(upper, _mm256_shuffle_epi8(HighRows, low)));
+    } else {
+        row = _mm256_shuffle_epi8(LowRows, _mm256_and_si256(v, _mm256_set1_epi8(static_cast<char>(0x8F))));
     }
-    if (P == To) return words;
-    // The block To - 16 .. To, of which the bits below First were counted already (or lie before From).
-    const unsigned first = 16 - static_cast<unsigned>(To - P);
-    const unsigned delimiters = DelimiterBits(Bytes, To - 16, LowRows, HighRows);
-    const unsigned previous = ((delimiters << 1) & ~(1u << first)) | (Before << first);
-    const unsigned fresh = 0xFFFFu & ~((1u << first) - 1);
-    return words + static_cast<size_t>(__builtin_popcount(~delimiters & previous & fresh));
+    const __m256i bit = _mm256_shuffle_epi8(bits, high);
+    return static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(_mm256_and_si256(row, bit), bit)));
 }
 
 // The jump passes over most of the text, and the words it passes are counted for the words/sec text:
-// one byte at a time that count would cost about as much as the jump itself.
+// one byte at a time that count would cost about as much as the jump itself. The stretches between
+// tags are short, so their last bytes are looked at as blocks that end at To, not one by one.
+template <bool High>
 __attribute__((target("avx2,popcnt"))) size_t CountWordStartsAvx2(const uint8_t* Bytes, size_t From,
-                                                                  size_t To,
-                                                                  const std::array<bool, 256>& Delimiter,
-                                                                  const TByteRows& Rows) {
-    if (To < 16) return CountWordStartsScalar(Bytes, From, To, Delimiter, true);
+                                                                  size_t To, const TByteRows& Rows) {
     const __m128i lowRows = _mm_load_si128(reinterpret_cast<const __m128i*>(Rows.Rows[0]));
     const __m128i highRows = _mm_load_si128(reinterpret_cast<const __m128i*>(Rows.Rows[1]));
     const __m256i lowRows2 = _mm256_broadcastsi128_si256(lowRows);
     const __m256i highRows2 = _mm256_broadcastsi128_si256(highRows);
-    const __m256i bits = _mm256_broadcastsi128_si256(
-        _mm_setr_epi8(1, 2, 4, 8, 16, 32, 64, -128, 1, 2, 4, 8, 16, 32, 64, -128));
-    const __m256i nibble = _mm256_set1_epi8(0x0F);
-    const __m256i seven = _mm256_set1_epi8(7);
     size_t words = 0;
-    uint32_t before = 1;
+    uint32_t before = 1;  // whether the byte before the block is a delimiter (or the block starts at From)
     size_t p = From;
     for (; p + 32 <= To; p += 32) {
-        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(Bytes + p));
-        const __m256i low = _mm256_and_si256(v, nibble);
-        const __m256i high = _mm256_and_si256(_mm256_srli_epi16(v, 4), nibble);
-        const __m256i upper = _mm256_cmpgt_epi8(high, seven);
-        const __m256i row = _mm256_or_si256(_mm256_andnot_si256(upper, _mm256_shuffle_epi8(lowRows2, low)),
-                                            _mm256_and_si256(upper, _mm256_shuffle_epi8(highRows2, low)));
-        const __m256i bit = _mm256_shuffle_epi8(bits, high);
-        const auto delimiters =
-            static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(_mm256_and_si256(row, bit), bit)));
+        const uint32_t delimiters = DelimiterBits32<High>(Bytes, p, lowRows2, highRows2);
         words += static_cast<size_t>(__builtin_popcount(~delimiters & ((delimiters << 1) | before)));
         before = delimiters >> 31;
     }
-    return words + CountLastWordStarts(Bytes, p, To, before, lowRows, highRows);
+    if (p + 16 <= To) {
+        const unsigned delimiters = DelimiterBits<High>(Bytes, p, lowRows, highRows);
+        words +=
+            static_cast<size_t>(__builtin_popcount(~delimiters & ((delimiters << 1) | before) & 0xFFFFu));
+        before = delimiters >> 15;
+        p += 16;
+    }
+    if (p == To) return words;
+    // The block To - 16 .. To, of which the bits below First were counted already (or lie before From).
+    const unsigned first = 16 - static_cast<unsigned>(To - p);
+    const unsigned delimiters = DelimiterBits<High>(Bytes, To - 16, lowRows, highRows);
+    const unsigned previous = ((delimiters << 1) & ~(1u << first)) | (before << first);
+    const unsigned fresh = 0xFFFFu & ~((1u << first) - 1);
+    return words + static_cast<size_t>(__builtin_popcount(~delimiters & previous & fresh));
 }
 
 bool HasAvx2() {
@@ -123,15 +130,21 @@ bool HasAvx2() {
 }  // namespace
 
 TByteRows::TByteRows(const std::array<bool, 256>& Members) {
-    for (size_t b = 0; b < 256; ++b)
-        if (Members[b]) Rows[b >> 7][b & 15] |= static_cast<uint8_t>(1u << ((b >> 4) & 7));
+    for (size_t b = 0; b < 256; ++b) {
+        if (!Members[b]) continue;
+        Rows[b >> 7][b & 15] |= static_cast<uint8_t>(1u << ((b >> 4) & 7));
+        High = High || b >= 128;
+    }
 }
 
 size_t CountWordStarts(const uint8_t* Bytes, size_t From, size_t To,
                        const std::array<bool, 256>& DelimiterTable, const TByteRows& Delimiters) {
     if (To <= From) return 0;
 #if defined(TESSIVOR_AVX2_COUNT)
-    if (HasAvx2()) return CountWordStartsAvx2(Bytes, From, To, DelimiterTable, Delimiters);
+    // Short stretches at the very start of a window leave no room for a block that ends at To.
+    if (To >= 16 && HasAvx2())
+        return Delimiters.High ? CountWordStartsAvx2<true>(Bytes, From, To, Delimiters)
+                               : CountWordStartsAvx2<false>(Bytes, From, To, Delimiters);
 #endif
     (void)Delimiters;
     return CountWordStartsScalar(Bytes, From, To, DelimiterTable, true);

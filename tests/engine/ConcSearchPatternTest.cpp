@@ -714,14 +714,16 @@ TEST_F(SearchPatternTest, TheFirstWordScanFindsWhatTheWordReaderFinds) {
 }
 
 // The jump counts the words it passes many bytes at a time for the words/sec text; the count must be
-// the byte loop's, whatever the delimiters (bytes above 127 and 0 among them) and wherever the stretch
-// starts and ends against the blocks.
+// the byte loop's, whatever the delimiters (with or without bytes above 127, 0 among them) and wherever
+// the stretch starts and ends against the blocks.
 TEST(WordStartCount, CountsTheWordsAByteLoopCounts) {
     std::mt19937 random(36);
     for (int round = 0; round < 400; ++round) {
         std::array<bool, 256> delimiter{};
         const unsigned density = 1 + random() % 8;
         for (auto& d : delimiter) d = random() % density == 0;
+        // Most languages have no delimiter above 127, which the count looks up more cheaply.
+        if (round % 2 == 1) std::fill(delimiter.begin() + 128, delimiter.end(), false);
         std::vector<uint8_t> bytes(1 + random() % 300);
         for (auto& b : bytes)
             b = static_cast<uint8_t>(round % 3 == 0 ? random() % 256 : "ab \x80\xFF\x00,z"[random() % 8]);
