@@ -202,17 +202,36 @@ void TWordListGrid::ClearItems() {
 
 void TWordListGrid::ItemsChanged() {
     FModel->Reset();
+    FitNumberColumns();
 }
 
 void TWordListGrid::SetGridFont(const QFont& Font) {
     setFont(Font);
     const QFontMetrics Metrics(Font);
-    const int Digit = Metrics.horizontalAdvance('0');
     verticalHeader()->setMinimumSectionSize(1);
     verticalHeader()->setDefaultSectionSize(Metrics.height() + 4);
     horizontalHeader()->setFont(Font);
-    setColumnWidth(0, 6 * Digit);
-    setColumnWidth(1, 8 * Digit);
+    FitNumberColumns();
+}
+
+// The classic widths hold six digits and a percentage below 10; a clipped leading digit would read as
+// another number ("7.8667%" for 17.8667%), so a column grows to its widest text instead.
+void TWordListGrid::FitNumberColumns() {
+    const QFontMetrics Metrics(font());
+    const int Digit = Metrics.horizontalAdvance('0');
+    int32_t MaxCount = 0;
+    double MaxPercentage = 0;
+    for (int32_t I = 0; I < FItems.Count(); ++I) {
+        MaxCount = std::max(MaxCount, FItems.ItemCount(I));
+        MaxPercentage = std::max(MaxPercentage, FItems.Percentage(I));
+    }
+    // The cells' insets (2 pixels a side) and 2 pixels to spare for the grid line.
+    const auto Needed = [&](const std::string& Text) {
+        return Metrics.horizontalAdvance(QString::fromStdString(Text)) + 6;
+    };
+    setColumnWidth(0, std::max(6 * Digit, Needed(std::to_string(MaxCount))));
+    setColumnWidth(1, std::max(8 * Digit, Needed(FormatPercentage(MaxPercentage))));
+    FitWordColumn();
 }
 
 void TWordListGrid::FitWordColumn() {

@@ -103,14 +103,14 @@ public:
     void AddItem(int32_t Count, std::string_view Word, double Percentage);
     // Frees every item, leaving the header and one empty row, and shows that.
     void ClearItems();
-    // The view takes the current items.
+    // The view takes the current items; "Count" and "Pct" widen to their widest text (see SetGridFont).
     void ItemsChanged();
     // As TWordListItems::GetCellText (Row 0 is the header).
     std::string GetCellText(int Col, int Row) const { return FItems.GetCellText(Col, Row); }
     int32_t RowCount() const { return FItems.RowCount(); }
 
     // Takes Font and recomputes the row height (the height of "0" + 4) and the "Count" and "Pct" widths
-    // (6 and 8 widths of "0").
+    // (6 and 8 widths of "0", or more where a cell's text with its margins needs more).
     void SetGridFont(const QFont& Font);
     // Gives the "Word" column what the grid's width leaves: width - "Count" - "Pct" - a vertical
     // scroll bar - 8, never below 20.
@@ -120,6 +120,8 @@ protected:
     void focusInEvent(QFocusEvent* Event) override;
 
 private:
+    void FitNumberColumns();
+
     int FLanguage;
     TWordListItems FItems;
     TWordListModel* FModel;

@@ -187,6 +187,35 @@ TEST_F(WordListTest, GridShowsFocusFontsAndCopiesListViews) {
     EXPECT_EQ(Tree.topLevelItemCount(), 0);
 }
 
+// A count or share wider than the classic column widths would lose its leading digit and read as
+// another number; in any font every number stands whole inside the cell's 2-pixel insets.
+TEST_F(WordListTest, CountsAndPercentagesStandWholeInTheirColumns) {
+    TWordListGrid Grid(0);
+    Grid.resize(400, 300);
+    Grid.show();
+    for (const auto& [Count, Share] : std::vector<std::pair<int32_t, double>>{
+             {2147483646, 100.0}, {67, 17.8667}, {1, 0.0001}})
+        Grid.AddItem(Count, "w", Share);
+    Grid.ItemsChanged();
+    const auto Clipped = [&Grid] {
+        std::vector<std::string> Cells;
+        const QFontMetrics Metrics(Grid.font());
+        for (int Row = 1; Row <= Grid.Items().Count(); ++Row)
+            for (int Col : {0, 1}) {
+                const std::string Text = Grid.GetCellText(Col, Row);
+                if (Metrics.horizontalAdvance(QString::fromStdString(Text)) + 4 > Grid.columnWidth(Col))
+                    Cells.push_back(Text);
+            }
+        return Cells;
+    };
+    EXPECT_EQ(Clipped(), std::vector<std::string>{});
+    QFont Big = Grid.font();
+    Big.setPointSize(Big.pointSize() * 2);
+    Grid.SetGridFont(Big);
+    EXPECT_EQ(Clipped(), std::vector<std::string>{});
+    EXPECT_GE(Grid.columnWidth(2), 20);
+}
+
 TEST_F(WordListTest, OptionsApplyOnlyWhenAcceptedAndTellTheWindows) {
     LanguageConfigs[0]->StopList.SetWords({"the"});
     LanguageConfigs[0]->StopList.SetActive(false);
