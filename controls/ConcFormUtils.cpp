@@ -381,11 +381,25 @@ QMdiSubWindow* ShowMdiChild(QMdiArea* Area, QWidget* Form) {
     }
     const bool Sized = Form->testAttribute(Qt::WA_Resized);
     const QSize Wanted = Form->size();
+    const QMdiSubWindow* Active = Area->activeSubWindow();
     QMdiSubWindow* Sub = Area->addSubWindow(Form);
     Sub->setAttribute(Qt::WA_DeleteOnClose);
+    const QSize Room = Area->viewport()->size();
+    if (Active && Active->isMaximized()) {
+        // The area maximizes the new child at once; the geometry it had before showing is the one a
+        // restore gives back, which would otherwise be the size of a bare title bar.
+        const QMargins Frame = Sub->contentsMargins();
+        const QSize Normal = Sized ? Wanted.grownBy(Frame) : Sub->sizeHint();
+        const QMdiSubWindow* Previous = LastPlacedChild(Area, Sub);
+        const QRect PreviousRect = Previous ? Previous->geometry() : QRect();
+        Sub->setGeometry(NextCascadeRect(Previous ? &PreviousRect : nullptr,
+                                         Normal.boundedTo(Room).expandedTo(Sub->minimumSizeHint()), Room,
+                                         MdiCascadeStep(Area), Normal));
+        Sub->show();
+        return Sub;
+    }
     Sub->show();
     if (Sub->isMaximized()) return Sub;
-    const QSize Room = Area->viewport()->size();
     if (Sized) {
         // The frame is what the sub-window adds around the form once it has laid the form out.
         const QSize Frame = Sub->size() - Form->size();

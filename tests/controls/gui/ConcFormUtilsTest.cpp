@@ -404,6 +404,35 @@ TEST(FormHelpers, MdiChildKeepsTheSizeItsFormWasGiven) {
     alone->close();
 }
 
+// While the active child is maximized a new one opens maximized too; restored (as opening a window "in
+// its normal state" does), each keeps the size its form was given instead of shrinking to a title bar.
+TEST(FormHelpers, ChildrenOpenedWhileOneIsMaximizedRestoreToTheirOwnSize) {
+    QMdiArea area;
+    area.resize(900, 700);
+    area.show();
+    auto* first = new QWidget;
+    first->resize(300, 200);
+    ShowMdiChild(&area, first)->showMaximized();
+    std::vector<QWidget*> forms;
+    for (int i = 0; i < 2; ++i) {
+        forms.push_back(new QWidget);
+        new QVBoxLayout(forms.back());
+        forms.back()->layout()->addWidget(new QLineEdit);
+        forms.back()->resize(532, 412);
+        QMdiSubWindow* sub = ShowMdiChild(&area, forms.back());
+        QApplication::processEvents();
+        EXPECT_TRUE(sub->isMaximized()) << i;
+    }
+    qobject_cast<QMdiSubWindow*>(forms.back()->parentWidget())->showNormal();
+    QApplication::processEvents();
+    const QRect room(QPoint(0, 0), area.viewport()->size());
+    for (QWidget* form : forms) {
+        EXPECT_EQ(form->size(), QSize(532, 412));
+        EXPECT_TRUE(room.contains(form->parentWidget()->geometry()));
+    }
+    EXPECT_EQ(first->size(), QSize(300, 200));
+}
+
 // Each new child opens one cascade step below and right of the one opened before (the area itself would
 // stack them all in its top-left corner), starting again at the corner when the next step would leave the
 // area; "Cascade" lays them out the same way and keeps their sizes (the area's own cascade shrinks them
