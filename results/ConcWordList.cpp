@@ -225,12 +225,13 @@ void TWordListGrid::FitNumberColumns() {
         MaxCount = std::max(MaxCount, FItems.ItemCount(I));
         MaxPercentage = std::max(MaxPercentage, FItems.Percentage(I));
     }
-    // The cells' insets (2 pixels a side) and 2 pixels to spare for the grid line.
-    const auto Needed = [&](const std::string& Text) {
-        return Metrics.horizontalAdvance(QString::fromStdString(Text)) + 6;
+    // A cell pads its text on both sides and draws a grid line.
+    const int Padding = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1) + 1;
+    const auto Width = [&](const std::string& Text) {
+        return Metrics.horizontalAdvance(QString::fromStdString(Text));
     };
-    setColumnWidth(0, std::max(6 * Digit, Needed(std::to_string(MaxCount))));
-    setColumnWidth(1, std::max(8 * Digit, Needed(FormatPercentage(MaxPercentage))));
+    setColumnWidth(0, std::max(6 * Digit, Width(std::to_string(MaxCount))) + Padding);
+    setColumnWidth(1, std::max(8 * Digit, Width(FormatPercentage(MaxPercentage))) + Padding);
     FitWordColumn();
 }
 

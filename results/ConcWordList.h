@@ -110,7 +110,8 @@ public:
     int32_t RowCount() const { return FItems.RowCount(); }
 
     // Takes Font and recomputes the row height (the height of "0" + 4) and the "Count" and "Pct" widths
-    // (6 and 8 widths of "0", or more where a cell's text with its margins needs more).
+    // (6 and 8 widths of "0", or the widest text of the column where that is wider, each with room for
+    // the cell's padding).
     void SetGridFont(const QFont& Font);
     // Gives the "Word" column what the grid's width leaves: width - "Count" - "Pct" - a vertical
     // scroll bar - 8, never below 20.

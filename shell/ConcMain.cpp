@@ -51,27 +51,6 @@
 #include "shell/ConcWorkOptions.h"
 #include "shell/ConcWorkspace.h"
 
-TMainFormHooks MainFormHooks;
-
-void InstallMainFormHooks() {
-    MainFormHooks.ProcessCorpus = [] { return ProcessCorpus(); };
-    MainFormHooks.CorpusNeedsProcessing = [] { return CorpusNeedsProcessing(); };
-    MainFormHooks.LoadCorpusFiles = [](TConcMainForm&, bool NewCorpus) { return LoadCorpusFiles(NewCorpus); };
-    MainFormHooks.RunAlignment = [] { RunAlignment(false, -1, -1); };
-    MainFormHooks.EnsureAlignIndexLists = [] { EnsureAlignIndexLists(); };
-    RegisterAlignmentRun();
-    MainFormHooks.AlignmentWindowsOpen = [] { return AlignmentWindowsOpen(); };
-    MainFormHooks.ShowCorpusText = [](TConcMainForm& Form, const std::string& FileName, int Language) {
-        ShowCorpusText(Form.MdiArea(), FileName, Language);
-    };
-    MainFormHooks.IsCorpusViewOf = [](QWidget* Child, int Language, const std::string& FileName) {
-        return IsCorpusViewOf(Child, Language, FileName);
-    };
-    MainFormHooks.IsConcordanceWindow = [](QWidget* Child) {
-        return qobject_cast<TTessivorForm*>(Child) != nullptr;
-    };
-}
-
 const char* const ProductTitle = "Tessivor";
 
 namespace {
@@ -330,13 +309,15 @@ TConcMainForm::TConcMainForm(QWidget* Parent)
     resize(597, 547);
 
     FMdiArea = new QMdiArea(this);
+    // Fix opens its alignment windows here, and a word list that needed a corpus pass aligns the corpus
+    // afterwards as the menus' own commands do.
     RegisterAlignmentView(FMdiArea);
+    RegisterAlignmentRun();
     setCentralWidget(FMdiArea);
     CreateActions();
     CreateMenus();
     connect(FMdiArea, &QMdiArea::subWindowActivated, this, &TConcMainForm::MergeChildMenus);
     CreateStatusBar();
-    if (MainFormHooks.SetupProductActions) MainFormHooks.SetupProductActions(*this);
 
     LoadPreferences();
     SaveOnExitAction->setChecked(SaveOnExit);
@@ -462,10 +443,10 @@ void FillLanguageMenu(QMenu* Menu, const std::function<void(int Language)>& Hand
     for (int L = 0; L < LanguagesCount && L < MaxLanguages; ++L) {
         if (!LanguageConfigs[size_t(L)]) continue;
         // A language removed since the menu was built is passed over, not reached through a freed slot.
-        QAction* Item = Menu->addAction(ToQString(LanguageConfigs[size_t(L)]->GetLanguageName()),
-                                        [Handler, L] {
-                                            if (L < LanguagesCount && LanguageConfigs[size_t(L)]) Handler(L);
-                                        });
+        QAction* Item =
+            Menu->addAction(ToQString(LanguageConfigs[size_t(L)]->GetLanguageName()), [Handler, L] {
+                if (L < LanguagesCount && LanguageConfigs[size_t(L)]) Handler(L);
+            });
         Item->setData(L);
     }
 }
@@ -499,7 +480,6 @@ void TConcMainForm::BuildLanguageMenus() {
                              UpdateLanguagePanel();
                          });
     }
-    if (MainFormHooks.BuildLanguageMenus) MainFormHooks.BuildLanguageMenus(*this);
 }
 
 void TConcMainForm::NormalTags() {
@@ -546,8 +526,6 @@ void TConcMainForm::ArrangeIcons() {
     }
 }
 
-// The menu bar holds only the commands the program carries out so far: a command that did nothing
-// would pretend to work. The other commands join the bar together with their handlers.
 void TConcMainForm::CreateMenus() {
     FileMenu = menuBar()->addMenu("&File");
     FileMenu->addActions({LoadCorpusFileAction, ViewCorpusFileAction, UnloadCorpusAction});
@@ -649,7 +627,7 @@ void TConcMainForm::FormActivate() {
     SizeStatusPanels();
     // The menus and panels must follow whatever corpus is loaded, also when loading or processing it
     // raised (a bad heading pattern, a read error); the exception then goes on to the application's
-    // handler. Not a guard object: a menu hook raising during the unwinding would end the program.
+    // handler. Not a guard object: a rebuild raising during the unwinding would end the program.
     auto finish = [this] {
         BuildLanguageMenus();
         UpdateHintPanel();
@@ -659,10 +637,8 @@ void TConcMainForm::FormActivate() {
         // Closing with a workspace open never writes the corpus's languages to the preferences, so once
         // workspaces are used the preferences hold no corpus: the last workspace is where the user was.
         if (LanguagesCount < 2 && !RecentWorkspaces.empty()) OpenWorkspaceFile(RecentWorkspaces.front());
-        if (LanguagesCount < 2 && MainFormHooks.LoadCorpusFiles) MainFormHooks.LoadCorpusFiles(*this, true);
-        if (MainFormHooks.ProcessCorpus && MainFormHooks.ProcessCorpus()) {
-            if (MainFormHooks.RunAlignment) MainFormHooks.RunAlignment();
-        }
+        if (LanguagesCount < 2) LoadCorpusFiles(true);
+        if (ProcessCorpus()) RunAlignment(false, -1, -1);
     } catch (...) {
         finish();
         throw;
@@ -713,11 +689,10 @@ TActionInputs TConcMainForm::ReadActionInputs() const {
     for (int i = 0; i < LanguagesCount && !in.HasFiles; ++i) in.HasFiles = LanguageHasFiles(i);
     in.Busy = CorpusInUse();
     in.Aligned = CorpusAligned();
-    in.AlignWindowsOpen = MainFormHooks.AlignmentWindowsOpen && MainFormHooks.AlignmentWindowsOpen();
-    in.NeedsProcessing = MainFormHooks.CorpusNeedsProcessing && MainFormHooks.CorpusNeedsProcessing();
+    in.AlignWindowsOpen = AlignmentWindowsOpen();
+    in.NeedsProcessing = CorpusNeedsProcessing();
     QMdiSubWindow* active = FMdiArea->currentSubWindow();
-    in.ConcordanceActive =
-        active && MainFormHooks.IsConcordanceWindow && MainFormHooks.IsConcordanceWindow(active->widget());
+    in.ConcordanceActive = active && qobject_cast<TTessivorForm*>(active->widget());
     in.WordListActive = active && qobject_cast<TWordListForm*>(active->widget());
     in.CollocationActive = active && qobject_cast<TCollocationForm*>(active->widget());
     in.WorkspaceLoaded = WorkspaceLoaded;
@@ -812,12 +787,11 @@ void TConcMainForm::CloseAllChildren() {
 
 void TConcMainForm::LoadCorpus() {
     try {
-        if (MainFormHooks.LoadCorpusFiles && MainFormHooks.LoadCorpusFiles(*this, false)) {
-            if (MainFormHooks.ProcessCorpus && MainFormHooks.ProcessCorpus()) {
-                if (MainFormHooks.RunAlignment) MainFormHooks.RunAlignment();
-            } else if (MainFormHooks.EnsureAlignIndexLists) {
-                MainFormHooks.EnsureAlignIndexLists();
-            }
+        if (LoadCorpusFiles(false)) {
+            if (ProcessCorpus())
+                RunAlignment(false, -1, -1);
+            else
+                EnsureAlignIndexLists();
         }
         // The dialog changes the languages at once, also when it is then cancelled: the menus follow.
         BuildLanguageMenus();
@@ -852,8 +826,7 @@ void TConcMainForm::UnloadCorpus() {
 void TConcMainForm::ScanCorpus() {
     // A file changed since it was processed is read anew and processed again.
     ReopenChangedCorpusFiles();
-    if (MainFormHooks.ProcessCorpus && MainFormHooks.ProcessCorpus() && MainFormHooks.RunAlignment)
-        MainFormHooks.RunAlignment();
+    if (ProcessCorpus()) RunAlignment(false, -1, -1);
     UpdateLanguagePanel();
 }
 
@@ -1013,16 +986,14 @@ void TConcMainForm::CMOpenCorpusView(int Language, int FileIndex) {
     const auto& files = LanguageConfigs[Language]->Files;
     if (FileIndex < 0 || FileIndex >= int(files.size())) return;
     const std::string fileName = files[FileIndex].Name;
-    if (MainFormHooks.IsCorpusViewOf) {
-        for (QMdiSubWindow* sub : FMdiArea->subWindowList()) {
-            if (!MainFormHooks.IsCorpusViewOf(sub->widget(), Language, fileName)) continue;
-            sub->show();
-            FMdiArea->setActiveSubWindow(sub);
-            sub->showNormal();
-            return;
-        }
+    for (QMdiSubWindow* sub : FMdiArea->subWindowList()) {
+        if (!IsCorpusViewOf(sub->widget(), Language, fileName)) continue;
+        sub->show();
+        FMdiArea->setActiveSubWindow(sub);
+        sub->showNormal();
+        return;
     }
-    if (MainFormHooks.ShowCorpusText) MainFormHooks.ShowCorpusText(*this, fileName, Language);
+    ShowCorpusText(FMdiArea, fileName, Language);
 }
 
 void TConcMainForm::CMFileRemoved(int Language, int FileIndex) {

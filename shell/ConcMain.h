@@ -88,44 +88,11 @@ TCloseDecision DecideClose(bool Busy, bool WorkspaceLoaded, bool SaveOnExit);
 // The answer to CM_GETCLIENTSIZE: the width in the high 16 bits, the height in the low 16 bits.
 intptr_t PackClientSize(int Width, int Height);
 
-// ---- Entry points of the units the main window calls -------------------------------------------------
-
-// Each is filled by the unit that provides it (at start-up) and by tests. An empty hook does nothing
-// and answers "nothing happened" (false), so the program runs without the later units.
-struct TMainFormHooks {
-    // Corpus processing: processes every file that needs it; true when the pass completed.
-    std::function<bool()> ProcessCorpus;
-    // Corpus processing: some file lacks an index or some language its frequency list.
-    std::function<bool()> CorpusNeedsProcessing;
-    // Alignment runs: aligns every file of every language whose alignment is missing, clearing nothing.
-    std::function<void()> RunAlignment;
-    // Alignment runs: every pair list exists with a slot for each file of language 0.
-    std::function<void()> EnsureAlignIndexLists;
-    // Alignment windows: the sections window or the alignment view exists.
-    std::function<bool()> AlignmentWindowsOpen;
-    // Corpus loading dialog (for a new corpus or the current one); returns what the dialog returned.
-    std::function<bool(TConcMainForm& Form, bool NewCorpus)> LoadCorpusFiles;
-    // Corpus views: opens a view of the file in Language.
-    std::function<void(TConcMainForm& Form, const std::string& FileName, int Language)> ShowCorpusText;
-    // Corpus views: whether Child is a corpus view of that language showing exactly that file.
-    std::function<bool(QWidget* Child, int Language, const std::string& FileName)> IsCorpusViewOf;
-    // Concordance windows: whether Child is one.
-    std::function<bool(QWidget* Child)> IsConcordanceWindow;
-    // Menus: the fixed captions set at creation, and the per-language Frequency submenus.
-    std::function<void(TConcMainForm& Form)> SetupProductActions;
-    std::function<void(TConcMainForm& Form)> BuildLanguageMenus;
-};
-
-extern TMainFormHooks MainFormHooks;
+// ---- The per-language submenus ---------------------------------------------------------------------
 
 // Refills Menu with "All" (data -1), a separator (data -2) and one item per corpus language, captioned
 // with its name (data: the language); choosing an item calls Handler with its data.
 void FillLanguageMenu(QMenu* Menu, const std::function<void(int Language)>& Handler);
-
-// Fills the hooks of the units the program has: corpus processing, the corpus loading dialog, the
-// alignment runs (also the one that follows a pass made on demand) and the test for a concordance
-// window.
-void InstallMainFormHooks();
 
 // "Tessivor": the product's title in captions, the about box and the trace records.
 extern const char* const ProductTitle;
@@ -207,8 +174,7 @@ public:
     // the focused pane of the active concordance window, else of language 0.
     void FrequencyOptions();
     // Refills the per-language submenus of the Frequency menu ("All", a separator, each corpus language)
-    // (Collocate Frequency Data, Advanced Collocation, Frequency Order, Alphabetical Order), then runs the
-    // BuildLanguageMenus hook.
+    // (Collocate Frequency Data, Advanced Collocation, Frequency Order, Alphabetical Order).
     void BuildLanguageMenus();
     // Advanced Collocation: with a concordance window active, the collocation order dialog on the
     // collocation record of Language (CommonConfig's for -1); when it is confirmed with positions or a
@@ -253,11 +219,7 @@ public:
     const std::string& StatusText() const { return FStatusText; }
     const std::string& Hint() const { return FHint; }
 
-    // The commands. Those whose unit exists are in the menus: loading, unloading, scanning and aligning
-    // the corpus, the workspace commands, the search options, the word lists and the frequency options,
-    // Exit and the Window menu's commands. The
-    // others stay out of the menu bar until the units that carry them out are built, with the states the
-    // idle handler gives them.
+    // The commands of the menus, enabled by the idle handler.
     QAction* LoadCorpusFileAction;
     QAction* ViewCorpusFileAction;
     QAction* UnloadCorpusAction;

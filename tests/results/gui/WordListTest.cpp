@@ -13,6 +13,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QStyle>
+#include <QStyleOptionViewItem>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -171,6 +173,28 @@ TEST_F(WordListTest, GridShowsFocusFontsAndCopiesListViews) {
     EXPECT_GT(All->Grid(1)->verticalHeader()->defaultSectionSize(), Before);
     EXPECT_EQ(All->Grid(0)->verticalHeader()->defaultSectionSize(), Before);
     SetFontDialog(nullptr);
+
+    // A six-digit count and every percentage show whole in either font, as the cell draws them.
+    for (TWordListGrid* Grid : {All->Grid(0), All->Grid(1)}) {
+        Grid->ClearItems();
+        Grid->AddItem(999999, "a", 100.0);
+        Grid->AddItem(1, "b", 23.6842);
+        Grid->ItemsChanged();
+        for (int Row = 0; Row < 2; ++Row) {
+            for (int Col = 0; Col < 2; ++Col) {
+                const QModelIndex Cell = Grid->model()->index(Row, Col);
+                QStyleOptionViewItem Option;
+                Option.initFrom(Grid->viewport());
+                Option.rect = Grid->visualRect(Cell);
+                Option.font = Grid->font();
+                Option.features = QStyleOptionViewItem::HasDisplay;
+                Option.text = Cell.data().toString();
+                const QRect Text = Grid->style()->subElementRect(QStyle::SE_ItemViewItemText, &Option, Grid);
+                EXPECT_LE(QFontMetrics(Grid->font()).horizontalAdvance(Option.text), Text.width())
+                    << Option.text.toStdString();
+            }
+        }
+    }
 
     QTreeWidget Tree;
     Tree.setColumnCount(3);

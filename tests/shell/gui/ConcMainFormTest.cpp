@@ -21,18 +21,25 @@
 #include <fstream>
 #include <memory>
 
+#include "alignment/ConcAlignView.h"
+#include "alignment/ConcAligner.h"
 #include "controls/ConcDblProgress.h"
 #include "controls/ConcFormUtils.h"
 #include "controls/ConcProgress.h"
 #include "controls/ScriptedBackend.h"
 #include "controls/zynStackTrace.h"
 #include "engine/ConcConfig.h"
+#include "engine/ConcCorpus.h"
 #include "engine/ConcErrors.h"
 #include "engine/ConcIndex.h"
+#include "engine/ConcLangs.h"
 #include "engine/ConcPrefs.h"
+#include "engine/UTF8_to_ASCII.h"
 #include "results/ConcFreqOptions.h"
 #include "results/ConcWordListForm.h"
 #include "shell/ConcMain.h"
+#include "shell/ConcView.h"
+#include "tests/shell/gui/ModalAnswers.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -98,18 +105,65 @@ void SetLanguages(int Count) {
     LanguagesCount = Count;
 }
 
+// The captions and tags of a menu's items, separators included.
+QStringList TextsOf(QMenu* Menu) {
+    QStringList Texts;
+    for (QAction* A : Menu->actions()) Texts << A->text();
+    return Texts;
+}
+
+QList<int> TagsOf(QMenu* Menu) {
+    QList<int> Tags;
+    for (QAction* A : Menu->actions()) Tags << A->data().toInt();
+    return Tags;
+}
+
+// Once the program's window has finished its first activation and no dialog is up: Then, and Exit,
+// which closes the last window and so ends the event loop.
+void ExitOnceActivated(QWidget* MainWindow, std::function<void()> Then) {
+    auto* Poll = new QTimer(MainWindow);
+    QObject::connect(Poll, &QTimer::timeout, [Poll, MainWindow, Then] {
+        auto* Form = static_cast<TConcMainForm*>(MainWindow);
+        if (!Form->Activated() || QApplication::activeModalWidget()) return;
+        Poll->stop();
+        if (Then) Then();
+        Form->ExitAction->trigger();
+    });
+    Poll->start(5);
+}
+
+const uint32_t LanguageIds[3] = {1033, 1036, 1031};
+
 class MainFormTest : public testing::Test {
 protected:
     void SetUp() override {
         std::filesystem::remove(IniPath());
-        MainFormHooks = {};
         SetThousandSeparator(",");
+        LoadInstalledLanguagesFrom({1033, 1036, 1031});
+        for (uint32_t Id : LanguageIds) LanguageNames.push_back(LanguageNameOfLCID(Id));
+        // Below two languages the first activation opens the loading dialog: each one that comes up is
+        // counted and answered as the test says, by default with Cancel.
+        QObject::connect(&LoadWatch, &QTimer::timeout, [this] {
+            auto* Dialog = qobject_cast<TParaLoadForm*>(QApplication::activeModalWidget());
+            if (!Dialog || Dialog == LastLoad) return;
+            LastLoad = Dialog;
+            ++LoadDialogs;
+            NewCorpusAsked = Dialog->Model().NewCorpus();
+            if (AnswerLoad)
+                AnswerLoad(*Dialog);
+            else
+                Dialog->CancelBtn->click();
+            if (Dialog->isVisible()) Dialog->done(0);
+        });
+        LoadWatch.start(5);
     }
     void TearDown() override {
         Form.reset();
         Settle();
-        MainFormHooks = {};
+        LoadWatch.stop();
+        SetFileDialog(nullptr);
         while (WaitCount > 0) EndWait();
+        FreeInstalledLanguages();
         ResetGlobalsForTest();
     }
 
@@ -117,6 +171,13 @@ protected:
         InitConfigUnit();
         Form = std::make_unique<TConcMainForm>();
         return *Form;
+    }
+
+    // A command as the user finds it: in the state the idle handler gives it, chosen when enabled.
+    void Trigger(QAction* Command) {
+        Form->UpdateActions();
+        ASSERT_TRUE(Command->isEnabled()) << Command->text().toStdString();
+        Command->trigger();
     }
 
     TTestChild* AddChild(const QString& Title) {
@@ -127,8 +188,33 @@ protected:
         return child;
     }
 
+    // Languages English, French and German (as many as Count) with FilesEach real files each, written
+    // to the test's folder and registered as the loading dialog registers them; nothing processed.
+    // Each file holds nine words in two paragraphs.
+    void AddCorpus(int Count, int FilesEach = 1) {
+        const char* Texts[3] = {"The house stands. A dog sleeps.\n\nThe river runs.\n",
+                                "La maison reste. Un chien dort.\n\nLe fleuve coule.\n",
+                                "Das Haus steht. Ein Hund schl\xE4"
+                                "ft.\n\nDer Fluss l\xE4uft.\n"};
+        SetLanguages(Count);
+        for (int L = 0; L < Count; ++L) {
+            std::vector<TNewCorpusFile> Files;
+            for (int F = 0; F < FilesEach; ++F)
+                Files.push_back({Dir.Write(std::to_string(L) + "-" + std::to_string(F) + ".txt", Texts[L])});
+            LoadLanguageFiles(L, false, false, LanguageNames[L], LanguageIds[L], Files, false);
+            ASSERT_EQ(LanguageConfigs[size_t(L)]->Files.size(), size_t(FilesEach));
+        }
+    }
+
+    TTempDir Dir;
     TScriptedBackend Script;
     std::unique_ptr<TConcMainForm> Form;
+    std::vector<std::string> LanguageNames;
+    QTimer LoadWatch;
+    QPointer<TParaLoadForm> LastLoad;
+    std::function<void(TParaLoadForm&)> AnswerLoad;
+    int LoadDialogs = 0;
+    bool NewCorpusAsked = false;
 };
 
 }  // namespace
@@ -149,40 +235,34 @@ TEST_F(MainFormTest, StartUpReadsThePreferencesAndRestoresThePlacement) {
     EXPECT_EQ(GetAppMessenger() != nullptr, true);
 }
 
-TEST_F(MainFormTest, FixedCaptionsAreSetBeforeThePreferencesAreRead) {
+TEST_F(MainFormTest, FixedCaptionsStandWhateverThePreferencesHold) {
     WriteIni("[ConcordanceConfiguration]\r\nMaximumHits=1234\r\n");
-    int calls = 0;
-    int hitsAtSetup = 0;
-    MainFormHooks.SetupProductActions = [&](TConcMainForm& Form) {
-        ++calls;
-        hitsAtSetup = CommonConfig->MaximumHits;
-        Form.PartofSpeechTagsAction->setText("&Special Tags...");
-    };
     TConcMainForm& form = Create();
-    EXPECT_EQ(calls, 1);
-    EXPECT_NE(hitsAtSetup, 1234);
     EXPECT_EQ(CommonConfig->MaximumHits, 1234);
     EXPECT_EQ(form.PartofSpeechTagsAction->text(), "&Special Tags...");
+    EXPECT_EQ(form.ViewCorpusFileAction->iconText(), "&Align Corpus Files...");
+    EXPECT_EQ(form.SearchMenu->title(), "&Search");
+    EXPECT_EQ(form.AboutAction->text(), "About Tessivor...");
+    // Ctrl+F stays with the children's own find commands.
+    for (QAction* a : form.findChildren<QAction*>())
+        EXPECT_NE(a->shortcut(), QKeySequence("Ctrl+F")) << a->text().toStdString();
 }
 
 TEST_F(MainFormTest, TheProgramStartsTheUnitsNamesItsTraceModuleAndEndsTheUnitsAfterTheWindow) {
     std::vector<std::string> steps;
     SetTraceModule("(unknown)", "0.0.0");
-    // Once the window is up: a setting to find in the file the close sequence writes, then Exit, which
-    // closes the last window and so ends the event loop.
-    MainFormHooks.BuildLanguageMenus = [&](TConcMainForm& Form) {
-        CommonConfig->MaximumHits = 321;
-        QTimer::singleShot(0, Form.ExitAction, &QAction::trigger);
-    };
+    // Once the window is up: a setting to find in the file the close sequence writes, then Exit.
     const int result = RunProgram([&](QWidget* MainWindow) {
         if (MainWindow) steps.push_back("trace " + TraceModuleName() + " " + TraceVersion());
         steps.push_back(MainWindow ? "window" : "no window");
         if (MainWindow) {
             EXPECT_TRUE(CommonConfig);
+            ExitOnceActivated(MainWindow, [] { CommonConfig->MaximumHits = 321; });
         }
     });
     EXPECT_EQ(result, 0);
     EXPECT_EQ(steps, (std::vector<std::string>{"trace Tessivor 270", "window", "no window"}));
+    EXPECT_EQ(LoadDialogs, 1) << "a first start asks for a corpus";
     EXPECT_FALSE(CommonConfig);  // the units ended
     EXPECT_NE(ReadWholeFile(IniPath()).find("MaximumHits=321"), std::string::npos);
     EXPECT_TRUE(Script.Messages.empty());
@@ -243,84 +323,77 @@ TEST_F(MainFormTest, OnlyAStoredUsablePlacementIsApplied) {
 }
 
 TEST_F(MainFormTest, FirstActivationLoadsProcessesAlignsAndBuildsMenusOnce) {
-    std::vector<std::string> calls;
-    bool processed = true;
-    MainFormHooks.LoadCorpusFiles = [&](TConcMainForm&, bool NewCorpus) {
-        calls.push_back(NewCorpus ? "load new" : "load");
-        return false;
+    const std::vector<std::string> files = {Dir.Write("en.txt", "The cat sleeps.\nThe dog runs.\n"),
+                                            Dir.Write("fr.txt", "Le chat dort.\nLe chien court.\n")};
+    AnswerLoad = [&](TParaLoadForm& Dialog) {
+        FillLoadDialog(&Dialog, {LanguageNames[0], LanguageNames[1]}, files);
+        Dialog.OkBtn->click();
     };
-    MainFormHooks.ProcessCorpus = [&] {
-        calls.push_back("process");
-        return processed;
-    };
-    MainFormHooks.RunAlignment = [&] { calls.push_back("align"); };
-    MainFormHooks.BuildLanguageMenus = [&](TConcMainForm&) { calls.push_back("menus"); };
     TConcMainForm& form = Create();
-    EXPECT_TRUE(calls.empty());
+    EXPECT_EQ(LoadDialogs, 0);
     form.show();
+    for (int i = 0; i < 100 && !form.Activated(); ++i) Settle();
     Settle();
     EXPECT_TRUE(form.Activated());
-    EXPECT_EQ(calls, (std::vector<std::string>{"load new", "process", "align", "menus"}));
-    EXPECT_EQ(form.HintPanel()->text(), " No files added");
+    EXPECT_EQ(LoadDialogs, 1);
+    EXPECT_TRUE(NewCorpusAsked);
+    EXPECT_TRUE(Script.Messages.empty()) << Script.Texts().front();
+    ASSERT_EQ(LanguagesCount, 2);
+    EXPECT_FALSE(CorpusNeedsProcessing());
+    EXPECT_TRUE(CorpusAligned());
+    EXPECT_EQ(form.HintPanel()->text(), " 1 parallel file loaded");
+    EXPECT_EQ(form.LanguagePanel()->text(), "6 / 6");
+    for (QMenu* menu : {form.CollocateFrequencyDataMenu, form.AdvancedCollocationMenu,
+                        form.FrequencyOrderMenu, form.AlphabeticalOrderMenu})
+        EXPECT_EQ(TextsOf(menu), QStringList({"All", "", QString::fromStdString(LanguageNames[0]),
+                                              QString::fromStdString(LanguageNames[1])}));
+
     form.FormActivate();
     form.activateWindow();
     Settle();
-    EXPECT_EQ(calls.size(), 4u);
+    EXPECT_EQ(LoadDialogs, 1);
 }
 
 TEST_F(MainFormTest, ARaisingPassStillBuildsTheMenusAndPanelsAndReachesTheHandler) {
-    std::vector<std::string> calls;
-    MainFormHooks.LoadCorpusFiles = [&](TConcMainForm&, bool) {
-        SetLanguages(2);
-        AddFiles(0, {1000, 234});
-        AddFiles(1, {7});
-        return true;
-    };
-    MainFormHooks.ProcessCorpus = [&]() -> bool {
-        calls.push_back("process");
-        throw EConcError("Invalid heading pattern.");
-    };
-    MainFormHooks.RunAlignment = [&] { calls.push_back("align"); };
-    MainFormHooks.BuildLanguageMenus = [&](TConcMainForm&) { calls.push_back("menus"); };
     TConcMainForm& form = Create();
+    AddCorpus(2, 2);
+    // A heading expression the pass cannot compile, as the preferences may hold one (it applies to a
+    // corpus not aligned by markup).
+    CommonConfig->AlignFormat = 0;
+    LanguageConfigs[0]->HeadingFormat = 2;
+    LanguageConfigs[0]->HPattern = "(";
     EXPECT_FALSE(DeliverCatching([&] {
         form.FormActivate();
         return true;
     }));
-    EXPECT_EQ(calls, (std::vector<std::string>{"process", "menus"}));
+    EXPECT_EQ(LoadDialogs, 0);
+    EXPECT_EQ(TagsOf(form.FrequencyOrderMenu), QList<int>({-1, -2, 0, 1}));
     EXPECT_EQ(form.HintPanel()->text(), " 2 parallel files loaded");
-    EXPECT_EQ(form.LanguagePanel()->text(), "1,234 / 7");
     ASSERT_EQ(Script.Messages.size(), 1u);
-    EXPECT_EQ(Script.Messages[0].Text, "Invalid heading pattern.");
     EXPECT_EQ(Script.Messages[0].Type, mtError);
+    EXPECT_FALSE(Align12 && Align12->GetItem(0)) << "nothing aligned after the failed pass";
 }
 
-TEST_F(MainFormTest, TwoLanguagesSkipTheLoadingDialogAndAFailedPassSkipsAlignment) {
-    WriteIni("[GeneralConfiguration]\r\nLanguagesCount=2\r\n");
-    std::vector<std::string> calls;
-    MainFormHooks.LoadCorpusFiles = [&](TConcMainForm&, bool) {
-        calls.push_back("load");
-        return true;
+TEST_F(MainFormTest, TwoLanguagesSkipTheLoadingDialogAndAStoppedPassSkipsAlignment) {
+    TConcMainForm& form = Create();
+    AddCorpus(2);
+    Script.OnProcessMessages = [] {
+        if (ProgressForm) ProgressForm->CancelAllClicked();
     };
-    MainFormHooks.ProcessCorpus = [&] {
-        calls.push_back("process");
-        return false;
-    };
-    MainFormHooks.RunAlignment = [&] { calls.push_back("align"); };
-    Create().FormActivate();
-    EXPECT_EQ(calls, (std::vector<std::string>{"process"}));
+    form.FormActivate();
+    EXPECT_EQ(LoadDialogs, 0);
+    EXPECT_TRUE(CorpusNeedsProcessing());
+    EXPECT_FALSE(Align12 && Align12->GetItem(0));
 }
 
 TEST_F(MainFormTest, IdleEnablingFollowsTheCorpusState) {
     TConcMainForm& form = Create();
-    bool concordance = false;
-    MainFormHooks.IsConcordanceWindow = [&](QWidget*) { return concordance; };
     form.UpdateActions();
     EXPECT_FALSE(form.SearchMenu->menuAction()->isVisible());
     EXPECT_FALSE(form.WindowMenu->menuAction()->isVisible());
     EXPECT_TRUE(form.LoadCorpusFileAction->isEnabled());
 
-    // Files without alignment: the search stays off while the corpus commands come on.
+    // Files not yet processed: the search stays off while the corpus commands come on.
     SetLanguages(2);
     AddFiles(0, {10});
     AddFiles(1, {12});
@@ -328,7 +401,7 @@ TEST_F(MainFormTest, IdleEnablingFollowsTheCorpusState) {
     EXPECT_TRUE(form.SearchMenu->menuAction()->isVisible());
     EXPECT_FALSE(form.SearchAction->isEnabled());
     EXPECT_TRUE(form.UnloadCorpusAction->isEnabled());
-    EXPECT_TRUE(form.AlignCorpusAction->isEnabled());
+    EXPECT_TRUE(form.CollectTagsAction->isEnabled());
 
     // A word list being printed disables the order items; unloading hides the menu and they keep that.
     PrintingWordList = true;
@@ -342,12 +415,12 @@ TEST_F(MainFormTest, IdleEnablingFollowsTheCorpusState) {
     EXPECT_FALSE(form.FrequencyMenu->menuAction()->isVisible());
     EXPECT_FALSE(form.FrequencyOrderMenu->menuAction()->isEnabled());
 
-    // Children show the Window menu; an active concordance window enables the collocation menus.
+    // Children show the Window menu; only a concordance window enables the collocation menus.
     AddChild("Concordance");
-    concordance = true;
     form.UpdateActions();
     EXPECT_TRUE(form.WindowMenu->menuAction()->isVisible());
-    EXPECT_TRUE(form.CollocateFrequencyDataMenu->menuAction()->isEnabled());
+    EXPECT_FALSE(form.CollocateFrequencyDataMenu->menuAction()->isEnabled());
+    EXPECT_FALSE(form.AdvancedCollocationMenu->menuAction()->isEnabled());
 
     WorkspaceLoaded = true;
     RecentWorkspaces = {"/a.tws", "/b.tws"};
@@ -359,33 +432,38 @@ TEST_F(MainFormTest, IdleEnablingFollowsTheCorpusState) {
 
 TEST_F(MainFormTest, ProcessingAndAlignmentWindowStatesReachTheIdleRules) {
     TConcMainForm& form = Create();
-    bool needsProcessing = true;
-    bool alignWindowsOpen = true;
-    MainFormHooks.CorpusNeedsProcessing = [&] { return needsProcessing; };
-    MainFormHooks.AlignmentWindowsOpen = [&] { return alignWindowsOpen; };
-    SetLanguages(2);
-    AddFiles(0, {5});
-    AddFiles(1, {6});
+    form.resize(900, 700);
+    form.show();
+    Settle();
+    AddCorpus(2);
 
     // Not aligned: a corpus that needs processing is scanned, not aligned.
     form.UpdateActions();
     EXPECT_TRUE(form.CollectTagsAction->isEnabled());
     EXPECT_FALSE(form.AlignCorpusAction->isEnabled());
-    needsProcessing = false;
+    ASSERT_TRUE(ProcessCorpus());
     form.UpdateActions();
     EXPECT_FALSE(form.CollectTagsAction->isEnabled());
     EXPECT_TRUE(form.AlignCorpusAction->isEnabled());
 
-    // Aligned: searching waits until the alignment windows are closed.
-    Align12 = std::make_unique<TDoubleAlignIndexes>();
-    Align12->Add(std::make_unique<TDoubleAlignIndex>());
+    // Aligned from the menu: searching waits while the alignment windows are open.
+    Trigger(form.AlignCorpusAction);
+    EXPECT_TRUE(CorpusAligned());
     form.UpdateActions();
     EXPECT_FALSE(form.AlignCorpusAction->isEnabled());
+    EXPECT_TRUE(form.SearchAction->isEnabled());
+    OpenAlignmentView(AlignViewParagraphLevel, 0, 1, 0, 0, 0);
+    Settle();
+    ASSERT_TRUE(AlignmentWindowsOpen());
+    form.UpdateActions();
     EXPECT_FALSE(form.SearchAction->isEnabled());
-    alignWindowsOpen = false;
+    EXPECT_FALSE(form.ParallelSearchAction->isEnabled());
+    form.CloseAllChildren();
+    Settle();
     form.UpdateActions();
     EXPECT_TRUE(form.SearchAction->isEnabled());
     EXPECT_TRUE(form.ParallelSearchAction->isEnabled());
+    EXPECT_TRUE(Script.Messages.empty()) << Script.Texts().front();
 }
 
 TEST_F(MainFormTest, TheIdleHandlerRunsWhenTheEventLoopWaits) {
@@ -593,29 +671,40 @@ TEST_F(MainFormTest, RemovingALanguageDropsItsFilesLastToFirstThenFreesIt) {
 
 TEST_F(MainFormTest, OpenCorpusViewReusesAViewOfExactlyThatFile) {
     TConcMainForm& form = Create();
-    SetLanguages(2);
-    AddFiles(1, {5, 6});
-    std::vector<std::string> opened;
-    MainFormHooks.ShowCorpusText = [&](TConcMainForm&, const std::string& FileName, int Language) {
-        opened.push_back(std::to_string(Language) + ":" + FileName);
+    form.resize(900, 700);
+    form.show();
+    Settle();
+    AddCorpus(2, 2);
+    const auto views = [&] {
+        std::vector<std::pair<QMdiSubWindow*, int>> found;
+        for (QMdiSubWindow* sub : form.MdiArea()->subWindowList())
+            for (int f = 0; f < 2; ++f)
+                if (IsCorpusViewOf(sub->widget(), 1, LanguageConfigs[1]->Files[size_t(f)].Name))
+                    found.emplace_back(sub, f);
+        return found;
     };
-    TTestChild* view = AddChild("view");
-    TTestChild* other = AddChild("other");
-    MainFormHooks.IsCorpusViewOf = [&](QWidget* Child, int Language, const std::string& FileName) {
-        return Child == view && Language == 1 && FileName == "/corpus/1-1.txt";
-    };
-    view->parentWidget()->showMinimized();
-    form.MdiArea()->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(other->parentWidget()));
-
     SendToMainForm(CM_OPENCORPUSVIEW, 1, 1);
-    EXPECT_TRUE(opened.empty());
-    EXPECT_EQ(form.MdiArea()->activeSubWindow(), view->parentWidget());
-    EXPECT_FALSE(view->parentWidget()->isMinimized());
+    Settle();
+    ASSERT_EQ(views().size(), 1u);
+    QMdiSubWindow* view = views()[0].first;
+    EXPECT_EQ(views()[0].second, 1);
+
+    TTestChild* other = AddChild("other");
+    view->showMinimized();
+    form.MdiArea()->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(other->parentWidget()));
+    SendToMainForm(CM_OPENCORPUSVIEW, 1, 1);
+    Settle();
+    EXPECT_EQ(views().size(), 1u);
+    EXPECT_EQ(form.MdiArea()->activeSubWindow(), view);
+    EXPECT_FALSE(view->isMinimized());
 
     SendToMainForm(CM_OPENCORPUSVIEW, 1, 0);
-    EXPECT_EQ(opened, (std::vector<std::string>{"1:/corpus/1-0.txt"}));
+    Settle();
+    EXPECT_EQ(views().size(), 2u);
     SendToMainForm(CM_OPENCORPUSVIEW, 1, 9);  // no such file: nothing
-    EXPECT_EQ(opened.size(), 1u);
+    Settle();
+    EXPECT_EQ(form.MdiArea()->subWindowList().size(), 3);
+    EXPECT_TRUE(Script.Messages.empty()) << Script.Texts().front();
 }
 
 TEST_F(MainFormTest, ClientSizeAnswersTheMdiAreaPacked) {
@@ -875,14 +964,18 @@ TEST_F(MainFormTest, WindowMenuListsTheChildrenAndActivatesTheChosenOne) {
 // What the first activation raises from the window's own event handlers and timers is reported there:
 // nothing crosses Qt's event code (the test's application object has no catching notify).
 TEST_F(MainFormTest, AnExceptionOfTheFirstActivationIsReportedInsideTheHandler) {
-    MainFormHooks.ProcessCorpus = []() -> bool { throw EConcError("Cannot read the corpus."); };
     TConcMainForm& form = Create();
+    AddCorpus(2);
+    CommonConfig->AlignFormat = 0;
+    LanguageConfigs[1]->HeadingFormat = 2;
+    LanguageConfigs[1]->HPattern = "[a-";
     form.show();
     form.activateWindow();
     EXPECT_NO_THROW(Settle());
     EXPECT_TRUE(form.Activated());
     ASSERT_EQ(Script.Messages.size(), 1u);
-    EXPECT_EQ(Script.Messages[0].Text, "Cannot read the corpus.");
+    EXPECT_EQ(Script.Messages[0].Type, mtError);
+    EXPECT_EQ(form.LanguagePanel()->text(), "9 / ??") << "the language processed before the failure counts";
 }
 
 // While a job that pumps events runs (wait cursor, progress window or search window), the commands
@@ -939,10 +1032,9 @@ TEST_F(MainFormTest, CaptionsReachTheWindowSystemAsGiven) {
 // One cause, one box: a preferences file that cannot be read is reported once at start.
 TEST_F(MainFormTest, AnUnreadablePreferencesFileIsReportedOnce) {
     std::filesystem::create_directory(IniPath());
-    MainFormHooks.BuildLanguageMenus = [](TConcMainForm& Form) {
-        QTimer::singleShot(0, Form.ExitAction, &QAction::trigger);
-    };
-    const int result = RunProgram([](QWidget*) {});
+    const int result = RunProgram([](QWidget* MainWindow) {
+        if (MainWindow) ExitOnceActivated(MainWindow, nullptr);
+    });
     std::filesystem::remove_all(IniPath());
     EXPECT_EQ(result, 0);
     ASSERT_EQ(Script.Messages.size(), 1u);
@@ -950,36 +1042,62 @@ TEST_F(MainFormTest, AnUnreadablePreferencesFileIsReportedOnce) {
 }
 
 TEST_F(MainFormTest, LoadAndScanCommandsProcessThenAlignOrOnlyFitThePairLists) {
-    std::vector<std::string> calls;
-    bool loaded = false, processed = false;
-    MainFormHooks.LoadCorpusFiles = [&](TConcMainForm&, bool NewCorpus) {
-        calls.push_back(NewCorpus ? "load new" : "load");
-        return loaded;
-    };
-    MainFormHooks.ProcessCorpus = [&] {
-        calls.push_back("process");
-        return processed;
-    };
-    MainFormHooks.RunAlignment = [&] { calls.push_back("align"); };
-    MainFormHooks.EnsureAlignIndexLists = [&] { calls.push_back("fit"); };
-    MainFormHooks.BuildLanguageMenus = [&](TConcMainForm&) { calls.push_back("menus"); };
     TConcMainForm& form = Create();
-    form.LoadCorpusFileAction->trigger();
-    // A cancelled dialog may still have removed languages: only the menus follow it.
-    EXPECT_EQ(calls, (std::vector<std::string>{"load", "menus"}));
-    loaded = true;
-    calls.clear();
-    form.LoadCorpusFileAction->trigger();
-    EXPECT_EQ(calls, (std::vector<std::string>{"load", "process", "fit", "menus"}));
-    processed = true;
-    calls.clear();
-    form.LoadCorpusFileAction->trigger();
-    EXPECT_EQ(calls, (std::vector<std::string>{"load", "process", "align", "menus"}));
-    calls.clear();
-    form.CollectTagsAction->trigger();
-    EXPECT_EQ(calls, (std::vector<std::string>{"process", "align"}));
-    processed = false;
-    calls.clear();
-    form.CollectTagsAction->trigger();
-    EXPECT_EQ(calls, std::vector<std::string>{"process"});
+    AddCorpus(3);
+    ASSERT_FALSE(Align12);
+
+    // Lowered to two languages, then cancelled without applying: the three languages stay, and the menus
+    // (not built before) follow whatever the dialog left.
+    AnswerLoad = [](TParaLoadForm& Dialog) {
+        Dialog.CountBox->setCurrentIndex(0);
+        emit Dialog.CountBox->activated(0);
+        Dialog.CancelBtn->click();
+    };
+    Script.Answers.push_back(mrNo);  // the changes are not applied
+    Trigger(form.LoadCorpusFileAction);
+    EXPECT_EQ(LoadDialogs, 1);
+    EXPECT_FALSE(NewCorpusAsked);
+    ASSERT_EQ(LanguagesCount, 3);
+    for (QMenu* menu : {form.CollocateFrequencyDataMenu, form.AdvancedCollocationMenu,
+                        form.FrequencyOrderMenu, form.AlphabeticalOrderMenu})
+        EXPECT_EQ(TagsOf(menu), QList<int>({-1, -2, 0, 1, 2}));
+    EXPECT_TRUE(CorpusNeedsProcessing()) << "a cancelled dialog processes nothing";
+    EXPECT_EQ(Script.Texts(), std::vector<std::string>{"You have made changes. Apply them now?"});
+    Script.Messages.clear();
+
+    // OK, and the user stops the pass: the pair lists get their slot for the file, still empty.
+    AnswerLoad = [](TParaLoadForm& Dialog) { Dialog.OkBtn->click(); };
+    Script.OnProcessMessages = [] {
+        if (ProgressForm) ProgressForm->CancelAllClicked();
+    };
+    Trigger(form.LoadCorpusFileAction);
+    for (TDoubleAlignIndexes* pairs : {Align12.get(), Align13.get()}) {
+        ASSERT_TRUE(pairs);
+        EXPECT_EQ(pairs->Count(), 1);
+        EXPECT_EQ(pairs->GetItem(0), nullptr);
+    }
+
+    // OK with the pass completed: processed, then aligned; the panels follow.
+    Script.OnProcessMessages = nullptr;
+    Trigger(form.LoadCorpusFileAction);
+    EXPECT_FALSE(CorpusNeedsProcessing());
+    EXPECT_TRUE(CorpusAligned());
+    EXPECT_EQ(form.LanguagePanel()->text(), "9 / 9 / 9");
+    EXPECT_EQ(form.HintPanel()->text(), " 1 parallel file loaded");
+
+    // Scan Corpus on files registered anew: a stopped pass aligns nothing, a completed one aligns.
+    Trigger(form.UnloadCorpusAction);
+    AddCorpus(3);
+    Script.OnProcessMessages = [] {
+        if (ProgressForm) ProgressForm->CancelAllClicked();
+    };
+    Trigger(form.CollectTagsAction);
+    EXPECT_TRUE(CorpusNeedsProcessing());
+    EXPECT_FALSE(Align12 && Align12->GetItem(0));
+    Script.OnProcessMessages = nullptr;
+    Trigger(form.CollectTagsAction);
+    EXPECT_FALSE(CorpusNeedsProcessing());
+    EXPECT_TRUE(CorpusAligned());
+    EXPECT_EQ(form.LanguagePanel()->text(), "9 / 9 / 9");
+    EXPECT_TRUE(Script.Messages.empty()) << Script.Texts().front();
 }

@@ -1,6 +1,6 @@
-// The corpus road through the real main window: the program's hooks, the first activation's loading
-// dialog answered through the file dialog hook, the conversion, the corpus pass, the alignment, a
-// search from the menu into a concordance window, and unloading.
+// The corpus road through the real main window: the first activation's loading dialog answered through
+// the file dialog hook, the conversion, the corpus pass, the alignment, a search from the menu into a
+// concordance window, and unloading.
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -27,28 +27,10 @@
 #include "results/ConcTessivor.h"
 #include "shell/ConcMain.h"
 #include "shell/ConcParaLoad.h"
+#include "tests/shell/gui/ModalAnswers.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
-
-// Runs Action once a modal dialog of type T is up, whenever that happens (the main window opens it from
-// a queued first activation); a dialog the action leaves open is closed, so a failure never hangs. The
-// watch gives up after a while, so that it cannot act on another test's dialog.
-template <class T>
-void WhenModal(std::function<void(T*)> Action) {
-    auto* Poll = new QTimer;
-    auto Ticks = std::make_shared<int>(0);
-    QObject::connect(Poll, &QTimer::timeout, [Poll, Action, Ticks] {
-        auto* Form = qobject_cast<T*>(QApplication::activeModalWidget());
-        if (!Form && ++*Ticks > 2000) Poll->deleteLater();
-        if (!Form) return;
-        Poll->stop();
-        Poll->deleteLater();
-        Action(Form);
-        if (Form->isVisible()) Form->done(0);
-    });
-    Poll->start(5);
-}
 
 void Settle() {
     for (int I = 0; I < 5; ++I) {
@@ -57,27 +39,17 @@ void Settle() {
     }
 }
 
-void Choose(QComboBox* Box, const std::string& Name) {
-    const int Entry = Box->findText(QString::fromStdString(Name));
-    ASSERT_GE(Entry, 0) << Name;
-    Box->setCurrentIndex(Entry);
-    emit Box->activated(Entry);
-}
-
 class CorpusRoadTest : public testing::Test {
 protected:
     void SetUp() override {
         ResetGlobalsForTest();
         std::filesystem::remove(std::string(std::getenv("TESSIVOR_CONFIG_DIR")) + "/" + IniFileName);
         LoadInstalledLanguagesFrom({1033, 1036, 1031});
-        MainFormHooks = {};
-        InstallMainFormHooks();
     }
     void TearDown() override {
         Form.reset();
         Settle();
         SetFileDialog(nullptr);
-        MainFormHooks = {};
         FreeInstalledLanguages();
         ResetGlobalsForTest();
     }
@@ -98,20 +70,11 @@ TEST_F(CorpusRoadTest, ANewCorpusIsLoadedProcessedAlignedAndUnloaded) {
                   "ft.\nDer Hund l\xC3\xA4uft.\nV\xC3\xB6gel singen im Sommer.\n")};
     const std::vector<std::string> Names = {LanguageNameOfLCID(1033), LanguageNameOfLCID(1036),
                                             LanguageNameOfLCID(1031)};
-    int Language = 0;
-    SetFileDialog(
-        [&](const TFileDialogRequest&) { return std::vector<std::string>{Files[size_t(Language)]}; });
     bool DialogSeen = false;
     WhenModal<TParaLoadForm>([&](TParaLoadForm* Dialog) {
         DialogSeen = true;
         EXPECT_TRUE(Dialog->Model().NewCorpus());
-        Dialog->CountBox->setCurrentIndex(1);
-        emit Dialog->CountBox->activated(1);
-        ASSERT_EQ(Dialog->PanelCount(), 3);
-        for (Language = 0; Language < 3; ++Language) {
-            Choose(Dialog->Panel(Language).LanguageBox, Names[size_t(Language)]);
-            Dialog->Panel(Language).AddBtn->click();
-        }
+        FillLoadDialog(Dialog, Names, Files);
         Dialog->Panel(2).FileList->item(0)->setSelected(true);
         Dialog->Panel(2).Utf8Check->click();
         Dialog->AlignFormatBox->setCurrentIndex(1);  // one segment per line
@@ -208,7 +171,12 @@ TEST_F(CorpusRoadTest, ANewCorpusIsLoadedProcessedAlignedAndUnloaded) {
     WhenModal<TParaLoadForm>([&](TParaLoadForm* Dialog) {
         EXPECT_FALSE(Dialog->Model().NewCorpus());
         ASSERT_EQ(Dialog->PanelCount(), 3);
-        for (Language = 0; Language < 3; ++Language) Dialog->Panel(Language).AddBtn->click();
+        for (int Language = 0; Language < 3; ++Language) {
+            SetFileDialog([&, Language](const TFileDialogRequest&) {
+                return std::vector<std::string>{Files[size_t(Language)]};
+            });
+            Dialog->Panel(Language).AddBtn->click();
+        }
         Dialog->OkBtn->click();
     });
     Form->LoadCorpusFileAction->trigger();

@@ -53,11 +53,6 @@ void CollectCommands(QMenu* Menu, std::vector<QAction*>& Commands) {
 
 class MenuWalkTest : public TCorpusTest {
 protected:
-    void SetUp() override {
-        TCorpusTest::SetUp();
-        InstallMainFormHooks();
-    }
-
     // Three languages with a file each, registered once the window has read the preferences (which
     // name no corpus), so that its first activation processes and aligns them.
     void AddCorpus() {
@@ -74,7 +69,6 @@ protected:
     void TearDown() override {
         Form.reset();
         Settle();
-        MainFormHooks = {};
         TCorpusTest::TearDown();
     }
 

@@ -25,7 +25,6 @@ class SearchRoadTest : public TCorpusTest {
 protected:
     void SetUp() override {
         TCorpusTest::SetUp();
-        InstallMainFormHooks();
         // The window reads the preferences when it is made; the corpus comes after that.
         Main = std::make_unique<TConcMainForm>();
         CommonConfig->FrequencyOfHits = 1;

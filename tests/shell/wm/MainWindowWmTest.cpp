@@ -43,21 +43,23 @@ class MainWindowUnderWm : public testing::Test {
 protected:
     void SetUp() override {
         std::filesystem::remove(IniPath());
-        MainFormHooks = {};
         Backend = &RegisterQtBackend();
     }
     void TearDown() override {
         Backend->SetMainWindow(nullptr);
         Form.reset();
         wm::Settle(50);
-        MainFormHooks = {};
         ResetGlobalsForTest();
         SetMessageBackend(nullptr);
         SetProgressBackend(nullptr);
     }
 
-    // The main window as the program starts it, shown and managed.
+    // The main window as the program starts it, shown and managed. The preferences name two languages,
+    // so that the first activation opens no loading dialog to take the focus these tests watch.
     uint32_t Start() {
+        if (ReadWholeFile(IniPath()).find("LanguagesCount=") == std::string::npos)
+            std::ofstream(IniPath(), std::ios::binary | std::ios::app)
+                << "[GeneralConfiguration]\r\nLanguagesCount=2\r\n";
         InitConfigUnit();
         Form = std::make_unique<TConcMainForm>();
         Backend->SetMainWindow(Form.get());
