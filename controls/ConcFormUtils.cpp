@@ -381,25 +381,15 @@ QMdiSubWindow* ShowMdiChild(QMdiArea* Area, QWidget* Form) {
     }
     const bool Sized = Form->testAttribute(Qt::WA_Resized);
     const QSize Wanted = Form->size();
-    const QMdiSubWindow* Active = Area->activeSubWindow();
     QMdiSubWindow* Sub = Area->addSubWindow(Form);
     Sub->setAttribute(Qt::WA_DeleteOnClose);
-    const QSize Room = Area->viewport()->size();
-    if (Active && Active->isMaximized()) {
-        // The area maximizes the new child at once; the geometry it had before showing is the one a
-        // restore gives back, which would otherwise be the size of a bare title bar.
-        const QMargins Frame = Sub->contentsMargins();
-        const QSize Normal = Sized ? Wanted.grownBy(Frame) : Sub->sizeHint();
-        const QMdiSubWindow* Previous = LastPlacedChild(Area, Sub);
-        const QRect PreviousRect = Previous ? Previous->geometry() : QRect();
-        Sub->setGeometry(NextCascadeRect(Previous ? &PreviousRect : nullptr,
-                                         Normal.boundedTo(Room).expandedTo(Sub->minimumSizeHint()), Room,
-                                         MdiCascadeStep(Area), Normal));
-        Sub->show();
-        return Sub;
-    }
     Sub->show();
-    if (Sub->isMaximized()) return Sub;
+    // While the children are maximised the area maximises the new one before it is laid out, and would
+    // later restore it to that bare size. It is placed in its normal state first, then maximised again,
+    // all before the area paints.
+    const bool Maximized = Sub->isMaximized();
+    if (Maximized) Sub->showNormal();
+    const QSize Room = Area->viewport()->size();
     if (Sized) {
         // The frame is what the sub-window adds around the form once it has laid the form out.
         const QSize Frame = Sub->size() - Form->size();
@@ -412,6 +402,7 @@ QMdiSubWindow* ShowMdiChild(QMdiArea* Area, QWidget* Form) {
     // A new window keeps its whole size: where it does not fit one step on, it starts again at the corner.
     Sub->setGeometry(NextCascadeRect(Previous ? &PreviousRect : nullptr, Sub->size(), Room,
                                      MdiCascadeStep(Area), Sub->size()));
+    if (Maximized) Sub->showMaximized();
     return Sub;
 }
 

@@ -205,6 +205,24 @@ void TWordListGrid::ItemsChanged() {
     FitNumberColumns();
 }
 
+// A cell pads its text on both sides and draws a grid line: without room for them a percentage such as
+// "23.6842%" would show cut. The count column starts six digits wide and grows for a list whose largest
+// count is longer (a corpus of millions of words), since a number cut at its left edge reads as another.
+void TWordListGrid::FitNumberColumns() {
+    const QFontMetrics Metrics(font());
+    const int Digit = Metrics.horizontalAdvance('0');
+    const int Padding = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1) + 1;
+    int32_t MaxCount = 0;
+    for (int32_t I = 0; I < FItems.Count(); ++I) MaxCount = std::max(MaxCount, FItems.ItemCount(I));
+    const int CountWidth =
+        std::max(6 * Digit, Metrics.horizontalAdvance(QString::number(MaxCount))) + Padding;
+    const int ShareWidth = std::max(8 * Digit, Metrics.horizontalAdvance(QStringLiteral("100.0000%"))) + Padding;
+    if (CountWidth == columnWidth(0) && ShareWidth == columnWidth(1)) return;
+    setColumnWidth(0, CountWidth);
+    setColumnWidth(1, ShareWidth);
+    FitWordColumn();
+}
+
 void TWordListGrid::SetGridFont(const QFont& Font) {
     setFont(Font);
     const QFontMetrics Metrics(Font);
@@ -212,27 +230,6 @@ void TWordListGrid::SetGridFont(const QFont& Font) {
     verticalHeader()->setDefaultSectionSize(Metrics.height() + 4);
     horizontalHeader()->setFont(Font);
     FitNumberColumns();
-}
-
-// The classic widths hold six digits and a percentage below 10; a clipped leading digit would read as
-// another number ("7.8667%" for 17.8667%), so a column grows to its widest text instead.
-void TWordListGrid::FitNumberColumns() {
-    const QFontMetrics Metrics(font());
-    const int Digit = Metrics.horizontalAdvance('0');
-    int32_t MaxCount = 0;
-    double MaxPercentage = 0;
-    for (int32_t I = 0; I < FItems.Count(); ++I) {
-        MaxCount = std::max(MaxCount, FItems.ItemCount(I));
-        MaxPercentage = std::max(MaxPercentage, FItems.Percentage(I));
-    }
-    // A cell pads its text on both sides and draws a grid line.
-    const int Padding = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1) + 1;
-    const auto Width = [&](const std::string& Text) {
-        return Metrics.horizontalAdvance(QString::fromStdString(Text));
-    };
-    setColumnWidth(0, std::max(6 * Digit, Width(std::to_string(MaxCount))) + Padding);
-    setColumnWidth(1, std::max(8 * Digit, Width(FormatPercentage(MaxPercentage))) + Padding);
-    FitWordColumn();
 }
 
 void TWordListGrid::FitWordColumn() {

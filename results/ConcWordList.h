@@ -103,15 +103,15 @@ public:
     void AddItem(int32_t Count, std::string_view Word, double Percentage);
     // Frees every item, leaving the header and one empty row, and shows that.
     void ClearItems();
-    // The view takes the current items; "Count" and "Pct" widen to their widest text (see SetGridFont).
+    // The view takes the current items.
     void ItemsChanged();
     // As TWordListItems::GetCellText (Row 0 is the header).
     std::string GetCellText(int Col, int Row) const { return FItems.GetCellText(Col, Row); }
     int32_t RowCount() const { return FItems.RowCount(); }
 
     // Takes Font and recomputes the row height (the height of "0" + 4) and the "Count" and "Pct" widths
-    // (6 and 8 widths of "0", or the widest text of the column where that is wider, each with room for
-    // the cell's padding).
+    // (6 widths of "0" or the list's largest count, and room for "100.0000%"), each with room for the
+    // cell's padding.
     void SetGridFont(const QFont& Font);
     // Gives the "Word" column what the grid's width leaves: width - "Count" - "Pct" - a vertical
     // scroll bar - 8, never below 20.

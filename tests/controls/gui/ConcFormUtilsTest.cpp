@@ -404,33 +404,35 @@ TEST(FormHelpers, MdiChildKeepsTheSizeItsFormWasGiven) {
     alone->close();
 }
 
-// While the active child is maximized a new one opens maximized too; restored (as opening a window "in
-// its normal state" does), each keeps the size its form was given instead of shrinking to a title bar.
-TEST(FormHelpers, ChildrenOpenedWhileOneIsMaximizedRestoreToTheirOwnSize) {
+// While the children are maximised a new one joins them maximised, and restored later (as the
+// distribution window is when it is brought forward) it has the size its form was given, not the bare
+// size it had before it was laid out; so do the children opened before it.
+TEST(FormHelpers, ChildOpenedAmongMaximisedOnesRestoresToItsOwnSize) {
     QMdiArea area;
-    area.resize(900, 700);
+    area.resize(1000, 800);
     area.show();
-    auto* first = new QWidget;
-    first->resize(300, 200);
-    ShowMdiChild(&area, first)->showMaximized();
-    std::vector<QWidget*> forms;
-    for (int i = 0; i < 2; ++i) {
-        forms.push_back(new QWidget);
-        new QVBoxLayout(forms.back());
-        forms.back()->layout()->addWidget(new QLineEdit);
-        forms.back()->resize(532, 412);
-        QMdiSubWindow* sub = ShowMdiChild(&area, forms.back());
-        QApplication::processEvents();
-        EXPECT_TRUE(sub->isMaximized()) << i;
-    }
-    qobject_cast<QMdiSubWindow*>(forms.back()->parentWidget())->showNormal();
-    QApplication::processEvents();
+    auto makeForm = [] {
+        auto* form = new QWidget;
+        new QVBoxLayout(form);
+        form->layout()->addWidget(new QLineEdit);
+        form->resize(640, 480);
+        return form;
+    };
+    QMdiSubWindow* first = ShowMdiChild(&area, makeForm());
+    first->showMaximized();
+    QMdiSubWindow* second = ShowMdiChild(&area, makeForm());
+    EXPECT_TRUE(second->isMaximized());
+    QMdiSubWindow* third = ShowMdiChild(&area, makeForm());
+    EXPECT_TRUE(third->isMaximized());
+    EXPECT_EQ(area.activeSubWindow(), third);
+    third->showNormal();
+    QCoreApplication::processEvents();
     const QRect room(QPoint(0, 0), area.viewport()->size());
-    for (QWidget* form : forms) {
-        EXPECT_EQ(form->size(), QSize(532, 412));
-        EXPECT_TRUE(room.contains(form->parentWidget()->geometry()));
+    for (QMdiSubWindow* sub : {second, third}) {
+        EXPECT_FALSE(sub->isMaximized());
+        EXPECT_EQ(sub->widget()->size(), QSize(640, 480));
+        EXPECT_TRUE(room.contains(sub->geometry()));
     }
-    EXPECT_EQ(first->size(), QSize(300, 200));
 }
 
 // Each new child opens one cascade step below and right of the one opened before (the area itself would
