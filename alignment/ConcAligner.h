@@ -86,7 +86,8 @@ int ShowAlignError(const std::string& FileName1, const std::string& FileName2, c
 // The level at which "Fix" opens the alignment view: its paragraph mode.
 inline constexpr int AlignViewParagraphLevel = 1;
 
-// The alignment view's entry points, filled by the view when it exists (tests fill their own).
+// The alignment view's entry points, filled by the view when the main window starts (tests fill their
+// own): the aligner stays free of widgets, so that it builds and is tested without a display.
 struct TAlignViewHooks {
     // Opens the alignment windows of File for the two languages at Section and Paragraph (from 0
     // within the section), in paragraph mode when Level is not 0.
