@@ -110,7 +110,8 @@ void CloseAskingToApply(QDialog& Dialog, bool Changed, const std::function<void(
 // sub-window (owned by Area). A form that was given a size keeps it, as far as the area's viewport
 // allows; a sub-window otherwise takes only its contents' size hint. The sub-window goes one cascade
 // step below and to the right of the child opened last (NextCascadeRect), wholly inside the viewport.
-// Without an area the form is shown as a top-level window, freed when it closes, and the result is null.
+// While the active child is maximized the new one opens maximized too, with that size and place kept for
+// when it is restored. Without an area the form is shown as a top-level window, freed when it closes, and the result is null.
 QMdiSubWindow* ShowMdiChild(QMdiArea* Area, QWidget* Form);
 
 // The first child of Area whose form Matches (forms already closing never match), its sub-window shown,

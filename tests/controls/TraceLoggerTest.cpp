@@ -86,7 +86,7 @@ TEST_F(TraceLoggerTest, ARuntimeErrorAppendsOneWholeRecordWithItsRaiserNamed) {
         R.Body[0], std::regex(R"(^ UserAddress   [0-9a-f]{8,}   std::__throw_invalid_argument)")))
         << R.Body[0];
     for (size_t I = 1; I < R.Body.size(); ++I) {
-        char Expected[16];
+        char Expected[32];
         std::snprintf(Expected, sizeof Expected, "%12zu   ", I);
         EXPECT_EQ(R.Body[I].rfind(Expected, 0), 0u) << R.Body[I];
         // Every frame names its symbol or at least its module and offset.

@@ -16,20 +16,12 @@
 #include "engine/RegExp3.h"
 #include "engine/RegExp3_Dfa.h"
 #include "platform/Nls.h"
+#include "tests/engine/RegExpTestSupport.h"
 
 namespace {
 
 std::shared_ptr<const TRegExpCharTables> TablesOf(int CodePage, bool IgnoreCase = false) {
-    const platform::TCodePageTables& Page = platform::CodePageTables(CodePage);
-    TRegExpCharSource Source;
-    Source.CharType1 = Page.CharType1;
-    for (int C = 0; C < 256; ++C)
-        Source.LowerCase[size_t(C)] =
-            (Page.CharType1[size_t(C)] & platform::C1_UPPER) ? Page.LowerCase[size_t(C)] : uint8_t(C);
-    Source.UpperCase = Page.UpperCase;
-    Source.NonWordChars = std::string(DefaultNonWordChars);
-    Source.IgnoreCase = IgnoreCase;
-    return BuildRegExpCharTables(Source);
+    return BuildRegExpCharTables(SourceOf(CodePage, IgnoreCase));
 }
 
 const std::shared_ptr<const TRegExpCharTables>& Cp1252() {

@@ -9,23 +9,9 @@
 #include "engine/ConcTextProcess.h"
 #include "engine/RegExp3.h"
 #include "platform/Nls.h"
+#include "tests/engine/RegExpTestSupport.h"
 
 namespace {
-
-// The sources of a language's tables as its configuration would give them: the lower-case map keeps
-// only the upper-case letters, as the language configuration builds it.
-TRegExpCharSource SourceOf(int CodePage, bool IgnoreCase = false) {
-    const platform::TCodePageTables& Page = platform::CodePageTables(CodePage);
-    TRegExpCharSource Source;
-    Source.CharType1 = Page.CharType1;
-    for (int C = 0; C < 256; ++C)
-        Source.LowerCase[size_t(C)] =
-            (Page.CharType1[size_t(C)] & platform::C1_UPPER) ? Page.LowerCase[size_t(C)] : uint8_t(C);
-    Source.UpperCase = Page.UpperCase;
-    Source.NonWordChars = std::string(DefaultNonWordChars);
-    Source.IgnoreCase = IgnoreCase;
-    return Source;
-}
 
 TByteSet GroupOf(std::string_view Chars) {
     TByteSet Set;

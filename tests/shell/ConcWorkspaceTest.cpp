@@ -381,8 +381,9 @@ TEST_F(WorkspaceTest, DamagedDataFilesAreReportedOnceAndLoseNoFile) {
         EXPECT_EQ(FileNames(), Names);
         for (const auto* Pairs : {&Align12, &Align13})
             for (int32_t I = 0; *Pairs && I < (*Pairs)->Count(); ++I)
-                if (const TDoubleAlignIndex* Pair = (*Pairs)->GetItem(I))
+                if (const TDoubleAlignIndex* Pair = (*Pairs)->GetItem(I)) {
                     EXPECT_EQ(Pair->Side1.Count(), Pair->Side2.Count());
+                }
         for (int L = 0; L < LanguagesCount; ++L)
             EXPECT_TRUE(LanguageConfigs[size_t(L)]->FileListsConsistent());
         EXPECT_TRUE(CorpusNeedsProcessing() || !Align12 || !Align13 || D.Bytes.size() < Whole.size());

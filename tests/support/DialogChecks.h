@@ -1,15 +1,21 @@
-// Checks of what a keyboard user meets in a dialog: the accelerator letters of its controls and the
-// order Tab visits them in. Header-only: only the window test programs, which link Qt, include it.
+// Checks of what a user meets in a dialog: the accelerator letters of its controls, the order Tab
+// visits them in, clicks through the window's own hit-testing, answers to modal dialogs. Header-only: only
+// the window test programs, which link Qt, include it.
 #pragma once
 
 #include <gtest/gtest.h>
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
 #include <QGroupBox>
 #include <QLabel>
+#include <QRadioButton>
 #include <QTest>
+#include <QTimer>
 #include <QWidget>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -86,15 +92,32 @@ inline std::string ReadingOrderBreak(const QWidget* Dialog, const std::vector<QW
     return "";
 }
 
-// Clicks where the user would: at the control's centre, through the hit-testing of its shown window,
-// so that a widget lying over it takes the click (and the check fails).
+// Clicks where the user would (a check box or radio button on its box, anything else at its centre),
+// through the hit-testing of its shown window, so that a widget lying over it takes the click (and the
+// check fails).
 inline void ClickThroughWindow(QWidget* Control) {
     QWidget* Top = Control->window();
-    const QPoint At = Control->mapTo(Top, Control->rect().center());
+    const bool Box = qobject_cast<QCheckBox*>(Control) || qobject_cast<QRadioButton*>(Control);
+    const QPoint Inside =
+        Box ? QPoint(Control->height() / 2, Control->height() / 2) : Control->rect().center();
+    const QPoint At = Control->mapTo(Top, Inside);
     QWidget* Hit = Top->childAt(At);
     ASSERT_TRUE(Hit == Control || Control->isAncestorOf(Hit))
         << "something lies over " << Control->objectName().toStdString();
     QTest::mouseClick(Hit, Qt::LeftButton, {}, Hit->mapFrom(Top, At));
+}
+
+// Runs Action on the modal dialog of type T once the next exec() runs its event loop. A dialog the
+// action leaves open (a failed assertion) is closed with result 0, so that a failure never hangs the
+// test.
+template <class T>
+void OnModal(std::function<void(T*)> Action) {
+    QTimer::singleShot(0, [Action] {
+        auto* Form = qobject_cast<T*>(QApplication::activeModalWidget());
+        ASSERT_NE(Form, nullptr);
+        Action(Form);
+        if (Form->isVisible()) Form->done(0);
+    });
 }
 
 }  // namespace dialogchecks

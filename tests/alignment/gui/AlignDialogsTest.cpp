@@ -19,20 +19,11 @@
 #include "alignment/concAlignMarkersConfig.h"
 #include "engine/ConcConfig.h"
 #include "tests/alignment/AlignTestSupport.h"
+#include "tests/support/DialogChecks.h"
 
 namespace {
 
-// Runs Action on the modal dialog of type T once its event loop runs. A dialog the action leaves open
-// (a failed assertion) is closed with result 0, so that a failure never hangs the test.
-template <class T>
-void OnModal(std::function<void(T*)> Action) {
-    QTimer::singleShot(0, [Action] {
-        auto* Form = qobject_cast<T*>(QApplication::activeModalWidget());
-        ASSERT_NE(Form, nullptr);
-        Action(Form);
-        if (Form->isVisible()) Form->done(0);
-    });
-}
+using dialogchecks::OnModal;
 
 QLineEdit* RowEditor(QListWidget* List) {
     return List->viewport()->findChild<QLineEdit*>();

@@ -25,52 +25,20 @@
 #include "results/ConcFreqOutOptions.h"
 #include "results/ConcTessivor.h"
 #include "results/ConcWordListForm.h"
-#include "tests/engine/ConcCorpusTestSupport.h"
+#include "tests/support/ConcordanceTestSupport.h"
+#include "tests/support/DialogChecks.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
 
-const std::vector<std::string> Lines0 = {"the cat sat",   "the dog ran", "the cat ran",
-                                         "the bird flew", "the dog sat", "the fox ran"};
-const std::vector<std::string> Lines1 = {"le chat assis",  "le chien court", "le chat court",
-                                         "un oiseau vole", "le chien assis", "un renard court"};
+using dialogchecks::ClickThroughWindow;
 
-void ClickInWindow(QWidget* Target) {
-    QWidget* Top = Target->window();
-    const QPoint At = Target->mapTo(Top, Target->rect().center());
-    QWidget* Hit = Top->childAt(At);
-    ASSERT_TRUE(Hit == Target || Target->isAncestorOf(Hit));
-    QTest::mouseClick(Hit, Qt::LeftButton, {}, Hit->mapFrom(Top, At));
-}
-
-class CollocationTest : public TCorpusTest {
+class CollocationTest : public TConcordanceWindowTest {
 protected:
     void SetUp() override {
-        TCorpusTest::SetUp();
-        CommonConfig->FrequencyOfHits = 1;
-        Lang(0).LanguageName = "English";
-        Lang(1).LanguageName = "French";
+        TConcordanceWindowTest::SetUp();
         for (TFrequencyConfig& F : FrequencyConfigs) F = {1, 0, 100, 2, 5, false, false, true};
-        std::vector<std::string> Texts(2);
-        auto Pair = std::make_unique<TDoubleAlignIndex>();
-        for (size_t I = 0; I < Lines0.size(); ++I) {
-            for (int L = 0; L < 2; ++L) {
-                const std::string& Line = (L == 0 ? Lines0 : Lines1)[I];
-                const auto Start = int32_t(Texts[size_t(L)].size());
-                Texts[size_t(L)] += Line + "\n";
-                (L == 0 ? Pair->Side1 : Pair->Side2).Add(Start, Start + int32_t(Line.size()) + 1, 0);
-            }
-        }
-        AddFile(0, "en.txt", Texts[0]);
-        AddFile(1, "fr.txt", Texts[1]);
-        Align12 = std::make_unique<TDoubleAlignIndexes>();
-        Align12->Add(std::move(Pair));
-        Main.setCentralWidget(Area);
-        Main.resize(1000, 700);
-        Main.show();
-        auto Query = std::make_unique<TConcSearchRec>();
-        Query->Names = Query->Patterns = {"the"};
-        Concordance = NewConcordanceWindow(Area, std::move(Query));
+        OpenConcordance({1000, 700});
         ASSERT_NE(Concordance, nullptr);
         Messenger.OnBroadcast = [this](int Msg, intptr_t WParam, intptr_t LParam) {
             const QList<QMdiSubWindow*> Subs = Area->subWindowList();
@@ -83,10 +51,9 @@ protected:
     void TearDown() override {
         // A sub-window being deleted is no longer one when its form broadcasts from its destructor.
         Messenger.OnBroadcast = nullptr;
-        for (QMdiSubWindow* Sub : Area->subWindowList()) delete Sub;
         SetPrintDialog(nullptr);
         SetFileDialog(nullptr);
-        TCorpusTest::TearDown();
+        TConcordanceWindowTest::TearDown();
     }
     void ActivateConcordance() {
         Area->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(Concordance->parentWidget()));
@@ -106,9 +73,6 @@ protected:
         return false;
     }
 
-    QMainWindow Main;
-    QMdiArea* Area = new QMdiArea;
-    TTessivorForm* Concordance = nullptr;
     TRecordingMessenger Messenger;
 };
 
@@ -162,7 +126,7 @@ TEST_F(CollocationTest, CollocatesByPositionFollowTheirConcordanceWindowAndSetti
     EXPECT_FALSE(Open(Both));
     BroadcastToChildren(CM_CONCORDCLOSED, reinterpret_cast<intptr_t>(Form), 0);
     EXPECT_TRUE(Open(Form));
-    delete Concordance;
+    delete Concordance.data();
     EXPECT_FALSE(Open(Form));
 }
 
@@ -259,8 +223,8 @@ TEST_F(CollocationTest, PrintingAWordListToPdfSurvivesCloseRequests) {
         ASSERT_NE(Options, nullptr);
         EXPECT_EQ(Options->windowTitle(), "Frequency - Print Options");
         ASSERT_NE(Options->PrinterBtn, nullptr);
-        ClickInWindow(Options->PrinterBtn);
-        ClickInWindow(Options->OkBtn);
+        ClickThroughWindow(Options->PrinterBtn);
+        ClickThroughWindow(Options->OkBtn);
     });
     List->PrintLists();
     EXPECT_EQ(Dialogs, 1);
@@ -294,7 +258,7 @@ TEST_F(CollocationTest, SavingAWordListOfAllLanguagesThroughItsDialogs) {
         ASSERT_NE(Options, nullptr);
         EXPECT_EQ(Options->windowTitle(), "Frequency - Save as File Options");
         EXPECT_EQ(Options->PrinterBtn, nullptr);
-        ClickInWindow(Options->OkBtn);
+        ClickThroughWindow(Options->OkBtn);
     });
     List->SaveToFile();
     EXPECT_EQ(Asked.Title, "Select file name to save to");

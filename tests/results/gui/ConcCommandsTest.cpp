@@ -28,14 +28,9 @@
 #include "results/ConcParaContext.h"
 #include "results/ConcSearchQuery.h"
 #include "results/ConcTessivor.h"
-#include "tests/engine/ConcCorpusTestSupport.h"
+#include "tests/support/ConcordanceTestSupport.h"
 
 namespace {
-
-const std::vector<std::string> Lines0 = {"the cat sat",   "the dog ran", "the cat ran",
-                                         "the bird flew", "the dog sat", "the fox ran"};
-const std::vector<std::string> Lines1 = {"le chat assis",  "le chien court", "le chat court",
-                                         "un oiseau vole", "le chien assis", "un renard court"};
 
 // Clicks, one after the other, the entries Path names in the menus that open, starting with the
 // popup open now.
@@ -55,46 +50,20 @@ void ClickThrough(QStringList Path) {
     ClickThrough(Path);
 }
 
-class CommandsTest : public TCorpusTest {
+class CommandsTest : public TConcordanceWindowTest {
 protected:
     void SetUp() override {
-        TCorpusTest::SetUp();
-        CommonConfig->FrequencyOfHits = 1;
+        TConcordanceWindowTest::SetUp();
         CommonConfig->TagSearchSeparator = '&';
-        Lang(0).LanguageName = "English";
-        Lang(1).LanguageName = "French";
-        std::vector<std::string> Texts(2);
-        auto Pair = std::make_unique<TDoubleAlignIndex>();
-        for (size_t I = 0; I < Lines0.size(); ++I) {
-            for (int L = 0; L < 2; ++L) {
-                const std::string& Line = (L == 0 ? Lines0 : Lines1)[I];
-                const auto Start = int32_t(Texts[size_t(L)].size());
-                Texts[size_t(L)] += Line + "\n";
-                (L == 0 ? Pair->Side1 : Pair->Side2).Add(Start, Start + int32_t(Line.size()) + 1, 0);
-            }
-        }
-        AddFile(0, "en.txt", Texts[0]);
-        AddFile(1, "fr.txt", Texts[1]);
-        Align12 = std::make_unique<TDoubleAlignIndexes>();
-        Align12->Add(std::move(Pair));
-        Main.setCentralWidget(Area);
-        Main.resize(900, 700);
-        Main.show();
-        auto Query = std::make_unique<TConcSearchRec>();
-        Query->Names = Query->Patterns = {"the"};
-        Form = NewConcordanceWindow(Area, std::move(Query));
+        OpenConcordance({900, 700});
+        ASSERT_NE(Concordance, nullptr);
         // As the main window does: the active child's menus go into the menu bar.
-        for (const auto& M : Form->MergedMenus()) Main.menuBar()->addMenu(M.Menu);
+        for (const auto& M : Concordance->MergedMenus()) Main.menuBar()->addMenu(M.Menu);
         QApplication::setActiveWindow(&Main);
         Click(0, 0);
     }
 
-    void TearDown() override {
-        for (QMdiSubWindow* Sub : Area->subWindowList()) delete Sub;
-        TCorpusTest::TearDown();
-    }
-
-    TStringsView& View(int L) { return *Form->Views[size_t(L)]; }
+    TStringsView& View(int L) { return *Concordance->Views[size_t(L)]; }
     // A click on a line; it activates the main window, as a click on it does under a window manager.
     void Click(int L, int Row, Qt::KeyboardModifiers Keys = {}) {
         QApplication::setActiveWindow(&Main);
@@ -134,8 +103,8 @@ protected:
     }
     std::vector<int32_t> Sequences(int L) const {
         std::vector<int32_t> S;
-        for (int32_t R = 0; R < Form->Lists[size_t(L)]->Count(); ++R)
-            S.push_back(Form->Lists[size_t(L)]->GetItem(R)->Sequence);
+        for (int32_t R = 0; R < Concordance->Lists[size_t(L)]->Count(); ++R)
+            S.push_back(Concordance->Lists[size_t(L)]->GetItem(R)->Sequence);
         return S;
     }
     static QAction* Entry(QMenu& Menu, const QString& Caption) {
@@ -144,9 +113,6 @@ protected:
         return nullptr;
     }
 
-    QMainWindow Main;
-    QMdiArea* Area = new QMdiArea;
-    QPointer<TTessivorForm> Form;
     TRecordingMessenger Messages;
 };
 
@@ -156,17 +122,17 @@ TEST_F(CommandsTest, SortingKeepsThePanesInStepAndSortsAgainOnlyForAnotherOrderO
     ASSERT_EQ(Sequences(0).size(), 6u);
     // The other pane gets hits of its own to sort by: every word, the first shown.
     Click(1, 0);
-    EXPECT_FALSE(Form->SortMenu()->menuAction()->isVisible());
+    EXPECT_FALSE(Concordance->SortMenu()->menuAction()->isVisible());
     AnswerQuery("*");
     Popup(1, {"&Search Query"});
-    ASSERT_TRUE(Form->Lists[1]->RowsFilled);
+    ASSERT_TRUE(Concordance->Lists[1]->RowsFilled);
     Menu("S&ort", {"1st &Right", "2n&d Right"});
     const std::vector<int32_t> ByFrench{0, 2, 4, 1, 3, 5};
     EXPECT_EQ(Sequences(1), ByFrench);
     EXPECT_EQ(Sequences(0), ByFrench);
-    EXPECT_EQ(Form->StatusPanel(1)->text().toStdString(), "French - 1st right, 2nd right");
+    EXPECT_EQ(Concordance->StatusPanel(1)->text().toStdString(), "French - 1st right, 2nd right");
     // The same order again sorts nothing: rows moved by hand stay where they are.
-    for (int L = 0; L < 2; ++L) Form->Lists[size_t(L)]->Exchange(0, 1);
+    for (int L = 0; L < 2; ++L) Concordance->Lists[size_t(L)]->Exchange(0, 1);
     Menu("S&ort", {"1st &Right", "2n&d Right"});
     EXPECT_EQ(Sequences(1), (std::vector<int32_t>{2, 0, 4, 1, 3, 5}));
     // The same keys in the other pane sort by its words.
@@ -174,46 +140,46 @@ TEST_F(CommandsTest, SortingKeepsThePanesInStepAndSortsAgainOnlyForAnotherOrderO
     Menu("S&ort", {"1st &Right", "2n&d Right"});
     EXPECT_EQ(Sequences(0), (std::vector<int32_t>{3, 2, 0, 1, 4, 5}));
     EXPECT_EQ(Sequences(1), Sequences(0));
-    EXPECT_EQ(Form->StatusPanel(1)->text().toStdString(), "English - 1st right, 2nd right");
+    EXPECT_EQ(Concordance->StatusPanel(1)->text().toStdString(), "English - 1st right, 2nd right");
     QTest::keyClick(&View(0), Qt::Key_F1, Qt::ControlModifier);
-    EXPECT_EQ(Form->StatusPanel(1)->text().toStdString(), "English - 1st right, 1st left");
+    EXPECT_EQ(Concordance->StatusPanel(1)->text().toStdString(), "English - 1st right, 1st left");
     Menu("S&ort", {"&Original Order"});
     EXPECT_EQ(Sequences(1), (std::vector<int32_t>{0, 1, 2, 3, 4, 5}));
     // KWIC shows eight words around the hit once it sorted.
-    Form->Lists[0]->Display.ContextType = ctxSegment;
+    Concordance->Lists[0]->Display.ContextType = ctxSegment;
     Popup(0, {"&KWIC/Highlight"});
-    EXPECT_EQ(Form->StatusPanel(1)->text().toStdString(), "English - Search word, 1st right");
-    EXPECT_EQ(Form->Lists[0]->Display.ContextType, ctxWords);
-    EXPECT_EQ(Form->Lists[0]->Display.ContextSizes[ctxWords], 8);
+    EXPECT_EQ(Concordance->StatusPanel(1)->text().toStdString(), "English - Search word, 1st right");
+    EXPECT_EQ(Concordance->Lists[0]->Display.ContextType, ctxWords);
+    EXPECT_EQ(Concordance->Lists[0]->Display.ContextSizes[ctxWords], 8);
     // A pane whose hits were cleared has nothing to sort by.
-    EXPECT_TRUE(Form->SortMenu()->menuAction()->isVisible());
+    EXPECT_TRUE(Concordance->SortMenu()->menuAction()->isVisible());
     Click(1, 0);
     Popup(1, {"&Clear Search Query"});
-    EXPECT_FALSE(Form->Lists[1]->GetItem(0)->IsFilled());
-    EXPECT_FALSE(Form->SortMenu()->menuAction()->isVisible());
+    EXPECT_FALSE(Concordance->Lists[1]->GetItem(0)->IsFilled());
+    EXPECT_FALSE(Concordance->SortMenu()->menuAction()->isVisible());
     QTest::keyClick(&View(1), Qt::Key_F1, Qt::ControlModifier);
-    EXPECT_EQ(Form->StatusPanel(1)->text().toStdString(), "English - Search word, 1st right");
+    EXPECT_EQ(Concordance->StatusPanel(1)->text().toStdString(), "English - Search word, 1st right");
 }
 
 TEST_F(CommandsTest, LettersGoToTheSelectedLinesAndThePopupChecksTheCurrentLinesLetter) {
     Click(0, 1);
     Click(0, 3, Qt::ControlModifier);
     Popup(0, {"&Assign Letter", "&c"});
-    EXPECT_EQ(Form->Lists[0]->GetItem(1)->Letter, 'c');
-    EXPECT_EQ(Form->Lists[0]->GetItem(3)->Letter, 'c');
-    EXPECT_EQ(Form->Lists[0]->GetItem(2)->Letter, NoLetter);
-    EXPECT_EQ(Form->Lists[1]->GetItem(1)->Letter, NoLetter);
+    EXPECT_EQ(Concordance->Lists[0]->GetItem(1)->Letter, 'c');
+    EXPECT_EQ(Concordance->Lists[0]->GetItem(3)->Letter, 'c');
+    EXPECT_EQ(Concordance->Lists[0]->GetItem(2)->Letter, NoLetter);
+    EXPECT_EQ(Concordance->Lists[1]->GetItem(1)->Letter, NoLetter);
     EXPECT_TRUE(View(0).ShowLabels());
     QStringList CheckedLetters;
     Popup(0, {"&Remove Letter"}, [&](QMenu&) {
-        for (QAction* A : Form->AssignLetterMenu()->actions())
+        for (QAction* A : Concordance->AssignLetterMenu()->actions())
             if (A->isChecked()) CheckedLetters << A->text();
     });
     EXPECT_EQ(CheckedLetters, QStringList{"&c"});
-    EXPECT_EQ(Form->Lists[0]->GetItem(3)->Letter, NoLetter);
-    EXPECT_EQ(Form->Lists[0]->GetItem(1)->Letter, 'c');
+    EXPECT_EQ(Concordance->Lists[0]->GetItem(3)->Letter, NoLetter);
+    EXPECT_EQ(Concordance->Lists[0]->GetItem(1)->Letter, 'c');
     Popup(0, {"R&emove All Letters"});
-    EXPECT_EQ(Form->Lists[0]->GetItem(1)->Letter, NoLetter);
+    EXPECT_EQ(Concordance->Lists[0]->GetItem(1)->Letter, NoLetter);
     EXPECT_FALSE(View(0).ShowLabels());
 }
 
@@ -230,11 +196,11 @@ TEST_F(CommandsTest, DeleteTakesTheSelectedLinesFromEveryPaneAndNothingWithoutAS
     ASSERT_EQ(View(0).ItemIndex(), 4);
     QTest::keyClick(&View(0), Qt::Key_D, Qt::ControlModifier);
     EXPECT_EQ(Sequences(0), (std::vector<int32_t>{0, 1, 2, 3, 4}));
-    EXPECT_EQ(Form->Lists[1]->GetItem(2)->AlignedStart,
-              int32_t(Lines1[0].size() + Lines1[1].size() + 2 + Lines1[2].size() + 1));
-    EXPECT_EQ(Form->StatusPanel(0)->text().toStdString(), "5 matches");
+    EXPECT_EQ(Concordance->Lists[1]->GetItem(2)->AlignedStart,
+              int32_t(FrenchLines[0].size() + FrenchLines[1].size() + 2 + FrenchLines[2].size() + 1));
+    EXPECT_EQ(Concordance->StatusPanel(0)->text().toStdString(), "5 matches");
     // Several lines: their larger contexts close, no line stays current.
-    QPointer<TParaContextForm> Context = ShowLargerContext(Form->Lists[1]->GetItem(1), Form, 0);
+    QPointer<TParaContextForm> Context = ShowLargerContext(Concordance->Lists[1]->GetItem(1), Concordance, 0);
     ASSERT_TRUE(Context);
     Click(1, 0);
     Click(1, 1, Qt::ShiftModifier);
@@ -250,44 +216,44 @@ TEST_F(CommandsTest, DeleteTakesTheSelectedLinesFromEveryPaneAndNothingWithoutAS
 
 TEST_F(CommandsTest, DisplayEntriesChangeTheCommandPaneOrEveryPaneAndOpenTheirWindowsOnce) {
     Menu("&Display", {"&Suppress", "&Words"});
-    EXPECT_TRUE(Form->Lists[0]->Display.SuppressWords);
-    EXPECT_TRUE(Form->Lists[1]->Display.SuppressWords);
+    EXPECT_TRUE(Concordance->Lists[0]->Display.SuppressWords);
+    EXPECT_TRUE(Concordance->Lists[1]->Display.SuppressWords);
     Menu("&Display", {"&Suppress", "&Words"});
-    EXPECT_FALSE(Form->Lists[1]->Display.SuppressWords);
+    EXPECT_FALSE(Concordance->Lists[1]->Display.SuppressWords);
     Menu("&Display", {"Show &Line Numbers"});
     EXPECT_TRUE(View(0).ShowLabels() && View(1).ShowLabels());
     Menu("&Display", {"Co&nceal Hits"});
-    EXPECT_NE(Form->Lists[0]->GetLineText(0).find("--- cat sat"), std::string::npos)
-        << Form->Lists[0]->GetLineText(0);
-    EXPECT_TRUE(Form->Lists[1]->Display.ConcealHits);
+    EXPECT_NE(Concordance->Lists[0]->GetLineText(0).find("--- cat sat"), std::string::npos)
+        << Concordance->Lists[0]->GetLineText(0);
+    EXPECT_TRUE(Concordance->Lists[1]->Display.ConcealHits);
     // Wrapping and shading belong to the pane the commands act on.
-    Form->Lists[0]->Display.ContextType = ctxLines;
-    Form->SetDisplayMode(0);
+    Concordance->Lists[0]->Display.ContextType = ctxLines;
+    Concordance->SetDisplayMode(0);
     Menu("&Display", {"Word &Wrap"});
     EXPECT_TRUE(View(0).WordWrap());
-    EXPECT_FALSE(Form->WordWrap[1]);
-    const bool Shaded = Form->HighlightCollocates[0];
+    EXPECT_FALSE(Concordance->WordWrap[1]);
+    const bool Shaded = Concordance->HighlightCollocates[0];
     Menu("&Display", {"Highlight Co&llocates"});
-    EXPECT_NE(Form->HighlightCollocates[0], Shaded);
-    EXPECT_NE(Form->Lists[0]->HighlightCollocates, Shaded);
-    EXPECT_EQ(Form->HighlightCollocates[1], true);
+    EXPECT_NE(Concordance->HighlightCollocates[0], Shaded);
+    EXPECT_NE(Concordance->Lists[0]->HighlightCollocates, Shaded);
+    EXPECT_EQ(Concordance->HighlightCollocates[1], true);
     Answer<TContextTypeForm>([](TContextTypeForm& Dialog) {
         Dialog.ContextTypeCombo->setCurrentIndex(ctxCharacters);
         QTest::mouseClick(Dialog.OkBtn, Qt::LeftButton);
     });
     Menu("&Display", {"Context &Type..."});
-    EXPECT_EQ(Form->Lists[0]->Display.ContextType, ctxCharacters);
+    EXPECT_EQ(Concordance->Lists[0]->Display.ContextType, ctxCharacters);
     EXPECT_EQ(View(0).Alignment(), svaCenter);
     // One distribution window, brought to the front each time.
     Menu("&Display", {"Distri&bution..."});
-    Area->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(Form->parentWidget()));
+    Area->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(Concordance->parentWidget()));
     Menu("&Display", {"Distri&bution..."});
     int Distributions = 0;
     for (QMdiSubWindow* Sub : Area->subWindowList())
         Distributions += bool(qobject_cast<TDistributionForm*>(Sub->widget()));
     EXPECT_EQ(Distributions, 1);
     ASSERT_TRUE(Area->activeSubWindow());
-    EXPECT_EQ(Area->activeSubWindow()->widget(), Form->Distribution.data());
+    EXPECT_EQ(Area->activeSubWindow()->widget(), Concordance->Distribution.data());
     // The hot-word font only for the other panes; a new font reaches the windows by message.
     Click(0, 0);
     SetFontDialog([](TFontSpec& Font) {
@@ -299,7 +265,7 @@ TEST_F(CommandsTest, DisplayEntriesChangeTheCommandPaneOrEveryPaneAndOpenTheirWi
     EXPECT_EQ(LanguageConfigs[0]->Fonts[NormalFont].Size, 17);
     EXPECT_EQ(Messages.Messages(), std::vector<int>{CM_FONTCHANGED});
     SetFontDialog({});
-    QMenu* Fonts = Entry(*Form->ParaDisplayMenu(), "Font")->menu();
+    QMenu* Fonts = Entry(*Concordance->ParaDisplayMenu(), "Font")->menu();
     EXPECT_FALSE(Entry(*Fonts, "Change H&ot Words Font...")->isEnabled());
     Click(1, 0);
     EXPECT_TRUE(Entry(*Fonts, "Change H&ot Words Font...")->isEnabled());
@@ -307,41 +273,41 @@ TEST_F(CommandsTest, DisplayEntriesChangeTheCommandPaneOrEveryPaneAndOpenTheirWi
 
 TEST_F(CommandsTest, ApplyingHotWordsCanBeCancelledKeepsTheWindowOpenAndClearHotWordsTakesThemAway) {
     Click(1, 0);
-    const std::unique_ptr<TFreqList> Words = BuildRowWordList(*Form->Lists[1], nullptr, nullptr);
+    const std::unique_ptr<TFreqList> Words = BuildRowWordList(*Concordance->Lists[1], nullptr, nullptr);
     for (int32_t I = 0; I < Words->Count(); ++I) {
         const TFreqItem& Item = *Words->GetItem(I);
         if (Item.Word != "court" && Item.Word != "chien") continue;
         for (const TFreqItemPos& Pos : *Item.Positions)
-            Form->ChosenHotWords[1]->AddWordWithPos(Item.Word, Pos);
+            Concordance->ChosenHotWords[1]->AddWordWithPos(Item.Word, Pos);
     }
-    ASSERT_EQ(PositionCount(*Form->ChosenHotWords[1]), 5);
+    ASSERT_EQ(PositionCount(*Concordance->ChosenHotWords[1]), 5);
     std::string Shown;
     int Steps = 0;
     Backend.OnProcessMessages = [&] {
         if (!ProgressForm) return;
         Shown = ProgressForm->Caption() + " / " + ProgressForm->Text();
         // Closing the window meanwhile is refused; its lists are in use.
-        if (auto* Sub = qobject_cast<QMdiSubWindow*>(Form->parentWidget())) Sub->close();
+        if (auto* Sub = qobject_cast<QMdiSubWindow*>(Concordance->parentWidget())) Sub->close();
         if (++Steps == 2) ProgressForm->Tag = 1;
     };
-    EXPECT_TRUE(Form->ApplyHotWords(1));
+    EXPECT_TRUE(Concordance->ApplyHotWords(1));
     Backend.OnProcessMessages = nullptr;
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    ASSERT_TRUE(Form);
-    EXPECT_FALSE(Form->Busy());
+    ASSERT_TRUE(Concordance);
+    EXPECT_FALSE(Concordance->Busy());
     EXPECT_EQ(Shown, "Applying hot words / Applying hot words - French...");
     int Marks = 0;
     for (int32_t R = 0; R < 6; ++R) {
-        const TConcordItem& Row = *Form->Lists[1]->GetItem(R);
+        const TConcordItem& Row = *Concordance->Lists[1]->GetItem(R);
         Marks += (Row.HitState == 2) + int(Row.SubItems.size());
     }
     EXPECT_EQ(Marks, 2);
-    Form->HotWordsShown[1] = true;
+    Concordance->HotWordsShown[1] = true;
     Popup(1, {"C&lear Hot Words"});
-    for (int32_t R = 0; R < 6; ++R) EXPECT_FALSE(Form->Lists[1]->GetItem(R)->IsFilled());
-    EXPECT_FALSE(Form->HotWordsShown[1]);
-    EXPECT_EQ(Form->ChosenHotWords[1]->Count(), 0);
-    EXPECT_FALSE(Form->Lists[1]->RowsFilled);
+    for (int32_t R = 0; R < 6; ++R) EXPECT_FALSE(Concordance->Lists[1]->GetItem(R)->IsFilled());
+    EXPECT_FALSE(Concordance->HotWordsShown[1]);
+    EXPECT_EQ(Concordance->ChosenHotWords[1]->Count(), 0);
+    EXPECT_FALSE(Concordance->Lists[1]->RowsFilled);
 }
 
 namespace {
@@ -363,17 +329,17 @@ void ChooseWords(TChooseHotWordsForm& Chooser, const QStringList& Words) {
 TEST_F(CommandsTest, AHotWordChoiceReplacesTheMarksOfTheOldOneAndTranslationsCoverThePassages) {
     // The corpus list, in which the words of the lines are rare.
     LanguageConfigs[1]->FreqList = MakeOwned<TFreqList>(1);
-    for (const std::string& Line : Lines1)
+    for (const std::string& Line : FrenchLines)
         for (size_t At = 0, End; At < Line.size(); At = End + 1) {
             End = std::min(Line.find(' ', At), Line.size());
             LanguageConfigs[1]->FreqList->AddWord(Line.substr(At, End - At));
         }
     for (int I = 0; I < 300; ++I) LanguageConfigs[1]->FreqList->AddWord("w" + std::to_string(I));
-    Form->WindowHotWordsConfig = {1, 20};
+    Concordance->WindowHotWordsConfig = {1, 20};
     auto MarkedRows = [this](int State) {
         std::vector<int32_t> Rows;
         for (int32_t R = 0; R < 6; ++R)
-            if (Form->Lists[1]->GetItem(R)->HitState == State) Rows.push_back(R);
+            if (Concordance->Lists[1]->GetItem(R)->HitState == State) Rows.push_back(R);
         return Rows;
     };
     Click(1, 0);
@@ -385,7 +351,7 @@ TEST_F(CommandsTest, AHotWordChoiceReplacesTheMarksOfTheOldOneAndTranslationsCov
     Popup(1, {"&Hot Words..."});
     Backend.OnProcessMessages = nullptr;
     EXPECT_EQ(MarkedRows(2).size(), 1u);
-    EXPECT_TRUE(Form->HotWordsShown[1]);
+    EXPECT_TRUE(Concordance->HotWordsShown[1]);
     bool Checked = false, ClearEnabled = false;
     Answer<TChooseHotWordsForm>([](TChooseHotWordsForm& C) { ChooseWords(C, {"chien"}); });
     Popup(1, {"&Hot Words..."}, [&](QMenu& M) {
@@ -395,14 +361,14 @@ TEST_F(CommandsTest, AHotWordChoiceReplacesTheMarksOfTheOldOneAndTranslationsCov
     EXPECT_TRUE(Checked && ClearEnabled);
     // Only the words chosen now are marked.
     EXPECT_EQ(MarkedRows(2), (std::vector<int32_t>{1, 4}));
-    EXPECT_EQ(Form->GetQueryText(1), "chien");
-    EXPECT_TRUE(Form->SortMenu()->menuAction()->isVisible());
+    EXPECT_EQ(Concordance->GetQueryText(1), "chien");
+    EXPECT_TRUE(Concordance->SortMenu()->menuAction()->isVisible());
     // Choosing nothing takes every mark away.
     Answer<TChooseHotWordsForm>([](TChooseHotWordsForm& C) { ChooseWords(C, {}); });
     Popup(1, {"&Hot Words..."});
     EXPECT_TRUE(MarkedRows(2).empty());
-    EXPECT_FALSE(Form->HotWordsShown[1]);
-    EXPECT_FALSE(Form->Lists[1]->RowsFilled);
+    EXPECT_FALSE(Concordance->HotWordsShown[1]);
+    EXPECT_FALSE(Concordance->Lists[1]->RowsFilled);
     // Translations: the passes' options first, then the words found.
     QStringList Offered;
     Answer<THotWordsOptionsForm>([&](THotWordsOptionsForm& O) {
@@ -417,11 +383,11 @@ TEST_F(CommandsTest, AHotWordChoiceReplacesTheMarksOfTheOldOneAndTranslationsCov
     Popup(1, {"Translations"});
     EXPECT_EQ(TranslationPasses, 2);
     ASSERT_EQ(Offered.size(), 2);
-    EXPECT_TRUE(Form->HotWordsShown[1]);
+    EXPECT_TRUE(Concordance->HotWordsShown[1]);
     // Two passes of a greedy cover: the second word comes from lines the first left.
     std::set<int32_t> First, Second;
     for (int32_t R = 0; R < 6; ++R) {
-        const std::string Line = Lines1[size_t(Form->Lists[1]->GetItem(R)->Sequence)];
+        const std::string Line = FrenchLines[size_t(Concordance->Lists[1]->GetItem(R)->Sequence)];
         if (Line.find(Offered[0].toStdString()) != std::string::npos) First.insert(R);
         if (Line.find(Offered[1].toStdString()) != std::string::npos) Second.insert(R);
     }
@@ -445,5 +411,5 @@ TEST_F(CommandsTest, AdvancedSortSortsByTheKeysChosenAndSaysSo) {
     EXPECT_EQ(Sequences(0), (std::vector<int32_t>{3, 2, 0, 1, 4, 5}));
     EXPECT_EQ(Sequences(1), Sequences(0));
     EXPECT_EQ(LanguageConfigs[0]->AdvancedSort.Keys[0].Key, sk1R);
-    EXPECT_EQ(Form->StatusPanel(1)->text().toStdString(), "English - Advanced sort");
+    EXPECT_EQ(Concordance->StatusPanel(1)->text().toStdString(), "English - Advanced sort");
 }

@@ -117,20 +117,12 @@ TEST_F(ShowQueryOptionsTest, PanelsFollowTheFlags) {
 
 namespace {
 
-// Clicks the middle of Target where the shown top-level window's own hit-testing finds it, so that a
-// widget lying over it takes the click instead.
-void ClickInWindow(QWidget* Target) {
-    QWidget* top = Target->window();
-    const QPoint at = Target->mapTo(top, Target->rect().center());
-    QWidget* hit = top->childAt(at);
-    ASSERT_NE(hit, nullptr);
-    QTest::mouseClick(hit, Qt::LeftButton, {}, hit->mapFrom(top, at));
-}
+using dialogchecks::ClickThroughWindow;
 
 // Picks the combo's item Index as a user does: a click gives it the focus (its list opens and is
 // closed again), the arrow keys walk to the item.
 void ChooseInCombo(QComboBox* Combo, int Index) {
-    ClickInWindow(Combo);
+    ClickThroughWindow(Combo);
     if (QWidget* popup = QApplication::activePopupWidget()) QTest::keyClick(popup, Qt::Key_Escape);
     while (Combo->currentIndex() < Index) QTest::keyClick(Combo, Qt::Key_Down);
     while (Combo->currentIndex() > Index) QTest::keyClick(Combo, Qt::Key_Up);
@@ -235,13 +227,13 @@ TEST_F(DistributionWindowTest, ChartShowsTheCountsOfEveryLanguageAndFollowsTheCo
     EXPECT_EQ(Values(*form, 1), (QList<qreal>{0, 1, 1}));
     EXPECT_EQ(form->MarkText(1, 2), "1 (50.00%)");
 
-    ClickInWindow(form->PercentCheck);
+    ClickThroughWindow(form->PercentCheck);
     EXPECT_EQ(form->CategoryAxis->titleText(), "Lines");
     EXPECT_EQ(Categories(*form), (QStringList{"1 - 3", "4 - 6", "3 - 3"}));
 
-    ClickInWindow(form->LabelsCheck);
+    ClickThroughWindow(form->LabelsCheck);
     EXPECT_EQ(form->MarkText(0, 0), "");
-    ClickInWindow(form->LabelsCheck);
+    ClickThroughWindow(form->LabelsCheck);
     EXPECT_EQ(form->MarkText(0, 0), "3 (75.00%)");
 }
 
@@ -298,7 +290,7 @@ TEST_F(DistributionWindowTest, SavesTheReportAndPrintsThroughTheDialog) {
         asked = Request;
         return std::vector<std::string>{chosen};
     });
-    ClickInWindow(form->SaveBtn);
+    ClickThroughWindow(form->SaveBtn);
     EXPECT_EQ(asked.Title, "Select where to save hits distribution");
     EXPECT_EQ(asked.DefaultSuffix, "txt");
     EXPECT_EQ(ReadWholeFile(chosen),
@@ -308,7 +300,7 @@ TEST_F(DistributionWindowTest, SavesTheReportAndPrintsThroughTheDialog) {
               "a.txt                         3   c.txt                         1   \r\n"
               "b.txt                         1   d.txt                         1   \r\n");
     chosen = Dir.File("missing/hits.txt");
-    ClickInWindow(form->SaveBtn);
+    ClickThroughWindow(form->SaveBtn);
     ASSERT_EQ(Backend.Messages.size(), 1u);
     EXPECT_EQ(Backend.Messages[0].Type, mtCustom);
     EXPECT_NE(Backend.Messages[0].Text.find(chosen), std::string::npos);
@@ -324,7 +316,7 @@ TEST_F(DistributionWindowTest, SavesTheReportAndPrintsThroughTheDialog) {
         Printer.setOutputFileName(QString::fromStdString(pdf));
         return true;
     });
-    ClickInWindow(form->PrintBtn);
+    ClickThroughWindow(form->PrintBtn);
     const std::string landscape = ReadWholeFile(pdf);
     EXPECT_EQ(landscape.substr(0, 5), "%PDF-");
     double width = 0, height = 0;
@@ -335,11 +327,11 @@ TEST_F(DistributionWindowTest, SavesTheReportAndPrintsThroughTheDialog) {
     EXPECT_EQ(printer.pageLayout().orientation(), QPageLayout::Portrait);
     ChooseInCombo(form->ScopeCombo, 0);
     ChooseInCombo(form->StepCombo, 0);
-    ClickInWindow(form->PrintBtn);
+    ClickThroughWindow(form->PrintBtn);
     EXPECT_EQ(orientations, (std::vector{QPageLayout::Landscape, QPageLayout::Portrait}));
     // Cancelled: nothing is printed.
     std::filesystem::remove(pdf);
     SetPrintDialog([](QPrinter&) { return false; });
-    ClickInWindow(form->PrintBtn);
+    ClickThroughWindow(form->PrintBtn);
     EXPECT_FALSE(std::filesystem::exists(pdf));
 }

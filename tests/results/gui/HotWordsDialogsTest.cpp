@@ -23,21 +23,8 @@
 
 namespace {
 
-// Clicks Local of Target (its centre by default) where the shown top-level window's own hit-testing
-// sends it, so that a widget lying over Target would take the click instead.
-void ClickThrough(QWidget* Target, QPoint Local = QPoint(-1, -1)) {
-    ASSERT_TRUE(Target->isVisible());
-    QWidget* Top = Target->window();
-    const QPoint InTop = Target->mapTo(Top, Local == QPoint(-1, -1) ? Target->rect().center() : Local);
-    QWidget* Hit = Top->childAt(InTop);
-    ASSERT_NE(Hit, nullptr);
-    QTest::mouseClick(Hit, Qt::LeftButton, {}, Hit->mapFrom(Top, InTop));
-}
-
-// A check box takes a click on its indicator, at its left end.
-void ClickCheck(QCheckBox* Box) {
-    ClickThrough(Box, QPoint(6, Box->height() / 2));
-}
+using dialogchecks::ClickThroughWindow;
+using dialogchecks::OnModal;
 
 void ClickRow(QTreeWidget* List, int Row, Qt::KeyboardModifiers Modifiers = {}) {
     const QRect R = List->visualItemRect(List->topLevelItem(Row));
@@ -46,16 +33,6 @@ void ClickRow(QTreeWidget* List, int Row, Qt::KeyboardModifiers Modifiers = {}) 
     QWidget* Hit = Top->childAt(InTop);
     ASSERT_EQ(Hit, List->viewport());
     QTest::mouseClick(Hit, Qt::LeftButton, Modifiers, R.center());
-}
-
-// Runs Action on the modal dialog of type T that the next exec() shows.
-template <class T>
-void OnNextModal(std::function<void(T*)> Action) {
-    QTimer::singleShot(0, [Action] {
-        auto* Form = qobject_cast<T*>(QApplication::activeModalWidget());
-        ASSERT_NE(Form, nullptr);
-        Action(Form);
-    });
 }
 
 class HotWordsDialogsTest : public TCorpusTest {
@@ -91,8 +68,8 @@ TEST_F(HotWordsDialogsTest, SortVariantShowsTheRecordAndSortsByTheBoxes) {
 
     Form.KeyCombos[1]->setCurrentIndex(SortKeyIndex(TSortKeyTable::Sort, skSearchTerm));
     EXPECT_TRUE(Form.ReverseChecks[1]->isEnabled());
-    ClickCheck(Form.ReverseChecks[1]);
-    ClickThrough(Form.OkBtn);
+    ClickThroughWindow(Form.ReverseChecks[1]);
+    ClickThroughWindow(Form.OkBtn);
     ASSERT_EQ(Form.result(), QDialog::Accepted);
     // The boxes' reverse flags reach the items, so that the sort honours them.
     EXPECT_EQ(Form.Items(), (TAdvancedSortColItems{{sk1L, true}, {skSearchTerm, true}}));
@@ -108,22 +85,22 @@ TEST_F(HotWordsDialogsTest, SortVariantRefusesAMissingTagAndBadCustomisedOrders)
     TAdvancedSortColForm Form(0, false, Options);
     Form.show();
     EXPECT_TRUE(Form.TagsGrid->selectedItems().isEmpty());
-    ClickThrough(Form.OkBtn);
+    ClickThroughWindow(Form.OkBtn);
     EXPECT_TRUE(Form.isVisible());
     EXPECT_EQ(Backend.Texts(), std::vector<std::string>{"Please select a tracked tag."});
 
     // With the customised order checked, only its items count: the key boxes' tag is not asked for.
-    ClickCheck(Form.CustomisedCheck);
+    ClickThroughWindow(Form.CustomisedCheck);
     EXPECT_FALSE(Form.KeyGroups[0]->isEnabled());
     EXPECT_TRUE(Form.CustomisedEdit->isEnabled());
-    ClickThrough(Form.CustomisedEdit);
+    ClickThroughWindow(Form.CustomisedEdit);
     QTest::keyClicks(Form.CustomisedEdit, "4l,,1r");
-    ClickThrough(Form.OkBtn);
+    ClickThroughWindow(Form.OkBtn);
     EXPECT_TRUE(Form.isVisible());
     EXPECT_EQ(Backend.Texts().back(), "Unknown item in Customised Sort.");
     EXPECT_EQ(Form.CustomisedEdit->cursorPosition(), 3);
     Form.CustomisedEdit->setText("1lr-3l");
-    ClickThrough(Form.OkBtn);
+    ClickThroughWindow(Form.OkBtn);
     ASSERT_EQ(Form.result(), QDialog::Accepted);
     EXPECT_EQ(Form.Items(), (TAdvancedSortColItems{{sk1L, true}, {sk2L, true}, {sk3L, true}}));
     EXPECT_TRUE(Form.Options().Customised);
@@ -148,25 +125,25 @@ TEST_F(HotWordsDialogsTest, CollocationVariantSpanAndCustomisedExcludeEachOther)
     EXPECT_FALSE(Form.SpanCombo->isEnabled());
     EXPECT_EQ(Form.ShowFirstEdit->value(), 25);
 
-    ClickThrough(Form.OkBtn);  // 2R before 1L: columns go left to right
+    ClickThroughWindow(Form.OkBtn);  // 2R before 1L: columns go left to right
     EXPECT_TRUE(Form.isVisible());
     EXPECT_EQ(Backend.Texts(), std::vector<std::string>{"Invalid order in Customised Collocation."});
 
-    ClickCheck(Form.CustomisedCheck);
-    ClickCheck(Form.SpanCheck);
+    ClickThroughWindow(Form.CustomisedCheck);
+    ClickThroughWindow(Form.SpanCheck);
     EXPECT_FALSE(Form.CustomisedCheck->isChecked());
     EXPECT_FALSE(Form.CustomisedEdit->isEnabled());
     EXPECT_FALSE(Form.KeyGroups[2]->isEnabled());
     EXPECT_TRUE(Form.SpanCombo->isEnabled());
-    ClickCheck(Form.CustomisedCheck);
+    ClickThroughWindow(Form.CustomisedCheck);
     EXPECT_FALSE(Form.SpanCheck->isChecked());
-    ClickCheck(Form.SpanCheck);
+    ClickThroughWindow(Form.SpanCheck);
     Form.SpanCombo->setCurrentIndex(2);
     Form.KeyCombos[0]->setCurrentIndex(SortKeyIndex(TSortKeyTable::Collocation, sk4L));
-    ClickThrough(Form.ShowFirstEdit);
+    ClickThroughWindow(Form.ShowFirstEdit);
     QTest::keyClick(Form.ShowFirstEdit, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClicks(Form.ShowFirstEdit, "5000");  // the last digit would leave 0..1000
-    ClickThrough(Form.OkBtn);
+    ClickThroughWindow(Form.OkBtn);
     ASSERT_EQ(Form.result(), QDialog::Accepted);
     EXPECT_TRUE(Form.Options().Span);
     EXPECT_EQ(Form.Options().SpanLength, 4);
@@ -178,16 +155,16 @@ TEST_F(HotWordsDialogsTest, ExecuteAdvancedSortCopiesBackOnlyOnOk) {
     TAdvancedSortColOptions Options;
     InitSortColOptions(Options);
     TAdvancedSortColItems Items{{sk4R}};
-    OnNextModal<TAdvancedSortColForm>([](TAdvancedSortColForm* F) {
+    OnModal<TAdvancedSortColForm>([](TAdvancedSortColForm* F) {
         F->KeyCombos[0]->setCurrentIndex(0);
-        ClickThrough(F->CancelBtn);
+        ClickThroughWindow(F->CancelBtn);
     });
     EXPECT_FALSE(ExecuteAdvancedSort(1, false, Options, Items));
     EXPECT_EQ(Options.Keys[0].Key, skNone);
     EXPECT_EQ(Items, (TAdvancedSortColItems{{sk4R}}));
-    OnNextModal<TAdvancedSortColForm>([](TAdvancedSortColForm* F) {
+    OnModal<TAdvancedSortColForm>([](TAdvancedSortColForm* F) {
         F->KeyCombos[0]->setCurrentIndex(0);
-        ClickThrough(F->OkBtn);
+        ClickThroughWindow(F->OkBtn);
     });
     EXPECT_TRUE(ExecuteAdvancedSort(1, false, Options, Items));
     EXPECT_EQ(Options.Keys[0].Key, sk4L);
@@ -244,35 +221,35 @@ TEST_F(HotWordsDialogsTest, OptionsReadTheEditsAndCloseByTheirChanges) {
         THotWordsOptionsForm Form(0, hoHotWords, Globals, Options);
         Form.show();
         EXPECT_FALSE(Form.ParadigmThresholdEdit->isEnabled());
-        ClickCheck(Form.ParadigmCheck);
+        ClickThroughWindow(Form.ParadigmCheck);
         EXPECT_TRUE(Form.ParadigmThresholdEdit->isEnabled());
-        ClickCheck(Form.ParadigmCheck);
+        ClickThroughWindow(Form.ParadigmCheck);
         Form.RankThresholdEdit->clear();
-        ClickThrough(Form.RankThresholdEdit);
+        ClickThroughWindow(Form.RankThresholdEdit);
         QTest::keyClicks(Form.RankThresholdEdit, "2x.5-");  // letters and signs never reach the edit
         EXPECT_EQ(Form.RankThresholdEdit->text(), "2.5");
         Form.ParadigmThresholdEdit->setText("much");  // not a number: the old value stays
-        ClickThrough(Form.OkBtn);
+        ClickThroughWindow(Form.OkBtn);
         ASSERT_EQ(Form.result(), QDialog::Accepted);
         EXPECT_EQ(Form.Options(), (THotWordsOptions{2.5, false, 0.6, 0.0001}));
     }
     {
         THotWordsOptionsForm Form(0, hoHotWords, Globals, Options);
         Form.show();
-        ClickThrough(Form.OkBtn);  // nothing changed: as cancelled
+        ClickThroughWindow(Form.OkBtn);  // nothing changed: as cancelled
         EXPECT_EQ(Form.result(), QDialog::Rejected);
     }
     {
         THotWordsOptionsForm Form(0, hoTranslationsOnly, Globals, Options);
         Form.show();
-        ClickThrough(Form.OkBtn);  // without language options OK always counts
+        ClickThroughWindow(Form.OkBtn);  // without language options OK always counts
         EXPECT_EQ(Form.result(), QDialog::Accepted);
     }
     THotWordsOptionsForm Form(0, hoTranslations, Globals, Options);
     Form.show();
     Form.TranslationPassesEdit->setValue(9);
     Backend.Answers = {mrCancel, mrNo};
-    ClickThrough(Form.CancelBtn);
+    ClickThroughWindow(Form.CancelBtn);
     EXPECT_TRUE(Form.isVisible());
     QTest::keyClick(&Form, Qt::Key_Escape);
     EXPECT_EQ(Form.result(), QDialog::Rejected);
@@ -286,22 +263,22 @@ TEST_F(HotWordsDialogsTest, SetAsDefaultAsksAndClearsHotWordsEverywhere) {
     THotWordsConfig Config{5, 10};
     THotWordsOptions Options{0.001, false, 0.6, 0.0001};
     int32_t Passes = 4;
-    OnNextModal<THotWordsOptionsForm>([](THotWordsOptionsForm* F) {
-        ClickCheck(F->SetDefaultCheck);
-        ClickThrough(F->OkBtn);  // nothing changed: nothing asked, nothing applied
+    OnModal<THotWordsOptionsForm>([](THotWordsOptionsForm* F) {
+        ClickThroughWindow(F->SetDefaultCheck);
+        ClickThroughWindow(F->OkBtn);  // nothing changed: nothing asked, nothing applied
     });
     EXPECT_FALSE(ShowHotWordsOptions(1, Config, Options, hoHotWords, Passes));
     EXPECT_TRUE(Backend.Messages.empty());
 
     Backend.Answers = {mrNo, mrYes};
-    OnNextModal<THotWordsOptionsForm>([this](THotWordsOptionsForm* F) {
-        ClickCheck(F->SetDefaultCheck);
+    OnModal<THotWordsOptionsForm>([this](THotWordsOptionsForm* F) {
+        ClickThroughWindow(F->SetDefaultCheck);
         F->MinHitsEdit->setValue(3);
-        ClickThrough(F->OkBtn);
+        ClickThroughWindow(F->OkBtn);
         EXPECT_TRUE(F->isVisible());  // No: stays open with the edits, nothing applied
         EXPECT_EQ(HotWordsConfig.MinHitsForHotWords, 5);
         EXPECT_TRUE(Messenger.Entries.empty());
-        ClickThrough(F->OkBtn);
+        ClickThroughWindow(F->OkBtn);
     });
     EXPECT_TRUE(ShowHotWordsOptions(1, Config, Options, hoHotWords, Passes));
     EXPECT_EQ(Backend.Texts(), std::vector<std::string>(2, SetAsDefaultQuestion));
@@ -366,23 +343,23 @@ protected:
 };
 
 TEST_F(HotChooserTest, TooFewHitsOpensEmptySoThatOptionsCanRankAgain) {
-    OnNextModal<TChooseHotWordsForm>([this](TChooseHotWordsForm* F) {
+    OnModal<TChooseHotWordsForm>([this](TChooseHotWordsForm* F) {
         EXPECT_EQ(F->windowTitle(), "Hot Words - English (United States)");
         EXPECT_EQ(F->ChooseLabel->text(), "Choose &hot words to highlight:");
         EXPECT_EQ(F->WordsList->topLevelItemCount(), 0);
-        OnNextModal<THotWordsOptionsForm>([](THotWordsOptionsForm* O) {
+        OnModal<THotWordsOptionsForm>([](THotWordsOptionsForm* O) {
             EXPECT_EQ(O->windowTitle(), "Hot Words Options");
             O->MinHitsEdit->setValue(2);
             O->MaxCandidatesEdit->setValue(2);
-            ClickThrough(O->OkBtn);
+            ClickThroughWindow(O->OkBtn);
         });
-        ClickThrough(F->OptionsBtn);
+        ClickThroughWindow(F->OptionsBtn);
         // haus (3 of 3 uses) above hause (2 of 3); katze (1 of 2) and fluss (1 of 8) are not offered.
         EXPECT_EQ(Column(F->WordsList, 2), (std::vector<QString>{"haus", "hause"}));
         EXPECT_EQ(Column(F->WordsList, 1), (std::vector<QString>{"0.71", "0.10"}));
         EXPECT_TRUE(F->WordsList->selectedItems().isEmpty());
         ClickRow(F->WordsList, 1);
-        ClickThrough(F->OkBtn);
+        ClickThroughWindow(F->OkBtn);
     });
     EXPECT_TRUE(Choose(hcHotWords, 3));
     EXPECT_EQ(Backend.Texts(), std::vector<std::string>{NotEnoughMatchesText});
@@ -397,26 +374,26 @@ TEST_F(HotChooserTest, ChosenWordsShowSelectedAndAnUnchangedChoiceIsNoChoice) {
     Options.ParadigmOption = true;
     Options.ParadigmRankThreshold = 0;
     Chosen->AddWord("hause");
-    OnNextModal<TChooseHotWordsForm>([this](TChooseHotWordsForm* F) {
+    OnModal<TChooseHotWordsForm>([this](TChooseHotWordsForm* F) {
         // Linked forms (8/13 alike) add up their scores and are drawn in red.
         EXPECT_EQ(Column(F->WordsList, 2), (std::vector<QString>{"haus", "hause"}));
         EXPECT_EQ(Column(F->WordsList, 1), (std::vector<QString>{"0.80", "0.80"}));
         EXPECT_EQ(F->WordsList->topLevelItem(0)->foreground(2).color(), QColor(Qt::red));
         EXPECT_FALSE(F->WordsList->topLevelItem(0)->isSelected());
         EXPECT_TRUE(F->WordsList->topLevelItem(1)->isSelected());
-        ClickThrough(F->OkBtn);
+        ClickThroughWindow(F->OkBtn);
     });
     EXPECT_FALSE(Choose(hcHotWords, 1));
     ASSERT_EQ(Chosen->Count(), 1);
-    OnNextModal<TChooseHotWordsForm>([](TChooseHotWordsForm* F) {
+    OnModal<TChooseHotWordsForm>([](TChooseHotWordsForm* F) {
         ClickRow(F->WordsList, 0, Qt::ControlModifier);
-        ClickThrough(F->CancelBtn);
+        ClickThroughWindow(F->CancelBtn);
     });
     EXPECT_FALSE(Choose(hcHotWords, 1));
     EXPECT_EQ(Chosen->Count(), 1);  // Cancel keeps the choice
-    OnNextModal<TChooseHotWordsForm>([](TChooseHotWordsForm* F) {
+    OnModal<TChooseHotWordsForm>([](TChooseHotWordsForm* F) {
         ClickRow(F->WordsList, 0, Qt::ControlModifier);
-        ClickThrough(F->OkBtn);
+        ClickThroughWindow(F->OkBtn);
     });
     EXPECT_TRUE(Choose(hcHotWords, 1));
     EXPECT_EQ(Chosen->Count(), 2);

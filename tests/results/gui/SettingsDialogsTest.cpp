@@ -25,15 +25,8 @@
 
 namespace {
 
-// Runs Action on the dialog of type T that the next exec() shows.
-template <class T>
-void OnNextModal(std::function<void(T*)> Action) {
-    QTimer::singleShot(0, [Action] {
-        auto* Form = qobject_cast<T*>(QApplication::activeModalWidget());
-        ASSERT_NE(Form, nullptr);
-        Action(Form);
-    });
-}
+using dialogchecks::ClickThroughWindow;
+using dialogchecks::OnModal;
 
 class SettingsDialogsTest : public TCorpusTest {
 protected:
@@ -82,7 +75,7 @@ TEST_F(SettingsDialogsTest, ExceptionsAreAddedLoadedAndSavedNormalised) {
     TSentenceExceptionsForm Form(0);
     Form.show();
     EXPECT_FALSE(Form.SaveBtn->isEnabled());
-    OnNextModal<TInputQueryForm>([](TInputQueryForm* F) {
+    OnModal<TInputQueryForm>([](TInputQueryForm* F) {
         F->EditBox->setText("  Dr. ");
         F->OkBtn->click();
     });
@@ -117,7 +110,7 @@ TEST_F(SettingsDialogsTest, ExceptionsAreAddedLoadedAndSavedNormalised) {
     Backend.Answers = {mrYes};
     Form.ClearBtn->click();
     EXPECT_TRUE(Form.Words().empty());
-    OnNextModal<TInputQueryForm>([](TInputQueryForm* F) {
+    OnModal<TInputQueryForm>([](TInputQueryForm* F) {
         F->EditBox->setText("Prof.");
         F->OkBtn->click();
     });
@@ -161,7 +154,7 @@ TEST_F(SettingsDialogsTest, HeadingDefinitionsChangeAtOnceAndNamesStayDistinct) 
     THeadingsForm Form(0);
     Form.show();
     EXPECT_FALSE(Form.EditBtn->isEnabled());
-    OnNextModal<THeadingEditForm>([](THeadingEditForm* F) {
+    OnModal<THeadingEditForm>([](THeadingEditForm* F) {
         EXPECT_EQ(F->windowTitle(), "New Heading");
         EXPECT_FALSE(F->OkBtn->isEnabled());
         F->SetTexts({"Chapter", "<h1>", "</h1>", "<p>", "</p>"});
@@ -172,7 +165,7 @@ TEST_F(SettingsDialogsTest, HeadingDefinitionsChangeAtOnceAndNamesStayDistinct) 
     ASSERT_EQ(L0().Headings.size(), 1u);
     EXPECT_EQ(L0().Headings[0].Object.TextStop, "</p>");
 
-    OnNextModal<THeadingEditForm>([](THeadingEditForm* F) {
+    OnModal<THeadingEditForm>([](THeadingEditForm* F) {
         F->SetTexts({"Part", "<h2>", "</h2>", "<t>", "</t>"});
         F->OkBtn->click();
     });
@@ -181,7 +174,7 @@ TEST_F(SettingsDialogsTest, HeadingDefinitionsChangeAtOnceAndNamesStayDistinct) 
 
     // Renaming "Part" to another definition's name in other letters is refused.
     Form.HeadingsList->setCurrentRow(1);
-    OnNextModal<THeadingEditForm>([](THeadingEditForm* F) {
+    OnModal<THeadingEditForm>([](THeadingEditForm* F) {
         EXPECT_EQ(F->windowTitle(), "Edit Heading");
         EXPECT_EQ(F->HeadStartEdit->text(), "<h2>");
         F->NameEdit->setText("CHAPTER");
@@ -309,7 +302,7 @@ TEST_F(SettingsDialogsTest, SearchOptionsRefuseSpecialCharactersThatWouldChangeE
     QApplication::setActiveWindow(&Form);
     Form.MaxSearchHitsEdit->setText("7");
     Form.Char0orMore->setText("e");
-    dialogchecks::ClickThroughWindow(Form.OkBtn);
+    ClickThroughWindow(Form.OkBtn);
     EXPECT_TRUE(Form.isVisible());
     EXPECT_NE(Backend.Texts().back().find("\"0 or more\""), std::string::npos) << Backend.Texts().back();
     EXPECT_EQ(QApplication::focusWidget(), Form.Char0orMore);
@@ -318,13 +311,13 @@ TEST_F(SettingsDialogsTest, SearchOptionsRefuseSpecialCharactersThatWouldChangeE
     Form.Char0orMore->setText("*");
     Form.WordMatchLoEdit->setValue(6);
     Form.WordMatchHiEdit->setValue(4);
-    dialogchecks::ClickThroughWindow(Form.OkBtn);
+    ClickThroughWindow(Form.OkBtn);
     EXPECT_TRUE(Form.isVisible());
     EXPECT_NE(Backend.Texts().back().find("between 6 and 4 words"), std::string::npos);
     EXPECT_EQ(CommonConfig->MaximumHits, 500);
 
     Form.WordMatchHiEdit->setValue(6);
-    dialogchecks::ClickThroughWindow(Form.OkBtn);
+    ClickThroughWindow(Form.OkBtn);
     EXPECT_FALSE(Form.isVisible());
     EXPECT_EQ(CommonConfig->MaximumHits, 7);
     EXPECT_EQ(CommonConfig->MatchWordsLo, 6);

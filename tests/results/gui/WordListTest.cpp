@@ -31,28 +31,8 @@
 
 namespace {
 
-// Clicks Control where the user would (a check box or radio button on its box, anything else at its
-// centre), through the hit-testing of its shown window, so that a widget lying over it takes the click.
-void ClickAt(QWidget* Control) {
-    QWidget* Top = Control->window();
-    const bool Box = qobject_cast<QCheckBox*>(Control) || qobject_cast<QRadioButton*>(Control);
-    const QPoint Inside =
-        Box ? QPoint(Control->height() / 2, Control->height() / 2) : Control->rect().center();
-    const QPoint At = Control->mapTo(Top, Inside);
-    QWidget* Hit = Top->childAt(At);
-    ASSERT_TRUE(Hit == Control || Control->isAncestorOf(Hit))
-        << "covered: " << Control->objectName().toStdString();
-    QTest::mouseClick(Hit, Qt::LeftButton, {}, Hit->mapFrom(Top, At));
-}
-
-template <class T>
-void OnNextModal(std::function<void(T*)> Action) {
-    QTimer::singleShot(0, [Action] {
-        auto* Form = qobject_cast<T*>(QApplication::activeModalWidget());
-        ASSERT_NE(Form, nullptr);
-        Action(Form);
-    });
-}
+using dialogchecks::ClickThroughWindow;
+using dialogchecks::OnModal;
 
 class WordListTest : public TCorpusTest {
 protected:
@@ -176,7 +156,7 @@ TEST_F(WordListTest, GridShowsFocusFontsAndCopiesListViews) {
     TWordListForm* All = ShowWordList(&Area, -1, false);
     ASSERT_NE(All, nullptr);
     QApplication::setActiveWindow(&Area);
-    ClickAt(All->Grid(1)->viewport());
+    ClickThroughWindow(All->Grid(1)->viewport());
     EXPECT_EQ(All->FocusedLanguage(), 1);
     // The two grids share the width; each fills the height below the label panel.
     EXPECT_EQ(All->Grid(1)->x(), All->width() / 2);
@@ -271,8 +251,8 @@ TEST_F(WordListTest, OptionsApplyOnlyWhenAcceptedAndTellTheWindows) {
         TFreqConfigForm Form(0, false);
         Form.show();
         EXPECT_FALSE(Form.MaxFreqLabel->isEnabled());
-        ClickAt(Form.ContentWordsRadio);  // the list has words: no editor
-        ClickAt(Form.IgnoreCaseCheck);
+        ClickThroughWindow(Form.ContentWordsRadio);  // the list has words: no editor
+        ClickThroughWindow(Form.IgnoreCaseCheck);
         Form.MaxFreqUpDown->setValue(40);
         EXPECT_TRUE(Form.MaxFreqLabel->isEnabled());
         // Another language shown and back: the first one's edits are kept in the dialog only.
@@ -282,7 +262,7 @@ TEST_F(WordListTest, OptionsApplyOnlyWhenAcceptedAndTellTheWindows) {
         emit Form.LanguageCombo->activated(0);
         EXPECT_TRUE(Form.IgnoreCaseCheck->isChecked());
         Backend.Answers = {mrNo};
-        ClickAt(Form.CancelBtn);
+        ClickThroughWindow(Form.CancelBtn);
         EXPECT_EQ(Form.result(), QDialog::Rejected);
     }
     // Declined: neither the record nor the stop list's activation changed, and nobody was told.
@@ -295,9 +275,9 @@ TEST_F(WordListTest, OptionsApplyOnlyWhenAcceptedAndTellTheWindows) {
     Form.show();
     EXPECT_EQ(dialogchecks::MnemonicClashes(&Form), std::vector<std::string>{});
     EXPECT_FALSE(Form.LanguageCombo->isEnabled());
-    ClickAt(Form.ContentWordsRadio);
+    ClickThroughWindow(Form.ContentWordsRadio);
     Form.MaxLinesEdit->setText("2000000");
-    ClickAt(Form.OkBtn);
+    ClickThroughWindow(Form.OkBtn);
     EXPECT_EQ(Form.result(), QDialog::Accepted);
     EXPECT_TRUE(LanguageConfigs[0]->StopList.Active);
     EXPECT_EQ(FrequencyConfigs[0].MaximumLines, 950000);
@@ -310,7 +290,7 @@ TEST_F(WordListTest, OptionsApplyOnlyWhenAcceptedAndTellTheWindows) {
     Recorder.Entries.clear();
     TFreqConfigForm Same(0, false);
     Same.show();
-    ClickAt(Same.OkBtn);
+    ClickThroughWindow(Same.OkBtn);
     EXPECT_EQ(Same.result(), QDialog::Rejected);
     EXPECT_TRUE(Recorder.Messages().empty());
 }
@@ -325,11 +305,11 @@ TEST_F(WordListTest, StopListEditorAddsOnceSavesLoadsAndKeepsEditedWords) {
         EXPECT_EQ(dialogchecks::MnemonicClashes(&Form), std::vector<std::string>{});
         EXPECT_FALSE(Form.RemoveBtn->isEnabled());
         EXPECT_TRUE(Form.ClearBtn->isEnabled());
-        OnNextModal<TInputQueryForm>([](TInputQueryForm* F) {
+        OnModal<TInputQueryForm>([](TInputQueryForm* F) {
             F->EditBox->setText("a, b a the");
-            ClickAt(F->OkBtn);
+            ClickThroughWindow(F->OkBtn);
         });
-        ClickAt(Form.AddBtn);
+        ClickThroughWindow(Form.AddBtn);
         EXPECT_EQ(Form.Words(), (std::vector<std::string>{"a", "b", "The"}));  // "the" is "The"
 
         // A save to a name without extension gets ".TXT"; the folder is remembered.
@@ -337,7 +317,7 @@ TEST_F(WordListTest, StopListEditorAddsOnceSavesLoadsAndKeepsEditedWords) {
             EXPECT_EQ(R.Title, "Save Stop List");
             return std::vector<std::string>{Dir.File("stop")};
         });
-        ClickAt(Form.SaveBtn);
+        ClickThroughWindow(Form.SaveBtn);
         EXPECT_EQ(ReadWholeFile(Dir.File("stop.TXT")), "a\r\nb\r\nThe\r\n");
         EXPECT_EQ(Form.FileLabel->text(), "stop.TXT");
         EXPECT_EQ(LanguageConfigs[0]->StopListPath, Dir.Path().string());
@@ -345,8 +325,8 @@ TEST_F(WordListTest, StopListEditorAddsOnceSavesLoadsAndKeepsEditedWords) {
         // Changed after the save: OK keeps the words in the preferences, not with the stale file.
         Form.WordsList->setCurrentRow(0);
         EXPECT_TRUE(Form.RemoveBtn->isEnabled());
-        ClickAt(Form.RemoveBtn);
-        ClickAt(Form.OkBtn);
+        ClickThroughWindow(Form.RemoveBtn);
+        ClickThroughWindow(Form.OkBtn);
         EXPECT_EQ(Form.result(), QDialog::Accepted);
     }
     EXPECT_EQ(List.Words(), (std::vector<std::string>{"b", "The"}));
@@ -359,9 +339,9 @@ TEST_F(WordListTest, StopListEditorAddsOnceSavesLoadsAndKeepsEditedWords) {
         TStopListForm Form(0, List);
         Form.show();
         SetFileDialog([&](const TFileDialogRequest&) { return std::vector<std::string>{File}; });
-        ClickAt(Form.LoadBtn);
+        ClickThroughWindow(Form.LoadBtn);
         EXPECT_EQ(Form.Words().size(), 3u);
-        ClickAt(Form.OkBtn);
+        ClickThroughWindow(Form.OkBtn);
     }
     EXPECT_EQ(List.FileName, File);
     EXPECT_EQ(List.Words().size(), 3u);
@@ -374,14 +354,14 @@ TEST_F(WordListTest, StopListEditorAddsOnceSavesLoadsAndKeepsEditedWords) {
             [&](const TFileDialogRequest&) { return std::vector<std::string>{"/nonexistent/x/stop"}; });
         Form.ClearBtn->setEnabled(true);
         Backend.Answers = {mrOk};
-        ClickAt(Form.ClearBtn);
+        ClickThroughWindow(Form.ClearBtn);
         EXPECT_TRUE(Form.Words().empty());
         EXPECT_FALSE(Form.ClearBtn->isEnabled());
-        ClickAt(Form.SaveBtn);
+        ClickThroughWindow(Form.SaveBtn);
         EXPECT_EQ(Backend.Texts().back(), "Unable to save to file \r\n/nonexistent/x/stop.TXT");
         EXPECT_EQ(Form.FileName(), "");
         Backend.Answers = {mrNo};
-        ClickAt(Form.CancelBtn);
+        ClickThroughWindow(Form.CancelBtn);
         EXPECT_EQ(Form.result(), QDialog::Rejected);
     }
     EXPECT_EQ(List.Words().size(), 3u);
@@ -396,7 +376,7 @@ TEST_F(WordListTest, OutputOptionsNameOneLanguageOrOfferAll) {
     EXPECT_EQ(Form.LanguageCombo, nullptr);
     EXPECT_EQ(Form.LanguageLabel->text(), "Language: English (United States)");
     ASSERT_NE(Form.PrinterBtn, nullptr);
-    ClickAt(Form.PrinterBtn);
+    ClickThroughWindow(Form.PrinterBtn);
     EXPECT_EQ(SetUps, 1);
     const TFreqOutOptions Got = Form.Options();
     EXPECT_EQ(Got.Language, 1);
@@ -404,13 +384,13 @@ TEST_F(WordListTest, OutputOptionsNameOneLanguageOrOfferAll) {
     EXPECT_TRUE(Got.IncludeFrequencies);
 
     TFreqOutOptions Options{-1, 10, false};
-    OnNextModal<TConcFreqOutForm>([](TConcFreqOutForm* F) {
+    OnModal<TConcFreqOutForm>([](TConcFreqOutForm* F) {
         EXPECT_EQ(F->PrinterBtn, nullptr);
         EXPECT_EQ(dialogchecks::MnemonicClashes(F), std::vector<std::string>{});
         EXPECT_EQ(F->LanguageCombo->currentText(), "All");
         F->LanguageCombo->setCurrentIndex(2);
-        ClickAt(F->IncludeFreqCheck);
-        ClickAt(F->OkBtn);
+        ClickThroughWindow(F->IncludeFreqCheck);
+        ClickThroughWindow(F->OkBtn);
     });
     EXPECT_TRUE(ShowFreqOutOptions("Frequency - Save as File Options", nullptr, Options));
     EXPECT_EQ(Options.Language, 1);
