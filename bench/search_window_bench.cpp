@@ -34,6 +34,7 @@
 #include "results/ConcSearchQuery.h"
 #include "results/ConcTessivor.h"
 #include "shell/ConcMain.h"
+#include "shell/ConcParaLoad.h"
 
 void Usage(const char* Problem) {
     std::fprintf(stderr, "search_window_bench: %s\n", Problem);
@@ -164,8 +165,22 @@ int main(int Argc, char** Argv) {
             CommonConfig->MaximumHits = 0;
             CommonConfig->LastUsedLanguage = Search.Language;
             Main->resize(1000, 750);
+            // Below two languages the window's first activation asks for the corpus files: the corpus is
+            // the one built above, so the question is answered with Cancel.
+            QTimer LoadWatch;
+            QObject::connect(&LoadWatch, &QTimer::timeout, [] {
+                if (auto* Load = qobject_cast<TParaLoadForm*>(QApplication::activeModalWidget()))
+                    Load->CancelBtn->click();
+            });
+            LoadWatch.start(5);
             Main->show();
-            for (int I = 0; I < 10 && !Main->Activated(); ++I) QTest::qWait(20);
+            for (int I = 0; I < 50 && (!Main->Activated() || QApplication::activeModalWidget()); ++I)
+                QTest::qWait(20);
+            LoadWatch.stop();
+            // Answering the dialog of a new corpus drops the units the engine run set up for a single
+            // language: they are set up again, as the engine run had them.
+            EnsureUnits(Search.Language);
+            for (const TParaArgs& P : Search.Para) EnsureUnits(P.Language);
             Main->UpdateActions();
 
             TLoopGaps Gaps;
