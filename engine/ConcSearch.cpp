@@ -194,11 +194,20 @@ bool TSearch::MarkerProgress(int32_t Position) {
 }
 
 void TSearch::SetAction(const char* Text) {
-    if (ProgressWindow != nullptr) ProgressWindow->SetLabel(dlAction, Text);
+    if (ProgressWindow == nullptr || Text == FActionShown) return;
+    FActionShown = Text;
+    ProgressWindow->SetLabel(dlAction, Text);
 }
 
 void TSearch::SetCaption(const std::string& Text) {
+    FCaptionShown = std::string::npos;
     if (ProgressWindow != nullptr) ProgressWindow->SetCaption(Text);
+}
+
+void TSearch::SetPatternCaption(size_t Context) {
+    if (ProgressWindow == nullptr || Context == FCaptionShown) return;
+    ProgressWindow->SetCaption(FCaptions[Context]);
+    FCaptionShown = Context;
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -248,6 +257,8 @@ void TSearch::Execute(bool IsThread, int32_t MaxHits, const HitFn& OnHit, const 
     if (!IsThread) {
         ResetSearchCancelCounter();
         FCaptions.clear();
+        FActionShown = nullptr;
+        FCaptionShown = std::string::npos;
         for (const auto& context : Contexts)
             FCaptions.push_back("Searching for [" + context->Caption + "]...");
         GaugeCounter = 0;
@@ -449,7 +460,7 @@ void TSearch::SearchContextRange(TFileRun& Run, int32_t Start, int32_t End) {
         TSearchContext* context = Contexts[c].get();
         if (Cancelled) return;
         if (ProgressWindow != nullptr) {
-            SetCaption(FCaptions[c]);
+            SetPatternCaption(c);
             CheckSearchCancel(ProgressWindow, Cancelled);
         }
         reader.SetRange(Start, End);

@@ -399,6 +399,11 @@ private:
     int32_t FMaxHits = 0;
     // "Searching for [name]..." of each pattern context, made once per run rather than once per unit.
     std::vector<std::string> FCaptions;
+    // What this run last showed, so that the text of every unit is not compared again: the action text
+    // (the literal passed) and which of FCaptions is the caption (npos: another text).
+    const char* FActionShown = nullptr;
+    size_t FCaptionShown = std::string::npos;
+    void SetPatternCaption(size_t Context);
     const HitFn* FOnHit = nullptr;
     const RangeFn* FOnRange = nullptr;
 };
