@@ -280,6 +280,7 @@ private:
         size_t LastWord;   // the index of that word's last byte
     };
     TJump JumpToCandidate(const uint8_t* Bytes, size_t From, size_t Count, bool CountWords) const;
+    uint32_t FPassedWords = 0;  // words the scan passed over with a progress window
     bool IsCandidateAt(const uint8_t* Bytes, size_t From, size_t At) const;
 
     char FWord[WordSize + 1] = {};
