@@ -143,16 +143,30 @@ TFreqItem* TFreqList::Find(std::string_view Key, uint32_t Hash) const {
 }
 
 void TFreqList::IndexItem(uint32_t Hash, TFreqItem* Item) {
-    if (static_cast<size_t>(FIndexed + 1) * 2 > FIndex.size()) {
+    if (FIndex.empty()) {
         ++FIndexed;
         RebuildIndex();
         return;
     }
-    const size_t Mask = FIndex.size() - 1;
-    size_t I = IndexSlotOf(Hash, Mask);
-    while (FIndex[I].Item) I = (I + 1) & Mask;
-    FIndex[I] = TIndexSlot{Hash, static_cast<uint32_t>(Item->Word.size()), Item};
+    if (static_cast<size_t>(FIndexed + 1) * 2 > FIndex.size()) GrowIndex();
+    PlaceInIndex(TIndexSlot{Hash, static_cast<uint32_t>(Item->Word.size()), Item});
     ++FIndexed;
+}
+
+void TFreqList::PlaceInIndex(const TIndexSlot& Slot) {
+    const size_t Mask = FIndex.size() - 1;
+    size_t I = IndexSlotOf(Slot.Hash, Mask);
+    while (FIndex[I].Item) I = (I + 1) & Mask;
+    FIndex[I] = Slot;
+}
+
+// The index holds every item: a table twice its size is filled from it rather than from the buckets,
+// most of which are empty in the small lists of a concordance's collocates.
+void TFreqList::GrowIndex() {
+    std::vector<TIndexSlot> Old(FIndex.size() * 2);
+    Old.swap(FIndex);
+    for (const TIndexSlot& Slot : Old)
+        if (Slot.Item) PlaceInIndex(Slot);
 }
 
 // Indexes every item of the buckets afresh, in a table with room for twice as many.
@@ -175,6 +189,10 @@ void TFreqList::RebuildIndex() {
 // Stored words are already in the list's form, so equal under the case rule means equal bytes.
 TFreqItem* TFreqList::FindWord(std::string_view Key) const {
     return Find(Key, IndexHash(Key));
+}
+
+void TFreqList::PrefetchWord(std::string_view Key) const {
+    if (!FIndex.empty()) __builtin_prefetch(&FIndex[IndexSlotOf(IndexHash(Key), FIndex.size() - 1)]);
 }
 
 TFreqItem* TFreqList::CountWord(std::string_view Key, int32_t Count) {

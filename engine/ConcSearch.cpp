@@ -23,8 +23,6 @@
 
 namespace {
 
-using TClock = std::chrono::steady_clock;
-
 constexpr int32_t HitTextLimit = 60;
 constexpr const char* Ellipsis = " ... ";
 
@@ -169,7 +167,7 @@ void TSearch::UpdateProgress(int32_t Position, bool Force) {
     }
     if (SpeedOff || ++SpeedCounter < 1024) return;
     SpeedCounter = 0;
-    const auto now = TClock::now();
+    const auto now = SearchTick();
     if (now - LastTick <= std::chrono::milliseconds(500)) return;
     LastTick = now;
     const double seconds = std::chrono::duration<double>(now - StartTick).count();
@@ -182,7 +180,7 @@ void TSearch::UpdateProgress(int32_t Position, bool Force) {
 
 // Moving a gauge repaints it at once: the gauges follow the search by the clock, not by its counters.
 bool TSearch::GaugeDue(bool Force) {
-    const auto now = TClock::now();
+    const auto now = SearchTick();
     if (!Force && now - GaugeTick < SearchGaugeInterval) return false;
     GaugeTick = now;
     return true;
@@ -250,7 +248,8 @@ void TSearch::Execute(bool IsThread, int32_t MaxHits, const HitFn& OnHit, const 
     if (!IsThread) {
         ResetSearchCancelCounter();
         FCaptions.clear();
-        for (const auto& context : Contexts) FCaptions.push_back("Searching for [" + context->Caption + "]...");
+        for (const auto& context : Contexts)
+            FCaptions.push_back("Searching for [" + context->Caption + "]...");
         GaugeCounter = 0;
         GaugeTick = {};
         SpeedCounter = 0;
@@ -379,7 +378,7 @@ void TSearch::LocateHeadingTexts(TFileRun& Run, int32_t Start, int32_t End) {
         SetAction("Searching header pattern...");
         SpeedOff = false;
         WordsScanned = 0;
-        StartTick = LastTick = TClock::now();
+        StartTick = LastTick = SearchTick();
         const bool headingMatched = HeadingContext->SearchRange(reader, false);
         SpeedOff = true;
         const int32_t afterStop = std::min(stop + HeadStop.Length, End);
@@ -411,7 +410,7 @@ void TSearch::LocateHeadingTexts(TFileRun& Run, int32_t Start, int32_t End) {
 void TSearch::SearchText(TFileRun& Run, int32_t Start, int32_t End) {
     WordsScanned = 0;
     // Only the speed text reads the ticks; a search thread saves the clock per unit.
-    if (ProgressWindow != nullptr) StartTick = LastTick = TClock::now();
+    if (ProgressWindow != nullptr) StartTick = LastTick = SearchTick();
     if (!ContextSearch) {
         SearchContextRange(Run, Start, End);
         return;

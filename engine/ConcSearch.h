@@ -92,6 +92,10 @@ inline constexpr std::chrono::milliseconds SearchPumpInterval{30};
 // How often the gauges of a search's progress window move at most.
 inline constexpr std::chrono::milliseconds SearchGaugeInterval{50};
 
+// The clock of a search's pump, gauges and speed text, which read it hundreds of thousands of times a
+// second: steady_clock's, read with a resolution of a few milliseconds where that is cheaper.
+std::chrono::steady_clock::time_point SearchTick();
+
 // The cancel poll of searches. Without a progress window (a search thread) it does nothing. Otherwise it
 // lets pending window messages run (where the Cancel button is pressed) when SearchPumpInterval has
 // passed since they last ran (the clock is read on every 16th call only), then Cancelled := whether the
@@ -99,6 +103,21 @@ inline constexpr std::chrono::milliseconds SearchGaugeInterval{50};
 void CheckSearchCancel(TDoubleProgressForm* ProgressWindow, bool& Cancelled);
 // Restarts the call counter and the clock of CheckSearchCancel (at the start of a search).
 void ResetSearchCancelCounter();
+
+// A set of bytes laid out so that sixteen bytes are looked up at once: bit (B >> 4) & 7 of
+// Rows[B >> 7][B & 15] says whether byte B is in the set.
+struct TByteRows {
+    TByteRows() = default;
+    explicit TByteRows(const std::array<bool, 256>& Members);
+    alignas(16) uint8_t Rows[2][16] = {};
+    bool High = false;  // some byte above 127 is in the set
+};
+
+// The words (runs of bytes outside Delimiters) that start in Bytes[From, To); the byte at From starts a
+// word unless it is a delimiter, whatever lies before it. Delimiters must describe the same set as
+// DelimiterTable. Reads only Bytes[From, To).
+size_t CountWordStarts(const uint8_t* Bytes, size_t From, size_t To,
+                       const std::array<bool, 256>& DelimiterTable, const TByteRows& Delimiters);
 
 // One compiled pattern and the state of one search with it.
 class TSearchContext {
@@ -222,6 +241,7 @@ private:
 
     // Tables of the byte loops.
     std::array<bool, 256> FDelimiter{};
+    TByteRows FDelimiterRows;  // FDelimiter for the word count of the scan's jump
     std::array<bool, 256> FSkip{};
     std::array<bool, 256> FPlain{};  // bytes the regular-expression buffer stores as they are
     bool FPlainReady = false;
@@ -254,10 +274,10 @@ private:
     TJumpPlan FJump;
     void PlanJump();
     struct TJump {
-        size_t To;        // the boundary the byte loop goes on from
-        size_t Words;     // words passed over on the way
-        bool LastWordEnd; // a word ends before To: the next attempt starts after its delimiter
-        size_t LastWord;  // the index of that word's last byte
+        size_t To;         // the boundary the byte loop goes on from
+        size_t Words;      // words passed over on the way
+        bool LastWordEnd;  // a word ends before To: the next attempt starts after its delimiter
+        size_t LastWord;   // the index of that word's last byte
     };
     TJump JumpToCandidate(const uint8_t* Bytes, size_t From, size_t Count, bool CountWords) const;
     bool IsCandidateAt(const uint8_t* Bytes, size_t From, size_t At) const;

@@ -651,10 +651,7 @@ void TConcordItems::Exchange(int32_t I, int32_t J) {
 int32_t TConcordItems::Add(std::unique_ptr<TConcordItem> Item) {
     TConcordItem& Added = *Item;
     FItems.push_back(std::move(Item));
-    if (HighlightCollocates) {
-        CountItemCollocates(Added);
-        RankItemCollocates(Added);
-    }
+    if (HighlightCollocates) CountAndRankItemCollocates(Added);
     return Count() - 1;
 }
 
@@ -1006,6 +1003,12 @@ void TConcordItems::CountItemCollocates(const TConcordItem& Item) {
     }
 }
 
+uint8_t TConcordItems::CollocateRank(const TFreqList& List, const TFreqItem* Found) {
+    if (!Found || Found->Frequency <= 1) return Unranked;
+    const int32_t Index = List.TopIndexOf(Found->Frequency);
+    return Index >= 0 ? static_cast<uint8_t>(Index) : Unranked;
+}
+
 void TConcordItems::RankItemCollocates(TConcordItem& Item) const {
     for (int P = PosLo; P <= PosHi; ++P) {
         const TFreqList* List = CollocList(P);
@@ -1013,13 +1016,46 @@ void TConcordItems::RankItemCollocates(TConcordItem& Item) const {
         const std::string_view Word = Item.Texts[P];
         const TFreqItem* Found =
             List->FindWord(List->IgnoreCase() ? LangLowerCase(Word, Language) : std::string(Word));
-        uint8_t Rank = Unranked;
-        if (Found && Found->Frequency > 1) {
-            const int32_t Index = List->TopIndexOf(Found->Frequency);
-            if (Index >= 0) Rank = static_cast<uint8_t>(Index);
-        }
-        Item.CollocRanks[static_cast<size_t>(P)] = Rank;
+        Item.CollocRanks[static_cast<size_t>(P)] = CollocateRank(*List, Found);
     }
+}
+
+// CountItemCollocates then RankItemCollocates, as one pass per step over the item's positions: the
+// lists are large and seldom in the cache, and a row added during a search would otherwise wait for
+// memory twice per position, one position after another.
+void TConcordItems::CountAndRankItemCollocates(TConcordItem& Item) {
+    std::array<TFreqItem*, CollocatePositionCount + 1> Found{};
+    std::array<bool, CollocatePositionCount + 1> Used{};
+    for (int P = PosLo; P <= PosHi; ++P) {
+        const TFreqList* List = CollocList(P);
+        if (!List || !Item.Texts.Has(P)) continue;
+        Used[size_t(P)] = true;
+        std::string& Key = FCollocKeys[size_t(P - 1)];
+        Key.assign(Item.Texts[P]);
+        if (List->IgnoreCase()) {
+            const auto& Map = LangConfig(Language).LowerCaseMap;
+            for (char& C : Key) C = static_cast<char>(Map[static_cast<uint8_t>(C)]);
+        }
+        List->PrefetchWord(Key);
+    }
+    for (int P = PosLo; P <= PosHi; ++P) {
+        if (!Used[size_t(P)]) continue;
+        Found[size_t(P)] = CollocList(P)->FindWord(FCollocKeys[size_t(P - 1)]);
+        if (Found[size_t(P)]) __builtin_prefetch(Found[size_t(P)], 1);
+    }
+    const TStopList& Stop = LangConfig(Language).StopList;
+    for (int P = PosLo; P <= PosHi; ++P) {
+        if (!Used[size_t(P)]) continue;
+        const std::string_view Word = Item.Texts[P];
+        if (Stop.IsStopWord(Word)) continue;
+        TFreqList& List = *CollocList(P);
+        if (Found[size_t(P)])
+            List.CountItem(*Found[size_t(P)], 1);
+        else
+            Found[size_t(P)] = List.AddWord(Word);
+    }
+    for (int P = PosLo; P <= PosHi; ++P)
+        if (Used[size_t(P)]) Item.CollocRanks[size_t(P)] = CollocateRank(*CollocList(P), Found[size_t(P)]);
 }
 
 void TConcordItems::RankAllCollocates() {

@@ -229,6 +229,7 @@ void PostItemStatusText(int32_t Language, const TConcordItem* Item);
 
 // ---- Item lists --------------------------------------------------------------------------------------
 
+class TFreqItem;
 class TFreqList;
 class TProgressForm;
 
@@ -332,9 +333,13 @@ private:
     struct TSorter;
     void QuickSort(TSorter& Sorter, int32_t L, int32_t R);
     void CheckRow(int32_t I) const;
+    void CountAndRankItemCollocates(TConcordItem& Item);
+    static uint8_t CollocateRank(const TFreqList& List, const TFreqItem* Found);
 
     std::vector<std::unique_ptr<TConcordItem>> FItems;
     std::array<std::unique_ptr<TFreqList>, CollocatePositionCount> FCollocLists;
+    // The folded words of the row being counted (kept so that counting allocates nothing).
+    std::array<std::string, CollocatePositionCount> FCollocKeys;
 };
 
 // ---- The lists as strings ----------------------------------------------------------------------------

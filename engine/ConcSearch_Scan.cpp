@@ -10,14 +10,18 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define TESSIVOR_AVX2_COUNT 1
+#endif
 
 namespace {
 
 // How often a byte stands in running text, roughly: the jump looks for the term's rarest bytes. Only
 // the order matters.
 int ByteWeight(uint8_t B) {
-    static const int Letters[26] = {82, 15, 28, 43, 127, 22, 20, 61, 70, 2, 8, 40, 24,
-                                    67, 75, 19, 1,  60, 63, 91, 28, 10, 24, 2, 20, 1};
+    static const int Letters[26] = {82, 15, 28, 43, 127, 22, 20, 61, 70, 2,  8, 40, 24,
+                                    67, 75, 19, 1,  60,  63, 91, 28, 10, 24, 2, 20, 1};
     if (B >= 'a' && B <= 'z') return Letters[B - 'a'] * 10;
     if (B >= 'A' && B <= 'Z') return Letters[B - 'A'];
     if (B >= '0' && B <= '9') return 50;
@@ -25,7 +29,126 @@ int ByteWeight(uint8_t B) {
     return 40;
 }
 
+size_t CountWordStartsScalar(const uint8_t* Bytes, size_t From, size_t To,
+                             const std::array<bool, 256>& Delimiter, bool Before) {
+    size_t words = 0;
+    for (size_t m = From; m < To; ++m) {
+        const bool delimiter = Delimiter[Bytes[m]];
+        words += Before && !delimiter;
+        Before = delimiter;
+    }
+    return words;
+}
+
+#if defined(TESSIVOR_AVX2_COUNT)
+// The delimiter bits of Bytes[At, At + 16): bit k for the byte at At + k. Without delimiters above 127
+// (the usual case) a byte with its top bit set reads a 0 row, as the byte shuffle gives for such an index.
+template <bool High>
+__attribute__((target("ssse3"))) inline unsigned DelimiterBits(const uint8_t* Bytes, size_t At,
+                                                               const __m128i& LowRows,
+                                                               const __m128i& HighRows) {
+    const __m128i bits = _mm_setr_epi8(1, 2, 4, 8, 16, 32, 64, -128, 1, 2, 4, 8, 16, 32, 64, -128);
+    const __m128i nibble = _mm_set1_epi8(0x0F);
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Bytes + At));
+    const __m128i high = _mm_and_si128(_mm_srli_epi16(v, 4), nibble);
+    __m128i row;
+    if constexpr (High) {
+        const __m128i low = _mm_and_si128(v, nibble);
+        const __m128i upper = _mm_cmpgt_epi8(high, _mm_set1_epi8(7));
+        row = _mm_or_si128(_mm_andnot_si128(upper, _mm_shuffle_epi8(LowRows, low)),
+                           _mm_and_si128(upper, _mm_shuffle_epi8(HighRows, low)));
+    } else {
+        row = _mm_shuffle_epi8(LowRows, _mm_and_si128(v, _mm_set1_epi8(static_cast<char>(0x8F))));
+    }
+    const __m128i bit = _mm_shuffle_epi8(bits, high);
+    return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_and_si128(row, bit), bit)));
+}
+
+// The same for Bytes[At, At + 32).
+template <bool High>
+__attribute__((target("avx2"))) inline uint32_t DelimiterBits32(const uint8_t* Bytes, size_t At,
+                                                                const __m256i& LowRows,
+                                                                const __m256i& HighRows) {
+    const __m256i bits = _mm256_broadcastsi128_si256(
+        _mm_setr_epi8(1, 2, 4, 8, 16, 32, 64, -128, 1, 2, 4, 8, 16, 32, 64, -128));
+    const __m256i nibble = _mm256_set1_epi8(0x0F);
+    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(Bytes + At));
+    const __m256i high = _mm256_and_si256(_mm256_srli_epi16(v, 4), nibble);
+    __m256i row;
+    if constexpr (High) {
+        const __m256i low = _mm256_and_si256(v, nibble);
+        const __m256i upper = _mm256_cmpgt_epi8(high, _mm256_set1_epi8(7));
+        row = _mm256_or_si256(_mm256_andnot_si256(upper, _mm256_shuffle_epi8(LowRows, low)),
+                              _mm256_and_si256(upper, _mm256_shuffle_epi8(HighRows, low)));
+    } else {
+        row = _mm256_shuffle_epi8(LowRows, _mm256_and_si256(v, _mm256_set1_epi8(static_cast<char>(0x8F))));
+    }
+    const __m256i bit = _mm256_shuffle_epi8(bits, high);
+    return static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(_mm256_and_si256(row, bit), bit)));
+}
+
+// The jump passes over most of the text, and the words it passes are counted for the words/sec text:
+// one byte at a time that count would cost about as much as the jump itself. The stretches between
+// tags are short, so their last bytes are looked at as blocks that end at To, not one by one.
+template <bool High>
+__attribute__((target("avx2,popcnt"))) size_t CountWordStartsAvx2(const uint8_t* Bytes, size_t From,
+                                                                  size_t To, const TByteRows& Rows) {
+    const __m128i lowRows = _mm_load_si128(reinterpret_cast<const __m128i*>(Rows.Rows[0]));
+    const __m128i highRows = _mm_load_si128(reinterpret_cast<const __m128i*>(Rows.Rows[1]));
+    const __m256i lowRows2 = _mm256_broadcastsi128_si256(lowRows);
+    const __m256i highRows2 = _mm256_broadcastsi128_si256(highRows);
+    size_t words = 0;
+    uint32_t before = 1;  // whether the byte before the block is a delimiter (or the block starts at From)
+    size_t p = From;
+    for (; p + 32 <= To; p += 32) {
+        const uint32_t delimiters = DelimiterBits32<High>(Bytes, p, lowRows2, highRows2);
+        words += static_cast<size_t>(__builtin_popcount(~delimiters & ((delimiters << 1) | before)));
+        before = delimiters >> 31;
+    }
+    if (p + 16 <= To) {
+        const unsigned delimiters = DelimiterBits<High>(Bytes, p, lowRows, highRows);
+        words +=
+            static_cast<size_t>(__builtin_popcount(~delimiters & ((delimiters << 1) | before) & 0xFFFFu));
+        before = delimiters >> 15;
+        p += 16;
+    }
+    if (p == To) return words;
+    // The block To - 16 .. To, of which the bits below First were counted already (or lie before From).
+    const unsigned first = 16 - static_cast<unsigned>(To - p);
+    const unsigned delimiters = DelimiterBits<High>(Bytes, To - 16, lowRows, highRows);
+    const unsigned previous = ((delimiters << 1) & ~(1u << first)) | (before << first);
+    const unsigned fresh = 0xFFFFu & ~((1u << first) - 1);
+    return words + static_cast<size_t>(__builtin_popcount(~delimiters & previous & fresh));
+}
+
+bool HasAvx2() {
+    static const bool Has = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
+    return Has;
+}
+#endif
+
 }  // namespace
+
+TByteRows::TByteRows(const std::array<bool, 256>& Members) {
+    for (size_t b = 0; b < 256; ++b) {
+        if (!Members[b]) continue;
+        Rows[b >> 7][b & 15] |= static_cast<uint8_t>(1u << ((b >> 4) & 7));
+        High = High || b >= 128;
+    }
+}
+
+size_t CountWordStarts(const uint8_t* Bytes, size_t From, size_t To,
+                       const std::array<bool, 256>& DelimiterTable, const TByteRows& Delimiters) {
+    if (To <= From) return 0;
+#if defined(TESSIVOR_AVX2_COUNT)
+    // Short stretches at the very start of a window leave no room for a block that ends at To.
+    if (To >= 16 && HasAvx2())
+        return Delimiters.High ? CountWordStartsAvx2<true>(Bytes, From, To, Delimiters)
+                               : CountWordStartsAvx2<false>(Bytes, From, To, Delimiters);
+#endif
+    (void)Delimiters;
+    return CountWordStartsScalar(Bytes, From, To, DelimiterTable, true);
+}
 
 // The term's bytes that a text byte must equal are few (a letter and its other case, or an equal
 // character's group); positions whose group is larger are not looked for.
@@ -43,7 +166,8 @@ void TSearchContext::PlanJump() {
         int members = 0;
         long weight = 0;
         for (int b = 0; b < 256; ++b) {
-            if (FSearchMap[static_cast<size_t>(b)] != static_cast<uint8_t>(want[k]) || FDelimiter[static_cast<size_t>(b)])
+            if (FSearchMap[static_cast<size_t>(b)] != static_cast<uint8_t>(want[k]) ||
+                FDelimiter[static_cast<size_t>(b)])
                 continue;
             ++members;
             weight += ByteWeight(static_cast<uint8_t>(b));
@@ -140,15 +264,6 @@ TSearchContext::TJump TSearchContext::JumpToCandidate(const uint8_t* Bytes, size
         jump.LastWordEnd = true;
         jump.LastWord = last - 1;
     }
-    if (CountWords) {
-        size_t words = 0;
-        bool before = true;
-        for (size_t m = From; m < to; ++m) {
-            const bool delimiter = FDelimiter[Bytes[m]];
-            words += before && !delimiter;
-            before = delimiter;
-        }
-        jump.Words = words;
-    }
+    if (CountWords) jump.Words = CountWordStarts(Bytes, From, to, FDelimiter, FDelimiterRows);
     return jump;
 }

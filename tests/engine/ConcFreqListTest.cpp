@@ -546,3 +546,23 @@ TEST_F(BuildFreqListTest, UsesTheCallersProgressFormOrItsOwn) {
     EXPECT_EQ(Caller->Progress(), 1);
     EXPECT_EQ(Seen.back(), "Mine | Scanning file0.txt...");
 }
+
+// The word index grows as words come: every word stays findable with its count through each growth,
+// and a word counted again never becomes a second item.
+TEST_F(FreqListTest, EveryWordKeepsOneItemAndItsCountAsTheIndexGrows) {
+    std::mt19937 Random(36);
+    TFreqList List(0);
+    std::map<std::string, int32_t> Model;
+    for (int Step = 0; Step < 20000; ++Step) {
+        const std::string Word = "w" + std::to_string(Random() % (Step < 10000 ? 5000 : 9000));
+        List.AddWord(Word);
+        ++Model[Word];
+        if (Step % 997 != 0 && Step != 19999) continue;
+        ASSERT_EQ(List.Count(), static_cast<int32_t>(Model.size())) << "step " << Step;
+        for (const auto& [Known, Count] : Model) {
+            const TFreqItem* Item = List.FindWord(Known);
+            ASSERT_NE(Item, nullptr) << Known << " at step " << Step;
+            ASSERT_EQ(Item->Frequency, Count) << Known << " at step " << Step;
+        }
+    }
+}

@@ -439,3 +439,44 @@ TEST_F(ItemListTest, StringAdaptersShowHitsPassagesOrNotAvailable) {
 }
 
 }  // namespace
+
+// A row added while highlighting is on is counted and ranked in one overlapped pass; its ranks and the
+// lists' counts must be those of counting the row and then ranking it, with stop words, case variants,
+// missing and empty slots, and words that are new to a list.
+TEST_F(ItemListTest, AnAddedRowIsCountedThenRankedAsTheTwoStepsWould) {
+    FrequencyConfigs[0].CollocateSpan = 3;
+    FrequencyConfigs[0].CollocHighLightTop = 4;
+    LanguageConfigs[0]->StopList.SetWords({"the"});
+    LanguageConfigs[0]->StopList.SetActive(true);
+    for (const bool Fold : {true, false}) {
+        FrequencyConfigs[0].IgnoreCase = Fold;
+        std::mt19937 Random(Fold ? 11 : 12);
+        std::vector<std::string> Vocabulary{"the", "The", "cat", "Cat", "dog", "", "~"};
+        for (int W = 0; W < 300; ++W) Vocabulary.push_back("w" + std::to_string(Random() % 400));
+        TConcordItems Added(0), Stepped(0);
+        Added.SetHighlightCollocates(true);
+        Stepped.SetHighlightCollocates(true);
+        for (int I = 0; I < 1500; ++I) {
+            std::vector<std::string> Slots(ItemSlotCount);
+            for (auto& S : Slots) S = Vocabulary[Random() % (I % 3 == 0 ? 7 : Vocabulary.size())];
+            Added.Add(Make(I, Slots));
+            Stepped.HighlightCollocates = false;
+            Stepped.Add(Make(I, Slots));
+            Stepped.HighlightCollocates = true;
+            TConcordItem& Row = *Stepped.GetItem(I);
+            Stepped.CountItemCollocates(Row);
+            Stepped.RankItemCollocates(Row);
+            ASSERT_EQ(Added.GetItem(I)->CollocRanks, Row.CollocRanks) << "row " << I << " fold " << Fold;
+        }
+        for (int P = Added.PosLo; P <= Added.PosHi; ++P) {
+            const TFreqList& A = *Added.CollocList(P);
+            const TFreqList& S = *Stepped.CollocList(P);
+            ASSERT_EQ(A.Count(), S.Count());
+            for (int32_t I = 0; I < S.Count(); ++I) {
+                const TFreqItem& Item = *S.GetItem(I);
+                ASSERT_TRUE(A.FindWord(Item.Word)) << Item.Word;
+                EXPECT_EQ(A.FindWord(Item.Word)->Frequency, Item.Frequency) << Item.Word;
+            }
+        }
+    }
+}

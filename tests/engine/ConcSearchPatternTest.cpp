@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <random>
 #include <string>
 #include <utility>
@@ -643,8 +644,8 @@ TEST_F(SearchPatternTest, TheFirstWordScanFindsWhatTheWordReaderFinds) {
         if (mode == 1) pieces.insert(pieces.end(), {"\xE9", "\xC9"});
         if (mode == 2) pieces.insert(pieces.end(), {"a-", "-b"});
         if (mode == 4) pieces.insert(pieces.end(), {so, a, "x" + so});
-        const char* const separators[] = {" ", ", ", "\r\n", ".", "\t", "<p>", " </s> ", "<s n=\"a b\">",
-                                          " < ", "<", "  "};
+        const char* const separators[] = {" ",   ", ", "\r\n", ".", "\t", "<p>", " </s> ", "<s n=\"a b\">",
+                                          " < ", "<",  "  "};
         std::string text;
         std::vector<std::string> words;
         const size_t count = round % 10 == 0 ? 4000 : 5 + pick(300);
@@ -678,7 +679,8 @@ TEST_F(SearchPatternTest, TheFirstWordScanFindsWhatTheWordReaderFinds) {
         for (int32_t before = 0;; before = reader.GetPosition()) {
             const std::string_view token = context->ReadNextWord();
             if (token.empty()) break;
-            if (context->LastTokenType != ctWord || token.size() >= static_cast<size_t>(TSearchContext::WordSize))
+            if (context->LastTokenType != ctWord ||
+                token.size() >= static_cast<size_t>(TSearchContext::WordSize))
                 continue;
             const std::string word(token);
             const int32_t start = HitStart(*context, text, before, 0);
@@ -690,7 +692,8 @@ TEST_F(SearchPatternTest, TheFirstWordScanFindsWhatTheWordReaderFinds) {
         std::vector<std::pair<int32_t, int32_t>> expected;
         for (size_t t = 0; t + terms.size() <= tokens.size();) {
             bool all = true;
-            for (size_t k = 0; k < terms.size() && all; ++k) all = context->WildcardMatch(tokens[t + k].Text, terms[k]);
+            for (size_t k = 0; k < terms.size() && all; ++k)
+                all = context->WildcardMatch(tokens[t + k].Text, terms[k]);
             if (!all) {
                 ++t;
                 continue;
@@ -707,5 +710,32 @@ TEST_F(SearchPatternTest, TheFirstWordScanFindsWhatTheWordReaderFinds) {
             found.push_back({start, context->MatchEnd - (context->MatchEndAfterDelimiter ? 1 : 0)});
         }
         ASSERT_EQ(found, expected) << "round " << round << " mode " << mode << " pattern " << pattern;
+    }
+}
+
+// The jump counts the words it passes many bytes at a time for the words/sec text; the count must be
+// the byte loop's, whatever the delimiters (with or without bytes above 127, 0 among them) and wherever
+// the stretch starts and ends against the blocks.
+TEST(WordStartCount, CountsTheWordsAByteLoopCounts) {
+    std::mt19937 random(36);
+    for (int round = 0; round < 400; ++round) {
+        std::array<bool, 256> delimiter{};
+        const unsigned density = 1 + random() % 8;
+        for (auto& d : delimiter) d = random() % density == 0;
+        // Most languages have no delimiter above 127, which the count looks up more cheaply.
+        if (round % 2 == 1) std::fill(delimiter.begin() + 128, delimiter.end(), false);
+        std::vector<uint8_t> bytes(1 + random() % 300);
+        for (auto& b : bytes)
+            b = static_cast<uint8_t>(round % 3 == 0 ? random() % 256 : "ab \x80\xFF\x00,z"[random() % 8]);
+        const TByteRows rows(delimiter);
+        for (int cut = 0; cut < 20; ++cut) {
+            const size_t from = random() % bytes.size();
+            const size_t to = from + random() % (bytes.size() - from + 1);
+            size_t expected = 0;
+            for (size_t m = from; m < to; ++m)
+                expected += !delimiter[bytes[m]] && (m == from || delimiter[bytes[m - 1]]);
+            ASSERT_EQ(CountWordStarts(bytes.data(), from, to, delimiter, rows), expected)
+                << "round " << round << " [" << from << ", " << to << ")";
+        }
     }
 }
