@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFontDatabase>
+#include <QFontMetrics>
 #include <QFontDialog>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -291,6 +292,12 @@ void InstallNumericKeyFilter(QWidget* Edit, bool AllowDecimal) {
 
 void CenterOnControl(QWidget* Control, const QWidget* Other) {
     Control->move(Control->x(), CenteredTop(Other->y(), Other->height(), Control->height()));
+}
+
+void FitWidthToTitle(QWidget* Window) {
+    // The window manager draws the title in a font of its own; the window's font and room for the icon
+    // and three buttons are near enough.
+    Window->setMinimumWidth(QFontMetrics(Window->font()).horizontalAdvance(Window->windowTitle()) + 160);
 }
 
 void SetTabOrders(QWidget*& Previous, std::initializer_list<QWidget*> Controls) {

@@ -85,6 +85,9 @@ void RequireEditText(QLineEdit* Edit, const std::string& Msg);
 void InstallNumericKeyFilter(QWidget* Edit, bool AllowDecimal);
 // Moves Control vertically so that it sits centred beside Other (same parent).
 void CenterOnControl(QWidget* Control, const QWidget* Other);
+// Makes Window (a top-level dialog whose title is set) at least as wide as its title in its own font
+// and the title bar's icon and buttons, so that the window manager does not cut the title.
+void FitWidthToTitle(QWidget* Window);
 // Puts Controls into the tab chain one after the other, following Previous (nullptr: the first one
 // starts the chain), and leaves Previous at the last of them.
 void SetTabOrders(QWidget*& Previous, std::initializer_list<QWidget*> Controls);

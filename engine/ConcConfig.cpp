@@ -21,6 +21,10 @@
 
 // ---- Globals -----------------------------------------------------------------------------------------
 
+// Defined before the language configurations, so that they outlive them: a configuration still alive
+// when the process ends (a fault, an exit without the unit's finalisation) frees its files then, and
+// telling a temporary copy needs the temporary folder.
+std::string ProgramFolder, WindowsFolder, TempDir;
 std::unique_ptr<TCommonConcordConfig> CommonConfig;
 std::array<std::unique_ptr<TConcordConfig>, MaxLanguages> LanguageConfigs;
 int32_t LanguagesCount = 1;
@@ -39,7 +43,6 @@ bool WorkspaceLoaded = false;
 bool SaveOnExit = false;
 std::string MainCaption;
 std::string VersionText;
-std::string ProgramFolder, WindowsFolder, TempDir;
 bool SavingWordList = false, PrintingWordList = false;
 
 namespace {

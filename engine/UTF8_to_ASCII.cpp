@@ -292,9 +292,11 @@ struct TCopyRegistry {
     std::unordered_set<std::string> Reserved;
 };
 
+// Never destroyed: the language configurations, globals of another unit, consult it when they free
+// their files, which may happen while the process ends and after this unit's statics are gone.
 TCopyRegistry& Copies() {
-    static TCopyRegistry Registry;
-    return Registry;
+    static TCopyRegistry* const Registry = new TCopyRegistry;
+    return *Registry;
 }
 
 bool IsCopyOfRegisteredFile(const std::string& Name) {

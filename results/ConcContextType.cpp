@@ -8,12 +8,14 @@
 #include <QPushButton>
 #include <QSpinBox>
 
+#include "controls/ConcFormUtils.h"
 #include "engine/ConcTextProcess.h"
 #include "results/ConcSentOptions.h"
 
 TContextTypeForm::TContextTypeForm(int Language, const TContextSettings& Settings, QWidget* Parent)
     : QDialog(Parent), FLanguage(Language), FSettings(Settings) {
     setWindowTitle("Context Options");
+    FitWidthToTitle(this);
     auto* TypeLabel = new QLabel("&Type:", this);
     ContextTypeCombo = new QComboBox(this);
     std::vector<std::string> Units;

@@ -16,6 +16,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QVBoxLayout>
 #include <QValueAxis>
 #include <QWidget>
@@ -241,6 +242,8 @@ void TDistributionForm::BuildDescription() {
 void TDistributionForm::BuildChart() {
     Chart = new QChart;
     Series = new QHorizontalBarSeries(Chart);
+    // Broad bars leave a category less empty space, so the chart needs less height for its marks.
+    Series->setBarWidth(0.8);
     for (int L = 0; L < FLanguageCount; ++L) {
         if (!FHitLists[size_t(L)]) continue;
         const TConcordConfig* config = Config(L);
@@ -257,10 +260,18 @@ void TDistributionForm::BuildChart() {
     Series->attachAxis(ValueAxis);
     Chart->legend()->setVisible(true);
     Chart->legend()->setAlignment(Qt::AlignBottom);
-    ChartView = new QChartView(Chart, this);
+    ChartScroll = new QScrollArea(this);
+    ChartScroll->setFrameShape(QFrame::NoFrame);
+    ChartScroll->setWidgetResizable(true);
+    ChartScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    ChartView = new QChartView(Chart);
     ChartView->setRenderHint(QPainter::Antialiasing);
-    static_cast<QVBoxLayout*>(layout())->addWidget(ChartView, 1);
-    connect(Chart, &QChart::plotAreaChanged, this, [this] { PlaceMarks(); });
+    ChartScroll->setWidget(ChartView);
+    static_cast<QVBoxLayout*>(layout())->addWidget(ChartScroll, 1);
+    connect(Chart, &QChart::plotAreaChanged, this, [this] {
+        FitChartHeight();
+        PlaceMarks();
+    });
 }
 
 void TDistributionForm::FillScopeCombo() {
@@ -365,7 +376,23 @@ void TDistributionForm::Draw() {
     // Room right of the longest bar for its mark.
     ValueAxis->setRange(0, std::max<qreal>(std::ceil(qreal(highest) * 1.25), 4));
     ValueAxis->applyNiceNumbers();
+    FitChartHeight();
     PlaceMarks();
+}
+
+// Every category gets the same share of the plot's height: with many steps (fifty at 2 %) and several
+// languages, a window's height would leave each bar less than a line, and the marks and category labels
+// would run into one another. The chart is never shorter than one mark per bar; the window scrolls.
+void TDistributionForm::FitChartHeight() {
+    const int sets = std::max(int(Series->count()), 1);
+    const qreal markHeight = QFontMetricsF(QGraphicsSimpleTextItem().font()).height() + 2;
+    const qreal labelHeight = QFontMetricsF(CategoryAxis->labelsFont()).height() + 2;
+    // Marks sit at the centres of neighbouring bars, which are the bar width's share of a category apart.
+    const qreal perCategory = std::max(labelHeight, markHeight * sets / Series->barWidth());
+    // What the chart spends outside its plot: margins, legend, value axis and its labels.
+    const qreal plot = Chart->plotArea().height();
+    const qreal rest = plot > 0 ? Chart->size().height() - plot : 4 * labelHeight + 40;
+    ChartView->setMinimumHeight(int(std::ceil(perCategory * std::max(FCategoryCount, 1) + rest)));
 }
 
 QString TDistributionForm::MarkText(int Language, int Bucket) const {

@@ -27,6 +27,8 @@ class QMdiArea;
 class QPainter;
 class QPrinter;
 class QPushButton;
+class QScrollArea;
+class QSizeF;
 class QValueAxis;
 class QWidget;
 class TConcordItems;
@@ -105,6 +107,7 @@ public:
     QLabel* HitsCaption;
     QLabel* HitsValue;
     TQueryOptionsLabels Description;
+    QScrollArea* ChartScroll;  // holds ChartView, which grows beyond it when the bars need the room
     QChartView* ChartView;
     QChart* Chart;
     QHorizontalBarSeries* Series;
@@ -122,12 +125,15 @@ private:
     void EnableStepControls();
     void FillDescription();
     void Draw();
+    void FitChartHeight();
     void PlaceMarks();
     void ScopeChosen(int Index);
     void StepChosen(int Index);
     TDistribAxis Axis() const;
     std::vector<TDistribColumn> ReportColumns() const;
     void PaintPage(QPainter& Painter, QPrinter& Printer);
+    // Gives the chart Size and lays it and its marks out at once.
+    void LayOutChart(const QSizeF& Size);
 
     int FPrimaryLanguage;
     TDistribHitLists FHitLists;

@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QDate>
 #include <QFontMetrics>
+#include <QGraphicsLayout>
 #include <QGraphicsScene>
 #include <QLabel>
 #include <QLocale>
@@ -127,5 +128,22 @@ void TDistributionForm::PaintPage(QPainter& Painter, QPrinter& Printer) {
 
     const qreal gap = footerMetrics.height() / 2;
     const QRectF chartArea(area.left(), y + gap, area.width(), footerTop - gap - (y + gap));
-    if (chartArea.height() > 0) Chart->scene()->render(&Painter, chartArea, Chart->sceneBoundingRect());
+    if (chartArea.height() <= 0) return;
+    // On screen the chart may be taller than its window (it scrolls) and so of any shape: for the page it
+    // is laid out to the shape of the space left, never smaller than shown, so that its marks keep their
+    // room and the paper's width is used. Then it goes back as it was.
+    const QSizeF shown = Chart->size();
+    const qreal pageRatio = chartArea.width() / chartArea.height();
+    const QSizeF paper = shown.width() < shown.height() * pageRatio
+                             ? QSizeF(shown.height() * pageRatio, shown.height())
+                             : QSizeF(shown.width(), shown.width() / pageRatio);
+    LayOutChart(paper);
+    Chart->scene()->render(&Painter, chartArea, Chart->sceneBoundingRect());
+    LayOutChart(shown);
+}
+
+void TDistributionForm::LayOutChart(const QSizeF& Size) {
+    Chart->resize(Size);
+    if (QGraphicsLayout* Layout = Chart->layout()) Layout->activate();
+    PlaceMarks();
 }

@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFontMetrics>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -129,8 +128,7 @@ QLabel* Buddy(const char* Text, QWidget* Control, QWidget* Parent) {
 TFreqConfigForm::TFreqConfigForm(int Language, bool LockLanguage, QWidget* Parent)
     : QDialog(Parent), FLanguage(Language) {
     setWindowTitle("Frequency and Collocation Options");
-    // Wide enough for the caption, which window managers would otherwise cut.
-    setMinimumWidth(QFontMetrics(font()).horizontalAdvance(windowTitle()) + 160);
+    FitWidthToTitle(this);
     for (int L = 0; L < LanguagesCount && L < MaxLanguages; ++L)
         if (LanguageConfigs[size_t(L)]) FCopies[size_t(L)] = CopyFreqOptions(L);
 

@@ -11,6 +11,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "controls/ConcFormUtils.h"
 #include "controls/LangText.h"
 #include "results/ConcHotWordsOptions.h"
 
@@ -34,6 +35,7 @@ TChooseHotWordsForm::TChooseHotWordsForm(THotChooseModel& Model, QWidget* Parent
     const bool HotWords = Model.Mode() == hcHotWords;
     setWindowTitle(QString::fromStdString((HotWords ? "Hot Words" : "Translations") + std::string(" - ") +
                                           LanguageNameOf(Model.Language())));
+    FitWidthToTitle(this);
     WordsList = new QTreeWidget(this);
     WordsList->setColumnCount(3);
     WordsList->setHeaderLabels({"", "Rank", "Word"});

@@ -125,6 +125,12 @@ std::array<int, 3> FittedStatusPanelWidths(int ClientWidth, int Panel0Width, int
     return W;
 }
 
+int StatusPanelsRoom(int WindowWidth) {
+    // Panels as wide as the window would overlap by the bar's own margin and gaps, and a text that fills
+    // its panel would run into the next one's.
+    return std::max(WindowWidth - 2 - 6 * 2, 0);
+}
+
 bool ContextTypeWraps(uint8_t ContextType) {
     return ContextType >= ctxLines;
 }
@@ -366,8 +372,8 @@ bool TTessivorForm::eventFilter(QObject* Watched, QEvent* Event) {
 
 void TTessivorForm::LayoutStatusBar() {
     const int Panel0 = QFontMetrics(font()).horizontalAdvance(QString::fromLatin1(MatchPanelSample));
-    const std::array<int, 3> W =
-        FittedStatusPanelWidths(width(), Panel0, FPanels[1]->FullTextWidth(), FPanels[2]->FullTextWidth());
+    const std::array<int, 3> W = FittedStatusPanelWidths(
+        StatusPanelsRoom(width()), Panel0, FPanels[1]->FullTextWidth(), FPanels[2]->FullTextWidth());
     for (size_t I = 0; I < FPanels.size(); ++I) FPanels[I]->setFixedWidth(std::max(W[I], 0));
 }
 

@@ -74,6 +74,9 @@ std::array<int, 3> StatusPanelWidths(int ClientWidth, int Panel0Width);
 // The same halves, except that a panel whose text needs more than its half (Need1, Need2) takes what
 // the other panel's text leaves of its own half, so that both texts show whole where the width allows.
 std::array<int, 3> FittedStatusPanelWidths(int ClientWidth, int Panel0Width, int Need1, int Need2);
+// What a window WindowWidth wide leaves its three status panels: the status bar puts its items 2 pixels
+// in and 6 apart, and panels given more would overlap.
+int StatusPanelsRoom(int WindowWidth);
 // A list's context type wraps and aligns left from Lines on; Characters and Words centre on the hit.
 bool ContextTypeWraps(uint8_t ContextType);
 

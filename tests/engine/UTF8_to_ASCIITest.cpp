@@ -252,6 +252,18 @@ TEST_F(LoadFilesTest, WindowsHearOfARemovedOrSwitchedFileWhileItsStreamStillExis
     ExpectConsistent();
 }
 
+// A process that ends without freeing its languages (a fault, a plain exit) frees them with its statics:
+// the copy this run made still goes then, and what telling it apart needs is not gone before them.
+TEST_F(LoadFilesTest, ACopyThisRunMadeGoesEvenWhenTheProcessEndsWithoutFreeingItsLanguages) {
+    GTEST_FLAG_SET(death_test_style, "fast");
+    const std::string A = Dir.Write("a.txt", "caf\xC3\xA9\n");
+    LoadLanguageFiles(0, false, false, "x", 1033, {{A, true}}, false);
+    const std::string Copy = Config().Files[0].Object.CopyName;
+    ASSERT_TRUE(fs::exists(Copy));
+    EXPECT_EXIT(std::exit(0), testing::ExitedWithCode(0), "");
+    EXPECT_FALSE(fs::exists(Copy));
+}
+
 TEST_F(LoadFilesTest, FailedRegistrationsAndSwitchesLoseNothing) {
     const std::string Good = Dir.Write("good.txt", "fine");
     const std::string Bad = Dir.Write("bad.txt", "x" + Bytes({0xC3, 0x28}));

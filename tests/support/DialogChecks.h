@@ -9,6 +9,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
 #include <QRadioButton>
@@ -105,6 +106,12 @@ inline void ClickThroughWindow(QWidget* Control) {
     ASSERT_TRUE(Hit == Control || Control->isAncestorOf(Hit))
         << "something lies over " << Control->objectName().toStdString();
     QTest::mouseClick(Hit, Qt::LeftButton, {}, Hit->mapFrom(Top, At));
+}
+
+// True when Window is narrower than its title in its own font plus about 100 pixels for a title bar's
+// icon and buttons: a window manager would then cut the title.
+inline bool TitleCut(const QWidget* Window) {
+    return Window->width() < QFontMetrics(Window->font()).horizontalAdvance(Window->windowTitle()) + 100;
 }
 
 // Runs Action on the modal dialog of type T once the next exec() runs its event loop. A dialog the

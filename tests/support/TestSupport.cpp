@@ -1,6 +1,7 @@
 #include "tests/support/TestSupport.h"
 
 #include <signal.h>
+#include <unistd.h>
 #include <stdlib.h>
 
 #include <fstream>
@@ -30,7 +31,10 @@ void InstallTestEnvironment() {
     fs::create_directories(ProcessRoot / "tmp");
     setenv("TESSIVOR_CONFIG_DIR", (ProcessRoot / "config").c_str(), 1);
     setenv("TMPDIR", (ProcessRoot / "tmp").c_str(), 1);
+    // A forked child (a death test) that exits must leave the folders to the process that made them.
+    static const pid_t Owner = getpid();
     std::atexit([] {
+        if (getpid() != Owner) return;
         std::error_code ec;
         fs::remove_all(ProcessRoot, ec);
     });

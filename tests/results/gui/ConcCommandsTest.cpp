@@ -57,6 +57,8 @@ protected:
         CommonConfig->TagSearchSeparator = '&';
         OpenConcordance({900, 700});
         ASSERT_NE(Concordance, nullptr);
+        // Wide enough that the sort captions the tests read show whole in their panel.
+        Concordance->parentWidget()->resize(860, 500);
         // As the main window does: the active child's menus go into the menu bar.
         for (const auto& M : Concordance->MergedMenus()) Main.menuBar()->addMenu(M.Menu);
         QApplication::setActiveWindow(&Main);

@@ -97,13 +97,16 @@ TEST_F(ShowQueryOptionsTest, PanelsFollowTheFlags) {
 #include <QBarCategoryAxis>
 #include <QBarSet>
 #include <QChart>
+#include <QChartView>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGraphicsSimpleTextItem>
 #include <QHorizontalBarSeries>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPrinter>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QTest>
 #include <cstdio>
 #include <filesystem>
@@ -235,6 +238,53 @@ TEST_F(DistributionWindowTest, ChartShowsTheCountsOfEveryLanguageAndFollowsTheCo
     EXPECT_EQ(form->MarkText(0, 0), "");
     ClickThroughWindow(form->LabelsCheck);
     EXPECT_EQ(form->MarkText(0, 0), "3 (75.00%)");
+}
+
+// Fifty steps of two languages in a window of 640 x 480: every bar keeps room for its mark (the chart
+// grows and scrolls instead of squeezing them into one another), and printing leaves it as it was.
+TEST_F(DistributionWindowTest, ManyStepsKeepEveryMarkApartAndInSight) {
+    std::string text;
+    std::vector<int32_t> starts;
+    for (int i = 0; i < 100; ++i) {
+        starts.push_back(int32_t(text.size()));
+        text += "line\n";
+    }
+    AddLines(0, "long.txt", text, starts);
+    AddLines(1, "lang.txt", text, starts);
+    for (int L = 0; L < 2; ++L)
+        for (int i = 0; i < 100; i += 3) AddRow(L, 2, starts[size_t(i)], true);
+    auto form = Open();
+    form->resize(640, 480);
+    ChooseInCombo(form->ScopeCombo, 4);
+    ChooseInCombo(form->StepCombo, 0);
+    QApplication::processEvents();
+    ASSERT_EQ(form->CategoryAxis->count(), 50);
+    const auto marks = [&form] {
+        std::vector<QRectF> shown;
+        for (QGraphicsItem* item : form->Chart->childItems())
+            if (auto* mark = qgraphicsitem_cast<QGraphicsSimpleTextItem*>(item); mark && mark->isVisible())
+                shown.push_back(mark->sceneBoundingRect());
+        return shown;
+    };
+    const auto overlaps = [](const std::vector<QRectF>& shown) {
+        int count = 0;
+        for (size_t i = 0; i < shown.size(); ++i)
+            for (size_t j = 0; j < i; ++j) count += shown[i].intersects(shown[j]);
+        return count;
+    };
+    const std::vector<QRectF> before = marks();
+    EXPECT_EQ(before.size(), 100u);
+    EXPECT_EQ(overlaps(before), 0);
+    EXPECT_GT(form->ChartView->height(), form->ChartScroll->viewport()->height());
+
+    SetPrintDialog([&](QPrinter& Printer) {
+        Printer.setOutputFormat(QPrinter::PdfFormat);
+        Printer.setOutputFileName(QString::fromStdString(Dir.File("chart.pdf")));
+        return true;
+    });
+    ClickThroughWindow(form->PrintBtn);
+    EXPECT_EQ(ReadWholeFile(Dir.File("chart.pdf")).substr(0, 5), "%PDF-");
+    EXPECT_EQ(marks(), before);
 }
 
 TEST_F(DistributionWindowTest, RefreshDropsAVanishedFileAndClosingIsAnnounced) {

@@ -154,7 +154,8 @@ TEST_F(TessivorFormTest, StatusPanelsAndCaption) {
     const int Panel0 = QFontMetrics(Form->font()).horizontalAdvance("W WWWWWWW matches W");
     EXPECT_EQ(Form->StatusPanel(0)->width(), Panel0);
     EXPECT_EQ(Form->StatusPanel(1)->width(),
-              FittedStatusPanelWidths(Form->width(), Panel0, Form->StatusPanel(1)->FullTextWidth(),
+              FittedStatusPanelWidths(StatusPanelsRoom(Form->width()), Panel0,
+                                      Form->StatusPanel(1)->FullTextWidth(),
                                       Form->StatusPanel(2)->FullTextWidth())[1]);
     EXPECT_EQ(Form->MergedMenus().size(), 2u);
     EXPECT_EQ(Form->MergedMenus()[0].Menu->title(), "&Display");
@@ -173,7 +174,7 @@ TEST_F(TessivorFormTest, TheWindowCanBeMadeNarrowerThanItsStatusPanelsWere) {
     EXPECT_EQ(Form->width(), 300);
     const int Panel0 = QFontMetrics(Form->font()).horizontalAdvance("W WWWWWWW matches W");
     EXPECT_EQ(Form->StatusPanel(1)->width(),
-              FittedStatusPanelWidths(300, Panel0, Form->StatusPanel(1)->FullTextWidth(),
+              FittedStatusPanelWidths(StatusPanelsRoom(300), Panel0, Form->StatusPanel(1)->FullTextWidth(),
                                       Form->StatusPanel(2)->FullTextWidth())[1]);
 }
 
@@ -183,8 +184,15 @@ TEST_F(TessivorFormTest, StatusPanelsShowTheirTextsWholeOrElidedWithATooltip) {
     Build(2);
     Lang(0).LanguageName = "English (United States)";
     Form->UpdateSortCaption();
+    // Panels lie apart inside the status bar, so that no text runs into the next panel's.
+    const auto PanelsApart = [this] {
+        for (int I = 0; I < 2; ++I)
+            if (Form->StatusPanel(I)->geometry().right() >= Form->StatusPanel(I + 1)->x()) return false;
+        return Form->StatusPanel(2)->geometry().right() < Form->StatusPanel(2)->parentWidget()->width();
+    };
     Form->resize(700, 412);
     QApplication::processEvents();
+    EXPECT_TRUE(PanelsApart());
     for (int I = 0; I < 3; ++I) {
         EXPECT_EQ(Form->StatusPanel(I)->text(), Form->StatusPanel(I)->FullText()) << I;
         EXPECT_GE(Form->StatusPanel(I)->width(), Form->StatusPanel(I)->FullTextWidth()) << I;
@@ -193,6 +201,7 @@ TEST_F(TessivorFormTest, StatusPanelsShowTheirTextsWholeOrElidedWithATooltip) {
     EXPECT_EQ(Form->StatusPanel(1)->text(), "English (United States) - Original text order");
     Form->resize(300, 412);
     QApplication::processEvents();
+    EXPECT_TRUE(PanelsApart());
     TElidingLabel* Sort = Form->StatusPanel(1);
     EXPECT_NE(Sort->text(), Sort->FullText());
     EXPECT_TRUE(Sort->text().endsWith(QChar(0x2026))) << Sort->text().toStdString();

@@ -345,6 +345,8 @@ protected:
 TEST_F(HotChooserTest, TooFewHitsOpensEmptySoThatOptionsCanRankAgain) {
     OnModal<TChooseHotWordsForm>([this](TChooseHotWordsForm* F) {
         EXPECT_EQ(F->windowTitle(), "Hot Words - English (United States)");
+        // Wide enough that the title bar shows the language whole.
+        EXPECT_FALSE(dialogchecks::TitleCut(F));
         EXPECT_EQ(F->ChooseLabel->text(), "Choose &hot words to highlight:");
         EXPECT_EQ(F->WordsList->topLevelItemCount(), 0);
         OnModal<THotWordsOptionsForm>([](THotWordsOptionsForm* O) {

@@ -12,14 +12,17 @@
 #include <QTest>
 #include <QTimer>
 
+#include "results/ConcAdvancedSort.h"
 #include "results/ConcContextType.h"
 #include "results/ConcHeadingContext.h"
+#include "results/ConcHeadingEdit.h"
 #include "results/ConcHeadings.h"
 #include "results/ConcParaSearch.h"
 #include "results/ConcSearchOptions.h"
 #include "results/ConcSearchQuery.h"
 #include "results/ConcSentExceptions.h"
 #include "results/ConcSentOptions.h"
+#include "results/ConcStopList.h"
 #include "tests/engine/ConcCorpusTestSupport.h"
 #include "tests/support/DialogChecks.h"
 
@@ -304,6 +307,35 @@ TEST_F(QueryDialogsTest, AcceleratorsAreUniqueInEveryDialog) {
         ContextType.ContextTypeCombo->setCurrentIndex(Type);
         EXPECT_EQ(MnemonicClashes(&ContextType), TClashes{}) << Type;
     }
+}
+
+// Every query and settings dialog is wide enough for its title, which the window manager would
+// otherwise cut ("Context Options" showed as "Conte...tions").
+TEST_F(QueryDialogsTest, EveryDialogShowsItsTitleWhole) {
+    LanguageConfigs[0]->SetLanguage(1031, "German (Standard)");
+    std::vector<std::unique_ptr<QWidget>> Dialogs;
+    Dialogs.push_back(std::make_unique<TSearchQueryForm>(true, -1, false, nullptr, 0, false));
+    Dialogs.push_back(std::make_unique<TSearchQueryForm>(false, -1, false, nullptr, 0, false));
+    Dialogs.push_back(std::make_unique<TParaSearchForm>());
+    TConcSearchRec Query;
+    Dialogs.push_back(std::make_unique<THeadingContextForm>(Query, 0, 0));
+    Dialogs.push_back(std::make_unique<TSearchOptionsForm>(false, 0));
+    Dialogs.push_back(std::make_unique<TSentenceExceptionsForm>(0));
+    Dialogs.push_back(std::make_unique<TSentenceOptionsForm>(0));
+    Dialogs.push_back(std::make_unique<THeadingsForm>(0));
+    Dialogs.push_back(std::make_unique<THeadingEditForm>(false, -1, LanguageConfigs[0]->Headings, 0));
+    Dialogs.push_back(std::make_unique<TContextTypeForm>(0, TContextSettings{}));
+    TAdvancedSortColOptions Order;
+    InitSortColOptions(Order);
+    Dialogs.push_back(std::make_unique<TAdvancedSortColForm>(0, false, Order));
+    Dialogs.push_back(std::make_unique<TAdvancedSortColForm>(0, true, Order));
+    Dialogs.push_back(std::make_unique<TStopListForm>(0, LanguageConfigs[0]->StopList));
+    std::vector<std::string> Cut;
+    for (const auto& Dialog : Dialogs) {
+        Dialog->show();
+        if (dialogchecks::TitleCut(Dialog.get())) Cut.push_back(Dialog->windowTitle().toStdString());
+    }
+    EXPECT_EQ(Cut, std::vector<std::string>{});
 }
 
 // Tab follows the reading order: in "Headings/Contexts Search" it once went from the heading check box
