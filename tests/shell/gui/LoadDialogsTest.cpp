@@ -24,17 +24,7 @@
 
 namespace {
 
-// Runs Action on the modal dialog of type T once its event loop runs; a dialog the action leaves open
-// (a failed assertion) is closed, so that a failure never hangs the test.
-template <class T>
-void OnModal(std::function<void(T*)> Action) {
-    QTimer::singleShot(0, [Action] {
-        auto* Form = qobject_cast<T*>(QApplication::activeModalWidget());
-        ASSERT_NE(Form, nullptr);
-        Action(Form);
-        if (Form->isVisible()) Form->done(0);
-    });
-}
+using dialogchecks::OnModal;
 
 QStringList Items(const QListWidget* List) {
     QStringList Texts;
