@@ -193,6 +193,8 @@ TFreqItem* TFreqList::FindWord(std::string_view Key) const {
 
 void TFreqList::PrefetchWord(std::string_view Key) const {
     if (!FIndex.empty()) __builtin_prefetch(&FIndex[IndexSlotOf(IndexHash(Key), FIndex.size() - 1)]);
+    // A new word goes to the end of its bucket.
+    if (FBuckets) __builtin_prefetch(&(*FBuckets)[WordHash(Key) & BucketMask]);
 }
 
 TFreqItem* TFreqList::CountWord(std::string_view Key, int32_t Count) {

@@ -109,8 +109,9 @@ public:
     // The item whose word equals Key, or nullptr. Key must be in stored form (lower-cased through the
     // language's case map when the list folds case).
     TFreqItem* FindWord(std::string_view Key) const;
-    // Asks the processor to fetch the index entry FindWord(Key) reads first, so that the lookups of
-    // several lists wait for memory together rather than one after another. Changes nothing.
+    // Asks the processor to fetch what FindWord(Key) and the counting of a new Key read first, so that
+    // the lookups of several lists wait for memory together rather than one after another. Changes
+    // nothing.
     void PrefetchWord(std::string_view Key) const;
     // Counts Count (at least 1) occurrences of Word (folded first when the list folds case): the item's
     // Frequency grows by Count, or a new item with Frequency Count is made. Returns the item, still
