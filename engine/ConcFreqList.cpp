@@ -195,6 +195,25 @@ void TFreqList::PrefetchWord(std::string_view Key) const {
     if (!FIndex.empty()) __builtin_prefetch(&FIndex[IndexSlotOf(IndexHash(Key), FIndex.size() - 1)]);
     // A new word goes to the end of its bucket.
     if (FBuckets) __builtin_prefetch(&(*FBuckets)[WordHash(Key) & BucketMask]);
+    // Counting moves the word to the next frequency, low ones at the end; ranking reads the highest.
+    if (!FFrequencies.empty()) {
+        __builtin_prefetch(FFrequencies.data());
+        __builtin_prefetch(&FFrequencies.back());
+    }
+}
+
+void TFreqList::PrefetchHead() const {
+    const char* Head = reinterpret_cast<const char*>(this);
+    for (size_t Offset = 0; Offset < sizeof(TFreqList); Offset += 64) __builtin_prefetch(Head + Offset);
+    __builtin_prefetch(Head + sizeof(TFreqList) - 1);
+}
+
+void TFreqList::PrefetchNewWord(std::string_view Key) const {
+    if (FBuckets) {
+        const TBucket& Bucket = (*FBuckets)[WordHash(Key) & BucketMask];
+        if (Bucket.size() < Bucket.capacity()) __builtin_prefetch(Bucket.data() + Bucket.size(), 1);
+    }
+    if (!FPending.empty()) __builtin_prefetch(&FPending.back(), 1);
 }
 
 TFreqItem* TFreqList::CountWord(std::string_view Key, int32_t Count) {
@@ -208,6 +227,9 @@ TFreqItem* TFreqList::CountWord(std::string_view Key, int32_t Count) {
     if (!FBuckets) FBuckets = std::make_unique<std::array<TBucket, BucketCount>>();
     const uint32_t BucketIndex = WordHash(Key) & BucketMask;
     TBucket& Bucket = (*FBuckets)[BucketIndex];
+    // Most buckets of a list hold a few words: growing one by one would copy a cold bucket for each of
+    // its first words.
+    if (Bucket.capacity() == 0) Bucket.reserve(4);
     Bucket.push_back({Hash, std::make_unique<TFreqItem>(std::string(Key), Count)});
     FPending.push_back(MakeReference(Bucket.size() - 1, BucketIndex));
     if (FTopLimit > 0) TopChanged(0, Count);
@@ -374,18 +396,52 @@ void TFreqList::SortAlphabetically() {
 // The table is read from a complete count of frequencies: updating only the tracked entries loses
 // frequencies that climb back into the top after dropping out of it.
 void TFreqList::TopChanged(int32_t OldFrequency, int32_t NewFrequency) {
+    std::vector<TTopEntry>& Table = FFrequencies;
     if (OldFrequency > 0) {
-        const auto Old = FFrequencies.find(OldFrequency);
-        if (Old != FFrequencies.end() && --Old->second == 0) FFrequencies.erase(Old);
+        const size_t At = FrequencyPlace(OldFrequency);
+        if (At < Table.size() && Table[At].Frequency == OldFrequency && --Table[At].WordCount == 0) {
+            // A word that alone had its frequency and passes no other frequency on its way up keeps
+            // its entry: the usual case of a count of one.
+            if (NewFrequency > OldFrequency && (At == 0 || Table[At - 1].Frequency > NewFrequency)) {
+                Table[At] = {NewFrequency, 1};
+                return;
+            }
+            Table.erase(Table.begin() + static_cast<ptrdiff_t>(At));
+        }
     }
-    if (NewFrequency > 0) ++FFrequencies[NewFrequency];
+    if (NewFrequency <= 0) return;
+    const size_t At = FrequencyPlace(NewFrequency);
+    if (At < Table.size() && Table[At].Frequency == NewFrequency)
+        ++Table[At].WordCount;
+    else
+        Table.insert(Table.begin() + static_cast<ptrdiff_t>(At), TTopEntry{NewFrequency, 1});
+}
+
+// The first entry not above Frequency. Low frequencies, the ones that change most, sit at the end.
+size_t TFreqList::FrequencyPlace(int32_t Frequency) const {
+    const std::vector<TTopEntry>& Table = FFrequencies;
+    if (Table.empty() || Table.back().Frequency > Frequency) return Table.size();
+    if (Table.back().Frequency == Frequency) return Table.size() - 1;
+    return static_cast<size_t>(
+        std::lower_bound(Table.begin(), Table.end(), Frequency,
+                         [](const TTopEntry& Entry, int32_t Value) { return Entry.Frequency > Value; }) -
+        Table.begin());
 }
 
 void TFreqList::RebuildTop() {
     FFrequencies.clear();
     if (FTopLimit == 0 || !FBuckets) return;
+    std::vector<int32_t> Frequencies;
+    Frequencies.reserve(static_cast<size_t>(ItemTotal()));
     for (const TBucket& Bucket : *FBuckets)
-        for (const TEntry& Entry : Bucket) TopChanged(0, Entry.Item->Frequency);
+        for (const TEntry& Entry : Bucket)
+            if (Entry.Item->Frequency > 0) Frequencies.push_back(Entry.Item->Frequency);
+    std::sort(Frequencies.begin(), Frequencies.end(), std::greater<>());
+    for (const int32_t Frequency : Frequencies)
+        if (!FFrequencies.empty() && FFrequencies.back().Frequency == Frequency)
+            ++FFrequencies.back().WordCount;
+        else
+            FFrequencies.push_back({Frequency, 1});
 }
 
 void TFreqList::SetTopLimit(int32_t N) {
@@ -404,19 +460,14 @@ int32_t TFreqList::TopCount() const {
 
 TTopEntry TFreqList::Top(int32_t I) const {
     if (I < 0 || I >= TopCount()) throw std::out_of_range("List index out of bounds");
-    auto Entry = FFrequencies.begin();
-    std::advance(Entry, I);
-    return {Entry->first, Entry->second};
+    return FFrequencies[static_cast<size_t>(I)];
 }
 
 int32_t TFreqList::TopIndexOf(int32_t Frequency) const {
-    int32_t Index = 0;
-    for (auto Entry = FFrequencies.begin(); Index < FTopLimit && Entry != FFrequencies.end();
-         ++Entry, ++Index) {
-        if (Entry->first == Frequency) return Index;
-        if (Entry->first < Frequency) break;
-    }
-    return -1;
+    const size_t At = FrequencyPlace(Frequency);
+    return At < static_cast<size_t>(TopCount()) && FFrequencies[At].Frequency == Frequency
+               ? static_cast<int32_t>(At)
+               : -1;
 }
 
 // ---- TFreqList: stream form --------------------------------------------------------------------------

@@ -10,7 +10,6 @@
 #include <array>
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -113,6 +112,11 @@ public:
     // the lookups of several lists wait for memory together rather than one after another. Changes
     // nothing.
     void PrefetchWord(std::string_view Key) const;
+    // Asks the processor to fetch the list's own fields, which PrefetchWord reads; changes nothing.
+    void PrefetchHead() const;
+    // After FindWord(Key) found nothing: asks the processor to fetch what counting Key as a new word
+    // writes, which PrefetchWord could not know yet. Changes nothing.
+    void PrefetchNewWord(std::string_view Key) const;
     // Counts Count (at least 1) occurrences of Word (folded first when the list folds case): the item's
     // Frequency grows by Count, or a new item with Frequency Count is made. Returns the item, still
     // owned by the list.
@@ -191,6 +195,7 @@ private:
     void FlushPending() const;
     void SortOrder(bool Alphabetical);
     void TopChanged(int32_t OldFrequency, int32_t NewFrequency);
+    size_t FrequencyPlace(int32_t Frequency) const;
     bool ReadBuckets(TStream& Stream, int64_t EndOffset);
     bool ReadOrder(TStream& Stream, int64_t EndOffset);
     int32_t ItemTotal() const;
@@ -207,8 +212,10 @@ private:
     mutable std::vector<int32_t> FPending;
     TFreqSort FSortState = TFreqSort::None;
     int32_t FTopLimit = 0;
-    // Frequency -> number of words, highest first; complete while TopLimit > 0, empty otherwise.
-    std::map<int32_t, int32_t, std::greater<>> FFrequencies;
+    // Every distinct frequency with its number of words, highest first; complete while TopLimit > 0,
+    // empty otherwise. A flat array: a count moves a word from one frequency to the next, which is
+    // nearly always an update in place, and ranking reads the first entries.
+    std::vector<TTopEntry> FFrequencies;
     std::string FKey;                // scratch space for a folded word
     std::vector<TIndexSlot> FIndex;  // empty, or a power of two of slots at most half full
     uint64_t FStamp;

@@ -1026,6 +1026,10 @@ void TConcordItems::RankItemCollocates(TConcordItem& Item) const {
 void TConcordItems::CountAndRankItemCollocates(TConcordItem& Item) {
     std::array<TFreqItem*, CollocatePositionCount + 1> Found{};
     std::array<bool, CollocatePositionCount + 1> Used{};
+    // The search streams megabytes between two hits, so the lists are cold: every fetch that does not
+    // depend on another is started before the first wait.
+    for (int P = PosLo; P <= PosHi; ++P)
+        if (const TFreqList* List = CollocList(P)) List->PrefetchHead();
     for (int P = PosLo; P <= PosHi; ++P) {
         const TFreqList* List = CollocList(P);
         if (!List || !Item.Texts.Has(P)) continue;
@@ -1040,8 +1044,12 @@ void TConcordItems::CountAndRankItemCollocates(TConcordItem& Item) {
     }
     for (int P = PosLo; P <= PosHi; ++P) {
         if (!Used[size_t(P)]) continue;
-        Found[size_t(P)] = CollocList(P)->FindWord(FCollocKeys[size_t(P - 1)]);
-        if (Found[size_t(P)]) __builtin_prefetch(Found[size_t(P)], 1);
+        const TFreqList& List = *CollocList(P);
+        Found[size_t(P)] = List.FindWord(FCollocKeys[size_t(P - 1)]);
+        if (Found[size_t(P)])
+            __builtin_prefetch(Found[size_t(P)], 1);
+        else
+            List.PrefetchNewWord(FCollocKeys[size_t(P - 1)]);
     }
     const TStopList& Stop = LangConfig(Language).StopList;
     for (int P = PosLo; P <= PosHi; ++P) {

@@ -262,6 +262,47 @@ TEST_F(FreqListTest, TopTableAgreesWithABruteForceCount) {
     }
 }
 
+// Counts of several occurrences at once jump over other frequencies, and a count can reach a
+// frequency that no word has yet: the table must still hold every frequency in order, and frequencies
+// that no word has must have no index.
+TEST_F(FreqListTest, TopTableFollowsCountsOfAnySize) {
+    std::mt19937 Random(23);
+    for (int Round = 0; Round < 30; ++Round) {
+        TFreqList List(0);
+        List.SetTopLimit(1 + static_cast<int32_t>(Random() % TFreqList::MaxTopLimit));
+        std::vector<TFreqItem*> Handed;
+        for (int Step = 0; Step < 400; ++Step) {
+            const unsigned Action = Random() % 100;
+            const auto Count = static_cast<int32_t>(1 + Random() % (Action % 3 == 0 ? 40 : 3));
+            if (Action < 3 && List.Count() > 0) {
+                List.DeleteItem(static_cast<int32_t>(Random() % static_cast<unsigned>(List.Count())));
+                Handed.clear();
+            } else if (Action < 5) {
+                List.SetTopLimit(static_cast<int32_t>(Random() % (TFreqList::MaxTopLimit + 3)));
+            } else if (Action < 40 && !Handed.empty()) {
+                List.CountItem(*Handed[Random() % Handed.size()], Count);
+            } else {
+                Handed.push_back(List.AddWord("w" + std::to_string(Random() % 60), Count));
+            }
+            std::map<int32_t, int32_t, std::greater<>> Oracle;
+            for (int32_t I = 0; I < List.Count(); ++I) ++Oracle[List.GetItem(I)->Frequency];
+            std::vector<int32_t> Ranked;
+            for (const auto& [Frequency, Words] : Oracle) Ranked.push_back(Frequency);
+            const auto Shown = std::min<size_t>(Ranked.size(), static_cast<size_t>(List.TopLimit()));
+            ASSERT_EQ(List.TopCount(), static_cast<int32_t>(Shown)) << "round " << Round << " step " << Step;
+            for (size_t I = 0; I < Shown; ++I)
+                ASSERT_EQ(List.Top(static_cast<int32_t>(I)), (TTopEntry{Ranked[I], Oracle[Ranked[I]]}));
+            const int32_t Highest = Ranked.empty() ? 0 : Ranked.front();
+            for (int32_t Frequency = 0; Frequency <= Highest + 1; ++Frequency) {
+                const auto At = std::find(Ranked.begin(), Ranked.end(), Frequency) - Ranked.begin();
+                const bool Kept = At < static_cast<ptrdiff_t>(Shown);
+                ASSERT_EQ(List.TopIndexOf(Frequency), Kept ? static_cast<int32_t>(At) : -1)
+                    << "frequency " << Frequency << " round " << Round << " step " << Step;
+            }
+        }
+    }
+}
+
 TEST_F(FreqListTest, CopiesKeepNoMorePositionsThanOccurrences) {
     TFreqItem Source("word", 2);
     Source.Score = 1.5;
