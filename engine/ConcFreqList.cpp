@@ -197,7 +197,10 @@ void TFreqList::PrefetchWord(std::string_view Key) const {
     if (FBuckets) __builtin_prefetch(&(*FBuckets)[WordHash(Key) & BucketMask]);
     // Counting moves the word to the next frequency, low ones at the end; ranking reads the highest.
     if (!FFrequencies.empty()) {
-        __builtin_prefetch(FFrequencies.data());
+        const auto* Ranked = reinterpret_cast<const char*>(FFrequencies.data());
+        const auto Shown = static_cast<size_t>(TopCount());
+        for (size_t Offset = 0; Offset < Shown * sizeof(TTopEntry); Offset += 64)
+            __builtin_prefetch(Ranked + Offset);
         __builtin_prefetch(&FFrequencies.back());
     }
 }
@@ -463,11 +466,15 @@ TTopEntry TFreqList::Top(int32_t I) const {
     return FFrequencies[static_cast<size_t>(I)];
 }
 
+// Only the ranked entries are read: the table of a large list is long and seldom in the cache.
 int32_t TFreqList::TopIndexOf(int32_t Frequency) const {
-    const size_t At = FrequencyPlace(Frequency);
-    return At < static_cast<size_t>(TopCount()) && FFrequencies[At].Frequency == Frequency
-               ? static_cast<int32_t>(At)
-               : -1;
+    const auto Shown = static_cast<ptrdiff_t>(TopCount());
+    if (Shown == 0 || FFrequencies[size_t(Shown - 1)].Frequency > Frequency) return -1;
+    const auto Ranked = FFrequencies.begin();
+    const auto At =
+        std::lower_bound(Ranked, Ranked + Shown, Frequency,
+                         [](const TTopEntry& Entry, int32_t Value) { return Entry.Frequency > Value; });
+    return At->Frequency == Frequency ? static_cast<int32_t>(At - Ranked) : -1;
 }
 
 // ---- TFreqList: stream form --------------------------------------------------------------------------
