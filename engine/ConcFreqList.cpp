@@ -128,16 +128,30 @@ bool SameBytes(const char* A, const char* B, size_t Length) {
     return true;
 }
 
+constexpr size_t HeadBytes = 8;
+
+uint64_t HeadOf(std::string_view Word) {
+    uint64_t Head = 0;
+    std::memcpy(&Head, Word.data(), std::min(Word.size(), HeadBytes));
+    return Head;
+}
+
 }  // namespace
+
+TFreqList::TIndexSlot TFreqList::SlotOf(uint32_t Hash, TFreqItem* Item) {
+    return TIndexSlot{Hash, static_cast<uint32_t>(Item->Word.size()), HeadOf(Item->Word), Item};
+}
 
 TFreqItem* TFreqList::Find(std::string_view Key, uint32_t Hash) const {
     if (FIndex.empty()) return nullptr;
     const size_t Mask = FIndex.size() - 1;
+    const uint64_t Head = HeadOf(Key);
     for (size_t I = IndexSlotOf(Hash, Mask);; I = (I + 1) & Mask) {
         const TIndexSlot& Slot = FIndex[I];
         if (!Slot.Item) return nullptr;
-        if (Slot.Hash == Hash && Slot.Length == Key.size() &&
-            SameBytes(Slot.Item->Word.data(), Key.data(), Key.size()))
+        if (Slot.Hash == Hash && Slot.Length == Key.size() && Slot.Head == Head &&
+            (Key.size() <= HeadBytes ||
+             SameBytes(Slot.Item->Word.data() + HeadBytes, Key.data() + HeadBytes, Key.size() - HeadBytes)))
             return Slot.Item;
     }
 }
@@ -149,7 +163,7 @@ void TFreqList::IndexItem(uint32_t Hash, TFreqItem* Item) {
         return;
     }
     if (static_cast<size_t>(FIndexed + 1) * 2 > FIndex.size()) GrowIndex();
-    PlaceInIndex(TIndexSlot{Hash, static_cast<uint32_t>(Item->Word.size()), Item});
+    PlaceInIndex(SlotOf(Hash, Item));
     ++FIndexed;
 }
 
@@ -181,8 +195,7 @@ void TFreqList::RebuildIndex() {
         for (const TEntry& Entry : Bucket) {
             size_t I = IndexSlotOf(Entry.Hash, Mask);
             while (FIndex[I].Item) I = (I + 1) & Mask;
-            FIndex[I] =
-                TIndexSlot{Entry.Hash, static_cast<uint32_t>(Entry.Item->Word.size()), Entry.Item.get()};
+            FIndex[I] = SlotOf(Entry.Hash, Entry.Item);
         }
 }
 
@@ -191,10 +204,20 @@ TFreqItem* TFreqList::FindWord(std::string_view Key) const {
     return Find(Key, IndexHash(Key));
 }
 
-void TFreqList::PrefetchWord(std::string_view Key) const {
-    if (!FIndex.empty()) __builtin_prefetch(&FIndex[IndexSlotOf(IndexHash(Key), FIndex.size() - 1)]);
-    // A new word goes to the end of its bucket.
-    if (FBuckets) __builtin_prefetch(&(*FBuckets)[WordHash(Key) & BucketMask]);
+TFreqList::TKey TFreqList::KeyOf(std::string_view StoredWord) {
+    return TKey{StoredWord, IndexHash(StoredWord), WordHash(StoredWord) & BucketMask};
+}
+
+TFreqItem* TFreqList::FindWord(const TKey& Key) const {
+    return Find(Key.Word, Key.Hash);
+}
+
+void TFreqList::PrefetchWord(const TKey& Key) const {
+    if (!FIndex.empty()) {
+        const TIndexSlot* Slot = &FIndex[IndexSlotOf(Key.Hash, FIndex.size() - 1)];
+        __builtin_prefetch(Slot);
+        __builtin_prefetch(reinterpret_cast<const char*>(Slot + 1) - 1);
+    }
     // Counting moves the word to the next frequency, low ones at the end; ranking reads the highest.
     if (!FFrequencies.empty()) {
         const auto* Ranked = reinterpret_cast<const char*>(FFrequencies.data());
@@ -211,34 +234,47 @@ void TFreqList::PrefetchHead() const {
     __builtin_prefetch(Head + sizeof(TFreqList) - 1);
 }
 
-void TFreqList::PrefetchNewWord(std::string_view Key) const {
-    if (FBuckets) {
-        const TBucket& Bucket = (*FBuckets)[WordHash(Key) & BucketMask];
-        if (Bucket.size() < Bucket.capacity()) __builtin_prefetch(Bucket.data() + Bucket.size(), 1);
-    }
-    if (!FPending.empty()) __builtin_prefetch(&FPending.back(), 1);
+void TFreqList::PrefetchNewWord(const TKey&) const {
+    if (FNew.size() < FNew.capacity()) __builtin_prefetch(FNew.data() + FNew.size(), 1);
+    if (FBlockUsed < FBlockSize) __builtin_prefetch(&FItemBlocks.back()[FBlockUsed], 1);
 }
 
 TFreqItem* TFreqList::CountWord(std::string_view Key, int32_t Count) {
     const uint32_t Hash = IndexHash(Key);
-    FSortState = TFreqSort::None;
     if (TFreqItem* Item = Find(Key, Hash)) {
+        FSortState = TFreqSort::None;
         Item->Frequency += Count;
         if (FTopLimit > 0) TopChanged(Item->Frequency - Count, Item->Frequency);
         return Item;
     }
+    return CountNewWord(Key, Hash, WordHash(Key) & BucketMask, Count);
+}
+
+TFreqItem* TFreqList::AddNewWord(const TKey& Key, int32_t Count) {
+    return CountNewWord(Key.Word, Key.Hash, Key.Bucket, Count);
+}
+
+TFreqItem* TFreqList::CountNewWord(std::string_view Key, uint32_t Hash, uint32_t BucketIndex, int32_t Count) {
+    FSortState = TFreqSort::None;
     if (!FBuckets) FBuckets = std::make_unique<std::array<TBucket, BucketCount>>();
-    const uint32_t BucketIndex = WordHash(Key) & BucketMask;
-    TBucket& Bucket = (*FBuckets)[BucketIndex];
-    // Most buckets of a list hold a few words: growing one by one would copy a cold bucket for each of
-    // its first words.
-    if (Bucket.capacity() == 0) Bucket.reserve(4);
-    Bucket.push_back({Hash, std::make_unique<TFreqItem>(std::string(Key), Count)});
-    FPending.push_back(MakeReference(Bucket.size() - 1, BucketIndex));
+    TFreqItem* Item = NewItem();
+    Item->Word.assign(Key);
+    Item->Frequency = Count;
+    FNew.push_back({Item, Hash, BucketIndex});
     if (FTopLimit > 0) TopChanged(0, Count);
-    TFreqItem* Item = Bucket.back().Item.get();
     IndexItem(Hash, Item);
     return Item;
+}
+
+TFreqItem* TFreqList::NewItem() {
+    if (FBlockUsed == FBlockSize) {
+        constexpr size_t FirstBlock = 16;
+        constexpr size_t LargestBlock = 4096;
+        FBlockSize = FItemBlocks.empty() ? FirstBlock : std::min(FBlockSize * 2, LargestBlock);
+        FItemBlocks.push_back(std::make_unique<TFreqItem[]>(FBlockSize));
+        FBlockUsed = 0;
+    }
+    return &FItemBlocks.back()[FBlockUsed++];
 }
 
 TFreqItem* TFreqList::AddWord(std::string_view Word, int32_t Count) {
@@ -263,6 +299,7 @@ TFreqItem* TFreqList::AddWordWithPos(std::string_view Word, const TFreqItemPos& 
 }
 
 int32_t TFreqList::ItemTotal() const {
+    PlaceNewWords();
     int32_t Total = 0;
     if (FBuckets)
         for (const TBucket& Bucket : *FBuckets) Total += static_cast<int32_t>(Bucket.size());
@@ -270,15 +307,29 @@ int32_t TFreqList::ItemTotal() const {
 }
 
 TFreqItem* TFreqList::ItemOfReference(int32_t Reference) const {
+    PlaceNewWords();
     if (Reference < 0 || !FBuckets) return nullptr;
     const TBucket& Bucket = (*FBuckets)[static_cast<size_t>(Reference & BucketMask)];
     const auto Slot = static_cast<size_t>(Reference >> SlotShift);
-    return Slot < Bucket.size() ? Bucket[Slot].Item.get() : nullptr;
+    return Slot < Bucket.size() ? Bucket[Slot].Item : nullptr;
 }
 
 // ---- TFreqList: display order ------------------------------------------------------------------------
 
+void TFreqList::PlaceNewWords() const {
+    for (const TNewWord& New : FNew) {
+        TBucket& Bucket = (*FBuckets)[New.Bucket];
+        // Most buckets of a list hold a few words: growing one by one would copy a bucket for each of
+        // its first words.
+        if (Bucket.capacity() == 0) Bucket.reserve(4);
+        Bucket.push_back({New.Hash, New.Item});
+        FPending.push_back(MakeReference(Bucket.size() - 1, New.Bucket));
+    }
+    FNew.clear();
+}
+
 void TFreqList::FlushPending() const {
+    PlaceNewWords();
     if (FPending.empty()) return;
     // While the order is still the ascending order of references (no sort since the last clear), the
     // ordered inserts of all pending references give the same result as one merge.
@@ -313,7 +364,9 @@ void TFreqList::DeleteItem(int32_t I) {
     const int32_t BucketIndex = Reference & BucketMask;
     const int32_t Slot = Reference >> SlotShift;
     TBucket& Bucket = (*FBuckets)[static_cast<size_t>(BucketIndex)];
-    if (FTopLimit > 0) TopChanged(Bucket[static_cast<size_t>(Slot)].Item->Frequency, 0);
+    TFreqItem& Deleted = *Bucket[static_cast<size_t>(Slot)].Item;
+    if (FTopLimit > 0) TopChanged(Deleted.Frequency, 0);
+    Deleted = TFreqItem();
     Bucket.erase(Bucket.begin() + Slot);
     const bool LaterSlotsMoved = static_cast<size_t>(Slot) < Bucket.size();
     if (Bucket.empty()) TBucket().swap(Bucket);
@@ -327,10 +380,13 @@ void TFreqList::DeleteItem(int32_t I) {
 void TFreqList::Clear() {
     FStamp = NewStamp();
     FBuckets.reset();
+    FItemBlocks.clear();
+    FBlockUsed = FBlockSize = 0;
     FIndex = {};
     FIndexed = 0;
     FOrder = {};
     FPending = {};
+    FNew = {};
     FFrequencies.clear();
     FSortState = TFreqSort::None;
 }
@@ -432,6 +488,7 @@ size_t TFreqList::FrequencyPlace(int32_t Frequency) const {
 }
 
 void TFreqList::RebuildTop() {
+    PlaceNewWords();
     FFrequencies.clear();
     if (FTopLimit == 0 || !FBuckets) return;
     std::vector<int32_t> Frequencies;
@@ -514,7 +571,9 @@ bool TFreqList::ReadBuckets(TStream& Stream, int64_t EndOffset) {
                 (WordHash(Item->Word) & BucketMask) != B)
                 return false;
             const uint32_t Hash = IndexHash(Item->Word);
-            Bucket.push_back({Hash, std::move(Item)});
+            TFreqItem* Kept = NewItem();
+            *Kept = std::move(*Item);
+            Bucket.push_back({Hash, Kept});
         }
     }
     return true;

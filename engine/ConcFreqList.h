@@ -94,7 +94,7 @@ public:
     bool IgnoreCase() const { return FIgnoreCase; }
 
     // The number of distinct words.
-    int32_t Count() const { return static_cast<int32_t>(FOrder.size() + FPending.size()); }
+    int32_t Count() const { return static_cast<int32_t>(FOrder.size() + FPending.size() + FNew.size()); }
     // The item at display position I, still owned by the list. Raises std::out_of_range for I outside
     // [0, Count).
     TFreqItem* GetItem(int32_t I) const;
@@ -108,15 +108,28 @@ public:
     // The item whose word equals Key, or nullptr. Key must be in stored form (lower-cased through the
     // language's case map when the list folds case).
     TFreqItem* FindWord(std::string_view Key) const;
+
+    // A word in stored form with its hashes, worked out once for the several steps of counting it
+    // during a search: prefetching, finding, and adding it when it is new.
+    struct TKey {
+        std::string_view Word;
+        uint32_t Hash = 0;
+        uint32_t Bucket = 0;
+    };
+    static TKey KeyOf(std::string_view StoredWord);
+    TFreqItem* FindWord(const TKey& Key) const;
     // Asks the processor to fetch what FindWord(Key) and the counting of a new Key read first, so that
     // the lookups of several lists wait for memory together rather than one after another. Changes
     // nothing.
-    void PrefetchWord(std::string_view Key) const;
+    void PrefetchWord(const TKey& Key) const;
     // Asks the processor to fetch the list's own fields, which PrefetchWord reads; changes nothing.
     void PrefetchHead() const;
     // After FindWord(Key) found nothing: asks the processor to fetch what counting Key as a new word
     // writes, which PrefetchWord could not know yet. Changes nothing.
-    void PrefetchNewWord(std::string_view Key) const;
+    void PrefetchNewWord(const TKey& Key) const;
+    // Counts Count (at least 1) occurrences of Key, which FindWord(Key) has just not found: a new item
+    // with Frequency Count, still owned by the list.
+    TFreqItem* AddNewWord(const TKey& Key, int32_t Count = 1);
     // Counts Count (at least 1) occurrences of Word (folded first when the list folds case): the item's
     // Frequency grows by Count, or a new item with Frequency Count is made. Returns the item, still
     // owned by the list.
@@ -174,24 +187,30 @@ public:
 private:
     struct TEntry {
         uint32_t Hash;  // the word's hash in the word index
-        std::unique_ptr<TFreqItem> Item;
+        TFreqItem* Item;  // one of FItemBlocks' items
     };
     using TBucket = std::vector<TEntry>;
 
     // Open addressing over every item, so that finding a word costs one probe of a flat table rather
-    // than a walk through its bucket's separately allocated entries.
+    // than a walk through its bucket's separately allocated entries. The slot holds the word's first
+    // eight bytes: most words are no longer, so a lookup decides without reading the item, and the
+    // lookups of several lists wait for their items together instead of one after another.
     struct TIndexSlot {
         uint32_t Hash = 0;
         uint32_t Length = 0;
+        uint64_t Head = 0;  // the first eight bytes (fewer for a short word, the rest 0)
         TFreqItem* Item = nullptr;
     };
+    static TIndexSlot SlotOf(uint32_t Hash, TFreqItem* Item);
 
     TFreqItem* Find(std::string_view Key, uint32_t Hash) const;
     TFreqItem* CountWord(std::string_view Key, int32_t Count);
+    TFreqItem* CountNewWord(std::string_view Key, uint32_t Hash, uint32_t BucketIndex, int32_t Count);
     void IndexItem(uint32_t Hash, TFreqItem* Item);
     void PlaceInIndex(const TIndexSlot& Slot);
     void GrowIndex();
     void RebuildIndex();
+    void PlaceNewWords() const;
     void FlushPending() const;
     void SortOrder(bool Alphabetical);
     void TopChanged(int32_t OldFrequency, int32_t NewFrequency);
@@ -199,17 +218,33 @@ private:
     bool ReadBuckets(TStream& Stream, int64_t EndOffset);
     bool ReadOrder(TStream& Stream, int64_t EndOffset);
     int32_t ItemTotal() const;
+    TFreqItem* NewItem();
 
     int32_t FLanguage;
     bool FIgnoreCase;
     // Allocated on the first word, so that the many small lists of a concordance stay cheap.
     std::unique_ptr<std::array<TBucket, BucketCount>> FBuckets;
+    // The items, made a block at a time: the lists of a search meet a new word at most hits, and one
+    // allocation per word, scattered over the heap, cost more than the counting. A deleted item is
+    // emptied and its room kept until the list is cleared.
+    std::vector<std::unique_ptr<TFreqItem[]>> FItemBlocks;
+    size_t FBlockUsed = 0;
+    size_t FBlockSize = 0;
     // The display order (a plain array, since the sorts rearrange it in place), and references of new
     // words not yet placed in it: they are placed, as one ordered insert each would place them, when
     // the order is next read, which turns the counting of a corpus from one insert per new word into
     // one merge.
     mutable std::vector<int32_t> FOrder;
     mutable std::vector<int32_t> FPending;
+    // New words not yet in their buckets. The bucket of a word is a cold cache line or two, and the
+    // lists of a search meet a new word at most hits: the buckets are filled, in the order the words
+    // came, when they are next read.
+    struct TNewWord {
+        TFreqItem* Item;
+        uint32_t Hash;
+        uint32_t Bucket;
+    };
+    mutable std::vector<TNewWord> FNew;
     TFreqSort FSortState = TFreqSort::None;
     int32_t FTopLimit = 0;
     // Every distinct frequency with its number of words, highest first; complete while TopLimit > 0,

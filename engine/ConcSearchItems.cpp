@@ -1,11 +1,15 @@
 #include "engine/ConcSearchItems.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <condition_variable>
 #include <cstring>
 #include <filesystem>
 #include <limits>
+#include <mutex>
 #include <stdexcept>
+#include <thread>
 
 #include "controls/ConcProgress.h"
 #include "controls/Msg.h"
@@ -624,7 +628,104 @@ TConcordItems::TConcordItems(int32_t Language) : Language(Language) {
         HitColour = LanguageConfigs[static_cast<size_t>(Language)]->Fonts[HiliteFont].Color;
 }
 
+// Counts the collocates of queued rows in the order they were queued. A search adds a row every few
+// microseconds at most, and counting a row waits on four or more lists that the search has pushed out of
+// the cache in between: done on the search's own thread it was a sixth of a search for a frequent word.
+// The search does not read the counts, so it goes on while they are made; whoever reads a row or a list
+// waits for them (Settle), which during a search happens when the panes repaint.
+class TConcordItems::TCollocWorker {
+public:
+    // False when no thread could be started: the caller then counts rows itself.
+    bool Start() {
+        try {
+            FThread = std::thread([this] { Run(); });
+            return true;
+        } catch (const std::system_error&) {
+            return false;
+        }
+    }
+    ~TCollocWorker() {
+        {
+            const std::lock_guard Lock(FMutex);
+            FStop = true;
+        }
+        FWork.notify_one();
+        if (FThread.joinable()) FThread.join();
+    }
+
+    void Queue(TQueuedRow&& Row) {
+        bool Wake;
+        {
+            const std::lock_guard Lock(FMutex);
+            FQueue.push_back(std::move(Row));
+            Wake = FQueue.size() >= WakeRows;
+        }
+        ++FQueued;
+        // Waking the thread for every row would cost more than the counting: it is woken for a batch.
+        if (Wake) FWork.notify_one();
+    }
+
+    bool Idle() const { return FDone.load(std::memory_order_acquire) == FQueued; }
+
+    void Settle() {
+        if (Idle()) return;
+        std::unique_lock Lock(FMutex);
+        FFlush = true;
+        FWork.notify_one();
+        FIdle.wait(Lock, [this] { return FDone.load(std::memory_order_relaxed) == FQueued; });
+        FFlush = false;
+    }
+
+private:
+    static constexpr size_t WakeRows = 256;
+
+    void Run() {
+        std::vector<TQueuedRow> Batch;
+        std::unique_lock Lock(FMutex);
+        while (true) {
+            FWork.wait(Lock,
+                       [this] { return FStop || FQueue.size() >= WakeRows || (FFlush && !FQueue.empty()); });
+            if (FStop) return;
+            Batch.swap(FQueue);
+            Lock.unlock();
+            for (TQueuedRow& Row : Batch) {
+                if (FFailed) {
+                    LeaveRowUnranked(Row);
+                    continue;
+                }
+                try {
+                    CountAndRankRow(Row);
+                } catch (...) {
+                    // Out of memory: this row and the later ones go unshaded rather than wrongly shaded.
+                    FFailed = true;
+                    LeaveRowUnranked(Row);
+                }
+            }
+            const size_t Counted = Batch.size();
+            Batch.clear();
+            Lock.lock();
+            FDone.fetch_add(Counted, std::memory_order_release);
+            FIdle.notify_all();
+        }
+    }
+
+    std::mutex FMutex;
+    std::condition_variable FWork;
+    std::condition_variable FIdle;
+    std::vector<TQueuedRow> FQueue;  // under FMutex
+    bool FStop = false;              // under FMutex
+    bool FFlush = false;             // under FMutex
+    size_t FQueued = 0;              // main thread
+    std::atomic<size_t> FDone{0};
+    bool FFailed = false;  // worker thread
+    std::thread FThread;
+};
+
 TConcordItems::~TConcordItems() = default;
+
+void TConcordItems::SettleCollocates() const {
+    if (FWorker) FWorker->Settle();
+}
 
 void TConcordItems::CheckRow(int32_t I) const {
     if (I < 0 || I >= Count())
@@ -632,17 +733,20 @@ void TConcordItems::CheckRow(int32_t I) const {
 }
 
 std::unique_ptr<TConcordItem> TConcordItems::Put(int32_t I, std::unique_ptr<TConcordItem> Item) {
+    SettleCollocates();
     CheckRow(I);
     std::swap(FItems[static_cast<size_t>(I)], Item);
     return Item;
 }
 
 void TConcordItems::Delete(int32_t I) {
+    SettleCollocates();
     CheckRow(I);
     FItems.erase(FItems.begin() + I);
 }
 
 void TConcordItems::Exchange(int32_t I, int32_t J) {
+    SettleCollocates();
     CheckRow(I);
     CheckRow(J);
     std::swap(FItems[static_cast<size_t>(I)], FItems[static_cast<size_t>(J)]);
@@ -651,7 +755,7 @@ void TConcordItems::Exchange(int32_t I, int32_t J) {
 int32_t TConcordItems::Add(std::unique_ptr<TConcordItem> Item) {
     TConcordItem& Added = *Item;
     FItems.push_back(std::move(Item));
-    if (HighlightCollocates) CountAndRankItemCollocates(Added);
+    if (HighlightCollocates) QueueCollocates(Added);
     return Count() - 1;
 }
 
@@ -660,11 +764,19 @@ void TConcordItems::ReserveRow() {
 }
 
 void TConcordItems::DropLastRow() noexcept {
+    try {
+        SettleCollocates();
+    } catch (...) {
+        // Waiting cannot fail short of the process's end; the row is then left in place, not freed
+        // under the worker.
+        return;
+    }
     if (!FItems.empty()) FItems.pop_back();
 }
 
 std::string TConcordItems::GetLineText(int32_t I) {
     try {
+        SettleCollocates();
         CheckRow(I);
         TConcordItem& Item = *FItems[static_cast<size_t>(I)];
         TLineShading Shading;
@@ -879,6 +991,7 @@ void TConcordItems::QuickSort(TSorter& Sorter, int32_t L, int32_t R) {
 
 void TConcordItems::SortBy(const TAdvancedSortColOptions& Spec, const TAdvancedSortColItems* Advanced,
                            TSwapEvent Swap) {
+    SettleCollocates();
     if (Count() < 2) return;
     SortKeys = Spec.Keys;
     AdvancedKeys = Advanced ? *Advanced : TAdvancedSortColItems();
@@ -907,11 +1020,13 @@ void TConcordItems::SortBy(const TAdvancedSortColOptions& Spec, const TAdvancedS
 }
 
 void TConcordItems::ClearSortStrings() {
+    SettleCollocates();
     for (auto& Item : FItems) Item->SortString.reset();
     TrackedTagIndex = -1;
 }
 
 void TConcordItems::FillSortStrings() {
+    SettleCollocates();
     if (TrackedTagIndex < 0) return;
     for (auto& Item : FItems) {
         if (Item->FileIndex < 0) {
@@ -926,11 +1041,17 @@ void TConcordItems::FillSortStrings() {
 // ---- Collocates --------------------------------------------------------------------------------------
 
 TFreqList* TConcordItems::CollocList(int Position) const {
+    SettleCollocates();
+    return ListAt(Position);
+}
+
+TFreqList* TConcordItems::ListAt(int Position) const {
     if (Position < 1 || Position > CollocatePositionCount) return nullptr;
     return FCollocLists[static_cast<size_t>(Position - 1)].get();
 }
 
 void TConcordItems::SetHighlightCollocates(bool On) {
+    SettleCollocates();
     if (On == HighlightCollocates) return;
     const TFrequencyConfig& Frequency = FrequencyConfigs.at(static_cast<size_t>(Language));
     const int Span = std::clamp(Frequency.CollocateSpan, 1, 4);
@@ -947,6 +1068,7 @@ void TConcordItems::SetHighlightCollocates(bool On) {
 }
 
 void TConcordItems::InitCollocateLists(uint8_t Lo, uint8_t Hi) {
+    SettleCollocates();
     if (Lo < 1 || Hi > CollocatePositionCount || Lo > Hi)
         throw std::out_of_range("Collocate positions " + std::to_string(Lo) + ".." + std::to_string(Hi));
     PosLo = Lo;
@@ -987,6 +1109,7 @@ void TConcordItems::BuildCollocateLists(uint8_t Lo, uint8_t Hi, TProgressForm* P
 }
 
 bool TConcordItems::CollocateListsReady(uint8_t Lo, uint8_t Hi) const {
+    SettleCollocates();
     if (Lo != PosLo || Hi != PosHi) return false;
     for (int P = Lo; P <= Hi; ++P)
         if (!CollocList(P)) return false;
@@ -994,6 +1117,7 @@ bool TConcordItems::CollocateListsReady(uint8_t Lo, uint8_t Hi) const {
 }
 
 void TConcordItems::CountItemCollocates(const TConcordItem& Item) {
+    SettleCollocates();
     const TStopList& Stop = LangConfig(Language).StopList;
     for (int P = PosLo; P <= PosHi; ++P) {
         TFreqList* List = CollocList(P);
@@ -1010,6 +1134,7 @@ uint8_t TConcordItems::CollocateRank(const TFreqList& List, const TFreqItem* Fou
 }
 
 void TConcordItems::RankItemCollocates(TConcordItem& Item) const {
+    SettleCollocates();
     for (int P = PosLo; P <= PosHi; ++P) {
         const TFreqList* List = CollocList(P);
         if (!List || !Item.Texts.Has(P)) continue;
@@ -1020,57 +1145,78 @@ void TConcordItems::RankItemCollocates(TConcordItem& Item) const {
     }
 }
 
-// CountItemCollocates then RankItemCollocates, as one pass per step over the item's positions: the
-// lists are large and seldom in the cache, and a row added during a search would otherwise wait for
-// memory twice per position, one position after another.
-void TConcordItems::CountAndRankItemCollocates(TConcordItem& Item) {
-    std::array<TFreqItem*, CollocatePositionCount + 1> Found{};
-    std::array<bool, CollocatePositionCount + 1> Used{};
-    // The search streams megabytes between two hits, so the lists are cold: every fetch that does not
-    // depend on another is started before the first wait.
-    for (int P = PosLo; P <= PosHi; ++P)
-        if (const TFreqList* List = CollocList(P)) List->PrefetchHead();
+void TConcordItems::QueueCollocates(TConcordItem& Item) {
+    TQueuedRow Row;
+    Row.Item = &Item;
+    bool Any = false;
+    const TConcordConfig& Config = LangConfig(Language);
     for (int P = PosLo; P <= PosHi; ++P) {
-        const TFreqList* List = CollocList(P);
+        TFreqList* List = ListAt(P);
         if (!List || !Item.Texts.Has(P)) continue;
-        Used[size_t(P)] = true;
-        std::string& Key = FCollocKeys[size_t(P - 1)];
+        Any = true;
+        Row.Lists[size_t(P)] = List;
+        Row.Stop[size_t(P)] = Config.StopList.IsStopWord(Item.Texts[P]);
+        std::string& Key = Row.Keys[size_t(P)];
         Key.assign(Item.Texts[P]);
-        if (List->IgnoreCase()) {
-            const auto& Map = LangConfig(Language).LowerCaseMap;
-            for (char& C : Key) C = static_cast<char>(Map[static_cast<uint8_t>(C)]);
-        }
-        List->PrefetchWord(Key);
+        if (List->IgnoreCase())
+            for (char& C : Key) C = static_cast<char>(Config.LowerCaseMap[static_cast<uint8_t>(C)]);
     }
-    for (int P = PosLo; P <= PosHi; ++P) {
-        if (!Used[size_t(P)]) continue;
-        const TFreqList& List = *CollocList(P);
-        Found[size_t(P)] = List.FindWord(FCollocKeys[size_t(P - 1)]);
-        if (Found[size_t(P)])
-            __builtin_prefetch(Found[size_t(P)], 1);
+    if (!Any) return;
+    if (!FWorker) {
+        auto Worker = std::make_unique<TCollocWorker>();
+        if (Worker->Start()) FWorker = std::move(Worker);
+    }
+    if (FWorker)
+        FWorker->Queue(std::move(Row));
+    else
+        CountAndRankRow(Row);
+}
+
+// CountItemCollocates then RankItemCollocates, as one pass per step over the row's positions: the
+// lists are large and seldom in the cache, and the row would otherwise wait for memory twice per
+// position, one position after another.
+void TConcordItems::CountAndRankRow(TQueuedRow& Row) {
+    std::array<TFreqItem*, CollocatePositionCount + 1> Found{};
+    std::array<TFreqList::TKey, CollocatePositionCount + 1> Keys{};
+    // Every fetch that does not depend on another is started before the first wait.
+    for (const TFreqList* List : Row.Lists)
+        if (List) List->PrefetchHead();
+    for (size_t P = 0; P < Row.Lists.size(); ++P) {
+        if (!Row.Lists[P]) continue;
+        Keys[P] = TFreqList::KeyOf(Row.Keys[P]);
+        Row.Lists[P]->PrefetchWord(Keys[P]);
+    }
+    for (size_t P = 0; P < Row.Lists.size(); ++P) {
+        if (!Row.Lists[P]) continue;
+        Found[P] = Row.Lists[P]->FindWord(Keys[P]);
+        if (Found[P])
+            __builtin_prefetch(Found[P], 1);
         else
-            List.PrefetchNewWord(FCollocKeys[size_t(P - 1)]);
+            Row.Lists[P]->PrefetchNewWord(Keys[P]);
     }
-    const TStopList& Stop = LangConfig(Language).StopList;
-    for (int P = PosLo; P <= PosHi; ++P) {
-        if (!Used[size_t(P)]) continue;
-        const std::string_view Word = Item.Texts[P];
-        if (Stop.IsStopWord(Word)) continue;
-        TFreqList& List = *CollocList(P);
-        if (Found[size_t(P)])
-            List.CountItem(*Found[size_t(P)], 1);
+    for (size_t P = 0; P < Row.Lists.size(); ++P) {
+        if (!Row.Lists[P] || Row.Stop[P]) continue;
+        if (Found[P])
+            Row.Lists[P]->CountItem(*Found[P], 1);
         else
-            Found[size_t(P)] = List.AddWord(Word);
+            Found[P] = Row.Lists[P]->AddNewWord(Keys[P]);
     }
-    for (int P = PosLo; P <= PosHi; ++P)
-        if (Used[size_t(P)]) Item.CollocRanks[size_t(P)] = CollocateRank(*CollocList(P), Found[size_t(P)]);
+    for (size_t P = 0; P < Row.Lists.size(); ++P)
+        if (Row.Lists[P]) Row.Item->CollocRanks[P] = CollocateRank(*Row.Lists[P], Found[P]);
+}
+
+void TConcordItems::LeaveRowUnranked(TQueuedRow& Row) {
+    for (size_t P = 0; P < Row.Lists.size(); ++P)
+        if (Row.Lists[P]) Row.Item->CollocRanks[P] = Unranked;
 }
 
 void TConcordItems::RankAllCollocates() {
+    SettleCollocates();
     for (auto& Item : FItems) RankItemCollocates(*Item);
 }
 
 void TConcordItems::FreeCollocateLists() {
+    SettleCollocates();
     for (auto& List : FCollocLists) List.reset();
 }
 

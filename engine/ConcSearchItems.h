@@ -243,7 +243,9 @@ constexpr int CollocatePositionCount = 8;  // context positions 1..8 = item slot
 
 // The items of one language of a concordance window, in display order; row i of every language's list
 // belongs to the same hit. Owns its items and its collocate lists. Callers pass row indexes in
-// [0, Count); an index outside raises std::out_of_range. Main thread only.
+// [0, Count); an index outside raises std::out_of_range. Main thread only: the collocates of rows added
+// while highlighting is on are counted on a thread of the list's own, and every member that hands out
+// or reads a row or a collocate list first waits until the rows added so far are counted.
 class TConcordItems {
 public:
     // An empty list of Language: Segment context, the context sizes of the options (NewListContextSizes),
@@ -256,15 +258,19 @@ public:
 
     int32_t Count() const { return static_cast<int32_t>(FItems.size()); }
     // Row I, still owned by the list.
-    TConcordItem* GetItem(int32_t I) const { return FItems.at(static_cast<size_t>(I)).get(); }
+    TConcordItem* GetItem(int32_t I) const {
+        SettleCollocates();
+        return FItems.at(static_cast<size_t>(I)).get();
+    }
     // Puts Item at row I and hands the item that was there back to the caller.
     std::unique_ptr<TConcordItem> Put(int32_t I, std::unique_ptr<TConcordItem> Item);
     // Frees row I and closes the gap.
     void Delete(int32_t I);
     void Exchange(int32_t I, int32_t J);
     // Appends Item (the caller has set its Sequence to Count) and returns its row. With collocate
-    // highlighting on, the item's collocates are counted and ranked at once; earlier rows keep their
-    // ranks.
+    // highlighting on, the item's collocates are counted and ranked as if at once (rows are counted in
+    // the order they were added); earlier rows keep their ranks. The words counted are those the item
+    // holds now.
     int32_t Add(std::unique_ptr<TConcordItem> Item);
     // Makes room for one more row, so that the next Add cannot fail for the list's own storage.
     void ReserveRow();
@@ -333,13 +339,27 @@ private:
     struct TSorter;
     void QuickSort(TSorter& Sorter, int32_t L, int32_t R);
     void CheckRow(int32_t I) const;
-    void CountAndRankItemCollocates(TConcordItem& Item);
     static uint8_t CollocateRank(const TFreqList& List, const TFreqItem* Found);
+
+    // Everything counting a row's collocates reads, taken when the row is added: the worker touches
+    // nothing else but the lists and the row's ranks.
+    struct TQueuedRow {
+        TConcordItem* Item = nullptr;
+        std::array<TFreqList*, CollocatePositionCount + 1> Lists{};  // nullptr: the position is not counted
+        std::array<bool, CollocatePositionCount + 1> Stop{};
+        std::array<std::string, CollocatePositionCount + 1> Keys;  // folded as the lists store words
+    };
+    class TCollocWorker;
+    void QueueCollocates(TConcordItem& Item);
+    static void CountAndRankRow(TQueuedRow& Row);
+    static void LeaveRowUnranked(TQueuedRow& Row);
+    void SettleCollocates() const;
+    TFreqList* ListAt(int Position) const;
 
     std::vector<std::unique_ptr<TConcordItem>> FItems;
     std::array<std::unique_ptr<TFreqList>, CollocatePositionCount> FCollocLists;
-    // The folded words of the row being counted (kept so that counting allocates nothing).
-    std::array<std::string, CollocatePositionCount> FCollocKeys;
+    // Made with the first row it counts; stopped before the rows and the lists are freed.
+    std::unique_ptr<TCollocWorker> FWorker;
 };
 
 // ---- The lists as strings ----------------------------------------------------------------------------

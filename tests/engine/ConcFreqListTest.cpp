@@ -594,8 +594,22 @@ TEST_F(FreqListTest, EveryWordKeepsOneItemAndItsCountAsTheIndexGrows) {
     std::mt19937 Random(36);
     TFreqList List(0);
     std::map<std::string, int32_t> Model;
+    // Words of up to eight bytes are told apart by the index alone, longer ones also by their items:
+    // both kinds, and long words that share their first eight bytes.
+    auto WordOf = [&](uint32_t N) {
+        switch (N % 4) {
+            case 0:
+                return "w" + std::to_string(N);
+            case 1:
+                return "collocation" + std::to_string(N);
+            case 2:
+                return std::string("abcdefg") + static_cast<char>('a' + N % 26) + std::to_string(N % 7);
+            default:
+                return std::string("abcdefgh").substr(0, 1 + N % 8);
+        }
+    };
     for (int Step = 0; Step < 20000; ++Step) {
-        const std::string Word = "w" + std::to_string(Random() % (Step < 10000 ? 5000 : 9000));
+        const std::string Word = WordOf(Random() % (Step < 10000 ? 5000 : 9000));
         List.AddWord(Word);
         ++Model[Word];
         if (Step % 997 != 0 && Step != 19999) continue;
@@ -603,7 +617,44 @@ TEST_F(FreqListTest, EveryWordKeepsOneItemAndItsCountAsTheIndexGrows) {
         for (const auto& [Known, Count] : Model) {
             const TFreqItem* Item = List.FindWord(Known);
             ASSERT_NE(Item, nullptr) << Known << " at step " << Step;
+            ASSERT_EQ(Item->Word, Known) << " at step " << Step;
             ASSERT_EQ(Item->Frequency, Count) << Known << " at step " << Step;
         }
+        const std::vector<int32_t>& Order = List.Order();
+        ASSERT_EQ(std::set<int32_t>(Order.begin(), Order.end()).size(), Model.size()) << "step " << Step;
+        // Deleting renumbers the later words of a bucket while new words wait to be placed in theirs.
+        const auto Gone = static_cast<int32_t>(Random() % static_cast<uint32_t>(List.Count()));
+        const std::string GoneWord = List.GetItem(Gone)->Word;
+        List.DeleteItem(Gone);
+        Model.erase(GoneWord);
+        ASSERT_EQ(List.FindWord(GoneWord), nullptr) << GoneWord;
+    }
+    TMemoryStream Stream(SavedList(List));
+    TFreqList Loaded(0);
+    ASSERT_TRUE(Loaded.LoadFromStream(Stream));
+    ASSERT_EQ(Loaded.Count(), static_cast<int32_t>(Model.size()));
+    for (int32_t I = 0; I < Loaded.Count(); ++I) {
+        const TFreqItem& Item = *Loaded.GetItem(I);
+        ASSERT_EQ(Model[Item.Word], Item.Frequency) << Item.Word;
+        ASSERT_EQ(List.GetItem(I)->Word, Item.Word) << "row " << I;
+    }
+}
+
+// The index tells words apart by a 32-bit hash, their length and their first eight bytes: among 200,000
+// words of one length and one beginning some hashes meet, and the rest of the word must decide.
+TEST_F(FreqListTest, LongWordsOfOneBeginningAndLengthStayApart) {
+    TFreqList List(0);
+    constexpr int Words = 200000;
+    auto WordOf = [](int N) {
+        std::string Digits = std::to_string(1000000 + N);
+        return "collocation" + Digits;
+    };
+    for (int N = 0; N < Words; ++N) List.AddWord(WordOf(N), 1 + N % 3);
+    ASSERT_EQ(List.Count(), Words);
+    for (int N = 0; N < Words; ++N) {
+        const TFreqItem* Item = List.FindWord(WordOf(N));
+        ASSERT_NE(Item, nullptr) << N;
+        ASSERT_EQ(Item->Word, WordOf(N));
+        ASSERT_EQ(Item->Frequency, 1 + N % 3) << N;
     }
 }
