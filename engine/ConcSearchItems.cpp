@@ -663,6 +663,8 @@ public:
         ++FQueued;
         // Waking the thread for every row would cost more than the counting: it is woken for a batch.
         if (Wake) FWork.notify_one();
+        // Nobody may read the rows for a long time (a hidden window): the queue is kept short all the same.
+        if (FQueued - FDone.load(std::memory_order_relaxed) > MaxBacklog) Settle();
     }
 
     bool Idle() const { return FDone.load(std::memory_order_acquire) == FQueued; }
@@ -678,6 +680,7 @@ public:
 
 private:
     static constexpr size_t WakeRows = 256;
+    static constexpr size_t MaxBacklog = 8192;
 
     void Run() {
         std::vector<TQueuedRow> Batch;
