@@ -129,6 +129,7 @@ bool SameBytes(const char* A, const char* B, size_t Length) {
 }
 
 constexpr size_t HeadBytes = 8;
+constexpr size_t MinIndexSize = 1024;
 
 uint64_t HeadOf(std::string_view Word) {
     uint64_t Head = 0;
@@ -157,11 +158,8 @@ TFreqItem* TFreqList::Find(std::string_view Key, uint32_t Hash) const {
 }
 
 void TFreqList::IndexItem(uint32_t Hash, TFreqItem* Item) {
-    if (FIndex.empty()) {
-        ++FIndexed;
-        RebuildIndex();
-        return;
-    }
+    // Only a list that held no word before this one has no index: there is nothing to index but Item.
+    if (FIndex.empty()) FIndex.assign(MinIndexSize, TIndexSlot{});
     if (static_cast<size_t>(FIndexed + 1) * 2 > FIndex.size()) GrowIndex();
     PlaceInIndex(SlotOf(Hash, Item));
     ++FIndexed;
@@ -186,7 +184,7 @@ void TFreqList::GrowIndex() {
 // Indexes every item of the buckets afresh, in a table with room for twice as many.
 void TFreqList::RebuildIndex() {
     FIndexed = FBuckets ? ItemTotal() : 0;
-    size_t Size = 1024;
+    size_t Size = MinIndexSize;
     while (Size < static_cast<size_t>(FIndexed) * 2) Size *= 2;
     FIndex.assign(Size, TIndexSlot{});
     if (!FBuckets) return;

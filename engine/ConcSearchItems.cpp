@@ -691,19 +691,7 @@ private:
             if (FStop) return;
             Batch.swap(FQueue);
             Lock.unlock();
-            for (TQueuedRow& Row : Batch) {
-                if (FFailed) {
-                    LeaveRowUnranked(Row);
-                    continue;
-                }
-                try {
-                    CountAndRankRow(Row);
-                } catch (...) {
-                    // Out of memory: this row and the later ones go unshaded rather than wrongly shaded.
-                    FFailed = true;
-                    LeaveRowUnranked(Row);
-                }
-            }
+            CountRows(Batch, FFailed);
             const size_t Counted = Batch.size();
             Batch.clear();
             Lock.lock();
@@ -728,6 +716,35 @@ TConcordItems::~TConcordItems() = default;
 
 void TConcordItems::SettleCollocates() const {
     if (FWorker) FWorker->Settle();
+    if (!FDeferred.empty()) {
+        CountRows(FDeferred, FDeferredFailed);
+        FDeferred.clear();
+    }
+}
+
+void TConcordItems::SetDeferCollocates(bool On) {
+    SettleCollocates();
+    FDefer = On;
+}
+
+void TConcordItems::CountDeferredCollocates() {
+    SettleCollocates();
+}
+
+void TConcordItems::CountRows(std::vector<TQueuedRow>& Rows, bool& Failed) {
+    for (TQueuedRow& Row : Rows) {
+        if (Failed) {
+            LeaveRowUnranked(Row);
+            continue;
+        }
+        try {
+            CountAndRankRow(Row);
+        } catch (...) {
+            // Out of memory: this row and the later ones go unshaded rather than wrongly shaded.
+            Failed = true;
+            LeaveRowUnranked(Row);
+        }
+    }
 }
 
 void TConcordItems::CheckRow(int32_t I) const {
@@ -1165,6 +1182,10 @@ void TConcordItems::QueueCollocates(TConcordItem& Item) {
             for (char& C : Key) C = static_cast<char>(Config.LowerCaseMap[static_cast<uint8_t>(C)]);
     }
     if (!Any) return;
+    if (FDefer) {
+        FDeferred.push_back(std::move(Row));
+        return;
+    }
     if (!FWorker) {
         auto Worker = std::make_unique<TCollocWorker>();
         if (Worker->Start()) FWorker = std::move(Worker);

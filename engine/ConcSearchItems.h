@@ -320,6 +320,11 @@ public:
     void FreeCollocateLists();
     // The collocate list of Position (1..8), or nullptr.
     TFreqList* CollocList(int Position) const;
+    // While on, the collocates of added rows are not counted on the list's own thread but wait for
+    // CountDeferredCollocates (or for any member that reads rows or lists): a caller that spends its time
+    // waiting for other threads counts them while it waits. Turning it off counts the rows waiting.
+    void SetDeferCollocates(bool On);
+    void CountDeferredCollocates();
 
     std::array<TAdvancedSortColItem, 3> SortKeys{{{skNone, false}, {skNone, false}, {skNone, false}}};
     TAdvancedSortColItems AdvancedKeys;
@@ -353,11 +358,15 @@ private:
     void QueueCollocates(TConcordItem& Item);
     static void CountAndRankRow(TQueuedRow& Row);
     static void LeaveRowUnranked(TQueuedRow& Row);
+    static void CountRows(std::vector<TQueuedRow>& Rows, bool& Failed);
     void SettleCollocates() const;
     TFreqList* ListAt(int Position) const;
 
     std::vector<std::unique_ptr<TConcordItem>> FItems;
     std::array<std::unique_ptr<TFreqList>, CollocatePositionCount> FCollocLists;
+    bool FDefer = false;
+    mutable std::vector<TQueuedRow> FDeferred;
+    mutable bool FDeferredFailed = false;
     // Made with the first row it counts; stopped before the rows and the lists are freed.
     std::unique_ptr<TCollocWorker> FWorker;
 };

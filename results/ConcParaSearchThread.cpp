@@ -195,11 +195,13 @@ std::exception_ptr TParallelSearch::FirstFailure() const {
     return nullptr;
 }
 
-bool TParallelSearch::Step(const TConcordItem& Hit, const TCancelPoll& Poll) {
+bool TParallelSearch::Step(const TConcordItem& Hit, const TCancelPoll& Poll,
+                           const std::function<void()>& WhileWaiting) {
     FSlot.Hit = &Hit;
     for (auto& Thread : FThreads) {
         if (Thread) Thread->StartStep();
     }
+    if (WhileWaiting) WhileWaiting();
     bool Keep = true;
     for (auto& Thread : FThreads) {
         if (!Thread) continue;
@@ -224,7 +226,9 @@ bool SyncParallelHit(TParallelSearch& Search, TItemLists& Lists, std::unique_ptr
             }
         }
     } ClearHits{Search};
-    if (!Search.Step(*Hit, Poll)) return false;
+    // The rows kept so far have their collocates counted while the threads search this hit's passage.
+    TConcordItems& Primary = *Lists[static_cast<size_t>(Search.Primary)];
+    if (!Search.Step(*Hit, Poll, [&Primary] { Primary.CountDeferredCollocates(); })) return false;
     AddRowsInStep(Lists, Search.LanguageCount, Search.Primary, std::move(Hit),
                   [&](int32_t L, TConcordItem& Row) {
                       TParaSearchThread* Thread = Search.Thread(L);
@@ -245,6 +249,13 @@ std::exception_ptr RunParallelRows(TSearch& Search, TParallelSearch& Threads, TI
         TParallelSearch& Threads;
         ~TTerminate() { Threads.Terminate(); }
     } Terminate{Threads};
+    // The main thread mostly waits for the other languages' threads: it counts the collocates itself
+    // then, rather than a thread of the list competing with them for the processors.
+    struct TDeferCollocates {
+        TConcordItems& List;
+        explicit TDeferCollocates(TConcordItems& List) : List(List) { List.SetDeferCollocates(true); }
+        ~TDeferCollocates() { List.SetDeferCollocates(false); }
+    } Defer{*Lists[static_cast<size_t>(Threads.Primary)]};
     Search.Execute(
         IsThread, MaxHits,
         [&](std::unique_ptr<TConcordItem> Hit) {

@@ -108,7 +108,9 @@ public:
     // Steps every thread for Hit (borrowed until the next Step), every one of them even when the hit is
     // already lost. Returns Keep: for every thread, whether it found a match differs from its "Not"
     // flag; false once Poll asked to stop (Cancelled is then set, and every thread asked to stop).
-    bool Step(const TConcordItem& Hit, const TCancelPoll& Poll);
+    // WhileWaiting (may be empty) runs once the threads have started, before waiting for them.
+    bool Step(const TConcordItem& Hit, const TCancelPoll& Poll,
+              const std::function<void()>& WhileWaiting = {});
     // The thread of Language, or nullptr.
     TParaSearchThread* Thread(int32_t Language) const {
         return FThreads[static_cast<size_t>(Language)].get();

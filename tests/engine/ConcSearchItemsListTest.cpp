@@ -441,9 +441,9 @@ TEST_F(ItemListTest, StringAdaptersShowHitsPassagesOrNotAvailable) {
 }  // namespace
 
 // A row added while highlighting is on is counted and ranked in one overlapped pass, on the list's own
-// thread; its ranks and the lists' counts must be those of counting the row and then ranking it at once,
-// with stop words, case variants, missing and empty slots, long words that share their beginnings, and
-// words that are new to a list; however seldom the rows are read.
+// thread or, deferred, when the caller asks; its ranks and the lists' counts must be those of counting the
+// row and then ranking it at once, with stop words, case variants, missing and empty slots, long words that
+// share their beginnings, and words that are new to a list; however seldom the rows are read.
 TEST_F(ItemListTest, AnAddedRowIsCountedThenRankedAsTheTwoStepsWould) {
     FrequencyConfigs[0].CollocateSpan = 3;
     FrequencyConfigs[0].CollocHighLightTop = 4;
@@ -455,14 +455,18 @@ TEST_F(ItemListTest, AnAddedRowIsCountedThenRankedAsTheTwoStepsWould) {
         std::vector<std::string> Vocabulary{"the", "The", "cat", "Cat", "dog", "", "~"};
         for (int W = 0; W < 300; ++W)
             Vocabulary.push_back((W % 2 ? "Collocation" : "w") + std::to_string(Random() % 400));
-        TConcordItems Added(0), Stepped(0);
+        TConcordItems Added(0), Deferred(0), Stepped(0);
         Added.SetHighlightCollocates(true);
+        Deferred.SetHighlightCollocates(true);
+        Deferred.SetDeferCollocates(true);
         Stepped.SetHighlightCollocates(true);
         std::vector<std::array<uint8_t, ItemSlotCount>> Ranks;
         for (int I = 0; I < 10000; ++I) {
             std::vector<std::string> Slots(ItemSlotCount);
             for (auto& S : Slots) S = Vocabulary[Random() % (I % 3 == 0 ? 7 : Vocabulary.size())];
             Added.Add(Make(I, Slots));
+            Deferred.Add(Make(I, Slots));
+            if (Random() % 7 == 0) Deferred.CountDeferredCollocates();
             Stepped.HighlightCollocates = false;
             Stepped.Add(Make(I, Slots));
             Stepped.HighlightCollocates = true;
@@ -473,12 +477,19 @@ TEST_F(ItemListTest, AnAddedRowIsCountedThenRankedAsTheTwoStepsWould) {
             // Read after every row, then not for longer than the queue of uncounted rows may grow, then now
             // and then.
             if (I >= 200 && (I < 9000 || Random() % 300 != 0)) continue;
-            for (int R = 0; R <= I; ++R)
+            for (int R = 0; R <= I; ++R) {
                 ASSERT_EQ(Added.GetItem(R)->CollocRanks, Ranks[size_t(R)]) << "row " << R << " fold " << Fold;
+                ASSERT_EQ(Deferred.GetItem(R)->CollocRanks, Ranks[size_t(R)])
+                    << "row " << R << " fold " << Fold;
+            }
         }
-        for (int R = 0; R < Added.Count(); ++R)
+        for (int R = 0; R < Added.Count(); ++R) {
             ASSERT_EQ(Added.GetItem(R)->CollocRanks, Ranks[size_t(R)]) << "row " << R << " fold " << Fold;
+            ASSERT_EQ(Deferred.GetItem(R)->CollocRanks, Ranks[size_t(R)]) << "row " << R << " fold " << Fold;
+        }
+        Deferred.SetDeferCollocates(false);
         for (int P = Added.PosLo; P <= Added.PosHi; ++P) {
+            ASSERT_EQ(Deferred.CollocList(P)->Count(), Added.CollocList(P)->Count());
             const TFreqList& A = *Added.CollocList(P);
             const TFreqList& S = *Stepped.CollocList(P);
             ASSERT_EQ(A.Count(), S.Count());
