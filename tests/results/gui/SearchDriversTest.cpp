@@ -3,6 +3,8 @@
 // search with and without "Not", and a query that fails.
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include <QApplication>
 #include <QLabel>
 #include <QMainWindow>
@@ -207,12 +209,18 @@ TEST_F(SearchDriversTest, PanesAndCountShowEveryLineWhenTheSearchEnds) {
     ResetGlobalsForTest();
     TCorpusTest::SetUp();
     CommonConfig->FrequencyOfHits = 1;
+    FrequencyConfigs[0].CollocateSpan = 2;
+    FrequencyConfigs[0].CollocHighLightTop = 3;
     const int Lines = 700;
     std::string English, French;
     Align12 = std::make_unique<TDoubleAlignIndexes>();
     auto Pair = std::make_unique<TDoubleAlignIndex>();
     for (int I = 0; I < Lines; ++I) {
-        const std::string E = I % 3 == 0 ? "a dog ran\n" : "the cat sat\n";
+        // Collocates of unequal frequencies, so that the lines are shaded differently.
+        const std::string E = I % 3 == 0   ? "a dog ran\n"
+                              : I % 5 == 0 ? "the cat ate\n"
+                              : I % 7 == 0 ? "one cat sat\n"
+                                           : "the cat sat\n";
         const std::string F = I % 2 == 0 ? "le chat\n" : "un chien\n";
         Pair->Side1.Add(int32_t(English.size()), int32_t(English.size() + E.size()), int32_t(E.size()));
         Pair->Side2.Add(int32_t(French.size()), int32_t(French.size() + F.size()), int32_t(F.size()));
@@ -232,7 +240,34 @@ TEST_F(SearchDriversTest, PanesAndCountShowEveryLineWhenTheSearchEnds) {
         }
         return State;
     };
+    // The collocate ranks of the primary rows: the first hundred ranked once the lists hold them all,
+    // every later row counted and ranked as it came, whichever thread counted it during the search.
+    auto ExpectRanksAsCounted = [](const TConcordItems& Shown) {
+        constexpr int32_t StartCount = 100;
+        ASSERT_GT(Shown.Count(), StartCount);
+        TConcordItems Replay(Shown.Language);
+        for (int32_t I = 0; I < Shown.Count(); ++I) {
+            auto Row = std::make_unique<TConcordItem>(Shown.Language);
+            Row->Texts = Shown.GetItem(I)->Texts;
+            Replay.HighlightCollocates = false;
+            Replay.Add(std::move(Row));
+            if (I + 1 == StartCount) {
+                Replay.SetHighlightCollocates(true);
+            } else if (I + 1 > StartCount) {
+                Replay.HighlightCollocates = true;
+                Replay.CountItemCollocates(*Replay.GetItem(I));
+                Replay.RankItemCollocates(*Replay.GetItem(I));
+            }
+        }
+        std::set<uint8_t> Seen;
+        for (int32_t I = 0; I < Shown.Count(); ++I) {
+            ASSERT_EQ(Shown.GetItem(I)->CollocRanks, Replay.GetItem(I)->CollocRanks) << "row " << I;
+            Seen.insert(Shown.GetItem(I)->CollocRanks.begin(), Shown.GetItem(I)->CollocRanks.end());
+        }
+        EXPECT_GE(Seen.size(), 3u) << "ranked and unranked words";
+    };
     auto ExpectUpToDate = [&](TTessivorForm& Form, int Hits) {
+        ExpectRanksAsCounted(*Form.Lists[0]);
         EXPECT_EQ(Form.Lists[0]->Count(), Hits);
         EXPECT_EQ(Form.Lists[1]->Count(), Hits);
         EXPECT_EQ(Form.StatusPanel(0)->text(), QString::number(Hits) + " matches");
