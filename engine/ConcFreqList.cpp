@@ -183,6 +183,7 @@ void TFreqList::GrowIndex() {
 
 // Indexes every item of the buckets afresh, in a table with room for twice as many.
 void TFreqList::RebuildIndex() {
+    PlaceNewWords();
     FIndexed = FBuckets ? ItemTotal() : 0;
     size_t Size = MinIndexSize;
     while (Size < static_cast<size_t>(FIndexed) * 2) Size *= 2;
@@ -254,7 +255,6 @@ TFreqItem* TFreqList::AddNewWord(const TKey& Key, int32_t Count) {
 
 TFreqItem* TFreqList::CountNewWord(std::string_view Key, uint32_t Hash, uint32_t BucketIndex, int32_t Count) {
     FSortState = TFreqSort::None;
-    if (!FBuckets) FBuckets = std::make_unique<std::array<TBucket, BucketCount>>();
     TFreqItem* Item = NewItem();
     Item->Word.assign(Key);
     Item->Frequency = Count;
@@ -315,6 +315,8 @@ TFreqItem* TFreqList::ItemOfReference(int32_t Reference) const {
 // ---- TFreqList: display order ------------------------------------------------------------------------
 
 void TFreqList::PlaceNewWords() const {
+    if (FNew.empty()) return;
+    if (!FBuckets) FBuckets = std::make_unique<std::array<TBucket, BucketCount>>();
     for (const TNewWord& New : FNew) {
         TBucket& Bucket = (*FBuckets)[New.Bucket];
         // Most buckets of a list hold a few words: growing one by one would copy a bucket for each of

@@ -222,8 +222,9 @@ private:
 
     int32_t FLanguage;
     bool FIgnoreCase;
-    // Allocated on the first word, so that the many small lists of a concordance stay cheap.
-    std::unique_ptr<std::array<TBucket, BucketCount>> FBuckets;
+    // Allocated when the first word is placed in its bucket, so that the many small lists of a
+    // concordance stay cheap, and the lists a search counts into cost no buckets until they are shown.
+    mutable std::unique_ptr<std::array<TBucket, BucketCount>> FBuckets;
     // The items, made a block at a time: the lists of a search meet a new word at most hits, and one
     // allocation per word, scattered over the heap, cost more than the counting. A deleted item is
     // emptied and its room kept until the list is cleared.

@@ -1083,7 +1083,9 @@ void TConcordItems::SetHighlightCollocates(bool On) {
         for (int P = Lo; P <= Hi; ++P) CollocList(P)->SetTopLimit(Frequency.CollocHighLightTop);
         RankAllCollocates();
     } else {
-        BuildCollocateLists(Lo, Hi, nullptr);
+        // Whoever shows a list sorts it first, and a search that turns shading on goes on counting into
+        // the lists at once: sorting them here would only cost the search their buckets.
+        BuildLists(Lo, Hi, nullptr, false);
     }
 }
 
@@ -1106,6 +1108,10 @@ void TConcordItems::InitCollocateLists(uint8_t Lo, uint8_t Hi) {
 }
 
 void TConcordItems::BuildCollocateLists(uint8_t Lo, uint8_t Hi, TProgressForm* Progress) {
+    BuildLists(Lo, Hi, Progress, true);
+}
+
+void TConcordItems::BuildLists(uint8_t Lo, uint8_t Hi, TProgressForm* Progress, bool Sorted) {
     try {
         InitCollocateLists(Lo, Hi);
         const int Start = Progress ? Progress->Progress() : 0;
@@ -1119,7 +1125,8 @@ void TConcordItems::BuildCollocateLists(uint8_t Lo, uint8_t Hi, TProgressForm* P
         }
         if (Progress) Progress->SetProgress(Start + Count() - 1);
         RankAllCollocates();
-        for (int P = Lo; P <= Hi; ++P) CollocList(P)->SortByFrequency();
+        if (Sorted)
+            for (int P = Lo; P <= Hi; ++P) CollocList(P)->SortByFrequency();
     } catch (const EAbort&) {
         FreeCollocateLists();
     } catch (const std::exception& E) {

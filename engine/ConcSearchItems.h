@@ -355,6 +355,7 @@ private:
         std::array<std::string, CollocatePositionCount + 1> Keys;  // folded as the lists store words
     };
     class TCollocWorker;
+    void BuildLists(uint8_t Lo, uint8_t Hi, TProgressForm* Progress, bool Sorted);
     void QueueCollocates(TConcordItem& Item);
     static void CountAndRankRow(TQueuedRow& Row);
     static void LeaveRowUnranked(TQueuedRow& Row);
