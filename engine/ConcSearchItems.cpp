@@ -653,12 +653,14 @@ public:
         if (FThread.joinable()) FThread.join();
     }
 
-    void Queue(TQueuedRow&& Row) {
+    // Fill(Row) fills the row queued; one that raises queues nothing.
+    template <typename TFill>
+    void Queue(const TFill& Fill) {
         bool Wake;
         {
             const std::lock_guard Lock(FMutex);
-            FQueue.push_back(std::move(Row));
-            Wake = FQueue.size() >= WakeRows;
+            FQueue.Add(Fill);
+            Wake = FQueue.Count >= WakeRows;
         }
         ++FQueued;
         // Waking the thread for every row would cost more than the counting: it is woken for a batch.
@@ -683,17 +685,17 @@ private:
     static constexpr size_t MaxBacklog = 8192;
 
     void Run() {
-        std::vector<TQueuedRow> Batch;
+        TQueuedRows Batch;
         std::unique_lock Lock(FMutex);
         while (true) {
             FWork.wait(Lock,
-                       [this] { return FStop || FQueue.size() >= WakeRows || (FFlush && !FQueue.empty()); });
+                       [this] { return FStop || FQueue.Count >= WakeRows || (FFlush && FQueue.Count > 0); });
             if (FStop) return;
-            Batch.swap(FQueue);
+            std::swap(Batch, FQueue);
             Lock.unlock();
             CountRows(Batch, FFailed);
-            const size_t Counted = Batch.size();
-            Batch.clear();
+            const size_t Counted = Batch.Count;
+            Batch.Count = 0;
             Lock.lock();
             FDone.fetch_add(Counted, std::memory_order_release);
             FIdle.notify_all();
@@ -703,7 +705,7 @@ private:
     std::mutex FMutex;
     std::condition_variable FWork;
     std::condition_variable FIdle;
-    std::vector<TQueuedRow> FQueue;  // under FMutex
+    TQueuedRows FQueue;              // under FMutex
     bool FStop = false;              // under FMutex
     bool FFlush = false;             // under FMutex
     size_t FQueued = 0;              // main thread
@@ -716,9 +718,9 @@ TConcordItems::~TConcordItems() = default;
 
 void TConcordItems::SettleCollocates() const {
     if (FWorker) FWorker->Settle();
-    if (!FDeferred.empty()) {
+    if (FDeferred.Count > 0) {
         CountRows(FDeferred, FDeferredFailed);
-        FDeferred.clear();
+        FDeferred.Count = 0;
     }
 }
 
@@ -731,8 +733,9 @@ void TConcordItems::CountDeferredCollocates() {
     SettleCollocates();
 }
 
-void TConcordItems::CountRows(std::vector<TQueuedRow>& Rows, bool& Failed) {
-    for (TQueuedRow& Row : Rows) {
+void TConcordItems::CountRows(TQueuedRows& Rows, bool& Failed) {
+    for (size_t I = 0; I < Rows.Count; ++I) {
+        TQueuedRow& Row = Rows.Rows[I];
         if (Failed) {
             LeaveRowUnranked(Row);
             continue;
@@ -1173,14 +1176,34 @@ void TConcordItems::RankItemCollocates(TConcordItem& Item) const {
 }
 
 void TConcordItems::QueueCollocates(TConcordItem& Item) {
-    TQueuedRow Row;
-    Row.Item = &Item;
     bool Any = false;
+    for (int P = PosLo; P <= PosHi && !Any; ++P) Any = ListAt(P) && Item.Texts.Has(P);
+    if (!Any) return;
+    const auto Fill = [&](TQueuedRow& Row) { FillQueuedRow(Item, Row); };
+    if (FDefer) {
+        FDeferred.Add(Fill);
+        return;
+    }
+    if (!FWorker) {
+        auto Worker = std::make_unique<TCollocWorker>();
+        if (Worker->Start()) FWorker = std::move(Worker);
+    }
+    if (FWorker) {
+        FWorker->Queue(Fill);
+    } else {
+        TQueuedRows Now;
+        Now.Add(Fill);
+        CountRows(Now, FDeferredFailed);
+    }
+}
+
+void TConcordItems::FillQueuedRow(TConcordItem& Item, TQueuedRow& Row) const {
+    Row.Item = &Item;
+    Row.Lists.fill(nullptr);
     const TConcordConfig& Config = LangConfig(Language);
     for (int P = PosLo; P <= PosHi; ++P) {
         TFreqList* List = ListAt(P);
         if (!List || !Item.Texts.Has(P)) continue;
-        Any = true;
         Row.Lists[size_t(P)] = List;
         Row.Stop[size_t(P)] = Config.StopList.IsStopWord(Item.Texts[P]);
         std::string& Key = Row.Keys[size_t(P)];
@@ -1188,19 +1211,6 @@ void TConcordItems::QueueCollocates(TConcordItem& Item) {
         if (List->IgnoreCase())
             for (char& C : Key) C = static_cast<char>(Config.LowerCaseMap[static_cast<uint8_t>(C)]);
     }
-    if (!Any) return;
-    if (FDefer) {
-        FDeferred.push_back(std::move(Row));
-        return;
-    }
-    if (!FWorker) {
-        auto Worker = std::make_unique<TCollocWorker>();
-        if (Worker->Start()) FWorker = std::move(Worker);
-    }
-    if (FWorker)
-        FWorker->Queue(std::move(Row));
-    else
-        CountAndRankRow(Row);
 }
 
 // CountItemCollocates then RankItemCollocates, as one pass per step over the row's positions: the

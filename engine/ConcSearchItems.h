@@ -354,19 +354,32 @@ private:
         std::array<bool, CollocatePositionCount + 1> Stop{};
         std::array<std::string, CollocatePositionCount + 1> Keys;  // folded as the lists store words
     };
+    // Queued rows, reused in place: a row's words keep their room from one batch to the next.
+    struct TQueuedRows {
+        std::vector<TQueuedRow> Rows;
+        size_t Count = 0;
+        // Fills the next row with Fill(Row); a fill that raises queues nothing.
+        template <typename TFill>
+        void Add(const TFill& Fill) {
+            if (Count == Rows.size()) Rows.emplace_back();
+            Fill(Rows[Count]);
+            ++Count;
+        }
+    };
     class TCollocWorker;
     void BuildLists(uint8_t Lo, uint8_t Hi, TProgressForm* Progress, bool Sorted);
     void QueueCollocates(TConcordItem& Item);
+    void FillQueuedRow(TConcordItem& Item, TQueuedRow& Row) const;
     static void CountAndRankRow(TQueuedRow& Row);
     static void LeaveRowUnranked(TQueuedRow& Row);
-    static void CountRows(std::vector<TQueuedRow>& Rows, bool& Failed);
+    static void CountRows(TQueuedRows& Rows, bool& Failed);
     void SettleCollocates() const;
     TFreqList* ListAt(int Position) const;
 
     std::vector<std::unique_ptr<TConcordItem>> FItems;
     std::array<std::unique_ptr<TFreqList>, CollocatePositionCount> FCollocLists;
     bool FDefer = false;
-    mutable std::vector<TQueuedRow> FDeferred;
+    mutable TQueuedRows FDeferred;
     mutable bool FDeferredFailed = false;
     // Made with the first row it counts; stopped before the rows and the lists are freed.
     std::unique_ptr<TCollocWorker> FWorker;
