@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <ctime>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -635,10 +636,30 @@ std::string ResolveWorkspacePath(const std::string& Stored, const std::string& F
     return Result;
 }
 
+namespace {
+
+// A packed DOS date-time as seconds of a calendar without time zones or daylight-saving time.
+int64_t DosCalendarSeconds(int32_t Packed) {
+    const auto V = static_cast<uint32_t>(Packed);
+    std::tm T{};
+    T.tm_year = static_cast<int>(V >> 25) + 80;
+    T.tm_mon = static_cast<int>((V >> 21) & 0x0F) - 1;
+    T.tm_mday = static_cast<int>((V >> 16) & 0x1F);
+    T.tm_hour = static_cast<int>((V >> 11) & 0x1F);
+    T.tm_min = static_cast<int>((V >> 5) & 0x3F);
+    T.tm_sec = static_cast<int>(V & 0x1F) * 2;
+    return static_cast<int64_t>(timegm(&T));
+}
+
+}  // namespace
+
 bool FileTimeMatches(int32_t Current, int32_t Stored) {
     if (Current == -1 || Stored == -1) return false;
-    const int64_t Difference = int64_t(Current) - int64_t(Stored);
-    return Difference == 0 || Difference == 0x800 || Difference == -0x800;
+    if (Current == Stored) return true;
+    // An hour either way is a change of daylight-saving time or of time zone since saving, also when
+    // it moves the time across midnight, where the packed values differ in their date as well.
+    const int64_t Difference = DosCalendarSeconds(Current) - DosCalendarSeconds(Stored);
+    return Difference == 3600 || Difference == -3600;
 }
 
 void DropStaleFileData(const std::array<std::vector<int32_t>, 4>& StoredAges) {

@@ -253,6 +253,17 @@ TEST(WorkspacePathsTest, NamesAndTimes) {
     EXPECT_TRUE(FileTimeMatches(0x50000800, 0x50000000));
     EXPECT_FALSE(FileTimeMatches(0x50000000, 0x50000801));
     EXPECT_FALSE(FileTimeMatches(-1, -1));
+    // An hour that crosses midnight, a month's end or a year's end is still an hour.
+    auto Pack = [](int Year, int Month, int Day, int Hour, int Minute, int Second) {
+        return static_cast<int32_t>(static_cast<uint32_t>((Year - 1980) << 25 | Month << 21 | Day << 16 |
+                                                          Hour << 11 | Minute << 5 | Second / 2));
+    };
+    EXPECT_TRUE(FileTimeMatches(Pack(2026, 12, 8, 0, 30, 10), Pack(2026, 12, 7, 23, 30, 10)));
+    EXPECT_TRUE(FileTimeMatches(Pack(2026, 12, 7, 23, 30, 10), Pack(2026, 12, 8, 0, 30, 10)));
+    EXPECT_TRUE(FileTimeMatches(Pack(2027, 2, 1, 0, 0, 0), Pack(2027, 1, 31, 23, 0, 0)));
+    EXPECT_TRUE(FileTimeMatches(Pack(2027, 1, 1, 0, 59, 58), Pack(2026, 12, 31, 23, 59, 58)));
+    EXPECT_FALSE(FileTimeMatches(Pack(2026, 12, 8, 1, 30, 10), Pack(2026, 12, 7, 23, 30, 10)));
+    EXPECT_FALSE(FileTimeMatches(Pack(2026, 12, 8, 23, 30, 10), Pack(2026, 12, 7, 23, 30, 10)));
     EXPECT_EQ(WorkspaceBinName("/a/b.TWS"), "/a/b.BIN");
     EXPECT_EQ(WorkspaceFolder("/a/b.TWS"), "/a/");
 }
