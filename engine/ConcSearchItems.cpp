@@ -671,6 +671,12 @@ public:
 
     bool Idle() const { return FDone.load(std::memory_order_acquire) == FQueued; }
 
+    // After Settle: fresh lists count every row again, whatever failed before.
+    void ForgetFailure() {
+        const std::lock_guard Lock(FMutex);
+        FFailed = false;
+    }
+
     void Settle() {
         if (Idle()) return;
         std::unique_lock Lock(FMutex);
@@ -710,7 +716,7 @@ private:
     bool FFlush = false;             // under FMutex
     size_t FQueued = 0;              // main thread
     std::atomic<size_t> FDone{0};
-    bool FFailed = false;  // worker thread
+    bool FFailed = false;  // worker thread, or under FMutex while the worker is idle
     std::thread FThread;
 };
 
@@ -1094,6 +1100,8 @@ void TConcordItems::SetHighlightCollocates(bool On) {
 
 void TConcordItems::InitCollocateLists(uint8_t Lo, uint8_t Hi) {
     SettleCollocates();
+    FDeferredFailed = false;
+    if (FWorker) FWorker->ForgetFailure();
     if (Lo < 1 || Hi > CollocatePositionCount || Lo > Hi)
         throw std::out_of_range("Collocate positions " + std::to_string(Lo) + ".." + std::to_string(Hi));
     PosLo = Lo;
