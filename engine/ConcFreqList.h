@@ -4,7 +4,8 @@
 //
 // Words live in a fixed table of 16384 buckets. The table size and the hash are part of the stored
 // form: items are written bucket by bucket and the display order refers to them as
-// (slot shl 14) or bucket, so neither may ever change. Main thread only.
+// (slot shl 14) or bucket, so neither may ever change. One thread at a time: the main thread, or the
+// thread of a concordance list that counts its collocates while the main thread searches.
 #pragma once
 
 #include <array>
