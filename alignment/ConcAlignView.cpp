@@ -21,7 +21,7 @@
 #include "alignment/ConcSectionAlign.h"
 #include "alignment/concAlignMarkersConfig.h"
 #include "controls/LangText.h"
-#include "controls/Msg.h"
+#include "ui/Msg.h"
 #include "controls/Splitter.h"
 #include "engine/ConcConfig.h"
 #include "engine/ConcPrefs.h"

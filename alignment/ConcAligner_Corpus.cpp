@@ -5,7 +5,7 @@
 
 #include "alignment/ConcAligner.h"
 #include "alignment/ConcParaAligners.h"
-#include "controls/Msg.h"
+#include "ui/Msg.h"
 #include "engine/ConcConfig.h"
 #include "engine/ConcIndex.h"
 

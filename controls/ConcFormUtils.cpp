@@ -26,7 +26,7 @@
 #include <climits>
 #include <cstdlib>
 
-#include "controls/Msg.h"
+#include "ui/Msg.h"
 #include "engine/ConcErrors.h"
 #include "engine/ConcUtils.h"
 #include "platform/IniFiles.h"

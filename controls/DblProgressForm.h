@@ -8,7 +8,7 @@
 #include <string>
 #include <utility>
 
-#include "controls/ConcDblProgress.h"
+#include "ui/ConcDblProgress.h"
 
 class QLabel;
 class QProgressBar;

@@ -9,7 +9,7 @@
 
 #include "controls/ConcFormUtils.h"
 #include "controls/LangText.h"
-#include "controls/Msg.h"
+#include "ui/Msg.h"
 
 TInputQueryForm::TInputQueryForm(const QString& Caption, const QString& Prompt, const TFontSpec& Font,
                                  QWidget* Parent)

@@ -11,7 +11,7 @@
 #include <QString>
 #include <memory>
 
-#include "controls/Msg.h"
+#include "ui/Msg.h"
 
 class QKeyEvent;
 class QLabel;

@@ -5,7 +5,7 @@
 
 #include <QDialog>
 
-#include "controls/ConcProgress.h"
+#include "ui/ConcProgress.h"
 
 class QLabel;
 class QProgressBar;

@@ -6,7 +6,7 @@
 #include <QTimer>
 #include <algorithm>
 
-#include "controls/ConcDblProgress.h"
+#include "ui/ConcDblProgress.h"
 #include "controls/DblProgressForm.h"
 #include "controls/MessageForm.h"
 #include "controls/ProgressForm.h"

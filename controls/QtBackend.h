@@ -7,8 +7,8 @@
 #include <memory>
 #include <vector>
 
-#include "controls/ConcProgress.h"
-#include "controls/Msg.h"
+#include "ui/ConcProgress.h"
+#include "ui/Msg.h"
 
 class TQtBackend : public IMessageBackend, public IProgressBackend {
 public:

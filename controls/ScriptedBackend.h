@@ -7,8 +7,8 @@
 #include <memory>
 #include <vector>
 
-#include "controls/ConcProgress.h"
-#include "controls/Msg.h"
+#include "ui/ConcProgress.h"
+#include "ui/Msg.h"
 
 class TScriptedBackend : public IMessageBackend, public IProgressBackend {
 public:

@@ -14,7 +14,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "controls/StringsViewModel.h"
+#include "ui/StringsViewModel.h"
 
 class QPainter;
 

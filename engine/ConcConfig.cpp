@@ -10,7 +10,7 @@
 #include <system_error>
 #include <utility>
 
-#include "controls/Msg.h"
+#include "ui/Msg.h"
 #include "engine/ConcPrefs.h"
 #include "engine/ConcUtils.h"
 #include "engine/UTF8_to_ASCII.h"

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "controls/ConcProgress.h"
+#include "ui/ConcProgress.h"
 #include "engine/BStream.h"
 #include "engine/ConcConfig.h"
 #include "engine/ConcCorpus.h"

@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <stdexcept>
 
-#include "controls/ConcProgress.h"
-#include "controls/Msg.h"
+#include "ui/ConcProgress.h"
+#include "ui/Msg.h"
 #include "engine/BStream.h"
 #include "engine/ConcConfig.h"
 #include "engine/ConcIndex.h"

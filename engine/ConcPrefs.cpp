@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <stdexcept>
 
-#include "controls/Msg.h"
+#include "ui/Msg.h"
 #include "engine/ConcConfig.h"
 #include "engine/ConcLangs.h"
 #include "engine/ConcSortKeys.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "controls/ConcDblProgress.h"
+#include "ui/ConcDblProgress.h"
 
 class TConcSearchRec;
 

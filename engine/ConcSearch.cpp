@@ -9,9 +9,9 @@
 #include <filesystem>
 #include <optional>
 
-#include "controls/ConcDblProgress.h"
-#include "controls/ConcProgress.h"
-#include "controls/Msg.h"
+#include "ui/ConcDblProgress.h"
+#include "ui/ConcProgress.h"
+#include "ui/Msg.h"
 #include "engine/ConcConfig.h"
 #include "engine/ConcErrors.h"
 #include "engine/ConcIndex.h"

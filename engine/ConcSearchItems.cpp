@@ -11,8 +11,8 @@
 #include <stdexcept>
 #include <thread>
 
-#include "controls/ConcProgress.h"
-#include "controls/Msg.h"
+#include "ui/ConcProgress.h"
+#include "ui/Msg.h"
 #include "engine/ConcCorpus.h"
 #include "engine/ConcErrors.h"
 #include "engine/ConcFreqList.h"

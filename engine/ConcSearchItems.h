@@ -16,7 +16,7 @@
 #include <string_view>
 #include <vector>
 
-#include "controls/StringsViewModel.h"
+#include "ui/StringsViewModel.h"
 #include "engine/BStream.h"
 #include "engine/ConcConfig.h"
 

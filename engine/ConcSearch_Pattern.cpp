@@ -5,8 +5,8 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "controls/ConcDblProgress.h"
-#include "controls/ConcProgress.h"
+#include "ui/ConcDblProgress.h"
+#include "ui/ConcProgress.h"
 #include "engine/ConcConfig.h"
 #include "engine/ConcErrors.h"
 #include "engine/ConcSearch.h"

@@ -9,7 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "controls/Msg.h"
+#include "ui/Msg.h"
 #include "engine/ConcErrors.h"
 
 int64_t TStream::Remaining() {

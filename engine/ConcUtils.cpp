@@ -6,9 +6,9 @@
 #include <cerrno>
 #include <cstdlib>
 
-#include "controls/ConcDblProgress.h"
-#include "controls/ConcProgress.h"
-#include "controls/Msg.h"
+#include "ui/ConcDblProgress.h"
+#include "ui/ConcProgress.h"
+#include "ui/Msg.h"
 #include "engine/ConcConfig.h"
 #include "engine/ConcIndex.h"
 #include "engine/ConcPrefs.h"

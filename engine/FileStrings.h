@@ -12,7 +12,7 @@
 #include <string>
 #include <thread>
 
-#include "controls/StringsViewModel.h"
+#include "ui/StringsViewModel.h"
 #include "engine/ConcErrors.h"
 #include "engine/ConcTextProcess.h"
 

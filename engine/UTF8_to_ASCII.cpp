@@ -11,8 +11,8 @@
 #include <unordered_set>
 #include <utility>
 
-#include "controls/ConcProgress.h"
-#include "controls/Msg.h"
+#include "ui/ConcProgress.h"
+#include "ui/Msg.h"
 #include "engine/BStream.h"
 #include "engine/ConcConfig.h"
 #include "engine/ConcCorpus.h"

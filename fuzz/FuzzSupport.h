@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "controls/Msg.h"
+#include "ui/Msg.h"
 #include "engine/ConcStreamUtils.h"
 
 class TSilentMessages : public IMessageBackend {

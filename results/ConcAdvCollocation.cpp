@@ -5,7 +5,7 @@
 #include <QPointer>
 #include <algorithm>
 
-#include "controls/ConcProgress.h"
+#include "ui/ConcProgress.h"
 #include "controls/LangText.h"
 #include "engine/ConcFreqList.h"
 #include "engine/ConcSearchItems.h"

@@ -15,7 +15,7 @@
 #include <cmath>
 #include <memory>
 
-#include "controls/ConcProgress.h"
+#include "ui/ConcProgress.h"
 #include "controls/LangText.h"
 #include "engine/ConcFreqList.h"
 #include "engine/ConcSearchItems.h"

@@ -25,7 +25,7 @@
 #include <functional>
 
 #include "controls/FileDialogs.h"
-#include "controls/Msg.h"
+#include "ui/Msg.h"
 #include "engine/ConcConfig.h"
 #include "engine/ConcQueryDesc.h"
 #include "engine/ConcSearchItems.h"

@@ -15,7 +15,7 @@
 #include <utility>
 #include <vector>
 
-#include "controls/Msg.h"
+#include "ui/Msg.h"
 #include "controls/PrintDialogs.h"
 #include "results/ConcDistrib.h"
 

@@ -16,7 +16,7 @@
 #include <charconv>
 
 #include "controls/ConcFormUtils.h"
-#include "controls/Msg.h"
+#include "ui/Msg.h"
 #include "engine/ConcCorpus.h"
 #include "engine/ConcTextProcess.h"
 #include "engine/ConcUtils.h"

@@ -10,7 +10,7 @@
 #include <QVBoxLayout>
 
 #include "controls/LangText.h"
-#include "controls/Msg.h"
+#include "ui/Msg.h"
 #include "results/ConcOptionRules.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <QVBoxLayout>
 
 #include "controls/LangText.h"
-#include "controls/Msg.h"
+#include "ui/Msg.h"
 #include "engine/ConcConfig.h"
 #include "results/ConcHeadingEdit.h"
 

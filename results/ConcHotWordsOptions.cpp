@@ -15,7 +15,7 @@
 #include <cmath>
 
 #include "controls/ConcFormUtils.h"
-#include "controls/Msg.h"
+#include "ui/Msg.h"
 
 namespace {
 

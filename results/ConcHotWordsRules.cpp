@@ -5,7 +5,7 @@
 #include <numeric>
 #include <unordered_set>
 
-#include "controls/Msg.h"
+#include "ui/Msg.h"
 #include "engine/ConcTextProcess.h"
 #include "engine/ConcUtils.h"
 

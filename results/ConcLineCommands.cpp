@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "controls/ConcProgress.h"
+#include "ui/ConcProgress.h"
 #include "engine/BStream.h"
 #include "engine/ConcFreqList.h"
 #include "engine/ConcIndex.h"

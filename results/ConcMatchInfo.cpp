@@ -12,7 +12,7 @@
 
 #include "controls/ConcFormUtils.h"
 #include "controls/LangText.h"
-#include "controls/Msg.h"
+#include "ui/Msg.h"
 #include "engine/ConcConfig.h"
 #include "results/ConcHitInfo.h"
 

@@ -7,7 +7,7 @@
 #include <system_error>
 
 #include "controls/FileDialogs.h"
-#include "controls/Msg.h"
+#include "ui/Msg.h"
 #include "engine/ConcCorpus.h"
 #include "engine/ConcTextProcess.h"
 #include "engine/ConcUtils.h"

@@ -11,7 +11,7 @@
 #include <QVBoxLayout>
 
 #include "controls/LangText.h"
-#include "controls/Msg.h"
+#include "ui/Msg.h"
 #include "engine/ConcTextProcess.h"
 #include "results/ConcQueryRules.h"
 #include "results/ConcSearchQuery.h"

@@ -13,9 +13,9 @@
 #include <cstdio>
 #include <memory>
 
-#include "controls/ConcProgress.h"
+#include "ui/ConcProgress.h"
 #include "controls/LangText.h"
-#include "controls/Msg.h"
+#include "ui/Msg.h"
 #include "controls/PrintDialogs.h"
 #include "controls/TextMeasure.h"
 #include "engine/ConcConfig.h"

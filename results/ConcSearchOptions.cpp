@@ -16,7 +16,7 @@
 
 #include "controls/ConcFormUtils.h"
 #include "controls/LangText.h"
-#include "controls/Msg.h"
+#include "ui/Msg.h"
 #include "engine/ConcTextProcess.h"
 #include "results/ConcHeadings.h"
 #include "results/ConcSentOptions.h"

@@ -17,7 +17,7 @@
 
 #include "controls/ConcFormUtils.h"
 #include "controls/LangText.h"
-#include "controls/Msg.h"
+#include "ui/Msg.h"
 #include "engine/ConcTextProcess.h"
 #include "engine/RegExp3.h"
 #include "results/ConcHeadingContext.h"

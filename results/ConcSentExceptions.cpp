@@ -10,7 +10,7 @@
 
 #include "controls/InpQuery.h"
 #include "controls/LangText.h"
-#include "controls/Msg.h"
+#include "ui/Msg.h"
 #include "engine/ConcConfig.h"
 #include "engine/ConcUtils.h"
 #include "platform/IniFiles.h"

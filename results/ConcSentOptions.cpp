@@ -9,7 +9,7 @@
 #include <QPushButton>
 
 #include "controls/LangText.h"
-#include "controls/Msg.h"
+#include "ui/Msg.h"
 #include "engine/ConcConfig.h"
 #include "engine/ConcTextProcess.h"
 #include "results/ConcSentExceptions.h"

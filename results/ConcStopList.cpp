@@ -9,7 +9,7 @@
 
 #include "controls/InpQuery.h"
 #include "controls/LangText.h"
-#include "controls/Msg.h"
+#include "ui/Msg.h"
 #include "engine/ConcConfig.h"
 #include "engine/ConcTextProcess.h"
 #include "engine/ConcUtils.h"

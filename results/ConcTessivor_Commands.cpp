@@ -7,7 +7,7 @@
 #include <QMenu>
 #include <QScopedValueRollback>
 
-#include "controls/ConcProgress.h"
+#include "ui/ConcProgress.h"
 #include "engine/ConcCorpus.h"
 #include "engine/ConcFreqList.h"
 #include "engine/ConcTextProcess.h"

@@ -4,9 +4,9 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 
-#include "controls/ConcDblProgress.h"
-#include "controls/ConcProgress.h"
-#include "controls/Msg.h"
+#include "ui/ConcDblProgress.h"
+#include "ui/ConcProgress.h"
+#include "ui/Msg.h"
 #include "engine/ConcErrors.h"
 #include "engine/ConcFreqList.h"
 #include "engine/ConcSearch.h"

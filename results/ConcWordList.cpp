@@ -16,7 +16,7 @@
 #include <charconv>
 #include <set>
 
-#include "controls/ConcProgress.h"
+#include "ui/ConcProgress.h"
 #include "controls/LangText.h"
 #include "engine/ConcFreqList.h"
 #include "engine/ConcUtils.h"

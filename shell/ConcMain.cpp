@@ -22,7 +22,7 @@
 #include "controls/ConcFormUtils.h"
 #include "controls/FileDialogForm.h"
 #include "controls/FileDialogs.h"
-#include "controls/Msg.h"
+#include "ui/Msg.h"
 #include "controls/PrintDialogs.h"
 #include "controls/zynStackTrace.h"
 #include "engine/ConcConfig.h"

@@ -10,7 +10,7 @@
 
 #include "controls/ConcFormUtils.h"
 #include "controls/LangText.h"
-#include "controls/Msg.h"
+#include "ui/Msg.h"
 #include "engine/ConcPrefs.h"
 #include "engine/ConcUtils.h"
 #include "shell/TagSettingsRules.h"

@@ -14,7 +14,7 @@
 
 #include "controls/ConcFormUtils.h"
 #include "controls/LangText.h"
-#include "controls/Msg.h"
+#include "ui/Msg.h"
 #include "engine/ConcUtils.h"
 #include "shell/ConcTagEdit.h"
 

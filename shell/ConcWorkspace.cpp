@@ -9,7 +9,7 @@
 #include <system_error>
 #include <unordered_set>
 
-#include "controls/Msg.h"
+#include "ui/Msg.h"
 #include "engine/ConcConfig.h"
 #include "engine/ConcCorpus.h"
 #include "engine/ConcFreqList.h"

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "controls/Msg.h"
+#include "ui/Msg.h"
 #include "engine/ConcCorpus.h"
 #include "engine/ConcUtils.h"
 #include "engine/UTF8_to_ASCII.h"

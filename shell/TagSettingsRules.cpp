@@ -1,6 +1,6 @@
 #include "shell/TagSettingsRules.h"
 
-#include "controls/Msg.h"
+#include "ui/Msg.h"
 #include "engine/ConcCorpus.h"
 #include "engine/ConcPrefs.h"
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "controls/ConcProgress.h"
+#include "ui/ConcProgress.h"
 #include "controls/ScriptedBackend.h"
 #include "engine/ConcConfig.h"
 #include "engine/ConcCorpus.h"

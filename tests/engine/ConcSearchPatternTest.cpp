@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "controls/ConcDblProgress.h"
+#include "ui/ConcDblProgress.h"
 #include "controls/ScriptedBackend.h"
 #include "engine/BStream.h"
 #include "engine/ConcConfig.h"

@@ -11,7 +11,7 @@
 #include <thread>
 #include <tuple>
 
-#include "controls/ConcDblProgress.h"
+#include "ui/ConcDblProgress.h"
 #include "engine/ConcQueryDesc.h"
 #include "engine/ConcSearch.h"
 #include "engine/ConcSearchItems.h"

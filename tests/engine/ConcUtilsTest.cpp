@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "controls/ConcProgress.h"
-#include "controls/Msg.h"
+#include "ui/ConcProgress.h"
+#include "ui/Msg.h"
 #include "controls/ScriptedBackend.h"
 #include "engine/ConcConfig.h"
 #include "engine/ConcIndex.h"

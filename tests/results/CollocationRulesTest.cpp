@@ -5,7 +5,7 @@
 #include <random>
 #include <set>
 
-#include "controls/Msg.h"
+#include "ui/Msg.h"
 #include "controls/ScriptedBackend.h"
 #include "engine/ConcFreqList.h"
 #include "engine/ConcSearchItems.h"

@@ -12,7 +12,7 @@
 #include <QWindow>
 
 #include "controls/DblProgressForm.h"
-#include "controls/Msg.h"
+#include "ui/Msg.h"
 #include "controls/ProgressForm.h"
 #include "controls/QtBackend.h"
 

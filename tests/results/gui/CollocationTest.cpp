@@ -16,7 +16,7 @@
 #include <QTreeWidget>
 #include <filesystem>
 
-#include "controls/ConcProgress.h"
+#include "ui/ConcProgress.h"
 #include "controls/FileDialogs.h"
 #include "controls/PrintDialogs.h"
 #include "controls/ScriptedBackend.h"

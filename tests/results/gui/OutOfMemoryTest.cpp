@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <new>
 
-#include "controls/Msg.h"
+#include "ui/Msg.h"
 #include "results/ConcTessivor.h"
 #include "tests/engine/ConcCorpusTestSupport.h"
 

@@ -13,7 +13,7 @@
 #include <QScrollBar>
 #include <array>
 
-#include "controls/ConcDblProgress.h"
+#include "ui/ConcDblProgress.h"
 #include "engine/ConcErrors.h"
 #include "results/ConcTessivor.h"
 #include "tests/engine/ConcCorpusTestSupport.h"

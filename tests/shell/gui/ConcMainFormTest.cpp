@@ -23,9 +23,9 @@
 
 #include "alignment/ConcAlignView.h"
 #include "alignment/ConcAligner.h"
-#include "controls/ConcDblProgress.h"
+#include "ui/ConcDblProgress.h"
 #include "controls/ConcFormUtils.h"
-#include "controls/ConcProgress.h"
+#include "ui/ConcProgress.h"
 #include "controls/ScriptedBackend.h"
 #include "controls/zynStackTrace.h"
 #include "engine/ConcConfig.h"

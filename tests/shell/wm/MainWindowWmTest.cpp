@@ -12,7 +12,7 @@
 #include <fstream>
 #include <memory>
 
-#include "controls/ConcProgress.h"
+#include "ui/ConcProgress.h"
 #include "controls/MessageForm.h"
 #include "controls/ProgressForm.h"
 #include "controls/QtBackend.h"

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "controls/ConcDblProgress.h"
-#include "controls/ConcProgress.h"
-#include "controls/Msg.h"
+#include "ui/ConcDblProgress.h"
+#include "ui/ConcProgress.h"
+#include "ui/Msg.h"
 #include "controls/ScriptedBackend.h"
 
 TEST(MsgRules, DefaultAndCancelButtonsFollowTheirPriorities) {

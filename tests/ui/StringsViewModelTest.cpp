@@ -5,7 +5,7 @@
 #include <random>
 #include <set>
 
-#include "controls/StringsViewModel.h"
+#include "ui/StringsViewModel.h"
 #include "platform/Nls.h"
 
 namespace {

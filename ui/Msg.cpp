@@ -1,4 +1,4 @@
-#include "controls/Msg.h"
+#include "ui/Msg.h"
 
 #include <cstdio>
 #include <cstring>

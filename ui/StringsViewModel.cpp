@@ -1,4 +1,4 @@
-#include "controls/StringsViewModel.h"
+#include "ui/StringsViewModel.h"
 
 #include <algorithm>
 #include <cstddef>

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "controls/ConcProgress.h"
+#include "ui/ConcProgress.h"
 
 // The text labels of the window. The value labels of the detail panels are filled from the query.
 enum TDblProgressLabel {

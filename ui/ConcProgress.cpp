@@ -1,6 +1,6 @@
-#include "controls/ConcProgress.h"
+#include "ui/ConcProgress.h"
 
-#include "controls/ConcDblProgress.h"
+#include "ui/ConcDblProgress.h"
 
 namespace {
 IProgressBackend* Backend = nullptr;

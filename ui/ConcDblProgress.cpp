@@ -1,4 +1,4 @@
-#include "controls/ConcDblProgress.h"
+#include "ui/ConcDblProgress.h"
 
 namespace {
 int LiveForms = 0;
