@@ -560,6 +560,60 @@ void SetSlot(TConcordItem& Item, int Slot, std::string_view Word, const TBufStre
     Item.WordEnds[static_cast<size_t>(Slot)] = Reader.WordEnd();
 }
 
+// The four words before Start into slots 4 to 1. Read from a stretch that begins at Bound (-1: the
+// stretch holds all that may be read), true only when every word lies after Bound, so that a wider
+// stretch reads the same.
+bool ReadLeftWords(TBufStream& Reader, int32_t Start, TConcordItem& Item, int32_t Bound) {
+    Reader.SetPosition(Start);
+    for (int slot = 4; slot >= 1; --slot) {
+        const std::string_view word = Reader.PrevWord();
+        if (word.empty()) return Bound < 0;
+        if (Reader.WordStart() <= Bound) return false;
+        SetSlot(Item, slot, word, Reader);
+    }
+    return true;
+}
+
+// The four words after End into slots 5 to 8; Bound as for ReadLeftWords, where the stretch ends.
+bool ReadRightWords(TBufStream& Reader, int32_t End, TConcordItem& Item, int32_t Bound) {
+    Reader.SetPosition(End);
+    for (int slot = 5; slot <= 8; ++slot) {
+        const std::string_view word = Reader.NextWord();
+        if (word.empty()) return Bound < 0;
+        if (Bound >= 0 && Reader.WordEnd() >= Bound) return false;
+        SetSlot(Item, slot, word, Reader);
+    }
+    return true;
+}
+
+// Most hits find their four words a side within a few dozen bytes: only those are classified when a
+// narrower stretch gives its bytes the classes the whole one would. Without word tags in a single-byte
+// code page it does: a tag is open at a byte exactly when a tag start lies before it whose first tag stop
+// lies at or after that byte and less than a tag's longest extent after the start, and every classified
+// stretch looks back that far.
+constexpr int32_t KwicNear = 64;
+
+bool ReadNearWords(TBufStream& Reader, int32_t Start, int32_t End, TConcordItem& Item, int32_t LeftFrom,
+                   int32_t RightTo, TCharType& First) {
+    if (Reader.Tags().WordTagMode != 0 || Reader.DoubleByte()) return false;
+    const int32_t nearFrom = std::max(LeftFrom, Start - KwicNear);
+    const int32_t nearTo = RightTo - End > KwicNear ? End + KwicNear : RightTo;
+    if (nearFrom == LeftFrom && nearTo == RightTo) return false;
+    Reader.ValidateBuffer(nearFrom, nearTo);
+    const bool done = ReadLeftWords(Reader, Start, Item, nearFrom > LeftFrom ? nearFrom : -1) &&
+                      ReadRightWords(Reader, End, Item, nearTo < RightTo ? nearTo : -1);
+    if (!done) {
+        for (int slot = 1; slot < ItemSlotCount; ++slot) {
+            Item.Texts.Reset(slot);
+            Item.WordStarts[static_cast<size_t>(slot)] = Item.WordEnds[static_cast<size_t>(slot)] = 0;
+        }
+        return false;
+    }
+    Reader.SetPosition(Start);
+    Reader.NextChar(First);
+    return true;
+}
+
 }  // namespace
 
 // Both context sides are read from one classified stretch when the hit is short: classifying is the
@@ -569,23 +623,14 @@ void BuildKwicLine(TBufStream& Reader, int32_t Start, int32_t End, TConcordItem&
     const int32_t leftFrom = OffsetWithin(Start, -255, 0, fileSize);
     const int32_t rightTo = OffsetWithin(End, 255, 0, fileSize);
     const bool together = rightTo - leftFrom <= TBufStream::BufferSize;
-    Reader.ValidateBuffer(leftFrom, together ? rightTo : std::min(Start + 1, fileSize));
-    Reader.SetPosition(Start);
-    for (int slot = 4; slot >= 1; --slot) {
-        const std::string_view word = Reader.PrevWord();
-        if (word.empty()) break;
-        SetSlot(Item, slot, word, Reader);
-    }
-    Reader.SetPosition(Start);
     TCharType first = ctNone;
-    Reader.NextChar(first);
-
-    if (!together) Reader.ValidateBuffer(std::max(0, End - 512), rightTo);
-    Reader.SetPosition(End);
-    for (int slot = 5; slot <= 8; ++slot) {
-        const std::string_view word = Reader.NextWord();
-        if (word.empty()) break;
-        SetSlot(Item, slot, word, Reader);
+    if (!together || !ReadNearWords(Reader, Start, End, Item, leftFrom, rightTo, first)) {
+        Reader.ValidateBuffer(leftFrom, together ? rightTo : std::min(Start + 1, fileSize));
+        ReadLeftWords(Reader, Start, Item, -1);
+        Reader.SetPosition(Start);
+        Reader.NextChar(first);
+        if (!together) Reader.ValidateBuffer(std::max(0, End - 512), rightTo);
+        ReadRightWords(Reader, End, Item, -1);
     }
 
     Reader.SetRange(Start, End);
