@@ -1045,6 +1045,7 @@ bool TSearchContext::SearchRegExp(bool ShowProgress) {
         const int32_t decided = FBufferFull ? RegExpSlide + 1 : FCount;
         TRegExpSpan span;
         bool found = false;
+        bool empty = false;  // the leftmost match is empty
         for (int32_t from = searchFrom; from < stop;) {
             try {
                 found = expression.Search(std::string_view(FChars.data(), static_cast<size_t>(FCount)), from,
@@ -1054,11 +1055,15 @@ bool TSearchContext::SearchRegExp(bool ShowProgress) {
                 if (Owner != nullptr) Owner->Cancelled = true;
                 return false;
             }
-            if (!found || !FDoubleByte || FByteKinds[static_cast<size_t>(span.Start)] != 2) break;
+            empty = !found && span.Start >= 0;
+            if (!(found || empty) || !FDoubleByte || FByteKinds[static_cast<size_t>(span.Start)] != 2) break;
             // A match cannot begin on the second byte of a character.
-            found = false;
+            found = empty = false;
             from = span.Start + 1;
         }
+        // An empty leftmost match ends the search as it does over the whole unit, where no later
+        // position is tried: the window moving on must not let a later position give a hit.
+        if (empty && span.Start < decided) return false;
         if (found && span.Start >= decided) found = false;
         if (found) {
             // The expression compares bytes: a match that stops after a first byte takes its second.

@@ -374,6 +374,26 @@ TEST_F(SearchPatternTest, RegularExpressionsAtTheBufferEdgeAgreeWithTheWholeText
     EXPECT_GT(compared, 60);
 }
 
+// An expression that can match the empty text gives no hit where its leftmost match is empty, over a
+// whole unit as in every window of a unit several buffers long: only matches that follow one another
+// from where the search starts.
+TEST_F(SearchPatternTest, AnEmptyMatchIsNoHitWhereverTheWindowLands) {
+    std::mt19937 rng(58);
+    auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); };
+    const char* const patterns[] = {"b*", "x*", "j?", "(ab)*", "a*b?", "[bc]*", "\\<b*", "(a|bc)?"};
+    int hits = 0;
+    for (int k = 0; k < 64; ++k) {
+        const std::string pattern = patterns[k % 8];
+        std::string text(9000 + static_cast<size_t>(pick(30000)), ' ');
+        for (char& c : text) c = "aabbc  x"[pick(8)];
+        const auto expected = WholeTextSpans(pattern, text);
+        hits += static_cast<int>(expected.size());
+        ASSERT_EQ(BufferSpans(pattern, text, expected.size()), expected)
+            << pattern << " over " << text.size();
+    }
+    EXPECT_GT(hits, 4) << "some texts begin with a match";
+}
+
 TEST_F(SearchPatternTest, RegularExpressionsInADoubleByteCodePage) {
     LanguageConfigs[0]->SetLanguage(1041, "Japanese");
     ASSERT_TRUE(LanguageConfigs[0]->NoCaseMap);
