@@ -125,6 +125,13 @@ public:
         if (FCurrent >= FLimit && !EnsureAvailable(1)) return {};
         return {FBuffer.get() + FCurrent, static_cast<size_t>(FLimit - FCurrent)};
     }
+    // The bytes from the cursor to the end of the window, past the range's end too (the window holds
+    // the file's bytes there); empty without a cursor. Moves nothing; the view holds until the window
+    // next moves.
+    std::string_view WindowAhead() const {
+        if (FWindowOffset < 0 || FCurrent > FCount) return {};
+        return {FBuffer.get() + FCurrent, static_cast<size_t>(FCount - FCurrent)};
+    }
     // The byte before the cursor, the cursor moving back onto it; 0 at RangeStart.
     char ReadPrevByte();
     // The next byte and its class; 0 at the end (T is ctNone then, or ctDelimiter in classified mode).

@@ -294,6 +294,9 @@ void TSearch::SearchFile(int32_t File) {
         if (!FIsThread) ShowWarning(ChangedFileText(config.Files[static_cast<size_t>(File)].Name));
         return;
     }
+    for (TSearchContext* context : {HeadingContext.get(), LeftContext.get(), RightContext.get()})
+        if (context != nullptr) context->ForgetFile();
+    for (const auto& context : Contexts) context->ForgetFile();
     TFileRun run;
     run.File = File;
     run.Search = std::make_unique<TBufStream>(*stream, language);
