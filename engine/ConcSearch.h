@@ -395,6 +395,9 @@ private:
     void SetCaption(const std::string& Text);
     bool MarkerProgress(int32_t Position);
     bool GaugeDue(bool Force);
+    void ShowGauges(int32_t Position);
+    void ShowFileScanned();
+    void FileDone(int32_t FileSize);
 
     bool FIsThread = false;
     int32_t FMaxHits = 0;
@@ -407,6 +410,10 @@ private:
     void SetPatternCaption(size_t Context);
     const HitFn* FOnHit = nullptr;
     const RangeFn* FOnRange = nullptr;
+    // The file being searched and the one whose name and size the window shows: a file's label and
+    // per-file gauge wait for the gauges' clock like every other figure, so that a corpus of many small
+    // files does not repaint the window once per file.
+    int32_t FFile = -1, FFileSize = 0, FFileShown = -1;
 };
 
 // Fills the nine word slots of Item for the hit [Start, End) of its file, read through Reader (which it
