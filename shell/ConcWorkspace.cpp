@@ -556,11 +556,6 @@ void ReadSealed(TReader& R, const TWorkspaceSeal& Seal, TStoredWorkspace& W) {
     }
 }
 
-// The text shown when a data file is whole but was not saved with the settings file beside it.
-constexpr const char* ForeignDataText =
-    "The data file of the workspace was not saved with its settings file. Everything computed for the "
-    "corpus will be computed again.";
-
 // Decides how far the data file can be relied on, from its seal and the end of the settings file.
 void Judge(TStream& S, const TSettingsEnd& End, TStoredWorkspace& W) {
     W.Seal = ReadSeal(S);
@@ -650,39 +645,37 @@ void ReadBin(const std::string& BinName, const TSettingsEnd& End, TStoredWorkspa
 }
 
 // The files each language gets, when the data file's record and the settings' list disagree: a record
-// the seal vouches for is kept whole; otherwise a whole list of the settings; otherwise what both list.
-// Whatever one lists and the language does not get, or gets only from one of them, is named.
+// the seal vouches for, or one that a cut list cannot contradict, is kept whole; otherwise the settings'
+// list. A data file that is relied on for nothing gives no name. Every file one of them lists and the
+// other does not is named.
 class TListChoice {
 public:
-    // Chooses language L's files; says whether its stored data go with them.
+    // Chooses language L's files; clears the language's Whole when its stored data do not go with them.
     const std::vector<TStoredFile>& Choose(int L, TStoredWorkspace& W) {
         TStoredLanguage& Language = W.Languages[size_t(L)];
         const auto& Listed = W.Listed[size_t(L)];
-        const bool Sealed = W.Trust == TTrust::Sealed && Language.FilesRead;
-        const bool ListTrusted = Listed && W.ListedWhole[size_t(L)] && !(W.Trust == TTrust::Sealed && W.SettingsDamaged);
-        if (Sealed || !Listed || (Language.FilesRead && AgreesWithList(Language, W, L) && W.ListedWhole[size_t(L)])) {
-            if (Listed) Note(Language.Files, *Listed, "not listed by the settings file");
+        const bool Read = Language.FilesRead && W.Trust != TTrust::None;
+        const bool ListWhole = Listed && W.ListedWhole[size_t(L)];
+        if (!Listed || (Read && (W.Trust == TTrust::Sealed || !ListWhole || AgreesWithList(Language, W, L)))) {
+            if (Listed) {
+                Note(Language.Files, *Listed, "not listed by the settings file");
+                Note(*Listed, Language.Files, "left out: the data file does not list it");
+            }
+            if (!Read) Language.Whole = false;
             return Language.Files;
         }
         Language.Whole = false;
-        if (ListTrusted || !Language.FilesRead) {
-            if (Language.FilesRead) Note(*Listed, Language.Files, "not listed by the data file");
-            if (Language.FilesRead) Note(Language.Files, *Listed, "left out: the settings file does not list it");
-            return *Listed;
+        if (Language.FilesRead) {
+            Note(Language.Files, *Listed, "left out: the settings file does not list it");
+            Note(*Listed, Language.Files, "not listed by the data file");
         }
-        FBoth.clear();
-        for (const TStoredFile& F : Language.Files)
-            if (std::any_of(Listed->begin(), Listed->end(), [&](const TStoredFile& G) { return SameFile(F, G); }))
-                FBoth.push_back(F);
-        Note(Language.Files, FBoth, "left out: the settings file does not list it");
-        Note(*Listed, FBoth, "left out: the data file does not list it");
-        return FBoth;
+        return *Listed;
     }
 
     // One message for every file the two files of the workspace disagree about.
     void Report() const {
         if (FNotes.empty()) return;
-        std::string Text = "The settings file and the data file of the workspace list different corpus files:";
+        std::string Text = DisagreeingListsText;
         for (size_t I = 0; I < FNotes.size() && I < 10; ++I) Text += "\n" + FNotes[I];
         if (FNotes.size() > 10) Text += "\n(" + std::to_string(FNotes.size() - 10) + " more files.)";
         ShowError(Text);
@@ -698,7 +691,6 @@ private:
     }
 
     std::vector<std::string> FNotes;
-    std::vector<TStoredFile> FBoth;
 };
 
 // Whether Copy is named as MakeAsciiCopyName names the copies of File ("<stem>_ASCII<ext>" or
@@ -968,7 +960,7 @@ public:
     }
     void Report() const {
         if (FLost.empty()) return;
-        std::string Text = "The stored alignment of these files could not be used and will be computed again:";
+        std::string Text = LostAlignmentText;
         for (size_t I = 0; I < FLost.size() && I < 10; ++I) Text += "\n" + FLost[I];
         if (FLost.size() > 10) Text += "\n(" + std::to_string(FLost.size() - 10) + " more pairs of files.)";
         ShowError(Text);

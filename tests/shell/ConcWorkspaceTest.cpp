@@ -1,4 +1,5 @@
 #include "shell/ConcWorkspace.h"
+#include "shell/WorkspaceSeal.h"
 
 #include <gtest/gtest.h>
 
@@ -359,6 +360,7 @@ size_t CountOf(const std::vector<std::string>& Texts, const std::string& Text) {
 TEST_F(WorkspaceTest, DamagedDataFilesAreReportedOnceAndLoseNoFile) {
     ASSERT_TRUE(SaveWorkspace(Workspace));
     const auto Names = FileNames();
+    const auto Saved = DataPieces();
     const std::string Bin = WorkspaceBinName(Workspace);
     const std::string Whole = ReadWholeFile(Bin);
     const TBinLayout At = Layout(Whole);
@@ -397,7 +399,8 @@ TEST_F(WorkspaceTest, DamagedDataFilesAreReportedOnceAndLoseNoFile) {
                 }
         for (int L = 0; L < LanguagesCount; ++L)
             EXPECT_TRUE(LanguageConfigs[size_t(L)]->FileListsConsistent());
-        EXPECT_TRUE(CorpusNeedsProcessing() || !Align12 || !Align13 || D.Bytes.size() < Whole.size());
+        // Whatever is kept is exactly what was saved; the rest is processed again.
+        EXPECT_EQ(FirstForeignPiece(Saved, DataPieces()), "");
     }
     // An undamaged file opens whole and silently.
     Dir.Write("work/Corpus.BIN", Whole);
@@ -508,4 +511,67 @@ TEST_F(WorkspaceTest, AChangedUtf8FileIsConvertedOnceAndLeavesNoOrphanCopy) {
     ASSERT_TRUE(SaveWorkspace(Workspace));
     FreeLanguageConfigs();
     EXPECT_EQ(Copies(), 1u);
+}
+
+namespace {
+
+// The seal of a saved data file, as the reader finds it.
+TWorkspaceSeal SealOf(const std::string& Bin) {
+    TMemoryStream S(Bin);
+    const TReadSeal Seal = ReadSeal(S);
+    EXPECT_EQ(Seal.State, TSealState::Whole);
+    return Seal.Seal;
+}
+
+std::string WithBitFlipped(std::string Bin, size_t At, int Bit) {
+    Bin[At] = char(uint8_t(Bin[At]) ^ (1u << Bit));
+    return Bin;
+}
+
+// The number of messages that say the workspace's data file is damaged or not its own.
+size_t DamageReports(const std::vector<std::string>& Texts) {
+    return CountOf(Texts, DamagedIndexDataText) + CountOf(Texts, ForeignDataText);
+}
+
+}  // namespace
+
+// A single flipped bit anywhere in the data file: the open is refused with a message, or it says once
+// that the data file is damaged, keeps nothing that was not saved, and saving over it will ask.
+TEST_F(WorkspaceTest, EveryFlippedBitIsReportedOnceAndNoDamagedValueIsKept) {
+    ASSERT_TRUE(SaveWorkspace(Workspace));
+    const auto Saved = DataPieces();
+    const std::string Whole = ReadWholeFile(WorkspaceBinName(Workspace));
+    const TWorkspaceSeal Seal = SealOf(Whole);
+    std::vector<size_t> Offsets;
+    for (const TSealedRange& R : Seal.Ranges) Offsets.insert(Offsets.end(), {size_t(R.Offset), size_t(R.Offset + R.Length - 1)});
+    std::mt19937 Rng(56);
+    for (int I = 0; I < 120; ++I) Offsets.push_back(Rng() % Whole.size());
+    for (size_t At : Offsets) {
+        const int Bit = int(Rng() % 8);
+        SCOPED_TRACE("bit " + std::to_string(Bit) + " of byte " + std::to_string(At));
+        Dir.Write("work/Corpus.BIN", WithBitFlipped(Whole, At, Bit));
+        Backend.Messages.clear();
+        FreeLanguageConfigs();
+        const bool Opened = LoadWorkspace(Workspace);
+        ASSERT_FALSE(Backend.Messages.empty());
+        if (!Opened) continue;
+        EXPECT_LE(DamageReports(Backend.Texts()), 1u);
+        EXPECT_TRUE(WorkspaceIncomplete);
+        EXPECT_EQ(FirstForeignPiece(Saved, DataPieces()), "");
+        for (int L = 0; L < LanguagesCount; ++L)
+            EXPECT_TRUE(LanguageConfigs[size_t(L)]->FileListsConsistent());
+    }
+    // A damaged block is computed again; the others are kept.
+    const TSealedRange* Sentences = Seal.Find("SENTENCES.01");
+    ASSERT_TRUE(Sentences);
+    Dir.Write("work/Corpus.BIN", WithBitFlipped(Whole, size_t(Sentences->Offset + Sentences->Length - 3), 2));
+    Backend.Messages.clear();
+    Reopen();
+    EXPECT_EQ(Backend.Texts(), std::vector<std::string>{DamagedIndexDataText});
+    EXPECT_FALSE(LanguageConfigs[1]->SentenceIndexes.GetItem(0));
+    EXPECT_TRUE(LanguageConfigs[1]->ParagraphIndexes.GetItem(0));
+    EXPECT_TRUE(LanguageConfigs[2]->SentenceIndexes.GetItem(0));
+    // The pairs are positions in the unchanged texts: they stay right whatever the sentences' index.
+    EXPECT_TRUE(Align12 && Align13);
+    EXPECT_TRUE(CorpusNeedsProcessing());
 }
