@@ -457,8 +457,8 @@ bool ReadLanguage(TReader& R, int L, const TStoredWorkspace& W, TStoredLanguage&
 
 void ReadTrailer(TReader& R, TStoredWorkspace& W) {
     R.S.SetPosition(R.Trailer);
-    for (;;) {
-        if (R.S.Remaining() <= 0) return;
+    bool Damaged = false;
+    while (R.S.Remaining() > 0) {
         const std::string Tag = ReadStreamString(R.S);
         int K = -1;
         bool Discard = false;
@@ -468,15 +468,25 @@ void ReadTrailer(TReader& R, TStoredWorkspace& W) {
         }
         // An unknown tag's block cannot be told apart from what follows it: the trailer ends there.
         if (K < 0) {
-            ReportDamagedBlock(R.S);
-            return;
+            Damaged = true;
+            break;
         }
         auto Pairs = std::make_unique<TDoubleAlignIndexes>();
         Pairs->LoadFromStream(R.S);
         if (Discard) continue;
+        // A tag read twice was another tag once: neither list can be told to be the right one.
+        if (W.PairsSaved[size_t(K)]) {
+            Damaged = true;
+            W.Pairs[size_t(K)].reset();
+            continue;
+        }
         W.PairsSaved[size_t(K)] = true;
         W.Pairs[size_t(K)] = std::move(Pairs);
     }
+    if (!Damaged) return;
+    ReportDamagedBlock(R.S);
+    // A damaged trailer may have held the pairs of every language in use.
+    for (int K = 0; K < 3 && K + 1 < LanguagesCount; ++K) W.PairsSaved[size_t(K)] = true;
 }
 
 // The data file of an older save, read in order: a language section that disagrees with the settings'
@@ -652,6 +662,7 @@ class TListChoice {
 public:
     // Chooses language L's files; clears the language's Whole when its stored data do not go with them.
     const std::vector<TStoredFile>& Choose(int L, TStoredWorkspace& W) {
+        FLanguage = L;
         TStoredLanguage& Language = W.Languages[size_t(L)];
         const auto& Listed = W.Listed[size_t(L)];
         const bool Read = Language.FilesRead && W.Trust != TTrust::None;
@@ -687,10 +698,12 @@ private:
     void Note(const std::vector<TStoredFile>& From, const std::vector<TStoredFile>& Kept, const char* Why) {
         for (const TStoredFile& F : From)
             if (std::none_of(Kept.begin(), Kept.end(), [&](const TStoredFile& G) { return SameFile(F, G); }))
-                FNotes.push_back("File \"" + F.Stored + "\": " + Why + ".");
+                FNotes.push_back("Language " + std::to_string(FLanguage + 1) + ", file \"" + F.Stored + "\": " +
+                                 Why + ".");
     }
 
     std::vector<std::string> FNotes;
+    int FLanguage = 0;
 };
 
 // Whether Copy is named as MakeAsciiCopyName names the copies of File ("<stem>_ASCII<ext>" or
@@ -1085,11 +1098,12 @@ bool LoadWorkspace(const std::string& FileName) {
     InstallPairs(Stored, &Sink);
     Lists.Report();
     Registration.ReportMissing();
-    // Data that cannot belong to the text they index are damage, however well they were stored.
+    // Data that cannot belong to the text they index are damage, however well they were stored (the data
+    // of a changed file go anyway).
     std::vector<std::pair<int, size_t>> Unfit;
     for (int L = 0; L < LanguagesCount && L < 4; ++L)
-        for (size_t I = 0; I < LanguageConfigs[size_t(L)]->Files.size(); ++I)
-            if (!DataFitFile(L, int32_t(I))) Unfit.emplace_back(L, I);
+        for (size_t I = 0; I < LanguageConfigs[size_t(L)]->Files.size() && I < Changed[size_t(L)].size(); ++I)
+            if (!Changed[size_t(L)][I] && !DataFitFile(L, int32_t(I))) Unfit.emplace_back(L, I);
     if (!Unfit.empty()) ReportDamagedBlock(Sink);
     for (const auto& [L, I] : Unfit) DropFileData(L, I, Registration.Fresh());
     WorkspaceDamaged = Sink.DamageReported;
