@@ -48,7 +48,8 @@ void TakeHit(TConcordItem& Row, TConcordItem& Hit) {
 
 }  // namespace
 
-void InsertInFileOrder(std::vector<TTessivorSubItem>& SubItems, const TTessivorSubItem& Sub) {
+void InsertInFileOrder(TSubItems& Items, const TTessivorSubItem& Sub) {
+    std::vector<TTessivorSubItem>& SubItems = Items.Edit();
     const auto At = std::upper_bound(
         SubItems.begin(), SubItems.end(), Sub,
         [](const TTessivorSubItem& A, const TTessivorSubItem& B) { return A.HitStart < B.HitStart; });

@@ -60,7 +60,7 @@ void AddSecondaryHit(TConcordItems& List, std::unique_ptr<TConcordItem> Hit, TCo
                      TBufStream* Reader, uint8_t Syntax);
 
 // Inserts Sub into SubItems after every sub-item that does not start after it.
-void InsertInFileOrder(std::vector<TTessivorSubItem>& SubItems, const TTessivorSubItem& Sub);
+void InsertInFileOrder(TSubItems& SubItems, const TTessivorSubItem& Sub);
 
 // Exchanges Row's hit offsets with Sub's, then reads the nine words around the row's new hit again
 // through Reader, limited to the row's aligned passage when it has one, and looks its line up.

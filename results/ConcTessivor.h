@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -364,6 +365,8 @@ private:
     void ShowChosenWords(int Language, bool HotWords);
     // Frees the larger-context windows of this window whose item Matches says.
     void CloseContextWindowsWhere(const std::function<bool(const TConcordItem*)>& Matches);
+    // The items that this window's larger-context windows show.
+    std::set<const TConcordItem*> ContextWindowItems() const;
     void DetachViews();
 
     QStatusBar* FStatusBar;
