@@ -22,6 +22,7 @@
 #include "engine/UTF8_to_ASCII.h"
 #include "platform/IniFiles.h"
 #include "platform/Paths.h"
+#include "shell/WorkspaceChanges.h"
 #include "shell/WorkspaceSeal.h"
 
 namespace fs = std::filesystem;
@@ -1027,6 +1028,7 @@ bool SaveWorkspace(const std::string& FileName) {
     // Copies the previous save named and this one does not are read by nothing any more.
     RecordWorkspaceCopies(FileName, RegisteredCopies(), true);
     if (FileName == WorkspaceFileName) WorkspaceIncomplete = false;
+    NoteWorkspaceSaved(FileName);
     return true;
 }
 
@@ -1121,6 +1123,7 @@ bool LoadWorkspace(const std::string& FileName) {
     }
     RecordWorkspaceCopies(FileName, StoredCopies, false);
     WorkspaceIncomplete = WorkspaceDamaged || Registration.AnyMissing() || Lists.Any() || Lost.Any();
+    NoteWorkspaceSaved(FileName);
     return true;
 }
 
