@@ -860,7 +860,8 @@ bool SegmentsWithin(const TAlignIndex* Segments, int64_t Size) {
     if (!Segments) return true;
     for (int32_t I = 0; I < Segments->Count(); ++I) {
         const TSegment S = Segments->GetItem(I);
-        if (S.Start < 0 || S.End < 0 || S.Start > Size || S.End > Size) return false;
+        // An End below Start is valid (the markup aligners and the editor make such segments).
+        if (S.Start < 0 || S.Start > Size || S.End > Size) return false;
     }
     return true;
 }
