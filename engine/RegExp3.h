@@ -13,6 +13,11 @@
 //     group still open are ordinary characters.
 //   - Groups and repetitions nested more than 1000 deep are refused ("Regular expression nested too
 //     deeply").
+//   - In a language with characters of two bytes (code pages 932, 936, 949, 950) a lead byte and the
+//     byte after it are one character, in the pattern as in the text: an ordinary character, the dot,
+//     a member of a bracket expression and the end of a range (ranges run over the characters' values,
+//     a byte or lead * 256 + second byte) take the whole character, and so does a negated bracket
+//     expression; a character class names characters of one byte only.
 //   - Positions outside the text count as non-word characters for \b \B \< \>. A caller that searches
 //     a window of a longer text passes the bytes around the window (a lead-in before Start, and bytes
 //     from Stop on), so that a window that cuts a word does not make a boundary there.
