@@ -355,6 +355,10 @@ public:
     void Execute(bool IsThread, int32_t MaxHits, const HitFn& OnHit, const RangeFn& OnRange,
                  int32_t RangeTotal);
 
+    // The caller applies the frequency of hits itself (a parallel search counts the lines it keeps):
+    // every match is reported, and the query's FrequencyOfHits only tells the caller N.
+    bool FrequencyByCaller = false;
+
     // The part of the entry a range callback names that is searched: [ClipStart, ClipEnd). The search
     // opens it wide before each call of the callback, which narrows it to a passage that covers only
     // part of its units.
