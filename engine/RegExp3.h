@@ -127,6 +127,11 @@ void InitRegExpCharTables(int Language);
 // Raises std::out_of_range for a language outside 0..3 (as do the two functions around it).
 std::shared_ptr<const TRegExpCharTables> RegExpCharTables(int Language);
 
+// A table set of a language (0..3) built afresh from its configuration and the options, as
+// InitRegExpCharTables builds it, but folding case as IgnoreCase says (a query's own case rule); it is
+// not published. The language's current tables when its code page cannot be classified.
+std::shared_ptr<const TRegExpCharTables> QueryRegExpCharTables(int Language, bool IgnoreCase);
+
 // Publishes a table set for a language, as InitRegExpCharTables does after building it.
 void SetRegExpCharTables(int Language, std::shared_ptr<const TRegExpCharTables> Tables);
 
