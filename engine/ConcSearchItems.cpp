@@ -620,6 +620,12 @@ std::string ReadContextWindow(int32_t Language, TBufStream& Reader, int32_t HitS
 
 void PostItemStatusText(int32_t Language, const TConcordItem* Item) {
     if (Language < 0 || Language >= MaxLanguages || !LanguageConfigs[static_cast<size_t>(Language)]) return;
+    PostStatusText(ItemStatusText(Language, Item));
+}
+
+std::string ItemStatusText(int32_t Language, const TConcordItem* Item) {
+    if (Language < 0 || Language >= MaxLanguages || !LanguageConfigs[static_cast<size_t>(Language)])
+        return "";
     const TConcordConfig& Config = *LanguageConfigs[static_cast<size_t>(Language)];
     std::string Text = Config.GetLanguageName();
     if (Item && Item->FileIndex >= 0 && static_cast<size_t>(Item->FileIndex) < Config.Files.size()) {
@@ -631,7 +637,7 @@ void PostItemStatusText(int32_t Language, const TConcordItem* Item) {
             FileName += ", line: " + std::to_string(Lines->IndexOfFloor(Item->HitStart) + 1);
         Text += " - " + FileName;
     }
-    PostStatusText(Text);
+    return Text;
 }
 
 // ---- Item lists --------------------------------------------------------------------------------------

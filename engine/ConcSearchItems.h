@@ -291,9 +291,11 @@ void ConcealRuns(std::string& Line, const TSVFormatArray& Runs, bool ConcealHits
 std::string ReadContextWindow(int32_t Language, TBufStream& Reader, int32_t HitStart,
                               const TCharTypes& VisibleTypes, int32_t HitEnd, TSVFormatArray& Runs);
 
-// Posts the status text of an item: the language name; with an item of a file, "<language> - <file
-// name>"; when the item holds its texts and the file its line starts, "<language> - <file name>, line:
-// <n>" (1-based). Nothing is posted for a language that does not exist.
+// The status text of an item: the language name; with an item of a file, "<language> - <file name>";
+// when the item holds its texts and the file its line starts, "<language> - <file name>, line: <n>"
+// (1-based). "" for a language that does not exist.
+std::string ItemStatusText(int32_t Language, const TConcordItem* Item);
+// Posts ItemStatusText; nothing is posted for a language that does not exist.
 void PostItemStatusText(int32_t Language, const TConcordItem* Item);
 
 // ---- Item lists --------------------------------------------------------------------------------------

@@ -98,6 +98,10 @@ std::string LineLabelText(int Row, uint8_t Letter, bool ShowLineNumbers) {
     return ShowLineNumbers ? Number + "   " : "";
 }
 
+std::string SearchWithinStatusText(const std::string& LineStatus, int Matched, int Lines) {
+    return LineStatus + " (" + std::to_string(Matched) + " of " + std::to_string(Lines) + " lines matched)";
+}
+
 int LabelColumnChars(int LineCount, bool HasLetters) {
     return int(std::to_string(std::max(LineCount, 0)).size()) + (HasLetters ? 1 : 0) + 2;
 }
@@ -518,19 +522,25 @@ void TTessivorForm::UpdateLabels() {
     for (int L = 0; L < LanguageCount; ++L) UpdateLabel(L);
 }
 
-void TTessivorForm::PostFocusedStatus(int Language) {
-    if (!Shows(Language)) return;
+std::string TTessivorForm::FocusedStatusText(int Language) const {
+    if (!Shows(Language)) return "";
     const TConcordItems& List = *Lists[size_t(Language)];
     const int Row = Views[size_t(Language)]->ItemIndex();
-    PostItemStatusText(Language, Row >= 0 && Row < List.Count() ? List.GetItem(Row) : nullptr);
+    return ItemStatusText(Language, Row >= 0 && Row < List.Count() ? List.GetItem(Row) : nullptr);
+}
+
+void TTessivorForm::PostFocusedStatus(int Language) {
+    if (Shows(Language)) PostStatusText(FocusedStatusText(Language));
 }
 
 void TTessivorForm::ItemChanged(TStringsView& View) {
     if (FItemChanging) return;
     {
         const TGuard Guard(FItemChanging);
+        // The selection reaches the other panes by its own events; here only the focus follows, so that
+        // a pane moving its focus within a selection leaves the others' selections whole too.
         for (TStringsView* V : Views)
-            if (V && V != &View) V->SetItemIndex(View.ItemIndex());
+            if (V && V != &View) V->MoveFocus(View.ItemIndex());
     }
     PostFocusedStatus(View.Tag());
 }
