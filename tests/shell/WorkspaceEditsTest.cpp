@@ -165,13 +165,20 @@ TEST_F(WorkspaceEditsTest, EditsInBothModesSurviveSavingAndReopening) {
     SetAlignErrorDialog(nullptr);
 }
 
-// The settings a workspace keeps count as changes; the query histories, which every search adds to, do
-// not; setting a value back is no change.
+// The settings a workspace keeps count as changes; the query histories, which every search adds to, and
+// the order a word list is shown in do not; setting a value back is no change.
 TEST_F(WorkspaceEditsTest, SettingsCountButHistoriesDoNot) {
     ASSERT_TRUE(SaveWorkspace(Workspace));
     EXPECT_FALSE(WorkspaceChanged());
     LanguageConfigs[1]->SearchHistory[0].insert(LanguageConfigs[1]->SearchHistory[0].begin(), "beta*");
     LanguageConfigs[0]->DelimiterHistory.push_back(".,");
+    EXPECT_FALSE(WorkspaceChanged());
+    // A word list shown in another order is no change either; a word counted once more is.
+    ASSERT_TRUE(GetCorpusFreqList(0, true));
+    EXPECT_FALSE(WorkspaceChanged());
+    ++LanguageConfigs[0]->FreqList->GetItem(0)->Frequency;
+    EXPECT_TRUE(WorkspaceChanged());
+    --LanguageConfigs[0]->FreqList->GetItem(0)->Frequency;
     EXPECT_FALSE(WorkspaceChanged());
     LanguageConfigs[1]->Markers.push_back("verse");
     EXPECT_TRUE(WorkspaceChanged());
