@@ -321,7 +321,9 @@ TConcMainForm::TConcMainForm(QWidget* Parent)
     connect(FMdiArea, &QMdiArea::subWindowActivated, this, &TConcMainForm::MergeChildMenus);
     CreateStatusBar();
 
-    LoadPreferences();
+    // Said once, at start, so that nobody changes settings in vain; an unreadable file was reported
+    // already and is left alone on purpose.
+    if (LoadPreferences() && GetIniFileNameForWrite().empty()) ShowWarning(PreferencesNotSavedText());
     SaveOnExitAction->setChecked(SaveOnExit);
 
     connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
