@@ -160,9 +160,12 @@ bool DeliverCatching(const std::function<bool()>& Deliver) {
     try {
         return Deliver();
     } catch (const EAbort&) {
-    } catch (const std::bad_alloc&) {
+    } catch (const std::bad_alloc& e) {
+        // No command dealt with it: a failure of the program, for the trace file.
+        TraceUnhandledException(&e);
         ShowOutOfMemory(OutOfMemoryText);
     } catch (const std::exception& e) {
+        TraceUnhandledException(&e);
         ShowError(e.what());
     } catch (...) {
         ShowError("Unknown exception.");
