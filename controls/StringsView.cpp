@@ -182,6 +182,10 @@ void TStringsView::SetItemIndex(int Index) {
     if (FModel.SetItemIndex(Index, HasCtrl(M), HasShift(M))) viewport()->update();
 }
 
+void TStringsView::MoveFocus(int Index) {
+    if (FModel.SetItemIndex(Index, true, false)) viewport()->update();
+}
+
 void TStringsView::SetSelected(int Index, bool Value) {
     FModel.SetSelected(Index, Value);
 }
@@ -645,12 +649,27 @@ void TStringsView::HandleKeyAction(TSVKeyAction Action, Qt::KeyboardModifiers Mo
 
 void TStringsView::mousePressEvent(QMouseEvent* Event) {
     setFocus(Qt::MouseFocusReason);
+    if (Event->button() == Qt::RightButton && FModel.EnableSelect && viewport()->height() > FLineHeight) {
+        RightPress(ItemAtPos(Event->position().toPoint()));
+        return;
+    }
     if (Event->button() != Qt::LeftButton || !FModel.EnableSelect || viewport()->height() <= FLineHeight) {
         QAbstractScrollArea::mousePressEvent(Event);
         return;
     }
     const int I = ItemAtPos(Event->position().toPoint());
     if (I >= 0) SelectAt(I, svssClick, Event->modifiers());
+}
+
+// The popup that follows acts on the line the user pointed at. A line outside the selection becomes the
+// whole selection; one inside it only takes the focus, so that the popup's commands still reach every
+// selected line.
+void TStringsView::RightPress(int Index) {
+    if (Index < 0) return;
+    if (!FModel.IsSelected(Index))
+        SelectAt(Index, svssClick, Qt::NoModifier);
+    else if (Index != FModel.ItemIndex())
+        SelectAt(Index, svssKey, Qt::ControlModifier);
 }
 
 void TStringsView::mouseMoveEvent(QMouseEvent* Event) {

@@ -77,12 +77,16 @@ public:
     void SetFonts(const std::vector<QFont>& Fonts);
 
     // ---- Focus and selection ---------------------------------------------------------------------
+    // A click of the right button on an item makes it the current item before any popup opens: an item
+    // outside the selection becomes the selection, one inside it leaves the selection as it is.
 
     int ItemIndex() const { return FModel.ItemIndex(); }
     // Moves the focus as a keyboard move would, with the keyboard's Ctrl and Shift state at this
     // moment; the current value does nothing, -1 only drops the focus, other indexes outside the list
     // are ignored.
     void SetItemIndex(int Index);
+    // SetItemIndex as with Ctrl held: with extended selection the focus moves and the selection stays.
+    void MoveFocus(int Index);
     int SelAnchor() const { return FModel.SelAnchor(); }
     int SelCount() const { return FModel.SelCount(); }
     bool IsSelected(int Index) const { return FModel.IsSelected(Index); }
@@ -204,6 +208,8 @@ private:
     TSVHeightFunc CachedHeights(std::unordered_map<int32_t, int32_t>& Heights);
     void BringIntoView(int Index);
     void SelectAt(int Index, TSVSelectSource Source, Qt::KeyboardModifiers Modifiers);
+    // A right-button press on item Index (-1: on no item) before the popup opens.
+    void RightPress(int Index);
     void HandleKeyAction(TSVKeyAction Action, Qt::KeyboardModifiers Modifiers);
     // Shift+F10 and the Menu key: the popup opens just below the current line's first line (the top
     // item's without a current line), brought into view first.

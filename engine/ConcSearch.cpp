@@ -9,9 +9,6 @@
 #include <filesystem>
 #include <optional>
 
-#include "ui/ConcDblProgress.h"
-#include "ui/ConcProgress.h"
-#include "ui/Msg.h"
 #include "engine/ConcConfig.h"
 #include "engine/ConcErrors.h"
 #include "engine/ConcIndex.h"
@@ -20,6 +17,9 @@
 #include "engine/ConcTextProcess.h"
 #include "engine/ConcUtils.h"
 #include "engine/UTF8_to_ASCII.h"
+#include "ui/ConcDblProgress.h"
+#include "ui/ConcProgress.h"
+#include "ui/Msg.h"
 
 namespace {
 
@@ -474,8 +474,9 @@ void TSearch::SearchContextRange(TFileRun& Run, int32_t Start, int32_t End) {
 // ---------------------------------------------------------------------------------------------------
 // Hits
 
-// Where the match of Context begins and ends as a hit: its start moves over the delimiters (with word
-// tags, to the first word or word-tag byte), its end back off the delimiter that ended the last word.
+// Where the match of Context begins and ends as a hit: its start moves over the delimiters and tags to
+// its first word (with word tags before their words, in the tag syntax, to that word's tag), its end
+// back off the delimiter that ended the last word.
 void TSearch::HandleMatch(TFileRun& Run, TSearchContext& Context) {
     TBufStream& reader = *Run.Report;
     Context.Reader = &reader;
@@ -484,17 +485,8 @@ void TSearch::HandleMatch(TFileRun& Run, TSearchContext& Context) {
     reader.SetRange(start, Run.FileSize);
     // A regular expression's hit is its match, whatever it holds.
     if (Query->Syntax != 1 && CommonConfig->WordTag != 0) {
-        // The text syntax passes over word tags before a word; the tag syntax may begin with one.
-        const bool tagStarts = Query->Syntax == 2;
-        reader.ResetTagState();
-        TCharType type = ctNone;
-        int32_t at = start;
-        char c;
-        do {
-            at = reader.GetPosition();
-            c = reader.NextChar(type);
-        } while (c != 0 && type != ctWord && !(tagStarts && type == ctPOSTag));
-        if (c != 0) start = at;
+        const int32_t first = Context.FirstTaggedWordByte(reader, start);
+        if (first >= 0) start = first;
     } else if (Query->Syntax != 1) {
         const int32_t first = Context.FirstWordByte(reader, start);
         if (first >= 0) start = first;

@@ -177,6 +177,10 @@ public:
     // Without word tags: the file offset of the first word byte at or after From on R, passing over
     // delimiters and tags as the word reading does; -1 when R's range holds none. Moves R's cursor.
     int32_t FirstWordByte(TBufStream& R, int32_t From);
+    // With word tags: the file offset where a hit whose match began at From begins: its first word, or
+    // in the tag syntax with tags before their words the tag read right before that word; word tags
+    // that belong to no word are passed over. -1 when R's range holds no word. Moves R's cursor.
+    int32_t FirstTaggedWordByte(TBufStream& R, int32_t From);
 
 private:
     struct TAttempt;
@@ -200,6 +204,7 @@ private:
     // Reads the tag that opens at the cursor, leaving the cursor after it.
     void PassTag();
     std::string_view ReadTaggedToken();
+    int32_t ReadTaggedTokenText();
     bool WildcardMatchAt(const char* W, size_t WLength, const char* P, size_t PLength) const;
     bool Equal(uint8_t A, uint8_t B) const { return FEqual[A][B]; }
     bool MatchWordTerm(const TTerm& Term, std::string_view Word) const;
@@ -216,6 +221,8 @@ private:
     bool IsLeadByte(char C) const { return FDoubleByte && (*FLeadBytes)[static_cast<uint8_t>(C)]; }
     bool MatchTermsFrom(size_t Index, TAttempt& A);
     bool MatchWordTagPair(size_t Index, TAttempt& A);
+    bool MatchWordThenTag(size_t Index, TAttempt& A);
+    bool MatchTagThenWord(size_t Index, TAttempt& A);
     bool MatchSkip(size_t Index, TAttempt& A);
     bool MatchSkipAny(size_t Index, TAttempt& A);
     bool SearchWords(bool ShowProgress);
@@ -285,6 +292,7 @@ private:
 
     char FWord[WordSize + 1] = {};
     size_t FWordLength = 0;
+    int32_t FTokenStart = 0;  // the file offset of the first byte of the token read last (word tags)
     bool FDelimiterRead = false;
     uint64_t FCall = 0;
 

@@ -37,12 +37,20 @@ void CheckFile(const TConcordConfig& Config, int32_t L, int32_t File) {
 
 // ---- Item texts ------------------------------------------------------------------------------------
 
-TItemTexts::TItemTexts(const TItemTexts& Source) : FEnds(Source.FEnds), FPresent(Source.FPresent) {
-    const uint16_t Total = FEnds.back();
-    if (Source.FPool) {
-        FPool = std::make_unique<char[]>(Total);
-        std::memcpy(FPool.get(), Source.FPool.get(), Total);
-    }
+std::unique_ptr<uint16_t[]> TItemTexts::NewBlock(size_t TextBytes) {
+    // Left uninitialised but for the last word: the header and every byte of text are written at once,
+    // and the last word may hold a byte past the texts that a copy reads.
+    const size_t Words = HeaderWords + (TextBytes + 1) / 2;
+    std::unique_ptr<uint16_t[]> Block(new uint16_t[Words]);
+    Block[Words - 1] = 0;
+    return Block;
+}
+
+TItemTexts::TItemTexts(const TItemTexts& Source) {
+    if (!Source.FBlock) return;
+    const size_t Words = HeaderWords + (Source.FBlock[ItemSlotCount - 1] + size_t(1)) / 2;
+    FBlock = std::unique_ptr<uint16_t[]>(new uint16_t[Words]);
+    std::memcpy(FBlock.get(), Source.FBlock.get(), Words * sizeof(uint16_t));
 }
 
 TItemTexts& TItemTexts::operator=(const TItemTexts& Source) {
@@ -58,33 +66,39 @@ void TItemTexts::Reset(int I) {
     if (Has(I)) Replace(I, {}, false);
 }
 
-void TItemTexts::Clear() {
-    FPool.reset();
-    FEnds.fill(0);
-    FPresent = 0;
-}
-
 void TItemTexts::Replace(int I, std::string_view Text, bool Present) {
     if (I < 0 || I >= ItemSlotCount) throw std::out_of_range("Item slot " + std::to_string(I));
     const auto Slot = static_cast<size_t>(I);
-    const size_t From = Slot == 0 ? 0 : FEnds[Slot - 1];
-    const size_t OldLength = FEnds[Slot] - From;
-    const size_t Total = FEnds.back() - OldLength + Text.size();
+    std::array<uint16_t, ItemSlotCount> Ends{};
+    uint16_t Bits = 0;
+    if (FBlock) {
+        std::memcpy(Ends.data(), FBlock.get(), sizeof(Ends));
+        Bits = FBlock[PresentAt];
+    }
+    const size_t From = Slot == 0 ? 0 : Ends[Slot - 1];
+    const size_t OldLength = Ends[Slot] - From;
+    const size_t Total = Ends.back() - OldLength + Text.size();
     if (Total > UINT16_MAX) throw std::length_error("The texts of a concordance item are too long.");
+    Bits = Present ? static_cast<uint16_t>(Bits | (1u << I)) : static_cast<uint16_t>(Bits & ~(1u << I));
+    if (Bits == 0) {
+        // Only present texts keep a block: an item with none allocates nothing.
+        FBlock.reset();
+        return;
+    }
 
-    std::unique_ptr<char[]> Pool = Total ? std::make_unique<char[]>(Total) : nullptr;
-    if (From) std::memcpy(Pool.get(), FPool.get(), From);
-    if (!Text.empty()) std::memcpy(Pool.get() + From, Text.data(), Text.size());
-    const size_t Tail = FEnds.back() - FEnds[Slot];
-    if (Tail) std::memcpy(Pool.get() + From + Text.size(), FPool.get() + FEnds[Slot], Tail);
-    FPool = std::move(Pool);
+    std::unique_ptr<uint16_t[]> Block = NewBlock(Total);
+    char* To = reinterpret_cast<char*>(Block.get() + HeaderWords);
+    const char* Old = FBlock ? Chars() : nullptr;
+    if (From) std::memcpy(To, Old, From);
+    if (!Text.empty()) std::memcpy(To + From, Text.data(), Text.size());
+    const size_t Tail = Ends.back() - Ends[Slot];
+    if (Tail) std::memcpy(To + From + Text.size(), Old + Ends[Slot], Tail);
 
     const auto Shift = static_cast<int>(Text.size()) - static_cast<int>(OldLength);
-    for (size_t K = Slot; K < FEnds.size(); ++K) FEnds[K] = static_cast<uint16_t>(FEnds[K] + Shift);
-    if (Present)
-        FPresent = static_cast<uint16_t>(FPresent | (1u << I));
-    else
-        FPresent = static_cast<uint16_t>(FPresent & ~(1u << I));
+    for (size_t K = Slot; K < Ends.size(); ++K) Ends[K] = static_cast<uint16_t>(Ends[K] + Shift);
+    std::memcpy(Block.get(), Ends.data(), sizeof(Ends));
+    Block[PresentAt] = Bits;
+    FBlock = std::move(Block);
 }
 
 // ---- The item --------------------------------------------------------------------------------------
@@ -606,6 +620,12 @@ std::string ReadContextWindow(int32_t Language, TBufStream& Reader, int32_t HitS
 
 void PostItemStatusText(int32_t Language, const TConcordItem* Item) {
     if (Language < 0 || Language >= MaxLanguages || !LanguageConfigs[static_cast<size_t>(Language)]) return;
+    PostStatusText(ItemStatusText(Language, Item));
+}
+
+std::string ItemStatusText(int32_t Language, const TConcordItem* Item) {
+    if (Language < 0 || Language >= MaxLanguages || !LanguageConfigs[static_cast<size_t>(Language)])
+        return "";
     const TConcordConfig& Config = *LanguageConfigs[static_cast<size_t>(Language)];
     std::string Text = Config.GetLanguageName();
     if (Item && Item->FileIndex >= 0 && static_cast<size_t>(Item->FileIndex) < Config.Files.size()) {
@@ -617,7 +637,7 @@ void PostItemStatusText(int32_t Language, const TConcordItem* Item) {
             FileName += ", line: " + std::to_string(Lines->IndexOfFloor(Item->HitStart) + 1);
         Text += " - " + FileName;
     }
-    PostStatusText(Text);
+    return Text;
 }
 
 // ---- Item lists --------------------------------------------------------------------------------------
@@ -803,6 +823,28 @@ void TConcordItems::DropLastRow() noexcept {
     if (!FItems.empty()) FItems.pop_back();
 }
 
+int32_t TConcordItems::DeleteRows(const std::vector<bool>& Drop) {
+    SettleCollocates();
+    const size_t Rows = FItems.size();
+    size_t Kept = 0;
+    for (size_t R = 0; R < Rows; ++R) {
+        if (R < Drop.size() && Drop[R]) continue;
+        if (Kept != R) std::swap(FItems[Kept], FItems[R]);
+        ++Kept;
+    }
+    // The dropped rows are all at the end now, where freeing them moves nothing.
+    FItems.resize(Kept);
+    return static_cast<int32_t>(Rows - Kept);
+}
+
+void TConcordItems::CloseSequenceGaps(const std::vector<int32_t>& Gone) {
+    SettleCollocates();
+    if (Gone.empty()) return;
+    for (auto& Item : FItems)
+        Item->Sequence -= static_cast<int32_t>(std::lower_bound(Gone.begin(), Gone.end(), Item->Sequence) -
+                                               Gone.begin());
+}
+
 std::string TConcordItems::GetLineText(int32_t I) {
     try {
         SettleCollocates();
@@ -820,8 +862,9 @@ std::string TConcordItems::GetLineText(int32_t I) {
         }
         const TCharTypes Visible =
             VisibleCharTypes(Display.SuppressNormalTags, Display.SuppressPOSTags, Display.SuppressWords);
-        std::string Line = BuildDisplayLine(Item, Display, Shading, Visible, Item.Runs);
-        ConcealRuns(Line, Item.Runs, Display.ConcealHits, Display.ConcealCollocates);
+        TSVFormatArray& Runs = Item.Runs.Edit();
+        std::string Line = BuildDisplayLine(Item, Display, Shading, Visible, Runs);
+        ConcealRuns(Line, Runs, Display.ConcealHits, Display.ConcealCollocates);
         return Line;
     } catch (...) {
         return LineFailedText;

@@ -42,7 +42,8 @@ constexpr uint8_t Unranked = 255;  // CollocRanks: the word is not among the top
 constexpr uint8_t NoLetter = 255;  // Letter: none assigned
 
 // The nine texts of an item. A missing text differs from an empty one (missing words sort last). All
-// texts live in one allocation of at most 65535 bytes.
+// texts live in one allocation of at most 65535 bytes of text, headed by where each text ends and which
+// are present, so that an item without texts (a passage row) holds only a null pointer.
 class TItemTexts {
 public:
     TItemTexts() = default;
@@ -52,25 +53,31 @@ public:
     TItemTexts& operator=(TItemTexts&&) noexcept = default;
 
     // Whether slot I (0..8) holds a text.
-    bool Has(int I) const { return (FPresent >> I) & 1u; }
+    bool Has(int I) const { return FBlock && (FBlock[PresentAt] >> I) & 1u; }
     // The text of slot I; empty when the slot holds none. The view holds until the texts next change.
     std::string_view operator[](int I) const {
-        const uint16_t From = I == 0 ? 0 : FEnds[static_cast<size_t>(I) - 1];
-        return {FPool.get() + From, static_cast<size_t>(FEnds[static_cast<size_t>(I)] - From)};
+        if (!FBlock) return {};
+        const uint16_t From = I == 0 ? 0 : FBlock[static_cast<size_t>(I) - 1];
+        return {Chars() + From, static_cast<size_t>(FBlock[static_cast<size_t>(I)] - From)};
     }
     // Stores Text in slot I. Raises std::length_error when all texts together would pass 65535 bytes.
     void Set(int I, std::string_view Text);
     // Makes slot I missing.
     void Reset(int I);
     // Makes every slot missing and gives the allocation back.
-    void Clear();
+    void Clear() { FBlock.reset(); }
+    // Whether no slot holds a text (and nothing is allocated).
+    bool Empty() const { return !FBlock; }
 
 private:
+    // The block: the end of each slot's text (ItemSlotCount entries), the present bits, then the texts.
+    static constexpr size_t PresentAt = ItemSlotCount;
+    static constexpr size_t HeaderWords = ItemSlotCount + 1;
+    static std::unique_ptr<uint16_t[]> NewBlock(size_t TextBytes);
+    const char* Chars() const { return reinterpret_cast<const char*>(FBlock.get() + HeaderWords); }
     void Replace(int I, std::string_view Text, bool Present);
 
-    std::unique_ptr<char[]> FPool;
-    std::array<uint16_t, ItemSlotCount> FEnds{};  // end of each slot's text in the pool
-    uint16_t FPresent = 0;                        // bit I: slot I holds a text
+    std::unique_ptr<uint16_t[]> FBlock;
 };
 
 // A further hit of the same language inside an item's aligned passage.
@@ -82,13 +89,75 @@ struct TTessivorSubItem {
     bool operator==(const TTessivorSubItem&) const = default;
 };
 
+// A vector that few items fill (sub-items, runs): an item without one holds only a null pointer;
+// otherwise it reads and changes like the vector it keeps.
+template <typename T>
+class TRareVector {
+public:
+    using value_type = T;
+    using Vector = std::vector<T>;
+    using iterator = typename Vector::iterator;
+    using const_iterator = typename Vector::const_iterator;
+
+    TRareVector() = default;
+    TRareVector(TRareVector&&) noexcept = default;
+    TRareVector& operator=(TRareVector&&) noexcept = default;
+    // Takes Items (none: nothing is kept).
+    TRareVector& operator=(Vector Items) {
+        F = Items.empty() ? nullptr : std::make_unique<Vector>(std::move(Items));
+        return *this;
+    }
+
+    size_t size() const { return F ? F->size() : 0; }
+    bool empty() const { return !F || F->empty(); }
+    const_iterator begin() const { return Items().begin(); }
+    const_iterator end() const { return Items().end(); }
+    iterator begin() { return F ? F->begin() : iterator(); }
+    iterator end() { return F ? F->end() : iterator(); }
+    const T& operator[](size_t I) const { return (*F)[I]; }
+    const T& front() const { return F->front(); }
+    const T& back() const { return F->back(); }
+    void clear() { F.reset(); }
+    // Removes the element at It (an iterator of this vector); returns the one after it.
+    iterator erase(const_iterator It) { return F->erase(It); }
+    // Removes every element for which Drop holds; returns how many went.
+    template <typename TPred>
+    size_t EraseIf(TPred Drop) {
+        const size_t Gone = F ? std::erase_if(*F, Drop) : 0;
+        if (F && F->empty()) F.reset();
+        return Gone;
+    }
+    // The vector to change, made when there is none.
+    Vector& Edit() {
+        if (!F) F = std::make_unique<Vector>();
+        return *F;
+    }
+    // The elements as a vector (an empty one when there are none).
+    const Vector& Items() const {
+        static const Vector None;
+        return F ? *F : None;
+    }
+    operator const Vector&() const { return Items(); }
+
+    friend bool operator==(const TRareVector& A, const TRareVector& B) { return A.Items() == B.Items(); }
+    friend bool operator==(const TRareVector& A, const Vector& B) { return A.Items() == B; }
+
+private:
+    std::unique_ptr<Vector> F;
+};
+
+// The sub-items of an item, in file order after its hit.
+using TSubItems = TRareVector<TTessivorSubItem>;
+// The runs of the line last built for an item.
+using TItemRuns = TRareVector<TSVFormatInfo>;
+
 // One hit of a search in one language. Offsets are byte offsets into the corpus file as it is read.
 class TConcordItem {
 public:
     // An empty item of Language: no texts, no file (-1), no letter, unknown line, not aligned, no hit.
     explicit TConcordItem(int32_t Language);
 
-    // Fields are grouped by size so that an item takes 208 bytes.
+    // Fields are grouped by size so that an item takes 152 bytes: millions of them make a search.
     TItemTexts Texts;
     std::array<int32_t, ItemSlotCount> WordStarts{};  // file offset of each slot's word
     std::array<int32_t, ItemSlotCount> WordEnds{};    // just past each slot's word
@@ -109,8 +178,8 @@ public:
     // The value of the tracked tag at the hit, cached for sorting; nullptr when none is cached.
     std::unique_ptr<std::string> SortString;
     // The runs of the line last built for the item; empty until a line is built.
-    TSVFormatArray Runs;
-    std::vector<TTessivorSubItem> SubItems;  // in file order after the hit
+    TItemRuns Runs;
+    TSubItems SubItems;  // in file order after the hit
 
     // Makes every text missing, zeroes the word offsets and ranks (0), LineIndex := -1.
     void ClearTexts();
@@ -222,9 +291,11 @@ void ConcealRuns(std::string& Line, const TSVFormatArray& Runs, bool ConcealHits
 std::string ReadContextWindow(int32_t Language, TBufStream& Reader, int32_t HitStart,
                               const TCharTypes& VisibleTypes, int32_t HitEnd, TSVFormatArray& Runs);
 
-// Posts the status text of an item: the language name; with an item of a file, "<language> - <file
-// name>"; when the item holds its texts and the file its line starts, "<language> - <file name>, line:
-// <n>" (1-based). Nothing is posted for a language that does not exist.
+// The status text of an item: the language name; with an item of a file, "<language> - <file name>";
+// when the item holds its texts and the file its line starts, "<language> - <file name>, line: <n>"
+// (1-based). "" for a language that does not exist.
+std::string ItemStatusText(int32_t Language, const TConcordItem* Item);
+// Posts ItemStatusText; nothing is posted for a language that does not exist.
 void PostItemStatusText(int32_t Language, const TConcordItem* Item);
 
 // ---- Item lists --------------------------------------------------------------------------------------
@@ -276,6 +347,12 @@ public:
     void ReserveRow();
     // Frees the last row (taking back an Add of rows that must be added together). Never raises.
     void DropLastRow() noexcept;
+    // Frees every row I for which Drop[I] holds (rows beyond Drop stay); the others keep their order.
+    // Needs no memory beyond the list's own. Returns how many rows went.
+    int32_t DeleteRows(const std::vector<bool>& Drop);
+    // Lowers every row's Sequence by the number of entries of Gone (ascending) below it, so that the
+    // sequence numbers stay dense after the rows of those numbers went.
+    void CloseSequenceGaps(const std::vector<int32_t>& Gone);
 
     // The display line of row I (its runs go to the item's Runs): the context of the display record,
     // collocates shaded while highlighting is on, hits and collocates concealed as the record says.

@@ -5,13 +5,13 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "ui/ConcDblProgress.h"
-#include "ui/ConcProgress.h"
 #include "engine/ConcConfig.h"
 #include "engine/ConcErrors.h"
 #include "engine/ConcSearch.h"
 #include "engine/ConcTextProcess.h"
 #include "platform/Nls.h"
+#include "ui/ConcDblProgress.h"
+#include "ui/ConcProgress.h"
 
 namespace {
 
@@ -380,19 +380,32 @@ std::string_view TSearchContext::ReadRawWord() {
     return {FWord, length};
 }
 
+// A word tag with nothing in it is passed over: the separator of a tagger's ",_," or "x_," is ended at
+// once by the punctuation after it. It names nothing a query could ask for, and an empty token would read
+// as the end of the range.
 std::string_view TSearchContext::ReadTaggedToken() {
+    FDelimiterRead = false;
+    while (true) {
+        const int32_t length = ReadTaggedTokenText();
+        if (length < 0) return {};
+        if (length > 0 || LastTokenType != ctPOSTag) return {FWord, static_cast<size_t>(length)};
+    }
+}
+
+// The next token's text, prepared as ReadTaggedToken returns it; its length, -1 at the end of the range.
+int32_t TSearchContext::ReadTaggedTokenText() {
     TBufStream& reader = *Reader;
     TCharType type = ctNone;
     char c;
     do {
         c = reader.NextChar(type);
     } while (c != 0 && type != ctWord && type != ctPOSTag);
-    FDelimiterRead = false;
     if (c == 0) {
         FWord[0] = 0;
         FWordLength = 0;
-        return {};
+        return -1;
     }
+    FTokenStart = reader.GetPosition() - 1;
     const TCharType kind = type;
     LastTokenType = kind;
     size_t length = 0;
@@ -430,7 +443,7 @@ std::string_view TSearchContext::ReadTaggedToken() {
     for (size_t i = 0; i < length; ++i) FWord[i] = static_cast<char>(FFold[Byte(FWord[i])]);
     FWord[length] = 0;
     FWordLength = length;
-    return {FWord, length};
+    return static_cast<int32_t>(length);
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -551,6 +564,25 @@ int32_t TSearchContext::FirstWordByte(TBufStream& R, int32_t From) {
     return at;
 }
 
+int32_t TSearchContext::FirstTaggedWordByte(TBufStream& R, int32_t From) {
+    TBufStream* const searched = Reader;
+    Reader = &R;
+    R.SetPosition(From);
+    R.ResetTagState();
+    const bool tagBefore = Syntax == 2 && FWordTag == 2 && FTagBefore;
+    int32_t tag = -1;
+    int32_t at = -1;
+    while (!ReadTaggedToken().empty()) {
+        if (LastTokenType == ctWord) {
+            at = tagBefore && tag >= 0 ? tag : FTokenStart;
+            break;
+        }
+        tag = FTokenStart;
+    }
+    Reader = searched;
+    return at;
+}
+
 TSearchContext::TMark TSearchContext::Mark() const {
     return {Reader->GetPosition(), FDelimiterRead};
 }
@@ -593,41 +625,57 @@ bool TSearchContext::MatchTermsFrom(size_t Index, TAttempt& A) {
 
 // A word term and its tag term, in corpus order. The token after a word is read to see whether it is
 // the word's tag; a token that is not is given back. When the first pair of an attempt fails after
-// reading the tag, the next attempt starts after that tag.
+// reading the tag, the next attempt starts after that tag. A word tag that belongs to no word (a tagger's
+// ",_," or "[,]," after punctuation, which is no word) is passed over as the text syntax passes over
+// word tags, so that tags never hide a match that the same text without them has.
 bool TSearchContext::MatchWordTagPair(size_t Index, TAttempt& A) {
     if (Index + 1 >= Terms.size()) return false;
-    TTerm& first = *Terms[Index];
-    TTerm& second = *Terms[Index + 1];
+    const bool matched =
+        Terms[Index]->Kind == tkWord ? MatchWordThenTag(Index, A) : MatchTagThenWord(Index, A);
+    if (!matched) return false;
+    return Index + 2 >= Terms.size() || MatchTermsFrom(Index + 2, A);
+}
+
+bool TSearchContext::MatchWordThenTag(size_t Index, TAttempt& A) {
+    const bool firstPair = A.First;
+    const std::string_view token = ReadWordToken(A);
+    if (token.empty()) return false;
+    const bool wordMatched = MatchTerm(*Terms[Index], token);
+    const TMark mark = Mark();
+    const std::string_view tag = ReadToken(A);
+    if (tag.empty() || LastTokenType != ctPOSTag) {
+        GiveBack(mark);
+        return wordMatched && TagAcceptsUntagged(*Terms[Index + 1]);
+    }
+    const bool matched = wordMatched && MatchTerm(*Terms[Index + 1], tag);
+    if (!matched && firstPair) A.Resume = Reader->GetPosition();
+    return matched;
+}
+
+// A tag before its word: a tag that another tag follows belongs to no word.
+bool TSearchContext::MatchTagThenWord(size_t Index, TAttempt& A) {
+    TTerm& tagTerm = *Terms[Index];
+    TTerm& wordTerm = *Terms[Index + 1];
     const bool firstPair = A.First;
     const std::string_view token = ReadToken(A);
     if (token.empty()) return false;
-    bool matched = false;
-    if (first.Kind == tkWord) {
-        const bool wordMatched = LastTokenType == ctWord && MatchTerm(first, token);
+    if (LastTokenType != ctPOSTag) return TagAcceptsUntagged(tagTerm) && MatchTerm(wordTerm, token);
+    bool tagMatched = MatchTerm(tagTerm, token);
+    while (true) {
         const TMark mark = Mark();
-        const std::string_view tag = ReadToken(A);
-        if (tag.empty() || LastTokenType != ctPOSTag) {
+        const std::string_view next = ReadToken(A);
+        if (next.empty()) {
             GiveBack(mark);
-            matched = wordMatched && TagAcceptsUntagged(second);
-        } else {
-            matched = wordMatched && MatchTerm(second, tag);
-            if (!matched && firstPair) A.Resume = Reader->GetPosition();
+            return false;
         }
-    } else if (LastTokenType != ctPOSTag) {
-        matched = TagAcceptsUntagged(first) && MatchTerm(second, token);
-    } else {
-        const bool tagMatched = MatchTerm(first, token);
-        const TMark mark = Mark();
-        const std::string_view word = ReadToken(A);
-        if (word.empty() || LastTokenType != ctWord) {
-            GiveBack(mark);
-        } else {
-            matched = tagMatched && MatchTerm(second, word);
-            if (!matched && firstPair) A.Resume = Reader->GetPosition();
+        if (LastTokenType == ctPOSTag) {
+            tagMatched = MatchTerm(tagTerm, next);
+            continue;
         }
+        const bool matched = tagMatched && MatchTerm(wordTerm, next);
+        if (!matched && firstPair) A.Resume = Reader->GetPosition();
+        return matched;
     }
-    if (!matched) return false;
-    return Index + 2 >= Terms.size() || MatchTermsFrom(Index + 2, A);
 }
 
 // A skipped word is one word token, with the word tag that belongs to it when there is one: its tags
@@ -997,6 +1045,7 @@ bool TSearchContext::SearchRegExp(bool ShowProgress) {
         const int32_t decided = FBufferFull ? RegExpSlide + 1 : FCount;
         TRegExpSpan span;
         bool found = false;
+        bool empty = false;  // the leftmost match is empty
         for (int32_t from = searchFrom; from < stop;) {
             try {
                 found = expression.Search(std::string_view(FChars.data(), static_cast<size_t>(FCount)), from,
@@ -1006,11 +1055,15 @@ bool TSearchContext::SearchRegExp(bool ShowProgress) {
                 if (Owner != nullptr) Owner->Cancelled = true;
                 return false;
             }
-            if (!found || !FDoubleByte || FByteKinds[static_cast<size_t>(span.Start)] != 2) break;
+            empty = !found && span.Start >= 0;
+            if (!(found || empty) || !FDoubleByte || FByteKinds[static_cast<size_t>(span.Start)] != 2) break;
             // A match cannot begin on the second byte of a character.
-            found = false;
+            found = empty = false;
             from = span.Start + 1;
         }
+        // An empty leftmost match ends the search as it does over the whole unit, where no later
+        // position is tried: the window moving on must not let a later position give a hit.
+        if (empty && span.Start < decided) return false;
         if (found && span.Start >= decided) found = false;
         if (found) {
             // The expression compares bytes: a match that stops after a first byte takes its second.

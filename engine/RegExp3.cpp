@@ -217,8 +217,11 @@ bool TRegExp::Search(std::string_view Text, int Start, int Stop, TRegExpSpan& Sp
         RegExpSearchRange(*Pattern, Text.data(), Length, Start, Length - Start, Registers.get(), Stop);
     if (Found == RegExpCancelled) Abort();
     if (Found == RegExpTooManySteps) throw ERegExp(RegExpTooManyStepsText);
-    if (Found < 0 || Registers->Ends[0] - Registers->Starts[0] < 1) return false;
+    if (Found < 0) {
+        Span = {-1, -1};
+        return false;
+    }
     Span.Start = Registers->Starts[0];
     Span.End = Registers->Ends[0];
-    return true;
+    return Span.End - Span.Start >= 1;
 }

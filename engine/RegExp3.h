@@ -375,7 +375,8 @@ public:
 
     // True when a match of length 1 or more starts at the leftmost position from Start on where any
     // match starts; Span receives its start and end (exclusive) in Text. False when there is no match,
-    // when the leftmost match is empty (no later position is tried), and when the matcher gave up.
+    // when the leftmost match is empty (no later position is tried; Span then receives it, Start = End),
+    // and when the matcher gave up (Span then receives -1, -1).
     // Raises EAbort when the thread's cancel flag is set during the search, ERegExp with
     // RegExpTooManyStepsText when the search exceeds the thread's step limit (TRegExpControlScope), and
     // ERegExp ("Internal regexp error.") on corrupt byte code.

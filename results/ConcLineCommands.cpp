@@ -105,8 +105,7 @@ void ClearMarks(TConcordItems& List, TMarkOrigin Origin, TReaderList& Readers, u
     for (int32_t R = 0; R < List.Count(); ++R) {
         TConcordItem& Row = *List.GetItem(R);
         if (Row.HitState == 0) continue;
-        std::erase_if(Row.SubItems,
-                      [FlagOfOrigin](const TTessivorSubItem& Sub) { return Sub.Flag == FlagOfOrigin; });
+        Row.SubItems.EraseIf([FlagOfOrigin](const TTessivorSubItem& Sub) { return Sub.Flag == FlagOfOrigin; });
         if (Row.HitState != Origin) continue;
         Row.HitState = 0;
         Row.ClearTexts();

@@ -48,7 +48,8 @@ void TakeHit(TConcordItem& Row, TConcordItem& Hit) {
 
 }  // namespace
 
-void InsertInFileOrder(std::vector<TTessivorSubItem>& SubItems, const TTessivorSubItem& Sub) {
+void InsertInFileOrder(TSubItems& Items, const TTessivorSubItem& Sub) {
+    std::vector<TTessivorSubItem>& SubItems = Items.Edit();
     const auto At = std::upper_bound(
         SubItems.begin(), SubItems.end(), Sub,
         [](const TTessivorSubItem& A, const TTessivorSubItem& B) { return A.HitStart < B.HitStart; });
@@ -211,14 +212,20 @@ TReaderList OpenReaders(int32_t Language) {
     return Readers;
 }
 
-void SearchWithinRows(TSearch& Search, TConcordItems& List, const TRowExclusions* Exclusions,
-                      TReaderList& Readers, bool IsThread, int32_t MaxHits) {
+int32_t SearchWithinRows(TSearch& Search, TConcordItems& List, const TRowExclusions* Exclusions,
+                         TReaderList& Readers, bool IsThread, int32_t MaxHits) {
     TRowRangeCursor Cursor(List, List.Language, Exclusions);
     const uint8_t Syntax = Search.Query ? Search.Query->Syntax : 0;
+    std::vector<bool> Matched(static_cast<size_t>(List.Count()));
+    int32_t Rows = 0;
     Search.Execute(
         IsThread, MaxHits,
         [&](std::unique_ptr<TConcordItem> Hit) {
             TConcordItem& Row = *List.GetItem(Cursor.CurrentRow);
+            if (!Matched[static_cast<size_t>(Cursor.CurrentRow)]) {
+                Matched[static_cast<size_t>(Cursor.CurrentRow)] = true;
+                ++Rows;
+            }
             const size_t File = static_cast<size_t>(Row.FileIndex);
             TBufStream* Reader = File < Readers.size() ? Readers[File].get() : nullptr;
             AddSecondaryHit(List, std::move(Hit), Row, Reader, Syntax);
@@ -230,6 +237,7 @@ void SearchWithinRows(TSearch& Search, TConcordItems& List, const TRowExclusions
             return Entry;
         },
         List.Count());
+    return Rows;
 }
 
 std::string AppendedQueryName(const std::string& OldName, const std::string& NewName) {

@@ -60,7 +60,7 @@ void AddSecondaryHit(TConcordItems& List, std::unique_ptr<TConcordItem> Hit, TCo
                      TBufStream* Reader, uint8_t Syntax);
 
 // Inserts Sub into SubItems after every sub-item that does not start after it.
-void InsertInFileOrder(std::vector<TTessivorSubItem>& SubItems, const TTessivorSubItem& Sub);
+void InsertInFileOrder(TSubItems& SubItems, const TTessivorSubItem& Sub);
 
 // Exchanges Row's hit offsets with Sub's, then reads the nine words around the row's new hit again
 // through Reader, limited to the row's aligned passage when it has one, and looks its line up.
@@ -111,9 +111,10 @@ TReaderList OpenReaders(int32_t Language);
 // A search within the current lines of List: runs the prepared Search over the aligned unit of each row
 // of List (rows in Exclusions skipped) and puts every hit into the row whose unit it was found in
 // (AddSecondaryHit, swaps read through Readers). The other arguments go to TSearch::Execute, the number
-// of ranges being the list's count. Raises what the search raises; the hits put so far stay.
-void SearchWithinRows(TSearch& Search, TConcordItems& List, const TRowExclusions* Exclusions,
-                      TReaderList& Readers, bool IsThread, int32_t MaxHits);
+// of ranges being the list's count. Returns the number of rows that took a hit. Raises what the search
+// raises; the hits put so far stay.
+int32_t SearchWithinRows(TSearch& Search, TConcordItems& List, const TRowExclusions* Exclusions,
+                         TReaderList& Readers, bool IsThread, int32_t MaxHits);
 
 // The name an appended query shows: the old query's first name, " / ", the new one.
 std::string AppendedQueryName(const std::string& OldName, const std::string& NewName);

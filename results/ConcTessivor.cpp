@@ -17,6 +17,7 @@
 
 #include "engine/ConcFreqList.h"
 #include "engine/ConcUtils.h"
+#include "platform/Memory.h"
 #include "platform/Nls.h"
 #include "results/ConcHitInfo.h"
 #include "results/ConcMatchInfo.h"
@@ -97,6 +98,10 @@ std::string LineLabelText(int Row, uint8_t Letter, bool ShowLineNumbers) {
     return ShowLineNumbers ? Number + "   " : "";
 }
 
+std::string SearchWithinStatusText(const std::string& LineStatus, int Matched, int Lines) {
+    return LineStatus + " (" + std::to_string(Matched) + " of " + std::to_string(Lines) + " lines matched)";
+}
+
 int LabelColumnChars(int LineCount, bool HasLetters) {
     return int(std::to_string(std::max(LineCount, 0)).size()) + (HasLetters ? 1 : 0) + 2;
 }
@@ -131,6 +136,9 @@ int StatusPanelsRoom(int WindowWidth) {
     return std::max(WindowWidth - 2 - 6 * 2, 0);
 }
 
+// Below this many rows freed at once, what the allocator keeps is not worth a walk over the heap.
+constexpr int64_t ReleaseAfterRows = 65536;
+
 bool ContextTypeWraps(uint8_t ContextType) {
     return ContextType >= ctxLines;
 }
@@ -143,22 +151,13 @@ void DropRows(const std::vector<TConcordItems*>& Lists, const std::vector<bool>&
     for (int32_t R = 0; R < Rows; ++R)
         if (Drop[size_t(R)]) Gone.push_back(Lists.front()->GetItem(R)->Sequence);
     std::sort(Gone.begin(), Gone.end());
+    int64_t Freed = 0;
     for (TConcordItems* List : Lists) {
-        const int32_t N = List->Count();
-        int32_t Kept = 0;
-        for (int32_t R = 0; R < N; ++R) {
-            if (size_t(R) < Drop.size() && Drop[size_t(R)]) continue;
-            if (Kept != R) List->Exchange(Kept, R);
-            ++Kept;
-        }
-        // The dropped rows are all at the end now, where deleting moves nothing.
-        while (List->Count() > Kept) List->Delete(List->Count() - 1);
-        for (int32_t R = 0; R < List->Count(); ++R) {
-            TConcordItem* Item = List->GetItem(R);
-            Item->Sequence -=
-                int32_t(std::lower_bound(Gone.begin(), Gone.end(), Item->Sequence) - Gone.begin());
-        }
+        Freed += List->DeleteRows(Drop);
+        List->CloseSequenceGaps(Gone);
     }
+    // Millions of rows freed at once stay with the process otherwise, long after the delete.
+    if (Freed >= ReleaseAfterRows) platform::ReleaseFreeMemory();
 }
 
 bool FilesExchangeCloses(const TConcordItems& List, const TFilePair& Pair) {
@@ -249,7 +248,9 @@ TTessivorForm::~TTessivorForm() {
     PrimaryView = nullptr;
     if (Distribution) Distribution->deleteLater();
     Distribution = nullptr;
+    int64_t Rows = 0;
     for (size_t L = 0; L < MaxLanguages; ++L) {
+        if (Lists[L]) Rows += Lists[L]->Count();
         Adapters[L].reset();
         Lists[L].reset();
         if (ChosenHotWords[L]) ChosenHotWords[L]->Clear();
@@ -258,6 +259,8 @@ TTessivorForm::~TTessivorForm() {
         TranslationLists[L].reset();
         Records[L].reset();
     }
+    // The rows of a large search are gone: the memory goes back to the system, not just to the heap.
+    if (Rows >= ReleaseAfterRows) platform::ReleaseFreeMemory();
     BroadcastToChildren(CM_CONCORDCLOSED, reinterpret_cast<intptr_t>(this), 0);
 }
 
@@ -519,19 +522,25 @@ void TTessivorForm::UpdateLabels() {
     for (int L = 0; L < LanguageCount; ++L) UpdateLabel(L);
 }
 
-void TTessivorForm::PostFocusedStatus(int Language) {
-    if (!Shows(Language)) return;
+std::string TTessivorForm::FocusedStatusText(int Language) const {
+    if (!Shows(Language)) return "";
     const TConcordItems& List = *Lists[size_t(Language)];
     const int Row = Views[size_t(Language)]->ItemIndex();
-    PostItemStatusText(Language, Row >= 0 && Row < List.Count() ? List.GetItem(Row) : nullptr);
+    return ItemStatusText(Language, Row >= 0 && Row < List.Count() ? List.GetItem(Row) : nullptr);
+}
+
+void TTessivorForm::PostFocusedStatus(int Language) {
+    if (Shows(Language)) PostStatusText(FocusedStatusText(Language));
 }
 
 void TTessivorForm::ItemChanged(TStringsView& View) {
     if (FItemChanging) return;
     {
         const TGuard Guard(FItemChanging);
+        // The selection reaches the other panes by its own events; here only the focus follows, so that
+        // a pane moving its focus within a selection leaves the others' selections whole too.
         for (TStringsView* V : Views)
-            if (V && V != &View) V->SetItemIndex(View.ItemIndex());
+            if (V && V != &View) V->MoveFocus(View.ItemIndex());
     }
     PostFocusedStatus(View.Tag());
 }
@@ -587,6 +596,14 @@ void TTessivorForm::ResetSort() {
     InitSortColOptions(SortRecord);
 }
 
+std::set<const TConcordItem*> TTessivorForm::ContextWindowItems() const {
+    std::set<const TConcordItem*> Items;
+    for (QWidget* W : QApplication::allWidgets())
+        if (auto* Context = qobject_cast<TParaContextForm*>(W); Context && Context->Owner() == this)
+            Items.insert(Context->Item());
+    return Items;
+}
+
 void TTessivorForm::CloseContextWindowsWhere(const std::function<bool(const TConcordItem*)>& Matches) {
     // Freeing one window frees its own top-level children (menus) too: hold the others weakly. Not
     // through the MDI area's list: when this window goes with its sub-window, that sub-window is still
@@ -624,10 +641,15 @@ void TTessivorForm::DeleteRows(const std::vector<bool>& Drop, bool KeepCurrentLi
     std::vector<TConcordItems*> Shown{Lists[size_t(PrimaryLanguage)].get()};
     for (int L = 0; L < LanguageCount; ++L)
         if (L != PrimaryLanguage) Shown.push_back(Lists[size_t(L)].get());
+    // The few items that larger-context windows show are looked for among the rows that go, rather than
+    // every row that goes among them: a delete of millions of lines needs no memory of its own.
     std::set<const TConcordItem*> Going;
-    for (const TConcordItems* List : Shown)
-        for (int32_t R = 0; R < List->Count() && size_t(R) < Drop.size(); ++R)
-            if (Drop[size_t(R)]) Going.insert(List->GetItem(R));
+    const std::set<const TConcordItem*> InWindows = ContextWindowItems();
+    if (!InWindows.empty())
+        for (const TConcordItems* List : Shown)
+            for (int32_t R = 0; R < List->Count() && size_t(R) < Drop.size(); ++R)
+                if (const TConcordItem* Item = List->GetItem(R); Drop[size_t(R)] && InWindows.count(Item))
+                    Going.insert(Item);
     if (!Going.empty()) CloseContextWindowsWhere([&](const TConcordItem* Of) { return Going.count(Of) > 0; });
     DropRows(Shown, Drop);
     {

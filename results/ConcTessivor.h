@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,10 @@ struct TSortCaptionInputs {
 // is not empty, or "Advanced sort" (advanced, a third key, or a reversed key). LanguageName gives the
 // name of a language.
 std::string SortCaption(const TSortCaptionInputs& In, const std::function<std::string(int)>& LanguageName);
+
+// The status text after a search within the lines of a pane: the current line's status, then how many
+// of the pane's Lines lines hold a match: "<status> (%d of %d lines matched)".
+std::string SearchWithinStatusText(const std::string& LineStatus, int Matched, int Lines);
 
 // The label before line Row (0-based) of a pane: "%d %s " (line number, letter), "%s " (letter) or
 // "%d   " (line number); "" when the line has no letter (NoLetter) and line numbers are off.
@@ -138,6 +143,8 @@ public:
     void ApplyFonts(int Language);
     // Posts the status text of Language's current line (of no line when there is none).
     void PostFocusedStatus(int Language);
+    // The status text of Language's current line; "" for a language the window does not show.
+    std::string FocusedStatusText(int Language) const;
     // Shows the label column of each pane that has line numbers on or a lettered line, wide enough for
     // its line count. A pane too narrow for the column keeps its old one until the window is resized.
     void UpdateLabels();
@@ -258,14 +265,15 @@ public:
     // and its failure is shown (ShowError) after the search. Raises as RunSearch.
     void RunParallelSearch();
     // Asks for a query of the language of the focused pane (nothing without one, or when cancelled)
-    // and runs it with SearchWithinLines.
+    // and runs it with SearchWithinLines; the status text then names the current line and how many of
+    // the pane's lines matched.
     void SearchWithinResults();
     // Searches Record (taken over; it replaces Language's record) inside the aligned passage of each
     // line of Language's pane (lines of ExclusionList skipped): every match is put into the line whose
     // passage holds it, the earliest shown. Then the pane's collocates, its commands, the distribution
-    // window and CM_COLLOCDATADROPPED for Language. Raises as RunSearch; the matches put so far stay.
-    // Nothing happens while a search runs.
-    void SearchWithinLines(int Language, std::unique_ptr<TConcSearchRec> Record);
+    // window and CM_COLLOCDATADROPPED for Language. Returns the number of lines that took a match.
+    // Raises as RunSearch; the matches put so far stay. Nothing happens (0) while a search runs.
+    int32_t SearchWithinLines(int Language, std::unique_ptr<TConcSearchRec> Record);
     bool SearchRunning() const { return FSearching; }
 
     // The language of the last search within the lines; -1 before one.
@@ -383,6 +391,8 @@ private:
     void ShowChosenWords(int Language, bool HotWords);
     // Frees the larger-context windows of this window whose item Matches says.
     void CloseContextWindowsWhere(const std::function<bool(const TConcordItem*)>& Matches);
+    // The items that this window's larger-context windows show.
+    std::set<const TConcordItem*> ContextWindowItems() const;
     void DetachViews();
 
     QStatusBar* FStatusBar;

@@ -353,6 +353,8 @@ bool TTessivorForm::SortLines(const TAdvancedSortColOptions& Record, const TAdva
     AdvancedSort = Advanced;
     for (int Shown = 0; Shown < LanguageCount; ++Shown) Redraw(Shown);
     UpdateSortCaption();
+    // The highlight stayed on its row; another line lies under it now.
+    PostFocusedStatus(L);
     return true;
 }
 

@@ -227,11 +227,16 @@ void TTessivorForm::SearchWithinResults() {
     const int Language = CommandLanguage();
     std::unique_ptr<TConcSearchRec> Record =
         ShowSearchQuery(false, PrimaryLanguage, true, Records[size_t(Language)].get(), Language, false);
-    if (Record) SearchWithinLines(Language, std::move(Record));
+    if (!Record) return;
+    const int32_t Matched = SearchWithinLines(Language, std::move(Record));
+    // The marks alone do not tell how many of a long list's lines matched.
+    if (Shows(Language))
+        PostStatusText(
+            SearchWithinStatusText(FocusedStatusText(Language), Matched, Lists[size_t(Language)]->Count()));
 }
 
-void TTessivorForm::SearchWithinLines(int Language, std::unique_ptr<TConcSearchRec> Record) {
-    if (FSearching || !Record || Language < 0 || Language >= LanguageCount) return;
+int32_t TTessivorForm::SearchWithinLines(int Language, std::unique_ptr<TConcSearchRec> Record) {
+    if (FSearching || !Record || Language < 0 || Language >= LanguageCount) return 0;
     SearchLanguage = Language;
     Records[size_t(Language)] = std::move(Record);
     struct TFreeReaders {
@@ -239,12 +244,13 @@ void TTessivorForm::SearchWithinLines(int Language, std::unique_ptr<TConcSearchR
         ~TFreeReaders() { Readers.clear(); }
     } FreeReaders{Readers};
     Readers = OpenReaders(Language);
+    int32_t Matched = 0;
     {
         const TSearchScope Scope(*this);
         TSearch Search;
         Prepare(Search, *Records[size_t(Language)]);
-        SearchWithinRows(Search, *Lists[size_t(Language)], ExclusionList.get(), Readers, false,
-                         CommonConfig->MaximumHits);
+        Matched = SearchWithinRows(Search, *Lists[size_t(Language)], ExclusionList.get(), Readers, false,
+                                   CommonConfig->MaximumHits);
     }
     TConcordItems& List = *Lists[size_t(Language)];
     if (HighlightCollocates[size_t(Language)]) {
@@ -255,6 +261,7 @@ void TTessivorForm::SearchWithinLines(int Language, std::unique_ptr<TConcSearchR
     UpdateCommands(Language);
     RefreshDistribution();
     BroadcastCollocDataDropped(Language);
+    return Matched;
 }
 
 // ---- Opening windows ----------------------------------------------------------------------------------

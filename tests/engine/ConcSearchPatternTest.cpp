@@ -9,7 +9,6 @@
 #include <utility>
 #include <vector>
 
-#include "ui/ConcDblProgress.h"
 #include "controls/ScriptedBackend.h"
 #include "engine/BStream.h"
 #include "engine/ConcConfig.h"
@@ -17,6 +16,7 @@
 #include "engine/ConcTextProcess.h"
 #include "engine/RegExp3.h"
 #include "engine/SynStream.h"
+#include "ui/ConcDblProgress.h"
 
 namespace {
 
@@ -74,23 +74,17 @@ protected:
         return hits;
     }
 
-    // Where a hit found from Start begins, as the search reports it: the first word byte (the first
-    // word or word-tag byte in the tag syntax), or Start itself for a regular expression.
+    // Where a hit found from Start begins, as the search reports it: the first word byte (in the tag
+    // syntax the first byte of the tag that stands before that word, when tags come before their words),
+    // or Start itself for a regular expression.
     static int32_t HitStart(TSearchContext& Context, const std::string& Text, int32_t Start, uint8_t Syntax) {
         if (Syntax == 1) return Start;
         TMemorySynchroStream stream(Text);
         TBufStream reader(stream, 0);
         ConfigureBufStream(reader);
-        if (CommonConfig->WordTag == 0) {
-            const int32_t first = Context.FirstWordByte(reader, Start);
-            return first < 0 ? Start : first;
-        }
-        reader.SetPosition(Start);
-        TCharType type = ctNone;
-        for (int32_t at = Start;; ++at) {
-            if (reader.NextChar(type) == 0) return Start;
-            if (type == ctWord || (Syntax == 2 && type == ctPOSTag)) return at;
-        }
+        const int32_t first = CommonConfig->WordTag == 0 ? Context.FirstWordByte(reader, Start)
+                                                         : Context.FirstTaggedWordByte(reader, Start);
+        return first < 0 ? Start : first;
     }
 
     using Spans = std::vector<std::pair<int32_t, int32_t>>;
@@ -380,6 +374,26 @@ TEST_F(SearchPatternTest, RegularExpressionsAtTheBufferEdgeAgreeWithTheWholeText
     EXPECT_GT(compared, 60);
 }
 
+// An expression that can match the empty text gives no hit where its leftmost match is empty, over a
+// whole unit as in every window of a unit several buffers long: only matches that follow one another
+// from where the search starts.
+TEST_F(SearchPatternTest, AnEmptyMatchIsNoHitWhereverTheWindowLands) {
+    std::mt19937 rng(58);
+    auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); };
+    const char* const patterns[] = {"b*", "x*", "j?", "(ab)*", "a*b?", "[bc]*", "\\<b*", "(a|bc)?"};
+    int hits = 0;
+    for (int k = 0; k < 64; ++k) {
+        const std::string pattern = patterns[k % 8];
+        std::string text(9000 + static_cast<size_t>(pick(30000)), ' ');
+        for (char& c : text) c = "aabbc  x"[pick(8)];
+        const auto expected = WholeTextSpans(pattern, text);
+        hits += static_cast<int>(expected.size());
+        ASSERT_EQ(BufferSpans(pattern, text, expected.size()), expected)
+            << pattern << " over " << text.size();
+    }
+    EXPECT_GT(hits, 4) << "some texts begin with a match";
+}
+
 TEST_F(SearchPatternTest, RegularExpressionsInADoubleByteCodePage) {
     LanguageConfigs[0]->SetLanguage(1041, "Japanese");
     ASSERT_TRUE(LanguageConfigs[0]->NoCaseMap);
@@ -617,6 +631,175 @@ TEST_F(SearchPatternTest, WordQueriesAroundTagsAgreeWithAWordListModel) {
             found.push_back({start, context->MatchEnd - (context->MatchEndAfterDelimiter ? 1 : 0)});
         }
         ASSERT_EQ(found, expected) << "round " << round << " mode " << mode << " pattern " << pattern;
+    }
+}
+
+// Texts as part-of-speech taggers write them: every punctuation mark may carry a word tag (",_,",
+// "._.", ".[.]", "[,],"), a word may carry an empty one ("x_,", "x[]"), and tags, word tags and line
+// breaks lie between the words. A model pairs the tokens as the reader reads them (a word tag right
+// after its word, or right before it when tags come first; an empty word tag is none; other word tags
+// belong to no word and are passed over) and matches the query word by word; in the text syntax the
+// same text without any word tag must give the same hits, word for word. Queries may begin with a skip.
+namespace {
+
+struct TModelToken {
+    bool Tag = false;
+    std::string Text;
+    int32_t Start = 0, End = 0;
+};
+
+// The words of Tokens with their tags, as the tag syntax pairs them.
+std::vector<TModelWord> PairWordsAndTags(const std::vector<TModelToken>& Tokens, bool TagBefore) {
+    std::vector<TModelWord> words;
+    for (size_t i = 0; i < Tokens.size(); ++i) {
+        if (Tokens[i].Tag) continue;
+        TModelWord word;
+        word.Text = Tokens[i].Text;
+        word.Start = Tokens[i].Start;
+        word.End = word.TagEnd = Tokens[i].End;
+        if (!TagBefore && i + 1 < Tokens.size() && Tokens[i + 1].Tag) {
+            word.Tag = Tokens[i + 1].Text;
+            word.TagEnd = Tokens[i + 1].End;
+        }
+        if (TagBefore && i > 0 && Tokens[i - 1].Tag) {
+            word.Tag = Tokens[i - 1].Text;
+            word.Start = Tokens[i - 1].Start;
+        }
+        words.push_back(word);
+    }
+    return words;
+}
+
+}  // namespace
+
+TEST_F(SearchPatternTest, PunctuationTagsNeverHideAHitOfTheUntaggedText) {
+    std::mt19937 random(58);
+    auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+    CommonConfig->MatchWordsLo = 1;
+    CommonConfig->MatchWordsHi = 3;
+    const char* const wordTexts[] = {"a", "b", "p", "s", "ab", "ba"};
+    const char* const tagTexts[] = {"x", "y", "p"};
+    const char* const punctuation[] = {",", ".", ":"};
+    const char* const markup[] = {"<p>", "</s>", "<s>", "</p>\r\n<p>"};
+    const char* const separators[] = {" ", "  ", "\r\n", " \t"};
+    for (int round = 0; round < 180; ++round) {
+        // The tag layout: 0 "word_tag", 1 "word[tag]", 2 "[tag]word"; then the syntax.
+        const int layout = round % 3;
+        const uint8_t syntax = (round / 3) % 2 == 0 ? 0 : 2;
+        CommonConfig->wTagBefore = layout == 2;
+        auto tagged = [&](const std::string& Tag) { return layout == 0 ? "_" + Tag : "[" + Tag + "]"; };
+
+        std::string text, untagged;
+        std::vector<TModelToken> tokens;
+        std::vector<int32_t> untaggedStarts, untaggedEnds;
+        auto add = [&](const std::string& Piece, bool Tag, bool Token, const std::string& TokenText = {}) {
+            if (Token)
+                tokens.push_back({Tag, TokenText, static_cast<int32_t>(text.size()),
+                                  static_cast<int32_t>(text.size() + Piece.size())});
+            text += Piece;
+            if (Tag) return;
+            if (Token) {
+                untaggedStarts.push_back(static_cast<int32_t>(untagged.size()));
+                untaggedEnds.push_back(static_cast<int32_t>(untagged.size() + Piece.size()));
+            }
+            untagged += Piece;
+        };
+        const int count = round % 20 == 0 ? 3000 : 20 + pick(150);
+        for (int e = 0; e < count; ++e) {
+            add(separators[pick(4)], false, false);
+            const int kind = pick(10);
+            if (kind < 6) {
+                const std::string word = wordTexts[pick(6)];
+                const int tag = pick(4);  // 0 none, 1 empty, else a tag
+                const std::string tagText = tagTexts[pick(3)];
+                if (layout == 2 && tag > 0) add(tagged(tag == 1 ? "" : tagText), true, tag > 1, tagText);
+                add(word, false, true, word);
+                if (layout != 2 && tag > 0) add(tagged(tag == 1 ? "" : tagText), true, tag > 1, tagText);
+                // The empty word tag of "x_," ends at the punctuation after it.
+                if (layout == 0 && tag == 1) add(",", false, false);
+            } else if (kind < 9) {
+                const std::string mark = punctuation[pick(3)];
+                // A tagger's tag of a punctuation mark is the mark itself or a tag of a word class.
+                const std::string tagText = pick(3) == 0 ? std::string(tagTexts[pick(3)]) : mark;
+                // A tag after a separator ends at the first word end: "._." holds an empty word tag.
+                const bool token = layout != 0 || tagText != mark;
+                if (layout == 2) add(tagged(tagText), true, true, tagText);
+                add(mark, false, false);
+                if (layout != 2) add(tagged(tagText), true, token, tagText);
+            } else {
+                add(markup[pick(4)], false, false);
+            }
+        }
+        add(separators[pick(4)], false, false);
+
+        std::vector<TModelTerm> query;
+        std::string pattern;
+        const int terms = 1 + pick(3);
+        for (int t = 0; t < terms; ++t) {
+            TModelTerm term;
+            std::string token;
+            if (pick(4) == 0) {
+                term.Skip = true;
+                token = "@";
+            } else if (syntax == 0) {
+                const char* const texts[] = {"a", "b", "p", "s", "a*", "*"};
+                term.Word = token = texts[pick(6)];
+                term.Tag = "*";
+            } else {
+                const int kind = pick(4);
+                term.Word = wordTexts[pick(6)];
+                term.Tag = tagTexts[pick(3)];
+                if (kind == 0) token = term.Word + "&" + term.Tag;
+                if (kind == 1) token = term.Word, term.Tag = "*";
+                if (kind == 2) token = "&" + term.Tag, term.Word = "*";
+                if (kind == 3) token = "**", term.Word = "*", term.Tag = "";
+            }
+            query.push_back(term);
+            pattern += (t > 0 ? " " : "") + token;
+        }
+        const bool skipsOnly =
+            std::all_of(query.begin(), query.end(), [](const TModelTerm& T) { return T.Skip; });
+        if (skipsOnly) continue;
+
+        // The model's hits as runs of word indexes [first, end). A text query's hit begins at its word.
+        const std::vector<TModelWord> words = PairWordsAndTags(tokens, syntax == 2 && layout == 2);
+        using Runs = std::vector<std::pair<size_t, size_t>>;
+        Runs expected;
+        for (size_t w = 0; w < words.size();) {
+            const int end = ModelMatchFrom(query, 0, w, words, 1, 3);
+            if (end < 0) {
+                ++w;
+                continue;
+            }
+            expected.push_back({w, static_cast<size_t>(end)});
+            w = static_cast<size_t>(end);
+        }
+
+        auto search = [&](const std::string& Text, uint8_t WordTag) {
+            CommonConfig->WordTag = WordTag;
+            auto context = Context(pattern, syntax);
+            TMemorySynchroStream stream(Text);
+            TBufStream reader(stream, 0);
+            ConfigureBufStream(reader);
+            std::vector<std::pair<int32_t, int32_t>> found;
+            while (context->SearchRange(reader, false) && found.size() <= expected.size()) {
+                const int32_t start = HitStart(*context, Text, context->MatchStart, syntax);
+                found.push_back({start, context->MatchEnd - (context->MatchEndAfterDelimiter ? 1 : 0)});
+            }
+            return found;
+        };
+        std::vector<std::pair<int32_t, int32_t>> want;
+        const bool tagEnds = syntax == 2 && layout != 2;
+        for (const auto& [first, end] : expected)
+            want.push_back({words[first].Start, tagEnds ? words[end - 1].TagEnd : words[end - 1].End});
+        ASSERT_EQ(search(text, layout == 0 ? 1 : 2), want)
+            << "round " << round << " layout " << layout << " syntax " << int(syntax) << " pattern "
+            << pattern;
+        if (syntax != 0) continue;
+        std::vector<std::pair<int32_t, int32_t>> plain;
+        for (const auto& [first, end] : expected)
+            plain.push_back({untaggedStarts[first], untaggedEnds[end - 1]});
+        ASSERT_EQ(search(untagged, 0), plain) << "round " << round << " untagged, pattern " << pattern;
     }
 }
 

@@ -11,7 +11,6 @@
 #include <thread>
 #include <tuple>
 
-#include "ui/ConcDblProgress.h"
 #include "engine/ConcQueryDesc.h"
 #include "engine/ConcSearch.h"
 #include "engine/ConcSearchItems.h"
@@ -21,6 +20,7 @@
 #include "engine/SynStream.h"
 #include "engine/UTF8_to_ASCII.h"
 #include "tests/engine/ConcCorpusTestSupport.h"
+#include "ui/ConcDblProgress.h"
 
 namespace {
 
@@ -528,6 +528,33 @@ TEST_F(SearchTest, HitsBeginWhereTheirMatchOrFirstWordBegins) {
     const auto second = Run(Query("a_dt", 0));
     ASSERT_EQ(second.size(), 1u);
     EXPECT_EQ(second[0].Start, static_cast<int32_t>(text.find("A_DT"))) << "past the tag before it";
+}
+
+// A query that begins with a word skip begins its hit at the first skipped word, never at the tag of
+// the word before it; a tagger's punctuation (",_,", "._.") ends no unit's search.
+TEST_F(SearchTest, TaggedHitsBeginAtAWordAndPunctuationTagsEndNoSearch) {
+    CommonConfig->WordTag = 1;
+    CommonConfig->MatchWordsLo = 2;
+    CommonConfig->MatchWordsHi = 2;
+    const std::string skipped = "a_X b c_X d_X e";
+    File(skipped);
+    const auto hits = Run(Query("@ d", 2));
+    ASSERT_EQ(hits.size(), 1u);
+    EXPECT_EQ(hits[0].Start, static_cast<int32_t>(skipped.find('b')));
+    EXPECT_EQ(hits[0].End, static_cast<int32_t>(skipped.find(" e")));
+    EXPECT_EQ(HitTexts(hits), Strings{"b c d"});
+
+    ResetGlobalsForTest();
+    SetUp();
+    CommonConfig->WordTag = 1;
+    std::string tagged;
+    for (int sentence = 0; sentence < 200; ++sentence)
+        tagged += "<p><s>The_DT house_NN ,_, a_DT house_NN x_, is_VBZ red_JJ ._.</s></p>\r\n";
+    File(tagged);
+    EXPECT_EQ(Run(Query("house")).size(), 400u);
+    EXPECT_EQ(Run(Query("house&nn", 2)).size(), 400u);
+    EXPECT_EQ(Run(Query("x is", 0)).size(), 200u);
+    EXPECT_EQ(Run(Query("red the", 0)).size(), 199u) << "over the end of the sentence and its tags";
 }
 
 TEST_F(SearchTest, QueryDescription) {

@@ -25,6 +25,7 @@
 #include "results/ConcHotChoose.h"
 #include "results/ConcHotWordsOptions.h"
 #include "results/ConcLineCommands.h"
+#include "results/ConcMatchInfo.h"
 #include "results/ConcParaContext.h"
 #include "results/ConcSearchQuery.h"
 #include "results/ConcTessivor.h"
@@ -79,6 +80,19 @@ protected:
         ASSERT_TRUE(Entry && Entry->isVisible()) << Title.toStdString();
         QTest::mouseClick(Main.menuBar(), Qt::LeftButton, {}, Main.menuBar()->actionGeometry(Entry).center());
         ClickThrough(Path);
+    }
+    // A right click on line Row of pane L through the main window, as the window system delivers it
+    // (the press, then the popup it asks for), then Path in the popup.
+    void RightClick(int L, int Row, const QStringList& Path) {
+        QTimer::singleShot(0, [=] { ClickThrough(Path); });
+        const QPoint At = View(L).viewport()->mapTo(&Main, View(L).ItemRect(Row).center());
+        QTest::mouseClick(Main.windowHandle(), Qt::RightButton, {}, At);
+    }
+    // The status text posted last.
+    std::string LastStatus() const {
+        for (auto It = Messages.Entries.rbegin(); It != Messages.Entries.rend(); ++It)
+            if (It->Kind == TRecordingMessenger::rkPost) return It->Text;
+        return "(none)";
     }
     // Shift+F10 on pane L's current line, then Path; Look sees the popup before the click.
     void Popup(int L, const QStringList& Path, std::function<void(QMenu&)> Look = {}) {
@@ -414,4 +428,81 @@ TEST_F(CommandsTest, AdvancedSortSortsByTheKeysChosenAndSaysSo) {
     EXPECT_EQ(Sequences(1), Sequences(0));
     EXPECT_EQ(LanguageConfigs[0]->AdvancedSort.Keys[0].Key, sk1R);
     EXPECT_EQ(Concordance->StatusPanel(1)->text().toStdString(), "English - Advanced sort");
+}
+
+// A right click acts on the line it was made on: the popup's information and letters reach that line, a
+// line inside the selection keeps the selection for the letters, and every pane follows.
+TEST_F(CommandsTest, ARightClickMakesTheClickedLineCurrentForThePopupsCommands) {
+    IndexLines();
+    QString Line;
+    Answer<TMatchInfoForm>([&Line](TMatchInfoForm& Info) {
+        Line = Info.AbsoluteLineValue->text();
+        Info.reject();
+    });
+    RightClick(0, 3, {"&Display Info..."});
+    EXPECT_EQ(Line, "4");
+    EXPECT_EQ(View(0).ItemIndex(), 3);
+    EXPECT_EQ(View(1).ItemIndex(), 3);
+    EXPECT_EQ(View(0).SelectedItems(), std::vector<int32_t>{3});
+
+    // Lines 2 and 3 selected; a right click on line 2 keeps both for the letter.
+    Click(1, 1);
+    Click(1, 2, Qt::ShiftModifier);
+    RightClick(1, 1, {"&Assign Letter", "&b"});
+    EXPECT_EQ(View(1).ItemIndex(), 1);
+    EXPECT_EQ(Concordance->Lists[1]->GetItem(1)->Letter, 'b');
+    EXPECT_EQ(Concordance->Lists[1]->GetItem(2)->Letter, 'b');
+    // A line outside the selection becomes the selection.
+    RightClick(1, 4, {"&Assign Letter", "&d"});
+    EXPECT_EQ(View(1).SelectedItems(), std::vector<int32_t>{4});
+    EXPECT_EQ(Concordance->Lists[1]->GetItem(4)->Letter, 'd');
+    EXPECT_EQ(Concordance->Lists[1]->GetItem(2)->Letter, 'b');
+    RightClick(1, 2, {"&Remove Letter"});
+    EXPECT_EQ(Concordance->Lists[1]->GetItem(2)->Letter, NoLetter);
+    EXPECT_EQ(Concordance->Lists[1]->GetItem(4)->Letter, 'd');
+    // Info of the other pane's line names its own file's line.
+    Answer<TMatchInfoForm>([&Line](TMatchInfoForm& Info) {
+        Line = Info.FileValue->text();
+        Info.reject();
+    });
+    Concordance->Lists[1]->GetItem(5)->HitStart = Concordance->Lists[1]->GetItem(5)->AlignedStart;
+    Concordance->Lists[1]->GetItem(5)->HitEnd = Concordance->Lists[1]->GetItem(5)->AlignedStart + 2;
+    Concordance->Lists[1]->GetItem(5)->Texts.Set(0, "un");
+    RightClick(1, 5, {"&Display Info..."});
+    EXPECT_TRUE(Line.endsWith("fr.txt")) << Line.toStdString();
+}
+
+// Sorting and deleting leave the highlight on its row while another line comes under it: the status
+// names that line. A search within a pane says how many of its lines matched.
+TEST_F(CommandsTest, TheStatusNamesTheLineUnderTheHighlightAfterSortsDeletionsAndSearches) {
+    IndexLines();
+    Click(0, 1);
+    EXPECT_EQ(LastStatus(), "English - en.txt, line: 2");
+    // By the first word on the right, then on the left (a missing word last), row 1 holds "the cat ran"
+    // (line 3).
+    Menu("S&ort", {"1st &Right", "&1st Left"});
+    ASSERT_EQ(Sequences(0), (std::vector<int32_t>{3, 2, 0, 4, 1, 5}));
+    EXPECT_EQ(View(0).ItemIndex(), 1);
+    EXPECT_EQ(LastStatus(), "English - en.txt, line: 3");
+    // Shift+Ctrl+F1: by the first word on the left (none before the first line: last), then on the
+    // right.
+    QTest::keyClick(&View(0), Qt::Key_F1, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(Sequences(0), (std::vector<int32_t>{4, 3, 2, 1, 5, 0}));
+    EXPECT_EQ(Concordance->StatusPanel(1)->text().toStdString(), "English - 1st left, 1st right");
+    EXPECT_EQ(LastStatus(), "English - en.txt, line: 4");
+    Menu("S&ort", {"&Original Order"});
+    EXPECT_EQ(LastStatus(), "English - en.txt, line: 2");
+    Menu("&Display", {"&Delete Item(s)"});
+    ASSERT_EQ(View(0).ItemIndex(), 1);
+    EXPECT_EQ(LastStatus(), "English - en.txt, line: 3");
+
+    // "chien" is in one of the five French lines left, the current one.
+    Click(1, 3);
+    AnswerQuery("chien");
+    Popup(1, {"&Search Query"});
+    EXPECT_EQ(LastStatus(), "French - fr.txt, line: 5 (1 of 5 lines matched)");
+    Click(1, 0);
+    AnswerQuery("zebre");
+    Popup(1, {"&Search Query"});
+    EXPECT_EQ(LastStatus(), "French - fr.txt (0 of 5 lines matched)");
 }
