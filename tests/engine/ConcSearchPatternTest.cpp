@@ -16,6 +16,7 @@
 #include "engine/ConcTextProcess.h"
 #include "engine/RegExp3.h"
 #include "engine/SynStream.h"
+#include "platform/Nls.h"
 #include "ui/ConcDblProgress.h"
 
 namespace {
@@ -424,6 +425,109 @@ TEST_F(SearchPatternTest, RegularExpressionsInADoubleByteCodePage) {
     EXPECT_EQ(Hits("\\" + so, words, 1), (Strings{so}));
     EXPECT_EQ(Hits("x[" + bo + "]", words, 1), (Strings{"x" + bo}));
     EXPECT_THROW(Context("x\\", 1), ERegExp) << "a backslash of its own still escapes";
+}
+
+// In code page 932 the dot, bracket expressions, their negations and ranges take a character: one byte,
+// or a lead byte and its second byte, in the pattern as in the text. Random texts of characters whose
+// second bytes look like "\\", "]", "@", "A" and "a", searched hit after hit for random sequences of
+// such items, against a model that reads the text and the pattern character by character.
+TEST_F(SearchPatternTest, DotAndBracketsTakeWholeCharactersInADoubleByteCodePage) {
+    LanguageConfigs[0]->SetLanguage(1041, "Japanese");
+    InitRegExpCharTables(0);
+    const auto& lead = platform::CodePageTables(932).LeadByte;
+    // One-byte characters, then characters of two bytes (as lead * 256 + second byte).
+    const std::vector<int> characters = {'a',    'b',    'A',    '\\',   ']',    '@',    ' ',    0xB1,
+                                         0x955C, 0x8EA6, 0x8E67, 0x8E9E, 0x95AA, 0x96BE, 0x8341, 0x835C,
+                                         0x8140, 0x81A9, 0x815D, 0x8361, 0x9640, 0x8E40};
+    auto bytes = [](int Code) {
+        return Code < 256 ? std::string(1, static_cast<char>(Code))
+                          : std::string{static_cast<char>(Code >> 8), static_cast<char>(Code & 0xFF)};
+    };
+    std::mt19937 rng(932);
+    auto pick = [&](size_t n) { return static_cast<size_t>(rng() % n); };
+    auto any = [&] { return characters[pick(characters.size())]; };
+    struct TItem {
+        int Kind = 0;  // 0 a character, 1 the dot, 2 a bracket expression
+        std::vector<std::pair<int, int>> Ranges;
+        bool Negated = false;
+        bool Matches(int Code) const {
+            if (Kind == 1) return true;
+            bool in = false;
+            for (const auto& [low, high] : Ranges) in = in || (low <= Code && Code <= high);
+            return in != Negated;
+        }
+    };
+    int hits = 0;
+    for (int round = 0; round < 300; ++round) {
+        std::vector<TItem> items;
+        std::string pattern;
+        for (size_t n = 1 + pick(3); n > 0; --n) {
+            TItem item;
+            item.Kind = static_cast<int>(pick(3));
+            if (item.Kind == 0) {
+                const int code = any();
+                item.Ranges = {{code, code}};
+                pattern += (code == '\\' ? "\\" : "") + bytes(code);
+            } else if (item.Kind == 1) {
+                pattern += ".";
+            } else {
+                item.Negated = pick(3) == 0;
+                std::string members;
+                // "]" is a member only first; a range never ends in it.
+                if (pick(3) == 0) {
+                    members = "]";
+                    item.Ranges.push_back({']', ']'});
+                }
+                for (size_t m = 1 + pick(3); m > 0; --m) {
+                    int low = any(), high = low;
+                    if (pick(3) == 0) {
+                        high = any();
+                        if (high < low) std::swap(low, high);
+                    }
+                    if (low == ']' || high == ']') continue;
+                    item.Ranges.push_back({low, high});
+                    members += bytes(low) + (high != low ? "-" + bytes(high) : "");
+                }
+                if (members.empty()) {
+                    members = "a";
+                    item.Ranges.push_back({'a', 'a'});
+                }
+                pattern += std::string(item.Negated ? "[^" : "[") + members + "]";
+            }
+            items.push_back(item);
+        }
+        std::string text;
+        std::vector<std::pair<int32_t, int>> chars;  // byte offset, character
+        for (size_t n = 50 + pick(200); n > 0; --n) {
+            const int code = any();
+            chars.push_back({static_cast<int32_t>(text.size()), code});
+            text += bytes(code);
+        }
+        for (const auto& [at, code] : chars)
+            ASSERT_EQ(code >= 256, lead[static_cast<unsigned char>(text[static_cast<size_t>(at)])]);
+        Spans expected;
+        for (size_t c = 0; c + items.size() <= chars.size();) {
+            bool all = true;
+            for (size_t k = 0; k < items.size() && all; ++k) all = items[k].Matches(chars[c + k].second);
+            if (!all) {
+                ++c;
+                continue;
+            }
+            const size_t end = c + items.size();
+            expected.push_back(
+                {chars[c].first, end < chars.size() ? chars[end].first : static_cast<int32_t>(text.size())});
+            c = end;
+        }
+        hits += static_cast<int>(expected.size());
+        auto context = Context(pattern, 1, "", true);
+        TMemorySynchroStream stream(text);
+        TBufStream reader(stream, 0);
+        Spans found;
+        while (context->SearchRange(reader, false) && found.size() <= expected.size())
+            found.push_back({context->MatchStart, context->MatchEnd});
+        ASSERT_EQ(found, expected) << "round " << round << " pattern " << pattern;
+    }
+    EXPECT_GT(hits, 1000);
 }
 
 TEST_F(SearchPatternTest, WordsInADoubleByteCodePageKeepTheirTrailBytes) {
