@@ -230,6 +230,10 @@ void TCollocationForm::ApplyFonts() {
 
 bool TCollocationForm::Build() {
     const QPointer<TCollocationForm> Alive(this);
+    if (!FOwner) return false;
+    // The pumps below must not let the owner delete lines or drop its collocate lists while they are
+    // counted and read.
+    const TTessivorForm::TCommandScope OwnerBusy(*FOwnerForm);
     FBusy = true;
     ProcessMessages();
     if (!Alive || !FOwner) return false;
@@ -476,7 +480,7 @@ TCollocationForm* ShowCollocation(QMdiArea* Area, int Language) {
     if (!Area) return nullptr;
     QMdiSubWindow* Active = Area->activeSubWindow();
     auto* Owner = Active ? qobject_cast<TTessivorForm*>(Active->widget()) : nullptr;
-    if (!Owner) return nullptr;
+    if (!Owner || Owner->Busy()) return nullptr;
     if (Language >= Owner->LanguageCount) return nullptr;
     if (QWidget* Open = RaiseMdiChild(Area, [Language, Owner](QWidget* Form) {
             auto* Collocation = qobject_cast<TCollocationForm*>(Form);

@@ -72,8 +72,9 @@ public:
 
     // Lays out the lists and fills them, building the owner's collocate lists where they are missing for
     // a language's span (under a progress window above 512 hits, above 256 rows for the fill). Pumps
-    // events. False when the user cancelled, or the owner or this window went meanwhile: the caller then
-    // frees the window if it still exists and shows nothing.
+    // events, holding the owner busy (TTessivorForm::TCommandScope) meanwhile. False when the user
+    // cancelled, or the owner or this window went meanwhile: the caller then frees the window if it still
+    // exists and shows nothing.
     bool Build();
 
     int Language() const { return FLanguage; }
@@ -132,6 +133,7 @@ private:
 };
 
 // "Collocate Frequency &Data": for the concordance window active in Area, brings its collocation window of
-// Language (-1: all) to the front, restored to its normal size, or makes one. Returns the window, or
-// nullptr when the active window is no concordance window or the making was cancelled.
+// Language (-1: all) to the front, restored to its normal size, or makes one (the concordance window is
+// busy meanwhile, so that its commands cannot free the lists being counted). Returns the window, or
+// nullptr when the active window is no concordance window, is busy, or the making was cancelled.
 TCollocationForm* ShowCollocation(QMdiArea* Area, int Language);
