@@ -535,21 +535,24 @@ void ReadSealed(TReader& R, const TWorkspaceSeal& Seal, TStoredWorkspace& W) {
         for (size_t I = 0; I < Language.Files.size(); ++I) Language.Files[I].Sealed = Seal.Languages[L].Files[I];
         Language.Whole = true;
         const size_t Count = Language.Files.size();
-        auto Block = [&](const char* Tag, auto Load) {
+        // Loads the block of Tag when its range is intact; anything less is reported and Drop leaves
+        // nothing of it.
+        auto Block = [&](const char* Tag, auto Load, auto Drop) {
             const TSealedRange* Range = Seal.Find(SealedBlockName(Tag, int(L)));
             if (!Range) return;
-            if (!RangeIntact(S, *Range) || !EnterRange(S, *Range, Tag) || !Load() ||
-                S.GetPosition() != Range->Offset + Range->Length)
-                ReportDamagedBlock(S);
+            if (RangeIntact(S, *Range) && EnterRange(S, *Range, Tag) && Load() &&
+                S.GetPosition() == Range->Offset + Range->Length)
+                return;
+            ReportDamagedBlock(S);
+            Drop();
         };
         auto Slots = [&](const char* Tag, auto& List) {
-            Block(Tag, [&] { return LoadSlots(S, List, Count); });
-            if (S.DamageReported && List.Count() != int32_t(Count)) List.Clear();
+            Block(Tag, [&] { return LoadSlots(S, List, Count); }, [&] { List.Clear(); });
         };
         Slots("LINES", Language.Lines);
         Slots("PAGES", Language.Pages);
         Slots("TAGS", Language.Tags);
-        Block("FREQUENCY", [&] { return LoadFreq(S, int(L), Language); });
+        Block("FREQUENCY", [&] { return LoadFreq(S, int(L), Language); }, [&] { Language.Freq.reset(); });
         Slots("HEADINGS", Language.Sections);
         Slots("PARAGRAPHS", Language.Paragraphs);
         Slots("SENTENCES", Language.Sentences);
@@ -773,10 +776,10 @@ private:
             const bool Sealed = F.Sealed.CopySize >= 0;
             const bool SavedCopy = !Sealed || !FileChanged(Copy, F.Sealed.CopyAge, F.Sealed.CopySize);
             const bool Usable = Own && !Changed && SavedCopy;
-            // The copy of a changed file holds its old text: nothing will read it again.
+            // The copy of a changed file holds its old text, and one that is not the copy saved holds who
+            // knows what: nothing will read either again. A copy made anew from an unchanged file is the
+            // one the data were computed from, so they stay.
             if (Own && (Changed || !SavedCopy)) FOutdated.push_back(Copy);
-            // A copy that is not the one saved makes its file's data as unsure as a changed file's.
-            Changed = Changed || (F.Converted && !Usable);
             ConvertCorpusFile(Name, Usable ? Copy : std::string(), F.Converted, L);
             if (Config.Files.size() > Before && F.Converted && !Usable)
                 FFresh.push_back(Config.Files.back().Object.CopyName);

@@ -747,7 +747,7 @@ TEST_F(WorkspaceTest, AnOlderDataFileIsComparedWithTheListAndEndsAtTheFirstDisag
 }
 
 // A corpus file cut short with its time kept has changed; a copy replaced by another text with its time
-// kept is not the copy saved and is made again from its UTF-8 file.
+// kept is not the copy saved: it is made again from its UTF-8 file, and nothing reads the other text.
 TEST_F(WorkspaceTest, ASizeChangeIsAChangeAndAReplacedCopyIsMadeAgain) {
     ASSERT_TRUE(SaveWorkspace(Workspace));
     const auto Time = fs::last_write_time(Files[0][1]);
@@ -761,8 +761,10 @@ TEST_F(WorkspaceTest, ASizeChangeIsAChangeAndAReplacedCopyIsMadeAgain) {
     EXPECT_TRUE(Backend.Messages.empty()) << Backend.Texts().front();
     EXPECT_TRUE(LanguageConfigs[0]->SentenceIndexes.GetItem(0));
     EXPECT_FALSE(LanguageConfigs[0]->SentenceIndexes.GetItem(1));
-    EXPECT_FALSE(LanguageConfigs[2]->SentenceIndexes.GetItem(0));
+    // The copy made anew from the unchanged UTF-8 file is the text the stored data were computed from.
     EXPECT_EQ(ReadWholeFile(LanguageConfigs[2]->Files[0].Object.CopyName), "La maison.\nLa rivi\xE8re.\n");
+    EXPECT_NE(LanguageConfigs[2]->Files[0].Object.CopyName, Copy);
+    EXPECT_TRUE(LanguageConfigs[2]->SentenceIndexes.GetItem(0));
     EXPECT_TRUE(CorpusNeedsProcessing());
 }
 
