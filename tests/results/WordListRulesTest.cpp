@@ -109,7 +109,7 @@ TEST(WordListClipboardTest, OneSelectedRowCopiesAllOtherwiseTheSelection) {
     const auto Cell = [](int Row, int Col) { return "r" + std::to_string(Row) + "c" + std::to_string(Col); };
     EXPECT_EQ(ListClipboardText(3, 3, {1}, Cell), "r0c1\tr0c2\r\nr1c1\tr1c2\r\nr2c1\tr2c2\r\n");
     EXPECT_EQ(ListClipboardText(3, 3, {2, 0}, Cell), "r0c1\tr0c2\r\nr2c1\tr2c2\r\n");
-    EXPECT_EQ(ListClipboardText(3, 3, {}, Cell), "");
+    EXPECT_EQ(ListClipboardText(3, 3, {}, Cell), "r0c1\tr0c2\r\nr1c1\tr1c2\r\nr2c1\tr2c2\r\n");
     // Hidden empty columns still give their fields.
     EXPECT_EQ(ListClipboardText(1, 4, {0},
                                 [](int, int Col) { return Col == 2 ? std::string("w") : std::string(); }),
