@@ -425,11 +425,17 @@ bool TCollocationForm::eventFilter(QObject* Watched, QEvent* Event) {
 }
 
 void TCollocationForm::CopyToClipboard() {
-    for (QTreeWidget* Tree : FLists)
-        if (Tree && focusWidget() == Tree) {
+    QTreeWidget* First = nullptr;
+    for (QTreeWidget* Tree : FLists) {
+        if (!Tree) continue;
+        if (focusWidget() == Tree) {
             CopyListToClipboard(Tree);
             return;
         }
+        if (!First) First = Tree;
+    }
+    // The command names no list: the first one shown is what the user sees first.
+    if (First) CopyListToClipboard(First);
 }
 
 void TCollocationForm::ChangeFont() {

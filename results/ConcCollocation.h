@@ -86,7 +86,8 @@ public:
     QLabel* Label(int Language) const;
     QMenu* DisplayMenu() const { return FDisplayMenu; }
 
-    // Copies the first list (in language order) that has the focus to the clipboard; nothing when none.
+    // Copies the list that has the focus to the clipboard (CopyListToClipboard: every row unless several
+    // are selected); the first list in language order when none has it.
     void CopyToClipboard();
     // "Change &Font...": the frequency font of the focused list's language; nothing when none is focused.
     void ChangeFont();

@@ -95,6 +95,12 @@ TEST_F(CollocationTest, CollocatesByPositionFollowTheirConcordanceWindowAndSetti
     EXPECT_GT(List->columnWidth(8), 0);
     EXPECT_LE(List->geometry().right(), Form->width());
 
+    // Copying with no row selected copies the whole list, not nothing.
+    QApplication::clipboard()->clear();
+    List->clearSelection();
+    Form->CopyToClipboard();
+    EXPECT_EQ(QApplication::clipboard()->text().count("\r\n"), 3);
+
     // Copying: one selected row copies every row, the never-seen cells included.
     QTest::mouseClick(List->viewport(), Qt::LeftButton, {},
                       List->visualItemRect(List->topLevelItem(0)).center());
