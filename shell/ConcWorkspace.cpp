@@ -301,6 +301,9 @@ void WriteFileLists(TIniFile& Ini, const std::string& Folder) {
             Ini.WriteString(Section, "File" + std::to_string(I), StoredName(Config.Files[I].Name, Folder));
             Ini.WriteBool(Section, "UTF8" + std::to_string(I), Config.Files[I].Object.Converted);
         }
+        // Whether the data file holds the language's alignment: a data file that cannot be read still
+        // lets the open say which alignments were lost.
+        if (L > 0 && L < 4) Ini.WriteBool(Section, "Aligned", KeepSegmentIndexes && *AlignSlot(L - 1));
     }
 }
 
@@ -345,6 +348,7 @@ enum class TTrust {
 struct TStoredWorkspace {
     std::array<std::optional<std::vector<TStoredFile>>, 4> Listed;  // the settings' file lists
     std::array<bool, 4> ListedWhole{};                                // every listed entry was there
+    std::array<bool, 4> ListedAligned{};  // the settings say the data file holds the language's pairs
     std::array<TStoredLanguage, 4> Languages;
     std::array<std::unique_ptr<TDoubleAlignIndexes>, 3> Pairs;
     // The pairs the data file held (or, its block damaged, may have held) per file; empty: none saved.
@@ -369,6 +373,7 @@ void ReadFileLists(const std::string& TwsName, TStoredWorkspace& W) {
             Files.push_back(std::move(F));
         }
         W.ListedWhole[size_t(L)] = Files.size() == size_t(Count);
+        W.ListedAligned[size_t(L)] = Ini.ReadBool(Section, "Aligned", false);
     }
 }
 
@@ -639,17 +644,19 @@ void ReadBin(const std::string& BinName, const TSettingsEnd& End, TStoredWorkspa
         ReadSealed(R, W.Seal.Seal, W);
     } else {
         ReadInOrder(R, Languages, W);
-        // Nothing of a data file that cannot be relied on is used; its names only say what it listed.
+        // Nothing of a data file that cannot be relied on is used; its names only say what it listed, and
+        // the settings say which alignments it held.
         if (W.Trust == TTrust::None) {
             for (TStoredLanguage& Language : W.Languages) Language.Whole = false;
             for (auto& Pairs : W.Pairs) Pairs.reset();
+            for (int K = 0; K < 3; ++K) W.PairsSaved[size_t(K)] |= W.ListedAligned[size_t(K + 1)];
         }
     }
     for (int K = 0; K < 3; ++K) {
         W.SavedPairs[size_t(K)].clear();
         if (!W.PairsSaved[size_t(K)]) continue;
         // A pair list that could not be read may have paired every file.
-        const size_t Files = W.Languages[0].Files.size();
+        const size_t Files = std::max(W.Languages[0].Files.size(), W.Listed[0] ? W.Listed[0]->size() : 0);
         W.SavedPairs[size_t(K)].assign(Files, true);
         if (const auto& Pairs = W.Pairs[size_t(K)])
             for (size_t I = 0; I < Files; ++I)
@@ -752,6 +759,9 @@ public:
         ShowError(Text);
     }
     bool AnyMissing() const { return !FMissing.empty(); }
+    // The files known to have changed since saving (their stored time or size is known and differs),
+    // as against files whose stored time is unknown.
+    const std::array<std::vector<char>, 4>& KnownChanged() const { return FKnownChanged; }
     const std::vector<std::string>& Fresh() const { return FFresh; }
     const std::vector<std::string>& Outdated() const { return FOutdated; }
 
@@ -791,10 +801,12 @@ private:
         }
         Config.Files.back().Object.WordCount = F.Words;
         FChanged[size_t(L)].push_back(Changed);
+        FKnownChanged[size_t(L)].push_back(Changed && F.Age != -1 && !Name.empty());
     }
 
     const std::string& FFolder;
     std::array<std::vector<char>, 4>& FChanged;
+    std::array<std::vector<char>, 4> FKnownChanged;
     std::vector<std::string> FMissing;
     std::unordered_set<std::string> FClaimed;
     std::vector<std::string> FFresh;
@@ -1118,7 +1130,7 @@ bool LoadWorkspace(const std::string& FileName) {
     for (int L = 0; L < LanguagesCount && L < 4; ++L)
         if (!Stored.Languages[size_t(L)].Whole) ClearFileAlignment(L, -1);
     TLostAlignments Lost;
-    Lost.Note(Stored, Changed);
+    Lost.Note(Stored, Registration.KnownChanged());
     Lost.Report();
     RemoveMissing();
     for (const std::string& Copy : Registration.Outdated()) {

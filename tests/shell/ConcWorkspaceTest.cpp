@@ -650,15 +650,23 @@ TEST_F(WorkspaceTest, AnAlignmentLostToDamageNamesItsFilesAndOneLostToAChangeDoe
     EXPECT_TRUE(Align13);
     EXPECT_TRUE(WorkspaceIncomplete);
 
+    // Cut exactly where the alignments begin: the data file is damaged, and the settings say which
+    // alignments it held.
+    const std::string Both = Lost + "\n\"" + Files[0][0] + "\" with \"" + Files[2][0] + "\"\n\"" + Files[0][1] +
+                             "\" with \"" + Files[2][1] + "\"";
+    Dir.Write("work/Corpus.BIN", Whole.substr(0, Layout(Whole).Trailer));
+    Backend.Messages.clear();
+    Reopen();
+    EXPECT_EQ(Backend.Texts(), (std::vector<std::string>{DamagedIndexDataText, Both}));
+    EXPECT_TRUE(WorkspaceIncomplete);
+
     Dir.Write("work/Corpus.BIN", Whole);
     MakeUnsealed(Workspace);
     Dir.Write("work/Corpus.BIN", Replaced(ReadWholeFile(WorkspaceBinName(Workspace)), "ALIGN12", "ALIGN13"));
     Backend.Messages.clear();
     Reopen();
     // Which of the two lists read as "ALIGN13" is the right one cannot be told: both are lost.
-    EXPECT_EQ(Backend.Texts(), (std::vector<std::string>{DamagedIndexDataText, Lost + "\n\"" + Files[0][0] +
-                                                             "\" with \"" + Files[2][0] + "\"\n\"" + Files[0][1] +
-                                                             "\" with \"" + Files[2][1] + "\""}));
+    EXPECT_EQ(Backend.Texts(), (std::vector<std::string>{DamagedIndexDataText, Both}));
     EXPECT_FALSE(Align12);
     EXPECT_FALSE(Align13);
     EXPECT_TRUE(WorkspaceIncomplete);

@@ -226,13 +226,17 @@ TEST_F(WorkspaceEditsTest, UnevenPairsReadBackAndCutPairsAreDamage) {
     EXPECT_EQ(Back.GetItem(0), nullptr);
     EXPECT_EQ(Backend.Texts(), std::vector<std::string>{DamagedIndexDataText});
 
-    // And so in the workspace: the data file cut inside "ALIGN12" opens with the damage said once.
+    // And so in the workspace: the data file cut short opens with the damage said once, and the alignment
+    // it lost is named.
     const std::string Bin = WorkspaceBinName(Workspace);
     const std::string File = ReadWholeFile(Bin);
     Dir.Write("ws/Corpus.BIN", File.substr(0, File.size() - 12));
     Backend.Messages.clear();
     Reopen();
-    EXPECT_EQ(Backend.Texts(), std::vector<std::string>{DamagedIndexDataText});
+    EXPECT_EQ(Backend.Texts(),
+              (std::vector<std::string>{DamagedIndexDataText, std::string(LostAlignmentText) + "\n\"" +
+                                                                  LanguageConfigs[0]->Files[0].Name + "\" with \"" +
+                                                                  LanguageConfigs[1]->Files[0].Name + "\""}));
     EXPECT_TRUE(WorkspaceIncomplete);
     EXPECT_FALSE(FilePairAligned(0, 1, 0));
 }
