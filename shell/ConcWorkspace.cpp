@@ -279,6 +279,13 @@ void WriteText(const std::string& Pending, const std::string& Target, const std:
     }
 }
 
+// Puts the written file Pending in Target's place; a failure names Target and says why.
+void RenameOver(const std::string& Pending, const std::string& Target) {
+    std::error_code Error;
+    fs::rename(Pending, Target, Error);
+    if (Error) RaiseWriteFailure(Target, Error.value());
+}
+
 // A name beside Target for a file being written, unique to this process.
 std::string PendingName(const std::string& Target) {
     return Target + ".saving-" + std::to_string(getpid());
@@ -1029,8 +1036,8 @@ bool SaveWorkspace(const std::string& FileName) {
         const std::string Settings = Ini.Content();
         const uint32_t Seal = WriteBin(PendingBin, BinName, Folder, Crc32(Settings.data(), Settings.size()));
         WriteText(PendingTws, FileName, Settings + SettingsEndText(Seal));
-        fs::rename(PendingBin, BinName);
-        fs::rename(PendingTws, FileName);
+        RenameOver(PendingBin, BinName);
+        RenameOver(PendingTws, FileName);
     } catch (const std::exception& E) {
         // Nothing of a failed save stays: neither its files nor the copies it placed.
         RemoveQuietly(PendingTws);
