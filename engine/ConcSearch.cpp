@@ -151,19 +151,15 @@ void TSearch::UpdateProgress(int32_t Position, bool Force) {
     if (ProgressWindow == nullptr) return;
     if (RangeMode) {
         // Every range forces an update: only the clock keeps the gauge from repainting per range.
-        if (GaugeDue(false)) ProgressWindow->SetProgress(RangesDone);
+        if (GaugeDue(false)) {
+            ShowFileScanned();
+            ProgressWindow->SetProgress(RangesDone);
+        }
         return;
     }
     if (++GaugeCounter >= 1024 || Force) {
         GaugeCounter = 0;
-        if (GaugeDue(Force)) {
-            ProgressWindow->SetSubProgress(Position);
-            if (!OverallFrozen) {
-                OverallProgress += Position - LastPosition;
-                LastPosition = Position;
-                ProgressWindow->SetProgress(static_cast<int>(OverallProgress));
-            }
-        }
+        if (GaugeDue(Force)) ShowGauges(Position);
     }
     if (SpeedOff || ++SpeedCounter < 1024) return;
     SpeedCounter = 0;
@@ -184,6 +180,37 @@ bool TSearch::GaugeDue(bool Force) {
     if (!Force && now - GaugeTick < SearchGaugeInterval) return false;
     GaugeTick = now;
     return true;
+}
+
+void TSearch::ShowGauges(int32_t Position) {
+    ShowFileScanned();
+    ProgressWindow->SetSubProgress(Position);
+    if (!OverallFrozen) {
+        OverallProgress += Position - LastPosition;
+        LastPosition = Position;
+        ProgressWindow->SetProgress(static_cast<int>(OverallProgress));
+    }
+}
+
+// The name and size of the file being searched, once the window shows another file's.
+void TSearch::ShowFileScanned() {
+    if (FFileShown == FFile || FFile < 0) return;
+    FFileShown = FFile;
+    const TConcordConfig& config = *LanguageConfigs[static_cast<size_t>(Query->Language)];
+    const std::string name = std::filesystem::path(config.Files[static_cast<size_t>(FFile)].Name).filename();
+    char text[300];
+    std::snprintf(text, sizeof text, "Scanning %s...", name.c_str());
+    ProgressWindow->SetLabel(dlSubProgress, text);
+    if (!RangeMode) ProgressWindow->SetSubRange(0, FFileSize);
+}
+
+// The whole file counts towards the overall gauge, whether or not the gauges are due to show it.
+void TSearch::FileDone(int32_t FileSize) {
+    if (!OverallFrozen) {
+        OverallProgress += FileSize - LastPosition;
+        LastPosition = FileSize;
+    }
+    if (GaugeDue(false)) ShowGauges(FileSize);
 }
 
 bool TSearch::MarkerProgress(int32_t Position) {
@@ -264,6 +291,7 @@ void TSearch::Execute(bool IsThread, int32_t MaxHits, const HitFn& OnHit, const 
         GaugeCounter = 0;
         GaugeTick = {};
         SpeedCounter = 0;
+        FFile = FFileShown = -1;
     }
     // A regular expression being matched stops within about 100 ms once StopRequested is set.
     const TRegExpControlScope control({&StopRequested, RegExpDefaultStepLimit});
@@ -276,13 +304,6 @@ void TSearch::Execute(bool IsThread, int32_t MaxHits, const HitFn& OnHit, const 
 void TSearch::SearchFile(int32_t File) {
     const int32_t language = Query->Language;
     TConcordConfig& config = *LanguageConfigs[static_cast<size_t>(language)];
-    if (ProgressWindow != nullptr) {
-        const std::string name =
-            std::filesystem::path(config.Files[static_cast<size_t>(File)].Name).filename();
-        char text[300];
-        std::snprintf(text, sizeof text, "Scanning %s...", name.c_str());
-        ProgressWindow->SetLabel(dlSubProgress, text);
-    }
     OverallFrozen = false;
     SpeedOff = false;
     LastPosition = 0;
@@ -305,9 +326,11 @@ void TSearch::SearchFile(int32_t File) {
     ConfigureBufStream(*run.Report);
     run.FileSize = run.Search->RangeEnd();
     run.Sentences = config.SentenceIndexes.GetItem(File);
-    if (ProgressWindow != nullptr && !RangeMode) {
-        ProgressWindow->SetSubRange(0, run.FileSize);
-        ProgressWindow->SetSubProgress(0);
+    FFile = File;
+    FFileSize = run.FileSize;
+    if (ProgressWindow != nullptr && GaugeDue(false)) {
+        ShowFileScanned();
+        if (!RangeMode) ProgressWindow->SetSubProgress(0);
     }
     TAlignIndex* index = GetAlignIndex(language, File);
     // A heading and its text need not share an aligned unit (sentence units never hold both).
@@ -334,7 +357,7 @@ void TSearch::SearchFile(int32_t File) {
             for (int32_t entry = 0; entry < index->Count() && !Cancelled; ++entry) SearchEntry(run, entry);
         }
     }
-    if (ProgressWindow != nullptr) UpdateProgress(run.FileSize, true);
+    if (ProgressWindow != nullptr && !RangeMode) FileDone(run.FileSize);
 }
 
 // An aligned unit is searched up to and including its End byte (markup alignments store the last
@@ -498,7 +521,7 @@ void TSearch::HandleMatch(TFileRun& Run, TSearchContext& Context) {
     if (end <= start) return;
     if (CommonConfig->SentenceMode && !InOneSentence(Run, start, end)) return;
     ++FoundCount;
-    const int32_t frequency = std::max(1, Query->FrequencyOfHits);
+    const int32_t frequency = FrequencyByCaller ? 1 : std::max(1, Query->FrequencyOfHits);
     if (FoundCount % frequency == 0) {
         try {
             ReportHit(Run, Context, start, end);

@@ -3,6 +3,7 @@
 // the query description.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -373,6 +374,65 @@ TEST_F(SearchTest, RangeCallbacksProgressAndCancel) {
     EXPECT_EQ(Backend.ProcessMessagesCalls, Backend.ProcessMessagesCalls);
 }
 
+// What a search's window is told, state by state: the file it names, its per-file and overall gauges.
+class TWindowLog : public TScriptedBackend {
+public:
+    struct TState {
+        std::string File;
+        int SubMax, Progress;
+    };
+    std::unique_ptr<IProgressView> CreateDoubleView(TDoubleProgressForm& Form) override {
+        return std::make_unique<TView>(Form, States);
+    }
+    std::vector<TState> States;
+
+private:
+    struct TView : IProgressView {
+        TView(TDoubleProgressForm& Form, std::vector<TState>& States) : Form(Form), States(States) {}
+        void Changed() override {
+            States.push_back({Form.Label(dlSubProgress), Form.SubMax(), Form.Progress()});
+        }
+        void ShowWindow() override {}
+        void HideWindow() override {}
+        TDoubleProgressForm& Form;
+        std::vector<TState>& States;
+    };
+};
+
+// A corpus of many small files: the window names a file and moves its gauges by the gauges' clock, not
+// once per file, and what it shows is whole (a file's name with that file's size); the overall gauge
+// still counts every byte of every file.
+TEST_F(SearchTest, ManyFilesMoveTheWindowByTheClock) {
+    const int files = 400;
+    int64_t total = 0;
+    for (int i = 0; i < files; ++i) {
+        const std::string text = "a b" + std::string(size_t(i % 7), ' ') + " a\n";
+        File(text);
+        total += int64_t(text.size());
+    }
+    TWindowLog log;
+    const auto start = std::chrono::steady_clock::now();
+    const auto hits = Run(Query("a"));
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(hits.size(), size_t(2 * files));
+    EXPECT_EQ(Search->OverallProgress, total);
+
+    // The name and the range change one after the other: the last state that names a file is whole.
+    std::vector<std::string> named;
+    for (size_t i = 0; i < log.States.size(); ++i) {
+        const TWindowLog::TState& state = log.States[i];
+        EXPECT_LE(state.Progress, total);
+        if (state.File.empty()) continue;
+        if (named.empty() || named.back() != state.File) named.push_back(state.File);
+        if (i + 1 < log.States.size() && log.States[i + 1].File == state.File) continue;
+        const int file = std::stoi(state.File.substr(std::string("Scanning f").size()));
+        EXPECT_EQ(state.SubMax, int(Texts[size_t(file)].size())) << state.File;
+    }
+    ASSERT_FALSE(named.empty());
+    EXPECT_EQ(named.front(), "Scanning f0.txt...");
+    EXPECT_LE(named.size(), size_t(2 + elapsed / SearchGaugeInterval)) << "files named, of " << files;
+}
+
 // Two languages searched on two threads at once find what each finds alone; a search told to stop
 // from another thread ends.
 TEST_F(SearchTest, SearchesOfTwoLanguagesRunOnThreadsAtOnce) {
@@ -624,6 +684,20 @@ TEST_F(SearchTest, TaggedHitsBeginAtAWordAndPunctuationTagsEndNoSearch) {
     EXPECT_EQ(Run(Query("house&nn", 2)).size(), 400u);
     EXPECT_EQ(Run(Query("x is", 0)).size(), 200u);
     EXPECT_EQ(Run(Query("red the", 0)).size(), 199u) << "over the end of the sentence and its tags";
+}
+
+// A regular expression folds case as its own query says, whatever the tables of its language were last
+// built with (the query dialog of another language, or the corpus pass, builds them with the options of
+// its moment), so the languages of a parallel search each fold as their rows say.
+TEST_F(SearchTest, ARegularExpressionFoldsCaseAsItsQuerySays) {
+    File("haus Haus HAUS");
+    for (const bool tablesFold : {false, true}) {
+        CommonConfig->IgnoreCase = tablesFold;
+        InitRegExpCharTables(0);
+        CommonConfig->IgnoreCase = !tablesFold;
+        EXPECT_EQ(Run(Query("haus", 1)).size(), 3u) << "tables built folding: " << tablesFold;
+        EXPECT_EQ(Run(Query("Haus", 1, sfMatchCase)).size(), 1u) << "tables built folding: " << tablesFold;
+    }
 }
 
 TEST_F(SearchTest, QueryDescription) {
