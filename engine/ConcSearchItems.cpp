@@ -781,35 +781,144 @@ void TConcordItems::CheckRow(int32_t I) const {
         throw std::out_of_range("List index out of bounds (" + std::to_string(I) + ")");
 }
 
+// ---- Rows --------------------------------------------------------------------------------------------
+
+TConcordItems::TRow::~TRow() {
+    if (TPassageRow* Row = Passage())
+        delete Row;
+    else
+        delete Item();
+}
+
+std::unique_ptr<TConcordItem> TConcordItems::TRow::TakeItem() {
+    if (FBits & PassageBit) return nullptr;
+    return std::unique_ptr<TConcordItem>(reinterpret_cast<TConcordItem*>(std::exchange(FBits, 0)));
+}
+
+bool TConcordItems::IsPassageOnly(const TConcordItem& Item, int32_t Language) {
+    const auto Zero = [](const auto& Values) {
+        return std::all_of(Values.begin(), Values.end(), [](auto V) { return V == 0; });
+    };
+    return Item.Language == Language && Item.Texts.Empty() && Item.HitState == 0 && Item.HitStart == 0 &&
+           Item.HitEnd == 0 && Item.LineIndex == -1 && !Item.SortString && Item.Runs.empty() &&
+           Item.SubItems.empty() && Zero(Item.WordStarts) && Zero(Item.WordEnds) && Zero(Item.CollocRanks);
+}
+
+TConcordItem& TConcordItems::ItemAt(size_t I) const {
+    TRow& Row = FRows[I];
+    if (TConcordItem* Item = Row.Item()) return *Item;
+    const TPassageRow& Passage = *Row.Passage();
+    auto Item = std::make_unique<TConcordItem>(Language);
+    Item->Sequence = Passage.Sequence;
+    Item->FileIndex = Passage.FileIndex;
+    Item->AlignedStart = Passage.AlignedStart;
+    Item->AlignedEnd = Passage.AlignedEnd;
+    Item->AlignedLength = Passage.AlignedLength;
+    Item->Letter = Passage.Letter;
+    TConcordItem& Made = *Item;
+    Row = TRow(std::move(Item));
+    return Made;
+}
+
+TConcordItem* TConcordItems::GetItem(int32_t I) const {
+    SettleCollocates();
+    CheckRow(I);
+    return &ItemAt(static_cast<size_t>(I));
+}
+
+TConcordItem* TConcordItems::FindItem(int32_t I) const {
+    SettleCollocates();
+    CheckRow(I);
+    return FRows[static_cast<size_t>(I)].Item();
+}
+
+TRowInfo TConcordItems::RowInfo(int32_t I) const {
+    CheckRow(I);
+    const TRow& Row = FRows[static_cast<size_t>(I)];
+    TRowInfo Info;
+    if (const TPassageRow* Passage = Row.Passage()) {
+        Info.Sequence = Passage->Sequence;
+        Info.FileIndex = Passage->FileIndex;
+        Info.AlignedStart = Passage->AlignedStart;
+        Info.AlignedEnd = Passage->AlignedEnd;
+        Info.AlignedLength = Passage->AlignedLength;
+        Info.Letter = Passage->Letter;
+        return Info;
+    }
+    // The collocate worker writes only an item's ranks, which these are not.
+    const TConcordItem& Item = *Row.Item();
+    Info.Sequence = Item.Sequence;
+    Info.FileIndex = Item.FileIndex;
+    Info.HitStart = Item.HitStart;
+    Info.AlignedStart = Item.AlignedStart;
+    Info.AlignedEnd = Item.AlignedEnd;
+    Info.AlignedLength = Item.AlignedLength;
+    Info.Letter = Item.Letter;
+    Info.HitState = Item.HitState;
+    Info.Filled = Item.IsFilled();
+    return Info;
+}
+
+void TConcordItems::SetLetter(int32_t I, uint8_t Letter) {
+    CheckRow(I);
+    TRow& Row = FRows[static_cast<size_t>(I)];
+    if (TPassageRow* Passage = Row.Passage())
+        Passage->Letter = Letter;
+    else
+        Row.Item()->Letter = Letter;
+}
+
+void TConcordItems::SetFileIndex(int32_t I, int32_t FileIndex) {
+    CheckRow(I);
+    TRow& Row = FRows[static_cast<size_t>(I)];
+    if (TPassageRow* Passage = Row.Passage())
+        Passage->FileIndex = FileIndex;
+    else
+        Row.Item()->FileIndex = FileIndex;
+}
+
 std::unique_ptr<TConcordItem> TConcordItems::Put(int32_t I, std::unique_ptr<TConcordItem> Item) {
     SettleCollocates();
     CheckRow(I);
-    std::swap(FItems[static_cast<size_t>(I)], Item);
-    return Item;
+    ItemAt(static_cast<size_t>(I));
+    TRow Row(std::move(Item));
+    std::swap(FRows[static_cast<size_t>(I)], Row);
+    return Row.TakeItem();
 }
 
 void TConcordItems::Delete(int32_t I) {
     SettleCollocates();
     CheckRow(I);
-    FItems.erase(FItems.begin() + I);
+    FRows.erase(FRows.begin() + I);
 }
 
 void TConcordItems::Exchange(int32_t I, int32_t J) {
     SettleCollocates();
     CheckRow(I);
     CheckRow(J);
-    std::swap(FItems[static_cast<size_t>(I)], FItems[static_cast<size_t>(J)]);
+    std::swap(FRows[static_cast<size_t>(I)], FRows[static_cast<size_t>(J)]);
 }
 
 int32_t TConcordItems::Add(std::unique_ptr<TConcordItem> Item) {
+    if (IsPassageOnly(*Item, Language)) {
+        auto Passage = std::make_unique<TPassageRow>();
+        Passage->Sequence = Item->Sequence;
+        Passage->FileIndex = Item->FileIndex;
+        Passage->AlignedStart = Item->AlignedStart;
+        Passage->AlignedEnd = Item->AlignedEnd;
+        Passage->AlignedLength = Item->AlignedLength;
+        Passage->Letter = Item->Letter;
+        FRows.emplace_back(std::move(Passage));
+        return Count() - 1;
+    }
     TConcordItem& Added = *Item;
-    FItems.push_back(std::move(Item));
+    FRows.emplace_back(std::move(Item));
     if (HighlightCollocates) QueueCollocates(Added);
     return Count() - 1;
 }
 
 void TConcordItems::ReserveRow() {
-    if (FItems.size() == FItems.capacity()) FItems.reserve(std::max<size_t>(64, FItems.capacity() * 2));
+    if (FRows.size() == FRows.capacity()) FRows.reserve(std::max<size_t>(64, FRows.capacity() * 2));
 }
 
 void TConcordItems::DropLastRow() noexcept {
@@ -820,36 +929,37 @@ void TConcordItems::DropLastRow() noexcept {
         // under the worker.
         return;
     }
-    if (!FItems.empty()) FItems.pop_back();
+    if (!FRows.empty()) FRows.pop_back();
 }
 
 int32_t TConcordItems::DeleteRows(const std::vector<bool>& Drop) {
     SettleCollocates();
-    const size_t Rows = FItems.size();
+    const size_t Rows = FRows.size();
     size_t Kept = 0;
     for (size_t R = 0; R < Rows; ++R) {
         if (R < Drop.size() && Drop[R]) continue;
-        if (Kept != R) std::swap(FItems[Kept], FItems[R]);
+        if (Kept != R) std::swap(FRows[Kept], FRows[R]);
         ++Kept;
     }
     // The dropped rows are all at the end now, where freeing them moves nothing.
-    FItems.resize(Kept);
+    FRows.resize(Kept);
     return static_cast<int32_t>(Rows - Kept);
 }
 
 void TConcordItems::CloseSequenceGaps(const std::vector<int32_t>& Gone) {
     SettleCollocates();
     if (Gone.empty()) return;
-    for (auto& Item : FItems)
-        Item->Sequence -= static_cast<int32_t>(std::lower_bound(Gone.begin(), Gone.end(), Item->Sequence) -
-                                               Gone.begin());
+    for (TRow& Row : FRows) {
+        int32_t& Sequence = Row.Passage() ? Row.Passage()->Sequence : Row.Item()->Sequence;
+        Sequence -= static_cast<int32_t>(std::lower_bound(Gone.begin(), Gone.end(), Sequence) - Gone.begin());
+    }
 }
 
 std::string TConcordItems::GetLineText(int32_t I) {
     try {
         SettleCollocates();
         CheckRow(I);
-        TConcordItem& Item = *FItems[static_cast<size_t>(I)];
+        TConcordItem& Item = ItemAt(static_cast<size_t>(I));
         TLineShading Shading;
         Shading.HitColour = HitColour;
         Shading.CollocColour = CollocColour;
@@ -889,7 +999,15 @@ struct TConcordItems::TSorter {
     struct TEntry {
         std::array<uint64_t, CachedKeys> Prefix{};
         std::array<uint8_t, CachedKeys> Flags{};
+        // The row: an item, or a passage row (no texts, no tracked-tag value).
         const TConcordItem* Item = nullptr;
+        const TPassageRow* Passage = nullptr;
+
+        int32_t Sequence() const { return Item ? Item->Sequence : Passage->Sequence; }
+        uint8_t Letter() const { return Item ? Item->Letter : Passage->Letter; }
+        const std::string* SortString() const { return Item ? Item->SortString.get() : nullptr; }
+        bool HasText(int Slot) const { return Item && Item->Texts.Has(Slot); }
+        std::string_view Text(int Slot) const { return Item->Texts[Slot]; }
     };
 
     TAdvancedSortColItems Keys;
@@ -914,8 +1032,8 @@ struct TConcordItems::TSorter {
             for (const TAdvancedSortColItem& Key : List.SortKeys)
                 if (Key.Key != skNone) Keys.push_back(Key);
         }
-        Entries.resize(List.FItems.size());
-        for (size_t I = 0; I < Entries.size(); ++I) Entries[I] = MakeEntry(*List.FItems[I]);
+        Entries.resize(List.FRows.size());
+        for (size_t I = 0; I < Entries.size(); ++I) Entries[I] = MakeEntry(List.FRows[I]);
     }
 
     bool Skipped(char C, const TCharSet* SkipSet) const {
@@ -937,31 +1055,33 @@ struct TConcordItems::TSorter {
         return Prefix;
     }
 
-    TEntry MakeEntry(const TConcordItem& Item) const {
+    TEntry MakeEntry(const TRow& Row) const {
         TEntry Entry;
-        Entry.Item = &Item;
+        Entry.Item = Row.Item();
+        Entry.Passage = Row.Passage();
         for (size_t K = 0; K < std::min(CachedKeys, Keys.size()); ++K) {
             const TAdvancedSortColItem& Key = Keys[K];
             uint8_t& Flags = Entry.Flags[K];
             uint64_t& Prefix = Entry.Prefix[K];
             switch (Key.Key) {
                 case skOriginalOrder:
-                    Prefix = static_cast<uint64_t>(static_cast<int64_t>(Item.Sequence) - INT32_MIN);
+                    Prefix = static_cast<uint64_t>(static_cast<int64_t>(Entry.Sequence()) - INT32_MIN);
                     Flags = Present | Complete;
                     break;
                 case skDefined:
-                    Prefix = Item.Letter;
+                    Prefix = Entry.Letter();
                     Flags = Present | Complete;
                     break;
                 case skNone:
                     Flags = Present | Complete;
                     break;
                 case skTrackedTag:
-                    if (Item.SortString) Prefix = WordPrefix(*Item.SortString, false, nullptr, Flags);
+                    if (const std::string* Value = Entry.SortString())
+                        Prefix = WordPrefix(*Value, false, nullptr, Flags);
                     break;
                 default:
-                    if (Item.Texts.Has(Key.Key))
-                        Prefix = WordPrefix(Item.Texts[Key.Key], Key.Reverse, Skip, Flags);
+                    if (Entry.HasText(Key.Key))
+                        Prefix = WordPrefix(Entry.Text(Key.Key), Key.Reverse, Skip, Flags);
             }
         }
         return Entry;
@@ -997,23 +1117,24 @@ struct TConcordItems::TSorter {
 
     static int Order(int32_t A, int32_t B) { return A < B ? -1 : (A > B ? 1 : 0); }
 
-    int CompareKey(const TConcordItem& A, const TConcordItem& B, const TAdvancedSortColItem& Key) const {
+    int CompareKey(const TEntry& A, const TEntry& B, const TAdvancedSortColItem& Key) const {
         switch (Key.Key) {
             case skOriginalOrder:
-                return Order(A.Sequence, B.Sequence);
+                return Order(A.Sequence(), B.Sequence());
             case skDefined:
-                return Order(A.Letter, B.Letter);
-            case skTrackedTag:
-                if (A.SortString && B.SortString) return Forward(*A.SortString, *B.SortString, nullptr);
-                return Order(A.SortString != nullptr, B.SortString != nullptr);
+                return Order(A.Letter(), B.Letter());
+            case skTrackedTag: {
+                const std::string *ValueA = A.SortString(), *ValueB = B.SortString();
+                if (ValueA && ValueB) return Forward(*ValueA, *ValueB, nullptr);
+                return Order(ValueA != nullptr, ValueB != nullptr);
+            }
             case skNone:
                 return 0;
             default: {
                 const int Slot = Key.Key;
-                const bool HasA = A.Texts.Has(Slot), HasB = B.Texts.Has(Slot);
+                const bool HasA = A.HasText(Slot), HasB = B.HasText(Slot);
                 if (HasA && HasB)
-                    return Key.Reverse ? Backward(A.Texts[Slot], B.Texts[Slot])
-                                       : Forward(A.Texts[Slot], B.Texts[Slot], Skip);
+                    return Key.Reverse ? Backward(A.Text(Slot), B.Text(Slot)) : Forward(A.Text(Slot), B.Text(Slot), Skip);
                 return Order(HasB, HasA);
             }
         }
@@ -1025,7 +1146,7 @@ struct TConcordItems::TSorter {
                 if (A.Prefix[K] != B.Prefix[K]) return A.Prefix[K] < B.Prefix[K] ? -1 : 1;
                 if (A.Flags[K] & B.Flags[K] & Complete) continue;
             }
-            if (const int Result = CompareKey(*A.Item, *B.Item, Keys[K])) return Result;
+            if (const int Result = CompareKey(A, B, Keys[K])) return Result;
         }
         return 0;
     }
@@ -1045,7 +1166,7 @@ void TConcordItems::QuickSort(TSorter& Sorter, int32_t L, int32_t R) {
             while (Sorter.Compare(Entry(J), Pivot) > 0) --J;
             if (I <= J) {
                 if (OnSwap) OnSwap(I, J);
-                std::swap(FItems[static_cast<size_t>(I)], FItems[static_cast<size_t>(J)]);
+                std::swap(FRows[static_cast<size_t>(I)], FRows[static_cast<size_t>(J)]);
                 std::swap(Entries[static_cast<size_t>(I)], Entries[static_cast<size_t>(J)]);
                 ++I;
                 --J;
@@ -1093,18 +1214,23 @@ void TConcordItems::SortBy(const TAdvancedSortColOptions& Spec, const TAdvancedS
 
 void TConcordItems::ClearSortStrings() {
     SettleCollocates();
-    for (auto& Item : FItems) Item->SortString.reset();
+    for (TRow& Row : FRows)
+        if (TConcordItem* Item = Row.Item()) Item->SortString.reset();
     TrackedTagIndex = -1;
 }
 
 void TConcordItems::FillSortStrings() {
     SettleCollocates();
     if (TrackedTagIndex < 0) return;
-    for (auto& Item : FItems) {
-        if (Item->FileIndex < 0) {
+    for (size_t I = 0; I < FRows.size(); ++I) {
+        TConcordItem* Item = FRows[I].Item();
+        if (!Item && FRows[I].Passage()->FileIndex < 0) continue;
+        if (Item && Item->FileIndex < 0) {
             Item->SortString.reset();
             continue;
         }
+        // A passage row of a file has a value too: it becomes an item to hold it.
+        Item = &ItemAt(I);
         Item->SortString = std::make_unique<std::string>(
             GetTrackedTagValue(Language, Item->FileIndex, Item->HitStart, TrackedTagIndex));
     }
@@ -1175,7 +1301,8 @@ void TConcordItems::BuildLists(uint8_t Lo, uint8_t Hi, TProgressForm* Progress, 
                 ProcessMessages();
                 if (Progress->Tag != 0) Abort();
             }
-            CountItemCollocates(*FItems[static_cast<size_t>(I)]);
+            // A passage row has no words to count.
+            if (const TConcordItem* Item = FRows[static_cast<size_t>(I)].Item()) CountItemCollocates(*Item);
         }
         if (Progress) Progress->SetProgress(Start + Count() - 1);
         RankAllCollocates();
@@ -1304,7 +1431,8 @@ void TConcordItems::LeaveRowUnranked(TQueuedRow& Row) {
 
 void TConcordItems::RankAllCollocates() {
     SettleCollocates();
-    for (auto& Item : FItems) RankItemCollocates(*Item);
+    for (TRow& Row : FRows)
+        if (TConcordItem* Item = Row.Item()) RankItemCollocates(*Item);
 }
 
 void TConcordItems::FreeCollocateLists() {
@@ -1323,8 +1451,9 @@ void TConcordStrings::Insert(int, const std::string&) {
 }
 
 std::string TTessivorordStrings::GetTranslationText(int Index) const {
-    const TConcordItem& Item = *FItems.GetItem(Index);
-    if (Item.IsFilled()) return FItems.GetLineText(Index);
+    // A passage row is read as it is: showing it must not make it an item.
+    const TRowInfo Item = FItems.RowInfo(Index);
+    if (Item.Filled) return FItems.GetLineText(Index);
     if (Item.AlignedStart < 0 || Item.AlignedEnd < 0) return "N/A";
     try {
         TBufStream& Reader = FileReader(Language, Item.FileIndex);
@@ -1335,7 +1464,6 @@ std::string TTessivorordStrings::GetTranslationText(int Index) const {
         TSVFormatArray Scratch;
         TLineBuildArgs Args;
         Args.Language = Language;
-        Args.Item = &Item;
         Args.Reader = &Reader;
         Args.FileIndex = Item.FileIndex;
         Args.AlignedEnd = Item.AlignedEnd;

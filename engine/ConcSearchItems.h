@@ -14,6 +14,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "ui/StringsViewModel.h"
@@ -312,11 +313,29 @@ using TSwapEvent = std::function<void(int32_t I, int32_t J)>;
 inline constexpr const char* LineFailedText = "<out of memory>";
 constexpr int CollocatePositionCount = 8;  // context positions 1..8 = item slots 1..8
 
+// What a row holds, read without making a passage row an item (see TConcordItems::GetItem).
+struct TRowInfo {
+    int32_t Sequence = 0;
+    int32_t FileIndex = -1;
+    int32_t HitStart = 0;
+    int32_t AlignedStart = -1;
+    int32_t AlignedEnd = -1;
+    int32_t AlignedLength = 0;
+    uint8_t Letter = NoLetter;
+    uint8_t HitState = 0;
+    bool Filled = false;  // the row holds a hit text (IsFilled)
+};
+
 // The items of one language of a concordance window, in display order; row i of every language's list
 // belongs to the same hit. Owns its items and its collocate lists. Callers pass row indexes in
 // [0, Count); an index outside raises std::out_of_range. Main thread only: the collocates of rows added
 // while highlighting is on are counted on a thread of the list's own, and every member that hands out
 // or reads a row or a collocate list first waits until the rows added so far are counted.
+//
+// A row of another language than the search's mostly names only the aligned passage of a hit. Such a
+// row (an added item that holds nothing but its sequence, file, aligned passage and letter) is kept in
+// a few bytes rather than as an item; GetItem makes it an item again, for good, the first time it is
+// asked for. Code that visits every row reads RowInfo and FindItem instead, which never do.
 class TConcordItems {
 public:
     // An empty list of Language: Segment context, the context sizes of the options (NewListContextSizes),
@@ -327,12 +346,15 @@ public:
     TConcordItems(const TConcordItems&) = delete;
     TConcordItems& operator=(const TConcordItems&) = delete;
 
-    int32_t Count() const { return static_cast<int32_t>(FItems.size()); }
-    // Row I, still owned by the list.
-    TConcordItem* GetItem(int32_t I) const {
-        SettleCollocates();
-        return FItems.at(static_cast<size_t>(I)).get();
-    }
+    int32_t Count() const { return static_cast<int32_t>(FRows.size()); }
+    // Row I as an item, still owned by the list; a passage row becomes one and stays one.
+    TConcordItem* GetItem(int32_t I) const;
+    // Row I's item, or nullptr while row I is a passage row (which nobody holds a pointer to).
+    TConcordItem* FindItem(int32_t I) const;
+    // What row I holds.
+    TRowInfo RowInfo(int32_t I) const;
+    void SetLetter(int32_t I, uint8_t Letter);
+    void SetFileIndex(int32_t I, int32_t FileIndex);
     // Puts Item at row I and hands the item that was there back to the caller.
     std::unique_ptr<TConcordItem> Put(int32_t I, std::unique_ptr<TConcordItem> Item);
     // Frees row I and closes the gap.
@@ -453,7 +475,44 @@ private:
     void SettleCollocates() const;
     TFreqList* ListAt(int Position) const;
 
-    std::vector<std::unique_ptr<TConcordItem>> FItems;
+    // A row naming only an aligned passage of its file; the rest is as a new item has it.
+    struct TPassageRow {
+        int32_t Sequence = 0;
+        int32_t FileIndex = -1;
+        int32_t AlignedStart = -1;
+        int32_t AlignedEnd = -1;
+        int32_t AlignedLength = 0;
+        uint8_t Letter = NoLetter;
+    };
+    // One owned row: an item, or a passage row (its pointer tagged with the low bit).
+    class TRow {
+    public:
+        TRow() = default;
+        explicit TRow(std::unique_ptr<TConcordItem> Item) : FBits(reinterpret_cast<uintptr_t>(Item.release())) {}
+        explicit TRow(std::unique_ptr<TPassageRow> Passage)
+            : FBits(reinterpret_cast<uintptr_t>(Passage.release()) | PassageBit) {}
+        TRow(TRow&& Other) noexcept : FBits(std::exchange(Other.FBits, 0)) {}
+        TRow& operator=(TRow&& Other) noexcept {
+            std::swap(FBits, Other.FBits);
+            return *this;
+        }
+        ~TRow();
+        TConcordItem* Item() const { return FBits & PassageBit ? nullptr : reinterpret_cast<TConcordItem*>(FBits); }
+        TPassageRow* Passage() const {
+            return FBits & PassageBit ? reinterpret_cast<TPassageRow*>(FBits & ~PassageBit) : nullptr;
+        }
+        // Hands the item over (nullptr for a passage row, which stays).
+        std::unique_ptr<TConcordItem> TakeItem();
+
+    private:
+        static constexpr uintptr_t PassageBit = 1;
+        uintptr_t FBits = 0;
+    };
+    static bool IsPassageOnly(const TConcordItem& Item, int32_t Language);
+    // Row I as an item, made from its passage row when it is one.
+    TConcordItem& ItemAt(size_t I) const;
+
+    mutable std::vector<TRow> FRows;
     std::array<std::unique_ptr<TFreqList>, CollocatePositionCount> FCollocLists;
     bool FDefer = false;
     mutable TQueuedRows FDeferred;

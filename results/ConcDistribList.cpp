@@ -262,8 +262,8 @@ std::vector<TDistribHit> DistribHits(const TConcordItems& Hits) {
     std::vector<TDistribHit> rows;
     rows.reserve(size_t(Hits.Count()));
     for (int32_t i = 0; i < Hits.Count(); ++i) {
-        const TConcordItem& item = *Hits.GetItem(i);
-        rows.push_back({item.FileIndex, item.HitStart, item.IsFilled()});
+        const TRowInfo item = Hits.RowInfo(i);
+        rows.push_back({item.FileIndex, item.HitStart, item.Filled});
     }
     return rows;
 }

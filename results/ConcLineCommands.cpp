@@ -96,15 +96,15 @@ void MarkOccurrence(TConcordItem& Row, const TFreqItemPos& Pos, TReaderList& Rea
 
 bool RowsHoldHits(const TConcordItems& List) {
     for (int32_t R = 0; R < List.Count(); ++R)
-        if (List.GetItem(R)->HitState != 0) return true;
+        if (List.RowInfo(R).HitState != 0) return true;
     return false;
 }
 
 void ClearMarks(TConcordItems& List, TMarkOrigin Origin, TReaderList& Readers, uint8_t RemainingSyntax) {
     const bool FlagOfOrigin = Origin == moHotWords;
     for (int32_t R = 0; R < List.Count(); ++R) {
+        if (List.RowInfo(R).HitState == 0) continue;
         TConcordItem& Row = *List.GetItem(R);
-        if (Row.HitState == 0) continue;
         Row.SubItems.EraseIf([FlagOfOrigin](const TTessivorSubItem& Sub) { return Sub.Flag == FlagOfOrigin; });
         if (Row.HitState != Origin) continue;
         Row.HitState = 0;
@@ -126,7 +126,7 @@ void ClearMarks(TConcordItems& List, TMarkOrigin Origin, TReaderList& Readers, u
 
 TPassageRows::TPassageRows(const TConcordItems& List) {
     for (int32_t R = 0; R < List.Count(); ++R) {
-        const TConcordItem& Row = *List.GetItem(R);
+        const TRowInfo Row = List.RowInfo(R);
         if (Row.FileIndex < 0 || Row.AlignedStart < 0 || Row.AlignedStart > Row.AlignedEnd) continue;
         const TAlignIndex* Units = GetAlignIndex(List.Language, Row.FileIndex);
         if (!Units || Units->Count() == 0) continue;

@@ -145,7 +145,7 @@ void SwapHit(TConcordItem& Row, TTessivorSubItem& Sub, TBufStream& Reader, uint8
 
 int32_t TRowRangeCursor::NextRowOfFile(int32_t From) const {
     for (int32_t I = From; I < FList.Count(); ++I) {
-        if (FList.GetItem(I)->FileIndex == CurrentFile) return I;
+        if (FList.RowInfo(I).FileIndex == CurrentFile) return I;
     }
     return FList.Count();
 }
@@ -180,8 +180,9 @@ int32_t TRowRangeCursor::NextRowRange(int32_t File, int32_t& Row, bool Distinct)
         CurrentRow = NextRowOfFile(CurrentRow + 1);
     }
     for (; CurrentRow < FList.Count(); CurrentRow = NextRowOfFile(CurrentRow + 1)) {
-        const TConcordItem& Item = *FList.GetItem(CurrentRow);
-        if (FExclusions && FExclusions->count(&Item)) continue;
+        // Rows are read as they are: a search within the lines makes items only of rows it puts hits in.
+        const TRowInfo Item = FList.RowInfo(CurrentRow);
+        if (FExclusions && FExclusions->count(FList.FindItem(CurrentRow))) continue;
         if (Item.AlignedStart < 0 || Item.AlignedStart > Item.AlignedEnd || !Units) continue;
         const int32_t First = Units->SegmentOf(Item.AlignedStart);
         if (First < 0 || First >= Units->Count()) continue;

@@ -149,7 +149,7 @@ void DropRows(const std::vector<TConcordItems*>& Lists, const std::vector<bool>&
     std::vector<int32_t> Gone;
     const int32_t Rows = std::min<int32_t>(Lists.front()->Count(), int32_t(Drop.size()));
     for (int32_t R = 0; R < Rows; ++R)
-        if (Drop[size_t(R)]) Gone.push_back(Lists.front()->GetItem(R)->Sequence);
+        if (Drop[size_t(R)]) Gone.push_back(Lists.front()->RowInfo(R).Sequence);
     std::sort(Gone.begin(), Gone.end());
     int64_t Freed = 0;
     for (TConcordItems* List : Lists) {
@@ -163,7 +163,7 @@ void DropRows(const std::vector<TConcordItems*>& Lists, const std::vector<bool>&
 bool FilesExchangeCloses(const TConcordItems& List, const TFilePair& Pair) {
     const int32_t Lower = std::min(Pair.First, Pair.Second);
     for (int32_t R = 0; R < List.Count(); ++R)
-        if (List.GetItem(R)->FileIndex >= Lower) return true;
+        if (List.RowInfo(R).FileIndex >= Lower) return true;
     return false;
 }
 
@@ -387,7 +387,7 @@ std::string TTessivorForm::GetQueryText(int Language) const {
     const TConcordItems& List = *Lists[size_t(Language)];
     if (Language != PrimaryLanguage && !List.QueryHitsPresent) {
         bool OwnHits = false;
-        for (int32_t R = 0; R < List.Count() && !OwnHits; ++R) OwnHits = List.GetItem(R)->HitState != 0;
+        for (int32_t R = 0; R < List.Count() && !OwnHits; ++R) OwnHits = List.RowInfo(R).HitState != 0;
         if (!OwnHits) return "N/A";
         std::string Words;
         const TFreqList* Chosen = ChosenHotWords[size_t(Language)].get();
@@ -499,10 +499,11 @@ void TTessivorForm::FormatLine(int Language, int Row, std::string& Text, TSVForm
     if (Row < 0 || Row >= List.Count()) return;
     // The adapter builds the line and, for a row with a hit of its own, leaves its runs in the item.
     Text = Adapters[size_t(Language)]->Get(Row);
-    const TConcordItem* Item = List.GetItem(Row);
-    if (Item->IsFilled()) Format = Item->Runs;
-    if (Item->Letter != NoLetter || ShowLineNumbers) {
-        Label.Text = LineLabelText(Row, Item->Letter, ShowLineNumbers);
+    // Read without making a passage row an item: every line drawn would otherwise become one.
+    const TRowInfo Info = List.RowInfo(Row);
+    if (Info.Filled) Format = List.FindItem(Row)->Runs;
+    if (Info.Letter != NoLetter || ShowLineNumbers) {
+        Label.Text = LineLabelText(Row, Info.Letter, ShowLineNumbers);
         Label.Font.Colour = LabelColour;
     }
 }
@@ -511,7 +512,7 @@ void TTessivorForm::UpdateLabel(int Language) {
     if (!Shows(Language)) return;
     const TConcordItems& List = *Lists[size_t(Language)];
     bool Letters = false;
-    for (int32_t R = 0; R < List.Count() && !Letters; ++R) Letters = List.GetItem(R)->Letter != NoLetter;
+    for (int32_t R = 0; R < List.Count() && !Letters; ++R) Letters = List.RowInfo(R).Letter != NoLetter;
     TStringsView* V = Views[size_t(Language)];
     V->SetShowLabels(ShowLineNumbers || Letters);
     V->SetLabelWidth(LabelColumnChars(List.Count(), Letters) * V->CharWidth());
@@ -648,7 +649,7 @@ void TTessivorForm::DeleteRows(const std::vector<bool>& Drop, bool KeepCurrentLi
     if (!InWindows.empty())
         for (const TConcordItems* List : Shown)
             for (int32_t R = 0; R < List->Count() && size_t(R) < Drop.size(); ++R)
-                if (const TConcordItem* Item = List->GetItem(R); Drop[size_t(R)] && InWindows.count(Item))
+                if (const TConcordItem* Item = List->FindItem(R); Drop[size_t(R)] && InWindows.count(Item))
                     Going.insert(Item);
     if (!Going.empty()) CloseContextWindowsWhere([&](const TConcordItem* Of) { return Going.count(Of) > 0; });
     DropRows(Shown, Drop);
@@ -678,12 +679,10 @@ void TTessivorForm::DropFile(int Language, int FileIndex) {
     const TWaitScope Wait;
     TConcordItems& List = *Lists[size_t(Language)];
     std::vector<bool> Drop(size_t(List.Count()));
-    for (int32_t R = 0; R < List.Count(); ++R) Drop[size_t(R)] = List.GetItem(R)->FileIndex == FileIndex;
+    for (int32_t R = 0; R < List.Count(); ++R) Drop[size_t(R)] = List.RowInfo(R).FileIndex == FileIndex;
     DeleteRows(Drop);
-    for (int32_t R = 0; R < List.Count(); ++R) {
-        TConcordItem* Item = List.GetItem(R);
-        if (Item->FileIndex > FileIndex) --Item->FileIndex;
-    }
+    for (int32_t R = 0; R < List.Count(); ++R)
+        if (const int32_t File = List.RowInfo(R).FileIndex; File > FileIndex) List.SetFileIndex(R, File - 1);
     const QPointer<TTessivorForm> Self(this);
     if (HotWordsShown[size_t(Language)]) DropChosenFile(Language, FileIndex);
     if (!Self) return;

@@ -385,7 +385,7 @@ void TTessivorForm::AssignLetter(uint8_t Letter) {
     if (!Shows(L)) return;
     TConcordItems& List = *Lists[size_t(L)];
     for (const int32_t Row : Views[size_t(L)]->SelectedItems())
-        if (Row >= 0 && Row < List.Count()) List.GetItem(Row)->Letter = Letter;
+        if (Row >= 0 && Row < List.Count()) List.SetLetter(Row, Letter);
     UpdateLabels();
 }
 
@@ -397,8 +397,8 @@ void TTessivorForm::RemoveLetter() {
 void TTessivorForm::RemoveAllLetters() {
     const int L = CommandLanguage();
     if (!Shows(L)) return;
-    const TConcordItems& List = *Lists[size_t(L)];
-    for (int32_t R = 0; R < List.Count(); ++R) List.GetItem(R)->Letter = NoLetter;
+    TConcordItems& List = *Lists[size_t(L)];
+    for (int32_t R = 0; R < List.Count(); ++R) List.SetLetter(R, NoLetter);
     UpdateLabels();
 }
 
