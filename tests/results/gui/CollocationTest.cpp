@@ -52,6 +52,7 @@ protected:
         // A sub-window being deleted is no longer one when its form broadcasts from its destructor.
         Messenger.OnBroadcast = nullptr;
         SetPrintDialog(nullptr);
+        SetPrintSetupDialog(nullptr);
         SetFileDialog(nullptr);
         TConcordanceWindowTest::TearDown();
     }
@@ -194,7 +195,12 @@ TEST_F(CollocationTest, PrintingAWordListToPdfSurvivesCloseRequests) {
     TTempDir Dir;
     const std::string Pdf = Dir.File("list.pdf");
     int Dialogs = 0;
-    SetPrintDialog([&](QPrinter& Printer) {
+    // Printing itself asks nothing more: the printer is as "Printer..." set it up.
+    SetPrintDialog([](QPrinter&) {
+        ADD_FAILURE() << "the print dialog opened";
+        return false;
+    });
+    SetPrintSetupDialog([&](QPrinter& Printer) {
         ++Dialogs;
         Printer.setOutputFormat(QPrinter::PdfFormat);
         Printer.setOutputFileName(QString::fromStdString(Pdf));
