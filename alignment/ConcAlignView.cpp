@@ -573,8 +573,8 @@ void TAlignBox::PaintRows(QPainter& Painter) {
             const int Used = [&] {
                 const TItemLayout& Item = Layout(S, Row);
                 int Lines = 0;
+                // A row without units drew nothing on its line: all of it is filled.
                 for (const TUnitLayout& U : Item.Units) Lines += int(U.Lines.size());
-                if (Item.Units.empty() && Row < RowCount(S)) Lines = 1;
                 return std::max(0, Lines - From) * LineHeight(S);
             }();
             Painter.fillRect(QRect(Pane.left(), Y + Used, Pane.width(), Height - Used), Base);
@@ -729,10 +729,40 @@ void TAlignBox::ReportFailure(const std::exception& E) {
     ShowError(E.what());
 }
 
-void TAlignBox::AfterEdit(bool Changed, int32_t Top, bool SectionsChanged) {
+void TAlignBox::AfterEdit(bool Changed, int32_t Top, bool SectionsChanged, int Side, int Row) {
     if (!Changed) return;
     ReloadAt(-1, Top);
+    KeepInView(Row, FCaret[size_t(Side)].Row);
     if (SectionsChanged && FCallback) FCallback();
+}
+
+bool TAlignBox::RowStartShown(int Row) {
+    const int Bottom = viewport()->height();
+    int Y = Margin;
+    for (int R = FTopRow, From = FTopLine; R < Row; ++R, From = 0) {
+        Y += RowHeight(R, From);
+        if (Y >= Bottom) return false;
+    }
+    return Y + std::max(LineHeight(0), LineHeight(1)) <= Bottom;
+}
+
+// The text at the top is kept through an edit, but the rows the edit touched must stay in sight: a
+// row inserted at the top would otherwise open just above it.
+void TAlignBox::KeepInView(int EditRow, int CaretRow) {
+    const int First = EditRow >= 0 ? std::min(EditRow, CaretRow >= 0 ? CaretRow : EditRow) : CaretRow;
+    const int Last = std::max(EditRow, CaretRow);
+    if (First < 0 || First >= RowCount()) return;
+    if (First < FTopRow || (First == FTopRow && FTopLine > 0)) {
+        FTopRow = First;
+        FTopLine = 0;
+    }
+    const int Target = std::min(Last, RowCount() - 1);
+    while (FTopRow < Target && !RowStartShown(Target)) {
+        const int OldRow = FTopRow, OldLine = FTopLine;
+        ScrollLines(1);
+        if (FTopRow == OldRow && FTopLine == OldLine) break;
+    }
+    UpdateScrollBar();
 }
 
 void TAlignBox::Split(int Language, bool Small) {
@@ -740,7 +770,8 @@ void TAlignBox::Split(int Language, bool Small) {
     if (S < 0) return;
     Guarded([&] {
         const int32_t Top = TopPosition();
-        AfterEdit(FEditor.Split(S, Small, FCaret[size_t(S)], Top), Top, false);
+        const int Row = FCaret[size_t(S)].Row;
+        AfterEdit(FEditor.Split(S, Small, FCaret[size_t(S)], Top), Top, false, S, Row);
     });
 }
 
@@ -749,7 +780,8 @@ void TAlignBox::Merge(int Language, bool Small, bool Next) {
     if (S < 0) return;
     Guarded([&] {
         const int32_t Top = TopPosition();
-        AfterEdit(FEditor.Merge(S, Small, Next, FCaret[size_t(S)], Top), Top, false);
+        const int Row = FCaret[size_t(S)].Row;
+        AfterEdit(FEditor.Merge(S, Small, Next, FCaret[size_t(S)], Top), Top, false, S, Row);
     });
 }
 
@@ -758,7 +790,8 @@ void TAlignBox::InsertEmpty(int Language) {
     if (S < 0) return;
     Guarded([&] {
         const int32_t Top = TopPosition();
-        AfterEdit(FEditor.InsertEmpty(S, FCaret[size_t(S)], Top), Top, false);
+        const int Row = FCaret[size_t(S)].Row;
+        AfterEdit(FEditor.InsertEmpty(S, FCaret[size_t(S)], Top), Top, false, S, Row);
     });
 }
 
@@ -767,7 +800,8 @@ void TAlignBox::SplitSection(int Language) {
     if (S < 0) return;
     Guarded([&] {
         const int32_t Top = TopPosition();
-        AfterEdit(FEditor.SplitSection(S, FCaret[size_t(S)], Top), Top, true);
+        const int Row = FCaret[size_t(S)].Row;
+        AfterEdit(FEditor.SplitSection(S, FCaret[size_t(S)], Top), Top, true, S, Row);
     });
 }
 
@@ -776,7 +810,8 @@ void TAlignBox::MergeSectionWithNext(int Language) {
     if (S < 0) return;
     Guarded([&] {
         const int32_t Top = TopPosition();
-        AfterEdit(FEditor.MergeSectionWithNext(S, FCaret[size_t(S)], Top), Top, true);
+        const int Row = FCaret[size_t(S)].Row;
+        AfterEdit(FEditor.MergeSectionWithNext(S, FCaret[size_t(S)], Top), Top, true, S, Row);
     });
 }
 
@@ -789,7 +824,7 @@ void TAlignBox::AlignParagraphsAutomatically() {
             viewport()->update();
             ShowError(TooManyParagraphsText);
         } else {
-            AfterEdit(Result == TAlignEditor::aaAligned, Top, false);
+            AfterEdit(Result == TAlignEditor::aaAligned, Top, false, 0, FCaret[0].Row);
         }
     });
 }
@@ -804,6 +839,7 @@ void TAlignBox::Undo() {
         } else {
             FCaret[size_t(Record->Side)] = Record->Caret;
             if (FCaret[size_t(Record->Side)].Row >= RowCount(Record->Side)) FCaret[size_t(Record->Side)] = {};
+            KeepInView(-1, FCaret[size_t(Record->Side)].Row);
         }
         viewport()->update();
         if ((Record->Op == aeSplitSection || Record->Op == aeMergeSection) && FCallback) FCallback();
@@ -1149,7 +1185,11 @@ TAlignViewForm* ShowAlignView(int Level, int Language1, int Language2, std::func
     QMdiSubWindow* Sub = ShowMdiChild(AlignWindowsArea(), Form);
     const intptr_t Client = SendToMainForm(CM_GETCLIENTSIZE, 0, 0);
     const int W = int((Client >> 16) & 0xFFFF), H = int(Client & 0xFFFF);
-    if (W > 0 && H > 0) (Sub ? static_cast<QWidget*>(Sub) : Form)->move(W / 8, H / 8);
+    if (W > 0 && H > 0) {
+        // These are the outer sizes of the window, its frame included, so that all of it fits the area.
+        const int Left = W / 8, Top = H / 8;
+        (Sub ? static_cast<QWidget*>(Sub) : Form)->setGeometry(Left, Top, W - Left - 8, H - Top - 8);
+    }
     try {
         LoadFormPlacement(GetIniFileName(), PlacementSection, Form, true);
     } catch (const std::exception&) {

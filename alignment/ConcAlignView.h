@@ -128,7 +128,14 @@ private:
     void GoEnd();
     void OnScrollAction(int Action);
     void ReloadAt(int Row, int32_t TopPos);
-    void AfterEdit(bool Changed, int32_t TopPos, bool SectionsChanged);
+    // After an edit on Side whose caret stood on Row: reloads keeping the text at the top, then keeps
+    // the edited row and the caret's row in view.
+    void AfterEdit(bool Changed, int32_t TopPos, bool SectionsChanged, int Side, int Row);
+    // Scrolls as little as needed so that EditRow and CaretRow (-1: none) show: the top of the earlier
+    // one, and the first line of the later one as far as scrolling down to it allows.
+    void KeepInView(int EditRow, int CaretRow);
+    // Whether the first line of Row lies inside the client area from the current top.
+    bool RowStartShown(int Row);
     template <class F>
     void Guarded(F&& Edit);
     void ReportFailure(const std::exception& E);

@@ -280,13 +280,9 @@ void TDoubleAlignCodec::Save(TStream& Stream, const TDoubleAlignIndex* Item) {
 std::unique_ptr<TDoubleAlignIndex> TDoubleAlignCodec::Load(TStream& Stream) {
     auto Side1 = TOrderedListCodec<TAlignIndex>::Load(Stream);
     auto Side2 = TOrderedListCodec<TAlignIndex>::Load(Stream);
+    // Sides of different lengths are the user's corrections (an empty segment inserted on one side, two
+    // merged on the other): whatever lies beyond the shorter side pairs with nothing.
     if (!Side1 || !Side2) return nullptr;
-    // Entry i of one side is paired with entry i of the other: sides of different lengths pair nothing
-    // reliably.
-    if (Side1->Count() != Side2->Count()) {
-        Stream.MarkElementDamaged();
-        return nullptr;
-    }
     auto Pair = std::make_unique<TDoubleAlignIndex>();
     Pair->Side1 = std::move(*Side1);
     Pair->Side2 = std::move(*Side2);

@@ -211,8 +211,9 @@ class TIntegerLists : public TSlotList<TIntegerList, TOrderedListCodec<TIntegerL
 class TAlignIndexes : public TSlotList<TAlignIndex, TOrderedListCodec<TAlignIndex>> {};
 
 // A pair is saved as two optional halves, Side1 then Side2 (an empty slot is two NoElement values);
-// a pair read back with either half missing, with the starts of a half out of order, or with halves
-// of different lengths leaves its slot empty (the last is reported as damage).
+// a pair read back with either half missing, with the starts of a half out of order, or with a half
+// cut short (reported as damage) leaves its slot empty. Halves of different lengths are read as they
+// are: the alignment editor makes them.
 struct TDoubleAlignCodec {
     static void Save(TStream& Stream, const TDoubleAlignIndex* Item);
     static std::unique_ptr<TDoubleAlignIndex> Load(TStream& Stream);

@@ -48,8 +48,10 @@
 #include "shell/ConcRecentWorkspaces.h"
 #include "shell/ConcTagConfig.h"
 #include "shell/ConcView.h"
+#include "shell/TagSettingsRules.h"
 #include "shell/ConcWorkOptions.h"
 #include "shell/ConcWorkspace.h"
+#include "shell/WorkspaceChanges.h"
 
 const char* const ProductTitle = "Tessivor";
 
@@ -483,8 +485,10 @@ void TConcMainForm::BuildLanguageMenus() {
 }
 
 void TConcMainForm::NormalTags() {
+    if (!CommonConfig) return;
+    const TTagSettingsEdits Before = CurrentTagSettings(*CommonConfig, WatchedTags);
     bool Delimiters = false, PageDelimiter = false;
-    if (ConfigureTags(Delimiters, PageDelimiter) && DropAfterTagSettings(Delimiters, PageDelimiter))
+    if (ConfigureTags(Delimiters, PageDelimiter) && DropAfterTagSettings(Delimiters, PageDelimiter, Before))
         ScanCorpus();
 }
 
@@ -786,6 +790,7 @@ void TConcMainForm::CloseAllChildren() {
 // Corpus commands
 
 void TConcMainForm::LoadCorpus() {
+    if (!SaveChangesFirst()) return;
     try {
         if (LoadCorpusFiles(false)) {
             if (ProcessCorpus())
@@ -806,6 +811,7 @@ void TConcMainForm::LoadCorpus() {
 }
 
 void TConcMainForm::UnloadCorpus() {
+    if (!SaveChangesFirst()) return;
     TWaitScope wait;
     CloseAllChildren();
     for (int language = 0; language < LanguagesCount; ++language) {
@@ -814,9 +820,12 @@ void TConcMainForm::UnloadCorpus() {
             config->RemoveFile(file);
     }
     for (std::unique_ptr<TDoubleAlignIndexes>* pairs : {&Align12, &Align13, &Align14}) pairs->reset();
-    // The workspace ends with its corpus: a corpus loaded next must never be saved over it on exit.
+    // The workspace ends with its corpus: a corpus loaded next must never be saved over it on exit, and
+    // closing saves the preferences again, so that the next start finds that corpus.
     WorkspaceFileName.clear();
+    WorkspaceLoaded = false;
     WorkspaceIncomplete = false;
+    ForgetWorkspaceState();
     MainCaption = ProductTitle;
     setWindowTitle(ToQString(MainCaption));
     PostStatusText("");
@@ -833,10 +842,16 @@ void TConcMainForm::ScanCorpus() {
 // ---------------------------------------------------------------------------------------------------
 // Closing
 
-// The close goes on whatever the save did; a save that raised is reported here, inside the handler.
+// With Save On Exit the close goes on whatever the save did; a save that raised is reported here, inside
+// the handler. Without it, unsaved changes of the workspace are asked about first: Cancel, or a save
+// that failed, keeps the window open.
 void TConcMainForm::closeEvent(QCloseEvent* Event) {
     const TCloseDecision decision = DecideClose(CorpusInUse(), WorkspaceLoaded, SaveOnExit);
     if (decision == TCloseDecision::Refuse) {
+        Event->ignore();
+        return;
+    }
+    if (decision == TCloseDecision::SaveNothing && !DeliverCatching([this] { return SaveChangesFirst(); })) {
         Event->ignore();
         return;
     }
@@ -876,6 +891,7 @@ void TConcMainForm::OpenWorkspace() {
 }
 
 void TConcMainForm::OpenWorkspaceFile(const std::string& FileName) {
+    if (!SaveChangesFirst()) return;
     CloseAllChildren();
     FreeLanguageConfigs();
     // Whatever the open did, the menus and panels must show the languages and files now configured;
@@ -926,6 +942,18 @@ void TConcMainForm::SaveWorkspaceAs() {
     if (!ShowWorkspaceOptions(true) || !SaveWorkspace(name)) return;
     WorkspaceFileName = name;
     WorkspaceOpened();
+}
+
+bool TConcMainForm::SaveChangesFirst() {
+    if (!WorkspaceLoaded || WorkspaceFileName.empty() || !WorkspaceChanged()) return true;
+    switch (ConfirmYesNoCancel(SaveChangesQuestion(WorkspaceFileName), true)) {
+        case mrYes:
+            return SaveWorkspaceFile(false);
+        case mrNo:
+            return true;
+        default:
+            return false;
+    }
 }
 
 void TConcMainForm::ToggleSaveOnExit() {

@@ -152,18 +152,22 @@ public:
     // Destroys the topmost child again and again until none is left.
     void CloseAllChildren();
 
-    // Load Corpus File(s): the loading dialog on the current corpus; after OK the corpus is processed
+    // Load Corpus File(s): first SaveChangesFirst (Cancel ends the command); then the loading dialog on
+    // the current corpus; after OK the corpus is processed
     // and then aligned (when the pass did not complete, the pair lists are only made to fit the files)
     // and the language menus rebuilt. Both panels are refreshed in every case, also when a step raises;
     // the exception then goes on.
     void LoadCorpus();
-    // Unload Corpus, under the wait cursor: closes every child, removes every file of every language
-    // (the languages and their settings stay), frees the three alignments, posts an empty status text
-    // and refreshes panel 1.
+    // Unload Corpus: first SaveChangesFirst (Cancel ends the command); then, under the wait cursor,
+    // closes every child, removes every file of every language (the languages and their settings stay),
+    // frees the three alignments, ends the workspace (none is loaded afterwards, so that closing saves
+    // the preferences), posts an empty status text and refreshes panel 1.
     void UnloadCorpus();
     // Scan Corpus: processes the corpus and, when the pass completed, aligns it; refreshes panel 1.
     void ScanCorpus();
-    // "Tags Settings"; a change of the tag or page delimiters drops what it invalidates and offers a scan.
+    // "Tags Settings"; a change of the tag or page delimiters asks first whether to scan the corpus
+    // again (TagSettingsScanQuestion): Yes drops what the change invalidates and scans, No puts the
+    // settings back as they were and keeps the corpus.
     void NormalTags();
     // Search and Advanced Search: the query dialog (simple or advanced) for the remembered search
     // language; its query runs in a new concordance window, or is appended to the active one.
@@ -187,7 +191,8 @@ public:
     // ---- Workspaces (opening and saving a processed corpus, see ConcWorkspace) ----
     // Open Workspace: asks for a workspace file in WorkspacePath and opens the one chosen.
     void OpenWorkspace();
-    // Closes every child, frees the languages and the alignments and opens FileName (LoadWorkspace,
+    // First SaveChangesFirst (Cancel ends the command, leaving everything as it was). Then closes
+    // every child, frees the languages and the alignments and opens FileName (LoadWorkspace,
     // which reports what went wrong). On success WorkspaceOpened; in every case the language menus and
     // both panels are rebuilt and the status text emptied. A failed open leaves no corpus file loaded,
     // WorkspaceFileName empty and at least language 0 configured.
@@ -204,6 +209,12 @@ public:
     void SaveWorkspaceAs();
     // Save On Exit: inverts SaveOnExit; the item's check mark follows it.
     void ToggleSaveOnExit();
+    // Before a command that ends the open workspace (exit without Save On Exit, Unload Corpus, Load
+    // Corpus File(s), opening a workspace): when its corpus or settings changed since it was opened or
+    // saved (WorkspaceChanged), asks "Save changes to the workspace <name>?". Yes saves it (without the
+    // options dialog), No leaves it as it is on disk, Cancel stops. Returns whether the command may go
+    // on: true when nothing changed or after No, false after Cancel or when the save failed.
+    bool SaveChangesFirst();
     // After a workspace was opened or saved under a new name: marks a workspace loaded, makes its folder
     // WorkspacePath, puts it at the top of the recent list (a preferences file that cannot be written
     // is reported), shows its name in the caption and rebuilds the language menus.

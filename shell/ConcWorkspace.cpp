@@ -19,6 +19,7 @@
 #include "engine/UTF8_to_ASCII.h"
 #include "platform/IniFiles.h"
 #include "platform/Paths.h"
+#include "shell/WorkspaceChanges.h"
 
 namespace fs = std::filesystem;
 
@@ -556,6 +557,7 @@ bool SaveWorkspace(const std::string& FileName) {
     // Copies the previous save named and this one does not are read by nothing any more.
     RecordWorkspaceCopies(FileName, RegisteredCopies(), true);
     if (FileName == WorkspaceFileName) WorkspaceIncomplete = false;
+    NoteWorkspaceSaved(FileName);
     return true;
 }
 
@@ -616,6 +618,7 @@ bool LoadWorkspace(const std::string& FileName) {
     }
     RecordWorkspaceCopies(FileName, StoredCopies, false);
     WorkspaceIncomplete = WorkspaceDamaged || Registration.AnyMissing();
+    NoteWorkspaceSaved(FileName);
     return true;
 }
 

@@ -81,10 +81,30 @@ TTrackedTagCheck CheckTrackedTag(const std::string& Name, const std::string& Sta
     return TTrackedTagCheck::Ok;
 }
 
-bool DropAfterTagSettings(bool DelimitersChanged, bool PageDelimiterChanged) {
+std::string TagSettingsScanQuestion(bool DelimitersChanged) {
+    const char* What = DelimitersChanged
+                           ? "The corpus will be processed again with the new tags: the alignment corrections "
+                             "made by hand will be replaced by automatic alignment."
+                           : "The page numbers will be counted again with the new page delimiter.";
+    return std::string("Tag configuration is changed. Scan corpus now?\r\n") + What +
+           "\r\nNo keeps the tag settings and the corpus as they were.";
+}
+
+bool DropAfterTagSettings(bool DelimitersChanged, bool PageDelimiterChanged, const TTagSettingsEdits& Before) {
     if (!DelimitersChanged && !PageDelimiterChanged) return false;
+    // Asked before anything goes: the corpus and the windows over it stay whole until the user agrees.
+    if (!ConfirmYesNo(TagSettingsScanQuestion(DelimitersChanged), true)) {
+        CommonConfig->TagStart = Before.TagStart.empty() ? 0 : Before.TagStart[0];
+        CommonConfig->TagStop = Before.TagStop.empty() ? 0 : Before.TagStop[0];
+        CommonConfig->PageSeparator = Before.PageSeparator;
+        CommonConfig->ShowLines = Before.ShowLines;
+        CommonConfig->ShowPages = Before.ShowPages;
+        CommonConfig->RelativeLines = Before.RelativeLines;
+        WatchedTags = Before.Rows;
+        return false;
+    }
     ClearScannedInfo(-1, DelimitersChanged, PageDelimiterChanged, false, false, false, false);
-    return ConfirmYesNo("Tag configuration is changed. Scan corpus now?", true);
+    return true;
 }
 
 TSpecialTagsEdits CurrentSpecialTags(const TCommonConcordConfig& Config) {

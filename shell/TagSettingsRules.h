@@ -48,11 +48,19 @@ enum class TTrackedTagCheck { Ok, EmptyName, EmptyStart, EmptyStop, DuplicateNam
 TTrackedTagCheck CheckTrackedTag(const std::string& Name, const std::string& Start, const std::string& Stop,
                                  bool Cocoa, const std::vector<TWatchedTag>& Rows, int EditedRow);
 
-// What the main window drops after "Tags Settings" closed with OK: ClearScannedInfo for every language
-// with its all-data flag from the delimiters and its page-list flag from the page delimiter; then, when
-// either was set, it asks "Tag configuration is changed. Scan corpus now?". True when the answer was Yes
-// (the caller scans). Nothing is dropped or asked when neither flag is set.
-bool DropAfterTagSettings(bool DelimitersChanged, bool PageDelimiterChanged);
+// The question asked before a change of the tag delimiters (or of the page delimiter only) takes
+// effect: it opens with "Tag configuration is changed. Scan corpus now?" and says what scanning
+// replaces (for the delimiters: the whole processing, alignment corrections made by hand included) and
+// that No keeps the settings as they were.
+std::string TagSettingsScanQuestion(bool DelimitersChanged);
+
+// What the main window does after "Tags Settings" closed with OK, Before being the settings as they
+// were when the dialog opened (CurrentTagSettings). When neither flag is set nothing is dropped or
+// asked (false). Otherwise it asks TagSettingsScanQuestion before anything is dropped. Yes: ClearScannedInfo
+// for every language with its all-data flag from the delimiters and its page-list flag from the page
+// delimiter, and true (the caller scans). No: the tag settings and tracked tags are put back exactly as
+// Before holds them, nothing is dropped, false.
+bool DropAfterTagSettings(bool DelimitersChanged, bool PageDelimiterChanged, const TTagSettingsEdits& Before);
 
 // ---- "Special Tags Settings" and its meta-tags -------------------------------------------------------
 

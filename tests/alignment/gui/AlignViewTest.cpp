@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QImage>
 #include <QApplication>
 #include <QLabel>
 #include <QListWidget>
@@ -12,11 +13,13 @@
 #include <QMenu>
 #include <QScrollBar>
 #include <QTest>
+#include <filesystem>
 
 #include "alignment/ConcAlignView.h"
 #include "alignment/ConcAligner.h"
 #include "alignment/ConcSectionAlign.h"
 #include "controls/Splitter.h"
+#include "engine/ConcPrefs.h"
 #include "engine/ConcStreamUtils.h"
 #include "engine/ConcUtils.h"
 #include "tests/engine/ConcCorpusTestSupport.h"
@@ -322,4 +325,86 @@ TEST_F(AlignViewTest, MessagesRenumberOrCloseTheWindows) {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QApplication::processEvents();
     EXPECT_FALSE(AlignmentWindowsOpen());
+}
+
+namespace {
+
+// The viewport painted over Old, as the window system keeps a widget that paints all of itself: only
+// what the paint covers changes.
+QImage RepaintedOver(QWidget* Viewport, const QImage& Old) {
+    QImage Image = Old;
+    Viewport->render(&Image, QPoint(), QRegion(), QWidget::DrawChildren);
+    return Image;
+}
+
+// The pixels of Rect in Image that are not Colour.
+int PixelsOtherThan(const QImage& Image, const QRect& Rect, QColor Colour) {
+    int Count = 0;
+    for (int Y = Rect.top(); Y <= Rect.bottom(); ++Y)
+        for (int X = Rect.left(); X <= Rect.right(); ++X)
+            if (Image.pixelColor(X, Y) != Colour) ++Count;
+    return Count;
+}
+
+}  // namespace
+
+// An empty row is painted whole: after "Insert Empty Paragraph" nothing of the text that stood there
+// before shows through, and the rows the edit touched stay in view, at the top of the section as
+// anywhere else.
+TEST_F(AlignViewTest, InsertedRowsArePaintedWholeAndStayInView) {
+    MakeCorpus({12}, {12});
+    TAreaMessenger Messenger(Area);
+    OpenAlignmentWindows(1, 0, 1, 0, 0, 0);
+    ASSERT_NE(View(), nullptr);
+    Area.setActiveSubWindow(qobject_cast<QMdiSubWindow*>(View()->parentWidget()));
+    QWidget* Viewport = Box()->viewport();
+    const QColor Base = Viewport->palette().color(QPalette::Base);
+
+    // At the section's first row: the new empty row opens there and is shown, blank.
+    const QPoint OnFirst = PointInRow(0, 0, 3);
+    ClickInBox(OnFirst);
+    const QImage Before = Viewport->grab().toImage();
+    ASSERT_GT(PixelsOtherThan(Before, Box()->RowRect(0) & Box()->PaneRect(0), Base), 0);
+    Popup(OnFirst, "InsertEmptyItem");
+    EXPECT_EQ(Box()->TopRow(), 0);
+    EXPECT_EQ(Box()->TopLine(), 0);
+    EXPECT_EQ(Box()->Caret(0).Row, 1);
+    const QImage After = RepaintedOver(Viewport, Before);
+    QRect Empty = Box()->RowRect(0) & Box()->PaneRect(0);
+    ASSERT_FALSE(Empty.isEmpty());
+    Empty.setBottom(Empty.bottom() - 1);  // the line under the row
+    EXPECT_EQ(PixelsOtherThan(After, Empty, Base), 0);
+    EXPECT_EQ(Paras(0)->GetItem(0).Length, 0);
+
+    // At the top row further down: the view keeps that row at the top, with the new row in it.
+    Box()->setFocus();
+    for (int K = 0; K < 40 && Box()->TopRow() < 3; ++K) QTest::keyClick(Box(), Qt::Key_Down);
+    ASSERT_EQ(Box()->TopLine(), 0);
+    const int Top = Box()->TopRow();
+    const QPoint OnTop = PointInRow(1, Top, 3);
+    ClickInBox(OnTop);
+    Popup(OnTop, "InsertEmptyItem");
+    EXPECT_EQ(Box()->TopRow(), Top);
+    EXPECT_EQ(Box()->Caret(1).Row, Top + 1);
+    Viewport->repaint();
+    EXPECT_FALSE(Box()->RowRect(Box()->Caret(1).Row).isNull());
+}
+
+// The first Alignment View, frame and all, fits the window area: its last row and scroll arrow are not
+// hidden under the area's edge.
+TEST_F(AlignViewTest, TheFirstViewWithItsFrameFitsTheArea) {
+    std::filesystem::remove(GetIniFileName());  // no placement of an earlier view
+    MakeCorpus({3}, {3});
+    TAreaMessenger Messenger(Area);
+    Messenger.OnSend = [this](int Msg, intptr_t, intptr_t) -> intptr_t {
+        const QSize Room = Area.viewport()->size();
+        return Msg == CM_GETCLIENTSIZE ? (intptr_t(Room.width()) << 16) | Room.height() : 0;
+    };
+    OpenAlignmentWindows(1, 0, 1, 0, 0, 0);
+    ASSERT_NE(View(), nullptr);
+    const QRect Frame = View()->parentWidget()->geometry();
+    const QSize Room = Area.viewport()->size();
+    EXPECT_TRUE(QRect(QPoint(0, 0), Room).contains(Frame)) << Frame.bottom() << " " << Room.height();
+    EXPECT_EQ(Frame, QRect(Room.width() / 8, Room.height() / 8, Room.width() - Room.width() / 8 - 8,
+                           Room.height() - Room.height() / 8 - 8));
 }

@@ -128,15 +128,29 @@ TEST(TagSettingsRules, StartsAndBeforeCountOnlyOutsideWordsAndMetaTagsRoundTrip)
 
 TEST_F(TagSettingsTest, EachChangeDropsExactlyWhatItInvalidatesAnnouncedFirst) {
     TRecordingMessenger Recorder;
+    const TTagSettingsEdits Before = CurrentTagSettings(*CommonConfig, WatchedTags);
     // Tracked tags and display options only: nothing dropped, nothing asked.
-    EXPECT_FALSE(DropAfterTagSettings(false, false));
+    EXPECT_FALSE(DropAfterTagSettings(false, false, Before));
     EXPECT_TRUE(Recorder.Entries.empty());
     EXPECT_TRUE(Script.Messages.empty());
 
-    // The page delimiter: the page lists go (each announced); the scan is offered.
+    // The page delimiter: asked first; No puts the settings back and drops nothing.
+    CommonConfig->PageSeparator = "#newpage";
+    WatchedTags.clear();
     Script.Answers = {mrNo};
-    EXPECT_FALSE(DropAfterTagSettings(false, true));
-    EXPECT_EQ(Script.Texts(), std::vector<std::string>{"Tag configuration is changed. Scan corpus now?"});
+    EXPECT_FALSE(DropAfterTagSettings(false, true, Before));
+    EXPECT_EQ(Script.Texts(), std::vector<std::string>{TagSettingsScanQuestion(false)});
+    EXPECT_TRUE(Recorder.Entries.empty());
+    EXPECT_EQ(CommonConfig->PageSeparator, "#page");
+    ASSERT_EQ(WatchedTags.size(), 2u);
+    EXPECT_TRUE(WatchedTags[1].NoStop);
+    for (int L = 0; L < 2; ++L) EXPECT_TRUE(LanguageConfigs[L]->PageStarts.GetItem(0));
+    // Yes: the page lists go (each announced), nothing else.
+    CommonConfig->PageSeparator = "#newpage";
+    Script.Messages.clear();
+    Script.Answers = {mrYes};
+    EXPECT_TRUE(DropAfterTagSettings(false, true, Before));
+    EXPECT_EQ(CommonConfig->PageSeparator, "#newpage");
     EXPECT_EQ(Recorder.Messages(), (std::vector<int>{CM_PAGEINDEXDROPPED, CM_PAGEINDEXDROPPED}));
     for (int L = 0; L < 2; ++L) {
         EXPECT_FALSE(LanguageConfigs[L]->PageStarts.GetItem(0));
@@ -157,9 +171,10 @@ TEST_F(TagSettingsTest, EachChangeDropsExactlyWhatItInvalidatesAnnouncedFirst) {
         EXPECT_TRUE(LanguageConfigs[L]->SentenceIndexes.GetItem(0));
     }
 
-    // The tag delimiters: everything processing built, and Yes asks for the scan.
+    // The tag delimiters: the question says what scanning replaces; Yes drops everything processing built.
+    EXPECT_NE(TagSettingsScanQuestion(true).find("alignment corrections made by hand"), std::string::npos);
     Script.Answers = {mrYes};
-    EXPECT_TRUE(DropAfterTagSettings(true, false));
+    EXPECT_TRUE(DropAfterTagSettings(true, false, Before));
     for (int L = 0; L < 2; ++L) {
         EXPECT_FALSE(LanguageConfigs[L]->SentenceIndexes.GetItem(0));
         EXPECT_FALSE(LanguageConfigs[L]->FileTags.GetItem(0));
