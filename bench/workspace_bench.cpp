@@ -7,7 +7,8 @@
 // The corpus is FOLDER/source.txt and FOLDER/target.txt; when they are missing they are generated with
 // "corpus_bench --generate-pair" (beside this program) at MEGABYTES per language (100 when not given):
 // tagged headings, paragraphs and sentences, the target's sentences in another vocabulary. The
-// workspace is FOLDER/Bench.TWS with its Bench.BIN. The preferences are read from and written to a
+// workspace is FOLDER/Bench.TWS with its Bench.BIN. It also times the check for unsaved changes that exit,
+// Unload Corpus and opening another workspace run first (saving and opening include taking that state). The preferences are read from and written to a
 // fresh folder, never the user's.
 #include <chrono>
 #include <cstdio>
@@ -24,6 +25,7 @@
 #include "engine/ConcUtils.h"
 #include "engine/UTF8_to_ASCII.h"
 #include "shell/ConcWorkspace.h"
+#include "shell/WorkspaceChanges.h"
 
 namespace fs = std::filesystem;
 
@@ -131,6 +133,9 @@ int main(int Argc, char** Argv) {
     const double OpenSeconds = SecondsSince(Opening);
     if (CorpusNeedsProcessing() || !CorpusAligned()) Fail("the reopened corpus needs processing or aligning");
     if (Summary() != Before) Fail("the reopened corpus differs:\n" + Before + "---\n" + Summary());
+    const auto Checking = TClock::now();
+    if (WorkspaceChanged()) Fail("the reopened workspace counts as changed");
+    const double CheckSeconds = SecondsSince(Checking);
 
     const double Corpus = double(fs::file_size(Source) + fs::file_size(Target)) / (1024.0 * 1024.0);
     const double Data = double(fs::file_size(WorkspaceBinName(Workspace))) / (1024.0 * 1024.0);
@@ -141,5 +146,6 @@ int main(int Argc, char** Argv) {
     std::printf("saving the workspace: %.2f s\n", SaveSeconds);
     std::printf("reopening the workspace: %.2f s (%.1fx faster than processing and aligning)\n", OpenSeconds,
                 OpenSeconds > 0 ? (ProcessSeconds + AlignSeconds) / OpenSeconds : 0.0);
+    std::printf("checking for unsaved changes: %.2f s\n", CheckSeconds);
     return 0;
 }

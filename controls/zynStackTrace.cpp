@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <exception>
 #include <filesystem>
 #include <ios>
 #include <mutex>
@@ -50,6 +51,8 @@ TTraceState& State() {
 // One record at a time; the handler only tries it, since a signal may arrive while it is held.
 std::mutex RecordLock;
 thread_local bool InsideHook = false;
+std::terminate_handler PreviousTerminate = nullptr;
+[[noreturn]] void OnTerminate();
 
 void CopyText(char* Dest, size_t Size, const std::string& Text) {
     const size_t N = std::min(Size - 1, Text.size());
@@ -307,6 +310,7 @@ void InstallTraceLogger() {
     Action.sa_flags = SA_SIGINFO | SA_ONSTACK;
     sigemptyset(&Action.sa_mask);
     for (size_t I = 0; I < std::size(FaultSignals); ++I) sigaction(FaultSignals[I], &Action, &S.Previous[I]);
+    PreviousTerminate = std::set_terminate(OnTerminate);
     S.Installed.store(true);
 }
 
@@ -314,6 +318,7 @@ void UninstallTraceLogger() {
     TTraceState& S = State();
     if (!S.Installed.exchange(false)) return;
     for (size_t I = 0; I < std::size(FaultSignals); ++I) sigaction(FaultSignals[I], &S.Previous[I], nullptr);
+    std::set_terminate(PreviousTerminate);
 }
 
 void SetTraceModule(const std::string& Module, const std::string& Version) {
@@ -360,21 +365,19 @@ bool IsTracedExceptionType(const std::type_info& Type) {
     return false;
 }
 
-void WriteRaisedRecord(const char* Message, const void* RaiseAddress) {
-    TTraceState& S = State();
-    if (!S.Installed.load()) return;
-    void* Frames[RaisedFrames + 3];
-    const int Count = backtrace(Frames, RaisedFrames + 3);
-    std::lock_guard<std::mutex> Guard(RecordLock);
-    TRecordWriter W(S.FileName);
+namespace {
+
+// Writes a raised exception's record from what was seen at the raise; Frames[Skip..Count) are the
+// raising thread's return addresses.
+void WriteRecord(const char* Message, const void* RaiseAddress, void* const* Frames, int Count, int Skip) {
+    TRecordWriter W(State().FileName);
     if (!W.Ok()) return;
     WriteHeader(W, LocalClockNow(), Message);
     W.Text(" UserAddress   ");
     W.Address(RaiseAddress);
     WriteSymbol(W, RaiseAddress);
     W.Char('\n');
-    // Frames 0 and 1 are this function and the throw hook.
-    for (int I = 2, Line = 1; I < Count && Line <= RaisedFrames; ++I, ++Line) {
+    for (int I = Skip, Line = 1; I < Count && Line <= RaisedFrames; ++I, ++Line) {
         W.Number(Line, 12);
         W.Text("   ");
         W.Address(Frames[I]);
@@ -382,6 +385,70 @@ void WriteRaisedRecord(const char* Message, const void* RaiseAddress) {
         W.Char('\n');
     }
     W.Char('\n');
+}
+
+// A raise of the runtime's classes, kept until it is known whether a handler of the program dealt with
+// it (then it is forgotten) or it went on to the default handler or ended the process (then it is
+// written). A few are kept per thread, so that exceptions raised and handled while one unwinds do not
+// push it out.
+struct TPendingRaise {
+    const void* Object = nullptr;
+    char Message[512] = "";
+    const void* RaiseAddress = nullptr;
+    void* Frames[RaisedFrames + 2];
+    int Count = 0;
+};
+
+constexpr int PendingSlots = 4;
+thread_local TPendingRaise Pending[PendingSlots];
+thread_local int PendingNext = 0;
+
+void KeepRaise(const void* Object, const char* Message, const void* RaiseAddress) {
+    // An exception object lives where an earlier, finished one lived: that one was handled.
+    for (TPendingRaise& Old : Pending)
+        if (Old.Object == Object) Old.Object = nullptr;
+    TPendingRaise& P = Pending[PendingNext];
+    PendingNext = (PendingNext + 1) % PendingSlots;
+    P.Object = Object;
+    CopyText(P.Message, sizeof P.Message, Message);
+    P.RaiseAddress = RaiseAddress;
+    P.Count = backtrace(P.Frames, RaisedFrames + 2);
+}
+
+// Writes and forgets the kept raise of Object (the latest one when Object is nullptr).
+void WritePending(const void* Object) {
+    for (int K = 1; K <= PendingSlots; ++K) {
+        TPendingRaise& P = Pending[(PendingNext - K + PendingSlots) % PendingSlots];
+        if (!P.Object || (Object && P.Object != Object)) continue;
+        std::lock_guard<std::mutex> Guard(RecordLock);
+        // Frames 0 and 1 are KeepRaise and the throw hook.
+        WriteRecord(P.Message, P.RaiseAddress, P.Frames, P.Count, 2);
+        P.Object = nullptr;
+        return;
+    }
+}
+
+// An exception that no handler took ends the process: its record is written first.
+[[noreturn]] void OnTerminate() {
+    if (State().Installed.load()) WritePending(nullptr);
+    if (PreviousTerminate) PreviousTerminate();
+    std::abort();
+}
+
+}  // namespace
+
+void WriteRaisedRecord(const char* Message, const void* RaiseAddress) {
+    TTraceState& S = State();
+    if (!S.Installed.load()) return;
+    void* Frames[RaisedFrames + 3];
+    const int Count = backtrace(Frames, RaisedFrames + 3);
+    std::lock_guard<std::mutex> Guard(RecordLock);
+    // Frames 0 and 1 are this function and its caller's hook.
+    WriteRecord(Message, RaiseAddress, Frames, Count, 2);
+}
+
+void TraceUnhandledException(const void* Object) {
+    if (Object && State().Installed.load()) WritePending(Object);
 }
 
 // The runtime's throw entry, taken over so that every raise passes the logger first; the real one is
@@ -398,7 +465,7 @@ extern "C" void __cxa_throw(void* Object, std::type_info* Type, void (*Destructo
                                   ? static_cast<const std::exception*>(Base)->what()
                                   : "";
         try {
-            WriteRaisedRecord(Message, __builtin_return_address(0));
+            KeepRaise(Object, Message, __builtin_return_address(0));
         } catch (...) {
         }
         InsideHook = false;

@@ -1,7 +1,10 @@
-// The exception trace logger: appends a record to "<program>.trc" whenever the C++ runtime raises one
-// of its own error classes (out of memory, range and length errors, conversion, stream and system
-// errors, bad casts, arithmetic overflow) and when the process receives a fault signal (SIGSEGV,
-// SIGBUS, SIGFPE, SIGILL). The program never reads the file; it is there for whoever gets a report.
+// The exception trace logger: appends a record to "<program>.trc" when an exception of the C++ runtime's
+// own error classes (out of memory, range and length errors, conversion, stream and system errors, bad
+// casts, arithmetic overflow) is not handled by the program (it reaches the application's default
+// handler, TraceUnhandledException, or ends the process), and when the process receives a fault signal
+// (SIGSEGV, SIGBUS, SIGFPE, SIGILL). A failure the program deals with itself (an out-of-memory that a
+// command reports and recovers from) is no failure of the program and leaves no record. The program
+// never reads the file; it is there for whoever gets a report.
 //
 // Records:
 //   *** Module: <module>, version: <version> - 07 Dec 2026 17:15
@@ -10,16 +13,19 @@
 //   32 numbered return addresses of the raising thread (with their symbol where one is known), and
 //   for a fault signal one return address per line; an empty line ends the record.
 //
-// Raises are observed by interposing the runtime's throw entry; the program's own exception classes,
-// the silent abort and a plain std::exception are never logged, and the logger never changes or stops
-// the exception it observes. One record is written whole before another starts, whatever the thread.
+// Raises are observed by interposing the runtime's throw entry, which keeps what the record needs (the
+// raising thread's return addresses) until the exception is known unhandled; the program's own
+// exception classes, the silent abort and a plain std::exception are never logged, and the logger never
+// changes or stops the exception it observes. One record is written whole before another starts,
+// whatever the thread.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <typeinfo>
 
-// Starts logging: the trace file is the program's file name with ".trc" appended (the program file
+// Starts logging (and takes over the terminate handler, which writes the record of the exception that
+// ends the process before the previous handler runs): the trace file is the program's file name with ".trc" appended (the program file
 // has no extension here), or, when the program's folder cannot be written, the same name in the
 // preferences folder. Installs the fault-signal handlers. Calling it again changes nothing.
 void InstallTraceLogger();
@@ -47,3 +53,7 @@ bool IsTracedExceptionType(const std::type_info& Type);
 // Appends the record of a raised exception: its message, the address it was raised from and the
 // calling thread's return addresses. Swallows its own I/O errors. Does nothing unless logging.
 void WriteRaisedRecord(const char* Message, const void* RaiseAddress);
+// The application's default handler met the exception object Object (the address of what it caught):
+// the record of its raise, kept by this thread, is appended. Nothing for an exception of a class that is
+// not logged, or when not logging.
+void TraceUnhandledException(const void* Object);

@@ -145,6 +145,9 @@ int ProcessFile(int Language, int FileIndex, const TProcessFileFlags& Flags, int
 // Whether some file of a language lacks its line starts, page starts, tag collection, sections,
 // paragraphs or sentences, or some language lacks its corpus frequency list.
 bool CorpusNeedsProcessing();
+// Whether some file of some language lacks one of its section, paragraph or sentence indexes, which the
+// corpus pass would rebuild (and the alignment built on them with them).
+bool CorpusSegmentsMissing();
 // Builds what is missing for one language, file by file: a missing frequency list is built from every
 // file, and a file missing any of its three segment indexes gets all three rebuilt (the surviving ones
 // are dropped after CM_SEGMENTINDEXDROPPED, then the file's alignment pairs by ClearFileAlignment). Returns
@@ -195,8 +198,9 @@ int LocaleCodePage(uint32_t LCID);
 // since the engine does not depend on it). Empty: no alignment follows.
 void SetCorpusAlignmentRun(std::function<void()> Run);
 // The corpus frequency list of Language for a window that needs it. When the language has none:
-// ProcessCorpus, and when that completes, the registered alignment run, since the pass may have rebuilt
-// segment indexes. Then, when the list exists, it is sorted alphabetically or by frequency unless it
+// ProcessCorpus, and when that completes and rebuilt segment indexes (CorpusSegmentsMissing before it),
+// the registered alignment run; a list dropped alone (a change of case or tag rules) is only counted
+// again. Then, when the list exists, it is sorted alphabetically or by frequency unless it
 // already is, and the result is true; false when the pass was cancelled or the language does not exist.
 // Exceptions of the pass and the run pass on.
 bool GetCorpusFreqList(int Language, bool Alphabetical);

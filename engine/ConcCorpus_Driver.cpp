@@ -165,6 +165,17 @@ bool CorpusNeedsProcessing() {
     return false;
 }
 
+bool CorpusSegmentsMissing() {
+    const int Count = std::clamp(LanguagesCount, 0, MaxLanguages);
+    for (int L = 0; L < Count; ++L) {
+        const TConcordConfig* Config = LanguageConfigs[L].get();
+        if (!Config) continue;
+        for (size_t I = 0; I < Config->Files.size(); ++I)
+            if (MissingOf(*Config, I).Segments) return true;
+    }
+    return false;
+}
+
 int ProcessLanguage(int Language) {
     if (Language < 0 || Language >= std::min(LanguagesCount, MaxLanguages) || !LanguageConfigs[Language])
         return 0;

@@ -16,8 +16,10 @@ bool GetCorpusFreqList(int Language, bool Alphabetical) {
     };
     if (!ConfigOf()) return false;
     if (!ConfigOf()->FreqList) {
+        // Counting the words again leaves the segments and their alignment as they are.
+        const bool Segments = CorpusSegmentsMissing();
         if (!ProcessCorpus()) return false;
-        if (CorpusAlignmentRun) CorpusAlignmentRun();
+        if (Segments && CorpusAlignmentRun) CorpusAlignmentRun();
     }
     TConcordConfig* Config = ConfigOf();
     if (!Config || !Config->FreqList) return false;

@@ -107,6 +107,12 @@ std::string GetIniFileName() {
     return GetIniFileNameForWrite();
 }
 
+std::string PreferencesNotSavedText() {
+    const std::string Config = ConfigIniFile();
+    return "The preferences cannot be written to \"" + (Config.empty() ? std::string(IniFileName) : Config) +
+           "\": settings changed in this session will not be saved.";
+}
+
 void SetIniWritableProbe(std::function<bool(const std::string&)> Probe) {
     WritableProbe = std::move(Probe);
 }

@@ -33,6 +33,9 @@ std::string GetIniFileNameForRead();
 std::string GetIniFileNameForWrite();
 // The write location; window placements use it.
 std::string GetIniFileName();
+// What the user is told once at start when there is no write location (and the preferences file was
+// read): that settings changed in this run will not be kept, and where they would have gone.
+std::string PreferencesNotSavedText();
 
 // The default writability test: for a folder (a path ending in "/"), whether a new file can be created
 // in it (ProbeFolderWritable); for a file, whether it can be opened for reading and writing

@@ -495,7 +495,7 @@ void TSearch::HandleMatch(TFileRun& Run, TSearchContext& Context) {
     if (end <= start) return;
     if (CommonConfig->SentenceMode && !InOneSentence(Run, start, end)) return;
     ++FoundCount;
-    const int32_t frequency = std::max(1, Query->FrequencyOfHits);
+    const int32_t frequency = FrequencyByCaller ? 1 : std::max(1, Query->FrequencyOfHits);
     if (FoundCount % frequency == 0) {
         try {
             ReportHit(Run, Context, start, end);

@@ -39,9 +39,10 @@ inline constexpr const char* MisplacedCaseText = "Missplaced case.";
 // One term of a compiled pattern.
 class TTerm {
 public:
-    // Stores the three; a tkRegExp term compiles Text at once for Language (the language's current
-    // regular-expression tables). Raises ERegExp when it does not compile.
-    TTerm(int32_t Language, TTermKind Kind, std::string Text);
+    // Stores the three; a tkRegExp term compiles Text at once for Language with Tables (the language's
+    // current regular-expression tables when null). Raises ERegExp when it does not compile.
+    TTerm(int32_t Language, TTermKind Kind, std::string Text,
+          std::shared_ptr<const TRegExpCharTables> Tables = nullptr);
     ~TTerm();
     TTerm(const TTerm&) = delete;
     TTerm& operator=(const TTerm&) = delete;
@@ -129,8 +130,9 @@ public:
     // Compiles Pattern in Syntax (0 text, 1 regular expression, 2 tag) for corpus language Language.
     // SkipSet: the skipping characters of the query (already lower-cased unless MatchCase). The options
     // object (CommonConfig) and the language's configuration must exist; what the search reads of them
-    // is copied now. Raises ERegExp when a regular-expression pattern does not compile and
-    // std::out_of_range for a language that does not exist.
+    // is copied now. A regular expression is compiled with tables built now for the language, folding
+    // case unless MatchCase, whatever tables the language last had. Raises ERegExp when a regular-expression
+    // pattern does not compile and std::out_of_range for a language that does not exist.
     TSearchContext(int32_t Language, const std::string& Pattern, uint8_t Syntax, const TCharSet& SkipSet,
                    bool MatchCase);
     ~TSearchContext();
@@ -354,6 +356,10 @@ public:
     // caller. The flags the range callbacks set in the files' alignment indexes are cleared.
     void Execute(bool IsThread, int32_t MaxHits, const HitFn& OnHit, const RangeFn& OnRange,
                  int32_t RangeTotal);
+
+    // The caller applies the frequency of hits itself (a parallel search counts the lines it keeps):
+    // every match is reported, and the query's FrequencyOfHits only tells the caller N.
+    bool FrequencyByCaller = false;
 
     // The part of the entry a range callback names that is searched: [ClipStart, ClipEnd). The search
     // opens it wide before each call of the callback, which narrows it to a passage that covers only

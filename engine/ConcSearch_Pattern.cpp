@@ -75,9 +75,12 @@ void ResetSearchCancelCounter() {
 // ---------------------------------------------------------------------------------------------------
 // Terms
 
-TTerm::TTerm(int32_t Language, TTermKind Kind, std::string Text)
+TTerm::TTerm(int32_t Language, TTermKind Kind, std::string Text,
+             std::shared_ptr<const TRegExpCharTables> Tables)
     : Language(Language), Kind(Kind), Text(std::move(Text)) {
-    if (Kind == tkRegExp) RegExp = std::make_unique<TRegExp>(this->Text, RegExpSyntaxExtended, Language);
+    if (Kind != tkRegExp) return;
+    if (!Tables) Tables = RegExpCharTables(Language);
+    RegExp = std::make_unique<TRegExp>(this->Text, RegExpSyntaxExtended, Language, std::move(Tables));
 }
 
 TTerm::~TTerm() = default;
@@ -203,7 +206,10 @@ std::string TSearchContext::NextPatternToken(const std::string& Pattern, size_t&
 
 void TSearchContext::ParsePattern(const std::string& Pattern) {
     if (Syntax == 1) {
-        AddTerm(tkRegExp, Pattern);
+        // The query's own case rule, and the language's configuration as it is now: each language of a
+        // parallel search folds as its own query says, whichever language's tables were built last.
+        Terms.push_back(std::make_unique<TTerm>(Language, tkRegExp, Pattern,
+                                                QueryRegExpCharTables(Language, !MatchCase)));
         return;
     }
     size_t at = 0;

@@ -82,7 +82,10 @@ TFileStream::TFileStream(const std::string& FileName, TFileMode Mode) : FFileNam
     const int Flags =
         (ReadOnly ? O_RDONLY : O_RDWR) | (Create ? O_CREAT | O_TRUNC : 0) | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
     const int Fd = ::open(FileName.c_str(), Flags, 0666);
-    if (Fd < 0) throw EConcError(FileErrorText(What, FileName, errno));
+    if (Fd < 0) {
+        const int OpenError = errno;
+        throw EFileError(FileErrorText(What, FileName, OpenError), OpenError);
+    }
     struct stat Info;
     int Error = 0;
     if (fstat(Fd, &Info) != 0)
@@ -97,7 +100,7 @@ TFileStream::TFileStream(const std::string& FileName, TFileMode Mode) : FFileNam
     }
     if (Error != 0) {
         ::close(Fd);
-        throw EConcError(FileErrorText(What, FileName, Error));
+        throw EFileError(FileErrorText(What, FileName, Error), Error);
     }
     FSize = Info.st_size;
 }
@@ -125,7 +128,7 @@ int64_t TFileStream::Write(const void* Buffer, int64_t Count) {
     if (Count <= 0) return 0;
     SwitchTo(TLastOp::Write);
     const size_t N = std::fwrite(Buffer, 1, static_cast<size_t>(Count), FFile);
-    if (static_cast<int64_t>(N) != Count) FWriteFailed = true;
+    if (static_cast<int64_t>(N) != Count) NoteWriteFailure();
     FPosition += static_cast<int64_t>(N);
     FSize = std::max(FSize, FPosition);
     return static_cast<int64_t>(N);
@@ -143,8 +146,13 @@ int64_t TFileStream::Seek(int64_t Offset, TSeekOrigin Origin) {
     return FPosition;
 }
 
+void TFileStream::NoteWriteFailure() {
+    if (!FWriteFailed) FWriteError = errno ? errno : EIO;
+    FWriteFailed = true;
+}
+
 bool TFileStream::Flush() {
-    if (std::fflush(FFile) != 0) FWriteFailed = true;
+    if (std::fflush(FFile) != 0) NoteWriteFailure();
     return !FWriteFailed;
 }
 
@@ -224,6 +232,58 @@ size_t ReadStreamIntegers(TStream& Stream, int32_t* Values, size_t Count) {
         if (Got < Want) break;
     }
     return Done;
+}
+
+namespace {
+
+// Eight tables let the loop take eight bytes per step: a data file of hundreds of megabytes is checked
+// on every open.
+struct TCrcTables {
+    uint32_t T[8][256];
+    TCrcTables() {
+        for (uint32_t I = 0; I < 256; ++I) {
+            uint32_t C = I;
+            for (int K = 0; K < 8; ++K) C = (C & 1) ? 0xEDB88320u ^ (C >> 1) : C >> 1;
+            T[0][I] = C;
+        }
+        for (uint32_t I = 0; I < 256; ++I)
+            for (int K = 1; K < 8; ++K) T[K][I] = (T[K - 1][I] >> 8) ^ T[0][T[K - 1][I] & 0xFF];
+    }
+};
+
+const TCrcTables& CrcTables() {
+    static const TCrcTables Tables;
+    return Tables;
+}
+
+}  // namespace
+
+uint32_t Crc32(const void* Data, size_t Size, uint32_t Crc) {
+    const auto& T = CrcTables().T;
+    const auto* P = static_cast<const uint8_t*>(Data);
+    uint32_t C = ~Crc;
+    for (; Size >= 8; Size -= 8, P += 8) {
+        const uint32_t Low = C ^ (uint32_t(P[0]) | uint32_t(P[1]) << 8 | uint32_t(P[2]) << 16 | uint32_t(P[3]) << 24);
+        C = T[7][Low & 0xFF] ^ T[6][(Low >> 8) & 0xFF] ^ T[5][(Low >> 16) & 0xFF] ^ T[4][Low >> 24] ^
+            T[3][P[4]] ^ T[2][P[5]] ^ T[1][P[6]] ^ T[0][P[7]];
+    }
+    for (; Size > 0; --Size, ++P) C = T[0][(C ^ *P) & 0xFF] ^ (C >> 8);
+    return ~C;
+}
+
+uint32_t StreamCrc32(TStream& Stream, int64_t From, int64_t To) {
+    const int64_t Resume = Stream.GetPosition();
+    std::vector<uint8_t> Chunk(1 << 16);
+    uint32_t Crc = 0;
+    Stream.SetPosition(From);
+    for (int64_t Left = To - From; Left > 0;) {
+        const int64_t Got = Stream.Read(Chunk.data(), std::min<int64_t>(Left, int64_t(Chunk.size())));
+        if (Got <= 0) break;
+        Crc = Crc32(Chunk.data(), size_t(Got), Crc);
+        Left -= Got;
+    }
+    Stream.SetPosition(Resume);
+    return Crc;
 }
 
 int32_t ClampCount(int32_t Count, int64_t MaxBytes, int64_t MinElementBytes) {

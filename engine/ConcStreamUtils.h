@@ -19,6 +19,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/ConcErrors.h"
 #include "engine/SynStream.h"
 
 enum TSeekOrigin { soBeginning = 0, soCurrent = 1, soEnd = 2 };
@@ -101,10 +102,17 @@ private:
 using TFileMode = uint16_t;
 constexpr TFileMode fmCreate = 0xFF00;
 
+// A file that could not be opened or created; Error is the system's error number (ENOSPC, EACCES, ...).
+class EFileError : public EConcError {
+public:
+    EFileError(const std::string& Message, int Error) : EConcError(Message), Error(Error) {}
+    int Error;
+};
+
 // A stream over a file on disk.
 class TFileStream : public TStream {
 public:
-    // Opens FileName; raises EConcError ("Cannot open file ..." / "Cannot create file ...") on failure.
+    // Opens FileName; raises EFileError ("Cannot open file ..." / "Cannot create file ...") on failure.
     TFileStream(const std::string& FileName, TFileMode Mode);
     ~TFileStream() override;
     TFileStream(const TFileStream&) = delete;
@@ -118,11 +126,15 @@ public:
     // Pushes buffered bytes to the file. False when this or any earlier write failed, so that a
     // caller saving a file the user cares about never reports a short file as saved.
     bool Flush();
+    // The system's error number of the first failed write or flush (ENOSPC for a full disk); 0 when
+    // none failed.
+    int WriteError() const { return FWriteError; }
     const std::string& FileName() const { return FFileName; }
 
 private:
     enum class TLastOp { None, Read, Write };
     void SwitchTo(TLastOp Op);
+    void NoteWriteFailure();
 
     std::string FFileName;
     std::FILE* FFile = nullptr;
@@ -130,6 +142,7 @@ private:
     int64_t FSize = 0;
     TLastOp FLastOp = TLastOp::None;
     bool FWriteFailed = false;
+    int FWriteError = 0;
 };
 
 // ---- Primitives (little-endian, written byte by byte whatever the host's order) ----
@@ -150,6 +163,12 @@ bool ReadStreamBoolean(TStream& Stream);
 std::string ReadStreamString(TStream& Stream);
 // Reads up to Count Int32 values into Values; returns how many whole values were read.
 size_t ReadStreamIntegers(TStream& Stream, int32_t* Values, size_t Count);
+
+// The CRC-32 (the polynomial of zip and PNG) of Size bytes at Data, continuing from Crc (0 to start).
+uint32_t Crc32(const void* Data, size_t Size, uint32_t Crc = 0);
+// The CRC-32 of the stream's bytes in [From, To) (fewer when the stream ends first); the position is
+// left where it was.
+uint32_t StreamCrc32(TStream& Stream, int64_t From, int64_t To);
 
 // An element count read from a stream, made safe to allocate for: negative gives 0, and no more
 // elements than MaxBytes could hold at MinElementBytes each.

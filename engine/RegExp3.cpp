@@ -153,6 +153,14 @@ void InitRegExpCharTables(int Language) {
     SetRegExpCharTables(Language, BuildRegExpCharTables(Source));
 }
 
+std::shared_ptr<const TRegExpCharTables> QueryRegExpCharTables(int Language, bool IgnoreCase) {
+    CheckLanguage(Language);
+    TRegExpCharSource Source;
+    if (!LanguageSource(Language, Source)) return RegExpCharTables(Language);
+    Source.IgnoreCase = IgnoreCase;
+    return BuildRegExpCharTables(Source);
+}
+
 std::shared_ptr<const TRegExpCharTables> RegExpCharTables(int Language) {
     CheckLanguage(Language);
     {

@@ -13,6 +13,11 @@
 //     group still open are ordinary characters.
 //   - Groups and repetitions nested more than 1000 deep are refused ("Regular expression nested too
 //     deeply").
+//   - In a language with characters of two bytes (code pages 932, 936, 949, 950) a lead byte and the
+//     byte after it are one character, in the pattern as in the text: an ordinary character, the dot,
+//     a member of a bracket expression and the end of a range (ranges run over the characters' values,
+//     a byte or lead * 256 + second byte) take the whole character, and so does a negated bracket
+//     expression; a character class names characters of one byte only.
 //   - Positions outside the text count as non-word characters for \b \B \< \>. A caller that searches
 //     a window of a longer text passes the bytes around the window (a lead-in before Start, and bytes
 //     from Stop on), so that a window that cuts a word does not make a boundary there.
@@ -121,6 +126,11 @@ void InitRegExpCharTables(int Language);
 // The current tables of a language (0..3); built from its configuration on first use. Never null.
 // Raises std::out_of_range for a language outside 0..3 (as do the two functions around it).
 std::shared_ptr<const TRegExpCharTables> RegExpCharTables(int Language);
+
+// A table set of a language (0..3) built afresh from its configuration and the options, as
+// InitRegExpCharTables builds it, but folding case as IgnoreCase says (a query's own case rule); it is
+// not published. The language's current tables when its code page cannot be classified.
+std::shared_ptr<const TRegExpCharTables> QueryRegExpCharTables(int Language, bool IgnoreCase);
 
 // Publishes a table set for a language, as InitRegExpCharTables does after building it.
 void SetRegExpCharTables(int Language, std::shared_ptr<const TRegExpCharTables> Tables);

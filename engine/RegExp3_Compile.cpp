@@ -132,6 +132,7 @@ public:
           Tr(Record.Translate),
           Classes(Record.Tables->ClassTable),
           Lead(Record.Tables->LeadByte),
+          DoubleByte(std::find(Lead.begin(), Lead.end(), true) != Lead.end()),
           Nodes(Nodes),
           Sets(Sets) {}
 
@@ -166,6 +167,10 @@ private:
     int ParseNumber();
     void ParseBackslash();
     void ParseBracket();
+    void ParseCharacterBracket(bool Negated);
+    int32_t SetNode(const TByteSet& Set);
+    int32_t AnyCharacterNode();
+    int32_t CharacterSetNode(const TByteSet& Singles, const std::vector<bool>& Pairs, bool Negated);
     int ParseClassName(int NameStart);
     bool GroupIsOpen(int Group) const;
 
@@ -175,6 +180,8 @@ private:
     const std::array<uint8_t, 256>& Tr;
     const std::array<uint8_t, 256>& Classes;
     const std::array<bool, 256>& Lead;
+    // The language has characters of two bytes: the dot and bracket expressions take a whole character.
+    const bool DoubleByte;
     std::vector<TNode>& Nodes;
     std::vector<TByteSet>& Sets;
     std::vector<TFrame> Frames;
@@ -382,15 +389,13 @@ void TParser::ParseBracket() {
         Negated = true;
         ++I;
     }
+    if (DoubleByte) {
+        ParseCharacterBracket(Negated);
+        return;
+    }
     for (bool First = true;; First = false) {
         if (I >= N) throw TCompileError{reUnmatchedBracket};
         const uint8_t C = P[I++];
-        if (Lead[C] && I < N) {
-            // A set holds bytes: a character of two stands for both, and its second byte is no "]".
-            Set.set(Tr[C]);
-            Set.set(Tr[P[I++]]);
-            continue;
-        }
         if (C == ']' && !First) break;
         if (C == '[' && I < N && P[I] == ':') {
             const int Class = ParseClassName(I + 1);
@@ -418,6 +423,98 @@ void TParser::ParseBracket() {
     AddItem(Node, true);
 }
 
+int32_t TParser::SetNode(const TByteSet& Set) {
+    Sets.push_back(Set);
+    int32_t Node = NewNode(TNodeKind::Set);
+    Nodes[Node].Index = int32_t(Sets.size() - 1);
+    return Node;
+}
+
+// A bracket expression of a language with two-byte characters. A member is a character: one byte, or a
+// lead byte with the byte after it (which is then no "]" nor "-"). A range runs over the characters
+// whose value (a byte, or lead * 256 + second byte) lies between those of its ends. A class names
+// characters of one byte. A lead byte alone is never a character, so none is a member of its own.
+void TParser::ParseCharacterBracket(bool Negated) {
+    TByteSet Singles;
+    // Pairs[lead * 256 + second] over translated bytes.
+    std::vector<bool> Pairs(65536, false);
+    auto add = [&](int Code) {
+        if (Code < 256) {
+            if (Code != 0 && !Lead[size_t(Code)]) Singles.set(Tr[size_t(Code)]);
+        } else if ((Code & 0xFF) != 0 && Lead[size_t(Code >> 8)]) {
+            Pairs[size_t(Tr[size_t(Code >> 8)]) * 256 + Tr[size_t(Code & 0xFF)]] = true;
+        }
+    };
+    // The character at I (I moves past it).
+    auto character = [&]() {
+        const uint8_t C = P[I++];
+        if (Lead[C] && I < N) return int(C) * 256 + P[I++];
+        return int(C);
+    };
+    for (bool First = true;; First = false) {
+        if (I >= N) throw TCompileError{reUnmatchedBracket};
+        if (P[I] == ']' && !First) {
+            ++I;
+            break;
+        }
+        if (P[I] == '[' && I + 1 < N && P[I + 1] == ':') {
+            const int Class = ParseClassName(I + 2);
+            if (Class >= 0) {
+                for (int Ch = 0; Ch < 256; ++Ch)
+                    if (!Lead[size_t(Ch)] && InClass(Class, Ch, Classes[size_t(Ch)])) Singles.set(size_t(Ch));
+                if (I + 1 < N && P[I] == '-' && P[I + 1] != ']') throw TCompileError{reBadRange};
+                continue;
+            }
+        }
+        const int Low = character();
+        if (I + 1 < N && P[I] == '-' && P[I + 1] != ']') {
+            ++I;
+            const int High = character();
+            if (High < Low) throw TCompileError{reBadRange};
+            for (int Code = Low; Code <= High; ++Code) add(Code);
+            continue;
+        }
+        add(Low);
+    }
+    AddItem(CharacterSetNode(Singles, Pairs, Negated), true);
+}
+
+// One character of the set (of its complement when Negated): a one-byte test for the characters of
+// one byte, and for those of two a lead-byte test followed by a second-byte test, one per group of lead
+// bytes that admit the same second bytes.
+int32_t TParser::CharacterSetNode(const TByteSet& Singles, const std::vector<bool>& Pairs, bool Negated) {
+    std::vector<int32_t> Alternatives;
+    TByteSet One;
+    for (int Ch = 1; Ch < 256; ++Ch)
+        if (!Lead[size_t(Ch)] && Singles[Tr[size_t(Ch)]] != Negated) One.set(Tr[size_t(Ch)]);
+    if (One.any()) Alternatives.push_back(SetNode(One));
+    TByteSet Leads;
+    for (int Ch = 1; Ch < 256; ++Ch)
+        if (Lead[size_t(Ch)]) Leads.set(Tr[size_t(Ch)]);
+    std::vector<std::pair<TByteSet, TByteSet>> Groups;  // lead bytes, their second bytes
+    for (int L = 0; L < 256; ++L) {
+        if (!Leads[size_t(L)]) continue;
+        TByteSet Seconds;
+        for (int T = 1; T < 256; ++T)
+            if (Pairs[size_t(L) * 256 + Tr[size_t(T)]] != Negated) Seconds.set(Tr[size_t(T)]);
+        if (Seconds.none()) continue;
+        auto Group =
+            std::find_if(Groups.begin(), Groups.end(), [&](const auto& G) { return G.second == Seconds; });
+        if (Group == Groups.end()) Group = Groups.insert(Groups.end(), {TByteSet(), Seconds});
+        Group->first.set(size_t(L));
+    }
+    for (const auto& [First, Second] : Groups)
+        Alternatives.push_back(NewParent(TNodeKind::Concat, {SetNode(First), SetNode(Second)}));
+    if (Alternatives.empty()) return SetNode(TByteSet());
+    if (Alternatives.size() == 1) return Alternatives[0];
+    return NewParent(TNodeKind::Alt, std::move(Alternatives));
+}
+
+// The dot of a language with two-byte characters: any character but NUL.
+int32_t TParser::AnyCharacterNode() {
+    return CharacterSetNode(TByteSet(), std::vector<bool>(65536, false), true);
+}
+
 int32_t TParser::Parse() {
     Frames.emplace_back();
     while (I < N) {
@@ -431,7 +528,7 @@ int32_t TParser::Parse() {
                 AddOp(TNodeKind::Assert, ro_endline);
                 break;
             case '.':
-                AddItem(NewNode(TNodeKind::Any), true);
+                AddItem(DoubleByte ? AnyCharacterNode() : NewNode(TNodeKind::Any), true);
                 break;
             case '[':
                 ParseBracket();

@@ -1,7 +1,9 @@
 #include "engine/UTF8_to_ASCII.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
+#include <cstring>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -130,9 +132,27 @@ void FreeFileIndexes(TConcordConfig& Config, int32_t F) {
     Config.SentenceIndexes.SetItem(F, nullptr);
 }
 
+// The state of the conversions of one load (TConversionRun): once one found no room, the rest are not
+// tried.
+struct TRunState {
+    int Depth = 0;
+    bool OutOfRoom = false;
+};
+
+TRunState& Run() {
+    static TRunState State;
+    return State;
+}
+
+bool IsLackOfRoom(int Error) {
+    return Error == ENOSPC || Error == EDQUOT || Error == EFBIG;
+}
+
 // Makes the 8-bit copy of FileName for Language under the "Converting..." window. Returns the copy's
 // path, or "" when the conversion was cancelled or failed (a failure is shown; nothing is left).
+// After a copy found no room in this run, "" at once and silently.
 std::string MakeConvertedCopy(const std::string& FileName, int32_t Language) {
+    if (Run().OutOfRoom) return {};
     // Said before anything is written: a copy of a file that cannot be read would be refused afterwards.
     try {
         CheckCorpusFileSize(FileName);
@@ -152,7 +172,14 @@ std::string MakeConvertedCopy(const std::string& FileName, int32_t Language) {
         NoteCopyMade(CopyName);
     } catch (const std::exception& E) {
         Progress.reset();
-        ShowError(E.what());
+        const auto* File = dynamic_cast<const EFileError*>(&E);
+        if (!File || !IsLackOfRoom(File->Error)) {
+            ShowError(E.what());
+            return {};
+        }
+        // Every later copy would meet the same full disk: one message, and the load converts no more.
+        ShowError(std::string(E.what()) + "\n" + NoRoomForCopiesText);
+        Run().OutOfRoom = Run().Depth > 0;
         return {};
     }
     return CopyName;
@@ -217,6 +244,18 @@ void SkipBOM(TStream& Source) {
     if (Got != 3 || Head[0] != 0xEF || Head[1] != 0xBB || Head[2] != 0xBF) Source.SetPosition(0);
 }
 
+TConversionRun::TConversionRun() {
+    if (Run().Depth++ == 0) Run().OutOfRoom = false;
+}
+
+TConversionRun::~TConversionRun() {
+    if (--Run().Depth == 0) Run().OutOfRoom = false;
+}
+
+std::string WriteFailureText(const std::string& FileName, int Error) {
+    return "Unable to write file: " + FileName + ". " + std::strerror(Error ? Error : EIO) + ".";
+}
+
 bool ConvertUTF8File(const std::string& SourceName, const std::string& DestName, int CodePage,
                      TProgressForm* Progress) {
     std::error_code Error;
@@ -256,7 +295,7 @@ bool ConvertUTF8File(const std::string& SourceName, const std::string& DestName,
         Text.clear();
         if (!Bytes.empty() && Dest.Write(Bytes.data(), static_cast<int64_t>(Bytes.size())) !=
                                   static_cast<int64_t>(Bytes.size()))
-            throw EConcError("Unable to write file: " + DestName + ".");
+            throw EFileError(WriteFailureText(DestName, Dest.WriteError()), Dest.WriteError());
     };
     while (Source.GetPosition() < Size) {
         const int64_t At = Source.GetPosition();
@@ -278,7 +317,7 @@ bool ConvertUTF8File(const std::string& SourceName, const std::string& DestName,
         Flush();
     }
     Flush();
-    if (!Dest.Flush()) throw EConcError("Unable to write file: " + DestName + ".");
+    if (!Dest.Flush()) throw EFileError(WriteFailureText(DestName, Dest.WriteError()), Dest.WriteError());
     if (Progress) Progress->SetProgress(static_cast<int>(Size / Scale));
     Cleanup.Release();
     return true;
@@ -535,6 +574,7 @@ void ReorderFiles(int32_t Language, const std::vector<TNewCorpusFile>& NewFiles,
 void LoadLanguageFiles(int32_t Language, bool RealignRequested, bool FormatChanged,
                        const std::string& LanguageName, uint32_t LCID,
                        const std::vector<TNewCorpusFile>& NewFiles, bool ForceRealign) {
+    TConversionRun Conversions;
     std::string Name = LanguageName;
     if (LCID == 0) {
         LCID = 1033;

@@ -32,12 +32,31 @@ void UTF8Decode(const uint8_t* Bytes, int32_t Length, std::u16string& Text, TStr
 // Reads 3 bytes; when they are not the UTF-8 byte-order mark, Source goes back to its start.
 void SkipBOM(TStream& Source);
 
+// "Unable to write file: <FileName>. <the system's reason>." for the error number Error.
+std::string WriteFailureText(const std::string& FileName, int Error);
+
+// Said after the reason when a converted copy finds no room on the disk.
+inline constexpr const char* NoRoomForCopiesText = "The UTF-8 files not converted yet are not loaded.";
+
+// The conversions of one load of the corpus (every language's files), while one of these lives: when
+// one finds no room for its copy (a full disk, a quota, a file size limit), that is said once, with the
+// reason and NoRoomForCopiesText, and every later conversion fails without trying and without a word.
+// Runs nest; the outermost one ends the state.
+class TConversionRun {
+public:
+    TConversionRun();
+    ~TConversionRun();
+    TConversionRun(const TConversionRun&) = delete;
+    TConversionRun& operator=(const TConversionRun&) = delete;
+};
+
 // Converts the UTF-8 file SourceName into DestName in CodePage (a character the code page lacks becomes
 // its nearest one there, platform::Utf16ToCodePageNearest, and only without one "?"). With Progress, shows
 // the file's progress on it and stops when its Tag is 1. A missing source or an invalid code page is reported
 // with ShowError and makes no copy. Returns true when the copy is complete; after a cancel the copy is
-// deleted and the result is false. Raises EConvertError for bad UTF-8 and EConcError when a file cannot be
-// opened or written; the partial copy is deleted first.
+// deleted and the result is false. Raises EConvertError for bad UTF-8, EFileError when a file cannot be
+// opened or written (a write failure's text is WriteFailureText) and EConcError otherwise; the partial
+// copy is deleted first.
 bool ConvertUTF8File(const std::string& SourceName, const std::string& DestName, int CodePage,
                      TProgressForm* Progress);
 
@@ -71,7 +90,8 @@ void DiscardCopy(const std::string& Copy);
 // "Converting..." progress window), opens its shared stream and reader on CopyName (or the file), adds
 // its record and six empty index slots, and sends CM_FILEADDED. A file already registered is not added:
 // CM_OPENCORPUSVIEW (Language, its index) is sent instead. Errors are shown with ShowError; a cancelled
-// conversion registers nothing silently. Returns whether the file was added.
+// conversion registers nothing silently, and so does one after a copy found no room in the same
+// TConversionRun. Returns whether the file was added.
 bool ConvertCorpusFile(const std::string& FileName, const std::string& CopyName, bool IsUTF8,
                        int32_t Language);
 
@@ -105,7 +125,8 @@ struct TNewCorpusFile {
 // computed data and alignments first; files no longer listed are removed (CM_FILEREMOVED first); files
 // whose UTF-8 mark changed are switched (CM_FILEREMOVED first); new files are registered; the files
 // are put in the list's order (files that failed to register are left out of that order); then the
-// segment indexes, frequency lists and alignments that the changes invalidate are dropped. A changed
+// segment indexes, frequency lists and alignments that the changes invalidate are dropped. Its
+// conversions are one TConversionRun (or part of the caller's). A changed
 // text format drops the language's segment indexes and alignment pairs too, so the next pass cuts the
 // files with the new format.
 void LoadLanguageFiles(int32_t Language, bool RealignRequested, bool FormatChanged,

@@ -5,7 +5,8 @@
 // to reach lengths where a matcher that is not linear shows.
 //
 // Input: one byte of options (bit 0: take the first match, bit 1: ignore case, bits 2-3: the text is
-// repeated 1, 16, 256 or 1024 times), the pattern, a NUL byte, the text.
+// repeated 1, 16, 256 or 1024 times, bit 4: code page 932, whose characters of two bytes the dot and
+// bracket expressions take whole), the pattern, a NUL byte, the text.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -16,8 +17,8 @@
 
 namespace {
 
-std::shared_ptr<const TRegExpCharTables> Tables(bool IgnoreCase) {
-    const platform::TCodePageTables& Page = platform::CodePageTables(1252);
+std::shared_ptr<const TRegExpCharTables> Tables(bool IgnoreCase, int CodePage) {
+    const platform::TCodePageTables& Page = platform::CodePageTables(CodePage);
     TRegExpCharSource Source;
     Source.CharType1 = Page.CharType1;
     for (int C = 0; C < 256; ++C)
@@ -26,6 +27,7 @@ std::shared_ptr<const TRegExpCharTables> Tables(bool IgnoreCase) {
     Source.UpperCase = Page.UpperCase;
     Source.NonWordChars = std::string(DefaultNonWordChars);
     Source.IgnoreCase = IgnoreCase;
+    if (Page.DoubleByte) Source.LeadByte = Page.LeadByte;
     return BuildRegExpCharTables(Source);
 }
 
@@ -39,8 +41,8 @@ std::pair<int, int> Leftmost(const TRegExpPattern& Pattern, const std::string& T
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
-    static const auto Plain = Tables(false);
-    static const auto Folding = Tables(true);
+    static const std::shared_ptr<const TRegExpCharTables> Sets[2][2] = {
+        {Tables(false, 1252), Tables(true, 1252)}, {Tables(false, 932), Tables(true, 932)}};
     if (Size < 1 || Size > 1024) return 0;
     const std::string Input(reinterpret_cast<const char*>(Data + 1), Size - 1);
     const size_t Split = Input.find('\0');
@@ -51,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
     for (int K = Repeats[(Data[0] >> 2) & 3]; K > 0 && Text.size() < 65536; --K) Text += Piece;
     const uint32_t Syntax = (Data[0] & 1) ? RegExpSyntaxHeading : RegExpSyntaxExtended;
     try {
-        TRegExp Re(Pattern, Syntax, 0, (Data[0] & 2) ? Folding : Plain);
+        TRegExp Re(Pattern, Syntax, 0, Sets[(Data[0] >> 4) & 1][(Data[0] >> 1) & 1]);
         SetRegExpThreadStackLimit(100000);
         TRegExpControlScope Budget({nullptr, 2'000'000});
         const auto Answer = Leftmost(*Re.Pattern, Text);

@@ -1,10 +1,18 @@
-// The workspace reader (LoadWorkspace) on an arbitrary ".BIN" beside fixed settings and corpus files:
-// whatever it reads, nothing crashes, every language's per-file lists stay in step, no file of the
-// fixture is lost, and an open either reports the damage once or gives back every file the settings
-// list with pairs whose sides are equal. The fixture (two languages, one file read through an 8-bit copy,
-// processed and paired sentence by sentence) is saved once as a workspace whose data file is the seed.
+// The workspace reader (LoadWorkspace) on an arbitrary ".BIN" beside fixed settings and corpus files.
+// Two settings files share the fixture: "Work.TWS" as saved with the seed (its end ties it to that data
+// file) and "Old.TWS", the same settings as a program before seals wrote them. An input whose length
+// differs from the seed's by an even number of bytes is opened as Work's data file, any other as Old's.
+//
+// Whatever is read, nothing crashes, every language's per-file lists stay in step, no file of the
+// fixture is lost, and an open either reports damage once or gives back every file the settings list.
+// Beside Work.TWS, the property that matters: nothing is ever kept that was not saved (every slot, pair,
+// frequency list and word count is empty or exactly as saved), and an open that reports nothing at all
+// holds exactly the values that were saved. The fixture (two languages, one file read through an 8-bit
+// copy, processed and paired sentence by sentence) is saved once as a workspace whose data file is the
+// first seed; the second is that file without its seal, as a program before seals wrote it.
 #include <stdlib.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -23,6 +31,7 @@
 #include "fuzz/FuzzSupport.h"
 #include "platform/Paths.h"
 #include "shell/ConcWorkspace.h"
+#include "tests/shell/WorkspaceTestSupport.h"
 
 namespace fs = std::filesystem;
 
@@ -56,13 +65,38 @@ std::unique_ptr<TDoubleAlignIndexes> SentencePairs() {
     return Pairs;
 }
 
+// Counts the damage reports and the boxes of one open.
+class TCountingMessages : public IMessageBackend {
+public:
+    TCountingMessages() { SetMessageBackend(this); }
+    int Show(const TMessageRequest& Request) override {
+        ++Boxes;
+        if (Request.Text == DamagedIndexDataText || Request.Text.rfind("The data file of the workspace", 0) == 0)
+            ++DamageReports;
+        return mrOk;
+    }
+    int Boxes = 0;
+    int DamageReports = 0;
+};
+
+TCountingMessages& Messages() {
+    static TCountingMessages Counting;
+    return Counting;
+}
+
 struct TFixture {
     fs::path Folder;
-    std::string Workspace;
+    std::string Workspace;     // saved with the seed, and tied to it
+    std::string OldWorkspace;  // the same settings without their end
     std::string Seed;
+    std::map<std::string, std::string> Saved;  // DataPieces () of the saved corpus
     std::map<fs::path, std::string> Kept;  // every file the reader must leave in place, with its bytes
     std::vector<std::vector<std::string>> Listed;  // each language's files, as the settings list them
 };
+
+bool IsDataFile(const TFixture& F, const fs::path& Path) {
+    return Path == fs::path(WorkspaceBinName(F.Workspace)) || Path == fs::path(WorkspaceBinName(F.OldWorkspace));
+}
 
 // Files of the fixture's folder, the private config and temporary folders left out.
 std::vector<fs::path> FixtureFiles(const TFixture& F) {
@@ -77,6 +111,49 @@ std::vector<fs::path> FixtureFiles(const TFixture& F) {
         if (It->is_regular_file()) Files.push_back(It->path());
     }
     return Files;
+}
+
+// One time for every file of the fixture, so that every run saves the same data file and the inputs
+// of one run still belong to the settings of the next.
+fs::file_time_type FixtureTime() {
+    using namespace std::chrono;
+    // In the middle of a two-second step of the DOS time, whatever the two clocks' readings differ by.
+    const auto Target = sys_days{year{2020} / 1 / 1} + hours{12} + seconds{1};
+    return fs::file_time_type::clock::now() +
+           duration_cast<fs::file_time_type::duration>(Target - system_clock::now());
+}
+
+// Builds the corpus and saves it as F's workspace.
+bool SaveFixture(const TFixture& F) {
+    InitConfigUnit();
+    LanguageConfigs[1] = std::make_unique<TConcordConfig>(1);
+    LanguagesCount = 2;
+    const char* Texts[2][2] = {{"<p>The house stands.</p>\n<p>The river runs. It is wide.</p>\n",
+                                "A dog barks. A cat sleeps.\n\nThe end.\n"},
+                               {"<p>Das Haus steht.</p>\n<p>Der Fluss flie\xC3\x9Ft. Er ist breit.</p>\n",
+                                "Ein Hund bellt. Eine Katze schl\xC3\xA4"
+                                "ft.\n\nDas Ende.\n"}};
+    for (int L = 0; L < 2; ++L) {
+        LoadLanguageFiles(L, false, false, "English (United States)", 1033, {}, false);
+        for (int I = 0; I < 2; ++I) {
+            const fs::path Path = F.Folder / ("corpus" + std::to_string(L) + std::to_string(I) + ".txt");
+            WriteAll(Path, Texts[L][I]);
+            fs::last_write_time(Path, FixtureTime());
+            // The copy lies beside the workspace from the start, so every name the seed stores is a bare
+            // name inside the fixture.
+            std::string Copy;
+            if (L == 1 && I == 0) {
+                Copy = (F.Folder / "corpus10_ASCII.txt").string();
+                if (!ConvertUTF8File(Path.string(), Copy, LocaleCodePage(1033), nullptr)) std::abort();
+                fs::last_write_time(Copy, FixtureTime());
+            }
+            if (!ConvertCorpusFile(Path.string(), Copy, !Copy.empty(), L)) std::abort();
+        }
+    }
+    if (!ProcessCorpus()) std::abort();
+    Align12 = SentencePairs();
+    KeepLinesPages = KeepWatchedTags = KeepFrequency = KeepSegmentIndexes = true;
+    return SaveWorkspace(F.Workspace);
 }
 
 TFixture MakeFixture() {
@@ -96,69 +173,28 @@ TFixture MakeFixture() {
     setenv("TMPDIR", (F.Folder / "tmp").c_str(), 1);
 
     LoadInstalledLanguages();
-    InitConfigUnit();
-    LanguageConfigs[1] = std::make_unique<TConcordConfig>(1);
-    LanguagesCount = 2;
-    const char* Texts[2][2] = {{"<p>The house stands.</p>\n<p>The river runs. It is wide.</p>\n",
-                                "A dog barks. A cat sleeps.\n\nThe end.\n"},
-                               {"<p>Das Haus steht.</p>\n<p>Der Fluss flie\xC3\x9Ft. Er ist breit.</p>\n",
-                                "Ein Hund bellt. Eine Katze schl\xC3\xA4"
-                                "ft.\n\nDas Ende.\n"}};
-    for (int L = 0; L < 2; ++L) {
-        std::vector<TNewCorpusFile> New;
-        for (int I = 0; I < 2; ++I) {
-            const fs::path Path = F.Folder / ("corpus" + std::to_string(L) + std::to_string(I) + ".txt");
-            WriteAll(Path, Texts[L][I]);
-            New.push_back({Path.string(), L == 1 && I == 0});
-        }
-        LoadLanguageFiles(L, false, false, "English (United States)", 1033, New, false);
-    }
-    if (!ProcessCorpus()) std::abort();
-    Align12 = SentencePairs();
-    KeepLinesPages = KeepWatchedTags = KeepFrequency = KeepSegmentIndexes = true;
     F.Workspace = (F.Folder / "Work.TWS").string();
-    if (!SaveWorkspace(F.Workspace)) std::abort();
-    // Inputs keep out of "/" (see below). The copy moves up beside the workspace and is stored as
-    // "Work\\<name>", which is not found as such and so resolves to its last component: the seed then
-    // names every file without a "/" and still opens whole.
+    F.OldWorkspace = (F.Folder / "Old.TWS").string();
+    if (!SaveFixture(F)) std::abort();
     F.Seed = ReadAll(WorkspaceBinName(F.Workspace));
-    for (size_t At; (At = F.Seed.find("Work/")) != std::string::npos;) F.Seed[At + 4] = '\\';
-    for (const fs::path& Copy : fs::directory_iterator(F.Folder / "Work"))
-        fs::rename(Copy, F.Folder / Copy.filename());
-    WriteAll(WorkspaceBinName(F.Workspace), F.Seed);
+    const std::string Settings = ReadAll(F.Workspace);
+    WriteAll(F.OldWorkspace, Settings.substr(0, Settings.rfind("[WorkspaceEnd]")));
     FreeLanguageConfigs();
     if (!LoadWorkspace(F.Workspace) || LanguageConfigs[1]->Files.size() != 2 ||
         LanguageConfigs[1]->Files[0].Object.CopyName != (F.Folder / "corpus10_ASCII.txt").string() ||
-        CorpusNeedsProcessing()) {
+        CorpusNeedsProcessing() || Messages().Boxes != 0) {
         std::fprintf(stderr, "the seed workspace does not open whole\n");
         std::abort();
     }
+    F.Saved = DataPieces();
     for (const fs::path& Path : FixtureFiles(F))
-        if (Path != fs::path(WorkspaceBinName(F.Workspace))) F.Kept[Path] = ReadAll(Path);
+        if (!IsDataFile(F, Path)) F.Kept[Path] = ReadAll(Path);
     for (int L = 0; L < LanguagesCount; ++L) {
         F.Listed.emplace_back();
         for (const auto& File : LanguageConfigs[size_t(L)]->Files) F.Listed.back().push_back(File.Name);
     }
     FreeLanguageConfigs();
     return F;
-}
-
-// Counts the damage reports and the boxes of one open.
-class TCountingMessages : public IMessageBackend {
-public:
-    TCountingMessages() { SetMessageBackend(this); }
-    int Show(const TMessageRequest& Request) override {
-        ++Boxes;
-        if (Request.Text == DamagedIndexDataText) ++DamageReports;
-        return mrOk;
-    }
-    int Boxes = 0;
-    int DamageReports = 0;
-};
-
-TCountingMessages& Messages() {
-    static TCountingMessages Counting;
-    return Counting;
 }
 
 TFixture& Fixture() {
@@ -187,6 +223,14 @@ void CheckNothingSilentlyLost(const std::vector<std::vector<std::string>>& Liste
     }
 }
 
+// Beside the settings saved with the seed, whatever is kept was saved, and an open without a word
+// holds all of it.
+void CheckNothingSilentlyUsed(const std::map<std::string, std::string>& Saved) {
+    const std::map<std::string, std::string> Now = DataPieces();
+    if (!FirstForeignPiece(Saved, Now).empty()) __builtin_trap();
+    if (Messages().Boxes == 0 && Now != Saved) __builtin_trap();
+}
+
 bool IsCopy(const fs::path& Path) {
     return Path.filename().string().find("_ASCII") != std::string::npos;
 }
@@ -202,7 +246,7 @@ void CheckAndRestore(const TFixture& F) {
         }
     }
     for (const fs::path& Path : FixtureFiles(F))
-        if (!F.Kept.count(Path) && Path != fs::path(WorkspaceBinName(F.Workspace))) fs::remove(Path);
+        if (!F.Kept.count(Path) && !IsDataFile(F, Path)) fs::remove(Path);
 }
 
 }  // namespace
@@ -213,26 +257,36 @@ extern "C" int LLVMFuzzerInitialize(int* Argc, char*** Argv) {
     for (int I = 1; I < *Argc; ++I) {
         const std::string Arg = (*Argv)[I];
         if (Arg.empty() || Arg[0] == '-' || !fs::is_directory(Arg)) continue;
-        if (fs::is_empty(Arg)) WriteAll(fs::path(Arg) / "seed.bin", F.Seed);
+        if (fs::is_empty(Arg)) {
+            WriteAll(fs::path(Arg) / "seed.bin", F.Seed);
+            TMemoryStream Seed(F.Seed);
+            Seed.SetPosition(int64_t(F.Seed.size()) - 8);
+            WriteAll(fs::path(Arg) / "seed-unsealed.bin", F.Seed.substr(0, size_t(ReadStreamInteger(Seed))));
+        }
         break;
     }
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
+    const TFixture& F = Fixture();
+    const bool Tied = (Size - F.Seed.size()) % 2 == 0;
     // A stored name with a "/" may be absolute or climb out of the fixture, and one with a drive colon
     // is taken from the working folder: the reader would open (and, for a changed file, convert) files
-    // of the machine it runs on. Without both every name resolves inside the fixture.
-    if (std::memchr(Data, '/', Size) || std::memchr(Data, ':', Size)) return -1;
-    const TFixture& F = Fixture();
-    WriteAll(WorkspaceBinName(F.Workspace), std::string(reinterpret_cast<const char*>(Data), Size));
+    // of the machine it runs on. Without both every name resolves inside the fixture. Beside the settings
+    // saved with the seed no name is taken from a data file whose checksums are not the saved ones, so
+    // every input is welcome there (the seed's own seal may well hold such bytes).
+    if (!Tied && (std::memchr(Data, '/', Size) || std::memchr(Data, ':', Size))) return -1;
+    const std::string& Workspace = Tied ? F.Workspace : F.OldWorkspace;
+    WriteAll(WorkspaceBinName(Workspace), std::string(reinterpret_cast<const char*>(Data), Size));
     FreeLanguageConfigs();
     Messages().Boxes = Messages().DamageReports = 0;
-    const bool Opened = LoadWorkspace(F.Workspace);
+    const bool Opened = LoadWorkspace(Workspace);
     for (int L = 0; L < LanguagesCount; ++L)
         if (!LanguageConfigs[size_t(L)] || !LanguageConfigs[size_t(L)]->FileListsConsistent())
             __builtin_trap();
     if (Opened) CheckNothingSilentlyLost(F.Listed);
+    if (Opened && Tied) CheckNothingSilentlyUsed(F.Saved);
     CorpusNeedsProcessing();
     CheckAndRestore(F);
     return 0;

@@ -107,7 +107,7 @@ bool CountSequences(const std::vector<const TConcordItems*>& Lists, const TAdvCo
 
 TWordListForm* ShowAdvancedCollocation(QMdiArea* Area, TTessivorForm* Window, int Language,
                                        TAdvancedSortColItems Columns) {
-    if (!Window || Language >= Window->LanguageCount) return nullptr;
+    if (!Window || Window->Busy() || Language >= Window->LanguageCount) return nullptr;
     if (QWidget* Open = RaiseMdiChild(Area, [Language, Window](QWidget* Form) {
             auto* List = qobject_cast<TWordListForm*>(Form);
             return List && List->Owner() == Window && List->Language() == Language;
@@ -148,12 +148,16 @@ TWordListForm* ShowAdvancedCollocation(QMdiArea* Area, TTessivorForm* Window, in
     if (Hits > 2048) ShowUnlessMinimized(Progress.get());
     const QPointer<TTessivorForm> Alive(Window);
     std::vector<std::unique_ptr<TFreqList>> Counted;
-    // The pump lets the user close the concordance window, whose hits are being read.
-    const bool Complete = CountSequences(Lists, Choice, Counted, [&Progress, &Alive](int32_t Counter) {
-        Progress->SetProgress(Counter);
-        ProcessMessages();
-        return Alive && Progress->Tag == 0;
-    });
+    bool Complete = false;
+    {
+        // The pump must not let the user delete the lines being read, nor close their window.
+        const TTessivorForm::TCommandScope WindowBusy(*Window);
+        Complete = CountSequences(Lists, Choice, Counted, [&Progress, &Alive](int32_t Counter) {
+            Progress->SetProgress(Counter);
+            ProcessMessages();
+            return Alive && Progress->Tag == 0;
+        });
+    }
     Progress.reset();
     if (!Complete || !Alive) return nullptr;
 

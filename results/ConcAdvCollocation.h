@@ -55,6 +55,7 @@ bool CountSequences(const std::vector<const TConcordItems*>& Lists, const TAdvCo
 // the window), brings the window's open advanced collocation of that language to the front (restored to
 // its normal size, whatever positions it counted), or counts what the language's collocation record
 // (CommonConfig's for -1) and Columns choose and opens a word list of the sequences in Area. Returns that
-// window; nullptr when nothing is chosen, the user cancelled the counting, or Window went meanwhile.
+// window; nullptr when nothing is chosen, Window is busy, the user cancelled the counting, or Window went
+// meanwhile. Window is busy while its hits are counted.
 TWordListForm* ShowAdvancedCollocation(QMdiArea* Area, TTessivorForm* Window, int Language,
                                        TAdvancedSortColItems Columns);

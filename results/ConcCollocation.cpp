@@ -230,6 +230,10 @@ void TCollocationForm::ApplyFonts() {
 
 bool TCollocationForm::Build() {
     const QPointer<TCollocationForm> Alive(this);
+    if (!FOwner) return false;
+    // The pumps below must not let the owner delete lines or drop its collocate lists while they are
+    // counted and read.
+    const TTessivorForm::TCommandScope OwnerBusy(*FOwnerForm);
     FBusy = true;
     ProcessMessages();
     if (!Alive || !FOwner) return false;
@@ -421,11 +425,17 @@ bool TCollocationForm::eventFilter(QObject* Watched, QEvent* Event) {
 }
 
 void TCollocationForm::CopyToClipboard() {
-    for (QTreeWidget* Tree : FLists)
-        if (Tree && focusWidget() == Tree) {
+    QTreeWidget* First = nullptr;
+    for (QTreeWidget* Tree : FLists) {
+        if (!Tree) continue;
+        if (focusWidget() == Tree) {
             CopyListToClipboard(Tree);
             return;
         }
+        if (!First) First = Tree;
+    }
+    // The command names no list: the first one shown is what the user sees first.
+    if (First) CopyListToClipboard(First);
 }
 
 void TCollocationForm::ChangeFont() {
@@ -476,7 +486,7 @@ TCollocationForm* ShowCollocation(QMdiArea* Area, int Language) {
     if (!Area) return nullptr;
     QMdiSubWindow* Active = Area->activeSubWindow();
     auto* Owner = Active ? qobject_cast<TTessivorForm*>(Active->widget()) : nullptr;
-    if (!Owner) return nullptr;
+    if (!Owner || Owner->Busy()) return nullptr;
     if (Language >= Owner->LanguageCount) return nullptr;
     if (QWidget* Open = RaiseMdiChild(Area, [Language, Owner](QWidget* Form) {
             auto* Collocation = qobject_cast<TCollocationForm*>(Form);

@@ -72,8 +72,9 @@ public:
 
     // Lays out the lists and fills them, building the owner's collocate lists where they are missing for
     // a language's span (under a progress window above 512 hits, above 256 rows for the fill). Pumps
-    // events. False when the user cancelled, or the owner or this window went meanwhile: the caller then
-    // frees the window if it still exists and shows nothing.
+    // events, holding the owner busy (TTessivorForm::TCommandScope) meanwhile. False when the user
+    // cancelled, or the owner or this window went meanwhile: the caller then frees the window if it still
+    // exists and shows nothing.
     bool Build();
 
     int Language() const { return FLanguage; }
@@ -85,7 +86,8 @@ public:
     QLabel* Label(int Language) const;
     QMenu* DisplayMenu() const { return FDisplayMenu; }
 
-    // Copies the first list (in language order) that has the focus to the clipboard; nothing when none.
+    // Copies the list that has the focus to the clipboard (CopyListToClipboard: every row unless several
+    // are selected); the first list in language order when none has it.
     void CopyToClipboard();
     // "Change &Font...": the frequency font of the focused list's language; nothing when none is focused.
     void ChangeFont();
@@ -132,6 +134,7 @@ private:
 };
 
 // "Collocate Frequency &Data": for the concordance window active in Area, brings its collocation window of
-// Language (-1: all) to the front, restored to its normal size, or makes one. Returns the window, or
-// nullptr when the active window is no concordance window or the making was cancelled.
+// Language (-1: all) to the front, restored to its normal size, or makes one (the concordance window is
+// busy meanwhile, so that its commands cannot free the lists being counted). Returns the window, or
+// nullptr when the active window is no concordance window, is busy, or the making was cancelled.
 TCollocationForm* ShowCollocation(QMdiArea* Area, int Language);

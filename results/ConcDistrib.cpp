@@ -345,17 +345,20 @@ TDistribAxis TDistributionForm::Axis() const {
 
 void TDistributionForm::Draw() {
     const TDistribAxis axis = Axis();
-    // Categories run as far as the longest list; each takes its label from the first language that has
-    // that bucket (language 0 first), as languages may be cut into different steps.
-    QStringList categories;
+    // Categories run as far as the longest list; languages of different lengths, or cut into different
+    // steps, have different ranges under one category, and each language's range is named there.
+    std::vector<const TDistribList*> lists;
+    std::vector<std::vector<std::string>> names;
     int64_t highest = 0;
     for (int L = 0; L < FLanguageCount; ++L) {
         const TDistribList& list = FLists[size_t(L)];
         FTotals[size_t(L)] = DistribTotal(list);
-        const std::vector<std::string> labels = DistribBarLabels(list, axis, FileNamesOf(L));
-        for (size_t i = size_t(categories.size()); i < labels.size(); ++i) categories << FromUtf8(labels[i]);
+        lists.push_back(&list);
+        names.push_back(FileNamesOf(L));
         for (const TDistribItem& item : list) highest = std::max<int64_t>(highest, item.Hits);
     }
+    QStringList categories;
+    for (const std::string& label : DistribCategoryLabels(lists, axis, names)) categories << FromUtf8(label);
     // Bar categories count from the bottom; files read from the top down.
     FReversed = axis == TDistribAxis::Files;
     FCategoryCount = int(categories.size());

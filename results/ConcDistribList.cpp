@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <set>
 #include <sstream>
 
 #include "engine/ConcConfig.h"
@@ -169,7 +170,26 @@ const TDistribItem* BucketAt(const TDistribColumn& Column, size_t I) {
 }
 
 size_t RowCount(const std::vector<TDistribColumn>& Columns) {
-    return Columns.empty() || !Columns.front().List ? 0 : Columns.front().List->size();
+    size_t rows = 0;
+    for (const TDistribColumn& column : Columns)
+        if (column.List) rows = std::max(rows, column.List->size());
+    return rows;
+}
+
+// Every percent at which a bucket of some column ends, ascending.
+std::vector<int32_t> ReportPercents(const std::vector<TDistribColumn>& Columns) {
+    std::set<int32_t> percents;
+    for (const TDistribColumn& column : Columns)
+        if (column.List)
+            for (const TDistribItem& item : *column.List) percents.insert(item.Percent);
+    return {percents.begin(), percents.end()};
+}
+
+const TDistribItem* BucketEndingAt(const TDistribColumn& Column, int32_t Percent) {
+    if (!Column.List) return nullptr;
+    for (const TDistribItem& item : *Column.List)
+        if (item.Percent == Percent) return &item;
+    return nullptr;
 }
 
 void Line(std::ostream& Out, const std::string& Text) {
@@ -311,6 +331,36 @@ std::vector<std::string> DistribBarLabels(const TDistribList& List, TDistribAxis
     return labels;
 }
 
+std::vector<std::string> DistribCategoryLabels(const std::vector<const TDistribList*>& Lists,
+                                               TDistribAxis Axis,
+                                               const std::vector<std::vector<std::string>>& FileNames) {
+    std::vector<std::vector<std::string>> perLanguage;
+    size_t count = 0;
+    for (size_t L = 0; L < Lists.size(); ++L) {
+        const TDistribList empty;
+        const TDistribList& list = Lists[L] ? *Lists[L] : empty;
+        perLanguage.push_back(
+            DistribBarLabels(list, Axis, L < FileNames.size() ? FileNames[L] : std::vector<std::string>()));
+        count = std::max(count, list.size());
+    }
+    std::vector<std::string> categories;
+    for (size_t i = 0; i < count; ++i) {
+        std::vector<std::string> own;
+        for (const std::vector<std::string>& labels : perLanguage)
+            if (i < labels.size()) own.push_back(labels[i]);
+        const bool agree =
+            std::all_of(own.begin(), own.end(), [&own](const std::string& s) { return s == own[0]; });
+        if (Axis == TDistribAxis::Files || agree) {
+            categories.push_back(own.front());
+            continue;
+        }
+        std::string joined;
+        for (const std::string& label : own) joined += (joined.empty() ? "" : " / ") + label;
+        categories.push_back(joined);
+    }
+    return categories;
+}
+
 std::string DistribMarkText(int64_t Hits, int64_t Total) {
     if (Total == 0) return "0 (0%)";
     char text[64];
@@ -336,10 +386,10 @@ void WritePositionDistribution(std::ostream& Out, const std::vector<TDistribColu
     Line(Out, names);
     Line(Out, captions);
     Line(Out, std::string(names.size(), '-'));
-    for (size_t row = 0; row < RowCount(Columns); ++row) {
-        std::string text = Number((*Columns.front().List)[row].Percent, 3);
+    for (const int32_t percent : ReportPercents(Columns)) {
+        std::string text = Number(percent, 3);
         for (const TDistribColumn& column : Columns) {
-            const TDistribItem* item = BucketAt(column, row);
+            const TDistribItem* item = BucketEndingAt(column, percent);
             text += item ? Number(item->EndLine, 9) + Number(item->Hits, 6) : Blanks(15);
         }
         Line(Out, text);

@@ -96,6 +96,14 @@ std::string DistribAxisTitle(TDistribAxis Axis);
 // from 1.
 std::vector<std::string> DistribBarLabels(const TDistribList& List, TDistribAxis Axis,
                                           const std::vector<std::string>& FileNames);
+// The labels of the chart's categories, one per bucket index up to the longest of Lists (one list per
+// language, in language order; nullptr reads as empty). Files: the name of the first language that has
+// the bucket (FileNames[language]). Percent and Lines: the label of that bucket of the languages that
+// have it (DistribBarLabels), once when they agree, else each language's joined by " / " in language
+// order, so that every language's bar stands under its own range.
+std::vector<std::string> DistribCategoryLabels(const std::vector<const TDistribList*>& Lists,
+                                               TDistribAxis Axis,
+                                               const std::vector<std::vector<std::string>>& FileNames);
 // The mark beside a bar: "%d (%.2f%%)" of Hits and its share of Total; "0 (0%)" when Total is 0.
 std::string DistribMarkText(int64_t Hits, int64_t Total);
 // The sum of the hits of List.
@@ -111,13 +119,15 @@ struct TDistribColumn {
 };
 
 // The position report: "   " and each name cut to 15 and right-aligned in 15; "  %" and "     Line  Hits"
-// per language; dashes as long as the first line; then one row per bucket of the first column's list:
-// the percent in 3, then per column its bucket of the same index, end line in 9 and hits in 6, or 15
-// blanks when it has none. Lines end in CR LF. A number never loses digits: it widens its field.
+// per language; dashes as long as the first line; then one row per percent that ends a bucket of some
+// column, ascending: the percent in 3, then per column its bucket that ends at that percent, end line in
+// 9 and hits in 6, or 15 blanks when it has none. So every bucket of every column is written once, also
+// where a short text forced a language to a larger step. Lines end in CR LF. A number never loses
+// digits: it widens its field.
 void WritePositionDistribution(std::ostream& Out, const std::vector<TDistribColumn>& Columns);
 // The file report: per language its name cut to 30 and centred in 30 (an odd blank goes right) and
 // "   "; "File name                  Hits   " per language; dashes as long as the second line; then one
-// row per bucket of the first column's list: per column the name without folder of its file of the same
+// row per bucket index of the longest list: per column the name without folder of its file of the same
 // index cut or padded to 20, the hits right-aligned in 11 and "   ", or 34 blanks when it has none.
 void WriteFileDistribution(std::ostream& Out, const std::vector<TDistribColumn>& Columns);
 // Write the report into FileName through a temporary file beside it renamed over it, so a failure

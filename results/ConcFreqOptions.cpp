@@ -52,8 +52,10 @@ TFreqSettingsChange DiffFrequencyConfig(const TFrequencyConfig& Old, bool OldCon
     const bool Tags = Old.SkipTags != New.SkipTags;
     const bool StopList = StopListEdited || OldContentWordsOnly != NewContentWordsOnly;
     C.Changed = Limits || Lines || Span || Highlight || Case || Tags || StopList;
-    C.DropCorpusList = Case || Tags || StopList;
-    if (Limits || Lines || C.DropCorpusList) C.FreqLParam = C.DropCorpusList ? 1 : 0;
+    // Only case and tag rules change what a word is; the limits, lines and stop list filter the corpus
+    // list as it is shown, so it stays.
+    C.DropCorpusList = Case || Tags;
+    if (Limits || Lines || StopList || C.DropCorpusList) C.FreqLParam = C.DropCorpusList ? 1 : 0;
     const bool Reasons[5] = {Limits, Lines, Span, Highlight, Case || StopList};
     for (int R = 0; R < 5; ++R)
         if (Reasons[R]) C.CollocLParams.push_back(R);

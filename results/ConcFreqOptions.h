@@ -31,7 +31,7 @@ int32_t ParseMaximumLines(const std::string& Text);
 // each of CollocLParams.
 struct TFreqSettingsChange {
     bool Changed = false;         // something differs: the working copy must be stored
-    bool DropCorpusList = false;  // case, tags or the stop list changed: the corpus list is counted anew
+    bool DropCorpusList = false;  // case or tags changed what a word is: the corpus list is counted anew
     std::optional<int> FreqLParam;
     std::vector<int> CollocLParams;  // ascending: 0 limits, 1 lines, 2 span, 3 highlight, 4 case or stop list
 };

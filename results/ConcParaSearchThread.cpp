@@ -217,7 +217,8 @@ bool TParallelSearch::Step(const TConcordItem& Hit, const TCancelPoll& Poll,
 }
 
 bool SyncParallelHit(TParallelSearch& Search, TItemLists& Lists, std::unique_ptr<TConcordItem> Hit,
-                     const TCancelPoll& Poll, const std::function<void(int32_t Language)>& RowsChanged) {
+                     const TCancelPoll& Poll, const std::function<void(int32_t Language)>& RowsChanged,
+                     TKeptLines& Kept) {
     struct TClearHits {
         TParallelSearch& Search;
         ~TClearHits() {
@@ -229,6 +230,7 @@ bool SyncParallelHit(TParallelSearch& Search, TItemLists& Lists, std::unique_ptr
     // The rows kept so far have their collocates counted while the threads search this hit's passage.
     TConcordItems& Primary = *Lists[static_cast<size_t>(Search.Primary)];
     if (!Search.Step(*Hit, Poll, [&Primary] { Primary.CountDeferredCollocates(); })) return false;
+    if (++Kept.Count % std::max(1, Kept.Every) != 0) return false;
     AddRowsInStep(Lists, Search.LanguageCount, Search.Primary, std::move(Hit),
                   [&](int32_t L, TConcordItem& Row) {
                       TParaSearchThread* Thread = Search.Thread(L);
@@ -256,16 +258,20 @@ std::exception_ptr RunParallelRows(TSearch& Search, TParallelSearch& Threads, TI
         explicit TDeferCollocates(TConcordItems& List) : List(List) { List.SetDeferCollocates(true); }
         ~TDeferCollocates() { List.SetDeferCollocates(false); }
     } Defer{*Lists[static_cast<size_t>(Threads.Primary)]};
+    // The other languages decide which lines are kept, so the frequency of hits is applied here, to
+    // the kept lines, and the search hands on every match.
+    TKeptLines Kept{Search.Query ? Search.Query->FrequencyOfHits : 1, 0};
+    Search.FrequencyByCaller = true;
     Search.Execute(
         IsThread, MaxHits,
         [&](std::unique_ptr<TConcordItem> Hit) {
-            const bool Kept = SyncParallelHit(Threads, Lists, std::move(Hit), Poll, RowsChanged);
+            const bool Shown = SyncParallelHit(Threads, Lists, std::move(Hit), Poll, RowsChanged, Kept);
             if (Threads.Cancelled) {
                 Search.Cancelled = true;
                 return;
             }
-            // A line the other languages reject counts neither for the maximum nor the frequency.
-            if (!Kept) throw EAbort();
+            // A line not shown does not count for the maximum.
+            if (!Shown) throw EAbort();
         },
         {}, 0);
     Threads.Terminate();

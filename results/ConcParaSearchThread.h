@@ -130,21 +130,28 @@ private:
     std::array<std::unique_ptr<TParaSearchThread>, MaxLanguages> FThreads;
 };
 
-// The main thread's side of one primary hit: steps the threads; a kept hit is appended to the primary
-// list and every other language of the window gets its aligned row with the hits its thread found; a
-// lost hit is freed. The threads' hit lists are empty afterwards. Lists must hold a list for every
-// language of the window. RowsChanged (may be empty) is told, in language order, each language whose
-// list grew. Returns whether the hit was kept. Raises what building the rows raises (the threads stay in
-// step).
+// The lines a parallel search keeps, of which every Every-th is shown ("Freq. of hits").
+struct TKeptLines {
+    int32_t Every = 1;
+    int32_t Count = 0;  // lines kept so far, shown or not
+};
+
+// The main thread's side of one primary hit: steps the threads; a kept hit is counted in Kept, and when
+// it is the Kept.Every-th kept line it is appended to the primary list and every other language of the
+// window gets its aligned row with the hits its thread found; any other hit is freed. The threads' hit
+// lists are empty afterwards. Lists must hold a list for every language of the window. RowsChanged (may
+// be empty) is told, in language order, each language whose list grew. Returns whether the hit was
+// shown. Raises what building the rows raises (the threads stay in step).
 bool SyncParallelHit(TParallelSearch& Search, TItemLists& Lists, std::unique_ptr<TConcordItem> Hit,
-                     const TCancelPoll& Poll, const std::function<void(int32_t Language)>& RowsChanged);
+                     const TCancelPoll& Poll, const std::function<void(int32_t Language)>& RowsChanged,
+                     TKeptLines& Kept);
 
 // The parallel search of a window's lists: runs Search (prepared with the primary record) with
-// SyncParallelHit as its hit callback, IsThread and MaxHits going to TSearch::Execute. A hit that is not
-// kept is rejected with the silent abort, so the maximum and the frequency of hits count kept lines
-// only. A cancel from Poll also stops Search. The threads are terminated
-// and joined afterwards, also when the search raises (which passes on). Returns what Threads.FirstFailure
-// returns.
+// SyncParallelHit as its hit callback, IsThread and MaxHits going to TSearch::Execute. Every match of the
+// primary query is stepped, and the query's frequency of hits counts the kept lines: every N-th kept
+// line is shown. A hit that is not shown is rejected with the silent abort, so the maximum counts shown
+// lines only. A cancel from Poll also stops Search. The threads are terminated and joined afterwards,
+// also when the search raises (which passes on). Returns what Threads.FirstFailure returns.
 std::exception_ptr RunParallelRows(TSearch& Search, TParallelSearch& Threads, TItemLists& Lists,
                                    bool IsThread, int32_t MaxHits, const TCancelPoll& Poll,
                                    const std::function<void(int32_t Language)>& RowsChanged);

@@ -126,6 +126,10 @@ bool CheckSortKeys(TSortKeyTable Table, const TSortKeyBoxes& Keys, bool Span, bo
     TAdvancedSortColItems Used;
     for (const TAdvancedSortColItem& Key : Keys)
         if (Key.Key != skNone) Used.push_back(Key);
+    if (Used.empty() && !(Collocation && Span)) {
+        Error.Message = Collocation ? "Please select a collocation item." : "Please select a sort item.";
+        return false;
+    }
     for (size_t I = 0; I < Used.size(); ++I)
         for (size_t J = 0; J < I; ++J)
             if (Used[I].Key == Used[J].Key) {

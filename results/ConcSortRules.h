@@ -37,7 +37,9 @@ bool SortKeyReversible(uint8_t Code);
 // Checks the three keys when no customised order is used and builds Items from them (the unused key
 // skNone left out). In the collocation variant a span must have been chosen when Span is set ("Please
 // select the span number."), and the used keys must follow each other in table order. Used keys must
-// differ ("Duplicated sort item." / "Duplicated collocation item."). The sort variant's items carry the
+// differ ("Duplicated sort item." / "Duplicated collocation item."), and at least one must be used unless
+// a span is counted ("Please select a sort item." / "Please select a collocation item.": otherwise OK
+// would close the dialog to do nothing). The sort variant's items carry the
 // boxes' reverse flags, so that the boxes take effect; the collocation columns are never reversed.
 // Returns false with Error.Message set (Items emptied) when a check fails.
 bool CheckSortKeys(TSortKeyTable Table, const TSortKeyBoxes& Keys, bool Span, bool SpanChosen,

@@ -174,8 +174,28 @@ public:
     // The language the commands act on: the focused pane's, else the pane that had the focus last,
     // else the primary language.
     int CommandLanguage() const;
-    // Whether a search or a command is running in this window.
+    // Whether a search or a command is running in this window, or another window's loop reads its lists.
     bool Busy() const { return FSearching || FCommandRunning; }
+    // Whether the window's commands refuse to start: it is busy, or a long operation anywhere pumps
+    // events (a corpus pass, a count or a print reads the corpus and the lists a command would change).
+    bool CommandsRefused() const;
+
+    // Held by a command that waits for the user or pumps events, and by another window's loop that pumps
+    // events while it reads this window's lists (collocates, advanced collocation): until it ends, the
+    // window is busy, its menus are disabled and it refuses to close, so nothing frees what the loop
+    // reads. Scopes nest; a scope outliving its window does nothing.
+    class TCommandScope {
+    public:
+        explicit TCommandScope(TTessivorForm& Form);
+        ~TCommandScope();
+        TCommandScope(const TCommandScope&) = delete;
+        TCommandScope& operator=(const TCommandScope&) = delete;
+
+    private:
+        void Enable(bool On);
+        QPointer<TTessivorForm> FForm;
+        bool FWasRunning;
+    };
 
     // Sorts the command language's lines by First, then Second (skNone: no second key).
     bool SortBy(uint8_t First, uint8_t Second);
@@ -347,7 +367,6 @@ private:
         QAction* Kwic = nullptr;
         QAction* DisplayInfo = nullptr;
     };
-    class TCommandScope;
     void BuildCommandMenus();
     void BuildDisplayMenu();
     void BuildSortMenu();

@@ -7,10 +7,10 @@
 #include <QMenu>
 #include <QScopedValueRollback>
 
-#include "ui/ConcProgress.h"
 #include "engine/ConcCorpus.h"
 #include "engine/ConcFreqList.h"
 #include "engine/ConcTextProcess.h"
+#include "engine/ConcUtils.h"
 #include "results/ConcAdvancedSort.h"
 #include "results/ConcContextType.h"
 #include "results/ConcDistrib.h"
@@ -19,6 +19,7 @@
 #include "results/ConcLineCommands.h"
 #include "results/ConcParaContext.h"
 #include "results/ConcTessivor.h"
+#include "ui/ConcProgress.h"
 
 namespace {
 
@@ -31,29 +32,27 @@ std::string NameOf(int Language) {
 
 }  // namespace
 
-// A command that waits for the user or pumps events: the window's commands wait and the window stays
-// open until it ends (the command's lists and readers live in the window).
-class TTessivorForm::TCommandScope {
-public:
-    explicit TCommandScope(TTessivorForm& Form) : FForm(&Form), FWasRunning(Form.FCommandRunning) {
-        Form.FCommandRunning = true;
-        Enable(false);
-    }
-    ~TCommandScope() {
-        if (!FForm) return;
-        FForm->FCommandRunning = FWasRunning;
-        Enable(!FWasRunning);
-    }
-    TCommandScope(const TCommandScope&) = delete;
-    TCommandScope& operator=(const TCommandScope&) = delete;
+// The lists and readers a command or another window's loop uses live in the window: it stays open and
+// its commands wait until the scope ends.
+TTessivorForm::TCommandScope::TCommandScope(TTessivorForm& Form)
+    : FForm(&Form), FWasRunning(Form.FCommandRunning) {
+    Form.FCommandRunning = true;
+    Enable(false);
+}
 
-private:
-    void Enable(bool On) {
-        for (QMenu* Menu : {FForm->FDisplayMenu, FForm->FSortMenu, FForm->FPopupMenu}) Menu->setEnabled(On);
-    }
-    QPointer<TTessivorForm> FForm;
-    bool FWasRunning;
-};
+TTessivorForm::TCommandScope::~TCommandScope() {
+    if (!FForm) return;
+    FForm->FCommandRunning = FWasRunning;
+    Enable(!FWasRunning);
+}
+
+void TTessivorForm::TCommandScope::Enable(bool On) {
+    for (QMenu* Menu : {FForm->FDisplayMenu, FForm->FSortMenu, FForm->FPopupMenu}) Menu->setEnabled(On);
+}
+
+bool TTessivorForm::CommandsRefused() const {
+    return Busy() || LongOperationRunning();
+}
 
 // ---- The menus -------------------------------------------------------------------------------------------
 
@@ -76,7 +75,7 @@ QAction* AddCommand(TTessivorForm* Form, QMenu* Menu, const char* Caption, F Com
                     const QKeySequence& Shortcut = {}) {
     QAction* Action = Menu->addAction(QString::fromLatin1(Caption));
     QObject::connect(Action, &QAction::triggered, Form, [Form, Command] {
-        if (!Form->Busy()) Command();
+        if (!Form->CommandsRefused()) Command();
     });
     if (!Shortcut.isEmpty()) {
         Action->setShortcut(Shortcut);
@@ -146,7 +145,7 @@ void TTessivorForm::BuildPopupMenu() {
     TCommandActions& A = *FActions;
     // "&Search Query" runs a search, which keeps the window busy on its own.
     QAction* Search = FPopupMenu->addAction("&Search Query", this, [this] {
-        if (!Busy()) SearchWithinResults();
+        if (!CommandsRefused()) SearchWithinResults();
     });
     A.ClearSearchQuery = AddCommand(this, FPopupMenu, "&Clear Search Query", [this] { ClearSearchQuery(); });
     A.Secondary = {Search, A.ClearSearchQuery, FPopupMenu->addSeparator()};
@@ -178,7 +177,7 @@ QMenu* TTessivorForm::AssignLetterMenu() const {
 }
 
 void TTessivorForm::PopupAt(TStringsView* View, const QPoint& At) {
-    if (Busy()) return;
+    if (CommandsRefused()) return;
     // The popup's commands act on the pane it was opened over.
     FLastFocused = View->Tag();
     FPopupMenu->exec(View->viewport()->mapToGlobal(At));
@@ -410,14 +409,13 @@ void TTessivorForm::DeleteLines() {
     if (!Shows(L)) return;
     const std::vector<int32_t> Selected = Views[size_t(L)]->SelectedItems();
     if (Selected.empty()) return;
-    {
-        const TCommandScope Scope(*this);
-        std::vector<bool> Drop(size_t(Lists[size_t(L)]->Count()));
-        for (const int32_t Row : Selected)
-            if (Row >= 0 && size_t(Row) < Drop.size()) Drop[size_t(Row)] = true;
-        // After several lines went no line is current; after one its place is.
-        DeleteRows(Drop, Selected.size() == 1);
-    }
+    // Until the end: the collocation windows that close on the broadcast pump events as they empty.
+    const TCommandScope Scope(*this);
+    std::vector<bool> Drop(size_t(Lists[size_t(L)]->Count()));
+    for (const int32_t Row : Selected)
+        if (Row >= 0 && size_t(Row) < Drop.size()) Drop[size_t(Row)] = true;
+    // After several lines went no line is current; after one its place is.
+    DeleteRows(Drop, Selected.size() == 1);
     RefreshDistribution();
     BroadcastCollocDataDropped(-1);
     // The hot words were counted in lines that are gone.

@@ -80,7 +80,8 @@ void FillWordListItems(TWordListItems& Items, const TFreqList& List, int Languag
 std::string ListClipboardText(int RowCount, int ColumnCount, const std::vector<int>& SelectedRows,
                               const std::function<std::string(int Row, int Col)>& Cell) {
     std::vector<int> Rows;
-    if (SelectedRows.size() == 1) {
+    // Nothing selected copies the whole list, as one selected row does: a copy of nothing serves nobody.
+    if (SelectedRows.size() <= 1) {
         Rows.resize(size_t(std::max(RowCount, 0)));
         for (int R = 0; R < RowCount; ++R) Rows[size_t(R)] = R;
     } else {

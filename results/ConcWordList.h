@@ -62,8 +62,8 @@ enum class TWordListMode : uint8_t { FrequencyOrder = 1, Alphabetical = 2, Advan
 void FillWordListItems(TWordListItems& Items, const TFreqList& List, int Language, int64_t Total,
                        int32_t MaxLines, TWordListMode Mode);
 
-// The clipboard text of a report-style list: the rows copied are every row when exactly one row is
-// selected, otherwise the selected rows (ascending; none gives ""); each row is the texts of its
+// The clipboard text of a report-style list: the rows copied are every row when no row or exactly one row
+// is selected, otherwise the selected rows (ascending); each row is the texts of its
 // columns after the first, joined by tabs, followed by CR LF. Cell (Row, Col) gives a cell's text.
 std::string ListClipboardText(int RowCount, int ColumnCount, const std::vector<int>& SelectedRows,
                               const std::function<std::string(int Row, int Col)>& Cell);

@@ -160,9 +160,12 @@ bool DeliverCatching(const std::function<bool()>& Deliver) {
     try {
         return Deliver();
     } catch (const EAbort&) {
-    } catch (const std::bad_alloc&) {
+    } catch (const std::bad_alloc& e) {
+        // No command dealt with it: a failure of the program, for the trace file.
+        TraceUnhandledException(&e);
         ShowOutOfMemory(OutOfMemoryText);
     } catch (const std::exception& e) {
+        TraceUnhandledException(&e);
         ShowError(e.what());
     } catch (...) {
         ShowError("Unknown exception.");
@@ -321,7 +324,9 @@ TConcMainForm::TConcMainForm(QWidget* Parent)
     connect(FMdiArea, &QMdiArea::subWindowActivated, this, &TConcMainForm::MergeChildMenus);
     CreateStatusBar();
 
-    LoadPreferences();
+    // Said once, at start, so that nobody changes settings in vain; an unreadable file was reported
+    // already and is left alone on purpose.
+    if (LoadPreferences() && GetIniFileNameForWrite().empty()) ShowWarning(PreferencesNotSavedText());
     SaveOnExitAction->setChecked(SaveOnExit);
 
     connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,

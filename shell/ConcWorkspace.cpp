@@ -2,6 +2,9 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <memory>
@@ -20,6 +23,7 @@
 #include "platform/IniFiles.h"
 #include "platform/Paths.h"
 #include "shell/WorkspaceChanges.h"
+#include "shell/WorkspaceSeal.h"
 
 namespace fs = std::filesystem;
 
@@ -53,30 +57,138 @@ void RemoveQuietly(const std::string& Path) {
 
 // ---- Saving ----------------------------------------------------------------------------------------
 
-// Copies the converted files still in the temporary folder beside the workspace and reads them there.
-bool MoveConvertedCopies(const std::string& FileName) {
+// A converted copy that a save puts beside the workspace: where the file read it, and where it goes.
+struct TCopyMove {
+    int L = 0;
+    size_t I = 0;
+    std::string From, To;
+};
+
+// Why a file could not be written, as the user can act on it ("No space left on device").
+std::string SystemReason(int Error) {
+    return std::strerror(Error ? Error : EIO);
+}
+
+// The copies a failed save made go again, and the folder it made for them when nothing else is in it.
+void RemoveCopies(const std::vector<TCopyMove>& Moves, const std::string& MadeFolder) {
+    for (const TCopyMove& Move : Moves) RemoveQuietly(Move.To);
+    std::error_code Ignored;
+    if (!MadeFolder.empty() && fs::is_empty(MadeFolder, Ignored)) fs::remove(MadeFolder, Ignored);
+}
+
+// Puts one waiting copy at Move.To: copied when it is still there, otherwise converted again from its
+// UTF-8 file. Returns "" or why it failed.
+std::string PlaceCopy(const TConcordConfig& Config, const TCopyMove& Move) {
+    std::error_code Error;
+    if (fs::is_regular_file(Move.From, Error)) {
+        if (fs::copy_file(Move.From, Move.To, fs::copy_options::overwrite_existing, Error)) return {};
+        RemoveQuietly(Move.To);
+        return Error.message();
+    }
+    const std::string& Source = Config.Files[Move.I].Name;
+    if (!fs::is_regular_file(Source, Error))
+        return "its copy \"" + Move.From + "\" and its UTF-8 file \"" + Source + "\" are both gone";
+    try {
+        if (ConvertUTF8File(Source, Move.To, LocaleCodePage(Config.LocaleId), nullptr)) return {};
+        return "its copy \"" + Move.From + "\" is gone and could not be made again";
+    } catch (const EFileError& E) {
+        return SystemReason(E.Error);
+    } catch (const std::exception& E) {
+        return E.what();
+    }
+}
+
+// Puts the converted files still waiting in the temporary folder beside the workspace. The files go on
+// reading their old copies until the save has succeeded (CommitCopies); on failure the copies made so
+// far are removed, the error names the file and why, and false is returned.
+bool PlaceConvertedCopies(const std::string& FileName, std::vector<TCopyMove>& Moves, std::string& MadeFolder) {
+    const std::string CopyFolder = (fs::path(FileName).parent_path() / fs::path(FileName).stem()).string();
+    std::error_code Error;
+    const bool FolderExisted = fs::exists(CopyFolder, Error);
     for (int L = 0; L < LanguagesCount; ++L) {
-        TConcordConfig& Config = *LanguageConfigs[size_t(L)];
+        const TConcordConfig& Config = *LanguageConfigs[size_t(L)];
         for (size_t I = 0; I < Config.Files.size(); ++I) {
-            TCorpusFileRecord& Record = Config.Files[I].Object;
+            const TCorpusFileRecord& Record = Config.Files[I].Object;
             // Only copies waiting in the temporary folder move; a copy a workspace names stays where it is.
             if (!Record.Converted || !IsTemporaryCopy(Record.CopyName) || IsRecordedCopy(Record.CopyName))
                 continue;
-            const std::string NewName = MakeAsciiCopyName(Config.Files[I].Name, FileName);
-            std::error_code Error;
-            if (NewName.empty() ||
-                !fs::copy_file(Record.CopyName, NewName, fs::copy_options::overwrite_existing, Error)) {
-                ShowError("Can't save the ASCII converted file.");
+            TCopyMove Move{L, I, Record.CopyName, MakeAsciiCopyName(Config.Files[I].Name, FileName)};
+            if (!FolderExisted && fs::exists(CopyFolder, Error)) MadeFolder = CopyFolder;
+            const std::string Failure =
+                Move.To.empty() ? "no name for its copy is free" : PlaceCopy(Config, Move);
+            if (!Failure.empty()) {
+                RemoveCopies(Moves, MadeFolder);
+                Moves.clear();
+                ShowError("Can't save the ASCII converted file.\nThe copy of \"" + Config.Files[I].Name +
+                          "\" could not be saved: " + Failure + ".");
                 return false;
             }
-            if (Config.Streams[I]) Config.Streams[I]->Reopen(NewName);
-            const std::string OldName = Record.CopyName;
-            Record.CopyName = NewName;
-            DiscardCopy(OldName);
+            Moves.push_back(std::move(Move));
         }
     }
     return true;
 }
+
+// The saved workspace names the new copies: the files read them from now on.
+void CommitCopies(const std::vector<TCopyMove>& Moves) {
+    for (const TCopyMove& Move : Moves) {
+        TConcordConfig& Config = *LanguageConfigs[size_t(Move.L)];
+        if (Config.Streams[Move.I]) Config.Streams[Move.I]->Reopen(Move.To);
+        DiscardCopy(Move.From);
+    }
+}
+
+void NameCopies(const std::vector<TCopyMove>& Moves, bool New) {
+    for (const TCopyMove& Move : Moves)
+        LanguageConfigs[size_t(Move.L)]->Files[Move.I].Object.CopyName = New ? Move.To : Move.From;
+}
+
+int64_t FileSizeOrUnknown(const std::string& Name) {
+    std::error_code Error;
+    const uintmax_t Size = fs::file_size(Name, Error);
+    return Error ? -1 : static_cast<int64_t>(Size);
+}
+
+// The time and size of a corpus file and of its copy, as the seal keeps them.
+TSealedFile SealedFileOf(const TNamedItem<TCorpusFileRecord>& File) {
+    TSealedFile Out;
+    Out.Age = platform::FileAge(File.Name);
+    Out.Size = FileSizeOrUnknown(File.Name);
+    if (File.Object.Converted) {
+        Out.CopyAge = platform::FileAge(File.Object.CopyName);
+        Out.CopySize = FileSizeOrUnknown(File.Object.CopyName);
+    }
+    return Out;
+}
+
+// Writes the data file and notes the stretch each tag with its block takes, for the seal.
+class TBinWriter {
+public:
+    explicit TBinWriter(TStream& S) : FS(S) {}
+
+    template <class Body>
+    void Range(const std::string& Name, Body Write) {
+        const int64_t Start = FS.GetPosition();
+        Write();
+        FRanges.push_back({Name, Start, FS.GetPosition() - Start, 0});
+    }
+    template <class List>
+    void Block(const char* Tag, const std::string& Name, const List& Items) {
+        Range(Name, [&] {
+            WriteStreamString(FS, Tag);
+            Items.SaveToStream(FS);
+        });
+    }
+    // Takes the checksums once everything is written (the header's trailer offset is patched last).
+    std::vector<TSealedRange> Ranges() {
+        for (TSealedRange& R : FRanges) R.Crc = StreamCrc32(FS, R.Offset, R.Offset + R.Length);
+        return FRanges;
+    }
+    TStream& FS;
+
+private:
+    std::vector<TSealedRange> FRanges;
+};
 
 void WriteFiles(TStream& S, const TConcordConfig& Config, const std::string& Folder) {
     WriteStreamString(S, "FILES");
@@ -90,50 +202,88 @@ void WriteFiles(TStream& S, const TConcordConfig& Config, const std::string& Fol
     }
 }
 
-void WriteLanguage(TStream& S, const TConcordConfig& Config, const std::string& Folder) {
-    WriteFiles(S, Config, Folder);
+void WriteLanguage(TBinWriter& W, int L, const std::string& Folder) {
+    const TConcordConfig& Config = *LanguageConfigs[size_t(L)];
+    W.Range(SealedBlockName("FILES", L), [&] { WriteFiles(W.FS, Config, Folder); });
     if (KeepLinesPages) {
-        WriteStreamString(S, "LINES");
-        Config.LineStarts.SaveToStream(S);
-        WriteStreamString(S, "PAGES");
-        Config.PageStarts.SaveToStream(S);
+        W.Block("LINES", SealedBlockName("LINES", L), Config.LineStarts);
+        W.Block("PAGES", SealedBlockName("PAGES", L), Config.PageStarts);
     }
-    if (KeepWatchedTags) {
-        WriteStreamString(S, "TAGS");
-        Config.FileTags.SaveToStream(S);
-    }
-    if (KeepFrequency && Config.FreqList) {
-        WriteStreamString(S, "FREQUENCY");
-        Config.FreqList->SaveToStream(S);
-    }
+    if (KeepWatchedTags) W.Block("TAGS", SealedBlockName("TAGS", L), Config.FileTags);
+    if (KeepFrequency && Config.FreqList) W.Block("FREQUENCY", SealedBlockName("FREQUENCY", L), *Config.FreqList);
     if (KeepSegmentIndexes) {
-        WriteStreamString(S, "HEADINGS");
-        Config.SectionIndexes.SaveToStream(S);
-        WriteStreamString(S, "PARAGRAPHS");
-        Config.ParagraphIndexes.SaveToStream(S);
-        WriteStreamString(S, "SENTENCES");
-        Config.SentenceIndexes.SaveToStream(S);
+        W.Block("HEADINGS", SealedBlockName("HEADINGS", L), Config.SectionIndexes);
+        W.Block("PARAGRAPHS", SealedBlockName("PARAGRAPHS", L), Config.ParagraphIndexes);
+        W.Block("SENTENCES", SealedBlockName("SENTENCES", L), Config.SentenceIndexes);
     }
 }
 
-void WriteBin(const std::string& BinName, const std::string& Folder) {
-    TFileStream S(BinName, fmCreate);
-    WriteStreamString(S, Header);
-    WriteStreamInteger(S, 0);
-    WriteStreamInteger(S, WorkspaceVersion);
-    WriteStreamInteger(S, LanguagesCount);
-    for (int L = 0; L < LanguagesCount; ++L) WriteLanguage(S, *LanguageConfigs[size_t(L)], Folder);
+TWorkspaceSeal SealOfCorpus(uint32_t SettingsCrc) {
+    TWorkspaceSeal Seal;
+    Seal.SettingsCrc = SettingsCrc;
+    for (int L = 0; L < LanguagesCount; ++L) {
+        const TConcordConfig& Config = *LanguageConfigs[size_t(L)];
+        TSealedLanguage& Language = Seal.Languages.emplace_back();
+        Language.LocaleId = Config.LocaleId;
+        Language.LanguageName = Config.LanguageName;
+        for (const auto& File : Config.Files) Language.Files.push_back(SealedFileOf(File));
+    }
+    return Seal;
+}
+
+[[noreturn]] void RaiseWriteFailure(const std::string& Target, int Error) {
+    throw EConcError("Unable to write file: " + Target + ". " + SystemReason(Error) + ".");
+}
+
+// Writes the data file to Pending (Target is the name the user knows it by) and returns its seal's
+// checksum.
+uint32_t WriteBin(const std::string& Pending, const std::string& Target, const std::string& Folder,
+                  uint32_t SettingsCrc) {
+    std::unique_ptr<TFileStream> File;
+    try {
+        File = std::make_unique<TFileStream>(Pending, fmCreate);
+    } catch (const EFileError& E) {
+        RaiseWriteFailure(Target, E.Error);
+    }
+    TStream& S = *File;
+    TBinWriter W(S);
+    W.Range("HEAD", [&] {
+        WriteStreamString(S, Header);
+        WriteStreamInteger(S, 0);
+        WriteStreamInteger(S, WorkspaceVersion);
+        WriteStreamInteger(S, LanguagesCount);
+    });
+    for (int L = 0; L < LanguagesCount; ++L) WriteLanguage(W, L, Folder);
     const int64_t Trailer = S.GetSize();
     S.SetPosition(12);
     WriteStreamInteger(S, static_cast<int32_t>(Trailer));
     S.Seek(0, soEnd);
     if (KeepSegmentIndexes)
         for (int K = 0; K < 3; ++K)
-            if (const auto& Pairs = *AlignSlot(K)) {
-                WriteStreamString(S, AlignTags[K]);
-                Pairs->SaveToStream(S);
-            }
-    if (!S.Flush()) throw EConcError("Unable to write file: " + BinName + ".");
+            if (const auto& Pairs = *AlignSlot(K)) W.Block(AlignTags[K], AlignTags[K], *Pairs);
+    TWorkspaceSeal Seal = SealOfCorpus(SettingsCrc);
+    Seal.Ranges = W.Ranges();
+    const uint32_t Crc = WriteSeal(S, Seal);
+    if (!File->Flush()) RaiseWriteFailure(Target, File->WriteError());
+    return Crc;
+}
+
+// Writes Text to Pending; a failure names Target and says why.
+void WriteText(const std::string& Pending, const std::string& Target, const std::string& Text) {
+    try {
+        TFileStream File(Pending, fmCreate);
+        File.Write(Text.data(), static_cast<int64_t>(Text.size()));
+        if (!File.Flush()) RaiseWriteFailure(Target, File.WriteError());
+    } catch (const EFileError& E) {
+        RaiseWriteFailure(Target, E.Error);
+    }
+}
+
+// Puts the written file Pending in Target's place; a failure names Target and says why.
+void RenameOver(const std::string& Pending, const std::string& Target) {
+    std::error_code Error;
+    fs::rename(Pending, Target, Error);
+    if (Error) RaiseWriteFailure(Target, Error.value());
 }
 
 // A name beside Target for a file being written, unique to this process.
@@ -149,8 +299,7 @@ std::string FileListSection(int L) {
     return LanguageSection("CorpusFiles", L);
 }
 
-void WriteFileLists(const std::string& TwsName, const std::string& Folder) {
-    TIniFile Ini(TwsName);
+void WriteFileLists(TIniFile& Ini, const std::string& Folder) {
     for (int L = 0; L < LanguagesCount; ++L) {
         const TConcordConfig& Config = *LanguageConfigs[size_t(L)];
         const std::string Section = FileListSection(L);
@@ -159,8 +308,10 @@ void WriteFileLists(const std::string& TwsName, const std::string& Folder) {
             Ini.WriteString(Section, "File" + std::to_string(I), StoredName(Config.Files[I].Name, Folder));
             Ini.WriteBool(Section, "UTF8" + std::to_string(I), Config.Files[I].Object.Converted);
         }
+        // Whether the data file holds the language's alignment: a data file that cannot be read still
+        // lets the open say which alignments were lost.
+        if (L > 0 && L < 4) Ini.WriteBool(Section, "Aligned", KeepSegmentIndexes && *AlignSlot(L - 1));
     }
-    Ini.UpdateFile();
 }
 
 // ---- Loading ---------------------------------------------------------------------------------------
@@ -176,11 +327,17 @@ struct TStoredFile {
     int32_t Age = -1;  // -1: unknown, so whatever was computed for it is computed again
     bool Converted = false;
     std::string StoredCopy;
+    TSealedFile Sealed;  // sizes and the copy's time when the data file has a seal
 };
+
+bool SameFile(const TStoredFile& A, const TStoredFile& B) {
+    return A.Stored == B.Stored && A.Converted == B.Converted;
+}
 
 // What the .BIN holds for one language, read in full before anything is registered.
 struct TStoredLanguage {
-    bool Whole = false;  // its section was read to its end and agrees with the settings' file list
+    bool FilesRead = false;  // its "FILES" record was read
+    bool Whole = false;      // its data may be used: read to their end and, with a seal, intact
     std::vector<TStoredFile> Files;
     TIntegerLists Lines, Pages;
     TTagsCollections Tags;
@@ -188,10 +345,25 @@ struct TStoredLanguage {
     TAlignIndexes Sections, Paragraphs, Sentences;
 };
 
+// How far the data file can be relied on.
+enum class TTrust {
+    Legacy,  // saved before seals: read as far as it holds together
+    Sealed,  // its seal is whole and belongs to the settings: every intact block is exactly as saved
+    None,    // damaged or not saved with these settings: only the file names may be compared
+};
+
 struct TStoredWorkspace {
     std::array<std::optional<std::vector<TStoredFile>>, 4> Listed;  // the settings' file lists
+    std::array<bool, 4> ListedWhole{};                                // every listed entry was there
+    std::array<bool, 4> ListedAligned{};  // the settings say the data file holds the language's pairs
     std::array<TStoredLanguage, 4> Languages;
     std::array<std::unique_ptr<TDoubleAlignIndexes>, 3> Pairs;
+    // The pairs the data file held (or, its block damaged, may have held) per file; empty: none saved.
+    std::array<std::vector<bool>, 3> SavedPairs;
+    std::array<bool, 3> PairsSaved{};
+    TTrust Trust = TTrust::Legacy;
+    TReadSeal Seal;
+    bool SettingsDamaged = false;  // the settings file was cut short or changed since saving
 };
 
 void ReadFileLists(const std::string& TwsName, TStoredWorkspace& W) {
@@ -207,6 +379,8 @@ void ReadFileLists(const std::string& TwsName, TStoredWorkspace& W) {
             F.Converted = Ini.ReadBool(Section, "UTF8" + std::to_string(I), false);
             Files.push_back(std::move(F));
         }
+        W.ListedWhole[size_t(L)] = Files.size() == size_t(Count);
+        W.ListedAligned[size_t(L)] = Ini.ReadBool(Section, "Aligned", false);
     }
 }
 
@@ -225,12 +399,12 @@ struct TReader {
     }
 };
 
-// Reads the "FILES" record; false when it cannot be right (a count beyond what the settings list or
-// the bytes left allow, or names other than the settings list's).
-bool ReadFiles(TReader& R, const std::optional<std::vector<TStoredFile>>& Listed, TStoredLanguage& Out) {
+// Reads the "FILES" record; false when it cannot be right (a count beyond what the bytes left allow,
+// or a record that runs past the sections).
+bool ReadFiles(TReader& R, TStoredLanguage& Out) {
     const int32_t Declared = ReadStreamInteger(R.S);
     const int32_t Count = ClampCount(Declared, R.Trailer - R.S.GetPosition(), 12);
-    if (Count != Declared || (Listed && size_t(Count) != Listed->size())) return false;
+    if (Count != Declared) return false;
     for (int32_t I = 0; I < Count; ++I) {
         TStoredFile F;
         F.Stored = ReadStreamString(R.S);
@@ -241,50 +415,63 @@ bool ReadFiles(TReader& R, const std::optional<std::vector<TStoredFile>>& Listed
             if (F.Converted) F.StoredCopy = ReadStreamString(R.S);
         }
         if (R.S.GetPosition() > R.Trailer) return false;
-        if (Listed &&
-            (F.Stored != (*Listed)[size_t(I)].Stored || F.Converted != (*Listed)[size_t(I)].Converted))
-            return false;
         Out.Files.push_back(std::move(F));
     }
+    Out.FilesRead = true;
     return true;
 }
 
-// Reads one language section; false when the section cannot be trusted.
-bool ReadLanguage(TReader& R, int L, const std::optional<std::vector<TStoredFile>>& Listed,
-                  TStoredLanguage& Out) {
-    if (R.Tag != "FILES" || !ReadFiles(R, Listed, Out)) return false;
+// Whether the files read agree with the settings' list (when it is whole: a cut list says nothing).
+bool AgreesWithList(const TStoredLanguage& Language, const TStoredWorkspace& W, int L) {
+    const auto& Listed = W.Listed[size_t(L)];
+    if (!Listed || !W.ListedWhole[size_t(L)]) return true;
+    return std::equal(Language.Files.begin(), Language.Files.end(), Listed->begin(), Listed->end(), SameFile);
+}
+
+// Loads one block into List; false (and the list emptied) when it does not hold one slot per file.
+template <class List>
+bool LoadSlots(TStream& S, List& Items, size_t Files) {
+    if (Items.LoadFromStream(S) && size_t(Items.Count()) == Files) return true;
+    if (size_t(Items.Count()) != Files) ReportDamagedBlock(S);
+    Items.Clear();
+    return false;
+}
+
+bool LoadFreq(TStream& S, int L, TStoredLanguage& Out) {
+    auto List = std::make_unique<TFreqList>(L);
+    if (!List->LoadFromStream(S)) return false;
+    Out.Freq = std::move(List);
+    return true;
+}
+
+// Reads one language section of a data file without a seal, in order; false when it cannot be trusted.
+bool ReadLanguage(TReader& R, int L, const TStoredWorkspace& W, TStoredLanguage& Out) {
+    if (R.Tag != "FILES" || !ReadFiles(R, Out) || !AgreesWithList(Out, W, L)) return false;
     R.NextTag();
     const size_t Files = Out.Files.size();
-    bool Whole = true;
     auto Block = [&](const char* Name, auto& List) {
         if (R.Tag != Name) return;
-        // A list that does not hold one slot per file cannot say which file a slot belongs to.
-        if (!List.LoadFromStream(R.S) || size_t(List.Count()) != Files) {
-            if (size_t(List.Count()) != Files) ReportDamagedBlock(R.S);
-            List.Clear();
-        }
+        LoadSlots(R.S, List, Files);
         R.NextTag();
     };
     Block("LINES", Out.Lines);
     Block("PAGES", Out.Pages);
     Block("TAGS", Out.Tags);
     if (R.Tag == "FREQUENCY") {
-        auto List = std::make_unique<TFreqList>(L);
-        if (List->LoadFromStream(R.S)) Out.Freq = std::move(List);
+        LoadFreq(R.S, L, Out);
         R.NextTag();
     }
     Block("HEADINGS", Out.Sections);
     Block("PARAGRAPHS", Out.Paragraphs);
     Block("SENTENCES", Out.Sentences);
     // What follows a language is the next language's files or the end of the sections.
-    if (!R.Tag.empty() && R.Tag != "FILES") Whole = false;
-    return Whole;
+    return R.Tag.empty() || R.Tag == "FILES";
 }
 
 void ReadTrailer(TReader& R, TStoredWorkspace& W) {
     R.S.SetPosition(R.Trailer);
-    for (;;) {
-        if (R.S.Remaining() <= 0) return;
+    bool Damaged = false;
+    while (R.S.Remaining() > 0) {
         const std::string Tag = ReadStreamString(R.S);
         int K = -1;
         bool Discard = false;
@@ -294,16 +481,150 @@ void ReadTrailer(TReader& R, TStoredWorkspace& W) {
         }
         // An unknown tag's block cannot be told apart from what follows it: the trailer ends there.
         if (K < 0) {
-            ReportDamagedBlock(R.S);
-            return;
+            Damaged = true;
+            break;
         }
         auto Pairs = std::make_unique<TDoubleAlignIndexes>();
         Pairs->LoadFromStream(R.S);
-        if (!Discard) W.Pairs[size_t(K)] = std::move(Pairs);
+        if (Discard) continue;
+        // A tag read twice was another tag once: neither list can be told to be the right one.
+        if (W.PairsSaved[size_t(K)]) {
+            Damaged = true;
+            W.Pairs[size_t(K)].reset();
+            continue;
+        }
+        W.PairsSaved[size_t(K)] = true;
+        W.Pairs[size_t(K)] = std::move(Pairs);
+    }
+    if (!Damaged) return;
+    ReportDamagedBlock(R.S);
+    // A damaged trailer may have held the pairs of every language in use.
+    for (int K = 0; K < 3 && K + 1 < LanguagesCount; ++K) W.PairsSaved[size_t(K)] = true;
+}
+
+// The data file of an older save, read in order: a language section that disagrees with the settings'
+// list, or that does not end where the next begins, ends the reading (where the next section starts can
+// no longer be known) and it and every language after it keep no data.
+void ReadInOrder(TReader& R, int32_t Languages, TStoredWorkspace& W) {
+    R.S.SetPosition(SectionsStart);
+    R.NextTag();
+    bool Whole = true;
+    for (int L = 0; L < Languages && Whole; ++L) {
+        TStoredLanguage& Language = W.Languages[size_t(L)];
+        Whole = ReadLanguage(R, L, W, Language);
+        Language.Whole = Whole;
+    }
+    // Fewer languages than the settings define, or sections that do not end where the trailer starts.
+    if (!Whole || Languages < LanguagesCount || !R.Tag.empty() || R.S.GetPosition() != R.Trailer)
+        ReportDamagedBlock(R.S);
+    for (int L = 0; L < LanguagesCount && L < 4; ++L) W.Languages[size_t(L)].Whole &= Whole;
+    ReadTrailer(R, W);
+}
+
+// Positions S after Tag at the start of Range; false when the range does not begin with that tag.
+bool EnterRange(TStream& S, const TSealedRange& Range, const std::string& Tag) {
+    S.SetPosition(Range.Offset);
+    return ReadStreamString(S) == Tag;
+}
+
+// A sealed data file: every block is found through its range, so a damaged one is left out (reported
+// once) and the blocks after it are still read.
+void ReadSealed(TReader& R, const TWorkspaceSeal& Seal, TStoredWorkspace& W) {
+    TStream& S = R.S;
+    const TSealedRange* Head = Seal.Find("HEAD");
+    if (!Head || !RangeIntact(S, *Head)) ReportDamagedBlock(S);
+    for (size_t L = 0; L < Seal.Languages.size(); ++L) {
+        TStoredLanguage& Language = W.Languages[L];
+        const TSealedRange* Files = Seal.Find(SealedBlockName("FILES", int(L)));
+        if (!Files || !RangeIntact(S, *Files) || !EnterRange(S, *Files, "FILES") || !ReadFiles(R, Language) ||
+            S.GetPosition() != Files->Offset + Files->Length ||
+            Language.Files.size() != Seal.Languages[L].Files.size()) {
+            ReportDamagedBlock(S);
+            Language.Files.clear();
+            Language.FilesRead = false;
+            continue;
+        }
+        for (size_t I = 0; I < Language.Files.size(); ++I) Language.Files[I].Sealed = Seal.Languages[L].Files[I];
+        Language.Whole = true;
+        const size_t Count = Language.Files.size();
+        // Loads the block of Tag when its range is intact; anything less is reported and Drop leaves
+        // nothing of it.
+        auto Block = [&](const char* Tag, auto Load, auto Drop) {
+            const TSealedRange* Range = Seal.Find(SealedBlockName(Tag, int(L)));
+            if (!Range) return;
+            if (RangeIntact(S, *Range) && EnterRange(S, *Range, Tag) && Load() &&
+                S.GetPosition() == Range->Offset + Range->Length)
+                return;
+            ReportDamagedBlock(S);
+            Drop();
+        };
+        auto Slots = [&](const char* Tag, auto& List) {
+            Block(Tag, [&] { return LoadSlots(S, List, Count); }, [&] { List.Clear(); });
+        };
+        Slots("LINES", Language.Lines);
+        Slots("PAGES", Language.Pages);
+        Slots("TAGS", Language.Tags);
+        Block("FREQUENCY", [&] { return LoadFreq(S, int(L), Language); }, [&] { Language.Freq.reset(); });
+        Slots("HEADINGS", Language.Sections);
+        Slots("PARAGRAPHS", Language.Paragraphs);
+        Slots("SENTENCES", Language.Sentences);
+    }
+    for (int K = 0; K < 3; ++K) {
+        const TSealedRange* Range = Seal.Find(AlignTags[K]);
+        if (!Range) continue;
+        W.PairsSaved[size_t(K)] = true;
+        auto Pairs = std::make_unique<TDoubleAlignIndexes>();
+        if (RangeIntact(S, *Range) && EnterRange(S, *Range, AlignTags[K]) && Pairs->LoadFromStream(S) &&
+            S.GetPosition() == Range->Offset + Range->Length)
+            W.Pairs[size_t(K)] = std::move(Pairs);
+        else
+            ReportDamagedBlock(S);
     }
 }
 
-void ReadBin(const std::string& BinName, TStoredWorkspace& W) {
+// Decides how far the data file can be relied on, from its seal and the end of the settings file.
+void Judge(TStream& S, const TSettingsEnd& End, TStoredWorkspace& W) {
+    W.Seal = ReadSeal(S);
+    if (W.Seal.State == TSealState::Whole) {
+        if (End.Present && End.SealCrc != W.Seal.Crc) {
+            ShowError(ForeignDataText);
+            S.DamageReported = true;
+            W.Trust = TTrust::None;
+            return;
+        }
+        W.Trust = TTrust::Sealed;
+        W.SettingsDamaged = !End.Present || End.BodyCrc != W.Seal.Seal.SettingsCrc;
+        return;
+    }
+    // A settings file that ends as saved belongs to a sealed data file: without one, the data file lost it.
+    if (W.Seal.State == TSealState::Damaged || End.Present) {
+        ReportDamagedBlock(S);
+        W.Trust = TTrust::None;
+        return;
+    }
+    W.Trust = TTrust::Legacy;
+}
+
+// With the settings damaged, the languages are those the data were computed for: the settings file may
+// have lost a language or give it the user's default locale. Returns what was put right, for the report.
+std::vector<std::string> KeepSealedLanguages(const TWorkspaceSeal& Seal) {
+    std::vector<std::string> Kept;
+    const int Count = static_cast<int>(std::min<size_t>(Seal.Languages.size(), 4));
+    for (int L = 0; L < Count; ++L) {
+        const TSealedLanguage& Sealed = Seal.Languages[size_t(L)];
+        std::unique_ptr<TConcordConfig>& Config = LanguageConfigs[size_t(L)];
+        if (!Config) Config = std::make_unique<TConcordConfig>(L);
+        if (Config->LocaleId == Sealed.LocaleId && L < LanguagesCount) continue;
+        Config->SetLanguage(Sealed.LocaleId, Sealed.LanguageName);
+        Kept.push_back("Language " + std::to_string(L + 1) + " is " + Sealed.LanguageName +
+                       ", the language its data were computed for.");
+    }
+    LanguagesCount = std::max(LanguagesCount, Count);
+    return Kept;
+}
+
+void ReadBin(const std::string& BinName, const TSettingsEnd& End, TStoredWorkspace& W,
+             std::vector<std::string>& SettingsNotes) {
     std::unique_ptr<TFileStream> File;
     try {
         File = std::make_unique<TFileStream>(BinName, fmOpenRead | fmShareDenyWrite);
@@ -322,22 +643,86 @@ void ReadBin(const std::string& BinName, TStoredWorkspace& W) {
         throw EWorkspaceRefused("The workspace's data file is cut short.");
     R.Trailer = Trailer;
     const int32_t Languages = ReadStreamInteger(R.S);
+    Judge(R.S, End, W);
+    if (W.Trust == TTrust::Sealed && W.SettingsDamaged) SettingsNotes = KeepSealedLanguages(W.Seal.Seal);
     if (Languages < 0 || Languages > LanguagesCount)
         throw EWorkspaceRefused("The workspace's data file lists languages its settings do not define.");
-    R.NextTag();
-    bool Whole = true;
-    for (int L = 0; L < Languages && Whole; ++L) {
-        TStoredLanguage& Language = W.Languages[size_t(L)];
-        Whole = ReadLanguage(R, L, W.Listed[size_t(L)], Language);
-        Language.Whole = Whole;
+    if (W.Trust == TTrust::Sealed) {
+        ReadSealed(R, W.Seal.Seal, W);
+    } else {
+        ReadInOrder(R, Languages, W);
+        // Nothing of a data file that cannot be relied on is used; its names only say what it listed, and
+        // the settings say which alignments it held.
+        if (W.Trust == TTrust::None) {
+            for (TStoredLanguage& Language : W.Languages) Language.Whole = false;
+            for (auto& Pairs : W.Pairs) Pairs.reset();
+            for (int K = 0; K < 3; ++K) W.PairsSaved[size_t(K)] |= W.ListedAligned[size_t(K + 1)];
+        }
     }
-    // Fewer languages than the settings define, or sections that do not end where the trailer starts.
-    if (!Whole || Languages < LanguagesCount || !R.Tag.empty() || R.S.GetPosition() != Trailer)
-        ReportDamagedBlock(R.S);
-    for (int L = 0; L < LanguagesCount && L < 4; ++L) W.Languages[size_t(L)].Whole &= Whole;
-    ReadTrailer(R, W);
+    for (int K = 0; K < 3; ++K) {
+        W.SavedPairs[size_t(K)].clear();
+        if (!W.PairsSaved[size_t(K)]) continue;
+        // A pair list that could not be read may have paired every file.
+        const size_t Files = std::max(W.Languages[0].Files.size(), W.Listed[0] ? W.Listed[0]->size() : 0);
+        W.SavedPairs[size_t(K)].assign(Files, true);
+        if (const auto& Pairs = W.Pairs[size_t(K)])
+            for (size_t I = 0; I < Files; ++I)
+                W.SavedPairs[size_t(K)][I] = int32_t(I) < Pairs->Count() && Pairs->GetItem(int32_t(I));
+    }
     WorkspaceDamaged = R.S.DamageReported;
 }
+
+// The files each language gets, when the data file's record and the settings' list disagree: a record
+// the seal vouches for, or one that a cut list cannot contradict, is kept whole; otherwise the settings'
+// list. A data file that is relied on for nothing gives no name. Every file one of them lists and the
+// other does not is named.
+class TListChoice {
+public:
+    // Chooses language L's files; clears the language's Whole when its stored data do not go with them.
+    const std::vector<TStoredFile>& Choose(int L, TStoredWorkspace& W) {
+        FLanguage = L;
+        TStoredLanguage& Language = W.Languages[size_t(L)];
+        const auto& Listed = W.Listed[size_t(L)];
+        const bool Read = Language.FilesRead && W.Trust != TTrust::None;
+        const bool ListWhole = Listed && W.ListedWhole[size_t(L)];
+        if (!Listed || (Read && (W.Trust == TTrust::Sealed || !ListWhole || AgreesWithList(Language, W, L)))) {
+            if (Listed) {
+                Note(Language.Files, *Listed, "not listed by the settings file");
+                Note(*Listed, Language.Files, "left out: the data file does not list it");
+            }
+            if (!Read) Language.Whole = false;
+            return Language.Files;
+        }
+        Language.Whole = false;
+        if (Language.FilesRead) {
+            Note(Language.Files, *Listed, "left out: the settings file does not list it");
+            Note(*Listed, Language.Files, "not listed by the data file");
+        }
+        return *Listed;
+    }
+
+    // One message for every file the two files of the workspace disagree about.
+    void Report() const {
+        if (FNotes.empty()) return;
+        std::string Text = DisagreeingListsText;
+        for (size_t I = 0; I < FNotes.size() && I < 10; ++I) Text += "\n" + FNotes[I];
+        if (FNotes.size() > 10) Text += "\n(" + std::to_string(FNotes.size() - 10) + " more files.)";
+        ShowError(Text);
+    }
+    bool Any() const { return !FNotes.empty(); }
+
+private:
+    // Names each file of From that Kept does not hold.
+    void Note(const std::vector<TStoredFile>& From, const std::vector<TStoredFile>& Kept, const char* Why) {
+        for (const TStoredFile& F : From)
+            if (std::none_of(Kept.begin(), Kept.end(), [&](const TStoredFile& G) { return SameFile(F, G); }))
+                FNotes.push_back("Language " + std::to_string(FLanguage + 1) + ", file \"" + F.Stored + "\": " +
+                                 Why + ".");
+    }
+
+    std::vector<std::string> FNotes;
+    int FLanguage = 0;
+};
 
 // Whether Copy is named as MakeAsciiCopyName names the copies of File ("<stem>_ASCII<ext>" or
 // "<stem>_ASCII_<k><ext>", in any folder). The copy of a changed file is deleted, so a stored name that
@@ -353,11 +738,17 @@ bool IsCopyNameOf(const std::string& Copy, const std::string& File) {
                               Number.find_first_not_of("0123456789", 1) == std::string::npos);
 }
 
+// A file changed since saving: its time (an hour either way forgiven) or, where the seal keeps it, its
+// size differs.
+bool FileChanged(const std::string& Name, int32_t Age, int64_t Size) {
+    return !FileTimeMatches(platform::FileAge(Name), Age) || (Size >= 0 && FileSizeOrUnknown(Name) != Size);
+}
+
 // Registers the files of the workspace and says in one message which could not be found.
 class TRegistration {
 public:
-    TRegistration(const std::string& Folder, std::array<std::vector<int32_t>, 4>& Ages)
-        : FFolder(Folder), FAges(Ages) {}
+    TRegistration(const std::string& Folder, std::array<std::vector<char>, 4>& Changed)
+        : FFolder(Folder), FChanged(Changed) {}
 
     void Language(int L, const std::vector<TStoredFile>& Files) {
         for (const TStoredFile& F : Files) File(L, F);
@@ -375,6 +766,9 @@ public:
         ShowError(Text);
     }
     bool AnyMissing() const { return !FMissing.empty(); }
+    // The files known to have changed since saving (their stored time or size is known and differs),
+    // as against files whose stored time is unknown.
+    const std::array<std::vector<char>, 4>& KnownChanged() const { return FKnownChanged; }
     const std::vector<std::string>& Fresh() const { return FFresh; }
     const std::vector<std::string>& Outdated() const { return FOutdated; }
 
@@ -384,20 +778,25 @@ private:
         const size_t Before = Config.Files.size();
         const std::string Name = F.Stored.empty() ? std::string() : ResolveWorkspacePath(F.Stored, FFolder);
         std::error_code Error;
+        bool Changed = true;
         if (Name.empty() || !fs::is_regular_file(Name, Error)) {
             FMissing.push_back(F.Stored);
         } else {
             const std::string Copy =
                 F.StoredCopy.empty() ? std::string() : ResolveWorkspacePath(F.StoredCopy, FFolder);
             // A file changed since saving gets a new copy at once (its stored one was made from the old
-            // text); so does one whose copy is gone, is not named as one of its copies, or is already
-            // read by another file.
-            const bool Changed = !FileTimeMatches(platform::FileAge(Name), F.Age);
+            // text); so does one whose copy is gone, is not named as one of its copies, is already read by
+            // another file, or is not the copy that was saved (another time or size).
+            Changed = FileChanged(Name, F.Age, F.Sealed.Size);
             const bool Own = F.Converted && IsCopyNameOf(Copy, Name) && fs::is_regular_file(Copy, Error) &&
                              FClaimed.insert(Copy).second;
-            const bool Usable = Own && !Changed;
-            // The copy of a changed file holds its old text: nothing will read it again.
-            if (Own && Changed) FOutdated.push_back(Copy);
+            const bool Sealed = F.Sealed.CopySize >= 0;
+            const bool SavedCopy = !Sealed || !FileChanged(Copy, F.Sealed.CopyAge, F.Sealed.CopySize);
+            const bool Usable = Own && !Changed && SavedCopy;
+            // The copy of a changed file holds its old text, and one that is not the copy saved holds who
+            // knows what: nothing will read either again. A copy made anew from an unchanged file is the
+            // one the data were computed from, so they stay.
+            if (Own && (Changed || !SavedCopy)) FOutdated.push_back(Copy);
             ConvertCorpusFile(Name, Usable ? Copy : std::string(), F.Converted, L);
             if (Config.Files.size() > Before && F.Converted && !Usable)
                 FFresh.push_back(Config.Files.back().Object.CopyName);
@@ -408,11 +807,13 @@ private:
             Config.AddFile({}, nullptr, nullptr);
         }
         Config.Files.back().Object.WordCount = F.Words;
-        FAges[size_t(L)].push_back(F.Age);
+        FChanged[size_t(L)].push_back(Changed);
+        FKnownChanged[size_t(L)].push_back(Changed && F.Age != -1 && !Name.empty());
     }
 
     const std::string& FFolder;
-    std::array<std::vector<int32_t>, 4>& FAges;
+    std::array<std::vector<char>, 4>& FChanged;
+    std::array<std::vector<char>, 4> FKnownChanged;
     std::vector<std::string> FMissing;
     std::unordered_set<std::string> FClaimed;
     std::vector<std::string> FFresh;
@@ -471,6 +872,49 @@ void DropLoadedCorpus() {
     Align14.reset();
 }
 
+// ---- Data that cannot belong to their file ------------------------------------------------------------
+
+bool WithinSize(const TIntegerList* List, int64_t Size) {
+    return !List || List->Count() == 0 || (List->Values().front() >= 0 && List->Values().back() <= Size);
+}
+
+bool SegmentsWithin(const TAlignIndex* Segments, int64_t Size) {
+    if (!Segments) return true;
+    for (int32_t I = 0; I < Segments->Count(); ++I) {
+        const TSegment S = Segments->GetItem(I);
+        // An End below Start is valid (the markup aligners and the editor make such segments).
+        if (S.Start < 0 || S.Start > Size || S.End > Size) return false;
+    }
+    return true;
+}
+
+// Whether everything stored for file I of language L lies inside the text it is read from, and its word
+// count is one a text of that size can have.
+bool DataFitFile(int L, int32_t I) {
+    const TConcordConfig& Config = *LanguageConfigs[size_t(L)];
+    const auto& File = Config.Files[size_t(I)];
+    if (File.Name.empty()) return true;
+    const int64_t Size = FileSizeOrUnknown(File.Object.Converted ? File.Object.CopyName : File.Name);
+    if (Size < 0) return true;
+    if (File.Object.WordCount < 0 || File.Object.WordCount > Size) return false;
+    if (!WithinSize(Config.LineStarts.GetItem(I), Size) || !WithinSize(Config.PageStarts.GetItem(I), Size))
+        return false;
+    if (const TTagsCollection* Tags = Config.FileTags.GetItem(I))
+        for (const auto& Entry : Tags->Entries())
+            if (!WithinSize(&Entry.second, Size)) return false;
+    if (!SegmentsWithin(Config.SectionIndexes.GetItem(I), Size) ||
+        !SegmentsWithin(Config.ParagraphIndexes.GetItem(I), Size) ||
+        !SegmentsWithin(Config.SentenceIndexes.GetItem(I), Size))
+        return false;
+    for (int K = 0; K < 3; ++K) {
+        const auto& Pairs = *AlignSlot(K);
+        if (!Pairs || (L != 0 && L != K + 1) || I >= Pairs->Count() || !Pairs->GetItem(I)) continue;
+        const TDoubleAlignIndex& Pair = *Pairs->GetItem(I);
+        if (!SegmentsWithin(L == 0 ? &Pair.Side1 : &Pair.Side2, Size)) return false;
+    }
+    return true;
+}
+
 // ---- Stale data ------------------------------------------------------------------------------------
 
 void DropFileData(int L, size_t I, const std::vector<std::string>& Fresh) {
@@ -498,16 +942,22 @@ void DropFileData(int L, size_t I, const std::vector<std::string>& Fresh) {
     ClearFileAlignment(L, -1);
 }
 
-void DropStale(const std::array<std::vector<int32_t>, 4>& StoredAges, const std::vector<std::string>& Fresh) {
+// Drops the data of every file Changed says changed and of every file that is gone.
+void DropChanged(const std::array<std::vector<char>, 4>& Changed, const std::vector<std::string>& Fresh) {
     for (int L = 0; L < LanguagesCount && L < 4; ++L) {
         if (!LanguageConfigs[size_t(L)]) continue;
         TConcordConfig& Config = *LanguageConfigs[size_t(L)];
-        const std::vector<int32_t>& Ages = StoredAges[size_t(L)];
-        for (size_t I = 0; I < Ages.size() && I < Config.Files.size(); ++I) {
-            const std::string& Name = Config.Files[I].Name;
-            if (!Name.empty() && FileTimeMatches(platform::FileAge(Name), Ages[I])) continue;
-            DropFileData(L, I, Fresh);
-        }
+        const std::vector<char>& Flags = Changed[size_t(L)];
+        for (size_t I = 0; I < Flags.size() && I < Config.Files.size(); ++I)
+            if (Config.Files[I].Name.empty() || Flags[I]) DropFileData(L, I, Fresh);
+    }
+}
+
+// Removes the entries of files that were not found.
+void RemoveMissing() {
+    for (int L = 0; L < LanguagesCount && L < 4; ++L) {
+        if (!LanguageConfigs[size_t(L)]) continue;
+        TConcordConfig& Config = *LanguageConfigs[size_t(L)];
         for (int I = static_cast<int>(Config.Files.size()) - 1; I >= 0; --I)
             if (Config.Files[size_t(I)].Name.empty()) Config.RemoveFile(I);
     }
@@ -522,6 +972,42 @@ std::vector<std::string> RegisteredCopies() {
     return Named;
 }
 
+// Names the pairs of files whose stored alignment did not survive the open, unless a file of the pair
+// changed since saving (its alignment is then rightly computed again). Called before files that were not
+// found are removed, so that file I of every language is still the I-th stored file.
+class TLostAlignments {
+public:
+    void Note(const TStoredWorkspace& W, const std::array<std::vector<char>, 4>& Changed) {
+        for (int K = 0; K < 3 && K + 1 < LanguagesCount; ++K) {
+            const std::vector<bool>& Saved = W.SavedPairs[size_t(K)];
+            const auto& Now = *AlignSlot(K);
+            const TConcordConfig &Source = *LanguageConfigs[0], &Target = *LanguageConfigs[size_t(K + 1)];
+            const bool AnyChanged = std::any_of(Changed[0].begin(), Changed[0].end(), [](char C) { return C; }) ||
+                                    std::any_of(Changed[size_t(K + 1)].begin(), Changed[size_t(K + 1)].end(),
+                                                [](char C) { return C; });
+            if (AnyChanged) continue;
+            for (size_t I = 0; I < Saved.size(); ++I) {
+                if (!Saved[I] || (Now && int32_t(I) < Now->Count() && Now->GetItem(int32_t(I)))) continue;
+                const std::string A = I < Source.Files.size() ? Source.Files[I].Name : std::string();
+                const std::string B = I < Target.Files.size() ? Target.Files[I].Name : std::string();
+                if (A.empty() || B.empty()) continue;  // a file that is gone was named already
+                FLost.push_back("\"" + A + "\" with \"" + B + "\"");
+            }
+        }
+    }
+    void Report() const {
+        if (FLost.empty()) return;
+        std::string Text = LostAlignmentText;
+        for (size_t I = 0; I < FLost.size() && I < 10; ++I) Text += "\n" + FLost[I];
+        if (FLost.size() > 10) Text += "\n(" + std::to_string(FLost.size() - 10) + " more pairs of files.)";
+        ShowError(Text);
+    }
+    bool Any() const { return !FLost.empty(); }
+
+private:
+    std::vector<std::string> FLost;
+};
+
 }  // namespace
 
 std::string WorkspaceBinName(const std::string& FileName) {
@@ -535,31 +1021,65 @@ std::string WorkspaceFolder(const std::string& FileName) {
 bool SaveWorkspace(const std::string& FileName) {
     if (FileName.empty()) return false;
     TWaitScope Wait;
-    if (!MoveConvertedCopies(FileName)) return false;
+    std::vector<TCopyMove> Moves;
+    std::string MadeFolder;
+    if (!PlaceConvertedCopies(FileName, Moves, MadeFolder)) return false;
     const std::string BinName = WorkspaceBinName(FileName);
+    const std::string Folder = WorkspaceFolder(FileName);
     const std::string PendingTws = PendingName(FileName);
     const std::string PendingBin = PendingName(BinName);
+    NameCopies(Moves, true);
     try {
-        if (!SaveWorkspacePrefs(PendingTws)) {
-            RemoveQuietly(PendingTws);
-            return false;
-        }
-        WriteFileLists(PendingTws, WorkspaceFolder(FileName));
-        WriteBin(PendingBin, WorkspaceFolder(FileName));
-        fs::rename(PendingBin, BinName);
-        fs::rename(PendingTws, FileName);
+        TIniFile Ini(PendingTws, TIniFile::TOpenMode::StartEmpty);
+        SaveGeneralPrefs(Ini);
+        WriteFileLists(Ini, Folder);
+        const std::string Settings = Ini.Content();
+        const uint32_t Seal = WriteBin(PendingBin, BinName, Folder, Crc32(Settings.data(), Settings.size()));
+        WriteText(PendingTws, FileName, Settings + SettingsEndText(Seal));
+        RenameOver(PendingBin, BinName);
+        RenameOver(PendingTws, FileName);
     } catch (const std::exception& E) {
+        // Nothing of a failed save stays: neither its files nor the copies it placed.
         RemoveQuietly(PendingTws);
         RemoveQuietly(PendingBin);
+        NameCopies(Moves, false);
+        RemoveCopies(Moves, MadeFolder);
         ShowError(E.what());
         return false;
     }
+    CommitCopies(Moves);
     // Copies the previous save named and this one does not are read by nothing any more.
     RecordWorkspaceCopies(FileName, RegisteredCopies(), true);
     if (FileName == WorkspaceFileName) WorkspaceIncomplete = false;
     NoteWorkspaceSaved(FileName);
     return true;
 }
+
+namespace {
+
+// The settings file was cut short or changed since the workspace was saved: said once, with what the
+// languages were put back to.
+void ReportDamagedSettings(const std::string& FileName, const std::vector<std::string>& Notes) {
+    std::string Text = "The settings file \"" + FileName +
+                       "\" of the workspace was cut short or changed since it was saved. Settings it lost "
+                       "have their default values; the corpus data are kept as saved.";
+    for (const std::string& Note : Notes) Text += "\n" + Note;
+    ShowError(Text);
+}
+
+// Reads both files of the workspace into Stored; raises EWorkspaceRefused when it cannot be opened.
+void ReadWorkspace(const std::string& FileName, TStoredWorkspace& Stored) {
+    const TSettingsEnd End = ReadSettingsEnd(FileName);
+    ReadFileLists(FileName, Stored);
+    std::vector<std::string> Notes;
+    ReadBin(WorkspaceBinName(FileName), End, Stored, Notes);
+    if (Stored.SettingsDamaged) {
+        ReportDamagedSettings(FileName, Notes);
+        WorkspaceDamaged = true;
+    }
+}
+
+}  // namespace
 
 bool LoadWorkspace(const std::string& FileName) {
     TWaitScope Wait;
@@ -570,8 +1090,7 @@ bool LoadWorkspace(const std::string& FileName) {
     WorkspaceIncomplete = false;
     TStoredWorkspace Stored;
     try {
-        ReadFileLists(FileName, Stored);
-        ReadBin(WorkspaceBinName(FileName), Stored);
+        ReadWorkspace(FileName, Stored);
     } catch (const EWorkspaceRefused& E) {
         if (*E.what()) ShowError(E.what());
         DropLoadedCorpus();
@@ -590,34 +1109,43 @@ bool LoadWorkspace(const std::string& FileName) {
             if (F.Converted && !F.StoredCopy.empty())
                 StoredCopies.push_back(ResolveWorkspacePath(F.StoredCopy, Folder));
     ReserveCopyNames(StoredCopies);
-    std::array<std::vector<int32_t>, 4> Ages;
-    TRegistration Registration(Folder, Ages);
+    std::array<std::vector<char>, 4> Changed;
+    TRegistration Registration(Folder, Changed);
+    TListChoice Lists;
     for (int L = 0; L < LanguagesCount && L < 4; ++L) {
         TStoredLanguage& Language = Stored.Languages[size_t(L)];
-        if (!Language.Whole && Stored.Listed[size_t(L)]) {
-            // The data file's record cannot be trusted: the files come from the settings, to be processed.
-            Registration.Language(L, *Stored.Listed[size_t(L)]);
-            continue;
-        }
-        Registration.Language(L, Language.Files);
+        Registration.Language(L, Lists.Choose(L, Stored));
         if (Language.Whole) InstallLanguage(L, Language);
     }
     ReserveCopyNames({});
     TMemoryStream Sink;
     Sink.DamageReported = WorkspaceDamaged;
     InstallPairs(Stored, &Sink);
-    WorkspaceDamaged = Sink.DamageReported;
+    Lists.Report();
     Registration.ReportMissing();
-    DropStale(Ages, Registration.Fresh());
-    // A language whose section was not read whole keeps nothing computed: it is processed again.
+    // Data that cannot belong to the text they index are damage, however well they were stored (the data
+    // of a changed file go anyway).
+    std::vector<std::pair<int, size_t>> Unfit;
+    for (int L = 0; L < LanguagesCount && L < 4; ++L)
+        for (size_t I = 0; I < LanguageConfigs[size_t(L)]->Files.size() && I < Changed[size_t(L)].size(); ++I)
+            if (!Changed[size_t(L)][I] && !DataFitFile(L, int32_t(I))) Unfit.emplace_back(L, I);
+    if (!Unfit.empty()) ReportDamagedBlock(Sink);
+    for (const auto& [L, I] : Unfit) DropFileData(L, I, Registration.Fresh());
+    WorkspaceDamaged = Sink.DamageReported;
+    DropChanged(Changed, Registration.Fresh());
+    // A language whose data could not be used keeps nothing computed: it is processed again.
     for (int L = 0; L < LanguagesCount && L < 4; ++L)
         if (!Stored.Languages[size_t(L)].Whole) ClearFileAlignment(L, -1);
+    TLostAlignments Lost;
+    Lost.Note(Stored, Registration.KnownChanged());
+    Lost.Report();
+    RemoveMissing();
     for (const std::string& Copy : Registration.Outdated()) {
         RemoveQuietly(Copy);
         std::erase(StoredCopies, Copy);
     }
     RecordWorkspaceCopies(FileName, StoredCopies, false);
-    WorkspaceIncomplete = WorkspaceDamaged || Registration.AnyMissing();
+    WorkspaceIncomplete = WorkspaceDamaged || Registration.AnyMissing() || Lists.Any() || Lost.Any();
     NoteWorkspaceSaved(FileName);
     return true;
 }
@@ -666,5 +1194,12 @@ bool FileTimeMatches(int32_t Current, int32_t Stored) {
 }
 
 void DropStaleFileData(const std::array<std::vector<int32_t>, 4>& StoredAges) {
-    DropStale(StoredAges, {});
+    std::array<std::vector<char>, 4> Changed;
+    for (int L = 0; L < LanguagesCount && L < 4; ++L) {
+        const TConcordConfig& Config = *LanguageConfigs[size_t(L)];
+        for (size_t I = 0; I < StoredAges[size_t(L)].size() && I < Config.Files.size(); ++I)
+            Changed[size_t(L)].push_back(FileChanged(Config.Files[I].Name, StoredAges[size_t(L)][I], -1));
+    }
+    DropChanged(Changed, {});
+    RemoveMissing();
 }

@@ -7,7 +7,7 @@
 // language count; per language "FILES" (name relative to the workspace's folder when it lies under
 // it, word count, DOS file age, converted flag and copy name) and, as the Keep options say, "LINES",
 // "PAGES", "TAGS", "FREQUENCY", "HEADINGS", "PARAGRAPHS", "SENTENCES" with their blocks; the trailer
-// holds "ALIGN12", "ALIGN13", "ALIGN14" with their pairs.
+// holds "ALIGN12", "ALIGN13", "ALIGN14" with their pairs, and ends with the seal (WorkspaceSeal.h).
 #pragma once
 
 #include <array>
@@ -23,28 +23,56 @@ std::string WorkspaceBinName(const std::string& FileName);
 // The folder of FileName with a trailing "/".
 std::string WorkspaceFolder(const std::string& FileName);
 
-// Saves the loaded corpus as the workspace FileName: moves the converted copies kept in the temporary
-// folder beside the workspace (reopening their streams there), then writes the .TWS and the .BIN to
-// temporary files beside them and renames both over the old pair only when both are complete, so a
-// failed save leaves the previous workspace as it was. Errors are shown; returns whether both files
-// were written. An empty name saves nothing and returns false.
+// Saves the loaded corpus as the workspace FileName: puts the converted copies kept in the temporary
+// folder beside the workspace (a copy that is gone is converted again from its UTF-8 file), then writes
+// the .TWS and the .BIN to temporary files beside them and renames both over the old pair only when both
+// are complete, so a failed save leaves the previous workspace as it was and removes everything it wrote
+// (its temporary files and the copies it placed; the files go on reading their old copies). Errors are
+// shown, naming the file the user knows and the system's reason (a full disk says so); returns whether
+// both files were written. An empty name saves nothing and returns false.
+// The .BIN ends with a seal (WorkspaceSeal.h): the checksum of every block, the locale of every language
+// and the time and size of every corpus file and copy; the .TWS ends with "WorkspaceEnd", which ties it
+// to that seal.
 bool SaveWorkspace(const std::string& FileName);
 
 // Opens the workspace FileName into the configuration (the caller has closed the windows and freed the
 // languages): the .TWS settings, then the corpus files (a missing file is reported and left out, a file
-// that cannot be registered counts as missing, a file whose stored copy is gone or is not named as one
-// of its copies is converted again, so that no other file is ever read or deleted as a copy)
-// and the stored data of each; data of files changed since saving are dropped (DropStaleFileData).
+// that cannot be registered counts as missing, a file whose stored copy is gone, is not named as one
+// of its copies or is not the copy saved (another time or size) is converted again, so that no other
+// file is ever read or deleted as a copy) and the stored data of each; data of files changed since
+// saving (another time, an hour either way forgiven, or another size) are dropped.
+// Damage is never used and always said, once per kind: a block whose checksum fails, or data that
+// cannot belong to their file (positions or a word count beyond its size), is reported
+// (DamagedIndexDataText) and computed again; a data file not saved with these settings keeps nothing
+// (ForeignDataText); a settings file cut short or changed is reported, and the languages keep the
+// locale their data were computed for; when the two files list different corpus files, a data file
+// that its seal vouches for is kept whole, otherwise a settings list that is whole, otherwise the files
+// both list, and the files concerned are named (DisagreeingListsText); an alignment lost for any reason
+// but a changed file names its files (LostAlignmentText). A data file of an older program (no seal) is
+// read in order and its reading ends at a language section that disagrees with the settings' list.
 // WorkspaceFileName is FileName on success. On failure (the .BIN missing or unreadable, not a
 // workspace, of an unknown version, cut short, or listing more languages than the settings define) the
 // reason is shown, no corpus file stays registered, no alignment stays, WorkspaceFileName is empty and
 // nothing is written to either file. Returns whether the workspace was opened.
 bool LoadWorkspace(const std::string& FileName);
 
-// Set by LoadWorkspace when the opened workspace's data file was damaged (the damage was reported once
-// and the damaged data are computed again).
+// What LoadWorkspace says, besides DamagedIndexDataText for a damaged block of the data file: a data file
+// that is whole but was not saved with the settings file beside it (all its data are computed again);
+// the start of the list of corpus files the two files disagree about; the start of the list of pairs of
+// files whose stored alignment could not be used (never said for a file changed since saving).
+inline constexpr const char* ForeignDataText =
+    "The data file of the workspace was not saved with its settings file. Everything computed for the "
+    "corpus will be computed again.";
+inline constexpr const char* DisagreeingListsText =
+    "The settings file and the data file of the workspace list different corpus files:";
+inline constexpr const char* LostAlignmentText =
+    "The stored alignment of these files could not be used and will be computed again:";
+
+// Set by LoadWorkspace when the opened workspace's data or settings file was damaged (the damage was
+// reported once and the damaged data are computed again).
 extern bool WorkspaceDamaged;
-// Set by LoadWorkspace when the workspace opened with data missing (damage, or a file not found), so
+// Set by LoadWorkspace when the workspace opened with data missing (damage, a file not found, files the
+// two files disagree about, an alignment lost), so
 // that saving it over itself makes a loss permanent; cleared by a successful SaveWorkspace under the
 // same name. The main window asks before such a save.
 extern bool WorkspaceIncomplete;

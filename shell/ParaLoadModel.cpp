@@ -428,6 +428,8 @@ void TParaLoadModel::RestoreSnapshots() {
 
 void TParaLoadModel::HandOverFiles() {
     const bool CountWasChanged = CountChanged();
+    // A full disk is said once for the whole load, not once per language or per file.
+    TConversionRun Conversions;
     for (int L = 0; L < std::min(PanelCount(), LanguagesCount); ++L) {
         if (!ConfigOf(L)) continue;
         const TParaLoadLanguage& P = Panel(L);

@@ -24,7 +24,15 @@ public:
         if (Count <= 0) return 0;
         for (; FSize < FPosition; ++FSize) Add(0);
         const auto* Bytes = static_cast<const uint8_t*>(Buffer);
-        for (int64_t I = std::clamp<int64_t>(FSize - FPosition, 0, Count); I < Count; ++I) Add(Bytes[I]);
+        int64_t I = std::clamp<int64_t>(FSize - FPosition, 0, Count);
+        for (; I < Count && FFill != 0; ++I) Add(Bytes[I]);
+        // Whole words at a time once the bytes before them filled theirs: a corpus is hundreds of MB.
+        for (; I + 8 <= Count; I += 8) {
+            uint64_t Word;
+            std::memcpy(&Word, Bytes + I, 8);
+            AddWord(Word);
+        }
+        for (; I < Count; ++I) Add(Bytes[I]);
         FPosition += Count;
         FSize = std::max(FSize, FPosition);
         return Count;
@@ -57,10 +65,14 @@ private:
     void Add(uint8_t Byte) {
         FWord |= uint64_t(Byte) << (8 * FFill);
         if (++FFill < 8) return;
-        FHash ^= Mixed(FWord);
-        FHash = ((FHash << 27) | (FHash >> 37)) * 5 + 0x52DCE729;
+        AddWord(FWord);
         FWord = 0;
         FFill = 0;
+    }
+
+    void AddWord(uint64_t Word) {
+        FHash ^= Mixed(Word);
+        FHash = ((FHash << 27) | (FHash >> 37)) * 5 + 0x52DCE729;
     }
 
     int64_t FPosition = 0;
@@ -69,6 +81,23 @@ private:
     uint64_t FWord = 0;
     int FFill = 0;
 };
+
+// A word list by its words and their counts: the order it is shown in (by frequency or by word, which
+// a word list window sets) is no change of the corpus.
+void WriteWords(TStream& S, const TFreqList* List) {
+    WriteStreamBoolean(S, List != nullptr);
+    if (!List) return;
+    uint64_t Sum = 0;
+    for (int32_t I = 0; I < List->Count(); ++I) {
+        TDigestStream Item;
+        List->GetItem(I)->SaveToStream(Item);
+        Sum += Item.Digest();
+    }
+    WriteStreamInteger(S, List->Count());
+    WriteStreamBoolean(S, List->IgnoreCase());
+    WriteStreamInteger(S, int32_t(Sum));
+    WriteStreamInteger(S, int32_t(Sum >> 32));
+}
 
 // Every language's files with everything computed for them, then the alignments.
 void WriteCorpus(TStream& S) {
@@ -87,7 +116,7 @@ void WriteCorpus(TStream& S) {
         Config->LineStarts.SaveToStream(S);
         Config->PageStarts.SaveToStream(S);
         Config->FileTags.SaveToStream(S);
-        SaveOptionalElement(S, Config->FreqList.get());
+        WriteWords(S, Config->FreqList.get());
         Config->SectionIndexes.SaveToStream(S);
         Config->ParagraphIndexes.SaveToStream(S);
         Config->SentenceIndexes.SaveToStream(S);

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <filesystem>
 #include <cstdlib>
 #include <regex>
 #include <sstream>
@@ -63,18 +64,21 @@ protected:
     const std::string Trace = Dir.File("tessivor.trc");
 };
 
+// An out-of-range error that no handler of the program deals with: it reaches the default handler.
 void RaiseOutOfRange() {
     std::vector<int> V(3);
     try {
         (void)V.at(7);
-    } catch (const std::out_of_range&) {
+    } catch (const std::out_of_range& E) {
+        TraceUnhandledException(&E);
     }
 }
 
 TEST_F(TraceLoggerTest, ARuntimeErrorAppendsOneWholeRecordWithItsRaiserNamed) {
     try {
         (void)std::stoi("no number");
-    } catch (const std::invalid_argument&) {
+    } catch (const std::invalid_argument& E) {
+        TraceUnhandledException(&E);
     }
     std::vector<TRecord> Records = ParseRecords(ReadWholeFile(Trace));
     ASSERT_EQ(Records.size(), 1u);
@@ -114,6 +118,54 @@ TEST_F(TraceLoggerTest, TheProgramsOwnErrorsTheSilentAbortAndPlainExceptionsAreN
     EXPECT_FALSE(std::filesystem::exists(Trace));
     EXPECT_FALSE(IsTracedExceptionType(typeid(EConcError)));
     EXPECT_TRUE(IsTracedExceptionType(typeid(std::ios_base::failure)));  // derived from a logged class
+}
+
+// A failure the program deals with (an out-of-memory a command reports and recovers from) is no failure
+// of the program: only what reaches the default handler, or ends the process, is written.
+TEST_F(TraceLoggerTest, OnlyUnhandledRaisesAreLogged) {
+    for (int I = 0; I < 2; ++I) {
+        try {
+            throw std::bad_alloc();
+        } catch (const std::bad_alloc&) {
+        }
+    }
+    try {
+        std::vector<int> V(3);
+        (void)V.at(9);
+    } catch (const std::out_of_range&) {
+    }
+    EXPECT_FALSE(std::filesystem::exists(Trace));
+    // Raised, handled inside, and the outer one reaches the default handler: one record, the outer's.
+    try {
+        try {
+            throw std::length_error("inner");
+        } catch (const std::length_error&) {
+        }
+        throw std::bad_alloc();
+    } catch (const std::bad_alloc& E) {
+        TraceUnhandledException(&E);
+        TraceUnhandledException(&E);
+    }
+    std::vector<TRecord> Records = ParseRecords(ReadWholeFile(Trace));
+    ASSERT_EQ(Records.size(), 1u);
+    EXPECT_EQ(Records[0].Message, "std::bad_alloc");
+
+    const pid_t Child = fork();
+    ASSERT_NE(Child, -1);
+    if (Child == 0) {
+        // No handler: the raise ends the process (the test's own catch-all must not see it).
+        []() noexcept {
+            std::vector<int> V(3);
+            (void)V.at(11);
+        }();
+        _exit(0);
+    }
+    int Status = 0;
+    ASSERT_EQ(waitpid(Child, &Status, 0), Child);
+    ASSERT_TRUE(WIFSIGNALED(Status));
+    Records = ParseRecords(ReadWholeFile(Trace));
+    ASSERT_EQ(Records.size(), 2u);
+    EXPECT_NE(Records[1].Message.find("vector::_M_range_check"), std::string::npos) << Records[1].Message;
 }
 
 TEST_F(TraceLoggerTest, RecordsOfTwoThreadsNeverInterleave) {

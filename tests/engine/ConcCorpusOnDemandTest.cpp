@@ -48,6 +48,24 @@ TEST_F(OnDemandTest, AMissingListIsBuiltThenAlignedThenSortedAsAsked) {
     EXPECT_FALSE(GetCorpusFreqList(-1, false));
 }
 
+// A list dropped alone (case or tag rules changed) is counted again; the segments stand, and so does
+// their alignment. Segments rebuilt by the pass are aligned again.
+TEST_F(OnDemandTest, OnlyAPassThatRebuiltSegmentsIsFollowedByTheAlignment) {
+    AddFile(0, "a.txt", "b b a");
+    AddFile(1, "b.txt", "x");
+    ASSERT_TRUE(GetCorpusFreqList(0, false));
+    ASSERT_EQ(Runs, 1);
+    DropCorpusFreqList(0);
+    ASSERT_TRUE(GetCorpusFreqList(0, false));
+    EXPECT_EQ(Words(0), (std::vector<std::string>{"b", "a"}));
+    EXPECT_EQ(Runs, 1);
+    ClearSegmentIndexes(1);
+    DropCorpusFreqList(0);
+    ASSERT_TRUE(GetCorpusFreqList(0, false));
+    EXPECT_EQ(Runs, 2);
+    EXPECT_FALSE(CorpusSegmentsMissing());
+}
+
 TEST_F(OnDemandTest, ACancelledPassLeavesNoListAndNoAlignmentRun) {
     AddFile(0, "a.txt", "one two");
     Backend.OnProcessMessages = [] {

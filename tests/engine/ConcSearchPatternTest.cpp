@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <functional>
 #include <random>
 #include <string>
 #include <utility>
@@ -16,6 +17,7 @@
 #include "engine/ConcTextProcess.h"
 #include "engine/RegExp3.h"
 #include "engine/SynStream.h"
+#include "platform/Nls.h"
 #include "ui/ConcDblProgress.h"
 
 namespace {
@@ -88,6 +90,21 @@ protected:
     }
 
     using Spans = std::vector<std::pair<int32_t, int32_t>>;
+
+    // The hits of a word or tag query in Text, one after another, as the search reports them (see
+    // HitStart); at most Most + 1 of them.
+    Spans WordHitSpans(const std::string& Pattern, uint8_t Syntax, const std::string& Text, size_t Most) {
+        auto context = Context(Pattern, Syntax);
+        TMemorySynchroStream stream(Text);
+        TBufStream reader(stream, 0);
+        ConfigureBufStream(reader);
+        Spans found;
+        while (context->SearchRange(reader, false) && found.size() <= Most) {
+            const int32_t start = HitStart(*context, Text, context->MatchStart, Syntax);
+            found.push_back({start, context->MatchEnd - (context->MatchEndAfterDelimiter ? 1 : 0)});
+        }
+        return found;
+    }
 
     // The matches of a regular expression over the whole of Text, each search from the last one's end.
     static Spans WholeTextSpans(const std::string& Pattern, const std::string& Text) {
@@ -426,6 +443,109 @@ TEST_F(SearchPatternTest, RegularExpressionsInADoubleByteCodePage) {
     EXPECT_THROW(Context("x\\", 1), ERegExp) << "a backslash of its own still escapes";
 }
 
+// In code page 932 the dot, bracket expressions, their negations and ranges take a character: one byte,
+// or a lead byte and its second byte, in the pattern as in the text. Random texts of characters whose
+// second bytes look like "\\", "]", "@", "A" and "a", searched hit after hit for random sequences of
+// such items, against a model that reads the text and the pattern character by character.
+TEST_F(SearchPatternTest, DotAndBracketsTakeWholeCharactersInADoubleByteCodePage) {
+    LanguageConfigs[0]->SetLanguage(1041, "Japanese");
+    InitRegExpCharTables(0);
+    const auto& lead = platform::CodePageTables(932).LeadByte;
+    // One-byte characters, then characters of two bytes (as lead * 256 + second byte).
+    const std::vector<int> characters = {'a',    'b',    'A',    '\\',   ']',    '@',    ' ',    0xB1,
+                                         0x955C, 0x8EA6, 0x8E67, 0x8E9E, 0x95AA, 0x96BE, 0x8341, 0x835C,
+                                         0x8140, 0x81A9, 0x815D, 0x8361, 0x9640, 0x8E40};
+    auto bytes = [](int Code) {
+        return Code < 256 ? std::string(1, static_cast<char>(Code))
+                          : std::string{static_cast<char>(Code >> 8), static_cast<char>(Code & 0xFF)};
+    };
+    std::mt19937 rng(932);
+    auto pick = [&](size_t n) { return static_cast<size_t>(rng() % n); };
+    auto any = [&] { return characters[pick(characters.size())]; };
+    struct TItem {
+        int Kind = 0;  // 0 a character, 1 the dot, 2 a bracket expression
+        std::vector<std::pair<int, int>> Ranges;
+        bool Negated = false;
+        bool Matches(int Code) const {
+            if (Kind == 1) return true;
+            bool in = false;
+            for (const auto& [low, high] : Ranges) in = in || (low <= Code && Code <= high);
+            return in != Negated;
+        }
+    };
+    int hits = 0;
+    for (int round = 0; round < 300; ++round) {
+        std::vector<TItem> items;
+        std::string pattern;
+        for (size_t n = 1 + pick(3); n > 0; --n) {
+            TItem item;
+            item.Kind = static_cast<int>(pick(3));
+            if (item.Kind == 0) {
+                const int code = any();
+                item.Ranges = {{code, code}};
+                pattern += (code == '\\' ? "\\" : "") + bytes(code);
+            } else if (item.Kind == 1) {
+                pattern += ".";
+            } else {
+                item.Negated = pick(3) == 0;
+                std::string members;
+                // "]" is a member only first; a range never ends in it.
+                if (pick(3) == 0) {
+                    members = "]";
+                    item.Ranges.push_back({']', ']'});
+                }
+                for (size_t m = 1 + pick(3); m > 0; --m) {
+                    int low = any(), high = low;
+                    if (pick(3) == 0) {
+                        high = any();
+                        if (high < low) std::swap(low, high);
+                    }
+                    if (low == ']' || high == ']') continue;
+                    item.Ranges.push_back({low, high});
+                    members += bytes(low) + (high != low ? "-" + bytes(high) : "");
+                }
+                if (members.empty()) {
+                    members = "a";
+                    item.Ranges.push_back({'a', 'a'});
+                }
+                pattern += std::string(item.Negated ? "[^" : "[") + members + "]";
+            }
+            items.push_back(item);
+        }
+        std::string text;
+        std::vector<std::pair<int32_t, int>> chars;  // byte offset, character
+        for (size_t n = 50 + pick(200); n > 0; --n) {
+            const int code = any();
+            chars.push_back({static_cast<int32_t>(text.size()), code});
+            text += bytes(code);
+        }
+        for (const auto& [at, code] : chars)
+            ASSERT_EQ(code >= 256, lead[static_cast<unsigned char>(text[static_cast<size_t>(at)])]);
+        Spans expected;
+        for (size_t c = 0; c + items.size() <= chars.size();) {
+            bool all = true;
+            for (size_t k = 0; k < items.size() && all; ++k) all = items[k].Matches(chars[c + k].second);
+            if (!all) {
+                ++c;
+                continue;
+            }
+            const size_t end = c + items.size();
+            expected.push_back(
+                {chars[c].first, end < chars.size() ? chars[end].first : static_cast<int32_t>(text.size())});
+            c = end;
+        }
+        hits += static_cast<int>(expected.size());
+        auto context = Context(pattern, 1, "", true);
+        TMemorySynchroStream stream(text);
+        TBufStream reader(stream, 0);
+        Spans found;
+        while (context->SearchRange(reader, false) && found.size() <= expected.size())
+            found.push_back({context->MatchStart, context->MatchEnd});
+        ASSERT_EQ(found, expected) << "round " << round << " pattern " << pattern;
+    }
+    EXPECT_GT(hits, 1000);
+}
+
 TEST_F(SearchPatternTest, WordsInADoubleByteCodePageKeepTheirTrailBytes) {
     LanguageConfigs[0]->SetLanguage(1041, "Japanese");
     // Second bytes that are delimiters on their own: 0x5C "\\" (0x955C, 0x835C), 0x5B "[" (0x815B), and
@@ -549,6 +669,56 @@ int ModelMatchFrom(const std::vector<TModelTerm>& Q, size_t T, size_t W, const s
     return ModelMatchFrom(Q, T + 1, W + 1, Words, Lo, Hi);
 }
 
+// The model's hits, one after another, as runs [first, end) of word indexes; skips of 1 to 3 words.
+std::vector<std::pair<size_t, size_t>> ModelRuns(const std::vector<TModelTerm>& Query,
+                                                 const std::vector<TModelWord>& Words) {
+    std::vector<std::pair<size_t, size_t>> runs;
+    for (size_t w = 0; w < Words.size();) {
+        const int end = ModelMatchFrom(Query, 0, w, Words, 1, 3);
+        if (end < 0) {
+            ++w;
+            continue;
+        }
+        runs.push_back({w, static_cast<size_t>(end)});
+        w = static_cast<size_t>(end);
+    }
+    return runs;
+}
+
+const char* const ModelWordTexts[] = {"a", "b", "p", "s", "ab", "ba"};
+const char* const ModelTagTexts[] = {"x", "y", "p"};
+
+// A query of one to three terms over the model's words and tags, in Syntax; a skip may be the first term
+// when LeadingSkip. Query receives its terms, the result is the pattern.
+std::string RandomModelQuery(const std::function<int(int)>& Pick, uint8_t Syntax, bool LeadingSkip,
+                             std::vector<TModelTerm>& Query) {
+    std::string pattern;
+    const int terms = 1 + Pick(3);
+    for (int t = 0; t < terms; ++t) {
+        TModelTerm term;
+        std::string token;
+        if ((t > 0 || LeadingSkip) && Pick(4) == 0) {
+            term.Skip = true;
+            token = "@";
+        } else if (Syntax == 0) {
+            const char* const texts[] = {"a", "b", "p", "s", "a*", "*"};
+            term.Word = token = texts[Pick(6)];
+            term.Tag = "*";
+        } else {
+            const int kind = Pick(4);
+            term.Word = ModelWordTexts[Pick(6)];
+            term.Tag = ModelTagTexts[Pick(3)];
+            if (kind == 0) token = term.Word + "&" + term.Tag;
+            if (kind == 1) token = term.Word, term.Tag = "*";
+            if (kind == 2) token = "&" + term.Tag, term.Word = "*";
+            if (kind == 3) token = "**", term.Word = "*", term.Tag = "";
+        }
+        Query.push_back(term);
+        pattern += (t > 0 ? " " : "") + token;
+    }
+    return pattern;
+}
+
 }  // namespace
 
 TEST_F(SearchPatternTest, WordQueriesAroundTagsAgreeWithAWordListModel) {
@@ -557,8 +727,6 @@ TEST_F(SearchPatternTest, WordQueriesAroundTagsAgreeWithAWordListModel) {
     CommonConfig->MatchWordsLo = 1;
     CommonConfig->MatchWordsHi = 3;
     CommonConfig->wTagDelimiter = '_';
-    const char* const wordTexts[] = {"a", "b", "p", "s", "ab", "ba"};
-    const char* const tagTexts[] = {"x", "y", "p"};
     const char* const separators[] = {" ", ", ", " <p>", "<b>", " </s> ", "\r\n", "<s>", "</p>\r\n<p>"};
     for (int round = 0; round < 150; ++round) {
         const int mode = round % 3;  // 0 text without word tags, 1 text with word tags, 2 tag syntax
@@ -570,12 +738,12 @@ TEST_F(SearchPatternTest, WordQueriesAroundTagsAgreeWithAWordListModel) {
         for (int w = 0; w < count; ++w) {
             text += separators[pick(8)];
             TModelWord word;
-            word.Text = wordTexts[pick(6)];
+            word.Text = ModelWordTexts[pick(6)];
             word.Start = static_cast<int32_t>(text.size());
             text += word.Text;
             word.End = word.TagEnd = static_cast<int32_t>(text.size());
             if (mode != 0 && pick(3) != 0) {
-                word.Tag = tagTexts[pick(3)];
+                word.Tag = ModelTagTexts[pick(3)];
                 text += "_" + word.Tag;
                 word.TagEnd = static_cast<int32_t>(text.size());
             }
@@ -584,52 +752,12 @@ TEST_F(SearchPatternTest, WordQueriesAroundTagsAgreeWithAWordListModel) {
         text += separators[pick(8)];
 
         std::vector<TModelTerm> query;
-        std::string pattern;
-        const int terms = 1 + pick(3);
-        for (int t = 0; t < terms; ++t) {
-            TModelTerm term;
-            std::string token;
-            if (t > 0 && pick(4) == 0) {
-                term.Skip = true;
-                token = "@";
-            } else if (syntax == 0) {
-                const char* const texts[] = {"a", "b", "p", "s", "a*", "*"};
-                term.Word = token = texts[pick(6)];
-                term.Tag = "*";
-            } else {
-                const int kind = pick(4);
-                term.Word = wordTexts[pick(6)];
-                term.Tag = tagTexts[pick(3)];
-                if (kind == 0) token = term.Word + "&" + term.Tag;
-                if (kind == 1) token = term.Word, term.Tag = "*";
-                if (kind == 2) token = "&" + term.Tag, term.Word = "*";
-                if (kind == 3) token = "**", term.Word = "*", term.Tag = "";
-            }
-            query.push_back(term);
-            pattern += (t > 0 ? " " : "") + token;
-        }
-
+        const std::string pattern = RandomModelQuery(pick, syntax, false, query);
         std::vector<std::pair<int32_t, int32_t>> expected;
-        for (size_t w = 0; w < words.size();) {
-            const int end = ModelMatchFrom(query, 0, w, words, 1, 3);
-            if (end < 0) {
-                ++w;
-                continue;
-            }
-            const TModelWord& last = words[static_cast<size_t>(end - 1)];
-            expected.push_back({words[w].Start, syntax == 2 ? last.TagEnd : last.End});
-            w = static_cast<size_t>(end);
-        }
-
-        auto context = Context(pattern, syntax);
-        TMemorySynchroStream stream(text);
-        TBufStream reader(stream, 0);
-        ConfigureBufStream(reader);
-        std::vector<std::pair<int32_t, int32_t>> found;
-        while (context->SearchRange(reader, false) && found.size() <= expected.size()) {
-            const int32_t start = HitStart(*context, text, context->MatchStart, syntax);
-            found.push_back({start, context->MatchEnd - (context->MatchEndAfterDelimiter ? 1 : 0)});
-        }
+        for (const auto& [first, end] : ModelRuns(query, words))
+            expected.push_back(
+                {words[first].Start, syntax == 2 ? words[end - 1].TagEnd : words[end - 1].End});
+        const auto found = WordHitSpans(pattern, syntax, text, expected.size());
         ASSERT_EQ(found, expected) << "round " << round << " mode " << mode << " pattern " << pattern;
     }
 }
@@ -677,8 +805,6 @@ TEST_F(SearchPatternTest, PunctuationTagsNeverHideAHitOfTheUntaggedText) {
     auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
     CommonConfig->MatchWordsLo = 1;
     CommonConfig->MatchWordsHi = 3;
-    const char* const wordTexts[] = {"a", "b", "p", "s", "ab", "ba"};
-    const char* const tagTexts[] = {"x", "y", "p"};
     const char* const punctuation[] = {",", ".", ":"};
     const char* const markup[] = {"<p>", "</s>", "<s>", "</p>\r\n<p>"};
     const char* const separators[] = {" ", "  ", "\r\n", " \t"};
@@ -709,9 +835,9 @@ TEST_F(SearchPatternTest, PunctuationTagsNeverHideAHitOfTheUntaggedText) {
             add(separators[pick(4)], false, false);
             const int kind = pick(10);
             if (kind < 6) {
-                const std::string word = wordTexts[pick(6)];
+                const std::string word = ModelWordTexts[pick(6)];
                 const int tag = pick(4);  // 0 none, 1 empty, else a tag
-                const std::string tagText = tagTexts[pick(3)];
+                const std::string tagText = ModelTagTexts[pick(3)];
                 if (layout == 2 && tag > 0) add(tagged(tag == 1 ? "" : tagText), true, tag > 1, tagText);
                 add(word, false, true, word);
                 if (layout != 2 && tag > 0) add(tagged(tag == 1 ? "" : tagText), true, tag > 1, tagText);
@@ -720,7 +846,7 @@ TEST_F(SearchPatternTest, PunctuationTagsNeverHideAHitOfTheUntaggedText) {
             } else if (kind < 9) {
                 const std::string mark = punctuation[pick(3)];
                 // A tagger's tag of a punctuation mark is the mark itself or a tag of a word class.
-                const std::string tagText = pick(3) == 0 ? std::string(tagTexts[pick(3)]) : mark;
+                const std::string tagText = pick(3) == 0 ? std::string(ModelTagTexts[pick(3)]) : mark;
                 // A tag after a separator ends at the first word end: "._." holds an empty word tag.
                 const bool token = layout != 0 || tagText != mark;
                 if (layout == 2) add(tagged(tagText), true, true, tagText);
@@ -733,73 +859,29 @@ TEST_F(SearchPatternTest, PunctuationTagsNeverHideAHitOfTheUntaggedText) {
         add(separators[pick(4)], false, false);
 
         std::vector<TModelTerm> query;
-        std::string pattern;
-        const int terms = 1 + pick(3);
-        for (int t = 0; t < terms; ++t) {
-            TModelTerm term;
-            std::string token;
-            if (pick(4) == 0) {
-                term.Skip = true;
-                token = "@";
-            } else if (syntax == 0) {
-                const char* const texts[] = {"a", "b", "p", "s", "a*", "*"};
-                term.Word = token = texts[pick(6)];
-                term.Tag = "*";
-            } else {
-                const int kind = pick(4);
-                term.Word = wordTexts[pick(6)];
-                term.Tag = tagTexts[pick(3)];
-                if (kind == 0) token = term.Word + "&" + term.Tag;
-                if (kind == 1) token = term.Word, term.Tag = "*";
-                if (kind == 2) token = "&" + term.Tag, term.Word = "*";
-                if (kind == 3) token = "**", term.Word = "*", term.Tag = "";
-            }
-            query.push_back(term);
-            pattern += (t > 0 ? " " : "") + token;
-        }
+        const std::string pattern = RandomModelQuery(pick, syntax, true, query);
         const bool skipsOnly =
             std::all_of(query.begin(), query.end(), [](const TModelTerm& T) { return T.Skip; });
         if (skipsOnly) continue;
 
-        // The model's hits as runs of word indexes [first, end). A text query's hit begins at its word.
+        // A text query's hit begins at its word, whatever tag stands before it.
         const std::vector<TModelWord> words = PairWordsAndTags(tokens, syntax == 2 && layout == 2);
-        using Runs = std::vector<std::pair<size_t, size_t>>;
-        Runs expected;
-        for (size_t w = 0; w < words.size();) {
-            const int end = ModelMatchFrom(query, 0, w, words, 1, 3);
-            if (end < 0) {
-                ++w;
-                continue;
-            }
-            expected.push_back({w, static_cast<size_t>(end)});
-            w = static_cast<size_t>(end);
-        }
-
-        auto search = [&](const std::string& Text, uint8_t WordTag) {
-            CommonConfig->WordTag = WordTag;
-            auto context = Context(pattern, syntax);
-            TMemorySynchroStream stream(Text);
-            TBufStream reader(stream, 0);
-            ConfigureBufStream(reader);
-            std::vector<std::pair<int32_t, int32_t>> found;
-            while (context->SearchRange(reader, false) && found.size() <= expected.size()) {
-                const int32_t start = HitStart(*context, Text, context->MatchStart, syntax);
-                found.push_back({start, context->MatchEnd - (context->MatchEndAfterDelimiter ? 1 : 0)});
-            }
-            return found;
-        };
+        const auto expected = ModelRuns(query, words);
         std::vector<std::pair<int32_t, int32_t>> want;
         const bool tagEnds = syntax == 2 && layout != 2;
         for (const auto& [first, end] : expected)
             want.push_back({words[first].Start, tagEnds ? words[end - 1].TagEnd : words[end - 1].End});
-        ASSERT_EQ(search(text, layout == 0 ? 1 : 2), want)
+        CommonConfig->WordTag = layout == 0 ? 1 : 2;
+        ASSERT_EQ(WordHitSpans(pattern, syntax, text, want.size()), want)
             << "round " << round << " layout " << layout << " syntax " << int(syntax) << " pattern "
             << pattern;
         if (syntax != 0) continue;
         std::vector<std::pair<int32_t, int32_t>> plain;
         for (const auto& [first, end] : expected)
             plain.push_back({untaggedStarts[first], untaggedEnds[end - 1]});
-        ASSERT_EQ(search(untagged, 0), plain) << "round " << round << " untagged, pattern " << pattern;
+        CommonConfig->WordTag = 0;
+        ASSERT_EQ(WordHitSpans(pattern, syntax, untagged, plain.size()), plain)
+            << "round " << round << " untagged, pattern " << pattern;
     }
 }
 

@@ -557,6 +557,20 @@ TEST_F(SearchTest, TaggedHitsBeginAtAWordAndPunctuationTagsEndNoSearch) {
     EXPECT_EQ(Run(Query("red the", 0)).size(), 199u) << "over the end of the sentence and its tags";
 }
 
+// A regular expression folds case as its own query says, whatever the tables of its language were last
+// built with (the query dialog of another language, or the corpus pass, builds them with the options of
+// its moment), so the languages of a parallel search each fold as their rows say.
+TEST_F(SearchTest, ARegularExpressionFoldsCaseAsItsQuerySays) {
+    File("haus Haus HAUS");
+    for (const bool tablesFold : {false, true}) {
+        CommonConfig->IgnoreCase = tablesFold;
+        InitRegExpCharTables(0);
+        CommonConfig->IgnoreCase = !tablesFold;
+        EXPECT_EQ(Run(Query("haus", 1)).size(), 3u) << "tables built folding: " << tablesFold;
+        EXPECT_EQ(Run(Query("Haus", 1, sfMatchCase)).size(), 1u) << "tables built folding: " << tablesFold;
+    }
+}
+
 TEST_F(SearchTest, QueryDescription) {
     TConcSearchRec q = Query("a");
     q.FrequencyOfHits = 4;

@@ -2,7 +2,11 @@
 #include "engine/UTF8_to_ASCII.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <unistd.h>
+
+#include <csignal>
+#include <cerrno>
 
 #include <algorithm>
 #include <filesystem>
@@ -304,4 +308,35 @@ TEST_F(LoadFilesTest, ANewLocaleOrFormatDropsTheLanguagesIndexes) {
     EXPECT_FALSE(Config().FreqList);
     const auto Sent = Messenger.Messages();
     EXPECT_NE(std::find(Sent.begin(), Sent.end(), CM_ALIGNMENTDROPPED), Sent.end());
+}
+
+// A disk that takes no more copies (here a file size limit, which fails the same way): one message with
+// the reason, the UTF-8 files after it are not tried, plain files still load and no partial copy stays.
+TEST_F(LoadFilesTest, ACopyWithoutRoomIsSaidOnceAndStopsTheConversions) {
+    const std::string Long(600, 'x');
+    const std::string U1 = Dir.Write("u1.txt", "\xC3\xA9" + Long + "\n");
+    const std::string Plain = Dir.Write("plain.txt", "Plain words.\n");
+    const std::string U2 = Dir.Write("u2.txt", "\xC3\xA8" + Long + "\n");
+    const std::string U3 = Dir.Write("u3.txt", "\xC3\xA0" + Long + "\n");
+    const std::string FirstCopy = MakeAsciiCopyName(U1, "");
+    struct rlimit Old;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &Old), 0);
+    const auto OldHandler = signal(SIGXFSZ, SIG_IGN);
+    struct rlimit Small = Old;
+    Small.rlim_cur = 100;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &Small), 0);
+    LoadLanguageFiles(0, false, false, "English (United States)", 1033,
+                      {{U1, true}, {Plain, false}, {U2, true}, {U3, true}}, false);
+    setrlimit(RLIMIT_FSIZE, &Old);
+    signal(SIGXFSZ, OldHandler);
+    EXPECT_EQ(Backend.Texts(), std::vector<std::string>{WriteFailureText(FirstCopy, EFBIG) + "\n" +
+                                                        NoRoomForCopiesText});
+    ASSERT_EQ(Config().Files.size(), 1u);
+    EXPECT_EQ(Config().Files[0].Name, Plain);
+    EXPECT_FALSE(fs::exists(FirstCopy));
+    // The next load tries again.
+    Backend.Messages.clear();
+    LoadLanguageFiles(0, false, false, "English (United States)", 1033, {{Plain, false}, {U2, true}}, false);
+    EXPECT_TRUE(Backend.Messages.empty());
+    EXPECT_EQ(Config().Files.size(), 2u);
 }

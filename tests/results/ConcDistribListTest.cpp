@@ -218,11 +218,65 @@ TEST(DistribReportTest, PositionReportByteForByte) {
         "   English (United          Greek\r\n"
         "  %     Line  Hits     Line  Hits\r\n"
         "---------------------------------\r\n"
-        " 50        21234567        1     5\r\n"
-        "100        4     3               \r\n";
+        " 50        21234567               \r\n"
+        "100        4     3        1     5\r\n";
     EXPECT_EQ(
         Report(WritePositionDistribution, {{"English (United States)", &first, {}}, {"Greek", &second, {}}}),
         expected);
+}
+
+// Languages of random lengths (short ones forced to larger steps) and random hits: the report's rows,
+// read back, give every bucket of every language once, on the row of its own percent, and their hits add
+// up to the hits counted of each language.
+TEST(DistribReportTest, PositionReportWritesEveryBucketOfEveryLanguage) {
+    std::mt19937 random(4137);
+    auto pick = [&](int Lo, int Hi) { return std::uniform_int_distribution<int>(Lo, Hi)(random); };
+    for (int round = 0; round < 400; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        const int stepIndex = pick(0, StepCount - 1);
+        std::vector<TDistribList> lists(size_t(pick(1, 4)));
+        std::vector<int64_t> counted;
+        for (TDistribList& list : lists) {
+            std::vector<TLayoutFile> layout(1);
+            const int lines = pick(0, 3) == 0 ? pick(1, 6) : pick(7, 300);
+            for (int l = 0; l < lines; ++l) layout[0].Starts.push_back(l * 3);
+            layout[0].Size = lines * 3;
+            std::vector<TDistribHit> hits(size_t(pick(0, 40)));
+            for (TDistribHit& hit : hits) hit = {0, pick(0, lines * 3 - 1), pick(0, 3) != 0};
+            list = Position(layout, ScopeAll, stepIndex, hits);
+            counted.push_back(
+                std::count_if(hits.begin(), hits.end(), [](const TDistribHit& h) { return h.Filled; }));
+        }
+        std::vector<TDistribColumn> columns;
+        for (size_t L = 0; L < lists.size(); ++L) columns.push_back({"L" + std::to_string(L), &lists[L], {}});
+        std::istringstream report(Report(WritePositionDistribution, columns));
+        std::string row;
+        for (int header = 0; header < 3; ++header) std::getline(report, row);
+        std::vector<TDistribList> read(lists.size());
+        int previous = 0;
+        while (std::getline(report, row)) {
+            ASSERT_EQ(row.size(), 3 + 15 * lists.size() + 1) << row;
+            const int percent = std::stoi(row.substr(0, 3));
+            EXPECT_GT(percent, previous);
+            previous = percent;
+            for (size_t L = 0; L < lists.size(); ++L) {
+                const std::string group = row.substr(3 + 15 * L, 15);
+                if (group.find_first_not_of(' ') == std::string::npos) continue;
+                read[L].push_back({percent, std::stoi(group.substr(0, 9)), std::stoi(group.substr(9)), 0});
+            }
+        }
+        for (size_t L = 0; L < lists.size(); ++L) {
+            ASSERT_EQ(read[L].size(), lists[L].size()) << "language " << L;
+            int64_t hits = 0;
+            for (size_t i = 0; i < read[L].size(); ++i) {
+                EXPECT_EQ(read[L][i].Percent, lists[L][i].Percent);
+                EXPECT_EQ(read[L][i].EndLine, lists[L][i].EndLine);
+                EXPECT_EQ(read[L][i].Hits, lists[L][i].Hits);
+                hits += read[L][i].Hits;
+            }
+            EXPECT_EQ(hits, counted[L]) << "language " << L;
+        }
+    }
 }
 
 TEST(DistribReportTest, FileReportByteForByte) {

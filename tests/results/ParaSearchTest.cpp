@@ -118,19 +118,18 @@ protected:
         return Starts;
     }
 
-    // The rows a parallel search should give, language by language, by looking at the texts: every
-    // Frequency-th occurrence of the primary word, kept when each language with a query finds (or,
-    // with Not, does not find) its word in the hit's unit.
+    // The rows a parallel search should give, language by language, by looking at the texts: the
+    // occurrences of the primary word kept because each language with a query finds (or, with Not, does
+    // not find) its word in the hit's unit; of those, every Frequency-th.
     std::vector<std::vector<TRowModel>> Expected(
         int32_t Primary, int Languages, const std::array<std::unique_ptr<TConcSearchRec>, MaxLanguages>& Q,
         int Frequency = 1) const {
         std::vector<std::vector<TRowModel>> Rows(static_cast<size_t>(Languages));
-        int Found = 0;
+        int KeptLines = 0;
         const auto& Files = Model[size_t(Primary)];
         for (size_t F = 0; F < Files.size(); ++F) {
             for (size_t U = 0; U < Files[F].size(); ++U) {
                 for (int32_t Start : Occurrences(Files[F][U], Q[size_t(Primary)]->Names[0])) {
-                    if (++Found % Frequency != 0) continue;
                     std::vector<TRowModel> Hit(static_cast<size_t>(Languages));
                     bool Keep = true;
                     for (int L = 0; L < Languages; ++L) {
@@ -148,7 +147,7 @@ protected:
                         }
                         if (Q[size_t(L)]) Keep = Keep && (!Row.HitStarts.empty() != Q[size_t(L)]->Not);
                     }
-                    if (!Keep) continue;
+                    if (!Keep || ++KeptLines % Frequency != 0) continue;
                     for (int L = 0; L < Languages; ++L) Rows[size_t(L)].push_back(Hit[size_t(L)]);
                 }
             }
@@ -207,8 +206,8 @@ protected:
 
 // Random corpora of three and four languages, random queries with and without "Not", primary language
 // 0 or another, a language lacking its last file or the alignment of a file (which its thread's search
-// then passes), a language without a query, the frequency of hits
-// thinning the primary hits only: the kept rows of every language against the brute-force answer.
+// then passes), a language without a query, the frequency of hits counting kept lines: the kept rows of
+// every language against the brute-force answer.
 TEST_F(ParaSearchTest, KeptHitsAndTheirRowsAgainstABruteForceAnswer) {
     std::mt19937 Random(27);
     int WithNot = 0, Kept = 0;
@@ -219,7 +218,7 @@ TEST_F(ParaSearchTest, KeptHitsAndTheirRowsAgainstABruteForceAnswer) {
         const int Lacking = Round % 3 == 0 ? 2 : -1;
         Generate(Random, Languages, 3, Lacking, Round % 3 == 1 ? 2 : -1);
         const int32_t Primary = Round % 4 == 1 ? 1 : 0;
-        const int Frequency = Round % 5 == 4 ? 2 : 1;
+        const int Frequency = Round % 5 == 4 ? 2 + Round % 2 : 1;
         CommonConfig->FrequencyOfHits = Frequency;
         for (auto& R : Records) R.reset();
         for (int L = 0; L < Languages; ++L) {
@@ -639,7 +638,7 @@ TEST_F(ParaSearchTest, PassagesOfSeveralUnitsAndCountsOfKeptLines) {
         };
 
         const int32_t Primary = Round % 3;
-        const int Frequency = Round % 4 == 3 ? 2 : 1;
+        const int Frequency = Round % 4 == 3 ? 2 + Round % 3 : 1;
         const int32_t MaxHits = Round % 5 == 2 ? 1 + pick(3) : 0;
         CommonConfig->FrequencyOfHits = Frequency;
         const int Silent = Round % 2 == 0 ? (Primary == 1 ? 2 : 1) : -1;  // a language without a query
@@ -650,7 +649,7 @@ TEST_F(ParaSearchTest, PassagesOfSeveralUnitsAndCountsOfKeptLines) {
         }
 
         std::vector<std::vector<TRowModel>> Want(static_cast<size_t>(Languages));
-        int Found = 0, Reported = 0;
+        int KeptLines = 0, Reported = 0;
         for (int F = 0; F < Files && (MaxHits == 0 || Reported < MaxHits); ++F) {
             // Language 0 is searched in the units of its pair with language 1.
             std::vector<std::pair<int32_t, int32_t>> Units = Texts[size_t(Primary)][size_t(F)].Units;
@@ -665,7 +664,6 @@ TEST_F(ParaSearchTest, PassagesOfSeveralUnitsAndCountsOfKeptLines) {
                                           Records[size_t(Primary)]->Names[0]);
                 for (int32_t Start : Hits) {
                     if (MaxHits != 0 && Reported == MaxHits) break;
-                    if (++Found % Frequency != 0) continue;
                     std::vector<TRowModel> Row(static_cast<size_t>(Languages));
                     bool Keep = true;
                     for (int L = 0; L < Languages; ++L) {
@@ -684,10 +682,7 @@ TEST_F(ParaSearchTest, PassagesOfSeveralUnitsAndCountsOfKeptLines) {
                                                            Passage.second, Records[size_t(L)]->Names[0]);
                         Keep = Keep && (!Row[size_t(L)].HitStarts.empty() != Records[size_t(L)]->Not);
                     }
-                    if (!Keep) {
-                        --Found;
-                        continue;
-                    }
+                    if (!Keep || ++KeptLines % Frequency != 0) continue;
                     ++Reported;
                     for (int L = 0; L < Languages; ++L) Want[size_t(L)].push_back(Row[size_t(L)]);
                 }

@@ -97,7 +97,10 @@ const TKeysCase KeysCases[] = {
      false,
      {{skOriginalOrder}, {skTrackedTag}},
      ""},
-    {Sort, {{{skNone}, {skNone}, {skNone}}}, false, false, {}, ""},
+    // No key: OK would do nothing, so it says why; a span needs none.
+    {Sort, {{{skNone}, {skNone}, {skNone}}}, false, false, {}, "Please select a sort item."},
+    {Colloc, {{{skNone}, {skNone}, {skNone}}}, false, false, {}, "Please select a collocation item."},
+    {Colloc, {{{skNone}, {skNone}, {skNone}}}, true, true, {}, ""},
     {Sort, {{{sk1L}, {sk1L, true}, {skNone}}}, false, false, {}, "Duplicated sort item."},
     {Sort, {{{sk1L}, {skNone}, {sk1L}}}, false, false, {}, "Duplicated sort item."},
     // Sort keys may come in any order.

@@ -109,7 +109,7 @@ TEST(WordListClipboardTest, OneSelectedRowCopiesAllOtherwiseTheSelection) {
     const auto Cell = [](int Row, int Col) { return "r" + std::to_string(Row) + "c" + std::to_string(Col); };
     EXPECT_EQ(ListClipboardText(3, 3, {1}, Cell), "r0c1\tr0c2\r\nr1c1\tr1c2\r\nr2c1\tr2c2\r\n");
     EXPECT_EQ(ListClipboardText(3, 3, {2, 0}, Cell), "r0c1\tr0c2\r\nr2c1\tr2c2\r\n");
-    EXPECT_EQ(ListClipboardText(3, 3, {}, Cell), "");
+    EXPECT_EQ(ListClipboardText(3, 3, {}, Cell), "r0c1\tr0c2\r\nr1c1\tr1c2\r\nr2c1\tr2c2\r\n");
     // Hidden empty columns still give their fields.
     EXPECT_EQ(ListClipboardText(1, 4, {0},
                                 [](int, int Col) { return Col == 2 ? std::string("w") : std::string(); }),
@@ -149,8 +149,10 @@ TEST(FreqOptionsRulesTest, EachChangeSendsWhatItInvalidates) {
          false,
          0,
          {0, 1}},
-        {"choice", [](TFrequencyConfig& C) { C.CountAllWords = false; }, true, false, true, 1, {4}},
-        {"words edited", [](TFrequencyConfig&) {}, false, true, true, 1, {4}},
+        // The stop list filters the counted list: nothing is counted again.
+        {"choice", [](TFrequencyConfig& C) { C.CountAllWords = false; }, true, false, false, 0, {4}},
+        {"words edited", [](TFrequencyConfig&) {}, false, true, false, 0, {4}},
+        {"tags", [](TFrequencyConfig& C) { C.SkipTags = true; }, false, false, true, 1, {}},
         {"all at once",
          [](TFrequencyConfig& C) {
              C.MinimumFrequency = 1;
@@ -195,6 +197,40 @@ TEST(FreqOptionsRulesTest, MaximumLinesAndStopWordsAreReadDefensively) {
     EXPECT_EQ(SplitStopWords(" ,, . ", Delimiters), std::vector<std::string>{});
     EXPECT_EQ(SplitStopWords("one\ttwo\r\nthree", Delimiters),
               (std::vector<std::string>{"one", "two", "three"}));
+}
+
+// After a stop-list change the word list shows the list counted before, filtered anew, without reading
+// the corpus; a change of case is what reads it again.
+TEST_F(WordListRulesTest, AStopListChangeFiltersTheCountedListAndACaseChangeCountsAgain) {
+    FrequencyConfigs[0] = {1, 0, 0, 2, 5, false, false, true};
+    AddFile(0, "a.txt", "the cat The dog the\r\n");
+    ASSERT_TRUE(GetCorpusFreqList(0, false));
+    const TFreqList* Counted = LanguageConfigs[0]->FreqList.get();
+    const auto Shown = [] {
+        TWordListItems Items;
+        FillWordListItems(Items, *LanguageConfigs[0]->FreqList, 0, LanguageConfigs[0]->GetWordCount(), 0,
+                          TWordListMode::FrequencyOrder);
+        return Rows(Items);
+    };
+
+    TFreqOptionsCopy Copy = CopyFreqOptions(0);
+    Copy.StopList.SetWords({"the"});
+    Copy.StopListEdited = true;
+    Copy.ContentWordsOnly = true;
+    Copy.Config.CountAllWords = false;
+    ApplyFreqOptions(0, Copy, DiffFrequencyConfig(FrequencyConfigs[0], false, Copy.Config, true, true));
+    const int Calls = Backend.ProcessMessagesCalls;
+    ASSERT_TRUE(GetCorpusFreqList(0, false));
+    EXPECT_EQ(LanguageConfigs[0]->FreqList.get(), Counted);
+    EXPECT_EQ(Backend.ProcessMessagesCalls, Calls);
+    EXPECT_EQ(Shown(), (std::vector<TRow>{{1, "The"}, {1, "cat"}, {1, "dog"}}));
+
+    Copy = CopyFreqOptions(0);
+    Copy.Config.IgnoreCase = true;
+    ApplyFreqOptions(0, Copy, DiffFrequencyConfig(FrequencyConfigs[0], true, Copy.Config, true, false));
+    EXPECT_FALSE(LanguageConfigs[0]->FreqList);
+    ASSERT_TRUE(GetCorpusFreqList(0, false));
+    EXPECT_EQ(Shown(), (std::vector<TRow>{{1, "cat"}, {1, "dog"}}));
 }
 
 // Applying: the record is stored before anyone hears of it, the list goes before the dialog's own

@@ -1,8 +1,15 @@
 #include "shell/ConcWorkspace.h"
+#include "shell/WorkspaceSeal.h"
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <random>
 
 #include "engine/ConcFreqList.h"
@@ -33,6 +40,10 @@ std::unique_ptr<TDoubleAlignIndexes> SentencePairs(int K) {
         Pairs->Add(std::move(Pair));
     }
     return Pairs;
+}
+
+void WriteBytes(const std::string& Path, const std::string& Bytes) {
+    std::ofstream(Path, std::ios::binary | std::ios::trunc) << Bytes;
 }
 
 // A settings file as workspaces were saved before they listed their files.
@@ -332,10 +343,17 @@ std::string WithInteger(std::string Bin, size_t At, int32_t Value) {
     return Bin;
 }
 
+// The byte count of the string whose count stands at At.
+size_t StoredNameLength(const std::string& Bin, size_t At);
+
 int32_t IntegerAt(const std::string& Bin, size_t At) {
     TMemoryStream S(Bin);
     S.SetPosition(int64_t(At));
     return ReadStreamInteger(S);
+}
+
+size_t StoredNameLength(const std::string& Bin, size_t At) {
+    return size_t(IntegerAt(Bin, At));
 }
 
 std::vector<std::vector<std::string>> FileNames() {
@@ -359,6 +377,7 @@ size_t CountOf(const std::vector<std::string>& Texts, const std::string& Text) {
 TEST_F(WorkspaceTest, DamagedDataFilesAreReportedOnceAndLoseNoFile) {
     ASSERT_TRUE(SaveWorkspace(Workspace));
     const auto Names = FileNames();
+    const auto Saved = DataPieces();
     const std::string Bin = WorkspaceBinName(Workspace);
     const std::string Whole = ReadWholeFile(Bin);
     const TBinLayout At = Layout(Whole);
@@ -397,7 +416,8 @@ TEST_F(WorkspaceTest, DamagedDataFilesAreReportedOnceAndLoseNoFile) {
                 }
         for (int L = 0; L < LanguagesCount; ++L)
             EXPECT_TRUE(LanguageConfigs[size_t(L)]->FileListsConsistent());
-        EXPECT_TRUE(CorpusNeedsProcessing() || !Align12 || !Align13 || D.Bytes.size() < Whole.size());
+        // Whatever is kept is exactly what was saved; the rest is processed again.
+        EXPECT_EQ(FirstForeignPiece(Saved, DataPieces()), "");
     }
     // An undamaged file opens whole and silently.
     Dir.Write("work/Corpus.BIN", Whole);
@@ -508,4 +528,332 @@ TEST_F(WorkspaceTest, AChangedUtf8FileIsConvertedOnceAndLeavesNoOrphanCopy) {
     ASSERT_TRUE(SaveWorkspace(Workspace));
     FreeLanguageConfigs();
     EXPECT_EQ(Copies(), 1u);
+}
+
+namespace {
+
+// The seal of a saved data file, as the reader finds it.
+TWorkspaceSeal SealOf(const std::string& Bin) {
+    TMemoryStream S(Bin);
+    const TReadSeal Seal = ReadSeal(S);
+    EXPECT_EQ(Seal.State, TSealState::Whole);
+    return Seal.Seal;
+}
+
+std::string WithBitFlipped(std::string Bin, size_t At, int Bit) {
+    Bin[At] = char(uint8_t(Bin[At]) ^ (1u << Bit));
+    return Bin;
+}
+
+// The number of messages that say the workspace's data file is damaged or not its own.
+size_t DamageReports(const std::vector<std::string>& Texts) {
+    return CountOf(Texts, DamagedIndexDataText) + CountOf(Texts, ForeignDataText);
+}
+
+}  // namespace
+
+// A single flipped bit anywhere in the data file: the open is refused with a message, or it says once
+// that the data file is damaged, keeps nothing that was not saved, and saving over it will ask.
+TEST_F(WorkspaceTest, EveryFlippedBitIsReportedOnceAndNoDamagedValueIsKept) {
+    ASSERT_TRUE(SaveWorkspace(Workspace));
+    const auto Saved = DataPieces();
+    const std::string Whole = ReadWholeFile(WorkspaceBinName(Workspace));
+    const TWorkspaceSeal Seal = SealOf(Whole);
+    std::vector<size_t> Offsets;
+    for (const TSealedRange& R : Seal.Ranges) Offsets.insert(Offsets.end(), {size_t(R.Offset), size_t(R.Offset + R.Length - 1)});
+    std::mt19937 Rng(56);
+    for (int I = 0; I < 120; ++I) Offsets.push_back(Rng() % Whole.size());
+    for (size_t At : Offsets) {
+        const int Bit = int(Rng() % 8);
+        SCOPED_TRACE("bit " + std::to_string(Bit) + " of byte " + std::to_string(At));
+        Dir.Write("work/Corpus.BIN", WithBitFlipped(Whole, At, Bit));
+        Backend.Messages.clear();
+        FreeLanguageConfigs();
+        const bool Opened = LoadWorkspace(Workspace);
+        ASSERT_FALSE(Backend.Messages.empty());
+        if (!Opened) continue;
+        EXPECT_LE(DamageReports(Backend.Texts()), 1u);
+        EXPECT_TRUE(WorkspaceIncomplete);
+        EXPECT_EQ(FirstForeignPiece(Saved, DataPieces()), "");
+        for (int L = 0; L < LanguagesCount; ++L)
+            EXPECT_TRUE(LanguageConfigs[size_t(L)]->FileListsConsistent());
+    }
+    // A damaged block is computed again; the others are kept.
+    const TSealedRange* Sentences = Seal.Find("SENTENCES.01");
+    ASSERT_TRUE(Sentences);
+    Dir.Write("work/Corpus.BIN", WithBitFlipped(Whole, size_t(Sentences->Offset + Sentences->Length - 3), 2));
+    Backend.Messages.clear();
+    Reopen();
+    EXPECT_EQ(Backend.Texts(), std::vector<std::string>{DamagedIndexDataText});
+    EXPECT_FALSE(LanguageConfigs[1]->SentenceIndexes.GetItem(0));
+    EXPECT_TRUE(LanguageConfigs[1]->ParagraphIndexes.GetItem(0));
+    EXPECT_TRUE(LanguageConfigs[2]->SentenceIndexes.GetItem(0));
+    // The pairs are positions in the unchanged texts: they stay right whatever the sentences' index.
+    EXPECT_TRUE(Align12 && Align13);
+    EXPECT_TRUE(CorpusNeedsProcessing());
+}
+
+namespace {
+
+// The workspace as a program before seals saved it: the data file without its seal, the settings file
+// without its end.
+void MakeUnsealed(const std::string& Workspace) {
+    const std::string Bin = WorkspaceBinName(Workspace);
+    const std::string Bytes = ReadWholeFile(Bin);
+    TMemoryStream S(Bytes);
+    const TReadSeal Seal = ReadSeal(S);
+    ASSERT_EQ(Seal.State, TSealState::Whole);
+    WriteBytes(Bin, Bytes.substr(0, size_t(Seal.Start)));
+    const std::string Tws = ReadWholeFile(Workspace);
+    WriteBytes(Workspace, Tws.substr(0, Tws.rfind("[WorkspaceEnd]")));
+}
+
+std::string Replaced(std::string Text, const std::string& From, const std::string& To) {
+    const size_t At = Text.find(From);
+    EXPECT_NE(At, std::string::npos) << From;
+    if (At != std::string::npos) Text.replace(At, From.size(), To);
+    return Text;
+}
+
+bool StartsWith(const std::string& Text, const std::string& Prefix) {
+    return Text.compare(0, Prefix.size(), Prefix) == 0;
+}
+
+std::vector<std::string> StartingWith(const std::vector<std::string>& Texts, const std::string& Prefix) {
+    std::vector<std::string> Out;
+    for (const std::string& T : Texts)
+        if (StartsWith(T, Prefix)) Out.push_back(T);
+    return Out;
+}
+
+}  // namespace
+
+// An alignment dropped because its block is damaged, or because the tag before it was misread in a data
+// file of an older program, names the files it paired; one dropped for a changed file says nothing.
+TEST_F(WorkspaceTest, AnAlignmentLostToDamageNamesItsFilesAndOneLostToAChangeDoesNot) {
+    ASSERT_TRUE(SaveWorkspace(Workspace));
+    const std::string Whole = ReadWholeFile(WorkspaceBinName(Workspace));
+    const std::string Lost = std::string(LostAlignmentText) + "\n\"" + Files[0][0] + "\" with \"" + Files[1][0] +
+                             "\"\n\"" + Files[0][1] + "\" with \"" + Files[1][1] + "\"";
+    SetAge(Files[1][1], 3602);
+    Reopen();
+    EXPECT_FALSE(Align12);
+    EXPECT_TRUE(Backend.Messages.empty()) << Backend.Texts().front();
+    SetAge(Files[1][1], -3602);
+
+    const TSealedRange* Pairs = SealOf(Whole).Find("ALIGN12");
+    ASSERT_TRUE(Pairs);
+    Dir.Write("work/Corpus.BIN", WithBitFlipped(Whole, size_t(Pairs->Offset + Pairs->Length - 5), 3));
+    Reopen();
+    EXPECT_EQ(Backend.Texts(), (std::vector<std::string>{DamagedIndexDataText, Lost}));
+    EXPECT_FALSE(Align12);
+    EXPECT_TRUE(Align13);
+    EXPECT_TRUE(WorkspaceIncomplete);
+
+    // Cut exactly where the alignments begin: the data file is damaged, and the settings say which
+    // alignments it held.
+    const std::string Both = Lost + "\n\"" + Files[0][0] + "\" with \"" + Files[2][0] + "\"\n\"" + Files[0][1] +
+                             "\" with \"" + Files[2][1] + "\"";
+    Dir.Write("work/Corpus.BIN", Whole.substr(0, Layout(Whole).Trailer));
+    Backend.Messages.clear();
+    Reopen();
+    EXPECT_EQ(Backend.Texts(), (std::vector<std::string>{DamagedIndexDataText, Both}));
+    EXPECT_TRUE(WorkspaceIncomplete);
+
+    Dir.Write("work/Corpus.BIN", Whole);
+    MakeUnsealed(Workspace);
+    Dir.Write("work/Corpus.BIN", Replaced(ReadWholeFile(WorkspaceBinName(Workspace)), "ALIGN12", "ALIGN13"));
+    Backend.Messages.clear();
+    Reopen();
+    // Which of the two lists read as "ALIGN13" is the right one cannot be told: both are lost.
+    EXPECT_EQ(Backend.Texts(), (std::vector<std::string>{DamagedIndexDataText, Both}));
+    EXPECT_FALSE(Align12);
+    EXPECT_FALSE(Align13);
+    EXPECT_TRUE(WorkspaceIncomplete);
+}
+
+// The settings file cut short or changed: the sealed data file keeps every file, every value and the
+// locale of every language; what the settings file says otherwise is named.
+TEST_F(WorkspaceTest, ADamagedSettingsFileKeepsWhatTheSealedDataFileHolds) {
+    LanguageConfigs[1]->SetLanguage(1031, "German (Germany)");
+    ASSERT_TRUE(SaveWorkspace(Workspace));
+    const auto Names = FileNames();
+    const auto Saved = DataPieces();
+    const std::string Tws = ReadWholeFile(Workspace);
+    struct TCase {
+        const char* What;
+        std::string Settings;
+        std::vector<std::string> Disagreements;  // the lines after DisagreeingListsText
+    };
+    const size_t List0 = Tws.find("[CorpusFiles.00]");
+    std::string Swapped = Replaced(Replaced(Tws, "[CorpusFiles.00]", "[CorpusFiles.XX]"), "[CorpusFiles.01]",
+                                   "[CorpusFiles.00]");
+    Swapped = Replaced(Swapped, "[CorpusFiles.XX]", "[CorpusFiles.01]");
+    const std::vector<TCase> Cases = {
+        {"cut before language 2's settings", Tws.substr(0, Tws.find("[GeneralConfiguration.01]")), {}},
+        {"cut inside a file list",
+         Tws.substr(0, Tws.find("File1", List0)),
+         {"Language 1, file \"" + Files[0][1] + "\": not listed by the settings file."}},
+        {"file lists swapped",
+         Swapped,
+         {"Language 1, file \"" + Files[0][0] + "\": not listed by the settings file.",
+          "Language 1, file \"" + Files[0][1] + "\": not listed by the settings file.",
+          "Language 1, file \"" + Files[1][0] + "\": left out: the data file does not list it.",
+          "Language 1, file \"" + Files[1][1] + "\": left out: the data file does not list it.",
+          "Language 2, file \"" + Files[1][0] + "\": not listed by the settings file.",
+          "Language 2, file \"" + Files[1][1] + "\": not listed by the settings file.",
+          "Language 2, file \"" + Files[0][0] + "\": left out: the data file does not list it.",
+          "Language 2, file \"" + Files[0][1] + "\": left out: the data file does not list it."}},
+    };
+    for (const TCase& C : Cases) {
+        SCOPED_TRACE(C.What);
+        Dir.Write("work/Corpus.TWS", C.Settings);
+        Backend.Messages.clear();
+        Reopen();
+        EXPECT_EQ(LanguageConfigs[1]->LocaleId, 1031u);
+        EXPECT_EQ(LanguageConfigs[1]->LanguageName, "German (Germany)");
+        EXPECT_EQ(FileNames(), Names);
+        EXPECT_TRUE(DataPieces() == Saved);
+        EXPECT_TRUE(WorkspaceIncomplete);
+        const auto Texts = Backend.Texts();
+        EXPECT_EQ(StartingWith(Texts, "The settings file \"" + Workspace + "\"").size(), 1u);
+        std::string Listed = DisagreeingListsText;
+        for (const std::string& Line : C.Disagreements) Listed += "\n" + Line;
+        EXPECT_EQ(StartingWith(Texts, DisagreeingListsText),
+                  C.Disagreements.empty() ? std::vector<std::string>{} : std::vector<std::string>{Listed});
+    }
+    // Language 2's locale came from the data file, and the message says so.
+    Dir.Write("work/Corpus.TWS", Cases[0].Settings);
+    Backend.Messages.clear();
+    Reopen();
+    ASSERT_FALSE(Backend.Messages.empty());
+    EXPECT_NE(Backend.Texts().front().find("Language 2 is German (Germany)"), std::string::npos);
+}
+
+// A data file of an older program (no seal) is checked against the settings' list: a language whose
+// file names disagree gets the listed files without stored data, and reading ends there, so that no
+// language after it takes data read out of step.
+TEST_F(WorkspaceTest, AnOlderDataFileIsComparedWithTheListAndEndsAtTheFirstDisagreement) {
+    ASSERT_TRUE(SaveWorkspace(Workspace));
+    const auto Names = FileNames();
+    MakeUnsealed(Workspace);
+    const std::string Bin = WorkspaceBinName(Workspace);
+    Dir.Write("work/Corpus.BIN", Replaced(ReadWholeFile(Bin), Files[0][0], Files[1][0]));
+    Reopen();
+    EXPECT_EQ(FileNames(), Names);
+    for (int L = 0; L < 3; ++L) {
+        SCOPED_TRACE(L);
+        EXPECT_FALSE(LanguageConfigs[size_t(L)]->SentenceIndexes.GetItem(0));
+        EXPECT_FALSE(LanguageConfigs[size_t(L)]->LineStarts.GetItem(1));
+    }
+    EXPECT_EQ(StartingWith(Backend.Texts(), DisagreeingListsText),
+              std::vector<std::string>{std::string(DisagreeingListsText) + "\nLanguage 1, file \"" + Files[1][0] +
+                                       "\": left out: the settings file does not list it.\nLanguage 1, file \"" +
+                                       Files[0][0] + "\": not listed by the data file."});
+    EXPECT_TRUE(WorkspaceIncomplete);
+    EXPECT_TRUE(CorpusNeedsProcessing());
+}
+
+// A corpus file cut short with its time kept has changed; a copy replaced by another text with its time
+// kept is not the copy saved: it is made again from its UTF-8 file, and nothing reads the other text.
+TEST_F(WorkspaceTest, ASizeChangeIsAChangeAndAReplacedCopyIsMadeAgain) {
+    ASSERT_TRUE(SaveWorkspace(Workspace));
+    const auto Time = fs::last_write_time(Files[0][1]);
+    Dir.Write("en2.txt", "A dog.\n");
+    fs::last_write_time(Files[0][1], Time);
+    const std::string Copy = LanguageConfigs[2]->Files[0].Object.CopyName;
+    const auto CopyTime = fs::last_write_time(Copy);
+    WriteBytes(Copy, "Un chien. Un chat. Un autre chat.\n");
+    fs::last_write_time(Copy, CopyTime);
+    Reopen();
+    EXPECT_TRUE(Backend.Messages.empty()) << Backend.Texts().front();
+    EXPECT_TRUE(LanguageConfigs[0]->SentenceIndexes.GetItem(0));
+    EXPECT_FALSE(LanguageConfigs[0]->SentenceIndexes.GetItem(1));
+    // The copy made anew from the unchanged UTF-8 file is the text the stored data were computed from.
+    EXPECT_EQ(ReadWholeFile(LanguageConfigs[2]->Files[0].Object.CopyName), "La maison.\nLa rivi\xE8re.\n");
+    EXPECT_NE(LanguageConfigs[2]->Files[0].Object.CopyName, Copy);
+    EXPECT_TRUE(LanguageConfigs[2]->SentenceIndexes.GetItem(0));
+    EXPECT_TRUE(CorpusNeedsProcessing());
+}
+
+// A save that fails leaves nothing of itself: no ".saving-" file, no copy, no copy folder, and the files
+// read their copies as before; a copy lost before the first save is converted again.
+TEST_F(WorkspaceTest, AFailedSaveLeavesNothingAndALostCopyIsMadeAgain) {
+    const std::string Waiting = LanguageConfigs[2]->Files[0].Object.CopyName;
+    ASSERT_TRUE(IsTemporaryCopy(Waiting));
+    // The settings file cannot be written: a folder stands where it is written first.
+    const std::string Blocked = Workspace + ".saving-" + std::to_string(getpid());
+    fs::create_directory(Blocked);
+    WriteBytes(Blocked + "/keep", "x");
+    EXPECT_FALSE(SaveWorkspace(Workspace));
+    fs::remove_all(Blocked);
+    ASSERT_EQ(Backend.Messages.size(), 1u);
+    EXPECT_NE(Backend.Texts()[0].find("Unable to write file: " + Workspace + ". "), std::string::npos)
+        << Backend.Texts()[0];
+    for (const auto& Entry : fs::recursive_directory_iterator(Dir.Path() / "work"))
+        EXPECT_EQ(Entry.path().string().find(".saving-"), std::string::npos) << Entry.path();
+    EXPECT_FALSE(fs::exists(Dir.Path() / "work" / "Corpus"));
+    EXPECT_EQ(LanguageConfigs[2]->Files[0].Object.CopyName, Waiting);
+    EXPECT_TRUE(fs::exists(Waiting));
+
+    fs::remove(Waiting);
+    Backend.Messages.clear();
+    ASSERT_TRUE(SaveWorkspace(Workspace));
+    EXPECT_TRUE(Backend.Messages.empty()) << Backend.Texts().front();
+    const std::string Placed = LanguageConfigs[2]->Files[0].Object.CopyName;
+    EXPECT_EQ(fs::path(Placed).parent_path(), Dir.Path() / "work" / "Corpus");
+    EXPECT_EQ(ReadWholeFile(Placed), "La maison.\nLa rivi\xE8re.\n");
+    Reopen();
+    EXPECT_TRUE(Backend.Messages.empty()) << Backend.Texts().front();
+}
+
+// A disk that takes no more: the message names the file the user knows and says why, and nothing of
+// the save stays.
+TEST_F(WorkspaceTest, AFullDiskIsSaidAndLeavesNoPartialFile) {
+    struct rlimit Old;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &Old), 0);
+    const auto OldHandler = signal(SIGXFSZ, SIG_IGN);
+    struct rlimit Small = Old;
+    Small.rlim_cur = 1500;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &Small), 0);
+    const bool Saved = SaveWorkspace(Workspace);
+    setrlimit(RLIMIT_FSIZE, &Old);
+    signal(SIGXFSZ, OldHandler);
+    EXPECT_FALSE(Saved);
+    EXPECT_EQ(Backend.Texts(), std::vector<std::string>{"Unable to write file: " + WorkspaceBinName(Workspace) +
+                                                        ". " + std::strerror(EFBIG) + "."});
+    EXPECT_TRUE(fs::is_empty(Dir.Path() / "work"));
+}
+
+// The data file of another workspace of the same files, saved with other settings, keeps nothing; a
+// word count no text of that size can hold is damage.
+TEST_F(WorkspaceTest, AnotherWorkspacesDataAndImpossibleCountsAreDamage) {
+    ASSERT_TRUE(SaveWorkspace(Workspace));
+    const auto Names = FileNames();
+    const std::string Other = Dir.File("work/Other.TWS");
+    LanguageConfigs[1]->SentenceFormat = 1;
+    ASSERT_TRUE(SaveWorkspace(Other));
+    const std::string Ours = ReadWholeFile(WorkspaceBinName(Workspace));
+    Dir.Write("work/Corpus.BIN", ReadWholeFile(WorkspaceBinName(Other)));
+    Reopen();
+    const auto Texts = Backend.Texts();
+    ASSERT_FALSE(Texts.empty());
+    EXPECT_EQ(Texts[0], ForeignDataText);
+    EXPECT_EQ(DamageReports(Texts), 1u);
+    EXPECT_EQ(FileNames(), Names);
+    for (const auto& [Key, Bytes] : DataPieces()) EXPECT_EQ(Bytes, "") << Key;
+    EXPECT_TRUE(WorkspaceIncomplete);
+
+    Dir.Write("work/Corpus.BIN", Ours);
+    ASSERT_TRUE(SaveWorkspace(Workspace));
+    MakeUnsealed(Workspace);
+    const std::string Bin = ReadWholeFile(WorkspaceBinName(Workspace));
+    const size_t Words = Layout(Bin).FileCounts[0] + 4 + 4 + StoredNameLength(Bin, Layout(Bin).FileCounts[0] + 4);
+    Dir.Write("work/Corpus.BIN", WithInteger(Bin, Words, 0x7FFFFFFF));
+    Backend.Messages.clear();
+    Reopen();
+    EXPECT_EQ(CountOf(Backend.Texts(), DamagedIndexDataText), 1u);
+    for (const auto& File : LanguageConfigs[0]->Files) EXPECT_EQ(File.Object.WordCount, 0);
+    EXPECT_FALSE(LanguageConfigs[0]->SentenceIndexes.GetItem(0));
+    EXPECT_TRUE(WorkspaceIncomplete);
 }

@@ -165,13 +165,20 @@ TEST_F(WorkspaceEditsTest, EditsInBothModesSurviveSavingAndReopening) {
     SetAlignErrorDialog(nullptr);
 }
 
-// The settings a workspace keeps count as changes; the query histories, which every search adds to, do
-// not; setting a value back is no change.
+// The settings a workspace keeps count as changes; the query histories, which every search adds to, and
+// the order a word list is shown in do not; setting a value back is no change.
 TEST_F(WorkspaceEditsTest, SettingsCountButHistoriesDoNot) {
     ASSERT_TRUE(SaveWorkspace(Workspace));
     EXPECT_FALSE(WorkspaceChanged());
     LanguageConfigs[1]->SearchHistory[0].insert(LanguageConfigs[1]->SearchHistory[0].begin(), "beta*");
     LanguageConfigs[0]->DelimiterHistory.push_back(".,");
+    EXPECT_FALSE(WorkspaceChanged());
+    // A word list shown in another order is no change either; a word counted once more is.
+    ASSERT_TRUE(GetCorpusFreqList(0, true));
+    EXPECT_FALSE(WorkspaceChanged());
+    ++LanguageConfigs[0]->FreqList->GetItem(0)->Frequency;
+    EXPECT_TRUE(WorkspaceChanged());
+    --LanguageConfigs[0]->FreqList->GetItem(0)->Frequency;
     EXPECT_FALSE(WorkspaceChanged());
     LanguageConfigs[1]->Markers.push_back("verse");
     EXPECT_TRUE(WorkspaceChanged());
@@ -219,13 +226,17 @@ TEST_F(WorkspaceEditsTest, UnevenPairsReadBackAndCutPairsAreDamage) {
     EXPECT_EQ(Back.GetItem(0), nullptr);
     EXPECT_EQ(Backend.Texts(), std::vector<std::string>{DamagedIndexDataText});
 
-    // And so in the workspace: the data file cut inside "ALIGN12" opens with the damage said once.
+    // And so in the workspace: the data file cut short opens with the damage said once, and the alignment
+    // it lost is named.
     const std::string Bin = WorkspaceBinName(Workspace);
     const std::string File = ReadWholeFile(Bin);
     Dir.Write("ws/Corpus.BIN", File.substr(0, File.size() - 12));
     Backend.Messages.clear();
     Reopen();
-    EXPECT_EQ(Backend.Texts(), std::vector<std::string>{DamagedIndexDataText});
+    EXPECT_EQ(Backend.Texts(),
+              (std::vector<std::string>{DamagedIndexDataText, std::string(LostAlignmentText) + "\n\"" +
+                                                                  LanguageConfigs[0]->Files[0].Name + "\" with \"" +
+                                                                  LanguageConfigs[1]->Files[0].Name + "\""}));
     EXPECT_TRUE(WorkspaceIncomplete);
     EXPECT_FALSE(FilePairAligned(0, 1, 0));
 }

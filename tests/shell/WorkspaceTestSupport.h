@@ -1,6 +1,7 @@
 // What the workspace tests compare: everything a loaded corpus keeps, as the bytes it is stored as.
 #pragma once
 
+#include <map>
 #include <string>
 
 #include "engine/ConcConfig.h"
@@ -28,4 +29,52 @@ inline std::string CorpusSnapshot() {
     }
     for (const auto* A : {&Align12, &Align13, &Align14}) All += *A ? StoredBytes(**A) : "no pairs";
     return All;
+}
+
+// Every piece of data a workspace keeps, one entry each: a slot's stored bytes ("" for an empty slot),
+// a language's frequency list and a file's word count.
+inline std::map<std::string, std::string> DataPieces() {
+    std::map<std::string, std::string> Pieces;
+    auto Slots = [&](const std::string& Key, const auto& List) {
+        for (int32_t I = 0; I < List.Count(); ++I) {
+            const auto* Item = List.GetItem(I);
+            Pieces[Key + "/" + std::to_string(I)] = Item ? StoredBytes(*Item) : "";
+        }
+    };
+    for (int L = 0; L < LanguagesCount; ++L) {
+        const TConcordConfig& C = *LanguageConfigs[size_t(L)];
+        const std::string K = std::to_string(L);
+        Slots(K + "/lines", C.LineStarts);
+        Slots(K + "/pages", C.PageStarts);
+        Slots(K + "/tags", C.FileTags);
+        Slots(K + "/sections", C.SectionIndexes);
+        Slots(K + "/paragraphs", C.ParagraphIndexes);
+        Slots(K + "/sentences", C.SentenceIndexes);
+        Pieces[K + "/frequency"] = C.FreqList ? StoredBytes(*C.FreqList) : "";
+        for (size_t I = 0; I < C.Files.size(); ++I)
+            Pieces[K + "/words/" + std::to_string(I)] =
+                C.Files[I].Object.WordCount ? std::to_string(C.Files[I].Object.WordCount) : "";
+    }
+    int K = 2;
+    for (const auto* A : {&Align12, &Align13, &Align14}) {
+        for (int32_t I = 0; *A && I < (*A)->Count(); ++I) {
+            const TDoubleAlignIndex* Pair = (*A)->GetItem(I);
+            Pieces["align1" + std::to_string(K) + "/" + std::to_string(I)] =
+                Pair ? StoredBytes(Pair->Side1) + StoredBytes(Pair->Side2) : "";
+        }
+        ++K;
+    }
+    return Pieces;
+}
+
+// The first piece of Now that holds something other than Saved held there ("" when none): an open may
+// leave data out to be computed again, never hold data that were not saved.
+inline std::string FirstForeignPiece(const std::map<std::string, std::string>& Saved,
+                                     const std::map<std::string, std::string>& Now) {
+    for (const auto& [Key, Bytes] : Now) {
+        if (Bytes.empty()) continue;
+        const auto It = Saved.find(Key);
+        if (It == Saved.end() || It->second != Bytes) return Key;
+    }
+    return "";
 }

@@ -96,6 +96,12 @@ TEST_F(CollocationTest, CollocatesByPositionFollowTheirConcordanceWindowAndSetti
     EXPECT_GT(List->columnWidth(8), 0);
     EXPECT_LE(List->geometry().right(), Form->width());
 
+    // Copying with no row selected copies the whole list, not nothing.
+    QApplication::clipboard()->clear();
+    List->clearSelection();
+    Form->CopyToClipboard();
+    EXPECT_EQ(QApplication::clipboard()->text().count("\r\n"), 3);
+
     // Copying: one selected row copies every row, the never-seen cells included.
     QTest::mouseClick(List->viewport(), Qt::LeftButton, {},
                       List->visualItemRect(List->topLevelItem(0)).center());
@@ -155,6 +161,61 @@ TEST_F(CollocationTest, SpansAboveTwelveStackAndACancelledBuildShowsNothing) {
     Form->parentWidget()->resize(700, 500);
     QApplication::processEvents();
     EXPECT_NEAR(Form->List(1)->geometry().bottom(), Form->height(), 4);
+}
+
+// "Creating list..." pumps events while it counts the concordance window's hits into that window's
+// collocate lists. A click on a line and Ctrl+D there, or the line's popup (whose "C&lear Hot Words"
+// frees the lists too), must wait until the count is done, not free what is being counted.
+TEST_F(CollocationTest, TheConcordanceWindowWaitsWhileItsHitsAreCounted) {
+    TStringsView& English = *Concordance->Views[0];
+    TStringsView& French = *Concordance->Views[1];
+    // A left click on Row of View at its point of the main window, as the window's hit-testing finds it.
+    const auto ClickLine = [this](TStringsView& View, int Row) {
+        QApplication::setActiveWindow(&Main);
+        const QPoint At = View.viewport()->mapTo(&Main, View.ItemRect(Row).center());
+        QWidget* Hit = Main.childAt(At);
+        ASSERT_TRUE(Hit == View.viewport() || View.isAncestorOf(Hit));
+        QTest::mouseClick(Hit, Qt::LeftButton, {}, Hit->mapFrom(&Main, At));
+    };
+    bool PopupOpened = false;
+    int Tries = 0;
+    TScriptedBackend Backend;
+    Backend.OnProcessMessages = [&] {
+        if (!ProgressForm || ProgressForm->Caption() != "Creating list...") return;
+        ++Tries;
+        // The new window is dragged into a corner, out of the way of the lines.
+        for (QMdiSubWindow* Sub : Area->subWindowList())
+            if (Sub->widget() != Concordance) Sub->move(Area->width() - 30, Area->height() - 30);
+        ClickLine(English, 1);
+        QTest::keyClick(&English, Qt::Key_D, Qt::ControlModifier);
+        ClickLine(French, 2);
+        QTimer::singleShot(0, [&PopupOpened] {
+            if (QWidget* Popup = QApplication::activePopupWidget()) {
+                PopupOpened = true;
+                Popup->close();
+            }
+        });
+        QTest::keyClick(&French, Qt::Key_F10, Qt::ShiftModifier);
+    };
+    // The search counted the collocates of span 2 for the shading; span 3 has to be counted now.
+    FrequencyConfigs[0].CollocateSpan = 3;
+    ActivateConcordance();
+    TCollocationForm* Form = ShowCollocation(Area, 0);
+    ASSERT_NE(Form, nullptr);
+    EXPECT_GT(Tries, 0);
+    EXPECT_FALSE(PopupOpened);
+    EXPECT_EQ(Concordance->Lists[0]->Count(), 6);
+    EXPECT_EQ(Column(Form->List(0), 11), (std::vector<std::string>{"2 cat", "2 dog", "1 bird", "1 fox"}));
+
+    // Once the counts are done the same keys delete the line, and the lists counted from it go.
+    Backend.OnProcessMessages = nullptr;
+    const QPointer<TCollocationForm> Collocates(Form);
+    ClickLine(English, 1);
+    QTest::keyClick(&English, Qt::Key_D, Qt::ControlModifier);
+    EXPECT_EQ(Concordance->Lists[0]->Count(), 5);
+    QApplication::processEvents();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(Collocates.isNull() || !Open(Collocates));
 }
 
 TEST_F(CollocationTest, AdvancedCollocationCountsSequencesIntoAWordList) {

@@ -225,19 +225,68 @@ TEST_F(DistributionWindowTest, ChartShowsTheCountsOfEveryLanguageAndFollowsTheCo
     ChooseInCombo(form->StepCombo, 6);
     EXPECT_EQ(form->StepIndex(), 6);
     EXPECT_EQ(form->CategoryAxis->titleText(), "Percent");
-    EXPECT_EQ(Categories(*form), (QStringList{"0 - 50", "50 - 100", "66 - 99"}));
+    // Each language's bars stand under its own range: German's three buckets are thirds.
+    EXPECT_EQ(Categories(*form), (QStringList{"0 - 50 / 0 - 33", "50 - 100 / 33 - 66", "66 - 99"}));
     EXPECT_EQ(Values(*form, 0), (QList<qreal>{3, 1, 0}));
     EXPECT_EQ(Values(*form, 1), (QList<qreal>{0, 1, 1}));
     EXPECT_EQ(form->MarkText(1, 2), "1 (50.00%)");
 
     ClickThroughWindow(form->PercentCheck);
     EXPECT_EQ(form->CategoryAxis->titleText(), "Lines");
-    EXPECT_EQ(Categories(*form), (QStringList{"1 - 3", "4 - 6", "3 - 3"}));
+    EXPECT_EQ(Categories(*form), (QStringList{"1 - 3 / 1 - 1", "4 - 6 / 2 - 2", "3 - 3"}));
 
     ClickThroughWindow(form->LabelsCheck);
     EXPECT_EQ(form->MarkText(0, 0), "");
     ClickThroughWindow(form->LabelsCheck);
     EXPECT_EQ(form->MarkText(0, 0), "3 (75.00%)");
+}
+
+// One file of ten English lines and its twenty German lines, at several steps, in lines and in percent:
+// under every category each language's bar carries its own range, and counts the hits of that range.
+TEST_F(DistributionWindowTest, EachLanguagesBarsCarryItsOwnRanges) {
+    const std::array<int, 2> lineCount{10, 20};
+    const std::array<std::vector<int>, 2> hitLines{std::vector<int>{1, 7, 10},
+                                                   std::vector<int>{2, 3, 15, 20}};
+    for (int L = 0; L < 2; ++L) {
+        std::string text;
+        std::vector<int32_t> starts;
+        for (int i = 0; i < lineCount[size_t(L)]; ++i) {
+            starts.push_back(int32_t(text.size()));
+            text += "w\n";
+        }
+        AddLines(L, L == 0 ? "e.txt" : "g.txt", text, starts);
+        for (int line : hitLines[size_t(L)]) AddRow(L, 2, starts[size_t(line - 1)], true);
+    }
+    auto form = Open();
+    ChooseInCombo(form->ScopeCombo, 4);
+    ASSERT_EQ(form->Scope(), 2);
+    for (int stepIndex : {1, 3, 5, 6}) {
+        ChooseInCombo(form->StepCombo, stepIndex);
+        for (bool percent : {true, false}) {
+            if (form->PercentCheck->isChecked() != percent) ClickThroughWindow(form->PercentCheck);
+            SCOPED_TRACE(std::to_string(stepIndex) + (percent ? " percent" : " lines"));
+            const int step = DistribSteps[size_t(stepIndex)];
+            const int buckets = 100 / step;
+            const QStringList categories = Categories(*form);
+            ASSERT_EQ(categories.size(), buckets);
+            for (int L = 0; L < 2; ++L) {
+                const auto end = [&](int j) {
+                    return int(std::nearbyint(double(j) * lineCount[size_t(L)] / buckets));
+                };
+                const QList<qreal> values = Values(*form, L);
+                for (int i = 0; i < buckets; ++i) {
+                    const QString own = percent ? QString("%1 - %2").arg(i * step).arg((i + 1) * step)
+                                                : QString("%1 - %2").arg(end(i) + 1).arg(end(i + 1));
+                    const QStringList parts = categories[i].split(" / ");
+                    EXPECT_EQ(parts.size() == 1 ? parts[0] : parts.value(L), own) << "language " << L;
+                    const auto inside =
+                        std::count_if(hitLines[size_t(L)].begin(), hitLines[size_t(L)].end(),
+                                      [&](int line) { return line > end(i) && line <= end(i + 1); });
+                    EXPECT_EQ(values.value(i), qreal(inside)) << "language " << L << " bucket " << i;
+                }
+            }
+        }
+    }
 }
 
 // Fifty steps of two languages in a window of 640 x 480: every bar keeps room for its mark (the chart

@@ -151,6 +151,29 @@ TEST_F(HotWordsDialogsTest, CollocationVariantSpanAndCustomisedExcludeEachOther)
     EXPECT_EQ(Form.Items(), (TAdvancedSortColItems{{sk4L}, {sk1L}}));
 }
 
+// OK with every key "None" would close the dialog to sort or count nothing: it says why and stays open.
+TEST_F(HotWordsDialogsTest, OkWithEveryKeyNoneSaysWhy) {
+    TAdvancedSortColOptions Options;
+    InitSortColOptions(Options);
+    for (bool Collocation : {false, true}) {
+        TAdvancedSortColForm Form(0, Collocation, Options);
+        Form.show();
+        const TSortKeyTable Table = Collocation ? TSortKeyTable::Collocation : TSortKeyTable::Sort;
+        for (QComboBox* Combo : Form.KeyCombos) ASSERT_EQ(Combo->currentIndex(), SortKeyIndex(Table, skNone));
+        ClickThroughWindow(Form.OkBtn);
+        EXPECT_TRUE(Form.isVisible());
+        ASSERT_FALSE(Backend.Texts().empty());
+        EXPECT_EQ(Backend.Texts().back(),
+                  Collocation ? "Please select a collocation item." : "Please select a sort item.");
+        if (!Collocation) continue;
+        // A span needs no key.
+        ClickThroughWindow(Form.SpanCheck);
+        ClickThroughWindow(Form.OkBtn);
+        EXPECT_EQ(Form.result(), QDialog::Accepted);
+    }
+    EXPECT_EQ(Backend.Messages.size(), 2u);
+}
+
 TEST_F(HotWordsDialogsTest, ExecuteAdvancedSortCopiesBackOnlyOnOk) {
     TAdvancedSortColOptions Options;
     InitSortColOptions(Options);

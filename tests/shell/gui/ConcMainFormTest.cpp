@@ -241,6 +241,19 @@ TEST_F(MainFormTest, StartUpReadsThePreferencesAndRestoresThePlacement) {
     EXPECT_EQ(GetAppMessenger() != nullptr, true);
 }
 
+// No place to write the preferences: said once, at start, and not again when the window closes.
+TEST_F(MainFormTest, PreferencesThatCannotBeSavedAreSaidOnceAtStart) {
+    WriteIni("[ConcordanceConfiguration]\r\nMaximumHits=1234\r\n");
+    SetIniWritableProbe([](const std::string&) { return false; });
+    Create();
+    EXPECT_EQ(Script.Texts(), std::vector<std::string>{PreferencesNotSavedText()});
+    EXPECT_EQ(CommonConfig->MaximumHits, 1234);
+    Form->close();
+    Form.reset();
+    SetIniWritableProbe({});
+    EXPECT_EQ(Script.Texts().size(), 1u);
+}
+
 TEST_F(MainFormTest, FixedCaptionsStandWhateverThePreferencesHold) {
     WriteIni("[ConcordanceConfiguration]\r\nMaximumHits=1234\r\n");
     TConcMainForm& form = Create();

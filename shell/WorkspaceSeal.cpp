@@ -1,0 +1,173 @@
+#include "shell/WorkspaceSeal.h"
+
+#include <cstdio>
+
+#include "engine/ConcErrors.h"
+#include "engine/ConcStreamUtils.h"
+#include "engine/ConcPrefs.h"
+#include "platform/WholeFile.h"
+
+namespace {
+
+constexpr const char* SealTag = "PARAALIGN14";
+constexpr int32_t SealVersion = 1;
+constexpr int32_t SealMagic = 0x4C414553;  // "SEAL"
+constexpr int64_t FooterBytes = 12;
+constexpr const char* EndSection = "[WorkspaceEnd]";
+constexpr const char* EndKey = "DataChecksum=";
+
+void WriteInt64(TStream& S, int64_t Value) {
+    WriteStreamInteger(S, static_cast<int32_t>(static_cast<uint32_t>(Value)));
+    WriteStreamInteger(S, static_cast<int32_t>(static_cast<uint64_t>(Value) >> 32));
+}
+
+int64_t ReadInt64(TStream& S) {
+    const uint64_t Low = static_cast<uint32_t>(ReadStreamInteger(S));
+    const uint64_t High = static_cast<uint32_t>(ReadStreamInteger(S));
+    return static_cast<int64_t>(High << 32 | Low);
+}
+
+void WritePayload(TStream& S, const TWorkspaceSeal& Seal) {
+    WriteStreamInteger(S, SealVersion);
+    WriteStreamInteger(S, static_cast<int32_t>(Seal.SettingsCrc));
+    WriteStreamInteger(S, static_cast<int32_t>(Seal.Languages.size()));
+    for (const TSealedLanguage& L : Seal.Languages) {
+        WriteStreamInteger(S, static_cast<int32_t>(L.LocaleId));
+        WriteStreamString(S, L.LanguageName);
+        WriteStreamInteger(S, static_cast<int32_t>(L.Files.size()));
+        for (const TSealedFile& F : L.Files) {
+            WriteStreamInteger(S, F.Age);
+            WriteInt64(S, F.Size);
+            WriteStreamInteger(S, F.CopyAge);
+            WriteInt64(S, F.CopySize);
+        }
+    }
+    WriteStreamInteger(S, static_cast<int32_t>(Seal.Ranges.size()));
+    for (const TSealedRange& R : Seal.Ranges) {
+        WriteStreamString(S, R.Name);
+        WriteInt64(S, R.Offset);
+        WriteInt64(S, R.Length);
+        WriteStreamInteger(S, static_cast<int32_t>(R.Crc));
+    }
+}
+
+// False when the payload cannot be the one a seal was written with.
+bool ReadPayload(TStream& S, int64_t End, int64_t SealStart, TWorkspaceSeal& Seal) {
+    if (ReadStreamInteger(S) != SealVersion) return false;
+    Seal.SettingsCrc = static_cast<uint32_t>(ReadStreamInteger(S));
+    const int32_t Languages = ReadStreamInteger(S);
+    if (Languages < 0 || Languages > 4) return false;
+    for (int32_t L = 0; L < Languages; ++L) {
+        TSealedLanguage& Language = Seal.Languages.emplace_back();
+        Language.LocaleId = static_cast<uint32_t>(ReadStreamInteger(S));
+        Language.LanguageName = ReadStreamString(S);
+        const int32_t Files = ReadStreamInteger(S);
+        if (Files < 0 || Files != ClampCount(Files, End - S.GetPosition(), 28)) return false;
+        Language.Files.resize(size_t(Files));
+        for (TSealedFile& F : Language.Files) {
+            F.Age = ReadStreamInteger(S);
+            F.Size = ReadInt64(S);
+            F.CopyAge = ReadStreamInteger(S);
+            F.CopySize = ReadInt64(S);
+        }
+    }
+    const int32_t Ranges = ReadStreamInteger(S);
+    if (Ranges < 0 || Ranges != ClampCount(Ranges, End - S.GetPosition(), 24)) return false;
+    for (int32_t I = 0; I < Ranges; ++I) {
+        TSealedRange& R = Seal.Ranges.emplace_back();
+        R.Name = ReadStreamString(S);
+        R.Offset = ReadInt64(S);
+        R.Length = ReadInt64(S);
+        R.Crc = static_cast<uint32_t>(ReadStreamInteger(S));
+        if (R.Offset < 0 || R.Length < 0 || R.Offset > SealStart || R.Length > SealStart - R.Offset) return false;
+    }
+    return S.GetPosition() == End;
+}
+
+}  // namespace
+
+const TSealedRange* TWorkspaceSeal::Find(const std::string& Name) const {
+    for (const TSealedRange& R : Ranges)
+        if (R.Name == Name) return &R;
+    return nullptr;
+}
+
+std::string SealedBlockName(const std::string& Tag, int Language) {
+    return LanguageSection(Tag, Language);
+}
+
+uint32_t WriteSeal(TStream& Stream, const TWorkspaceSeal& Seal) {
+    Stream.Seek(0, soEnd);
+    const int64_t Start = Stream.GetPosition();
+    WriteStreamString(Stream, SealTag);
+    const int64_t Block = BeginBlock(Stream);
+    WriteStreamInteger(Stream, 0);  // no pair: older readers find nothing to keep
+    WritePayload(Stream, Seal);
+    const int64_t Footer = Stream.GetPosition();
+    if (Footer + FooterBytes > INT32_MAX) throw EConcError("The index data are too large for the workspace file.");
+    Stream.SetPosition(Block);
+    WriteStreamInteger(Stream, static_cast<int32_t>(Footer + FooterBytes));
+    const uint32_t Crc = StreamCrc32(Stream, Start, Footer);
+    Stream.SetPosition(Footer);
+    WriteStreamInteger(Stream, static_cast<int32_t>(Crc));
+    WriteStreamInteger(Stream, static_cast<int32_t>(Start));
+    WriteStreamInteger(Stream, SealMagic);
+    return Crc;
+}
+
+TReadSeal ReadSeal(TStream& Stream) {
+    TReadSeal Out;
+    const int64_t Resume = Stream.GetPosition();
+    const int64_t Size = Stream.GetSize();
+    if (Size < 24 + FooterBytes) return Out;
+    Stream.SetPosition(Size - FooterBytes);
+    Out.Crc = static_cast<uint32_t>(ReadStreamInteger(Stream));
+    Out.Start = ReadStreamInteger(Stream);
+    const bool Marked = ReadStreamInteger(Stream) == SealMagic;
+    const int64_t End = Size - FooterBytes;
+    if (!Marked) {
+        Stream.SetPosition(Resume);
+        return Out;
+    }
+    Out.State = TSealState::Damaged;
+    if (Out.Start >= 24 && Out.Start < End && StreamCrc32(Stream, Out.Start, End) == Out.Crc) {
+        Stream.SetPosition(Out.Start);
+        const bool Framed = ReadStreamString(Stream) == SealTag && ReadStreamInteger(Stream) == Size &&
+                            ReadStreamInteger(Stream) == IndexBlockVersion && ReadStreamInteger(Stream) == 0;
+        if (Framed && ReadPayload(Stream, End, Out.Start, Out.Seal)) Out.State = TSealState::Whole;
+    }
+    if (Out.State != TSealState::Whole) Out.Seal = {};
+    Stream.SetPosition(Resume);
+    return Out;
+}
+
+bool RangeIntact(TStream& Stream, const TSealedRange& Range) {
+    return Range.Offset + Range.Length <= Stream.GetSize() &&
+           StreamCrc32(Stream, Range.Offset, Range.Offset + Range.Length) == Range.Crc;
+}
+
+// ---- The end of the settings file ---------------------------------------------------------------------
+
+std::string SettingsEndText(uint32_t SealCrc) {
+    char Text[64];
+    std::snprintf(Text, sizeof Text, "%s\r\n%s%08X\r\n", EndSection, EndKey, SealCrc);
+    return Text;
+}
+
+TSettingsEnd ReadSettingsEnd(const std::string& FileName) {
+    TSettingsEnd Out;
+    std::string Text;
+    if (platform::ReadRegularFile(FileName, Text) != platform::TWholeFileStatus::Ok) return Out;
+    // The section must stand alone at the very end: "[WorkspaceEnd]", its one key, nothing after.
+    const std::string Head = std::string(EndSection) + "\r\n" + EndKey;
+    const size_t At = Text.rfind(Head);
+    if (At == std::string::npos || (At > 0 && Text[At - 1] != '\n')) return Out;
+    const std::string Value = Text.substr(At + Head.size());
+    if (Value.size() != 10 || Value.compare(8, 2, "\r\n") != 0 ||
+        Value.find_first_not_of("0123456789ABCDEF") != 8)
+        return Out;
+    Out.Present = true;
+    Out.SealCrc = static_cast<uint32_t>(std::stoul(Value.substr(0, 8), nullptr, 16));
+    Out.BodyCrc = Crc32(Text.data(), At);
+    return Out;
+}
