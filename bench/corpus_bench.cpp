@@ -7,6 +7,7 @@
 //   corpus_bench --generate-dir FOLDER COUNT MINKB MAXKB [--wordtags]
 //   corpus_bench --generate-pair SOURCE TARGET MEGABYTES
 //   corpus_bench [flags] --lang LCID file... --search QUERY [--syntax N] [--lang-index L] [--hits-out FILE]
+//                [--repeat N]
 //                [--para L QUERY]... [--para-not L QUERY]...
 //
 // Format flags of a language apply to every language given after them:
@@ -25,7 +26,8 @@
 // after the corpus pass (and the alignment), as a search thread runs it (no window), and prints the hits, the
 // time and the speed, then runs "grep -c -w -i QUERY" over the same files for comparison. A file without
 // aligned units (no aligner has run) is searched by its paragraphs. --hits-out writes one line per hit: file
-// index, hit start, hit end (byte offsets, end exclusive).
+// index, hit start, hit end (byte offsets, end exclusive). --repeat N runs the search and grep N times
+// in turns and prints last the median time of each and their ratio.
 //
 // --para and --para-not add a query for language L: after the single search, the parallel search runs
 // with the --search query as its primary query and one thread per --para language, which keeps a hit
@@ -231,6 +233,11 @@ int64_t GrepCount(const std::string& Query, const std::vector<std::string>& File
     return Count;
 }
 
+double Median(std::vector<double> Values) {
+    std::sort(Values.begin(), Values.end());
+    const size_t Middle = Values.size() / 2;
+    return Values.size() % 2 == 1 ? Values[Middle] : (Values[Middle - 1] + Values[Middle]) / 2;
+}
 
 int RunSearch(TSearchArgs& Args, const std::vector<std::string>& Files) {
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> Out(nullptr, &std::fclose);
@@ -238,26 +245,40 @@ int RunSearch(TSearchArgs& Args, const std::vector<std::string>& Files) {
         Out.reset(std::fopen(Args.HitsOut.c_str(), "w"));
         if (!Out) Usage("cannot write the hits file");
     }
-    TEngineRun Run;
-    const bool Ran = RunEngineSearch(Args, Run, [&](const TConcordItem& Item) {
-        if (Out) std::fprintf(Out.get(), "%d %d %d\n", Item.FileIndex, Item.HitStart, Item.HitEnd);
-    });
-    if (!Ran) return 1;
-    SingleSeconds = Run.Seconds;
     int64_t Bytes = 0;
     for (const auto& Stream : LanguageConfigs[static_cast<size_t>(Args.Language)]->Streams)
         Bytes += Stream->GetSize();
     const double Megabytes = static_cast<double>(Bytes) / (1024.0 * 1024.0);
-    std::printf("search [%s] syntax %d, language %d: %lld hits in %.3f s, %.1f MB/s\n", Args.Query.c_str(),
-                Args.Syntax, Args.Language, static_cast<long long>(Run.Hits), Run.Seconds,
-                Run.Seconds > 0 ? Megabytes / Run.Seconds : 0.0);
-    double GrepSeconds = 0;
-    const int64_t GrepLines = GrepCount(Args.Query, Files, GrepSeconds);
-    if (GrepLines >= 0) {
-        std::printf("grep -c -w -i: %lld lines in %.3f s, %.1f MB/s; search time / grep time = %.2f\n",
-                    static_cast<long long>(GrepLines), GrepSeconds,
-                    GrepSeconds > 0 ? Megabytes / GrepSeconds : 0.0,
-                    GrepSeconds > 0 ? Run.Seconds / GrepSeconds : 0.0);
+    // The machine may be busy with other work: the search and grep take turns, and the medians of
+    // the runs are set side by side.
+    std::vector<double> SearchTimes, GrepTimes;
+    for (int Round = 0; Round < Args.Repeat; ++Round) {
+        TEngineRun Run;
+        const bool Ran = RunEngineSearch(Args, Run, [&](const TConcordItem& Item) {
+            if (Out) std::fprintf(Out.get(), "%d %d %d\n", Item.FileIndex, Item.HitStart, Item.HitEnd);
+        });
+        if (!Ran) return 1;
+        Out.reset();
+        SearchTimes.push_back(Run.Seconds);
+        std::printf("search [%s] syntax %d, language %d: %lld hits in %.3f s, %.1f MB/s\n",
+                    Args.Query.c_str(), Args.Syntax, Args.Language, static_cast<long long>(Run.Hits),
+                    Run.Seconds, Run.Seconds > 0 ? Megabytes / Run.Seconds : 0.0);
+        double GrepSeconds = 0;
+        const int64_t GrepLines = GrepCount(Args.Query, Files, GrepSeconds);
+        if (GrepLines >= 0) {
+            GrepTimes.push_back(GrepSeconds);
+            std::printf("grep -c -w -i: %lld lines in %.3f s, %.1f MB/s; search time / grep time = %.2f\n",
+                        static_cast<long long>(GrepLines), GrepSeconds,
+                        GrepSeconds > 0 ? Megabytes / GrepSeconds : 0.0,
+                        GrepSeconds > 0 ? Run.Seconds / GrepSeconds : 0.0);
+        }
+    }
+    SingleSeconds = Median(SearchTimes);
+    if (Args.Repeat > 1 && !GrepTimes.empty()) {
+        const double SearchMedian = Median(SearchTimes);
+        const double GrepMedian = Median(GrepTimes);
+        std::printf("median of %d runs: search %.3f s, grep %.3f s, search time / grep time = %.2f\n",
+                    Args.Repeat, SearchMedian, GrepMedian, GrepMedian > 0 ? SearchMedian / GrepMedian : 0.0);
     }
     return 0;
 }

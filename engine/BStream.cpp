@@ -9,6 +9,10 @@
 #include "engine/ConcTextProcess.h"
 #include "platform/Nls.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 constexpr unsigned char kLF = 10;
@@ -71,6 +75,20 @@ TCharSet TBufStream::ClosingSet(char C) {
 void TBufStream::SetTagStop(char C) {
     FTags.TagStop = C;
     FTagStopSet = ClosingSet(C);
+    RememberTagBytes();
+}
+
+// The bytes a lead-in looks back for; what was learnt of the file under other settings is forgotten.
+void TBufStream::RememberTagBytes() {
+    FTagByteCount = 0;
+    auto add = [this](char C) {
+        if (std::find(FTagBytes, FTagBytes + FTagByteCount, C) == FTagBytes + FTagByteCount)
+            FTagBytes[FTagByteCount++] = C;
+    };
+    if (FTags.TagStart != 0) add(FTags.TagStart);
+    for (int c = 0; c < 256; ++c)
+        if (FTagStopSet[static_cast<size_t>(c)]) add(static_cast<char>(c));
+    FQuietFrom = FQuietTo = 0;
 }
 
 void TBufStream::SetWordTagMode(uint8_t Mode) {
@@ -129,6 +147,7 @@ void TBufStream::RebuildClassTable() {
             FClass[c] = FallbackCode(static_cast<unsigned char>(c));
         }
     }
+    RememberTagBytes();
 }
 
 template <class TMatch, class TTagEnd>
@@ -548,8 +567,9 @@ void TBufStream::ValidateBuffer(int32_t Start, int32_t Stop) {
     // One entry per byte plus the byte after the range (the 0 terminator when it is not loaded).
     FCharTypes.resize(static_cast<size_t>(length) + 1);
     const char* text = FBuffer.get() + FCurrent;
+    TCharType* const types = FCharTypes.data();
     ClassifyRun(text, length + 1, FCount - FCurrent, Start, previous, state,
-                [&](int32_t i, TCharType t) { FCharTypes[static_cast<size_t>(i)] = t; });
+                [types](int32_t i, TCharType t) { types[i] = t; });
     FStartsInWord = before == ctWord && length > 0 && FCharTypes[0] == ctWord;
     FClassified = true;
     UpdateSlowNext();
@@ -564,7 +584,7 @@ TCharType TBufStream::LeadIn(int32_t Start, TTagState& State, unsigned char& Pre
     if (FDoubleByte && TrailByteAt(from)) --from;
     if (from >= Start) return ctNone;
     TCharType last = ctNone;
-    if (ShortLeadIn(from, Start, Previous, last)) return last;
+    if (QuietLeadIn(from, Start, Previous, last)) return last;
     FLeadIn.resize(static_cast<size_t>(Start - from));
     int32_t position = from;
     const int32_t got = FSource.ReadAt(FLeadIn.data(), Start - from, position);
@@ -575,40 +595,100 @@ TCharType TBufStream::LeadIn(int32_t Start, TTagState& State, unsigned char& Pre
 
 // Without word tags and double-byte pairs only an open tag carries state from byte to byte, and a tag
 // stop ends any tag: after the last tag stop that no tag start follows, the state is outside a tag
-// whatever came before. Reporting a hit classified 1,024 bytes before its context for nothing else, and
-// most of its time went there. False (nothing decided) when a tag start comes after the last tag stop
-// among the bytes looked at, or the byte before Start is the stop itself.
-bool TBufStream::ShortLeadIn(int32_t From, int32_t Start, unsigned char& Previous, TCharType& Last) {
+// whatever came before, and so it is when the lead-in holds neither. Reporting a hit classified 1,024
+// bytes before its context for nothing else, and most of its time went there. False (nothing decided)
+// when the last tag byte before Start is a tag start, or is a stop right before Start.
+bool TBufStream::QuietLeadIn(int32_t From, int32_t Start, unsigned char& Previous, TCharType& Last) {
     if (FDoubleByte || FTags.WordTagMode != 0) return false;
-    constexpr int32_t look = 128;
-    const int32_t from = std::max(From, Start - look);
-    char copy[look];
-    const char* bytes = copy;
-    const int32_t got = Start - from;
-    // A window placed at Start keeps bytes behind it: most hits need no read of their own.
-    if (FWindowOffset >= 0 && from >= FWindowOffset && Start <= FWindowOffset + FCount) {
-        bytes = FBuffer.get() + (from - FWindowOffset);
-    } else {
-        int32_t position = from;
-        if (FSource.ReadAt(copy, got, position) != got) return false;
-        BlankZeroBytes(copy, got);
+    if (FTags.TagStart != 0) {
+        int32_t mark = -1;
+        if (!LastTagByteBefore(From, Start, mark)) return false;
+        if (mark >= 0 && (mark == Start - 1 || FClass[ByteAt(mark)] == ckTagStart)) return false;
     }
-    int32_t stop = -1;
-    for (int32_t i = got - 1; i >= 0 && stop < 0; --i) {
-        const auto c = static_cast<unsigned char>(bytes[i]);
-        if (FClass[c] == ckTagStart) return false;
-        if (FTagStopSet[c]) stop = i;
-    }
-    // No tag byte at all: the state is the one the full lead-in starts from only when it starts here too.
-    if (stop < 0 && from > From) return false;
-    if (stop == got - 1) return false;
-    const auto c = static_cast<unsigned char>(bytes[got - 1]);
-    const unsigned char p = got >= 2 ? static_cast<unsigned char>(bytes[got - 2]) : Previous;
+    const unsigned char c = ByteAt(Start - 1);
+    const unsigned char p = Start - 2 >= From ? ByteAt(Start - 2) : Previous;
     TTagState neutral;
     Last = Classify(
         c, p, neutral, [] { return 0; }, [] { return false; });
     Previous = c;
     return true;
+}
+
+namespace {
+
+// The index of the last byte of Bytes[0, Count) equal to one of Values[0, N), or -1.
+int32_t LastOfBytes(const char* Bytes, int32_t Count, const char* Values, int N) {
+    int32_t i = Count;
+#if defined(__SSE2__)
+    __m128i wanted[4];
+    for (int n = 0; n < N; ++n) wanted[n] = _mm_set1_epi8(Values[n]);
+    for (; i >= 16; i -= 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Bytes + i - 16));
+        __m128i equal = _mm_setzero_si128();
+        for (int n = 0; n < N; ++n) equal = _mm_or_si128(equal, _mm_cmpeq_epi8(block, wanted[n]));
+        const auto mask = static_cast<unsigned>(_mm_movemask_epi8(equal));
+        if (mask != 0) return i - 16 + 31 - __builtin_clz(mask);
+    }
+#endif
+    while (i > 0) {
+        --i;
+        for (int n = 0; n < N; ++n)
+            if (Bytes[i] == Values[n]) return i;
+    }
+    return -1;
+}
+
+}  // namespace
+
+// The bytes a lead-in looks back over are mostly those the previous hit's lead-in looked at: the
+// stretch found free of tag bytes is remembered, and only what lies outside it is looked at.
+bool TBufStream::LastTagByteBefore(int32_t From, int32_t Start, int32_t& Mark) {
+    Mark = -1;
+    const bool remembered = FQuietTo > FQuietFrom;
+    int32_t at = Start;  // [at, Start) holds no tag byte
+    while (at > From) {
+        if (remembered && at > FQuietFrom && at <= FQuietTo) {
+            at = std::max(From, FQuietFrom);
+            continue;
+        }
+        int32_t low = From;
+        if (remembered && FQuietTo < at) low = std::max(low, FQuietTo);
+        const char* bytes;
+        if (FWindowOffset >= 0 && at > FWindowOffset && at <= FWindowOffset + FCount) {
+            low = std::max(low, FWindowOffset);
+            bytes = FBuffer.get() + (low - FWindowOffset);
+        } else {
+            FLeadIn.resize(static_cast<size_t>(at - low));
+            int32_t position = low;
+            if (FSource.ReadAt(FLeadIn.data(), at - low, position) != at - low) return false;
+            BlankZeroBytes(FLeadIn.data(), at - low);
+            bytes = FLeadIn.data();
+        }
+        const int32_t index = LastOfBytes(bytes, at - low, FTagBytes, FTagByteCount);
+        if (index >= 0) {
+            Mark = low + index;
+            at = Mark + 1;
+            break;
+        }
+        at = low;
+    }
+    if (remembered && at <= FQuietTo && Start >= FQuietFrom) {
+        FQuietFrom = std::min(FQuietFrom, at);
+        FQuietTo = std::max(FQuietTo, Start);
+    } else {
+        FQuietFrom = at;
+        FQuietTo = Start;
+    }
+    return true;
+}
+
+unsigned char TBufStream::ByteAt(int32_t Offset) {
+    if (FWindowOffset >= 0 && Offset >= FWindowOffset && Offset < FWindowOffset + FCount)
+        return static_cast<unsigned char>(FBuffer[Offset - FWindowOffset]);
+    char c = 0;
+    int32_t position = Offset;
+    if (FSource.ReadAt(&c, 1, position) != 1) return 0;
+    return static_cast<unsigned char>(BlankIfZero(c));
 }
 
 template <class TVisit>
@@ -624,6 +704,10 @@ void TBufStream::ClassifyRun(const char* Text, int32_t Count, int32_t Available,
         }
         return;
     }
+    if (FTags.WordTagMode == 0) {
+        ClassifyTagsOnly(Text, Count, Available, At, Previous, State, Visit);
+        return;
+    }
     for (int32_t i = 0; i < Count; ++i) {
         const auto c = static_cast<unsigned char>(Text[i]);
         Visit(i, Classify(
@@ -631,6 +715,37 @@ void TBufStream::ClassifyRun(const char* Text, int32_t Count, int32_t Available,
                      [&] { return TagEndWithin(Text + i, Available - i, At + i); }));
         Previous = c;
     }
+}
+
+// Classify without word tags and double-byte pairs, where only an open tag carries state: the state
+// and the byte before stay in registers, and the bytes between tags take one table lookup each.
+template <class TVisit>
+void TBufStream::ClassifyTagsOnly(const char* Text, int32_t Count, int32_t Available, int32_t At,
+                                  unsigned char& Previous, TTagState& State, TVisit&& Visit) {
+    bool inTag = State.InTag;
+    unsigned char previous = Previous;
+    for (int32_t i = 0; i < Count; ++i) {
+        const auto c = static_cast<unsigned char>(Text[i]);
+        TCharType type;
+        if (inTag) {
+            type = ctTag;
+            inTag = !FTagStopSet[c];
+        } else {
+            const uint8_t code = FClass[c];
+            if (code < ckLF) {
+                type = static_cast<TCharType>(code);
+            } else if (code == ckLF) {
+                type = previous == kCR ? ctWhiteSpace : ctNewLine;
+            } else {
+                inTag = TagEndWithin(Text + i, Available - i, At + i);
+                type = inTag ? ctTag : ctDelimiter;
+            }
+        }
+        Visit(i, type);
+        previous = c;
+    }
+    State.InTag = inTag;
+    Previous = previous;
 }
 
 int32_t TBufStream::Measure(int32_t Start, int32_t End, int32_t& TextBytes) {

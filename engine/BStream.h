@@ -125,6 +125,13 @@ public:
         if (FCurrent >= FLimit && !EnsureAvailable(1)) return {};
         return {FBuffer.get() + FCurrent, static_cast<size_t>(FLimit - FCurrent)};
     }
+    // The bytes from the cursor to the end of the window, past the range's end too (the window holds
+    // the file's bytes there); empty without a cursor. Moves nothing; the view holds until the window
+    // next moves.
+    std::string_view WindowAhead() const {
+        if (FWindowOffset < 0 || FCurrent > FCount) return {};
+        return {FBuffer.get() + FCurrent, static_cast<size_t>(FCount - FCurrent)};
+    }
     // The byte before the cursor, the cursor moving back onto it; 0 at RangeStart.
     char ReadPrevByte();
     // The next byte and its class; 0 at the end (T is ctNone then, or ctDelimiter in classified mode).
@@ -265,6 +272,8 @@ public:
     const std::vector<TCharType>& CharTypes() const { return FCharTypes; }
     const TCharSet& WordEndSet() const { return FWordEndSet; }
     const TBufStreamTags& Tags() const { return FTags; }
+    // Whether the reader pairs the bytes of a double-byte code page.
+    bool DoubleByte() const { return FDoubleByte; }
 
 private:
     // Precomputed class of a byte outside tags: a TCharType when the byte needs nothing more, else one
@@ -309,8 +318,18 @@ private:
     template <class TVisit>
     void ClassifyRun(const char* Text, int32_t Count, int32_t Available, int32_t At, unsigned char& Previous,
                      TTagState& State, TVisit&& Visit);
+    // ClassifyRun without word tags in a single-byte code page.
+    template <class TVisit>
+    void ClassifyTagsOnly(const char* Text, int32_t Count, int32_t Available, int32_t At,
+                          unsigned char& Previous, TTagState& State, TVisit&& Visit);
     TCharType LeadIn(int32_t Start, TTagState& State, unsigned char& Previous);
-    bool ShortLeadIn(int32_t From, int32_t Start, unsigned char& Previous, TCharType& Last);
+    bool QuietLeadIn(int32_t From, int32_t Start, unsigned char& Previous, TCharType& Last);
+    // Mark := the offset of the last tag start or tag-stop byte in [From, Start), -1 when there is
+    // none; false when the file could not be read.
+    bool LastTagByteBefore(int32_t From, int32_t Start, int32_t& Mark);
+    // The byte at file offset Offset (a 0 byte as a blank), from the window when it holds it.
+    unsigned char ByteAt(int32_t Offset);
+    void RememberTagBytes();
     // The length of the first start string that matches at the cursor, 0 for none.
     int32_t MatchPOSTagStart();
     int32_t MatchPOSTagStartIn(const char* Text, int32_t Available) const;
@@ -368,6 +387,12 @@ private:
     // Bytes read past the window: a tag's possible end, the lead-in of a classified range, a measure.
     std::vector<char> FLookAhead;
     std::vector<char> FLeadIn;
+    // The tag start and the tag-stop bytes, and a stretch [FQuietFrom, FQuietTo) of the file known to
+    // hold none of them (empty when FQuietTo <= FQuietFrom).
+    char FTagBytes[4] = {};
+    int FTagByteCount = 0;
+    int32_t FQuietFrom = 0;
+    int32_t FQuietTo = 0;
     std::vector<char> FMeasureText;
     // The run of a word read backwards, reversed.
     std::string FScratch;

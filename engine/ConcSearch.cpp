@@ -151,19 +151,15 @@ void TSearch::UpdateProgress(int32_t Position, bool Force) {
     if (ProgressWindow == nullptr) return;
     if (RangeMode) {
         // Every range forces an update: only the clock keeps the gauge from repainting per range.
-        if (GaugeDue(false)) ProgressWindow->SetProgress(RangesDone);
+        if (GaugeDue(false)) {
+            ShowFileScanned();
+            ProgressWindow->SetProgress(RangesDone);
+        }
         return;
     }
     if (++GaugeCounter >= 1024 || Force) {
         GaugeCounter = 0;
-        if (GaugeDue(Force)) {
-            ProgressWindow->SetSubProgress(Position);
-            if (!OverallFrozen) {
-                OverallProgress += Position - LastPosition;
-                LastPosition = Position;
-                ProgressWindow->SetProgress(static_cast<int>(OverallProgress));
-            }
-        }
+        if (GaugeDue(Force)) ShowGauges(Position);
     }
     if (SpeedOff || ++SpeedCounter < 1024) return;
     SpeedCounter = 0;
@@ -184,6 +180,37 @@ bool TSearch::GaugeDue(bool Force) {
     if (!Force && now - GaugeTick < SearchGaugeInterval) return false;
     GaugeTick = now;
     return true;
+}
+
+void TSearch::ShowGauges(int32_t Position) {
+    ShowFileScanned();
+    ProgressWindow->SetSubProgress(Position);
+    if (!OverallFrozen) {
+        OverallProgress += Position - LastPosition;
+        LastPosition = Position;
+        ProgressWindow->SetProgress(static_cast<int>(OverallProgress));
+    }
+}
+
+// The name and size of the file being searched, once the window shows another file's.
+void TSearch::ShowFileScanned() {
+    if (FFileShown == FFile || FFile < 0) return;
+    FFileShown = FFile;
+    const TConcordConfig& config = *LanguageConfigs[static_cast<size_t>(Query->Language)];
+    const std::string name = std::filesystem::path(config.Files[static_cast<size_t>(FFile)].Name).filename();
+    char text[300];
+    std::snprintf(text, sizeof text, "Scanning %s...", name.c_str());
+    ProgressWindow->SetLabel(dlSubProgress, text);
+    if (!RangeMode) ProgressWindow->SetSubRange(0, FFileSize);
+}
+
+// The whole file counts towards the overall gauge, whether or not the gauges are due to show it.
+void TSearch::FileDone(int32_t FileSize) {
+    if (!OverallFrozen) {
+        OverallProgress += FileSize - LastPosition;
+        LastPosition = FileSize;
+    }
+    if (GaugeDue(false)) ShowGauges(FileSize);
 }
 
 bool TSearch::MarkerProgress(int32_t Position) {
@@ -264,6 +291,7 @@ void TSearch::Execute(bool IsThread, int32_t MaxHits, const HitFn& OnHit, const 
         GaugeCounter = 0;
         GaugeTick = {};
         SpeedCounter = 0;
+        FFile = FFileShown = -1;
     }
     // A regular expression being matched stops within about 100 ms once StopRequested is set.
     const TRegExpControlScope control({&StopRequested, RegExpDefaultStepLimit});
@@ -276,13 +304,6 @@ void TSearch::Execute(bool IsThread, int32_t MaxHits, const HitFn& OnHit, const 
 void TSearch::SearchFile(int32_t File) {
     const int32_t language = Query->Language;
     TConcordConfig& config = *LanguageConfigs[static_cast<size_t>(language)];
-    if (ProgressWindow != nullptr) {
-        const std::string name =
-            std::filesystem::path(config.Files[static_cast<size_t>(File)].Name).filename();
-        char text[300];
-        std::snprintf(text, sizeof text, "Scanning %s...", name.c_str());
-        ProgressWindow->SetLabel(dlSubProgress, text);
-    }
     OverallFrozen = false;
     SpeedOff = false;
     LastPosition = 0;
@@ -294,6 +315,9 @@ void TSearch::SearchFile(int32_t File) {
         if (!FIsThread) ShowWarning(ChangedFileText(config.Files[static_cast<size_t>(File)].Name));
         return;
     }
+    for (TSearchContext* context : {HeadingContext.get(), LeftContext.get(), RightContext.get()})
+        if (context != nullptr) context->ForgetFile();
+    for (const auto& context : Contexts) context->ForgetFile();
     TFileRun run;
     run.File = File;
     run.Search = std::make_unique<TBufStream>(*stream, language);
@@ -302,9 +326,11 @@ void TSearch::SearchFile(int32_t File) {
     ConfigureBufStream(*run.Report);
     run.FileSize = run.Search->RangeEnd();
     run.Sentences = config.SentenceIndexes.GetItem(File);
-    if (ProgressWindow != nullptr && !RangeMode) {
-        ProgressWindow->SetSubRange(0, run.FileSize);
-        ProgressWindow->SetSubProgress(0);
+    FFile = File;
+    FFileSize = run.FileSize;
+    if (ProgressWindow != nullptr && GaugeDue(false)) {
+        ShowFileScanned();
+        if (!RangeMode) ProgressWindow->SetSubProgress(0);
     }
     TAlignIndex* index = GetAlignIndex(language, File);
     // A heading and its text need not share an aligned unit (sentence units never hold both).
@@ -331,7 +357,7 @@ void TSearch::SearchFile(int32_t File) {
             for (int32_t entry = 0; entry < index->Count() && !Cancelled; ++entry) SearchEntry(run, entry);
         }
     }
-    if (ProgressWindow != nullptr) UpdateProgress(run.FileSize, true);
+    if (ProgressWindow != nullptr && !RangeMode) FileDone(run.FileSize);
 }
 
 // An aligned unit is searched up to and including its End byte (markup alignments store the last
@@ -552,6 +578,60 @@ void SetSlot(TConcordItem& Item, int Slot, std::string_view Word, const TBufStre
     Item.WordEnds[static_cast<size_t>(Slot)] = Reader.WordEnd();
 }
 
+// The four words before Start into slots 4 to 1. Read from a stretch that begins at Bound (-1: the
+// stretch holds all that may be read), true only when every word lies after Bound, so that a wider
+// stretch reads the same.
+bool ReadLeftWords(TBufStream& Reader, int32_t Start, TConcordItem& Item, int32_t Bound) {
+    Reader.SetPosition(Start);
+    for (int slot = 4; slot >= 1; --slot) {
+        const std::string_view word = Reader.PrevWord();
+        if (word.empty()) return Bound < 0;
+        if (Reader.WordStart() <= Bound) return false;
+        SetSlot(Item, slot, word, Reader);
+    }
+    return true;
+}
+
+// The four words after End into slots 5 to 8; Bound as for ReadLeftWords, where the stretch ends.
+bool ReadRightWords(TBufStream& Reader, int32_t End, TConcordItem& Item, int32_t Bound) {
+    Reader.SetPosition(End);
+    for (int slot = 5; slot <= 8; ++slot) {
+        const std::string_view word = Reader.NextWord();
+        if (word.empty()) return Bound < 0;
+        if (Bound >= 0 && Reader.WordEnd() >= Bound) return false;
+        SetSlot(Item, slot, word, Reader);
+    }
+    return true;
+}
+
+// Most hits find their four words a side within a few dozen bytes: only those are classified when a
+// narrower stretch gives its bytes the classes the whole one would. Without word tags in a single-byte
+// code page it does: a tag is open at a byte exactly when a tag start lies before it whose first tag stop
+// lies at or after that byte and less than a tag's longest extent after the start, and every classified
+// stretch looks back that far.
+constexpr int32_t KwicNear = 64;
+
+bool ReadNearWords(TBufStream& Reader, int32_t Start, int32_t End, TConcordItem& Item, int32_t LeftFrom,
+                   int32_t RightTo, TCharType& First) {
+    if (Reader.Tags().WordTagMode != 0 || Reader.DoubleByte()) return false;
+    const int32_t nearFrom = std::max(LeftFrom, Start - KwicNear);
+    const int32_t nearTo = RightTo - End > KwicNear ? End + KwicNear : RightTo;
+    if (nearFrom == LeftFrom && nearTo == RightTo) return false;
+    Reader.ValidateBuffer(nearFrom, nearTo);
+    const bool done = ReadLeftWords(Reader, Start, Item, nearFrom > LeftFrom ? nearFrom : -1) &&
+                      ReadRightWords(Reader, End, Item, nearTo < RightTo ? nearTo : -1);
+    if (!done) {
+        for (int slot = 1; slot < ItemSlotCount; ++slot) {
+            Item.Texts.Reset(slot);
+            Item.WordStarts[static_cast<size_t>(slot)] = Item.WordEnds[static_cast<size_t>(slot)] = 0;
+        }
+        return false;
+    }
+    Reader.SetPosition(Start);
+    Reader.NextChar(First);
+    return true;
+}
+
 }  // namespace
 
 // Both context sides are read from one classified stretch when the hit is short: classifying is the
@@ -561,23 +641,14 @@ void BuildKwicLine(TBufStream& Reader, int32_t Start, int32_t End, TConcordItem&
     const int32_t leftFrom = OffsetWithin(Start, -255, 0, fileSize);
     const int32_t rightTo = OffsetWithin(End, 255, 0, fileSize);
     const bool together = rightTo - leftFrom <= TBufStream::BufferSize;
-    Reader.ValidateBuffer(leftFrom, together ? rightTo : std::min(Start + 1, fileSize));
-    Reader.SetPosition(Start);
-    for (int slot = 4; slot >= 1; --slot) {
-        const std::string_view word = Reader.PrevWord();
-        if (word.empty()) break;
-        SetSlot(Item, slot, word, Reader);
-    }
-    Reader.SetPosition(Start);
     TCharType first = ctNone;
-    Reader.NextChar(first);
-
-    if (!together) Reader.ValidateBuffer(std::max(0, End - 512), rightTo);
-    Reader.SetPosition(End);
-    for (int slot = 5; slot <= 8; ++slot) {
-        const std::string_view word = Reader.NextWord();
-        if (word.empty()) break;
-        SetSlot(Item, slot, word, Reader);
+    if (!together || !ReadNearWords(Reader, Start, End, Item, leftFrom, rightTo, first)) {
+        Reader.ValidateBuffer(leftFrom, together ? rightTo : std::min(Start + 1, fileSize));
+        ReadLeftWords(Reader, Start, Item, -1);
+        Reader.SetPosition(Start);
+        Reader.NextChar(first);
+        if (!together) Reader.ValidateBuffer(std::max(0, End - 512), rightTo);
+        ReadRightWords(Reader, End, Item, -1);
     }
 
     Reader.SetRange(Start, End);

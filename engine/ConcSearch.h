@@ -176,6 +176,10 @@ public:
     // search was cancelled. With ShowProgress the owner hears of the positions reached. Raises EConcError
     // "Unknown meta tag: " + name when a meta tag of the pattern is no longer defined.
     bool SearchRange(TBufStream& Reader, bool ShowProgress);
+    // Forgets what the scans of SearchRange learnt of the bytes of the file searched so far (where
+    // tags open, where the first term's bytes do not stand). Called before another file is searched,
+    // so that a stream that took the place of a freed one is read afresh.
+    void ForgetFile();
     // Without word tags: the file offset of the first word byte at or after From on R, passing over
     // delimiters and tags as the word reading does; -1 when R's range holds none. Moves R's cursor.
     int32_t FirstWordByte(TBufStream& R, int32_t From);
@@ -291,6 +295,16 @@ private:
     TJump JumpToCandidate(const uint8_t* Bytes, size_t From, size_t Count, bool CountWords) const;
     uint32_t FPassedWords = 0;  // words the scan passed over with a progress window
     bool IsCandidateAt(const uint8_t* Bytes, size_t From, size_t At) const;
+    // The first At in [From, Count - length] where the first term's bytes stand in Bytes (compared as
+    // the scan compares them, word boundaries aside), or Count - length + 1 when there is none.
+    size_t FirstOccurrence(const uint8_t* Bytes, size_t From, size_t Count) const;
+    // Whether the rest of the reader's range holds no word that may be the first term's word, as far
+    // as the reader's window tells: a search of many short units passes most of them over at once.
+    bool NoCandidateAhead();
+    // What NoCandidateAhead has learnt of one file: no first term's bytes start in [FClearFrom,
+    // FClearTo).
+    const TSynchroStream* FClearSource = nullptr;
+    int32_t FClearFrom = 0, FClearTo = 0;
 
     char FWord[WordSize + 1] = {};
     size_t FWordLength = 0;
@@ -409,6 +423,9 @@ private:
     void SetCaption(const std::string& Text);
     bool MarkerProgress(int32_t Position);
     bool GaugeDue(bool Force);
+    void ShowGauges(int32_t Position);
+    void ShowFileScanned();
+    void FileDone(int32_t FileSize);
 
     bool FIsThread = false;
     int32_t FMaxHits = 0;
@@ -421,6 +438,10 @@ private:
     void SetPatternCaption(size_t Context);
     const HitFn* FOnHit = nullptr;
     const RangeFn* FOnRange = nullptr;
+    // The file being searched and the one whose name and size the window shows: a file's label and
+    // per-file gauge wait for the gauges' clock like every other figure, so that a corpus of many small
+    // files does not repaint the window once per file.
+    int32_t FFile = -1, FFileSize = 0, FFileShown = -1;
 };
 
 // Fills the nine word slots of Item for the hit [Start, End) of its file, read through Reader (which it

@@ -737,6 +737,18 @@ bool TSearchContext::SearchWords(bool ShowProgress) {
     TAttempt attempt;
     attempt.Resume = MatchStart;
     if (Owner != nullptr) ++Owner->WordsScanned;
+    if (FScanFirst && NoCandidateAhead()) {
+        // As the scan would end, having passed over every word of the range.
+        const int32_t end = Reader->RangeEnd();
+        if (Owner != nullptr && Owner->ProgressWindow != nullptr) {
+            const std::string_view rest = Reader->Window();
+            Owner->WordsScanned += static_cast<int32_t>(CountWordStarts(
+                reinterpret_cast<const uint8_t*>(rest.data()), 0, rest.size(), FDelimiter, FDelimiterRows));
+            if (ShowProgress) Owner->UpdateProgress(end, false);
+        }
+        Reader->SetPosition(end);
+        return false;
+    }
     while (true) {
         if (FScanFirst && !SkipToCandidate(ShowProgress)) return false;
         attempt.First = true;
@@ -760,6 +772,35 @@ bool TSearchContext::SearchWords(bool ShowProgress) {
     MatchEndAfterDelimiter = FDelimiterRead;
     if (ShowProgress && Owner != nullptr) Owner->UpdateProgress(MatchEnd, false);
     return true;
+}
+
+void TSearchContext::ForgetFile() {
+    FTagScanSource = nullptr;
+    FClearSource = nullptr;
+}
+
+// A range that lies in the reader's window is passed over when the first term's bytes start nowhere
+// in it; what the window shows beyond the range is remembered for the ranges that follow.
+bool TSearchContext::NoCandidateAhead() {
+    const int32_t start = Reader->GetPosition();
+    const int32_t end = Reader->RangeEnd();
+    const auto length = static_cast<int32_t>(Terms[0]->Mapped.size());
+    if (start < 0 || end - start < length) return start >= 0;
+    const int32_t last = end - length;  // the last start of a word of the range as long as the term
+    const TSynchroStream* source = &Reader->Source();
+    const bool known = FClearSource == source && start >= FClearFrom && start <= FClearTo;
+    if (known && last < FClearTo) return true;
+    const std::string_view ahead = Reader->WindowAhead();
+    if (static_cast<int64_t>(start) + static_cast<int64_t>(ahead.size()) < end) return false;
+    const int32_t from = known ? FClearTo : start;
+    const size_t at = FirstOccurrence(reinterpret_cast<const uint8_t*>(ahead.data()),
+                                      static_cast<size_t>(from - start), ahead.size());
+    if (!known) {
+        FClearSource = source;
+        FClearFrom = start;
+    }
+    FClearTo = start + static_cast<int32_t>(at);
+    return last < FClearTo;
 }
 
 // The file offset of the first tag that opens in Window (which starts at Base), or -1. A scan asks again

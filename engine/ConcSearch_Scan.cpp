@@ -127,6 +127,39 @@ bool HasAvx2() {
 }
 #endif
 
+#if defined(__SSE2__)
+// The jump's test of sixteen word starts at once: whether each has one of the term's few bytes at both
+// of the jump's positions.
+struct TJumpBlocks {
+    __m128i SetA[8], SetC[8];
+    int CountA = 0, CountC = 0;
+    size_t A = 0, C = 0;
+
+    template <class TPlan>
+    explicit TJumpBlocks(const TPlan& Plan)
+        : CountA(Plan.Count[0]),
+          CountC(Plan.Positions > 1 ? Plan.Count[1] : 0),
+          A(Plan.Offset[0]),
+          C(Plan.Positions > 1 ? Plan.Offset[1] : Plan.Offset[0]) {
+        for (int n = 0; n < CountA; ++n) SetA[n] = _mm_set1_epi8(static_cast<char>(Plan.Bytes[0][n]));
+        for (int n = 0; n < CountC; ++n) SetC[n] = _mm_set1_epi8(static_cast<char>(Plan.Bytes[1][n]));
+    }
+
+    // Bit k for the start P + k.
+    unsigned Mask(const uint8_t* Bytes, size_t P) const {
+        const __m128i atA = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Bytes + P + A));
+        __m128i hitA = _mm_setzero_si128();
+        for (int n = 0; n < CountA; ++n) hitA = _mm_or_si128(hitA, _mm_cmpeq_epi8(atA, SetA[n]));
+        auto mask = static_cast<unsigned>(_mm_movemask_epi8(hitA));
+        if (mask == 0 || CountC == 0) return mask;
+        const __m128i atC = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Bytes + P + C));
+        __m128i hitC = _mm_setzero_si128();
+        for (int n = 0; n < CountC; ++n) hitC = _mm_or_si128(hitC, _mm_cmpeq_epi8(atC, SetC[n]));
+        return mask & static_cast<unsigned>(_mm_movemask_epi8(hitC));
+    }
+};
+#endif
+
 }  // namespace
 
 TByteRows::TByteRows(const std::array<bool, 256>& Members) {
@@ -221,23 +254,9 @@ TSearchContext::TJump TSearchContext::JumpToCandidate(const uint8_t* Bytes, size
     const auto& inC = FJump.Member[FJump.Positions > 1 ? 1 : 0];
     size_t p = From;
 #if defined(__SSE2__)
-    __m128i setA[8], setC[8];
-    for (int n = 0; n < FJump.Count[0]; ++n) setA[n] = _mm_set1_epi8(static_cast<char>(FJump.Bytes[0][n]));
-    const int countC = FJump.Positions > 1 ? FJump.Count[1] : 0;
-    for (int n = 0; n < countC; ++n) setC[n] = _mm_set1_epi8(static_cast<char>(FJump.Bytes[1][n]));
+    const TJumpBlocks blocks(FJump);
     for (; p + 16 <= limit && !found; p += 16) {
-        const __m128i atA = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Bytes + p + a));
-        __m128i hitA = _mm_setzero_si128();
-        for (int n = 0; n < FJump.Count[0]; ++n) hitA = _mm_or_si128(hitA, _mm_cmpeq_epi8(atA, setA[n]));
-        unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hitA));
-        if (mask == 0) continue;
-        if (countC > 0) {
-            const __m128i atC = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Bytes + p + c));
-            __m128i hitC = _mm_setzero_si128();
-            for (int n = 0; n < countC; ++n) hitC = _mm_or_si128(hitC, _mm_cmpeq_epi8(atC, setC[n]));
-            mask &= static_cast<unsigned>(_mm_movemask_epi8(hitC));
-        }
-        for (; mask != 0; mask &= mask - 1) {
+        for (unsigned mask = blocks.Mask(Bytes, p); mask != 0; mask &= mask - 1) {
             const size_t at = p + static_cast<size_t>(__builtin_ctz(mask));
             if (IsCandidateAt(Bytes, From, at)) {
                 to = at;
@@ -266,4 +285,31 @@ TSearchContext::TJump TSearchContext::JumpToCandidate(const uint8_t* Bytes, size
     }
     if (CountWords) jump.Words = CountWordStarts(Bytes, From, to, FDelimiter, FDelimiterRows);
     return jump;
+}
+
+size_t TSearchContext::FirstOccurrence(const uint8_t* Bytes, size_t From, size_t Count) const {
+    const auto* want = reinterpret_cast<const uint8_t*>(Terms[0]->Mapped.data());
+    const size_t length = Terms[0]->Mapped.size();
+    if (Count < length) return From;
+    const size_t none = Count - length + 1;
+    auto occursAt = [&](size_t At) {
+        for (size_t m = 0; m < length; ++m)
+            if (FSearchMap[Bytes[At + m]] != want[m]) return false;
+        return true;
+    };
+    size_t p = From;
+#if defined(__SSE2__)
+    if (FJump.Usable) {
+        const TJumpBlocks blocks(FJump);
+        for (; p + 16 <= none; p += 16) {
+            for (unsigned mask = blocks.Mask(Bytes, p); mask != 0; mask &= mask - 1) {
+                const size_t at = p + static_cast<size_t>(__builtin_ctz(mask));
+                if (occursAt(at)) return at;
+            }
+        }
+    }
+#endif
+    for (; p < none; ++p)
+        if (occursAt(p)) return p;
+    return none;
 }

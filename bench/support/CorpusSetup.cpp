@@ -262,6 +262,8 @@ void ParseCorpusArgs(int Argc, char** Argv, TCorpusArgs& Args,
             Args.Search.Language = std::atoi(Value(I, Argc, Argv));
         } else if (Arg == "--hits-out") {
             Args.Search.HitsOut = Value(I, Argc, Argv);
+        } else if (Arg == "--repeat") {
+            Args.Search.Repeat = std::max(1, std::atoi(Value(I, Argc, Argv)));
         } else if (Arg == "--para" || Arg == "--para-not") {
             TParaArgs Para;
             Para.Not = Arg == "--para-not";

@@ -40,6 +40,7 @@ struct TSearchArgs {
     uint8_t Syntax = 0;
     int Language = 0;
     std::string HitsOut;
+    int Repeat = 1;  // runs of the search and of grep, taken in turns
     std::vector<TParaArgs> Para;
 };
 

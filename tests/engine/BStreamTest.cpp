@@ -537,7 +537,8 @@ TEST(BufStreamDoubleByte, ReadsAsTheTextWithEachTrailByteReplacedByItsLeadByte) 
 // A classified range takes the tag state in force at its start from the bytes before it. Over random
 // texts with tags of every length (some longer than what a shortened look back covers), stray tag starts
 // and stops and line breaks, the classes of a range and the words read from its start are those of a
-// reading that starts 1,024 bytes before the range (or at the file's start) and classifies every byte.
+// reading that starts 1,024 bytes before the range (or at the file's start) and classifies every byte,
+// also when the reader has classified other ranges of the text before.
 TEST(BufStreamClassified, ARangeClassifiesAsAReadingFromItsLeadIn) {
     std::mt19937 random(3601);
     auto pick = [&](size_t n) { return static_cast<size_t>(random() % n); };
@@ -552,6 +553,7 @@ TEST(BufStreamClassified, ARangeClassifiesAsAReadingFromItsLeadIn) {
                 text += pieces[pick(13)];
             }
         }
+        TTextReader used(text);
         for (int trial = 0; trial < 40; ++trial) {
             const int32_t start = static_cast<int32_t>(pick(text.size() - 600));
             const int32_t stop = start + 1 + static_cast<int32_t>(pick(500));
@@ -574,15 +576,18 @@ TEST(BufStreamClassified, ARangeClassifiesAsAReadingFromItsLeadIn) {
                 expectedWords.push_back(text.substr(static_cast<size_t>(wordStart), static_cast<size_t>(at - wordStart)));
             }
 
-            TTextReader r(text);
-            r.Reader.ValidateBuffer(start, stop);
-            r.Reader.SetPosition(start);
-            ASSERT_EQ(ReadClasses(r.Reader), expected) << "round " << round << " range " << start;
-            r.Reader.SetPosition(start);
-            std::vector<std::string> words;
-            for (auto word = r.Reader.NextWord(); !word.empty(); word = r.Reader.NextWord())
-                words.emplace_back(word);
-            ASSERT_EQ(words, expectedWords) << "round " << round << " range " << start;
+            // A fresh reader, and the round's reader, which has looked back over other ranges before.
+            TTextReader fresh(text);
+            for (TBufStream* reader : {&fresh.Reader, &used.Reader}) {
+                reader->ValidateBuffer(start, stop);
+                reader->SetPosition(start);
+                ASSERT_EQ(ReadClasses(*reader), expected) << "round " << round << " range " << start;
+                reader->SetPosition(start);
+                std::vector<std::string> words;
+                for (auto word = reader->NextWord(); !word.empty(); word = reader->NextWord())
+                    words.emplace_back(word);
+                ASSERT_EQ(words, expectedWords) << "round " << round << " range " << start;
+            }
         }
     }
 }

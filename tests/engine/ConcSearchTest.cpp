@@ -3,6 +3,7 @@
 // the query description.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -19,6 +20,7 @@
 #include "engine/RegExp3.h"
 #include "engine/SynStream.h"
 #include "engine/UTF8_to_ASCII.h"
+#include "tests/engine/BStreamTestSupport.h"
 #include "tests/engine/ConcCorpusTestSupport.h"
 #include "ui/ConcDblProgress.h"
 
@@ -372,6 +374,65 @@ TEST_F(SearchTest, RangeCallbacksProgressAndCancel) {
     EXPECT_EQ(Backend.ProcessMessagesCalls, Backend.ProcessMessagesCalls);
 }
 
+// What a search's window is told, state by state: the file it names, its per-file and overall gauges.
+class TWindowLog : public TScriptedBackend {
+public:
+    struct TState {
+        std::string File;
+        int SubMax, Progress;
+    };
+    std::unique_ptr<IProgressView> CreateDoubleView(TDoubleProgressForm& Form) override {
+        return std::make_unique<TView>(Form, States);
+    }
+    std::vector<TState> States;
+
+private:
+    struct TView : IProgressView {
+        TView(TDoubleProgressForm& Form, std::vector<TState>& States) : Form(Form), States(States) {}
+        void Changed() override {
+            States.push_back({Form.Label(dlSubProgress), Form.SubMax(), Form.Progress()});
+        }
+        void ShowWindow() override {}
+        void HideWindow() override {}
+        TDoubleProgressForm& Form;
+        std::vector<TState>& States;
+    };
+};
+
+// A corpus of many small files: the window names a file and moves its gauges by the gauges' clock, not
+// once per file, and what it shows is whole (a file's name with that file's size); the overall gauge
+// still counts every byte of every file.
+TEST_F(SearchTest, ManyFilesMoveTheWindowByTheClock) {
+    const int files = 400;
+    int64_t total = 0;
+    for (int i = 0; i < files; ++i) {
+        const std::string text = "a b" + std::string(size_t(i % 7), ' ') + " a\n";
+        File(text);
+        total += int64_t(text.size());
+    }
+    TWindowLog log;
+    const auto start = std::chrono::steady_clock::now();
+    const auto hits = Run(Query("a"));
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(hits.size(), size_t(2 * files));
+    EXPECT_EQ(Search->OverallProgress, total);
+
+    // The name and the range change one after the other: the last state that names a file is whole.
+    std::vector<std::string> named;
+    for (size_t i = 0; i < log.States.size(); ++i) {
+        const TWindowLog::TState& state = log.States[i];
+        EXPECT_LE(state.Progress, total);
+        if (state.File.empty()) continue;
+        if (named.empty() || named.back() != state.File) named.push_back(state.File);
+        if (i + 1 < log.States.size() && log.States[i + 1].File == state.File) continue;
+        const int file = std::stoi(state.File.substr(std::string("Scanning f").size()));
+        EXPECT_EQ(state.SubMax, int(Texts[size_t(file)].size())) << state.File;
+    }
+    ASSERT_FALSE(named.empty());
+    EXPECT_EQ(named.front(), "Scanning f0.txt...");
+    EXPECT_LE(named.size(), size_t(2 + elapsed / SearchGaugeInterval)) << "files named, of " << files;
+}
+
 // Two languages searched on two threads at once find what each finds alone; a search told to stop
 // from another thread ends.
 TEST_F(SearchTest, SearchesOfTwoLanguagesRunOnThreadsAtOnce) {
@@ -478,6 +539,74 @@ TEST_F(SearchTest, HitTextsAndTheWordsAround) {
     EXPECT_EQ(HitTexts(Run(Query("end\\s+x", 1))), Strings{}) << "no hit";
     File("the end\r\n\r\nx");
     EXPECT_EQ(HitTexts(Run(Query("end x", 1))), Strings{"end x"});
+}
+
+// The words around a hit are those that a classification of the whole 255 bytes on each side gives,
+// however many hits the reporting reader has classified before: over random texts of short words and
+// words longer than the few dozen bytes a hit's context is first looked for in (and than 255 bytes),
+// tags long and short, stray tag bytes and line breaks, with tags closed by ">" or by a blank and with
+// word tags.
+TEST(KwicLineTest, TheWordsAroundAHitAreThoseOfTheWholeStretchAroundIt) {
+    std::mt19937 random(5903);
+    auto pick = [&](size_t n) { return static_cast<size_t>(random() % n); };
+    const char* const pieces[] = {"lord ", "a ", "and ", ", ",   "  ",   "\r\n",          "\n",      "<s>",
+                                  "</s> ", ">",  "<",    "x>y ", "a<b ", "<p n=\"1 2\">", "cat_NN ", ". "};
+    for (int round = 0; round < 48; ++round) {
+        std::string text;
+        while (text.size() < 5000) {
+            const size_t choice = pick(40);
+            if (choice == 0) {
+                text += "<long " + std::string(50 + pick(1100), 'q') + ">";
+            } else if (choice < 4) {
+                text += std::string(20 + pick(300), static_cast<char>('a' + pick(26))) + " ";
+            } else {
+                text += pieces[pick(16)];
+            }
+        }
+        TBufStreamTags tags = AngleTags();
+        if (round % 3 == 1) tags.TagStop = '#';
+        if (round % 3 == 2) {
+            tags.WordTagMode = 1;
+            tags.POSSeparator = '_';
+        }
+        TTextReader used(text, tags);
+        const auto size = static_cast<int32_t>(text.size());
+        for (int trial = 0; trial < 60; ++trial) {
+            const auto start = static_cast<int32_t>(pick(text.size() - 1));
+            const int32_t end = std::min(size, start + 1 + static_cast<int32_t>(pick(30)));
+            TConcordItem item(0);
+            BuildKwicLine(used.Reader, start, end, item, 0);
+
+            TTextReader whole(text, tags);
+            whole.Reader.ValidateBuffer(std::max(0, start - 255), std::min(size, end + 255));
+            TConcordItem expected(0);
+            auto keep = [&](int slot, std::string_view word) {
+                expected.Texts.Set(slot, word);
+                expected.WordStarts[static_cast<size_t>(slot)] = whole.Reader.WordStart();
+                expected.WordEnds[static_cast<size_t>(slot)] = whole.Reader.WordEnd();
+            };
+            whole.Reader.SetPosition(start);
+            for (int slot = 4; slot >= 1; --slot) {
+                const std::string_view word = whole.Reader.PrevWord();
+                if (word.empty()) break;
+                keep(slot, word);
+            }
+            whole.Reader.SetPosition(end);
+            for (int slot = 5; slot <= 8; ++slot) {
+                const std::string_view word = whole.Reader.NextWord();
+                if (word.empty()) break;
+                keep(slot, word);
+            }
+            for (int slot = 1; slot < ItemSlotCount; ++slot) {
+                const auto k = static_cast<size_t>(slot);
+                ASSERT_EQ(item.Texts.Has(slot), expected.Texts.Has(slot))
+                    << round << " " << start << " " << slot;
+                ASSERT_EQ(item.Texts[slot], expected.Texts[slot]) << round << " " << start << " " << slot;
+                ASSERT_EQ(item.WordStarts[k], expected.WordStarts[k]) << round << " " << start << " " << slot;
+                ASSERT_EQ(item.WordEnds[k], expected.WordEnds[k]) << round << " " << start << " " << slot;
+            }
+        }
+    }
 }
 
 // Within 255 bytes of the largest file size the right context's bound wrapped around to a negative offset

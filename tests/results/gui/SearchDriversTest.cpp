@@ -3,6 +3,8 @@
 // search with and without "Not", and a query that fails.
 #include <gtest/gtest.h>
 
+#include <map>
+#include <random>
 #include <set>
 
 #include <QApplication>
@@ -15,6 +17,9 @@
 
 #include "ui/ConcDblProgress.h"
 #include "engine/ConcErrors.h"
+#include "engine/ConcFreqList.h"
+#include "engine/ConcSearch.h"
+#include "results/ConcSearchRows.h"
 #include "results/ConcTessivor.h"
 #include "tests/engine/ConcCorpusTestSupport.h"
 
@@ -286,6 +291,106 @@ TEST_F(SearchDriversTest, PanesAndCountShowEveryLineWhenTheSearchEnds) {
     int Kept = 0;
     for (int I = 0; I < Lines; ++I) Kept += I % 3 != 0 && I % 2 == 0;
     ExpectUpToDate(*Form, Kept);
+}
+
+// A corpus of many small files in two languages: when the window's search ends, its panes, match count
+// and collocate lists are those of the engine's own hits put into lists one after the other, the
+// primary list's shading switched on at its hundredth row as the window does it. Whatever the window
+// does once per file while it searches, it neither loses nor adds a line, a word or a count.
+TEST_F(SearchDriversTest, ManyFilesEndAsTheEngineHitsPutIntoLists) {
+    ResetGlobalsForTest();
+    TCorpusTest::SetUp();
+    CommonConfig->FrequencyOfHits = 1;
+    FrequencyConfigs[0].CollocateSpan = 2;
+    FrequencyConfigs[0].CollocHighLightTop = 3;
+    Align12 = std::make_unique<TDoubleAlignIndexes>();
+    const std::vector<std::string> Before = {"a", "the", "one", "my", "every"};
+    const std::vector<std::string> After = {"sat", "ran", "ate", "slept", "sat down", "ran off"};
+    std::mt19937 Random(59);
+    const int Files = 160;
+    for (int F = 0; F < Files; ++F) {
+        std::string English, French;
+        auto Pair = std::make_unique<TDoubleAlignIndex>();
+        const int Lines = 1 + int(Random() % 4);
+        for (int I = 0; I < Lines; ++I) {
+            const std::string E = Before[Random() % Before.size()] +
+                                  (Random() % 3 == 0 ? " dog " : " cat ") + After[Random() % After.size()] + "\n";
+            const std::string Fr = Random() % 2 == 0 ? "le chat\n" : "un chien noir\n";
+            Pair->Side1.Add(int32_t(English.size()), int32_t(English.size() + E.size()), int32_t(E.size()));
+            Pair->Side2.Add(int32_t(French.size()), int32_t(French.size() + Fr.size()), int32_t(Fr.size()));
+            English += E;
+            French += Fr;
+        }
+        AddFile(0, "en" + std::to_string(F) + ".txt", English);
+        AddFile(1, "fr" + std::to_string(F) + ".txt", French);
+        Align12->Add(std::move(Pair));
+    }
+
+    // The engine alone, its hits put into lists of both languages one by one.
+    TItemLists Replay;
+    for (int L = 0; L < 2; ++L) Replay[size_t(L)] = std::make_unique<TConcordItems>(L);
+    {
+        TSearch Search;
+        uint8_t Stage = 0;
+        std::string Error;
+        Search.Prepare(*Query(0, "cat"), Stage, Error);
+        ASSERT_EQ(Stage, 0) << Error;
+        Search.Execute(
+            true, 0,
+            [&](std::unique_ptr<TConcordItem> Hit) {
+                AddSearchHit(Replay, 2, 0, std::move(Hit));
+                if (Replay[0]->Count() == 100) Replay[0]->SetHighlightCollocates(true);
+            },
+            {}, 0);
+    }
+    const int32_t Hits = Replay[0]->Count();
+    ASSERT_GT(Hits, 150);
+
+    TTessivorForm* Form = NewConcordanceWindow(Area, Query(0, "cat"));
+    ASSERT_NE(Form, nullptr);
+    EXPECT_EQ(Form->StatusPanel(0)->text(), QString::number(Hits) + " matches");
+    // The lines as the window's display record shows them (its primary list takes the options' context).
+    for (int L = 0; L < 2; ++L) Replay[size_t(L)]->Display = Form->Lists[size_t(L)]->Display;
+    const TConcordStrings ReplayLines0(*Replay[0]);
+    const TTessivorordStrings ReplayLines1(*Replay[1], 1);
+    const std::array<const TConcordStrings*, 2> ReplayLines = {&ReplayLines0, &ReplayLines1};
+    for (int L = 0; L < 2; ++L) {
+        const TConcordItems& Shown = *Form->Lists[size_t(L)];
+        const TConcordItems& Expected = *Replay[size_t(L)];
+        ASSERT_EQ(Shown.Count(), Hits) << "language " << L;
+        for (int32_t I = 0; I < Hits; ++I) {
+            const TConcordItem& A = *Shown.GetItem(I);
+            const TConcordItem& B = *Expected.GetItem(I);
+            ASSERT_EQ(std::tie(A.FileIndex, A.HitStart, A.HitEnd, A.AlignedStart, A.AlignedEnd, A.CollocRanks),
+                      std::tie(B.FileIndex, B.HitStart, B.HitEnd, B.AlignedStart, B.AlignedEnd, B.CollocRanks))
+                << "language " << L << ", row " << I;
+            for (int Slot = 0; Slot < 9; ++Slot)
+                ASSERT_EQ(A.Texts.Has(Slot) ? std::string(A.Texts[Slot]) : "-",
+                          B.Texts.Has(Slot) ? std::string(B.Texts[Slot]) : "-");
+            ASSERT_EQ(Form->Adapters[size_t(L)]->Get(I), ReplayLines[size_t(L)]->Get(I)) << "row " << I;
+        }
+    }
+    // The collocate lists count the same words as often.
+    const TConcordItems& Primary = *Form->Lists[0];
+    ASSERT_TRUE(Primary.HighlightCollocates);
+    ASSERT_EQ(std::tie(Primary.PosLo, Primary.PosHi), std::tie(Replay[0]->PosLo, Replay[0]->PosHi));
+    auto Counts = [](const TFreqList& List) {
+        std::map<std::string, int32_t> Words;
+        for (int32_t I = 0; I < List.Count(); ++I) Words[List.GetItem(I)->Word] = List.GetItem(I)->Frequency;
+        return Words;
+    };
+    for (int P = Primary.PosLo; P <= Primary.PosHi; ++P) {
+        ASSERT_NE(Primary.CollocList(P), nullptr);
+        EXPECT_EQ(Counts(*Primary.CollocList(P)), Counts(*Replay[0]->CollocList(P))) << "position " << P;
+    }
+    // The panes show every line: told again that their lines changed, nothing moves.
+    for (int L = 0; L < 2; ++L) {
+        TStringsView& View = *Form->Views[size_t(L)];
+        const std::array<int, 2> AtEnd = {View.verticalScrollBar()->maximum(), View.BottomIndex()};
+        View.ItemsChanged();
+        EXPECT_EQ((std::array<int, 2>{View.verticalScrollBar()->maximum(), View.BottomIndex()}), AtEnd);
+        EXPECT_GT(AtEnd[0], 0) << "more lines than the pane holds";
+    }
 }
 
 }  // namespace
