@@ -506,3 +506,48 @@ TEST_F(CommandsTest, TheStatusNamesTheLineUnderTheHighlightAfterSortsDeletionsAn
     Popup(1, {"&Search Query"});
     EXPECT_EQ(LastStatus(), "French - fr.txt (0 of 5 lines matched)");
 }
+
+// Each display entry changes only what it names: the suppress checks follow their own flags, concealing
+// collocates leaves the hits, the highlight font is the hilite font; the distribution of a corpus of one
+// file per language opens on the whole corpus.
+TEST_F(CommandsTest, DisplayEntriesCheckAndChangeOnlyWhatTheyName) {
+    auto Checked = [this](const QString& Caption) {
+        QMenu* Suppress = Entry(*Concordance->ParaDisplayMenu(), "&Suppress")->menu();
+        Concordance->UpdateCommands(0);
+        return Entry(*Suppress, Caption)->isChecked();
+    };
+    Menu("&Display", {"&Suppress", "&Special Tags"});
+    EXPECT_TRUE(Concordance->Lists[1]->Display.SuppressPOSTags);
+    EXPECT_FALSE(Concordance->Lists[1]->Display.SuppressWords);
+    EXPECT_TRUE(Checked("&Special Tags"));
+    EXPECT_FALSE(Checked("&Words"));
+    EXPECT_FALSE(Checked("&Normal Tags"));
+    Menu("&Display", {"&Suppress", "&Words"});
+    EXPECT_TRUE(Checked("&Words"));
+    Menu("&Display", {"&Suppress", "&Special Tags"});
+    EXPECT_FALSE(Checked("&Special Tags"));
+    EXPECT_TRUE(Checked("&Words"));
+
+    Menu("&Display", {"C&onceal Collocates"});
+    EXPECT_TRUE(Concordance->Lists[0]->Display.ConcealCollocates);
+    EXPECT_TRUE(Concordance->Lists[1]->Display.ConcealCollocates);
+    EXPECT_FALSE(Concordance->Lists[0]->Display.ConcealHits);
+    Menu("&Display", {"Co&nceal Hits"});
+    EXPECT_TRUE(Concordance->Lists[1]->Display.ConcealHits);
+    EXPECT_TRUE(Concordance->Lists[1]->Display.ConcealCollocates);
+
+    const TFontSpec Collocates = LanguageConfigs[0]->Fonts[CollocatesFont];
+    SetFontDialog([](TFontSpec& Font) {
+        Font.Size = 23;
+        return true;
+    });
+    Menu("&Display", {"Font", "Change &Highlight Font.."});
+    SetFontDialog({});
+    EXPECT_EQ(LanguageConfigs[0]->Fonts[HiliteFont].Size, 23);
+    EXPECT_EQ(LanguageConfigs[0]->Fonts[CollocatesFont].Size, Collocates.Size);
+
+    Menu("&Display", {"Distri&bution..."});
+    auto* Chart = qobject_cast<TDistributionForm*>(Concordance->Distribution.data());
+    ASSERT_NE(Chart, nullptr);
+    EXPECT_EQ(Chart->ScopeCombo->currentText(), "All");
+}
