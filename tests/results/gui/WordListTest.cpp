@@ -444,3 +444,32 @@ TEST_F(WordListTest, NumberFieldsTakeDigitsAndBeepAtAnythingElse) {
     }
     SetBeepHook(nullptr);
 }
+
+// "Content words only" with an empty stop list opens the editor; "&Clear" empties a list only when the
+// user confirms.
+TEST_F(WordListTest, ContentWordsOpenTheEditorAndClearingAsksFirst) {
+    LanguageConfigs[0]->StopList.SetWords({});
+    bool Edited = false;
+    OnModal<TStopListForm>([&Edited](TStopListForm* F) {
+        Edited = true;
+        ClickThroughWindow(F->CancelBtn);
+    });
+    TFreqConfigForm Form(0, false);
+    Form.show();
+    ClickThroughWindow(Form.AllWordsRadio);
+    ClickThroughWindow(Form.ContentWordsRadio);
+    EXPECT_TRUE(Edited);
+
+    TStopList List(0);
+    List.SetWords({"a", "b"});
+    TStopListForm Editor(0, List);
+    Editor.show();
+    Backend.Answers = {mrCancel};
+    ClickThroughWindow(Editor.ClearBtn);
+    EXPECT_EQ(Editor.Words().size(), 2u);
+    ASSERT_FALSE(Backend.Texts().empty());
+    EXPECT_EQ(Backend.Texts().back(), "Remove all words from stop list?");
+    Backend.Answers = {mrOk};
+    ClickThroughWindow(Editor.ClearBtn);
+    EXPECT_TRUE(Editor.Words().empty());
+}
