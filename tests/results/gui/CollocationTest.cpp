@@ -296,6 +296,8 @@ TEST_F(CollocationTest, PrintingAWordListToPdfSurvivesCloseRequests) {
     List->PrintLists();
     EXPECT_EQ(Dialogs, 1);
     EXPECT_EQ(Pumps, 3);
+    // The job and its page header are named by the list and its language.
+    EXPECT_EQ(SharedPrinter().docName().toStdString(), "Corpus Frequency List: English");
     EXPECT_FALSE(PrintingWordList);
     const std::string Bytes = ReadWholeFile(Pdf);
     EXPECT_EQ(Bytes.substr(0, 5), "%PDF-");
@@ -342,4 +344,29 @@ TEST_F(CollocationTest, SavingAWordListOfAllLanguagesThroughItsDialogs) {
               "3\tran\r\n"
               "2\tsat\r\n"
               "6\tthe\r\n");
+}
+
+namespace {
+
+class LongContextTest : public TConcordanceWindowTest {};
+
+}  // namespace
+
+// The four words left of a hit are read however long they are: here they start 55 bytes before it.
+TEST_F(LongContextTest, TheFourthWordLeftOfAHitIsCountedAmongTheCollocates) {
+    for (TFrequencyConfig& F : FrequencyConfigs) F = {1, 0, 100, 4, 5, false, false, true};
+    OpenConcordance({1000, 700}, 2, "continued",
+                    std::vector<std::string>(6,
+                                             "extraordinarily complicated international negotiations "
+                                             "continued"));
+    ASSERT_NE(Concordance, nullptr);
+    Area->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(Concordance->parentWidget()));
+    TCollocationForm* Form = ShowCollocation(Area, 0);
+    ASSERT_NE(Form, nullptr);
+    QTreeWidget* List = Form->List(0);
+    ASSERT_EQ(List->headerItem()->text(2), "4-Left");
+    ASSERT_GE(List->topLevelItemCount(), 1);
+    EXPECT_EQ((List->topLevelItem(0)->text(1) + " " + List->topLevelItem(0)->text(2)).toStdString(),
+              "6 extraordinarily");
+    EXPECT_EQ(List->topLevelItem(0)->text(11).toStdString(), "negotiations");
 }
