@@ -370,3 +370,35 @@ TEST_F(LongContextTest, TheFourthWordLeftOfAHitIsCountedAmongTheCollocates) {
               "6 extraordinarily");
     EXPECT_EQ(List->topLevelItem(0)->text(11).toStdString(), "negotiations");
 }
+
+namespace {
+
+class StackedSizeTest : public TConcordanceWindowTest, public ::testing::WithParamInterface<QSize> {};
+
+}  // namespace
+
+// Four languages stack their collocates; each list opens with more than three rows in sight and its
+// "2-Left" caption whole, on a screen of 1280 x 1024 and of 1024 x 768.
+TEST_P(StackedSizeTest, StackedListsOpenWithSeveralRowsInSight) {
+    for (TFrequencyConfig& F : FrequencyConfigs) F = {1, 0, 100, 2, 5, false, false, true};
+    OpenConcordance(GetParam(), 4);
+    ASSERT_NE(Concordance, nullptr);
+    Area->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(Concordance->parentWidget()));
+    TCollocationForm* Form = ShowCollocation(Area, -1);
+    ASSERT_NE(Form, nullptr);
+    ASSERT_TRUE(Form->Stacked());
+    QApplication::processEvents();
+    // Only the language searched has collocates; the others' lists are as tall and in the same font.
+    ASSERT_GT(Form->List(0)->topLevelItemCount(), 0);
+    const int Row = Form->List(0)->visualItemRect(Form->List(0)->topLevelItem(0)).height();
+    for (int L = 0; L < 4; ++L) {
+        QTreeWidget* List = Form->List(L);
+        ASSERT_NE(List, nullptr);
+        EXPECT_GT(List->viewport()->height() / std::max(Row, 1), 3) << L;
+        EXPECT_GE(List->columnWidth(2), QFontMetrics(List->header()->font()).horizontalAdvance("2-Left"))
+            << L;
+    }
+    EXPECT_LE(Form->parentWidget()->geometry().bottom(), Area->viewport()->height());
+}
+
+INSTANTIATE_TEST_SUITE_P(Screens, StackedSizeTest, ::testing::Values(QSize(1280, 1024), QSize(1024, 768)));
