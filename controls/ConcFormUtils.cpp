@@ -120,7 +120,10 @@ protected:
         const QString decimal = QLocale().decimalPoint();
         const char32_t separator = decimal.isEmpty() ? U'.' : decimal.toUcs4().value(0);
         for (uint code : codes)
-            if (FilterNumericKey(code, FAllowDecimal, separator) == 0) return true;
+            if (FilterNumericKey(code, FAllowDecimal, separator) == 0) {
+                Beep();
+                return true;
+            }
         return false;
     }
 
@@ -284,6 +287,24 @@ void RequireEditText(QLineEdit* Edit, const std::string& Msg) {
     ShowError(Msg);
     Edit->setFocus();
     Abort();
+}
+
+namespace {
+std::function<void()>& BeepHook() {
+    static std::function<void()> Hook;
+    return Hook;
+}
+}  // namespace
+
+void Beep() {
+    if (BeepHook())
+        BeepHook()();
+    else
+        QApplication::beep();
+}
+
+void SetBeepHook(std::function<void()> Hook) {
+    BeepHook() = std::move(Hook);
 }
 
 void InstallNumericKeyFilter(QWidget* Edit, bool AllowDecimal) {

@@ -81,8 +81,12 @@ int32_t ClampEditToUpDown(QSpinBox* UpDown);
 // the edit the focus and raises EAbort, which ends the current operation silently.
 void RequireEditText(QLineEdit* Edit, const std::string& Msg);
 // Makes Edit drop every typed key that FilterNumericKey swallows (digits, the locale's decimal
-// separator when AllowDecimal, the blank and control keys pass). The filter belongs to Edit.
+// separator when AllowDecimal, the blank and control keys pass), with a beep. The filter belongs to Edit.
 void InstallNumericKeyFilter(QWidget* Edit, bool AllowDecimal);
+// The warning beep of a refused key; tests register a hook that counts the beeps instead (an empty one
+// restores the beep).
+void Beep();
+void SetBeepHook(std::function<void()> Hook);
 // Moves Control vertically so that it sits centred beside Other (same parent).
 void CenterOnControl(QWidget* Control, const QWidget* Other);
 // Makes Window (a top-level dialog whose title is set) at least as wide as its title in its own font

@@ -97,7 +97,7 @@ bool CollocSettingsCloses(intptr_t Kind) {
 namespace {
 
 constexpr int PositionWidth = 120;  // the count and word columns of one position, as first laid out
-constexpr int StackedBlock = 80;    // the height of one language's panel and list when stacked
+constexpr int StackedRows = 8;      // the rows each stacked list asks room for, below its header
 constexpr int RowsPerPump = 256;
 
 int ScrollBarWidth(const QWidget* W) {
@@ -196,9 +196,11 @@ void TCollocationForm::CreateLists() {
         FLabels[size_t(L)]->move(5, 3);
         NewList(L);
         if (FStacked) {
-            FListSizes[size_t(L)] = StackedBlock - Panel->height();
+            // Room for a header and a few rows in the list's own font: a fixed block showed three rows.
+            const int Row = QFontMetrics(LanguageFont(L, FrequencyFont)).height() + 4;
+            FListSizes[size_t(L)] = Row * (StackedRows + 1) + 4;
             Width = std::max(Width, WidthOf(L));
-            Height += StackedBlock;
+            Height += Panel->height() + FListSizes[size_t(L)];
         } else {
             FListSizes[size_t(L)] = WidthOf(L);
             Width += WidthOf(L);

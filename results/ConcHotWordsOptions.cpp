@@ -42,14 +42,18 @@ QLabel* Buddy(const char* Text, QWidget* Control, QWidget* Parent) {
     return Label;
 }
 
+// Six significant digits, as "%g" writes them: a threshold of 0.3 read from the preferences must not
+// show as 0.299999999999999989.
 QString ThresholdText(double Value) {
     QLocale Locale;
     Locale.setNumberOptions(QLocale::OmitGroupSeparator);
-    return Locale.toString(Value, 'g', 15);
+    return Locale.toString(Value, 'g', 6);
 }
 
-// A text that is no number (or no threshold: negative, infinite) leaves the value as it was.
+// A text that is no number (or no threshold: negative, infinite) leaves the value as it was; so does
+// the text shown for the value, which stands for the value itself and not for its rounding.
 void ReadThreshold(const QLineEdit* Edit, double& Value) {
+    if (Edit->text().trimmed() == ThresholdText(Value)) return;
     bool Ok = false;
     const double Read = QLocale().toDouble(Edit->text().trimmed(), &Ok);
     if (Ok && std::isfinite(Read) && Read >= 0) Value = Read;

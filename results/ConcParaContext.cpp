@@ -40,7 +40,9 @@ TParaContextForm::TParaContextForm(TConcordItem* Item, QWidget* Owner, uint32_t 
     resize(532, 412);
     ContextLines = new QTextEdit(this);
     ContextLines->setReadOnly(true);
-    ContextLines->setLineWrapMode(QTextEdit::NoWrap);
+    // Wrapped from the start: a corpus paragraph is often one long line, and a view of unwrapped lines
+    // scrolled to the hit would cut the start of every line.
+    ContextLines->setLineWrapMode(QTextEdit::WidgetWidth);
     ContextLines->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     ContextLines->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     auto* Layout = new QVBoxLayout(this);
@@ -75,6 +77,7 @@ TParaContextForm::TParaContextForm(TConcordItem* Item, QWidget* Owner, uint32_t 
         SelectHit();
     });
     FWordWrap->setCheckable(true);
+    FWordWrap->setChecked(true);
     FDisplayMenu->addAction("&Copy to Clipboard", QKeySequence(Qt::CTRL | Qt::Key_C), ContextLines,
                             &QTextEdit::copy);
     UpdateChecks();

@@ -229,7 +229,7 @@ void TWordListForm::PrintLists() {
     if (FPrinting) return;
     FPrintOptions.Language = FLanguage;
     if (!ShowFreqOutOptions(
-            "Frequency - Print Options", [] { ExecutePrintDialog(SharedPrinter()); }, FPrintOptions))
+            "Frequency - Print Options", [] { ExecutePrintSetupDialog(SharedPrinter()); }, FPrintOptions))
         return;
     const QPointer<TWordListForm> Alive(this);
     FPrinting = true;

@@ -418,7 +418,7 @@ void TConcMainForm::CreateActions() {
     connect(CascadeAction, &QAction::triggered, this, [this] { CascadeMdiChildren(FMdiArea); });
     connect(ArrangeAction, &QAction::triggered, this, &TConcMainForm::ArrangeIcons);
     connect(AboutAction, &QAction::triggered, this, [this] { ShowAboutBox(this); });
-    connect(PrintSetupItem, &QAction::triggered, this, [] { ExecutePrintDialog(SharedPrinter()); });
+    connect(PrintSetupItem, &QAction::triggered, this, [] { ExecutePrintSetupDialog(SharedPrinter()); });
     connect(FrequencyOptionsAction, &QAction::triggered, this, &TConcMainForm::FrequencyOptions);
     connect(FrequencyCopyToCB, &QAction::triggered, this, [this] {
         if (auto* Form = qobject_cast<TCollocationForm*>(ActiveChild())) Form->CopyToClipboard();

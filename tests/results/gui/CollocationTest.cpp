@@ -52,6 +52,7 @@ protected:
         // A sub-window being deleted is no longer one when its form broadcasts from its destructor.
         Messenger.OnBroadcast = nullptr;
         SetPrintDialog(nullptr);
+        SetPrintSetupDialog(nullptr);
         SetFileDialog(nullptr);
         TConcordanceWindowTest::TearDown();
     }
@@ -255,7 +256,12 @@ TEST_F(CollocationTest, PrintingAWordListToPdfSurvivesCloseRequests) {
     TTempDir Dir;
     const std::string Pdf = Dir.File("list.pdf");
     int Dialogs = 0;
-    SetPrintDialog([&](QPrinter& Printer) {
+    // Printing itself asks nothing more: the printer is as "Printer..." set it up.
+    SetPrintDialog([](QPrinter&) {
+        ADD_FAILURE() << "the print dialog opened";
+        return false;
+    });
+    SetPrintSetupDialog([&](QPrinter& Printer) {
         ++Dialogs;
         Printer.setOutputFormat(QPrinter::PdfFormat);
         Printer.setOutputFileName(QString::fromStdString(Pdf));
@@ -290,6 +296,8 @@ TEST_F(CollocationTest, PrintingAWordListToPdfSurvivesCloseRequests) {
     List->PrintLists();
     EXPECT_EQ(Dialogs, 1);
     EXPECT_EQ(Pumps, 3);
+    // The job and its page header are named by the list and its language.
+    EXPECT_EQ(SharedPrinter().docName().toStdString(), "Corpus Frequency List: English");
     EXPECT_FALSE(PrintingWordList);
     const std::string Bytes = ReadWholeFile(Pdf);
     EXPECT_EQ(Bytes.substr(0, 5), "%PDF-");
@@ -337,3 +345,60 @@ TEST_F(CollocationTest, SavingAWordListOfAllLanguagesThroughItsDialogs) {
               "2\tsat\r\n"
               "6\tthe\r\n");
 }
+
+namespace {
+
+class LongContextTest : public TConcordanceWindowTest {};
+
+}  // namespace
+
+// The four words left of a hit are read however long they are: here they start 55 bytes before it.
+TEST_F(LongContextTest, TheFourthWordLeftOfAHitIsCountedAmongTheCollocates) {
+    for (TFrequencyConfig& F : FrequencyConfigs) F = {1, 0, 100, 4, 5, false, false, true};
+    OpenConcordance({1000, 700}, 2, "continued",
+                    std::vector<std::string>(6,
+                                             "extraordinarily complicated international negotiations "
+                                             "continued"));
+    ASSERT_NE(Concordance, nullptr);
+    Area->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(Concordance->parentWidget()));
+    TCollocationForm* Form = ShowCollocation(Area, 0);
+    ASSERT_NE(Form, nullptr);
+    QTreeWidget* List = Form->List(0);
+    ASSERT_EQ(List->headerItem()->text(2), "4-Left");
+    ASSERT_GE(List->topLevelItemCount(), 1);
+    EXPECT_EQ((List->topLevelItem(0)->text(1) + " " + List->topLevelItem(0)->text(2)).toStdString(),
+              "6 extraordinarily");
+    EXPECT_EQ(List->topLevelItem(0)->text(11).toStdString(), "negotiations");
+}
+
+namespace {
+
+class StackedSizeTest : public TConcordanceWindowTest, public ::testing::WithParamInterface<QSize> {};
+
+}  // namespace
+
+// Four languages stack their collocates; each list opens with more than three rows in sight and its
+// "2-Left" caption whole, on a screen of 1280 x 1024 and of 1024 x 768.
+TEST_P(StackedSizeTest, StackedListsOpenWithSeveralRowsInSight) {
+    for (TFrequencyConfig& F : FrequencyConfigs) F = {1, 0, 100, 2, 5, false, false, true};
+    OpenConcordance(GetParam(), 4);
+    ASSERT_NE(Concordance, nullptr);
+    Area->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(Concordance->parentWidget()));
+    TCollocationForm* Form = ShowCollocation(Area, -1);
+    ASSERT_NE(Form, nullptr);
+    ASSERT_TRUE(Form->Stacked());
+    QApplication::processEvents();
+    // Only the language searched has collocates; the others' lists are as tall and in the same font.
+    ASSERT_GT(Form->List(0)->topLevelItemCount(), 0);
+    const int Row = Form->List(0)->visualItemRect(Form->List(0)->topLevelItem(0)).height();
+    for (int L = 0; L < 4; ++L) {
+        QTreeWidget* List = Form->List(L);
+        ASSERT_NE(List, nullptr);
+        EXPECT_GT(List->viewport()->height() / std::max(Row, 1), 3) << L;
+        EXPECT_GE(List->columnWidth(2), QFontMetrics(List->header()->font()).horizontalAdvance("2-Left"))
+            << L;
+    }
+    EXPECT_LE(Form->parentWidget()->geometry().bottom(), Area->viewport()->height());
+}
+
+INSTANTIATE_TEST_SUITE_P(Screens, StackedSizeTest, ::testing::Values(QSize(1280, 1024), QSize(1024, 768)));

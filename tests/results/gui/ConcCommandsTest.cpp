@@ -506,3 +506,106 @@ TEST_F(CommandsTest, TheStatusNamesTheLineUnderTheHighlightAfterSortsDeletionsAn
     Popup(1, {"&Search Query"});
     EXPECT_EQ(LastStatus(), "French - fr.txt (0 of 5 lines matched)");
 }
+
+// Each display entry changes only what it names: the suppress checks follow their own flags, concealing
+// collocates leaves the hits, the highlight font is the hilite font; the distribution of a corpus of one
+// file per language opens on the whole corpus.
+TEST_F(CommandsTest, DisplayEntriesCheckAndChangeOnlyWhatTheyName) {
+    auto Checked = [this](const QString& Caption) {
+        QMenu* Suppress = Entry(*Concordance->ParaDisplayMenu(), "&Suppress")->menu();
+        Concordance->UpdateCommands(0);
+        return Entry(*Suppress, Caption)->isChecked();
+    };
+    Menu("&Display", {"&Suppress", "&Special Tags"});
+    EXPECT_TRUE(Concordance->Lists[1]->Display.SuppressPOSTags);
+    EXPECT_FALSE(Concordance->Lists[1]->Display.SuppressWords);
+    EXPECT_TRUE(Checked("&Special Tags"));
+    EXPECT_FALSE(Checked("&Words"));
+    EXPECT_FALSE(Checked("&Normal Tags"));
+    Menu("&Display", {"&Suppress", "&Words"});
+    EXPECT_TRUE(Checked("&Words"));
+    Menu("&Display", {"&Suppress", "&Special Tags"});
+    EXPECT_FALSE(Checked("&Special Tags"));
+    EXPECT_TRUE(Checked("&Words"));
+
+    Menu("&Display", {"C&onceal Collocates"});
+    EXPECT_TRUE(Concordance->Lists[0]->Display.ConcealCollocates);
+    EXPECT_TRUE(Concordance->Lists[1]->Display.ConcealCollocates);
+    EXPECT_FALSE(Concordance->Lists[0]->Display.ConcealHits);
+    Menu("&Display", {"Co&nceal Hits"});
+    EXPECT_TRUE(Concordance->Lists[1]->Display.ConcealHits);
+    EXPECT_TRUE(Concordance->Lists[1]->Display.ConcealCollocates);
+
+    const TFontSpec Collocates = LanguageConfigs[0]->Fonts[CollocatesFont];
+    SetFontDialog([](TFontSpec& Font) {
+        Font.Size = 23;
+        return true;
+    });
+    Menu("&Display", {"Font", "Change &Highlight Font.."});
+    SetFontDialog({});
+    EXPECT_EQ(LanguageConfigs[0]->Fonts[HiliteFont].Size, 23);
+    EXPECT_EQ(LanguageConfigs[0]->Fonts[CollocatesFont].Size, Collocates.Size);
+
+    Menu("&Display", {"Distri&bution..."});
+    auto* Chart = qobject_cast<TDistributionForm*>(Concordance->Distribution.data());
+    ASSERT_NE(Chart, nullptr);
+    EXPECT_EQ(Chart->ScopeCombo->currentText(), "All");
+}
+
+// Hot words take the collocate font's colour; clearing them resets the sort (the rows' words changed),
+// deleting a line takes them from the other panes, and clearing a search query leaves no mark of it.
+TEST_F(CommandsTest, HotWordsColourTheRowsAndGoWithTheirSortAndTheDeletedLines) {
+    LanguageConfigs[1]->Fonts[CollocatesFont].Color = 0x0000C0;
+    auto Choose = [this] {
+        const std::unique_ptr<TFreqList> Words = BuildRowWordList(*Concordance->Lists[1], nullptr, nullptr);
+        for (int32_t I = 0; I < Words->Count(); ++I) {
+            const TFreqItem& Item = *Words->GetItem(I);
+            if (Item.Word != "chien") continue;
+            for (const TFreqItemPos& Pos : *Item.Positions)
+                Concordance->ChosenHotWords[1]->AddWordWithPos(Item.Word, Pos);
+        }
+        ASSERT_TRUE(Concordance->ApplyHotWords(1));
+        Concordance->HotWordsShown[1] = true;
+    };
+    auto Marked = [this](int State) {
+        int Rows = 0;
+        for (int32_t R = 0; R < Concordance->Lists[1]->Count(); ++R) {
+            const TConcordItem& Row = *Concordance->Lists[1]->GetItem(R);
+            Rows += Row.HitState == State ||
+                    std::any_of(Row.SubItems.begin(), Row.SubItems.end(),
+                                [State](const TTessivorSubItem& S) { return S.Flag == (State == 2); });
+        }
+        return Rows;
+    };
+    Choose();
+    EXPECT_EQ(Concordance->Lists[1]->CollocColour, 0x0000C0);
+    EXPECT_EQ(Marked(2), 2);
+
+    Click(0, 0);
+    Menu("S&ort", {"1st &Right", "&1st Left"});
+    const std::vector<int32_t> Sorted = Sequences(0);
+    Click(1, 0);
+    Popup(1, {"C&lear Hot Words"});
+    EXPECT_EQ(Marked(2), 0);
+    // Sorted again by the same keys: it sorts, rows moved by hand go back in order.
+    for (int L = 0; L < 2; ++L) Concordance->Lists[size_t(L)]->Exchange(0, 1);
+    Click(0, 0);
+    Menu("S&ort", {"1st &Right", "&1st Left"});
+    EXPECT_EQ(Sequences(0), Sorted);
+
+    Choose();
+    Click(0, 5);
+    QTest::keyClick(&View(0), Qt::Key_D, Qt::ControlModifier);
+    EXPECT_EQ(Marked(2), 0);
+    EXPECT_FALSE(Concordance->HotWordsShown[1]);
+    EXPECT_EQ(Concordance->ChosenHotWords[1]->Count(), 0);
+
+    Click(1, 0);
+    AnswerQuery("le");
+    Popup(1, {"&Search Query"});
+    ASSERT_GT(Marked(1), 0);
+    Popup(1, {"&Clear Search Query"});
+    EXPECT_EQ(Marked(1), 0);
+    for (int32_t R = 0; R < Concordance->Lists[1]->Count(); ++R)
+        EXPECT_FALSE(Concordance->Lists[1]->GetItem(R)->IsFilled()) << R;
+}

@@ -144,8 +144,9 @@ TEST_F(HitContextTest, LargerContextOpensAsLargeAsTheConcordanceWindow) {
     EXPECT_EQ(Form->size(), QSize(532, 412));
 }
 
-// Long lines and many of them: the hit comes into the middle of the view, with text on every side of it,
-// and the window's activation as an MDI child (its text taking the focus) posts the line's status.
+// Long lines and many of them: the lines are wrapped, so the hit comes into the middle of the view with
+// every line shown from its start (never scrolled sideways), and the window's activation as an MDI child
+// (its text taking the focus) posts the line's status. Unwrapped, the hit is scrolled into sight.
 TEST_F(HitContextTest, LargerContextCentresTheHitAndPostsItsStatusWhenActive) {
     std::string Long;
     for (int Line = 0; Line < 60; ++Line) {
@@ -172,11 +173,17 @@ TEST_F(HitContextTest, LargerContextCentresTheHitAndPostsItsStatusWhenActive) {
     AtHit.setPosition(Form->HitStart());
     const QRect Place = Form->ContextLines->cursorRect(AtHit);
     const QRect View = Form->ContextLines->viewport()->rect();
-    EXPECT_GT(Place.left(), View.width() / 4) << Place.left() << " of " << View.width();
-    EXPECT_LT(Place.left(), View.width() * 3 / 4);
+    EXPECT_TRUE(Form->WordWrapAction()->isChecked());
+    EXPECT_EQ(Form->ContextLines->horizontalScrollBar()->value(), 0);
+    EXPECT_TRUE(View.contains(Place)) << Place.left() << " of " << View.width();
     EXPECT_GT(Place.top(), View.height() / 4) << Place.top() << " of " << View.height();
     EXPECT_LT(Place.top(), View.height() * 3 / 4);
     ExpectHitShown(Form, "house");
+    Form->WordWrapAction()->trigger();
+    QApplication::processEvents();
+    const QRect Unwrapped = Form->ContextLines->cursorRect(AtHit);
+    EXPECT_TRUE(View.contains(Unwrapped)) << Unwrapped.left() << " of " << View.width();
+    Form->WordWrapAction()->trigger();
 
     // A hit in sight without scrolling leaves the text at its beginning.
     TConcordItem Early(0);

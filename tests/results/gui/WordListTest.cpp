@@ -19,11 +19,13 @@
 #include <QTimer>
 #include <QTreeWidget>
 
+#include "controls/ConcFormUtils.h"
 #include "controls/FileDialogs.h"
 #include "controls/InpQuery.h"
 #include "engine/ConcFreqList.h"
 #include "results/ConcFreqOptions.h"
 #include "results/ConcFreqOutOptions.h"
+#include "results/ConcHotWordsOptions.h"
 #include "results/ConcStopList.h"
 #include "results/ConcWordListForm.h"
 #include "tests/engine/ConcCorpusTestSupport.h"
@@ -380,4 +382,94 @@ TEST_F(WordListTest, OutputOptionsNameOneLanguageOrOfferAll) {
     EXPECT_EQ(Options.Language, 1);
     EXPECT_EQ(Options.MaxLines, 10);
     EXPECT_TRUE(Options.IncludeFrequencies);
+}
+
+// Every number field takes digits (a threshold also the decimal point) and beeps at anything else; a
+// digit that would pass a field's range is not taken. Thresholds show as short numbers, and one left as
+// shown keeps its exact value.
+TEST_F(WordListTest, NumberFieldsTakeDigitsAndBeepAtAnythingElse) {
+    int Beeps = 0;
+    SetBeepHook([&Beeps] { ++Beeps; });
+    auto Type = [](QWidget* Field, const char* Keys) {
+        if (auto* Box = qobject_cast<QSpinBox*>(Field)) Box->selectAll();
+        if (auto* Edit = qobject_cast<QLineEdit*>(Field)) Edit->clear();
+        QTest::keyClicks(Field, Keys);
+    };
+    {
+        TFreqConfigForm Form(0, false);
+        Form.show();
+        for (QWidget* Field : std::initializer_list<QWidget*>{Form.MinFreqUpDown, Form.MaxFreqUpDown,
+                                                              Form.MaxLinesEdit, Form.HighlightUpDown}) {
+            Beeps = 0;
+            Type(Field, "1a2-");
+            EXPECT_EQ(Beeps, 2) << Field->metaObject()->className();
+        }
+        EXPECT_EQ(Form.MinFreqUpDown->value(), 12);
+        EXPECT_EQ(Form.MaxLinesEdit->text(), "12");
+    }
+    {
+        TFreqOutOptions Options{0, 10, false};
+        TConcFreqOutForm Form("Frequency - Save as File Options", {}, Options);
+        Form.show();
+        Beeps = 0;
+        // At most 32767 lines: the digit that would pass it is not taken.
+        Type(Form.MaxLinesUpDown, "4x0000");
+        EXPECT_EQ(Beeps, 1);
+        EXPECT_EQ(Form.Options().MaxLines, 4000);
+        Type(Form.MaxLinesUpDown, "32767");
+        EXPECT_EQ(Form.Options().MaxLines, 32767);
+    }
+    const THotWordsOptions Options{0.1 + 0.2, true, 2.0 / 3.0, 0.0001};
+    {
+        THotWordsOptionsForm Form(0, hoHotWords, {{5, 10}, 4}, Options);
+        Form.show();
+        EXPECT_EQ(Form.RankThresholdEdit->text(), "0.3");
+        EXPECT_EQ(Form.ParadigmThresholdEdit->text(), "0.666667");
+        Beeps = 0;
+        Type(Form.MaxCandidatesEdit, "2.0");
+        Type(Form.ParadigmRankThresholdEdit, "0,5e");
+        EXPECT_EQ(Beeps, 3);
+        EXPECT_EQ(Form.MaxCandidatesEdit->value(), 20);
+        EXPECT_EQ(Form.ParadigmRankThresholdEdit->text(), "05");
+        ClickThroughWindow(Form.OkBtn);
+        ASSERT_EQ(Form.result(), QDialog::Accepted);
+        // The thresholds left as shown are the very values given, not their rounding.
+        EXPECT_EQ(Form.Options(), (THotWordsOptions{0.1 + 0.2, true, 2.0 / 3.0, 5}));
+    }
+    {
+        THotWordsOptionsForm Form(0, hoHotWords, {{5, 10}, 4}, Options);
+        Form.show();
+        ClickThroughWindow(Form.OkBtn);
+        EXPECT_EQ(Form.result(), QDialog::Rejected);  // nothing changed
+    }
+    SetBeepHook(nullptr);
+}
+
+// "Content words only" with an empty stop list opens the editor; "&Clear" empties a list only when the
+// user confirms.
+TEST_F(WordListTest, ContentWordsOpenTheEditorAndClearingAsksFirst) {
+    LanguageConfigs[0]->StopList.SetWords({});
+    bool Edited = false;
+    OnModal<TStopListForm>([&Edited](TStopListForm* F) {
+        Edited = true;
+        ClickThroughWindow(F->CancelBtn);
+    });
+    TFreqConfigForm Form(0, false);
+    Form.show();
+    ClickThroughWindow(Form.AllWordsRadio);
+    ClickThroughWindow(Form.ContentWordsRadio);
+    EXPECT_TRUE(Edited);
+
+    TStopList List(0);
+    List.SetWords({"a", "b"});
+    TStopListForm Editor(0, List);
+    Editor.show();
+    Backend.Answers = {mrCancel};
+    ClickThroughWindow(Editor.ClearBtn);
+    EXPECT_EQ(Editor.Words().size(), 2u);
+    ASSERT_FALSE(Backend.Texts().empty());
+    EXPECT_EQ(Backend.Texts().back(), "Remove all words from stop list?");
+    Backend.Answers = {mrOk};
+    ClickThroughWindow(Editor.ClearBtn);
+    EXPECT_TRUE(Editor.Words().empty());
 }

@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDialogButtonBox>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMdiArea>
@@ -12,8 +13,12 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QStatusTipEvent>
+#include <QTest>
 #include <QTimer>
 #include <QWindow>
 #include <algorithm>
@@ -23,9 +28,8 @@
 
 #include "alignment/ConcAlignView.h"
 #include "alignment/ConcAligner.h"
-#include "ui/ConcDblProgress.h"
 #include "controls/ConcFormUtils.h"
-#include "ui/ConcProgress.h"
+#include "controls/PrintDialogs.h"
 #include "controls/ScriptedBackend.h"
 #include "controls/zynStackTrace.h"
 #include "engine/ConcConfig.h"
@@ -41,6 +45,8 @@
 #include "shell/ConcView.h"
 #include "tests/shell/gui/ModalAnswers.h"
 #include "tests/support/TestSupport.h"
+#include "ui/ConcDblProgress.h"
+#include "ui/ConcProgress.h"
 
 namespace {
 
@@ -1113,4 +1119,50 @@ TEST_F(MainFormTest, LoadAndScanCommandsProcessThenAlignOrOnlyFitThePairLists) {
     EXPECT_TRUE(CorpusAligned());
     EXPECT_EQ(form.LanguagePanel()->text(), "9 / 9 / 9");
     EXPECT_TRUE(Script.Messages.empty()) << Script.Texts().front();
+}
+
+// File > "Print Setup..." chooses the printer for the jobs to come: its button says OK, not Print, and
+// confirming it prints nothing.
+TEST_F(MainFormTest, PrintSetupConfirmsWithOkAndPrintsNothing) {
+    TConcMainForm& form = Create();
+    form.resize(800, 600);
+    form.show();
+    Settle();
+    RegisterPrintDialog();
+    const std::filesystem::path Pdf = std::filesystem::temp_directory_path() / "print-setup-test.pdf";
+    std::filesystem::remove(Pdf);
+    SharedPrinter().setOutputFormat(QPrinter::PdfFormat);
+    SharedPrinter().setOutputFileName(QString::fromStdString(Pdf.string()));
+    QStringList Buttons;
+    bool Shown = false;
+    WhenModal<QPrintDialog>([&](QPrintDialog* Dialog) {
+        Shown = true;
+        QPushButton* Ok = nullptr;
+        for (QDialogButtonBox* Box : Dialog->findChildren<QDialogButtonBox*>())
+            for (QAbstractButton* Button : Box->buttons()) {
+                if (!Button->isVisible()) continue;
+                Buttons << Button->text();
+                if (Box->buttonRole(Button) == QDialogButtonBox::AcceptRole)
+                    Ok = qobject_cast<QPushButton*>(Button);
+            }
+        ASSERT_NE(Ok, nullptr);
+        Ok->click();
+    });
+    QAction* File = form.FileMenu->menuAction();
+    QTimer::singleShot(0, [&form] {
+        auto* Menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        ASSERT_EQ(Menu, form.FileMenu);
+        const QPoint At = Menu->actionGeometry(form.PrintSetupItem).center();
+        QTest::mouseClick(Menu, Qt::LeftButton, {}, At);
+    });
+    QTest::mouseClick(form.menuBar(), Qt::LeftButton, {}, form.menuBar()->actionGeometry(File).center());
+    QTRY_VERIFY(Shown);
+    Settle();
+    EXPECT_TRUE(Buttons.contains("OK")) << Buttons.join(", ").toStdString();
+    for (const QString& Text : Buttons) EXPECT_FALSE(Text.contains("Print")) << Text.toStdString();
+    EXPECT_FALSE(std::filesystem::exists(Pdf));
+    // The choice stays for the next job.
+    EXPECT_EQ(SharedPrinter().outputFileName().toStdString(), Pdf.string());
+    SetPrintDialog(nullptr);
+    SetPrintSetupDialog(nullptr);
 }
