@@ -1134,7 +1134,8 @@ struct TConcordItems::TSorter {
                 const int Slot = Key.Key;
                 const bool HasA = A.HasText(Slot), HasB = B.HasText(Slot);
                 if (HasA && HasB)
-                    return Key.Reverse ? Backward(A.Text(Slot), B.Text(Slot)) : Forward(A.Text(Slot), B.Text(Slot), Skip);
+                    return Key.Reverse ? Backward(A.Text(Slot), B.Text(Slot))
+                                       : Forward(A.Text(Slot), B.Text(Slot), Skip);
                 return Order(HasB, HasA);
             }
         }

@@ -488,7 +488,8 @@ private:
     class TRow {
     public:
         TRow() = default;
-        explicit TRow(std::unique_ptr<TConcordItem> Item) : FBits(reinterpret_cast<uintptr_t>(Item.release())) {}
+        explicit TRow(std::unique_ptr<TConcordItem> Item)
+            : FBits(reinterpret_cast<uintptr_t>(Item.release())) {}
         explicit TRow(std::unique_ptr<TPassageRow> Passage)
             : FBits(reinterpret_cast<uintptr_t>(Passage.release()) | PassageBit) {}
         TRow(TRow&& Other) noexcept : FBits(std::exchange(Other.FBits, 0)) {}
@@ -497,7 +498,9 @@ private:
             return *this;
         }
         ~TRow();
-        TConcordItem* Item() const { return FBits & PassageBit ? nullptr : reinterpret_cast<TConcordItem*>(FBits); }
+        TConcordItem* Item() const {
+            return FBits & PassageBit ? nullptr : reinterpret_cast<TConcordItem*>(FBits);
+        }
         TPassageRow* Passage() const {
             return FBits & PassageBit ? reinterpret_cast<TPassageRow*>(FBits & ~PassageBit) : nullptr;
         }

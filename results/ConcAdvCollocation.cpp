@@ -94,7 +94,8 @@ bool CountSequences(const std::vector<const TConcordItems*>& Lists, const TAdvCo
         for (int32_t I = 0; I < Items->Count(); ++I) {
             // A passage row has no words: it is not made an item to say so.
             if (const TConcordItem* Item = Items->FindItem(I))
-                for (const std::string& Sequence : ItemSequences(Item->Texts, Choice)) List->AddWord(Sequence);
+                for (const std::string& Sequence : ItemSequences(Item->Texts, Choice))
+                    List->AddWord(Sequence);
             if (++Counter % HitsPerTick == 0 && Tick && !Tick(Counter)) {
                 Counted.clear();
                 return false;

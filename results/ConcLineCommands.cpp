@@ -105,7 +105,8 @@ void ClearMarks(TConcordItems& List, TMarkOrigin Origin, TReaderList& Readers, u
     for (int32_t R = 0; R < List.Count(); ++R) {
         if (List.RowInfo(R).HitState == 0) continue;
         TConcordItem& Row = *List.GetItem(R);
-        Row.SubItems.EraseIf([FlagOfOrigin](const TTessivorSubItem& Sub) { return Sub.Flag == FlagOfOrigin; });
+        Row.SubItems.EraseIf(
+            [FlagOfOrigin](const TTessivorSubItem& Sub) { return Sub.Flag == FlagOfOrigin; });
         if (Row.HitState != Origin) continue;
         Row.HitState = 0;
         Row.ClearTexts();
