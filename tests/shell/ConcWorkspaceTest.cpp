@@ -641,7 +641,8 @@ TEST_F(WorkspaceTest, AnAlignmentLostToDamageNamesItsFilesAndOneLostToAChangeDoe
     EXPECT_TRUE(Backend.Messages.empty()) << Backend.Texts().front();
     SetAge(Files[1][1], -3602);
 
-    const TSealedRange* Pairs = SealOf(Whole).Find("ALIGN12");
+    const TWorkspaceSeal Seal = SealOf(Whole);
+    const TSealedRange* Pairs = Seal.Find("ALIGN12");
     ASSERT_TRUE(Pairs);
     Dir.Write("work/Corpus.BIN", WithBitFlipped(Whole, size_t(Pairs->Offset + Pairs->Length - 5), 3));
     Reopen();
