@@ -253,8 +253,8 @@ public:
     // progress window can cancel it; the lines found so far stay). Then the counts, the sort caption
     // and the query panel. Raises what the search raises (EConcError with the message when the query
     // does not compile), the lines found so far staying. A new window not yet shown passes the area to
-    // show it in: it is shown once the search has run a moment, or when it ends sooner (with all its
-    // lines rather than first empty).
+    // show it in: it is shown once the search has started. The panes first follow the search after a
+    // moment (a search ending sooner fills them once), and only then does a progress window open.
     void RunSearch(QMdiArea* ShowIn = nullptr);
     // Adds the lines of Record (a query of the primary language; taken over) after the current ones: its
     // first name becomes "<old> / <new>", the old record is freed, the collocates of the primary pane

@@ -34,9 +34,9 @@ constexpr std::chrono::milliseconds PaneRefreshInterval{100};
 // How often the window looks at a search running beside it when no batch of hits wakes it: hits that
 // trickle in, the gauges and the Cancel button.
 constexpr std::chrono::milliseconds SearchLookInterval{10};
-// A search that ends sooner than this shows no progress window, and its new window appears with all
-// its lines: a first frame replaced a few milliseconds later shows the user nothing and costs the
-// search the painting of every window.
+// A search that ends sooner than this shows no progress window, and the panes of its window are first
+// filled when it ends: a frame replaced a few milliseconds later shows the user nothing and costs the
+// search the painting of its lines.
 constexpr std::chrono::milliseconds SearchShowDelay{50};
 
 QWidget* MainWindowOf(QWidget* Form) {
@@ -96,11 +96,15 @@ private:
     QString FCaption;
 };
 
-// The panes show every line a search found once it ends, however it ends; the window starts the search
-// with its panes up to date, so the first hits show at once.
+// The panes show every line a search found once it ends, however it ends. They follow it first after
+// FirstAfter (0: the first hits show at once), then by the clock.
 struct TTessivorForm::TFinalRows {
     TTessivorForm& Form;
-    explicit TFinalRows(TTessivorForm& Form) : Form(Form) { Form.FRowsShown = {}; }
+    TFinalRows(TTessivorForm& Form, std::chrono::milliseconds FirstAfter) : Form(Form) {
+        Form.FRowsShown = FirstAfter.count() == 0
+                              ? std::chrono::steady_clock::time_point{}
+                              : std::chrono::steady_clock::now() - PaneRefreshInterval + FirstAfter;
+    }
     ~TFinalRows() { Form.ShowGrownRows(true); }
     TFinalRows(const TFinalRows&) = delete;
     TFinalRows& operator=(const TFinalRows&) = delete;
@@ -143,7 +147,7 @@ void TTessivorForm::ShowSearchState() {
 
 void TTessivorForm::RunSearch(QMdiArea* ShowIn) {
     const TSearchScope Scope(*this, ShowIn);
-    const TFinalRows FinalRows{*this};
+    const TFinalRows FinalRows{*this, SearchShowDelay};
     const TConcSearchRec& Record = *Records[size_t(PrimaryLanguage)];
     TSearch Search;
     Prepare(Search, Record);
@@ -194,9 +198,9 @@ bool TTessivorForm::ExecuteBeside(TSearch& Search, const std::function<void()>& 
         }
         Hits.clear();
     };
+    // A quit asked for before the loop turns is lost: every later look asks again.
     const auto Look = [&] {
-        if (Ended) return;
-        TakeHits();
+        if (!Ended) TakeHits();
         if (Ended) Loop.quit();
     };
     std::optional<TSearchRunner> Runner;
@@ -213,7 +217,8 @@ bool TTessivorForm::ExecuteBeside(TSearch& Search, const std::function<void()>& 
     }
     Running = &*Runner;
     const auto Started = std::chrono::steady_clock::now();
-    bool WindowShown = !Show;
+    // Laid out while the search runs: it is painted empty until its panes first follow the search.
+    if (Show) Show();
     TSearchReachShown ReachShown;
     auto GaugesShown = std::chrono::steady_clock::time_point{};
     QTimer Timer;
@@ -222,8 +227,6 @@ bool TTessivorForm::ExecuteBeside(TSearch& Search, const std::function<void()>& 
         const auto Now = std::chrono::steady_clock::now();
         if (!Window) {
             if (Now - Started < SearchShowDelay) return Look();
-            if (!WindowShown) Show();
-            WindowShown = true;
             Window = Search.OpenProgressWindow(0);
         }
         if (Window->Tag == 1) Runner->Stop();
@@ -241,7 +244,6 @@ bool TTessivorForm::ExecuteBeside(TSearch& Search, const std::function<void()>& 
     Runner->Wait();
     if (!Ended) TakeHits();
     Window.reset();
-    if (!WindowShown) Show();
     if (std::exception_ptr Failure = Runner->Failure()) std::rethrow_exception(Failure);
     // A file changed since it was opened is left out, as it would be with the search on this thread.
     const TConcordConfig& Config = *LanguageConfigs[size_t(Search.Query->Language)];
@@ -285,7 +287,7 @@ void TTessivorForm::AppendSearch(std::unique_ptr<TConcSearchRec> Record) {
 
 void TTessivorForm::RunParallelSearch() {
     const TSearchScope Scope(*this, nullptr);
-    const TFinalRows FinalRows{*this};
+    const TFinalRows FinalRows{*this, std::chrono::milliseconds(0)};
     TParallelSearch Threads(PrimaryLanguage, LanguageCount, Records);
     const TConcSearchRec& Record = *Records[size_t(PrimaryLanguage)];
     TSearch Search;
