@@ -316,7 +316,7 @@ TEST_F(CommandsTest, ApplyingHotWordsCanBeCancelledKeepsTheWindowOpenAndClearHot
     int Marks = 0;
     for (int32_t R = 0; R < 6; ++R) {
         const TConcordItem& Row = *Concordance->Lists[1]->GetItem(R);
-        Marks += (Row.HitState == 2) + int(Row.SubItems.size());
+        Marks += (Row.HitState == 2) + int(Row.SubItems().size());
     }
     EXPECT_EQ(Marks, 2);
     Concordance->HotWordsShown[1] = true;
@@ -573,7 +573,7 @@ TEST_F(CommandsTest, HotWordsColourTheRowsAndGoWithTheirSortAndTheDeletedLines) 
         for (int32_t R = 0; R < Concordance->Lists[1]->Count(); ++R) {
             const TConcordItem& Row = *Concordance->Lists[1]->GetItem(R);
             Rows += Row.HitState == State ||
-                    std::any_of(Row.SubItems.begin(), Row.SubItems.end(),
+                    std::any_of(Row.SubItems().begin(), Row.SubItems().end(),
                                 [State](const TTessivorSubItem& S) { return S.Flag == (State == 2); });
         }
         return Rows;
