@@ -246,7 +246,8 @@ std::string ReadFailure(TFileSynchroStream& Stream) {
 // In a child process: lowers the limit of open files to 64, opens a stream on every name and reads each
 // whole twice. 0 when every file read as Texts says; the cache keeps its large budget, so only the limit
 // stops it.
-int ReadEveryFileUnderALimitOf64(const std::vector<std::string>& Names, const std::vector<std::string>& Texts) {
+int ReadEveryFileUnderALimitOf64(const std::vector<std::string>& Names,
+                                 const std::vector<std::string>& Texts) {
     TFileHandleCache::Instance().SetCapacity(4096);
     const rlimit low{64, 64};
     if (::setrlimit(RLIMIT_NOFILE, &low) != 0) return 3;
@@ -258,7 +259,8 @@ int ReadEveryFileUnderALimitOf64(const std::vector<std::string>& Names, const st
             for (size_t f = 0; f < streams.size(); ++f) {
                 std::string bytes(Texts[f].size(), 0);
                 int32_t position = 0;
-                const int32_t got = streams[f]->ReadAt(bytes.data(), static_cast<int32_t>(bytes.size()), position);
+                const int32_t got =
+                    streams[f]->ReadAt(bytes.data(), static_cast<int32_t>(bytes.size()), position);
                 if (got != static_cast<int32_t>(bytes.size()) || bytes != Texts[f]) return 2;
             }
         }

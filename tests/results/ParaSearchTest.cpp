@@ -755,23 +755,32 @@ TEST_F(ParaSearchTest, ManyMoreFilesThanDescriptorsKeptOpen) {
                 << "row " << R << " of language " << L << ": " << Shown(L, R);
     }
 
-    const int32_t Gone = Want[1].front().File;
-    const std::string GonePath = Dir.File("l1f" + std::to_string(Gone) + ".txt");
-    std::filesystem::remove(GonePath);
-    // These files fit in a reader's window, which would show the rows from the bytes it holds: the
-    // readers start afresh, as they must for any row of a larger file outside their window.
-    for (auto& Reader : LanguageConfigs[1]->Readers) Reader.reset();
+    // A file of language 1 (rows with hits) and one of language 2 (rows of passages) are removed.
+    const std::array<int32_t, 3> Gone = {-1, Want[1].front().File, Want[2].back().File};
+    for (int L = 1; L < Languages; ++L) {
+        std::filesystem::remove(
+            Dir.File("l" + std::to_string(L) + "f" + std::to_string(Gone[size_t(L)]) + ".txt"));
+        // These files fit in a reader's window, which would show the rows from the bytes it holds: the
+        // readers start afresh, as they must for any row of a larger file outside their window.
+        for (auto& Reader : LanguageConfigs[size_t(L)]->Readers) Reader.reset();
+    }
     for (int32_t R = 0; R < Rows; ++R) {
-        const bool InGone = Want[1][size_t(R)].File == Gone;
-        const std::string Text = Shown(1, R);
-        if (InGone)
-            EXPECT_EQ(Text, "Unable to open file: " + GonePath + ".") << "row " << R;
-        else
-            EXPECT_NE(Text.find(UnitWords(1, R)), std::string::npos) << "row " << R << ": " << Text;
+        for (int L = 1; L < Languages; ++L) {
+            const int32_t File = Want[size_t(L)][size_t(R)].File;
+            const std::string Text = Shown(L, R);
+            if (File == Gone[size_t(L)])
+                EXPECT_EQ(Text, "Unable to open file: " +
+                                    Dir.File("l" + std::to_string(L) + "f" + std::to_string(File) + ".txt") +
+                                    ".")
+                    << "row " << R << " of language " << L;
+            else
+                EXPECT_NE(Text.find(UnitWords(L, R)), std::string::npos) << "row " << R << ": " << Text;
+        }
     }
 
-    // Language 1's thread passes the removed file: its hits find no "cd" there.
-    for (TUnit& Unit : Model[1][size_t(Gone)]) Unit.Words.clear();
+    // The threads pass the removed files: no "cd" is found there, nor "ef", which keeps those hits.
+    for (int L = 1; L < Languages; ++L)
+        for (TUnit& Unit : Model[size_t(L)][size_t(Gone[size_t(L)])]) Unit.Words.clear();
     Want = Expected(0, Languages, Records);
     EXPECT_EQ(RunParallel(0, Languages), nullptr);
     ExpectRows(Want, Languages, "a file removed");
