@@ -38,20 +38,11 @@ void CheckFile(const TConcordConfig& Config, int32_t L, int32_t File) {
 
 // ---- Item texts ------------------------------------------------------------------------------------
 
-std::unique_ptr<uint16_t[]> TItemTexts::NewBlock(size_t TextBytes) {
-    // Left uninitialised but for the last word: the header and every byte of text are written at once,
-    // and the last word may hold a byte past the texts that a copy reads.
-    const size_t Words = HeaderWords + (TextBytes + 1) / 2;
-    std::unique_ptr<uint16_t[]> Block(new uint16_t[Words]);
-    Block[Words - 1] = 0;
-    return Block;
-}
-
 TItemTexts::TItemTexts(const TItemTexts& Source) {
     if (!Source.FBlock) return;
-    const size_t Words = HeaderWords + (Source.FBlock[ItemSlotCount - 1] + size_t(1)) / 2;
-    FBlock = std::unique_ptr<uint16_t[]>(new uint16_t[Words]);
-    std::memcpy(FBlock.get(), Source.FBlock.get(), Words * sizeof(uint16_t));
+    const size_t Bytes = Source.BlockBytes();
+    FBlock = std::unique_ptr<char[]>(new char[Bytes]);
+    std::memcpy(FBlock.get(), Source.FBlock.get(), Bytes);
 }
 
 TItemTexts& TItemTexts::operator=(const TItemTexts& Source) {
@@ -71,24 +62,26 @@ void TItemTexts::Replace(int I, std::string_view Text, bool Present) {
     if (I < 0 || I >= ItemSlotCount) throw std::out_of_range("Item slot " + std::to_string(I));
     const auto Slot = static_cast<size_t>(I);
     std::array<uint16_t, ItemSlotCount> Ends{};
-    uint16_t Bits = 0;
+    uint16_t Flags = 0;
     if (FBlock) {
-        std::memcpy(Ends.data(), FBlock.get(), sizeof(Ends));
-        Bits = FBlock[PresentAt];
+        for (int K = 0; K < ItemSlotCount; ++K) Ends[static_cast<size_t>(K)] = static_cast<uint16_t>(EndOf(K));
+        Flags = static_cast<uint16_t>(this->Bits() & ~WideBit);
     }
     const size_t From = Slot == 0 ? 0 : Ends[Slot - 1];
     const size_t OldLength = Ends[Slot] - From;
     const size_t Total = Ends.back() - OldLength + Text.size();
     if (Total > UINT16_MAX) throw std::length_error("The texts of a concordance item are too long.");
-    Bits = Present ? static_cast<uint16_t>(Bits | (1u << I)) : static_cast<uint16_t>(Bits & ~(1u << I));
-    if (Bits == 0) {
+    Flags = Present ? static_cast<uint16_t>(Flags | (1u << I)) : static_cast<uint16_t>(Flags & ~(1u << I));
+    if (Flags == 0) {
         // Only present texts keep a block: an item with none allocates nothing.
         FBlock.reset();
         return;
     }
 
-    std::unique_ptr<uint16_t[]> Block = NewBlock(Total);
-    char* To = reinterpret_cast<char*>(Block.get() + HeaderWords);
+    const bool Wide = Total > UINT8_MAX;
+    // Left uninitialised: the header and every byte of text are written below.
+    std::unique_ptr<char[]> Block(new char[HeaderBytes(Wide) + Total]);
+    char* To = Block.get() + HeaderBytes(Wide);
     const char* Old = FBlock ? Chars() : nullptr;
     if (From) std::memcpy(To, Old, From);
     if (!Text.empty()) std::memcpy(To + From, Text.data(), Text.size());
@@ -97,8 +90,18 @@ void TItemTexts::Replace(int I, std::string_view Text, bool Present) {
 
     const auto Shift = static_cast<int>(Text.size()) - static_cast<int>(OldLength);
     for (size_t K = Slot; K < Ends.size(); ++K) Ends[K] = static_cast<uint16_t>(Ends[K] + Shift);
-    std::memcpy(Block.get(), Ends.data(), sizeof(Ends));
-    Block[PresentAt] = Bits;
+    if (Wide) Flags |= WideBit;
+    auto* Header = reinterpret_cast<uint8_t*>(Block.get());
+    Header[0] = static_cast<uint8_t>(Flags);
+    Header[1] = static_cast<uint8_t>(Flags >> 8);
+    for (size_t K = 0; K < Ends.size(); ++K) {
+        if (Wide) {
+            Header[BitsBytes + 2 * K] = static_cast<uint8_t>(Ends[K]);
+            Header[BitsBytes + 2 * K + 1] = static_cast<uint8_t>(Ends[K] >> 8);
+        } else {
+            Header[BitsBytes + K] = static_cast<uint8_t>(Ends[K]);
+        }
+    }
     FBlock = std::move(Block);
 }
 
@@ -106,6 +109,42 @@ void TItemTexts::Replace(int I, std::string_view Text, bool Present) {
 
 TConcordItem::TConcordItem(int32_t Language) : Language(Language) {
     CollocRanks.fill(0);
+}
+
+const TItemExtras& TConcordItem::NoExtras() {
+    static const TItemExtras None;
+    return None;
+}
+
+TItemExtras& TConcordItem::Extras() {
+    if (!FExtras) FExtras = std::make_unique<TItemExtras>();
+    return *FExtras;
+}
+
+void TConcordItem::DropEmptyExtras() {
+    if (FExtras && !FExtras->SortString && FExtras->Runs.empty() && FExtras->SubItems.empty()) FExtras.reset();
+}
+
+void TConcordItem::SetSortString(std::string Value) {
+    Extras().SortString = std::make_unique<std::string>(std::move(Value));
+}
+
+void TConcordItem::ResetSortString() {
+    if (!FExtras) return;
+    FExtras->SortString.reset();
+    DropEmptyExtras();
+}
+
+void TConcordItem::ClearRuns() {
+    if (!FExtras) return;
+    FExtras->Runs.clear();
+    DropEmptyExtras();
+}
+
+void TConcordItem::ClearSubItems() {
+    if (!FExtras) return;
+    FExtras->SubItems.clear();
+    DropEmptyExtras();
 }
 
 void TConcordItem::ClearTexts() {
@@ -534,9 +573,9 @@ TBufStream& FileReader(int32_t Language, int32_t FileIndex) {
 std::string BuildItemLine(const TConcordItem& Item, uint8_t ContextType, int32_t Size,
                           const TLineShading& Shading, const TCharTypes& VisibleTypes, TSVFormatArray& Runs) {
     TItemRanges Ranges;
-    Ranges.reserve(Item.SubItems.size() + 1);
+    Ranges.reserve(Item.SubItems().size() + 1);
     Ranges.push_back({Item.HitStart, Item.HitEnd});
-    for (const TTessivorSubItem& Sub : Item.SubItems) Ranges.push_back({Sub.HitStart, Sub.HitEnd});
+    for (const TTessivorSubItem& Sub : Item.SubItems()) Ranges.push_back({Sub.HitStart, Sub.HitEnd});
 
     TBufStream& Reader = FileReader(Item.Language, Item.FileIndex);
     ConfigureBufStream(Reader);
@@ -801,8 +840,8 @@ bool TConcordItems::IsPassageOnly(const TConcordItem& Item, int32_t Language) {
         return std::all_of(Values.begin(), Values.end(), [](auto V) { return V == 0; });
     };
     return Item.Language == Language && Item.Texts.Empty() && Item.HitState == 0 && Item.HitStart == 0 &&
-           Item.HitEnd == 0 && Item.LineIndex == -1 && !Item.SortString && Item.Runs.empty() &&
-           Item.SubItems.empty() && Zero(Item.WordStarts) && Zero(Item.WordEnds) && Zero(Item.CollocRanks);
+           Item.HitEnd == 0 && Item.LineIndex == -1 && !Item.SortString() && Item.Runs().empty() &&
+           Item.SubItems().empty() && Zero(Item.WordStarts) && Zero(Item.WordEnds) && Zero(Item.CollocRanks);
 }
 
 TConcordItem& TConcordItems::ItemAt(size_t I) const {
@@ -973,7 +1012,7 @@ std::string TConcordItems::GetLineText(int32_t I) {
         }
         const TCharTypes Visible =
             VisibleCharTypes(Display.SuppressNormalTags, Display.SuppressPOSTags, Display.SuppressWords);
-        TSVFormatArray& Runs = Item.Runs.Edit();
+        TSVFormatArray& Runs = Item.EditRuns().Edit();
         std::string Line = BuildDisplayLine(Item, Display, Shading, Visible, Runs);
         ConcealRuns(Line, Runs, Display.ConcealHits, Display.ConcealCollocates);
         return Line;
@@ -1009,7 +1048,7 @@ struct TConcordItems::TSorter {
 
         int32_t Sequence() const { return Item ? Item->Sequence : Passage->Sequence; }
         uint8_t Letter() const { return Item ? Item->Letter : Passage->Letter; }
-        const std::string* SortString() const { return Item ? Item->SortString.get() : nullptr; }
+        const std::string* SortString() const { return Item ? Item->SortString() : nullptr; }
         bool HasText(int Slot) const { return Item && Item->Texts.Has(Slot); }
         std::string_view Text(int Slot) const { return Item->Texts[Slot]; }
     };
@@ -1220,7 +1259,7 @@ void TConcordItems::SortBy(const TAdvancedSortColOptions& Spec, const TAdvancedS
 void TConcordItems::ClearSortStrings() {
     SettleCollocates();
     for (TRow& Row : FRows)
-        if (TConcordItem* Item = Row.Item()) Item->SortString.reset();
+        if (TConcordItem* Item = Row.Item()) Item->ResetSortString();
     TrackedTagIndex = -1;
 }
 
@@ -1231,13 +1270,12 @@ void TConcordItems::FillSortStrings() {
         TConcordItem* Item = FRows[I].Item();
         if (!Item && FRows[I].Passage()->FileIndex < 0) continue;
         if (Item && Item->FileIndex < 0) {
-            Item->SortString.reset();
+            Item->ResetSortString();
             continue;
         }
         // A passage row of a file has a value too: it becomes an item to hold it.
         Item = &ItemAt(I);
-        Item->SortString = std::make_unique<std::string>(
-            GetTrackedTagValue(Language, Item->FileIndex, Item->HitStart, TrackedTagIndex));
+        Item->SetSortString(GetTrackedTagValue(Language, Item->FileIndex, Item->HitStart, TrackedTagIndex));
     }
 }
 

@@ -34,7 +34,7 @@ std::unique_ptr<TConcordItem> MakeRow(const TModelRow& M) {
         Item->HitStart = M.HitStart;
         Item->HitEnd = M.HitStart + 3;
         Item->HitState = M.HitState;
-        Item->SubItems = {{M.HitStart + 10, M.HitStart + 12, true}};
+        Item->EditSubItems() = {{M.HitStart + 10, M.HitStart + 12, true}};
     }
     return Item;
 }
@@ -59,7 +59,7 @@ void ExpectRows(TConcordItems& List, const std::vector<TModelRow>& Model, bool A
             << "step " << Step << " row " << R;
         ASSERT_EQ(std::string(Item.Texts[5]), M.Word) << "step " << Step << " row " << R;
         ASSERT_EQ(Item.LineIndex, -1);
-        ASSERT_EQ(Item.SubItems.size(), M.Word.empty() ? 0u : 1u);
+        ASSERT_EQ(Item.SubItems().size(), M.Word.empty() ? 0u : 1u);
     }
 }
 

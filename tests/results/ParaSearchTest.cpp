@@ -163,7 +163,7 @@ protected:
             const TConcordItem& Item = *List.GetItem(I);
             TRowModel Row{Item.FileIndex, Item.AlignedStart, Item.AlignedEnd, {}};
             if (Item.IsFilled()) Row.HitStarts.push_back(Item.HitStart);
-            for (const TTessivorSubItem& Sub : Item.SubItems) Row.HitStarts.push_back(Sub.HitStart);
+            for (const TTessivorSubItem& Sub : Item.SubItems()) Row.HitStarts.push_back(Sub.HitStart);
             Rows.push_back(Row);
         }
         return Rows;
@@ -472,11 +472,11 @@ TEST_F(ParaSearchTest, AppendAndSearchWithinTheLinesKeepThePanesInStep) {
     for (int32_t I = 0; I < Count; ++I) {
         const TConcordItem& Row = *Lists[1]->GetItem(I);
         if (!Row.IsFilled()) continue;
-        const size_t Hits = 1 + Row.SubItems.size();
+        const size_t Hits = 1 + Row.SubItems().size();
         if (Marked[size_t(I)] && Hits > 1) {
             EXPECT_EQ(Row.HitState, 1);
-            EXPECT_EQ(Row.SubItems.back().HitEnd, Row.AlignedEnd);
-            EXPECT_TRUE(Row.SubItems.back().Flag) << "the hot-word hit keeps its origin";
+            EXPECT_EQ(Row.SubItems().back().HitEnd, Row.AlignedEnd);
+            EXPECT_TRUE(Row.SubItems().back().Flag) << "the hot-word hit keeps its origin";
             ++Swapped;
         }
         WithSubItems += Hits > 1;
