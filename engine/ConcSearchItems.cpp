@@ -34,6 +34,9 @@ void CheckFile(const TConcordConfig& Config, int32_t L, int32_t File) {
         throw std::out_of_range("No file " + std::to_string(File) + " in language " + std::to_string(L));
 }
 
+// Below this many rows freed, a delete leaves the list's storage as it is: shrinking copies what stays.
+constexpr size_t MinRowsToShrink = 4096;
+
 }  // namespace
 
 // ---- Item texts ------------------------------------------------------------------------------------
@@ -824,10 +827,44 @@ void TConcordItems::CheckRow(int32_t I) const {
 // ---- Rows --------------------------------------------------------------------------------------------
 
 TConcordItems::TRow::~TRow() {
-    if (TPassageRow* Row = Passage())
-        delete Row;
-    else
-        delete Item();
+    delete Item();
+}
+
+uint32_t TConcordItems::TPassages::Add(const TPassageRow& Row) {
+    Reserve();
+    uint32_t Entry;
+    if (FFree != NoEntry) {
+        Entry = FFree;
+        FFree = static_cast<uint32_t>((*this)[Entry].Sequence);
+        --FFreeCount;
+    } else {
+        Entry = FMade++;
+    }
+    (*this)[Entry] = Row;
+    return Entry;
+}
+
+void TConcordItems::TPassages::Reserve() {
+    if (FFree != NoEntry || FMade < FBlocks.size() * BlockSize) return;
+    if (FMade >= NoEntry - BlockSize) throw std::length_error("Too many passage rows.");
+    FBlocks.push_back(std::make_unique<TPassageRow[]>(BlockSize));
+}
+
+void TConcordItems::TPassages::Free(uint32_t Entry) {
+    (*this)[Entry].Sequence = static_cast<int32_t>(FFree);
+    FFree = Entry;
+    ++FFreeCount;
+}
+
+void TConcordItems::FreePassage(const TRow& Row) const {
+    if (Row.IsPassage()) FPassages.Free(Row.PassageEntry());
+}
+
+void TConcordItems::CompactPassages() {
+    TPassages Fresh;
+    for (TRow& Row : FRows)
+        if (Row.IsPassage()) Row = TRow::OfPassage(Fresh.Add(FPassages[Row.PassageEntry()]));
+    FPassages = std::move(Fresh);
 }
 
 std::unique_ptr<TConcordItem> TConcordItems::TRow::TakeItem() {
@@ -847,7 +884,7 @@ bool TConcordItems::IsPassageOnly(const TConcordItem& Item, int32_t Language) {
 TConcordItem& TConcordItems::ItemAt(size_t I) const {
     TRow& Row = FRows[I];
     if (TConcordItem* Item = Row.Item()) return *Item;
-    const TPassageRow& Passage = *Row.Passage();
+    const TPassageRow& Passage = *PassageOf(Row);
     auto Item = std::make_unique<TConcordItem>(Language);
     Item->Sequence = Passage.Sequence;
     Item->FileIndex = Passage.FileIndex;
@@ -856,6 +893,7 @@ TConcordItem& TConcordItems::ItemAt(size_t I) const {
     Item->AlignedLength = Passage.AlignedLength;
     Item->Letter = Passage.Letter;
     TConcordItem& Made = *Item;
+    FreePassage(Row);
     Row = TRow(std::move(Item));
     return Made;
 }
@@ -876,7 +914,7 @@ TRowInfo TConcordItems::RowInfo(int32_t I) const {
     CheckRow(I);
     const TRow& Row = FRows[static_cast<size_t>(I)];
     TRowInfo Info;
-    if (const TPassageRow* Passage = Row.Passage()) {
+    if (const TPassageRow* Passage = PassageOf(Row)) {
         Info.Sequence = Passage->Sequence;
         Info.FileIndex = Passage->FileIndex;
         Info.AlignedStart = Passage->AlignedStart;
@@ -902,7 +940,7 @@ TRowInfo TConcordItems::RowInfo(int32_t I) const {
 void TConcordItems::SetLetter(int32_t I, uint8_t Letter) {
     CheckRow(I);
     TRow& Row = FRows[static_cast<size_t>(I)];
-    if (TPassageRow* Passage = Row.Passage())
+    if (TPassageRow* Passage = PassageOf(Row))
         Passage->Letter = Letter;
     else
         Row.Item()->Letter = Letter;
@@ -911,7 +949,7 @@ void TConcordItems::SetLetter(int32_t I, uint8_t Letter) {
 void TConcordItems::SetFileIndex(int32_t I, int32_t FileIndex) {
     CheckRow(I);
     TRow& Row = FRows[static_cast<size_t>(I)];
-    if (TPassageRow* Passage = Row.Passage())
+    if (TPassageRow* Passage = PassageOf(Row))
         Passage->FileIndex = FileIndex;
     else
         Row.Item()->FileIndex = FileIndex;
@@ -929,6 +967,7 @@ std::unique_ptr<TConcordItem> TConcordItems::Put(int32_t I, std::unique_ptr<TCon
 void TConcordItems::Delete(int32_t I) {
     SettleCollocates();
     CheckRow(I);
+    FreePassage(FRows[static_cast<size_t>(I)]);
     FRows.erase(FRows.begin() + I);
 }
 
@@ -941,14 +980,20 @@ void TConcordItems::Exchange(int32_t I, int32_t J) {
 
 int32_t TConcordItems::Add(std::unique_ptr<TConcordItem> Item) {
     if (IsPassageOnly(*Item, Language)) {
-        auto Passage = std::make_unique<TPassageRow>();
-        Passage->Sequence = Item->Sequence;
-        Passage->FileIndex = Item->FileIndex;
-        Passage->AlignedStart = Item->AlignedStart;
-        Passage->AlignedEnd = Item->AlignedEnd;
-        Passage->AlignedLength = Item->AlignedLength;
-        Passage->Letter = Item->Letter;
-        FRows.emplace_back(std::move(Passage));
+        TPassageRow Passage;
+        Passage.Sequence = Item->Sequence;
+        Passage.FileIndex = Item->FileIndex;
+        Passage.AlignedStart = Item->AlignedStart;
+        Passage.AlignedEnd = Item->AlignedEnd;
+        Passage.AlignedLength = Item->AlignedLength;
+        Passage.Letter = Item->Letter;
+        const uint32_t Entry = FPassages.Add(Passage);
+        try {
+            FRows.push_back(TRow::OfPassage(Entry));
+        } catch (...) {
+            FPassages.Free(Entry);
+            throw;
+        }
         return Count() - 1;
     }
     TConcordItem& Added = *Item;
@@ -959,6 +1004,7 @@ int32_t TConcordItems::Add(std::unique_ptr<TConcordItem> Item) {
 
 void TConcordItems::ReserveRow() {
     if (FRows.size() == FRows.capacity()) FRows.reserve(std::max<size_t>(64, FRows.capacity() * 2));
+    FPassages.Reserve();
 }
 
 void TConcordItems::DropLastRow() noexcept {
@@ -969,7 +1015,9 @@ void TConcordItems::DropLastRow() noexcept {
         // under the worker.
         return;
     }
-    if (!FRows.empty()) FRows.pop_back();
+    if (FRows.empty()) return;
+    FreePassage(FRows.back());
+    FRows.pop_back();
 }
 
 int32_t TConcordItems::DeleteRows(const std::vector<bool>& Drop) {
@@ -982,7 +1030,12 @@ int32_t TConcordItems::DeleteRows(const std::vector<bool>& Drop) {
         ++Kept;
     }
     // The dropped rows are all at the end now, where freeing them moves nothing.
+    for (size_t R = Kept; R < Rows; ++R) FreePassage(FRows[R]);
     FRows.resize(Kept);
+    // What most rows held goes back: the row array shrinks, and the passage rows left move together
+    // (into no more room than the dropped ones freed).
+    if (FRows.capacity() > 2 * Kept + MinRowsToShrink) FRows.shrink_to_fit();
+    if (FPassages.Freed() > FPassages.Live() + MinRowsToShrink) CompactPassages();
     return static_cast<int32_t>(Rows - Kept);
 }
 
@@ -990,7 +1043,8 @@ void TConcordItems::CloseSequenceGaps(const std::vector<int32_t>& Gone) {
     SettleCollocates();
     if (Gone.empty()) return;
     for (TRow& Row : FRows) {
-        int32_t& Sequence = Row.Passage() ? Row.Passage()->Sequence : Row.Item()->Sequence;
+        TPassageRow* Passage = PassageOf(Row);
+        int32_t& Sequence = Passage ? Passage->Sequence : Row.Item()->Sequence;
         Sequence -= static_cast<int32_t>(std::lower_bound(Gone.begin(), Gone.end(), Sequence) - Gone.begin());
     }
 }
@@ -1060,7 +1114,9 @@ struct TConcordItems::TSorter {
     TCharSet SkipSet;
     std::vector<TEntry> Entries;  // parallel to the list's rows while the sort runs
 
-    explicit TSorter(const TConcordItems& List) {
+    const TConcordItems& Owner;
+
+    explicit TSorter(const TConcordItems& List) : Owner(List) {
         for (int C = 0; C < 256; ++C) Identity[static_cast<size_t>(C)] = static_cast<uint8_t>(C);
         Map = Identity.data();
         const TConcordConfig& Config = LangConfig(List.Language);
@@ -1101,7 +1157,7 @@ struct TConcordItems::TSorter {
     TEntry MakeEntry(const TRow& Row) const {
         TEntry Entry;
         Entry.Item = Row.Item();
-        Entry.Passage = Row.Passage();
+        Entry.Passage = Owner.PassageOf(Row);
         for (size_t K = 0; K < std::min(CachedKeys, Keys.size()); ++K) {
             const TAdvancedSortColItem& Key = Keys[K];
             uint8_t& Flags = Entry.Flags[K];
@@ -1268,7 +1324,7 @@ void TConcordItems::FillSortStrings() {
     if (TrackedTagIndex < 0) return;
     for (size_t I = 0; I < FRows.size(); ++I) {
         TConcordItem* Item = FRows[I].Item();
-        if (!Item && FRows[I].Passage()->FileIndex < 0) continue;
+        if (!Item && PassageOf(FRows[I])->FileIndex < 0) continue;
         if (Item && Item->FileIndex < 0) {
             Item->ResetSortString();
             continue;

@@ -408,7 +408,8 @@ public:
     // Frees the last row (taking back an Add of rows that must be added together). Never raises.
     void DropLastRow() noexcept;
     // Frees every row I for which Drop[I] holds (rows beyond Drop stay); the others keep their order.
-    // Needs no memory beyond the list's own. Returns how many rows went.
+    // Needs no more memory than it frees; when most rows went, the list's own storage shrinks to what
+    // is left. Returns how many rows went.
     int32_t DeleteRows(const std::vector<bool>& Drop);
     // Lowers every row's Sequence by the number of entries of Gone (ascending) below it, so that the
     // sequence numbers stay dense after the rows of those numbers went.
@@ -523,26 +524,55 @@ private:
         int32_t AlignedLength = 0;
         uint8_t Letter = NoLetter;
     };
-    // One owned row: an item, or a passage row (its pointer tagged with the low bit).
+    // The passage rows, kept in blocks of the list's own rather than in an allocation each (which
+    // would cost a third more). An entry freed is linked into a chain of free entries through its
+    // Sequence and taken again first.
+    class TPassages {
+    public:
+        // Stores Row and returns its entry. Raises std::bad_alloc when a new block cannot be had.
+        uint32_t Add(const TPassageRow& Row);
+        // Makes room for one more entry, so that the next Add cannot fail.
+        void Reserve();
+        void Free(uint32_t Entry);
+        TPassageRow& operator[](uint32_t Entry) const {
+            return FBlocks[Entry >> BlockShift][Entry & (BlockSize - 1)];
+        }
+        // Entries in use, and entries freed and not taken again.
+        size_t Live() const { return FMade - FFreeCount; }
+        size_t Freed() const { return FFreeCount; }
+
+    private:
+        static constexpr uint32_t BlockShift = 12;
+        static constexpr uint32_t BlockSize = uint32_t(1) << BlockShift;
+        static constexpr uint32_t NoEntry = UINT32_MAX;
+        std::vector<std::unique_ptr<TPassageRow[]>> FBlocks;
+        uint32_t FMade = 0;  // entries ever handed out, in use or freed
+        uint32_t FFree = NoEntry;
+        uint32_t FFreeCount = 0;
+    };
+    // One owned row: an item, or a passage row (its entry shifted left, tagged with the low bit).
     class TRow {
     public:
         TRow() = default;
         explicit TRow(std::unique_ptr<TConcordItem> Item)
             : FBits(reinterpret_cast<uintptr_t>(Item.release())) {}
-        explicit TRow(std::unique_ptr<TPassageRow> Passage)
-            : FBits(reinterpret_cast<uintptr_t>(Passage.release()) | PassageBit) {}
+        static TRow OfPassage(uint32_t Entry) {
+            TRow Row;
+            Row.FBits = static_cast<uintptr_t>(Entry) << 1 | PassageBit;
+            return Row;
+        }
         TRow(TRow&& Other) noexcept : FBits(std::exchange(Other.FBits, 0)) {}
         TRow& operator=(TRow&& Other) noexcept {
             std::swap(FBits, Other.FBits);
             return *this;
         }
+        // Frees an item; a passage row's entry is the list's to free.
         ~TRow();
         TConcordItem* Item() const {
             return FBits & PassageBit ? nullptr : reinterpret_cast<TConcordItem*>(FBits);
         }
-        TPassageRow* Passage() const {
-            return FBits & PassageBit ? reinterpret_cast<TPassageRow*>(FBits & ~PassageBit) : nullptr;
-        }
+        bool IsPassage() const { return (FBits & PassageBit) != 0; }
+        uint32_t PassageEntry() const { return static_cast<uint32_t>(FBits >> 1); }
         // Hands the item over (nullptr for a passage row, which stays).
         std::unique_ptr<TConcordItem> TakeItem();
 
@@ -553,8 +583,17 @@ private:
     static bool IsPassageOnly(const TConcordItem& Item, int32_t Language);
     // Row I as an item, made from its passage row when it is one.
     TConcordItem& ItemAt(size_t I) const;
+    // The passage row of Row, or nullptr when it is an item.
+    TPassageRow* PassageOf(const TRow& Row) const {
+        return Row.IsPassage() ? &FPassages[Row.PassageEntry()] : nullptr;
+    }
+    // Frees the passage entry of Row when it has one (before the row itself goes).
+    void FreePassage(const TRow& Row) const;
+    // After a large delete: the passage rows move into fresh blocks in row order, the old ones go.
+    void CompactPassages();
 
     mutable std::vector<TRow> FRows;
+    mutable TPassages FPassages;
     std::array<std::unique_ptr<TFreqList>, CollocatePositionCount> FCollocLists;
     bool FDefer = false;
     mutable TQueuedRows FDeferred;

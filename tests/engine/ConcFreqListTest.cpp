@@ -609,7 +609,8 @@ TEST_F(FreqListTest, EveryWordKeepsOneItemAndItsCountAsTheIndexGrows) {
         }
     };
     for (int Step = 0; Step < 20000; ++Step) {
-        const std::string Word = WordOf(Random() % (Step < 10000 ? 5000 : 9000));
+        // The later words pass the first few thousand items, where items are kept in blocks of one size.
+        const std::string Word = WordOf(Random() % (Step < 10000 ? 5000 : 16000));
         List.AddWord(Word);
         ++Model[Word];
         if (Step % 997 != 0 && Step != 19999) continue;
@@ -622,6 +623,11 @@ TEST_F(FreqListTest, EveryWordKeepsOneItemAndItsCountAsTheIndexGrows) {
         }
         const std::vector<int32_t>& Order = List.Order();
         ASSERT_EQ(std::set<int32_t>(Order.begin(), Order.end()).size(), Model.size()) << "step " << Step;
+        for (int32_t I = 0; I < List.Count(); ++I) {
+            const TFreqItem& Item = *List.GetItem(I);
+            ASSERT_EQ(Model.count(Item.Word), 1u) << Item.Word << " at step " << Step;
+            ASSERT_EQ(Item.Frequency, Model[Item.Word]) << Item.Word << " at step " << Step;
+        }
         // Deleting renumbers the later words of a bucket while new words wait to be placed in theirs.
         const auto Gone = static_cast<int32_t>(Random() % static_cast<uint32_t>(List.Count()));
         const std::string GoneWord = List.GetItem(Gone)->Word;
