@@ -28,6 +28,7 @@
 #include "results/ConcWordListForm.h"
 #include "tests/support/ConcordanceTestSupport.h"
 #include "tests/support/DialogChecks.h"
+#include "tests/support/PdfText.h"
 #include "tests/support/TestSupport.h"
 #include "ui/ConcProgress.h"
 
@@ -304,6 +305,12 @@ TEST_F(CollocationTest, PrintingAWordListToPdfSurvivesCloseRequests) {
     const std::string Bytes = ReadWholeFile(Pdf);
     EXPECT_EQ(Bytes.substr(0, 5), "%PDF-");
     EXPECT_NE(Bytes.find("/Type /Page"), std::string::npos);
+    // The page shows the same name in its header, its number, and who printed it.
+    const std::vector<std::string> Texts = pdftext::PdfTexts(Bytes);
+    ASSERT_GE(Texts.size(), 3u);
+    EXPECT_EQ(Texts[0], "Corpus Frequency List: English");
+    EXPECT_EQ(Texts[1], "Page 1");
+    EXPECT_EQ(Texts[2].rfind("Printed by Tessivor on ", 0), 0u) << Texts[2];
     QApplication::processEvents();
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(Alive);
@@ -447,10 +454,11 @@ protected:
                 // Within its grid; whole unless told otherwise, else its whole text is its tip.
                 EXPECT_LE(Label->geometry().right(), Grid->geometry().right()) << Title.toStdString() << L;
                 EXPECT_GE(Label->width(), Label->sizeHint().width()) << Title.toStdString() << " " << L;
-                if (WholeLabels)
+                if (WholeLabels) {
                     EXPECT_TRUE(Label->toolTip().isEmpty()) << Label->text().toStdString();
-                else if (!Label->toolTip().isEmpty())
+                } else if (!Label->toolTip().isEmpty()) {
                     EXPECT_TRUE(Label->toolTip().startsWith(Label->text().chopped(1)));
+                }
             }
             const QHeaderView* Header = Grid->horizontalHeader();
             for (int Col = 0; Col < 3; ++Col) {

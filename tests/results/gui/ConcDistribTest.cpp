@@ -325,6 +325,15 @@ TEST_F(DistributionWindowTest, ManyStepsKeepEveryMarkApartAndInSight) {
     EXPECT_EQ(before.size(), 100u);
     EXPECT_EQ(overlaps(before), 0);
     EXPECT_GT(form->ChartView->height(), form->ChartScroll->viewport()->height());
+    // The chart opens scrolled to the text's start: the steps count up from its foot.
+    const auto inSight = [&form](int Category) {
+        const QPointF at = form->Chart->mapToPosition(QPointF(0, Category), form->Series);
+        const QPoint shown =
+            form->ChartView->mapTo(form->ChartScroll->viewport(), form->ChartView->mapFromScene(at));
+        return form->ChartScroll->viewport()->rect().contains(shown);
+    };
+    EXPECT_TRUE(inSight(0));
+    EXPECT_FALSE(inSight(49));
 
     SetPrintDialog([&](QPrinter& Printer) {
         Printer.setOutputFormat(QPrinter::PdfFormat);
