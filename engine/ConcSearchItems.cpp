@@ -18,6 +18,7 @@
 #include "engine/ConcFreqList.h"
 #include "engine/ConcTextProcess.h"
 #include "engine/ConcUtils.h"
+#include "engine/SynStream.h"
 #include "platform/Nls.h"
 
 namespace {
@@ -1069,6 +1070,9 @@ std::string TConcordItems::GetLineText(int32_t I) {
         std::string Line = BuildDisplayLine(Item, Display, Shading, Visible, Runs);
         ConcealRuns(Line, Runs, Display.ConcealHits, Display.ConcealCollocates);
         return Line;
+    } catch (const EFileOpenError& E) {
+        // A removed or replaced file: the line says so rather than blaming memory.
+        return E.what();
     } catch (...) {
         return LineFailedText;
     }
@@ -1569,6 +1573,8 @@ std::string TTessivorordStrings::GetTranslationText(int Index) const {
             VisibleCharTypes(Display.SuppressNormalTags, Display.SuppressPOSTags, Display.SuppressWords);
         Args.ContextType = ctxSegment;
         return BuildConcordLine(Args);
+    } catch (const EFileOpenError& E) {
+        return E.what();
     } catch (...) {
         return LineFailedText;
     }

@@ -417,7 +417,8 @@ public:
 
     // The display line of row I (its runs go to the item's Runs): the context of the display record,
     // collocates shaded while highlighting is on, hits and collocates concealed as the record says.
-    // Never raises: a line that cannot be built is LineFailedText.
+    // Never raises: a line that cannot be built is LineFailedText, or the text of the EFileOpenError
+    // when its file could not be opened again.
     std::string GetLineText(int32_t I);
 
     // Sorts the rows by the three keys of Spec, or by AdvancedKeys when it holds any (kept as a copy),
@@ -631,7 +632,8 @@ public:
     std::string Get(int Index) const override { return GetTranslationText(Index); }
     // A filled row: its line (GetLineText). A row with an aligned range: the passage, line breaks as
     // single blanks, more than 1280 bytes clipped to the first 634 and last 636; the item's runs are
-    // left as they are; LineFailedText when it cannot be read. Otherwise "N/A".
+    // left as they are; LineFailedText when it cannot be read (the EFileOpenError's text when its file
+    // could not be opened again). Otherwise "N/A".
     std::string GetTranslationText(int Index) const;
 
     int32_t Language;
