@@ -4,13 +4,18 @@
 //
 //   search_window_bench [corpus_bench's format flags] [--align] --lang LCID file... [--lang LCID file...]
 //                       --search QUERY [--syntax N] [--lang-index L] [--para L QUERY]... [--para-not L QUERY]...
+//                       [--delete-all]
 //
 // With --para or --para-not the parallel search runs (its dialog, then the parallel window), and the
 // engine's figure is the parallel search without a window. It prints both hit counts (they must agree),
 // the longest time between two turns of the event loop during the window's search, what a hit costs in
 // memory ("bytes per hit B": the resident memory after the window's search less that before it, divided
-// by the hits), and as its last line "window S s, engine S s, window/engine R". It runs under whatever display it is given (offscreen or a
-// virtual X display); the preferences of a temporary folder are used and removed.
+// by the hits), and as its last line "window S s, engine S s, window/engine R". With --delete-all it then
+// selects every line of the search's pane (Home, Shift+End) and deletes them (Ctrl+D), and closes the
+// window, and prints before its last line the memory that took: "delete S s, delete peak extra MB" (the
+// highest resident memory during the delete less that before it), "rss after delete MB, heap in use
+// MB" and "rss after close MB, heap in use MB". It runs under whatever display it is given (offscreen or
+// a virtual X display); the preferences of a temporary folder are used and removed.
 #include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QCheckBox>
@@ -29,10 +34,12 @@
 #include <filesystem>
 #include <malloc.h>
 #include <stdexcept>
+#include <string>
 #include <unistd.h>
 
 #include "bench/support/CorpusSetup.h"
 #include "controls/QtBackend.h"
+#include "controls/StringsView.h"
 #include "results/ConcParaSearch.h"
 #include "results/ConcSearchQuery.h"
 #include "results/ConcTessivor.h"
@@ -44,7 +51,7 @@ void Usage(const char* Problem) {
     std::fprintf(stderr,
                  "usage: search_window_bench [format flags] [--align] --lang LCID file... [--lang LCID file...]\n"
                  "                           --search QUERY [--syntax N] [--lang-index L] [--para L QUERY]...\n"
-                 "                           [--para-not L QUERY]...\n"
+                 "                           [--para-not L QUERY]... [--delete-all]\n"
                  "The flags are corpus_bench's; see its source's head.\n");
     std::exit(2);
 }
@@ -99,6 +106,84 @@ TTessivorForm* ActiveConcordance(TConcMainForm& Main) {
     return Sub ? qobject_cast<TTessivorForm*>(Sub->widget()) : nullptr;
 }
 
+// The heap the allocator has handed out and not had back, over all its arenas, in bytes: what it holds
+// from the system less what lies free in it, plus its separately mapped blocks.
+int64_t HeapInUse() {
+    char* Text = nullptr;
+    size_t Size = 0;
+    std::FILE* Out = open_memstream(&Text, &Size);
+    if (!Out) return 0;
+    malloc_info(0, Out);
+    std::fclose(Out);
+    const std::string Info(Text, Size);
+    std::free(Text);
+    // The totals over every arena come last.
+    const auto Last = [&Info](const std::string& Tag) -> int64_t {
+        const size_t At = Info.rfind(Tag);
+        if (At == std::string::npos) return 0;
+        const size_t Value = Info.find("size=\"", At);
+        return Value == std::string::npos ? 0 : std::atoll(Info.c_str() + Value + 6);
+    };
+    return Last("<system type=\"current\"") - Last("<total type=\"fast\"") - Last("<total type=\"rest\"") +
+           Last("<total type=\"mmap\"");
+}
+
+// Starts the count of the process's highest resident memory afresh (false where the system cannot).
+bool ResetPeakResident() {
+    std::FILE* Refs = std::fopen("/proc/self/clear_refs", "w");
+    if (!Refs) return false;
+    const bool Done = std::fputs("5", Refs) >= 0;
+    return std::fclose(Refs) == 0 && Done;
+}
+
+// The highest resident memory of the process since it started or since ResetPeakResident (0 where it
+// cannot be read).
+int64_t PeakResidentBytes() {
+    std::FILE* Status = std::fopen("/proc/self/status", "r");
+    if (!Status) return 0;
+    char Line[256];
+    long long KiB = 0;
+    while (std::fgets(Line, sizeof Line, Status))
+        if (std::sscanf(Line, "VmHWM: %lld kB", &KiB) == 1) break;
+    std::fclose(Status);
+    return KiB * 1024;
+}
+
+double Megabytes(int64_t Bytes) {
+    return static_cast<double>(Bytes) / (1024.0 * 1024.0);
+}
+
+// Deletes every line of the window's pane of Language as the user does, then closes the window, and
+// prints what memory that took and left.
+void DeleteAllAndClose(TConcMainForm& Main, TTessivorForm& Window, int32_t Language) {
+    TStringsView* View = Window.Views[size_t(Language)];
+    if (!View) throw std::runtime_error("the search's pane is missing");
+    View->setFocus();
+    QTest::keyClick(View, Qt::Key_Home);
+    QTest::keyClick(View, Qt::Key_End, Qt::ShiftModifier);
+    const int32_t Lines = Window.Lists[size_t(Language)]->Count();
+    if (static_cast<int32_t>(View->SelectedItems().size()) != Lines)
+        throw std::runtime_error("Shift+End did not select every line");
+    malloc_trim(0);
+    const int64_t Before = ResidentBytes();
+    const bool Peaks = ResetPeakResident();
+    const auto Start = TClock::now();
+    QTest::keyClick(View, Qt::Key_D, Qt::ControlModifier);
+    const double Seconds = SecondsBetween(Start, TClock::now());
+    const int64_t Peak = PeakResidentBytes();
+    if (Window.Lists[size_t(Language)]->Count() != 0) throw std::runtime_error("Ctrl+D left lines");
+    std::printf("delete of %d lines %.3f s, delete peak extra MB %s\n", Lines, Seconds,
+                Peaks ? std::to_string(static_cast<long long>(Megabytes(Peak - Before) + 0.5)).c_str() : "?");
+    std::printf("rss after delete MB %.0f, heap in use MB %.0f\n", Megabytes(ResidentBytes()),
+                Megabytes(HeapInUse()));
+    Window.parentWidget()->close();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QApplication::processEvents();
+    if (ActiveConcordance(Main)) throw std::runtime_error("the window did not close");
+    std::printf("rss after close MB %.0f, heap in use MB %.0f\n", Megabytes(ResidentBytes()),
+                Megabytes(HeapInUse()));
+}
+
 // The query dialog as the engine's query is made: the syntax, case ignored, no skipping or equal
 // characters, no sentence mode, no heading or context condition, a new window.
 void FillQueryDialog(TSearchQueryForm& Form, const TSearchArgs& Args) {
@@ -150,6 +235,15 @@ double SearchThroughWindow(QAction* Action, TFill Fill, TLoopGaps& Gaps) {
 }  // namespace
 
 int main(int Argc, char** Argv) {
+    // Our own flag, taken out before corpus_bench's flags are read.
+    bool DeleteAll = false;
+    for (int I = 1; I < Argc; ++I)
+        if (std::string(Argv[I]) == "--delete-all") {
+            DeleteAll = true;
+            for (int J = I; J + 1 < Argc; ++J) Argv[J] = Argv[J + 1];
+            --Argc;
+            break;
+        }
     const std::filesystem::path ConfigDir =
         std::filesystem::temp_directory_path() / ("tessivor_search_window_bench_" + std::to_string(getpid()));
     std::filesystem::create_directories(ConfigDir);
@@ -219,6 +313,7 @@ int main(int Argc, char** Argv) {
             if (WindowHits > 0)
                 std::printf("bytes per hit %lld\n",
                             static_cast<long long>((ResidentAfter - ResidentBefore) / WindowHits));
+            if (DeleteAll && Window) DeleteAllAndClose(*Main, *Window, Search.Language);
             std::printf("window %.3f s, engine %.3f s, window/engine %.2f\n", Seconds, Engine.Seconds,
                         Engine.Seconds > 0 ? Seconds / Engine.Seconds : 0.0);
             if (WindowHits != Engine.Hits) Code = 1;

@@ -5,8 +5,8 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFontDatabase>
-#include <QFontMetrics>
 #include <QFontDialog>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -21,15 +21,17 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSpinBox>
+#include <QStyle>
+#include <QStyleOptionTitleBar>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
 
-#include "ui/Msg.h"
 #include "engine/ConcErrors.h"
 #include "engine/ConcUtils.h"
 #include "platform/IniFiles.h"
+#include "ui/Msg.h"
 
 // ---------------------------------------------------------------------------------------------------
 // Windows that receive application messages
@@ -432,6 +434,41 @@ QMdiSubWindow* ShowMdiChild(QMdiArea* Area, QWidget* Form) {
                                      MdiCascadeStep(Area), Sub->size()));
     if (Maximized) Sub->showMaximized();
     return Sub;
+}
+
+int MdiCaptionWidth(const QMdiSubWindow* Sub) {
+    const QStyle* Style = Sub->style();
+    QStyleOptionTitleBar Bar;
+    Bar.initFrom(Sub);
+    Bar.subControls = QStyle::SC_All;
+    Bar.titleBarFlags = Sub->windowFlags();
+    Bar.titleBarState = int(Sub->windowState());
+    Bar.icon = Sub->windowIcon();
+    Bar.text = Sub->windowTitle();
+    const int Border = Style->styleHint(QStyle::SH_TitleBar_NoBorder, &Bar, Sub) ? 0 : 4;
+    const int BarHeight = Style->pixelMetric(QStyle::PM_TitleBarHeight, &Bar, Sub);
+    // The sub-window paints its bar inside its border, as high as the style's title bar.
+    Bar.rect = QRect(Border, Border, Sub->width() - 2 * Border, BarHeight);
+    const int Label = Style->subControlRect(QStyle::CC_TitleBar, &Bar, QStyle::SC_TitleBarLabel, Sub).width();
+    // The sub-window draws its caption in this font, and the usual styles embolden it and keep a margin
+    // of 14 pixels inside the label: measured in the plain font the caption would still be cut.
+    QFont Font = QApplication::font("QMdiSubWindowTitleBar");
+    Font.setBold(true);
+    constexpr int LabelMargin = 16;
+    return Sub->width() - Label + QFontMetrics(Font).horizontalAdvance(Bar.text) + LabelMargin;
+}
+
+void WidenMdiChild(QMdiSubWindow* Sub, int Width) {
+    const QMdiArea* Area = Sub->mdiArea();
+    if (!Area || Sub->isMaximized() || Sub->isMinimized()) return;
+    const int Room = Area->viewport()->width();
+    Width = std::min(Width, Room);
+    if (Sub->width() >= Width) return;
+    QRect Frame = Sub->geometry();
+    Frame.setWidth(Width);
+    if (Frame.right() >= Room) Frame.moveRight(Room - 1);
+    if (Frame.left() < 0) Frame.moveLeft(0);
+    Sub->setGeometry(Frame);
 }
 
 void CascadeMdiChildren(QMdiArea* Area) {

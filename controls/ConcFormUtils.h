@@ -118,7 +118,8 @@ void CloseAskingToApply(QDialog& Dialog, bool Changed, const std::function<void(
 // allows; a sub-window otherwise takes only its contents' size hint. The sub-window goes one cascade
 // step below and to the right of the child opened last (NextCascadeRect), wholly inside the viewport.
 // While the active child is maximized the new one opens maximized too, with that size and place kept for
-// when it is restored. Without an area the form is shown as a top-level window, freed when it closes, and the result is null.
+// when it is restored. Without an area the form is shown as a top-level window, freed when it closes, and the
+// result is null.
 QMdiSubWindow* ShowMdiChild(QMdiArea* Area, QWidget* Form);
 
 // The first child of Area whose form Matches (forms already closing never match), its sub-window shown,
@@ -134,6 +135,13 @@ QRect NextCascadeRect(const QRect* Previous, const QSize& Size, const QSize& Are
 // The cascade step of Area's children: a sub-window's title bar and frame above its contents, so that
 // each window's caption stays in sight below the next; a fixed 24 pixels without children.
 int MdiCascadeStep(const QMdiArea* Area);
+// The width at which Sub's title bar shows its caption whole: the bar as the style lays it out (icon and
+// buttons) and the caption as the style draws it (bold, inside a margin of its label).
+int MdiCaptionWidth(const QMdiSubWindow* Sub);
+// Widens Sub to Width as far as its area's viewport allows, moving it left where it would stand past the
+// viewport's right edge. Nothing for a sub-window already that wide, maximised or minimised, or outside
+// an area.
+void WidenMdiChild(QMdiSubWindow* Sub, int Width);
 // "Cascade": the visible children that are not minimised, from the bottom of the stack to the top,
 // restored when maximised and placed by NextCascadeRect, each keeping its size where it fits and at
 // least half of it (the area's own cascade would shrink every window to its contents' size hint).

@@ -216,7 +216,8 @@ TConcordConfig::TConcordConfig(int32_t Language) : LowerCaseMap(IdentityMap()), 
 }
 
 TConcordConfig::~TConcordConfig() {
-    while (!Files.empty()) RemoveFile(0);
+    // From the last: each removal from the front moved every later file, seconds for 20,000 files.
+    while (!Files.empty()) RemoveFile(static_cast<int>(Files.size()) - 1);
 }
 
 void TConcordConfig::Assign(const TConcordConfig& Source) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <bit>
 #include <cstring>
 #include <filesystem>
 #include <stdexcept>
@@ -131,6 +132,27 @@ bool SameBytes(const char* A, const char* B, size_t Length) {
 constexpr size_t HeadBytes = 8;
 constexpr size_t MinIndexSize = 1024;
 
+// Item blocks: 16, 32, ... 4096 items (DoublingBlocks of them), then 4096 each.
+constexpr size_t FirstBlockShift = 4;
+constexpr size_t DoublingBlocks = 9;
+constexpr size_t LargestBlock = size_t(1) << (FirstBlockShift + DoublingBlocks - 1);
+constexpr size_t DoublingItems = (LargestBlock << 1) - (size_t(1) << FirstBlockShift);
+
+size_t ItemsInBlock(size_t Block) {
+    return Block < DoublingBlocks ? size_t(1) << (FirstBlockShift + Block) : LargestBlock;
+}
+
+// The items in the blocks before Block.
+size_t BlockedItems(size_t Block) {
+    return Block < DoublingBlocks ? (size_t(1) << (FirstBlockShift + Block)) - (size_t(1) << FirstBlockShift)
+                                  : DoublingItems + (Block - DoublingBlocks) * LargestBlock;
+}
+
+size_t BlockOfItem(size_t Number) {
+    if (Number >= DoublingItems) return DoublingBlocks + (Number - DoublingItems) / LargestBlock;
+    return static_cast<size_t>(std::bit_width((Number >> FirstBlockShift) + 1)) - 1;
+}
+
 uint64_t HeadOf(std::string_view Word) {
     uint64_t Head = 0;
     std::memcpy(&Head, Word.data(), std::min(Word.size(), HeadBytes));
@@ -139,8 +161,8 @@ uint64_t HeadOf(std::string_view Word) {
 
 }  // namespace
 
-TFreqList::TIndexSlot TFreqList::SlotOf(uint32_t Hash, TFreqItem* Item) {
-    return TIndexSlot{Hash, static_cast<uint32_t>(Item->Word.size()), HeadOf(Item->Word), Item};
+TFreqList::TIndexSlot TFreqList::SlotOf(uint32_t Hash, TItemNumber Number, const TFreqItem& Item) {
+    return TIndexSlot{Hash, Number, HeadOf(Item.Word)};
 }
 
 TFreqItem* TFreqList::Find(std::string_view Key, uint32_t Hash) const {
@@ -149,26 +171,29 @@ TFreqItem* TFreqList::Find(std::string_view Key, uint32_t Hash) const {
     const uint64_t Head = HeadOf(Key);
     for (size_t I = IndexSlotOf(Hash, Mask);; I = (I + 1) & Mask) {
         const TIndexSlot& Slot = FIndex[I];
-        if (!Slot.Item) return nullptr;
-        if (Slot.Hash == Hash && Slot.Length == Key.size() && Slot.Head == Head &&
-            (Key.size() <= HeadBytes ||
-             SameBytes(Slot.Item->Word.data() + HeadBytes, Key.data() + HeadBytes, Key.size() - HeadBytes)))
-            return Slot.Item;
+        if (Slot.Item == NoItem) return nullptr;
+        if (Slot.Hash != Hash || Slot.Head != Head) continue;
+        // Words hold no 0 byte: a key shorter than the head equals the word whose head it equals.
+        if (Key.size() < HeadBytes) return &ItemAt(Slot.Item);
+        TFreqItem& Item = ItemAt(Slot.Item);
+        if (Item.Word.size() == Key.size() &&
+            SameBytes(Item.Word.data() + HeadBytes, Key.data() + HeadBytes, Key.size() - HeadBytes))
+            return &Item;
     }
 }
 
-void TFreqList::IndexItem(uint32_t Hash, TFreqItem* Item) {
+void TFreqList::IndexItem(uint32_t Hash, TItemNumber Number, const TFreqItem& Item) {
     // Only a list that held no word before this one has no index: there is nothing to index but Item.
     if (FIndex.empty()) FIndex.assign(MinIndexSize, TIndexSlot{});
     if (static_cast<size_t>(FIndexed + 1) * 2 > FIndex.size()) GrowIndex();
-    PlaceInIndex(SlotOf(Hash, Item));
+    PlaceInIndex(SlotOf(Hash, Number, Item));
     ++FIndexed;
 }
 
 void TFreqList::PlaceInIndex(const TIndexSlot& Slot) {
     const size_t Mask = FIndex.size() - 1;
     size_t I = IndexSlotOf(Slot.Hash, Mask);
-    while (FIndex[I].Item) I = (I + 1) & Mask;
+    while (FIndex[I].Item != NoItem) I = (I + 1) & Mask;
     FIndex[I] = Slot;
 }
 
@@ -178,7 +203,7 @@ void TFreqList::GrowIndex() {
     std::vector<TIndexSlot> Old(FIndex.size() * 2);
     Old.swap(FIndex);
     for (const TIndexSlot& Slot : Old)
-        if (Slot.Item) PlaceInIndex(Slot);
+        if (Slot.Item != NoItem) PlaceInIndex(Slot);
 }
 
 // Indexes every item of the buckets afresh, in a table with room for twice as many.
@@ -193,8 +218,8 @@ void TFreqList::RebuildIndex() {
     for (const TBucket& Bucket : *FBuckets)
         for (const TEntry& Entry : Bucket) {
             size_t I = IndexSlotOf(Entry.Hash, Mask);
-            while (FIndex[I].Item) I = (I + 1) & Mask;
-            FIndex[I] = SlotOf(Entry.Hash, Entry.Item);
+            while (FIndex[I].Item != NoItem) I = (I + 1) & Mask;
+            FIndex[I] = SlotOf(Entry.Hash, Entry.Item, ItemAt(Entry.Item));
         }
 }
 
@@ -204,7 +229,7 @@ TFreqItem* TFreqList::FindWord(std::string_view Key) const {
 }
 
 TFreqList::TKey TFreqList::KeyOf(std::string_view StoredWord) {
-    return TKey{StoredWord, IndexHash(StoredWord), WordHash(StoredWord) & BucketMask};
+    return TKey{StoredWord, IndexHash(StoredWord)};
 }
 
 TFreqItem* TFreqList::FindWord(const TKey& Key) const {
@@ -234,8 +259,7 @@ void TFreqList::PrefetchHead() const {
 }
 
 void TFreqList::PrefetchNewWord(const TKey&) const {
-    if (FNew.size() < FNew.capacity()) __builtin_prefetch(FNew.data() + FNew.size(), 1);
-    if (FBlockUsed < FBlockSize) __builtin_prefetch(&FItemBlocks.back()[FBlockUsed], 1);
+    if (FItemCount < BlockedItems(FItemBlocks.size())) __builtin_prefetch(&ItemAt(FItemCount), 1);
 }
 
 TFreqItem* TFreqList::CountWord(std::string_view Key, int32_t Count) {
@@ -246,33 +270,34 @@ TFreqItem* TFreqList::CountWord(std::string_view Key, int32_t Count) {
         if (FTopLimit > 0) TopChanged(Item->Frequency - Count, Item->Frequency);
         return Item;
     }
-    return CountNewWord(Key, Hash, WordHash(Key) & BucketMask, Count);
+    return CountNewWord(Key, Hash, Count);
 }
 
 TFreqItem* TFreqList::AddNewWord(const TKey& Key, int32_t Count) {
-    return CountNewWord(Key.Word, Key.Hash, Key.Bucket, Count);
+    return CountNewWord(Key.Word, Key.Hash, Count);
 }
 
-TFreqItem* TFreqList::CountNewWord(std::string_view Key, uint32_t Hash, uint32_t BucketIndex, int32_t Count) {
+TFreqItem* TFreqList::CountNewWord(std::string_view Key, uint32_t Hash, int32_t Count) {
     FSortState = TFreqSort::None;
-    TFreqItem* Item = NewItem();
-    Item->Word.assign(Key);
-    Item->Frequency = Count;
-    FNew.push_back({Item, Hash, BucketIndex});
+    TItemNumber Number;
+    TFreqItem& Item = NewItem(Number);
+    Item.Word.assign(Key);
+    Item.Frequency = Count;
     if (FTopLimit > 0) TopChanged(0, Count);
-    IndexItem(Hash, Item);
-    return Item;
+    IndexItem(Hash, Number, Item);
+    return &Item;
 }
 
-TFreqItem* TFreqList::NewItem() {
-    if (FBlockUsed == FBlockSize) {
-        constexpr size_t FirstBlock = 16;
-        constexpr size_t LargestBlock = 4096;
-        FBlockSize = FItemBlocks.empty() ? FirstBlock : std::min(FBlockSize * 2, LargestBlock);
-        FItemBlocks.push_back(std::make_unique<TFreqItem[]>(FBlockSize));
-        FBlockUsed = 0;
-    }
-    return &FItemBlocks.back()[FBlockUsed++];
+TFreqItem& TFreqList::NewItem(TItemNumber& Number) {
+    const size_t Block = BlockOfItem(FItemCount);
+    if (Block == FItemBlocks.size()) FItemBlocks.push_back(std::make_unique<TFreqItem[]>(ItemsInBlock(Block)));
+    Number = FItemCount++;
+    return ItemAt(Number);
+}
+
+TFreqItem& TFreqList::ItemAt(TItemNumber Number) const {
+    const size_t Block = BlockOfItem(Number);
+    return FItemBlocks[Block][Number - BlockedItems(Block)];
 }
 
 TFreqItem* TFreqList::AddWord(std::string_view Word, int32_t Count) {
@@ -309,23 +334,25 @@ TFreqItem* TFreqList::ItemOfReference(int32_t Reference) const {
     if (Reference < 0 || !FBuckets) return nullptr;
     const TBucket& Bucket = (*FBuckets)[static_cast<size_t>(Reference & BucketMask)];
     const auto Slot = static_cast<size_t>(Reference >> SlotShift);
-    return Slot < Bucket.size() ? Bucket[Slot].Item : nullptr;
+    return Slot < Bucket.size() ? &ItemAt(Bucket[Slot].Item) : nullptr;
 }
 
 // ---- TFreqList: display order ------------------------------------------------------------------------
 
 void TFreqList::PlaceNewWords() const {
-    if (FNew.empty()) return;
+    if (FPlaced == FItemCount) return;
     if (!FBuckets) FBuckets = std::make_unique<std::array<TBucket, BucketCount>>();
-    for (const TNewWord& New : FNew) {
-        TBucket& Bucket = (*FBuckets)[New.Bucket];
+    FPending.reserve(FPending.size() + (FItemCount - FPlaced));
+    for (; FPlaced < FItemCount; ++FPlaced) {
+        const std::string& Word = ItemAt(FPlaced).Word;
+        const uint32_t BucketIndex = WordHash(Word) & BucketMask;
+        TBucket& Bucket = (*FBuckets)[BucketIndex];
         // Most buckets of a list hold a few words: growing one by one would copy a bucket for each of
         // its first words.
         if (Bucket.capacity() == 0) Bucket.reserve(4);
-        Bucket.push_back({New.Hash, New.Item});
-        FPending.push_back(MakeReference(Bucket.size() - 1, New.Bucket));
+        Bucket.push_back({IndexHash(Word), FPlaced});
+        FPending.push_back(MakeReference(Bucket.size() - 1, BucketIndex));
     }
-    FNew.clear();
 }
 
 void TFreqList::FlushPending() const {
@@ -364,7 +391,7 @@ void TFreqList::DeleteItem(int32_t I) {
     const int32_t BucketIndex = Reference & BucketMask;
     const int32_t Slot = Reference >> SlotShift;
     TBucket& Bucket = (*FBuckets)[static_cast<size_t>(BucketIndex)];
-    TFreqItem& Deleted = *Bucket[static_cast<size_t>(Slot)].Item;
+    TFreqItem& Deleted = ItemAt(Bucket[static_cast<size_t>(Slot)].Item);
     if (FTopLimit > 0) TopChanged(Deleted.Frequency, 0);
     Deleted = TFreqItem();
     Bucket.erase(Bucket.begin() + Slot);
@@ -381,12 +408,12 @@ void TFreqList::Clear() {
     FStamp = NewStamp();
     FBuckets.reset();
     FItemBlocks.clear();
-    FBlockUsed = FBlockSize = 0;
-    FIndex = {};
+    FItemCount = FPlaced = 0;
+    // Fresh vectors, not {} (which empties a vector and keeps its room).
+    std::vector<TIndexSlot>().swap(FIndex);
     FIndexed = 0;
-    FOrder = {};
-    FPending = {};
-    FNew = {};
+    std::vector<int32_t>().swap(FOrder);
+    std::vector<int32_t>().swap(FPending);
     FFrequencies.clear();
     FSortState = TFreqSort::None;
 }
@@ -495,7 +522,8 @@ void TFreqList::RebuildTop() {
     Frequencies.reserve(static_cast<size_t>(ItemTotal()));
     for (const TBucket& Bucket : *FBuckets)
         for (const TEntry& Entry : Bucket)
-            if (Entry.Item->Frequency > 0) Frequencies.push_back(Entry.Item->Frequency);
+            if (const int32_t Frequency = ItemAt(Entry.Item).Frequency; Frequency > 0)
+                Frequencies.push_back(Frequency);
     std::sort(Frequencies.begin(), Frequencies.end(), std::greater<>());
     for (const int32_t Frequency : Frequencies)
         if (!FFrequencies.empty() && FFrequencies.back().Frequency == Frequency)
@@ -547,7 +575,7 @@ void TFreqList::SaveToStream(TStream& Stream) const {
         }
         const TBucket& Bucket = (*FBuckets)[static_cast<size_t>(B)];
         WriteStreamInteger(Stream, static_cast<int32_t>(Bucket.size()));
-        for (const TEntry& Entry : Bucket) Entry.Item->SaveToStream(Stream);
+        for (const TEntry& Entry : Bucket) ItemAt(Entry.Item).SaveToStream(Stream);
     }
     WriteStreamInteger(Stream, static_cast<int32_t>(FOrder.size()));
     WriteStreamIntegers(Stream, FOrder.data(), FOrder.size());
@@ -571,9 +599,10 @@ bool TFreqList::ReadBuckets(TStream& Stream, int64_t EndOffset) {
                 (WordHash(Item->Word) & BucketMask) != B)
                 return false;
             const uint32_t Hash = IndexHash(Item->Word);
-            TFreqItem* Kept = NewItem();
-            *Kept = std::move(*Item);
-            Bucket.push_back({Hash, Kept});
+            TItemNumber Number;
+            NewItem(Number) = std::move(*Item);
+            Bucket.push_back({Hash, Number});
+            FPlaced = FItemCount;
         }
     }
     return true;

@@ -40,11 +40,12 @@ class TFreqItem {
 public:
     std::string Word;  // lower-cased when the list folds case
     int32_t Frequency = 0;
-    // Hot-word fields: set by the hot-word ranking, only copied here, never saved.
-    double Score = 0;
-    double OwnScore = 0;
+    // Hot-word fields: set by the hot-word ranking, only copied here, never saved. The flags sit beside
+    // the frequency, where they fill what would be padding: a list may hold a million items.
     bool ParadigmLinked = false;
     bool Chosen = false;
+    double Score = 0;
+    double OwnScore = 0;
     // Every occurrence, for lists that keep positions; nullptr for lists that do not.
     std::unique_ptr<TFreqItemPositions> Positions;
 
@@ -95,7 +96,7 @@ public:
     bool IgnoreCase() const { return FIgnoreCase; }
 
     // The number of distinct words.
-    int32_t Count() const { return static_cast<int32_t>(FOrder.size() + FPending.size() + FNew.size()); }
+    int32_t Count() const { return static_cast<int32_t>(FOrder.size() + FPending.size() + (FItemCount - FPlaced)); }
     // The item at display position I, still owned by the list. Raises std::out_of_range for I outside
     // [0, Count).
     TFreqItem* GetItem(int32_t I) const;
@@ -110,12 +111,11 @@ public:
     // language's case map when the list folds case).
     TFreqItem* FindWord(std::string_view Key) const;
 
-    // A word in stored form with its hashes, worked out once for the several steps of counting it
-    // during a search: prefetching, finding, and adding it when it is new.
+    // A word in stored form with its hash, worked out once for the several steps of counting it during
+    // a search: prefetching, finding, and adding it when it is new.
     struct TKey {
         std::string_view Word;
         uint32_t Hash = 0;
-        uint32_t Bucket = 0;
     };
     static TKey KeyOf(std::string_view StoredWord);
     TFreqItem* FindWord(const TKey& Key) const;
@@ -186,28 +186,34 @@ public:
     bool LoadFromStream(TStream& Stream);
 
 private:
+    // Items are named by their number (the order they were made in, from 0) rather than by pointer
+    // wherever the list keeps many references to them: a collocate list of a search may meet a new
+    // word at every hit, and each word is referred to from its bucket and from two to four index slots.
+    using TItemNumber = uint32_t;
+    static constexpr TItemNumber NoItem = UINT32_MAX;
+
     struct TEntry {
-        uint32_t Hash;  // the word's hash in the word index
-        TFreqItem* Item;  // one of FItemBlocks' items
+        uint32_t Hash;         // the word's hash in the word index
+        TItemNumber Item;
     };
     using TBucket = std::vector<TEntry>;
 
     // Open addressing over every item, so that finding a word costs one probe of a flat table rather
     // than a walk through its bucket's separately allocated entries. The slot holds the word's first
-    // eight bytes: most words are no longer, so a lookup decides without reading the item, and the
-    // lookups of several lists wait for their items together instead of one after another.
+    // eight bytes (the rest 0): a word holds no 0 byte, so for a word shorter than eight bytes they are
+    // the whole word and a lookup decides without reading the item, and the lookups of several lists
+    // wait for their items together instead of one after another.
     struct TIndexSlot {
         uint32_t Hash = 0;
-        uint32_t Length = 0;
-        uint64_t Head = 0;  // the first eight bytes (fewer for a short word, the rest 0)
-        TFreqItem* Item = nullptr;
+        TItemNumber Item = NoItem;
+        uint64_t Head = 0;
     };
-    static TIndexSlot SlotOf(uint32_t Hash, TFreqItem* Item);
+    static TIndexSlot SlotOf(uint32_t Hash, TItemNumber Number, const TFreqItem& Item);
 
     TFreqItem* Find(std::string_view Key, uint32_t Hash) const;
     TFreqItem* CountWord(std::string_view Key, int32_t Count);
-    TFreqItem* CountNewWord(std::string_view Key, uint32_t Hash, uint32_t BucketIndex, int32_t Count);
-    void IndexItem(uint32_t Hash, TFreqItem* Item);
+    TFreqItem* CountNewWord(std::string_view Key, uint32_t Hash, int32_t Count);
+    void IndexItem(uint32_t Hash, TItemNumber Number, const TFreqItem& Item);
     void PlaceInIndex(const TIndexSlot& Slot);
     void GrowIndex();
     void RebuildIndex();
@@ -219,7 +225,10 @@ private:
     bool ReadBuckets(TStream& Stream, int64_t EndOffset);
     bool ReadOrder(TStream& Stream, int64_t EndOffset);
     int32_t ItemTotal() const;
-    TFreqItem* NewItem();
+    // A new empty item and its number.
+    TFreqItem& NewItem(TItemNumber& Number);
+    // The item of Number (below FItemCount).
+    TFreqItem& ItemAt(TItemNumber Number) const;
 
     int32_t FLanguage;
     bool FIgnoreCase;
@@ -227,26 +236,21 @@ private:
     // concordance stay cheap, and the lists a search counts into cost no buckets until they are shown.
     mutable std::unique_ptr<std::array<TBucket, BucketCount>> FBuckets;
     // The items, made a block at a time: the lists of a search meet a new word at most hits, and one
-    // allocation per word, scattered over the heap, cost more than the counting. A deleted item is
+    // allocation per word, scattered over the heap, cost more than the counting. Blocks double from 16
+    // to 4096 items, then stay at 4096, so that an item's number gives its block. A deleted item is
     // emptied and its room kept until the list is cleared.
     std::vector<std::unique_ptr<TFreqItem[]>> FItemBlocks;
-    size_t FBlockUsed = 0;
-    size_t FBlockSize = 0;
+    TItemNumber FItemCount = 0;
     // The display order (a plain array, since the sorts rearrange it in place), and references of new
     // words not yet placed in it: they are placed, as one ordered insert each would place them, when
     // the order is next read, which turns the counting of a corpus from one insert per new word into
     // one merge.
     mutable std::vector<int32_t> FOrder;
     mutable std::vector<int32_t> FPending;
-    // New words not yet in their buckets. The bucket of a word is a cold cache line or two, and the
-    // lists of a search meet a new word at most hits: the buckets are filled, in the order the words
-    // came, when they are next read.
-    struct TNewWord {
-        TFreqItem* Item;
-        uint32_t Hash;
-        uint32_t Bucket;
-    };
-    mutable std::vector<TNewWord> FNew;
+    // Items from this number on are new words not yet in their buckets. The bucket of a word is a cold
+    // cache line or two, and the lists of a search meet a new word at most hits: the buckets are
+    // filled, in the order the words came, when they are next read.
+    mutable TItemNumber FPlaced = 0;
     TFreqSort FSortState = TFreqSort::None;
     int32_t FTopLimit = 0;
     // Every distinct frequency with its number of words, highest first; complete while TopLimit > 0,

@@ -18,6 +18,7 @@
 #include "engine/ConcFreqList.h"
 #include "engine/ConcTextProcess.h"
 #include "engine/ConcUtils.h"
+#include "engine/SynStream.h"
 #include "platform/Nls.h"
 
 namespace {
@@ -33,24 +34,18 @@ void CheckFile(const TConcordConfig& Config, int32_t L, int32_t File) {
         throw std::out_of_range("No file " + std::to_string(File) + " in language " + std::to_string(L));
 }
 
+// Below this many rows freed, a delete leaves the list's storage as it is: shrinking copies what stays.
+constexpr size_t MinRowsToShrink = 4096;
+
 }  // namespace
 
 // ---- Item texts ------------------------------------------------------------------------------------
 
-std::unique_ptr<uint16_t[]> TItemTexts::NewBlock(size_t TextBytes) {
-    // Left uninitialised but for the last word: the header and every byte of text are written at once,
-    // and the last word may hold a byte past the texts that a copy reads.
-    const size_t Words = HeaderWords + (TextBytes + 1) / 2;
-    std::unique_ptr<uint16_t[]> Block(new uint16_t[Words]);
-    Block[Words - 1] = 0;
-    return Block;
-}
-
 TItemTexts::TItemTexts(const TItemTexts& Source) {
     if (!Source.FBlock) return;
-    const size_t Words = HeaderWords + (Source.FBlock[ItemSlotCount - 1] + size_t(1)) / 2;
-    FBlock = std::unique_ptr<uint16_t[]>(new uint16_t[Words]);
-    std::memcpy(FBlock.get(), Source.FBlock.get(), Words * sizeof(uint16_t));
+    const size_t Bytes = Source.BlockBytes();
+    FBlock = std::unique_ptr<char[]>(new char[Bytes]);
+    std::memcpy(FBlock.get(), Source.FBlock.get(), Bytes);
 }
 
 TItemTexts& TItemTexts::operator=(const TItemTexts& Source) {
@@ -70,24 +65,26 @@ void TItemTexts::Replace(int I, std::string_view Text, bool Present) {
     if (I < 0 || I >= ItemSlotCount) throw std::out_of_range("Item slot " + std::to_string(I));
     const auto Slot = static_cast<size_t>(I);
     std::array<uint16_t, ItemSlotCount> Ends{};
-    uint16_t Bits = 0;
+    uint16_t Flags = 0;
     if (FBlock) {
-        std::memcpy(Ends.data(), FBlock.get(), sizeof(Ends));
-        Bits = FBlock[PresentAt];
+        for (int K = 0; K < ItemSlotCount; ++K) Ends[static_cast<size_t>(K)] = static_cast<uint16_t>(EndOf(K));
+        Flags = static_cast<uint16_t>(this->Bits() & ~WideBit);
     }
     const size_t From = Slot == 0 ? 0 : Ends[Slot - 1];
     const size_t OldLength = Ends[Slot] - From;
     const size_t Total = Ends.back() - OldLength + Text.size();
     if (Total > UINT16_MAX) throw std::length_error("The texts of a concordance item are too long.");
-    Bits = Present ? static_cast<uint16_t>(Bits | (1u << I)) : static_cast<uint16_t>(Bits & ~(1u << I));
-    if (Bits == 0) {
+    Flags = Present ? static_cast<uint16_t>(Flags | (1u << I)) : static_cast<uint16_t>(Flags & ~(1u << I));
+    if (Flags == 0) {
         // Only present texts keep a block: an item with none allocates nothing.
         FBlock.reset();
         return;
     }
 
-    std::unique_ptr<uint16_t[]> Block = NewBlock(Total);
-    char* To = reinterpret_cast<char*>(Block.get() + HeaderWords);
+    const bool Wide = Total > UINT8_MAX;
+    // Left uninitialised: the header and every byte of text are written below.
+    std::unique_ptr<char[]> Block(new char[HeaderBytes(Wide) + Total]);
+    char* To = Block.get() + HeaderBytes(Wide);
     const char* Old = FBlock ? Chars() : nullptr;
     if (From) std::memcpy(To, Old, From);
     if (!Text.empty()) std::memcpy(To + From, Text.data(), Text.size());
@@ -96,8 +93,18 @@ void TItemTexts::Replace(int I, std::string_view Text, bool Present) {
 
     const auto Shift = static_cast<int>(Text.size()) - static_cast<int>(OldLength);
     for (size_t K = Slot; K < Ends.size(); ++K) Ends[K] = static_cast<uint16_t>(Ends[K] + Shift);
-    std::memcpy(Block.get(), Ends.data(), sizeof(Ends));
-    Block[PresentAt] = Bits;
+    if (Wide) Flags |= WideBit;
+    auto* Header = reinterpret_cast<uint8_t*>(Block.get());
+    Header[0] = static_cast<uint8_t>(Flags);
+    Header[1] = static_cast<uint8_t>(Flags >> 8);
+    for (size_t K = 0; K < Ends.size(); ++K) {
+        if (Wide) {
+            Header[BitsBytes + 2 * K] = static_cast<uint8_t>(Ends[K]);
+            Header[BitsBytes + 2 * K + 1] = static_cast<uint8_t>(Ends[K] >> 8);
+        } else {
+            Header[BitsBytes + K] = static_cast<uint8_t>(Ends[K]);
+        }
+    }
     FBlock = std::move(Block);
 }
 
@@ -105,6 +112,42 @@ void TItemTexts::Replace(int I, std::string_view Text, bool Present) {
 
 TConcordItem::TConcordItem(int32_t Language) : Language(Language) {
     CollocRanks.fill(0);
+}
+
+const TItemExtras& TConcordItem::NoExtras() {
+    static const TItemExtras None;
+    return None;
+}
+
+TItemExtras& TConcordItem::Extras() {
+    if (!FExtras) FExtras = std::make_unique<TItemExtras>();
+    return *FExtras;
+}
+
+void TConcordItem::DropEmptyExtras() {
+    if (FExtras && !FExtras->SortString && FExtras->Runs.empty() && FExtras->SubItems.empty()) FExtras.reset();
+}
+
+void TConcordItem::SetSortString(std::string Value) {
+    Extras().SortString = std::make_unique<std::string>(std::move(Value));
+}
+
+void TConcordItem::ResetSortString() {
+    if (!FExtras) return;
+    FExtras->SortString.reset();
+    DropEmptyExtras();
+}
+
+void TConcordItem::ClearRuns() {
+    if (!FExtras) return;
+    FExtras->Runs.clear();
+    DropEmptyExtras();
+}
+
+void TConcordItem::ClearSubItems() {
+    if (!FExtras) return;
+    FExtras->SubItems.clear();
+    DropEmptyExtras();
 }
 
 void TConcordItem::ClearTexts() {
@@ -533,9 +576,9 @@ TBufStream& FileReader(int32_t Language, int32_t FileIndex) {
 std::string BuildItemLine(const TConcordItem& Item, uint8_t ContextType, int32_t Size,
                           const TLineShading& Shading, const TCharTypes& VisibleTypes, TSVFormatArray& Runs) {
     TItemRanges Ranges;
-    Ranges.reserve(Item.SubItems.size() + 1);
+    Ranges.reserve(Item.SubItems().size() + 1);
     Ranges.push_back({Item.HitStart, Item.HitEnd});
-    for (const TTessivorSubItem& Sub : Item.SubItems) Ranges.push_back({Sub.HitStart, Sub.HitEnd});
+    for (const TTessivorSubItem& Sub : Item.SubItems()) Ranges.push_back({Sub.HitStart, Sub.HitEnd});
 
     TBufStream& Reader = FileReader(Item.Language, Item.FileIndex);
     ConfigureBufStream(Reader);
@@ -784,10 +827,44 @@ void TConcordItems::CheckRow(int32_t I) const {
 // ---- Rows --------------------------------------------------------------------------------------------
 
 TConcordItems::TRow::~TRow() {
-    if (TPassageRow* Row = Passage())
-        delete Row;
-    else
-        delete Item();
+    delete Item();
+}
+
+uint32_t TConcordItems::TPassages::Add(const TPassageRow& Row) {
+    Reserve();
+    uint32_t Entry;
+    if (FFree != NoEntry) {
+        Entry = FFree;
+        FFree = static_cast<uint32_t>((*this)[Entry].Sequence);
+        --FFreeCount;
+    } else {
+        Entry = FMade++;
+    }
+    (*this)[Entry] = Row;
+    return Entry;
+}
+
+void TConcordItems::TPassages::Reserve() {
+    if (FFree != NoEntry || FMade < FBlocks.size() * BlockSize) return;
+    if (FMade >= NoEntry - BlockSize) throw std::length_error("Too many passage rows.");
+    FBlocks.push_back(std::make_unique<TPassageRow[]>(BlockSize));
+}
+
+void TConcordItems::TPassages::Free(uint32_t Entry) {
+    (*this)[Entry].Sequence = static_cast<int32_t>(FFree);
+    FFree = Entry;
+    ++FFreeCount;
+}
+
+void TConcordItems::FreePassage(const TRow& Row) const {
+    if (Row.IsPassage()) FPassages.Free(Row.PassageEntry());
+}
+
+void TConcordItems::CompactPassages() {
+    TPassages Fresh;
+    for (TRow& Row : FRows)
+        if (Row.IsPassage()) Row = TRow::OfPassage(Fresh.Add(FPassages[Row.PassageEntry()]));
+    FPassages = std::move(Fresh);
 }
 
 std::unique_ptr<TConcordItem> TConcordItems::TRow::TakeItem() {
@@ -800,14 +877,14 @@ bool TConcordItems::IsPassageOnly(const TConcordItem& Item, int32_t Language) {
         return std::all_of(Values.begin(), Values.end(), [](auto V) { return V == 0; });
     };
     return Item.Language == Language && Item.Texts.Empty() && Item.HitState == 0 && Item.HitStart == 0 &&
-           Item.HitEnd == 0 && Item.LineIndex == -1 && !Item.SortString && Item.Runs.empty() &&
-           Item.SubItems.empty() && Zero(Item.WordStarts) && Zero(Item.WordEnds) && Zero(Item.CollocRanks);
+           Item.HitEnd == 0 && Item.LineIndex == -1 && !Item.SortString() && Item.Runs().empty() &&
+           Item.SubItems().empty() && Zero(Item.WordStarts) && Zero(Item.WordEnds) && Zero(Item.CollocRanks);
 }
 
 TConcordItem& TConcordItems::ItemAt(size_t I) const {
     TRow& Row = FRows[I];
     if (TConcordItem* Item = Row.Item()) return *Item;
-    const TPassageRow& Passage = *Row.Passage();
+    const TPassageRow& Passage = *PassageOf(Row);
     auto Item = std::make_unique<TConcordItem>(Language);
     Item->Sequence = Passage.Sequence;
     Item->FileIndex = Passage.FileIndex;
@@ -816,6 +893,7 @@ TConcordItem& TConcordItems::ItemAt(size_t I) const {
     Item->AlignedLength = Passage.AlignedLength;
     Item->Letter = Passage.Letter;
     TConcordItem& Made = *Item;
+    FreePassage(Row);
     Row = TRow(std::move(Item));
     return Made;
 }
@@ -836,7 +914,7 @@ TRowInfo TConcordItems::RowInfo(int32_t I) const {
     CheckRow(I);
     const TRow& Row = FRows[static_cast<size_t>(I)];
     TRowInfo Info;
-    if (const TPassageRow* Passage = Row.Passage()) {
+    if (const TPassageRow* Passage = PassageOf(Row)) {
         Info.Sequence = Passage->Sequence;
         Info.FileIndex = Passage->FileIndex;
         Info.AlignedStart = Passage->AlignedStart;
@@ -862,7 +940,7 @@ TRowInfo TConcordItems::RowInfo(int32_t I) const {
 void TConcordItems::SetLetter(int32_t I, uint8_t Letter) {
     CheckRow(I);
     TRow& Row = FRows[static_cast<size_t>(I)];
-    if (TPassageRow* Passage = Row.Passage())
+    if (TPassageRow* Passage = PassageOf(Row))
         Passage->Letter = Letter;
     else
         Row.Item()->Letter = Letter;
@@ -871,7 +949,7 @@ void TConcordItems::SetLetter(int32_t I, uint8_t Letter) {
 void TConcordItems::SetFileIndex(int32_t I, int32_t FileIndex) {
     CheckRow(I);
     TRow& Row = FRows[static_cast<size_t>(I)];
-    if (TPassageRow* Passage = Row.Passage())
+    if (TPassageRow* Passage = PassageOf(Row))
         Passage->FileIndex = FileIndex;
     else
         Row.Item()->FileIndex = FileIndex;
@@ -889,6 +967,7 @@ std::unique_ptr<TConcordItem> TConcordItems::Put(int32_t I, std::unique_ptr<TCon
 void TConcordItems::Delete(int32_t I) {
     SettleCollocates();
     CheckRow(I);
+    FreePassage(FRows[static_cast<size_t>(I)]);
     FRows.erase(FRows.begin() + I);
 }
 
@@ -901,14 +980,20 @@ void TConcordItems::Exchange(int32_t I, int32_t J) {
 
 int32_t TConcordItems::Add(std::unique_ptr<TConcordItem> Item) {
     if (IsPassageOnly(*Item, Language)) {
-        auto Passage = std::make_unique<TPassageRow>();
-        Passage->Sequence = Item->Sequence;
-        Passage->FileIndex = Item->FileIndex;
-        Passage->AlignedStart = Item->AlignedStart;
-        Passage->AlignedEnd = Item->AlignedEnd;
-        Passage->AlignedLength = Item->AlignedLength;
-        Passage->Letter = Item->Letter;
-        FRows.emplace_back(std::move(Passage));
+        TPassageRow Passage;
+        Passage.Sequence = Item->Sequence;
+        Passage.FileIndex = Item->FileIndex;
+        Passage.AlignedStart = Item->AlignedStart;
+        Passage.AlignedEnd = Item->AlignedEnd;
+        Passage.AlignedLength = Item->AlignedLength;
+        Passage.Letter = Item->Letter;
+        const uint32_t Entry = FPassages.Add(Passage);
+        try {
+            FRows.push_back(TRow::OfPassage(Entry));
+        } catch (...) {
+            FPassages.Free(Entry);
+            throw;
+        }
         return Count() - 1;
     }
     TConcordItem& Added = *Item;
@@ -919,6 +1004,7 @@ int32_t TConcordItems::Add(std::unique_ptr<TConcordItem> Item) {
 
 void TConcordItems::ReserveRow() {
     if (FRows.size() == FRows.capacity()) FRows.reserve(std::max<size_t>(64, FRows.capacity() * 2));
+    FPassages.Reserve();
 }
 
 void TConcordItems::DropLastRow() noexcept {
@@ -929,7 +1015,9 @@ void TConcordItems::DropLastRow() noexcept {
         // under the worker.
         return;
     }
-    if (!FRows.empty()) FRows.pop_back();
+    if (FRows.empty()) return;
+    FreePassage(FRows.back());
+    FRows.pop_back();
 }
 
 int32_t TConcordItems::DeleteRows(const std::vector<bool>& Drop) {
@@ -942,7 +1030,12 @@ int32_t TConcordItems::DeleteRows(const std::vector<bool>& Drop) {
         ++Kept;
     }
     // The dropped rows are all at the end now, where freeing them moves nothing.
+    for (size_t R = Kept; R < Rows; ++R) FreePassage(FRows[R]);
     FRows.resize(Kept);
+    // What most rows held goes back: the row array shrinks, and the passage rows left move together
+    // (into no more room than the dropped ones freed).
+    if (FRows.capacity() > 2 * Kept + MinRowsToShrink) FRows.shrink_to_fit();
+    if (FPassages.Freed() > FPassages.Live() + MinRowsToShrink) CompactPassages();
     return static_cast<int32_t>(Rows - Kept);
 }
 
@@ -950,7 +1043,8 @@ void TConcordItems::CloseSequenceGaps(const std::vector<int32_t>& Gone) {
     SettleCollocates();
     if (Gone.empty()) return;
     for (TRow& Row : FRows) {
-        int32_t& Sequence = Row.Passage() ? Row.Passage()->Sequence : Row.Item()->Sequence;
+        TPassageRow* Passage = PassageOf(Row);
+        int32_t& Sequence = Passage ? Passage->Sequence : Row.Item()->Sequence;
         Sequence -= static_cast<int32_t>(std::lower_bound(Gone.begin(), Gone.end(), Sequence) - Gone.begin());
     }
 }
@@ -972,10 +1066,13 @@ std::string TConcordItems::GetLineText(int32_t I) {
         }
         const TCharTypes Visible =
             VisibleCharTypes(Display.SuppressNormalTags, Display.SuppressPOSTags, Display.SuppressWords);
-        TSVFormatArray& Runs = Item.Runs.Edit();
+        TSVFormatArray& Runs = Item.EditRuns().Edit();
         std::string Line = BuildDisplayLine(Item, Display, Shading, Visible, Runs);
         ConcealRuns(Line, Runs, Display.ConcealHits, Display.ConcealCollocates);
         return Line;
+    } catch (const EFileOpenError& E) {
+        // A removed or replaced file: the line says so rather than blaming memory.
+        return E.what();
     } catch (...) {
         return LineFailedText;
     }
@@ -1005,7 +1102,7 @@ struct TConcordItems::TSorter {
 
         int32_t Sequence() const { return Item ? Item->Sequence : Passage->Sequence; }
         uint8_t Letter() const { return Item ? Item->Letter : Passage->Letter; }
-        const std::string* SortString() const { return Item ? Item->SortString.get() : nullptr; }
+        const std::string* SortString() const { return Item ? Item->SortString() : nullptr; }
         bool HasText(int Slot) const { return Item && Item->Texts.Has(Slot); }
         std::string_view Text(int Slot) const { return Item->Texts[Slot]; }
     };
@@ -1017,7 +1114,9 @@ struct TConcordItems::TSorter {
     TCharSet SkipSet;
     std::vector<TEntry> Entries;  // parallel to the list's rows while the sort runs
 
-    explicit TSorter(const TConcordItems& List) {
+    const TConcordItems& Owner;
+
+    explicit TSorter(const TConcordItems& List) : Owner(List) {
         for (int C = 0; C < 256; ++C) Identity[static_cast<size_t>(C)] = static_cast<uint8_t>(C);
         Map = Identity.data();
         const TConcordConfig& Config = LangConfig(List.Language);
@@ -1058,7 +1157,7 @@ struct TConcordItems::TSorter {
     TEntry MakeEntry(const TRow& Row) const {
         TEntry Entry;
         Entry.Item = Row.Item();
-        Entry.Passage = Row.Passage();
+        Entry.Passage = Owner.PassageOf(Row);
         for (size_t K = 0; K < std::min(CachedKeys, Keys.size()); ++K) {
             const TAdvancedSortColItem& Key = Keys[K];
             uint8_t& Flags = Entry.Flags[K];
@@ -1216,7 +1315,7 @@ void TConcordItems::SortBy(const TAdvancedSortColOptions& Spec, const TAdvancedS
 void TConcordItems::ClearSortStrings() {
     SettleCollocates();
     for (TRow& Row : FRows)
-        if (TConcordItem* Item = Row.Item()) Item->SortString.reset();
+        if (TConcordItem* Item = Row.Item()) Item->ResetSortString();
     TrackedTagIndex = -1;
 }
 
@@ -1225,15 +1324,14 @@ void TConcordItems::FillSortStrings() {
     if (TrackedTagIndex < 0) return;
     for (size_t I = 0; I < FRows.size(); ++I) {
         TConcordItem* Item = FRows[I].Item();
-        if (!Item && FRows[I].Passage()->FileIndex < 0) continue;
+        if (!Item && PassageOf(FRows[I])->FileIndex < 0) continue;
         if (Item && Item->FileIndex < 0) {
-            Item->SortString.reset();
+            Item->ResetSortString();
             continue;
         }
         // A passage row of a file has a value too: it becomes an item to hold it.
         Item = &ItemAt(I);
-        Item->SortString = std::make_unique<std::string>(
-            GetTrackedTagValue(Language, Item->FileIndex, Item->HitStart, TrackedTagIndex));
+        Item->SetSortString(GetTrackedTagValue(Language, Item->FileIndex, Item->HitStart, TrackedTagIndex));
     }
 }
 
@@ -1475,6 +1573,8 @@ std::string TTessivorordStrings::GetTranslationText(int Index) const {
             VisibleCharTypes(Display.SuppressNormalTags, Display.SuppressPOSTags, Display.SuppressWords);
         Args.ContextType = ctxSegment;
         return BuildConcordLine(Args);
+    } catch (const EFileOpenError& E) {
+        return E.what();
     } catch (...) {
         return LineFailedText;
     }

@@ -43,8 +43,9 @@ constexpr uint8_t Unranked = 255;  // CollocRanks: the word is not among the top
 constexpr uint8_t NoLetter = 255;  // Letter: none assigned
 
 // The nine texts of an item. A missing text differs from an empty one (missing words sort last). All
-// texts live in one allocation of at most 65535 bytes of text, headed by where each text ends and which
-// are present, so that an item without texts (a passage row) holds only a null pointer.
+// texts live in one allocation of at most 65535 bytes of text, headed by which are present and where
+// each text ends (one byte each while all texts together take at most 255 bytes, as nearly all do, two
+// otherwise), so that an item without texts (a passage row) holds only a null pointer.
 class TItemTexts {
 public:
     TItemTexts() = default;
@@ -54,12 +55,12 @@ public:
     TItemTexts& operator=(TItemTexts&&) noexcept = default;
 
     // Whether slot I (0..8) holds a text.
-    bool Has(int I) const { return FBlock && (FBlock[PresentAt] >> I) & 1u; }
+    bool Has(int I) const { return FBlock && (Bits() >> I) & 1u; }
     // The text of slot I; empty when the slot holds none. The view holds until the texts next change.
     std::string_view operator[](int I) const {
         if (!FBlock) return {};
-        const uint16_t From = I == 0 ? 0 : FBlock[static_cast<size_t>(I) - 1];
-        return {Chars() + From, static_cast<size_t>(FBlock[static_cast<size_t>(I)] - From)};
+        const size_t From = I == 0 ? 0 : EndOf(I - 1);
+        return {Chars() + From, EndOf(I) - From};
     }
     // Stores Text in slot I. Raises std::length_error when all texts together would pass 65535 bytes.
     void Set(int I, std::string_view Text);
@@ -71,14 +72,25 @@ public:
     bool Empty() const { return !FBlock; }
 
 private:
-    // The block: the end of each slot's text (ItemSlotCount entries), the present bits, then the texts.
-    static constexpr size_t PresentAt = ItemSlotCount;
-    static constexpr size_t HeaderWords = ItemSlotCount + 1;
-    static std::unique_ptr<uint16_t[]> NewBlock(size_t TextBytes);
-    const char* Chars() const { return reinterpret_cast<const char*>(FBlock.get() + HeaderWords); }
+    // The block: two bytes of present bits (WideBit set when the ends take two bytes each), the end of
+    // each slot's text (ItemSlotCount entries, one or two bytes, little-endian), then the texts.
+    static constexpr uint16_t WideBit = 0x8000;
+    static constexpr size_t BitsBytes = 2;
+    uint16_t Bits() const {
+        return static_cast<uint16_t>(static_cast<uint8_t>(FBlock[0]) | static_cast<uint8_t>(FBlock[1]) << 8);
+    }
+    bool Wide() const { return (Bits() & WideBit) != 0; }
+    size_t EndOf(int I) const {
+        const auto* Ends = reinterpret_cast<const uint8_t*>(FBlock.get() + BitsBytes);
+        if (!Wide()) return Ends[I];
+        return static_cast<size_t>(Ends[2 * I] | Ends[2 * I + 1] << 8);
+    }
+    static size_t HeaderBytes(bool Wide) { return BitsBytes + (Wide ? 2 : 1) * ItemSlotCount; }
+    const char* Chars() const { return FBlock.get() + HeaderBytes(Wide()); }
+    size_t BlockBytes() const { return HeaderBytes(Wide()) + EndOf(ItemSlotCount - 1); }
     void Replace(int I, std::string_view Text, bool Present);
 
-    std::unique_ptr<uint16_t[]> FBlock;
+    std::unique_ptr<char[]> FBlock;
 };
 
 // A further hit of the same language inside an item's aligned passage.
@@ -152,13 +164,21 @@ using TSubItems = TRareVector<TTessivorSubItem>;
 // The runs of the line last built for an item.
 using TItemRuns = TRareVector<TSVFormatInfo>;
 
+// What few items hold: the tracked-tag value, the runs of a drawn line and further hits. They share
+// one record outside the item, so that an item without any of them holds only a null pointer.
+struct TItemExtras {
+    std::unique_ptr<std::string> SortString;
+    TItemRuns Runs;
+    TSubItems SubItems;
+};
+
 // One hit of a search in one language. Offsets are byte offsets into the corpus file as it is read.
 class TConcordItem {
 public:
     // An empty item of Language: no texts, no file (-1), no letter, unknown line, not aligned, no hit.
     explicit TConcordItem(int32_t Language);
 
-    // Fields are grouped by size so that an item takes 152 bytes: millions of them make a search.
+    // Fields are grouped by size so that an item takes 136 bytes: millions of them make a search.
     TItemTexts Texts;
     std::array<int32_t, ItemSlotCount> WordStarts{};  // file offset of each slot's word
     std::array<int32_t, ItemSlotCount> WordEnds{};    // just past each slot's word
@@ -176,15 +196,25 @@ public:
     int32_t AlignedStart = -1;
     int32_t AlignedEnd = -1;  // -1 / -1 = not aligned
     int32_t AlignedLength = 0;
-    // The value of the tracked tag at the hit, cached for sorting; nullptr when none is cached.
-    std::unique_ptr<std::string> SortString;
+
+    // The value of the tracked tag at the hit, cached for sorting; nullptr when none is cached. The
+    // pointer holds until the value next changes.
+    const std::string* SortString() const { return FExtras ? FExtras->SortString.get() : nullptr; }
+    void SetSortString(std::string Value);
+    void ResetSortString();
     // The runs of the line last built for the item; empty until a line is built.
-    TItemRuns Runs;
-    TSubItems SubItems;  // in file order after the hit
+    const TItemRuns& Runs() const { return FExtras ? FExtras->Runs : NoExtras().Runs; }
+    // The runs to change (the item's extra record is made when there is none).
+    TItemRuns& EditRuns() { return Extras().Runs; }
+    void ClearRuns();
+    // The sub-items, in file order after the hit.
+    const TSubItems& SubItems() const { return FExtras ? FExtras->SubItems : NoExtras().SubItems; }
+    // The sub-items to change (the item's extra record is made when there is none).
+    TSubItems& EditSubItems() { return Extras().SubItems; }
+    void ClearSubItems();
 
     // Makes every text missing, zeroes the word offsets and ranks (0), LineIndex := -1.
     void ClearTexts();
-    void ClearSubItems() { SubItems.clear(); }
     // Whether the item holds a hit text (slot 0).
     bool IsFilled() const { return Texts.Has(0); }
     // For a filled item: LineIndex := the index of the last line start at or before HitStart in the line
@@ -197,6 +227,14 @@ public:
     // AlignedStart = AlignedEnd = -1. Raises EConcError "Index is out of bounds." when the hit ends
     // before the first unit.
     void FindAlignedRange();
+
+private:
+    static const TItemExtras& NoExtras();
+    TItemExtras& Extras();
+    // Gives the extra record back once it holds nothing.
+    void DropEmptyExtras();
+
+    std::unique_ptr<TItemExtras> FExtras;
 };
 
 // ---- Building lines --------------------------------------------------------------------------------
@@ -370,7 +408,8 @@ public:
     // Frees the last row (taking back an Add of rows that must be added together). Never raises.
     void DropLastRow() noexcept;
     // Frees every row I for which Drop[I] holds (rows beyond Drop stay); the others keep their order.
-    // Needs no memory beyond the list's own. Returns how many rows went.
+    // Needs no more memory than it frees; when most rows went, the list's own storage shrinks to what
+    // is left. Returns how many rows went.
     int32_t DeleteRows(const std::vector<bool>& Drop);
     // Lowers every row's Sequence by the number of entries of Gone (ascending) below it, so that the
     // sequence numbers stay dense after the rows of those numbers went.
@@ -378,7 +417,8 @@ public:
 
     // The display line of row I (its runs go to the item's Runs): the context of the display record,
     // collocates shaded while highlighting is on, hits and collocates concealed as the record says.
-    // Never raises: a line that cannot be built is LineFailedText.
+    // Never raises: a line that cannot be built is LineFailedText, or the text of the EFileOpenError
+    // when its file could not be opened again.
     std::string GetLineText(int32_t I);
 
     // Sorts the rows by the three keys of Spec, or by AdvancedKeys when it holds any (kept as a copy),
@@ -484,26 +524,55 @@ private:
         int32_t AlignedLength = 0;
         uint8_t Letter = NoLetter;
     };
-    // One owned row: an item, or a passage row (its pointer tagged with the low bit).
+    // The passage rows, kept in blocks of the list's own rather than in an allocation each (which
+    // would cost a third more). An entry freed is linked into a chain of free entries through its
+    // Sequence and taken again first.
+    class TPassages {
+    public:
+        // Stores Row and returns its entry. Raises std::bad_alloc when a new block cannot be had.
+        uint32_t Add(const TPassageRow& Row);
+        // Makes room for one more entry, so that the next Add cannot fail.
+        void Reserve();
+        void Free(uint32_t Entry);
+        TPassageRow& operator[](uint32_t Entry) const {
+            return FBlocks[Entry >> BlockShift][Entry & (BlockSize - 1)];
+        }
+        // Entries in use, and entries freed and not taken again.
+        size_t Live() const { return FMade - FFreeCount; }
+        size_t Freed() const { return FFreeCount; }
+
+    private:
+        static constexpr uint32_t BlockShift = 12;
+        static constexpr uint32_t BlockSize = uint32_t(1) << BlockShift;
+        static constexpr uint32_t NoEntry = UINT32_MAX;
+        std::vector<std::unique_ptr<TPassageRow[]>> FBlocks;
+        uint32_t FMade = 0;  // entries ever handed out, in use or freed
+        uint32_t FFree = NoEntry;
+        uint32_t FFreeCount = 0;
+    };
+    // One owned row: an item, or a passage row (its entry shifted left, tagged with the low bit).
     class TRow {
     public:
         TRow() = default;
         explicit TRow(std::unique_ptr<TConcordItem> Item)
             : FBits(reinterpret_cast<uintptr_t>(Item.release())) {}
-        explicit TRow(std::unique_ptr<TPassageRow> Passage)
-            : FBits(reinterpret_cast<uintptr_t>(Passage.release()) | PassageBit) {}
+        static TRow OfPassage(uint32_t Entry) {
+            TRow Row;
+            Row.FBits = static_cast<uintptr_t>(Entry) << 1 | PassageBit;
+            return Row;
+        }
         TRow(TRow&& Other) noexcept : FBits(std::exchange(Other.FBits, 0)) {}
         TRow& operator=(TRow&& Other) noexcept {
             std::swap(FBits, Other.FBits);
             return *this;
         }
+        // Frees an item; a passage row's entry is the list's to free.
         ~TRow();
         TConcordItem* Item() const {
             return FBits & PassageBit ? nullptr : reinterpret_cast<TConcordItem*>(FBits);
         }
-        TPassageRow* Passage() const {
-            return FBits & PassageBit ? reinterpret_cast<TPassageRow*>(FBits & ~PassageBit) : nullptr;
-        }
+        bool IsPassage() const { return (FBits & PassageBit) != 0; }
+        uint32_t PassageEntry() const { return static_cast<uint32_t>(FBits >> 1); }
         // Hands the item over (nullptr for a passage row, which stays).
         std::unique_ptr<TConcordItem> TakeItem();
 
@@ -514,8 +583,17 @@ private:
     static bool IsPassageOnly(const TConcordItem& Item, int32_t Language);
     // Row I as an item, made from its passage row when it is one.
     TConcordItem& ItemAt(size_t I) const;
+    // The passage row of Row, or nullptr when it is an item.
+    TPassageRow* PassageOf(const TRow& Row) const {
+        return Row.IsPassage() ? &FPassages[Row.PassageEntry()] : nullptr;
+    }
+    // Frees the passage entry of Row when it has one (before the row itself goes).
+    void FreePassage(const TRow& Row) const;
+    // After a large delete: the passage rows move into fresh blocks in row order, the old ones go.
+    void CompactPassages();
 
     mutable std::vector<TRow> FRows;
+    mutable TPassages FPassages;
     std::array<std::unique_ptr<TFreqList>, CollocatePositionCount> FCollocLists;
     bool FDefer = false;
     mutable TQueuedRows FDeferred;
@@ -554,7 +632,8 @@ public:
     std::string Get(int Index) const override { return GetTranslationText(Index); }
     // A filled row: its line (GetLineText). A row with an aligned range: the passage, line breaks as
     // single blanks, more than 1280 bytes clipped to the first 634 and last 636; the item's runs are
-    // left as they are; LineFailedText when it cannot be read. Otherwise "N/A".
+    // left as they are; LineFailedText when it cannot be read (the EFileOpenError's text when its file
+    // could not be opened again). Otherwise "N/A".
     std::string GetTranslationText(int Index) const;
 
     int32_t Language;

@@ -84,9 +84,13 @@ void TFileStrings::Scan() {
     while (!FStop.load(std::memory_order_relaxed)) {
         const int32_t Base = FReadPosition;
         int32_t Got;
-        {
+        try {
             std::lock_guard Guard(FLock);
             Got = FSource.ReadAt(Buffer.get(), BlockSize, FReadPosition);
+        } catch (const std::exception&) {
+            // The file could not be opened again (it was removed or replaced): the lines counted so far
+            // stay, and reading one of them tells the view why the rest is missing.
+            Got = 0;
         }
         if (Got <= 0) break;
         // A short read is no end: only the file's size says which block is the last.

@@ -1,13 +1,19 @@
-// Shared corpus file streams. Every corpus file is opened once; all readers of it, on any thread,
-// share that one stream and read through ReadAt, a positioned read taken under the stream's lock,
-// so each reader keeps its own position and never sees another's.
+// Shared corpus file streams. Every corpus file has one stream; all readers of it, on any thread,
+// share that stream and read through ReadAt, a positioned read taken under the stream's lock, so each
+// reader keeps its own position and never sees another's. A stream holds its file's descriptor only
+// while the process-wide TFileHandleCache keeps it open, so that a corpus may have more files than the
+// process may hold descriptors.
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
+
+#include "engine/ConcErrors.h"
 
 // Open modes of a file stream: access in the low bits, sharing above. Corpus files are opened with
 // fmOpenRead | fmShareDenyWrite.
@@ -71,9 +77,80 @@ std::string CorpusFileTooLargeText(const std::string& FileName);
 // MaxCorpusFileSize, so that nothing (a conversion, a copy) starts on it; anything else passes.
 void CheckCorpusFileSize(const std::string& FileName);
 
-// A stream over an open file. The size is taken once at opening and kept, even when the file grows.
+// Raised by a read of a file stream whose file could not be opened again (see TFileSynchroStream): its
+// text names the file and, when it was replaced, why.
+class EFileOpenError : public EConcError {
+public:
+    using EConcError::EConcError;
+};
+
+// "Unable to open file: <name>." with the reason that the file is no longer the one that was opened
+// (its size or time differ), so that what was computed from it would point at other bytes.
+std::string CorpusFileChangedText(const std::string& FileName);
+
+// The descriptors of the file streams. A corpus may come as tens of thousands of files, more than the
+// process may hold descriptors, and a stream is read only now and then: so a stream keeps its file's
+// name and size and opens the file again when it is read and its descriptor was closed meanwhile. The
+// cache keeps open the descriptors of the streams read last, up to its capacity, and closes the one
+// read longest ago to make room; a descriptor is never closed while a read is using it. Thread-safe:
+// the streams of every thread share the one cache.
+class TFileHandleCache {
+public:
+    // The process's cache; it lives until the process ends.
+    static TFileHandleCache& Instance();
+
+    // A quarter of the process's soft limit of open files (RLIMIT_NOFILE), at least 16 and at most
+    // 4,096: the rest stays for everything else the program opens.
+    static size_t DefaultCapacity();
+
+    // The most descriptors kept open when no read is using them.
+    size_t Capacity() const;
+    // At least 1. Lowering it closes at once the descriptors over it that no read is using.
+    void SetCapacity(size_t Capacity);
+    // Descriptors open now.
+    size_t OpenCount() const;
+    // How often a stream's file was opened again because its descriptor had been closed.
+    uint64_t ReopenCount() const;
+    // Closes every descriptor that no read is using (when the process has run out of descriptors).
+    void CloseIdle();
+
+private:
+    friend class TFileSynchroStream;
+    // Where a stream's descriptor stands in the cache. All of it is guarded by the cache's lock.
+    struct TSlot {
+        int Handle = -1;
+        int Pins = 0;  // reads using Handle now
+        TSlot* Newer = nullptr;
+        TSlot* Older = nullptr;
+    };
+
+    // Slot's descriptor, kept open until Unpin, or -1 when it has none.
+    int Pin(TSlot& Slot);
+    void Unpin(TSlot& Slot);
+    // Slot takes Handle, pinned when Pinned, and the descriptors over the capacity are closed; returns
+    // Slot's descriptor (Handle is closed instead when Slot already has one).
+    int Adopt(TSlot& Slot, int Handle, bool Pinned);
+    // Slot's descriptor (or -1), which the caller now owns and closes.
+    int Take(TSlot& Slot);
+    TFileHandleCache();
+    void Unlink(TSlot& Slot);
+    void LinkNewest(TSlot& Slot);
+    // Unlinks the idle descriptors, the oldest first, until at most Keep are open; returns them to be
+    // closed after the lock is released.
+    std::vector<int> TrimTo(size_t Keep);
+
+    mutable std::mutex FLock;
+    size_t FCapacity;
+    size_t FOpen = 0;
+    uint64_t FReopens = 0;
+    TSlot FList;  // the sentinel: FList.Older is the newest slot, FList.Newer the oldest
+};
+
+// A stream over a file. The size is taken once at opening and kept, even when the file grows.
 // Opening refuses, with "Unable to open file: <name>.", anything but a regular file (without waiting on a
-// FIFO), and a file larger than MaxCorpusFileSize with the reason.
+// FIFO), and a file larger than MaxCorpusFileSize with the reason. Its descriptor lives in
+// TFileHandleCache: a read after the cache closed it opens the file again, and raises EFileOpenError
+// when that fails ("Unable to open file: <name>.") or finds another file (CorpusFileChangedText).
 class TFileSynchroStream : public TSynchroStream {
 public:
     // Opens FileName with Mode (fmOpenRead | fmShareDenyWrite for corpus files). Raises EConcError
@@ -83,8 +160,9 @@ public:
     ~TFileSynchroStream() override;
 
     int32_t GetSize() const override { return FSize; }
-    // Takes no lock.
-    bool IsOpen() const override { return FHandle.load() >= 0; }
+    // True: the stream can always try to read its file. Takes no lock.
+    bool IsOpen() const override { return true; }
+    // Raise EFileOpenError when the file has to be opened again and cannot be (see the class).
     int32_t Read(void* Buffer, int32_t Count) override;
     int32_t Write(const void* Buffer, int32_t Count) override;
     int32_t Seek(int32_t Offset, int Origin) override;
@@ -96,18 +174,22 @@ public:
     // file and name.
     void Reopen(const std::string& NewFileName);
 
-    // The path of the open file. Takes no lock.
+    // The path of the file. Takes no lock.
     std::string FileName() const { return *FFileName.load(); }
     bool ChangedSinceOpened() const override;
     uint16_t Mode() const { return FMode; }
 
 private:
+    class TLease;
+    // Opens the file again for a read: raises when it cannot or when it is not the file opened.
+    int OpenAgain();
+
     // Replaced whole by Reopen, so that FileName reads it without the stream's lock.
     std::atomic<std::shared_ptr<const std::string>> FFileName;
     uint16_t FMode;
     int32_t FSize = 0;
     int64_t FModified = 0;  // the file's modification time when opened, in nanoseconds
-    std::atomic<int> FHandle{-1};
+    TFileHandleCache::TSlot FSlot;
     // The stream's own position; reads are positioned, so the descriptor's offset is never used.
     int32_t FPosition = 0;
 };

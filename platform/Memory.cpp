@@ -1,5 +1,9 @@
 #include "platform/Memory.h"
 
+// Any C library header defines __GLIBC__ (through <features.h>); without one the test below is always
+// false and nothing is ever given back.
+#include <cstdlib>
+
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif

@@ -17,6 +17,9 @@
 #include <QMdiSubWindow>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScrollBar>
+#include <QStyle>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QValueAxis>
 #include <QWidget>
@@ -25,13 +28,13 @@
 #include <functional>
 
 #include "controls/FileDialogs.h"
-#include "ui/Msg.h"
 #include "engine/ConcConfig.h"
 #include "engine/ConcQueryDesc.h"
 #include "engine/ConcSearchItems.h"
 #include "engine/ConcTextProcess.h"
 #include "engine/ConcUtils.h"
 #include "platform/Nls.h"
+#include "ui/Msg.h"
 
 namespace {
 
@@ -149,6 +152,20 @@ TDistributionForm::TDistributionForm(int PrimaryLanguage, const TDistribHitLists
     FillScopeCombo();
     FillDescription();
     Recompute();
+    resize(std::max(width(), LegendWidth()), height());
+}
+
+// The legend lays its entries out in one row and cuts the names that do not fit: the window asks room
+// for each entry's mark, name and gaps, and for the chart's and the scroll area's own margins.
+int TDistributionForm::LegendWidth() const {
+    const QFontMetrics metrics(Chart->legend()->font());
+    int entries = 0;
+    for (QBarSet* set : FSets)
+        if (set) entries += metrics.horizontalAdvance(set->label()) + metrics.height() + 24;
+    const QMargins chart = Chart->margins();
+    const int around = chart.left() + chart.right() + 2 * ChartView->frameWidth() +
+                       style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 40;
+    return entries + around;
 }
 
 TDistributionForm::~TDistributionForm() {
@@ -268,6 +285,9 @@ void TDistributionForm::BuildChart() {
     ChartView->setRenderHint(QPainter::Antialiasing);
     ChartScroll->setWidget(ChartView);
     static_cast<QVBoxLayout*>(layout())->addWidget(ChartScroll, 1);
+    connect(ChartScroll->verticalScrollBar(), &QScrollBar::rangeChanged, this, [this](int Min, int Max) {
+        if (FStartPending) ChartScroll->verticalScrollBar()->setValue(FReversed ? Min : Max);
+    });
     connect(Chart, &QChart::plotAreaChanged, this, [this] {
         FitChartHeight();
         PlaceMarks();
@@ -381,6 +401,21 @@ void TDistributionForm::Draw() {
     ValueAxis->applyNiceNumbers();
     FitChartHeight();
     PlaceMarks();
+    // A refresh of the same categories leaves the chart where the user scrolled it.
+    if (FDrawnAxis != axis || FDrawnCategories != FCategoryCount) ShowTextStart();
+    FDrawnAxis = axis;
+    FDrawnCategories = FCategoryCount;
+}
+
+// A chart taller than the window opened at its top would show the end of the text first when its
+// categories count from the foot.
+void TDistributionForm::ShowTextStart() {
+    FStartPending = true;
+    QTimer::singleShot(0, this, [this] {
+        QScrollBar* Bar = ChartScroll->verticalScrollBar();
+        Bar->setValue(FReversed ? Bar->minimum() : Bar->maximum());
+        FStartPending = false;
+    });
 }
 
 // Every category gets the same share of the plot's height: with many steps (fifty at 2 %) and several

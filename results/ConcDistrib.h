@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "controls/ConcFormUtils.h"
@@ -126,6 +127,10 @@ private:
     void FillDescription();
     void Draw();
     void FitChartHeight();
+    // The window width at which the legend names every language whole.
+    int LegendWidth() const;
+    // Scrolls the chart to where the text starts: files from the top, steps from the foot.
+    void ShowTextStart();
     void PlaceMarks();
     void ScopeChosen(int Index);
     void StepChosen(int Index);
@@ -146,6 +151,10 @@ private:
     std::array<QBarSet*, MaxLanguages> FSets{};
     int FCategoryCount = 0;
     bool FReversed = false;  // the first bucket is the top category
+    // What the chart was last drawn with; other categories show from the text's start again.
+    std::optional<TDistribAxis> FDrawnAxis;
+    int FDrawnCategories = 0;
+    bool FStartPending = false;  // until the scroll area has taken the chart's new height
     // Per language, one mark per bar.
     std::array<std::vector<QGraphicsSimpleTextItem*>, MaxLanguages> FMarks;
 };

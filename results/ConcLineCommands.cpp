@@ -61,13 +61,13 @@ TBufStream& ReaderOf(TReaderList& Readers, const TConcordItem& Row) {
 // Row takes the occurrence Sub as its hit, its words read again; Sub receives what the row held.
 void TakeAsHit(TConcordItem& Row, TTessivorSubItem& Sub, TReaderList& Readers, uint8_t Syntax) {
     Row.ClearTexts();
-    Row.Runs.clear();
+    Row.ClearRuns();
     SwapHit(Row, Sub, ReaderOf(Readers, Row), Syntax);
 }
 
 bool HoldsOccurrence(const TConcordItem& Row, const TFreqItemPos& Pos) {
     if (Row.HitState != 0 && Row.HitStart == Pos.WordStart && Row.HitEnd == Pos.WordEnd) return true;
-    return std::any_of(Row.SubItems.begin(), Row.SubItems.end(), [&Pos](const TTessivorSubItem& Sub) {
+    return std::any_of(Row.SubItems().begin(), Row.SubItems().end(), [&Pos](const TTessivorSubItem& Sub) {
         return Sub.HitStart == Pos.WordStart && Sub.HitEnd == Pos.WordEnd;
     });
 }
@@ -89,7 +89,7 @@ void MarkOccurrence(TConcordItem& Row, const TFreqItemPos& Pos, TReaderList& Rea
         Sub.Flag = HeldHotWord;
         Row.HitState = moHotWords;
     }
-    InsertInFileOrder(Row.SubItems, Sub);
+    InsertInFileOrder(Row.EditSubItems(), Sub);
 }
 
 }  // namespace
@@ -105,21 +105,23 @@ void ClearMarks(TConcordItems& List, TMarkOrigin Origin, TReaderList& Readers, u
     for (int32_t R = 0; R < List.Count(); ++R) {
         if (List.RowInfo(R).HitState == 0) continue;
         TConcordItem& Row = *List.GetItem(R);
-        Row.SubItems.EraseIf(
-            [FlagOfOrigin](const TTessivorSubItem& Sub) { return Sub.Flag == FlagOfOrigin; });
+        if (!Row.SubItems().empty())
+            Row.EditSubItems().EraseIf(
+                [FlagOfOrigin](const TTessivorSubItem& Sub) { return Sub.Flag == FlagOfOrigin; });
         if (Row.HitState != Origin) continue;
         Row.HitState = 0;
         Row.ClearTexts();
-        Row.Runs.clear();
-        if (Row.SubItems.empty()) {
+        Row.ClearRuns();
+        if (Row.SubItems().empty()) {
             Row.HitStart = Row.HitEnd = 0;
             continue;
         }
+        TSubItems& SubItems = Row.EditSubItems();
         const auto Earliest = std::min_element(
-            Row.SubItems.begin(), Row.SubItems.end(),
+            SubItems.begin(), SubItems.end(),
             [](const TTessivorSubItem& A, const TTessivorSubItem& B) { return A.HitStart < B.HitStart; });
         TTessivorSubItem Next = *Earliest;
-        Row.SubItems.erase(Earliest);
+        SubItems.erase(Earliest);
         TakeAsHit(Row, Next, Readers, RemainingSyntax);
         Row.HitState = Origin == moQuery ? moHotWords : moQuery;
     }

@@ -126,7 +126,7 @@ void AddSecondaryHit(TConcordItems& List, std::unique_ptr<TConcordItem> Hit, TCo
         Sub.Flag = WasMarked;
         Row.HitState = 1;
     }
-    InsertInFileOrder(Row.SubItems, Sub);
+    InsertInFileOrder(Row.EditSubItems(), Sub);
     List.QueryHitsPresent = true;
 }
 

@@ -501,7 +501,7 @@ void TTessivorForm::FormatLine(int Language, int Row, std::string& Text, TSVForm
     Text = Adapters[size_t(Language)]->Get(Row);
     // Read without making a passage row an item: every line drawn would otherwise become one.
     const TRowInfo Info = List.RowInfo(Row);
-    if (Info.Filled) Format = List.FindItem(Row)->Runs;
+    if (Info.Filled) Format = List.FindItem(Row)->Runs();
     if (Info.Letter != NoLetter || ShowLineNumbers) {
         Label.Text = LineLabelText(Row, Info.Letter, ShowLineNumbers);
         Label.Font.Colour = LabelColour;

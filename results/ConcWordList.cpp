@@ -16,10 +16,10 @@
 #include <charconv>
 #include <set>
 
-#include "ui/ConcProgress.h"
 #include "controls/LangText.h"
 #include "engine/ConcFreqList.h"
 #include "engine/ConcUtils.h"
+#include "ui/ConcProgress.h"
 
 // ---------------------------------------------------------------------------------------------------
 // Items
@@ -215,9 +215,13 @@ void TWordListGrid::FitNumberColumns() {
     const int Padding = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1) + 1;
     int32_t MaxCount = 0;
     for (int32_t I = 0; I < FItems.Count(); ++I) MaxCount = std::max(MaxCount, FItems.ItemCount(I));
+    // In a large font the headers' own margins can outgrow six digits: "Count" would show cut.
     const int CountWidth =
-        std::max(6 * Digit, Metrics.horizontalAdvance(QString::number(MaxCount))) + Padding;
-    const int ShareWidth = std::max(8 * Digit, Metrics.horizontalAdvance(QStringLiteral("100.0000%"))) + Padding;
+        std::max(std::max(6 * Digit, Metrics.horizontalAdvance(QString::number(MaxCount))) + Padding,
+                 horizontalHeader()->sectionSizeHint(0));
+    const int ShareWidth =
+        std::max(std::max(8 * Digit, Metrics.horizontalAdvance(QStringLiteral("100.0000%"))) + Padding,
+                 horizontalHeader()->sectionSizeHint(1));
     if (CountWidth == columnWidth(0) && ShareWidth == columnWidth(1)) return;
     setColumnWidth(0, CountWidth);
     setColumnWidth(1, ShareWidth);
@@ -236,6 +240,20 @@ void TWordListGrid::SetGridFont(const QFont& Font) {
 void TWordListGrid::FitWordColumn() {
     const int ScrollBar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
     setColumnWidth(2, std::max(20, width() - columnWidth(0) - columnWidth(1) - ScrollBar - 8));
+}
+
+int TWordListGrid::WantedWidth() const {
+    constexpr int32_t RowsMeasured = 40;
+    constexpr int MostDigits = 30;
+    const QFontMetrics Metrics(font());
+    int Words = 0;
+    for (int32_t I = 0; I < std::min(FItems.Count(), RowsMeasured); ++I)
+        Words = std::max(Words, Metrics.horizontalAdvance(LangToQString(FItems.Word(I), FLanguage)));
+    // The cells inset their text by 2 pixels on each side.
+    const int Word = std::max(horizontalHeader()->sectionSizeHint(2),
+                              std::min(Words + 6, MostDigits * Metrics.horizontalAdvance('0')));
+    const int ScrollBar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+    return columnWidth(0) + columnWidth(1) + Word + ScrollBar + 8;
 }
 
 void TWordListGrid::focusInEvent(QFocusEvent* Event) {

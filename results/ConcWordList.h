@@ -111,11 +111,14 @@ public:
 
     // Takes Font and recomputes the row height (the height of "0" + 4) and the "Count" and "Pct" widths
     // (6 widths of "0" or the list's largest count, and room for "100.0000%"), each with room for the
-    // cell's padding.
+    // cell's padding and at least its header's.
     void SetGridFont(const QFont& Font);
     // Gives the "Word" column what the grid's width leaves: width - "Count" - "Pct" - a vertical
     // scroll bar - 8, never below 20.
     void FitWordColumn();
+    // The width at which the grid shows every column's header whole and gives "Word" room for the words
+    // of its first rows (at most 30 widths of "0" of them): what FitWordColumn leaves, taken the other way.
+    int WantedWidth() const;
 
 protected:
     void focusInEvent(QFocusEvent* Event) override;

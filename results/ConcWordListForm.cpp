@@ -22,7 +22,7 @@
 
 namespace {
 
-// What the window is given at first for each grid it shows.
+// What the window is given at least for each grid it shows.
 constexpr int GridWidth = 300;
 constexpr int WindowHeight = 420;
 
@@ -56,9 +56,7 @@ TWordListForm::TWordListForm(QWidget* Owner, int Language, TWordListMode Mode, Q
         ApplyFont(L);
     }
     if (TWordListGrid* Focus = Grid(All ? 0 : Language)) setFocusProxy(Focus);
-    int Shown = 0;
-    for (TWordListGrid* G : FGrids) Shown += G ? 1 : 0;
-    resize(GridWidth * std::max(Shown, 1), WindowHeight);
+    resize(std::max(WantedWidth(), GridWidth), WindowHeight);
     // The corpus lists belong to the application; a collocation's list lives only as long as the window
     // whose hits it counted.
     if (Owner) connect(Owner, &QObject::destroyed, this, &TWordListForm::CloseWindow);
@@ -92,9 +90,32 @@ void TWordListForm::SetCaptions(const std::string& Title, const std::vector<std:
     setWindowTitle(QString::fromStdString(Title));
     for (size_t L = 0; L < Labels.size() && L < FLabels.size(); ++L) {
         if (!FLabels[L]) continue;
-        FLabels[L]->setText(QString::fromStdString(Labels[L]));
-        FLabels[L]->adjustSize();
+        FLabelTexts[L] = QString::fromStdString(Labels[L]);
+        FLabels[L]->setText(FLabelTexts[L]);
     }
+    FitToContents();
+    LayoutGrids();
+}
+
+int TWordListForm::WantedWidth() const {
+    int Width = 0;
+    for (TWordListGrid* G : FGrids) {
+        if (!G) continue;
+        const QLabel* L = Label(G->Language());
+        const int LabelWidth = L ? L->fontMetrics().horizontalAdvance(FLabelTexts[size_t(G->Language())]) : 0;
+        Width += std::max({G->WantedWidth(), GridWidth, LabelWidth + 10});
+    }
+    return Width;
+}
+
+void TWordListForm::FitToContents() {
+    auto* Sub = qobject_cast<QMdiSubWindow*>(parentWidget());
+    if (!Sub) {
+        if (width() < WantedWidth()) resize(WantedWidth(), height());
+        return;
+    }
+    // The caption is known only now, and the lists may have widened their count columns.
+    WidenMdiChild(Sub, std::max(WantedWidth() + Sub->width() - width(), MdiCaptionWidth(Sub)));
 }
 
 int TWordListForm::FocusedLanguage() const {
@@ -143,7 +164,15 @@ void TWordListForm::LayoutGrids() {
         const int X = I * W;
         const int GridW = I == N - 1 ? width() - (N - 1) * W : W;
         Shown[size_t(I)]->setGeometry(X, Top, GridW, height() - Top);
-        if (QLabel* L = Label(Shown[size_t(I)]->Language())) L->move(X + 5, 5);
+        if (QLabel* L = Label(Shown[size_t(I)]->Language())) {
+            // A label longer than its grid ends in an ellipsis there rather than running under its
+            // neighbour's; the whole text is its tip.
+            const QString& Text = FLabelTexts[size_t(Shown[size_t(I)]->Language())];
+            const QString Visible = L->fontMetrics().elidedText(Text, Qt::ElideRight, GridW - 10);
+            L->setText(Visible);
+            L->setToolTip(Visible == Text ? QString() : Text);
+            L->setGeometry(X + 5, 5, L->sizeHint().width(), L->sizeHint().height());
+        }
         Shown[size_t(I)]->FitWordColumn();
     }
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QPointer>
+#include <QString>
 #include <array>
 #include <string>
 #include <vector>
@@ -39,7 +40,9 @@ public:
     // the window does not show. List stays the caller's: the grid keeps copies.
     void AddFreqList(int Language, int64_t Total, int32_t MaxLines, const TFreqList& List);
     // The window's caption, and the text of each shown language's label (all-languages windows only;
-    // Labels[i] belongs to language i, missing entries leave their labels as they are). UTF-8.
+    // Labels[i] belongs to language i, missing entries leave their labels as they are). UTF-8. The window
+    // then widens, as far as its MDI area allows, until its caption shows whole and each grid shows its
+    // headers and the words of its first rows.
     void SetCaptions(const std::string& Title, const std::vector<std::string>& Labels);
     // The language of the grid that is this window's focus widget; -1 when that is no grid of it.
     int FocusedLanguage() const;
@@ -49,6 +52,7 @@ public:
     QWidget* Owner() const { return FOwner; }
     // The grid of Language, or nullptr when the window does not show that language.
     TWordListGrid* Grid(int Language) const;
+    // Language's label (nullptr without one); its text is cut with an ellipsis where its grid is narrower.
     QLabel* Label(int Language) const;
     QWidget* TopPanel() const { return FTopPanel; }
     QMenu* DisplayMenu() const { return FDisplayMenu; }
@@ -84,6 +88,9 @@ private:
     bool Concerns(int Language) const { return FLanguage < 0 || FLanguage == Language; }
     void ApplyFont(int Language);
     void LayoutGrids();
+    // The sum of the grids' wanted widths, each at least GridWidth and its label's width.
+    int WantedWidth() const;
+    void FitToContents();
     void CloseWindow();
     // The grids of Language (-1: every grid) as the row writer takes them.
     std::vector<TOutGrid> OutGrids(int Language) const;
@@ -94,6 +101,7 @@ private:
     QWidget* FTopPanel = nullptr;
     std::array<TWordListGrid*, MaxLanguages> FGrids{};
     std::array<QLabel*, MaxLanguages> FLabels{};
+    std::array<QString, MaxLanguages> FLabelTexts;
     QMenu* FDisplayMenu;
     QAction* FChangeFontAction;
     TFreqOutOptions FSaveOptions;

@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "ui/ConcProgress.h"
 #include "controls/ScriptedBackend.h"
 #include "engine/ConcConfig.h"
 #include "engine/ConcCorpus.h"
@@ -16,6 +15,22 @@
 #include "engine/ConcTags.h"
 #include "engine/SynStream.h"
 #include "tests/support/TestSupport.h"
+#include "ui/ConcProgress.h"
+
+// Lowers the number of descriptors the file streams keep open while it lives, so that a corpus of a few
+// dozen files reads as one of tens of thousands does under the process's limit.
+class TDescriptorBudget {
+public:
+    explicit TDescriptorBudget(size_t Capacity) : FOld(TFileHandleCache::Instance().Capacity()) {
+        TFileHandleCache::Instance().SetCapacity(Capacity);
+    }
+    ~TDescriptorBudget() { TFileHandleCache::Instance().SetCapacity(FOld); }
+    TDescriptorBudget(const TDescriptorBudget&) = delete;
+    TDescriptorBudget& operator=(const TDescriptorBudget&) = delete;
+
+private:
+    size_t FOld;
+};
 
 class TCorpusTest : public ::testing::Test {
 protected:

@@ -1,6 +1,7 @@
 #include "engine/ConcFreqList.h"
 
 #include <gtest/gtest.h>
+#include <malloc.h>
 
 #include <algorithm>
 #include <map>
@@ -609,7 +610,8 @@ TEST_F(FreqListTest, EveryWordKeepsOneItemAndItsCountAsTheIndexGrows) {
         }
     };
     for (int Step = 0; Step < 20000; ++Step) {
-        const std::string Word = WordOf(Random() % (Step < 10000 ? 5000 : 9000));
+        // The later words pass the first few thousand items, where items are kept in blocks of one size.
+        const std::string Word = WordOf(Random() % (Step < 10000 ? 5000 : 16000));
         List.AddWord(Word);
         ++Model[Word];
         if (Step % 997 != 0 && Step != 19999) continue;
@@ -622,6 +624,11 @@ TEST_F(FreqListTest, EveryWordKeepsOneItemAndItsCountAsTheIndexGrows) {
         }
         const std::vector<int32_t>& Order = List.Order();
         ASSERT_EQ(std::set<int32_t>(Order.begin(), Order.end()).size(), Model.size()) << "step " << Step;
+        for (int32_t I = 0; I < List.Count(); ++I) {
+            const TFreqItem& Item = *List.GetItem(I);
+            ASSERT_EQ(Model.count(Item.Word), 1u) << Item.Word << " at step " << Step;
+            ASSERT_EQ(Item.Frequency, Model[Item.Word]) << Item.Word << " at step " << Step;
+        }
         // Deleting renumbers the later words of a bucket while new words wait to be placed in theirs.
         const auto Gone = static_cast<int32_t>(Random() % static_cast<uint32_t>(List.Count()));
         const std::string GoneWord = List.GetItem(Gone)->Word;
@@ -657,4 +664,25 @@ TEST_F(FreqListTest, LongWordsOfOneBeginningAndLengthStayApart) {
         ASSERT_EQ(Item->Word, WordOf(N));
         ASSERT_EQ(Item->Frequency, 1 + N % 3) << N;
     }
+}
+
+// The collocate lists of a concordance are cleared and counted again whenever their span changes: a
+// cleared list must not keep the room of the words it held.
+TEST_F(FreqListTest, AClearedListGivesItsRoomBack) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "a sanitizer's allocator counts its own way";
+#endif
+    const auto InUse = [] {
+        const struct mallinfo2 Info = mallinfo2();
+        return static_cast<int64_t>(Info.uordblks + Info.hblkhd);
+    };
+    constexpr int Words = 300000;
+    TFreqList List(0);
+    const int64_t Before = InUse();
+    for (int N = 0; N < Words; ++N) List.AddWord("w" + std::to_string(N));
+    ASSERT_EQ(List.Order().size(), size_t(Words));
+    EXPECT_GT(InUse() - Before, int64_t(Words) * 64);
+    List.Clear();
+    EXPECT_EQ(List.Count(), 0);
+    EXPECT_LT(InUse() - Before, int64_t(Words)) << "the list kept its room";
 }

@@ -87,7 +87,7 @@ TEST_F(ItemListTest, KeysCompareAsWrittenOut) {
     const char* Tags[] = {"x", nullptr, "A", "b"};
     for (int I = 0; I < 4; ++I) {
         Other.GetItem(I)->Letter = Letters[I];
-        if (Tags[I]) Other.GetItem(I)->SortString = std::make_unique<std::string>(Tags[I]);
+        if (Tags[I]) Other.GetItem(I)->SetSortString(Tags[I]);
     }
     EXPECT_EQ(SortedBy(Other, {{11, true}, {9, false}}), (Order{1, 3, 2, 0}));
     EXPECT_EQ(SortedBy(Other, {{12, true}}), (Order{1, 2, 3, 0}));
@@ -143,8 +143,8 @@ int OracleCompare(const TConcordItem& A, const TConcordItem& B, const TAdvancedS
     if (Key.Key == 9) return Sign(A.Sequence - B.Sequence);
     if (Key.Key == 11) return Sign(int(A.Letter) - int(B.Letter));
     if (Key.Key == 12) {
-        if (!A.SortString || !B.SortString) return int(bool(A.SortString)) - int(bool(B.SortString));
-        return Sign(LangStrComp(Prepare(*A.SortString, false), Prepare(*B.SortString, false), false, 0));
+        if (!A.SortString() || !B.SortString()) return int(bool(A.SortString())) - int(bool(B.SortString()));
+        return Sign(LangStrComp(Prepare(*A.SortString(), false), Prepare(*B.SortString(), false), false, 0));
     }
     if (!A.Texts.Has(Key.Key) || !B.Texts.Has(Key.Key))
         return int(B.Texts.Has(Key.Key)) - int(A.Texts.Has(Key.Key));
@@ -184,7 +184,7 @@ TEST_F(ItemListTest, SortsAgreeWithTheKeyRulesAndKeepOtherListsInStep) {
             for (auto& S : Slots) S = Vocabulary[Random() % Vocabulary.size()];
             auto Item = Make(I, Slots);
             Item->Letter = static_cast<uint8_t>(Random() % 3 == 0 ? NoLetter : Random() % 4);
-            if (Random() % 3) Item->SortString = std::make_unique<std::string>(Vocabulary[Random() % 4]);
+            if (Random() % 3) Item->SetSortString(Vocabulary[Random() % 4]);
             List.Add(std::move(Item));
             Shadow1.Add(Make(I, {}));
             Shadow2.Add(Make(I, {}));
@@ -234,14 +234,14 @@ TEST_F(ItemListTest, TrackedTagValuesAreCachedForTheirKey) {
     List.SortBy(Spec, nullptr, nullptr);
     EXPECT_EQ(Sequences(List), (Order{1, 0, 2}));
     EXPECT_EQ(List.TrackedTagIndex, 0);
-    ASSERT_TRUE(List.GetItem(0)->SortString);
-    EXPECT_EQ(*List.GetItem(0)->SortString, "<doc n=a>");
+    ASSERT_TRUE(List.GetItem(0)->SortString());
+    EXPECT_EQ(*List.GetItem(0)->SortString(), "<doc n=a>");
     // A name no tracked tag has drops the values of the former tag instead of sorting on them.
     Spec.TrackedTag = "<gone>";
     Spec.Keys[1] = {9, false};
     List.SortBy(Spec, nullptr, nullptr);
     EXPECT_EQ(List.TrackedTagIndex, -1);
-    EXPECT_FALSE(List.GetItem(0)->SortString);
+    EXPECT_FALSE(List.GetItem(0)->SortString());
     EXPECT_EQ(Sequences(List), (Order{0, 1, 2}));
 }
 
@@ -334,13 +334,13 @@ TEST_F(ItemListTest, LinesConcealAndNeverFail) {
     List.Display.ContextSizes[ctxWords] = 0;
     List.Display.ConcealHits = true;
     EXPECT_EQ(List.GetLineText(0), "-----");
-    EXPECT_EQ(List.GetItem(0)->Runs.size(), 1u);
+    EXPECT_EQ(List.GetItem(0)->Runs().size(), 1u);
 
     // Concealed collocates, the sub-hit left visible.
     List.Display.ConcealHits = false;
     List.Display.ConcealCollocates = true;
     List.Display.ContextSizes[ctxWords] = 2;
-    List.GetItem(0)->SubItems = {
+    List.GetItem(0)->EditSubItems() = {
         {static_cast<int32_t>(Text.find("The")), static_cast<int32_t>(Text.find("The")) + 3}};
     FrequencyConfigs[0].CollocateSpan = 1;
     FrequencyConfigs[0].CollocHighLightTop = 2;
@@ -387,7 +387,7 @@ TEST_F(ItemListTest, StringAdaptersShowHitsPassagesOrNotAvailable) {
     Passage->FileIndex = 0;
     Passage->AlignedStart = 0;
     Passage->AlignedEnd = static_cast<int32_t>(Target.find(" Autre"));
-    Passage->Runs = {TSVFormatInfo{3, 2, 0, 1, {}}};
+    Passage->EditRuns() = {TSVFormatInfo{3, 2, 0, 1, {}}};
     Secondary.Add(std::move(Passage));
     auto Unaligned = std::make_unique<TConcordItem>(1);
     Unaligned->FileIndex = 0;
@@ -411,7 +411,7 @@ TEST_F(ItemListTest, StringAdaptersShowHitsPassagesOrNotAvailable) {
     EXPECT_EQ(First.GetCount(), 1);
     EXPECT_EQ(First.Get(0), "... The house. ...");
     EXPECT_EQ(Other.Get(0), "La maison est vieille.");
-    EXPECT_EQ(Secondary.GetItem(0)->Runs.size(), 1u);
+    EXPECT_EQ(Secondary.GetItem(0)->Runs().size(), 1u);
     EXPECT_EQ(Other.Get(1), "N/A");
     EXPECT_EQ(Other.Get(2), "... La maison est  ...");
     EXPECT_EQ(Other.Get(3), LineFailedText);

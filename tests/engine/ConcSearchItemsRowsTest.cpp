@@ -34,7 +34,7 @@ std::unique_ptr<TConcordItem> MakeRow(const TModelRow& M) {
         Item->HitStart = M.HitStart;
         Item->HitEnd = M.HitStart + 3;
         Item->HitState = M.HitState;
-        Item->SubItems = {{M.HitStart + 10, M.HitStart + 12, true}};
+        Item->EditSubItems() = {{M.HitStart + 10, M.HitStart + 12, true}};
     }
     return Item;
 }
@@ -59,7 +59,7 @@ void ExpectRows(TConcordItems& List, const std::vector<TModelRow>& Model, bool A
             << "step " << Step << " row " << R;
         ASSERT_EQ(std::string(Item.Texts[5]), M.Word) << "step " << Step << " row " << R;
         ASSERT_EQ(Item.LineIndex, -1);
-        ASSERT_EQ(Item.SubItems.size(), M.Word.empty() ? 0u : 1u);
+        ASSERT_EQ(Item.SubItems().size(), M.Word.empty() ? 0u : 1u);
     }
 }
 
@@ -68,30 +68,41 @@ class ItemRowsTest : public TCorpusTest {};
 TEST_F(ItemRowsTest, PassageRowsReadBackAsTheModelThroughSortsDeletesAndChanges) {
     std::mt19937 Random(59);
     const std::vector<std::string> Words{"ant", "bee", "cat", "dog"};
-    for (int Round = 0; Round < 20; ++Round) {
+    auto NewRow = [&](int32_t Sequence) {
+        TModelRow M;
+        M.Sequence = Sequence;
+        M.FileIndex = int32_t(Random() % 4) - 1;
+        if (Random() % 4) {
+            M.AlignedStart = int32_t(Random() % 1000);
+            M.AlignedEnd = M.AlignedStart + int32_t(Random() % 50);
+            M.AlignedLength = M.AlignedEnd - M.AlignedStart;
+        }
+        if (Random() % 5 == 0) M.Letter = uint8_t('A' + Random() % 3);
+        if (Random() % 3 == 0) {
+            M.Word = Words[Random() % Words.size()];
+            M.HitStart = int32_t(Random() % 500);
+            M.HitState = uint8_t(1 + Random() % 2);
+        }
+        return M;
+    };
+    // The last rounds hold thousands of rows, so that a large delete leaves the list to shrink.
+    for (int Round = 0; Round < 24; ++Round) {
         TConcordItems List(0);
         std::vector<TModelRow> Model;
-        const int Rows = 20 + int(Random() % 60);
-        for (int R = 0; R < Rows; ++R) {
-            TModelRow M;
-            M.Sequence = R;
-            M.FileIndex = int32_t(Random() % 4) - 1;
-            if (Random() % 4) {
-                M.AlignedStart = int32_t(Random() % 1000);
-                M.AlignedEnd = M.AlignedStart + int32_t(Random() % 50);
-                M.AlignedLength = M.AlignedEnd - M.AlignedStart;
+        const bool Large = Round >= 20;
+        const int Rows = Large ? 9000 + int(Random() % 3000) : 20 + int(Random() % 60);
+        // Sequence numbers stay distinct, so that sorting on them gives one order.
+        auto Append = [&](int N) {
+            int32_t Next = 0;
+            for (const TModelRow& M : Model) Next = std::max(Next, M.Sequence + 1);
+            for (int R = 0; R < N; ++R) {
+                Model.push_back(NewRow(Next++));
+                List.Add(MakeRow(Model.back()));
             }
-            if (Random() % 5 == 0) M.Letter = uint8_t('A' + Random() % 3);
-            if (Random() % 3 == 0) {
-                M.Word = Words[Random() % Words.size()];
-                M.HitStart = int32_t(Random() % 500);
-                M.HitState = uint8_t(1 + Random() % 2);
-            }
-            Model.push_back(M);
-            List.Add(MakeRow(M));
-        }
+        };
+        Append(Rows);
         for (int Step = 0; Step < 40; ++Step) {
-            switch (Random() % 5) {
+            switch (Random() % 9) {
                 case 0: {
                     // Word, then letter, then sequence: a total order the quicksort must reach.
                     TAdvancedSortColOptions Spec;
@@ -139,9 +150,36 @@ TEST_F(ItemRowsTest, PassageRowsReadBackAsTheModelThroughSortsDeletesAndChanges)
                         std::swap(Model[I], Model[J]);
                     }
                     break;
-                default:
+                case 4:
                     // A row asked for as an item stays one, with all it held.
                     if (!Model.empty()) List.GetItem(int32_t(Random() % Model.size()));
+                    break;
+                case 5:
+                    // New rows take the room of rows deleted before.
+                    Append(1 + int(Random() % (Large ? 3000 : 10)));
+                    break;
+                case 6:
+                    if (!Model.empty()) {
+                        const size_t R = Random() % Model.size();
+                        List.Delete(int32_t(R));
+                        Model.erase(Model.begin() + ptrdiff_t(R));
+                    }
+                    break;
+                case 7:
+                    if (!Model.empty()) {
+                        List.DropLastRow();
+                        Model.pop_back();
+                    }
+                    break;
+                default: {
+                    // Most rows go at once: the rows left move into less room.
+                    std::vector<bool> Drop(Model.size());
+                    std::vector<TModelRow> Kept;
+                    for (size_t R = 0; R < Model.size(); ++R)
+                        if (!(Drop[R] = Random() % 8 != 0)) Kept.push_back(Model[R]);
+                    List.DeleteRows(Drop);
+                    Model = Kept;
+                }
             }
             ExpectRows(List, Model, false, Step);
             if (HasFatalFailure()) return;

@@ -5,14 +5,18 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "engine/ConcErrors.h"
 #include "engine/ConcTextProcess.h"
+#include "tests/engine/ConcCorpusTestSupport.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -217,4 +221,160 @@ TEST(MemorySynchroStream, CountsReadsAndSeeksFromEachOrigin) {
     EXPECT_EQ(stream.ReadAt(buffer, 4, position), 2);
     EXPECT_EQ(std::string(buffer, 2), "89");
     EXPECT_EQ(stream.ReadCount(), 1);
+}
+
+namespace {
+
+// The descriptors the process holds now.
+int OpenDescriptors() {
+    int count = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) ++count;
+    return count - 1;  // the iterator's own
+}
+
+std::string ReadFailure(TFileSynchroStream& Stream) {
+    char c;
+    int32_t position = 0;
+    try {
+        Stream.ReadAt(&c, 1, position);
+    } catch (const EFileOpenError& e) {
+        return e.what();
+    }
+    return "no error";
+}
+
+// In a child process: lowers the limit of open files to 64, opens a stream on every name and reads each
+// whole twice. 0 when every file read as Texts says; the cache keeps its large budget, so only the limit
+// stops it.
+int ReadEveryFileUnderALimitOf64(const std::vector<std::string>& Names,
+                                 const std::vector<std::string>& Texts) {
+    TFileHandleCache::Instance().SetCapacity(4096);
+    const rlimit low{64, 64};
+    if (::setrlimit(RLIMIT_NOFILE, &low) != 0) return 3;
+    std::vector<std::unique_ptr<TFileSynchroStream>> streams;
+    try {
+        for (const std::string& name : Names)
+            streams.push_back(std::make_unique<TFileSynchroStream>(name, fmOpenRead | fmShareDenyWrite));
+        for (int pass = 0; pass < 2; ++pass) {
+            for (size_t f = 0; f < streams.size(); ++f) {
+                std::string bytes(Texts[f].size(), 0);
+                int32_t position = 0;
+                const int32_t got =
+                    streams[f]->ReadAt(bytes.data(), static_cast<int32_t>(bytes.size()), position);
+                if (got != static_cast<int32_t>(bytes.size()) || bytes != Texts[f]) return 2;
+            }
+        }
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        return 1;
+    }
+    return 0;
+}
+
+}  // namespace
+
+// Many more files than descriptors kept open, read at random places by several threads at once: every
+// read gets its own file's bytes, a descriptor in use is never closed under a read, and the process holds
+// no more than the budget plus one descriptor per reading thread.
+TEST(FileHandleCache, ThreadsReadManyFilesThroughASmallBudget) {
+    TTempDir dir;
+    const int baseline = OpenDescriptors();
+    const TDescriptorBudget budget(3);
+    std::vector<std::string> texts;
+    std::vector<std::unique_ptr<TFileSynchroStream>> streams;
+    for (int f = 0; f < 48; ++f) {
+        std::string text = Pattern(static_cast<size_t>(500 + f * 97));
+        text[0] = static_cast<char>('A' + f % 26);
+        texts.push_back(text);
+        streams.push_back(std::make_unique<TFileSynchroStream>(
+            dir.Write("f" + std::to_string(f) + ".txt", text), fmOpenRead | fmShareDenyWrite));
+    }
+    EXPECT_LE(TFileHandleCache::Instance().OpenCount(), 3u);
+    constexpr int Threads = 4;
+    const uint64_t reopensBefore = TFileHandleCache::Instance().ReopenCount();
+    std::atomic<int> mismatches{0}, running{Threads};
+    auto reader = [&](unsigned seed) {
+        std::mt19937 random(seed);
+        std::vector<char> block(600);
+        for (int round = 0; round < 3000; ++round) {
+            const size_t f = random() % streams.size();
+            const std::string& text = texts[f];
+            int32_t position = static_cast<int32_t>(random() % text.size());
+            const int32_t at = position;
+            const int32_t want = std::min<int32_t>(static_cast<int32_t>(random() % 600) + 1,
+                                                   static_cast<int32_t>(text.size()) - at);
+            const int32_t got = streams[f]->ReadAt(block.data(), 600, position);
+            if (got < want || std::memcmp(block.data(), text.data() + at, static_cast<size_t>(want)) != 0)
+                ++mismatches;
+        }
+        --running;
+    };
+    std::vector<std::thread> threads;
+    for (unsigned t = 0; t < Threads; ++t) threads.emplace_back(reader, 17 + t);
+    int most = 0;
+    while (running.load() > 0) most = std::max(most, OpenDescriptors() - baseline);
+    for (auto& t : threads) t.join();
+    EXPECT_EQ(mismatches.load(), 0);
+    EXPECT_LE(most, 3 + Threads);
+    EXPECT_LE(OpenDescriptors() - baseline, 3);
+    EXPECT_GT(TFileHandleCache::Instance().ReopenCount(), reopensBefore + 1000);
+
+    // The streams' descriptors go with them.
+    streams.clear();
+    EXPECT_EQ(OpenDescriptors(), baseline);
+}
+
+// A process whose limit of open files is far below the corpus's count of files (as a limit of 20,000 is
+// below a corpus of 50,000): every file is opened, measured and read, through the cache's usual budget,
+// which the limit makes too large.
+TEST(FileHandleCache, MoreFilesThanTheProcessMayHoldOpen) {
+    TTempDir dir;
+    std::vector<std::string> names, texts;
+    for (int f = 0; f < 150; ++f) {
+        texts.push_back(Pattern(static_cast<size_t>(100 + f)));
+        names.push_back(dir.Write("f" + std::to_string(f) + ".txt", texts.back()));
+    }
+    // The child starts afresh: the reading threads of other tests must not be half-copied into it.
+    const std::string style = ::testing::FLAGS_gtest_death_test_style;
+    ::testing::FLAGS_gtest_death_test_style = "threadsafe";
+    EXPECT_EXIT(std::_Exit(ReadEveryFileUnderALimitOf64(names, texts)), ::testing::ExitedWithCode(0), "");
+    ::testing::FLAGS_gtest_death_test_style = style;
+}
+
+// A file removed or replaced after its descriptor was closed: the read that needs it raises with its
+// name (and, when replaced, why) instead of reading nothing or other bytes; once the file is back as it
+// was, it reads again. A stream moved onto a copy opens the copy from then on.
+TEST(FileHandleCache, AFileGoneOrReplacedIsNamedWhenItMustBeOpenedAgain) {
+    TTempDir dir;
+    const TDescriptorBudget budget(1);
+    const std::string path = dir.Write("kept.txt", "the kept text");
+    const std::string other = dir.Write("other.txt", "other");
+    TFileSynchroStream stream(path, fmOpenRead | fmShareDenyWrite);
+    TFileSynchroStream pushing(other, fmOpenRead | fmShareDenyWrite);  // closes the first descriptor
+
+    const std::string away = dir.File("away.txt");
+    std::filesystem::rename(path, away);
+    EXPECT_EQ(ReadFailure(stream), "Unable to open file: " + path + ".");
+    EXPECT_TRUE(stream.ChangedSinceOpened());
+    std::filesystem::rename(away, path);
+    char buffer[8];
+    int32_t position = 4;
+    EXPECT_EQ(stream.ReadAt(buffer, 4, position), 4);
+    EXPECT_EQ(std::string(buffer, 4), "kept");
+
+    // Replaced by a file of the same size: only its time tells.
+    EXPECT_EQ(ReadFailure(pushing), "no error");
+    const std::string replacement = dir.Write("new.txt", "THE KEPT TEXT");
+    std::filesystem::rename(replacement, path);
+    ::utimensat(AT_FDCWD, path.c_str(), nullptr, 0);
+    EXPECT_EQ(ReadFailure(stream), CorpusFileChangedText(path));
+    EXPECT_NE(CorpusFileChangedText(path).find("has changed"), std::string::npos);
+
+    const std::string copy = dir.Write("copy.txt", "the kept text");
+    stream.Reopen(copy);
+    EXPECT_EQ(ReadFailure(pushing), "no error");
+    position = 0;
+    EXPECT_EQ(stream.ReadAt(buffer, 3, position), 3);
+    EXPECT_EQ(std::string(buffer, 3), "the");
+    EXPECT_LE(TFileHandleCache::Instance().OpenCount(), 1u);
 }

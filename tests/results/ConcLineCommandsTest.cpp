@@ -127,7 +127,7 @@ protected:
         if (Expected.empty()) {
             EXPECT_EQ(Row.HitState, 0);
             EXPECT_FALSE(Row.IsFilled());
-            EXPECT_TRUE(Row.SubItems.empty());
+            EXPECT_TRUE(Row.SubItems().empty());
             EXPECT_EQ(Row.HitStart, 0);
             EXPECT_EQ(Row.HitEnd, 0);
             return;
@@ -140,7 +140,7 @@ protected:
         std::vector<TTessivorSubItem> Subs;
         for (++It; It != Expected.end(); ++It)
             Subs.push_back({It->first, It->first + int32_t(It->second.first.size()), It->second.second == 2});
-        EXPECT_EQ(Row.SubItems, Subs);
+        EXPECT_EQ(Row.SubItems(), Subs);
     }
 
     // The chosen words: the row word list's items of Words, with their positions.
@@ -211,7 +211,7 @@ TEST_F(LineCommandsTest, AStoppedApplicationKeepsWhatItMarkedAndStopsAtOnce) {
     EXPECT_EQ(Steps, 3);
     int Marked = 0;
     for (int32_t R = 0; R < List->Count(); ++R)
-        Marked += (List->GetItem(R)->HitState != 0) + int(List->GetItem(R)->SubItems.size());
+        Marked += (List->GetItem(R)->HitState != 0) + int(List->GetItem(R)->SubItems().size());
     EXPECT_GE(Marked, 3);
 }
 

@@ -6,11 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <random>
 
 #include "engine/ConcErrors.h"
 #include "engine/ConcSearch.h"
 #include "engine/ConcSearchItems.h"
+#include "engine/SynStream.h"
 #include "results/ConcParaSearchThread.h"
 #include "results/ConcSearchRows.h"
 #include "tests/engine/ConcCorpusTestSupport.h"
@@ -161,7 +163,7 @@ protected:
             const TConcordItem& Item = *List.GetItem(I);
             TRowModel Row{Item.FileIndex, Item.AlignedStart, Item.AlignedEnd, {}};
             if (Item.IsFilled()) Row.HitStarts.push_back(Item.HitStart);
-            for (const TTessivorSubItem& Sub : Item.SubItems) Row.HitStarts.push_back(Sub.HitStart);
+            for (const TTessivorSubItem& Sub : Item.SubItems()) Row.HitStarts.push_back(Sub.HitStart);
             Rows.push_back(Row);
         }
         return Rows;
@@ -470,11 +472,11 @@ TEST_F(ParaSearchTest, AppendAndSearchWithinTheLinesKeepThePanesInStep) {
     for (int32_t I = 0; I < Count; ++I) {
         const TConcordItem& Row = *Lists[1]->GetItem(I);
         if (!Row.IsFilled()) continue;
-        const size_t Hits = 1 + Row.SubItems.size();
+        const size_t Hits = 1 + Row.SubItems().size();
         if (Marked[size_t(I)] && Hits > 1) {
             EXPECT_EQ(Row.HitState, 1);
-            EXPECT_EQ(Row.SubItems.back().HitEnd, Row.AlignedEnd);
-            EXPECT_TRUE(Row.SubItems.back().Flag) << "the hot-word hit keeps its origin";
+            EXPECT_EQ(Row.SubItems().back().HitEnd, Row.AlignedEnd);
+            EXPECT_TRUE(Row.SubItems().back().Flag) << "the hot-word hit keeps its origin";
             ++Swapped;
         }
         WithSubItems += Hits > 1;
@@ -711,4 +713,75 @@ TEST_F(ParaSearchTest, PassagesOfSeveralUnitsAndCountsOfKeptLines) {
     }
     EXPECT_GT(Kept, 30);
     EXPECT_GT(Several, 30);
+}
+
+// A corpus of many more files than the file streams may keep open (the budget stands for the process's
+// limit against tens of thousands of files): the parallel search, whose threads read the files of the
+// other languages while the main thread reads language 0, keeps the rows of the brute-force answer, and
+// the panes read every row's text from files opened again. A file removed afterwards is named in the
+// rows that need it, while the other rows still read; a search then leaves it out and keeps the rest.
+TEST_F(ParaSearchTest, ManyMoreFilesThanDescriptorsKeptOpen) {
+    const TDescriptorBudget Budget(4);
+    std::mt19937 Random(59);
+    constexpr int Languages = 3, Files = 40;
+    Generate(Random, Languages, Files);
+    EXPECT_LE(TFileHandleCache::Instance().OpenCount(), 4u);
+    Records[0] = Query(0, "ab");
+    Records[1] = Query(1, "cd");
+    Records[2] = Query(2, "ef", true);
+    auto Want = Expected(0, Languages, Records);
+    ASSERT_GT(Want[0].size(), 10u);
+    const uint64_t ReopensBefore = TFileHandleCache::Instance().ReopenCount();
+    EXPECT_EQ(RunParallel(0, Languages), nullptr);
+    ExpectRows(Want, Languages, "many files");
+    EXPECT_GT(TFileHandleCache::Instance().ReopenCount(), ReopensBefore + Files);
+
+    // Row R of language L as the pane shows it, and the words of its unit.
+    auto Shown = [&](int L, int32_t R) {
+        TTessivorordStrings Pane(*Lists[size_t(L)], L);
+        return L == 0 ? TConcordStrings(*Lists[0]).Get(R) : Pane.Get(R);
+    };
+    auto UnitWords = [&](int L, int32_t R) {
+        const TRowModel& Row = Want[size_t(L)][size_t(R)];
+        std::string Words;
+        for (const TWord& W : UnitAt(L, Row.File, Row.AlignedStart).Words)
+            Words += (Words.empty() ? "" : " ") + W.Text;
+        return Words;
+    };
+    const int32_t Rows = Lists[0]->Count();
+    for (int32_t R = 0; R < Rows; ++R) {
+        for (int L = 0; L < Languages; ++L)
+            EXPECT_NE(Shown(L, R).find(UnitWords(L, R)), std::string::npos)
+                << "row " << R << " of language " << L << ": " << Shown(L, R);
+    }
+
+    // A file of language 1 (rows with hits) and one of language 2 (rows of passages) are removed.
+    const std::array<int32_t, 3> Gone = {-1, Want[1].front().File, Want[2].back().File};
+    for (int L = 1; L < Languages; ++L) {
+        std::filesystem::remove(
+            Dir.File("l" + std::to_string(L) + "f" + std::to_string(Gone[size_t(L)]) + ".txt"));
+        // These files fit in a reader's window, which would show the rows from the bytes it holds: the
+        // readers start afresh, as they must for any row of a larger file outside their window.
+        for (auto& Reader : LanguageConfigs[size_t(L)]->Readers) Reader.reset();
+    }
+    for (int32_t R = 0; R < Rows; ++R) {
+        for (int L = 1; L < Languages; ++L) {
+            const int32_t File = Want[size_t(L)][size_t(R)].File;
+            const std::string Text = Shown(L, R);
+            if (File == Gone[size_t(L)])
+                EXPECT_EQ(Text, "Unable to open file: " +
+                                    Dir.File("l" + std::to_string(L) + "f" + std::to_string(File) + ".txt") +
+                                    ".")
+                    << "row " << R << " of language " << L;
+            else
+                EXPECT_NE(Text.find(UnitWords(L, R)), std::string::npos) << "row " << R << ": " << Text;
+        }
+    }
+
+    // The threads pass the removed files: no "cd" is found there, nor "ef", which keeps those hits.
+    for (int L = 1; L < Languages; ++L)
+        for (TUnit& Unit : Model[size_t(L)][size_t(Gone[size_t(L)])]) Unit.Words.clear();
+    Want = Expected(0, Languages, Records);
+    EXPECT_EQ(RunParallel(0, Languages), nullptr);
+    ExpectRows(Want, Languages, "a file removed");
 }

@@ -11,12 +11,13 @@
 #include <QMdiSubWindow>
 #include <QPrinter>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionTitleBar>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
 #include <filesystem>
 
-#include "ui/ConcProgress.h"
 #include "controls/FileDialogs.h"
 #include "controls/PrintDialogs.h"
 #include "controls/ScriptedBackend.h"
@@ -27,7 +28,9 @@
 #include "results/ConcWordListForm.h"
 #include "tests/support/ConcordanceTestSupport.h"
 #include "tests/support/DialogChecks.h"
+#include "tests/support/PdfText.h"
 #include "tests/support/TestSupport.h"
+#include "ui/ConcProgress.h"
 
 namespace {
 
@@ -302,6 +305,12 @@ TEST_F(CollocationTest, PrintingAWordListToPdfSurvivesCloseRequests) {
     const std::string Bytes = ReadWholeFile(Pdf);
     EXPECT_EQ(Bytes.substr(0, 5), "%PDF-");
     EXPECT_NE(Bytes.find("/Type /Page"), std::string::npos);
+    // The page shows the same name in its header, its number, and who printed it.
+    const std::vector<std::string> Texts = pdftext::PdfTexts(Bytes);
+    ASSERT_GE(Texts.size(), 3u);
+    EXPECT_EQ(Texts[0], "Corpus Frequency List: English");
+    EXPECT_EQ(Texts[1], "Page 1");
+    EXPECT_EQ(Texts[2].rfind("Printed by Tessivor on ", 0), 0u) << Texts[2];
     QApplication::processEvents();
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(Alive);
@@ -402,3 +411,127 @@ TEST_P(StackedSizeTest, StackedListsOpenWithSeveralRowsInSight) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Screens, StackedSizeTest, ::testing::Values(QSize(1280, 1024), QSize(1024, 768)));
+
+namespace {
+
+class WordListSizeTest : public TConcordanceWindowTest, public ::testing::WithParamInterface<QSize> {
+protected:
+    // Form's sub-window lies inside the area, its title bar shows the caption whole (as the sub-window
+    // elides it in its font, and as the style draws it, bold within a 14-pixel margin), every label stays
+    // over its grid (whole, or with WholeLabels false, cut with its text as tip), and every header section of
+    // every grid shows its text whole inside the grid's viewport.
+    void ExpectReadable(TWordListForm* Form, bool WholeLabels = true) {
+        ASSERT_NE(Form, nullptr);
+        QApplication::processEvents();
+        auto* Sub = qobject_cast<QMdiSubWindow*>(Form->parentWidget());
+        ASSERT_NE(Sub, nullptr);
+        const QString Title = Form->windowTitle();
+        EXPECT_TRUE(QRect(QPoint(0, 0), Area->viewport()->size()).contains(Sub->geometry()))
+            << Title.toStdString();
+        // The bar as the sub-window lays it out: inside a border of 4 pixels where the style draws one.
+        QStyleOptionTitleBar Bar;
+        Bar.initFrom(Sub);
+        Bar.subControls = QStyle::SC_All;
+        Bar.titleBarFlags = Sub->windowFlags();
+        Bar.titleBarState = int(Sub->windowState());
+        Bar.text = Title;
+        const QStyle* Style = Sub->style();
+        const int Border = Style->styleHint(QStyle::SH_TitleBar_NoBorder, &Bar, Sub) ? 0 : 4;
+        Bar.rect = QRect(Border, Border, Sub->width() - 2 * Border,
+                         Style->pixelMetric(QStyle::PM_TitleBarHeight, &Bar, Sub));
+        const int Label =
+            Style->subControlRect(QStyle::CC_TitleBar, &Bar, QStyle::SC_TitleBarLabel, Sub).width();
+        QFont Font = QApplication::font("QMdiSubWindowTitleBar");
+        EXPECT_EQ(QFontMetrics(Font).elidedText(Title, Qt::ElideRight, Label).toStdString(),
+                  Title.toStdString());
+        Font.setBold(true);
+        EXPECT_EQ(QFontMetrics(Font).elidedText(Title, Qt::ElideRight, Label - 14).toStdString(),
+                  Title.toStdString());
+        for (int L = 0; L < MaxLanguages; ++L) {
+            TWordListGrid* Grid = Form->Grid(L);
+            if (!Grid) continue;
+            if (const QLabel* Label = Form->Label(L)) {
+                // Within its grid; whole unless told otherwise, else its whole text is its tip.
+                EXPECT_LE(Label->geometry().right(), Grid->geometry().right()) << Title.toStdString() << L;
+                EXPECT_GE(Label->width(), Label->sizeHint().width()) << Title.toStdString() << " " << L;
+                if (WholeLabels) {
+                    EXPECT_TRUE(Label->toolTip().isEmpty()) << Label->text().toStdString();
+                } else if (!Label->toolTip().isEmpty()) {
+                    EXPECT_TRUE(Label->toolTip().startsWith(Label->text().chopped(1)));
+                }
+            }
+            const QHeaderView* Header = Grid->horizontalHeader();
+            for (int Col = 0; Col < 3; ++Col) {
+                EXPECT_GE(Header->sectionSize(Col), Header->sectionSizeHint(Col))
+                    << Title.toStdString() << " " << L << " " << Col;
+                EXPECT_LE(Header->sectionViewportPosition(Col) + Header->sectionSize(Col),
+                          Grid->viewport()->width())
+                    << Title.toStdString() << " " << L << " " << Col;
+            }
+        }
+    }
+};
+
+}  // namespace
+
+// A new word list, of one language in a large font, of every language, and of an advanced collocation
+// of one language and of all, opens wide enough for its caption and its column headers on a screen of 1280 x
+// 1024 and of 1024 x 768.
+TEST_P(WordListSizeTest, NewWordListsShowTheirCaptionAndHeadersWhole) {
+    for (TFrequencyConfig& F : FrequencyConfigs) F = {1, 0, 100, 2, 5, false, false, true};
+    OpenConcordance(GetParam(), 4);
+    ASSERT_NE(Concordance, nullptr);
+    Lang(0).LanguageName = "English (United States)";
+    LanguageConfigs[0]->Fonts[FrequencyFont].Size = 16;
+    ExpectReadable(ShowWordList(Area, 0, false));
+    LanguageConfigs[0]->Fonts[FrequencyFont].Size = 8;
+    ExpectReadable(ShowWordList(Area, -1, true));
+    TAdvancedSortColOptions& Record = LanguageConfigs[1]->CollocationSort;
+    InitSortColOptions(Record);
+    ExpectReadable(
+        ShowAdvancedCollocation(Area, Concordance, 1, {{sk2L, false}, {sk1L, false}, {sk1R, false}}));
+    InitSortColOptions(CommonConfig->CollocationSort);
+    // Each label names its language twice: four of them may not all fit.
+    ExpectReadable(ShowAdvancedCollocation(Area, Concordance, -1, {{sk1L, false}, {sk1R, false}}), false);
+}
+
+INSTANTIATE_TEST_SUITE_P(Screens, WordListSizeTest, ::testing::Values(QSize(1280, 1024), QSize(1024, 768)));
+
+namespace {
+
+class CollocationSizeTest : public TConcordanceWindowTest, public ::testing::WithParamInterface<QSize> {};
+
+}  // namespace
+
+// Long words around the hits: the collocation window of one language and of both opens wide enough for
+// the counts and words of its rows, on a screen of 1280 x 1024 and of 1024 x 768.
+TEST_P(CollocationSizeTest, CollocatesShowWhole) {
+    for (TFrequencyConfig& F : FrequencyConfigs) F = {1, 0, 100, 2, 5, false, false, true};
+    // French, one word on each side, leaves room beside English for its long words.
+    FrequencyConfigs[1].CollocateSpan = 1;
+    OpenConcordance(
+        GetParam(), 2, "continued",
+        {"complicated diplomatic negotiations continued", "the parliament's counterproposals continued",
+         "the cat continued", "a dog continued", "one bird continued", "the fox continued"});
+    ASSERT_NE(Concordance, nullptr);
+    for (int Language : {0, -1}) {
+        Area->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(Concordance->parentWidget()));
+        TCollocationForm* Form = ShowCollocation(Area, Language);
+        ASSERT_NE(Form, nullptr);
+        QApplication::processEvents();
+        QTreeWidget* List = Form->List(0);
+        ASSERT_GE(List->topLevelItemCount(), 2);
+        const QFontMetrics Metrics(List->font());
+        const int Padding = 2 * (List->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, List) + 1);
+        for (int Row = 0; Row < List->topLevelItemCount(); ++Row)
+            for (int Col = 1; Col < List->columnCount(); Col += 3)
+                for (int C : {Col, Col + 1})
+                    EXPECT_LE(Metrics.horizontalAdvance(List->topLevelItem(Row)->text(C)) + Padding,
+                              List->columnWidth(C))
+                        << Language << " " << List->topLevelItem(Row)->text(C).toStdString();
+        EXPECT_LE(Form->parentWidget()->geometry().right(), Area->viewport()->width());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Screens, CollocationSizeTest,
+                         ::testing::Values(QSize(1280, 1024), QSize(1024, 768)));

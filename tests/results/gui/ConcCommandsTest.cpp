@@ -56,7 +56,7 @@ protected:
     void SetUp() override {
         TConcordanceWindowTest::SetUp();
         CommonConfig->TagSearchSeparator = '&';
-        OpenConcordance({900, 700});
+        OpenConcordance({900, 700}, Languages());
         ASSERT_NE(Concordance, nullptr);
         // Wide enough that the sort captions the tests read show whole in their panel.
         Concordance->parentWidget()->resize(860, 500);
@@ -66,6 +66,7 @@ protected:
         Click(0, 0);
     }
 
+    virtual int Languages() const { return 2; }
     TStringsView& View(int L) { return *Concordance->Views[size_t(L)]; }
     // A click on a line; it activates the main window, as a click on it does under a window manager.
     void Click(int L, int Row, Qt::KeyboardModifiers Keys = {}) {
@@ -315,7 +316,7 @@ TEST_F(CommandsTest, ApplyingHotWordsCanBeCancelledKeepsTheWindowOpenAndClearHot
     int Marks = 0;
     for (int32_t R = 0; R < 6; ++R) {
         const TConcordItem& Row = *Concordance->Lists[1]->GetItem(R);
-        Marks += (Row.HitState == 2) + int(Row.SubItems.size());
+        Marks += (Row.HitState == 2) + int(Row.SubItems().size());
     }
     EXPECT_EQ(Marks, 2);
     Concordance->HotWordsShown[1] = true;
@@ -572,7 +573,7 @@ TEST_F(CommandsTest, HotWordsColourTheRowsAndGoWithTheirSortAndTheDeletedLines) 
         for (int32_t R = 0; R < Concordance->Lists[1]->Count(); ++R) {
             const TConcordItem& Row = *Concordance->Lists[1]->GetItem(R);
             Rows += Row.HitState == State ||
-                    std::any_of(Row.SubItems.begin(), Row.SubItems.end(),
+                    std::any_of(Row.SubItems().begin(), Row.SubItems().end(),
                                 [State](const TTessivorSubItem& S) { return S.Flag == (State == 2); });
         }
         return Rows;
@@ -608,4 +609,87 @@ TEST_F(CommandsTest, HotWordsColourTheRowsAndGoWithTheirSortAndTheDeletedLines) 
     EXPECT_EQ(Marked(1), 0);
     for (int32_t R = 0; R < Concordance->Lists[1]->Count(); ++R)
         EXPECT_FALSE(Concordance->Lists[1]->GetItem(R)->IsFilled()) << R;
+}
+
+namespace {
+
+class ThreeLanguageCommandsTest : public CommandsTest {
+protected:
+    int Languages() const override { return 3; }
+
+    // A corpus list of Language in which the words of Lines are rare.
+    static void RareWordsCorpusList(int Language, const std::vector<std::string>& Lines) {
+        LanguageConfigs[size_t(Language)]->FreqList = MakeOwned<TFreqList>(Language);
+        TFreqList& List = *LanguageConfigs[size_t(Language)]->FreqList;
+        for (const std::string& Line : Lines)
+            for (size_t At = 0, End; At < Line.size(); At = End + 1) {
+                End = std::min(Line.find(' ', At), Line.size());
+                List.AddWord(Line.substr(At, End - At));
+            }
+        for (int I = 0; I < 300; ++I) List.AddWord("w" + std::to_string(I));
+    }
+
+    // "Translations" in pane L's popup. The passes' options, when they are asked, are set to Passes; the
+    // chooser is cancelled (ThroughChooser: after its "Options..." were asked for). Returns whether the
+    // options were asked and how many candidates were offered last.
+    std::pair<bool, int> Translations(int L, int Passes, bool ThroughChooser = false) {
+        struct TSeen {
+            bool Asked = false;
+            int Offered = -1;
+            bool Over = false;
+            bool ThroughChooser;
+        };
+        const auto Seen = std::make_shared<TSeen>();
+        Seen->ThroughChooser = ThroughChooser;
+        // Looks for the next dialog until the command is over; the state outlives this call.
+        const auto Handle = std::make_shared<std::function<void()>>();
+        *Handle = [Seen, Passes, Weak = std::weak_ptr<std::function<void()>>(Handle)] {
+            QTimer::singleShot(0, [Seen, Passes, Weak] {
+                const auto Again = Weak.lock();
+                if (!Again || Seen->Over) return;
+                QWidget* Modal = QApplication::activeModalWidget();
+                if (auto* Options = qobject_cast<THotWordsOptionsForm*>(Modal)) {
+                    Seen->Asked = true;
+                    Options->TranslationPassesEdit->setValue(Passes);
+                    (*Again)();
+                    QTest::mouseClick(Options->OkBtn, Qt::LeftButton);
+                } else if (auto* Chooser = qobject_cast<TChooseHotWordsForm*>(Modal)) {
+                    Seen->Offered = Chooser->WordsList->topLevelItemCount();
+                    if (std::exchange(Seen->ThroughChooser, false)) {
+                        (*Again)();
+                        QTest::mouseClick(Chooser->OptionsBtn, Qt::LeftButton);
+                        (*Again)();
+                        return;
+                    }
+                    QTest::mouseClick(Chooser->CancelBtn, Qt::LeftButton);
+                } else {
+                    (*Again)();
+                }
+            });
+        };
+        (*Handle)();
+        Click(L, 0);
+        Popup(L, {"Translations"});
+        QTest::qWait(20);
+        Seen->Over = true;
+        return {Seen->Asked, Seen->Offered};
+    }
+};
+
+}  // namespace
+
+// The candidates of translations are made with the window's number of passes: when another language's
+// choice changes that number, every other language's candidates are made again, after their options.
+TEST_F(ThreeLanguageCommandsTest, AChangeOfTranslationPassesDropsTheOtherLanguagesCandidates) {
+    RareWordsCorpusList(1, FrenchLines);
+    RareWordsCorpusList(2, GermanLines);
+    Concordance->WindowHotWordsConfig = {1, 20};
+    EXPECT_EQ(Translations(2, 1), std::make_pair(true, 1));
+    // Kept while nothing changes.
+    EXPECT_EQ(Translations(2, 1), std::make_pair(false, 1));
+    EXPECT_EQ(Translations(1, 2), std::make_pair(true, 2));
+    EXPECT_EQ(Translations(2, 2), std::make_pair(true, 2));
+    // The same through the chooser's own options.
+    EXPECT_EQ(Translations(1, 1, true), std::make_pair(true, 1));
+    EXPECT_EQ(Translations(2, 1), std::make_pair(true, 1));
 }

@@ -76,7 +76,7 @@ protected:
             const TConcordItem& Item = *List.GetItem(I);
             std::vector<int32_t> Line{Item.AlignedStart};
             if (Item.IsFilled()) Line.push_back(Item.HitStart);
-            for (const TTessivorSubItem& Sub : Item.SubItems) Line.push_back(Sub.HitStart);
+            for (const TTessivorSubItem& Sub : Item.SubItems()) Line.push_back(Sub.HitStart);
             Result.push_back(Line);
         }
         return Result;
