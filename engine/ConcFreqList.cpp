@@ -409,10 +409,11 @@ void TFreqList::Clear() {
     FBuckets.reset();
     FItemBlocks.clear();
     FItemCount = FPlaced = 0;
-    FIndex = {};
+    // Fresh vectors, not {} (which empties a vector and keeps its room).
+    std::vector<TIndexSlot>().swap(FIndex);
     FIndexed = 0;
-    FOrder = {};
-    FPending = {};
+    std::vector<int32_t>().swap(FOrder);
+    std::vector<int32_t>().swap(FPending);
     FFrequencies.clear();
     FSortState = TFreqSort::None;
 }

@@ -15,12 +15,12 @@
 #include <cmath>
 #include <memory>
 
-#include "ui/ConcProgress.h"
 #include "controls/LangText.h"
 #include "engine/ConcFreqList.h"
 #include "engine/ConcSearchItems.h"
 #include "results/ConcTessivor.h"
 #include "results/ConcWordList.h"
+#include "ui/ConcProgress.h"
 
 // ---------------------------------------------------------------------------------------------------
 // Rules
@@ -99,6 +99,7 @@ namespace {
 constexpr int PositionWidth = 120;  // the count and word columns of one position, as first laid out
 constexpr int StackedRows = 8;      // the rows each stacked list asks room for, below its header
 constexpr int RowsPerPump = 256;
+constexpr int RowsMeasured = 40;  // the rows whose words the window opens wide enough for
 
 int ScrollBarWidth(const QWidget* W) {
     return W->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, W);
@@ -257,7 +258,50 @@ bool TCollocationForm::Build() {
         if (!Alive || !FOwner || !FillList(L)) return false;
     FBusy = false;
     LayoutLists();
+    FitToWords();
     return true;
+}
+
+double TCollocationForm::WordsGrowth(const QTreeWidget* Tree) const {
+    // A word of this length would take the screen: it is cut rather than let widen the window.
+    const QFontMetrics Metrics(Tree->font());
+    const int Most = 30 * Metrics.horizontalAdvance('0');
+    // A cell keeps a margin on both sides of its text.
+    const int Padding = 2 * (Tree->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, Tree) + 1) + 2;
+    const int Rows = std::min(Tree->topLevelItemCount(), RowsMeasured);
+    double Growth = 1;
+    for (int C = 0; C < Tree->columnCount(); ++C) {
+        if (Tree->isColumnHidden(C) || Tree->columnWidth(C) <= 0) continue;
+        int Wanted = 0;
+        for (int R = 0; R < Rows; ++R)
+            Wanted = std::max(Wanted, Metrics.horizontalAdvance(Tree->topLevelItem(R)->text(C)) + Padding);
+        Growth = std::max(Growth, double(std::min(Wanted, Most)) / Tree->columnWidth(C));
+    }
+    return Growth;
+}
+
+void TCollocationForm::FitToWords() {
+    auto* Sub = qobject_cast<QMdiSubWindow*>(parentWidget());
+    if (!Sub) return;
+    const std::vector<int> Languages = ShownLanguages();
+    double Growth = 1;
+    for (int L : Languages) Growth = std::max(Growth, WordsGrowth(FLists[size_t(L)]));
+    // The columns grow alike, as the layout rescales them, until the widest word in sight shows whole.
+    int Wanted = 0;
+    for (int L : Languages) {
+        QTreeWidget* Tree = FLists[size_t(L)];
+        const int Margin = ScrollBarWidth(Tree) + 8;
+        const int Target = int(std::ceil((Tree->width() - Margin) * Growth)) + Margin;
+        if (FLanguage < 0 && !FStacked) {
+            FListSizes[size_t(L)] = Target;
+            Wanted += Target;
+        } else {
+            Wanted = std::max(Wanted, Target);
+        }
+    }
+    if (FLanguage < 0 && !FStacked) Wanted += 2;
+    WidenMdiChild(Sub, std::max(Wanted + Sub->width() - width(), MdiCaptionWidth(Sub)));
+    LayoutLists();
 }
 
 // The owner's collocate lists are built once per span and kept, so reopening a window is cheap.
@@ -344,7 +388,11 @@ void TCollocationForm::RescaleColumns(QTreeWidget* Tree) {
     std::vector<int> Widths;
     for (int C = 0; C < Tree->columnCount(); ++C)
         if (!Tree->isColumnHidden(C)) Widths.push_back(Tree->columnWidth(C));
-    const std::vector<int> Scaled = ScaleSizes(Widths, Tree->width() - ScrollBarWidth(Tree) - 8);
+    const int Available = Tree->width() - ScrollBarWidth(Tree) - 8;
+    // A list not laid out yet is a few pixels wide: the header would raise every column to its least
+    // section size, and the counts would keep the words' width from then on.
+    if (Available < int(Widths.size()) * Tree->header()->minimumSectionSize()) return;
+    const std::vector<int> Scaled = ScaleSizes(Widths, Available);
     size_t I = 0;
     for (int C = 0; C < Tree->columnCount(); ++C)
         if (!Tree->isColumnHidden(C)) Tree->setColumnWidth(C, std::max(Scaled[I++], 1));

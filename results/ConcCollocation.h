@@ -114,6 +114,11 @@ private:
     void CreateLists();
     void ApplyFonts();
     void LayoutLists();
+    // How much the count and word columns of Tree must grow, all alike, for the counts and words of its
+    // first rows to show whole (a word asks at most 30 widths of "0"); 1 when they do.
+    double WordsGrowth(const QTreeWidget* Tree) const;
+    // Widens the window, as far as its MDI area allows, for its caption and the words of its first rows.
+    void FitToWords();
     void RescaleColumns(QTreeWidget* List);
     bool BuildMissingCollocates();
     bool FillList(int Language);

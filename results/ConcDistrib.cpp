@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QStyle>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QValueAxis>
@@ -151,6 +152,20 @@ TDistributionForm::TDistributionForm(int PrimaryLanguage, const TDistribHitLists
     FillScopeCombo();
     FillDescription();
     Recompute();
+    resize(std::max(width(), LegendWidth()), height());
+}
+
+// The legend lays its entries out in one row and cuts the names that do not fit: the window asks room
+// for each entry's mark, name and gaps, and for the chart's and the scroll area's own margins.
+int TDistributionForm::LegendWidth() const {
+    const QFontMetrics metrics(Chart->legend()->font());
+    int entries = 0;
+    for (QBarSet* set : FSets)
+        if (set) entries += metrics.horizontalAdvance(set->label()) + metrics.height() + 24;
+    const QMargins chart = Chart->margins();
+    const int around = chart.left() + chart.right() + 2 * ChartView->frameWidth() +
+                       style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 40;
+    return entries + around;
 }
 
 TDistributionForm::~TDistributionForm() {

@@ -127,6 +127,8 @@ private:
     void FillDescription();
     void Draw();
     void FitChartHeight();
+    // The window width at which the legend names every language whole.
+    int LegendWidth() const;
     // Scrolls the chart to where the text starts: files from the top, steps from the foot.
     void ShowTextStart();
     void PlaceMarks();

@@ -412,8 +412,9 @@ std::vector<int32_t> TSVSelection::Items() const {
 
 std::vector<int32_t> TSVSelection::TakeAll() {
     std::vector<int32_t> Out = Items();
-    FOrder = {};
-    FPos = {};
+    // Assigning {} would keep the room: a selection of millions of lines would hold it until the next.
+    std::vector<int32_t>().swap(FOrder);
+    std::vector<int32_t>().swap(FPos);
     FCount = 0;
     return Out;
 }

@@ -1,6 +1,7 @@
 #include "engine/ConcFreqList.h"
 
 #include <gtest/gtest.h>
+#include <malloc.h>
 
 #include <algorithm>
 #include <map>
@@ -663,4 +664,25 @@ TEST_F(FreqListTest, LongWordsOfOneBeginningAndLengthStayApart) {
         ASSERT_EQ(Item->Word, WordOf(N));
         ASSERT_EQ(Item->Frequency, 1 + N % 3) << N;
     }
+}
+
+// The collocate lists of a concordance are cleared and counted again whenever their span changes: a
+// cleared list must not keep the room of the words it held.
+TEST_F(FreqListTest, AClearedListGivesItsRoomBack) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "a sanitizer's allocator counts its own way";
+#endif
+    const auto InUse = [] {
+        const struct mallinfo2 Info = mallinfo2();
+        return static_cast<int64_t>(Info.uordblks + Info.hblkhd);
+    };
+    constexpr int Words = 300000;
+    TFreqList List(0);
+    const int64_t Before = InUse();
+    for (int N = 0; N < Words; ++N) List.AddWord("w" + std::to_string(N));
+    ASSERT_EQ(List.Order().size(), size_t(Words));
+    EXPECT_GT(InUse() - Before, int64_t(Words) * 64);
+    List.Clear();
+    EXPECT_EQ(List.Count(), 0);
+    EXPECT_LT(InUse() - Before, int64_t(Words)) << "the list kept its room";
 }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <malloc.h>
+
 #include <algorithm>
 #include <map>
 #include <random>
@@ -456,4 +458,26 @@ TEST(StringsViewSelection, SelectionListKeepsOrderThroughManyRemovals) {
     }
     EXPECT_EQ(S.TakeAll(), Oracle);
     EXPECT_EQ(S.Count(), 0);
+}
+
+// Selecting every line of a large search and deleting them must not leave the selection's room behind.
+TEST(StringsViewSelection, AClearedSelectionOfAMillionLinesGivesItsRoomBack) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "a sanitizer's allocator counts its own way";
+#endif
+    const auto InUse = [] {
+        const struct mallinfo2 Info = mallinfo2();
+        return static_cast<int64_t>(Info.uordblks + Info.hblkhd);
+    };
+    constexpr int32_t Lines = 1 << 20;
+    TStringsViewModel M;
+    M.MultiSelect = M.ExtendedSelect = true;
+    M.SetCount(Lines);
+    const int64_t Before = InUse();
+    M.SelectItem(0, svssClick, false, false);
+    M.SelectItem(Lines - 1, svssClick, false, true);
+    ASSERT_EQ(M.Selection().Count(), Lines);
+    EXPECT_GT(InUse() - Before, int64_t(Lines) * 8);
+    M.ClearSelection();
+    EXPECT_LT(InUse() - Before, int64_t(Lines)) << "the selection kept its room";
 }

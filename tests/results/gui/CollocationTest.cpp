@@ -496,3 +496,42 @@ TEST_P(WordListSizeTest, NewWordListsShowTheirCaptionAndHeadersWhole) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Screens, WordListSizeTest, ::testing::Values(QSize(1280, 1024), QSize(1024, 768)));
+
+namespace {
+
+class CollocationSizeTest : public TConcordanceWindowTest, public ::testing::WithParamInterface<QSize> {};
+
+}  // namespace
+
+// Long words around the hits: the collocation window of one language and of both opens wide enough for
+// the counts and words of its rows, on a screen of 1280 x 1024 and of 1024 x 768.
+TEST_P(CollocationSizeTest, CollocatesShowWhole) {
+    for (TFrequencyConfig& F : FrequencyConfigs) F = {1, 0, 100, 2, 5, false, false, true};
+    // French, one word on each side, leaves room beside English for its long words.
+    FrequencyConfigs[1].CollocateSpan = 1;
+    OpenConcordance(
+        GetParam(), 2, "continued",
+        {"complicated diplomatic negotiations continued", "the parliament's counterproposals continued",
+         "the cat continued", "a dog continued", "one bird continued", "the fox continued"});
+    ASSERT_NE(Concordance, nullptr);
+    for (int Language : {0, -1}) {
+        Area->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(Concordance->parentWidget()));
+        TCollocationForm* Form = ShowCollocation(Area, Language);
+        ASSERT_NE(Form, nullptr);
+        QApplication::processEvents();
+        QTreeWidget* List = Form->List(0);
+        ASSERT_GE(List->topLevelItemCount(), 2);
+        const QFontMetrics Metrics(List->font());
+        const int Padding = 2 * (List->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, List) + 1);
+        for (int Row = 0; Row < List->topLevelItemCount(); ++Row)
+            for (int Col = 1; Col < List->columnCount(); Col += 3)
+                for (int C : {Col, Col + 1})
+                    EXPECT_LE(Metrics.horizontalAdvance(List->topLevelItem(Row)->text(C)) + Padding,
+                              List->columnWidth(C))
+                        << Language << " " << List->topLevelItem(Row)->text(C).toStdString();
+        EXPECT_LE(Form->parentWidget()->geometry().right(), Area->viewport()->width());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Screens, CollocationSizeTest,
+                         ::testing::Values(QSize(1280, 1024), QSize(1024, 768)));

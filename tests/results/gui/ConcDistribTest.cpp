@@ -100,7 +100,9 @@ TEST_F(ShowQueryOptionsTest, PanelsFollowTheFlags) {
 #include <QChartView>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGraphicsScene>
 #include <QGraphicsSimpleTextItem>
+#include <QGraphicsTextItem>
 #include <QHorizontalBarSeries>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -442,4 +444,35 @@ TEST_F(DistributionWindowTest, SavesTheReportAndPrintsThroughTheDialog) {
     SetPrintDialog([](QPrinter&) { return false; });
     ClickThroughWindow(form->PrintBtn);
     EXPECT_FALSE(std::filesystem::exists(pdf));
+}
+
+// Four languages with long names: the window opens wide enough for the legend to name each one whole,
+// in an MDI area of 1024 x 768 as in one of 1280 x 1024.
+TEST_F(DistributionWindowTest, TheLegendNamesEveryLanguageWhole) {
+    AddLines(2, "e.txt", "uno\ndos", {0, 4});
+    AddLines(3, "f.txt", "um\ndois", {0, 3});
+    Lang(0).SetLanguage(1033, "English (United States)");
+    Lang(2).SetLanguage(11274, "Spanish (Argentina)");
+    Lang(3).SetLanguage(1046, "Portuguese (Brazilian)");
+    std::array<std::unique_ptr<TConcordItems>, 2> More{std::make_unique<TConcordItems>(2),
+                                                       std::make_unique<TConcordItems>(3)};
+    for (const QSize Screen : {QSize(1024, 768), QSize(1280, 1024)}) {
+        QMdiArea Area;
+        Area.resize(Screen - QSize(0, 70));
+        Area.show();
+        TDistributionForm* Form = ShowDistribution(
+            &Area, 0, TDistribHitLists{Lists[0].get(), Lists[1].get(), More[0].get(), More[1].get()},
+            TDistribQueries{&Query, nullptr, nullptr, nullptr});
+        ASSERT_NE(Form, nullptr);
+        QApplication::processEvents();
+        QStringList Shown;
+        for (QGraphicsItem* Item : Form->Chart->scene()->items())
+            if (auto* Text = dynamic_cast<QGraphicsTextItem*>(Item); Text && Text->isVisible())
+                Shown << Text->toPlainText();
+        for (int L = 0; L < 4; ++L)
+            EXPECT_TRUE(Shown.contains(QString::fromStdString(Lang(L).GetLanguageName())))
+                << L << " " << Shown.join(" | ").toStdString();
+        EXPECT_LE(Form->parentWidget()->geometry().right(), Area.viewport()->width());
+        for (QMdiSubWindow* Sub : Area.subWindowList()) delete Sub;
+    }
 }
