@@ -290,7 +290,8 @@ TFreqItem* TFreqList::CountNewWord(std::string_view Key, uint32_t Hash, int32_t 
 
 TFreqItem& TFreqList::NewItem(TItemNumber& Number) {
     const size_t Block = BlockOfItem(FItemCount);
-    if (Block == FItemBlocks.size()) FItemBlocks.push_back(std::make_unique<TFreqItem[]>(ItemsInBlock(Block)));
+    if (Block == FItemBlocks.size())
+        FItemBlocks.push_back(std::make_unique<TFreqItem[]>(ItemsInBlock(Block)));
     Number = FItemCount++;
     return ItemAt(Number);
 }

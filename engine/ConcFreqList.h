@@ -96,7 +96,9 @@ public:
     bool IgnoreCase() const { return FIgnoreCase; }
 
     // The number of distinct words.
-    int32_t Count() const { return static_cast<int32_t>(FOrder.size() + FPending.size() + (FItemCount - FPlaced)); }
+    int32_t Count() const {
+        return static_cast<int32_t>(FOrder.size() + FPending.size() + (FItemCount - FPlaced));
+    }
     // The item at display position I, still owned by the list. Raises std::out_of_range for I outside
     // [0, Count).
     TFreqItem* GetItem(int32_t I) const;
@@ -193,7 +195,7 @@ private:
     static constexpr TItemNumber NoItem = UINT32_MAX;
 
     struct TEntry {
-        uint32_t Hash;         // the word's hash in the word index
+        uint32_t Hash;  // the word's hash in the word index
         TItemNumber Item;
     };
     using TBucket = std::vector<TEntry>;

@@ -37,6 +37,17 @@ void CheckFile(const TConcordConfig& Config, int32_t L, int32_t File) {
 // Below this many rows freed, a delete leaves the list's storage as it is: shrinking copies what stays.
 constexpr size_t MinRowsToShrink = 4096;
 
+// What a passage row holds, copied between it, an item and a row's information (fields of one name).
+template <typename TFrom, typename TTo>
+void CopyPassageFields(const TFrom& From, TTo& To) {
+    To.Sequence = From.Sequence;
+    To.FileIndex = From.FileIndex;
+    To.AlignedStart = From.AlignedStart;
+    To.AlignedEnd = From.AlignedEnd;
+    To.AlignedLength = From.AlignedLength;
+    To.Letter = From.Letter;
+}
+
 }  // namespace
 
 // ---- Item texts ------------------------------------------------------------------------------------
@@ -67,7 +78,8 @@ void TItemTexts::Replace(int I, std::string_view Text, bool Present) {
     std::array<uint16_t, ItemSlotCount> Ends{};
     uint16_t Flags = 0;
     if (FBlock) {
-        for (int K = 0; K < ItemSlotCount; ++K) Ends[static_cast<size_t>(K)] = static_cast<uint16_t>(EndOf(K));
+        for (int K = 0; K < ItemSlotCount; ++K)
+            Ends[static_cast<size_t>(K)] = static_cast<uint16_t>(EndOf(K));
         Flags = static_cast<uint16_t>(this->Bits() & ~WideBit);
     }
     const size_t From = Slot == 0 ? 0 : Ends[Slot - 1];
@@ -125,7 +137,8 @@ TItemExtras& TConcordItem::Extras() {
 }
 
 void TConcordItem::DropEmptyExtras() {
-    if (FExtras && !FExtras->SortString && FExtras->Runs.empty() && FExtras->SubItems.empty()) FExtras.reset();
+    if (FExtras && !FExtras->SortString && FExtras->Runs.empty() && FExtras->SubItems.empty())
+        FExtras.reset();
 }
 
 void TConcordItem::SetSortString(std::string Value) {
@@ -886,12 +899,7 @@ TConcordItem& TConcordItems::ItemAt(size_t I) const {
     if (TConcordItem* Item = Row.Item()) return *Item;
     const TPassageRow& Passage = *PassageOf(Row);
     auto Item = std::make_unique<TConcordItem>(Language);
-    Item->Sequence = Passage.Sequence;
-    Item->FileIndex = Passage.FileIndex;
-    Item->AlignedStart = Passage.AlignedStart;
-    Item->AlignedEnd = Passage.AlignedEnd;
-    Item->AlignedLength = Passage.AlignedLength;
-    Item->Letter = Passage.Letter;
+    CopyPassageFields(Passage, *Item);
     TConcordItem& Made = *Item;
     FreePassage(Row);
     Row = TRow(std::move(Item));
@@ -915,23 +923,13 @@ TRowInfo TConcordItems::RowInfo(int32_t I) const {
     const TRow& Row = FRows[static_cast<size_t>(I)];
     TRowInfo Info;
     if (const TPassageRow* Passage = PassageOf(Row)) {
-        Info.Sequence = Passage->Sequence;
-        Info.FileIndex = Passage->FileIndex;
-        Info.AlignedStart = Passage->AlignedStart;
-        Info.AlignedEnd = Passage->AlignedEnd;
-        Info.AlignedLength = Passage->AlignedLength;
-        Info.Letter = Passage->Letter;
+        CopyPassageFields(*Passage, Info);
         return Info;
     }
     // The collocate worker writes only an item's ranks, which these are not.
     const TConcordItem& Item = *Row.Item();
-    Info.Sequence = Item.Sequence;
-    Info.FileIndex = Item.FileIndex;
+    CopyPassageFields(Item, Info);
     Info.HitStart = Item.HitStart;
-    Info.AlignedStart = Item.AlignedStart;
-    Info.AlignedEnd = Item.AlignedEnd;
-    Info.AlignedLength = Item.AlignedLength;
-    Info.Letter = Item.Letter;
     Info.HitState = Item.HitState;
     Info.Filled = Item.IsFilled();
     return Info;
@@ -981,12 +979,7 @@ void TConcordItems::Exchange(int32_t I, int32_t J) {
 int32_t TConcordItems::Add(std::unique_ptr<TConcordItem> Item) {
     if (IsPassageOnly(*Item, Language)) {
         TPassageRow Passage;
-        Passage.Sequence = Item->Sequence;
-        Passage.FileIndex = Item->FileIndex;
-        Passage.AlignedStart = Item->AlignedStart;
-        Passage.AlignedEnd = Item->AlignedEnd;
-        Passage.AlignedLength = Item->AlignedLength;
-        Passage.Letter = Item->Letter;
+        CopyPassageFields(*Item, Passage);
         const uint32_t Entry = FPassages.Add(Passage);
         try {
             FRows.push_back(TRow::OfPassage(Entry));

@@ -54,8 +54,10 @@ int OpenHandle(const std::string& FileName, uint16_t Mode) {
 
 // Opens FileName and measures it; raises the open error when that fails, when the name is not a regular
 // file (opened without waiting, so that a FIFO cannot block the program) or when the file is too large
-// for 32-bit offsets. Sharing bits have no POSIX counterpart and are not enforced.
-int OpenMeasured(const std::string& FileName, uint16_t Mode, int32_t* Size, int64_t* Modified = nullptr) {
+// for 32-bit offsets. Sharing bits have no POSIX counterpart and are not enforced. With Blocking the
+// descriptor reads as an ordinary blocking one once the file is known to be regular.
+int OpenMeasured(const std::string& FileName, uint16_t Mode, int32_t* Size, int64_t* Modified = nullptr,
+                 bool Blocking = true) {
     const int handle = OpenHandle(FileName, Mode);
     if (handle < 0) RaiseOpenError(FileName);
     struct stat info {};
@@ -65,8 +67,10 @@ int OpenMeasured(const std::string& FileName, uint16_t Mode, int32_t* Size, int6
         if (regular) RaiseTooLarge(FileName);
         RaiseOpenError(FileName);
     }
-    const int flags = ::fcntl(handle, F_GETFL);
-    if (flags >= 0) ::fcntl(handle, F_SETFL, flags & ~O_NONBLOCK);
+    if (Blocking) {
+        const int flags = ::fcntl(handle, F_GETFL);
+        if (flags >= 0) ::fcntl(handle, F_SETFL, flags & ~O_NONBLOCK);
+    }
     if (Size) *Size = static_cast<int32_t>(info.st_size);
     if (Modified) *Modified = ModifiedNs(info);
     return handle;
@@ -127,8 +131,9 @@ TFileHandleCache& TFileHandleCache::Instance() {
 
 size_t TFileHandleCache::DefaultCapacity() {
     struct rlimit Limit {};
-    if (::getrlimit(RLIMIT_NOFILE, &Limit) != 0 || Limit.rlim_cur == RLIM_INFINITY) return 4096;
-    return std::clamp<size_t>(static_cast<size_t>(Limit.rlim_cur / 4), 16, 4096);
+    if (::getrlimit(RLIMIT_NOFILE, &Limit) != 0) return 512;
+    if (Limit.rlim_cur == RLIM_INFINITY) return size_t(1) << 20;
+    return std::max<size_t>(static_cast<size_t>(Limit.rlim_cur / 2), 16);
 }
 
 TFileHandleCache::TFileHandleCache() : FCapacity(DefaultCapacity()) {
@@ -286,7 +291,9 @@ int TFileSynchroStream::OpenAgain() {
     int64_t modified = 0;
     int handle = -1;
     try {
-        handle = OpenMeasured(name, FMode, &size, &modified);
+        // A search of more files than the cache holds opens each again: the two calls that would only
+        // clear O_NONBLOCK, which regular files ignore, are left out.
+        handle = OpenMeasured(name, FMode, &size, &modified, false);
     } catch (const EConcError& E) {
         throw EFileOpenError(E.what());
     }

@@ -99,8 +99,8 @@ public:
     // The process's cache; it lives until the process ends.
     static TFileHandleCache& Instance();
 
-    // A quarter of the process's soft limit of open files (RLIMIT_NOFILE), at least 16 and at most
-    // 4,096: the rest stays for everything else the program opens.
+    // Half the process's soft limit of open files (RLIMIT_NOFILE), at least 16: the other half stays for
+    // everything else the program opens. A search of more files than this opens each of them again.
     static size_t DefaultCapacity();
 
     // The most descriptors kept open when no read is using them.

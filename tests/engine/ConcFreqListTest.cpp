@@ -1,7 +1,6 @@
 #include "engine/ConcFreqList.h"
 
 #include <gtest/gtest.h>
-#include <malloc.h>
 
 #include <algorithm>
 #include <map>
@@ -672,17 +671,13 @@ TEST_F(FreqListTest, AClearedListGivesItsRoomBack) {
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
     GTEST_SKIP() << "a sanitizer's allocator counts its own way";
 #endif
-    const auto InUse = [] {
-        const struct mallinfo2 Info = mallinfo2();
-        return static_cast<int64_t>(Info.uordblks + Info.hblkhd);
-    };
     constexpr int Words = 300000;
     TFreqList List(0);
-    const int64_t Before = InUse();
+    const int64_t Before = HeapBytesInUse();
     for (int N = 0; N < Words; ++N) List.AddWord("w" + std::to_string(N));
     ASSERT_EQ(List.Order().size(), size_t(Words));
-    EXPECT_GT(InUse() - Before, int64_t(Words) * 64);
+    EXPECT_GT(HeapBytesInUse() - Before, int64_t(Words) * 64);
     List.Clear();
     EXPECT_EQ(List.Count(), 0);
-    EXPECT_LT(InUse() - Before, int64_t(Words)) << "the list kept its room";
+    EXPECT_LT(HeapBytesInUse() - Before, int64_t(Words)) << "the list kept its room";
 }

@@ -10,6 +10,8 @@
 #include <thread>
 
 #include "BStreamTestSupport.h"
+#include "engine/SynStream.h"
+#include "tests/engine/ConcCorpusTestSupport.h"
 
 namespace {
 
@@ -198,4 +200,27 @@ TEST(FileStringsTest, TheListRefusesChanges) {
     EXPECT_EQ(Message([&] { Lines.Insert(0, "x"); }), "\"Insert\" method is invalid for TFileStrings.");
     WaitDone(Lines);
     EXPECT_EQ(Lines.GetCount(), 2);
+}
+
+// A view opened on a file removed after its descriptor was closed for other files: the counting thread
+// stops at the failed read (the program goes on, the view shows no lines), and reading the file names it.
+TEST(FileStringsTest, AFileRemovedBeforeTheCountStopsItWithoutEndingTheProgram) {
+    TTempDir Dir;
+    const TDescriptorBudget Budget(1);
+    const std::string Path = Dir.Write("viewed.txt", "one\ntwo\n");
+    TFileSynchroStream Stream(Path, fmOpenRead | fmShareDenyWrite);
+    TBufStream Reader(Stream, 0, NonWordCharSet(kDelimiters, kWildCards));
+    const TFileSynchroStream Other(Dir.Write("other.txt", "x"), fmOpenRead | fmShareDenyWrite);
+    std::filesystem::remove(Path);
+    TFileStrings Lines(Stream, Reader);
+    WaitDone(Lines);
+    EXPECT_EQ(Lines.GetCount(), 0);
+    char Byte;
+    int32_t Position = 0;
+    try {
+        Stream.ReadAt(&Byte, 1, Position);
+        ADD_FAILURE() << "the removed file was read";
+    } catch (const EFileOpenError& E) {
+        EXPECT_EQ(std::string(E.what()), "Unable to open file: " + Path + ".");
+    }
 }

@@ -1,5 +1,6 @@
 #include "tests/support/TestSupport.h"
 
+#include <malloc.h>
 #include <signal.h>
 #include <unistd.h>
 #include <stdlib.h>
@@ -76,4 +77,9 @@ TFileSizeLimit::TFileSizeLimit(rlim_t Bytes) {
 TFileSizeLimit::~TFileSizeLimit() {
     setrlimit(RLIMIT_FSIZE, &FOld);
     signal(SIGXFSZ, FOldHandler);
+}
+
+int64_t HeapBytesInUse() {
+    const struct mallinfo2 Info = mallinfo2();
+    return static_cast<int64_t>(Info.uordblks + Info.hblkhd);
 }

@@ -3,6 +3,7 @@
 
 #include <sys/resource.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 
@@ -30,6 +31,10 @@ private:
 
 // The whole content of a file as bytes ("" when it cannot be read).
 std::string ReadWholeFile(const std::string& Path);
+
+// The bytes the allocator has handed out and not had back (its main arena and its separately mapped
+// blocks). Meaningless under a sanitizer, whose allocator is its own.
+int64_t HeapBytesInUse();
 
 // Lowers the file-size limit of the process while it lives, so that writing a file beyond Bytes fails
 // (with SIGXFSZ ignored). Tests run as root, whom permissions do not stop; this still makes a write fail.

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <malloc.h>
 
 #include <algorithm>
 #include <map>
@@ -9,6 +8,7 @@
 
 #include "ui/StringsViewModel.h"
 #include "platform/Nls.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 
@@ -465,19 +465,15 @@ TEST(StringsViewSelection, AClearedSelectionOfAMillionLinesGivesItsRoomBack) {
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
     GTEST_SKIP() << "a sanitizer's allocator counts its own way";
 #endif
-    const auto InUse = [] {
-        const struct mallinfo2 Info = mallinfo2();
-        return static_cast<int64_t>(Info.uordblks + Info.hblkhd);
-    };
     constexpr int32_t Lines = 1 << 20;
     TStringsViewModel M;
     M.MultiSelect = M.ExtendedSelect = true;
     M.SetCount(Lines);
-    const int64_t Before = InUse();
+    const int64_t Before = HeapBytesInUse();
     M.SelectItem(0, svssClick, false, false);
     M.SelectItem(Lines - 1, svssClick, false, true);
     ASSERT_EQ(M.Selection().Count(), Lines);
-    EXPECT_GT(InUse() - Before, int64_t(Lines) * 8);
+    EXPECT_GT(HeapBytesInUse() - Before, int64_t(Lines) * 8);
     M.ClearSelection();
-    EXPECT_LT(InUse() - Before, int64_t(Lines)) << "the selection kept its room";
+    EXPECT_LT(HeapBytesInUse() - Before, int64_t(Lines)) << "the selection kept its room";
 }
