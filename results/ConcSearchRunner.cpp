@@ -1,5 +1,7 @@
 #include "results/ConcSearchRunner.h"
 
+#include <array>
+#include <cstdlib>
 #include <utility>
 
 #include "engine/ConcSearchItems.h"
@@ -20,7 +22,23 @@ TSearchRunner::~TSearchRunner() {
     Wait();
 }
 
+namespace {
+
+// The heap of a thread of its own grows one page at a time, each page asked of the system anew, while a
+// heap that grew once keeps its pages' permission after it shrinks. Grown once by a few megabytes, in
+// pieces the heap itself serves (below the size it leaves to mmap), it spares a search with many hits
+// a system call every dozen hits.
+void GrowThreadHeap() {
+    constexpr size_t Piece = 120 * 1024;
+    std::array<void*, 32> Pieces{};
+    for (void*& P : Pieces) P = std::malloc(Piece);
+    for (void* P : Pieces) std::free(P);
+}
+
+}  // namespace
+
 void TSearchRunner::Run(int32_t MaxHits) {
+    GrowThreadHeap();
     try {
         FSearch.Execute(
             true, MaxHits, [this](std::unique_ptr<TConcordItem> Hit) { Queue(std::move(Hit)); }, {}, 0);

@@ -414,6 +414,8 @@ private:
     friend class TSearchScope;
     struct TFinalRows;
     void SearchHit(std::unique_ptr<TConcordItem> Hit);
+    // SearchHit without following it in the panes (a batch of hits is followed once).
+    void AddHitRows(std::unique_ptr<TConcordItem> Hit);
     bool ExecuteBeside(TSearch& Search, const std::function<void()>& Show);
     void RowsGrew(int Language);
     // The panes and the match count follow a running search by the clock: a pane told of every hit

@@ -133,9 +133,13 @@ void TTessivorForm::ShowGrownRows(bool Now) {
     UpdateMatchCount();
 }
 
-void TTessivorForm::SearchHit(std::unique_ptr<TConcordItem> Hit) {
+void TTessivorForm::AddHitRows(std::unique_ptr<TConcordItem> Hit) {
     AddSearchHit(Lists, LanguageCount, PrimaryLanguage, std::move(Hit));
     for (int L = 0; L < LanguageCount; ++L) RowsGrew(L);
+}
+
+void TTessivorForm::SearchHit(std::unique_ptr<TConcordItem> Hit) {
+    AddHitRows(std::move(Hit));
     ShowGrownRows(false);
 }
 
@@ -190,13 +194,14 @@ bool TTessivorForm::ExecuteBeside(TSearch& Search, const std::function<void()>& 
         for (auto& Hit : Hits) {
             if (OutOfMemory) break;
             try {
-                SearchHit(std::move(Hit));
+                AddHitRows(std::move(Hit));
             } catch (const std::bad_alloc&) {
                 OutOfMemory = true;
                 Running->Stop();
             }
         }
         Hits.clear();
+        ShowGrownRows(false);
     };
     // A quit asked for before the loop turns is lost: every later look asks again.
     const auto Look = [&] {
@@ -217,8 +222,18 @@ bool TTessivorForm::ExecuteBeside(TSearch& Search, const std::function<void()>& 
     }
     Running = &*Runner;
     const auto Started = std::chrono::steady_clock::now();
-    // Laid out while the search runs: it is painted empty until its panes first follow the search.
+    // Shown and laid out while the search runs, but painted only once its panes follow the search: a
+    // frame painted empty and painted again a few milliseconds later costs the search as much.
     if (Show) Show();
+    struct TPaintLater {
+        QPointer<QWidget> Frame;
+        void Now() {
+            if (Frame) Frame->setUpdatesEnabled(true);
+            Frame = nullptr;
+        }
+        ~TPaintLater() { Now(); }
+    } PaintLater{Show ? (parentWidget() ? parentWidget() : this) : nullptr};
+    if (PaintLater.Frame) PaintLater.Frame->setUpdatesEnabled(false);
     TSearchReachShown ReachShown;
     auto GaugesShown = std::chrono::steady_clock::time_point{};
     QTimer Timer;
@@ -227,6 +242,7 @@ bool TTessivorForm::ExecuteBeside(TSearch& Search, const std::function<void()>& 
         const auto Now = std::chrono::steady_clock::now();
         if (!Window) {
             if (Now - Started < SearchShowDelay) return Look();
+            PaintLater.Now();
             Window = Search.OpenProgressWindow(0);
         }
         if (Window->Tag == 1) Runner->Stop();
