@@ -221,20 +221,67 @@ bool TSearch::MarkerProgress(int32_t Position) {
 }
 
 void TSearch::SetAction(const char* Text) {
-    if (ProgressWindow == nullptr || Text == FActionShown) return;
+    if (Text == FActionShown) return;
     FActionShown = Text;
-    ProgressWindow->SetLabel(dlAction, Text);
+    if (Reach != nullptr) Reach->Action.store(Text, std::memory_order_release);
+    if (ProgressWindow != nullptr) ProgressWindow->SetLabel(dlAction, Text);
 }
 
-void TSearch::SetCaption(const std::string& Text) {
+void TSearch::SetCaption(const char* Text) {
     FCaptionShown = std::string::npos;
+    if (Reach != nullptr) Reach->Caption.store(Text, std::memory_order_release);
     if (ProgressWindow != nullptr) ProgressWindow->SetCaption(Text);
 }
 
 void TSearch::SetPatternCaption(size_t Context) {
-    if (ProgressWindow == nullptr || Context == FCaptionShown) return;
-    ProgressWindow->SetCaption(FCaptions[Context]);
+    if (Context == FCaptionShown || Context >= FCaptions.size()) return;
     FCaptionShown = Context;
+    if (Reach != nullptr) Reach->Caption.store(FCaptions[Context].c_str(), std::memory_order_release);
+    if (ProgressWindow != nullptr) ProgressWindow->SetCaption(FCaptions[Context]);
+}
+
+std::unique_ptr<TDoubleProgressForm> TSearch::OpenProgressWindow(int32_t RangeTotal) const {
+    if (!Query) throw std::logic_error("The search was not prepared.");
+    auto window = std::make_unique<TDoubleProgressForm>();
+    ShowQueryDescription(*window, DescribeQuery(*Query));
+    window->SetDetailsButtonVisible(true);
+    window->SetLabel(dlProgress, "Progress through entire corpus:");
+    window->SetLabel(dlSpecial, "");
+    if (RangeTotal != 0) {
+        window->SetLabel(dlProgress, "Progress through search result:");
+        window->SetRange(0, RangeTotal);
+        window->SetSubGaugeVisible(false);
+    } else {
+        window->SetRange(0, TotalCorpusSize(Query->Language));
+    }
+    ShowUnlessMinimized(window.get());
+    return window;
+}
+
+void TSearch::ShowReach(TDoubleProgressForm& Window, const TSearchReach& Reach,
+                        TSearchReachShown& Shown) const {
+    if (const char* caption = Reach.Caption.load(std::memory_order_acquire); caption != Shown.Caption) {
+        Shown.Caption = caption;
+        if (caption != nullptr) Window.SetCaption(caption);
+    }
+    if (const char* action = Reach.Action.load(std::memory_order_acquire); action != Shown.Action) {
+        Shown.Action = action;
+        if (action != nullptr) Window.SetLabel(dlAction, action);
+    }
+    const int32_t file = Reach.File.load(std::memory_order_relaxed);
+    if (file < 0 || !Query) return;
+    const TConcordConfig& config = *LanguageConfigs[static_cast<size_t>(Query->Language)];
+    if (file != Shown.File && static_cast<size_t>(file) < config.Files.size()) {
+        Shown.File = file;
+        const std::string name =
+            std::filesystem::path(config.Files[static_cast<size_t>(file)].Name).filename().string();
+        char text[300];
+        std::snprintf(text, sizeof text, "Scanning %s...", name.c_str());
+        Window.SetLabel(dlSubProgress, text);
+        Window.SetSubRange(0, Reach.FileSize.load(std::memory_order_relaxed));
+    }
+    Window.SetSubProgress(Reach.Position.load(std::memory_order_relaxed));
+    Window.SetProgress(static_cast<int>(Reach.Overall.load(std::memory_order_relaxed)));
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -254,20 +301,8 @@ void TSearch::Execute(bool IsThread, int32_t MaxHits, const HitFn& OnHit, const 
     std::unique_ptr<TDoubleProgressForm> window;
     std::optional<TWaitScope> wait;
     if (!IsThread) {
-        window = std::make_unique<TDoubleProgressForm>();
-        ShowQueryDescription(*window, DescribeQuery(*Query));
-        window->SetDetailsButtonVisible(true);
         wait.emplace();
-        window->SetLabel(dlProgress, "Progress through entire corpus:");
-        window->SetLabel(dlSpecial, "");
-        if (RangeMode) {
-            window->SetLabel(dlProgress, "Progress through search result:");
-            window->SetRange(0, RangeTotal);
-            window->SetSubGaugeVisible(false);
-        } else {
-            window->SetRange(0, TotalCorpusSize(language));
-        }
-        ShowUnlessMinimized(window.get());
+        window = OpenProgressWindow(RangeTotal);
     }
     ProgressWindow = window.get();
     struct TWindowReset {
@@ -281,13 +316,17 @@ void TSearch::Execute(bool IsThread, int32_t MaxHits, const HitFn& OnHit, const 
     WordsScanned = 0;
     FoundCount = 0;
     ReportedCount = 0;
-    if (!IsThread) {
-        ResetSearchCancelCounter();
+    ChangedFiles.clear();
+    FBytesBefore = 0;
+    FActionShown = nullptr;
+    FCaptionShown = std::string::npos;
+    if (!IsThread || Reach != nullptr) {
         FCaptions.clear();
-        FActionShown = nullptr;
-        FCaptionShown = std::string::npos;
         for (const auto& context : Contexts)
             FCaptions.push_back("Searching for [" + context->Caption + "]...");
+    }
+    if (!IsThread) {
+        ResetSearchCancelCounter();
         GaugeCounter = 0;
         GaugeTick = {};
         SpeedCounter = 0;
@@ -312,6 +351,7 @@ void TSearch::SearchFile(int32_t File) {
     // The indexes were computed from the file as it was opened; read against other bytes they point
     // nowhere.
     if (stream->ChangedSinceOpened()) {
+        ChangedFiles.push_back(File);
         if (!FIsThread) ShowWarning(ChangedFileText(config.Files[static_cast<size_t>(File)].Name));
         return;
     }
@@ -328,6 +368,12 @@ void TSearch::SearchFile(int32_t File) {
     run.Sentences = config.SentenceIndexes.GetItem(File);
     FFile = File;
     FFileSize = run.FileSize;
+    if (Reach != nullptr) {
+        Reach->Position.store(0, std::memory_order_relaxed);
+        Reach->FileSize.store(run.FileSize, std::memory_order_relaxed);
+        Reach->File.store(File, std::memory_order_relaxed);
+        Reach->Overall.store(FBytesBefore, std::memory_order_relaxed);
+    }
     if (ProgressWindow != nullptr && GaugeDue(false)) {
         ShowFileScanned();
         if (!RangeMode) ProgressWindow->SetSubProgress(0);
@@ -358,6 +404,8 @@ void TSearch::SearchFile(int32_t File) {
         }
     }
     if (ProgressWindow != nullptr && !RangeMode) FileDone(run.FileSize);
+    FBytesBefore += run.FileSize;
+    if (Reach != nullptr) Reach->Overall.store(FBytesBefore, std::memory_order_relaxed);
 }
 
 // An aligned unit is searched up to and including its End byte (markup alignments store the last
@@ -374,6 +422,10 @@ void TSearch::SearchEntry(TFileRun& Run, int32_t Entry) {
     const int32_t start = std::max(unit.Start, ClipStart);
     if (ClipEnd < unit.End) end = std::min(end, ClipEnd);
     if (end <= start) return;
+    if (Reach != nullptr) {
+        Reach->Position.store(start, std::memory_order_relaxed);
+        Reach->Overall.store(FBytesBefore + start, std::memory_order_relaxed);
+    }
     if (!HeadingSearch) {
         SearchText(Run, start, end);
         return;
@@ -485,10 +537,8 @@ void TSearch::SearchContextRange(TFileRun& Run, int32_t Start, int32_t End) {
     for (size_t c = 0; c < Contexts.size(); ++c) {
         TSearchContext* context = Contexts[c].get();
         if (Cancelled) return;
-        if (ProgressWindow != nullptr) {
-            SetPatternCaption(c);
-            CheckSearchCancel(ProgressWindow, Cancelled);
-        }
+        SetPatternCaption(c);
+        if (ProgressWindow != nullptr) CheckSearchCancel(ProgressWindow, Cancelled);
         reader.SetRange(Start, End);
         while (!Cancelled && context->SearchRange(reader, true)) {
             HandleMatch(Run, *context);

@@ -346,6 +346,25 @@ struct THeadMarker {
     bool TrailingBlank = false;
 };
 
+// How far a search that runs on a thread of its own has come, for the thread that shows its progress:
+// the search writes it once per file and aligned unit, anyone reads it at any time. Action and Caption
+// point at texts that stay as they are while the search runs (nullptr: none yet).
+struct TSearchReach {
+    std::atomic<int32_t> File{-1};  // the file being searched (-1: none yet)
+    std::atomic<int32_t> FileSize{0};
+    std::atomic<int32_t> Position{0};  // where in that file the unit being searched starts
+    std::atomic<int64_t> Overall{0};   // the bytes of the files before it, plus Position
+    std::atomic<const char*> Action{nullptr};
+    std::atomic<const char*> Caption{nullptr};
+};
+
+// What a progress window last showed of a TSearchReach, so that only what changed is shown again.
+struct TSearchReachShown {
+    int32_t File = -1;
+    const char* Action = nullptr;
+    const char* Caption = nullptr;
+};
+
 // One query run over every aligned unit of every file of its language.
 class TSearch : public TSearchOwner {
 public:
@@ -384,6 +403,21 @@ public:
     // The progress window's gauges and speed text; nothing without a window.
     void UpdateProgress(int32_t Position, bool Force) override;
 
+    // A new progress window for a run of this prepared search (RangeTotal as for Execute): it describes
+    // the query, its gauges span the corpus (or the ranges), and it is shown unless the application is
+    // minimised. Main thread only; the caller owns it.
+    std::unique_ptr<TDoubleProgressForm> OpenProgressWindow(int32_t RangeTotal) const;
+    // Shows on Window what Reach says of a run of this search on another thread: the file scanned with
+    // its gauge, the overall gauge, the caption and the action. Shown remembers what was shown last.
+    void ShowReach(TDoubleProgressForm& Window, const TSearchReach& Reach, TSearchReachShown& Shown) const;
+
+    // Set before Execute by a caller that runs the search on a thread of its own (IsThread) and shows
+    // its progress on another: the search tells it how far it has come. Borrowed; nullptr: nobody.
+    TSearchReach* Reach = nullptr;
+    // The files the last Execute left out because they changed since they were opened. With a window
+    // each is named in a warning as it is met; a search on a thread leaves that to its caller.
+    std::vector<int32_t> ChangedFiles;
+
     std::unique_ptr<TConcSearchRec> Query;
     bool MatchCase = false;
     TCharSet SkipSet;
@@ -420,7 +454,7 @@ private:
     bool InOneSentence(const TFileRun& Run, int32_t Start, int32_t End) const;
     void ReportHit(TFileRun& Run, TSearchContext& Context, int32_t Start, int32_t End);
     void SetAction(const char* Text);
-    void SetCaption(const std::string& Text);
+    void SetCaption(const char* Text);
     bool MarkerProgress(int32_t Position);
     bool GaugeDue(bool Force);
     void ShowGauges(int32_t Position);
@@ -442,6 +476,8 @@ private:
     // per-file gauge wait for the gauges' clock like every other figure, so that a corpus of many small
     // files does not repaint the window once per file.
     int32_t FFile = -1, FFileSize = 0, FFileShown = -1;
+    // The bytes of the files searched before the current one, for Reach.
+    int64_t FBytesBefore = 0;
 };
 
 // Fills the nine word slots of Item for the hit [Start, End) of its file, read through Reader (which it

@@ -30,6 +30,7 @@ class QMenu;
 class QSplitter;
 class QStatusBar;
 class TFreqList;
+class TSearch;
 class TTessivorForm;
 
 // ---- The window's rules, Qt-free ---------------------------------------------------------------------
@@ -251,8 +252,10 @@ public:
     // and every other pane gets the hit's aligned passage; the lines come while the search runs (a
     // progress window can cancel it; the lines found so far stay). Then the counts, the sort caption
     // and the query panel. Raises what the search raises (EConcError with the message when the query
-    // does not compile), the lines found so far staying.
-    void RunSearch();
+    // does not compile), the lines found so far staying. A new window not yet shown passes the area to
+    // show it in: it is shown once the search has started. The panes first follow the search after a
+    // moment (a search ending sooner fills them once), and only then does a progress window open.
+    void RunSearch(QMdiArea* ShowIn = nullptr);
     // Adds the lines of Record (a query of the primary language; taken over) after the current ones: its
     // first name becomes "<old> / <new>", the old record is freed, the collocates of the primary pane
     // turn yellow and the other panes lose their hot words; a sorted window is left "Undefined". Raises
@@ -411,6 +414,7 @@ private:
     friend class TSearchScope;
     struct TFinalRows;
     void SearchHit(std::unique_ptr<TConcordItem> Hit);
+    bool ExecuteBeside(TSearch& Search, const std::function<void()>& Show);
     void RowsGrew(int Language);
     // The panes and the match count follow a running search by the clock: a pane told of every hit
     // repainted the whole window at each turn of the event loop. Now: at once, as a search ends.

@@ -1,21 +1,28 @@
 // The searches that fill a concordance window: a single search, an appended one, one within the current
 // lines, and the parallel search with its threads.
 #include <QApplication>
+#include <QEventLoop>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QTimer>
 
-#include "ui/ConcDblProgress.h"
-#include "ui/ConcProgress.h"
-#include "ui/Msg.h"
 #include "engine/ConcErrors.h"
 #include "engine/ConcFreqList.h"
 #include "engine/ConcSearch.h"
+#include "engine/ConcUtils.h"
+#include "engine/UTF8_to_ASCII.h"
 #include "results/ConcParaContext.h"
 #include "results/ConcParaSearchThread.h"
 #include "results/ConcSearchQuery.h"
+#include "results/ConcSearchRunner.h"
 #include "results/ConcTessivor.h"
+#include "ui/ConcDblProgress.h"
+#include "ui/ConcProgress.h"
+#include "ui/Msg.h"
 
 #include <new>
+#include <optional>
+#include <system_error>
 
 namespace {
 
@@ -24,6 +31,13 @@ constexpr TColor Yellow = 0x00FFFF;
 constexpr int32_t CollocateStartCount = 100;
 // How often the panes and the match count follow a running search.
 constexpr std::chrono::milliseconds PaneRefreshInterval{100};
+// How often the window looks at a search running beside it when no batch of hits wakes it: hits that
+// trickle in, the gauges and the Cancel button.
+constexpr std::chrono::milliseconds SearchLookInterval{10};
+// A search that ends sooner than this shows no progress window, and the panes of its window are first
+// filled when it ends: a frame replaced a few milliseconds later shows the user nothing and costs the
+// search the painting of its lines.
+constexpr std::chrono::milliseconds SearchShowDelay{50};
 
 QWidget* MainWindowOf(QWidget* Form) {
     QMdiArea* Area = MdiAreaOf(Form);
@@ -60,7 +74,9 @@ TTessivorForm* ActiveConcordance(QMdiArea* Area) {
 // undone however the search ends.
 class TSearchScope {
 public:
-    explicit TSearchScope(TTessivorForm& Form) : FForm(Form), FMain(MainWindowOf(&Form)) {
+    // Area: where a window not yet shown is to be shown (nullptr: where it is).
+    TSearchScope(TTessivorForm& Form, QMdiArea* Area)
+        : FForm(Form), FMain(Area ? Area->window() : MainWindowOf(&Form)) {
         FForm.FSearching = true;
         if (FMain) {
             FCaption = FMain->windowTitle();
@@ -80,11 +96,15 @@ private:
     QString FCaption;
 };
 
-// The panes show every line a search found once it ends, however it ends; the window starts the search
-// with its panes up to date, so the first hits show at once.
+// The panes show every line a search found once it ends, however it ends. They follow it first after
+// FirstAfter (0: the first hits show at once), then by the clock.
 struct TTessivorForm::TFinalRows {
     TTessivorForm& Form;
-    explicit TFinalRows(TTessivorForm& Form) : Form(Form) { Form.FRowsShown = {}; }
+    TFinalRows(TTessivorForm& Form, std::chrono::milliseconds FirstAfter) : Form(Form) {
+        Form.FRowsShown = FirstAfter.count() == 0
+                              ? std::chrono::steady_clock::time_point{}
+                              : std::chrono::steady_clock::now() - PaneRefreshInterval + FirstAfter;
+    }
     ~TFinalRows() { Form.ShowGrownRows(true); }
     TFinalRows(const TFinalRows&) = delete;
     TFinalRows& operator=(const TFinalRows&) = delete;
@@ -125,9 +145,9 @@ void TTessivorForm::ShowSearchState() {
     UpdateQueryPanel();
 }
 
-void TTessivorForm::RunSearch() {
-    const TSearchScope Scope(*this);
-    const TFinalRows FinalRows{*this};
+void TTessivorForm::RunSearch(QMdiArea* ShowIn) {
+    const TSearchScope Scope(*this, ShowIn);
+    const TFinalRows FinalRows{*this, SearchShowDelay};
     const TConcSearchRec& Record = *Records[size_t(PrimaryLanguage)];
     TSearch Search;
     Prepare(Search, Record);
@@ -135,9 +155,9 @@ void TTessivorForm::RunSearch() {
     UpdateCaption();
     bool OutOfMemory = false;
     try {
-        Search.Execute(
-            false, CommonConfig->MaximumHits,
-            [this](std::unique_ptr<TConcordItem> Hit) { SearchHit(std::move(Hit)); }, {}, 0);
+        std::function<void()> Show;
+        if (ShowIn) Show = [this, ShowIn] { ShowMdiChild(ShowIn, this); };
+        OutOfMemory = ExecuteBeside(Search, Show);
     } catch (const std::bad_alloc&) {
         // The hits found so far are whole and in step in every pane: they are what the user keeps.
         OutOfMemory = true;
@@ -150,6 +170,86 @@ void TTessivorForm::RunSearch() {
         Redraw(PrimaryLanguage);
     }
     ShowSearchState();
+}
+
+// The scan costs the same on any thread, while what the window does for each hit (a row in every
+// language, collocates, the panes) and for the user (paints, the gauges, Cancel) cost the scan their
+// time when they came between its steps: the search runs on a thread of its own and this thread takes
+// its hits in batches, in the order found, keeping the event loop turning meanwhile.
+bool TTessivorForm::ExecuteBeside(TSearch& Search, const std::function<void()>& Show) {
+    const TWaitScope Wait;
+    std::unique_ptr<TDoubleProgressForm> Window;
+    QEventLoop Loop;
+    std::vector<std::unique_ptr<TConcordItem>> Hits;
+    bool Ended = false;
+    bool OutOfMemory = false;
+    TSearchRunner* Running = nullptr;
+    // Puts the hits taken into the lists; after memory ran out they are freed instead.
+    const auto TakeHits = [&] {
+        Ended = Running->Take(Hits);
+        for (auto& Hit : Hits) {
+            if (OutOfMemory) break;
+            try {
+                SearchHit(std::move(Hit));
+            } catch (const std::bad_alloc&) {
+                OutOfMemory = true;
+                Running->Stop();
+            }
+        }
+        Hits.clear();
+    };
+    // A quit asked for before the loop turns is lost: every later look asks again.
+    const auto Look = [&] {
+        if (!Ended) TakeHits();
+        if (Ended) Loop.quit();
+    };
+    std::optional<TSearchRunner> Runner;
+    try {
+        Runner.emplace(Search, CommonConfig->MaximumHits,
+                       [&Loop, &Look] { QMetaObject::invokeMethod(&Loop, Look, Qt::QueuedConnection); });
+    } catch (const std::system_error&) {
+        // No thread to be had: the search runs here, with its window, between the window's own steps.
+        if (Show) Show();
+        Search.Execute(
+            false, CommonConfig->MaximumHits,
+            [this](std::unique_ptr<TConcordItem> Hit) { SearchHit(std::move(Hit)); }, {}, 0);
+        return false;
+    }
+    Running = &*Runner;
+    const auto Started = std::chrono::steady_clock::now();
+    // Laid out while the search runs: it is painted empty until its panes first follow the search.
+    if (Show) Show();
+    TSearchReachShown ReachShown;
+    auto GaugesShown = std::chrono::steady_clock::time_point{};
+    QTimer Timer;
+    Timer.setInterval(SearchLookInterval);
+    QObject::connect(&Timer, &QTimer::timeout, &Loop, [&] {
+        const auto Now = std::chrono::steady_clock::now();
+        if (!Window) {
+            if (Now - Started < SearchShowDelay) return Look();
+            Window = Search.OpenProgressWindow(0);
+        }
+        if (Window->Tag == 1) Runner->Stop();
+        if (Now - GaugesShown >= SearchGaugeInterval) {
+            GaugesShown = Now;
+            Search.ShowReach(*Window, Runner->Reach, ReachShown);
+        }
+        Look();
+    });
+    Timer.start();
+    Loop.exec();
+    Timer.stop();
+    // The event loop may have been left for the application's end: the search then stops too.
+    if (!Ended) Runner->Stop();
+    Runner->Wait();
+    if (!Ended) TakeHits();
+    Window.reset();
+    if (std::exception_ptr Failure = Runner->Failure()) std::rethrow_exception(Failure);
+    // A file changed since it was opened is left out, as it would be with the search on this thread.
+    const TConcordConfig& Config = *LanguageConfigs[size_t(Search.Query->Language)];
+    for (const int32_t File : Search.ChangedFiles)
+        ShowWarning(ChangedFileText(Config.Files[size_t(File)].Name));
+    return OutOfMemory;
 }
 
 void TTessivorForm::AppendSearch(std::unique_ptr<TConcSearchRec> Record) {
@@ -186,8 +286,8 @@ void TTessivorForm::AppendSearch(std::unique_ptr<TConcSearchRec> Record) {
 }
 
 void TTessivorForm::RunParallelSearch() {
-    const TSearchScope Scope(*this);
-    const TFinalRows FinalRows{*this};
+    const TSearchScope Scope(*this, nullptr);
+    const TFinalRows FinalRows{*this, std::chrono::milliseconds(0)};
     TParallelSearch Threads(PrimaryLanguage, LanguageCount, Records);
     const TConcSearchRec& Record = *Records[size_t(PrimaryLanguage)];
     TSearch Search;
@@ -246,7 +346,7 @@ int32_t TTessivorForm::SearchWithinLines(int Language, std::unique_ptr<TConcSear
     Readers = OpenReaders(Language);
     int32_t Matched = 0;
     {
-        const TSearchScope Scope(*this);
+        const TSearchScope Scope(*this, nullptr);
         TSearch Search;
         Prepare(Search, *Records[size_t(Language)]);
         Matched = SearchWithinRows(Search, *Lists[size_t(Language)], ExclusionList.get(), Readers, false,
@@ -279,9 +379,10 @@ TTessivorForm* NewConcordanceWindow(QMdiArea* Area, std::unique_ptr<TConcSearchR
     Form->PrimaryLanguage = Record->Language;
     Form->Records[size_t(Record->Language)] = std::move(Record);
     Form->BuildPanels();
-    ShowMdiChild(Area, Form);
+    // A window of its own shows at once; a sub-window once its search has run a moment.
+    if (!Area) ShowMdiChild(Area, Form);
     try {
-        Form->RunSearch();
+        Form->RunSearch(Area);
     } catch (...) {
         FreeWindow(Form);
         throw;

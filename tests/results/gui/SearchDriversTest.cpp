@@ -13,15 +13,16 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QScrollBar>
+#include <QTimer>
 #include <array>
 
-#include "ui/ConcDblProgress.h"
 #include "engine/ConcErrors.h"
 #include "engine/ConcFreqList.h"
 #include "engine/ConcSearch.h"
 #include "results/ConcSearchRows.h"
 #include "results/ConcTessivor.h"
 #include "tests/engine/ConcCorpusTestSupport.h"
+#include "ui/ConcDblProgress.h"
 
 namespace {
 
@@ -208,6 +209,64 @@ TEST_F(SearchDriversTest, CancelAndCloseWhileAThreadSearches) {
     EXPECT_TRUE(Form->close());
 }
 
+// A single search runs beside the window: while a slow one runs, the event loop turns (a timer of the
+// test fires), the window refuses to close, the main caption says it searches, and after a moment the
+// window and its progress window show, naming the file searched; Cancel then stops the search before the
+// next file, and the lines found so far stay, in step.
+TEST_F(SearchDriversTest, ASlowSearchShowsItsProgressAnswersAndStopsOnCancel) {
+    ResetGlobalsForTest();
+    TCorpusTest::SetUp();
+    CommonConfig->FrequencyOfHits = 1;
+    // A match is XYYXq: the first unit has one; the long one is searched to its end, slowly, and has none.
+    const std::string Slow = "aaaaq\n" + std::string(8000, 'a') + "bq\n";
+    const std::string Later = "aaaaq\n";
+    const std::string Other = "x\n";
+    Align12 = std::make_unique<TDoubleAlignIndexes>();
+    for (const std::string* Text : {&Slow, &Later}) {
+        AddFile(0, Text == &Slow ? "slow.txt" : "later.txt", *Text);
+        AddFile(1, Text == &Slow ? "o1.txt" : "o2.txt", Other);
+        auto Pair = std::make_unique<TDoubleAlignIndex>();
+        int32_t Start = 0;
+        for (size_t End = Text->find('\n'); End != std::string::npos; End = Text->find('\n', End + 1)) {
+            Pair->Side1.Add(Start, int32_t(End + 1), int32_t(End + 1) - Start);
+            Start = int32_t(End + 1);
+        }
+        Pair->Side2.Add(0, 2, 2);
+        Align12->Add(std::move(Pair));
+    }
+    TCancellingBackend Script;
+    int Turns = 0;
+    bool CloseRefused = false;
+    QString Caption;
+    std::string Scanning;
+    QTimer Timer;
+    QObject::connect(&Timer, &QTimer::timeout, [&] {
+        ++Turns;
+        QMdiSubWindow* Sub = Area->subWindowList().value(0);
+        if (!Script.Window || !Sub) return;
+        CloseRefused = !Sub->widget()->close();
+        Caption = Main.windowTitle();
+        Scanning = Script.Window->Label(dlSubProgress);
+        if (Scanning.empty()) return;
+        Script.Window->Tag = 1;
+        Timer.stop();
+    });
+    Timer.start(5);
+    TTessivorForm* Form = NewConcordanceWindow(Area, Query(0, "(.+)(.+)\\2\\1q", 0, false, 1));
+    Timer.stop();
+    ASSERT_NE(Form, nullptr);
+    EXPECT_GT(Turns, 1);
+    EXPECT_TRUE(CloseRefused);
+    EXPECT_EQ(Caption, QApplication::applicationName() + " - Searching");
+    EXPECT_EQ(Scanning, "Scanning slow.txt...");
+    EXPECT_EQ(Lines(*Form, 0), (Rows{{0, 0}})) << "the first unit's line, none of the next file's";
+    EXPECT_EQ(Form->Lists[1]->Count(), 1);
+    EXPECT_TRUE(Script.Messages.empty()) << "a cancel is no failure";
+    EXPECT_EQ(Main.windowTitle(), "Tessivor - Work");
+    EXPECT_EQ(Area->subWindowList().size(), 1);
+    EXPECT_TRUE(Form->close());
+}
+
 // Hits come much faster than the panes follow them: when the search ends, every pane and the match count
 // show what a pane told of each hit would show, for a single and for a parallel search.
 TEST_F(SearchDriversTest, PanesAndCountShowEveryLineWhenTheSearchEnds) {
@@ -313,8 +372,8 @@ TEST_F(SearchDriversTest, ManyFilesEndAsTheEngineHitsPutIntoLists) {
         auto Pair = std::make_unique<TDoubleAlignIndex>();
         const int Lines = 1 + int(Random() % 4);
         for (int I = 0; I < Lines; ++I) {
-            const std::string E = Before[Random() % Before.size()] +
-                                  (Random() % 3 == 0 ? " dog " : " cat ") + After[Random() % After.size()] + "\n";
+            const std::string E = Before[Random() % Before.size()] + (Random() % 3 == 0 ? " dog " : " cat ") +
+                                  After[Random() % After.size()] + "\n";
             const std::string Fr = Random() % 2 == 0 ? "le chat\n" : "un chien noir\n";
             Pair->Side1.Add(int32_t(English.size()), int32_t(English.size() + E.size()), int32_t(E.size()));
             Pair->Side2.Add(int32_t(French.size()), int32_t(French.size() + Fr.size()), int32_t(Fr.size()));
@@ -361,8 +420,9 @@ TEST_F(SearchDriversTest, ManyFilesEndAsTheEngineHitsPutIntoLists) {
         for (int32_t I = 0; I < Hits; ++I) {
             const TConcordItem& A = *Shown.GetItem(I);
             const TConcordItem& B = *Expected.GetItem(I);
-            ASSERT_EQ(std::tie(A.FileIndex, A.HitStart, A.HitEnd, A.AlignedStart, A.AlignedEnd, A.CollocRanks),
-                      std::tie(B.FileIndex, B.HitStart, B.HitEnd, B.AlignedStart, B.AlignedEnd, B.CollocRanks))
+            ASSERT_EQ(
+                std::tie(A.FileIndex, A.HitStart, A.HitEnd, A.AlignedStart, A.AlignedEnd, A.CollocRanks),
+                std::tie(B.FileIndex, B.HitStart, B.HitEnd, B.AlignedStart, B.AlignedEnd, B.CollocRanks))
                 << "language " << L << ", row " << I;
             for (int Slot = 0; Slot < 9; ++Slot)
                 ASSERT_EQ(A.Texts.Has(Slot) ? std::string(A.Texts[Slot]) : "-",

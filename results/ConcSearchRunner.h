@@ -1,0 +1,63 @@
+// A concordance window's search run on a thread of its own, so that the window's own work for each hit
+// (its rows in every language, collocates, panes) and the event loop go on beside the scan instead of
+// between its steps. Qt-free: the window says how it wants to be woken.
+//
+// Threads: the search runs as a search thread runs it (no window, no message, no cursor; it reads the
+// corpus through its own readers and the shared locked streams) and tells its progress through the
+// search's Reach. Everything else of TSearchRunner is called on the thread that made it.
+#pragma once
+
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "engine/ConcSearch.h"
+
+class TConcordItem;
+
+class TSearchRunner {
+public:
+    // How many hits wait before the taker is woken; fewer are taken when the search ends or at the
+    // taker's own pace.
+    static constexpr size_t WakeHits = 128;
+
+    // Starts Search (prepared, borrowed until Wait returns) on a new thread: Execute(true, MaxHits, ...,
+    // no range callback) with Search.Reach set to this runner's Reach. Wake is called on the search's
+    // thread when WakeHits hits wait and the taker was not woken since it last took, and once when the
+    // search has ended; it must only ask the taker's thread to call Take. Raises std::system_error when
+    // no thread can be started (nothing runs then).
+    TSearchRunner(TSearch& Search, int32_t MaxHits, std::function<void()> Wake);
+    // Stops the search and waits for it.
+    ~TSearchRunner();
+    TSearchRunner(const TSearchRunner&) = delete;
+    TSearchRunner& operator=(const TSearchRunner&) = delete;
+
+    // Appends the hits found since the last call to Hits, in the order found; true once the search has
+    // ended and every hit has been taken.
+    bool Take(std::vector<std::unique_ptr<TConcordItem>>& Hits);
+    // Asks the search to stop; it ends within moments (a regular expression within about 100 ms).
+    void Stop();
+    // Waits for the search's thread to end. Afterwards Failure holds what the search raised (nullptr
+    // when it ended normally or was stopped), and the search's counts and ChangedFiles may be read.
+    void Wait();
+    std::exception_ptr Failure() const { return FFailure; }
+
+    TSearchReach Reach;
+
+private:
+    void Run(int32_t MaxHits);
+    void Queue(std::unique_ptr<TConcordItem> Hit);
+
+    TSearch& FSearch;
+    std::function<void()> FWake;
+    std::mutex FMutex;
+    std::vector<std::unique_ptr<TConcordItem>> FHits;  // under FMutex
+    bool FWoken = false;                               // under FMutex
+    bool FEnded = false;                               // under FMutex
+    std::exception_ptr FFailure;                       // the search's thread until Wait, then the taker's
+    std::thread FThread;
+};
