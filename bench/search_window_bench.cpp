@@ -156,8 +156,14 @@ double Megabytes(int64_t Bytes) {
 // Deletes every line of the window's pane of Language as the user does, then closes the window, and
 // prints what memory that took and left.
 void DeleteAllAndClose(TConcMainForm& Main, TTessivorForm& Window, int32_t Language) {
+    // The window takes commands once its search has wound up.
+    for (int I = 0; I < 500 && Window.CommandsRefused(); ++I) QTest::qWait(20);
     TStringsView* View = Window.Views[size_t(Language)];
     if (!View) throw std::runtime_error("the search's pane is missing");
+    // The keys go where the user's would: to the pane of the active window (which the closing progress
+    // window may have left without one).
+    Main.activateWindow();
+    if (!QTest::qWaitForWindowActive(&Main)) throw std::runtime_error("the main window is not active");
     View->setFocus();
     QTest::keyClick(View, Qt::Key_Home);
     QTest::keyClick(View, Qt::Key_End, Qt::ShiftModifier);

@@ -1,6 +1,7 @@
 #include "engine/ConcSearchItems.h"
 
 #include <algorithm>
+#include <bit>
 #include <atomic>
 #include <cmath>
 #include <condition_variable>
@@ -1032,13 +1033,41 @@ int32_t TConcordItems::DeleteRows(const std::vector<bool>& Drop) {
     return static_cast<int32_t>(Rows - Kept);
 }
 
-void TConcordItems::CloseSequenceGaps(const std::vector<int32_t>& Gone) {
+void TGoneSequences::Add(int32_t Sequence) {
+    if (Sequence < 0) return;
+    const auto Word = static_cast<size_t>(Sequence) / 64;
+    if (Word >= FBits.size()) FBits.resize(Word + 1);
+    const uint64_t Bit = uint64_t(1) << (Sequence % 64);
+    if (FBits[Word] & Bit) return;
+    FBits[Word] |= Bit;
+    ++FTotal;
+    FCounted = false;
+}
+
+int32_t TGoneSequences::Below(int32_t Sequence) const {
+    if (Sequence <= 0 || FTotal == 0) return 0;
+    if (!FCounted) {
+        FBefore.resize(FBits.size());
+        int32_t Count = 0;
+        for (size_t W = 0; W < FBits.size(); ++W) {
+            FBefore[W] = Count;
+            Count += std::popcount(FBits[W]);
+        }
+        FCounted = true;
+    }
+    const auto Word = static_cast<size_t>(Sequence) / 64;
+    if (Word >= FBits.size()) return FTotal;
+    const uint64_t Lower = (uint64_t(1) << (Sequence % 64)) - 1;
+    return FBefore[Word] + std::popcount(FBits[Word] & Lower);
+}
+
+void TConcordItems::CloseSequenceGaps(const TGoneSequences& Gone) {
     SettleCollocates();
-    if (Gone.empty()) return;
+    if (Gone.Empty()) return;
     for (TRow& Row : FRows) {
         TPassageRow* Passage = PassageOf(Row);
         int32_t& Sequence = Passage ? Passage->Sequence : Row.Item()->Sequence;
-        Sequence -= static_cast<int32_t>(std::lower_bound(Gone.begin(), Gone.end(), Sequence) - Gone.begin());
+        Sequence -= Gone.Below(Sequence);
     }
 }
 

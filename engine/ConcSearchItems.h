@@ -351,6 +351,24 @@ using TSwapEvent = std::function<void(int32_t I, int32_t J)>;
 inline constexpr const char* LineFailedText = "<out of memory>";
 constexpr int CollocatePositionCount = 8;  // context positions 1..8 = item slots 1..8
 
+// The sequence numbers of rows that went, one bit per number (with a count per 64 numbers), so that
+// closing the gaps a delete of millions of rows left needs a bit per row rather than a number.
+class TGoneSequences {
+public:
+    // Marks Sequence gone; a negative one is passed over.
+    void Add(int32_t Sequence);
+    bool Empty() const { return FTotal == 0; }
+    // How many of the numbers marked are below Sequence.
+    int32_t Below(int32_t Sequence) const;
+
+private:
+    std::vector<uint64_t> FBits;
+    // Numbers marked before each word of FBits; counted when first asked after a change.
+    mutable std::vector<int32_t> FBefore;
+    mutable bool FCounted = false;
+    int32_t FTotal = 0;
+};
+
 // What a row holds, read without making a passage row an item (see TConcordItems::GetItem).
 struct TRowInfo {
     int32_t Sequence = 0;
@@ -411,9 +429,9 @@ public:
     // Needs no more memory than it frees; when most rows went, the list's own storage shrinks to what
     // is left. Returns how many rows went.
     int32_t DeleteRows(const std::vector<bool>& Drop);
-    // Lowers every row's Sequence by the number of entries of Gone (ascending) below it, so that the
+    // Lowers every row's Sequence by the number of sequence numbers of Gone below it, so that the
     // sequence numbers stay dense after the rows of those numbers went.
-    void CloseSequenceGaps(const std::vector<int32_t>& Gone);
+    void CloseSequenceGaps(const TGoneSequences& Gone);
 
     // The display line of row I (its runs go to the item's Runs): the context of the display record,
     // collocates shaded while highlighting is on, hits and collocates concealed as the record says.

@@ -146,11 +146,10 @@ bool ContextTypeWraps(uint8_t ContextType) {
 void DropRows(const std::vector<TConcordItems*>& Lists, const std::vector<bool>& Drop) {
     if (Lists.empty()) return;
     // The sequence numbers of the lines that go, read from the first list, close up in every list.
-    std::vector<int32_t> Gone;
+    TGoneSequences Gone;
     const int32_t Rows = std::min<int32_t>(Lists.front()->Count(), int32_t(Drop.size()));
     for (int32_t R = 0; R < Rows; ++R)
-        if (Drop[size_t(R)]) Gone.push_back(Lists.front()->RowInfo(R).Sequence);
-    std::sort(Gone.begin(), Gone.end());
+        if (Drop[size_t(R)]) Gone.Add(Lists.front()->RowInfo(R).Sequence);
     int64_t Freed = 0;
     for (TConcordItems* List : Lists) {
         Freed += List->DeleteRows(Drop);

@@ -407,15 +407,16 @@ void TTessivorForm::RemoveAllLetters() {
 void TTessivorForm::DeleteLines() {
     const int L = CommandLanguage();
     if (!Shows(L)) return;
-    const std::vector<int32_t> Selected = Views[size_t(L)]->SelectedItems();
-    if (Selected.empty()) return;
+    const TStringsView& View = *Views[size_t(L)];
+    const int Selected = View.SelCount();
+    if (Selected == 0) return;
     // Until the end: the collocation windows that close on the broadcast pump events as they empty.
     const TCommandScope Scope(*this);
+    // Read row by row rather than as a list of the selected rows: a bit per line where millions go.
     std::vector<bool> Drop(size_t(Lists[size_t(L)]->Count()));
-    for (const int32_t Row : Selected)
-        if (Row >= 0 && size_t(Row) < Drop.size()) Drop[size_t(Row)] = true;
+    for (size_t Row = 0; Row < Drop.size(); ++Row) Drop[Row] = View.IsSelected(int(Row));
     // After several lines went no line is current; after one its place is.
-    DeleteRows(Drop, Selected.size() == 1);
+    DeleteRows(Drop, Selected == 1);
     RefreshDistribution();
     BroadcastCollocDataDropped(-1);
     // The hot words were counted in lines that are gone.

@@ -411,7 +411,9 @@ std::vector<int32_t> TSVSelection::Items() const {
 }
 
 std::vector<int32_t> TSVSelection::TakeAll() {
-    std::vector<int32_t> Out = Items();
+    // The entries themselves are handed out, without a copy: a selection may hold millions of lines.
+    std::vector<int32_t> Out = std::move(FOrder);
+    std::erase(Out, -1);
     // Assigning {} would keep the room: a selection of millions of lines would hold it until the next.
     std::vector<int32_t>().swap(FOrder);
     std::vector<int32_t>().swap(FPos);

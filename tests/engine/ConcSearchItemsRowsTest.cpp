@@ -122,8 +122,10 @@ TEST_F(ItemRowsTest, PassageRowsReadBackAsTheModelThroughSortsDeletesAndChanges)
                     for (size_t R = 0; R < Model.size(); ++R)
                         if ((Drop[R] = Random() % 6 == 0)) Gone.push_back(Model[R].Sequence);
                     std::sort(Gone.begin(), Gone.end());
+                    TGoneSequences GoneBits;
+                    for (const int32_t Sequence : Gone) GoneBits.Add(Sequence);
                     List.DeleteRows(Drop);
-                    List.CloseSequenceGaps(Gone);
+                    List.CloseSequenceGaps(GoneBits);
                     std::vector<TModelRow> Kept;
                     for (size_t R = 0; R < Model.size(); ++R)
                         if (!Drop[R]) Kept.push_back(Model[R]);
