@@ -26,10 +26,12 @@ int TScriptedBackend::Show(const TMessageRequest& Request) {
 }
 
 std::unique_ptr<IProgressView> TScriptedBackend::CreateView(TProgressForm&) {
+    ++ViewsCreated;
     return nullptr;
 }
 
 std::unique_ptr<IProgressView> TScriptedBackend::CreateDoubleView(TDoubleProgressForm&) {
+    ++ViewsCreated;
     return nullptr;
 }
 

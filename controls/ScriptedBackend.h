@@ -26,6 +26,8 @@ public:
     std::function<void()> OnProcessMessages;
     bool Minimized = false;
     int ProcessMessagesCalls = 0;
+    // Progress windows asked for so far, single and double.
+    int ViewsCreated = 0;
 
     // Texts of the recorded messages, for compact assertions.
     std::vector<std::string> Texts() const;

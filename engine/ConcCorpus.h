@@ -20,6 +20,8 @@
 #include <string_view>
 #include <vector>
 
+class TProgressForm;
+
 class TCommonConcordConfig;
 class TConcordConfig;
 class TRegExp;
@@ -137,8 +139,15 @@ struct TProcessFileFlags {
 // it; the lists then hold what was built so far. Raises ERegExp, before any byte is read and whatever
 // Flags ask for, for a marker or heading pattern of the text formats in force that does not compile;
 // std::out_of_range for a language or file that does not exist; std::logic_error when a slot asked for,
-// the stream or the frequency list is missing. Errors of the stream pass through.
-int ProcessFile(int Language, int FileIndex, const TProcessFileFlags& Flags, int32_t& WordCount);
+// the stream or the frequency list is missing. Errors of the stream pass through. With Window, that
+// window is set up for the file and shown instead of one of its own, so that a pass over many files
+// keeps one window open rather than opening and closing one a file.
+int ProcessFile(int Language, int FileIndex, const TProcessFileFlags& Flags, int32_t& WordCount,
+                TProgressForm* Window = nullptr);
+
+// The pass pumps messages and moves its gauge every hundredth of a file, but not sooner than this many
+// milliseconds (20) after its last pump on the same thread; 0 pumps at every hundredth.
+void SetPassPumpInterval(int Milliseconds);
 
 // ---- The corpus pass --------------------------------------------------------------------------------------
 

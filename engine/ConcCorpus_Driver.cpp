@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "ui/ConcProgress.h"
 #include "engine/BStream.h"
 #include "engine/ConcConfig.h"
 #include "engine/ConcCorpus.h"
@@ -121,7 +122,8 @@ void UndoFile(TConcordConfig& Config, size_t I, const TMissing& M, bool Building
     }
 }
 
-int ProcessOneFile(TConcordConfig& Config, int Language, size_t I, bool BuildingFreqList) {
+int ProcessOneFile(TConcordConfig& Config, int Language, size_t I, bool BuildingFreqList,
+                   std::unique_ptr<TProgressForm>& Window) {
     const TMissing M = MissingOf(Config, I);
     if (M.Segments) DropPartialSegments(Config, Language, I);
     if (!M.Any() && !BuildingFreqList) return 0;
@@ -136,7 +138,10 @@ int ProcessOneFile(TConcordConfig& Config, int Language, size_t I, bool Building
     int Code = 0;
     try {
         CreateMissing(Config, I, M);
-        Code = ProcessFile(Language, static_cast<int>(I), Flags, WordCount);
+        // One window for the language's pass, opened by the first file that needs reading: a window a
+        // file costs more than reading a small file does.
+        if (!Window) Window = std::make_unique<TProgressForm>();
+        Code = ProcessFile(Language, static_cast<int>(I), Flags, WordCount, Window.get());
     } catch (...) {
         UndoFile(Config, I, M, BuildingFreqList);
         throw;
@@ -182,8 +187,9 @@ int ProcessLanguage(int Language) {
     TConcordConfig& Config = *LanguageConfigs[Language];
     const bool BuildingFreqList = !Config.FreqList;
     if (BuildingFreqList) Config.FreqList = TOwned<TFreqList>(std::make_unique<TFreqList>(Language));
+    std::unique_ptr<TProgressForm> Window;
     for (size_t I = 0; I < Config.Files.size(); ++I)
-        if (const int Code = ProcessOneFile(Config, Language, I, BuildingFreqList)) return Code;
+        if (const int Code = ProcessOneFile(Config, Language, I, BuildingFreqList, Window)) return Code;
     if (BuildingFreqList) Config.FreqList->SortByFrequency();
     return 0;
 }

@@ -2,6 +2,8 @@
 // all in one reading of the file.
 #include <algorithm>
 #include <array>
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <stdexcept>
@@ -24,6 +26,25 @@
 namespace {
 
 constexpr const char* ProcessingCaption = "Processing corpus";
+
+// A hundredth of a file is a fine step for the gauge of one large file, but a corpus of thousands of
+// small files would pump messages and repaint the gauge a hundred times a file, far longer than the
+// reading takes: a step pumps only when the last pump on this thread is at least this long ago.
+std::atomic<int> PumpIntervalMs{20};
+thread_local std::chrono::steady_clock::time_point LastPump{};
+
+bool PumpDue() {
+    const auto Now = std::chrono::steady_clock::now();
+    if (Now - LastPump < std::chrono::milliseconds(PumpIntervalMs.load(std::memory_order_relaxed))) return false;
+    LastPump = Now;
+    return true;
+}
+
+// A window that has just opened is painted, and can be answered, at the pass's first step.
+void PumpAtNextStep() {
+    LastPump = std::chrono::steady_clock::time_point{};
+}
+
 // Words and tags are collected up to this many bytes; longer ones are cut.
 constexpr int32_t TokenCapacity = 255;
 // A heading pattern is tried against this many bytes at a paragraph start.
@@ -333,7 +354,7 @@ public:
         FReader = std::make_unique<TBufStream>(Stream, Language);
     }
 
-    int Run(const std::string& FileName, int32_t& WordCount) {
+    int Run(const std::string& FileName, int32_t& WordCount, TProgressForm* Window) {
         TWaitScope Wait;
         FTally.Restart();
         ConfigureBufStream(*FReader);
@@ -342,17 +363,27 @@ public:
         EmptyTargets();
 
         const int32_t Size = FStream.GetSize();
-        std::unique_ptr<TProgressForm> Progress =
-            ShowProgressForm(5, ProcessingCaption, FileName, Size, 0, std::string());
-        ShowUnlessMinimized(Progress.get());
+        std::unique_ptr<TProgressForm> Own;
+        TProgressForm* Progress = Window;
+        if (!Progress || Progress->Mode() != 5) PumpAtNextStep();
+        if (Progress) {
+            Progress->Setup(5, ProcessingCaption, FileName, Size, 0, std::string());
+            ProgressForm = Progress;
+        } else {
+            Own = ShowProgressForm(5, ProcessingCaption, FileName, Size, 0, std::string());
+            Progress = Own.get();
+        }
+        if (!Progress->Visible()) ShowUnlessMinimized(Progress);
         const int32_t StepSize = std::max<int32_t>(Size / 100, 1);
 
         if (FFlags.BuildSegments) OpenSection(TMark{0, FCounts});
         TByte B;
         while (Fetch(B)) {
             if (B.Offset >= FNextStep) {
-                ProcessMessages();
-                Progress->SetProgress(B.Offset);
+                if (PumpDue()) {
+                    ProcessMessages();
+                    Progress->SetProgress(B.Offset);
+                }
                 if (Progress->Tag != 0) {
                     if (FFlags.CountWords) FTally.MoveTo(*FTargets.Words);
                     return Progress->Tag;
@@ -946,7 +977,12 @@ bool IsSentenceException(int Language, std::string_view W) {
 
 // ---- The pass ---------------------------------------------------------------------------------------------
 
-int ProcessFile(int Language, int FileIndex, const TProcessFileFlags& Flags, int32_t& WordCount) {
+void SetPassPumpInterval(int Milliseconds) {
+    PumpIntervalMs.store(std::max(Milliseconds, 0), std::memory_order_relaxed);
+}
+
+int ProcessFile(int Language, int FileIndex, const TProcessFileFlags& Flags, int32_t& WordCount,
+                TProgressForm* Window) {
     TConcordConfig& Config = LanguageAt(Language);
     if (FileIndex < 0 || static_cast<size_t>(FileIndex) >= Config.Files.size())
         throw std::out_of_range("File does not exist");
@@ -968,5 +1004,5 @@ int ProcessFile(int Language, int FileIndex, const TProcessFileFlags& Flags, int
     }
 
     TFilePass Pass(Language, Config, *Stream, Flags, Targets);
-    return Pass.Run(Config.Files[I].Name, WordCount);
+    return Pass.Run(Config.Files[I].Name, WordCount, Window);
 }

@@ -148,6 +148,42 @@ TEST_F(DriverTest, CancelOnTheSecondFileUndoesItAndStopsTheCorpus) {
     EXPECT_EQ(LanguageConfigs[0]->Files[1].Object.WordCount, 2);
 }
 
+// Thousands of small files: one window for a language's pass rather than one a file, and messages pumped
+// by the clock rather than a hundred times a file; a cancel seen at a pump still stops the pass and
+// undoes the file it came in.
+TEST_F(DriverTest, ManySmallFilesShareOneWindowAndAPumpPacedByTheClock) {
+    SetPassPumpInterval(20);
+    constexpr int Files = 600;
+    for (int I = 0; I < Files; ++I)
+        AddFile(I % 2, "f" + std::to_string(I) + ".txt", std::string(300 + I, 'a') + ". word " + std::to_string(I));
+    ASSERT_TRUE(ProcessCorpus());
+    EXPECT_EQ(Backend.ViewsCreated, 2);
+    EXPECT_LT(Backend.ProcessMessagesCalls, Files / 4);
+    EXPECT_EQ(ProgressForm, nullptr);
+    for (int L = 0; L < 2; ++L)
+        for (int I = 0; I < Files / 2; ++I) ASSERT_EQ(Present(L, I), All);
+    ASSERT_NE(LanguageConfigs[1]->FreqList->FindWord("word"), nullptr);
+    EXPECT_EQ(LanguageConfigs[1]->FreqList->FindWord("word")->Frequency, Files / 2);
+
+    // The first pump of a new pass comes at once, whenever the last one was.
+    LanguageConfigs[0]->FreqList.reset();
+    for (int I = 0; I < Files / 2; ++I) LanguageConfigs[0]->SentenceIndexes.SetItem(I, nullptr);
+    std::string Stopped;
+    Backend.OnProcessMessages = [&] {
+        if (!ProgressForm || !Stopped.empty()) return;
+        Stopped = ProgressForm->Text();
+        ProgressForm->Tag = 1;
+    };
+    EXPECT_FALSE(ProcessCorpus());
+    EXPECT_EQ(Stopped, LanguageConfigs[0]->Files[0].Name);
+    EXPECT_FALSE(LanguageConfigs[0]->FreqList);
+    for (int I = 0; I < Files / 2; ++I) EXPECT_EQ(LanguageConfigs[0]->SentenceIndexes.GetItem(I), nullptr);
+    Backend.OnProcessMessages = nullptr;
+    ASSERT_TRUE(ProcessCorpus());
+    ASSERT_NE(LanguageConfigs[0]->FreqList->FindWord("word"), nullptr);
+    EXPECT_EQ(LanguageConfigs[0]->FreqList->FindWord("word")->Frequency, Files / 2);
+}
+
 TEST_F(DriverTest, CancelFreesOnlyWhatThisRunCreated) {
     AddFile(0, "a.txt", "First.");
     AddFile(0, "b.txt", "Second.");

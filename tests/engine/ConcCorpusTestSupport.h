@@ -45,9 +45,15 @@ protected:
         C.WildCardExactly1 = '?';
         C.WildCardMatchWords = '@';
         LanguageConfigs[0]->SetLanguage(1033, "English (United States)");
+        // The tests answer the progress window at its steps, which the pass would skip when they come
+        // sooner than a person could see them.
+        SetPassPumpInterval(0);
     }
 
-    void TearDown() override { ResetGlobalsForTest(); }
+    void TearDown() override {
+        SetPassPumpInterval(20);
+        ResetGlobalsForTest();
+    }
 
     // Language L, created (US English) together with the languages before it when missing.
     TConcordConfig& Lang(int L) {
