@@ -6,6 +6,10 @@
 
 #include "engine/ConcSearchItems.h"
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
+
 TSearchRunner::TSearchRunner(TSearch& Search, int32_t MaxHits, std::function<void()> Wake)
     : FSearch(Search), FWake(std::move(Wake)) {
     FSearch.Reach = &Reach;
@@ -35,9 +39,25 @@ void GrowThreadHeap() {
     for (void* P : Pieces) std::free(P);
 }
 
+// A new thread starts with its maker's vector registers. When the maker had last left the upper halves
+// of the wide ones in use, every narrower vector instruction of the scan (the library's string and
+// memory functions among them) paid for merging them, and nothing the scan runs clears them: a search
+// started as the window is made took a fifth longer. The search's thread clears them first.
+#if defined(__x86_64__) || defined(__i386__)
+__attribute__((target("avx"))) void ClearUpperVectorHalvesAvx() {
+    _mm256_zeroupper();
+}
+void ClearUpperVectorHalves() {
+    if (__builtin_cpu_supports("avx")) ClearUpperVectorHalvesAvx();
+}
+#else
+void ClearUpperVectorHalves() {}
+#endif
+
 }  // namespace
 
 void TSearchRunner::Run(int32_t MaxHits) {
+    ClearUpperVectorHalves();
     GrowThreadHeap();
     try {
         FSearch.Execute(

@@ -256,6 +256,10 @@ public:
     // show it in: it is shown once the search has started. The panes first follow the search after a
     // moment (a search ending sooner fills them once), and only then does a progress window open.
     void RunSearch(QMdiArea* ShowIn = nullptr);
+    // A single search already running on a thread of its own, its hits waiting for a window.
+    struct TStartedSearch;
+    // RunSearch for the search Started of the primary language's record (Started's hits become the lines).
+    void RunSearch(QMdiArea* ShowIn, std::unique_ptr<TStartedSearch> Started);
     // Adds the lines of Record (a query of the primary language; taken over) after the current ones: its
     // first name becomes "<old> / <new>", the old record is freed, the collocates of the primary pane
     // turn yellow and the other panes lose their hot words; a sorted window is left "Undefined". Raises
@@ -416,7 +420,7 @@ private:
     void SearchHit(std::unique_ptr<TConcordItem> Hit);
     // SearchHit without following it in the panes (a batch of hits is followed once).
     void AddHitRows(std::unique_ptr<TConcordItem> Hit);
-    bool ExecuteBeside(TSearch& Search, const std::function<void()>& Show);
+    bool ExecuteBeside(TStartedSearch& Started, const std::function<void()>& Show);
     void RowsGrew(int Language);
     // The panes and the match count follow a running search by the clock: a pane told of every hit
     // repainted the whole window at each turn of the event loop. Now: at once, as a search ends.

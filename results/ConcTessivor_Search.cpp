@@ -70,6 +70,43 @@ TTessivorForm* ActiveConcordance(QMdiArea* Area) {
 
 }  // namespace
 
+struct TTessivorForm::TStartedSearch {
+    TSearch Search;
+    std::chrono::steady_clock::time_point Started;
+    // Wakes queued to it by the search's thread die with it.
+    QObject Waker;
+    // The window's look at the search once it follows it; a wake before then leaves the hits waiting.
+    std::function<void()> OnWake;
+    // Stopped and joined before what it borrows goes.
+    std::optional<TSearchRunner> Runner;
+};
+
+namespace {
+
+// A new window's making and first layout take about as long as a small corpus's search: the search
+// starts before them, its hits waiting until the window takes them. Without a thread to be had the
+// search is left to the window (no Runner). Raises EConcError when the query does not compile.
+std::unique_ptr<TTessivorForm::TStartedSearch> StartSearch(const TConcSearchRec& Record) {
+    auto Started = std::make_unique<TTessivorForm::TStartedSearch>();
+    Prepare(Started->Search, Record);
+    Started->Started = std::chrono::steady_clock::now();
+    TTessivorForm::TStartedSearch* Target = Started.get();
+    try {
+        Started->Runner.emplace(Started->Search, CommonConfig->MaximumHits, [Target] {
+            QMetaObject::invokeMethod(
+                &Target->Waker,
+                [Target] {
+                    if (Target->OnWake) Target->OnWake();
+                },
+                Qt::QueuedConnection);
+        });
+    } catch (const std::system_error&) {
+    }
+    return Started;
+}
+
+}  // namespace
+
 // The time a search runs: the window is marked busy and the main window's caption says so; both are
 // undone however the search ends.
 class TSearchScope {
@@ -150,18 +187,21 @@ void TTessivorForm::ShowSearchState() {
 }
 
 void TTessivorForm::RunSearch(QMdiArea* ShowIn) {
+    RunSearch(ShowIn, nullptr);
+}
+
+void TTessivorForm::RunSearch(QMdiArea* ShowIn, std::unique_ptr<TStartedSearch> Started) {
     const TSearchScope Scope(*this, ShowIn);
     const TFinalRows FinalRows{*this, SearchShowDelay};
     const TConcSearchRec& Record = *Records[size_t(PrimaryLanguage)];
-    TSearch Search;
-    Prepare(Search, Record);
+    if (!Started) Started = StartSearch(Record);
     QueryText = Record.Names.empty() ? std::string() : Record.Names.front();
     UpdateCaption();
     bool OutOfMemory = false;
     try {
         std::function<void()> Show;
         if (ShowIn) Show = [this, ShowIn] { ShowMdiChild(ShowIn, this); };
-        OutOfMemory = ExecuteBeside(Search, Show);
+        OutOfMemory = ExecuteBeside(*Started, Show);
     } catch (const std::bad_alloc&) {
         // The hits found so far are whole and in step in every pane: they are what the user keeps.
         OutOfMemory = true;
@@ -180,8 +220,9 @@ void TTessivorForm::RunSearch(QMdiArea* ShowIn) {
 // language, collocates, the panes) and for the user (paints, the gauges, Cancel) cost the scan their
 // time when they came between its steps: the search runs on a thread of its own and this thread takes
 // its hits in batches, in the order found, keeping the event loop turning meanwhile.
-bool TTessivorForm::ExecuteBeside(TSearch& Search, const std::function<void()>& Show) {
+bool TTessivorForm::ExecuteBeside(TStartedSearch& Started, const std::function<void()>& Show) {
     const TWaitScope Wait;
+    TSearch& Search = Started.Search;
     std::unique_ptr<TDoubleProgressForm> Window;
     QEventLoop Loop;
     std::vector<std::unique_ptr<TConcordItem>> Hits;
@@ -201,6 +242,7 @@ bool TTessivorForm::ExecuteBeside(TSearch& Search, const std::function<void()>& 
             }
         }
         Hits.clear();
+        Lists[size_t(PrimaryLanguage)]->CountDeferredCollocates();
         ShowGrownRows(false);
     };
     // A quit asked for before the loop turns is lost: every later look asks again.
@@ -208,11 +250,7 @@ bool TTessivorForm::ExecuteBeside(TSearch& Search, const std::function<void()>& 
         if (!Ended) TakeHits();
         if (Ended) Loop.quit();
     };
-    std::optional<TSearchRunner> Runner;
-    try {
-        Runner.emplace(Search, CommonConfig->MaximumHits,
-                       [&Loop, &Look] { QMetaObject::invokeMethod(&Loop, Look, Qt::QueuedConnection); });
-    } catch (const std::system_error&) {
+    if (!Started.Runner) {
         // No thread to be had: the search runs here, with its window, between the window's own steps.
         if (Show) Show();
         Search.Execute(
@@ -220,8 +258,22 @@ bool TTessivorForm::ExecuteBeside(TSearch& Search, const std::function<void()>& 
             [this](std::unique_ptr<TConcordItem> Hit) { SearchHit(std::move(Hit)); }, {}, 0);
         return false;
     }
+    std::optional<TSearchRunner>& Runner = Started.Runner;
     Running = &*Runner;
-    const auto Started = std::chrono::steady_clock::now();
+    // This thread mostly waits for the search's: it counts the collocates of each batch itself. A
+    // thread of the list's own, woken for every batch, was put beside the search's thread by the system
+    // and took its turns from it.
+    struct TDeferCollocates {
+        TConcordItems& List;
+        explicit TDeferCollocates(TConcordItems& List) : List(List) { List.SetDeferCollocates(true); }
+        ~TDeferCollocates() { List.SetDeferCollocates(false); }
+    } Defer{*Lists[size_t(PrimaryLanguage)]};
+    // Look reads this frame's locals: no wake reaches it once the frame is left, however it is left.
+    struct TLookWhileHere {
+        std::function<void()>& OnWake;
+        ~TLookWhileHere() { OnWake = nullptr; }
+    } LookWhileHere{Started.OnWake};
+    Started.OnWake = Look;
     // Shown and laid out while the search runs, but painted only once its panes follow the search: a
     // frame painted empty and painted again a few milliseconds later costs the search as much.
     if (Show) Show();
@@ -241,7 +293,7 @@ bool TTessivorForm::ExecuteBeside(TSearch& Search, const std::function<void()>& 
     QObject::connect(&Timer, &QTimer::timeout, &Loop, [&] {
         const auto Now = std::chrono::steady_clock::now();
         if (!Window) {
-            if (Now - Started < SearchShowDelay) return Look();
+            if (Now - Started.Started < SearchShowDelay) return Look();
             PaintLater.Now();
             Window = Search.OpenProgressWindow(0);
         }
@@ -253,7 +305,10 @@ bool TTessivorForm::ExecuteBeside(TSearch& Search, const std::function<void()>& 
         Look();
     });
     Timer.start();
-    Loop.exec();
+    // The hits of a search that started before its window wait already, and a wake that came before
+    // the window followed the search is not repeated.
+    Look();
+    if (!Ended) Loop.exec();
     Timer.stop();
     // The event loop may have been left for the application's end: the search then stops too.
     if (!Ended) Runner->Stop();
@@ -390,6 +445,7 @@ TTessivorForm* NewConcordanceWindow(QMdiArea* Area, std::unique_ptr<TConcSearchR
             return Active;
         }
     }
+    std::unique_ptr<TTessivorForm::TStartedSearch> Started = StartSearch(*Record);
     auto* Form = new TTessivorForm;
     Form->LanguageCount = std::min<int32_t>(LanguagesCount, MaxLanguages);
     Form->PrimaryLanguage = Record->Language;
@@ -398,7 +454,7 @@ TTessivorForm* NewConcordanceWindow(QMdiArea* Area, std::unique_ptr<TConcSearchR
     // A window of its own shows at once; a sub-window once its search has run a moment.
     if (!Area) ShowMdiChild(Area, Form);
     try {
-        Form->RunSearch(Area);
+        Form->RunSearch(Area, std::move(Started));
     } catch (...) {
         FreeWindow(Form);
         throw;
