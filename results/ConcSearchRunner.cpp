@@ -10,22 +10,6 @@
 #include <immintrin.h>
 #endif
 
-TSearchRunner::TSearchRunner(TSearch& Search, int32_t MaxHits, std::function<void()> Wake)
-    : FSearch(Search), FWake(std::move(Wake)) {
-    FSearch.Reach = &Reach;
-    try {
-        FThread = std::thread([this, MaxHits] { Run(MaxHits); });
-    } catch (...) {
-        FSearch.Reach = nullptr;
-        throw;
-    }
-}
-
-TSearchRunner::~TSearchRunner() {
-    Stop();
-    Wait();
-}
-
 namespace {
 
 // The heap of a thread of its own grows one page at a time, each page asked of the system anew, while a
@@ -42,7 +26,7 @@ void GrowThreadHeap() {
 // A new thread starts with its maker's vector registers. When the maker had last left the upper halves
 // of the wide ones in use, every narrower vector instruction of the scan (the library's string and
 // memory functions among them) paid for merging them, and nothing the scan runs clears them: a search
-// started as the window is made took a fifth longer. The search's thread clears them first.
+// whose thread was made as the query dialog closed took a fifth longer. The thread clears them first.
 #if defined(__x86_64__) || defined(__i386__)
 __attribute__((target("avx"))) void ClearUpperVectorHalvesAvx() {
     _mm256_zeroupper();
@@ -56,9 +40,60 @@ void ClearUpperVectorHalves() {}
 
 }  // namespace
 
+TSearchThread::TSearchThread() {
+    FThread = std::thread([this] {
+        ClearUpperVectorHalves();
+        GrowThreadHeap();
+        std::function<void()> Job;
+        {
+            std::unique_lock Lock(FMutex);
+            FGiven.wait(Lock, [this] { return FJob || FDropped; });
+            Job = std::move(FJob);
+        }
+        if (Job) Job();
+    });
+}
+
+TSearchThread::~TSearchThread() {
+    {
+        const std::lock_guard Lock(FMutex);
+        FDropped = true;
+    }
+    FGiven.notify_one();
+    Join();
+}
+
+void TSearchThread::Run(std::function<void()> Job) {
+    {
+        const std::lock_guard Lock(FMutex);
+        FJob = std::move(Job);
+    }
+    FGiven.notify_one();
+}
+
+void TSearchThread::Join() {
+    if (FThread.joinable()) FThread.join();
+}
+
+TSearchRunner::TSearchRunner(TSearch& Search, int32_t MaxHits, std::function<void()> Wake,
+                             std::unique_ptr<TSearchThread> Thread)
+    : FSearch(Search), FWake(std::move(Wake)), FThread(std::move(Thread)) {
+    FSearch.Reach = &Reach;
+    try {
+        if (!FThread) FThread = std::make_unique<TSearchThread>();
+    } catch (...) {
+        FSearch.Reach = nullptr;
+        throw;
+    }
+    FThread->Run([this, MaxHits] { Run(MaxHits); });
+}
+
+TSearchRunner::~TSearchRunner() {
+    Stop();
+    Wait();
+}
+
 void TSearchRunner::Run(int32_t MaxHits) {
-    ClearUpperVectorHalves();
-    GrowThreadHeap();
     try {
         FSearch.Execute(
             true, MaxHits, [this](std::unique_ptr<TConcordItem> Hit) { Queue(std::move(Hit)); }, {}, 0);
@@ -100,6 +135,6 @@ void TSearchRunner::Stop() {
 }
 
 void TSearchRunner::Wait() {
-    if (FThread.joinable()) FThread.join();
+    if (FThread) FThread->Join();
     FSearch.Reach = nullptr;
 }

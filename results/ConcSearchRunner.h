@@ -7,6 +7,7 @@
 // search's Reach. Everything else of TSearchRunner is called on the thread that made it.
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
 #include <exception>
 #include <functional>
@@ -19,6 +20,31 @@
 
 class TConcordItem;
 
+// A thread for one search to come, made ahead (while its query is asked for) with its heap grown: a
+// runner given it starts its search without waiting for a thread to start and its heap to grow. Dropped
+// unused, it ends.
+class TSearchThread {
+public:
+    // Raises std::system_error when no thread can be started.
+    TSearchThread();
+    ~TSearchThread();
+    TSearchThread(const TSearchThread&) = delete;
+    TSearchThread& operator=(const TSearchThread&) = delete;
+
+private:
+    friend class TSearchRunner;
+    // Runs Job on the thread, which then ends; once.
+    void Run(std::function<void()> Job);
+    // Waits for the thread to end.
+    void Join();
+
+    std::mutex FMutex;
+    std::condition_variable FGiven;
+    std::function<void()> FJob;  // under FMutex
+    bool FDropped = false;       // under FMutex
+    std::thread FThread;
+};
+
 class TSearchRunner {
 public:
     // How many hits wait before the taker is woken; fewer are taken when the search ends or at the
@@ -28,9 +54,10 @@ public:
     // Starts Search (prepared, borrowed until Wait returns) on a new thread: Execute(true, MaxHits, ...,
     // no range callback) with Search.Reach set to this runner's Reach. Wake is called on the search's
     // thread when WakeHits hits wait and the taker was not woken since it last took, and once when the
-    // search has ended; it must only ask the taker's thread to call Take. Raises std::system_error when
-    // no thread can be started (nothing runs then).
-    TSearchRunner(TSearch& Search, int32_t MaxHits, std::function<void()> Wake);
+    // search has ended; it must only ask the taker's thread to call Take. Runs on Thread when given (made
+    // ahead; taken over). Raises std::system_error when no thread can be started (nothing runs then).
+    TSearchRunner(TSearch& Search, int32_t MaxHits, std::function<void()> Wake,
+                  std::unique_ptr<TSearchThread> Thread = nullptr);
     // Stops the search and waits for it.
     ~TSearchRunner();
     TSearchRunner(const TSearchRunner&) = delete;
@@ -59,5 +86,5 @@ private:
     bool FWoken = false;                               // under FMutex
     bool FEnded = false;                               // under FMutex
     std::exception_ptr FFailure;                       // the search's thread until Wait, then the taker's
-    std::thread FThread;
+    std::unique_ptr<TSearchThread> FThread;
 };

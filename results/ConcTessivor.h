@@ -22,6 +22,7 @@
 #include "engine/ConcSortKeys.h"
 #include "results/ConcHotWordsRules.h"
 #include "results/ConcSearchRows.h"
+#include "results/ConcSearchRunner.h"
 
 class QAction;
 class QLabel;
@@ -437,8 +438,10 @@ private:
 // flag (sfAppend) the search is appended to the active concordance window of Area when that window's
 // primary language is the record's and it runs no search; otherwise a new window is made for every
 // language of the corpus, the record's language primary, as a sub-window of Area (a top-level window
-// without one). A new window whose search raises is freed and the exception passes on.
-TTessivorForm* NewConcordanceWindow(QMdiArea* Area, std::unique_ptr<TConcSearchRec> Record);
+// without one). A new window whose search raises is freed and the exception passes on. Thread: a thread
+// made ahead for the search (taken over), or nullptr.
+TTessivorForm* NewConcordanceWindow(QMdiArea* Area, std::unique_ptr<TConcSearchRec> Record,
+                                    std::unique_ptr<TSearchThread> Thread = nullptr);
 // Runs the parallel search of Records (the first is the primary query; each language at most once;
 // the caller keeps them, the window stores copies) in a new window of Area (as NewConcordanceWindow)
 // and returns it. The window shows the languages 0 up to the highest language of the records, so that

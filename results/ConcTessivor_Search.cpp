@@ -85,21 +85,26 @@ namespace {
 
 // A new window's making and first layout take about as long as a small corpus's search: the search
 // starts before them, its hits waiting until the window takes them. Without a thread to be had the
-// search is left to the window (no Runner). Raises EConcError when the query does not compile.
-std::unique_ptr<TTessivorForm::TStartedSearch> StartSearch(const TConcSearchRec& Record) {
+// search is left to the window (no Runner). Thread: made ahead for it, or nullptr. Raises EConcError
+// when the query does not compile.
+std::unique_ptr<TTessivorForm::TStartedSearch> StartSearch(const TConcSearchRec& Record,
+                                                           std::unique_ptr<TSearchThread> Thread = nullptr) {
     auto Started = std::make_unique<TTessivorForm::TStartedSearch>();
     Prepare(Started->Search, Record);
     Started->Started = std::chrono::steady_clock::now();
     TTessivorForm::TStartedSearch* Target = Started.get();
     try {
-        Started->Runner.emplace(Started->Search, CommonConfig->MaximumHits, [Target] {
-            QMetaObject::invokeMethod(
-                &Target->Waker,
-                [Target] {
-                    if (Target->OnWake) Target->OnWake();
-                },
-                Qt::QueuedConnection);
-        });
+        Started->Runner.emplace(
+            Started->Search, CommonConfig->MaximumHits,
+            [Target] {
+                QMetaObject::invokeMethod(
+                    &Target->Waker,
+                    [Target] {
+                        if (Target->OnWake) Target->OnWake();
+                    },
+                    Qt::QueuedConnection);
+            },
+            std::move(Thread));
     } catch (const std::system_error&) {
     }
     return Started;
@@ -437,7 +442,8 @@ int32_t TTessivorForm::SearchWithinLines(int Language, std::unique_ptr<TConcSear
 
 // ---- Opening windows ----------------------------------------------------------------------------------
 
-TTessivorForm* NewConcordanceWindow(QMdiArea* Area, std::unique_ptr<TConcSearchRec> Record) {
+TTessivorForm* NewConcordanceWindow(QMdiArea* Area, std::unique_ptr<TConcSearchRec> Record,
+                                    std::unique_ptr<TSearchThread> Thread) {
     if (Record->Flags & sfAppend) {
         TTessivorForm* Active = ActiveConcordance(Area);
         if (Active && Active->PrimaryLanguage == Record->Language && !Active->SearchRunning()) {
@@ -445,7 +451,7 @@ TTessivorForm* NewConcordanceWindow(QMdiArea* Area, std::unique_ptr<TConcSearchR
             return Active;
         }
     }
-    std::unique_ptr<TTessivorForm::TStartedSearch> Started = StartSearch(*Record);
+    std::unique_ptr<TTessivorForm::TStartedSearch> Started = StartSearch(*Record, std::move(Thread));
     auto* Form = new TTessivorForm;
     Form->LanguageCount = std::min<int32_t>(LanguagesCount, MaxLanguages);
     Form->PrimaryLanguage = Record->Language;

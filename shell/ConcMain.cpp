@@ -15,6 +15,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
+#include <system_error>
 
 #include "alignment/ConcAlignView.h"
 #include "alignment/ConcAligner.h"
@@ -39,6 +40,7 @@
 #include "results/ConcParaSearch.h"
 #include "results/ConcSearchOptions.h"
 #include "results/ConcSearchQuery.h"
+#include "results/ConcSearchRunner.h"
 #include "results/ConcTessivor.h"
 #include "results/ConcWordListForm.h"
 #include "shell/ConcAbout.h"
@@ -503,10 +505,17 @@ void TConcMainForm::Search(bool Advanced) {
         CommonConfig->LastUsedLanguage = 0;
     const QMdiSubWindow* Active = FMdiArea->activeSubWindow();
     const auto* Window = Active ? qobject_cast<const TTessivorForm*>(Active->widget()) : nullptr;
+    // The search's thread starts and grows its heap while the user types the query, not after Enter.
+    std::unique_ptr<TSearchThread> Thread;
+    try {
+        Thread = std::make_unique<TSearchThread>();
+    } catch (const std::system_error&) {
+        // The window then tries for a thread itself.
+    }
     std::unique_ptr<TConcSearchRec> Query =
         ShowSearchQuery(Advanced, Window ? Window->PrimaryLanguage : -1, false, nullptr,
                         CommonConfig->LastUsedLanguage, false);
-    if (Query) NewConcordanceWindow(FMdiArea, std::move(Query));
+    if (Query) NewConcordanceWindow(FMdiArea, std::move(Query), std::move(Thread));
 }
 
 void TConcMainForm::ParallelSearch() {

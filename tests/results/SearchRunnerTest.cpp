@@ -99,27 +99,32 @@ protected:
         return Hits;
     }
 
-    // The search run beside this thread, whose hits are taken at a random pace; Stop (when given) is told
-    // each time the taker is woken, on the search's thread. Wakes counts the wakes.
+    // The search run beside this thread (on Thread when given), whose hits are taken at a random pace;
+    // OnWake (when given) is told each time the taker is woken, on the search's thread. Wakes counts the
+    // wakes.
     std::vector<THit> Beside(TSearch& Search, int32_t MaxHits, std::mt19937& Random, int& Wakes,
-                             const std::function<void(TSearchRunner&)>& OnWake = {}) {
+                             const std::function<void(TSearchRunner&)>& OnWake = {},
+                             std::unique_ptr<TSearchThread> Thread = nullptr) {
         std::mutex Mutex;
         std::condition_variable Woken;
         Wakes = 0;
         TSearchRunner* Running = nullptr;
         std::vector<THit> Hits;
         {
-            TSearchRunner Runner(Search, MaxHits, [&] {
-                TSearchRunner* Runner = nullptr;
-                {
-                    std::unique_lock Lock(Mutex);
-                    Woken.wait(Lock, [&] { return Running != nullptr; });
-                    Runner = Running;
-                    ++Wakes;
-                }
-                if (OnWake) OnWake(*Runner);
-                Woken.notify_all();
-            });
+            TSearchRunner Runner(
+                Search, MaxHits,
+                [&] {
+                    TSearchRunner* Runner = nullptr;
+                    {
+                        std::unique_lock Lock(Mutex);
+                        Woken.wait(Lock, [&] { return Running != nullptr; });
+                        Runner = Running;
+                        ++Wakes;
+                    }
+                    if (OnWake) OnWake(*Runner);
+                    Woken.notify_all();
+                },
+                std::move(Thread));
             {
                 const std::lock_guard Lock(Mutex);
                 Running = &Runner;
@@ -169,16 +174,21 @@ TEST_F(SearchRunnerTest, HitsComeInTheOrderFoundWhateverThePaceOfTheTaker) {
         for (size_t I = 0; I < Expected.size(); ++I)
             ASSERT_EQ(std::make_pair(Expected[I].File, Expected[I].Start), Occurrences[I]) << "hit " << I;
 
+        // A thread made ahead of the search and one made for it; one made ahead and dropped unused ends.
+        { const TSearchThread Unused; }
         for (const int32_t MaxHits : {0, int32_t(Occurrences.size() / 3)}) {
-            TSearch Search;
-            Prepare(Search, *Q);
-            int Wakes = 0;
-            const std::vector<THit> Hits = Beside(Search, MaxHits, Random, Wakes);
-            const std::vector<THit> Wanted(Expected.begin(),
-                                           MaxHits ? Expected.begin() + MaxHits : Expected.end());
-            EXPECT_EQ(Hits, Wanted) << "maximum " << MaxHits;
-            EXPECT_GE(Wakes, 1) << "the end wakes the taker";
-            EXPECT_LE(size_t(Wakes), Wanted.size() / TSearchRunner::WakeHits + 1) << "a wake per batch";
+            for (const bool Ahead : {false, true}) {
+                TSearch Search;
+                Prepare(Search, *Q);
+                int Wakes = 0;
+                const std::vector<THit> Hits = Beside(Search, MaxHits, Random, Wakes, {},
+                                                      Ahead ? std::make_unique<TSearchThread>() : nullptr);
+                const std::vector<THit> Wanted(Expected.begin(),
+                                               MaxHits ? Expected.begin() + MaxHits : Expected.end());
+                EXPECT_EQ(Hits, Wanted) << "maximum " << MaxHits << (Ahead ? ", thread made ahead" : "");
+                EXPECT_GE(Wakes, 1) << "the end wakes the taker";
+                EXPECT_LE(size_t(Wakes), Wanted.size() / TSearchRunner::WakeHits + 1) << "a wake per batch";
+            }
         }
     }
 }
