@@ -195,6 +195,11 @@ public:
     void MapToTarget(int32_t From, int32_t To, int32_t& TargetStart, int32_t& TargetEnd) const;
     // The same from the target side to the source side.
     void MapToSource(int32_t From, int32_t To, int32_t& SourceStart, int32_t& SourceEnd) const;
+    // Both sides give back the room beyond their counts (an aligner has finished the file).
+    void ShrinkToFit() {
+        Side1.ShrinkToFit();
+        Side2.ShrinkToFit();
+    }
 };
 
 // Offset lists and segment lists are read back only when their values never decrease: lookups and
