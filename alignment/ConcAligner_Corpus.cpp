@@ -218,6 +218,8 @@ bool AlignLanguageSentences(int Target) {
         if (!Unaligned(Target, f) || !BothSegmented(Target, f)) continue;
         auto Pair = std::make_unique<TDoubleAlignIndex>();
         if (!AlignFileSentences(Target, f, *Pair)) return false;
+        // A corpus of thousands of small files would otherwise keep a block of each side a file.
+        Pair->ShrinkToFit();
         PairListOf(Target)->SetItem(f, std::move(Pair));
         if (AlignViewHooks.FileAligned) AlignViewHooks.FileAligned(Target, f);
     }

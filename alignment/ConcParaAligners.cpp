@@ -270,6 +270,8 @@ std::unique_ptr<TDoubleAlignIndex> AlignFilePair(int Mode, int Language, int Fil
         default:
             break;
     }
+    // A corpus of thousands of small files would otherwise keep a block of each side a file.
+    Pair->ShrinkToFit();
     return Pair;
 }
 

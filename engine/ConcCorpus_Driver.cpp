@@ -122,8 +122,15 @@ void UndoFile(TConcordConfig& Config, size_t I, const TMissing& M, bool Building
     }
 }
 
-int ProcessOneFile(TConcordConfig& Config, int Language, size_t I, bool BuildingFreqList,
-                   std::unique_ptr<TProgressForm>& Window) {
+// What a language's pass keeps open from its first file that needs reading to its end: a wait and a
+// window a file would cost more than reading a small file does (the wait refreshes every command's
+// state, which looks at every file).
+struct TPassScope {
+    std::unique_ptr<TWaitScope> Wait;
+    std::unique_ptr<TProgressForm> Window;
+};
+
+int ProcessOneFile(TConcordConfig& Config, int Language, size_t I, bool BuildingFreqList, TPassScope& Scope) {
     const TMissing M = MissingOf(Config, I);
     if (M.Segments) DropPartialSegments(Config, Language, I);
     if (!M.Any() && !BuildingFreqList) return 0;
@@ -138,10 +145,11 @@ int ProcessOneFile(TConcordConfig& Config, int Language, size_t I, bool Building
     int Code = 0;
     try {
         CreateMissing(Config, I, M);
-        // One window for the language's pass, opened by the first file that needs reading: a window a
-        // file costs more than reading a small file does.
-        if (!Window) Window = std::make_unique<TProgressForm>();
-        Code = ProcessFile(Language, static_cast<int>(I), Flags, WordCount, Window.get());
+        if (!Scope.Window) {
+            Scope.Wait = std::make_unique<TWaitScope>();
+            Scope.Window = std::make_unique<TProgressForm>();
+        }
+        Code = ProcessFile(Language, static_cast<int>(I), Flags, WordCount, Scope.Window.get());
     } catch (...) {
         UndoFile(Config, I, M, BuildingFreqList);
         throw;
@@ -187,9 +195,9 @@ int ProcessLanguage(int Language) {
     TConcordConfig& Config = *LanguageConfigs[Language];
     const bool BuildingFreqList = !Config.FreqList;
     if (BuildingFreqList) Config.FreqList = TOwned<TFreqList>(std::make_unique<TFreqList>(Language));
-    std::unique_ptr<TProgressForm> Window;
+    TPassScope Scope;
     for (size_t I = 0; I < Config.Files.size(); ++I)
-        if (const int Code = ProcessOneFile(Config, Language, I, BuildingFreqList, Window)) return Code;
+        if (const int Code = ProcessOneFile(Config, Language, I, BuildingFreqList, Scope)) return Code;
     if (BuildingFreqList) Config.FreqList->SortByFrequency();
     return 0;
 }

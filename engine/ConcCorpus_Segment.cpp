@@ -1004,5 +1004,14 @@ int ProcessFile(int Language, int FileIndex, const TProcessFileFlags& Flags, int
     }
 
     TFilePass Pass(Language, Config, *Stream, Flags, Targets);
-    return Pass.Run(Config.Files[I].Name, WordCount, Window);
+    const int Code = Pass.Run(Config.Files[I].Name, WordCount, Window);
+    if (Code == 0) {
+        for (TIntegerList* List : {static_cast<TIntegerList*>(Targets.Lines), static_cast<TIntegerList*>(Targets.Pages),
+                                   static_cast<TIntegerList*>(Targets.Sections),
+                                   static_cast<TIntegerList*>(Targets.Paragraphs),
+                                   static_cast<TIntegerList*>(Targets.Sentences)})
+            if (List) List->ShrinkToFit();
+        if (Targets.Tags) Targets.Tags->ShrinkToFit();
+    }
+    return Code;
 }

@@ -44,6 +44,12 @@ void TIntegerList::Grow(int32_t N) {
     SlotsReserved(Capacity());
 }
 
+void TIntegerList::ShrinkToFit() {
+    if (FValues.capacity() == FValues.size()) return;
+    FValues.shrink_to_fit();
+    SlotsShrunk();
+}
+
 // Not Grow: rounding every loaded list up to a block would let a file of thousands of one-entry lists
 // claim thousands of times its size.
 void TIntegerList::ReserveExactly(int32_t N) {
@@ -213,6 +219,10 @@ void TAlignIndex::SlotDeleted(int32_t Index) {
 
 void TAlignIndex::SlotsReserved(int32_t Capacity) {
     FRecs.reserve(static_cast<size_t>(Capacity));
+}
+
+void TAlignIndex::SlotsShrunk() {
+    FRecs.shrink_to_fit();
 }
 
 // ---- The units of a section ----

@@ -40,6 +40,10 @@ bool TTagNameLess::operator()(std::string_view A, std::string_view B) const {
 
 // ---- TTagsCollection ----
 
+void TTagsCollection::ShrinkToFit() {
+    for (auto& Entry : FEntries) Entry.second.ShrinkToFit();
+}
+
 void TTagsCollection::AddValue(std::string_view Name, int32_t Offset) {
     auto It = FEntries.find(Name);
     if (It == FEntries.end()) It = FEntries.emplace(std::string(Name), TIntegerList()).first;

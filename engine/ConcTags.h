@@ -36,6 +36,8 @@ public:
     int32_t Count() const { return static_cast<int32_t>(FEntries.size()); }
     const TEntries& Entries() const { return FEntries; }
     void Clear() { FEntries.clear(); }
+    // Gives back the room each name's offsets keep beyond their count.
+    void ShrinkToFit();
 
     // Element encoding: Int32 EntryCount, then per entry the name (String) and its offsets in the
     // integer-list encoding.

@@ -336,6 +336,7 @@ void EnsureUnits(int Language) {
             const TSegment S = Paragraphs->GetItem(I);
             Side.Add(S.Start, S.End, S.Length);
         }
+        Side.ShrinkToFit();
     }
 }
 

@@ -302,6 +302,9 @@ TEST_F(CorpusAlignerTest, StoredPairsCoverEverySentenceOnceInOrder) {
                 const TDoubleAlignIndex* Pair = PairOf(k, f);
                 ASSERT_TRUE(Pair);
                 ASSERT_EQ(Pair->Side1.Count(), Pair->Side2.Count());
+                // A stored pair keeps no room it will not fill (thousands of files keep thousands).
+                for (const TAlignIndex* Side : {&Pair->Side1, &Pair->Side2})
+                    ASSERT_EQ(Side->RecordCapacity(), Side->Count());
                 // Entry e of both sides comes from the same paragraph pair (both files number their
                 // paragraphs alike); an empty entry belongs to the paragraph it sits in or ends.
                 const TAlignIndex& Paras1 = *LanguageConfigs[0]->ParagraphIndexes.GetItem(f);

@@ -254,6 +254,8 @@ TEST_F(AlignmentRunTest, EachMarkupFormatAlignsEveryFilePair) {
         ASSERT_TRUE(Align12->GetItem(0)) << int(Format);
         EXPECT_EQ(Align12->GetItem(0)->Side1.Count(), Count) << int(Format);
         EXPECT_EQ(Align12->GetItem(0)->Side2.Count(), Count) << int(Format);
+        EXPECT_EQ(Align12->GetItem(0)->Side1.Capacity(), Count) << int(Format);
+        EXPECT_EQ(Align12->GetItem(0)->Side2.RecordCapacity(), Count) << int(Format);
         EXPECT_TRUE(CorpusAligned());
     }
     EXPECT_TRUE(Asked.empty());

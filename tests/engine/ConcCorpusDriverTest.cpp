@@ -153,15 +153,37 @@ TEST_F(DriverTest, CancelOnTheSecondFileUndoesItAndStopsTheCorpus) {
 // undoes the file it came in.
 TEST_F(DriverTest, ManySmallFilesShareOneWindowAndAPumpPacedByTheClock) {
     SetPassPumpInterval(20);
+    struct TWaits : IWaitCursor {
+        int Began = 0;
+        void SetWaiting(bool Waiting) override { Began += Waiting; }
+    } Waits;
+    SetWaitCursor(&Waits);
     constexpr int Files = 600;
     for (int I = 0; I < Files; ++I)
-        AddFile(I % 2, "f" + std::to_string(I) + ".txt", std::string(300 + I, 'a') + ". word " + std::to_string(I));
+        AddFile(I % 2, "f" + std::to_string(I) + ".txt",
+                "<b>" + std::string(300 + I, 'a') + ".</b> word " + std::to_string(I));
     ASSERT_TRUE(ProcessCorpus());
+    SetWaitCursor(nullptr);
     EXPECT_EQ(Backend.ViewsCreated, 2);
+    // A wait refreshes the state of every command, which looks at every file: once a language.
+    EXPECT_EQ(Waits.Began, 2);
     EXPECT_LT(Backend.ProcessMessagesCalls, Files / 4);
     EXPECT_EQ(ProgressForm, nullptr);
     for (int L = 0; L < 2; ++L)
-        for (int I = 0; I < Files / 2; ++I) ASSERT_EQ(Present(L, I), All);
+        for (int I = 0; I < Files / 2; ++I) {
+            ASSERT_EQ(Present(L, I), All);
+            // A finished file keeps no room its lists will not fill.
+            const TConcordConfig& C = *LanguageConfigs[L];
+            const std::vector<const TIntegerList*> Lists{C.LineStarts.GetItem(I), C.PageStarts.GetItem(I),
+                                                         C.SectionIndexes.GetItem(I), C.ParagraphIndexes.GetItem(I),
+                                                         C.SentenceIndexes.GetItem(I)};
+            for (const TIntegerList* List : Lists)
+                ASSERT_EQ(List->Capacity(), List->Count());
+            ASSERT_EQ(C.SentenceIndexes.GetItem(I)->RecordCapacity(), C.SentenceIndexes.GetItem(I)->Count());
+            ASSERT_FALSE(C.FileTags.GetItem(I)->Entries().empty());
+            for (const auto& [Name, Offsets] : C.FileTags.GetItem(I)->Entries())
+                ASSERT_EQ(Offsets.Capacity(), Offsets.Count());
+        }
     ASSERT_NE(LanguageConfigs[1]->FreqList->FindWord("word"), nullptr);
     EXPECT_EQ(LanguageConfigs[1]->FreqList->FindWord("word")->Frequency, Files / 2);
 

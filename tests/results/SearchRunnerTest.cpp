@@ -101,9 +101,11 @@ protected:
 
     // The search run beside this thread (on Thread when given), whose hits are taken at a random pace;
     // OnWake (when given) is told each time the taker is woken, on the search's thread. Wakes counts the
-    // wakes.
+    // wakes. With FirstTakeAfterAWake the taker takes nothing before it is first woken, so that a wake
+    // comes when a batch is ready however fast the taker is against the search.
     std::vector<THit> Beside(TSearch& Search, int32_t MaxHits, std::mt19937& Random, int& Wakes,
                              const std::function<void(TSearchRunner&)>& OnWake = {},
+                             bool FirstTakeAfterAWake = false,
                              std::unique_ptr<TSearchThread> Thread = nullptr) {
         std::mutex Mutex;
         std::condition_variable Woken;
@@ -134,7 +136,10 @@ protected:
             for (bool Ended = false; !Ended;) {
                 {
                     std::unique_lock Lock(Mutex);
-                    Woken.wait_for(Lock, std::chrono::microseconds(Random() % 300));
+                    if (FirstTakeAfterAWake && Wakes == 0)
+                        Woken.wait(Lock, [&] { return Wakes > 0; });
+                    else
+                        Woken.wait_for(Lock, std::chrono::microseconds(Random() % 300));
                 }
                 // Some of what was taken is left in the vector for the next take to append to.
                 Ended = Runner.Take(Taken);
@@ -181,7 +186,7 @@ TEST_F(SearchRunnerTest, HitsComeInTheOrderFoundWhateverThePaceOfTheTaker) {
                 TSearch Search;
                 Prepare(Search, *Q);
                 int Wakes = 0;
-                const std::vector<THit> Hits = Beside(Search, MaxHits, Random, Wakes, {},
+                const std::vector<THit> Hits = Beside(Search, MaxHits, Random, Wakes, {}, false,
                                                       Ahead ? std::make_unique<TSearchThread>() : nullptr);
                 const std::vector<THit> Wanted(Expected.begin(),
                                                MaxHits ? Expected.begin() + MaxHits : Expected.end());
@@ -204,7 +209,7 @@ TEST_F(SearchRunnerTest, AStopEndsTheSearchAndAFailurePassesToTheTaker) {
         TSearch Search;
         Prepare(Search, *Q);
         int Wakes = 0;
-        const std::vector<THit> Hits = Beside(Search, 0, Random, Wakes, [](TSearchRunner& R) { R.Stop(); });
+        const std::vector<THit> Hits = Beside(Search, 0, Random, Wakes, [](TSearchRunner& R) { R.Stop(); }, true);
         ASSERT_GE(Hits.size(), TSearchRunner::WakeHits);
         EXPECT_LT(Hits.size(), Expected.size());
         EXPECT_EQ(Hits, std::vector<THit>(Expected.begin(), Expected.begin() + std::ptrdiff_t(Hits.size())));
