@@ -214,9 +214,13 @@ void TTessivorForm::RunSearch(QMdiArea* ShowIn, std::unique_ptr<TStartedSearch> 
     if (OutOfMemory) ShowOutOfMemory(SearchOutOfMemoryText);
     if (HighlightCollocates[size_t(PrimaryLanguage)]) {
         TConcordItems& Primary = *Lists[size_t(PrimaryLanguage)];
+        // The lines laid out were shaded as their rows came: only a new colour, or shading that starts
+        // only now, changes them.
+        const bool Shaded =
+            Primary.HighlightCollocates && Primary.CollocColour == CollocateColour(PrimaryLanguage);
         Primary.CollocColour = CollocateColour(PrimaryLanguage);
         Primary.SetHighlightCollocates(true);
-        Redraw(PrimaryLanguage);
+        if (!Shaded) Redraw(PrimaryLanguage);
     }
     ShowSearchState();
 }
@@ -234,6 +238,9 @@ bool TTessivorForm::ExecuteBeside(TStartedSearch& Started, const std::function<v
     bool Ended = false;
     bool OutOfMemory = false;
     TSearchRunner* Running = nullptr;
+    // While the new frame is not painted (PaintLater below).
+    bool Unpainted = false;
+    bool LaidOut = false;
     // Puts the hits taken into the lists; after memory ran out they are freed instead.
     const auto TakeHits = [&] {
         Ended = Running->Take(Hits);
@@ -247,7 +254,16 @@ bool TTessivorForm::ExecuteBeside(TStartedSearch& Started, const std::function<v
             }
         }
         Hits.clear();
-        Lists[size_t(PrimaryLanguage)]->CountDeferredCollocates();
+        TConcordItems& Primary = *Lists[size_t(PrimaryLanguage)];
+        Primary.CountDeferredCollocates();
+        // The panes lay out their first lines as soon as these are final (the primary pane's shading
+        // starts at its hundredth row), while the frame is not painted, rather than once the search has
+        // ended: lines added below a full pane change nothing on it.
+        if (Unpainted && !LaidOut && Primary.Count() >= CollocateStartCount) {
+            LaidOut = true;
+            for (int L = 0; L < LanguageCount; ++L)
+                if (Views[size_t(L)]) Views[size_t(L)]->ItemsChanged();
+        }
         ShowGrownRows(false);
     };
     // A quit asked for before the loop turns is lost: every later look asks again.
@@ -291,6 +307,7 @@ bool TTessivorForm::ExecuteBeside(TStartedSearch& Started, const std::function<v
         ~TPaintLater() { Now(); }
     } PaintLater{Show ? (parentWidget() ? parentWidget() : this) : nullptr};
     if (PaintLater.Frame) PaintLater.Frame->setUpdatesEnabled(false);
+    Unpainted = PaintLater.Frame != nullptr;
     TSearchReachShown ReachShown;
     auto GaugesShown = std::chrono::steady_clock::time_point{};
     QTimer Timer;
@@ -300,6 +317,7 @@ bool TTessivorForm::ExecuteBeside(TStartedSearch& Started, const std::function<v
         if (!Window) {
             if (Now - Started.Started < SearchShowDelay) return Look();
             PaintLater.Now();
+            Unpainted = false;
             Window = Search.OpenProgressWindow(0);
         }
         if (Window->Tag == 1) Runner->Stop();

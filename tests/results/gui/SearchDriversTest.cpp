@@ -8,6 +8,7 @@
 #include <set>
 
 #include <QApplication>
+#include <QImage>
 #include <QLabel>
 #include <QMainWindow>
 #include <QMdiArea>
@@ -340,9 +341,25 @@ TEST_F(SearchDriversTest, PanesAndCountShowEveryLineWhenTheSearchEnds) {
         EXPECT_EQ(Shown(Form), AtEnd);
         EXPECT_GT(AtEnd[0][0], 0) << "more lines than the pane holds";
     };
+    // What each pane draws is what it draws once laid out afresh: the lines it laid out while the
+    // search ran are the lines, and the shading, that the search ended with.
+    auto ExpectDrawnAsLaidOutAfresh = [](TTessivorForm& Form) {
+        for (int L = 0; L < Form.LanguageCount; ++L) {
+            TStringsView& View = *Form.Views[size_t(L)];
+            const QImage Drawn = View.grab().toImage();
+            View.UpdateView();
+            EXPECT_EQ(View.grab().toImage(), Drawn) << "pane " << L;
+        }
+    };
 
     TTessivorForm* Form = NewConcordanceWindow(Area, Query(0, "cat"));
     ExpectUpToDate(*Form, Lines - (Lines + 2) / 3);
+    ExpectDrawnAsLaidOutAfresh(*Form);
+    // An appended search shades the collocates of the lines in yellow while it runs, and in their own
+    // colour again once it has ended.
+    ASSERT_EQ(NewConcordanceWindow(Area, Query(0, "dog", sfAppend)), Form);
+    EXPECT_EQ(Form->Lists[0]->CollocColour, LanguageConfigs[0]->Fonts[CollocatesFont].Color);
+    ExpectDrawnAsLaidOutAfresh(*Form);
     std::vector<std::unique_ptr<TConcSearchRec>> Records;
     Records.push_back(Query(0, "cat"));
     Records.push_back(Query(1, "chat"));
