@@ -1,8 +1,13 @@
 #include "results/ConcSearchRunner.h"
 
+#include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstdlib>
 #include <utility>
+
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include "engine/ConcSearchItems.h"
 
@@ -16,11 +21,31 @@ namespace {
 // heap that grew once keeps its pages' permission after it shrinks. Grown once by a few megabytes, in
 // pieces the heap itself serves (below the size it leaves to mmap), it spares a search with many hits
 // a system call every dozen hits.
-void GrowThreadHeap() {
+// The pages given back stay the heap's room, unmapped: the search's first write to each then costs it a
+// fault, a tenth of a search that keeps its hits (7,830 hits, 0.8 ms). With MapPages they are mapped
+// here at once; only a thread made ahead of its search does it, the search not waiting for it.
+void GrowThreadHeap(bool MapPages) {
     constexpr size_t Piece = 120 * 1024;
     std::array<void*, 32> Pieces{};
     for (void*& P : Pieces) P = std::malloc(Piece);
+    uintptr_t Low = UINTPTR_MAX, High = 0;
+    for (void* P : Pieces) {
+        if (!P) continue;
+        Low = std::min(Low, uintptr_t(P));
+        High = std::max(High, uintptr_t(P) + Piece);
+    }
     for (void* P : Pieces) std::free(P);
+#ifdef MADV_POPULATE_WRITE
+    // Pieces that did not come one after the other leave the room alone. Mapping a page changes none of
+    // its bytes; a system without the advice refuses it, and the search then maps its pages itself.
+    const auto PageSize = uintptr_t(sysconf(_SC_PAGESIZE));
+    const uintptr_t First = (Low + PageSize - 1) & ~(PageSize - 1);
+    const uintptr_t Last = High & ~(PageSize - 1);
+    if (MapPages && Last > First && Last - First <= 2 * Pieces.size() * Piece)
+        madvise(reinterpret_cast<void*>(First), Last - First, MADV_POPULATE_WRITE);
+#else
+    (void)MapPages;
+#endif
 }
 
 // A new thread starts with its maker's vector registers. When the maker had last left the upper halves
@@ -41,9 +66,17 @@ void ClearUpperVectorHalves() {}
 }  // namespace
 
 TSearchThread::TSearchThread() {
-    FThread = std::thread([this] {
+    Start(true);
+}
+
+TSearchThread::TSearchThread(TNow) {
+    Start(false);
+}
+
+void TSearchThread::Start(bool MapPages) {
+    FThread = std::thread([this, MapPages] {
         ClearUpperVectorHalves();
-        GrowThreadHeap();
+        GrowThreadHeap(MapPages);
         std::function<void()> Job;
         {
             std::unique_lock Lock(FMutex);
@@ -80,7 +113,7 @@ TSearchRunner::TSearchRunner(TSearch& Search, int32_t MaxHits, std::function<voi
     : FSearch(Search), FWake(std::move(Wake)), FThread(std::move(Thread)) {
     FSearch.Reach = &Reach;
     try {
-        if (!FThread) FThread = std::make_unique<TSearchThread>();
+        if (!FThread) FThread.reset(new TSearchThread(TSearchThread::TNow{}));
     } catch (...) {
         FSearch.Reach = nullptr;
         throw;

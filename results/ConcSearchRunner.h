@@ -20,9 +20,9 @@
 
 class TConcordItem;
 
-// A thread for one search to come, made ahead (while its query is asked for) with its heap grown: a
-// runner given it starts its search without waiting for a thread to start and its heap to grow. Dropped
-// unused, it ends.
+// A thread for one search to come, made ahead (while its query is asked for) with its heap grown and
+// mapped: a runner given it starts its search without waiting for a thread to start, its heap to grow
+// and the heap's first pages to be mapped as the search writes them. Dropped unused, it ends.
 class TSearchThread {
 public:
     // Raises std::system_error when no thread can be started.
@@ -33,6 +33,10 @@ public:
 
 private:
     friend class TSearchRunner;
+    // A thread made as its search starts: the search would wait for the mapping of pages it may not need.
+    struct TNow {};
+    explicit TSearchThread(TNow);
+    void Start(bool MapPages);
     // Runs Job on the thread, which then ends; once.
     void Run(std::function<void()> Job);
     // Waits for the thread to end.
