@@ -140,12 +140,12 @@ void TAlignIndex::LoadFromStream(TStream& Stream) {
 
 void TAlignIndex::Clear() {
     std::vector<TSegRec>().swap(FRecs);
+    FAnyFlag = false;
     TIntegerList::Clear();
 }
 
-size_t TAlignIndex::Checked(int32_t I) const {
-    if (I < 0 || I >= Count()) throw EConcError(IndexOutOfBoundsText);
-    return static_cast<size_t>(I);
+void TAlignIndex::ThrowOutOfBounds() {
+    throw EConcError(IndexOutOfBoundsText);
 }
 
 void TAlignIndex::GetItem(int32_t I, int32_t& Start, int32_t& End, int32_t& Length) const {
@@ -155,22 +155,19 @@ void TAlignIndex::GetItem(int32_t I, int32_t& Start, int32_t& End, int32_t& Leng
     Length = FRecs[K].Length;
 }
 
-TSegment TAlignIndex::GetItem(int32_t I) const {
-    TSegment S;
-    GetItem(I, S.Start, S.End, S.Length);
-    return S;
-}
-
 bool TAlignIndex::GetFlag(int32_t I) const {
     return FRecs[Checked(I)].Flag != 0;
 }
 
 void TAlignIndex::SetFlag(int32_t I, bool B) {
     FRecs[Checked(I)].Flag = B ? 1 : 0;
+    FAnyFlag = FAnyFlag || B;
 }
 
 void TAlignIndex::ClearFlags() {
+    if (!FAnyFlag) return;
     for (auto& Rec : FRecs) Rec.Flag = 0;
+    FAnyFlag = false;
 }
 
 int32_t TAlignIndex::Add(int32_t Start, int32_t End, int32_t Length) {

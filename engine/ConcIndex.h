@@ -110,7 +110,11 @@ public:
 
     // Segment I. Raises EConcError "Index is out of bounds." for I outside [0, Count).
     void GetItem(int32_t I, int32_t& Start, int32_t& End, int32_t& Length) const;
-    TSegment GetItem(int32_t I) const;
+    // Inline: a search over units of one line each asks for two segments per line.
+    TSegment GetItem(int32_t I) const {
+        const size_t K = Checked(I);
+        return {Values()[K], FRecs[K].End, FRecs[K].Length};
+    }
     bool GetFlag(int32_t I) const;
     void SetFlag(int32_t I, bool B);
     void ClearFlags();
@@ -145,9 +149,17 @@ private:
         int32_t Length = 0;
         uint8_t Flag = 0;
     };
-    size_t Checked(int32_t I) const;
+    size_t Checked(int32_t I) const {
+        if (I < 0 || I >= Count()) [[unlikely]]
+            ThrowOutOfBounds();
+        return static_cast<size_t>(I);
+    }
+    [[noreturn]] static void ThrowOutOfBounds();
 
     std::vector<TSegRec> FRecs;
+    // No Flag is set while this is false: every search of a file clears the flags before and after,
+    // and most searches set none, so clearing a million units' flags is skipped.
+    bool FAnyFlag = false;
 };
 
 // ---- The units of a section ----

@@ -397,10 +397,11 @@ void TSearch::SearchFile(int32_t File) {
                 if (entry < 0) break;
                 ++RangesDone;
                 UpdateProgress(0, true);
-                if (entry < index->Count()) SearchEntry(run, entry);
+                if (entry < index->Count()) SearchEntry(run, *index, entry);
             }
         } else if (index != nullptr) {
-            for (int32_t entry = 0; entry < index->Count() && !Cancelled; ++entry) SearchEntry(run, entry);
+            for (int32_t entry = 0; entry < index->Count() && !Cancelled; ++entry)
+                SearchEntry(run, *index, entry);
         }
     }
     if (ProgressWindow != nullptr && !RangeMode) FileDone(run.FileSize);
@@ -410,13 +411,12 @@ void TSearch::SearchFile(int32_t File) {
 
 // An aligned unit is searched up to and including its End byte (markup alignments store the last
 // byte), but never into the next unit of the file nor past the file's end.
-void TSearch::SearchEntry(TFileRun& Run, int32_t Entry) {
-    const TAlignIndex& index = *GetAlignIndex(Query->Language, Run.File);
-    const TSegment unit = index.GetItem(Entry);
+void TSearch::SearchEntry(TFileRun& Run, const TAlignIndex& Index, int32_t Entry) {
+    const TSegment unit = Index.GetItem(Entry);
     if (unit.End < unit.Start) return;
     int32_t end = OffsetWithin(unit.End, 1, 0, Run.FileSize);
-    if (Entry + 1 < index.Count()) {
-        const int32_t next = index.GetItem(Entry + 1).Start;
+    if (Entry + 1 < Index.Count()) {
+        const int32_t next = Index.GetItem(Entry + 1).Start;
         if (next >= unit.Start) end = std::min(end, next);
     }
     const int32_t start = std::max(unit.Start, ClipStart);

@@ -25,6 +25,7 @@
 #include "engine/BStream.h"
 #include "engine/RegExp3.h"
 
+class TAlignIndex;
 class TConcordItem;
 class TConcSearchRec;
 class TDoubleProgressForm;
@@ -446,7 +447,7 @@ private:
     struct TFileRun;
     std::unique_ptr<TSearchContext> MakeContext(const std::string& Pattern);
     void SearchFile(int32_t File);
-    void SearchEntry(TFileRun& Run, int32_t Entry);
+    void SearchEntry(TFileRun& Run, const TAlignIndex& Index, int32_t Entry);
     void LocateHeadingTexts(TFileRun& Run, int32_t Start, int32_t End);
     void SearchText(TFileRun& Run, int32_t Start, int32_t End);
     void SearchContextRange(TFileRun& Run, int32_t Start, int32_t End);
