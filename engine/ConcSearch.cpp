@@ -427,6 +427,10 @@ void TSearch::SearchEntry(TFileRun& Run, const TAlignIndex& Index, int32_t Entry
         Reach->Overall.store(FBytesBefore + start, std::memory_order_relaxed);
     }
     if (!HeadingSearch) {
+        if (KnownClear(Run, start, end)) {
+            if (StopRequested.load(std::memory_order_relaxed)) Cancelled = true;
+            return;
+        }
         SearchText(Run, start, end);
         return;
     }
@@ -527,6 +531,17 @@ void TSearch::SearchText(TFileRun& Run, int32_t Start, int32_t End) {
         if (rangeEnd > rangeStart) SearchContextRange(Run, rangeStart, rangeEnd);
         from = resume;
     }
+}
+
+// With a unit per line most units hold none of the first term's bytes, and the scan of an earlier unit
+// has already seen that: such a unit is passed over without the calls that would each find as much.
+// A progress window counts the words of every unit, so it still has each unit searched.
+bool TSearch::KnownClear(const TFileRun& Run, int32_t Start, int32_t End) const {
+    if (ContextSearch || ProgressWindow != nullptr || Contexts.empty()) return false;
+    const TSynchroStream& source = Run.Search->Source();
+    for (const auto& context : Contexts)
+        if (!context->KnownClear(source, Start, End)) return false;
+    return true;
 }
 
 void TSearch::SearchContextRange(TFileRun& Run, int32_t Start, int32_t End) {

@@ -181,6 +181,9 @@ public:
     // tags open, where the first term's bytes do not stand). Called before another file is searched,
     // so that a stream that took the place of a freed one is read afresh.
     void ForgetFile();
+    // Whether SearchRange over [Start, End) of a reader on Source would find no match without reading
+    // it, by what the searches of earlier ranges of the file learnt; false when that is not known.
+    bool KnownClear(const TSynchroStream& Source, int32_t Start, int32_t End) const;
     // Without word tags: the file offset of the first word byte at or after From on R, passing over
     // delimiters and tags as the word reading does; -1 when R's range holds none. Moves R's cursor.
     int32_t FirstWordByte(TBufStream& R, int32_t From);
@@ -451,6 +454,7 @@ private:
     void LocateHeadingTexts(TFileRun& Run, int32_t Start, int32_t End);
     void SearchText(TFileRun& Run, int32_t Start, int32_t End);
     void SearchContextRange(TFileRun& Run, int32_t Start, int32_t End);
+    bool KnownClear(const TFileRun& Run, int32_t Start, int32_t End) const;
     void HandleMatch(TFileRun& Run, TSearchContext& Context);
     bool InOneSentence(const TFileRun& Run, int32_t Start, int32_t End) const;
     void ReportHit(TFileRun& Run, TSearchContext& Context, int32_t Start, int32_t End);

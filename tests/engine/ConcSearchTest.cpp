@@ -3,6 +3,7 @@
 // the query description.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -163,6 +164,71 @@ TEST_F(SearchTest, EveryOccurrenceOnceAgainstABruteForceCount) {
             const std::set<THit> found(hits.begin(), hits.end());
             ASSERT_EQ(found.size(), hits.size()) << "a hit was reported twice, pattern " << pattern;
             ASSERT_EQ(found, expected) << "round " << round << ", pattern " << pattern;
+        }
+        Texts.clear();
+    }
+}
+
+// Files of many windows cut into a unit per line (some lines empty, some units ending on their last
+// byte), where the word searched for is rare and its first bytes also stand inside other words and
+// across line ends: a search thread passes most units over unread, and still finds every occurrence
+// once, alone and beside a second pattern.
+TEST_F(SearchTest, RareWordsInUnitsOfALineAgainstABruteForceCount) {
+    std::mt19937 random(29);
+    const Strings common = {"the", "and", "of", "said", "Zebedee", "unto", "zeb-", "he", "xzeb"};
+    const Strings rare = {"zeb", "ZEB", "Zeb"};
+    for (int round = 0; round < 6; ++round) {
+        ResetGlobalsForTest();
+        SetUp();
+        struct TWord {
+            int32_t Start, End;
+        };
+        std::vector<std::vector<TWord>> words;
+        for (int f = 0; f < 2; ++f) {
+            std::string text;
+            std::vector<TWord> fileWords;
+            std::vector<TSegment> units;
+            int32_t lineStart = 0;
+            const int lines = 300 + static_cast<int>(random() % 900);
+            for (int l = 0; l < lines; ++l) {
+                const int count = static_cast<int>(random() % 12);
+                for (int w = 0; w < count; ++w) {
+                    if (w > 0) text += random() % 5 == 0 ? ", " : " ";
+                    const bool isRare = random() % 150 == 0;
+                    const std::string& word =
+                        isRare ? rare[random() % rare.size()] : common[random() % common.size()];
+                    fileWords.push_back(
+                        {static_cast<int32_t>(text.size()), static_cast<int32_t>(text.size() + word.size())});
+                    text += word;
+                }
+                const auto lineEnd = static_cast<int32_t>(text.size());
+                // Markup alignments store a unit's last byte as its End.
+                units.push_back({lineStart, random() % 4 == 0 && lineEnd > lineStart ? lineEnd - 1 : lineEnd, 0});
+                text += random() % 2 == 0 ? "\n" : "\r\n";
+                lineStart = static_cast<int32_t>(text.size());
+            }
+            units.push_back({lineStart, static_cast<int32_t>(text.size()), 0});
+            File(text, units);
+            words.push_back(fileWords);
+        }
+        for (const Strings& patterns : {Strings{"zeb"}, Strings{"zeb", "he"}, Strings{"zebedee"}}) {
+            std::set<THit> expected;
+            for (int f = 0; f < 2; ++f) {
+                for (const TWord& w : words[static_cast<size_t>(f)]) {
+                    const std::string word =
+                        LangLowerCase(Texts[static_cast<size_t>(f)].substr(w.Start, w.End - w.Start), 0);
+                    if (std::find(patterns.begin(), patterns.end(), word) != patterns.end())
+                        expected.insert({f, w.Start, w.End, ""});
+                }
+            }
+            TConcSearchRec q = Query(patterns[0]);
+            q.Names = q.Patterns = patterns;
+            const auto hits = Run(q, 0, {}, 0, true);
+            const std::set<THit> found(hits.begin(), hits.end());
+            ASSERT_EQ(found.size(), hits.size()) << "a hit was reported twice, pattern " << patterns[0];
+            ASSERT_EQ(found, expected) << "round " << round << ", patterns " << patterns.size() << " from "
+                                       << patterns[0];
+            ASSERT_FALSE(expected.empty());
         }
         Texts.clear();
     }
