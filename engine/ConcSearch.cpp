@@ -400,8 +400,10 @@ void TSearch::SearchFile(int32_t File) {
                 if (entry < index->Count()) SearchEntry(run, *index, entry);
             }
         } else if (index != nullptr) {
-            for (int32_t entry = 0; entry < index->Count() && !Cancelled; ++entry)
-                SearchEntry(run, *index, entry);
+            for (int32_t entry = 0; entry < index->Count() && !Cancelled; ++entry) {
+                entry = PassKnownClear(run, *index, entry);
+                if (entry < index->Count()) SearchEntry(run, *index, entry);
+            }
         }
     }
     if (ProgressWindow != nullptr && !RangeMode) FileDone(run.FileSize);
@@ -410,10 +412,12 @@ void TSearch::SearchFile(int32_t File) {
 }
 
 // An aligned unit is searched up to and including its End byte (markup alignments store the last
-// byte), but never into the next unit of the file nor past the file's end.
-void TSearch::SearchEntry(TFileRun& Run, const TAlignIndex& Index, int32_t Entry) {
+// byte), but never into the next unit of the file nor past the file's end. A unit with nothing to
+// search gives an end at or before its start.
+std::pair<int32_t, int32_t> TSearch::UnitBytes(const TFileRun& Run, const TAlignIndex& Index,
+                                               int32_t Entry) const {
     const TSegment unit = Index.GetItem(Entry);
-    if (unit.End < unit.Start) return;
+    if (unit.End < unit.Start) return {0, 0};
     int32_t end = OffsetWithin(unit.End, 1, 0, Run.FileSize);
     if (Entry + 1 < Index.Count()) {
         const int32_t next = Index.GetItem(Entry + 1).Start;
@@ -421,6 +425,37 @@ void TSearch::SearchEntry(TFileRun& Run, const TAlignIndex& Index, int32_t Entry
     }
     const int32_t start = std::max(unit.Start, ClipStart);
     if (ClipEnd < unit.End) end = std::min(end, ClipEnd);
+    return {start, end};
+}
+
+// With a unit per line most units hold none of the first term's bytes, and the scan of an earlier unit
+// has already seen that: a run of such units is passed over at once, without the calls that would each
+// find as much. The first unit from Entry on that has to be searched, or the count. As for KnownClear,
+// a progress window has each unit searched.
+int32_t TSearch::PassKnownClear(const TFileRun& Run, const TAlignIndex& Index, int32_t Entry) {
+    TSearchContext::TClearStretch clear;
+    if (HeadingSearch || ContextSearch || ProgressWindow != nullptr || Contexts.size() != 1 ||
+        !Contexts[0]->ClearStretch(Run.Search->Source(), clear))
+        return Entry;
+    const int32_t count = Index.Count();
+    int32_t entry = Entry;
+    int32_t passed = -1;
+    for (; entry < count; ++entry) {
+        const auto [start, end] = UnitBytes(Run, Index, entry);
+        if (end <= start) continue;
+        if (!clear.Holds(start, end)) break;
+        passed = start;
+    }
+    if (passed >= 0 && Reach != nullptr) {
+        Reach->Position.store(passed, std::memory_order_relaxed);
+        Reach->Overall.store(FBytesBefore + passed, std::memory_order_relaxed);
+    }
+    if (StopRequested.load(std::memory_order_relaxed)) Cancelled = true;
+    return entry;
+}
+
+void TSearch::SearchEntry(TFileRun& Run, const TAlignIndex& Index, int32_t Entry) {
+    const auto [start, end] = UnitBytes(Run, Index, Entry);
     if (end <= start) return;
     if (Reach != nullptr) {
         Reach->Position.store(start, std::memory_order_relaxed);
@@ -533,14 +568,15 @@ void TSearch::SearchText(TFileRun& Run, int32_t Start, int32_t End) {
     }
 }
 
-// With a unit per line most units hold none of the first term's bytes, and the scan of an earlier unit
-// has already seen that: such a unit is passed over without the calls that would each find as much.
-// A progress window counts the words of every unit, so it still has each unit searched.
+// Whether every pattern's scan already saw that [Start, End) holds none of its first term's bytes (the
+// units of several patterns, whose scans learn apart, are passed over one by one). A progress window
+// counts the words of every unit, so it still has each unit searched.
 bool TSearch::KnownClear(const TFileRun& Run, int32_t Start, int32_t End) const {
     if (ContextSearch || ProgressWindow != nullptr || Contexts.empty()) return false;
     const TSynchroStream& source = Run.Search->Source();
+    TSearchContext::TClearStretch clear;
     for (const auto& context : Contexts)
-        if (!context->KnownClear(source, Start, End)) return false;
+        if (!context->ClearStretch(source, clear) || !clear.Holds(Start, End)) return false;
     return true;
 }
 

@@ -20,6 +20,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "engine/BStream.h"
@@ -181,9 +182,17 @@ public:
     // tags open, where the first term's bytes do not stand). Called before another file is searched,
     // so that a stream that took the place of a freed one is read afresh.
     void ForgetFile();
-    // Whether SearchRange over [Start, End) of a reader on Source would find no match without reading
-    // it, by what the searches of earlier ranges of the file learnt; false when that is not known.
-    bool KnownClear(const TSynchroStream& Source, int32_t Start, int32_t End) const;
+    // What the searches of earlier ranges of a file learnt: SearchRange over a range [Start, End) that
+    // Holds would find no match.
+    struct TClearStretch {
+        int32_t From = 1, To = 0;  // no first term's bytes start in [From, To)
+        int32_t Length = 0;        // of the first term's word; a shorter range holds none
+        bool Holds(int32_t Start, int32_t End) const {
+            return Start >= 0 && (End - Start < Length || (Start >= From && Start <= To && End - Length < To));
+        }
+    };
+    // The stretch of ranges of a reader on Source; false when the search would read every range.
+    bool ClearStretch(const TSynchroStream& Source, TClearStretch& Stretch) const;
     // Without word tags: the file offset of the first word byte at or after From on R, passing over
     // delimiters and tags as the word reading does; -1 when R's range holds none. Moves R's cursor.
     int32_t FirstWordByte(TBufStream& R, int32_t From);
@@ -455,6 +464,8 @@ private:
     void SearchText(TFileRun& Run, int32_t Start, int32_t End);
     void SearchContextRange(TFileRun& Run, int32_t Start, int32_t End);
     bool KnownClear(const TFileRun& Run, int32_t Start, int32_t End) const;
+    int32_t PassKnownClear(const TFileRun& Run, const TAlignIndex& Index, int32_t Entry);
+    std::pair<int32_t, int32_t> UnitBytes(const TFileRun& Run, const TAlignIndex& Index, int32_t Entry) const;
     void HandleMatch(TFileRun& Run, TSearchContext& Context);
     bool InOneSentence(const TFileRun& Run, int32_t Start, int32_t End) const;
     void ReportHit(TFileRun& Run, TSearchContext& Context, int32_t Start, int32_t End);

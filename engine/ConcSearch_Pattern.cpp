@@ -779,11 +779,15 @@ void TSearchContext::ForgetFile() {
     FClearSource = nullptr;
 }
 
-bool TSearchContext::KnownClear(const TSynchroStream& Source, int32_t Start, int32_t End) const {
-    if (!FScanFirst || Start < 0) return false;
-    const auto length = static_cast<int32_t>(Terms[0]->Mapped.size());
-    if (End - Start < length) return true;
-    return FClearSource == &Source && Start >= FClearFrom && Start <= FClearTo && End - length < FClearTo;
+bool TSearchContext::ClearStretch(const TSynchroStream& Source, TClearStretch& Stretch) const {
+    if (!FScanFirst) return false;
+    Stretch = TClearStretch();
+    Stretch.Length = static_cast<int32_t>(Terms[0]->Mapped.size());
+    if (FClearSource == &Source) {
+        Stretch.From = FClearFrom;
+        Stretch.To = FClearTo;
+    }
+    return true;
 }
 
 // A range that lies in the reader's window is passed over when the first term's bytes start nowhere
