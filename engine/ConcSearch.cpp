@@ -440,6 +440,16 @@ int32_t TSearch::PassKnownClear(const TFileRun& Run, const TAlignIndex& Index, i
     const int32_t count = Index.Count();
     int32_t entry = Entry;
     int32_t passed = -1;
+    // A unit ends at the latest where the next one starts: while the starts rise and stay inside the
+    // stretch, the units' ends need not be read (the index's larger part, which streaming through
+    // cost more than the rest of the search).
+    if (clear.From <= clear.To) {
+        const int32_t* starts = Index.Values().data();
+        for (; entry + 1 < count && starts[entry] >= clear.From && starts[entry + 1] >= starts[entry] &&
+               starts[entry + 1] - clear.Length < clear.To;
+             ++entry)
+            passed = starts[entry];
+    }
     for (; entry < count; ++entry) {
         const auto [start, end] = UnitBytes(Run, Index, entry);
         if (end <= start) continue;
