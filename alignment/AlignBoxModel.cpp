@@ -180,6 +180,7 @@ TAlignUndo TAlignEditor::NewRecord(int S, TAlignEditOp Op, const TAlignCaret& Ca
 }
 
 bool TAlignEditor::Push(TAlignUndo&& Record) {
+    HandCorrectionsUnsaved = true;
     FUndo.push_back(std::move(Record));
     if (FUndo.size() > UndoLimit) FUndo.pop_front();
     return true;
@@ -378,6 +379,7 @@ std::optional<TAlignUndo> TAlignEditor::Undo() {
     std::optional<TAlignUndo> Done(std::move(FUndo.back()));
     J.Commit();
     FUndo.pop_back();
+    HandCorrectionsUnsaved = true;
     return Done;
 }
 

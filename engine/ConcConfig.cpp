@@ -10,7 +10,6 @@
 #include <system_error>
 #include <utility>
 
-#include "ui/Msg.h"
 #include "engine/ConcPrefs.h"
 #include "engine/ConcUtils.h"
 #include "engine/UTF8_to_ASCII.h"
@@ -18,6 +17,7 @@
 #include "platform/Nls.h"
 #include "platform/Paths.h"
 #include "platform/WholeFile.h"
+#include "ui/Msg.h"
 
 // ---- Globals -----------------------------------------------------------------------------------------
 
@@ -40,6 +40,7 @@ std::string ConcordancePath, FreqPath, CorpusFreqPath;
 std::string WorkspacePath;
 std::string WorkspaceFileName;
 bool WorkspaceLoaded = false;
+bool HandCorrectionsUnsaved = false;
 bool SaveOnExit = false;
 std::string MainCaption;
 std::string VersionText;
@@ -514,6 +515,7 @@ void ResetGlobalsForTest() {
     KeepLinesPages = KeepWatchedTags = KeepFrequency = false;
     KeepSegmentIndexes = true;
     WorkspaceLoaded = false;
+    HandCorrectionsUnsaved = false;
     SaveOnExit = false;
     SavingWordList = PrintingWordList = false;
 }

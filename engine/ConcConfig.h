@@ -134,6 +134,10 @@ struct TCorpusFileRecord {
     bool Converted = false;  // read through an 8-bit copy made from a UTF-8 file
     int32_t WordCount = 0;   // words counted by the corpus pass
     std::string CopyName;    // the path actually opened (at most 260 characters)
+    // A converted file: the UTF-8 file's time (packed DOS date-time) and size when its copy was made,
+    // which is what everything computed from the copy stands for; -1: not known.
+    int32_t SourceAge = -1;
+    int64_t SourceSize = -1;
 };
 
 // ---- Stop list ---------------------------------------------------------------------------------------
@@ -375,6 +379,9 @@ extern std::string ConcordancePath, FreqPath, CorpusFreqPath;
 extern std::string WorkspacePath;
 extern std::string WorkspaceFileName;  // empty when no workspace is current
 extern bool WorkspaceLoaded;           // a workspace was opened or saved in this run; never cleared
+// The alignment editor changed the corpus since it was last saved as, or opened from, a workspace: hand
+// corrections that no workspace holds unless the corpus is saved as one.
+extern bool HandCorrectionsUnsaved;
 extern bool SaveOnExit;
 extern std::string MainCaption;
 extern std::string VersionText;  // "Version 1.0 (Build 270)"

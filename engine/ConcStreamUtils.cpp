@@ -4,13 +4,14 @@
 #include <cerrno>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "ui/Msg.h"
 #include "engine/ConcErrors.h"
+#include "ui/Msg.h"
 
 int64_t TStream::Remaining() {
     const int64_t Left = GetSize() - GetPosition();
@@ -126,6 +127,11 @@ int64_t TFileStream::Read(void* Buffer, int64_t Count) {
 
 int64_t TFileStream::Write(const void* Buffer, int64_t Count) {
     if (Count <= 0) return 0;
+    if (const int Error = FileStepFailure(TFileStep::Write, FFileName)) {
+        errno = Error;
+        NoteWriteFailure();
+        return 0;
+    }
     SwitchTo(TLastOp::Write);
     const size_t N = std::fwrite(Buffer, 1, static_cast<size_t>(Count), FFile);
     if (static_cast<int64_t>(N) != Count) NoteWriteFailure();
@@ -154,6 +160,60 @@ void TFileStream::NoteWriteFailure() {
 bool TFileStream::Flush() {
     if (std::fflush(FFile) != 0) NoteWriteFailure();
     return !FWriteFailed;
+}
+
+bool TFileStream::Sync() {
+    if (!Flush()) return false;
+    if (const int Error = FileStepFailure(TFileStep::Sync, FFileName)) {
+        errno = Error;
+        NoteWriteFailure();
+    } else if (::fsync(::fileno(FFile)) != 0) {
+        NoteWriteFailure();
+    }
+    return !FWriteFailed;
+}
+
+// ---- The steps of replacing a file ----
+
+namespace {
+
+TFileStepHook& StepHook() {
+    static TFileStepHook Hook;
+    return Hook;
+}
+
+}  // namespace
+
+TFileStepHook SetFileStepHook(TFileStepHook Hook) {
+    return std::exchange(StepHook(), std::move(Hook));
+}
+
+int FileStepFailure(TFileStep Step, const std::string& Path) {
+    return StepHook() ? StepHook()(Step, Path) : 0;
+}
+
+int RenameFile(const std::string& From, const std::string& To) {
+    if (const int Error = FileStepFailure(TFileStep::Rename, From)) return Error;
+    return ::rename(From.c_str(), To.c_str()) == 0 ? 0 : errno;
+}
+
+int LinkFile(const std::string& From, const std::string& To) {
+    if (const int Error = FileStepFailure(TFileStep::Link, From)) return Error;
+    return ::link(From.c_str(), To.c_str()) == 0 ? 0 : errno;
+}
+
+int RemoveFile(const std::string& Path) {
+    if (const int Error = FileStepFailure(TFileStep::Remove, Path)) return Error;
+    return ::unlink(Path.c_str()) == 0 ? 0 : errno;
+}
+
+int SyncFolder(const std::string& Folder) {
+    if (const int Error = FileStepFailure(TFileStep::Sync, Folder)) return Error;
+    const int Fd = ::open(Folder.empty() ? "." : Folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (Fd < 0) return errno;
+    const int Error = ::fsync(Fd) == 0 ? 0 : errno;
+    ::close(Fd);
+    return Error;
 }
 
 // ---- Primitives ----
@@ -263,7 +323,8 @@ uint32_t Crc32(const void* Data, size_t Size, uint32_t Crc) {
     const auto* P = static_cast<const uint8_t*>(Data);
     uint32_t C = ~Crc;
     for (; Size >= 8; Size -= 8, P += 8) {
-        const uint32_t Low = C ^ (uint32_t(P[0]) | uint32_t(P[1]) << 8 | uint32_t(P[2]) << 16 | uint32_t(P[3]) << 24);
+        const uint32_t Low =
+            C ^ (uint32_t(P[0]) | uint32_t(P[1]) << 8 | uint32_t(P[2]) << 16 | uint32_t(P[3]) << 24);
         C = T[7][Low & 0xFF] ^ T[6][(Low >> 8) & 0xFF] ^ T[5][(Low >> 16) & 0xFF] ^ T[4][Low >> 24] ^
             T[3][P[4]] ^ T[2][P[5]] ^ T[1][P[6]] ^ T[0][P[7]];
     }

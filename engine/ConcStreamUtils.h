@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -126,6 +127,9 @@ public:
     // Pushes buffered bytes to the file. False when this or any earlier write failed, so that a
     // caller saving a file the user cares about never reports a short file as saved.
     bool Flush();
+    // Flush, then has the system put the file's bytes on the disk (fsync), so that a file renamed over
+    // another afterwards is never found empty after a power cut. False as Flush, or when that failed.
+    bool Sync();
     // The system's error number of the first failed write or flush (ENOSPC for a full disk); 0 when
     // none failed.
     int WriteError() const { return FWriteError; }
@@ -144,6 +148,30 @@ private:
     bool FWriteFailed = false;
     int FWriteError = 0;
 };
+
+// ---- The steps of replacing a file ----------------------------------------------------------------
+// Files the user cares about are written beside their place, synced and renamed over it. Each step goes
+// through here, so that a test can make any one of them fail (or stop the process at it) and check that
+// the old file or the new one is whole afterwards.
+
+enum class TFileStep { Write, Sync, Rename, Link, Remove };
+
+// Called before each step with the file it writes, syncs, renames (its source), links (its source) or
+// removes: returns 0 to let the step run, or the system error number it fails with. Main thread only.
+using TFileStepHook = std::function<int(TFileStep Step, const std::string& Path)>;
+// Installs Hook for every later step (an empty one: none); returns the one it replaces.
+TFileStepHook SetFileStepHook(TFileStepHook Hook);
+// Runs the installed hook for a step; 0 when none is installed or it lets the step run.
+int FileStepFailure(TFileStep Step, const std::string& Path);
+
+// rename(From, To); returns 0 or the system's error number.
+int RenameFile(const std::string& From, const std::string& To);
+// A second name To for the file From (a hard link); returns 0 or the system's error number.
+int LinkFile(const std::string& From, const std::string& To);
+// Removes the file Path; returns 0 or the system's error number.
+int RemoveFile(const std::string& Path);
+// Has the system put Folder's entries (names just renamed into it) on the disk; returns 0 or the error.
+int SyncFolder(const std::string& Folder);
 
 // ---- Primitives (little-endian, written byte by byte whatever the host's order) ----
 

@@ -177,6 +177,9 @@ public:
     // The path of the file. Takes no lock.
     std::string FileName() const { return *FFileName.load(); }
     bool ChangedSinceOpened() const override;
+    // The file's modification time when it was opened (or last reopened), in nanoseconds since the
+    // epoch: the time of the bytes every reader of the stream sees.
+    int64_t ModifiedWhenOpened() const { return FModified; }
     uint16_t Mode() const { return FMode; }
 
 private:

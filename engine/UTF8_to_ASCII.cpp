@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <cstring>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string_view>
@@ -13,8 +13,6 @@
 #include <unordered_set>
 #include <utility>
 
-#include "ui/ConcProgress.h"
-#include "ui/Msg.h"
 #include "engine/BStream.h"
 #include "engine/ConcConfig.h"
 #include "engine/ConcCorpus.h"
@@ -23,6 +21,9 @@
 #include "engine/ConcUtils.h"
 #include "engine/SynStream.h"
 #include "platform/Nls.h"
+#include "platform/Paths.h"
+#include "ui/ConcProgress.h"
+#include "ui/Msg.h"
 
 namespace fs = std::filesystem;
 
@@ -142,6 +143,15 @@ struct TRunState {
 TRunState& Run() {
     static TRunState State;
     return State;
+}
+
+// The UTF-8 file's time and size as its copy is made, taken before it is read: a change while it is
+// converted makes them older than the copy, never newer, so the copy is then found out of date.
+void NoteSource(TCorpusFileRecord& Record, const std::string& FileName) {
+    std::error_code Error;
+    const uintmax_t Size = fs::file_size(FileName, Error);
+    Record.SourceSize = Error ? -1 : static_cast<int64_t>(Size);
+    Record.SourceAge = Error ? -1 : platform::FileAge(FileName);
 }
 
 bool IsLackOfRoom(int Error) {
@@ -427,14 +437,15 @@ bool ConvertCorpusFile(const std::string& FileName, const std::string& CopyName,
         }
         std::string Path = CopyName.empty() ? FileName : CopyName;
         const bool MadeCopy = IsUTF8 && CopyName.empty();
+        TNamedItem<TCorpusFileRecord> Entry;
         if (MadeCopy) {
+            NoteSource(Entry.Object, FileName);
             Path = MakeConvertedCopy(FileName, Language);
             if (Path.empty()) return false;
         }
         TRemoveOnFailure Cleanup(MadeCopy ? Path : std::string());
         TOpenedFile Opened = OpenCorpusPath(Path, Language);
 
-        TNamedItem<TCorpusFileRecord> Entry;
         Entry.Name = FileName;
         Entry.Object.Converted = IsUTF8;
         Entry.Object.CopyName = Path;
@@ -458,7 +469,9 @@ bool SetFileConverted(int32_t Language, int32_t FileIndex, bool Converted) {
     if (File.Object.Converted == Converted) return true;
 
     std::string Path = File.Name;
+    TCorpusFileRecord Source;
     if (Converted) {
+        NoteSource(Source, File.Name);
         Path = MakeConvertedCopy(File.Name, Language);
         if (Path.empty()) return false;
     }
@@ -479,6 +492,8 @@ bool SetFileConverted(int32_t Language, int32_t FileIndex, bool Converted) {
     if (!Converted && File.Object.CopyName != File.Name) DiscardCopy(File.Object.CopyName);
     File.Object.Converted = Converted;
     File.Object.CopyName = Path;
+    File.Object.SourceAge = Source.SourceAge;
+    File.Object.SourceSize = Source.SourceSize;
     FreeFileIndexes(Config, FileIndex);
     return true;
 }

@@ -14,6 +14,7 @@
 #include <QStatusTipEvent>
 #include <QTimer>
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <system_error>
 
@@ -23,7 +24,6 @@
 #include "controls/ConcFormUtils.h"
 #include "controls/FileDialogForm.h"
 #include "controls/FileDialogs.h"
-#include "ui/Msg.h"
 #include "controls/PrintDialogs.h"
 #include "controls/zynStackTrace.h"
 #include "engine/ConcConfig.h"
@@ -50,10 +50,11 @@
 #include "shell/ConcRecentWorkspaces.h"
 #include "shell/ConcTagConfig.h"
 #include "shell/ConcView.h"
-#include "shell/TagSettingsRules.h"
 #include "shell/ConcWorkOptions.h"
 #include "shell/ConcWorkspace.h"
+#include "shell/TagSettingsRules.h"
 #include "shell/WorkspaceChanges.h"
+#include "ui/Msg.h"
 
 const char* const ProductTitle = "Tessivor";
 
@@ -224,6 +225,9 @@ void FinalizeUnits() {
 }  // namespace
 
 int RunProgram(const std::function<void(QWidget* MainWindow)>& MainWindowChanged) {
+    // A file-size limit makes an over-long write fail (EFBIG), which the saving code reports and cleans
+    // up after, instead of ending the program with the user's work.
+    std::signal(SIGXFSZ, SIG_IGN);
     InitUnits();
     SetTraceModule(ProductTitle, BuildNumber);
     int result;
@@ -654,9 +658,17 @@ void TConcMainForm::FormActivate() {
     try {
         // Closing with a workspace open never writes the corpus's languages to the preferences, so once
         // workspaces are used the preferences hold no corpus: the last workspace is where the user was.
-        if (LanguagesCount < 2 && !RecentWorkspaces.empty()) OpenWorkspaceFile(RecentWorkspaces.front());
-        if (LanguagesCount < 2) LoadCorpusFiles(true);
-        if (ProcessCorpus()) RunAlignment(false, -1, -1);
+        // The workspace opens exactly as Open Workspace opens it: what it holds is what the user left,
+        // and what it lacks is processed or aligned only when the user asks for it.
+        bool reopened = false;
+        if (LanguagesCount < 2 && !RecentWorkspaces.empty()) {
+            OpenWorkspaceFile(RecentWorkspaces.front());
+            reopened = !WorkspaceFileName.empty();
+        }
+        if (!reopened) {
+            if (LanguagesCount < 2) LoadCorpusFiles(true);
+            if (ProcessCorpus()) RunAlignment(false, -1, -1);
+        }
     } catch (...) {
         finish();
         throw;
@@ -839,6 +851,7 @@ void TConcMainForm::UnloadCorpus() {
     WorkspaceFileName.clear();
     WorkspaceLoaded = false;
     WorkspaceIncomplete = false;
+    HandCorrectionsUnsaved = false;
     ForgetWorkspaceState();
     MainCaption = ProductTitle;
     setWindowTitle(ToQString(MainCaption));
@@ -856,27 +869,43 @@ void TConcMainForm::ScanCorpus() {
 // ---------------------------------------------------------------------------------------------------
 // Closing
 
-// With Save On Exit the close goes on whatever the save did; a save that raised is reported here, inside
-// the handler. Without it, unsaved changes of the workspace are asked about first: Cancel, or a save
-// that failed, keeps the window open.
+// Unsaved changes of the workspace (or hand corrections that no workspace holds) are asked about first
+// unless Save On Exit saves the workspace. Cancel, or a save that failed (what it raised is reported here,
+// inside the handler), keeps the window open, so that nothing the user has is lost without a word.
 void TConcMainForm::closeEvent(QCloseEvent* Event) {
-    const TCloseDecision decision = DecideClose(CorpusInUse(), WorkspaceLoaded, SaveOnExit);
+    TCloseDecision decision = DecideClose(CorpusInUse(), WorkspaceLoaded, SaveOnExit);
     if (decision == TCloseDecision::Refuse) {
         Event->ignore();
         return;
     }
-    if (decision == TCloseDecision::SaveNothing && !DeliverCatching([this] { return SaveChangesFirst(); })) {
+    if (decision != TCloseDecision::SaveWorkspace &&
+        !DeliverCatching([this] { return SaveChangesFirst(); })) {
         Event->ignore();
         return;
     }
-    DeliverCatching([&] {
-        if (decision == TCloseDecision::SavePreferences)
+    // The question may have saved the corpus as a workspace: the close then goes on as with one loaded.
+    decision = DecideClose(CorpusInUse(), WorkspaceLoaded, SaveOnExit);
+    const bool goOn = DeliverCatching([&] {
+        if (decision == TCloseDecision::SavePreferences) {
             SavePreferences();
-        else if (decision == TCloseDecision::SaveWorkspace)
-            SaveWorkspaceFile(false);
-        return true;
+            return true;
+        }
+        return decision != TCloseDecision::SaveWorkspace || SaveOnExitAllowsClose();
     });
+    if (!goOn && decision == TCloseDecision::SaveWorkspace) {
+        Event->ignore();
+        return;
+    }
     Event->accept();
+}
+
+bool TConcMainForm::SaveOnExitAllowsClose() {
+    // After a failed open there is nothing to save; a workspace that opened with data missing is kept as
+    // it is on disk when the user says so.
+    if (WorkspaceFileName.empty()) return true;
+    if (WorkspaceIncomplete && !WarningYesNo(IncompleteWorkspaceQuestion(WorkspaceFileName), false))
+        return true;
+    return SaveWorkspace(WorkspaceFileName);
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -944,22 +973,38 @@ bool TConcMainForm::SaveWorkspaceFile(bool Ask) {
     return SaveWorkspace(WorkspaceFileName);
 }
 
-void TConcMainForm::SaveWorkspaceAs() {
+bool TConcMainForm::SaveWorkspaceAs() {
     const std::string name = ChooseWorkspaceFile(true, "Save Workspace As");
-    if (name.empty()) return;
+    if (name.empty()) return false;
     if (name == WorkspaceFileName) {
         ShowError(
             "This is the currently loaded workspace and you can not overwrite it. Please use \"Save "
             "Workspace...\" command or choose a new name.");
-        return;
+        return false;
     }
-    if (!ShowWorkspaceOptions(true) || !SaveWorkspace(name)) return;
+    if (const std::string problem = WorkspaceNameProblem(name); !problem.empty()) {
+        ShowError(problem);
+        return false;
+    }
+    if (!ShowWorkspaceOptions(true) || !SaveWorkspace(name)) return false;
     WorkspaceFileName = name;
     WorkspaceOpened();
+    return true;
 }
 
 bool TConcMainForm::SaveChangesFirst() {
-    if (!WorkspaceLoaded || WorkspaceFileName.empty() || !WorkspaceChanged()) return true;
+    if (WorkspaceFileName.empty()) {
+        if (!HandCorrectionsUnsaved || !LanguageHasFiles(0)) return true;
+        switch (ConfirmYesNoCancel(UnsavedCorrectionsQuestion, true)) {
+            case mrYes:
+                return SaveWorkspaceAs();
+            case mrNo:
+                return true;
+            default:
+                return false;
+        }
+    }
+    if (!WorkspaceLoaded || !WorkspaceChanged()) return true;
     switch (ConfirmYesNoCancel(SaveChangesQuestion(WorkspaceFileName), true)) {
         case mrYes:
             return SaveWorkspaceFile(false);

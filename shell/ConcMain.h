@@ -133,10 +133,11 @@ public:
     ~TConcMainForm() override;
 
     // The first activation (runs once; later calls do nothing): sizes the panels; below two languages
-    // opens the most recent workspace when there is one, and when still below two languages the
-    // loading dialog for a new corpus; processes the corpus and, when that completes, aligns
-    // it; rebuilds the language menus and both panels. Passes on what the steps raise, after the menus
-    // and panels are rebuilt; the window's own event handlers report it instead.
+    // opens the most recent workspace when there is one, exactly as Open Workspace does (nothing else is
+    // done to it); otherwise, when still below two languages, the loading dialog for a new corpus, then
+    // the corpus is processed and, when that completes, aligned; rebuilds the language menus and both panels.
+    // Passes on what the steps raise, after the menus and panels are rebuilt; the window's own event handlers
+    // report it instead.
     void FormActivate();
     bool Activated() const { return FActivated; }
 
@@ -203,17 +204,22 @@ public:
     // Ask (Cancel saves nothing). Does nothing without a current workspace (after a failed open).
     // Returns whether both files were written.
     bool SaveWorkspaceFile(bool Ask);
-    // Save Workspace As: asks for a name (an existing file is replaced without asking); refuses the
-    // current workspace's own name with an error; otherwise asks for the Keep options (all checked)
-    // and saves. A saved workspace becomes the current one (WorkspaceOpened).
-    void SaveWorkspaceAs();
+    // Save Workspace As: asks for a name (an existing file is replaced without asking); refuses with an
+    // error the current workspace's own name and a name WorkspaceNameProblem refuses (its data file
+    // would be itself, or belongs to another workspace); otherwise asks for the Keep options (all
+    // checked) and saves. A saved workspace becomes the current one (WorkspaceOpened). Returns whether
+    // it was saved.
+    bool SaveWorkspaceAs();
     // Save On Exit: inverts SaveOnExit; the item's check mark follows it.
     void ToggleSaveOnExit();
-    // Before a command that ends the open workspace (exit without Save On Exit, Unload Corpus, Load
-    // Corpus File(s), opening a workspace): when its corpus or settings changed since it was opened or
-    // saved (WorkspaceChanged), asks "Save changes to the workspace <name>?". Yes saves it (without the
-    // options dialog), No leaves it as it is on disk, Cancel stops. Returns whether the command may go
-    // on: true when nothing changed or after No, false after Cancel or when the save failed.
+    // Before a command that ends the open workspace or the corpus (exit without Save On Exit, Unload
+    // Corpus, Load Corpus File(s), opening a workspace): when its corpus or settings changed since it was
+    // opened or saved (WorkspaceChanged), asks "Save changes to the workspace <name>?": Yes saves it
+    // (without the options dialog), No leaves it as it is on disk, Cancel stops. Without a current
+    // workspace, when the corpus holds hand corrections of the alignment (HandCorrectionsUnsaved), asks
+    // UnsavedCorrectionsQuestion: Yes runs Save Workspace As, No gives them up, Cancel stops. Returns
+    // whether the command may go on: true when nothing needed asking or after No, false after Cancel or
+    // when the save failed or was cancelled.
     bool SaveChangesFirst();
     // After a workspace was opened or saved under a new name: marks a workspace loaded, makes its folder
     // WorkspacePath, puts it at the top of the recent list (a preferences file that cannot be written
@@ -291,6 +297,10 @@ private:
     TActionInputs ReadActionInputs() const;
     void ApplyActionStates(const TActionStates& States);
     void SavePlacement();
+    // With Save On Exit: saves the workspace without the options dialog; whether the close may go on (a
+    // failed save keeps the window open; no workspace to save, or the user keeping a workspace that opened
+    // with data missing as it is, lets it go on).
+    bool SaveOnExitAllowsClose();
     // FormActivate from an event handler or a timer: what it raises is reported here, since nothing
     // may cross Qt's event code.
     void FirstActivation();

@@ -1,9 +1,11 @@
 #include "shell/ConcWorkspace.h"
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
@@ -12,7 +14,6 @@
 #include <system_error>
 #include <unordered_set>
 
-#include "ui/Msg.h"
 #include "engine/ConcConfig.h"
 #include "engine/ConcCorpus.h"
 #include "engine/ConcFreqList.h"
@@ -24,6 +25,7 @@
 #include "platform/Paths.h"
 #include "shell/WorkspaceChanges.h"
 #include "shell/WorkspaceSeal.h"
+#include "ui/Msg.h"
 
 namespace fs = std::filesystem;
 
@@ -101,7 +103,8 @@ std::string PlaceCopy(const TConcordConfig& Config, const TCopyMove& Move) {
 // Puts the converted files still waiting in the temporary folder beside the workspace. The files go on
 // reading their old copies until the save has succeeded (CommitCopies); on failure the copies made so
 // far are removed, the error names the file and why, and false is returned.
-bool PlaceConvertedCopies(const std::string& FileName, std::vector<TCopyMove>& Moves, std::string& MadeFolder) {
+bool PlaceConvertedCopies(const std::string& FileName, std::vector<TCopyMove>& Moves,
+                          std::string& MadeFolder) {
     const std::string CopyFolder = (fs::path(FileName).parent_path() / fs::path(FileName).stem()).string();
     std::error_code Error;
     const bool FolderExisted = fs::exists(CopyFolder, Error);
@@ -149,11 +152,25 @@ int64_t FileSizeOrUnknown(const std::string& Name) {
     return Error ? -1 : static_cast<int64_t>(Size);
 }
 
-// The time and size of a corpus file and of its copy, as the seal keeps them.
-TSealedFile SealedFileOf(const TNamedItem<TCorpusFileRecord>& File) {
+// The time and size of the text a file's data were computed from: those of the file when its stream was
+// opened, or for a converted file those of its UTF-8 file when the copy was made. A file changed since
+// then (in another editor, while the workspace is open) is thus saved as changed, and its data are
+// computed again when the workspace is opened, instead of being taken for the new text's.
+TSealedFile SealedFileOf(const TConcordConfig& Config, size_t I) {
+    const TNamedItem<TCorpusFileRecord>& File = Config.Files[I];
     TSealedFile Out;
-    Out.Age = platform::FileAge(File.Name);
-    Out.Size = FileSizeOrUnknown(File.Name);
+    const TFileSynchroStream* Stream = I < Config.Streams.size() ? Config.Streams[I].get() : nullptr;
+    if (File.Object.Converted) {
+        Out.Age = File.Object.SourceAge;
+        Out.Size = File.Object.SourceSize;
+    } else if (Stream) {
+        const int64_t Ns = Stream->ModifiedWhenOpened();
+        Out.Age = platform::DosDateTime(Ns / 1000000000 - (Ns % 1000000000 < 0 ? 1 : 0));
+        Out.Size = Stream->GetSize();
+    } else {
+        Out.Age = platform::FileAge(File.Name);
+        Out.Size = FileSizeOrUnknown(File.Name);
+    }
     if (File.Object.Converted) {
         Out.CopyAge = platform::FileAge(File.Object.CopyName);
         Out.CopySize = FileSizeOrUnknown(File.Object.CopyName);
@@ -193,10 +210,11 @@ private:
 void WriteFiles(TStream& S, const TConcordConfig& Config, const std::string& Folder) {
     WriteStreamString(S, "FILES");
     WriteStreamInteger(S, static_cast<int32_t>(Config.Files.size()));
-    for (const auto& File : Config.Files) {
+    for (size_t I = 0; I < Config.Files.size(); ++I) {
+        const auto& File = Config.Files[I];
         WriteStreamString(S, StoredName(File.Name, Folder));
         WriteStreamInteger(S, File.Object.WordCount);
-        WriteStreamInteger(S, platform::FileAge(File.Name));
+        WriteStreamInteger(S, SealedFileOf(Config, I).Age);
         WriteStreamBoolean(S, File.Object.Converted);
         if (File.Object.Converted) WriteStreamString(S, StoredName(File.Object.CopyName, Folder));
     }
@@ -210,7 +228,8 @@ void WriteLanguage(TBinWriter& W, int L, const std::string& Folder) {
         W.Block("PAGES", SealedBlockName("PAGES", L), Config.PageStarts);
     }
     if (KeepWatchedTags) W.Block("TAGS", SealedBlockName("TAGS", L), Config.FileTags);
-    if (KeepFrequency && Config.FreqList) W.Block("FREQUENCY", SealedBlockName("FREQUENCY", L), *Config.FreqList);
+    if (KeepFrequency && Config.FreqList)
+        W.Block("FREQUENCY", SealedBlockName("FREQUENCY", L), *Config.FreqList);
     if (KeepSegmentIndexes) {
         W.Block("HEADINGS", SealedBlockName("HEADINGS", L), Config.SectionIndexes);
         W.Block("PARAGRAPHS", SealedBlockName("PARAGRAPHS", L), Config.ParagraphIndexes);
@@ -226,17 +245,28 @@ TWorkspaceSeal SealOfCorpus(uint32_t SettingsCrc) {
         TSealedLanguage& Language = Seal.Languages.emplace_back();
         Language.LocaleId = Config.LocaleId;
         Language.LanguageName = Config.LanguageName;
-        for (const auto& File : Config.Files) Language.Files.push_back(SealedFileOf(File));
+        for (size_t I = 0; I < Config.Files.size(); ++I) Language.Files.push_back(SealedFileOf(Config, I));
     }
     return Seal;
 }
 
-[[noreturn]] void RaiseWriteFailure(const std::string& Target, int Error) {
-    throw EConcError("Unable to write file: " + Target + ". " + SystemReason(Error) + ".");
+// Why a file could not be written, said so that the user can act on it: a disk or limit without room
+// is named as such, a missing folder by its name.
+std::string SaveFailureText(const std::string& Target, int Error) {
+    std::string Text = "Unable to write file: " + Target + ". ";
+    if (Error == ENOSPC || Error == EDQUOT || Error == EFBIG)
+        return Text + "There is no room left for it (" + SystemReason(Error) + ").";
+    if (Error == ENOENT)
+        return Text + "The folder \"" + fs::path(Target).parent_path().string() + "\" does not exist.";
+    return Text + SystemReason(Error) + ".";
 }
 
-// Writes the data file to Pending (Target is the name the user knows it by) and returns its seal's
-// checksum.
+[[noreturn]] void RaiseWriteFailure(const std::string& Target, int Error) {
+    throw EConcError(SaveFailureText(Target, Error));
+}
+
+// Writes the data file to Pending (Target is the name the user knows it by), puts it on the disk and
+// returns its seal's checksum.
 uint32_t WriteBin(const std::string& Pending, const std::string& Target, const std::string& Folder,
                   uint32_t SettingsCrc) {
     std::unique_ptr<TFileStream> File;
@@ -264,31 +294,156 @@ uint32_t WriteBin(const std::string& Pending, const std::string& Target, const s
     TWorkspaceSeal Seal = SealOfCorpus(SettingsCrc);
     Seal.Ranges = W.Ranges();
     const uint32_t Crc = WriteSeal(S, Seal);
-    if (!File->Flush()) RaiseWriteFailure(Target, File->WriteError());
+    if (!File->Sync()) RaiseWriteFailure(Target, File->WriteError());
     return Crc;
 }
 
-// Writes Text to Pending; a failure names Target and says why.
+// Writes Text to Pending and puts it on the disk; a failure names Target and says why.
 void WriteText(const std::string& Pending, const std::string& Target, const std::string& Text) {
     try {
         TFileStream File(Pending, fmCreate);
         File.Write(Text.data(), static_cast<int64_t>(Text.size()));
-        if (!File.Flush()) RaiseWriteFailure(Target, File.WriteError());
+        if (!File.Sync()) RaiseWriteFailure(Target, File.WriteError());
     } catch (const EFileError& E) {
         RaiseWriteFailure(Target, E.Error);
     }
 }
 
-// Puts the written file Pending in Target's place; a failure names Target and says why.
-void RenameOver(const std::string& Pending, const std::string& Target) {
-    std::error_code Error;
-    fs::rename(Pending, Target, Error);
-    if (Error) RaiseWriteFailure(Target, Error.value());
+// ---- The pair on disk --------------------------------------------------------------------------------
+// A save writes both files beside their places ("saving" files), syncs them, keeps a second name for the
+// old data file ("replaced"), renames the new data file and then the new settings file into place, and
+// only then lets the old data file go. Killed between the two renames, the disk holds the new data file
+// with the old settings file, the new settings file still waiting and the old data file kept: the seal
+// that ties the two files of a pair tells the next open or save which pair to complete or to put back.
+
+// The two files of a workspace: the names the user knows, and the files they stand for (symbolic links
+// followed, so that a save replaces the file a link points to and the link stays).
+struct TPairFiles {
+    std::string Tws, Bin;
+    std::string TwsTarget, BinTarget;
+};
+
+TPairFiles PairFiles(const std::string& FileName) {
+    TPairFiles P{FileName, WorkspaceBinName(FileName), FileName, WorkspaceBinName(FileName)};
+    P.TwsTarget = ReplaceTarget(P.Tws);
+    P.BinTarget = ReplaceTarget(P.Bin);
+    return P;
 }
 
-// A name beside Target for a file being written, unique to this process.
-std::string PendingName(const std::string& Target) {
-    return Target + ".saving-" + std::to_string(getpid());
+// The part of a waiting file's name that says whose it is: the target's own name, or for a name that
+// would leave no room for the rest, its start and a checksum of the whole.
+std::string PendingStem(const std::string& Target) {
+    constexpr size_t Longest = 200;
+    const std::string Name = fs::path(Target).filename().string();
+    if (Name.size() <= Longest) return Name;
+    char Sum[16];
+    std::snprintf(Sum, sizeof Sum, "~%08X", Crc32(Name.data(), Name.size()));
+    return Name.substr(0, Longest - 9) + Sum;
+}
+
+// A hidden file beside Target of the process Owner: ".<name>.saving-<pid>" or ".<name>.replaced-<pid>".
+std::string PendingName(const std::string& Target, const char* Kind, pid_t Owner = getpid()) {
+    return (fs::path(Target).parent_path() /
+            ("." + PendingStem(Target) + "." + Kind + "-" + std::to_string(Owner)))
+        .string();
+}
+
+// Whether the process that left a waiting file is gone (or is this one, which is not saving now).
+bool OwnerGone(pid_t Owner) {
+    return Owner == getpid() || (::kill(Owner, 0) != 0 && errno == ESRCH);
+}
+
+// The waiting files of Kind beside Target that no running save owns.
+std::vector<std::string> LeftPending(const std::string& Target, const char* Kind) {
+    std::vector<std::string> Found;
+    const std::string Prefix = "." + PendingStem(Target) + "." + Kind + "-";
+    std::error_code Error;
+    fs::path Folder = fs::path(Target).parent_path();
+    if (Folder.empty()) Folder = ".";
+    for (fs::directory_iterator It(Folder, Error), End; !Error && It != End; It.increment(Error)) {
+        const std::string Name = It->path().filename().string();
+        if (Name.size() <= Prefix.size() || Name.compare(0, Prefix.size(), Prefix) != 0) continue;
+        const std::string Pid = Name.substr(Prefix.size());
+        if (Pid.size() > 9 || Pid.find_first_not_of("0123456789") != std::string::npos) continue;
+        if (OwnerGone(static_cast<pid_t>(std::stol(Pid)))) Found.push_back(It->path().string());
+    }
+    return Found;
+}
+
+// The checksum of the whole seal that ends the data file Path; none when it has none.
+std::optional<uint32_t> DataSeal(const std::string& Path) {
+    try {
+        TFileStream File(Path, fmOpenRead);
+        const TReadSeal Seal = ReadSeal(File);
+        if (Seal.State == TSealState::Whole) return Seal.Crc;
+    } catch (const std::exception&) {
+    }
+    return std::nullopt;
+}
+
+// The checksum of the seal the settings file Path was saved with; none when it does not end as saved.
+std::optional<uint32_t> SettingsSeal(const std::string& Path) {
+    const TSettingsEnd End = ReadSettingsEnd(Path);
+    return End.Present ? std::optional<uint32_t>(End.SealCrc) : std::nullopt;
+}
+
+void SyncFolders(const TPairFiles& P) {
+    const std::string Tws = fs::path(P.TwsTarget).parent_path().string();
+    const std::string Bin = fs::path(P.BinTarget).parent_path().string();
+    SyncFolder(Tws);
+    if (Bin != Tws) SyncFolder(Bin);
+}
+
+// A save that was killed (or whose undoing failed) left its waiting files: a new settings file that
+// belongs to the data file in place completes the new pair; otherwise the kept old data file that
+// belongs to the settings file in place puts the old pair back. What is left of such saves goes.
+void FinishInterruptedSave(const TPairFiles& P) {
+    std::vector<std::string> NewTws = LeftPending(P.TwsTarget, "saving");
+    std::vector<std::string> Left = LeftPending(P.BinTarget, "saving");
+    std::vector<std::string> OldBin = LeftPending(P.BinTarget, "replaced");
+    if (NewTws.empty() && Left.empty() && OldBin.empty()) return;
+    const std::optional<uint32_t> Tws = SettingsSeal(P.TwsTarget);
+    const std::optional<uint32_t> Bin = DataSeal(P.BinTarget);
+    if (!Tws || !Bin || *Tws != *Bin) {
+        bool Whole = false;
+        for (const std::string& Name : NewTws)
+            if (!Whole && Bin && SettingsSeal(Name) == Bin) Whole = RenameFile(Name, P.TwsTarget) == 0;
+        for (const std::string& Name : OldBin)
+            if (!Whole && Tws && DataSeal(Name) == Tws) Whole = RenameFile(Name, P.BinTarget) == 0;
+        if (Whole) SyncFolders(P);
+    }
+    Left.insert(Left.end(), NewTws.begin(), NewTws.end());
+    Left.insert(Left.end(), OldBin.begin(), OldBin.end());
+    for (const std::string& Name : Left) RemoveFile(Name);
+}
+
+// Puts the written pair (NewTws, NewBin) in place of the old one. A failure puts the old pair back and
+// raises, naming the file the user knows.
+void CommitPair(const TPairFiles& P, const std::string& NewTws, const std::string& NewBin) {
+    const std::string OldBin = PendingName(P.BinTarget, "replaced");
+    std::error_code Ignored;
+    const bool Kept = fs::exists(fs::symlink_status(P.BinTarget, Ignored));
+    // A second name where the file system has them; otherwise the old file moves aside for a moment.
+    const bool Linked = Kept && LinkFile(P.BinTarget, OldBin) == 0;
+    if (Kept && !Linked)
+        if (const int Error = RenameFile(P.BinTarget, OldBin)) RaiseWriteFailure(P.Bin, Error);
+    if (const int Error = RenameFile(NewBin, P.BinTarget)) {
+        if (Linked)
+            RemoveFile(OldBin);
+        else if (Kept)
+            RenameFile(OldBin, P.BinTarget);
+        RaiseWriteFailure(P.Bin, Error);
+    }
+    if (const int Error = RenameFile(NewTws, P.TwsTarget)) {
+        // Should the old data file not come back, it stays kept: the next open or save puts it back.
+        if (Kept)
+            RenameFile(OldBin, P.BinTarget);
+        else
+            RemoveFile(P.BinTarget);
+        RaiseWriteFailure(P.Tws, Error);
+    }
+    SyncFolders(P);
+    if (Kept) RemoveFile(OldBin);
 }
 
 // ---- The file list of the settings file --------------------------------------------------------------
@@ -354,7 +509,7 @@ enum class TTrust {
 
 struct TStoredWorkspace {
     std::array<std::optional<std::vector<TStoredFile>>, 4> Listed;  // the settings' file lists
-    std::array<bool, 4> ListedWhole{};                                // every listed entry was there
+    std::array<bool, 4> ListedWhole{};                              // every listed entry was there
     std::array<bool, 4> ListedAligned{};  // the settings say the data file holds the language's pairs
     std::array<TStoredLanguage, 4> Languages;
     std::array<std::unique_ptr<TDoubleAlignIndexes>, 3> Pairs;
@@ -544,7 +699,8 @@ void ReadSealed(TReader& R, const TWorkspaceSeal& Seal, TStoredWorkspace& W) {
             Language.FilesRead = false;
             continue;
         }
-        for (size_t I = 0; I < Language.Files.size(); ++I) Language.Files[I].Sealed = Seal.Languages[L].Files[I];
+        for (size_t I = 0; I < Language.Files.size(); ++I)
+            Language.Files[I].Sealed = Seal.Languages[L].Files[I];
         Language.Whole = true;
         const size_t Count = Language.Files.size();
         // Loads the block of Tag when its range is intact; anything less is reported and Drop leaves
@@ -559,12 +715,14 @@ void ReadSealed(TReader& R, const TWorkspaceSeal& Seal, TStoredWorkspace& W) {
             Drop();
         };
         auto Slots = [&](const char* Tag, auto& List) {
-            Block(Tag, [&] { return LoadSlots(S, List, Count); }, [&] { List.Clear(); });
+            Block(
+                Tag, [&] { return LoadSlots(S, List, Count); }, [&] { List.Clear(); });
         };
         Slots("LINES", Language.Lines);
         Slots("PAGES", Language.Pages);
         Slots("TAGS", Language.Tags);
-        Block("FREQUENCY", [&] { return LoadFreq(S, int(L), Language); }, [&] { Language.Freq.reset(); });
+        Block(
+            "FREQUENCY", [&] { return LoadFreq(S, int(L), Language); }, [&] { Language.Freq.reset(); });
         Slots("HEADINGS", Language.Sections);
         Slots("PARAGRAPHS", Language.Paragraphs);
         Slots("SENTENCES", Language.Sentences);
@@ -685,7 +843,8 @@ public:
         const auto& Listed = W.Listed[size_t(L)];
         const bool Read = Language.FilesRead && W.Trust != TTrust::None;
         const bool ListWhole = Listed && W.ListedWhole[size_t(L)];
-        if (!Listed || (Read && (W.Trust == TTrust::Sealed || !ListWhole || AgreesWithList(Language, W, L)))) {
+        if (!Listed ||
+            (Read && (W.Trust == TTrust::Sealed || !ListWhole || AgreesWithList(Language, W, L)))) {
             if (Listed) {
                 Note(Language.Files, *Listed, "not listed by the settings file");
                 Note(*Listed, Language.Files, "left out: the data file does not list it");
@@ -716,8 +875,8 @@ private:
     void Note(const std::vector<TStoredFile>& From, const std::vector<TStoredFile>& Kept, const char* Why) {
         for (const TStoredFile& F : From)
             if (std::none_of(Kept.begin(), Kept.end(), [&](const TStoredFile& G) { return SameFile(F, G); }))
-                FNotes.push_back("Language " + std::to_string(FLanguage + 1) + ", file \"" + F.Stored + "\": " +
-                                 Why + ".");
+                FNotes.push_back("Language " + std::to_string(FLanguage + 1) + ", file \"" + F.Stored +
+                                 "\": " + Why + ".");
     }
 
     std::vector<std::string> FNotes;
@@ -798,6 +957,11 @@ private:
             // one the data were computed from, so they stay.
             if (Own && (Changed || !SavedCopy)) FOutdated.push_back(Copy);
             ConvertCorpusFile(Name, Usable ? Copy : std::string(), F.Converted, L);
+            // A copy kept stands for the UTF-8 file as it was saved, which it still is.
+            if (Usable && Config.Files.size() > Before) {
+                Config.Files.back().Object.SourceAge = F.Age;
+                Config.Files.back().Object.SourceSize = F.Sealed.Size;
+            }
             if (Config.Files.size() > Before && F.Converted && !Usable)
                 FFresh.push_back(Config.Files.back().Object.CopyName);
         }
@@ -982,9 +1146,10 @@ public:
             const std::vector<bool>& Saved = W.SavedPairs[size_t(K)];
             const auto& Now = *AlignSlot(K);
             const TConcordConfig &Source = *LanguageConfigs[0], &Target = *LanguageConfigs[size_t(K + 1)];
-            const bool AnyChanged = std::any_of(Changed[0].begin(), Changed[0].end(), [](char C) { return C; }) ||
-                                    std::any_of(Changed[size_t(K + 1)].begin(), Changed[size_t(K + 1)].end(),
-                                                [](char C) { return C; });
+            const bool AnyChanged =
+                std::any_of(Changed[0].begin(), Changed[0].end(), [](char C) { return C; }) ||
+                std::any_of(Changed[size_t(K + 1)].begin(), Changed[size_t(K + 1)].end(),
+                            [](char C) { return C; });
             if (AnyChanged) continue;
             for (size_t I = 0; I < Saved.size(); ++I) {
                 if (!Saved[I] || (Now && int32_t(I) < Now->Count() && Now->GetItem(int32_t(I)))) continue;
@@ -1021,23 +1186,33 @@ std::string WorkspaceFolder(const std::string& FileName) {
 bool SaveWorkspace(const std::string& FileName) {
     if (FileName.empty()) return false;
     TWaitScope Wait;
+    if (const std::string Problem = WorkspaceNameProblem(FileName); !Problem.empty()) {
+        ShowError(Problem);
+        return false;
+    }
+    TPairFiles Pair;
+    try {
+        Pair = PairFiles(FileName);
+    } catch (const std::exception& E) {
+        ShowError(E.what());
+        return false;
+    }
+    FinishInterruptedSave(Pair);
     std::vector<TCopyMove> Moves;
     std::string MadeFolder;
     if (!PlaceConvertedCopies(FileName, Moves, MadeFolder)) return false;
-    const std::string BinName = WorkspaceBinName(FileName);
     const std::string Folder = WorkspaceFolder(FileName);
-    const std::string PendingTws = PendingName(FileName);
-    const std::string PendingBin = PendingName(BinName);
+    const std::string PendingTws = PendingName(Pair.TwsTarget, "saving");
+    const std::string PendingBin = PendingName(Pair.BinTarget, "saving");
     NameCopies(Moves, true);
     try {
         TIniFile Ini(PendingTws, TIniFile::TOpenMode::StartEmpty);
         SaveGeneralPrefs(Ini);
         WriteFileLists(Ini, Folder);
         const std::string Settings = Ini.Content();
-        const uint32_t Seal = WriteBin(PendingBin, BinName, Folder, Crc32(Settings.data(), Settings.size()));
+        const uint32_t Seal = WriteBin(PendingBin, Pair.Bin, Folder, Crc32(Settings.data(), Settings.size()));
         WriteText(PendingTws, FileName, Settings + SettingsEndText(Seal));
-        RenameOver(PendingBin, BinName);
-        RenameOver(PendingTws, FileName);
+        CommitPair(Pair, PendingTws, PendingBin);
     } catch (const std::exception& E) {
         // Nothing of a failed save stays: neither its files nor the copies it placed.
         RemoveQuietly(PendingTws);
@@ -1051,8 +1226,37 @@ bool SaveWorkspace(const std::string& FileName) {
     // Copies the previous save named and this one does not are read by nothing any more.
     RecordWorkspaceCopies(FileName, RegisteredCopies(), true);
     if (FileName == WorkspaceFileName) WorkspaceIncomplete = false;
+    HandCorrectionsUnsaved = false;
     NoteWorkspaceSaved(FileName);
     return true;
+}
+
+std::string WorkspaceNameProblem(const std::string& FileName) {
+    const std::string Bin = WorkspaceBinName(FileName);
+    std::error_code Error;
+    if (Bin == FileName || (fs::exists(FileName, Error) && fs::equivalent(FileName, Bin, Error)))
+        return "The workspace cannot be saved as \"" + FileName +
+               "\": its data file would be the settings file itself. Please choose a name with another "
+               "extension, such as \"" +
+               fs::path(FileName).replace_extension(".TWS").string() + "\".";
+    const std::optional<uint32_t> Seal = DataSeal(Bin);
+    if (!Seal || SettingsSeal(FileName) == Seal) return {};
+    // Another settings file of the same name but for its extension may be the one the data file was
+    // saved with: its data and corrections would be lost.
+    const fs::path Stem = fs::path(FileName).stem();
+    fs::path Folder = fs::path(FileName).parent_path();
+    if (Folder.empty()) Folder = ".";
+    for (fs::directory_iterator It(Folder, Error), End; !Error && It != End; It.increment(Error)) {
+        const fs::path& Other = It->path();
+        if (Other.stem() != Stem || Other.string() == FileName ||
+            Other.filename() == fs::path(Bin).filename())
+            continue;
+        if (SettingsSeal(Other.string()) == Seal)
+            return "The data file \"" + Bin + "\" belongs to the workspace \"" + Other.string() +
+                   "\". Saving the workspace as \"" + FileName +
+                   "\" would replace it. Please choose another name.";
+    }
+    return {};
 }
 
 namespace {
@@ -1083,9 +1287,15 @@ void ReadWorkspace(const std::string& FileName, TStoredWorkspace& Stored) {
 
 bool LoadWorkspace(const std::string& FileName) {
     TWaitScope Wait;
+    try {
+        FinishInterruptedSave(PairFiles(FileName));
+    } catch (const std::exception&) {  // a link that cannot be followed: the open says what it finds
+    }
     const std::string Folder = WorkspaceFolder(FileName);
     LoadWorkspacePrefs(FileName);
     WorkspaceFileName = FileName;
+    // The corpus the corrections were made on is gone, whatever the open finds.
+    HandCorrectionsUnsaved = false;
     WorkspaceDamaged = false;
     WorkspaceIncomplete = false;
     TStoredWorkspace Stored;

@@ -25,18 +25,27 @@ std::string WorkspaceFolder(const std::string& FileName);
 
 // Saves the loaded corpus as the workspace FileName: puts the converted copies kept in the temporary
 // folder beside the workspace (a copy that is gone is converted again from its UTF-8 file), then writes
-// the .TWS and the .BIN to temporary files beside them and renames both over the old pair only when both
-// are complete, so a failed save leaves the previous workspace as it was and removes everything it wrote
-// (its temporary files and the copies it placed; the files go on reading their old copies). Errors are
-// shown, naming the file the user knows and the system's reason (a full disk says so); returns whether
-// both files were written. An empty name saves nothing and returns false.
+// the .TWS and the .BIN to hidden files beside them, puts both on the disk and renames them over the old
+// pair (through symbolic links: the files they point to are replaced). Whatever fails, the previous
+// workspace stays as it was and everything the save wrote goes (its files and the copies it placed; the
+// files go on reading their old copies); a process killed at any point leaves the old pair or the new one,
+// which the next open or save completes or puts back, and the waiting files that dead processes
+// left beside the pair are removed. Errors are shown, naming the file the user knows and what stopped it
+// (a disk or a file size limit without room says so); returns whether both files were written. An empty
+// name, or one WorkspaceNameProblem refuses, saves nothing and returns false.
 // The .BIN ends with a seal (WorkspaceSeal.h): the checksum of every block, the locale of every language
 // and the time and size of every corpus file and copy; the .TWS ends with "WorkspaceEnd", which ties it
 // to that seal.
 bool SaveWorkspace(const std::string& FileName);
 
+// Why the workspace may not be saved as FileName, or "": its data file would be the settings file itself
+// ("Bible.BIN"), or the data file of that name ("Bible.BIN" for "Bible.v2") belongs, as its seal says, to
+// another settings file beside it ("Bible.TWS"), whose data and corrections the save would destroy.
+std::string WorkspaceNameProblem(const std::string& FileName);
+
 // Opens the workspace FileName into the configuration (the caller has closed the windows and freed the
-// languages): the .TWS settings, then the corpus files (a missing file is reported and left out, a file
+// languages): first a pair that a killed save left half replaced is completed or put back, then the .TWS
+// settings, then the corpus files (a missing file is reported and left out, a file
 // that cannot be registered counts as missing, a file whose stored copy is gone, is not named as one
 // of its copies or is not the copy saved (another time or size) is converted again, so that no other
 // file is ever read or deleted as a copy) and the stored data of each; data of files changed since

@@ -13,8 +13,14 @@ void NoteWorkspaceSaved(const std::string& FileName);
 void ForgetWorkspaceState();
 // Whether the corpus (its files, everything computed for them, the alignments) or a setting the
 // workspace keeps differs from what the open workspace (WorkspaceFileName) held when it was opened or
-// last saved. False while no workspace is open or nothing was noted for it. The query histories do not count: every search adds to them.
+// last saved. False while no workspace is open or nothing was noted for it. The query histories do not count:
+// every search adds to them.
 bool WorkspaceChanged();
+
+// Asked before hand corrections of the alignment that no workspace holds are given up.
+inline constexpr const char* UnsavedCorrectionsQuestion =
+    "The alignment corrections you made are not saved in any workspace and will be lost. Save the corpus "
+    "as a workspace first?";
 
 // "Save changes to the workspace <name>?", the name being FileName without its folder.
 std::string SaveChangesQuestion(const std::string& FileName);

@@ -4,12 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <random>
 
 #include "engine/ConcFreqList.h"
@@ -560,7 +562,8 @@ TEST_F(WorkspaceTest, EveryFlippedBitIsReportedOnceAndNoDamagedValueIsKept) {
     const std::string Whole = ReadWholeFile(WorkspaceBinName(Workspace));
     const TWorkspaceSeal Seal = SealOf(Whole);
     std::vector<size_t> Offsets;
-    for (const TSealedRange& R : Seal.Ranges) Offsets.insert(Offsets.end(), {size_t(R.Offset), size_t(R.Offset + R.Length - 1)});
+    for (const TSealedRange& R : Seal.Ranges)
+        Offsets.insert(Offsets.end(), {size_t(R.Offset), size_t(R.Offset + R.Length - 1)});
     std::mt19937 Rng(56);
     for (int I = 0; I < 120; ++I) Offsets.push_back(Rng() % Whole.size());
     for (size_t At : Offsets) {
@@ -633,8 +636,8 @@ std::vector<std::string> StartingWith(const std::vector<std::string>& Texts, con
 TEST_F(WorkspaceTest, AnAlignmentLostToDamageNamesItsFilesAndOneLostToAChangeDoesNot) {
     ASSERT_TRUE(SaveWorkspace(Workspace));
     const std::string Whole = ReadWholeFile(WorkspaceBinName(Workspace));
-    const std::string Lost = std::string(LostAlignmentText) + "\n\"" + Files[0][0] + "\" with \"" + Files[1][0] +
-                             "\"\n\"" + Files[0][1] + "\" with \"" + Files[1][1] + "\"";
+    const std::string Lost = std::string(LostAlignmentText) + "\n\"" + Files[0][0] + "\" with \"" +
+                             Files[1][0] + "\"\n\"" + Files[0][1] + "\" with \"" + Files[1][1] + "\"";
     SetAge(Files[1][1], 3602);
     Reopen();
     EXPECT_FALSE(Align12);
@@ -653,8 +656,8 @@ TEST_F(WorkspaceTest, AnAlignmentLostToDamageNamesItsFilesAndOneLostToAChangeDoe
 
     // Cut exactly where the alignments begin: the data file is damaged, and the settings say which
     // alignments it held.
-    const std::string Both = Lost + "\n\"" + Files[0][0] + "\" with \"" + Files[2][0] + "\"\n\"" + Files[0][1] +
-                             "\" with \"" + Files[2][1] + "\"";
+    const std::string Both = Lost + "\n\"" + Files[0][0] + "\" with \"" + Files[2][0] + "\"\n\"" +
+                             Files[0][1] + "\" with \"" + Files[2][1] + "\"";
     Dir.Write("work/Corpus.BIN", Whole.substr(0, Layout(Whole).Trailer));
     Backend.Messages.clear();
     Reopen();
@@ -747,10 +750,11 @@ TEST_F(WorkspaceTest, AnOlderDataFileIsComparedWithTheListAndEndsAtTheFirstDisag
         EXPECT_FALSE(LanguageConfigs[size_t(L)]->SentenceIndexes.GetItem(0));
         EXPECT_FALSE(LanguageConfigs[size_t(L)]->LineStarts.GetItem(1));
     }
-    EXPECT_EQ(StartingWith(Backend.Texts(), DisagreeingListsText),
-              std::vector<std::string>{std::string(DisagreeingListsText) + "\nLanguage 1, file \"" + Files[1][0] +
-                                       "\": left out: the settings file does not list it.\nLanguage 1, file \"" +
-                                       Files[0][0] + "\": not listed by the data file."});
+    EXPECT_EQ(
+        StartingWith(Backend.Texts(), DisagreeingListsText),
+        std::vector<std::string>{std::string(DisagreeingListsText) + "\nLanguage 1, file \"" + Files[1][0] +
+                                 "\": left out: the settings file does not list it.\nLanguage 1, file \"" +
+                                 Files[0][0] + "\": not listed by the data file."});
     EXPECT_TRUE(WorkspaceIncomplete);
     EXPECT_TRUE(CorpusNeedsProcessing());
 }
@@ -782,17 +786,17 @@ TEST_F(WorkspaceTest, ASizeChangeIsAChangeAndAReplacedCopyIsMadeAgain) {
 TEST_F(WorkspaceTest, AFailedSaveLeavesNothingAndALostCopyIsMadeAgain) {
     const std::string Waiting = LanguageConfigs[2]->Files[0].Object.CopyName;
     ASSERT_TRUE(IsTemporaryCopy(Waiting));
-    // The settings file cannot be written: a folder stands where it is written first.
-    const std::string Blocked = Workspace + ".saving-" + std::to_string(getpid());
-    fs::create_directory(Blocked);
-    WriteBytes(Blocked + "/keep", "x");
+    // The settings file cannot be written.
+    const TFileStepHook Old = SetFileStepHook([](TFileStep Step, const std::string& Path) {
+        return Step == TFileStep::Write && Path.find(".TWS.") != std::string::npos ? EACCES : 0;
+    });
     EXPECT_FALSE(SaveWorkspace(Workspace));
-    fs::remove_all(Blocked);
+    SetFileStepHook(Old);
     ASSERT_EQ(Backend.Messages.size(), 1u);
     EXPECT_NE(Backend.Texts()[0].find("Unable to write file: " + Workspace + ". "), std::string::npos)
         << Backend.Texts()[0];
     for (const auto& Entry : fs::recursive_directory_iterator(Dir.Path() / "work"))
-        EXPECT_EQ(Entry.path().string().find(".saving-"), std::string::npos) << Entry.path();
+        EXPECT_NE(Entry.path().filename().string()[0], '.') << Entry.path();
     EXPECT_FALSE(fs::exists(Dir.Path() / "work" / "Corpus"));
     EXPECT_EQ(LanguageConfigs[2]->Files[0].Object.CopyName, Waiting);
     EXPECT_TRUE(fs::exists(Waiting));
@@ -821,8 +825,9 @@ TEST_F(WorkspaceTest, AFullDiskIsSaidAndLeavesNoPartialFile) {
     setrlimit(RLIMIT_FSIZE, &Old);
     signal(SIGXFSZ, OldHandler);
     EXPECT_FALSE(Saved);
-    EXPECT_EQ(Backend.Texts(), std::vector<std::string>{"Unable to write file: " + WorkspaceBinName(Workspace) +
-                                                        ". " + std::strerror(EFBIG) + "."});
+    EXPECT_EQ(Backend.Texts(),
+              std::vector<std::string>{"Unable to write file: " + WorkspaceBinName(Workspace) +
+                                       ". There is no room left for it (" + std::strerror(EFBIG) + ")."});
     EXPECT_TRUE(fs::is_empty(Dir.Path() / "work"));
 }
 
@@ -849,7 +854,8 @@ TEST_F(WorkspaceTest, AnotherWorkspacesDataAndImpossibleCountsAreDamage) {
     ASSERT_TRUE(SaveWorkspace(Workspace));
     MakeUnsealed(Workspace);
     const std::string Bin = ReadWholeFile(WorkspaceBinName(Workspace));
-    const size_t Words = Layout(Bin).FileCounts[0] + 4 + 4 + StoredNameLength(Bin, Layout(Bin).FileCounts[0] + 4);
+    const size_t Words =
+        Layout(Bin).FileCounts[0] + 4 + 4 + StoredNameLength(Bin, Layout(Bin).FileCounts[0] + 4);
     Dir.Write("work/Corpus.BIN", WithInteger(Bin, Words, 0x7FFFFFFF));
     Backend.Messages.clear();
     Reopen();
@@ -857,4 +863,117 @@ TEST_F(WorkspaceTest, AnotherWorkspacesDataAndImpossibleCountsAreDamage) {
     for (const auto& File : LanguageConfigs[0]->Files) EXPECT_EQ(File.Object.WordCount, 0);
     EXPECT_FALSE(LanguageConfigs[0]->SentenceIndexes.GetItem(0));
     EXPECT_TRUE(WorkspaceIncomplete);
+}
+
+namespace {
+
+// The hidden files in Folder: what a save writes beside the pair before it is complete.
+std::vector<std::string> HiddenFiles(const fs::path& Folder) {
+    std::vector<std::string> Hidden;
+    for (const auto& Entry : fs::directory_iterator(Folder))
+        if (Entry.path().filename().string()[0] == '.') Hidden.push_back(Entry.path().filename().string());
+    return Hidden;
+}
+
+}  // namespace
+
+// A save that fails at any one step of writing, syncing, linking, renaming or removing its files, or whose
+// process is killed before any one of them: the workspace opens afterwards whole, without a word, as the
+// old pair or as the new one, and nothing of the save is left beside it. A failed save says so and leaves
+// the old pair byte for byte.
+TEST_F(WorkspaceTest, ASaveFailedOrKilledAtAnyStepLeavesTheOldPairOrTheNewOneWhole) {
+    ASSERT_TRUE(SaveWorkspace(Workspace));
+    const std::string OldTws = ReadWholeFile(Workspace), OldBin = ReadWholeFile(WorkspaceBinName(Workspace));
+    const fs::path Folder = Dir.Path() / "work";
+    // The old pair on disk, opened, and the corpus changed since: the pairs of language 2 are gone.
+    auto Start = [&] {
+        for (const std::string& Name : HiddenFiles(Folder)) fs::remove(Folder / Name);
+        WriteBytes(Workspace, OldTws);
+        WriteBytes(WorkspaceBinName(Workspace), OldBin);
+        Reopen();
+        Align13.reset();
+        Backend.Messages.clear();
+    };
+    Start();
+    const std::string New = CorpusSnapshot();
+    std::vector<TFileStep> Steps;
+    std::vector<std::string> Paths;
+    TFileStepHook Old = SetFileStepHook([&](TFileStep Step, const std::string& Path) {
+        Steps.push_back(Step);
+        Paths.push_back(Path);
+        return 0;
+    });
+    ASSERT_TRUE(SaveWorkspace(Workspace));
+    SetFileStepHook(Old);
+    Reopen();
+    ASSERT_TRUE(CorpusSnapshot() == New);
+    Align13 = SentencePairs(2);
+    const std::string OldCorpus = CorpusSnapshot();
+    ASSERT_FALSE(OldCorpus == New);
+    for (const TFileStep Kind : {TFileStep::Write, TFileStep::Sync, TFileStep::Link, TFileStep::Rename})
+        ASSERT_NE(std::find(Steps.begin(), Steps.end(), Kind), Steps.end());
+    // Every step but the writes in the middle of a file, of which every 1024th: each write of a file
+    // leaves the disk as any other does.
+    std::vector<size_t> Chosen;
+    for (size_t K = 0; K < Steps.size(); ++K) {
+        const bool Inner = Steps[K] == TFileStep::Write && K > 0 && K + 1 < Steps.size() &&
+                           Steps[K - 1] == TFileStep::Write && Steps[K + 1] == TFileStep::Write &&
+                           Paths[K - 1] == Paths[K] && Paths[K + 1] == Paths[K];
+        if (!Inner || K % 1024 == 0) Chosen.push_back(K);
+    }
+
+    // Opens the workspace as the next run of the program would and tells which pair it found.
+    auto Opened = [&](const std::string& Trace) {
+        SCOPED_TRACE(Trace);
+        Backend.Messages.clear();
+        Reopen();
+        EXPECT_TRUE(Backend.Messages.empty()) << Backend.Texts().front();
+        EXPECT_TRUE(HiddenFiles(Folder).empty()) << HiddenFiles(Folder).front();
+        const std::string Now = CorpusSnapshot();
+        EXPECT_TRUE(Now == OldCorpus || Now == New);
+        return Now == New;
+    };
+    for (const size_t K : Chosen) {
+        const std::string Trace =
+            "failure at step " + std::to_string(K) + " of " + std::to_string(Steps.size());
+        Start();
+        size_t N = 0;
+        Old = SetFileStepHook([&](TFileStep, const std::string&) { return N++ == K ? EIO : 0; });
+        const bool Saved = SaveWorkspace(Workspace);
+        SetFileStepHook(Old);
+        if (!Saved) {
+            EXPECT_EQ(Backend.Messages.size(), 1u) << Trace;
+            EXPECT_EQ(ReadWholeFile(Workspace), OldTws) << Trace;
+            EXPECT_EQ(ReadWholeFile(WorkspaceBinName(Workspace)), OldBin) << Trace;
+            EXPECT_TRUE(HiddenFiles(Folder).empty()) << Trace;
+        }
+        EXPECT_EQ(Opened(Trace), Saved) << Trace;
+    }
+    size_t Kept = 0;
+    Chosen.push_back(Steps.size());
+    for (const size_t K : Chosen) {
+        const std::string Trace =
+            "killed before step " + std::to_string(K) + " of " + std::to_string(Steps.size());
+        Start();
+        const pid_t Child = fork();
+        ASSERT_GE(Child, 0);
+        if (Child == 0) {
+            size_t N = 0;
+            SetFileStepHook([&](TFileStep, const std::string&) {
+                if (N++ == K) _exit(0);
+                return 0;
+            });
+            SaveWorkspace(Workspace);
+            _exit(0);
+        }
+        int Status = 0;
+        ASSERT_EQ(waitpid(Child, &Status, 0), Child);
+        const bool IsNew = Opened(Trace);
+        // Until the new data file is in place the old pair stands; once both are, the new one.
+        if (K == 0) EXPECT_FALSE(IsNew) << Trace;
+        if (K == Steps.size()) EXPECT_TRUE(IsNew) << Trace;
+        Kept += IsNew ? 0 : 1;
+    }
+    EXPECT_GT(Kept, 0u);
+    EXPECT_LT(Kept, Chosen.size());
 }

@@ -776,12 +776,14 @@ TEST_F(MainFormTest, ClosingWithAWorkspaceSavesItOnlyWithSaveOnExit) {
     EXPECT_TRUE(std::filesystem::exists(WorkspaceFileName));
     EXPECT_EQ(ReadWholeFile(dir.File("Work.BIN")).substr(4, 8), "CONCORDS");
 
-    // A save that fails is reported inside the close handler, and the close still goes on.
+    // A save that fails is reported inside the close handler, and the window stays open with the work.
     WorkspaceFileName = dir.File("missing-folder/Work.TWS");
-    bool closed = false;
+    bool closed = true;
     EXPECT_NO_THROW(closed = form.close());
-    EXPECT_TRUE(closed);
-    EXPECT_EQ(Script.Messages.size(), 1u);
+    EXPECT_FALSE(closed);
+    ASSERT_EQ(Script.Messages.size(), 1u);
+    EXPECT_NE(Script.Texts()[0].find("missing-folder\" does not exist"), std::string::npos)
+        << Script.Texts()[0];
 }
 
 TEST_F(MainFormTest, CloseAllChildrenDestroysThemWhileTheyCanStillTalk) {
