@@ -23,7 +23,6 @@
 #include "controls/ConcFormUtils.h"
 #include "controls/FileDialogForm.h"
 #include "controls/FileDialogs.h"
-#include "ui/Msg.h"
 #include "controls/PrintDialogs.h"
 #include "controls/zynStackTrace.h"
 #include "engine/ConcConfig.h"
@@ -50,10 +49,11 @@
 #include "shell/ConcRecentWorkspaces.h"
 #include "shell/ConcTagConfig.h"
 #include "shell/ConcView.h"
-#include "shell/TagSettingsRules.h"
 #include "shell/ConcWorkOptions.h"
 #include "shell/ConcWorkspace.h"
+#include "shell/TagSettingsRules.h"
 #include "shell/WorkspaceChanges.h"
+#include "ui/Msg.h"
 
 const char* const ProductTitle = "Tessivor";
 
@@ -383,9 +383,8 @@ void TConcMainForm::CreateActions() {
     SearchAction = make("&Search...", QKeySequence("Ctrl+S"));
     AdvancedSearchAction = make("&Advanced search...", QKeySequence("Ctrl+A"));
     ParallelSearchAction = make("&Parallel Search...", QKeySequence("Ctrl+R"));
-    // The item shows Ctrl+O as it always has, but Ctrl+O opens a workspace: two real shortcuts on one key
-    // would leave both dead.
-    SearchOptionsAction = make("Search &Options...\tCtrl+O");
+    // No key: Ctrl+O opens a workspace, and an item that showed it would promise what it never does.
+    SearchOptionsAction = make("Search &Options...");
     FrequencyOptionsAction = make("Frequency &Options...");
     FrequencyCopyToCB = make("Copy to clipboard");
     FrequencySaveAction = make("&Save as File...");

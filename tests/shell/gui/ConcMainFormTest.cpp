@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QStatusTipEvent>
+#include <QStyleOptionMenuItem>
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
@@ -880,6 +881,54 @@ TEST_F(MainFormTest, TheMenuBarHoldsOnlyCommandsThatAreCarriedOut) {
     EXPECT_EQ(form.LoadCorpusFileAction->shortcut(), QKeySequence("Ctrl+L"));
     EXPECT_EQ(form.ViewCorpusFileAction->text(), "&View Corpus Alignment...");
     EXPECT_EQ(form.ViewCorpusFileAction->shortcut(), QKeySequence("Ctrl+V"));
+}
+
+namespace {
+
+// What a menu draws for an entry: its caption, a tab, and the key it shows.
+class TMenuLook : public QMenu {
+public:
+    static QString Drawn(QMenu* Menu, QAction* Entry) {
+        QStyleOptionMenuItem Option;
+        static_cast<TMenuLook*>(Menu)->initStyleOption(&Option, Entry);
+        return Option.text;
+    }
+};
+
+}  // namespace
+
+// An entry shows a key only when that key runs it: Ctrl+O opens a workspace, so "Search Options..."
+// shows none.
+TEST_F(MainFormTest, EveryMenuEntryShowsOnlyTheKeyThatRunsIt) {
+    TConcMainForm& form = Create();
+    form.show();
+    std::vector<QMenu*> Menus;
+    for (QAction* Top : form.menuBar()->actions())
+        if (Top->menu()) Menus.push_back(Top->menu());
+    int Entries = 0;
+    for (size_t I = 0; I < Menus.size(); ++I) {
+        QMenu* Menu = Menus[I];
+        Menu->popup(form.mapToGlobal(QPoint(10, 10)));
+        QTRY_VERIFY(Menu->isVisible());
+        for (QAction* A : Menu->actions()) {
+            if (A->isSeparator()) continue;
+            if (A->menu()) Menus.push_back(A->menu());
+            const QString Drawn = TMenuLook::Drawn(Menu, A);
+            const QString Shown = Drawn.contains('\t') ? Drawn.section('\t', 1) : QString();
+            EXPECT_EQ(Shown.toStdString(), A->shortcut().toString(QKeySequence::NativeText).toStdString())
+                << Drawn.toStdString();
+            ++Entries;
+        }
+        Menu->hide();
+    }
+    EXPECT_GT(Entries, 20);
+    EXPECT_EQ(TMenuLook::Drawn(form.SearchMenu, form.SearchOptionsAction).toStdString(),
+              "Search &Options...");
+    const QList<QAction*> OnCtrlO = form.findChildren<QAction*>();
+    EXPECT_EQ(std::count_if(OnCtrlO.begin(), OnCtrlO.end(),
+                            [](QAction* A) { return A->shortcut() == QKeySequence("Ctrl+O"); }),
+              1);
+    EXPECT_EQ(form.OpenWorkspaceAction->shortcut(), QKeySequence("Ctrl+O"));
 }
 
 TEST_F(MainFormTest, FrequencySubmenusListTheLanguagesAndTheOptionsFollowTheFocusedGrid) {
