@@ -375,6 +375,15 @@ private:
         QAction* Kwic = nullptr;
         QAction* DisplayInfo = nullptr;
     };
+    // The selected lines and the current line, by the sequence numbers of the lines (not their rows).
+    struct TLineMarks {
+        std::vector<bool> Selected;  // by sequence number
+        int32_t Current = -1;        // the sequence number of the current line; -1: none
+    };
+    TLineMarks ReadLineMarks(int Language) const;
+    // Selects the rows that now hold the lines of Marks, in every pane, and makes the current line's
+    // row current.
+    void PutLineMarks(const TLineMarks& Marks);
     void BuildCommandMenus();
     void BuildDisplayMenu();
     void BuildSortMenu();

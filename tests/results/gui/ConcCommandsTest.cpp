@@ -17,6 +17,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
+#include <set>
 
 #include "engine/ConcFreqList.h"
 #include "results/ConcAdvancedSort.h"
@@ -229,6 +230,41 @@ TEST_F(CommandsTest, DeleteTakesTheSelectedLinesFromEveryPaneAndNothingWithoutAS
     EXPECT_EQ(View(0).ItemIndex(), -1);
     EXPECT_TRUE(View(1).SelectedItems().empty());
     EXPECT_EQ(Messages.Messages(), (std::vector<int>{CM_COLLOCDATADROPPED, CM_COLLOCDATADROPPED}));
+}
+
+// A sort moves the lines, and the selection and the current line go with them in every pane: Ctrl+D
+// then deletes the lines the user chose, not those that came to their rows.
+TEST_F(CommandsTest, TheSelectionFollowsItsLinesThroughSortsAndDeleteTakesThem) {
+    auto Line = [this](int Row) { return Concordance->Adapters[0]->Get(Row); };
+    auto SelectedLines = [&](int L) {
+        std::set<std::string> Lines;
+        for (const int32_t Row : View(L).SelectedItems()) Lines.insert(Line(Row));
+        return Lines;
+    };
+    Click(0, 1);
+    Click(0, 3, Qt::ControlModifier);
+    const std::set<std::string> Chosen{Line(1), Line(3)};
+    const std::string Current = Line(3);
+    // By the first word on the right: "the bird flew" comes first, "the dog ran" fifth.
+    Menu("S&ort", {"1st &Right", "&No Second Sort"});
+    ASSERT_EQ(Sequences(0), (std::vector<int32_t>{3, 2, 0, 4, 1, 5}));
+    for (int L = 0; L < 2; ++L) {
+        EXPECT_EQ(SelectedLines(L), Chosen) << L;
+        const std::vector<int32_t> Rows = View(L).SelectedItems();
+        EXPECT_EQ(std::set<int32_t>(Rows.begin(), Rows.end()), (std::set<int32_t>{0, 4}));
+    }
+    EXPECT_EQ(Line(View(0).ItemIndex()), Current);
+    // A range chosen now goes with its lines through the next sort too.
+    Click(0, 4);
+    Click(0, 5, Qt::ShiftModifier);
+    const std::set<std::string> Range{Line(4), Line(5)};
+    Menu("S&ort", {"&Original Order"});
+    EXPECT_EQ(SelectedLines(0), Range);
+    EXPECT_EQ(SelectedLines(1), Range);
+    QTest::keyClick(&View(0), Qt::Key_D, Qt::ControlModifier);
+    ASSERT_EQ(Concordance->Lists[0]->Count(), 4);
+    for (int32_t Row = 0; Row < 4; ++Row) EXPECT_EQ(Range.count(Line(Row)), 0u) << Line(Row);
+    EXPECT_EQ(Concordance->Lists[1]->Count(), 4);
 }
 
 TEST_F(CommandsTest, DisplayEntriesChangeTheCommandPaneOrEveryPaneAndOpenTheirWindowsOnce) {
@@ -473,25 +509,27 @@ TEST_F(CommandsTest, ARightClickMakesTheClickedLineCurrentForThePopupsCommands) 
     EXPECT_TRUE(Line.endsWith("fr.txt")) << Line.toStdString();
 }
 
-// Sorting and deleting leave the highlight on its row while another line comes under it: the status
-// names that line. A search within a pane says how many of its lines matched.
+// Sorting takes the current line with it to its new row, and the status keeps naming it; deleting
+// leaves the highlight on its row while another line comes under it, and the status names that line. A
+// search within a pane says how many of its lines matched.
 TEST_F(CommandsTest, TheStatusNamesTheLineUnderTheHighlightAfterSortsDeletionsAndSearches) {
     IndexLines();
     Click(0, 1);
     EXPECT_EQ(LastStatus(), "English - en.txt, line: 2");
-    // By the first word on the right, then on the left (a missing word last), row 1 holds "the cat ran"
-    // (line 3).
+    // By the first word on the right, then on the left (a missing word last): line 2 goes to row 4.
     Menu("S&ort", {"1st &Right", "&1st Left"});
     ASSERT_EQ(Sequences(0), (std::vector<int32_t>{3, 2, 0, 4, 1, 5}));
-    EXPECT_EQ(View(0).ItemIndex(), 1);
-    EXPECT_EQ(LastStatus(), "English - en.txt, line: 3");
+    EXPECT_EQ(View(0).ItemIndex(), 4);
+    EXPECT_EQ(LastStatus(), "English - en.txt, line: 2");
     // Shift+Ctrl+F1: by the first word on the left (none before the first line: last), then on the
     // right.
     QTest::keyClick(&View(0), Qt::Key_F1, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_EQ(Sequences(0), (std::vector<int32_t>{4, 3, 2, 1, 5, 0}));
     EXPECT_EQ(Concordance->StatusPanel(1)->text().toStdString(), "English - 1st left, 1st right");
-    EXPECT_EQ(LastStatus(), "English - en.txt, line: 4");
+    EXPECT_EQ(View(0).ItemIndex(), 3);
+    EXPECT_EQ(LastStatus(), "English - en.txt, line: 2");
     Menu("S&ort", {"&Original Order"});
+    EXPECT_EQ(View(0).ItemIndex(), 1);
     EXPECT_EQ(LastStatus(), "English - en.txt, line: 2");
     Menu("&Display", {"&Delete Item(s)"});
     ASSERT_EQ(View(0).ItemIndex(), 1);
