@@ -436,6 +436,9 @@ private:
     // repainted the whole window at each turn of the event loop. Now: at once, as a search ends.
     void ShowGrownRows(bool Now);
     void ShowSearchState();
+    // Once a search of the primary language ended, however many lines it found: its collocates shaded
+    // as "Highlight Collocates" says, in the collocate font's colour.
+    void ShadeFoundCollocates();
     bool FSearching = false;
     std::chrono::steady_clock::time_point FRowsShown;
 };

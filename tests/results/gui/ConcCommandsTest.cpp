@@ -731,3 +731,66 @@ TEST_F(ThreeLanguageCommandsTest, AChangeOfTranslationPassesDropsTheOtherLanguag
     EXPECT_EQ(Translations(1, 1, true), std::make_pair(true, 1));
     EXPECT_EQ(Translations(2, 1), std::make_pair(true, 1));
 }
+
+namespace {
+
+class ShadingTest : public TConcordanceWindowTest {
+protected:
+    // The collocate runs pane L of Form draws on its lines: the runs that are not the hit's.
+    static int CollocateRuns(TTessivorForm& Form, int L) {
+        int Runs = 0;
+        TStringsView& V = *Form.Views[size_t(L)];
+        for (int Row = 0; Row < Form.Lists[size_t(L)]->Count(); ++Row) {
+            std::string Text;
+            TSVFormatArray Format;
+            TSVLabelInfo Label;
+            V.OnFormatItem(V, Row, Text, Format, Label);
+            for (const TSVFormatInfo& Run : Format) Runs += Run.IsHit ? 0 : 1;
+        }
+        return Runs;
+    }
+    static std::unique_ptr<TConcSearchRec> Query(int32_t Language, const std::string& Word) {
+        auto Q = std::make_unique<TConcSearchRec>();
+        Q->Language = Language;
+        Q->Names = Q->Patterns = {Word};
+        return Q;
+    }
+};
+
+}  // namespace
+
+// Collocate shading follows "Highlight Collocates" whatever the number of hits: a single search and a
+// parallel one of a few lines ("cat" and "dog" twice on the right of "the") are shaded as a long one is.
+TEST_F(ShadingTest, CollocatesAreShadedAtAnyNumberOfHitsAsTheOptionSays) {
+    for (TFrequencyConfig& F : FrequencyConfigs) {
+        F.CollocateSpan = 2;
+        F.CollocHighLightTop = 3;
+    }
+    OpenConcordance({900, 700});
+    ASSERT_NE(Concordance, nullptr);
+    ASSERT_EQ(Concordance->Lists[0]->Count(), 6);
+    EXPECT_GT(CollocateRuns(*Concordance, 0), 0);
+
+    std::vector<std::unique_ptr<TConcSearchRec>> Records;
+    Records.push_back(Query(0, "the"));
+    Records.push_back(Query(1, "le"));
+    QPointer<TTessivorForm> Parallel = NewParallelConcordanceWindow(Area, Records);
+    ASSERT_TRUE(Parallel);
+    ASSERT_EQ(Parallel->Lists[0]->Count(), 4);
+    EXPECT_TRUE(Parallel->Lists[0]->HighlightCollocates);
+    // "cat" twice, "dog" twice at 1-Right, "sat" and "ran" twice at 2-Right.
+    EXPECT_EQ(CollocateRuns(*Parallel, 0), 8);
+
+    // The option turned off takes the shading away, and back on brings it back.
+    Area->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(Parallel->parentWidget()));
+    QTest::mouseClick(Parallel->Views[0]->viewport(), Qt::LeftButton, {},
+                      Parallel->Views[0]->ItemRect(0).center());
+    QAction* Highlight = nullptr;
+    for (QAction* A : Parallel->ParaDisplayMenu()->actions())
+        if (A->text() == "Highlight Co&llocates") Highlight = A;
+    ASSERT_TRUE(Highlight && Highlight->isChecked());
+    Highlight->trigger();
+    EXPECT_EQ(CollocateRuns(*Parallel, 0), 0);
+    Highlight->trigger();
+    EXPECT_EQ(CollocateRuns(*Parallel, 0), 8);
+}
