@@ -71,7 +71,8 @@ public:
     TCountingMessages() { SetMessageBackend(this); }
     int Show(const TMessageRequest& Request) override {
         ++Boxes;
-        if (Request.Text.rfind("The workspace \"", 0) == 0 && Request.Text.find("\" is damaged.") != std::string::npos)
+        if (Request.Text.rfind("The workspace \"", 0) == 0 &&
+            Request.Text.find("\" is damaged.") != std::string::npos)
             ++DamageReports;
         return mrOk;
     }

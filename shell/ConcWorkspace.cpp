@@ -566,9 +566,11 @@ void ReadInOrder(TReader& R, int32_t Languages, TStoredWorkspace& W) {
         Language.Whole = Whole;
     }
     if (!Whole)
-        W.Damaged(LanguageLabel(Read - 1) + " and every language after it: everything stored for their files.");
+        W.Damaged(LanguageLabel(Read - 1) +
+                  " and every language after it: everything stored for their files.");
     else if (Languages < LanguagesCount)
-        W.Damaged(LanguageLabel(Languages) + " and every language after it: the data file does not hold them.");
+        W.Damaged(LanguageLabel(Languages) +
+                  " and every language after it: the data file does not hold them.");
     else if (!R.Tag.empty() || R.S.GetPosition() != R.Trailer)
         W.Damaged("The end of the last language's data: everything stored for the corpus.");
     for (int L = 0; L < LanguagesCount && L < 4; ++L) W.Languages[size_t(L)].Whole &= Whole;
@@ -682,7 +684,8 @@ std::vector<std::string> KeepSealedLanguages(TStoredWorkspace& W) {
         if (Config->LocaleId == Sealed.LocaleId && L < LanguagesCount) continue;
         if (!platform::IsUsableLocale(Sealed.LocaleId)) {
             W.LocaleLost[size_t(L)] = true;
-            Kept.push_back(LanguageLabel(L) + ": its data were computed for a language this system cannot use (" +
+            Kept.push_back(LanguageLabel(L) +
+                           ": its data were computed for a language this system cannot use (" +
                            std::to_string(Sealed.LocaleId) + "); they will be computed again.");
             continue;
         }
@@ -846,7 +849,8 @@ public:
     void Expect(const std::vector<TStoredFile>& Files) {
         for (const TStoredFile& F : Files) {
             bool ByLastPart = false;
-            const std::string Name = F.Stored.empty() ? std::string() : ResolveStoredPath(F.Stored, FFolder, ByLastPart);
+            const std::string Name =
+                F.Stored.empty() ? std::string() : ResolveStoredPath(F.Stored, FFolder, ByLastPart);
             if (!Name.empty() && !ByLastPart) FNamed.insert(Name);
         }
     }
@@ -895,8 +899,9 @@ private:
             FMissing.push_back(F.Stored);
         } else {
             bool CopyByLastPart = false;
-            const std::string Copy =
-                F.StoredCopy.empty() ? std::string() : ResolveStoredPath(F.StoredCopy, FFolder, CopyByLastPart);
+            const std::string Copy = F.StoredCopy.empty()
+                                         ? std::string()
+                                         : ResolveStoredPath(F.StoredCopy, FFolder, CopyByLastPart);
             const bool Sealed = F.Sealed.CopySize >= 0 && !F.SealDamaged;
             // A file changed since saving gets a new copy at once (its stored one was made from the old
             // text); so does one whose copy is gone, is not named as one of its copies, is already read by
@@ -1103,7 +1108,8 @@ void RemoveMissing() {
     const int32_t Sources = LanguagesCount > 0 ? int32_t(LanguageConfigs[0]->Files.size()) : 0;
     for (int K = 0; K < 3; ++K)
         if (const auto& Pairs = *AlignSlot(K))
-            while (Pairs->Count() > Sources && !Pairs->GetItem(Pairs->Count() - 1)) Pairs->Delete(Pairs->Count() - 1);
+            while (Pairs->Count() > Sources && !Pairs->GetItem(Pairs->Count() - 1))
+                Pairs->Delete(Pairs->Count() - 1);
 }
 
 // The copies the opened workspace names, as its files now read them.
@@ -1122,7 +1128,9 @@ std::vector<std::string> RegisteredCopies() {
 class TLostAlignments {
 public:
     void Note(const TStoredWorkspace& W, const std::array<std::vector<char>, 4>& Changed) {
-        auto ChangedAt = [&](int L, size_t I) { return I < Changed[size_t(L)].size() && Changed[size_t(L)][I]; };
+        auto ChangedAt = [&](int L, size_t I) {
+            return I < Changed[size_t(L)].size() && Changed[size_t(L)][I];
+        };
         for (int K = 0; K < 3 && K + 1 < LanguagesCount; ++K) {
             const std::vector<bool>& Saved = W.SavedPairs[size_t(K)];
             const auto& Now = *AlignSlot(K);
@@ -1132,7 +1140,8 @@ public:
                 const std::string A = I < Source.Files.size() ? Source.Files[I].Name : std::string();
                 const std::string B = I < Target.Files.size() ? Target.Files[I].Name : std::string();
                 if (A.empty() || B.empty()) continue;
-                (ChangedAt(0, I) || ChangedAt(K + 1, I) ? FChanged : FLost).push_back("\"" + A + "\" with \"" + B + "\"");
+                (ChangedAt(0, I) || ChangedAt(K + 1, I) ? FChanged : FLost)
+                    .push_back("\"" + A + "\" with \"" + B + "\"");
             }
         }
     }
@@ -1144,7 +1153,8 @@ public:
     bool Any() const { return !FLost.empty(); }
 
 private:
-    static void Say(const char* Head, const std::vector<std::string>& Pairs, int (*Show)(const std::string&)) {
+    static void Say(const char* Head, const std::vector<std::string>& Pairs,
+                    int (*Show)(const std::string&)) {
         if (Pairs.empty()) return;
         std::string Text = Head;
         for (size_t I = 0; I < Pairs.size() && I < 10; ++I) Text += "\n" + Pairs[I];

@@ -155,9 +155,9 @@ TEST_F(WorkspaceTest, ChangedFilesLoseTheirDataAndAnHourIsForgiven) {
     EXPECT_FALSE(Align12->GetItem(1));
     EXPECT_FALSE(Align13->GetItem(0));
     EXPECT_TRUE(Align13->GetItem(1));
-    EXPECT_EQ(Backend.Texts(), std::vector<std::string>{std::string(ChangedAlignmentText) + "\n\"" + Files[0][1] +
-                                                        "\" with \"" + Files[1][1] + "\"\n\"" + Files[0][0] +
-                                                        "\" with \"" + Files[2][0] + "\""});
+    EXPECT_EQ(Backend.Texts(), std::vector<std::string>{std::string(ChangedAlignmentText) + "\n\"" +
+                                                        Files[0][1] + "\" with \"" + Files[1][1] + "\"\n\"" +
+                                                        Files[0][0] + "\" with \"" + Files[2][0] + "\""});
     EXPECT_FALSE(WorkspaceIncomplete);
     EXPECT_TRUE(Fr.Files[0].Object.Converted);
     EXPECT_NE(Fr.Files[0].Object.CopyName, OldCopy);
@@ -172,9 +172,10 @@ TEST_F(WorkspaceTest, MissingFilesAndCopiesAndMovedWorkspaces) {
     fs::remove(LanguageConfigs[2]->Files[0].Object.CopyName);
     Reopen();
     // The files after the missing one move up: their pairs no longer pair the files they were made for.
-    EXPECT_EQ(Backend.Texts(), (std::vector<std::string>{"File \"" + Files[1][0] + "\" not found.",
-                                                         std::string(LostAlignmentText) + "\n\"" + Files[0][1] +
-                                                             "\" with \"" + Files[1][1] + "\""}));
+    EXPECT_EQ(Backend.Texts(),
+              (std::vector<std::string>{"File \"" + Files[1][0] + "\" not found.",
+                                        std::string(LostAlignmentText) + "\n\"" + Files[0][1] + "\" with \"" +
+                                            Files[1][1] + "\""}));
     ASSERT_TRUE(Align12 && Align13);
     EXPECT_EQ(Align12->Count(), 2);
     EXPECT_FALSE(Align12->GetItem(0) || Align12->GetItem(1));
@@ -610,8 +611,8 @@ TEST_F(WorkspaceTest, EveryFlippedBitIsReportedOnceAndNoDamagedValueIsKept) {
     Dir.Write("work/Corpus.BIN", WithBitFlipped(Whole, size_t(Sentences->Offset + Sentences->Length - 3), 2));
     Backend.Messages.clear();
     Reopen();
-    EXPECT_EQ(Backend.Texts(),
-              std::vector<std::string>{DamageText(Workspace, {"Language 2 " + English + ": the sentences of its files."})});
+    EXPECT_EQ(Backend.Texts(), std::vector<std::string>{DamageText(
+                                   Workspace, {"Language 2 " + English + ": the sentences of its files."})});
     EXPECT_FALSE(LanguageConfigs[1]->SentenceIndexes.GetItem(0));
     EXPECT_TRUE(LanguageConfigs[1]->ParagraphIndexes.GetItem(0));
     EXPECT_TRUE(LanguageConfigs[2]->SentenceIndexes.GetItem(0));
@@ -668,8 +669,8 @@ TEST_F(WorkspaceTest, AnAlignmentLostToDamageNamesItsFilesAndOneLostToAChangeSay
     ASSERT_TRUE(Align12);
     EXPECT_TRUE(Align12->GetItem(0));
     EXPECT_FALSE(Align12->GetItem(1));
-    EXPECT_EQ(Backend.Texts(), std::vector<std::string>{std::string(ChangedAlignmentText) + "\n\"" + Files[0][1] +
-                                                        "\" with \"" + Files[1][1] + "\""});
+    EXPECT_EQ(Backend.Texts(), std::vector<std::string>{std::string(ChangedAlignmentText) + "\n\"" +
+                                                        Files[0][1] + "\" with \"" + Files[1][1] + "\""});
     EXPECT_FALSE(WorkspaceIncomplete);
     SetAge(Files[1][1], -3602);
     Backend.Messages.clear();
@@ -680,9 +681,9 @@ TEST_F(WorkspaceTest, AnAlignmentLostToDamageNamesItsFilesAndOneLostToAChangeSay
     Dir.Write("work/Corpus.BIN", WithBitFlipped(Whole, size_t(Pairs->Offset + Pairs->Length - 5), 3));
     Reopen();
     EXPECT_EQ(Backend.Texts(),
-              (std::vector<std::string>{
-                  DamageText(Workspace, {"The alignment of language 2 " + English + " with language 1 " + English + "."}),
-                  Lost}));
+              (std::vector<std::string>{DamageText(Workspace, {"The alignment of language 2 " + English +
+                                                               " with language 1 " + English + "."}),
+                                        Lost}));
     EXPECT_FALSE(Align12);
     EXPECT_TRUE(Align13);
     EXPECT_TRUE(WorkspaceIncomplete);
@@ -704,7 +705,8 @@ TEST_F(WorkspaceTest, AnAlignmentLostToDamageNamesItsFilesAndOneLostToAChangeSay
     Reopen();
     // Which of the two lists read as "ALIGN13" is the right one cannot be told: both are lost.
     EXPECT_EQ(Backend.Texts(),
-              (std::vector<std::string>{DamageText(Workspace, {"The alignments at the end of the data file."}), Both}));
+              (std::vector<std::string>{
+                  DamageText(Workspace, {"The alignments at the end of the data file."}), Both}));
     EXPECT_FALSE(Align12);
     EXPECT_FALSE(Align13);
     EXPECT_TRUE(WorkspaceIncomplete);
@@ -804,9 +806,9 @@ TEST_F(WorkspaceTest, ASizeChangeIsAChangeAndAReplacedCopyIsMadeAgain) {
     WriteBytes(Copy, "Un chien. Un chat. Un autre chat.\n");
     fs::last_write_time(Copy, CopyTime);
     Reopen();
-    EXPECT_EQ(Backend.Texts(), std::vector<std::string>{std::string(ChangedAlignmentText) + "\n\"" + Files[0][1] +
-                                                        "\" with \"" + Files[1][1] + "\"\n\"" + Files[0][1] +
-                                                        "\" with \"" + Files[2][1] + "\""});
+    EXPECT_EQ(Backend.Texts(), std::vector<std::string>{std::string(ChangedAlignmentText) + "\n\"" +
+                                                        Files[0][1] + "\" with \"" + Files[1][1] + "\"\n\"" +
+                                                        Files[0][1] + "\" with \"" + Files[2][1] + "\""});
     EXPECT_TRUE(LanguageConfigs[0]->SentenceIndexes.GetItem(0));
     EXPECT_FALSE(LanguageConfigs[0]->SentenceIndexes.GetItem(1));
     // The copy made anew from the unchanged UTF-8 file is the text the stored data were computed from.

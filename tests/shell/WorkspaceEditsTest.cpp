@@ -236,8 +236,8 @@ TEST_F(WorkspaceEditsTest, UnevenPairsReadBackAndCutPairsAreDamage) {
     EXPECT_EQ(Backend.Texts(),
               (std::vector<std::string>{DamagedWorkspaceText(Workspace) + "\n" + DamagedSealText,
                                         std::string(LostAlignmentText) + "\n\"" +
-                                                                  LanguageConfigs[0]->Files[0].Name + "\" with \"" +
-                                                                  LanguageConfigs[1]->Files[0].Name + "\""}));
+                                            LanguageConfigs[0]->Files[0].Name + "\" with \"" +
+                                            LanguageConfigs[1]->Files[0].Name + "\""}));
     EXPECT_TRUE(WorkspaceIncomplete);
     EXPECT_FALSE(FilePairAligned(0, 1, 0));
 }
