@@ -837,8 +837,9 @@ void InstallLanguage(int L, TStoredLanguage& Stored) {
     TakeSlots(Stored.Sentences, Config.SentenceIndexes);
 }
 
-// A pair list belongs to the languages it pairs only when both were read whole and it has one slot per
-// file of each.
+// A pair list belongs to the languages it pairs only when both were read whole. It keeps a slot for
+// every file of language 0 (a language still being built has fewer files, and the slots of files it
+// lacks are empty); a pair for a file that either language does not have cannot be right.
 void InstallPairs(TStoredWorkspace& W, TStream* DamageSink) {
     for (int K = 0; K < 3; ++K) {
         std::unique_ptr<TDoubleAlignIndexes>& Pairs = W.Pairs[size_t(K)];
@@ -849,12 +850,17 @@ void InstallPairs(TStoredWorkspace& W, TStream* DamageSink) {
             continue;
         }
         const TStoredLanguage &Source = W.Languages[0], &Target = W.Languages[size_t(K + 1)];
-        const bool Fits = Source.Whole && Target.Whole && size_t(Pairs->Count()) == Source.Files.size() &&
-                          size_t(Pairs->Count()) == Target.Files.size();
+        if (!Source.Whole || !Target.Whole) continue;
+        const int32_t Sources = int32_t(Source.Files.size()), Targets = int32_t(Target.Files.size());
+        bool Fits = true;
+        for (int32_t I = std::min(Sources, Targets); I < Pairs->Count(); ++I)
+            Fits &= Pairs->GetItem(I) == nullptr;
         if (!Fits) {
-            if (Source.Whole && Target.Whole && DamageSink) ReportDamagedBlock(*DamageSink);
+            if (DamageSink) ReportDamagedBlock(*DamageSink);
             continue;
         }
+        while (Pairs->Count() > Sources) Pairs->Delete(Pairs->Count() - 1);
+        while (Pairs->Count() < Sources) Pairs->Add(nullptr);
         *AlignSlot(K) = std::move(Pairs);
     }
 }
