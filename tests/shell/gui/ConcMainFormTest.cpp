@@ -1187,6 +1187,23 @@ TEST_F(MainFormTest, AnUnreadablePreferencesFileIsReportedOnce) {
     EXPECT_EQ(Script.Messages[0].Text, "Could not read from configuration file " + IniPath() + "!");
 }
 
+// A file that reads but is no settings file: one note at start, a copy kept beside, and the settings of the
+// run written in its place at exit.
+TEST_F(MainFormTest, ADamagedPreferencesFileIsReportedOnceAndKeptBeside) {
+    const std::string damaged = "[ConcordanceConfiguration\r\nMaximumHits=7\r\n\x01\x02\x03";
+    WriteIni(damaged);
+    const std::string kept = IniPath() + ".unreadable";
+    std::filesystem::remove(kept);
+    const int result = RunProgram([](QWidget* MainWindow) {
+        if (MainWindow) ExitOnceActivated(MainWindow, [] { CommonConfig->MaximumHits = 321; });
+    });
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(Script.Texts(), std::vector<std::string>{DamagedPreferencesText(IniPath(), kept)});
+    EXPECT_EQ(ReadWholeFile(kept), damaged);
+    EXPECT_NE(ReadWholeFile(IniPath()).find("MaximumHits=321"), std::string::npos);
+    std::filesystem::remove(kept);
+}
+
 TEST_F(MainFormTest, LoadAndScanCommandsProcessThenAlignOrOnlyFitThePairLists) {
     TConcMainForm& form = Create();
     AddCorpus(3);
