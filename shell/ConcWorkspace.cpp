@@ -685,7 +685,9 @@ std::vector<std::string> KeepSealedLanguages(TStoredWorkspace& W) {
         if (Config->LocaleId == Sealed.LocaleId && L < LanguagesCount) continue;
         if (!platform::IsUsableLocale(Sealed.LocaleId)) {
             // A language the settings lost gets the user's language, as the settings reader gives it.
-            if (Lost) Config->SetLanguage(platform::UserDefaultLangId(), LanguageNameOfLCID(platform::UserDefaultLangId()));
+            if (Lost)
+                Config->SetLanguage(platform::UserDefaultLangId(),
+                                    LanguageNameOfLCID(platform::UserDefaultLangId()));
             W.LocaleLost[size_t(L)] = true;
             Kept.push_back(LanguageLabel(L) +
                            ": its data were computed for a language this system cannot use (" +

@@ -972,8 +972,8 @@ TEST_F(WorkspaceTest, AMovedProjectNeverReadsOneLanguagesFileAsAnothers) {
     fs::rename(Dir.Path() / "project", Dir.Path() / "moved");
     Workspace = Dir.File("moved/en/Corpus.TWS");
     Reopen();
-    EXPECT_EQ(Backend.Texts(), std::vector<std::string>{"File \"" + EsA + "\" not found.\nFile \"" + EsB +
-                                                        "\" not found."});
+    EXPECT_EQ(Backend.Texts(),
+              std::vector<std::string>{"File \"" + EsA + "\" not found.\nFile \"" + EsB + "\" not found."});
     ASSERT_EQ(LanguageConfigs[0]->Files.size(), 2u);
     EXPECT_EQ(LanguageConfigs[0]->Files[0].Name, Dir.File("moved/en/a.txt"));
     EXPECT_TRUE(LanguageConfigs[1]->Files.empty());
@@ -1001,9 +1001,10 @@ TEST_F(WorkspaceTest, AFileFoundByItsLastNamePartMustBeTheFileSaved) {
 
     SetAge(Moved, 10);
     Reopen();
-    EXPECT_EQ(Backend.Texts(), (std::vector<std::string>{"File \"" + Files[1][0] + "\" not found.",
-                                                         std::string(LostAlignmentText) + "\n\"" + Files[0][1] +
-                                                             "\" with \"" + Files[1][1] + "\""}));
+    EXPECT_EQ(Backend.Texts(),
+              (std::vector<std::string>{"File \"" + Files[1][0] + "\" not found.",
+                                        std::string(LostAlignmentText) + "\n\"" + Files[0][1] + "\" with \"" +
+                                            Files[1][1] + "\""}));
     ASSERT_EQ(LanguageConfigs[1]->Files.size(), 1u);
     EXPECT_EQ(LanguageConfigs[1]->Files[0].Name, Files[1][1]);
 }
@@ -1020,13 +1021,14 @@ TEST_F(WorkspaceTest, SealedValuesAreCheckedAsTheSettingsAre) {
         Seal.Languages[1].Files[1].CopySize = int64_t(1) << 62;
     });
     Reopen();
-    const std::string Lost =
-        std::string(LostAlignmentText) + "\n\"" + Files[0][0] + "\" with \"" + Files[1][0] + "\"\n\"" + Files[0][1] +
-        "\" with \"" + Files[1][1] + "\"";
-    EXPECT_EQ(Backend.Texts(),
-              (std::vector<std::string>{DamageText(Workspace, {"File \"" + Files[1][0] + "\": its record in the data file's seal.",
-                                                               "File \"" + Files[1][1] + "\": its record in the data file's seal."}),
-                                        Lost}));
+    const std::string Lost = std::string(LostAlignmentText) + "\n\"" + Files[0][0] + "\" with \"" +
+                             Files[1][0] + "\"\n\"" + Files[0][1] + "\" with \"" + Files[1][1] + "\"";
+    EXPECT_EQ(
+        Backend.Texts(),
+        (std::vector<std::string>{
+            DamageText(Workspace, {"File \"" + Files[1][0] + "\": its record in the data file's seal.",
+                                   "File \"" + Files[1][1] + "\": its record in the data file's seal."}),
+            Lost}));
     EXPECT_FALSE(LanguageConfigs[1]->SentenceIndexes.GetItem(0));
     EXPECT_FALSE(LanguageConfigs[1]->SentenceIndexes.GetItem(1));
     EXPECT_TRUE(LanguageConfigs[0]->SentenceIndexes.GetItem(0));
@@ -1043,10 +1045,11 @@ TEST_F(WorkspaceTest, SealedValuesAreCheckedAsTheSettingsAre) {
     Reopen();
     const auto Texts = StartingWith(Backend.Texts(), "The settings file \"" + Workspace + "\"");
     ASSERT_EQ(Texts.size(), 1u);
-    EXPECT_NE(Texts[0].find("\nLanguage 2 " + English +
-                            ": its data were computed for a language this system cannot use (2066); they will be "
-                            "computed again."),
-              std::string::npos)
+    EXPECT_NE(
+        Texts[0].find("\nLanguage 2 " + English +
+                      ": its data were computed for a language this system cannot use (2066); they will be "
+                      "computed again."),
+        std::string::npos)
         << Texts[0];
     EXPECT_EQ(LanguageConfigs[1]->LocaleId, 1033u);
     EXPECT_FALSE(LanguageConfigs[1]->SentenceIndexes.GetItem(0));
