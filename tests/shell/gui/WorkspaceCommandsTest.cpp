@@ -463,9 +463,10 @@ TEST_F(WorkspaceCommandsTest, ADamagedWorkspaceIsNamedWhileItOpens) {
     TAtEachMessage At(*Form, Backend);
     FileAnswers.push_back(Damaged);
     Trigger(Form->OpenWorkspaceAction);
-    ASSERT_EQ(Backend.Texts(), std::vector<std::string>{DamagedWorkspaceText(Damaged) +
-                                                        "\nLanguage 2 (English (United States)): the sentences "
-                                                        "of its files."});
+    ASSERT_EQ(Backend.Texts(),
+              std::vector<std::string>{DamagedWorkspaceText(Damaged) +
+                                       "\nLanguage 2 (English (United States)): the sentences "
+                                       "of its files."});
     EXPECT_EQ(At.Captions, std::vector<std::string>{"Tessivor - Damaged"});
     EXPECT_EQ(At.Panels, std::vector<std::string>{" Opening workspace " + Damaged + "..."});
     EXPECT_EQ(Form->windowTitle(), "Tessivor - Damaged");
@@ -506,9 +507,9 @@ TEST_F(WorkspaceCommandsTest, AChangedFileCostsOnlyTheAlignmentOfItsOwnPair) {
 
     FileAnswers.push_back(Ws);
     Trigger(Form->OpenWorkspaceAction);
-    EXPECT_EQ(Backend.Texts(), std::vector<std::string>{std::string(ChangedAlignmentText) + "\n\"" +
-                                                        LanguageConfigs[0]->Files[1].Name + "\" with \"" +
-                                                        Changed + "\""});
+    EXPECT_EQ(Backend.Texts(),
+              std::vector<std::string>{std::string(ChangedAlignmentText) + "\n\"" +
+                                       LanguageConfigs[0]->Files[1].Name + "\" with \"" + Changed + "\""});
     EXPECT_EQ(PairBytes(0), Corrected);
     EXPECT_EQ(PairBytes(1), "");
     EXPECT_FALSE(WorkspaceIncomplete);
@@ -540,8 +541,9 @@ TEST_F(WorkspaceCommandsTest, ASettingsFileWithAPhantomLanguageOpensWithTheSaved
     FileAnswers.push_back(Ws);
     Trigger(Form->OpenWorkspaceAction);
     ASSERT_EQ(Backend.Messages.size(), 1u);
-    EXPECT_NE(Backend.Texts()[0].find("The settings file defines 3 languages; the workspace was saved with 2."),
-              std::string::npos)
+    EXPECT_NE(
+        Backend.Texts()[0].find("The settings file defines 3 languages; the workspace was saved with 2."),
+        std::string::npos)
         << Backend.Texts()[0];
     EXPECT_EQ(LanguagesCount, 2);
     EXPECT_FALSE(LanguageConfigs[2]);
@@ -566,7 +568,8 @@ TEST_F(WorkspaceCommandsTest, AMovedProjectOpensNoLanguageWithAnothersText) {
     const std::string En = Dir.Write("project/en/text.txt", "The house stands.\nThe river runs.\n");
     const std::string Es = Dir.Write("project/es/text.txt", "La casa.\nEl r\xC3\xADo corre.\n");
     for (int L = 0; L < 2; ++L)
-        LoadLanguageFiles(L, false, false, "English (United States)", 1033, {{L == 0 ? En : Es, L == 1}}, false);
+        LoadLanguageFiles(L, false, false, "English (United States)", 1033, {{L == 0 ? En : Es, L == 1}},
+                          false);
     ASSERT_TRUE(ProcessCorpus());
     RunAlignment(false, -1, -1);
     ASSERT_TRUE(Align12 && Align12->GetItem(0));
