@@ -21,12 +21,12 @@
 #include "alignment/ConcSectionAlign.h"
 #include "alignment/concAlignMarkersConfig.h"
 #include "controls/LangText.h"
-#include "ui/Msg.h"
 #include "controls/Splitter.h"
 #include "engine/ConcConfig.h"
 #include "engine/ConcPrefs.h"
 #include "engine/ConcSearchItems.h"
 #include "engine/ConcUtils.h"
+#include "ui/Msg.h"
 
 namespace {
 
@@ -1045,8 +1045,8 @@ void TAlignViewForm::UpdateMenus() {
     const QString Caption = QString::fromStdString(
         AlignViewCaption(LanguageName(FLanguage1), LanguageName(FLanguage2), FileNameOnly(FLanguage1, FFile),
                          FileNameOnly(FLanguage2, FFile), FMode));
-    setWindowTitle(Caption);
-    if (auto* Sub = qobject_cast<QMdiSubWindow*>(parentWidget())) Sub->setWindowTitle(Caption);
+    SetLiteralWindowTitle(this, Caption);
+    if (auto* Sub = qobject_cast<QMdiSubWindow*>(parentWidget())) SetLiteralWindowTitle(Sub, Caption);
 }
 
 void TAlignViewForm::ToggleSuppress(int Option) {

@@ -23,7 +23,6 @@
 #include "controls/ConcFormUtils.h"
 #include "controls/FileDialogForm.h"
 #include "controls/FileDialogs.h"
-#include "ui/Msg.h"
 #include "controls/PrintDialogs.h"
 #include "controls/zynStackTrace.h"
 #include "engine/ConcConfig.h"
@@ -50,10 +49,11 @@
 #include "shell/ConcRecentWorkspaces.h"
 #include "shell/ConcTagConfig.h"
 #include "shell/ConcView.h"
-#include "shell/TagSettingsRules.h"
 #include "shell/ConcWorkOptions.h"
 #include "shell/ConcWorkspace.h"
+#include "shell/TagSettingsRules.h"
 #include "shell/WorkspaceChanges.h"
+#include "ui/Msg.h"
 
 const char* const ProductTitle = "Tessivor";
 
@@ -609,7 +609,8 @@ void TConcMainForm::RebuildWindowList() {
     WindowMenu->addSeparator();
     int number = 0;
     for (QMdiSubWindow* sub : children) {
-        QString caption = QString("&%1 %2").arg(++number).arg(sub->windowTitle());
+        // The entry shows the caption as the window does, without reading its "&" as an accelerator.
+        QString caption = QString("&%1 %2").arg(++number).arg(LiteralMenuText(ShownWindowTitle(sub)));
         QAction* item = WindowMenu->addAction(caption);
         item->setCheckable(true);
         item->setChecked(sub == FMdiArea->currentSubWindow());
@@ -787,7 +788,7 @@ void TConcMainForm::SizeStatusPanels() {
 void TConcMainForm::UpdateCaption() {
     if (!WorkspaceLoaded) return;
     MainCaption = WorkspaceCaption(WorkspaceFileName);
-    setWindowTitle(ToQString(MainCaption));
+    SetLiteralWindowTitle(this, ToQString(MainCaption));
 }
 
 void TConcMainForm::CloseAllChildren() {
