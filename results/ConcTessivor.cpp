@@ -764,6 +764,8 @@ void TTessivorForm::DeleteRows(const std::vector<bool>& Drop, bool KeepCurrentLi
                     Going.insert(Item);
     if (!Going.empty()) CloseContextWindowsWhere([&](const TConcordItem* Of) { return Going.count(Of) > 0; });
     DropRows(Shown, Drop);
+    for (int L = 0; L < LanguageCount; ++L)
+        RecountCollocates(L, Lists[size_t(L)] && Lists[size_t(L)]->HighlightCollocates);
     {
         // Row numbers moved: the old selection would mark other lines, so it goes, in every pane alike.
         const TGuard ItemGuard(FItemChanging), SelectionGuard(FSelecting);

@@ -432,7 +432,10 @@ private:
     void ToggleConceal();
     void OpenDistribution();
     void ClearSearchQuery();
-    void RecountCollocates(int Language);
+    // Language's collocates counted again over the lines it holds now (shaded when Shade), or, without
+    // Shade, only dropped, to be counted by whoever shows them next. Every change of what the lines
+    // hold ends with it, so that no count shown counts a line that went.
+    void RecountCollocates(int Language, bool Shade);
     void DropChosenFile(int Language, int FileIndex);
     bool CorpusListReady(int Language);
     std::unique_ptr<TFreqList> BuildRowWords(int Language);

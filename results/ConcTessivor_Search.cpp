@@ -373,6 +373,9 @@ void TTessivorForm::AppendSearch(std::unique_ptr<TConcSearchRec> Record) {
         raise();
     }
     const int32_t Before = Lists[size_t(PrimaryLanguage)]->Count();
+    // Unshaded lists count no line added to them: they go, and are counted again when next shown.
+    if (!Lists[size_t(PrimaryLanguage)]->HighlightCollocates)
+        Lists[size_t(PrimaryLanguage)]->FreeCollocateLists();
     RunSearch();
     if (Lists[size_t(PrimaryLanguage)]->Count() > Before && SortedLanguage >= 0) {
         ResetSort();
@@ -451,10 +454,9 @@ int32_t TTessivorForm::SearchWithinLines(int Language, std::unique_ptr<TConcSear
                                    CommonConfig->MaximumHits);
     }
     TConcordItems& List = *Lists[size_t(Language)];
-    if (HighlightCollocates[size_t(Language)]) {
-        List.CollocColour = CollocateColour(Language);
-        List.SetHighlightCollocates(true);
-    }
+    if (HighlightCollocates[size_t(Language)]) List.CollocColour = CollocateColour(Language);
+    // The lines hold other words now: lists counted before the search would count the old ones.
+    RecountCollocates(Language, HighlightCollocates[size_t(Language)]);
     Redraw(Language);
     UpdateCommands(Language);
     RefreshDistribution();
