@@ -8,7 +8,6 @@
 #include <QStyleOptionFocusRect>
 #include <QThread>
 #include <algorithm>
-#include <map>
 #include <unordered_map>
 
 #include "controls/ConcFormUtils.h"
@@ -239,14 +238,43 @@ TStringsView::TEntry TStringsView::LayoutItem(int Index, int Top) {
         E.LineHeights.assign(Info.Lines.size(), FLineHeight);
         Info.Rect.Bottom = std::max(Info.Rect.Bottom, Top + FLineHeight);
     } else {
-        std::unordered_map<const TSVFontInfo*, QFontMetrics> Metrics;
+        // A long line repeats the same few characters: each is measured once per font.
+        struct TFontMeasure {
+            QFontMetrics Metrics;
+            int Height;
+            std::array<int, 256> Latin;
+            std::unordered_map<std::u16string_view, int> Other;
+        };
+        std::unordered_map<const TSVFontInfo*, TFontMeasure> Fonts;
+        const TSVFontInfo* LastFont = nullptr;
+        TFontMeasure* Last = nullptr;
         const TSVMeasureFunc Measure = [&](std::string_view Char, const TSVFontInfo* Font) -> TSVExtent {
-            auto It = Metrics.find(Font);
-            if (It == Metrics.end()) It = Metrics.emplace(Font, QFontMetrics(RunFont(Font))).first;
+            if (!Last || Font != LastFont) {
+                auto It = Fonts.find(Font);
+                if (It == Fonts.end()) {
+                    It = Fonts.emplace(Font, TFontMeasure{QFontMetrics(RunFont(Font)), 0, {}, {}}).first;
+                    It->second.Height = It->second.Metrics.height();
+                    It->second.Latin.fill(-1);
+                }
+                LastFont = Font;
+                Last = &It->second;
+            }
             const size_t Pos = size_t(Char.data() - E.Text.data());
             const int32_t U0 = E.ByteToUnit[Pos], U1 = E.ByteToUnit[Pos + Char.size()];
-            const QString S = QString::fromUtf16(E.Decoded.data() + U0, U1 - U0);
-            return {It->second.horizontalAdvance(S), It->second.height()};
+            const std::u16string_view Units(E.Decoded.data() + U0, size_t(U1 - U0));
+            auto Width = [&] {
+                return Last->Metrics.horizontalAdvance(
+                    QString::fromUtf16(Units.data(), qsizetype(Units.size())));
+            };
+            int* Known = nullptr;
+            if (Units.size() == 1 && Units[0] < 256) {
+                Known = &Last->Latin[Units[0]];
+            } else {
+                auto It = Last->Other.find(Units);
+                Known = It != Last->Other.end() ? &It->second : &Last->Other.emplace(Units, -1).first->second;
+            }
+            if (*Known < 0) *Known = Width();
+            return {*Known, Last->Height};
         };
         const auto& Tables = platform::CodePageTables(FCodePage);
         TSVWrapResult W =
@@ -762,7 +790,13 @@ void TStringsView::DrawItem(QPainter& Painter, const TEntry& E, const TSVDrawSta
     const TColor SelectedText = QColorToColorRef(Text);
     const QFontMetrics BaseMetrics(font());
     int Y = E.Info.Rect.Top;
-    for (size_t K = 0; K < E.Info.Lines.size(); ++K) {
+    const int Bottom = viewport()->height();
+    for (size_t K = 0; K < E.Info.Lines.size() && Y < Bottom; ++K) {
+        // An item wrapped into thousands of lines shows a screenful of them: only those are measured.
+        if (Y + E.LineHeights[K] <= 0) {
+            Y += E.LineHeights[K];
+            continue;
+        }
         const std::vector<TLinePiece> Pieces = LinePieces(E, K, font());
         int Width = 0, AnchorX = -1, Ascent = BaseMetrics.ascent(), Descent = BaseMetrics.descent();
         for (const TLinePiece& P : Pieces) {
