@@ -8,6 +8,7 @@
 #include <QStyleOptionFocusRect>
 #include <QThread>
 #include <algorithm>
+#include <array>
 #include <unordered_map>
 
 #include "controls/ConcFormUtils.h"
@@ -41,7 +42,59 @@ struct TStringsView::TLinePiece {
     int Width = 0;
     int Ascent = 0;
     int Descent = 0;
+    // A piece longer than a screen can show: measured and drawn by its characters' widths (Advances,
+    // one per UTF-16 unit, 0 for the second half of a surrogate pair), so that only what reaches the
+    // screen is shaped and drawn.
+    std::vector<int> Advances;
 };
+
+namespace {
+
+// Longer pieces than this are measured character by character.
+constexpr qsizetype LongPiece = 2048;
+
+// The advance of each character of Text in Metrics, each distinct character measured once.
+std::vector<int> CharacterAdvances(const QString& Text, const QFontMetrics& Metrics) {
+    std::vector<int> Advances(size_t(Text.size()), 0);
+    std::array<int, 256> Latin;
+    Latin.fill(-1);
+    std::unordered_map<char32_t, int> Other;
+    for (qsizetype K = 0; K < Text.size();) {
+        const bool Pair = Text[K].isHighSurrogate() && K + 1 < Text.size() && Text[K + 1].isLowSurrogate();
+        const qsizetype Units = Pair ? 2 : 1;
+        const char32_t Code = Pair ? QChar::surrogateToUcs4(Text[K], Text[K + 1]) : Text[K].unicode();
+        int* Known = Code < 256 ? &Latin[Code] : &Other.try_emplace(Code, -1).first->second;
+        if (*Known < 0) *Known = Metrics.horizontalAdvance(Text.mid(K, Units));
+        Advances[size_t(K)] = *Known;
+        K += Units;
+    }
+    return Advances;
+}
+
+// Draws of a long piece starting at X only the characters that reach [Left, Right), from the start of
+// one a little before Left (a glyph may reach back over its neighbour).
+void DrawLongPiece(QPainter& Painter, int X, int Baseline, const QString& Text,
+                   const std::vector<int>& Advances, int Left, int Right) {
+    qsizetype First = 0, End = Text.size();
+    int FirstX = X, At = X;
+    for (qsizetype K = 0; K < Text.size(); ++K) {
+        if (At + Advances[size_t(K)] < Left - 64) {
+            First = K + 1;
+            FirstX = At + Advances[size_t(K)];
+        }
+        At += Advances[size_t(K)];
+        if (At > Right + 64) {
+            End = K + 1;
+            break;
+        }
+    }
+    // Never start on the second half of a surrogate pair.
+    if (First > 0 && First < Text.size() && Text[First].isLowSurrogate()) FirstX -= Advances[size_t(--First)];
+    if (End < Text.size() && Text[End].isLowSurrogate()) ++End;
+    if (End > First) Painter.drawText(FirstX, Baseline, Text.mid(First, End - First));
+}
+
+}  // namespace
 
 TStringsView::TStringsView(QWidget* Parent)
     : QAbstractScrollArea(Parent), FCodePage(platform::SystemCodePage()) {
@@ -766,7 +819,13 @@ std::vector<TStringsView::TLinePiece> TStringsView::LinePieces(const TEntry& E, 
             L.Font = Base;
         }
         const QFontMetrics M(L.Font);
-        L.Width = M.horizontalAdvance(L.Text);
+        if (L.Text.size() > LongPiece) {
+            L.Advances = CharacterAdvances(L.Text, M);
+            L.Width = 0;
+            for (int A : L.Advances) L.Width += A;
+        } else {
+            L.Width = M.horizontalAdvance(L.Text);
+        }
         L.Ascent = M.ascent();
         L.Descent = M.descent();
         Out.push_back(std::move(L));
@@ -814,7 +873,10 @@ void TStringsView::DrawItem(QPainter& Painter, const TEntry& E, const TSVDrawSta
                 C = ColorRefToQColor(State.Selected ? SVSelectedRunColour(P.Colour, SelectedText) : P.Colour);
             Painter.setFont(P.Font);
             Painter.setPen(C);
-            Painter.drawText(X, Baseline, P.Text);
+            if (P.Advances.empty())
+                Painter.drawText(X, Baseline, P.Text);
+            else
+                DrawLongPiece(Painter, X, Baseline, P.Text, P.Advances, TextLeft(), viewport()->width());
             X += P.Width;
         }
         FMaxWidth = std::max(FMaxWidth, Width);

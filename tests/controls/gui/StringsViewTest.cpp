@@ -411,3 +411,44 @@ TEST(StringsViewWidget, AWrappedLineIsCutAsMeasuringEachCharacterCutsIt) {
         SVWrapText(Long, Runs, DrawnWidth, F.View.LineHeight(), nullptr, EachCharacter);
     EXPECT_EQ(Drawn, Expected.Lines);
 }
+
+// An unwrapped line far longer than the view draws only what reaches the screen: at its start it shows
+// as the same line cut short to a screenful does, and scrolled sideways far into it, text still fills
+// the view from edge to edge.
+TEST(StringsViewWidget, ALongUnwrappedLineShowsTheScreenfulItReaches) {
+    std::string Long;
+    for (int K = 0; Long.size() < 200'000; ++K) Long += "w" + std::to_string(K) + " ";
+    TCountingStrings List(3);
+    TStringsView View;
+    View.resize(400, 120);
+    View.SetEnableSelect(false);
+    size_t Bytes = Long.size();
+    View.OnFormatItem = [&](TStringsView&, int Index, std::string& Text, TSVFormatArray&, TSVLabelInfo&) {
+        Text = Index == 1 ? Long.substr(0, Bytes) : "item";
+    };
+    View.show();
+    View.SetStrings(&List);
+    View.viewport()->repaint();
+    const QImage Whole = View.viewport()->grab().toImage();
+    Bytes = 300;
+    View.UpdateView();
+    EXPECT_EQ(Whole, View.viewport()->grab().toImage());
+
+    Bytes = Long.size();
+    View.UpdateView();
+    View.viewport()->repaint();
+    View.horizontalScrollBar()->setSliderPosition(20'000);
+    ASSERT_EQ(View.horizontalScrollBar()->value(), 20'000);
+    const QImage Far = View.viewport()->grab().toImage();
+    const QRect Row = View.ItemRect(1);
+    auto Inked = [&](int From, int To) {
+        for (int X = From; X < To; ++X)
+            for (int Y = Row.top(); Y <= Row.bottom(); ++Y)
+                if (Far.pixelColor(X, Y).lightness() < 100) return true;
+        return false;
+    };
+    const int W = Far.width();
+    EXPECT_TRUE(Inked(0, 20));
+    EXPECT_TRUE(Inked(W / 2 - 10, W / 2 + 10));
+    EXPECT_TRUE(Inked(W - 20, W));
+}
