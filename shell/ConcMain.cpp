@@ -931,13 +931,29 @@ void TConcMainForm::OpenWorkspaceFile(const std::string& FileName) {
         UpdateHintPanel();
         UpdateLanguagePanel();
     };
+    // While the open reads the files and says what it found, the window names the workspace being
+    // opened: the last one is gone already. The status text is set at once, since a message may come
+    // before any posted one is delivered.
+    MainCaption = WorkspaceCaption(FileName);
+    setWindowTitle(ToQString(MainCaption));
+    CMStatusText("Opening workspace " + FileName + "...");
     try {
-        if (LoadWorkspace(FileName)) WorkspaceOpened();
+        if (LoadWorkspace(FileName))
+            WorkspaceOpened();
+        else
+            ShowNoWorkspace();
     } catch (...) {
+        ShowNoWorkspace();
         finish();
         throw;
     }
     finish();
+}
+
+// A workspace that did not open left nothing loaded: the caption names none.
+void TConcMainForm::ShowNoWorkspace() {
+    MainCaption = ProductTitle;
+    setWindowTitle(ToQString(MainCaption));
 }
 
 void TConcMainForm::OpenRecentWorkspace() {
