@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -69,8 +70,26 @@ struct TCopyMove {
 };
 
 // Why a file could not be written, as the user can act on it ("No space left on device").
+// A disk or a file size limit without room says so.
 std::string SystemReason(int Error) {
+    if (Error == ENOSPC || Error == EDQUOT || Error == EFBIG)
+        return std::string("there is no room left for it (") + std::strerror(Error) + ")";
     return std::strerror(Error ? Error : EIO);
+}
+
+// Copies From to To and puts the copy on the disk, since the workspace saved next names it; returns 0 or
+// the system's error number.
+int CopySynced(const std::string& From, const std::string& To) {
+    try {
+        TFileStream In(From, fmOpenRead);
+        TFileStream Out(To, fmCreate);
+        std::vector<char> Buffer(size_t(1) << 20);
+        for (int64_t N; (N = In.Read(Buffer.data(), int64_t(Buffer.size()))) > 0;)
+            if (Out.Write(Buffer.data(), N) != N) break;
+        return Out.Sync() ? 0 : Out.WriteError();
+    } catch (const EFileError& E) {
+        return E.Error;
+    }
 }
 
 // The copies a failed save made go again, and the folder it made for them when nothing else is in it.
@@ -85,9 +104,10 @@ void RemoveCopies(const std::vector<TCopyMove>& Moves, const std::string& MadeFo
 std::string PlaceCopy(const TConcordConfig& Config, const TCopyMove& Move) {
     std::error_code Error;
     if (fs::is_regular_file(Move.From, Error)) {
-        if (fs::copy_file(Move.From, Move.To, fs::copy_options::overwrite_existing, Error)) return {};
+        const int Failure = CopySynced(Move.From, Move.To);
+        if (Failure == 0) return {};
         RemoveQuietly(Move.To);
-        return Error.message();
+        return SystemReason(Failure);
     }
     const std::string& Source = Config.Files[Move.I].Name;
     if (!fs::is_regular_file(Source, Error))
@@ -255,12 +275,11 @@ TWorkspaceSeal SealOfCorpus(uint32_t SettingsCrc) {
 // Why a file could not be written, said so that the user can act on it: a disk or limit without room
 // is named as such, a missing folder by its name.
 std::string SaveFailureText(const std::string& Target, int Error) {
-    std::string Text = "Unable to write file: " + Target + ". ";
-    if (Error == ENOSPC || Error == EDQUOT || Error == EFBIG)
-        return Text + "There is no room left for it (" + SystemReason(Error) + ").";
-    if (Error == ENOENT)
-        return Text + "The folder \"" + fs::path(Target).parent_path().string() + "\" does not exist.";
-    return Text + SystemReason(Error) + ".";
+    std::string Reason = Error == ENOENT
+                             ? "the folder \"" + fs::path(Target).parent_path().string() + "\" does not exist"
+                             : SystemReason(Error);
+    Reason[0] = char(std::toupper(static_cast<unsigned char>(Reason[0])));
+    return "Unable to write file: " + Target + ". " + Reason + ".";
 }
 
 [[noreturn]] void RaiseWriteFailure(const std::string& Target, int Error) {

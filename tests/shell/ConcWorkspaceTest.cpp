@@ -1171,3 +1171,84 @@ TEST_F(WorkspaceTest, SealedValuesAreCheckedAsTheSettingsAre) {
     EXPECT_FALSE(Align12);
     EXPECT_TRUE(Align13);
 }
+
+// A corpus file changed in another editor while its workspace is open, and the workspace saved then: the
+// next open finds the file changed and computes its data again instead of taking the data of the old
+// text for the new one. This holds for a UTF-8 file read through its copy, which is made again.
+TEST_F(WorkspaceTest, AFileEditedWhileTheWorkspaceIsOpenIsSavedAsChanged) {
+    ASSERT_TRUE(SaveWorkspace(Workspace));
+    Reopen();
+    ASSERT_FALSE(CorpusNeedsProcessing());
+    WriteBytes(Files[0][1], "A dog. A cat. A bird sings in the old tree.\n");
+    SetAge(Files[0][1], 10);
+    WriteBytes(Files[2][0], "La maison.\nLa rivi\xC3\xA8re coule.\n");
+    SetAge(Files[2][0], 10);
+    ASSERT_TRUE(SaveWorkspace(Workspace));
+    Reopen();
+    EXPECT_TRUE(LanguageConfigs[0]->SentenceIndexes.GetItem(0));
+    EXPECT_FALSE(LanguageConfigs[0]->SentenceIndexes.GetItem(1));
+    EXPECT_FALSE(LanguageConfigs[2]->SentenceIndexes.GetItem(0));
+    EXPECT_EQ(ReadWholeFile(LanguageConfigs[2]->Files[0].Object.CopyName),
+              "La maison.\nLa rivi\xE8re coule.\n");
+    EXPECT_TRUE(CorpusNeedsProcessing());
+    ASSERT_TRUE(ProcessCorpus());
+    EXPECT_EQ(LanguageConfigs[0]->SentenceIndexes.GetItem(1)->Count(), 3);
+}
+
+// What saves of dead processes left beside a workspace goes with its next save, and what a running one is
+// writing stays; a workspace reached through symbolic links is saved into the files they point to, the
+// links staying links; a name of 250 characters saves and opens like any other.
+TEST_F(WorkspaceTest, LeftoversOfDeadSavesGoLinksStayAndLongNamesSave) {
+    ASSERT_TRUE(SaveWorkspace(Workspace));
+    const pid_t Dead = fork();
+    if (Dead == 0) _exit(0);
+    ASSERT_EQ(waitpid(Dead, nullptr, 0), Dead);
+    const fs::path Folder = Dir.Path() / "work";
+    const std::string Of = "-" + std::to_string(Dead);
+    for (const std::string Name :
+         {".Corpus.BIN.saving" + Of, ".Corpus.TWS.saving" + Of, ".Corpus.BIN.replaced" + Of})
+        WriteBytes((Folder / Name).string(), std::string(1000, 'x'));
+    const std::string Running = ".Corpus.BIN.saving-1";  // the first process of the system runs for ever
+    WriteBytes((Folder / Running).string(), "x");
+    ASSERT_TRUE(SaveWorkspace(Workspace));
+    EXPECT_EQ(HiddenFiles(Folder), std::vector<std::string>{Running});
+    fs::remove(Folder / Running);
+
+    fs::create_directories(Dir.Path() / "links");
+    const std::string Link = Dir.File("links/Corpus.TWS");
+    fs::create_symlink(Workspace, Link);
+    fs::create_symlink(WorkspaceBinName(Workspace), WorkspaceBinName(Link));
+    Align13.reset();
+    ASSERT_TRUE(SaveWorkspace(Link)) << Backend.Texts().front();
+    EXPECT_TRUE(fs::is_symlink(Link));
+    EXPECT_TRUE(fs::is_symlink(WorkspaceBinName(Link)));
+    EXPECT_TRUE(HiddenFiles(Dir.Path() / "links").empty());
+    Reopen();
+    EXPECT_TRUE(Backend.Messages.empty()) << Backend.Texts().front();
+    EXPECT_TRUE(Align12);
+    EXPECT_FALSE(Align13);
+
+    const std::string Long = Dir.File("work/" + std::string(246, 'w') + ".TWS");
+    ASSERT_EQ(fs::path(Long).filename().string().size(), 250u);
+    ASSERT_TRUE(SaveWorkspace(Long)) << Backend.Texts().front();
+    const std::string Saved = CorpusSnapshot();
+    FreeLanguageConfigs();
+    ASSERT_TRUE(LoadWorkspace(Long));
+    EXPECT_TRUE(CorpusSnapshot() == Saved);
+    EXPECT_TRUE(Backend.Messages.empty()) << Backend.Texts().front();
+}
+
+// A converted copy that finds no room beside the workspace says so, naming its file, and nothing of the
+// save stays.
+TEST_F(WorkspaceTest, ACopyWithoutRoomSaysSo) {
+    bool Saved = true;
+    {
+        TFileSizeLimit Limit(10);
+        Saved = SaveWorkspace(Workspace);
+    }
+    EXPECT_FALSE(Saved);
+    ASSERT_EQ(Backend.Messages.size(), 1u);
+    EXPECT_NE(Backend.Texts()[0].find("no room left"), std::string::npos) << Backend.Texts()[0];
+    EXPECT_NE(Backend.Texts()[0].find(Files[2][0]), std::string::npos) << Backend.Texts()[0];
+    EXPECT_TRUE(fs::is_empty(Dir.Path() / "work"));
+}

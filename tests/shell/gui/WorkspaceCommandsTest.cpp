@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <functional>
 
+#include "alignment/AlignBoxModel.h"
 #include "alignment/ConcParaAligners.h"
 #include "controls/FileDialogs.h"
 #include "controls/zynWideList.h"
@@ -584,4 +585,92 @@ TEST_F(WorkspaceCommandsTest, AMovedProjectOpensNoLanguageWithAnothersText) {
     EXPECT_EQ(LanguageConfigs[0]->Files[0].Name, Dir.File("moved/en/text.txt"));
     EXPECT_TRUE(LanguageConfigs[1]->Files.empty());
     EXPECT_TRUE(WorkspaceIncomplete);
+}
+
+// Save Workspace As refuses, before anything is asked or written, a name whose data file is the settings
+// file itself, and a name whose data file belongs to another workspace beside it (the same name with
+// another extension or letter case of it); the workspace saved there stays whole.
+TEST_F(WorkspaceCommandsTest, SaveAsRefusesADataFileThatIsItselfOrAnotherWorkspaces) {
+    const std::string Ws = Workspace("Corpus");
+    SaveAs(Ws);
+    const std::string Tws = ReadWholeFile(Ws), Bin = ReadWholeFile(WorkspaceBinName(Ws));
+    for (const std::string Name : {"Corpus.BIN", "Corpus.v2", "Corpus.tws"}) {
+        SCOPED_TRACE(Name);
+        Backend.Messages.clear();
+        FileAnswers.push_back(Dir.File("ws/" + Name));
+        Trigger(Form->SaveWorkspaceAsAction);
+        ASSERT_EQ(Backend.Messages.size(), 1u);
+        EXPECT_NE(Backend.Texts()[0].find(Name == "Corpus.BIN" ? "would be the settings file itself"
+                                                               : "belongs to the workspace \"" + Ws + "\""),
+                  std::string::npos)
+            << Backend.Texts()[0];
+        EXPECT_EQ(WorkspaceFileName, Ws);
+        EXPECT_EQ(ReadWholeFile(Ws), Tws);
+        EXPECT_EQ(ReadWholeFile(WorkspaceBinName(Ws)), Bin);
+        EXPECT_FALSE(fs::exists(Dir.File("ws/" + Name)) && Name != "Corpus.BIN");
+    }
+    Backend.Messages.clear();
+    Form->OpenWorkspaceFile(Ws);
+    EXPECT_TRUE(Backend.Messages.empty()) << Backend.Texts().front();
+    // A data file that no settings file beside it claims is replaced as before.
+    fs::remove(Ws);
+    SaveAs(Dir.File("ws/Corpus.v2"));
+    EXPECT_EQ(WorkspaceFileName, Dir.File("ws/Corpus.v2"));
+}
+
+// The last workspace reopened at start-up is what Open Workspace gives: a pair whose alignment it does
+// not hold is not aligned behind the user's back, closing straight away asks nothing, and the other
+// recent workspaces are offered.
+TEST_F(WorkspaceCommandsTest, StartUpReopensTheLastWorkspaceAsOpenDoes) {
+    const std::string A = Workspace("A"), B = Workspace("B");
+    SaveAs(A);
+    DropFilePairAlignment(0, 1, 1);
+    SaveAs(B);
+    Form->OpenWorkspaceFile(B);
+    ASSERT_FALSE(Align12->GetItem(1));
+    const std::string Opened = CorpusSnapshot();
+    Form.reset();
+    FreeLanguageConfigs();
+    LanguageConfigs[0] = std::make_unique<TConcordConfig>(0);
+    LanguagesCount = 1;
+    WorkspaceLoaded = false;
+    WorkspaceFileName.clear();
+    SaveOnExit = false;
+    Form = std::make_unique<TConcMainForm>();
+    Form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(Form.get()));
+    QApplication::processEvents();
+    EXPECT_EQ(WorkspaceFileName, B);
+    EXPECT_TRUE(CorpusSnapshot() == Opened);
+    Form->UpdateActions();
+    EXPECT_TRUE(Form->RecentWorkspacesAction->isEnabled());
+    Backend.Messages.clear();
+    Trigger(Form->ExitAction);
+    EXPECT_FALSE(Form->isVisible());
+    EXPECT_TRUE(Backend.Messages.empty()) << Backend.Texts().front();
+}
+
+// With Save On Exit checked, a save at exit that fails keeps the window open and the corpus as it is.
+TEST_F(WorkspaceCommandsTest, AFailedSaveOnExitKeepsTheWindowOpen) {
+    const std::string Ws = Workspace("Corpus");
+    SaveAs(Ws);
+    Form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(Form.get()));
+    SaveOnExit = true;
+    Align12.reset();
+    const std::string Changed = CorpusSnapshot();
+    fs::remove_all(Dir.Path() / "ws");
+    Backend.Messages.clear();
+    Trigger(Form->ExitAction);
+    EXPECT_TRUE(Form->isVisible());
+    ASSERT_EQ(Backend.Messages.size(), 1u);
+    EXPECT_NE(Backend.Texts()[0].find("does not exist"), std::string::npos) << Backend.Texts()[0];
+    EXPECT_TRUE(CorpusSnapshot() == Changed);
+    // Once the save can be made, the exit saves and closes.
+    fs::create_directories(Dir.Path() / "ws");
+    Trigger(Form->ExitAction);
+    EXPECT_FALSE(Form->isVisible());
+    FreeLanguageConfigs();
+    ASSERT_TRUE(LoadWorkspace(Ws));
+    EXPECT_TRUE(CorpusSnapshot() == Changed);
 }
