@@ -342,10 +342,9 @@ bool TTessivorForm::ExecuteBeside(TStartedSearch& Started, const std::function<v
     if (!Ended) TakeHits();
     Window.reset();
     if (std::exception_ptr Failure = Runner->Failure()) std::rethrow_exception(Failure);
-    // A file changed since it was opened is left out, as it would be with the search on this thread.
-    const TConcordConfig& Config = *LanguageConfigs[size_t(Search.Query->Language)];
-    for (const int32_t File : Search.ChangedFiles)
-        ShowWarning(ChangedFileText(Config.Files[size_t(File)].Name));
+    // A file changed since it was opened is left out, as it would be with the search on this thread, and
+    // all of them are named in one box.
+    if (!Search.ChangedFiles.empty()) ShowWarning(ChangedFilesText(Search.ChangedFileNames()));
     return OutOfMemory;
 }
 
@@ -479,8 +478,10 @@ TTessivorForm* NewConcordanceWindow(QMdiArea* Area, std::unique_ptr<TConcSearchR
     auto* Form = new TTessivorForm;
     Form->LanguageCount = std::min<int32_t>(LanguagesCount, MaxLanguages);
     Form->PrimaryLanguage = Record->Language;
+    Form->QueryText = Record->Names.empty() ? std::string() : Record->Names.front();
     Form->Records[size_t(Record->Language)] = std::move(Record);
     Form->BuildPanels();
+    Form->SizeForArea(Area);
     // A window of its own shows at once; a sub-window once its search has run a moment.
     if (!Area) ShowMdiChild(Area, Form);
     try {
@@ -504,7 +505,11 @@ TTessivorForm* NewParallelConcordanceWindow(QMdiArea* Area,
         if (Record->Language < Form->LanguageCount)
             Form->Records[size_t(Record->Language)] = TConcSearchRec::CreateCopy(*Record);
     }
+    Form->ParallelQueries = true;
+    const TConcSearchRec& Primary = *Records.front();
+    Form->QueryText = Primary.Names.empty() ? std::string() : Primary.Names.front();
     Form->BuildPanels();
+    Form->SizeForArea(Area);
     ShowMdiChild(Area, Form);
     try {
         Form->RunParallelSearch();
