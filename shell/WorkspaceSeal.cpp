@@ -1,5 +1,6 @@
 #include "shell/WorkspaceSeal.h"
 
+#include <cstdint>
 #include <cstdio>
 
 #include "engine/ConcErrors.h"
@@ -143,6 +144,28 @@ TReadSeal ReadSeal(TStream& Stream) {
     if (Out.State != TSealState::Whole) Out.Seal = {};
     Stream.SetPosition(Resume);
     return Out;
+}
+
+namespace {
+
+bool PlausibleTime(int32_t Packed) {
+    if (Packed == -1) return true;
+    const auto V = static_cast<uint32_t>(Packed);
+    const uint32_t Month = (V >> 21) & 0x0F, Day = (V >> 16) & 0x1F, Hour = (V >> 11) & 0x1F,
+                   Minute = (V >> 5) & 0x3F, Seconds = V & 0x1F;
+    // A leap second gives 30 two-second units.
+    return Month >= 1 && Month <= 12 && Day >= 1 && Hour < 24 && Minute < 60 && Seconds <= 30;
+}
+
+bool PlausibleSize(int64_t Size) {
+    return Size == -1 || (Size >= 0 && Size <= INT32_MAX);
+}
+
+}  // namespace
+
+bool SealedFilePlausible(const TSealedFile& File) {
+    return PlausibleTime(File.Age) && PlausibleSize(File.Size) && PlausibleTime(File.CopyAge) &&
+           PlausibleSize(File.CopySize);
 }
 
 bool RangeIntact(TStream& Stream, const TSealedRange& Range) {
