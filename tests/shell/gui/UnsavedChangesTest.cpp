@@ -257,6 +257,7 @@ TEST_F(UnsavedChangesTest, CorrectionsThatNoWorkspaceHoldsAreAskedAboutFirst) {
             ForgetWorkspaceState();
             CorrectAlignment();
             const std::string New = Dir.File("ws/New.TWS");
+            fs::remove(New);
             auto Names = std::make_shared<std::vector<std::string>>();
             // Open Workspace asks for the workspace to open before it asks about the corrections.
             if (Command == Open) Names->push_back(Other);
