@@ -1,6 +1,7 @@
 #include "shell/ConcWorkspace.h"
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -185,6 +186,14 @@ TSealedFile SealedFileOf(const TConcordConfig& Config, size_t I) {
     if (File.Object.Converted) {
         Out.Age = File.Object.SourceAge;
         Out.Size = File.Object.SourceSize;
+        // A copy that came with the file (not made here): the UTF-8 file as it is now, unless it is newer
+        // than the copy, which then cannot have been made from it.
+        struct stat Source {};
+        if (Out.Age == -1 && Stream && ::stat(File.Name.c_str(), &Source) == 0 &&
+            int64_t(Source.st_mtim.tv_sec) <= Stream->ModifiedWhenOpened() / 1000000000) {
+            Out.Age = platform::FileAge(File.Name);
+            Out.Size = static_cast<int64_t>(Source.st_size);
+        }
     } else if (Stream) {
         const int64_t Ns = Stream->ModifiedWhenOpened();
         Out.Age = platform::DosDateTime(Ns / 1000000000 - (Ns % 1000000000 < 0 ? 1 : 0));
