@@ -640,7 +640,13 @@ std::string TTessivorForm::FocusedStatusText(int Language) const {
 }
 
 void TTessivorForm::PostFocusedStatus(int Language) {
+    FHeldStatus.clear();
     if (Shows(Language)) PostStatusText(FocusedStatusText(Language));
+}
+
+void TTessivorForm::HoldStatus(const std::string& Text) {
+    FHeldStatus = Text;
+    PostStatusText(Text);
 }
 
 void TTessivorForm::ItemChanged(TStringsView& View) {
@@ -699,7 +705,12 @@ void TTessivorForm::PutLineMarks(const TLineMarks& Marks) {
 
 void TTessivorForm::FocusEntered(TStringsView& View) {
     FLastFocused = View.Tag();
-    PostFocusedStatus(View.Tag());
+    // The focus coming back (after a dialog, from another window) is no action of the user's: what the
+    // last command said stays.
+    if (!FHeldStatus.empty())
+        PostStatusText(FHeldStatus);
+    else
+        PostFocusedStatus(View.Tag());
     UpdateCommands(View.Tag());
 }
 

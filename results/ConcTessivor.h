@@ -191,8 +191,12 @@ public:
     // The pane's fonts: the language's normal, hilite, collocate and hot-word fonts; its own font the
     // normal one; the list's hit and collocate colours from the hilite and collocate fonts. Redraws.
     void ApplyFonts(int Language);
-    // Posts the status text of Language's current line (of no line when there is none).
+    // Posts the status text of Language's current line (of no line when there is none); a held status
+    // text goes.
     void PostFocusedStatus(int Language);
+    // Posts Text and keeps it while the focus leaves the window's panes and comes back, until the next
+    // action posts the current line's status (PostFocusedStatus: another line, a sort, a delete).
+    void HoldStatus(const std::string& Text);
     // The status text of Language's current line; "" for a language the window does not show.
     std::string FocusedStatusText(int Language) const;
     // Shows the label column of each pane that has line numbers on or a lettered line, wide enough for
@@ -480,6 +484,8 @@ private:
     bool FCommandRunning = false;
     QSplitter* FSplitter = nullptr;
     QSplitter* FSecondaryPanel = nullptr;
+    // What HoldStatus keeps; "" when nothing is held.
+    std::string FHeldStatus;
     bool FItemChanging = false;
     bool FSelecting = false;
 
