@@ -211,9 +211,19 @@ void TTessivorForm::RunSearch(QMdiArea* ShowIn, std::unique_ptr<TStartedSearch> 
         // The hits found so far are whole and in step in every pane: they are what the user keeps.
         OutOfMemory = true;
     }
+    // The lines found so far stay however the search ended; whether they are every hit is said.
+    RecordSearchEnd(OutOfMemory ? TSearchEnd::Cancelled
+                                : SearchEndOf(Started->Search, CommonConfig->MaximumHits));
     if (OutOfMemory) ShowOutOfMemory(SearchOutOfMemoryText);
     ShadeFoundCollocates();
     ShowSearchState();
+}
+
+void TTessivorForm::RecordSearchEnd(TSearchEnd End) {
+    SearchEnd = JoinSearchEnds(SearchEnd, End);
+    if (End == TSearchEnd::Capped) SearchEndMaximum = CommonConfig->MaximumHits;
+    UpdateCaption();
+    DescribeDistribution();
 }
 
 void TTessivorForm::ShadeFoundCollocates() {
@@ -342,10 +352,9 @@ bool TTessivorForm::ExecuteBeside(TStartedSearch& Started, const std::function<v
     if (!Ended) TakeHits();
     Window.reset();
     if (std::exception_ptr Failure = Runner->Failure()) std::rethrow_exception(Failure);
-    // A file changed since it was opened is left out, as it would be with the search on this thread.
-    const TConcordConfig& Config = *LanguageConfigs[size_t(Search.Query->Language)];
-    for (const int32_t File : Search.ChangedFiles)
-        ShowWarning(ChangedFileText(Config.Files[size_t(File)].Name));
+    // A file changed since it was opened is left out, as it would be with the search on this thread, and
+    // all of them are named in one box.
+    if (!Search.ChangedFiles.empty()) ShowWarning(ChangedFilesText(Search.ChangedFileNames()));
     return OutOfMemory;
 }
 
@@ -373,6 +382,9 @@ void TTessivorForm::AppendSearch(std::unique_ptr<TConcSearchRec> Record) {
         raise();
     }
     const int32_t Before = Lists[size_t(PrimaryLanguage)]->Count();
+    // Unshaded lists count no line added to them: they go, and are counted again when next shown.
+    if (!Lists[size_t(PrimaryLanguage)]->HighlightCollocates)
+        Lists[size_t(PrimaryLanguage)]->FreeCollocateLists();
     RunSearch();
     if (Lists[size_t(PrimaryLanguage)]->Count() > Before && SortedLanguage >= 0) {
         ResetSort();
@@ -398,6 +410,7 @@ void TTessivorForm::RunParallelSearch() {
         return Search.ProgressWindow != nullptr && Search.ProgressWindow->Tag == 1;
     };
     std::exception_ptr Failure;
+    bool OutOfMemory = false;
     try {
         Failure = RunParallelRows(Search, Threads, Lists, false, CommonConfig->MaximumHits, Poll,
                                   [this](int32_t L) {
@@ -407,7 +420,9 @@ void TTessivorForm::RunParallelSearch() {
                                   });
     } catch (const std::bad_alloc&) {
         Failure = std::current_exception();
+        OutOfMemory = true;
     }
+    RecordSearchEnd(OutOfMemory ? TSearchEnd::Cancelled : SearchEndOf(Search, CommonConfig->MaximumHits));
     ShadeFoundCollocates();
     ShowSearchState();
     if (!Failure) return;
@@ -429,7 +444,7 @@ void TTessivorForm::SearchWithinResults() {
     const int32_t Matched = SearchWithinLines(Language, std::move(Record));
     // The marks alone do not tell how many of a long list's lines matched.
     if (Shows(Language))
-        PostStatusText(
+        HoldStatus(
             SearchWithinStatusText(FocusedStatusText(Language), Matched, Lists[size_t(Language)]->Count()));
 }
 
@@ -451,10 +466,9 @@ int32_t TTessivorForm::SearchWithinLines(int Language, std::unique_ptr<TConcSear
                                    CommonConfig->MaximumHits);
     }
     TConcordItems& List = *Lists[size_t(Language)];
-    if (HighlightCollocates[size_t(Language)]) {
-        List.CollocColour = CollocateColour(Language);
-        List.SetHighlightCollocates(true);
-    }
+    if (HighlightCollocates[size_t(Language)]) List.CollocColour = CollocateColour(Language);
+    // The lines hold other words now: lists counted before the search would count the old ones.
+    RecountCollocates(Language, HighlightCollocates[size_t(Language)]);
     Redraw(Language);
     UpdateCommands(Language);
     RefreshDistribution();
@@ -477,8 +491,10 @@ TTessivorForm* NewConcordanceWindow(QMdiArea* Area, std::unique_ptr<TConcSearchR
     auto* Form = new TTessivorForm;
     Form->LanguageCount = std::min<int32_t>(LanguagesCount, MaxLanguages);
     Form->PrimaryLanguage = Record->Language;
+    Form->QueryText = Record->Names.empty() ? std::string() : Record->Names.front();
     Form->Records[size_t(Record->Language)] = std::move(Record);
     Form->BuildPanels();
+    Form->SizeForArea(Area);
     // A window of its own shows at once; a sub-window once its search has run a moment.
     if (!Area) ShowMdiChild(Area, Form);
     try {
@@ -502,7 +518,11 @@ TTessivorForm* NewParallelConcordanceWindow(QMdiArea* Area,
         if (Record->Language < Form->LanguageCount)
             Form->Records[size_t(Record->Language)] = TConcSearchRec::CreateCopy(*Record);
     }
+    Form->ParallelQueries = true;
+    const TConcSearchRec& Primary = *Records.front();
+    Form->QueryText = Primary.Names.empty() ? std::string() : Primary.Names.front();
     Form->BuildPanels();
+    Form->SizeForArea(Area);
     ShowMdiChild(Area, Form);
     try {
         Form->RunParallelSearch();
