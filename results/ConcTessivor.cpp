@@ -26,6 +26,7 @@
 #include "results/ConcHitInfo.h"
 #include "results/ConcMatchInfo.h"
 #include "results/ConcParaContext.h"
+#include "ui/ConcProgress.h"
 
 // ---- Rules ----------------------------------------------------------------------------------------------
 
@@ -724,8 +725,13 @@ bool TTessivorForm::event(QEvent* Event) {
 }
 
 void TTessivorForm::closeEvent(QCloseEvent* Event) {
-    // A search's callbacks, or a command pumping events, use this window's lists until they return.
+    // A search's callbacks, or a command pumping events, use this window's lists until they return. A
+    // count of another window over its hits is cancelled, and the window closes once it has stopped.
     if (Busy()) {
+        if (FCounting > 0 && !FSearching) {
+            FCloseWhenIdle = true;
+            if (ProgressForm) ProgressForm->Tag = 1;
+        }
         Event->ignore();
         return;
     }
