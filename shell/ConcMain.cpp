@@ -23,7 +23,6 @@
 #include "controls/ConcFormUtils.h"
 #include "controls/FileDialogForm.h"
 #include "controls/FileDialogs.h"
-#include "ui/Msg.h"
 #include "controls/PrintDialogs.h"
 #include "controls/zynStackTrace.h"
 #include "engine/ConcConfig.h"
@@ -50,10 +49,11 @@
 #include "shell/ConcRecentWorkspaces.h"
 #include "shell/ConcTagConfig.h"
 #include "shell/ConcView.h"
-#include "shell/TagSettingsRules.h"
 #include "shell/ConcWorkOptions.h"
 #include "shell/ConcWorkspace.h"
+#include "shell/TagSettingsRules.h"
 #include "shell/WorkspaceChanges.h"
+#include "ui/Msg.h"
 
 const char* const ProductTitle = "Tessivor";
 
@@ -769,11 +769,31 @@ void TConcMainForm::UpdateHintPanel() {
 }
 
 void TConcMainForm::UpdateLanguagePanel() {
+    FLanguagePanelDue = false;
+    FLanguagePanelAt = std::chrono::steady_clock::now();
     std::vector<int64_t> counts;
     for (int i = 0; i < LanguagesCount; ++i)
         counts.push_back(LanguageConfigs[i] ? LanguageConfigs[i]->GetWordCount() : 0);
     FPanels[1]->SetFullText(ToQString(LanguagePanelText(counts, LanguageHasFiles(0))));
     SizeStatusPanels();
+}
+
+// A load adds or removes its files one message at a time, 20,000 of them in a large corpus, and the panel
+// sums the words of every file: refreshed at each message, the load would grow with the square of the
+// files. So during a run of messages it is refreshed at most once in this time.
+constexpr std::chrono::milliseconds LanguagePanelPace{50};
+
+void TConcMainForm::UpdateLanguagePanelSoon() {
+    if (FLanguagePanelDue) return;
+    const auto Since = std::chrono::steady_clock::now() - FLanguagePanelAt;
+    if (Since >= LanguagePanelPace) {
+        UpdateLanguagePanel();
+        return;
+    }
+    FLanguagePanelDue = true;
+    QTimer::singleShot(std::chrono::ceil<std::chrono::milliseconds>(LanguagePanelPace - Since), this, [this] {
+        if (FLanguagePanelDue) UpdateLanguagePanel();
+    });
 }
 
 // A bound from above only, so that the window can still be made narrower.
@@ -1039,7 +1059,7 @@ void TConcMainForm::CMOpenCorpusView(int Language, int FileIndex) {
 }
 
 void TConcMainForm::CMFileRemoved(int Language, int FileIndex) {
-    UpdateLanguagePanel();
+    UpdateLanguagePanelSoon();
     BroadcastToChildren(CM_DROPFILE, Language, FileIndex);
 }
 
@@ -1059,7 +1079,7 @@ void TConcMainForm::CMFreqSettingsChanged(int Language, intptr_t Dropped) {
 }
 
 void TConcMainForm::CMFileAdded(int Language) {
-    UpdateLanguagePanel();
+    UpdateLanguagePanelSoon();
 }
 
 void TConcMainForm::CMFilesExchanged(intptr_t WParam, intptr_t LParam) {
