@@ -346,9 +346,9 @@ int main(int Argc, char** Argv) {
             const auto EngineSearch = [&] {
                 if (!RunEngineSearch(Search, Engine)) throw std::runtime_error("the query does not compile");
                 if (!Search.Para.empty()) {
-                    int32_t Reported = 0;
+                    int64_t Tried = 0;
                     for (const TParaArgs& P : Search.Para) EnsureUnits(P.Language);
-                    RunEngineParallelSearch(Search, Engine, Reported);
+                    RunEngineParallelSearch(Search, Engine, Tried);
                 }
             };
             if (!LoadWindow) {

@@ -348,12 +348,15 @@ bool TTessivorForm::SortLines(const TAdvancedSortColOptions& Record, const TAdva
     const TWaitScope Wait;
     SortedLanguage = L;
     SortUndefined = false;
+    const TLineMarks Marks = ReadLineMarks(L);
     SortInStep(Lists, LanguageCount, L, Record, Keys);
+    // The rows moved: the selection and the current line go with their lines, so that a delete takes
+    // the lines the user chose and not those that came to their rows.
+    PutLineMarks(Marks);
     SortRecord = Record;
     AdvancedSort = Advanced;
     for (int Shown = 0; Shown < LanguageCount; ++Shown) Redraw(Shown);
     UpdateSortCaption();
-    // The highlight stayed on its row; another line lies under it now.
     PostFocusedStatus(L);
     return true;
 }

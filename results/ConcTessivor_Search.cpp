@@ -212,17 +212,20 @@ void TTessivorForm::RunSearch(QMdiArea* ShowIn, std::unique_ptr<TStartedSearch> 
         OutOfMemory = true;
     }
     if (OutOfMemory) ShowOutOfMemory(SearchOutOfMemoryText);
-    if (HighlightCollocates[size_t(PrimaryLanguage)]) {
-        TConcordItems& Primary = *Lists[size_t(PrimaryLanguage)];
-        // The lines laid out were shaded as their rows came: only a new colour, or shading that starts
-        // only now, changes them.
-        const bool Shaded =
-            Primary.HighlightCollocates && Primary.CollocColour == CollocateColour(PrimaryLanguage);
-        Primary.CollocColour = CollocateColour(PrimaryLanguage);
-        Primary.SetHighlightCollocates(true);
-        if (!Shaded) Redraw(PrimaryLanguage);
-    }
+    ShadeFoundCollocates();
     ShowSearchState();
+}
+
+void TTessivorForm::ShadeFoundCollocates() {
+    if (!HighlightCollocates[size_t(PrimaryLanguage)]) return;
+    TConcordItems& Primary = *Lists[size_t(PrimaryLanguage)];
+    // The lines laid out were shaded as their rows came: only a new colour, or shading that starts only
+    // now (a search that found fewer lines than shading waits for while it runs), changes them.
+    const bool Shaded =
+        Primary.HighlightCollocates && Primary.CollocColour == CollocateColour(PrimaryLanguage);
+    Primary.CollocColour = CollocateColour(PrimaryLanguage);
+    Primary.SetHighlightCollocates(true);
+    if (!Shaded) Redraw(PrimaryLanguage);
 }
 
 // The scan costs the same on any thread, while what the window does for each hit (a row in every
@@ -405,6 +408,7 @@ void TTessivorForm::RunParallelSearch() {
     } catch (const std::bad_alloc&) {
         Failure = std::current_exception();
     }
+    ShadeFoundCollocates();
     ShowSearchState();
     if (!Failure) return;
     try {

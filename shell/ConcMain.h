@@ -69,8 +69,11 @@ struct TActionStates {
 TActionStates ComputeActionStates(const TActionInputs& In);
 
 // Status panel 0: a blank, then the first non-empty of the hint, the status text and the count of
-// language 0's files ("No files added", "1 parallel file loaded", "%d parallel files loaded").
-std::string HintPanelText(const std::string& Hint, const std::string& StatusText, int FileCount);
+// language 0's files ("No files added", "1 parallel file loaded", "%d parallel files loaded"). A corpus
+// that AwaitsAlignment (processed, not aligned, so nothing can be searched) says so after its count,
+// and what aligns it: ", not aligned: choose "Align Corpus" in the File menu".
+std::string HintPanelText(const std::string& Hint, const std::string& StatusText, int FileCount,
+                          bool AwaitsAlignment);
 // Status panel 1: empty unless language 0 has files; else each language's word count grouped in
 // thousands ("??" for 0), joined with " / ".
 std::string LanguagePanelText(const std::vector<int64_t>& WordCounts, bool Language0HasFiles);
@@ -312,6 +315,8 @@ private:
     TElidingLabel* FPanels[2];
     std::string FStatusText;
     std::string FHint;
+    // The corpus is processed and not aligned, so nothing can be searched: panel 0 says so.
+    bool FAwaitsAlignment = false;
     bool FActivated = false;
     bool FActivationQueued = false;
     bool FUpdatingActions = false;

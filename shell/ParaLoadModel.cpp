@@ -202,7 +202,8 @@ void MarkSelectionUtf8(TParaLoadFiles& Files, const std::vector<int>& Selected, 
 
 std::vector<int> AddChosenFiles(std::vector<TParaLoadFiles>& Lists,
                                 const std::vector<std::string>& LanguageNames, int Language,
-                                const std::vector<std::string>& Chosen, const TIsTextFileFunc& IsText) {
+                                const std::vector<std::string>& Chosen, const TIsTextFileFunc& IsText,
+                                const TIsEmptyFileFunc& IsEmpty) {
     std::vector<int> Added;
     TParaLoadFiles& Own = Lists.at(size_t(Language));
     // Looked up by name, so that adding thousands of files to lists of thousands stays quick: the names
@@ -216,6 +217,9 @@ std::vector<int> AddChosenFiles(std::vector<TParaLoadFiles>& Lists,
     for (const std::string& Name : Chosen) {
         if (IsText && !IsText(Name) &&
             !ConfirmYesNo(Formatted("\"%s\" does not seem to be a text file. Open anyway?", Name), true))
+            break;
+        // An empty file would count as a parallel file of the corpus while nothing of it can be aligned.
+        if (IsEmpty && IsEmpty(Name) && !ConfirmYesNo(Formatted("\"%s\" is empty. Open anyway?", Name), true))
             break;
         if (Listed.count(Name)) continue;
         const auto Other = Elsewhere.find(Name);

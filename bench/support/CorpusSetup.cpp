@@ -390,7 +390,7 @@ bool RunEngineSearch(const TSearchArgs& Args, TEngineRun& Run,
     return true;
 }
 
-void RunEngineParallelSearch(const TSearchArgs& Args, TEngineRun& Kept, int32_t& Reported) {
+void RunEngineParallelSearch(const TSearchArgs& Args, TEngineRun& Kept, int64_t& Tried) {
     std::array<std::unique_ptr<TConcSearchRec>, MaxLanguages> Records;
     Records[static_cast<size_t>(Args.Language)] = MakeQuery(Args.Language, Args.Syntax, Args.Query);
     for (const TParaArgs& P : Args.Para) {
@@ -413,5 +413,5 @@ void RunEngineParallelSearch(const TSearchArgs& Args, TEngineRun& Kept, int32_t&
     Kept.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - Start).count();
     if (Failure) std::rethrow_exception(Failure);
     Kept.Hits = Lists[static_cast<size_t>(Args.Language)]->Count();
-    Reported = Search.ReportedCount;
+    Tried = Threads.Stepped;
 }

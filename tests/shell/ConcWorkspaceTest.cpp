@@ -149,8 +149,16 @@ TEST_F(WorkspaceTest, ChangedFilesLoseTheirDataAndAnHourIsForgiven) {
     EXPECT_TRUE(De.SentenceIndexes.GetItem(0));
     EXPECT_FALSE(De.FreqList);
     EXPECT_EQ(De.GetWordCount(), 0);
-    EXPECT_FALSE(Align12);  // language 1 dropped its pairs
-    EXPECT_FALSE(Align13);  // and so did language 2
+    // Only the pairs of the changed files are computed again, and they are named.
+    ASSERT_TRUE(Align12 && Align13);
+    EXPECT_TRUE(Align12->GetItem(0));
+    EXPECT_FALSE(Align12->GetItem(1));
+    EXPECT_FALSE(Align13->GetItem(0));
+    EXPECT_TRUE(Align13->GetItem(1));
+    EXPECT_EQ(Backend.Texts(), std::vector<std::string>{std::string(ChangedAlignmentText) + "\n\"" +
+                                                        Files[0][1] + "\" with \"" + Files[1][1] + "\"\n\"" +
+                                                        Files[0][0] + "\" with \"" + Files[2][0] + "\""});
+    EXPECT_FALSE(WorkspaceIncomplete);
     EXPECT_TRUE(Fr.Files[0].Object.Converted);
     EXPECT_NE(Fr.Files[0].Object.CopyName, OldCopy);
     EXPECT_FALSE(fs::exists(OldCopy));
@@ -163,7 +171,15 @@ TEST_F(WorkspaceTest, MissingFilesAndCopiesAndMovedWorkspaces) {
     fs::remove(Files[1][0]);
     fs::remove(LanguageConfigs[2]->Files[0].Object.CopyName);
     Reopen();
-    EXPECT_EQ(Backend.Texts(), std::vector<std::string>{"File \"" + Files[1][0] + "\" not found."});
+    // The files after the missing one move up: their pairs no longer pair the files they were made for.
+    EXPECT_EQ(Backend.Texts(),
+              (std::vector<std::string>{"File \"" + Files[1][0] + "\" not found.",
+                                        std::string(LostAlignmentText) + "\n\"" + Files[0][1] + "\" with \"" +
+                                            Files[1][1] + "\""}));
+    ASSERT_TRUE(Align12 && Align13);
+    EXPECT_EQ(Align12->Count(), 2);
+    EXPECT_FALSE(Align12->GetItem(0) || Align12->GetItem(1));
+    EXPECT_TRUE(Align13->GetItem(0) && Align13->GetItem(1));
     const TConcordConfig& De = *LanguageConfigs[1];
     ASSERT_EQ(De.Files.size(), 1u);
     EXPECT_EQ(De.Files[0].Name, Files[1][1]);
@@ -369,6 +385,22 @@ size_t CountOf(const std::vector<std::string>& Texts, const std::string& Text) {
     return size_t(std::count(Texts.begin(), Texts.end(), Text));
 }
 
+// The number of messages that say the workspace's data file is damaged or not its own.
+size_t DamageReports(const std::vector<std::string>& Texts) {
+    return size_t(std::count_if(Texts.begin(), Texts.end(), [](const std::string& T) {
+        return T.compare(0, 15, "The workspace \"") == 0 && T.find("\" is damaged.") != std::string::npos;
+    }));
+}
+
+// The damage message of Workspace naming each of Lines.
+std::string DamageText(const std::string& Workspace, const std::vector<std::string>& Lines) {
+    std::string Text = DamagedWorkspaceText(Workspace);
+    for (const std::string& Line : Lines) Text += "\n" + Line;
+    return Text;
+}
+
+const std::string English = "(English (United States))";
+
 }  // namespace
 
 // Damage of every kind the format allows: the open either says once that the data file is damaged,
@@ -405,7 +437,7 @@ TEST_F(WorkspaceTest, DamagedDataFilesAreReportedOnceAndLoseNoFile) {
         Backend.Messages.clear();
         Reopen();
         const auto Texts = Backend.Texts();
-        EXPECT_EQ(CountOf(Texts, DamagedIndexDataText), 1u);
+        EXPECT_EQ(DamageReports(Texts), 1u);
         EXPECT_LE(Texts.size(), 2u);
         EXPECT_TRUE(WorkspaceIncomplete);
         EXPECT_EQ(FileNames(), Names);
@@ -458,7 +490,7 @@ TEST_F(WorkspaceTest, WithoutAFileListCountsAreBoundAndMissingFilesShareOneMessa
     Backend.Messages.clear();
     Reopen();
     EXPECT_LE(Backend.Messages.size(), 2u);
-    EXPECT_EQ(CountOf(Backend.Texts(), DamagedIndexDataText), 1u);
+    EXPECT_EQ(DamageReports(Backend.Texts()), 1u);
 }
 
 // Copies of a workspace under the temporary folder: freeing the corpus keeps them, saving again keeps
@@ -545,11 +577,6 @@ std::string WithBitFlipped(std::string Bin, size_t At, int Bit) {
     return Bin;
 }
 
-// The number of messages that say the workspace's data file is damaged or not its own.
-size_t DamageReports(const std::vector<std::string>& Texts) {
-    return CountOf(Texts, DamagedIndexDataText) + CountOf(Texts, ForeignDataText);
-}
-
 }  // namespace
 
 // A single flipped bit anywhere in the data file: the open is refused with a message, or it says once
@@ -584,7 +611,8 @@ TEST_F(WorkspaceTest, EveryFlippedBitIsReportedOnceAndNoDamagedValueIsKept) {
     Dir.Write("work/Corpus.BIN", WithBitFlipped(Whole, size_t(Sentences->Offset + Sentences->Length - 3), 2));
     Backend.Messages.clear();
     Reopen();
-    EXPECT_EQ(Backend.Texts(), std::vector<std::string>{DamagedIndexDataText});
+    EXPECT_EQ(Backend.Texts(), std::vector<std::string>{DamageText(
+                                   Workspace, {"Language 2 " + English + ": the sentences of its files."})});
     EXPECT_FALSE(LanguageConfigs[1]->SentenceIndexes.GetItem(0));
     EXPECT_TRUE(LanguageConfigs[1]->ParagraphIndexes.GetItem(0));
     EXPECT_TRUE(LanguageConfigs[2]->SentenceIndexes.GetItem(0));
@@ -629,24 +657,33 @@ std::vector<std::string> StartingWith(const std::vector<std::string>& Texts, con
 }  // namespace
 
 // An alignment dropped because its block is damaged, or because the tag before it was misread in a data
-// file of an older program, names the files it paired; one dropped for a changed file says nothing.
-TEST_F(WorkspaceTest, AnAlignmentLostToDamageNamesItsFilesAndOneLostToAChangeDoesNot) {
+// file of an older program, names the files it paired as lost; one dropped for a changed file is named
+// as changed, and the other pairs keep theirs.
+TEST_F(WorkspaceTest, AnAlignmentLostToDamageNamesItsFilesAndOneLostToAChangeSaysSo) {
     ASSERT_TRUE(SaveWorkspace(Workspace));
     const std::string Whole = ReadWholeFile(WorkspaceBinName(Workspace));
     const std::string Lost = std::string(LostAlignmentText) + "\n\"" + Files[0][0] + "\" with \"" + Files[1][0] +
                              "\"\n\"" + Files[0][1] + "\" with \"" + Files[1][1] + "\"";
     SetAge(Files[1][1], 3602);
     Reopen();
-    EXPECT_FALSE(Align12);
-    EXPECT_TRUE(Backend.Messages.empty()) << Backend.Texts().front();
+    ASSERT_TRUE(Align12);
+    EXPECT_TRUE(Align12->GetItem(0));
+    EXPECT_FALSE(Align12->GetItem(1));
+    EXPECT_EQ(Backend.Texts(), std::vector<std::string>{std::string(ChangedAlignmentText) + "\n\"" +
+                                                        Files[0][1] + "\" with \"" + Files[1][1] + "\""});
+    EXPECT_FALSE(WorkspaceIncomplete);
     SetAge(Files[1][1], -3602);
+    Backend.Messages.clear();
 
     const TWorkspaceSeal Seal = SealOf(Whole);
     const TSealedRange* Pairs = Seal.Find("ALIGN12");
     ASSERT_TRUE(Pairs);
     Dir.Write("work/Corpus.BIN", WithBitFlipped(Whole, size_t(Pairs->Offset + Pairs->Length - 5), 3));
     Reopen();
-    EXPECT_EQ(Backend.Texts(), (std::vector<std::string>{DamagedIndexDataText, Lost}));
+    EXPECT_EQ(Backend.Texts(),
+              (std::vector<std::string>{DamageText(Workspace, {"The alignment of language 2 " + English +
+                                                               " with language 1 " + English + "."}),
+                                        Lost}));
     EXPECT_FALSE(Align12);
     EXPECT_TRUE(Align13);
     EXPECT_TRUE(WorkspaceIncomplete);
@@ -658,7 +695,7 @@ TEST_F(WorkspaceTest, AnAlignmentLostToDamageNamesItsFilesAndOneLostToAChangeDoe
     Dir.Write("work/Corpus.BIN", Whole.substr(0, Layout(Whole).Trailer));
     Backend.Messages.clear();
     Reopen();
-    EXPECT_EQ(Backend.Texts(), (std::vector<std::string>{DamagedIndexDataText, Both}));
+    EXPECT_EQ(Backend.Texts(), (std::vector<std::string>{DamageText(Workspace, {DamagedSealText}), Both}));
     EXPECT_TRUE(WorkspaceIncomplete);
 
     Dir.Write("work/Corpus.BIN", Whole);
@@ -667,7 +704,9 @@ TEST_F(WorkspaceTest, AnAlignmentLostToDamageNamesItsFilesAndOneLostToAChangeDoe
     Backend.Messages.clear();
     Reopen();
     // Which of the two lists read as "ALIGN13" is the right one cannot be told: both are lost.
-    EXPECT_EQ(Backend.Texts(), (std::vector<std::string>{DamagedIndexDataText, Both}));
+    EXPECT_EQ(Backend.Texts(),
+              (std::vector<std::string>{
+                  DamageText(Workspace, {"The alignments at the end of the data file."}), Both}));
     EXPECT_FALSE(Align12);
     EXPECT_FALSE(Align13);
     EXPECT_TRUE(WorkspaceIncomplete);
@@ -767,7 +806,9 @@ TEST_F(WorkspaceTest, ASizeChangeIsAChangeAndAReplacedCopyIsMadeAgain) {
     WriteBytes(Copy, "Un chien. Un chat. Un autre chat.\n");
     fs::last_write_time(Copy, CopyTime);
     Reopen();
-    EXPECT_TRUE(Backend.Messages.empty()) << Backend.Texts().front();
+    EXPECT_EQ(Backend.Texts(), std::vector<std::string>{std::string(ChangedAlignmentText) + "\n\"" +
+                                                        Files[0][1] + "\" with \"" + Files[1][1] + "\"\n\"" +
+                                                        Files[0][1] + "\" with \"" + Files[2][1] + "\""});
     EXPECT_TRUE(LanguageConfigs[0]->SentenceIndexes.GetItem(0));
     EXPECT_FALSE(LanguageConfigs[0]->SentenceIndexes.GetItem(1));
     // The copy made anew from the unchanged UTF-8 file is the text the stored data were computed from.
@@ -839,7 +880,7 @@ TEST_F(WorkspaceTest, AnotherWorkspacesDataAndImpossibleCountsAreDamage) {
     Reopen();
     const auto Texts = Backend.Texts();
     ASSERT_FALSE(Texts.empty());
-    EXPECT_EQ(Texts[0], ForeignDataText);
+    EXPECT_EQ(Texts[0], DamageText(Workspace, {ForeignDataText}));
     EXPECT_EQ(DamageReports(Texts), 1u);
     EXPECT_EQ(FileNames(), Names);
     for (const auto& [Key, Bytes] : DataPieces()) EXPECT_EQ(Bytes, "") << Key;
@@ -853,7 +894,7 @@ TEST_F(WorkspaceTest, AnotherWorkspacesDataAndImpossibleCountsAreDamage) {
     Dir.Write("work/Corpus.BIN", WithInteger(Bin, Words, 0x7FFFFFFF));
     Backend.Messages.clear();
     Reopen();
-    EXPECT_EQ(CountOf(Backend.Texts(), DamagedIndexDataText), 1u);
+    EXPECT_EQ(DamageReports(Backend.Texts()), 1u);
     for (const auto& File : LanguageConfigs[0]->Files) EXPECT_EQ(File.Object.WordCount, 0);
     EXPECT_FALSE(LanguageConfigs[0]->SentenceIndexes.GetItem(0));
     EXPECT_TRUE(WorkspaceIncomplete);
