@@ -6,10 +6,12 @@
 #include <QFontMetrics>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QStyle>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
@@ -32,6 +34,8 @@ constexpr TColor LabelColour = clBlue;
 constexpr TColor CollocateYellow = 0x00FFFF;
 // What panel 0 must hold at its widest.
 constexpr const char* MatchPanelSample = "W WWWWWWW matches W";
+// The lines each pane of a new window shows at least, where the room allows.
+constexpr int ReadableLines = 4;
 
 }  // namespace
 
@@ -46,8 +50,43 @@ std::string MatchCountText(int Count) {
     return std::to_string(Count) + " matches";
 }
 
-std::string ConcordanceCaption(const std::string& QueryText) {
-    return "Parallel Concordance - [" + QueryText + "]";
+std::string QueryDescriptionShort(const TConcSearchRec& Record) {
+    std::vector<std::string> Parts;
+    if (Record.Syntax > 0 && Record.Syntax < 3) Parts.emplace_back(SyntaxNames[Record.Syntax]);
+    if (Record.Flags & sfMatchCase) Parts.emplace_back("Match case");
+    if (Record.FrequencyOfHits > 1)
+        Parts.push_back("Freq. of hits: " + std::to_string(Record.FrequencyOfHits));
+    if (Record.Flags & sfSentenceMode) Parts.emplace_back("Sent. mode");
+    if (Record.Flags & sfSkipEqual) {
+        Parts.push_back("Skipping characters: " + Record.SkippingChars);
+        if (!Record.EqualChars.empty()) Parts.push_back("Equal characters: " + Record.EqualChars);
+    }
+    if (Record.Flags & sfHeading) Parts.push_back("Heading match: " + Record.HeadingPattern);
+    if (Record.Flags & sfContext) {
+        if (!Record.LeftContext.empty()) Parts.push_back("Left context: " + Record.LeftContext);
+        if (!Record.RightContext.empty()) Parts.push_back("Right context: " + Record.RightContext);
+    }
+    std::string Text;
+    for (const std::string& Part : Parts) Text += (Text.empty() ? "" : ", ") + Part;
+    return Text;
+}
+
+std::string ConcordanceCaption(const TConcordanceCaptionInputs& In) {
+    const auto Described = [](const std::string& Description) {
+        return Description.empty() ? std::string() : " (" + Description + ")";
+    };
+    std::string Caption = "Parallel Concordance - [" + In.QueryText + "]" + Described(In.Description);
+    for (const TCaptionQuery& Other : In.Others)
+        Caption += " + " + std::string(Other.Not ? "NOT " : "") + Other.Language + ": [" + Other.Text + "]" +
+                   Described(Other.Description);
+    return Caption;
+}
+
+std::array<int, 2> ConcordanceWindowSize(int RoomWidth, int RoomHeight, int NeedWidth, int NeedHeight) {
+    const auto Side = [](int Room, int Least, int Need) {
+        return std::max(std::min(std::max({Room * 3 / 4, Least, Need}), Room), 0);
+    };
+    return {Side(RoomWidth, 532, NeedWidth), Side(RoomHeight, 412, NeedHeight)};
 }
 
 std::string QueryPanelText(const std::string& QueryText) {
@@ -399,7 +438,45 @@ std::string TTessivorForm::GetQueryText(int Language) const {
 }
 
 void TTessivorForm::UpdateCaption() {
-    setWindowTitle(LanguageText(PrimaryLanguage, ConcordanceCaption(QueryText)));
+    const auto Utf8 = [](int Language, const std::string& Text) {
+        return LanguageText(Language, Text).toStdString();
+    };
+    TConcordanceCaptionInputs In;
+    In.QueryText = Utf8(PrimaryLanguage, QueryText);
+    if (const auto& Primary = Records[size_t(PrimaryLanguage)])
+        In.Description = Utf8(PrimaryLanguage, QueryDescriptionShort(*Primary));
+    for (int L = 0; ParallelQueries && L < LanguageCount; ++L) {
+        const auto& Record = Records[size_t(L)];
+        if (L == PrimaryLanguage || !Record || Record->Names.empty()) continue;
+        In.Others.push_back({LanguageName(L), Utf8(L, Record->Names.front()),
+                             Utf8(L, QueryDescriptionShort(*Record)), Record->Not});
+    }
+    SetLiteralWindowTitle(this, ConcordanceCaption(In));
+}
+
+void TTessivorForm::SizeForArea(const QMdiArea* Area) {
+    if (!Area) return;
+    // What the sub-window will add around the form: its title bar and frame.
+    const QStyle* Style = Area->style();
+    const int Frame = Style->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth, nullptr, Area);
+    const QSize Room =
+        Area->viewport()->size() -
+        QSize(2 * Frame, 2 * Frame + Style->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, Area));
+    // The widest sort caption a pane's language can give, and the query panel as it will read.
+    int Sort = 0;
+    for (int L = 0; L < LanguageCount; ++L)
+        for (const char* Order : {"Original text order", "Search word, 2nd right", "Advanced sort"})
+            Sort = std::max(Sort,
+                            FPanels[1]->TextWidth(QString::fromStdString(LanguageName(L) + " - " + Order)));
+    const int Query = FPanels[2]->TextWidth(LanguageText(PrimaryLanguage, QueryPanelText(QueryText)));
+    const int Match = QFontMetrics(font()).horizontalAdvance(QString::fromLatin1(MatchPanelSample));
+    const int NeedWidth = width() - StatusPanelsRoom(width()) + Match + Sort + Query;
+    // A few lines of each pane in its own font, the splitters between them, and the status bar.
+    int NeedHeight = FStatusBar->sizeHint().height() + SplitterWidth * std::max(LanguageCount - 1, 0);
+    for (int L = 0; L < LanguageCount; ++L)
+        if (Views[size_t(L)]) NeedHeight += ReadableLines * Views[size_t(L)]->fontMetrics().lineSpacing() + 4;
+    const std::array<int, 2> Size = ConcordanceWindowSize(Room.width(), Room.height(), NeedWidth, NeedHeight);
+    resize(Size[0], Size[1]);
 }
 
 void TTessivorForm::UpdateMatchCount() {
@@ -687,6 +764,8 @@ void TTessivorForm::DeleteRows(const std::vector<bool>& Drop, bool KeepCurrentLi
                     Going.insert(Item);
     if (!Going.empty()) CloseContextWindowsWhere([&](const TConcordItem* Of) { return Going.count(Of) > 0; });
     DropRows(Shown, Drop);
+    for (int L = 0; L < LanguageCount; ++L)
+        RecountCollocates(L, Lists[size_t(L)] && Lists[size_t(L)]->HighlightCollocates);
     {
         // Row numbers moved: the old selection would mark other lines, so it goes, in every pane alike.
         const TGuard ItemGuard(FItemChanging), SelectionGuard(FSelecting);

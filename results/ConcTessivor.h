@@ -41,8 +41,34 @@ class TTessivorForm;
 int PaneHeight(int ClientHeight, int LanguageCount);
 // Status panel 0: "No matches", "1 match" or "%d matches".
 std::string MatchCountText(int Count);
-// "Parallel Concordance - [%s]".
-std::string ConcordanceCaption(const std::string& QueryText);
+// What tells a query from another one for the same words, in short, in the order of the search's own
+// description: "Regex" or "Tag" syntax, "Match case", "Freq. of hits: %d" above 1, "Sent. mode", the
+// skipping and equal characters, the heading match, the left and right contexts; joined by ", ". "" for a
+// plain text query. The texts of the record stay in its language's code page.
+std::string QueryDescriptionShort(const TConcSearchRec& Record);
+
+// Another language's query of a parallel search, as its caption names it.
+struct TCaptionQuery {
+    std::string Language;     // its name
+    std::string Text;         // the query as typed
+    std::string Description;  // QueryDescriptionShort of its record
+    bool Not = false;         // the aligned passage must not match
+};
+// What a concordance window's caption says. Texts are UTF-8.
+struct TConcordanceCaptionInputs {
+    std::string QueryText;              // the primary query as typed
+    std::string Description;            // QueryDescriptionShort of the primary record
+    std::vector<TCaptionQuery> Others;  // the other languages' queries, in language order
+};
+// "Parallel Concordance - [%s]" with the query text; then " (%s)" with the description when there is
+// one; then per other query " + ", "NOT " when it must not match, "<language>: [<text>]" and its own
+// description in brackets. The plain query of a single search reads "Parallel Concordance - [walk*]".
+std::string ConcordanceCaption(const TConcordanceCaptionInputs& In);
+
+// The size a new concordance window opens at in an MDI viewport of RoomWidth x RoomHeight: three quarters
+// of the room each way, at least 532 x 412 and at least NeedWidth x NeedHeight (what its status panels
+// and panes need to be read), but never beyond the room.
+std::array<int, 2> ConcordanceWindowSize(int RoomWidth, int RoomHeight, int NeedWidth, int NeedHeight);
 // Status panel 2: " Strings matching: %s".
 std::string QueryPanelText(const std::string& QueryText);
 // The name of a sort key in the sort caption: "Search word", "2nd left", "1st left", "1st right",
@@ -132,7 +158,12 @@ public:
     // The item of the focused pane's current line, or nullptr. Owned by the list.
     TConcordItem* FocusedItem() const;
 
+    // The caption: ConcordanceCaption of the window's queries.
     void UpdateCaption();
+    // Sizes a window not shown yet for Area (ConcordanceWindowSize): wide enough for its status panels to
+    // show their texts whole (the query, a sort caption of any of its languages), tall enough for every
+    // pane to show a few lines. Call after BuildPanels, with the query text set.
+    void SizeForArea(const QMdiArea* Area);
     void UpdateMatchCount();
     void UpdateSortCaption();
     void UpdateQueryPanel();
@@ -296,6 +327,8 @@ public:
     // The query of each language; owned; nullptr for a language without one.
     std::array<std::unique_ptr<TConcSearchRec>, MaxLanguages> Records;
     std::string QueryText;
+    // The other languages' records are conditions of a parallel search (not searches within the lines).
+    bool ParallelQueries = false;
     int32_t LanguageCount = 0;
     int32_t PrimaryLanguage = 0;
     // One per corpus language, from creation on.
@@ -399,7 +432,10 @@ private:
     void ToggleConceal();
     void OpenDistribution();
     void ClearSearchQuery();
-    void RecountCollocates(int Language);
+    // Language's collocates counted again over the lines it holds now (shaded when Shade), or, without
+    // Shade, only dropped, to be counted by whoever shows them next. Every change of what the lines
+    // hold ends with it, so that no count shown counts a line that went.
+    void RecountCollocates(int Language, bool Shade);
     void DropChosenFile(int Language, int FileIndex);
     bool CorpusListReady(int Language);
     std::unique_ptr<TFreqList> BuildRowWords(int Language);

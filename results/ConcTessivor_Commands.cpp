@@ -442,21 +442,23 @@ void TTessivorForm::ClearMarks(int Origin, int Language) {
     TConcordItems& List = *Lists[size_t(Language)];
     ::ClearMarks(List, TMarkOrigin(Origin), Readers, Syntax);
     List.RowsFilled = RowsHoldHits(List);
+    RecountCollocates(Language, HighlightCollocates[size_t(Language)] && List.HighlightCollocates);
 }
 
-void TTessivorForm::RecountCollocates(int Language) {
+void TTessivorForm::RecountCollocates(int Language, bool Shade) {
+    if (!Lists[size_t(Language)]) return;
     TConcordItems& List = *Lists[size_t(Language)];
-    // The rows' words changed: the counts are made again, not only the ranks.
+    // The rows' words changed: the counts are made again, not only the ranks. Lists nobody shades are
+    // only dropped: the collocation window that shows them next counts them over the lines then shown.
     List.FreeCollocateLists();
     List.SetHighlightCollocates(false);
-    List.SetHighlightCollocates(true);
+    if (Shade) List.SetHighlightCollocates(true);
 }
 
 void TTessivorForm::DropQueryHits(int Language, bool Update) {
     if (!Shows(Language)) return;
     ClearMarks(moQuery, Language);
     TConcordItems& List = *Lists[size_t(Language)];
-    if (HighlightCollocates[size_t(Language)] && List.HighlightCollocates) RecountCollocates(Language);
     Redraw(Language);
     List.QueryHitsPresent = false;
     if (Update) UpdateCommands(Language);
@@ -507,7 +509,7 @@ bool TTessivorForm::ApplyHotWords(int Language) {
     }
     // Cancelled or not, what was marked is shown, so that it can be cleared.
     List.CollocColour = LanguageConfigs[size_t(Language)]->Fonts[CollocatesFont].Color;
-    if (HighlightCollocates[size_t(Language)]) RecountCollocates(Language);
+    RecountCollocates(Language, HighlightCollocates[size_t(Language)]);
     Redraw(Language);
     BroadcastCollocDataDropped(Language);
     return true;

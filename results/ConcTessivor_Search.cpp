@@ -373,6 +373,9 @@ void TTessivorForm::AppendSearch(std::unique_ptr<TConcSearchRec> Record) {
         raise();
     }
     const int32_t Before = Lists[size_t(PrimaryLanguage)]->Count();
+    // Unshaded lists count no line added to them: they go, and are counted again when next shown.
+    if (!Lists[size_t(PrimaryLanguage)]->HighlightCollocates)
+        Lists[size_t(PrimaryLanguage)]->FreeCollocateLists();
     RunSearch();
     if (Lists[size_t(PrimaryLanguage)]->Count() > Before && SortedLanguage >= 0) {
         ResetSort();
@@ -451,10 +454,9 @@ int32_t TTessivorForm::SearchWithinLines(int Language, std::unique_ptr<TConcSear
                                    CommonConfig->MaximumHits);
     }
     TConcordItems& List = *Lists[size_t(Language)];
-    if (HighlightCollocates[size_t(Language)]) {
-        List.CollocColour = CollocateColour(Language);
-        List.SetHighlightCollocates(true);
-    }
+    if (HighlightCollocates[size_t(Language)]) List.CollocColour = CollocateColour(Language);
+    // The lines hold other words now: lists counted before the search would count the old ones.
+    RecountCollocates(Language, HighlightCollocates[size_t(Language)]);
     Redraw(Language);
     UpdateCommands(Language);
     RefreshDistribution();
@@ -477,8 +479,10 @@ TTessivorForm* NewConcordanceWindow(QMdiArea* Area, std::unique_ptr<TConcSearchR
     auto* Form = new TTessivorForm;
     Form->LanguageCount = std::min<int32_t>(LanguagesCount, MaxLanguages);
     Form->PrimaryLanguage = Record->Language;
+    Form->QueryText = Record->Names.empty() ? std::string() : Record->Names.front();
     Form->Records[size_t(Record->Language)] = std::move(Record);
     Form->BuildPanels();
+    Form->SizeForArea(Area);
     // A window of its own shows at once; a sub-window once its search has run a moment.
     if (!Area) ShowMdiChild(Area, Form);
     try {
@@ -502,7 +506,11 @@ TTessivorForm* NewParallelConcordanceWindow(QMdiArea* Area,
         if (Record->Language < Form->LanguageCount)
             Form->Records[size_t(Record->Language)] = TConcSearchRec::CreateCopy(*Record);
     }
+    Form->ParallelQueries = true;
+    const TConcSearchRec& Primary = *Records.front();
+    Form->QueryText = Primary.Names.empty() ? std::string() : Primary.Names.front();
     Form->BuildPanels();
+    Form->SizeForArea(Area);
     ShowMdiChild(Area, Form);
     try {
         Form->RunParallelSearch();

@@ -613,7 +613,8 @@ void TConcMainForm::RebuildWindowList() {
     WindowMenu->addSeparator();
     int number = 0;
     for (QMdiSubWindow* sub : children) {
-        QString caption = QString("&%1 %2").arg(++number).arg(sub->windowTitle());
+        // The entry shows the caption as the window does, without reading its "&" as an accelerator.
+        QString caption = QString("&%1 %2").arg(++number).arg(LiteralMenuText(ShownWindowTitle(sub)));
         QAction* item = WindowMenu->addAction(caption);
         item->setCheckable(true);
         item->setChecked(sub == FMdiArea->currentSubWindow());
@@ -817,7 +818,7 @@ void TConcMainForm::SizeStatusPanels() {
 void TConcMainForm::UpdateCaption() {
     if (!WorkspaceLoaded) return;
     MainCaption = WorkspaceCaption(WorkspaceFileName);
-    setWindowTitle(ToQString(MainCaption));
+    SetLiteralWindowTitle(this, ToQString(MainCaption));
 }
 
 void TConcMainForm::CloseAllChildren() {
@@ -951,13 +952,29 @@ void TConcMainForm::OpenWorkspaceFile(const std::string& FileName) {
         UpdateHintPanel();
         UpdateLanguagePanel();
     };
+    // While the open reads the files and says what it found, the window names the workspace being
+    // opened: the last one is gone already. The status text is set at once, since a message may come
+    // before any posted one is delivered.
+    MainCaption = WorkspaceCaption(FileName);
+    setWindowTitle(ToQString(MainCaption));
+    CMStatusText("Opening workspace " + FileName + "...");
     try {
-        if (LoadWorkspace(FileName)) WorkspaceOpened();
+        if (LoadWorkspace(FileName))
+            WorkspaceOpened();
+        else
+            ShowNoWorkspace();
     } catch (...) {
+        ShowNoWorkspace();
         finish();
         throw;
     }
     finish();
+}
+
+// A workspace that did not open left nothing loaded: the caption names none.
+void TConcMainForm::ShowNoWorkspace() {
+    MainCaption = ProductTitle;
+    setWindowTitle(ToQString(MainCaption));
 }
 
 void TConcMainForm::OpenRecentWorkspace() {

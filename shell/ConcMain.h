@@ -200,9 +200,11 @@ public:
     void OpenWorkspace();
     // First SaveChangesFirst (Cancel ends the command, leaving everything as it was). Then closes
     // every child, frees the languages and the alignments and opens FileName (LoadWorkspace,
-    // which reports what went wrong). On success WorkspaceOpened; in every case the language menus and
-    // both panels are rebuilt and the status text emptied. A failed open leaves no corpus file loaded,
-    // WorkspaceFileName empty and at least language 0 configured.
+    // which reports what went wrong). While it opens (and its messages are up) the caption names the
+    // workspace being opened and the status panel says so. On success WorkspaceOpened; in every case the
+    // language menus and both panels are rebuilt and the status text emptied. A failed open leaves no
+    // corpus file loaded, WorkspaceFileName empty, the caption naming no workspace and at least language
+    // 0 configured.
     void OpenWorkspaceFile(const std::string& FileName);
     // Recent Workspaces: the chooser of the recent list; opens the workspace chosen.
     void OpenRecentWorkspace();
@@ -284,6 +286,7 @@ protected:
     bool event(QEvent* Event) override;
 
 private:
+    void ShowNoWorkspace();
     class TMessenger;
     class TCursor;
 

@@ -680,9 +680,14 @@ std::vector<std::string> KeepSealedLanguages(TStoredWorkspace& W) {
     for (int L = 0; L < Count; ++L) {
         const TSealedLanguage& Sealed = Seal.Languages[size_t(L)];
         std::unique_ptr<TConcordConfig>& Config = LanguageConfigs[size_t(L)];
-        if (!Config) Config = std::make_unique<TConcordConfig>(L);
+        const bool Lost = !Config;
+        if (Lost) Config = std::make_unique<TConcordConfig>(L);
         if (Config->LocaleId == Sealed.LocaleId && L < LanguagesCount) continue;
         if (!platform::IsUsableLocale(Sealed.LocaleId)) {
+            // A language the settings lost gets the user's language, as the settings reader gives it.
+            if (Lost)
+                Config->SetLanguage(platform::UserDefaultLangId(),
+                                    LanguageNameOfLCID(platform::UserDefaultLangId()));
             W.LocaleLost[size_t(L)] = true;
             Kept.push_back(LanguageLabel(L) +
                            ": its data were computed for a language this system cannot use (" +

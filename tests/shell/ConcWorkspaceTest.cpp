@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <random>
 
 #include "engine/ConcFreqList.h"
@@ -898,4 +899,161 @@ TEST_F(WorkspaceTest, AnotherWorkspacesDataAndImpossibleCountsAreDamage) {
     for (const auto& File : LanguageConfigs[0]->Files) EXPECT_EQ(File.Object.WordCount, 0);
     EXPECT_FALSE(LanguageConfigs[0]->SentenceIndexes.GetItem(0));
     EXPECT_TRUE(WorkspaceIncomplete);
+}
+
+namespace {
+
+// Writes the workspace's seal again after Change, with a checksum that holds and the settings' end tied
+// to it: a seal whose values are wrong in a way no checksum finds.
+void Reseal(const std::string& Workspace, const std::function<void(TWorkspaceSeal&)>& Change) {
+    const std::string Bin = WorkspaceBinName(Workspace);
+    const std::string Bytes = ReadWholeFile(Bin);
+    TMemoryStream In(Bytes);
+    TReadSeal Seal = ReadSeal(In);
+    ASSERT_EQ(Seal.State, TSealState::Whole);
+    Change(Seal.Seal);
+    TMemoryStream Out(Bytes.substr(0, size_t(Seal.Start)));
+    const uint32_t Crc = WriteSeal(Out, Seal.Seal);
+    WriteBytes(Bin, Out.Bytes());
+    const std::string Tws = ReadWholeFile(Workspace);
+    WriteBytes(Workspace, Tws.substr(0, Tws.rfind("[WorkspaceEnd]")) + SettingsEndText(Crc));
+}
+
+}  // namespace
+
+// A settings file edited to define one more language than the workspace was saved with: said, and the
+// workspace keeps its languages (no empty one is added, so none is saved for good).
+TEST_F(WorkspaceTest, ASettingsFileThatAddsALanguageIsSaidAndTheSealedCountHolds) {
+    ASSERT_TRUE(SaveWorkspace(Workspace));
+    const auto Names = FileNames();
+    const auto Saved = DataPieces();
+    WriteBytes(Workspace, Replaced(ReadWholeFile(Workspace), "LanguagesCount=3", "LanguagesCount=4"));
+    Reopen();
+    const auto Texts = StartingWith(Backend.Texts(), "The settings file \"" + Workspace + "\"");
+    ASSERT_EQ(Texts.size(), 1u);
+    EXPECT_NE(Texts[0].find("\nThe settings file defines 4 languages; the workspace was saved with 3."),
+              std::string::npos)
+        << Texts[0];
+    EXPECT_EQ(LanguagesCount, 3);
+    EXPECT_FALSE(LanguageConfigs[3]);
+    EXPECT_EQ(FileNames(), Names);
+    EXPECT_TRUE(DataPieces() == Saved);
+    // Saved again, it holds three languages and opens without a word.
+    ASSERT_TRUE(SaveWorkspace(Workspace));
+    EXPECT_NE(ReadWholeFile(Workspace).find("LanguagesCount=3"), std::string::npos);
+    Backend.Messages.clear();
+    Reopen();
+    EXPECT_TRUE(Backend.Messages.empty()) << Backend.Texts().front();
+    EXPECT_EQ(LanguagesCount, 3);
+}
+
+// Parallel corpora use the same names in every language. A workspace saved inside one language's folder
+// and moved with its project finds that language by its relative names; another language's files are
+// gone from their stored places and the folder's files of the same last names are another language's
+// text (another size, or named by the workspace already): they are said to be missing, never read.
+TEST_F(WorkspaceTest, AMovedProjectNeverReadsOneLanguagesFileAsAnothers) {
+    FreeLanguageConfigs();
+    for (const char* Sub : {"project/en", "project/es"}) fs::create_directories(Dir.Path() / Sub);
+    const std::string EnA = Dir.Write("project/en/a.txt", "The house stands by the river.\n");
+    const std::string EsA = Dir.Write("project/es/a.txt", "La casa.\n");
+    const std::string EnB = Dir.Write("project/en/b.txt", "A dog.\n");
+    const std::string EsB = Dir.Write("project/es/b.txt", "Perro.\n");
+    fs::last_write_time(EsB, fs::last_write_time(EnB));  // same size, same time: only the names tell
+    for (int L = 0; L < 2; ++L) {
+        Lang(L);
+        LoadLanguageFiles(L, false, false, "English (United States)", 1033,
+                          {{L == 0 ? EnA : EsA}, {L == 0 ? EnB : EsB}}, false);
+    }
+    ASSERT_TRUE(ProcessCorpus());
+    Align12 = SentencePairs(1);
+    Workspace = Dir.File("project/en/Corpus.TWS");
+    ASSERT_TRUE(SaveWorkspace(Workspace));
+    const auto EnglishData = DataPieces();
+    fs::rename(Dir.Path() / "project", Dir.Path() / "moved");
+    Workspace = Dir.File("moved/en/Corpus.TWS");
+    Reopen();
+    EXPECT_EQ(Backend.Texts(),
+              std::vector<std::string>{"File \"" + EsA + "\" not found.\nFile \"" + EsB + "\" not found."});
+    ASSERT_EQ(LanguageConfigs[0]->Files.size(), 2u);
+    EXPECT_EQ(LanguageConfigs[0]->Files[0].Name, Dir.File("moved/en/a.txt"));
+    EXPECT_TRUE(LanguageConfigs[1]->Files.empty());
+    for (const auto& [Key, Bytes] : DataPieces())
+        if (Key[0] == '0') EXPECT_EQ(Bytes, EnglishData.at(Key)) << Key;
+    EXPECT_FALSE(Align12 && Align12->GetItem(0));
+    EXPECT_TRUE(WorkspaceIncomplete);
+}
+
+// A file whose stored folder is gone is found in the workspace's folder under its last name part when it
+// is the file saved (time and size kept), and keeps its data; one of another time there is not taken.
+TEST_F(WorkspaceTest, AFileFoundByItsLastNamePartMustBeTheFileSaved) {
+    ASSERT_TRUE(SaveWorkspace(Workspace));
+    const auto Saved = DataPieces();
+    const std::string Moved = Dir.File("work/de1.txt");
+    fs::copy_file(Files[1][0], Moved, fs::copy_options::overwrite_existing);
+    fs::last_write_time(Moved, fs::last_write_time(Files[1][0]));
+    fs::remove(Files[1][0]);
+    Reopen();
+    EXPECT_TRUE(Backend.Messages.empty()) << Backend.Texts().front();
+    ASSERT_EQ(LanguageConfigs[1]->Files.size(), 2u);
+    EXPECT_EQ(LanguageConfigs[1]->Files[0].Name, Moved);
+    EXPECT_EQ(StoredBytes(*LanguageConfigs[1]->SentenceIndexes.GetItem(0)), Saved.at("1/sentences/0"));
+    EXPECT_TRUE(Align12 && Align12->GetItem(0));
+
+    SetAge(Moved, 10);
+    Reopen();
+    EXPECT_EQ(Backend.Texts(),
+              (std::vector<std::string>{"File \"" + Files[1][0] + "\" not found.",
+                                        std::string(LostAlignmentText) + "\n\"" + Files[0][1] + "\" with \"" +
+                                            Files[1][1] + "\""}));
+    ASSERT_EQ(LanguageConfigs[1]->Files.size(), 1u);
+    EXPECT_EQ(LanguageConfigs[1]->Files[0].Name, Files[1][1]);
+}
+
+// A seal whose checksum holds but whose values no save writes: a file's impossible size is damage named
+// with the file (its data and pairs are computed again, the other pairs stay), and a locale this system
+// cannot use is not given to the language.
+TEST_F(WorkspaceTest, SealedValuesAreCheckedAsTheSettingsAre) {
+    ASSERT_TRUE(SaveWorkspace(Workspace));
+    const std::string Tws = ReadWholeFile(Workspace);
+    const std::string Bin = ReadWholeFile(WorkspaceBinName(Workspace));
+    Reseal(Workspace, [](TWorkspaceSeal& Seal) {
+        Seal.Languages[1].Files[0].Size = -5;
+        Seal.Languages[1].Files[1].CopySize = int64_t(1) << 62;
+    });
+    Reopen();
+    const std::string Lost = std::string(LostAlignmentText) + "\n\"" + Files[0][0] + "\" with \"" +
+                             Files[1][0] + "\"\n\"" + Files[0][1] + "\" with \"" + Files[1][1] + "\"";
+    EXPECT_EQ(
+        Backend.Texts(),
+        (std::vector<std::string>{
+            DamageText(Workspace, {"File \"" + Files[1][0] + "\": its record in the data file's seal.",
+                                   "File \"" + Files[1][1] + "\": its record in the data file's seal."}),
+            Lost}));
+    EXPECT_FALSE(LanguageConfigs[1]->SentenceIndexes.GetItem(0));
+    EXPECT_FALSE(LanguageConfigs[1]->SentenceIndexes.GetItem(1));
+    EXPECT_TRUE(LanguageConfigs[0]->SentenceIndexes.GetItem(0));
+    ASSERT_TRUE(Align12 && Align13);
+    EXPECT_FALSE(Align12->GetItem(0) || Align12->GetItem(1));
+    EXPECT_TRUE(Align13->GetItem(0) && Align13->GetItem(1));
+    EXPECT_TRUE(WorkspaceIncomplete);
+
+    // The settings changed since saving, and the seal gives language 2 a locale this system cannot use.
+    WriteBytes(WorkspaceBinName(Workspace), Bin);
+    WriteBytes(Workspace, "[Scratch]\r\nX=1\r\n" + Tws);
+    Reseal(Workspace, [](TWorkspaceSeal& Seal) { Seal.Languages[1].LocaleId = 0x0812; });
+    Backend.Messages.clear();
+    Reopen();
+    const auto Texts = StartingWith(Backend.Texts(), "The settings file \"" + Workspace + "\"");
+    ASSERT_EQ(Texts.size(), 1u);
+    EXPECT_NE(
+        Texts[0].find("\nLanguage 2 " + English +
+                      ": its data were computed for a language this system cannot use (2066); they will be "
+                      "computed again."),
+        std::string::npos)
+        << Texts[0];
+    EXPECT_EQ(LanguageConfigs[1]->LocaleId, 1033u);
+    EXPECT_FALSE(LanguageConfigs[1]->SentenceIndexes.GetItem(0));
+    EXPECT_TRUE(LanguageConfigs[2]->SentenceIndexes.GetItem(0));
+    EXPECT_FALSE(Align12);
+    EXPECT_TRUE(Align13);
 }
