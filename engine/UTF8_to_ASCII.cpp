@@ -481,6 +481,19 @@ std::string ChangedFileText(const std::string& FileName) {
            "processes it again.";
 }
 
+std::string ChangedFilesText(const std::vector<std::string>& FileNames) {
+    if (FileNames.size() == 1) return ChangedFileText(FileNames.front());
+    // A checkout or a sync touches thousands of files: one box names a few and counts the rest.
+    std::string Names;
+    for (size_t I = 0; I < FileNames.size() && I < ChangedFilesNamed; ++I)
+        Names += (I > 0 ? ", \"" : "\"") + FileNames[I] + "\"";
+    if (FileNames.size() > ChangedFilesNamed)
+        Names += " and " + std::to_string(FileNames.size() - ChangedFilesNamed) + " more";
+    return std::to_string(FileNames.size()) +
+           " files have changed since they were processed and are left out of this search: " + Names +
+           ". File > \"Scan Corpus\" processes them again.";
+}
+
 int ReopenChangedCorpusFiles() {
     int Reopened = 0;
     for (int32_t L = 0; L < LanguagesCount && L < MaxLanguages; ++L) {

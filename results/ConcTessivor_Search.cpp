@@ -342,10 +342,9 @@ bool TTessivorForm::ExecuteBeside(TStartedSearch& Started, const std::function<v
     if (!Ended) TakeHits();
     Window.reset();
     if (std::exception_ptr Failure = Runner->Failure()) std::rethrow_exception(Failure);
-    // A file changed since it was opened is left out, as it would be with the search on this thread.
-    const TConcordConfig& Config = *LanguageConfigs[size_t(Search.Query->Language)];
-    for (const int32_t File : Search.ChangedFiles)
-        ShowWarning(ChangedFileText(Config.Files[size_t(File)].Name));
+    // A file changed since it was opened is left out, as it would be with the search on this thread, and
+    // all of them are named in one box.
+    if (!Search.ChangedFiles.empty()) ShowWarning(ChangedFilesText(Search.ChangedFileNames()));
     return OutOfMemory;
 }
 

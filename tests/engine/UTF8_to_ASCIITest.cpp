@@ -344,3 +344,19 @@ TEST_F(LoadFilesTest, ACopyWithoutRoomIsSaidOnceAndStopsTheConversions) {
     EXPECT_TRUE(Backend.Messages.empty());
     EXPECT_EQ(Config().Files.size(), 2u);
 }
+
+// However many files a search left out, one warning: the text of one file names it; several are counted,
+// the first five named in the order met, the rest counted, with the same advice.
+TEST(ChangedFilesTest, OneWarningCountsTheFilesNamesTheFirstFewAndGivesTheSameAdvice) {
+    EXPECT_EQ(ChangedFilesText({"/c/a.txt"}), ChangedFileText("/c/a.txt"));
+    EXPECT_EQ(ChangedFilesText({"a", "b"}),
+              "2 files have changed since they were processed and are left out of this search: \"a\", \"b\". "
+              "File > \"Scan Corpus\" processes them again.");
+    std::vector<std::string> Names;
+    for (int I = 0; I < 2000; ++I) Names.push_back("f" + std::to_string(I) + ".txt");
+    EXPECT_EQ(
+        ChangedFilesText(Names),
+        "2000 files have changed since they were processed and are left out of this search: \"f0.txt\", "
+        "\"f1.txt\", \"f2.txt\", \"f3.txt\", \"f4.txt\" and 1995 more. File > \"Scan Corpus\" processes "
+        "them again.");
+}
