@@ -39,8 +39,23 @@ class TTessivorForm;
 // The height of each pane of a window of LanguageCount panes over ClientHeight pixels, the 3-pixel
 // splitters taken off first: (ClientHeight - 3 x (count - 1)) div count; 0 for no pane.
 int PaneHeight(int ClientHeight, int LanguageCount);
-// Status panel 0: "No matches", "1 match" or "%d matches".
-std::string MatchCountText(int Count);
+// How a search that filled a list ended: it ran to its end, it stopped at the maximum number of hits
+// (Max Search Hits of the search options), or it was cancelled before its end (by the user, or as memory
+// ran out). Only a complete list holds every hit of the query.
+enum class TSearchEnd : uint8_t { Complete, Capped, Cancelled };
+// How Search ended after an Execute with MaxHits (0: no maximum).
+TSearchEnd SearchEndOf(const TSearch& Search, int32_t MaxHits);
+// Of two runs that filled one list (a search and one appended to it): the list is partial when either
+// was.
+TSearchEnd JoinSearchEnds(TSearchEnd First, TSearchEnd Second);
+// What a list says of itself when it does not hold every hit, the one wording of the caption, the
+// status panel's tooltip and the distribution chart: "" when complete; "stopped at the maximum of %d
+// hits - raise Max Search Hits in Search > Search Options..." (MaxHits); "search cancelled - not every
+// hit is listed".
+std::string SearchEndText(TSearchEnd End, int32_t MaxHits);
+// Status panel 0: "No matches", "1 match" or "%d matches"; a partial list adds " (maximum)" when its
+// search stopped at the maximum, " (cancelled)" when it was cancelled.
+std::string MatchCountText(int Count, TSearchEnd End = TSearchEnd::Complete);
 // What tells a query from another one for the same words, in short, in the order of the search's own
 // description: "Regex" or "Tag" syntax, "Match case", "Freq. of hits: %d" above 1, "Sent. mode", the
 // skipping and equal characters, the heading match, the left and right contexts; joined by ", ". "" for a
@@ -59,10 +74,12 @@ struct TConcordanceCaptionInputs {
     std::string QueryText;              // the primary query as typed
     std::string Description;            // QueryDescriptionShort of the primary record
     std::vector<TCaptionQuery> Others;  // the other languages' queries, in language order
+    std::string EndText;                // SearchEndText of a partial list; "" for a complete one
 };
 // "Parallel Concordance - [%s]" with the query text; then " (%s)" with the description when there is
 // one; then per other query " + ", "NOT " when it must not match, "<language>: [<text>]" and its own
-// description in brackets. The plain query of a single search reads "Parallel Concordance - [walk*]".
+// description in brackets; then " - " and the end text of a partial list. The plain query of a single
+// search reads "Parallel Concordance - [walk*]".
 std::string ConcordanceCaption(const TConcordanceCaptionInputs& In);
 
 // The size a new concordance window opens at in an MDI viewport of RoomWidth x RoomHeight: three quarters
@@ -183,6 +200,8 @@ public:
     void UpdateLabels();
     // Collocate highlighting of Language off: its flag and the list's, the list's collocate lists freed.
     void HighlightOff(int Language);
+    // Tells the distribution window, when there is one, whether the lines are every hit of the query.
+    void DescribeDistribution();
     // Every list drops its cached sort values; the sort record becomes all keys none.
     void ResetSort();
     // Frees every larger-context window this window opened, or only those over Item when it is given.
@@ -354,6 +373,9 @@ public:
     THotWordsConfig WindowHotWordsConfig;
     // The window's copies of each language's hot-word options, taken at creation.
     std::array<THotWordsOptions, MaxLanguages> HotWordsOptions{};
+    // How the searches that filled the primary list ended, and the maximum of hits they ran with.
+    TSearchEnd SearchEnd = TSearchEnd::Complete;
+    int32_t SearchEndMaximum = 0;
     // The window's distribution window, or nullptr.
     QPointer<TAppMessageForm> Distribution;
 
@@ -472,6 +494,9 @@ private:
     // repainted the whole window at each turn of the event loop. Now: at once, as a search ends.
     void ShowGrownRows(bool Now);
     void ShowSearchState();
+    // A search of the primary language ended as End: the caption, the match count and the distribution
+    // window say whether the lines are every hit.
+    void RecordSearchEnd(TSearchEnd End);
     // Once a search of the primary language ended, however many lines it found: its collocates shaded
     // as "Highlight Collocates" says, in the collocate font's colour.
     void ShadeFoundCollocates();

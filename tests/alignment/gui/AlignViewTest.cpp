@@ -474,6 +474,7 @@ TEST_F(AlignViewTest, LinesAreCutWhereTheLongestFittingPrefixEnds) {
     for (int Language = 0; Language < 2; ++Language) {
         const QFontMetrics Metrics(AlignLanguageFont(Language));
         const platform::TCodePageTables& Tables = platform::CodePageTables(LanguageCodePage(Language));
+        ASSERT_EQ(Tables.DoubleByte, Language == 1);
         for (int Round = 0; Round < 60; ++Round) {
             std::string Text;
             const int Length = int(Rng() % 300);
