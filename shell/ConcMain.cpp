@@ -499,7 +499,10 @@ void TConcMainForm::NormalTags() {
     if (!CommonConfig) return;
     const TTagSettingsEdits Before = CurrentTagSettings(*CommonConfig, WatchedTags);
     bool Delimiters = false, PageDelimiter = false;
-    if (ConfigureTags(Delimiters, PageDelimiter) && DropAfterTagSettings(Delimiters, PageDelimiter, Before))
+    bool CorpusLoaded = false;
+    for (int L = 0; L < LanguagesCount && !CorpusLoaded; ++L) CorpusLoaded = LanguageHasFiles(L);
+    if (ConfigureTags(Delimiters, PageDelimiter) &&
+        DropAfterTagSettings(Delimiters, PageDelimiter, Before, CorpusLoaded))
         ScanCorpus();
 }
 

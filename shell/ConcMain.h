@@ -172,9 +172,10 @@ public:
     void UnloadCorpus();
     // Scan Corpus: processes the corpus and, when the pass completed, aligns it; refreshes panel 1.
     void ScanCorpus();
-    // "Tags Settings"; a change of the tag or page delimiters asks first whether to scan the corpus
-    // again (TagSettingsScanQuestion): Yes drops what the change invalidates and scans, No puts the
-    // settings back as they were and keeps the corpus.
+    // "Tags Settings": every change is stored on OK. With a corpus loaded, a change of the tag characters
+    // asks first whether to scan the corpus again (TagSettingsScanQuestion): Yes drops what the change
+    // invalidates and scans, No keeps the corpus and the tag characters it was read with. A change of
+    // the page delimiter counts the pages again (DropAfterTagSettings).
     void NormalTags();
     // Search and Advanced Search: the query dialog (simple or advanced) for the remembered search
     // language; its query runs in a new concordance window, or is appended to the active one.
