@@ -155,6 +155,11 @@ TCloseDecision DecideClose(bool Busy, bool WorkspaceLoaded, bool SaveOnExit) {
     return SaveOnExit ? TCloseDecision::SaveWorkspace : TCloseDecision::SaveNothing;
 }
 
+TEndQuestion DecideEndQuestion(bool WorkspaceHeld, bool Changed, bool HandCorrections) {
+    if (WorkspaceHeld) return Changed ? TEndQuestion::SaveWorkspaceChanges : TEndQuestion::None;
+    return HandCorrections ? TEndQuestion::SaveCorrectionsAsWorkspace : TEndQuestion::None;
+}
+
 intptr_t PackClientSize(int Width, int Height) {
     return static_cast<intptr_t>((static_cast<uint32_t>(Width & 0xFFFF) << 16) |
                                  static_cast<uint32_t>(Height & 0xFFFF));
@@ -868,18 +873,23 @@ void TConcMainForm::ScanCorpus() {
 // Closing
 
 // With Save On Exit the close goes on whatever the save did; a save that raised is reported here, inside
-// the handler. Without it, unsaved changes of the workspace are asked about first: Cancel, or a save
-// that failed, keeps the window open.
+// the handler. Otherwise what would be lost (unsaved changes of the workspace, or corrections that no
+// workspace holds) is asked about first: Cancel, or a save that failed, keeps the window open.
 void TConcMainForm::closeEvent(QCloseEvent* Event) {
-    const TCloseDecision decision = DecideClose(CorpusInUse(), WorkspaceLoaded, SaveOnExit);
+    TCloseDecision decision = DecideClose(CorpusInUse(), WorkspaceLoaded, SaveOnExit);
     if (decision == TCloseDecision::Refuse) {
         Event->ignore();
         return;
     }
-    if (decision == TCloseDecision::SaveNothing && !DeliverCatching([this] { return SaveChangesFirst(); })) {
+    const bool HeldBefore = WorkspaceHeld();
+    const bool SavedAnyway = decision == TCloseDecision::SaveWorkspace && HeldBefore;
+    if (!SavedAnyway && !DeliverCatching([this] { return SaveChangesFirst(); })) {
         Event->ignore();
         return;
     }
+    // Corrections saved as a workspace just now make it the open one, written a moment ago: the
+    // preferences no longer name the corpus, and saving it again would only repeat that.
+    if (!HeldBefore && WorkspaceHeld()) decision = TCloseDecision::SaveNothing;
     DeliverCatching([&] {
         if (decision == TCloseDecision::SavePreferences)
             SavePreferences();
@@ -919,6 +929,7 @@ void TConcMainForm::OpenWorkspaceFile(const std::string& FileName) {
     if (!SaveChangesFirst()) return;
     CloseAllChildren();
     FreeLanguageConfigs();
+    ForgetWorkspaceState();
     // Whatever the open did, the menus and panels must show the languages and files now configured;
     // an exception then goes on to the application's handler.
     auto finish = [this] {
@@ -971,25 +982,36 @@ bool TConcMainForm::SaveWorkspaceFile(bool Ask) {
     return SaveWorkspace(WorkspaceFileName);
 }
 
-void TConcMainForm::SaveWorkspaceAs() {
+bool TConcMainForm::SaveWorkspaceAs() {
     const std::string name = ChooseWorkspaceFile(true, "Save Workspace As");
-    if (name.empty()) return;
+    if (name.empty()) return false;
     if (name == WorkspaceFileName) {
         ShowError(
             "This is the currently loaded workspace and you can not overwrite it. Please use \"Save "
             "Workspace...\" command or choose a new name.");
-        return;
+        return false;
     }
-    if (!ShowWorkspaceOptions(true) || !SaveWorkspace(name)) return;
+    if (!ShowWorkspaceOptions(true) || !SaveWorkspace(name)) return false;
     WorkspaceFileName = name;
     WorkspaceOpened();
+    return true;
+}
+
+bool TConcMainForm::WorkspaceHeld() {
+    return WorkspaceLoaded && !WorkspaceFileName.empty();
 }
 
 bool TConcMainForm::SaveChangesFirst() {
-    if (!WorkspaceLoaded || WorkspaceFileName.empty() || !WorkspaceChanged()) return true;
-    switch (ConfirmYesNoCancel(SaveChangesQuestion(WorkspaceFileName), true)) {
+    // Comparing the corpus with what the workspace held costs a pass over it: only when one is open.
+    const bool Held = WorkspaceHeld();
+    const TEndQuestion Question =
+        DecideEndQuestion(Held, Held && WorkspaceChanged(), !Held && UnsavedHandCorrections());
+    if (Question == TEndQuestion::None) return true;
+    const bool Changes = Question == TEndQuestion::SaveWorkspaceChanges;
+    switch (ConfirmYesNoCancel(Changes ? SaveChangesQuestion(WorkspaceFileName) : SaveCorrectionsQuestion,
+                               true)) {
         case mrYes:
-            return SaveWorkspaceFile(false);
+            return Changes ? SaveWorkspaceFile(false) : SaveWorkspaceAs();
         case mrNo:
             return true;
         default:

@@ -88,6 +88,14 @@ enum class TCloseDecision { Refuse, SavePreferences, SaveWorkspace, SaveNothing 
 // Busy: CorpusInUse, the same test that disables the corpus commands.
 TCloseDecision DecideClose(bool Busy, bool WorkspaceLoaded, bool SaveOnExit);
 
+// What a command that ends the corpus in memory (exit, Unload Corpus, Load Corpus File(s), opening a
+// workspace) asks before it goes on. A workspace that holds the corpus (WorkspaceHeld) is asked about
+// when it Changed since it was opened or saved: "Save changes to the workspace <name>?", whose Yes saves
+// it. Without one, alignment corrections made by hand (HandCorrections) exist nowhere else:
+// SaveCorrectionsQuestion, whose Yes saves them with Save Workspace As. Yes/No/Cancel either way.
+enum class TEndQuestion { None, SaveWorkspaceChanges, SaveCorrectionsAsWorkspace };
+TEndQuestion DecideEndQuestion(bool WorkspaceHeld, bool Changed, bool HandCorrections);
+
 // The answer to CM_GETCLIENTSIZE: the width in the high 16 bits, the height in the low 16 bits.
 intptr_t PackClientSize(int Width, int Height);
 
@@ -210,16 +218,21 @@ public:
     bool SaveWorkspaceFile(bool Ask);
     // Save Workspace As: asks for a name (an existing file is replaced without asking); refuses the
     // current workspace's own name with an error; otherwise asks for the Keep options (all checked)
-    // and saves. A saved workspace becomes the current one (WorkspaceOpened).
-    void SaveWorkspaceAs();
+    // and saves. A saved workspace becomes the current one (WorkspaceOpened). Returns whether it saved.
+    bool SaveWorkspaceAs();
     // Save On Exit: inverts SaveOnExit; the item's check mark follows it.
     void ToggleSaveOnExit();
-    // Before a command that ends the open workspace (exit without Save On Exit, Unload Corpus, Load
-    // Corpus File(s), opening a workspace): when its corpus or settings changed since it was opened or
-    // saved (WorkspaceChanged), asks "Save changes to the workspace <name>?". Yes saves it (without the
-    // options dialog), No leaves it as it is on disk, Cancel stops. Returns whether the command may go
-    // on: true when nothing changed or after No, false after Cancel or when the save failed.
+    // Before a command that ends the corpus in memory (exit unless Save On Exit saves the open workspace,
+    // Unload Corpus, Load Corpus File(s), opening a workspace), the question DecideEndQuestion gives:
+    // with a workspace open whose corpus or settings changed since it was opened or saved
+    // (WorkspaceChanged), "Save changes to the workspace <name>?", whose Yes saves it (without the options
+    // dialog); with none, when alignment corrections made by hand would be lost (UnsavedHandCorrections),
+    // SaveCorrectionsQuestion, whose Yes is Save Workspace As. No goes on without saving, Cancel stops.
+    // Returns whether the command may go on: true when nothing is asked or after No, false after Cancel
+    // or when the save failed or was cancelled.
     bool SaveChangesFirst();
+    // A workspace holds the corpus: one was opened or saved, and is still the current one.
+    static bool WorkspaceHeld();
     // After a workspace was opened or saved under a new name: marks a workspace loaded, makes its folder
     // WorkspacePath, puts it at the top of the recent list (a preferences file that cannot be written
     // is reported), shows its name in the caption and rebuilds the language menus.
