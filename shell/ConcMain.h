@@ -144,12 +144,14 @@ public:
     ~TConcMainForm() override;
 
     // The first activation (runs once; later calls do nothing): sizes the panels; below two languages
-    // opens the most recent workspace when there is one, and when still below two languages the
-    // loading dialog for a new corpus; processes the corpus and, when that completes, aligns
-    // it; rebuilds the language menus and both panels. Passes on what the steps raise, after the menus
-    // and panels are rebuilt; the window's own event handlers report it instead.
+    // opens the most recent workspace when there is one, exactly as Open Workspace does; when none
+    // opened, the loading dialog for a new corpus while still below two languages, then processes the
+    // corpus and, when that completes, aligns it; rebuilds the language menus and both panels. Passes on
+    // what the steps raise, after the menus and panels are rebuilt; the window's own event handlers
+    // report it instead.
     void FormActivate();
-    bool Activated() const { return FActivated; }
+    // The first activation has run to its end (the workspace or corpus it brought in is there).
+    bool Activated() const { return FActivationDone; }
 
     // Enables and shows every command from the corpus state (the idle handler; also run when a long
     // operation starts, since the event loop it pumps never waits and so never runs the idle handler).
@@ -330,6 +332,7 @@ private:
     // The corpus is processed and not aligned, so nothing can be searched: panel 0 says so.
     bool FAwaitsAlignment = false;
     bool FActivated = false;
+    bool FActivationDone = false;
     bool FActivationQueued = false;
     bool FUpdatingActions = false;
     std::unique_ptr<TMessenger> FMessenger;
