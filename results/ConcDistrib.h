@@ -83,6 +83,10 @@ public:
     // The text beside bar Bucket of Language; "" while the marks are hidden or past the buckets.
     QString MarkText(int Language, int Bucket) const;
 
+    // Text "" says the owner's lines are every hit of its query. Any other text (why they are not, and
+    // what to do) is shown beside the number of hits and as the chart's title, so that the bars of a
+    // search stopped early are never read as the spread over the whole text.
+    void SetPartialText(const QString& Text);
     // Rebuilds every language's buckets under the wait cursor, then draws them.
     void Recompute();
     // "&Print": the chart and the description on the shared printer, landscape (portrait at 2 %), through
@@ -127,6 +131,8 @@ private:
     void FillDescription();
     void Draw();
     void FitChartHeight();
+    // The label of a category of the chart (rich text when each language has its own range).
+    QString CategoryText(const std::vector<TDistribRange>& Ranges) const;
     // The window width at which the legend names every language whole.
     int LegendWidth() const;
     // Scrolls the chart to where the text starts: files from the top, steps from the foot.
@@ -140,6 +146,7 @@ private:
     // Gives the chart Size and lays it and its marks out at once.
     void LayOutChart(const QSizeF& Size);
 
+    QString FPartialText;
     int FPrimaryLanguage;
     TDistribHitLists FHitLists;
     TDistribQueries FQueries;
@@ -150,6 +157,7 @@ private:
     std::array<int64_t, MaxLanguages> FTotals{};
     std::array<QBarSet*, MaxLanguages> FSets{};
     int FCategoryCount = 0;
+    int FCategoryLines = 1;  // the most lines a category label holds
     bool FReversed = false;  // the first bucket is the top category
     // What the chart was last drawn with; other categories show from the text's start again.
     std::optional<TDistribAxis> FDrawnAxis;

@@ -18,12 +18,15 @@
 #include <set>
 
 #include "engine/ConcFreqList.h"
+#include "engine/ConcSearch.h"
 #include "engine/ConcUtils.h"
 #include "platform/Memory.h"
 #include "platform/Nls.h"
+#include "results/ConcDistrib.h"
 #include "results/ConcHitInfo.h"
 #include "results/ConcMatchInfo.h"
 #include "results/ConcParaContext.h"
+#include "ui/ConcProgress.h"
 
 // ---- Rules ----------------------------------------------------------------------------------------------
 
@@ -44,10 +47,35 @@ int PaneHeight(int ClientHeight, int LanguageCount) {
     return (ClientHeight - SplitterWidth * (LanguageCount - 1)) / LanguageCount;
 }
 
-std::string MatchCountText(int Count) {
-    if (Count == 0) return "No matches";
-    if (Count == 1) return "1 match";
-    return std::to_string(Count) + " matches";
+TSearchEnd SearchEndOf(const TSearch& Search, int32_t MaxHits) {
+    // The search sets Cancelled itself as its MaxHits-th hit is reported.
+    if (MaxHits > 0 && Search.ReportedCount >= MaxHits) return TSearchEnd::Capped;
+    return Search.Cancelled ? TSearchEnd::Cancelled : TSearchEnd::Complete;
+}
+
+TSearchEnd JoinSearchEnds(TSearchEnd First, TSearchEnd Second) {
+    return std::max(First, Second);
+}
+
+std::string SearchEndText(TSearchEnd End, int32_t MaxHits) {
+    switch (End) {
+        case TSearchEnd::Capped:
+            return "stopped at the maximum of " + std::to_string(MaxHits) +
+                   " hits - raise Max Search Hits in Search > Search Options...";
+        case TSearchEnd::Cancelled:
+            return "search cancelled - not every hit is listed";
+        default:
+            return "";
+    }
+}
+
+std::string MatchCountText(int Count, TSearchEnd End) {
+    std::string Text = Count == 0   ? "No matches"
+                       : Count == 1 ? "1 match"
+                                    : std::to_string(Count) + " matches";
+    if (End == TSearchEnd::Capped) Text += " (maximum)";
+    if (End == TSearchEnd::Cancelled) Text += " (cancelled)";
+    return Text;
 }
 
 std::string QueryDescriptionShort(const TConcSearchRec& Record) {
@@ -79,6 +107,7 @@ std::string ConcordanceCaption(const TConcordanceCaptionInputs& In) {
     for (const TCaptionQuery& Other : In.Others)
         Caption += " + " + std::string(Other.Not ? "NOT " : "") + Other.Language + ": [" + Other.Text + "]" +
                    Described(Other.Description);
+    if (!In.EndText.empty()) Caption += " - " + In.EndText;
     return Caption;
 }
 
@@ -412,7 +441,8 @@ bool TTessivorForm::eventFilter(QObject* Watched, QEvent* Event) {
 }
 
 void TTessivorForm::LayoutStatusBar() {
-    const int Panel0 = QFontMetrics(font()).horizontalAdvance(QString::fromLatin1(MatchPanelSample));
+    const int Panel0 = std::max(QFontMetrics(font()).horizontalAdvance(QString::fromLatin1(MatchPanelSample)),
+                                FPanels[0]->FullTextWidth());
     const std::array<int, 3> W = FittedStatusPanelWidths(
         StatusPanelsRoom(width()), Panel0, FPanels[1]->FullTextWidth(), FPanels[2]->FullTextWidth());
     for (size_t I = 0; I < FPanels.size(); ++I) FPanels[I]->setFixedWidth(std::max(W[I], 0));
@@ -451,6 +481,7 @@ void TTessivorForm::UpdateCaption() {
         In.Others.push_back({LanguageName(L), Utf8(L, Record->Names.front()),
                              Utf8(L, QueryDescriptionShort(*Record)), Record->Not});
     }
+    In.EndText = SearchEndText(SearchEnd, SearchEndMaximum);
     SetLiteralWindowTitle(this, ConcordanceCaption(In));
 }
 
@@ -481,7 +512,10 @@ void TTessivorForm::SizeForArea(const QMdiArea* Area) {
 
 void TTessivorForm::UpdateMatchCount() {
     const TConcordItems* Primary = Lists[size_t(PrimaryLanguage)].get();
-    FPanels[0]->SetFullText(QString::fromStdString(MatchCountText(Primary ? Primary->Count() : 0)));
+    FPanels[0]->SetFullText(
+        QString::fromStdString(MatchCountText(Primary ? Primary->Count() : 0, SearchEnd)));
+    // The short mark says that the list is partial; the tooltip says why, and what to do.
+    FPanels[0]->setToolTip(QString::fromStdString(SearchEndText(SearchEnd, SearchEndMaximum)));
     // The sort menu shows only while there are lines to sort.
     UpdateCommands(CommandLanguage());
 }
@@ -607,7 +641,13 @@ std::string TTessivorForm::FocusedStatusText(int Language) const {
 }
 
 void TTessivorForm::PostFocusedStatus(int Language) {
+    FHeldStatus.clear();
     if (Shows(Language)) PostStatusText(FocusedStatusText(Language));
+}
+
+void TTessivorForm::HoldStatus(const std::string& Text) {
+    FHeldStatus = Text;
+    PostStatusText(Text);
 }
 
 void TTessivorForm::ItemChanged(TStringsView& View) {
@@ -666,7 +706,12 @@ void TTessivorForm::PutLineMarks(const TLineMarks& Marks) {
 
 void TTessivorForm::FocusEntered(TStringsView& View) {
     FLastFocused = View.Tag();
-    PostFocusedStatus(View.Tag());
+    // The focus coming back (after a dialog, from another window) is no action of the user's: what the
+    // last command said stays.
+    if (!FHeldStatus.empty())
+        PostStatusText(FHeldStatus);
+    else
+        PostFocusedStatus(View.Tag());
     UpdateCommands(View.Tag());
 }
 
@@ -680,8 +725,13 @@ bool TTessivorForm::event(QEvent* Event) {
 }
 
 void TTessivorForm::closeEvent(QCloseEvent* Event) {
-    // A search's callbacks, or a command pumping events, use this window's lists until they return.
+    // A search's callbacks, or a command pumping events, use this window's lists until they return. A
+    // count of another window over its hits is cancelled, and the window closes once it has stopped.
     if (Busy()) {
+        if (FCounting > 0 && !FSearching) {
+            FCloseWhenIdle = true;
+            if (ProgressForm) ProgressForm->Tag = 1;
+        }
         Event->ignore();
         return;
     }
@@ -737,7 +787,14 @@ void TTessivorForm::CloseContextWindows(const TConcordItem* Item) {
 }
 
 void TTessivorForm::RefreshDistribution() {
-    if (Distribution) Distribution->HandleAppMessage(CM_DISTRIBREFRESH, 0, 0);
+    if (!Distribution) return;
+    Distribution->HandleAppMessage(CM_DISTRIBREFRESH, 0, 0);
+    DescribeDistribution();
+}
+
+void TTessivorForm::DescribeDistribution() {
+    if (auto* Chart = qobject_cast<TDistributionForm*>(Distribution.data()))
+        Chart->SetPartialText(QString::fromStdString(SearchEndText(SearchEnd, SearchEndMaximum)));
 }
 
 void TTessivorForm::BroadcastCollocDataDropped(int Language) {

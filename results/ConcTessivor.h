@@ -39,8 +39,23 @@ class TTessivorForm;
 // The height of each pane of a window of LanguageCount panes over ClientHeight pixels, the 3-pixel
 // splitters taken off first: (ClientHeight - 3 x (count - 1)) div count; 0 for no pane.
 int PaneHeight(int ClientHeight, int LanguageCount);
-// Status panel 0: "No matches", "1 match" or "%d matches".
-std::string MatchCountText(int Count);
+// How a search that filled a list ended: it ran to its end, it stopped at the maximum number of hits
+// (Max Search Hits of the search options), or it was cancelled before its end (by the user, or as memory
+// ran out). Only a complete list holds every hit of the query.
+enum class TSearchEnd : uint8_t { Complete, Capped, Cancelled };
+// How Search ended after an Execute with MaxHits (0: no maximum).
+TSearchEnd SearchEndOf(const TSearch& Search, int32_t MaxHits);
+// Of two runs that filled one list (a search and one appended to it): the list is partial when either
+// was.
+TSearchEnd JoinSearchEnds(TSearchEnd First, TSearchEnd Second);
+// What a list says of itself when it does not hold every hit, the one wording of the caption, the
+// status panel's tooltip and the distribution chart: "" when complete; "stopped at the maximum of %d
+// hits - raise Max Search Hits in Search > Search Options..." (MaxHits); "search cancelled - not every
+// hit is listed".
+std::string SearchEndText(TSearchEnd End, int32_t MaxHits);
+// Status panel 0: "No matches", "1 match" or "%d matches"; a partial list adds " (maximum)" when its
+// search stopped at the maximum, " (cancelled)" when it was cancelled.
+std::string MatchCountText(int Count, TSearchEnd End = TSearchEnd::Complete);
 // What tells a query from another one for the same words, in short, in the order of the search's own
 // description: "Regex" or "Tag" syntax, "Match case", "Freq. of hits: %d" above 1, "Sent. mode", the
 // skipping and equal characters, the heading match, the left and right contexts; joined by ", ". "" for a
@@ -59,16 +74,20 @@ struct TConcordanceCaptionInputs {
     std::string QueryText;              // the primary query as typed
     std::string Description;            // QueryDescriptionShort of the primary record
     std::vector<TCaptionQuery> Others;  // the other languages' queries, in language order
+    std::string EndText;                // SearchEndText of a partial list; "" for a complete one
 };
 // "Parallel Concordance - [%s]" with the query text; then " (%s)" with the description when there is
 // one; then per other query " + ", "NOT " when it must not match, "<language>: [<text>]" and its own
-// description in brackets. The plain query of a single search reads "Parallel Concordance - [walk*]".
+// description in brackets; then " - " and the end text of a partial list. The plain query of a single
+// search reads "Parallel Concordance - [walk*]".
 std::string ConcordanceCaption(const TConcordanceCaptionInputs& In);
 
 // The size a new concordance window opens at in an MDI viewport of RoomWidth x RoomHeight: three quarters
 // of the room each way, at least 532 x 412 and at least NeedWidth x NeedHeight (what its status panels
 // and panes need to be read), but never beyond the room.
 std::array<int, 2> ConcordanceWindowSize(int RoomWidth, int RoomHeight, int NeedWidth, int NeedHeight);
+// What the status bar says when a command is refused because its window is busy.
+inline constexpr const char* WindowBusyText = "This window is busy: the command was not carried out.";
 // Status panel 2: " Strings matching: %s".
 std::string QueryPanelText(const std::string& QueryText);
 // The name of a sort key in the sort caption: "Search word", "2nd left", "1st left", "1st right",
@@ -174,8 +193,12 @@ public:
     // The pane's fonts: the language's normal, hilite, collocate and hot-word fonts; its own font the
     // normal one; the list's hit and collocate colours from the hilite and collocate fonts. Redraws.
     void ApplyFonts(int Language);
-    // Posts the status text of Language's current line (of no line when there is none).
+    // Posts the status text of Language's current line (of no line when there is none); a held status
+    // text goes.
     void PostFocusedStatus(int Language);
+    // Posts Text and keeps it while the focus leaves the window's panes and comes back, until the next
+    // action posts the current line's status (PostFocusedStatus: another line, a sort, a delete).
+    void HoldStatus(const std::string& Text);
     // The status text of Language's current line; "" for a language the window does not show.
     std::string FocusedStatusText(int Language) const;
     // Shows the label column of each pane that has line numbers on or a lettered line, wide enough for
@@ -183,6 +206,8 @@ public:
     void UpdateLabels();
     // Collocate highlighting of Language off: its flag and the list's, the list's collocate lists freed.
     void HighlightOff(int Language);
+    // Tells the distribution window, when there is one, whether the lines are every hit of the query.
+    void DescribeDistribution();
     // Every list drops its cached sort values; the sort record becomes all keys none.
     void ResetSort();
     // Frees every larger-context window this window opened, or only those over Item when it is given.
@@ -215,11 +240,16 @@ public:
 
     // Held by a command that waits for the user or pumps events, and by another window's loop that pumps
     // events while it reads this window's lists (collocates, advanced collocation): until it ends, the
-    // window is busy, its menus are disabled and it refuses to close, so nothing frees what the loop
-    // reads. Scopes nest; a scope outliving its window does nothing.
+    // window is busy, its menus are disabled and its commands are refused (the status bar says so), so
+    // nothing frees what the loop reads. Scopes nest; a scope outliving its window does nothing.
+    // A Count scope is another window's count over this window's hits: closing the window meanwhile
+    // cancels the count's progress window, and the window closes once the outermost scope has ended; and
+    // the outermost scope first hands the input that waits in the queue (keys pressed while the count ran
+    // without pumping) to the window while it still refuses commands, so that a key pressed while the
+    // window counted is dropped, never run once the count is done.
     class TCommandScope {
     public:
-        explicit TCommandScope(TTessivorForm& Form);
+        explicit TCommandScope(TTessivorForm& Form, bool Count = false);
         ~TCommandScope();
         TCommandScope(const TCommandScope&) = delete;
         TCommandScope& operator=(const TCommandScope&) = delete;
@@ -228,6 +258,7 @@ public:
         void Enable(bool On);
         QPointer<TTessivorForm> FForm;
         bool FWasRunning;
+        bool FCount;
     };
 
     // Sorts the command language's lines by First, then Second (skNone: no second key).
@@ -354,6 +385,9 @@ public:
     THotWordsConfig WindowHotWordsConfig;
     // The window's copies of each language's hot-word options, taken at creation.
     std::array<THotWordsOptions, MaxLanguages> HotWordsOptions{};
+    // How the searches that filled the primary list ended, and the maximum of hits they ran with.
+    TSearchEnd SearchEnd = TSearchEnd::Complete;
+    int32_t SearchEndMaximum = 0;
     // The window's distribution window, or nullptr.
     QPointer<TAppMessageForm> Distribution;
 
@@ -456,8 +490,12 @@ private:
     std::unique_ptr<TCommandActions> FActions;
     int FLastFocused = -1;
     bool FCommandRunning = false;
+    int FCounting = 0;            // count scopes holding the window
+    bool FCloseWhenIdle = false;  // the user closed the window while it was counted
     QSplitter* FSplitter = nullptr;
     QSplitter* FSecondaryPanel = nullptr;
+    // What HoldStatus keeps; "" when nothing is held.
+    std::string FHeldStatus;
     bool FItemChanging = false;
     bool FSelecting = false;
 
@@ -472,6 +510,9 @@ private:
     // repainted the whole window at each turn of the event loop. Now: at once, as a search ends.
     void ShowGrownRows(bool Now);
     void ShowSearchState();
+    // A search of the primary language ended as End: the caption, the match count and the distribution
+    // window say whether the lines are every hit.
+    void RecordSearchEnd(TSearchEnd End);
     // Once a search of the primary language ended, however many lines it found: its collocates shaded
     // as "Highlight Collocates" says, in the collocate font's colour.
     void ShadeFoundCollocates();

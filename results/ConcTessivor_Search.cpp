@@ -211,9 +211,19 @@ void TTessivorForm::RunSearch(QMdiArea* ShowIn, std::unique_ptr<TStartedSearch> 
         // The hits found so far are whole and in step in every pane: they are what the user keeps.
         OutOfMemory = true;
     }
+    // The lines found so far stay however the search ended; whether they are every hit is said.
+    RecordSearchEnd(OutOfMemory ? TSearchEnd::Cancelled
+                                : SearchEndOf(Started->Search, CommonConfig->MaximumHits));
     if (OutOfMemory) ShowOutOfMemory(SearchOutOfMemoryText);
     ShadeFoundCollocates();
     ShowSearchState();
+}
+
+void TTessivorForm::RecordSearchEnd(TSearchEnd End) {
+    SearchEnd = JoinSearchEnds(SearchEnd, End);
+    if (End == TSearchEnd::Capped) SearchEndMaximum = CommonConfig->MaximumHits;
+    UpdateCaption();
+    DescribeDistribution();
 }
 
 void TTessivorForm::ShadeFoundCollocates() {
@@ -400,6 +410,7 @@ void TTessivorForm::RunParallelSearch() {
         return Search.ProgressWindow != nullptr && Search.ProgressWindow->Tag == 1;
     };
     std::exception_ptr Failure;
+    bool OutOfMemory = false;
     try {
         Failure = RunParallelRows(Search, Threads, Lists, false, CommonConfig->MaximumHits, Poll,
                                   [this](int32_t L) {
@@ -409,7 +420,9 @@ void TTessivorForm::RunParallelSearch() {
                                   });
     } catch (const std::bad_alloc&) {
         Failure = std::current_exception();
+        OutOfMemory = true;
     }
+    RecordSearchEnd(OutOfMemory ? TSearchEnd::Cancelled : SearchEndOf(Search, CommonConfig->MaximumHits));
     ShadeFoundCollocates();
     ShowSearchState();
     if (!Failure) return;
@@ -431,7 +444,7 @@ void TTessivorForm::SearchWithinResults() {
     const int32_t Matched = SearchWithinLines(Language, std::move(Record));
     // The marks alone do not tell how many of a long list's lines matched.
     if (Shows(Language))
-        PostStatusText(
+        HoldStatus(
             SearchWithinStatusText(FocusedStatusText(Language), Matched, Lists[size_t(Language)]->Count()));
 }
 

@@ -45,6 +45,28 @@ TEST(TessivorRules, SortCaptionNamesTheKeysOrSaysAdvanced) {
     EXPECT_EQ(SortKeyCaption(0x80 | sk1R), "1st right");
 }
 
+// A list that does not hold every hit says so, in one wording: at the maximum (and where to raise it), or
+// cancelled; a complete one says nothing more than its count.
+TEST(TessivorRules, APartialListSaysWhyInItsCountAndCaption) {
+    EXPECT_EQ(MatchCountText(500, TSearchEnd::Capped), "500 matches (maximum)");
+    EXPECT_EQ(MatchCountText(1, TSearchEnd::Cancelled), "1 match (cancelled)");
+    EXPECT_EQ(MatchCountText(0, TSearchEnd::Cancelled), "No matches (cancelled)");
+    EXPECT_EQ(MatchCountText(500, TSearchEnd::Complete), "500 matches");
+    EXPECT_EQ(SearchEndText(TSearchEnd::Complete, 500), "");
+    EXPECT_EQ(SearchEndText(TSearchEnd::Capped, 500),
+              "stopped at the maximum of 500 hits - raise Max Search Hits in Search > Search Options...");
+    EXPECT_EQ(SearchEndText(TSearchEnd::Cancelled, 500), "search cancelled - not every hit is listed");
+    TConcordanceCaptionInputs In{"God"};
+    In.EndText = SearchEndText(TSearchEnd::Capped, 500);
+    EXPECT_EQ(ConcordanceCaption(In),
+              "Parallel Concordance - [God] - stopped at the maximum of 500 hits - raise "
+              "Max Search Hits in Search > Search Options...");
+    // A search appended to a partial list leaves it partial; a cancel weighs more than the maximum.
+    EXPECT_EQ(JoinSearchEnds(TSearchEnd::Capped, TSearchEnd::Complete), TSearchEnd::Capped);
+    EXPECT_EQ(JoinSearchEnds(TSearchEnd::Complete, TSearchEnd::Cancelled), TSearchEnd::Cancelled);
+    EXPECT_EQ(JoinSearchEnds(TSearchEnd::Complete, TSearchEnd::Complete), TSearchEnd::Complete);
+}
+
 TEST(TessivorRules, CountsLabelsAndPanels) {
     EXPECT_EQ(MatchCountText(0), "No matches");
     EXPECT_EQ(MatchCountText(1), "1 match");

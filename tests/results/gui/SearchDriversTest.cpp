@@ -298,6 +298,11 @@ TEST_F(SearchDriversTest, ASlowSearchShowsItsProgressAnswersAndStopsOnCancel) {
     EXPECT_EQ(Caption, QApplication::applicationName() + " - Searching");
     EXPECT_EQ(Scanning, "Scanning slow.txt...");
     EXPECT_EQ(Lines(*Form, 0), (Rows{{0, 0}})) << "the first unit's line, none of the next file's";
+    // The lines found stay, and the window says that they are not every hit.
+    EXPECT_EQ(Form->StatusPanel(0)->text().toStdString(), "1 match (cancelled)");
+    EXPECT_NE(Form->windowTitle().toStdString().find(" - search cancelled - not every hit is listed"),
+              std::string::npos)
+        << Form->windowTitle().toStdString();
     EXPECT_EQ(Form->Lists[1]->Count(), 1);
     EXPECT_TRUE(Script.Messages.empty()) << "a cancel is no failure";
     EXPECT_EQ(Main.windowTitle(), "Tessivor - Work");
