@@ -668,11 +668,15 @@ void TConcMainForm::FormActivate() {
     try {
         // Closing with a workspace open never writes the corpus's languages to the preferences, so once
         // workspaces are used the preferences hold no corpus: the last workspace is where the user was.
-        if (LanguagesCount < 2 && !RecentWorkspaces.empty()) OpenWorkspaceFile(RecentWorkspaces.front());
+        bool Reopened = false;
+        if (LanguagesCount < 2 && !RecentWorkspaces.empty()) {
+            OpenWorkspaceFile(RecentWorkspaces.front());
+            Reopened = WorkspaceHeld();
+        }
         // A workspace reopened here is left as Open Workspace leaves it: what it lacks (pairs whose
         // alignment a paragraph edit removed, data of files changed since) waits for the user's own Scan
         // or Align Corpus, so that nothing counts as changed before the user changed anything.
-        if (!WorkspaceHeld()) {
+        if (!Reopened) {
             if (LanguagesCount < 2) LoadCorpusFiles(true);
             if (ProcessCorpus()) RunAlignment(false, -1, -1);
         }
