@@ -10,7 +10,6 @@
 #include <system_error>
 #include <utility>
 
-#include "ui/Msg.h"
 #include "engine/ConcPrefs.h"
 #include "engine/ConcUtils.h"
 #include "engine/UTF8_to_ASCII.h"
@@ -18,6 +17,7 @@
 #include "platform/Nls.h"
 #include "platform/Paths.h"
 #include "platform/WholeFile.h"
+#include "ui/Msg.h"
 
 // ---- Globals -----------------------------------------------------------------------------------------
 
@@ -272,6 +272,11 @@ int TConcordConfig::AddFile(TNamedItem<TCorpusFileRecord> Entry, std::unique_ptr
     Streams.push_back(std::move(Stream));
     Readers.push_back(std::move(Reader));
     Files.push_back(std::move(Entry));
+    // Appending keeps the first index of every name already in the table.
+    if (FFileIndexValid && FNamesIndexed + 1 == Files.size()) {
+        FFileIndex.emplace(Files.back().Name, static_cast<int>(Files.size()) - 1);
+        ++FNamesIndexed;
+    }
     PageStarts.Add(nullptr);
     LineStarts.Add(nullptr);
     FileTags.Add(nullptr);
@@ -284,6 +289,7 @@ int TConcordConfig::AddFile(TNamedItem<TCorpusFileRecord> Entry, std::unique_ptr
 void TConcordConfig::RemoveFile(int Index) {
     CheckIndex(Files.size(), Index);
     const size_t I = static_cast<size_t>(Index);
+    FFileIndexValid = false;
     EraseSlot(PageStarts, Index);
     EraseSlot(LineStarts, Index);
     EraseSlot(FileTags, Index);
@@ -304,6 +310,7 @@ void TConcordConfig::ExchangeFiles(int I, int J) {
         CheckIndex(Count, I);
         CheckIndex(Count, J);
     }
+    FFileIndexValid = false;
     PageStarts.Exchange(I, J);
     LineStarts.Exchange(I, J);
     FileTags.Exchange(I, J);
@@ -325,6 +332,28 @@ bool TConcordConfig::AddHeading(const std::string& Name, const THeadRecord& Head
     if (IndexOfHeading(Name) >= 0) return false;
     Headings.push_back({Name, Head});
     return true;
+}
+
+void TConcordConfig::IndexFileNames() const {
+    if (!FFileIndexValid || FNamesIndexed > Files.size()) {
+        FFileIndex.clear();
+        FNamesIndexed = 0;
+        FFileIndexValid = true;
+    }
+    for (; FNamesIndexed < Files.size(); ++FNamesIndexed)
+        FFileIndex.emplace(Files[FNamesIndexed].Name, static_cast<int>(FNamesIndexed));
+}
+
+int TConcordConfig::IndexOfFile(const std::string& Name) const {
+    IndexFileNames();
+    auto It = FFileIndex.find(Name);
+    // An entry that no longer names its file means Files was changed in place: the table is built anew.
+    if (It != FFileIndex.end() && Files[size_t(It->second)].Name != Name) {
+        FFileIndexValid = false;
+        IndexFileNames();
+        It = FFileIndex.find(Name);
+    }
+    return It == FFileIndex.end() ? -1 : It->second;
 }
 
 int64_t TConcordConfig::GetWordCount() const {

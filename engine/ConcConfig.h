@@ -14,6 +14,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -264,6 +265,10 @@ public:
     void ExchangeFiles(int I, int J);
     // The sum of WordCount over the files.
     int64_t GetWordCount() const;
+    // The index of the first file named Name (compared exactly), or -1. Main thread only: it keeps a
+    // table of the names beside Files, which AddFile extends and which is built again after a file was
+    // removed or moved, so that registering many files costs time in proportion to their number.
+    int IndexOfFile(const std::string& Name) const;
     // The index of the heading whose name is Name by SameSettingName; -1 when none is.
     int IndexOfHeading(const std::string& Name) const;
     // Appends a heading definition; refused (false, nothing changes) when a heading of the same name by
@@ -276,6 +281,14 @@ public:
 private:
     // The counts of Files and the eight lists parallel to it.
     std::array<size_t, 9> ListCounts() const;
+    // Brings the name table up to Files: names appended since it was built are added; after a removal
+    // or a move (or Files changed behind its back) it is built again.
+    void IndexFileNames() const;
+
+    // Name -> index of its first file, for the files [0, FNamesIndexed).
+    mutable std::unordered_map<std::string, int> FFileIndex;
+    mutable size_t FNamesIndexed = 0;
+    mutable bool FFileIndexValid = false;
 };
 
 // ---- Search query ------------------------------------------------------------------------------------

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QMainWindow>
 #include <QPointer>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -148,6 +149,9 @@ public:
     Q_INVOKABLE void UpdateActions();
     void UpdateHintPanel();
     void UpdateLanguagePanel();
+    // UpdateLanguagePanel now, or, when the panel was refreshed less than LanguagePanelPace ago, once
+    // that time is up, however often it is asked for meanwhile.
+    void UpdateLanguagePanelSoon();
     // Panel 0 takes the width that panel 1 leaves.
     void SizeStatusPanels();
     // After a workspace was opened or saved: "Tessivor - " and its name.
@@ -320,6 +324,8 @@ private:
     bool FActivated = false;
     bool FActivationQueued = false;
     bool FUpdatingActions = false;
+    bool FLanguagePanelDue = false;
+    std::chrono::steady_clock::time_point FLanguagePanelAt{};
     std::unique_ptr<TMessenger> FMessenger;
     std::unique_ptr<TCursor> FCursor;
     IAppMessenger* FPreviousMessenger;

@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <random>
 
 #include "controls/ScriptedBackend.h"
 #include "engine/ConcUtils.h"
@@ -338,6 +339,48 @@ TEST_F(ConfigTest, ExchangeFilesMovesRecordsWithTheirNames) {
     EXPECT_FALSE(C.FileListsConsistent());
     EXPECT_THROW(C.ExchangeFiles(0, 2), std::out_of_range);
     EXPECT_EQ(FileNames(C), (std::vector<std::string>{"c", "b", "a"}));
+}
+
+// The name lookup against a search of Files from its start, through every way the list changes: files
+// registered, appended directly, removed, exchanged, and names that repeat.
+TEST_F(ConfigTest, IndexOfFileFindsTheFirstFileOfANameWhateverChangedTheList) {
+    std::mt19937 Random(1207);
+    TConcordConfig C(0);
+    const auto Name = [&] { return "/corpus/" + std::to_string(Random() % 20000) + ".txt"; };
+    const auto Search = [&](const std::string& N) {
+        for (size_t I = 0; I < C.Files.size(); ++I)
+            if (C.Files[I].Name == N) return int(I);
+        return -1;
+    };
+    for (int Step = 0; Step < 3000; ++Step) {
+        // Several changes may come between two lookups.
+        for (int Change = int(Random() % 3); Change >= 0; --Change) {
+            const int Files = int(C.Files.size());
+            switch (Random() % 6) {
+                case 0:
+                    C.AddFile({Name(), {}}, nullptr, nullptr);
+                    break;
+                case 1:  // a name the list holds already
+                    C.AddFile({Files > 0 ? C.Files[Random() % unsigned(Files)].Name : Name(), {}}, nullptr,
+                              nullptr);
+                    break;
+                case 2:
+                    AddFile(C, Name());
+                    break;
+                case 3:
+                case 5:
+                    if (Files > 0) C.RemoveFile(int(Random() % unsigned(Files)));
+                    break;
+                case 4:
+                    if (Files > 1)
+                        C.ExchangeFiles(int(Random() % unsigned(Files)), int(Random() % unsigned(Files)));
+                    break;
+            }
+        }
+        const std::string Wanted =
+            Step % 5 == 0 || C.Files.empty() ? Name() : C.Files[Random() % C.Files.size()].Name;
+        ASSERT_EQ(C.IndexOfFile(Wanted), Search(Wanted)) << "step " << Step;
+    }
 }
 
 TEST_F(ConfigTest, RemoveFileFreesTheFilesIndexesStreamAndReader) {

@@ -757,6 +757,8 @@ TEST_F(MainFormTest, FileMessagesRefreshThePanelAndReachTheChildren) {
     AddFiles(1, {50, 60, 70});
     TTestChild* child = AddChild("result");
     SendToMainForm(CM_FILEADDED, 1, 0);
+    // A run of messages refreshes the panel at a pace, not at each one.
+    for (int i = 0; i < 100 && form.LanguagePanel()->text() != "100 / 180"; ++i) QTest::qWait(10);
     EXPECT_EQ(form.LanguagePanel()->text(), "100 / 180");
 
     LanguageConfigs[1]->Files[2].Object.WordCount = 0;
