@@ -249,10 +249,45 @@ void TConcordConfig::Assign(const TConcordConfig& Source) {
     Fonts = Source.Fonts;
 }
 
+std::string DefaultWordDelimiters(uint32_t LocaleId) {
+    std::string Delimiters(DefaultNonWordChars);
+    if (LocaleId == 0) return Delimiters;
+    // Punctuation that clings to words in running text: “qué” ¿qué «mot» word—word word…
+    static constexpr char16_t Marks[] = {u'\u201C', u'\u201D', u'\u201E', u'\u201F', u'\u00AB', u'\u00BB',
+                                         u'\u2039', u'\u203A', u'\uFF62', u'\uFF63', u'\u00BF', u'\u00A1',
+                                         u'\u2013', u'\u2014', u'\u2015', u'\u2026'};
+    const int CodePage = platform::AnsiCodePage(LocaleId);
+    const platform::TCodePageTables& Tables = platform::CodePageTables(CodePage);
+    if (!Tables.Valid) return Delimiters;
+    for (char16_t Mark : Marks) {
+        const std::string Byte = platform::Utf16ToCodePage(CodePage, std::u16string_view(&Mark, 1));
+        if (Byte.size() != 1 || Tables.LeadByte[static_cast<uint8_t>(Byte[0])]) continue;
+        // Only the code page's own character, never a substitute or a best fit ("?", a plain quote).
+        if (platform::CodePageToUtf16(CodePage, Byte) != std::u16string(1, Mark)) continue;
+        if (Delimiters.find(Byte[0]) == std::string::npos) Delimiters += Byte;
+    }
+    return Delimiters;
+}
+
+bool IsDefaultWordDelimiters(const std::string& Delimiters) {
+    if (Delimiters == DefaultNonWordChars) return true;
+    std::vector<int> Seen;
+    for (uint32_t Id : platform::KnownLocaleIds()) {
+        const int CodePage = platform::AnsiCodePage(Id);
+        if (std::find(Seen.begin(), Seen.end(), CodePage) != Seen.end()) continue;
+        Seen.push_back(CodePage);
+        if (Delimiters == DefaultWordDelimiters(Id)) return true;
+    }
+    return false;
+}
+
 void TConcordConfig::SetLanguage(uint32_t Id, const std::string& Name) {
     if (Id == LocaleId && Name == LanguageName) return;
+    const bool DefaultDelimiters = LocaleId == 0 ? IsDefaultWordDelimiters(NonWordChars)
+                                                 : NonWordChars == DefaultWordDelimiters(LocaleId);
     LocaleId = Id;
     LanguageName = Name;
+    if (DefaultDelimiters) NonWordChars = DefaultWordDelimiters(Id);
     const platform::TCodePageTables& Tables = platform::CodePageTables(platform::AnsiCodePage(Id));
     // In a double-byte code page a trail byte may look like an ASCII letter; folding it would change
     // the character it belongs to. So such a language has no case map, whatever its sort order says.
