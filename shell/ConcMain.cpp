@@ -32,6 +32,7 @@
 #include "engine/ConcPrefs.h"
 #include "engine/UTF8_to_ASCII.h"
 #include "platform/IniFiles.h"
+#include "platform/Memory.h"
 #include "results/ConcAdvCollocation.h"
 #include "results/ConcAdvancedSort.h"
 #include "results/ConcCollocation.h"
@@ -883,6 +884,11 @@ void TConcMainForm::UnloadCorpus() {
             config->RemoveFile(file);
     }
     for (std::unique_ptr<TDoubleAlignIndexes>* pairs : {&Align12, &Align13, &Align14}) pairs->reset();
+    // The corpus's word lists go with its files: they count words that no file holds any more.
+    for (int language = 0; language < LanguagesCount; ++language) {
+        TConcordConfig* config = LanguageConfigs[language].get();
+        if (config) config->FreqList.reset();
+    }
     // The workspace ends with its corpus: a corpus loaded next must never be saved over it on exit, and
     // closing saves the preferences again, so that the next start finds that corpus.
     WorkspaceFileName.clear();
@@ -893,6 +899,9 @@ void TConcMainForm::UnloadCorpus() {
     setWindowTitle(ToQString(MainCaption));
     PostStatusText("");
     UpdateLanguagePanel();
+    // What the corpus held (hundreds of megabytes for one of thousands of files) would otherwise stay
+    // with the process as free heap until the next corpus fills it.
+    platform::ReleaseFreeMemory();
 }
 
 void TConcMainForm::ScanCorpus() {
