@@ -179,10 +179,11 @@ TAlignUndo TAlignEditor::NewRecord(int S, TAlignEditOp Op, const TAlignCaret& Ca
     return R;
 }
 
+// Every edit records itself here once nothing more can fail, just before it commits.
 bool TAlignEditor::Push(TAlignUndo&& Record) {
-    HandCorrectionsUnsaved = true;
     FUndo.push_back(std::move(Record));
     if (FUndo.size() > UndoLimit) FUndo.pop_front();
+    ++HandEditsApplied;
     return true;
 }
 
@@ -379,7 +380,10 @@ std::optional<TAlignUndo> TAlignEditor::Undo() {
     std::optional<TAlignUndo> Done(std::move(FUndo.back()));
     J.Commit();
     FUndo.pop_back();
-    HandCorrectionsUnsaved = true;
+<<<<<<< HEAD
+=======
+    --HandEditsApplied;
+>>>>>>> main
     return Done;
 }
 

@@ -40,7 +40,10 @@ std::string ConcordancePath, FreqPath, CorpusFreqPath;
 std::string WorkspacePath;
 std::string WorkspaceFileName;
 bool WorkspaceLoaded = false;
-bool HandCorrectionsUnsaved = false;
+<<<<<<< HEAD
+=======
+int64_t HandEditsApplied = 0;
+>>>>>>> main
 bool SaveOnExit = false;
 std::string MainCaption;
 std::string VersionText;
@@ -514,6 +517,7 @@ void FreeLanguageConfigs() {
     Align12.reset();
     Align13.reset();
     Align14.reset();
+    HandEditsApplied = 0;
 }
 
 void InitConfigUnit() {
@@ -579,7 +583,6 @@ void ResetGlobalsForTest() {
     KeepLinesPages = KeepWatchedTags = KeepFrequency = false;
     KeepSegmentIndexes = true;
     WorkspaceLoaded = false;
-    HandCorrectionsUnsaved = false;
     SaveOnExit = false;
     SavingWordList = PrintingWordList = false;
 }

@@ -33,6 +33,7 @@
 #include "engine/ConcPrefs.h"
 #include "engine/UTF8_to_ASCII.h"
 #include "platform/IniFiles.h"
+#include "platform/Memory.h"
 #include "results/ConcAdvCollocation.h"
 #include "results/ConcAdvancedSort.h"
 #include "results/ConcCollocation.h"
@@ -154,6 +155,11 @@ TCloseDecision DecideClose(bool Busy, bool WorkspaceLoaded, bool SaveOnExit) {
     if (Busy) return TCloseDecision::Refuse;
     if (!WorkspaceLoaded) return TCloseDecision::SavePreferences;
     return SaveOnExit ? TCloseDecision::SaveWorkspace : TCloseDecision::SaveNothing;
+}
+
+TEndQuestion DecideEndQuestion(bool WorkspaceHeld, bool Changed, bool HandCorrections) {
+    if (WorkspaceHeld) return Changed ? TEndQuestion::SaveWorkspaceChanges : TEndQuestion::None;
+    return HandCorrections ? TEndQuestion::SaveCorrectionsAsWorkspace : TEndQuestion::None;
 }
 
 intptr_t PackClientSize(int Width, int Height) {
@@ -662,18 +668,20 @@ void TConcMainForm::FormActivate() {
         BuildLanguageMenus();
         UpdateHintPanel();
         UpdateLanguagePanel();
+        FActivationDone = true;
     };
     try {
         // Closing with a workspace open never writes the corpus's languages to the preferences, so once
         // workspaces are used the preferences hold no corpus: the last workspace is where the user was.
-        // The workspace opens exactly as Open Workspace opens it: what it holds is what the user left,
-        // and what it lacks is processed or aligned only when the user asks for it.
-        bool reopened = false;
+        bool Reopened = false;
         if (LanguagesCount < 2 && !RecentWorkspaces.empty()) {
             OpenWorkspaceFile(RecentWorkspaces.front());
-            reopened = !WorkspaceFileName.empty();
+            Reopened = WorkspaceHeld();
         }
-        if (!reopened) {
+        // A workspace reopened here is left as Open Workspace leaves it: what it lacks (pairs whose
+        // alignment a paragraph edit removed, data of files changed since) waits for the user's own Scan
+        // or Align Corpus, so that nothing counts as changed before the user changed anything.
+        if (!Reopened) {
             if (LanguagesCount < 2) LoadCorpusFiles(true);
             if (ProcessCorpus()) RunAlignment(false, -1, -1);
         }
@@ -880,17 +888,24 @@ void TConcMainForm::UnloadCorpus() {
             config->RemoveFile(file);
     }
     for (std::unique_ptr<TDoubleAlignIndexes>* pairs : {&Align12, &Align13, &Align14}) pairs->reset();
+    // The corpus's word lists go with its files: they count words that no file holds any more.
+    for (int language = 0; language < LanguagesCount; ++language) {
+        TConcordConfig* config = LanguageConfigs[language].get();
+        if (config) config->FreqList.reset();
+    }
     // The workspace ends with its corpus: a corpus loaded next must never be saved over it on exit, and
     // closing saves the preferences again, so that the next start finds that corpus.
     WorkspaceFileName.clear();
     WorkspaceLoaded = false;
     WorkspaceIncomplete = false;
-    HandCorrectionsUnsaved = false;
     ForgetWorkspaceState();
     MainCaption = ProductTitle;
     setWindowTitle(ToQString(MainCaption));
     PostStatusText("");
     UpdateLanguagePanel();
+    // What the corpus held (hundreds of megabytes for one of thousands of files) would otherwise stay
+    // with the process as free heap until the next corpus fills it.
+    platform::ReleaseFreeMemory();
 }
 
 void TConcMainForm::ScanCorpus() {
@@ -903,22 +918,24 @@ void TConcMainForm::ScanCorpus() {
 // ---------------------------------------------------------------------------------------------------
 // Closing
 
-// Unsaved changes of the workspace (or hand corrections that no workspace holds) are asked about first
-// unless Save On Exit saves the workspace. Cancel, or a save that failed (what it raised is reported here,
-// inside the handler), keeps the window open, so that nothing the user has is lost without a word.
+// With Save On Exit the workspace is saved; a save that fails (reported here, inside the handler) keeps
+// the window open. Otherwise what would be lost (unsaved changes of the workspace, or corrections that no
+// workspace holds) is asked about first: Cancel, or a save that failed, keeps the window open.
 void TConcMainForm::closeEvent(QCloseEvent* Event) {
     TCloseDecision decision = DecideClose(CorpusInUse(), WorkspaceLoaded, SaveOnExit);
     if (decision == TCloseDecision::Refuse) {
         Event->ignore();
         return;
     }
-    if (decision != TCloseDecision::SaveWorkspace &&
-        !DeliverCatching([this] { return SaveChangesFirst(); })) {
+    const bool HeldBefore = WorkspaceHeld();
+    const bool SavedAnyway = decision == TCloseDecision::SaveWorkspace && HeldBefore;
+    if (!SavedAnyway && !DeliverCatching([this] { return SaveChangesFirst(); })) {
         Event->ignore();
         return;
     }
-    // The question may have saved the corpus as a workspace: the close then goes on as with one loaded.
-    decision = DecideClose(CorpusInUse(), WorkspaceLoaded, SaveOnExit);
+    // Corrections saved as a workspace just now make it the open one, written a moment ago: the
+    // preferences no longer name the corpus, and saving it again would only repeat that.
+    if (!HeldBefore && WorkspaceHeld()) decision = TCloseDecision::SaveNothing;
     const bool goOn = DeliverCatching([&] {
         if (decision == TCloseDecision::SavePreferences) {
             SavePreferences();
@@ -931,15 +948,6 @@ void TConcMainForm::closeEvent(QCloseEvent* Event) {
         return;
     }
     Event->accept();
-}
-
-bool TConcMainForm::SaveOnExitAllowsClose() {
-    // After a failed open there is nothing to save; a workspace that opened with data missing is kept as
-    // it is on disk when the user says so.
-    if (WorkspaceFileName.empty()) return true;
-    if (WorkspaceIncomplete && !WarningYesNo(IncompleteWorkspaceQuestion(WorkspaceFileName), false))
-        return true;
-    return SaveWorkspace(WorkspaceFileName);
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -971,6 +979,7 @@ void TConcMainForm::OpenWorkspaceFile(const std::string& FileName) {
     if (!SaveChangesFirst()) return;
     CloseAllChildren();
     FreeLanguageConfigs();
+    ForgetWorkspaceState();
     // Whatever the open did, the menus and panels must show the languages and files now configured;
     // an exception then goes on to the application's handler.
     auto finish = [this] {
@@ -1023,6 +1032,14 @@ bool TConcMainForm::SaveWorkspaceFile(bool Ask) {
     return SaveWorkspace(WorkspaceFileName);
 }
 
+bool TConcMainForm::SaveOnExitAllowsClose() {
+    // After a failed open there is nothing to save; a workspace that opened with data missing is kept as
+    // it is on disk when the user says so.
+    if (WorkspaceFileName.empty()) return true;
+    if (WorkspaceIncomplete && !WarningYesNo(IncompleteWorkspaceQuestion(WorkspaceFileName), false)) return true;
+    return SaveWorkspace(WorkspaceFileName);
+}
+
 bool TConcMainForm::SaveWorkspaceAs() {
     const std::string name = ChooseWorkspaceFile(true, "Save Workspace As");
     if (name.empty()) return false;
@@ -1042,22 +1059,21 @@ bool TConcMainForm::SaveWorkspaceAs() {
     return true;
 }
 
+bool TConcMainForm::WorkspaceHeld() {
+    return WorkspaceLoaded && !WorkspaceFileName.empty();
+}
+
 bool TConcMainForm::SaveChangesFirst() {
-    if (WorkspaceFileName.empty()) {
-        if (!HandCorrectionsUnsaved || !LanguageHasFiles(0)) return true;
-        switch (ConfirmYesNoCancel(UnsavedCorrectionsQuestion, true)) {
-            case mrYes:
-                return SaveWorkspaceAs();
-            case mrNo:
-                return true;
-            default:
-                return false;
-        }
-    }
-    if (!WorkspaceLoaded || !WorkspaceChanged()) return true;
-    switch (ConfirmYesNoCancel(SaveChangesQuestion(WorkspaceFileName), true)) {
+    // Comparing the corpus with what the workspace held costs a pass over it: only when one is open.
+    const bool Held = WorkspaceHeld();
+    const TEndQuestion Question =
+        DecideEndQuestion(Held, Held && WorkspaceChanged(), !Held && UnsavedHandCorrections());
+    if (Question == TEndQuestion::None) return true;
+    const bool Changes = Question == TEndQuestion::SaveWorkspaceChanges;
+    switch (ConfirmYesNoCancel(Changes ? SaveChangesQuestion(WorkspaceFileName) : SaveCorrectionsQuestion,
+                               true)) {
         case mrYes:
-            return SaveWorkspaceFile(false);
+            return Changes ? SaveWorkspaceFile(false) : SaveWorkspaceAs();
         case mrNo:
             return true;
         default:

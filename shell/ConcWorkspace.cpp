@@ -1415,7 +1415,6 @@ bool SaveWorkspace(const std::string& FileName) {
     // Copies the previous save named and this one does not are read by nothing any more.
     RecordWorkspaceCopies(FileName, RegisteredCopies(), true);
     if (FileName == WorkspaceFileName) WorkspaceIncomplete = false;
-    HandCorrectionsUnsaved = false;
     NoteWorkspaceSaved(FileName);
     return true;
 }
@@ -1489,8 +1488,6 @@ bool LoadWorkspace(const std::string& FileName) {
     const std::string Folder = WorkspaceFolder(FileName);
     LoadWorkspacePrefs(FileName);
     WorkspaceFileName = FileName;
-    // The corpus the corrections were made on is gone, whatever the open finds.
-    HandCorrectionsUnsaved = false;
     WorkspaceDamaged = false;
     WorkspaceIncomplete = false;
     TStoredWorkspace Stored;

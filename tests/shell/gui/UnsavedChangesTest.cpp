@@ -18,7 +18,6 @@
 #include "platform/Paths.h"
 #include "shell/ConcMain.h"
 #include "shell/ConcTagConfig.h"
-#include "shell/ConcWorkOptions.h"
 #include "shell/ConcWorkspace.h"
 #include "shell/TagSettingsRules.h"
 #include "shell/WorkspaceChanges.h"
@@ -242,80 +241,6 @@ TEST_F(UnsavedChangesTest, TagsSettingsAskBeforeTheCorpusIsDropped) {
             EXPECT_TRUE(FilePairAligned(0, 1, 0));
             const TDoubleAlignIndex& Pair = *Align12->GetItem(0);
             EXPECT_EQ(Pair.Side1.Count(), Pair.Side2.Count());  // aligned anew, the correction replaced
-        }
-    }
-}
-
-// Hand corrections of a corpus that no workspace holds: Exit, Unload Corpus, Load Corpus File(s) and Open
-// Workspace ask first. Yes opens Save Workspace As and goes on once the corpus is saved there; No goes on
-// without saving; Cancel stops the command with the corpus as it was.
-TEST_F(UnsavedChangesTest, CorrectionsThatNoWorkspaceHoldsAreAskedAboutFirst) {
-    enum TCommand { Exit, Unload, Load, Open };
-    for (const TCommand Command : {Exit, Unload, Load, Open}) {
-        for (const int Answer : {mrYes, mrNo, mrCancel}) {
-            SCOPED_TRACE("command " + std::to_string(Command) + ", answer " + std::to_string(Answer));
-            TearDown();
-            SetUp();
-            // The corpus as it stands after it was loaded and aligned, before any workspace holds it.
-            WorkspaceFileName.clear();
-            WorkspaceLoaded = false;
-            ForgetWorkspaceState();
-            CorrectAlignment();
-            const std::string New = Dir.File("ws/New.TWS");
-            fs::remove(New);
-            auto Names = std::make_shared<std::vector<std::string>>();
-            // Open Workspace asks for the workspace to open before it asks about the corrections.
-            if (Command == Open) Names->push_back(Other);
-            if (Answer == mrYes) Names->push_back(New);
-            SetFileDialog([Names](const TFileDialogRequest&) {
-                std::vector<std::string> Chosen;
-                if (!Names->empty()) {
-                    Chosen.push_back(Names->front());
-                    Names->erase(Names->begin());
-                }
-                return Chosen;
-            });
-            if (Answer == mrYes)
-                WhenModal<TWkSpaceOptionsForm>([](TWkSpaceOptionsForm* Dialog) { Dialog->OkBtn->click(); });
-            bool DialogOpened = false;
-            if (Command == Load && Answer != mrCancel)
-                WhenModal<TParaLoadForm>([&](TParaLoadForm* Dialog) {
-                    DialogOpened = true;
-                    Dialog->reject();
-                });
-            Backend.Answers = {Answer};
-            QAction* Action = Command == Exit     ? Form->ExitAction
-                              : Command == Unload ? Form->UnloadCorpusAction
-                              : Command == Load   ? Form->LoadCorpusFileAction
-                                                  : Form->OpenWorkspaceAction;
-            Trigger(Action);
-            ASSERT_FALSE(Backend.Messages.empty());
-            EXPECT_EQ(Backend.Texts().front(), UnsavedCorrectionsQuestion);
-            EXPECT_EQ(Backend.Messages.front().Buttons,
-                      MsgButton(mbYes) | MsgButton(mbNo) | MsgButton(mbCancel));
-            EXPECT_EQ(fs::exists(New), Answer == mrYes);
-            const bool WentOn = Answer != mrCancel;
-            switch (Command) {
-                case Exit:
-                    EXPECT_EQ(Form->isVisible(), !WentOn);
-                    break;
-                case Unload:
-                    EXPECT_EQ(FileCount(), WentOn ? 0u : 1u);
-                    break;
-                case Load:
-                    EXPECT_EQ(DialogOpened, WentOn);
-                    break;
-                case Open:
-                    EXPECT_EQ(WorkspaceFileName, WentOn ? Other : "");
-                    break;
-            }
-            if (!WentOn || Command == Load) EXPECT_TRUE(CorpusSnapshot() == Edited);
-            // Yes saved what the user had: the new workspace gives the correction back.
-            if (Answer == mrYes) {
-                FreeLanguageConfigs();
-                ASSERT_TRUE(LoadWorkspace(New));
-                EXPECT_TRUE(CorpusSnapshot() == Edited);
-            }
         }
     }
 }

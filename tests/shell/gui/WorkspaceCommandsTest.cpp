@@ -618,38 +618,6 @@ TEST_F(WorkspaceCommandsTest, SaveAsRefusesADataFileThatIsItselfOrAnotherWorkspa
     EXPECT_EQ(WorkspaceFileName, Dir.File("ws/Corpus.v2"));
 }
 
-// The last workspace reopened at start-up is what Open Workspace gives: a pair whose alignment it does
-// not hold is not aligned behind the user's back, closing straight away asks nothing, and the other
-// recent workspaces are offered.
-TEST_F(WorkspaceCommandsTest, StartUpReopensTheLastWorkspaceAsOpenDoes) {
-    const std::string A = Workspace("A"), B = Workspace("B");
-    SaveAs(A);
-    DropFilePairAlignment(0, 1, 1);
-    SaveAs(B);
-    Form->OpenWorkspaceFile(B);
-    ASSERT_FALSE(Align12->GetItem(1));
-    const std::string Opened = CorpusSnapshot();
-    Form.reset();
-    FreeLanguageConfigs();
-    LanguageConfigs[0] = std::make_unique<TConcordConfig>(0);
-    LanguagesCount = 1;
-    WorkspaceLoaded = false;
-    WorkspaceFileName.clear();
-    SaveOnExit = false;
-    Form = std::make_unique<TConcMainForm>();
-    Form->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(Form.get()));
-    QApplication::processEvents();
-    EXPECT_EQ(WorkspaceFileName, B);
-    EXPECT_TRUE(CorpusSnapshot() == Opened);
-    Form->UpdateActions();
-    EXPECT_TRUE(Form->RecentWorkspacesAction->isEnabled());
-    Backend.Messages.clear();
-    Trigger(Form->ExitAction);
-    EXPECT_FALSE(Form->isVisible());
-    EXPECT_TRUE(Backend.Messages.empty()) << Backend.Texts().front();
-}
-
 // With Save On Exit checked, a save at exit that fails keeps the window open and the corpus as it is.
 TEST_F(WorkspaceCommandsTest, AFailedSaveOnExitKeepsTheWindowOpen) {
     const std::string Ws = Workspace("Corpus");
