@@ -380,10 +380,7 @@ std::optional<TAlignUndo> TAlignEditor::Undo() {
     std::optional<TAlignUndo> Done(std::move(FUndo.back()));
     J.Commit();
     FUndo.pop_back();
-<<<<<<< HEAD
-=======
     --HandEditsApplied;
->>>>>>> main
     return Done;
 }
 

@@ -40,10 +40,7 @@ std::string ConcordancePath, FreqPath, CorpusFreqPath;
 std::string WorkspacePath;
 std::string WorkspaceFileName;
 bool WorkspaceLoaded = false;
-<<<<<<< HEAD
-=======
 int64_t HandEditsApplied = 0;
->>>>>>> main
 bool SaveOnExit = false;
 std::string MainCaption;
 std::string VersionText;

@@ -403,12 +403,9 @@ extern std::string ConcordancePath, FreqPath, CorpusFreqPath;
 extern std::string WorkspacePath;
 extern std::string WorkspaceFileName;  // empty when no workspace is current
 extern bool WorkspaceLoaded;           // a workspace was opened or saved in this run; never cleared
-<<<<<<< HEAD
-=======
 // Edits made by hand in the alignment editor that the corpus's indexes hold now: each edit adds one, its
 // undo takes it back. Zeroed when a workspace takes the corpus in and when the corpus goes.
 extern int64_t HandEditsApplied;
->>>>>>> main
 extern bool SaveOnExit;
 extern std::string MainCaption;
 extern std::string VersionText;  // "Version 1.0 (Build 270)"

@@ -1036,7 +1036,8 @@ bool TConcMainForm::SaveOnExitAllowsClose() {
     // After a failed open there is nothing to save; a workspace that opened with data missing is kept as
     // it is on disk when the user says so.
     if (WorkspaceFileName.empty()) return true;
-    if (WorkspaceIncomplete && !WarningYesNo(IncompleteWorkspaceQuestion(WorkspaceFileName), false)) return true;
+    if (WorkspaceIncomplete && !WarningYesNo(IncompleteWorkspaceQuestion(WorkspaceFileName), false))
+        return true;
     return SaveWorkspace(WorkspaceFileName);
 }
 

@@ -225,8 +225,9 @@ public:
     bool SaveWorkspaceFile(bool Ask);
     // Save Workspace As: asks for a name (an existing file is replaced without asking); refuses with an
     // error the current workspace's own name and a name WorkspaceNameProblem refuses (its data file would
-    // be itself, or belongs to another workspace beside it); otherwise asks for the Keep options (all checked)
-    // and saves. A saved workspace becomes the current one (WorkspaceOpened). Returns whether it saved.
+    // be itself, or belongs to another workspace beside it); otherwise asks for the Keep options (all
+    // checked) and saves. A saved workspace becomes the current one (WorkspaceOpened). Returns whether it
+    // saved.
     bool SaveWorkspaceAs();
     // Save On Exit: inverts SaveOnExit; the item's check mark follows it.
     void ToggleSaveOnExit();
