@@ -3,6 +3,7 @@
 #include <QFontMetrics>
 #include <QPainter>
 #include <algorithm>
+#include <atomic>
 
 #include "controls/ConcFormUtils.h"
 #include "controls/LangText.h"
@@ -22,41 +23,7 @@ const platform::TCodePageTables& TablesOf(int Language) {
     return platform::CodePageTables(LanguageCodePage(Language));
 }
 
-// The bytes of Text that fit Width in Metrics, never ending between a lead byte and its trail byte.
-int FitBytes(std::string_view Text, int Width, const QFontMetrics& Metrics, int Language) {
-    const platform::TCodePageTables& Tables = TablesOf(Language);
-    auto Fits = [&](size_t N) {
-        return Metrics.horizontalAdvance(LangToQString(Text.substr(0, N), Language)) <= Width;
-    };
-    size_t Lo = 0, Hi = Text.size();
-    while (Lo < Hi) {
-        const size_t Mid = (Lo + Hi + 1) / 2;
-        if (Fits(Mid))
-            Lo = Mid;
-        else
-            Hi = Mid - 1;
-    }
-    // Step back to a character boundary.
-    size_t K = 0, Boundary = 0;
-    while (K < Lo) {
-        const size_t Step =
-            Tables.DoubleByte && Tables.LeadByte[uint8_t(Text[K])] && K + 1 < Text.size() ? 2 : 1;
-        if (K + Step > Lo) break;
-        K += Step;
-        Boundary = K;
-    }
-    return int(Boundary);
-}
-
-TCharSet NonWordOf(int Language) {
-    try {
-        return NonWordCharSet(Language);
-    } catch (const std::exception&) {
-        TCharSet Blanks;
-        for (int C = 0; C <= 32; ++C) Blanks.set(size_t(C));
-        return Blanks;
-    }
-}
+std::atomic<int64_t> Measured{0};
 
 const TConcordConfig* ConfigOf(int Language) {
     return Language >= 0 && Language < MaxLanguages ? LanguageConfigs[size_t(Language)].get() : nullptr;
@@ -64,25 +31,49 @@ const TConcordConfig* ConfigOf(int Language) {
 
 }  // namespace
 
-std::vector<std::string> WrapLines(std::string Text, const TFitCount& FitCount, const TCharSet& NonWord) {
-    for (char& C : Text)
-        if (uint8_t(C) < 32) C = ' ';
-    std::vector<std::string> Lines;
-    std::string_view Rest(Text);
-    while (!Rest.empty()) {
-        const int N = FitCount(Rest) + 1;
-        if (int(Rest.size()) <= N) {
-            Lines.emplace_back(Rest);
-            break;
-        }
-        // Positions count from 1: byte P is Rest[P - 1].
-        int P = N;
-        while (P >= 1 && InSet(NonWord, Rest[size_t(P - 1)])) --P;
-        while (P >= 1 && !InSet(NonWord, Rest[size_t(P - 1)])) --P;
-        if (P < 1) P = N;
-        Lines.emplace_back(Rest.substr(0, size_t(P)));
-        Rest.remove_prefix(size_t(P));
+TLineWrapper::TLineWrapper(TFitCount FitCount, const TCharSet& NonWord)
+    : FFitCount(std::move(FitCount)), FNonWord(NonWord) {}
+
+void TLineWrapper::Feed(std::string_view More, bool Last) {
+    // The lines cut so far are dropped from the front once they are most of what is kept.
+    if (FPos > 4096 && FPos * 2 > FText.size()) {
+        FText.erase(0, FPos);
+        FPos = 0;
     }
+    const size_t From = FText.size();
+    FText.append(More);
+    for (size_t K = From; K < FText.size(); ++K)
+        if (uint8_t(FText[K]) < 32) FText[K] = ' ';
+    FLast = Last;
+}
+
+bool TLineWrapper::Next(std::string& Line) {
+    const std::string_view Rest = std::string_view(FText).substr(FPos);
+    if (Rest.empty()) return false;
+    const int N = FFitCount(Rest) + 1;
+    if (int(Rest.size()) <= N) {
+        // Whether this is the last line or only looks so for want of text, the rest of the text decides.
+        if (!FLast) return false;
+        Line.assign(Rest);
+        FPos = FText.size();
+        return true;
+    }
+    // Positions count from 1: byte P is Rest[P - 1].
+    int P = N;
+    while (P >= 1 && InSet(FNonWord, Rest[size_t(P - 1)])) --P;
+    while (P >= 1 && !InSet(FNonWord, Rest[size_t(P - 1)])) --P;
+    if (P < 1) P = N;
+    Line.assign(Rest.substr(0, size_t(P)));
+    FPos += size_t(P);
+    return true;
+}
+
+std::vector<std::string> WrapLines(std::string Text, const TFitCount& FitCount, const TCharSet& NonWord,
+                                   size_t MaxLines) {
+    TLineWrapper Wrapper(FitCount, NonWord);
+    Wrapper.Feed(Text, true);
+    std::vector<std::string> Lines;
+    for (std::string Line; Lines.size() < MaxLines && Wrapper.Next(Line);) Lines.push_back(std::move(Line));
     return Lines;
 }
 
@@ -108,6 +99,16 @@ std::vector<TByteSpan> FindMarkerSpans(std::string_view Line, const std::vector<
     return Spans;
 }
 
+TCharSet AlignNonWordSet(int Language) {
+    try {
+        return NonWordCharSet(Language);
+    } catch (const std::exception&) {
+        TCharSet Blanks;
+        for (int C = 0; C <= 32; ++C) Blanks.set(size_t(C));
+        return Blanks;
+    }
+}
+
 QFont AlignLanguageFont(int Language) {
     return LanguageFont(Language, CorpusFont);
 }
@@ -129,11 +130,88 @@ void FillRectColor(QPainter& Painter, const QRect& Rect, TColor Color) {
     Painter.fillRect(Rect, ColorRefToQColor(Color));
 }
 
-std::vector<std::string> WrapTextToWidth(const std::string& Text, int Width, int Language) {
-    const QFontMetrics Metrics(AlignLanguageFont(Language));
+int AlignTextWidth(const QFontMetrics& Metrics, const QString& Text) {
+    Measured.fetch_add(Text.size(), std::memory_order_relaxed);
+    return Metrics.horizontalAdvance(Text);
+}
+
+int64_t AlignTextMeasured() {
+    return Measured.load(std::memory_order_relaxed);
+}
+
+TWidthFitter::TWidthFitter(const QFont& Font, int Width, int Language)
+    : FMetrics(Font), FWidth(Width), FLanguage(Language) {
+    FByteWidth.fill(-1);
+}
+
+double TWidthFitter::CharWidth(std::string_view Text, size_t Bytes) {
+    if (Bytes == 1 && FByteWidth[uint8_t(Text[0])] >= 0) return FByteWidth[uint8_t(Text[0])];
+    const double W = AlignTextWidth(FMetrics, LangToQString(Text.substr(0, Bytes), FLanguage));
+    if (Bytes == 1) FByteWidth[uint8_t(Text[0])] = W;
+    return W;
+}
+
+int TWidthFitter::operator()(std::string_view Text) {
+    const platform::TCodePageTables& Tables = TablesOf(FLanguage);
+    auto StepAt = [&](size_t K) {
+        return Tables.DoubleByte && Tables.LeadByte[uint8_t(Text[K])] && K + 1 < Text.size() ? 2 : 1;
+    };
+    // A first guess from the widths of single characters, which kerning and shaping make only nearly
+    // right; the measure of whole prefixes around it decides.
+    size_t Guess = 0;
+    for (double X = 0; Guess < Text.size();) {
+        const size_t Step = size_t(StepAt(Guess));
+        X += CharWidth(Text.substr(Guess), Step);
+        if (X > FWidth) break;
+        Guess += Step;
+    }
+    auto Fits = [&](size_t N) {
+        return AlignTextWidth(FMetrics, LangToQString(Text.substr(0, N), FLanguage)) <= FWidth;
+    };
+    // Fits(Lo) holds and Fits(Hi) does not; Text.size() + 1 stands for "no longer prefix".
+    size_t Lo = 0, Hi = Text.size() + 1;
+    if (Guess == 0 || Fits(Guess)) {
+        Lo = Guess;
+        for (size_t Step = 1; Lo + Step < Hi; Step *= 2) {
+            if (!Fits(Lo + Step)) {
+                Hi = Lo + Step;
+                break;
+            }
+            Lo += Step;
+        }
+    } else {
+        Hi = Guess;
+        for (size_t Step = 1; Hi > Lo + Step; Step *= 2) {
+            if (Fits(Hi - Step)) {
+                Lo = Hi - Step;
+                break;
+            }
+            Hi -= Step;
+        }
+    }
+    while (Hi - Lo > 1) {
+        const size_t Mid = Lo + (Hi - Lo) / 2;
+        (Fits(Mid) ? Lo : Hi) = Mid;
+    }
+    // Step back to a character boundary.
+    size_t K = 0;
+    while (K < Lo && K + size_t(StepAt(K)) <= Lo) K += size_t(StepAt(K));
+    return int(K);
+}
+
+void FeedVisibleText(TLineWrapper& Wrapper, TBufStream& Reader, int32_t& From, int32_t End,
+                     const TSuppressFlags& Flags, int32_t Piece) {
+    const int32_t To = End - From > Piece ? From + Piece : End;
+    std::string Text;
+    ReadVisibleText(Reader, From, To, Text, Flags);
+    Wrapper.Feed(Text, To >= End);
+    From = To;
+}
+
+std::vector<std::string> WrapTextToWidth(const std::string& Text, int Width, int Language, size_t MaxLines) {
+    TWidthFitter Fitter(AlignLanguageFont(Language), Width, Language);
     return WrapLines(
-        Text, [&](std::string_view Rest) { return FitBytes(Rest, Width, Metrics, Language); },
-        NonWordOf(Language));
+        Text, [&](std::string_view Rest) { return Fitter(Rest); }, AlignNonWordSet(Language), MaxLines);
 }
 
 int DrawSegmentText(QPainter* Painter, const QRect& Rect, TColor TextColor, int Language, int& LastLine,
@@ -159,7 +237,7 @@ int DrawSegmentText(QPainter* Painter, const QRect& Rect, TColor TextColor, int 
         L.Rect = QRect(Rect.left(), Y, Rect.width(), LineHeight);
         auto XAt = [&](size_t Bytes) {
             return Rect.left() +
-                   Metrics.horizontalAdvance(LangToQString(std::string_view(T).substr(0, Bytes), Language));
+                   AlignTextWidth(Metrics, LangToQString(std::string_view(T).substr(0, Bytes), Language));
         };
         // Swaps the colours of Span, or draws it in the given ones.
         auto DrawSpan = [&](size_t From, size_t Count, const QColor& F, const QColor& B) {
@@ -191,7 +269,7 @@ int DrawSegmentText(QPainter* Painter, const QRect& Rect, TColor TextColor, int 
                     if (T[B] >= '0' && T[B] <= '9' && OffCaret(int(B))) DrawSpan(B, 1, Back, Fore);
             if (Config && !Config->Markers.empty())
                 for (const auto& [From, Count] :
-                     FindMarkerSpans(T, Config->Markers, Tables.LowerCase, NonWordOf(Language))) {
+                     FindMarkerSpans(T, Config->Markers, Tables.LowerCase, AlignNonWordSet(Language))) {
                     // The caret cell keeps its own colours: the marker is drawn around it.
                     const int CutFrom = CaretAt < 0 ? From + Count : std::clamp(CaretAt, From, From + Count);
                     const int CutTo =

@@ -6,7 +6,10 @@
 
 #include <QColor>
 #include <QFont>
+#include <QFontMetrics>
 #include <QRect>
+#include <array>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -14,9 +17,10 @@
 #include <vector>
 
 #include "engine/ConcConfig.h"
+#include "engine/ConcTextProcess.h"
 
-class QFontMetrics;
 class QPainter;
+class TBufStream;
 
 // ---- Rules -------------------------------------------------------------------------------------------
 
@@ -26,8 +30,32 @@ using TFitCount = std::function<int(std::string_view Text)>;
 // Text cut into lines: control bytes become blanks; while text is left, n = FitCount (rest) + 1; a rest
 // of at most n bytes is the last line; otherwise the line ends going back from the n-th byte (counted
 // from 1) first over bytes of NonWord, then over bytes outside it, at the byte reached, or at the n-th
-// when that leaves nothing. A line may thus be one byte wider than the width.
-std::vector<std::string> WrapLines(std::string Text, const TFitCount& FitCount, const TCharSet& NonWord);
+// when that leaves nothing. A line may thus be one byte wider than the width. MaxLines stops after that
+// many lines (the first lines of a longer text).
+std::vector<std::string> WrapLines(std::string Text, const TFitCount& FitCount, const TCharSet& NonWord,
+                                   size_t MaxLines = SIZE_MAX);
+
+// The lines of WrapLines one at a time, from text that may be fed in pieces: whoever shows only the first
+// lines of a long text reads and measures no more than those lines take. FitCount is asked about the
+// text not yet in a line only (never more than was fed) and must stay valid while the wrapper lives.
+class TLineWrapper {
+public:
+    TLineWrapper(TFitCount FitCount, const TCharSet& NonWord);
+    // Appends More to the text; Last says nothing follows it.
+    void Feed(std::string_view More, bool Last);
+    // Cuts the next line into Line: true. False when every byte is in a line (AtEnd) or when the next
+    // line might reach past what was fed (NeedsText).
+    bool Next(std::string& Line);
+    bool AtEnd() const { return FLast && FPos == FText.size(); }
+    bool NeedsText() const { return !FLast; }
+
+private:
+    TFitCount FFitCount;
+    TCharSet FNonWord;
+    std::string FText;
+    size_t FPos = 0;
+    bool FLast = false;
+};
 
 // A run of bytes of a line: first byte, byte count.
 using TByteSpan = std::pair<int, int>;
@@ -40,6 +68,9 @@ std::vector<TByteSpan> FindMarkerSpans(std::string_view Line, const std::vector<
 
 // ---- Fonts and drawing -------------------------------------------------------------------------------
 
+// The bytes at which the alignment windows end a line: the language's non-word set, or the control
+// bytes and the blank when the language has none.
+TCharSet AlignNonWordSet(int Language);
 // The font the alignment windows show a language in: its display font number 1 (the corpus font).
 QFont AlignLanguageFont(int Language);
 // The language's text colour in that font.
@@ -48,9 +79,41 @@ TColor AlignLanguageColor(int Language);
 int LanguageLineHeight(const QFontMetrics& Metrics);
 int LanguageLineHeight(int Language);
 void FillRectColor(QPainter& Painter, const QRect& Rect, TColor Color);
-// Text of Language wrapped to Width pixels in its font (WrapLines with the font's measure; a double-byte
-// character is never cut in two by the measure).
-std::vector<std::string> WrapTextToWidth(const std::string& Text, int Width, int Language);
+// How many leading bytes of a text of Language fit Width pixels in Font (the largest prefix whose
+// width is at most Width), never ending between a lead byte and its trail byte. Its cost follows the
+// bytes that fit, not the length of the text.
+class TWidthFitter {
+public:
+    TWidthFitter(const QFont& Font, int Width, int Language);
+    int operator()(std::string_view Text);
+
+private:
+    // The width of the character starting at Text[0] of Bytes bytes, remembered per character.
+    double CharWidth(std::string_view Text, size_t Bytes);
+
+    QFontMetrics FMetrics;
+    int FWidth;
+    int FLanguage;
+    std::array<double, 256> FByteWidth;
+};
+
+// Text of Language wrapped to Width pixels in its font (WrapLines with TWidthFitter's measure), at most
+// MaxLines lines.
+std::vector<std::string> WrapTextToWidth(const std::string& Text, int Width, int Language,
+                                         size_t MaxLines = SIZE_MAX);
+
+// Feeds Wrapper the visible text (ReadVisibleText with Flags) of the next Piece bytes of [From, End) of
+// Reader and moves From past them; the piece that reaches End tells the wrapper that nothing follows.
+// Raises what the reader raises, leaving From and the wrapper as they were.
+void FeedVisibleText(TLineWrapper& Wrapper, TBufStream& Reader, int32_t& From, int32_t End,
+                     const TSuppressFlags& Flags, int32_t Piece);
+
+// The width of Text in Metrics. The alignment windows measure text through it only, so that the amount
+// they measure can be told.
+int AlignTextWidth(const QFontMetrics& Metrics, const QString& Text);
+// The UTF-16 units measured by AlignTextWidth since the program started: the layout work of the
+// alignment windows, which a row showing a screenful of a long unit keeps near that screenful.
+int64_t AlignTextMeasured();
 
 // One wrapped line with the rectangle in which it was last drawn (or laid out).
 struct TSegLine {

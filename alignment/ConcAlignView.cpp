@@ -21,12 +21,12 @@
 #include "alignment/ConcSectionAlign.h"
 #include "alignment/concAlignMarkersConfig.h"
 #include "controls/LangText.h"
-#include "ui/Msg.h"
 #include "controls/Splitter.h"
 #include "engine/ConcConfig.h"
 #include "engine/ConcPrefs.h"
 #include "engine/ConcSearchItems.h"
 #include "engine/ConcUtils.h"
+#include "ui/Msg.h"
 
 namespace {
 
@@ -173,6 +173,9 @@ void TAlignBox::Relayout() {
 void TAlignBox::ClearLayouts() {
     FLayouts[0].clear();
     FLayouts[1].clear();
+    FFitter = {};
+    FCaretOffset = {};
+    FTopCache = {};
     FRowRects.clear();
 }
 
@@ -231,53 +234,95 @@ int TAlignBox::PaneAt(QPoint Point) const {
     return -1;
 }
 
-std::string TAlignBox::UnitText(int Side, int32_t Small) {
-    std::string Text;
-    if (FDetached) return Text;
-    const TSegment U = FEditor.Side(Side).Small->GetItem(Small);
-    try {
-        ReadVisibleText(FileReader(FLanguage[size_t(Side)], FFile), U.Start, U.End, Text, FSuppress);
-    } catch (const std::exception&) {
-        Text.clear();
-    }
-    return Text;
-}
-
 TAlignBox::TItemLayout& TAlignBox::Layout(int Side, int Row) {
     const int Width = std::max(1, PaneRect(Side).width() - 1);
-    if (FLayoutWidth[size_t(Side)] != Width) {
+    if (FLayoutWidth[size_t(Side)] != Width || !FFitter[size_t(Side)]) {
         FLayouts[size_t(Side)].clear();
         FLayoutWidth[size_t(Side)] = Width;
+        FFitter[size_t(Side)] = std::make_shared<TWidthFitter>(AlignLanguageFont(FLanguage[size_t(Side)]),
+                                                               Width, FLanguage[size_t(Side)]);
     }
     auto& Cache = FLayouts[size_t(Side)];
     if (auto It = Cache.find(Row); It != Cache.end()) return It->second;
     // Rows far from the screen give their lines back; they are wrapped again when needed.
     if (Cache.size() > 512) Cache.clear();
-    TItemLayout Item;
-    if (Row >= 0 && Row < RowCount(Side)) {
-        const TAlignBoxRow& R = FRows[size_t(Side)][size_t(Row)];
-        for (int32_t K = R.FirstSmall; K <= R.LastSmall; ++K) {
-            TUnitLayout U{K, {}};
-            for (std::string& L : WrapTextToWidth(UnitText(Side, K), Width, FLanguage[size_t(Side)]))
-                U.Lines.push_back({std::move(L), {}});
+    return Cache[Row];
+}
+
+void TAlignBox::OpenUnit(int Side, TItemLayout& Item, int32_t Small) {
+    TUnitLayout U;
+    U.Small = Small;
+    U.ReadTo = FDetached ? 0 : FEditor.Side(Side).Small->GetItem(Small).Start;
+    const std::shared_ptr<TWidthFitter> Fitter = FFitter[size_t(Side)];
+    U.Rest = std::make_unique<TLineWrapper>([Fitter](std::string_view Text) { return (*Fitter)(Text); },
+                                            AlignNonWordSet(FLanguage[size_t(Side)]));
+    if (FDetached) U.Rest->Feed({}, true);
+    Item.Units.push_back(std::move(U));
+}
+
+void TAlignBox::FeedUnit(int Side, TUnitLayout& U) {
+    // Read in pieces: a unit of a megabyte shows its first screenful after reading little more.
+    constexpr int32_t Piece = 16384;
+    try {
+        FeedVisibleText(*U.Rest, FileReader(FLanguage[size_t(Side)], FFile), U.ReadTo,
+                        FEditor.Side(Side).Small->GetItem(U.Small).End, FSuppress, Piece);
+    } catch (const std::exception&) {
+        // A file whose stream is gone shows no more of the unit; the window closes on the message
+        // that follows.
+        U.Rest->Feed({}, true);
+    }
+}
+
+int TAlignBox::CutLines(int Side, int Row, int Wanted) {
+    TItemLayout& Item = Layout(Side, Row);
+    const bool InPane = Row >= 0 && Row < RowCount(Side);
+    while (!Item.Complete && Item.Lines < Wanted) {
+        if (Item.Units.empty() || !Item.Units.back().Rest) {
+            const TAlignBoxRow* R = InPane ? &FRows[size_t(Side)][size_t(Row)] : nullptr;
+            const int32_t Next = !R ? 0 : Item.Units.empty() ? R->FirstSmall : Item.Units.back().Small + 1;
+            if (!R || Next > R->LastSmall) {
+                Item.Complete = true;
+                // A row without units (an empty paragraph or segment) still takes a line.
+                if (InPane && Item.Lines == 0) Item.Lines = 1;
+                break;
+            }
+            OpenUnit(Side, Item, Next);
+            continue;
+        }
+        TUnitLayout& U = Item.Units.back();
+        std::string Line;
+        if (U.Rest->Next(Line)) {
+            U.Lines.push_back({std::move(Line), {}});
+            ++Item.Lines;
+        } else if (U.Rest->AtEnd()) {
             // A unit without visible text still takes a line, so that it can be seen and clicked.
-            if (U.Lines.empty()) U.Lines.push_back({});
-            Item.LineCount += int(U.Lines.size());
-            Item.Units.push_back(std::move(U));
+            if (U.Lines.empty()) {
+                U.Lines.push_back({});
+                ++Item.Lines;
+            }
+            U.Rest.reset();
+        } else {
+            FeedUnit(Side, U);
         }
     }
-    // So does a row without units (an empty paragraph or segment).
-    if (Row < RowCount(Side) && Item.LineCount == 0) Item.LineCount = 1;
-    return Cache.emplace(Row, std::move(Item)).first->second;
+    return Item.Lines;
 }
 
 int TAlignBox::RowLines(int Side, int Row) {
-    return Layout(Side, Row).LineCount;
+    return CutLines(Side, Row, INT_MAX);
 }
 
-int TAlignBox::RowHeight(int Row, int From) {
+bool TAlignBox::HasLine(int Row, int Line) {
+    return CutLines(0, Row, Line + 1) > Line || CutLines(1, Row, Line + 1) > Line;
+}
+
+int TAlignBox::RowHeight(int Row, int From, int Room) {
     int H = 0;
-    for (int S = 0; S < 2; ++S) H = std::max(H, std::max(0, RowLines(S, Row) - From) * LineHeight(S));
+    for (int S = 0; S < 2; ++S) {
+        const int Lh = LineHeight(S);
+        const int Wanted = Room == INT_MAX ? INT_MAX : From + Room / std::max(1, Lh) + 1;
+        H = std::max(H, std::max(0, CutLines(S, Row, Wanted) - From) * Lh);
+    }
     return H + 1;
 }
 
@@ -285,6 +330,14 @@ int32_t TAlignBox::TopPosition() {
     if (FDetached) return 0;
     const std::optional<TSegment> Section = FEditor.SectionOf(0);
     if (FTopRow >= RowCount(0) || !Section) return Section ? Section->Start : 0;
+    // Every paint asks; deep in a long unit the answer takes counting the visible bytes before it.
+    if (FTopCache.Row != FTopRow || FTopCache.Line != FTopLine)
+        FTopCache = {FTopRow, FTopLine, TopLinePosition()};
+    return FTopCache.Pos;
+}
+
+int32_t TAlignBox::TopLinePosition() {
+    CutLines(0, FTopRow, FTopLine + 1);
     const TItemLayout& Item = Layout(0, FTopRow);
     int Line = 0;
     for (const TUnitLayout& U : Item.Units) {
@@ -305,10 +358,15 @@ int32_t TAlignBox::TopPosition() {
 }
 
 int TAlignBox::LineOfPosition(int Side, int Row, int32_t Pos) {
-    const TItemLayout& Item = Layout(Side, Row);
+    TItemLayout& Item = Layout(Side, Row);
+    // Units and lines are cut only as far as Pos: the units are walked by index, as cutting adds more.
+    auto CutOneMore = [&] { return !Item.Complete && CutLines(Side, Row, Item.Lines + 1) > 0; };
     int Line = 0;
-    for (const TUnitLayout& U : Item.Units) {
-        const TSegment S = FEditor.Side(Side).Small->GetItem(U.Small);
+    for (size_t K = 0;; ++K) {
+        while (K >= Item.Units.size() && !Item.Complete) CutOneMore();
+        if (K >= Item.Units.size()) return 0;
+        const int32_t Small = Item.Units[K].Small;
+        const TSegment S = FEditor.Side(Side).Small->GetItem(Small);
         if (S.Start <= Pos && Pos < S.End) {
             std::string Before;
             try {
@@ -316,16 +374,18 @@ int TAlignBox::LineOfPosition(int Side, int Row, int32_t Pos) {
             } catch (const std::exception&) {
             }
             size_t Count = 0;
-            for (const TSegLine& L : U.Lines) {
-                if (Before.size() < Count + L.Text.size()) return Line;
-                Count += L.Text.size();
+            for (size_t L = 0;; ++L) {
+                while (L >= Item.Units[K].Lines.size() && Item.Units[K].Rest) CutOneMore();
+                if (L >= Item.Units[K].Lines.size()) return Line - 1;
+                const size_t Size = Item.Units[K].Lines[L].Text.size();
+                if (Before.size() < Count + Size) return Line;
+                Count += Size;
                 ++Line;
             }
-            return Line - 1;
         }
-        Line += int(U.Lines.size());
+        while (Item.Units[K].Rest) CutOneMore();
+        Line += int(Item.Units[K].Lines.size());
     }
-    return 0;
 }
 
 void TAlignBox::ShowPosition(int32_t Pos) {
@@ -376,7 +436,7 @@ void TAlignBox::ScrollLines(int Delta) {
     }
     for (; Delta > 0; --Delta) {
         if (FLastRow == RowCount() - 1 && FLastRowComplete) break;
-        if (FTopLine + 1 < std::max(RowLines(0, FTopRow), RowLines(1, FTopRow))) {
+        if (HasLine(FTopRow, FTopLine + 1)) {
             ++FTopLine;
         } else if (FTopRow + 1 < RowCount()) {
             ++FTopRow;
@@ -386,7 +446,8 @@ void TAlignBox::ScrollLines(int Delta) {
         }
         // What is now the last row drawn is known only after painting; estimate it from the heights.
         int Y = Margin, Row = FTopRow, From = FTopLine;
-        for (; Row < RowCount() && Y < viewport()->height(); ++Row, From = 0) Y += RowHeight(Row, From);
+        for (; Row < RowCount() && Y < viewport()->height(); ++Row, From = 0)
+            Y += RowHeight(Row, From, viewport()->height() - Y);
         FLastRow = Row - 1;
         FLastRowComplete = Y <= viewport()->height();
     }
@@ -512,7 +573,9 @@ void TAlignBox::PaintRows(QPainter& Painter) {
     const TColor BaseRef = QColorToColorRef(Base);
     Painter.fillRect(QRect(0, 0, Client.width(), Margin), Base);
     Painter.fillRect(QRect(0, 0, Margin, Client.height()), Base);
-    Painter.fillRect(QRect(FSplitter->x() + SplitterWidth, 0, Margin, Client.height()), Base);
+    // The splitter's bar is narrower than its strip: the strip is filled too, or whatever was painted
+    // there before the splitter moved would show beside the bar.
+    Painter.fillRect(QRect(FSplitter->x(), 0, SplitterWidth + Margin, Client.height()), Base);
     FRowRects.clear();
     FCaretRect = {};
     FLastRow = -1;
@@ -525,6 +588,8 @@ void TAlignBox::PaintRows(QPainter& Painter) {
         for (int S = 0; S < 2; ++S) {
             const QRect Pane = PaneRect(S);
             const int Lh = LineHeight(S);
+            // Only the lines that reach the screen are wrapped.
+            CutLines(S, Row, From + (Client.height() - Y + Lh - 1) / std::max(1, Lh));
             TItemLayout& Item = Layout(S, Row);
             int Line = 0, Yy = Y;
             for (size_t K = 0; K < Item.Units.size(); ++K) {
@@ -541,14 +606,7 @@ void TAlignBox::PaintRows(QPainter& Painter) {
                     FCaret[size_t(S)].Row == Row && FCaret[size_t(S)].Pos >= 0 &&
                     FEditor.Side(S).Small->GetItem(U.Small).Start <= FCaret[size_t(S)].Pos &&
                     FCaret[size_t(S)].Pos < FEditor.Side(S).Small->GetItem(U.Small).End;
-                int CaretOffset = -1;
-                if (HasCaret) {
-                    std::string Before;
-                    const TSegment Sm = FEditor.Side(S).Small->GetItem(U.Small);
-                    ReadVisibleText(FileReader(FLanguage[size_t(S)], FFile), Sm.Start, FCaret[size_t(S)].Pos,
-                                    Before, FSuppress);
-                    CaretOffset = int(Before.size());
-                }
+                const int CaretOffset = HasCaret ? CaretOffsetIn(S, U.Small) : -1;
                 int Last = 0;
                 QRect Caret;
                 Yy += DrawSegmentText(&Painter, R, UnitColors[K % 5], FLanguage[size_t(S)], Last, Caret,
@@ -590,15 +648,31 @@ void TAlignBox::PaintRows(QPainter& Painter) {
         Painter.drawLine(0, Y + Height - 1, Client.width(), Y + Height - 1);
         FRowRects[Row] = QRect(0, Y, Client.width(), Height);
         FLastRow = Row;
-        const int Taller = std::max(RowLines(0, Row), RowLines(1, Row));
         FLastRowComplete = Y + Height <= Client.height();
-        FLastLine = FLastRowComplete ? Taller - 1 : std::max(From, From + LinesShown - 2);
+        // A row drawn to its end has all its lines cut already.
+        FLastLine = FLastRowComplete ? std::max(RowLines(0, Row), RowLines(1, Row)) - 1
+                                     : std::max(From, From + LinesShown - 2);
         Y += Height;
     }
     if (Y < Client.height()) Painter.fillRect(QRect(0, Y, Client.width(), Client.height() - Y), Base);
     QScrollBar* Bar = verticalScrollBar();
     const QSignalBlocker Quiet(Bar);
     Bar->setValue(TopPosition());
+}
+
+int TAlignBox::CaretOffsetIn(int Side, int32_t Small) {
+    TCaretOffset& C = FCaretOffset[size_t(Side)];
+    const int32_t Pos = FCaret[size_t(Side)].Pos;
+    if (C.Pos != Pos || C.Small != Small) {
+        const TSegment S = FEditor.Side(Side).Small->GetItem(Small);
+        std::string Before;
+        try {
+            ReadVisibleText(FileReader(FLanguage[size_t(Side)], FFile), S.Start, Pos, Before, FSuppress);
+        } catch (const std::exception&) {
+        }
+        C = {Pos, Small, int(Before.size())};
+    }
+    return C.Offset;
 }
 
 QRect TAlignBox::RowRect(int Row) const {
@@ -621,16 +695,24 @@ void TAlignBox::SetCaretAt(int Side, QPoint Point) {
             for (const TSegLine& L : U.Lines) {
                 if (L.Rect.contains(Point) && !L.Text.empty()) {
                     const int X = Point.x() - L.Rect.left();
-                    // The byte whose cell holds X.
-                    for (size_t B = 0; B < L.Text.size(); ++B) {
-                        const int Right = Metrics.horizontalAdvance(LangToQString(
-                            std::string_view(L.Text).substr(0, B + 1), FLanguage[size_t(Side)]));
-                        if (X < Right) {
-                            const TSegment S = FEditor.Side(Side).Small->GetItem(U.Small);
-                            C.Pos = AdvanceVisibleChars(FileReader(FLanguage[size_t(Side)], FFile), S.Start,
-                                                        S.End, Offset + int32_t(B), FSuppress);
-                            return;
-                        }
+                    auto Right = [&](size_t B) {
+                        return AlignTextWidth(Metrics,
+                                              LangToQString(std::string_view(L.Text).substr(0, B + 1),
+                                                            FLanguage[size_t(Side)]));
+                    };
+                    // The byte whose cell holds X: the first whose right edge lies beyond it.
+                    size_t Lo = 0, Hi = L.Text.size();
+                    while (Lo < Hi) {
+                        const size_t Mid = Lo + (Hi - Lo) / 2;
+                        if (X < Right(Mid))
+                            Hi = Mid;
+                        else
+                            Lo = Mid + 1;
+                    }
+                    if (Lo < L.Text.size()) {
+                        const TSegment S = FEditor.Side(Side).Small->GetItem(U.Small);
+                        C.Pos = AdvanceVisibleChars(FileReader(FLanguage[size_t(Side)], FFile), S.Start,
+                                                    S.End, Offset + int32_t(Lo), FSuppress);
                     }
                     return;
                 }
@@ -740,7 +822,7 @@ bool TAlignBox::RowStartShown(int Row) {
     const int Bottom = viewport()->height();
     int Y = Margin;
     for (int R = FTopRow, From = FTopLine; R < Row; ++R, From = 0) {
-        Y += RowHeight(R, From);
+        Y += RowHeight(R, From, Bottom - Y);
         if (Y >= Bottom) return false;
     }
     return Y + std::max(LineHeight(0), LineHeight(1)) <= Bottom;
@@ -887,14 +969,8 @@ TAlignViewForm::TAlignViewForm(int File, int Language1, int Language2, QWidget* 
     auto* Layout = new QVBoxLayout(this);
     Layout->setContentsMargins(0, 0, 0, 0);
     BuildMenus();
-    const intptr_t Client = SendToMainForm(CM_GETCLIENTSIZE, 0, 0);
-    const int W = int((Client >> 16) & 0xFFFF), H = int(Client & 0xFFFF);
-    if (W > 0 && H > 0) {
-        const int Left = W / 8, Top = H / 8;
-        resize(W - Left - 8, H - Top - 8);
-    } else {
-        resize(640, 420);
-    }
+    const QSize Room = AlignWindowsRoom();
+    resize(Room.isEmpty() ? QSize(640, 420) : PlaceAlignWindows(Room, 0, 0).View.size());
 }
 
 TAlignViewForm::~TAlignViewForm() = default;
@@ -1183,12 +1259,14 @@ TAlignViewForm* ShowAlignView(int Level, int Language1, int Language2, std::func
     TheView = Form;
     Form->Setup(Section, Mode, Paragraph, std::move(Callback));
     QMdiSubWindow* Sub = ShowMdiChild(AlignWindowsArea(), Form);
-    const intptr_t Client = SendToMainForm(CM_GETCLIENTSIZE, 0, 0);
-    const int W = int((Client >> 16) & 0xFFFF), H = int(Client & 0xFFFF);
-    if (W > 0 && H > 0) {
-        // These are the outer sizes of the window, its frame included, so that all of it fits the area.
-        const int Left = W / 8, Top = H / 8;
-        (Sub ? static_cast<QWidget*>(Sub) : Form)->setGeometry(Left, Top, W - Left - 8, H - Top - 8);
+    if (const QSize Room = AlignWindowsRoom(); !Room.isEmpty()) {
+        // These are the outer sizes of the window, its frame included, so that all of it fits the area,
+        // beside the Sections window.
+        QWidget* Frame = Sub ? static_cast<QWidget*>(Sub) : Form;
+        const int SectionsMin = SectionsAlignForm() && SectionsAlignForm()->parentWidget()
+                                    ? SectionsAlignForm()->parentWidget()->minimumSizeHint().width()
+                                    : 0;
+        Frame->setGeometry(PlaceAlignWindows(Room, SectionsMin, Frame->minimumSizeHint().width()).View);
     }
     try {
         LoadFormPlacement(GetIniFileName(), PlacementSection, Form, true);

@@ -10,7 +10,9 @@
 #include <QAbstractScrollArea>
 #include <QPointer>
 #include <array>
+#include <climits>
 #include <functional>
+#include <memory>
 #include <unordered_map>
 
 #include "alignment/AlignBoxModel.h"
@@ -93,29 +95,51 @@ protected:
     void scrollContentsBy(int, int) override {}
 
 private:
-    // One small unit of a row, wrapped.
+    // One small unit of a row, wrapped as far as it was needed: Rest cuts the lines that follow from
+    // the text read up to ReadTo, and is gone once every line is cut.
     struct TUnitLayout {
         int32_t Small = 0;
         std::vector<TSegLine> Lines;
+        std::unique_ptr<TLineWrapper> Rest;
+        int32_t ReadTo = 0;
     };
+    // One row of one pane: the units opened so far, in order, and the lines cut so far in all of them.
     struct TItemLayout {
         std::vector<TUnitLayout> Units;
-        int LineCount = 0;
+        int Lines = 0;
+        bool Complete = false;
+    };
+    // The visible byte of the caret within its unit, as last counted.
+    struct TCaretOffset {
+        int32_t Pos = -1;
+        int32_t Small = -1;
+        int Offset = 0;
     };
 
     class TBusy;
     TAlignBoxSide SideIndexes(int Side) const;
-    // The wrapped lines of Row on Side, laid out when not cached; painting stores the lines' rectangles.
+    // The lines of Row on Side cut so far (none at first); painting stores the lines' rectangles.
     TItemLayout& Layout(int Side, int Row);
+    // Cuts lines of Row on Side until it holds Wanted lines or all it has; returns how many it holds.
+    int CutLines(int Side, int Row, int Wanted);
+    void OpenUnit(int Side, TItemLayout& Item, int32_t Small);
+    // Reads the next piece of the unit's text into its wrapper.
+    void FeedUnit(int Side, TUnitLayout& U);
     int LineHeight(int Side) const;
+    // All the lines of Row on Side: the whole row is cut.
     int RowLines(int Side, int Row);
-    // Height in pixels of Row from line From on: the taller of the two items.
-    int RowHeight(int Row, int From);
+    // Whether either item of Row has a line numbered Line.
+    bool HasLine(int Row, int Line);
+    // Height in pixels of Row from line From on: the taller of the two items, or at least Room when it
+    // is taller than that (only what fits Room is cut).
+    int RowHeight(int Row, int From, int Room = INT_MAX);
+    int CaretOffsetIn(int Side, int32_t Small);
     int ContentHeight() const;
     void ClearLayouts();
     void PlacePanes();
-    std::string UnitText(int Side, int32_t Small);
+    // The text position of the first line shown on the source side.
     int32_t TopPosition();
+    int32_t TopLinePosition();
     void ShowPosition(int32_t Pos);
     int LineOfPosition(int Side, int Row, int32_t Pos);
     void SetCaretAt(int Side, QPoint Point);
@@ -149,6 +173,13 @@ private:
     std::array<std::vector<TAlignBoxRow>, 2> FRows;
     std::array<std::unordered_map<int, TItemLayout>, 2> FLayouts;
     std::array<int, 2> FLayoutWidth{{-1, -1}};
+    std::array<std::shared_ptr<TWidthFitter>, 2> FFitter;
+    std::array<TCaretOffset, 2> FCaretOffset;
+    struct {
+        int Row = -1;
+        int Line = -1;
+        int32_t Pos = 0;
+    } FTopCache;
     std::array<TAlignCaret, 2> FCaret;
     std::array<QRect, 2> FCaretRect;
     std::unordered_map<int, QRect> FRowRects;

@@ -102,6 +102,24 @@ QMdiArea* AlignWindowsArea() {
     return WindowsArea;
 }
 
+TAlignWindowsPlacement PlaceAlignWindows(QSize Room, int SectionsMinWidth, int ViewMinWidth) {
+    constexpr int Gap = 4;
+    const int Width = Room.width(), Height = std::max(1, Room.height() - 2 * Gap);
+    const int Usable = std::max(0, Width - 3 * Gap);
+    const int SectionsWidth =
+        std::max(Usable * 2 / 5, std::min(SectionsMinWidth, std::max(1, Width - 2 * Gap)));
+    const int ViewWidth =
+        std::max(Usable - SectionsWidth, std::min(ViewMinWidth, std::max(1, Width - 2 * Gap)));
+    const int ViewLeft = std::max(Gap, std::min(2 * Gap + SectionsWidth, Width - Gap - ViewWidth));
+    return {QRect(Gap, Gap, SectionsWidth, Height), QRect(ViewLeft, Gap, ViewWidth, Height)};
+}
+
+QSize AlignWindowsRoom() {
+    const intptr_t Client = SendToMainForm(CM_GETCLIENTSIZE, 0, 0);
+    const int W = int((Client >> 16) & 0xFFFF), H = int(Client & 0xFFFF);
+    return W > 0 && H > 0 ? QSize(W, H) : QSize();
+}
+
 std::vector<std::string> SectionPreviewLines(int Language, int File, int Section, int Width) {
     std::vector<std::string> Lines;
     const TConcordConfig* C = ConfigOf(Language);
@@ -114,15 +132,25 @@ std::vector<std::string> SectionPreviewLines(int Language, int File, int Section
         ConfigureBufStream(Reader);
         TSuppressFlags Flags;
         Flags.HideTags = Flags.HidePOSTags = true;
+        TWidthFitter Fitter(AlignLanguageFont(Language), Width, Language);
+        const TCharSet NonWord = AlignNonWordSet(Language);
         const TUnitRun Run = UnitsOfSection(*Paragraphs, Sections->GetItem(Section));
         for (int32_t K = Run.First; K <= Run.Last && int(Lines.size()) < PreviewLines; ++K) {
             const TSegment P = Paragraphs->GetItem(K);
             if (P.Start >= P.End) continue;
-            std::string Text;
-            ReadVisibleText(Reader, P.Start, P.End, Text, Flags);
-            for (std::string& L : WrapTextToWidth(Text, Width, Language)) {
-                if (int(Lines.size()) == PreviewLines) break;
-                Lines.push_back(std::move(L));
+            // Only what three lines take is read and measured, however long the paragraph.
+            TLineWrapper Wrapper([&](std::string_view Rest) { return Fitter(Rest); }, NonWord);
+            int32_t ReadTo = P.Start;
+            for (int32_t Piece = 1024; int(Lines.size()) < PreviewLines;) {
+                std::string Line;
+                if (Wrapper.Next(Line)) {
+                    Lines.push_back(std::move(Line));
+                } else if (Wrapper.AtEnd()) {
+                    break;
+                } else {
+                    FeedVisibleText(Wrapper, Reader, ReadTo, P.End, Flags, Piece);
+                    Piece = std::min(Piece * 2, 1 << 20);
+                }
             }
         }
     } catch (const std::exception&) {
@@ -173,9 +201,8 @@ TConcSectionsAlignForm::TConcSectionsAlignForm(int Language1, int Language2, int
     SetLabels();
     RefreshCounts();
 
-    const intptr_t Client = SendToMainForm(CM_GETCLIENTSIZE, 0, 0);
-    const int W = int((Client >> 16) & 0xFFFF), H = int(Client & 0xFFFF);
-    resize(W > 0 ? W / 2 : 480, H > 0 ? H * 7 / 8 : 360);
+    const QSize Room = AlignWindowsRoom();
+    resize(Room.isEmpty() ? QSize(480, 360) : PlaceAlignWindows(Room, 0, 0).Sections.size());
 }
 
 TConcSectionsAlignForm::~TConcSectionsAlignForm() {
@@ -335,7 +362,11 @@ TConcSectionsAlignForm* ShowSectionsAlignForm(int Language1, int Language2, int 
     Form->SetCurrentSection(Section);
     QMdiSubWindow* Sub = ShowMdiChild(WindowsArea, Form);
     QWidget* Frame = Sub ? static_cast<QWidget*>(Sub) : Form;
-    Frame->move(4, 4);
+    // Beside the Alignment View rather than over its first column; the outer size counts, frame and all.
+    if (const QSize Room = AlignWindowsRoom(); !Room.isEmpty())
+        Frame->setGeometry(PlaceAlignWindows(Room, Frame->minimumSizeHint().width(), 0).Sections);
+    else
+        Frame->move(4, 4);
     try {
         LoadFormPlacement(GetIniFileName(), PlacementSection, Form, true);
     } catch (const std::exception&) {

@@ -22,6 +22,20 @@ using TSectionsCallback = std::function<void(int Reason)>;
 void SetAlignWindowsArea(QMdiArea* Area);
 QMdiArea* AlignWindowsArea();
 
+// Where the two alignment windows open in an area of Room (their outer frames): side by side, the
+// Sections window on the left with two fifths of the width and the Alignment View on the right with the
+// rest, both as high as the area less a 4-pixel margin. A window narrower than its minimum width gets
+// that width; when the two minimums do not fit side by side, the view keeps to the right edge and lies
+// over the Sections window as little as the area allows.
+struct TAlignWindowsPlacement {
+    QRect Sections;
+    QRect View;
+};
+TAlignWindowsPlacement PlaceAlignWindows(QSize Room, int SectionsMinWidth, int ViewMinWidth);
+// The client size of the main window's area as the main window tells it (CM_GETCLIENTSIZE); empty when
+// it tells none.
+QSize AlignWindowsRoom();
+
 // The lines a row shows for one language: the visible text of the section's paragraphs (tags and
 // special tags hidden), each wrapped to Width, at most 3 lines in all. None for a section the file lacks.
 std::vector<std::string> SectionPreviewLines(int Language, int File, int Section, int Width);

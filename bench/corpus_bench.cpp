@@ -285,12 +285,12 @@ int RunSearch(TSearchArgs& Args, const std::vector<std::string>& Files) {
 
 int RunParallelSearch(const TSearchArgs& Args) {
     TEngineRun Kept;
-    int32_t Reported = 0;
-    RunEngineParallelSearch(Args, Kept, Reported);
+    int64_t Tried = 0;
+    RunEngineParallelSearch(Args, Kept, Tried);
     std::printf(
-        "parallel search, %zu other queries: %lld of %d hits kept in %.3f s; parallel time / single "
+        "parallel search, %zu other queries: %lld of %lld hits kept in %.3f s; parallel time / single "
         "search time = %.2f\n",
-        Args.Para.size(), static_cast<long long>(Kept.Hits), Reported, Kept.Seconds,
+        Args.Para.size(), static_cast<long long>(Kept.Hits), static_cast<long long>(Tried), Kept.Seconds,
         SingleSeconds > 0 ? Kept.Seconds / SingleSeconds : 0.0);
     return 0;
 }

@@ -3,7 +3,8 @@
 // window, against the same query run through the engine alone (as corpus_bench --search runs it).
 //
 //   search_window_bench [corpus_bench's format flags] [--align] --lang LCID file... [--lang LCID file...]
-//                       --search QUERY [--syntax N] [--lang-index L] [--para L QUERY]... [--para-not L QUERY]...
+//                       --search QUERY [--syntax N] [--lang-index L] [--para L QUERY]... [--para-not L
+//                       QUERY]...
 //                       [--delete-all]
 //
 // With --para or --para-not the parallel search runs (its dialog, then the parallel window), and the
@@ -16,6 +17,8 @@
 // highest resident memory during the delete less that before it), "rss after delete MB, heap in use
 // MB" and "rss after close MB, heap in use MB". It runs under whatever display it is given (offscreen or
 // a virtual X display); the preferences of a temporary folder are used and removed.
+#include <malloc.h>
+#include <unistd.h>
 #include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QCheckBox>
@@ -32,10 +35,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <malloc.h>
 #include <stdexcept>
 #include <string>
-#include <unistd.h>
 
 #include "bench/support/CorpusSetup.h"
 #include "controls/QtBackend.h"
@@ -48,11 +49,12 @@
 
 void Usage(const char* Problem) {
     std::fprintf(stderr, "search_window_bench: %s\n", Problem);
-    std::fprintf(stderr,
-                 "usage: search_window_bench [format flags] [--align] --lang LCID file... [--lang LCID file...]\n"
-                 "                           --search QUERY [--syntax N] [--lang-index L] [--para L QUERY]...\n"
-                 "                           [--para-not L QUERY]... [--delete-all]\n"
-                 "The flags are corpus_bench's; see its source's head.\n");
+    std::fprintf(
+        stderr,
+        "usage: search_window_bench [format flags] [--align] --lang LCID file... [--lang LCID file...]\n"
+        "                           --search QUERY [--syntax N] [--lang-index L] [--para L QUERY]...\n"
+        "                           [--para-not L QUERY]... [--delete-all]\n"
+        "The flags are corpus_bench's; see its source's head.\n");
     std::exit(2);
 }
 
@@ -271,9 +273,9 @@ int main(int Argc, char** Argv) {
             TEngineRun Engine;
             if (!RunEngineSearch(Search, Engine)) throw std::runtime_error("the query does not compile");
             if (!Search.Para.empty()) {
-                int32_t Reported = 0;
+                int64_t Tried = 0;
                 for (const TParaArgs& P : Search.Para) EnsureUnits(P.Language);
-                RunEngineParallelSearch(Search, Engine, Reported);
+                RunEngineParallelSearch(Search, Engine, Tried);
             }
             CommonConfig->MaximumHits = 0;
             CommonConfig->LastUsedLanguage = Search.Language;
@@ -304,7 +306,8 @@ int main(int Argc, char** Argv) {
             const int64_t ResidentBefore = ResidentBytes();
             if (Search.Para.empty()) {
                 Seconds = SearchThroughWindow<TSearchQueryForm>(
-                    Main->AdvancedSearchAction, [&](TSearchQueryForm& F) { FillQueryDialog(F, Search); }, Gaps);
+                    Main->AdvancedSearchAction, [&](TSearchQueryForm& F) { FillQueryDialog(F, Search); },
+                    Gaps);
             } else {
                 Seconds = SearchThroughWindow<TParaSearchForm>(
                     Main->ParallelSearchAction, [&](TParaSearchForm& F) { FillParallelDialog(F, Search); },
@@ -313,8 +316,8 @@ int main(int Argc, char** Argv) {
             const int64_t ResidentAfter = ResidentBytes();
             TTessivorForm* Window = ActiveConcordance(*Main);
             const int32_t WindowHits = Window ? Window->Lists[size_t(Search.Language)]->Count() : -1;
-            std::printf("engine hits %lld, window hits %d%s\n", static_cast<long long>(Engine.Hits), WindowHits,
-                        WindowHits == Engine.Hits ? "" : " (THEY DIFFER)");
+            std::printf("engine hits %lld, window hits %d%s\n", static_cast<long long>(Engine.Hits),
+                        WindowHits, WindowHits == Engine.Hits ? "" : " (THEY DIFFER)");
             std::printf("longest time between two turns of the event loop: %.0f ms\n", Gaps.Longest * 1000);
             if (WindowHits > 0)
                 std::printf("bytes per hit %lld\n",

@@ -8,7 +8,7 @@
 #include <QStyleOptionFocusRect>
 #include <QThread>
 #include <algorithm>
-#include <map>
+#include <array>
 #include <unordered_map>
 
 #include "controls/ConcFormUtils.h"
@@ -42,7 +42,59 @@ struct TStringsView::TLinePiece {
     int Width = 0;
     int Ascent = 0;
     int Descent = 0;
+    // A piece longer than a screen can show: measured and drawn by its characters' widths (Advances,
+    // one per UTF-16 unit, 0 for the second half of a surrogate pair), so that only what reaches the
+    // screen is shaped and drawn.
+    std::vector<int> Advances;
 };
+
+namespace {
+
+// Longer pieces than this are measured character by character.
+constexpr qsizetype LongPiece = 2048;
+
+// The advance of each character of Text in Metrics, each distinct character measured once.
+std::vector<int> CharacterAdvances(const QString& Text, const QFontMetrics& Metrics) {
+    std::vector<int> Advances(size_t(Text.size()), 0);
+    std::array<int, 256> Latin;
+    Latin.fill(-1);
+    std::unordered_map<char32_t, int> Other;
+    for (qsizetype K = 0; K < Text.size();) {
+        const bool Pair = Text[K].isHighSurrogate() && K + 1 < Text.size() && Text[K + 1].isLowSurrogate();
+        const qsizetype Units = Pair ? 2 : 1;
+        const char32_t Code = Pair ? QChar::surrogateToUcs4(Text[K], Text[K + 1]) : Text[K].unicode();
+        int* Known = Code < 256 ? &Latin[Code] : &Other.try_emplace(Code, -1).first->second;
+        if (*Known < 0) *Known = Metrics.horizontalAdvance(Text.mid(K, Units));
+        Advances[size_t(K)] = *Known;
+        K += Units;
+    }
+    return Advances;
+}
+
+// Draws of a long piece starting at X only the characters that reach [Left, Right), from the start of
+// one a little before Left (a glyph may reach back over its neighbour).
+void DrawLongPiece(QPainter& Painter, int X, int Baseline, const QString& Text,
+                   const std::vector<int>& Advances, int Left, int Right) {
+    qsizetype First = 0, End = Text.size();
+    int FirstX = X, At = X;
+    for (qsizetype K = 0; K < Text.size(); ++K) {
+        if (At + Advances[size_t(K)] < Left - 64) {
+            First = K + 1;
+            FirstX = At + Advances[size_t(K)];
+        }
+        At += Advances[size_t(K)];
+        if (At > Right + 64) {
+            End = K + 1;
+            break;
+        }
+    }
+    // Never start on the second half of a surrogate pair.
+    if (First > 0 && First < Text.size() && Text[First].isLowSurrogate()) FirstX -= Advances[size_t(--First)];
+    if (End < Text.size() && Text[End].isLowSurrogate()) ++End;
+    if (End > First) Painter.drawText(FirstX, Baseline, Text.mid(First, End - First));
+}
+
+}  // namespace
 
 TStringsView::TStringsView(QWidget* Parent)
     : QAbstractScrollArea(Parent), FCodePage(platform::SystemCodePage()) {
@@ -239,14 +291,43 @@ TStringsView::TEntry TStringsView::LayoutItem(int Index, int Top) {
         E.LineHeights.assign(Info.Lines.size(), FLineHeight);
         Info.Rect.Bottom = std::max(Info.Rect.Bottom, Top + FLineHeight);
     } else {
-        std::unordered_map<const TSVFontInfo*, QFontMetrics> Metrics;
+        // A long line repeats the same few characters: each is measured once per font.
+        struct TFontMeasure {
+            QFontMetrics Metrics;
+            int Height;
+            std::array<int, 256> Latin;
+            std::unordered_map<std::u16string_view, int> Other;
+        };
+        std::unordered_map<const TSVFontInfo*, TFontMeasure> Fonts;
+        const TSVFontInfo* LastFont = nullptr;
+        TFontMeasure* Last = nullptr;
         const TSVMeasureFunc Measure = [&](std::string_view Char, const TSVFontInfo* Font) -> TSVExtent {
-            auto It = Metrics.find(Font);
-            if (It == Metrics.end()) It = Metrics.emplace(Font, QFontMetrics(RunFont(Font))).first;
+            if (!Last || Font != LastFont) {
+                auto It = Fonts.find(Font);
+                if (It == Fonts.end()) {
+                    It = Fonts.emplace(Font, TFontMeasure{QFontMetrics(RunFont(Font)), 0, {}, {}}).first;
+                    It->second.Height = It->second.Metrics.height();
+                    It->second.Latin.fill(-1);
+                }
+                LastFont = Font;
+                Last = &It->second;
+            }
             const size_t Pos = size_t(Char.data() - E.Text.data());
             const int32_t U0 = E.ByteToUnit[Pos], U1 = E.ByteToUnit[Pos + Char.size()];
-            const QString S = QString::fromUtf16(E.Decoded.data() + U0, U1 - U0);
-            return {It->second.horizontalAdvance(S), It->second.height()};
+            const std::u16string_view Units(E.Decoded.data() + U0, size_t(U1 - U0));
+            auto Width = [&] {
+                return Last->Metrics.horizontalAdvance(
+                    QString::fromUtf16(Units.data(), qsizetype(Units.size())));
+            };
+            int* Known = nullptr;
+            if (Units.size() == 1 && Units[0] < 256) {
+                Known = &Last->Latin[Units[0]];
+            } else {
+                auto It = Last->Other.find(Units);
+                Known = It != Last->Other.end() ? &It->second : &Last->Other.emplace(Units, -1).first->second;
+            }
+            if (*Known < 0) *Known = Width();
+            return {*Known, Last->Height};
         };
         const auto& Tables = platform::CodePageTables(FCodePage);
         TSVWrapResult W =
@@ -731,7 +812,13 @@ std::vector<TStringsView::TLinePiece> TStringsView::LinePieces(const TEntry& E, 
             L.Font = Base;
         }
         const QFontMetrics M(L.Font);
-        L.Width = M.horizontalAdvance(L.Text);
+        if (L.Text.size() > LongPiece) {
+            L.Advances = CharacterAdvances(L.Text, M);
+            L.Width = 0;
+            for (int A : L.Advances) L.Width += A;
+        } else {
+            L.Width = M.horizontalAdvance(L.Text);
+        }
         L.Ascent = M.ascent();
         L.Descent = M.descent();
         Out.push_back(std::move(L));
@@ -755,7 +842,13 @@ void TStringsView::DrawItem(QPainter& Painter, const TEntry& E, const TSVDrawSta
     const TColor SelectedText = QColorToColorRef(Text);
     const QFontMetrics BaseMetrics(font());
     int Y = E.Info.Rect.Top;
-    for (size_t K = 0; K < E.Info.Lines.size(); ++K) {
+    const int Bottom = viewport()->height();
+    for (size_t K = 0; K < E.Info.Lines.size() && Y < Bottom; ++K) {
+        // An item wrapped into thousands of lines shows a screenful of them: only those are measured.
+        if (Y + E.LineHeights[K] <= 0) {
+            Y += E.LineHeights[K];
+            continue;
+        }
         const std::vector<TLinePiece> Pieces = LinePieces(E, K, font());
         int Width = 0, AnchorX = -1, Ascent = BaseMetrics.ascent(), Descent = BaseMetrics.descent();
         for (const TLinePiece& P : Pieces) {
@@ -773,7 +866,10 @@ void TStringsView::DrawItem(QPainter& Painter, const TEntry& E, const TSVDrawSta
                 C = ColorRefToQColor(State.Selected ? SVSelectedRunColour(P.Colour, SelectedText) : P.Colour);
             Painter.setFont(P.Font);
             Painter.setPen(C);
-            Painter.drawText(X, Baseline, P.Text);
+            if (P.Advances.empty())
+                Painter.drawText(X, Baseline, P.Text);
+            else
+                DrawLongPiece(Painter, X, Baseline, P.Text, P.Advances, TextLeft(), viewport()->width());
             X += P.Width;
         }
         FMaxWidth = std::max(FMaxWidth, Width);

@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <stdexcept>
 
-#include "ui/Msg.h"
 #include "engine/ConcConfig.h"
 #include "engine/ConcLangs.h"
 #include "engine/ConcSortKeys.h"
@@ -14,6 +13,7 @@
 #include "platform/IniFiles.h"
 #include "platform/Nls.h"
 #include "platform/WholeFile.h"
+#include "ui/Msg.h"
 
 const char* const IniFileName = "TESVIRO.INI";
 std::string UnreadablePreferencesFile;
@@ -70,7 +70,7 @@ bool SeedConfigCopy(const std::string& From, const std::string& To) {
     if (HoldsSettings(To) || !HoldsSettings(From)) return true;
     std::string bytes;
     // An unreadable program-folder file has nothing to hand on; the config folder is still usable.
-    platform::ReadRegularFile(From, bytes);
+    if (From != UnreadablePreferencesFile) platform::ReadRegularFile(From, bytes);
     try {
         ReplaceFileAtomically(To, bytes);
     } catch (const EIniFileError&) {
@@ -941,8 +941,76 @@ bool SavePrefsToFile(const std::string& FileName) {
     return SaveSettingsFile(FileName, false);
 }
 
+namespace {
+
+// Whether the file at Path can be read but is no settings file (see TIniFile::WellFormed).
+bool PreferencesDamaged(const std::string& Path) {
+    try {
+        return !TIniFile(Path).WellFormed();
+    } catch (const EIniFileError&) {
+        return false;
+    }
+}
+
+// Path + ".unreadable", or with a number after it when such a file exists: an earlier copy is never
+// overwritten.
+std::string FreeNameBeside(const std::string& Path) {
+    std::string name = Path + ".unreadable";
+    for (int n = 2; FileExists(name) || fs::is_symlink(name); ++n)
+        name = Path + ".unreadable-" + std::to_string(n);
+    return name;
+}
+
+// Copies the damaged file to a free name beside it and empties it, so that this run's settings are
+// saved in its place while the user keeps what it held. The name of the copy, or "" when either step
+// failed (the file is then as it was, and no copy is left).
+std::string SetAsideDamagedFile(const std::string& Path) {
+    std::string bytes;
+    if (platform::ReadRegularFile(Path, bytes) != platform::TWholeFileStatus::Ok) return {};
+    const std::string kept = FreeNameBeside(Path);
+    try {
+        ReplaceFileAtomically(kept, bytes);
+    } catch (const EIniFileError&) {
+        return {};
+    }
+    try {
+        ReplaceFileAtomically(Path, {});
+    } catch (const EIniFileError&) {
+        std::error_code ec;
+        fs::remove(kept, ec);
+        return {};
+    }
+    return kept;
+}
+
+// Every setting as with a missing file, the three workspace keys read at start included.
+void LoadDefaultPreferences(const std::string& Path) {
+    WorkspacePath.clear();
+    RecentWorkspaces.clear();
+    SaveOnExit = false;
+    TIniFile none(Path, TIniFile::TOpenMode::StartEmpty);
+    LoadGeneralPrefs(none);
+}
+
+}  // namespace
+
+std::string DamagedPreferencesText(const std::string& FileName, const std::string& KeptAs) {
+    std::string text =
+        "The settings in \"" + FileName + "\" could not be read: the default settings are used.";
+    if (!KeptAs.empty()) text += "\r\nThe unreadable file is kept as \"" + KeptAs + "\".";
+    return text;
+}
+
 bool LoadPreferences() {
     const std::string name = GetIniFileNameForRead();
+    if (PreferencesDamaged(name)) {
+        const std::string kept = SetAsideDamagedFile(name);
+        // Left in place, the file must not be written over by defaults, nor copied on.
+        if (kept.empty()) UnreadablePreferencesFile = name;
+        LoadDefaultPreferences(name);
+        ShowWarning(DamagedPreferencesText(name, kept));
+        return false;
+    }
     if (LoadPrefsFromFile(name)) return true;
     // The options become those of a missing file, and the file is left as it is for the rest of the run:
     // writing it back would replace the user's settings by these defaults.

@@ -47,7 +47,16 @@ void SetIniWritableProbe(std::function<bool(const std::string&)> Probe);
 
 // Reads every setting from the read location. When the file cannot be read: shows the error, gives every
 // setting the value of a missing file, remembers the file in UnreadablePreferencesFile and returns false.
+// When it can be read but is no settings file (TIniFile::WellFormed: bytes of another kind of file, a
+// section header without its "]"): every setting takes the value of a missing file (the workspace folder,
+// the recent workspaces and the save-on-exit option too), the file is copied to a free name beside it
+// ("TESVIRO.INI.unreadable", "...unreadable-2", ...) and emptied, so that this run's settings are saved
+// in its place, and the warning DamagedPreferencesText says so; returns false. When the copy cannot be
+// made the file stays as it was and is remembered in UnreadablePreferencesFile.
 bool LoadPreferences();
+// "The settings in "<FileName>" could not be read: the default settings are used.", and when KeptAs is
+// not empty a second line "The unreadable file is kept as "<KeptAs>"."
+std::string DamagedPreferencesText(const std::string& FileName, const std::string& KeptAs);
 // The preferences file that could not be read in this run: no write location names it, so it stays as it
 // was (the settings in force are defaults, not the user's). Empty when none.
 extern std::string UnreadablePreferencesFile;

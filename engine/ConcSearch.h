@@ -188,7 +188,8 @@ public:
         int32_t From = 1, To = 0;  // no first term's bytes start in [From, To)
         int32_t Length = 0;        // of the first term's word; a shorter range holds none
         bool Holds(int32_t Start, int32_t End) const {
-            return Start >= 0 && (End - Start < Length || (Start >= From && Start <= To && End - Length < To));
+            return Start >= 0 &&
+                   (End - Start < Length || (Start >= From && Start <= To && End - Length < To));
         }
     };
     // The stretch of ranges of a reader on Source; false when the search would read every range.
@@ -238,6 +239,10 @@ private:
     bool PollCancel();
     // Whether C opens a two-byte character of the language's code page.
     bool IsLeadByte(char C) const { return FDoubleByte && (*FLeadBytes)[static_cast<uint8_t>(C)]; }
+    // The bytes of the character at S[At] of a text of Length bytes: 2 for a lead byte with a byte after it.
+    size_t CharLength(const char* S, size_t At, size_t Length) const {
+        return IsLeadByte(S[At]) && At + 1 < Length ? 2 : 1;
+    }
     bool MatchTermsFrom(size_t Index, TAttempt& A);
     bool MatchWordTagPair(size_t Index, TAttempt& A);
     bool MatchWordThenTag(size_t Index, TAttempt& A);

@@ -459,30 +459,41 @@ bool TSearchContext::WildcardMatch(std::string_view Word, std::string_view Patte
     return WildcardMatchAt(Word.data(), Word.size(), Pattern.data(), Pattern.size());
 }
 
+// In a double-byte code page a lead byte and the byte after it are one character: the wildcards take it
+// whole, and it equals only the same two bytes, so that a pattern never starts or stops inside one.
 bool TSearchContext::WildcardMatchAt(const char* W, size_t WLength, const char* P, size_t PLength) const {
     size_t i = 0;
     size_t j = 0;
     while (i < WLength && j < PLength) {
-        while (i < WLength && FSkip[Byte(W[i])]) ++i;
+        while (i < WLength && FSkip[Byte(W[i])] && !IsLeadByte(W[i])) ++i;
         if (i >= WLength) break;
+        const size_t wordChar = CharLength(W, i, WLength);
+        const size_t patternChar = CharLength(P, j, PLength);
         const char p = P[j];
-        if (p == FWildMany) {
+        if (patternChar == 1 && p == FWildMany) {
             ++j;
             if (j >= PLength) return true;
-            for (size_t k = i; k < WLength; ++k) {
+            for (size_t k = i; k < WLength; k += CharLength(W, k, WLength)) {
                 if (WildcardMatchAt(W + k, WLength - k, P + j, PLength - j)) return true;
             }
             return false;
         }
-        if (p == FWildOne) {
+        if (patternChar == 1 && p == FWildOne) {
             ++j;
-            if (j >= PLength) return WLength - i == 1;
+            if (j >= PLength) return WLength - i == wordChar;
             if (WildcardMatchAt(W + i, WLength - i, P + j, PLength - j)) return true;
-            return i + 1 < WLength && WildcardMatchAt(W + i + 1, WLength - i - 1, P + j, PLength - j);
+            return i + wordChar < WLength &&
+                   WildcardMatchAt(W + i + wordChar, WLength - i - wordChar, P + j, PLength - j);
         }
-        if (p != FWildExactly && !Equal(Byte(W[i]), Byte(p))) return false;
-        ++i;
-        ++j;
+        if (patternChar == 1 && p == FWildExactly) {
+            i += wordChar;
+            ++j;
+            continue;
+        }
+        if (patternChar != wordChar) return false;
+        if (wordChar == 1 ? !Equal(Byte(W[i]), Byte(p)) : W[i] != p || W[i + 1] != P[j + 1]) return false;
+        i += wordChar;
+        j += patternChar;
     }
     if (j < PLength) {
         for (; j < PLength; ++j) {
@@ -490,7 +501,7 @@ bool TSearchContext::WildcardMatchAt(const char* W, size_t WLength, const char* 
         }
         return true;
     }
-    while (i < WLength && FSkip[Byte(W[i])]) ++i;
+    while (i < WLength && FSkip[Byte(W[i])] && !IsLeadByte(W[i])) ++i;
     return i >= WLength;
 }
 

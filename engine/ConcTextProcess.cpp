@@ -444,6 +444,14 @@ bool IsTextFile(const std::string& FileName) {
     return Controls < 5;
 }
 
+bool IsEmptyFile(const std::string& FileName) {
+    std::error_code Error;
+    const std::filesystem::file_status Status = std::filesystem::status(FileName, Error);
+    if (Error || !std::filesystem::is_regular_file(Status)) return false;
+    const auto Size = std::filesystem::file_size(FileName, Error);
+    return !Error && Size == 0;
+}
+
 std::string MakeValidFileName(const std::string& Name, const std::string& DefaultExtension) {
     const size_t Slash = Name.rfind('/');
     std::string Folder;

@@ -136,6 +136,8 @@ std::string MakeTempFileName(const std::string& Prefix);
 // file cannot be opened (its open says why later) or is empty; False for anything but a regular file (a
 // FIFO or device is not waited on).
 bool IsTextFile(const std::string& FileName);
+// Whether FileName is a regular file of 0 bytes (False when it cannot be examined).
+bool IsEmptyFile(const std::string& FileName);
 // A file name fit for saving: a folder part is made absolute, the characters " * / : < > ? \ | are
 // removed from the name part, and a name without extension (a trailing dot is dropped first) gets
 // DefaultExtension, with a leading dot added when it has none. "" when nothing of the name part is left,

@@ -71,7 +71,8 @@ public:
     TCountingMessages() { SetMessageBackend(this); }
     int Show(const TMessageRequest& Request) override {
         ++Boxes;
-        if (Request.Text == DamagedIndexDataText || Request.Text.rfind("The data file of the workspace", 0) == 0)
+        if (Request.Text.rfind("The workspace \"", 0) == 0 &&
+            Request.Text.find("\" is damaged.") != std::string::npos)
             ++DamageReports;
         return mrOk;
     }

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cctype>
 #include <cerrno>
@@ -159,6 +160,12 @@ TIniFile::TIniFile(std::string FileName, TOpenMode Mode) : FFileName(std::move(F
 TIniFile::~TIniFile() = default;
 
 void TIniFile::Parse(const std::string& Data) {
+    // Another kind of file shows itself by control bytes, which no settings text holds: a NUL, or any of
+    // 1 to 31 but the tab, the line ends, the form feed and the end-of-file mark of old editors (26).
+    FWellFormed = std::none_of(Data.begin(), Data.end(), [](char C) {
+        const auto B = static_cast<unsigned char>(C);
+        return (B < 32 && B != '\t' && B != '\n' && B != '\r' && B != '\f' && B != 26) || B == 127;
+    });
     // Editors may put a UTF-8 byte-order mark before the first section header.
     size_t start = Data.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
     while (start < Data.size()) {
@@ -188,6 +195,8 @@ void TIniFile::AddLine(const std::string& Line) {
         FSections.push_back(std::move(section));
         return;
     }
+    // A header that lost its "]" would put the keys after it into the section before.
+    if (trimmed.front() == '[') FWellFormed = false;
     // Blank and comment lines followed by more keys are inside the section, not closing it.
     for (TLine& inner : current.Trailer) current.Lines.push_back(std::move(inner));
     current.Trailer.clear();

@@ -35,6 +35,12 @@ public:
     TIniFile& operator=(const TIniFile&) = delete;
 
     const std::string& FileName() const { return FFileName; }
+    // Whether the text read holds no control byte (0 to 31 and 127, but the tab, CR, LF, the form feed
+    // and 26, the end-of-file mark of old editors) and no line that opens a section header without
+    // closing it. A file that does (the bytes of another kind of file, a header that lost its "]" and so
+    // hands its keys to the section before) is damaged: its lines are read as the profile functions
+    // read them, but what its sections hold cannot be trusted. True for a missing file and StartEmpty.
+    bool WellFormed() const { return FWellFormed; }
 
     // The value of the first Ident in the first Section, or Default when there is none. Leading and
     // trailing blanks, tabs and line-end characters are dropped, then one pair of enclosing matching
@@ -98,6 +104,7 @@ private:
     const TLine* FindKey(const std::string& Section, const std::string& Ident) const;
 
     std::string FFileName;
+    bool FWellFormed = true;
     std::vector<std::unique_ptr<TSection>> FSections;       // entry 0 holds the lines before the first header
     std::unordered_map<std::string, size_t> FSectionIndex;  // folded name -> first section of that name
 };

@@ -197,6 +197,7 @@ std::exception_ptr TParallelSearch::FirstFailure() const {
 
 bool TParallelSearch::Step(const TConcordItem& Hit, const TCancelPoll& Poll,
                            const std::function<void()>& WhileWaiting) {
+    ++Stepped;
     FSlot.Hit = &Hit;
     for (auto& Thread : FThreads) {
         if (Thread) Thread->StartStep();

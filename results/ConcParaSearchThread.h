@@ -124,6 +124,8 @@ public:
     const int32_t Primary;
     const int32_t LanguageCount;
     bool Cancelled = false;
+    // The primary hits stepped so far, kept or not.
+    int64_t Stepped = 0;
 
 private:
     TParaHitSlot FSlot;

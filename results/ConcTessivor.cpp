@@ -552,6 +552,41 @@ void TTessivorForm::ItemSelection(TStringsView& View, bool Selected, int Row) {
         if (V && V != &View) V->SetSelected(Row, Selected);
 }
 
+TTessivorForm::TLineMarks TTessivorForm::ReadLineMarks(int Language) const {
+    TLineMarks Marks;
+    const TConcordItems& List = *Lists[size_t(Language)];
+    const TStringsView& View = *Views[size_t(Language)];
+    // Sequence numbers are dense (0 .. Count - 1) and the same in every pane: they name the lines.
+    Marks.Selected.assign(size_t(List.Count()), false);
+    for (const int32_t Row : View.SelectedItems())
+        if (Row >= 0 && Row < List.Count())
+            if (const int32_t Sequence = List.RowInfo(Row).Sequence; Sequence >= 0 && Sequence < List.Count())
+                Marks.Selected[size_t(Sequence)] = true;
+    if (const int Row = View.ItemIndex(); Row >= 0 && Row < List.Count())
+        Marks.Current = List.RowInfo(Row).Sequence;
+    return Marks;
+}
+
+void TTessivorForm::PutLineMarks(const TLineMarks& Marks) {
+    const TConcordItems& List = *Lists[size_t(PrimaryLanguage)];
+    std::vector<int32_t> Selected;
+    int32_t Current = -1;
+    for (int32_t Row = 0; Row < List.Count(); ++Row) {
+        const int32_t Sequence = List.RowInfo(Row).Sequence;
+        if (Sequence >= 0 && size_t(Sequence) < Marks.Selected.size() && Marks.Selected[size_t(Sequence)])
+            Selected.push_back(Row);
+        if (Sequence == Marks.Current) Current = Row;
+    }
+    // Every pane is set alike here: the guards keep the panes from echoing it to each other.
+    const TGuard ItemGuard(FItemChanging), SelectionGuard(FSelecting);
+    for (TStringsView* V : Views) {
+        if (!V) continue;
+        V->ClearSelection();
+        if (Current >= 0) V->MoveFocus(Current);
+        for (const int32_t Row : Selected) V->SetSelected(Row, true);
+    }
+}
+
 void TTessivorForm::FocusEntered(TStringsView& View) {
     FLastFocused = View.Tag();
     PostFocusedStatus(View.Tag());
@@ -652,6 +687,8 @@ void TTessivorForm::DeleteRows(const std::vector<bool>& Drop, bool KeepCurrentLi
                     Going.insert(Item);
     if (!Going.empty()) CloseContextWindowsWhere([&](const TConcordItem* Of) { return Going.count(Of) > 0; });
     DropRows(Shown, Drop);
+    for (int L = 0; L < LanguageCount; ++L)
+        RecountCollocates(L, Lists[size_t(L)] && Lists[size_t(L)]->HighlightCollocates);
     {
         // Row numbers moved: the old selection would mark other lines, so it goes, in every pane alike.
         const TGuard ItemGuard(FItemChanging), SelectionGuard(FSelecting);

@@ -375,6 +375,15 @@ private:
         QAction* Kwic = nullptr;
         QAction* DisplayInfo = nullptr;
     };
+    // The selected lines and the current line, by the sequence numbers of the lines (not their rows).
+    struct TLineMarks {
+        std::vector<bool> Selected;  // by sequence number
+        int32_t Current = -1;        // the sequence number of the current line; -1: none
+    };
+    TLineMarks ReadLineMarks(int Language) const;
+    // Selects the rows that now hold the lines of Marks, in every pane, and makes the current line's
+    // row current.
+    void PutLineMarks(const TLineMarks& Marks);
     void BuildCommandMenus();
     void BuildDisplayMenu();
     void BuildSortMenu();
@@ -390,7 +399,10 @@ private:
     void ToggleConceal();
     void OpenDistribution();
     void ClearSearchQuery();
-    void RecountCollocates(int Language);
+    // Language's collocates counted again over the lines it holds now (shaded when Shade), or, without
+    // Shade, only dropped, to be counted by whoever shows them next. Every change of what the lines
+    // hold ends with it, so that no count shown counts a line that went.
+    void RecountCollocates(int Language, bool Shade);
     void DropChosenFile(int Language, int FileIndex);
     bool CorpusListReady(int Language);
     std::unique_ptr<TFreqList> BuildRowWords(int Language);
@@ -427,6 +439,9 @@ private:
     // repainted the whole window at each turn of the event loop. Now: at once, as a search ends.
     void ShowGrownRows(bool Now);
     void ShowSearchState();
+    // Once a search of the primary language ended, however many lines it found: its collocates shaded
+    // as "Highlight Collocates" says, in the collocate font's colour.
+    void ShadeFoundCollocates();
     bool FSearching = false;
     std::chrono::steady_clock::time_point FRowsShown;
 };

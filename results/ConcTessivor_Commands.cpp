@@ -348,12 +348,15 @@ bool TTessivorForm::SortLines(const TAdvancedSortColOptions& Record, const TAdva
     const TWaitScope Wait;
     SortedLanguage = L;
     SortUndefined = false;
+    const TLineMarks Marks = ReadLineMarks(L);
     SortInStep(Lists, LanguageCount, L, Record, Keys);
+    // The rows moved: the selection and the current line go with their lines, so that a delete takes
+    // the lines the user chose and not those that came to their rows.
+    PutLineMarks(Marks);
     SortRecord = Record;
     AdvancedSort = Advanced;
     for (int Shown = 0; Shown < LanguageCount; ++Shown) Redraw(Shown);
     UpdateSortCaption();
-    // The highlight stayed on its row; another line lies under it now.
     PostFocusedStatus(L);
     return true;
 }
@@ -439,21 +442,23 @@ void TTessivorForm::ClearMarks(int Origin, int Language) {
     TConcordItems& List = *Lists[size_t(Language)];
     ::ClearMarks(List, TMarkOrigin(Origin), Readers, Syntax);
     List.RowsFilled = RowsHoldHits(List);
+    RecountCollocates(Language, HighlightCollocates[size_t(Language)] && List.HighlightCollocates);
 }
 
-void TTessivorForm::RecountCollocates(int Language) {
+void TTessivorForm::RecountCollocates(int Language, bool Shade) {
+    if (!Lists[size_t(Language)]) return;
     TConcordItems& List = *Lists[size_t(Language)];
-    // The rows' words changed: the counts are made again, not only the ranks.
+    // The rows' words changed: the counts are made again, not only the ranks. Lists nobody shades are
+    // only dropped: the collocation window that shows them next counts them over the lines then shown.
     List.FreeCollocateLists();
     List.SetHighlightCollocates(false);
-    List.SetHighlightCollocates(true);
+    if (Shade) List.SetHighlightCollocates(true);
 }
 
 void TTessivorForm::DropQueryHits(int Language, bool Update) {
     if (!Shows(Language)) return;
     ClearMarks(moQuery, Language);
     TConcordItems& List = *Lists[size_t(Language)];
-    if (HighlightCollocates[size_t(Language)] && List.HighlightCollocates) RecountCollocates(Language);
     Redraw(Language);
     List.QueryHitsPresent = false;
     if (Update) UpdateCommands(Language);
@@ -504,7 +509,7 @@ bool TTessivorForm::ApplyHotWords(int Language) {
     }
     // Cancelled or not, what was marked is shown, so that it can be cleared.
     List.CollocColour = LanguageConfigs[size_t(Language)]->Fonts[CollocatesFont].Color;
-    if (HighlightCollocates[size_t(Language)]) RecountCollocates(Language);
+    RecountCollocates(Language, HighlightCollocates[size_t(Language)]);
     Redraw(Language);
     BroadcastCollocDataDropped(Language);
     return true;

@@ -207,17 +207,20 @@ void TTessivorForm::RunSearch(QMdiArea* ShowIn, std::unique_ptr<TStartedSearch> 
         OutOfMemory = true;
     }
     if (OutOfMemory) ShowOutOfMemory(SearchOutOfMemoryText);
-    if (HighlightCollocates[size_t(PrimaryLanguage)]) {
-        TConcordItems& Primary = *Lists[size_t(PrimaryLanguage)];
-        // The lines laid out were shaded as their rows came: only a new colour, or shading that starts
-        // only now, changes them.
-        const bool Shaded =
-            Primary.HighlightCollocates && Primary.CollocColour == CollocateColour(PrimaryLanguage);
-        Primary.CollocColour = CollocateColour(PrimaryLanguage);
-        Primary.SetHighlightCollocates(true);
-        if (!Shaded) Redraw(PrimaryLanguage);
-    }
+    ShadeFoundCollocates();
     ShowSearchState();
+}
+
+void TTessivorForm::ShadeFoundCollocates() {
+    if (!HighlightCollocates[size_t(PrimaryLanguage)]) return;
+    TConcordItems& Primary = *Lists[size_t(PrimaryLanguage)];
+    // The lines laid out were shaded as their rows came: only a new colour, or shading that starts only
+    // now (a search that found fewer lines than shading waits for while it runs), changes them.
+    const bool Shaded =
+        Primary.HighlightCollocates && Primary.CollocColour == CollocateColour(PrimaryLanguage);
+    Primary.CollocColour = CollocateColour(PrimaryLanguage);
+    Primary.SetHighlightCollocates(true);
+    if (!Shaded) Redraw(PrimaryLanguage);
 }
 
 // The scan costs the same on any thread, while what the window does for each hit (a row in every
@@ -365,6 +368,9 @@ void TTessivorForm::AppendSearch(std::unique_ptr<TConcSearchRec> Record) {
         raise();
     }
     const int32_t Before = Lists[size_t(PrimaryLanguage)]->Count();
+    // Unshaded lists count no line added to them: they go, and are counted again when next shown.
+    if (!Lists[size_t(PrimaryLanguage)]->HighlightCollocates)
+        Lists[size_t(PrimaryLanguage)]->FreeCollocateLists();
     RunSearch();
     if (Lists[size_t(PrimaryLanguage)]->Count() > Before && SortedLanguage >= 0) {
         ResetSort();
@@ -400,6 +406,7 @@ void TTessivorForm::RunParallelSearch() {
     } catch (const std::bad_alloc&) {
         Failure = std::current_exception();
     }
+    ShadeFoundCollocates();
     ShowSearchState();
     if (!Failure) return;
     try {
@@ -442,10 +449,9 @@ int32_t TTessivorForm::SearchWithinLines(int Language, std::unique_ptr<TConcSear
                                    CommonConfig->MaximumHits);
     }
     TConcordItems& List = *Lists[size_t(Language)];
-    if (HighlightCollocates[size_t(Language)]) {
-        List.CollocColour = CollocateColour(Language);
-        List.SetHighlightCollocates(true);
-    }
+    if (HighlightCollocates[size_t(Language)]) List.CollocColour = CollocateColour(Language);
+    // The lines hold other words now: lists counted before the search would count the old ones.
+    RecountCollocates(Language, HighlightCollocates[size_t(Language)]);
     Redraw(Language);
     UpdateCommands(Language);
     RefreshDistribution();

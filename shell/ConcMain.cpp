@@ -23,7 +23,6 @@
 #include "controls/ConcFormUtils.h"
 #include "controls/FileDialogForm.h"
 #include "controls/FileDialogs.h"
-#include "ui/Msg.h"
 #include "controls/PrintDialogs.h"
 #include "controls/zynStackTrace.h"
 #include "engine/ConcConfig.h"
@@ -50,10 +49,11 @@
 #include "shell/ConcRecentWorkspaces.h"
 #include "shell/ConcTagConfig.h"
 #include "shell/ConcView.h"
-#include "shell/TagSettingsRules.h"
 #include "shell/ConcWorkOptions.h"
 #include "shell/ConcWorkspace.h"
+#include "shell/TagSettingsRules.h"
 #include "shell/WorkspaceChanges.h"
+#include "ui/Msg.h"
 
 const char* const ProductTitle = "Tessivor";
 
@@ -106,14 +106,19 @@ TActionStates ComputeActionStates(const TActionInputs& In) {
     return s;
 }
 
-std::string HintPanelText(const std::string& Hint, const std::string& StatusText, int FileCount) {
+std::string HintPanelText(const std::string& Hint, const std::string& StatusText, int FileCount,
+                          bool AwaitsAlignment) {
     if (!Hint.empty()) return " " + Hint;
     if (!StatusText.empty()) return " " + StatusText;
     if (FileCount == 0) return " No files added";
-    if (FileCount == 1) return " 1 parallel file loaded";
     char text[64];
-    std::snprintf(text, sizeof text, "%d parallel files loaded", FileCount);
-    return std::string(" ") + text;
+    if (FileCount == 1)
+        std::snprintf(text, sizeof text, "1 parallel file loaded");
+    else
+        std::snprintf(text, sizeof text, "%d parallel files loaded", FileCount);
+    // Every search command is greyed until the corpus is aligned: the panel says why, and what to do.
+    const char* Unaligned = AwaitsAlignment ? ", not aligned: choose \"Align Corpus\" in the File menu" : "";
+    return std::string(" ") + text + Unaligned;
 }
 
 int LanguagePanelWidthFor(int Needed, int BarWidth) {
@@ -383,9 +388,8 @@ void TConcMainForm::CreateActions() {
     SearchAction = make("&Search...", QKeySequence("Ctrl+S"));
     AdvancedSearchAction = make("&Advanced search...", QKeySequence("Ctrl+A"));
     ParallelSearchAction = make("&Parallel Search...", QKeySequence("Ctrl+R"));
-    // The item shows Ctrl+O as it always has, but Ctrl+O opens a workspace: two real shortcuts on one key
-    // would leave both dead.
-    SearchOptionsAction = make("Search &Options...\tCtrl+O");
+    // No key: Ctrl+O opens a workspace, and an item that showed it would promise what it never does.
+    SearchOptionsAction = make("Search &Options...");
     FrequencyOptionsAction = make("Frequency &Options...");
     FrequencyCopyToCB = make("Copy to clipboard");
     FrequencySaveAction = make("&Save as File...");
@@ -754,7 +758,13 @@ void TConcMainForm::UpdateActions() {
     if (FUpdatingActions) return;
     FUpdatingActions = true;
     DeliverCatching([this] {
-        ApplyActionStates(ComputeActionStates(ReadActionInputs()));
+        const TActionStates States = ComputeActionStates(ReadActionInputs());
+        ApplyActionStates(States);
+        // Aligning is what the corpus waits for exactly while the command that does it is offered.
+        if (States.AlignCorpus != FAwaitsAlignment) {
+            FAwaitsAlignment = States.AlignCorpus;
+            UpdateHintPanel();
+        }
         return true;
     });
     FUpdatingActions = false;
@@ -765,7 +775,7 @@ void TConcMainForm::UpdateActions() {
 
 void TConcMainForm::UpdateHintPanel() {
     const int files = LanguagesCount > 0 && LanguageConfigs[0] ? int(LanguageConfigs[0]->Files.size()) : 0;
-    FPanels[0]->SetFullText(ToQString(HintPanelText(FHint, FStatusText, files)));
+    FPanels[0]->SetFullText(ToQString(HintPanelText(FHint, FStatusText, files, FAwaitsAlignment)));
 }
 
 void TConcMainForm::UpdateLanguagePanel() {
@@ -921,13 +931,29 @@ void TConcMainForm::OpenWorkspaceFile(const std::string& FileName) {
         UpdateHintPanel();
         UpdateLanguagePanel();
     };
+    // While the open reads the files and says what it found, the window names the workspace being
+    // opened: the last one is gone already. The status text is set at once, since a message may come
+    // before any posted one is delivered.
+    MainCaption = WorkspaceCaption(FileName);
+    setWindowTitle(ToQString(MainCaption));
+    CMStatusText("Opening workspace " + FileName + "...");
     try {
-        if (LoadWorkspace(FileName)) WorkspaceOpened();
+        if (LoadWorkspace(FileName))
+            WorkspaceOpened();
+        else
+            ShowNoWorkspace();
     } catch (...) {
+        ShowNoWorkspace();
         finish();
         throw;
     }
     finish();
+}
+
+// A workspace that did not open left nothing loaded: the caption names none.
+void TConcMainForm::ShowNoWorkspace() {
+    MainCaption = ProductTitle;
+    setWindowTitle(ToQString(MainCaption));
 }
 
 void TConcMainForm::OpenRecentWorkspace() {

@@ -68,8 +68,11 @@ struct TActionStates {
 TActionStates ComputeActionStates(const TActionInputs& In);
 
 // Status panel 0: a blank, then the first non-empty of the hint, the status text and the count of
-// language 0's files ("No files added", "1 parallel file loaded", "%d parallel files loaded").
-std::string HintPanelText(const std::string& Hint, const std::string& StatusText, int FileCount);
+// language 0's files ("No files added", "1 parallel file loaded", "%d parallel files loaded"). A corpus
+// that AwaitsAlignment (processed, not aligned, so nothing can be searched) says so after its count,
+// and what aligns it: ", not aligned: choose "Align Corpus" in the File menu".
+std::string HintPanelText(const std::string& Hint, const std::string& StatusText, int FileCount,
+                          bool AwaitsAlignment);
 // Status panel 1: empty unless language 0 has files; else each language's word count grouped in
 // thousands ("??" for 0), joined with " / ".
 std::string LanguagePanelText(const std::vector<int64_t>& WordCounts, bool Language0HasFiles);
@@ -193,9 +196,11 @@ public:
     void OpenWorkspace();
     // First SaveChangesFirst (Cancel ends the command, leaving everything as it was). Then closes
     // every child, frees the languages and the alignments and opens FileName (LoadWorkspace,
-    // which reports what went wrong). On success WorkspaceOpened; in every case the language menus and
-    // both panels are rebuilt and the status text emptied. A failed open leaves no corpus file loaded,
-    // WorkspaceFileName empty and at least language 0 configured.
+    // which reports what went wrong). While it opens (and its messages are up) the caption names the
+    // workspace being opened and the status panel says so. On success WorkspaceOpened; in every case the
+    // language menus and both panels are rebuilt and the status text emptied. A failed open leaves no
+    // corpus file loaded, WorkspaceFileName empty, the caption naming no workspace and at least language
+    // 0 configured.
     void OpenWorkspaceFile(const std::string& FileName);
     // Recent Workspaces: the chooser of the recent list; opens the workspace chosen.
     void OpenRecentWorkspace();
@@ -277,6 +282,7 @@ protected:
     bool event(QEvent* Event) override;
 
 private:
+    void ShowNoWorkspace();
     class TMessenger;
     class TCursor;
 
@@ -308,6 +314,8 @@ private:
     TElidingLabel* FPanels[2];
     std::string FStatusText;
     std::string FHint;
+    // The corpus is processed and not aligned, so nothing can be searched: panel 0 says so.
+    bool FAwaitsAlignment = false;
     bool FActivated = false;
     bool FActivationQueued = false;
     bool FUpdatingActions = false;

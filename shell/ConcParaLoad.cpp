@@ -15,11 +15,11 @@
 #include "controls/ConcFormUtils.h"
 #include "controls/FileDialogs.h"
 #include "controls/LangText.h"
-#include "ui/Msg.h"
 #include "engine/ConcTextProcess.h"
 #include "engine/ConcUtils.h"
 #include "platform/Nls.h"
 #include "shell/concTxtCfgDialog.h"
+#include "ui/Msg.h"
 
 namespace {
 
@@ -365,7 +365,7 @@ void TParaLoadForm::AddCorpusFiles(int Language) {
         Lists.push_back(std::move(FModel.Panel(L).Files));
         Names.push_back(FModel.Panel(L).Name);
     }
-    AddChosenFiles(Lists, Names, Language, Chosen, IsTextFile);
+    AddChosenFiles(Lists, Names, Language, Chosen, IsTextFile, IsEmptyFile);
     for (int L = 0; L < FModel.PanelCount(); ++L) FModel.Panel(L).Files = std::move(Lists[size_t(L)]);
     FillList(Language, SelectedRows(Language));
 }

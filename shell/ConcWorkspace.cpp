@@ -16,11 +16,13 @@
 #include "engine/ConcConfig.h"
 #include "engine/ConcCorpus.h"
 #include "engine/ConcFreqList.h"
+#include "engine/ConcLangs.h"
 #include "engine/ConcPrefs.h"
 #include "engine/ConcStreamUtils.h"
 #include "engine/ConcUtils.h"
 #include "engine/UTF8_to_ASCII.h"
 #include "platform/IniFiles.h"
+#include "platform/Nls.h"
 #include "platform/Paths.h"
 #include "shell/WorkspaceChanges.h"
 #include "shell/WorkspaceSeal.h"
@@ -328,6 +330,7 @@ struct TStoredFile {
     bool Converted = false;
     std::string StoredCopy;
     TSealedFile Sealed;  // sizes and the copy's time when the data file has a seal
+    bool SealDamaged = false;  // the seal's record of it holds a value no save writes: nothing in it is used
 };
 
 bool SameFile(const TStoredFile& A, const TStoredFile& B) {
@@ -364,7 +367,49 @@ struct TStoredWorkspace {
     TTrust Trust = TTrust::Legacy;
     TReadSeal Seal;
     bool SettingsDamaged = false;  // the settings file was cut short or changed since saving
+    // Languages whose data were computed for a locale this system cannot use: they are computed again.
+    std::array<bool, 4> LocaleLost{};
+    // What was found damaged, one line each, said in one message once the open knows all of it.
+    std::vector<std::string> Damage;
+
+    void Damaged(const std::string& What) {
+        if (std::find(Damage.begin(), Damage.end(), What) == Damage.end()) Damage.push_back(What);
+    }
 };
+
+// "Language 2 (German (Germany))", as the damage and settings messages name a language; "language 2
+// (...)" inside a sentence.
+std::string LanguageLabel(int L, bool Capital = true) {
+    std::string Label = (Capital ? "Language " : "language ") + std::to_string(L + 1);
+    if (L < 4 && LanguageConfigs[size_t(L)] && !LanguageConfigs[size_t(L)]->LanguageName.empty())
+        Label += " (" + LanguageConfigs[size_t(L)]->LanguageName + ")";
+    return Label;
+}
+
+// The data a language's block holds, as the damage message names them.
+std::string BlockData(const std::string& Tag) {
+    static const std::pair<const char*, const char*> Names[] = {
+        {"LINES", "the line numbers of its files"}, {"PAGES", "the page numbers of its files"},
+        {"TAGS", "the tags of its files"},          {"FREQUENCY", "its frequency list"},
+        {"HEADINGS", "the headings of its files"},  {"PARAGRAPHS", "the paragraphs of its files"},
+        {"SENTENCES", "the sentences of its files"}};
+    for (const auto& [Name, Data] : Names)
+        if (Tag == Name) return Data;
+    return Tag;
+}
+
+std::string AlignmentData(int K) {
+    return "The alignment of " + LanguageLabel(K + 1, false) + " with " + LanguageLabel(0, false);
+}
+
+// Whether a block's head at the stream's position can be right (its end offset lies after it, inside
+// the file), as the block readers judge it; the position is left where it was.
+bool BlockHeadSound(TStream& S) {
+    const int64_t At = S.GetPosition();
+    const TBlockHead Head = ReadBlockHead(S);
+    S.SetPosition(At);
+    return Head.Complete && Head.EndValid;
+}
 
 void ReadFileLists(const std::string& TwsName, TStoredWorkspace& W) {
     TIniFile Ini(TwsName);
@@ -428,36 +473,40 @@ bool AgreesWithList(const TStoredLanguage& Language, const TStoredWorkspace& W, 
     return std::equal(Language.Files.begin(), Language.Files.end(), Listed->begin(), Listed->end(), SameFile);
 }
 
-// Loads one block into List; false (and the list emptied) when it does not hold one slot per file.
+// Loads one block into List; false (and the list emptied) when its head is damaged or it does not hold
+// one slot per file.
 template <class List>
 bool LoadSlots(TStream& S, List& Items, size_t Files) {
-    if (Items.LoadFromStream(S) && size_t(Items.Count()) == Files) return true;
-    if (size_t(Items.Count()) != Files) ReportDamagedBlock(S);
+    const bool Sound = BlockHeadSound(S);
+    if (Items.LoadFromStream(S) && Sound && size_t(Items.Count()) == Files) return true;
     Items.Clear();
     return false;
 }
 
+// False when the list's head is damaged or the list cannot be read.
 bool LoadFreq(TStream& S, int L, TStoredLanguage& Out) {
+    const bool Sound = BlockHeadSound(S);
     auto List = std::make_unique<TFreqList>(L);
     if (!List->LoadFromStream(S)) return false;
     Out.Freq = std::move(List);
-    return true;
+    return Sound;
 }
 
 // Reads one language section of a data file without a seal, in order; false when it cannot be trusted.
-bool ReadLanguage(TReader& R, int L, const TStoredWorkspace& W, TStoredLanguage& Out) {
+bool ReadLanguage(TReader& R, int L, TStoredWorkspace& W, TStoredLanguage& Out) {
     if (R.Tag != "FILES" || !ReadFiles(R, Out) || !AgreesWithList(Out, W, L)) return false;
     R.NextTag();
     const size_t Files = Out.Files.size();
     auto Block = [&](const char* Name, auto& List) {
         if (R.Tag != Name) return;
-        LoadSlots(R.S, List, Files);
+        if (!LoadSlots(R.S, List, Files)) W.Damaged(LanguageLabel(L) + ": " + BlockData(Name) + ".");
         R.NextTag();
     };
     Block("LINES", Out.Lines);
     Block("PAGES", Out.Pages);
     Block("TAGS", Out.Tags);
     if (R.Tag == "FREQUENCY") {
+        if (!BlockHeadSound(R.S)) W.Damaged(LanguageLabel(L) + ": " + BlockData("FREQUENCY") + ".");
         LoadFreq(R.S, L, Out);
         R.NextTag();
     }
@@ -485,6 +534,7 @@ void ReadTrailer(TReader& R, TStoredWorkspace& W) {
             break;
         }
         auto Pairs = std::make_unique<TDoubleAlignIndexes>();
+        if (!BlockHeadSound(R.S)) Damaged = true;
         Pairs->LoadFromStream(R.S);
         if (Discard) continue;
         // A tag read twice was another tag once: neither list can be told to be the right one.
@@ -497,7 +547,7 @@ void ReadTrailer(TReader& R, TStoredWorkspace& W) {
         W.Pairs[size_t(K)] = std::move(Pairs);
     }
     if (!Damaged) return;
-    ReportDamagedBlock(R.S);
+    W.Damaged("The alignments at the end of the data file.");
     // A damaged trailer may have held the pairs of every language in use.
     for (int K = 0; K < 3 && K + 1 < LanguagesCount; ++K) W.PairsSaved[size_t(K)] = true;
 }
@@ -509,14 +559,20 @@ void ReadInOrder(TReader& R, int32_t Languages, TStoredWorkspace& W) {
     R.S.SetPosition(SectionsStart);
     R.NextTag();
     bool Whole = true;
-    for (int L = 0; L < Languages && Whole; ++L) {
-        TStoredLanguage& Language = W.Languages[size_t(L)];
-        Whole = ReadLanguage(R, L, W, Language);
+    int Read = 0;
+    for (; Read < Languages && Whole; ++Read) {
+        TStoredLanguage& Language = W.Languages[size_t(Read)];
+        Whole = ReadLanguage(R, Read, W, Language);
         Language.Whole = Whole;
     }
-    // Fewer languages than the settings define, or sections that do not end where the trailer starts.
-    if (!Whole || Languages < LanguagesCount || !R.Tag.empty() || R.S.GetPosition() != R.Trailer)
-        ReportDamagedBlock(R.S);
+    if (!Whole)
+        W.Damaged(LanguageLabel(Read - 1) +
+                  " and every language after it: everything stored for their files.");
+    else if (Languages < LanguagesCount)
+        W.Damaged(LanguageLabel(Languages) +
+                  " and every language after it: the data file does not hold them.");
+    else if (!R.Tag.empty() || R.S.GetPosition() != R.Trailer)
+        W.Damaged("The end of the last language's data: everything stored for the corpus.");
     for (int L = 0; L < LanguagesCount && L < 4; ++L) W.Languages[size_t(L)].Whole &= Whole;
     ReadTrailer(R, W);
 }
@@ -532,20 +588,26 @@ bool EnterRange(TStream& S, const TSealedRange& Range, const std::string& Tag) {
 void ReadSealed(TReader& R, const TWorkspaceSeal& Seal, TStoredWorkspace& W) {
     TStream& S = R.S;
     const TSealedRange* Head = Seal.Find("HEAD");
-    if (!Head || !RangeIntact(S, *Head)) ReportDamagedBlock(S);
+    if (!Head || !RangeIntact(S, *Head)) W.Damaged("The head of the data file.");
     for (size_t L = 0; L < Seal.Languages.size(); ++L) {
         TStoredLanguage& Language = W.Languages[L];
         const TSealedRange* Files = Seal.Find(SealedBlockName("FILES", int(L)));
         if (!Files || !RangeIntact(S, *Files) || !EnterRange(S, *Files, "FILES") || !ReadFiles(R, Language) ||
             S.GetPosition() != Files->Offset + Files->Length ||
             Language.Files.size() != Seal.Languages[L].Files.size()) {
-            ReportDamagedBlock(S);
+            W.Damaged(LanguageLabel(int(L)) + ": the list of its files and everything stored for them.");
             Language.Files.clear();
             Language.FilesRead = false;
             continue;
         }
-        for (size_t I = 0; I < Language.Files.size(); ++I) Language.Files[I].Sealed = Seal.Languages[L].Files[I];
-        Language.Whole = true;
+        for (size_t I = 0; I < Language.Files.size(); ++I) {
+            TStoredFile& F = Language.Files[I];
+            F.Sealed = Seal.Languages[L].Files[I];
+            // A time or size no save writes: the file is not taken for the one saved, so its data go.
+            F.SealDamaged = !SealedFilePlausible(F.Sealed);
+            if (F.SealDamaged) W.Damaged("File \"" + F.Stored + "\": its record in the data file's seal.");
+        }
+        Language.Whole = !W.LocaleLost[L];
         const size_t Count = Language.Files.size();
         // Loads the block of Tag when its range is intact; anything less is reported and Drop leaves
         // nothing of it.
@@ -555,7 +617,7 @@ void ReadSealed(TReader& R, const TWorkspaceSeal& Seal, TStoredWorkspace& W) {
             if (RangeIntact(S, *Range) && EnterRange(S, *Range, Tag) && Load() &&
                 S.GetPosition() == Range->Offset + Range->Length)
                 return;
-            ReportDamagedBlock(S);
+            W.Damaged(LanguageLabel(int(L)) + ": " + BlockData(Tag) + ".");
             Drop();
         };
         auto Slots = [&](const char* Tag, auto& List) {
@@ -574,11 +636,11 @@ void ReadSealed(TReader& R, const TWorkspaceSeal& Seal, TStoredWorkspace& W) {
         if (!Range) continue;
         W.PairsSaved[size_t(K)] = true;
         auto Pairs = std::make_unique<TDoubleAlignIndexes>();
-        if (RangeIntact(S, *Range) && EnterRange(S, *Range, AlignTags[K]) && Pairs->LoadFromStream(S) &&
-            S.GetPosition() == Range->Offset + Range->Length)
+        if (RangeIntact(S, *Range) && EnterRange(S, *Range, AlignTags[K]) && BlockHeadSound(S) &&
+            Pairs->LoadFromStream(S) && S.GetPosition() == Range->Offset + Range->Length)
             W.Pairs[size_t(K)] = std::move(Pairs);
         else
-            ReportDamagedBlock(S);
+            W.Damaged(AlignmentData(K) + ".");
     }
 }
 
@@ -587,8 +649,7 @@ void Judge(TStream& S, const TSettingsEnd& End, TStoredWorkspace& W) {
     W.Seal = ReadSeal(S);
     if (W.Seal.State == TSealState::Whole) {
         if (End.Present && End.SealCrc != W.Seal.Crc) {
-            ShowError(ForeignDataText);
-            S.DamageReported = true;
+            W.Damaged(ForeignDataText);
             W.Trust = TTrust::None;
             return;
         }
@@ -598,7 +659,7 @@ void Judge(TStream& S, const TSettingsEnd& End, TStoredWorkspace& W) {
     }
     // A settings file that ends as saved belongs to a sealed data file: without one, the data file lost it.
     if (W.Seal.State == TSealState::Damaged || End.Present) {
-        ReportDamagedBlock(S);
+        W.Damaged(DamagedSealText);
         W.Trust = TTrust::None;
         return;
     }
@@ -606,20 +667,43 @@ void Judge(TStream& S, const TSettingsEnd& End, TStoredWorkspace& W) {
 }
 
 // With the settings damaged, the languages are those the data were computed for: the settings file may
-// have lost a language or give it the user's default locale. Returns what was put right, for the report.
-std::vector<std::string> KeepSealedLanguages(const TWorkspaceSeal& Seal) {
+// have lost a language, added one or give one the user's default locale. A sealed locale this system
+// cannot use is not installed: the language keeps the settings' one and its data are computed again.
+// Returns what was put right, for the report.
+std::vector<std::string> KeepSealedLanguages(TStoredWorkspace& W) {
+    const TWorkspaceSeal& Seal = W.Seal.Seal;
     std::vector<std::string> Kept;
     const int Count = static_cast<int>(std::min<size_t>(Seal.Languages.size(), 4));
+    if (Count > 0 && Count != LanguagesCount)
+        Kept.push_back("The settings file defines " + std::to_string(LanguagesCount) +
+                       " languages; the workspace was saved with " + std::to_string(Count) + ".");
     for (int L = 0; L < Count; ++L) {
         const TSealedLanguage& Sealed = Seal.Languages[size_t(L)];
         std::unique_ptr<TConcordConfig>& Config = LanguageConfigs[size_t(L)];
-        if (!Config) Config = std::make_unique<TConcordConfig>(L);
+        const bool Lost = !Config;
+        if (Lost) Config = std::make_unique<TConcordConfig>(L);
         if (Config->LocaleId == Sealed.LocaleId && L < LanguagesCount) continue;
-        Config->SetLanguage(Sealed.LocaleId, Sealed.LanguageName);
-        Kept.push_back("Language " + std::to_string(L + 1) + " is " + Sealed.LanguageName +
+        if (!platform::IsUsableLocale(Sealed.LocaleId)) {
+            // A language the settings lost gets the user's language, as the settings reader gives it.
+            if (Lost)
+                Config->SetLanguage(platform::UserDefaultLangId(),
+                                    LanguageNameOfLCID(platform::UserDefaultLangId()));
+            W.LocaleLost[size_t(L)] = true;
+            Kept.push_back(LanguageLabel(L) +
+                           ": its data were computed for a language this system cannot use (" +
+                           std::to_string(Sealed.LocaleId) + "); they will be computed again.");
+            continue;
+        }
+        const std::string Name =
+            Sealed.LanguageName.empty() ? LanguageNameOfLCID(Sealed.LocaleId) : Sealed.LanguageName;
+        Config->SetLanguage(Sealed.LocaleId, Name);
+        Kept.push_back("Language " + std::to_string(L + 1) + " is " + Name +
                        ", the language its data were computed for.");
     }
-    LanguagesCount = std::max(LanguagesCount, Count);
+    if (Count > 0) {
+        for (int L = Count; L < 4; ++L) LanguageConfigs[size_t(L)].reset();
+        LanguagesCount = Count;
+    }
     return Kept;
 }
 
@@ -632,6 +716,8 @@ void ReadBin(const std::string& BinName, const TSettingsEnd& End, TStoredWorkspa
         ShowInfo(E.what());
         throw EWorkspaceRefused("");
     }
+    // Damage is named in one message at the end of the open (TStoredWorkspace::Damage), not block by block.
+    File->DamageReported = true;
     TReader R{*File, 0, 0, {}};
     if (ReadStreamString(R.S) != Header)
         throw EWorkspaceRefused(BinName + " is not the data file of a workspace.");
@@ -644,16 +730,18 @@ void ReadBin(const std::string& BinName, const TSettingsEnd& End, TStoredWorkspa
     R.Trailer = Trailer;
     const int32_t Languages = ReadStreamInteger(R.S);
     Judge(R.S, End, W);
-    if (W.Trust == TTrust::Sealed && W.SettingsDamaged) SettingsNotes = KeepSealedLanguages(W.Seal.Seal);
+    if (W.Trust == TTrust::Sealed && W.SettingsDamaged) SettingsNotes = KeepSealedLanguages(W);
     if (Languages < 0 || Languages > LanguagesCount)
         throw EWorkspaceRefused("The workspace's data file lists languages its settings do not define.");
     if (W.Trust == TTrust::Sealed) {
         ReadSealed(R, W.Seal.Seal, W);
     } else {
+        const size_t Said = W.Damage.size();
         ReadInOrder(R, Languages, W);
         // Nothing of a data file that cannot be relied on is used; its names only say what it listed, and
         // the settings say which alignments it held.
         if (W.Trust == TTrust::None) {
+            W.Damage.resize(Said);
             for (TStoredLanguage& Language : W.Languages) Language.Whole = false;
             for (auto& Pairs : W.Pairs) Pairs.reset();
             for (int K = 0; K < 3; ++K) W.PairsSaved[size_t(K)] |= W.ListedAligned[size_t(K + 1)];
@@ -669,7 +757,6 @@ void ReadBin(const std::string& BinName, const TSettingsEnd& End, TStoredWorkspa
             for (size_t I = 0; I < Files; ++I)
                 W.SavedPairs[size_t(K)][I] = int32_t(I) < Pairs->Count() && Pairs->GetItem(int32_t(I));
     }
-    WorkspaceDamaged = R.S.DamageReported;
 }
 
 // The files each language gets, when the data file's record and the settings' list disagree: a record
@@ -744,11 +831,34 @@ bool FileChanged(const std::string& Name, int32_t Age, int64_t Size) {
     return !FileTimeMatches(platform::FileAge(Name), Age) || (Size >= 0 && FileSizeOrUnknown(Name) != Size);
 }
 
+// ResolveWorkspacePath, and whether the name was found only as the folder's file of its last name part.
+std::string ResolveStoredPath(const std::string& Stored, const std::string& Folder, bool& ByLastPart) {
+    const bool Relative =
+        !Stored.empty() && Stored[0] != '/' && Stored[0] != '\\' && !(Stored.size() >= 2 && Stored[1] == ':');
+    const std::string Result = Relative ? Folder + Stored : Stored;
+    std::error_code Error;
+    ByLastPart = !fs::exists(Result, Error);
+    if (!ByLastPart) return Result;
+    const size_t Cut = Stored.find_last_of("/\\:");
+    return Folder + (Cut == std::string::npos ? Stored : Stored.substr(Cut + 1));
+}
+
 // Registers the files of the workspace and says in one message which could not be found.
 class TRegistration {
 public:
     TRegistration(const std::string& Folder, std::array<std::vector<char>, 4>& Changed)
         : FFolder(Folder), FChanged(Changed) {}
+
+    // The files of every language, before any is registered: a file that one of them names where it
+    // is can never be another's stand-in found by its last name part.
+    void Expect(const std::vector<TStoredFile>& Files) {
+        for (const TStoredFile& F : Files) {
+            bool ByLastPart = false;
+            const std::string Name =
+                F.Stored.empty() ? std::string() : ResolveStoredPath(F.Stored, FFolder, ByLastPart);
+            if (!Name.empty() && !ByLastPart) FNamed.insert(Name);
+        }
+    }
 
     void Language(int L, const std::vector<TStoredFile>& Files) {
         for (const TStoredFile& F : Files) File(L, F);
@@ -773,25 +883,40 @@ public:
     const std::vector<std::string>& Outdated() const { return FOutdated; }
 
 private:
+    // A file found only under the workspace's folder by its last name part (its stored place is gone)
+    // is taken only when it is the file saved: its time and, where the seal keeps it, its size agree,
+    // and no other entry of the workspace names it or took it. A parallel corpus uses the same names in
+    // every language: a moved workspace must never read one language's text as another's.
+    bool StandsIn(const std::string& Name, const TStoredFile& F) const {
+        return !FNamed.count(Name) && !FTaken.count(Name) &&
+               !FileChanged(Name, F.Age, F.SealDamaged ? -1 : F.Sealed.Size);
+    }
+
     void File(int L, const TStoredFile& F) {
         TConcordConfig& Config = *LanguageConfigs[size_t(L)];
         const size_t Before = Config.Files.size();
-        const std::string Name = F.Stored.empty() ? std::string() : ResolveWorkspacePath(F.Stored, FFolder);
+        bool ByLastPart = false;
+        const std::string Name =
+            F.Stored.empty() ? std::string() : ResolveStoredPath(F.Stored, FFolder, ByLastPart);
         std::error_code Error;
         bool Changed = true;
-        if (Name.empty() || !fs::is_regular_file(Name, Error)) {
+        if (Name.empty() || !fs::is_regular_file(Name, Error) || (ByLastPart && !StandsIn(Name, F))) {
             FMissing.push_back(F.Stored);
         } else {
-            const std::string Copy =
-                F.StoredCopy.empty() ? std::string() : ResolveWorkspacePath(F.StoredCopy, FFolder);
+            bool CopyByLastPart = false;
+            const std::string Copy = F.StoredCopy.empty()
+                                         ? std::string()
+                                         : ResolveStoredPath(F.StoredCopy, FFolder, CopyByLastPart);
+            const bool Sealed = F.Sealed.CopySize >= 0 && !F.SealDamaged;
             // A file changed since saving gets a new copy at once (its stored one was made from the old
             // text); so does one whose copy is gone, is not named as one of its copies, is already read by
-            // another file, or is not the copy that was saved (another time or size).
-            Changed = FileChanged(Name, F.Age, F.Sealed.Size);
+            // another file, or is not the copy that was saved (another time or size), and one whose copy
+            // was found only by its last name part where no seal can tell it is the copy saved.
+            Changed = F.SealDamaged || FileChanged(Name, F.Age, F.Sealed.Size);
             const bool Own = F.Converted && IsCopyNameOf(Copy, Name) && fs::is_regular_file(Copy, Error) &&
-                             FClaimed.insert(Copy).second;
-            const bool Sealed = F.Sealed.CopySize >= 0;
+                             (Sealed || !CopyByLastPart) && FClaimed.insert(Copy).second;
             const bool SavedCopy = !Sealed || !FileChanged(Copy, F.Sealed.CopyAge, F.Sealed.CopySize);
+            FTaken.insert(Name);
             const bool Usable = Own && !Changed && SavedCopy;
             // The copy of a changed file holds its old text, and one that is not the copy saved holds who
             // knows what: nothing will read either again. A copy made anew from an unchanged file is the
@@ -808,10 +933,13 @@ private:
         }
         Config.Files.back().Object.WordCount = F.Words;
         FChanged[size_t(L)].push_back(Changed);
-        FKnownChanged[size_t(L)].push_back(Changed && F.Age != -1 && !Name.empty());
+        FKnownChanged[size_t(L)].push_back(Changed && F.Age != -1 && !F.SealDamaged &&
+                                           !Config.Files.back().Name.empty());
     }
 
     const std::string& FFolder;
+    std::unordered_set<std::string> FNamed;  // what the stored names resolve to without the fallback
+    std::unordered_set<std::string> FTaken;  // the files registered so far
     std::array<std::vector<char>, 4>& FChanged;
     std::array<std::vector<char>, 4> FKnownChanged;
     std::vector<std::string> FMissing;
@@ -837,9 +965,10 @@ void InstallLanguage(int L, TStoredLanguage& Stored) {
     TakeSlots(Stored.Sentences, Config.SentenceIndexes);
 }
 
-// A pair list belongs to the languages it pairs only when both were read whole and it has one slot per
-// file of each.
-void InstallPairs(TStoredWorkspace& W, TStream* DamageSink) {
+// A pair list belongs to the languages it pairs only when both were read whole. It keeps a slot for
+// every file of language 0 (a language still being built has fewer files, and the slots of files it
+// lacks are empty); a pair for a file that either language does not have cannot be right.
+void InstallPairs(TStoredWorkspace& W) {
     for (int K = 0; K < 3; ++K) {
         std::unique_ptr<TDoubleAlignIndexes>& Pairs = W.Pairs[size_t(K)];
         if (!Pairs) continue;
@@ -849,12 +978,17 @@ void InstallPairs(TStoredWorkspace& W, TStream* DamageSink) {
             continue;
         }
         const TStoredLanguage &Source = W.Languages[0], &Target = W.Languages[size_t(K + 1)];
-        const bool Fits = Source.Whole && Target.Whole && size_t(Pairs->Count()) == Source.Files.size() &&
-                          size_t(Pairs->Count()) == Target.Files.size();
+        if (!Source.Whole || !Target.Whole) continue;
+        const int32_t Sources = int32_t(Source.Files.size()), Targets = int32_t(Target.Files.size());
+        bool Fits = true;
+        for (int32_t I = std::min(Sources, Targets); I < Pairs->Count(); ++I)
+            Fits &= Pairs->GetItem(I) == nullptr;
         if (!Fits) {
-            if (Source.Whole && Target.Whole && DamageSink) ReportDamagedBlock(*DamageSink);
+            W.Damaged(AlignmentData(K) + ": it pairs files the languages do not have.");
             continue;
         }
+        while (Pairs->Count() > Sources) Pairs->Delete(Pairs->Count() - 1);
+        while (Pairs->Count() < Sources) Pairs->Add(nullptr);
         *AlignSlot(K) = std::move(Pairs);
     }
 }
@@ -939,7 +1073,19 @@ void DropFileData(int L, size_t I, const std::vector<std::string>& Fresh) {
     Config.SectionIndexes.SetItem(F, nullptr);
     Config.ParagraphIndexes.SetItem(F, nullptr);
     Config.SentenceIndexes.SetItem(F, nullptr);
-    ClearFileAlignment(L, -1);
+    // The alignment of a pair of files depends on those two files alone: the other pairs stay.
+    ClearFileAlignment(L, F);
+}
+
+// A file that is gone leaves its language: every later file of it moves up one place, so from its place
+// on no pair of the lists it takes part in pairs the files it was computed for.
+void DropPairsFrom(int L, int32_t I) {
+    ClearFileAlignment(L, I);
+    for (int K = 0; K < 3; ++K) {
+        const auto& Pairs = *AlignSlot(K);
+        if (!Pairs || (L != 0 && L != K + 1)) continue;
+        for (int32_t J = I; J < Pairs->Count(); ++J) Pairs->SetItem(J, nullptr);
+    }
 }
 
 // Drops the data of every file Changed says changed and of every file that is gone.
@@ -948,12 +1094,15 @@ void DropChanged(const std::array<std::vector<char>, 4>& Changed, const std::vec
         if (!LanguageConfigs[size_t(L)]) continue;
         TConcordConfig& Config = *LanguageConfigs[size_t(L)];
         const std::vector<char>& Flags = Changed[size_t(L)];
-        for (size_t I = 0; I < Flags.size() && I < Config.Files.size(); ++I)
+        for (size_t I = 0; I < Flags.size() && I < Config.Files.size(); ++I) {
+            if (Config.Files[I].Name.empty()) DropPairsFrom(L, int32_t(I));
             if (Config.Files[I].Name.empty() || Flags[I]) DropFileData(L, I, Fresh);
+        }
     }
 }
 
-// Removes the entries of files that were not found.
+// Removes the entries of files that were not found; the pair lists keep a slot for each file of
+// language 0 (the slots of removed files were emptied from their place on).
 void RemoveMissing() {
     for (int L = 0; L < LanguagesCount && L < 4; ++L) {
         if (!LanguageConfigs[size_t(L)]) continue;
@@ -961,6 +1110,11 @@ void RemoveMissing() {
         for (int I = static_cast<int>(Config.Files.size()) - 1; I >= 0; --I)
             if (Config.Files[size_t(I)].Name.empty()) Config.RemoveFile(I);
     }
+    const int32_t Sources = LanguagesCount > 0 ? int32_t(LanguageConfigs[0]->Files.size()) : 0;
+    for (int K = 0; K < 3; ++K)
+        if (const auto& Pairs = *AlignSlot(K))
+            while (Pairs->Count() > Sources && !Pairs->GetItem(Pairs->Count() - 1))
+                Pairs->Delete(Pairs->Count() - 1);
 }
 
 // The copies the opened workspace names, as its files now read them.
@@ -972,40 +1126,48 @@ std::vector<std::string> RegisteredCopies() {
     return Named;
 }
 
-// Names the pairs of files whose stored alignment did not survive the open, unless a file of the pair
-// changed since saving (its alignment is then rightly computed again). Called before files that were not
-// found are removed, so that file I of every language is still the I-th stored file.
+// Names the pairs of files whose stored alignment did not survive the open: those of a file changed
+// since saving in one message (their alignment is rightly computed again), every other in another. A
+// pair with a file that is gone is left out (the file was named as not found). Called before such files
+// are removed, so that file I of every language is still the I-th stored file.
 class TLostAlignments {
 public:
     void Note(const TStoredWorkspace& W, const std::array<std::vector<char>, 4>& Changed) {
+        auto ChangedAt = [&](int L, size_t I) {
+            return I < Changed[size_t(L)].size() && Changed[size_t(L)][I];
+        };
         for (int K = 0; K < 3 && K + 1 < LanguagesCount; ++K) {
             const std::vector<bool>& Saved = W.SavedPairs[size_t(K)];
             const auto& Now = *AlignSlot(K);
             const TConcordConfig &Source = *LanguageConfigs[0], &Target = *LanguageConfigs[size_t(K + 1)];
-            const bool AnyChanged = std::any_of(Changed[0].begin(), Changed[0].end(), [](char C) { return C; }) ||
-                                    std::any_of(Changed[size_t(K + 1)].begin(), Changed[size_t(K + 1)].end(),
-                                                [](char C) { return C; });
-            if (AnyChanged) continue;
             for (size_t I = 0; I < Saved.size(); ++I) {
                 if (!Saved[I] || (Now && int32_t(I) < Now->Count() && Now->GetItem(int32_t(I)))) continue;
                 const std::string A = I < Source.Files.size() ? Source.Files[I].Name : std::string();
                 const std::string B = I < Target.Files.size() ? Target.Files[I].Name : std::string();
-                if (A.empty() || B.empty()) continue;  // a file that is gone was named already
-                FLost.push_back("\"" + A + "\" with \"" + B + "\"");
+                if (A.empty() || B.empty()) continue;
+                (ChangedAt(0, I) || ChangedAt(K + 1, I) ? FChanged : FLost)
+                    .push_back("\"" + A + "\" with \"" + B + "\"");
             }
         }
     }
     void Report() const {
-        if (FLost.empty()) return;
-        std::string Text = LostAlignmentText;
-        for (size_t I = 0; I < FLost.size() && I < 10; ++I) Text += "\n" + FLost[I];
-        if (FLost.size() > 10) Text += "\n(" + std::to_string(FLost.size() - 10) + " more pairs of files.)";
-        ShowError(Text);
+        Say(ChangedAlignmentText, FChanged, ShowInfo);
+        Say(LostAlignmentText, FLost, ShowError);
     }
+    // Whether an alignment was lost for another reason than a changed file.
     bool Any() const { return !FLost.empty(); }
 
 private:
-    std::vector<std::string> FLost;
+    static void Say(const char* Head, const std::vector<std::string>& Pairs,
+                    int (*Show)(const std::string&)) {
+        if (Pairs.empty()) return;
+        std::string Text = Head;
+        for (size_t I = 0; I < Pairs.size() && I < 10; ++I) Text += "\n" + Pairs[I];
+        if (Pairs.size() > 10) Text += "\n(" + std::to_string(Pairs.size() - 10) + " more pairs of files.)";
+        Show(Text);
+    }
+
+    std::vector<std::string> FChanged, FLost;
 };
 
 }  // namespace
@@ -1073,10 +1235,16 @@ void ReadWorkspace(const std::string& FileName, TStoredWorkspace& Stored) {
     ReadFileLists(FileName, Stored);
     std::vector<std::string> Notes;
     ReadBin(WorkspaceBinName(FileName), End, Stored, Notes);
-    if (Stored.SettingsDamaged) {
-        ReportDamagedSettings(FileName, Notes);
-        WorkspaceDamaged = true;
-    }
+    if (Stored.SettingsDamaged) ReportDamagedSettings(FileName, Notes);
+}
+
+// One message for everything found damaged: the workspace and each piece of data computed again.
+void ReportDamagedWorkspace(const std::string& FileName, const std::vector<std::string>& Damage) {
+    constexpr size_t Shown = 12;
+    std::string Text = DamagedWorkspaceText(FileName);
+    for (size_t I = 0; I < Damage.size() && I < Shown; ++I) Text += "\n" + Damage[I];
+    if (Damage.size() > Shown) Text += "\n(" + std::to_string(Damage.size() - Shown) + " more.)";
+    ShowError(Text);
 }
 
 }  // namespace
@@ -1112,26 +1280,33 @@ bool LoadWorkspace(const std::string& FileName) {
     std::array<std::vector<char>, 4> Changed;
     TRegistration Registration(Folder, Changed);
     TListChoice Lists;
+    std::array<const std::vector<TStoredFile>*, 4> Chosen{};
+    for (int L = 0; L < LanguagesCount && L < 4; ++L) {
+        Chosen[size_t(L)] = &Lists.Choose(L, Stored);
+        Registration.Expect(*Chosen[size_t(L)]);
+    }
     for (int L = 0; L < LanguagesCount && L < 4; ++L) {
         TStoredLanguage& Language = Stored.Languages[size_t(L)];
-        Registration.Language(L, Lists.Choose(L, Stored));
+        Registration.Language(L, *Chosen[size_t(L)]);
         if (Language.Whole) InstallLanguage(L, Language);
     }
     ReserveCopyNames({});
-    TMemoryStream Sink;
-    Sink.DamageReported = WorkspaceDamaged;
-    InstallPairs(Stored, &Sink);
-    Lists.Report();
-    Registration.ReportMissing();
+    InstallPairs(Stored);
     // Data that cannot belong to the text they index are damage, however well they were stored (the data
     // of a changed file go anyway).
     std::vector<std::pair<int, size_t>> Unfit;
     for (int L = 0; L < LanguagesCount && L < 4; ++L)
         for (size_t I = 0; I < LanguageConfigs[size_t(L)]->Files.size() && I < Changed[size_t(L)].size(); ++I)
-            if (!Changed[size_t(L)][I] && !DataFitFile(L, int32_t(I))) Unfit.emplace_back(L, I);
-    if (!Unfit.empty()) ReportDamagedBlock(Sink);
+            if (!Changed[size_t(L)][I] && !DataFitFile(L, int32_t(I))) {
+                Unfit.emplace_back(L, I);
+                Stored.Damaged("File \"" + LanguageConfigs[size_t(L)]->Files[I].Name +
+                               "\": its stored data do not fit it.");
+            }
     for (const auto& [L, I] : Unfit) DropFileData(L, I, Registration.Fresh());
-    WorkspaceDamaged = Sink.DamageReported;
+    if (!Stored.Damage.empty()) ReportDamagedWorkspace(FileName, Stored.Damage);
+    WorkspaceDamaged = Stored.SettingsDamaged || !Stored.Damage.empty();
+    Lists.Report();
+    Registration.ReportMissing();
     DropChanged(Changed, Registration.Fresh());
     // A language whose data could not be used keeps nothing computed: it is processed again.
     for (int L = 0; L < LanguagesCount && L < 4; ++L)
@@ -1150,21 +1325,18 @@ bool LoadWorkspace(const std::string& FileName) {
     return true;
 }
 
+std::string DamagedWorkspaceText(const std::string& FileName) {
+    return "The workspace \"" + FileName + "\" is damaged. These data of it will be computed again:";
+}
+
 std::string IncompleteWorkspaceQuestion(const std::string& FileName) {
     return "The workspace \"" + FileName +
            "\" was opened with data missing. Saving it now replaces what it held for good. Save it anyway?";
 }
 
 std::string ResolveWorkspacePath(const std::string& Stored, const std::string& Folder) {
-    const bool Relative =
-        !Stored.empty() && Stored[0] != '/' && Stored[0] != '\\' && !(Stored.size() >= 2 && Stored[1] == ':');
-    std::string Result = Relative ? Folder + Stored : Stored;
-    std::error_code Error;
-    if (!fs::exists(Result, Error)) {
-        const size_t Cut = Stored.find_last_of("/\\:");
-        Result = Folder + (Cut == std::string::npos ? Stored : Stored.substr(Cut + 1));
-    }
-    return Result;
+    bool ByLastPart = false;
+    return ResolveStoredPath(Stored, Folder, ByLastPart);
 }
 
 namespace {

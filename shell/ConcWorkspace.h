@@ -40,33 +40,46 @@ bool SaveWorkspace(const std::string& FileName);
 // that cannot be registered counts as missing, a file whose stored copy is gone, is not named as one
 // of its copies or is not the copy saved (another time or size) is converted again, so that no other
 // file is ever read or deleted as a copy) and the stored data of each; data of files changed since
-// saving (another time, an hour either way forgiven, or another size) are dropped.
-// Damage is never used and always said, once per kind: a block whose checksum fails, or data that
-// cannot belong to their file (positions or a word count beyond its size), is reported
-// (DamagedIndexDataText) and computed again; a data file not saved with these settings keeps nothing
-// (ForeignDataText); a settings file cut short or changed is reported, and the languages keep the
-// locale their data were computed for; when the two files list different corpus files, a data file
-// that its seal vouches for is kept whole, otherwise a settings list that is whole, otherwise the files
-// both list, and the files concerned are named (DisagreeingListsText); an alignment lost for any reason
-// but a changed file names its files (LostAlignmentText). A data file of an older program (no seal) is
-// read in order and its reading ends at a language section that disagrees with the settings' list.
+// saving (another time, an hour either way forgiven, or another size) are dropped, with the alignment
+// of the pairs they take part in (every other pair keeps its alignment; the pairs are named in one
+// message, ChangedAlignmentText). A file whose stored place is gone and that is found in the
+// workspace's folder by its last name part is taken only when its time (and, where the seal keeps it,
+// its size) is the one saved and no other entry names it; otherwise it is reported as not found.
+// Damage is never used and always said, in one message naming the workspace and each piece of data
+// computed again (DamagedWorkspaceText): a block whose checksum fails, data that cannot belong to their
+// file (positions or a word count beyond its size), a seal record of a file holding a time or size no
+// save writes, a data file not saved with these settings (ForeignDataText: it keeps nothing); a
+// settings file cut short or changed is reported, and the workspace keeps the languages (their number
+// and each one's locale, when this system can use it) its data were computed for; when the two files
+// list different corpus files, a data file that its seal vouches for is kept whole, otherwise a
+// settings list that is whole, otherwise the files both list, and the files concerned are named
+// (DisagreeingListsText); an alignment lost for any reason but a changed file names its files
+// (LostAlignmentText). A data file of an older program (no seal) is read in order and its reading ends
+// at a language section that disagrees with the settings' list.
 // WorkspaceFileName is FileName on success. On failure (the .BIN missing or unreadable, not a
 // workspace, of an unknown version, cut short, or listing more languages than the settings define) the
 // reason is shown, no corpus file stays registered, no alignment stays, WorkspaceFileName is empty and
 // nothing is written to either file. Returns whether the workspace was opened.
 bool LoadWorkspace(const std::string& FileName);
 
-// What LoadWorkspace says, besides DamagedIndexDataText for a damaged block of the data file: a data file
-// that is whole but was not saved with the settings file beside it (all its data are computed again);
-// the start of the list of corpus files the two files disagree about; the start of the list of pairs of
-// files whose stored alignment could not be used (never said for a file changed since saving).
+// The first line of the one message LoadWorkspace shows when the workspace FileName is damaged; each
+// line after it names data that will be computed again, such as ForeignDataText or DamagedSealText.
+std::string DamagedWorkspaceText(const std::string& FileName);
+
+// What LoadWorkspace says: in the damage message, that the data file is whole but was not saved with
+// the settings file beside it, or that its seal is damaged (all its data are computed again); the
+// start of the list of corpus files the two files disagree about; the start of the list of pairs of
+// files whose stored alignment could not be used (never said for a file changed since saving); the
+// start of the list of pairs whose alignment is computed again because a file changed since saving.
 inline constexpr const char* ForeignDataText =
-    "The data file of the workspace was not saved with its settings file. Everything computed for the "
-    "corpus will be computed again.";
+    "The data file was not saved with this settings file: everything stored for the corpus.";
+inline constexpr const char* DamagedSealText = "The seal of the data file: everything stored for the corpus.";
 inline constexpr const char* DisagreeingListsText =
     "The settings file and the data file of the workspace list different corpus files:";
 inline constexpr const char* LostAlignmentText =
     "The stored alignment of these files could not be used and will be computed again:";
+inline constexpr const char* ChangedAlignmentText =
+    "These files changed since the workspace was saved. The alignment of each pair will be computed again:";
 
 // Set by LoadWorkspace when the opened workspace's data or settings file was damaged (the damage was
 // reported once and the damaged data are computed again).
@@ -91,6 +104,7 @@ bool FileTimeMatches(int32_t Current, int32_t Stored);
 
 // For each language and each file listed in the .BIN (StoredAges[L][i] is file i's stored age): a file
 // that is gone (empty name) or changed since saving has its lines, pages, tags and segments freed, its
-// copy made again, the language's frequency list and word counts dropped and the language's alignment
-// dropped (CM_ALIGNMENTDROPPED first); then the entries of missing files are removed.
+// copy made again, the language's frequency list and word counts dropped and the alignment of its pairs
+// dropped (CM_ALIGNMENTDROPPED first; a file that is gone drops the pairs from its place on, since the
+// files after it move up); then the entries of missing files are removed.
 void DropStaleFileData(const std::array<std::vector<int32_t>, 4>& StoredAges);

@@ -4,11 +4,11 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "ui/Msg.h"
 #include "engine/ConcCorpus.h"
 #include "engine/ConcUtils.h"
 #include "engine/UTF8_to_ASCII.h"
 #include "platform/Nls.h"
+#include "ui/Msg.h"
 
 namespace {
 
@@ -199,7 +199,8 @@ void MarkSelectionUtf8(TParaLoadFiles& Files, const std::vector<int>& Selected, 
 
 std::vector<int> AddChosenFiles(std::vector<TParaLoadFiles>& Lists,
                                 const std::vector<std::string>& LanguageNames, int Language,
-                                const std::vector<std::string>& Chosen, const TIsTextFileFunc& IsText) {
+                                const std::vector<std::string>& Chosen, const TIsTextFileFunc& IsText,
+                                const TIsEmptyFileFunc& IsEmpty) {
     std::vector<int> Added;
     TParaLoadFiles& Own = Lists.at(size_t(Language));
     auto Holds = [](const TParaLoadFiles& Files, const std::string& Name) {
@@ -209,6 +210,9 @@ std::vector<int> AddChosenFiles(std::vector<TParaLoadFiles>& Lists,
     for (const std::string& Name : Chosen) {
         if (IsText && !IsText(Name) &&
             !ConfirmYesNo(Formatted("\"%s\" does not seem to be a text file. Open anyway?", Name), true))
+            break;
+        // An empty file would count as a parallel file of the corpus while nothing of it can be aligned.
+        if (IsEmpty && IsEmpty(Name) && !ConfirmYesNo(Formatted("\"%s\" is empty. Open anyway?", Name), true))
             break;
         if (Holds(Own, Name)) continue;
         int Other = -1;

@@ -107,19 +107,23 @@ TCheckState NextUtf8State(TCheckState State);
 // Every selected file's converted mark := Checked.
 void MarkSelectionUtf8(TParaLoadFiles& Files, const std::vector<int>& Selected, bool Checked);
 
-// What AddChosenFiles asks: whether a chosen file looks like text (IsTextFile in the program).
+// What AddChosenFiles asks: whether a chosen file looks like text (IsTextFile in the program), and
+// whether it holds nothing at all (IsEmptyFile).
 using TIsTextFileFunc = std::function<bool(const std::string& FileName)>;
+using TIsEmptyFileFunc = std::function<bool(const std::string& FileName)>;
 
 // The Add button's rule for the files Chosen in the file dialog, appended to Lists[Language] in order:
 // a file that does not look like text is added only when the user answers Yes to "\"%s\" does not seem
-// to be a text file. Open anyway?" (No leaves it and the rest of the chosen files out); a file the same
-// list holds already is skipped silently; a file another language lists under exactly the same name is
-// refused with the warning "File \"%s\" already exists into %s corpus." (file, that language's name from
-// LanguageNames). File names compare exactly: on this system "a.txt" and "A.txt" are two files.
-// Returns the indexes of the files appended.
+// to be a text file. Open anyway?", and an empty file only when the user answers Yes to "\"%s\" is empty.
+// Open anyway?" (No to either leaves it and the rest of the chosen files out); a file the same list holds
+// already is skipped silently; a file another language lists under exactly the same name is refused with
+// the warning "File \"%s\" already exists into %s corpus." (file, that language's name from
+// LanguageNames). File names compare exactly: on this system "a.txt" and "A.txt" are two files. Either
+// function may be empty (nothing is asked). Returns the indexes of the files appended.
 std::vector<int> AddChosenFiles(std::vector<TParaLoadFiles>& Lists,
                                 const std::vector<std::string>& LanguageNames, int Language,
-                                const std::vector<std::string>& Chosen, const TIsTextFileFunc& IsText);
+                                const std::vector<std::string>& Chosen, const TIsTextFileFunc& IsText,
+                                const TIsEmptyFileFunc& IsEmpty = {});
 
 // The folder of FileName with a trailing "/", what a language's corpus folder becomes after an Add.
 std::string FolderOf(const std::string& FileName);

@@ -1,5 +1,6 @@
 #include "shell/WorkspaceSeal.h"
 
+#include <cstdint>
 #include <cstdio>
 
 #include "engine/ConcErrors.h"
@@ -13,6 +14,10 @@ constexpr const char* SealTag = "PARAALIGN14";
 constexpr int32_t SealVersion = 1;
 constexpr int32_t SealMagic = 0x4C414553;  // "SEAL"
 constexpr int64_t FooterBytes = 12;
+// The bytes WritePayload gives one file (Int32 age, Int64 size, Int32 copy age, Int64 copy size) and the
+// fewest one range takes (an empty name's count, Int64 offset, Int64 length, Int32 checksum).
+constexpr int64_t SealedFileBytes = 4 + 8 + 4 + 8;
+constexpr int64_t SealedRangeBytes = 4 + 8 + 8 + 4;
 constexpr const char* EndSection = "[WorkspaceEnd]";
 constexpr const char* EndKey = "DataChecksum=";
 
@@ -62,7 +67,7 @@ bool ReadPayload(TStream& S, int64_t End, int64_t SealStart, TWorkspaceSeal& Sea
         Language.LocaleId = static_cast<uint32_t>(ReadStreamInteger(S));
         Language.LanguageName = ReadStreamString(S);
         const int32_t Files = ReadStreamInteger(S);
-        if (Files < 0 || Files != ClampCount(Files, End - S.GetPosition(), 28)) return false;
+        if (Files < 0 || Files != ClampCount(Files, End - S.GetPosition(), SealedFileBytes)) return false;
         Language.Files.resize(size_t(Files));
         for (TSealedFile& F : Language.Files) {
             F.Age = ReadStreamInteger(S);
@@ -72,7 +77,7 @@ bool ReadPayload(TStream& S, int64_t End, int64_t SealStart, TWorkspaceSeal& Sea
         }
     }
     const int32_t Ranges = ReadStreamInteger(S);
-    if (Ranges < 0 || Ranges != ClampCount(Ranges, End - S.GetPosition(), 24)) return false;
+    if (Ranges < 0 || Ranges != ClampCount(Ranges, End - S.GetPosition(), SealedRangeBytes)) return false;
     for (int32_t I = 0; I < Ranges; ++I) {
         TSealedRange& R = Seal.Ranges.emplace_back();
         R.Name = ReadStreamString(S);
@@ -139,6 +144,28 @@ TReadSeal ReadSeal(TStream& Stream) {
     if (Out.State != TSealState::Whole) Out.Seal = {};
     Stream.SetPosition(Resume);
     return Out;
+}
+
+namespace {
+
+bool PlausibleTime(int32_t Packed) {
+    if (Packed == -1) return true;
+    const auto V = static_cast<uint32_t>(Packed);
+    const uint32_t Month = (V >> 21) & 0x0F, Day = (V >> 16) & 0x1F, Hour = (V >> 11) & 0x1F,
+                   Minute = (V >> 5) & 0x3F, Seconds = V & 0x1F;
+    // A leap second gives 30 two-second units.
+    return Month >= 1 && Month <= 12 && Day >= 1 && Hour < 24 && Minute < 60 && Seconds <= 30;
+}
+
+bool PlausibleSize(int64_t Size) {
+    return Size == -1 || (Size >= 0 && Size <= INT32_MAX);
+}
+
+}  // namespace
+
+bool SealedFilePlausible(const TSealedFile& File) {
+    return PlausibleTime(File.Age) && PlausibleSize(File.Size) && PlausibleTime(File.CopyAge) &&
+           PlausibleSize(File.CopySize);
 }
 
 bool RangeIntact(TStream& Stream, const TSealedRange& Range) {

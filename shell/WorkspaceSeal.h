@@ -76,6 +76,11 @@ struct TReadSeal {
 // counts as damaged. The stream's position is left where it was.
 TReadSeal ReadSeal(TStream& Stream);
 
+// Whether a sealed file's record holds only what a save writes: a time that is -1 (unknown) or a packed
+// DOS date-time, and a size that is -1 (unknown) or one a corpus file can have (at most 2,147,483,647
+// bytes), for the file and for its copy.
+bool SealedFilePlausible(const TSealedFile& File);
+
 // Whether the bytes of Range in Stream are those it was saved with.
 bool RangeIntact(TStream& Stream, const TSealedRange& Range);
 

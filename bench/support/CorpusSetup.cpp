@@ -288,7 +288,8 @@ int BuildCorpus(const TCorpusArgs& Args) {
     const TCommonConcordConfig& Common = *CommonConfig;
     LanguagesCount = static_cast<int32_t>(Args.Languages.size());
     for (size_t L = 0; L < Args.Languages.size(); ++L) {
-        if (!LanguageConfigs[L]) LanguageConfigs[L] = std::make_unique<TConcordConfig>(static_cast<int32_t>(L));
+        if (!LanguageConfigs[L])
+            LanguageConfigs[L] = std::make_unique<TConcordConfig>(static_cast<int32_t>(L));
         TConcordConfig& Config = *LanguageConfigs[L];
         Config.SetLanguage(Args.Languages[L].Lcid, LanguageNameOfLCID(Args.Languages[L].Lcid));
         Configure(Config, Args.Languages[L].Format);
@@ -307,7 +308,8 @@ int BuildCorpus(const TCorpusArgs& Args) {
     }
     if (!Args.Align) return 0;
     std::FILE* Out = nullptr;
-    if (!Args.AlignOut.empty() && !(Out = std::fopen(Args.AlignOut.c_str(), "w"))) Usage("cannot write the pairs");
+    if (!Args.AlignOut.empty() && !(Out = std::fopen(Args.AlignOut.c_str(), "w")))
+        Usage("cannot write the pairs");
     EnsureAlignIndexLists();
     bool Ok = true;
     for (int K = 1; K < LanguagesCount && Ok; ++K) Ok = AlignAndReport(K, Common.AlignFormat, Out);
@@ -376,7 +378,7 @@ bool RunEngineSearch(const TSearchArgs& Args, TEngineRun& Run,
     return true;
 }
 
-void RunEngineParallelSearch(const TSearchArgs& Args, TEngineRun& Kept, int32_t& Reported) {
+void RunEngineParallelSearch(const TSearchArgs& Args, TEngineRun& Kept, int64_t& Tried) {
     std::array<std::unique_ptr<TConcSearchRec>, MaxLanguages> Records;
     Records[static_cast<size_t>(Args.Language)] = MakeQuery(Args.Language, Args.Syntax, Args.Query);
     for (const TParaArgs& P : Args.Para) {
@@ -387,7 +389,8 @@ void RunEngineParallelSearch(const TSearchArgs& Args, TEngineRun& Kept, int32_t&
         Records[static_cast<size_t>(P.Language)]->Not = P.Not;
     }
     TItemLists Lists;
-    for (int L = 0; L < LanguagesCount; ++L) Lists[static_cast<size_t>(L)] = std::make_unique<TConcordItems>(L);
+    for (int L = 0; L < LanguagesCount; ++L)
+        Lists[static_cast<size_t>(L)] = std::make_unique<TConcordItems>(L);
     TSearch Search;
     uint8_t Stage = 0;
     std::string Error;
@@ -398,5 +401,5 @@ void RunEngineParallelSearch(const TSearchArgs& Args, TEngineRun& Kept, int32_t&
     Kept.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - Start).count();
     if (Failure) std::rethrow_exception(Failure);
     Kept.Hits = Lists[static_cast<size_t>(Args.Language)]->Count();
-    Reported = Search.ReportedCount;
+    Tried = Threads.Stepped;
 }

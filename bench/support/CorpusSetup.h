@@ -90,5 +90,5 @@ struct TEngineRun {
 bool RunEngineSearch(const TSearchArgs& Args, TEngineRun& Run,
                      const std::function<void(const TConcordItem& Item)>& OnHit = {});
 // The parallel search of Args (its query primary, one thread per --para language) through the engine,
-// without a window. Kept: the hits kept; Reported: the primary hits tried.
-void RunEngineParallelSearch(const TSearchArgs& Args, TEngineRun& Kept, int32_t& Reported);
+// without a window. Kept: the hits kept; Tried: the primary hits tried, kept or not.
+void RunEngineParallelSearch(const TSearchArgs& Args, TEngineRun& Kept, int64_t& Tried);

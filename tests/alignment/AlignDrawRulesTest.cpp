@@ -52,6 +52,49 @@ TEST(AlignDrawRules, WrappingCutsAfterTheLastWholeWordCountingPositionsFromOne) 
     }
 }
 
+// Text fed in pieces of any size is cut into the lines the whole text gives; the wrapper waits for more
+// text rather than guess at a line that might go on, and the first lines of a long text ask the measure
+// about no more than those lines and the one byte that ends each.
+TEST(AlignDrawRules, TextFedInPiecesIsCutAsTheWholeTextAndOnlyAsFarAsAsked) {
+    std::mt19937 Rng(11);
+    for (int Round = 0; Round < 400; ++Round) {
+        std::string Text;
+        const int Length = int(Rng() % 200);
+        for (int K = 0; K < Length; ++K) Text += "abc  ,\t"[Rng() % 7];
+        const TFitCount Fit = Room(1 + int(Rng() % 15));
+        const std::vector<std::string> Whole = WrapLines(Text, Fit, Blanks());
+        TLineWrapper Wrapper(Fit, Blanks());
+        std::vector<std::string> Cut;
+        size_t Fed = 0;
+        for (std::string Line; !Wrapper.AtEnd();) {
+            if (Wrapper.Next(Line)) {
+                Cut.push_back(Line);
+                continue;
+            }
+            ASSERT_TRUE(Wrapper.NeedsText());
+            const size_t Piece = std::min(Text.size() - Fed, size_t(Rng() % 9));
+            Wrapper.Feed(std::string_view(Text).substr(Fed, Piece), Fed + Piece == Text.size());
+            Fed += Piece;
+        }
+        ASSERT_EQ(Cut, Whole) << Text;
+        const size_t Max = Rng() % 4;
+        const std::vector<std::string> First = WrapLines(Text, Fit, Blanks(), Max);
+        ASSERT_EQ(First,
+                  std::vector<std::string>(Whole.begin(), Whole.begin() + long(std::min(Max, Whole.size()))));
+    }
+    // Three lines of a text of a million bytes measure a few dozen bytes.
+    size_t Asked = 0;
+    const TFitCount Counting = [&](std::string_view Rest) {
+        const int N = std::min<int>(10, int(Rest.size()));
+        Asked += size_t(N) + 1;
+        return N;
+    };
+    std::string Long;
+    while (Long.size() < 1000000) Long += "word ";
+    EXPECT_EQ(WrapLines(Long, Counting, Blanks(), 3).size(), 3u);
+    EXPECT_LE(Asked, 40u);
+}
+
 TEST(AlignDrawRules, MarkersAreHighlightedOnlyAsWholeWordsAndEachOccurrenceOnce) {
     const auto Lower = AsciiLower();
     EXPECT_EQ(FindMarkerSpans("foresee, see", {"see"}, Lower, Blanks()), (std::vector<TByteSpan>{{9, 3}}));

@@ -1087,6 +1087,69 @@ TEST_F(ConcPrefsTest, AFileThatCannotBeReadGivesTheDefaultsAndIsLeftAsItWas) {
     EXPECT_EQ(First, Written);
 }
 
+// A file that reads but holds no settings (another file's bytes; a section header that lost its "]" and
+// with it the tracked tags) gave the defaults without a word, and the exit wrote them over it. It is
+// reported once, kept beside under a name of its own (an earlier copy is never overwritten), and this
+// run's settings are saved in its place. Where it cannot be kept it stays exactly as it was.
+TEST_F(ConcPrefsTest, ADamagedFileIsReportedKeptBesideAndReplacedByTheNewSettings) {
+    std::mt19937 random(14);
+    std::string garbage(3000, '\0');
+    for (char& b : garbage) b = char(random());
+    const std::string broken =
+        "[ConcordanceConfiguration]\r\nMaximumHits=7\r\n[Tag Settings\r\nWatchedNamesCount=1\r\n"
+        "WatchedNames0=div\r\n[Watched.div]\r\nTagStart=<div\r\nTagStop=</div>\r\n"
+        "[GeneralConfiguration]\r\nWorkspacePath=/ws\r\nSaveOnExit=1\r\n";
+    const std::string kept = ConfigIni() + ".unreadable";
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {garbage, kept}, {broken, ConfigIni() + ".unreadable-2"}, {garbage, ConfigIni() + ".unreadable-3"}};
+    for (const auto& [text, copy] : cases) {
+        ResetGlobalsForTest();
+        SetUp();
+        Messages.Messages.clear();
+        { std::ofstream(ConfigIni(), std::ios::binary) << text; }
+        LoadWorkspacePath();
+        LoadSaveOnExit();
+        EXPECT_FALSE(LoadPreferences());
+        EXPECT_EQ(Messages.Texts(), std::vector<std::string>{DamagedPreferencesText(ConfigIni(), copy)});
+        EXPECT_EQ(Messages.Texts()[0], "The settings in \"" + ConfigIni() +
+                                           "\" could not be read: the default settings are used.\r\n"
+                                           "The unreadable file is kept as \"" +
+                                           copy + "\".");
+        EXPECT_EQ(CommonConfig->MaximumHits, 500);
+        EXPECT_TRUE(WatchedTags.empty());
+        EXPECT_EQ(WorkspacePath, "");
+        EXPECT_FALSE(SaveOnExit);
+        EXPECT_EQ(ReadWholeFile(copy), text);
+        EXPECT_EQ(ReadWholeFile(kept), garbage) << "the first copy stays";
+        EXPECT_EQ(GetIniFileNameForWrite(), ConfigIni());
+        CommonConfig->MaximumHits = 99;
+        ASSERT_TRUE(SavePreferences());
+        FinalizeConfigUnit();
+        SetUp();
+        ASSERT_TRUE(LoadPreferences());
+        EXPECT_EQ(CommonConfig->MaximumHits, 99);
+        EXPECT_EQ(Messages.Texts().size(), 1u);
+        EXPECT_TRUE(TIniFile(ConfigIni()).WellFormed());
+    }
+
+    // A file that cannot be replaced is neither copied nor written over, and the note says nothing of a
+    // copy.
+    ResetGlobalsForTest();
+    SetUp();
+    Messages.Messages.clear();
+    std::filesystem::remove(kept);
+    { std::ofstream(ConfigIni(), std::ios::binary) << broken; }
+    ASSERT_EQ(::chmod(ConfigIni().c_str(), 0444), 0);
+    EXPECT_FALSE(LoadPreferences());
+    EXPECT_EQ(Messages.Texts(), std::vector<std::string>{DamagedPreferencesText(ConfigIni(), "")});
+    EXPECT_FALSE(std::filesystem::exists(kept));
+    EXPECT_EQ(CommonConfig->MaximumHits, 500);
+    EXPECT_FALSE(SavePreferences());
+    FinalizeConfigUnit();
+    EXPECT_EQ(ReadWholeFile(ConfigIni()), broken);
+    ::chmod(ConfigIni().c_str(), 0644);
+}
+
 TEST_F(ConcPrefsTest, HostileFilesNeitherHangNorCrashAndLeaveEveryValueInRange) {
     ::alarm(60);
     std::mt19937 random(20261207);

@@ -562,6 +562,93 @@ TEST_F(SearchPatternTest, WordsInADoubleByteCodePageKeepTheirTrailBytes) {
     EXPECT_EQ(Hits("*", text).size(), 6u);
 }
 
+// In the double-byte code pages the wildcards take characters: "?" one, "%" none or one, "*" any run of
+// them, a lead byte with its second byte being one character. Random words and patterns of characters
+// whose second bytes look like "s", "a", "@", "\\" or like another character's lead byte, against a
+// matcher that reads both character by character; then the searches a user of a Japanese corpus makes.
+TEST_F(SearchPatternTest, WildcardsTakeWholeCharactersInADoubleByteCodePage) {
+    LanguageConfigs[0]->SetLanguage(1041, "Japanese");
+    const auto& lead = platform::CodePageTables(932).LeadByte;
+    const std::vector<int> characters = {'a',    's',    'b',    0xB1,   0xB2,   0x8E73, 0x8E61, 0x8373,
+                                         0x8361, 0x8E8E, 0x838E, 0x8E40, 0x955C, 0x8E9E, 0x8140, 0x8E8E};
+    auto bytes = [](const std::vector<int>& Codes) {
+        std::string text;
+        for (int code : Codes) {
+            if (code >= 256) text += static_cast<char>(code >> 8);
+            text += static_cast<char>(code & 0xFF);
+        }
+        return text;
+    };
+    // Pattern items: a character code, or -1 "*", -2 "%", -3 "?".
+    std::function<bool(const int*, size_t, const int*, size_t)> model = [&](const int* W, size_t WN,
+                                                                            const int* P, size_t PN) {
+        if (PN == 0) return WN == 0;
+        switch (P[0]) {
+            case -1:
+                for (size_t k = 0; k <= WN; ++k)
+                    if (model(W + k, WN - k, P + 1, PN - 1)) return true;
+                return false;
+            case -2:
+                return model(W, WN, P + 1, PN - 1) || (WN > 0 && model(W + 1, WN - 1, P + 1, PN - 1));
+            case -3:
+                return WN > 0 && model(W + 1, WN - 1, P + 1, PN - 1);
+            default:
+                return WN > 0 && W[0] == P[0] && model(W + 1, WN - 1, P + 1, PN - 1);
+        }
+    };
+    auto patternText = [&](const std::vector<int>& Items) {
+        std::string text;
+        for (int item : Items) text += item == -1 ? "*" : item == -2 ? "%" : item == -3 ? "?" : bytes({item});
+        return text;
+    };
+    std::mt19937 rng(936);
+    auto pick = [&](size_t n) { return static_cast<size_t>(rng() % n); };
+    auto context = Context("x");
+    int matches = 0, refusals = 0;
+    for (int round = 0; round < 20000; ++round) {
+        std::vector<int> word;
+        for (size_t n = 1 + pick(6); n > 0; --n) word.push_back(characters[pick(characters.size())]);
+        // Mostly the word itself with some characters turned into wildcards, so that many patterns match.
+        std::vector<int> pattern;
+        if (pick(4) == 0) {
+            for (size_t n = 1 + pick(5); n > 0; --n)
+                pattern.push_back(pick(3) == 0 ? -1 - static_cast<int>(pick(3))
+                                               : characters[pick(characters.size())]);
+        } else {
+            for (int c : word) {
+                const size_t what = pick(8);
+                if (what == 0) continue;
+                if (what == 1) pattern.push_back(-1);
+                if (what == 2) pattern.push_back(-2);
+                if (what == 3) pattern.push_back(-3);
+                if (what == 4) pattern.push_back(characters[pick(characters.size())]);
+                if (what >= 5 || what == 2) pattern.push_back(c);
+                if (what == 1 && pick(2) == 0) pattern.push_back(c);
+            }
+            if (pattern.empty()) pattern.push_back(-1);
+        }
+        const std::string w = bytes(word), p = patternText(pattern);
+        const bool expected = model(word.data(), word.size(), pattern.data(), pattern.size());
+        ASSERT_EQ(context->WildcardMatch(w, p), expected) << "round " << round << " pattern " << p;
+        (expected ? matches : refusals)++;
+    }
+    EXPECT_GT(matches, 4000);
+    EXPECT_GT(refusals, 4000);
+    ASSERT_TRUE(lead[0x83] && lead[0x95] && !lead[0xB1]);
+
+    // "ファイル" and "ファイル名", "失敗" whose second byte of 敗 is "s", 表 alone, 表示 and 表s.
+    const std::string fa = "\x83\x74", ai = "\x83\x40", ru = "\x83\x8B", mei = "\x96\xBC";
+    const std::string file = fa + "\x83\x43" + ru, hyo = "\x95\x5C", ji = "\x8E\xA6", hai = "\x94\x73";
+    const std::string text = file + " " + file + mei + " \x8E\xB8" + hai + " " + hyo + " " + hyo + ji + " " +
+                             hyo + "s " + ai + " a";
+    EXPECT_EQ(Hits("?\x83\x43" + ru + "*", text), (Strings{file, file + mei}));
+    EXPECT_EQ(Hits("*s", text), Strings{hyo + "s"});
+    EXPECT_EQ(Hits("?", text), (Strings{hyo, ai, "a"}));
+    EXPECT_EQ(Hits(hyo + "?", text), (Strings{hyo + ji, hyo + "s"}));
+    EXPECT_EQ(Hits(hyo + "%", text), (Strings{hyo, hyo + ji, hyo + "s"}));
+    EXPECT_EQ(Hits("*" + hai, text), Strings{"\x8E\xB8" + hai});
+}
+
 TEST_F(SearchPatternTest, CancelStopsTheSearch) {
     TDoubleProgressForm window;
     Owner.ProgressWindow = &window;

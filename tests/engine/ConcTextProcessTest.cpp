@@ -338,6 +338,13 @@ TEST(TextFiles, IsTextFileCountsControlBytesInTheHead) {
     EXPECT_FALSE(IsTextFile(Fifo));
     EXPECT_FALSE(IsTextFile("/dev/zero"));
     ::alarm(0);
+    // Only a regular file of no bytes is empty: a FIFO or a device holds no size to go by.
+    EXPECT_TRUE(IsEmptyFile(Dir.File("empty")));
+    EXPECT_FALSE(IsEmptyFile(Dir.Write("one", "a")));
+    EXPECT_FALSE(IsEmptyFile(Dir.File("missing")));
+    EXPECT_FALSE(IsEmptyFile(Fifo));
+    EXPECT_FALSE(IsEmptyFile("/dev/null"));
+    EXPECT_FALSE(IsEmptyFile(Dir.Path().string()));
 }
 
 TEST(TextFiles, MakeValidFileName) {

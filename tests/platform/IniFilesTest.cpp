@@ -262,6 +262,27 @@ TEST(IniFileTest, EveryLineEndAndANulEndALine) {
     EXPECT_EQ(ini.ReadSections(), (std::vector<std::string>{"A", "B"}));
 }
 
+// What a person or the program writes is well-formed, however odd; the bytes of another kind of file and a
+// section header without its "]" are not.
+TEST(IniFileTest, WellFormedTellsSettingsFromOtherBytes) {
+    TTempDir dir;
+    EXPECT_TRUE(TIniFile(dir.Write("hand.ini", kHandWritten)).WellFormed());
+    EXPECT_TRUE(TIniFile(dir.Write("odd.ini", "\xEF\xBB\xBF[A]\tx\r\nB=\xE9\xFF\f\r\n=\n[]\n[[x]]\n\x1A"))
+                    .WellFormed());
+    EXPECT_TRUE(TIniFile(dir.Write("empty.ini", "")).WellFormed());
+    EXPECT_TRUE(TIniFile(dir.File("missing.ini")).WellFormed());
+    EXPECT_FALSE(
+        TIniFile(dir.Write("header.ini", "[A]\nX=1\n[Tag Settings\nWatchedNames0=div\n")).WellFormed());
+    EXPECT_FALSE(TIniFile(dir.Write("nul.ini", std::string("[A]\nX=1\0\n", 9))).WellFormed());
+    EXPECT_FALSE(TIniFile(dir.Write("control.ini", "[A]\nX=\x01\n")).WellFormed());
+    EXPECT_FALSE(TIniFile(dir.Write("delete.ini", "[A]\nX=\x7F\n")).WellFormed());
+    TIniFile written(dir.File("written.ini"), TIniFile::TOpenMode::StartEmpty);
+    written.WriteString("A", "X", "a\tb");
+    written.WriteString("B C", "Y", " padded ");
+    written.UpdateFile();
+    EXPECT_TRUE(TIniFile(dir.File("written.ini")).WellFormed());
+}
+
 TEST(IniFileTest, SectionsAreListedOnceAndCopiedAsTheyStand) {
     TTempDir dir;
     TIniFile from(

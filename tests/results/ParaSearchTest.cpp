@@ -128,11 +128,13 @@ protected:
         int Frequency = 1) const {
         std::vector<std::vector<TRowModel>> Rows(static_cast<size_t>(Languages));
         int KeptLines = 0;
+        Tried = 0;
         const auto& Files = Model[size_t(Primary)];
         for (size_t F = 0; F < Files.size(); ++F) {
             for (size_t U = 0; U < Files[F].size(); ++U) {
                 for (int32_t Start : Occurrences(Files[F][U], Q[size_t(Primary)]->Names[0])) {
                     std::vector<TRowModel> Hit(static_cast<size_t>(Languages));
+                    ++Tried;
                     bool Keep = true;
                     for (int L = 0; L < Languages; ++L) {
                         TRowModel& Row = Hit[size_t(L)];
@@ -190,7 +192,10 @@ protected:
         std::string Error;
         Search.Prepare(*Records[size_t(Primary)], Stage, Error);
         EXPECT_EQ(Stage, 0) << Error;
-        return RunParallelRows(Search, Threads, Lists, true, MaxHits, Poll, RowsChanged);
+        std::exception_ptr Failure =
+            RunParallelRows(Search, Threads, Lists, true, MaxHits, Poll, RowsChanged);
+        Stepped = Threads.Stepped;
+        return Failure;
     }
 
     void ExpectRows(const std::vector<std::vector<TRowModel>>& Want, int Languages,
@@ -201,6 +206,8 @@ protected:
     }
 
     std::vector<std::vector<TFileModel>> Model;  // [language][file]
+    mutable int64_t Tried = 0;                   // the primary hits Expected saw, kept or not
+    int64_t Stepped = -1;                        // the primary hits the last RunParallel stepped
     int Unpaired = -1;
     std::array<std::unique_ptr<TConcSearchRec>, MaxLanguages> Records;
     TItemLists Lists;
@@ -209,7 +216,7 @@ protected:
 // Random corpora of three and four languages, random queries with and without "Not", primary language
 // 0 or another, a language lacking its last file or the alignment of a file (which its thread's search
 // then passes), a language without a query, the frequency of hits counting kept lines: the kept rows of
-// every language against the brute-force answer.
+// every language against the brute-force answer, and the number of primary hits tried.
 TEST_F(ParaSearchTest, KeptHitsAndTheirRowsAgainstABruteForceAnswer) {
     std::mt19937 Random(27);
     int WithNot = 0, Kept = 0;
@@ -233,6 +240,7 @@ TEST_F(ParaSearchTest, KeptHitsAndTheirRowsAgainstABruteForceAnswer) {
         Kept += static_cast<int>(Want[0].size());
         EXPECT_EQ(RunParallel(Primary, Languages), nullptr);
         ExpectRows(Want, Languages, "round " + std::to_string(Round));
+        EXPECT_EQ(Stepped, Tried) << "every primary hit is tried, kept or not";
         for (int L = 0; L < Languages; ++L) {
             for (int32_t I = 0; I < Lists[size_t(L)]->Count(); ++I) {
                 const TConcordItem& Item = *Lists[size_t(L)]->GetItem(I);

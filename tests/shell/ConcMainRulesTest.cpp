@@ -78,11 +78,17 @@ TEST(MainFormRules, CollocationFollowsTheActiveConcordanceWindow) {
 }
 
 TEST(MainFormRules, HintPanelFallsBackFromHintToStatusTextToTheFileCount) {
-    EXPECT_EQ(HintPanelText("Open a file", "Scanning", 3), " Open a file");
-    EXPECT_EQ(HintPanelText("", "Scanning", 3), " Scanning");
-    EXPECT_EQ(HintPanelText("", "", 0), " No files added");
-    EXPECT_EQ(HintPanelText("", "", 1), " 1 parallel file loaded");
-    EXPECT_EQ(HintPanelText("", "", 12), " 12 parallel files loaded");
+    EXPECT_EQ(HintPanelText("Open a file", "Scanning", 3, false), " Open a file");
+    EXPECT_EQ(HintPanelText("", "Scanning", 3, false), " Scanning");
+    EXPECT_EQ(HintPanelText("", "", 0, false), " No files added");
+    EXPECT_EQ(HintPanelText("", "", 1, false), " 1 parallel file loaded");
+    EXPECT_EQ(HintPanelText("", "", 12, false), " 12 parallel files loaded");
+    // A corpus left unaligned says so, and what aligns it; a hint or a status text still comes first.
+    EXPECT_EQ(HintPanelText("", "", 66, true),
+              " 66 parallel files loaded, not aligned: choose \"Align Corpus\" in the File menu");
+    EXPECT_EQ(HintPanelText("", "", 1, true),
+              " 1 parallel file loaded, not aligned: choose \"Align Corpus\" in the File menu");
+    EXPECT_EQ(HintPanelText("", "Scanning", 3, true), " Scanning");
 }
 
 TEST(MainFormRules, LanguagePanelGroupsCountsAndMarksEmptyLanguages) {

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <random>
 
 #include "engine/ConcFreqList.h"
@@ -149,8 +150,16 @@ TEST_F(WorkspaceTest, ChangedFilesLoseTheirDataAndAnHourIsForgiven) {
     EXPECT_TRUE(De.SentenceIndexes.GetItem(0));
     EXPECT_FALSE(De.FreqList);
     EXPECT_EQ(De.GetWordCount(), 0);
-    EXPECT_FALSE(Align12);  // language 1 dropped its pairs
-    EXPECT_FALSE(Align13);  // and so did language 2
+    // Only the pairs of the changed files are computed again, and they are named.
+    ASSERT_TRUE(Align12 && Align13);
+    EXPECT_TRUE(Align12->GetItem(0));
+    EXPECT_FALSE(Align12->GetItem(1));
+    EXPECT_FALSE(Align13->GetItem(0));
+    EXPECT_TRUE(Align13->GetItem(1));
+    EXPECT_EQ(Backend.Texts(), std::vector<std::string>{std::string(ChangedAlignmentText) + "\n\"" +
+                                                        Files[0][1] + "\" with \"" + Files[1][1] + "\"\n\"" +
+                                                        Files[0][0] + "\" with \"" + Files[2][0] + "\""});
+    EXPECT_FALSE(WorkspaceIncomplete);
     EXPECT_TRUE(Fr.Files[0].Object.Converted);
     EXPECT_NE(Fr.Files[0].Object.CopyName, OldCopy);
     EXPECT_FALSE(fs::exists(OldCopy));
@@ -163,7 +172,15 @@ TEST_F(WorkspaceTest, MissingFilesAndCopiesAndMovedWorkspaces) {
     fs::remove(Files[1][0]);
     fs::remove(LanguageConfigs[2]->Files[0].Object.CopyName);
     Reopen();
-    EXPECT_EQ(Backend.Texts(), std::vector<std::string>{"File \"" + Files[1][0] + "\" not found."});
+    // The files after the missing one move up: their pairs no longer pair the files they were made for.
+    EXPECT_EQ(Backend.Texts(),
+              (std::vector<std::string>{"File \"" + Files[1][0] + "\" not found.",
+                                        std::string(LostAlignmentText) + "\n\"" + Files[0][1] + "\" with \"" +
+                                            Files[1][1] + "\""}));
+    ASSERT_TRUE(Align12 && Align13);
+    EXPECT_EQ(Align12->Count(), 2);
+    EXPECT_FALSE(Align12->GetItem(0) || Align12->GetItem(1));
+    EXPECT_TRUE(Align13->GetItem(0) && Align13->GetItem(1));
     const TConcordConfig& De = *LanguageConfigs[1];
     ASSERT_EQ(De.Files.size(), 1u);
     EXPECT_EQ(De.Files[0].Name, Files[1][1]);
@@ -369,6 +386,22 @@ size_t CountOf(const std::vector<std::string>& Texts, const std::string& Text) {
     return size_t(std::count(Texts.begin(), Texts.end(), Text));
 }
 
+// The number of messages that say the workspace's data file is damaged or not its own.
+size_t DamageReports(const std::vector<std::string>& Texts) {
+    return size_t(std::count_if(Texts.begin(), Texts.end(), [](const std::string& T) {
+        return T.compare(0, 15, "The workspace \"") == 0 && T.find("\" is damaged.") != std::string::npos;
+    }));
+}
+
+// The damage message of Workspace naming each of Lines.
+std::string DamageText(const std::string& Workspace, const std::vector<std::string>& Lines) {
+    std::string Text = DamagedWorkspaceText(Workspace);
+    for (const std::string& Line : Lines) Text += "\n" + Line;
+    return Text;
+}
+
+const std::string English = "(English (United States))";
+
 }  // namespace
 
 // Damage of every kind the format allows: the open either says once that the data file is damaged,
@@ -405,7 +438,7 @@ TEST_F(WorkspaceTest, DamagedDataFilesAreReportedOnceAndLoseNoFile) {
         Backend.Messages.clear();
         Reopen();
         const auto Texts = Backend.Texts();
-        EXPECT_EQ(CountOf(Texts, DamagedIndexDataText), 1u);
+        EXPECT_EQ(DamageReports(Texts), 1u);
         EXPECT_LE(Texts.size(), 2u);
         EXPECT_TRUE(WorkspaceIncomplete);
         EXPECT_EQ(FileNames(), Names);
@@ -458,7 +491,7 @@ TEST_F(WorkspaceTest, WithoutAFileListCountsAreBoundAndMissingFilesShareOneMessa
     Backend.Messages.clear();
     Reopen();
     EXPECT_LE(Backend.Messages.size(), 2u);
-    EXPECT_EQ(CountOf(Backend.Texts(), DamagedIndexDataText), 1u);
+    EXPECT_EQ(DamageReports(Backend.Texts()), 1u);
 }
 
 // Copies of a workspace under the temporary folder: freeing the corpus keeps them, saving again keeps
@@ -545,11 +578,6 @@ std::string WithBitFlipped(std::string Bin, size_t At, int Bit) {
     return Bin;
 }
 
-// The number of messages that say the workspace's data file is damaged or not its own.
-size_t DamageReports(const std::vector<std::string>& Texts) {
-    return CountOf(Texts, DamagedIndexDataText) + CountOf(Texts, ForeignDataText);
-}
-
 }  // namespace
 
 // A single flipped bit anywhere in the data file: the open is refused with a message, or it says once
@@ -584,7 +612,8 @@ TEST_F(WorkspaceTest, EveryFlippedBitIsReportedOnceAndNoDamagedValueIsKept) {
     Dir.Write("work/Corpus.BIN", WithBitFlipped(Whole, size_t(Sentences->Offset + Sentences->Length - 3), 2));
     Backend.Messages.clear();
     Reopen();
-    EXPECT_EQ(Backend.Texts(), std::vector<std::string>{DamagedIndexDataText});
+    EXPECT_EQ(Backend.Texts(), std::vector<std::string>{DamageText(
+                                   Workspace, {"Language 2 " + English + ": the sentences of its files."})});
     EXPECT_FALSE(LanguageConfigs[1]->SentenceIndexes.GetItem(0));
     EXPECT_TRUE(LanguageConfigs[1]->ParagraphIndexes.GetItem(0));
     EXPECT_TRUE(LanguageConfigs[2]->SentenceIndexes.GetItem(0));
@@ -629,24 +658,33 @@ std::vector<std::string> StartingWith(const std::vector<std::string>& Texts, con
 }  // namespace
 
 // An alignment dropped because its block is damaged, or because the tag before it was misread in a data
-// file of an older program, names the files it paired; one dropped for a changed file says nothing.
-TEST_F(WorkspaceTest, AnAlignmentLostToDamageNamesItsFilesAndOneLostToAChangeDoesNot) {
+// file of an older program, names the files it paired as lost; one dropped for a changed file is named
+// as changed, and the other pairs keep theirs.
+TEST_F(WorkspaceTest, AnAlignmentLostToDamageNamesItsFilesAndOneLostToAChangeSaysSo) {
     ASSERT_TRUE(SaveWorkspace(Workspace));
     const std::string Whole = ReadWholeFile(WorkspaceBinName(Workspace));
     const std::string Lost = std::string(LostAlignmentText) + "\n\"" + Files[0][0] + "\" with \"" + Files[1][0] +
                              "\"\n\"" + Files[0][1] + "\" with \"" + Files[1][1] + "\"";
     SetAge(Files[1][1], 3602);
     Reopen();
-    EXPECT_FALSE(Align12);
-    EXPECT_TRUE(Backend.Messages.empty()) << Backend.Texts().front();
+    ASSERT_TRUE(Align12);
+    EXPECT_TRUE(Align12->GetItem(0));
+    EXPECT_FALSE(Align12->GetItem(1));
+    EXPECT_EQ(Backend.Texts(), std::vector<std::string>{std::string(ChangedAlignmentText) + "\n\"" +
+                                                        Files[0][1] + "\" with \"" + Files[1][1] + "\""});
+    EXPECT_FALSE(WorkspaceIncomplete);
     SetAge(Files[1][1], -3602);
+    Backend.Messages.clear();
 
     const TWorkspaceSeal Seal = SealOf(Whole);
     const TSealedRange* Pairs = Seal.Find("ALIGN12");
     ASSERT_TRUE(Pairs);
     Dir.Write("work/Corpus.BIN", WithBitFlipped(Whole, size_t(Pairs->Offset + Pairs->Length - 5), 3));
     Reopen();
-    EXPECT_EQ(Backend.Texts(), (std::vector<std::string>{DamagedIndexDataText, Lost}));
+    EXPECT_EQ(Backend.Texts(),
+              (std::vector<std::string>{DamageText(Workspace, {"The alignment of language 2 " + English +
+                                                               " with language 1 " + English + "."}),
+                                        Lost}));
     EXPECT_FALSE(Align12);
     EXPECT_TRUE(Align13);
     EXPECT_TRUE(WorkspaceIncomplete);
@@ -658,7 +696,7 @@ TEST_F(WorkspaceTest, AnAlignmentLostToDamageNamesItsFilesAndOneLostToAChangeDoe
     Dir.Write("work/Corpus.BIN", Whole.substr(0, Layout(Whole).Trailer));
     Backend.Messages.clear();
     Reopen();
-    EXPECT_EQ(Backend.Texts(), (std::vector<std::string>{DamagedIndexDataText, Both}));
+    EXPECT_EQ(Backend.Texts(), (std::vector<std::string>{DamageText(Workspace, {DamagedSealText}), Both}));
     EXPECT_TRUE(WorkspaceIncomplete);
 
     Dir.Write("work/Corpus.BIN", Whole);
@@ -667,7 +705,9 @@ TEST_F(WorkspaceTest, AnAlignmentLostToDamageNamesItsFilesAndOneLostToAChangeDoe
     Backend.Messages.clear();
     Reopen();
     // Which of the two lists read as "ALIGN13" is the right one cannot be told: both are lost.
-    EXPECT_EQ(Backend.Texts(), (std::vector<std::string>{DamagedIndexDataText, Both}));
+    EXPECT_EQ(Backend.Texts(),
+              (std::vector<std::string>{
+                  DamageText(Workspace, {"The alignments at the end of the data file."}), Both}));
     EXPECT_FALSE(Align12);
     EXPECT_FALSE(Align13);
     EXPECT_TRUE(WorkspaceIncomplete);
@@ -767,7 +807,9 @@ TEST_F(WorkspaceTest, ASizeChangeIsAChangeAndAReplacedCopyIsMadeAgain) {
     WriteBytes(Copy, "Un chien. Un chat. Un autre chat.\n");
     fs::last_write_time(Copy, CopyTime);
     Reopen();
-    EXPECT_TRUE(Backend.Messages.empty()) << Backend.Texts().front();
+    EXPECT_EQ(Backend.Texts(), std::vector<std::string>{std::string(ChangedAlignmentText) + "\n\"" +
+                                                        Files[0][1] + "\" with \"" + Files[1][1] + "\"\n\"" +
+                                                        Files[0][1] + "\" with \"" + Files[2][1] + "\""});
     EXPECT_TRUE(LanguageConfigs[0]->SentenceIndexes.GetItem(0));
     EXPECT_FALSE(LanguageConfigs[0]->SentenceIndexes.GetItem(1));
     // The copy made anew from the unchanged UTF-8 file is the text the stored data were computed from.
@@ -839,7 +881,7 @@ TEST_F(WorkspaceTest, AnotherWorkspacesDataAndImpossibleCountsAreDamage) {
     Reopen();
     const auto Texts = Backend.Texts();
     ASSERT_FALSE(Texts.empty());
-    EXPECT_EQ(Texts[0], ForeignDataText);
+    EXPECT_EQ(Texts[0], DamageText(Workspace, {ForeignDataText}));
     EXPECT_EQ(DamageReports(Texts), 1u);
     EXPECT_EQ(FileNames(), Names);
     for (const auto& [Key, Bytes] : DataPieces()) EXPECT_EQ(Bytes, "") << Key;
@@ -853,8 +895,165 @@ TEST_F(WorkspaceTest, AnotherWorkspacesDataAndImpossibleCountsAreDamage) {
     Dir.Write("work/Corpus.BIN", WithInteger(Bin, Words, 0x7FFFFFFF));
     Backend.Messages.clear();
     Reopen();
-    EXPECT_EQ(CountOf(Backend.Texts(), DamagedIndexDataText), 1u);
+    EXPECT_EQ(DamageReports(Backend.Texts()), 1u);
     for (const auto& File : LanguageConfigs[0]->Files) EXPECT_EQ(File.Object.WordCount, 0);
     EXPECT_FALSE(LanguageConfigs[0]->SentenceIndexes.GetItem(0));
     EXPECT_TRUE(WorkspaceIncomplete);
+}
+
+namespace {
+
+// Writes the workspace's seal again after Change, with a checksum that holds and the settings' end tied
+// to it: a seal whose values are wrong in a way no checksum finds.
+void Reseal(const std::string& Workspace, const std::function<void(TWorkspaceSeal&)>& Change) {
+    const std::string Bin = WorkspaceBinName(Workspace);
+    const std::string Bytes = ReadWholeFile(Bin);
+    TMemoryStream In(Bytes);
+    TReadSeal Seal = ReadSeal(In);
+    ASSERT_EQ(Seal.State, TSealState::Whole);
+    Change(Seal.Seal);
+    TMemoryStream Out(Bytes.substr(0, size_t(Seal.Start)));
+    const uint32_t Crc = WriteSeal(Out, Seal.Seal);
+    WriteBytes(Bin, Out.Bytes());
+    const std::string Tws = ReadWholeFile(Workspace);
+    WriteBytes(Workspace, Tws.substr(0, Tws.rfind("[WorkspaceEnd]")) + SettingsEndText(Crc));
+}
+
+}  // namespace
+
+// A settings file edited to define one more language than the workspace was saved with: said, and the
+// workspace keeps its languages (no empty one is added, so none is saved for good).
+TEST_F(WorkspaceTest, ASettingsFileThatAddsALanguageIsSaidAndTheSealedCountHolds) {
+    ASSERT_TRUE(SaveWorkspace(Workspace));
+    const auto Names = FileNames();
+    const auto Saved = DataPieces();
+    WriteBytes(Workspace, Replaced(ReadWholeFile(Workspace), "LanguagesCount=3", "LanguagesCount=4"));
+    Reopen();
+    const auto Texts = StartingWith(Backend.Texts(), "The settings file \"" + Workspace + "\"");
+    ASSERT_EQ(Texts.size(), 1u);
+    EXPECT_NE(Texts[0].find("\nThe settings file defines 4 languages; the workspace was saved with 3."),
+              std::string::npos)
+        << Texts[0];
+    EXPECT_EQ(LanguagesCount, 3);
+    EXPECT_FALSE(LanguageConfigs[3]);
+    EXPECT_EQ(FileNames(), Names);
+    EXPECT_TRUE(DataPieces() == Saved);
+    // Saved again, it holds three languages and opens without a word.
+    ASSERT_TRUE(SaveWorkspace(Workspace));
+    EXPECT_NE(ReadWholeFile(Workspace).find("LanguagesCount=3"), std::string::npos);
+    Backend.Messages.clear();
+    Reopen();
+    EXPECT_TRUE(Backend.Messages.empty()) << Backend.Texts().front();
+    EXPECT_EQ(LanguagesCount, 3);
+}
+
+// Parallel corpora use the same names in every language. A workspace saved inside one language's folder
+// and moved with its project finds that language by its relative names; another language's files are
+// gone from their stored places and the folder's files of the same last names are another language's
+// text (another size, or named by the workspace already): they are said to be missing, never read.
+TEST_F(WorkspaceTest, AMovedProjectNeverReadsOneLanguagesFileAsAnothers) {
+    FreeLanguageConfigs();
+    for (const char* Sub : {"project/en", "project/es"}) fs::create_directories(Dir.Path() / Sub);
+    const std::string EnA = Dir.Write("project/en/a.txt", "The house stands by the river.\n");
+    const std::string EsA = Dir.Write("project/es/a.txt", "La casa.\n");
+    const std::string EnB = Dir.Write("project/en/b.txt", "A dog.\n");
+    const std::string EsB = Dir.Write("project/es/b.txt", "Perro.\n");
+    fs::last_write_time(EsB, fs::last_write_time(EnB));  // same size, same time: only the names tell
+    for (int L = 0; L < 2; ++L) {
+        Lang(L);
+        LoadLanguageFiles(L, false, false, "English (United States)", 1033,
+                          {{L == 0 ? EnA : EsA}, {L == 0 ? EnB : EsB}}, false);
+    }
+    ASSERT_TRUE(ProcessCorpus());
+    Align12 = SentencePairs(1);
+    Workspace = Dir.File("project/en/Corpus.TWS");
+    ASSERT_TRUE(SaveWorkspace(Workspace));
+    const auto EnglishData = DataPieces();
+    fs::rename(Dir.Path() / "project", Dir.Path() / "moved");
+    Workspace = Dir.File("moved/en/Corpus.TWS");
+    Reopen();
+    EXPECT_EQ(Backend.Texts(),
+              std::vector<std::string>{"File \"" + EsA + "\" not found.\nFile \"" + EsB + "\" not found."});
+    ASSERT_EQ(LanguageConfigs[0]->Files.size(), 2u);
+    EXPECT_EQ(LanguageConfigs[0]->Files[0].Name, Dir.File("moved/en/a.txt"));
+    EXPECT_TRUE(LanguageConfigs[1]->Files.empty());
+    for (const auto& [Key, Bytes] : DataPieces())
+        if (Key[0] == '0') EXPECT_EQ(Bytes, EnglishData.at(Key)) << Key;
+    EXPECT_FALSE(Align12 && Align12->GetItem(0));
+    EXPECT_TRUE(WorkspaceIncomplete);
+}
+
+// A file whose stored folder is gone is found in the workspace's folder under its last name part when it
+// is the file saved (time and size kept), and keeps its data; one of another time there is not taken.
+TEST_F(WorkspaceTest, AFileFoundByItsLastNamePartMustBeTheFileSaved) {
+    ASSERT_TRUE(SaveWorkspace(Workspace));
+    const auto Saved = DataPieces();
+    const std::string Moved = Dir.File("work/de1.txt");
+    fs::copy_file(Files[1][0], Moved, fs::copy_options::overwrite_existing);
+    fs::last_write_time(Moved, fs::last_write_time(Files[1][0]));
+    fs::remove(Files[1][0]);
+    Reopen();
+    EXPECT_TRUE(Backend.Messages.empty()) << Backend.Texts().front();
+    ASSERT_EQ(LanguageConfigs[1]->Files.size(), 2u);
+    EXPECT_EQ(LanguageConfigs[1]->Files[0].Name, Moved);
+    EXPECT_EQ(StoredBytes(*LanguageConfigs[1]->SentenceIndexes.GetItem(0)), Saved.at("1/sentences/0"));
+    EXPECT_TRUE(Align12 && Align12->GetItem(0));
+
+    SetAge(Moved, 10);
+    Reopen();
+    EXPECT_EQ(Backend.Texts(),
+              (std::vector<std::string>{"File \"" + Files[1][0] + "\" not found.",
+                                        std::string(LostAlignmentText) + "\n\"" + Files[0][1] + "\" with \"" +
+                                            Files[1][1] + "\""}));
+    ASSERT_EQ(LanguageConfigs[1]->Files.size(), 1u);
+    EXPECT_EQ(LanguageConfigs[1]->Files[0].Name, Files[1][1]);
+}
+
+// A seal whose checksum holds but whose values no save writes: a file's impossible size is damage named
+// with the file (its data and pairs are computed again, the other pairs stay), and a locale this system
+// cannot use is not given to the language.
+TEST_F(WorkspaceTest, SealedValuesAreCheckedAsTheSettingsAre) {
+    ASSERT_TRUE(SaveWorkspace(Workspace));
+    const std::string Tws = ReadWholeFile(Workspace);
+    const std::string Bin = ReadWholeFile(WorkspaceBinName(Workspace));
+    Reseal(Workspace, [](TWorkspaceSeal& Seal) {
+        Seal.Languages[1].Files[0].Size = -5;
+        Seal.Languages[1].Files[1].CopySize = int64_t(1) << 62;
+    });
+    Reopen();
+    const std::string Lost = std::string(LostAlignmentText) + "\n\"" + Files[0][0] + "\" with \"" +
+                             Files[1][0] + "\"\n\"" + Files[0][1] + "\" with \"" + Files[1][1] + "\"";
+    EXPECT_EQ(
+        Backend.Texts(),
+        (std::vector<std::string>{
+            DamageText(Workspace, {"File \"" + Files[1][0] + "\": its record in the data file's seal.",
+                                   "File \"" + Files[1][1] + "\": its record in the data file's seal."}),
+            Lost}));
+    EXPECT_FALSE(LanguageConfigs[1]->SentenceIndexes.GetItem(0));
+    EXPECT_FALSE(LanguageConfigs[1]->SentenceIndexes.GetItem(1));
+    EXPECT_TRUE(LanguageConfigs[0]->SentenceIndexes.GetItem(0));
+    ASSERT_TRUE(Align12 && Align13);
+    EXPECT_FALSE(Align12->GetItem(0) || Align12->GetItem(1));
+    EXPECT_TRUE(Align13->GetItem(0) && Align13->GetItem(1));
+    EXPECT_TRUE(WorkspaceIncomplete);
+
+    // The settings changed since saving, and the seal gives language 2 a locale this system cannot use.
+    WriteBytes(WorkspaceBinName(Workspace), Bin);
+    WriteBytes(Workspace, "[Scratch]\r\nX=1\r\n" + Tws);
+    Reseal(Workspace, [](TWorkspaceSeal& Seal) { Seal.Languages[1].LocaleId = 0x0812; });
+    Backend.Messages.clear();
+    Reopen();
+    const auto Texts = StartingWith(Backend.Texts(), "The settings file \"" + Workspace + "\"");
+    ASSERT_EQ(Texts.size(), 1u);
+    EXPECT_NE(
+        Texts[0].find("\nLanguage 2 " + English +
+                      ": its data were computed for a language this system cannot use (2066); they will be "
+                      "computed again."),
+        std::string::npos)
+        << Texts[0];
+    EXPECT_EQ(LanguageConfigs[1]->LocaleId, 1033u);
+    EXPECT_FALSE(LanguageConfigs[1]->SentenceIndexes.GetItem(0));
+    EXPECT_TRUE(LanguageConfigs[2]->SentenceIndexes.GetItem(0));
+    EXPECT_FALSE(Align12);
+    EXPECT_TRUE(Align13);
 }

@@ -204,6 +204,15 @@ TEST_F(ParaLoadModelTest, AddingFilesAsksWarnsAndSkipsByTheListsRule) {
     EXPECT_EQ(Backend.Messages[0].Type, mtWarning);
     Backend.Answers = {mrYes};
     EXPECT_EQ(AddChosenFiles(Lists, Names, 1, {"/c/x.bin", "/c/y.txt"}, IsText), (std::vector<int>{1, 2}));
+    // An empty file is asked about as a binary one is: Yes adds it, No ends the Add.
+    auto IsEmpty = [](const std::string& Name) { return Name.find("empty") != std::string::npos; };
+    Backend.Messages.clear();
+    Backend.Answers = {mrYes, mrNo};
+    EXPECT_EQ(AddChosenFiles(Lists, Names, 0, {"/c/empty1.txt", "/c/z.txt", "/c/empty2.txt", "/c/w.txt"},
+                             IsText, IsEmpty),
+              (std::vector<int>{2, 3}));
+    EXPECT_EQ(Backend.Texts(), (std::vector<std::string>{"\"/c/empty1.txt\" is empty. Open anyway?",
+                                                         "\"/c/empty2.txt\" is empty. Open anyway?"}));
     EXPECT_EQ(FolderOf("/c/d/y.txt"), "/c/d/");
     EXPECT_EQ(FolderOf("y.txt"), "");
 }

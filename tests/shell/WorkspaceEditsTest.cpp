@@ -234,9 +234,10 @@ TEST_F(WorkspaceEditsTest, UnevenPairsReadBackAndCutPairsAreDamage) {
     Backend.Messages.clear();
     Reopen();
     EXPECT_EQ(Backend.Texts(),
-              (std::vector<std::string>{DamagedIndexDataText, std::string(LostAlignmentText) + "\n\"" +
-                                                                  LanguageConfigs[0]->Files[0].Name + "\" with \"" +
-                                                                  LanguageConfigs[1]->Files[0].Name + "\""}));
+              (std::vector<std::string>{DamagedWorkspaceText(Workspace) + "\n" + DamagedSealText,
+                                        std::string(LostAlignmentText) + "\n\"" +
+                                            LanguageConfigs[0]->Files[0].Name + "\" with \"" +
+                                            LanguageConfigs[1]->Files[0].Name + "\""}));
     EXPECT_TRUE(WorkspaceIncomplete);
     EXPECT_FALSE(FilePairAligned(0, 1, 0));
 }

@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
-#include <QImage>
 #include <QApplication>
+#include <QImage>
 #include <QLabel>
 #include <QListWidget>
 #include <QMdiArea>
@@ -14,14 +14,17 @@
 #include <QScrollBar>
 #include <QTest>
 #include <filesystem>
+#include <random>
 
 #include "alignment/ConcAlignView.h"
 #include "alignment/ConcAligner.h"
 #include "alignment/ConcSectionAlign.h"
+#include "controls/LangText.h"
 #include "controls/Splitter.h"
 #include "engine/ConcPrefs.h"
 #include "engine/ConcStreamUtils.h"
 #include "engine/ConcUtils.h"
+#include "platform/Nls.h"
 #include "tests/engine/ConcCorpusTestSupport.h"
 
 namespace {
@@ -53,6 +56,16 @@ std::string Paragraphs(const std::string& Word, int Count) {
     for (int K = 0; K < Count; ++K)
         Text += Word + " number " + std::to_string(K + 1) + " opens. It closes " + Word + " " +
                 std::to_string(K + 1) + ".\n";
+    return Text;
+}
+
+// Words and blanks, no sentence end and no line break, Bytes bytes in all.
+std::string LongLine(size_t Bytes) {
+    static const char* const Words[] = {"the", "corpus", "aligned", "sentence", "of", "translation", "a"};
+    std::mt19937 Rng(3);
+    std::string Text;
+    while (Text.size() < Bytes) (Text += Words[Rng() % 7]) += ' ';
+    Text.resize(Bytes);
     return Text;
 }
 
@@ -102,6 +115,25 @@ protected:
             }
             C.SectionIndexes.SetItem(File, std::move(Sections));
         }
+    }
+
+    // The source's first paragraph is Long, on one line; then both files have short ones.
+    void MakeLongCorpus(const std::string& Long) {
+        for (int L = 0; L < 2; ++L) {
+            TConcordConfig& C = Lang(L);
+            C.HeadingFormat = 3;
+            C.ParagraphFormat = 1;
+            C.SentenceFormat = 1;
+            File = AddFile(L, L == 0 ? "Source.txt" : "Target.txt",
+                           L == 0 ? Long + "\n" + Paragraphs("alpha", 5) : Paragraphs("beta", 6));
+        }
+        LanguageConfigs[1]->SetLanguage(1033, "German");
+        ASSERT_TRUE(ProcessCorpus());
+    }
+    void CloseWindows() {
+        for (QMdiSubWindow* Sub : Area.subWindowList()) delete Sub;
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QApplication::processEvents();
     }
 
     TAlignViewForm* View() const { return AlignViewForm(); }
@@ -390,21 +422,149 @@ TEST_F(AlignViewTest, InsertedRowsArePaintedWholeAndStayInView) {
     EXPECT_FALSE(Box()->RowRect(Box()->Caret(1).Row).isNull());
 }
 
-// The first Alignment View, frame and all, fits the window area: its last row and scroll arrow are not
-// hidden under the area's edge.
-TEST_F(AlignViewTest, TheFirstViewWithItsFrameFitsTheArea) {
-    std::filesystem::remove(GetIniFileName());  // no placement of an earlier view
+// The first alignment windows, frames and all, fit the window area side by side: the view's last row
+// and scroll arrow are not hidden under the area's edge, and the Sections window does not lie over the
+// view's first column. In an area too narrow for both, they still stay inside it.
+TEST_F(AlignViewTest, TheFirstWindowsStandSideBySideInsideTheArea) {
+    std::filesystem::remove(GetIniFileName());  // no placement of earlier windows
     MakeCorpus({3}, {3});
     TAreaMessenger Messenger(Area);
     Messenger.OnSend = [this](int Msg, intptr_t, intptr_t) -> intptr_t {
         const QSize Room = Area.viewport()->size();
         return Msg == CM_GETCLIENTSIZE ? (intptr_t(Room.width()) << 16) | Room.height() : 0;
     };
+    for (int Width : {900, 260}) {
+        Area.resize(Width, 640);
+        QApplication::processEvents();
+        OpenAlignmentWindows(1, 0, 1, 0, 0, 0);
+        ASSERT_NE(View(), nullptr);
+        ASSERT_NE(SectionsAlignForm(), nullptr);
+        const QRect ViewFrame = View()->parentWidget()->geometry();
+        const QRect SectionsFrame = SectionsAlignForm()->parentWidget()->geometry();
+        const QRect Room(QPoint(0, 0), Area.viewport()->size());
+        EXPECT_TRUE(Room.contains(ViewFrame)) << Width << ": " << ViewFrame.right() << " " << Room.right();
+        EXPECT_TRUE(Room.contains(SectionsFrame)) << Width;
+        if (Width == 900) {
+            EXPECT_FALSE(ViewFrame.intersects(SectionsFrame));
+            EXPECT_LT(SectionsFrame.right(), ViewFrame.left());
+            // The row of the first section is clicked through the area, where the view does not cover it.
+            QListWidget* List = SectionsAlignForm()->Sections();
+            const QPoint At = List->viewport()->mapTo(Area.window(), QPoint(3, 3));
+            EXPECT_EQ(Area.window()->childAt(At), List->viewport());
+        }
+        CloseWindows();
+    }
+}
+
+// No pixel of the view is left to what was there before it painted: the splitter's strip, wider than
+// its bar, is filled too, so that nothing painted there before the splitter moved shows beside the bar.
+TEST_F(AlignViewTest, EveryPixelOfTheViewIsPaintedAfterTheSplitterMoved) {
+    MakeCorpus({12}, {12});
+    TAreaMessenger Messenger(Area);
     OpenAlignmentWindows(1, 0, 1, 0, 0, 0);
     ASSERT_NE(View(), nullptr);
-    const QRect Frame = View()->parentWidget()->geometry();
-    const QSize Room = Area.viewport()->size();
-    EXPECT_TRUE(QRect(QPoint(0, 0), Room).contains(Frame)) << Frame.bottom() << " " << Room.height();
-    EXPECT_EQ(Frame, QRect(Room.width() / 8, Room.height() / 8, Room.width() - Room.width() / 8 - 8,
-                           Room.height() - Room.height() / 8 - 8));
+    QWidget* Frame = View()->parentWidget();
+    Frame->resize(Frame->width() - 90, Frame->height());
+    QApplication::processEvents();
+    QWidget* Viewport = Box()->viewport();
+    QImage Stale(Viewport->size(), QImage::Format_RGB32);
+    Stale.fill(QColor(0x12, 0x34, 0x56));
+    const QImage Painted = RepaintedOver(Viewport, Stale);
+    EXPECT_EQ(PixelsOtherThan(Painted, Painted.rect(), QColor(0x12, 0x34, 0x56)),
+              Painted.width() * Painted.height());
+}
+
+// The wrap's measure of a line, started from the widths of single characters, cuts every line where a
+// plain search of the longest prefix that fits cuts it, for a one-byte and a double-byte language.
+TEST_F(AlignViewTest, LinesAreCutWhereTheLongestFittingPrefixEnds) {
+    Lang(1).SetLanguage(1041, "Japanese");
+    std::mt19937 Rng(9);
+    for (int Language = 0; Language < 2; ++Language) {
+        const QFontMetrics Metrics(AlignLanguageFont(Language));
+        const platform::TCodePageTables& Tables = platform::CodePageTables(LanguageCodePage(Language));
+        for (int Round = 0; Round < 60; ++Round) {
+            std::string Text;
+            const int Length = int(Rng() % 300);
+            for (int K = 0; K < Length; ++K) {
+                const int Kind = int(Rng() % 10);
+                if (Kind < 2) {
+                    Text += ' ';
+                } else if (Language == 1 && Kind < 4) {
+                    Text += char(0x82);  // a double-byte hiragana
+                    Text += char(0xA0 + Rng() % 0x40);
+                } else {
+                    Text += "aWi.1m,lA"[Rng() % 9];
+                }
+            }
+            const int Width = 1 + int(Rng() % 220);
+            // The longest prefix that fits, ending on a character boundary, found by trying each.
+            const TFitCount Plain = [&](std::string_view Rest) {
+                int Best = 0;
+                for (size_t N = 0; N < Rest.size();) {
+                    N +=
+                        Tables.DoubleByte && Tables.LeadByte[uint8_t(Rest[N])] && N + 1 < Rest.size() ? 2 : 1;
+                    if (Metrics.horizontalAdvance(LangToQString(Rest.substr(0, N), Language)) > Width) break;
+                    Best = int(N);
+                }
+                return Best;
+            };
+            ASSERT_EQ(WrapTextToWidth(Text, Width, Language),
+                      WrapLines(Text, Plain, AlignNonWordSet(Language)))
+                << Language << " " << Width << " " << Text;
+        }
+    }
+}
+
+// A unit of 200 KB on one line: in both modes both windows open, paint and take a click in each pane and
+// in the Sections window while measuring about as much text as they show; the view's lines are those of
+// the whole unit wrapped at once, and the thumb at the unit's end shows its last line at the top.
+TEST_F(AlignViewTest, ALongUnitIsWrappedOnlyAsFarAsItIsShown) {
+    const std::string Long = LongLine(200 * 1024);
+    MakeLongCorpus(Long);
+    TAreaMessenger Messenger(Area);
+    const int32_t Start = Paras(0)->GetItem(0).Start;
+    for (uint8_t Mode = 0; Mode < 2; ++Mode) {
+        if (Mode == 1) {
+            AlignCorpus();
+            ASSERT_TRUE(Align12 && Align12->GetItem(File));
+        }
+        const int64_t Before = AlignTextMeasured();
+        OpenAlignmentWindows(Mode == 0 ? 1 : 0, 0, 1, 0, 0, File);
+        ASSERT_NE(View(), nullptr);
+        ASSERT_EQ(View()->ViewMode(), Mode);
+        QListWidget* List = SectionsAlignForm()->Sections();
+        QApplication::processEvents();
+        Box()->viewport()->repaint();
+        List->viewport()->repaint();
+        // On the third line of the long unit, at its first byte; then in the other pane and on the
+        // Sections window's row.
+        const int Lh = LanguageLineHeight(0);
+        ClickInBox(QPoint(Box()->PaneRect(0).left() + 1, Box()->RowRect(0).top() + 2 * Lh + Lh / 2));
+        ClickInBox(Box()->PaneRect(1).topLeft() + QPoint(3, 3));
+        const QPoint OnRow =
+            List->viewport()->mapTo(Area.window(), List->visualItemRect(List->item(0)).center());
+        ASSERT_EQ(Area.window()->childAt(OnRow), List->viewport());
+        QTest::mouseClick(List->viewport(), Qt::LeftButton, {},
+                          List->viewport()->mapFrom(Area.window(), OnRow));
+        List->viewport()->repaint();
+        Box()->viewport()->repaint();
+        const int64_t Measured = AlignTextMeasured() - Before;
+        // What the two windows can show at once, in characters of average width.
+        const QFontMetrics Metrics(AlignLanguageFont(0));
+        const int64_t Screen = (int64_t(Box()->viewport()->width()) * Box()->viewport()->height() +
+                                int64_t(List->viewport()->width()) * List->viewport()->height()) /
+                               (std::max(1, Metrics.averageCharWidth()) * Lh);
+        EXPECT_LE(Measured, 20 * Screen) << "mode " << int(Mode);
+
+        const std::vector<std::string> Lines = WrapTextToWidth(Long, Box()->PaneRect(0).width() - 1, 0);
+        ASSERT_GT(Lines.size(), 100u);
+        EXPECT_EQ(Box()->Caret(0).Row, 0);
+        EXPECT_EQ(Box()->Caret(0).Pos, Start + int32_t(Lines[0].size() + Lines[1].size()));
+        EXPECT_EQ(Box()->Caret(1).Row, 0);
+        EXPECT_EQ(SectionsAlignForm()->CurrentSection(), 0);
+        Box()->verticalScrollBar()->setSliderPosition(Start + int32_t(Long.size()) - 1);
+        EXPECT_EQ(Box()->TopRow(), 0);
+        EXPECT_EQ(Box()->TopLine(), int(Lines.size()) - 1);
+        CloseWindows();
+    }
 }

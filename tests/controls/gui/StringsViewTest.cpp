@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "controls/StringsView.h"
+#include "platform/Nls.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -365,4 +366,89 @@ TEST(StringsView, PopupMenuDoesNotLeaveTheView) {
     Other->setFocus(Qt::TabFocusReason);
     QApplication::processEvents();
     EXPECT_EQ(Log, std::vector<std::string>{"exit"});
+}
+
+// A wrapped line measures each character once per font and keeps the result: it is cut where measuring
+// every character of it in its run's font cuts it, in the view's font and in a larger bold run, for
+// characters of the code page's lower half and for those (the euro sign) beyond Latin-1.
+TEST(StringsViewWidget, AWrappedLineIsCutAsMeasuringEachCharacterCutsIt) {
+    std::string Long;
+    for (int K = 0; Long.size() < 6000; ++K) Long += K % 5 == 0 ? "\x80uro-translation " : "word ";
+    TCountingStrings List(20);
+    TViewFixture F(&List);
+    TSVFormatArray Runs(1);
+    Runs[0].Start = 2000;
+    Runs[0].Length = 2500;
+    Runs[0].Font.Size = 20;
+    Runs[0].Font.Style = 1;  // bold
+    F.View.OnFormatItem = [&](TStringsView&, int Index, std::string& Text, TSVFormatArray& Format,
+                              TSVLabelInfo&) {
+        Text = Index == 1 ? Long : "item " + std::to_string(Index);
+        if (Index == 1) Format = Runs;
+    };
+    TSVStringsArray Drawn;
+    int DrawnWidth = 0;
+    F.View.OnDrawItem = [&](TStringsView&, QPainter&, const QRect& Rect, int, int, const TSVFormatArray&,
+                            int Index, int, const TSVStringsArray& Lines, const TSVDrawState&) {
+        if (Index != 1) return;
+        Drawn = Lines;
+        DrawnWidth = Rect.width();
+    };
+    F.View.SetWordWrap(true);
+    F.View.viewport()->repaint();
+    ASSERT_GT(Drawn.size(), 20u);
+    QFont Bold = F.View.font();
+    Bold.setPointSize(20);
+    Bold.setBold(true);
+    const QFontMetrics Plain(F.View.font()), Large(Bold);
+    const TSVMeasureFunc EachCharacter = [&](std::string_view Char, const TSVFontInfo* Font) -> TSVExtent {
+        const QFontMetrics& M = Font ? Large : Plain;
+        return {M.horizontalAdvance(
+                    QString::fromStdU16String(platform::CodePageToUtf16(F.View.CodePage(), Char))),
+                M.height()};
+    };
+    const TSVWrapResult Expected =
+        SVWrapText(Long, Runs, DrawnWidth, F.View.LineHeight(), nullptr, EachCharacter);
+    EXPECT_EQ(Drawn, Expected.Lines);
+}
+
+// An unwrapped line far longer than the view draws only what reaches the screen: at its start it shows
+// as the same line cut short to a screenful does, and scrolled sideways far into it, text still fills
+// the view from edge to edge.
+TEST(StringsViewWidget, ALongUnwrappedLineShowsTheScreenfulItReaches) {
+    std::string Long;
+    for (int K = 0; Long.size() < 200'000; ++K) Long += "w" + std::to_string(K) + " ";
+    TCountingStrings List(3);
+    TStringsView View;
+    View.resize(400, 120);
+    View.SetEnableSelect(false);
+    size_t Bytes = Long.size();
+    View.OnFormatItem = [&](TStringsView&, int Index, std::string& Text, TSVFormatArray&, TSVLabelInfo&) {
+        Text = Index == 1 ? Long.substr(0, Bytes) : "item";
+    };
+    View.show();
+    View.SetStrings(&List);
+    View.viewport()->repaint();
+    const QImage Whole = View.viewport()->grab().toImage();
+    Bytes = 300;
+    View.UpdateView();
+    EXPECT_EQ(Whole, View.viewport()->grab().toImage());
+
+    Bytes = Long.size();
+    View.UpdateView();
+    View.viewport()->repaint();
+    View.horizontalScrollBar()->setSliderPosition(20'000);
+    ASSERT_EQ(View.horizontalScrollBar()->value(), 20'000);
+    const QImage Far = View.viewport()->grab().toImage();
+    const QRect Row = View.ItemRect(1);
+    auto Inked = [&](int From, int To) {
+        for (int X = From; X < To; ++X)
+            for (int Y = Row.top(); Y <= Row.bottom(); ++Y)
+                if (Far.pixelColor(X, Y).lightness() < 100) return true;
+        return false;
+    };
+    const int W = Far.width();
+    EXPECT_TRUE(Inked(0, 20));
+    EXPECT_TRUE(Inked(W / 2 - 10, W / 2 + 10));
+    EXPECT_TRUE(Inked(W - 20, W));
 }

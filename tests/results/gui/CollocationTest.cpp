@@ -17,6 +17,8 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <filesystem>
+#include <map>
+#include <random>
 
 #include "controls/FileDialogs.h"
 #include "controls/PrintDialogs.h"
@@ -138,6 +140,77 @@ TEST_F(CollocationTest, CollocatesByPositionFollowTheirConcordanceWindowAndSetti
     EXPECT_TRUE(Open(Form));
     delete Concordance.data();
     EXPECT_FALSE(Open(Form));
+}
+
+namespace {
+
+// Per context position of the span, how often each word stands there in the lines List holds now.
+std::map<int, std::map<std::string, int>> CountedByHand(const TConcordItems& List, int Lo, int Hi) {
+    std::map<int, std::map<std::string, int>> Counts;
+    for (int32_t Row = 0; Row < List.Count(); ++Row) {
+        const TConcordItem* Item = List.FindItem(Row);
+        if (!Item || !Item->IsFilled()) continue;
+        for (int P = Lo; P <= Hi; ++P)
+            if (Item->Texts.Has(P)) ++Counts[P][std::string(Item->Texts[P])];
+    }
+    return Counts;
+}
+
+// The same as the collocation window lists them.
+std::map<int, std::map<std::string, int>> CountedByWindow(QTreeWidget* Tree, int Lo, int Hi) {
+    std::map<int, std::map<std::string, int>> Counts;
+    for (int R = 0; R < Tree->topLevelItemCount(); ++R)
+        for (int P = Lo; P <= Hi; ++P) {
+            const QString Word = Tree->topLevelItem(R)->text(3 * (P - Lo) + 2);
+            if (!Word.isEmpty())
+                Counts[P][Word.toStdString()] = Tree->topLevelItem(R)->text(3 * (P - Lo) + 1).toInt();
+        }
+    return Counts;
+}
+
+}  // namespace
+
+// Deleted lines, a search within the lines of a pane and shading turned off or on between them: every
+// count the collocation window shows afterwards is that of the lines the concordance window shows.
+TEST_F(CollocationTest, CollocateCountsAreThoseOfTheLinesShownAfterDeletesAndSearchesWithin) {
+    std::mt19937 Random(67);
+    auto Check = [&](const char* After) {
+        ActivateConcordance();
+        TCollocationForm* Form = ShowCollocation(Area, -1);
+        ASSERT_NE(Form, nullptr) << After;
+        for (int L = 0; L < 2; ++L)
+            EXPECT_EQ(CountedByWindow(Form->List(L), 3, 6),
+                      CountedByHand(*Concordance->Lists[size_t(L)], 3, 6))
+                << After << ", language " << L;
+    };
+    const char* Queries[] = {"chat", "le", "court", "un"};
+    for (int Round = 0; Round < 4; ++Round) {
+        Check("before the round");
+        // A line chosen in the French pane (two in the second round) goes with Ctrl+D.
+        TStringsView& French = *Concordance->Views[1];
+        const int Rows = Concordance->Lists[1]->Count();
+        ASSERT_GT(Rows, 1);
+        const int First = int(Random() % Rows);
+        QApplication::setActiveWindow(&Main);
+        Area->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(Concordance->parentWidget()));
+        QTest::mouseClick(French.viewport(), Qt::LeftButton, {}, French.ItemRect(First).center());
+        if (Round == 1) {
+            const int Second = (First + 1) % Rows;
+            QTest::mouseClick(French.viewport(), Qt::LeftButton, Qt::ControlModifier,
+                              French.ItemRect(Second).center());
+        }
+        QTest::keyClick(&French, Qt::Key_D, Qt::ControlModifier);
+        ASSERT_LT(Concordance->Lists[1]->Count(), Rows);
+        Check("a delete");
+        auto Query = std::make_unique<TConcSearchRec>();
+        Query->Language = 1;
+        Query->Names = Query->Patterns = {Queries[Round]};
+        Concordance->SearchWithinLines(1, std::move(Query));
+        Check("a search within the French lines");
+        // Shading of the English lines off in one round, back on in the next.
+        Concordance->HighlightCollocates[0] = Round % 2 == 1;
+        Concordance->Lists[0]->SetHighlightCollocates(Round % 2 == 1);
+    }
 }
 
 TEST_F(CollocationTest, SpansAboveTwelveStackAndACancelledBuildShowsNothing) {

@@ -17,6 +17,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
+#include <set>
 
 #include "engine/ConcFreqList.h"
 #include "results/ConcAdvancedSort.h"
@@ -229,6 +230,41 @@ TEST_F(CommandsTest, DeleteTakesTheSelectedLinesFromEveryPaneAndNothingWithoutAS
     EXPECT_EQ(View(0).ItemIndex(), -1);
     EXPECT_TRUE(View(1).SelectedItems().empty());
     EXPECT_EQ(Messages.Messages(), (std::vector<int>{CM_COLLOCDATADROPPED, CM_COLLOCDATADROPPED}));
+}
+
+// A sort moves the lines, and the selection and the current line go with them in every pane: Ctrl+D
+// then deletes the lines the user chose, not those that came to their rows.
+TEST_F(CommandsTest, TheSelectionFollowsItsLinesThroughSortsAndDeleteTakesThem) {
+    auto Line = [this](int Row) { return Concordance->Adapters[0]->Get(Row); };
+    auto SelectedLines = [&](int L) {
+        std::set<std::string> Lines;
+        for (const int32_t Row : View(L).SelectedItems()) Lines.insert(Line(Row));
+        return Lines;
+    };
+    Click(0, 1);
+    Click(0, 3, Qt::ControlModifier);
+    const std::set<std::string> Chosen{Line(1), Line(3)};
+    const std::string Current = Line(3);
+    // By the first word on the right: "the bird flew" comes first, "the dog ran" fifth.
+    Menu("S&ort", {"1st &Right", "&No Second Sort"});
+    ASSERT_EQ(Sequences(0), (std::vector<int32_t>{3, 2, 0, 4, 1, 5}));
+    for (int L = 0; L < 2; ++L) {
+        EXPECT_EQ(SelectedLines(L), Chosen) << L;
+        const std::vector<int32_t> Rows = View(L).SelectedItems();
+        EXPECT_EQ(std::set<int32_t>(Rows.begin(), Rows.end()), (std::set<int32_t>{0, 4}));
+    }
+    EXPECT_EQ(Line(View(0).ItemIndex()), Current);
+    // A range chosen now goes with its lines through the next sort too.
+    Click(0, 4);
+    Click(0, 5, Qt::ShiftModifier);
+    const std::set<std::string> Range{Line(4), Line(5)};
+    Menu("S&ort", {"&Original Order"});
+    EXPECT_EQ(SelectedLines(0), Range);
+    EXPECT_EQ(SelectedLines(1), Range);
+    QTest::keyClick(&View(0), Qt::Key_D, Qt::ControlModifier);
+    ASSERT_EQ(Concordance->Lists[0]->Count(), 4);
+    for (int32_t Row = 0; Row < 4; ++Row) EXPECT_EQ(Range.count(Line(Row)), 0u) << Line(Row);
+    EXPECT_EQ(Concordance->Lists[1]->Count(), 4);
 }
 
 TEST_F(CommandsTest, DisplayEntriesChangeTheCommandPaneOrEveryPaneAndOpenTheirWindowsOnce) {
@@ -473,25 +509,27 @@ TEST_F(CommandsTest, ARightClickMakesTheClickedLineCurrentForThePopupsCommands) 
     EXPECT_TRUE(Line.endsWith("fr.txt")) << Line.toStdString();
 }
 
-// Sorting and deleting leave the highlight on its row while another line comes under it: the status
-// names that line. A search within a pane says how many of its lines matched.
+// Sorting takes the current line with it to its new row, and the status keeps naming it; deleting
+// leaves the highlight on its row while another line comes under it, and the status names that line. A
+// search within a pane says how many of its lines matched.
 TEST_F(CommandsTest, TheStatusNamesTheLineUnderTheHighlightAfterSortsDeletionsAndSearches) {
     IndexLines();
     Click(0, 1);
     EXPECT_EQ(LastStatus(), "English - en.txt, line: 2");
-    // By the first word on the right, then on the left (a missing word last), row 1 holds "the cat ran"
-    // (line 3).
+    // By the first word on the right, then on the left (a missing word last): line 2 goes to row 4.
     Menu("S&ort", {"1st &Right", "&1st Left"});
     ASSERT_EQ(Sequences(0), (std::vector<int32_t>{3, 2, 0, 4, 1, 5}));
-    EXPECT_EQ(View(0).ItemIndex(), 1);
-    EXPECT_EQ(LastStatus(), "English - en.txt, line: 3");
+    EXPECT_EQ(View(0).ItemIndex(), 4);
+    EXPECT_EQ(LastStatus(), "English - en.txt, line: 2");
     // Shift+Ctrl+F1: by the first word on the left (none before the first line: last), then on the
     // right.
     QTest::keyClick(&View(0), Qt::Key_F1, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_EQ(Sequences(0), (std::vector<int32_t>{4, 3, 2, 1, 5, 0}));
     EXPECT_EQ(Concordance->StatusPanel(1)->text().toStdString(), "English - 1st left, 1st right");
-    EXPECT_EQ(LastStatus(), "English - en.txt, line: 4");
+    EXPECT_EQ(View(0).ItemIndex(), 3);
+    EXPECT_EQ(LastStatus(), "English - en.txt, line: 2");
     Menu("S&ort", {"&Original Order"});
+    EXPECT_EQ(View(0).ItemIndex(), 1);
     EXPECT_EQ(LastStatus(), "English - en.txt, line: 2");
     Menu("&Display", {"&Delete Item(s)"});
     ASSERT_EQ(View(0).ItemIndex(), 1);
@@ -692,4 +730,67 @@ TEST_F(ThreeLanguageCommandsTest, AChangeOfTranslationPassesDropsTheOtherLanguag
     // The same through the chooser's own options.
     EXPECT_EQ(Translations(1, 1, true), std::make_pair(true, 1));
     EXPECT_EQ(Translations(2, 1), std::make_pair(true, 1));
+}
+
+namespace {
+
+class ShadingTest : public TConcordanceWindowTest {
+protected:
+    // The collocate runs pane L of Form draws on its lines: the runs that are not the hit's.
+    static int CollocateRuns(TTessivorForm& Form, int L) {
+        int Runs = 0;
+        TStringsView& V = *Form.Views[size_t(L)];
+        for (int Row = 0; Row < Form.Lists[size_t(L)]->Count(); ++Row) {
+            std::string Text;
+            TSVFormatArray Format;
+            TSVLabelInfo Label;
+            V.OnFormatItem(V, Row, Text, Format, Label);
+            for (const TSVFormatInfo& Run : Format) Runs += Run.IsHit ? 0 : 1;
+        }
+        return Runs;
+    }
+    static std::unique_ptr<TConcSearchRec> Query(int32_t Language, const std::string& Word) {
+        auto Q = std::make_unique<TConcSearchRec>();
+        Q->Language = Language;
+        Q->Names = Q->Patterns = {Word};
+        return Q;
+    }
+};
+
+}  // namespace
+
+// Collocate shading follows "Highlight Collocates" whatever the number of hits: a single search and a
+// parallel one of a few lines ("cat" and "dog" twice on the right of "the") are shaded as a long one is.
+TEST_F(ShadingTest, CollocatesAreShadedAtAnyNumberOfHitsAsTheOptionSays) {
+    for (TFrequencyConfig& F : FrequencyConfigs) {
+        F.CollocateSpan = 2;
+        F.CollocHighLightTop = 3;
+    }
+    OpenConcordance({900, 700});
+    ASSERT_NE(Concordance, nullptr);
+    ASSERT_EQ(Concordance->Lists[0]->Count(), 6);
+    EXPECT_GT(CollocateRuns(*Concordance, 0), 0);
+
+    std::vector<std::unique_ptr<TConcSearchRec>> Records;
+    Records.push_back(Query(0, "the"));
+    Records.push_back(Query(1, "le"));
+    QPointer<TTessivorForm> Parallel = NewParallelConcordanceWindow(Area, Records);
+    ASSERT_TRUE(Parallel);
+    ASSERT_EQ(Parallel->Lists[0]->Count(), 4);
+    EXPECT_TRUE(Parallel->Lists[0]->HighlightCollocates);
+    // "cat" twice, "dog" twice at 1-Right, "sat" and "ran" twice at 2-Right.
+    EXPECT_EQ(CollocateRuns(*Parallel, 0), 8);
+
+    // The option turned off takes the shading away, and back on brings it back.
+    Area->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(Parallel->parentWidget()));
+    QTest::mouseClick(Parallel->Views[0]->viewport(), Qt::LeftButton, {},
+                      Parallel->Views[0]->ItemRect(0).center());
+    QAction* Highlight = nullptr;
+    for (QAction* A : Parallel->ParaDisplayMenu()->actions())
+        if (A->text() == "Highlight Co&llocates") Highlight = A;
+    ASSERT_TRUE(Highlight && Highlight->isChecked());
+    Highlight->trigger();
+    EXPECT_EQ(CollocateRuns(*Parallel, 0), 0);
+    Highlight->trigger();
+    EXPECT_EQ(CollocateRuns(*Parallel, 0), 8);
 }

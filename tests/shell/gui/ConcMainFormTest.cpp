@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDialogButtonBox>
+#include <QEventLoop>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMdiArea>
@@ -18,6 +19,7 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QStatusTipEvent>
+#include <QStyleOptionMenuItem>
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
@@ -28,6 +30,7 @@
 
 #include "alignment/ConcAlignView.h"
 #include "alignment/ConcAligner.h"
+#include "alignment/ConcParaAligners.h"
 #include "controls/ConcFormUtils.h"
 #include "controls/PrintDialogs.h"
 #include "controls/ScriptedBackend.h"
@@ -94,6 +97,17 @@ void Settle() {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QCoreApplication::processEvents();
     }
+}
+
+// Turns the event loop as the program does (its idle handler runs whenever the loop waits) until Done
+// holds or two seconds went by; whether it holds.
+bool LoopUntil(const std::function<bool()>& Done) {
+    for (int I = 0; I < 200 && !Done(); ++I) {
+        QEventLoop Loop;
+        QTimer::singleShot(10, &Loop, &QEventLoop::quit);
+        Loop.exec();
+    }
+    return Done();
 }
 
 void AddFiles(int Language, std::initializer_list<int32_t> WordCounts) {
@@ -486,6 +500,68 @@ TEST_F(MainFormTest, ProcessingAndAlignmentWindowStatesReachTheIdleRules) {
     EXPECT_TRUE(form.SearchAction->isEnabled());
     EXPECT_TRUE(form.ParallelSearchAction->isEnabled());
     EXPECT_TRUE(Script.Messages.empty()) << Script.Texts().front();
+}
+
+// A corpus whose alignment was cancelled ("Different number of paragraphs...", Cancel) greys every
+// search command: the status bar says that it is not aligned and what aligns it, until it is.
+TEST_F(MainFormTest, AnUnalignedCorpusSaysSoAndWhatAlignsIt) {
+    TConcMainForm& form = Create();
+    form.resize(900, 700);
+    // One paragraph more in the translation, aligned by sentence lengths.
+    SetLanguages(2);
+    CommonConfig->AlignFormat = afNotAligned;
+    const char* Texts[2] = {"The house stands.\n\nThe river runs.\n",
+                            "La maison reste.\n\nLe fleuve coule.\n\nUn paragraphe de plus.\n"};
+    for (int L = 0; L < 2; ++L) {
+        LanguageConfigs[size_t(L)]->ParagraphFormat = 2;  // an empty line ends a paragraph
+        LoadLanguageFiles(L, false, false, LanguageNames[size_t(L)], LanguageIds[size_t(L)],
+                          {{Dir.Write(std::to_string(L) + ".txt", Texts[L])}}, false);
+    }
+    int Asked = 0;
+    SetAlignErrorDialog([&](auto&&...) {
+        ++Asked;
+        return 2;  // "Cancel"
+    });
+    form.show();
+    EXPECT_TRUE(LoopUntil([&] { return form.HintPanel()->text().contains("not aligned"); }));
+    EXPECT_EQ(Asked, 1);
+    EXPECT_FALSE(CorpusAligned());
+    EXPECT_FALSE(form.SearchAction->isEnabled());
+    EXPECT_EQ(form.HintPanel()->text().toStdString(),
+              " 1 parallel file loaded, not aligned: choose \"Align Corpus\" in the File menu");
+    // A status text still shows over it while it is posted.
+    PostStatusText("English - 0-0.txt");
+    EXPECT_TRUE(LoopUntil([&] { return form.HintPanel()->text() == " English - 0-0.txt"; }));
+    PostStatusText("");
+    EXPECT_TRUE(LoopUntil([&] { return form.HintPanel()->text().contains("not aligned"); }));
+    // File > "Align Corpus" is the command that runs the alignment again.
+    form.UpdateActions();
+    ASSERT_TRUE(form.AlignCorpusAction->isEnabled());
+    form.AlignCorpusAction->trigger();
+    EXPECT_EQ(Asked, 2);
+    SetAlignErrorDialog(nullptr);
+}
+
+TEST_F(MainFormTest, AProcessedCorpusSaysItIsNotAlignedUntilAlignCorpusAlignsIt) {
+    TConcMainForm& form = Create();
+    form.resize(900, 700);
+    form.show();
+    Settle();
+    AddCorpus(2);
+    ASSERT_TRUE(ProcessCorpus());
+    EXPECT_TRUE(LoopUntil([&] { return form.HintPanel()->text().contains("not aligned"); }));
+    EXPECT_EQ(form.HintPanel()->text().toStdString(),
+              " 1 parallel file loaded, not aligned: choose \"Align Corpus\" in the File menu");
+    QApplication::setActiveWindow(&form);
+    QTest::mouseClick(form.menuBar(), Qt::LeftButton, {},
+                      form.menuBar()->actionGeometry(form.FileMenu->menuAction()).center());
+    ASSERT_TRUE(LoopUntil([&] { return form.FileMenu->isVisible(); }));
+    QTest::mouseClick(form.FileMenu, Qt::LeftButton, {},
+                      form.FileMenu->actionGeometry(form.AlignCorpusAction).center());
+    EXPECT_TRUE(CorpusAligned());
+    EXPECT_TRUE(LoopUntil([&] { return form.HintPanel()->text() == " 1 parallel file loaded"; }));
+    EXPECT_EQ(form.HintPanel()->text().toStdString(), " 1 parallel file loaded");
+    EXPECT_TRUE(form.SearchAction->isEnabled());
 }
 
 TEST_F(MainFormTest, TheIdleHandlerRunsWhenTheEventLoopWaits) {
@@ -882,6 +958,54 @@ TEST_F(MainFormTest, TheMenuBarHoldsOnlyCommandsThatAreCarriedOut) {
     EXPECT_EQ(form.ViewCorpusFileAction->shortcut(), QKeySequence("Ctrl+V"));
 }
 
+namespace {
+
+// What a menu draws for an entry: its caption, a tab, and the key it shows.
+class TMenuLook : public QMenu {
+public:
+    static QString Drawn(QMenu* Menu, QAction* Entry) {
+        QStyleOptionMenuItem Option;
+        static_cast<TMenuLook*>(Menu)->initStyleOption(&Option, Entry);
+        return Option.text;
+    }
+};
+
+}  // namespace
+
+// An entry shows a key only when that key runs it: Ctrl+O opens a workspace, so "Search Options..."
+// shows none.
+TEST_F(MainFormTest, EveryMenuEntryShowsOnlyTheKeyThatRunsIt) {
+    TConcMainForm& form = Create();
+    form.show();
+    std::vector<QMenu*> Menus;
+    for (QAction* Top : form.menuBar()->actions())
+        if (Top->menu()) Menus.push_back(Top->menu());
+    int Entries = 0;
+    for (size_t I = 0; I < Menus.size(); ++I) {
+        QMenu* Menu = Menus[I];
+        Menu->popup(form.mapToGlobal(QPoint(10, 10)));
+        ASSERT_TRUE(LoopUntil([Menu] { return Menu->isVisible(); }));
+        for (QAction* A : Menu->actions()) {
+            if (A->isSeparator()) continue;
+            if (A->menu()) Menus.push_back(A->menu());
+            const QString Drawn = TMenuLook::Drawn(Menu, A);
+            const QString Shown = Drawn.contains('\t') ? Drawn.section('\t', 1) : QString();
+            EXPECT_EQ(Shown.toStdString(), A->shortcut().toString(QKeySequence::NativeText).toStdString())
+                << Drawn.toStdString();
+            ++Entries;
+        }
+        Menu->hide();
+    }
+    EXPECT_GT(Entries, 20);
+    EXPECT_EQ(TMenuLook::Drawn(form.SearchMenu, form.SearchOptionsAction).toStdString(),
+              "Search &Options...");
+    const QList<QAction*> OnCtrlO = form.findChildren<QAction*>();
+    EXPECT_EQ(std::count_if(OnCtrlO.begin(), OnCtrlO.end(),
+                            [](QAction* A) { return A->shortcut() == QKeySequence("Ctrl+O"); }),
+              1);
+    EXPECT_EQ(form.OpenWorkspaceAction->shortcut(), QKeySequence("Ctrl+O"));
+}
+
 TEST_F(MainFormTest, FrequencySubmenusListTheLanguagesAndTheOptionsFollowTheFocusedGrid) {
     TConcMainForm& form = Create();
     const char* Names[3] = {"English (United States)", "French (France)", "German (Germany)"};
@@ -1061,6 +1185,23 @@ TEST_F(MainFormTest, AnUnreadablePreferencesFileIsReportedOnce) {
     EXPECT_EQ(result, 0);
     ASSERT_EQ(Script.Messages.size(), 1u);
     EXPECT_EQ(Script.Messages[0].Text, "Could not read from configuration file " + IniPath() + "!");
+}
+
+// A file that reads but is no settings file: one note at start, a copy kept beside, and the settings of the
+// run written in its place at exit.
+TEST_F(MainFormTest, ADamagedPreferencesFileIsReportedOnceAndKeptBeside) {
+    const std::string damaged = "[ConcordanceConfiguration\r\nMaximumHits=7\r\n\x01\x02\x03";
+    WriteIni(damaged);
+    const std::string kept = IniPath() + ".unreadable";
+    std::filesystem::remove(kept);
+    const int result = RunProgram([](QWidget* MainWindow) {
+        if (MainWindow) ExitOnceActivated(MainWindow, [] { CommonConfig->MaximumHits = 321; });
+    });
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(Script.Texts(), std::vector<std::string>{DamagedPreferencesText(IniPath(), kept)});
+    EXPECT_EQ(ReadWholeFile(kept), damaged);
+    EXPECT_NE(ReadWholeFile(IniPath()).find("MaximumHits=321"), std::string::npos);
+    std::filesystem::remove(kept);
 }
 
 TEST_F(MainFormTest, LoadAndScanCommandsProcessThenAlignOrOnlyFitThePairLists) {

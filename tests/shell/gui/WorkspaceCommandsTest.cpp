@@ -25,6 +25,7 @@
 #include "shell/ConcRecentWorkspaces.h"
 #include "shell/ConcWorkOptions.h"
 #include "shell/ConcWorkspace.h"
+#include "shell/WorkspaceSeal.h"
 #include "tests/engine/ConcCorpusTestSupport.h"
 #include "tests/shell/WorkspaceTestSupport.h"
 
@@ -412,4 +413,175 @@ TEST_F(WorkspaceCommandsTest, AStartWithoutACorpusInThePreferencesOpensTheLastWo
     Form = std::make_unique<TConcMainForm>();
     Form->FormActivate();
     EXPECT_TRUE(NewCorpus);
+}
+
+namespace {
+
+// Notes the caption and the status panel as each message box comes up, then lets Answers answer it.
+class TAtEachMessage : public IMessageBackend {
+public:
+    TAtEachMessage(TConcMainForm& Form, IMessageBackend& Answers) : FForm(Form), FAnswers(Answers) {
+        SetMessageBackend(this);
+    }
+    ~TAtEachMessage() override { SetMessageBackend(&FAnswers); }
+    int Show(const TMessageRequest& Request) override {
+        Captions.push_back(FForm.windowTitle().toStdString());
+        Panels.push_back(FForm.HintPanel()->text().toStdString());
+        return FAnswers.Show(Request);
+    }
+    std::vector<std::string> Captions, Panels;
+
+private:
+    TConcMainForm& FForm;
+    IMessageBackend& FAnswers;
+};
+
+// The pair of file File of languages 0 and 1 as it is stored ("" when it has none).
+std::string PairBytes(int32_t File) {
+    const TDoubleAlignIndex* Pair = Align12 && File < Align12->Count() ? Align12->GetItem(File) : nullptr;
+    return Pair ? StoredBytes(Pair->Side1) + StoredBytes(Pair->Side2) : "";
+}
+
+}  // namespace
+
+// While Open Workspace reads a damaged workspace, its message comes up under the name of the workspace
+// being opened (not the one before), and names the workspace and the data computed again.
+TEST_F(WorkspaceCommandsTest, ADamagedWorkspaceIsNamedWhileItOpens) {
+    const std::string Damaged = Workspace("Damaged");
+    SaveAs(Damaged);
+    SaveAs(Workspace("Previous"));
+    ASSERT_EQ(Form->windowTitle(), "Tessivor - Previous");
+    std::string Bin = ReadWholeFile(WorkspaceBinName(Damaged));
+    TMemoryStream Stream(Bin);
+    const TReadSeal Seal = ReadSeal(Stream);
+    const TSealedRange* Sentences = Seal.Seal.Find("SENTENCES.01");
+    ASSERT_TRUE(Sentences);
+    const size_t Flip = size_t(Sentences->Offset + Sentences->Length - 3);
+    Bin[Flip] = char(Bin[Flip] ^ 4);
+    Dir.Write("ws/Damaged.BIN", Bin);
+
+    TAtEachMessage At(*Form, Backend);
+    FileAnswers.push_back(Damaged);
+    Trigger(Form->OpenWorkspaceAction);
+    ASSERT_EQ(Backend.Texts(),
+              std::vector<std::string>{DamagedWorkspaceText(Damaged) +
+                                       "\nLanguage 2 (English (United States)): the sentences "
+                                       "of its files."});
+    EXPECT_EQ(At.Captions, std::vector<std::string>{"Tessivor - Damaged"});
+    EXPECT_EQ(At.Panels, std::vector<std::string>{" Opening workspace " + Damaged + "..."});
+    EXPECT_EQ(Form->windowTitle(), "Tessivor - Damaged");
+    EXPECT_TRUE(WorkspaceDamaged);
+    EXPECT_FALSE(LanguageConfigs[1]->SentenceIndexes.GetItem(0));
+    EXPECT_TRUE(LanguageConfigs[0]->SentenceIndexes.GetItem(0));
+
+    // A workspace that cannot be opened leaves no workspace named.
+    Bin[16] = 0x07;
+    Dir.Write("ws/Damaged.BIN", Bin);
+    FileAnswers.push_back(Damaged);
+    Trigger(Form->OpenWorkspaceAction);
+    EXPECT_EQ(Backend.Texts().back(), "Unknown file version.");
+    EXPECT_EQ(Form->windowTitle(), "Tessivor");
+}
+
+// One corpus file changed since saving: opening through the menu keeps the hand-made alignment of every
+// other pair and names the pair computed again; Scan Corpus aligns that pair and leaves the others.
+TEST_F(WorkspaceCommandsTest, AChangedFileCostsOnlyTheAlignmentOfItsOwnPair) {
+    // A hand correction of pair 0: its two first sentences as one bead.
+    TDoubleAlignIndex& Pair = *Align12->GetItem(0);
+    auto Joined = [](const TAlignIndex& Side) {
+        TAlignIndex Out;
+        Out.Add(Side.GetItem(0).Start, Side.GetItem(Side.Count() - 1).End, Side.GetItem(0).Length);
+        return Out;
+    };
+    ASSERT_GT(Pair.Side1.Count(), 1);
+    const TAlignIndex Side1 = Joined(Pair.Side1), Side2 = Joined(Pair.Side2);
+    Pair.Side1.Clear();
+    Pair.Side2.Clear();
+    Pair.Side1.Add(Side1.GetItem(0).Start, Side1.GetItem(0).End, Side1.GetItem(0).Length);
+    Pair.Side2.Add(Side2.GetItem(0).Start, Side2.GetItem(0).End, Side2.GetItem(0).Length);
+    const std::string Corrected = PairBytes(0);
+    const std::string Ws = Workspace("Corpus");
+    SaveAs(Ws);
+    const std::string Changed = LanguageConfigs[1]->Files[1].Name;
+    fs::last_write_time(Changed, fs::last_write_time(Changed) + std::chrono::seconds(3602));
+
+    FileAnswers.push_back(Ws);
+    Trigger(Form->OpenWorkspaceAction);
+    EXPECT_EQ(Backend.Texts(),
+              std::vector<std::string>{std::string(ChangedAlignmentText) + "\n\"" +
+                                       LanguageConfigs[0]->Files[1].Name + "\" with \"" + Changed + "\""});
+    EXPECT_EQ(PairBytes(0), Corrected);
+    EXPECT_EQ(PairBytes(1), "");
+    EXPECT_FALSE(WorkspaceIncomplete);
+
+    Backend.Messages.clear();
+    Trigger(Form->CollectTagsAction);
+    EXPECT_TRUE(Backend.Messages.empty()) << Backend.Texts().front();
+    EXPECT_EQ(PairBytes(0), Corrected);
+    EXPECT_NE(PairBytes(1), "");
+    // Saved and opened again, nothing is said and the correction is there.
+    SaveOnExit = true;
+    ASSERT_TRUE(Form->SaveWorkspaceFile(false));
+    FileAnswers.push_back(Ws);
+    Trigger(Form->OpenWorkspaceAction);
+    EXPECT_TRUE(Backend.Messages.empty()) << Backend.Texts().front();
+    EXPECT_EQ(PairBytes(0), Corrected);
+}
+
+// A settings file edited to define a third language opens with the two the workspace was saved with, says
+// so, and a save through the menu (after the question a damaged workspace asks) keeps two.
+TEST_F(WorkspaceCommandsTest, ASettingsFileWithAPhantomLanguageOpensWithTheSavedOnes) {
+    const std::string Ws = Workspace("Corpus");
+    SaveAs(Ws);
+    std::string Tws = ReadWholeFile(Ws);
+    const size_t At = Tws.find("LanguagesCount=2");
+    ASSERT_NE(At, std::string::npos);
+    Tws.replace(At, 16, "LanguagesCount=3");
+    Dir.Write("ws/Corpus.TWS", Tws);
+    FileAnswers.push_back(Ws);
+    Trigger(Form->OpenWorkspaceAction);
+    ASSERT_EQ(Backend.Messages.size(), 1u);
+    EXPECT_NE(
+        Backend.Texts()[0].find("The settings file defines 3 languages; the workspace was saved with 2."),
+        std::string::npos)
+        << Backend.Texts()[0];
+    EXPECT_EQ(LanguagesCount, 2);
+    EXPECT_FALSE(LanguageConfigs[2]);
+
+    Backend.Messages.clear();
+    Backend.Answers.push_back(mrYes);
+    Modals.Expect<TWkSpaceOptionsForm>([](TWkSpaceOptionsForm& F) { F.OkBtn->click(); });
+    Trigger(Form->SaveWorkspaceAction);
+    EXPECT_EQ(Backend.Texts(), std::vector<std::string>{IncompleteWorkspaceQuestion(Ws)});
+    EXPECT_NE(ReadWholeFile(Ws).find("LanguagesCount=2"), std::string::npos);
+    Backend.Messages.clear();
+    FileAnswers.push_back(Ws);
+    Trigger(Form->OpenWorkspaceAction);
+    EXPECT_TRUE(Backend.Messages.empty()) << Backend.Texts().front();
+    EXPECT_EQ(LanguagesCount, 2);
+}
+
+// A project whose languages use the same file names, its workspace saved in one language's folder, then
+// moved: Open Workspace reads each language's own text or says a file is not found.
+TEST_F(WorkspaceCommandsTest, AMovedProjectOpensNoLanguageWithAnothersText) {
+    for (const char* Sub : {"project/en", "project/es"}) fs::create_directories(Dir.Path() / Sub);
+    const std::string En = Dir.Write("project/en/text.txt", "The house stands.\nThe river runs.\n");
+    const std::string Es = Dir.Write("project/es/text.txt", "La casa.\nEl r\xC3\xADo corre.\n");
+    for (int L = 0; L < 2; ++L)
+        LoadLanguageFiles(L, false, false, "English (United States)", 1033, {{L == 0 ? En : Es, L == 1}},
+                          false);
+    ASSERT_TRUE(ProcessCorpus());
+    RunAlignment(false, -1, -1);
+    ASSERT_TRUE(Align12 && Align12->GetItem(0));
+    SaveAs(Dir.File("project/en/Corpus.TWS"));
+    fs::rename(Dir.Path() / "project", Dir.Path() / "moved");
+
+    Backend.Messages.clear();
+    FileAnswers.push_back(Dir.File("moved/en/Corpus.TWS"));
+    Trigger(Form->OpenWorkspaceAction);
+    EXPECT_EQ(Backend.Texts(), std::vector<std::string>{"File \"" + Es + "\" not found."});
+    ASSERT_EQ(LanguageConfigs[0]->Files.size(), 1u);
+    EXPECT_EQ(LanguageConfigs[0]->Files[0].Name, Dir.File("moved/en/text.txt"));
+    EXPECT_TRUE(LanguageConfigs[1]->Files.empty());
+    EXPECT_TRUE(WorkspaceIncomplete);
 }
