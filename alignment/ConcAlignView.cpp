@@ -1121,8 +1121,8 @@ void TAlignViewForm::UpdateMenus() {
     const QString Caption = QString::fromStdString(
         AlignViewCaption(LanguageName(FLanguage1), LanguageName(FLanguage2), FileNameOnly(FLanguage1, FFile),
                          FileNameOnly(FLanguage2, FFile), FMode));
-    setWindowTitle(Caption);
-    if (auto* Sub = qobject_cast<QMdiSubWindow*>(parentWidget())) Sub->setWindowTitle(Caption);
+    SetLiteralWindowTitle(this, Caption);
+    if (auto* Sub = qobject_cast<QMdiSubWindow*>(parentWidget())) SetLiteralWindowTitle(Sub, Caption);
 }
 
 void TAlignViewForm::ToggleSuppress(int Option) {

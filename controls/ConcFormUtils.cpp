@@ -7,6 +7,7 @@
 #include <QFontDatabase>
 #include <QFontDialog>
 #include <QFontMetrics>
+#include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -26,6 +27,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstdlib>
 
 #include "engine/ConcErrors.h"
@@ -317,10 +319,52 @@ void CenterOnControl(QWidget* Control, const QWidget* Other) {
     Control->move(Control->x(), CenteredTop(Other->y(), Other->height(), Control->height()));
 }
 
+namespace {
+const QString ModifiedMark = QStringLiteral("[*]");
+}  // namespace
+
+QString LiteralWindowTitle(const QString& Text) {
+    QString Escaped = Text;
+    return Escaped.replace(ModifiedMark, ModifiedMark + ModifiedMark);
+}
+
+void SetLiteralWindowTitle(QWidget* Window, const QString& Text) {
+    Window->setWindowTitle(LiteralWindowTitle(Text));
+}
+
+void SetLiteralWindowTitle(QWidget* Window, const std::string& Utf8Text) {
+    SetLiteralWindowTitle(Window, QString::fromStdString(Utf8Text));
+}
+
+QString ShownWindowTitle(const QWidget* Window) {
+    // As the toolkit shows a title without the modified mark: of each run of marks an odd one goes, then
+    // each pair stands for one.
+    const QString Title = Window->windowTitle();
+    QString Shown;
+    qsizetype At = 0;
+    while (At < Title.size()) {
+        const qsizetype Next = Title.indexOf(ModifiedMark, At);
+        if (Next < 0) {
+            Shown += Title.mid(At);
+            break;
+        }
+        Shown += Title.mid(At, Next - At);
+        qsizetype Run = 0;
+        for (At = Next; Title.mid(At, ModifiedMark.size()) == ModifiedMark; At += ModifiedMark.size()) ++Run;
+        for (qsizetype I = 0; I < Run / 2; ++I) Shown += ModifiedMark;
+    }
+    return Shown;
+}
+
+QString LiteralMenuText(const QString& Text) {
+    QString Escaped = Text;
+    return Escaped.replace(QLatin1Char('&'), QStringLiteral("&&"));
+}
+
 void FitWidthToTitle(QWidget* Window) {
     // The window manager draws the title in a font of its own; the window's font and room for the icon
     // and three buttons are near enough.
-    Window->setMinimumWidth(QFontMetrics(Window->font()).horizontalAdvance(Window->windowTitle()) + 160);
+    Window->setMinimumWidth(QFontMetrics(Window->font()).horizontalAdvance(ShownWindowTitle(Window)) + 160);
 }
 
 void SetTabOrders(QWidget*& Previous, std::initializer_list<QWidget*> Controls) {
@@ -444,7 +488,7 @@ int MdiCaptionWidth(const QMdiSubWindow* Sub) {
     Bar.titleBarFlags = Sub->windowFlags();
     Bar.titleBarState = int(Sub->windowState());
     Bar.icon = Sub->windowIcon();
-    Bar.text = Sub->windowTitle();
+    Bar.text = ShownWindowTitle(Sub);
     const int Border = Style->styleHint(QStyle::SH_TitleBar_NoBorder, &Bar, Sub) ? 0 : 4;
     const int BarHeight = Style->pixelMetric(QStyle::PM_TitleBarHeight, &Bar, Sub);
     // The sub-window paints its bar inside its border, as high as the style's title bar.
@@ -575,10 +619,12 @@ int TElidingLabel::Padding() const {
     return fontMetrics().horizontalAdvance(QLatin1Char(' ')) * 2;
 }
 
-int TElidingLabel::FullTextWidth() const {
+int TElidingLabel::TextWidth(const QString& Text) const {
     const QMargins M = contentsMargins();
-    return fontMetrics().horizontalAdvance(FFullText) + M.left() + M.right() + 2 * margin() +
-           EffectiveIndent(this) + 2 * frameWidth() + Padding();
+    // The text's own width rounded up: a panel given the rounded advance still had its last letter cut.
+    const int Advance = int(std::ceil(QFontMetricsF(font()).horizontalAdvance(Text)));
+    return Advance + M.left() + M.right() + 2 * margin() + EffectiveIndent(this) + 2 * frameWidth() +
+           Padding();
 }
 
 QSize TElidingLabel::sizeHint() const {

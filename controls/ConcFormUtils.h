@@ -89,6 +89,19 @@ void Beep();
 void SetBeepHook(std::function<void()> Hook);
 // Moves Control vertically so that it sits centred beside Other (same parent).
 void CenterOnControl(QWidget* Control, const QWidget* Other);
+// Window titles that show their text as it is: the toolkit reads "[*]" in a title as the place of its
+// modified-document mark and drops it, so that a title holding a query "*" in brackets lost its query.
+// The toolkit's own escape: every "[*]" of Text written twice.
+QString LiteralWindowTitle(const QString& Text);
+// Sets Window's title to Text as it is (LiteralWindowTitle).
+void SetLiteralWindowTitle(QWidget* Window, const QString& Text);
+void SetLiteralWindowTitle(QWidget* Window, const std::string& Utf8Text);
+// The title as Window shows it (what a title set with SetLiteralWindowTitle was given), for texts that
+// repeat it: menu entries, progress texts, measurements.
+QString ShownWindowTitle(const QWidget* Window);
+// Text as a menu entry shows it as it is: an "&" would otherwise underline the next character.
+QString LiteralMenuText(const QString& Text);
+
 // Makes Window (a top-level dialog whose title is set) at least as wide as its title in its own font
 // and the title bar's icon and buttons, so that the window manager does not cut the title.
 void FitWidthToTitle(QWidget* Window);
@@ -180,12 +193,15 @@ void LoadFormPlacement(const std::string& IniFileName, const std::string& Sectio
 class TElidingLabel : public QLabel {
     Q_OBJECT
 public:
-    explicit TElidingLabel(QWidget* Parent = nullptr) : QLabel(Parent) {}
+    // Shows its text as plain text: a text that starts like markup is shown as typed.
+    explicit TElidingLabel(QWidget* Parent = nullptr) : QLabel(Parent) { setTextFormat(Qt::PlainText); }
     // Replaces the whole text and shows it at the current width.
     void SetFullText(const QString& Text);
     const QString& FullText() const { return FFullText; }
     // The width the whole text needs, frame and margins included.
-    int FullTextWidth() const;
+    int FullTextWidth() const { return TextWidth(FFullText); }
+    // The width Text would need as the label's text.
+    int TextWidth(const QString& Text) const;
     // The whole text's width; the label may shrink down to an ellipsis.
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;

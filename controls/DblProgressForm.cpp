@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <algorithm>
 
+#include "controls/ConcFormUtils.h"
 #include "controls/ProgressForm.h"
 
 namespace {
@@ -158,7 +159,7 @@ void TDblProgressWindow::Changed() {
     FShown.Valid = true;
     if (all || FShown.Caption != FForm.Caption()) {
         FShown.Caption = FForm.Caption();
-        setWindowTitle(FromUtf8(FShown.Caption));
+        SetLiteralWindowTitle(this, FromUtf8(FShown.Caption));
     }
     for (int l = 0; l < dlLabelCount; ++l) {
         const auto which = TDblProgressLabel(l);
@@ -176,7 +177,8 @@ void TDblProgressWindow::Changed() {
         FShown.SubProgress = FForm.SubProgress();
         ShowGauge(SubProgressBar, FShown.SubMin, FShown.SubMax, FShown.SubProgress);
     }
-    if (all || FShown.Min != FForm.Min() || FShown.Max != FForm.Max() || FShown.Progress != FForm.Progress()) {
+    if (all || FShown.Min != FForm.Min() || FShown.Max != FForm.Max() ||
+        FShown.Progress != FForm.Progress()) {
         FShown.Min = FForm.Min();
         FShown.Max = FForm.Max();
         FShown.Progress = FForm.Progress();

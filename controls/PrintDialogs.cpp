@@ -3,10 +3,13 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialogButtonBox>
+#include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <memory>
 #include <utility>
+
+#include "ui/Msg.h"
 
 namespace {
 TPrintDialogFunc& Registered() {
@@ -48,17 +51,61 @@ QPrintDialog* NewPrintSetupDialog(QPrinter& Printer, QWidget* Parent) {
     return Dialog;
 }
 
-QPrinter& SharedPrinter() {
+namespace {
+
+QPrinter*& SharedPrinterSlot() {
     // Freed with the application: a printer outliving it would tear down print support already gone.
     static QPrinter* Printer = nullptr;
-    if (!Printer) {
-        Printer = new QPrinter(QPrinter::HighResolution);
+    static bool Watched = false;
+    if (!Watched) {
+        Watched = true;
         QObject::connect(qApp, &QObject::destroyed, [] {
-            delete Printer;
-            Printer = nullptr;
+            delete SharedPrinterSlot();
+            SharedPrinterSlot() = nullptr;
+            Watched = false;
         });
     }
+    return Printer;
+}
+
+// A printer whose job failed to begin can stay "active" for good: it then refuses a new output file, a
+// new printer and every later job. The user's choices go over to a new one.
+void ReplaceStuckPrinter() {
+    QPrinter*& Slot = SharedPrinterSlot();
+    const QPrinter& Old = *Slot;
+    auto* Fresh = new QPrinter(QPrinter::HighResolution);
+    Fresh->setOutputFormat(Old.outputFormat());
+    if (Old.outputFormat() == QPrinter::NativeFormat) Fresh->setPrinterName(Old.printerName());
+    Fresh->setOutputFileName(Old.outputFileName());
+    Fresh->setPageLayout(Old.pageLayout());
+    Fresh->setColorMode(Old.colorMode());
+    Fresh->setCopyCount(Old.copyCount());
+    Fresh->setCollateCopies(Old.collateCopies());
+    Fresh->setDuplex(Old.duplex());
+    Fresh->setDocName(Old.docName());
+    delete Slot;
+    Slot = Fresh;
+}
+
+}  // namespace
+
+QPrinter& SharedPrinter() {
+    QPrinter*& Printer = SharedPrinterSlot();
+    if (!Printer) Printer = new QPrinter(QPrinter::HighResolution);
     return *Printer;
+}
+
+const char* const PrintFailedText =
+    "Unable to print.\r\nChoose a printer, or a PDF file to print to, in File > Print Setup, then print "
+    "again.";
+
+bool BeginSharedPrint(QPainter& Painter) {
+    // Without a printer the toolkit prints to a PDF file, and without a file name that job fails to begin
+    // and leaves the printer stuck.
+    if (Painter.begin(&SharedPrinter())) return true;
+    if (SharedPrinter().printerState() == QPrinter::Active) ReplaceStuckPrinter();
+    ShowError(PrintFailedText);
+    return false;
 }
 
 void RegisterPrintDialog() {

@@ -7,6 +7,7 @@
 
 #include <functional>
 
+class QPainter;
 class QPrintDialog;
 class QPrinter;
 class QWidget;
@@ -31,8 +32,18 @@ bool ExecutePrintSetupDialog(QPrinter& Printer);
 QPrintDialog* NewPrintSetupDialog(QPrinter& Printer, QWidget* Parent);
 
 // The program's one printer, made at first use (needs a QApplication) and kept until the application object
-// goes, so that what the user chose for one print job stays for the next.
+// goes, so that what the user chose for one print job stays for the next. A reference to it is good only
+// until the next BeginSharedPrint, which may replace a printer that a failed job left unusable.
 QPrinter& SharedPrinter();
+
+// What a failed print job says: that nothing was printed, and where to choose a printer or a PDF file.
+extern const char* const PrintFailedText;
+
+// Begins Painter's job on the shared printer. False when the printer cannot print as it is set up (a PDF
+// file without a name, or a printer that refuses the job): PrintFailedText is shown, and the printer is
+// left ready for the next job with what the user chose (a printer that the failed job left active, which
+// would refuse every later change and job, is replaced by one with its settings).
+bool BeginSharedPrint(QPainter& Painter);
 
 // Registers QPrintDialog, modal over the application's active window, as the program's print dialog, and
 // NewPrintSetupDialog, modal the same way, as its set-up dialog.

@@ -1,5 +1,7 @@
 #include "controls/ProgressForm.h"
 
+#include "controls/ConcFormUtils.h"
+
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QLabel>
@@ -134,7 +136,7 @@ void TProgressWindow::LayOut() {
 }
 
 void TProgressWindow::Changed() {
-    setWindowTitle(FromUtf8(FForm.Caption()));
+    SetLiteralWindowTitle(this, FromUtf8(FForm.Caption()));
     SetElidedText(ProgressLabel, FromUtf8(FForm.Text()));
     SpecialText->setText(FromUtf8(FForm.Special()));
     ShowGauge(ProgressBar, FForm.Min(), FForm.Max(), FForm.Progress());

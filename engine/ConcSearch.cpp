@@ -338,6 +338,16 @@ void TSearch::Execute(bool IsThread, int32_t MaxHits, const HitFn& OnHit, const 
     for (size_t file = 0; file < config.Files.size() && !Cancelled; ++file) {
         SearchFile(static_cast<int32_t>(file));
     }
+    // One box for all the files left out, however many a checkout touched.
+    if (!IsThread && !ChangedFiles.empty()) ShowWarning(ChangedFilesText(ChangedFileNames()));
+}
+
+std::vector<std::string> TSearch::ChangedFileNames() const {
+    std::vector<std::string> Names;
+    if (!Query) return Names;
+    const TConcordConfig& config = *LanguageConfigs[static_cast<size_t>(Query->Language)];
+    for (const int32_t File : ChangedFiles) Names.push_back(config.Files[static_cast<size_t>(File)].Name);
+    return Names;
 }
 
 void TSearch::SearchFile(int32_t File) {
@@ -352,7 +362,6 @@ void TSearch::SearchFile(int32_t File) {
     // nowhere.
     if (stream->ChangedSinceOpened()) {
         ChangedFiles.push_back(File);
-        if (!FIsThread) ShowWarning(ChangedFileText(config.Files[static_cast<size_t>(File)].Name));
         return;
     }
     for (TSearchContext* context : {HeadingContext.get(), LeftContext.get(), RightContext.get()})

@@ -433,8 +433,11 @@ public:
     // its progress on another: the search tells it how far it has come. Borrowed; nullptr: nobody.
     TSearchReach* Reach = nullptr;
     // The files the last Execute left out because they changed since they were opened. With a window
-    // each is named in a warning as it is met; a search on a thread leaves that to its caller.
+    // they are named in one warning as the search ends (ChangedFilesText); a search on a thread leaves
+    // that to its caller.
     std::vector<int32_t> ChangedFiles;
+    // The names of ChangedFiles, in the order met.
+    std::vector<std::string> ChangedFileNames() const;
 
     std::unique_ptr<TConcSearchRec> Query;
     bool MatchCase = false;

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <cstring>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string_view>
@@ -13,8 +13,6 @@
 #include <unordered_set>
 #include <utility>
 
-#include "ui/ConcProgress.h"
-#include "ui/Msg.h"
 #include "engine/BStream.h"
 #include "engine/ConcConfig.h"
 #include "engine/ConcCorpus.h"
@@ -23,6 +21,8 @@
 #include "engine/ConcUtils.h"
 #include "engine/SynStream.h"
 #include "platform/Nls.h"
+#include "ui/ConcProgress.h"
+#include "ui/Msg.h"
 
 namespace fs = std::filesystem;
 
@@ -487,6 +487,19 @@ std::string ChangedFileText(const std::string& FileName) {
     return "The file \"" + FileName +
            "\" has changed since it was processed and is left out of this search. File > \"Scan Corpus\" "
            "processes it again.";
+}
+
+std::string ChangedFilesText(const std::vector<std::string>& FileNames) {
+    if (FileNames.size() == 1) return ChangedFileText(FileNames.front());
+    // A checkout or a sync touches thousands of files: one box names a few and counts the rest.
+    std::string Names;
+    for (size_t I = 0; I < FileNames.size() && I < ChangedFilesNamed; ++I)
+        Names += (I > 0 ? ", \"" : "\"") + FileNames[I] + "\"";
+    if (FileNames.size() > ChangedFilesNamed)
+        Names += " and " + std::to_string(FileNames.size() - ChangedFilesNamed) + " more";
+    return std::to_string(FileNames.size()) +
+           " files have changed since they were processed and are left out of this search: " + Names +
+           ". File > \"Scan Corpus\" processes them again.";
 }
 
 int ReopenChangedCorpusFiles() {

@@ -104,6 +104,10 @@ bool SetFileConverted(int32_t Language, int32_t FileIndex, bool Converted);
 
 // The warning for a corpus file whose text changed since it was processed (a search leaves it out).
 std::string ChangedFileText(const std::string& FileName);
+// The one warning for every corpus file a search left out because its text changed: ChangedFileText
+// for one file; for several, how many, the first ChangedFilesNamed of their names and the same advice.
+std::string ChangedFilesText(const std::vector<std::string>& FileNames);
+inline constexpr size_t ChangedFilesNamed = 5;
 
 // For every registered file whose text changed on disk since its stream was opened: the windows are
 // told (CM_FILEREMOVED), a new stream and reader are opened on it, its six index slots and its pairs

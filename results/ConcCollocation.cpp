@@ -194,6 +194,7 @@ void TCollocationForm::CreateLists() {
         QWidget* Panel = FStacked ? (FPanels[size_t(L)] = new QWidget(this)) : FPanels[0];
         if (FStacked) Panel->setFixedHeight(TextHeight + 6);
         FLabels[size_t(L)] = new QLabel(Panel);
+        FLabels[size_t(L)]->setTextFormat(Qt::PlainText);
         FLabels[size_t(L)]->move(5, 3);
         NewList(L);
         if (FStacked) {
@@ -251,8 +252,8 @@ bool TCollocationForm::Build() {
             Label->adjustSize();
         }
     }
-    setWindowTitle(QString::fromStdString(
-        CollocationCaption(FLanguage < 0 ? std::string("All") : Labels[size_t(std::max(FLanguage, 0))])));
+    SetLiteralWindowTitle(this, CollocationCaption(FLanguage < 0 ? std::string("All")
+                                                                 : Labels[size_t(std::max(FLanguage, 0))]));
     if (!BuildMissingCollocates()) return false;
     for (int L : Languages)
         if (!Alive || !FOwner || !FillList(L)) return false;
@@ -318,7 +319,7 @@ bool TCollocationForm::BuildMissingCollocates() {
     }
     if (Missing.empty()) return true;
     const std::unique_ptr<TProgressForm> Progress =
-        ShowProgressForm(0, "Creating list...", windowTitle().toStdString(), Total, 0, "");
+        ShowProgressForm(0, "Creating list...", ShownWindowTitle(this).toStdString(), Total, 0, "");
     if (Total > 512) ShowUnlessMinimized(Progress.get());
     const TWaitScope Wait;
     for (int L : Missing) {
@@ -335,7 +336,7 @@ bool TCollocationForm::BuildMissingCollocates() {
 }
 
 std::string TCollocationForm::ListText(int Language) const {
-    const std::string Caption = windowTitle().toStdString();
+    const std::string Caption = ShownWindowTitle(this).toStdString();
     const QLabel* Label = this->Label(Language);
     return FLanguage < 0 && Label ? Caption + " - " + Label->text().toStdString() : Caption;
 }

@@ -327,7 +327,14 @@ void TDistributionForm::FillDescription() {
     const TConcordItems* hits = FPrimaryLanguage >= 0 && FPrimaryLanguage < MaxLanguages
                                     ? FHitLists[size_t(FPrimaryLanguage)]
                                     : nullptr;
-    HitsValue->setText(QString::number(hits ? hits->Count() : 0));
+    const QString count = QString::number(hits ? hits->Count() : 0);
+    HitsValue->setText(FPartialText.isEmpty() ? count : count + " (" + FPartialText + ")");
+}
+
+void TDistributionForm::SetPartialText(const QString& Text) {
+    FPartialText = Text;
+    FillDescription();
+    Chart->setTitle(Text.isEmpty() ? QString() : "Partial list of hits: " + Text);
 }
 
 void TDistributionForm::ScopeChosen(int Index) {

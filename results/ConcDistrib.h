@@ -83,6 +83,10 @@ public:
     // The text beside bar Bucket of Language; "" while the marks are hidden or past the buckets.
     QString MarkText(int Language, int Bucket) const;
 
+    // Text "" says the owner's lines are every hit of its query. Any other text (why they are not, and
+    // what to do) is shown beside the number of hits and as the chart's title, so that the bars of a
+    // search stopped early are never read as the spread over the whole text.
+    void SetPartialText(const QString& Text);
     // Rebuilds every language's buckets under the wait cursor, then draws them.
     void Recompute();
     // "&Print": the chart and the description on the shared printer, landscape (portrait at 2 %), through
@@ -140,6 +144,7 @@ private:
     // Gives the chart Size and lays it and its marks out at once.
     void LayOutChart(const QSizeF& Size);
 
+    QString FPartialText;
     int FPrimaryLanguage;
     TDistribHitLists FHitLists;
     TDistribQueries FQueries;

@@ -15,7 +15,6 @@
 #include <utility>
 #include <vector>
 
-#include "ui/Msg.h"
 #include "controls/PrintDialogs.h"
 #include "results/ConcDistrib.h"
 
@@ -82,16 +81,14 @@ qreal DrawRow(QPainter& Painter, const TPrintRow& Row, qreal Left, qreal Y) {
 void TDistributionForm::Print() {
     QPrinter& printer = SharedPrinter();
     const QPageLayout::Orientation orientation = printer.pageLayout().orientation();
-    const auto restore = qScopeGuard([&printer, orientation] { printer.setPageOrientation(orientation); });
+    // A failed job may replace the shared printer: the orientation goes back on whichever one is left.
+    const auto restore = qScopeGuard([orientation] { SharedPrinter().setPageOrientation(orientation); });
     printer.setPageOrientation(FStepIndex == 0 ? QPageLayout::Portrait : QPageLayout::Landscape);
     printer.setDocName("Hits Distribution");
     if (!ExecutePrintDialog(printer)) return;
     QPainter painter;
-    if (!painter.begin(&printer)) {
-        ShowError("Unable to print.");
-        return;
-    }
-    PaintPage(painter, printer);
+    if (!BeginSharedPrint(painter)) return;
+    PaintPage(painter, SharedPrinter());
     painter.end();
 }
 

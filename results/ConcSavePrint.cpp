@@ -13,15 +13,15 @@
 #include <cstdio>
 #include <memory>
 
-#include "ui/ConcProgress.h"
 #include "controls/LangText.h"
-#include "ui/Msg.h"
 #include "controls/PrintDialogs.h"
 #include "controls/TextMeasure.h"
 #include "engine/ConcConfig.h"
 #include "engine/ConcTextProcess.h"
 #include "engine/ConcUtils.h"
 #include "platform/IniFiles.h"
+#include "ui/ConcProgress.h"
+#include "ui/Msg.h"
 
 // ---------------------------------------------------------------------------------------------------
 // Lines
@@ -292,13 +292,10 @@ bool PrintWordList(const std::string& Title, const std::vector<TOutGrid>& Grids,
                                   ? std::string("All")
                                   : LanguageConfigs[size_t(Options.Language)]->GetLanguageName();
     const std::string Header = Title + ": " + Scope;
-    QPrinter& Printer = SharedPrinter();
-    Printer.setDocName(QString::fromStdString(Header));
+    SharedPrinter().setDocName(QString::fromStdString(Header));
     QPainter Painter;
-    if (!Painter.begin(&Printer)) {
-        ShowError("Unable to print.");
-        return false;
-    }
+    if (!BeginSharedPrint(Painter)) return false;
+    QPrinter& Printer = SharedPrinter();
     const int32_t Rows = OutputRowCount(Grids, Options.MaxLines);
     std::unique_ptr<TProgressForm> Progress =
         ShowProgressForm(0, "Printing...", Header, std::max(Rows - 1, 0), 0, "");

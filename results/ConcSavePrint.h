@@ -110,6 +110,7 @@ bool SaveWordList(const std::string& FileName, const std::string& Title, const s
 // "%s: %s" of Title and the language's name (or "All"), with "Printing..." showing the rows done and
 // offering Cancel, which ends the document after the current row; PrintingWordList is set meanwhile.
 // Pumps events after each row: StillThere must answer false once the grids are gone, which also ends the
-// document. False when the printer could not be opened ("Unable to print." is shown).
+// document. False when the printer could not be opened (BeginSharedPrint tells the user what to do, and
+// the printer is ready for the next job).
 bool PrintWordList(const std::string& Title, const std::vector<TOutGrid>& Grids,
                    const TFreqOutOptions& Options, const std::function<bool()>& StillThere);

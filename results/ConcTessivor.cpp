@@ -6,19 +6,23 @@
 #include <QFontMetrics>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QStyle>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
 #include <set>
 
 #include "engine/ConcFreqList.h"
+#include "engine/ConcSearch.h"
 #include "engine/ConcUtils.h"
 #include "platform/Memory.h"
 #include "platform/Nls.h"
+#include "results/ConcDistrib.h"
 #include "results/ConcHitInfo.h"
 #include "results/ConcMatchInfo.h"
 #include "results/ConcParaContext.h"
@@ -32,6 +36,8 @@ constexpr TColor LabelColour = clBlue;
 constexpr TColor CollocateYellow = 0x00FFFF;
 // What panel 0 must hold at its widest.
 constexpr const char* MatchPanelSample = "W WWWWWWW matches W";
+// The lines each pane of a new window shows at least, where the room allows.
+constexpr int ReadableLines = 4;
 
 }  // namespace
 
@@ -40,14 +46,75 @@ int PaneHeight(int ClientHeight, int LanguageCount) {
     return (ClientHeight - SplitterWidth * (LanguageCount - 1)) / LanguageCount;
 }
 
-std::string MatchCountText(int Count) {
-    if (Count == 0) return "No matches";
-    if (Count == 1) return "1 match";
-    return std::to_string(Count) + " matches";
+TSearchEnd SearchEndOf(const TSearch& Search, int32_t MaxHits) {
+    // The search sets Cancelled itself as its MaxHits-th hit is reported.
+    if (MaxHits > 0 && Search.ReportedCount >= MaxHits) return TSearchEnd::Capped;
+    return Search.Cancelled ? TSearchEnd::Cancelled : TSearchEnd::Complete;
 }
 
-std::string ConcordanceCaption(const std::string& QueryText) {
-    return "Parallel Concordance - [" + QueryText + "]";
+TSearchEnd JoinSearchEnds(TSearchEnd First, TSearchEnd Second) {
+    return std::max(First, Second);
+}
+
+std::string SearchEndText(TSearchEnd End, int32_t MaxHits) {
+    switch (End) {
+        case TSearchEnd::Capped:
+            return "stopped at the maximum of " + std::to_string(MaxHits) +
+                   " hits - raise Max Search Hits in Search > Search Options...";
+        case TSearchEnd::Cancelled:
+            return "search cancelled - not every hit is listed";
+        default:
+            return "";
+    }
+}
+
+std::string MatchCountText(int Count, TSearchEnd End) {
+    std::string Text = Count == 0   ? "No matches"
+                       : Count == 1 ? "1 match"
+                                    : std::to_string(Count) + " matches";
+    if (End == TSearchEnd::Capped) Text += " (maximum)";
+    if (End == TSearchEnd::Cancelled) Text += " (cancelled)";
+    return Text;
+}
+
+std::string QueryDescriptionShort(const TConcSearchRec& Record) {
+    std::vector<std::string> Parts;
+    if (Record.Syntax > 0 && Record.Syntax < 3) Parts.emplace_back(SyntaxNames[Record.Syntax]);
+    if (Record.Flags & sfMatchCase) Parts.emplace_back("Match case");
+    if (Record.FrequencyOfHits > 1)
+        Parts.push_back("Freq. of hits: " + std::to_string(Record.FrequencyOfHits));
+    if (Record.Flags & sfSentenceMode) Parts.emplace_back("Sent. mode");
+    if (Record.Flags & sfSkipEqual) {
+        Parts.push_back("Skipping characters: " + Record.SkippingChars);
+        if (!Record.EqualChars.empty()) Parts.push_back("Equal characters: " + Record.EqualChars);
+    }
+    if (Record.Flags & sfHeading) Parts.push_back("Heading match: " + Record.HeadingPattern);
+    if (Record.Flags & sfContext) {
+        if (!Record.LeftContext.empty()) Parts.push_back("Left context: " + Record.LeftContext);
+        if (!Record.RightContext.empty()) Parts.push_back("Right context: " + Record.RightContext);
+    }
+    std::string Text;
+    for (const std::string& Part : Parts) Text += (Text.empty() ? "" : ", ") + Part;
+    return Text;
+}
+
+std::string ConcordanceCaption(const TConcordanceCaptionInputs& In) {
+    const auto Described = [](const std::string& Description) {
+        return Description.empty() ? std::string() : " (" + Description + ")";
+    };
+    std::string Caption = "Parallel Concordance - [" + In.QueryText + "]" + Described(In.Description);
+    for (const TCaptionQuery& Other : In.Others)
+        Caption += " + " + std::string(Other.Not ? "NOT " : "") + Other.Language + ": [" + Other.Text + "]" +
+                   Described(Other.Description);
+    if (!In.EndText.empty()) Caption += " - " + In.EndText;
+    return Caption;
+}
+
+std::array<int, 2> ConcordanceWindowSize(int RoomWidth, int RoomHeight, int NeedWidth, int NeedHeight) {
+    const auto Side = [](int Room, int Least, int Need) {
+        return std::max(std::min(std::max({Room * 3 / 4, Least, Need}), Room), 0);
+    };
+    return {Side(RoomWidth, 532, NeedWidth), Side(RoomHeight, 412, NeedHeight)};
 }
 
 std::string QueryPanelText(const std::string& QueryText) {
@@ -373,7 +440,8 @@ bool TTessivorForm::eventFilter(QObject* Watched, QEvent* Event) {
 }
 
 void TTessivorForm::LayoutStatusBar() {
-    const int Panel0 = QFontMetrics(font()).horizontalAdvance(QString::fromLatin1(MatchPanelSample));
+    const int Panel0 = std::max(QFontMetrics(font()).horizontalAdvance(QString::fromLatin1(MatchPanelSample)),
+                                FPanels[0]->FullTextWidth());
     const std::array<int, 3> W = FittedStatusPanelWidths(
         StatusPanelsRoom(width()), Panel0, FPanels[1]->FullTextWidth(), FPanels[2]->FullTextWidth());
     for (size_t I = 0; I < FPanels.size(); ++I) FPanels[I]->setFixedWidth(std::max(W[I], 0));
@@ -399,12 +467,54 @@ std::string TTessivorForm::GetQueryText(int Language) const {
 }
 
 void TTessivorForm::UpdateCaption() {
-    setWindowTitle(LanguageText(PrimaryLanguage, ConcordanceCaption(QueryText)));
+    const auto Utf8 = [](int Language, const std::string& Text) {
+        return LanguageText(Language, Text).toStdString();
+    };
+    TConcordanceCaptionInputs In;
+    In.QueryText = Utf8(PrimaryLanguage, QueryText);
+    if (const auto& Primary = Records[size_t(PrimaryLanguage)])
+        In.Description = Utf8(PrimaryLanguage, QueryDescriptionShort(*Primary));
+    for (int L = 0; ParallelQueries && L < LanguageCount; ++L) {
+        const auto& Record = Records[size_t(L)];
+        if (L == PrimaryLanguage || !Record || Record->Names.empty()) continue;
+        In.Others.push_back({LanguageName(L), Utf8(L, Record->Names.front()),
+                             Utf8(L, QueryDescriptionShort(*Record)), Record->Not});
+    }
+    In.EndText = SearchEndText(SearchEnd, SearchEndMaximum);
+    SetLiteralWindowTitle(this, ConcordanceCaption(In));
+}
+
+void TTessivorForm::SizeForArea(const QMdiArea* Area) {
+    if (!Area) return;
+    // What the sub-window will add around the form: its title bar and frame.
+    const QStyle* Style = Area->style();
+    const int Frame = Style->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth, nullptr, Area);
+    const QSize Room =
+        Area->viewport()->size() -
+        QSize(2 * Frame, 2 * Frame + Style->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, Area));
+    // The widest sort caption a pane's language can give, and the query panel as it will read.
+    int Sort = 0;
+    for (int L = 0; L < LanguageCount; ++L)
+        for (const char* Order : {"Original text order", "Search word, 2nd right", "Advanced sort"})
+            Sort = std::max(Sort,
+                            FPanels[1]->TextWidth(QString::fromStdString(LanguageName(L) + " - " + Order)));
+    const int Query = FPanels[2]->TextWidth(LanguageText(PrimaryLanguage, QueryPanelText(QueryText)));
+    const int Match = QFontMetrics(font()).horizontalAdvance(QString::fromLatin1(MatchPanelSample));
+    const int NeedWidth = width() - StatusPanelsRoom(width()) + Match + Sort + Query;
+    // A few lines of each pane in its own font, the splitters between them, and the status bar.
+    int NeedHeight = FStatusBar->sizeHint().height() + SplitterWidth * std::max(LanguageCount - 1, 0);
+    for (int L = 0; L < LanguageCount; ++L)
+        if (Views[size_t(L)]) NeedHeight += ReadableLines * Views[size_t(L)]->fontMetrics().lineSpacing() + 4;
+    const std::array<int, 2> Size = ConcordanceWindowSize(Room.width(), Room.height(), NeedWidth, NeedHeight);
+    resize(Size[0], Size[1]);
 }
 
 void TTessivorForm::UpdateMatchCount() {
     const TConcordItems* Primary = Lists[size_t(PrimaryLanguage)].get();
-    FPanels[0]->SetFullText(QString::fromStdString(MatchCountText(Primary ? Primary->Count() : 0)));
+    FPanels[0]->SetFullText(
+        QString::fromStdString(MatchCountText(Primary ? Primary->Count() : 0, SearchEnd)));
+    // The short mark says that the list is partial; the tooltip says why, and what to do.
+    FPanels[0]->setToolTip(QString::fromStdString(SearchEndText(SearchEnd, SearchEndMaximum)));
     // The sort menu shows only while there are lines to sort.
     UpdateCommands(CommandLanguage());
 }
@@ -660,7 +770,14 @@ void TTessivorForm::CloseContextWindows(const TConcordItem* Item) {
 }
 
 void TTessivorForm::RefreshDistribution() {
-    if (Distribution) Distribution->HandleAppMessage(CM_DISTRIBREFRESH, 0, 0);
+    if (!Distribution) return;
+    Distribution->HandleAppMessage(CM_DISTRIBREFRESH, 0, 0);
+    DescribeDistribution();
+}
+
+void TTessivorForm::DescribeDistribution() {
+    if (auto* Chart = qobject_cast<TDistributionForm*>(Distribution.data()))
+        Chart->SetPartialText(QString::fromStdString(SearchEndText(SearchEnd, SearchEndMaximum)));
 }
 
 void TTessivorForm::BroadcastCollocDataDropped(int Language) {

@@ -39,10 +39,53 @@ class TTessivorForm;
 // The height of each pane of a window of LanguageCount panes over ClientHeight pixels, the 3-pixel
 // splitters taken off first: (ClientHeight - 3 x (count - 1)) div count; 0 for no pane.
 int PaneHeight(int ClientHeight, int LanguageCount);
-// Status panel 0: "No matches", "1 match" or "%d matches".
-std::string MatchCountText(int Count);
-// "Parallel Concordance - [%s]".
-std::string ConcordanceCaption(const std::string& QueryText);
+// How a search that filled a list ended: it ran to its end, it stopped at the maximum number of hits
+// (Max Search Hits of the search options), or it was cancelled before its end (by the user, or as memory
+// ran out). Only a complete list holds every hit of the query.
+enum class TSearchEnd : uint8_t { Complete, Capped, Cancelled };
+// How Search ended after an Execute with MaxHits (0: no maximum).
+TSearchEnd SearchEndOf(const TSearch& Search, int32_t MaxHits);
+// Of two runs that filled one list (a search and one appended to it): the list is partial when either
+// was.
+TSearchEnd JoinSearchEnds(TSearchEnd First, TSearchEnd Second);
+// What a list says of itself when it does not hold every hit, the one wording of the caption, the
+// status panel's tooltip and the distribution chart: "" when complete; "stopped at the maximum of %d
+// hits - raise Max Search Hits in Search > Search Options..." (MaxHits); "search cancelled - not every
+// hit is listed".
+std::string SearchEndText(TSearchEnd End, int32_t MaxHits);
+// Status panel 0: "No matches", "1 match" or "%d matches"; a partial list adds " (maximum)" when its
+// search stopped at the maximum, " (cancelled)" when it was cancelled.
+std::string MatchCountText(int Count, TSearchEnd End = TSearchEnd::Complete);
+// What tells a query from another one for the same words, in short, in the order of the search's own
+// description: "Regex" or "Tag" syntax, "Match case", "Freq. of hits: %d" above 1, "Sent. mode", the
+// skipping and equal characters, the heading match, the left and right contexts; joined by ", ". "" for a
+// plain text query. The texts of the record stay in its language's code page.
+std::string QueryDescriptionShort(const TConcSearchRec& Record);
+
+// Another language's query of a parallel search, as its caption names it.
+struct TCaptionQuery {
+    std::string Language;     // its name
+    std::string Text;         // the query as typed
+    std::string Description;  // QueryDescriptionShort of its record
+    bool Not = false;         // the aligned passage must not match
+};
+// What a concordance window's caption says. Texts are UTF-8.
+struct TConcordanceCaptionInputs {
+    std::string QueryText;              // the primary query as typed
+    std::string Description;            // QueryDescriptionShort of the primary record
+    std::vector<TCaptionQuery> Others;  // the other languages' queries, in language order
+    std::string EndText;                // SearchEndText of a partial list; "" for a complete one
+};
+// "Parallel Concordance - [%s]" with the query text; then " (%s)" with the description when there is
+// one; then per other query " + ", "NOT " when it must not match, "<language>: [<text>]" and its own
+// description in brackets; then " - " and the end text of a partial list. The plain query of a single
+// search reads "Parallel Concordance - [walk*]".
+std::string ConcordanceCaption(const TConcordanceCaptionInputs& In);
+
+// The size a new concordance window opens at in an MDI viewport of RoomWidth x RoomHeight: three quarters
+// of the room each way, at least 532 x 412 and at least NeedWidth x NeedHeight (what its status panels
+// and panes need to be read), but never beyond the room.
+std::array<int, 2> ConcordanceWindowSize(int RoomWidth, int RoomHeight, int NeedWidth, int NeedHeight);
 // Status panel 2: " Strings matching: %s".
 std::string QueryPanelText(const std::string& QueryText);
 // The name of a sort key in the sort caption: "Search word", "2nd left", "1st left", "1st right",
@@ -132,7 +175,12 @@ public:
     // The item of the focused pane's current line, or nullptr. Owned by the list.
     TConcordItem* FocusedItem() const;
 
+    // The caption: ConcordanceCaption of the window's queries.
     void UpdateCaption();
+    // Sizes a window not shown yet for Area (ConcordanceWindowSize): wide enough for its status panels to
+    // show their texts whole (the query, a sort caption of any of its languages), tall enough for every
+    // pane to show a few lines. Call after BuildPanels, with the query text set.
+    void SizeForArea(const QMdiArea* Area);
     void UpdateMatchCount();
     void UpdateSortCaption();
     void UpdateQueryPanel();
@@ -152,6 +200,8 @@ public:
     void UpdateLabels();
     // Collocate highlighting of Language off: its flag and the list's, the list's collocate lists freed.
     void HighlightOff(int Language);
+    // Tells the distribution window, when there is one, whether the lines are every hit of the query.
+    void DescribeDistribution();
     // Every list drops its cached sort values; the sort record becomes all keys none.
     void ResetSort();
     // Frees every larger-context window this window opened, or only those over Item when it is given.
@@ -296,6 +346,8 @@ public:
     // The query of each language; owned; nullptr for a language without one.
     std::array<std::unique_ptr<TConcSearchRec>, MaxLanguages> Records;
     std::string QueryText;
+    // The other languages' records are conditions of a parallel search (not searches within the lines).
+    bool ParallelQueries = false;
     int32_t LanguageCount = 0;
     int32_t PrimaryLanguage = 0;
     // One per corpus language, from creation on.
@@ -321,6 +373,9 @@ public:
     THotWordsConfig WindowHotWordsConfig;
     // The window's copies of each language's hot-word options, taken at creation.
     std::array<THotWordsOptions, MaxLanguages> HotWordsOptions{};
+    // How the searches that filled the primary list ended, and the maximum of hits they ran with.
+    TSearchEnd SearchEnd = TSearchEnd::Complete;
+    int32_t SearchEndMaximum = 0;
     // The window's distribution window, or nullptr.
     QPointer<TAppMessageForm> Distribution;
 
@@ -439,6 +494,9 @@ private:
     // repainted the whole window at each turn of the event loop. Now: at once, as a search ends.
     void ShowGrownRows(bool Now);
     void ShowSearchState();
+    // A search of the primary language ended as End: the caption, the match count and the distribution
+    // window say whether the lines are every hit.
+    void RecordSearchEnd(TSearchEnd End);
     // Once a search of the primary language ended, however many lines it found: its collocates shaded
     // as "Highlight Collocates" says, in the collocate font's colour.
     void ShadeFoundCollocates();

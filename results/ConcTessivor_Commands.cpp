@@ -323,6 +323,7 @@ void TTessivorForm::OpenDistribution() {
             Queries[L] = Records[L].get();
         }
         Distribution = ShowDistribution(MdiAreaOf(this), PrimaryLanguage, Hits, Queries);
+        DescribeDistribution();
     }
     if (auto* Sub = qobject_cast<QMdiSubWindow*>(Distribution->parentWidget())) {
         Sub->showNormal();

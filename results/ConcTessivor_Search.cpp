@@ -206,9 +206,19 @@ void TTessivorForm::RunSearch(QMdiArea* ShowIn, std::unique_ptr<TStartedSearch> 
         // The hits found so far are whole and in step in every pane: they are what the user keeps.
         OutOfMemory = true;
     }
+    // The lines found so far stay however the search ended; whether they are every hit is said.
+    RecordSearchEnd(OutOfMemory ? TSearchEnd::Cancelled
+                                : SearchEndOf(Started->Search, CommonConfig->MaximumHits));
     if (OutOfMemory) ShowOutOfMemory(SearchOutOfMemoryText);
     ShadeFoundCollocates();
     ShowSearchState();
+}
+
+void TTessivorForm::RecordSearchEnd(TSearchEnd End) {
+    SearchEnd = JoinSearchEnds(SearchEnd, End);
+    if (End == TSearchEnd::Capped) SearchEndMaximum = CommonConfig->MaximumHits;
+    UpdateCaption();
+    DescribeDistribution();
 }
 
 void TTessivorForm::ShadeFoundCollocates() {
@@ -337,10 +347,9 @@ bool TTessivorForm::ExecuteBeside(TStartedSearch& Started, const std::function<v
     if (!Ended) TakeHits();
     Window.reset();
     if (std::exception_ptr Failure = Runner->Failure()) std::rethrow_exception(Failure);
-    // A file changed since it was opened is left out, as it would be with the search on this thread.
-    const TConcordConfig& Config = *LanguageConfigs[size_t(Search.Query->Language)];
-    for (const int32_t File : Search.ChangedFiles)
-        ShowWarning(ChangedFileText(Config.Files[size_t(File)].Name));
+    // A file changed since it was opened is left out, as it would be with the search on this thread, and
+    // all of them are named in one box.
+    if (!Search.ChangedFiles.empty()) ShowWarning(ChangedFilesText(Search.ChangedFileNames()));
     return OutOfMemory;
 }
 
@@ -396,6 +405,7 @@ void TTessivorForm::RunParallelSearch() {
         return Search.ProgressWindow != nullptr && Search.ProgressWindow->Tag == 1;
     };
     std::exception_ptr Failure;
+    bool OutOfMemory = false;
     try {
         Failure = RunParallelRows(Search, Threads, Lists, false, CommonConfig->MaximumHits, Poll,
                                   [this](int32_t L) {
@@ -405,7 +415,9 @@ void TTessivorForm::RunParallelSearch() {
                                   });
     } catch (const std::bad_alloc&) {
         Failure = std::current_exception();
+        OutOfMemory = true;
     }
+    RecordSearchEnd(OutOfMemory ? TSearchEnd::Cancelled : SearchEndOf(Search, CommonConfig->MaximumHits));
     ShadeFoundCollocates();
     ShowSearchState();
     if (!Failure) return;
@@ -474,8 +486,10 @@ TTessivorForm* NewConcordanceWindow(QMdiArea* Area, std::unique_ptr<TConcSearchR
     auto* Form = new TTessivorForm;
     Form->LanguageCount = std::min<int32_t>(LanguagesCount, MaxLanguages);
     Form->PrimaryLanguage = Record->Language;
+    Form->QueryText = Record->Names.empty() ? std::string() : Record->Names.front();
     Form->Records[size_t(Record->Language)] = std::move(Record);
     Form->BuildPanels();
+    Form->SizeForArea(Area);
     // A window of its own shows at once; a sub-window once its search has run a moment.
     if (!Area) ShowMdiChild(Area, Form);
     try {
@@ -499,7 +513,11 @@ TTessivorForm* NewParallelConcordanceWindow(QMdiArea* Area,
         if (Record->Language < Form->LanguageCount)
             Form->Records[size_t(Record->Language)] = TConcSearchRec::CreateCopy(*Record);
     }
+    Form->ParallelQueries = true;
+    const TConcSearchRec& Primary = *Records.front();
+    Form->QueryText = Primary.Names.empty() ? std::string() : Primary.Names.front();
     Form->BuildPanels();
+    Form->SizeForArea(Area);
     ShowMdiChild(Area, Form);
     try {
         Form->RunParallelSearch();

@@ -51,6 +51,7 @@ TWordListForm::TWordListForm(QWidget* Owner, int Language, TWordListMode Mode, Q
         FGrids[size_t(L)] = new TWordListGrid(L, this);
         if (All) {
             FLabels[size_t(L)] = new QLabel(FTopPanel);
+            FLabels[size_t(L)]->setTextFormat(Qt::PlainText);
             FLabels[size_t(L)]->move(5, 5);
         }
         ApplyFont(L);
@@ -87,7 +88,7 @@ void TWordListForm::AddFreqList(int Language, int64_t Total, int32_t MaxLines, c
 }
 
 void TWordListForm::SetCaptions(const std::string& Title, const std::vector<std::string>& Labels) {
-    setWindowTitle(QString::fromStdString(Title));
+    SetLiteralWindowTitle(this, Title);
     for (size_t L = 0; L < Labels.size() && L < FLabels.size(); ++L) {
         if (!FLabels[L]) continue;
         FLabelTexts[L] = QString::fromStdString(Labels[L]);

@@ -613,7 +613,8 @@ void TConcMainForm::RebuildWindowList() {
     WindowMenu->addSeparator();
     int number = 0;
     for (QMdiSubWindow* sub : children) {
-        QString caption = QString("&%1 %2").arg(++number).arg(sub->windowTitle());
+        // The entry shows the caption as the window does, without reading its "&" as an accelerator.
+        QString caption = QString("&%1 %2").arg(++number).arg(LiteralMenuText(ShownWindowTitle(sub)));
         QAction* item = WindowMenu->addAction(caption);
         item->setCheckable(true);
         item->setChecked(sub == FMdiArea->currentSubWindow());
@@ -797,7 +798,7 @@ void TConcMainForm::SizeStatusPanels() {
 void TConcMainForm::UpdateCaption() {
     if (!WorkspaceLoaded) return;
     MainCaption = WorkspaceCaption(WorkspaceFileName);
-    setWindowTitle(ToQString(MainCaption));
+    SetLiteralWindowTitle(this, ToQString(MainCaption));
 }
 
 void TConcMainForm::CloseAllChildren() {

@@ -102,7 +102,7 @@ TCorpusViewForm::TCorpusViewForm(int Language, const std::string& FileName, int 
     const size_t Slash = FileName.rfind('/');
     const std::string Shown =
         ShowFullPathNames || Slash == std::string::npos ? FileName : FileName.substr(Slash + 1);
-    setWindowTitle(QString::fromStdString("Corpus Text - " + Shown));
+    SetLiteralWindowTitle(this, "Corpus Text - " + Shown);
     auto* Layout = new QVBoxLayout(this);
     Layout->setContentsMargins(0, 0, 0, 0);
     FTextWindow = new TStringsView(this);

@@ -5,8 +5,8 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <cerrno>
+#include <csignal>
 
 #include <algorithm>
 #include <filesystem>
@@ -329,8 +329,8 @@ TEST_F(LoadFilesTest, ACopyWithoutRoomIsSaidOnceAndStopsTheConversions) {
                       {{U1, true}, {Plain, false}, {U2, true}, {U3, true}}, false);
     setrlimit(RLIMIT_FSIZE, &Old);
     signal(SIGXFSZ, OldHandler);
-    EXPECT_EQ(Backend.Texts(), std::vector<std::string>{WriteFailureText(FirstCopy, EFBIG) + "\n" +
-                                                        NoRoomForCopiesText});
+    EXPECT_EQ(Backend.Texts(),
+              std::vector<std::string>{WriteFailureText(FirstCopy, EFBIG) + "\n" + NoRoomForCopiesText});
     ASSERT_EQ(Config().Files.size(), 1u);
     EXPECT_EQ(Config().Files[0].Name, Plain);
     EXPECT_FALSE(fs::exists(FirstCopy));
@@ -339,4 +339,20 @@ TEST_F(LoadFilesTest, ACopyWithoutRoomIsSaidOnceAndStopsTheConversions) {
     LoadLanguageFiles(0, false, false, "English (United States)", 1033, {{Plain, false}, {U2, true}}, false);
     EXPECT_TRUE(Backend.Messages.empty());
     EXPECT_EQ(Config().Files.size(), 2u);
+}
+
+// However many files a search left out, one warning: the text of one file names it; several are counted,
+// the first five named in the order met, the rest counted, with the same advice.
+TEST(ChangedFilesTest, OneWarningCountsTheFilesNamesTheFirstFewAndGivesTheSameAdvice) {
+    EXPECT_EQ(ChangedFilesText({"/c/a.txt"}), ChangedFileText("/c/a.txt"));
+    EXPECT_EQ(ChangedFilesText({"a", "b"}),
+              "2 files have changed since they were processed and are left out of this search: \"a\", \"b\". "
+              "File > \"Scan Corpus\" processes them again.");
+    std::vector<std::string> Names;
+    for (int I = 0; I < 2000; ++I) Names.push_back("f" + std::to_string(I) + ".txt");
+    EXPECT_EQ(
+        ChangedFilesText(Names),
+        "2000 files have changed since they were processed and are left out of this search: \"f0.txt\", "
+        "\"f1.txt\", \"f2.txt\", \"f3.txt\", \"f4.txt\" and 1995 more. File > \"Scan Corpus\" processes "
+        "them again.");
 }

@@ -45,11 +45,33 @@ TEST(TessivorRules, SortCaptionNamesTheKeysOrSaysAdvanced) {
     EXPECT_EQ(SortKeyCaption(0x80 | sk1R), "1st right");
 }
 
+// A list that does not hold every hit says so, in one wording: at the maximum (and where to raise it), or
+// cancelled; a complete one says nothing more than its count.
+TEST(TessivorRules, APartialListSaysWhyInItsCountAndCaption) {
+    EXPECT_EQ(MatchCountText(500, TSearchEnd::Capped), "500 matches (maximum)");
+    EXPECT_EQ(MatchCountText(1, TSearchEnd::Cancelled), "1 match (cancelled)");
+    EXPECT_EQ(MatchCountText(0, TSearchEnd::Cancelled), "No matches (cancelled)");
+    EXPECT_EQ(MatchCountText(500, TSearchEnd::Complete), "500 matches");
+    EXPECT_EQ(SearchEndText(TSearchEnd::Complete, 500), "");
+    EXPECT_EQ(SearchEndText(TSearchEnd::Capped, 500),
+              "stopped at the maximum of 500 hits - raise Max Search Hits in Search > Search Options...");
+    EXPECT_EQ(SearchEndText(TSearchEnd::Cancelled, 500), "search cancelled - not every hit is listed");
+    TConcordanceCaptionInputs In{"God"};
+    In.EndText = SearchEndText(TSearchEnd::Capped, 500);
+    EXPECT_EQ(ConcordanceCaption(In),
+              "Parallel Concordance - [God] - stopped at the maximum of 500 hits - raise "
+              "Max Search Hits in Search > Search Options...");
+    // A search appended to a partial list leaves it partial; a cancel weighs more than the maximum.
+    EXPECT_EQ(JoinSearchEnds(TSearchEnd::Capped, TSearchEnd::Complete), TSearchEnd::Capped);
+    EXPECT_EQ(JoinSearchEnds(TSearchEnd::Complete, TSearchEnd::Cancelled), TSearchEnd::Cancelled);
+    EXPECT_EQ(JoinSearchEnds(TSearchEnd::Complete, TSearchEnd::Complete), TSearchEnd::Complete);
+}
+
 TEST(TessivorRules, CountsLabelsAndPanels) {
     EXPECT_EQ(MatchCountText(0), "No matches");
     EXPECT_EQ(MatchCountText(1), "1 match");
     EXPECT_EQ(MatchCountText(12345), "12345 matches");
-    EXPECT_EQ(ConcordanceCaption("walk*"), "Parallel Concordance - [walk*]");
+    EXPECT_EQ(ConcordanceCaption({"walk*"}), "Parallel Concordance - [walk*]");
     EXPECT_EQ(QueryPanelText("walk*"), " Strings matching: walk*");
     EXPECT_EQ(LineLabelText(0, 'c', true), "1 c ");
     EXPECT_EQ(LineLabelText(41, 'c', false), "c ");
@@ -129,4 +151,31 @@ TEST(TessivorRules, AFileExchangeClosesOnlyOverRowsAtOrAfterTheLowerFile) {
     EXPECT_TRUE(FilesExchangeCloses(List, {5, 2}));
     EXPECT_TRUE(FilesExchangeCloses(List, {1, 0}));
     EXPECT_FALSE(FilesExchangeCloses(TConcordItems(0), {0, 1}));
+}
+
+// A query's short description names only what differs from a plain text query, in the order of the
+// search's own description; a parallel search names each other language's query and its "Not".
+TEST(TessivorRules, CaptionsDescribeTheQueryInShort) {
+    TConcSearchRec Plain;
+    Plain.FrequencyOfHits = 1;
+    EXPECT_EQ(QueryDescriptionShort(Plain), "");
+    TConcSearchRec Full = Plain;
+    Full.Syntax = 2;
+    Full.Flags = sfMatchCase | sfSentenceMode | sfSkipEqual | sfHeading | sfContext;
+    Full.FrequencyOfHits = 3;
+    Full.SkippingChars = "-=";
+    Full.HeadingPattern = "intro";
+    Full.RightContext = "end";
+    EXPECT_EQ(QueryDescriptionShort(Full),
+              "Tag, Match case, Freq. of hits: 3, Sent. mode, Skipping characters: -=, Heading match: intro, "
+              "Right context: end");
+    TConcordanceCaptionInputs In{
+        "covenant", "Regex", {{"German", "Bund", "", true}, {"French", "*", "Tag", false}}};
+    EXPECT_EQ(ConcordanceCaption(In),
+              "Parallel Concordance - [covenant] (Regex) + NOT German: [Bund] + French: [*] (Tag)");
+    // Three quarters of the room, never below the old size nor what the panels need, never past the room.
+    EXPECT_EQ(ConcordanceWindowSize(1200, 800, 0, 0), (std::array<int, 2>{900, 600}));
+    EXPECT_EQ(ConcordanceWindowSize(600, 500, 0, 0), (std::array<int, 2>{532, 412}));
+    EXPECT_EQ(ConcordanceWindowSize(1000, 700, 990, 0), (std::array<int, 2>{990, 525}));
+    EXPECT_EQ(ConcordanceWindowSize(500, 300, 990, 900), (std::array<int, 2>{500, 300}));
 }

@@ -85,22 +85,27 @@ protected:
         TCorpusTest::TearDown();
     }
 
-    // Two languages with one file each, Shape1 and Shape2 paragraphs per section.
-    void MakeCorpus(const std::vector<int>& Shape1, const std::vector<int>& Shape2) {
-        int Total[2] = {0, 0};
-        for (int P : Shape1) Total[0] += P;
-        for (int P : Shape2) Total[1] += P;
+    // Two languages, English and German, with one file each, one paragraph per line, processed.
+    void MakeFilePair(const std::string& Source, const std::string& Target) {
         for (int L = 0; L < 2; ++L) {
             TConcordConfig& C = Lang(L);
             C.HeadingFormat = 3;
             C.ParagraphFormat = 1;
             C.SentenceFormat = 1;
-            File = AddFile(L, L == 0 ? "Source.txt" : "Target.txt",
-                           Paragraphs(L == 0 ? "alpha" : "beta", Total[L]));
+            File = AddFile(L, L == 0 ? "Source.txt" : "Target.txt", L == 0 ? Source : Target);
         }
         LanguageConfigs[1]->SetLanguage(1033, "German");
         LanguageConfigs[0]->SetLanguage(1033, "English");
         ASSERT_TRUE(ProcessCorpus());
+    }
+
+    // Two languages with one file each, Shape1 and Shape2 paragraphs per section.
+    void MakeCorpus(const std::vector<int>& Shape1, const std::vector<int>& Shape2) {
+        int Total[2] = {0, 0};
+        for (int P : Shape1) Total[0] += P;
+        for (int P : Shape2) Total[1] += P;
+        MakeFilePair(Paragraphs("alpha", Total[0]), Paragraphs("beta", Total[1]));
+        if (HasFatalFailure()) return;
         for (int L = 0; L < 2; ++L) {
             TConcordConfig& C = *LanguageConfigs[L];
             const TAlignIndex& Paras = *C.ParagraphIndexes.GetItem(File);
@@ -117,19 +122,6 @@ protected:
         }
     }
 
-    // The source's first paragraph is Long, on one line; then both files have short ones.
-    void MakeLongCorpus(const std::string& Long) {
-        for (int L = 0; L < 2; ++L) {
-            TConcordConfig& C = Lang(L);
-            C.HeadingFormat = 3;
-            C.ParagraphFormat = 1;
-            C.SentenceFormat = 1;
-            File = AddFile(L, L == 0 ? "Source.txt" : "Target.txt",
-                           L == 0 ? Long + "\n" + Paragraphs("alpha", 5) : Paragraphs("beta", 6));
-        }
-        LanguageConfigs[1]->SetLanguage(1033, "German");
-        ASSERT_TRUE(ProcessCorpus());
-    }
     void CloseWindows() {
         for (QMdiSubWindow* Sub : Area.subWindowList()) delete Sub;
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -482,6 +474,7 @@ TEST_F(AlignViewTest, LinesAreCutWhereTheLongestFittingPrefixEnds) {
     for (int Language = 0; Language < 2; ++Language) {
         const QFontMetrics Metrics(AlignLanguageFont(Language));
         const platform::TCodePageTables& Tables = platform::CodePageTables(LanguageCodePage(Language));
+        ASSERT_EQ(Tables.DoubleByte, Language == 1);
         for (int Round = 0; Round < 60; ++Round) {
             std::string Text;
             const int Length = int(Rng() % 300);
@@ -519,8 +512,9 @@ TEST_F(AlignViewTest, LinesAreCutWhereTheLongestFittingPrefixEnds) {
 // in the Sections window while measuring about as much text as they show; the view's lines are those of
 // the whole unit wrapped at once, and the thumb at the unit's end shows its last line at the top.
 TEST_F(AlignViewTest, ALongUnitIsWrappedOnlyAsFarAsItIsShown) {
+    // The source's first paragraph is the long line; then both files have short ones.
     const std::string Long = LongLine(200 * 1024);
-    MakeLongCorpus(Long);
+    MakeFilePair(Long + "\n" + Paragraphs("alpha", 5), Paragraphs("beta", 6));
     TAreaMessenger Messenger(Area);
     const int32_t Start = Paras(0)->GetItem(0).Start;
     for (uint8_t Mode = 0; Mode < 2; ++Mode) {

@@ -389,6 +389,49 @@ TEST_F(CollocationTest, PrintingAWordListToPdfSurvivesCloseRequests) {
     EXPECT_FALSE(Alive);
 }
 
+// Without a printer the first print fails and says where to choose one; the failed job leaves the printer
+// free, so that a PDF file chosen in Print Setup then takes the next print of the same session.
+TEST_F(CollocationTest, AFailedPrintTellsWhatToDoAndTheNextPrintToAPdfFileWorks) {
+    TTempDir Dir;
+    const std::string Pdf = Dir.File("again.pdf");
+    // As the toolkit sets up a machine without printers: a PDF file, with no name yet.
+    SharedPrinter().setOutputFormat(QPrinter::PdfFormat);
+    SharedPrinter().setOutputFileName(QString());
+    SetPrintSetupDialog([&](QPrinter& Printer) {
+        Printer.setOutputFormat(QPrinter::PdfFormat);
+        Printer.setOutputFileName(QString::fromStdString(Pdf));
+        return !Printer.outputFileName().isEmpty();
+    });
+    TWordListForm* List = ShowWordList(Area, 0, false);
+    ASSERT_NE(List, nullptr);
+    TScriptedBackend Backend;
+    const auto PrintThroughOptions = [List](bool ChoosePrinter) {
+        QTimer::singleShot(0, [ChoosePrinter] {
+            auto* Options = qobject_cast<TConcFreqOutForm*>(QApplication::activeModalWidget());
+            ASSERT_NE(Options, nullptr);
+            if (ChoosePrinter) ClickThroughWindow(Options->PrinterBtn);
+            ClickThroughWindow(Options->OkBtn);
+        });
+        List->PrintLists();
+    };
+    PrintThroughOptions(false);
+    ASSERT_EQ(Backend.Messages.size(), 1u);
+    EXPECT_EQ(Backend.Messages[0].Type, mtError);
+    EXPECT_EQ(Backend.Messages[0].Text.rfind("Unable to print.", 0), 0u);
+    EXPECT_NE(Backend.Messages[0].Text.find("Print Setup"), std::string::npos) << Backend.Messages[0].Text;
+    EXPECT_NE(Backend.Messages[0].Text.find("PDF"), std::string::npos) << Backend.Messages[0].Text;
+    EXPECT_FALSE(PrintingWordList);
+    EXPECT_NE(SharedPrinter().printerState(), QPrinter::Active);
+
+    PrintThroughOptions(true);
+    EXPECT_EQ(Backend.Messages.size(), 1u);
+    EXPECT_EQ(SharedPrinter().outputFileName().toStdString(), Pdf);
+    const std::vector<std::string> Texts = pdftext::PdfTexts(ReadWholeFile(Pdf));
+    ASSERT_GE(Texts.size(), 3u);
+    EXPECT_EQ(Texts[0], "Corpus Frequency List: English");
+    EXPECT_EQ(Texts[1], "Page 1");
+}
+
 // Saving every language of a corpus list: the options, then the file dialog in the remembered folder,
 // which then remembers the folder chosen; the last language's missing rows add nothing.
 TEST_F(CollocationTest, SavingAWordListOfAllLanguagesThroughItsDialogs) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QChart>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -793,4 +794,50 @@ TEST_F(ShadingTest, CollocatesAreShadedAtAnyNumberOfHitsAsTheOptionSays) {
     EXPECT_EQ(CollocateRuns(*Parallel, 0), 0);
     Highlight->trigger();
     EXPECT_EQ(CollocateRuns(*Parallel, 0), 8);
+}
+
+// A search stopped by Max Search Hits says so in its count, its caption and its distribution chart; a
+// parallel search too; a search under a higher maximum is complete and says nothing more.
+TEST_F(CommandsTest, ASearchStoppedAtTheMaximumSaysSoInItsCountCaptionAndChart) {
+    EXPECT_EQ(Concordance->StatusPanel(0)->text().toStdString(), "6 matches");
+    EXPECT_EQ(Concordance->windowTitle().toStdString(), "Parallel Concordance - [the]");
+    CommonConfig->MaximumHits = 4;
+    auto Record = std::make_unique<TConcSearchRec>();
+    Record->Names = Record->Patterns = {"the"};
+    QPointer<TTessivorForm> Capped = NewConcordanceWindow(Area, std::move(Record));
+    ASSERT_TRUE(Capped);
+    ASSERT_EQ(Capped->Lists[0]->Count(), 4);
+    const std::string Why =
+        "stopped at the maximum of 4 hits - raise Max Search Hits in Search > Search Options...";
+    EXPECT_EQ(Capped->StatusPanel(0)->text().toStdString(), "4 matches (maximum)");
+    EXPECT_EQ(Capped->StatusPanel(0)->toolTip().toStdString(), Why);
+    EXPECT_EQ(Capped->windowTitle().toStdString(), "Parallel Concordance - [the] - " + Why);
+    // Its chart, opened from its Display menu, says that the bars are of a partial list.
+    Main.menuBar()->clear();
+    for (const auto& M : Capped->MergedMenus()) Main.menuBar()->addMenu(M.Menu);
+    Concordance = Capped;
+    Click(0, 0);
+    Menu("&Display", {"Distri&bution..."});
+    auto* Chart = qobject_cast<TDistributionForm*>(Capped->Distribution.data());
+    ASSERT_NE(Chart, nullptr);
+    EXPECT_EQ(Chart->HitsValue->text().toStdString(), "4 (" + Why + ")");
+    EXPECT_EQ(Chart->Chart->title().toStdString(), "Partial list of hits: " + Why);
+
+    std::vector<std::unique_ptr<TConcSearchRec>> Records(2);
+    for (int L = 0; L < 2; ++L) {
+        Records[size_t(L)] = std::make_unique<TConcSearchRec>();
+        Records[size_t(L)]->Language = L;
+        Records[size_t(L)]->Names = Records[size_t(L)]->Patterns = {L == 0 ? "the" : "le"};
+    }
+    CommonConfig->MaximumHits = 2;
+    QPointer<TTessivorForm> Parallel = NewParallelConcordanceWindow(Area, Records);
+    ASSERT_TRUE(Parallel);
+    EXPECT_EQ(Parallel->StatusPanel(0)->text().toStdString(), "2 matches (maximum)");
+    EXPECT_NE(Parallel->windowTitle().toStdString().find("stopped at the maximum of 2 hits"),
+              std::string::npos);
+    CommonConfig->MaximumHits = 5;
+    QPointer<TTessivorForm> Whole = NewParallelConcordanceWindow(Area, Records);
+    ASSERT_TRUE(Whole);
+    EXPECT_EQ(Whole->StatusPanel(0)->text().toStdString(), "4 matches");
+    EXPECT_EQ(Whole->windowTitle().toStdString().find("stopped"), std::string::npos);
 }

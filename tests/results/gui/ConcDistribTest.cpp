@@ -119,6 +119,7 @@ TEST_F(ShowQueryOptionsTest, PanelsFollowTheFlags) {
 #include "engine/ConcUtils.h"
 #include "tests/engine/ConcCorpusTestSupport.h"
 #include "tests/support/DialogChecks.h"
+#include "tests/support/PdfText.h"
 
 namespace {
 
@@ -444,6 +445,29 @@ TEST_F(DistributionWindowTest, SavesTheReportAndPrintsThroughTheDialog) {
     SetPrintDialog([](QPrinter&) { return false; });
     ClickThroughWindow(form->PrintBtn);
     EXPECT_FALSE(std::filesystem::exists(pdf));
+}
+
+// The chart's Print fails without a usable printer, says where to choose one, and the next Print, to the
+// PDF file chosen then, works.
+TEST_F(DistributionWindowTest, AFailedPrintLeavesThePrinterReadyForTheNext) {
+    auto form = Open();
+    SharedPrinter().setOutputFormat(QPrinter::PdfFormat);
+    SharedPrinter().setOutputFileName(QString());
+    SetPrintDialog([](QPrinter&) { return true; });
+    ClickThroughWindow(form->PrintBtn);
+    ASSERT_EQ(Backend.Messages.size(), 1u);
+    EXPECT_NE(Backend.Messages[0].Text.find("Print Setup"), std::string::npos) << Backend.Messages[0].Text;
+    const std::string pdf = Dir.File("second.pdf");
+    SetPrintDialog([&](QPrinter& Printer) {
+        Printer.setOutputFormat(QPrinter::PdfFormat);
+        Printer.setOutputFileName(QString::fromStdString(pdf));
+        return true;
+    });
+    ClickThroughWindow(form->PrintBtn);
+    EXPECT_EQ(Backend.Messages.size(), 1u);
+    const std::vector<std::string> texts = pdftext::PdfTexts(ReadWholeFile(pdf));
+    ASSERT_FALSE(texts.empty());
+    EXPECT_EQ(texts[0], "Hits Distribution");
 }
 
 // Four languages with long names: the window opens wide enough for the legend to name each one whole,

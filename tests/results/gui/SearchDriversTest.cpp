@@ -3,6 +3,7 @@
 // search with and without "Not", and a query that fails.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <map>
 #include <random>
 #include <set>
@@ -152,6 +153,42 @@ TEST_F(SearchDriversTest, ParallelSearchWithAndWithoutNot) {
     EXPECT_EQ(Backend.Messages.back().Type, mtError);
 }
 
+// A search over many files changed since they were processed (a checkout touched them) leaves them out
+// and says so in one box, not one box a file.
+TEST_F(SearchDriversTest, FilesChangedSinceProcessingAreNamedInOneWarning) {
+    ResetGlobalsForTest();
+    TCorpusTest::SetUp();
+    CommonConfig->FrequencyOfHits = 1;
+    Align12 = std::make_unique<TDoubleAlignIndexes>();
+    std::vector<std::string> Paths;
+    for (int F = 0; F < 9; ++F) {
+        AddFile(0, "en" + std::to_string(F) + ".txt", "the cat\n");
+        AddFile(1, "fr" + std::to_string(F) + ".txt", "le chat\n");
+        Paths.push_back(LanguageConfigs[0]->Files[size_t(F)].Name);
+        auto Pair = std::make_unique<TDoubleAlignIndex>();
+        Pair->Side1.Add(0, 8, 8);
+        Pair->Side2.Add(0, 8, 8);
+        Align12->Add(std::move(Pair));
+    }
+    // Seven of the nine change on disk after they were opened.
+    for (int F = 1; F < 8; ++F) std::ofstream(Paths[size_t(F)], std::ios::app) << "the dog\n";
+    Backend.Messages.clear();
+    TTessivorForm* Form = NewConcordanceWindow(Area, Query(0, "the"));
+    ASSERT_NE(Form, nullptr);
+    EXPECT_EQ(Form->Lists[0]->Count(), 2) << "the two files left unchanged";
+    ASSERT_EQ(Backend.Messages.size(), 1u);
+    EXPECT_EQ(Backend.Messages[0].Type, mtWarning);
+    EXPECT_EQ(Backend.Messages[0].Text,
+              "7 files have changed since they were processed and are left out of this "
+              "search: \"" +
+                  Paths[1] + "\", \"" + Paths[2] + "\", \"" + Paths[3] + "\", \"" + Paths[4] + "\", \"" +
+                  Paths[5] + "\" and 2 more. File > \"Scan Corpus\" processes them again.");
+    // A search within the lines of the other pane says it once too (its files are unchanged: nothing).
+    Backend.Messages.clear();
+    Form->SearchWithinLines(1, Query(1, "chat"));
+    EXPECT_TRUE(Backend.Messages.empty());
+}
+
 TEST_F(SearchDriversTest, AWindowWhoseSearchFailsIsFreed) {
     EXPECT_THROW(NewConcordanceWindow(Area, Query(0, "(", 0, false, 1)), EConcError);
     QApplication::processEvents();
@@ -261,6 +298,11 @@ TEST_F(SearchDriversTest, ASlowSearchShowsItsProgressAnswersAndStopsOnCancel) {
     EXPECT_EQ(Caption, QApplication::applicationName() + " - Searching");
     EXPECT_EQ(Scanning, "Scanning slow.txt...");
     EXPECT_EQ(Lines(*Form, 0), (Rows{{0, 0}})) << "the first unit's line, none of the next file's";
+    // The lines found stay, and the window says that they are not every hit.
+    EXPECT_EQ(Form->StatusPanel(0)->text().toStdString(), "1 match (cancelled)");
+    EXPECT_NE(Form->windowTitle().toStdString().find(" - search cancelled - not every hit is listed"),
+              std::string::npos)
+        << Form->windowTitle().toStdString();
     EXPECT_EQ(Form->Lists[1]->Count(), 1);
     EXPECT_TRUE(Script.Messages.empty()) << "a cancel is no failure";
     EXPECT_EQ(Main.windowTitle(), "Tessivor - Work");

@@ -1090,6 +1090,8 @@ TEST_F(MainFormTest, WindowMenuListsTheChildrenAndActivatesTheChosenOne) {
     form.show();
     TTestChild* first = AddChild("Concordance - water");
     AddChild("Corpus Text - a.txt");
+    // A caption made of what the user typed is listed as typed: its "&" underlines nothing.
+    AddChild(LiteralWindowTitle("Parallel Concordance - [*] & [a]"));
     emit form.WindowMenu->aboutToShow();
     QStringList texts;
     QAction* firstItem = nullptr;
@@ -1098,7 +1100,7 @@ TEST_F(MainFormTest, WindowMenuListsTheChildrenAndActivatesTheChosenOne) {
         if (a->text().endsWith("water")) firstItem = a;
     }
     EXPECT_EQ(texts, QStringList({"&Tile", "&Cascade", "&Arrange Icons", "", "&1 Concordance - water",
-                                  "&2 Corpus Text - a.txt"}));
+                                  "&2 Corpus Text - a.txt", "&3 Parallel Concordance - [*] && [a]"}));
     ASSERT_NE(firstItem, nullptr);
     EXPECT_FALSE(firstItem->isChecked());
     firstItem->trigger();
@@ -1173,6 +1175,10 @@ TEST_F(MainFormTest, CaptionsReachTheWindowSystemAsGiven) {
     WorkspaceFileName = "/data/MYCORPUS.TWS";
     form.UpdateCaption();
     EXPECT_EQ(form.windowHandle()->title(), "Tessivor - Mycorpus");
+    // A workspace's name is shown as it is, even one holding the toolkit's mark of a modified document.
+    WorkspaceFileName = "/data/[*] notes.TWS";
+    form.UpdateCaption();
+    EXPECT_EQ(form.windowHandle()->title(), "Tessivor - [*] notes");
 }
 
 // One cause, one box: a preferences file that cannot be read is reported once at start.
