@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <unordered_set>
 
 #include "alignment/ConcAligner.h"
 #include "engine/ConcConfig.h"
@@ -11,6 +12,7 @@
 #include "engine/ConcTextProcess.h"
 #include "engine/ConcUtils.h"
 #include "engine/SynStream.h"
+#include "ui/Msg.h"
 
 namespace {
 
@@ -180,6 +182,81 @@ TMarkupSide SideOf(int Language, int File) {
     return Side;
 }
 
+// ---- What the run tells ----
+
+// The files of a run whose markers are missing or do not pair up; every entry a line of the message.
+struct TMarkerReport {
+    std::vector<std::string> Unmarked, Uneven;
+    std::unordered_set<std::string> Named;  // the lines of Unmarked
+};
+
+std::string NameOf(int Language, int File) {
+    const std::string& Path = LanguageAt(Language).Files.at(static_cast<size_t>(File)).Name;
+    return Path.substr(Path.rfind('/') + 1);
+}
+
+// The units the markers of Side give: its lines (a line break that ends the file opens no line), its
+// delimiter tags or its start tags.
+size_t MarkerCount(int Mode, const TMarkupSide& Side) {
+    if (Mode == afNewLine) {
+        if (!Side.LineStarts) return Side.Size > 0 ? 1 : 0;
+        return static_cast<size_t>(std::count_if(Side.LineStarts->begin(), Side.LineStarts->end(),
+                                                 [&](int32_t Start) { return Start < Side.Size; }));
+    }
+    const std::vector<int32_t>* Markers = Mode == afDelimiter ? Side.Delimiters : Side.Starts;
+    return Markers ? Markers->size() : 0;
+}
+
+void NoteMarkers(int Mode, int Language, int File, TMarkerReport& Report) {
+    const size_t Source = MarkerCount(Mode, SideOf(0, File)),
+                 Target = MarkerCount(Mode, SideOf(Language, File));
+    const std::string SourceLine = NameOf(0, File) + " (" + LanguageAt(0).GetLanguageName() + ")";
+    const std::string TargetLine =
+        NameOf(Language, File) + " (" + LanguageAt(Language).GetLanguageName() + ")";
+    // A source file without markers lacks them for every language: it is named once.
+    auto Unmarked = [&](const std::string& Line) {
+        if (Report.Named.insert(Line).second) Report.Unmarked.push_back(Line);
+    };
+    if (Mode != afNewLine && (Source == 0 || Target == 0)) {
+        if (Source == 0) Unmarked(SourceLine);
+        if (Target == 0) Unmarked(TargetLine);
+    } else if (Source != Target) {
+        Report.Uneven.push_back(NameOf(0, File) + " " + std::to_string(Source) + " / " +
+                                NameOf(Language, File) + " " + std::to_string(Target) + " (" +
+                                LanguageAt(0).GetLanguageName() + " / " +
+                                LanguageAt(Language).GetLanguageName() + ")");
+    }
+}
+
+// At most MaxListed lines of a list, then how many more there are.
+void AppendList(std::string& Text, const std::vector<std::string>& Lines) {
+    constexpr size_t MaxListed = 10;
+    for (size_t I = 0; I < Lines.size() && I < MaxListed; ++I) Text += "\r\n    " + Lines[I];
+    if (Lines.size() > MaxListed)
+        Text += "\r\n    ... and " + std::to_string(Lines.size() - MaxListed) + " more";
+}
+
+std::string MarkerReportText(int Mode, const TMarkerReport& Report) {
+    const std::string Markers =
+        Mode == afNewLine ? std::string("lines")
+                          : "\"" +
+                                StripTagDelimiters(Mode == afDelimiter ? CommonConfig->AlignDelimiter
+                                                                       : CommonConfig->AlignStart) +
+                                "\" tags";
+    std::string Text = std::string("Alignment by markup (") + AlignFormatNames[Mode] + "): the " + Markers +
+                       " of some files do not pair up.";
+    if (!Report.Unmarked.empty()) {
+        Text += "\r\nFiles without " + Markers + " (each is aligned whole with its translation):";
+        AppendList(Text, Report.Unmarked);
+    }
+    if (!Report.Uneven.empty()) {
+        Text += "\r\nFile pairs with different numbers of " + Markers +
+                " (the shorter side is filled up with empty units):";
+        AppendList(Text, Report.Uneven);
+    }
+    return Text;
+}
+
 }  // namespace
 
 int32_t SkipTag(TSynchroStream& Stream, int32_t Position, TTag* Parser) {
@@ -278,13 +355,16 @@ std::unique_ptr<TDoubleAlignIndex> AlignFilePair(int Mode, int Language, int Fil
 void AlignByMarkup(int Mode, int Language, int File) {
     const int First = Language < 1 ? 1 : Language;
     const int Last = Language < 1 ? LanguagesCount - 1 : Language;
+    TMarkerReport Report;
     for (int k = First; k <= std::min(Last, MaxLanguages - 1); ++k) {
         if (k >= LanguagesCount || !LanguageConfigs[k]) continue;
         TDoubleAlignIndexes* Pairs = PairListOf(k).get();
         if (!Pairs) continue;
         const int Files = FileCount(0);
         auto AlignFile = [&](int f) {
-            if (f < Pairs->Count() && !Pairs->GetItem(f)) Pairs->SetItem(f, AlignFilePair(Mode, k, f));
+            if (f >= Pairs->Count() || Pairs->GetItem(f)) return;
+            Pairs->SetItem(f, AlignFilePair(Mode, k, f));
+            if (Mode >= afNewLine && Mode <= afStartStopTags) NoteMarkers(Mode, k, f, Report);
         };
         if (File < 0) {
             if (Files == 0) continue;
@@ -296,6 +376,8 @@ void AlignByMarkup(int Mode, int Language, int File) {
             AlignFile(File);
         }
     }
+    // Whole files as one unit, or pairs padded at their end, would otherwise pass for an alignment.
+    if (!Report.Unmarked.empty() || !Report.Uneven.empty()) ShowWarning(MarkerReportText(Mode, Report));
 }
 
 void EnsureAlignIndexLists() {

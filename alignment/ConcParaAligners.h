@@ -37,6 +37,13 @@ void EnsureAlignIndexLists();
 // number of files (otherwise the language is passed over after the file-count message of
 // CheckFileCounts) and language 0 has files (otherwise nothing happens); File >= 0:
 // that file when its slot is empty and both languages have it. The pair lists must exist.
+// After the run, one warning names the files it aligned that hold no marker (modes 2 and 3: such a pair
+// is one unit a side) and the pairs whose marker counts differ, with both counts (lines for mode 1, a
+// line break ending the file opening none): "Alignment by markup (<format name>): the <markers> of some
+// files do not pair up.", then "Files without <markers> (each is aligned whole with its translation):"
+// and "File pairs with different numbers of <markers> (the shorter side is filled up with empty units):",
+// each followed by at most ten lines ("name (language)", "name count / name count (language /
+// language)") and "... and N more"; <markers> is "lines" or the tag's name in quotes and "tags".
 void AlignByMarkup(int Mode, int Language, int File);
 // A new pair for file File of language 0 and Language, filled by mode 1, 2 or 3 (empty for any other
 // mode); owned by the caller. Raises std::out_of_range for a language or file that does not exist,

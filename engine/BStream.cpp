@@ -162,7 +162,7 @@ TCharType TBufStream::Classify(unsigned char C, unsigned char P, TTagState& Stat
                 State.InTag = TagEndFollows();
                 return State.InTag ? ctTag : ctDelimiter;
             }
-            if (!FWordEndSet[C]) return ctPOSTag;
+            if (!EndsWordTag(C)) return ctPOSTag;
             State.InPOSTag = false;
             return ClassifyDelimiter(P, C);
         }

@@ -29,7 +29,8 @@ using TCharSet = std::bitset<256>;
 struct TBufStreamTags {
     char TagStart = 0;
     char TagStop = 0;
-    // 0: no word tags; 1: a word tag follows POSSeparator and runs to the next word-end byte;
+    // 0: no word tags; 1: a word tag follows POSSeparator and runs to the next blank, line break or tag
+    // character (TBufStream::EndsWordTag);
     // 2: a word tag opens with one of POSTagStarts and closes with POSTagStop.
     uint8_t WordTagMode = 0;
     std::vector<std::string> POSTagStarts;
@@ -207,7 +208,7 @@ public:
     }
     // Sequential mode, inside a word tag that follows a separator (mode 1): consumes the rest of the word
     // tag from the cursor, at most MaxRun bytes and up to the end of the window, stopping before the byte
-    // that ends it (a word end or a tag start); returns how many were consumed (all of class ctPOSTag).
+    // that ends it (EndsWordTag, or a tag start); returns how many were consumed (all of class ctPOSTag).
     // Always 0 in a double-byte code page, where a word end may be a trail byte.
     int32_t ReadWordTagRun(int32_t MaxRun) {
         if (FSlowNext || !FTagState.InPOSTag || FTags.WordTagMode != 1 || MaxRun <= 0) return 0;
@@ -215,7 +216,7 @@ public:
         const char* const end = FBuffer.get() + std::min(FLimit, FCurrent + MaxRun);
         const char tagStart = FTags.TagStart;
         const char* p = first;
-        while (p < end && *p != tagStart && !FWordEndSet[static_cast<unsigned char>(*p)]) ++p;
+        while (p < end && *p != tagStart && !EndsWordTag(static_cast<unsigned char>(*p))) ++p;
         const auto length = static_cast<int32_t>(p - first);
         FCurrent += length;
         return length;
@@ -271,6 +272,14 @@ public:
     bool Classified() const { return FClassified; }
     const std::vector<TCharType>& CharTypes() const { return FCharTypes; }
     const TCharSet& WordEndSet() const { return FWordEndSet; }
+    // Whether byte C ends a word tag that follows a separator (mode 1): a blank, a line break or another
+    // control character, or the tag-stop character ("#" stands for the blanks and line breaks, which end
+    // it anyway). The language's word ends do not: a tagset's tags hold them ("PRP$", "WP$", and the tag
+    // "," of a comma). A tag start ends it too, opening a tag.
+    bool EndsWordTag(unsigned char C) const {
+        return C <= 32 ||
+               (FTags.TagStop != 0 && FTags.TagStop != '#' && C == static_cast<unsigned char>(FTags.TagStop));
+    }
     const TBufStreamTags& Tags() const { return FTags; }
     // Whether the reader pairs the bytes of a double-byte code page.
     bool DoubleByte() const { return FDoubleByte; }

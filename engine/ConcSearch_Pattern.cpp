@@ -386,9 +386,9 @@ std::string_view TSearchContext::ReadRawWord() {
     return {FWord, length};
 }
 
-// A word tag with nothing in it is passed over: the separator of a tagger's ",_," or "x_," is ended at
-// once by the punctuation after it. It names nothing a query could ask for, and an empty token would read
-// as the end of the range.
+// A word tag with nothing in it is passed over: a separator ended at once by a blank or a line break
+// ("x_ y"), or a start string closed at once ("x[]"). It names nothing a query could ask for, and an
+// empty token would read as the end of the range.
 std::string_view TSearchContext::ReadTaggedToken() {
     FDelimiterRead = false;
     while (true) {

@@ -156,7 +156,10 @@ private:
                     InPOS = false;
                     return OpenTag(I, InTag);
                 }
-                if (!FWordEnd[C]) return ctPOSTag;
+                // A blank, a line break, another control byte or the tag stop ends it; a word end
+                // does not.
+                if (C > ' ' && (FTags.TagStop == '#' || C != static_cast<unsigned char>(FTags.TagStop)))
+                    return ctPOSTag;
                 InPOS = false;
                 return Delimiter(I);
             }

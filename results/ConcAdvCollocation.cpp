@@ -5,13 +5,13 @@
 #include <QPointer>
 #include <algorithm>
 
-#include "ui/ConcProgress.h"
 #include "controls/LangText.h"
 #include "engine/ConcFreqList.h"
 #include "engine/ConcSearchItems.h"
 #include "results/ConcCollocation.h"
 #include "results/ConcTessivor.h"
 #include "results/ConcWordListForm.h"
+#include "ui/ConcProgress.h"
 
 namespace {
 
@@ -153,7 +153,7 @@ TWordListForm* ShowAdvancedCollocation(QMdiArea* Area, TTessivorForm* Window, in
     bool Complete = false;
     {
         // The pump must not let the user delete the lines being read, nor close their window.
-        const TTessivorForm::TCommandScope WindowBusy(*Window);
+        const TTessivorForm::TCommandScope WindowBusy(*Window, true);
         Complete = CountSequences(Lists, Choice, Counted, [&Progress, &Alive](int32_t Counter) {
             Progress->SetProgress(Counter);
             ProcessMessages();

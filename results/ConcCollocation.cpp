@@ -237,7 +237,7 @@ bool TCollocationForm::Build() {
     if (!FOwner) return false;
     // The pumps below must not let the owner delete lines or drop its collocate lists while they are
     // counted and read.
-    const TTessivorForm::TCommandScope OwnerBusy(*FOwnerForm);
+    const TTessivorForm::TCommandScope OwnerBusy(*FOwnerForm, true);
     FBusy = true;
     ProcessMessages();
     if (!Alive || !FOwner) return false;
@@ -555,6 +555,12 @@ TCollocationForm* ShowCollocation(QMdiArea* Area, int Language) {
     if (!Built) {
         Form->CloseWindow();
         return nullptr;
+    }
+    // The user may have worked in another window while the lists were made: the list asked for comes to
+    // the front.
+    if (SubAlive) {
+        Area->setActiveSubWindow(SubAlive);
+        SubAlive->raise();
     }
     return Form;
 }

@@ -22,10 +22,28 @@ std::string WithSpecials(const std::string& Text, const std::vector<std::pair<ch
     return Out;
 }
 
-// Characters of Set found in Pattern, each once, in the order of Set; in tag syntax the separator's
-// first place in Set is passed over.
+// The words of a tag-syntax pattern: each token (blank or tab separated) up to its first separator. A
+// tag names a tagset's tag, whose characters are the tagger's, not the language's words.
+std::string WordParts(const std::string& Pattern, char Separator) {
+    std::string Words;
+    bool InTag = false;
+    for (char C : Pattern) {
+        if (C == ' ' || C == '\t') InTag = false;
+        if (Separator && C == Separator && !InTag) {
+            InTag = true;
+            Words.push_back(C);
+            continue;
+        }
+        if (!InTag) Words.push_back(C);
+    }
+    return Words;
+}
+
+// Characters of Set found in Pattern, each once, in the order of Set; in tag syntax only the words of
+// the pattern are looked at, and the separator's first place in Set is passed over.
 std::string FoundCharacters(const std::string& Pattern, const std::string& Set, int Syntax) {
     const char Separator = CommonConfig->TagSearchSeparator;
+    const std::string Looked = Syntax == 2 ? WordParts(Pattern, Separator) : Pattern;
     bool SeparatorSkipped = false;
     std::string Found;
     for (char C : Set) {
@@ -33,7 +51,7 @@ std::string FoundCharacters(const std::string& Pattern, const std::string& Set, 
             SeparatorSkipped = true;
             continue;
         }
-        if (Pattern.find(C) != std::string::npos && Found.find(C) == std::string::npos) Found.push_back(C);
+        if (Looked.find(C) != std::string::npos && Found.find(C) == std::string::npos) Found.push_back(C);
     }
     return Found;
 }

@@ -26,7 +26,8 @@ struct TPatternCheck {
 
 // Checks one pattern of Syntax for Language, Name naming it in messages ("search term", "heading
 // pattern", ...): a regular expression must compile; other syntaxes must hold no word delimiter (in tag
-// syntax the separator's first place in the delimiter list does not count) and neither begin nor end
+// syntax only the words count, not the tags after their separators, which may hold delimiters as "PRP$"
+// does, and the separator's first place in the delimiter list does not count) and neither begin nor end
 // with the word-skip character; with SkipEqual, skipping characters in it make the check ask.
 TPatternCheck ValidatePattern(const std::string& Pattern, const std::string& Name, int Syntax, int Language,
                               bool SkipEqual);

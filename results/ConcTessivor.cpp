@@ -26,6 +26,7 @@
 #include "results/ConcHitInfo.h"
 #include "results/ConcMatchInfo.h"
 #include "results/ConcParaContext.h"
+#include "ui/ConcProgress.h"
 
 // ---- Rules ----------------------------------------------------------------------------------------------
 
@@ -640,7 +641,13 @@ std::string TTessivorForm::FocusedStatusText(int Language) const {
 }
 
 void TTessivorForm::PostFocusedStatus(int Language) {
+    FHeldStatus.clear();
     if (Shows(Language)) PostStatusText(FocusedStatusText(Language));
+}
+
+void TTessivorForm::HoldStatus(const std::string& Text) {
+    FHeldStatus = Text;
+    PostStatusText(Text);
 }
 
 void TTessivorForm::ItemChanged(TStringsView& View) {
@@ -699,7 +706,12 @@ void TTessivorForm::PutLineMarks(const TLineMarks& Marks) {
 
 void TTessivorForm::FocusEntered(TStringsView& View) {
     FLastFocused = View.Tag();
-    PostFocusedStatus(View.Tag());
+    // The focus coming back (after a dialog, from another window) is no action of the user's: what the
+    // last command said stays.
+    if (!FHeldStatus.empty())
+        PostStatusText(FHeldStatus);
+    else
+        PostFocusedStatus(View.Tag());
     UpdateCommands(View.Tag());
 }
 
@@ -713,8 +725,13 @@ bool TTessivorForm::event(QEvent* Event) {
 }
 
 void TTessivorForm::closeEvent(QCloseEvent* Event) {
-    // A search's callbacks, or a command pumping events, use this window's lists until they return.
+    // A search's callbacks, or a command pumping events, use this window's lists until they return. A
+    // count of another window over its hits is cancelled, and the window closes once it has stopped.
     if (Busy()) {
+        if (FCounting > 0 && !FSearching) {
+            FCloseWhenIdle = true;
+            if (ProgressForm) ProgressForm->Tag = 1;
+        }
         Event->ignore();
         return;
     }

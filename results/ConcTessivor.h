@@ -86,6 +86,8 @@ std::string ConcordanceCaption(const TConcordanceCaptionInputs& In);
 // of the room each way, at least 532 x 412 and at least NeedWidth x NeedHeight (what its status panels
 // and panes need to be read), but never beyond the room.
 std::array<int, 2> ConcordanceWindowSize(int RoomWidth, int RoomHeight, int NeedWidth, int NeedHeight);
+// What the status bar says when a command is refused because its window is busy.
+inline constexpr const char* WindowBusyText = "This window is busy: the command was not carried out.";
 // Status panel 2: " Strings matching: %s".
 std::string QueryPanelText(const std::string& QueryText);
 // The name of a sort key in the sort caption: "Search word", "2nd left", "1st left", "1st right",
@@ -191,8 +193,12 @@ public:
     // The pane's fonts: the language's normal, hilite, collocate and hot-word fonts; its own font the
     // normal one; the list's hit and collocate colours from the hilite and collocate fonts. Redraws.
     void ApplyFonts(int Language);
-    // Posts the status text of Language's current line (of no line when there is none).
+    // Posts the status text of Language's current line (of no line when there is none); a held status
+    // text goes.
     void PostFocusedStatus(int Language);
+    // Posts Text and keeps it while the focus leaves the window's panes and comes back, until the next
+    // action posts the current line's status (PostFocusedStatus: another line, a sort, a delete).
+    void HoldStatus(const std::string& Text);
     // The status text of Language's current line; "" for a language the window does not show.
     std::string FocusedStatusText(int Language) const;
     // Shows the label column of each pane that has line numbers on or a lettered line, wide enough for
@@ -234,11 +240,16 @@ public:
 
     // Held by a command that waits for the user or pumps events, and by another window's loop that pumps
     // events while it reads this window's lists (collocates, advanced collocation): until it ends, the
-    // window is busy, its menus are disabled and it refuses to close, so nothing frees what the loop
-    // reads. Scopes nest; a scope outliving its window does nothing.
+    // window is busy, its menus are disabled and its commands are refused (the status bar says so), so
+    // nothing frees what the loop reads. Scopes nest; a scope outliving its window does nothing.
+    // A Count scope is another window's count over this window's hits: closing the window meanwhile
+    // cancels the count's progress window, and the window closes once the outermost scope has ended; and
+    // the outermost scope first hands the input that waits in the queue (keys pressed while the count ran
+    // without pumping) to the window while it still refuses commands, so that a key pressed while the
+    // window counted is dropped, never run once the count is done.
     class TCommandScope {
     public:
-        explicit TCommandScope(TTessivorForm& Form);
+        explicit TCommandScope(TTessivorForm& Form, bool Count = false);
         ~TCommandScope();
         TCommandScope(const TCommandScope&) = delete;
         TCommandScope& operator=(const TCommandScope&) = delete;
@@ -247,6 +258,7 @@ public:
         void Enable(bool On);
         QPointer<TTessivorForm> FForm;
         bool FWasRunning;
+        bool FCount;
     };
 
     // Sorts the command language's lines by First, then Second (skNone: no second key).
@@ -478,8 +490,12 @@ private:
     std::unique_ptr<TCommandActions> FActions;
     int FLastFocused = -1;
     bool FCommandRunning = false;
+    int FCounting = 0;            // count scopes holding the window
+    bool FCloseWhenIdle = false;  // the user closed the window while it was counted
     QSplitter* FSplitter = nullptr;
     QSplitter* FSecondaryPanel = nullptr;
+    // What HoldStatus keeps; "" when nothing is held.
+    std::string FHeldStatus;
     bool FItemChanging = false;
     bool FSelecting = false;
 

@@ -6,6 +6,7 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QScopedValueRollback>
+#include <QTimer>
 
 #include "engine/ConcCorpus.h"
 #include "engine/ConcFreqList.h"
@@ -34,16 +35,34 @@ std::string NameOf(int Language) {
 
 // The lists and readers a command or another window's loop uses live in the window: it stays open and
 // its commands wait until the scope ends.
-TTessivorForm::TCommandScope::TCommandScope(TTessivorForm& Form)
-    : FForm(&Form), FWasRunning(Form.FCommandRunning) {
+TTessivorForm::TCommandScope::TCommandScope(TTessivorForm& Form, bool Count)
+    : FForm(&Form), FWasRunning(Form.FCommandRunning), FCount(Count) {
     Form.FCommandRunning = true;
+    if (Count) ++Form.FCounting;
     Enable(false);
 }
 
 TTessivorForm::TCommandScope::~TCommandScope() {
     if (!FForm) return;
-    FForm->FCommandRunning = FWasRunning;
-    Enable(!FWasRunning);
+    if (FWasRunning) {
+        if (FCount) --FForm->FCounting;
+        Enable(false);
+        return;
+    }
+    // The window system queues what the user typed while the count ran between two pumps; handed over
+    // after the scope, a Ctrl+D pressed during the count would delete the lines once it was done.
+    if (FCount) QCoreApplication::processEvents();
+    if (!FForm) return;
+    if (FCount) --FForm->FCounting;
+    FForm->FCommandRunning = false;
+    Enable(true);
+    if (FForm->FCloseWhenIdle) {
+        FForm->FCloseWhenIdle = false;
+        // Once the caller, which may still read the window's lists, has returned.
+        QTimer::singleShot(0, FForm.data(), [Form = FForm] {
+            if (Form) Form->CloseWindow();
+        });
+    }
 }
 
 void TTessivorForm::TCommandScope::Enable(bool On) {
@@ -75,7 +94,10 @@ QAction* AddCommand(TTessivorForm* Form, QMenu* Menu, const char* Caption, F Com
                     const QKeySequence& Shortcut = {}) {
     QAction* Action = Menu->addAction(QString::fromLatin1(Caption));
     QObject::connect(Action, &QAction::triggered, Form, [Form, Command] {
-        if (!Form->CommandsRefused()) Command();
+        if (Form->CommandsRefused())
+            PostStatusText(WindowBusyText);
+        else
+            Command();
     });
     if (!Shortcut.isEmpty()) {
         Action->setShortcut(Shortcut);

@@ -439,7 +439,7 @@ void TTessivorForm::SearchWithinResults() {
     const int32_t Matched = SearchWithinLines(Language, std::move(Record));
     // The marks alone do not tell how many of a long list's lines matched.
     if (Shows(Language))
-        PostStatusText(
+        HoldStatus(
             SearchWithinStatusText(FocusedStatusText(Language), Matched, Lists[size_t(Language)]->Count()));
 }
 

@@ -1110,7 +1110,8 @@ void RemoveMissing() {
         for (int I = static_cast<int>(Config.Files.size()) - 1; I >= 0; --I)
             if (Config.Files[size_t(I)].Name.empty()) Config.RemoveFile(I);
     }
-    const int32_t Sources = LanguagesCount > 0 ? int32_t(LanguageConfigs[0]->Files.size()) : 0;
+    const int32_t Sources =
+        LanguagesCount > 0 && LanguageConfigs[0] ? int32_t(LanguageConfigs[0]->Files.size()) : 0;
     for (int K = 0; K < 3; ++K)
         if (const auto& Pairs = *AlignSlot(K))
             while (Pairs->Count() > Sources && !Pairs->GetItem(Pairs->Count() - 1))

@@ -259,7 +259,85 @@ TEST_F(AlignmentRunTest, EachMarkupFormatAlignsEveryFilePair) {
         EXPECT_TRUE(CorpusAligned());
     }
     EXPECT_TRUE(Asked.empty());
+    // Each run says once that the counts differ.
+    const std::string Languages = " (English (United States) / English (United States))";
+    EXPECT_EQ(
+        Backend.Texts(),
+        (std::vector<std::string>{
+            "Alignment by markup (New line delimiter): the lines of some files do not pair up.\r\n"
+            "File pairs with different numbers of lines (the shorter side is filled up with empty "
+            "units):\r\n    a.txt 3 / b.txt 4" +
+                Languages,
+            "Alignment by markup (Delimiter): the \"d\" tags of some files do not pair up.\r\nFile pairs "
+            "with different numbers of \"d\" tags (the shorter side is filled up with empty units):\r\n"
+            "    a.txt 1 / b.txt 2" +
+                Languages,
+            "Alignment by markup (Start/stop tags): the \"seg\" tags of some files do not pair up.\r\nFile "
+            "pairs with different numbers of \"seg\" tags (the shorter side is filled up with empty "
+            "units):\r\n    a.txt 2 / b.txt 1" +
+                Languages}));
+    for (const TMessageRequest& M : Backend.Messages) EXPECT_EQ(M.Type, mtWarning);
+}
+
+// Start and stop tags missing from some files made each of them one unit, and pairs of different counts
+// were padded, without a word: after the run one message names them all, with both counts; a long list
+// is cut after ten lines. Files whose markers pair up are not named, nor is a file that ends in a line
+// break counted a line more.
+TEST_F(AlignmentRunTest, MarkupNamesFilesWithoutMarkersAndUnevenPairsOnceAfterTheRun) {
+    Formats(3);
+    LanguageConfigs[1]->SetLanguage(1034, "Spanish (Traditional Sort)");
+    LanguageConfigs[2]->SetLanguage(1036, "French (France)");
+    CommonConfig->AlignFormat = afStartStopTags;
+    CommonConfig->AlignStart = "<s>";
+    CommonConfig->AlignStop = "</s>";
+    AddFile(0, "job.txt", "<s>a</s><s>b</s><s>c</s>");
+    AddFile(1, "job-es.txt", "<s>a</s><s>b</s>");
+    AddFile(2, "job-fr.txt", "<s>a</s><s>b</s><s>c</s>");
+    AddFile(0, "ruth.txt", "no tags at all");
+    AddFile(1, "ruth-es.txt", "<s>x</s>");
+    AddFile(2, "ruth-fr.txt", "none here either");
+    AddFile(0, "amos.txt", "<s>a</s><s>b</s>");
+    AddFile(1, "amos-es.txt", "<s>a</s><s>b</s>");
+    AddFile(2, "amos-fr.txt", "<s>a</s><s>b</s>");
+    ASSERT_TRUE(ProcessCorpus());
+    Backend.Messages.clear();
+    RunAlignment(true, -1, -1);
+    EXPECT_EQ(Backend.Texts(),
+              std::vector<std::string>{
+                  "Alignment by markup (Start/stop tags): the \"s\" tags of some files do not pair up.\r\n"
+                  "Files without \"s\" tags (each is aligned whole with its translation):\r\n"
+                  "    ruth.txt (English (United States))\r\n"
+                  "    ruth-fr.txt (French (France))\r\n"
+                  "File pairs with different numbers of \"s\" tags (the shorter side is filled up with empty "
+                  "units):\r\n"
+                  "    job.txt 3 / job-es.txt 2 (English (United States) / Spanish (Traditional Sort))"});
+    EXPECT_EQ(Align12->GetItem(1)->Side1.Count(), 1) << "the whole file, as before";
+    EXPECT_EQ(Align12->GetItem(0)->Side2.Count(), 3);
+    // A run over the pairs already aligned has nothing to say.
+    Backend.Messages.clear();
+    RunAlignment(false, -1, -1);
     EXPECT_TRUE(Backend.Messages.empty());
+
+    // Lines: twelve uneven pairs, ten of them named.
+    ResetGlobalsForTest();
+    SetUp();
+    Formats(2);
+    CommonConfig->AlignFormat = afNewLine;
+    for (int F = 0; F < 12; ++F) {
+        AddFile(0, "s" + std::to_string(F) + ".txt", "one\r\ntwo\r\n");
+        AddFile(1, "t" + std::to_string(F) + ".txt", F == 0 ? "uno\r\ndos" : "uno\r\ndos\r\ntres");
+    }
+    ASSERT_TRUE(ProcessCorpus());
+    Backend.Messages.clear();
+    RunAlignment(true, -1, -1);
+    ASSERT_EQ(Backend.Texts().size(), 1u);
+    const std::string Text = Backend.Texts()[0];
+    EXPECT_EQ(Text.find("s0.txt"), std::string::npos) << "two lines each";
+    EXPECT_NE(Text.find("    s1.txt 2 / t1.txt 3 (English (United States) / English (United States))\r\n"),
+              std::string::npos);
+    EXPECT_NE(Text.find("s10.txt 2 / t10.txt 3"), std::string::npos);
+    EXPECT_EQ(Text.find("s11.txt"), std::string::npos);
+    EXPECT_EQ(Text.substr(Text.size() - 18), "    ... and 1 more");
 }
 
 TEST_F(AlignmentRunTest, MarkupPassesOverLanguagesWithOtherFileCountsAndEndsTheWaitOnErrors) {

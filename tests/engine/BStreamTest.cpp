@@ -67,7 +67,12 @@ TEST(BufStreamClasses, Tags) {
 
 TEST(BufStreamClasses, WordTagsAfterASeparator) {
     EXPECT_EQ(Classes("cat_NN dog", WordTagMode1('_')), "WWWPPPSWWW");
-    EXPECT_EQ(Classes("cat_NN,x", WordTagMode1('_')), "WWWPPPDW");
+    // Only a blank, a line break or another control character, or a tag character ends the tag: the
+    // language's delimiters belong to it, as in a tagset's "PRP$" or the "," of a comma's tag.
+    EXPECT_EQ(Classes("his_PRP$ x", WordTagMode1('_')), "WWWPPPPPSW");
+    EXPECT_EQ(Classes(",_, x", WordTagMode1('_')), "DPPSW");
+    EXPECT_EQ(Classes("cat_NN,x", WordTagMode1('_')), "WWWPPPPP");
+    EXPECT_EQ(Classes("a_N\tb\r\nc_N>d", WordTagMode1('_')), "WPPDWNSWPPDW");
     // The separator wins over the word-end test and over the tag start.
     EXPECT_EQ(Classes("cat/NN x", WordTagMode1('/')), "WWWPPPSW");
     EXPECT_EQ(Classes("a<b", WordTagMode1('<')), "WPP");
@@ -425,7 +430,7 @@ TEST(BufStreamDoubleByte, ACharacterKeepsItsTrailByteInItsClass) {
               "WWWWWWWW"
               "DD"
               "WWWWWW"
-              "PPPD");
+              "PPPP");
     // A single-byte code page keeps the classes of each byte on its own.
     TCodePageReader western(text, 1252, WordTagMode1('_'));
     EXPECT_EQ(ReadClasses(western.Reader),
@@ -433,7 +438,7 @@ TEST(BufStreamDoubleByte, ACharacterKeepsItsTrailByteInItsClass) {
               "WWWDWWWD"
               "DD"
               "WDWWWW"
-              "PPPD");
+              "PPPP");
 
     // Whole words both ways, from either side of each word.
     japanese.Reader.ValidateBuffer(0, static_cast<int32_t>(text.size()));
@@ -542,8 +547,8 @@ TEST(BufStreamDoubleByte, ReadsAsTheTextWithEachTrailByteReplacedByItsLeadByte) 
 TEST(BufStreamClassified, ARangeClassifiesAsAReadingFromItsLeadIn) {
     std::mt19937 random(3601);
     auto pick = [&](size_t n) { return static_cast<size_t>(random() % n); };
-    const char* const pieces[] = {"word ", "ab", " ", "\r\n", "\n", "<s>", "</s> ", ">", "<", "x>y", "a<b ",
-                                  "<p n=\"1 2\">", "end. "};
+    const char* const pieces[] = {"word ", "ab",  " ",    "\r\n",          "\n",   "<s>", "</s> ", ">",
+                                  "<",     "x>y", "a<b ", "<p n=\"1 2\">", "end. "};
     for (int round = 0; round < 60; ++round) {
         std::string text;
         while (text.size() < 6000) {
@@ -560,7 +565,8 @@ TEST(BufStreamClassified, ARangeClassifiesAsAReadingFromItsLeadIn) {
             const int32_t from = std::max(0, start - TBufStream::MaxTagLength);
             const std::string all = Classes(text.substr(static_cast<size_t>(from)));
             auto classAt = [&](int32_t At) { return all[static_cast<size_t>(At - from)]; };
-            const std::string expected = all.substr(static_cast<size_t>(start - from), static_cast<size_t>(stop - start));
+            const std::string expected =
+                all.substr(static_cast<size_t>(start - from), static_cast<size_t>(stop - start));
             std::vector<std::string> expectedWords;
             int32_t at = start;
             // A word cut by the range start is not the range's.
@@ -573,7 +579,8 @@ TEST(BufStreamClassified, ARangeClassifiesAsAReadingFromItsLeadIn) {
                 }
                 const int32_t wordStart = at;
                 while (at < stop && classAt(at) == 'W') ++at;
-                expectedWords.push_back(text.substr(static_cast<size_t>(wordStart), static_cast<size_t>(at - wordStart)));
+                expectedWords.push_back(
+                    text.substr(static_cast<size_t>(wordStart), static_cast<size_t>(at - wordStart)));
             }
 
             // A fresh reader, and the round's reader, which has looked back over other ranges before.

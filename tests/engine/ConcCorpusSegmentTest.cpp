@@ -428,7 +428,7 @@ TEST_F(SegmentTest, DoubleByteWordsAreNotCutAtTrailBytesThatLookLikeDelimiters) 
     TConcordConfig& L = Lang(0);
     L.SetLanguage(1041, "Japanese");
     L.SentenceFormat = 1;
-    const std::string First = Hyoji + "_N [" + Coffee + "] " + Da + " " + Soft + "_V.";
+    const std::string First = Hyoji + "_N [" + Coffee + "] " + Da + " " + Soft + "_V .";
     const std::string Second = Soft + ".";
     Run(First + " " + Second);
     EXPECT_EQ(C().Files[0].Object.WordCount, 5);

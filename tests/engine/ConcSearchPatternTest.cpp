@@ -821,9 +821,19 @@ TEST_F(SearchPatternTest, WordQueriesAroundTagsAgreeWithAWordListModel) {
         const uint8_t syntax = mode == 2 ? 2 : 0;
         std::string text;
         std::vector<TModelWord> words;
+        // A word tag runs to a blank, a line break or a tag: the comma of ", " right after it is its own.
+        auto separate = [&] {
+            const std::string separator = separators[pick(8)];
+            if (!words.empty() && separator[0] == ',' &&
+                words.back().TagEnd == static_cast<int32_t>(text.size()) && !words.back().Tag.empty()) {
+                words.back().Tag += ",";
+                ++words.back().TagEnd;
+            }
+            text += separator;
+        };
         const int count = round % 10 == 0 ? 6000 : 20 + pick(200);
         for (int w = 0; w < count; ++w) {
-            text += separators[pick(8)];
+            separate();
             TModelWord word;
             word.Text = ModelWordTexts[pick(6)];
             word.Start = static_cast<int32_t>(text.size());
@@ -836,7 +846,7 @@ TEST_F(SearchPatternTest, WordQueriesAroundTagsAgreeWithAWordListModel) {
             }
             words.push_back(word);
         }
-        text += separators[pick(8)];
+        separate();
 
         std::vector<TModelTerm> query;
         const std::string pattern = RandomModelQuery(pick, syntax, false, query);
@@ -850,7 +860,7 @@ TEST_F(SearchPatternTest, WordQueriesAroundTagsAgreeWithAWordListModel) {
 }
 
 // Texts as part-of-speech taggers write them: every punctuation mark may carry a word tag (",_,",
-// "._.", ".[.]", "[,],"), a word may carry an empty one ("x_,", "x[]"), and tags, word tags and line
+// "._.", ".[.]", "[,],"), a word may carry an empty one ("x_ ", "x[]"), and tags, word tags and line
 // breaks lie between the words. A model pairs the tokens as the reader reads them (a word tag right
 // after its word, or right before it when tags come first; an empty word tag is none; other word tags
 // belong to no word and are passed over) and matches the query word by word; in the text syntax the
@@ -928,17 +938,14 @@ TEST_F(SearchPatternTest, PunctuationTagsNeverHideAHitOfTheUntaggedText) {
                 if (layout == 2 && tag > 0) add(tagged(tag == 1 ? "" : tagText), true, tag > 1, tagText);
                 add(word, false, true, word);
                 if (layout != 2 && tag > 0) add(tagged(tag == 1 ? "" : tagText), true, tag > 1, tagText);
-                // The empty word tag of "x_," ends at the punctuation after it.
-                if (layout == 0 && tag == 1) add(",", false, false);
             } else if (kind < 9) {
                 const std::string mark = punctuation[pick(3)];
                 // A tagger's tag of a punctuation mark is the mark itself or a tag of a word class.
                 const std::string tagText = pick(3) == 0 ? std::string(ModelTagTexts[pick(3)]) : mark;
-                // A tag after a separator ends at the first word end: "._." holds an empty word tag.
-                const bool token = layout != 0 || tagText != mark;
+                // A tag after a separator holds the punctuation: "._." holds the word tag ".".
                 if (layout == 2) add(tagged(tagText), true, true, tagText);
                 add(mark, false, false);
-                if (layout != 2) add(tagged(tagText), true, token, tagText);
+                if (layout != 2) add(tagged(tagText), true, true, tagText);
             } else {
                 add(markup[pick(4)], false, false);
             }

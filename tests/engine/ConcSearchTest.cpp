@@ -170,9 +170,9 @@ TEST_F(SearchTest, EveryOccurrenceOnceAgainstABruteForceCount) {
 }
 
 // Files of many windows cut into a unit per line (some lines empty, some units ending on their last
-// byte, some touching the next), where the word searched for is rare and its first bytes also stand inside other words and
-// across line ends: a search thread passes most units over unread, and still finds every occurrence
-// once, alone and beside a second pattern.
+// byte, some touching the next), where the word searched for is rare and its first bytes also stand inside
+// other words and across line ends: a search thread passes most units over unread, and still finds every
+// occurrence once, alone and beside a second pattern.
 TEST_F(SearchTest, RareWordsInUnitsOfALineAgainstABruteForceCount) {
     std::mt19937 random(29);
     const Strings common = {"the", "and", "of", "said", "Zebedee", "unto", "zeb-", "he", "xzeb"};
@@ -203,7 +203,8 @@ TEST_F(SearchTest, RareWordsInUnitsOfALineAgainstABruteForceCount) {
                 }
                 const auto lineEnd = static_cast<int32_t>(text.size());
                 // Markup alignments store a unit's last byte as its End.
-                units.push_back({lineStart, random() % 4 == 0 && lineEnd > lineStart ? lineEnd - 1 : lineEnd, 0});
+                units.push_back(
+                    {lineStart, random() % 4 == 0 && lineEnd > lineStart ? lineEnd - 1 : lineEnd, 0});
                 text += random() % 2 == 0 ? "\n" : "\r\n";
                 // Some units touch: the next one starts with the line break, right after a last word.
                 lineStart = random() % 3 == 0 ? lineEnd : static_cast<int32_t>(text.size());
@@ -227,8 +228,8 @@ TEST_F(SearchTest, RareWordsInUnitsOfALineAgainstABruteForceCount) {
             const auto hits = Run(q, 0, {}, 0, true);
             const std::set<THit> found(hits.begin(), hits.end());
             ASSERT_EQ(found.size(), hits.size()) << "a hit was reported twice, pattern " << patterns[0];
-            ASSERT_EQ(found, expected) << "round " << round << ", patterns " << patterns.size() << " from "
-                                       << patterns[0];
+            ASSERT_EQ(found, expected)
+                << "round " << round << ", patterns " << patterns.size() << " from " << patterns[0];
             ASSERT_FALSE(expected.empty());
         }
         Texts.clear();
@@ -751,6 +752,28 @@ TEST_F(SearchTest, TaggedHitsBeginAtAWordAndPunctuationTagsEndNoSearch) {
     EXPECT_EQ(Run(Query("house&nn", 2)).size(), 400u);
     EXPECT_EQ(Run(Query("x is", 0)).size(), 200u);
     EXPECT_EQ(Run(Query("red the", 0)).size(), 199u) << "over the end of the sentence and its tags";
+}
+
+// A tagset's tags may hold the language's delimiters ("PRP$", "WP$", the "," of a comma): the tag is read
+// whole, to the blank, line break or tag after it, so that a search for it finds its words and the lines
+// show the words without a piece of their tags.
+TEST_F(SearchTest, AWordTagHoldingADelimiterIsReadWhole) {
+    CommonConfig->WordTag = 1;
+    const std::string text =
+        "<s>I_PRP saw_VBD his_PRP$ dog_NN ,_, whose_WP$ tail_NN wagged_VBD "
+        "._.</s>\r\n<s>His_PRP$\r\ncat_NN</s>";
+    File(text);
+    const auto his = Run(Query("&prp$", 2));
+    EXPECT_EQ(HitTexts(his), (Strings{"his", "His"}));
+    ASSERT_EQ(his.size(), 2u);
+    EXPECT_EQ(his[0].Start, static_cast<int32_t>(text.find("his_")));
+    EXPECT_EQ(his[0].End, static_cast<int32_t>(text.find(" dog")));
+    EXPECT_EQ(HitTexts(Run(Query("&wp$", 2))), Strings{"whose"});
+    EXPECT_EQ(HitTexts(Run(Query("&prp", 2))), Strings{"I"});
+    EXPECT_EQ(HitTexts(Run(Query("his&prp$ dog&nn", 2))), Strings{"his dog"});
+    EXPECT_EQ(Run(Query("&,", 2)).size(), 0u) << "a tag of punctuation belongs to no word";
+    EXPECT_EQ(HitTexts(Run(Query("his dog"))), Strings{"his dog"});
+    EXPECT_EQ(HitTexts(Run(Query("dog whose"))), Strings{"dog whose"});
 }
 
 // A regular expression folds case as its own query says, whatever the tables of its language were last

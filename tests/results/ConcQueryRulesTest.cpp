@@ -66,6 +66,12 @@ TEST_F(QueryRulesTest, PatternChecksInTheirOrder) {
     // In tag syntax the separator, itself a delimiter, passes (even twice).
     EXPECT_EQ(ValidatePattern("cat&NN dog&VB", "search term", 2, 0, false).Verdict, TPatternVerdict::Pass);
     EXPECT_EQ(ValidatePattern("cat&NN", "search term", 0, 0, false).Verdict, TPatternVerdict::Fail);
+    // A tag may hold the language's delimiters (a tagset's "PRP$"); a word may not.
+    EXPECT_EQ(ValidatePattern("his&PRP$ &WP$ *&,", "search term", 2, 0, false).Verdict,
+              TPatternVerdict::Pass);
+    C = ValidatePattern("his$&PRP$ x", "search term", 2, 0, false);
+    EXPECT_EQ(C.Verdict, TPatternVerdict::Fail);
+    EXPECT_EQ(C.Message, "The following characters in the search term are invalid:\r\n$");
     // The word-skip character at either end.
     C = ValidatePattern("the @", "left context pattern", 0, 0, false);
     EXPECT_EQ(C.Message, "You cannot begin or end a left context pattern with @");

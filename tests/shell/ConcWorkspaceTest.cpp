@@ -373,15 +373,6 @@ size_t StoredNameLength(const std::string& Bin, size_t At) {
     return size_t(IntegerAt(Bin, At));
 }
 
-std::vector<std::vector<std::string>> FileNames() {
-    std::vector<std::vector<std::string>> Names;
-    for (int L = 0; L < LanguagesCount; ++L) {
-        Names.emplace_back();
-        for (const auto& F : LanguageConfigs[size_t(L)]->Files) Names.back().push_back(F.Name);
-    }
-    return Names;
-}
-
 size_t CountOf(const std::vector<std::string>& Texts, const std::string& Text) {
     return size_t(std::count(Texts.begin(), Texts.end(), Text));
 }

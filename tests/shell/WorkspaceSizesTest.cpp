@@ -70,15 +70,6 @@ std::map<std::string, std::string> KeptPieces(const std::map<std::string, std::s
     return Kept;
 }
 
-std::vector<std::vector<std::string>> FileNames() {
-    std::vector<std::vector<std::string>> Names;
-    for (int L = 0; L < LanguagesCount; ++L) {
-        Names.emplace_back();
-        for (const auto& F : LanguageConfigs[size_t(L)]->Files) Names.back().push_back(F.Name);
-    }
-    return Names;
-}
-
 class WorkspaceSizesTest : public TCorpusTest {
 protected:
     void SetUp() override {

@@ -3,6 +3,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 #include "engine/ConcConfig.h"
 #include "engine/ConcFreqList.h"
@@ -29,6 +30,16 @@ inline std::string CorpusSnapshot() {
     }
     for (const auto* A : {&Align12, &Align13, &Align14}) All += *A ? StoredBytes(**A) : "no pairs";
     return All;
+}
+
+// Every language's file names, in order.
+inline std::vector<std::vector<std::string>> FileNames() {
+    std::vector<std::vector<std::string>> Names;
+    for (int L = 0; L < LanguagesCount; ++L) {
+        Names.emplace_back();
+        for (const auto& F : LanguageConfigs[size_t(L)]->Files) Names.back().push_back(F.Name);
+    }
+    return Names;
 }
 
 // Every piece of data a workspace keeps, one entry each: a slot's stored bytes ("" for an empty slot),

@@ -294,6 +294,67 @@ TEST_F(CollocationTest, TheConcordanceWindowWaitsWhileItsHitsAreCounted) {
     EXPECT_TRUE(Collocates.isNull() || !Open(Collocates));
 }
 
+// Keys pressed while the counting does not pump reach the program only when it next does: one such
+// Ctrl+D, waiting in the queue as the count ends, is dropped (the status bar says why), every line and the
+// finished list stay, and the list comes to the front although the user clicked the lines meanwhile.
+TEST_F(CollocationTest, ACtrlDQueuedDuringTheCountIsDroppedAndTheListComesToTheFront) {
+    TStringsView& English = *Concordance->Views[0];
+    int Queued = 0;
+    TScriptedBackend Backend;
+    Backend.OnProcessMessages = [&] {
+        if (!ProgressForm || ProgressForm->Caption() != "Creating list..." || Queued > 0) return;
+        ++Queued;
+        // The user clicks line 2 of the concordance window, then presses Ctrl+D.
+        QApplication::setActiveWindow(&Main);
+        ActivateConcordance();
+        const QPoint At = English.viewport()->mapTo(&Main, English.ItemRect(1).center());
+        QWidget* Hit = Main.childAt(At);
+        ASSERT_TRUE(Hit == English.viewport() || English.isAncestorOf(Hit));
+        QTest::mouseClick(Hit, Qt::LeftButton, {}, Hit->mapFrom(&Main, At));
+        QTimer::singleShot(0, &English,
+                           [&English] { QTest::keyClick(&English, Qt::Key_D, Qt::ControlModifier); });
+    };
+    FrequencyConfigs[0].CollocateSpan = 3;
+    ActivateConcordance();
+    TCollocationForm* Form = ShowCollocation(Area, 0);
+    ASSERT_NE(Form, nullptr);
+    EXPECT_EQ(Queued, 1);
+    const QPointer<TCollocationForm> Collocates(Form);
+    QApplication::processEvents();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(Concordance->Lists[0]->Count(), 6);
+    EXPECT_EQ(Concordance->Lists[1]->Count(), 6);
+    ASSERT_TRUE(Collocates && Open(Collocates));
+    EXPECT_EQ(Area->activeSubWindow(), Collocates->parentWidget());
+    bool SaidBusy = false;
+    for (const auto& E : Messenger.Entries)
+        SaidBusy |= E.Kind == TRecordingMessenger::rkPost && E.Text == WindowBusyText;
+    EXPECT_TRUE(SaidBusy);
+}
+
+// Closing the concordance window while its hits are counted stops the count (no list opens) and closes
+// the window once the count has stopped.
+TEST_F(CollocationTest, ClosingTheWindowDuringTheCountStopsTheCountAndCloses) {
+    TScriptedBackend Backend;
+    bool Refused = false;
+    Backend.OnProcessMessages = [&] {
+        if (!ProgressForm || ProgressForm->Caption() != "Creating list..." || Refused) return;
+        // The close box: the window cannot go while the count reads its lines, but asks it to stop.
+        Refused = !qobject_cast<QMdiSubWindow*>(Concordance->parentWidget())->close();
+    };
+    FrequencyConfigs[0].CollocateSpan = 3;
+    ActivateConcordance();
+    EXPECT_EQ(ShowCollocation(Area, 0), nullptr);
+    EXPECT_TRUE(Refused);
+    for (int I = 0; I < 3 && Concordance; ++I) {
+        QApplication::processEvents();
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    EXPECT_TRUE(Concordance.isNull());
+    for (QMdiSubWindow* Sub : Area->subWindowList())
+        EXPECT_FALSE(qobject_cast<TCollocationForm*>(Sub->widget()));
+}
+
 TEST_F(CollocationTest, AdvancedCollocationCountsSequencesIntoAWordList) {
     TAdvancedSortColOptions& Record = LanguageConfigs[0]->CollocationSort;
     InitSortColOptions(Record);

@@ -841,3 +841,25 @@ TEST_F(CommandsTest, ASearchStoppedAtTheMaximumSaysSoInItsCountCaptionAndChart) 
     EXPECT_EQ(Whole->StatusPanel(0)->text().toStdString(), "4 matches");
     EXPECT_EQ(Whole->windowTitle().toStdString().find("stopped"), std::string::npos);
 }
+
+// "Search Query" in a pane of another language says how many of its lines matched, and that stays while
+// the focus leaves the window and comes back (the query dialog closing, another window), until the next
+// action: a move to another line names that line.
+TEST_F(CommandsTest, TheCountOfLinesMatchedStaysUntilTheNextAction) {
+    IndexLines();
+    Click(1, 3);
+    AnswerQuery("chien");
+    Popup(1, {"&Search Query"});
+    const std::string Matched = "French - fr.txt (2 of 6 lines matched)";
+    EXPECT_EQ(LastStatus(), Matched);
+    // The window system gives the window its activation and the pane its focus back only after the
+    // dialog has gone.
+    QApplication::setActiveWindow(nullptr);
+    QApplication::processEvents();
+    QApplication::setActiveWindow(&Main);
+    View(1).setFocus();
+    QApplication::processEvents();
+    EXPECT_EQ(LastStatus(), Matched);
+    QTest::keyClick(&View(1), Qt::Key_Down);
+    EXPECT_EQ(LastStatus(), "French - fr.txt, line: 5");
+}
