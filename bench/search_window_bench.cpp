@@ -5,7 +5,7 @@
 //   search_window_bench [corpus_bench's format flags] [--align] --lang LCID file... [--lang LCID file...]
 //                       --search QUERY [--syntax N] [--lang-index L] [--para L QUERY]... [--para-not L
 //                       QUERY]...
-//                       [--delete-all]
+//                       [--delete-all] [--load-window]
 //
 // With --para or --para-not the parallel search runs (its dialog, then the parallel window), and the
 // engine's figure is the parallel search without a window. It prints both hit counts (they must agree),
@@ -17,6 +17,16 @@
 // highest resident memory during the delete less that before it), "rss after delete MB, heap in use
 // MB" and "rss after close MB, heap in use MB". It runs under whatever display it is given (offscreen or
 // a virtual X display); the preferences of a temporary folder are used and removed.
+//
+// With --load-window (two languages or more) the corpus is not built beforehand: the files are loaded
+// through "Load Corpus Files" in the main window (the language count, each language's language, text
+// format and files through its Add button, then OK, as the user does), which processes and aligns them;
+// the search then runs on that corpus. After it, File > "Unload Corpus" drops the corpus, and the same
+// files are loaded once more through the engine alone (registered, processed and aligned, as
+// corpus_bench --align does). Before its last line it prints "load window S s, load engine S s" (from OK
+// until the main window's load is over, against the engine's), "resident before load MB" (before the
+// dialog opened) and "resident after unload MB" (once Unload Corpus is done; the bench gives nothing
+// back to the system itself there).
 #include <malloc.h>
 #include <unistd.h>
 #include <QAbstractEventDispatcher>
@@ -39,8 +49,10 @@
 #include <string>
 
 #include "bench/support/CorpusSetup.h"
+#include "controls/FileDialogs.h"
 #include "controls/QtBackend.h"
 #include "controls/StringsView.h"
+#include "engine/ConcLangs.h"
 #include "results/ConcParaSearch.h"
 #include "results/ConcSearchQuery.h"
 #include "results/ConcTessivor.h"
@@ -53,7 +65,7 @@ void Usage(const char* Problem) {
         stderr,
         "usage: search_window_bench [format flags] [--align] --lang LCID file... [--lang LCID file...]\n"
         "                           --search QUERY [--syntax N] [--lang-index L] [--para L QUERY]...\n"
-        "                           [--para-not L QUERY]... [--delete-all]\n"
+        "                           [--para-not L QUERY]... [--delete-all] [--load-window]\n"
         "The flags are corpus_bench's; see its source's head.\n");
     std::exit(2);
 }
@@ -240,18 +252,75 @@ double SearchThroughWindow(QAction* Action, TFill Fill, TLoopGaps& Gaps) {
     return SecondsBetween(Start, End);
 }
 
+// Loads Args' languages through "Load Corpus Files" as the user does (OK included) and returns the
+// seconds from OK until the main window's load, its corpus pass and its alignment are over.
+double LoadThroughWindow(TConcMainForm& Main, const TCorpusArgs& Args) {
+    TClock::time_point Start{};
+    bool Filled = false;
+    // Inside the dialog a failure ends the bench at once: an exception would stop at the event loop.
+    const auto Fail = [](const char* Problem) {
+        std::fprintf(stderr, "search_window_bench: %s\n", Problem);
+        std::exit(1);
+    };
+    QTimer::singleShot(0, [&] {
+        auto* Form = qobject_cast<TParaLoadForm*>(QApplication::activeModalWidget());
+        if (!Form) Fail("\"Load Corpus Files\" did not open");
+        Form->SetLanguageCount(static_cast<int>(Args.Languages.size()));
+        for (size_t L = 0; L < Args.Languages.size(); ++L) {
+            const TLanguageArgs& Language = Args.Languages[L];
+            const TParaLoadPanel& Panel = Form->Panel(static_cast<int>(L));
+            const int Entry =
+                Panel.LanguageBox->findText(QString::fromStdString(LanguageNameOfLCID(Language.Lcid)));
+            if (Entry < 0) {
+                std::fprintf(stderr, "search_window_bench: %s is not among the dialog's languages\n",
+                             LanguageNameOfLCID(Language.Lcid).c_str());
+                std::exit(1);
+            }
+            Panel.LanguageBox->setCurrentIndex(Entry);
+            emit Panel.LanguageBox->activated(Entry);
+            // What "Format..." would store.
+            ConfigureFormat(*LanguageConfigs[L], Language.Format);
+            SetFileDialog([&](const TFileDialogRequest&) { return Language.Files; });
+            Panel.AddBtn->click();
+            SetFileDialog({});
+            if (Form->Model().Panel(static_cast<int>(L)).Files.size() != Language.Files.size())
+                Fail("Add did not list every file");
+        }
+        Filled = true;
+        Start = TClock::now();
+        Form->OkBtn->click();
+    });
+    Main.UpdateActions();
+    if (!Main.LoadCorpusFileAction->isEnabled())
+        throw std::runtime_error("\"Load Corpus File(s)\" is disabled");
+    Main.LoadCorpusFileAction->trigger();
+    const auto End = TClock::now();
+    if (!Filled) throw std::runtime_error("the corpus was not loaded");
+    return SecondsBetween(Start, End);
+}
+
+// File > "Unload Corpus", and the windows it closes gone.
+void UnloadThroughWindow(TConcMainForm& Main) {
+    Main.UpdateActions();
+    if (!Main.UnloadCorpusAction->isEnabled()) throw std::runtime_error("\"Unload Corpus\" is disabled");
+    Main.UnloadCorpusAction->trigger();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QApplication::processEvents();
+}
+
 }  // namespace
 
 int main(int Argc, char** Argv) {
-    // Our own flag, taken out before corpus_bench's flags are read.
-    bool DeleteAll = false;
-    for (int I = 1; I < Argc; ++I)
-        if (std::string(Argv[I]) == "--delete-all") {
-            DeleteAll = true;
-            for (int J = I; J + 1 < Argc; ++J) Argv[J] = Argv[J + 1];
-            --Argc;
-            break;
-        }
+    // Our own flags, taken out before corpus_bench's flags are read.
+    bool DeleteAll = false, LoadWindow = false;
+    for (int I = 1; I < Argc; ++I) {
+        const std::string Arg = Argv[I];
+        if (Arg != "--delete-all" && Arg != "--load-window") continue;
+        (Arg == "--delete-all" ? DeleteAll : LoadWindow) = true;
+        for (int J = I; J + 1 < Argc; ++J) Argv[J] = Argv[J + 1];
+        --Argc;
+        --I;
+    }
     const std::filesystem::path ConfigDir =
         std::filesystem::temp_directory_path() / ("tessivor_search_window_bench_" + std::to_string(getpid()));
     std::filesystem::create_directories(ConfigDir);
@@ -260,6 +329,8 @@ int main(int Argc, char** Argv) {
     {
         TConcApplication App(Argc, Argv);
         TQtBackend& Backend = RegisterQtBackend();
+        // The languages "Load Corpus Files" offers, as the program's start-up finds them.
+        LoadInstalledLanguages();
         InitConfigUnit();
         // The window reads the preferences when it is made: the corpus and its options come after.
         auto Main = std::make_unique<TConcMainForm>();
@@ -267,15 +338,22 @@ int main(int Argc, char** Argv) {
         TCorpusArgs Args;
         ParseCorpusArgs(Argc, Argv, Args);
         if (Args.Search.Query.empty()) Usage("--search is missing");
+        if (LoadWindow && Args.Languages.size() < 2) Usage("--load-window wants two languages or more");
         try {
-            if (BuildCorpus(Args) != 0) throw std::runtime_error("the corpus could not be built");
             const TSearchArgs& Search = Args.Search;
             TEngineRun Engine;
-            if (!RunEngineSearch(Search, Engine)) throw std::runtime_error("the query does not compile");
-            if (!Search.Para.empty()) {
-                int64_t Tried = 0;
-                for (const TParaArgs& P : Search.Para) EnsureUnits(P.Language);
-                RunEngineParallelSearch(Search, Engine, Tried);
+            // The engine's search, on the corpus built by either road.
+            const auto EngineSearch = [&] {
+                if (!RunEngineSearch(Search, Engine)) throw std::runtime_error("the query does not compile");
+                if (!Search.Para.empty()) {
+                    int64_t Tried = 0;
+                    for (const TParaArgs& P : Search.Para) EnsureUnits(P.Language);
+                    RunEngineParallelSearch(Search, Engine, Tried);
+                }
+            };
+            if (!LoadWindow) {
+                if (BuildCorpus(Args) != 0) throw std::runtime_error("the corpus could not be built");
+                EngineSearch();
             }
             CommonConfig->MaximumHits = 0;
             CommonConfig->LastUsedLanguage = Search.Language;
@@ -292,6 +370,16 @@ int main(int Argc, char** Argv) {
             for (int I = 0; I < 50 && (!Main->Activated() || QApplication::activeModalWidget()); ++I)
                 QTest::qWait(20);
             LoadWatch.stop();
+            double LoadWindowSeconds = 0;
+            int64_t ResidentBeforeLoad = 0;
+            if (LoadWindow) {
+                malloc_trim(0);
+                ResidentBeforeLoad = ResidentBytes();
+                LoadWindowSeconds = LoadThroughWindow(*Main, Args);
+                EngineSearch();
+                CommonConfig->MaximumHits = 0;
+                CommonConfig->LastUsedLanguage = Search.Language;
+            }
             // Answering the dialog of a new corpus drops the units the engine run set up for a single
             // language: they are set up again, as the engine run had them.
             EnsureUnits(Search.Language);
@@ -323,6 +411,21 @@ int main(int Argc, char** Argv) {
                 std::printf("bytes per hit %lld\n",
                             static_cast<long long>((ResidentAfter - ResidentBefore) / WindowHits));
             if (DeleteAll && Window) DeleteAllAndClose(*Main, *Window, Search.Language);
+            if (LoadWindow) {
+                UnloadThroughWindow(*Main);
+                const int64_t ResidentAfterUnload = ResidentBytes();
+                // The engine's road over the same files: registered, processed and aligned afresh. The
+                // window aligns whatever the flags say, so the engine does too.
+                for (int L = 0; L < LanguagesCount; ++L) LanguageConfigs[size_t(L)]->FreqList.reset();
+                TCorpusArgs EngineArgs = Args;
+                EngineArgs.Align = true;
+                double LoadEngineSeconds = 0;
+                if (BuildCorpus(EngineArgs, &LoadEngineSeconds) != 0)
+                    throw std::runtime_error("the engine could not build the corpus");
+                std::printf("load window %.3f s, load engine %.3f s\n", LoadWindowSeconds, LoadEngineSeconds);
+                std::printf("resident before load MB %.0f\n", Megabytes(ResidentBeforeLoad));
+                std::printf("resident after unload MB %.0f\n", Megabytes(ResidentAfterUnload));
+            }
             std::printf("window %.3f s, engine %.3f s, window/engine %.2f\n", Seconds, Engine.Seconds,
                         Engine.Seconds > 0 ? Seconds / Engine.Seconds : 0.0);
             if (WindowHits != Engine.Hits) Code = 1;

@@ -10,7 +10,6 @@
 #include <system_error>
 #include <utility>
 
-#include "ui/Msg.h"
 #include "engine/ConcPrefs.h"
 #include "engine/ConcUtils.h"
 #include "engine/UTF8_to_ASCII.h"
@@ -18,6 +17,7 @@
 #include "platform/Nls.h"
 #include "platform/Paths.h"
 #include "platform/WholeFile.h"
+#include "ui/Msg.h"
 
 // ---- Globals -----------------------------------------------------------------------------------------
 
@@ -249,10 +249,45 @@ void TConcordConfig::Assign(const TConcordConfig& Source) {
     Fonts = Source.Fonts;
 }
 
+std::string DefaultWordDelimiters(uint32_t LocaleId) {
+    std::string Delimiters(DefaultNonWordChars);
+    if (LocaleId == 0) return Delimiters;
+    // Punctuation that clings to words in running text: “qué” ¿qué «mot» word—word word…
+    static constexpr char16_t Marks[] = {u'\u201C', u'\u201D', u'\u201E', u'\u201F', u'\u00AB', u'\u00BB',
+                                         u'\u2039', u'\u203A', u'\uFF62', u'\uFF63', u'\u00BF', u'\u00A1',
+                                         u'\u2013', u'\u2014', u'\u2015', u'\u2026'};
+    const int CodePage = platform::AnsiCodePage(LocaleId);
+    const platform::TCodePageTables& Tables = platform::CodePageTables(CodePage);
+    if (!Tables.Valid) return Delimiters;
+    for (char16_t Mark : Marks) {
+        const std::string Byte = platform::Utf16ToCodePage(CodePage, std::u16string_view(&Mark, 1));
+        if (Byte.size() != 1 || Tables.LeadByte[static_cast<uint8_t>(Byte[0])]) continue;
+        // Only the code page's own character, never a substitute or a best fit ("?", a plain quote).
+        if (platform::CodePageToUtf16(CodePage, Byte) != std::u16string(1, Mark)) continue;
+        if (Delimiters.find(Byte[0]) == std::string::npos) Delimiters += Byte;
+    }
+    return Delimiters;
+}
+
+bool IsDefaultWordDelimiters(const std::string& Delimiters) {
+    if (Delimiters == DefaultNonWordChars) return true;
+    std::vector<int> Seen;
+    for (uint32_t Id : platform::KnownLocaleIds()) {
+        const int CodePage = platform::AnsiCodePage(Id);
+        if (std::find(Seen.begin(), Seen.end(), CodePage) != Seen.end()) continue;
+        Seen.push_back(CodePage);
+        if (Delimiters == DefaultWordDelimiters(Id)) return true;
+    }
+    return false;
+}
+
 void TConcordConfig::SetLanguage(uint32_t Id, const std::string& Name) {
     if (Id == LocaleId && Name == LanguageName) return;
+    const bool DefaultDelimiters = LocaleId == 0 ? IsDefaultWordDelimiters(NonWordChars)
+                                                 : NonWordChars == DefaultWordDelimiters(LocaleId);
     LocaleId = Id;
     LanguageName = Name;
+    if (DefaultDelimiters) NonWordChars = DefaultWordDelimiters(Id);
     const platform::TCodePageTables& Tables = platform::CodePageTables(platform::AnsiCodePage(Id));
     // In a double-byte code page a trail byte may look like an ASCII letter; folding it would change
     // the character it belongs to. So such a language has no case map, whatever its sort order says.
@@ -272,6 +307,11 @@ int TConcordConfig::AddFile(TNamedItem<TCorpusFileRecord> Entry, std::unique_ptr
     Streams.push_back(std::move(Stream));
     Readers.push_back(std::move(Reader));
     Files.push_back(std::move(Entry));
+    // Appending keeps the first index of every name already in the table.
+    if (FFileIndexValid && FNamesIndexed + 1 == Files.size()) {
+        FFileIndex.emplace(Files.back().Name, static_cast<int>(Files.size()) - 1);
+        ++FNamesIndexed;
+    }
     PageStarts.Add(nullptr);
     LineStarts.Add(nullptr);
     FileTags.Add(nullptr);
@@ -284,6 +324,7 @@ int TConcordConfig::AddFile(TNamedItem<TCorpusFileRecord> Entry, std::unique_ptr
 void TConcordConfig::RemoveFile(int Index) {
     CheckIndex(Files.size(), Index);
     const size_t I = static_cast<size_t>(Index);
+    FFileIndexValid = false;
     EraseSlot(PageStarts, Index);
     EraseSlot(LineStarts, Index);
     EraseSlot(FileTags, Index);
@@ -304,6 +345,7 @@ void TConcordConfig::ExchangeFiles(int I, int J) {
         CheckIndex(Count, I);
         CheckIndex(Count, J);
     }
+    FFileIndexValid = false;
     PageStarts.Exchange(I, J);
     LineStarts.Exchange(I, J);
     FileTags.Exchange(I, J);
@@ -325,6 +367,28 @@ bool TConcordConfig::AddHeading(const std::string& Name, const THeadRecord& Head
     if (IndexOfHeading(Name) >= 0) return false;
     Headings.push_back({Name, Head});
     return true;
+}
+
+void TConcordConfig::IndexFileNames() const {
+    if (!FFileIndexValid || FNamesIndexed > Files.size()) {
+        FFileIndex.clear();
+        FNamesIndexed = 0;
+        FFileIndexValid = true;
+    }
+    for (; FNamesIndexed < Files.size(); ++FNamesIndexed)
+        FFileIndex.emplace(Files[FNamesIndexed].Name, static_cast<int>(FNamesIndexed));
+}
+
+int TConcordConfig::IndexOfFile(const std::string& Name) const {
+    IndexFileNames();
+    auto It = FFileIndex.find(Name);
+    // An entry that no longer names its file means Files was changed in place: the table is built anew.
+    if (It != FFileIndex.end() && Files[size_t(It->second)].Name != Name) {
+        FFileIndexValid = false;
+        IndexFileNames();
+        It = FFileIndex.find(Name);
+    }
+    return It == FFileIndex.end() ? -1 : It->second;
 }
 
 int64_t TConcordConfig::GetWordCount() const {

@@ -14,6 +14,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -89,9 +90,17 @@ inline constexpr const char* WordListTitles[2] = {"Corpus Frequency List", "Alph
 inline constexpr const char* CollocatePositionTitles[8] = {"4-Left",  "3-Left",  "2-Left",  "1-Left",
                                                            "1-Right", "2-Right", "3-Right", "4-Right"};
 
-// The word delimiters of a new language: . , ; : ! # $ ^ & ( ) [ ] { } < > + = / \ | ` ~ and the
-// double quote (25 characters).
+// The word delimiters every language starts from: . , ; : ! # $ ^ & ( ) [ ] { } < > + = / \ | ` ~ and
+// the double quote (25 characters).
 inline constexpr std::string_view DefaultNonWordChars = ".,;:!#$^&()[]{}<>+=/\\|`~\"";
+// The word delimiters of a new language of locale LocaleId (and what "Revert to default" gives it):
+// DefaultNonWordChars, then those of the quotation marks, inverted marks, dashes and ellipsis
+// (U+201C U+201D U+201E U+201F U+00AB U+00BB U+2039 U+203A U+FF62 U+FF63 U+00BF U+00A1 U+2013 U+2014
+// U+2015 U+2026, in this order) that the locale's code page holds as one byte; DefaultNonWordChars alone
+// for LocaleId 0. Apostrophes and single quotation marks stay word characters ("l'ete", "don't").
+std::string DefaultWordDelimiters(uint32_t LocaleId);
+// Whether Delimiters are DefaultNonWordChars or the DefaultWordDelimiters of some known locale.
+bool IsDefaultWordDelimiters(const std::string& Delimiters);
 inline constexpr std::string_view DefaultSentDelimiters = ".!?";
 inline constexpr std::string_view DefaultSkippingChars = "-=";
 
@@ -248,6 +257,9 @@ public:
     void Assign(const TConcordConfig& Source);
     const std::string& GetLanguageName() const { return LanguageName; }
     // Sets the locale and name and rebuilds NoCaseMap and LowerCaseMap; nothing when both are unchanged.
+    // Word delimiters that are the defaults of the old locale (for a language without one yet, the
+    // defaults of any code page, as a new language copies them from another) become those of the new one
+    // (DefaultWordDelimiters); delimiters of the user's own are kept.
     // NoCaseMap is set for the eight caseless locales and for every locale whose code page has lead
     // bytes (a sort order in the high word changes nothing). The map is the identity for a caseless
     // locale and for one whose language (low 16 bits) is not in the known table.
@@ -264,6 +276,10 @@ public:
     void ExchangeFiles(int I, int J);
     // The sum of WordCount over the files.
     int64_t GetWordCount() const;
+    // The index of the first file named Name (compared exactly), or -1. Main thread only: it keeps a
+    // table of the names beside Files, which AddFile extends and which is built again after a file was
+    // removed or moved, so that registering many files costs time in proportion to their number.
+    int IndexOfFile(const std::string& Name) const;
     // The index of the heading whose name is Name by SameSettingName; -1 when none is.
     int IndexOfHeading(const std::string& Name) const;
     // Appends a heading definition; refused (false, nothing changes) when a heading of the same name by
@@ -276,6 +292,14 @@ public:
 private:
     // The counts of Files and the eight lists parallel to it.
     std::array<size_t, 9> ListCounts() const;
+    // Brings the name table up to Files: names appended since it was built are added; after a removal
+    // or a move (or Files changed behind its back) it is built again.
+    void IndexFileNames() const;
+
+    // Name -> index of its first file, for the files [0, FNamesIndexed).
+    mutable std::unordered_map<std::string, int> FFileIndex;
+    mutable size_t FNamesIndexed = 0;
+    mutable bool FFileIndexValid = false;
 };
 
 // ---- Search query ------------------------------------------------------------------------------------

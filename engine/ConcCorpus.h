@@ -131,6 +131,14 @@ struct TProcessFileFlags {
     bool BuildPages = false;     // page starts
 };
 
+// Where a file lies among the bytes of all the files of a pass that keeps one window open: its gauge
+// then runs over all of them (the bytes before the file plus the position in it), so that a pass over
+// thousands of small files moves it steadily rather than through each small file in turn.
+struct TPassGauge {
+    int64_t Before = 0;  // the bytes of the pass's files before this one
+    int64_t Total = 0;   // the bytes of all its files; 0: the gauge runs over the file alone
+};
+
 // Reads file FileIndex of Language once through its shared stream and builds what Flags ask for into
 // the file's slots, which must exist (the driver creates them); each one asked for is emptied first.
 // With CountWords the words go into the language's FreqList, which must exist, and WordCount receives
@@ -142,8 +150,9 @@ struct TProcessFileFlags {
 // the stream or the frequency list is missing. Errors of the stream pass through. With Window, that
 // window is set up for the file and shown instead of one of its own, so that a pass over many files
 // keeps one window open rather than opening and closing one a file.
+// Gauge, given with Window, says where the file lies among the files of that pass.
 int ProcessFile(int Language, int FileIndex, const TProcessFileFlags& Flags, int32_t& WordCount,
-                TProgressForm* Window = nullptr);
+                TProgressForm* Window = nullptr, TPassGauge Gauge = {});
 
 // The pass pumps messages and moves its gauge every hundredth of a file, but not sooner than this many
 // milliseconds (20) after its last pump on the same thread; 0 pumps at every hundredth.

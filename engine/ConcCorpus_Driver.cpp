@@ -9,7 +9,6 @@
 #include <utility>
 #include <vector>
 
-#include "ui/ConcProgress.h"
 #include "engine/BStream.h"
 #include "engine/ConcConfig.h"
 #include "engine/ConcCorpus.h"
@@ -20,6 +19,7 @@
 #include "engine/ConcUtils.h"
 #include "engine/SynStream.h"
 #include "platform/Nls.h"
+#include "ui/ConcProgress.h"
 
 namespace {
 
@@ -125,10 +125,21 @@ void UndoFile(TConcordConfig& Config, size_t I, const TMissing& M, bool Building
 // What a language's pass keeps open from its first file that needs reading to its end: a wait and a
 // window a file would cost more than reading a small file does (the wait refreshes every command's
 // state, which looks at every file).
+// Its gauge runs over the bytes of every file the pass reads.
 struct TPassScope {
     std::unique_ptr<TWaitScope> Wait;
     std::unique_ptr<TProgressForm> Window;
+    TPassGauge Gauge;
 };
+
+bool NeedsReading(const TConcordConfig& Config, size_t I, bool BuildingFreqList) {
+    return BuildingFreqList || MissingOf(Config, I).Any();
+}
+
+int64_t FileSize(const TConcordConfig& Config, size_t I) {
+    const TSynchroStream* Stream = SlotOf(Config.Streams, I);
+    return Stream ? Stream->GetSize() : 0;
+}
 
 int ProcessOneFile(TConcordConfig& Config, int Language, size_t I, bool BuildingFreqList, TPassScope& Scope) {
     const TMissing M = MissingOf(Config, I);
@@ -149,7 +160,8 @@ int ProcessOneFile(TConcordConfig& Config, int Language, size_t I, bool Building
             Scope.Wait = std::make_unique<TWaitScope>();
             Scope.Window = std::make_unique<TProgressForm>();
         }
-        Code = ProcessFile(Language, static_cast<int>(I), Flags, WordCount, Scope.Window.get());
+        Code = ProcessFile(Language, static_cast<int>(I), Flags, WordCount, Scope.Window.get(), Scope.Gauge);
+        Scope.Gauge.Before += FileSize(Config, I);
     } catch (...) {
         UndoFile(Config, I, M, BuildingFreqList);
         throw;
@@ -196,6 +208,8 @@ int ProcessLanguage(int Language) {
     const bool BuildingFreqList = !Config.FreqList;
     if (BuildingFreqList) Config.FreqList = TOwned<TFreqList>(std::make_unique<TFreqList>(Language));
     TPassScope Scope;
+    for (size_t I = 0; I < Config.Files.size(); ++I)
+        if (NeedsReading(Config, I, BuildingFreqList)) Scope.Gauge.Total += FileSize(Config, I);
     for (size_t I = 0; I < Config.Files.size(); ++I)
         if (const int Code = ProcessOneFile(Config, Language, I, BuildingFreqList, Scope)) return Code;
     if (BuildingFreqList) Config.FreqList->SortByFrequency();

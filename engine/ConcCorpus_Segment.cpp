@@ -4,6 +4,7 @@
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <climits>
 #include <cstdint>
 #include <cstring>
 #include <stdexcept>
@@ -11,7 +12,6 @@
 #include <string_view>
 #include <vector>
 
-#include "ui/ConcProgress.h"
 #include "engine/BStream.h"
 #include "engine/ConcConfig.h"
 #include "engine/ConcCorpus.h"
@@ -22,6 +22,7 @@
 #include "engine/ConcUtils.h"
 #include "engine/RegExp3.h"
 #include "platform/Nls.h"
+#include "ui/ConcProgress.h"
 
 namespace {
 
@@ -35,7 +36,8 @@ thread_local std::chrono::steady_clock::time_point LastPump{};
 
 bool PumpDue() {
     const auto Now = std::chrono::steady_clock::now();
-    if (Now - LastPump < std::chrono::milliseconds(PumpIntervalMs.load(std::memory_order_relaxed))) return false;
+    if (Now - LastPump < std::chrono::milliseconds(PumpIntervalMs.load(std::memory_order_relaxed)))
+        return false;
     LastPump = Now;
     return true;
 }
@@ -354,7 +356,7 @@ public:
         FReader = std::make_unique<TBufStream>(Stream, Language);
     }
 
-    int Run(const std::string& FileName, int32_t& WordCount, TProgressForm* Window) {
+    int Run(const std::string& FileName, int32_t& WordCount, TProgressForm* Window, TPassGauge Gauge) {
         TWaitScope Wait;
         FTally.Restart();
         ConfigureBufStream(*FReader);
@@ -363,14 +365,22 @@ public:
         EmptyTargets();
 
         const int32_t Size = FStream.GetSize();
+        // The gauge runs over this file, or over all the files of the pass that shares the window,
+        // scaled to the gauge's int range.
+        if (!Window || Gauge.Total <= 0) Gauge = TPassGauge{0, Size};
+        const int64_t Scale = Gauge.Total / INT_MAX + 1;
+        const int GaugeMax = static_cast<int>(Gauge.Total / Scale);
         std::unique_ptr<TProgressForm> Own;
         TProgressForm* Progress = Window;
         if (!Progress || Progress->Mode() != 5) PumpAtNextStep();
         if (Progress) {
-            Progress->Setup(5, ProcessingCaption, FileName, Size, 0, std::string());
+            // A window already set up for this pass only takes the file's name, when it is next drawn.
+            if (Progress->Mode() != 5 || Progress->Caption() != ProcessingCaption ||
+                Progress->Max() != GaugeMax)
+                Progress->Setup(5, ProcessingCaption, FileName, GaugeMax, 0, std::string());
             ProgressForm = Progress;
         } else {
-            Own = ShowProgressForm(5, ProcessingCaption, FileName, Size, 0, std::string());
+            Own = ShowProgressForm(5, ProcessingCaption, FileName, GaugeMax, 0, std::string());
             Progress = Own.get();
         }
         if (!Progress->Visible()) ShowUnlessMinimized(Progress);
@@ -381,8 +391,9 @@ public:
         while (Fetch(B)) {
             if (B.Offset >= FNextStep) {
                 if (PumpDue()) {
+                    if (Progress->Text() != FileName) Progress->SetText(FileName);
+                    Progress->SetProgress(static_cast<int>((Gauge.Before + B.Offset) / Scale));
                     ProcessMessages();
-                    Progress->SetProgress(B.Offset);
                 }
                 if (Progress->Tag != 0) {
                     if (FFlags.CountWords) FTally.MoveTo(*FTargets.Words);
@@ -982,7 +993,7 @@ void SetPassPumpInterval(int Milliseconds) {
 }
 
 int ProcessFile(int Language, int FileIndex, const TProcessFileFlags& Flags, int32_t& WordCount,
-                TProgressForm* Window) {
+                TProgressForm* Window, TPassGauge Gauge) {
     TConcordConfig& Config = LanguageAt(Language);
     if (FileIndex < 0 || static_cast<size_t>(FileIndex) >= Config.Files.size())
         throw std::out_of_range("File does not exist");
@@ -1004,12 +1015,12 @@ int ProcessFile(int Language, int FileIndex, const TProcessFileFlags& Flags, int
     }
 
     TFilePass Pass(Language, Config, *Stream, Flags, Targets);
-    const int Code = Pass.Run(Config.Files[I].Name, WordCount, Window);
+    const int Code = Pass.Run(Config.Files[I].Name, WordCount, Window, Gauge);
     if (Code == 0) {
-        for (TIntegerList* List : {static_cast<TIntegerList*>(Targets.Lines), static_cast<TIntegerList*>(Targets.Pages),
-                                   static_cast<TIntegerList*>(Targets.Sections),
-                                   static_cast<TIntegerList*>(Targets.Paragraphs),
-                                   static_cast<TIntegerList*>(Targets.Sentences)})
+        for (TIntegerList* List :
+             {static_cast<TIntegerList*>(Targets.Lines), static_cast<TIntegerList*>(Targets.Pages),
+              static_cast<TIntegerList*>(Targets.Sections), static_cast<TIntegerList*>(Targets.Paragraphs),
+              static_cast<TIntegerList*>(Targets.Sentences)})
             if (List) List->ShrinkToFit();
         if (Targets.Tags) Targets.Tags->ShrinkToFit();
     }

@@ -617,7 +617,7 @@ void SaveGeneralSection(TIniFile& Ini, const TConcordConfig& Config, int Lang) {
 
 void LoadCharacters(const TIniFile& Ini, TConcordConfig& Config, int Lang) {
     std::string section = LanguageSection(kConcordance, Lang);
-    Config.NonWordChars = Ini.ReadString(section, "NonWordChars", std::string(DefaultNonWordChars));
+    Config.NonWordChars = Ini.ReadString(section, "NonWordChars", DefaultWordDelimiters(Config.LocaleId));
     Config.SkippingChars = Ini.ReadString(section, "SkippingChars", std::string(DefaultSkippingChars));
     Config.EqualChars = Ini.ReadString(section, "EqualChars", "");
     // The groups are what searches and comparisons use; text that does not parse leaves none.

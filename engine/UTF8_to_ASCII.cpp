@@ -102,22 +102,14 @@ TConcordConfig& LanguageConfig(int32_t Language) {
 }
 
 int FindFile(const TConcordConfig& Config, const std::string& Name) {
-    for (size_t I = 0; I < Config.Files.size(); ++I)
-        if (Config.Files[I].Name == Name) return static_cast<int>(I);
-    return -1;
+    return Config.IndexOfFile(Name);
 }
 
-// The stream and reader of one path, opened together so that a failure leaves nothing half made.
-struct TOpenedFile {
-    std::unique_ptr<TFileSynchroStream> Stream;
-    std::unique_ptr<TBufStream> Reader;
-};
-
-TOpenedFile OpenCorpusPath(const std::string& Path, int32_t Language) {
-    TOpenedFile F;
-    F.Stream = std::make_unique<TFileSynchroStream>(Path, fmOpenRead | fmShareDenyWrite);
-    F.Reader = std::make_unique<TBufStream>(*F.Stream, Language);
-    return F;
+// The shared stream of a corpus file's path. Its reader is made when a window first reads the file
+// through it (FileReader): a reader holds a block of the file, which for a corpus of many thousand files
+// would cost hundreds of megabytes and a read per file before anything is shown.
+std::unique_ptr<TFileSynchroStream> OpenCorpusPath(const std::string& Path) {
+    return std::make_unique<TFileSynchroStream>(Path, fmOpenRead | fmShareDenyWrite);
 }
 
 void NoteCopyMade(const std::string& Copy);
@@ -432,13 +424,13 @@ bool ConvertCorpusFile(const std::string& FileName, const std::string& CopyName,
             if (Path.empty()) return false;
         }
         TRemoveOnFailure Cleanup(MadeCopy ? Path : std::string());
-        TOpenedFile Opened = OpenCorpusPath(Path, Language);
+        std::unique_ptr<TFileSynchroStream> Opened = OpenCorpusPath(Path);
 
         TNamedItem<TCorpusFileRecord> Entry;
         Entry.Name = FileName;
         Entry.Object.Converted = IsUTF8;
         Entry.Object.CopyName = Path;
-        Config.AddFile(std::move(Entry), std::move(Opened.Stream), std::move(Opened.Reader));
+        Config.AddFile(std::move(Entry), std::move(Opened), nullptr);
         Cleanup.Release();
         SendToMainForm(CM_FILEADDED, Language, 0);
         return true;
@@ -463,9 +455,9 @@ bool SetFileConverted(int32_t Language, int32_t FileIndex, bool Converted) {
         if (Path.empty()) return false;
     }
     TRemoveOnFailure Cleanup(Converted ? Path : std::string());
-    TOpenedFile Opened;
+    std::unique_ptr<TFileSynchroStream> Opened;
     try {
-        Opened = OpenCorpusPath(Path, Language);
+        Opened = OpenCorpusPath(Path);
     } catch (const std::exception& E) {
         ShowError(E.what());
         return false;
@@ -473,9 +465,9 @@ bool SetFileConverted(int32_t Language, int32_t FileIndex, bool Converted) {
     Cleanup.Release();
 
     const size_t I = static_cast<size_t>(FileIndex);
-    // The reader reads through the stream, so it goes first.
-    Config.Readers[I] = std::move(Opened.Reader);
-    Config.Streams[I] = std::move(Opened.Stream);
+    // The reader reads through the stream, so it goes first; the next one is made on the new stream.
+    Config.Readers[I].reset();
+    Config.Streams[I] = std::move(Opened);
     if (!Converted && File.Object.CopyName != File.Name) DiscardCopy(File.Object.CopyName);
     File.Object.Converted = Converted;
     File.Object.CopyName = Path;
@@ -511,16 +503,16 @@ int ReopenChangedCorpusFiles() {
             if (!Config.Streams[I] || !Config.Streams[I]->ChangedSinceOpened()) continue;
             const int32_t F = static_cast<int32_t>(I);
             SendToMainForm(CM_FILEREMOVED, L, F);
-            TOpenedFile Opened;
+            std::unique_ptr<TFileSynchroStream> Opened;
             try {
-                Opened = OpenCorpusPath(Config.Files[I].Object.CopyName, L);
+                Opened = OpenCorpusPath(Config.Files[I].Object.CopyName);
             } catch (const std::exception& E) {
                 ShowError(E.what());
                 continue;
             }
-            // The reader reads through the stream, so it goes first.
-            Config.Readers[I] = std::move(Opened.Reader);
-            Config.Streams[I] = std::move(Opened.Stream);
+            // The reader reads through the stream, so it goes first; the next one is made on the new one.
+            Config.Readers[I].reset();
+            Config.Streams[I] = std::move(Opened);
             FreeFileIndexes(Config, F);
             Config.FreqList.reset();
             for (auto& Each : Config.Files) Each.Object.WordCount = 0;
@@ -548,11 +540,15 @@ struct TLoadChanges {
 
 void RemoveAndSwitch(int32_t Language, const std::vector<TNewCorpusFile>& NewFiles, TLoadChanges& Changes) {
     TConcordConfig& Config = LanguageConfig(Language);
+    // The first entry of each name, as a search of the list from its start would find it.
+    std::unordered_map<std::string_view, const TNewCorpusFile*> Listing;
+    Listing.reserve(NewFiles.size());
+    for (const TNewCorpusFile& F : NewFiles) Listing.emplace(F.Name, &F);
     for (int I = static_cast<int>(Config.Files.size()) - 1; I >= 0; --I) {
         const TNamedItem<TCorpusFileRecord>& File = Config.Files[static_cast<size_t>(I)];
-        const auto Listed = std::find_if(NewFiles.begin(), NewFiles.end(),
-                                         [&](const TNewCorpusFile& F) { return F.Name == File.Name; });
-        if (Listed == NewFiles.end()) {
+        const auto Found = Listing.find(File.Name);
+        const TNewCorpusFile* Listed = Found == Listing.end() ? nullptr : Found->second;
+        if (!Listed) {
             SendToMainForm(CM_FILEREMOVED, Language, I);
             LanguageConfig(Language).RemoveFile(I);
             Changes.Removed = true;

@@ -87,8 +87,9 @@ void ReserveCopyNames(std::vector<std::string> Names);
 void DiscardCopy(const std::string& Copy);
 
 // Registers FileName with Language: converts it first when IsUTF8 and no CopyName is given (under a
-// "Converting..." progress window), opens its shared stream and reader on CopyName (or the file), adds
-// its record and six empty index slots, and sends CM_FILEADDED. A file already registered is not added:
+// "Converting..." progress window), opens its shared stream on CopyName (or the file), adds its record,
+// an empty reader slot (FileReader makes the reader when the file is first read through it) and six
+// empty index slots, and sends CM_FILEADDED. A file already registered is not added:
 // CM_OPENCORPUSVIEW (Language, its index) is sent instead. Errors are shown with ShowError; a cancelled
 // conversion registers nothing silently, and so does one after a copy found no room in the same
 // TConversionRun. Returns whether the file was added.
@@ -96,10 +97,10 @@ bool ConvertCorpusFile(const std::string& FileName, const std::string& CopyName,
                        int32_t Language);
 
 // Switches file FileIndex of Language between reading the file itself and reading an 8-bit copy. The
-// new copy, stream and reader are made first and swapped in only when all succeeded; then the old
-// reader and stream are freed, the old copy is deleted when going back to the file, and the six index
-// slots are freed. On failure nothing changes and the error is shown. Returns whether it switched
-// (true too when Converted already matches and nothing had to be done).
+// new copy and stream are made first and swapped in only when both succeeded; then the old reader and
+// stream are freed (the reader slot stays empty until the file is read through it), the old copy is deleted
+// when going back to the file, and the six index slots are freed. On failure nothing changes and the error is
+// shown. Returns whether it switched (true too when Converted already matches and nothing had to be done).
 bool SetFileConverted(int32_t Language, int32_t FileIndex, bool Converted);
 
 // The warning for a corpus file whose text changed since it was processed (a search leaves it out).
@@ -110,8 +111,8 @@ std::string ChangedFilesText(const std::vector<std::string>& FileNames);
 inline constexpr size_t ChangedFilesNamed = 5;
 
 // For every registered file whose text changed on disk since its stream was opened: the windows are
-// told (CM_FILEREMOVED), a new stream and reader are opened on it, its six index slots and its pairs
-// are freed, and its language's frequency list and word counts are dropped, so that the next corpus
+// told (CM_FILEREMOVED), a new stream is opened on it and its reader dropped, its six index slots and its
+// pairs are freed, and its language's frequency list and word counts are dropped, so that the next corpus
 // pass processes it again. A file that cannot be opened again is reported and keeps its old stream.
 // Returns how many files were opened again.
 int ReopenChangedCorpusFiles();

@@ -385,7 +385,11 @@ void TDistributionForm::Draw() {
         for (const TDistribItem& item : list) highest = std::max<int64_t>(highest, item.Hits);
     }
     QStringList categories;
-    for (const std::string& label : DistribCategoryLabels(lists, axis, names)) categories << FromUtf8(label);
+    FCategoryLines = 1;
+    for (const std::vector<TDistribRange>& ranges : DistribCategoryRanges(lists, axis, names)) {
+        categories << CategoryText(ranges);
+        FCategoryLines = std::max(FCategoryLines, int(ranges.size()));
+    }
     // Bar categories count from the bottom; files read from the top down.
     FReversed = axis == TDistribAxis::Files;
     FCategoryCount = int(categories.size());
@@ -414,6 +418,22 @@ void TDistributionForm::Draw() {
     FDrawnCategories = FCategoryCount;
 }
 
+// Languages of different lengths have different ranges under one category: each gets a line of its own,
+// behind a square of its bars' colour, which the legend names. One line of all of them joined was cut
+// short at any window size, with nothing saying whose range was whose.
+QString TDistributionForm::CategoryText(const std::vector<TDistribRange>& Ranges) const {
+    if (Ranges.size() == 1 && Ranges.front().Language < 0) return FromUtf8(Ranges.front().Text);
+    QStringList lines;
+    for (const TDistribRange& range : Ranges) {
+        QBarSet* set =
+            range.Language >= 0 && range.Language < MaxLanguages ? FSets[size_t(range.Language)] : nullptr;
+        const QString colour = set ? set->color().name() : QString("#000000");
+        lines << QString("<span style=\"color:%1\">&#9632;</span>&nbsp;%2")
+                     .arg(colour, FromUtf8(range.Text).toHtmlEscaped().replace(' ', "&nbsp;"));
+    }
+    return lines.join("<br>");
+}
+
 // A chart taller than the window opened at its top would show the end of the text first when its
 // categories count from the foot.
 void TDistributionForm::ShowTextStart() {
@@ -431,12 +451,13 @@ void TDistributionForm::ShowTextStart() {
 void TDistributionForm::FitChartHeight() {
     const int sets = std::max(int(Series->count()), 1);
     const qreal markHeight = QFontMetricsF(QGraphicsSimpleTextItem().font()).height() + 2;
-    const qreal labelHeight = QFontMetricsF(CategoryAxis->labelsFont()).height() + 2;
+    const qreal lineHeight = QFontMetricsF(CategoryAxis->labelsFont()).height();
+    const qreal labelHeight = lineHeight * (FCategoryLines * 2) + 2;
     // Marks sit at the centres of neighbouring bars, which are the bar width's share of a category apart.
     const qreal perCategory = std::max(labelHeight, markHeight * sets / Series->barWidth());
     // What the chart spends outside its plot: margins, legend, value axis and its labels.
     const qreal plot = Chart->plotArea().height();
-    const qreal rest = plot > 0 ? Chart->size().height() - plot : 4 * labelHeight + 40;
+    const qreal rest = plot > 0 ? Chart->size().height() - plot : 4 * (lineHeight + 2) + 40;
     ChartView->setMinimumHeight(int(std::ceil(perCategory * std::max(FCategoryCount, 1) + rest)));
 }
 

@@ -131,6 +131,8 @@ private:
     void FillDescription();
     void Draw();
     void FitChartHeight();
+    // The label of a category of the chart (rich text when each language has its own range).
+    QString CategoryText(const std::vector<TDistribRange>& Ranges) const;
     // The window width at which the legend names every language whole.
     int LegendWidth() const;
     // Scrolls the chart to where the text starts: files from the top, steps from the foot.
@@ -155,6 +157,7 @@ private:
     std::array<int64_t, MaxLanguages> FTotals{};
     std::array<QBarSet*, MaxLanguages> FSets{};
     int FCategoryCount = 0;
+    int FCategoryLines = 1;  // the most lines a category label holds
     bool FReversed = false;  // the first bucket is the top category
     // What the chart was last drawn with; other categories show from the text's start again.
     std::optional<TDistribAxis> FDrawnAxis;

@@ -331,9 +331,9 @@ std::vector<std::string> DistribBarLabels(const TDistribList& List, TDistribAxis
     return labels;
 }
 
-std::vector<std::string> DistribCategoryLabels(const std::vector<const TDistribList*>& Lists,
-                                               TDistribAxis Axis,
-                                               const std::vector<std::vector<std::string>>& FileNames) {
+std::vector<std::vector<TDistribRange>> DistribCategoryRanges(
+    const std::vector<const TDistribList*>& Lists, TDistribAxis Axis,
+    const std::vector<std::vector<std::string>>& FileNames) {
     std::vector<std::vector<std::string>> perLanguage;
     size_t count = 0;
     for (size_t L = 0; L < Lists.size(); ++L) {
@@ -343,20 +343,17 @@ std::vector<std::string> DistribCategoryLabels(const std::vector<const TDistribL
             DistribBarLabels(list, Axis, L < FileNames.size() ? FileNames[L] : std::vector<std::string>()));
         count = std::max(count, list.size());
     }
-    std::vector<std::string> categories;
+    std::vector<std::vector<TDistribRange>> categories;
     for (size_t i = 0; i < count; ++i) {
-        std::vector<std::string> own;
-        for (const std::vector<std::string>& labels : perLanguage)
-            if (i < labels.size()) own.push_back(labels[i]);
-        const bool agree =
-            std::all_of(own.begin(), own.end(), [&own](const std::string& s) { return s == own[0]; });
-        if (Axis == TDistribAxis::Files || agree) {
-            categories.push_back(own.front());
-            continue;
-        }
-        std::string joined;
-        for (const std::string& label : own) joined += (joined.empty() ? "" : " / ") + label;
-        categories.push_back(joined);
+        std::vector<TDistribRange> own;
+        for (size_t L = 0; L < perLanguage.size(); ++L)
+            if (i < perLanguage[L].size()) own.push_back({int(L), perLanguage[L][i]});
+        const bool agree = std::all_of(own.begin(), own.end(),
+                                       [&own](const TDistribRange& r) { return r.Text == own[0].Text; });
+        if (Axis == TDistribAxis::Files || agree)
+            categories.push_back({{-1, own.front().Text}});
+        else
+            categories.push_back(std::move(own));
     }
     return categories;
 }

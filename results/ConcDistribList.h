@@ -96,14 +96,21 @@ std::string DistribAxisTitle(TDistribAxis Axis);
 // from 1.
 std::vector<std::string> DistribBarLabels(const TDistribList& List, TDistribAxis Axis,
                                           const std::vector<std::string>& FileNames);
-// The labels of the chart's categories, one per bucket index up to the longest of Lists (one list per
-// language, in language order; nullptr reads as empty). Files: the name of the first language that has
-// the bucket (FileNames[language]). Percent and Lines: the label of that bucket of the languages that
-// have it (DistribBarLabels), once when they agree, else each language's joined by " / " in language
-// order, so that every language's bar stands under its own range.
-std::vector<std::string> DistribCategoryLabels(const std::vector<const TDistribList*>& Lists,
-                                               TDistribAxis Axis,
-                                               const std::vector<std::vector<std::string>>& FileNames);
+// One language's range under a category of the chart: Language -1 when the range is every language's.
+struct TDistribRange {
+    int Language = -1;
+    std::string Text;
+    bool operator==(const TDistribRange&) const = default;
+};
+// The ranges of the chart's categories, one entry per bucket index up to the longest of Lists (one list
+// per language, in language order; nullptr reads as empty). Files: the name of the first language that
+// has the bucket (FileNames[language]), for every language. Percent and Lines: the label of that bucket
+// (DistribBarLabels) once, for every language, when the languages that have it agree; else each of those
+// languages with its own label, in language order, so that every language's bar stands under its own
+// range.
+std::vector<std::vector<TDistribRange>> DistribCategoryRanges(
+    const std::vector<const TDistribList*>& Lists, TDistribAxis Axis,
+    const std::vector<std::vector<std::string>>& FileNames);
 // The mark beside a bar: "%d (%.2f%%)" of Hits and its share of Total; "0 (0%)" when Total is 0.
 std::string DistribMarkText(int64_t Hits, int64_t Total);
 // The sum of the hits of List.

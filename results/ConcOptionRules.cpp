@@ -7,11 +7,11 @@
 #include <system_error>
 
 #include "controls/FileDialogs.h"
-#include "ui/Msg.h"
 #include "engine/ConcCorpus.h"
 #include "engine/ConcTextProcess.h"
 #include "engine/ConcUtils.h"
 #include "platform/Nls.h"
+#include "ui/Msg.h"
 
 namespace {
 
@@ -174,7 +174,7 @@ TSearchOptionsEdits ReadSearchOptions(int Language) {
     return E;
 }
 
-void RevertSearchOptions(TSearchOptionsEdits& Edits) {
+void RevertSearchOptions(TSearchOptionsEdits& Edits, int Language) {
     Edits.MaxHits = "500";
     Edits.ContextType = 0;
     Edits.WordSkipChar = "@";
@@ -184,7 +184,7 @@ void RevertSearchOptions(TSearchOptionsEdits& Edits) {
     Edits.WildCard0or1 = "%";
     Edits.WildCardExactly1 = "?";
     Edits.TagSeparator = "&";
-    Edits.Delimiters = std::string(DefaultNonWordChars);
+    Edits.Delimiters = DefaultWordDelimiters(Config(Language).LocaleId);
     Edits.SkippingChars.clear();
     Edits.EqualChars.clear();
 }

@@ -117,8 +117,8 @@ struct TSearchOptionsEdits {
 // The controls as the options object and Language's configuration hold them.
 TSearchOptionsEdits ReadSearchOptions(int Language);
 // What "&Revert to default" puts into the controls: everything but the frequency of hits and the
-// context sizes, which keep Edits' texts.
-void RevertSearchOptions(TSearchOptionsEdits& Edits);
+// context sizes, which keep Edits' texts; the delimiters are the DefaultWordDelimiters of Language's locale.
+void RevertSearchOptions(TSearchOptionsEdits& Edits, int Language);
 
 enum class TSearchOptionsResult {
     Stored,

@@ -16,10 +16,10 @@
 
 #include "controls/ConcFormUtils.h"
 #include "controls/LangText.h"
-#include "ui/Msg.h"
 #include "engine/ConcTextProcess.h"
 #include "results/ConcHeadings.h"
 #include "results/ConcSentOptions.h"
+#include "ui/Msg.h"
 
 namespace {
 
@@ -204,7 +204,7 @@ void TSearchOptionsForm::ContextTypeChanged(int Type) {
 void TSearchOptionsForm::RevertToDefault() {
     TSearchOptionsEdits E;
     if (!ReadEdits(E)) E = ReadSearchOptions(FLanguage);
-    RevertSearchOptions(E);
+    RevertSearchOptions(E, FLanguage);
     ShowEdits(E);
 }
 

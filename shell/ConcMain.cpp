@@ -499,7 +499,10 @@ void TConcMainForm::NormalTags() {
     if (!CommonConfig) return;
     const TTagSettingsEdits Before = CurrentTagSettings(*CommonConfig, WatchedTags);
     bool Delimiters = false, PageDelimiter = false;
-    if (ConfigureTags(Delimiters, PageDelimiter) && DropAfterTagSettings(Delimiters, PageDelimiter, Before))
+    bool CorpusLoaded = false;
+    for (int L = 0; L < LanguagesCount && !CorpusLoaded; ++L) CorpusLoaded = LanguageHasFiles(L);
+    if (ConfigureTags(Delimiters, PageDelimiter) &&
+        DropAfterTagSettings(Delimiters, PageDelimiter, Before, CorpusLoaded))
         ScanCorpus();
 }
 
@@ -780,11 +783,31 @@ void TConcMainForm::UpdateHintPanel() {
 }
 
 void TConcMainForm::UpdateLanguagePanel() {
+    FLanguagePanelDue = false;
+    FLanguagePanelAt = std::chrono::steady_clock::now();
     std::vector<int64_t> counts;
     for (int i = 0; i < LanguagesCount; ++i)
         counts.push_back(LanguageConfigs[i] ? LanguageConfigs[i]->GetWordCount() : 0);
     FPanels[1]->SetFullText(ToQString(LanguagePanelText(counts, LanguageHasFiles(0))));
     SizeStatusPanels();
+}
+
+// A load adds or removes its files one message at a time, 20,000 of them in a large corpus, and the panel
+// sums the words of every file: refreshed at each message, the load would grow with the square of the
+// files. So during a run of messages it is refreshed at most once in this time.
+constexpr std::chrono::milliseconds LanguagePanelPace{50};
+
+void TConcMainForm::UpdateLanguagePanelSoon() {
+    if (FLanguagePanelDue) return;
+    const auto Since = std::chrono::steady_clock::now() - FLanguagePanelAt;
+    if (Since >= LanguagePanelPace) {
+        UpdateLanguagePanel();
+        return;
+    }
+    FLanguagePanelDue = true;
+    QTimer::singleShot(std::chrono::ceil<std::chrono::milliseconds>(LanguagePanelPace - Since), this, [this] {
+        if (FLanguagePanelDue) UpdateLanguagePanel();
+    });
 }
 
 // A bound from above only, so that the window can still be made narrower.
@@ -1066,7 +1089,7 @@ void TConcMainForm::CMOpenCorpusView(int Language, int FileIndex) {
 }
 
 void TConcMainForm::CMFileRemoved(int Language, int FileIndex) {
-    UpdateLanguagePanel();
+    UpdateLanguagePanelSoon();
     BroadcastToChildren(CM_DROPFILE, Language, FileIndex);
 }
 
@@ -1086,7 +1109,7 @@ void TConcMainForm::CMFreqSettingsChanged(int Language, intptr_t Dropped) {
 }
 
 void TConcMainForm::CMFileAdded(int Language) {
-    UpdateLanguagePanel();
+    UpdateLanguagePanelSoon();
 }
 
 void TConcMainForm::CMFilesExchanged(intptr_t WParam, intptr_t LParam) {

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QMainWindow>
 #include <QPointer>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -148,6 +149,9 @@ public:
     Q_INVOKABLE void UpdateActions();
     void UpdateHintPanel();
     void UpdateLanguagePanel();
+    // UpdateLanguagePanel now, or, when the panel was refreshed less than LanguagePanelPace ago, once
+    // that time is up, however often it is asked for meanwhile.
+    void UpdateLanguagePanelSoon();
     // Panel 0 takes the width that panel 1 leaves.
     void SizeStatusPanels();
     // After a workspace was opened or saved: "Tessivor - " and its name.
@@ -168,9 +172,10 @@ public:
     void UnloadCorpus();
     // Scan Corpus: processes the corpus and, when the pass completed, aligns it; refreshes panel 1.
     void ScanCorpus();
-    // "Tags Settings"; a change of the tag or page delimiters asks first whether to scan the corpus
-    // again (TagSettingsScanQuestion): Yes drops what the change invalidates and scans, No puts the
-    // settings back as they were and keeps the corpus.
+    // "Tags Settings": every change is stored on OK. With a corpus loaded, a change of the tag characters
+    // asks first whether to scan the corpus again (TagSettingsScanQuestion): Yes drops what the change
+    // invalidates and scans, No keeps the corpus and the tag characters it was read with. A change of
+    // the page delimiter counts the pages again (DropAfterTagSettings).
     void NormalTags();
     // Search and Advanced Search: the query dialog (simple or advanced) for the remembered search
     // language; its query runs in a new concordance window, or is appended to the active one.
@@ -319,6 +324,8 @@ private:
     bool FActivated = false;
     bool FActivationQueued = false;
     bool FUpdatingActions = false;
+    bool FLanguagePanelDue = false;
+    std::chrono::steady_clock::time_point FLanguagePanelAt{};
     std::unique_ptr<TMessenger> FMessenger;
     std::unique_ptr<TCursor> FCursor;
     IAppMessenger* FPreviousMessenger;

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "engine/ConcCorpus.h"
 #include "engine/ConcUtils.h"
@@ -203,10 +206,14 @@ std::vector<int> AddChosenFiles(std::vector<TParaLoadFiles>& Lists,
                                 const TIsEmptyFileFunc& IsEmpty) {
     std::vector<int> Added;
     TParaLoadFiles& Own = Lists.at(size_t(Language));
-    auto Holds = [](const TParaLoadFiles& Files, const std::string& Name) {
-        return std::any_of(Files.begin(), Files.end(),
-                           [&](const TParaLoadFile& F) { return F.Name == Name; });
-    };
+    // Looked up by name, so that adding thousands of files to lists of thousands stays quick: the names
+    // of the own list, and for each name of the other lists the first language that lists it.
+    std::unordered_set<std::string> Listed;
+    for (const TParaLoadFile& F : Own) Listed.insert(F.Name);
+    std::unordered_map<std::string_view, int> Elsewhere;
+    for (int L = 0; L < int(Lists.size()); ++L)
+        if (L != Language)
+            for (const TParaLoadFile& F : Lists[size_t(L)]) Elsewhere.emplace(F.Name, L);
     for (const std::string& Name : Chosen) {
         if (IsText && !IsText(Name) &&
             !ConfirmYesNo(Formatted("\"%s\" does not seem to be a text file. Open anyway?", Name), true))
@@ -214,17 +221,16 @@ std::vector<int> AddChosenFiles(std::vector<TParaLoadFiles>& Lists,
         // An empty file would count as a parallel file of the corpus while nothing of it can be aligned.
         if (IsEmpty && IsEmpty(Name) && !ConfirmYesNo(Formatted("\"%s\" is empty. Open anyway?", Name), true))
             break;
-        if (Holds(Own, Name)) continue;
-        int Other = -1;
-        for (int L = 0; L < int(Lists.size()) && Other < 0; ++L)
-            if (L != Language && Holds(Lists[size_t(L)], Name)) Other = L;
-        if (Other >= 0) {
+        if (Listed.count(Name)) continue;
+        const auto Other = Elsewhere.find(Name);
+        if (Other != Elsewhere.end()) {
             const std::string OtherName =
-                Other < int(LanguageNames.size()) ? LanguageNames[size_t(Other)] : "";
+                Other->second < int(LanguageNames.size()) ? LanguageNames[size_t(Other->second)] : "";
             ShowWarning(Formatted("File \"%s\" already exists into %s corpus.", Name, OtherName));
             continue;
         }
         Own.push_back({Name, -1, TCorpusFileRecord{}});
+        Listed.insert(Name);
         Added.push_back(int(Own.size()) - 1);
     }
     return Added;

@@ -1,8 +1,8 @@
 #include "shell/TagSettingsRules.h"
 
-#include "ui/Msg.h"
 #include "engine/ConcCorpus.h"
 #include "engine/ConcPrefs.h"
+#include "ui/Msg.h"
 
 namespace {
 
@@ -81,29 +81,33 @@ TTrackedTagCheck CheckTrackedTag(const std::string& Name, const std::string& Sta
     return TTrackedTagCheck::Ok;
 }
 
-std::string TagSettingsScanQuestion(bool DelimitersChanged) {
-    const char* What = DelimitersChanged
-                           ? "The corpus will be processed again with the new tags: the alignment corrections "
-                             "made by hand will be replaced by automatic alignment."
-                           : "The page numbers will be counted again with the new page delimiter.";
-    return std::string("Tag configuration is changed. Scan corpus now?\r\n") + What +
-           "\r\nNo keeps the tag settings and the corpus as they were.";
+std::string TagSettingsScanQuestion() {
+    return "Tag configuration is changed. Scan corpus now?\r\nThe corpus will be processed again with the "
+           "new "
+           "tags: the alignment corrections made by hand will be replaced by automatic alignment.\r\nNo "
+           "keeps "
+           "the corpus as it was read, with the tag characters it was read with; the other settings are "
+           "stored.";
 }
 
-bool DropAfterTagSettings(bool DelimitersChanged, bool PageDelimiterChanged, const TTagSettingsEdits& Before) {
-    if (!DelimitersChanged && !PageDelimiterChanged) return false;
+bool DropAfterTagSettings(bool DelimitersChanged, bool PageDelimiterChanged, const TTagSettingsEdits& Before,
+                          bool CorpusLoaded) {
+    // Nothing was read with the old settings: they are simply replaced.
+    if (!CorpusLoaded || (!DelimitersChanged && !PageDelimiterChanged)) return false;
     // Asked before anything goes: the corpus and the windows over it stay whole until the user agrees.
-    if (!ConfirmYesNo(TagSettingsScanQuestion(DelimitersChanged), true)) {
+    if (DelimitersChanged && ConfirmYesNo(TagSettingsScanQuestion(), true)) {
+        ClearScannedInfo(-1, true, PageDelimiterChanged, false, false, false, false);
+        return true;
+    }
+    if (DelimitersChanged) {
+        // No: the corpus was read with these tag characters, and its indexes point into that reading.
         CommonConfig->TagStart = Before.TagStart.empty() ? 0 : Before.TagStart[0];
         CommonConfig->TagStop = Before.TagStop.empty() ? 0 : Before.TagStop[0];
-        CommonConfig->PageSeparator = Before.PageSeparator;
-        CommonConfig->ShowLines = Before.ShowLines;
-        CommonConfig->ShowPages = Before.ShowPages;
-        CommonConfig->RelativeLines = Before.RelativeLines;
-        WatchedTags = Before.Rows;
-        return false;
     }
-    ClearScannedInfo(-1, DelimitersChanged, PageDelimiterChanged, false, false, false, false);
+    if (!PageDelimiterChanged) return false;
+    // Pages counted at the old delimiter would be numbered wrong: they go, and the scan counts them
+    // again (nothing else is missing).
+    ClearScannedInfo(-1, false, true, false, false, false, false);
     return true;
 }
 

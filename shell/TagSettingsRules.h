@@ -48,19 +48,23 @@ enum class TTrackedTagCheck { Ok, EmptyName, EmptyStart, EmptyStop, DuplicateNam
 TTrackedTagCheck CheckTrackedTag(const std::string& Name, const std::string& Start, const std::string& Stop,
                                  bool Cocoa, const std::vector<TWatchedTag>& Rows, int EditedRow);
 
-// The question asked before a change of the tag delimiters (or of the page delimiter only) takes
-// effect: it opens with "Tag configuration is changed. Scan corpus now?" and says what scanning
-// replaces (for the delimiters: the whole processing, alignment corrections made by hand included) and
-// that No keeps the settings as they were.
-std::string TagSettingsScanQuestion(bool DelimitersChanged);
+// The question asked before a change of the tag characters (which change how the corpus text is read)
+// takes effect on a loaded corpus: it opens with "Tag configuration is changed. Scan corpus now?", says
+// what scanning replaces (the whole processing, alignment corrections made by hand included) and that
+// No keeps the corpus as it was read, with its tag characters, every other change being stored.
+std::string TagSettingsScanQuestion();
 
-// What the main window does after "Tags Settings" closed with OK, Before being the settings as they
-// were when the dialog opened (CurrentTagSettings). When neither flag is set nothing is dropped or
-// asked (false). Otherwise it asks TagSettingsScanQuestion before anything is dropped. Yes: ClearScannedInfo
-// for every language with its all-data flag from the delimiters and its page-list flag from the page
-// delimiter, and true (the caller scans). No: the tag settings and tracked tags are put back exactly as
-// Before holds them, nothing is dropped, false.
-bool DropAfterTagSettings(bool DelimitersChanged, bool PageDelimiterChanged, const TTagSettingsEdits& Before);
+// What the main window does after "Tags Settings" closed with OK (every edit is stored by then), Before
+// being the settings as they were when the dialog opened (CurrentTagSettings) and CorpusLoaded whether
+// some language has files. Returns whether the corpus is to be scanned now. Without a corpus, or when
+// neither delimiter changed (tracked tags, display options), nothing is dropped or asked: false. A
+// change of the tag characters asks TagSettingsScanQuestion before anything is dropped: Yes drops what
+// processing built (ClearScannedInfo with its all-data flag, and its page-list flag when the page
+// delimiter changed too): true. No puts back the tag characters the corpus was read with (the corpus and
+// its indexes stay); a page delimiter changed too still takes effect. A change of the page delimiter,
+// asked nothing, drops the page lists (each announced) so that they are counted again: true.
+bool DropAfterTagSettings(bool DelimitersChanged, bool PageDelimiterChanged, const TTagSettingsEdits& Before,
+                          bool CorpusLoaded);
 
 // ---- "Special Tags Settings" and its meta-tags -------------------------------------------------------
 

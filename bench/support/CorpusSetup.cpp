@@ -22,9 +22,7 @@
 #include "engine/SynStream.h"
 #include "results/ConcParaSearchThread.h"
 
-namespace {
-
-void Configure(TConcordConfig& Config, const TFormatOptions& F) {
+void ConfigureFormat(TConcordConfig& Config, const TFormatOptions& F) {
     Config.HeadingFormat = F.Heading;
     Config.HStart = F.HStart;
     Config.HStop = F.HStop;
@@ -45,6 +43,8 @@ void Configure(TConcordConfig& Config, const TFormatOptions& F) {
     Config.SmartAbbrDetect = F.Abbreviations;
     Config.includeTrailingQuotes = F.TrailingQuotes;
 }
+
+namespace {
 
 template <class T, class Codec>
 void AddEmptySlot(TSlotList<T, Codec>& Slots) {
@@ -107,8 +107,9 @@ int32_t ExclusiveEnd(const TSegment& E, int32_t Size, bool Markup) {
     return std::max(E.Start, std::min(E.End + 1, Size));
 }
 
-// Aligns language K with language 0 and reports it; writes the pairs to Out when given.
-bool AlignAndReport(int K, uint8_t Format, std::FILE* Out) {
+// Aligns language K with language 0 and reports it; writes the pairs to Out when given. The time of the
+// alignment is added to Spent.
+bool AlignAndReport(int K, uint8_t Format, std::FILE* Out, double& Spent) {
     using TClock = std::chrono::steady_clock;
     const auto Start = TClock::now();
     bool Ok = true;
@@ -118,6 +119,7 @@ bool AlignAndReport(int K, uint8_t Format, std::FILE* Out) {
     else
         RunAlignment(false, K, -1);
     const double Seconds = std::chrono::duration<double>(TClock::now() - Start).count();
+    Spent += Seconds;
     TDoubleAlignIndexes* Lists[] = {Align12.get(), Align13.get(), Align14.get()};
     const TDoubleAlignIndexes& Pairs = *Lists[K - 1];
     const bool Markup = Format != afNotAligned;
@@ -284,41 +286,51 @@ void ParseCorpusArgs(int Argc, char** Argv, TCorpusArgs& Args,
         Usage("--lang-index names no language");
 }
 
-int BuildCorpus(const TCorpusArgs& Args) {
+int BuildCorpus(const TCorpusArgs& Args, double* Seconds) {
+    using TClock = std::chrono::steady_clock;
     const TCommonConcordConfig& Common = *CommonConfig;
+    double Spent = 0;
+    const auto Registering = TClock::now();
     LanguagesCount = static_cast<int32_t>(Args.Languages.size());
     for (size_t L = 0; L < Args.Languages.size(); ++L) {
         if (!LanguageConfigs[L])
             LanguageConfigs[L] = std::make_unique<TConcordConfig>(static_cast<int32_t>(L));
         TConcordConfig& Config = *LanguageConfigs[L];
         Config.SetLanguage(Args.Languages[L].Lcid, LanguageNameOfLCID(Args.Languages[L].Lcid));
-        Configure(Config, Args.Languages[L].Format);
+        ConfigureFormat(Config, Args.Languages[L].Format);
         for (const std::string& File : Args.Languages[L].Files) Register(Config, File);
     }
-    using TClock = std::chrono::steady_clock;
+    Spent += std::chrono::duration<double>(TClock::now() - Registering).count();
+    const auto Finish = [&](int Code) {
+        if (Seconds) *Seconds = Spent;
+        return Code;
+    };
     for (size_t L = 0; L < Args.Languages.size(); ++L) {
         const auto Start = TClock::now();
         const int Code = ProcessLanguage(static_cast<int>(L));
-        const double Seconds = std::chrono::duration<double>(TClock::now() - Start).count();
+        const double Pass = std::chrono::duration<double>(TClock::now() - Start).count();
+        Spent += Pass;
         if (Code != 0) {
             std::fprintf(stderr, "language %zu was cancelled\n", L);
-            return 1;
+            return Finish(1);
         }
-        Report(*LanguageConfigs[L], static_cast<int>(L), Seconds);
+        Report(*LanguageConfigs[L], static_cast<int>(L), Pass);
     }
-    if (!Args.Align) return 0;
+    if (!Args.Align) return Finish(0);
     std::FILE* Out = nullptr;
     if (!Args.AlignOut.empty() && !(Out = std::fopen(Args.AlignOut.c_str(), "w")))
         Usage("cannot write the pairs");
+    const auto Aligning = TClock::now();
     EnsureAlignIndexLists();
+    Spent += std::chrono::duration<double>(TClock::now() - Aligning).count();
     bool Ok = true;
-    for (int K = 1; K < LanguagesCount && Ok; ++K) Ok = AlignAndReport(K, Common.AlignFormat, Out);
+    for (int K = 1; K < LanguagesCount && Ok; ++K) Ok = AlignAndReport(K, Common.AlignFormat, Out, Spent);
     if (Out) std::fclose(Out);
     if (!Ok) {
         std::fprintf(stderr, "the alignment stopped at a count check\n");
-        return 1;
+        return Finish(1);
     }
-    return 0;
+    return Finish(0);
 }
 
 void EnsureUnits(int Language) {

@@ -66,11 +66,15 @@ const char* Value(int& I, int Argc, char** Argv);
 void ParseCorpusArgs(int Argc, char** Argv, TCorpusArgs& Args,
                      const std::function<bool(int& I, int Argc, char** Argv)>& Extra = {});
 
+// Gives Config the text format the flags set for its language.
+void ConfigureFormat(TConcordConfig& Config, const TFormatOptions& Format);
+
 // Registers the files, runs the corpus pass language by language (printing what each built and how
 // long it took) and, with Args.Align, the alignment of every language with language 0. Returns 0, or 1
 // after printing why (a cancelled pass, an alignment stopped at a count check). Raises what the pass
-// raises.
-int BuildCorpus(const TCorpusArgs& Args);
+// raises. Seconds, when given, receives the time of the registering, the passes and the alignment,
+// without the printing.
+int BuildCorpus(const TCorpusArgs& Args, double* Seconds = nullptr);
 
 // Gives every file of Language that has no alignment its paragraphs as aligned units.
 void EnsureUnits(int Language);

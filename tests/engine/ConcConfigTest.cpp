@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <random>
 
 #include "controls/ScriptedBackend.h"
 #include "engine/ConcUtils.h"
@@ -48,6 +49,46 @@ protected:
 };
 
 }  // namespace
+
+// A new language's word delimiters hold the quotation marks, inverted marks, dashes and ellipsis its code
+// page has as one byte (never a letter at the same byte of another code page), and follow its locale while
+// they are defaults; delimiters of the user's own are never touched.
+TEST_F(ConfigTest, DefaultDelimitersFollowTheCodePageAndLeaveTheUsersOwn) {
+    const std::string plain(DefaultNonWordChars);
+    EXPECT_EQ(DefaultWordDelimiters(0), plain);
+    const std::string western = plain + "\x93\x94\x84\xAB\xBB\x8B\x9B\xBF\xA1\x96\x97\x85";
+    EXPECT_EQ(DefaultWordDelimiters(1034), western);
+    EXPECT_EQ(DefaultWordDelimiters(1036), western);
+    EXPECT_EQ(DefaultWordDelimiters(1049), plain + "\x93\x94\x84\xAB\xBB\x8B\x9B\x96\x97\x85")
+        << "0xBF and 0xA1 are letters in code page 1251";
+    EXPECT_NE(DefaultWordDelimiters(1032).find('\xAF'), std::string::npos) << "the horizontal bar of 1253";
+    EXPECT_EQ(DefaultWordDelimiters(1041), plain + "\xA2\xA3") << "the half-width corner brackets of 932";
+    EXPECT_EQ(DefaultWordDelimiters(2052), plain);
+    for (const std::string& d : {DefaultWordDelimiters(1034), DefaultWordDelimiters(1049)})
+        EXPECT_EQ(d.find_first_of("'\x91\x92"), std::string::npos) << "apostrophes are word characters";
+    EXPECT_TRUE(IsDefaultWordDelimiters(western) && IsDefaultWordDelimiters(plain));
+    EXPECT_FALSE(IsDefaultWordDelimiters(plain + "-"));
+
+    // A new language takes its locale's defaults, and keeps following them.
+    TConcordConfig spanish(1);
+    spanish.SetLanguage(1034, "Spanish");
+    EXPECT_EQ(spanish.NonWordChars, western);
+    spanish.SetLanguage(1049, "Russian");
+    EXPECT_EQ(spanish.NonWordChars, DefaultWordDelimiters(1049));
+    // One made from another language's settings follows its own locale.
+    TConcordConfig copy(2);
+    spanish.SetLanguage(1034, "Spanish");
+    copy.Assign(spanish);
+    copy.SetLanguage(1049, "Russian");
+    EXPECT_EQ(copy.NonWordChars, DefaultWordDelimiters(1049));
+    // The user's own, and the old defaults a user saved, stay as they are.
+    spanish.NonWordChars = plain;
+    spanish.SetLanguage(1049, "Russian");
+    EXPECT_EQ(spanish.NonWordChars, plain);
+    copy.NonWordChars = ".,;";
+    copy.SetLanguage(1034, "Spanish");
+    EXPECT_EQ(copy.NonWordChars, ".,;");
+}
 
 TEST_F(ConfigTest, NewLanguageHasTheDocumentedDefaults) {
     TConcordConfig C(2);
@@ -338,6 +379,48 @@ TEST_F(ConfigTest, ExchangeFilesMovesRecordsWithTheirNames) {
     EXPECT_FALSE(C.FileListsConsistent());
     EXPECT_THROW(C.ExchangeFiles(0, 2), std::out_of_range);
     EXPECT_EQ(FileNames(C), (std::vector<std::string>{"c", "b", "a"}));
+}
+
+// The name lookup against a search of Files from its start, through every way the list changes: files
+// registered, appended directly, removed, exchanged, and names that repeat.
+TEST_F(ConfigTest, IndexOfFileFindsTheFirstFileOfANameWhateverChangedTheList) {
+    std::mt19937 Random(1207);
+    TConcordConfig C(0);
+    const auto Name = [&] { return "/corpus/" + std::to_string(Random() % 20000) + ".txt"; };
+    const auto Search = [&](const std::string& N) {
+        for (size_t I = 0; I < C.Files.size(); ++I)
+            if (C.Files[I].Name == N) return int(I);
+        return -1;
+    };
+    for (int Step = 0; Step < 3000; ++Step) {
+        // Several changes may come between two lookups.
+        for (int Change = int(Random() % 3); Change >= 0; --Change) {
+            const int Files = int(C.Files.size());
+            switch (Random() % 6) {
+                case 0:
+                    C.AddFile({Name(), {}}, nullptr, nullptr);
+                    break;
+                case 1:  // a name the list holds already
+                    C.AddFile({Files > 0 ? C.Files[Random() % unsigned(Files)].Name : Name(), {}}, nullptr,
+                              nullptr);
+                    break;
+                case 2:
+                    AddFile(C, Name());
+                    break;
+                case 3:
+                case 5:
+                    if (Files > 0) C.RemoveFile(int(Random() % unsigned(Files)));
+                    break;
+                case 4:
+                    if (Files > 1)
+                        C.ExchangeFiles(int(Random() % unsigned(Files)), int(Random() % unsigned(Files)));
+                    break;
+            }
+        }
+        const std::string Wanted =
+            Step % 5 == 0 || C.Files.empty() ? Name() : C.Files[Random() % C.Files.size()].Name;
+        ASSERT_EQ(C.IndexOfFile(Wanted), Search(Wanted)) << "step " << Step;
+    }
 }
 
 TEST_F(ConfigTest, RemoveFileFreesTheFilesIndexesStreamAndReader) {

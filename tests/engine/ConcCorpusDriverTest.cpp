@@ -174,11 +174,10 @@ TEST_F(DriverTest, ManySmallFilesShareOneWindowAndAPumpPacedByTheClock) {
             ASSERT_EQ(Present(L, I), All);
             // A finished file keeps no room its lists will not fill.
             const TConcordConfig& C = *LanguageConfigs[L];
-            const std::vector<const TIntegerList*> Lists{C.LineStarts.GetItem(I), C.PageStarts.GetItem(I),
-                                                         C.SectionIndexes.GetItem(I), C.ParagraphIndexes.GetItem(I),
-                                                         C.SentenceIndexes.GetItem(I)};
-            for (const TIntegerList* List : Lists)
-                ASSERT_EQ(List->Capacity(), List->Count());
+            const std::vector<const TIntegerList*> Lists{
+                C.LineStarts.GetItem(I), C.PageStarts.GetItem(I), C.SectionIndexes.GetItem(I),
+                C.ParagraphIndexes.GetItem(I), C.SentenceIndexes.GetItem(I)};
+            for (const TIntegerList* List : Lists) ASSERT_EQ(List->Capacity(), List->Count());
             ASSERT_EQ(C.SentenceIndexes.GetItem(I)->RecordCapacity(), C.SentenceIndexes.GetItem(I)->Count());
             ASSERT_FALSE(C.FileTags.GetItem(I)->Entries().empty());
             for (const auto& [Name, Offsets] : C.FileTags.GetItem(I)->Entries())
@@ -204,6 +203,67 @@ TEST_F(DriverTest, ManySmallFilesShareOneWindowAndAPumpPacedByTheClock) {
     ASSERT_TRUE(ProcessCorpus());
     ASSERT_NE(LanguageConfigs[0]->FreqList->FindWord("word"), nullptr);
     EXPECT_EQ(LanguageConfigs[0]->FreqList->FindWord("word")->Frequency, Files / 2);
+}
+
+// The shared window's gauge runs over the bytes of every file the pass reads: at each step it stands
+// between the bytes of the files before the one it shows and those up to that file's end, it never goes
+// back, and it ends near the total. Files that need no reading count for nothing.
+TEST_F(DriverTest, TheGaugeOfAPassRunsOverAllTheFilesItReads) {
+    std::mt19937 Random(69);
+    std::map<std::string, std::pair<int64_t, int64_t>> Span;  // path -> bytes before it, bytes up to its end
+    const auto AddFiles = [&](int Count) {
+        int64_t Total = 0;
+        Span.clear();
+        for (int I = 0; I < Count; ++I) {
+            std::string Text;
+            const int Words = 20 + int(Random() % 400);
+            for (int W = 0; W < Words; ++W) Text += (W % 9 == 8 ? "end. " : "word ");
+            const int F = AddFile(0, "g" + std::to_string(I) + ".txt", Text);
+            Span[LanguageConfigs[0]->Files[size_t(F)].Name] = {Total, Total + int64_t(Text.size())};
+            Total += int64_t(Text.size());
+        }
+        return Total;
+    };
+    struct TStep {
+        std::string Text;
+        int Progress, Max;
+    };
+    std::vector<TStep> Steps;
+    Backend.OnProcessMessages = [&] {
+        if (ProgressForm)
+            Steps.push_back({ProgressForm->Text(), ProgressForm->Progress(), ProgressForm->Max()});
+    };
+    const auto Check = [&](int64_t Total) {
+        ASSERT_FALSE(Steps.empty());
+        int Last = 0;
+        for (const TStep& Step : Steps) {
+            ASSERT_EQ(Step.Max, Total);
+            ASSERT_TRUE(Span.count(Step.Text)) << Step.Text;
+            EXPECT_GE(Step.Progress, Span[Step.Text].first) << Step.Text;
+            EXPECT_LE(Step.Progress, Span[Step.Text].second) << Step.Text;
+            EXPECT_GE(Step.Progress, Last);
+            Last = Step.Progress;
+        }
+        EXPECT_GE(Last, Total * 9 / 10);
+    };
+    const int64_t Total = AddFiles(40);
+    ASSERT_TRUE(ProcessCorpus());
+    Check(Total);
+
+    // Only the files that lack an index are read again, and only they make up the gauge.
+    Steps.clear();
+    TConcordConfig& C = *LanguageConfigs[0];
+    int64_t Again = 0;
+    std::map<std::string, std::pair<int64_t, int64_t>> Reread;
+    for (int I = 5; I < 40; I += 7) {
+        C.LineStarts.SetItem(I, nullptr);
+        const int64_t Size = C.Streams[size_t(I)]->GetSize();
+        Reread[C.Files[size_t(I)].Name] = {Again, Again + Size};
+        Again += Size;
+    }
+    Span = Reread;
+    ASSERT_TRUE(ProcessCorpus());
+    Check(Again);
 }
 
 TEST_F(DriverTest, CancelFreesOnlyWhatThisRunCreated) {

@@ -46,6 +46,63 @@ protected:
     std::string FText;
 };
 
+// The quotation marks, inverted marks, dashes and ellipsis of Spanish and French text are no part of the
+// words they touch in a new language, while apostrophes and hyphens are: the counts by hand.
+TEST_F(SegmentTest, ANewLanguageCountsSpanishAndFrenchWordsWithoutTheirPunctuation) {
+    struct TCase {
+        uint32_t Locale;
+        const char* Name;
+        std::string Text;
+        int32_t Words;
+        std::vector<std::pair<std::string, int32_t>> Frequencies;
+    };
+    const std::string cest = std::string("C\x92") + "est", nest = std::string("n\x92") + "est-ce";
+    const std::vector<TCase> cases = {
+        // Qué dices preguntó él Ya voy Sí dijo qué bien
+        {3082,
+         "Spanish (Spain)",
+         "\xBFQu\xE9 dices? \x97pregunt\xF3 \xE9l\x97. \xA1Ya voy!\x85 \xABS\xED\xBB, dijo: \x93qu\xE9 "
+         "bien\x94.",
+         10,
+         {{"qu\xE9", 1},
+          {"Qu\xE9", 1},
+          {"\xBFQu\xE9", 0},
+          {"pregunt\xF3", 1},
+          {"\xE9l", 1},
+          {"Ya", 1},
+          {"S\xED", 1},
+          {"\x85", 0}}},
+        // Bonjour dit-il C'est l'été n'est-ce pas Oui répondit-elle
+        {1036,
+         "French (France)",
+         "\xAB Bonjour \xBB, dit-il\x85 " + cest + " l\x92\xE9t\xE9 \x96 " + nest +
+             " pas ? \x93Oui\x94 \x97 r\xE9pondit-elle.",
+         8,
+         {{"Bonjour", 1},
+          {"dit-il", 1},
+          {cest, 1},
+          {nest, 1},
+          {"l\x92\xE9t\xE9", 1},
+          {"Oui", 1},
+          {"\xAB", 0}}},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        ResetGlobalsForTest();
+        SetUp();
+        LanguageConfigs[0] = std::make_unique<TConcordConfig>(0);
+        TConcordConfig& L = *LanguageConfigs[0];
+        L.SetLanguage(c.Locale, c.Name);
+        L.HeadingFormat = 3;
+        L.ParagraphFormat = 2;
+        L.SentenceFormat = 2;
+        EXPECT_EQ(L.NonWordChars, DefaultWordDelimiters(c.Locale));
+        Run(c.Text);
+        EXPECT_EQ(C().Files[0].Object.WordCount, c.Words);
+        for (const auto& [word, count] : c.Frequencies) EXPECT_EQ(Frequency(word), count) << word;
+    }
+}
+
 TEST_F(SegmentTest, AutomaticSentencesEndAfterTheDelimiterAndStartAtTheNextNonBlank) {
     Lang(0).SentenceFormat = 1;
     Run("It was late.  He left");

@@ -323,7 +323,7 @@ TEST_F(ConcPrefsTest, HandWrittenFileGivesDefaultsForWhatIsMissing) {
     EXPECT_EQ(LanguagesCount, 2);
     EXPECT_EQ(c.MaximumHits, 77);
     EXPECT_EQ(LanguageConfigs[1]->NonWordChars, " .,");
-    EXPECT_EQ(LanguageConfigs[0]->NonWordChars, DefaultNonWordChars);
+    EXPECT_EQ(LanguageConfigs[0]->NonWordChars, DefaultWordDelimiters(LanguageConfigs[0]->LocaleId));
     EXPECT_EQ(BigContextSize, 10);
     EXPECT_TRUE(KeepLinesPages && KeepWatchedTags && KeepFrequency && KeepSegmentIndexes);
     EXPECT_EQ(c.LastUsedLanguage, 0);

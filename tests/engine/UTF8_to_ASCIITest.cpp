@@ -188,7 +188,11 @@ protected:
         ASSERT_TRUE(Config().FileListsConsistent());
         for (size_t I = 0; I < Config().Files.size(); ++I) {
             const auto& F = Config().Files[I];
-            ASSERT_TRUE(Config().Streams[I] && Config().Readers[I]);
+            ASSERT_TRUE(Config().Streams[I]);
+            // A reader, once made, reads through the file's stream of now.
+            if (Config().Readers[I]) {
+                EXPECT_EQ(&Config().Readers[I]->Source(), Config().Streams[I].get());
+            }
             EXPECT_EQ(Config().Streams[I]->FileName(), F.Object.CopyName);
             EXPECT_EQ(F.Object.CopyName == F.Name, !F.Object.Converted);
         }

@@ -156,9 +156,9 @@ TEST_F(OptionRulesTest, RevertFillsTheDefaultsButKeepsFrequencyAndSizes) {
     E.FrequencyOfHits = "7";
     E.ContextSize = "30";
     E.Delimiters = "x";
-    RevertSearchOptions(E);
-    EXPECT_EQ(E.Delimiters.size(), 25u);
-    EXPECT_EQ(E.Delimiters.back(), '"');
+    RevertSearchOptions(E, 0);
+    EXPECT_EQ(E.Delimiters, DefaultWordDelimiters(LanguageConfigs[0]->LocaleId));
+    EXPECT_EQ(E.Delimiters.substr(0, 25), DefaultNonWordChars);
     EXPECT_EQ(E.MaxHits, "500");
     EXPECT_EQ(E.FrequencyOfHits, "7");
     EXPECT_EQ(E.ContextSize, "30");

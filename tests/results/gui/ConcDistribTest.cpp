@@ -1,6 +1,9 @@
 // The query description in captioned labels: texts, the options row's layout and the panels' heights.
 #include <gtest/gtest.h>
 
+#include <QRegularExpression>
+#include <QTextDocument>
+
 #include <QFontMetrics>
 #include <QLabel>
 #include <QWidget>
@@ -186,7 +189,20 @@ protected:
         return form;
     }
 
-    static QStringList Categories(const TDistributionForm& Form) { return Form.CategoryAxis->categories(); }
+    // A category's label as read: its lines (one per language with a range of its own, behind the
+    // square of that language's colour), each without the square, joined by " / ".
+    static QString Plain(const QString& Label) {
+        QTextDocument Document;
+        Document.setHtml(Label);
+        QStringList Lines = Document.toPlainText().split(QRegularExpression("[\\n\\x{2028}\\x{2029}]"));
+        for (QString& Line : Lines) Line = Line.remove(QChar(0x25A0)).trimmed().replace(QChar(0xA0), ' ');
+        return Lines.join(" / ");
+    }
+    static QStringList Categories(const TDistributionForm& Form) {
+        QStringList Labels;
+        for (const QString& Label : Form.CategoryAxis->categories()) Labels << Plain(Label);
+        return Labels;
+    }
     static QList<qreal> Values(const TDistributionForm& Form, int Set) {
         QBarSet* set = Form.Series->barSets().at(Set);
         QList<qreal> values;
@@ -497,6 +513,84 @@ TEST_F(DistributionWindowTest, TheLegendNamesEveryLanguageWhole) {
             EXPECT_TRUE(Shown.contains(QString::fromStdString(Lang(L).GetLanguageName())))
                 << L << " " << Shown.join(" | ").toStdString();
         EXPECT_LE(Form->parentWidget()->geometry().right(), Area.viewport()->width());
+        for (QMdiSubWindow* Sub : Area.subWindowList()) delete Sub;
+    }
+}
+
+// Four languages of different lengths (914, 1,065, 907 and 1,245 lines) at every step, in windows of the
+// size of a 1024 x 768 and of a 1280 x 1024 screen: under each category every language's range is drawn
+// whole on a line of its own, behind a square of its own bars' colour, which the legend names.
+TEST_F(DistributionWindowTest, EveryLanguagesRangeIsDrawnWholeAndTiedToItsLanguage) {
+    const std::array<int, 4> LineCount{914, 1065, 907, 1245};
+    std::array<std::unique_ptr<TConcordItems>, 4> Hits;
+    // The chart shows the file of one index in every language: the third.
+    for (int L = 2; L < 4; ++L)
+        for (int F = 0; F < 2; ++F)
+            AddLines(L, "short" + std::to_string(L) + std::to_string(F) + ".txt", "x", {0});
+    for (int L = 0; L < 4; ++L) {
+        std::string Text;
+        std::vector<int32_t> Starts;
+        for (int I = 0; I < LineCount[size_t(L)]; ++I) {
+            Starts.push_back(int32_t(Text.size()));
+            Text += "w\n";
+        }
+        AddLines(L, "long" + std::to_string(L) + ".txt", Text, Starts);
+        Hits[size_t(L)] = std::make_unique<TConcordItems>(L);
+    }
+    Lang(0).SetLanguage(1033, "English (United States)");
+    Lang(2).SetLanguage(11274, "Spanish (Argentina)");
+    Lang(3).SetLanguage(1046, "Portuguese (Brazilian)");
+    const int FileScope = 2;
+    for (const QSize Screen : {QSize(1024, 768), QSize(1280, 1024)}) {
+        QMdiArea Area;
+        Area.resize(Screen - QSize(0, 70));
+        Area.show();
+        TDistributionForm* Form = ShowDistribution(
+            &Area, 0, TDistribHitLists{Hits[0].get(), Hits[1].get(), Hits[2].get(), Hits[3].get()},
+            TDistribQueries{&Query, nullptr, nullptr, nullptr});
+        ASSERT_NE(Form, nullptr);
+        ChooseInCombo(Form->ScopeCombo, FileScope + 2);
+        if (Form->PercentCheck->isChecked()) ClickThroughWindow(Form->PercentCheck);
+        for (int StepIndex : {1, 3, 6}) {
+            ChooseInCombo(Form->StepCombo, StepIndex);
+            QApplication::processEvents();
+            SCOPED_TRACE(std::to_string(Screen.width()) + " step " + std::to_string(StepIndex));
+            // What the chart draws: the label items of the category axis, each as its lines.
+            QStringList Drawn;
+            QStringList DrawnHtml;
+            for (QGraphicsItem* Item : Form->Chart->scene()->items())
+                if (auto* Text = dynamic_cast<QGraphicsTextItem*>(Item);
+                    Text && Text->isVisible() && Text->toPlainText().contains(QChar(0x25A0))) {
+                    Drawn << Plain(Text->toHtml());
+                    DrawnHtml << Text->toHtml();
+                }
+            const int Buckets = 100 / DistribSteps[size_t(StepIndex)];
+            ASSERT_EQ(Drawn.size(), Buckets);
+            for (int I = 0; I < Buckets; ++I) {
+                QStringList Own;
+                for (int L = 0; L < 4; ++L) {
+                    const auto End = [&](int J) {
+                        return int(std::nearbyint(double(J) * LineCount[size_t(L)] / Buckets));
+                    };
+                    Own << QString("%1 - %2").arg(End(I) + 1).arg(End(I + 1));
+                }
+                const QString Expected = Own.join(" / ");
+                EXPECT_TRUE(Drawn.contains(Expected))
+                    << Expected.toStdString() << " among " << Drawn.join(" | ").toStdString();
+            }
+            for (const QString& Label : Drawn) EXPECT_FALSE(Label.contains("...")) << Label.toStdString();
+            // Each line's square has its language's colour, in language order.
+            for (const QString& Html : DrawnHtml) {
+                int At = 0;
+                for (int L = 0; L < 4; ++L) {
+                    const QColor Colour = Form->Series->barSets().at(L)->color();
+                    const int Found = Html.indexOf(
+                        QRegularExpression(QString("color:%1[^>]*>\\x{25A0}").arg(Colour.name())), At);
+                    EXPECT_GE(Found, At) << "language " << L << " in " << Html.toStdString();
+                    At = std::max(Found, At);
+                }
+            }
+        }
         for (QMdiSubWindow* Sub : Area.subWindowList()) delete Sub;
     }
 }

@@ -9,6 +9,7 @@
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -45,6 +46,7 @@
 #include "results/ConcFreqOptions.h"
 #include "results/ConcWordListForm.h"
 #include "shell/ConcMain.h"
+#include "shell/ConcTagConfig.h"
 #include "shell/ConcView.h"
 #include "tests/shell/gui/ModalAnswers.h"
 #include "tests/support/TestSupport.h"
@@ -564,6 +566,31 @@ TEST_F(MainFormTest, AProcessedCorpusSaysItIsNotAlignedUntilAlignCorpusAlignsIt)
     EXPECT_TRUE(form.SearchAction->isEnabled());
 }
 
+// Without a corpus nothing was read with the tag settings: "Tags Settings" stores every change on OK and
+// asks nothing about scanning.
+TEST_F(MainFormTest, TagsSettingsWithoutACorpusStoreEveryChangeAndAskNothing) {
+    TConcMainForm& form = Create();
+    form.show();
+    Settle();
+    Script.Messages.clear();
+    bool Answered = false;
+    QTimer::singleShot(0, [&] {
+        auto* Dialog = qobject_cast<TTagConfigForm*>(QApplication::activeModalWidget());
+        ASSERT_TRUE(Dialog);
+        Dialog->TagStartEdit->setText("[");
+        Dialog->TagStopEdit->setText("]");
+        Dialog->PageDelimiterEdit->setText("@@");
+        QTest::mouseClick(Dialog->OkBtn, Qt::LeftButton);
+        Answered = true;
+    });
+    Trigger(form.NormalTagsAction);
+    EXPECT_TRUE(Answered);
+    EXPECT_TRUE(Script.Messages.empty()) << Script.Texts().front();
+    EXPECT_EQ(CommonConfig->TagStart, '[');
+    EXPECT_EQ(CommonConfig->TagStop, ']');
+    EXPECT_EQ(CommonConfig->PageSeparator, "@@");
+}
+
 TEST_F(MainFormTest, TheIdleHandlerRunsWhenTheEventLoopWaits) {
     TConcMainForm& form = Create();
     form.UpdateActions();
@@ -730,6 +757,8 @@ TEST_F(MainFormTest, FileMessagesRefreshThePanelAndReachTheChildren) {
     AddFiles(1, {50, 60, 70});
     TTestChild* child = AddChild("result");
     SendToMainForm(CM_FILEADDED, 1, 0);
+    // A run of messages refreshes the panel at a pace, not at each one.
+    for (int i = 0; i < 100 && form.LanguagePanel()->text() != "100 / 180"; ++i) QTest::qWait(10);
     EXPECT_EQ(form.LanguagePanel()->text(), "100 / 180");
 
     LanguageConfigs[1]->Files[2].Object.WordCount = 0;

@@ -130,26 +130,24 @@ TEST_F(TagSettingsTest, EachChangeDropsExactlyWhatItInvalidatesAnnouncedFirst) {
     TRecordingMessenger Recorder;
     const TTagSettingsEdits Before = CurrentTagSettings(*CommonConfig, WatchedTags);
     // Tracked tags and display options only: nothing dropped, nothing asked.
-    EXPECT_FALSE(DropAfterTagSettings(false, false, Before));
+    EXPECT_FALSE(DropAfterTagSettings(false, false, Before, true));
     EXPECT_TRUE(Recorder.Entries.empty());
     EXPECT_TRUE(Script.Messages.empty());
 
-    // The page delimiter: asked first; No puts the settings back and drops nothing.
+    // Without a corpus nothing was read with the old settings: nothing is asked or dropped, and the new
+    // ones stay.
+    CommonConfig->TagStart = '[';
     CommonConfig->PageSeparator = "#newpage";
-    WatchedTags.clear();
-    Script.Answers = {mrNo};
-    EXPECT_FALSE(DropAfterTagSettings(false, true, Before));
-    EXPECT_EQ(Script.Texts(), std::vector<std::string>{TagSettingsScanQuestion(false)});
+    EXPECT_FALSE(DropAfterTagSettings(true, true, Before, false));
+    EXPECT_TRUE(Script.Messages.empty());
     EXPECT_TRUE(Recorder.Entries.empty());
-    EXPECT_EQ(CommonConfig->PageSeparator, "#page");
-    ASSERT_EQ(WatchedTags.size(), 2u);
-    EXPECT_TRUE(WatchedTags[1].NoStop);
-    for (int L = 0; L < 2; ++L) EXPECT_TRUE(LanguageConfigs[L]->PageStarts.GetItem(0));
-    // Yes: the page lists go (each announced), nothing else.
-    CommonConfig->PageSeparator = "#newpage";
-    Script.Messages.clear();
-    Script.Answers = {mrYes};
-    EXPECT_TRUE(DropAfterTagSettings(false, true, Before));
+    EXPECT_EQ(CommonConfig->TagStart, '[');
+    CommonConfig->TagStart = '<';
+
+    // The page delimiter alone changes no reading of the text: nothing is asked; the page lists go (each
+    // announced) to be counted again, nothing else.
+    EXPECT_TRUE(DropAfterTagSettings(false, true, Before, true));
+    EXPECT_TRUE(Script.Messages.empty());
     EXPECT_EQ(CommonConfig->PageSeparator, "#newpage");
     EXPECT_EQ(Recorder.Messages(), (std::vector<int>{CM_PAGEINDEXDROPPED, CM_PAGEINDEXDROPPED}));
     for (int L = 0; L < 2; ++L) {
@@ -158,6 +156,39 @@ TEST_F(TagSettingsTest, EachChangeDropsExactlyWhatItInvalidatesAnnouncedFirst) {
         EXPECT_TRUE(LanguageConfigs[L]->SentenceIndexes.GetItem(0));
         EXPECT_TRUE(LanguageConfigs[L]->LineStarts.GetItem(0));
     }
+    ASSERT_TRUE(ProcessCorpus());
+
+    // New tag characters with other changes, and No: the corpus keeps its indexes and the characters it
+    // was read with; every other change stays stored.
+    const TTagSettingsEdits Read = CurrentTagSettings(*CommonConfig, WatchedTags);
+    CommonConfig->TagStart = '[';
+    CommonConfig->ShowLines = !Read.ShowLines;
+    WatchedTags.pop_back();
+    Recorder.Entries.clear();
+    Script.Answers = {mrNo};
+    EXPECT_FALSE(DropAfterTagSettings(true, false, Read, true));
+    EXPECT_EQ(Script.Texts(), std::vector<std::string>{TagSettingsScanQuestion()});
+    EXPECT_TRUE(Recorder.Entries.empty());
+    EXPECT_EQ(CommonConfig->TagStart, '<');
+    EXPECT_EQ(CommonConfig->ShowLines, !Read.ShowLines);
+    EXPECT_EQ(WatchedTags.size(), 1u);
+    for (int L = 0; L < 2; ++L) {
+        EXPECT_TRUE(LanguageConfigs[L]->SentenceIndexes.GetItem(0));
+        EXPECT_TRUE(LanguageConfigs[L]->PageStarts.GetItem(0));
+    }
+    // No with a new page delimiter too: the pages are still counted again, at the characters kept.
+    CommonConfig->TagStart = '[';
+    CommonConfig->PageSeparator = "#page";
+    Script.Messages.clear();
+    Script.Answers = {mrNo};
+    EXPECT_TRUE(DropAfterTagSettings(true, true, Read, true));
+    EXPECT_EQ(CommonConfig->TagStart, '<');
+    EXPECT_EQ(CommonConfig->PageSeparator, "#page");
+    for (int L = 0; L < 2; ++L) {
+        EXPECT_FALSE(LanguageConfigs[L]->PageStarts.GetItem(0));
+        EXPECT_TRUE(LanguageConfigs[L]->SentenceIndexes.GetItem(0));
+    }
+    ASSERT_TRUE(ProcessCorpus());
 
     // Word tags: every corpus frequency list, nothing else, and no scan offered.
     Recorder.Entries.clear();
@@ -172,9 +203,11 @@ TEST_F(TagSettingsTest, EachChangeDropsExactlyWhatItInvalidatesAnnouncedFirst) {
     }
 
     // The tag delimiters: the question says what scanning replaces; Yes drops everything processing built.
-    EXPECT_NE(TagSettingsScanQuestion(true).find("alignment corrections made by hand"), std::string::npos);
+    EXPECT_NE(TagSettingsScanQuestion().find("alignment corrections made by hand"), std::string::npos);
+    CommonConfig->TagStart = '[';
     Script.Answers = {mrYes};
-    EXPECT_TRUE(DropAfterTagSettings(true, false, Before));
+    EXPECT_TRUE(DropAfterTagSettings(true, false, Before, true));
+    EXPECT_EQ(CommonConfig->TagStart, '[');
     for (int L = 0; L < 2; ++L) {
         EXPECT_FALSE(LanguageConfigs[L]->SentenceIndexes.GetItem(0));
         EXPECT_FALSE(LanguageConfigs[L]->FileTags.GetItem(0));

@@ -129,9 +129,8 @@ TEST_F(UnsavedChangesTest, EveryCommandThatEndsTheWorkspaceAsksAndEachAnswerDoes
                     DialogOpened = true;
                     Dialog->reject();
                 });
-            if (Command == Open) SetFileDialog([this](const TFileDialogRequest&) {
-                    return std::vector<std::string>{Other};
-                });
+            if (Command == Open)
+                SetFileDialog([this](const TFileDialogRequest&) { return std::vector<std::string>{Other}; });
             QAction* Action = Command == Exit     ? Form->ExitAction
                               : Command == Unload ? Form->UnloadCorpusAction
                               : Command == Load   ? Form->LoadCorpusFileAction
@@ -139,7 +138,8 @@ TEST_F(UnsavedChangesTest, EveryCommandThatEndsTheWorkspaceAsksAndEachAnswerDoes
             Trigger(Action);
             ASSERT_FALSE(Backend.Messages.empty());
             EXPECT_EQ(Backend.Texts().front(), Question);
-            EXPECT_EQ(Backend.Messages.front().Buttons, MsgButton(mbYes) | MsgButton(mbNo) | MsgButton(mbCancel));
+            EXPECT_EQ(Backend.Messages.front().Buttons,
+                      MsgButton(mbYes) | MsgButton(mbNo) | MsgButton(mbCancel));
             EXPECT_EQ(SavedChanged(), Answer == mrYes);
             const bool WentOn = Answer != mrCancel;
             switch (Command) {
@@ -207,16 +207,20 @@ TEST_F(UnsavedChangesTest, UnloadEndsTheWorkspaceSoThatClosingSavesThePreference
 }
 
 // New tag characters ask before anything is dropped, saying that the corpus is processed again and the
-// corrections made by hand are replaced. No keeps the settings and the corpus as they were; Yes takes
-// the new characters and processes the corpus again.
+// corrections made by hand are replaced. No keeps the corpus as it was and the tag characters it was
+// read with, and stores every other change of the dialog; Yes takes the new characters and processes
+// the corpus again.
 TEST_F(UnsavedChangesTest, TagsSettingsAskBeforeTheCorpusIsDropped) {
     for (const int Answer : {mrNo, mrYes}) {
         SCOPED_TRACE(Answer);
         TearDown();
         SetUp();
         CorrectAlignment();
+        const bool ShowedLines = CommonConfig->ShowLines;
         WhenModal<TTagConfigForm>([](TTagConfigForm* Dialog) {
             Dialog->TagStartEdit->setText("[");
+            QTest::mouseClick(Dialog->ShowLinesCheck, Qt::LeftButton, {},
+                              QPoint(8, Dialog->ShowLinesCheck->height() / 2));
             QTest::mouseClick(Dialog->OkBtn, Qt::LeftButton);
         });
         // The corpus must still be whole while the question is up.
@@ -224,9 +228,10 @@ TEST_F(UnsavedChangesTest, TagsSettingsAskBeforeTheCorpusIsDropped) {
         Script.Answers = {Answer};
         Trigger(Form->NormalTagsAction);
         ASSERT_EQ(Script.Messages.size(), 1u);
-        EXPECT_EQ(Script.Texts()[0], TagSettingsScanQuestion(true));
+        EXPECT_EQ(Script.Texts()[0], TagSettingsScanQuestion());
         EXPECT_NE(Script.Texts()[0].find("processed again"), std::string::npos);
         EXPECT_TRUE(Script.AtQuestion == Edited);
+        EXPECT_NE(CommonConfig->ShowLines, ShowedLines) << "stored whatever the answer";
         if (Answer == mrNo) {
             EXPECT_EQ(CommonConfig->TagStart, '<');
             EXPECT_TRUE(CorpusSnapshot() == Edited);
