@@ -179,9 +179,11 @@ TAlignUndo TAlignEditor::NewRecord(int S, TAlignEditOp Op, const TAlignCaret& Ca
     return R;
 }
 
+// Every edit records itself here once nothing more can fail, just before it commits.
 bool TAlignEditor::Push(TAlignUndo&& Record) {
     FUndo.push_back(std::move(Record));
     if (FUndo.size() > UndoLimit) FUndo.pop_front();
+    ++HandEditsApplied;
     return true;
 }
 
@@ -378,6 +380,7 @@ std::optional<TAlignUndo> TAlignEditor::Undo() {
     std::optional<TAlignUndo> Done(std::move(FUndo.back()));
     J.Commit();
     FUndo.pop_back();
+    --HandEditsApplied;
     return Done;
 }
 

@@ -40,6 +40,7 @@ std::string ConcordancePath, FreqPath, CorpusFreqPath;
 std::string WorkspacePath;
 std::string WorkspaceFileName;
 bool WorkspaceLoaded = false;
+int64_t HandEditsApplied = 0;
 bool SaveOnExit = false;
 std::string MainCaption;
 std::string VersionText;
@@ -513,6 +514,7 @@ void FreeLanguageConfigs() {
     Align12.reset();
     Align13.reset();
     Align14.reset();
+    HandEditsApplied = 0;
 }
 
 void InitConfigUnit() {

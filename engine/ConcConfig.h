@@ -399,6 +399,9 @@ extern std::string ConcordancePath, FreqPath, CorpusFreqPath;
 extern std::string WorkspacePath;
 extern std::string WorkspaceFileName;  // empty when no workspace is current
 extern bool WorkspaceLoaded;           // a workspace was opened or saved in this run; never cleared
+// Edits made by hand in the alignment editor that the corpus's indexes hold now: each edit adds one, its
+// undo takes it back. Zeroed when a workspace takes the corpus in and when the corpus goes.
+extern int64_t HandEditsApplied;
 extern bool SaveOnExit;
 extern std::string MainCaption;
 extern std::string VersionText;  // "Version 1.0 (Build 270)"
@@ -425,8 +428,8 @@ bool SameSettingName(std::string_view A, std::string_view B);
 // until the preferences are read, then the stored sizes); DefaultContextSizes when there is no
 // CommonConfig. Item lists take their sizes from here, never from DefaultContextSizes directly.
 std::array<int32_t, 5> NewListContextSizes();
-// Frees LanguageConfigs[0..LanguagesCount-1], sets LanguagesCount to 0 and frees the three alignments.
-// Sends no message: callers close the windows first.
+// Frees LanguageConfigs[0..LanguagesCount-1], sets LanguagesCount to 0 and frees the three alignments
+// (no edit made by hand is left). Sends no message: callers close the windows first.
 void FreeLanguageConfigs();
 
 // Program start, after LoadInstalledLanguages: the version text, the folders, the tracked-tag list,

@@ -277,6 +277,11 @@ void TDistributionForm::BuildChart() {
     Series->attachAxis(ValueAxis);
     Chart->legend()->setVisible(true);
     Chart->legend()->setAlignment(Qt::AlignBottom);
+    PartialLabel = new QLabel(this);
+    PartialLabel->setWordWrap(true);
+    PartialLabel->setStyleSheet("color: #a00000; font-weight: bold");
+    PartialLabel->hide();
+    static_cast<QVBoxLayout*>(layout())->addWidget(PartialLabel);
     ChartScroll = new QScrollArea(this);
     ChartScroll->setFrameShape(QFrame::NoFrame);
     ChartScroll->setWidgetResizable(true);
@@ -328,13 +333,18 @@ void TDistributionForm::FillDescription() {
                                     ? FHitLists[size_t(FPrimaryLanguage)]
                                     : nullptr;
     const QString count = QString::number(hits ? hits->Count() : 0);
-    HitsValue->setText(FPartialText.isEmpty() ? count : count + " (" + FPartialText + ")");
+    HitsValue->setText(FPartialText.isEmpty() ? count : count + " (partial list)");
 }
 
 void TDistributionForm::SetPartialText(const QString& Text) {
     FPartialText = Text;
     FillDescription();
-    Chart->setTitle(Text.isEmpty() ? QString() : "Partial list of hits: " + Text);
+    const QString Said = Text.isEmpty() ? QString() : "Partial list of hits: " + Text;
+    // Above the chart, wrapped, where it is read before the bars; and as the chart's title, so that a
+    // printed chart says it too.
+    PartialLabel->setText(Said);
+    PartialLabel->setVisible(!Said.isEmpty());
+    Chart->setTitle(Said);
 }
 
 void TDistributionForm::ScopeChosen(int Index) {

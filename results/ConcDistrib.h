@@ -112,6 +112,7 @@ public:
     QLabel* HitsCaption;
     QLabel* HitsValue;
     TQueryOptionsLabels Description;
+    QLabel* PartialLabel;      // why the hits are not every hit of the query; hidden for a complete list
     QScrollArea* ChartScroll;  // holds ChartView, which grows beyond it when the bars need the room
     QChartView* ChartView;
     QChart* Chart;

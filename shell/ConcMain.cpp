@@ -32,6 +32,7 @@
 #include "engine/ConcPrefs.h"
 #include "engine/UTF8_to_ASCII.h"
 #include "platform/IniFiles.h"
+#include "platform/Memory.h"
 #include "results/ConcAdvCollocation.h"
 #include "results/ConcAdvancedSort.h"
 #include "results/ConcCollocation.h"
@@ -153,6 +154,11 @@ TCloseDecision DecideClose(bool Busy, bool WorkspaceLoaded, bool SaveOnExit) {
     if (Busy) return TCloseDecision::Refuse;
     if (!WorkspaceLoaded) return TCloseDecision::SavePreferences;
     return SaveOnExit ? TCloseDecision::SaveWorkspace : TCloseDecision::SaveNothing;
+}
+
+TEndQuestion DecideEndQuestion(bool WorkspaceHeld, bool Changed, bool HandCorrections) {
+    if (WorkspaceHeld) return Changed ? TEndQuestion::SaveWorkspaceChanges : TEndQuestion::None;
+    return HandCorrections ? TEndQuestion::SaveCorrectionsAsWorkspace : TEndQuestion::None;
 }
 
 intptr_t PackClientSize(int Width, int Height) {
@@ -658,13 +664,23 @@ void TConcMainForm::FormActivate() {
         BuildLanguageMenus();
         UpdateHintPanel();
         UpdateLanguagePanel();
+        FActivationDone = true;
     };
     try {
         // Closing with a workspace open never writes the corpus's languages to the preferences, so once
         // workspaces are used the preferences hold no corpus: the last workspace is where the user was.
-        if (LanguagesCount < 2 && !RecentWorkspaces.empty()) OpenWorkspaceFile(RecentWorkspaces.front());
-        if (LanguagesCount < 2) LoadCorpusFiles(true);
-        if (ProcessCorpus()) RunAlignment(false, -1, -1);
+        bool Reopened = false;
+        if (LanguagesCount < 2 && !RecentWorkspaces.empty()) {
+            OpenWorkspaceFile(RecentWorkspaces.front());
+            Reopened = WorkspaceHeld();
+        }
+        // A workspace reopened here is left as Open Workspace leaves it: what it lacks (pairs whose
+        // alignment a paragraph edit removed, data of files changed since) waits for the user's own Scan
+        // or Align Corpus, so that nothing counts as changed before the user changed anything.
+        if (!Reopened) {
+            if (LanguagesCount < 2) LoadCorpusFiles(true);
+            if (ProcessCorpus()) RunAlignment(false, -1, -1);
+        }
     } catch (...) {
         finish();
         throw;
@@ -868,6 +884,11 @@ void TConcMainForm::UnloadCorpus() {
             config->RemoveFile(file);
     }
     for (std::unique_ptr<TDoubleAlignIndexes>* pairs : {&Align12, &Align13, &Align14}) pairs->reset();
+    // The corpus's word lists go with its files: they count words that no file holds any more.
+    for (int language = 0; language < LanguagesCount; ++language) {
+        TConcordConfig* config = LanguageConfigs[language].get();
+        if (config) config->FreqList.reset();
+    }
     // The workspace ends with its corpus: a corpus loaded next must never be saved over it on exit, and
     // closing saves the preferences again, so that the next start finds that corpus.
     WorkspaceFileName.clear();
@@ -878,6 +899,9 @@ void TConcMainForm::UnloadCorpus() {
     setWindowTitle(ToQString(MainCaption));
     PostStatusText("");
     UpdateLanguagePanel();
+    // What the corpus held (hundreds of megabytes for one of thousands of files) would otherwise stay
+    // with the process as free heap until the next corpus fills it.
+    platform::ReleaseFreeMemory();
 }
 
 void TConcMainForm::ScanCorpus() {
@@ -891,18 +915,23 @@ void TConcMainForm::ScanCorpus() {
 // Closing
 
 // With Save On Exit the close goes on whatever the save did; a save that raised is reported here, inside
-// the handler. Without it, unsaved changes of the workspace are asked about first: Cancel, or a save
-// that failed, keeps the window open.
+// the handler. Otherwise what would be lost (unsaved changes of the workspace, or corrections that no
+// workspace holds) is asked about first: Cancel, or a save that failed, keeps the window open.
 void TConcMainForm::closeEvent(QCloseEvent* Event) {
-    const TCloseDecision decision = DecideClose(CorpusInUse(), WorkspaceLoaded, SaveOnExit);
+    TCloseDecision decision = DecideClose(CorpusInUse(), WorkspaceLoaded, SaveOnExit);
     if (decision == TCloseDecision::Refuse) {
         Event->ignore();
         return;
     }
-    if (decision == TCloseDecision::SaveNothing && !DeliverCatching([this] { return SaveChangesFirst(); })) {
+    const bool HeldBefore = WorkspaceHeld();
+    const bool SavedAnyway = decision == TCloseDecision::SaveWorkspace && HeldBefore;
+    if (!SavedAnyway && !DeliverCatching([this] { return SaveChangesFirst(); })) {
         Event->ignore();
         return;
     }
+    // Corrections saved as a workspace just now make it the open one, written a moment ago: the
+    // preferences no longer name the corpus, and saving it again would only repeat that.
+    if (!HeldBefore && WorkspaceHeld()) decision = TCloseDecision::SaveNothing;
     DeliverCatching([&] {
         if (decision == TCloseDecision::SavePreferences)
             SavePreferences();
@@ -942,6 +971,7 @@ void TConcMainForm::OpenWorkspaceFile(const std::string& FileName) {
     if (!SaveChangesFirst()) return;
     CloseAllChildren();
     FreeLanguageConfigs();
+    ForgetWorkspaceState();
     // Whatever the open did, the menus and panels must show the languages and files now configured;
     // an exception then goes on to the application's handler.
     auto finish = [this] {
@@ -994,25 +1024,36 @@ bool TConcMainForm::SaveWorkspaceFile(bool Ask) {
     return SaveWorkspace(WorkspaceFileName);
 }
 
-void TConcMainForm::SaveWorkspaceAs() {
+bool TConcMainForm::SaveWorkspaceAs() {
     const std::string name = ChooseWorkspaceFile(true, "Save Workspace As");
-    if (name.empty()) return;
+    if (name.empty()) return false;
     if (name == WorkspaceFileName) {
         ShowError(
             "This is the currently loaded workspace and you can not overwrite it. Please use \"Save "
             "Workspace...\" command or choose a new name.");
-        return;
+        return false;
     }
-    if (!ShowWorkspaceOptions(true) || !SaveWorkspace(name)) return;
+    if (!ShowWorkspaceOptions(true) || !SaveWorkspace(name)) return false;
     WorkspaceFileName = name;
     WorkspaceOpened();
+    return true;
+}
+
+bool TConcMainForm::WorkspaceHeld() {
+    return WorkspaceLoaded && !WorkspaceFileName.empty();
 }
 
 bool TConcMainForm::SaveChangesFirst() {
-    if (!WorkspaceLoaded || WorkspaceFileName.empty() || !WorkspaceChanged()) return true;
-    switch (ConfirmYesNoCancel(SaveChangesQuestion(WorkspaceFileName), true)) {
+    // Comparing the corpus with what the workspace held costs a pass over it: only when one is open.
+    const bool Held = WorkspaceHeld();
+    const TEndQuestion Question =
+        DecideEndQuestion(Held, Held && WorkspaceChanged(), !Held && UnsavedHandCorrections());
+    if (Question == TEndQuestion::None) return true;
+    const bool Changes = Question == TEndQuestion::SaveWorkspaceChanges;
+    switch (ConfirmYesNoCancel(Changes ? SaveChangesQuestion(WorkspaceFileName) : SaveCorrectionsQuestion,
+                               true)) {
         case mrYes:
-            return SaveWorkspaceFile(false);
+            return Changes ? SaveWorkspaceFile(false) : SaveWorkspaceAs();
         case mrNo:
             return true;
         default:

@@ -89,6 +89,14 @@ enum class TCloseDecision { Refuse, SavePreferences, SaveWorkspace, SaveNothing 
 // Busy: CorpusInUse, the same test that disables the corpus commands.
 TCloseDecision DecideClose(bool Busy, bool WorkspaceLoaded, bool SaveOnExit);
 
+// What a command that ends the corpus in memory (exit, Unload Corpus, Load Corpus File(s), opening a
+// workspace) asks before it goes on. A workspace that holds the corpus (WorkspaceHeld) is asked about
+// when it Changed since it was opened or saved: "Save changes to the workspace <name>?", whose Yes saves
+// it. Without one, alignment corrections made by hand (HandCorrections) exist nowhere else:
+// SaveCorrectionsQuestion, whose Yes saves them with Save Workspace As. Yes/No/Cancel either way.
+enum class TEndQuestion { None, SaveWorkspaceChanges, SaveCorrectionsAsWorkspace };
+TEndQuestion DecideEndQuestion(bool WorkspaceHeld, bool Changed, bool HandCorrections);
+
 // The answer to CM_GETCLIENTSIZE: the width in the high 16 bits, the height in the low 16 bits.
 intptr_t PackClientSize(int Width, int Height);
 
@@ -137,12 +145,14 @@ public:
     ~TConcMainForm() override;
 
     // The first activation (runs once; later calls do nothing): sizes the panels; below two languages
-    // opens the most recent workspace when there is one, and when still below two languages the
-    // loading dialog for a new corpus; processes the corpus and, when that completes, aligns
-    // it; rebuilds the language menus and both panels. Passes on what the steps raise, after the menus
-    // and panels are rebuilt; the window's own event handlers report it instead.
+    // opens the most recent workspace when there is one, exactly as Open Workspace does; when none
+    // opened, the loading dialog for a new corpus while still below two languages, then processes the
+    // corpus and, when that completes, aligns it; rebuilds the language menus and both panels. Passes on
+    // what the steps raise, after the menus and panels are rebuilt; the window's own event handlers
+    // report it instead.
     void FormActivate();
-    bool Activated() const { return FActivated; }
+    // The first activation has run to its end (the workspace or corpus it brought in is there).
+    bool Activated() const { return FActivationDone; }
 
     // Enables and shows every command from the corpus state (the idle handler; also run when a long
     // operation starts, since the event loop it pumps never waits and so never runs the idle handler).
@@ -215,16 +225,21 @@ public:
     bool SaveWorkspaceFile(bool Ask);
     // Save Workspace As: asks for a name (an existing file is replaced without asking); refuses the
     // current workspace's own name with an error; otherwise asks for the Keep options (all checked)
-    // and saves. A saved workspace becomes the current one (WorkspaceOpened).
-    void SaveWorkspaceAs();
+    // and saves. A saved workspace becomes the current one (WorkspaceOpened). Returns whether it saved.
+    bool SaveWorkspaceAs();
     // Save On Exit: inverts SaveOnExit; the item's check mark follows it.
     void ToggleSaveOnExit();
-    // Before a command that ends the open workspace (exit without Save On Exit, Unload Corpus, Load
-    // Corpus File(s), opening a workspace): when its corpus or settings changed since it was opened or
-    // saved (WorkspaceChanged), asks "Save changes to the workspace <name>?". Yes saves it (without the
-    // options dialog), No leaves it as it is on disk, Cancel stops. Returns whether the command may go
-    // on: true when nothing changed or after No, false after Cancel or when the save failed.
+    // Before a command that ends the corpus in memory (exit unless Save On Exit saves the open workspace,
+    // Unload Corpus, Load Corpus File(s), opening a workspace), the question DecideEndQuestion gives:
+    // with a workspace open whose corpus or settings changed since it was opened or saved
+    // (WorkspaceChanged), "Save changes to the workspace <name>?", whose Yes saves it (without the options
+    // dialog); with none, when alignment corrections made by hand would be lost (UnsavedHandCorrections),
+    // SaveCorrectionsQuestion, whose Yes is Save Workspace As. No goes on without saving, Cancel stops.
+    // Returns whether the command may go on: true when nothing is asked or after No, false after Cancel
+    // or when the save failed or was cancelled.
     bool SaveChangesFirst();
+    // A workspace holds the corpus: one was opened or saved, and is still the current one.
+    static bool WorkspaceHeld();
     // After a workspace was opened or saved under a new name: marks a workspace loaded, makes its folder
     // WorkspacePath, puts it at the top of the recent list (a preferences file that cannot be written
     // is reported), shows its name in the caption and rebuilds the language menus.
@@ -322,6 +337,7 @@ private:
     // The corpus is processed and not aligned, so nothing can be searched: panel 0 says so.
     bool FAwaitsAlignment = false;
     bool FActivated = false;
+    bool FActivationDone = false;
     bool FActivationQueued = false;
     bool FUpdatingActions = false;
     bool FLanguagePanelDue = false;

@@ -158,16 +158,27 @@ std::optional<TSavedState> SavedState;
 
 void NoteWorkspaceSaved(const std::string& FileName) {
     SavedState = TSavedState{FileName, CurrentState()};
+    HandEditsApplied = 0;
 }
 
 void ForgetWorkspaceState() {
     SavedState.reset();
+    HandEditsApplied = 0;
+}
+
+bool UnsavedHandCorrections() {
+    if (HandEditsApplied == 0) return false;
+    for (int L = 0; L < LanguagesCount; ++L)
+        if (LanguageConfigs[size_t(L)] && !LanguageConfigs[size_t(L)]->Files.empty()) return true;
+    return false;
 }
 
 bool WorkspaceChanged() {
     return SavedState && !WorkspaceFileName.empty() && SavedState->FileName == WorkspaceFileName &&
            CurrentState() != SavedState->Digest;
 }
+
+const char* const SaveCorrectionsQuestion = "Save the alignment corrections as a workspace?";
 
 std::string SaveChangesQuestion(const std::string& FileName) {
     return "Save changes to the workspace " + std::filesystem::path(FileName).filename().string() + "?";

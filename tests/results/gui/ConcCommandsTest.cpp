@@ -820,7 +820,9 @@ TEST_F(CommandsTest, ASearchStoppedAtTheMaximumSaysSoInItsCountCaptionAndChart) 
     Menu("&Display", {"Distri&bution..."});
     auto* Chart = qobject_cast<TDistributionForm*>(Capped->Distribution.data());
     ASSERT_NE(Chart, nullptr);
-    EXPECT_EQ(Chart->HitsValue->text().toStdString(), "4 (" + Why + ")");
+    EXPECT_EQ(Chart->HitsValue->text().toStdString(), "4 (partial list)");
+    EXPECT_TRUE(Chart->PartialLabel->isVisible());
+    EXPECT_EQ(Chart->PartialLabel->text().toStdString(), "Partial list of hits: " + Why);
     EXPECT_EQ(Chart->Chart->title().toStdString(), "Partial list of hits: " + Why);
 
     std::vector<std::unique_ptr<TConcSearchRec>> Records(2);

@@ -145,7 +145,7 @@ TEST_F(CorpusRoadTest, ANewCorpusIsLoadedProcessedAlignedAndUnloaded) {
     EXPECT_TRUE(Form->CollocateFrequencyDataMenu->menuAction()->isEnabled())
         << "a concordance window is active";
 
-    // Unloaded: nothing registered, the copy gone, the languages and their settings kept.
+    // Unloaded: nothing registered, no word list, the copy gone, the languages and their settings kept.
     Form->UnloadCorpusAction->trigger();
     Settle();
     EXPECT_EQ(LanguagesCount, 3);
@@ -157,6 +157,7 @@ TEST_F(CorpusRoadTest, ANewCorpusIsLoadedProcessedAlignedAndUnloaded) {
                   0)
             << L;
         EXPECT_EQ(C.GetLanguageName(), Names[size_t(L)]);
+        EXPECT_FALSE(C.FreqList) << "the word list of files no longer loaded, language " << L;
     }
     EXPECT_FALSE(Align12 || Align13 || Align14);
     EXPECT_FALSE(std::filesystem::exists(Copy));
