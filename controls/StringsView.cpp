@@ -559,14 +559,7 @@ void TStringsView::OnHorzAction(int Action) {
 
 void TStringsView::ItemsChanged() {
     if (QThread::currentThread() != thread()) {
-        if (!FItemsChangedQueued.exchange(true))
-            QMetaObject::invokeMethod(
-                this,
-                [this] {
-                    FItemsChangedQueued = false;
-                    ItemsChangedNow();
-                },
-                Qt::QueuedConnection);
+        if (!FItemsChangedQueued.exchange(true)) FItemsChangedWake.Wake();
         return;
     }
     ItemsChangedNow();

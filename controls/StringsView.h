@@ -14,6 +14,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "controls/ThreadWake.h"
 #include "ui/StringsViewModel.h"
 
 class QPainter;
@@ -249,4 +250,8 @@ private:
     TEntry FAfter;                // the item after the bottom (Index -1 when none)
     std::recursive_mutex FLock;
     std::atomic<bool> FItemsChangedQueued{false};
+    TThreadWake FItemsChangedWake{[this] {
+        FItemsChangedQueued = false;
+        ItemsChangedNow();
+    }};
 };

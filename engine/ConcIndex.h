@@ -214,8 +214,9 @@ public:
     }
 };
 
-// Offset lists and segment lists are read back only when their values never decrease: lookups and
-// Add search them by halves, so an unordered list read from a damaged file leaves its slot empty.
+// Offset lists, segment lists and tag collections are read back only when their values never decrease:
+// lookups and Add search them by halves, so an unordered list read from a damaged file leaves its slot
+// empty.
 template <class T>
 struct TOrderedListCodec {
     static void Save(TStream& Stream, const T* Item) { SaveOptionalElement(Stream, Item); }

@@ -83,6 +83,11 @@ void TTagsCollection::LoadFromStream(TStream& Stream) {
     }
 }
 
+bool TTagsCollection::IsOrdered() const {
+    return std::all_of(FEntries.begin(), FEntries.end(),
+                       [](const auto& Entry) { return Entry.second.IsOrdered(); });
+}
+
 // ---- TTag ----
 
 TTag::TTag(char OpenChar, std::string_view TagText, char CloseChar)

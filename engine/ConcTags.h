@@ -45,14 +45,17 @@ public:
     // Replaces the contents with an element read at the stream's position. Counts are never trusted
     // beyond the remaining bytes; a name that comes twice keeps its first offsets.
     void LoadFromStream(TStream& Stream);
+    // Whether every name's offsets never decrease, as FindValue and AddValue assume.
+    bool IsOrdered() const;
 
 private:
     TEntries FEntries;
 };
 
 // One tag collection per corpus file of a language ("TAGS" block); an empty slot is a file whose
-// tags are not indexed.
-class TTagsCollections : public TSlotList<TTagsCollection> {};
+// tags are not indexed. A collection read back with the offsets of a name out of order leaves its slot
+// empty, so that the file's tags are indexed again.
+class TTagsCollections : public TSlotList<TTagsCollection, TOrderedListCodec<TTagsCollection>> {};
 
 // One tag's text parsed into its name, the rest of its text and its attributes.
 class TTag {

@@ -5,10 +5,12 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <limits>
 #include <string_view>
+#include <vector>
 
-#include "ui/Msg.h"
 #include "engine/ConcStreamUtils.h"
+#include "ui/Msg.h"
 
 class TSilentMessages : public IMessageBackend {
 public:
@@ -45,4 +47,20 @@ bool SameSlots(const TList& A, const TList& B, TEqual Equal) {
         if (X && !Equal(*X, *Y)) return false;
     }
     return true;
+}
+
+// The values a lookup over an ordered list is asked about: the ends of the number range, and each of up
+// to 48 entries spread over the list with its neighbours, where a search by halves goes wrong by one.
+inline std::vector<int32_t> ProbeValues(const std::vector<int32_t>& Values) {
+    constexpr int32_t Min = std::numeric_limits<int32_t>::min(), Max = std::numeric_limits<int32_t>::max();
+    std::vector<int32_t> Probes{Min, Max, -1, 0};
+    const size_t Step = Values.size() / 48 + 1;
+    for (size_t I = 0; I < Values.size(); I += Step) {
+        const int32_t V = Values[I];
+        Probes.push_back(V);
+        if (V > Min) Probes.push_back(V - 1);
+        if (V < Max) Probes.push_back(V + 1);
+    }
+    if (!Values.empty()) Probes.push_back(Values.back());
+    return Probes;
 }

@@ -4,7 +4,9 @@
 // differs from the seed's by an even number of bytes is opened as Work's data file, any other as Old's.
 //
 // Whatever is read, nothing crashes, every language's per-file lists stay in step, no file of the
-// fixture is lost, and an open either reports damage once or gives back every file the settings list.
+// fixture is lost or changed (the data file included), an open either reports damage once or gives back
+// every file the settings list, and an open that fails says why and keeps no corpus file, no alignment
+// and no current workspace.
 // Beside Work.TWS, the property that matters: nothing is ever kept that was not saved (every slot, pair,
 // frequency list and word count is empty or exactly as saved), and an open that reports nothing at all
 // holds exactly the values that were saved. The fixture (two languages, one file read through an 8-bit
@@ -21,6 +23,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <string_view>
 
 #include "engine/ConcConfig.h"
 #include "engine/ConcCorpus.h"
@@ -91,12 +94,13 @@ struct TFixture {
     std::string OldWorkspace;  // the same settings without their end
     std::string Seed;
     std::map<std::string, std::string> Saved;  // DataPieces () of the saved corpus
-    std::map<fs::path, std::string> Kept;  // every file the reader must leave in place, with its bytes
+    std::map<fs::path, std::string> Kept;      // every file the reader must leave in place, with its bytes
     std::vector<std::vector<std::string>> Listed;  // each language's files, as the settings list them
 };
 
 bool IsDataFile(const TFixture& F, const fs::path& Path) {
-    return Path == fs::path(WorkspaceBinName(F.Workspace)) || Path == fs::path(WorkspaceBinName(F.OldWorkspace));
+    return Path == fs::path(WorkspaceBinName(F.Workspace)) ||
+           Path == fs::path(WorkspaceBinName(F.OldWorkspace));
 }
 
 // Files of the fixture's folder, the private config and temporary folders left out.
@@ -237,17 +241,29 @@ bool IsCopy(const fs::path& Path) {
 }
 
 // The copies a run made go; the stored copy, which a changed file's stored age rightly deletes, comes
-// back; any other fixture file removed or changed is a finding.
-void CheckAndRestore(const TFixture& F) {
+// back (a copy made again holds the same bytes); any other fixture file removed or changed is a finding,
+// and so is a data file that is not the input any more.
+void CheckAndRestore(const TFixture& F, const fs::path& DataFile, std::string_view Input) {
     for (const auto& [Path, Bytes] : F.Kept) {
-        if (IsCopy(Path)) {
-            if (!fs::exists(Path)) WriteAll(Path, Bytes);
-        } else if (!fs::exists(Path) || fs::file_size(Path) != Bytes.size()) {
+        if (IsCopy(Path) && !fs::exists(Path)) {
+            WriteAll(Path, Bytes);
+        } else if (!fs::exists(Path) || ReadAll(Path) != Bytes) {
             __builtin_trap();
         }
     }
+    if (ReadAll(DataFile) != Input) __builtin_trap();
     for (const fs::path& Path : FixtureFiles(F))
         if (!F.Kept.count(Path) && !IsDataFile(F, Path)) fs::remove(Path);
+}
+
+// A workspace that could not be opened says why and leaves nothing of it behind: no corpus file in any
+// language, no alignment, and no current workspace.
+void CheckRefusal() {
+    if (Messages().Boxes == 0 || !WorkspaceFileName.empty()) __builtin_trap();
+    for (const auto& Config : LanguageConfigs)
+        if (Config && !Config->Files.empty()) __builtin_trap();
+    for (const auto* Pairs : {&Align12, &Align13, &Align14})
+        if (*Pairs && (*Pairs)->Count() > 0) __builtin_trap();
 }
 
 }  // namespace
@@ -279,7 +295,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
     // every input is welcome there (the seed's own seal may well hold such bytes).
     if (!Tied && (std::memchr(Data, '/', Size) || std::memchr(Data, ':', Size))) return -1;
     const std::string& Workspace = Tied ? F.Workspace : F.OldWorkspace;
-    WriteAll(WorkspaceBinName(Workspace), std::string(reinterpret_cast<const char*>(Data), Size));
+    const std::string_view Input(reinterpret_cast<const char*>(Data), Size);
+    WriteAll(WorkspaceBinName(Workspace), std::string(Input));
     FreeLanguageConfigs();
     Messages().Boxes = Messages().DamageReports = 0;
     const bool Opened = LoadWorkspace(Workspace);
@@ -288,7 +305,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
             __builtin_trap();
     if (Opened) CheckNothingSilentlyLost(F.Listed);
     if (Opened && Tied) CheckNothingSilentlyUsed(F.Saved);
+    if (!Opened) CheckRefusal();
     CorpusNeedsProcessing();
-    CheckAndRestore(F);
+    CheckAndRestore(F, WorkspaceBinName(Workspace), Input);
     return 0;
 }

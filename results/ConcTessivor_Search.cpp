@@ -6,6 +6,7 @@
 #include <QMdiSubWindow>
 #include <QTimer>
 
+#include "controls/ThreadWake.h"
 #include "engine/ConcErrors.h"
 #include "engine/ConcFreqList.h"
 #include "engine/ConcSearch.h"
@@ -73,10 +74,12 @@ TTessivorForm* ActiveConcordance(QMdiArea* Area) {
 struct TTessivorForm::TStartedSearch {
     TSearch Search;
     std::chrono::steady_clock::time_point Started;
-    // Wakes queued to it by the search's thread die with it.
-    QObject Waker;
     // The window's look at the search once it follows it; a wake before then leaves the hits waiting.
     std::function<void()> OnWake;
+    // Woken by the search's thread; wakes still queued die with it.
+    TThreadWake Waker{[this] {
+        if (OnWake) OnWake();
+    }};
     // Stopped and joined before what it borrows goes.
     std::optional<TSearchRunner> Runner;
 };
@@ -95,15 +98,7 @@ std::unique_ptr<TTessivorForm::TStartedSearch> StartSearch(const TConcSearchRec&
     TTessivorForm::TStartedSearch* Target = Started.get();
     try {
         Started->Runner.emplace(
-            Started->Search, CommonConfig->MaximumHits,
-            [Target] {
-                QMetaObject::invokeMethod(
-                    &Target->Waker,
-                    [Target] {
-                        if (Target->OnWake) Target->OnWake();
-                    },
-                    Qt::QueuedConnection);
-            },
+            Started->Search, CommonConfig->MaximumHits, [Target] { Target->Waker.Wake(); },
             std::move(Thread));
     } catch (const std::system_error&) {
     }

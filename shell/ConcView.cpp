@@ -32,17 +32,12 @@ TCorpusFileText::TCorpusFileText(TStringsView& View, int Language, int FileIndex
     if (!Stream) throw EConcError("Unable to open file: " + Config.Files[size_t(FileIndex)].Name + ".");
     FReader = std::make_unique<TBufStream>(*Stream, Language);
     ConfigureBufStream(*FReader);
-    // Both reports come from the counting thread: each only queues one call to this object, which Qt
-    // drops when the object is gone, and one queued report stands for every line counted meanwhile.
+    // Both reports come from the counting thread: each only wakes this object's thread, which drops
+    // the wake when the object is gone, and one queued report stands for every line counted meanwhile.
     auto OnLine = [this] {
-        if (!FReportQueued.exchange(true))
-            QMetaObject::invokeMethod(
-                this, [this] { LinesCounted(); }, Qt::QueuedConnection);
+        if (!FReportQueued.exchange(true)) FLinesWake.Wake();
     };
-    auto OnDone = [this] {
-        QMetaObject::invokeMethod(
-            this, [this] { Finished(); }, Qt::QueuedConnection);
-    };
+    auto OnDone = [this] { FDoneWake.Wake(); };
     FLines = std::make_unique<TFileStrings>(*Stream, *FReader, OnLine, OnDone);
     FView.SetStrings(FLines.get());
 }

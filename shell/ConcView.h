@@ -11,6 +11,7 @@
 #include <string>
 
 #include "controls/ConcFormUtils.h"
+#include "controls/ThreadWake.h"
 #include "engine/FileStrings.h"
 
 class QAction;
@@ -44,6 +45,8 @@ private:
     std::unique_ptr<TBufStream> FReader;
     std::atomic<bool> FReportQueued{false};
     bool FDone = false;
+    TThreadWake FLinesWake{[this] { LinesCounted(); }};
+    TThreadWake FDoneWake{[this] { Finished(); }};
     std::unique_ptr<TFileStrings> FLines;
 };
 

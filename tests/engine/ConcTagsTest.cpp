@@ -198,3 +198,34 @@ TEST(Tag, NamesStopAtBlanksAndBreaksButNotTabsAndCloseIsLiteral) {
     EXPECT_EQ(Zero.GetAttribute("b"), "1");
     EXPECT_EQ(Zero.GetAttribute("c"), "");
 }
+
+// FindValue and AddValue search a name's offsets by halves: offsets read back out of order would give
+// wrong tag values at hits, so such a collection is indexed again (its slot is empty) while its
+// neighbours are kept.
+TEST(TagsCollection, ACollectionReadBackOutOfOrderLeavesItsSlotEmpty) {
+    TTagsCollections Files;
+    for (const std::vector<int32_t>& Offsets : std::vector<std::vector<int32_t>>{{10, 50, 50}, {50, 10}}) {
+        TMemoryStream Element;
+        WriteStreamInteger(Element, 2);
+        WriteStreamString(Element, "a");
+        WriteStreamInteger(Element, 1);
+        WriteStreamInteger(Element, 3);
+        WriteStreamString(Element, "p");
+        WriteStreamInteger(Element, int32_t(Offsets.size()));
+        for (const int32_t Offset : Offsets) WriteStreamInteger(Element, Offset);
+        Element.SetPosition(0);
+        auto C = std::make_unique<TTagsCollection>();
+        C->LoadFromStream(Element);
+        Files.Add(std::move(C));
+    }
+    TMemoryStream S;
+    Files.SaveToStream(S);
+    S.SetPosition(0);
+    TTagsCollections Back;
+    ASSERT_TRUE(Back.LoadFromStream(S));
+    ASSERT_EQ(Back.Count(), 2);
+    ASSERT_NE(Back.GetItem(0), nullptr);
+    EXPECT_EQ(Back.GetItem(0)->FindValue("p", 49), 10);
+    EXPECT_EQ(Back.GetItem(0)->FindValue("P", 50), 50);
+    EXPECT_EQ(Back.GetItem(1), nullptr);
+}
