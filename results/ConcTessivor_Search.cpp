@@ -183,6 +183,7 @@ void TTessivorForm::RunSearch(QMdiArea* ShowIn, std::unique_ptr<TStartedSearch> 
     // A sub-window lays out its title bar many times as it is added and shown, and each time fits its
     // caption to it anew: a new one gets its caption once it stands, before it is painted.
     if (!ShowIn) UpdateCaption();
+    const int32_t Before = Lists[size_t(PrimaryLanguage)]->Count();
     bool OutOfMemory = false;
     try {
         std::function<void()> Show;
@@ -202,6 +203,7 @@ void TTessivorForm::RunSearch(QMdiArea* ShowIn, std::unique_ptr<TStartedSearch> 
     if (OutOfMemory) ShowOutOfMemory(SearchOutOfMemoryText);
     ShadeFoundCollocates();
     ShowSearchState();
+    ReleaseSearchSlack(Before);
 }
 
 void TTessivorForm::RecordSearchEnd(TSearchEnd End) {
@@ -385,6 +387,7 @@ void TTessivorForm::RunParallelSearch() {
     const TFinalRows FinalRows{*this, std::chrono::milliseconds(0)};
     TParallelSearch Threads(PrimaryLanguage, LanguageCount, Records);
     const TConcSearchRec& Record = *Records[size_t(PrimaryLanguage)];
+    const int32_t Before = Lists[size_t(PrimaryLanguage)]->Count();
     TSearch Search;
     Prepare(Search, Record);
     QueryText = Record.Names.empty() ? std::string() : Record.Names.front();
@@ -411,6 +414,7 @@ void TTessivorForm::RunParallelSearch() {
     RecordSearchEnd(OutOfMemory ? TSearchEnd::Cancelled : SearchEndOf(Search, CommonConfig->MaximumHits));
     ShadeFoundCollocates();
     ShowSearchState();
+    ReleaseSearchSlack(Before);
     if (!Failure) return;
     try {
         std::rethrow_exception(Failure);
