@@ -263,6 +263,16 @@ private:
     };
     TTagRun PassClearTags(std::string_view Ahead, size_t Count, size_t FirstTag, size_t Clear,
                           bool CountWords) const;
+    TTagRun PassClearTagsBack(std::string_view Ahead, size_t Count, size_t Clear) const;
+    // Learns the bytes that close a tag on R (FTagEnd, for the tag stop FTagEndsOf). False when the
+    // passes over tags cannot tell where its tags end.
+    bool KnowTagEnds(const TBufStream& R);
+    bool FTagEndsRead = false;
+    char FTagEndsOf = 0;
+    int FTagEndCount = 0;
+    uint8_t FTagEndByte = 0;         // the last of them
+    bool FTagEndIsBoundary = false;  // every one of them is a delimiter
+    std::array<bool, 256> FTagEnd{};
 
     bool SearchRegExp(bool ShowProgress);
     bool StartRegExpBuffer(int32_t Start);

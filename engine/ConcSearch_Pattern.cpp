@@ -858,54 +858,6 @@ int32_t TSearchContext::NextTagBefore(int32_t Base, std::string_view Window) {
     return FTagScanFound && FTagScanTo < end ? FTagScanTo : -1;
 }
 
-// Tagged text parts its words by tags every few dozen bytes, and a stop before each tag, with a jump
-// over the few words between, costs the scan more than the words do. Ahead is the reader's window from
-// a word boundary outside tags; FirstTag, the window offset of the first tag that opens in it; Clear,
-// how far no first term's bytes start. While a tag opens before Clear, the words before it cannot be
-// the first term's word: they are passed over with the tag, as the byte loop and PassTag would pass
-// them. It stops before anything it cannot be sure of as they would be: a tag that runs past the
-// range (Count bytes of Ahead) or holds a 0 byte, or a tag start whose tag may close beyond the window.
-TSearchContext::TTagRun TSearchContext::PassClearTags(std::string_view Ahead, size_t Count, size_t FirstTag,
-                                                      size_t Clear, bool CountWords) const {
-    const TBufStream& reader = *Reader;
-    const auto* bytes = reinterpret_cast<const uint8_t*>(Ahead.data());
-    const size_t size = Ahead.size();
-    const auto maxTag = static_cast<size_t>(TBufStream::MaxTagLength);
-    const char tagStart = reader.Tags().TagStart;
-    TTagRun run;
-    size_t from = 0;  // where the stretch of words before the tag starts
-    size_t tag = FirstTag;
-    auto nextTagStart = [&](size_t At) {
-        const void* found = At < Count ? std::memchr(bytes + At, tagStart, Count - At) : nullptr;
-        return found != nullptr ? static_cast<size_t>(static_cast<const uint8_t*>(found) - bytes) : Count;
-    };
-    while (tag < Count && tag <= Clear) {
-        // A tag start opens a tag when a closing byte follows within a tag's length.
-        const size_t reach = std::min(size, tag + maxTag);
-        size_t stop = tag + 1;
-        while (stop < reach && bytes[stop] != 0 && !reader.IsTagStop(bytes[stop])) ++stop;
-        if (stop == reach) {
-            if (reach < tag + maxTag) break;
-            // An ordinary byte of the stretch.
-            tag = nextTagStart(tag + 1);
-            continue;
-        }
-        if (bytes[stop] == 0 || stop >= Count) break;
-        size_t end = tag;
-        while (end > from && FDelimiter[bytes[end - 1]]) --end;
-        if (end > from) {
-            // As the byte loop: the next attempt starts after the delimiter that ends the last word, or
-            // at the tag that ends it.
-            run.Word = true;
-            run.NextStart = end == tag ? tag : end + 1;
-        }
-        if (CountWords) run.Words += CountWordStarts(bytes, from, tag, FDelimiter, FDelimiterRows);
-        from = run.To = stop + 1;
-        tag = nextTagStart(from);
-    }
-    return run;
-}
-
 // Moves the reader and MatchStart to the start of the next attempt whose first word matches the first
 // term, counting the attempts passed over as failed ones. False at the range's end or on cancel. A tag
 // ends a word as a delimiter does: the scan stops before each tag that opens and passes it through the
@@ -942,7 +894,8 @@ bool TSearchContext::SkipToCandidate(bool ShowProgress) {
     };
     // Many words passed over at once by the jump; only a progress window shows how many.
     const bool countWords = Owner != nullptr && Owner->ProgressWindow != nullptr;
-    const bool passTags = FJump.Usable && tagStart != 0 && reader.Tags().WordTagMode == 0;
+    const bool passTags =
+        FJump.Usable && tagStart != 0 && reader.Tags().WordTagMode == 0 && KnowTagEnds(reader);
     auto jumped = [&](int32_t NextStart, size_t Words) {
         // passed counts the last of them.
         if (Owner != nullptr && Words > 1) Owner->WordsScanned += static_cast<int32_t>(Words - 1);
@@ -962,8 +915,10 @@ bool TSearchContext::SkipToCandidate(bool ShowProgress) {
                 tagAtEnd = true;
                 if (!inWord && passTags) {
                     const std::string_view ahead = reader.WindowAhead();
-                    const TTagRun run =
-                        PassClearTags(ahead, window.size(), count, ClearAhead(base, ahead), countWords);
+                    const size_t clear = ClearAhead(base, ahead);
+                    const TTagRun run = countWords || !FTagEndIsBoundary
+                                            ? PassClearTags(ahead, window.size(), count, clear, countWords)
+                                            : PassClearTagsBack(ahead, window.size(), clear);
                     if (run.To > 0) {
                         if (run.Word && !jumped(base + static_cast<int32_t>(run.NextStart), run.Words))
                             return false;
