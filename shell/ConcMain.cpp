@@ -42,7 +42,6 @@
 #include "results/ConcSearchOptions.h"
 #include "results/ConcSearchQuery.h"
 #include "results/ConcSearchRunner.h"
-#include "results/ConcStartedSearch.h"
 #include "results/ConcTessivor.h"
 #include "results/ConcWordListForm.h"
 #include "shell/ConcAbout.h"
@@ -530,15 +529,10 @@ void TConcMainForm::Search(bool Advanced) {
     } catch (const std::system_error&) {
         // The window then tries for a thread itself.
     }
-    // The search starts as soon as its query is accepted, while the dialog closes.
-    std::unique_ptr<TTessivorForm::TStartedSearch> Started;
-    const auto Start = [&](const TConcSearchRec& Accepted) {
-        Started = StartConcordanceSearch(FMdiArea, Accepted, std::move(Thread));
-    };
     std::unique_ptr<TConcSearchRec> Query =
         ShowSearchQuery(Advanced, Window ? Window->PrimaryLanguage : -1, false, nullptr,
-                        CommonConfig->LastUsedLanguage, false, Start);
-    if (Query) NewConcordanceWindow(FMdiArea, std::move(Query), std::move(Thread), std::move(Started));
+                        CommonConfig->LastUsedLanguage, false);
+    if (Query) NewConcordanceWindow(FMdiArea, std::move(Query), std::move(Thread));
 }
 
 void TConcMainForm::ParallelSearch() {
