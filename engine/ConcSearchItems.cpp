@@ -1,8 +1,8 @@
 #include "engine/ConcSearchItems.h"
 
 #include <algorithm>
-#include <bit>
 #include <atomic>
+#include <bit>
 #include <cmath>
 #include <condition_variable>
 #include <cstring>
@@ -12,8 +12,6 @@
 #include <stdexcept>
 #include <thread>
 
-#include "ui/ConcProgress.h"
-#include "ui/Msg.h"
 #include "engine/ConcCorpus.h"
 #include "engine/ConcErrors.h"
 #include "engine/ConcFreqList.h"
@@ -21,6 +19,8 @@
 #include "engine/ConcUtils.h"
 #include "engine/SynStream.h"
 #include "platform/Nls.h"
+#include "ui/ConcProgress.h"
+#include "ui/Msg.h"
 
 namespace {
 
@@ -788,10 +788,10 @@ private:
     std::mutex FMutex;
     std::condition_variable FWork;
     std::condition_variable FIdle;
-    TQueuedRows FQueue;              // under FMutex
-    bool FStop = false;              // under FMutex
-    bool FFlush = false;             // under FMutex
-    size_t FQueued = 0;              // main thread
+    TQueuedRows FQueue;   // under FMutex
+    bool FStop = false;   // under FMutex
+    bool FFlush = false;  // under FMutex
+    size_t FQueued = 0;   // main thread
     std::atomic<size_t> FDone{0};
     bool FFailed = false;  // worker thread, or under FMutex while the worker is idle
     std::thread FThread;
@@ -810,6 +810,7 @@ void TConcordItems::SettleCollocates() const {
 void TConcordItems::SetDeferCollocates(bool On) {
     SettleCollocates();
     FDefer = On;
+    if (!On) FDeferred = TQueuedRows{};
 }
 
 void TConcordItems::CountDeferredCollocates() {
@@ -1480,6 +1481,7 @@ void TConcordItems::QueueCollocates(TConcordItem& Item) {
     if (!Any) return;
     const auto Fill = [&](TQueuedRow& Row) { FillQueuedRow(Item, Row); };
     if (FDefer) {
+        if (FDeferred.Count >= DeferredRowsMax) SettleCollocates();
         FDeferred.Add(Fill);
         return;
     }

@@ -17,9 +17,9 @@
 #include <utility>
 #include <vector>
 
-#include "ui/StringsViewModel.h"
 #include "engine/BStream.h"
 #include "engine/ConcConfig.h"
+#include "ui/StringsViewModel.h"
 
 // ---- Context types ---------------------------------------------------------------------------------
 
@@ -479,9 +479,14 @@ public:
     TFreqList* CollocList(int Position) const;
     // While on, the collocates of added rows are not counted on the list's own thread but wait for
     // CountDeferredCollocates (or for any member that reads rows or lists): a caller that spends its time
-    // waiting for other threads counts them while it waits. Turning it off counts the rows waiting.
+    // waiting for other threads counts them while it waits. At most DeferredRowsMax rows wait: the add
+    // that would pass them counts those waiting first. Turning it off counts the rows waiting and gives
+    // back the room they took.
     void SetDeferCollocates(bool On);
     void CountDeferredCollocates();
+    // A waiting row takes more room than its item: a search's batch of many thousand hits would
+    // otherwise hold several megabytes for its rows' words.
+    static constexpr size_t DeferredRowsMax = 1024;
 
     std::array<TAdvancedSortColItem, 3> SortKeys{{{skNone, false}, {skNone, false}, {skNone, false}}};
     TAdvancedSortColItems AdvancedKeys;

@@ -16,11 +16,11 @@
 #include <charconv>
 
 #include "controls/ConcFormUtils.h"
-#include "ui/Msg.h"
 #include "engine/ConcCorpus.h"
 #include "engine/ConcTextProcess.h"
 #include "engine/ConcUtils.h"
 #include "results/ConcStopList.h"
+#include "ui/Msg.h"
 
 // ---------------------------------------------------------------------------------------------------
 // Rules
@@ -278,16 +278,10 @@ void TFreqConfigForm::accept() {
 }
 
 void TFreqConfigForm::reject() {
-    if (HasChanges()) {
-        const int Answer = ConfirmApplyChanges();
-        if (Answer == mrCancel) return;
-        if (Answer == mrYes) {
-            Apply();
-            QDialog::accept();
-            return;
-        }
-    }
-    QDialog::reject();
+    CloseAskingToApply(*this, HasChanges(), [this] {
+        Apply();
+        QDialog::accept();
+    });
 }
 
 void ShowFreqOptions(int Language, bool LockLanguage) {

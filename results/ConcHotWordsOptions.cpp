@@ -187,15 +187,9 @@ void THotWordsOptionsForm::reject() {
     THotWordsGlobals Globals;
     THotWordsOptions Options;
     ReadControls(Globals, Options);
-    if (HotWordsGlobalsChanged(FMode, Globals, FGlobals) || HotWordsOptionsChanged(FOptions, Options)) {
-        const int Answer = ConfirmApplyChanges();
-        if (Answer == mrCancel) return;
-        if (Answer == mrYes) {
-            accept();
-            return;
-        }
-    }
-    QDialog::reject();
+    CloseAskingToApply(
+        *this, HotWordsGlobalsChanged(FMode, Globals, FGlobals) || HotWordsOptionsChanged(FOptions, Options),
+        [this] { accept(); });
 }
 
 bool ShowHotWordsOptions(int Language, THotWordsConfig& Config, THotWordsOptions& Options, int Mode,

@@ -8,14 +8,15 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "controls/ConcFormUtils.h"
 #include "controls/InpQuery.h"
 #include "controls/LangText.h"
-#include "ui/Msg.h"
 #include "engine/ConcConfig.h"
 #include "engine/ConcUtils.h"
 #include "platform/IniFiles.h"
 #include "platform/WholeFile.h"
 #include "results/ConcOptionRules.h"
+#include "ui/Msg.h"
 
 namespace fs = std::filesystem;
 
@@ -172,15 +173,7 @@ void TSentenceExceptionsForm::accept() {
 }
 
 void TSentenceExceptionsForm::reject() {
-    if (FChanged) {
-        const int Answer = ConfirmApplyChanges();
-        if (Answer == mrCancel) return;
-        if (Answer == mrYes) {
-            accept();
-            return;
-        }
-    }
-    QDialog::reject();
+    CloseAskingToApply(*this, FChanged, [this] { accept(); });
 }
 
 void ShowSentenceExceptions(int Language) {

@@ -7,15 +7,16 @@
 #include <QPushButton>
 #include <filesystem>
 
+#include "controls/ConcFormUtils.h"
 #include "controls/InpQuery.h"
 #include "controls/LangText.h"
-#include "ui/Msg.h"
 #include "engine/ConcConfig.h"
 #include "engine/ConcTextProcess.h"
 #include "engine/ConcUtils.h"
 #include "platform/IniFiles.h"
 #include "platform/WholeFile.h"
 #include "results/ConcOptionRules.h"
+#include "ui/Msg.h"
 
 namespace fs = std::filesystem;
 
@@ -186,15 +187,7 @@ void TStopListForm::accept() {
 }
 
 void TStopListForm::reject() {
-    if (FModified) {
-        const int Answer = ConfirmApplyChanges();
-        if (Answer == mrCancel) return;
-        if (Answer == mrYes) {
-            accept();
-            return;
-        }
-    }
-    QDialog::reject();
+    CloseAskingToApply(*this, FModified, [this] { accept(); });
 }
 
 bool EditStopList(int Language, TStopList& List) {

@@ -331,6 +331,13 @@ TTessivorForm::~TTessivorForm() {
     BroadcastToChildren(CM_CONCORDCLOSED, reinterpret_cast<intptr_t>(this), 0);
 }
 
+// A list grows by doubling: the blocks it left, as large as all its rows together, stay with the
+// process as free heap (5 MB of a search of 262,519 lines in two languages, 20 bytes a line).
+void TTessivorForm::ReleaseSearchSlack(int32_t RowsBefore) {
+    if (Lists[size_t(PrimaryLanguage)]->Count() - RowsBefore >= ReleaseAfterRows)
+        platform::ReleaseFreeMemory();
+}
+
 void TTessivorForm::DetachViews() {
     const TGuard ItemGuard(FItemChanging), SelectionGuard(FSelecting);
     for (TStringsView* V : Views) {

@@ -516,6 +516,9 @@ private:
     // Once a search of the primary language ended, however many lines it found: its collocates shaded
     // as "Highlight Collocates" says, in the collocate font's colour.
     void ShadeFoundCollocates();
+    // After a search that added many lines: the room its growing lists left behind goes back to the
+    // system. RowsBefore: the primary list's count before the search.
+    void ReleaseSearchSlack(int32_t RowsBefore);
     bool FSearching = false;
     std::chrono::steady_clock::time_point FRowsShown;
 };

@@ -197,6 +197,7 @@ void TTessivorForm::RunSearch(QMdiArea* ShowIn, std::unique_ptr<TStartedSearch> 
     if (!Started) Started = StartSearch(Record);
     QueryText = Record.Names.empty() ? std::string() : Record.Names.front();
     UpdateCaption();
+    const int32_t Before = Lists[size_t(PrimaryLanguage)]->Count();
     bool OutOfMemory = false;
     try {
         std::function<void()> Show;
@@ -212,6 +213,7 @@ void TTessivorForm::RunSearch(QMdiArea* ShowIn, std::unique_ptr<TStartedSearch> 
     if (OutOfMemory) ShowOutOfMemory(SearchOutOfMemoryText);
     ShadeFoundCollocates();
     ShowSearchState();
+    ReleaseSearchSlack(Before);
 }
 
 void TTessivorForm::RecordSearchEnd(TSearchEnd End) {
@@ -394,6 +396,7 @@ void TTessivorForm::RunParallelSearch() {
     const TFinalRows FinalRows{*this, std::chrono::milliseconds(0)};
     TParallelSearch Threads(PrimaryLanguage, LanguageCount, Records);
     const TConcSearchRec& Record = *Records[size_t(PrimaryLanguage)];
+    const int32_t Before = Lists[size_t(PrimaryLanguage)]->Count();
     TSearch Search;
     Prepare(Search, Record);
     QueryText = Record.Names.empty() ? std::string() : Record.Names.front();
@@ -420,6 +423,7 @@ void TTessivorForm::RunParallelSearch() {
     RecordSearchEnd(OutOfMemory ? TSearchEnd::Cancelled : SearchEndOf(Search, CommonConfig->MaximumHits));
     ShadeFoundCollocates();
     ShowSearchState();
+    ReleaseSearchSlack(Before);
     if (!Failure) return;
     try {
         std::rethrow_exception(Failure);

@@ -7,17 +7,11 @@
 #include "alignment/concAlignMarkersConfig.h"
 #include "engine/ConcConfig.h"
 #include "tests/alignment/AlignTestSupport.h"
+#include "tests/support/ConfigTestSupport.h"
 
 namespace {
 
-class AlignDialogRules : public testing::Test {
-protected:
-    void SetUp() override {
-        ResetGlobalsForTest();
-        InitConfigUnit();
-    }
-    void TearDown() override { ResetGlobalsForTest(); }
-};
+using AlignDialogRules = TFreshConfigTest;
 
 }  // namespace
 

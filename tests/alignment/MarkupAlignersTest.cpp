@@ -10,6 +10,7 @@
 #include "engine/ConcTags.h"
 #include "engine/ConcUtils.h"
 #include "tests/engine/ConcCorpusTestSupport.h"
+#include "tests/support/ConfigTestSupport.h"
 
 namespace {
 
@@ -63,15 +64,13 @@ struct TText {
     std::vector<int32_t> LineList, DelimiterList, StartList, StopList;
 };
 
-class MarkupTest : public testing::Test {
+class MarkupTest : public TFreshConfigTest {
 protected:
     void SetUp() override {
-        ResetGlobalsForTest();
-        InitConfigUnit();
+        TFreshConfigTest::SetUp();
         CommonConfig->TagStart = '<';
         CommonConfig->TagStop = '>';
     }
-    void TearDown() override { ResetGlobalsForTest(); }
 };
 
 using S = TSegment;

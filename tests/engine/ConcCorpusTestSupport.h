@@ -32,19 +32,25 @@ private:
     size_t FOld;
 };
 
+// A fresh configuration as the corpus and search tests expect it: tags in angle brackets, the usual
+// wildcard characters, and language 0 in US English.
+inline void ConfigureForCorpusTests() {
+    ResetGlobalsForTest();
+    InitConfigUnit();
+    TCommonConcordConfig& C = *CommonConfig;
+    C.TagStart = '<';
+    C.TagStop = '>';
+    C.WildCard0orMore = '*';
+    C.WildCard0or1 = '%';
+    C.WildCardExactly1 = '?';
+    C.WildCardMatchWords = '@';
+    LanguageConfigs[0]->SetLanguage(1033, "English (United States)");
+}
+
 class TCorpusTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ResetGlobalsForTest();
-        InitConfigUnit();
-        TCommonConcordConfig& C = *CommonConfig;
-        C.TagStart = '<';
-        C.TagStop = '>';
-        C.WildCard0orMore = '*';
-        C.WildCard0or1 = '%';
-        C.WildCardExactly1 = '?';
-        C.WildCardMatchWords = '@';
-        LanguageConfigs[0]->SetLanguage(1033, "English (United States)");
+        ConfigureForCorpusTests();
         // The tests answer the progress window at its steps, which the pass would skip when they come
         // sooner than a person could see them.
         SetPassPumpInterval(0);

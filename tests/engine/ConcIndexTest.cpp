@@ -8,6 +8,7 @@
 #include "engine/ConcConfig.h"
 #include "engine/ConcErrors.h"
 #include "engine/ConcIndex.h"
+#include "tests/engine/StreamTestSupport.h"
 
 namespace {
 
@@ -252,10 +253,8 @@ TEST(SlotLists, SegmentListsRoundTripWithEmptySlotsAndEmptyElements) {
     Lists.Add(nullptr);
     Lists.Add(std::make_unique<TAlignIndex>());
     TMemoryStream S;
-    Lists.SaveToStream(S);
-    S.SetPosition(0);
     TAlignIndexes Back;
-    EXPECT_TRUE(Back.LoadFromStream(S));
+    EXPECT_TRUE(SaveAndReadBack(Lists, S, Back));
     ASSERT_EQ(Back.Count(), 3);
     EXPECT_EQ(AllSegments(*Back.GetItem(0)), AllSegments(*Lists.GetItem(0)));
     EXPECT_EQ(Back.GetItem(1), nullptr);
@@ -308,10 +307,8 @@ TEST(SlotLists, PairSlotsAreTwoHalvesAndAPairMissingAHalfIsDropped) {
     Pairs.Add(nullptr);
     Pairs.Add(std::make_unique<TDoubleAlignIndex>());
     TMemoryStream S;
-    Pairs.SaveToStream(S);
-    S.SetPosition(0);
     TDoubleAlignIndexes Back;
-    EXPECT_TRUE(Back.LoadFromStream(S));
+    EXPECT_TRUE(SaveAndReadBack(Pairs, S, Back));
     ASSERT_EQ(Back.Count(), 3);
     EXPECT_EQ(AllSegments(Back.GetItem(0)->Side2), AllSegments(Pairs.GetItem(0)->Side2));
     EXPECT_EQ(Back.GetItem(1), nullptr);

@@ -18,6 +18,7 @@
 #include "engine/RegExp3.h"
 #include "engine/SynStream.h"
 #include "platform/Nls.h"
+#include "tests/engine/ConcCorpusTestSupport.h"
 #include "ui/ConcDblProgress.h"
 
 namespace {
@@ -30,22 +31,14 @@ struct TFakeOwner : TSearchOwner {
 class SearchPatternTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ResetGlobalsForTest();
-        InitConfigUnit();
+        ConfigureForCorpusTests();
         TCommonConcordConfig& C = *CommonConfig;
-        C.TagStart = '<';
-        C.TagStop = '>';
-        C.WildCard0orMore = '*';
-        C.WildCard0or1 = '%';
-        C.WildCardExactly1 = '?';
-        C.WildCardMatchWords = '@';
         C.TagSearchSeparator = '&';
         C.MatchWordsLo = 2;
         C.MatchWordsHi = 5;
         C.wTagDelimiter = '_';
         C.wTagStop = ']';
         C.wTagStarts = {"["};
-        LanguageConfigs[0]->SetLanguage(1033, "English (United States)");
         LanguagesCount = 1;
     }
     void TearDown() override { ResetGlobalsForTest(); }

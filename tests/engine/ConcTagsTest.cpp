@@ -4,6 +4,7 @@
 
 #include "controls/ScriptedBackend.h"
 #include "engine/ConcTags.h"
+#include "tests/engine/StreamTestSupport.h"
 
 namespace {
 
@@ -58,10 +59,8 @@ TEST(TagsCollection, BlockRoundTripWithEmptySlotsAndEmptyCollections) {
     Tags.Add(nullptr);
     Tags.Add(std::make_unique<TTagsCollection>());
     TMemoryStream S;
-    Tags.SaveToStream(S);
-    S.SetPosition(0);
     TTagsCollections Back;
-    EXPECT_TRUE(Back.LoadFromStream(S));
+    EXPECT_TRUE(SaveAndReadBack(Tags, S, Back));
     EXPECT_EQ(S.Remaining(), 0);
     ASSERT_EQ(Back.Count(), 3);
     ASSERT_NE(Back.GetItem(0), nullptr);
@@ -124,10 +123,8 @@ TEST(TagsCollection, LoadedOffsetListsReserveWhatIsRead) {
         Files.Add(std::move(C));
     }
     TMemoryStream S;
-    Files.SaveToStream(S);
-    S.SetPosition(0);
     TTagsCollections Back;
-    ASSERT_TRUE(Back.LoadFromStream(S));
+    ASSERT_TRUE(SaveAndReadBack(Files, S, Back));
     ASSERT_EQ(Back.Count(), 2000);
     int64_t ReservedOffsets = 0;
     for (int32_t I = 0; I < Back.Count(); ++I)
@@ -219,10 +216,8 @@ TEST(TagsCollection, ACollectionReadBackOutOfOrderLeavesItsSlotEmpty) {
         Files.Add(std::move(C));
     }
     TMemoryStream S;
-    Files.SaveToStream(S);
-    S.SetPosition(0);
     TTagsCollections Back;
-    ASSERT_TRUE(Back.LoadFromStream(S));
+    ASSERT_TRUE(SaveAndReadBack(Files, S, Back));
     ASSERT_EQ(Back.Count(), 2);
     ASSERT_NE(Back.GetItem(0), nullptr);
     EXPECT_EQ(Back.GetItem(0)->FindValue("p", 49), 10);

@@ -19,6 +19,7 @@
 #include "alignment/concAlignMarkersConfig.h"
 #include "engine/ConcConfig.h"
 #include "tests/alignment/AlignTestSupport.h"
+#include "tests/support/ConfigTestSupport.h"
 #include "tests/support/DialogChecks.h"
 
 namespace {
@@ -33,14 +34,7 @@ void Key(QWidget* W, Qt::Key K) {
     QTest::keyClick(W, K);
 }
 
-class AlignDialogs : public testing::Test {
-protected:
-    void SetUp() override {
-        ResetGlobalsForTest();
-        InitConfigUnit();
-    }
-    void TearDown() override { ResetGlobalsForTest(); }
-};
+using AlignDialogs = TFreshConfigTest;
 
 }  // namespace
 

@@ -10,6 +10,7 @@
 #include "controls/ScriptedBackend.h"
 #include "controls/zynWideList.h"
 #include "engine/ConcConfig.h"
+#include "tests/support/ConfigTestSupport.h"
 
 namespace {
 
@@ -22,14 +23,12 @@ void OnNextModal(std::function<void(TInputQueryForm*)> Action) {
     });
 }
 
-class InputQueryTest : public ::testing::Test {
+class InputQueryTest : public TFreshConfigTest {
 protected:
     void SetUp() override {
-        ResetGlobalsForTest();
-        InitConfigUnit();
+        TFreshConfigTest::SetUp();
         LanguageConfigs[0]->SetLanguage(1049, "Russian");  // code page 1251
     }
-    void TearDown() override { ResetGlobalsForTest(); }
     TScriptedBackend Backend;
 };
 

@@ -189,6 +189,20 @@ protected:
         return form;
     }
 
+    // Four languages with long names, three of them given here besides the German of the corpus.
+    void NameFourLanguages() {
+        Lang(0).SetLanguage(1033, "English (United States)");
+        Lang(2).SetLanguage(11274, "Spanish (Argentina)");
+        Lang(3).SetLanguage(1046, "Portuguese (Brazilian)");
+    }
+
+    // The window of four languages' Hits, opened in Area sized as the MDI area of a screen of Screen's size.
+    TDistributionForm* ShowOnScreen(QMdiArea& Area, const QSize Screen, const TDistribHitLists& Hits) {
+        Area.resize(Screen - QSize(0, 70));
+        Area.show();
+        return ShowDistribution(&Area, 0, Hits, TDistribQueries{&Query, nullptr, nullptr, nullptr});
+    }
+
     // A category's label as read: its lines (one per language with a range of its own, behind the
     // square of that language's colour), each without the square, joined by " / ".
     static QString Plain(const QString& Label) {
@@ -491,18 +505,13 @@ TEST_F(DistributionWindowTest, AFailedPrintLeavesThePrinterReadyForTheNext) {
 TEST_F(DistributionWindowTest, TheLegendNamesEveryLanguageWhole) {
     AddLines(2, "e.txt", "uno\ndos", {0, 4});
     AddLines(3, "f.txt", "um\ndois", {0, 3});
-    Lang(0).SetLanguage(1033, "English (United States)");
-    Lang(2).SetLanguage(11274, "Spanish (Argentina)");
-    Lang(3).SetLanguage(1046, "Portuguese (Brazilian)");
+    NameFourLanguages();
     std::array<std::unique_ptr<TConcordItems>, 2> More{std::make_unique<TConcordItems>(2),
                                                        std::make_unique<TConcordItems>(3)};
     for (const QSize Screen : {QSize(1024, 768), QSize(1280, 1024)}) {
         QMdiArea Area;
-        Area.resize(Screen - QSize(0, 70));
-        Area.show();
-        TDistributionForm* Form = ShowDistribution(
-            &Area, 0, TDistribHitLists{Lists[0].get(), Lists[1].get(), More[0].get(), More[1].get()},
-            TDistribQueries{&Query, nullptr, nullptr, nullptr});
+        TDistributionForm* Form =
+            ShowOnScreen(Area, Screen, {Lists[0].get(), Lists[1].get(), More[0].get(), More[1].get()});
         ASSERT_NE(Form, nullptr);
         QApplication::processEvents();
         QStringList Shown;
@@ -537,17 +546,12 @@ TEST_F(DistributionWindowTest, EveryLanguagesRangeIsDrawnWholeAndTiedToItsLangua
         AddLines(L, "long" + std::to_string(L) + ".txt", Text, Starts);
         Hits[size_t(L)] = std::make_unique<TConcordItems>(L);
     }
-    Lang(0).SetLanguage(1033, "English (United States)");
-    Lang(2).SetLanguage(11274, "Spanish (Argentina)");
-    Lang(3).SetLanguage(1046, "Portuguese (Brazilian)");
+    NameFourLanguages();
     const int FileScope = 2;
     for (const QSize Screen : {QSize(1024, 768), QSize(1280, 1024)}) {
         QMdiArea Area;
-        Area.resize(Screen - QSize(0, 70));
-        Area.show();
-        TDistributionForm* Form = ShowDistribution(
-            &Area, 0, TDistribHitLists{Hits[0].get(), Hits[1].get(), Hits[2].get(), Hits[3].get()},
-            TDistribQueries{&Query, nullptr, nullptr, nullptr});
+        TDistributionForm* Form =
+            ShowOnScreen(Area, Screen, {Hits[0].get(), Hits[1].get(), Hits[2].get(), Hits[3].get()});
         ASSERT_NE(Form, nullptr);
         ChooseInCombo(Form->ScopeCombo, FileScope + 2);
         if (Form->PercentCheck->isChecked()) ClickThroughWindow(Form->PercentCheck);

@@ -10,63 +10,31 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
-#include <deque>
 #include <filesystem>
 
 #include "alignment/ConcAlignView.h"
 #include "alignment/ConcParaAligners.h"
-#include "controls/FileDialogs.h"
 #include "controls/zynWideList.h"
-#include "engine/ConcPrefs.h"
 #include "engine/UTF8_to_ASCII.h"
-#include "platform/Paths.h"
 #include "shell/ConcMain.h"
 #include "shell/ConcParallelFiles.h"
-#include "shell/ConcWorkOptions.h"
 #include "shell/ConcWorkspace.h"
 #include "shell/WorkspaceChanges.h"
-#include "tests/engine/ConcCorpusTestSupport.h"
 #include "tests/shell/WorkspaceTestSupport.h"
-#include "tests/shell/gui/ModalAnswers.h"
+#include "tests/shell/gui/MainWindowTestSupport.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-class HandCorrectionsTest : public TCorpusTest {
+class HandCorrectionsTest : public TMainWindowTest {
 protected:
     // Two languages of one file each, processed and aligned as the program does it with "Not aligned",
     // in a shown main window; no workspace is open. "Other" is a workspace to open.
     void SetUp() override {
-        TCorpusTest::SetUp();
-        Backend.Messages.clear();
-        Backend.Answers.clear();
-        Requests.clear();
-        FileAnswers.clear();
-        TempDir = platform::TempDir();
-        fs::remove(std::string(std::getenv("TESSIVOR_CONFIG_DIR")) + "/" + IniFileName);
-        Form = std::make_unique<TConcMainForm>();
-        SetFileDialog([this](const TFileDialogRequest& Request) {
-            Requests.push_back(Request);
-            std::vector<std::string> Answer;
-            if (!FileAnswers.empty()) {
-                if (!FileAnswers.front().empty()) Answer.push_back(FileAnswers.front());
-                FileAnswers.pop_front();
-            }
-            return Answer;
-        });
+        TMainWindowTest::SetUp();
         CommonConfig->AlignFormat = 0;
-        for (int L = 0; L < 2; ++L) {
-            TConcordConfig& C = Lang(L);
-            C.HeadingFormat = 3;
-            C.ParagraphFormat = 1;
-            C.SentenceFormat = 1;
-            AddFile(L, L == 0 ? "en.txt" : "de.txt",
-                    L == 0 ? "The house stands. It is old.\nThe river runs.\nA dog barks.\n"
-                           : "Das Haus steht. Es ist alt.\nDer Fluss fliesst.\nEin Hund bellt.\n");
-        }
-        ASSERT_TRUE(ProcessCorpus());
-        RunAlignment(false, -1, -1);
+        ASSERT_NO_FATAL_FAILURE(AlignThreeLinePair());
         fs::create_directories(Dir.Path() / "ws");
         Other = Dir.File("ws/Other.TWS");
         Mine = Dir.File("ws/Mine.TWS");
@@ -78,12 +46,6 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowActive(Form.get()));
         QApplication::processEvents();  // the first activation
         ASSERT_TRUE(Backend.Messages.empty()) << Backend.Texts().front();
-    }
-
-    void TearDown() override {
-        Form.reset();
-        SetFileDialog(nullptr);
-        TCorpusTest::TearDown();
     }
 
     // "View Corpus Alignment" (Ctrl+V), the first row chosen with the mouse and "Alignment" clicked: the
@@ -134,20 +96,7 @@ protected:
         QApplication::processEvents();
     }
 
-    // A menu command as the user finds it: in the state the idle handler gives it, triggered when enabled.
-    void Trigger(QAction* Action) {
-        Form->UpdateActions();
-        ASSERT_TRUE(Action->isEnabled()) << Action->text().toStdString();
-        Action->trigger();
-        QApplication::processEvents();
-    }
-
-    size_t FileCount() const { return LanguageConfigs[0]->Files.size(); }
-
-    std::unique_ptr<TConcMainForm> Form;
     std::string Other, Mine, Loaded, Edited;
-    std::vector<TFileDialogRequest> Requests;
-    std::deque<std::string> FileAnswers;  // "" cancels
 };
 
 }  // namespace
@@ -172,8 +121,7 @@ TEST_F(HandCorrectionsTest, EveryCommandThatEndsTheCorpusAsksAndEachAnswerDoesWh
             if (Command == Open) FileAnswers.push_back(Other);
             if (Answer == mrYes) {
                 FileAnswers.push_back(Mine);
-                WhenModal<TWkSpaceOptionsForm>(
-                    [](TWkSpaceOptionsForm* Options) { QTest::mouseClick(Options->OkBtn, Qt::LeftButton); });
+                AcceptWorkspaceOptions();
             } else if (Answer == NameCancelled) {
                 FileAnswers.push_back("");
             }
@@ -257,8 +205,7 @@ TEST_F(HandCorrectionsTest, NothingIsAskedWhereNothingWouldBeLost) {
     SetUp();
     MergeFirstPair();
     FileAnswers.push_back(Mine);
-    WhenModal<TWkSpaceOptionsForm>(
-        [](TWkSpaceOptionsForm* Options) { QTest::mouseClick(Options->OkBtn, Qt::LeftButton); });
+    AcceptWorkspaceOptions();
     Trigger(Form->SaveWorkspaceAsAction);
     ASSERT_EQ(WorkspaceFileName, Mine);
     Key(Qt::Key_Q);

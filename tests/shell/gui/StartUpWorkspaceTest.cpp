@@ -9,21 +9,14 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
-#include <deque>
 #include <filesystem>
 
 #include "alignment/AlignBoxModel.h"
 #include "alignment/ConcParaAligners.h"
-#include "controls/FileDialogs.h"
-#include "engine/ConcPrefs.h"
-#include "engine/UTF8_to_ASCII.h"
-#include "platform/Paths.h"
 #include "shell/ConcMain.h"
-#include "shell/ConcWorkOptions.h"
 #include "shell/ConcWorkspace.h"
-#include "tests/engine/ConcCorpusTestSupport.h"
 #include "tests/shell/WorkspaceTestSupport.h"
-#include "tests/shell/gui/ModalAnswers.h"
+#include "tests/shell/gui/MainWindowTestSupport.h"
 
 namespace fs = std::filesystem;
 
@@ -35,59 +28,30 @@ std::string PairBytes(int32_t File) {
     return Pair ? StoredBytes(Pair->Side1) + StoredBytes(Pair->Side2) : "";
 }
 
-class StartUpWorkspaceTest : public TCorpusTest {
+class StartUpWorkspaceTest : public TMainWindowTest {
 protected:
     void SetUp() override {
-        TCorpusTest::SetUp();
-        fs::remove(std::string(std::getenv("TESSIVOR_CONFIG_DIR")) + "/" + IniFileName);
-        TempDir = platform::TempDir();
-        // The window reads the preferences as it is made: the corpus comes after.
-        Form = std::make_unique<TConcMainForm>();
-        SetFileDialog([this](const TFileDialogRequest&) {
-            std::vector<std::string> Answer;
-            if (!FileAnswers.empty()) Answer.push_back(FileAnswers.front());
-            if (!FileAnswers.empty()) FileAnswers.pop_front();
-            return Answer;
-        });
+        TMainWindowTest::SetUp();
         // Two languages of two files each, one paragraph per line, processed and aligned.
-        fs::create_directories(Dir.Path() / "corpus");
-        const char* const Texts[2][2] = {
-            {"The house stands. It is old.\nThe river runs.\nA dog barks.\n", "A cat sleeps.\nIt dreams.\n"},
-            {"Das Haus steht. Es ist alt.\nDer Fluss fliesst.\nEin Hund bellt.\n",
-             "Eine Katze schlaeft.\nSie traeumt.\n"}};
-        for (int L = 0; L < 2; ++L) {
-            Lang(L);
-            std::vector<TNewCorpusFile> New;
-            for (int F = 0; F < 2; ++F)
-                New.push_back({Dir.Write("corpus/" + std::to_string(L) + "-" + std::to_string(F) + ".txt",
-                                         Texts[L][F])});
-            LoadLanguageFiles(L, false, false, "English (United States)", 1033, New, false);
-        }
+        LoadLanguages(
+            {{"The house stands. It is old.\nThe river runs.\nA dog barks.\n", "A cat sleeps.\nIt dreams.\n"},
+             {"Das Haus steht. Es ist alt.\nDer Fluss fliesst.\nEin Hund bellt.\n",
+              "Eine Katze schlaeft.\nSie traeumt.\n"}});
         ASSERT_TRUE(ProcessCorpus());
         RunAlignment(false, -1, -1);
         ASSERT_FALSE(PairBytes(0).empty());
         fs::create_directories(Dir.Path() / "ws");
     }
 
-    void TearDown() override {
-        Form.reset();
-        SetFileDialog(nullptr);
-        TCorpusTest::TearDown();
-    }
-
     // Save Workspace As through the menu of Form, the options dialog answered with OK.
     void SaveAs(TConcMainForm& Form, const std::string& Name) {
         FileAnswers.push_back(Name);
-        WhenModal<TWkSpaceOptionsForm>(
-            [](TWkSpaceOptionsForm* Options) { QTest::mouseClick(Options->OkBtn, Qt::LeftButton); });
+        AcceptWorkspaceOptions();
         Form.UpdateActions();
         ASSERT_TRUE(Form.SaveWorkspaceAsAction->isEnabled());
         Form.SaveWorkspaceAsAction->trigger();
         ASSERT_EQ(WorkspaceFileName, Name);
     }
-
-    std::unique_ptr<TConcMainForm> Form;
-    std::deque<std::string> FileAnswers;
 };
 
 }  // namespace

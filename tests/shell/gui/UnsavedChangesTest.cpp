@@ -13,17 +13,13 @@
 
 #include "alignment/AlignBoxModel.h"
 #include "alignment/ConcParaAligners.h"
-#include "controls/FileDialogs.h"
-#include "engine/ConcPrefs.h"
-#include "platform/Paths.h"
 #include "shell/ConcMain.h"
 #include "shell/ConcTagConfig.h"
 #include "shell/ConcWorkspace.h"
 #include "shell/TagSettingsRules.h"
 #include "shell/WorkspaceChanges.h"
-#include "tests/engine/ConcCorpusTestSupport.h"
 #include "tests/shell/WorkspaceTestSupport.h"
-#include "tests/shell/gui/ModalAnswers.h"
+#include "tests/shell/gui/MainWindowTestSupport.h"
 
 namespace fs = std::filesystem;
 
@@ -41,29 +37,13 @@ public:
     std::string AtQuestion;
 };
 
-class UnsavedChangesTest : public TCorpusTest {
+class UnsavedChangesTest : public TMainWindowTest {
 protected:
     // Two languages of one file each, processed and aligned, saved as the workspace "Corpus" (and a
     // second one, "Other"), open in a shown main window.
     void SetUp() override {
-        TCorpusTest::SetUp();
-        Backend.Messages.clear();
-        Backend.Answers.clear();
-        TempDir = platform::TempDir();
-        fs::remove(std::string(std::getenv("TESSIVOR_CONFIG_DIR")) + "/" + IniFileName);
-        // The window reads the preferences as it is made: the corpus comes after.
-        Form = std::make_unique<TConcMainForm>();
-        for (int L = 0; L < 2; ++L) {
-            TConcordConfig& C = Lang(L);
-            C.HeadingFormat = 3;
-            C.ParagraphFormat = 1;
-            C.SentenceFormat = 1;
-            AddFile(L, L == 0 ? "en.txt" : "de.txt",
-                    L == 0 ? "The house stands. It is old.\nThe river runs.\nA dog barks.\n"
-                           : "Das Haus steht. Es ist alt.\nDer Fluss fliesst.\nEin Hund bellt.\n");
-        }
-        ASSERT_TRUE(ProcessCorpus());
-        RunAlignment(false, -1, -1);
+        TMainWindowTest::SetUp();
+        ASSERT_NO_FATAL_FAILURE(AlignThreeLinePair());
         ASSERT_TRUE(FilePairAligned(0, 1, 0));
         fs::create_directories(Dir.Path() / "ws");
         Ws = Dir.File("ws/Corpus.TWS");
@@ -79,12 +59,6 @@ protected:
         ASSERT_TRUE(Backend.Messages.empty()) << Backend.Texts().front();
     }
 
-    void TearDown() override {
-        Form.reset();
-        SetFileDialog(nullptr);
-        TCorpusTest::TearDown();
-    }
-
     // An alignment correction in the aligned-sentences mode: an empty segment before the target's second.
     void CorrectAlignment() {
         TAlignEditor Editor;
@@ -95,18 +69,7 @@ protected:
         Edited = CorpusSnapshot();
     }
 
-    // An action as the user finds it: in the state the idle handler gives it, triggered when enabled.
-    void Trigger(QAction* Action) {
-        Form->UpdateActions();
-        ASSERT_TRUE(Action->isEnabled()) << Action->text().toStdString();
-        Action->trigger();
-        QApplication::processEvents();
-    }
-
     bool SavedChanged() const { return ReadWholeFile(WorkspaceBinName(Ws)) != Saved; }
-    size_t FileCount() const { return LanguageConfigs[0]->Files.size(); }
-
-    std::unique_ptr<TConcMainForm> Form;
     std::string Ws, Other, Saved, Edited;
 };
 

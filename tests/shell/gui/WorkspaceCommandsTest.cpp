@@ -17,11 +17,8 @@
 
 #include "alignment/AlignBoxModel.h"
 #include "alignment/ConcParaAligners.h"
-#include "controls/FileDialogs.h"
 #include "controls/zynWideList.h"
-#include "engine/ConcPrefs.h"
 #include "engine/UTF8_to_ASCII.h"
-#include "platform/Paths.h"
 #include "shell/ConcMain.h"
 #include "shell/ConcParaLoad.h"
 #include "shell/ConcRecentWorkspaces.h"
@@ -29,8 +26,8 @@
 #include "shell/ConcWorkspace.h"
 #include "shell/WorkspaceChanges.h"
 #include "shell/WorkspaceSeal.h"
-#include "tests/engine/ConcCorpusTestSupport.h"
 #include "tests/shell/WorkspaceTestSupport.h"
+#include "tests/shell/gui/MainWindowTestSupport.h"
 
 namespace fs = std::filesystem;
 
@@ -84,40 +81,18 @@ private:
     std::deque<std::function<void(QDialog*)>> FQueue;
 };
 
-class WorkspaceCommandsTest : public TCorpusTest {
+class WorkspaceCommandsTest : public TMainWindowTest {
 protected:
     void SetUp() override {
-        TCorpusTest::SetUp();
-        fs::remove(std::string(std::getenv("TESSIVOR_CONFIG_DIR")) + "/" + IniFileName);
-        TempDir = platform::TempDir();
-        Form = std::make_unique<TConcMainForm>();
-        SetFileDialog([this](const TFileDialogRequest& Request) {
-            Requests.push_back(Request);
-            std::vector<std::string> Answer;
-            if (!FileAnswers.empty()) {
-                if (!FileAnswers.front().empty()) Answer.push_back(FileAnswers.front());
-                FileAnswers.pop_front();
-            }
-            return Answer;
-        });
+        TMainWindowTest::SetUp();
         // Two languages of two files each, one of them UTF-8 (read through an 8-bit copy), processed
         // and aligned as the program does it.
-        const std::vector<std::vector<std::string>> Texts = {
-            {"The house stands.\nThe river runs.\n", "A dog barks. A cat sleeps.\n"},
-            {"Das Haus steht.\nDer Fluss flie\xC3\x9Ft.\n",
-             "Ein Hund bellt. Eine Katze schl\xC3\xA4"
-             "ft.\n"}};
-        fs::create_directories(Dir.Path() / "corpus");
-        for (int L = 0; L < 2; ++L) {
-            Lang(L);
-            std::vector<TNewCorpusFile> New;
-            for (size_t F = 0; F < 2; ++F)
-                New.push_back({Dir.Write("corpus/" + std::to_string(L) + "-" + std::to_string(F) + ".txt",
-                                         Texts[size_t(L)][F]),
-                               L == 1 && F == 0});
-            LoadLanguageFiles(L, false, false, "English (United States)", 1033, New, false);
-            ASSERT_EQ(LanguageConfigs[size_t(L)]->Files.size(), 2u);
-        }
+        LoadLanguages({{"The house stands.\nThe river runs.\n", "A dog barks. A cat sleeps.\n"},
+                       {"Das Haus steht.\nDer Fluss flie\xC3\x9Ft.\n",
+                        "Ein Hund bellt. Eine Katze schl\xC3\xA4"
+                        "ft.\n"}},
+                      {{1, 0}});
+        for (int L = 0; L < 2; ++L) ASSERT_EQ(LanguageConfigs[size_t(L)]->Files.size(), 2u);
         ASSERT_TRUE(ProcessCorpus());
         RunAlignment(false, -1, -1);
         ASSERT_TRUE(Align12 && Align12->GetItem(1));
@@ -126,17 +101,8 @@ protected:
     }
 
     void TearDown() override {
-        Form.reset();
-        SetFileDialog(nullptr);
+        TMainWindowTest::TearDown();
         EXPECT_EQ(Modals.Pending(), 0u) << "an expected dialog never opened";
-        TCorpusTest::TearDown();
-    }
-
-    // An action as the user finds it: in the state the idle handler gives it, triggered when enabled.
-    void Trigger(QAction* Action) {
-        Form->UpdateActions();
-        ASSERT_TRUE(Action->isEnabled()) << Action->text().toStdString();
-        Action->trigger();
     }
 
     // Save Workspace As through the menu, the options dialog answered with OK as it opens.
@@ -148,9 +114,6 @@ protected:
 
     std::string Workspace(const std::string& Name) const { return Dir.File("ws/" + Name + ".TWS"); }
 
-    std::unique_ptr<TConcMainForm> Form;
-    std::vector<TFileDialogRequest> Requests;
-    std::deque<std::string> FileAnswers;  // "" cancels
     TModalAnswers Modals;
 };
 

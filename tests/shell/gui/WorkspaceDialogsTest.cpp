@@ -9,17 +9,11 @@
 #include "engine/ConcConfig.h"
 #include "shell/ConcRecentWorkspaces.h"
 #include "shell/ConcWorkOptions.h"
+#include "tests/support/ConfigTestSupport.h"
 
 namespace {
 
-class WorkspaceDialogsTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ResetGlobalsForTest();
-        InitConfigUnit();
-    }
-    void TearDown() override { ResetGlobalsForTest(); }
-};
+using WorkspaceDialogsTest = TFreshConfigTest;
 
 }  // namespace
 
