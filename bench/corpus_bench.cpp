@@ -6,6 +6,7 @@
 //   corpus_bench --generate FILE MEGABYTES [--wordtags]
 //   corpus_bench --generate-dir FOLDER COUNT MINKB MAXKB [--wordtags]
 //   corpus_bench --generate-pair SOURCE TARGET MEGABYTES
+//   corpus_bench --generate-verses TAGGED PLAIN MEGABYTES
 //   corpus_bench [flags] --lang LCID file... --search QUERY [--syntax N] [--lang-index L] [--hits-out FILE]
 //                [--repeat N]
 //                [--para L QUERY]... [--para-not L QUERY]...
@@ -40,7 +41,11 @@
 // into FOLDER (which must exist), each of a random size between MINKB and MAXKB kilobytes, all of one
 // vocabulary. --generate-pair writes two such files of the same sections and
 // paragraphs, the target's sentences in another vocabulary, each about as long as its source sentence,
-// one in 25 split in two and one in 25 merged with the next.
+// one in 25 split in two and one in 25 merged with the next. --generate-verses writes verse-sized
+// sentences of English-like text in <s> and <p> tags, and the same text without tags (its paragraphs
+// parted by empty lines): search TAGGED with --paragraph 0 --sentence 0 and PLAIN with --paragraph 2
+// --sentence 1 for the same paragraphs. Its words to search for, frequent to missing: lord,
+// zerubbabel, kedemoth, telephone (see support/VerseCorpus.h).
 //
 // --align: after the pass, aligns every target language with language 0 by the alignment format and
 // prints per language the file pairs, the beads by shape (units of the source - units of the target),
@@ -66,6 +71,7 @@
 #include "alignment/ConcParaAligners.h"
 #include "bench/BenchRandom.h"
 #include "bench/support/CorpusSetup.h"
+#include "bench/support/VerseCorpus.h"
 #include "engine/BStream.h"
 #include "engine/ConcConfig.h"
 #include "engine/ConcCorpus.h"
@@ -87,6 +93,7 @@ void Usage(const char* Problem) {
                  "       corpus_bench --generate FILE MEGABYTES [--wordtags]\n"
                  "       corpus_bench --generate-dir FOLDER COUNT MINKB MAXKB [--wordtags]\n"
                  "       corpus_bench --generate-pair SOURCE TARGET MEGABYTES\n"
+                 "       corpus_bench --generate-verses TAGGED PLAIN MEGABYTES\n"
                  "Each language is timed alone: ProcessLanguage runs for it, the same per-language\n"
                  "loop that ProcessCorpus runs. See the source's head for the format flags.\n");
     std::exit(2);
@@ -322,6 +329,11 @@ int main(int Argc, char** Argv) {
     }
     if (Argc == 5 && std::strcmp(Argv[1], "--generate-pair") == 0) {
         GeneratePair(Argv[2], Argv[3], std::atoll(Argv[4]));
+        return 0;
+    }
+    if (Argc == 5 && std::strcmp(Argv[1], "--generate-verses") == 0) {
+        if (!WriteVerseCorpus(Argv[2], Argv[3], std::atoll(Argv[4])))
+            Usage("cannot write the generated corpus");
         return 0;
     }
     TCorpusArgs Args;

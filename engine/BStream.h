@@ -276,6 +276,8 @@ public:
     int32_t WordStart() const { return FWordStart; }
     int32_t WordEnd() const { return FWordEnd; }
     bool InTag() const { return FTagState.InTag; }
+    // Whether byte C closes a tag (SetTagStop).
+    bool IsTagStop(unsigned char C) const { return FTagStopSet[C]; }
     bool InPOSTag() const { return FTagState.InPOSTag; }
     bool Classified() const { return FClassified; }
     const std::vector<TCharType>& CharTypes() const { return FCharTypes; }

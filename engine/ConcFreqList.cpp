@@ -8,13 +8,13 @@
 #include <filesystem>
 #include <stdexcept>
 
-#include "ui/ConcProgress.h"
-#include "ui/Msg.h"
 #include "engine/BStream.h"
 #include "engine/ConcConfig.h"
 #include "engine/ConcIndex.h"
 #include "engine/ConcTextProcess.h"
 #include "engine/ConcUtils.h"
+#include "ui/ConcProgress.h"
+#include "ui/Msg.h"
 
 namespace {
 
@@ -132,9 +132,11 @@ bool SameBytes(const char* A, const char* B, size_t Length) {
 constexpr size_t HeadBytes = 8;
 constexpr size_t MinIndexSize = 1024;
 
-// Item blocks: 16, 32, ... 4096 items (DoublingBlocks of them), then 4096 each.
+// Item blocks: 16, 32, ... 1024 items (DoublingBlocks of them), then 1024 each. A block's items are
+// made with it, so that the unused end of the last block is memory held: the four collocate lists of
+// a search hold some 5,000 words each, which blocks of 4096 rounded up to 8,176.
 constexpr size_t FirstBlockShift = 4;
-constexpr size_t DoublingBlocks = 9;
+constexpr size_t DoublingBlocks = 7;
 constexpr size_t LargestBlock = size_t(1) << (FirstBlockShift + DoublingBlocks - 1);
 constexpr size_t DoublingItems = (LargestBlock << 1) - (size_t(1) << FirstBlockShift);
 

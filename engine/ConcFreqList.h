@@ -239,7 +239,7 @@ private:
     mutable std::unique_ptr<std::array<TBucket, BucketCount>> FBuckets;
     // The items, made a block at a time: the lists of a search meet a new word at most hits, and one
     // allocation per word, scattered over the heap, cost more than the counting. Blocks double from 16
-    // to 4096 items, then stay at 4096, so that an item's number gives its block. A deleted item is
+    // to 1024 items, then stay at 1024, so that an item's number gives its block. A deleted item is
     // emptied and its room kept until the list is cleared.
     std::vector<std::unique_ptr<TFreqItem[]>> FItemBlocks;
     TItemNumber FItemCount = 0;

@@ -666,7 +666,6 @@ void TSearch::ReportHit(TFileRun& Run, TSearchContext& Context, int32_t Start, i
     item->HitEnd = End;
     item->HitState = 1;
     BuildKwicLine(*Run.Report, Start, End, *item, Query->Syntax);
-    item->FindLine();
     item->FindAlignedRange();
     (*FOnHit)(std::move(item));
 }
@@ -798,6 +797,4 @@ void BuildKwicLine(TBufStream& Reader, int32_t Start, int32_t End, TConcordItem&
         }
     }
     Item.Texts.Set(0, hit);
-    Item.WordStarts[0] = Start;
-    Item.WordEnds[0] = End;
 }

@@ -252,6 +252,27 @@ private:
     bool SearchWords(bool ShowProgress);
     bool SkipToCandidate(bool ShowProgress);
     int32_t NextTagBefore(int32_t Base, std::string_view Window);
+    // What PassClearTags passed over: the window offset the byte loop goes on from (0: nothing passed),
+    // the words passed (counted only when asked) and, when a word was passed, where the next attempt
+    // starts.
+    struct TTagRun {
+        size_t To = 0;
+        size_t Words = 0;
+        bool Word = false;
+        size_t NextStart = 0;
+    };
+    TTagRun PassClearTags(std::string_view Ahead, size_t Count, size_t FirstTag, size_t Clear,
+                          bool CountWords) const;
+    TTagRun PassClearTagsBack(std::string_view Ahead, size_t Count, size_t Clear) const;
+    // Learns the bytes that close a tag on R (FTagEnd, for the tag stop FTagEndsOf). False when the
+    // passes over tags cannot tell where its tags end.
+    bool KnowTagEnds(const TBufStream& R);
+    bool FTagEndsRead = false;
+    char FTagEndsOf = 0;
+    int FTagEndCount = 0;
+    uint8_t FTagEndByte = 0;         // the last of them
+    bool FTagEndIsBoundary = false;  // every one of them is a delimiter
+    std::array<bool, 256> FTagEnd{};
 
     bool SearchRegExp(bool ShowProgress);
     bool StartRegExpBuffer(int32_t Start);
@@ -316,6 +337,10 @@ private:
     // The first At in [From, Count - length] where the first term's bytes stand in Bytes (compared as
     // the scan compares them, word boundaries aside), or Count - length + 1 when there is none.
     size_t FirstOccurrence(const uint8_t* Bytes, size_t From, size_t Count) const;
+    // FirstOccurrence over the bytes of the reader's window from file offset Base on (Ahead), with what
+    // is known of the file's clear stretch, which it extends: no first term's bytes start in [Base,
+    // Base + the result).
+    size_t ClearAhead(int32_t Base, std::string_view Ahead);
     // Whether the rest of the reader's range holds no word that may be the first term's word, as far
     // as the reader's window tells: a search of many short units passes most of them over at once.
     bool NoCandidateAhead();

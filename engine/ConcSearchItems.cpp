@@ -169,16 +169,14 @@ void TConcordItem::ClearTexts() {
     WordStarts.fill(0);
     WordEnds.fill(0);
     CollocRanks.fill(0);
-    LineIndex = -1;
 }
 
-int32_t TConcordItem::FindLine() {
-    if (!IsFilled()) return LineIndex;
+int32_t TConcordItem::FindLine() const {
+    if (!IsFilled()) return -1;
     const TConcordConfig& Config = LangConfig(Language);
     CheckFile(Config, Language, FileIndex);
     const TIntegerList* Lines = Config.LineStarts.GetItem(FileIndex);
-    LineIndex = Lines ? Lines->IndexOfFloor(HitStart) : -1;
-    return LineIndex;
+    return Lines ? Lines->IndexOfFloor(HitStart) : -1;
 }
 
 void TConcordItem::FindAlignedRange() {
@@ -432,7 +430,8 @@ void TLineBuilder::ReadSentenceSides(int32_t S, int32_t E, TSideText& Left, TSid
 
 int TLineBuilder::SlotOf(int32_t Offset) const {
     const TConcordItem& Item = *A.Item;
-    for (int P = A.PosLo; P <= A.PosHi && P < ItemSlotCount; ++P) {
+    // Slot 0 is the hit itself, never a collocate.
+    for (int P = std::max<int>(A.PosLo, 1); P <= A.PosHi && P < ItemSlotCount; ++P) {
         const auto Slot = static_cast<size_t>(P);
         if (Item.Texts.Has(P) && Item.WordStarts[Slot] <= Offset && Offset < Item.WordEnds[Slot]) return P;
     }
@@ -892,8 +891,8 @@ bool TConcordItems::IsPassageOnly(const TConcordItem& Item, int32_t Language) {
         return std::all_of(Values.begin(), Values.end(), [](auto V) { return V == 0; });
     };
     return Item.Language == Language && Item.Texts.Empty() && Item.HitState == 0 && Item.HitStart == 0 &&
-           Item.HitEnd == 0 && Item.LineIndex == -1 && !Item.SortString() && Item.Runs().empty() &&
-           Item.SubItems().empty() && Zero(Item.WordStarts) && Zero(Item.WordEnds) && Zero(Item.CollocRanks);
+           Item.HitEnd == 0 && !Item.SortString() && Item.Runs().empty() && Item.SubItems().empty() &&
+           Zero(Item.WordStarts) && Zero(Item.WordEnds) && Zero(Item.CollocRanks);
 }
 
 TConcordItem& TConcordItems::ItemAt(size_t I) const {

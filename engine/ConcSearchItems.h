@@ -9,6 +9,7 @@
 #pragma once
 
 #include <array>
+#include <cassert>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -172,27 +173,49 @@ struct TItemExtras {
     TSubItems SubItems;
 };
 
+// The file offsets of the words of an item's context slots, 1..8, indexed by slot; the hit's own (slot 0)
+// are the item's HitStart and HitEnd.
+class TWordOffsets {
+public:
+    int32_t& operator[](size_t Slot) {
+        assert(Slot >= 1 && Slot < ItemSlotCount);
+        return F[Slot - 1];
+    }
+    int32_t operator[](size_t Slot) const {
+        assert(Slot >= 1 && Slot < ItemSlotCount);
+        return F[Slot - 1];
+    }
+    void fill(int32_t Value) { F.fill(Value); }
+    auto begin() const { return F.begin(); }
+    auto end() const { return F.end(); }
+    bool operator==(const TWordOffsets&) const = default;
+
+private:
+    std::array<int32_t, ItemSlotCount - 1> F{};
+};
+
 // One hit of a search in one language. Offsets are byte offsets into the corpus file as it is read.
 class TConcordItem {
 public:
-    // An empty item of Language: no texts, no file (-1), no letter, unknown line, not aligned, no hit.
+    // An empty item of Language (0..MaxLanguages - 1): no texts, no file (-1), no letter, not aligned,
+    // no hit.
     explicit TConcordItem(int32_t Language);
 
-    // Fields are grouped by size so that an item takes 136 bytes: millions of them make a search.
+    // Fields are grouped by size so that an item takes 120 bytes, which the allocator serves in 128: a
+    // search may hold millions of them.
     TItemTexts Texts;
-    std::array<int32_t, ItemSlotCount> WordStarts{};  // file offset of each slot's word
-    std::array<int32_t, ItemSlotCount> WordEnds{};    // just past each slot's word
+    TWordOffsets WordStarts;  // file offset of each context slot's word
+    TWordOffsets WordEnds;    // just past each context slot's word
     // Rank of each slot's word among the collocates of its position (0 = most frequent).
     std::array<uint8_t, ItemSlotCount> CollocRanks;
     uint8_t Letter = NoLetter;
     // 0 = the row has no hit of its own; 1 = a hit of a query; 2 = a hit of hot words or translations.
     uint8_t HitState = 0;
-    int32_t Language;
+    int8_t Language;
     int32_t Sequence = 0;  // the index the item had when it was added to its list
     int32_t FileIndex = -1;
     int32_t HitStart = 0;
-    int32_t HitEnd = 0;      // exclusive
-    int32_t LineIndex = -1;  // 0-based line holding HitStart; -1 = unknown
+    int32_t HitEnd = 0;  // exclusive
     int32_t AlignedStart = -1;
     int32_t AlignedEnd = -1;  // -1 / -1 = not aligned
     int32_t AlignedLength = 0;
@@ -213,13 +236,15 @@ public:
     TSubItems& EditSubItems() { return Extras().SubItems; }
     void ClearSubItems();
 
-    // Makes every text missing, zeroes the word offsets and ranks (0), LineIndex := -1.
+    // Makes every text missing, zeroes the word offsets and ranks (0).
     void ClearTexts();
     // Whether the item holds a hit text (slot 0).
     bool IsFilled() const { return Texts.Has(0); }
-    // For a filled item: LineIndex := the index of the last line start at or before HitStart in the line
-    // starts of its file (-1 when the file has none). Returns LineIndex.
-    int32_t FindLine();
+    // For a filled item: the 0-based line holding HitStart, the index of the last line start at or before
+    // it in the line starts of its file (-1 when the file has none). -1 for an item not filled. Looked up
+    // when asked rather than kept: nothing reads it for most hits. Raises std::out_of_range for a filled
+    // item of a language or file that does not exist.
+    int32_t FindLine() const;
     // Looks the hit [HitStart, HitEnd) up in the aligned units of its file: AlignedStart, AlignedEnd and
     // AlignedLength cover the units from the one holding HitStart to the one holding the hit's last
     // byte, a unit holding the byte at its End as a search reads it (so the last byte of a markup unit,

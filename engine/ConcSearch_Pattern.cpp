@@ -814,15 +814,23 @@ bool TSearchContext::NoCandidateAhead() {
     if (known && last < FClearTo) return true;
     const std::string_view ahead = Reader->WindowAhead();
     if (static_cast<int64_t>(start) + static_cast<int64_t>(ahead.size()) < end) return false;
-    const int32_t from = known ? FClearTo : start;
-    const size_t at = FirstOccurrence(reinterpret_cast<const uint8_t*>(ahead.data()),
-                                      static_cast<size_t>(from - start), ahead.size());
+    return static_cast<size_t>(last - start) < ClearAhead(start, ahead);
+}
+
+size_t TSearchContext::ClearAhead(int32_t Base, std::string_view Ahead) {
+    const size_t length = Terms[0]->Mapped.size();
+    const TSynchroStream* source = &Reader->Source();
+    const bool known = FClearSource == source && Base >= FClearFrom && Base <= FClearTo;
+    const size_t from = known ? static_cast<size_t>(FClearTo - Base) : 0;
+    // Past the window's last start of a word as long as the term there is nothing more to learn.
+    if (from + length > Ahead.size()) return from;
+    const size_t at = FirstOccurrence(reinterpret_cast<const uint8_t*>(Ahead.data()), from, Ahead.size());
     if (!known) {
         FClearSource = source;
-        FClearFrom = start;
+        FClearFrom = Base;
     }
-    FClearTo = start + static_cast<int32_t>(at);
-    return last < FClearTo;
+    FClearTo = Base + static_cast<int32_t>(at);
+    return at;
 }
 
 // The file offset of the first tag that opens in Window (which starts at Base), or -1. A scan asks again
@@ -853,7 +861,7 @@ int32_t TSearchContext::NextTagBefore(int32_t Base, std::string_view Window) {
 // Moves the reader and MatchStart to the start of the next attempt whose first word matches the first
 // term, counting the attempts passed over as failed ones. False at the range's end or on cancel. A tag
 // ends a word as a delimiter does: the scan stops before each tag that opens and passes it through the
-// reader.
+// reader, unless the term's bytes stand nowhere before it (PassClearTags).
 bool TSearchContext::SkipToCandidate(bool ShowProgress) {
     TBufStream& reader = *Reader;
     const auto* want = reinterpret_cast<const uint8_t*>(Terms[0]->Mapped.data());
@@ -886,6 +894,8 @@ bool TSearchContext::SkipToCandidate(bool ShowProgress) {
     };
     // Many words passed over at once by the jump; only a progress window shows how many.
     const bool countWords = Owner != nullptr && Owner->ProgressWindow != nullptr;
+    const bool passTags =
+        FJump.Usable && tagStart != 0 && reader.Tags().WordTagMode == 0 && KnowTagEnds(reader);
     auto jumped = [&](int32_t NextStart, size_t Words) {
         // passed counts the last of them.
         if (Owner != nullptr && Words > 1) Owner->WordsScanned += static_cast<int32_t>(Words - 1);
@@ -903,6 +913,19 @@ bool TSearchContext::SkipToCandidate(bool ShowProgress) {
             if (next >= 0) {
                 count = static_cast<size_t>(next - base);
                 tagAtEnd = true;
+                if (!inWord && passTags) {
+                    const std::string_view ahead = reader.WindowAhead();
+                    const size_t clear = ClearAhead(base, ahead);
+                    const TTagRun run = countWords || !FTagEndIsBoundary
+                                            ? PassClearTags(ahead, window.size(), count, clear, countWords)
+                                            : PassClearTagsBack(ahead, window.size(), clear);
+                    if (run.To > 0) {
+                        if (run.Word && !jumped(base + static_cast<int32_t>(run.NextStart), run.Words))
+                            return false;
+                        reader.SetPosition(base + static_cast<int32_t>(run.To));
+                        continue;
+                    }
+                }
             }
         }
         size_t i = 0;

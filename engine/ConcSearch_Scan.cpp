@@ -313,3 +313,131 @@ size_t TSearchContext::FirstOccurrence(const uint8_t* Bytes, size_t From, size_t
         if (occursAt(p)) return p;
     return none;
 }
+
+bool TSearchContext::KnowTagEnds(const TBufStream& R) {
+    const char stop = R.Tags().TagStop;
+    if (FTagEndsRead && stop == FTagEndsOf) return FTagEndCount > 0;
+    FTagEndsRead = true;
+    FTagEndsOf = stop;
+    FTagEndCount = 0;
+    FTagEndIsBoundary = true;
+    const auto tagStart = static_cast<unsigned char>(R.Tags().TagStart);
+    // A closing 0 byte would read as none, and a closing tag start would open the next tag.
+    bool usable = !R.IsTagStop(0) && !R.IsTagStop(tagStart);
+    for (int b = 1; b < 256 && usable; ++b) {
+        FTagEnd[static_cast<size_t>(b)] = R.IsTagStop(static_cast<unsigned char>(b));
+        if (!FTagEnd[static_cast<size_t>(b)]) continue;
+        usable = FTagEndCount < 4;
+        FTagEndByte = static_cast<uint8_t>(b);
+        ++FTagEndCount;
+        FTagEndIsBoundary = FTagEndIsBoundary && FDelimiter[static_cast<size_t>(b)];
+    }
+    if (!usable) FTagEndCount = 0;
+    return FTagEndCount > 0;
+}
+
+namespace {
+
+// The offset of the last byte of Bytes[0, To) that Is, or To when none does.
+template <class TIs>
+size_t LastOf(const uint8_t* Bytes, size_t To, TIs&& Is) {
+    for (size_t p = To; p > 0; --p)
+        if (Is(Bytes[p - 1])) return p - 1;
+    return To;
+}
+
+}  // namespace
+
+// Tagged text parts its words by tags every few dozen bytes, and a stop before each tag, with a jump
+// over the few words between, costs the scan more than the words do. Ahead is the reader's window from
+// a word boundary outside tags; FirstTag, the window offset of the first tag that opens in it; Clear,
+// how far no first term's bytes start. While a tag opens before Clear, the words before it cannot be
+// the first term's word: they are passed over with the tag, as the byte loop and PassTag would pass
+// them, and counted. It stops before anything it cannot be sure of as they would be: a tag that runs
+// past the range (Count bytes of Ahead) or holds a 0 byte (where PassTag stops), or a tag start whose
+// tag may close beyond the window.
+TSearchContext::TTagRun TSearchContext::PassClearTags(std::string_view Ahead, size_t Count, size_t FirstTag,
+                                                      size_t Clear, bool CountWords) const {
+    const auto* bytes = reinterpret_cast<const uint8_t*>(Ahead.data());
+    const size_t size = Ahead.size();
+    const auto maxTag = static_cast<size_t>(TBufStream::MaxTagLength);
+    const char tagStart = Reader->Tags().TagStart;
+    auto nextTagStart = [&](size_t At) {
+        const void* found = At < Count ? std::memchr(bytes + At, tagStart, Count - At) : nullptr;
+        return found != nullptr ? static_cast<size_t>(static_cast<const uint8_t*>(found) - bytes) : Count;
+    };
+    TTagRun run;
+    size_t from = 0;  // where the stretch of words before the tag starts
+    size_t tag = FirstTag;
+    while (tag < Count && tag <= Clear) {
+        // A tag start opens a tag when a closing byte follows within a tag's length.
+        const size_t reach = std::min(size, tag + maxTag);
+        size_t stop = tag + 1;
+        while (stop < reach && bytes[stop] != 0 && !FTagEnd[bytes[stop]]) ++stop;
+        if (stop == reach) {
+            if (reach < tag + maxTag) break;
+            // An ordinary byte of the stretch.
+            tag = nextTagStart(tag + 1);
+            continue;
+        }
+        if (bytes[stop] == 0 || stop >= Count) break;
+        size_t end = tag;
+        while (end > from && FDelimiter[bytes[end - 1]]) --end;
+        if (end > from) {
+            // As the byte loop: the next attempt starts after the delimiter that ends the last word, or
+            // at the tag that ends it.
+            run.Word = true;
+            run.NextStart = end == tag ? tag : end + 1;
+        }
+        if (CountWords) run.Words += CountWordStarts(bytes, from, tag, FDelimiter, FDelimiterRows);
+        from = run.To = stop + 1;
+        tag = nextTagStart(from);
+    }
+    return run;
+}
+
+// PassClearTags without the word count, which needs every tag, looks at the last few alone: whatever
+// came before, a closing byte leaves the scan outside tags (it closes the tag it is in, or is read as a
+// delimiter), so the scan can go on after the last closing byte before Clear. Reading back from there
+// finds the last word before it, and so where the next attempt starts: a tag closes at a closing byte
+// when it opened after the closing byte before (the first tag start there within a tag's length of
+// it), and what lies between is text.
+TSearchContext::TTagRun TSearchContext::PassClearTagsBack(std::string_view Ahead, size_t Count,
+                                                          size_t Clear) const {
+    const auto* bytes = reinterpret_cast<const uint8_t*>(Ahead.data());
+    const auto maxTag = static_cast<size_t>(TBufStream::MaxTagLength);
+    const char tagStart = Reader->Tags().TagStart;
+    auto lastEnd = [&](size_t To) {
+        if (FTagEndCount == 1) {
+            const void* found = To > 0 ? memrchr(bytes, FTagEndByte, To) : nullptr;
+            return found != nullptr ? static_cast<size_t>(static_cast<const uint8_t*>(found) - bytes) : To;
+        }
+        return LastOf(bytes, To, [&](uint8_t B) { return FTagEnd[B]; });
+    };
+    TTagRun run;
+    const size_t limit = std::min(Clear, Count);
+    size_t end = lastEnd(limit);
+    if (end == limit) return run;
+    run.To = end + 1;
+    while (true) {
+        const size_t before = lastEnd(end);
+        const size_t low = before == end ? 0 : before + 1;
+        const size_t first = std::max(low, end >= maxTag - 1 ? end - (maxTag - 1) : 0);
+        const void* found = std::memchr(bytes + first, tagStart, end - first);
+        size_t textEnd = end + 1;
+        if (found != nullptr) {
+            textEnd = static_cast<size_t>(static_cast<const uint8_t*>(found) - bytes);
+            // PassTag stops at a 0 byte in a tag.
+            if (std::memchr(bytes + textEnd, 0, end - textEnd) != nullptr) return TTagRun();
+        }
+        size_t wordEnd = textEnd;
+        while (wordEnd > low && FDelimiter[bytes[wordEnd - 1]]) --wordEnd;
+        if (wordEnd > low) {
+            run.Word = true;
+            run.NextStart = found != nullptr && wordEnd == textEnd ? textEnd : wordEnd + 1;
+            return run;
+        }
+        if (before == end) return run;
+        end = before;
+    }
+}

@@ -17,12 +17,12 @@
 
 #include "controls/ConcFormUtils.h"
 #include "controls/LangText.h"
-#include "ui/Msg.h"
 #include "engine/ConcTextProcess.h"
 #include "engine/RegExp3.h"
 #include "results/ConcHeadingContext.h"
 #include "results/ConcQueryRules.h"
 #include "results/ConcSearchOptions.h"
+#include "ui/Msg.h"
 
 namespace {
 
@@ -308,14 +308,18 @@ bool TSearchQueryForm::ValidateQuery() {
 }
 
 void TSearchQueryForm::accept() {
-    if (ValidateQuery()) QDialog::accept();
+    if (!ValidateQuery()) return;
+    if (OnAccepted) OnAccepted(FQuery);
+    QDialog::accept();
 }
 
 std::unique_ptr<TConcSearchRec> ShowSearchQuery(bool AdvancedOnly, int ActiveConcordanceLanguage,
                                                 bool SearchWithin, const TConcSearchRec* Initial,
-                                                int Language, bool Parallel) {
+                                                int Language, bool Parallel,
+                                                std::function<void(const TConcSearchRec&)> Accepted) {
     TSearchQueryForm Form(AdvancedOnly, ActiveConcordanceLanguage, SearchWithin, Initial, Language, Parallel,
                           QApplication::activeWindow());
+    Form.OnAccepted = std::move(Accepted);
     if (Form.exec() != QDialog::Accepted) return nullptr;
     return TConcSearchRec::CreateCopy(Form.Query());
 }

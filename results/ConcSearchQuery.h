@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QDialog>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -53,8 +54,12 @@ public:
     void SetLayout(bool Advanced, bool FocusPattern);
     // The record being built (owned by the dialog).
     TConcSearchRec& Query() { return FQuery; }
-    // Checks the query; on success fills the record, remembers the defaults and histories and closes.
+    // Checks the query; on success fills the record, remembers the defaults and histories, calls
+    // OnAccepted and closes.
     void accept() override;
+    // Called with the accepted record while the dialog is still open: closing a modal dialog waits for
+    // the display, time in which the caller's work on the query can already run.
+    std::function<void(const TConcSearchRec&)> OnAccepted;
 
 protected:
     bool eventFilter(QObject* Watched, QEvent* Event) override;
@@ -80,6 +85,8 @@ private:
 };
 
 // Shows the dialog modally and returns a new record owned by the caller, or null when cancelled.
+// Accepted (may be empty) becomes the dialog's OnAccepted.
 std::unique_ptr<TConcSearchRec> ShowSearchQuery(bool AdvancedOnly, int ActiveConcordanceLanguage,
                                                 bool SearchWithin, const TConcSearchRec* Initial,
-                                                int Language, bool Parallel);
+                                                int Language, bool Parallel,
+                                                std::function<void(const TConcSearchRec&)> Accepted = {});

@@ -42,7 +42,6 @@ void TakeHit(TConcordItem& Row, TConcordItem& Hit) {
     Row.WordEnds = Hit.WordEnds;
     Row.HitStart = Hit.HitStart;
     Row.HitEnd = Hit.HitEnd;
-    Row.FindLine();
     Row.HitState = 1;
 }
 
@@ -140,7 +139,6 @@ void SwapHit(TConcordItem& Row, TTessivorSubItem& Sub, TBufStream& Reader, uint8
     }
     BuildKwicLine(Reader, Row.HitStart, std::min(Row.HitEnd, FileSize), Row, Syntax);
     Reader.SetRange(0, FileSize);
-    Row.FindLine();
 }
 
 int32_t TRowRangeCursor::NextRowOfFile(int32_t From) const {

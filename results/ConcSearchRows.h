@@ -50,7 +50,7 @@ void AddSearchHit(TItemLists& Lists, int32_t LanguageCount, int32_t Primary,
                   std::unique_ptr<TConcordItem> Hit);
 
 // Puts Hit, found inside Row's passage, into Row of List and frees it. An empty row takes the hit's
-// words, offsets and line, state 1, and sets both flags of List. A filled row keeps its earliest hit in
+// words and offsets, state 1, and sets both flags of List. A filled row keeps its earliest hit in
 // view: a later hit becomes a sub-item (Flag clear); an earlier one takes the row's place (SwapHit, the
 // old hit a sub-item flagged when the row's state was 2, the row's state 1). Sub-items stay in file
 // order; List's query-hits flag is set. Syntax is the syntax of the search that found the hit. Reader,
@@ -63,7 +63,7 @@ void AddSecondaryHit(TConcordItems& List, std::unique_ptr<TConcordItem> Hit, TCo
 void InsertInFileOrder(TSubItems& SubItems, const TTessivorSubItem& Sub);
 
 // Exchanges Row's hit offsets with Sub's, then reads the nine words around the row's new hit again
-// through Reader, limited to the row's aligned passage when it has one, and looks its line up.
+// through Reader, limited to the row's aligned passage when it has one.
 // Reader's range is the whole file afterwards. Raises what reading raises.
 void SwapHit(TConcordItem& Row, TTessivorSubItem& Sub, TBufStream& Reader, uint8_t Syntax);
 

@@ -534,6 +534,18 @@ private:
 // made ahead for the search (taken over), or nullptr.
 TTessivorForm* NewConcordanceWindow(QMdiArea* Area, std::unique_ptr<TConcSearchRec> Record,
                                     std::unique_ptr<TSearchThread> Thread = nullptr);
+// The same for a search of Record already started by StartConcordanceSearch (taken over; nullptr: as
+// above).
+TTessivorForm* NewConcordanceWindow(QMdiArea* Area, std::unique_ptr<TConcSearchRec> Record,
+                                    std::unique_ptr<TSearchThread> Thread,
+                                    std::unique_ptr<TTessivorForm::TStartedSearch> Started);
+// Starts the search of Record (copied) for NewConcordanceWindow before the window is made, on Thread
+// (made ahead; taken over) when given; the commands that touch the corpus are off from then on. nullptr
+// when Record is to be appended to the active window of Area, or when it does not compile (the window
+// then raises it).
+std::unique_ptr<TTessivorForm::TStartedSearch> StartConcordanceSearch(QMdiArea* Area,
+                                                                      const TConcSearchRec& Record,
+                                                                      std::unique_ptr<TSearchThread> Thread);
 // Runs the parallel search of Records (the first is the primary query; each language at most once;
 // the caller keeps them, the window stores copies) in a new window of Area (as NewConcordanceWindow)
 // and returns it. The window shows the languages 0 up to the highest language of the records, so that

@@ -15,7 +15,7 @@
 #include "results/ConcParaContext.h"
 #include "results/ConcParaSearchThread.h"
 #include "results/ConcSearchQuery.h"
-#include "results/ConcSearchRunner.h"
+#include "results/ConcStartedSearch.h"
 #include "results/ConcTessivor.h"
 #include "ui/ConcDblProgress.h"
 #include "ui/ConcProgress.h"
@@ -69,23 +69,6 @@ TTessivorForm* ActiveConcordance(QMdiArea* Area) {
     return qobject_cast<TTessivorForm*>(Area->activeSubWindow()->widget());
 }
 
-}  // namespace
-
-struct TTessivorForm::TStartedSearch {
-    TSearch Search;
-    std::chrono::steady_clock::time_point Started;
-    // The window's look at the search once it follows it; a wake before then leaves the hits waiting.
-    std::function<void()> OnWake;
-    // Woken by the search's thread; wakes still queued die with it.
-    TThreadWake Waker{[this] {
-        if (OnWake) OnWake();
-    }};
-    // Stopped and joined before what it borrows goes.
-    std::optional<TSearchRunner> Runner;
-};
-
-namespace {
-
 // A new window's making and first layout take about as long as a small corpus's search: the search
 // starts before them, its hits waiting until the window takes them. Without a thread to be had the
 // search is left to the window (no Runner). Thread: made ahead for it, or nullptr. Raises EConcError
@@ -94,6 +77,7 @@ std::unique_ptr<TTessivorForm::TStartedSearch> StartSearch(const TConcSearchRec&
                                                            std::unique_ptr<TSearchThread> Thread = nullptr) {
     auto Started = std::make_unique<TTessivorForm::TStartedSearch>();
     Prepare(Started->Search, Record);
+    Started->Wait.emplace();
     Started->Started = std::chrono::steady_clock::now();
     TTessivorForm::TStartedSearch* Target = Started.get();
     try {
@@ -196,12 +180,18 @@ void TTessivorForm::RunSearch(QMdiArea* ShowIn, std::unique_ptr<TStartedSearch> 
     const TConcSearchRec& Record = *Records[size_t(PrimaryLanguage)];
     if (!Started) Started = StartSearch(Record);
     QueryText = Record.Names.empty() ? std::string() : Record.Names.front();
-    UpdateCaption();
+    // A sub-window lays out its title bar many times as it is added and shown, and each time fits its
+    // caption to it anew: a new one gets its caption once it stands, before it is painted.
+    if (!ShowIn) UpdateCaption();
     const int32_t Before = Lists[size_t(PrimaryLanguage)]->Count();
     bool OutOfMemory = false;
     try {
         std::function<void()> Show;
-        if (ShowIn) Show = [this, ShowIn] { ShowMdiChild(ShowIn, this); };
+        if (ShowIn)
+            Show = [this, ShowIn] {
+                ShowMdiChild(ShowIn, this);
+                UpdateCaption();
+            };
         OutOfMemory = ExecuteBeside(*Started, Show);
     } catch (const std::bad_alloc&) {
         // The hits found so far are whole and in step in every pane: they are what the user keeps.
@@ -241,6 +231,7 @@ void TTessivorForm::ShadeFoundCollocates() {
 // its hits in batches, in the order found, keeping the event loop turning meanwhile.
 bool TTessivorForm::ExecuteBeside(TStartedSearch& Started, const std::function<void()>& Show) {
     const TWaitScope Wait;
+    Started.Wait.reset();
     TSearch& Search = Started.Search;
     std::unique_ptr<TDoubleProgressForm> Window;
     QEventLoop Loop;
@@ -477,16 +468,43 @@ int32_t TTessivorForm::SearchWithinLines(int Language, std::unique_ptr<TConcSear
 
 // ---- Opening windows ----------------------------------------------------------------------------------
 
+namespace {
+
+// The window Record is appended to, or nullptr when it gets a window of its own.
+TTessivorForm* AppendTarget(QMdiArea* Area, const TConcSearchRec& Record) {
+    if (!(Record.Flags & sfAppend)) return nullptr;
+    TTessivorForm* Active = ActiveConcordance(Area);
+    return Active && Active->PrimaryLanguage == Record.Language && !Active->SearchRunning() ? Active
+                                                                                            : nullptr;
+}
+
+}  // namespace
+
+std::unique_ptr<TTessivorForm::TStartedSearch> StartConcordanceSearch(QMdiArea* Area,
+                                                                      const TConcSearchRec& Record,
+                                                                      std::unique_ptr<TSearchThread> Thread) {
+    if (AppendTarget(Area, Record)) return nullptr;
+    try {
+        return StartSearch(Record, std::move(Thread));
+    } catch (const std::exception&) {
+        // NewConcordanceWindow tries again and raises it where it is shown.
+        return nullptr;
+    }
+}
+
 TTessivorForm* NewConcordanceWindow(QMdiArea* Area, std::unique_ptr<TConcSearchRec> Record,
                                     std::unique_ptr<TSearchThread> Thread) {
-    if (Record->Flags & sfAppend) {
-        TTessivorForm* Active = ActiveConcordance(Area);
-        if (Active && Active->PrimaryLanguage == Record->Language && !Active->SearchRunning()) {
-            Active->AppendSearch(std::move(Record));
-            return Active;
-        }
+    return NewConcordanceWindow(Area, std::move(Record), std::move(Thread), nullptr);
+}
+
+TTessivorForm* NewConcordanceWindow(QMdiArea* Area, std::unique_ptr<TConcSearchRec> Record,
+                                    std::unique_ptr<TSearchThread> Thread,
+                                    std::unique_ptr<TTessivorForm::TStartedSearch> Started) {
+    if (TTessivorForm* Active = AppendTarget(Area, *Record)) {
+        Active->AppendSearch(std::move(Record));
+        return Active;
     }
-    std::unique_ptr<TTessivorForm::TStartedSearch> Started = StartSearch(*Record, std::move(Thread));
+    if (!Started) Started = StartSearch(*Record, std::move(Thread));
     auto* Form = new TTessivorForm;
     Form->LanguageCount = std::min<int32_t>(LanguagesCount, MaxLanguages);
     Form->PrimaryLanguage = Record->Language;

@@ -42,6 +42,7 @@
 #include "results/ConcSearchOptions.h"
 #include "results/ConcSearchQuery.h"
 #include "results/ConcSearchRunner.h"
+#include "results/ConcStartedSearch.h"
 #include "results/ConcTessivor.h"
 #include "results/ConcWordListForm.h"
 #include "shell/ConcAbout.h"
@@ -529,10 +530,15 @@ void TConcMainForm::Search(bool Advanced) {
     } catch (const std::system_error&) {
         // The window then tries for a thread itself.
     }
+    // The search starts as soon as its query is accepted, while the dialog closes.
+    std::unique_ptr<TTessivorForm::TStartedSearch> Started;
+    const auto Start = [&](const TConcSearchRec& Accepted) {
+        Started = StartConcordanceSearch(FMdiArea, Accepted, std::move(Thread));
+    };
     std::unique_ptr<TConcSearchRec> Query =
         ShowSearchQuery(Advanced, Window ? Window->PrimaryLanguage : -1, false, nullptr,
-                        CommonConfig->LastUsedLanguage, false);
-    if (Query) NewConcordanceWindow(FMdiArea, std::move(Query), std::move(Thread));
+                        CommonConfig->LastUsedLanguage, false, Start);
+    if (Query) NewConcordanceWindow(FMdiArea, std::move(Query), std::move(Thread), std::move(Started));
 }
 
 void TConcMainForm::ParallelSearch() {
@@ -734,9 +740,13 @@ TActionInputs TConcMainForm::ReadActionInputs() const {
     TActionInputs in;
     for (int i = 0; i < LanguagesCount && !in.HasFiles; ++i) in.HasFiles = LanguageHasFiles(i);
     in.Busy = CorpusInUse();
-    in.Aligned = CorpusAligned();
+    // Both look at every file, at each turn of the event loop; while the corpus is busy no command
+    // depends on them, and a search turns the loop often.
+    if (!in.Busy) {
+        in.Aligned = CorpusAligned();
+        in.NeedsProcessing = CorpusNeedsProcessing();
+    }
     in.AlignWindowsOpen = AlignmentWindowsOpen();
-    in.NeedsProcessing = CorpusNeedsProcessing();
     QMdiSubWindow* active = FMdiArea->currentSubWindow();
     in.ConcordanceActive = active && qobject_cast<TTessivorForm*>(active->widget());
     in.WordListActive = active && qobject_cast<TWordListForm*>(active->widget());

@@ -58,11 +58,11 @@ TEST(ItemTextsTest, BehavesLikeNineOptionalStrings) {
 
 TEST(ItemTextsTest, AnItemStaysSmall) {
     // A million hits must fit well under a gigabyte with their texts and list slots.
-    EXPECT_LE(sizeof(TConcordItem), 136u);
+    EXPECT_LE(sizeof(TConcordItem), 120u);
     TConcordItem Item(0);
     EXPECT_EQ(Item.FileIndex, -1);
     EXPECT_EQ(Item.Letter, NoLetter);
-    EXPECT_EQ(Item.LineIndex, -1);
+    EXPECT_EQ(Item.FindLine(), -1);
     EXPECT_EQ(Item.AlignedStart, -1);
     EXPECT_EQ(Item.AlignedEnd, -1);
     EXPECT_FALSE(Item.IsFilled());

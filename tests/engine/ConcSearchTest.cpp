@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -231,6 +232,145 @@ TEST_F(SearchTest, RareWordsInUnitsOfALineAgainstABruteForceCount) {
             ASSERT_EQ(found, expected)
                 << "round " << round << ", patterns " << patterns.size() << " from " << patterns[0];
             ASSERT_FALSE(expected.empty());
+        }
+        Texts.clear();
+    }
+}
+
+// Tagged texts as an edition of verses writes them (paragraphs in <p>, sentences in <s> with or without
+// attributes, tags between words and touching them, a stray "<" that a tag stop follows within a tag's
+// length and one that none follows, a stray ">"), from a few sentences to paragraphs of several reader
+// windows, searched by paragraphs, by sentences or by units cut anywhere, with tags read, closed by ">" or
+// by a blank or line break, or not read at all, and with or without a progress window. A rare word (whose
+// bytes also stand inside longer words and inside tags) and a frequent one, alone and in a phrase, are
+// found exactly where a reading of each unit by the rules of tags and words finds them.
+TEST_F(SearchTest, TaggedVersesByParagraphsAndSentencesAgainstAReadingOfEachUnit) {
+    std::mt19937 random(1611);
+    auto pick = [&](size_t n) { return static_cast<size_t>(random() % n); };
+    const Strings common = {"the", "and", "of", "unto", "he", "said", "lords", "ye", "it's", "sons"};
+    const Strings lookalikes = {"zerubbabel", "xzerub"};
+    const Strings frequent = {"lord", "Lord", "LORD"};
+    const Strings rare = {"zerub", "Zerub", "ZERUB"};
+    const Strings separators = {" ", " ", " ", ", ", "; ", ": ", " (", ") ", "\r\n", " > "};
+    for (int round = 0; round < 36; ++round) {
+        ResetGlobalsForTest();
+        SetUp();
+        const int tagMode = round % 3;  // 0 "<...>", 1 "<" closed by a blank or line break, 2 no tags
+        CommonConfig->TagStart = tagMode == 2 ? 0 : '<';
+        CommonConfig->TagStop = tagMode == 1 ? '#' : '>';
+        const int unitMode = (round / 3) % 3;  // 0 paragraphs, 1 sentences, 2 cut anywhere
+        const bool thread = round % 2 == 0;
+        // Paragraphs of up to 3, 30 or 90 sentences: the longest span several reader windows.
+        const size_t longest = round % 4 == 0 ? 3 : round % 4 == 1 ? 30 : 90;
+        std::string text;
+        std::vector<TSegment> paragraphs, sentences;
+        const size_t paragraphCount = 1 + pick(round < 6 ? 3 : 12);
+        for (size_t p = 0; p < paragraphCount; ++p) {
+            const auto paragraphStart = static_cast<int32_t>(text.size());
+            text += "<p>";
+            for (size_t s = 1 + pick(longest); s > 0; --s) {
+                const auto sentenceStart = static_cast<int32_t>(text.size());
+                const size_t kind = pick(60);
+                text += kind < 5    ? "<s n=\"" + std::to_string(pick(1000)) + "\">"
+                        : kind == 5 ? "<s n=\"zerub\">"
+                                    : "<s>";
+                // Now and then a sentence longer than a tag may be, after a "<" that opens no tag.
+                const bool strayOpen = pick(25) == 0;
+                const size_t words = strayOpen ? 260 + pick(40) : 3 + pick(30);
+                for (size_t w = 0; w < words; ++w) {
+                    if (w > 0) text += separators[pick(separators.size())];
+                    if (w == 1 && strayOpen) text += "a < ";
+                    if (pick(40) == 0) text += pick(2) == 0 ? "<pb/>" : " <note n=\"2\"> ";
+                    const size_t which = pick(400);
+                    text += which == 0   ? rare[pick(3)]
+                            : which == 1 ? lookalikes[pick(2)]
+                            : which < 12 ? frequent[pick(3)]
+                                         : common[pick(common.size())];
+                }
+                text += pick(5) == 0 ? "?" : ".";
+                text += "</s>";
+                sentences.push_back({sentenceStart, static_cast<int32_t>(text.size()), 0});
+                text += pick(3) == 0 ? " " : "\r\n";
+            }
+            text += "</p>";
+            paragraphs.push_back({paragraphStart, static_cast<int32_t>(text.size()), 0});
+            text += "\r\n";
+        }
+        const auto size = static_cast<int32_t>(text.size());
+        std::vector<TSegment> units = unitMode == 0 ? paragraphs : sentences;
+        if (unitMode == 2) {
+            units.clear();
+            for (int32_t at = 0; at < size;) {
+                const int32_t next = std::min(size, at + 1 + static_cast<int32_t>(pick(3000)));
+                units.push_back({at, next, 0});
+                at = next;
+            }
+        }
+        // Some units store their last byte as their end, as markup alignments do.
+        for (TSegment& unit : units)
+            if (pick(3) == 0 && unit.End > unit.Start) --unit.End;
+        File(text, units);
+
+        // Each unit's bytes as the search reads them: up to its end byte, never into the next unit.
+        std::vector<std::pair<int32_t, int32_t>> ranges;
+        for (size_t u = 0; u < units.size(); ++u) {
+            int32_t end = std::min(units[u].End + 1, size);
+            if (u + 1 < units.size()) end = std::min(end, units[u + 1].Start);
+            ranges.push_back({units[u].Start, end});
+        }
+        auto isStop = [&](char C) { return tagMode == 1 ? C == ' ' || C == '\r' || C == '\n' : C == '>'; };
+        // A tag start opens a tag when a tag stop follows within 1,024 bytes of the file.
+        auto opens = [&](int32_t At) {
+            if (tagMode == 2 || text[static_cast<size_t>(At)] != '<') return false;
+            for (int32_t k = At + 1; k < std::min(size, At + 1024); ++k)
+                if (isStop(text[static_cast<size_t>(k)])) return true;
+            return false;
+        };
+        auto isDelimiter = [](char C) {
+            return static_cast<unsigned char>(C) <= 32 || std::strchr(".,;:!?()<>/=\"", C) != nullptr;
+        };
+        struct TWordAt {
+            std::string Text;
+            int32_t Start, End;
+        };
+        std::vector<std::vector<TWordAt>> unitWords;
+        for (const auto& [from, to] : ranges) {
+            std::vector<TWordAt> words;
+            for (int32_t i = from; i < to;) {
+                if (opens(i)) {
+                    ++i;
+                    while (i < to && !isStop(text[static_cast<size_t>(i)])) ++i;
+                    if (i < to) ++i;
+                    continue;
+                }
+                if (isDelimiter(text[static_cast<size_t>(i)])) {
+                    ++i;
+                    continue;
+                }
+                const int32_t start = i;
+                while (i < to && !isDelimiter(text[static_cast<size_t>(i)])) ++i;
+                words.push_back({LangLowerCase(text.substr(start, i - start), 0), start, i});
+            }
+            unitWords.push_back(words);
+        }
+        for (const Strings& terms : {Strings{"zerub"}, Strings{"lord"}, Strings{"the", "lord"}}) {
+            std::vector<THit> expected;
+            for (const auto& words : unitWords) {
+                for (size_t w = 0; w + terms.size() <= words.size();) {
+                    bool all = true;
+                    for (size_t k = 0; k < terms.size() && all; ++k) all = words[w + k].Text == terms[k];
+                    if (!all) {
+                        ++w;
+                        continue;
+                    }
+                    expected.push_back({0, words[w].Start, words[w + terms.size() - 1].End, ""});
+                    w += terms.size();
+                }
+            }
+            const std::string pattern = terms.size() == 1 ? terms[0] : terms[0] + " " + terms[1];
+            const auto hits = Run(Query(pattern), 0, {}, 0, thread);
+            ASSERT_EQ(hits, expected) << "round " << round << ", tags " << tagMode << ", units " << unitMode
+                                      << ", pattern " << pattern;
         }
         Texts.clear();
     }

@@ -67,6 +67,13 @@ TEST(MainFormRules, BusyDisablesEveryCommandThatTouchesTheCorpusButNotTheMenus) 
     EXPECT_TRUE(s.WindowMenuVisible);
     in.Aligned = true;  // an aligned corpus does not make the search safe either
     EXPECT_FALSE(ComputeActionStates(in).Search);
+    // While busy the idle update does not look at the corpus: nothing may depend on what it would find.
+    for (const bool Aligned : {false, true})
+        for (const bool NeedsProcessing : {false, true}) {
+            in.Aligned = Aligned;
+            in.NeedsProcessing = NeedsProcessing;
+            EXPECT_EQ(ComputeActionStates(in), s);
+        }
 }
 
 TEST(MainFormRules, CollocationFollowsTheActiveConcordanceWindow) {

@@ -996,7 +996,10 @@ class TMenuLook : public QMenu {
 public:
     static QString Drawn(QMenu* Menu, QAction* Entry) {
         QStyleOptionMenuItem Option;
-        static_cast<TMenuLook*>(Menu)->initStyleOption(&Option, Entry);
+        // Reached through a member pointer: the menu is a plain QMenu, so casting it to this class
+        // would be undefined.
+        const auto Init = &TMenuLook::initStyleOption;
+        (Menu->*Init)(&Option, Entry);
         return Option.text;
     }
 };

@@ -89,6 +89,32 @@ TEST_F(SearchRoadTest, ASearchFromTheMenuShowsEveryHitBesideItsTranslationAndIts
               Context->ContextLines->toPlainText().lastIndexOf("house"));
 }
 
+// The search starts as its dialog accepts the query, before the dialog has closed and the window is
+// made: from then on nothing may free the corpus under it, and once the window has its lines the
+// commands are back.
+TEST_F(SearchRoadTest, TheCorpusCommandsAreOffFromTheQuerysAcceptanceUntilTheWindowHasItsLines) {
+    bool OffWhileClosing = false;
+    QTimer::singleShot(0, [this, &OffWhileClosing] {
+        auto* Query = qobject_cast<TSearchQueryForm*>(QApplication::activeModalWidget());
+        ASSERT_NE(Query, nullptr);
+        Query->PatternBox->setEditText("house");
+        QTest::keyClick(Query->PatternBox, Qt::Key_Return);
+        OffWhileClosing = !Main->UnloadCorpusAction->isEnabled() &&
+                          !Main->LoadCorpusFileAction->isEnabled() && !Main->SearchAction->isEnabled();
+    });
+    Main->UpdateActions();
+    ASSERT_TRUE(Main->UnloadCorpusAction->isEnabled());
+    Main->SearchAction->trigger();
+    EXPECT_TRUE(OffWhileClosing);
+    TTessivorForm* Window = ActiveConcordance();
+    ASSERT_NE(Window, nullptr);
+    EXPECT_EQ(Window->Lists[0]->Count(), 2);
+    EXPECT_EQ(Window->Lists[1]->Count(), 2);
+    Main->UpdateActions();
+    EXPECT_TRUE(Main->UnloadCorpusAction->isEnabled());
+    EXPECT_TRUE(Main->SearchAction->isEnabled());
+}
+
 TEST_F(SearchRoadTest, AParallelSearchWithNotKeepsTheHitsWhosePassageLacksTheWord) {
     QTimer::singleShot(0, [] {
         auto* Dialog = qobject_cast<TParaSearchForm*>(QApplication::activeModalWidget());
