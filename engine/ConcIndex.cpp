@@ -258,7 +258,10 @@ void MapBetween(const TAlignIndex& From, const TAlignIndex& To, int32_t RangeSta
                 int32_t& MappedStart, int32_t& MappedEnd) {
     const int32_t I = From.IndexOfFloor(RangeStart);
     const int32_t Last = RangeEnd > std::numeric_limits<int32_t>::min() ? RangeEnd - 1 : RangeEnd;
-    const int32_t J = From.IndexOfFloor(Last);
+    // A range within one entry, as a hit's passage is, needs no second search: the window maps one for
+    // every hit in every other language.
+    const bool WithinI = I >= 0 && From[I] <= Last && (I + 1 == From.Count() || From[I + 1] > Last);
+    const int32_t J = WithinI ? I : From.IndexOfFloor(Last);
     const int32_t N = To.Count();
     if (I < 0 || N == 0) throw EConcError(IndexOutOfBoundsText);
     MappedStart = I < N ? To.GetItem(I).Start : To.GetItem(N - 1).End;
