@@ -44,8 +44,8 @@
 // one in 25 split in two and one in 25 merged with the next. --generate-verses writes verse-sized
 // sentences of English-like text in <s> and <p> tags, and the same text without tags (its paragraphs
 // parted by empty lines): search TAGGED with --paragraph 0 --sentence 0 and PLAIN with --paragraph 2
-// --sentence 1 for the same paragraphs. Its words to search for, frequent to missing: lord,
-// zerubbabel, kedemoth, telephone (see support/VerseCorpus.h).
+// --sentence 1 (before its --lang) for the same paragraphs. Its words to search for, frequent to missing:
+// lord, zerubbabel, kedemoth, telephone (see support/VerseCorpus.h).
 //
 // --align: after the pass, aligns every target language with language 0 by the alignment format and
 // prints per language the file pairs, the beads by shape (units of the source - units of the target),

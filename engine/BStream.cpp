@@ -7,6 +7,7 @@
 #include "engine/ConcConfig.h"
 #include "engine/ConcErrors.h"
 #include "engine/ConcTextProcess.h"
+#include "engine/ContentSum.h"
 #include "platform/Nls.h"
 
 #if defined(__SSE2__)
@@ -367,11 +368,18 @@ void TBufStream::FillBuffer(int32_t Kept) {
     const auto amount = BufferSize - Kept;
     int32_t got = 0;
     if (amount > 0) got = FSource.ReadAt(FBuffer.get() + Kept, amount, FReadPosition);
+    if (FSum) FSum->AddAt(FWindowOffset + Kept, FBuffer.get() + Kept, got);
     BlankZeroBytes(FBuffer.get() + Kept, got);
     FAtFileEnd = got < amount;
     FCount = Kept + got;
     FBuffer[FCount] = 0;
     UpdateLimit();
+}
+
+void TBufStream::SumContent(TContentSum* Sum) {
+    FSum = Sum;
+    // The window in place had its 0 bytes blanked: the sum takes the file's own bytes.
+    if (FSum && FWindowOffset >= 0) FillBuffer(0);
 }
 
 void TBufStream::SetPosition(int32_t Offset) {

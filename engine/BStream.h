@@ -17,6 +17,8 @@
 
 #include "engine/SynStream.h"
 
+class TContentSum;
+
 // Classes of a byte. The order matters: views show the range ctDelimiter..ctPOSTag.
 enum TCharType : uint8_t { ctNone, ctDelimiter, ctWhiteSpace, ctNewLine, ctWord, ctTag, ctPOSTag };
 
@@ -80,6 +82,12 @@ public:
     TBufStream(TSynchroStream& Source, int Language);
     TBufStream(const TBufStream&) = delete;
     TBufStream& operator=(const TBufStream&) = delete;
+
+    // From now on every window the reader loads adds its bytes, as the file holds them, to Sum (borrowed;
+    // nullptr: none), in order from offset 0: a reader that goes through its text from start to end
+    // leaves the sum of the whole text (TContentSum::Length tells how far it got). The window loaded now
+    // is read again for it.
+    void SumContent(TContentSum* Sum);
 
     // Takes over all tag and word-tag settings (a copy; later changes of Tags do not reach the reader).
     void Configure(const TBufStreamTags& Tags);
@@ -365,6 +373,7 @@ private:
                          TVisit&& Visit);
 
     TSynchroStream& FSource;
+    TContentSum* FSum = nullptr;
     int FLanguage;
     int32_t FReadPosition = 0;
     int32_t FRangeStart = 0;

@@ -12,6 +12,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -147,6 +148,8 @@ struct TCorpusFileRecord {
     // which is what everything computed from the copy stands for; -1: not known.
     int32_t SourceAge = -1;
     int64_t SourceSize = -1;
+    // And the content sum (ContentSum.h) of its bytes then; none: not known.
+    std::optional<uint64_t> SourceSum = std::nullopt;
 };
 
 // ---- Stop list ---------------------------------------------------------------------------------------

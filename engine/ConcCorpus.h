@@ -151,6 +151,8 @@ struct TPassGauge {
 // window is set up for the file and shown instead of one of its own, so that a pass over many files
 // keeps one window open rather than opening and closing one a file.
 // Gauge, given with Window, says where the file lies among the files of that pass.
+// A whole read leaves the stream's content sum (TSynchroStream::ContentSum) that of the bytes it read,
+// none when they were not the stream's size.
 int ProcessFile(int Language, int FileIndex, const TProcessFileFlags& Flags, int32_t& WordCount,
                 TProgressForm* Window = nullptr, TPassGauge Gauge = {});
 

@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -20,6 +21,7 @@
 #include "engine/ConcTags.h"
 #include "engine/ConcTextProcess.h"
 #include "engine/ConcUtils.h"
+#include "engine/ContentSum.h"
 #include "engine/RegExp3.h"
 #include "platform/Nls.h"
 #include "ui/ConcProgress.h"
@@ -354,6 +356,24 @@ public:
           FSampler(Stream) {
         PrepareFormats();
         FReader = std::make_unique<TBufStream>(Stream, Language);
+        FReader->SumContent(&FSum);
+    }
+
+    // The content sum of the whole text, once Run has gone through it: the stretches its reader did not
+    // load in order are read for it now. None when the text is not the Size bytes the stream had when
+    // opened (it grew, or a read failed).
+    std::optional<uint64_t> ContentSum() {
+        const int32_t Size = FStream.GetSize();
+        std::vector<char> Buffer(size_t(1) << 16);
+        for (int32_t At = int32_t(std::min<int64_t>(FSum.Length(), Size)); At < Size;) {
+            const int32_t From = At;
+            const int32_t Got =
+                FStream.ReadAt(Buffer.data(), std::min<int32_t>(int32_t(Buffer.size()), Size - At), At);
+            if (Got <= 0) return std::nullopt;
+            FSum.AddAt(From, Buffer.data(), Got);
+        }
+        if (FSum.Length() != Size) return std::nullopt;
+        return FSum.Value();
     }
 
     int Run(const std::string& FileName, int32_t& WordCount, TProgressForm* Window, TPassGauge Gauge) {
@@ -839,6 +859,7 @@ private:
     TSynchroStream& FStream;
     const TProcessFileFlags FFlags;
     const TTargets FTargets;
+    TContentSum FSum;
     THeadingSampler FSampler;
     std::unique_ptr<TBufStream> FReader;
     char FTagStart = 0;
@@ -1017,6 +1038,7 @@ int ProcessFile(int Language, int FileIndex, const TProcessFileFlags& Flags, int
     TFilePass Pass(Language, Config, *Stream, Flags, Targets);
     const int Code = Pass.Run(Config.Files[I].Name, WordCount, Window, Gauge);
     if (Code == 0) {
+        Stream->SetContentSum(Pass.ContentSum());
         for (TIntegerList* List :
              {static_cast<TIntegerList*>(Targets.Lines), static_cast<TIntegerList*>(Targets.Pages),
               static_cast<TIntegerList*>(Targets.Sections), static_cast<TIntegerList*>(Targets.Paragraphs),

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -57,6 +58,12 @@ public:
     // is gone): indexes computed from it no longer fit it. Streams not over a file never change.
     virtual bool ChangedSinceOpened() const { return false; }
 
+    // The content sum (ContentSum.h) of the bytes the stream reads, [0, GetSize ()): known once a corpus
+    // pass has read them all, or when a workspace vouched for them; none otherwise. It stays with the
+    // stream, so a file that gets a new stream starts without one. Main thread only.
+    std::optional<uint64_t> ContentSum() const { return FContentSum; }
+    void SetContentSum(std::optional<uint64_t> Sum) { FContentSum = Sum; }
+
     // Under the lock: seeks to Position, reads up to Count bytes into Buffer and adds the bytes read
     // to Position. Returns the bytes read; 0 at or beyond the end, Position then unchanged. A short
     // read is not an error. The lock is released also when the read throws.
@@ -67,6 +74,9 @@ public:
 protected:
     // Innermost lock of the program: nothing that takes another lock or calls out runs under it.
     mutable std::recursive_mutex FLock;
+
+private:
+    std::optional<uint64_t> FContentSum;
 };
 
 // The largest corpus file: every offset of the program is 32-bit.

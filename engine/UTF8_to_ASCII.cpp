@@ -19,6 +19,7 @@
 #include "engine/ConcLangs.h"
 #include "engine/ConcStreamUtils.h"
 #include "engine/ConcUtils.h"
+#include "engine/ContentSum.h"
 #include "engine/SynStream.h"
 #include "platform/Nls.h"
 #include "platform/Paths.h"
@@ -152,8 +153,9 @@ bool IsLackOfRoom(int Error) {
 
 // Makes the 8-bit copy of FileName for Language under the "Converting..." window. Returns the copy's
 // path, or "" when the conversion was cancelled or failed (a failure is shown; nothing is left).
-// After a copy found no room in this run, "" at once and silently.
-std::string MakeConvertedCopy(const std::string& FileName, int32_t Language) {
+// After a copy found no room in this run, "" at once and silently. Record's SourceSum receives the
+// content sum of the UTF-8 file as it was converted.
+std::string MakeConvertedCopy(const std::string& FileName, int32_t Language, TCorpusFileRecord& Record) {
     if (Run().OutOfRoom) return {};
     // Said before anything is written: a copy of a file that cannot be read would be refused afterwards.
     try {
@@ -170,7 +172,7 @@ std::string MakeConvertedCopy(const std::string& FileName, int32_t Language) {
     std::unique_ptr<TProgressForm> Progress = ShowProgressForm(5, "Converting...", FileName, 0, 0, "");
     try {
         const int CodePage = LocaleCodePage(LanguageConfig(Language).LocaleId);
-        if (!ConvertUTF8File(FileName, CopyName, CodePage, Progress.get())) return {};
+        if (!ConvertUTF8File(FileName, CopyName, CodePage, Progress.get(), &Record.SourceSum)) return {};
         NoteCopyMade(CopyName);
     } catch (const std::exception& E) {
         Progress.reset();
@@ -258,8 +260,33 @@ std::string WriteFailureText(const std::string& FileName, int Error) {
     return "Unable to write file: " + FileName + ". " + std::strerror(Error ? Error : EIO) + ".";
 }
 
+namespace {
+
+// The UTF-8 file as the conversion reads it, every byte read in order also going into a content sum
+// (the decoder reads ahead and steps back; what it reads again is taken once).
+class TSummedSource : public TStream {
+public:
+    explicit TSummedSource(TStream& File) : FFile(File) {}
+    int64_t Read(void* Buffer, int64_t Count) override {
+        const int64_t At = FFile.GetPosition();
+        const int64_t Got = FFile.Read(Buffer, Count);
+        FSum.AddAt(At, Buffer, Got);
+        return Got;
+    }
+    int64_t Write(const void*, int64_t) override { return 0; }
+    int64_t Seek(int64_t Offset, TSeekOrigin Origin) override { return FFile.Seek(Offset, Origin); }
+    int64_t GetSize() const override { return FFile.GetSize(); }
+    const TContentSum& Sum() const { return FSum; }
+
+private:
+    TStream& FFile;
+    TContentSum FSum;
+};
+
+}  // namespace
+
 bool ConvertUTF8File(const std::string& SourceName, const std::string& DestName, int CodePage,
-                     TProgressForm* Progress) {
+                     TProgressForm* Progress, std::optional<uint64_t>* SourceSum) {
     std::error_code Error;
     if (!fs::is_regular_file(SourceName, Error)) {
         ShowError("The source file dose not exists!");
@@ -272,7 +299,8 @@ bool ConvertUTF8File(const std::string& SourceName, const std::string& DestName,
         return false;
     }
 
-    TFileStream Source(SourceName, fmOpenRead | fmShareDenyWrite);
+    TFileStream SourceFile(SourceName, fmOpenRead | fmShareDenyWrite);
+    TSummedSource Source(SourceFile);
     const int64_t Size = Source.GetSize();
     const int Scale = GaugeScale(Size);
     if (Progress) {
@@ -322,6 +350,10 @@ bool ConvertUTF8File(const std::string& SourceName, const std::string& DestName,
     if (!Dest.Flush()) throw EFileError(WriteFailureText(DestName, Dest.WriteError()), Dest.WriteError());
     if (Progress) Progress->SetProgress(static_cast<int>(Size / Scale));
     Cleanup.Release();
+    if (SourceSum) {
+        *SourceSum = std::nullopt;
+        if (Source.Sum().Length() == Size) *SourceSum = Source.Sum().Value();
+    }
     return true;
 }
 
@@ -432,7 +464,7 @@ bool ConvertCorpusFile(const std::string& FileName, const std::string& CopyName,
         TNamedItem<TCorpusFileRecord> Entry;
         if (MadeCopy) {
             NoteSource(Entry.Object, FileName);
-            Path = MakeConvertedCopy(FileName, Language);
+            Path = MakeConvertedCopy(FileName, Language, Entry.Object);
             if (Path.empty()) return false;
         }
         TRemoveOnFailure Cleanup(MadeCopy ? Path : std::string());
@@ -464,7 +496,7 @@ bool SetFileConverted(int32_t Language, int32_t FileIndex, bool Converted) {
     TCorpusFileRecord Source;
     if (Converted) {
         NoteSource(Source, File.Name);
-        Path = MakeConvertedCopy(File.Name, Language);
+        Path = MakeConvertedCopy(File.Name, Language, Source);
         if (Path.empty()) return false;
     }
     TRemoveOnFailure Cleanup(Converted ? Path : std::string());
@@ -486,6 +518,7 @@ bool SetFileConverted(int32_t Language, int32_t FileIndex, bool Converted) {
     File.Object.CopyName = Path;
     File.Object.SourceAge = Source.SourceAge;
     File.Object.SourceSize = Source.SourceSize;
+    File.Object.SourceSum = Source.SourceSum;
     FreeFileIndexes(Config, FileIndex);
     return true;
 }

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -56,9 +57,10 @@ public:
 // with ShowError and makes no copy. Returns true when the copy is complete; after a cancel the copy is
 // deleted and the result is false. Raises EConvertError for bad UTF-8, EFileError when a file cannot be
 // opened or written (a write failure's text is WriteFailureText) and EConcError otherwise; the partial
-// copy is deleted first.
+// copy is deleted first. SourceSum, when given, receives on success the content sum (ContentSum.h) of
+// the UTF-8 file's bytes as they were read, none when the file changed size while it was read.
 bool ConvertUTF8File(const std::string& SourceName, const std::string& DestName, int CodePage,
-                     TProgressForm* Progress);
+                     TProgressForm* Progress, std::optional<uint64_t>* SourceSum = nullptr);
 
 // The name for the 8-bit copy of SourceName: in the folder named after the workspace (beside
 // WorkspaceFileName, created when missing) when one is given, else in the temporary folder; the first

@@ -12,6 +12,9 @@
 // holds exactly the values that were saved. The fixture (two languages, one file read through an 8-bit
 // copy, processed and paired sentence by sentence) is saved once as a workspace whose data file is the
 // first seed; the second is that file without its seal, as a program before seals wrote it.
+// An input whose bytes hold an odd number of odd bytes opens the fixture as a copy of the project that
+// did not keep file times (every corpus file and copy a day later), so that inputs of every length meet
+// both: there the content sums of the seal decide what is kept, under the same properties.
 #include <stdlib.h>
 
 #include <chrono>
@@ -236,6 +239,12 @@ void CheckNothingSilentlyUsed(const std::map<std::string, std::string>& Saved) {
     if (Messages().Boxes == 0 && Now != Saved) __builtin_trap();
 }
 
+// Every corpus file and copy of the fixture at Time.
+void SetCorpusTimes(const TFixture& F, fs::file_time_type Time) {
+    for (const auto& Entry : F.Kept)
+        if (Entry.first.extension() == ".txt") fs::last_write_time(Entry.first, Time);
+}
+
 bool IsCopy(const fs::path& Path) {
     return Path.filename().string().find("_ASCII") != std::string::npos;
 }
@@ -297,6 +306,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
     const std::string& Workspace = Tied ? F.Workspace : F.OldWorkspace;
     const std::string_view Input(reinterpret_cast<const char*>(Data), Size);
     WriteAll(WorkspaceBinName(Workspace), std::string(Input));
+    uint8_t Odd = 0;
+    for (size_t I = 0; I < Size; ++I) Odd ^= Data[I] & 1;
+    const bool CopiedWithoutTimes = Odd != 0;
+    if (CopiedWithoutTimes) SetCorpusTimes(F, FixtureTime() + std::chrono::hours(26));
     FreeLanguageConfigs();
     Messages().Boxes = Messages().DamageReports = 0;
     const bool Opened = LoadWorkspace(Workspace);
@@ -308,5 +321,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
     if (!Opened) CheckRefusal();
     CorpusNeedsProcessing();
     CheckAndRestore(F, WorkspaceBinName(Workspace), Input);
+    // A copy made again, or put back, has the fixture's time too, as the next input expects.
+    SetCorpusTimes(F, FixtureTime());
     return 0;
 }

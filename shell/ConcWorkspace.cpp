@@ -23,6 +23,7 @@
 #include "engine/ConcPrefs.h"
 #include "engine/ConcStreamUtils.h"
 #include "engine/ConcUtils.h"
+#include "engine/ContentSum.h"
 #include "engine/UTF8_to_ASCII.h"
 #include "platform/IniFiles.h"
 #include "platform/Nls.h"
@@ -175,6 +176,11 @@ int64_t FileSizeOrUnknown(const std::string& Name) {
     return Error ? -1 : static_cast<int64_t>(Size);
 }
 
+// The packed DOS time of a file time in nanoseconds.
+int32_t DosAgeAt(int64_t Ns) {
+    return platform::DosDateTime(Ns / 1000000000 - (Ns % 1000000000 < 0 ? 1 : 0));
+}
+
 // The time and size of the text a file's data were computed from: those of the file when its stream was
 // opened, or for a converted file those of its UTF-8 file when the copy was made. A file changed since
 // then (in another editor, while the workspace is open) is thus saved as changed, and its data are
@@ -195,8 +201,7 @@ TSealedFile SealedFileOf(const TConcordConfig& Config, size_t I) {
             Out.Size = static_cast<int64_t>(Source.st_size);
         }
     } else if (Stream) {
-        const int64_t Ns = Stream->ModifiedWhenOpened();
-        Out.Age = platform::DosDateTime(Ns / 1000000000 - (Ns % 1000000000 < 0 ? 1 : 0));
+        Out.Age = DosAgeAt(Stream->ModifiedWhenOpened());
         Out.Size = Stream->GetSize();
     } else {
         Out.Age = platform::FileAge(File.Name);
@@ -207,6 +212,43 @@ TSealedFile SealedFileOf(const TConcordConfig& Config, size_t I) {
         Out.CopySize = FileSizeOrUnknown(File.Object.CopyName);
     }
     return Out;
+}
+
+// The content sum of the bytes Stream reads: the one it knows (a corpus pass or the workspace opened
+// left it), or else that of its file read now, while the file is still the one the stream opened (its
+// time and size unchanged), so that the sum stands for the text the data were computed from.
+std::optional<uint64_t> StreamSum(TFileSynchroStream& Stream) {
+    if (!Stream.ContentSum()) {
+        int64_t Modified = 0;
+        const std::optional<uint64_t> Sum = FileContentSum(Stream.FileName(), Stream.GetSize(), &Modified);
+        if (Sum && Modified == Stream.ModifiedWhenOpened()) Stream.SetContentSum(Sum);
+    }
+    return Stream.ContentSum();
+}
+
+// The content sum of a converted file's UTF-8 file as its copy was made: the one taken then, or else that
+// of the file read now, while its time and size are still those taken then.
+std::optional<uint64_t> SourceSum(TNamedItem<TCorpusFileRecord>& File) {
+    TCorpusFileRecord& Record = File.Object;
+    if (!Record.SourceSum && Record.SourceAge != -1 && Record.SourceSize >= 0) {
+        int64_t Modified = 0;
+        const std::optional<uint64_t> Sum = FileContentSum(File.Name, Record.SourceSize, &Modified);
+        if (Sum && DosAgeAt(Modified) == Record.SourceAge) Record.SourceSum = Sum;
+    }
+    return Record.SourceSum;
+}
+
+// Adds to Out, the sealed record of file I, the content sums of the file and its copy where their
+// times and sizes are known: a sum is sealed only beside the time and size it goes with.
+void SealSums(TConcordConfig& Config, size_t I, TSealedFile& Out) {
+    TNamedItem<TCorpusFileRecord>& File = Config.Files[I];
+    TFileSynchroStream* Stream = I < Config.Streams.size() ? Config.Streams[I].get() : nullptr;
+    const std::optional<uint64_t> Read = Stream ? StreamSum(*Stream) : std::nullopt;
+    std::optional<uint64_t> Own = File.Object.Converted ? SourceSum(File) : Read;
+    std::optional<uint64_t> Copy = File.Object.Converted ? Read : std::nullopt;
+    if (Out.Age == -1 || Out.Size < 0) Own.reset();
+    if (Out.CopyAge == -1 || Out.CopySize < 0) Copy.reset();
+    Out.SetSums(Own, Copy);
 }
 
 // Writes the data file and notes the stretch each tag with its block takes, for the seal.
@@ -272,11 +314,14 @@ TWorkspaceSeal SealOfCorpus(uint32_t SettingsCrc) {
     TWorkspaceSeal Seal;
     Seal.SettingsCrc = SettingsCrc;
     for (int L = 0; L < LanguagesCount; ++L) {
-        const TConcordConfig& Config = *LanguageConfigs[size_t(L)];
+        TConcordConfig& Config = *LanguageConfigs[size_t(L)];
         TSealedLanguage& Language = Seal.Languages.emplace_back();
         Language.LocaleId = Config.LocaleId;
         Language.LanguageName = Config.LanguageName;
-        for (size_t I = 0; I < Config.Files.size(); ++I) Language.Files.push_back(SealedFileOf(Config, I));
+        for (size_t I = 0; I < Config.Files.size(); ++I) {
+            Language.Files.push_back(SealedFileOf(Config, I));
+            SealSums(Config, I, Language.Files.back());
+        }
     }
     return Seal;
 }
@@ -1011,10 +1056,41 @@ bool IsCopyNameOf(const std::string& Copy, const std::string& File) {
                               Number.find_first_not_of("0123456789", 1) == std::string::npos);
 }
 
+// How a file stands against what was saved of it.
+struct TFileCheck {
+    bool Changed = true;
+    // Unchanged by its content though its time differs: the file's time (in nanoseconds) while it was
+    // summed.
+    std::optional<int64_t> SummedAt;
+};
+
 // A file changed since saving: its time (an hour either way forgiven) or, where the seal keeps it, its
-// size differs.
+// size differs. A file whose time alone differs (a project copied without keeping file times) is
+// unchanged when the seal keeps the sum of its content and its bytes now have that sum: a wrong sum
+// only ever makes a file count as changed.
+TFileCheck CheckFile(const std::string& Name, int32_t Age, int64_t Size, std::optional<uint64_t> Sum) {
+    TFileCheck Check;
+    if (Size >= 0 && FileSizeOrUnknown(Name) != Size) return Check;
+    Check.Changed = !FileTimeMatches(platform::FileAge(Name), Age);
+    if (!Check.Changed || !Sum || Age == -1 || Size < 0) return Check;
+    int64_t Modified = 0;
+    if (FileContentSum(Name, Size, &Modified) != Sum) return Check;
+    Check.Changed = false;
+    Check.SummedAt = Modified;
+    return Check;
+}
+
 bool FileChanged(const std::string& Name, int32_t Age, int64_t Size) {
-    return !FileTimeMatches(platform::FileAge(Name), Age) || (Size >= 0 && FileSizeOrUnknown(Name) != Size);
+    return CheckFile(Name, Age, Size, std::nullopt).Changed;
+}
+
+// The stream of a file found to be the one saved takes the sealed sum of its bytes, so that the next
+// save need not read them. False when the file the stream opened is not the one summed (it was written
+// in between), which then counts as changed.
+bool TakeSealedSum(TFileSynchroStream& Stream, const TFileCheck& Check, std::optional<uint64_t> Sum) {
+    if (Check.SummedAt && *Check.SummedAt != Stream.ModifiedWhenOpened()) return false;
+    Stream.SetContentSum(Sum);
+    return true;
 }
 
 // ResolveWorkspacePath, and whether the name was found only as the folder's file of its last name part.
@@ -1075,7 +1151,8 @@ private:
     // every language: a moved workspace must never read one language's text as another's.
     bool StandsIn(const std::string& Name, const TStoredFile& F) const {
         return !FNamed.count(Name) && !FTaken.count(Name) &&
-               !FileChanged(Name, F.Age, F.SealDamaged ? -1 : F.Sealed.Size);
+               !(F.SealDamaged ? FileChanged(Name, F.Age, -1)
+                               : CheckFile(Name, F.Age, F.Sealed.Size, F.Sealed.FileSum()).Changed);
     }
 
     void File(int L, const TStoredFile& F) {
@@ -1096,12 +1173,18 @@ private:
             const bool Sealed = F.Sealed.CopySize >= 0 && !F.SealDamaged;
             // A file changed since saving gets a new copy at once (its stored one was made from the old
             // text); so does one whose copy is gone, is not named as one of its copies, is already read by
-            // another file, or is not the copy that was saved (another time or size), and one whose copy
-            // was found only by its last name part where no seal can tell it is the copy saved.
-            Changed = F.SealDamaged || FileChanged(Name, F.Age, F.Sealed.Size);
+            // another file, or is not the copy that was saved (another time or size, its content sum
+            // differing too), and one whose copy was found only by its last name part where no seal can
+            // tell it is the copy saved.
+            const std::optional<uint64_t> Sum = F.SealDamaged ? std::nullopt : F.Sealed.FileSum();
+            const TFileCheck Check = CheckFile(Name, F.Age, F.Sealed.Size, Sum);
+            Changed = F.SealDamaged || Check.Changed;
             const bool Own = F.Converted && IsCopyNameOf(Copy, Name) && fs::is_regular_file(Copy, Error) &&
                              (Sealed || !CopyByLastPart) && FClaimed.insert(Copy).second;
-            const bool SavedCopy = !Sealed || !FileChanged(Copy, F.Sealed.CopyAge, F.Sealed.CopySize);
+            TFileCheck CopyCheck{false, std::nullopt};
+            if (Sealed && Own && !Changed)
+                CopyCheck = CheckFile(Copy, F.Sealed.CopyAge, F.Sealed.CopySize, F.Sealed.CopyFileSum());
+            const bool SavedCopy = !CopyCheck.Changed;
             FTaken.insert(Name);
             const bool Usable = Own && !Changed && SavedCopy;
             // The copy of a changed file holds its old text, and one that is not the copy saved holds who
@@ -1109,10 +1192,17 @@ private:
             // one the data were computed from, so they stay.
             if (Own && (Changed || !SavedCopy)) FOutdated.push_back(Copy);
             ConvertCorpusFile(Name, Usable ? Copy : std::string(), F.Converted, L);
-            // A copy kept stands for the UTF-8 file as it was saved, which it still is.
+            // The file read is the one saved: its stream takes the sum of the bytes it reads.
+            if (Config.Files.size() > Before && !Changed && (!F.Converted || Usable))
+                Changed = !TakeSealedSum(*Config.Streams.back(), F.Converted ? CopyCheck : Check,
+                                         F.Converted ? F.Sealed.CopyFileSum() : Sum);
+            // A copy kept stands for the UTF-8 file as it was saved, which it still is (at its time now,
+            // when only its content told).
             if (Usable && Config.Files.size() > Before) {
-                Config.Files.back().Object.SourceAge = F.Age;
-                Config.Files.back().Object.SourceSize = F.Sealed.Size;
+                TCorpusFileRecord& Record = Config.Files.back().Object;
+                Record.SourceAge = Check.SummedAt ? DosAgeAt(*Check.SummedAt) : F.Age;
+                Record.SourceSize = F.Sealed.Size;
+                Record.SourceSum = Sum;
             }
             if (Config.Files.size() > Before && F.Converted && !Usable)
                 FFresh.push_back(Config.Files.back().Object.CopyName);

@@ -34,8 +34,11 @@ std::string WorkspaceFolder(const std::string& FileName);
 // (a disk or a file size limit without room says so); returns whether both files were written. An empty
 // name, or one WorkspaceNameProblem refuses, saves nothing and returns false.
 // The .BIN ends with a seal (WorkspaceSeal.h): the checksum of every block, the locale of every language
-// and the time and size of every corpus file and copy; the .TWS ends with "WorkspaceEnd", which ties it
-// to that seal.
+// and the time, size and content sum of every corpus file and copy; the .TWS ends with "WorkspaceEnd",
+// which ties it to that seal. A sum is the one a corpus pass or the open took of the bytes the data were
+// computed from; a file without one (opened from a workspace that kept none) is read for it, and only
+// while it is still the file its stream opened (same time and size), so a file edited meanwhile is never
+// sealed with its new text's sum.
 bool SaveWorkspace(const std::string& FileName);
 
 // Why the workspace may not be saved as FileName, or "": its data file would be the settings file itself
@@ -51,9 +54,13 @@ std::string WorkspaceNameProblem(const std::string& FileName);
 // file is ever read or deleted as a copy) and the stored data of each; data of files changed since
 // saving (another time, an hour either way forgiven, or another size) are dropped, with the alignment
 // of the pairs they take part in (every other pair keeps its alignment; the pairs are named in one
-// message, ChangedAlignmentText). A file whose stored place is gone and that is found in the
-// workspace's folder by its last name part is taken only when its time (and, where the seal keeps it,
-// its size) is the one saved and no other entry names it; otherwise it is reported as not found.
+// message, ChangedAlignmentText). A file (or copy) whose time alone differs is not changed when the seal
+// keeps its content sum and its bytes, read then, have that sum: a project copied without its file
+// times opens without a word and computes nothing again (the seal keeps the old times until the next
+// save; the workspace does not count as changed for it). A file whose stored place is gone and that is
+// found in the workspace's folder by its last name part is taken only when its time, or else its content
+// sum, and (where the seal keeps it) its size are the ones saved and no other entry names it; otherwise
+// it is reported as not found.
 // Damage is never used and always said, in one message naming the workspace and each piece of data
 // computed again (DamagedWorkspaceText): a block whose checksum fails, data that cannot belong to their
 // file (positions or a word count beyond its size), a seal record of a file holding a time or size no

@@ -4,19 +4,23 @@
 #include <cstdio>
 
 #include "engine/ConcErrors.h"
-#include "engine/ConcStreamUtils.h"
 #include "engine/ConcPrefs.h"
+#include "engine/ConcStreamUtils.h"
 #include "platform/WholeFile.h"
 
 namespace {
 
 constexpr const char* SealTag = "PARAALIGN14";
-constexpr int32_t SealVersion = 1;
+// Version 1 seals (written before the content sums were kept) are read as well.
+constexpr int32_t SealVersion = 2;
+constexpr int32_t SealVersionWithoutSums = 1;
 constexpr int32_t SealMagic = 0x4C414553;  // "SEAL"
 constexpr int64_t FooterBytes = 12;
-// The bytes WritePayload gives one file (Int32 age, Int64 size, Int32 copy age, Int64 copy size) and the
-// fewest one range takes (an empty name's count, Int64 offset, Int64 length, Int32 checksum).
-constexpr int64_t SealedFileBytes = 4 + 8 + 4 + 8;
+// The bytes WritePayload gives one file (Int32 age, Int64 size, Int32 copy age, Int64 copy size, then in
+// version 2 Int32 sum bits, Int64 sum, Int64 copy sum) and the fewest one range takes (an empty name's
+// count, Int64 offset, Int64 length, Int32 checksum).
+constexpr int64_t SealedFileBytesWithoutSums = 4 + 8 + 4 + 8;
+constexpr int64_t SealedFileBytes = SealedFileBytesWithoutSums + 4 + 8 + 8;
 constexpr int64_t SealedRangeBytes = 4 + 8 + 8 + 4;
 constexpr const char* EndSection = "[WorkspaceEnd]";
 constexpr const char* EndKey = "DataChecksum=";
@@ -45,6 +49,9 @@ void WritePayload(TStream& S, const TWorkspaceSeal& Seal) {
             WriteInt64(S, F.Size);
             WriteStreamInteger(S, F.CopyAge);
             WriteInt64(S, F.CopySize);
+            WriteStreamInteger(S, static_cast<int32_t>(F.Sums));
+            WriteInt64(S, static_cast<int64_t>(F.Sum));
+            WriteInt64(S, static_cast<int64_t>(F.CopySum));
         }
     }
     WriteStreamInteger(S, static_cast<int32_t>(Seal.Ranges.size()));
@@ -58,7 +65,10 @@ void WritePayload(TStream& S, const TWorkspaceSeal& Seal) {
 
 // False when the payload cannot be the one a seal was written with.
 bool ReadPayload(TStream& S, int64_t End, int64_t SealStart, TWorkspaceSeal& Seal) {
-    if (ReadStreamInteger(S) != SealVersion) return false;
+    const int32_t Version = ReadStreamInteger(S);
+    if (Version != SealVersion && Version != SealVersionWithoutSums) return false;
+    const bool WithSums = Version == SealVersion;
+    const int64_t FileBytes = WithSums ? SealedFileBytes : SealedFileBytesWithoutSums;
     Seal.SettingsCrc = static_cast<uint32_t>(ReadStreamInteger(S));
     const int32_t Languages = ReadStreamInteger(S);
     if (Languages < 0 || Languages > 4) return false;
@@ -67,13 +77,17 @@ bool ReadPayload(TStream& S, int64_t End, int64_t SealStart, TWorkspaceSeal& Sea
         Language.LocaleId = static_cast<uint32_t>(ReadStreamInteger(S));
         Language.LanguageName = ReadStreamString(S);
         const int32_t Files = ReadStreamInteger(S);
-        if (Files < 0 || Files != ClampCount(Files, End - S.GetPosition(), SealedFileBytes)) return false;
+        if (Files < 0 || Files != ClampCount(Files, End - S.GetPosition(), FileBytes)) return false;
         Language.Files.resize(size_t(Files));
         for (TSealedFile& F : Language.Files) {
             F.Age = ReadStreamInteger(S);
             F.Size = ReadInt64(S);
             F.CopyAge = ReadStreamInteger(S);
             F.CopySize = ReadInt64(S);
+            if (!WithSums) continue;
+            F.Sums = static_cast<uint32_t>(ReadStreamInteger(S));
+            F.Sum = static_cast<uint64_t>(ReadInt64(S));
+            F.CopySum = static_cast<uint64_t>(ReadInt64(S));
         }
     }
     const int32_t Ranges = ReadStreamInteger(S);
@@ -84,7 +98,8 @@ bool ReadPayload(TStream& S, int64_t End, int64_t SealStart, TWorkspaceSeal& Sea
         R.Offset = ReadInt64(S);
         R.Length = ReadInt64(S);
         R.Crc = static_cast<uint32_t>(ReadStreamInteger(S));
-        if (R.Offset < 0 || R.Length < 0 || R.Offset > SealStart || R.Length > SealStart - R.Offset) return false;
+        if (R.Offset < 0 || R.Length < 0 || R.Offset > SealStart || R.Length > SealStart - R.Offset)
+            return false;
     }
     return S.GetPosition() == End;
 }
@@ -109,7 +124,8 @@ uint32_t WriteSeal(TStream& Stream, const TWorkspaceSeal& Seal) {
     WriteStreamInteger(Stream, 0);  // no pair: older readers find nothing to keep
     WritePayload(Stream, Seal);
     const int64_t Footer = Stream.GetPosition();
-    if (Footer + FooterBytes > INT32_MAX) throw EConcError("The index data are too large for the workspace file.");
+    if (Footer + FooterBytes > INT32_MAX)
+        throw EConcError("The index data are too large for the workspace file.");
     Stream.SetPosition(Block);
     WriteStreamInteger(Stream, static_cast<int32_t>(Footer + FooterBytes));
     const uint32_t Crc = StreamCrc32(Stream, Start, Footer);
@@ -161,11 +177,19 @@ bool PlausibleSize(int64_t Size) {
     return Size == -1 || (Size >= 0 && Size <= INT32_MAX);
 }
 
+// A sum goes with a known time and size (it is compared only when the sizes agree), and an unknown one
+// is 0.
+bool PlausibleSums(const TSealedFile& File) {
+    const bool Sum = File.Sums & 1, CopySum = File.Sums & 2;
+    return (File.Sums & ~3u) == 0 && (Sum ? File.Age != -1 && File.Size >= 0 : File.Sum == 0) &&
+           (CopySum ? File.CopyAge != -1 && File.CopySize >= 0 : File.CopySum == 0);
+}
+
 }  // namespace
 
 bool SealedFilePlausible(const TSealedFile& File) {
     return PlausibleTime(File.Age) && PlausibleSize(File.Size) && PlausibleTime(File.CopyAge) &&
-           PlausibleSize(File.CopySize);
+           PlausibleSize(File.CopySize) && PlausibleSums(File);
 }
 
 bool RangeIntact(TStream& Stream, const TSealedRange& Range) {

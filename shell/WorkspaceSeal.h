@@ -1,7 +1,8 @@
 // What a workspace's two files are checked with, so that damage is found rather than used.
 //
 // The data file (".BIN") ends with a seal: the checksum and place of every block, and per language the
-// locale its data were computed for with the size and time of every corpus file and converted copy.
+// locale its data were computed for with the size, time and content sum of every corpus file and
+// converted copy (seals of version 1, written before the sums were kept, are read too).
 // It is stored as the trailer's last entry under "PARAALIGN14", a tag whose pair list every reader of
 // the format reads and throws away: the seal's list holds no pair, and what it carries lies after the
 // list inside the block, where such readers skip to the block's end. The file's last 12 bytes say where
@@ -20,12 +21,30 @@
 
 class TStream;
 
-// One corpus file as the data file was saved: its time and size, and those of its converted copy.
+// One corpus file as the data file was saved: its time, size and content sum (ContentSum.h), and those of
+// its converted copy. A file's time may change with its text unchanged (a project copied without keeping
+// file times); its size and sum then tell whether it is the file saved. Seals written before the sums
+// were kept hold none.
 struct TSealedFile {
     int32_t Age = -1;  // packed DOS date-time; -1 unknown
     int64_t Size = -1;
     int32_t CopyAge = -1;  // -1 and -1: no copy
     int64_t CopySize = -1;
+    // Bit 0: Sum is the file's (a converted file's: its UTF-8 file's); bit 1: CopySum is its copy's. An
+    // unknown sum is 0.
+    uint32_t Sums = 0;
+    uint64_t Sum = 0;
+    uint64_t CopySum = 0;
+
+    std::optional<uint64_t> FileSum() const { return Sums & 1 ? std::optional<uint64_t>(Sum) : std::nullopt; }
+    std::optional<uint64_t> CopyFileSum() const {
+        return Sums & 2 ? std::optional<uint64_t>(CopySum) : std::nullopt;
+    }
+    void SetSums(std::optional<uint64_t> File, std::optional<uint64_t> Copy) {
+        Sums = (File ? 1u : 0u) | (Copy ? 2u : 0u);
+        Sum = File.value_or(0);
+        CopySum = Copy.value_or(0);
+    }
 };
 
 struct TSealedLanguage {
@@ -78,7 +97,8 @@ TReadSeal ReadSeal(TStream& Stream);
 
 // Whether a sealed file's record holds only what a save writes: a time that is -1 (unknown) or a packed
 // DOS date-time, and a size that is -1 (unknown) or one a corpus file can have (at most 2,147,483,647
-// bytes), for the file and for its copy.
+// bytes), for the file and for its copy; a content sum only beside a known time and size, and an unknown
+// one as 0.
 bool SealedFilePlausible(const TSealedFile& File);
 
 // Whether the bytes of Range in Stream are those it was saved with.
@@ -90,11 +110,10 @@ bool RangeIntact(TStream& Stream, const TSealedRange& Range);
 std::string SettingsEndText(uint32_t SealCrc);
 
 struct TSettingsEnd {
-    bool Present = false;   // the section ends the file
-    uint32_t SealCrc = 0;   // the checksum of the seal saved with these settings
-    uint32_t BodyCrc = 0;   // the checksum of the file's text before the section
+    bool Present = false;  // the section ends the file
+    uint32_t SealCrc = 0;  // the checksum of the seal saved with these settings
+    uint32_t BodyCrc = 0;  // the checksum of the file's text before the section
 };
 
 // The end of the settings file FileName as it is on disk now; nothing present when it cannot be read.
 TSettingsEnd ReadSettingsEnd(const std::string& FileName);
-

@@ -69,6 +69,13 @@ void SetAge(const std::string& Path, int Seconds) {
     fs::last_write_time(Path, fs::last_write_time(Path) + std::chrono::seconds(Seconds));
 }
 
+// Writes Text over the file Path and gives it its old time moved by Seconds.
+void Rewrite(const std::string& Path, const std::string& Text, int Seconds) {
+    const auto Age = fs::last_write_time(Path);
+    WriteBytes(Path, Text);
+    fs::last_write_time(Path, Age + std::chrono::seconds(Seconds));
+}
+
 class WorkspaceTest : public TCorpusTest {
 protected:
     void SetUp() override {
@@ -137,10 +144,12 @@ TEST_F(WorkspaceTest, KeepOptionsLeaveOutTheirBlocks) {
 
 TEST_F(WorkspaceTest, ChangedFilesLoseTheirDataAndAnHourIsForgiven) {
     ASSERT_TRUE(SaveWorkspace(Workspace));
-    SetAge(Files[0][0], 3600);  // a change of daylight-saving time
-    SetAge(Files[1][1], 3602);  // really changed
+    SetAge(Files[0][0], 3600);                              // a change of daylight-saving time
+    Rewrite(Files[1][1], "Ein Hund. Eine Kutze.\n", 3602);  // really changed, at the same size
     const std::string OldCopy = LanguageConfigs[2]->Files[0].Object.CopyName;
-    SetAge(Files[2][0], 10);  // the UTF-8 file changed: it gets a new copy
+    // The UTF-8 file changed: it gets a new copy.
+    Rewrite(Files[2][0], "La maison.\nLa rivi\xC3\xA8re bleue.\n", 10);
+    SetAge(Files[2][1], 86400);  // copied without its time: the text is the one saved
     Reopen();
     const TConcordConfig& En = *LanguageConfigs[0];
     const TConcordConfig& De = *LanguageConfigs[1];
@@ -157,6 +166,7 @@ TEST_F(WorkspaceTest, ChangedFilesLoseTheirDataAndAnHourIsForgiven) {
     EXPECT_FALSE(Align12->GetItem(1));
     EXPECT_FALSE(Align13->GetItem(0));
     EXPECT_TRUE(Align13->GetItem(1));
+    EXPECT_TRUE(Fr.SentenceIndexes.GetItem(1));
     EXPECT_EQ(Backend.Texts(), std::vector<std::string>{std::string(ChangedAlignmentText) + "\n\"" +
                                                         Files[0][1] + "\" with \"" + Files[1][1] + "\"\n\"" +
                                                         Files[0][0] + "\" with \"" + Files[2][0] + "\""});
@@ -658,7 +668,8 @@ TEST_F(WorkspaceTest, AnAlignmentLostToDamageNamesItsFilesAndOneLostToAChangeSay
     const std::string Whole = ReadWholeFile(WorkspaceBinName(Workspace));
     const std::string Lost = std::string(LostAlignmentText) + "\n\"" + Files[0][0] + "\" with \"" +
                              Files[1][0] + "\"\n\"" + Files[0][1] + "\" with \"" + Files[1][1] + "\"";
-    SetAge(Files[1][1], 3602);
+    const std::string Text = ReadWholeFile(Files[1][1]);
+    Rewrite(Files[1][1], Text + "Ein Vogel.\n", 3602);
     Reopen();
     ASSERT_TRUE(Align12);
     EXPECT_TRUE(Align12->GetItem(0));
@@ -666,7 +677,7 @@ TEST_F(WorkspaceTest, AnAlignmentLostToDamageNamesItsFilesAndOneLostToAChangeSay
     EXPECT_EQ(Backend.Texts(), std::vector<std::string>{std::string(ChangedAlignmentText) + "\n\"" +
                                                         Files[0][1] + "\" with \"" + Files[1][1] + "\""});
     EXPECT_FALSE(WorkspaceIncomplete);
-    SetAge(Files[1][1], -3602);
+    Rewrite(Files[1][1], Text, -3602);
     Backend.Messages.clear();
 
     const TWorkspaceSeal Seal = SealOf(Whole);
@@ -1089,7 +1100,8 @@ TEST_F(WorkspaceTest, AMovedProjectNeverReadsOneLanguagesFileAsAnothers) {
 }
 
 // A file whose stored folder is gone is found in the workspace's folder under its last name part when it
-// is the file saved (time and size kept), and keeps its data; one of another time there is not taken.
+// is the file saved (its size kept, and its time or else its content), and keeps its data; one of other
+// content there is not taken.
 TEST_F(WorkspaceTest, AFileFoundByItsLastNamePartMustBeTheFileSaved) {
     ASSERT_TRUE(SaveWorkspace(Workspace));
     const auto Saved = DataPieces();
@@ -1106,12 +1118,166 @@ TEST_F(WorkspaceTest, AFileFoundByItsLastNamePartMustBeTheFileSaved) {
 
     SetAge(Moved, 10);
     Reopen();
+    EXPECT_TRUE(Backend.Messages.empty()) << Backend.Texts().front();
+    ASSERT_EQ(LanguageConfigs[1]->Files.size(), 2u);
+    EXPECT_EQ(LanguageConfigs[1]->Files[0].Name, Moved);
+    EXPECT_TRUE(Align12 && Align12->GetItem(0));
+
+    std::string Text = ReadWholeFile(Moved);
+    Text[0] = 'd';
+    Rewrite(Moved, Text, 0);
+    Reopen();
     EXPECT_EQ(Backend.Texts(),
               (std::vector<std::string>{"File \"" + Files[1][0] + "\" not found.",
                                         std::string(LostAlignmentText) + "\n\"" + Files[0][1] + "\" with \"" +
                                             Files[1][1] + "\""}));
     ASSERT_EQ(LanguageConfigs[1]->Files.size(), 1u);
     EXPECT_EQ(LanguageConfigs[1]->Files[0].Name, Files[1][1]);
+}
+
+namespace {
+
+// Writes the workspace's seal again as a program wrote it before it kept content sums (version 1: a file's
+// time and size and its copy's), laid out here on its own so that the reading of such seals is held to
+// what those files hold.
+void ResealAsVersion1(const std::string& Workspace) {
+    const std::string Bin = WorkspaceBinName(Workspace);
+    const std::string Bytes = ReadWholeFile(Bin);
+    TMemoryStream In(Bytes);
+    const TReadSeal Seal = ReadSeal(In);
+    ASSERT_EQ(Seal.State, TSealState::Whole);
+    TMemoryStream S(Bytes.substr(0, size_t(Seal.Start)));
+    S.Seek(0, soEnd);
+    auto Int64 = [&](int64_t V) {
+        WriteStreamInteger(S, int32_t(uint32_t(V)));
+        WriteStreamInteger(S, int32_t(uint64_t(V) >> 32));
+    };
+    const int64_t Start = S.GetPosition();
+    WriteStreamString(S, "PARAALIGN14");
+    const int64_t Block = S.GetPosition();
+    WriteStreamInteger(S, 0);
+    WriteStreamInteger(S, IndexBlockVersion);
+    WriteStreamInteger(S, 0);
+    WriteStreamInteger(S, 1);
+    WriteStreamInteger(S, int32_t(Seal.Seal.SettingsCrc));
+    WriteStreamInteger(S, int32_t(Seal.Seal.Languages.size()));
+    for (const TSealedLanguage& L : Seal.Seal.Languages) {
+        WriteStreamInteger(S, int32_t(L.LocaleId));
+        WriteStreamString(S, L.LanguageName);
+        WriteStreamInteger(S, int32_t(L.Files.size()));
+        for (const TSealedFile& F : L.Files) {
+            WriteStreamInteger(S, F.Age);
+            Int64(F.Size);
+            WriteStreamInteger(S, F.CopyAge);
+            Int64(F.CopySize);
+        }
+    }
+    WriteStreamInteger(S, int32_t(Seal.Seal.Ranges.size()));
+    for (const TSealedRange& R : Seal.Seal.Ranges) {
+        WriteStreamString(S, R.Name);
+        Int64(R.Offset);
+        Int64(R.Length);
+        WriteStreamInteger(S, int32_t(R.Crc));
+    }
+    const int64_t Footer = S.GetPosition();
+    S.SetPosition(Block);
+    WriteStreamInteger(S, int32_t(Footer + 12));
+    const uint32_t Crc = StreamCrc32(S, Start, Footer);
+    S.SetPosition(Footer);
+    WriteStreamInteger(S, int32_t(Crc));
+    WriteStreamInteger(S, int32_t(Start));
+    WriteStreamInteger(S, 0x4C414553);
+    WriteBytes(Bin, S.Bytes());
+    const std::string Tws = ReadWholeFile(Workspace);
+    WriteBytes(Workspace, Tws.substr(0, Tws.rfind("[WorkspaceEnd]")) + SettingsEndText(Crc));
+}
+
+// Every corpus file, converted copies included, a day later, as a copy of the project without its times.
+void MoveEveryTime(const fs::path& Folder) {
+    for (const auto& Entry : fs::recursive_directory_iterator(Folder))
+        if (Entry.is_regular_file() && Entry.path().extension() == ".txt")
+            SetAge(Entry.path().string(), 86400);
+}
+
+}  // namespace
+
+// A workspace whose seal holds no content sums (saved before they were kept) opens as it did: untouched,
+// without a word; a file whose time alone moved counts as changed. Saved again, its seal gains the sums,
+// read from the files the open vouched for, and a copy of it that lost its file times opens as saved.
+TEST_F(WorkspaceTest, AWorkspaceSavedWithoutContentSumsOpensAsBeforeAndGainsThem) {
+    ASSERT_TRUE(SaveWorkspace(Workspace));
+    const auto Saved = DataPieces();
+    ResealAsVersion1(Workspace);
+    Reopen();
+    EXPECT_TRUE(Backend.Messages.empty()) << Backend.Texts().front();
+    EXPECT_TRUE(DataPieces() == Saved);
+    EXPECT_FALSE(WorkspaceDamaged || WorkspaceIncomplete);
+
+    ASSERT_TRUE(SaveWorkspace(Workspace));
+    const std::string Bin = ReadWholeFile(WorkspaceBinName(Workspace));
+    const TWorkspaceSeal Seal = SealOf(Bin);
+    for (const TSealedLanguage& L : Seal.Languages)
+        for (const TSealedFile& F : L.Files) {
+            EXPECT_TRUE(F.FileSum());
+            EXPECT_EQ(bool(F.CopyFileSum()), F.CopySize >= 0);
+        }
+    const std::string Tws = ReadWholeFile(Workspace);
+    MoveEveryTime(Dir.Path());
+    Reopen();
+    EXPECT_TRUE(Backend.Messages.empty()) << Backend.Texts().front();
+    EXPECT_TRUE(DataPieces() == Saved);
+    EXPECT_FALSE(CorpusNeedsProcessing());
+
+    // The same workspace as the older program saved it: the moved times count as changes.
+    WriteBytes(WorkspaceBinName(Workspace), Bin);
+    WriteBytes(Workspace, Tws);
+    ResealAsVersion1(Workspace);
+    Reopen();
+    ASSERT_EQ(Backend.Messages.size(), 1u);
+    EXPECT_EQ(Backend.Texts()[0].rfind(ChangedAlignmentText, 0), 0u) << Backend.Texts()[0];
+    EXPECT_FALSE(Align12 && Align12->GetItem(0));
+    EXPECT_TRUE(CorpusNeedsProcessing());
+}
+
+// A content sum the seal keeps is used only as what it is: one that no save writes (beside an unknown
+// size, or an unknown one that is not 0) is damage named with the file, and a wrong one makes the file
+// count as changed, never a changed file as unchanged.
+TEST_F(WorkspaceTest, ADamagedOrWrongContentSumNeverKeepsTheDataOfAnotherText) {
+    ASSERT_TRUE(SaveWorkspace(Workspace));
+    const std::string Tws = ReadWholeFile(Workspace);
+    const std::string Bin = ReadWholeFile(WorkspaceBinName(Workspace));
+    Reseal(Workspace, [](TWorkspaceSeal& Seal) {
+        Seal.Languages[1].Files[0].Sums = 4 | Seal.Languages[1].Files[0].Sums;
+        Seal.Languages[1].Files[1].Sum ^= 1;  // wrong, and the file's time moves below
+    });
+    SetAge(Files[1][1], 86400);
+    Reopen();
+    EXPECT_EQ(
+        Backend.Texts(),
+        (std::vector<std::string>{
+            DamageText(Workspace, {"File \"" + Files[1][0] + "\": its record in the data file's seal."}),
+            std::string(ChangedAlignmentText) + "\n\"" + Files[0][1] + "\" with \"" + Files[1][1] + "\"",
+            std::string(LostAlignmentText) + "\n\"" + Files[0][0] + "\" with \"" + Files[1][0] + "\""}));
+    EXPECT_FALSE(LanguageConfigs[1]->SentenceIndexes.GetItem(0));
+    EXPECT_FALSE(LanguageConfigs[1]->SentenceIndexes.GetItem(1));
+    EXPECT_TRUE(Align13 && Align13->GetItem(0) && Align13->GetItem(1));
+
+    // An unknown sum that is not 0, and a copy's sum without the copy's size.
+    WriteBytes(Workspace, Tws);
+    WriteBytes(WorkspaceBinName(Workspace), Bin);
+    Reseal(Workspace, [](TWorkspaceSeal& Seal) {
+        Seal.Languages[0].Files[0].Sums &= ~1u;
+        Seal.Languages[0].Files[0].Sum = 7;
+        Seal.Languages[0].Files[1].Sums |= 2u;
+    });
+    Backend.Messages.clear();
+    Reopen();
+    ASSERT_FALSE(Backend.Messages.empty());
+    EXPECT_EQ(Backend.Texts()[0],
+              DamageText(Workspace, {"File \"" + Files[0][0] + "\": its record in the data file's seal.",
+                                     "File \"" + Files[0][1] + "\": its record in the data file's seal."}));
+    EXPECT_FALSE(LanguageConfigs[0]->SentenceIndexes.GetItem(0));
+    EXPECT_FALSE(LanguageConfigs[0]->SentenceIndexes.GetItem(1));
 }
 
 // A seal whose checksum holds but whose values no save writes: a file's impossible size is damage named
@@ -1165,19 +1331,23 @@ TEST_F(WorkspaceTest, SealedValuesAreCheckedAsTheSettingsAre) {
 
 // A corpus file changed in another editor while its workspace is open, and the workspace saved then: the
 // next open finds the file changed and computes its data again instead of taking the data of the old
-// text for the new one. This holds for a UTF-8 file read through its copy, which is made again.
+// text for the new one, also when the new text has the old one's size (the sum saved is that of the text
+// read). This holds for a UTF-8 file read through its copy, which is made again.
 TEST_F(WorkspaceTest, AFileEditedWhileTheWorkspaceIsOpenIsSavedAsChanged) {
     ASSERT_TRUE(SaveWorkspace(Workspace));
     Reopen();
     ASSERT_FALSE(CorpusNeedsProcessing());
     WriteBytes(Files[0][1], "A dog. A cat. A bird sings in the old tree.\n");
     SetAge(Files[0][1], 10);
+    Rewrite(Files[1][1], "Ein Hund. Eine Kutze.\n", 10);
     WriteBytes(Files[2][0], "La maison.\nLa rivi\xC3\xA8re coule.\n");
     SetAge(Files[2][0], 10);
     ASSERT_TRUE(SaveWorkspace(Workspace));
     Reopen();
     EXPECT_TRUE(LanguageConfigs[0]->SentenceIndexes.GetItem(0));
     EXPECT_FALSE(LanguageConfigs[0]->SentenceIndexes.GetItem(1));
+    EXPECT_TRUE(LanguageConfigs[1]->SentenceIndexes.GetItem(0));
+    EXPECT_FALSE(LanguageConfigs[1]->SentenceIndexes.GetItem(1));
     EXPECT_FALSE(LanguageConfigs[2]->SentenceIndexes.GetItem(0));
     EXPECT_EQ(ReadWholeFile(LanguageConfigs[2]->Files[0].Object.CopyName),
               "La maison.\nLa rivi\xE8re coule.\n");

@@ -1,5 +1,5 @@
-// Workspaces of every size and every choice of what to keep open as they were saved: no message, no
-// loss, nothing to compute again that was kept.
+// Workspaces of every size and every choice of what to keep open as they were saved, also once their
+// files' times moved: no message, no loss, nothing to compute again that was kept.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -117,6 +117,13 @@ protected:
         Open(Full);
         ASSERT_TRUE(Backend.Messages.empty()) << Backend.Texts().front();
         ASSERT_TRUE(HeldPieces() == All) << "the workspace saved with everything kept lost a value";
+        // Copied without its file times, the corpus is still the one saved.
+        for (const auto& Entry : fs::recursive_directory_iterator(Dir.Path()))
+            if (Entry.is_regular_file() && Entry.path().extension() == ".txt")
+                fs::last_write_time(Entry.path(), fs::last_write_time(Entry.path()) + std::chrono::hours(30));
+        Open(Full);
+        ASSERT_TRUE(Backend.Messages.empty()) << Backend.Texts().front();
+        ASSERT_TRUE(HeldPieces() == All) << "a file whose time alone moved lost a value";
         for (unsigned Keep = 0; Keep < 16; ++Keep) {
             SCOPED_TRACE("keep lines, tags, frequency, segments: " + std::to_string(Keep >> 3 & 1) +
                          std::to_string(Keep >> 2 & 1) + std::to_string(Keep >> 1 & 1) +

@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <deque>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 
 #include "alignment/AlignBoxModel.h"
@@ -23,6 +24,7 @@
 #include "shell/ConcRecentWorkspaces.h"
 #include "shell/ConcWorkOptions.h"
 #include "shell/ConcWorkspace.h"
+#include "shell/WorkspaceChanges.h"
 #include "shell/WorkspaceSeal.h"
 #include "tests/shell/WorkspaceTestSupport.h"
 #include "tests/shell/gui/MainWindowTestSupport.h"
@@ -406,6 +408,50 @@ std::string PairBytes(int32_t File) {
     return Pair ? StoredBytes(Pair->Side1) + StoredBytes(Pair->Side2) : "";
 }
 
+// A hand correction of pair File of languages 0 and 1: its sentences as one bead. Returns the pair's
+// stored bytes.
+std::string CorrectByHand(int32_t File) {
+    TDoubleAlignIndex& Pair = *Align12->GetItem(File);
+    EXPECT_GT(Pair.Side1.Count(), 1);
+    const TSegment A1 = Pair.Side1.GetItem(0), B1 = Pair.Side2.GetItem(0);
+    const int32_t End1 = Pair.Side1.GetItem(Pair.Side1.Count() - 1).End;
+    const int32_t End2 = Pair.Side2.GetItem(Pair.Side2.Count() - 1).End;
+    Pair.Side1.Clear();
+    Pair.Side2.Clear();
+    Pair.Side1.Add(A1.Start, End1, A1.Length);
+    Pair.Side2.Add(B1.Start, End2, B1.Length);
+    return PairBytes(File);
+}
+
+// Writes the file Path again with one byte changed: another text of the same size and, as an editor
+// leaves it, a new time.
+void EditInPlace(const fs::path& Path) {
+    std::string Text = ReadWholeFile(Path.string());
+    Text[1] = Text[1] == 'x' ? 'y' : 'x';
+    std::ofstream(Path, std::ios::binary | std::ios::trunc) << Text;
+    fs::last_write_time(Path, fs::last_write_time(Path) + std::chrono::hours(50));
+}
+
+// Copies the project folder From to To as a copy that does not keep file times does (cp -r, unzip, a
+// sync tool): every file of the copy gets a time of its own, none of them its original's.
+void CopyWithNewTimes(const fs::path& From, const fs::path& To) {
+    fs::copy(From, To, fs::copy_options::recursive);
+    int K = 0;
+    for (const auto& Entry : fs::recursive_directory_iterator(To))
+        if (Entry.is_regular_file())
+            fs::last_write_time(Entry.path(),
+                                fs::last_write_time(Entry.path()) + std::chrono::hours(49 + K++));
+}
+
+// Each language's file names, those under From read under To.
+std::vector<std::vector<std::string>> NamesUnder(std::vector<std::vector<std::string>> Names,
+                                                 const std::string& From, const std::string& To) {
+    for (auto& Language : Names)
+        for (std::string& Name : Language)
+            if (Name.compare(0, From.size(), From) == 0) Name = To + Name.substr(From.size());
+    return Names;
+}
+
 }  // namespace
 
 // While Open Workspace reads a damaged workspace, its message comes up under the name of the workspace
@@ -450,24 +496,11 @@ TEST_F(WorkspaceCommandsTest, ADamagedWorkspaceIsNamedWhileItOpens) {
 // One corpus file changed since saving: opening through the menu keeps the hand-made alignment of every
 // other pair and names the pair computed again; Scan Corpus aligns that pair and leaves the others.
 TEST_F(WorkspaceCommandsTest, AChangedFileCostsOnlyTheAlignmentOfItsOwnPair) {
-    // A hand correction of pair 0: its two first sentences as one bead.
-    TDoubleAlignIndex& Pair = *Align12->GetItem(0);
-    auto Joined = [](const TAlignIndex& Side) {
-        TAlignIndex Out;
-        Out.Add(Side.GetItem(0).Start, Side.GetItem(Side.Count() - 1).End, Side.GetItem(0).Length);
-        return Out;
-    };
-    ASSERT_GT(Pair.Side1.Count(), 1);
-    const TAlignIndex Side1 = Joined(Pair.Side1), Side2 = Joined(Pair.Side2);
-    Pair.Side1.Clear();
-    Pair.Side2.Clear();
-    Pair.Side1.Add(Side1.GetItem(0).Start, Side1.GetItem(0).End, Side1.GetItem(0).Length);
-    Pair.Side2.Add(Side2.GetItem(0).Start, Side2.GetItem(0).End, Side2.GetItem(0).Length);
-    const std::string Corrected = PairBytes(0);
+    const std::string Corrected = CorrectByHand(0);
     const std::string Ws = Workspace("Corpus");
     SaveAs(Ws);
     const std::string Changed = LanguageConfigs[1]->Files[1].Name;
-    fs::last_write_time(Changed, fs::last_write_time(Changed) + std::chrono::seconds(3602));
+    EditInPlace(Changed);
 
     FileAnswers.push_back(Ws);
     Trigger(Form->OpenWorkspaceAction);
@@ -490,6 +523,87 @@ TEST_F(WorkspaceCommandsTest, AChangedFileCostsOnlyTheAlignmentOfItsOwnPair) {
     Trigger(Form->OpenWorkspaceAction);
     EXPECT_TRUE(Backend.Messages.empty()) << Backend.Texts().front();
     EXPECT_EQ(PairBytes(0), Corrected);
+}
+
+// The project folder copied without its file times (cp -r): Open Workspace on the copy says nothing,
+// computes nothing again and keeps the hand correction; the copy's workspace is not taken for changed, and
+// its next save records the new times.
+TEST_F(WorkspaceCommandsTest, AProjectCopiedWithoutItsFileTimesOpensAsItWasSaved) {
+    const std::string Corrected = CorrectByHand(0);
+    // The workspace inside the project folder: the files are stored relative to it.
+    SaveAs(Dir.File("corpus/Corpus.TWS"));
+    const auto Saved = DataPieces();
+    const auto Names = NamesUnder(FileNames(), Dir.File("corpus/"), Dir.File("copy/"));
+    CopyWithNewTimes(Dir.Path() / "corpus", Dir.Path() / "copy");
+    const std::string Copy = Dir.File("copy/Corpus.TWS");
+
+    Backend.Messages.clear();
+    FileAnswers.push_back(Copy);
+    Trigger(Form->OpenWorkspaceAction);
+    EXPECT_TRUE(Backend.Messages.empty()) << Backend.Texts().front();
+    EXPECT_EQ(WorkspaceFileName, Copy);
+    EXPECT_EQ(FileNames(), Names);
+    EXPECT_TRUE(DataPieces() == Saved) << "a value was dropped or computed again";
+    EXPECT_EQ(PairBytes(0), Corrected);
+    EXPECT_FALSE(CorpusNeedsProcessing());
+    // The UTF-8 file is read through the copy's own converted copy: nothing was converted again.
+    const TCorpusFileRecord& Converted = LanguageConfigs[1]->Files[0].Object;
+    EXPECT_TRUE(Converted.Converted);
+    EXPECT_EQ(fs::path(Converted.CopyName).parent_path(), Dir.Path() / "copy" / "Corpus");
+    EXPECT_FALSE(WorkspaceDamaged || WorkspaceIncomplete);
+    EXPECT_FALSE(WorkspaceChanged());
+
+    // Saved (as Save On Exit does), the seal holds the times the files have now.
+    ASSERT_TRUE(Form->SaveWorkspaceFile(false));
+    TFileStream Bin(WorkspaceBinName(Copy), fmOpenRead);
+    const TReadSeal Seal = ReadSeal(Bin);
+    ASSERT_EQ(Seal.State, TSealState::Whole);
+    for (int L = 0; L < 2; ++L)
+        for (size_t I = 0; I < 2; ++I) {
+            const TSealedFile& F = Seal.Seal.Languages[size_t(L)].Files[I];
+            EXPECT_EQ(F.Age, platform::FileAge(Names[size_t(L)][I])) << Names[size_t(L)][I];
+            EXPECT_TRUE(F.FileSum());
+        }
+    FileAnswers.push_back(Copy);
+    Trigger(Form->OpenWorkspaceAction);
+    EXPECT_TRUE(Backend.Messages.empty()) << Backend.Texts().front();
+    EXPECT_TRUE(DataPieces() == Saved);
+}
+
+// In a project copied without its file times, a file edited at the same size, or at another size (the
+// UTF-8 one), costs only the alignment of its own pair, named in one message; the other pair keeps its
+// hand correction.
+TEST_F(WorkspaceCommandsTest, AFileEditedInACopiedProjectCostsOnlyItsOwnPair) {
+    const std::string Corrected0 = CorrectByHand(0), Corrected1 = CorrectByHand(1);
+    SaveAs(Dir.File("corpus/Corpus.TWS"));
+    struct TEdit {
+        const char* Folder;
+        int32_t Kept, Dropped;
+    };
+    for (const TEdit Edit : {TEdit{"same", 0, 1}, TEdit{"other", 1, 0}}) {
+        SCOPED_TRACE(Edit.Folder);
+        CopyWithNewTimes(Dir.Path() / "corpus", Dir.Path() / Edit.Folder);
+        const fs::path Folder = Dir.Path() / Edit.Folder;
+        const fs::path Edited = Folder / ("1-" + std::to_string(Edit.Dropped) + ".txt");
+        if (Edit.Dropped == 1) {
+            EditInPlace(Edited);
+        } else {
+            std::ofstream(Edited, std::ios::app | std::ios::binary) << "Ein Vogel singt.\n";
+        }
+        Backend.Messages.clear();
+        FileAnswers.push_back((Folder / "Corpus.TWS").string());
+        Trigger(Form->OpenWorkspaceAction);
+        EXPECT_EQ(
+            Backend.Texts(),
+            std::vector<std::string>{std::string(ChangedAlignmentText) + "\n\"" +
+                                     (Folder / ("0-" + std::to_string(Edit.Dropped) + ".txt")).string() +
+                                     "\" with \"" + Edited.string() + "\""})
+            << "the first file of language 1 is " << LanguageConfigs[1]->Files[0].Name;
+        EXPECT_EQ(PairBytes(Edit.Kept), Edit.Kept == 0 ? Corrected0 : Corrected1);
+        EXPECT_EQ(PairBytes(Edit.Dropped), "");
+        EXPECT_FALSE(WorkspaceIncomplete);
+        EXPECT_TRUE(CorpusNeedsProcessing());
+    }
 }
 
 // A settings file edited to define a third language opens with the two the workspace was saved with, says
