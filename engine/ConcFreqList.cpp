@@ -486,8 +486,11 @@ void TFreqList::SortAlphabetically() {
 // frequencies that climb back into the top after dropping out of it.
 void TFreqList::TopChanged(int32_t OldFrequency, int32_t NewFrequency) {
     std::vector<TTopEntry>& Table = FFrequencies;
+    // Every entry from End on is not above NewFrequency when it grows, so its place lies before End:
+    // a count moves a word up by little, and its new place is a step or two above its old one.
+    size_t End = Table.size();
     if (OldFrequency > 0) {
-        const size_t At = FrequencyPlace(OldFrequency);
+        const size_t At = FrequencyPlace(OldFrequency, Table.size());
         if (At < Table.size() && Table[At].Frequency == OldFrequency && --Table[At].WordCount == 0) {
             // A word that alone had its frequency and passes no other frequency on its way up keeps
             // its entry: the usual case of a count of one.
@@ -497,22 +500,25 @@ void TFreqList::TopChanged(int32_t OldFrequency, int32_t NewFrequency) {
             }
             Table.erase(Table.begin() + static_cast<ptrdiff_t>(At));
         }
+        if (NewFrequency > OldFrequency) End = std::min(At, Table.size());
     }
     if (NewFrequency <= 0) return;
-    const size_t At = FrequencyPlace(NewFrequency);
+    const size_t At = FrequencyPlace(NewFrequency, End);
     if (At < Table.size() && Table[At].Frequency == NewFrequency)
         ++Table[At].WordCount;
     else
         Table.insert(Table.begin() + static_cast<ptrdiff_t>(At), TTopEntry{NewFrequency, 1});
 }
 
-// The first entry not above Frequency. Low frequencies, the ones that change most, sit at the end.
-size_t TFreqList::FrequencyPlace(int32_t Frequency) const {
+// The first entry not above Frequency, where every entry from End on is not above it. The place is
+// looked for a few steps up from End first: low frequencies, the ones that change most, sit at the end.
+size_t TFreqList::FrequencyPlace(int32_t Frequency, size_t End) const {
     const std::vector<TTopEntry>& Table = FFrequencies;
-    if (Table.empty() || Table.back().Frequency > Frequency) return Table.size();
-    if (Table.back().Frequency == Frequency) return Table.size() - 1;
+    for (int Step = 0; Step < 4; ++Step, --End)
+        if (End == 0 || Table[End - 1].Frequency > Frequency) return End;
+    const auto Before = Table.begin() + static_cast<ptrdiff_t>(End);
     return static_cast<size_t>(
-        std::lower_bound(Table.begin(), Table.end(), Frequency,
+        std::lower_bound(Table.begin(), Before, Frequency,
                          [](const TTopEntry& Entry, int32_t Value) { return Entry.Frequency > Value; }) -
         Table.begin());
 }

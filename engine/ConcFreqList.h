@@ -223,7 +223,7 @@ private:
     void FlushPending() const;
     void SortOrder(bool Alphabetical);
     void TopChanged(int32_t OldFrequency, int32_t NewFrequency);
-    size_t FrequencyPlace(int32_t Frequency) const;
+    size_t FrequencyPlace(int32_t Frequency, size_t End) const;
     bool ReadBuckets(TStream& Stream, int64_t EndOffset);
     bool ReadOrder(TStream& Stream, int64_t EndOffset);
     int32_t ItemTotal() const;

@@ -887,8 +887,11 @@ std::unique_ptr<TConcordItem> TConcordItems::TRow::TakeItem() {
 }
 
 bool TConcordItems::IsPassageOnly(const TConcordItem& Item, int32_t Language) {
+    // One pass that the compiler can widen, rather than a test and a branch per value.
     const auto Zero = [](const auto& Values) {
-        return std::all_of(Values.begin(), Values.end(), [](auto V) { return V == 0; });
+        std::remove_cvref_t<decltype(*Values.begin())> Any = 0;
+        for (const auto V : Values) Any |= V;
+        return Any == 0;
     };
     return Item.Language == Language && Item.Texts.Empty() && Item.HitState == 0 && Item.HitStart == 0 &&
            Item.HitEnd == 0 && !Item.SortString() && Item.Runs().empty() && Item.SubItems().empty() &&
@@ -981,18 +984,32 @@ int32_t TConcordItems::Add(std::unique_ptr<TConcordItem> Item) {
     if (IsPassageOnly(*Item, Language)) {
         TPassageRow Passage;
         CopyPassageFields(*Item, Passage);
-        const uint32_t Entry = FPassages.Add(Passage);
-        try {
-            FRows.push_back(TRow::OfPassage(Entry));
-        } catch (...) {
-            FPassages.Free(Entry);
-            throw;
-        }
-        return Count() - 1;
+        return AddPassageRow(Passage);
     }
     TConcordItem& Added = *Item;
     FRows.emplace_back(std::move(Item));
     if (HighlightCollocates) QueueCollocates(Added);
+    return Count() - 1;
+}
+
+int32_t TConcordItems::AddPassage(int32_t FileIndex, int32_t AlignedStart, int32_t AlignedEnd) {
+    TPassageRow Passage;
+    Passage.Sequence = Count();
+    Passage.FileIndex = FileIndex;
+    Passage.AlignedStart = AlignedStart;
+    Passage.AlignedEnd = AlignedEnd;
+    Passage.AlignedLength = AlignedEnd - AlignedStart;
+    return AddPassageRow(Passage);
+}
+
+int32_t TConcordItems::AddPassageRow(const TPassageRow& Passage) {
+    const uint32_t Entry = FPassages.Add(Passage);
+    try {
+        FRows.push_back(TRow::OfPassage(Entry));
+    } catch (...) {
+        FPassages.Free(Entry);
+        throw;
+    }
     return Count() - 1;
 }
 
@@ -1499,17 +1516,22 @@ void TConcordItems::QueueCollocates(TConcordItem& Item) {
 
 void TConcordItems::FillQueuedRow(TConcordItem& Item, TQueuedRow& Row) const {
     Row.Item = &Item;
-    Row.Lists.fill(nullptr);
+    Row.Count = 0;
     const TConcordConfig& Config = LangConfig(Language);
+    const uint8_t* Fold = Config.LowerCaseMap.data();
     for (int P = PosLo; P <= PosHi; ++P) {
         TFreqList* List = ListAt(P);
         if (!List || !Item.Texts.Has(P)) continue;
-        Row.Lists[size_t(P)] = List;
-        Row.Stop[size_t(P)] = Config.StopList.IsStopWord(Item.Texts[P]);
-        std::string& Key = Row.Keys[size_t(P)];
-        Key.assign(Item.Texts[P]);
+        const std::string_view Word = Item.Texts[P];
+        const size_t At = Row.Count;
+        Row.Positions[At] = static_cast<uint8_t>(P);
+        Row.Lists[At] = List;
+        Row.Stop[At] = Config.StopList.IsStopWord(Word);
+        std::string& Key = Row.Keys[At];
+        Key.assign(Word);
         if (List->IgnoreCase())
-            for (char& C : Key) C = static_cast<char>(Config.LowerCaseMap[static_cast<uint8_t>(C)]);
+            for (char& C : Key) C = static_cast<char>(Fold[static_cast<uint8_t>(C)]);
+        Row.Count = At + 1;
     }
 }
 
@@ -1517,38 +1539,35 @@ void TConcordItems::FillQueuedRow(TConcordItem& Item, TQueuedRow& Row) const {
 // lists are large and seldom in the cache, and the row would otherwise wait for memory twice per
 // position, one position after another.
 void TConcordItems::CountAndRankRow(TQueuedRow& Row) {
-    std::array<TFreqItem*, CollocatePositionCount + 1> Found{};
-    std::array<TFreqList::TKey, CollocatePositionCount + 1> Keys{};
+    const size_t Count = Row.Count;
+    std::array<TFreqItem*, CollocatePositionCount> Found;
+    std::array<TFreqList::TKey, CollocatePositionCount> Keys;
     // Every fetch that does not depend on another is started before the first wait.
-    for (const TFreqList* List : Row.Lists)
-        if (List) List->PrefetchHead();
-    for (size_t P = 0; P < Row.Lists.size(); ++P) {
-        if (!Row.Lists[P]) continue;
-        Keys[P] = TFreqList::KeyOf(Row.Keys[P]);
-        Row.Lists[P]->PrefetchWord(Keys[P]);
+    for (size_t I = 0; I < Count; ++I) Row.Lists[I]->PrefetchHead();
+    for (size_t I = 0; I < Count; ++I) {
+        Keys[I] = TFreqList::KeyOf(Row.Keys[I]);
+        Row.Lists[I]->PrefetchWord(Keys[I]);
     }
-    for (size_t P = 0; P < Row.Lists.size(); ++P) {
-        if (!Row.Lists[P]) continue;
-        Found[P] = Row.Lists[P]->FindWord(Keys[P]);
-        if (Found[P])
-            __builtin_prefetch(Found[P], 1);
+    for (size_t I = 0; I < Count; ++I) {
+        Found[I] = Row.Lists[I]->FindWord(Keys[I]);
+        if (Found[I])
+            __builtin_prefetch(Found[I], 1);
         else
-            Row.Lists[P]->PrefetchNewWord(Keys[P]);
+            Row.Lists[I]->PrefetchNewWord(Keys[I]);
     }
-    for (size_t P = 0; P < Row.Lists.size(); ++P) {
-        if (!Row.Lists[P] || Row.Stop[P]) continue;
-        if (Found[P])
-            Row.Lists[P]->CountItem(*Found[P], 1);
+    for (size_t I = 0; I < Count; ++I) {
+        if (Row.Stop[I]) continue;
+        if (Found[I])
+            Row.Lists[I]->CountItem(*Found[I], 1);
         else
-            Found[P] = Row.Lists[P]->AddNewWord(Keys[P]);
+            Found[I] = Row.Lists[I]->AddNewWord(Keys[I]);
     }
-    for (size_t P = 0; P < Row.Lists.size(); ++P)
-        if (Row.Lists[P]) Row.Item->CollocRanks[P] = CollocateRank(*Row.Lists[P], Found[P]);
+    for (size_t I = 0; I < Count; ++I)
+        Row.Item->CollocRanks[Row.Positions[I]] = CollocateRank(*Row.Lists[I], Found[I]);
 }
 
 void TConcordItems::LeaveRowUnranked(TQueuedRow& Row) {
-    for (size_t P = 0; P < Row.Lists.size(); ++P)
-        if (Row.Lists[P]) Row.Item->CollocRanks[P] = Unranked;
+    for (size_t I = 0; I < Row.Count; ++I) Row.Item->CollocRanks[Row.Positions[I]] = Unranked;
 }
 
 void TConcordItems::RankAllCollocates() {

@@ -446,6 +446,10 @@ public:
     // the order they were added); earlier rows keep their ranks. The words counted are those the item
     // holds now.
     int32_t Add(std::unique_ptr<TConcordItem> Item);
+    // Appends the row that Add of a new item of the list's language would make when only its file and
+    // aligned passage [AlignedStart, AlignedEnd) are set (Sequence is Count, the length End - Start), and
+    // returns it. After ReserveRow it cannot fail.
+    int32_t AddPassage(int32_t FileIndex, int32_t AlignedStart, int32_t AlignedEnd);
     // Makes room for one more row, so that the next Add cannot fail for the list's own storage.
     void ReserveRow();
     // Frees the last row (taking back an Add of rows that must be added together). Never raises.
@@ -535,11 +539,14 @@ private:
 
     // Everything counting a row's collocates reads, taken when the row is added: the worker touches
     // nothing else but the lists and the row's ranks.
+    // Only the positions counted are listed, first to last: a row has a few of the eight.
     struct TQueuedRow {
         TConcordItem* Item = nullptr;
-        std::array<TFreqList*, CollocatePositionCount + 1> Lists{};  // nullptr: the position is not counted
-        std::array<bool, CollocatePositionCount + 1> Stop{};
-        std::array<std::string, CollocatePositionCount + 1> Keys;  // folded as the lists store words
+        size_t Count = 0;  // positions counted
+        std::array<uint8_t, CollocatePositionCount> Positions{};
+        std::array<TFreqList*, CollocatePositionCount> Lists{};
+        std::array<bool, CollocatePositionCount> Stop{};
+        std::array<std::string, CollocatePositionCount> Keys;  // folded as the lists store words
     };
     // Queued rows, reused in place: a row's words keep their room from one batch to the next.
     struct TQueuedRows {
@@ -629,6 +636,7 @@ private:
         uintptr_t FBits = 0;
     };
     static bool IsPassageOnly(const TConcordItem& Item, int32_t Language);
+    int32_t AddPassageRow(const TPassageRow& Passage);
     // Row I as an item, made from its passage row when it is one.
     TConcordItem& ItemAt(size_t I) const;
     // The passage row of Row, or nullptr when it is an item.

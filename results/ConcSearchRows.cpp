@@ -55,20 +55,36 @@ void InsertInFileOrder(TSubItems& Items, const TTessivorSubItem& Sub) {
     SubItems.insert(At, Sub);
 }
 
+namespace {
+
+// The file and aligned passage of the row of Language that goes with Hit.
+struct TAlignedPlace {
+    int32_t FileIndex = -1;
+    int32_t Start = -1;
+    int32_t End = -1;
+};
+
+TAlignedPlace AlignedPlace(int32_t Language, int32_t PrimaryLanguage, const TConcordItem& Hit) {
+    TAlignedPlace Place;
+    if (!LanguageHasFile(Language, Hit.FileIndex)) return Place;
+    Place.FileIndex = Hit.FileIndex;
+    if (const std::optional<TAlignedRange> Passage = MappedPassage(PrimaryLanguage, Language, Hit)) {
+        Place.Start = Passage->Start;
+        Place.End = Passage->End;
+    }
+    return Place;
+}
+
+}  // namespace
+
 std::unique_ptr<TConcordItem> NewAlignedRow(const TConcordItems& List, int32_t PrimaryLanguage,
                                             const TConcordItem& Hit) {
     auto Row = std::make_unique<TConcordItem>(List.Language);
-    Row->FileIndex = LanguageHasFile(List.Language, Hit.FileIndex) ? Hit.FileIndex : -1;
-    const std::optional<TAlignedRange> Passage =
-        Row->FileIndex < 0 ? std::nullopt : MappedPassage(PrimaryLanguage, List.Language, Hit);
-    if (Passage) {
-        Row->AlignedStart = Passage->Start;
-        Row->AlignedEnd = Passage->End;
-        Row->AlignedLength = Passage->End - Passage->Start;
-    } else {
-        Row->AlignedStart = Row->AlignedEnd = -1;
-        Row->AlignedLength = 0;
-    }
+    const TAlignedPlace Place = AlignedPlace(List.Language, PrimaryLanguage, Hit);
+    Row->FileIndex = Place.FileIndex;
+    Row->AlignedStart = Place.Start;
+    Row->AlignedEnd = Place.End;
+    Row->AlignedLength = Place.End - Place.Start;
     Row->Sequence = List.Count();
     return Row;
 }
@@ -80,10 +96,11 @@ TConcordItem& AddAlignedRow(TConcordItems& List, int32_t PrimaryLanguage, const 
 void AddRowsInStep(TItemLists& Lists, int32_t LanguageCount, int32_t Primary,
                    std::unique_ptr<TConcordItem> Hit,
                    const std::function<void(int32_t Language, TConcordItem& Row)>& FillRow) {
-    // Everything that may fail is made first; then each list takes its row, or none does.
-    std::array<std::unique_ptr<TConcordItem>, MaxLanguages> Rows;
+    // Everything that may fail is made first; then each list takes its row, or none does. The other
+    // languages' rows name only their passages, and are stored as such without an item made first.
+    std::array<TAlignedPlace, MaxLanguages> Places;
     for (int32_t L = 0; L < LanguageCount; ++L)
-        if (L != Primary) Rows[size_t(L)] = NewAlignedRow(*Lists[size_t(L)], Primary, *Hit);
+        if (L != Primary) Places[size_t(L)] = AlignedPlace(Lists[size_t(L)]->Language, Primary, *Hit);
     for (int32_t L = 0; L < LanguageCount; ++L) Lists[size_t(L)]->ReserveRow();
     std::array<bool, MaxLanguages> Added{};
     try {
@@ -91,7 +108,8 @@ void AddRowsInStep(TItemLists& Lists, int32_t LanguageCount, int32_t Primary,
         Added[size_t(Primary)] = true;
         for (int32_t L = 0; L < LanguageCount; ++L) {
             if (L == Primary) continue;
-            Lists[size_t(L)]->Add(std::move(Rows[size_t(L)]));
+            const TAlignedPlace& Place = Places[size_t(L)];
+            Lists[size_t(L)]->AddPassage(Place.FileIndex, Place.Start, Place.End);
             Added[size_t(L)] = true;
         }
         if (FillRow)
