@@ -840,8 +840,8 @@ void TConcordItems::CheckRow(int32_t I) const {
 
 // ---- Rows --------------------------------------------------------------------------------------------
 
-TConcordItems::TRow::~TRow() {
-    delete Item();
+void TConcordItems::TRow::FreeItem(TConcordItem* Owned) {
+    delete Owned;
 }
 
 uint32_t TConcordItems::TPassages::Add(const TPassageRow& Row) {
@@ -858,8 +858,7 @@ uint32_t TConcordItems::TPassages::Add(const TPassageRow& Row) {
     return Entry;
 }
 
-void TConcordItems::TPassages::Reserve() {
-    if (FFree != NoEntry || FMade < FBlocks.size() * BlockSize) return;
+void TConcordItems::TPassages::AddBlock() {
     if (FMade >= NoEntry - BlockSize) throw std::length_error("Too many passage rows.");
     FBlocks.push_back(std::make_unique<TPassageRow[]>(BlockSize));
 }
@@ -1528,9 +1527,15 @@ void TConcordItems::FillQueuedRow(TConcordItem& Item, TQueuedRow& Row) const {
         Row.Lists[At] = List;
         Row.Stop[At] = Config.StopList.IsStopWord(Word);
         std::string& Key = Row.Keys[At];
-        Key.assign(Word);
-        if (List->IgnoreCase())
-            for (char& C : Key) C = static_cast<char>(Fold[static_cast<uint8_t>(C)]);
+        if (List->IgnoreCase()) {
+            // Folded as it is copied: one pass over the word.
+            Key.resize(Word.size());
+            char* Out = Key.data();
+            for (size_t I = 0; I < Word.size(); ++I)
+                Out[I] = static_cast<char>(Fold[static_cast<uint8_t>(Word[I])]);
+        } else {
+            Key.assign(Word);
+        }
         Row.Count = At + 1;
     }
 }

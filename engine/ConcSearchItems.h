@@ -587,7 +587,9 @@ private:
         // Stores Row and returns its entry. Raises std::bad_alloc when a new block cannot be had.
         uint32_t Add(const TPassageRow& Row);
         // Makes room for one more entry, so that the next Add cannot fail.
-        void Reserve();
+        void Reserve() {
+            if (FFree == NoEntry && FMade >= FBlocks.size() * BlockSize) AddBlock();
+        }
         void Free(uint32_t Entry);
         TPassageRow& operator[](uint32_t Entry) const {
             return FBlocks[Entry >> BlockShift][Entry & (BlockSize - 1)];
@@ -604,6 +606,7 @@ private:
         uint32_t FMade = 0;  // entries ever handed out, in use or freed
         uint32_t FFree = NoEntry;
         uint32_t FFreeCount = 0;
+        void AddBlock();
     };
     // One owned row: an item, or a passage row (its entry shifted left, tagged with the low bit).
     class TRow {
@@ -622,7 +625,10 @@ private:
             return *this;
         }
         // Frees an item; a passage row's entry is the list's to free.
-        ~TRow();
+        ~TRow() {
+            // Rows moved from and passage rows, most of those a list destroys, own no item.
+            if (TConcordItem* Owned = Item()) FreeItem(Owned);
+        }
         TConcordItem* Item() const {
             return FBits & PassageBit ? nullptr : reinterpret_cast<TConcordItem*>(FBits);
         }
@@ -632,6 +638,7 @@ private:
         std::unique_ptr<TConcordItem> TakeItem();
 
     private:
+        static void FreeItem(TConcordItem* Owned);
         static constexpr uintptr_t PassageBit = 1;
         uintptr_t FBits = 0;
     };
