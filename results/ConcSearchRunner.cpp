@@ -17,69 +17,37 @@
 
 namespace {
 
-constexpr size_t HeapPiece = 120 * 1024;  // below the size the heap leaves to mmap
-using THeapPieces = std::array<void*, 32>;
-
-THeapPieces TakeHeapPieces() {
-    THeapPieces Pieces{};
-    for (void*& P : Pieces) P = std::malloc(HeapPiece);
-    return Pieces;
-}
-
-// Maps up to Limit bytes of the room the pieces took, from its start. Pieces that did not come one
-// after the other leave the room alone. Mapping a page changes none of its bytes; a system without
-// the advice refuses it, and the pages are then mapped as they are first written.
-void MapHeapRoom(const THeapPieces& Pieces, uintptr_t Limit) {
-    uintptr_t Low = UINTPTR_MAX, High = 0;
-    for (void* P : Pieces) {
-        if (!P) continue;
-        Low = std::min(Low, uintptr_t(P));
-        High = std::max(High, uintptr_t(P) + HeapPiece);
-    }
-#ifdef MADV_POPULATE_WRITE
-    const auto PageSize = uintptr_t(sysconf(_SC_PAGESIZE));
-    const uintptr_t First = (Low + PageSize - 1) & ~(PageSize - 1);
-    const uintptr_t Last = High & ~(PageSize - 1);
-    if (Last > First && Last - First <= 2 * Pieces.size() * HeapPiece)
-        madvise(reinterpret_cast<void*>(First), std::min(Last - First, Limit), MADV_POPULATE_WRITE);
-#else
-    (void)Low;
-    (void)High;
-    (void)Limit;
-#endif
-}
-
 // The heap of a thread of its own grows one page at a time, each page asked of the system anew, while a
 // heap that grew once keeps its pages' permission after it shrinks. Grown once by a few megabytes, in
-// pieces the heap itself serves, it spares a search with many hits a system call every dozen hits.
+// pieces the heap itself serves (below the size it leaves to mmap), it spares a search with many hits
+// a system call every dozen hits.
 // The pages given back stay the heap's room, unmapped: the search's first write to each then costs it a
 // fault, a tenth of a search that keeps its hits (7,830 hits, 0.8 ms). With MapPages the first 2 MB
 // (the rows of some ten thousand hits) are mapped here at once, more would stay with the process unused
 // after most searches; only a thread made ahead of its search does it, the search not waiting for it.
 void GrowThreadHeap(bool MapPages) {
-    const THeapPieces Pieces = TakeHeapPieces();
+    constexpr size_t Piece = 120 * 1024;
+    std::array<void*, 32> Pieces{};
+    for (void*& P : Pieces) P = std::malloc(Piece);
+    uintptr_t Low = UINTPTR_MAX, High = 0;
+    for (void* P : Pieces) {
+        if (!P) continue;
+        Low = std::min(Low, uintptr_t(P));
+        High = std::max(High, uintptr_t(P) + Piece);
+    }
     for (void* P : Pieces) std::free(P);
-    if (MapPages) MapHeapRoom(Pieces, 2 * 1024 * 1024);
-}
-
-// The window's rows of the hits come from the heap of the thread that takes them, which made the
-// search's thread. That heap gives its free end back to the system (after a search with many hits or a
-// corpus load, at once), and the rows then map each page as they first write it: some 600 faults for
-// 8,000 hits over two languages, a millisecond of the window's thread while it keeps pace with the
-// search. Room is mapped there ahead, while the query is asked for. The heap gives back only free room
-// at its end: the highest piece stays taken until the search is over, and the room below it stays
-// mapped, one free block for the rows. Returns that piece.
-void* MapCallerRoom() {
-    THeapPieces Pieces = TakeHeapPieces();
-    void** Cap = nullptr;
-    for (void*& P : Pieces)
-        if (P && (!Cap || uintptr_t(P) > uintptr_t(*Cap))) Cap = &P;
-    if (!Cap) return nullptr;
-    MapHeapRoom(Pieces, 4 * 1024 * 1024);
-    void* Kept = *Cap;
-    *Cap = nullptr;
-    for (void* P : Pieces) std::free(P);
-    return Kept;
+#ifdef MADV_POPULATE_WRITE
+    // Pieces that did not come one after the other leave the room alone. Mapping a page changes none of
+    // its bytes; a system without the advice refuses it, and the search then maps its pages itself.
+    const auto PageSize = uintptr_t(sysconf(_SC_PAGESIZE));
+    const uintptr_t First = (Low + PageSize - 1) & ~(PageSize - 1);
+    const uintptr_t Last = High & ~(PageSize - 1);
+    constexpr uintptr_t Mapped = 2 * 1024 * 1024;
+    if (MapPages && Last > First && Last - First <= 2 * Pieces.size() * Piece)
+        madvise(reinterpret_cast<void*>(First), std::min(Last - First, Mapped), MADV_POPULATE_WRITE);
+#else
+    (void)MapPages;
+#endif
 }
 
 // A new thread starts with its maker's vector registers. When the maker had last left the upper halves
@@ -99,13 +67,8 @@ void ClearUpperVectorHalves() {}
 
 }  // namespace
 
-TSearchThread::TSearchThread() : FCallerRoom(MapCallerRoom()) {
-    try {
-        Start(true);
-    } catch (...) {
-        std::free(FCallerRoom);
-        throw;
-    }
+TSearchThread::TSearchThread() {
+    Start(true);
 }
 
 TSearchThread::TSearchThread(TNow) {
@@ -133,7 +96,6 @@ TSearchThread::~TSearchThread() {
     }
     FGiven.notify_one();
     Join();
-    std::free(FCallerRoom);
 }
 
 void TSearchThread::Run(std::function<void()> Job) {

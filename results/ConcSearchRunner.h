@@ -22,9 +22,7 @@ class TConcordItem;
 
 // A thread for one search to come, made ahead (while its query is asked for) with its heap grown and
 // mapped: a runner given it starts its search without waiting for a thread to start, its heap to grow
-// and the heap's first pages to be mapped as the search writes them. Room for the rows the maker's
-// thread builds of the hits is mapped in its heap too, and held until the thread is dropped. Dropped
-// unused, it ends.
+// and the heap's first pages to be mapped as the search writes them. Dropped unused, it ends.
 class TSearchThread {
 public:
     // Raises std::system_error when no thread can be started.
@@ -49,8 +47,6 @@ private:
     std::function<void()> FJob;  // under FMutex
     bool FDropped = false;       // under FMutex
     std::thread FThread;
-    // The highest piece of the room mapped in the maker's heap (see MapCallerRoom), or nullptr.
-    void* FCallerRoom = nullptr;
 };
 
 class TSearchRunner {
