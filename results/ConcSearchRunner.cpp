@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <utility>
 
+#include <sched.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -111,8 +112,9 @@ void TSearchThread::Join() {
 }
 
 TSearchRunner::TSearchRunner(TSearch& Search, int32_t MaxHits, std::function<void()> Wake,
-                             std::unique_ptr<TSearchThread> Thread)
-    : FSearch(Search), FWake(std::move(Wake)), FThread(std::move(Thread)) {
+                             std::unique_ptr<TSearchThread> Thread, std::function<void()> Yield)
+    : FSearch(Search), FWake(std::move(Wake)), FYield(std::move(Yield)), FThread(std::move(Thread)) {
+    if (!FYield) FYield = [] { sched_yield(); };
     FSearch.Reach = &Reach;
     try {
         if (!FThread) FThread.reset(new TSearchThread(TSearchThread::TNow{}));
@@ -145,12 +147,32 @@ void TSearchRunner::Run(int32_t MaxHits) {
 // Waking the taker costs a system call or two: it is woken once for a batch of hits, not for each.
 void TSearchRunner::Queue(std::unique_ptr<TConcordItem> Hit) {
     bool Wake = false;
+    bool Waited = false;
     {
         const std::lock_guard Lock(FMutex);
         FHits.push_back(std::move(Hit));
-        if (!FWoken && FHits.size() >= WakeHits) Wake = FWoken = true;
+        if (!FWoken && FHits.size() >= WakeHits) {
+            Wake = FWoken = true;
+        } else if (FWoken) {
+            // The clock is read every sixteenth hit the taker has not come for.
+            Waited = (++FHitsWhileWoken & 15) == 0;
+        }
     }
-    if (Wake) FWake();
+    if (Wake) {
+        FWokenAt = std::chrono::steady_clock::now();
+        FWake();
+    } else if (Waited) {
+        YieldIfLate();
+    }
+}
+
+void TSearchRunner::YieldIfLate() {
+    if (FYields >= YieldsAtMost) return;
+    const auto Now = std::chrono::steady_clock::now();
+    if (Now - FWokenAt < LateAfter || (FYields > 0 && Now - FYieldedAt < LateAfter)) return;
+    ++FYields;
+    FYieldedAt = Now;
+    FYield();
 }
 
 bool TSearchRunner::Take(std::vector<std::unique_ptr<TConcordItem>>& Hits) {

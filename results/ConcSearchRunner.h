@@ -7,6 +7,7 @@
 // search's Reach. Everything else of TSearchRunner is called on the thread that made it.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <exception>
@@ -55,13 +56,24 @@ public:
     // taker's own pace.
     static constexpr size_t WakeHits = 128;
 
+    // A taker woken this long ago that has not taken is held up: the search then gives its processor up
+    // (Yield), at most YieldsAtMost times a search and once in this long. The system may have put on the
+    // search's processor the very thread the taker waits for (the display server answering the window,
+    // or the program's own reader of the display's events), which would otherwise wait for the next
+    // turn of the system's clock: milliseconds with the window stalled. Where nothing else waits for the
+    // processor, giving it up costs a system call; the limit bounds what it can cost the search on a busy
+    // machine.
+    static constexpr std::chrono::microseconds LateAfter{250};
+    static constexpr int YieldsAtMost = 16;
+
     // Starts Search (prepared, borrowed until Wait returns) on a new thread: Execute(true, MaxHits, ...,
     // no range callback) with Search.Reach set to this runner's Reach. Wake is called on the search's
     // thread when WakeHits hits wait and the taker was not woken since it last took, and once when the
     // search has ended; it must only ask the taker's thread to call Take. Runs on Thread when given (made
-    // ahead; taken over). Raises std::system_error when no thread can be started (nothing runs then).
+    // ahead; taken over). Yield (called on the search's thread) gives the processor up; empty: the
+    // system's sched_yield. Raises std::system_error when no thread can be started (nothing runs then).
     TSearchRunner(TSearch& Search, int32_t MaxHits, std::function<void()> Wake,
-                  std::unique_ptr<TSearchThread> Thread = nullptr);
+                  std::unique_ptr<TSearchThread> Thread = nullptr, std::function<void()> Yield = {});
     // Stops the search and waits for it.
     ~TSearchRunner();
     TSearchRunner(const TSearchRunner&) = delete;
@@ -83,12 +95,20 @@ private:
     void Run(int32_t MaxHits);
     void Queue(std::unique_ptr<TConcordItem> Hit);
 
+    // On the search's thread: gives the processor up when the taker is held up (LateAfter).
+    void YieldIfLate();
+
     TSearch& FSearch;
     std::function<void()> FWake;
+    std::function<void()> FYield;
     std::mutex FMutex;
     std::vector<std::unique_ptr<TConcordItem>> FHits;  // under FMutex
     bool FWoken = false;                               // under FMutex
     bool FEnded = false;                               // under FMutex
-    std::exception_ptr FFailure;                       // the search's thread until Wait, then the taker's
+    // The search's thread's own: when it last woke the taker and gave its processor up, and how often.
+    std::chrono::steady_clock::time_point FWokenAt, FYieldedAt;
+    int FYields = 0;
+    uint32_t FHitsWhileWoken = 0;
+    std::exception_ptr FFailure;  // the search's thread until Wait, then the taker's
     std::unique_ptr<TSearchThread> FThread;
 };

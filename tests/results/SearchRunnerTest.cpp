@@ -3,6 +3,7 @@
 // here; the maximum of hits, a stop, and a failure of the search pass to the taker.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <random>
@@ -209,7 +210,8 @@ TEST_F(SearchRunnerTest, AStopEndsTheSearchAndAFailurePassesToTheTaker) {
         TSearch Search;
         Prepare(Search, *Q);
         int Wakes = 0;
-        const std::vector<THit> Hits = Beside(Search, 0, Random, Wakes, [](TSearchRunner& R) { R.Stop(); }, true);
+        const std::vector<THit> Hits = Beside(
+            Search, 0, Random, Wakes, [](TSearchRunner& R) { R.Stop(); }, true);
         ASSERT_GE(Hits.size(), TSearchRunner::WakeHits);
         EXPECT_LT(Hits.size(), Expected.size());
         EXPECT_EQ(Hits, std::vector<THit>(Expected.begin(), Expected.begin() + std::ptrdiff_t(Hits.size())));
@@ -239,6 +241,41 @@ TEST_F(SearchRunnerTest, AStopEndsTheSearchAndAFailurePassesToTheTaker) {
             EXPECT_STREQ(E.what(), "Unknown meta tag: noun");
         }
         EXPECT_EQ(Wakes, 1);
+    }
+}
+
+TEST_F(SearchRunnerTest, ASearchGivesItsProcessorUpOnlyWhileItsTakerIsHeldUpAndOnlySoOften) {
+    // A taker that takes nothing until the search has ended is held up from the first wake on.
+    std::mt19937 Random(11);
+    Generate(Random, 400, 40);
+    const auto Q = Query("ab");
+    const std::vector<THit> Expected = Here(*Q, 0);
+    ASSERT_GT(Expected.size(), 16 * TSearchRunner::WakeHits);
+    for (const bool HeldUp : {true, false}) {
+        SCOPED_TRACE(HeldUp ? "held up" : "never woken");
+        TSearch Search;
+        Prepare(Search, *Q);
+        // Without being held up: fewer hits than wake the taker, but enough for the clock to be read.
+        const int32_t MaxHits = HeldUp ? 0 : int32_t(TSearchRunner::WakeHits) - 1;
+        std::atomic<int> Yields = 0;
+        std::vector<std::unique_ptr<TConcordItem>> Taken;
+        // However fast the search, the taker is late at the next look after each wake and each yield.
+        const auto Late = [] { std::this_thread::sleep_for(TSearchRunner::LateAfter); };
+        TSearchRunner Runner(Search, MaxHits, Late, nullptr, [&] {
+            ++Yields;
+            Late();
+        });
+        Runner.Wait();
+        ASSERT_TRUE(Runner.Take(Taken));
+        std::vector<THit> Hits;
+        for (const auto& Hit : Taken) Hits.push_back(HitOf(*Hit));
+        if (HeldUp) {
+            EXPECT_EQ(Hits, Expected);
+            EXPECT_EQ(Yields.load(), TSearchRunner::YieldsAtMost);
+        } else {
+            EXPECT_EQ(Hits, std::vector<THit>(Expected.begin(), Expected.begin() + MaxHits));
+            EXPECT_EQ(Yields.load(), 0) << "a taker never woken is not waited for";
+        }
     }
 }
 
