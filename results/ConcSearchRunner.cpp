@@ -169,7 +169,7 @@ void TSearchRunner::Queue(std::unique_ptr<TConcordItem> Hit) {
 void TSearchRunner::YieldIfLate() {
     if (FYields >= YieldsAtMost) return;
     const auto Now = std::chrono::steady_clock::now();
-    if (Now - FWokenAt < LateAfter || (FYields > 0 && Now - FYieldedAt < LateAfter)) return;
+    if (Now - FWokenAt < LateAfter || Now - FYieldedAt < LateAfter) return;
     ++FYields;
     FYieldedAt = Now;
     FYield();
